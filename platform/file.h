@@ -1,0 +1,82 @@
+// Files, directories, searches and temporary files over POSIX.
+// Paths arrive in the library's Windows form ("\" or "/" separators, an
+// optional "X:" drive) and are converted only here, at the boundary: "\" becomes
+// "/", a driveless path that starts with one separator is rooted at "/", and a
+// name that does not exist exactly is resolved case-insensitively, component
+// by component.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/kernel_object.h"
+
+namespace plat {
+
+inline constexpr std::uint32_t GENERIC_READ = 0x80000000u;
+inline constexpr std::uint32_t GENERIC_WRITE = 0x40000000u;
+inline constexpr std::uint32_t FILE_SHARE_READ = 0x1u;
+inline constexpr std::uint32_t CREATE_NEW = 1;
+inline constexpr std::uint32_t CREATE_ALWAYS = 2;
+inline constexpr std::uint32_t OPEN_EXISTING = 3;
+inline constexpr std::uint32_t OPEN_ALWAYS = 4;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10u;
+inline constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL = 0x80u;
+inline constexpr std::uint32_t FILE_BEGIN = 0;
+inline constexpr std::uint32_t FILE_CURRENT = 1;
+inline constexpr std::uint32_t FILE_END = 2;
+inline constexpr std::uint32_t INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
+inline constexpr std::uint32_t INVALID_FILE_SIZE = 0xFFFFFFFFu;
+
+// Returns INVALID_HANDLE_VALUE on failure.
+Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,
+                   std::uint32_t attributes);
+BOOL ReadFile(Handle file, void* buffer, std::uint32_t bytes, std::uint32_t* bytesRead);
+BOOL WriteFile(Handle file, const void* buffer, std::uint32_t bytes, std::uint32_t* bytesWritten);
+// Returns the low half of the new position, INVALID_SET_FILE_POINTER on failure.
+std::uint32_t SetFilePointer(Handle file, std::int32_t distance, std::int32_t* distanceHigh, std::uint32_t method);
+std::uint32_t GetFileSize(Handle file, std::uint32_t* sizeHigh);
+BOOL DeleteFileA(const char* path);
+
+// The current directory in library form ("/" turned into "\"). Returns the
+// length written, or the size needed (terminator included) when the buffer is
+// too small, or 0 on failure.
+std::uint32_t GetCurrentDirectoryA(std::uint32_t bufferSize, char* buffer);
+BOOL SetCurrentDirectoryA(const char* path);
+
+struct FindData {
+  std::uint32_t attributes;
+  FileTime creationTime;
+  FileTime lastAccessTime;
+  FileTime lastWriteTime;
+  std::uint32_t sizeHigh;
+  std::uint32_t sizeLow;
+  char name[MAX_PATH];
+};
+
+// Windows wildcard semantics: "*" and "?", and "*.*" also matches names
+// without a dot. Returns INVALID_HANDLE_VALUE when nothing matches.
+Handle FindFirstFileA(const char* pattern, FindData* data);
+BOOL FindNextFileA(Handle search, FindData* data);
+BOOL FindClose(Handle search);
+
+// The temporary folder in library form, ending with "\". Same result rules as
+// GetCurrentDirectoryA.
+std::uint32_t GetTempPathA(std::uint32_t bufferSize, char* buffer);
+// Creates a new, empty, uniquely named file in the temporary folder without a
+// check-then-create race, open for writing. The library-form path is copied
+// out when asked. Returns INVALID_HANDLE_VALUE on failure.
+Handle CreateUniqueTempFile(char* pathOut, std::size_t pathOutSize);
+
+// Path boundary, exposed for the rest of the stand-in and for tests.
+std::string ToPosixPath(std::string_view libraryPath);
+std::string ToLibraryPath(std::string_view posixPath);
+// The POSIX path of an existing file or directory, found case-insensitively
+// when the exact name does not exist; the converted path unchanged otherwise.
+std::string ResolvePosixPath(std::string_view libraryPath);
+// True when "name" matches the Windows wildcard "pattern", ignoring case.
+bool MatchesWildcard(std::string_view pattern, std::string_view name);
+
+}  // namespace plat
