@@ -24,10 +24,4 @@ const char* GetLogFolder();
 int SetLogDatedName(int enabled);
 int SetLogNoStamp(int enabled);
 
-// The on-screen log console; drawn only when it holds lines.
-int StartScreenLog();
-int RebuildScreenLogFont();
-int DrawScreenLog();
-int GetScreenLogLineCount();
-
 }  // namespace qz
