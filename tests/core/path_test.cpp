@@ -1,0 +1,60 @@
+// Full-path making against drive bases and POSIX-rooted bases.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/path.h"
+
+namespace qz {
+namespace {
+
+std::string Full(const char* relative, const char* base) {
+  char out[512];
+  EXPECT_EQ(MakeFullPath(relative, out, sizeof out, base), 0) << relative;
+  return out;
+}
+
+TEST(MakeFullPath, DriveBase) {
+  EXPECT_EQ(Full("..\\b", "C:\\x\\y"), "C:\\x\\b");
+  EXPECT_EQ(Full("\\z", "C:\\x\\y"), "C:\\z");
+  EXPECT_EQ(Full("D:w", "C:\\x\\y"), "D:\\w");
+  EXPECT_EQ(Full("D:\\w\\v", "C:\\x"), "D:\\w\\v");
+  EXPECT_EQ(Full("a/b\\c", "C:\\x\\"), "C:\\x\\a\\b\\c");
+  EXPECT_EQ(Full("..\\..\\..", "C:\\x\\y"), "C:\\");
+  EXPECT_EQ(Full("\\\\server\\share\\f", "C:\\x"), "\\\\server\\share\\f");
+  EXPECT_EQ(Full(nullptr, "C:\\x\\y"), "C:\\x\\y");
+}
+
+TEST(MakeFullPath, PosixRootedBase) {
+  EXPECT_EQ(Full("\\z", "\\g\\app"), "\\z");
+  EXPECT_EQ(Full("..\\b", "\\g\\app"), "\\g\\b");
+  EXPECT_EQ(Full("data\\.\\x", "\\g\\app"), "\\g\\app\\data\\x");
+  EXPECT_EQ(Full("..\\..\\..", "\\g\\app"), "\\");
+  EXPECT_EQ(Full("x", "\\"), "\\x");
+}
+
+TEST(MakeFullPath, DoubleByteNamesAndOverflow) {
+  // 0x95 0x5C ("表") ends in a byte equal to "\": it must not split the name.
+  EXPECT_EQ(Full("\x95\x5C\\f", "C:\\x"), "C:\\x\\\x95\x5C\\f");
+  EXPECT_EQ(Full("..", "C:\\\x95\x5C"), "C:\\");
+
+  char tiny[8];
+  EXPECT_EQ(MakeFullPath("longname", tiny, sizeof tiny, "C:\\x"), -1);
+  EXPECT_STREQ(tiny, "");
+  char fits[9];
+  EXPECT_EQ(MakeFullPath("abcde", fits, sizeof fits, "C:"), 0);
+  EXPECT_STREQ(fits, "C:\\abcde");
+}
+
+TEST(PathRoot, DriveOrNothing) {
+  char root[3];
+  GetPathRoot("C:\\x", root);
+  EXPECT_STREQ(root, "C:");
+  GetPathRoot("\\tmp\\x", root);
+  EXPECT_STREQ(root, "");
+  GetPathRoot(nullptr, root);
+  EXPECT_STREQ(root, "");
+}
+
+}  // namespace
+}  // namespace qz
