@@ -7,6 +7,8 @@ set(QZ_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 # to the source folder and to the generated folder.
 function(qz_add_shiftjis_text target input output)
   set(out ${QZ_GENERATED_DIR}/${output})
+  get_filename_component(out_dir ${out} DIRECTORY)
+  file(MAKE_DIRECTORY ${out_dir})
   add_custom_command(
     OUTPUT ${out}
     COMMAND shiftjis_text ${CMAKE_SOURCE_DIR}/${input} ${out}
