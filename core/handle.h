@@ -59,7 +59,8 @@ class HandleTable {
   // Frees the record (the caller has freed what it owns). -1 for an invalid handle.
   int Delete(LibraryHandle handle);
 
-  Record* RecordAt(int slot) const { return records_[slot]; }
+  // Null for an empty slot or one outside the table; -1 likewise.
+  Record* RecordAt(int slot) const { return slot >= 0 && slot < N ? records_[slot] : nullptr; }
   LibraryHandle HandleAt(int slot) const;
   int LiveCount() const { return liveCount_; }
   int HighWaterMark() const { return highWater_; }

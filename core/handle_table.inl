@@ -4,46 +4,61 @@
 
 #include "core/library.h"
 #include "core/log.h"
+#include "core/log_text.h"
 #include "core/memory.h"
 
 namespace qz {
 
 template <typename Record, int N, std::int32_t Kind>
 LibraryHandle HandleTable<Record, N, Kind>::Create(const Policy& policy, LibraryHandle wanted) {
+  static_assert(N > 0 && N <= kHandleSlotMask + 1, "the slot must fit in 16 bits");
+  static_assert(Kind > 0 && (Kind & ~kHandleKindMask) == 0, "a kind is a code in bits 27-30");
+
   int slot = -1;
-  std::int32_t check = 0;
   bool useWanted = false;
-  if (wanted != kNoHandle && wanted >= 0 && (wanted & kHandleKindMask) == Kind &&
-      (wanted & kHandleSlotMask) < N && records_[wanted & kHandleSlotMask] == nullptr) {
-    slot = wanted & kHandleSlotMask;
-    check = (wanted & kHandleCheckMask) >> 16;
-    useWanted = true;
+  if (wanted != kNoHandle) {
+    // A value of another kind or beyond the table would name a slot that
+    // does not exist; take it as a caller's mistake rather than guess.
+    if (wanted < 0 || (wanted & kHandleKindMask) != Kind || (wanted & kHandleSlotMask) >= N) {
+      return AppendLogFormat(text::kHandleWantedInvalid, static_cast<unsigned>(wanted));
+    }
+    if (records_[wanted & kHandleSlotMask] == nullptr) {
+      slot = wanted & kHandleSlotMask;
+      useWanted = true;
+    }
   }
+
   if (!useWanted) {
     if (liveCount_ >= N) {
       if (policy.fatalWhenFull) FatalErrorExit(policy.fullMessage);
-      AppendLogText(policy.fullMessage);
-      return kNoHandle;
+      return AppendLogText(policy.fullMessage);
     }
     if (highWater_ < N) {
       slot = highWater_;
     } else {
-      for (slot = 0; slot < N && records_[slot] != nullptr; ++slot) {
-      }
+      slot = 0;
+      while (records_[slot] != nullptr) ++slot;
     }
   }
+
   Record* record = static_cast<Record*>(AllocTrackedZeroed(sizeof(Record), __FILE__, __LINE__));
   if (record == nullptr) {
-    if (policy.fatalWhenFull) FatalErrorExit(policy.fullMessage);
-    return kNoHandle;
+    if (policy.fatalWhenFull) FatalErrorExit(text::kHandleRecordAllocFailed);
+    return AppendLogText(text::kHandleRecordAllocFailed);
   }
-  if (!useWanted) {
+
+  std::int32_t check;
+  if (useWanted) {
+    check = (wanted & kHandleCheckMask) >> 16;
+  } else {
     check = checkCounter_;
-    checkCounter_ = (checkCounter_ + 1) % kHandleCheckLimit;
+    checkCounter_ = checkCounter_ + 1 >= kHandleCheckLimit ? 0 : checkCounter_ + 1;
   }
   record->check = check;
   records_[slot] = record;
   ++liveCount_;
+  // A wanted slot may lie above the mark; raising the mark past it keeps every
+  // slot at or above the mark empty, so in-order allocation never lands on it.
   if (slot >= highWater_) highWater_ = slot + 1;
   return MakeHandle(Kind, check, slot);
 }
@@ -62,9 +77,9 @@ template <typename Record, int N, std::int32_t Kind>
 int HandleTable<Record, N, Kind>::Delete(LibraryHandle handle) {
   Record* record = Get(handle);
   if (record == nullptr) return -1;
-  FreeTracked(record);
   records_[handle & kHandleSlotMask] = nullptr;
   --liveCount_;
+  FreeTracked(record);
   return 0;
 }
 
