@@ -17,4 +17,7 @@ int EndLibraryEntry();
 int GetEndRequest();
 void SetEndRequest(int state);
 
+// How many times the pump entry has run (tests count pumping with it).
+int GetPumpPassCount();
+
 }  // namespace qz

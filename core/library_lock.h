@@ -8,4 +8,7 @@ void EnterLibraryLock();
 // An unmatched leave (not the owner, or nothing held) is ignored and logged.
 void LeaveLibraryLock();
 
+// Threads queued for the lock (for tests that must see a thread queued).
+int GetLibraryLockWaiterCount();
+
 }  // namespace qz

@@ -14,6 +14,8 @@ inline constexpr int kOsWindowsVista = 264;
 inline constexpr int kOsWindows7 = 265;
 
 int ReportSystemInfo();
+// Ends the timer period the report began (the library end calls it).
+int EndSystemTimerPeriod();
 
 int GetProcessorCount();
 int GetOsCode();

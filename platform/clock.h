@@ -43,5 +43,7 @@ void UseVirtualTime(bool enabled);
 void AdvanceVirtualTime(std::uint64_t nanoseconds);
 // A fixed local time for GetLocalTime, or null for the real one.
 void SetFakeLocalTime(const SystemTime* time);
+// timeBeginPeriod calls not yet matched by timeEndPeriod.
+std::uint32_t GetTimerPeriodBalance();
 
 }  // namespace plat

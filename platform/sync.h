@@ -43,6 +43,8 @@ BOOL GetExitCodeThread(Handle thread, std::uint32_t* exitCode);
 // still runs.
 
 std::uint32_t GetCurrentThreadId();
+// The id of the thread the process started on.
+std::uint32_t GetProcessMainThreadId();
 
 // Test hook: the next CreateThread fails.
 void FailNextThreadCreation();

@@ -50,5 +50,7 @@ struct SystemSource {
   bool hasTimeStampCounter;
 };
 void SetSystemSourceForTest(const SystemSource* source);
+// The injected machine, or null for the real one.
+const SystemSource* GetSystemSourceForTest();
 
 }  // namespace plat
