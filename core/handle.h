@@ -38,17 +38,21 @@ constexpr LibraryHandle MakeHandle(std::int32_t kind, std::int32_t check, std::i
   return kind | (check << 16) | slot;
 }
 
+// What a full table does: log `fullMessage` and return -1, or end the
+// program through the fatal exit when `fatalWhenFull`. One type for every
+// table, so a kind's policy can be declared before its table.
+struct HandleTablePolicy {
+  const char* fullMessage;
+  bool fatalWhenFull;
+};
+
 // A table of records of one kind. Record must start with `std::int32_t check`.
-// Records are allocated zeroed from tracked memory.
+// Records are allocated zeroed from tracked memory. Constant-initialised, so
+// tables can be static globals of any size at no start-up cost.
 template <typename Record, int N, std::int32_t Kind>
 class HandleTable {
  public:
-  // What a full table does: log `fullMessage` and return -1, or end the
-  // program through the fatal exit when `fatalWhenFull`.
-  struct Policy {
-    const char* fullMessage;
-    bool fatalWhenFull;
-  };
+  using Policy = HandleTablePolicy;
 
   // Returns the new handle, or -1. `wanted` (not -1) re-creates a handle in
   // its own slot with its own check number when that slot is free.
