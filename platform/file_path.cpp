@@ -1,0 +1,178 @@
+// Conversion between the library's Windows-form paths and POSIX paths, and the
+// case-insensitive resolution of names that do not exist exactly (the library
+// and the game spell names with whatever case Windows would have accepted).
+//
+// Mapping: every "\" becomes "/" (byte by byte: names on this system are ASCII
+// or UTF-8, so a Shift-JIS trail byte 0x5C cannot be told apart and is not
+// supported). A drive "X:" is dropped: "X:\a" is "/a", "X:a" is "a" relative to
+// the current directory and "X:" alone is the current directory, since there is
+// only one file tree. A driveless path that starts with a separator is rooted at
+// "/".
+//
+// Resolution looks each component up in a cached, sorted directory listing and
+// takes the first name equal to it ignoring ASCII case. A cached hit is checked
+// against the disk and a miss re-reads the listing, so a stale cache can cost a
+// re-read but never a wrong answer; changes made through the stand-in drop the
+// cache at once.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/file_internal.h"
+
+namespace plat {
+namespace {
+
+// Bounds the memory a long run spends on listings; the cache simply restarts.
+constexpr std::size_t kMaxCachedDirectories = 256;
+
+std::mutex g_listingMutex;
+std::map<std::string, std::vector<std::string>> g_listings;
+
+bool HasDrive(std::string_view path) {
+  return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+}
+
+bool NameExists(const std::string& path) {
+  struct stat status;
+  return ::lstat(path.c_str(), &status) == 0;
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string Join(const std::string& folder, std::string_view name) {
+  if (folder.empty()) return std::string(name);
+  std::string joined = folder;
+  if (joined.back() != '/') joined += '/';
+  joined += name;
+  return joined;
+}
+
+std::vector<std::string> ReadListing(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+const std::string* FindIgnoringCase(const std::vector<std::string>& names, std::string_view wanted) {
+  for (const std::string& name : names) {
+    if (EqualIgnoringAsciiCase(name, wanted)) return &name;
+  }
+  return nullptr;
+}
+
+// The on-disk spelling of `wanted` inside `folder` ("" is the current
+// directory), or false when no name matches.
+bool LookUpIgnoringCase(const std::string& folder, std::string_view wanted, std::string* found) {
+  const std::string key = folder.empty() ? std::string(".") : folder;
+  std::lock_guard<std::mutex> lock(g_listingMutex);
+  auto cached = g_listings.find(key);
+  if (cached != g_listings.end()) {
+    const std::string* name = FindIgnoringCase(cached->second, wanted);
+    if (name != nullptr && NameExists(Join(folder, *name))) {
+      *found = *name;
+      return true;
+    }
+  }
+  if (g_listings.size() >= kMaxCachedDirectories) g_listings.clear();
+  std::vector<std::string>& listing = g_listings[key];
+  listing = ReadListing(key);
+  const std::string* name = FindIgnoringCase(listing, wanted);
+  if (name == nullptr) return false;
+  *found = *name;
+  return true;
+}
+
+// Walks the components of a POSIX path, resolving each that does not exist
+// exactly. With keepLast, a missing last component is kept as spelled.
+bool ResolveComponents(const std::string& posix, bool keepLast, std::string* out) {
+  std::string resolved = posix.front() == '/' ? "/" : "";
+  std::size_t start = 0;
+  while (start <= posix.size()) {
+    std::size_t end = posix.find('/', start);
+    if (end == std::string::npos) end = posix.size();
+    const std::string_view component(posix.data() + start, end - start);
+    const bool last = posix.find_first_not_of('/', end) == std::string::npos;
+    start = end + 1;
+    if (component.empty()) continue;
+    std::string exact = Join(resolved, component);
+    if (component == "." || component == ".." || NameExists(exact)) {
+      resolved = std::move(exact);
+    } else if (last && keepLast) {
+      resolved = std::move(exact);
+    } else {
+      std::string name;
+      if (!LookUpIgnoringCase(resolved, component, &name)) return false;
+      resolved = Join(resolved, name);
+    }
+  }
+  if (posix.back() == '/' && resolved.back() != '/') resolved += '/';
+  *out = std::move(resolved);
+  return true;
+}
+
+}  // namespace
+
+std::string ToPosixPath(std::string_view libraryPath) {
+  std::string_view rest = libraryPath;
+  const bool hadDrive = HasDrive(rest);
+  if (hadDrive) rest.remove_prefix(2);
+  // "X:" alone names the current directory.
+  if (hadDrive && rest.empty()) return std::string(".");
+  std::string posix(rest);
+  std::replace(posix.begin(), posix.end(), '\\', '/');
+  return posix;
+}
+
+std::string ToLibraryPath(std::string_view posixPath) {
+  std::string library(posixPath);
+  std::replace(library.begin(), library.end(), '/', '\\');
+  return library;
+}
+
+std::string ResolvePosixPath(std::string_view libraryPath) { return ResolveConvertedPath(ToPosixPath(libraryPath)); }
+
+std::string ResolveConvertedPath(std::string posix) {
+  if (posix.empty() || NameExists(posix)) return posix;
+  std::string resolved;
+  if (ResolveComponents(posix, false, &resolved)) return resolved;
+  return posix;
+}
+
+std::string ResolvePosixPathForCreate(std::string_view libraryPath) {
+  std::string posix = ToPosixPath(libraryPath);
+  if (posix.empty() || NameExists(posix)) return posix;
+  std::string resolved;
+  if (ResolveComponents(posix, false, &resolved)) return resolved;
+  if (ResolveComponents(posix, true, &resolved)) return resolved;
+  return posix;
+}
+
+void InvalidateDirectoryListings() {
+  std::lock_guard<std::mutex> lock(g_listingMutex);
+  g_listings.clear();
+}
+
+}  // namespace plat

@@ -1,0 +1,182 @@
+// Files and the current directory over POSIX descriptors. Names go through the
+// path boundary (conversion and case-insensitive resolution). Share modes are
+// accepted and ignored: POSIX files do not lock each other out.
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "platform/file.h"
+#include "platform/file_internal.h"
+
+namespace plat {
+namespace {
+
+int FdOf(Handle file) {
+  const FileObject* object = FromHandle<FileObject>(file);
+  return object == nullptr ? -1 : object->fd();
+}
+
+// Flags for a disposition; false for one this stand-in does not offer.
+bool OpenFlags(std::uint32_t access, std::uint32_t disposition, int* flags) {
+  const bool read = (access & GENERIC_READ) != 0;
+  const bool write = (access & GENERIC_WRITE) != 0;
+  if (!read && !write) return false;
+  int result = (read && write) ? O_RDWR : (write ? O_WRONLY : O_RDONLY);
+  switch (disposition) {
+    case OPEN_EXISTING:
+      break;
+    case OPEN_ALWAYS:
+      result |= O_CREAT;
+      break;
+    case CREATE_NEW:
+      result |= O_CREAT | O_EXCL;
+      break;
+    case CREATE_ALWAYS:
+      result |= O_CREAT | O_TRUNC;
+      break;
+    default:
+      return false;
+  }
+  *flags = result | O_CLOEXEC;
+  return true;
+}
+
+}  // namespace
+
+std::uint32_t CopyPathOut(const std::string& text, std::uint32_t bufferSize, char* buffer) {
+  const std::size_t needed = text.size() + 1;
+  if (needed > std::numeric_limits<std::uint32_t>::max()) return 0;
+  if (buffer == nullptr || needed > bufferSize) return static_cast<std::uint32_t>(needed);
+  std::memcpy(buffer, text.c_str(), needed);
+  return static_cast<std::uint32_t>(text.size());
+}
+
+FileObject::~FileObject() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t /*share*/, std::uint32_t disposition,
+                   std::uint32_t /*attributes*/) {
+  int flags = 0;
+  if (path == nullptr || path[0] == '\0' || !OpenFlags(access, disposition, &flags)) return INVALID_HANDLE_VALUE;
+  const bool creates = (flags & O_CREAT) != 0;
+  const std::string posix = creates ? ResolvePosixPathForCreate(path) : ResolvePosixPath(path);
+  int fd;
+  do {
+    fd = ::open(posix.c_str(), flags, 0644);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return INVALID_HANDLE_VALUE;
+  struct stat status;
+  // Windows opens no directory as a file.
+  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    ::close(fd);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (creates) InvalidateDirectoryListings();
+  return ToHandle(new FileObject(fd));
+}
+
+BOOL ReadFile(Handle file, void* buffer, std::uint32_t bytes, std::uint32_t* bytesRead) {
+  if (bytesRead != nullptr) *bytesRead = 0;
+  const int fd = FdOf(file);
+  if (fd < 0 || (buffer == nullptr && bytes > 0)) return FALSE;
+  std::uint32_t done = 0;
+  while (done < bytes) {
+    const ssize_t got = ::read(fd, static_cast<char*>(buffer) + done, bytes - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      if (bytesRead != nullptr) *bytesRead = done;
+      return FALSE;
+    }
+    if (got == 0) break;
+    done += static_cast<std::uint32_t>(got);
+  }
+  if (bytesRead != nullptr) *bytesRead = done;
+  return TRUE;
+}
+
+BOOL WriteFile(Handle file, const void* buffer, std::uint32_t bytes, std::uint32_t* bytesWritten) {
+  if (bytesWritten != nullptr) *bytesWritten = 0;
+  const int fd = FdOf(file);
+  if (fd < 0 || (buffer == nullptr && bytes > 0)) return FALSE;
+  std::uint32_t done = 0;
+  while (done < bytes) {
+    const ssize_t put = ::write(fd, static_cast<const char*>(buffer) + done, bytes - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (bytesWritten != nullptr) *bytesWritten = done;
+      return FALSE;
+    }
+    done += static_cast<std::uint32_t>(put);
+  }
+  if (bytesWritten != nullptr) *bytesWritten = done;
+  return TRUE;
+}
+
+std::uint32_t SetFilePointer(Handle file, std::int32_t distance, std::int32_t* distanceHigh, std::uint32_t method) {
+  const int fd = FdOf(file);
+  if (fd < 0) return INVALID_SET_FILE_POINTER;
+  int whence;
+  switch (method) {
+    case FILE_BEGIN:
+      whence = SEEK_SET;
+      break;
+    case FILE_CURRENT:
+      whence = SEEK_CUR;
+      break;
+    case FILE_END:
+      whence = SEEK_END;
+      break;
+    default:
+      return INVALID_SET_FILE_POINTER;
+  }
+  // Without a high half the distance is a signed 32-bit value, as on Windows.
+  const std::int64_t offset =
+      distanceHigh == nullptr
+          ? distance
+          : static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(*distanceHigh)) << 32) |
+                                      static_cast<std::uint32_t>(distance));
+  const off_t position = ::lseek(fd, static_cast<off_t>(offset), whence);
+  if (position < 0) return INVALID_SET_FILE_POINTER;
+  if (distanceHigh != nullptr) *distanceHigh = static_cast<std::int32_t>(static_cast<std::uint64_t>(position) >> 32);
+  return static_cast<std::uint32_t>(position);
+}
+
+std::uint32_t GetFileSize(Handle file, std::uint32_t* sizeHigh) {
+  const int fd = FdOf(file);
+  struct stat status;
+  if (fd < 0 || ::fstat(fd, &status) != 0) return INVALID_FILE_SIZE;
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  if (sizeHigh != nullptr) *sizeHigh = static_cast<std::uint32_t>(size >> 32);
+  return static_cast<std::uint32_t>(size);
+}
+
+BOOL DeleteFileA(const char* path) {
+  if (path == nullptr || path[0] == '\0') return FALSE;
+  const std::string posix = ResolvePosixPath(path);
+  if (::unlink(posix.c_str()) != 0) return FALSE;
+  InvalidateDirectoryListings();
+  return TRUE;
+}
+
+std::uint32_t GetCurrentDirectoryA(std::uint32_t bufferSize, char* buffer) {
+  std::string cwd(256, '\0');
+  while (::getcwd(cwd.data(), cwd.size()) == nullptr) {
+    if (errno != ERANGE) return 0;
+    cwd.resize(cwd.size() * 2);
+  }
+  cwd.resize(std::strlen(cwd.c_str()));
+  return CopyPathOut(ToLibraryPath(cwd), bufferSize, buffer);
+}
+
+BOOL SetCurrentDirectoryA(const char* path) {
+  if (path == nullptr || path[0] == '\0') return FALSE;
+  return ::chdir(ResolvePosixPath(path).c_str()) == 0 ? TRUE : FALSE;
+}
+
+}  // namespace plat
