@@ -120,8 +120,20 @@ class LockScope {
   LockScope& operator=(const LockScope&) = delete;
 };
 
-void RefreshCopy(TrackedBlockHeader* header) {
-  if (header != nullptr) std::memcpy(header->copy, header, kTrackedHeaderCheckedBytes);
+void RefreshCopy(TrackedBlockHeader* header) { std::memcpy(header->copy, header, kTrackedHeaderCheckedBytes); }
+
+// A neighbour's link is written into its header and its copy alone, so a
+// damage elsewhere in that header is not copied over and stays detectable.
+void SetOlderLink(TrackedBlockHeader* header, TrackedBlockHeader* older) {
+  if (header == nullptr) return;
+  header->older = older;
+  std::memcpy(header->copy + offsetof(TrackedBlockHeader, older), &older, sizeof(older));
+}
+
+void SetNewerLink(TrackedBlockHeader* header, TrackedBlockHeader* newer) {
+  if (header == nullptr) return;
+  header->newer = newer;
+  std::memcpy(header->copy + offsetof(TrackedBlockHeader, newer), &newer, sizeof(newer));
 }
 
 bool HeaderIntact(const TrackedBlockHeader* header) {
@@ -192,12 +204,11 @@ void* AllocLocked(std::size_t size, const char* sourceName, int line) {
 
   if (state.head == nullptr) state.head = &state.sentinel;
   TrackedBlockHeader* oldHead = state.head;
-  oldHead->newer = header;
   header->older = oldHead;
   header->newer = nullptr;
-  state.head = header;
   RefreshCopy(header);
-  RefreshCopy(oldHead);
+  SetNewerLink(oldHead, header);
+  state.head = header;
   state.live.Insert(header);
 
   state.totalBytes += static_cast<std::int64_t>(size);
@@ -248,15 +259,13 @@ void* ReallocTracked(void* block, std::size_t size, const char* sourceName, int 
   moved->line = static_cast<std::uint16_t>(line);
   moved->id = state.nextId++;
   // The neighbours still point at the old address; only pointers are written.
-  moved->older->newer = moved;
-  if (moved->newer != nullptr) moved->newer->older = moved;
+  SetNewerLink(moved->older, moved);
+  SetOlderLink(moved->newer, moved);
   if (state.head == header) state.head = moved;
 
   state.totalBytes += static_cast<std::int64_t>(size) - static_cast<std::int64_t>(oldSize);
   moved->size = static_cast<std::uint32_t>(size);
   RefreshCopy(moved);
-  RefreshCopy(moved->older);
-  RefreshCopy(moved->newer);
 
   LogOperation("mem realloc  ", moved);
   if (state.options.checkEveryOp) CheckTrackedAllocs();
@@ -275,11 +284,9 @@ void FreeTracked(void* block) {
 
   TrackedBlockHeader* older = header->older;
   TrackedBlockHeader* newer = header->newer;
-  if (older != nullptr) older->newer = newer;
-  if (newer != nullptr) newer->older = older;
+  SetNewerLink(older, newer);
+  SetOlderLink(newer, older);
   if (state.head == header) state.head = older;
-  RefreshCopy(older);
-  RefreshCopy(newer);
   state.live.Remove(header);
 
   LogOperation("mem free  ", header);
