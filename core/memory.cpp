@@ -20,13 +20,14 @@ namespace {
 constexpr std::size_t kHeaderSize = sizeof(TrackedBlockHeader);
 constexpr std::size_t kMaxBlockSize = 0xFFFFFFFFu;
 
+std::uintptr_t AddressOf(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer); }
+
 // Open-addressing set of live header addresses (linear probing). Its storage
 // comes straight from malloc so it never recurses into the allocator.
 class LiveBlockIndex {
  public:
-  bool Contains(const TrackedBlockHeader* header) const {
+  bool Contains(std::uintptr_t key) const {
     if (capacity_ == 0) return false;
-    const std::uintptr_t key = reinterpret_cast<std::uintptr_t>(header);
     for (std::size_t i = Slot(key);; i = (i + 1) & (capacity_ - 1)) {
       if (slots_[i] == key) return true;
       if (slots_[i] == kEmpty) return false;
@@ -42,8 +43,7 @@ class LiveBlockIndex {
   }
 
   // Call Reserve first.
-  void Insert(const TrackedBlockHeader* header) {
-    const std::uintptr_t key = reinterpret_cast<std::uintptr_t>(header);
+  void Insert(std::uintptr_t key) {
     std::size_t i = Slot(key);
     while (slots_[i] != kEmpty && slots_[i] != kRemoved) i = (i + 1) & (capacity_ - 1);
     if (slots_[i] == kEmpty) ++used_;
@@ -51,9 +51,8 @@ class LiveBlockIndex {
     ++live_;
   }
 
-  void Remove(const TrackedBlockHeader* header) {
+  void Remove(std::uintptr_t key) {
     if (capacity_ == 0) return;
-    const std::uintptr_t key = reinterpret_cast<std::uintptr_t>(header);
     for (std::size_t i = Slot(key); slots_[i] != kEmpty; i = (i + 1) & (capacity_ - 1)) {
       if (slots_[i] == key) {
         slots_[i] = kRemoved;
@@ -81,7 +80,7 @@ class LiveBlockIndex {
     used_ = 0;
     live_ = 0;
     for (std::size_t i = 0; i < oldCapacity; ++i) {
-      if (old[i] != kEmpty && old[i] != kRemoved) Insert(reinterpret_cast<const TrackedBlockHeader*>(old[i]));
+      if (old[i] != kEmpty && old[i] != kRemoved) Insert(old[i]);
     }
     std::free(old);
     return true;
@@ -170,8 +169,8 @@ void LogCorruptHeader(const TrackedBlockHeader* header) {
 // A block passed back by a caller: it must be live and its header whole.
 TrackedBlockHeader* AcceptCallerBlock(void* block) {
   TrackedBlockHeader* header = TrackedHeaderOf(block);
-  if (!state.live.Contains(header)) {
-    AppendLogFormat(text::kTrackedUnknownBlock, static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(block)));
+  if (!state.live.Contains(AddressOf(header))) {
+    AppendLogFormat(text::kTrackedUnknownBlock, static_cast<unsigned long long>(AddressOf(block)));
     return nullptr;
   }
   if (!HeaderIntact(header)) {
@@ -209,7 +208,7 @@ void* AllocLocked(std::size_t size, const char* sourceName, int line) {
   RefreshCopy(header);
   SetNewerLink(oldHead, header);
   state.head = header;
-  state.live.Insert(header);
+  state.live.Insert(AddressOf(header));
 
   state.totalBytes += static_cast<std::int64_t>(size);
   state.blockCount += 1;
@@ -243,15 +242,17 @@ void* ReallocTracked(void* block, std::size_t size, const char* sourceName, int 
   if (header == nullptr || !SizeAccepted(size)) return nullptr;
 
   const std::uint32_t oldSize = header->size;
+  // Only the old address is used once realloc has run.
+  const std::uintptr_t oldAddress = AddressOf(header);
   auto* moved = static_cast<TrackedBlockHeader*>(std::realloc(header, size + kHeaderSize));
   if (moved == nullptr) {
     DumpTrackedAllocs();
     return nullptr;
   }
-  if (moved != header) {
+  if (AddressOf(moved) != oldAddress) {
     // Same number of entries, so the insert needs no room.
-    state.live.Remove(header);
-    state.live.Insert(moved);
+    state.live.Remove(oldAddress);
+    state.live.Insert(AddressOf(moved));
   }
   if (size > oldSize) std::memset(reinterpret_cast<unsigned char*>(moved + 1) + oldSize, 0, size - oldSize);
 
@@ -261,7 +262,7 @@ void* ReallocTracked(void* block, std::size_t size, const char* sourceName, int 
   // The neighbours still point at the old address; only pointers are written.
   SetNewerLink(moved->older, moved);
   SetOlderLink(moved->newer, moved);
-  if (state.head == header) state.head = moved;
+  if (AddressOf(state.head) == oldAddress) state.head = moved;
 
   state.totalBytes += static_cast<std::int64_t>(size) - static_cast<std::int64_t>(oldSize);
   moved->size = static_cast<std::uint32_t>(size);
@@ -287,7 +288,7 @@ void FreeTracked(void* block) {
   SetNewerLink(older, newer);
   SetOlderLink(newer, older);
   if (state.head == header) state.head = older;
-  state.live.Remove(header);
+  state.live.Remove(AddressOf(header));
 
   LogOperation("mem free  ", header);
   std::free(header);
@@ -330,7 +331,7 @@ void LogTrackedBlock(const TrackedBlockHeader* header) {
   int length = FormatString(line, sizeof(line),
                             "\tsize:%10d(%10.3fkb)  file:%-26s  line:%-5d  ID:%-5d  addr:%016llx  data:<",
                             static_cast<int>(header->size), header->size / 1024.0, tag, header->line, header->id,
-                            static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(bytes)));
+                            static_cast<unsigned long long>(AddressOf(bytes)));
   for (std::uint32_t i = 0; i < shown; ++i) line[length++] = bytes[i] < 32 ? '.' : static_cast<char>(bytes[i]);
   if (shown == 0) {
     CopyStringBytes(line + length, "> ]\n");
