@@ -222,8 +222,14 @@ TEST(ClipRect, InsideStraddlingOutside) {
   EXPECT_EQ(below.top, below.bottom);
   EXPECT_EQ(below.top, 480);
 
-  const Rect inner{100, 100, 200, 200};
+  // Distinct edges, so an edge clamped against the wrong pair shows.
+  const Rect inner{100, 20, 300, 200};
   ExpectRect(Clipped({50, 150, 150, 250}, inner), 100, 150, 150, 200);
+  ExpectRect(Clipped({250, 0, 400, 30}, inner), 250, 20, 300, 30);
+  ExpectRect(Clipped({0, 210, 90, 260}, inner), 100, 200, 100, 200);
+  const Rect tall{10, 100, 300, 200};
+  ExpectRect(Clipped({20, 120, 50, 150}, tall), 20, 120, 50, 150);
+  ExpectRect(Clipped({20, 120, 250, 150}, {10, 100, 200, 300}), 20, 120, 200, 150);
 }
 
 TEST(ClipRect, ReversedCorners) {
