@@ -21,7 +21,9 @@ std::atomic<std::uint64_t> gTimeStampFrequency{0};
 // counter of the other paths so switching paths does not jump.
 std::atomic<std::uint64_t> gTimeStampBaseTicks{0};
 std::atomic<std::uint64_t> gTimeStampBaseMicros{0};
-std::atomic<std::uint64_t> gLastMicros{0};
+// The largest value each source has handed out.
+std::atomic<std::uint64_t> gLastSystemMicros{0};
+std::atomic<std::uint64_t> gLastTimeStampMicros{0};
 
 constexpr std::uint64_t kMicrosPerSecond = 1000000;
 // Waits longer than this pump messages while they sleep; the last part of
@@ -68,11 +70,13 @@ std::uint64_t GetMicrosecondCount(int useTimeStampCounter) {
   const bool timeStamp = useTimeStampCounter == 1 && IsTimeStampCounterUsable() != 0 &&
                          gTimeStampFrequency.load(std::memory_order_acquire) != 0;
   const std::uint64_t now = timeStamp ? TimeStampMicros() : SystemMicros();
-  // Readers on several threads and the two sources may disagree slightly;
-  // callers subtract readings, so hand out the largest value seen so far.
-  std::uint64_t last = gLastMicros.load(std::memory_order_acquire);
+  // Cores may disagree slightly on the time-stamp counter and the millisecond
+  // path lags the performance counter; callers subtract readings, so each
+  // source hands out the largest value it has given so far.
+  std::atomic<std::uint64_t>& lastGiven = timeStamp ? gLastTimeStampMicros : gLastSystemMicros;
+  std::uint64_t last = lastGiven.load(std::memory_order_acquire);
   while (now > last) {
-    if (gLastMicros.compare_exchange_weak(last, now, std::memory_order_acq_rel)) return now;
+    if (lastGiven.compare_exchange_weak(last, now, std::memory_order_acq_rel)) return now;
   }
   return last;
 }
@@ -130,8 +134,11 @@ void SetTimeStampCounter(int usable, std::uint64_t ticksPerSecond) {
   gTimeStampCounterUsable.store(0, std::memory_order_release);
   if (use) {
     gTimeStampFrequency.store(ticksPerSecond, std::memory_order_release);
-    gTimeStampBaseMicros.store(SystemMicros(), std::memory_order_release);
+    // A new measurement restarts the source on the system counter's time.
+    const std::uint64_t baseMicros = SystemMicros();
+    gTimeStampBaseMicros.store(baseMicros, std::memory_order_release);
     gTimeStampBaseTicks.store(plat::ReadTimeStampCounter(), std::memory_order_release);
+    gLastTimeStampMicros.store(baseMicros, std::memory_order_release);
   } else {
     gTimeStampFrequency.store(0, std::memory_order_release);
   }

@@ -70,6 +70,7 @@ void ReadCpuNames() {
   }
   const char* start = brand;
   while (*start == ' ') ++start;
+  for (char* end = brand + std::strlen(brand); end > start && end[-1] == ' ';) *--end = '\0';
   std::snprintf(gCpuName, sizeof(gCpuName), "%s", start);
   AppendLogFormat(text::kCpuName, gCpuName);
 }

@@ -48,13 +48,19 @@ std::int64_t ProcessStartNanos() {
 
 std::atomic<bool> gVirtual{false};
 std::atomic<std::uint64_t> gVirtualNanos{0};
+// Added to real time after virtual time ran ahead of it, so the clock never
+// goes back when a test leaves virtual time.
+std::atomic<std::uint64_t> gRealOffsetNanos{0};
 std::atomic<std::uint32_t> gTimerPeriodBalance{0};
 
 std::mutex gFakeTimeMutex;
 bool gHasFakeTime = false;
 SystemTime gFakeTime{};
 
-std::uint64_t RealElapsedNanos() { return static_cast<std::uint64_t>(MonotonicNanos() - ProcessStartNanos()); }
+std::uint64_t RealElapsedNanos() {
+  return static_cast<std::uint64_t>(MonotonicNanos() - ProcessStartNanos()) +
+         gRealOffsetNanos.load(std::memory_order_acquire);
+}
 
 // The current time since start; a read in virtual mode moves time on.
 std::uint64_t ReadElapsedNanos() {
@@ -236,8 +242,15 @@ FileTime UnixTimeToFileTime(std::int64_t seconds, std::int64_t nanoseconds) {
 void UseVirtualTime(bool enabled) {
   if (enabled == gVirtual.load(std::memory_order_acquire)) return;
   // Virtual time starts where real time stands, so counters go on smoothly.
-  if (enabled) gVirtualNanos.store(RealElapsedNanos(), std::memory_order_release);
-  gVirtual.store(enabled, std::memory_order_release);
+  if (enabled) {
+    gVirtualNanos.store(RealElapsedNanos(), std::memory_order_release);
+    gVirtual.store(true, std::memory_order_release);
+    return;
+  }
+  const std::uint64_t real = RealElapsedNanos();
+  const std::uint64_t reached = gVirtualNanos.load(std::memory_order_acquire);
+  if (reached > real) gRealOffsetNanos.fetch_add(reached - real, std::memory_order_acq_rel);
+  gVirtual.store(false, std::memory_order_release);
 }
 
 void AdvanceVirtualTime(std::uint64_t nanoseconds) {

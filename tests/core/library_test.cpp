@@ -1,0 +1,76 @@
+// The library entries: the pump's end request, a start and end in a child
+// process, and the fatal exit's code and log line.
+#include "core/library.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "core/log.h"
+#include "core/log_text.h"
+#include "platform/clock.h"
+#include "platform/sync.h"
+#include "temp_log_folder.h"
+
+namespace {
+
+TEST(LibraryEntry, PumpReportsTheEndRequest) {
+  const int saved = qz::GetEndRequest();
+  qz::SetEndRequest(0);
+  const int passes = qz::GetPumpPassCount();
+  EXPECT_EQ(qz::PumpMessagesEntry(), 0);
+  qz::SetEndRequest(4);
+  EXPECT_EQ(qz::GetEndRequest(), 4);
+  EXPECT_EQ(qz::PumpMessagesEntry(), -1);
+  EXPECT_EQ(qz::GetPumpPassCount() - passes, 2);
+  qz::SetEndRequest(saved);
+}
+
+TEST(LibraryEntry, EndBeforeStartDoesNothing) { EXPECT_EQ(qz::EndLibraryEntry(), 0); }
+
+TEST(LibraryEntryDeathTest, StartAndEndInAFreshProcess) {
+  // Forked, so the child writes into this test's log folder.
+  GTEST_FLAG_SET(death_test_style, "fast");
+  qz::testing::TempLogFolder log;
+  EXPECT_EXIT(
+      {
+        plat::UseVirtualTime(true);
+        const bool ok = qz::InitLibraryEntry() == 0 && qz::InitLibraryEntry() == 0 &&
+                        qz::EndLibraryEntry() == 0 && qz::EndLibraryEntry() == 0 &&
+                        plat::GetTimerPeriodBalance() == 0;
+        std::_Exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_TRUE(log.Has(qz::text::kSystemReportStart));
+}
+
+TEST(LibraryEntryDeathTest, FatalExitLogsAndEndsWith255) {
+  // Forked, so the child writes into this test's log folder.
+  GTEST_FLAG_SET(death_test_style, "fast");
+  qz::testing::TempLogFolder log;
+  EXPECT_EXIT(qz::FatalErrorExit("the handle table is full"), ::testing::ExitedWithCode(255), "");
+  EXPECT_TRUE(log.Has("the handle table is full\r\n"));
+
+  EXPECT_EXIT(qz::FatalErrorExitFormat("no memory for %d bytes of %s", 4096, "fonts"),
+              ::testing::ExitedWithCode(255), "");
+  EXPECT_TRUE(log.Has("no memory for 4096 bytes of fonts\r\n"));
+
+  // From a worker thread it logs and leaves without the teardown.
+  EXPECT_EXIT(
+      {
+        plat::Handle thread = plat::CreateThread(
+            [](void*) -> std::uint32_t { qz::FatalErrorExit("worker gave up"); }, nullptr, nullptr);
+        plat::WaitForSingleObject(thread, plat::INFINITE);
+      },
+      ::testing::ExitedWithCode(255), "");
+  EXPECT_TRUE(log.Has("worker gave up\r\n"));
+
+  // An overlong message is cut, not overrun.
+  const std::string longText(5000, 'x');
+  EXPECT_EXIT(qz::FatalErrorExitFormat("%s", longText.c_str()), ::testing::ExitedWithCode(255), "");
+  EXPECT_TRUE(log.Has(std::string(2047, 'x') + "\r\n"));
+  EXPECT_FALSE(log.Has(std::string(2048, 'x')));
+}
+
+}  // namespace
