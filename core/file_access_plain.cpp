@@ -172,7 +172,7 @@ int Win32FileClose(FileHandle file) {
 
 std::int64_t Win32FileTell(FileHandle file) {
   const Win32FileRecord* record = LookUpFile(file);
-  return record == nullptr ? -1 : record->position;
+  return record == nullptr ? -1 : static_cast<std::int64_t>(record->position);
 }
 
 int Win32FileSeek(FileHandle file, std::int64_t offset, int origin) {

@@ -1,0 +1,234 @@
+// The plain file set on its three paths (direct, read cache on a thread,
+// asynchronous on a thread): clamped reads, the end, seeks, equal bytes on
+// every path, thread lifetime and refused handles.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/file_access.h"
+#include "core/file_test_support.h"
+#include "core/log_capture.h"
+#include "core/log_text.h"
+#include "core/memory.h"
+#include "platform/clock.h"
+#include "platform/sync.h"
+
+namespace {
+
+using qz::testing::PatternBytes;
+using qz::testing::ScopedLogCapture;
+using qz::testing::ScratchFolder;
+
+struct OpenMode {
+  const char* name;
+  int useCache;
+  int asynchronous;
+};
+constexpr OpenMode kModes[] = {{"plain", 0, 0}, {"cache", 1, 0}, {"async", 0, 1}, {"cache+async", 1, 1}};
+
+void WaitIdle(qz::FileHandle file) {
+  while (qz::Win32FileIdleCheck(file) == 0) plat::Sleep(0);
+}
+
+// A read that has finished by the time it returns, on every path.
+std::size_t ReadNow(void* buffer, std::size_t size, std::size_t count, qz::FileHandle file) {
+  const std::size_t got = qz::Win32FileRead(buffer, size, count, file);
+  WaitIdle(file);
+  return got;
+}
+
+TEST(FileAccessPlainSet, ClampedReadsStopAtTheEndOnEveryPath) {
+  ScratchFolder scratch;
+  scratch.Write("36.bin", PatternBytes(36));
+  for (const OpenMode& mode : kModes) {
+    SCOPED_TRACE(mode.name);
+    const qz::FileHandle file = qz::Win32FileOpen(scratch.Library("36.bin").c_str(), mode.useCache, 1,
+                                                  mode.asynchronous);
+    ASSERT_NE(file, 0);
+    ASSERT_EQ(qz::Win32FileSeek(file, 30, 0), 0);
+    std::uint8_t buffer[40] = {};
+    EXPECT_EQ(ReadNow(buffer, 4, 10, file), 1u);
+    EXPECT_EQ(qz::Win32FileTell(file), 34);
+    EXPECT_EQ(std::memcmp(buffer, PatternBytes(36).data() + 30, 4), 0);
+    EXPECT_EQ(buffer[4], 0);  // nothing past the one whole element
+    EXPECT_EQ(qz::Win32FileEof(file), 0);
+    EXPECT_EQ(ReadNow(buffer, 4, 10, file), 0u);
+    EXPECT_NE(qz::Win32FileEof(file), 0);
+    EXPECT_EQ(qz::Win32FileTell(file), 34);
+    // The two bytes left still come as bytes.
+    EXPECT_EQ(ReadNow(buffer, 1, 10, file), 2u);
+    EXPECT_EQ(ReadNow(buffer, 1, 10, file), 0u);
+    EXPECT_NE(qz::Win32FileEof(file), 0);
+    // A seek clears the end flag.
+    EXPECT_EQ(qz::Win32FileSeek(file, -4, 2), 0);
+    EXPECT_EQ(qz::Win32FileEof(file), 0);
+    EXPECT_EQ(qz::Win32FileTell(file), 32);
+    EXPECT_EQ(ReadNow(buffer, 0, 10, file), 0u);
+    EXPECT_EQ(qz::Win32FileClose(file), 0);
+  }
+}
+
+TEST(FileAccessPlainSet, SeekPastTheEndReadsNothingOnEveryPath) {
+  ScratchFolder scratch;
+  scratch.Write("10.bin", PatternBytes(10));
+  for (const OpenMode& mode : kModes) {
+    SCOPED_TRACE(mode.name);
+    const qz::FileHandle file = qz::Win32FileOpen(scratch.Library("10.bin").c_str(), mode.useCache, 1,
+                                                  mode.asynchronous);
+    ASSERT_NE(file, 0);
+    std::vector<std::uint8_t> buffer(64, 0xEE);
+    EXPECT_EQ(qz::Win32FileSeek(file, 25, 0), 0);
+    EXPECT_EQ(qz::Win32FileTell(file), 25);
+    EXPECT_EQ(ReadNow(buffer.data(), 1, 64, file), 0u);
+    EXPECT_NE(qz::Win32FileEof(file), 0);
+    EXPECT_EQ(qz::Win32FileTell(file), 25);
+    EXPECT_EQ(buffer[0], 0xEE);
+    EXPECT_EQ(qz::Win32FileSeek(file, 1, 2), 0);
+    EXPECT_EQ(ReadNow(buffer.data(), 4, 1, file), 0u);
+
+    // A target before the start is refused and the position kept.
+    EXPECT_EQ(qz::Win32FileSeek(file, 3, 0), 0);
+    EXPECT_EQ(qz::Win32FileSeek(file, -4, 1), -1);
+    EXPECT_EQ(qz::Win32FileSeek(file, 0x100000000LL, 0), -1);
+    EXPECT_EQ(qz::Win32FileSeek(file, 0, 3), -1);
+    EXPECT_EQ(qz::Win32FileTell(file), 3);
+    EXPECT_EQ(ReadNow(buffer.data(), 1, 2, file), 2u);
+    EXPECT_EQ(buffer[0], 3);
+    EXPECT_EQ(buffer[1], 4);
+    EXPECT_EQ(qz::Win32FileClose(file), 0);
+  }
+}
+
+TEST(FileAccessPlainSet, ThreadedPathsDeliverTheSameBytesAsThePlainPath) {
+  ScratchFolder scratch;
+  // Larger than the read-ahead cache, so reads cross its refills.
+  const std::string bytes = PatternBytes(300000);
+  scratch.Write("big.bin", bytes);
+  const std::string path = scratch.Library("big.bin");
+  for (const OpenMode& mode : kModes) {
+    SCOPED_TRACE(mode.name);
+    const qz::FileHandle file = qz::Win32FileOpen(path.c_str(), mode.useCache, 1, mode.asynchronous);
+    ASSERT_NE(file, 0);
+    // Sequential reads of varied sizes, with pauses that let read-ahead run.
+    std::string got;
+    std::vector<char> chunk(70000);
+    std::size_t size = 1;
+    for (int round = 0; got.size() < bytes.size(); ++round) {
+      const std::size_t n = ReadNow(chunk.data(), 1, size, file);
+      ASSERT_GT(n, 0u);
+      got.append(chunk.data(), n);
+      size = size * 7 % 69997 + 1;
+      if (round % 5 == 0) plat::Sleep(120);
+    }
+    EXPECT_TRUE(got == bytes);
+    EXPECT_EQ(ReadNow(chunk.data(), 1, 1, file), 0u);
+
+    // Random seeks, inside and outside whatever the cache holds.
+    std::mt19937 random(17);
+    for (int i = 0; i < 200; ++i) {
+      const std::uint32_t at = random() % bytes.size();
+      const std::size_t wanted = random() % 5000 + 1;
+      ASSERT_EQ(qz::Win32FileSeek(file, at, 0), 0);
+      const std::size_t n = ReadNow(chunk.data(), 1, wanted, file);
+      ASSERT_EQ(n, std::min(wanted, bytes.size() - at));
+      ASSERT_EQ(std::memcmp(chunk.data(), bytes.data() + at, n), 0) << "at " << at;
+      ASSERT_EQ(qz::Win32FileTell(file), static_cast<std::int64_t>(at + n));
+      if (i % 50 == 0) plat::Sleep(120);
+    }
+    EXPECT_EQ(qz::Win32FileClose(file), 0);
+  }
+}
+
+TEST(FileAccessPlainSet, AsynchronousReadsCompleteAndReportIdle) {
+  ScratchFolder scratch;
+  const std::string bytes = PatternBytes(200000);
+  scratch.Write("a.bin", bytes);
+  const qz::FileHandle file = qz::Win32FileOpen(scratch.Library("a.bin").c_str(), 0, 1, 1);
+  ASSERT_NE(file, 0);
+  std::vector<char> buffer(bytes.size());
+  EXPECT_EQ(qz::Win32FileRead(buffer.data(), 1000, 200, file), 200u);
+  // The position moves at once; the bytes are there once the file is idle.
+  EXPECT_EQ(qz::Win32FileTell(file), 200000);
+  WaitIdle(file);
+  EXPECT_EQ(qz::Win32FileIdleCheck(file), 1);
+  EXPECT_EQ(std::memcmp(buffer.data(), bytes.data(), bytes.size()), 0);
+  // A second request waits for the first; a close waits for both.
+  qz::Win32FileSeek(file, 0, 0);
+  EXPECT_EQ(qz::Win32FileRead(buffer.data(), 1, 100000, file), 100000u);
+  EXPECT_EQ(qz::Win32FileRead(buffer.data() + 100000, 1, 100000, file), 100000u);
+  EXPECT_EQ(qz::Win32FileClose(file), 0);
+  EXPECT_EQ(std::memcmp(buffer.data(), bytes.data(), bytes.size()), 0);
+
+  // A direct file is always idle.
+  const qz::FileHandle plain = qz::Win32FileOpen(scratch.Library("a.bin").c_str(), 0, 1, 0);
+  EXPECT_EQ(qz::Win32FileIdleCheck(plain), 1);
+  qz::Win32FileClose(plain);
+}
+
+TEST(FileAccessPlainSet, OpenFailuresLogAndLeakNothing) {
+  ScratchFolder scratch;
+  scratch.Write("here.bin", "x");
+  ScopedLogCapture log;
+  const int blocks = qz::GetTrackedBlockCount();
+
+  EXPECT_EQ(qz::Win32FileOpen(scratch.Library("missing.bin").c_str(), 0, 1, 0), 0);
+  EXPECT_FALSE(log.Contains(qz::text::kFileOpenFailed));
+  EXPECT_EQ(qz::Win32FileOpen(scratch.Library("missing.bin").c_str(), 1, 1, 0), 0);
+  EXPECT_TRUE(log.Contains(qz::text::kFileOpenFailed));
+  EXPECT_EQ(qz::Win32FileOpen(scratch.Library("missing.bin").c_str(), 0, 1, 1), 0);
+  EXPECT_EQ(qz::GetTrackedBlockCount(), blocks);
+
+  plat::FailNextThreadCreation();
+  EXPECT_EQ(qz::Win32FileOpen(scratch.Library("here.bin").c_str(), 1, 1, 0), 0);
+  EXPECT_TRUE(log.Contains(qz::text::kFileThreadCreateFailed));
+  EXPECT_EQ(qz::GetTrackedBlockCount(), blocks);
+
+  EXPECT_EQ(qz::Win32FileOpen(nullptr, 0, 1, 0), 0);
+  EXPECT_EQ(qz::Win32FileOpen("", 1, 1, 0), 0);
+  EXPECT_TRUE(log.Contains(qz::text::kFileBadArgument));
+
+  // Open and close on every path returns every tracked block.
+  for (const OpenMode& mode : kModes) {
+    const qz::FileHandle file = qz::Win32FileOpen(scratch.Library("here.bin").c_str(), mode.useCache, 1,
+                                                  mode.asynchronous);
+    ASSERT_NE(file, 0);
+    EXPECT_GT(qz::GetTrackedBlockCount(), blocks);
+    EXPECT_EQ(qz::Win32FileClose(file), 0);
+    EXPECT_EQ(qz::GetTrackedBlockCount(), blocks);
+  }
+}
+
+TEST(FileAccessPlainSet, BadHandlesAndRequestsAreRefused) {
+  ScratchFolder scratch;
+  scratch.Write("f.bin", PatternBytes(16));
+  ScopedLogCapture log;
+  char buffer[16];
+  EXPECT_EQ(qz::Win32FileRead(buffer, 1, 4, 0), 0u);
+  EXPECT_EQ(qz::Win32FileClose(0), -1);
+  EXPECT_EQ(qz::Win32FileTell(0), -1);
+  EXPECT_EQ(qz::Win32FileSeek(0, 0, 0), -1);
+  EXPECT_NE(qz::Win32FileEof(0), 0);
+  EXPECT_EQ(qz::Win32FileIdleCheck(0), -1);
+  EXPECT_TRUE(log.Contains(qz::text::kFileBadHandle));
+
+  const qz::FileHandle file = qz::Win32FileOpen(scratch.Library("f.bin").c_str(), 0, 1, 0);
+  ASSERT_NE(file, 0);
+  EXPECT_EQ(qz::Win32FileRead(nullptr, 1, 4, file), 0u);
+  EXPECT_EQ(qz::Win32FileRead(buffer, SIZE_MAX / 2, 3, file), 0u);
+  EXPECT_TRUE(log.Contains(qz::text::kFileReadTooLarge));
+  EXPECT_EQ(qz::Win32FileTell(file), 0);
+  EXPECT_EQ(qz::Win32FileClose(file), 0);
+  // Closed handles are stale: refused, not followed.
+  EXPECT_EQ(qz::Win32FileClose(file), -1);
+  EXPECT_EQ(qz::Win32FileRead(buffer, 1, 4, file), 0u);
+
+  const qz::FileHandle threaded = qz::Win32FileOpen(scratch.Library("f.bin").c_str(), 1, 1, 0);
+  ASSERT_NE(threaded, 0);
+  EXPECT_EQ(qz::Win32FileClose(threaded), 0);
+  EXPECT_EQ(qz::Win32FileClose(threaded), -1);
+}
+
+}  // namespace

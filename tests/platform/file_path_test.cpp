@@ -1,0 +1,227 @@
+// The file boundary of the stand-in: path conversion, case-insensitive names,
+// open dispositions, the current directory and temporary files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/file_test_support.h"
+#include "platform/file.h"
+
+namespace {
+
+using qz::testing::ScratchFolder;
+
+// Restores the working directory a test changes.
+class ScopedCwd {
+ public:
+  ScopedCwd() : saved_(std::filesystem::current_path()) {}
+  ~ScopedCwd() { std::filesystem::current_path(saved_); }
+
+ private:
+  std::filesystem::path saved_;
+};
+
+std::string ReadAll(plat::Handle file) {
+  std::string bytes(64, '\0');
+  std::uint32_t got = 0;
+  EXPECT_TRUE(plat::ReadFile(file, bytes.data(), 64, &got));
+  bytes.resize(got);
+  return bytes;
+}
+
+TEST(PlatFilePath, ConvertsBetweenLibraryAndPosixForm) {
+  EXPECT_EQ(plat::ToPosixPath("data\\x.png"), "data/x.png");
+  EXPECT_EQ(plat::ToPosixPath("\\tmp\\x"), "/tmp/x");
+  EXPECT_EQ(plat::ToPosixPath("/tmp/x"), "/tmp/x");
+  EXPECT_EQ(plat::ToPosixPath("C:\\game\\save"), "/game/save");
+  EXPECT_EQ(plat::ToPosixPath("d:/game"), "/game");
+  EXPECT_EQ(plat::ToPosixPath("C:data"), "data");
+  EXPECT_EQ(plat::ToPosixPath("C:"), ".");
+  EXPECT_EQ(plat::ToPosixPath(""), "");
+  EXPECT_EQ(plat::ToLibraryPath("/tmp/x/y.txt"), "\\tmp\\x\\y.txt");
+  EXPECT_EQ(plat::ToPosixPath(plat::ToLibraryPath("/a/b c/d")), "/a/b c/d");
+}
+
+TEST(PlatFilePath, ResolvesNamesIgnoringCase) {
+  ScratchFolder scratch;
+  scratch.Write("Data/X.png", "png");
+  scratch.Write("Data/Sub/deep.TXT", "deep");
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("DATA\\x.PNG")), scratch.Posix("Data/X.png"));
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("data\\sub\\DEEP.txt")), scratch.Posix("Data/Sub/deep.TXT"));
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("data\\SUB\\")), scratch.Posix("Data/Sub/"));
+  // A name that exists nowhere comes back converted but unchanged.
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("DATA\\missing.png")), scratch.Posix("DATA/missing.png"));
+
+  plat::Handle file = plat::CreateFileA(scratch.Library("DATA\\X.PNG").c_str(), plat::GENERIC_READ,
+                                        plat::FILE_SHARE_READ, plat::OPEN_EXISTING, plat::FILE_ATTRIBUTE_NORMAL);
+  ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadAll(file), "png");
+  EXPECT_TRUE(plat::CloseHandle(file));
+
+  // The exact spelling wins over a case-insensitive one.
+  scratch.Write("both/name.txt", "lower");
+  scratch.Write("both/NAME.TXT", "upper");
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("both\\NAME.TXT")), scratch.Posix("both/NAME.TXT"));
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("both\\name.txt")), scratch.Posix("both/name.txt"));
+}
+
+TEST(PlatFilePath, CachedListingsFollowChangesMadeBehindTheirBack) {
+  ScratchFolder scratch;
+  scratch.Write("dir/First.txt", "1");
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("DIR\\first.txt")), scratch.Posix("dir/First.txt"));
+  // Renamed and added with POSIX calls, which the cache does not hear about.
+  ASSERT_EQ(std::rename(scratch.Posix("dir/First.txt").c_str(), scratch.Posix("dir/FIRST.txt").c_str()), 0);
+  scratch.Write("dir/Second.txt", "2");
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("DIR\\first.txt")), scratch.Posix("dir/FIRST.txt"));
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("DIR\\second.TXT")), scratch.Posix("dir/Second.txt"));
+  std::filesystem::remove(scratch.Posix("dir/Second.txt"));
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("DIR\\second.TXT")), scratch.Posix("DIR/second.TXT"));
+}
+
+TEST(PlatFilePath, OpenDispositionsCreateTruncateAndRefuse) {
+  ScratchFolder scratch;
+  scratch.Write("Saves/slot1.dat", "old contents");
+  const std::string existing = scratch.Library("SAVES\\SLOT1.DAT");
+  const auto open = [](const std::string& path, std::uint32_t access, std::uint32_t disposition) {
+    return plat::CreateFileA(path.c_str(), access, 0, disposition, plat::FILE_ATTRIBUTE_NORMAL);
+  };
+
+  EXPECT_EQ(open(existing, plat::GENERIC_WRITE, plat::CREATE_NEW), plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(open(scratch.Library("nothing.dat"), plat::GENERIC_READ, plat::OPEN_EXISTING),
+            plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(open(scratch.Library("Saves"), plat::GENERIC_READ, plat::OPEN_EXISTING), plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(open(existing, 0, plat::OPEN_EXISTING), plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(open(existing, plat::GENERIC_READ, 99), plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(plat::CreateFileA(nullptr, plat::GENERIC_READ, 0, plat::OPEN_EXISTING, 0), plat::INVALID_HANDLE_VALUE);
+
+  // Overwrites the file found case-insensitively rather than adding a twin.
+  plat::Handle file = open(existing, plat::GENERIC_WRITE, plat::CREATE_ALWAYS);
+  ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+  std::uint32_t written = 0;
+  EXPECT_TRUE(plat::WriteFile(file, "new", 3, &written));
+  EXPECT_EQ(written, 3u);
+  plat::CloseHandle(file);
+  EXPECT_EQ(scratch.Read("Saves/slot1.dat"), "new");
+  EXPECT_FALSE(scratch.Exists("SAVES"));
+
+  // A new file goes into the folder the caller meant, whatever its case.
+  file = open(scratch.Library("SAVES\\Slot2.dat"), plat::GENERIC_READ | plat::GENERIC_WRITE, plat::OPEN_ALWAYS);
+  ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+  plat::CloseHandle(file);
+  EXPECT_TRUE(scratch.Exists("Saves/Slot2.dat"));
+  // ... and is found again right away, in any case.
+  file = open(scratch.Library("saves\\SLOT2.DAT"), plat::GENERIC_READ, plat::OPEN_EXISTING);
+  EXPECT_NE(file, plat::INVALID_HANDLE_VALUE);
+  plat::CloseHandle(file);
+
+  EXPECT_TRUE(plat::DeleteFileA(scratch.Library("SAVES\\SLOT2.DAT").c_str()));
+  EXPECT_FALSE(scratch.Exists("Saves/Slot2.dat"));
+  EXPECT_FALSE(plat::DeleteFileA(scratch.Library("SAVES\\SLOT2.DAT").c_str()));
+}
+
+TEST(PlatFilePath, FilePointerSizeAndBadHandles) {
+  ScratchFolder scratch;
+  scratch.Write("f.bin", "0123456789");
+  plat::Handle file = plat::CreateFileA(scratch.Library("f.bin").c_str(), plat::GENERIC_READ, 0,
+                                        plat::OPEN_EXISTING, 0);
+  ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+  std::uint32_t high = 7;
+  EXPECT_EQ(plat::GetFileSize(file, &high), 10u);
+  EXPECT_EQ(high, 0u);
+  EXPECT_EQ(plat::SetFilePointer(file, 4, nullptr, plat::FILE_BEGIN), 4u);
+  EXPECT_EQ(plat::SetFilePointer(file, -1, nullptr, plat::FILE_END), 9u);
+  EXPECT_EQ(plat::SetFilePointer(file, -20, nullptr, plat::FILE_CURRENT), plat::INVALID_SET_FILE_POINTER);
+  EXPECT_EQ(plat::SetFilePointer(file, 2, nullptr, 7), plat::INVALID_SET_FILE_POINTER);
+  std::int32_t distanceHigh = 1;  // 4 GiB + 3: past the end is allowed
+  EXPECT_EQ(plat::SetFilePointer(file, 3, &distanceHigh, plat::FILE_BEGIN), 3u);
+  EXPECT_EQ(distanceHigh, 1);
+  EXPECT_EQ(plat::SetFilePointer(file, 8, nullptr, plat::FILE_BEGIN), 8u);
+  EXPECT_EQ(ReadAll(file), "89");
+  EXPECT_EQ(ReadAll(file), "");
+  plat::CloseHandle(file);
+
+  char byte;
+  std::uint32_t got = 5;
+  EXPECT_FALSE(plat::ReadFile(nullptr, &byte, 1, &got));
+  EXPECT_EQ(got, 0u);
+  EXPECT_FALSE(plat::WriteFile(plat::INVALID_HANDLE_VALUE, &byte, 1, nullptr));
+  EXPECT_EQ(plat::GetFileSize(nullptr, nullptr), plat::INVALID_FILE_SIZE);
+  EXPECT_EQ(plat::SetFilePointer(nullptr, 0, nullptr, plat::FILE_BEGIN), plat::INVALID_SET_FILE_POINTER);
+}
+
+TEST(PlatFilePath, CurrentDirectoryInLibraryFormAndLongPaths) {
+  ScratchFolder scratch;
+  ScopedCwd restore;
+  scratch.MakeFolder("Work");
+  ASSERT_TRUE(plat::SetCurrentDirectoryA(scratch.Library("WORK").c_str()));
+  char buffer[4096];
+  const std::uint32_t length = plat::GetCurrentDirectoryA(sizeof(buffer), buffer);
+  const std::string expected = plat::ToLibraryPath(std::filesystem::current_path().string());
+  EXPECT_EQ(std::string(buffer), expected);
+  EXPECT_EQ(length, expected.size());
+  EXPECT_EQ(buffer[0], '\\');
+  EXPECT_FALSE(plat::SetCurrentDirectoryA(scratch.Library("absent").c_str()));
+
+  // A folder deeper than 260 bytes works through the whole boundary.
+  std::string deep = "Work";
+  while (deep.size() < 400) deep += "/a_rather_long_folder_name";
+  scratch.Write(deep + "/file.txt", "deep");
+  plat::Handle file = plat::CreateFileA(scratch.Library(deep + "/FILE.TXT").c_str(), plat::GENERIC_READ, 0,
+                                        plat::OPEN_EXISTING, 0);
+  ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadAll(file), "deep");
+  plat::CloseHandle(file);
+
+  ASSERT_TRUE(plat::SetCurrentDirectoryA(scratch.Library(deep).c_str()));
+  char small[260];
+  std::memset(small, 'x', sizeof(small));
+  const std::uint32_t needed = plat::GetCurrentDirectoryA(sizeof(small), small);
+  EXPECT_GT(needed, sizeof(small));
+  EXPECT_EQ(small[0], 'x');  // nothing written when it does not fit
+  EXPECT_EQ(plat::GetCurrentDirectoryA(0, nullptr), needed);
+  std::string big(needed, '\0');
+  EXPECT_EQ(plat::GetCurrentDirectoryA(needed, big.data()), needed - 1);
+}
+
+TEST(PlatFilePath, TemporaryFilesAreUniqueAndInLibraryForm) {
+  ScratchFolder scratch;
+  const qz::testing::ScopedTempFolder temp(scratch.root());
+
+  char folder[1024];
+  const std::uint32_t length = plat::GetTempPathA(sizeof(folder), folder);
+  EXPECT_EQ(std::string(folder), scratch.Library("").substr(0, length));
+  EXPECT_EQ(folder[length - 1], '\\');
+  EXPECT_EQ(plat::GetTempPathA(3, folder), length + 1);
+
+  char first[1024];
+  char second[1024];
+  plat::Handle a = plat::CreateUniqueTempFile(first, sizeof(first));
+  plat::Handle b = plat::CreateUniqueTempFile(second, sizeof(second));
+  ASSERT_NE(a, plat::INVALID_HANDLE_VALUE);
+  ASSERT_NE(b, plat::INVALID_HANDLE_VALUE);
+  EXPECT_STRNE(first, second);
+  EXPECT_EQ(std::string(first).rfind(folder, 0), 0u);
+  struct stat status;
+  EXPECT_EQ(::stat(plat::ToPosixPath(first).c_str(), &status), 0);
+  EXPECT_EQ(status.st_size, 0);
+  EXPECT_TRUE(plat::WriteFile(a, "abc", 3, nullptr));
+  plat::CloseHandle(a);
+  plat::CloseHandle(b);
+  EXPECT_EQ(::stat(plat::ToPosixPath(first).c_str(), &status), 0);
+  EXPECT_EQ(status.st_size, 3);
+
+  // A path buffer too small fails and leaves no file behind.
+  const auto countFiles = [&] {
+    return std::distance(std::filesystem::directory_iterator(scratch.root()), std::filesystem::directory_iterator());
+  };
+  const auto before = countFiles();
+  char tiny[4];
+  EXPECT_EQ(plat::CreateUniqueTempFile(tiny, sizeof(tiny)), plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(countFiles(), before);
+}
+
+}  // namespace
