@@ -17,10 +17,15 @@ constexpr std::uint64_t kGrowthSlack = 1000;
 // Writers set the fields directly, so a damaged record must not lead a copy
 // outside the block.
 bool IsConsistent(const RingBuffer* ring) {
-  if (ring->capacity < 0) return false;
   const auto capacity = static_cast<std::uint32_t>(ring->capacity);
-  if (ring->data == nullptr && capacity != 0) return false;
-  return ring->stored <= capacity && ring->readOffset <= capacity && ring->writeOffset <= capacity;
+  const bool consistent = ring->capacity >= 0 && (ring->data != nullptr || capacity == 0) &&
+                          ring->stored <= capacity && ring->readOffset <= capacity &&
+                          ring->writeOffset <= capacity;
+  if (!consistent) {
+    AppendLogFormat(text::kRingBufferDamaged, ring->capacity, ring->stored, ring->readOffset,
+                    ring->writeOffset);
+  }
+  return consistent;
 }
 
 // Copies n stored bytes starting at the read offset, in stored order.

@@ -159,7 +159,13 @@ TEST(RingBuffer, RefusalsLeaveEverythingAlone) {
   // A record damaged by a writer is not trusted for copying.
   RingBuffer damaged = MakeRing(16, 0, 4);
   damaged.stored = 40;
-  EXPECT_EQ(RingBufferRead(&damaged, out, 20, 0), -1);
+  {
+    testing::ScopedLogCapture log;
+    EXPECT_EQ(RingBufferRead(&damaged, out, 20, 0), -1);
+    char line[256];
+    std::snprintf(line, sizeof line, text::kRingBufferDamaged, 16, 40u, 0u, 4u);
+    EXPECT_TRUE(log.Contains(line)) << log.Contents();
+  }
   EXPECT_EQ(GrowRingBuffer(&damaged, 4), -1);
   damaged.stored = 4;
   damaged.readOffset = 17;
