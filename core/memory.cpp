@@ -316,6 +316,7 @@ void DumpTrackedAllocs() {
 
 void LogTrackedBlock(const TrackedBlockHeader* header) {
   if (header == nullptr) return;
+  LockScope scope;
   // The header may be damaged: never trust its tag terminator, and show no
   // more user bytes than both the header and its copy claim.
   char tag[kTrackedTagSize];
