@@ -7,11 +7,11 @@
 #include <cstdarg>
 #include <cstdlib>
 
+#include "core/clock.h"
 #include "core/file_access.h"
 #include "core/library_lock.h"
 #include "core/log.h"
 #include "core/memory.h"
-#include "core/clock.h"
 #include "core/string_util.h"
 #include "core/system_info.h"
 #include "platform/clock.h"
@@ -27,6 +27,10 @@ std::atomic<int> gPumpPasses{0};
 // The thread that started the library; the fatal exit tears down only there.
 std::atomic<std::uint32_t> gStartThread{0};
 
+// The current directory at the start, put back by the end. Sized for long
+// POSIX paths; one that does not fit is refused (and logged) by the table.
+char gStartDirectory[4096] = {};
+
 constexpr std::size_t kFatalMessageSize = 2048;
 constexpr int kFatalExitCode = 255;
 
@@ -35,9 +39,9 @@ int InitLibrary() {
   gInitialising.store(1, std::memory_order_release);
   gStartThread.store(plat::GetCurrentThreadId(), std::memory_order_release);
   SetFileAccessTable(nullptr);
-  if (GetLogFolder() == nullptr || GetLogFolder()[0] == '\0') {
-    char startDirectory[plat::MAX_PATH] = {};
-    if (FileAccessGetDir(startDirectory, sizeof(startDirectory)) == 0) SetLogFolder(startDirectory);
+  if (FileAccessGetDir(gStartDirectory, sizeof(gStartDirectory)) != 0) gStartDirectory[0] = '\0';
+  if ((GetLogFolder() == nullptr || GetLogFolder()[0] == '\0') && gStartDirectory[0] != '\0') {
+    SetLogFolder(gStartDirectory);
   }
   StartLogFile();
   std::int64_t frequency = 0;
@@ -54,6 +58,7 @@ int EndLibrary() {
   if (gInitialised.load(std::memory_order_acquire) == 0) return 0;
   gEndingState.store(1, std::memory_order_release);
   EndSystemTimerPeriod();
+  if (gStartDirectory[0] != '\0') FileAccessSetDir(gStartDirectory);
   DumpTrackedAllocs();
   gInitialised.store(0, std::memory_order_release);
   return 0;

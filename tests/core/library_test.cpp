@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/file_access.h"
 #include "core/log.h"
 #include "core/log_text.h"
 #include "platform/clock.h"
@@ -36,9 +37,15 @@ TEST(LibraryEntryDeathTest, StartAndEndInAFreshProcess) {
   EXPECT_EXIT(
       {
         plat::UseVirtualTime(true);
-        const bool ok = qz::InitLibraryEntry() == 0 && qz::InitLibraryEntry() == 0 &&
-                        qz::EndLibraryEntry() == 0 && qz::EndLibraryEntry() == 0 &&
-                        plat::GetTimerPeriodBalance() == 0;
+        char before[4096] = {};
+        char after[4096] = {};
+        qz::FileAccessGetDir(before, sizeof(before));
+        bool ok = qz::InitLibraryEntry() == 0 && qz::InitLibraryEntry() == 0;
+        // The end puts back the directory the start found.
+        qz::FileAccessSetDir("/");
+        ok = ok && qz::EndLibraryEntry() == 0 && qz::EndLibraryEntry() == 0 && plat::GetTimerPeriodBalance() == 0;
+        qz::FileAccessGetDir(after, sizeof(after));
+        ok = ok && std::string(before) == after;
         std::_Exit(ok ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
