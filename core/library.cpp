@@ -100,8 +100,10 @@ void FatalErrorExit(const char* message) {
   AppendLogText(message != nullptr ? message : "(no message)");
   AppendLogText("\n");
   // Off the thread that owns the window, tearing it down would act on a
-  // foreign thread's objects: log and leave as is.
-  if (OnMainThread()) EndLibrary();
+  // foreign thread's objects: log and leave as is. A fatal error raised by
+  // the teardown itself does not start it again.
+  static std::atomic<bool> tearingDown{false};
+  if (OnMainThread() && !tearingDown.exchange(true)) EndLibrary();
   std::_Exit(kFatalExitCode);
 }
 

@@ -34,7 +34,8 @@ struct LibraryLock {
   int eventsMade = 0;
 };
 
-LibraryLock gLock;
+// Constant-initialised, so an enter during static start-up finds it ready.
+constinit LibraryLock gLock;
 
 // Called inside the critical section. Events are made on first use, as
 // making 4096 of them at process start would cost every program that never
