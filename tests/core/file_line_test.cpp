@@ -164,9 +164,8 @@ TEST(FileHelpers, BytesEndTestAndTemporaryFiles) {
   ASSERT_NE(a, nullptr);
   ASSERT_NE(b, nullptr);
   EXPECT_STRNE(first, second);
-  char folder[1024];
-  plat::GetTempPathA(sizeof(folder), folder);
-  EXPECT_EQ(std::string(first).rfind(folder, 0), 0u);
+  // In the temporary folder (TMPDIR), in library form.
+  EXPECT_EQ(std::string(first).rfind(scratch.Library(""), 0), 0u);
   std::uint32_t written = 0;
   EXPECT_TRUE(plat::WriteFile(a, "temp", 4, &written));
   plat::CloseHandle(a);
@@ -181,10 +180,16 @@ TEST(FileHelpers, BytesEndTestAndTemporaryFiles) {
   plat::Handle unnamed = qz::CreateTempFile(nullptr, 0);
   EXPECT_NE(unnamed, nullptr);
   plat::CloseHandle(unnamed);
+  // A path buffer too small fails and leaves no file behind.
+  const auto countFiles = [&] {
+    return std::distance(std::filesystem::directory_iterator(scratch.root()), std::filesystem::directory_iterator());
+  };
+  const auto before = countFiles();
   ScopedLogCapture log;
   char tiny[3];
   EXPECT_EQ(qz::CreateTempFile(tiny, sizeof(tiny)), nullptr);
   EXPECT_TRUE(log.Contains(qz::text::kFileTempCreateFailed));
+  EXPECT_EQ(countFiles(), before);
 }
 
 }  // namespace
