@@ -70,7 +70,9 @@ int MakeFullPath(const char* relative, char* out, std::size_t outSize, const cha
     result = root;
     walk = relative + 1;
   } else if (HasDrive(relative)) {
-    result.assign(relative, 2);
+    char drive[3];
+    GetPathRoot(relative, drive);
+    result = drive;
     walk = relative + (IsSeparator(relative[2]) ? 3 : 2);
   } else {
     result = base;
@@ -81,7 +83,10 @@ int MakeFullPath(const char* relative, char* out, std::size_t outSize, const cha
     std::string component;
     auto flush = [&] {
       if (component == "..") RemoveLastComponent(result);
-      else if (!component.empty() && component != ".") result += '\\' + component;
+      else if (!component.empty() && component != ".") {
+        result.push_back('\\');
+        result.append(component);
+      }
       component.clear();
     };
     for (const char* p = walk; *p != '\0'; ++p) {
@@ -97,8 +102,8 @@ int MakeFullPath(const char* relative, char* out, std::size_t outSize, const cha
     }
     flush();
   }
-  if (result.empty()) result = "\\";
-  else if (result.size() == 2 && result[1] == ':') result += '\\';
+  // The bare root ("" or "X:") is written with its separator.
+  if (result.empty() || (result.size() == 2 && result[1] == ':')) result.push_back('\\');
 
   if (result.size() + 1 > outSize) {
     AppendLogFormat(text::kPathTooLong, result.size(), result.c_str());
