@@ -10,7 +10,7 @@
 
 #include "core/file_access.h"
 #include "core/file_test_support.h"
-#include "core/log_capture.h"
+#include "support/scratch_log.h"
 #include "core/log_text.h"
 #include "core/memory.h"
 #include "platform/clock.h"
@@ -19,7 +19,7 @@
 namespace {
 
 using qz::testing::PatternBytes;
-using qz::testing::ScopedLogCapture;
+using qz::testing::ScratchLog;
 using qz::testing::ScratchFolder;
 
 struct OpenMode {
@@ -171,7 +171,7 @@ TEST(FileAccessPlainSet, AsynchronousReadsCompleteAndReportIdle) {
 TEST(FileAccessPlainSet, OpenFailuresLogAndLeakNothing) {
   ScratchFolder scratch;
   scratch.Write("here.bin", "x");
-  ScopedLogCapture log;
+  ScratchLog log;
   const int blocks = qz::GetTrackedBlockCount();
 
   EXPECT_EQ(qz::Win32FileOpen(scratch.Library("missing.bin").c_str(), 0, 1, 0), 0);
@@ -204,7 +204,7 @@ TEST(FileAccessPlainSet, OpenFailuresLogAndLeakNothing) {
 TEST(FileAccessPlainSet, BadHandlesAndRequestsAreRefused) {
   ScratchFolder scratch;
   scratch.Write("f.bin", PatternBytes(16));
-  ScopedLogCapture log;
+  ScratchLog log;
   char buffer[16];
   EXPECT_EQ(qz::Win32FileRead(buffer, 1, 4, 0), 0u);
   EXPECT_EQ(qz::Win32FileClose(0), -1);

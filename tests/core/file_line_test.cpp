@@ -9,13 +9,13 @@
 
 #include "core/file_access.h"
 #include "core/file_test_support.h"
-#include "core/log_capture.h"
+#include "support/scratch_log.h"
 #include "core/log_text.h"
 #include "platform/file.h"
 
 namespace {
 
-using qz::testing::ScopedLogCapture;
+using qz::testing::ScratchLog;
 using qz::testing::ScratchFolder;
 
 // Every line ReadFileLine returns with the given buffer size, on one path.
@@ -125,7 +125,7 @@ TEST(FileReadLine, DoubleByteCharactersAreNeverCut) {
 TEST(FileReadLine, RefusesBadArguments) {
   ScratchFolder scratch;
   scratch.Write("x.txt", "x\r\n");
-  ScopedLogCapture log;
+  ScratchLog log;
   const qz::FileHandle file = qz::OpenFileForRead(scratch.Library("x.txt").c_str(), 0);
   char buffer[4] = "##";
   EXPECT_EQ(qz::ReadFileLine(nullptr, 4, file), -1);
@@ -185,7 +185,7 @@ TEST(FileHelpers, BytesEndTestAndTemporaryFiles) {
     return std::distance(std::filesystem::directory_iterator(scratch.root()), std::filesystem::directory_iterator());
   };
   const auto before = countFiles();
-  ScopedLogCapture log;
+  ScratchLog log;
   char tiny[3];
   EXPECT_EQ(qz::CreateTempFile(tiny, sizeof(tiny)), nullptr);
   EXPECT_TRUE(log.Contains(qz::text::kFileTempCreateFailed));

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/file_access.h"
-#include "core/log_capture.h"
+#include "support/scratch_log.h"
 #include "core/log_text.h"
 #include "core/memory.h"
 
@@ -80,7 +80,7 @@ TEST(MemoryStream, SeeksClampToTheBlock) {
 }
 
 TEST(MemoryStream, RefusesBadArguments) {
-  qz::testing::ScopedLogCapture log;
+  qz::testing::ScratchLog log;
   const char data[4] = {1, 2, 3, 4};
   char buffer[4];
   EXPECT_EQ(qz::OpenMemoryStream(nullptr, 4), nullptr);

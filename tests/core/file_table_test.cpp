@@ -8,13 +8,13 @@
 
 #include "core/file_access.h"
 #include "core/file_test_support.h"
-#include "core/log_capture.h"
+#include "support/scratch_log.h"
 #include "core/log_text.h"
 
 namespace {
 
 using qz::testing::PatternBytes;
-using qz::testing::ScopedLogCapture;
+using qz::testing::ScratchLog;
 using qz::testing::ScratchFolder;
 
 // Installs the plain set again whatever the test did.
@@ -128,7 +128,7 @@ TEST_F(FileAccessTableTest, FileStreamReadsAFileThroughThePlainSet) {
 }
 
 TEST_F(FileAccessTableTest, CurrentDirectoryThatDoesNotFitIsRefused) {
-  qz::testing::ScopedLogCapture log;
+  qz::testing::ScratchLog log;
   char small[8];
   std::memset(small, 'x', sizeof(small));
   EXPECT_EQ(qz::FileAccessGetDir(small, sizeof(small)), -1);
@@ -165,7 +165,7 @@ TEST_F(FileAccessTableTest, SearchesFillFindRecords) {
   EXPECT_LE(found[2].lastWriteTime.month, 12);
   EXPECT_GE(found[2].creationTime.year, 2020);
 
-  ScopedLogCapture log;
+  ScratchLog log;
   EXPECT_EQ(qz::FileAccessFindFirst(scratch.Library("find\\*.bmp").c_str(), &record), -1);
   EXPECT_EQ(qz::FileAccessFindFirst(nullptr, &record), -1);
   // Closed, never made and forged search handles are refused.

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "core/handle.h"
-#include "core/log_capture.h"
+#include "support/scratch_log.h"
 #include "core/log_text.h"
 #include "core/memory.h"
 
@@ -102,7 +102,7 @@ TEST(HandleTable, FullTableLogsOrEndsTheProgram) {
   SmallTable table;
   for (int i = 0; i < 4; ++i) ASSERT_NE(table.Create(kLogWhenFull), kNoHandle);
   {
-    testing::ScopedLogCapture log;
+    testing::ScratchLog log;
     EXPECT_EQ(table.Create(kLogWhenFull), kNoHandle);
     EXPECT_TRUE(log.Contains(kLogWhenFull.fullMessage)) << log.Contents();
   }
@@ -148,7 +148,7 @@ TEST(HandleTable, WantedHandleRecreation) {
   EXPECT_TRUE(table.IsValid(h0));
 
   {
-    testing::ScopedLogCapture log;
+    testing::ScratchLog log;
     EXPECT_EQ(table.Create(kLogWhenFull, MakeHandle(kGraphHandle, 1, 2)), kNoHandle);
     EXPECT_EQ(table.Create(kLogWhenFull, MakeHandle(kSoundHandle, 1, 4)), kNoHandle);
     EXPECT_EQ(table.Create(kLogWhenFull, -2), kNoHandle);
@@ -229,7 +229,7 @@ TEST(HandleList, Removal) {
 
 TEST(HandleList, RefusesBrokenInput) {
   ListFixture f{};
-  testing::ScopedLogCapture log;
+  testing::ScratchLog log;
   EXPECT_EQ(InitHandleList(nullptr, &f.tail), -1);
   EXPECT_EQ(AddHandleListNode(&f.head, &f.a, 1, nullptr), -1) << "head never initialised";
   InitHandleList(&f.head, &f.tail);

@@ -12,7 +12,7 @@
 #include "core/log_text.h"
 #include "platform/clock.h"
 #include "platform/sync.h"
-#include "temp_log_folder.h"
+#include "support/scratch_log.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ TEST(LibraryEntry, EndBeforeStartDoesNothing) { EXPECT_EQ(qz::EndLibraryEntry(),
 TEST(LibraryEntryDeathTest, StartAndEndInAFreshProcess) {
   // Forked, so the child writes into this test's log folder.
   GTEST_FLAG_SET(death_test_style, "fast");
-  qz::testing::TempLogFolder log;
+  qz::testing::ScratchLog log;
   EXPECT_EXIT(
       {
         plat::UseVirtualTime(true);
@@ -49,19 +49,19 @@ TEST(LibraryEntryDeathTest, StartAndEndInAFreshProcess) {
         std::_Exit(ok ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
-  EXPECT_TRUE(log.Has(qz::text::kSystemReportStart));
+  EXPECT_TRUE(log.Contains(qz::text::kSystemReportStart));
 }
 
 TEST(LibraryEntryDeathTest, FatalExitLogsAndEndsWith255) {
   // Forked, so the child writes into this test's log folder.
   GTEST_FLAG_SET(death_test_style, "fast");
-  qz::testing::TempLogFolder log;
+  qz::testing::ScratchLog log;
   EXPECT_EXIT(qz::FatalErrorExit("the handle table is full"), ::testing::ExitedWithCode(255), "");
-  EXPECT_TRUE(log.Has("the handle table is full\r\n"));
+  EXPECT_TRUE(log.Contains("the handle table is full\r\n"));
 
   EXPECT_EXIT(qz::FatalErrorExitFormat("no memory for %d bytes of %s", 4096, "fonts"),
               ::testing::ExitedWithCode(255), "");
-  EXPECT_TRUE(log.Has("no memory for 4096 bytes of fonts\r\n"));
+  EXPECT_TRUE(log.Contains("no memory for 4096 bytes of fonts\r\n"));
 
   // From a worker thread it logs and leaves without the teardown.
   EXPECT_EXIT(
@@ -71,13 +71,13 @@ TEST(LibraryEntryDeathTest, FatalExitLogsAndEndsWith255) {
         plat::WaitForSingleObject(thread, plat::INFINITE);
       },
       ::testing::ExitedWithCode(255), "");
-  EXPECT_TRUE(log.Has("worker gave up\r\n"));
+  EXPECT_TRUE(log.Contains("worker gave up\r\n"));
 
   // An overlong message is cut, not overrun.
   const std::string longText(5000, 'x');
   EXPECT_EXIT(qz::FatalErrorExitFormat("%s", longText.c_str()), ::testing::ExitedWithCode(255), "");
-  EXPECT_TRUE(log.Has(std::string(2047, 'x') + "\r\n"));
-  EXPECT_FALSE(log.Has(std::string(2048, 'x')));
+  EXPECT_TRUE(log.Contains(std::string(2047, 'x') + "\r\n"));
+  EXPECT_FALSE(log.Contains(std::string(2048, 'x')));
 }
 
 }  // namespace

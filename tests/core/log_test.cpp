@@ -15,7 +15,7 @@
 #include "core/log_text.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
-#include "scratch_log_test_base.h"
+#include "support/scratch_log.h"
 
 namespace qz {
 namespace {

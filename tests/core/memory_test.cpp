@@ -14,7 +14,7 @@
 #include "core/log_text.h"
 #include "core/memory.h"
 #include "core/memory_header.h"
-#include "scratch_log_test_base.h"
+#include "support/scratch_log.h"
 
 namespace qz {
 namespace {

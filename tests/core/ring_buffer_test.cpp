@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "core/log_capture.h"
+#include "support/scratch_log.h"
 #include "core/log_text.h"
 #include "core/memory.h"
 #include "core/ring_buffer.h"
@@ -144,7 +144,7 @@ TEST(RingBuffer, RefusalsLeaveEverythingAlone) {
 
   {
     // A capacity past the i32 range is refused before anything is allocated.
-    testing::ScopedLogCapture log;
+    testing::ScratchLog log;
     const int blocks = GetTrackedBlockCount();
     EXPECT_EQ(GrowRingBuffer(&ring, 0xFFFFFFFFu), -1);
     EXPECT_EQ(GetTrackedBlockCount(), blocks);
@@ -160,7 +160,7 @@ TEST(RingBuffer, RefusalsLeaveEverythingAlone) {
   RingBuffer damaged = MakeRing(16, 0, 4);
   damaged.stored = 40;
   {
-    testing::ScopedLogCapture log;
+    testing::ScratchLog log;
     EXPECT_EQ(RingBufferRead(&damaged, out, 20, 0), -1);
     char line[256];
     std::snprintf(line, sizeof line, text::kRingBufferDamaged, 16, 40u, 0u, 4u);

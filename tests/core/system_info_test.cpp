@@ -12,7 +12,7 @@
 #include "core/log_text.h"
 #include "platform/clock.h"
 #include "platform/system_info.h"
-#include "temp_log_folder.h"
+#include "support/scratch_log.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ class FakeMachine : public ::testing::Test {
     return qz::ReportSystemInfo();
   }
 
-  qz::testing::TempLogFolder log_;
+  qz::testing::ScratchLog log_;
   plat::SystemSource source_{};
 };
 
@@ -106,15 +106,15 @@ TEST_F(FakeMachine, ReportLogsAndKeepsTheMachine) {
   EXPECT_EQ(qz::TestCpuMmxFeature(), 1);
 
   const std::string log = log_.Contents();
-  EXPECT_TRUE(log_.Has(qz::text::kSystemReportStart));
+  EXPECT_TRUE(log_.Contains(qz::text::kSystemReportStart));
   // The report's lines are indented one level.
   EXPECT_NE(log.find(std::string("\t") + Formatted(qz::text::kProcessorCount, 4) + "\r\n"), std::string::npos);
   EXPECT_NE(log.find(std::string(qz::text::kOsHeading) + "Linux 6.1.0 ( Build 0  )\r\n"), std::string::npos);
   EXPECT_NE(log.find(std::string(qz::text::kCpuVendor) + "GenuineIntel\r\n"), std::string::npos);
-  EXPECT_TRUE(log_.Has(qz::text::kUsingMmx));
-  EXPECT_TRUE(log_.Has(qz::text::kSseAvailable));
-  EXPECT_TRUE(log_.Has(qz::text::kSse2Available));
-  EXPECT_FALSE(log_.Has(qz::text::kNoMmx));
+  EXPECT_TRUE(log_.Contains(qz::text::kUsingMmx));
+  EXPECT_TRUE(log_.Contains(qz::text::kSseAvailable));
+  EXPECT_TRUE(log_.Contains(qz::text::kSse2Available));
+  EXPECT_FALSE(log_.Contains(qz::text::kNoMmx));
 
   if (plat::HasTimeStampCounter()) {
     // The virtual processor runs at 3 GHz; the 100 ms window is read on a
@@ -125,7 +125,7 @@ TEST_F(FakeMachine, ReportLogsAndKeepsTheMachine) {
     EXPECT_LE(frequency, 3010000000ull);
     char speed[64];
     std::snprintf(speed, sizeof(speed), qz::text::kCpuSpeed, static_cast<double>(frequency) / 1e9);
-    EXPECT_TRUE(log_.Has(std::string(speed) + "\n"));
+    EXPECT_TRUE(log_.Contains(std::string(speed) + "\n"));
   }
 }
 
@@ -135,7 +135,7 @@ TEST_F(FakeMachine, InstructionSetsBuildOnEachOther) {
   EXPECT_EQ(qz::GetSseUsableFlag(), 0);
   EXPECT_EQ(qz::GetSse2UsableFlag(), 0);
   EXPECT_EQ(qz::TestCpuMmxFeature(), 0);
-  EXPECT_TRUE(log_.Has(qz::text::kNoMmx));
+  EXPECT_TRUE(log_.Contains(qz::text::kNoMmx));
   // Without the counter bit nothing is measured.
   EXPECT_EQ(qz::IsTimeStampCounterUsable(), 0);
 
@@ -152,7 +152,7 @@ TEST_F(FakeMachine, InstructionSetsBuildOnEachOther) {
 
 TEST_F(FakeMachine, NoCpuidStillReports) {
   EXPECT_EQ(Report(MakeSource(kMmx | kSse | kSse2 | kTsc, false)), 0);
-  EXPECT_TRUE(log_.Has(qz::text::kNoCpuid));
+  EXPECT_TRUE(log_.Contains(qz::text::kNoCpuid));
   EXPECT_EQ(qz::GetMmxUsableFlag(), 0);
   EXPECT_EQ(qz::GetSse2UsableFlag(), 0);
   EXPECT_EQ(qz::IsTimeStampCounterUsable(), 0);
@@ -223,7 +223,7 @@ TEST(SystemOsTable, CodesAndTexts) {
 }
 
 TEST(SystemReport, RealMachine) {
-  qz::testing::TempLogFolder log;
+  qz::testing::ScratchLog log;
   plat::UseVirtualTime(true);
   EXPECT_EQ(qz::ReportSystemInfo(), 0);
   plat::UseVirtualTime(false);
@@ -232,7 +232,7 @@ TEST(SystemReport, RealMachine) {
   EXPECT_GE(qz::GetProcessorCount(), 1);
   EXPECT_EQ(qz::GetOsCode(), qz::kOsWindows7);
   EXPECT_EQ(std::string(qz::GetOsText()).rfind("Linux", 0), 0u) << qz::GetOsText();
-  EXPECT_TRUE(log.Has(Formatted(qz::text::kProcessorCount, qz::GetProcessorCount())));
+  EXPECT_TRUE(log.Contains(Formatted(qz::text::kProcessorCount, qz::GetProcessorCount())));
 #if defined(__x86_64__)
   EXPECT_EQ(qz::GetMmxUsableFlag(), 1);
   EXPECT_EQ(qz::GetSseUsableFlag(), 1);
