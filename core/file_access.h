@@ -54,6 +54,14 @@ struct FileAccessTable {
   int (*FindClose)(FindHandle search);
 };
 
+// The position a seek counts from: origin 0 the start, 1 the current
+// position, 2 the end. False for any other origin.
+inline bool SeekOriginBase(int origin, std::int64_t position, std::int64_t size, std::int64_t* base) {
+  if (origin < 0 || origin > 2) return false;
+  *base = origin == 0 ? 0 : origin == 1 ? position : size;
+  return true;
+}
+
 // A non-null table is copied whole; null installs the archive-aware set, or
 // the plain set while archives are switched off.
 int SetFileAccessTable(const FileAccessTable* table);

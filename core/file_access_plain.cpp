@@ -179,19 +179,7 @@ int Win32FileSeek(FileHandle file, std::int64_t offset, int origin) {
   Win32FileRecord* record = LookUpFile(file);
   if (record == nullptr) return -1;
   std::int64_t base;
-  switch (origin) {
-    case 0:
-      base = 0;
-      break;
-    case 1:
-      base = record->position;
-      break;
-    case 2:
-      base = record->size;
-      break;
-    default:
-      return AppendLogText(text::kFileBadArgument);
-  }
+  if (!SeekOriginBase(origin, record->position, record->size, &base)) return AppendLogText(text::kFileBadArgument);
   // Positions are 32-bit; beyond the end is allowed (reads there find the end).
   constexpr std::int64_t kMaxPosition = std::numeric_limits<std::uint32_t>::max();
   if (offset < -kMaxPosition || offset > kMaxPosition || base + offset < 0 || base + offset > kMaxPosition) {

@@ -50,13 +50,6 @@ plat::CriticalSection& Lock() {
   return *lock;
 }
 
-class LockScope {
- public:
-  LockScope() { Lock().Enter(); }
-  ~LockScope() { Lock().Leave(); }
-  LockScope(const LockScope&) = delete;
-  LockScope& operator=(const LockScope&) = delete;
-};
 
 // The path appends write to: the folder, one separator unless it already ends
 // with one, and the file name; the bare name when no folder is set.
@@ -145,7 +138,7 @@ void WriteLineStart(plat::Handle file) {
 }
 
 void WriteConverted(const char* text, std::size_t length) {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   if (!outputEnabled.load() || state.folder[0] == '\0') return;
   char path[kPathCapacity];
   BuildLogPath(path);
@@ -170,7 +163,7 @@ int SetLogOutputEnabled(int enabled) {
 int IsLogOutputEnabled() { return outputEnabled.load(); }
 
 int StartLogFile() {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   if (!outputEnabled.load()) return 0;
   if (state.datedName) {
     BuildDatedName(state.fileName);
@@ -220,13 +213,13 @@ int AppendLogFormat(const char* format, ...) {
 }
 
 int IncreaseLogIndent() {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   ++state.indent;
   return 0;
 }
 
 int DecreaseLogIndent() {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   if (state.indent > 0) --state.indent;
   return 0;
 }
@@ -235,7 +228,7 @@ int SetLogFolder(const char* folder) {
   if (folder == nullptr) return AppendLogText(text::kLogFolderNull);
   const std::size_t length = std::strlen(folder);
   if (length >= kFolderCapacity) return AppendLogFormat(text::kLogFolderTooLong, length);
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   std::memcpy(state.folder, folder, length + 1);
   return 0;
 }
@@ -243,13 +236,13 @@ int SetLogFolder(const char* folder) {
 const char* GetLogFolder() { return state.folder; }
 
 int SetLogDatedName(int enabled) {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   state.datedName = enabled != 0;
   return 0;
 }
 
 int SetLogNoStamp(int enabled) {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   state.noStamp = enabled != 0;
   return 0;
 }

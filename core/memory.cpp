@@ -111,13 +111,6 @@ plat::CriticalSection& Lock() {
   return *lock;
 }
 
-class LockScope {
- public:
-  LockScope() { Lock().Enter(); }
-  ~LockScope() { Lock().Leave(); }
-  LockScope(const LockScope&) = delete;
-  LockScope& operator=(const LockScope&) = delete;
-};
 
 void RefreshCopy(TrackedBlockHeader* header) { std::memcpy(header->copy, header, kTrackedHeaderCheckedBytes); }
 
@@ -220,19 +213,19 @@ void* AllocLocked(std::size_t size, const char* sourceName, int line) {
 }  // namespace
 
 void* AllocTracked(std::size_t size, const char* sourceName, int line) {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   return AllocLocked(size, sourceName, line);
 }
 
 void* AllocTrackedZeroed(std::size_t size, const char* sourceName, int line) {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   void* block = AllocLocked(size, sourceName, line);
   if (block != nullptr && size != 0) std::memset(block, 0, size);
   return block;
 }
 
 void* ReallocTracked(void* block, std::size_t size, const char* sourceName, int line) {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   if (block == nullptr) {
     void* fresh = AllocLocked(size, sourceName, line);
     if (fresh != nullptr && size != 0) std::memset(fresh, 0, size);
@@ -275,7 +268,7 @@ void* ReallocTracked(void* block, std::size_t size, const char* sourceName, int 
 
 void FreeTracked(void* block) {
   if (block == nullptr) return;
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   TrackedBlockHeader* header = AcceptCallerBlock(block);
   if (header == nullptr) return;
 
@@ -295,7 +288,7 @@ void FreeTracked(void* block) {
 }
 
 int CheckTrackedAllocs() {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   for (TrackedBlockHeader* h = state.head; h != nullptr && h != &state.sentinel; h = h->older) {
     if (!HeaderIntact(h)) {
       LogCorruptHeader(h);
@@ -306,7 +299,7 @@ int CheckTrackedAllocs() {
 }
 
 void DumpTrackedAllocs() {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   AppendLogText("\n");
   AppendLogText("Alloc memory dump\n");
   for (TrackedBlockHeader* h = state.head; h != nullptr && h != &state.sentinel; h = h->older) LogTrackedBlock(h);
@@ -316,7 +309,7 @@ void DumpTrackedAllocs() {
 
 void LogTrackedBlock(const TrackedBlockHeader* header) {
   if (header == nullptr) return;
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   // The header may be damaged: never trust its tag terminator, and show no
   // more user bytes than both the header and its copy claim.
   char tag[kTrackedTagSize];
@@ -346,28 +339,28 @@ void LogTrackedBlock(const TrackedBlockHeader* header) {
 }
 
 void LogTrackedTotal() {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   AppendLogFormat("\tTotal size:%lld(%.3fkb)  Alloc num:%d", static_cast<long long>(state.totalBytes),
                   static_cast<double>(state.totalBytes) / 1024.0, state.blockCount);
 }
 
 TrackedMemoryOptions GetTrackedMemoryOptions() {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   return state.options;
 }
 
 void SetTrackedMemoryOptions(const TrackedMemoryOptions& options) {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   state.options = options;
 }
 
 std::int64_t GetTrackedByteTotal() {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   return state.totalBytes;
 }
 
 int GetTrackedBlockCount() {
-  LockScope scope;
+  plat::CriticalSectionScope scope(Lock());
   return state.blockCount;
 }
 

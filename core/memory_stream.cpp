@@ -37,19 +37,7 @@ std::int64_t MemStreamTell(MemoryStream* stream) {
 int MemStreamSeek(MemoryStream* stream, std::int64_t offset, int origin) {
   if (stream == nullptr) return AppendLogText(text::kMemoryStreamBadArgument);
   std::int64_t base;
-  switch (origin) {
-    case 0:
-      base = 0;
-      break;
-    case 1:
-      base = stream->position;
-      break;
-    case 2:
-      base = stream->size;
-      break;
-    default:
-      return AppendLogText(text::kMemoryStreamBadArgument);
-  }
+  if (!SeekOriginBase(origin, stream->position, stream->size, &base)) return AppendLogText(text::kMemoryStreamBadArgument);
   // Clamp the offset first so base + offset cannot overflow.
   const std::int64_t limit = std::numeric_limits<std::uint32_t>::max();
   const std::int64_t clampedOffset = offset < -limit ? -limit : (offset > limit ? limit : offset);

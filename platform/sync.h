@@ -19,6 +19,18 @@ class CriticalSection {
   std::recursive_mutex mutex_;
 };
 
+// Holds a critical section for the life of a scope.
+class CriticalSectionScope {
+ public:
+  explicit CriticalSectionScope(CriticalSection& section) : section_(section) { section_.Enter(); }
+  ~CriticalSectionScope() { section_.Leave(); }
+  CriticalSectionScope(const CriticalSectionScope&) = delete;
+  CriticalSectionScope& operator=(const CriticalSectionScope&) = delete;
+
+ private:
+  CriticalSection& section_;
+};
+
 inline constexpr std::uint32_t INFINITE = 0xFFFFFFFFu;
 inline constexpr std::uint32_t WAIT_OBJECT_0 = 0;
 inline constexpr std::uint32_t WAIT_TIMEOUT = 258;
