@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/file_access.h"
-#include "core/file_test_support.h"
+#include "support/scratch_folder.h"
 #include "support/scratch_log.h"
 #include "core/log_text.h"
 #include "platform/file.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/file_test_support.h"
+#include "support/scratch_folder.h"
 #include "platform/file.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/file_test_support.h"
+#include "support/scratch_folder.h"
 #include "platform/file.h"
 
 namespace {
