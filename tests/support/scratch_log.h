@@ -33,7 +33,9 @@ class ScratchLog {
   ~ScratchLog() {
     SetLogDatedName(0);
     SetLogNoStamp(0);
-    StartLogFile();  // indent 0, no open line
+    SetLogOutputEnabled(1);
+    SetLogFolder(folder_.c_str());  // a test may have cleared it
+    StartLogFile();                 // indent 0, no open line
     SetLogFolder(previousFolder_.c_str());
     SetLogOutputEnabled(previousEnabled_);
     std::remove(Path().c_str());
