@@ -1,0 +1,44 @@
+// The library's main window: creation, its window procedure, activation
+// changes, switching between window mode and full screen, and its end.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/window.h"
+
+namespace qz {
+
+// 0, or -1 when a second copy runs or the window cannot be made.
+int CreateMainWindow();
+plat::LRESULT MainWindowProc(plat::HWND window, std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam);
+// 0, or -1 when the program must end for want of a restore handler.
+int HandleActivateChange(plat::WPARAM wParam);
+// Public: non-zero selects window mode. Before the start it only stores the flag.
+int ChangeWindowMode(int windowMode);
+void SetWindowModeFlagWithMenu(int windowMode);
+void ApplyWindowStyle();
+int EndMainWindow();
+
+// Queries.
+plat::HWND QueryMainWindowHandle();
+int QueryWindowModeState();
+int IsMainWindowActive();
+int GetEndRequestFlag();
+int IsCloseMessagePosted();
+int GetKeepRunningFlag();
+
+// The window style table: window-mode style and extended style of a style
+// number 0..9 (full screen is always WS_POPUP with WS_EX_TOPMOST).
+struct WindowStyleEntry {
+  std::uint32_t style;
+  std::uint32_t exStyle;
+};
+WindowStyleEntry GetWindowStyleEntry(int styleNumber);
+// The window-mode style with the option bits of the current settings.
+WindowStyleEntry ComposeWindowModeStyle();
+
+// Character-set code and code page for an OEM code page: 932 -> (1, 932),
+// 936 -> (4, 936), 949 -> (2, 949), 950 -> (3, 950), others -> (1, 0).
+void ChooseCodePage(std::uint32_t oemCodePage, int* charsetCode, int* codePage);
+
+}  // namespace qz

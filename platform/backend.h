@@ -1,0 +1,16 @@
+// Which backend the stand-in runs on, chosen once per process from
+// QZ_BACKEND ("desktop" or "headless"); without it, the desktop backend when a
+// display is reachable (DISPLAY or WAYLAND_DISPLAY set), else headless.
+// The desktop backend also runs under SDL's dummy video driver, so its code
+// path can be exercised without a display.
+#pragma once
+
+namespace plat {
+
+enum class BackendKind { kDesktop, kHeadless };
+
+BackendKind GetBackendKind();
+// Test hook: choose the backend before the first window is made.
+void SetBackendKindForTest(BackendKind kind);
+
+}  // namespace plat
