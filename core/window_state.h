@@ -36,6 +36,7 @@ struct WindowSettings {
   std::int32_t positionY;
   double scaleX;                   // 0 or below reads as 1.0
   double scaleY;
+  std::int32_t explicitScale;      // the program set the scale (sizing keeps it as a limit)
   std::int32_t childMode;          // running inside a window the program supplied
   plat::HWND programWindow;        // that window
   // Options, all 0 by default.
@@ -149,6 +150,11 @@ struct WindowSystemState {
 
   std::int32_t lostInFullScreen;
   std::int32_t compositionSwitchedOff;
+
+  // What window creation changed for the process, undone by EndMainWindow
+  // even when creation failed half-way.
+  std::uint32_t timerPeriod;          // begun multimedia timer period, 0 when none
+  std::int32_t screenSaverInhibited;
 };
 
 WindowSystemState& GetWindowSystemState();
