@@ -116,9 +116,17 @@ void FatalErrorExitFormat(const char* format, ...) {
   FatalErrorExit(message);
 }
 
+int IsLibraryInitialised() { return gInitialised.load(std::memory_order_acquire); }
+
+int IsLibraryInitialising() { return gInitialising.load(std::memory_order_acquire); }
+
 int GetEndRequest() { return gEndingState.load(std::memory_order_acquire); }
 
 void SetEndRequest(int state) { gEndingState.store(state, std::memory_order_release); }
+
+int GetEndingState() { return gEndingState.load(std::memory_order_acquire); }
+
+void SetEndingState(int state) { gEndingState.store(state, std::memory_order_release); }
 
 int GetPumpPassCount() { return gPumpPasses.load(std::memory_order_acquire); }
 

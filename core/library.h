@@ -1,4 +1,4 @@
-// The library's public entries and its fatal exit.
+// The library's public entries, its state flags and its fatal exit.
 #pragma once
 
 namespace qz {
@@ -13,9 +13,20 @@ int EndLibraryEntry();
 [[noreturn]] void FatalErrorExit(const char* message);
 [[noreturn]] void FatalErrorExitFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// The end request: set when the library must end (window closing).
+// 1 between a successful start and the end.
+int IsLibraryInitialised();
+// 1 while the start runs.
+int IsLibraryInitialising();
+
+// The end request of the window system (WindowSystemState::endRequest): set
+// when the window is destroyed or WM_QUIT arrives; the pump then returns -1.
 int GetEndRequest();
 void SetEndRequest(int state);
+
+// The ending state: 1 once the end has begun (never reset by the end); the
+// window procedure stores 4 on WM_CLOSE when the program handles the close.
+int GetEndingState();
+void SetEndingState(int state);
 
 // How many times the pump entry has run (tests count pumping with it).
 int GetPumpPassCount();

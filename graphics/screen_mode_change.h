@@ -1,0 +1,27 @@
+// Screen-mode change, device rebuild and the device-lost restore handler, as
+// the main window's activation and display-change handling use them.
+#pragma once
+
+namespace qz {
+
+// -1 in width, height, bits or refresh keeps the current value.
+int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange, int refresh);
+int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int modeChange);
+// The rebuild after a device loss (all four values -1).
+int RebuildGraphicsDeviceDefault();
+
+using DeviceLostRestoreHandler = void (*)();
+// Null installs the library's own handler (reload every graph); returns 0.
+int SetDeviceLostRestoreHandler(DeviceLostRestoreHandler handler);
+// 1 when a handler (the program's or the library's) is installed.
+int HasDeviceLostRestoreHandler();
+int CallDeviceLostRestoreHandler();
+// Test hook: no handler at all, as before the first start.
+void ClearDeviceLostRestoreHandlerForTest();
+
+// The paint-on-inactive image over the last frame; -1 without one.
+int ShowInactivePaintImage();
+// Waits, pumping, until the window is active (first step of drawing).
+int EnsureScreenReady();
+
+}  // namespace qz
