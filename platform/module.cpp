@@ -1,0 +1,152 @@
+// The registry of modules loaded by name: each known name answers with a
+// table of our own functions. Only functions the stand-in really provides are
+// listed; any other name is absent (null), so callers take their "not
+// available" paths instead of trusting a fake. Load and free counts are kept
+// per module for tests, which can also mark a module absent.
+#include "platform/module.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "platform/clock.h"
+#include "platform/system_info.h"
+#include "platform/window.h"
+
+namespace plat {
+namespace {
+
+struct Export {
+  const char* name;
+  ProcAddress address;
+};
+
+struct Module {
+  const char* name;
+  const Export* exports;
+  int exportCount;
+  int references;
+  int loads;
+  int frees;
+  bool absent;
+};
+
+template <typename Function>
+ProcAddress Address(Function function) {
+  return reinterpret_cast<ProcAddress>(function);
+}
+
+BOOL EnableImeStandIn(HWND window, BOOL enable) {
+  EnableTextInput(window, enable);
+  return TRUE;
+}
+
+const Export kWinmm[] = {
+    {"timeGetTime", Address(&timeGetTime)},
+    {"timeBeginPeriod", Address(&timeBeginPeriod)},
+    {"timeEndPeriod", Address(&timeEndPeriod)},
+    {"timeGetDevCaps", Address(&timeGetDevCaps)},
+};
+const Export kOle32[] = {
+    {"CoInitialize", Address(&CoInitialize)},
+    {"CoUninitialize", Address(&CoUninitialize)},
+};
+const Export kKernel32[] = {
+    {"GlobalMemoryStatusEx", Address(&GlobalMemoryStatusEx)},
+};
+const Export kUser32[] = {
+    {"WINNLSEnableIME", Address(&EnableImeStandIn)},
+};
+
+template <std::size_t N>
+constexpr int Count(const Export (&)[N]) {
+  return static_cast<int>(N);
+}
+
+Module gModules[] = {
+    {"ws2_32.dll", nullptr, 0, 0, 0, 0, false},
+    {"Imm32.dll", nullptr, 0, 0, 0, 0, false},
+    {"winmm.dll", kWinmm, Count(kWinmm), 0, 0, 0, false},
+    {"ole32.dll", kOle32, Count(kOle32), 0, 0, 0, false},
+    {"comctl32.dll", nullptr, 0, 0, 0, 0, false},
+    {"dwmapi.dll", nullptr, 0, 0, 0, 0, false},
+    {"User32.dll", kUser32, Count(kUser32), 0, 0, 0, false},
+    {"Kernel32.dll", kKernel32, Count(kKernel32), 0, 0, 0, false},
+    {"d3d9.dll", nullptr, 0, 0, 0, 0, false},
+    {"DSOUND.DLL", nullptr, 0, 0, 0, 0, false},
+    {"msacm32.dll", nullptr, 0, 0, 0, 0, false},
+};
+
+std::mutex gModuleMutex;
+
+Module* FindByName(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (Module& module : gModules) {
+    if (strcasecmp(module.name, name) == 0) return &module;
+  }
+  return nullptr;
+}
+
+// Only handles this registry gave out count as modules.
+Module* FromHandle(ModuleHandle handle) {
+  for (Module& module : gModules) {
+    if (handle == &module) return &module;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+ModuleHandle LoadLibraryA(const char* name) {
+  std::lock_guard<std::mutex> guard(gModuleMutex);
+  Module* module = FindByName(name);
+  if (module == nullptr || module->absent) return nullptr;
+  ++module->references;
+  ++module->loads;
+  return module;
+}
+
+ProcAddress GetProcAddress(ModuleHandle handle, const char* functionName) {
+  if (functionName == nullptr) return nullptr;
+  std::lock_guard<std::mutex> guard(gModuleMutex);
+  const Module* module = FromHandle(handle);
+  if (module == nullptr || module->references == 0) return nullptr;
+  for (int i = 0; i < module->exportCount; ++i) {
+    if (std::strcmp(module->exports[i].name, functionName) == 0) return module->exports[i].address;
+  }
+  return nullptr;
+}
+
+BOOL FreeLibrary(ModuleHandle handle) {
+  std::lock_guard<std::mutex> guard(gModuleMutex);
+  Module* module = FromHandle(handle);
+  if (module == nullptr || module->references == 0) return FALSE;
+  --module->references;
+  ++module->frees;
+  return TRUE;
+}
+
+void SetModuleAbsentForTest(const char* name, bool absent) {
+  std::lock_guard<std::mutex> guard(gModuleMutex);
+  Module* module = FindByName(name);
+  if (module != nullptr) module->absent = absent;
+}
+
+int GetModuleLoadCount(const char* name) {
+  std::lock_guard<std::mutex> guard(gModuleMutex);
+  const Module* module = FindByName(name);
+  return module != nullptr ? module->loads : 0;
+}
+
+int GetModuleFreeCount(const char* name) {
+  std::lock_guard<std::mutex> guard(gModuleMutex);
+  const Module* module = FindByName(name);
+  return module != nullptr ? module->frees : 0;
+}
+
+long CoInitialize(void*) { return S_OK; }
+
+void CoUninitialize() {}
+
+}  // namespace plat
