@@ -36,6 +36,20 @@ struct WindowStyleEntry {
 WindowStyleEntry GetWindowStyleEntry(int styleNumber);
 // The window-mode style with the option bits of the current settings.
 WindowStyleEntry ComposeWindowModeStyle();
+WindowStyleEntry GetFullScreenStyleEntry();
+
+// Window-mode outer rectangle: the client size (explicit, or the screen times
+// the scale) plus extraClientHeight, grown by the frame of the current style,
+// centred on the desktop unless a position was set.
+struct WindowFrameRect {
+  std::int32_t x;
+  std::int32_t y;
+  std::int32_t width;
+  std::int32_t height;
+};
+WindowFrameRect ComputeWindowModeFrame(int extraClientHeight);
+// Keeps the main window's client rectangle in screen coordinates.
+void KeepClientRectOnScreen();
 
 // Character-set code and code page for an OEM code page: 932 -> (1, 932),
 // 936 -> (4, 936), 949 -> (2, 949), 950 -> (3, 950), others -> (1, 0).
