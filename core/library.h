@@ -1,6 +1,8 @@
 // The library's public entries, its state flags and its fatal exit.
 #pragma once
 
+#include "platform/module.h"
+
 namespace qz {
 
 // 0 on success, -1 on failure; a repeated start returns 0.
@@ -27,6 +29,11 @@ void SetEndRequest(int state);
 // window procedure stores 4 on WM_CLOSE when the program handles the close.
 int GetEndingState();
 void SetEndingState(int state);
+
+// An entry point of a module the start loaded by name ("ws2_32.dll",
+// "Imm32.dll", "winmm.dll", "ole32.dll", "comctl32.dll", "dwmapi.dll",
+// "User32.dll"); null when not loaded or absent.
+plat::ProcAddress GetOptionalModuleEntry(const char* moduleName, const char* entryName);
 
 // How many times the pump entry has run (tests count pumping with it).
 int GetPumpPassCount();
