@@ -335,6 +335,16 @@ void SimulateCloseRequest(HWND window);
 // with Alt held), and WM_CHAR for text.
 void SimulateKey(HWND window, std::uint32_t virtualKey, bool down);
 void SimulateText(HWND window, const char* utf8);
+// The mouse as the backend delivers it, in client coordinates: WM_MOUSEMOVE,
+// the button messages (button 0 left, 1 right, 2 middle) and the wheels
+// (one message of +-WHEEL_DELTA per step).
+void SimulateMouseMove(HWND window, int x, int y);
+void SimulateMouseButton(HWND window, int button, bool down, int x, int y);
+void SimulateWheel(HWND window, int stepsVertical, int stepsHorizontal);
+// WM_DISPLAYCHANGE to every window; the headless desktop takes the new mode.
+void SimulateDisplayChange(int bitsPerPixel, int width, int height);
+// WM_DROPFILES with these files (UTF-8 POSIX paths).
+void SimulateDroppedFiles(HWND window, const char* const* utf8Paths, int count);
 // Pretends another process holds the instance lock of this class.
 void SimulateOtherInstance(const char* className, bool running);
 // Whether a virtual key is down, kept from the key messages the backend

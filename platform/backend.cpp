@@ -1,0 +1,49 @@
+// The choice of backend for this process: made once, on first need, from
+// QZ_BACKEND or from whether a display is reachable; tests may force it
+// before the first window exists.
+#include "platform/backend.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/window_internal.h"
+
+namespace plat {
+namespace {
+
+// -1 until chosen, else the BackendKind value.
+std::atomic<int> gKind{-1};
+
+BackendKind ChooseFromEnvironment() {
+  if (const char* forced = std::getenv("QZ_BACKEND")) {
+    if (std::strcmp(forced, "headless") == 0) return BackendKind::kHeadless;
+    if (std::strcmp(forced, "desktop") == 0) return BackendKind::kDesktop;
+  }
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const bool hasDisplay = (display != nullptr && display[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
+  return hasDisplay ? BackendKind::kDesktop : BackendKind::kHeadless;
+}
+
+}  // namespace
+
+BackendKind GetBackendKind() {
+  int kind = gKind.load(std::memory_order_acquire);
+  if (kind < 0) {
+    int chosen = static_cast<int>(ChooseFromEnvironment());
+    // A racing first caller may have chosen already; both read the same
+    // environment, so either answer stands.
+    gKind.compare_exchange_strong(kind, chosen, std::memory_order_acq_rel);
+    kind = gKind.load(std::memory_order_acquire);
+  }
+  return static_cast<BackendKind>(kind);
+}
+
+const WindowBackend& CurrentWindowBackend() {
+  return GetBackendKind() == BackendKind::kDesktop ? SdlWindowBackend() : HeadlessWindowBackend();
+}
+
+void SetBackendKindForTest(BackendKind kind) { gKind.store(static_cast<int>(kind), std::memory_order_release); }
+
+}  // namespace plat

@@ -1,0 +1,256 @@
+// The desktop backend over SDL2: real windows, the desktop, cursor,
+// clipboard, screen saver and text input. Video starts on first use and
+// stops when its last window is gone; events are read on the thread that
+// started it, inside PeekMessageA and GetMessageA.
+#include <atomic>
+#include <mutex>
+
+#include "platform/debug_output.h"
+#include "platform/sync.h"
+#include "platform/window_sdl.h"
+
+namespace plat {
+namespace {
+
+std::mutex gSdlMutex;
+std::atomic<std::uint32_t> gVideoThread{0};
+FrameSize gMeasuredFrame{};
+bool gFrameMeasured = false;
+
+bool VideoRunning() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+
+bool OnVideoThread() { return VideoRunning() && gVideoThread.load() == GetCurrentThreadId(); }
+
+SDL_Window* Native(const WindowObject* window) { return static_cast<SDL_Window*>(window->native); }
+
+bool Decorated(std::uint32_t style) { return (style & WS_CAPTION) == WS_CAPTION || (style & WS_THICKFRAME) != 0; }
+
+bool Start() {
+  if (VideoRunning()) return true;
+  // Only a signal makes SDL_QUIT; closing a window is its own event.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // SDL turns the screen saver off by default; the library decides.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    OutputDebugStringA("SDL video could not start: ");
+    OutputDebugStringA(SDL_GetError());
+    OutputDebugStringA("\n");
+    return false;
+  }
+  gVideoThread.store(GetCurrentThreadId());
+  if (WantsScreenSaverInhibited()) SDL_DisableScreenSaver();
+  SDL_ShowCursor(WantsCursorVisible() ? SDL_ENABLE : SDL_DISABLE);
+  return true;
+}
+
+std::uint32_t WindowFlags(const WindowObject* window) {
+  std::uint32_t flags = SDL_WINDOW_HIDDEN;
+  if (!Decorated(window->style)) flags |= SDL_WINDOW_BORDERLESS;
+  if ((window->style & WS_THICKFRAME) != 0) flags |= SDL_WINDOW_RESIZABLE;
+  if ((window->exStyle & WS_EX_TOPMOST) != 0) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+  if ((window->exStyle & WS_EX_TOOLWINDOW) != 0) flags |= SDL_WINDOW_SKIP_TASKBAR;
+  return flags;
+}
+
+bool CreateNative(WindowObject* window) {
+  const WinRect client = ClientRectOnScreen(window);
+  const int width = client.right - client.left > 0 ? client.right - client.left : 1;
+  const int height = client.bottom - client.top > 0 ? client.bottom - client.top : 1;
+  SDL_Window* native = SDL_CreateWindow(CodePageToUtf8(window->title.c_str()).c_str(), client.left, client.top,
+                                        width, height, WindowFlags(window));
+  if (native == nullptr) {
+    OutputDebugStringA("SDL_CreateWindow failed: ");
+    OutputDebugStringA(SDL_GetError());
+    OutputDebugStringA("\n");
+    return false;
+  }
+  window->native = native;
+  window->nativeId = SDL_GetWindowID(native);
+  return true;
+}
+
+void DestroyNative(WindowObject* window) {
+  SDL_DestroyWindow(Native(window));
+  window->native = nullptr;
+  bool others = false;
+  for (HWND each : WindowsOfThread(0)) others = others || (each != window && each->backend == &SdlWindowBackend());
+  if (!others && OnVideoThread()) {
+    // Events of the window that are still queued would name a gone window.
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    gVideoThread.store(0);
+  }
+}
+
+void ApplyVisibility(WindowObject* window, int showCommand) {
+  SDL_Window* native = Native(window);
+  switch (showCommand) {
+    case SW_HIDE:
+      SDL_HideWindow(native);
+      break;
+    case SW_SHOW:
+      SDL_ShowWindow(native);
+      break;
+    case SW_MINIMIZE:
+      SDL_ShowWindow(native);
+      SDL_MinimizeWindow(native);
+      // Drivers without minimising (the dummy one) send no event: the
+      // messages go out here, and a later event finds nothing to change.
+      DeliverMinimise(window, true);
+      break;
+    case SW_RESTORE:
+      SDL_ShowWindow(native);
+      SDL_RestoreWindow(native);
+      window->maximised = false;
+      DeliverMinimise(window, false);
+      break;
+    default:
+      break;
+  }
+}
+
+void ApplyBounds(WindowObject* window) {
+  const WinRect client = ClientRectOnScreen(window);
+  SDL_SetWindowPosition(Native(window), client.left, client.top);
+  SDL_SetWindowSize(Native(window), client.right - client.left > 0 ? client.right - client.left : 1,
+                    client.bottom - client.top > 0 ? client.bottom - client.top : 1);
+}
+
+void ApplyStyle(WindowObject* window) {
+  SDL_Window* native = Native(window);
+  SDL_SetWindowBordered(native, Decorated(window->style) ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowResizable(native, (window->style & WS_THICKFRAME) != 0 ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowAlwaysOnTop(native, (window->exStyle & WS_EX_TOPMOST) != 0 ? SDL_TRUE : SDL_FALSE);
+}
+
+void ApplyTitle(WindowObject* window) {
+  SDL_SetWindowTitle(Native(window), CodePageToUtf8(window->title.c_str()).c_str());
+}
+
+void ApplyIcon(WindowObject* window, const IconImage* icon) {
+  if (icon == nullptr) return;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(icon->argb.data()),
+                                                            icon->width, icon->height, 32, icon->width * 4,
+                                                            SDL_PIXELFORMAT_ARGB8888);
+  if (surface == nullptr) return;
+  SDL_SetWindowIcon(Native(window), surface);
+  SDL_FreeSurface(surface);
+}
+
+void ApplyTopmost(WindowObject* window, bool topmost) {
+  SDL_SetWindowAlwaysOnTop(Native(window), topmost ? SDL_TRUE : SDL_FALSE);
+}
+
+void Raise(WindowObject* window) { SDL_RaiseWindow(Native(window)); }
+
+FrameSize Frame(std::uint32_t style, std::uint32_t) {
+  if (!Decorated(style)) return FrameSize{};
+  std::lock_guard<std::mutex> lock(gSdlMutex);
+  return gMeasuredFrame;
+}
+
+void PollEvents() {
+  if (!OnVideoThread()) return;
+  SDL_Event event;
+  while (VideoRunning() && SDL_PollEvent(&event) != 0) TranslateSdlEvent(event);
+  FlushSdlDrops();
+}
+
+bool NeedsPolling() { return OnVideoThread(); }
+
+void ApplyCursorVisible(bool visible) {
+  if (VideoRunning()) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool GetCursor(Point* point) {
+  if (!Start()) return false;
+  int x = 0;
+  int y = 0;
+  SDL_GetGlobalMouseState(&x, &y);
+  *point = Point{x, y};
+  return true;
+}
+
+bool Clip(const WinRect* screenRect) {
+  bool any = false;
+  for (HWND window : WindowsOfThread(0)) {
+    if (window->backend != &SdlWindowBackend() || window->native == nullptr) continue;
+    any = true;
+    if (screenRect == nullptr) {
+      SDL_SetWindowMouseRect(Native(window), nullptr);
+      continue;
+    }
+    const WinRect client = ClientRectOnScreen(window);
+    const SDL_Rect area{screenRect->left - client.left, screenRect->top - client.top,
+                        screenRect->right - screenRect->left, screenRect->bottom - screenRect->top};
+    SDL_SetWindowMouseRect(Native(window), &area);
+  }
+  return any || screenRect == nullptr;
+}
+
+bool GetClipboard(std::string* utf8) {
+  if (!Start() || SDL_HasClipboardText() != SDL_TRUE) return false;
+  char* text = SDL_GetClipboardText();
+  if (text == nullptr) return false;
+  *utf8 = text;
+  SDL_free(text);
+  return true;
+}
+
+bool SetClipboard(const std::string& utf8) { return Start() && SDL_SetClipboardText(utf8.c_str()) == 0; }
+
+bool DesktopMode(int* width, int* height, int* bitsPerPixel) {
+  if (!Start()) return false;
+  SDL_DisplayMode mode{};
+  if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
+  *width = mode.w;
+  *height = mode.h;
+  // SDL names X8R8G8B8 "24 bits"; four bytes a pixel are 32 bits here.
+  *bitsPerPixel = SDL_BYTESPERPIXEL(mode.format) * 8;
+  return true;
+}
+
+void ApplyScreenSaver(bool inhibited) {
+  if (!VideoRunning()) return;  // applied when video starts
+  if (inhibited) {
+    SDL_DisableScreenSaver();
+  } else {
+    SDL_EnableScreenSaver();
+  }
+}
+
+void ApplyTextInput(WindowObject*, bool enabled) {
+  if (!VideoRunning()) return;
+  if (enabled) {
+    SDL_StartTextInput();
+  } else {
+    SDL_StopTextInput();
+  }
+}
+
+const WindowBackend kSdl = {
+    "desktop",    Start,        CreateNative, DestroyNative, ApplyVisibility,    ApplyBounds, ApplyStyle,
+    ApplyTitle,   ApplyIcon,    ApplyTopmost, Raise,         Frame,              PollEvents,  NeedsPolling,
+    ApplyCursorVisible, GetCursor, Clip,      GetClipboard,  SetClipboard,       DesktopMode, ApplyScreenSaver,
+    ApplyTextInput,
+};
+
+}  // namespace
+
+void NoteSdlFrame(SDL_Window* window) {
+  int top = 0;
+  int left = 0;
+  int bottom = 0;
+  int right = 0;
+  if ((SDL_GetWindowFlags(window) & SDL_WINDOW_BORDERLESS) != 0) return;
+  if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0) return;
+  if (top == 0 && left == 0 && bottom == 0 && right == 0) return;
+  std::lock_guard<std::mutex> lock(gSdlMutex);
+  if (gFrameMeasured) return;
+  gMeasuredFrame = FrameSize{left, top, right, bottom};
+  gFrameMeasured = true;
+}
+
+const WindowBackend& SdlWindowBackend() { return kSdl; }
+
+}  // namespace plat
