@@ -1,8 +1,10 @@
 // The library entries: the pump's end request, a start and end in a child
-// process, and the fatal exit's code and log line.
+// process, and the fatal exit: its code, its log line and the end it runs.
 #include "core/library.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -10,11 +12,23 @@
 #include "core/file_access.h"
 #include "core/log.h"
 #include "core/log_text.h"
+#include "core/main_window.h"
+#include "core/window_services.h"
+#include "core/window_state.h"
 #include "platform/clock.h"
 #include "platform/sync.h"
 #include "support/scratch_log.h"
 
 namespace {
+
+// Window mode under a class of this process's own: tests run in parallel
+// and the instance lock is per class.
+void PrepareOwnWindow() {
+  qz::GetWindowSystemState().settings = qz::WindowSettings{};
+  qz::ChangeWindowMode(1);
+  const std::string title = "QzLibraryEntry" + std::to_string(getpid());
+  qz::SetMainWindowTitle(title.c_str());
+}
 
 TEST(LibraryEntry, PumpReportsTheEndRequest) {
   const int saved = qz::GetEndRequest();
@@ -37,6 +51,7 @@ TEST(LibraryEntryDeathTest, StartAndEndInAFreshProcess) {
   EXPECT_EXIT(
       {
         plat::UseVirtualTime(true);
+        PrepareOwnWindow();
         char before[4096] = {};
         char after[4096] = {};
         qz::FileAccessGetDir(before, sizeof(before));
@@ -78,6 +93,18 @@ TEST(LibraryEntryDeathTest, FatalExitLogsAndEndsWith255) {
   EXPECT_EXIT(qz::FatalErrorExitFormat("%s", longText.c_str()), ::testing::ExitedWithCode(255), "");
   EXPECT_TRUE(log.Contains(std::string(2047, 'x') + "\r\n"));
   EXPECT_FALSE(log.Contains(std::string(2048, 'x')));
+
+  // On the thread that started the library, the end runs before the exit.
+  EXPECT_EXIT(
+      {
+        plat::UseVirtualTime(true);
+        PrepareOwnWindow();
+        if (qz::InitLibraryEntry() != 0) std::_Exit(1);
+        qz::FatalErrorExit("graph table full");
+      },
+      ::testing::ExitedWithCode(255), "");
+  EXPECT_TRUE(log.Contains("graph table full\r\n"));
+  EXPECT_TRUE(log.Contains(qz::text::kComEnd));
 }
 
 }  // namespace
