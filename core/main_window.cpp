@@ -324,25 +324,27 @@ int EndMainWindow() {
     ReleaseProcessSettings(state);
     return 0;
   }
+  // A user's close may have destroyed the window already.
+  const bool alive = plat::IsWindow(window) != 0;
   if (state.settings.noWindow == 0) {
-    plat::EnableTextInput(window, plat::TRUE);
+    if (alive) plat::EnableTextInput(window, plat::TRUE);
     while (plat::ShowCursor(plat::TRUE) < 0) {
     }
-    plat::PostMessageA(window, plat::WM_SETCURSOR, 0, 0);
+    if (alive) plat::PostMessageA(window, plat::WM_SETCURSOR, 0, 0);
     if (state.settings.menuInUse != 0) SetMenuDisplay(0);
     if (GetToolBarState().present != 0) {
       RemoveEveryToolBarButton();
       ApplyWindowPlacement();
     }
     if (state.settings.childMode == 0) {
-      if (state.closePosted == 0) {
+      if (alive && state.closePosted == 0) {
         plat::PostMessageA(window, plat::WM_CLOSE, 0, 0);
         state.closePosted = 1;
       }
-      for (int round = 0; round < kCloseRounds && state.destroyed == 0; ++round) {
+      for (int round = 0; alive && round < kCloseRounds && state.destroyed == 0; ++round) {
         if (PumpWindowMessages() != 0) break;
       }
-      if (state.destroyed == 0 && plat::IsWindow(window)) plat::DestroyWindow(window);
+      if (plat::IsWindow(window)) plat::DestroyWindow(window);
       plat::UnregisterClassA(state.settings.className);
     } else {
       plat::SetWindowLongA(window, plat::GWL_WNDPROC, reinterpret_cast<std::intptr_t>(state.oldWindowProc));
