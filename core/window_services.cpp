@@ -62,6 +62,7 @@ int SetWindowScaleFactor(double x, double y) {
   if (x == settings.scaleX && y == settings.scaleY) return 0;
   settings.scaleX = ReadScale(x);
   settings.scaleY = ReadScale(y);
+  settings.explicitScale = 1;
   settings.explicitSize = 0;
   if (GetWindowSystemState().mainWindow != nullptr && settings.windowMode) ApplyWindowStyle();
   return 0;
