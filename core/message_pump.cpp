@@ -192,11 +192,14 @@ void RunFrameServices(WindowSystemState& state) {
 int PumpWindowMessages() {
   WindowSystemState& state = GetWindowSystemState();
   if (state.keyInputGuard) return 0;
+  // A wait inside a dispatched message pumps again; the outer call is still
+  // busy when the inner one returns.
+  const std::int32_t outerBusy = state.pumpBusy;
   state.pumpBusy = 1;
   ClipCursorToClient(state);
   if (!state.settings.noWindow) {
     if (state.mainWindow == nullptr) {
-      state.pumpBusy = 0;
+      state.pumpBusy = outerBusy;
       return state.endRequest ? -1 : 0;
     }
     if (!state.settings.childMode) RunMessageLoop(state);
@@ -206,7 +209,7 @@ int PumpWindowMessages() {
     }
   }
   RunFrameServices(state);
-  state.pumpBusy = 0;
+  state.pumpBusy = outerBusy;
   return state.endRequest ? -1 : 0;
 }
 

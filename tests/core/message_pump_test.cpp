@@ -25,6 +25,7 @@ namespace {
 
 constexpr std::uint32_t kCounted = plat::WM_USER + 1;
 constexpr std::uint32_t kPostFollower = plat::WM_USER + 2;
+constexpr std::uint32_t kPumpAgain = plat::WM_USER + 3;
 
 // What the window procedure and the activation callback saw, in order.
 std::vector<std::string> gEvents;
@@ -34,6 +35,10 @@ plat::LRESULT CountingProc(plat::HWND window, std::uint32_t message, plat::WPARA
   if (message == kPostFollower) {
     gEvents.push_back("message");
     plat::PostMessageA(window, kCounted, 0, 0);
+  }
+  if (message == kPumpAgain) {
+    qz::PumpWindowMessages();
+    gEvents.push_back(qz::GetWindowSystemState().pumpBusy ? "still busy" : "not busy");
   }
   if (message == plat::WM_SIZE) qz::GetWindowSystemState().minimised = wParam == plat::SIZE_MINIMIZED ? 1 : 0;
   return plat::DefWindowProcA(window, message, wParam, lParam);
@@ -114,6 +119,13 @@ TEST_F(PumpTest, QuitEndsThisAndEveryLaterCall) {
   EXPECT_EQ(qz::PumpWindowMessages(), -1);
   EXPECT_EQ(qz::PumpWindowMessages(), -1);
   EXPECT_EQ(Dispatched(), 0);
+  EXPECT_EQ(qz::GetWindowSystemState().pumpBusy, 0);
+}
+
+TEST_F(PumpTest, NestedCallLeavesTheOuterCallBusy) {
+  Post(kPumpAgain, 1);
+  EXPECT_EQ(qz::PumpWindowMessages(), 0);
+  EXPECT_EQ(gEvents, std::vector<std::string>{"still busy"});
   EXPECT_EQ(qz::GetWindowSystemState().pumpBusy, 0);
 }
 

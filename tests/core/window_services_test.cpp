@@ -37,12 +37,12 @@ class WindowServicesTest : public ::testing::Test {
     if (!className_.empty()) plat::UnregisterClassA(className_.c_str());
   }
   // A main window whose queue the test reads.
-  plat::HWND MakeMainWindow() {
+  plat::HWND MakeMainWindow(std::uint32_t style = plat::WS_POPUP) {
     className_ = "ServicesTest" + std::to_string(getpid()) + "_" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
     const plat::WindowClass windowClass{0, PlainProc, 0, className_.c_str()};
     EXPECT_NE(plat::RegisterClassExA(&windowClass), 0);
-    window_ = plat::CreateWindowExA(0, className_.c_str(), "services", plat::WS_POPUP, 0, 0, 640, 480, nullptr);
+    window_ = plat::CreateWindowExA(0, className_.c_str(), "services", style, 0, 0, 640, 480, nullptr);
     EXPECT_NE(window_, nullptr);
     plat::Message drained{};
     while (plat::PeekMessageA(&drained, nullptr, 0, 0, plat::PM_REMOVE)) {
@@ -240,6 +240,33 @@ TEST_F(WindowServicesTest, MovedWindowKeepsItsClientSize) {
   EXPECT_EQ(state.clientRect.right, 630);
   EXPECT_EQ(state.clientRect.bottom, 460);
   EXPECT_EQ(trace, (std::vector<std::string>{"SetMaskScreenInUse", "SetMaskScreenInUse", "ReapplyClipRectangle"}));
+}
+
+TEST_F(WindowServicesTest, PlacementSizesTheClientToTheScaledScreen) {
+  qz::SetWindowScaleFactor(1.5, 0);
+  plat::HWND window = MakeMainWindow(plat::WS_POPUP | plat::WS_CAPTION | plat::WS_SYSMENU);
+  EXPECT_EQ(qz::ApplyWindowPlacement(), 0);
+  plat::WinRect client{};
+  plat::GetClientRect(window, &client);
+  EXPECT_EQ(client.right - client.left, 960);
+  EXPECT_EQ(client.bottom - client.top, 720);
+
+  // Already in place: no move, so no size message comes back to place it again.
+  plat::Message message{};
+  while (plat::PeekMessageA(&message, window, 0, 0, plat::PM_REMOVE)) {
+  }
+  EXPECT_EQ(qz::ApplyWindowPlacement(), 0);
+  EXPECT_FALSE(plat::PeekMessageA(&message, window, plat::WM_SIZE, plat::WM_SIZE, plat::PM_REMOVE));
+
+  // An explicit size wins over the scale.
+  qz::WindowSettings& settings = qz::GetWindowSystemState().settings;
+  settings.explicitSize = 1;
+  settings.explicitWidth = 300;
+  settings.explicitHeight = 200;
+  qz::ApplyWindowPlacement();
+  plat::GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 300);
+  EXPECT_EQ(client.bottom, 200);
 }
 
 TEST_F(WindowServicesTest, DroppedFileNamesAreFreed) {
