@@ -1,0 +1,367 @@
+// PNG and JPEG decoders: every PNG colour type and depth against libpng's
+// simplified reader and PngSuite, JPEG against a plain libjpeg decode, and
+// truncated or corrupt files refused without leaving a block behind.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/memory.h"
+#include "image/image_decode.h"
+#include "image/png_jpeg_writer.h"
+
+namespace qz {
+namespace {
+
+using testing::DecodeBytes;
+using testing::EncodeJpeg;
+using testing::EncodePng;
+using testing::JpegSpec;
+using testing::PatternBytes;
+using testing::PngSpec;
+
+struct Rgba {
+  int r, g, b, a;
+};
+
+// Reads a pixel by the layouts the decoders promise, not through the
+// base-image helpers, so the byte order is checked here.
+Rgba PixelOf(const BaseImage& image, std::uint32_t x, std::uint32_t y) {
+  const std::uint8_t* p = image.pixels + std::size_t{y} * image.pitch + std::size_t{x} * image.format.bytesPerPixel;
+  switch (image.format.bytesPerPixel) {
+    case 1: {
+      const PaletteEntry& e = image.format.palette[p[0]];
+      return {e.red, e.green, e.blue, 255};
+    }
+    case 2:
+      return {p[0], p[0], p[0], p[1]};
+    case 3:
+      return {p[2], p[1], p[0], 255};
+    default:
+      return {p[2], p[1], p[0], p[3]};
+  }
+}
+
+std::vector<std::uint8_t> ReferenceRgba(const std::vector<std::uint8_t>& png, std::uint32_t* width,
+                                        std::uint32_t* height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_memory(&image, png.data(), png.size()) == 0) return {};
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) return {};
+  *width = image.width;
+  *height = image.height;
+  return pixels;
+}
+
+class PngJpegTest : public ::testing::Test {
+ protected:
+  void SetUp() override { blocks_ = GetTrackedBlockCount(); }
+  void TearDown() override { EXPECT_EQ(GetTrackedBlockCount(), blocks_) << "a tracked block was left behind"; }
+
+ private:
+  int blocks_ = 0;
+};
+
+std::vector<png_color> FullPalette(int bitDepth) {
+  std::vector<png_color> palette(std::size_t{1} << bitDepth);
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    palette[i] = png_color{static_cast<png_byte>(i * 37), static_cast<png_byte>(255 - i), static_cast<png_byte>(i * 11)};
+  }
+  return palette;
+}
+
+TEST_F(PngJpegTest, PngEightBitAndBelowMatchReferenceDecoder) {
+  struct Case {
+    const char* name;
+    PngSpec spec;
+    int bytesPerPixel;
+    std::uint32_t alphaMask;
+  };
+  std::vector<Case> cases;
+  for (int depth : {1, 2, 4, 8}) {
+    cases.push_back({"grey", PngSpec{13, 5, PNG_COLOR_TYPE_GRAY, depth, depth == 2}, 1, 0});
+    PngSpec palette{11, 6, PNG_COLOR_TYPE_PALETTE, depth, depth == 4};
+    palette.palette = FullPalette(depth);
+    cases.push_back({"palette", palette, 1, 0});
+  }
+  PngSpec greyKey{9, 4, PNG_COLOR_TYPE_GRAY, 8};
+  greyKey.greyTransparent = true;
+  cases.push_back({"grey with tRNS", greyKey, 2, 0xFF00});
+  PngSpec paletteAlpha{10, 7, PNG_COLOR_TYPE_PALETTE, 8, true};
+  paletteAlpha.palette = FullPalette(8);
+  paletteAlpha.paletteAlpha = {0, 10, 128, 255, 77};
+  cases.push_back({"palette with tRNS", paletteAlpha, 4, 0xFF000000u});
+  cases.push_back({"grey+alpha", PngSpec{7, 9, PNG_COLOR_TYPE_GRAY_ALPHA, 8}, 2, 0xFF00});
+  cases.push_back({"grey+alpha interlaced", PngSpec{17, 11, PNG_COLOR_TYPE_GRAY_ALPHA, 8, true}, 2, 0xFF00});
+  cases.push_back({"RGB", PngSpec{5, 3, PNG_COLOR_TYPE_RGB, 8}, 3, 0});
+  cases.push_back({"RGB interlaced", PngSpec{19, 10, PNG_COLOR_TYPE_RGB, 8, true}, 3, 0});
+  cases.push_back({"RGBA", PngSpec{6, 6, PNG_COLOR_TYPE_RGB_ALPHA, 8}, 4, 0xFF000000u});
+  cases.push_back({"RGBA interlaced", PngSpec{9, 9, PNG_COLOR_TYPE_RGB_ALPHA, 8, true}, 4, 0xFF000000u});
+
+  unsigned seed = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " depth " + std::to_string(c.spec.bitDepth));
+    std::vector<std::uint8_t> rows = PatternBytes(testing::PngRowBytes(c.spec) * c.spec.height, seed++);
+    if (c.spec.greyTransparent) rows[0] = 0;  // at least one transparent pixel
+    const std::vector<std::uint8_t> png = EncodePng(c.spec, rows);
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    const std::vector<std::uint8_t> reference = ReferenceRgba(png, &width, &height);
+    ASSERT_FALSE(reference.empty());
+
+    BaseImage image;
+    ASSERT_EQ(DecodeBytes(DecodePngImage, png, &image), 0);
+    ASSERT_EQ(image.width, width);
+    ASSERT_EQ(image.height, height);
+    EXPECT_EQ(image.format.bytesPerPixel, c.bytesPerPixel);
+    EXPECT_EQ(image.format.alphaMask, c.alphaMask);
+    EXPECT_GE(image.pitch, width * static_cast<std::uint32_t>(c.bytesPerPixel));
+    for (std::uint32_t y = 0; y < height; ++y) {
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const Rgba got = PixelOf(image, x, y);
+        const std::uint8_t* want = &reference[(std::size_t{y} * width + x) * 4];
+        ASSERT_EQ(got.r, want[0]) << x << "," << y;
+        ASSERT_EQ(got.g, want[1]) << x << "," << y;
+        ASSERT_EQ(got.b, want[2]) << x << "," << y;
+        ASSERT_EQ(got.a, want[3]) << x << "," << y;
+      }
+    }
+    FreeBaseImagePixels(&image);
+  }
+}
+
+TEST_F(PngJpegTest, PngPaletteKeepsIndicesAndStoredEntriesOnly) {
+  PngSpec spec{4, 1, PNG_COLOR_TYPE_PALETTE, 8};
+  spec.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
+  BaseImage image;
+  ASSERT_EQ(DecodeBytes(DecodePngImage, EncodePng(spec, {2, 0, 1, 2}), &image), 0);
+  EXPECT_EQ(image.format.bytesPerPixel, 1);
+  EXPECT_EQ(image.pitch, 4u);
+  EXPECT_EQ(std::vector<std::uint8_t>(image.pixels, image.pixels + 4), (std::vector<std::uint8_t>{2, 0, 1, 2}));
+  const PaletteEntry& second = image.format.palette[1];
+  EXPECT_EQ((std::vector<int>{second.blue, second.green, second.red, second.alpha}), (std::vector<int>{60, 50, 40, 0}));
+  const PaletteEntry& beyond = image.format.palette[3];
+  EXPECT_EQ((std::vector<int>{beyond.blue, beyond.green, beyond.red, beyond.alpha}), (std::vector<int>{0, 0, 0, 0}));
+  FreeBaseImagePixels(&image);
+}
+
+TEST_F(PngJpegTest, PngSixteenBitSamplesKeepTheirHighBytes) {
+  struct Case {
+    int colorType;
+    int bytesPerPixel;
+    // Which 16-bit input sample lands in each output byte.
+    std::vector<int> samples;
+  };
+  const std::vector<Case> cases = {
+      {PNG_COLOR_TYPE_GRAY, 1, {0}},
+      {PNG_COLOR_TYPE_GRAY_ALPHA, 2, {0, 1}},
+      {PNG_COLOR_TYPE_RGB, 3, {2, 1, 0}},
+      {PNG_COLOR_TYPE_RGB_ALPHA, 4, {2, 1, 0, 3}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.colorType);
+    PngSpec spec{5, 3, c.colorType, 16, c.colorType == PNG_COLOR_TYPE_RGB};
+    const std::vector<std::uint8_t> rows = PatternBytes(testing::PngRowBytes(spec) * 3, 40u + c.colorType);
+    BaseImage image;
+    ASSERT_EQ(DecodeBytes(DecodePngImage, EncodePng(spec, rows), &image), 0);
+    ASSERT_EQ(image.format.bytesPerPixel, c.bytesPerPixel);
+    const int channels = testing::PngChannels(c.colorType);
+    for (std::uint32_t y = 0; y < 3; ++y) {
+      for (std::uint32_t x = 0; x < 5; ++x) {
+        for (std::size_t k = 0; k < c.samples.size(); ++k) {
+          const std::size_t sample = (std::size_t{y} * 5 + x) * channels + c.samples[k];
+          ASSERT_EQ(image.pixels[y * image.pitch + x * c.bytesPerPixel + k], rows[sample * 2]) << x << "," << y;
+        }
+      }
+    }
+    FreeBaseImagePixels(&image);
+  }
+}
+
+// Sets a chunk's CRC again after its bytes were changed.
+void FixChunkCrc(std::vector<std::uint8_t>* png, std::size_t chunkStart) {
+  const std::size_t length = (std::size_t{(*png)[chunkStart]} << 24) | ((*png)[chunkStart + 1] << 16) |
+                             ((*png)[chunkStart + 2] << 8) | (*png)[chunkStart + 3];
+  const uLong crc = crc32(0, png->data() + chunkStart + 4, static_cast<uInt>(length + 4));
+  for (int i = 0; i < 4; ++i) (*png)[chunkStart + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+}
+
+TEST_F(PngJpegTest, PngTruncatedOrCorruptIsRefused) {
+  PngSpec spec{64, 64, PNG_COLOR_TYPE_RGB, 8};
+  const std::vector<std::uint8_t> png = EncodePng(spec, PatternBytes(testing::PngRowBytes(spec) * 64, 3));
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> bad;
+  bad.emplace_back("empty", std::vector<std::uint8_t>{});
+  bad.emplace_back("signature only", std::vector<std::uint8_t>(png.begin(), png.begin() + 8));
+  bad.emplace_back("inside IDAT", std::vector<std::uint8_t>(png.begin(), png.begin() + png.size() / 2));
+  bad.emplace_back("without IEND", std::vector<std::uint8_t>(png.begin(), png.end() - 12));
+  std::vector<std::uint8_t> badCrc = png;
+  badCrc[20] ^= 1;  // IHDR height, CRC left as it was
+  bad.emplace_back("IHDR CRC", badCrc);
+  std::vector<std::uint8_t> huge = png;
+  huge[16] = 0x00;
+  huge[17] = 0x01;  // width 65536 + 64
+  FixChunkCrc(&huge, 8);
+  bad.emplace_back("huge width", huge);
+  std::vector<std::uint8_t> notPng = png;
+  notPng[1] = 'Q';
+  bad.emplace_back("signature", notPng);
+  for (const auto& [name, bytes] : bad) {
+    SCOPED_TRACE(name);
+    BaseImage image;
+    std::memset(&image, 0x5A, sizeof(image));
+    EXPECT_EQ(DecodeBytes(DecodePngImage, bytes, &image), -1);
+    EXPECT_EQ(image.width, 0x5A5A5A5Au) << "a refused decode must leave the record alone";
+  }
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+TEST_F(PngJpegTest, PngSuiteMatchesItsReferencePixels) {
+  const std::filesystem::path folder = std::filesystem::path(QZ_TESTDATA_DIR) / "pngsuite";
+  std::ifstream manifest(folder / "manifest.tsv");
+  if (!manifest) GTEST_SKIP() << "PngSuite is not present";
+  std::string line;
+  std::getline(manifest, line);
+  int checked = 0;
+  while (std::getline(manifest, line)) {
+    std::istringstream fields(line);
+    std::string file, width, height, reference, tolerance, note;
+    std::getline(fields, file, '\t');
+    std::getline(fields, width, '\t');
+    std::getline(fields, height, '\t');
+    std::getline(fields, reference, '\t');
+    std::getline(fields, tolerance, '\t');
+    std::getline(fields, note, '\t');
+    SCOPED_TRACE(file);
+    BaseImage image;
+    const int result = DecodeBytes(DecodePngImage, ReadWholeFile(folder / file), &image);
+    if (note.rfind("corrupt", 0) == 0) {
+      EXPECT_EQ(result, -1);
+      if (result == 0) FreeBaseImagePixels(&image);
+      continue;
+    }
+    ASSERT_EQ(result, 0);
+    EXPECT_EQ(image.width, static_cast<std::uint32_t>(std::stoul(width)));
+    EXPECT_EQ(image.height, static_cast<std::uint32_t>(std::stoul(height)));
+    if (reference != "-") {
+      const std::vector<std::uint8_t> want = ReadWholeFile(folder / reference);
+      ASSERT_EQ(want.size(), std::size_t{image.width} * image.height * 4);
+      const int slack = std::stoi(tolerance);
+      int mismatches = 0;
+      for (std::uint32_t y = 0; y < image.height; ++y) {
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+          const Rgba got = PixelOf(image, x, y);
+          const std::uint8_t* w = &want[(std::size_t{y} * image.width + x) * 4];
+          if (std::abs(got.r - w[0]) > slack || std::abs(got.g - w[1]) > slack || std::abs(got.b - w[2]) > slack ||
+              std::abs(got.a - w[3]) > slack) {
+            ++mismatches;
+          }
+        }
+      }
+      EXPECT_EQ(mismatches, 0);
+      ++checked;
+    }
+    FreeBaseImagePixels(&image);
+  }
+  EXPECT_GT(checked, 100);
+}
+
+// The same bytes through a plain libjpeg decode, as interleaved R, G, B or grey.
+std::vector<std::uint8_t> ReferenceJpeg(const std::vector<std::uint8_t>& jpeg, int* components) {
+  jpeg_decompress_struct info;
+  jpeg_error_mgr error;
+  info.err = jpeg_std_error(&error);
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+  jpeg_read_header(&info, TRUE);
+  jpeg_start_decompress(&info);
+  *components = info.output_components;
+  const std::size_t stride = std::size_t{info.output_width} * static_cast<std::size_t>(info.output_components);
+  std::vector<std::uint8_t> pixels(stride * info.output_height);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = pixels.data() + stride * info.output_scanline;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return pixels;
+}
+
+TEST_F(PngJpegTest, JpegBaselineProgressiveAndGreyMatchPlainLibjpeg) {
+  const std::vector<JpegSpec> specs = {{37, 21, 3, false}, {40, 33, 3, true}, {13, 9, 1, false}, {16, 5, 1, true}};
+  for (const JpegSpec& spec : specs) {
+    SCOPED_TRACE(std::to_string(spec.components) + (spec.progressive ? " progressive" : " baseline"));
+    const std::vector<std::uint8_t> jpeg =
+        EncodeJpeg(spec, testing::GradientPixels(spec.width, spec.height, spec.components));
+    int components = 0;
+    const std::vector<std::uint8_t> want = ReferenceJpeg(jpeg, &components);
+    BaseImage image;
+    ASSERT_EQ(DecodeBytes(DecodeJpegImage, jpeg, &image), 0);
+    ASSERT_EQ(image.width, static_cast<std::uint32_t>(spec.width));
+    ASSERT_EQ(image.height, static_cast<std::uint32_t>(spec.height));
+    // Rows are packed: no rounding of the pitch.
+    EXPECT_EQ(image.pitch, static_cast<std::uint32_t>(spec.width * spec.components));
+    EXPECT_EQ(image.format.bytesPerPixel, spec.components);
+    for (std::size_t i = 0; i + static_cast<std::size_t>(components) <= want.size(); i += components) {
+      if (components == 1) {
+        ASSERT_EQ(image.pixels[i], want[i]) << i;
+      } else {
+        ASSERT_EQ(image.pixels[i], want[i + 2]) << "blue at " << i;
+        ASSERT_EQ(image.pixels[i + 1], want[i + 1]) << "green at " << i;
+        ASSERT_EQ(image.pixels[i + 2], want[i]) << "red at " << i;
+      }
+    }
+    FreeBaseImagePixels(&image);
+  }
+}
+
+TEST_F(PngJpegTest, JpegTruncatedTailStillDecodes) {
+  const JpegSpec spec{32, 32, 3, false};
+  const std::vector<std::uint8_t> jpeg = EncodeJpeg(spec, testing::GradientPixels(32, 32, 3));
+  for (std::size_t keep : {jpeg.size() * 3 / 4, jpeg.size() - 2}) {
+    BaseImage image;
+    ASSERT_EQ(DecodeBytes(DecodeJpegImage, std::vector<std::uint8_t>(jpeg.begin(), jpeg.begin() + keep), &image), 0);
+    EXPECT_EQ(image.width, 32u);
+    EXPECT_EQ(image.height, 32u);
+    FreeBaseImagePixels(&image);
+  }
+}
+
+TEST_F(PngJpegTest, JpegRefusesWhatItCannotDecode) {
+  const JpegSpec spec{24, 16, 3, false};
+  const std::vector<std::uint8_t> jpeg = EncodeJpeg(spec, testing::GradientPixels(24, 16, 3));
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> bad;
+  bad.emplace_back("empty", std::vector<std::uint8_t>{});
+  bad.emplace_back("start of image only", std::vector<std::uint8_t>{0xFF, 0xD8});
+  bad.emplace_back("not a JPEG", PatternBytes(300, 9));
+  bad.emplace_back("CMYK", EncodeJpeg(JpegSpec{8, 8, 4, false}, testing::GradientPixels(8, 8, 4)));
+  std::vector<std::uint8_t> huge = jpeg;
+  for (std::size_t i = 2; i + 8 < huge.size(); ++i) {
+    if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
+      huge[i + 5] = 0xEA;  // height 60000: far beyond any image we accept
+      huge[i + 6] = 0x60;
+      break;
+    }
+  }
+  bad.emplace_back("huge height", huge);
+  for (const auto& [name, bytes] : bad) {
+    SCOPED_TRACE(name);
+    BaseImage image;
+    std::memset(&image, 0x5A, sizeof(image));
+    EXPECT_EQ(DecodeBytes(DecodeJpegImage, bytes, &image), -1);
+    EXPECT_EQ(image.width, 0x5A5A5A5Au);
+  }
+}
+
+}  // namespace
+}  // namespace qz
