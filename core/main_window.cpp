@@ -182,7 +182,10 @@ WindowFrameRect ComputeWindowModeFrame(int extraClientHeight) {
   int clientWidth = 0;
   int clientHeight = 0;
   WindowModeClientSize(settings, &clientWidth, &clientHeight);
-  plat::WinRect rect{0, 0, clientWidth, clientHeight + extraClientHeight};
+  // Extra height (the tool bar) joins a scaled client only: an explicit size
+  // is the whole client.
+  if (settings.explicitSize == 0) clientHeight += extraClientHeight;
+  plat::WinRect rect{0, 0, clientWidth, clientHeight};
   const WindowStyleEntry style = ComposeWindowModeStyle();
   plat::AdjustWindowRectEx(&rect, style.style, settings.menu != nullptr && settings.menuInUse != 0 ? 1 : 0,
                            style.exStyle);

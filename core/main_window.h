@@ -39,7 +39,7 @@ WindowStyleEntry ComposeWindowModeStyle();
 WindowStyleEntry GetFullScreenStyleEntry();
 
 // Window-mode outer rectangle: the client size (explicit, or the screen times
-// the scale) plus extraClientHeight, grown by the frame of the current style,
+// the scale plus extraClientHeight), grown by the frame of the current style,
 // centred on the desktop unless a position was set.
 struct WindowFrameRect {
   std::int32_t x;
