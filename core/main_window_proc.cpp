@@ -311,6 +311,9 @@ plat::LRESULT MainWindowProc(plat::HWND window, std::uint32_t message, plat::WPA
       } else if (wParam != plat::SIZE_MINIMIZED && state.mainWindow != nullptr) {
         ApplyWindowPlacement();
       }
+      if (GetToolBarState().present != 0 && GetToolBarState().window != nullptr) {
+        plat::SendMessageA(GetToolBarState().window, plat::WM_SIZE, wParam, lParam);
+      }
       break;
     case plat::WM_ACTIVATEAPP:
       if (wParam == 0) OnActivationMessage(state, wParam);
