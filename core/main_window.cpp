@@ -46,6 +46,7 @@ constexpr WindowStyleEntry kStyleTable[] = {
     {0x81CB0000u, 0x300u}, {0x80CA0000u, 0x100u},
 };
 
+// Formats without ending the line: several creation steps continue one line.
 void AppendLogFormatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void AppendLogFormatted(const char* format, ...) {
   char line[512];
@@ -363,6 +364,7 @@ int EndMainWindow() {
 }
 
 WindowStyleEntry GetWindowStyleEntry(int styleNumber) {
+  // A number outside the table reads as the default style.
   if (styleNumber < 0 || styleNumber >= static_cast<int>(sizeof(kStyleTable) / sizeof(kStyleTable[0]))) {
     return kStyleTable[0];
   }
