@@ -78,7 +78,11 @@ TEST_F(WindowServicesTest, ScaleFactors) {
 
 TEST_F(WindowServicesTest, ClipboardCopiesAreBoundedByTheBuffer) {
   char buffer[8] = {};
-  EXPECT_EQ(qz::CopyClipboardTextOut(nullptr, 0), -1);  // nothing on it yet
+  std::string earlier;
+  // The process's first use (as under CTest) finds no text.
+  if (!plat::GetClipboardTextBytes(&earlier)) {
+    EXPECT_EQ(qz::CopyClipboardTextOut(nullptr, 0), -1);
+  }
 
   ASSERT_EQ(qz::PutTextOnClipboard("abc"), 0);
   EXPECT_EQ(qz::CopyClipboardTextOut(nullptr, 0), 4);
