@@ -217,6 +217,9 @@ int FailStart() {
 int InitLibrary() {
   if (gInitialised.load(std::memory_order_acquire) != 0) return 0;
   gInitialising.store(1, std::memory_order_release);
+  // The end leaves its ending state set; a new run starts without it, or a
+  // program-handled close would be taken for the end of the last run.
+  gEndingState.store(0, std::memory_order_release);
   gStartThread.store(plat::GetCurrentThreadId(), std::memory_order_release);
   WindowSettings& settings = GetWindowSystemState().settings;
 

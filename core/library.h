@@ -25,7 +25,7 @@ int IsLibraryInitialising();
 int GetEndRequest();
 void SetEndRequest(int state);
 
-// The ending state: 1 once the end has begun (never reset by the end); the
+// The ending state: 1 once the end has begun (cleared by the next start); the
 // window procedure stores 4 on WM_CLOSE when the program handles the close.
 int GetEndingState();
 void SetEndingState(int state);

@@ -110,6 +110,7 @@ TEST_F(LibraryLifecycle, RunsFramesEndsAndStartsAgain) {
   // The second start loads the modules again and opens a new window.
   ASSERT_EQ(qz::InitLibraryEntry(), 0);
   EXPECT_EQ(plat::GetModuleLoadCount("winmm.dll") - loadsBefore, 2);
+  EXPECT_EQ(qz::GetEndingState(), 0);
   EXPECT_FALSE(WindowGone());
   EXPECT_EQ(qz::PumpMessagesEntry(), 0);
   EXPECT_EQ(qz::EndLibraryEntry(), 0);
@@ -228,26 +229,31 @@ TEST_F(LibraryLifecycle, DeactivationHoldsThePumpUntilActivation) {
   ASSERT_EQ(qz::InitLibraryEntry(), 0);
   const plat::HWND window = qz::QueryMainWindowHandle();
   plat::SimulateActivation(window, false);
+  // The deactivation is handled after this call's message loop.
+  EXPECT_EQ(qz::PumpMessagesEntry(), 0);
+  ASSERT_EQ(qz::IsMainWindowActive(), 0);
   qz::TakeCallTrace();
 
   // Reactivates once the pump shows it idles (the idle pass re-shows movie
-  // overlays); before that the pump must not have returned.
+  // overlays); the pump must not return before that.
   std::atomic<bool> pumpReturned{false};
-  std::atomic<bool> reactivated{false};
+  std::atomic<bool> activationSent{false};
   std::thread helper([&] {
     std::vector<std::string> seen;
-    while (!Contains(seen, "ReshowAllMovieOverlays") && !pumpReturned.load()) {
+    while (!Contains(seen, "ReshowAllMovieOverlays")) {
+      if (pumpReturned.load()) return;
       for (const std::string& name : qz::TakeCallTrace()) seen.push_back(name);
       std::this_thread::yield();
     }
-    reactivated.store(true);
+    activationSent.store(true);
     plat::SimulateActivation(window, true);
   });
   const int result = qz::PumpMessagesEntry();
+  const bool sentBeforeReturn = activationSent.load();
   pumpReturned.store(true);
   helper.join();
   EXPECT_EQ(result, 0);
-  EXPECT_TRUE(reactivated.load());
+  EXPECT_TRUE(sentBeforeReturn);
   EXPECT_EQ(qz::IsMainWindowActive(), 1);
 }
 
