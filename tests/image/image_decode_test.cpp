@@ -1,0 +1,343 @@
+// Decoding dispatch: decoder order and rewinding, files and memory blocks,
+// mirroring, and "_a" alpha companions (names, sizes, result codes), with
+// every stream closed and every block freed on each path.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/memory.h"
+#include "image/image_decode.h"
+#include "image/image_decoder_table.h"
+#include "image/png_jpeg_writer.h"
+#include "support/scratch_folder.h"
+
+namespace qz {
+namespace {
+
+using testing::AsString;
+using testing::EncodePng;
+using testing::PngSpec;
+
+int OpenDescriptorCount() {
+  int count = 0;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (readdir(dir) != nullptr) ++count;
+    closedir(dir);
+  }
+  return count;
+}
+
+class ImageDecodeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    blocks_ = GetTrackedBlockCount();
+    descriptors_ = OpenDescriptorCount();
+  }
+  void TearDown() override {
+    EXPECT_EQ(GetTrackedBlockCount(), blocks_) << "a tracked block was left behind";
+    EXPECT_EQ(OpenDescriptorCount(), descriptors_) << "a file was left open";
+  }
+
+ private:
+  int blocks_ = 0;
+  int descriptors_ = 0;
+};
+
+// An RGB image whose pixel x of row y has red x * 40 + y, green 7, blue 200.
+std::vector<std::uint8_t> RgbPng(int width, int height) {
+  std::vector<std::uint8_t> rows;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      rows.insert(rows.end(), {static_cast<std::uint8_t>(x * 40 + y), 7, 200});
+    }
+  }
+  return EncodePng(PngSpec(width, height, PNG_COLOR_TYPE_RGB, 8), rows);
+}
+
+// A grey image of the given level at every pixel.
+std::vector<std::uint8_t> GreyPng(int width, int height, std::uint8_t level) {
+  return EncodePng(PngSpec(width, height, PNG_COLOR_TYPE_GRAY, 8),
+                   std::vector<std::uint8_t>(static_cast<std::size_t>(width * height), level));
+}
+
+struct FakeCall {
+  std::int64_t position;
+  bool recordZeroed;
+};
+std::vector<FakeCall> g_fakeCalls;
+
+void NoteFakeCall(ImageStream* stream, BaseImage* image) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(image);
+  bool zeroed = true;
+  for (std::size_t i = 0; i < sizeof(*image); ++i) zeroed = zeroed && bytes[i] == 0;
+  g_fakeCalls.push_back({stream->functions.Tell(stream->handle), zeroed});
+}
+
+int FakeRefusingDecoder(ImageStream* stream, BaseImage* image) {
+  NoteFakeCall(stream, image);
+  char scratch[3];
+  stream->functions.Read(scratch, 1, sizeof(scratch), stream->handle);
+  std::memset(image, 0xA5, sizeof(*image));
+  return -1;
+}
+
+int FakeAcceptingDecoder(ImageStream* stream, BaseImage* image) {
+  NoteFakeCall(stream, image);
+  image->width = 77;
+  return 0;
+}
+
+TEST_F(ImageDecodeTest, FirstAcceptingDecoderWinsOnARewoundStreamAndZeroedRecord) {
+  const std::vector<std::uint8_t> bytes(16, 1);
+  MemoryStream* memory = OpenMemoryStream(bytes.data(), bytes.size());
+  ImageStream stream{*GetMemoryStreamInterface(), memory};
+  BaseImage image;
+
+  const ImageDecoder accepts[] = {FakeRefusingDecoder, FakeRefusingDecoder, FakeAcceptingDecoder,
+                                  FakeAcceptingDecoder};
+  g_fakeCalls.clear();
+  EXPECT_EQ(DecodeImageStreamWith(accepts, 4, &stream, &image), 0);
+  EXPECT_EQ(image.width, 77u);
+  ASSERT_EQ(g_fakeCalls.size(), 3u) << "the decoder after the winner must not run";
+  for (const FakeCall& call : g_fakeCalls) {
+    EXPECT_EQ(call.position, 0);
+    EXPECT_TRUE(call.recordZeroed);
+  }
+
+  const ImageDecoder refuses[] = {FakeRefusingDecoder, FakeRefusingDecoder};
+  EXPECT_EQ(DecodeImageStreamWith(refuses, 2, &stream, &image), -1);
+  CloseMemoryStream(memory);
+
+  std::size_t count = 0;
+  const ImageDecoder* builtIn = GetImageDecoderTable(&count);
+  ASSERT_EQ(count, 6u);
+  const ImageDecoder order[] = {DecodeBmpImage, DecodeJpegImage, DecodePngImage,
+                                DecodeBgraImage, DecodeTgaImage, DecodeDdsImage};
+  for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(builtIn[i], order[i]) << i;
+}
+
+TEST_F(ImageDecodeTest, MemoryBlocksAndFilesDecodeOrFailCleanly) {
+  const std::vector<std::uint8_t> png = RgbPng(3, 2);
+  const std::vector<std::uint8_t> jpeg =
+      testing::EncodeJpeg(testing::JpegSpec(8, 8, 1, false), testing::GradientPixels(8, 8, 1));
+  BaseImage image;
+  ASSERT_EQ(DecodeImageBytesToBaseImage(nullptr, png.data(), png.size(), 1, &image, 0), 0);
+  EXPECT_EQ(image.format.bytesPerPixel, 3);
+  EXPECT_EQ(image.width, 3u);
+  FreeBaseImagePixels(&image);
+  ASSERT_EQ(DecodeImageBytesToBaseImage(nullptr, jpeg.data(), jpeg.size(), 1, &image, 0), 0);
+  EXPECT_EQ(image.format.bytesPerPixel, 1);
+  FreeBaseImagePixels(&image);
+
+  BaseImage untouched;
+  std::memset(&untouched, 0x5A, sizeof(untouched));
+  image = untouched;
+  const std::uint8_t none = 0;
+  EXPECT_EQ(DecodeImageSourceToBaseImage(nullptr, &none, 0, 1, 0, &image), -1) << "empty block";
+  EXPECT_EQ(DecodeImageSourceToBaseImage(nullptr, nullptr, 10, 1, 0, &image), -1) << "no block";
+  const std::vector<std::uint8_t> cut(png.begin(), png.begin() + 30);
+  EXPECT_EQ(DecodeImageSourceToBaseImage(nullptr, cut.data(), cut.size(), 1, 0, &image), -1) << "cut PNG";
+  EXPECT_EQ(std::memcmp(&image, &untouched, sizeof(image)), 0) << "a failure must leave the record alone";
+
+  testing::ScratchFolder folder;
+  folder.Write("pic.png", AsString(png));
+  folder.Write("junk.png", AsString(cut));
+  ASSERT_EQ(DecodeImageSourceToBaseImage(folder.Library("pic.png").c_str(), nullptr, 0, 0, 0, &image), 0);
+  EXPECT_EQ(image.height, 2u);
+  FreeBaseImagePixels(&image);
+  EXPECT_EQ(DecodeImageSourceToBaseImage(folder.Library("junk.png").c_str(), nullptr, 0, 0, 0, &image), -1);
+  EXPECT_EQ(DecodeImageSourceToBaseImage(folder.Library("missing.png").c_str(), nullptr, 0, 0, 0, &image), -1);
+  EXPECT_EQ(DecodeImageSourceToBaseImage(nullptr, nullptr, 0, 0, 0, &image), -1);
+}
+
+TEST_F(ImageDecodeTest, MirrorSwapsPixelsOfEveryWidth) {
+  for (std::uint16_t bytesPerPixel = 1; bytesPerPixel <= 4; ++bytesPerPixel) {
+    SCOPED_TRACE(bytesPerPixel);
+    // Two rows "ABC" and "DEF", each pixel filled with its letter; a padded pitch.
+    const std::uint32_t pitch = 3u * bytesPerPixel + 2;
+    std::vector<std::uint8_t> pixels(pitch * 2, '.');
+    for (std::uint32_t y = 0; y < 2; ++y) {
+      for (std::uint32_t x = 0; x < 3; ++x) {
+        std::memset(&pixels[y * pitch + x * bytesPerPixel], 'A' + static_cast<int>(y * 3 + x), bytesPerPixel);
+      }
+    }
+    BaseImage image{};
+    image.format.bytesPerPixel = bytesPerPixel;
+    image.width = 3;
+    image.height = 2;
+    image.pitch = pitch;
+    image.pixels = pixels.data();
+    ASSERT_EQ(MirrorBaseImageHorizontal(&image), 0);
+    std::string want;
+    for (const char* row : {"CBA", "FED"}) {
+      for (int x = 0; x < 3; ++x) want += std::string(bytesPerPixel, row[x]);
+      want += "..";
+    }
+    EXPECT_EQ(std::string(pixels.begin(), pixels.end()), want);
+  }
+
+  std::uint8_t column[3] = {1, 2, 3};
+  BaseImage narrow{};
+  narrow.format.bytesPerPixel = 1;
+  narrow.width = 1;
+  narrow.height = 3;
+  narrow.pitch = 1;
+  narrow.pixels = column;
+  EXPECT_EQ(MirrorBaseImageHorizontal(&narrow), 0);
+  EXPECT_EQ(column[0] + column[1] * 10 + column[2] * 100, 321);
+  narrow.width = 0;
+  EXPECT_EQ(MirrorBaseImageHorizontal(&narrow), -1);
+}
+
+void PutU32(std::vector<std::uint8_t>* bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// An 8 x 4 DXT1 file: a red block on the left, a blue block on the right.
+std::vector<std::uint8_t> RedBlueDxt1() {
+  std::vector<std::uint8_t> dds(128, 0);
+  std::memcpy(dds.data(), "DDS ", 4);
+  PutU32(&dds, 4, 124);
+  PutU32(&dds, 8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x80000);
+  PutU32(&dds, 12, 4);   // height
+  PutU32(&dds, 16, 8);   // width
+  PutU32(&dds, 20, 16);  // linear size
+  PutU32(&dds, 76, 32);
+  PutU32(&dds, 80, 0x4);
+  std::memcpy(&dds[84], "DXT1", 4);
+  PutU32(&dds, 108, 0x1000);
+  const std::uint8_t blocks[16] = {0x00, 0xF8, 0x1F, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                   0x00, 0xF8, 0x1F, 0x00, 0x55, 0x55, 0x55, 0x55};
+  dds.insert(dds.end(), blocks, blocks + sizeof(blocks));
+  return dds;
+}
+
+TEST_F(ImageDecodeTest, MirrorFlagMirrorsDecodedImagesAndExpandsBlocksFirst) {
+  const std::vector<std::uint8_t> png = RgbPng(3, 1);
+  BaseImage image;
+  ASSERT_EQ(DecodeImageBytesToBaseImage(nullptr, png.data(), png.size(), 1, &image, 1), 0);
+  EXPECT_EQ(image.pixels[2], 80) << "red of the last pixel comes first";
+  EXPECT_EQ(image.pixels[8], 0);
+  FreeBaseImagePixels(&image);
+
+  const std::vector<std::uint8_t> dds = RedBlueDxt1();
+  ASSERT_EQ(DecodeImageBytesToBaseImage(nullptr, dds.data(), dds.size(), 1, &image, 0), 0);
+  EXPECT_EQ(image.format.dxtKind, 1u) << "without mirroring block data stays compressed";
+  EXPECT_EQ(MirrorBaseImageHorizontal(&image), -1) << "block data cannot be mirrored bytewise";
+  FreeBaseImagePixels(&image);
+  ASSERT_EQ(DecodeImageBytesToBaseImage(nullptr, dds.data(), dds.size(), 1, &image, 1), 0);
+  ASSERT_EQ(image.format.dxtKind, 0u);
+  ASSERT_EQ(image.format.bytesPerPixel, 4);
+  EXPECT_EQ(image.pixels[0], 255) << "blue now on the left";
+  EXPECT_EQ(image.pixels[2], 0);
+  EXPECT_EQ(image.pixels[7 * 4 + 2], 255) << "red now on the right";
+  FreeBaseImagePixels(&image);
+}
+
+TEST_F(ImageDecodeTest, AlphaNamesInsertBeforeTheLastDot) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"\\data_en\\pat_item.png", "\\data_en\\pat_item_a.png"},
+      {"noext", "noext_a"},
+      {"", "_a"},
+      {"dir.v1\\image", "dir_a.v1\\image"},
+      {"a.b.tga", "a.b_a.tga"},
+      {"enemy_\xE3\x83\x8B\xE3\x83\xBC\xE3\x83\x89\xE3\x83\xAB.png",
+       "enemy_\xE3\x83\x8B\xE3\x83\xBC\xE3\x83\x89\xE3\x83\xAB_a.png"},
+      {"\x83\x5C\x83\x74\x83\x67.bmp", "\x83\x5C\x83\x74\x83\x67_a.bmp"},
+  };
+  for (const auto& [name, want] : cases) {
+    std::vector<char> out(name.size() + 3, 'x');
+    ASSERT_EQ(MakeAlphaImageFileName(out.data(), out.size(), name.c_str()), 0) << name;
+    EXPECT_EQ(std::string(out.data()), want);
+  }
+  char small[8];
+  EXPECT_EQ(MakeAlphaImageFileName(small, sizeof(small), "abcd.png"), -1) << "needs 11 bytes";
+  EXPECT_STREQ(small, "");
+  EXPECT_EQ(MakeAlphaImageFileName(small, sizeof(small), "ab.png"), -1) << "one byte short";
+  EXPECT_EQ(MakeAlphaImageFileName(small, sizeof(small), "a.png"), 0) << "fits exactly";
+  EXPECT_STREQ(small, "a_a.png");
+}
+
+TEST_F(ImageDecodeTest, AlphaCompanionFilesGiveZeroOnlyWhenDecodedAtTheSameSize) {
+  testing::ScratchFolder folder;
+  folder.Write("data/item.png", AsString(RgbPng(4, 2)));
+  folder.Write("data/item_a.png", AsString(GreyPng(4, 2, 99)));
+  folder.Write("data/bare.png", AsString(RgbPng(4, 2)));
+  folder.Write("data/junk.png", AsString(RgbPng(4, 2)));
+  folder.Write("data/junk_a.png", "not an image at all");
+  folder.Write("data/wide.png", AsString(RgbPng(4, 2)));
+  folder.Write("data/wide_a.png", AsString(GreyPng(5, 2, 1)));
+  folder.Write("pack.v1/image", AsString(RgbPng(2, 2)));
+  folder.Write("pack_a.v1/image", AsString(GreyPng(2, 2, 5)));
+  // Longer than any fixed 260-byte path buffer.
+  const std::string deep = std::string(120, 'd') + "/" + std::string(120, 'e') + "/" + std::string(40, 'f');
+  folder.Write(deep + "/long.png", AsString(RgbPng(3, 3)));
+  folder.Write(deep + "/long_a.png", AsString(GreyPng(3, 3, 42)));
+
+  struct Case {
+    std::string name;
+    int result;
+    int alphaLevel;
+  };
+  const std::vector<Case> cases = {{"data/item.png", 0, 99},  {"data/bare.png", 1, -1}, {"data/junk.png", 1, -1},
+                                   {"data/wide.png", 1, -1},  {"pack.v1/image", 0, 5},  {deep + "/long.png", 0, 42},
+                                   {"data/none.png", -1, -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder.Library(c.name);
+    ASSERT_GT(path.size(), 0u);
+    BaseImage image;
+    BaseImage alpha;
+    std::memset(&alpha, 0x5A, sizeof(alpha));
+    EXPECT_EQ(DecodeImageAndAlphaImage(path.c_str(), nullptr, 0, 0, nullptr, 0, 0, &image, &alpha, 0), c.result);
+    if (c.result == 0) {
+      EXPECT_EQ(alpha.width, image.width);
+      EXPECT_EQ(alpha.pixels[0], c.alphaLevel);
+      FreeBaseImagePixels(&alpha);
+    } else {
+      EXPECT_EQ(alpha.width, 0x5A5A5A5Au) << "no alpha image may be handed out";
+    }
+    if (c.result >= 0) FreeBaseImagePixels(&image);
+  }
+}
+
+TEST_F(ImageDecodeTest, AlphaCompanionBlocksFromMemory) {
+  const std::vector<std::uint8_t> main = RgbPng(3, 1);
+  const std::vector<std::uint8_t> same = GreyPng(3, 1, 10);
+  const std::vector<std::uint8_t> other = GreyPng(1, 3, 10);
+  BaseImage image;
+  BaseImage alpha;
+
+  ASSERT_EQ(DecodeImageAndAlphaImage(nullptr, main.data(), main.size(), 1, same.data(), same.size(), 1, &image,
+                                     &alpha, 1),
+            0);
+  EXPECT_EQ(image.pixels[2], 80) << "the mirror flag applies to the main image";
+  FreeBaseImagePixels(&image);
+  FreeBaseImagePixels(&alpha);
+
+  EXPECT_EQ(DecodeImageAndAlphaImage(nullptr, main.data(), main.size(), 1, other.data(), other.size(), 1, &image,
+                                     &alpha, 0),
+            1);
+  FreeBaseImagePixels(&image);
+  EXPECT_EQ(DecodeImageAndAlphaImage(nullptr, main.data(), main.size(), 1, same.data(), same.size(), 2, &image,
+                                     &alpha, 0),
+            1)
+      << "an unknown alpha mode decodes the main image only";
+  FreeBaseImagePixels(&image);
+  EXPECT_EQ(DecodeImageAndAlphaImage(nullptr, same.data(), 0, 1, same.data(), same.size(), 1, &image, &alpha, 0),
+            -1);
+
+  // Mode 0 with a main image from memory takes the companion from the name.
+  testing::ScratchFolder folder;
+  folder.Write("m_a.png", AsString(same));
+  const std::string name = folder.Library("m.png");
+  ASSERT_EQ(DecodeImageAndAlphaImage(name.c_str(), main.data(), main.size(), 1, nullptr, 0, 0, &image, &alpha, 0), 0);
+  FreeBaseImagePixels(&image);
+  FreeBaseImagePixels(&alpha);
+}
+
+}  // namespace
+}  // namespace qz
