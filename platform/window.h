@@ -245,7 +245,12 @@ BOOL SetClassIcon(HWND window, int iconId);
 // resources on Linux). Pixels are 32-bit ARGB, rows top to bottom.
 void RegisterIconImage(int iconId, const std::uint32_t* argb, int width, int height);
 
-// The message queue: one per thread; any thread may post.
+// The message queue: one per thread; any thread may post. A thread has a
+// queue once it has looked at it (PeekMessageA, GetMessageA), made a window
+// or a timer; the process's main thread always has one. Retrieval order:
+// posted messages, then WM_QUIT (whatever the range), then WM_PAINT for an
+// invalid visible window, then due timers. GetMessageA returns -1 for a bad
+// window filter.
 BOOL PeekMessageA(Message* message, HWND window, std::uint32_t filterMin, std::uint32_t filterMax,
                   std::uint32_t removeFlags);
 // Waits for a message; FALSE for WM_QUIT.
@@ -253,13 +258,15 @@ BOOL GetMessageA(Message* message, HWND window, std::uint32_t filterMin, std::ui
 BOOL PostMessageA(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
 BOOL PostThreadMessageA(std::uint32_t threadId, std::uint32_t message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
-// Calls the window's procedure at once (same thread).
+// Calls the window's procedure at once (on the calling thread); 0 for a
+// window that does not exist.
 LRESULT SendMessageA(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
 // Key downs of printable keys do not make WM_CHAR here: text input arrives
 // as WM_CHAR from the backend already.
 BOOL TranslateMessage(const Message* message);
 LRESULT DispatchMessageA(const Message* message);
-// WM_CLOSE destroys the window; everything else returns 0.
+// WM_CLOSE destroys the window; WM_PAINT validates it (so an unhandled paint
+// does not come back forever); everything returns 0.
 LRESULT DefWindowProcA(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
 std::uintptr_t SetTimer(HWND window, std::uintptr_t id, std::uint32_t milliseconds, TimerProc callback);
 BOOL KillTimer(HWND window, std::uintptr_t id);
