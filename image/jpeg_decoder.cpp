@@ -48,6 +48,10 @@ struct JpegDecode {
   std::uint8_t* pixels;
 };
 
+// The library's own output prints every refusal, and the dispatcher hands
+// each file that is not a JPEG to this decoder on its way to the next one.
+void JpegQuietMessage(j_common_ptr) {}
+
 [[noreturn]] void JpegErrorExit(j_common_ptr info) {
   (*info->err->output_message)(info);
   std::longjmp(reinterpret_cast<JpegErrorManager*>(info->err)->jump, 1);
@@ -184,6 +188,7 @@ int DecodeJpegImage(ImageStream* stream, BaseImage* image) {
   std::memset(&decode, 0, sizeof(decode));
   decode.info.err = jpeg_std_error(&decode.error.manager);
   decode.error.manager.error_exit = JpegErrorExit;
+  decode.error.manager.output_message = JpegQuietMessage;
   if (setjmp(decode.error.jump) != 0) {
     ReleaseJpegDecode(&decode);
     return -1;

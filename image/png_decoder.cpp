@@ -30,6 +30,11 @@ struct PngDecode {
   std::uint8_t* pixels;
 };
 
+// libpng's own handlers print every refusal, and the dispatcher hands each
+// file that is not a PNG to this decoder on its way to the next one.
+[[noreturn]] void PngQuietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void PngQuietWarning(png_structp, png_const_charp) {}
+
 void PngStreamReadCallback(png_structp png, png_bytep buffer, png_size_t length) {
   auto* state = static_cast<PngReadState*>(png_get_io_ptr(png));
   const StreamFunctionTable& functions = state->stream->functions;
@@ -145,7 +150,7 @@ int DecodePngImage(ImageStream* stream, BaseImage* image) {
   if (stream == nullptr || image == nullptr) return -1;
   PngDecode decode;
   std::memset(&decode, 0, sizeof(decode));
-  decode.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  decode.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngQuietError, PngQuietWarning);
   if (decode.png == nullptr) return -1;
   decode.info = png_create_info_struct(decode.png);
   if (decode.info == nullptr) {
