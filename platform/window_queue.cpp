@@ -167,8 +167,12 @@ void ForgetWindowMessages(HWND window) {
     std::lock_guard<std::mutex> lock(gQueuesMutex);
     for (auto& entry : gQueues) queues.push_back(entry.second);
   }
+  std::vector<DropHandle> drops;
   for (auto& queue : queues) {
     std::lock_guard<std::mutex> lock(queue->mutex);
+    for (const Message& m : queue->posted) {
+      if (m.window == window && m.message == WM_DROPFILES) drops.push_back(reinterpret_cast<DropHandle>(m.wParam));
+    }
     queue->posted.erase(std::remove_if(queue->posted.begin(), queue->posted.end(),
                                        [window](const Message& m) { return m.window == window; }),
                         queue->posted.end());
@@ -176,6 +180,8 @@ void ForgetWindowMessages(HWND window) {
                                        [window](const Timer& t) { return t.window == window; }),
                         queue->timers.end());
   }
+  // A drop that will never be read is freed here.
+  for (DropHandle drop : drops) DragFinish(drop);
 }
 
 BOOL PeekMessageA(Message* message, HWND window, std::uint32_t filterMin, std::uint32_t filterMax,

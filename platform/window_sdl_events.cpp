@@ -73,12 +73,39 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
   }
 }
 
+// The character a key types on a US layout, or 0.
+char TypedCharacter(const SDL_Keysym& key) {
+  static constexpr char kPlain[] = "`1234567890-=[]\\;',./";
+  static constexpr char kShifted[] = "~!@#$%^&*()_+{}|:\"<>?";
+  if ((key.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) != 0) return 0;
+  const bool shift = (key.mod & KMOD_SHIFT) != 0;
+  const SDL_Keycode sym = key.sym;
+  if (sym >= SDLK_a && sym <= SDLK_z) {
+    const bool upper = shift != ((key.mod & KMOD_CAPS) != 0);
+    return static_cast<char>((upper ? 'A' : 'a') + (sym - SDLK_a));
+  }
+  if (sym == SDLK_SPACE) return ' ';
+  if (sym < 0x20 || sym > 0x7E) return 0;
+  for (std::size_t i = 0; kPlain[i] != '\0'; ++i) {
+    if (kPlain[i] == static_cast<char>(sym)) return shift ? kShifted[i] : kPlain[i];
+  }
+  return 0;
+}
+
 void TranslateKey(const SDL_KeyboardEvent& event) {
   HWND window = WindowOf(event.windowID);
   const std::uint32_t virtualKey = SdlScancodeToVirtualKey(event.keysym.scancode);
   if (window == nullptr || virtualKey == 0) return;
   const bool extended = IsVirtualKeyExtended(virtualKey) || event.keysym.scancode == SDL_SCANCODE_KP_ENTER;
-  DeliverKey(window, virtualKey, ScanCodeOfVirtualKey(virtualKey), extended, event.type == SDL_KEYDOWN);
+  const bool down = event.type == SDL_KEYDOWN;
+  DeliverKey(window, virtualKey, ScanCodeOfVirtualKey(virtualKey), extended, down);
+  // With the IME switched off SDL gives no text at all, while the system
+  // still types plain characters: make them from the key.
+  if (down && !window->textInput) {
+    if (const char typed = TypedCharacter(event.keysym)) {
+      PostMessageA(window, WM_CHAR, static_cast<unsigned char>(typed), 1);
+    }
+  }
 }
 
 int ButtonIndex(std::uint8_t button) {

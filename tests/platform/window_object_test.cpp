@@ -174,6 +174,7 @@ TEST(WindowFind, AnotherProcessIsSeenThroughTheInstanceLock) {
     plat::RegisterClassExA(&windowClass);
     char byte = 0;
     for (int round = 0; round < 2; ++round) {
+      if (round == 1) (void)!read(proceed[0], &byte, 1);
       plat::HWND window = plat::CreateWindowExA(0, className.c_str(), "copy", 0, 0, 0, 10, 10, nullptr);
       byte = window != nullptr ? 'y' : 'n';
       (void)!write(ready[1], &byte, 1);
@@ -193,6 +194,7 @@ TEST(WindowFind, AnotherProcessIsSeenThroughTheInstanceLock) {
   ASSERT_EQ(read(ready[0], &byte, 1), 1);
   EXPECT_EQ(plat::FindWindowA(className.c_str(), nullptr), nullptr);
 
+  ASSERT_EQ(write(proceed[1], &byte, 1), 1);
   ASSERT_EQ(read(ready[0], &byte, 1), 1);
   ASSERT_EQ(byte, 'y');
   EXPECT_NE(plat::FindWindowA(className.c_str(), nullptr), nullptr);
