@@ -3,6 +3,7 @@
 // memory). A caller's table may leave entries empty; calling one of those
 // fails like a refused handle instead of jumping to null.
 #include "core/file_access.h"
+#include "core/file_access_archive.h"
 
 namespace qz {
 
@@ -54,9 +55,8 @@ constinit StreamFunctionTable g_memoryStream = kMemoryStream;
 }  // namespace
 
 int SetFileAccessTable(const FileAccessTable* table) {
-  // The archive-aware set is not built yet, so null installs the plain set
-  // whether or not archive access is switched off.
-  g_table = table != nullptr ? *table : kPlainFileAccessTable;
+  if (table != nullptr) g_table = *table;
+  else g_table = g_archiveAccessDisabled ? kPlainFileAccessTable : kArchiveFileAccessTable;
   return 0;
 }
 

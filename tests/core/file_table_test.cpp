@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/file_access.h"
+#include "core/file_access_archive.h"
 #include "support/scratch_folder.h"
 #include "support/scratch_log.h"
 #include "core/log_text.h"
@@ -102,8 +103,8 @@ TEST_F(FileAccessTableTest, CustomTableRoutesTrampolinesAndTheFileStream) {
 
   // Null installs the default set again.
   EXPECT_EQ(qz::SetFileAccessTable(nullptr), 0);
-  EXPECT_EQ(qz::GetFileAccessTable().Open, &qz::Win32FileOpen);
-  EXPECT_EQ(qz::GetFileAccessTable().FindClose, &qz::Win32FindClose);
+  EXPECT_EQ(qz::GetFileAccessTable().Open, &qz::ArchiveOpen);
+  EXPECT_EQ(qz::GetFileAccessTable().FindClose, &qz::ArchiveFindClose);
   EXPECT_EQ(qz::FileAccessOpen("\\no\\such\\file.png", 0, 1, 0), 0);
 }
 

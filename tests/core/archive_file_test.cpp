@@ -1,0 +1,266 @@
+// The archive-aware file set: which archive stands in for a path, member
+// reads, seeks and asynchronous reads, reference counts and limits, and
+// searches inside archives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "core/file_access.h"
+#include "core/file_access_archive.h"
+#include "core/log_text.h"
+#include "core/memory.h"
+#include "platform/file.h"
+#include "support/scratch_folder.h"
+#include "support/scratch_log.h"
+#include "core/archive_test_support.h"
+
+namespace {
+
+using namespace qz::testing;
+
+class ArchiveFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qz::SetArchiveAccessDisabled(0);
+    qz::SetFileAccessTable(nullptr);
+    qz::SetArchiveFileExtension("vtr");
+    blocks_ = qz::GetTrackedBlockCount();
+  }
+  void TearDown() override {
+    qz::ReleaseUnusedArchives();
+    EXPECT_EQ(qz::GetLiveArchiveCount(), 0);
+    EXPECT_EQ(qz::GetTrackedBlockCount(), blocks_);
+    qz::SetArchivePlainFirst(0);
+    qz::SetArchiveUseKeyString(0);
+    qz::SetArchiveFileExtension(nullptr);
+    qz::SetFileAccessTable(&qz::kPlainFileAccessTable);
+  }
+
+  void WriteArchive(const std::string& relative, const qz::ArchiveSourceNode& tree,
+                    const qz::ArchiveWriteOptions& options = {}) {
+    scratch_.Write(relative, AsString(MakeImage(tree, options)));
+  }
+
+  std::string ReadAll(const std::string& library, int asynchronous = 0) {
+    const qz::FileHandle file = qz::FileAccessOpen(library.c_str(), 0, 1, asynchronous);
+    if (file == 0) return "<no file>";
+    std::string out;
+    char chunk[777];
+    while (const std::size_t got = qz::FileAccessRead(chunk, 1, sizeof chunk, file)) {
+      while (qz::FileAccessIdleCheck(file) == 0) {
+      }
+      out.append(chunk, got);
+    }
+    qz::FileAccessClose(file);
+    return out;
+  }
+
+  ScratchFolder scratch_;
+  int blocks_ = 0;
+};
+
+TEST_F(ArchiveFileTest, NullTableInstallsTheArchiveSetUnlessSwitchedOff) {
+  EXPECT_EQ(qz::GetFileAccessTable().Open, &qz::ArchiveOpen);
+  qz::SetArchiveAccessDisabled(1);
+  qz::SetFileAccessTable(nullptr);
+  EXPECT_EQ(qz::GetFileAccessTable().Open, &qz::Win32FileOpen);
+  qz::SetArchiveAccessDisabled(0);
+}
+
+TEST_F(ArchiveFileTest, ArchivesStandInForLeadingDirectories) {
+  scratch_.Write("game/data_en/pat_item.png", "plain png");
+  scratch_.Write("game/data_en/only_plain.png", "plain only");
+  const std::string path = scratch_.Library("game\\data_en\\pat_item.png");
+  EXPECT_EQ(ReadAll(path), "plain png");
+
+  WriteArchive("game/data_en.vtr", FolderNode("", {FileNode("PAT_ITEM.PNG", "member png")}));
+  qz::ReleaseUnusedArchives();  // forgets that the archive was absent
+  EXPECT_EQ(ReadAll(path), "member png");
+  // Absolute form with mixed case on disk and in the path.
+  EXPECT_EQ(ReadAll(scratch_.Library("GAME/Data_En/Pat_Item.PNG")), "member png");
+  // A member missing from the archive is not looked for on disk...
+  EXPECT_EQ(qz::FileAccessOpen(scratch_.Library("game\\data_en\\only_plain.png").c_str(), 0, 1, 0), 0);
+  // ...unless plain files come first.
+  qz::SetArchivePlainFirst(1);
+  EXPECT_EQ(ReadAll(scratch_.Library("game\\data_en\\only_plain.png")), "plain only");
+  EXPECT_EQ(ReadAll(path), "plain png");
+  qz::SetArchivePlainFirst(0);
+
+  // A shorter prefix wins.
+  WriteArchive("game.vtr", FolderNode("", {FolderNode("Data_En", {FileNode("pat_item.png", "outer")})}));
+  qz::ReleaseUnusedArchives();
+  qz::SetArchiveFileExtension("vtr");  // drops the cached prefix too
+  EXPECT_EQ(ReadAll(path), "outer");
+  // Relative paths resolve against the current directory.
+  char previous[4096];
+  ASSERT_EQ(qz::FileAccessGetDir(previous, sizeof previous), 0);
+  ASSERT_EQ(qz::FileAccessSetDir(scratch_.Library("game").c_str()), 0);
+  EXPECT_EQ(ReadAll("data_en\\pat_item.png"), "outer");
+  qz::FileAccessSetDir(previous);
+  // A 64-character extension clears it: "QZA" applies again.
+  qz::SetArchiveFileExtension(std::string(64, 'x').c_str());
+  WriteArchive("other.QZA", FolderNode("", {FileNode("x", "qza")}));
+  EXPECT_EQ(ReadAll(scratch_.Library("other\\x")), "qza");
+}
+
+TEST_F(ArchiveFileTest, KeyStringOptionOpensKeyedArchives) {
+  qz::ArchiveWriteOptions options;
+  options.keyString = "secret";
+  WriteArchive("k.vtr", FolderNode("", {FileNode("m", "keyed")}), options);
+  ScratchLog log;
+  EXPECT_EQ(qz::FileAccessOpen(scratch_.Library("k\\m").c_str(), 0, 1, 0), 0);
+  qz::SetArchiveKeyString("secret");
+  qz::SetArchiveUseKeyString(1);
+  qz::ReleaseUnusedArchives();
+  EXPECT_EQ(ReadAll(scratch_.Library("k\\m")), "keyed");
+}
+
+TEST_F(ArchiveFileTest, ReferenceCountsKeepArchivesUntilReleased) {
+  WriteArchive("r.vtr", FolderNode("", {FileNode("a", "1"), FileNode("b", "2")}));
+  const qz::FileHandle a = qz::FileAccessOpen(scratch_.Library("r\\a").c_str(), 0, 1, 0);
+  const qz::FileHandle b = qz::FileAccessOpen(scratch_.Library("r\\b").c_str(), 0, 1, 0);
+  ASSERT_NE(a, 0);
+  ASSERT_NE(b, 0);
+  EXPECT_EQ(a & 0xF0000000, 0xF0000000);
+  const std::string name = scratch_.Library("r.vtr");
+  std::string upper = name.substr(0, name.size() - 3);
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  upper += "vtr";
+  EXPECT_EQ(qz::GetArchiveReferenceCount(upper.c_str()), 2);
+  qz::FileAccessClose(a);
+  qz::FileAccessClose(b);
+  EXPECT_EQ(qz::GetArchiveReferenceCount(upper.c_str()), 0);
+  EXPECT_EQ(qz::GetLiveArchiveCount(), 1);
+  qz::ReleaseUnusedArchives();
+  EXPECT_EQ(qz::GetArchiveReferenceCount(upper.c_str()), -1);
+  // Closed handles are refused afterwards.
+  ScratchLog log;
+  EXPECT_EQ(qz::FileAccessClose(a), -1);
+  EXPECT_EQ(qz::FileAccessRead(&upper[0], 1, 1, 0x12345), 0u);
+  EXPECT_TRUE(log.Contains(qz::text::kFileBadHandle));
+}
+
+TEST_F(ArchiveFileTest, TheFiveHundredThirteenthOpenIsRefused) {
+  WriteArchive("many.vtr", FolderNode("", {FileNode("m", "x")}));
+  ScratchLog log;
+  std::vector<qz::FileHandle> open;
+  for (int i = 0; i < qz::kArchiveOpenFileCount; ++i) {
+    open.push_back(qz::FileAccessOpen(scratch_.Library("many\\m").c_str(), 0, 1, 0));
+    ASSERT_NE(open.back(), 0) << i;
+  }
+  EXPECT_EQ(qz::FileAccessOpen(scratch_.Library("many\\m").c_str(), 0, 1, 0), 0);
+  EXPECT_TRUE(log.Contains(qz::text::kArchiveFileTableFull));
+  for (qz::FileHandle file : open) EXPECT_EQ(qz::FileAccessClose(file), 0);
+}
+
+TEST_F(ArchiveFileTest, MemberReadSeekTellAndEofMatchTheSource) {
+  const std::string bytes = PatternBytes(5000) + std::string(3000, 'r');
+  for (const bool pack : {true, false}) {
+    SCOPED_TRACE(pack ? "packed" : "stored");
+    qz::ArchiveWriteOptions options;
+    options.pack = pack;
+    WriteArchive(pack ? "p.vtr" : "s.vtr", FolderNode("", {FileNode("m.bin", bytes)}), options);
+    const std::string path = scratch_.Library(pack ? "p\\m.bin" : "s\\m.bin");
+    for (const int asynchronous : {0, 1}) {
+      const qz::FileHandle file = qz::FileAccessOpen(path.c_str(), 0, 1, asynchronous);
+      ASSERT_NE(file, 0);
+      char buffer[16];
+      EXPECT_EQ(qz::FileAccessSeek(file, 7990, 0), 0);
+      // Elements count whole: 10 bytes left of 4-byte elements read as 2.
+      EXPECT_EQ(qz::FileAccessRead(buffer, 4, 4, file), 2u);
+      EXPECT_EQ(qz::FileAccessTell(file), 8000);
+      EXPECT_EQ(std::string(buffer, 10), bytes.substr(7990));
+      EXPECT_EQ(qz::FileAccessEof(file), 0);
+      EXPECT_EQ(qz::FileAccessRead(buffer, 1, 1, file), 0u);
+      EXPECT_EQ(qz::FileAccessEof(file), -1);
+      // Seeks clamp to the member and clear the end.
+      EXPECT_EQ(qz::FileAccessSeek(file, -100000, 1), 0);
+      EXPECT_EQ(qz::FileAccessTell(file), 0);
+      EXPECT_EQ(qz::FileAccessEof(file), 0);
+      EXPECT_EQ(qz::FileAccessSeek(file, 1 << 30, 2), 0);
+      EXPECT_EQ(qz::FileAccessTell(file), 8000);
+      EXPECT_EQ(qz::FileAccessSeek(file, -5003, 2), 0);
+      EXPECT_EQ(qz::FileAccessRead(buffer, 1, 6, file), 6u);
+      while (qz::FileAccessIdleCheck(file) == 0) {
+      }
+      EXPECT_EQ(std::string(buffer, 6), bytes.substr(2997, 6));
+      EXPECT_EQ(qz::FileAccessSeek(file, 0, 7), -1);
+      EXPECT_EQ(qz::FileAccessClose(file), 0);
+      EXPECT_EQ(ReadAll(path, asynchronous), bytes);
+    }
+  }
+}
+
+TEST_F(ArchiveFileTest, RandomTreesReadBackThroughTheFileTable) {
+  for (std::uint32_t seed = 100; seed < 106; ++seed) {
+    const qz::ArchiveSourceNode tree = RandomTree(seed);
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    Flatten(tree, "", &files);
+    qz::ArchiveWriteOptions options;
+    options.version = seed % 2 ? 4 : 2;
+    options.codePage = 932;
+    const std::string name = "tree" + std::to_string(seed);
+    WriteArchive(name + ".vtr", tree, options);
+    for (const auto& [member, bytes] : files) {
+      EXPECT_EQ(ReadAll(scratch_.Library(name + "\\" + member), static_cast<int>(seed % 3 == 0)), AsString(bytes))
+          << seed << " " << member;
+    }
+  }
+}
+
+std::vector<std::string> List(const std::string& pattern, std::vector<int>* directories = nullptr) {
+  std::vector<std::string> names;
+  qz::FindRecord record;
+  const qz::FindHandle search = qz::FileAccessFindFirst(pattern.c_str(), &record);
+  if (search == -1) return names;
+  do {
+    names.push_back(record.name);
+    if (directories != nullptr) directories->push_back(record.isDirectory);
+  } while (qz::FileAccessFindNext(search, &record) == 0);
+  EXPECT_EQ(qz::FileAccessFindClose(search), 0);
+  return names;
+}
+
+TEST_F(ArchiveFileTest, FindListsArchiveDirectories) {
+  WriteArchive("f.vtr",
+               FolderNode("", {FolderNode("sub", {FileNode("a.png", "1"), FileNode("abc", "22"), FileNode("ABBC", "3"),
+                                                  FileNode("x.b.png", "4"), FolderNode("dir.png", {})}),
+                               FileNode("top", "t")}));
+  std::vector<int> directories;
+  EXPECT_EQ(List(scratch_.Library("f\\sub\\*.PNG"), &directories),
+            (std::vector<std::string>{".", "..", "a.png", "dir.png", "x.b.png"}));
+  EXPECT_EQ(directories, (std::vector<int>{1, 1, 0, 1, 0}));
+  EXPECT_EQ(List(scratch_.Library("f\\sub\\A?C")), (std::vector<std::string>{".", "..", "abc"}));
+  EXPECT_EQ(List(scratch_.Library("f\\*")), (std::vector<std::string>{".", "sub", "top"}));
+  qz::FindRecord record;
+  const qz::FindHandle search = qz::FileAccessFindFirst(scratch_.Library("f\\top").c_str(), &record);
+  ASSERT_NE(search, -1);
+  EXPECT_STREQ(record.name, ".");
+  ASSERT_EQ(qz::FileAccessFindNext(search, &record), 0);
+  EXPECT_STREQ(record.name, "top");
+  EXPECT_EQ(record.sizeLow, 1u);
+  EXPECT_EQ(record.isDirectory, 0);
+  qz::FileAccessFindClose(search);
+  EXPECT_EQ(qz::FileAccessFindFirst(scratch_.Library("f\\nothere\\*").c_str(), &record), -1);
+  // Outside archives the disk is searched.
+  scratch_.Write("plain/one.txt", "1");
+  EXPECT_EQ(List(scratch_.Library("plain\\*.txt")), (std::vector<std::string>{"one.txt"}));
+}
+
+TEST(ArchiveNameMatchTest, WildcardsBacktrackAndKeepPairs) {
+  EXPECT_TRUE(qz::CompareArchiveName("*.PNG", "A.B.PNG", 1));
+  EXPECT_TRUE(qz::CompareArchiveName("*A*B", "XAYAB", 1));
+  EXPECT_TRUE(qz::CompareArchiveName("**", "", 1));
+  EXPECT_TRUE(qz::CompareArchiveName("A?C", "ABC", 1));
+  EXPECT_FALSE(qz::CompareArchiveName("A?C", "AC", 1));
+  EXPECT_FALSE(qz::CompareArchiveName("*.PNG", "A.PNGX", 1));
+  EXPECT_FALSE(qz::CompareArchiveName("ABC", "AB", 1));
+  // A pair never matches half of another pair, nor a star stops inside one.
+  EXPECT_FALSE(qz::CompareArchiveName("\x82\xA0", "\x82\xA1", 1));
+  EXPECT_TRUE(qz::CompareArchiveName("*\x82\xA0", "\x82\xA1\x82\xA0", 1));
+  EXPECT_FALSE(qz::CompareArchiveName("*A", "\x82" "A", 1));
+}
+
+}  // namespace
