@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
-# Installs what is missing, runs the threaded tests under ThreadSanitizer, then
-# builds the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer
-# and runs it with CTest.
+# Installs what is missing, runs the threaded tests under ThreadSanitizer,
+# builds the main program as ./play.sh does, then builds the whole suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer and runs it with CTest.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
 jobs="$(nproc)"
 
-# The threaded parts (lock, allocator, log, file threads, events) under
-# ThreadSanitizer first; the whole suite under ASan and UBSan last.
+# The threaded parts (lock, allocator, log, file threads, events, message
+# queues) under ThreadSanitizer first; the whole suite under ASan and UBSan last.
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_TSAN=ON -DQZ_BUILD_BENCH=OFF
 cmake --build build/tsan -j"$jobs" --target qz_tests
 TSAN_OPTIONS="halt_on_error=1" build/tsan/tests/qz_tests --gtest_brief=1 \
-  --gtest_filter='LibraryLock.*:TrackedMemoryTest.*:FileAccessPlainSet.*:FileReadLine.*:LogFileTest.*:PlatformEvent.*:PlatformThread.*:LibraryClock.*'
+  --gtest_filter='LibraryLock.*:TrackedMemoryTest.*:FileAccessPlainSet.*:FileReadLine.*:LogFileTest.*:PlatformEvent.*:PlatformThread.*:LibraryClock.*:WindowQueue.*:PumpTest.*'
+
+# The main program as ./play.sh builds it: optimised builds warn differently.
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_BENCH=OFF
+cmake --build build/release -j"$jobs" --target veltrin
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_SANITIZE=ON
 cmake --build build/sanitize -j"$jobs"
