@@ -24,28 +24,51 @@ std::size_t MatchCost(std::size_t length, std::size_t distance) {
   return 2 + (length - 4 > 31 ? 1 : 0) + static_cast<std::size_t>(DistanceBytes(distance));
 }
 
-constexpr int kHashBits = 16;
+constexpr int kHashBits = 20;
 constexpr std::size_t kWindow = 1u << 20;
-constexpr int kMaxChain = 24;
-// A match this long is taken without looking further.
-constexpr std::size_t kGoodEnough = 256;
+constexpr int kMaxChain = 16;
+// A match this long is taken without looking further, or for a better one
+// at the next byte.
+constexpr std::size_t kGoodEnough = 64;
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-std::uint32_t Hash4(const std::uint8_t* p) {
+std::uint32_t Hash4(const std::uint8_t* p, int bits) {
   std::uint32_t v;
   std::memcpy(&v, p, 4);
-  return (v * 2654435761u) >> (32 - kHashBits);
+  return (v * 2654435761u) >> (32 - bits);
 }
 
+// Equal bytes at a and b, up to limit, compared eight at a time.
+std::size_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
+  std::size_t length = 0;
+  while (length + 8 <= limit) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a + length, 8);
+    std::memcpy(&y, b + length, 8);
+    if (x != y) return length + static_cast<std::size_t>(__builtin_ctzll(x ^ y) / 8);
+    length += 8;
+  }
+  while (length < limit && a[length] == b[length]) ++length;
+  return length;
+}
+
+// Hash chains over a window; members are below 4 GiB, so positions fit 32 bits.
 class Matcher {
  public:
   Matcher(const std::uint8_t* data, std::size_t size)
-      : data_(data), size_(size), head_(std::size_t{1} << kHashBits, -1), prev_(kWindow, -1) {}
+      : data_(data), size_(size) {
+    // A small member needs no more chain slots or hash heads than it has bytes.
+    while (mask_ + 1 < kWindow && mask_ + 1 <= size) mask_ = mask_ << 1 | 1;
+    prev_.assign(mask_ + 1, kNone);
+    while (hashBits_ < kHashBits && (std::size_t{1} << hashBits_) <= size) ++hashBits_;
+    head_.assign(std::size_t{1} << hashBits_, kNone);
+  }
 
   void Insert(std::size_t at) {
     if (at + 4 > size_) return;
-    const std::uint32_t h = Hash4(data_ + at);
-    prev_[at & (kWindow - 1)] = head_[h];
-    head_[h] = static_cast<std::int64_t>(at);
+    const std::uint32_t h = Hash4(data_ + at, hashBits_);
+    prev_[at & mask_] = head_[h];
+    head_[h] = static_cast<std::uint32_t>(at);
   }
 
   // The match at `at` that saves the most bytes over literals; length 0 when
@@ -56,15 +79,14 @@ class Matcher {
     if (at + 4 > size_) return;
     const std::size_t limit = std::min(kPackedMaxLength, size_ - at);
     std::int64_t bestGain = 0;
-    std::int64_t candidate = head_[Hash4(data_ + at)];
-    for (int chain = 0; chain < kMaxChain && candidate >= 0; ++chain) {
-      const auto from = static_cast<std::size_t>(candidate);
+    std::uint32_t candidate = head_[Hash4(data_ + at, hashBits_)];
+    for (int chain = 0; chain < kMaxChain && candidate != kNone; ++chain) {
+      const std::size_t from = candidate;
       const std::size_t distance = at - from;
-      if (distance == 0 || distance > kWindow - 1) break;
+      if (from >= at || distance > mask_) break;
       const std::size_t probe = *bestLength < limit ? *bestLength : limit - 1;
       if (data_[from + probe] == data_[at + probe]) {
-        std::size_t length = 0;
-        while (length < limit && data_[from + length] == data_[at + length]) ++length;
+        const std::size_t length = CommonLength(data_ + from, data_ + at, limit);
         if (length >= 4) {
           const std::int64_t gain =
               static_cast<std::int64_t>(length) - static_cast<std::int64_t>(MatchCost(length, distance));
@@ -72,19 +94,21 @@ class Matcher {
             bestGain = gain;
             *bestLength = length;
             *bestDistance = distance;
-            if (length >= kGoodEnough || length == limit) break;
+            if (length >= kGoodEnough * 4 || length == limit) break;
           }
         }
       }
-      candidate = prev_[from & (kWindow - 1)];
+      candidate = prev_[from & mask_];
     }
   }
 
  private:
   const std::uint8_t* data_;
   std::size_t size_;
-  std::vector<std::int64_t> head_;
-  std::vector<std::int64_t> prev_;
+  std::vector<std::uint32_t> head_;
+  std::vector<std::uint32_t> prev_;
+  std::size_t mask_ = 0xFF;
+  int hashBits_ = 10;
 };
 
 std::int64_t Gain(std::size_t length, std::size_t distance) {

@@ -229,7 +229,7 @@ int CloseArchive(ArchiveReader* reader) {
 }
 
 std::int64_t GetArchiveDirectorySize(const ArchiveReader* reader, std::uint32_t directory) {
-  const std::uint8_t* record;
+  const std::uint8_t* record = nullptr;
   if (!DirectoryRecord(reader, directory, &record)) return -1;
   const ArchiveHeader& h = reader->header;
   const std::uint64_t count = LoadLe32(record + kDirectoryCount);
@@ -240,16 +240,15 @@ std::int64_t GetArchiveDirectorySize(const ArchiveReader* reader, std::uint32_t 
 }
 
 std::uint32_t GetArchiveParentDirectory(const ArchiveReader* reader, std::uint32_t directory) {
-  const std::uint8_t* record;
+  const std::uint8_t* record = nullptr;
   return DirectoryRecord(reader, directory, &record) ? LoadLe32(record + kDirectoryParent) : kNoParent;
 }
 
 bool GetArchiveDirectoryEntry(const ArchiveReader* reader, std::uint32_t directory, std::uint32_t index,
                               ArchiveEntry* entry) {
   const std::int64_t count = GetArchiveDirectorySize(reader, directory);
-  if (count < 0 || index >= count) return false;
-  const std::uint8_t* record;
-  DirectoryRecord(reader, directory, &record);
+  const std::uint8_t* record = nullptr;
+  if (count < 0 || index >= count || !DirectoryRecord(reader, directory, &record)) return false;
   const std::size_t entrySize = ArchiveEntrySize(reader->header.version);
   const std::uint32_t offset = LoadLe32(record + kDirectoryFirstEntry) + index * static_cast<std::uint32_t>(entrySize);
   const std::uint8_t* p = reader->headerBlock + reader->header.fileTableOffset + offset;
@@ -293,7 +292,7 @@ int SearchArchiveDirectory(ArchiveReader* reader, const ArchiveSearchName& searc
   const std::int64_t count = GetArchiveDirectorySize(reader, reader->currentDirectory);
   for (std::int64_t i = 0; i < count; ++i) {
     ArchiveEntry entry;
-    GetArchiveDirectoryEntry(reader, reader->currentDirectory, static_cast<std::uint32_t>(i), &entry);
+    if (!GetArchiveDirectoryEntry(reader, reader->currentDirectory, static_cast<std::uint32_t>(i), &entry)) break;
     const bool isDirectory = (entry.attributes & kAttributeDirectory) != 0;
     if (isDirectory == (wantFile != 0)) continue;
     if (std::uint64_t{entry.nameOffset} + kNameRecordHead > reader->header.headerBlockSize) continue;
