@@ -12,6 +12,7 @@
 
 #include "core/clock.h"
 #include "core/file_access.h"
+#include "core/file_access_archive.h"
 #include "core/library_lock.h"
 #include "core/log.h"
 #include "core/log_text.h"
@@ -198,6 +199,7 @@ void RunEnd() {
     }
   }
   if (gStartDirectory[0] != '\0') FileAccessSetDir(gStartDirectory);
+  ReleaseUnusedArchives();
   DumpTrackedAllocs();
   for (ModuleIndex index : {kDwm, kUser32, kWs2, kImm, kWinmm, kOle32, kComctl}) FreeOptionalModule(gModules[index]);
 }
@@ -226,6 +228,7 @@ int InitLibrary() {
   for (ModuleIndex index : {kWs2, kImm, kWinmm, kOle32, kComctl}) LoadOptionalModule(gModules[index]);
   SettleScreenMode(settings);
   InitTheoraColorTables();
+  ReleaseUnusedArchives();
   SetFileAccessTable(nullptr);
   if (FileAccessGetDir(gStartDirectory, sizeof(gStartDirectory)) != 0) gStartDirectory[0] = '\0';
   if ((GetLogFolder() == nullptr || GetLogFolder()[0] == '\0') && gStartDirectory[0] != '\0') {
