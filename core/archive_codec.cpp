@@ -117,13 +117,17 @@ std::int64_t Gain(std::size_t length, std::size_t distance) {
 
 }  // namespace
 
+bool PackedSizesPossible(std::uint64_t unpackedSize, std::uint64_t packedSize) {
+  return packedSize >= kPackedHeadSize && unpackedSize <= (packedSize - kPackedHeadSize) * kPackedMaxExpansion;
+}
+
 bool ReadPackedHead(const void* packed, std::size_t available, PackedHead* head) {
   if (packed == nullptr || available < kPackedHeadSize) return false;
   const auto* bytes = static_cast<const std::uint8_t*>(packed);
   head->unpackedSize = LoadLe32(bytes);
   head->packedSize = LoadLe32(bytes + 4);
   head->escape = bytes[8];
-  return head->packedSize >= kPackedHeadSize && head->packedSize <= available;
+  return head->packedSize <= available && PackedSizesPossible(head->unpackedSize, head->packedSize);
 }
 
 std::int64_t DecodeArchiveData(const void* packed, std::size_t available, void* destination,

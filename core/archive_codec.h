@@ -31,8 +31,17 @@ struct PackedHead {
   std::uint8_t escape;
 };
 
-// False when fewer than 9 bytes are there or the packed size is below 9 or
-// beyond `available`.
+// One coded byte never stands for more than this many unpacked bytes (a
+// 3-byte match of form 3 with the longest length), which bounds what a
+// packed size can claim to unpack to.
+inline constexpr std::uint64_t kPackedMaxExpansion = (kPackedMaxLength + 2) / 3;
+
+// True when `packedSize` bytes (head included) can unpack to `unpackedSize`;
+// checked before any buffer of the unpacked size is allocated.
+bool PackedSizesPossible(std::uint64_t unpackedSize, std::uint64_t packedSize);
+
+// False when fewer than 9 bytes are there, the packed size is below 9 or
+// beyond `available`, or the sizes are not possible.
 bool ReadPackedHead(const void* packed, std::size_t available, PackedHead* head);
 
 // Unpacks into `destination` (capacity `destinationSize`) and returns the

@@ -191,7 +191,8 @@ int OpenArchiveMember(MemberCursor* cursor, ArchiveReader* reader, const char* m
   const bool packed = reader->header.version >= 2 && entry.packedSize != kEntryStored;
   cursor->dataFileOffset = std::uint64_t{reader->header.dataStart} + entry.dataOffset;
   const std::uint64_t stored = packed ? entry.packedSize : entry.dataSize;
-  if (cursor->dataFileOffset + stored > reader->imageSize || (packed && entry.packedSize < kPackedHeadSize)) {
+  if (cursor->dataFileOffset + stored > reader->imageSize ||
+      (packed && !PackedSizesPossible(entry.dataSize, entry.packedSize))) {
     AppendLogText(text::kArchiveBadTable);
     return -1;
   }

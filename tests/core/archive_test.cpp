@@ -60,9 +60,16 @@ TEST(ArchiveCodecTest, HandCodedStreamsFollowTheSettledByteOrder) {
   EXPECT_EQ(Decode(Packed(11, 0x10, {'m', 0x10, 0x31, 0})), std::string(11, 'm'));
   // Form 3 reuses the last distance.
   EXPECT_EQ(Decode(Packed(10, 0xF0, {'a', 'b', 0xF0, 0 << 3, 1, 0xF0, 0 << 3 | 3})), "ababababab");
-  // A null destination gives the unpacked size without looking further.
-  const auto head = Packed(1234, 0, {});
-  EXPECT_EQ(qz::DecodeArchiveData(head.data(), head.size(), nullptr, 0), 1234);
+  // A null destination gives the unpacked size without decoding, but only
+  // a size the coded bytes can reach.
+  const auto sized = Packed(11, 0xF0, {'x', 0xF0, 6 << 3, 0});
+  EXPECT_EQ(qz::DecodeArchiveData(sized.data(), sized.size(), nullptr, 0), 11);
+  const auto empty = Packed(0, 0, {});
+  EXPECT_EQ(qz::DecodeArchiveData(empty.data(), empty.size(), nullptr, 0), 0);
+  const auto impossible = Packed(1234, 0, {});
+  EXPECT_EQ(qz::DecodeArchiveData(impossible.data(), impossible.size(), nullptr, 0), -1);
+  EXPECT_TRUE(qz::PackedSizesPossible(8195, 12));
+  EXPECT_FALSE(qz::PackedSizesPossible(8196 * 2, 12));
 }
 
 TEST(ArchiveCodecTest, EncoderRoundTripsAndUsesEveryForm) {
