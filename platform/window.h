@@ -309,6 +309,9 @@ std::string Utf8ToCodePage(const char* utf8);
 // be read (no text) or written.
 bool GetClipboardTextBytes(std::string* text);
 bool SetClipboardTextBytes(const char* text);
+// Test hook: while set, the clipboard takes no text (another program holds
+// it open).
+void SetClipboardRefusesForTest(bool refuses);
 
 // Text input (the IME switch): on by default.
 void EnableTextInput(HWND window, BOOL enable);

@@ -21,6 +21,7 @@ Point gCursorPosition{0, 0};
 HeadlessDesktop gHeadlessDesktop{1920, 1080, 32};
 std::atomic<std::uint32_t> gOemCodePage{437};
 std::atomic<bool> gScreenSaverInhibited{false};
+std::atomic<bool> gClipboardRefuses{false};
 std::map<int, IconImage> gIcons;
 char gModuleToken;
 
@@ -129,6 +130,8 @@ void SetScreenSaverInhibited(bool inhibited) {
 
 bool IsScreenSaverInhibited() { return gScreenSaverInhibited.load(); }
 
+void SetClipboardRefusesForTest(bool refuses) { gClipboardRefuses.store(refuses); }
+
 bool GetClipboardTextBytes(std::string* text) {
   if (text == nullptr) return false;
   std::string utf8;
@@ -138,7 +141,7 @@ bool GetClipboardTextBytes(std::string* text) {
 }
 
 bool SetClipboardTextBytes(const char* text) {
-  if (text == nullptr) return false;
+  if (text == nullptr || gClipboardRefuses.load()) return false;
   return CurrentWindowBackend().setClipboard(CodePageToUtf8(text));
 }
 

@@ -5,6 +5,7 @@
 // display and dropped files.
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 #include "platform/debug_output.h"
 #include "platform/sync.h"
@@ -89,6 +90,24 @@ void Post(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
   PostMessageA(window, message, wParam, lParam);
 }
 
+// What the system posts when the window gains or loses activation, in its
+// order: the application and window activation, then the focus.
+void AddActivation(HWND window, bool active, std::vector<Message>* group) {
+  window->active = active;
+  const WPARAM minimisedBit = window->minimised ? (WPARAM{1} << 16) : 0;
+  if (active) {
+    group->push_back(Message{window, WM_ACTIVATEAPP, 1, 0, 0});
+    group->push_back(Message{window, WM_ACTIVATE, WA_ACTIVE | minimisedBit, 0, 0});
+    group->push_back(Message{window, WM_SETFOCUS, 0, 0, 0});
+    return;
+  }
+  // Keys held when focus leaves never send their key-up here.
+  ReleaseAllKeys();
+  group->push_back(Message{window, WM_ACTIVATE, WA_INACTIVE | minimisedBit, 0, 0});
+  group->push_back(Message{window, WM_ACTIVATEAPP, 0, 0, 0});
+  group->push_back(Message{window, WM_KILLFOCUS, 0, 0, 0});
+}
+
 }  // namespace
 
 bool IsVirtualKeyDown(std::uint32_t virtualKey) { return KeyDown(virtualKey); }
@@ -99,36 +118,32 @@ void ReleaseAllKeys() {
 
 void DeliverActivation(HWND window, bool active) {
   if (!IsLiveWindow(window) || window->active == active) return;
-  window->active = active;
-  const WPARAM minimisedBit = window->minimised ? (WPARAM{1} << 16) : 0;
-  if (active) {
-    Post(window, WM_ACTIVATEAPP, 1, 0);
-    Post(window, WM_ACTIVATE, WA_ACTIVE | minimisedBit, 0);
-    Post(window, WM_SETFOCUS, 0, 0);
-  } else {
-    // Keys held when focus leaves never send their key-up here.
-    ReleaseAllKeys();
-    Post(window, WM_ACTIVATE, WA_INACTIVE | minimisedBit, 0);
-    Post(window, WM_ACTIVATEAPP, 0, 0);
-    Post(window, WM_KILLFOCUS, 0, 0);
-  }
+  std::vector<Message> group;
+  AddActivation(window, active, &group);
+  PostMessagesTogether(window, group);
 }
 
 void DeliverMinimise(HWND window, bool minimised) {
   if (!IsLiveWindow(window) || window->minimised == minimised) return;
   window->minimised = minimised;
+  // The size and the activation change travel as one group: the pump decides
+  // whether to hold from both.
+  std::vector<Message> group;
   if (minimised) {
-    DeliverActivation(window, false);
-    Post(window, WM_SIZE, SIZE_MINIMIZED, 0);
+    if (window->active) AddActivation(window, false, &group);
+    group.push_back(Message{window, WM_SIZE, SIZE_MINIMIZED, 0, 0});
+    PostMessagesTogether(window, group);
     return;
   }
   // Restored: the size first, so the activation that follows already sees a
   // window that is no longer minimised.
   const WinRect size = ClientSize(window);
-  Post(window, WM_SIZE, window->maximised ? SIZE_MAXIMIZED : SIZE_RESTORED, MakeLParam(size.right, size.bottom));
-  window->invalid = true;
+  group.push_back(Message{window, WM_SIZE, window->maximised ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                          MakeLParam(size.right, size.bottom), 0});
+  if (!window->active) AddActivation(window, true, &group);
+  PostMessagesTogether(window, group);
   window->invalidRect = size;
-  DeliverActivation(window, true);
+  window->invalid = true;
 }
 
 void DeliverMaximise(HWND window) {
@@ -273,6 +288,12 @@ void SimulateCloseRequest(HWND window) { DeliverClose(window); }
 
 void SimulateKey(HWND window, std::uint32_t virtualKey, bool down) {
   DeliverKey(window, virtualKey, ScanCodeOfVirtualKey(virtualKey), IsVirtualKeyExtended(virtualKey), down);
+  // With the IME off the desktop backend types plain keys itself (no text
+  // events come); a simulated key types the same.
+  if (!down || !IsLiveWindow(window) || window->textInput || KeyDown(VK_CONTROL) || KeyDown(VK_MENU)) return;
+  if (const char typed = TypedCharacterOfVirtualKey(virtualKey, KeyDown(VK_SHIFT))) {
+    Post(window, WM_CHAR, static_cast<unsigned char>(typed), 1);
+  }
 }
 
 void SimulateText(HWND window, const char* utf8) { DeliverText(window, utf8); }

@@ -142,9 +142,16 @@ Point NotedCursorPosition();
 // The scan code a virtual key has on a standard keyboard (0 when unknown).
 std::uint32_t ScanCodeOfVirtualKey(std::uint32_t virtualKey);
 bool IsVirtualKeyExtended(std::uint32_t virtualKey);
+// The character a key types on a US layout with Shift held or not, or 0
+// (keys of the number pad type nothing, as with the desktop backend).
+char TypedCharacterOfVirtualKey(std::uint32_t virtualKey, bool shift);
 
 // Makes sure the calling thread has a message queue (window_queue.cpp).
 void EnsureThreadQueue();
+// Posts messages for one window in order under a single queue lock, so the
+// window's thread never takes part of the group without the rest; false when
+// the window is gone. The window and time fields are filled in here.
+bool PostMessagesTogether(HWND window, const std::vector<Message>& messages);
 // Wakes a thread blocked in GetMessageA.
 void WakeThreadQueue(std::uint32_t threadId);
 // Drops the queued messages and timers of a window being destroyed.

@@ -1,6 +1,6 @@
 // Scan codes of a standard keyboard for the virtual keys, so simulated keys
 // carry the same lParam bits as real ones (bits 16-23 scan code, bit 24
-// extended key).
+// extended key), and the characters the keys type on a US layout.
 #include <cstdint>
 
 #include "platform/window_internal.h"
@@ -55,6 +55,30 @@ std::uint32_t ScanCodeOfVirtualKey(std::uint32_t virtualKey) {
 bool IsVirtualKeyExtended(std::uint32_t virtualKey) {
   const KeyScan* key = Find(virtualKey);
   return key != nullptr && key->extended;
+}
+
+char TypedCharacterOfVirtualKey(std::uint32_t virtualKey, bool shift) {
+  if (virtualKey >= 'A' && virtualKey <= 'Z') {
+    return static_cast<char>(shift ? virtualKey : virtualKey - 'A' + 'a');
+  }
+  if (virtualKey == VK_SPACE) return ' ';
+  static constexpr char kDigitsShifted[] = ")!@#$%^&*(";
+  if (virtualKey >= '0' && virtualKey <= '9') {
+    return shift ? kDigitsShifted[virtualKey - '0'] : static_cast<char>(virtualKey);
+  }
+  struct Punctuation {
+    std::uint8_t virtualKey;
+    char plain;
+    char shifted;
+  };
+  static constexpr Punctuation kPunctuation[] = {
+      {0xBA, ';', ':'}, {0xBB, '=', '+'}, {0xBC, ',', '<'},  {0xBD, '-', '_'}, {0xBE, '.', '>'}, {0xBF, '/', '?'},
+      {0xC0, '`', '~'}, {0xDB, '[', '{'}, {0xDC, '\\', '|'}, {0xDD, ']', '}'}, {0xDE, '\'', '"'},
+  };
+  for (const Punctuation& key : kPunctuation) {
+    if (key.virtualKey == virtualKey) return shift ? key.shifted : key.plain;
+  }
+  return 0;
 }
 
 }  // namespace plat

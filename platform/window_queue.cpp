@@ -3,7 +3,9 @@
 // first, then WM_QUIT, then WM_PAINT for an invalid window, then WM_TIMER.
 // WM_PAINT and WM_TIMER are made when asked for, never queued, so they stay
 // low priority and never pile up. Any thread may post; a post wakes a
-// thread blocked in GetMessageA.
+// thread blocked in GetMessageA. Messages that one event makes together
+// (activation with focus) are posted under one lock, so a reader on the
+// window's thread sees all of them or none.
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -75,17 +77,19 @@ bool WindowMatches(HWND target, HWND filter) {
 // Signed distance so a wrap of the millisecond counter keeps the order.
 bool IsDue(std::uint32_t due, std::uint32_t now) { return static_cast<std::int32_t>(now - due) >= 0; }
 
-bool PostToQueue(std::uint32_t threadId, const Message& message) {
+bool PostToQueue(std::uint32_t threadId, const Message* messages, std::size_t count) {
   std::shared_ptr<ThreadQueue> queue = QueueForPosting(threadId);
   if (queue == nullptr) return false;
   {
     std::lock_guard<std::mutex> lock(queue->mutex);
-    queue->posted.push_back(message);
+    queue->posted.insert(queue->posted.end(), messages, messages + count);
     ++queue->generation;
   }
   queue->wake.notify_all();
   return true;
 }
+
+bool PostToQueue(std::uint32_t threadId, const Message& message) { return PostToQueue(threadId, &message, 1); }
 
 // A window of this thread that needs painting and matches the filter.
 HWND FindInvalidWindow(std::uint32_t threadId, HWND filter) {
@@ -236,6 +240,19 @@ BOOL PostMessageA(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lPar
     if (threadId == 0) return FALSE;
   }
   return PostToQueue(threadId, Message{window, message, wParam, lParam, timeGetTime()}) ? TRUE : FALSE;
+}
+
+bool PostMessagesTogether(HWND window, const std::vector<Message>& messages) {
+  const std::uint32_t threadId = WindowThread(window);
+  if (threadId == 0) return false;
+  if (messages.empty()) return true;
+  std::vector<Message> stamped = messages;
+  const std::uint32_t now = timeGetTime();
+  for (Message& message : stamped) {
+    message.window = window;
+    message.time = now;
+  }
+  return PostToQueue(threadId, stamped.data(), stamped.size());
 }
 
 BOOL PostThreadMessageA(std::uint32_t threadId, std::uint32_t message, WPARAM wParam, LPARAM lParam) {

@@ -255,6 +255,8 @@ TEST_F(LibraryLifecycle, DeactivationHoldsThePumpUntilActivation) {
   EXPECT_EQ(result, 0);
   EXPECT_TRUE(sentBeforeReturn);
   EXPECT_EQ(qz::IsMainWindowActive(), 1);
+  // The activation's work ran in that same call, not in a later one.
+  EXPECT_TRUE(Contains(qz::TakeCallTrace(), "ResumeAllMovies"));
 }
 
 TEST_F(LibraryLifecycle, CloseEndsTheFrameLoop) {

@@ -145,4 +145,80 @@ TEST_F(WindowDesktopSdl, EventsBecomeTheSystemsMessages) {
   ASSERT_TRUE(plat::DestroyWindow(window));
 }
 
+// With the IME off, keys pressed on the desktop and the same keys simulated
+// on the headless backend give the same messages, characters included.
+struct TypedKey {
+  std::uint32_t virtualKey;
+  SDL_Scancode scancode;
+  SDL_Keycode sym;
+  bool shift;
+};
+constexpr TypedKey kTypedKeys[] = {
+    {'A', SDL_SCANCODE_A, SDLK_a, false},          {'A', SDL_SCANCODE_A, SDLK_a, true},
+    {'1', SDL_SCANCODE_1, SDLK_1, true},           {0xBD, SDL_SCANCODE_MINUS, SDLK_MINUS, false},
+    {0xDE, SDL_SCANCODE_APOSTROPHE, SDLK_QUOTE, true}, {plat::VK_SPACE, SDL_SCANCODE_SPACE, SDLK_SPACE, false},
+    {plat::VK_RETURN, SDL_SCANCODE_RETURN, SDLK_RETURN, false}, {0x61, SDL_SCANCODE_KP_1, SDLK_KP_1, false},
+};
+
+std::vector<plat::Message> PressOnDesktop(std::uint32_t windowId, const TypedKey& key) {
+  auto push = [windowId](SDL_Scancode scancode, SDL_Keycode sym, std::uint16_t mod, bool down) {
+    SDL_Event event{};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.windowID = windowId;
+    event.key.keysym.scancode = scancode;
+    event.key.keysym.sym = sym;
+    event.key.keysym.mod = mod;
+    SDL_PushEvent(&event);
+  };
+  const std::uint16_t mod = key.shift ? KMOD_LSHIFT : KMOD_NONE;
+  if (key.shift) push(SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_LSHIFT, true);
+  push(key.scancode, key.sym, mod, true);
+  push(key.scancode, key.sym, mod, false);
+  if (key.shift) push(SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_NONE, false);
+  return DrainMessages();
+}
+
+std::vector<plat::Message> PressHeadless(plat::HWND window, const TypedKey& key) {
+  if (key.shift) plat::SimulateKey(window, plat::VK_SHIFT, true);
+  plat::SimulateKey(window, key.virtualKey, true);
+  plat::SimulateKey(window, key.virtualKey, false);
+  if (key.shift) plat::SimulateKey(window, plat::VK_SHIFT, false);
+  return DrainMessages();
+}
+
+TEST_F(WindowDesktopSdl, KeysTypeAlikeOnBothBackendsWithTheImeOff) {
+  RecordingClass desktopClass("qzsdltype");
+  plat::HWND desktop = desktopClass.Create();
+  ASSERT_NE(desktop, nullptr);
+  const std::uint32_t id = OnlySdlWindowId();
+  ASSERT_NE(id, 0u);
+  plat::EnableTextInput(desktop, plat::FALSE);
+  // Losing focus releases keys earlier tests may have left down.
+  plat::SimulateActivation(desktop, false);
+  DrainMessages();
+  std::vector<std::vector<plat::Message>> onDesktop;
+  for (const TypedKey& key : kTypedKeys) onDesktop.push_back(PressOnDesktop(id, key));
+  ASSERT_TRUE(plat::DestroyWindow(desktop));
+
+  plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
+  RecordingClass headlessClass("qzheadlesstype");
+  plat::HWND headless = headlessClass.Create();
+  ASSERT_NE(headless, nullptr);
+  plat::EnableTextInput(headless, plat::FALSE);
+  DrainMessages();
+  int typed = 0;
+  for (std::size_t i = 0; i < onDesktop.size(); ++i) {
+    const std::vector<plat::Message> simulated = PressHeadless(headless, kTypedKeys[i]);
+    ASSERT_EQ(simulated.size(), onDesktop[i].size()) << "key " << i;
+    for (std::size_t m = 0; m < simulated.size(); ++m) {
+      EXPECT_EQ(simulated[m].message, onDesktop[i][m].message) << "key " << i << " message " << m;
+      EXPECT_EQ(simulated[m].wParam, onDesktop[i][m].wParam) << "key " << i << " message " << m;
+      EXPECT_EQ(simulated[m].lParam, onDesktop[i][m].lParam) << "key " << i << " message " << m;
+      if (simulated[m].message == plat::WM_CHAR) ++typed;
+    }
+  }
+  // a, A, !, -, ", space and Enter type; the number pad does not.
+  EXPECT_EQ(typed, 7);
+}
+
 }  // namespace
