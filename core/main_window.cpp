@@ -296,6 +296,12 @@ int CreateMainWindow() {
     }
   }
 
+  // The window is made with the menu in use attached.
+  MenuState& menu = GetMenuState();
+  const int menuAttached = settings.noWindow == 0 && settings.menuInUse != 0 && settings.menu != nullptr ? 1 : 0;
+  menu.attached = menuAttached;
+  menu.lastShown = menuAttached;
+
   state.closePosted = 0;
   state.destroyed = 0;
   state.active = 1;
@@ -335,10 +341,20 @@ int EndMainWindow() {
     while (plat::ShowCursor(plat::TRUE) < 0) {
     }
     if (alive) plat::PostMessageA(window, plat::WM_SETCURSOR, 0, 0);
-    if (state.settings.menuInUse != 0) SetMenuDisplay(0);
-    if (GetToolBarState().present != 0) {
+    // The menu goes with the window; the user's choice to hide it stays for
+    // the next window.
+    MenuState& menu = GetMenuState();
+    menu.attached = 0;
+    menu.lastShown = 0;
+    menu.itemCount = 0;
+    ToolBarState& toolBar = GetToolBarState();
+    if (toolBar.present != 0) {
       RemoveEveryToolBarButton();
-      ApplyWindowPlacement();
+      if (toolBar.window != nullptr && plat::IsWindow(toolBar.window)) plat::DestroyWindow(toolBar.window);
+      toolBar.window = nullptr;
+      toolBar.bitmap = nullptr;
+      toolBar.present = 0;
+      if (alive) ApplyWindowPlacement();
     }
     if (state.settings.childMode == 0) {
       if (alive && state.closePosted == 0) {

@@ -199,8 +199,13 @@ void SetWindowModeFlagWithMenu(int windowMode) {
   WindowSystemState& state = GetWindowSystemState();
   state.settings.windowMode = windowMode != 0 ? 1 : 0;
   AppendLogText(windowMode != 0 ? text::kWindowModeFlagSet : text::kWindowModeFlagCleared);
-  // The menu's shown state depends on the mode: attach or detach it again.
-  if (state.settings.menuInUse != 0) SetMenuDisplay(GetMenuState().hiddenByUser == 0 ? 1 : 0);
+  // Whether the menu shows depends on the mode: attach or detach it. The
+  // style and placement follow from the mode change that called this.
+  if (state.settings.menuInUse != 0 && state.mainWindow != nullptr) {
+    MenuState& menu = GetMenuState();
+    menu.attached = IsMenuShown();
+    menu.lastShown = menu.attached;
+  }
 }
 
 void ApplyWindowStyle() {

@@ -12,6 +12,7 @@
 #include "core/library.h"
 #include "core/log_text.h"
 #include "core/multibyte.h"
+#include "core/window_services.h"
 #include "core/window_state.h"
 #include "graphics/display_modes.h"
 #include "graphics/screen_mode_change.h"
@@ -319,6 +320,86 @@ TEST_F(MainWindowTest, ModeSwitchStoresBeforeTheWindowAndRefusesAMissingFullScre
             style.style | plat::WS_VISIBLE);
   EXPECT_EQ(static_cast<std::uint32_t>(plat::GetWindowLongA(Window(), plat::GWL_EXSTYLE)), style.exStyle);
   qz::SetDisplayModeListForTest(nullptr, -1);
+}
+
+int gMenuCommand = 0;
+void NoteMenuCommand(int id) { gMenuCommand = id; }
+int gToolBarSizes = 0;
+int gToolBarDeletes = 0;
+plat::LRESULT ToolBarProc(plat::HWND window, std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
+  if (message == plat::WM_SIZE) ++gToolBarSizes;
+  if (message == qz::TB_DELETEBUTTON) ++gToolBarDeletes;
+  return plat::DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(MainWindowTest, MenuToolBarAndDroppedFilesFollowTheWindow) {
+  static const qz::MenuNode items[] = {{100, "File", nullptr, 0}, {0x500, "Open", nullptr, 0}};
+  static const qz::MenuDescription menuDescription{items, 2};
+  Settings().menu = const_cast<qz::MenuDescription*>(&menuDescription);
+  Settings().menuInUse = 1;
+  Settings().menuCommandCallback = NoteMenuCommand;
+  plat::UseVirtualTime(true);  // the mode switches wait a while for a display change
+  qz::MenuState& menu = qz::GetMenuState();
+  menu = qz::MenuState{};
+  Create();
+  EXPECT_EQ(menu.attached, 1);
+  EXPECT_EQ(menu.lastShown, 1);
+
+  // Full screen takes the menu off (nothing forces it on); window mode puts it back.
+  const qz::DisplayModeRecord mode{640, 480, qz::GetScreenColorBitDepth(), 60};
+  qz::SetDisplayModeListForTest(&mode, 1);
+  ASSERT_EQ(qz::ChangeWindowMode(0), 0);
+  EXPECT_EQ(menu.attached, 0);
+  ASSERT_EQ(qz::ChangeWindowMode(1), 0);
+  EXPECT_EQ(menu.attached, 1);
+  EXPECT_EQ(menu.lastShown, 1);
+  qz::SetDisplayModeListForTest(nullptr, -1);
+
+  const std::string toolBarClass = className_ + "_toolbar";
+  const plat::WindowClass toolBarWindowClass{0, ToolBarProc, 0, toolBarClass.c_str()};
+  ASSERT_NE(plat::RegisterClassExA(&toolBarWindowClass), 0);
+  qz::ToolBarState& toolBar = qz::GetToolBarState();
+  toolBar = qz::ToolBarState{};
+  toolBar.window = plat::CreateWindowExA(0, toolBarClass.c_str(), "", plat::WS_POPUP, 0, 0, 640, 24, nullptr);
+  ASSERT_NE(toolBar.window, nullptr);
+  toolBar.present = 1;
+  toolBar.buttons[0] = {0x500, 0, qz::kToolBarButtonPlain, 0, 0};
+  toolBar.buttons[1] = {0x501, 0, qz::kToolBarButtonSeparator, 0, 0};
+  toolBar.buttonCount = 2;
+  gToolBarSizes = 0;
+  gToolBarDeletes = 0;
+  gMenuCommand = 0;
+
+  // A tool-bar command marks its plain button and still reaches the menu's callback.
+  Send(plat::WM_COMMAND, 0x500);
+  Send(plat::WM_COMMAND, 0x501);
+  EXPECT_EQ(toolBar.buttons[0].clicked, 1);
+  EXPECT_EQ(toolBar.buttons[1].clicked, 0);
+  EXPECT_EQ(gMenuCommand, 0x501);
+  EXPECT_EQ(qz::GetWindowSystemState().selectedMenuIdCount, 2);
+  Send(plat::WM_SIZE, plat::SIZE_RESTORED, plat::MakeLParam(640, 480));
+  // Placing the window again (the tool bar now adds its height) sizes it once more.
+  EXPECT_GE(gToolBarSizes, 1);
+
+  const char* dropped[] = {"/tmp/a.png", "/tmp/b.png"};
+  plat::SimulateDroppedFiles(Window(), dropped, 2);
+  plat::Message message{};
+  while (plat::PeekMessageA(&message, nullptr, 0, 0, plat::PM_REMOVE)) plat::DispatchMessageA(&message);
+  EXPECT_EQ(qz::GetWindowSystemState().droppedFileCount, 2);
+
+  // The end takes the tool bar and the menu down and frees the names; a user's
+  // choice to hide the menu is not made for them.
+  const plat::HWND toolBarWindow = toolBar.window;
+  qz::EndMainWindow();
+  EXPECT_EQ(gToolBarDeletes, 2);
+  EXPECT_EQ(toolBar.buttonCount, 0);
+  EXPECT_EQ(toolBar.present, 0);
+  EXPECT_FALSE(plat::IsWindow(toolBarWindow));
+  EXPECT_EQ(menu.attached, 0);
+  EXPECT_EQ(menu.hiddenByUser, 0);
+  EXPECT_EQ(qz::GetWindowSystemState().droppedFileCount, 0);
+  plat::UnregisterClassA(toolBarClass.c_str());
+  menu = qz::MenuState{};
 }
 
 int gProgramMessages = 0;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/log_text.h"
 #include "core/window_state.h"
 #include "support/scratch_log.h"
 
@@ -100,6 +101,15 @@ TEST_F(WindowServicesTest, ClipboardCopiesAreBoundedByTheBuffer) {
   EXPECT_EQ(qz::CopyClipboardTextOut(buffer, 0), -1);
   EXPECT_EQ(qz::PutTextOnClipboard(nullptr), -1);
   EXPECT_TRUE(log.Contains("in PutTextOnClipboard"));
+
+  // A clipboard that another program holds takes nothing: a failure, and the
+  // text already there stays.
+  plat::SetClipboardRefusesForTest(true);
+  EXPECT_EQ(qz::PutTextOnClipboard("lost"), -1);
+  plat::SetClipboardRefusesForTest(false);
+  EXPECT_TRUE(log.Contains(qz::text::kClipboardSetFailed));
+  EXPECT_EQ(qz::CopyClipboardTextOut(buffer, sizeof(buffer)), 0);
+  EXPECT_STREQ(buffer, "a\x82\xa0" "b");
 }
 
 TEST_F(WindowServicesTest, MousePositionAndClickLog) {
