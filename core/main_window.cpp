@@ -137,11 +137,6 @@ void ReleaseProcessSettings(WindowSystemState& state) {
   }
 }
 
-void CopyText(char* destination, std::size_t size, const char* source) {
-  std::strncpy(destination, source, size - 1);
-  destination[size - 1] = '\0';
-}
-
 // Client size of window mode: the explicit size, else the screen times the
 // scale factors (truncated).
 void WindowModeClientSize(const WindowSettings& settings, int* width, int* height) {
@@ -220,7 +215,8 @@ int CreateMainWindow() {
   WindowSettings& settings = state.settings;
 
   if (settings.className[0] == '\0') {
-    CopyText(settings.className, sizeof(settings.className), settings.title[0] != '\0' ? settings.title : kDefaultClassName);
+    CopyStringBytesMax(settings.className, settings.title[0] != '\0' ? settings.title : kDefaultClassName,
+                       sizeof(settings.className) - 1);
   }
   state.moduleInstance = plat::GetModuleHandleA(nullptr);
   state.windowThreadId = plat::GetCurrentThreadId();
@@ -276,7 +272,7 @@ int CreateMainWindow() {
       AppendLogText(text::kRegisterWindowClassFailed);
       state.endRequest = 1;
     }
-    if (settings.title[0] == '\0') CopyText(settings.title, sizeof(settings.title), kDefaultTitle);
+    if (settings.title[0] == '\0') CopyStringBytesMax(settings.title, kDefaultTitle, sizeof(settings.title) - 1);
 
     const plat::HWND window = CreateTheWindow(state);
     if (window == nullptr) {
