@@ -3,6 +3,7 @@
 // streams and tables are refused without leaving their buffers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -20,11 +21,11 @@ using namespace qz::testing;
 
 // The head of a packed stream around hand-coded bytes.
 std::vector<std::uint8_t> Packed(std::uint32_t unpacked, std::uint8_t escape, std::vector<std::uint8_t> coded) {
-  std::vector<std::uint8_t> out(qz::kPackedHeadSize);
+  std::vector<std::uint8_t> out(qz::kPackedHeadSize + coded.size());
   qz::StoreLe32(out.data(), unpacked);
-  qz::StoreLe32(out.data() + 4, static_cast<std::uint32_t>(qz::kPackedHeadSize + coded.size()));
+  qz::StoreLe32(out.data() + 4, static_cast<std::uint32_t>(out.size()));
   out[8] = escape;
-  out.insert(out.end(), coded.begin(), coded.end());
+  std::copy(coded.begin(), coded.end(), out.begin() + qz::kPackedHeadSize);
   return out;
 }
 

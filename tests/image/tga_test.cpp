@@ -3,6 +3,7 @@
 // without the footer, and refusal of lying or truncated files without leaks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -63,9 +64,9 @@ Bytes EncodeRunLength(const Bytes& values, std::size_t unit) {
 }
 
 Bytes Footer() {
-  Bytes out(8, 0);
   const char signature[] = "TRUEVISION-XFILE.";
-  out.insert(out.end(), signature, signature + sizeof(signature));  // with the closing NUL
+  Bytes out(8 + sizeof(signature), 0);
+  std::copy(signature, signature + sizeof(signature), out.begin() + 8);  // with the closing NUL
   return out;
 }
 
