@@ -202,6 +202,8 @@ enum class Path {
   kPixel,       // per-pixel loops of the plain blit
   kOpaqueRun,   // run-table path, opaque run: no key or alpha test, alpha as 255
   kTranslucentRun,  // run-table path, translucent run of an alpha source: weight a, no skip
+  kScaled,      // scaled blit: no Lerp64 table, alpha 0 under trans always skipped,
+                // untransparent alpha copies weighted
 };
 
 template <bool BlendImage, bool Modulate, bool Trans, Path P = Path::kPixel>
@@ -210,7 +212,8 @@ struct Opt {
   static constexpr bool kModulate = Modulate;
   static constexpr bool kTrans = Trans;
   static constexpr Path kPath = P;
-  static constexpr bool kRun = P != Path::kPixel;
+  static constexpr bool kRun = P == Path::kOpaqueRun || P == Path::kTranslucentRun;
+  static constexpr bool kPerPixel = P == Path::kPixel || P == Path::kScaled;
 };
 
 // ---- Shared per-pixel steps --------------------------------------------------
@@ -226,7 +229,7 @@ struct Weights {
 template <class Src, class O>
 inline bool TakeWeights(const std::uint8_t* s, int blendValue, const BlendSetup& st, bool skipAlphaZero,
                         Weights& out) {
-  if constexpr (O::kPath == Path::kPixel) {
+  if constexpr (O::kPerPixel) {
     if constexpr (!Src::kAlpha) {
       if constexpr (O::kTrans) {
         if (Src::IsKey(s, st)) return false;
@@ -234,7 +237,7 @@ inline bool TakeWeights(const std::uint8_t* s, int blendValue, const BlendSetup&
     } else {
       const int a = Src::Alpha(s);
       if constexpr (O::kTrans) {
-        if (a == 0 && skipAlphaZero) return false;
+        if (a == 0 && (skipAlphaZero || O::kPath == Path::kScaled)) return false;
         if (a != 255) {
           out.w = static_cast<std::uint32_t>(a);
           out.k = 8;
@@ -341,7 +344,7 @@ struct BlendLerpFamily {
           }
         }
         if (plain) {
-          if constexpr (Kind == LerpSource::kSource && !O::kModulate && !O::kRun && !Src::kAlpha) {
+          if constexpr (Kind == LerpSource::kSource && !O::kModulate && O::kPath == Path::kPixel && !Src::kAlpha) {
             ch[c] = st.lerp[sv * 64 + dc];
           } else {
             ch[c] = dc + st.deltaP[sv - dc];
