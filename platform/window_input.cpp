@@ -282,27 +282,42 @@ void DeliverDisplayChange(HWND window, int bitsPerPixel, int width, int height) 
   for (HWND each : WindowsOfThread(0)) Post(each, WM_DISPLAYCHANGE, static_cast<WPARAM>(bitsPerPixel), size);
 }
 
-void SimulateActivation(HWND window, bool active) { DeliverActivation(window, active); }
-void SimulateMinimise(HWND window, bool minimised) { DeliverMinimise(window, minimised); }
-void SimulateCloseRequest(HWND window) { DeliverClose(window); }
+// The hooks may be called from a test thread: the delivery itself runs on
+// the window's thread.
+void SimulateActivation(HWND window, bool active) {
+  RunOnWindowThread(window, [=] { DeliverActivation(window, active); });
+}
+void SimulateMinimise(HWND window, bool minimised) {
+  RunOnWindowThread(window, [=] { DeliverMinimise(window, minimised); });
+}
+void SimulateCloseRequest(HWND window) {
+  RunOnWindowThread(window, [=] { DeliverClose(window); });
+}
 
 void SimulateKey(HWND window, std::uint32_t virtualKey, bool down) {
-  DeliverKey(window, virtualKey, ScanCodeOfVirtualKey(virtualKey), IsVirtualKeyExtended(virtualKey), down);
-  // With the IME off the desktop backend types plain keys itself (no text
-  // events come); a simulated key types the same.
-  if (!down || !IsLiveWindow(window) || window->textInput || KeyDown(VK_CONTROL) || KeyDown(VK_MENU)) return;
-  if (const char typed = TypedCharacterOfVirtualKey(virtualKey, KeyDown(VK_SHIFT))) {
-    Post(window, WM_CHAR, static_cast<unsigned char>(typed), 1);
-  }
+  RunOnWindowThread(window, [=] {
+    DeliverKey(window, virtualKey, ScanCodeOfVirtualKey(virtualKey), IsVirtualKeyExtended(virtualKey), down);
+    // With the IME off the desktop backend types plain keys itself (no text
+    // events come); a simulated key types the same.
+    if (!down || !IsLiveWindow(window) || window->textInput || KeyDown(VK_CONTROL) || KeyDown(VK_MENU)) return;
+    if (const char typed = TypedCharacterOfVirtualKey(virtualKey, KeyDown(VK_SHIFT))) {
+      Post(window, WM_CHAR, static_cast<unsigned char>(typed), 1);
+    }
+  });
 }
 
-void SimulateText(HWND window, const char* utf8) { DeliverText(window, utf8); }
-void SimulateMouseMove(HWND window, int x, int y) { DeliverMouseMove(window, x, y); }
+void SimulateText(HWND window, const char* utf8) {
+  if (utf8 == nullptr) return;
+  RunOnWindowThread(window, [window, text = std::string(utf8)] { DeliverText(window, text.c_str()); });
+}
+void SimulateMouseMove(HWND window, int x, int y) {
+  RunOnWindowThread(window, [=] { DeliverMouseMove(window, x, y); });
+}
 void SimulateMouseButton(HWND window, int button, bool down, int x, int y) {
-  DeliverMouseButton(window, button, down, x, y);
+  RunOnWindowThread(window, [=] { DeliverMouseButton(window, button, down, x, y); });
 }
 void SimulateWheel(HWND window, int stepsVertical, int stepsHorizontal) {
-  DeliverWheel(window, stepsVertical, stepsHorizontal);
+  RunOnWindowThread(window, [=] { DeliverWheel(window, stepsVertical, stepsHorizontal); });
 }
 
 void SimulateDroppedFiles(HWND window, const char* const* utf8Paths, int count) {
@@ -311,7 +326,7 @@ void SimulateDroppedFiles(HWND window, const char* const* utf8Paths, int count) 
   for (int i = 0; i < count; ++i) {
     if (utf8Paths[i] != nullptr) paths.emplace_back(utf8Paths[i]);
   }
-  DeliverDroppedFiles(window, paths);
+  RunOnWindowThread(window, [window, paths = std::move(paths)] { DeliverDroppedFiles(window, paths); });
 }
 
 }  // namespace plat

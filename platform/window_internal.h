@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -154,6 +155,10 @@ void EnsureThreadQueue();
 bool PostMessagesTogether(HWND window, const std::vector<Message>& messages);
 // Wakes a thread blocked in GetMessageA.
 void WakeThreadQueue(std::uint32_t threadId);
+// Runs work on the window's own thread: at once when called there, else at
+// that thread's next look at its queue. Window state is only ever changed by
+// its own thread, so hooks driven from a test thread stay race-free.
+void RunOnWindowThread(HWND window, std::function<void()> work);
 // Drops the queued messages and timers of a window being destroyed.
 void ForgetWindowMessages(HWND window);
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,6 +40,8 @@ struct ThreadQueue {
   bool quitPosted = false;
   int quitCode = 0;
   std::vector<Timer> timers;
+  // Work other threads handed to this one (RunOnWindowThread).
+  std::vector<std::function<void()>> deliveries;
   // Counts posts and wakes, so a waiter sleeps only until something new.
   std::uint64_t generation = 0;
 };
@@ -148,6 +151,15 @@ std::int64_t MillisecondsToNextTimer(ThreadQueue& queue) {
   return nearest;
 }
 
+void RunDeliveries(ThreadQueue& queue) {
+  std::vector<std::function<void()>> work;
+  {
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    work.swap(queue.deliveries);
+  }
+  for (auto& each : work) each();
+}
+
 bool ValidTarget(HWND filter) { return filter == nullptr || filter == kThreadMessagesOnly || IsLiveWindow(filter); }
 
 }  // namespace
@@ -163,6 +175,22 @@ void WakeThreadQueue(std::uint32_t threadId) {
     }
     queue->wake.notify_all();
   }
+}
+
+void RunOnWindowThread(HWND window, std::function<void()> work) {
+  const std::uint32_t threadId = WindowThread(window);
+  if (threadId == 0 || threadId == GetCurrentThreadId()) {
+    work();
+    return;
+  }
+  std::shared_ptr<ThreadQueue> queue = QueueForPosting(threadId);
+  if (queue == nullptr) return;
+  {
+    std::lock_guard<std::mutex> lock(queue->mutex);
+    queue->deliveries.push_back(std::move(work));
+    ++queue->generation;
+  }
+  queue->wake.notify_all();
 }
 
 void ForgetWindowMessages(HWND window) {
@@ -194,6 +222,7 @@ BOOL PeekMessageA(Message* message, HWND window, std::uint32_t filterMin, std::u
   CurrentWindowBackend().pollEvents();
   const std::uint32_t threadId = GetCurrentThreadId();
   std::shared_ptr<ThreadQueue> queue = QueueOf(threadId, true);
+  RunDeliveries(*queue);
   return TakeMessage(*queue, threadId, message, window, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0) ? TRUE
                                                                                                             : FALSE;
 }
@@ -211,6 +240,7 @@ BOOL GetMessageA(Message* message, HWND window, std::uint32_t filterMin, std::ui
       seen = queue->generation;
     }
     backend.pollEvents();
+    RunDeliveries(*queue);
     if (TakeMessage(*queue, threadId, message, window, filterMin, filterMax, true)) {
       return message->message == WM_QUIT ? FALSE : TRUE;
     }
