@@ -1,0 +1,287 @@
+// Filled rectangles and lines: every mode on both formats against a scalar
+// reference of the per-pixel rules, the listed values, line stepping and
+// clipping, and refusals.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "softrender/draw_state.h"
+#include "softrender/mem_img.h"
+#include "softrender/oracle.h"
+#include "softrender/shapes.h"
+
+namespace qz {
+namespace {
+
+struct Image {
+  MEMIMG view{};
+  Image() = default;
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+  ~Image() { ReleaseMemImg(&view); }
+};
+
+void Make(Image& img, int w, int h, int format, bool pal = false, bool alpha = false) {
+  ASSERT_EQ(InitMemImgEx(&img.view, w, h, -1, 0, format, pal ? 1 : 0, alpha ? 1 : 0, 0, nullptr), 0);
+  std::memset(img.view.block->pixels, 0, static_cast<std::size_t>(img.view.block->pitch) * static_cast<std::size_t>(h));
+}
+
+int Bpp(const Image& img) { return MemImgBytesPerPixel(&img.view); }
+std::uint8_t* At(Image& img, int x, int y) {
+  return img.view.pixels + static_cast<std::ptrdiff_t>(y) * img.view.block->pitch + x * Bpp(img);
+}
+std::uint32_t Get(Image& img, int x, int y) {
+  std::uint32_t v = 0;
+  std::memcpy(&v, At(img, x, y), static_cast<std::size_t>(Bpp(img)));
+  return v;
+}
+void Put(Image& img, int x, int y, std::uint32_t v) { std::memcpy(At(img, x, y), &v, static_cast<std::size_t>(Bpp(img))); }
+std::vector<std::uint8_t> Bytes(const Image& img) {
+  const MemImgPixelBlock* b = img.view.block;
+  return {b->pixels, b->pixels + static_cast<std::ptrdiff_t>(b->pitch) * b->height};
+}
+
+class ShapesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BuildMemImgBlendTables();
+    saved_ = gMemImgDrawState;
+    State(0, 0);
+    gMemImgDrawState.colorMod = 0xFFFFFF;
+    gMemImgDrawState.drawArea = Rect{0, 0, 100, 100};
+  }
+  void TearDown() override { gMemImgDrawState = saved_; }
+  static void State(int mode, int p) {
+    gMemImgDrawState.blendMode = mode;
+    gMemImgDrawState.blendParam = p;
+  }
+  MemImgDrawState saved_{};
+};
+
+// The per-pixel rules of shapes, per channel with plain arithmetic: shifts
+// by 8 (not divisions by 255) and the signed product for 16-bit fields.
+std::uint32_t Expected(std::uint32_t d, std::uint32_t color, int mode, int p, std::uint32_t mod, bool wide) {
+  if (mode == 1 && p == 255) mode = 0;
+  if ((mode == 1 || mode == 2 || mode == 3) && p == 0) return d;
+  auto ch = [&](std::uint32_t v, int c) {
+    return wide ? oracle::Ch32(v, c) : oracle::Ch565(v, c);
+  };
+  auto max = [&](int c) { return wide ? 255 : oracle::Max565(c); };
+  auto width = [&](int c) { return wide ? 8 : oracle::Width565(c); };
+  int cc[3];
+  for (int c = 0; c < 3; ++c) {
+    cc[c] = ch(color, c);
+    if ((mod & 0xFFFFFF) != 0xFFFFFF) cc[c] = (cc[c] * static_cast<int>((mod >> (8 * c)) & 0xFF)) >> 8;
+  }
+  const std::uint32_t top = wide ? (color & 0xFF000000u) : 0;
+  auto pack = [&](const int v[3], std::uint32_t x) { return wide ? oracle::Pack32(x, v) : oracle::Pack565(v); };
+  if (mode == 0) return pack(cc, top);
+  if (mode == 2 || mode == 3) {
+    int t[3];
+    for (int c = 0; c < 3; ++c) t[c] = cc[c] * p / 255;
+    const std::uint32_t T = pack(t, 0);
+    if (wide) return mode == 2 ? oracle::Add32(d, T, true) : oracle::Sub32(d, T);
+    return mode == 2 ? oracle::Add565(d, T, true) : oracle::Sub565(d, T);
+  }
+  int out[3];
+  for (int c = 0; c < 3; ++c) {
+    const int dc = ch(d, c);
+    int target = cc[c];
+    if (mode == 4) {
+      out[c] = (dc * cc[c]) >> width(c);
+      continue;
+    }
+    if (mode == 10) target = max(c) - cc[c];
+    if (mode == 11) target = (dc * cc[c]) >> width(c);
+    out[c] = wide ? static_cast<int>(oracle::FloorDiv(dc * 256 + (target - dc) * p, 256)) : dc + oracle::Delta(p, target - dc);
+  }
+  return pack(out, d);
+}
+
+TEST_F(ShapesTest, FillMatchesTheRulesInEveryMode) {
+  std::mt19937 rng(99);
+  for (int format : {0, 1}) {
+    const bool wide = format == 1;
+    for (int mode : {0, 1, 2, 3, 4, 5, 9, 10, 11, 12, -1}) {
+      for (int p : {0, 1, 127, 128, 254, 255}) {
+        for (std::uint32_t mod : {0xFFFFFFu, 0x80FF40u, static_cast<std::uint32_t>(rng())}) {
+          Image img;
+          Make(img, 13, 9, format);
+          for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 13; ++x) Put(img, x, y, rng());
+          std::uint32_t color = rng();
+          if (!wide) color &= 0xFFFF;
+          Image want;
+          Make(want, 13, 9, format);
+          std::memcpy(want.view.block->pixels, img.view.block->pixels, Bytes(img).size());
+          const Rect rect{11, 7, 1, 2};
+          gMemImgDrawState.drawArea = Rect{2, 0, 13, 6};
+          State(mode, p);
+          gMemImgDrawState.colorMod = mod;
+          FillMemImgRect(&img.view, &rect, color);
+          const bool draws = mode == 0 || mode == 1 || mode == 2 || mode == 3 || mode == 4 || mode == 10 || mode == 11;
+          for (int y = 2; y < 6 && draws; ++y)
+            for (int x = 2; x < 11; ++x) Put(want, x, y, Expected(Get(want, x, y), color, mode, p, mod, wide));
+          ASSERT_EQ(Bytes(img), Bytes(want)) << "format " << format << " mode " << mode << " p " << p << " mod "
+                                             << std::hex << mod;
+        }
+      }
+    }
+  }
+}
+
+TEST_F(ShapesTest, ListedValues) {
+  Image img;
+  Make(img, 4, 4, 1);
+  const Rect one{0, 0, 1, 1};
+  State(1, 128);
+  FillMemImgRect(&img.view, &one, 0x00FFFFFFu);
+  EXPECT_EQ(Get(img, 0, 0), 0x007F7F7Fu);
+
+  Put(img, 0, 0, 0x00F0F0F0u);
+  State(2, 255);
+  FillMemImgRect(&img.view, &one, 0x00202020u);
+  EXPECT_EQ(Get(img, 0, 0), 0x01FFFFFFu);
+
+  Put(img, 0, 0, 0x00102030u);
+  State(3, 255);
+  FillMemImgRect(&img.view, &one, 0x00204010u);
+  EXPECT_EQ(Get(img, 0, 0), 0x00000020u);
+
+  State(0, 0);
+  gMemImgDrawState.colorMod = 0x00FF8080u;
+  FillMemImgRect(&img.view, &one, 0x00FFFFFFu);
+  EXPECT_EQ(Get(img, 0, 0), 0x00FE7F7Fu);
+
+  // Reversed edges fill the same area; p = 0 changes nothing; p = 255 stores.
+  gMemImgDrawState.colorMod = 0xFFFFFF;
+  Image a, b;
+  Make(a, 16, 24, 0);
+  Make(b, 16, 24, 0);
+  const Rect fwd{0, 5, 10, 20}, rev{10, 20, 0, 5};
+  FillMemImgRect(&a.view, &fwd, 0x1234);
+  FillMemImgRect(&b.view, &rev, 0x1234);
+  EXPECT_EQ(Bytes(a), Bytes(b));
+  State(1, 0);
+  FillMemImgRect(&b.view, nullptr, 0xFFFF);
+  EXPECT_EQ(Bytes(a), Bytes(b));
+  State(1, 255);
+  FillMemImgRect(&a.view, &fwd, 0x4321);
+  State(0, 0);
+  FillMemImgRect(&b.view, &fwd, 0x4321);
+  EXPECT_EQ(Bytes(a), Bytes(b));
+  // An odd width is filled to its last pixel and no further.
+  const Rect odd{1, 0, 4, 1};
+  FillMemImgRect(&a.view, &odd, 0xBEEF);
+  EXPECT_EQ(Get(a, 0, 0), 0u);
+  EXPECT_EQ(Get(a, 3, 0), 0xBEEFu);
+  EXPECT_EQ(Get(a, 4, 0), 0u);
+}
+
+std::set<std::pair<int, int>> Drawn(Image& img) {
+  std::set<std::pair<int, int>> out;
+  for (int y = 0; y < img.view.height; ++y)
+    for (int x = 0; x < img.view.width; ++x)
+      if (Get(img, x, y) != 0) out.insert({x, y});
+  return out;
+}
+
+TEST_F(ShapesTest, LinesStepAndClip) {
+  using Points = std::set<std::pair<int, int>>;
+  auto line = [&](int x1, int y1, int x2, int y2) {
+    Image img;
+    Make(img, 110, 110, 1);
+    DrawMemImgLine(&img.view, x1, y1, x2, y2, 0x00FFFFFF);
+    return Drawn(img);
+  };
+  EXPECT_EQ(line(0, 0, 4, 1), (Points{{0, 0}, {1, 0}, {2, 0}, {3, 0}}));
+  EXPECT_TRUE(line(3, 3, 3, 3).empty());
+  EXPECT_EQ(line(0, 0, 0, 5), (Points{{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}}));
+  // Steep and reversed: pixel i at y1 + i * sy, x1 + sx * floor(i * |ex| / |ey|).
+  EXPECT_EQ(line(10, 10, 8, 4), (Points{{10, 10}, {10, 9}, {10, 8}, {9, 7}, {9, 6}, {9, 5}}));
+  Points row10, row50;
+  for (int x = 0; x < 100; ++x) {
+    row10.insert({x, 10});
+    row50.insert({x, 50});
+  }
+  EXPECT_EQ(line(-50, 10, 150, 10), row10);
+  EXPECT_EQ(line(120, 50, -20, 50), row50);
+  EXPECT_TRUE(line(-30, 5, -10, 80).empty());
+  // Extreme coordinates neither overflow nor leave the area.
+  const Points far = line(-2147483647, 20, 2147483647, 20);
+  EXPECT_FALSE(far.empty());
+  for (const auto& pt : far) EXPECT_EQ(pt.second, 20);
+  // Random lines with clipped ends stay inside the draw area.
+  std::mt19937 rng(3);
+  gMemImgDrawState.drawArea = Rect{10, 20, 70, 90};
+  for (int i = 0; i < 300; ++i) {
+    auto r = [&] { return std::uniform_int_distribution<int>(-60, 170)(rng); };
+    for (const auto& pt : line(r(), r(), r(), r())) {
+      ASSERT_TRUE(pt.first >= 10 && pt.first < 70 && pt.second >= 20 && pt.second < 90);
+    }
+  }
+}
+
+TEST_F(ShapesTest, LineRecordsAndAlphaTargets) {
+  Image img;
+  Make(img, 20, 20, 1);
+  const MemImgLineRecord box[4] = {{2, 2, 8, 2, 0x10, 0}, {8, 2, 8, 6, 0x20, 0}, {8, 6, 2, 6, 0x30, 0}, {2, 6, 2, 2, 0x40, 0}};
+  DrawMemImgLines(&img.view, box, 0);
+  EXPECT_TRUE(Drawn(img).empty());
+  DrawMemImgLines(&img.view, box, 4);
+  EXPECT_EQ(Drawn(img).size(), 20u);
+  EXPECT_EQ(Get(img, 2, 2), 0x10u);
+  EXPECT_EQ(Get(img, 8, 2), 0x20u);
+  EXPECT_EQ(Get(img, 8, 6), 0x30u);
+  EXPECT_EQ(Get(img, 2, 6), 0x40u);
+
+  // A 16-bit target with alpha: only the colour word of each pixel changes.
+  Image alpha;
+  Make(alpha, 8, 4, 0, false, true);
+  for (int x = 0; x < 8; ++x) Put(alpha, x, 1, 0xAB7F0000u);
+  State(2, 255);
+  DrawMemImgLine(&alpha.view, 0, 1, 8, 1, 0x0841);
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(Get(alpha, x, 1), 0xAB7F0841u);
+  // Fills refuse alpha targets.
+  FillMemImgRect(&alpha.view, nullptr, 0xFFFF);
+  EXPECT_EQ(Get(alpha, 0, 0), 0u);
+}
+
+TEST_F(ShapesTest, RefusedTargetsAndModesDrawNothing) {
+  Image pal, mono, img;
+  Make(pal, 8, 8, 1, true);
+  Make(mono, 8, 8, 2);
+  Make(img, 8, 8, 1);
+  const auto palBefore = Bytes(pal), monoBefore = Bytes(mono), before = Bytes(img);
+  FillMemImgRect(&pal.view, nullptr, 0xFF);
+  DrawMemImgLine(&pal.view, 0, 0, 7, 7, 0xFF);
+  FillMemImgRect(&mono.view, nullptr, 0xFF);
+  DrawMemImgLine(&mono.view, 0, 0, 7, 7, 0xFF);
+  EXPECT_EQ(Bytes(pal), palBefore);
+  EXPECT_EQ(Bytes(mono), monoBefore);
+  for (int mode : {5, 7, 9, 12, -1}) {
+    State(mode, 128);
+    FillMemImgRect(&img.view, nullptr, 0xFFFFFF);
+    DrawMemImgLine(&img.view, 0, 0, 7, 7, 0xFFFFFF);
+  }
+  State(0, 0);
+  MEMIMG unset{};
+  FillMemImgRect(&unset, nullptr, 1);
+  DrawMemImgLine(&unset, 0, 0, 3, 3, 1);
+  DrawMemImgLines(&img.view, nullptr, 3);
+  // A draw area set for a larger target stays inside this one.
+  gMemImgDrawState.drawArea = Rect{0, 0, 1000, 1000};
+  Image small;
+  Make(small, 4, 4, 1);
+  FillMemImgRect(&small.view, nullptr, 0x00FFFFFFu);
+  DrawMemImgLine(&small.view, 0, 0, 900, 900, 0x00FFFFFFu);
+  EXPECT_EQ(Bytes(img), before);
+}
+
+}  // namespace
+}  // namespace qz
