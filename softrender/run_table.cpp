@@ -1,0 +1,91 @@
+// Run-table loops of the plain blit: transparent runs are stepped over in one
+// move, opaque runs drawn without tests, translucent runs weighed by alpha.
+#include "softrender/run_table.h"
+
+namespace qz::blit {
+
+namespace {
+
+template <class Blend, class Src, class O>
+struct RunLoop {
+  using Opaque = pixel::Opt<O::kBlendImage, O::kModulate, true, pixel::Path::kOpaqueRun>;
+  using Translucent = pixel::Opt<O::kBlendImage, O::kModulate, true, pixel::Path::kTranslucentRun>;
+  static constexpr int kDstBytes = Src::Dst::kBytes;
+
+  static void Run(const BlitJob& job) {
+    std::uint8_t* dp = job.dst;
+    const std::uint8_t* sp = job.src;
+    const std::uint8_t* bp = job.blend;
+    const std::uint8_t* rp = job.runs;
+    std::int32_t row = 0;
+    for (;;) {
+      const std::uint8_t code = *rp++;
+      const int kind = code >> 6;
+      if (kind == 3) {
+        dp += job.dstStep;
+        sp += job.srcStep;
+        if constexpr (O::kBlendImage) bp += job.blendStep;
+        if (++row == job.h) return;
+        continue;
+      }
+      const int n = (code & 0x3F) + 1;
+      if (kind == 0) {
+        dp += n * kDstBytes;
+        sp += n * Src::kBytes;
+        if constexpr (O::kBlendImage) bp += n;
+        continue;
+      }
+      if (Src::kAlpha && kind == 2) {
+        Draw<Translucent>(job, n, dp, sp, bp);
+      } else {
+        Draw<Opaque>(job, n, dp, sp, bp);
+      }
+    }
+  }
+
+  template <class RO>
+  static void Draw(const BlitJob& job, int n, std::uint8_t*& dp, const std::uint8_t*& sp, const std::uint8_t*& bp) {
+    for (int i = 0; i < n; ++i) {
+      Blend::template Pixel<Src, RO>(dp, sp, RO::kBlendImage ? *bp : 0, job.setup);
+      dp += kDstBytes;
+      sp += Src::kBytes;
+      if constexpr (RO::kBlendImage) ++bp;
+    }
+  }
+};
+
+}  // namespace
+
+bool RunTableMatchesView(const MEMIMG* src) {
+  const MemImgPixelBlock* b = src->block;
+  if (b->runTable == nullptr || b->runTableViewPixels != src->pixels || b->runTableViewWidth != src->width ||
+      b->runTableViewHeight != src->height) {
+    return false;
+  }
+  // The table is trusted only as far as it stays inside its buffer and its
+  // rows add up to the view's width.
+  const std::int64_t size = static_cast<std::int64_t>(b->width + 5) * b->height;
+  std::int64_t pos = 0;
+  for (std::int32_t row = 0; row < src->height; ++row) {
+    std::int32_t covered = 0;
+    for (;;) {
+      if (pos >= size) return false;
+      const std::uint8_t code = b->runTable[pos++];
+      if ((code & 0xC0) == 0xC0) break;
+      covered += (code & 0x3F) + 1;
+      if (covered > src->width) return false;
+    }
+    if (covered != src->width) return false;
+  }
+  return true;
+}
+
+LoopFn PickRunLoop(const Choice& c) {
+  // No shortcuts on runs, and transparency comes from the table alone.
+  Choice run = c;
+  run.shortcut = false;
+  run.trans = true;
+  return PickLoop<RunLoop>(run);
+}
+
+}  // namespace qz::blit

@@ -1,0 +1,298 @@
+// Per-pixel loops of the plain blit: every family, mode, option and blend
+// parameter against the scalar oracle on random images, bit for bit, with
+// clipped positions; refused calls leave the destination untouched; the
+// named quirks of the formulas.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "softrender/blit_fixture.h"
+
+namespace qz::blit_test {
+namespace {
+
+struct Family {
+  const char* name;
+  int format;
+  bool pal;
+  bool alpha;
+};
+
+const Family kFamilies[] = {
+    {"32", kMemImgFormatXrgb32, false, false},  {"32A", kMemImgFormatXrgb32, false, true},
+    {"32P", kMemImgFormatXrgb32, true, false},  {"565", kMemImgFormatRgb565, false, false},
+    {"565A", kMemImgFormatRgb565, false, true}, {"565P", kMemImgFormatRgb565, true, false},
+};
+const int kModes[] = {0, 1, 2, 3, 4, 10, 11, 5, 9, 12, -1};
+const int kParams[] = {0, 1, 127, 128, 254, 255};
+
+class BlitOracleTest : public ::testing::TestWithParam<Family> {
+ protected:
+  static void SetUpTestSuite() { BuildMemImgBlendTables(); }
+};
+
+std::string FirstDifference(const std::vector<std::uint8_t>& got, const std::vector<std::uint8_t>& want) {
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    if (got[i] != want[i]) {
+      return "byte " + std::to_string(i) + ": got " + std::to_string(got[i]) + " want " + std::to_string(want[i]);
+    }
+  }
+  return "";
+}
+
+TEST_P(BlitOracleTest, EveryCombinationMatchesTheOracle) {
+  const Family fam = GetParam();
+  std::mt19937 rng(1234);
+  BuildBlendImageFactorTable(100, 40);
+  const std::uint32_t key = fam.pal ? 7u : (fam.format == kMemImgFormatRgb565 ? 0xF81Fu : 0x00FF00FFu);
+  Img src(13, 9, fam.format, fam.pal, fam.alpha, false, key);
+  Img blend(15, 10, kMemImgFormatMono8, false, false, false);
+  Img dst(24, 16, fam.format, false, false, false);
+  const int positions[][2] = {{3, 4}, {-5, -3}, {18, 10}};
+  int failures = 0;
+  for (int mode : kModes) {
+    for (int p : kParams) {
+      for (int options = 0; options < 4; ++options) {
+        const bool useBlend = options & 1;
+        const bool mod = options & 2;
+        for (int trans = 0; trans < 2; ++trans) {
+          const auto& pos = positions[static_cast<unsigned>(mode + p + options + trans) % 3u];
+          FillSource(src, rng);
+          FillRandom(blend, rng);
+          FillRandom(dst, rng);
+          State st;
+          st.mode = mode;
+          st.p = p;
+          st.colorMod = mod ? 0x00C0FF40u : 0xFFFFFFu;
+          st.area = {1, 2, 23, 15};
+          Apply(st);
+          const auto want = Expected(dst, src, pos[0], pos[1], trans, useBlend ? &blend : nullptr, st, false);
+          DrawMemImgAt(&dst.v, &src.v, pos[0], pos[1], trans, useBlend ? &blend.v : nullptr);
+          const auto got = dst.bytes();
+          if (got != want && ++failures <= 10) {
+            ADD_FAILURE() << fam.name << " mode " << mode << " p " << p << " blend " << useBlend << " mod " << mod
+                          << " trans " << trans << " at " << pos[0] << "," << pos[1] << ": "
+                          << FirstDifference(got, want);
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, BlitOracleTest, ::testing::ValuesIn(kFamilies),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class BlitEntryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BuildMemImgBlendTables();
+    BuildBlendImageFactorTable(0, 0);
+  }
+  // Draws and reports whether the destination changed.
+  static bool Changes(Img& dst, const Img& src, int x, int y, int trans, const MEMIMG* blend, const State& st) {
+    Apply(st);
+    const auto before = dst.bytes();
+    DrawMemImgAt(&dst.v, &src.v, x, y, trans, blend);
+    return dst.bytes() != before;
+  }
+};
+
+TEST_F(BlitEntryTest, RefusedInputDrawsNothing) {
+  std::mt19937 rng(7);
+  Img src32(8, 8, kMemImgFormatXrgb32, false, false, false);
+  Img src16(8, 8, kMemImgFormatRgb565, false, false, false);
+  Img dst32(16, 16, kMemImgFormatXrgb32, false, false, false);
+  Img palDst(16, 16, kMemImgFormatXrgb32, true, false, false);
+  Img alphaDst(16, 16, kMemImgFormatXrgb32, false, true, false);
+  Img mono(16, 16, kMemImgFormatMono8, false, false, false);
+  Img smallBlend(7, 8, kMemImgFormatMono8, false, false, false);
+  Img wrongBlend(8, 8, kMemImgFormatXrgb32, false, false, false);
+  Img empty(0, 5, kMemImgFormatXrgb32, false, false, false);
+  for (Img* img : {&src32, &src16, &dst32, &palDst, &alphaDst, &mono}) FillRandom(*img, rng);
+  State st;
+  st.area = {0, 0, 16, 16};
+  ASSERT_TRUE(Changes(dst32, src32, 2, 2, 0, nullptr, st));
+
+  EXPECT_FALSE(Changes(dst32, src16, 2, 2, 0, nullptr, st)) << "format mismatch";
+  EXPECT_FALSE(Changes(palDst, src32, 2, 2, 0, nullptr, st)) << "palettised destination";
+  EXPECT_FALSE(Changes(alphaDst, src32, 2, 2, 0, nullptr, st)) << "destination with alpha";
+  EXPECT_FALSE(Changes(mono, mono, 2, 2, 0, nullptr, st)) << "single-channel images";
+  EXPECT_FALSE(Changes(dst32, src32, 2, 2, 0, &smallBlend.v, st)) << "blend image smaller than the source";
+  EXPECT_FALSE(Changes(dst32, src32, 2, 2, 0, &wrongBlend.v, st)) << "blend image not 8-bit";
+  EXPECT_FALSE(Changes(dst32, empty, 2, 2, 0, nullptr, st)) << "empty source";
+  EXPECT_FALSE(Changes(dst32, src32, 16, 2, 0, nullptr, st)) << "right of the area";
+  EXPECT_FALSE(Changes(dst32, src32, -8, -8, 0, nullptr, st)) << "touching the top-left corner only";
+  EXPECT_FALSE(Changes(dst32, src32, INT32_MAX, 0, 0, nullptr, st)) << "position at the integer limit";
+
+  // A view reaching past its block is refused, not drawn.
+  MEMIMG bad = src32.v;
+  bad.width = 64;
+  Apply(st);
+  const auto before = dst32.bytes();
+  DrawMemImgAt(&dst32.v, &bad, 0, 0, 0, nullptr);
+  EXPECT_EQ(dst32.bytes(), before);
+  DrawMemImgAt(&dst32.v, nullptr, 0, 0, 0, nullptr);
+  EXPECT_EQ(dst32.bytes(), before);
+
+  // A draw area larger than the destination is kept to the destination.
+  st.area = {-100, -100, 1000, 1000};
+  Apply(st);
+  Img big(40, 40, kMemImgFormatXrgb32, false, false, false);
+  FillRandom(big, rng);
+  DrawMemImgAt(&dst32.v, &big.v, -10, -10, 0, nullptr);
+  EXPECT_EQ(Load(dst32.at(15, 15), 4), Load(big.at(25, 25), 4));
+}
+
+TEST_F(BlitEntryTest, ParameterTestsAndModesWithoutHandler) {
+  std::mt19937 rng(9);
+  for (bool pal : {false, true}) {
+    Img src(6, 6, kMemImgFormatXrgb32, pal, false, false, 300);
+    Img dst(8, 8, kMemImgFormatXrgb32, false, false, false);
+    FillSource(src, rng);
+    FillRandom(dst, rng);
+    State st;
+    st.area = {0, 0, 8, 8};
+    for (int mode : {5, 6, 7, 8, 9, 12, -1, 255}) {
+      st.mode = mode;
+      EXPECT_FALSE(Changes(dst, src, 1, 1, 0, nullptr, st)) << "mode " << mode;
+    }
+    st.p = 0;
+    st.mode = 1;
+    EXPECT_FALSE(Changes(dst, src, 1, 1, 0, nullptr, st));
+    st.mode = 2;
+    EXPECT_FALSE(Changes(dst, src, 1, 1, 0, nullptr, st));
+    // Palettised subtract still runs with a zero term: green and red get their
+    // lowest bit, byte X becomes 0.
+    st.mode = 3;
+    EXPECT_EQ(Changes(dst, src, 1, 1, 0, nullptr, st), pal);
+    if (pal) {
+      EXPECT_EQ(Load(dst.at(1, 1), 4) & 0xFF010100u, 0x00010100u);
+    }
+  }
+}
+
+TEST_F(BlitEntryTest, ClippedDrawStartsSourceAndBlendImageAtTheCut) {
+  Img src(6, 5, kMemImgFormatXrgb32, false, false, false);
+  Img blend(6, 5, kMemImgFormatMono8, false, false, false);
+  Img dst(10, 10, kMemImgFormatXrgb32, false, false, false);
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 6; ++x) {
+      Store(src.at(x, y), 0x00010000u * x + 0x100u * y + 0xFFu, 4);
+      *blend.at(x, y) = static_cast<std::uint8_t>(x == 3 && y == 2 ? 255 : 0);
+    }
+  }
+  FillMemImgArea(&dst.v, nullptr, 0);
+  BuildBlendImageFactorTable(0, 0);  // factor 255 everywhere
+  State st;
+  st.area = {2, 3, 8, 8};
+  Apply(st);
+  DrawMemImgAt(&dst.v, &src.v, -1, 1, 0, nullptr);
+  // Destination (2, 3) shows source (3, 2); nothing left of or above the area.
+  EXPECT_EQ(Load(dst.at(2, 3), 4), 0x000302FFu);
+  EXPECT_EQ(Load(dst.at(4, 5), 4), 0x000504FFu);
+  EXPECT_EQ(Load(dst.at(1, 3), 4), 0u);
+  EXPECT_EQ(Load(dst.at(2, 2), 4), 0u);
+  EXPECT_EQ(Load(dst.at(5, 3), 4), 0u);  // source column 6 does not exist
+
+  // The blend image follows the source: only source (3, 2) has weight.
+  FillMemImgArea(&dst.v, nullptr, 0);
+  BuildBlendImageFactorTable(128, 0);  // factor 0 for b < 128, 255 above
+  st.mode = 1;
+  st.p = 255;
+  Apply(st);
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 6; ++x) *blend.at(x, y) = static_cast<std::uint8_t>(x == 3 && y == 2 ? 255 : 0);
+  }
+  DrawMemImgAt(&dst.v, &src.v, -1, 1, 0, &blend.v);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 10; ++x) {
+      // floor(s * 255 / 256) of 0x000302FF
+      EXPECT_EQ(Load(dst.at(x, y), 4), x == 2 && y == 3 ? 0x000201FEu : 0u) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(BlitEntryTest, NamedQuirksOf32BitFormulas) {
+  Img src(2, 1, kMemImgFormatXrgb32, false, false, false, 0x12345678u);
+  Img dst(2, 1, kMemImgFormatXrgb32, false, false, false);
+  State st;
+  st.area = {0, 0, 2, 1};
+  auto run = [&](int mode, int p, std::uint32_t s, std::uint32_t d) {
+    Store(src.at(0, 0), s, 4);
+    Store(dst.at(0, 0), d, 4);
+    st.mode = mode;
+    st.p = p;
+    Apply(st);
+    DrawMemImgAt(&dst.v, &src.v, 0, 0, 1, nullptr);
+    return Load(dst.at(0, 0), 4);
+  };
+  // Half-sum at p = 128: floor(s/2) + floor(d/2), byte X cleared.
+  EXPECT_EQ(run(1, 128, 0xFF030303u, 0xFF010101u), 0x00010101u);
+  // Packed add, general form: B 200 + 100 saturates, G 3 + 3 gives 5.
+  EXPECT_EQ(run(2, 254, 0x00000364u, 0x000003C8u) & 0xFFFFu, 0x05FFu & 0xFFFFu);
+  // G 3 + 3: 5 in the general form, 4 in the p = 255 shortcut.
+  EXPECT_EQ(run(2, 254, 0x00000300u, 0x00000300u) & 0xFF00u, 0x0500u);  // term 3 * 254 / 255 = 2
+  EXPECT_EQ(run(2, 255, 0x00000300u, 0x00000300u) & 0xFF00u, 0x0400u);
+  // Subtract: 20 - 50 clamps blue to 0, green borrows from its forced low bit,
+  // red keeps it; byte X becomes 0.
+  EXPECT_EQ(run(3, 255, 0x00000032u, 0xFF000014u), 0x00010000u);
+  // Mode 1 at p = 255 copies the whole pixel like mode 0.
+  EXPECT_EQ(run(1, 255, 0xAB123456u, 0x00000000u), 0xAB123456u);
+  // The key pixel is skipped.
+  EXPECT_EQ(run(0, 255, 0x12345678u, 0x01020304u), 0x01020304u);
+}
+
+TEST_F(BlitEntryTest, AlphaSourcesAndBlendFactorZero) {
+  Img src(1, 1, kMemImgFormatXrgb32, false, true, false);
+  Img dst(1, 1, kMemImgFormatXrgb32, false, false, false);
+  Img blend(1, 1, kMemImgFormatMono8, false, false, false);
+  State st;
+  st.area = {0, 0, 1, 1};
+  auto run = [&](int mode, int p, std::uint32_t s, std::uint32_t d, int trans, const MEMIMG* b) {
+    Store(src.at(0, 0), s, 4);
+    Store(dst.at(0, 0), d, 4);
+    st.mode = mode;
+    st.p = p;
+    Apply(st);
+    DrawMemImgAt(&dst.v, &src.v, 0, 0, trans, b);
+    return Load(dst.at(0, 0), 4);
+  };
+  // Mode 4 blackens under alpha 0 even with transparency on.
+  EXPECT_EQ(run(4, 255, 0x00808080u, 0x77FFFFFFu, 1, nullptr), 0x77000000u);
+  // Mode 0 without transparency copies the alpha byte as it is.
+  EXPECT_EQ(run(0, 255, 0x00102030u, 0x77FFFFFFu, 0, nullptr), 0x00102030u);
+  // With transparency a = 0 is skipped and a = 255 copied whole.
+  EXPECT_EQ(run(0, 255, 0x00102030u, 0x77FFFFFFu, 1, nullptr), 0x77FFFFFFu);
+  EXPECT_EQ(run(0, 255, 0xFF102030u, 0x77FFFFFFu, 1, nullptr), 0xFF102030u);
+
+  // Blend factor 0: modes 0, 1, 2, 10, 11 leave B, G, R; 3 sets the low bits
+  // of green and red; 4 blackens.
+  BuildBlendImageFactorTable(255, 0);  // factor 0 below 255
+  *blend.at(0, 0) = 0;
+  for (int mode : {0, 1, 2, 10, 11}) {
+    EXPECT_EQ(run(mode, 200, 0xFF102030u, 0x77406080u, 1, &blend.v) & 0xFFFFFFu, 0x406080u) << mode;
+  }
+  EXPECT_EQ(run(3, 200, 0xFF102030u, 0x77406080u, 1, &blend.v), 0x00416180u);
+  EXPECT_EQ(run(4, 200, 0xFF102030u, 0x77406080u, 1, &blend.v), 0x77000000u);
+}
+
+TEST_F(BlitEntryTest, SixteenBitLerpLevels) {
+  Img src(1, 1, kMemImgFormatRgb565, false, false, false, 1);
+  Img dst(1, 1, kMemImgFormatRgb565, false, false, false);
+  State st;
+  st.area = {0, 0, 1, 1};
+  st.mode = 1;
+  for (int p : {1, 2, 3, 252, 253, 254}) {
+    Store(src.at(0, 0), 0xFFFFu, 2);
+    Store(dst.at(0, 0), 0x0000u, 2);
+    st.p = p;
+    Apply(st);
+    DrawMemImgAt(&dst.v, &src.v, 0, 0, 0, nullptr);
+    EXPECT_EQ(Load(dst.at(0, 0), 2), p < 4 ? 0u : 0xFFFFu) << p;
+  }
+}
+
+}  // namespace
+}  // namespace qz::blit_test
