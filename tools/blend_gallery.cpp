@@ -1,0 +1,155 @@
+// Writes a PNG gallery of every software blend mode and a range of blend
+// parameters for a reviewer to look at: one sheet per target depth (16 and
+// 32 bits). Usage: blend_gallery OUT_DIR
+//
+// Each sheet has one row per mode (0, 1, 2, 3, 4, 10, 11, top to bottom) and
+// one column per parameter (0, 1, 64, 127, 128, 192, 254, 255). Every tile is a
+// colour gradient background; on it the upper part shows a gradient sprite
+// stretched with the scaled blit, the lower band a filled rectangle and a line
+// in mid grey, both in the tile's mode and parameter.
+#include <png.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/rect.h"
+#include "softrender/draw_state.h"
+#include "softrender/mem_img.h"
+#include "softrender/scaled_blit.h"
+#include "softrender/shapes.h"
+
+namespace {
+
+constexpr int kModes[] = {0, 1, 2, 3, 4, 10, 11};
+constexpr int kParams[] = {0, 1, 64, 127, 128, 192, 254, 255};
+constexpr int kTileW = 96;
+constexpr int kTileH = 72;
+constexpr int kGap = 4;
+
+std::uint32_t Rgb(int r, int g, int b) {
+  return (static_cast<std::uint32_t>(r) << 16) | (static_cast<std::uint32_t>(g) << 8) | static_cast<std::uint32_t>(b);
+}
+
+// A colour 0x00RRGGBB as a raw value of the target format.
+std::uint32_t Raw(std::uint32_t rgb, bool wide) {
+  if (wide) return rgb;
+  return ((rgb >> 8) & 0xF800u) | ((rgb >> 5) & 0x07E0u) | ((rgb >> 3) & 0x001Fu);
+}
+
+std::uint32_t ToRgb(const qz::MEMIMG& img, int x, int y, bool wide) {
+  const std::uint8_t* p = img.pixels + static_cast<std::ptrdiff_t>(y) * img.block->pitch + x * (wide ? 4 : 2);
+  if (wide) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v & 0xFFFFFFu;
+  }
+  std::uint16_t v;
+  std::memcpy(&v, p, 2);
+  const std::uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+  return Rgb(static_cast<int>((r << 3) | (r >> 2)), static_cast<int>((g << 2) | (g >> 4)),
+             static_cast<int>((b << 3) | (b >> 2)));
+}
+
+void PutPixel(qz::MEMIMG& img, int x, int y, std::uint32_t raw, bool wide) {
+  std::uint8_t* p = img.pixels + static_cast<std::ptrdiff_t>(y) * img.block->pitch + x * (wide ? 4 : 2);
+  std::memcpy(p, &raw, wide ? 4 : 2);
+}
+
+bool WritePng(const std::string& path, const qz::MEMIMG& img, bool wide) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(img.width), static_cast<png_uint_32>(img.height), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  std::vector<png_byte> row(static_cast<std::size_t>(img.width) * 3);
+  for (int y = 0; y < img.height; ++y) {
+    for (int x = 0; x < img.width; ++x) {
+      const std::uint32_t c = ToRgb(img, x, y, wide);
+      row[3 * x] = static_cast<png_byte>(c >> 16);
+      row[3 * x + 1] = static_cast<png_byte>(c >> 8);
+      row[3 * x + 2] = static_cast<png_byte>(c);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0;
+}
+
+bool WriteSheet(const std::string& path, bool wide) {
+  const int format = wide ? qz::kMemImgFormatXrgb32 : qz::kMemImgFormatRgb565;
+  const int cols = static_cast<int>(std::size(kParams));
+  const int rows = static_cast<int>(std::size(kModes));
+  qz::MEMIMG sheet{};
+  qz::MEMIMG sprite{};
+  if (qz::InitMemImg(&sheet, cols * (kTileW + kGap) + kGap, rows * (kTileH + kGap) + kGap, format) != 0 ||
+      qz::InitMemImg(&sprite, 16, 16, format) != 0) {
+    return false;
+  }
+  qz::FillMemImgArea(&sheet, nullptr, Raw(0x202020, wide));
+  // Sprite: red across, blue down, a white diagonal.
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      const std::uint32_t c = x == y ? 0xFFFFFFu : Rgb(x * 17, 96, y * 17);
+      PutPixel(sprite, x, y, Raw(c, wide), wide);
+    }
+  }
+  for (int row = 0; row < rows; ++row) {
+    for (int col = 0; col < cols; ++col) {
+      const int left = kGap + col * (kTileW + kGap);
+      const int top = kGap + row * (kTileH + kGap);
+      // Background: green across, a grey ramp down.
+      for (int y = 0; y < kTileH; ++y) {
+        for (int x = 0; x < kTileW; ++x) {
+          const int g = x * 255 / (kTileW - 1), v = y * 255 / (kTileH - 1);
+          PutPixel(sheet, left + x, top + y, Raw(Rgb(v, g, 255 - v), wide), wide);
+        }
+      }
+      qz::gMemImgDrawState.blendMode = kModes[row];
+      qz::gMemImgDrawState.blendParam = kParams[col];
+      qz::gMemImgDrawState.drawArea = qz::Rect{left, top, left + kTileW, top + kTileH};
+      const std::int32_t rect[4] = {left + 8, top + 4, left + kTileW - 8, top + 44};
+      qz::DrawMemImgScaled(&sheet, &sprite, rect, 0, nullptr);
+      const qz::Rect band{left + 8, top + 50, left + kTileW - 8, top + 62};
+      qz::FillMemImgRect(&sheet, &band, Raw(0x808080, wide));
+      qz::DrawMemImgLine(&sheet, left + 4, top + 66, left + kTileW - 4, top + 66, Raw(0xFFFFFF, wide));
+    }
+  }
+  const bool ok = WritePng(path, sheet, wide);
+  qz::ReleaseMemImg(&sprite);
+  qz::ReleaseMemImg(&sheet);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s OUT_DIR\n", argv[0]);
+    return 2;
+  }
+  qz::BuildMemImgBlendTables();
+  qz::gMemImgDrawState.colorMod = 0xFFFFFF;
+  const std::string dir = argv[1];
+  for (const bool wide : {true, false}) {
+    const std::string path = dir + (wide ? "/blend_gallery_32bit.png" : "/blend_gallery_16bit.png");
+    if (!WriteSheet(path, wide)) {
+      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+      return 1;
+    }
+    std::printf("%s\n", path.c_str());
+  }
+  return 0;
+}
