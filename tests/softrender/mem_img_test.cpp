@@ -1,0 +1,259 @@
+// Software image views: set-up rules (pitch, flags, buffers), sub-views and
+// the shared block's lifetime, raw fills and the static descriptors.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "core/memory.h"
+#include "graphics/screen_settings.h"
+#include "softrender/mem_img.h"
+
+namespace qz {
+namespace {
+
+struct View {
+  MEMIMG img{};
+  ~View() { ReleaseMemImg(&img); }
+};
+
+struct PitchCase {
+  int format, width, alpha, pitch, pitchLog2;
+};
+
+TEST(MemImgInit, DefaultPitchAndItsLog2) {
+  const PitchCase cases[] = {
+      {1, 100, 0, 400, -1}, {1, 128, 0, 512, 9}, {0, 125, 0, 256, 8},
+      {0, 2, 0, 16, -1},    {0, 10, 1, 48, -1},  {0, 8, 0, 16, 4},
+  };
+  for (const PitchCase& c : cases) {
+    View v;
+    ASSERT_EQ(InitMemImgEx(&v.img, c.width, 3, -1, 0, c.format, 0, c.alpha, 0, nullptr), 0);
+    EXPECT_EQ(v.img.block->pitch, c.pitch) << c.format << " " << c.width;
+    EXPECT_EQ(v.img.block->pitchLog2, c.pitchLog2) << c.format << " " << c.width;
+  }
+  View given;
+  ASSERT_EQ(InitMemImgEx(&given.img, 10, 3, 64, 0, 1, 0, 0, 0, nullptr), 0);
+  EXPECT_EQ(given.img.block->pitch, 64);
+  EXPECT_EQ(given.img.block->pitchLog2, 6);  // a given power of two always counts
+}
+
+TEST(MemImgInit, FlagsResolvedAndBuffersChosen) {
+  View pal;
+  ASSERT_EQ(InitMemImgEx(&pal.img, 4, 4, -1, 7, 1, 1, 1, 1, nullptr), 0);
+  const MemImgPixelBlock* b = pal.img.block;
+  EXPECT_EQ(b->hasAlpha, 0);
+  EXPECT_EQ(b->palettised, 1);
+  EXPECT_EQ(b->colorDesc, GetMemImgColorDesc(1, 0, 1));
+  EXPECT_EQ(b->colorDesc->bytesPerPixel, 1);
+  ASSERT_NE(b->palette, nullptr);
+  EXPECT_EQ(b->paletteCopy, b->palette + 1024);
+  for (int i = 0; i < 2048; ++i) ASSERT_EQ(b->palette[i], 0);
+  EXPECT_EQ(b->alphaPlane, nullptr);
+  EXPECT_NE(b->runTable, nullptr);
+  EXPECT_EQ(b->refCount, 1);
+  EXPECT_EQ(b->transColor, 7u);
+
+  View mono8;
+  ASSERT_EQ(InitMemImgEx(&mono8.img, 4, 4, -1, 0, 2, 1, 1, 1, nullptr), 0);
+  EXPECT_EQ(mono8.img.block->palettised, 0);
+  EXPECT_EQ(mono8.img.block->hasAlpha, 0);
+  EXPECT_EQ(mono8.img.block->runTable, nullptr);
+  EXPECT_EQ(mono8.img.block->alphaPlane, nullptr);
+  EXPECT_EQ(mono8.img.block->palette, nullptr);
+
+  View mono16;
+  ASSERT_EQ(InitMemImgEx(&mono16.img, 4, 4, -1, 0, 3, 0, 1, 1, nullptr), 0);
+  EXPECT_NE(mono16.img.block->runTable, nullptr);
+  EXPECT_EQ(mono16.img.block->alphaPlane, nullptr);
+
+  View alpha;
+  ASSERT_EQ(InitMemImgEx(&alpha.img, 5, 2, -1, 0, 0, 0, 1, 1, nullptr), 0);
+  EXPECT_NE(alpha.img.block->alphaPlane, nullptr);
+  EXPECT_EQ(alpha.img.alphaPlane, alpha.img.block->alphaPlane);
+  EXPECT_EQ(alpha.img.block->colorDesc->bytesPerPixel, 4);
+
+  View plain;
+  ASSERT_EQ(InitMemImgEx(&plain.img, 5, 2, -1, 0, 1, 0, 1, 0, nullptr), 0);
+  EXPECT_EQ(plain.img.block->alphaPlane, nullptr);
+  EXPECT_EQ(plain.img.block->runTable, nullptr);
+  EXPECT_EQ(plain.img.alphaPlane, nullptr);
+}
+
+TEST(MemImgInit, RefusesValidViewsAndImpossibleSizes) {
+  View v;
+  ASSERT_EQ(InitMemImg(&v.img, 8, 8, 1), 0);
+  const MEMIMG before = v.img;
+  EXPECT_EQ(InitMemImgEx(&v.img, 4, 4, -1, 0, 0, 0, 0, 0, nullptr), -1);
+  EXPECT_EQ(InitMemImg(&v.img, 4, 4, 0), -1);
+  EXPECT_EQ(std::memcmp(&before, &v.img, sizeof(MEMIMG)), 0);
+  EXPECT_EQ(v.img.block->refCount, 1);
+
+  const struct {
+    int w, h, pitch, format;
+  } bad[] = {{-1, 4, -1, 1}, {4, -1, -1, 1}, {70000, 70000, -1, 1}, {10, 4, 8, 1}, {4, 4, -1, 4}, {4, 4, -2, 1}};
+  for (const auto& c : bad) {
+    MEMIMG img{};
+    EXPECT_EQ(InitMemImgEx(&img, c.w, c.h, c.pitch, 0, c.format, 0, 0, 0, nullptr), -1) << c.w << "x" << c.h;
+    EXPECT_EQ(IsMemImgValid(&img), 0);
+    QZ_FREE(img.block);
+  }
+}
+
+TEST(MemImgInit, AutomaticFormatFollowsScreenDepth) {
+  SetScreenColorBitDepth(16);
+  View v16;
+  ASSERT_EQ(InitMemImg(&v16.img, 3, 3, -1), 0);
+  EXPECT_EQ(v16.img.block->format, 0);
+  SetScreenColorBitDepth(32);
+  View v32;
+  ASSERT_EQ(InitMemImg(&v32.img, 3, 3, -1), 0);
+  EXPECT_EQ(v32.img.block->format, 1);
+  SetScreenColorBitDepth(0);
+}
+
+TEST(MemImgViews, SubViewsShareAndOutliveTheCreator) {
+  const int blocksBefore = GetTrackedBlockCount();
+  MEMIMG parent{};
+  ASSERT_EQ(InitMemImgEx(&parent, 10, 6, -1, 0, 1, 0, 1, 1, nullptr), 0);
+  MEMIMG whole{}, part{}, refused{};
+  EXPECT_EQ(MakeSubMemImg(&whole, &parent, 0, 0, 10, 6), 0);
+  EXPECT_EQ(MakeSubMemImg(&part, &parent, 3, 2, 4, 4), 0);
+  EXPECT_EQ(part.pixels, parent.pixels + 2 * parent.block->pitch + 3 * 4);
+  EXPECT_EQ(part.alphaPlane, parent.alphaPlane + 2 * parent.block->pitch + 3 * 4);
+  EXPECT_EQ(parent.block->refCount, 3);
+
+  const MEMIMG untouched = refused;
+  EXPECT_EQ(MakeSubMemImg(&refused, &parent, 1, 0, 10, 6), -1);
+  EXPECT_EQ(MakeSubMemImg(&refused, &parent, 0, 1, 10, 6), -1);
+  EXPECT_EQ(MakeSubMemImg(&refused, &parent, -1, 0, 2, 2), -1);
+  EXPECT_EQ(MakeSubMemImg(&refused, &parent, 0, 0, 0x7FFFFFFF, 1), -1);
+  EXPECT_EQ(std::memcmp(&untouched, &refused, sizeof(MEMIMG)), 0);
+  EXPECT_EQ(parent.block->refCount, 3);
+
+  // A sub-view of a sub-view offsets from its own parent.
+  MEMIMG nested{};
+  EXPECT_EQ(MakeSubMemImg(&nested, &part, 1, 1, 2, 2), 0);
+  EXPECT_EQ(nested.pixels, part.pixels + parent.block->pitch + 4);
+
+  MemImgPixelBlock* block = parent.block;
+  ReleaseMemImg(&parent);
+  EXPECT_EQ(parent.magic, 0u);
+  EXPECT_EQ(parent.block, nullptr);
+  EXPECT_EQ(IsMemImgValid(&parent), 0);
+  ReleaseMemImg(&parent);  // a second release does nothing
+  EXPECT_EQ(block->refCount, 3);
+  FillMemImgArea(&part, nullptr, 0xAABBCCDD);  // still writable
+  ReleaseMemImg(&whole);
+  ReleaseMemImg(&nested);
+  EXPECT_EQ(GetTrackedBlockCount(), blocksBefore + 4);  // block, pixels, plane, run table
+  ReleaseMemImg(&part);
+  EXPECT_EQ(GetTrackedBlockCount(), blocksBefore);
+}
+
+TEST(MemImgViews, CallerMemoryIsNeverFreed) {
+  std::vector<std::uint8_t> mine(64 * 4, 0x11);
+  const int blocksBefore = GetTrackedBlockCount();
+  MEMIMG v{};
+  ASSERT_EQ(InitMemImgEx(&v, 16, 4, 64, 0, 1, 0, 0, 0, mine.data()), 0);
+  EXPECT_EQ(v.pixels, mine.data());
+  EXPECT_EQ(v.block->userMemory, 1);
+  ReleaseMemImg(&v);
+  EXPECT_EQ(GetTrackedBlockCount(), blocksBefore);
+  EXPECT_EQ(mine[0], 0x11);
+}
+
+TEST(MemImgViews, ValidityAndInsideBlockChecks) {
+  View v;
+  EXPECT_EQ(IsMemImgValid(&v.img), 0);
+  EXPECT_FALSE(MemImgViewInsideBlock(&v.img));
+  ASSERT_EQ(InitMemImg(&v.img, 8, 4, 0), 0);
+  EXPECT_EQ(IsMemImgValid(&v.img), 1);
+  EXPECT_TRUE(MemImgViewInsideBlock(&v.img));
+  MEMIMG forged = v.img;
+  forged.width = 9;  // one pixel past the block's row
+  EXPECT_FALSE(MemImgViewInsideBlock(&forged));
+  forged = v.img;
+  forged.pixels += v.img.block->pitch;  // one row down, same height
+  EXPECT_FALSE(MemImgViewInsideBlock(&forged));
+}
+
+template <class T>
+T PixelAt(const MEMIMG& v, int x, int y) {
+  T value;
+  std::memcpy(&value, v.pixels + y * v.block->pitch + x * static_cast<int>(sizeof(T)), sizeof(T));
+  return value;
+}
+
+TEST(MemImgFill, ClipsToTheViewAndWritesTheFormatsWidth) {
+  View v32;
+  ASSERT_EQ(InitMemImg(&v32.img, 8, 8, 1), 0);
+  FillMemImgArea(&v32.img, nullptr, 0);
+  const Rect corner{-5, -5, 3, 3};
+  FillMemImgArea(&v32.img, &corner, 0x80402010u);
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, x, y), x < 3 && y < 3 ? 0x80402010u : 0u);
+  }
+  const Rect empty{10, 10, 10, 20};
+  FillMemImgArea(&v32.img, &empty, 0xFFFFFFFFu);
+  const Rect reversed{5, 5, 2, 2};  // raised to empty by the clip
+  FillMemImgArea(&v32.img, &reversed, 0xFFFFFFFFu);
+  EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, 4, 4), 0u);
+  EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, 7, 7), 0u);
+
+  View v16;
+  ASSERT_EQ(InitMemImgEx(&v16.img, 5, 2, -1, 0, 0, 0, 0, 0, nullptr), 0);
+  std::memset(v16.img.block->pixels, 0xEE, static_cast<std::size_t>(v16.img.block->pitch) * 2);
+  FillMemImgArea(&v16.img, nullptr, 0x12345678u);
+  EXPECT_EQ(PixelAt<std::uint16_t>(v16.img, 4, 1), 0x5678);
+  EXPECT_EQ(v16.img.pixels[10], 0xEE);  // row padding untouched
+
+  View v8;
+  ASSERT_EQ(InitMemImgEx(&v8.img, 3, 3, -1, 0, 1, 1, 0, 0, nullptr), 0);
+  std::memset(v8.img.block->pixels, 0, static_cast<std::size_t>(v8.img.block->pitch) * 3);
+  MEMIMG sub{};
+  ASSERT_EQ(MakeSubMemImg(&sub, &v8.img, 1, 1, 2, 2), 0);
+  FillMemImgArea(&sub, nullptr, 0x1FF);
+  EXPECT_EQ(v8.img.pixels[0], 0);
+  EXPECT_EQ(v8.img.pixels[v8.img.block->pitch + 1], 0xFF);
+  EXPECT_EQ(v8.img.pixels[2 * v8.img.block->pitch + 2], 0xFF);
+  ReleaseMemImg(&sub);
+
+  MEMIMG unset{};
+  FillMemImgArea(&unset, nullptr, 1);  // refused quietly
+}
+
+TEST(MemImgColorDesc, TenStaticDescriptors) {
+  EXPECT_EQ(GetMemImgColorDesc(4, 0, 0), nullptr);
+  EXPECT_EQ(GetMemImgColorDesc(-1, 0, 0), nullptr);
+  EXPECT_EQ(GetMemImgColorDesc(0, 1, 0), GetMemImgColorDesc(0, 5, 0));
+  EXPECT_EQ(GetMemImgColorDesc(2, 1, 1), GetMemImgColorDesc(2, 0, 0));
+
+  const PixelFormatDescriptor* d = GetMemImgColorDesc(0, 1, 0);
+  EXPECT_EQ(d->bitDepth, 32);
+  EXPECT_EQ(d->bytesPerPixel, 4);
+  EXPECT_EQ(d->redMask, 0xF800u);
+  EXPECT_EQ(d->alphaMask, 0x00FF0000u);
+  EXPECT_EQ(d->unusedMask, 0xFF000000u);
+  EXPECT_EQ(GetMemImgColorDesc(0, 0, 0)->bytesPerPixel, 2);
+  EXPECT_EQ(GetMemImgColorDesc(0, 1, 1)->bytesPerPixel, 1);
+  const PixelFormatDescriptor* x = GetMemImgColorDesc(1, 0, 0);
+  EXPECT_EQ(x->bytesPerPixel, 4);
+  EXPECT_EQ(x->unusedMask, 0xFF000000u);
+  EXPECT_EQ(GetMemImgColorDesc(1, 1, 0)->alphaMask, 0xFF000000u);
+
+  const PixelFormatDescriptor* m8 = GetMemImgColorDesc(2, 0, 0);
+  EXPECT_EQ(m8->bitDepth, 8);
+  EXPECT_EQ(m8->bytesPerPixel, 1);
+  EXPECT_EQ(m8->greenMask, 0xFFu);
+  EXPECT_EQ(m8->alphaWidth, 8);
+  EXPECT_EQ(m8->unusedMask, 0u);
+  const PixelFormatDescriptor* m16 = GetMemImgColorDesc(3, 0, 0);
+  EXPECT_EQ(m16->bytesPerPixel, 2);
+  EXPECT_EQ(m16->blueMask, 0xFFFFu);
+  EXPECT_EQ(m16->redWidth, 16);
+  EXPECT_EQ(m16->redShift, 0);
+}
+
+}  // namespace
+}  // namespace qz
