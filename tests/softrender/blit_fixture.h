@@ -22,6 +22,8 @@ struct Img {
   Img(int w, int h, int format, bool pal, bool alpha, bool runTable, std::uint32_t key = 0) {
     InitMemImgEx(&v, w, h, -1, key, format, pal ? 1 : 0, alpha ? 1 : 0, runTable ? 1 : 0, nullptr);
   }
+  // A view of a rectangle of `parent`, sharing its block.
+  Img(const Img& parent, int x, int y, int w, int h) { MakeSubMemImg(&v, &parent.v, x, y, w, h); }
   ~Img() { ReleaseMemImg(&v); }
   Img(const Img&) = delete;
   Img& operator=(const Img&) = delete;
