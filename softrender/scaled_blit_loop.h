@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "softrender/pixel_kernels.h"
 
@@ -45,6 +46,10 @@ inline bool SkipsSourcePixel(const std::uint8_t* s, const pixel::BlendSetup& st)
 template <class Blend, class Src, class O, bool Trans, bool RuleB>
 void RunScaledLoop(const ScaledJob& job, const pixel::BlendSetup& st) {
   using D = typename Src::Dst;
+  // The plain copy (no blend image, modulation or alpha) stores the source
+  // colour unchanged, so it needs no blend policy per destination pixel.
+  constexpr bool kWholeCopy = std::is_same_v<Blend, pixel::BlendCopy> && !O::kBlendImage && !O::kModulate &&
+                              !Src::kAlpha;
   std::uint8_t* dstRow = job.dst;
   const std::uint8_t* srcRow = job.src;
   const std::uint8_t* blendRow = job.blend;
@@ -58,9 +63,15 @@ void RunScaledLoop(const ScaledJob& job, const pixel::BlendSetup& st) {
     for (;;) {
       const bool skip = SkipsSourcePixel<Src, Trans>(sp, st);
       const int bv = O::kBlendImage ? *bp : 0;
+      // Whole-pixel copies fetch the colour (and its palette entry) once.
+      const std::uint32_t color = kWholeCopy ? Src::Color(sp, st) : 0;
       bool rowDone = false;
       for (;;) {
-        if (!skip) Blend::template Pixel<Src, O>(dp, sp, bv, st);
+        if constexpr (kWholeCopy) {
+          if (!skip) D::Store(dp, color);
+        } else {
+          if (!skip) Blend::template Pixel<Src, O>(dp, sp, bv, st);
+        }
         dp += D::kBytes;
         if (--left == 0) {
           rowDone = true;
