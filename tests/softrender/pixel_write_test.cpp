@@ -172,6 +172,19 @@ TEST(MemImgPixelWrite, PalettisedWriteCountsAndConvertsPalette) {
   EXPECT_EQ(std::memcmp(v16.img.block->palette, v16.img.block->paletteCopy, 512), 0);
 }
 
+TEST(MemImgPixelWrite, SixteenBitKeyNamesTheSameColourForTheConverter) {
+  Image src;
+  ASSERT_EQ(AllocXRGB8BaseImage(2, 1, &src.img), 0);
+  SetBaseImagePixel(&src.img, 0, 0, 255, 0, 255, 255);  // the RGB565 key 0xF81F widened
+  SetBaseImagePixel(&src.img, 1, 0, 0, 0, 255, 255);
+  View v;
+  ASSERT_EQ(InitMemImgEx(&v.img, 2, 1, -1, 0xF81F, 0, 0, 1, 1, nullptr), 0);
+  ASSERT_GE(CopyBaseImageToMemImg(&src.img, nullptr, &v.img, 0, 0, 2, 1, 0, 0, 1), 0);
+  EXPECT_EQ(v.img.pixels[2], 0);    // keyed pixel: alpha 0
+  EXPECT_EQ(v.img.pixels[6], 255);  // other colours keep their alpha
+  EXPECT_EQ(Runs(v.img, 3), (std::vector<std::uint8_t>{0x00, 0x40, 0xC0}));
+}
+
 TEST(MemImgPixelWrite, SimpleCopyBetweenViews) {
   View src, dst;
   ASSERT_EQ(InitMemImgEx(&src.img, 4, 4, -1, 0, 1, 0, 0, 1, nullptr), 0);
