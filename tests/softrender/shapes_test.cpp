@@ -212,6 +212,8 @@ TEST_F(ShapesTest, LinesStepAndClip) {
   EXPECT_EQ(line(-50, 10, 150, 10), row10);
   EXPECT_EQ(line(120, 50, -20, 50), row50);
   EXPECT_TRUE(line(-30, 5, -10, 80).empty());
+  // Missing the area across a corner still leaves the clamped start point.
+  EXPECT_EQ(line(-50, 10, 10, -50), (Points{{0, 0}}));
   // Extreme coordinates neither overflow nor leave the area.
   const Points far = line(-2147483647, 20, 2147483647, 20);
   EXPECT_FALSE(far.empty());
