@@ -342,23 +342,6 @@ TEST_F(ScaledBlitTest, MirroredBlendFactorFollowsTheSource) {
   for (int x = 0; x < 4; ++x) EXPECT_EQ(Get(dst, x, 0) & 0xFFFFFF, x == 3 ? 0xFEFEFEu : 0u) << x;
 }
 
-TEST_F(ScaledBlitTest, PalettisedKeyLeavesItsWholeBlock) {
-  Image src, dst;
-  Make(src, 2, 1, 0, true, false, 7);
-  const std::uint16_t entries[8] = {0, 0, 0, 0, 0, 0xF800, 0, 0x07E0};
-  std::memcpy(src.view.block->palette, entries, sizeof entries);
-  src.view.block->paletteCount = 8;
-  Put(src, 0, 0, 7);
-  Put(src, 1, 0, 5);
-  Make(dst, 8, 8, 0, false, false);
-  const std::int32_t rect[4] = {0, 0, 6, 3};
-  DrawMemImgScaled(&dst.view, &src.view, rect, 1, nullptr);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 6; ++x) EXPECT_EQ(Get(dst, x, y), x < 3 ? 0u : 0xF800u) << x << "," << y;
-  DrawMemImgScaled(&dst.view, &src.view, rect, 0, nullptr);
-  EXPECT_EQ(Get(dst, 0, 0), 0x07E0u);
-}
-
 TEST_F(ScaledBlitTest, RefusedInputDrawsNothing) {
   Image src, dst, mono, alphaDst, tinyBlend, empty;
   MakeIndexed(src, 4, 4);
@@ -417,22 +400,6 @@ TEST_F(ScaledBlitTest, RefusedInputDrawsNothing) {
   Image big;
   Make(big, 70000, 1, 1, false, false);
   DrawMemImgScaled(&dst.view, &big.view, wideShrink, 0, nullptr);
-}
-
-TEST_F(ScaledBlitTest, PalettisedSubtractRunsAtParameterZero) {
-  Image src, dst;
-  Make(src, 1, 1, 1, true, false);
-  src.view.block->paletteCount = 1;
-  Make(dst, 4, 4, 1, false, false);
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) Put(dst, x, y, 0x00202020u);
-  gMemImgDrawState.blendMode = 3;
-  gMemImgDrawState.blendParam = 0;
-  const std::int32_t rect[4] = {0, 0, 2, 2};
-  DrawMemImgScaled(&dst.view, &src.view, rect, 0, nullptr);
-  // A zero term still sets the lowest bits of green and red and clears X.
-  EXPECT_EQ(Get(dst, 0, 0), 0x00212120u);
-  EXPECT_EQ(Get(dst, 2, 2), 0x00202020u);
 }
 
 }  // namespace
