@@ -14,6 +14,10 @@ std::uint8_t blendImageFactor[256];
 }  // namespace blend_tables
 
 int BuildMemImgBlendTables() {
+  // The values never change, so a restart of the graphics keeps them.
+  static bool built = false;
+  if (built) return 0;
+  built = true;
   using namespace blend_tables;
   for (int a = 0; a < 256; ++a) {
     // Column 0 is never written: the signed range needs only 1..511.

@@ -60,14 +60,6 @@ TEST_F(BlendTables, Lerp64SlicesBlendSourceOverDestination) {
   EXPECT_EQ(Lerp64Slice(1)[63 * 64 + 62], 62);
 }
 
-TEST_F(BlendTables, BuildingAgainGivesTheSameTables) {
-  const std::uint32_t m = MulDiv255Row(77)[199];
-  const std::int32_t dm = DeltaMulDiv255Row(33)[-123];
-  ASSERT_EQ(BuildMemImgBlendTables(), 0);
-  EXPECT_EQ(MulDiv255Row(77)[199], m);
-  EXPECT_EQ(DeltaMulDiv255Row(33)[-123], dm);
-}
-
 TEST(BlendImageFactors, RampFromFadeAndBorder) {
   for (int r : {0, 1, 64, 255}) {
     BuildBlendImageFactorTable(0, r);
