@@ -20,7 +20,7 @@ struct PixelLoop {
   static constexpr int kDstBytes = Src::Dst::kBytes;
   // Plain copies of direct rows move each row as one block; a 16-bit alpha
   // source gives only its words.
-  static constexpr bool kRowCopy = std::is_same_v<Blend, pixel::BlendCopy> && !O::kBlendImage && !O::kModulate &&
+  static constexpr bool kRowCopy = (std::is_same_v<Blend, pixel::BlendCopy> || std::is_same_v<Blend, FastCopy32>) && !O::kBlendImage && !O::kModulate &&
                                    !O::kTrans && !Src::kPalettised && Src::kBytes == kDstBytes;
 
   // The 16-bit p = 255 add and subtract take two pixels as one word when both

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "softrender/blit_swar.h"
 #include "softrender/pixel_kernels.h"
 
 namespace qz::blit {
@@ -56,10 +57,14 @@ template <template <class, class, class> class Loop, class Src>
 LoopFn PickMode(const Choice& c) {
   using namespace pixel;
   const bool shortcut = c.shortcut && !c.blend && !c.mod && !Src::kAlpha;
+  const bool plain32 = !Src::Dst::kIs565 && !c.blend && !c.mod;
   switch (c.mode) {
-    case 0: return PickOptions<Loop, BlendCopy, Src>(c);
+    case 0:
+      if (plain32) return PickTrans<Loop, FastCopy32, Src, false, false>(c);
+      return PickOptions<Loop, BlendCopy, Src>(c);
     case 1:
       if (shortcut) return PickTrans<Loop, BlendHalfSum, Src, false, false>(c);
+      if (plain32) return PickTrans<Loop, FastAlpha32, Src, false, false>(c);
       return PickOptions<Loop, BlendAlpha, Src>(c);
     case 2:
       if (shortcut) return PickTrans<Loop, BlendAddFull, Src, false, false>(c);

@@ -45,6 +45,12 @@ struct RunLoop {
 
   template <class RO>
   static void Draw(const BlitJob& job, int n, std::uint8_t*& dp, const std::uint8_t*& sp, const std::uint8_t*& bp) {
+    if constexpr (requires { Blend::template Span<Src, RO>(dp, sp, n, job.setup); }) {
+      Blend::template Span<Src, RO>(dp, sp, n, job.setup);
+      dp += n * kDstBytes;
+      sp += n * Src::kBytes;
+      return;
+    }
     for (int i = 0; i < n; ++i) {
       Blend::template Pixel<Src, RO>(dp, sp, RO::kBlendImage ? *bp : 0, job.setup);
       dp += kDstBytes;
@@ -58,26 +64,8 @@ struct RunLoop {
 
 bool RunTableMatchesView(const MEMIMG* src) {
   const MemImgPixelBlock* b = src->block;
-  if (b->runTable == nullptr || b->runTableViewPixels != src->pixels || b->runTableViewWidth != src->width ||
-      b->runTableViewHeight != src->height) {
-    return false;
-  }
-  // The table is trusted only as far as it stays inside its buffer and its
-  // rows add up to the view's width.
-  const std::int64_t size = static_cast<std::int64_t>(b->width + 5) * b->height;
-  std::int64_t pos = 0;
-  for (std::int32_t row = 0; row < src->height; ++row) {
-    std::int32_t covered = 0;
-    for (;;) {
-      if (pos >= size) return false;
-      const std::uint8_t code = b->runTable[pos++];
-      if ((code & 0xC0) == 0xC0) break;
-      covered += (code & 0x3F) + 1;
-      if (covered > src->width) return false;
-    }
-    if (covered != src->width) return false;
-  }
-  return true;
+  return b->runTable != nullptr && b->runTableViewPixels == src->pixels && b->runTableViewWidth == src->width &&
+         b->runTableViewHeight == src->height;
 }
 
 LoopFn PickRunLoop(const Choice& c) {

@@ -7,8 +7,8 @@
 
 namespace qz::blit {
 
-// True when the block's run table describes exactly this view and every row
-// of it covers the view's width, so walking it stays inside the view.
+// True when the block's run table was built for exactly this view (the pixel
+// writer records the view), so walking it stays inside the view.
 bool RunTableMatchesView(const MEMIMG* src);
 
 // Picks the run loop for the choice; null when nothing is to be drawn.

@@ -1,0 +1,137 @@
+// Faster policies for the hottest 32-bit blit combinations (copy and alpha
+// blend without blend image or modulation): the weighted move is computed as
+// (d * (2^k - W) + s * W) >> k, which equals the floored formula because both
+// terms are non-negative, on two channels per multiply where it fits.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "softrender/pixel_kernels.h"
+
+namespace qz::blit {
+
+// Weight w of 0..256 on B, G, R; byte X kept from d.
+inline std::uint32_t Lerp8Packed(std::uint32_t d, std::uint32_t s, std::uint32_t w) {
+  const std::uint32_t iw = 256 - w;
+  const std::uint32_t rb = (((d & 0x00FF00FFu) * iw + (s & 0x00FF00FFu) * w) >> 8) & 0x00FF00FFu;
+  const std::uint32_t g = (((d & 0x0000FF00u) * iw + (s & 0x0000FF00u) * w) >> 8) & 0x0000FF00u;
+  return (d & 0xFF000000u) | rb | g;
+}
+
+// Span forms of Lerp8Packed: weight per pixel from its alpha byte, or one
+// weight for the span. SSE2 takes four pixels at a time on 16-bit lanes,
+// where d * (256 - w) + s * w stays below 2^16.
+template <bool WeightFromAlpha>
+inline void Lerp8Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, std::uint32_t w) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i full = _mm_set1_epi16(256);
+  const __m128i keepX = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i fixed = _mm_set1_epi16(static_cast<short>(w));
+  for (; i + 4 <= n; i += 4) {
+    const __m128i s4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * i));
+    const __m128i d4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * i));
+    const __m128i sl = _mm_unpacklo_epi8(s4, zero), sh = _mm_unpackhi_epi8(s4, zero);
+    const __m128i dl = _mm_unpacklo_epi8(d4, zero), dh = _mm_unpackhi_epi8(d4, zero);
+    __m128i wl = fixed, wh = fixed;
+    if constexpr (WeightFromAlpha) {
+      wl = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sl, 0xFF), 0xFF);
+      wh = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sh, 0xFF), 0xFF);
+    }
+    const __m128i rl = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(dl, _mm_sub_epi16(full, wl)), _mm_mullo_epi16(sl, wl)), 8);
+    const __m128i rh = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(dh, _mm_sub_epi16(full, wh)), _mm_mullo_epi16(sh, wh)), 8);
+    const __m128i r = _mm_or_si128(_mm_andnot_si128(keepX, _mm_packus_epi16(rl, rh)), _mm_and_si128(keepX, d4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * i), r);
+  }
+#endif
+  for (; i < n; ++i) {
+    const std::uint32_t sc = pixel::Load32(s + 4 * i);
+    pixel::Store32(d + 4 * i, Lerp8Packed(pixel::Load32(d + 4 * i), sc, WeightFromAlpha ? sc >> 24 : w));
+  }
+}
+
+// Copies n 4-byte pixels. Runs are short, so an inline loop beats a call.
+inline void CopySpan32(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= n; i += 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * i),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * i)));
+  }
+#endif
+  for (; i < n; ++i) pixel::Store32(d + 4 * i, pixel::Load32(s + 4 * i));
+}
+
+// Weight w of 0..65536 with a 16-bit shift, one channel per multiply.
+inline std::uint32_t Lerp16Channels(std::uint32_t d, std::uint32_t s, std::uint32_t w) {
+  const std::uint32_t iw = 65536 - w;
+  std::uint32_t out = d & 0xFF000000u;
+  for (int shift = 0; shift < 24; shift += 8) {
+    const std::uint32_t v = (((d >> shift) & 0xFF) * iw + ((s >> shift) & 0xFF) * w) >> 16;
+    out |= v << shift;
+  }
+  return out;
+}
+
+// Mode 0 on a 32-bit target, no blend image, white modulation.
+struct FastCopy32 {
+  template <class Src, class O>
+  static void Pixel(std::uint8_t* d, const std::uint8_t* s, int bv, const pixel::BlendSetup& st) {
+    pixel::Weights wt;
+    if (!pixel::TakeWeights<Src, O>(s, bv, st, true, wt)) return;
+    const std::uint32_t sc = Src::Color(s, st);
+    if (O::kPath != pixel::Path::kTranslucentRun &&
+        (!wt.alphaWeighted || (O::kPath == pixel::Path::kPixel && Src::kAlpha && !O::kTrans))) {
+      pixel::Store32(d, sc);
+      return;
+    }
+    pixel::Store32(d, Lerp8Packed(pixel::Load32(d), sc, wt.w));
+  }
+
+  // A run of n pixels of the run-table path, with no per-pixel test.
+  template <class Src, class O>
+  static void Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, const pixel::BlendSetup& st) {
+    if constexpr (O::kPath == pixel::Path::kOpaqueRun && !Src::kPalettised) {
+      CopySpan32(d, s, n);
+    } else if constexpr (O::kPath == pixel::Path::kTranslucentRun) {
+      Lerp8Span<true>(d, s, n, 0);
+    } else {
+      for (int i = 0; i < n; ++i) Pixel<Src, O>(d + 4 * i, s + Src::kBytes * i, 0, st);
+    }
+  }
+};
+
+// Mode 1 on a 32-bit target, no blend image, white modulation.
+struct FastAlpha32 {
+  template <class Src, class O>
+  static void Pixel(std::uint8_t* d, const std::uint8_t* s, int bv, const pixel::BlendSetup& st) {
+    pixel::Weights wt;
+    if (!pixel::TakeWeights<Src, O>(s, bv, st, true, wt)) return;
+    const std::uint32_t sc = Src::Color(s, st);
+    const std::uint32_t w = wt.w * static_cast<std::uint32_t>(st.p);
+    if (wt.k == 0) {
+      pixel::Store32(d, Lerp8Packed(pixel::Load32(d), sc, w));
+    } else {
+      pixel::Store32(d, Lerp16Channels(pixel::Load32(d), sc, w));
+    }
+  }
+
+  template <class Src, class O>
+  static void Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, const pixel::BlendSetup& st) {
+    if constexpr (O::kPath == pixel::Path::kOpaqueRun && !Src::kPalettised) {
+      Lerp8Span<false>(d, s, n, static_cast<std::uint32_t>(st.p));
+    } else {
+      for (int i = 0; i < n; ++i) Pixel<Src, O>(d + 4 * i, s + Src::kBytes * i, 0, st);
+    }
+  }
+};
+
+}  // namespace qz::blit
