@@ -24,8 +24,10 @@ struct BlendSetup {
   const std::uint8_t* palette = nullptr;     // entries of a palettised source
 };
 
-// p 0..255; colorMod 0x00RRGGBB (top byte ignored); the tables must be built.
+// colorMod 0x00RRGGBB (top byte ignored); the tables must be built. p is
+// held to 0..255 so a stray state value cannot index past a table.
 inline BlendSetup MakeBlendSetup(int p, std::uint32_t colorMod, std::uint32_t key, const std::uint8_t* palette) {
+  p = p < 0 ? 0 : (p > 255 ? 255 : p);
   BlendSetup s;
   s.p = p;
   s.mulP = MulDiv255Row(p);
