@@ -6,6 +6,7 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_stream_io.h"
 
 namespace qz {
 
@@ -16,21 +17,6 @@ constexpr std::int64_t kMaxPixelBytes = std::int64_t{1} << 30;
 constexpr std::uint32_t kEightBitChannels = 0x08080808u;
 constexpr std::uint32_t kSixteenBitChannels = 0x10101010u;
 constexpr std::size_t kHeaderSize = 16;
-
-std::uint32_t ReadU32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
-std::size_t ReadBytes(ImageStream* stream, void* buffer, std::size_t size) {
-  return size == 0 ? 0 : stream->functions.Read(buffer, 1, size, stream->handle);
-}
-
-std::int64_t MeasureStream(ImageStream* stream) {
-  if (stream->functions.Seek(stream->handle, 0, 2) != 0) return -1;
-  std::int64_t size = stream->functions.Tell(stream->handle);
-  if (stream->functions.Seek(stream->handle, 0, 0) != 0) return -1;
-  return size;
-}
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include "core/log_text.h"
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_stream_io.h"
 
 namespace qz {
 
@@ -35,21 +36,6 @@ struct BmpHeader {
   std::uint32_t masks[3];
 };
 
-std::uint32_t ReadU32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
-std::size_t ReadBytes(ImageStream* stream, void* buffer, std::size_t size) {
-  return size == 0 ? 0 : stream->functions.Read(buffer, 1, size, stream->handle);
-}
-
-std::int64_t MeasureStream(ImageStream* stream) {
-  if (stream->functions.Seek(stream->handle, 0, 2) != 0) return -1;
-  std::int64_t size = stream->functions.Tell(stream->handle);
-  if (stream->functions.Seek(stream->handle, 0, 0) != 0) return -1;
-  return size;
-}
-
 // Bytes of one stored row: whole bytes rounded up to four.
 std::int64_t StoredStride(std::int64_t width, int bits) { return ((width * bits + 7) / 8 + 3) & ~std::int64_t{3}; }
 
@@ -71,7 +57,7 @@ int ReadHeader(ImageStream* stream, BmpHeader* header) {
   const std::int64_t height = static_cast<std::int32_t>(ReadU32(info + 8));
   header->bottomUp = height > 0;
   header->height = height < 0 ? -height : height;
-  header->bits = info[14] | info[15] << 8;
+  header->bits = ReadU16(info + 14);
   header->compression = ReadU32(info + 16);
   if (header->width <= 0 || header->width > kMaxSide || header->height == 0 || header->height > kMaxSide) return -1;
   if (header->bits == 0 || header->bits > 32) return -1;

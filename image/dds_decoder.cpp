@@ -7,6 +7,7 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_stream_io.h"
 
 namespace qz {
 
@@ -49,21 +50,6 @@ constexpr FormatMasks kD3DFormatMaskTable[] = {
     {0xFFFFFFFFu, 0, 0, 0, 0, 0},
 };
 
-std::uint32_t ReadU32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
-std::size_t ReadBytes(ImageStream* stream, void* buffer, std::size_t size) {
-  return size == 0 ? 0 : stream->functions.Read(buffer, 1, size, stream->handle);
-}
-
-std::int64_t MeasureStream(ImageStream* stream) {
-  if (stream->functions.Seek(stream->handle, 0, 2) != 0) return -1;
-  std::int64_t size = stream->functions.Tell(stream->handle);
-  if (stream->functions.Seek(stream->handle, 0, 0) != 0) return -1;
-  return size;
-}
-
 const FormatMasks* FindFormat(std::uint32_t format) {
   for (const FormatMasks* row = kD3DFormatMaskTable; row->format != 0xFFFFFFFFu; ++row) {
     if (row->format == format) return row;
@@ -94,8 +80,8 @@ std::int64_t LevelsSize(std::int64_t first, int levels, bool compressed) {
 
 // The four colours of a block as B, G, R, A.
 void BlockColors(const std::uint8_t* block, bool threeColorMode, std::uint8_t colors[4][4]) {
-  const std::uint32_t c0 = block[0] | block[1] << 8;
-  const std::uint32_t c1 = block[2] | block[3] << 8;
+  const std::uint32_t c0 = ReadU16(block);
+  const std::uint32_t c1 = ReadU16(block + 2);
   const std::uint32_t packed[2] = {c0, c1};
   for (int i = 0; i < 2; ++i) {
     colors[i][0] = static_cast<std::uint8_t>((packed[i] & 31) * 255 / 31);

@@ -9,6 +9,7 @@
 // break the stand-in's constants of the same names.
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_stream_io.h"
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -104,11 +105,8 @@ void JpegTermSource(j_decompress_ptr) {}
 // Installs the source manager (made once per decompressor in its permanent
 // pool) over the stream, measured from its position to its end.
 int JpegSetupStreamSource(j_decompress_ptr info, ImageStream* stream) {
-  const StreamFunctionTable& functions = stream->functions;
-  const std::int64_t position = functions.Tell(stream->handle);
-  if (position < 0 || functions.Seek(stream->handle, 0, 2) != 0) return -1;
-  const std::int64_t end = functions.Tell(stream->handle);
-  if (functions.Seek(stream->handle, position, 0) != 0 || end < position) return -1;
+  const std::int64_t end = MeasureStreamEnd(stream);
+  if (end < 0) return -1;
 
   if (info->src == nullptr) {
     auto* made = static_cast<JpegSourceManager*>(

@@ -7,6 +7,7 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_stream_io.h"
 
 namespace qz {
 
@@ -47,11 +48,8 @@ void PngStreamReadCallback(png_structp png, png_bytep buffer, png_size_t length)
 // Measures the bytes from the current position to the end, then hands libpng
 // the read function. -1 when the stream cannot tell or seek.
 int InstallPngReadCallback(png_structp png, PngReadState* state, ImageStream* stream) {
-  const StreamFunctionTable& functions = stream->functions;
-  const std::int64_t position = functions.Tell(stream->handle);
-  if (position < 0 || functions.Seek(stream->handle, 0, 2) != 0) return -1;
-  const std::int64_t end = functions.Tell(stream->handle);
-  if (functions.Seek(stream->handle, position, 0) != 0 || end < position) return -1;
+  const std::int64_t end = MeasureStreamEnd(stream);
+  if (end < 0) return -1;
   state->stream = stream;
   state->end = end;
   png_set_read_fn(png, state, PngStreamReadCallback);

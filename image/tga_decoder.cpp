@@ -6,6 +6,7 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_stream_io.h"
 
 namespace qz {
 
@@ -26,19 +27,6 @@ struct TgaHeader {
   int pixelBits;
   int descriptor;
 };
-
-int ReadU16(const std::uint8_t* p) { return p[0] | p[1] << 8; }
-
-std::size_t ReadBytes(ImageStream* stream, void* buffer, std::size_t size) {
-  return size == 0 ? 0 : stream->functions.Read(buffer, 1, size, stream->handle);
-}
-
-std::int64_t MeasureStream(ImageStream* stream) {
-  if (stream->functions.Seek(stream->handle, 0, 2) != 0) return -1;
-  std::int64_t size = stream->functions.Tell(stream->handle);
-  if (stream->functions.Seek(stream->handle, 0, 0) != 0) return -1;
-  return size;
-}
 
 bool HasFooter(ImageStream* stream, std::int64_t size) {
   if (size < static_cast<std::int64_t>(kHeaderSize + kFooterSize)) return false;
