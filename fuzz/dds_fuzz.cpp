@@ -3,25 +3,10 @@
 // Nothing may be read or written outside a buffer or left allocated.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
-#include "core/file_access.h"
-#include "core/memory.h"
-#include "image/image_decode.h"
+#include "fuzz/image_fuzz_harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool ready = (qz::InitStreamInterfaces(), true);
-  (void)ready;
-  const int blocksBefore = qz::GetTrackedBlockCount();
-  qz::MemoryStream* memory = qz::OpenMemoryStream(data, size);
-  if (memory == nullptr) return 0;
-  qz::ImageStream stream{*qz::GetMemoryStreamInterface(), memory};
-  qz::BaseImage image{};
-  if (qz::DecodeDdsImage(&stream, &image) == 0) {
-    qz::DecompressDxtBaseImage(&image);
-    qz::FreeBaseImagePixels(&image);
-  }
-  qz::CloseMemoryStream(memory);
-  if (qz::GetTrackedBlockCount() != blocksBefore) std::abort();
-  return 0;
+  return qz::FuzzImageDecoder(data, size, qz::DecodeDdsImage,
+                              [](qz::BaseImage* image) { qz::DecompressDxtBaseImage(image); });
 }
