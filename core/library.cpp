@@ -25,7 +25,6 @@
 #include "core/window_services.h"
 #include "core/window_state.h"
 #include "font/font_handle.h"
-#include "graphics/display_modes.h"
 #include "graphics/draw_target.h"
 #include "graphics/graphics_start.h"
 #include "graphics/mesh_objects.h"
@@ -120,20 +119,8 @@ void FreeOptionalModule(OptionalModule& module) {
 
 // A full-screen size the display cannot show falls back to window mode, but
 // 320 by 240 is emulated on 640 by 480 while the hardware path is allowed.
-void SettleScreenMode(WindowSettings& settings) {
-  if (settings.windowMode != 0) return;
-  int width = 0;
-  int height = 0;
-  GetScreenModeSize(&width, &height);
-  const bool small = width == 320 && height == 240;
-  if (CheckDisplayModeAvailable(width, height, GetScreenColorBitDepth()) == 0 &&
-      !(small && GetHardwareRenderingFlag() != 0)) {
-    ChangeWindowMode(1);
-  }
-  if (small && settings.windowMode == 0) {
-    SetScreen320x240Emulation(1);
-    SetScreenModeSize(640, 480);
-  }
+void SettleScreenMode(const WindowSettings& settings) {
+  if (settings.windowMode == 0 && SettleFullScreenSize() != 0) ChangeWindowMode(1);
 }
 
 void StartCom() {

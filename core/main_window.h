@@ -16,6 +16,10 @@ int HandleActivateChange(plat::WPARAM wParam);
 // Public: non-zero selects window mode. Before the start it only stores the flag.
 int ChangeWindowMode(int windowMode);
 void SetWindowModeFlagWithMenu(int windowMode);
+// Full screen needs a display mode of the screen's size; 320 by 240 runs as
+// 640 by 480 under emulation when hardware rendering is allowed. -1, with
+// nothing changed, when the display cannot show the size.
+int SettleFullScreenSize();
 void ApplyWindowStyle();
 int EndMainWindow();
 

@@ -77,24 +77,6 @@ int OnDeactivated(WindowSystemState& state) {
   return 0;
 }
 
-// Full screen needs a display mode of the screen's size; 320 by 240 runs as
-// 640 by 480 under emulation when hardware rendering is allowed.
-int SettleFullScreenSize() {
-  int width = 0;
-  int height = 0;
-  GetScreenModeSize(&width, &height);
-  const bool small = width == 320 && height == 240;
-  if (CheckDisplayModeAvailable(width, height, GetScreenColorBitDepth()) == 0 &&
-      !(small && GetHardwareRenderingFlag() != 0)) {
-    return -1;
-  }
-  if (small) {
-    SetScreen320x240Emulation(1);
-    SetScreenModeSize(640, 480);
-  }
-  return 0;
-}
-
 void HideCursorFully() {
   while (plat::ShowCursor(plat::FALSE) >= 0) {
   }
@@ -145,6 +127,22 @@ void ApplyWindowModeStyle(WindowSystemState& state) {
 }
 
 }  // namespace
+
+int SettleFullScreenSize() {
+  int width = 0;
+  int height = 0;
+  GetScreenModeSize(&width, &height);
+  const bool small = width == 320 && height == 240;
+  if (CheckDisplayModeAvailable(width, height, GetScreenColorBitDepth()) == 0 &&
+      !(small && GetHardwareRenderingFlag() != 0)) {
+    return -1;
+  }
+  if (small) {
+    SetScreen320x240Emulation(1);
+    SetScreenModeSize(640, 480);
+  }
+  return 0;
+}
 
 int HandleActivateChange(plat::WPARAM wParam) {
   WindowSystemState& state = GetWindowSystemState();
