@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/image_decode.h"
+#include "tests/image/png_jpeg_writer.h"
 
 #include <jpeglib.h>
 
@@ -53,32 +54,8 @@ const std::vector<unsigned char>& PngBytes() {
 }
 
 const std::vector<unsigned char>& JpegBytes() {
-  static const std::vector<unsigned char> bytes = [] {
-    const std::vector<unsigned char> rgb = Picture(3);
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = kSide;
-    info.image_height = kSide;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-      auto row = const_cast<JSAMPROW>(rgb.data() + std::size_t{info.next_scanline} * kSide * 3);
-      jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::vector<unsigned char> out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
-  }();
+  static const std::vector<unsigned char> bytes =
+      qz::testing::EncodeJpeg(qz::testing::JpegSpec(kSide, kSide, 3, false, 90), Picture(3));
   return bytes;
 }
 
