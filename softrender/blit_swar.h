@@ -23,40 +23,10 @@ inline std::uint32_t Lerp8Packed(std::uint32_t d, std::uint32_t s, std::uint32_t
   return (d & 0xFF000000u) | rb | g;
 }
 
-// Span forms of Lerp8Packed: weight per pixel from its alpha byte, or one
-// weight for the span. SSE2 takes four pixels at a time on 16-bit lanes,
-// where d * (256 - w) + s * w stays below 2^16.
-template <bool WeightFromAlpha>
-inline void Lerp8Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, std::uint32_t w) {
-  int i = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i full = _mm_set1_epi16(256);
-  const __m128i keepX = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m128i fixed = _mm_set1_epi16(static_cast<short>(w));
-  for (; i + 4 <= n; i += 4) {
-    const __m128i s4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * i));
-    const __m128i d4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * i));
-    const __m128i sl = _mm_unpacklo_epi8(s4, zero), sh = _mm_unpackhi_epi8(s4, zero);
-    const __m128i dl = _mm_unpacklo_epi8(d4, zero), dh = _mm_unpackhi_epi8(d4, zero);
-    __m128i wl = fixed, wh = fixed;
-    if constexpr (WeightFromAlpha) {
-      wl = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sl, 0xFF), 0xFF);
-      wh = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sh, 0xFF), 0xFF);
-    }
-    const __m128i rl = _mm_srli_epi16(
-        _mm_add_epi16(_mm_mullo_epi16(dl, _mm_sub_epi16(full, wl)), _mm_mullo_epi16(sl, wl)), 8);
-    const __m128i rh = _mm_srli_epi16(
-        _mm_add_epi16(_mm_mullo_epi16(dh, _mm_sub_epi16(full, wh)), _mm_mullo_epi16(sh, wh)), 8);
-    const __m128i r = _mm_or_si128(_mm_andnot_si128(keepX, _mm_packus_epi16(rl, rh)), _mm_and_si128(keepX, d4));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * i), r);
-  }
-#endif
-  for (; i < n; ++i) {
-    const std::uint32_t sc = pixel::Load32(s + 4 * i);
-    pixel::Store32(d + 4 * i, Lerp8Packed(pixel::Load32(d + 4 * i), sc, WeightFromAlpha ? sc >> 24 : w));
-  }
-}
+// Span form of Lerp8Packed: the weight of each pixel is its alpha byte
+// (fromAlpha) or w for the whole span. Wide vector units take eight or four
+// pixels at a time on 16-bit lanes, where d * (256 - w) + s * w stays below 2^16.
+void Lerp8Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, std::uint32_t w, bool fromAlpha);
 
 // Copies n 4-byte pixels. Runs are short, so an inline loop beats a call.
 inline void CopySpan32(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n) {
@@ -102,7 +72,7 @@ struct FastCopy32 {
     if constexpr (O::kPath == pixel::Path::kOpaqueRun && !Src::kPalettised) {
       CopySpan32(d, s, n);
     } else if constexpr (O::kPath == pixel::Path::kTranslucentRun) {
-      Lerp8Span<true>(d, s, n, 0);
+      Lerp8Span(d, s, n, 0, true);
     } else {
       for (int i = 0; i < n; ++i) Pixel<Src, O>(d + 4 * i, s + Src::kBytes * i, 0, st);
     }
@@ -127,7 +97,7 @@ struct FastAlpha32 {
   template <class Src, class O>
   static void Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, const pixel::BlendSetup& st) {
     if constexpr (O::kPath == pixel::Path::kOpaqueRun && !Src::kPalettised) {
-      Lerp8Span<false>(d, s, n, static_cast<std::uint32_t>(st.p));
+      Lerp8Span(d, s, n, static_cast<std::uint32_t>(st.p), false);
     } else {
       for (int i = 0; i < n; ++i) Pixel<Src, O>(d + 4 * i, s + Src::kBytes * i, 0, st);
     }

@@ -137,6 +137,38 @@ TEST_F(RunTablePathTest, TablesOfAnotherViewAreNotWalked) {
   EXPECT_EQ(dst.bytes(), want);
 }
 
+// Long translucent and opaque runs take the wide vector spans; odd lengths
+// leave tails for the narrower forms.
+TEST_F(RunTablePathTest, LongRunsMatchTheOracle) {
+  std::mt19937 rng(8);
+  for (bool alpha : {true, false}) {
+    Img src(61, 5, kMemImgFormatXrgb32, false, alpha, true, 0x01000000u);
+    Img dst(64, 8, kMemImgFormatXrgb32, false, false, false);
+    FillRandom(src, rng);
+    for (int y = 0; y < 5; ++y) {
+      for (int x = 0; x < 61; ++x) {
+        std::uint8_t& a = src.at(x, y)[3];
+        if (alpha) a = static_cast<std::uint8_t>(1 + a % 254);  // every pixel translucent
+        else if (a == 1) a = 2;                                 // no key pixel
+      }
+    }
+    WriteRunTable(src);
+    for (int mode : {0, 1}) {
+      for (int p : {1, 127, 128, 200, 254}) {
+        FillRandom(dst, rng);
+        State st;
+        st.mode = mode;
+        st.p = p;
+        st.area = {0, 0, 64, 8};
+        Apply(st);
+        const auto want = Expected(dst, src, 2, 1, 1, nullptr, st, true);
+        DrawMemImgAt(&dst.v, &src.v, 2, 1, 1, nullptr);
+        EXPECT_EQ(dst.bytes(), want) << "alpha " << alpha << " mode " << mode << " p " << p;
+      }
+    }
+  }
+}
+
 TEST_F(RunTablePathTest, NamedRunQuirks) {
   // Alphas 0, 0, 255 give the row 01 40 C0: two pixels left, the third copied
   // whole with its X byte.

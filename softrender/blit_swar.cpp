@@ -1,0 +1,82 @@
+// Vector spans of the 32-bit weighted move: AVX2 when the processor has it
+// (chosen at run time, the build targets plain x86-64), else SSE2, else the
+// packed scalar form; all give the floored formula exactly.
+#include "softrender/blit_swar.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace qz::blit {
+
+namespace {
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) int Lerp8Avx2(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n,
+                                              std::uint32_t w, bool fromAlpha) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i full = _mm256_set1_epi16(256);
+  const __m256i keepX = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i fixed = _mm256_set1_epi16(static_cast<short>(w));
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i s8 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4 * i));
+    const __m256i d8 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 4 * i));
+    const __m256i sl = _mm256_unpacklo_epi8(s8, zero), sh = _mm256_unpackhi_epi8(s8, zero);
+    const __m256i dl = _mm256_unpacklo_epi8(d8, zero), dh = _mm256_unpackhi_epi8(d8, zero);
+    __m256i wl = fixed, wh = fixed;
+    if (fromAlpha) {
+      wl = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sl, 0xFF), 0xFF);
+      wh = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sh, 0xFF), 0xFF);
+    }
+    const __m256i rl = _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(dl, _mm256_sub_epi16(full, wl)), _mm256_mullo_epi16(sl, wl)), 8);
+    const __m256i rh = _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(dh, _mm256_sub_epi16(full, wh)), _mm256_mullo_epi16(sh, wh)), 8);
+    const __m256i r =
+        _mm256_or_si256(_mm256_andnot_si256(keepX, _mm256_packus_epi16(rl, rh)), _mm256_and_si256(keepX, d8));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * i), r);
+  }
+  return i;
+}
+
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
+}  // namespace
+
+void Lerp8Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, std::uint32_t w, bool fromAlpha) {
+  int i = 0;
+#if defined(__x86_64__)
+  if (n >= 8 && kHasAvx2) i = Lerp8Avx2(d, s, n, w, fromAlpha);
+#endif
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i full = _mm_set1_epi16(256);
+  const __m128i keepX = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i fixed = _mm_set1_epi16(static_cast<short>(w));
+  for (; i + 4 <= n; i += 4) {
+    const __m128i s4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * i));
+    const __m128i d4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * i));
+    const __m128i sl = _mm_unpacklo_epi8(s4, zero), sh = _mm_unpackhi_epi8(s4, zero);
+    const __m128i dl = _mm_unpacklo_epi8(d4, zero), dh = _mm_unpackhi_epi8(d4, zero);
+    __m128i wl = fixed, wh = fixed;
+    if (fromAlpha) {
+      wl = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sl, 0xFF), 0xFF);
+      wh = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sh, 0xFF), 0xFF);
+    }
+    const __m128i rl = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(dl, _mm_sub_epi16(full, wl)), _mm_mullo_epi16(sl, wl)), 8);
+    const __m128i rh = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(dh, _mm_sub_epi16(full, wh)), _mm_mullo_epi16(sh, wh)), 8);
+    const __m128i r = _mm_or_si128(_mm_andnot_si128(keepX, _mm_packus_epi16(rl, rh)), _mm_and_si128(keepX, d4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * i), r);
+  }
+#endif
+  for (; i < n; ++i) {
+    const std::uint32_t sc = pixel::Load32(s + 4 * i);
+    pixel::Store32(d + 4 * i, Lerp8Packed(pixel::Load32(d + 4 * i), sc, fromAlpha ? sc >> 24 : w));
+  }
+}
+
+}  // namespace qz::blit
