@@ -72,7 +72,15 @@ struct FastCopy32 {
     if constexpr (O::kPath == pixel::Path::kOpaqueRun && !Src::kPalettised) {
       CopySpan32(d, s, n);
     } else if constexpr (O::kPath == pixel::Path::kTranslucentRun) {
-      Lerp8Span(d, s, n, 0, true);
+      if (n >= 4) {
+        Lerp8Span(d, s, n, 0, true);
+        return;
+      }
+      // Anti-aliased edges give runs of a pixel or two: no call for them.
+      for (int i = 0; i < n; ++i) {
+        const std::uint32_t sc = pixel::Load32(s + 4 * i);
+        pixel::Store32(d + 4 * i, Lerp8Packed(pixel::Load32(d + 4 * i), sc, sc >> 24));
+      }
     } else {
       for (int i = 0; i < n; ++i) Pixel<Src, O>(d + 4 * i, s + Src::kBytes * i, 0, st);
     }
