@@ -145,34 +145,6 @@ TEST_F(BlitEntryTest, RefusedInputDrawsNothing) {
   EXPECT_EQ(Load(dst32.at(15, 15), 4), Load(big.at(25, 25), 4));
 }
 
-TEST_F(BlitEntryTest, ParameterTestsAndModesWithoutHandler) {
-  std::mt19937 rng(9);
-  for (bool pal : {false, true}) {
-    Img src(6, 6, kMemImgFormatXrgb32, pal, false, false, 300);
-    Img dst(8, 8, kMemImgFormatXrgb32, false, false, false);
-    FillSource(src, rng);
-    FillRandom(dst, rng);
-    State st;
-    st.area = {0, 0, 8, 8};
-    for (int mode : {5, 6, 7, 8, 9, 12, -1, 255}) {
-      st.mode = mode;
-      EXPECT_FALSE(Changes(dst, src, 1, 1, 0, nullptr, st)) << "mode " << mode;
-    }
-    st.p = 0;
-    st.mode = 1;
-    EXPECT_FALSE(Changes(dst, src, 1, 1, 0, nullptr, st));
-    st.mode = 2;
-    EXPECT_FALSE(Changes(dst, src, 1, 1, 0, nullptr, st));
-    // Palettised subtract still runs with a zero term: green and red get their
-    // lowest bit, byte X becomes 0.
-    st.mode = 3;
-    EXPECT_EQ(Changes(dst, src, 1, 1, 0, nullptr, st), pal);
-    if (pal) {
-      EXPECT_EQ(Load(dst.at(1, 1), 4) & 0xFF010100u, 0x00010100u);
-    }
-  }
-}
-
 TEST_F(BlitEntryTest, ClippedDrawStartsSourceAndBlendImageAtTheCut) {
   Img src(6, 5, kMemImgFormatXrgb32, false, false, false);
   Img blend(6, 5, kMemImgFormatMono8, false, false, false);
@@ -276,22 +248,6 @@ TEST_F(BlitEntryTest, AlphaSourcesAndBlendFactorZero) {
   }
   EXPECT_EQ(run(3, 200, 0xFF102030u, 0x77406080u, 1, &blend.v), 0x00416180u);
   EXPECT_EQ(run(4, 200, 0xFF102030u, 0x77406080u, 1, &blend.v), 0x77000000u);
-}
-
-TEST_F(BlitEntryTest, SixteenBitLerpLevels) {
-  Img src(1, 1, kMemImgFormatRgb565, false, false, false, 1);
-  Img dst(1, 1, kMemImgFormatRgb565, false, false, false);
-  State st;
-  st.area = {0, 0, 1, 1};
-  st.mode = 1;
-  for (int p : {1, 2, 3, 252, 253, 254}) {
-    Store(src.at(0, 0), 0xFFFFu, 2);
-    Store(dst.at(0, 0), 0x0000u, 2);
-    st.p = p;
-    Apply(st);
-    DrawMemImgAt(&dst.v, &src.v, 0, 0, 0, nullptr);
-    EXPECT_EQ(Load(dst.at(0, 0), 2), p < 4 ? 0u : 0xFFFFu) << p;
-  }
 }
 
 }  // namespace
