@@ -23,6 +23,21 @@ inline std::uint32_t Lerp8Packed(std::uint32_t d, std::uint32_t s, std::uint32_t
   return (d & 0xFF000000u) | rb | g;
 }
 
+// One pixel of Lerp8Packed weighted by its own alpha byte.
+inline std::uint32_t Lerp8ByAlpha(std::uint32_t d, std::uint32_t s) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i sl = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(s)), zero);
+  const __m128i dl = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(d)), zero);
+  const __m128i w = _mm_shufflelo_epi16(sl, 0xFF);
+  const __m128i r = _mm_srli_epi16(
+      _mm_add_epi16(_mm_mullo_epi16(dl, _mm_sub_epi16(_mm_set1_epi16(256), w)), _mm_mullo_epi16(sl, w)), 8);
+  return (static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(r, r))) & 0x00FFFFFFu) | (d & 0xFF000000u);
+#else
+  return Lerp8Packed(d, s, s >> 24);
+#endif
+}
+
 // Span form of Lerp8Packed: the weight of each pixel is its alpha byte
 // (fromAlpha) or w for the whole span. Wide vector units take eight or four
 // pixels at a time on 16-bit lanes, where d * (256 - w) + s * w stays below 2^16.
@@ -79,7 +94,7 @@ struct FastCopy32 {
       // Anti-aliased edges give runs of a pixel or two: no call for them.
       for (int i = 0; i < n; ++i) {
         const std::uint32_t sc = pixel::Load32(s + 4 * i);
-        pixel::Store32(d + 4 * i, Lerp8Packed(pixel::Load32(d + 4 * i), sc, sc >> 24));
+        pixel::Store32(d + 4 * i, Lerp8ByAlpha(pixel::Load32(d + 4 * i), sc));
       }
     } else {
       for (int i = 0; i < n; ++i) Pixel<Src, O>(d + 4 * i, s + Src::kBytes * i, 0, st);
