@@ -40,7 +40,12 @@ __attribute__((target("avx2"))) int Lerp8Avx2(std::uint8_t* __restrict d, const 
   return i;
 }
 
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+// Static initialisers may run before the runtime's own processor probe.
+bool ProbeAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+const bool kHasAvx2 = ProbeAvx2();
 #endif
 
 }  // namespace
