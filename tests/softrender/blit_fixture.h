@@ -16,6 +16,20 @@
 
 namespace qz::blit_test {
 
+// The source families every blit test runs over.
+struct Family {
+  const char* name;
+  int format;
+  bool pal;
+  bool alpha;
+};
+
+inline const Family kFamilies[] = {
+    {"32", kMemImgFormatXrgb32, false, false},  {"32A", kMemImgFormatXrgb32, false, true},
+    {"32P", kMemImgFormatXrgb32, true, false},  {"565", kMemImgFormatRgb565, false, false},
+    {"565A", kMemImgFormatRgb565, false, true}, {"565P", kMemImgFormatRgb565, true, false},
+};
+
 // Owns one view and its block.
 struct Img {
   MEMIMG v{};

@@ -11,18 +11,6 @@
 namespace qz::blit_test {
 namespace {
 
-struct Family {
-  const char* name;
-  int format;
-  bool pal;
-  bool alpha;
-};
-
-const Family kFamilies[] = {
-    {"32", kMemImgFormatXrgb32, false, false},  {"32A", kMemImgFormatXrgb32, false, true},
-    {"32P", kMemImgFormatXrgb32, true, false},  {"565", kMemImgFormatRgb565, false, false},
-    {"565A", kMemImgFormatRgb565, false, true}, {"565P", kMemImgFormatRgb565, true, false},
-};
 const int kModes[] = {0, 1, 2, 3, 4, 10, 11, 5, 9, 12, -1};
 const int kParams[] = {0, 1, 127, 128, 254, 255};
 

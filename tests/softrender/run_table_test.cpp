@@ -11,18 +11,6 @@
 namespace qz::blit_test {
 namespace {
 
-struct Family {
-  const char* name;
-  int format;
-  bool pal;
-  bool alpha;
-};
-
-const Family kFamilies[] = {
-    {"32", kMemImgFormatXrgb32, false, false},  {"32A", kMemImgFormatXrgb32, false, true},
-    {"32P", kMemImgFormatXrgb32, true, false},  {"565", kMemImgFormatRgb565, false, false},
-    {"565A", kMemImgFormatRgb565, false, true}, {"565P", kMemImgFormatRgb565, true, false},
-};
 
 std::uint32_t KeyOf(const Family& f) {
   return f.pal ? 7u : (f.format == kMemImgFormatRgb565 ? 0xF81Fu : 0x00FF00FFu);

@@ -12,46 +12,16 @@
 #include "softrender/draw_state.h"
 #include "softrender/mem_img.h"
 #include "softrender/oracle.h"
+#include "softrender/test_image.h"
 #include "softrender/scaled_blit.h"
 
 namespace qz {
 namespace {
 
+using namespace qz::testing;
+
 constexpr int kModes[] = {0, 1, 2, 3, 4, 10, 11};
 constexpr int kParams[] = {0, 1, 127, 128, 254, 255};
-
-struct Image {
-  MEMIMG view{};
-  Image() = default;
-  Image(const Image&) = delete;
-  Image& operator=(const Image&) = delete;
-  ~Image() { ReleaseMemImg(&view); }
-};
-
-void Make(Image& img, int w, int h, int format, bool pal, bool alpha, std::uint32_t key = 0) {
-  ASSERT_EQ(InitMemImgEx(&img.view, w, h, -1, key, format, pal ? 1 : 0, alpha ? 1 : 0, 0, nullptr), 0);
-  const MemImgPixelBlock* b = img.view.block;
-  std::memset(b->pixels, 0, static_cast<std::size_t>(b->pitch) * static_cast<std::size_t>(h));
-}
-
-int Bpp(const Image& img) { return MemImgBytesPerPixel(&img.view); }
-
-std::uint8_t* At(Image& img, int x, int y) {
-  return img.view.pixels + static_cast<std::ptrdiff_t>(y) * img.view.block->pitch + x * Bpp(img);
-}
-
-std::uint32_t Get(Image& img, int x, int y) {
-  std::uint32_t v = 0;
-  std::memcpy(&v, At(img, x, y), static_cast<std::size_t>(Bpp(img)));
-  return v;
-}
-
-void Put(Image& img, int x, int y, std::uint32_t v) { std::memcpy(At(img, x, y), &v, static_cast<std::size_t>(Bpp(img))); }
-
-std::vector<std::uint8_t> Bytes(const Image& img) {
-  const MemImgPixelBlock* b = img.view.block;
-  return {b->pixels, b->pixels + static_cast<std::ptrdiff_t>(b->pitch) * b->height};
-}
 
 class ScaledBlitTest : public ::testing::Test {
  protected:

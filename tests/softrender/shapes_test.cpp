@@ -13,38 +13,13 @@
 #include "softrender/draw_state.h"
 #include "softrender/mem_img.h"
 #include "softrender/oracle.h"
+#include "softrender/test_image.h"
 #include "softrender/shapes.h"
 
 namespace qz {
 namespace {
 
-struct Image {
-  MEMIMG view{};
-  Image() = default;
-  Image(const Image&) = delete;
-  Image& operator=(const Image&) = delete;
-  ~Image() { ReleaseMemImg(&view); }
-};
-
-void Make(Image& img, int w, int h, int format, bool pal = false, bool alpha = false) {
-  ASSERT_EQ(InitMemImgEx(&img.view, w, h, -1, 0, format, pal ? 1 : 0, alpha ? 1 : 0, 0, nullptr), 0);
-  std::memset(img.view.block->pixels, 0, static_cast<std::size_t>(img.view.block->pitch) * static_cast<std::size_t>(h));
-}
-
-int Bpp(const Image& img) { return MemImgBytesPerPixel(&img.view); }
-std::uint8_t* At(Image& img, int x, int y) {
-  return img.view.pixels + static_cast<std::ptrdiff_t>(y) * img.view.block->pitch + x * Bpp(img);
-}
-std::uint32_t Get(Image& img, int x, int y) {
-  std::uint32_t v = 0;
-  std::memcpy(&v, At(img, x, y), static_cast<std::size_t>(Bpp(img)));
-  return v;
-}
-void Put(Image& img, int x, int y, std::uint32_t v) { std::memcpy(At(img, x, y), &v, static_cast<std::size_t>(Bpp(img))); }
-std::vector<std::uint8_t> Bytes(const Image& img) {
-  const MemImgPixelBlock* b = img.view.block;
-  return {b->pixels, b->pixels + static_cast<std::ptrdiff_t>(b->pitch) * b->height};
-}
+using namespace qz::testing;
 
 class ShapesTest : public ::testing::Test {
  protected:

@@ -1,0 +1,53 @@
+// A software image owned by a test, and raw pixel access to it, for the
+// renderer tests that compare whole pixel blocks.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "softrender/mem_img.h"
+
+namespace qz::testing {
+
+struct Image {
+  MEMIMG view{};
+  Image() = default;
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+  ~Image() { ReleaseMemImg(&view); }
+};
+
+// A zero-filled image of the given format, palettised and alpha flags and key.
+inline void Make(Image& img, int w, int h, int format, bool pal = false, bool alpha = false, std::uint32_t key = 0) {
+  ASSERT_EQ(InitMemImgEx(&img.view, w, h, -1, key, format, pal ? 1 : 0, alpha ? 1 : 0, 0, nullptr), 0);
+  const MemImgPixelBlock* b = img.view.block;
+  std::memset(b->pixels, 0, static_cast<std::size_t>(b->pitch) * static_cast<std::size_t>(h));
+}
+
+inline int Bpp(const Image& img) { return MemImgBytesPerPixel(&img.view); }
+
+inline std::uint8_t* At(Image& img, int x, int y) {
+  return img.view.pixels + static_cast<std::ptrdiff_t>(y) * img.view.block->pitch + x * Bpp(img);
+}
+
+inline std::uint32_t Get(Image& img, int x, int y) {
+  std::uint32_t v = 0;
+  std::memcpy(&v, At(img, x, y), static_cast<std::size_t>(Bpp(img)));
+  return v;
+}
+
+inline void Put(Image& img, int x, int y, std::uint32_t v) {
+  std::memcpy(At(img, x, y), &v, static_cast<std::size_t>(Bpp(img)));
+}
+
+// The whole pixel block, so a comparison also catches writes outside a view.
+inline std::vector<std::uint8_t> Bytes(const Image& img) {
+  const MemImgPixelBlock* b = img.view.block;
+  return {b->pixels, b->pixels + static_cast<std::ptrdiff_t>(b->pitch) * b->height};
+}
+
+}  // namespace qz::testing
