@@ -12,6 +12,7 @@
 #include "core/log_text.h"
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/decoded_image_test.h"
 #include "image/png_jpeg_writer.h"
 #include "support/scratch_log.h"
 
@@ -82,17 +83,9 @@ std::uint8_t Widen(std::uint32_t v, int width) {
   return static_cast<std::uint8_t>(out);
 }
 
-class BmpDecoder : public ::testing::Test {
+class BmpDecoder : public testing::DecodedImageTest {
  protected:
-  void SetUp() override { blocks_ = GetTrackedBlockCount(); }
-  void TearDown() override {
-    FreeBaseImagePixels(&image_);
-    EXPECT_EQ(GetTrackedBlockCount(), blocks_);
-  }
-  int Decode(const Bytes& bytes) {
-    FreeBaseImagePixels(&image_);
-    return DecodeBytes(DecodeBmpImage, bytes, &image_);
-  }
+  int Decode(const Bytes& bytes) { return DecodeWith(DecodeBmpImage, bytes); }
   const std::uint8_t* Pixel(int x, int y, int bytesPerPixel) const {
     return image_.pixels + static_cast<std::size_t>(y) * image_.pitch + static_cast<std::size_t>(x) * bytesPerPixel;
   }

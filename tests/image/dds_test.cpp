@@ -13,6 +13,7 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/decoded_image_test.h"
 #include "image/png_jpeg_writer.h"
 
 namespace qz {
@@ -114,13 +115,8 @@ Texel ReferenceTexel(const std::uint8_t* block, int kind, int t) {
   return out;
 }
 
-class DxtImage : public ::testing::Test {
+class DxtImage : public testing::DecodedImageTest {
  protected:
-  void SetUp() override { blocks_ = GetTrackedBlockCount(); }
-  void TearDown() override {
-    FreeBaseImagePixels(&image_);
-    EXPECT_EQ(GetTrackedBlockCount(), blocks_);
-  }
   // A compressed record holding a copy of `data`, as the decoder makes it.
   void MakeCompressed(int kind, std::uint32_t width, std::uint32_t height, const Bytes& data) {
     FreeBaseImagePixels(&image_);
@@ -239,10 +235,7 @@ TEST_F(DxtImage, RandomBlocksMatchTheReferenceAndEdgesStayZero) {
 
 class DdsDecoder : public DxtImage {
  protected:
-  int Decode(const Bytes& bytes) {
-    FreeBaseImagePixels(&image_);
-    return DecodeBytes(DecodeDdsImage, bytes, &image_);
-  }
+  int Decode(const Bytes& bytes) { return DecodeWith(DecodeDdsImage, bytes); }
 };
 
 Bytes RandomBytes(std::size_t n, unsigned seed) {

@@ -11,6 +11,7 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/decoded_image_test.h"
 #include "image/png_jpeg_writer.h"
 
 namespace qz {
@@ -116,17 +117,9 @@ Bytes FewValues(std::size_t count, std::size_t unit, unsigned seed) {
   return out;
 }
 
-class TgaDecoder : public ::testing::Test {
+class TgaDecoder : public testing::DecodedImageTest {
  protected:
-  void SetUp() override { blocks_ = GetTrackedBlockCount(); }
-  void TearDown() override {
-    FreeBaseImagePixels(&image_);
-    EXPECT_EQ(GetTrackedBlockCount(), blocks_);
-  }
-  int Decode(const Bytes& bytes) {
-    FreeBaseImagePixels(&image_);
-    return DecodeBytes(DecodeTgaImage, bytes, &image_);
-  }
+  int Decode(const Bytes& bytes) { return DecodeWith(DecodeTgaImage, bytes); }
   // The decoded image against the stored values read in the file's order.
   void ExpectStoredOrder(const TgaFile& f) {
     const bool mapped = f.type == 1 || f.type == 9;
