@@ -89,8 +89,6 @@ class BmpDecoder : public testing::DecodedImageTest {
   const std::uint8_t* Pixel(int x, int y, int bytesPerPixel) const {
     return image_.pixels + static_cast<std::size_t>(y) * image_.pitch + static_cast<std::size_t>(x) * bytesPerPixel;
   }
-  BaseImage image_{};
-  int blocks_ = 0;
 };
 
 TEST_F(BmpDecoder, StoredDepthsKeepTheEncodedPixelsInBothRowOrders) {
@@ -329,10 +327,7 @@ class BgraDecoder : public BmpDecoder {
     out.insert(out.end(), pixels.begin(), pixels.end());
     return out;
   }
-  int DecodeBgra(const Bytes& bytes) {
-    FreeBaseImagePixels(&image_);
-    return DecodeBytes(DecodeBgraImage, bytes, &image_);
-  }
+  int DecodeBgra(const Bytes& bytes) { return DecodeWith(DecodeBgraImage, bytes); }
 };
 
 TEST_F(BgraDecoder, EightAndSixteenBitChannelsGiveArgb8) {

@@ -151,8 +151,6 @@ class DxtImage : public testing::DecodedImageTest {
       }
     }
   }
-  BaseImage image_{};
-  int blocks_ = 0;
 };
 
 TEST_F(DxtImage, Dxt1FourColourAndThreeColourModes) {

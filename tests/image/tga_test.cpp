@@ -147,8 +147,6 @@ class TgaDecoder : public testing::DecodedImageTest {
       }
     }
   }
-  BaseImage image_{};
-  int blocks_ = 0;
 };
 
 TEST_F(TgaDecoder, TrueColourInEveryOrientationWithAndWithoutFooter) {
