@@ -80,6 +80,13 @@ std::int32_t ClampToI32(std::int64_t v) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
+// The edge clamp of ClipRect.
+std::int32_t ClampEdge(std::int32_t value, std::int32_t nearEdge, std::int32_t farEdge) {
+  if (value > farEdge) return farEdge;
+  if (value < nearEdge) return nearEdge;
+  return value;
+}
+
 }  // namespace
 }  // namespace blit
 
@@ -97,18 +104,19 @@ void DrawMemImgAt(MEMIMG* dst, const MEMIMG* src, std::int32_t x, std::int32_t y
     return;
   }
 
-  // Clip to the draw area, kept inside the destination view as well.
+  // Clip to the draw area, kept inside the destination view as well. The
+  // source rectangle is clipped in locals: it is never inverted, and going
+  // through memory here costs more than the clipping itself.
   Rect area = gMemImgDrawState.drawArea;
   const Rect view = {0, 0, dst->width, dst->height};
   ClipRect(&area, &view);
-  Rect r = {x, y, ClampToI32(static_cast<std::int64_t>(x) + src->width),
-            ClampToI32(static_cast<std::int64_t>(y) + src->height)};
-  ClipRect(&r, &area);
-  const std::int32_t w = r.right - r.left;
-  const std::int32_t h = r.bottom - r.top;
+  const std::int32_t left = ClampEdge(x, area.left, area.right);
+  const std::int32_t top = ClampEdge(y, area.top, area.bottom);
+  const std::int32_t w = ClampEdge(ClampToI32(static_cast<std::int64_t>(x) + src->width), area.left, area.right) - left;
+  const std::int32_t h = ClampEdge(ClampToI32(static_cast<std::int64_t>(y) + src->height), area.top, area.bottom) - top;
   if (w <= 0 || h <= 0) return;
-  const std::int32_t sx = r.left - x;
-  const std::int32_t sy = r.top - y;
+  const std::int32_t sx = left - x;
+  const std::int32_t sy = top - y;
 
   const bool pal = sb->palettised == 1;
   const bool alpha = !pal && sb->hasAlpha == 1;
@@ -146,20 +154,20 @@ void DrawMemImgAt(MEMIMG* dst, const MEMIMG* src, std::int32_t x, std::int32_t y
     colours = runPath ? sb->palette : palette;
   }
   const std::uint32_t key = pal ? (sb->transColor & 0xFFu) : (f16 ? (sb->transColor & 0xFFFFu) : sb->transColor);
-  BlitJob job{};
-  job.dst = dst->pixels + static_cast<std::intptr_t>(r.top) * db->pitch + static_cast<std::intptr_t>(r.left) * dstBpp;
-  job.dstStep = db->pitch - static_cast<std::intptr_t>(w) * dstBpp;
-  job.src = src->pixels + static_cast<std::intptr_t>(sy) * sb->pitch + static_cast<std::intptr_t>(sx) * srcBpp;
-  job.srcStep = sb->pitch - static_cast<std::intptr_t>(w) * srcBpp;
-  if (blendImage != nullptr) {
-    const std::int32_t bpitch = blendImage->block->pitch;
-    job.blend = blendImage->pixels + static_cast<std::intptr_t>(sy) * bpitch + sx;
-    job.blendStep = bpitch - w;
-  }
-  job.w = w;
-  job.h = h;
-  job.runs = runPath ? sb->runTable : nullptr;
-  job.setup = pixel::MakeBlendSetup(static_cast<int>(p), modRgb, key, colours);
+  // Built in one piece: zeroing the job first and copying the set-up in
+  // afterwards cost more than the clipping and the checks together.
+  const std::int32_t bpitch = blendImage != nullptr ? blendImage->block->pitch : 0;
+  const BlitJob job{
+      dst->pixels + static_cast<std::intptr_t>(top) * db->pitch + static_cast<std::intptr_t>(left) * dstBpp,
+      db->pitch - static_cast<std::intptr_t>(w) * dstBpp,
+      src->pixels + static_cast<std::intptr_t>(sy) * sb->pitch + static_cast<std::intptr_t>(sx) * srcBpp,
+      sb->pitch - static_cast<std::intptr_t>(w) * srcBpp,
+      blendImage != nullptr ? blendImage->pixels + static_cast<std::intptr_t>(sy) * bpitch + sx : nullptr,
+      blendImage != nullptr ? bpitch - w : 0,
+      w,
+      h,
+      runPath ? sb->runTable : nullptr,
+      pixel::MakeBlendSetup(static_cast<int>(p), modRgb, key, colours)};
 
   const LoopFn loop = runPath ? PickRunLoop(choice) : PickLoop<PixelLoop>(choice);
   if (loop != nullptr) loop(job);

@@ -17,15 +17,18 @@ struct RunLoop {
     const std::uint8_t* sp = job.src;
     const std::uint8_t* bp = job.blend;
     const std::uint8_t* rp = job.runs;
-    std::int32_t row = 0;
+    // Held in locals: the pixel stores could alias the job, so reading it
+    // at every row end would reload it from memory.
+    const std::intptr_t dstStep = job.dstStep, srcStep = job.srcStep, blendStep = job.blendStep;
+    std::int32_t rowsLeft = job.h;
     for (;;) {
       const std::uint8_t code = *rp++;
       const int kind = code >> 6;
       if (kind == 3) {
-        dp += job.dstStep;
-        sp += job.srcStep;
-        if constexpr (O::kBlendImage) bp += job.blendStep;
-        if (++row == job.h) return;
+        dp += dstStep;
+        sp += srcStep;
+        if constexpr (O::kBlendImage) bp += blendStep;
+        if (--rowsLeft == 0) return;
         continue;
       }
       const int n = (code & 0x3F) + 1;
