@@ -131,10 +131,8 @@ bool ChooseSolid(int format, std::uint32_t fill, span::SpanConsts* c, span::Soli
 
 }  // namespace
 
-void DrawMemImgTriangle(MEMIMG* dst, const MEMIMG* src, const MemImgVertex* vertices, int trans,
-                        const MEMIMG* blendImage, std::uint32_t fillColor) {
-  (void)trans;
-  (void)blendImage;
+void DrawMemImgTriangle(MEMIMG* dst, const MEMIMG* src, const MemImgVertex* vertices, [[maybe_unused]] int trans,
+                        [[maybe_unused]] const MEMIMG* blendImage, std::uint32_t fillColor) {
   if (vertices == nullptr || !MemImgViewInsideBlock(dst)) return;
   if (src != nullptr && (!IsMemImgValid(src) || src->block->format != dst->block->format)) return;
   if (dst->block->palettised == 1 || dst->block->hasAlpha == 1) return;
@@ -161,12 +159,11 @@ void DrawMemImgTriangle(MEMIMG* dst, const MEMIMG* src, const MemImgVertex* vert
 
   if (src != nullptr) return;
 
-  Gradients grad{};
-  grad.du = Gradient(WrapSub(WrapMul(yab, uac), WrapMul(yac, uab)), det);
-  grad.rowDu = Gradient(WrapSub(WrapMul(uab, xac), WrapMul(xab, uac)), det);
-  grad.dv = Gradient(WrapSub(WrapMul(yab, vac), WrapMul(yac, vab)), det);
-  grad.rowDv = Gradient(WrapSub(WrapMul(vab, xac), WrapMul(vac, xab)), det);
-  (void)grad;
+  // Source steps per column and per row, for the textured spans.
+  [[maybe_unused]] const Gradients grad{Gradient(WrapSub(WrapMul(yab, uac), WrapMul(yac, uab)), det),
+                                        Gradient(WrapSub(WrapMul(yab, vac), WrapMul(yac, vab)), det),
+                                        Gradient(WrapSub(WrapMul(uab, xac), WrapMul(xab, uac)), det),
+                                        Gradient(WrapSub(WrapMul(vab, xac), WrapMul(vac, xab)), det)};
 
   const FixedVertex& top = *byY[0];
   const FixedVertex& mid = *byY[1];
