@@ -21,21 +21,9 @@ namespace {
 
 using namespace qz::testing;
 
-class ShapesTest : public ::testing::Test {
+class ShapesTest : public DrawStateTest {
  protected:
-  void SetUp() override {
-    BuildMemImgBlendTables();
-    saved_ = gMemImgDrawState;
-    State(0, 0);
-    gMemImgDrawState.colorMod = 0xFFFFFF;
-    gMemImgDrawState.drawArea = Rect{0, 0, 100, 100};
-  }
-  void TearDown() override { gMemImgDrawState = saved_; }
-  static void State(int mode, int p) {
-    gMemImgDrawState.blendMode = mode;
-    gMemImgDrawState.blendParam = p;
-  }
-  MemImgDrawState saved_{};
+  void SetUp() override { StartDrawState(100); }
 };
 
 // The per-pixel rules of shapes, per channel with plain arithmetic: shifts

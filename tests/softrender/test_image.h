@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "softrender/draw_state.h"
 #include "softrender/mem_img.h"
 
 namespace qz::testing {
@@ -49,5 +50,26 @@ inline std::vector<std::uint8_t> Bytes(const Image& img) {
   const MemImgPixelBlock* b = img.view.block;
   return {b->pixels, b->pixels + static_cast<std::ptrdiff_t>(b->pitch) * b->height};
 }
+
+// Keeps the renderer's global draw state as each test found it; a test starts
+// in mode 0, unmodulated, drawing inside `area` pixels square.
+class DrawStateTest : public ::testing::Test {
+ protected:
+  void StartDrawState(int area) {
+    ASSERT_EQ(BuildMemImgBlendTables(), 0);
+    saved_ = gMemImgDrawState;
+    State(0, 0);
+    gMemImgDrawState.colorMod = 0xFFFFFF;
+    gMemImgDrawState.drawArea = Rect{0, 0, area, area};
+  }
+  void TearDown() override { gMemImgDrawState = saved_; }
+  static void State(int mode, int p) {
+    gMemImgDrawState.blendMode = mode;
+    gMemImgDrawState.blendParam = p;
+  }
+
+ private:
+  MemImgDrawState saved_{};
+};
 
 }  // namespace qz::testing

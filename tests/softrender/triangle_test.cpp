@@ -19,21 +19,9 @@ namespace {
 
 using namespace qz::testing;
 
-class TriangleTest : public ::testing::Test {
+class TriangleTest : public DrawStateTest {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(BuildMemImgBlendTables(), 0);
-    saved_ = gMemImgDrawState;
-    State(0, 0);
-    gMemImgDrawState.colorMod = 0xFFFFFF;
-    gMemImgDrawState.drawArea = Rect{0, 0, 1000, 1000};
-  }
-  void TearDown() override { gMemImgDrawState = saved_; }
-  static void State(int mode, int p) {
-    gMemImgDrawState.blendMode = mode;
-    gMemImgDrawState.blendParam = p;
-  }
-  MemImgDrawState saved_{};
+  void SetUp() override { StartDrawState(1000); }
 };
 
 void Tri(Image& img, std::vector<std::pair<int, int>> xy, std::uint32_t fill) {
