@@ -6,7 +6,9 @@
 // one column per parameter (0, 1, 64, 127, 128, 192, 254, 255). Every tile is a
 // colour gradient background; on it the upper part shows a gradient sprite
 // stretched with the scaled blit, the lower band a filled rectangle and a line
-// in mid grey, both in the tile's mode and parameter.
+// in mid grey, and over all of them two overlapping solid triangles (yellow and
+// cyan) crossing the sprite, the band and the bare gradient; every shape is
+// drawn in the tile's mode and parameter.
 #include <png.h>
 
 #include <cstdint>
@@ -21,6 +23,7 @@
 #include "softrender/mem_img.h"
 #include "softrender/scaled_blit.h"
 #include "softrender/shapes.h"
+#include "softrender/triangle.h"
 
 namespace {
 
@@ -125,6 +128,12 @@ bool WriteSheet(const std::string& path, bool wide) {
       const qz::Rect band{left + 8, top + 50, left + kTileW - 8, top + 62};
       qz::FillMemImgRect(&sheet, &band, Raw(0x808080, wide));
       qz::DrawMemImgLine(&sheet, left + 4, top + 66, left + kTileW - 4, top + 66, Raw(0xFFFFFF, wide));
+      const qz::MemImgVertex wedge[3] = {
+          {left + 2, top + 2, 0, 0}, {left + 58, top + 30, 0, 0}, {left + 14, top + 70, 0, 0}};
+      qz::DrawMemImgTriangle(&sheet, nullptr, wedge, 0, nullptr, Raw(0xFFE000, wide));
+      const qz::MemImgVertex spike[3] = {
+          {left + 90, top + 6, 0, 0}, {left + 40, top + 40, 0, 0}, {left + 84, top + 68, 0, 0}};
+      qz::DrawMemImgTriangle(&sheet, nullptr, spike, 0, nullptr, Raw(0x00E0FF, wide));
     }
   }
   const bool ok = WritePng(path, sheet, wide);
