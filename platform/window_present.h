@@ -1,0 +1,30 @@
+// Showing finished frames in a window: the device's present and the software
+// path's DIB copies end here. On the desktop the frame goes to the SDL window;
+// headless it is kept, and on both it can be read back for tests.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace plat {
+
+// A frame of 32-bit pixels (bytes B, G, R, unused), rows `pitchBytes` apart.
+struct FrameView {
+  const std::uint8_t* pixels;
+  int width;
+  int height;
+  int pitchBytes;
+};
+
+// Shows srcRect of the frame (null: all of it) scaled to dstRect of the
+// window's client area (null: all of it). False for an unknown window or an
+// empty rectangle.
+bool PresentFrameToWindow(HWND window, const FrameView& frame, const WinRect* srcRect, const WinRect* dstRect);
+
+// The client area as last presented, as 32-bit pixels; false when nothing has
+// been presented to the window yet.
+bool ReadPresentedFrame(HWND window, std::vector<std::uint32_t>* pixels, int* width, int* height);
+
+}  // namespace plat

@@ -1,0 +1,66 @@
+// Textured spans of the transformed drawing (triangles, quads, rotation): the
+// constants a loop reads, the walk it runs, and the choice of loop for a
+// 32-bit or a 16-bit destination. One set of per-pixel kernels per
+// destination depth serves both the triangle and the rotated family, so the
+// two draw the same pixels from the same inputs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "softrender/mem_img.h"
+
+namespace qz::span {
+
+// Which drawing asks: the families share their arithmetic but not every
+// entry test, so the choice knows its caller.
+enum class TexturedFamily { kTriangle, kRotated };
+
+// Everything a loop reads that is fixed for one draw call.
+struct TexturedConsts {
+  const std::uint8_t* const* srcRows = nullptr;    // each source row's first pixel (filled by the caller)
+  const std::uint8_t* const* blendRows = nullptr;  // each blend-image row, or null (filled by the caller)
+  std::uint32_t rangeU = 0;                        // source width x 262144, compared unsigned
+  std::uint32_t rangeV = 0;                        // source height x 262144
+  const std::uint8_t* palette = nullptr;           // palettised source: its entries
+  std::uint32_t transColor = 0;                    // the source block's transparent colour
+  std::int32_t p = 0;                              // blend parameter, 0..255
+  const std::uint32_t* mulRow = nullptr;           // product row of p
+  const std::int32_t* signedRow = nullptr;         // signed product row of p, at d = 0
+  const std::uint32_t* modRowR = nullptr;          // product rows of the modulation bytes
+  const std::uint32_t* modRowG = nullptr;
+  const std::uint32_t* modRowB = nullptr;
+  const std::uint8_t* blendFactors = nullptr;      // factor of each blend-image byte
+};
+
+// One run of a loop: `lines` lines of `width` pixels from dst. After each
+// pixel u and v advance by (uStep, vStep); after each line by (uLineStep,
+// vLineStep) and dst by rowAdvance bytes. A triangle row is one line.
+struct TexturedWalk {
+  std::uint8_t* dst = nullptr;
+  std::ptrdiff_t rowAdvance = 0;
+  std::int32_t width = 0;
+  std::int32_t lines = 0;
+  std::int32_t u = 0, v = 0;
+  std::int32_t uStep = 0, vStep = 0;
+  std::int32_t uLineStep = 0, vLineStep = 0;
+};
+
+using TexturedLoopFn = void (*)(const TexturedWalk& walk, const TexturedConsts& consts);
+
+// Inputs of the loop choice besides gMemImgDrawState. The caller has checked
+// the formats and that a blend image covers the source.
+struct TexturedSource {
+  const MEMIMG* src = nullptr;
+  const MEMIMG* blend = nullptr;  // 8-bit factor image, or null
+  int trans = 0;
+  TexturedFamily family = TexturedFamily::kTriangle;
+};
+
+// Choose the loop for a source drawn onto a 32-bit (or 16-bit) destination
+// under the current draw state and fill every constant but the row tables.
+// False when the state asks for nothing to be drawn.
+bool PrepareTexturedLoop32(const TexturedSource& in, TexturedConsts* consts, TexturedLoopFn* loop);
+bool PrepareTexturedLoop16(const TexturedSource& in, TexturedConsts* consts, TexturedLoopFn* loop);
+
+}  // namespace qz::span
