@@ -210,7 +210,17 @@ bool MemImgViewInsideBlock(const MEMIMG* view) {
   const std::int64_t row = static_cast<std::int64_t>(view->width) * b->colorDesc->bytesPerPixel;
   const std::int64_t offset = view->pixels - b->pixels;
   if (pitch <= 0) return false;
-  return offset % pitch + row <= pitch && offset + (view->height - 1) * pitch + row <= pitch * b->height;
+  // Every blit checks two views: a shift or a 32-bit division keeps this
+  // cheap beside small sprites, where a 64-bit division would show.
+  std::int64_t column;
+  if (b->pitchLog2 >= 0) {
+    column = offset & (pitch - 1);
+  } else if (offset <= UINT32_MAX) {
+    column = static_cast<std::uint32_t>(offset) % static_cast<std::uint32_t>(pitch);
+  } else {
+    column = offset % pitch;
+  }
+  return column + row <= pitch && offset + (view->height - 1) * pitch + row <= pitch * b->height;
 }
 
 void FillMemImgArea(MEMIMG* view, const Rect* rect, std::uint32_t value) {
