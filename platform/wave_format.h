@@ -16,8 +16,8 @@ inline constexpr std::uint16_t WAVE_FORMAT_MPEGLAYER3 = 0x0055;
 struct __attribute__((packed)) WaveFormatEx {
   std::uint16_t formatTag;
   std::uint16_t channels;
-  std::uint32_t samplesPerSecond;
-  std::uint32_t averageBytesPerSecond;
+  std::uint32_t samplesPerSec;
+  std::uint32_t avgBytesPerSec;
   std::uint16_t blockAlign;
   std::uint16_t bitsPerSample;
   // Bytes of format-specific data that follow the record.
