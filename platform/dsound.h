@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/wave_format.h"
 #include "platform/win_types.h"
 
 namespace plat {
@@ -26,21 +27,6 @@ inline constexpr HRESULT DSERR_INVALIDCALL = static_cast<HRESULT>(0x88780032u);
 inline constexpr HRESULT DSERR_PRIOLEVELNEEDED = static_cast<HRESULT>(0x88780046u);
 inline constexpr HRESULT DSERR_CONTROLUNAVAIL = static_cast<HRESULT>(0x8878001Eu);
 inline constexpr HRESULT DSERR_NODRIVER = static_cast<HRESULT>(0x88780078u);
-
-// The 18-byte PCM format record as sound files and the device store it.
-#pragma pack(push, 2)
-struct WaveFormatEx {
-  std::uint16_t formatTag;
-  std::uint16_t channels;
-  std::uint32_t samplesPerSec;
-  std::uint32_t avgBytesPerSec;
-  std::uint16_t blockAlign;
-  std::uint16_t bitsPerSample;
-  std::uint16_t extraSize;
-};
-#pragma pack(pop)
-static_assert(sizeof(WaveFormatEx) == 18, "the format record is 18 bytes in files");
-inline constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
 
 // Buffer description flags.
 inline constexpr std::uint32_t DSBCAPS_PRIMARYBUFFER = 0x1;

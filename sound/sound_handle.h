@@ -36,12 +36,6 @@ inline constexpr std::uint32_t kStaticBufferRetryFlagsSoftware = 0xC8;
 inline constexpr std::int32_t kStaticSound = 0;
 inline constexpr std::int32_t kStreamSound = 1;
 
-// Stream source kinds: 0 decoded at set-up and kept as an in-memory WAV
-// image; 2 the file's bytes kept in memory and decoded while playing; 3
-// decoded while playing straight from the open file.
-inline constexpr std::int32_t kSourceDecodedImage = 0;
-inline constexpr std::int32_t kSourceMemoryImage = 2;
-inline constexpr std::int32_t kSourceOpenFile = 3;
 // A loop count of 255 loops the source without end.
 inline constexpr std::uint8_t kEndlessLoop = 255;
 // The write offset of a stream whose first fill is pending.
@@ -65,7 +59,7 @@ struct SoundBufferSlot {
 
 struct StreamSource {
   std::uint8_t loopCount;  // plays count + 1 times; kEndlessLoop without end
-  std::int32_t kind;
+  std::int32_t kind;  // StreamSourceKind of sound/sound_load.h
   void* dataBlock;  // tracked memory, kinds 0 and 2
   std::size_t dataSize;
   StreamFunctionTable functions;
@@ -147,9 +141,6 @@ struct SoundSystemState {
   // handle; -1 none.
   std::int32_t currentMusic;
   std::int32_t currentMusicIsSound;
-  std::int32_t createMode;
-  std::uint32_t converterDisableBits;
-  std::int32_t oggSampleBytes;  // 2 (16-bit output) or 1 (8-bit)
   plat::Handle streamThread;
   std::atomic<std::int32_t> streamThreadExit;
 };
