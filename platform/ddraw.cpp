@@ -1,0 +1,122 @@
+// DirectDraw 7 over the stand-in clock: the vertical blank is the next whole
+// refresh period of the performance counter, so virtual time in tests paces
+// it without real waiting.
+#include "platform/ddraw.h"
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+#include "platform/clock.h"
+#include "platform/display_settings.h"
+
+namespace plat {
+namespace {
+
+constexpr int kDefaultRefreshHz = 60;
+constexpr std::int64_t kNanosecondsPerSecond = 1000000000;
+constexpr std::int64_t kNanosecondsPerMillisecond = 1000000;
+
+std::mutex gFaultsMutex;
+DirectDrawFaults gFaults{};
+std::atomic<int> gLiveObjects{0};
+std::atomic<std::uint32_t> gCooperativeFlags{0};
+std::atomic<int> gBlankWaits{0};
+
+std::int64_t RefreshPeriodNs() {
+  const int refresh = IsDisplayModeChanged() ? GetChangedDisplayMode().refresh : 0;
+  return kNanosecondsPerSecond / (refresh > 0 ? refresh : kDefaultRefreshHz);
+}
+
+class DirectDraw final : public IDirectDraw7 {
+ public:
+  DirectDraw() { gLiveObjects.fetch_add(1); }
+
+  std::uint32_t AddRef() override { return ++references_; }
+
+  std::uint32_t Release() override {
+    const std::uint32_t left = --references_;
+    if (left == 0) {
+      gLiveObjects.fetch_sub(1);
+      delete this;
+    }
+    return left;
+  }
+
+  HRESULT Initialize(const void* guid) override {
+    if (guid != nullptr) return DDERR_INVALIDPARAMS;
+    std::lock_guard<std::mutex> lock(gFaultsMutex);
+    if (gFaults.failInitialize) return DDERR_GENERIC;
+    initialised_ = true;
+    return DD_OK;
+  }
+
+  HRESULT SetCooperativeLevel(HWND window, std::uint32_t flags) override {
+    if (!initialised_) return DDERR_NOTINITIALIZED;
+    if (window != nullptr && IsWindow(window) == FALSE) return DDERR_INVALIDPARAMS;
+    gCooperativeFlags.store(flags);
+    return DD_OK;
+  }
+
+  HRESULT WaitForVerticalBlank(std::uint32_t flags, Handle) override {
+    if (!initialised_) return DDERR_NOTINITIALIZED;
+    if (flags != DDWAITVB_BLOCKBEGIN) return DDERR_INVALIDPARAMS;
+    const std::int64_t period = RefreshPeriodNs();
+    std::int64_t now = 0;
+    QueryPerformanceCounter(&now);
+    const std::int64_t blank = (now / period + 1) * period;
+    while (now < blank) {
+      const std::int64_t remaining = blank - now;
+      Sleep(static_cast<std::uint32_t>(remaining / kNanosecondsPerMillisecond));
+      QueryPerformanceCounter(&now);
+    }
+    gBlankWaits.fetch_add(1);
+    return DD_OK;
+  }
+
+  HRESULT GetCaps(DDCAPS* driverCaps, DDCAPS* emulationCaps) override {
+    if (driverCaps == nullptr && emulationCaps == nullptr) return DDERR_INVALIDPARAMS;
+    for (DDCAPS* caps : {driverCaps, emulationCaps}) {
+      if (caps == nullptr) continue;
+      std::memset(caps->fields, 0, sizeof(caps->fields));
+    }
+    return DD_OK;
+  }
+
+  HRESULT UpdateOverlay(const WinRect*, void*, const WinRect*, std::uint32_t, void*) override {
+    return DDERR_NOOVERLAYHW;
+  }
+
+ private:
+  ~DirectDraw() = default;
+
+  std::atomic<std::uint32_t> references_{1};
+  bool initialised_ = false;
+};
+
+}  // namespace
+
+HRESULT CreateDirectDraw7Instance(std::uint32_t classContext, IDirectDraw7** object) {
+  if (object == nullptr) return DDERR_INVALIDPARAMS;
+  *object = nullptr;
+  if (classContext == 0) return DDERR_INVALIDPARAMS;
+  {
+    std::lock_guard<std::mutex> lock(gFaultsMutex);
+    if (gFaults.failCreate) return DDERR_GENERIC;
+  }
+  *object = new DirectDraw();
+  return S_OK;
+}
+
+void SetDirectDrawFaultsForTest(const DirectDrawFaults& faults) {
+  std::lock_guard<std::mutex> lock(gFaultsMutex);
+  gFaults = faults;
+}
+
+int GetLiveDirectDrawObjectCount() { return gLiveObjects.load(); }
+
+std::uint32_t GetDirectDrawCooperativeFlags() { return gCooperativeFlags.load(); }
+
+int GetVerticalBlankWaitCount() { return gBlankWaits.load(); }
+
+}  // namespace plat
