@@ -10,7 +10,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/acm.h"
 #include "platform/clock.h"
+#include "platform/dsound.h"
 #include "platform/system_info.h"
 #include "platform/window.h"
 
@@ -55,6 +57,20 @@ const Export kOle32[] = {
 const Export kKernel32[] = {
     {"GlobalMemoryStatusEx", Address(&GlobalMemoryStatusEx)},
 };
+const Export kDsound[] = {
+    {"DirectSoundCreate8", Address(&DirectSoundCreate8)},
+    {"DirectSoundEnumerateA", Address(&DirectSoundEnumerateA)},
+};
+const Export kMsacm32[] = {
+    {"acmFormatSuggest", Address(&acmFormatSuggest)},
+    {"acmStreamOpen", Address(&acmStreamOpen)},
+    {"acmStreamClose", Address(&acmStreamClose)},
+    {"acmMetrics", Address(&acmMetrics)},
+    {"acmStreamPrepareHeader", Address(&acmStreamPrepareHeader)},
+    {"acmStreamConvert", Address(&acmStreamConvert)},
+    {"acmStreamUnprepareHeader", Address(&acmStreamUnprepareHeader)},
+    {"acmStreamSize", Address(&acmStreamSize)},
+};
 const Export kUser32[] = {
     {"WINNLSEnableIME", Address(&EnableImeStandIn)},
 };
@@ -74,8 +90,8 @@ Module gModules[] = {
     {"User32.dll", kUser32, Count(kUser32), 0, 0, 0, false},
     {"Kernel32.dll", kKernel32, Count(kKernel32), 0, 0, 0, false},
     {"d3d9.dll", nullptr, 0, 0, 0, 0, false},
-    {"DSOUND.DLL", nullptr, 0, 0, 0, 0, false},
-    {"msacm32.dll", nullptr, 0, 0, 0, 0, false},
+    {"DSOUND.DLL", kDsound, Count(kDsound), 0, 0, 0, false},
+    {"msacm32.dll", kMsacm32, Count(kMsacm32), 0, 0, 0, false},
 };
 
 std::mutex gModuleMutex;
