@@ -1,0 +1,454 @@
+// Textured spans onto 32-bit images: every generated loop (source kind ×
+// blend mode × blend image × modulation × trans, both families) against the
+// scalar reference over random walks, and the exact values of the weight
+// rules, the packed add and subtract, the transparency tests and the
+// parameter tests.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "softrender/draw_state.h"
+#include "softrender/mem_img.h"
+#include "softrender/test_image.h"
+#include "softrender/textured_oracle32.h"
+#include "softrender/textured_span.h"
+
+namespace qz {
+namespace {
+
+using namespace qz::testing;
+using span::TexturedConsts;
+using span::TexturedFamily;
+using span::TexturedLoopFn;
+using span::TexturedWalk;
+using tex_oracle32::Kind;
+
+constexpr std::int32_t kOne = 262144;
+
+class TexturedSpan32Test : public DrawStateTest {
+ protected:
+  void SetUp() override {
+    StartDrawState(1000);
+    std::memcpy(savedFactors_, blend_tables::blendImageFactor, sizeof savedFactors_);
+  }
+  void TearDown() override {
+    std::memcpy(blend_tables::blendImageFactor, savedFactors_, sizeof savedFactors_);
+    DrawStateTest::TearDown();
+  }
+
+ private:
+  std::uint8_t savedFactors_[256]{};
+};
+
+void MakeSource(Image& img, Kind kind, int w, int h, std::uint32_t key) {
+  Make(img, w, h, kMemImgFormatXrgb32, kind == Kind::kPalettised, kind == Kind::kAlpha, key);
+}
+
+// Row tables as the set-up code fills them.
+struct Rows {
+  std::vector<const std::uint8_t*> src, blend;
+  Rows(const Image& source, const Image* blendImg) {
+    for (int y = 0; y < source.view.height; ++y) src.push_back(source.view.pixels + y * source.view.block->pitch);
+    if (blendImg != nullptr) {
+      for (int y = 0; y < blendImg->view.height; ++y) {
+        blend.push_back(blendImg->view.pixels + y * blendImg->view.block->pitch);
+      }
+    }
+  }
+};
+
+// Prepares and runs one walk; false when the choice refused to draw.
+bool RunWalk(const Image& source, const Image* blendImg, int trans, TexturedFamily family, const TexturedWalk& walk) {
+  TexturedConsts consts;
+  TexturedLoopFn loop = nullptr;
+  const span::TexturedSource in{&source.view, blendImg != nullptr ? &blendImg->view : nullptr, trans, family};
+  if (!span::PrepareTexturedLoop32(in, &consts, &loop)) return false;
+  Rows rows(source, blendImg);
+  consts.srcRows = rows.src.data();
+  consts.blendRows = blendImg != nullptr ? rows.blend.data() : nullptr;
+  loop(walk, consts);
+  return true;
+}
+
+// The walk's reference result: every pixel the walk visits inside the source
+// goes through the scalar reference, every other byte stays.
+std::vector<std::uint8_t> Expected(Image& dst, Image& source, Image* blendImg, const TexturedWalk& walk,
+                                   const tex_oracle32::Draw& dr) {
+  std::vector<std::uint8_t> before = Bytes(dst);
+  const std::ptrdiff_t start = walk.dst - dst.view.block->pixels;
+  std::uint8_t* out = before.data() + start;
+  auto u = static_cast<std::uint32_t>(walk.u), v = static_cast<std::uint32_t>(walk.v);
+  const auto w = static_cast<std::uint32_t>(source.view.width), h = static_cast<std::uint32_t>(source.view.height);
+  for (int line = 0; line < walk.lines; ++line) {
+    for (int i = 0; i < walk.width; ++i) {
+      if (u / kOne < w && v / kOne < h) {
+        const int x = static_cast<int>(u / kOne), y = static_cast<int>(v / kOne);
+        tex_oracle32::Texel t;
+        if (dr.kind == Kind::kPalettised) {
+          t.index = *At(source, x, y);
+          std::memcpy(&t.color, source.view.block->palette + 4 * t.index, 4);
+        } else {
+          t.color = Get(source, x, y);
+        }
+        if (blendImg != nullptr) t.factor = blend_tables::blendImageFactor[*At(*blendImg, x, y)];
+        std::uint32_t d;
+        std::memcpy(&d, out, 4);
+        d = tex_oracle32::Pixel(d, t, dr);
+        std::memcpy(out, &d, 4);
+      }
+      out += 4;
+      u += static_cast<std::uint32_t>(walk.uStep);
+      v += static_cast<std::uint32_t>(walk.vStep);
+    }
+    u += static_cast<std::uint32_t>(walk.uLineStep);
+    v += static_cast<std::uint32_t>(walk.vLineStep);
+    out += walk.rowAdvance;
+  }
+  return before;
+}
+
+std::string Describe(const tex_oracle32::Draw& dr, TexturedFamily family) {
+  std::ostringstream os;
+  os << "kind " << static_cast<int>(dr.kind) << " mode " << dr.mode << " p " << dr.p << " mod " << std::hex
+     << dr.colorMod << std::dec << " trans " << dr.trans << " blend " << dr.blend << " family "
+     << static_cast<int>(family);
+  return os.str();
+}
+
+// Random texels rich in the values the rules single out: the transparent
+// colour, the same colour with another fourth byte, alpha 0 and 255.
+void FillRandom(Image& source, Kind kind, std::uint32_t key, std::mt19937& rng) {
+  for (int y = 0; y < source.view.height; ++y) {
+    for (int x = 0; x < source.view.width; ++x) {
+      const std::uint32_t r = rng();
+      if (kind == Kind::kPalettised) {
+        *At(source, x, y) = static_cast<std::uint8_t>(r % 6);
+        continue;
+      }
+      std::uint32_t texel = rng();
+      switch (r % 6) {
+        case 0:
+          texel = key;
+          break;
+        case 1:
+          texel = key ^ 0x01000000u;
+          break;
+        case 2:
+          texel &= 0x00FFFFFFu;
+          break;
+        case 3:
+          texel |= 0xFF000000u;
+          break;
+        default:
+          break;
+      }
+      Put(source, x, y, texel);
+    }
+  }
+  if (kind == Kind::kPalettised) {
+    for (int i = 0; i < 256; ++i) {
+      const std::uint32_t entry = rng();
+      std::memcpy(source.view.block->palette + 4 * i, &entry, 4);
+    }
+  }
+}
+
+void FillBytes(Image& img, std::mt19937& rng) {
+  for (int y = 0; y < img.view.height; ++y) {
+    for (int x = 0; x < img.view.width * Bpp(img); ++x) *(At(img, 0, y) + x) = static_cast<std::uint8_t>(rng());
+  }
+}
+
+// A walk over part of dst with steps of up to about 1.3 source pixels either
+// way, starting left of and above the source, so some pixels fall outside it.
+TexturedWalk RandomWalk(Image& dst, std::mt19937& rng, bool oneLine) {
+  std::uniform_int_distribution<std::int32_t> step(-kOne * 13 / 10, kOne * 13 / 10);
+  std::uniform_int_distribution<std::int32_t> start(-2 * kOne, 7 * kOne);
+  TexturedWalk w;
+  w.width = 10;
+  w.lines = oneLine ? 1 : 7;
+  w.dst = At(dst, 1, 1);
+  w.rowAdvance = dst.view.block->pitch - w.width * 4;
+  w.u = start(rng);
+  w.v = start(rng);
+  w.uStep = step(rng);
+  w.vStep = step(rng) / 3;
+  w.uLineStep = step(rng) / 4 - w.width * w.uStep;
+  w.vLineStep = step(rng) - w.width * w.vStep;
+  return w;
+}
+
+TEST_F(TexturedSpan32Test, EveryLoopMatchesTheReference) {
+  std::mt19937 rng(32);
+  const Kind kinds[] = {Kind::kPalettised, Kind::kDirect, Kind::kAlpha};
+  const int modes[] = {-1, 0, 1, 2, 3, 4, 5, 9, 10, 11, 12};
+  const int params[] = {0, 1, 127, 128, 254, 255};
+  const std::uint32_t mods[] = {0xFFFFFF, 0x000000, 0x808080, 0x40C0FF, 0xFF00FFFF};
+  int failures = 0;
+  for (int i = 0; i < 256; ++i) blend_tables::blendImageFactor[i] = static_cast<std::uint8_t>(rng());
+  blend_tables::blendImageFactor[0] = 0;
+  blend_tables::blendImageFactor[255] = 255;
+
+  for (Kind kind : kinds) {
+    for (int mode : modes) {
+      for (int p : params) {
+        for (std::uint32_t mod : mods) {
+          for (int flags = 0; flags < 4; ++flags) {
+            tex_oracle32::Draw dr;
+            dr.kind = kind;
+            dr.mode = mode;
+            dr.p = p;
+            dr.colorMod = mod;
+            dr.trans = (flags & 1) != 0;
+            dr.blend = (flags & 2) != 0;
+            dr.transColor = kind == Kind::kPalettised ? (rng() % 2 ? 3u : 0x103u) : rng();
+            State(mode, p);
+            gMemImgDrawState.colorMod = mod;
+
+            Image source, blendImg, dst;
+            MakeSource(source, kind, 6, 5, dr.transColor);
+            FillRandom(source, kind, dr.transColor, rng);
+            Make(blendImg, 7, 6, kMemImgFormatMono8);
+            FillBytes(blendImg, rng);
+            Make(dst, 13, 9, kMemImgFormatXrgb32);
+            FillBytes(dst, rng);
+            const std::vector<std::uint8_t> original = Bytes(dst);
+
+            for (TexturedFamily family : {TexturedFamily::kTriangle, TexturedFamily::kRotated}) {
+              const TexturedWalk walk = RandomWalk(dst, rng, family == TexturedFamily::kTriangle);
+              const std::vector<std::uint8_t> want =
+                  Expected(dst, source, dr.blend ? &blendImg : nullptr, walk, dr);
+              const bool drew = RunWalk(source, dr.blend ? &blendImg : nullptr, dr.trans, family, walk);
+              if (drew != tex_oracle32::Draws(dr) || Bytes(dst) != want) {
+                if (++failures <= 5) ADD_FAILURE() << Describe(dr, family) << " drew " << drew;
+              }
+              std::memcpy(dst.view.block->pixels, original.data(), original.size());
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+// One texel drawn onto one destination pixel; factor < 0 means no blend image.
+struct One {
+  Kind kind = Kind::kDirect;
+  std::uint32_t texel = 0;  // direct texel, or the palette entry of index 0
+  std::uint32_t key = 0xFFFFFFFFu;
+  int trans = 0;
+  int factor = -1;
+};
+
+std::uint32_t DrawOne(const One& o, std::uint32_t d, TexturedFamily family = TexturedFamily::kTriangle) {
+  Image source, blendImg, dst;
+  MakeSource(source, o.kind, 1, 1, o.key);
+  if (o.kind == Kind::kPalettised) {
+    std::memcpy(source.view.block->palette, &o.texel, 4);
+  } else {
+    Put(source, 0, 0, o.texel);
+  }
+  Make(blendImg, 1, 1, kMemImgFormatMono8);
+  blend_tables::blendImageFactor[0] = static_cast<std::uint8_t>(o.factor < 0 ? 0 : o.factor);
+  Make(dst, 1, 1, kMemImgFormatXrgb32);
+  Put(dst, 0, 0, d);
+  TexturedWalk walk;
+  walk.dst = At(dst, 0, 0);
+  walk.width = 1;
+  walk.lines = 1;
+  RunWalk(source, o.factor < 0 ? nullptr : &blendImg, o.trans, family, walk);
+  return Get(dst, 0, 0);
+}
+
+std::uint32_t Bgrx(std::uint32_t b, std::uint32_t g, std::uint32_t r, std::uint32_t x) {
+  return b | (g << 8) | (r << 16) | (x << 24);
+}
+
+TEST_F(TexturedSpan32Test, AlphaFlagWeighsUnlessTheTransFlagMakesTexelsOpaqueOrSkipped) {
+  One o{Kind::kAlpha, Bgrx(10, 20, 30, 255), 0, 1, -1};
+  EXPECT_EQ(DrawOne(o, Bgrx(0, 0, 0, 9)), Bgrx(10, 20, 30, 255));  // opaque texel stored whole
+  o = {Kind::kAlpha, Bgrx(255, 255, 255, 255), 0, 0, -1};
+  EXPECT_EQ(DrawOne(o, Bgrx(0, 0, 0, 9)), Bgrx(254, 254, 254, 9));  // 255 weighs 255/256
+
+  State(kMemImgBlendMul, 0);
+  for (int trans : {0, 1}) {
+    o = {Kind::kAlpha, Bgrx(200, 200, 200, 0), 0, trans, -1};
+    EXPECT_EQ(DrawOne(o, Bgrx(90, 90, 90, 7)), Bgrx(0, 0, 0, 7)) << trans;
+  }
+  State(kMemImgBlendMulBlend, 200);
+  o = {Kind::kAlpha, Bgrx(0, 0, 0, 0), 0, 1, -1};
+  EXPECT_EQ(DrawOne(o, Bgrx(90, 90, 90, 7)), Bgrx(90, 90, 90, 7));  // zero weight keeps the pixel
+  State(kMemImgBlendAdd, 255);
+  o = {Kind::kAlpha, Bgrx(50, 50, 50, 0), 0, 0, -1};
+  EXPECT_EQ(DrawOne(o, Bgrx(90, 90, 90, 7)), Bgrx(90, 90, 90, 0));  // add of zero, fourth byte cleared
+  o.trans = 1;
+  EXPECT_EQ(DrawOne(o, Bgrx(90, 90, 90, 7)), Bgrx(90, 90, 90, 7));  // skipped
+
+  // An alpha source ignores the transparent colour.
+  State(kMemImgBlendNone, 0);
+  o = {Kind::kAlpha, Bgrx(10, 20, 30, 255), Bgrx(10, 20, 30, 255), 1, -1};
+  EXPECT_EQ(DrawOne(o, 0), Bgrx(10, 20, 30, 255));
+}
+
+TEST_F(TexturedSpan32Test, PackedAddAndSubtractSaturateWithTheirLowBitRules) {
+  State(kMemImgBlendAdd, 255);
+  One o{Kind::kDirect, Bgrx(255, 255, 255, 0), 0xFFFFFFFFu, 0, -1};
+  EXPECT_EQ(DrawOne(o, Bgrx(255, 255, 255, 0)), Bgrx(255, 255, 255, 1));
+  EXPECT_EQ(DrawOne(o, Bgrx(200, 200, 200, 77)), Bgrx(255, 255, 255, 1));
+  o.texel = Bgrx(1, 1, 1, 0);
+  EXPECT_EQ(DrawOne(o, Bgrx(1, 1, 1, 0)), Bgrx(2, 1, 1, 0));
+
+  State(kMemImgBlendSub, 255);
+  EXPECT_EQ(DrawOne(o, Bgrx(3, 3, 3, 0)), Bgrx(2, 3, 3, 0));
+  o.texel = Bgrx(255, 255, 255, 0);
+  EXPECT_EQ(DrawOne(o, Bgrx(3, 3, 3, 8)), 0u);
+  // A blend factor of 0 gives a zero term, which still writes the word.
+  o = {Kind::kDirect, Bgrx(99, 99, 99, 0), 0xFFFFFFFFu, 0, 0};
+  EXPECT_EQ(DrawOne(o, Bgrx(10, 20, 30, 5)), Bgrx(10, 21, 31, 0));
+  State(kMemImgBlendAdd, 255);
+  EXPECT_EQ(DrawOne(o, Bgrx(10, 20, 30, 5)), Bgrx(10, 20, 30, 0));
+}
+
+TEST_F(TexturedSpan32Test, ParameterTestsDifferForPalettisedSubtract) {
+  for (int mode : {kMemImgBlendAlpha, kMemImgBlendAdd, kMemImgBlendSub}) {
+    State(mode, 0);
+    const One direct{Kind::kDirect, Bgrx(40, 40, 40, 0), 0xFFFFFFFFu, 0, -1};
+    EXPECT_EQ(DrawOne(direct, Bgrx(200, 200, 200, 77)), Bgrx(200, 200, 200, 77)) << mode;
+    const One pal{Kind::kPalettised, Bgrx(40, 40, 40, 0), 0x103, 0, -1};
+    const std::uint32_t want = mode == kMemImgBlendSub ? Bgrx(200, 201, 201, 0) : Bgrx(200, 200, 200, 77);
+    for (TexturedFamily family : {TexturedFamily::kTriangle, TexturedFamily::kRotated}) {
+      EXPECT_EQ(DrawOne(pal, Bgrx(200, 200, 200, 77), family), want) << mode;
+    }
+  }
+
+  // Alpha at 255 is the copy in every variant of every source kind.
+  for (Kind kind : {Kind::kPalettised, Kind::kDirect, Kind::kAlpha}) {
+    for (std::uint32_t mod : {0xFFFFFFu, 0x7F80FFu}) {
+      for (int trans : {0, 1}) {
+        for (int factor : {-1, 0, 200}) {
+          gMemImgDrawState.colorMod = mod;
+          const One o{kind, Bgrx(12, 140, 250, 128), 0xFFFFFFFFu, trans, factor};
+          State(kMemImgBlendNone, 0);
+          const std::uint32_t copy = DrawOne(o, Bgrx(90, 60, 30, 5));
+          State(kMemImgBlendAlpha, 255);
+          EXPECT_EQ(DrawOne(o, Bgrx(90, 60, 30, 5)), copy);
+        }
+      }
+    }
+  }
+  gMemImgDrawState.colorMod = 0xFFFFFF;
+
+  State(kMemImgBlendAlpha, 128);
+  const One white{Kind::kDirect, Bgrx(255, 255, 255, 0), 0xFFFFFFFFu, 0, -1};
+  EXPECT_EQ(DrawOne(white, Bgrx(0, 0, 0, 3)), Bgrx(127, 127, 127, 3));
+  const One black{Kind::kDirect, 0, 0xFFFFFFFFu, 0, -1};
+  EXPECT_EQ(DrawOne(black, Bgrx(255, 255, 255, 3)), Bgrx(127, 127, 127, 3));
+
+  // Multiply ignores p; multiply blend moves towards the product.
+  State(kMemImgBlendMul, 0);
+  EXPECT_EQ(DrawOne(white, Bgrx(255, 100, 0, 3)), Bgrx(254, 99, 0, 3));
+  State(kMemImgBlendMul, 200);
+  EXPECT_EQ(DrawOne(white, Bgrx(255, 100, 0, 3)), Bgrx(254, 99, 0, 3));
+  State(kMemImgBlendMulBlend, 255);
+  EXPECT_EQ(DrawOne(white, Bgrx(200, 100, 0, 3)), Bgrx(199, 99, 0, 3));
+}
+
+TEST_F(TexturedSpan32Test, TransparencyComparesIndexOrWholeTexel) {
+  State(kMemImgBlendNone, 0);
+  One pal{Kind::kPalettised, Bgrx(1, 2, 3, 4), 0, 1, -1};
+  EXPECT_EQ(DrawOne(pal, Bgrx(9, 9, 9, 9)), Bgrx(9, 9, 9, 9));  // index 0 is the key
+  pal.key = 0x100;                                                 // only its low byte matches
+  EXPECT_EQ(DrawOne(pal, Bgrx(9, 9, 9, 9)), Bgrx(1, 2, 3, 4));
+
+  One direct{Kind::kDirect, Bgrx(1, 2, 3, 4), Bgrx(1, 2, 3, 4), 1, -1};
+  EXPECT_EQ(DrawOne(direct, Bgrx(9, 9, 9, 9)), Bgrx(9, 9, 9, 9));
+  direct.key = Bgrx(1, 2, 3, 5);  // differs in the fourth byte only
+  EXPECT_EQ(DrawOne(direct, Bgrx(9, 9, 9, 9)), Bgrx(1, 2, 3, 4));
+  direct = {Kind::kDirect, Bgrx(1, 2, 3, 4), Bgrx(1, 2, 3, 4), 0, -1};  // no trans flag: drawn
+  EXPECT_EQ(DrawOne(direct, Bgrx(9, 9, 9, 9)), Bgrx(1, 2, 3, 4));
+}
+
+TEST_F(TexturedSpan32Test, ModulationAndTheFourthByteOfCopies) {
+  State(kMemImgBlendNone, 0);
+  const One pal{Kind::kPalettised, Bgrx(255, 255, 255, 66), 0xFFFFFFFFu, 0, -1};
+  EXPECT_EQ(DrawOne(pal, Bgrx(0, 0, 0, 7)), Bgrx(255, 255, 255, 66));
+  const One palBlend{Kind::kPalettised, Bgrx(255, 255, 255, 66), 0xFFFFFFFFu, 0, 255};
+  EXPECT_EQ(DrawOne(palBlend, Bgrx(0, 0, 0, 7)), Bgrx(254, 254, 254, 7));
+  gMemImgDrawState.colorMod = 0x808080;
+  EXPECT_EQ(DrawOne(pal, Bgrx(0, 0, 0, 7)), Bgrx(128, 128, 128, 7));
+
+  // Inverted source: inverted, then modulated, so modulation 0 aims at black.
+  gMemImgDrawState.colorMod = 0;
+  State(kMemImgBlendInvert, 128);
+  EXPECT_EQ(DrawOne(pal, Bgrx(50, 50, 50, 7)), Bgrx(25, 25, 25, 7));
+  gMemImgDrawState.colorMod = 0xFFFFFF;
+  State(kMemImgBlendInvert, 255);
+  const One black{Kind::kDirect, 0, 0xFFFFFFFFu, 0, -1};
+  EXPECT_EQ(DrawOne(black, 0), Bgrx(254, 254, 254, 0));
+  State(kMemImgBlendInvert, 0);
+  EXPECT_EQ(DrawOne(black, Bgrx(3, 4, 5, 6)), Bgrx(3, 4, 5, 6));
+}
+
+TEST_F(TexturedSpan32Test, WalkSkipsPositionsOutsideTheSourceAndSteps) {
+  Image source, dst;
+  MakeSource(source, Kind::kDirect, 3, 2, 0);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) Put(source, x, y, Bgrx(static_cast<std::uint32_t>(x + 1), static_cast<std::uint32_t>(y + 1), 0, 0));
+  }
+  Make(dst, 6, 4, kMemImgFormatXrgb32);
+  FillMemImgArea(&dst.view, nullptr, 0xEEEEEEEEu);
+  // Half-pixel steps from one pixel left of and above the source: the first
+  // two columns and rows of each line fall outside, as do u and v at 3 and 2.
+  TexturedWalk walk;
+  walk.dst = At(dst, 0, 0);
+  walk.width = 6;
+  walk.lines = 4;
+  walk.rowAdvance = dst.view.block->pitch - 6 * 4;
+  walk.u = -kOne;
+  walk.v = -kOne;
+  walk.uStep = kOne / 2;
+  walk.uLineStep = -6 * walk.uStep;
+  walk.vLineStep = kOne;
+  State(kMemImgBlendNone, 0);
+  ASSERT_TRUE(RunWalk(source, nullptr, 0, TexturedFamily::kRotated, walk));
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 6; ++x) {
+      const int sx = (x - 2) / 2, sy = y - 1;
+      const bool inside = x >= 2 && sx < 3 && y >= 1 && sy < 2;
+      const std::uint32_t want =
+          inside ? Bgrx(static_cast<std::uint32_t>(sx + 1), static_cast<std::uint32_t>(sy + 1), 0, 0) : 0xEEEEEEEEu;
+      EXPECT_EQ(Get(dst, x, y), want) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(TexturedSpan32Test, RefusesWhatItCannotDraw) {
+  Image source, wide, source16;
+  MakeSource(source, Kind::kDirect, 2, 2, 0);
+  Make(wide, 16384, 1, kMemImgFormatXrgb32);
+  Make(source16, 2, 2, kMemImgFormatRgb565);
+  TexturedConsts consts;
+  TexturedLoopFn loop = nullptr;
+  for (int mode : {-1, 5, 6, 7, 8, 9, 12, 0x7FFFFFFF}) {
+    State(mode, 128);
+    EXPECT_FALSE(span::PrepareTexturedLoop32({&source.view, nullptr, 0, TexturedFamily::kTriangle}, &consts, &loop))
+        << mode;
+  }
+  State(kMemImgBlendNone, 0);
+  EXPECT_FALSE(span::PrepareTexturedLoop32({&source16.view, nullptr, 0, TexturedFamily::kTriangle}, &consts, &loop));
+  EXPECT_FALSE(span::PrepareTexturedLoop32({&wide.view, nullptr, 0, TexturedFamily::kRotated}, &consts, &loop));
+  EXPECT_FALSE(span::PrepareTexturedLoop32({nullptr, nullptr, 0, TexturedFamily::kRotated}, &consts, &loop));
+  EXPECT_TRUE(span::PrepareTexturedLoop32({&source.view, nullptr, 0, TexturedFamily::kRotated}, &consts, &loop));
+  EXPECT_EQ(consts.rangeU, 2u * kOne);
+  EXPECT_EQ(consts.rangeV, 2u * kOne);
+}
+
+}  // namespace
+}  // namespace qz
