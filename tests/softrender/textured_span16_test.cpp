@@ -62,17 +62,9 @@ class TexturedSpan16Test : public DrawStateTest {
     if (!span::PrepareTexturedLoop16(in, &consts, &loop)) return false;
     consts.srcRows = srcRows.data();
     consts.blendRows = blend != nullptr ? blendRows.data() : nullptr;
-    const span::TexturedWalk walk{At(dst, w.x0, w.y0),
-                                  dst.view.block->pitch - 2 * w.width,
-                                  w.width,
-                                  w.lines,
-                                  w.u0,
-                                  w.v0,
-                                  w.du,
-                                  w.dv,
-                                  w.duLine,
-                                  w.dvLine};
-    loop(walk, consts);
+    loop({At(dst, w.x0, w.y0), dst.view.block->pitch - 2 * w.width, w.width, w.lines, w.u0, w.v0, w.du, w.dv,
+          w.duLine, w.dvLine},
+         consts);
     return true;
   }
 
@@ -323,30 +315,6 @@ TEST_F(TexturedSpan16Test, EveryLoopMatchesTheReference) {
     }
   }
   EXPECT_GT(drawn, 0);
-}
-
-TEST_F(TexturedSpan16Test, AlphaAtFullParameterEqualsCopyInEveryVariant) {
-  std::mt19937 rng(255);
-  for (Kind kind : {Kind::kPalette, Kind::kDirect, Kind::kAlpha}) {
-    for (int variant = 0; variant < 8; ++variant) {
-      const bool withBlend = (variant & 4) != 0;
-      gMemImgDrawState.colorMod = (variant & 2) != 0 ? 0xFFFFFF : 0x9030C0;
-      Image copy, alpha, src, blend;
-      Make(copy, 16, 16, kMemImgFormatRgb565);
-      Make(alpha, 16, 16, kMemImgFormatRgb565);
-      MakeSource(src, 5, 4, kind, 1);
-      Make(blend, 5, 4, kMemImgFormatMono8);
-      FillRandom(rng, src, kind, blend, copy);
-      std::memcpy(alpha.view.block->pixels, copy.view.block->pixels, Bytes(copy).size());
-      for (const oracle::Walk& w : Walks(rng, TexturedFamily::kRotated)) {
-        State(kMemImgBlendNone, 0);
-        Run(copy, src, withBlend ? &blend : nullptr, variant & 1, TexturedFamily::kRotated, w);
-        State(kMemImgBlendAlpha, 255);
-        Run(alpha, src, withBlend ? &blend : nullptr, variant & 1, TexturedFamily::kRotated, w);
-      }
-      EXPECT_EQ(Bytes(copy), Bytes(alpha)) << static_cast<int>(kind) << " " << variant;
-    }
-  }
 }
 
 // The source range is held where a positive 14.18 coordinate can reach, so a
