@@ -132,6 +132,8 @@ TexturedLoopFn PickLoop(std::uint32_t mode, SourceKind kind, int variant) {
 
 }  // namespace
 
+// The triangle and the rotated drawing agree on every rule for RGB565
+// images, so the family asking makes no difference here.
 bool PrepareTexturedLoop16(const TexturedSource& in, TexturedConsts* consts, TexturedLoopFn* loop) {
   if (in.src == nullptr || in.src->block == nullptr || consts == nullptr || loop == nullptr) return false;
   const MemImgPixelBlock& block = *in.src->block;
@@ -142,8 +144,8 @@ bool PrepareTexturedLoop16(const TexturedSource& in, TexturedConsts* consts, Tex
   const MemImgDrawState& state = gMemImgDrawState;
   // Out-of-contract parameters are held to the table rows rather than read past them.
   const int p = std::clamp(state.blendParam, 0, 255);
+  if (!IsDrawingBlendMode(state.blendMode)) return false;
   auto mode = static_cast<std::uint32_t>(state.blendMode);
-  if (mode > kMemImgBlendMulBlend || !IsDrawingBlendMode(static_cast<std::int32_t>(mode))) return false;
   if (mode == kMemImgBlendAlpha && p == 255) mode = kMemImgBlendNone;
   if ((mode == kMemImgBlendAlpha || mode == kMemImgBlendAdd) && p == 0) return false;
   // A palettised subtract still writes at p = 0; a direct one draws nothing.
