@@ -15,13 +15,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/d3d9_raster_values.h"
 #include "platform/window.h"
 
 namespace plat {
 
 // ---------------------------------------------------------------- results
-using HRESULT = long;
-constexpr HRESULT MakeFailureCode(std::uint32_t code) { return static_cast<HRESULT>(static_cast<std::int32_t>(code)); }
+// The same result type as the sound device stand-in.
+using HRESULT = std::int32_t;
+constexpr HRESULT MakeFailureCode(std::uint32_t code) { return static_cast<HRESULT>(code); }
 inline constexpr HRESULT D3D_OK = 0;
 inline constexpr HRESULT E_FAIL = MakeFailureCode(0x80004005u);
 inline constexpr HRESULT E_NOINTERFACE = MakeFailureCode(0x80004002u);
@@ -45,20 +47,7 @@ constexpr D3DCOLOR D3DCOLOR_ARGB(std::uint32_t a, std::uint32_t r, std::uint32_t
 
 // ---------------------------------------------------------------- formats
 using D3DFORMAT = std::uint32_t;
-constexpr D3DFORMAT MakeFourCc(char a, char b, char c, char d) {
-  return static_cast<std::uint32_t>(static_cast<std::uint8_t>(a)) |
-         (static_cast<std::uint32_t>(static_cast<std::uint8_t>(b)) << 8) |
-         (static_cast<std::uint32_t>(static_cast<std::uint8_t>(c)) << 16) |
-         (static_cast<std::uint32_t>(static_cast<std::uint8_t>(d)) << 24);
-}
-inline constexpr D3DFORMAT D3DFMT_UNKNOWN = 0;
 inline constexpr D3DFORMAT D3DFMT_R8G8B8 = 20;
-inline constexpr D3DFORMAT D3DFMT_A8R8G8B8 = 21;
-inline constexpr D3DFORMAT D3DFMT_X8R8G8B8 = 22;
-inline constexpr D3DFORMAT D3DFMT_R5G6B5 = 23;
-inline constexpr D3DFORMAT D3DFMT_X1R5G5B5 = 24;
-inline constexpr D3DFORMAT D3DFMT_A1R5G5B5 = 25;
-inline constexpr D3DFORMAT D3DFMT_A4R4G4B4 = 26;
 inline constexpr D3DFORMAT D3DFMT_R3G3B2 = 27;
 inline constexpr D3DFORMAT D3DFMT_A8 = 28;
 inline constexpr D3DFORMAT D3DFMT_A8R3G3B2 = 29;
@@ -66,21 +55,9 @@ inline constexpr D3DFORMAT D3DFMT_X4R4G4B4 = 30;
 inline constexpr D3DFORMAT D3DFMT_A2B10G10R10 = 31;
 inline constexpr D3DFORMAT D3DFMT_A8B8G8R8 = 32;
 inline constexpr D3DFORMAT D3DFMT_X8B8G8R8 = 33;
-inline constexpr D3DFORMAT D3DFMT_D32 = 71;
-inline constexpr D3DFORMAT D3DFMT_D24X8 = 77;
-inline constexpr D3DFORMAT D3DFMT_D16 = 80;
-inline constexpr D3DFORMAT D3DFMT_INDEX16 = 101;
-inline constexpr D3DFORMAT D3DFMT_INDEX32 = 102;
-inline constexpr D3DFORMAT D3DFMT_A16B16G16R16F = 113;
-inline constexpr D3DFORMAT D3DFMT_A32B32G32R32F = 116;
-inline constexpr D3DFORMAT D3DFMT_DXT1 = MakeFourCc('D', 'X', 'T', '1');
-inline constexpr D3DFORMAT D3DFMT_DXT2 = MakeFourCc('D', 'X', 'T', '2');
-inline constexpr D3DFORMAT D3DFMT_DXT3 = MakeFourCc('D', 'X', 'T', '3');
-inline constexpr D3DFORMAT D3DFMT_DXT4 = MakeFourCc('D', 'X', 'T', '4');
-inline constexpr D3DFORMAT D3DFMT_DXT5 = MakeFourCc('D', 'X', 'T', '5');
-inline constexpr D3DFORMAT D3DFMT_YV12 = MakeFourCc('Y', 'V', '1', '2');
-inline constexpr D3DFORMAT D3DFMT_YUY2 = MakeFourCc('Y', 'U', 'Y', '2');
-inline constexpr D3DFORMAT D3DFMT_UYVY = MakeFourCc('U', 'Y', 'V', 'Y');
+inline constexpr D3DFORMAT D3DFMT_YV12 = MakeFourCC('Y', 'V', '1', '2');
+inline constexpr D3DFORMAT D3DFMT_YUY2 = MakeFourCC('Y', 'U', 'Y', '2');
+inline constexpr D3DFORMAT D3DFMT_UYVY = MakeFourCC('U', 'Y', 'V', 'Y');
 
 // ---------------------------------------------------------------- resources
 using D3DPOOL = std::uint32_t;
@@ -121,10 +98,6 @@ inline constexpr std::uint32_t D3DCLEAR_ZBUFFER = 0x2;
 inline constexpr std::uint32_t D3DCLEAR_STENCIL = 0x4;
 
 using D3DTEXTUREFILTERTYPE = std::uint32_t;
-inline constexpr D3DTEXTUREFILTERTYPE D3DTEXF_NONE = 0;
-inline constexpr D3DTEXTUREFILTERTYPE D3DTEXF_POINT = 1;
-inline constexpr D3DTEXTUREFILTERTYPE D3DTEXF_LINEAR = 2;
-inline constexpr D3DTEXTUREFILTERTYPE D3DTEXF_ANISOTROPIC = 3;
 
 // ---------------------------------------------------------------- creation and presentation
 inline constexpr std::uint32_t D3DCREATE_FPU_PRESERVE = 0x2;
@@ -243,91 +216,20 @@ struct D3DCAPS9 {
 };
 
 // ---------------------------------------------------------------- render states
+// The numbers the rasteriser reads (formats, vertex bits, primitive types,
+// render, stage and sampler states and their values) are in
+// platform/d3d9_raster_values.h; the rest are here.
 using D3DRENDERSTATETYPE = std::uint32_t;
-inline constexpr D3DRENDERSTATETYPE D3DRS_ZENABLE = 7;
-inline constexpr D3DRENDERSTATETYPE D3DRS_FILLMODE = 8;
-inline constexpr D3DRENDERSTATETYPE D3DRS_SHADEMODE = 9;
-inline constexpr D3DRENDERSTATETYPE D3DRS_ZWRITEENABLE = 14;
-inline constexpr D3DRENDERSTATETYPE D3DRS_ALPHATESTENABLE = 15;
-inline constexpr D3DRENDERSTATETYPE D3DRS_LASTPIXEL = 16;
-inline constexpr D3DRENDERSTATETYPE D3DRS_SRCBLEND = 19;
-inline constexpr D3DRENDERSTATETYPE D3DRS_DESTBLEND = 20;
-inline constexpr D3DRENDERSTATETYPE D3DRS_CULLMODE = 22;
-inline constexpr D3DRENDERSTATETYPE D3DRS_ZFUNC = 23;
-inline constexpr D3DRENDERSTATETYPE D3DRS_ALPHAREF = 24;
-inline constexpr D3DRENDERSTATETYPE D3DRS_ALPHAFUNC = 25;
-inline constexpr D3DRENDERSTATETYPE D3DRS_DITHERENABLE = 26;
-inline constexpr D3DRENDERSTATETYPE D3DRS_ALPHABLENDENABLE = 27;
-inline constexpr D3DRENDERSTATETYPE D3DRS_FOGENABLE = 28;
-inline constexpr D3DRENDERSTATETYPE D3DRS_SPECULARENABLE = 29;
-inline constexpr D3DRENDERSTATETYPE D3DRS_FOGCOLOR = 34;
-inline constexpr D3DRENDERSTATETYPE D3DRS_FOGTABLEMODE = 35;
-inline constexpr D3DRENDERSTATETYPE D3DRS_FOGSTART = 36;
-inline constexpr D3DRENDERSTATETYPE D3DRS_FOGEND = 37;
-inline constexpr D3DRENDERSTATETYPE D3DRS_FOGDENSITY = 38;
-inline constexpr D3DRENDERSTATETYPE D3DRS_RANGEFOGENABLE = 48;
-inline constexpr D3DRENDERSTATETYPE D3DRS_STENCILENABLE = 52;
-inline constexpr D3DRENDERSTATETYPE D3DRS_TEXTUREFACTOR = 60;
-inline constexpr D3DRENDERSTATETYPE D3DRS_CLIPPING = 136;
-inline constexpr D3DRENDERSTATETYPE D3DRS_LIGHTING = 137;
-inline constexpr D3DRENDERSTATETYPE D3DRS_AMBIENT = 139;
-inline constexpr D3DRENDERSTATETYPE D3DRS_FOGVERTEXMODE = 140;
-inline constexpr D3DRENDERSTATETYPE D3DRS_COLORVERTEX = 141;
-inline constexpr D3DRENDERSTATETYPE D3DRS_LOCALVIEWER = 142;
-inline constexpr D3DRENDERSTATETYPE D3DRS_NORMALIZENORMALS = 143;
-inline constexpr D3DRENDERSTATETYPE D3DRS_DIFFUSEMATERIALSOURCE = 145;
-inline constexpr D3DRENDERSTATETYPE D3DRS_SPECULARMATERIALSOURCE = 146;
-inline constexpr D3DRENDERSTATETYPE D3DRS_AMBIENTMATERIALSOURCE = 147;
-inline constexpr D3DRENDERSTATETYPE D3DRS_EMISSIVEMATERIALSOURCE = 148;
-inline constexpr D3DRENDERSTATETYPE D3DRS_MULTISAMPLEANTIALIAS = 161;
-inline constexpr D3DRENDERSTATETYPE D3DRS_COLORWRITEENABLE = 168;
-inline constexpr D3DRENDERSTATETYPE D3DRS_BLENDOP = 171;
-inline constexpr D3DRENDERSTATETYPE D3DRS_SCISSORTESTENABLE = 174;
-inline constexpr D3DRENDERSTATETYPE D3DRS_SLOPESCALEDEPTHBIAS = 175;
-inline constexpr D3DRENDERSTATETYPE D3DRS_DEPTHBIAS = 195;
-inline constexpr D3DRENDERSTATETYPE D3DRS_SEPARATEALPHABLENDENABLE = 206;
+inline constexpr int D3DRS_RANGEFOGENABLE = 48;
+inline constexpr int D3DRS_STENCILENABLE = 52;
+inline constexpr int D3DRS_CLIPPING = 136;
+inline constexpr int D3DRS_LOCALVIEWER = 142;
+inline constexpr int D3DRS_EMISSIVEMATERIALSOURCE = 148;
+inline constexpr int D3DRS_MULTISAMPLEANTIALIAS = 161;
+inline constexpr int D3DRS_SLOPESCALEDEPTHBIAS = 175;
+inline constexpr int D3DRS_SEPARATEALPHABLENDENABLE = 206;
 // One past the largest render-state number kept.
-inline constexpr std::uint32_t kD3DRenderStateCount = 210;
-
-inline constexpr std::uint32_t D3DZB_FALSE = 0;
-inline constexpr std::uint32_t D3DZB_TRUE = 1;
-inline constexpr std::uint32_t D3DFILL_POINT = 1;
-inline constexpr std::uint32_t D3DFILL_WIREFRAME = 2;
-inline constexpr std::uint32_t D3DFILL_SOLID = 3;
-inline constexpr std::uint32_t D3DSHADE_FLAT = 1;
-inline constexpr std::uint32_t D3DSHADE_GOURAUD = 2;
-inline constexpr std::uint32_t D3DCULL_NONE = 1;
-inline constexpr std::uint32_t D3DCULL_CW = 2;
-inline constexpr std::uint32_t D3DCULL_CCW = 3;
-
-inline constexpr std::uint32_t D3DCMP_NEVER = 1;
-inline constexpr std::uint32_t D3DCMP_LESS = 2;
-inline constexpr std::uint32_t D3DCMP_EQUAL = 3;
-inline constexpr std::uint32_t D3DCMP_LESSEQUAL = 4;
-inline constexpr std::uint32_t D3DCMP_GREATER = 5;
-inline constexpr std::uint32_t D3DCMP_NOTEQUAL = 6;
-inline constexpr std::uint32_t D3DCMP_GREATEREQUAL = 7;
-inline constexpr std::uint32_t D3DCMP_ALWAYS = 8;
-
-inline constexpr std::uint32_t D3DBLEND_ZERO = 1;
-inline constexpr std::uint32_t D3DBLEND_ONE = 2;
-inline constexpr std::uint32_t D3DBLEND_SRCCOLOR = 3;
-inline constexpr std::uint32_t D3DBLEND_INVSRCCOLOR = 4;
-inline constexpr std::uint32_t D3DBLEND_SRCALPHA = 5;
-inline constexpr std::uint32_t D3DBLEND_INVSRCALPHA = 6;
-inline constexpr std::uint32_t D3DBLEND_DESTALPHA = 7;
-inline constexpr std::uint32_t D3DBLEND_INVDESTALPHA = 8;
-inline constexpr std::uint32_t D3DBLEND_DESTCOLOR = 9;
-inline constexpr std::uint32_t D3DBLEND_INVDESTCOLOR = 10;
-inline constexpr std::uint32_t D3DBLEND_SRCALPHASAT = 11;
-inline constexpr std::uint32_t D3DBLEND_BOTHSRCALPHA = 12;
-inline constexpr std::uint32_t D3DBLEND_BOTHINVSRCALPHA = 13;
-
-inline constexpr std::uint32_t D3DBLENDOP_ADD = 1;
-inline constexpr std::uint32_t D3DBLENDOP_SUBTRACT = 2;
-inline constexpr std::uint32_t D3DBLENDOP_REVSUBTRACT = 3;
-inline constexpr std::uint32_t D3DBLENDOP_MIN = 4;
-inline constexpr std::uint32_t D3DBLENDOP_MAX = 5;
+inline constexpr std::uint32_t kD3DRenderStateCount = 256;
 
 inline constexpr std::uint32_t D3DFOG_NONE = 0;
 inline constexpr std::uint32_t D3DFOG_EXP = 1;
@@ -342,44 +244,7 @@ inline constexpr std::uint32_t D3DMCS_COLOR2 = 2;
 inline constexpr std::uint32_t kD3DMaxTextureStages = 8;
 
 using D3DTEXTURESTAGESTATETYPE = std::uint32_t;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_COLOROP = 1;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_COLORARG1 = 2;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_COLORARG2 = 3;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_ALPHAOP = 4;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_ALPHAARG1 = 5;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_ALPHAARG2 = 6;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_TEXCOORDINDEX = 11;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_TEXTURETRANSFORMFLAGS = 24;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_COLORARG0 = 26;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_ALPHAARG0 = 27;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_RESULTARG = 28;
-inline constexpr D3DTEXTURESTAGESTATETYPE D3DTSS_CONSTANT = 32;
 inline constexpr std::uint32_t kD3DTextureStageStateCount = 33;
-
-inline constexpr std::uint32_t D3DTOP_DISABLE = 1;
-inline constexpr std::uint32_t D3DTOP_SELECTARG1 = 2;
-inline constexpr std::uint32_t D3DTOP_SELECTARG2 = 3;
-inline constexpr std::uint32_t D3DTOP_MODULATE = 4;
-inline constexpr std::uint32_t D3DTOP_MODULATE2X = 5;
-inline constexpr std::uint32_t D3DTOP_MODULATE4X = 6;
-inline constexpr std::uint32_t D3DTOP_ADD = 7;
-inline constexpr std::uint32_t D3DTOP_ADDSIGNED = 8;
-inline constexpr std::uint32_t D3DTOP_SUBTRACT = 10;
-inline constexpr std::uint32_t D3DTOP_BLENDDIFFUSEALPHA = 12;
-inline constexpr std::uint32_t D3DTOP_BLENDTEXTUREALPHA = 13;
-inline constexpr std::uint32_t D3DTOP_BLENDFACTORALPHA = 14;
-inline constexpr std::uint32_t D3DTOP_BLENDCURRENTALPHA = 16;
-
-inline constexpr std::uint32_t D3DTA_SELECTMASK = 0xF;
-inline constexpr std::uint32_t D3DTA_DIFFUSE = 0;
-inline constexpr std::uint32_t D3DTA_CURRENT = 1;
-inline constexpr std::uint32_t D3DTA_TEXTURE = 2;
-inline constexpr std::uint32_t D3DTA_TFACTOR = 3;
-inline constexpr std::uint32_t D3DTA_SPECULAR = 4;
-inline constexpr std::uint32_t D3DTA_TEMP = 5;
-inline constexpr std::uint32_t D3DTA_CONSTANT = 6;
-inline constexpr std::uint32_t D3DTA_COMPLEMENT = 0x10;
-inline constexpr std::uint32_t D3DTA_ALPHAREPLICATE = 0x20;
 
 inline constexpr std::uint32_t D3DTTFF_DISABLE = 0;
 inline constexpr std::uint32_t D3DTTFF_COUNT2 = 2;
@@ -389,20 +254,7 @@ inline constexpr std::uint32_t D3DTTFF_COUNT3 = 3;
 inline constexpr std::uint32_t kD3DMaxSamplers = 8;
 
 using D3DSAMPLERSTATETYPE = std::uint32_t;
-inline constexpr D3DSAMPLERSTATETYPE D3DSAMP_ADDRESSU = 1;
-inline constexpr D3DSAMPLERSTATETYPE D3DSAMP_ADDRESSV = 2;
-inline constexpr D3DSAMPLERSTATETYPE D3DSAMP_ADDRESSW = 3;
-inline constexpr D3DSAMPLERSTATETYPE D3DSAMP_BORDERCOLOR = 4;
-inline constexpr D3DSAMPLERSTATETYPE D3DSAMP_MAGFILTER = 5;
-inline constexpr D3DSAMPLERSTATETYPE D3DSAMP_MINFILTER = 6;
-inline constexpr D3DSAMPLERSTATETYPE D3DSAMP_MIPFILTER = 7;
-inline constexpr D3DSAMPLERSTATETYPE D3DSAMP_MAXANISOTROPY = 10;
 inline constexpr std::uint32_t kD3DSamplerStateCount = 14;
-
-inline constexpr std::uint32_t D3DTADDRESS_WRAP = 1;
-inline constexpr std::uint32_t D3DTADDRESS_MIRROR = 2;
-inline constexpr std::uint32_t D3DTADDRESS_CLAMP = 3;
-inline constexpr std::uint32_t D3DTADDRESS_BORDER = 4;
 
 // ---------------------------------------------------------------- transforms, lights, material
 using D3DTRANSFORMSTATETYPE = std::uint32_t;
@@ -475,18 +327,7 @@ struct D3DRECT {
 };
 
 // ---------------------------------------------------------------- vertices
-inline constexpr std::uint32_t D3DFVF_XYZ = 0x2;
-inline constexpr std::uint32_t D3DFVF_XYZRHW = 0x4;
-inline constexpr std::uint32_t D3DFVF_POSITION_MASK = 0x400E;
-inline constexpr std::uint32_t D3DFVF_NORMAL = 0x10;
-inline constexpr std::uint32_t D3DFVF_PSIZE = 0x20;
-inline constexpr std::uint32_t D3DFVF_DIFFUSE = 0x40;
-inline constexpr std::uint32_t D3DFVF_SPECULAR = 0x80;
-inline constexpr std::uint32_t D3DFVF_TEXCOUNT_MASK = 0xF00;
-inline constexpr std::uint32_t D3DFVF_TEXCOUNT_SHIFT = 8;
 inline constexpr std::uint32_t D3DFVF_TEX0 = 0x000;
-inline constexpr std::uint32_t D3DFVF_TEX1 = 0x100;
-inline constexpr std::uint32_t D3DFVF_TEX2 = 0x200;
 inline constexpr std::uint32_t D3DFVF_TEX3 = 0x300;
 inline constexpr std::uint32_t D3DFVF_TEX4 = 0x400;
 // Per coordinate set `index`: how many floats it has (2 when no size bits are set).
@@ -498,12 +339,6 @@ constexpr std::uint32_t D3DFVF_TEXCOORDSIZE4(std::uint32_t index) { return 2u <<
 std::uint32_t GetFvfVertexSize(std::uint32_t fvf);
 
 using D3DPRIMITIVETYPE = std::uint32_t;
-inline constexpr D3DPRIMITIVETYPE D3DPT_POINTLIST = 1;
-inline constexpr D3DPRIMITIVETYPE D3DPT_LINELIST = 2;
-inline constexpr D3DPRIMITIVETYPE D3DPT_LINESTRIP = 3;
-inline constexpr D3DPRIMITIVETYPE D3DPT_TRIANGLELIST = 4;
-inline constexpr D3DPRIMITIVETYPE D3DPT_TRIANGLESTRIP = 5;
-inline constexpr D3DPRIMITIVETYPE D3DPT_TRIANGLEFAN = 6;
 
 inline constexpr std::uint8_t D3DDECLTYPE_FLOAT1 = 0;
 inline constexpr std::uint8_t D3DDECLTYPE_FLOAT2 = 1;

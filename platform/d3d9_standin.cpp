@@ -1,0 +1,277 @@
+// The process-wide record of the Direct3D 9 stand-in: the adapter profile,
+// fault plans, call counters and trace, the device-loss switch and the list
+// of live objects.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "platform/d3d9_exports.h"
+#include "platform/d3d9_internal.h"
+
+namespace plat {
+namespace d3d9 {
+
+char gCreate9ExExportName[] = "Direct3DCreate9Ex";
+char gCreate9ExportName[] = "Direct3DCreate9";
+
+namespace {
+
+struct FaultPlan {
+  std::string method;
+  int firstCall;
+  int lastCall;
+  HRESULT code;
+};
+
+struct Record {
+  std::mutex mutex;
+  D3D9Profile profile = DefaultD3D9Profile();
+  std::vector<FaultPlan> faults;
+  std::map<std::string, int, std::less<>> callCounts;
+  bool traceEnabled = false;
+  std::vector<D3D9Call> trace;
+  HRESULT deviceState = D3D_OK;
+  std::uint32_t presentDuration = 0;
+  std::vector<LiveObject*> liveObjects;
+};
+
+Record& TheRecord() {
+  static Record record;
+  return record;
+}
+
+void ApplyExportNames(const D3D9Profile& profile) {
+  std::strcpy(gCreate9ExExportName, profile.createExAvailable ? "Direct3DCreate9Ex" : "");
+  std::strcpy(gCreate9ExportName, profile.createAvailable ? "Direct3DCreate9" : "");
+}
+
+}  // namespace
+
+HRESULT CountCall(const char* method) {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  auto found = record.callCounts.find(std::string_view(method));
+  if (found == record.callCounts.end()) found = record.callCounts.emplace(method, 0).first;
+  const int call = ++found->second;
+  for (const FaultPlan& plan : record.faults) {
+    if (call >= plan.firstCall && call <= plan.lastCall && plan.method == method) return plan.code;
+  }
+  return D3D_OK;
+}
+
+bool IsTraceEnabled() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return record.traceEnabled;
+}
+
+void TraceCall(const char* method, std::string arguments, HRESULT result) {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  if (record.traceEnabled) record.trace.push_back({method, std::move(arguments), result});
+}
+
+std::string FormatArguments(std::initializer_list<long long> values) {
+  std::string text;
+  for (long long value : values) {
+    if (!text.empty()) text += ", ";
+    text += std::to_string(value);
+  }
+  return text;
+}
+
+D3D9Profile CurrentProfile() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return record.profile;
+}
+
+HRESULT CurrentDeviceState() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return record.deviceState;
+}
+
+std::uint32_t CurrentPresentDuration() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return record.presentDuration;
+}
+
+bool IsFormatIn(const std::vector<D3DFORMAT>& formats, D3DFORMAT format) {
+  return std::find(formats.begin(), formats.end(), format) != formats.end();
+}
+
+LiveObject::LiveObject() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  record.liveObjects.push_back(this);
+}
+
+LiveObject::~LiveObject() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  auto& objects = record.liveObjects;
+  objects.erase(std::remove(objects.begin(), objects.end(), this), objects.end());
+}
+
+}  // namespace d3d9
+
+D3D9Profile DefaultD3D9Profile() {
+  D3D9Profile profile{};
+  D3DCAPS9& caps = profile.caps;
+  caps.DeviceType = D3DDEVTYPE_HAL;
+  caps.AdapterOrdinal = 0;
+  caps.PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_IMMEDIATE;
+  caps.PrimitiveMiscCaps = D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW |
+                           D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_TSSARGTEMP | D3DPMISCCAPS_BLENDOP;
+  caps.ZCmpCaps = 0xFF;
+  caps.SrcBlendCaps = 0x1FFF;
+  caps.DestBlendCaps = 0x1FFF;
+  caps.AlphaCmpCaps = 0xFF;
+  caps.TextureCaps =
+      D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_VOLUMEMAP;
+  caps.MaxTextureWidth = 2048;
+  caps.MaxTextureHeight = 2048;
+  caps.MaxVolumeExtent = 256;
+  caps.MaxTextureAspectRatio = 2048;
+  caps.MaxAnisotropy = 1;
+  caps.MaxTextureBlendStages = kD3DMaxTextureStages;
+  caps.MaxSimultaneousTextures = kD3DMaxTextureStages;
+  caps.MaxActiveLights = 8;
+  caps.MaxPrimitiveCount = 0xFFFFF;
+  caps.MaxVertexIndex = 0xFFFFF;
+  caps.MaxStreams = 16;
+  caps.VertexShaderVersion = D3DVS_VERSION(1, 1);
+  caps.MaxVertexShaderConst = 96;
+  caps.PixelShaderVersion = D3DPS_VERSION(1, 1);
+  caps.NumSimultaneousRTs = 1;
+  profile.displayFormat = D3DFMT_X8R8G8B8;
+  profile.displayWidth = 1920;
+  profile.displayHeight = 1080;
+  profile.displayRefreshRate = 60;
+  const std::uint32_t sizes[][2] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}};
+  for (D3DFORMAT format : {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5}) {
+    for (const auto& size : sizes) profile.adapterModes.push_back({size[0], size[1], 60, format});
+  }
+  profile.textureFormats = {D3DFMT_R5G6B5,   D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5,
+                            D3DFMT_A4R4G4B4, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
+  profile.renderTargetFormats = profile.textureFormats;
+  profile.depthFormats = {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D32};
+  profile.multiSampleTypes = 1u << D3DMULTISAMPLE_NONE;
+  profile.multiSampleQualityLevels = 1;
+  profile.createExAvailable = true;
+  profile.createAvailable = true;
+  profile.driver = "qzsoft.so";
+  profile.description = "Software rasteriser (Direct3D 9 stand-in)";
+  return profile;
+}
+
+void SetD3D9ProfileForTest(const D3D9Profile& profile) {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  record.profile = profile;
+  d3d9::ApplyExportNames(profile);
+}
+
+void ResetD3D9StandInForTest() {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  record.profile = DefaultD3D9Profile();
+  d3d9::ApplyExportNames(record.profile);
+  record.faults.clear();
+  record.callCounts.clear();
+  record.traceEnabled = false;
+  record.trace.clear();
+  record.deviceState = D3D_OK;
+  record.presentDuration = 0;
+}
+
+void FailD3D9CallForTest(const char* method, int nth, int times, HRESULT code) {
+  if (method == nullptr || nth < 1 || times < 1) return;
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  auto found = record.callCounts.find(std::string_view(method));
+  const int done = found == record.callCounts.end() ? 0 : found->second;
+  record.faults.push_back({method, done + nth, done + nth + times - 1, code});
+}
+
+void SetD3D9DeviceStateForTest(HRESULT state) {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  record.deviceState = state;
+}
+
+void SetD3D9PresentDurationForTest(std::uint32_t milliseconds) {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  record.presentDuration = milliseconds;
+}
+
+void SetD3D9CallTraceEnabled(bool enabled) {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  record.traceEnabled = enabled;
+}
+
+std::vector<D3D9Call> TakeD3D9CallTrace() {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  std::vector<D3D9Call> taken;
+  taken.swap(record.trace);
+  return taken;
+}
+
+int GetD3D9CallCount(const char* method) {
+  if (method == nullptr) return 0;
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  auto found = record.callCounts.find(std::string_view(method));
+  return found == record.callCounts.end() ? 0 : found->second;
+}
+
+int GetD3D9LiveObjectCount() {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return static_cast<int>(std::count_if(record.liveObjects.begin(), record.liveObjects.end(),
+                                        [](const d3d9::LiveObject* object) { return object->ReferenceCount() > 0; }));
+}
+
+std::vector<std::string> ListD3D9LiveObjects() {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  std::vector<std::string> lines;
+  for (const d3d9::LiveObject* object : record.liveObjects) {
+    if (object->ReferenceCount() > 0) {
+      lines.push_back(object->Describe() + " refs " + std::to_string(object->ReferenceCount()));
+    }
+  }
+  return lines;
+}
+
+std::uint32_t GetFvfVertexSize(std::uint32_t fvf) {
+  std::uint32_t size = 0;
+  switch (fvf & D3DFVF_POSITION_MASK) {
+    case D3DFVF_XYZ:
+      size = 12;
+      break;
+    case D3DFVF_XYZRHW:
+      size = 16;
+      break;
+    default:
+      return 0;
+  }
+  if (fvf & D3DFVF_NORMAL) size += 12;
+  if (fvf & D3DFVF_PSIZE) size += 4;
+  if (fvf & D3DFVF_DIFFUSE) size += 4;
+  if (fvf & D3DFVF_SPECULAR) size += 4;
+  const std::uint32_t sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+  for (std::uint32_t set = 0; set < sets && set < 8; ++set) {
+    static constexpr std::uint32_t kFloatsBySizeCode[4] = {2, 3, 4, 1};
+    size += 4 * kFloatsBySizeCode[(fvf >> (16 + set * 2)) & 3];
+  }
+  return size;
+}
+
+}  // namespace plat
