@@ -1,8 +1,10 @@
-// Solid triangles: which pixels a triangle covers (reference shapes, shared
-// edges, translation, clipping, the ends of the fixed-point range), refusals,
-// and every blend mode on both formats against the per-channel reference.
+// Triangles: which pixels a triangle covers (reference shapes, shared edges,
+// translation, clipping, the ends of the fixed-point range), refusals, every
+// blend mode of solid fills on both formats against the per-channel
+// reference, and which texel each pixel of a textured triangle shows.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <utility>
@@ -301,6 +303,154 @@ TEST_F(TriangleTest, EveryModeMatchesTheReference) {
       }
     }
   }
+}
+
+// Textured triangles. The source texels name their own coordinates, so in
+// copy mode each written pixel tells which texel it was drawn from.
+std::uint32_t Texel(int format, int x, int y) {
+  return format == kMemImgFormatXrgb32 ? 0x01000000u | static_cast<std::uint32_t>(x << 12 | y)
+                                       : 0x8000u | static_cast<std::uint32_t>(x << 7 | y);
+}
+
+void MakeCoordSource(Image& src, int w, int h, int format) {
+  Make(src, w, h, format);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) Put(src, x, y, Texel(format, x, y));
+  }
+}
+
+// Source position of pixel (px, py) from the vertices, straight from the
+// gradient formulas in 64-bit arithmetic: the origin is the vertex with the
+// least x (the first among equals).
+struct TexOracle {
+  std::int64_t ox, oy, u0, v0, du, dv, rowDu, rowDv;
+  explicit TexOracle(const MemImgVertex* v) {
+    int order[3] = {0, 1, 2};
+    for (const auto& pr : {std::pair{0, 1}, std::pair{0, 2}, std::pair{1, 2}}) {
+      if (v[order[pr.first]].x > v[order[pr.second]].x) std::swap(order[pr.first], order[pr.second]);
+    }
+    const MemImgVertex &a = v[order[0]], &b = v[order[1]], &c = v[order[2]];
+    const std::int64_t xab = b.x - a.x, yab = b.y - a.y, uab = b.u - a.u, vab = b.v - a.v;
+    const std::int64_t xac = c.x - a.x, yac = c.y - a.y, uac = c.u - a.u, vac = c.v - a.v;
+    // Collinear vertices draw nothing; any finite divisor keeps the steps defined.
+    const double d = static_cast<double>(yab * xac - yac * xab == 0 ? 1 : yab * xac - yac * xab);
+    auto g = [&](std::int64_t n) { return static_cast<std::int64_t>(std::trunc(static_cast<double>(n) * 262144.0 / d)); };
+    du = g(yab * uac - yac * uab);
+    rowDu = g(uab * xac - xab * uac);
+    dv = g(yab * vac - yac * vab);
+    rowDv = g(vab * xac - vac * xab);
+    ox = a.x;
+    oy = a.y;
+    u0 = std::int64_t{a.u} * 262144;
+    v0 = std::int64_t{a.v} * 262144;
+  }
+  std::int64_t U(int x, int y) const { return u0 + (x - ox) * du + (y - oy) * rowDu; }
+  std::int64_t V(int x, int y) const { return v0 + (x - ox) * dv + (y - oy) * rowDv; }
+};
+
+// Pixels the triangle covers, as a solid fill shows them.
+Image* Coverage(Image& cover, int w, int h, int format, const MemImgVertex* v) {
+  Make(cover, w, h, format);
+  MemImgVertex flat[3];
+  for (int i = 0; i < 3; ++i) flat[i] = {v[i].x, v[i].y, 0, 0};
+  const MemImgDrawState saved = gMemImgDrawState;
+  gMemImgDrawState.blendMode = 0;
+  gMemImgDrawState.colorMod = 0xFFFFFF;
+  DrawMemImgTriangle(&cover.view, nullptr, flat, 0, nullptr, 0xFFFF);
+  gMemImgDrawState = saved;
+  return &cover;
+}
+
+// Copy mode over random triangles, source positions, formats and draw
+// areas: a pixel is written exactly when the solid fill covers it and its
+// source position lies inside the source, and it shows that texel.
+TEST_F(TriangleTest, TexturedPixelsShowTheTexelOfTheGradientFormula) {
+  std::mt19937 rng(21);
+  std::uniform_int_distribution<int> pos(-8, 40);
+  std::uniform_int_distribution<int> tex(-6, 26);
+  std::uniform_int_distribution<int> edge(0, 32);
+  for (int format : {kMemImgFormatXrgb32, kMemImgFormatRgb565}) {
+    Image src;
+    MakeCoordSource(src, 17, 13, format);
+    for (int i = 0; i < 400; ++i) {
+      MemImgVertex v[3];
+      for (auto& vx : v) vx = {pos(rng), pos(rng), tex(rng), tex(rng)};
+      gMemImgDrawState.drawArea = i % 3 == 0 ? Rect{edge(rng), edge(rng), edge(rng), edge(rng)} : Rect{0, 0, 32, 32};
+      const Rect area = gMemImgDrawState.drawArea;
+      Image cover, img;
+      Coverage(cover, 32, 32, format, v);
+      Make(img, 32, 32, format);
+      DrawMemImgTriangle(&img.view, &src.view, v, 0, nullptr, 0);
+      const TexOracle o(v);
+      for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+          const std::int64_t u = o.U(x, y), vv = o.V(x, y);
+          const bool inside = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
+          const bool drawn = inside && Get(cover, x, y) != 0 && u >= 0 && vv >= 0 && u < 17 * 262144 &&
+                             vv < 13 * 262144;
+          const std::uint32_t want = drawn ? Texel(format, static_cast<int>(u >> 18), static_cast<int>(vv >> 18)) : 0;
+          ASSERT_EQ(Get(img, x, y), want) << "format " << format << " case " << i << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+// A span that starts left of the draw area begins with the source position
+// of the area's first column: the clipped drawing is the full drawing cut.
+TEST_F(TriangleTest, TexturedClippingCutsTheFullDrawing) {
+  Image src;
+  MakeCoordSource(src, 20, 20, kMemImgFormatXrgb32);
+  const MemImgVertex v[3] = {{-5, 2, 0, 0}, {22, -3, 19, 0}, {3, 25, 0, 19}};
+  Image full, clipped;
+  Make(full, 24, 24, kMemImgFormatXrgb32);
+  Make(clipped, 24, 24, kMemImgFormatXrgb32);
+  gMemImgDrawState.drawArea = Rect{0, 0, 24, 24};
+  DrawMemImgTriangle(&full.view, &src.view, v, 0, nullptr, 0);
+  gMemImgDrawState.drawArea = Rect{6, 4, 15, 12};
+  DrawMemImgTriangle(&clipped.view, &src.view, v, 0, nullptr, 0);
+  for (int y = 0; y < 24; ++y) {
+    for (int x = 0; x < 24; ++x) {
+      const bool inside = x >= 6 && x < 15 && y >= 4 && y < 12;
+      ASSERT_EQ(Get(clipped, x, y), inside ? Get(full, x, y) : 0u) << x << "," << y;
+    }
+  }
+  EXPECT_NE(Get(clipped, 6, 4), 0u);
+  EXPECT_NE(Get(clipped, 14, 4), 0u);
+  EXPECT_NE(Get(clipped, 11, 11), 0u);
+}
+
+// Refusals of textured triangles leave the whole pixel block as it was.
+TEST_F(TriangleTest, RefusedTexturedInputLeavesTheBlockUntouched) {
+  const MemImgVertex v[3] = {{0, 0, 0, 0}, {7, 0, 8, 0}, {0, 7, 0, 8}};
+  Image d32, src32, src16, pal, alpha, mono, narrow, low, fits;
+  Make(d32, 8, 8, kMemImgFormatXrgb32);
+  MakeCoordSource(src32, 8, 8, kMemImgFormatXrgb32);
+  MakeCoordSource(src16, 8, 8, kMemImgFormatRgb565);
+  Make(pal, 8, 8, kMemImgFormatXrgb32, true);
+  Make(alpha, 8, 8, kMemImgFormatXrgb32, false, true);
+  Make(mono, 8, 8, kMemImgFormatMono8);
+  Make(narrow, 7, 8, kMemImgFormatMono8);
+  Make(low, 8, 7, kMemImgFormatMono8);
+  Make(fits, 8, 8, kMemImgFormatMono8);
+  auto untouched = [&](Image& dst, const MEMIMG* src, const MEMIMG* blend) {
+    const std::vector<std::uint8_t> before = Bytes(dst);
+    DrawMemImgTriangle(&dst.view, src, v, 0, blend, 0);
+    return Bytes(dst) == before;
+  };
+  EXPECT_TRUE(untouched(d32, &src16.view, nullptr));
+  EXPECT_TRUE(untouched(pal, &src32.view, nullptr));
+  EXPECT_TRUE(untouched(alpha, &src32.view, nullptr));
+  EXPECT_TRUE(untouched(mono, &mono.view, nullptr));
+  EXPECT_TRUE(untouched(d32, &src32.view, &narrow.view));
+  EXPECT_TRUE(untouched(d32, &src32.view, &low.view));
+  for (int mode : {5, 7, 12, -1}) {
+    State(mode, 128);
+    EXPECT_TRUE(untouched(d32, &src32.view, nullptr)) << mode;
+  }
+  State(0, 0);
+  BuildBlendImageFactorTable(0, 0);  // every factor 255
+  EXPECT_FALSE(untouched(d32, &src32.view, &fits.view));
 }
 
 }  // namespace
