@@ -1,7 +1,130 @@
-// Draw entry: checks the call, then hands primitives to the rasteriser.
+// Draw entry: checks the call, assembles primitives from the vertices (and
+// indices) and hands each to the fast rectangle path or the general path.
 #include "platform/d3d9_raster.h"
 
+#include <cstring>
+
+#include "platform/d3d9_raster_internal.h"
+
 namespace plat::raster {
+namespace {
+
+// Vertices a primitive run reads, or -1 when the count cannot be drawn.
+long long VerticesNeeded(std::uint32_t type, long long count) {
+  switch (type) {
+    case D3DPT_POINTLIST:
+      return count;
+    case D3DPT_LINELIST:
+      return count * 2;
+    case D3DPT_LINESTRIP:
+      return count + 1;
+    case D3DPT_TRIANGLELIST:
+      return count * 3;
+    default:
+      return count + 2;
+  }
+}
+
+class VertexSource {
+ public:
+  VertexSource(const DrawSetup& setup, const Draw& draw) : setup_(setup), draw_(draw) {}
+
+  std::uint32_t IndexAt(long long i) const {
+    if (draw_.indices == nullptr) return static_cast<std::uint32_t>(i);
+    const auto* bytes = static_cast<const std::uint8_t*>(draw_.indices) + i * draw_.indexBytes;
+    if (draw_.indexBytes == 2) {
+      std::uint16_t index;
+      std::memcpy(&index, bytes, 2);
+      return index;
+    }
+    std::uint32_t index;
+    std::memcpy(&index, bytes, 4);
+    return index;
+  }
+
+  Vertex At(long long i) const {
+    const auto* base = static_cast<const std::uint8_t*>(draw_.vertices);
+    return ReadVertex(setup_, base + static_cast<std::ptrdiff_t>(IndexAt(i)) * draw_.stride);
+  }
+
+ private:
+  const DrawSetup& setup_;
+  const Draw& draw_;
+};
+
+// Vertex positions of triangle k in its run, the one that gives flat colours,
+// and whether its winding is reversed (odd triangles of a strip).
+struct TriangleIndices {
+  long long a, b, c, provoking;
+  bool reversed;
+};
+
+TriangleIndices TriangleAt(std::uint32_t type, long long k) {
+  if (type == D3DPT_TRIANGLESTRIP) return {k, k + 1, k + 2, k, (k & 1) != 0};
+  if (type == D3DPT_TRIANGLEFAN) return {0, k + 1, k + 2, k + 1, false};
+  return {3 * k, 3 * k + 1, 3 * k + 2, 3 * k, false};
+}
+
+struct AssembledTriangle {
+  Vertex a, b, c, provoking;
+  bool reversed;
+};
+
+AssembledTriangle Assemble(const VertexSource& source, std::uint32_t type, long long k) {
+  const TriangleIndices t = TriangleAt(type, k);
+  return {source.At(t.a), source.At(t.b), source.At(t.c), source.At(t.provoking), t.reversed};
+}
+
+void DrawTriangleOutline(const DrawSetup& setup, const AssembledTriangle& t, Report* report) {
+  TriangleSetup tri;
+  if (SetUpTriangle(setup, t.a, t.b, t.c, t.provoking, t.reversed, &tri) == TriangleFate::kCulled) {
+    ++report->primitivesCulled;
+    return;
+  }
+  if (setup.fillMode == D3DFILL_POINT) {
+    for (const Vertex* v : {&t.a, &t.b, &t.c}) DrawPoint(setup, *v, report);
+  } else {
+    DrawLine(setup, t.a, t.b, t.provoking, false, report);
+    DrawLine(setup, t.b, t.c, t.provoking, false, report);
+    DrawLine(setup, t.c, t.a, t.provoking, false, report);
+  }
+}
+
+void DrawTriangles(const DrawSetup& setup, const VertexSource& source, const Draw& draw, Report* report) {
+  const long long count = draw.primitiveCount;
+  for (long long k = 0; k < count;) {
+    const AssembledTriangle t = Assemble(source, draw.primitiveType, k);
+    if (setup.fillMode != D3DFILL_SOLID) {
+      DrawTriangleOutline(setup, t, report);
+      ++k;
+      continue;
+    }
+    if (setup.fast.eligible && k + 1 < count) {
+      const AssembledTriangle n = Assemble(source, draw.primitiveType, k + 1);
+      if (TryFillRectangle(setup, {&t.a, &t.b, &t.c}, t.provoking, t.reversed, {&n.a, &n.b, &n.c}, n.provoking,
+                           n.reversed, report)) {
+        k += 2;
+        continue;
+      }
+    }
+    TriangleSetup tri;
+    switch (SetUpTriangle(setup, t.a, t.b, t.c, t.provoking, t.reversed, &tri)) {
+      case TriangleFate::kCulled:
+        ++report->primitivesCulled;
+        break;
+      case TriangleFate::kOutside:
+        ++report->primitivesDrawn;
+        break;
+      case TriangleFate::kDraw:
+        ++report->primitivesDrawn;
+        FillTriangle(setup, tri, report);
+        break;
+    }
+    ++k;
+  }
+}
+
+}  // namespace
 
 void SetDefaultState(State* state, int targetWidth, int targetHeight, bool hasDepth) {
   *state = State{};
@@ -16,13 +139,12 @@ void SetDefaultState(State* state, int targetWidth, int targetHeight, bool hasDe
   rs[D3DRS_CULLMODE] = D3DCULL_CCW;
   rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
   rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-  rs[D3DRS_FOGSTART] = 0;
   rs[D3DRS_FOGEND] = 0x3F800000u;  // 1.0f
   rs[D3DRS_FOGDENSITY] = 0x3F800000u;
   rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFFu;
   rs[D3DRS_LIGHTING] = 1;
   rs[D3DRS_COLORVERTEX] = 1;
-  rs[D3DRS_DIFFUSEMATERIALSOURCE] = 1;  // colour 1
+  rs[D3DRS_DIFFUSEMATERIALSOURCE] = 1;  // vertex colour 1
   rs[D3DRS_SPECULARMATERIALSOURCE] = 2;
   rs[D3DRS_COLORWRITEENABLE] = 0xF;
   rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
@@ -53,12 +175,41 @@ void SetDefaultState(State* state, int targetWidth, int targetHeight, bool hasDe
 }
 
 Status DrawPrimitives(const Target& target, const State& state, const Draw& draw, Report* report) {
-  (void)state;
-  if (report != nullptr) *report = Report{};
-  if (draw.vertices == nullptr || draw.primitiveCount <= 0 || target.color.pixels == nullptr) {
-    return Status::kBadArguments;
+  Report local;
+  Report* out = report != nullptr ? report : &local;
+  *out = Report{};
+  DrawSetup setup;
+  const Status status = PrepareDraw(target, state, draw, &setup, out);
+  if (status != Status::kOk) {
+    *out = Report{};
+    return status;
   }
-  if (!IsRenderTargetFormat(target.color.format)) return Status::kUnsupportedFormat;
+  const long long needed = VerticesNeeded(draw.primitiveType, draw.primitiveCount);
+  const VertexSource source(setup, draw);
+  if (draw.indices != nullptr) {
+    for (long long i = 0; i < needed; ++i) {
+      if (source.IndexAt(i) >= static_cast<std::uint32_t>(draw.vertexCount)) {
+        *out = Report{};
+        return Status::kBadArguments;
+      }
+    }
+  }
+  switch (draw.primitiveType) {
+    case D3DPT_POINTLIST:
+      for (long long i = 0; i < draw.primitiveCount; ++i) DrawPoint(setup, source.At(i), out);
+      break;
+    case D3DPT_LINELIST:
+    case D3DPT_LINESTRIP:
+      for (long long k = 0; k < draw.primitiveCount; ++k) {
+        const long long first = draw.primitiveType == D3DPT_LINELIST ? 2 * k : k;
+        const Vertex a = source.At(first);
+        DrawLine(setup, a, source.At(first + 1), a, setup.lastPixel, out);
+      }
+      break;
+    default:
+      DrawTriangles(setup, source, draw, out);
+      break;
+  }
   return Status::kOk;
 }
 

@@ -76,7 +76,8 @@ struct Target {
 // the vertex-format bits and stride; positions must be pre-transformed
 // (D3DFVF_XYZRHW: screen x, y, depth z in 0..1, reciprocal w, which gives
 // perspective-correct attributes when it varies across a primitive). With
-// indices, each index (2 or 4 bytes) picks one of `vertexCount` vertices.
+// indices, each index (2 or 4 bytes) picks one of `vertexCount` vertices;
+// without, `vertexCount` is not read.
 struct Draw {
   std::uint32_t primitiveType = D3DPT_TRIANGLELIST;
   int primitiveCount = 0;
@@ -95,6 +96,7 @@ enum class Status {
   kBadArguments,         // null pointers, counts, strides, indices out of range
   kUnsupportedFormat,    // target, depth or texture format not drawn
   kUnsupportedVertices,  // vertex format without pre-transformed positions
+  kUnsupportedState,     // a state value outside the published ones the rasteriser draws
 };
 
 // What a draw did, for the device's call trace and for tests.
@@ -104,7 +106,7 @@ struct Report {
   int fastPathTriangles = 0;  // drawn by the 2D fast path
   long long pixelsWritten = 0;
   bool missingTexture = false;    // a stage read a texture that is not bound (read as opaque black)
-  bool missingTexCoords = false;  // a stage read a coordinate set the vertices lack (read as 0, 0)
+  bool missingTexCoords = false;  // a stage read a coordinate set the vertices lack (read as opaque black)
 };
 
 // Draws into target.color. Nothing is drawn unless the result is kOk.

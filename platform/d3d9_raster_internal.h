@@ -1,0 +1,204 @@
+// What the rasteriser's parts share: the draw state decoded once per call,
+// vertices read from the caller's memory, and the per-triangle set-up that
+// both the general and the fast rectangle path read.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "platform/d3d9_raster.h"
+#include "platform/d3d9_raster_math.h"
+
+namespace plat::raster {
+
+inline constexpr int kMaxCoordSets = 8;
+// Vertices further out than this (pixels) are not drawn: it keeps the
+// fixed-point edge arithmetic inside 64 bits.
+inline constexpr double kMaxCoordinate = 1048576.0;
+// Positions snap to 1/256 pixel.
+inline constexpr int kSubpixelBits = 8;
+inline constexpr std::int64_t kSubpixelOne = std::int64_t{1} << kSubpixelBits;
+
+struct VertexLayout {
+  int diffuseOffset = -1;  // -1: not in the format
+  int specularOffset = -1;
+  int coordSetCount = 0;
+  std::array<int, kMaxCoordSets> coordOffset{};
+  std::array<int, kMaxCoordSets> coordFloats{};
+};
+
+struct Vertex {
+  double x = 0.0;
+  double y = 0.0;
+  float z = 0.0f;
+  float rhw = 1.0f;
+  std::uint32_t diffuse = 0xFFFFFFFFu;
+  std::uint32_t specular = 0;
+  std::array<std::array<float, 2>, kMaxCoordSets> coords{};
+};
+
+struct SamplerSetup {
+  const std::uint8_t* pixels = nullptr;  // null: no texture bound
+  int pitchBytes = 0;
+  int width = 0;
+  int height = 0;
+  std::uint32_t format = 0;
+  int bytesPerPixel = 0;  // 0 for DXT
+  std::uint32_t addressU = D3DTADDRESS_WRAP;
+  std::uint32_t addressV = D3DTADDRESS_WRAP;
+  Color border;
+  std::uint32_t magFilter = D3DTEXF_POINT;
+  std::uint32_t minFilter = D3DTEXF_POINT;
+};
+
+struct StageSetup {
+  std::uint32_t colorOp = D3DTOP_DISABLE;
+  std::uint32_t colorArg1 = D3DTA_TEXTURE;
+  std::uint32_t colorArg2 = D3DTA_CURRENT;
+  std::uint32_t alphaOp = D3DTOP_DISABLE;
+  std::uint32_t alphaArg1 = D3DTA_TEXTURE;
+  std::uint32_t alphaArg2 = D3DTA_CURRENT;
+  bool resultToTemp = false;
+  Color constant;
+  bool readsTexture = false;
+  int coordSet = -1;  // -1: the vertices lack the set this stage names
+  SamplerSetup sampler;
+};
+
+// How the fast rectangle path draws under a draw's state.
+enum class FastBlend { kNone, kAlpha, kAdditive, kOther };
+enum class ChannelSource {
+  kTexture,           // the texel itself
+  kTextureTimesArg,   // texel x another argument (MODULATE)
+  kConstant,          // no texel: the same for every pixel of a rectangle
+};
+struct FastPlan {
+  bool eligible = false;
+  bool textured = false;  // stage 0 samples its texture (by point) and is the only stage
+  ChannelSource colorSource = ChannelSource::kConstant;
+  std::uint32_t colorOtherArg = 0;  // the argument beside the texture for kTextureTimesArg
+  ChannelSource alphaSource = ChannelSource::kConstant;
+  std::uint32_t alphaOtherArg = 0;
+  FastBlend blend = FastBlend::kNone;
+};
+
+struct DrawSetup {
+  std::uint8_t* colorPixels = nullptr;
+  int colorPitch = 0;
+  int colorBytes = 0;
+  std::uint32_t colorFormat = 0;
+  bool targetHasAlpha = false;
+
+  std::uint8_t* depthPixels = nullptr;  // null: no depth test or write
+  int depthPitch = 0;
+  std::uint32_t depthFormat = 0;
+  bool depthWrite = false;
+  std::uint32_t depthFunc = D3DCMP_LESSEQUAL;
+  float depthBias = 0.0f;
+
+  Rect clip;  // target, viewport and scissor; right and bottom exclusive
+
+  int stageCount = 0;  // stages before the first disabled one
+  std::array<StageSetup, kStageCount> stages{};
+  Color textureFactor;
+  bool specularAdd = false;
+  bool flatShading = false;
+  std::uint32_t cullMode = D3DCULL_NONE;
+  std::uint32_t fillMode = D3DFILL_SOLID;
+  bool lastPixel = true;
+
+  bool alphaTest = false;
+  int alphaRef = 0;
+  std::uint32_t alphaFunc = D3DCMP_ALWAYS;
+
+  bool blend = false;
+  std::uint32_t srcBlend = D3DBLEND_ONE;
+  std::uint32_t dstBlend = D3DBLEND_ZERO;
+  std::uint32_t blendOp = D3DBLENDOP_ADD;
+  Color blendConstant;
+  std::uint32_t writeMask = 0xF;
+
+  int stride = 0;
+  VertexLayout layout;
+  std::uint32_t usedCoordSets = 0;  // bit per coordinate set some stage reads
+  FastPlan fast;
+};
+
+// Decodes the state for one draw; kOk or why nothing may be drawn.
+// Sets the report's missing-texture flags for what the stages will read.
+Status PrepareDraw(const Target& target, const State& state, const Draw& draw, DrawSetup* setup, Report* report);
+Vertex ReadVertex(const DrawSetup& setup, const std::uint8_t* bytes);
+
+// An attribute across a triangle: its value at (px, py) is
+// base + dx (px - x0) + dy (py - y0). Every path evaluates it through the one
+// out-of-line At, so the same pixel gets the same value bit for bit whatever
+// the compiler does with floating-point expressions in each caller.
+struct Plane {
+  double base = 0.0;
+  double dx = 0.0;
+  double dy = 0.0;
+  double x0 = 0.0;
+  double y0 = 0.0;
+  double At(int px, int py) const;
+};
+
+struct Edge {
+  std::int64_t dx = 0;  // edge vector in 1/256 pixel
+  std::int64_t dy = 0;
+  std::int64_t xa = 0;  // start point in 1/256 pixel
+  std::int64_t ya = 0;
+  std::int64_t bias = 0;  // 1 for top and left edges, which own the pixels on them
+};
+
+// A triangle ready to draw: its edges (inside positive), the rows and
+// columns it may touch inside the clip, and its attributes.
+struct TriangleSetup {
+  std::array<Edge, 3> edges{};
+  int rowFirst = 0;
+  int rowLast = -1;
+  int columnFirst = 0;
+  int columnLast = -1;
+
+  bool perspective = false;  // rhw differs between the vertices
+  Plane rhw;
+  bool constantColors = false;
+  Color diffuse;  // when constantColors
+  Color specular;
+  std::array<Plane, 4> diffusePlanes{};  // r, g, b, a
+  std::array<Plane, 4> specularPlanes{};
+  Plane z;
+  std::array<Plane, kMaxCoordSets> u{};  // times rhw when perspective
+  std::array<Plane, kMaxCoordSets> v{};
+  std::array<bool, kStageCount> linear{};  // per stage: bilinear (else point) sampling
+};
+
+enum class TriangleFate {
+  kDraw,
+  kCulled,   // by winding, degenerate, or beyond the coordinate range
+  kOutside,  // wholly outside the clip
+};
+
+// Snaps, orients and culls. `provoking` gives the flat colours;
+// `reversedWinding` marks the odd triangles of a strip.
+TriangleFate SetUpTriangle(const DrawSetup& setup, const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& provoking,
+                   bool reversedWinding, TriangleSetup* tri);
+// Covered columns of row py as [*first, *last], clipped; false for none.
+bool RowSpan(const TriangleSetup& tri, int py, int* first, int* last);
+// Shades every covered pixel of a set-up triangle.
+void FillTriangle(const DrawSetup& setup, const TriangleSetup& tri, Report* report);
+
+// Whether (and how) the fast rectangle path may draw under this state.
+FastPlan PlanFastRectangles(const DrawSetup& setup);
+
+// The two triangles as one axis-aligned rectangle through the fast path;
+// false (nothing drawn) when they are not such a pair or the state is not one
+// the fast path draws.
+bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>& first, const Vertex& firstProvoking,
+                      bool firstReversed, const std::array<const Vertex*, 3>& second, const Vertex& secondProvoking,
+                      bool secondReversed, Report* report);
+
+void DrawPoint(const DrawSetup& setup, const Vertex& vertex, Report* report);
+void DrawLine(const DrawSetup& setup, const Vertex& a, const Vertex& b, const Vertex& provoking, bool lastPixel,
+              Report* report);
+
+}  // namespace plat::raster

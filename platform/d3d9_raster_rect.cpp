@@ -1,0 +1,357 @@
+// The fast path for the 2D case: two triangles that tile an axis-aligned
+// rectangle, drawn with a point-sampled texture (or none) in one stage. The
+// rectangle is filled row by row with texel rows and columns looked up in
+// tables. It draws only what the general path would draw: the tables come
+// from the same planes and addressing, the rectangle's pixels are exactly the
+// two triangles' under the top-left rule, and the colour arithmetic is the
+// general path's, specialised for the common blend states.
+#include <bit>
+#include <cmath>
+#include <vector>
+
+#include "platform/d3d9_raster_internal.h"
+#include "platform/d3d9_raster_pixel.h"
+
+namespace plat::raster {
+namespace {
+
+bool IsPlainTexture(std::uint32_t arg) { return arg == D3DTA_TEXTURE; }
+bool NamesTexture(std::uint32_t arg) { return (arg & D3DTA_SELECTMASK) == D3DTA_TEXTURE; }
+
+// How one stage operation's channel depends on the texel; false when the fast
+// path cannot reproduce it.
+bool ClassifyChannel(std::uint32_t op, std::uint32_t arg1, std::uint32_t arg2, ChannelSource* source,
+                     std::uint32_t* otherArg) {
+  const bool reads1 = op != D3DTOP_SELECTARG2 && op != D3DTOP_DISABLE;
+  const bool reads2 = op != D3DTOP_SELECTARG1 && op != D3DTOP_DISABLE;
+  const bool texture1 = reads1 && NamesTexture(arg1), texture2 = reads2 && NamesTexture(arg2);
+  if (op == D3DTOP_BLENDTEXTUREALPHA) return false;
+  if (!texture1 && !texture2) {
+    *source = ChannelSource::kConstant;
+    return true;
+  }
+  if ((op == D3DTOP_SELECTARG1 && IsPlainTexture(arg1)) || (op == D3DTOP_SELECTARG2 && IsPlainTexture(arg2))) {
+    *source = ChannelSource::kTexture;
+    return true;
+  }
+  if (op == D3DTOP_MODULATE && texture1 != texture2) {
+    if (!IsPlainTexture(texture1 ? arg1 : arg2)) return false;
+    *source = ChannelSource::kTextureTimesArg;
+    *otherArg = texture1 ? arg2 : arg1;
+    return true;
+  }
+  return false;
+}
+
+// Corner number of a snapped point of the rectangle: bit 0 right, bit 1 bottom.
+int Corner(std::int64_t x, std::int64_t y, std::int64_t maxX, std::int64_t maxY) {
+  return (x == maxX ? 1 : 0) | (y == maxY ? 2 : 0);
+}
+
+std::int64_t CeilDivPixel(std::int64_t v) {
+  return v >= 0 ? (v + kSubpixelOne - 1) / kSubpixelOne : -((-v) / kSubpixelOne);
+}
+
+// Whether the six vertices are two triangles that tile one axis-aligned
+// rectangle (sharing its diagonal); its covered pixels then come back as
+// columns [*x0, *x1) and rows [*y0, *y1).
+bool TilesRectangle(const std::array<const Vertex*, 6>& v, std::int64_t* x0, std::int64_t* x1, std::int64_t* y0,
+                    std::int64_t* y1) {
+  std::array<std::int64_t, 6> xs{}, ys{};
+  for (int i = 0; i < 6; ++i) {
+    if (!std::isfinite(v[i]->x) || !std::isfinite(v[i]->y) || std::abs(v[i]->x) > kMaxCoordinate ||
+        std::abs(v[i]->y) > kMaxCoordinate) {
+      return false;
+    }
+    xs[i] = static_cast<std::int64_t>(std::floor(v[i]->x * static_cast<double>(kSubpixelOne) + 0.5));
+    ys[i] = static_cast<std::int64_t>(std::floor(v[i]->y * static_cast<double>(kSubpixelOne) + 0.5));
+  }
+  const std::int64_t minX = *std::min_element(xs.begin(), xs.end()), maxX = *std::max_element(xs.begin(), xs.end());
+  const std::int64_t minY = *std::min_element(ys.begin(), ys.end()), maxY = *std::max_element(ys.begin(), ys.end());
+  if (minX == maxX || minY == maxY) return false;
+  std::array<int, 2> cornerMask{};
+  for (int i = 0; i < 6; ++i) {
+    if ((xs[i] != minX && xs[i] != maxX) || (ys[i] != minY && ys[i] != maxY)) return false;
+    cornerMask[i / 3] |= 1 << Corner(xs[i], ys[i], maxX, maxY);
+  }
+  for (int mask : cornerMask) {
+    if (std::popcount(static_cast<unsigned>(mask)) != 3) return false;
+  }
+  // Both cover the rectangle without overlap only when they share a diagonal.
+  const int shared = cornerMask[0] & cornerMask[1];
+  if ((cornerMask[0] | cornerMask[1]) != 0xF || (shared != 0x9 && shared != 0x6)) return false;
+  *x0 = CeilDivPixel(minX);
+  *x1 = CeilDivPixel(maxX);
+  *y0 = CeilDivPixel(minY);
+  *y1 = CeilDivPixel(maxY);
+  return true;
+}
+
+struct Span {
+  int first;
+  int last;  // inclusive
+};
+
+// Texel index per pixel along one axis, from one triangle's plane; false when
+// any pixel would take the border colour.
+bool BuildTable(const Plane& plane, bool alongX, Span span, int fixedOther, std::uint32_t mode, int size,
+                std::vector<int>* table) {
+  table->resize(static_cast<std::size_t>(span.last - span.first + 1));
+  for (int i = span.first; i <= span.last; ++i) {
+    const double t = alongX ? plane.At(i, fixedOther) : plane.At(fixedOther, i);
+    const int index = AddressTexel(mode, TexelCoordinate(t, size), size);
+    if (index < 0) return false;
+    (*table)[static_cast<std::size_t>(i - span.first)] = index;
+  }
+  return true;
+}
+
+// Everything a rectangle fill reads.
+struct RectJob {
+  Span columns;
+  Span rows;
+  Color constantSource;  // untextured: the source colour of every pixel
+  const int* columnTexels = nullptr;
+  const int* rowTexels = nullptr;
+  Color factor;              // texel channels are multiplied by these
+  std::uint32_t texelOr = 0;  // bits forced on in each texel (0xFF: channel not from the texel)
+};
+
+template <FastBlend kBlend>
+inline Color BlendFast(const DrawSetup& setup, const Color& s, const Color& d) {
+  if constexpr (kBlend == FastBlend::kNone) {
+    return s;
+  } else if constexpr (kBlend == FastBlend::kAlpha) {
+    const int inv = 255 - s.a;
+    return Color{std::min(255, Mul255(s.r, s.a) + Mul255(d.r, inv)), std::min(255, Mul255(s.g, s.a) + Mul255(d.g, inv)),
+                 std::min(255, Mul255(s.b, s.a) + Mul255(d.b, inv)), std::min(255, Mul255(s.a, s.a) + Mul255(d.a, inv))};
+  } else if constexpr (kBlend == FastBlend::kAdditive) {
+    return Color{std::min(255, Mul255(s.r, s.a) + d.r), std::min(255, Mul255(s.g, s.a) + d.g),
+                 std::min(255, Mul255(s.b, s.a) + d.b), std::min(255, Mul255(s.a, s.a) + d.a)};
+  } else {
+    return Blend(setup.blendOp, setup.srcBlend, setup.dstBlend, s, d, setup.blendConstant);
+  }
+}
+
+// One rectangle. kTexel32: the texture has 32-bit texels; kTarget32: so does
+// the target.
+template <FastBlend kBlend, bool kTextured, bool kTexel32, bool kTarget32>
+long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job) {
+  const std::uint32_t targetFill = setup.targetHasAlpha ? 0u : 0xFF000000u;
+  long long written = 0;
+  for (int py = job.rows.first; py <= job.rows.last; ++py) {
+    std::uint8_t* dstRow = TargetPixel(setup, job.columns.first, py);
+    const std::uint8_t* texRow = nullptr;
+    if constexpr (kTextured) {
+      texRow = sampler.pixels + static_cast<std::ptrdiff_t>(job.rowTexels[py - job.rows.first]) * sampler.pitchBytes;
+    }
+    for (int i = 0; i <= job.columns.last - job.columns.first; ++i) {
+      Color src;
+      if constexpr (kTextured) {
+        std::uint32_t texel;
+        if constexpr (kTexel32) {
+          texel = UnpackRaw(sampler.format, LoadRaw(texRow + job.columnTexels[i] * 4, 4));
+        } else {
+          texel = UnpackRaw(sampler.format, LoadRaw(texRow + job.columnTexels[i] * 2, 2));
+        }
+        const Color t = ColorFromArgb(texel | job.texelOr);
+        src = Color{Mul255(t.r, job.factor.r), Mul255(t.g, job.factor.g), Mul255(t.b, job.factor.b),
+                    Mul255(t.a, job.factor.a)};
+      } else {
+        src = job.constantSource;
+      }
+      if (setup.alphaTest && !CompareAccepts(setup.alphaFunc, src.a, setup.alphaRef)) continue;
+      ++written;
+      std::uint8_t* pixel = dstRow + i * setup.colorBytes;
+      if constexpr (kTarget32) {
+        if constexpr (kBlend == FastBlend::kNone) {
+          StoreRaw(pixel, 4, ArgbFromColor(src) | targetFill);
+        } else {
+          const std::uint32_t dstRaw = LoadRaw(pixel, 4);
+          if (kBlend == FastBlend::kAlpha && src.a == 0) {
+            StoreRaw(pixel, 4, dstRaw | targetFill);
+            continue;
+          }
+          const Color d = ColorFromArgb(dstRaw | targetFill);
+          StoreRaw(pixel, 4, ArgbFromColor(BlendFast<kBlend>(setup, src, d)) | targetFill);
+        }
+      } else {
+        Color out = src;
+        if constexpr (kBlend != FastBlend::kNone) {
+          const Color d = ColorFromArgb(UnpackRaw(setup.colorFormat, LoadRaw(pixel, 2)));
+          out = BlendFast<kBlend>(setup, src, d);
+        }
+        StoreRaw(pixel, 2, PackRaw(setup.colorFormat, ArgbFromColor(out)));
+      }
+    }
+  }
+  return written;
+}
+
+template <FastBlend kBlend, bool kTextured>
+long long FillRectForFormats(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job) {
+  const bool target32 = setup.colorBytes == 4;
+  if (kTextured && sampler.bytesPerPixel == 2) {
+    return target32 ? FillRect<kBlend, kTextured, false, true>(setup, sampler, job)
+                    : FillRect<kBlend, kTextured, false, false>(setup, sampler, job);
+  }
+  return target32 ? FillRect<kBlend, kTextured, true, true>(setup, sampler, job)
+                  : FillRect<kBlend, kTextured, true, false>(setup, sampler, job);
+}
+
+template <bool kTextured>
+long long FillRectForBlend(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job) {
+  switch (setup.fast.blend) {
+    case FastBlend::kNone:
+      return FillRectForFormats<FastBlend::kNone, kTextured>(setup, sampler, job);
+    case FastBlend::kAlpha:
+      return FillRectForFormats<FastBlend::kAlpha, kTextured>(setup, sampler, job);
+    case FastBlend::kAdditive:
+      return FillRectForFormats<FastBlend::kAdditive, kTextured>(setup, sampler, job);
+    default:
+      return FillRectForFormats<FastBlend::kOther, kTextured>(setup, sampler, job);
+  }
+}
+
+// The per-rectangle factors of a textured stage: what each texel channel is
+// multiplied by, and which channels ignore the texel.
+void TexturedFactors(const DrawSetup& setup, const TriangleSetup& tri, RectJob* job) {
+  const StageSetup& stage = setup.stages[0];
+  StageRegisters regs;
+  regs.diffuse = tri.diffuse;
+  regs.specular = tri.specular;
+  regs.current = tri.diffuse;
+  regs.textureFactor = setup.textureFactor;
+  regs.constant = stage.constant;
+  const Color fixed = RunStage(stage, regs);  // exact for the channels that do not read the texel
+  const Color colorArg = ReadArgument(setup.fast.colorOtherArg, regs);
+  const Color alphaArg = ReadArgument(setup.fast.alphaOtherArg, regs);
+  job->texelOr = 0;
+  switch (setup.fast.colorSource) {
+    case ChannelSource::kTexture:
+      job->factor.r = job->factor.g = job->factor.b = 255;
+      break;
+    case ChannelSource::kTextureTimesArg:
+      job->factor.r = colorArg.r;
+      job->factor.g = colorArg.g;
+      job->factor.b = colorArg.b;
+      break;
+    case ChannelSource::kConstant:
+      job->factor.r = fixed.r;
+      job->factor.g = fixed.g;
+      job->factor.b = fixed.b;
+      job->texelOr |= 0x00FFFFFFu;
+      break;
+  }
+  switch (setup.fast.alphaSource) {
+    case ChannelSource::kTexture:
+      job->factor.a = 255;
+      break;
+    case ChannelSource::kTextureTimesArg:
+      job->factor.a = alphaArg.a;
+      break;
+    case ChannelSource::kConstant:
+      job->factor.a = fixed.a;
+      job->texelOr |= 0xFF000000u;
+      break;
+  }
+}
+
+}  // namespace
+
+FastPlan PlanFastRectangles(const DrawSetup& setup) {
+  FastPlan plan;
+  if (setup.depthPixels != nullptr || setup.fillMode != D3DFILL_SOLID) return plan;
+  if ((setup.writeMask & 7) != 7 || (setup.targetHasAlpha && !(setup.writeMask & D3DCOLORWRITEENABLE_ALPHA))) {
+    return plan;
+  }
+  if (!setup.blend) {
+    plan.blend = FastBlend::kNone;
+  } else if (setup.blendOp == D3DBLENDOP_ADD && setup.srcBlend == D3DBLEND_SRCALPHA &&
+             setup.dstBlend == D3DBLEND_INVSRCALPHA) {
+    plan.blend = FastBlend::kAlpha;
+  } else if (setup.blendOp == D3DBLENDOP_ADD && setup.srcBlend == D3DBLEND_SRCALPHA &&
+             setup.dstBlend == D3DBLEND_ONE) {
+    plan.blend = FastBlend::kAdditive;
+  } else {
+    plan.blend = FastBlend::kOther;
+  }
+  bool anyTexture = false;
+  for (int s = 0; s < setup.stageCount; ++s) anyTexture = anyTexture || setup.stages[s].readsTexture;
+  if (!anyTexture) {
+    plan.eligible = true;
+    return plan;
+  }
+  const StageSetup& stage = setup.stages[0];
+  if (setup.stageCount != 1 || stage.resultToTemp || setup.specularAdd || stage.coordSet < 0 ||
+      stage.sampler.pixels == nullptr || stage.sampler.bytesPerPixel == 0) {
+    return plan;
+  }
+  if (!ClassifyChannel(stage.colorOp, stage.colorArg1, stage.colorArg2, &plan.colorSource, &plan.colorOtherArg)) {
+    return plan;
+  }
+  if (!ClassifyChannel(stage.alphaOp, stage.alphaArg1, stage.alphaArg2, &plan.alphaSource, &plan.alphaOtherArg)) {
+    return plan;
+  }
+  plan.textured = true;
+  plan.eligible = true;
+  return plan;
+}
+
+bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>& first, const Vertex& firstProvoking,
+                      bool firstReversed, const std::array<const Vertex*, 3>& second, const Vertex& secondProvoking,
+                      bool secondReversed, Report* report) {
+  if (!setup.fast.eligible) return false;
+  std::int64_t x0, x1, y0, y1;
+  if (!TilesRectangle({first[0], first[1], first[2], second[0], second[1], second[2]}, &x0, &x1, &y0, &y1)) {
+    return false;
+  }
+  TriangleSetup a, b;
+  if (SetUpTriangle(setup, *first[0], *first[1], *first[2], firstProvoking, firstReversed, &a) != TriangleFate::kDraw ||
+      SetUpTriangle(setup, *second[0], *second[1], *second[2], secondProvoking, secondReversed, &b) !=
+          TriangleFate::kDraw) {
+    return false;
+  }
+  if (!a.constantColors || !b.constantColors || ArgbFromColor(a.diffuse) != ArgbFromColor(b.diffuse) ||
+      ArgbFromColor(a.specular) != ArgbFromColor(b.specular)) {
+    return false;
+  }
+  RectJob job;
+  job.columns = Span{static_cast<int>(std::max<std::int64_t>(x0, setup.clip.left)),
+                     static_cast<int>(std::min<std::int64_t>(x1, setup.clip.right) - 1)};
+  job.rows = Span{static_cast<int>(std::max<std::int64_t>(y0, setup.clip.top)),
+                  static_cast<int>(std::min<std::int64_t>(y1, setup.clip.bottom) - 1)};
+  const bool empty = job.columns.first > job.columns.last || job.rows.first > job.rows.last;
+  const SamplerSetup& sampler = setup.stages[0].sampler;
+  if (setup.fast.textured) {
+    const int set = setup.stages[0].coordSet;
+    for (const TriangleSetup* t : {&a, &b}) {
+      if (t->perspective || t->linear[0] || t->u[set].dy != 0.0 || t->v[set].dx != 0.0) return false;
+    }
+    if (!empty) {
+      thread_local std::vector<int> columnsA, columnsB, rowsA, rowsB;
+      const int row0 = job.rows.first, column0 = job.columns.first;
+      if (!BuildTable(a.u[set], true, job.columns, row0, sampler.addressU, sampler.width, &columnsA) ||
+          !BuildTable(b.u[set], true, job.columns, row0, sampler.addressU, sampler.width, &columnsB) ||
+          !BuildTable(a.v[set], false, job.rows, column0, sampler.addressV, sampler.height, &rowsA) ||
+          !BuildTable(b.v[set], false, job.rows, column0, sampler.addressV, sampler.height, &rowsB) ||
+          columnsA != columnsB || rowsA != rowsB) {
+        return false;
+      }
+      job.columnTexels = columnsA.data();
+      job.rowTexels = rowsA.data();
+      TexturedFactors(setup, a, &job);
+    }
+  } else {
+    std::array<Color, kStageCount> noTexels{};
+    job.constantSource = RunCascade(setup, a.diffuse, a.specular, noTexels.data());
+  }
+  report->primitivesDrawn += 2;
+  report->fastPathTriangles += 2;
+  if (empty) return true;
+  report->pixelsWritten += setup.fast.textured ? FillRectForBlend<true>(setup, sampler, job)
+                                               : FillRectForBlend<false>(setup, sampler, job);
+  return true;
+}
+
+}  // namespace plat::raster

@@ -1,0 +1,153 @@
+// Shared pieces of the rasteriser tests: owned surfaces, the vertex layouts
+// the library draws with, and a draw helper over a default state.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "platform/d3d9_raster.h"
+
+namespace plat::raster::testing {
+
+// A surface with its own pixels; 32-bit formats hold one word per pixel.
+struct OwnedSurface {
+  std::vector<std::uint8_t> bytes;
+  Surface view;
+
+  OwnedSurface(int width, int height, std::uint32_t format, int extraPitch = 0) {
+    const int bpp = format == D3DFMT_D16 || format == D3DFMT_D24X8 || format == D3DFMT_D32 ? 4 : BytesPerPixel(format);
+    const int pitch = width * bpp + extraPitch;
+    bytes.assign(static_cast<std::size_t>(pitch) * height, 0);
+    view = Surface{bytes.data(), pitch, width, height, format};
+  }
+  OwnedSurface(const OwnedSurface& other) : bytes(other.bytes), view(other.view) { view.pixels = bytes.data(); }
+  OwnedSurface& operator=(const OwnedSurface&) = delete;
+
+  std::uint32_t Get(int x, int y) const { return ReadPixel(view, x, y); }
+  void Set(int x, int y, std::uint32_t argb) { WritePixel(view, x, y, argb); }
+  void Fill(std::uint32_t argb) {
+    for (int y = 0; y < view.height; ++y) {
+      for (int x = 0; x < view.width; ++x) Set(x, y, argb);
+    }
+  }
+  float Depth(int x, int y) const {
+    float d;
+    std::memcpy(&d, bytes.data() + static_cast<std::size_t>(y) * view.pitchBytes + x * 4, 4);
+    return d;
+  }
+  void FillDepth(float d) {
+    for (int y = 0; y < view.height; ++y) {
+      for (int x = 0; x < view.width; ++x) std::memcpy(bytes.data() + static_cast<std::size_t>(y) * view.pitchBytes + x * 4, &d, 4);
+    }
+  }
+};
+
+// Pre-transformed vertex with one coordinate set (FVF 0x144, 28 bytes).
+struct TexVertex {
+  float x, y, z, rhw;
+  std::uint32_t diffuse;
+  float u, v;
+};
+inline constexpr std::uint32_t kTexFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+// Pre-transformed untextured vertex (FVF 0x44, 20 bytes).
+struct ColorVertex {
+  float x, y, z, rhw;
+  std::uint32_t diffuse;
+};
+inline constexpr std::uint32_t kColorFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+
+// Six vertices of a quad as the library writes it: top-left, top-right,
+// bottom-left, bottom-right, bottom-left, top-right.
+inline std::vector<TexVertex> Quad(float x0, float y0, float x1, float y1, float u0, float v0, float u1, float v1,
+                                   std::uint32_t diffuse = 0xFFFFFFFFu) {
+  const TexVertex tl{x0, y0, 0, 1, diffuse, u0, v0}, tr{x1, y0, 0, 1, diffuse, u1, v0};
+  const TexVertex bl{x0, y1, 0, 1, diffuse, u0, v1}, br{x1, y1, 0, 1, diffuse, u1, v1};
+  return {tl, tr, bl, br, bl, tr};
+}
+
+inline std::vector<ColorVertex> SolidQuad(float x0, float y0, float x1, float y1, std::uint32_t diffuse) {
+  const ColorVertex tl{x0, y0, 0, 1, diffuse}, tr{x1, y0, 0, 1, diffuse};
+  const ColorVertex bl{x0, y1, 0, 1, diffuse}, br{x1, y1, 0, 1, diffuse};
+  return {tl, tr, bl, br, bl, tr};
+}
+
+// The library's 2D state: no depth, no culling, flat shading, stage 0
+// texture x diffuse, clamp addressing, point sampling.
+inline State TwoDState(int width, int height) {
+  State state;
+  SetDefaultState(&state, width, height, false);
+  state.render[D3DRS_CULLMODE] = D3DCULL_NONE;
+  state.render[D3DRS_SHADEMODE] = D3DSHADE_FLAT;
+  state.render[D3DRS_LIGHTING] = 0;
+  state.stage[0][D3DTSS_ALPHAOP] = D3DTOP_MODULATE;
+  state.stage[0][D3DTSS_ALPHAARG2] = D3DTA_DIFFUSE;
+  state.stage[0][D3DTSS_COLORARG2] = D3DTA_DIFFUSE;
+  for (auto& sampler : state.sampler) {
+    sampler[D3DSAMP_ADDRESSU] = D3DTADDRESS_CLAMP;
+    sampler[D3DSAMP_ADDRESSV] = D3DTADDRESS_CLAMP;
+  }
+  return state;
+}
+
+// Untextured: colour and alpha from the diffuse colour.
+inline void UseDiffuseOnly(State* state) {
+  state->stage[0][D3DTSS_COLOROP] = D3DTOP_SELECTARG1;
+  state->stage[0][D3DTSS_COLORARG1] = D3DTA_DIFFUSE;
+  state->stage[0][D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
+  state->stage[0][D3DTSS_ALPHAARG1] = D3DTA_DIFFUSE;
+}
+
+inline void UseAlphaBlend(State* state) {
+  state->render[D3DRS_ALPHABLENDENABLE] = 1;
+  state->render[D3DRS_SRCBLEND] = D3DBLEND_SRCALPHA;
+  state->render[D3DRS_DESTBLEND] = D3DBLEND_INVSRCALPHA;
+}
+
+template <typename V>
+Status DrawList(const OwnedSurface& target, const State& state, const std::vector<V>& vertices, std::uint32_t fvf,
+                std::uint32_t type = D3DPT_TRIANGLELIST, Report* report = nullptr, bool allowFastPath = true,
+                const Surface* depth = nullptr) {
+  Draw draw;
+  draw.primitiveType = type;
+  const int n = static_cast<int>(vertices.size());
+  switch (type) {
+    case D3DPT_POINTLIST:
+      draw.primitiveCount = n;
+      break;
+    case D3DPT_LINELIST:
+      draw.primitiveCount = n / 2;
+      break;
+    case D3DPT_LINESTRIP:
+      draw.primitiveCount = n - 1;
+      break;
+    case D3DPT_TRIANGLELIST:
+      draw.primitiveCount = n / 3;
+      break;
+    default:
+      draw.primitiveCount = n - 2;
+      break;
+  }
+  draw.vertices = vertices.data();
+  draw.fvf = fvf;
+  draw.stride = sizeof(V);
+  draw.allowFastPath = allowFastPath;
+  Target t;
+  t.color = target.view;
+  if (depth != nullptr) t.depth = *depth;
+  return DrawPrimitives(t, state, draw, report);
+}
+
+// Pixels as a row-major list, for whole-image comparisons.
+inline std::vector<std::uint32_t> Pixels(const OwnedSurface& s) {
+  std::vector<std::uint32_t> out;
+  for (int y = 0; y < s.view.height; ++y) {
+    for (int x = 0; x < s.view.width; ++x) out.push_back(s.Get(x, y));
+  }
+  return out;
+}
+
+}  // namespace plat::raster::testing
