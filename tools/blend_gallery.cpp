@@ -1,19 +1,25 @@
 // Writes a PNG gallery of every software blend mode and a range of blend
-// parameters for a reviewer to look at: one sheet per target depth (16 and
-// 32 bits). Usage: blend_gallery OUT_DIR
+// parameters for a reviewer to look at: one sheet per page and target depth
+// (16 and 32 bits). Usage: blend_gallery OUT_DIR
 //
 // Each sheet has one row per mode (0, 1, 2, 3, 4, 10, 11, top to bottom) and
-// one column per parameter (0, 1, 64, 127, 128, 192, 254, 255). Every tile is a
-// colour gradient background; on it the upper part shows a gradient sprite
-// stretched with the scaled blit, the lower band a filled rectangle and a line
-// in mid grey, and over all of them two overlapping solid triangles (yellow and
-// cyan) crossing the sprite, the band and the bare gradient; every shape is
-// drawn in the tile's mode and parameter.
+// one column per parameter (0, 1, 64, 127, 128, 192, 254, 255); every tile is
+// a colour gradient background with shapes drawn on it in the tile's mode and
+// parameter. Pages:
+// - blend_gallery: a gradient sprite stretched with the scaled blit, a filled
+//   rectangle and a line in mid grey, and two overlapping solid triangles
+//   (yellow and cyan) crossing them;
+// - triangles: the sprite mapped onto two overlapping textured triangles,
+//   one with the transparent colour left out;
+// - quads: the sprite warped onto a trapezoid and onto a bow-tie shape;
+// - rotation: the sprite turned by 0.5 and 2.4 rad, the second mirrored;
+// - scaling: the sprite unturned at scale 0.75 and 2.5, the second mirrored.
 #include <png.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -21,6 +27,7 @@
 #include "core/rect.h"
 #include "softrender/draw_state.h"
 #include "softrender/mem_img.h"
+#include "softrender/rotated.h"
 #include "softrender/scaled_blit.h"
 #include "softrender/shapes.h"
 #include "softrender/triangle.h"
@@ -91,24 +98,76 @@ bool WritePng(const std::string& path, const qz::MEMIMG& img, bool wide) {
   return std::fclose(file) == 0;
 }
 
-bool WriteSheet(const std::string& path, bool wide) {
+// The sprite of every page: red across, blue down, a white diagonal, and a
+// corner in the transparent colour (pure green).
+constexpr std::uint32_t kKeyRgb = 0x00FF00;
+constexpr int kSpriteSide = 16;
+
+void PaintSprite(qz::MEMIMG& sprite, bool wide) {
+  for (int y = 0; y < kSpriteSide; ++y) {
+    for (int x = 0; x < kSpriteSide; ++x) {
+      std::uint32_t c = x == y ? 0xFFFFFFu : Rgb(x * 17, 96, y * 17);
+      if (x + y < 5) c = kKeyRgb;
+      PutPixel(sprite, x, y, Raw(c, wide), wide);
+    }
+  }
+  sprite.block->transColor = Raw(kKeyRgb, wide);
+}
+
+// Draws one tile's shapes with its top-left at (left, top); the draw state
+// already holds the tile's mode, parameter and area.
+using TilePainter = std::function<void(qz::MEMIMG& sheet, qz::MEMIMG& sprite, int left, int top, bool wide)>;
+
+void PaintBlitsAndSolids(qz::MEMIMG& sheet, qz::MEMIMG& sprite, int left, int top, bool wide) {
+  const std::int32_t rect[4] = {left + 8, top + 4, left + kTileW - 8, top + 44};
+  qz::DrawMemImgScaled(&sheet, &sprite, rect, 0, nullptr);
+  const qz::Rect band{left + 8, top + 50, left + kTileW - 8, top + 62};
+  qz::FillMemImgRect(&sheet, &band, Raw(0x808080, wide));
+  qz::DrawMemImgLine(&sheet, left + 4, top + 66, left + kTileW - 4, top + 66, Raw(0xFFFFFF, wide));
+  const qz::MemImgVertex wedge[3] = {{left + 2, top + 2, 0, 0}, {left + 58, top + 30, 0, 0}, {left + 14, top + 70, 0, 0}};
+  qz::DrawMemImgTriangle(&sheet, nullptr, wedge, 0, nullptr, Raw(0xFFE000, wide));
+  const qz::MemImgVertex spike[3] = {{left + 90, top + 6, 0, 0}, {left + 40, top + 40, 0, 0}, {left + 84, top + 68, 0, 0}};
+  qz::DrawMemImgTriangle(&sheet, nullptr, spike, 0, nullptr, Raw(0x00E0FF, wide));
+}
+
+void PaintTriangles(qz::MEMIMG& sheet, qz::MEMIMG& sprite, int left, int top, bool) {
+  const int s = kSpriteSide;
+  const qz::MemImgVertex fan[3] = {{left + 4, top + 4, 0, 0}, {left + 60, top + 10, s, 0}, {left + 10, top + 66, 0, s}};
+  qz::DrawMemImgTriangle(&sheet, &sprite, fan, 0, nullptr, 0);
+  const qz::MemImgVertex keyed[3] = {{left + 92, top + 2, s, 0}, {left + 30, top + 34, 0, 0}, {left + 80, top + 70, s, s}};
+  qz::DrawMemImgTriangle(&sheet, &sprite, keyed, 1, nullptr, 0);
+}
+
+void PaintQuads(qz::MEMIMG& sheet, qz::MEMIMG& sprite, int left, int top, bool) {
+  const std::int32_t trapezoid[8] = {left + 14, top + 4, left + 50, top + 4, left + 2, top + 68, left + 60, top + 60};
+  qz::DrawMemImgQuad(&sheet, &sprite, trapezoid, 1, nullptr);
+  const std::int32_t bowTie[8] = {left + 52, top + 10, left + 92, top + 60, left + 92, top + 14, left + 50, top + 66};
+  qz::DrawMemImgQuad(&sheet, &sprite, bowTie, 0, nullptr);
+}
+
+void PaintRotation(qz::MEMIMG& sheet, qz::MEMIMG& sprite, int left, int top, bool) {
+  qz::DrawMemImgRotated(&sheet, &sprite, left + 28, top + 36, 0.5f, 2.6f, 1, 0, nullptr);
+  qz::DrawMemImgRotated(&sheet, &sprite, left + 70, top + 36, 2.4f, 2.2f, 0, 1, nullptr);
+}
+
+void PaintScaling(qz::MEMIMG& sheet, qz::MEMIMG& sprite, int left, int top, bool) {
+  qz::DrawMemImgRotated(&sheet, &sprite, left + 14, top + 36, 0.0f, 0.75f, 0, 0, nullptr);
+  qz::DrawMemImgRotated(&sheet, &sprite, left + 58, top + 36, 0.0f, 2.5f, 1, 1, nullptr);
+}
+
+bool WriteSheet(const std::string& path, bool wide, const TilePainter& paint) {
   const int format = wide ? qz::kMemImgFormatXrgb32 : qz::kMemImgFormatRgb565;
   const int cols = static_cast<int>(std::size(kParams));
   const int rows = static_cast<int>(std::size(kModes));
   qz::MEMIMG sheet{};
   qz::MEMIMG sprite{};
   if (qz::InitMemImg(&sheet, cols * (kTileW + kGap) + kGap, rows * (kTileH + kGap) + kGap, format) != 0 ||
-      qz::InitMemImg(&sprite, 16, 16, format) != 0) {
+      qz::InitMemImg(&sprite, kSpriteSide, kSpriteSide, format) != 0) {
+    qz::ReleaseMemImg(&sheet);
     return false;
   }
   qz::FillMemImgArea(&sheet, nullptr, Raw(0x202020, wide));
-  // Sprite: red across, blue down, a white diagonal.
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; ++x) {
-      const std::uint32_t c = x == y ? 0xFFFFFFu : Rgb(x * 17, 96, y * 17);
-      PutPixel(sprite, x, y, Raw(c, wide), wide);
-    }
-  }
+  PaintSprite(sprite, wide);
   for (int row = 0; row < rows; ++row) {
     for (int col = 0; col < cols; ++col) {
       const int left = kGap + col * (kTileW + kGap);
@@ -123,17 +182,7 @@ bool WriteSheet(const std::string& path, bool wide) {
       qz::gMemImgDrawState.blendMode = kModes[row];
       qz::gMemImgDrawState.blendParam = kParams[col];
       qz::gMemImgDrawState.drawArea = qz::Rect{left, top, left + kTileW, top + kTileH};
-      const std::int32_t rect[4] = {left + 8, top + 4, left + kTileW - 8, top + 44};
-      qz::DrawMemImgScaled(&sheet, &sprite, rect, 0, nullptr);
-      const qz::Rect band{left + 8, top + 50, left + kTileW - 8, top + 62};
-      qz::FillMemImgRect(&sheet, &band, Raw(0x808080, wide));
-      qz::DrawMemImgLine(&sheet, left + 4, top + 66, left + kTileW - 4, top + 66, Raw(0xFFFFFF, wide));
-      const qz::MemImgVertex wedge[3] = {
-          {left + 2, top + 2, 0, 0}, {left + 58, top + 30, 0, 0}, {left + 14, top + 70, 0, 0}};
-      qz::DrawMemImgTriangle(&sheet, nullptr, wedge, 0, nullptr, Raw(0xFFE000, wide));
-      const qz::MemImgVertex spike[3] = {
-          {left + 90, top + 6, 0, 0}, {left + 40, top + 40, 0, 0}, {left + 84, top + 68, 0, 0}};
-      qz::DrawMemImgTriangle(&sheet, nullptr, spike, 0, nullptr, Raw(0x00E0FF, wide));
+      paint(sheet, sprite, left, top, wide);
     }
   }
   const bool ok = WritePng(path, sheet, wide);
@@ -141,6 +190,11 @@ bool WriteSheet(const std::string& path, bool wide) {
   qz::ReleaseMemImg(&sheet);
   return ok;
 }
+
+struct Page {
+  const char* name;
+  TilePainter paint;
+};
 
 }  // namespace
 
@@ -152,13 +206,20 @@ int main(int argc, char** argv) {
   qz::BuildMemImgBlendTables();
   qz::gMemImgDrawState.colorMod = 0xFFFFFF;
   const std::string dir = argv[1];
-  for (const bool wide : {true, false}) {
-    const std::string path = dir + (wide ? "/blend_gallery_32bit.png" : "/blend_gallery_16bit.png");
-    if (!WriteSheet(path, wide)) {
-      std::fprintf(stderr, "cannot write %s\n", path.c_str());
-      return 1;
+  const Page pages[] = {{"blend_gallery", PaintBlitsAndSolids},
+                        {"triangles", PaintTriangles},
+                        {"quads", PaintQuads},
+                        {"rotation", PaintRotation},
+                        {"scaling", PaintScaling}};
+  for (const Page& page : pages) {
+    for (const bool wide : {true, false}) {
+      const std::string path = dir + "/" + page.name + (wide ? "_32bit.png" : "_16bit.png");
+      if (!WriteSheet(path, wide, page.paint)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 1;
+      }
+      std::printf("%s\n", path.c_str());
     }
-    std::printf("%s\n", path.c_str());
   }
   return 0;
 }
