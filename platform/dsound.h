@@ -146,7 +146,8 @@ std::vector<std::int16_t> RenderAudioForTest(int frames);
 void SetAudioCaptureForTest(bool enabled);
 std::vector<std::int16_t> TakeCapturedAudioForTest();
 // Buffer creations whose flags equal `flags` fail the next `times` times
-// (negative: always); 0 times clears. Duplications fail the same way.
+// (negative: always; 0 stops); flags 0 clears every switch. Duplications
+// fail the same way.
 void FailSoundBufferCreationForTest(std::uint32_t flags, int times);
 void FailSoundBufferDuplicationForTest(int times);
 // Secondary buffers alive (tests check that everything was released).

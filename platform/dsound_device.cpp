@@ -4,6 +4,7 @@
 // release closes the sink.
 #include <SDL.h>
 
+#include <map>
 #include <new>
 
 #include "platform/backend.h"
@@ -21,11 +22,8 @@ struct DeviceState {
 
 DeviceState gDevice;
 
-struct FailureSwitch {
-  std::uint32_t flags = 0;
-  int times = 0;
-};
-FailureSwitch gCreationFailure;
+// Times left to fail, by the flags of the description.
+std::map<std::uint32_t, int> gCreationFailures;
 int gDuplicationFailures = 0;
 
 bool Consume(int* times) {
@@ -62,7 +60,8 @@ HRESULT CreatePrimary(DirectSoundBuffer** buffer) {
 }  // namespace
 
 bool ConsumeBufferCreationFailure(std::uint32_t flags) {
-  return gCreationFailure.flags == flags && Consume(&gCreationFailure.times);
+  const auto found = gCreationFailures.find(flags);
+  return found != gCreationFailures.end() && Consume(&found->second);
 }
 
 bool ConsumeBufferDuplicationFailure() { return Consume(&gDuplicationFailures); }
@@ -168,7 +167,11 @@ HRESULT DirectSoundEnumerateA(DSEnumCallback callback, void* context) {
 
 void FailSoundBufferCreationForTest(std::uint32_t flags, int times) {
   std::lock_guard<std::mutex> guard(MixerMutex());
-  gCreationFailure = FailureSwitch{flags, times};
+  if (flags == 0) {
+    gCreationFailures.clear();
+  } else {
+    gCreationFailures[flags] = times;
+  }
 }
 
 void FailSoundBufferDuplicationForTest(int times) {

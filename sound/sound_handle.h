@@ -84,8 +84,8 @@ struct StreamProgress {
   std::uint8_t loopWrapPending;
   std::uint8_t lastSourceDone;
   std::int64_t loopStartBytes;  // where the played-byte count restarts after a loop wrap
-  std::int32_t endMark;         // write offset when the last source ended
-  std::int32_t endMarkCursor;   // the play cursor seen when the end mark was set
+  std::int32_t endMark;          // write offset when the last source ended
+  std::int64_t endBytesPlayed;   // the played-byte count at which the cursor reaches the end mark
   std::int32_t wrapMark;        // write offset of a pending loop wrap
 };
 
