@@ -58,14 +58,15 @@ void FailDecode(SoundConverter* converter, const char* message) {
 int Mp3GrabberPcmCallback(const void* sample, std::size_t bytes, SoundConverter* converter) {
   DecodedPcmState& pcm = converter->decoded;
   if (pcm.data == nullptr || bytes == 0) return 0;
-  if (bytes > UINT32_MAX - kGrowthStep - pcm.size) {
+  const std::uint64_t needed = std::uint64_t{pcm.size} + bytes;
+  if (needed + kGrowthStep > UINT32_MAX) {
     QZ_FREE(pcm.data);
     pcm.data = nullptr;
     return 0;
   }
-  if (pcm.size + bytes > pcm.capacity) {
-    std::uint32_t capacity = pcm.capacity;
-    while (pcm.size + bytes > capacity) capacity += kGrowthStep;
+  if (needed > pcm.capacity) {
+    std::uint64_t capacity = pcm.capacity;
+    while (needed > capacity) capacity += kGrowthStep;
     auto* grown = static_cast<std::uint8_t*>(QZ_ALLOC(capacity));
     if (grown == nullptr) {
       QZ_FREE(pcm.data);
@@ -75,7 +76,7 @@ int Mp3GrabberPcmCallback(const void* sample, std::size_t bytes, SoundConverter*
     std::memcpy(grown, pcm.data, pcm.size);
     QZ_FREE(pcm.data);
     pcm.data = grown;
-    pcm.capacity = capacity;
+    pcm.capacity = static_cast<std::uint32_t>(capacity);
   }
   std::memcpy(pcm.data + pcm.size, sample, bytes);
   pcm.size += static_cast<std::uint32_t>(bytes);

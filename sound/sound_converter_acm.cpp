@@ -116,7 +116,12 @@ int SetupAcmWavConverter(SoundConverter* converter) {
   std::uint32_t bodySize = 0;
   if (ReadWaveChunks(converter, &body, &bodySize) != 0) return -1;
   converter->acm.sourceFormat = reinterpret_cast<plat::WaveFormatEx*>(body);
-  if (bodySize == 16) converter->acm.sourceFormat->extraSize = 0;
+  // The manager reads as many extra bytes as the record says: no more than
+  // the chunk holds.
+  const std::uint32_t extraHeld = bodySize > sizeof(plat::WaveFormatEx) ? bodySize - sizeof(plat::WaveFormatEx) : 0;
+  if (converter->acm.sourceFormat->extraSize > extraHeld) {
+    converter->acm.sourceFormat->extraSize = static_cast<std::uint16_t>(extraHeld);
+  }
   if (!IsUsableFormat(*converter->acm.sourceFormat)) {
     ReleaseAcmConverter(converter);
     return -1;

@@ -114,7 +114,7 @@ int ReadWaveChunks(SoundConverter* converter, std::uint8_t** formatBody, std::ui
   }
   converter->dataSize = static_cast<std::uint32_t>(std::min<std::int64_t>(size, streamSize - converter->dataStart));
   *formatBody = body;
-  *formatBodySize = size;
+  *formatBodySize = converter->formatChunkSize;
   return 0;
 }
 

@@ -1,0 +1,437 @@
+// Converters: the wave chunk walk and its refusals, the decoder chain and its
+// disable bits, compressed wave through the compression manager, the MP3
+// frame scan, Ogg Vorbis, and MP3 decoded whole into memory.
+#include <gtest/gtest.h>
+
+#include "core/log_text.h"
+#include "core/window_state.h"
+#include "sound/converter_fixture.h"
+#include "sound/decoded_pcm_source.h"
+
+namespace qz::testing {
+namespace {
+
+using SoundConverterWaveTest = ConverterTest;
+
+const FormatFields kStereo16 = PcmFields(2, 44100, 16);
+
+TEST_F(SoundConverterWaveTest, PcmDataComesOutByteForByteWhateverChunksSurroundIt) {
+  const Bytes data = CounterPcm16(2000);
+  Bytes oddChunk(5, 0xAB);
+  const Bytes file = WaveBuilder()
+                         .Chunk("bext", Bytes(602, 0x11))
+                         .Chunk("fmt ", FormatBody(kStereo16))
+                         .Chunk("LIST", Bytes(33, 0x22))
+                         .Chunk("odd ", oddChunk)
+                         .Chunk("data", data)
+                         .Build();
+  ConverterOver converter(file);
+  ASSERT_TRUE(converter.ok());
+  EXPECT_EQ(converter->kind, kSoundConverterWav);
+  EXPECT_EQ(GetConverterPcmSize(converter.get()), static_cast<std::int64_t>(data.size()));
+  EXPECT_EQ(converter.ReadAll(1000), data);
+  Bytes buffer(16);
+  EXPECT_EQ(ReadConvertedPcm(converter.get(), buffer.data(), 16), 0) << "the end stays the end";
+}
+
+TEST_F(SoundConverterWaveTest, SixteenByteFormatTakesItsBitsFromBlockAlignAndChannels) {
+  FormatFields fields = kStereo16;
+  fields.bits = 0;
+  const Bytes file = WaveBuilder().Chunk("fmt ", FormatBody(fields, false)).Chunk("data", CounterPcm16(64)).Build();
+  ConverterOver converter(file);
+  ASSERT_TRUE(converter.ok());
+  plat::WaveFormatEx format{};
+  ASSERT_EQ(GetConverterPcmFormat(converter.get(), &format), 0);
+  EXPECT_EQ(format.bitsPerSample, 16);
+  EXPECT_EQ(format.extraSize, 0);
+  EXPECT_EQ(format.avgBytesPerSec, 44100u * 4);
+}
+
+TEST_F(SoundConverterWaveTest, SeekingLandsOnTheSampleFrame) {
+  const Bytes data = CounterPcm16(20000);
+  ConverterOver converter(PcmWave(kStereo16, data));
+  ASSERT_TRUE(converter.ok());
+  Bytes first(400);
+  ASSERT_EQ(ReadConvertedPcm(converter.get(), first.data(), 400), 400);
+  ASSERT_EQ(SeekSoundConverter(converter.get(), 3000), 0);
+  EXPECT_EQ(converter.ReadAll(777), Bytes(data.begin() + 3000 * 4, data.end()));
+  ASSERT_EQ(SeekSoundConverter(converter.get(), 0), 0);
+  EXPECT_EQ(converter.ReadAll(), data);
+}
+
+TEST_F(SoundConverterWaveTest, DataChunkClaimingMoreThanTheFileIsClamped) {
+  const Bytes data = CounterPcm16(1001);  // ends in half a stereo frame
+  const Bytes file = WaveBuilder().Chunk("fmt ", FormatBody(kStereo16)).Chunk("data", data, 0xFFFFFFFF).Build();
+  ConverterOver converter(file);
+  ASSERT_TRUE(converter.ok());
+  EXPECT_EQ(GetConverterPcmSize(converter.get()), 2000);
+  plat::WaveFormatEx format{};
+  void* pcm = nullptr;
+  std::uint32_t size = 0;
+  ASSERT_EQ(ConvertWholeSoundToPcm(converter.get(), &format, &pcm, &size), 0);
+  EXPECT_EQ(Bytes(static_cast<std::uint8_t*>(pcm), static_cast<std::uint8_t*>(pcm) + size),
+            Bytes(data.begin(), data.begin() + 2000));
+  QZ_FREE(pcm);
+}
+
+TEST_F(SoundConverterWaveTest, RefusesMissingChunksAndZeroOrAbsurdFields) {
+  SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
+  EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", FormatBody(kStereo16)).Build()).ok()) << "no data";
+  EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("data", CounterPcm16(8)).Build()).ok()) << "no fmt";
+  EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", Bytes(14, 1)).Chunk("data", CounterPcm16(8)).Build()).ok())
+      << "short fmt";
+  Bytes notRiff = PcmWave(kStereo16, CounterPcm16(8));
+  notRiff[0] = 'X';
+  EXPECT_FALSE(ConverterOver(notRiff).ok());
+
+  const auto refused = [&](FormatFields fields, const char* what) {
+    EXPECT_FALSE(ConverterOver(PcmWave(fields, CounterPcm16(64))).ok()) << what;
+  };
+  FormatFields fields = kStereo16;
+  fields.channels = 0;
+  refused(fields, "no channels");
+  fields = kStereo16;
+  fields.rate = 0;
+  fields.avgBytes = 4;
+  refused(fields, "rate 0");
+  fields = kStereo16;
+  fields.blockAlign = 0;
+  fields.avgBytes = 1;
+  refused(fields, "block align 0");
+  fields = kStereo16;
+  fields.avgBytes = 0xFFFFFFFF;
+  fields.rate = 0xFFFFFFFF;
+  refused(fields, "absurd rate");
+  fields = kStereo16;
+  fields.channels = 200;
+  refused(fields, "absurd channels");
+  fields = kStereo16;
+  fields.blockAlign = 3;
+  refused(fields, "block align that is no whole frame");
+  const std::string message = text::kSoundFormatInvalid;
+  EXPECT_TRUE(scratch_->Contains(message.substr(0, message.find('('))));
+}
+
+
+using SoundConverterChainTest = ConverterTest;
+
+TEST_F(SoundConverterChainTest, PcmWaveWithItsAttemptDisabledGoesThroughTheManagerUnchanged) {
+  const Bytes data = CounterPcm16(30000);
+  SetSoundConverterDisableBits(kConverterDisableWav);
+  ConverterOver converter(PcmWave(kStereo16, data));
+  ASSERT_TRUE(converter.ok());
+  EXPECT_EQ(converter->kind, kSoundConverterAcm);
+  EXPECT_EQ(converter.ReadAll(3000), data);
+  ASSERT_EQ(SeekSoundConverter(converter.get(), 7000), 0) << "backwards after the end";
+  EXPECT_EQ(converter.ReadAll(), Bytes(data.begin() + 7000 * 4, data.end()));
+}
+
+TEST_F(SoundConverterChainTest, DisableBitsSkipTheirAttempts) {
+  const Bytes wave = PcmWave(kStereo16, CounterPcm16(64));
+  const Bytes ogg = EncodeOggVorbis(SineSamples(4410, 2, 440, 44100, 8000), 2, 44100);
+  SetSoundConverterDisableBits(0x1F);
+  EXPECT_FALSE(ConverterOver(wave).ok());
+  EXPECT_FALSE(ConverterOver(ogg).ok());
+  // What a movie sets while it loads its sound: only Ogg Vorbis is left.
+  SetSoundConverterDisableBits(static_cast<std::uint32_t>(-5));
+  EXPECT_FALSE(ConverterOver(wave).ok());
+  ConverterOver movieSound(ogg);
+  ASSERT_TRUE(movieSound.ok());
+  EXPECT_EQ(movieSound->kind, kSoundConverterOggVorbis);
+  SetSoundConverterDisableBits(0);
+  ConverterOver anyOgg(ogg);
+  ASSERT_TRUE(anyOgg.ok());
+  EXPECT_EQ(anyOgg->kind, kSoundConverterOggVorbis) << "the wave attempts leave Ogg alone";
+}
+
+TEST_F(SoundConverterChainTest, CompressedAttemptsFailWithoutTheManagerModule) {
+  const auto samples = SineSamples(4000, 1, 300, 22050, 9000);
+  const AdpcmWave ima = EncodeImaAdpcm(samples, 1, 256);
+  FormatFields fields{0x11, 1, 22050, 11100, 256, 4};
+  const Bytes file = WaveBuilder().Chunk("fmt ", FormatBody(fields, true, ima.formatExtra)).Chunk("data", ima.data).Build();
+  FreeAcmEntryPoints();
+  SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
+  EXPECT_FALSE(ConverterOver(file).ok());
+  ASSERT_EQ(LoadAcmEntryPoints(), 0);
+  EXPECT_TRUE(ConverterOver(file).ok());
+}
+
+using SoundConverterAdpcmTest = ConverterTest;
+
+struct AdpcmCase {
+  std::uint16_t tag;
+  std::uint32_t channels;
+  std::uint32_t blockAlign;
+};
+
+void ExpectAdpcmFollowsTheSource(const AdpcmCase& c) {
+  SCOPED_TRACE(::testing::Message() << "tag " << c.tag << " channels " << c.channels << " block " << c.blockAlign);
+  const std::uint32_t rate = 22050;
+  const auto samples = SineSamples(20000, c.channels, 440, rate, 12000);
+  const AdpcmWave wave =
+      c.tag == 0x11 ? EncodeImaAdpcm(samples, c.channels, c.blockAlign) : EncodeMsAdpcm(samples, c.channels, c.blockAlign);
+  const std::uint32_t blocks = static_cast<std::uint32_t>(wave.data.size() / c.blockAlign);
+  FormatFields fields{c.tag, static_cast<std::uint16_t>(c.channels), rate, rate * c.blockAlign / wave.samplesPerBlock,
+                      static_cast<std::uint16_t>(c.blockAlign), 4};
+  const Bytes file = WaveBuilder().Chunk("fmt ", FormatBody(fields, true, wave.formatExtra)).Chunk("data", wave.data).Build();
+  ConverterOver converter(file);
+  ASSERT_TRUE(converter.ok());
+  EXPECT_EQ(converter->kind, kSoundConverterAcm);
+  plat::WaveFormatEx format{};
+  GetConverterPcmFormat(converter.get(), &format);
+  EXPECT_EQ(format.bitsPerSample, 16);
+  EXPECT_EQ(format.blockAlign, 2 * c.channels);
+  const Bytes pcm = converter.ReadAll(1000);
+  ASSERT_EQ(pcm.size(), std::size_t{blocks} * wave.samplesPerBlock * c.channels * 2);
+  EXPECT_EQ(GetConverterPcmSize(converter.get()), static_cast<std::int64_t>(pcm.size()));
+  const auto decoded = ToSamples(pcm);
+  EXPECT_LT(RmsDifference(decoded, samples), 400.0);
+  // The first frame of every block is stored as it stands in the header.
+  EXPECT_EQ(decoded[0], samples[0]);
+  EXPECT_EQ(decoded[wave.samplesPerBlock * c.channels], samples[wave.samplesPerBlock * c.channels]);
+  // Seeking backwards and forwards gives what a full decode gives there.
+  for (const std::int64_t frame : {std::int64_t{12345}, std::int64_t{17}, std::int64_t{5000}}) {
+    ASSERT_EQ(SeekSoundConverter(converter.get(), frame), 0);
+    Bytes piece(64 * c.channels);
+    ASSERT_EQ(ReadConvertedPcm(converter.get(), piece.data(), static_cast<std::uint32_t>(piece.size())),
+              static_cast<int>(piece.size()));
+    EXPECT_EQ(piece, Bytes(pcm.begin() + frame * 2 * c.channels, pcm.begin() + frame * 2 * c.channels + piece.size()))
+        << "at frame " << frame;
+  }
+}
+
+TEST_F(SoundConverterAdpcmTest, ImaAdpcmDecodesCloseToTheSource) {
+  ExpectAdpcmFollowsTheSource({0x11, 1, 256});
+  ExpectAdpcmFollowsTheSource({0x11, 2, 2048});
+  ExpectAdpcmFollowsTheSource({0x11, 1, 4096});  // blocks larger than one conversion
+}
+
+TEST_F(SoundConverterAdpcmTest, MicrosoftAdpcmDecodesCloseToTheSource) {
+  ExpectAdpcmFollowsTheSource({0x02, 1, 512});
+  ExpectAdpcmFollowsTheSource({0x02, 2, 1024});
+  ExpectAdpcmFollowsTheSource({0x02, 2, 3000});
+}
+
+TEST_F(SoundConverterAdpcmTest, ExtraBytesBeyondTheChunkAreNeverRead) {
+  const auto samples = SineSamples(4000, 1, 300, 22050, 9000);
+  const AdpcmWave wave = EncodeMsAdpcm(samples, 1, 512);
+  FormatFields fields{0x02, 1, 22050, 11100, 512, 4};
+  SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
+  Bytes body = FormatBody(fields, true, wave.formatExtra);
+  body[16] = 0xFF;  // extra size far past the chunk's end: only the bytes held count
+  body[17] = 0x7F;
+  EXPECT_TRUE(ConverterOver(WaveBuilder().Chunk("fmt ", body).Chunk("data", wave.data).Build()).ok());
+  body = FormatBody(fields, true, wave.formatExtra);
+  body[20] = 100;  // a hundred coefficient pairs, seven held
+  EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", body).Chunk("data", wave.data).Build()).ok());
+}
+
+using SoundConverterMp3Test = ConverterTest;
+
+TEST_F(SoundConverterMp3Test, FrameHeadersGiveSizeSamplesAndRate) {
+  Mp3FrameHeader header{};
+  const std::uint8_t mpeg1[] = {0xFF, 0xFB, 0x90, 0x00};
+  ASSERT_EQ(ParseMp3FrameHeader(mpeg1, &header), 0);
+  EXPECT_EQ(header.mpegVersion, 1);
+  EXPECT_EQ(header.layer, 2);
+  EXPECT_EQ(header.bitrateKbps, 128);
+  EXPECT_EQ(header.sampleRate, 44100);
+  EXPECT_EQ(header.frameBytes, 417);
+  EXPECT_EQ(header.samplesPerFrame, 1152);
+  EXPECT_EQ(header.channels, 2);
+  const std::uint8_t padded[] = {0xFF, 0xFB, 0x92, 0xC0};
+  ASSERT_EQ(ParseMp3FrameHeader(padded, &header), 0);
+  EXPECT_EQ(header.frameBytes, 418);
+  EXPECT_EQ(header.channels, 1);
+  const std::uint8_t mpeg2[] = {0xFF, 0xF3, 0x80, 0x00};
+  ASSERT_EQ(ParseMp3FrameHeader(mpeg2, &header), 0);
+  EXPECT_EQ(header.mpegVersion, 2);
+  EXPECT_EQ(header.bitrateKbps, 64);
+  EXPECT_EQ(header.sampleRate, 22050);
+  EXPECT_EQ(header.frameBytes, 208);
+  EXPECT_EQ(header.samplesPerFrame, 576);
+
+  const std::uint8_t layerBits00[] = {0xFF, 0xF9, 0x90, 0x00};
+  const std::uint8_t bitrate15[] = {0xFF, 0xFB, 0xF0, 0x00};
+  const std::uint8_t rate3[] = {0xFF, 0xFB, 0x9C, 0x00};
+  const std::uint8_t noSync[] = {0xFF, 0xEB, 0x90, 0x00};
+  EXPECT_EQ(ParseMp3FrameHeader(layerBits00, &header), -1);
+  EXPECT_EQ(ParseMp3FrameHeader(bitrate15, &header), -1);
+  EXPECT_EQ(ParseMp3FrameHeader(rate3, &header), -1);
+  EXPECT_EQ(ParseMp3FrameHeader(noSync, &header), -2);
+}
+
+// The decoded length matches the scan: frames × samples per frame × 4 bytes,
+// all zero for silent frames.
+void ExpectSilentDecode(ConverterOver& converter, std::size_t bytes) {
+  EXPECT_EQ(GetConverterPcmSize(converter.get()), static_cast<std::int64_t>(bytes));
+  const Bytes pcm = converter.ReadAll(2048);
+  EXPECT_EQ(pcm.size(), bytes);
+  EXPECT_EQ(std::count(pcm.begin(), pcm.end(), 0), static_cast<std::ptrdiff_t>(pcm.size()));
+}
+
+TEST_F(SoundConverterMp3Test, ScanSkipsTagsAndCountsEveryFrameTheInfoFrameToo) {
+  SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
+  Bytes plain = SilentMp3(40);
+  {
+    ConverterOver converter(plain);
+    ASSERT_TRUE(converter.ok());
+    EXPECT_EQ(converter->kind, kSoundConverterAcm);
+    ExpectSilentDecode(converter, 40 * 1152 * 4);
+  }
+  Bytes tagged = Id3v2Tag(300, false);
+  const Bytes info = InfoMp3Frame(30);
+  tagged.insert(tagged.end(), info.begin(), info.end());
+  const Bytes frames = SilentMp3(30);
+  tagged.insert(tagged.end(), frames.begin(), frames.end());
+  const Bytes v1 = Id3v1Tag();
+  tagged.insert(tagged.end(), v1.begin(), v1.end());
+  {
+    ConverterOver converter(tagged);
+    ASSERT_TRUE(converter.ok());
+    EXPECT_EQ(converter->dataStart, 310);
+    ExpectSilentDecode(converter, 31 * 1152 * 4);
+  }
+  Bytes footer = Id3v2Tag(77, true);
+  footer.insert(footer.end(), frames.begin(), frames.end());
+  {
+    ConverterOver converter(footer);
+    ASSERT_TRUE(converter.ok());
+    EXPECT_EQ(converter->dataStart, 97);
+    ExpectSilentDecode(converter, 30 * 1152 * 4);
+  }
+}
+
+TEST_F(SoundConverterMp3Test, Mpeg2FramesAndSeeking) {
+  SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
+  ConverterOver converter(SilentMp3(50, kMpeg2Mono64k));
+  ASSERT_TRUE(converter.ok());
+  plat::WaveFormatEx format{};
+  GetConverterPcmFormat(converter.get(), &format);
+  EXPECT_EQ(format.samplesPerSec, 22050u);
+  EXPECT_EQ(format.channels, 1);
+  ASSERT_EQ(SeekSoundConverter(converter.get(), 50 * 576 - 100), 0);
+  EXPECT_EQ(converter.ReadAll(512).size(), 200u);
+  ASSERT_EQ(SeekSoundConverter(converter.get(), 0), 0);
+  ExpectSilentDecode(converter, 50 * 576 * 2);
+}
+
+TEST_F(SoundConverterMp3Test, NoFrameOrABadHeaderFailsTheAttempt) {
+  SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
+  EXPECT_FALSE(ConverterOver(Bytes(5000, 0x00)).ok());
+  Bytes onlyTags = Id3v2Tag(100, false);
+  const Bytes v1 = Id3v1Tag();
+  onlyTags.insert(onlyTags.end(), v1.begin(), v1.end());
+  EXPECT_FALSE(ConverterOver(onlyTags).ok());
+  Bytes broken = SilentMp3(10);
+  broken[417 * 3 + 418 + 2] = 0xF0;  // bitrate index 15 in the fifth header
+  EXPECT_FALSE(ConverterOver(broken).ok());
+}
+
+TEST_F(SoundConverterMp3Test, TruncatedFileDecodesWhatItHoldsAndEnds) {
+  SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
+  Bytes cut = SilentMp3(20);
+  cut.resize(cut.size() - 200);
+  ConverterOver converter(cut);
+  ASSERT_TRUE(converter.ok());
+  const Bytes pcm = converter.ReadAll(4096);
+  EXPECT_GE(pcm.size(), std::size_t{19} * 1152 * 4);
+  EXPECT_LE(pcm.size(), std::size_t{20} * 1152 * 4);
+}
+
+using SoundConverterOggTest = ConverterTest;
+
+TEST_F(SoundConverterOggTest, DecodesTheSourceWithItsLengthAndLevel) {
+  const auto source = SineSamples(44100, 2, 441, 44100, 10000);
+  ConverterOver converter(EncodeOggVorbis(source, 2, 44100));
+  ASSERT_TRUE(converter.ok());
+  plat::WaveFormatEx format{};
+  GetConverterPcmFormat(converter.get(), &format);
+  EXPECT_EQ(format.blockAlign, 4);
+  EXPECT_EQ(format.samplesPerSec, 44100u);
+  EXPECT_EQ(converter->workSize, kOggVorbisWorkBytes);
+  EXPECT_EQ(GetConverterPcmSize(converter.get()), 44100 * 4);
+  const Bytes pcm = converter.ReadAll(1000);
+  ASSERT_EQ(pcm.size(), 44100u * 4);
+  EXPECT_LT(RmsDifference(ToSamples(pcm), source), 500.0);
+}
+
+TEST_F(SoundConverterOggTest, SeekingEqualsSkipping) {
+  const auto source = SineSamples(30000, 1, 700, 22050, 10000);
+  ConverterOver converter(EncodeOggVorbis(source, 1, 22050));
+  ASSERT_TRUE(converter.ok());
+  const Bytes whole = converter.ReadAll();
+  ASSERT_EQ(SeekSoundConverter(converter.get(), 12345), 0);
+  Bytes piece(2000);
+  ASSERT_EQ(ReadConvertedPcm(converter.get(), piece.data(), 2000), 2000);
+  EXPECT_EQ(piece, Bytes(whole.begin() + 12345 * 2, whole.begin() + 12345 * 2 + 2000));
+}
+
+TEST_F(SoundConverterOggTest, EightBitWidthGivesUnsignedSamples) {
+  SetOggVorbisSampleBytes(1);
+  ConverterOver converter(EncodeOggVorbis(SineSamples(8000, 1, 0, 8000, 0), 1, 8000));
+  ASSERT_TRUE(converter.ok());
+  EXPECT_EQ(converter->outputFormat.bitsPerSample, 8);
+  const Bytes pcm = converter.ReadAll();
+  ASSERT_EQ(pcm.size(), 8000u);
+  for (const std::uint8_t sample : pcm) ASSERT_EQ(sample, 128) << "silence is the middle value";
+}
+
+TEST_F(SoundConverterOggTest, CorruptedPagesNeverCountNegativeBytes) {
+  Bytes ogg = EncodeOggVorbis(SineSamples(44100, 2, 441, 44100, 10000), 2, 44100);
+  for (std::size_t i = ogg.size() / 3; i < ogg.size() / 3 + 600; ++i) ogg[i] ^= 0x5A;
+  ConverterOver converter(ogg);
+  if (!converter.ok()) return;  // the damage hit the headers
+  const Bytes pcm = converter.ReadAll(3000);
+  EXPECT_LE(pcm.size(), 44100u * 4 + 4096);
+  EXPECT_EQ(pcm.size() % 4, 0u);
+}
+
+using SoundConverterDecodedTest = ConverterTest;
+
+TEST_F(SoundConverterDecodedTest, SilentMp3DecodesWholeToExactlyItsFrames) {
+  SetSoundConverterDisableBits(kConverterDisableAcmMp3);
+  ConverterOver converter(SilentMp3(25));
+  ASSERT_TRUE(converter.ok());
+  EXPECT_EQ(converter->kind, kSoundConverterDecodedPcm);
+  EXPECT_EQ(converter->workSize, 44100u * 4);
+  ExpectSilentDecode(converter, 25 * 1152 * 4);
+  ASSERT_EQ(SeekSoundConverter(converter.get(), 25 * 1152 - 10), 0);
+  EXPECT_EQ(converter.ReadAll().size(), 40u);
+}
+
+TEST_F(SoundConverterDecodedTest, PcmBlockGrowsInMebibyteStepsAndDropsItselfWhenFull) {
+  SoundConverter converter{};
+  converter.decoded.capacity = 1000;
+  converter.decoded.data = static_cast<std::uint8_t*>(QZ_ALLOC(1000));
+  const Bytes chunk(900, 0x42);
+  Mp3GrabberPcmCallback(chunk.data(), chunk.size(), &converter);
+  EXPECT_EQ(converter.decoded.capacity, 1000u);
+  Mp3GrabberPcmCallback(chunk.data(), chunk.size(), &converter);
+  EXPECT_EQ(converter.decoded.capacity, 1000u + 0x100000);
+  const Bytes large(0x180000, 0x43);
+  Mp3GrabberPcmCallback(large.data(), large.size(), &converter);
+  EXPECT_EQ(converter.decoded.capacity, 1000u + 2 * 0x100000) << "as many steps as the sample needs";
+  ASSERT_EQ(converter.decoded.size, 1800u + 0x180000);
+  EXPECT_EQ(converter.decoded.data[1799], 0x42);
+  EXPECT_EQ(converter.decoded.data[1800], 0x43);
+  converter.decoded.size = 0xFFFFF000u;
+  Mp3GrabberPcmCallback(chunk.data(), chunk.size(), &converter);
+  EXPECT_EQ(converter.decoded.data, nullptr) << "a block that cannot grow is dropped";
+  Mp3GrabberPcmCallback(chunk.data(), chunk.size(), &converter);
+  EXPECT_EQ(converter.decoded.data, nullptr);
+}
+
+TEST_F(SoundConverterDecodedTest, EndOfTheProgramAbortsTheDecodeAndNoAudioIsReported) {
+  SetSoundConverterDisableBits(kConverterDisableAcmMp3);
+  WindowSystemState& state = GetWindowSystemState();
+  state.endRequest = 1;
+  EXPECT_FALSE(ConverterOver(SilentMp3(400)).ok());
+  state.endRequest = 0;
+  EXPECT_TRUE(scratch_->Contains(text::kMp3ConvertAborted));
+  EXPECT_FALSE(ConverterOver(Bytes(3000, 0x00)).ok());
+  EXPECT_TRUE(scratch_->Contains(text::kMp3NoAudio));
+}
+
+}  // namespace
+}  // namespace qz::testing
