@@ -5,6 +5,7 @@
 // arithmetic remain. Triangles and rotation share these loops.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -151,14 +152,22 @@ inline void WriteTexel(std::uint8_t* dst, std::uint32_t texel, std::uint32_t f, 
 // Runs one walk. A source with alpha and the trans flag skips a = 0 in modes 0
 // to 3 (modes 4, 10 and 11 weigh it as 0) and drops the weight of a = 255.
 template <class Src, int kMode, bool kF, bool kWhite, bool kTrans>
-void TexturedLoop(const TexturedWalk& walk, const TexturedConsts& c) {
+void TexturedLoop(const TexturedWalk& walk, const TexturedConsts& consts) {
+  // A local copy: stores through the byte pointer dst could otherwise alias
+  // the constants and force them to be read again for every pixel.
+  const TexturedConsts c = consts;
   std::uint8_t* dst = walk.dst;
   auto u = static_cast<std::uint32_t>(walk.u);
   auto v = static_cast<std::uint32_t>(walk.v);
   const auto uStep = static_cast<std::uint32_t>(walk.uStep);
   const auto vStep = static_cast<std::uint32_t>(walk.vStep);
-  for (std::int32_t line = 0; line < walk.lines; ++line) {
-    for (std::int32_t i = 0; i < walk.width; ++i, dst += 4, u += uStep, v += vStep) {
+  const auto uLineStep = static_cast<std::uint32_t>(walk.uLineStep);
+  const auto vLineStep = static_cast<std::uint32_t>(walk.vLineStep);
+  const std::int32_t width = walk.width;
+  const std::int32_t lines = walk.lines;
+  const std::ptrdiff_t rowAdvance = walk.rowAdvance;
+  for (std::int32_t line = 0; line < lines; ++line) {
+    for (std::int32_t i = 0; i < width; ++i, dst += 4, u += uStep, v += vStep) {
       if (u >= c.rangeU || v >= c.rangeV) continue;
       const std::uint32_t col = u >> 18;
       const std::uint32_t row = v >> 18;
@@ -183,9 +192,9 @@ void TexturedLoop(const TexturedWalk& walk, const TexturedConsts& c) {
         WriteTexel<kMode, kF, false, kWhite>(dst, Src::Color(s, c), f, 0, c);
       }
     }
-    u += static_cast<std::uint32_t>(walk.uLineStep);
-    v += static_cast<std::uint32_t>(walk.vLineStep);
-    dst += walk.rowAdvance;
+    u += uLineStep;
+    v += vLineStep;
+    dst += rowAdvance;
   }
 }
 

@@ -238,16 +238,21 @@ TEST_F(TexturedSpan32Test, EveryLoopMatchesTheReference) {
   EXPECT_EQ(failures, 0);
 }
 
-// One texel drawn onto one destination pixel; factor < 0 means no blend image.
-struct One {
-  Kind kind = Kind::kDirect;
-  std::uint32_t texel = 0;  // direct texel, or the palette entry of index 0
-  std::uint32_t key = 0xFFFFFFFFu;
-  int trans = 0;
-  int factor = -1;
+std::uint32_t Bgrx(std::uint32_t b, std::uint32_t g, std::uint32_t r, std::uint32_t x) {
+  return b | (g << 8) | (r << 16) | (x << 24);
+}
+
+// One texel (the direct texel, or palette entry 0 under index 0) drawn onto
+// one destination pixel; factor < 0 means no blend image.
+struct Worked {
+  const char* what;
+  Kind kind;
+  std::uint32_t texel, key;
+  int trans, factor, mode, p;
+  std::uint32_t mod, d, want;
 };
 
-std::uint32_t DrawOne(const One& o, std::uint32_t d, TexturedFamily family = TexturedFamily::kTriangle) {
+std::uint32_t DrawOne(const Worked& o, TexturedFamily family) {
   Image source, blendImg, dst;
   MakeSource(source, o.kind, 1, 1, o.key);
   if (o.kind == Kind::kPalettised) {
@@ -258,7 +263,10 @@ std::uint32_t DrawOne(const One& o, std::uint32_t d, TexturedFamily family = Tex
   Make(blendImg, 1, 1, kMemImgFormatMono8);
   blend_tables::blendImageFactor[0] = static_cast<std::uint8_t>(o.factor < 0 ? 0 : o.factor);
   Make(dst, 1, 1, kMemImgFormatXrgb32);
-  Put(dst, 0, 0, d);
+  Put(dst, 0, 0, o.d);
+  gMemImgDrawState.blendMode = o.mode;
+  gMemImgDrawState.blendParam = o.p;
+  gMemImgDrawState.colorMod = o.mod;
   TexturedWalk walk;
   walk.dst = At(dst, 0, 0);
   walk.width = 1;
@@ -267,133 +275,80 @@ std::uint32_t DrawOne(const One& o, std::uint32_t d, TexturedFamily family = Tex
   return Get(dst, 0, 0);
 }
 
-std::uint32_t Bgrx(std::uint32_t b, std::uint32_t g, std::uint32_t r, std::uint32_t x) {
-  return b | (g << 8) | (r << 16) | (x << 24);
-}
-
-TEST_F(TexturedSpan32Test, AlphaFlagWeighsUnlessTheTransFlagMakesTexelsOpaqueOrSkipped) {
-  One o{Kind::kAlpha, Bgrx(10, 20, 30, 255), 0, 1, -1};
-  EXPECT_EQ(DrawOne(o, Bgrx(0, 0, 0, 9)), Bgrx(10, 20, 30, 255));  // opaque texel stored whole
-  o = {Kind::kAlpha, Bgrx(255, 255, 255, 255), 0, 0, -1};
-  EXPECT_EQ(DrawOne(o, Bgrx(0, 0, 0, 9)), Bgrx(254, 254, 254, 9));  // 255 weighs 255/256
-
-  State(kMemImgBlendMul, 0);
-  for (int trans : {0, 1}) {
-    o = {Kind::kAlpha, Bgrx(200, 200, 200, 0), 0, trans, -1};
-    EXPECT_EQ(DrawOne(o, Bgrx(90, 90, 90, 7)), Bgrx(0, 0, 0, 7)) << trans;
-  }
-  State(kMemImgBlendMulBlend, 200);
-  o = {Kind::kAlpha, Bgrx(0, 0, 0, 0), 0, 1, -1};
-  EXPECT_EQ(DrawOne(o, Bgrx(90, 90, 90, 7)), Bgrx(90, 90, 90, 7));  // zero weight keeps the pixel
-  State(kMemImgBlendAdd, 255);
-  o = {Kind::kAlpha, Bgrx(50, 50, 50, 0), 0, 0, -1};
-  EXPECT_EQ(DrawOne(o, Bgrx(90, 90, 90, 7)), Bgrx(90, 90, 90, 0));  // add of zero, fourth byte cleared
-  o.trans = 1;
-  EXPECT_EQ(DrawOne(o, Bgrx(90, 90, 90, 7)), Bgrx(90, 90, 90, 7));  // skipped
-
-  // An alpha source ignores the transparent colour.
-  State(kMemImgBlendNone, 0);
-  o = {Kind::kAlpha, Bgrx(10, 20, 30, 255), Bgrx(10, 20, 30, 255), 1, -1};
-  EXPECT_EQ(DrawOne(o, 0), Bgrx(10, 20, 30, 255));
-}
-
-TEST_F(TexturedSpan32Test, PackedAddAndSubtractSaturateWithTheirLowBitRules) {
-  State(kMemImgBlendAdd, 255);
-  One o{Kind::kDirect, Bgrx(255, 255, 255, 0), 0xFFFFFFFFu, 0, -1};
-  EXPECT_EQ(DrawOne(o, Bgrx(255, 255, 255, 0)), Bgrx(255, 255, 255, 1));
-  EXPECT_EQ(DrawOne(o, Bgrx(200, 200, 200, 77)), Bgrx(255, 255, 255, 1));
-  o.texel = Bgrx(1, 1, 1, 0);
-  EXPECT_EQ(DrawOne(o, Bgrx(1, 1, 1, 0)), Bgrx(2, 1, 1, 0));
-
-  State(kMemImgBlendSub, 255);
-  EXPECT_EQ(DrawOne(o, Bgrx(3, 3, 3, 0)), Bgrx(2, 3, 3, 0));
-  o.texel = Bgrx(255, 255, 255, 0);
-  EXPECT_EQ(DrawOne(o, Bgrx(3, 3, 3, 8)), 0u);
-  // A blend factor of 0 gives a zero term, which still writes the word.
-  o = {Kind::kDirect, Bgrx(99, 99, 99, 0), 0xFFFFFFFFu, 0, 0};
-  EXPECT_EQ(DrawOne(o, Bgrx(10, 20, 30, 5)), Bgrx(10, 21, 31, 0));
-  State(kMemImgBlendAdd, 255);
-  EXPECT_EQ(DrawOne(o, Bgrx(10, 20, 30, 5)), Bgrx(10, 20, 30, 0));
-}
-
-TEST_F(TexturedSpan32Test, ParameterTestsDifferForPalettisedSubtract) {
-  for (int mode : {kMemImgBlendAlpha, kMemImgBlendAdd, kMemImgBlendSub}) {
-    State(mode, 0);
-    const One direct{Kind::kDirect, Bgrx(40, 40, 40, 0), 0xFFFFFFFFu, 0, -1};
-    EXPECT_EQ(DrawOne(direct, Bgrx(200, 200, 200, 77)), Bgrx(200, 200, 200, 77)) << mode;
-    const One pal{Kind::kPalettised, Bgrx(40, 40, 40, 0), 0x103, 0, -1};
-    const std::uint32_t want = mode == kMemImgBlendSub ? Bgrx(200, 201, 201, 0) : Bgrx(200, 200, 200, 77);
+TEST_F(TexturedSpan32Test, WorkedValuesOfTheWeightPackedTransAndParameterRules) {
+  constexpr std::uint32_t kW = 0xFFFFFF, kNoKey = 0xFFFFFFFFu;
+  const std::uint32_t white = Bgrx(255, 255, 255, 0);
+  const Worked cases[] = {
+      {"opaque alpha texel with trans is stored whole", Kind::kAlpha, Bgrx(10, 20, 30, 255), 0, 1, -1, 0, 0, kW,
+       Bgrx(0, 0, 0, 9), Bgrx(10, 20, 30, 255)},
+      {"alpha 255 without trans weighs 255/256", Kind::kAlpha, Bgrx(255, 255, 255, 255), 0, 0, -1, 0, 0, kW,
+       Bgrx(0, 0, 0, 9), Bgrx(254, 254, 254, 9)},
+      {"multiply by alpha 0 blackens", Kind::kAlpha, Bgrx(200, 200, 200, 0), 0, 0, -1, 4, 0, kW, Bgrx(90, 90, 90, 7),
+       Bgrx(0, 0, 0, 7)},
+      {"multiply by alpha 0 blackens with trans", Kind::kAlpha, Bgrx(200, 200, 200, 0), 0, 1, -1, 4, 0, kW,
+       Bgrx(90, 90, 90, 7), Bgrx(0, 0, 0, 7)},
+      {"multiply blend at alpha 0 keeps", Kind::kAlpha, 0, 0, 1, -1, 11, 200, kW, Bgrx(90, 90, 90, 7),
+       Bgrx(90, 90, 90, 7)},
+      {"add at alpha 0 clears the fourth byte", Kind::kAlpha, Bgrx(50, 50, 50, 0), 0, 0, -1, 2, 255, kW,
+       Bgrx(90, 90, 90, 7), Bgrx(90, 90, 90, 0)},
+      {"add at alpha 0 with trans skips", Kind::kAlpha, Bgrx(50, 50, 50, 0), 0, 1, -1, 2, 255, kW, Bgrx(90, 90, 90, 7),
+       Bgrx(90, 90, 90, 7)},
+      {"alpha source ignores the transparent colour", Kind::kAlpha, Bgrx(10, 20, 30, 255), Bgrx(10, 20, 30, 255), 1,
+       -1, 0, 0, kW, 0, Bgrx(10, 20, 30, 255)},
+      {"add of 255s sets the fourth byte", Kind::kDirect, white, kNoKey, 0, -1, 2, 255, kW, Bgrx(200, 200, 200, 77),
+       Bgrx(255, 255, 255, 1)},
+      {"add of ones", Kind::kDirect, Bgrx(1, 1, 1, 0), kNoKey, 0, -1, 2, 255, kW, Bgrx(1, 1, 1, 0), Bgrx(2, 1, 1, 0)},
+      {"subtract of ones", Kind::kDirect, Bgrx(1, 1, 1, 0), kNoKey, 0, -1, 3, 255, kW, Bgrx(3, 3, 3, 0),
+       Bgrx(2, 3, 3, 0)},
+      {"subtract of 255s", Kind::kDirect, white, kNoKey, 0, -1, 3, 255, kW, Bgrx(3, 3, 3, 8), 0},
+      {"subtract of a zero term still writes", Kind::kDirect, Bgrx(99, 99, 99, 0), kNoKey, 0, 0, 3, 255, kW,
+       Bgrx(10, 20, 30, 5), Bgrx(10, 21, 31, 0)},
+      {"add of a zero term still writes", Kind::kDirect, Bgrx(99, 99, 99, 0), kNoKey, 0, 0, 2, 255, kW,
+       Bgrx(10, 20, 30, 5), Bgrx(10, 20, 30, 0)},
+      {"alpha at p 0 draws nothing", Kind::kDirect, white, kNoKey, 0, -1, 1, 0, kW, Bgrx(200, 200, 200, 77),
+       Bgrx(200, 200, 200, 77)},
+      {"add at p 0 draws nothing", Kind::kPalettised, white, kNoKey, 0, -1, 2, 0, kW, Bgrx(200, 200, 200, 77),
+       Bgrx(200, 200, 200, 77)},
+      {"direct subtract at p 0 draws nothing", Kind::kDirect, white, kNoKey, 0, -1, 3, 0, kW, Bgrx(200, 200, 200, 77),
+       Bgrx(200, 200, 200, 77)},
+      {"palettised subtract at p 0 writes", Kind::kPalettised, white, kNoKey, 0, -1, 3, 0, kW,
+       Bgrx(200, 200, 200, 77), Bgrx(200, 201, 201, 0)},
+      {"alpha 128 up", Kind::kDirect, white, kNoKey, 0, -1, 1, 128, kW, Bgrx(0, 0, 0, 3), Bgrx(127, 127, 127, 3)},
+      {"alpha 128 down", Kind::kDirect, 0, kNoKey, 0, -1, 1, 128, kW, Bgrx(255, 255, 255, 3), Bgrx(127, 127, 127, 3)},
+      {"alpha 255 is the whole-texel copy", Kind::kDirect, Bgrx(1, 2, 3, 4), kNoKey, 0, -1, 1, 255, kW, 0,
+       Bgrx(1, 2, 3, 4)},
+      {"multiply ignores p 0", Kind::kDirect, white, kNoKey, 0, -1, 4, 0, kW, Bgrx(255, 100, 0, 3),
+       Bgrx(254, 99, 0, 3)},
+      {"multiply ignores p 200", Kind::kDirect, white, kNoKey, 0, -1, 4, 200, kW, Bgrx(255, 100, 0, 3),
+       Bgrx(254, 99, 0, 3)},
+      {"multiply blend of white", Kind::kDirect, white, kNoKey, 0, -1, 11, 255, kW, Bgrx(200, 100, 0, 3),
+       Bgrx(199, 99, 0, 3)},
+      {"palettised key matches the index", Kind::kPalettised, Bgrx(1, 2, 3, 4), 0, 1, -1, 0, 0, kW, Bgrx(9, 9, 9, 9),
+       Bgrx(9, 9, 9, 9)},
+      {"palettised key above 255 never matches", Kind::kPalettised, Bgrx(1, 2, 3, 4), 0x100, 1, -1, 0, 0, kW,
+       Bgrx(9, 9, 9, 9), Bgrx(1, 2, 3, 4)},
+      {"direct key matches the whole texel", Kind::kDirect, Bgrx(1, 2, 3, 4), Bgrx(1, 2, 3, 4), 1, -1, 0, 0, kW,
+       Bgrx(9, 9, 9, 9), Bgrx(9, 9, 9, 9)},
+      {"direct key differing in the fourth byte", Kind::kDirect, Bgrx(1, 2, 3, 4), Bgrx(1, 2, 3, 5), 1, -1, 0, 0, kW,
+       Bgrx(9, 9, 9, 9), Bgrx(1, 2, 3, 4)},
+      {"no trans flag draws the key", Kind::kDirect, Bgrx(1, 2, 3, 4), Bgrx(1, 2, 3, 4), 0, -1, 0, 0, kW,
+       Bgrx(9, 9, 9, 9), Bgrx(1, 2, 3, 4)},
+      {"white palettised copy stores the entry", Kind::kPalettised, Bgrx(255, 255, 255, 66), kNoKey, 0, -1, 0, 0, kW,
+       Bgrx(0, 0, 0, 7), Bgrx(255, 255, 255, 66)},
+      {"copy by factor 255", Kind::kPalettised, Bgrx(255, 255, 255, 66), kNoKey, 0, 255, 0, 0, kW, Bgrx(0, 0, 0, 7),
+       Bgrx(254, 254, 254, 7)},
+      {"modulated copy keeps the fourth byte", Kind::kPalettised, Bgrx(255, 255, 255, 66), kNoKey, 0, -1, 0, 0,
+       0x808080, Bgrx(0, 0, 0, 7), Bgrx(128, 128, 128, 7)},
+      {"inverted source, then modulation 0", Kind::kPalettised, white, kNoKey, 0, -1, 10, 128, 0, Bgrx(50, 50, 50, 7),
+       Bgrx(25, 25, 25, 7)},
+      {"inverted black at p 255", Kind::kDirect, 0, kNoKey, 0, -1, 10, 255, kW, 0, Bgrx(254, 254, 254, 0)},
+      {"inverted at p 0 keeps", Kind::kDirect, 0, kNoKey, 0, -1, 10, 0, kW, Bgrx(3, 4, 5, 6), Bgrx(3, 4, 5, 6)},
+  };
+  for (const Worked& c : cases) {
     for (TexturedFamily family : {TexturedFamily::kTriangle, TexturedFamily::kRotated}) {
-      EXPECT_EQ(DrawOne(pal, Bgrx(200, 200, 200, 77), family), want) << mode;
+      EXPECT_EQ(DrawOne(c, family), c.want) << c.what << ", family " << static_cast<int>(family);
     }
   }
-
-  // Alpha at 255 is the copy in every variant of every source kind.
-  for (Kind kind : {Kind::kPalettised, Kind::kDirect, Kind::kAlpha}) {
-    for (std::uint32_t mod : {0xFFFFFFu, 0x7F80FFu}) {
-      for (int trans : {0, 1}) {
-        for (int factor : {-1, 0, 200}) {
-          gMemImgDrawState.colorMod = mod;
-          const One o{kind, Bgrx(12, 140, 250, 128), 0xFFFFFFFFu, trans, factor};
-          State(kMemImgBlendNone, 0);
-          const std::uint32_t copy = DrawOne(o, Bgrx(90, 60, 30, 5));
-          State(kMemImgBlendAlpha, 255);
-          EXPECT_EQ(DrawOne(o, Bgrx(90, 60, 30, 5)), copy);
-        }
-      }
-    }
-  }
-  gMemImgDrawState.colorMod = 0xFFFFFF;
-
-  State(kMemImgBlendAlpha, 128);
-  const One white{Kind::kDirect, Bgrx(255, 255, 255, 0), 0xFFFFFFFFu, 0, -1};
-  EXPECT_EQ(DrawOne(white, Bgrx(0, 0, 0, 3)), Bgrx(127, 127, 127, 3));
-  const One black{Kind::kDirect, 0, 0xFFFFFFFFu, 0, -1};
-  EXPECT_EQ(DrawOne(black, Bgrx(255, 255, 255, 3)), Bgrx(127, 127, 127, 3));
-
-  // Multiply ignores p; multiply blend moves towards the product.
-  State(kMemImgBlendMul, 0);
-  EXPECT_EQ(DrawOne(white, Bgrx(255, 100, 0, 3)), Bgrx(254, 99, 0, 3));
-  State(kMemImgBlendMul, 200);
-  EXPECT_EQ(DrawOne(white, Bgrx(255, 100, 0, 3)), Bgrx(254, 99, 0, 3));
-  State(kMemImgBlendMulBlend, 255);
-  EXPECT_EQ(DrawOne(white, Bgrx(200, 100, 0, 3)), Bgrx(199, 99, 0, 3));
-}
-
-TEST_F(TexturedSpan32Test, TransparencyComparesIndexOrWholeTexel) {
-  State(kMemImgBlendNone, 0);
-  One pal{Kind::kPalettised, Bgrx(1, 2, 3, 4), 0, 1, -1};
-  EXPECT_EQ(DrawOne(pal, Bgrx(9, 9, 9, 9)), Bgrx(9, 9, 9, 9));  // index 0 is the key
-  pal.key = 0x100;                                                 // only its low byte matches
-  EXPECT_EQ(DrawOne(pal, Bgrx(9, 9, 9, 9)), Bgrx(1, 2, 3, 4));
-
-  One direct{Kind::kDirect, Bgrx(1, 2, 3, 4), Bgrx(1, 2, 3, 4), 1, -1};
-  EXPECT_EQ(DrawOne(direct, Bgrx(9, 9, 9, 9)), Bgrx(9, 9, 9, 9));
-  direct.key = Bgrx(1, 2, 3, 5);  // differs in the fourth byte only
-  EXPECT_EQ(DrawOne(direct, Bgrx(9, 9, 9, 9)), Bgrx(1, 2, 3, 4));
-  direct = {Kind::kDirect, Bgrx(1, 2, 3, 4), Bgrx(1, 2, 3, 4), 0, -1};  // no trans flag: drawn
-  EXPECT_EQ(DrawOne(direct, Bgrx(9, 9, 9, 9)), Bgrx(1, 2, 3, 4));
-}
-
-TEST_F(TexturedSpan32Test, ModulationAndTheFourthByteOfCopies) {
-  State(kMemImgBlendNone, 0);
-  const One pal{Kind::kPalettised, Bgrx(255, 255, 255, 66), 0xFFFFFFFFu, 0, -1};
-  EXPECT_EQ(DrawOne(pal, Bgrx(0, 0, 0, 7)), Bgrx(255, 255, 255, 66));
-  const One palBlend{Kind::kPalettised, Bgrx(255, 255, 255, 66), 0xFFFFFFFFu, 0, 255};
-  EXPECT_EQ(DrawOne(palBlend, Bgrx(0, 0, 0, 7)), Bgrx(254, 254, 254, 7));
-  gMemImgDrawState.colorMod = 0x808080;
-  EXPECT_EQ(DrawOne(pal, Bgrx(0, 0, 0, 7)), Bgrx(128, 128, 128, 7));
-
-  // Inverted source: inverted, then modulated, so modulation 0 aims at black.
-  gMemImgDrawState.colorMod = 0;
-  State(kMemImgBlendInvert, 128);
-  EXPECT_EQ(DrawOne(pal, Bgrx(50, 50, 50, 7)), Bgrx(25, 25, 25, 7));
-  gMemImgDrawState.colorMod = 0xFFFFFF;
-  State(kMemImgBlendInvert, 255);
-  const One black{Kind::kDirect, 0, 0xFFFFFFFFu, 0, -1};
-  EXPECT_EQ(DrawOne(black, 0), Bgrx(254, 254, 254, 0));
-  State(kMemImgBlendInvert, 0);
-  EXPECT_EQ(DrawOne(black, Bgrx(3, 4, 5, 6)), Bgrx(3, 4, 5, 6));
 }
 
 TEST_F(TexturedSpan32Test, WalkSkipsPositionsOutsideTheSourceAndSteps) {
