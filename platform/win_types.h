@@ -13,6 +13,8 @@ using Handle = void*;
 inline const Handle INVALID_HANDLE_VALUE = reinterpret_cast<Handle>(static_cast<std::intptr_t>(-1));
 
 using BOOL = int;
+// Result codes of the COM-style interfaces: negative values are failures.
+using HRESULT = std::int32_t;
 inline constexpr BOOL FALSE = 0;
 inline constexpr BOOL TRUE = 1;
 
