@@ -18,7 +18,6 @@
 
 namespace plat {
 
-using HRESULT = std::int32_t;
 inline constexpr HRESULT DS_OK = 0;
 inline constexpr HRESULT DSERR_GENERIC = static_cast<HRESULT>(0x80004005u);
 inline constexpr HRESULT DSERR_INVALIDPARAM = static_cast<HRESULT>(0x80070057u);
