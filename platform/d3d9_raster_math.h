@@ -28,9 +28,12 @@ constexpr std::uint32_t ArgbFromColor(const Color& c) {
          (static_cast<std::uint32_t>(c.g) << 8) | static_cast<std::uint32_t>(c.b);
 }
 
-// a x b / 255 rounded to nearest, times `scale` (1, 2 or 4), saturated.
-constexpr int Mul255(int a, int b) { return (a * b + 127) / 255; }
-constexpr int ModulateScaled(int a, int b, int scale) { return std::min(255, (a * b * scale + 127) / 255); }
+// a x b / 255 rounded to nearest, times `scale` (1, 2 or 4), saturated; the
+// operands are channels, 0..255, so the unsigned division is exact.
+constexpr int Mul255(int a, int b) { return static_cast<int>((static_cast<unsigned>(a * b) + 127u) / 255u); }
+constexpr int ModulateScaled(int a, int b, int scale) {
+  return std::min(255, static_cast<int>((static_cast<unsigned>(a * b * scale) + 127u) / 255u));
+}
 
 // a x w + b x (255 - w), over 255 rounded.
 constexpr int Lerp255(int a, int b, int w) { return (a * w + b * (255 - w) + 127) / 255; }

@@ -11,6 +11,7 @@
 
 #include "platform/d3d9_raster_internal.h"
 #include "platform/d3d9_raster_pixel.h"
+#include "platform/d3d9_raster_simd.h"
 
 namespace plat::raster {
 namespace {
@@ -115,7 +116,53 @@ struct RectJob {
   const int* rowTexels = nullptr;
   Color factor;              // texel channels are multiplied by these
   std::uint32_t texelOr = 0;  // bits forced on in each texel (0xFF: channel not from the texel)
+  bool contiguousColumns = false;  // texel columns rise by one from pixel to pixel
 };
+
+// The source alphas that pass the alpha test as one range; false when they
+// are not one range (NOTEQUAL).
+bool AlphaPassRange(const DrawSetup& setup, int* low, int* high) {
+  *low = 0;
+  *high = 255;
+  if (!setup.alphaTest) return true;
+  const int ref = setup.alphaRef;
+  switch (setup.alphaFunc) {
+    case D3DCMP_NEVER:
+      *low = 1;
+      *high = 0;
+      return true;
+    case D3DCMP_LESS:
+      *high = ref - 1;
+      return true;
+    case D3DCMP_EQUAL:
+      *low = *high = ref;
+      return true;
+    case D3DCMP_LESSEQUAL:
+      *high = ref;
+      return true;
+    case D3DCMP_GREATER:
+      *low = ref + 1;
+      return true;
+    case D3DCMP_GREATEREQUAL:
+      *low = ref;
+      return true;
+    case D3DCMP_ALWAYS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Vector constants for a rectangle, when its rows can go through the vector
+// path.
+bool PrepareVectorRows(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job, VectorRowConstants* k) {
+  if (!VectorRowsAvailable() || !AlphaPassRange(setup, &k->alphaLow, &k->alphaHigh)) return false;
+  k->texelOr = job.texelOr | (sampler.format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u);
+  k->targetFill = setup.targetHasAlpha ? 0u : 0xFF000000u;
+  k->factor = {static_cast<std::uint16_t>(job.factor.b), static_cast<std::uint16_t>(job.factor.g),
+               static_cast<std::uint16_t>(job.factor.r), static_cast<std::uint16_t>(job.factor.a)};
+  return true;
+}
 
 template <FastBlend kBlend>
 inline Color BlendFast(const DrawSetup& setup, const Color& s, const Color& d) {
@@ -138,6 +185,10 @@ inline Color BlendFast(const DrawSetup& setup, const Color& s, const Color& d) {
 template <FastBlend kBlend, bool kTextured, bool kTexel32, bool kTarget32>
 long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job) {
   const std::uint32_t targetFill = setup.targetHasAlpha ? 0u : 0xFF000000u;
+  const int width = job.columns.last - job.columns.first + 1;
+  constexpr bool kVectorCase = kTextured && kTexel32 && kTarget32 && kBlend != FastBlend::kOther;
+  VectorRowConstants vector;
+  const bool useVector = kVectorCase && width >= 8 && PrepareVectorRows(setup, sampler, job, &vector);
   long long written = 0;
   for (int py = job.rows.first; py <= job.rows.last; ++py) {
     std::uint8_t* dstRow = TargetPixel(setup, job.columns.first, py);
@@ -145,7 +196,12 @@ long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const Re
     if constexpr (kTextured) {
       texRow = sampler.pixels + static_cast<std::ptrdiff_t>(job.rowTexels[py - job.rows.first]) * sampler.pitchBytes;
     }
-    for (int i = 0; i <= job.columns.last - job.columns.first; ++i) {
+    int start = 0;
+    if (useVector) {
+      written += FillRow32Vector(kBlend, vector, texRow, job.columnTexels, job.contiguousColumns, dstRow, width);
+      start = width - width % 8;
+    }
+    for (int i = start; i < width; ++i) {
       Color src;
       if constexpr (kTextured) {
         std::uint32_t texel;
@@ -340,6 +396,10 @@ bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>
       }
       job.columnTexels = columnsA.data();
       job.rowTexels = rowsA.data();
+      job.contiguousColumns = true;
+      for (std::size_t i = 1; i < columnsA.size(); ++i) {
+        job.contiguousColumns = job.contiguousColumns && columnsA[i] == columnsA[0] + static_cast<int>(i);
+      }
       TexturedFactors(setup, a, &job);
     }
   } else {

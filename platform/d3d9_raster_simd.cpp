@@ -1,0 +1,107 @@
+// AVX2 rows of the fast rectangle path. Each 256-bit register holds eight
+// pixels; widened to 16-bit lanes, a product over 255 rounded to nearest is
+// ((x y + 127) x 0x8081) >> 23, exact for every product of two bytes.
+#include "platform/d3d9_raster_simd.h"
+
+#include <immintrin.h>
+
+#include <bit>
+
+#include "platform/d3d9_raster_internal.h"
+
+namespace plat::raster {
+namespace {
+
+[[gnu::target("avx2")]] inline __m256i Div255Rounded(__m256i product) {
+  const __m256i biased = _mm256_add_epi16(product, _mm256_set1_epi16(127));
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(biased, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
+// Each pixel's alpha lane copied to its four lanes.
+[[gnu::target("avx2")]] inline __m256i SpreadAlpha(__m256i wide) {
+  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(wide, 0xFF), 0xFF);
+}
+
+template <FastBlend kBlend>
+[[gnu::target("avx2")]] long long FillRow(const VectorRowConstants& k, const std::uint8_t* texRow, const int* columns,
+                                          bool contiguous, std::uint8_t* dst, int count) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i texelOr = _mm256_set1_epi32(static_cast<int>(k.texelOr));
+  const __m256i targetFill = _mm256_set1_epi32(static_cast<int>(k.targetFill));
+  const __m256i factor = _mm256_setr_epi16(
+      static_cast<short>(k.factor[0]), static_cast<short>(k.factor[1]), static_cast<short>(k.factor[2]),
+      static_cast<short>(k.factor[3]), static_cast<short>(k.factor[0]), static_cast<short>(k.factor[1]),
+      static_cast<short>(k.factor[2]), static_cast<short>(k.factor[3]), static_cast<short>(k.factor[0]),
+      static_cast<short>(k.factor[1]), static_cast<short>(k.factor[2]), static_cast<short>(k.factor[3]),
+      static_cast<short>(k.factor[0]), static_cast<short>(k.factor[1]), static_cast<short>(k.factor[2]),
+      static_cast<short>(k.factor[3]));
+  const __m256i alphaAbove = _mm256_set1_epi16(static_cast<short>(k.alphaLow - 1));
+  const __m256i alphaBelow = _mm256_set1_epi16(static_cast<short>(k.alphaHigh + 1));
+  const __m256i max255 = _mm256_set1_epi16(255);
+  const bool testsAlpha = k.alphaLow > 0 || k.alphaHigh < 255;
+  long long written = 0;
+  for (int i = 0; i + 8 <= count; i += 8) {
+    __m256i texels;
+    if (contiguous) {
+      texels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(texRow + static_cast<std::ptrdiff_t>(columns[i]) * 4));
+    } else {
+      const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + i));
+      texels = _mm256_i32gather_epi32(reinterpret_cast<const int*>(texRow), index, 4);
+    }
+    texels = _mm256_or_si256(texels, texelOr);
+    const __m256i srcLo = Div255Rounded(_mm256_mullo_epi16(_mm256_unpacklo_epi8(texels, zero), factor));
+    const __m256i srcHi = Div255Rounded(_mm256_mullo_epi16(_mm256_unpackhi_epi8(texels, zero), factor));
+    const __m256i alphaLo = SpreadAlpha(srcLo), alphaHi = SpreadAlpha(srcHi);
+    auto* out = reinterpret_cast<__m256i*>(dst + static_cast<std::ptrdiff_t>(i) * 4);
+    const __m256i dstRaw = _mm256_loadu_si256(out);
+    __m256i result;
+    if constexpr (kBlend == FastBlend::kNone) {
+      result = _mm256_packus_epi16(srcLo, srcHi);
+    } else {
+      const __m256i dstFilled = _mm256_or_si256(dstRaw, targetFill);
+      const __m256i dLo = _mm256_unpacklo_epi8(dstFilled, zero), dHi = _mm256_unpackhi_epi8(dstFilled, zero);
+      const __m256i sLo = Div255Rounded(_mm256_mullo_epi16(srcLo, alphaLo));
+      const __m256i sHi = Div255Rounded(_mm256_mullo_epi16(srcHi, alphaHi));
+      if constexpr (kBlend == FastBlend::kAlpha) {
+        const __m256i keptLo = Div255Rounded(_mm256_mullo_epi16(dLo, _mm256_sub_epi16(max255, alphaLo)));
+        const __m256i keptHi = Div255Rounded(_mm256_mullo_epi16(dHi, _mm256_sub_epi16(max255, alphaHi)));
+        result = _mm256_packus_epi16(_mm256_add_epi16(sLo, keptLo), _mm256_add_epi16(sHi, keptHi));
+      } else {
+        result = _mm256_packus_epi16(_mm256_add_epi16(sLo, dLo), _mm256_add_epi16(sHi, dHi));
+      }
+    }
+    result = _mm256_or_si256(result, targetFill);
+    if (testsAlpha) {
+      const __m256i passLo = _mm256_and_si256(_mm256_cmpgt_epi16(alphaLo, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaLo));
+      const __m256i passHi = _mm256_and_si256(_mm256_cmpgt_epi16(alphaHi, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaHi));
+      const __m256i pass = _mm256_packs_epi16(passLo, passHi);
+      result = _mm256_blendv_epi8(dstRaw, result, pass);
+      written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
+    } else {
+      written += 8;
+    }
+    _mm256_storeu_si256(out, result);
+  }
+  return written;
+}
+
+}  // namespace
+
+bool VectorRowsAvailable() {
+  static const bool available = __builtin_cpu_supports("avx2");
+  return available;
+}
+
+long long FillRow32Vector(FastBlend blend, const VectorRowConstants& k, const std::uint8_t* texRow, const int* columns,
+                          bool contiguous, std::uint8_t* dst, int count) {
+  switch (blend) {
+    case FastBlend::kNone:
+      return FillRow<FastBlend::kNone>(k, texRow, columns, contiguous, dst, count);
+    case FastBlend::kAlpha:
+      return FillRow<FastBlend::kAlpha>(k, texRow, columns, contiguous, dst, count);
+    default:
+      return FillRow<FastBlend::kAdditive>(k, texRow, columns, contiguous, dst, count);
+  }
+}
+
+}  // namespace plat::raster
