@@ -1,0 +1,234 @@
+// Loading into sound handles: the create modes and the 180-second rule,
+// static sounds whose buffers hold the data byte for byte, stream sounds of
+// up to three sources of one format from memory and from an open file, share
+// handles, and the refusals of bad input.
+#include "sound/sound_load.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "core/log_text.h"
+#include "sound/sound_fixture.h"
+#include "sound/sound_test_files.h"
+
+namespace qz::testing {
+namespace {
+
+class SoundLoad : public SoundTest {
+ protected:
+  void SetUp() override {
+    SoundTest::SetUp();
+    SetSoundCreateMode(0);
+    SetSoundConverterDisableBits(0);
+  }
+  void TearDown() override {
+    DeleteAllSoundHandles();
+    SetSoundCreateMode(0);
+    for (const std::string& path : files_) std::remove(path.c_str());
+    SoundTest::TearDown();
+  }
+
+  std::string WriteFile(const std::string& name, const Bytes& bytes) {
+    const std::string path = log_.Path(name);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+    files_.push_back(path);
+    return path;
+  }
+
+  // The bytes held by a static sound's buffer slot.
+  static Bytes SlotBytes(SoundHandle handle, int slot) {
+    SoundRecord* record = GetSoundRecord(handle);
+    void* first = nullptr;
+    void* second = nullptr;
+    std::uint32_t firstBytes = 0;
+    std::uint32_t secondBytes = 0;
+    const auto bytes = static_cast<std::uint32_t>(record->pcmBytes);
+    EXPECT_EQ(LockSoundBufferEither(&record->slots[slot], 0, bytes, &first, &firstBytes, &second, &secondBytes), 0);
+    Bytes out(static_cast<std::uint8_t*>(first), static_cast<std::uint8_t*>(first) + firstBytes);
+    UnlockSoundBufferEither(&record->slots[slot], first, firstBytes, second, secondBytes);
+    return out;
+  }
+
+  int LoadImage(const Bytes& image, int buffers = 1, int share = -1) {
+    return LoadSoundFromMemoryToHandle(image.data(), image.size(), buffers, share);
+  }
+
+  std::vector<std::string> files_;
+};
+
+TEST_F(SoundLoad, CreateModeStoresOneAsZeroAndRefusesOthers) {
+  EXPECT_EQ(SetSoundCreateMode(3), 0);
+  EXPECT_EQ(GetSoundCreateMode(), 3);
+  EXPECT_EQ(SetSoundCreateMode(1), 0);
+  EXPECT_EQ(GetSoundCreateMode(), 0);
+  EXPECT_EQ(SetSoundCreateMode(2), 0);
+  EXPECT_EQ(SetSoundCreateMode(4), -1);
+  EXPECT_EQ(SetSoundCreateMode(-1), -1);
+  EXPECT_EQ(GetSoundCreateMode(), 2);
+}
+
+TEST_F(SoundLoad, StaticFileLoadsIntoEveryBufferByteForByte) {
+  const Bytes data = CounterPcm16(44100);
+  const std::string path = WriteFile("effect.wav", WaveBuilder()
+                                                       .Chunk("fmt ", FormatBody(PcmFields(2, 44100, 16)))
+                                                       .Chunk("LIST", Bytes(21, 7))
+                                                       .Chunk("data", data)
+                                                       .Build());
+  const SoundHandle handle = LoadSoundFile(path.c_str(), 3, -1);
+  ASSERT_NE(handle, -1);
+  SoundRecord* record = GetSoundRecord(handle);
+  EXPECT_EQ(record->kind, kStaticSound);
+  EXPECT_EQ(record->bufferCount, 3);
+  EXPECT_EQ(record->duplicate[0], 0);
+  EXPECT_EQ(record->duplicate[1], 1);
+  EXPECT_EQ(record->duplicate[2], 1);
+  EXPECT_EQ(record->frequency, 44100);
+  EXPECT_EQ(GetSoundHandleTotalSamples(handle), 22050);
+  EXPECT_EQ(SlotBytes(handle, 0), data);
+  EXPECT_EQ(SlotBytes(handle, 2), data) << "duplicates share slot 0's data";
+}
+
+TEST_F(SoundLoad, CompressedFormatsLoadStaticThroughTheirConverters) {
+  const auto samples = SineSamples(8000, 1, 500, 8000, 9000);
+  const AdpcmWave ima = EncodeImaAdpcm(samples, 1, 256);
+  FormatFields fields{0x11, 1, 8000, 4055, 256, 4};
+  const SoundHandle adpcm =
+      LoadImage(WaveBuilder().Chunk("fmt ", FormatBody(fields, true, ima.formatExtra)).Chunk("data", ima.data).Build());
+  ASSERT_NE(adpcm, -1);
+  EXPECT_EQ(GetSoundRecord(adpcm)->format.bitsPerSample, 16);
+  EXPECT_EQ(GetSoundHandleTotalSamples(adpcm), static_cast<int>(ima.data.size() / 256 * ima.samplesPerBlock));
+  const SoundHandle mp3 = LoadImage(SilentMp3(20));
+  ASSERT_NE(mp3, -1);
+  EXPECT_EQ(GetSoundHandleTotalSamples(mp3), 20 * 1152);
+  const SoundHandle ogg = LoadImage(EncodeOggVorbis(SineSamples(22050, 2, 300, 22050, 5000), 2, 22050));
+  ASSERT_NE(ogg, -1);
+  EXPECT_EQ(GetSoundHandleTotalSamples(ogg), 22050);
+}
+
+TEST_F(SoundLoad, OneHundredEightySecondsStayStaticOneMoreBecomesAStream) {
+  const FormatFields mono8 = PcmFields(1, 1000, 8);
+  const SoundHandle shortSound = LoadImage(PcmWave(mono8, Bytes(180000, 0x80)));
+  ASSERT_NE(shortSound, -1);
+  EXPECT_EQ(GetSoundRecord(shortSound)->kind, kStaticSound);
+  const SoundHandle longSound = LoadImage(PcmWave(mono8, Bytes(181000, 0x80)));
+  ASSERT_NE(longSound, -1);
+  EXPECT_EQ(GetSoundRecord(longSound)->kind, kStreamSound);
+  EXPECT_EQ(GetSoundRecord(longSound)->sources[0].kind, kStreamSourceMemory);
+  EXPECT_EQ(GetSoundHandleTotalSamples(longSound), 181000);
+  EXPECT_EQ(GetSoundCreateMode(), 0) << "the fall-back restores the mode";
+}
+
+TEST_F(SoundLoad, BadInputIsRefusedAndLogged) {
+  EXPECT_EQ(LoadSoundFile(log_.Path("missing.wav").c_str(), 1, -1), -1);
+  EXPECT_TRUE(log_.Contains(std::string(text::kSoundFileLoadFailed1).substr(0, 20)));
+  FormatFields zeroRate = PcmFields(2, 44100, 16);
+  zeroRate.rate = 0;
+  zeroRate.avgBytes = 4;
+  const std::string bad = WriteFile("bad.wav", PcmWave(zeroRate, CounterPcm16(100)));
+  EXPECT_EQ(LoadSoundFile(bad.c_str(), 1, -1), -1);
+  EXPECT_TRUE(log_.Contains(text::kSoundPcmConvertFailed));
+  EXPECT_TRUE(log_.Contains(std::string(text::kSoundFileLoadFailed2).substr(0, 20)));
+  const Bytes good = PcmWave(PcmFields(2, 44100, 16), CounterPcm16(100));
+  EXPECT_EQ(LoadImage(good, 11), -1);
+  EXPECT_EQ(GetSoundHandleCount(), 0) << "failed loads leave no handle";
+  const SoundHandle silentBuffers = LoadImage(good, 0);
+  ASSERT_NE(silentBuffers, -1);
+  EXPECT_EQ(GetSoundRecord(silentBuffers)->bufferCount, 0);
+}
+
+TEST_F(SoundLoad, StreamSourcesShareOneFormatAndAtMostThreeFit) {
+  SetSoundCreateMode(2);
+  const Bytes source = PcmWave(PcmFields(2, 44100, 16), CounterPcm16(8000));
+  const SoundHandle handle = LoadImage(source);
+  ASSERT_NE(handle, -1);
+  SoundRecord* record = GetSoundRecord(handle);
+  EXPECT_EQ(record->kind, kStreamSound);
+  EXPECT_EQ(record->streamBufferBytes, 44100u * 4);
+  EXPECT_EQ(SetupStreamSoundFromMemory(source.data(), source.size(), 2, handle, 2, -1), 0);
+  EXPECT_EQ(SetupStreamSoundFromMemory(source.data(), source.size(), 0, handle, 3, -1), 0);
+  EXPECT_EQ(record->stream.sourceCount, 3);
+  EXPECT_EQ(record->sources[1].loopCount, 2);
+  EXPECT_EQ(record->stream.totalSamples, 12000);
+  EXPECT_EQ(SetupStreamSoundFromMemory(source.data(), source.size(), 0, handle, 2, -1), -1);
+  EXPECT_TRUE(log_.Contains(text::kSoundStreamSourcesFull));
+
+  const SoundHandle other = LoadImage(source);
+  const Bytes otherRate = PcmWave(PcmFields(2, 22050, 16), CounterPcm16(8000));
+  EXPECT_EQ(SetupStreamSoundFromMemory(otherRate.data(), otherRate.size(), 0, other, 2, -1), -1);
+  EXPECT_TRUE(log_.Contains(text::kSoundFormatMismatch));
+  EXPECT_EQ(GetSoundRecord(other)->stream.sourceCount, 1);
+  ASSERT_EQ(PlayStreamSoundHandle(other, 1, 1), 0);
+  EXPECT_EQ(SetupStreamSoundFromMemory(source.data(), source.size(), 0, other, 2, -1), -1);
+  EXPECT_TRUE(log_.Contains(text::kSoundStreamAlreadyPlaying));
+
+  SetSoundCreateMode(0);
+  const SoundHandle effect = LoadImage(source);
+  EXPECT_EQ(SetupStreamSoundFromMemory(source.data(), source.size(), 0, effect, 2, -1), -1);
+  EXPECT_TRUE(log_.Contains(text::kSoundNotStreamSound));
+}
+
+TEST_F(SoundLoad, ShareHandleOfTheSameFormatPlaysOnItsOwnersBuffer) {
+  SetSoundCreateMode(2);
+  const Bytes source = PcmWave(PcmFields(2, 44100, 16), CounterPcm16(8000));
+  const SoundHandle owner = LoadImage(source);
+  const SoundHandle sharer = LoadImage(source, 1, owner);
+  ASSERT_NE(sharer, -1);
+  EXPECT_EQ(GetSoundRecord(sharer)->shareOwner, owner);
+  EXPECT_EQ(GetSoundRecord(owner)->sharerCount, 1);
+  EXPECT_EQ(GetSoundRecord(sharer)->slots[0].inUse, 0) << "no buffer of its own";
+  const Bytes otherRate = PcmWave(PcmFields(2, 22050, 16), CounterPcm16(8000));
+  const SoundHandle loner = LoadImage(otherRate, 1, owner);
+  ASSERT_NE(loner, -1);
+  EXPECT_EQ(GetSoundRecord(loner)->shareOwner, -1) << "another format gets its own buffer";
+  EXPECT_EQ(GetSoundRecord(owner)->sharerCount, 1);
+}
+
+TEST_F(SoundLoad, FileStreamKeepsItsFileOpenUntilDeleted) {
+  SetSoundCreateMode(3);
+  const std::string path =
+      WriteFile("music.ogg", EncodeOggVorbis(SineSamples(44100, 2, 300, 44100, 5000), 2, 44100));
+  const SoundHandle handle = LoadSoundFile(path.c_str(), 1, -1);
+  ASSERT_NE(handle, -1);
+  SoundRecord* record = GetSoundRecord(handle);
+  EXPECT_EQ(record->sources[0].kind, kStreamSourceFile);
+  EXPECT_EQ(record->sourceOwnsFile[0], 1);
+  EXPECT_EQ(record->sources[0].converter->kind, kSoundConverterOggVorbis);
+  EXPECT_EQ(GetSoundHandleTotalSamples(handle), 44100);
+  EXPECT_EQ(DeleteSoundHandle(handle), 0);
+  SetSoundCreateMode(2);
+  EXPECT_EQ(LoadSoundFile(log_.Path("missing.ogg").c_str(), 1, -1), -1);
+  EXPECT_TRUE(log_.Contains(std::string(text::kStreamWavOpenFailed).substr(0, 20)));
+  EXPECT_EQ(GetSoundHandleCount(), 0);
+}
+
+TEST_F(SoundLoad, WaveImageWrapsFormatAndData) {
+  const plat::WaveFormatEx format = StereoFormat(22050);
+  const Bytes data = CounterPcm16(10);
+  void* image = nullptr;
+  std::uint32_t size = 0;
+  ASSERT_EQ(BuildWaveFileImage(&image, &size, &format, 18, data.data(), 20), 0);
+  ASSERT_EQ(size, 18u + 20 + 28);
+  const auto* bytes = static_cast<const std::uint8_t*>(image);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), 4), "RIFF");
+  EXPECT_EQ(bytes[4], size - 8);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes + 8), 8), "WAVEfmt ");
+  EXPECT_EQ(bytes[16], 18);
+  EXPECT_EQ(std::memcmp(bytes + 20, &format, 18), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes + 38), 4), "data");
+  EXPECT_EQ(bytes[42], 20);
+  EXPECT_EQ(Bytes(bytes + 46, bytes + 66), data);
+  QZ_FREE(image);
+}
+
+TEST_F(SoundLoad, NothingLoadsWhileSoundIsNotStarted) {
+  const Bytes good = PcmWave(PcmFields(2, 44100, 16), CounterPcm16(100));
+  TerminateSound();
+  EXPECT_EQ(LoadImage(good), -1);
+  EXPECT_EQ(LoadSoundFile(log_.Path("any.wav").c_str(), 1, -1), -1);
+  ASSERT_EQ(InitializeSound(), 0);
+}
+
+}  // namespace
+}  // namespace qz::testing
