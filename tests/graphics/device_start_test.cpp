@@ -1,0 +1,64 @@
+// The start on the device path and its fall-back to the software path, with
+// nothing of the stand-in device left alive after the end.
+#include <gtest/gtest.h>
+
+#include "core/window_state.h"
+#include "graphics/graphics_start.h"
+#include "graphics/graphics_state.h"
+#include "platform/d3d9.h"
+#include "platform/ddraw.h"
+#include "platform/window.h"
+
+namespace {
+
+class DeviceStart : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::ResetD3D9StandInForTest();
+    const plat::WindowClass windowClass{0, &plat::DefWindowProcA, 0, "QzDeviceStartTest"};
+    plat::RegisterClassExA(&windowClass);
+    window_ = plat::CreateWindowExA(0, "QzDeviceStartTest", "", plat::WS_POPUP, 0, 0, 640, 480, nullptr);
+    qz::WindowSystemState& windows = qz::GetWindowSystemState();
+    windows.mainWindow = window_;
+    windows.settings.windowMode = 1;
+  }
+  void TearDown() override {
+    qz::TerminateGraphics();
+    qz::GetWindowSystemState().mainWindow = nullptr;
+    plat::DestroyWindow(window_);
+    plat::UnregisterClassA("QzDeviceStartTest");
+    plat::ResetD3D9StandInForTest();
+  }
+  plat::HWND window_ = nullptr;
+};
+
+TEST_F(DeviceStart, RunsOnTheDeviceAndEndsWithNothingLeft) {
+  ASSERT_EQ(qz::StartGraphicsScreen(), 0);
+  const qz::GraphicsState& state = qz::GetGraphicsState();
+  EXPECT_EQ(state.hardware3DOn, 1);
+  EXPECT_NE(state.device, nullptr);
+  EXPECT_NE(state.backBuffer, nullptr);
+  EXPECT_EQ(state.caps.depthFormat, plat::D3DFMT_D16);
+  EXPECT_EQ(state.caps.textureFormats[qz::kGraphFormatDxt1], state.caps.textureFormats[qz::kGraphFormatColorKey16Bit]);
+  EXPECT_EQ(qz::TerminateGraphics(), 0);
+  EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
+  EXPECT_EQ(plat::GetLiveDirectDrawObjectCount(), 0);
+}
+
+TEST_F(DeviceStart, RefusedDeviceFallsBackToTheSoftwarePathReleasingEverything) {
+  plat::FailD3D9CallForTest("CreateDeviceEx", 1, 2, plat::E_FAIL);
+  ASSERT_EQ(qz::StartGraphicsScreen(), 0);
+  const qz::GraphicsState& state = qz::GetGraphicsState();
+  EXPECT_EQ(state.hardware3DOn, 0);
+  EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
+  EXPECT_EQ(qz::IsMemImgValid(&state.screenImages[qz::kBackScreenImage]), 1);
+}
+
+TEST_F(DeviceStart, RefusedDepthSurfaceLeavesNoBackBufferOrSwapChainAlive) {
+  plat::FailD3D9CallForTest("CreateDepthStencilSurface", 1, 1, plat::E_FAIL);
+  ASSERT_EQ(qz::StartGraphicsScreen(), 0);
+  EXPECT_EQ(qz::GetGraphicsState().hardware3DOn, 0);
+  EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
+}
+
+}  // namespace
