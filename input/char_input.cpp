@@ -1,11 +1,12 @@
-// Character input. The ring and the edit-key table are complete (the window
-// procedure's tests read them back); key-input handles and the IME are
-// minimal until character input is built: they record their call and succeed.
+// The ring of typed bytes and the edit-key table the window procedure fills
+// it through.
 #include "input/char_input.h"
 
-
 #include "core/call_trace.h"
+#include "core/log.h"
+#include "core/log_text.h"
 #include "core/multibyte.h"
+#include "input/key_input.h"
 
 namespace qz {
 namespace {
@@ -71,39 +72,13 @@ std::uint8_t LookupEditKeyCode(std::uint32_t virtualKey) {
 
 int InitCharCodeBuffer() {
   RecordCall("InitCharCodeBuffer");
+  AppendLogText(text::kCharBufferInit);
   gRead = 0;
   gWrite = 0;
+  ResetImeState();
+  ResetKeyInputState();
+  AppendLogFormat("%s", text::kCharBufferDone);
   return 0;
 }
-
-int UpdateActiveKeyInput() {
-  RecordCall("UpdateActiveKeyInput");
-  return 0;
-}
-
-// No key-input handle can exist before character input is built.
-int ReleaseKeyInputHandle(int) {
-  RecordCall("ReleaseKeyInputHandle");
-  return -1;
-}
-
-int ReleaseAllKeyInputHandles() {
-  RecordCall("ReleaseAllKeyInputHandles");
-  return 0;
-}
-
-int SetImeEnabled(int) {
-  RecordCall("SetImeEnabled");
-  return 0;
-}
-
-plat::LRESULT HandleImeMessage(plat::HWND, std::uint32_t, plat::WPARAM, plat::LPARAM) {
-  RecordCall("HandleImeMessage");
-  return 0;
-}
-
-int GetImeCompositionFlag() { return 0; }
-
-void RequestKeyInputImeRefresh() { RecordCall("RequestKeyInputImeRefresh"); }
 
 }  // namespace qz

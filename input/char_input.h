@@ -23,18 +23,27 @@ int IsEditControlCode(std::uint8_t byte);
 // pushes, or 0 for any other virtual key.
 std::uint8_t LookupEditKeyCode(std::uint32_t virtualKey);
 
-// Clears the ring and the key-input state (library start); 0.
+// Clears the ring, the IME state and the key-input records (library start); 0.
 int InitCharCodeBuffer();
-// The per-frame key-input editor; 0.
+// The per-frame key-input editor; 0, or -1 for an invalid active handle.
 int UpdateActiveKeyInput();
 int ReleaseKeyInputHandle(int handle);
 int ReleaseAllKeyInputHandles();
 
 int SetImeEnabled(int flag);
 plat::LRESULT HandleImeMessage(plat::HWND window, std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam);
-// The IME handler's composition flag, read on activation.
+// 1 while the IME is switched on and open: activation then asks the editor
+// to reset it.
 int GetImeCompositionFlag();
-// Tells the key-input editor to refresh its IME state (set on activation).
+// Starts the four-step IME reset the editor runs, one step a frame.
 void RequestKeyInputImeRefresh();
+void StepImeReset();
+// Clears the composition and the candidate list (library start).
+void ResetImeState();
+// The composition being typed (code page), its cursor in characters, and
+// whether a composition is open.
+const char* GetImeComposition();
+int GetImeCursorChars();
+int IsImeComposing();
 
 }  // namespace qz

@@ -12,9 +12,13 @@
 
 #include "platform/acm.h"
 #include "platform/clock.h"
+#include "platform/d3d9.h"
+#include "platform/d3d9_exports.h"
 #include "platform/dsound.h"
+#include "platform/imm.h"
 #include "platform/system_info.h"
 #include "platform/window.h"
+#include "platform/winmm_joystick.h"
 
 namespace plat {
 namespace {
@@ -49,6 +53,18 @@ const Export kWinmm[] = {
     {"timeBeginPeriod", Address(&timeBeginPeriod)},
     {"timeEndPeriod", Address(&timeEndPeriod)},
     {"timeGetDevCaps", Address(&timeGetDevCaps)},
+    {"joyGetDevCapsA", Address(&joyGetDevCapsA)},
+    {"joyGetPosEx", Address(&joyGetPosEx)},
+};
+const Export kImm32[] = {
+    {"ImmGetContext", Address(&ImmGetContext)},
+    {"ImmReleaseContext", Address(&ImmReleaseContext)},
+    {"ImmGetOpenStatus", Address(&ImmGetOpenStatus)},
+    {"ImmNotifyIME", Address(&ImmNotifyIME)},
+    {"ImmSetOpenStatus", Address(&ImmSetOpenStatus)},
+    {"ImmGetCandidateListA", Address(&ImmGetCandidateListA)},
+    {"ImmGetCompositionStringA", Address(&ImmGetCompositionStringA)},
+    {"ImmSetCompositionStringA", Address(&ImmSetCompositionStringA)},
 };
 const Export kOle32[] = {
     {"CoInitialize", Address(&CoInitialize)},
@@ -71,6 +87,11 @@ const Export kMsacm32[] = {
     {"acmStreamUnprepareHeader", Address(&acmStreamUnprepareHeader)},
     {"acmStreamSize", Address(&acmStreamSize)},
 };
+// The Direct3D stand-in owns the names, so a test can take either entry point away.
+const Export kD3d9[] = {
+    {d3d9::gCreate9ExExportName, Address(&Direct3DCreate9Ex)},
+    {d3d9::gCreate9ExportName, Address(&Direct3DCreate9)},
+};
 const Export kUser32[] = {
     {"WINNLSEnableIME", Address(&EnableImeStandIn)},
 };
@@ -82,14 +103,14 @@ constexpr int Count(const Export (&)[N]) {
 
 Module gModules[] = {
     {"ws2_32.dll", nullptr, 0, 0, 0, 0, false},
-    {"Imm32.dll", nullptr, 0, 0, 0, 0, false},
+    {"Imm32.dll", kImm32, Count(kImm32), 0, 0, 0, false},
     {"winmm.dll", kWinmm, Count(kWinmm), 0, 0, 0, false},
     {"ole32.dll", kOle32, Count(kOle32), 0, 0, 0, false},
     {"comctl32.dll", nullptr, 0, 0, 0, 0, false},
     {"dwmapi.dll", nullptr, 0, 0, 0, 0, false},
     {"User32.dll", kUser32, Count(kUser32), 0, 0, 0, false},
     {"Kernel32.dll", kKernel32, Count(kKernel32), 0, 0, 0, false},
-    {"d3d9.dll", nullptr, 0, 0, 0, 0, false},
+    {"d3d9.dll", kD3d9, Count(kD3d9), 0, 0, 0, false},
     {"DSOUND.DLL", kDsound, Count(kDsound), 0, 0, 0, false},
     {"msacm32.dll", kMsacm32, Count(kMsacm32), 0, 0, 0, false},
 };

@@ -221,6 +221,8 @@ HWND CreateWindowExA(std::uint32_t exStyle, const char* className, const char* t
                      std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, HWND parent);
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
+// The thread that made the window (0 for no window); there is one process.
+std::uint32_t GetWindowThreadProcessId(HWND window, std::uint32_t* processId);
 // Our own window of that class in this process, or, when another process
 // holds the class's instance lock, a stand-in handle that is not IsWindow.
 HWND FindWindowA(const char* className, const char* title);
@@ -360,5 +362,7 @@ void SimulateOtherInstance(const char* className, bool running);
 // Whether a virtual key is down, kept from the key messages the backend
 // produced (SDL's own keyboard state does not see injected keys).
 bool IsVirtualKeyDown(std::uint32_t virtualKey);
+// The same table as 256 bytes indexed by virtual key, bit 7 set while down.
+BOOL GetKeyboardState(std::uint8_t keys[256]);
 
 }  // namespace plat

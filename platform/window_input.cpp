@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/debug_output.h"
+#include "platform/dinput.h"
 #include "platform/sync.h"
 #include "platform/window_internal.h"
 
@@ -65,6 +66,7 @@ std::uint32_t SidedKey(std::uint32_t vk) {
 
 void UpdateKeyTable(std::uint32_t sided, bool down) {
   SetKey(sided, down);
+  NotifyInputDeviceChange();
   const std::uint32_t generic = GenericKey(sided);
   if (generic == sided) return;
   const std::uint32_t left = generic == VK_SHIFT ? VK_LSHIFT : (generic == VK_CONTROL ? VK_LCONTROL : VK_LMENU);
@@ -111,6 +113,11 @@ void AddActivation(HWND window, bool active, std::vector<Message>* group) {
 }  // namespace
 
 bool IsVirtualKeyDown(std::uint32_t virtualKey) { return KeyDown(virtualKey); }
+
+BOOL GetKeyboardState(std::uint8_t keys[256]) {
+  for (std::uint32_t vk = 0; vk < kKeyCount; ++vk) keys[vk] = KeyDown(vk) ? 0x80 : 0;
+  return TRUE;
+}
 
 void ReleaseAllKeys() {
   for (auto& key : gKeyDown) key.store(false, std::memory_order_relaxed);

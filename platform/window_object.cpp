@@ -167,6 +167,11 @@ LRESULT DefWindowProcA(HWND window, std::uint32_t message, WPARAM, LPARAM) {
 
 BOOL IsWindow(HWND window) { return IsLiveWindow(window) ? TRUE : FALSE; }
 
+std::uint32_t GetWindowThreadProcessId(HWND window, std::uint32_t* processId) {
+  if (processId != nullptr) *processId = 1;
+  return IsLiveWindow(window) ? window->threadId : 0;
+}
+
 HWND FindWindowA(const char* className, const char* title) {
   {
     std::lock_guard<std::recursive_mutex> lock(gWindowsMutex);

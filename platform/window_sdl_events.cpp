@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/imm.h"
 #include "platform/sync.h"
 #include "platform/window_sdl.h"
 
@@ -157,8 +158,14 @@ void TranslateSdlEvent(const SDL_Event& event) {
     case SDL_KEYUP:
       TranslateKey(event.key);
       break;
+    case SDL_TEXTEDITING:
+      if (HWND window = WindowOf(event.edit.windowID)) DeliverImeComposition(window, event.edit.text, event.edit.start);
+      break;
     case SDL_TEXTINPUT:
-      if (HWND window = WindowOf(event.text.windowID)) DeliverText(window, event.text.text);
+      if (HWND window = WindowOf(event.text.windowID)) {
+        EndImeComposition(window);
+        DeliverText(window, event.text.text);
+      }
       break;
     case SDL_MOUSEMOTION:
       if (HWND window = WindowOf(event.motion.windowID)) DeliverMouseMove(window, event.motion.x, event.motion.y);

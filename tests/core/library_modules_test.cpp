@@ -26,7 +26,7 @@ TEST(ModuleRegistry, AnswersWithTheStandInsOwnFunctions) {
   ASSERT_NE(timeGetTime, nullptr);
   EXPECT_LE(timeGetTime(), plat::timeGetTime());
   // A function the stand-in lacks is absent, never a fake.
-  EXPECT_EQ(plat::GetProcAddress(winmm, "joyGetPosEx"), nullptr);
+  EXPECT_EQ(plat::GetProcAddress(winmm, "joyGetThreshold"), nullptr);
   EXPECT_EQ(plat::GetProcAddress(winmm, "timegettime"), nullptr);
 
   plat::ModuleHandle ole = plat::LoadLibraryA("ole32.dll");
