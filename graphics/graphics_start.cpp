@@ -66,6 +66,7 @@ int StartGraphicsScreen() {
   if (IsCallFailingForTest("StartGraphicsScreen")) return -1;
   GraphicsState& state = GetGraphicsState();
   if (state.started != 0) return 0;
+  state.requestedColorBits = state.colorBits;
   if (state.screenWidth <= 0) state.screenWidth = kDefaultWidth;
   if (state.screenHeight <= 0) state.screenHeight = kDefaultHeight;
   if (state.colorBits <= 0) state.colorBits = kDefaultBits;
@@ -79,6 +80,7 @@ int StartGraphicsScreen() {
     // made (DirectDraw, the module, the mode list) is released here.
     ShutdownGraphicsDevice();
     TerminateGraphics();
+    state.colorBits = state.requestedColorBits;
     return -1;
   }
   state.started = 1;
@@ -228,6 +230,7 @@ int TerminateGraphics() {
   ShutdownGraphicsDevice();
   for (MEMIMG& image : state.screenImages) ReleaseMemImg(&image);
   state.softwareDrawTarget = nullptr;
+  state.colorBits = state.requestedColorBits;
   state.started = 0;
   return 0;
 }

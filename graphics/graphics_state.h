@@ -77,6 +77,9 @@ struct GraphicsState {
   std::int32_t screenHeight;
   std::int32_t colorBits;
   std::int32_t refreshRate;  // 0: any
+  // The depth the program asked for; a window-mode device takes the desktop's
+  // for its run, and the end gives the request back.
+  std::int32_t requestedColorBits;
   std::int32_t hardware3DOn;
   std::int32_t no3DFlag;
   // A 320 by 240 full-screen request runs on a 640 by 480 screen while either
