@@ -22,7 +22,7 @@ namespace {
   return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(wide, 0xFF), 0xFF);
 }
 
-template <FastBlend kBlend>
+template <FastBlend kBlend, bool kWhiteFactor>
 [[gnu::target("avx2")]] long long FillRow(const VectorRowConstants& k, const std::uint8_t* texRow, const int* columns,
                                           bool contiguous, std::uint8_t* dst, int count) {
   const __m256i zero = _mm256_setzero_si256();
@@ -49,8 +49,12 @@ template <FastBlend kBlend>
       texels = _mm256_i32gather_epi32(reinterpret_cast<const int*>(texRow), index, 4);
     }
     texels = _mm256_or_si256(texels, texelOr);
-    const __m256i srcLo = Div255Rounded(_mm256_mullo_epi16(_mm256_unpacklo_epi8(texels, zero), factor));
-    const __m256i srcHi = Div255Rounded(_mm256_mullo_epi16(_mm256_unpackhi_epi8(texels, zero), factor));
+    // A white factor leaves every channel as it is (x * 255 / 255 rounds to x).
+    __m256i srcLo = _mm256_unpacklo_epi8(texels, zero), srcHi = _mm256_unpackhi_epi8(texels, zero);
+    if constexpr (!kWhiteFactor) {
+      srcLo = Div255Rounded(_mm256_mullo_epi16(srcLo, factor));
+      srcHi = Div255Rounded(_mm256_mullo_epi16(srcHi, factor));
+    }
     const __m256i alphaLo = SpreadAlpha(srcLo), alphaHi = SpreadAlpha(srcHi);
     auto* out = reinterpret_cast<__m256i*>(dst + static_cast<std::ptrdiff_t>(i) * 4);
     const __m256i dstRaw = _mm256_loadu_si256(out);
@@ -94,13 +98,17 @@ bool VectorRowsAvailable() {
 
 long long FillRow32Vector(FastBlend blend, const VectorRowConstants& k, const std::uint8_t* texRow, const int* columns,
                           bool contiguous, std::uint8_t* dst, int count) {
+  const bool white = k.factor[0] == 255 && k.factor[1] == 255 && k.factor[2] == 255 && k.factor[3] == 255;
   switch (blend) {
     case FastBlend::kNone:
-      return FillRow<FastBlend::kNone>(k, texRow, columns, contiguous, dst, count);
+      return white ? FillRow<FastBlend::kNone, true>(k, texRow, columns, contiguous, dst, count)
+                   : FillRow<FastBlend::kNone, false>(k, texRow, columns, contiguous, dst, count);
     case FastBlend::kAlpha:
-      return FillRow<FastBlend::kAlpha>(k, texRow, columns, contiguous, dst, count);
+      return white ? FillRow<FastBlend::kAlpha, true>(k, texRow, columns, contiguous, dst, count)
+                   : FillRow<FastBlend::kAlpha, false>(k, texRow, columns, contiguous, dst, count);
     default:
-      return FillRow<FastBlend::kAdditive>(k, texRow, columns, contiguous, dst, count);
+      return white ? FillRow<FastBlend::kAdditive, true>(k, texRow, columns, contiguous, dst, count)
+                   : FillRow<FastBlend::kAdditive, false>(k, texRow, columns, contiguous, dst, count);
   }
 }
 
