@@ -19,6 +19,7 @@
 #include "sound/soft_sound.h"
 #include "sound/sound_converter.h"
 #include "sound/sound_handle.h"
+#include "sound/sound_load.h"
 #include "sound/sound_stream.h"
 
 namespace qz {
@@ -196,6 +197,7 @@ int InitializeSound() {
   if (sound.primary->SetFormat(&primaryFormat) != plat::DS_OK) AppendLogText(text::kDsoundPrimaryFormatFailed);
 
   MakeSilentBuffer(sound);
+  SetSoundCreateMode(0);
   SetOggVorbisSampleBytes(2);
   InitHandleList(&sound.streamHead, &sound.streamTail);
   InitHandleList(&sound.playerHead, &sound.playerTail);
