@@ -2,12 +2,15 @@
 // library layer: it starts the library in a window ("QzLib", no title set),
 // runs frames until the window is closed or Escape is pressed, and ends it.
 // The log (Log.txt in the current folder) shows every start and end step.
+#include <cstdint>
 #include <cstdio>
 
 #include "core/clock.h"
 #include "core/library.h"
 #include "core/log.h"
 #include "core/main_window.h"
+#include "graphics/graphics_state.h"
+#include "platform/d3d9.h"
 #include "platform/window.h"
 
 int main() {
@@ -18,7 +21,16 @@ int main() {
     return 1;
   }
   // Escape is read from the window's key messages until the input devices exist.
+  // Until the frame present exists, each frame is a slowly changing colour
+  // cleared and presented straight through the device.
+  std::uint32_t frame = 0;
   while (qz::PumpMessagesEntry() == 0 && !plat::IsVirtualKeyDown(plat::VK_ESCAPE)) {
+    plat::IDirect3DDevice9* device = qz::GetGraphicsState().device;
+    if (device != nullptr) {
+      const std::uint32_t level = (frame++ / 2) % 256;
+      device->Clear(0, nullptr, plat::D3DCLEAR_TARGET, plat::D3DCOLOR_ARGB(255, level, 64, 255 - level), 1.0f, 0);
+      device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
     qz::WaitMilliseconds(16);
   }
   qz::EndLibraryEntry();
