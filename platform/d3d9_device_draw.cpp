@@ -7,25 +7,6 @@ namespace {
 
 constexpr std::uint32_t kLargestPrimitiveCount = 1u << 24;
 
-// Vertices that `count` primitives of `type` use; 0 for an unknown type.
-std::uint64_t VerticesFor(D3DPRIMITIVETYPE type, std::uint64_t count) {
-  switch (type) {
-    case D3DPT_POINTLIST:
-      return count;
-    case D3DPT_LINELIST:
-      return count * 2;
-    case D3DPT_LINESTRIP:
-      return count + 1;
-    case D3DPT_TRIANGLELIST:
-      return count * 3;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN:
-      return count + 2;
-    default:
-      return 0;
-  }
-}
-
 std::string DrawText(D3DPRIMITIVETYPE type, std::uint32_t count, std::uint32_t stride, const std::string& note) {
   std::string text = FormatArguments({type, count, stride});
   if (!note.empty()) text += ", " + note;
@@ -39,7 +20,7 @@ HRESULT DeviceImpl::DrawChecked(D3DPRIMITIVETYPE type, std::uint32_t primitiveCo
                                 std::string* note) {
   if (!sceneOpen_) return D3DERR_INVALIDCALL;
   if (vertices == nullptr || primitiveCount == 0 || primitiveCount > kLargestPrimitiveCount ||
-      VerticesFor(type, primitiveCount) == 0) {
+      raster::VerticesForPrimitives(type, primitiveCount) == 0) {
     return D3DERR_INVALIDCALL;
   }
   if (fvf_ == 0) {
@@ -88,7 +69,7 @@ HRESULT DeviceImpl::DrawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primiti
   HRESULT result = CountCall("DrawPrimitiveUP");
   std::string note;
   if (result == D3D_OK) {
-    const std::uint64_t vertexCount = VerticesFor(type, primitiveCount);
+    const std::uint64_t vertexCount = raster::VerticesForPrimitives(type, primitiveCount);
     result = DrawChecked(type, primitiveCount, static_cast<std::uint32_t>(vertexCount), nullptr, 2, vertices, stride,
                          &note);
   }

@@ -9,22 +9,6 @@
 namespace plat::raster {
 namespace {
 
-// Vertices a primitive run reads, or -1 when the count cannot be drawn.
-long long VerticesNeeded(std::uint32_t type, long long count) {
-  switch (type) {
-    case D3DPT_POINTLIST:
-      return count;
-    case D3DPT_LINELIST:
-      return count * 2;
-    case D3DPT_LINESTRIP:
-      return count + 1;
-    case D3DPT_TRIANGLELIST:
-      return count * 3;
-    default:
-      return count + 2;
-  }
-}
-
 class VertexSource {
  public:
   VertexSource(const DrawSetup& setup, const Draw& draw) : setup_(setup), draw_(draw) {}
@@ -174,6 +158,24 @@ void SetDefaultState(State* state, int targetWidth, int targetHeight, bool hasDe
   state->scissor = Rect{0, 0, targetWidth, targetHeight};
 }
 
+std::uint64_t VerticesForPrimitives(std::uint32_t type, std::uint64_t count) {
+  switch (type) {
+    case D3DPT_POINTLIST:
+      return count;
+    case D3DPT_LINELIST:
+      return count * 2;
+    case D3DPT_LINESTRIP:
+      return count + 1;
+    case D3DPT_TRIANGLELIST:
+      return count * 3;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN:
+      return count + 2;
+    default:
+      return 0;
+  }
+}
+
 Status DrawPrimitives(const Target& target, const State& state, const Draw& draw, Report* report) {
   Report local;
   Report* out = report != nullptr ? report : &local;
@@ -184,7 +186,8 @@ Status DrawPrimitives(const Target& target, const State& state, const Draw& draw
     *out = Report{};
     return status;
   }
-  const long long needed = VerticesNeeded(draw.primitiveType, draw.primitiveCount);
+  const auto needed = static_cast<long long>(
+      VerticesForPrimitives(draw.primitiveType, static_cast<std::uint64_t>(draw.primitiveCount)));
   const VertexSource source(setup, draw);
   if (draw.indices != nullptr) {
     for (long long i = 0; i < needed; ++i) {

@@ -109,6 +109,9 @@ struct Report {
   bool missingTexCoords = false;  // a stage read a coordinate set the vertices lack (read as opaque black)
 };
 
+// Vertices that `count` primitives of `type` read; 0 for an unknown type.
+std::uint64_t VerticesForPrimitives(std::uint32_t type, std::uint64_t count);
+
 // Draws into target.color. Nothing is drawn unless the result is kOk.
 // `report` may be null.
 Status DrawPrimitives(const Target& target, const State& state, const Draw& draw, Report* report);
