@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/library.h"
 #include "core/main_window.h"
@@ -40,8 +41,14 @@ class InputTest : public ::testing::Test {
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
   }
   void TearDown() override {
+    // Keys held by a test would stay held in the window's key table.
+    for (std::uint32_t vk : held_) plat::SimulateKey(window_, vk, false);
     qz::EndLibraryEntry();
-    for (int id : pads_) SDL_JoystickDetachVirtual(id);
+    for (SDL_JoystickID id : pads_) {
+      for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+        if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+      }
+    }
     SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
     plat::ClearInputFailuresForTest();
     // The fall-back choice outlives restarts; each test starts afresh.
@@ -64,6 +71,7 @@ class InputTest : public ::testing::Test {
   // Lets a millisecond pass so the once-per-millisecond refreshes read again.
   static void NextMillisecond() { plat::AdvanceVirtualTime(2 * kMillisecond); }
   void Key(std::uint32_t vk, bool down) {
+    if (down) held_.push_back(vk);
     plat::SimulateKey(window_, vk, down);
     qz::PumpMessagesEntry();
     NextMillisecond();
@@ -78,6 +86,7 @@ class InputTest : public ::testing::Test {
   std::string title_;
   plat::HWND window_ = nullptr;
   std::vector<SDL_JoystickID> pads_;
+  std::vector<std::uint32_t> held_;
   qz::testing::ScratchLog log_;
 };
 
