@@ -12,25 +12,19 @@
 #include "core/string_util.h"
 #include "softrender/draw_state.h"
 #include "softrender/textured_span.h"
+#include "softrender/fixed_point.h"
 #include "softrender/triangle.h"
 
 namespace qz {
 namespace {
 
 constexpr float kOneF = 262144.0f;
-// Widest and tallest source whose range (size x 262144) fits 32 bits unsigned.
-constexpr std::int32_t kMaxSourceSide = 16383;
+using fixed::kMaxSourceSide;
 
-std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-std::int32_t WrapSub(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
-std::int32_t WrapMul(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-}
-std::int32_t Pixel(std::int32_t fixed) { return fixed >> 18; }
+using fixed::Pixel;
+using fixed::WrapAdd;
+using fixed::WrapMul;
+using fixed::WrapSub;
 
 // A 32-bit product divided by the scale, the quotient rounded to single
 // precision and truncated.

@@ -11,29 +11,21 @@
 
 #include "core/string_util.h"
 #include "softrender/draw_state.h"
+#include "softrender/fixed_point.h"
 #include "softrender/span_kernels.h"
 #include "softrender/textured_span.h"
 
 namespace qz {
 namespace {
 
-constexpr std::int32_t kOne = 262144;   // one pixel in 14.18
-constexpr std::int32_t kHalf = 131072;  // half a pixel
-// Widest and tallest source whose range (size x 262144) fits 32 bits unsigned.
-constexpr std::int32_t kMaxSourceSide = 16383;
+using fixed::kHalf;
+using fixed::kOne;
+using fixed::kMaxSourceSide;
 
-// 32-bit wrapping arithmetic: vertex values outside the 14.18 range wrap
-// rather than overflow.
-std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-std::int32_t WrapSub(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
-std::int32_t WrapMul(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-}
-std::int32_t Pixel(std::int32_t fixed) { return fixed >> 18; }
+using fixed::Pixel;
+using fixed::WrapAdd;
+using fixed::WrapMul;
+using fixed::WrapSub;
 
 struct FixedVertex {
   std::int32_t x, y, u, v;
