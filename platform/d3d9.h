@@ -22,7 +22,6 @@ namespace plat {
 
 // ---------------------------------------------------------------- results
 // The same result type as the sound device stand-in.
-using HRESULT = std::int32_t;
 constexpr HRESULT MakeFailureCode(std::uint32_t code) { return static_cast<HRESULT>(code); }
 inline constexpr HRESULT D3D_OK = 0;
 inline constexpr HRESULT E_FAIL = MakeFailureCode(0x80004005u);

@@ -12,7 +12,6 @@
 
 namespace plat {
 
-using HRESULT = std::int32_t;
 inline constexpr HRESULT DD_OK = 0;
 inline constexpr HRESULT DDERR_GENERIC = static_cast<HRESULT>(0x80004005u);
 inline constexpr HRESULT DDERR_NOOVERLAYHW = static_cast<HRESULT>(0x887600B4u);
