@@ -10,6 +10,7 @@
 #include "core/window_state.h"
 #include "graphics/graphics_start.h"
 #include "graphics/graphics_state.h"
+#include "graphics/screen_settings.h"
 #include "platform/d3d9.h"
 #include "platform/ddraw.h"
 #include "platform/window.h"
@@ -58,6 +59,18 @@ TEST_F(DeviceStart, RefusedDeviceFallsBackToTheSoftwarePathReleasingEverything) 
   EXPECT_EQ(state.hardware3DOn, 0);
   EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
   EXPECT_EQ(qz::IsMemImgValid(&state.screenImages[qz::kBackScreenImage]), 1);
+}
+
+TEST_F(DeviceStart, HardwareSwitchedOffStartsOnTheSoftwarePathWithoutADevice) {
+  qz::SetHardwareRenderingFlag(0);
+  ASSERT_EQ(qz::StartGraphicsScreen(), 0);
+  const qz::GraphicsState& state = qz::GetGraphicsState();
+  EXPECT_EQ(state.hardware3DOn, 0);
+  EXPECT_EQ(state.device, nullptr);
+  EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
+  EXPECT_EQ(qz::IsMemImgValid(&state.screenImages[qz::kBackScreenImage]), 1);
+  EXPECT_EQ(qz::TerminateGraphics(), 0);
+  qz::SetHardwareRenderingFlag(1);
 }
 
 TEST_F(DeviceStart, RefusedDepthSurfaceLeavesNoBackBufferOrSwapChainAlive) {
