@@ -234,6 +234,9 @@ class SoundPlayRealTime : public SoundPlay {
  protected:
   void SetUp() override {}
   void Start(bool thread) {
+    // A library ended earlier in this process leaves its end request set,
+    // which waiting plays obey.
+    SetEndRequest(0);
     blocksBefore_ = GetTrackedBlockCount();
     plat::SetAudioSinkForTest(plat::AudioSinkKind::kNull);
     SetSoundStreamThreadForTest(thread ? 1 : 0);
