@@ -3,6 +3,7 @@
 // collected until a block is whole; a partial block at the very end is not
 // decoded.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/acm_codec.h"
@@ -142,6 +143,8 @@ class MsAdpcmDecoder final : public BlockDecoder {
         coefficients_(std::move(coefficients)) {}
 
  private:
+  static constexpr std::int64_t kMaxMsDelta = 1 << 24;
+
   struct Channel {
     std::int32_t first;
     std::int32_t second;
@@ -151,12 +154,17 @@ class MsAdpcmDecoder final : public BlockDecoder {
   };
 
   static std::int16_t Step(Channel& channel, std::uint32_t code) {
-    const std::int32_t predicted = (channel.sample1 * channel.first + channel.sample2 * channel.second) >> 8;
+    const std::int64_t predicted =
+        (std::int64_t{channel.sample1} * channel.first + std::int64_t{channel.sample2} * channel.second) >> 8;
     const std::int32_t signedCode = code >= 8 ? static_cast<std::int32_t>(code) - 16 : static_cast<std::int32_t>(code);
-    const std::int16_t sample = Clamp16(predicted + signedCode * channel.delta);
+    const std::int16_t sample = Clamp16(static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(predicted + std::int64_t{signedCode} * channel.delta, INT32_MIN, INT32_MAX)));
     channel.sample2 = channel.sample1;
     channel.sample1 = sample;
-    channel.delta = std::max((kMsAdaptation[code] * channel.delta) >> 8, 16);
+    // Hostile data can grow the step without end; past any 16-bit use it is
+    // held, so the arithmetic stays in range.
+    const std::int64_t adapted = (std::int64_t{kMsAdaptation[code]} * channel.delta) >> 8;
+    channel.delta = static_cast<std::int32_t>(std::clamp<std::int64_t>(adapted, 16, kMaxMsDelta));
     return sample;
   }
 

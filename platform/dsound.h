@@ -51,6 +51,10 @@ inline constexpr std::uint32_t DSBFREQUENCY_ORIGINAL = 0;
 inline constexpr std::uint32_t DSBFREQUENCY_MIN = 100;
 inline constexpr std::uint32_t DSBFREQUENCY_MAX = 200000;
 
+// A format secondary buffers can hold: PCM, one or two channels of 8 or 16
+// bits, a consistent block, a rate in the playable range.
+bool IsSoundBufferFormat(const WaveFormatEx* format);
+
 // Device capability flags.
 inline constexpr std::uint32_t DSCAPS_PRIMARYMONO = 0x1;
 inline constexpr std::uint32_t DSCAPS_PRIMARYSTEREO = 0x2;

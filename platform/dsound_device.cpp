@@ -32,13 +32,6 @@ bool Consume(int* times) {
   return true;
 }
 
-bool IsBufferFormat(const WaveFormatEx* format) {
-  return format != nullptr && format->formatTag == WAVE_FORMAT_PCM && (format->channels == 1 || format->channels == 2) &&
-         (format->bitsPerSample == 8 || format->bitsPerSample == 16) &&
-         format->blockAlign == format->channels * format->bitsPerSample / 8 &&
-         format->samplesPerSec >= DSBFREQUENCY_MIN && format->samplesPerSec <= DSBFREQUENCY_MAX;
-}
-
 SoundBufferState* NewState(std::uint32_t flags, const WaveFormatEx& format) {
   auto* state = new (std::nothrow) SoundBufferState{};
   if (state == nullptr) return nullptr;
@@ -58,6 +51,13 @@ HRESULT CreatePrimary(DirectSoundBuffer** buffer) {
 }
 
 }  // namespace
+
+bool IsSoundBufferFormat(const WaveFormatEx* format) {
+  return format != nullptr && format->formatTag == WAVE_FORMAT_PCM && (format->channels == 1 || format->channels == 2) &&
+         (format->bitsPerSample == 8 || format->bitsPerSample == 16) &&
+         format->blockAlign == format->channels * format->bitsPerSample / 8 &&
+         format->samplesPerSec >= DSBFREQUENCY_MIN && format->samplesPerSec <= DSBFREQUENCY_MAX;
+}
 
 bool ConsumeBufferCreationFailure(std::uint32_t flags) {
   const auto found = gCreationFailures.find(flags);
@@ -99,7 +99,7 @@ HRESULT DirectSound::CreateSoundBuffer(const DSBufferDesc* desc, DirectSoundBuff
     if (desc->bufferBytes != 0 || desc->format != nullptr) return DSERR_INVALIDPARAM;
     return CreatePrimary(buffer);
   }
-  if (!IsBufferFormat(desc->format) || desc->bufferBytes == 0 || desc->bufferBytes % desc->format->blockAlign != 0) {
+  if (!IsSoundBufferFormat(desc->format) || desc->bufferBytes == 0 || desc->bufferBytes % desc->format->blockAlign != 0) {
     return DSERR_INVALIDPARAM;
   }
   // Our own guard against absurd sizes: a buffer holds at most 256 MiB.

@@ -232,6 +232,13 @@ int CreateSoundHandleBuffer(SoundHandle source, const plat::WaveFormatEx* format
   if (format == nullptr || format->blockAlign == 0) return -1;
 
   if (stream != 0) {
+    // A decoded format no buffer can hold is the file's fault, not the
+    // device's: refused, where a failed buffer of a good format is fatal.
+    if (!plat::IsSoundBufferFormat(format)) {
+      AppendLogFormat(text::kStreamFormatUnplayable, static_cast<unsigned>(format->channels),
+                      static_cast<unsigned>(format->bitsPerSample), static_cast<unsigned>(format->samplesPerSec));
+      return -1;
+    }
     // One second of the format, in whole frames.
     const std::uint32_t bufferBytes = format->samplesPerSec * format->blockAlign;
     const plat::DSBufferDesc desc{gSound.locateInSoftware != 0 ? kStreamBufferFlagsSoftware : kStreamBufferFlags,

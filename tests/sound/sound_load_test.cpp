@@ -138,6 +138,15 @@ TEST_F(SoundLoad, BadInputIsRefusedAndLogged) {
   EXPECT_EQ(GetSoundRecord(silentBuffers)->bufferCount, 0);
 }
 
+TEST_F(SoundLoad, StreamOfAFormatNoBufferHoldsIsRefusedNotFatal) {
+  // Six channels decode, but no buffer plays them: the load fails with a log
+  // line and the program goes on.
+  SetSoundCreateMode(2);
+  EXPECT_EQ(LoadImage(PcmWave(PcmFields(6, 44100, 16), CounterPcm16(6 * 100))), -1);
+  EXPECT_EQ(GetSoundHandleCount(), 0);
+  EXPECT_TRUE(log_.Contains(std::string(text::kStreamFormatUnplayable).substr(0, 20)));
+}
+
 TEST_F(SoundLoad, StreamSourcesShareOneFormatAndAtMostThreeFit) {
   SetSoundCreateMode(2);
   const Bytes source = PcmWave(PcmFields(2, 44100, 16), CounterPcm16(8000));
