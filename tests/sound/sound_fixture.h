@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -60,6 +61,21 @@ inline std::vector<std::uint8_t> WaveImage(const plat::WaveFormatEx& format, con
 // Left channel of interleaved output frames as the counter's 16-bit value.
 inline std::uint16_t LeftAt(const std::vector<std::int16_t>& out, std::size_t frame) {
   return static_cast<std::uint16_t>(out[2 * frame]);
+}
+
+// Frames mixed per pass of the stream thread (30 ms).
+inline constexpr int kPassFrames = 1323;
+
+// Renders `frames` of output in 30 ms steps with a stream refill after each,
+// as the stream thread would.
+inline std::vector<std::int16_t> RenderWithRefills(int frames) {
+  std::vector<std::int16_t> out;
+  for (; frames > 0; frames -= kPassFrames) {
+    const std::vector<std::int16_t> part = plat::RenderAudioForTest(std::min(frames, kPassFrames));
+    out.insert(out.end(), part.begin(), part.end());
+    ProcessAllStreamSounds();
+  }
+  return out;
 }
 
 class SoundTest : public ::testing::Test {

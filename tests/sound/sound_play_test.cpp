@@ -15,23 +15,10 @@
 namespace qz::testing {
 namespace {
 
-constexpr int kPassFrames = 1323;  // 30 ms
 
 class SoundPlay : public SoundTest {
  protected:
-  // Renders in 30 ms steps with a stream refill after each, as the stream
-  // thread would.
-  std::vector<std::int16_t> Run(int frames) {
-    std::vector<std::int16_t> out;
-    while (frames > 0) {
-      const int step = std::min(frames, kPassFrames);
-      const std::vector<std::int16_t> part = plat::RenderAudioForTest(step);
-      out.insert(out.end(), part.begin(), part.end());
-      ProcessAllStreamSounds();
-      frames -= step;
-    }
-    return out;
-  }
+  static std::vector<std::int16_t> Run(int frames) { return RenderWithRefills(frames); }
 
   SoundHandle Stream(std::uint32_t frames, std::uint8_t loops, std::uint16_t base = 0) {
     return AddStreamSource(-1, WaveImage(StereoFormat(), CounterPcm(frames, base)), loops);

@@ -16,7 +16,6 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr int kSeconds = 2;
-constexpr int kPassFrames = 1323;  // 30 ms, a refill of the stream thread
 
 // A stereo signal that never repeats within the file: two sines of
 // different pitch, one a channel.
@@ -37,16 +36,6 @@ class StreamContinuity : public SoundTest, public ::testing::WithParamInterface<
     const std::vector<std::int16_t> signal = Signal();
     return std::string(GetParam()) == "mp3" ? EncodeMp3(signal, kRate) : EncodeOggVorbis(signal, 2, kRate);
   }
-  // Renders in 30 ms steps with a stream refill after each.
-  static std::vector<std::int16_t> Run(int frames) {
-    std::vector<std::int16_t> out;
-    for (; frames > 0; frames -= kPassFrames) {
-      const std::vector<std::int16_t> part = plat::RenderAudioForTest(std::min(frames, kPassFrames));
-      out.insert(out.end(), part.begin(), part.end());
-      ProcessAllStreamSounds();
-    }
-    return out;
-  }
 };
 
 TEST_P(StreamContinuity, StreamedPlayEqualsTheWholeDecodeAcrossRefillsAndLoopWraps) {
@@ -59,7 +48,7 @@ TEST_P(StreamContinuity, StreamedPlayEqualsTheWholeDecodeAcrossRefillsAndLoopWra
   const auto length = static_cast<std::size_t>(GetSoundHandleTotalSamples(whole));
   ASSERT_GE(length, static_cast<std::size_t>(kRate * kSeconds));
   ASSERT_EQ(PlaySoundHandle(whole, 1, 1), 0);
-  const std::vector<std::int16_t> reference = Run(frames);
+  const std::vector<std::int16_t> reference = RenderWithRefills(frames);
   ASSERT_EQ(DeleteSoundHandle(whole), 0);
 
   // Looped twice over: each pass is the whole decode, the second one right
@@ -69,7 +58,7 @@ TEST_P(StreamContinuity, StreamedPlayEqualsTheWholeDecodeAcrossRefillsAndLoopWra
   ASSERT_NE(streamed, -1);
   ASSERT_EQ(GetSoundHandleTotalSamples(streamed), static_cast<int>(length));
   ASSERT_EQ(PlaySoundHandle(streamed, 3, 1), 0);
-  const std::vector<std::int16_t> looped = Run(static_cast<int>(2 * length));
+  const std::vector<std::int16_t> looped = RenderWithRefills(static_cast<int>(2 * length));
   for (std::size_t pass = 0; pass < 2; ++pass) {
     for (std::size_t i = 0; i < 2 * length; ++i) {
       ASSERT_EQ(looped[pass * 2 * length + i], reference[i]) << "pass " << pass << " sample " << i;
