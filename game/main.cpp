@@ -10,8 +10,11 @@
 #include "core/log.h"
 #include "core/main_window.h"
 #include "graphics/graphics_state.h"
+#include "input/pad_input.h"
 #include "platform/d3d9.h"
-#include "platform/window.h"
+
+// The device key code of Escape.
+constexpr int kEscapeKeyCode = 0x01;
 
 int main() {
   qz::SetLogOutputEnabled(1);
@@ -20,11 +23,10 @@ int main() {
     std::fprintf(stderr, "The library could not start; see Log.txt\n");
     return 1;
   }
-  // Escape is read from the window's key messages until the input devices exist.
   // Until the frame present exists, each frame is a slowly changing colour
   // cleared and presented straight through the device.
   std::uint32_t frame = 0;
-  while (qz::PumpMessagesEntry() == 0 && !plat::IsVirtualKeyDown(plat::VK_ESCAPE)) {
+  while (qz::PumpMessagesEntry() == 0 && qz::TestKeyDown(kEscapeKeyCode) == 0) {
     plat::IDirect3DDevice9* device = qz::GetGraphicsState().device;
     if (device != nullptr) {
       const std::uint32_t level = (frame++ / 2) % 256;
