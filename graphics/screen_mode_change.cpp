@@ -4,15 +4,12 @@
 #include "graphics/screen_mode_change.h"
 
 #include "core/call_trace.h"
+#include "graphics/graph_restore.h"
 
 namespace qz {
 namespace {
 
 DeviceLostRestoreHandler gHandler = nullptr;
-
-// The library's own handler: rebuilding graphs from their sources, which
-// arrives with the graph layer.
-void ReloadAllGraphsFromSources() { RecordCall("ReloadAllGraphsFromSources"); }
 
 }  // namespace
 

@@ -32,6 +32,24 @@ int BuildSineTable() {
   return 0;
 }
 
+int CreateSoftImageHandleForTest(int, int) { return -1; }
+int FreeSoftImageHandle(int) { return -1; }
+int ResetSoftImageHandles() { return FreeAllSoftImageHandles(); }
+int GetSoftImageRangeEnd() { return 0; }
+int StretchBaseImageRect(int, int, int, int, BaseImage*, int, int, int, int, BaseImage*, int) { return -1; }
+BuiltinImageBytes GetWhiteSquareTga() { return {nullptr, 0}; }
+BuiltinImageBytes GetFourStepRampTga() { return {nullptr, 0}; }
+BuiltinGraphs& GetBuiltinGraphs() {
+  static BuiltinGraphs graphs{-1, -1, -1};
+  return graphs;
+}
+int BuildGreyRampBaseImage(int) { return -1; }
+int BuildMaterialTextureImages(BaseImage*, BaseImage*, const void*, std::size_t, const void*, std::size_t, int, float,
+                               int) {
+  return -1;
+}
+int RestoreBuiltinAndMaterialTextures() { return 0; }
+
 const float* GetSineTable() { return gSineTableBuilt.load(std::memory_order_acquire) ? gSineTable : nullptr; }
 
 }  // namespace qz
