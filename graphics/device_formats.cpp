@@ -236,6 +236,7 @@ void DeriveCapabilities(GraphicsState& state, const plat::D3DCAPS9& caps) {
   derived.nativeSubtract = (caps.PrimitiveMiscCaps & plat::D3DPMISCCAPS_BLENDOP) != 0 ? 1 : 0;
   derived.nonPow2Conditional = (caps.TextureCaps & plat::D3DPTEXTURECAPS_NONPOW2CONDITIONAL) != 0 ? 1 : 0;
   derived.pow2Only = (caps.TextureCaps & plat::D3DPTEXTURECAPS_POW2) != 0 ? 1 : 0;
+  derived.squareOnly = (caps.TextureCaps & plat::D3DPTEXTURECAPS_SQUAREONLY) != 0 ? 1 : 0;
   derived.maxTextureWidth =
       static_cast<std::int32_t>(caps.MaxTextureWidth != 0 ? caps.MaxTextureWidth : kUnlimitedTextureFallback);
   derived.maxTextureHeight =

@@ -34,6 +34,11 @@ enum GraphPixelFormatCode : int {
   kGraphFormatScreenCopy = 16,
   kGraphFormatScreenCopyColorKey = 17,
   kGraphFormatCodeCount = 18,
+  // Software images; no device format.
+  kGraphFormatSoft16Bit = 18,
+  kGraphFormatSoftAlpha16Bit = 19,
+  kGraphFormatSoft32Bit = 20,
+  kGraphFormatSoftAlpha32Bit = 21,
 };
 
 // Options of the device creation; nothing in this system changes them from 0.
@@ -58,6 +63,7 @@ struct DeviceCapabilities {
   std::int32_t nativeSubtract;
   std::int32_t nonPow2Conditional;
   std::int32_t pow2Only;
+  std::int32_t squareOnly;
   std::int32_t maxTextureWidth;
   std::int32_t maxTextureHeight;
   std::int32_t maxTextureSize;
