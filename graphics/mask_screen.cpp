@@ -1,10 +1,17 @@
-// Mask screen switch. Minimal until the mask screen is built: no mask buffer
-// exists, so switching is refused as it is without one.
+// Mask screen switch and flags. Minimal until the mask screen is built: no
+// mask buffer exists, so switching is refused as it is without one.
 #include "graphics/mask_screen.h"
 
 #include "core/call_trace.h"
 
 namespace qz {
+namespace {
+
+MaskScreenFlags gFlags;
+
+}  // namespace
+
+MaskScreenFlags& GetMaskScreenFlags() { return gFlags; }
 
 int SetMaskScreenInUse(int) {
   RecordCall("SetMaskScreenInUse");

@@ -1,8 +1,17 @@
 // The mask screen's use switch, which the window services turn off and on
-// again when the window moves.
+// again when the window moves, and its flags that the settings reset sets.
 #pragma once
 
+#include <cstdint>
+
 namespace qz {
+
+struct MaskScreenFlags {
+  std::int32_t useRequested;
+  std::int32_t active;
+};
+
+MaskScreenFlags& GetMaskScreenFlags();
 
 // 0, or -1 without a mask screen.
 int SetMaskScreenInUse(int flag);

@@ -1,0 +1,69 @@
+// Light records in a handle table of their own.
+#include "graphics/lights.h"
+
+#include "core/handle.h"
+
+namespace qz {
+namespace {
+
+HandleTable<LightRecord, kLightSlots, kLightHandle> gLights;
+constexpr HandleTablePolicy kLightPolicy{nullptr, false};
+int gDefaultLight = -1;
+
+void SetLightDefaults(LightRecord* record) {
+  LightParameters& light = record->light;
+  for (int channel = 0; channel < 4; ++channel) {
+    light.diffuse[channel] = 1.0f;
+    light.specular[channel] = 1.0f;
+    light.ambient[channel] = 0.33f;
+  }
+  light.position = {0.0f, 0.0f, 0.0f};
+  light.direction = {0.0f, 0.0f, 0.0f};
+  light.range = 2000.0f;
+  light.falloff = 1.0f;
+  light.attenuation0 = 0.1f;
+  light.attenuation1 = 0.0f;
+  light.attenuation2 = 0.0f;
+  light.theta = 2.0f;
+  light.phi = 2.0f;
+  record->deviceIndex = -1;
+  record->enabled = 1;
+  record->changed = 1;
+}
+
+}  // namespace
+
+int AllocLightHandle() {
+  const int handle = gLights.Create(kLightPolicy);
+  if (handle == -1) return -1;
+  LightRecord* record = gLights.Get(handle);
+  record->handle = handle;
+  SetLightDefaults(record);
+  return handle;
+}
+
+int CreateDirectionalLight(float x, float y, float z) {
+  const int handle = AllocLightHandle();
+  if (handle == -1) return -1;
+  LightRecord* record = gLights.Get(handle);
+  record->light.type = kLightDirectional;
+  MakeNormalizedVector3(&record->light.direction, x, y, z);
+  return handle;
+}
+
+int ReleaseLightHandle(int handle) {
+  LightRecord* record = gLights.Get(handle);
+  if (record == nullptr) return -1;
+  if (handle == gDefaultLight) gDefaultLight = -1;
+  return gLights.Delete(handle);
+}
+
+LightRecord* GetLightRecord(int handle) { return gLights.Get(handle); }
+
+int GetLightCount() { return gLights.LiveCount(); }
+
+int GetDefaultLightHandle() { return gDefaultLight; }
+
+void SetDefaultLightHandle(int handle) { gDefaultLight = handle; }
+
+}  // namespace qz
