@@ -5,11 +5,12 @@
 
 #include <utility>
 
+#include "core/matrix.h"
+#include "graphics/device_state_cache.h"
 #include "graphics/draw_settings_block.h"
-#include "graphics/draw_target.h"
+#include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_mode_change.h"
-#include "graphics/screen_settings.h"
 #include "softrender/draw_state.h"
 
 namespace qz {
@@ -42,10 +43,39 @@ void BrightnessChanged(DrawSettingsBlock& settings) {
   if (HardwareDrawing()) RebuildDrawDiffuseColor(settings);
 }
 
-// -1 for a target that is neither a screen nor a graph.
-int DrawTargetSize(int target, int* width, int* height) {
-  if (target == kBackScreen || target == kFrontScreen) return QueryDrawScreenSize(width, height, nullptr);
-  return -1;
+// The device projection always carries the inverse of the clip's viewport,
+// so that projected coordinates land in the clipped area.
+void ApplyClipToDevice(DrawSettingsBlock& settings) {
+  const int width = settings.clipRight - settings.clipLeft;
+  const int height = settings.clipBottom - settings.clipTop;
+  const DeviceViewport viewport{settings.clipLeft, settings.clipTop, width, height, 0.0f, 1.0f};
+  SetDeviceViewport(&viewport);
+  const DeviceScissorRect scissor{settings.clipLeft, settings.clipTop, settings.clipRight, settings.clipBottom};
+  SetDeviceScissorRect(&scissor);
+  MakeViewportMatrix(&settings.viewportMatrix, (settings.clipLeftF + settings.clipRightF) * 0.5f,
+                     (settings.clipTopF + settings.clipBottomF) * 0.5f, static_cast<float>(width),
+                     static_cast<float>(height));
+  InvertMatrix4(&settings.inverseViewportMatrix, &settings.viewportMatrix);
+  Matrix4x4 adjusted;
+  MultiplyMatrix4(&adjusted, &settings.projectionMatrix, &settings.projectionAdjustMatrix);
+  Matrix4x4 deviceProjection;
+  MultiplyMatrix4(&deviceProjection, &adjusted, &settings.inverseViewportMatrix);
+  SetProjectionMatrixToDevice(&deviceProjection);
+  settings.projectionApplied = 1;
+}
+
+void StoreBlendMaskTextureSize(DrawSettingsBlock& settings, const GraphRecord* mask) {
+  const GraphImage* image = mask != nullptr ? mask->image : nullptr;
+  if (image == nullptr || image->request.textured == 0 || image->tileCount == 0) {
+    SetPendingBlendTexture(nullptr, settings.blendMaskFade, settings.blendMaskRange);
+    return;
+  }
+  const GraphTextureTile& tile = image->tiles[0];
+  SetPendingBlendTexture(tile.texture, settings.blendMaskFade, settings.blendMaskRange);
+  settings.blendMaskTextureWidth = static_cast<float>(tile.textureWidth);
+  settings.blendMaskTextureHeight = static_cast<float>(tile.textureHeight);
+  settings.blendMaskInverseWidth = 1.0f / settings.blendMaskTextureWidth;
+  settings.blendMaskInverseHeight = 1.0f / settings.blendMaskTextureHeight;
 }
 
 }  // namespace
@@ -90,6 +120,7 @@ int SetDrawFilterMode(int mode) {
   DrawSettingsBlock& settings = GetDrawSettings();
   if (settings.skipDrawing != 0 || mode == settings.filterMode) return 0;
   settings.filterMode = mode;
+  if (HardwareDrawing()) ApplySamplerFilterMode(mode);
   return 0;
 }
 
@@ -99,13 +130,21 @@ int SetBlendMaskGraph(int graph, int fade, int range) {
   if (graph == settings.blendMaskGraph && fade == settings.blendMaskFade && range == settings.blendMaskRange) {
     return 0;
   }
-  if (graph != -1) return -1;
-  settings.blendMaskGraph = -1;
+  GraphRecord* mask = nullptr;
+  if (graph != -1) {
+    mask = GetGraphRecord(graph);
+    if (mask == nullptr) return -1;
+  }
+  settings.blendMaskGraph = graph;
   EnsureScreenReady();
   settings.blendMaskFade = ClampByte(fade);
   settings.blendMaskRange = ClampByte(range);
-  gMemImgDrawState.blendImage = nullptr;
-  BuildBlendImageFactorTable(settings.blendMaskFade, settings.blendMaskRange);
+  if (!HardwareDrawing()) {
+    gMemImgDrawState.blendImage = mask != nullptr && mask->image != nullptr ? &mask->image->memImg : nullptr;
+    BuildBlendImageFactorTable(settings.blendMaskFade, settings.blendMaskRange);
+  } else if (GetGraphicsState().device != nullptr) {
+    StoreBlendMaskTextureSize(settings, mask);
+  }
   return 0;
 }
 
@@ -118,7 +157,7 @@ int SetClipRectangle(int left, int top, int right, int bottom) {
   settings.requestedClipBottom = bottom;
   int width = 0;
   int height = 0;
-  if (DrawTargetSize(settings.drawTarget, &width, &height) != 0) return -1;
+  if (QueryGraphSize(settings.drawTarget, &width, &height) != 0) return -1;
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
   const auto clamp = [](int value, int limit) { return value < 0 ? 0 : value > limit ? limit : value; };
@@ -131,8 +170,20 @@ int SetClipRectangle(int left, int top, int right, int bottom) {
   settings.clipRightF = static_cast<float>(settings.clipRight);
   settings.clipBottomF = static_cast<float>(settings.clipBottom);
   gMemImgDrawState.drawArea = {settings.clipLeft, settings.clipTop, settings.clipRight, settings.clipBottom};
-  settings.clipEmpty = settings.clipLeft == settings.clipRight || settings.clipTop == settings.clipBottom ? 1 : 0;
+  if (settings.clipLeft == settings.clipRight || settings.clipTop == settings.clipBottom) {
+    settings.clipEmpty = 1;
+    return 0;
+  }
+  settings.clipEmpty = 0;
+  if (HardwareDrawing()) {
+    if (GetGraphicsState().device == nullptr) return -1;
+    ApplyClipToDevice(settings);
+  }
   return 0;
+}
+
+void DetachBlendMaskImage(int graph) {
+  if (graph == GetDrawSettings().blendMaskGraph) gMemImgDrawState.blendImage = nullptr;
 }
 
 int ReapplyClipRectangle() {

@@ -33,6 +33,10 @@ void SetBrightnessPacked(std::uint32_t rgb);
 int SetDrawFilterMode(int mode);
 // Graph or -1 for none; fade and range 0..255. 0, or -1 for an invalid graph.
 int SetBlendMaskGraph(int graph, int fade, int range);
+// For the graph release: the software draw state stops pointing at the
+// image of a mask graph being released; the handle stays stored, so draws
+// keep failing until another mask is set.
+void DetachBlendMaskImage(int graph);
 // Ordered and clamped to the draw target. 0, or -1 when the target is invalid
 // or the hardware path has no device.
 int SetClipRectangle(int left, int top, int right, int bottom);

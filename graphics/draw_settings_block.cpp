@@ -8,6 +8,8 @@
 #include "graphics/draw_settings.h"
 #include "graphics/draw_target.h"
 #include "graphics/fog_settings.h"
+#include "graphics/graph_handles.h"
+#include "graphics/graph_record.h"
 #include "graphics/graphics_state.h"
 #include "graphics/lights.h"
 #include "graphics/mask_screen.h"
@@ -107,7 +109,7 @@ int ResetDrawSettings() {
   SelectDrawTarget(kFrontScreen);
   int width = 0;
   int height = 0;
-  QueryDrawScreenSize(&width, &height, nullptr);
+  QueryGraphSize(kFrontScreen, &width, &height);
   SetClipRectangle(0, 0, width, height);
   MakeDefaultLight();
   gSettings.material = kDefaultMaterial;
@@ -119,6 +121,20 @@ int ResetDrawSettings() {
   mask.useRequested = 1;
   mask.active = 0;
   return 0;
+}
+
+int GetPixelFormatCodeOfColorDesc(const GraphFormatRequest* request) {
+  static constexpr int kSpecialKindCodes[] = {kGraphFormatDxt1,          kGraphFormatDxt2, kGraphFormatDxt3,
+                                              kGraphFormatDxt4,          kGraphFormatDxt5, kGraphFormatDrawableFloat16,
+                                              kGraphFormatDrawableFloat32};
+  if (request->kind >= 1 && request->kind <= 7) return kSpecialKindCodes[request->kind - 1];
+  const int deep = request->bitDepth == 16 ? 0 : 1;
+  if (request->drawable != 0) {
+    return request->alpha != 0 || request->colorKey != 0 ? kGraphFormatDrawableAlpha : kGraphFormatDrawable16Bit + deep;
+  }
+  if (request->alpha != 0) return kGraphFormatAlpha16Bit + deep;
+  if (request->colorKey != 0) return kGraphFormatColorKey16Bit + deep;
+  return kGraphFormat16Bit + deep;
 }
 
 int SetNewGraphColorBits(int bits) {
