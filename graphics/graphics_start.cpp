@@ -16,6 +16,7 @@
 #include "core/window_state.h"
 #include "graphics/device_formats.h"
 #include "graphics/display_modes.h"
+#include "graphics/draw_settings_block.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
 #include "platform/display_settings.h"
@@ -85,6 +86,7 @@ int StartGraphicsScreen() {
   }
   state.started = 1;
   if (state.hardware3DOn == 0) SetupPrimarySurfaceMemImg();
+  ResetDrawSettings();
   BuildMemImgBlendTables();
   return 0;
 }
