@@ -112,6 +112,7 @@ struct DrawSettingsBlock {
   std::int32_t newGraphColorKey;
   std::int32_t graphLoadTempOption;
   std::uint8_t newGraphExtraOption;
+  std::int32_t keepNoRestoreData;  // new graphs record no source to rebuild from
 
   // Kept by a reset.
   std::int32_t noVsync;
