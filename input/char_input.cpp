@@ -77,6 +77,7 @@ int InitCharCodeBuffer() {
   gWrite = 0;
   ResetImeState();
   ResetKeyInputState();
+  MakeKeyInputColors();
   AppendLogFormat("%s", text::kCharBufferDone);
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "core/memory.h"
 #include "core/multibyte.h"
 #include "core/window_services.h"
+#include "graphics/color_value.h"
 #include "input/char_input.h"
 #include "input/pad_input.h"
 
@@ -24,6 +25,7 @@ int gActive = -1;
 std::int32_t gBlinkStart = 0;
 std::int32_t gBlinkPeriod = 500;
 std::int32_t gCaretVisible = 1;
+std::uint32_t gColors[kKeyInputColorCount] = {};
 
 bool IsLead(char c) { return IsCurrentLeadByte(static_cast<unsigned char>(c)); }
 
@@ -269,6 +271,21 @@ void ResetKeyInputState() {
   gBlinkPeriod = 500;
   gCaretVisible = 1;
 }
+
+void MakeKeyInputColors() {
+  struct Rgb {
+    int red, green, blue;
+  };
+  static constexpr Rgb kColors[kKeyInputColorCount] = {
+      {255, 255, 255}, {255, 255, 0}, {255, 255, 255}, {0, 255, 255}, {255, 255, 255},
+      {255, 0, 0},     {255, 255, 20}, {0, 0, 0},     {0, 0, 0},     {0, 0, 0},
+      {255, 255, 0},   {0, 0, 0},     {255, 255, 255}, {0, 0, 0},    {128, 128, 128}};
+  for (int i = 0; i < kKeyInputColorCount; ++i) {
+    gColors[i] = MakeColorValue(kColors[i].red, kColors[i].green, kColors[i].blue);
+  }
+}
+
+const std::uint32_t* GetKeyInputColors() { return gColors; }
 
 int CountMultiByteChars(const char* text, int bytes) {
   int count = 0;

@@ -24,6 +24,7 @@ struct KeyInputRecord {
 };
 
 inline constexpr int kKeyInputSlots = 256;
+inline constexpr int kKeyInputColorCount = 15;
 
 // Makes a field of at most maxLength bytes; the handle or -1. The field
 // becomes the active one with SetActiveKeyInput.
@@ -36,6 +37,10 @@ int RestartCaretBlink();
 int DeleteKeyInputSelection(KeyInputRecord* record);
 // Clears every record without freeing (library start).
 void ResetKeyInputState();
+// Makes the field colours in the screen's pixel format (character input
+// start, after graphics); the array holds kKeyInputColorCount values.
+void MakeKeyInputColors();
+const std::uint32_t* GetKeyInputColors();
 // Number of characters in the first `bytes` bytes (stops at a 0 byte).
 int CountMultiByteChars(const char* text, int bytes);
 
