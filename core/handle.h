@@ -62,6 +62,9 @@ class HandleTable {
   bool IsValid(LibraryHandle handle) const { return Get(handle) != nullptr; }
   // Frees the record (the caller has freed what it owns). -1 for an invalid handle.
   int Delete(LibraryHandle handle);
+  // Moves the mark down past the empty slots just below it, for kinds whose
+  // release gives the top of the table back.
+  void LowerHighWaterMark();
 
   // Null for an empty slot or one outside the table; -1 likewise.
   Record* RecordAt(int slot) const { return slot >= 0 && slot < N ? records_[slot] : nullptr; }

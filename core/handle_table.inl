@@ -84,6 +84,11 @@ int HandleTable<Record, N, Kind>::Delete(LibraryHandle handle) {
 }
 
 template <typename Record, int N, std::int32_t Kind>
+void HandleTable<Record, N, Kind>::LowerHighWaterMark() {
+  while (highWater_ > 0 && records_[highWater_ - 1] == nullptr) --highWater_;
+}
+
+template <typename Record, int N, std::int32_t Kind>
 LibraryHandle HandleTable<Record, N, Kind>::HandleAt(int slot) const {
   if (slot < 0 || slot >= N || records_[slot] == nullptr) return kNoHandle;
   return MakeHandle(Kind, records_[slot]->check, slot);

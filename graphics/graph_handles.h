@@ -42,10 +42,7 @@ int ReleaseAllGraphs();
 // Graphs in use, and one past the highest slot that may be in use.
 int GetGraphCount();
 int GetGraphEndSlot();
-
-// Cuts one dimension of `size` pixels into texture sizes (at most
-// kMaxTextureSizesPerDimension); returns the count.
-inline constexpr int kMaxTextureSizesPerDimension = 256;
-int SplitIntoTextureSizes(int size, int drawable, int* sizes);
+// The record in a slot, or null; for walks over every graph.
+GraphRecord* GetGraphRecordAtSlot(int slot);
 
 }  // namespace qz
