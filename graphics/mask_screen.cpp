@@ -20,4 +20,14 @@ int SetMaskScreenInUse(int) {
 
 int IsMaskScreenInUse() { return 0; }
 
+int BeginMaskedDraw(int, int, int, int) {
+  RecordCall("BeginMaskedDraw");
+  return 0;
+}
+
+int EndMaskedDraw(int, int, int, int) {
+  RecordCall("EndMaskedDraw");
+  return 0;
+}
+
 }  // namespace qz

@@ -17,4 +17,10 @@ MaskScreenFlags& GetMaskScreenFlags();
 int SetMaskScreenInUse(int flag);
 int IsMaskScreenInUse();
 
+// The bracket of one draw while masked drawing is active: Begin copies the
+// rectangle of the target to the work screen, End copies it back through the
+// mask. Nested brackets act only at the outermost level. 0.
+int BeginMaskedDraw(int left, int top, int right, int bottom);
+int EndMaskedDraw(int left, int top, int right, int bottom);
+
 }  // namespace qz

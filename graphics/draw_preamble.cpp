@@ -1,0 +1,27 @@
+// Preamble steps shared by the graph and rectangle draws.
+#include "graphics/draw_graph_internal.h"
+#include "graphics/draw_settings_block.h"
+#include "graphics/draw_target.h"
+#include "graphics/mask_screen.h"
+#include "graphics/screen_mode_change.h"
+
+namespace qz {
+
+bool DrawingSkipped() {
+  const DrawSettingsBlock& settings = GetDrawSettings();
+  return settings.skipDrawing != 0 || settings.clipEmpty != 0;
+}
+
+void EnsureScreenReadyForDraw() { EnsureScreenReady(); }
+
+bool DrawBracketNeeded() { return GetMaskScreenFlags().active != 0 || GetDrawSettings().drawTarget == kFrontScreen; }
+
+void OpenMaskBracket(const Rect& rect) {
+  if (GetMaskScreenFlags().active != 0) BeginMaskedDraw(rect.left, rect.top, rect.right, rect.bottom);
+}
+
+void CloseMaskBracket(const Rect& rect) {
+  if (GetMaskScreenFlags().active != 0) EndMaskedDraw(rect.left, rect.top, rect.right, rect.bottom);
+}
+
+}  // namespace qz
