@@ -95,6 +95,7 @@ struct DeviceStateCache {
   DeviceViewport viewport;
   DeviceScissorRect scissor;
   plat::D3DMATERIAL9 material;
+  Matrix4x4 worldMatrix;  // what untransformed vertices are drawn under
   // Shadow copies of what was last sent as transforms and shader constants.
   Matrix4x4 viewMatrix;
   Matrix4x4 projectionMatrix;
