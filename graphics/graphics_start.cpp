@@ -17,6 +17,7 @@
 #include "graphics/device_formats.h"
 #include "graphics/display_modes.h"
 #include "graphics/draw_settings_block.h"
+#include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
 #include "platform/display_settings.h"
@@ -229,6 +230,7 @@ int TerminateGraphics() {
   RecordCall("TerminateGraphics");
   GraphicsState& state = GetGraphicsState();
   if (state.started == 0) return 0;
+  ReleaseAllGraphs();
   ShutdownGraphicsDevice();
   for (MEMIMG& image : state.screenImages) ReleaseMemImg(&image);
   state.softwareDrawTarget = nullptr;
