@@ -685,6 +685,14 @@ void FailD3D9CallForTest(const char* method, int nth, int times, HRESULT code);
 void SetD3D9DeviceStateForTest(HRESULT state);
 // Present sleeps this long on the stand-in clock, as a real present waits.
 void SetD3D9PresentDurationForTest(std::uint32_t milliseconds);
+// Off: a present with interval ONE returns without waiting for the vertical
+// blank, as a driver that ignores the interval does. On after a reset.
+void SetD3D9PresentSynchronisedForTest(bool waitsForVerticalBlank);
+// Locking a back buffer or render target in place, and GetRenderTargetData,
+// take this long on the stand-in clock, as a real device stalls on them.
+// Both 0 after a reset.
+void SetD3D9ReadbackCostsForTest(std::uint32_t renderSurfaceLockMilliseconds,
+                                 std::uint32_t renderTargetDataMilliseconds);
 
 struct D3D9Call {
   std::string method;
@@ -701,6 +709,8 @@ int GetD3D9CallCount(const char* method);
 // Objects with references left, and a line for each ("Texture 64x64 fmt 21 pool 0 refs 1").
 int GetD3D9LiveObjectCount();
 std::vector<std::string> ListD3D9LiveObjects();
+// Surfaces (texture levels included) locked and not yet unlocked.
+int GetD3D9OpenLockCount();
 
 // Everything the device was told, as it stands now.
 struct D3D9StateSnapshot {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/clock.h"
 #include "platform/d3d9_device.h"
 
 namespace plat::d3d9 {
@@ -150,6 +151,8 @@ HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect
       result = D3DERR_INVALIDCALL;
     } else {
       CopyBlock(from->store(), 0, 0, to->store(), 0, 0, from->width(), from->height());
+      const std::uint32_t cost = CurrentReadbackCosts().renderTargetData;
+      if (cost > 0) Sleep(cost);
     }
   }
   return Finish("GetRenderTargetData", result, [&] {

@@ -34,6 +34,13 @@ HRESULT Finish(const char* method, HRESULT result, ArgumentText arguments) {
 D3D9Profile CurrentProfile();
 HRESULT CurrentDeviceState();
 std::uint32_t CurrentPresentDuration();
+bool CurrentPresentSynchronised();
+// How long reading a render surface back takes, in milliseconds.
+struct ReadbackCosts {
+  std::uint32_t renderSurfaceLock;
+  std::uint32_t renderTargetData;
+};
+ReadbackCosts CurrentReadbackCosts();
 bool IsFormatIn(const std::vector<D3DFORMAT>& formats, D3DFORMAT format);
 
 // ---------------------------------------------------------------- live objects

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/clock.h"
 #include "platform/d3d9_internal.h"
 
 namespace plat::d3d9 {
@@ -254,6 +255,8 @@ HRESULT SurfaceImpl::Lock(D3DLOCKED_RECT* locked, const WinRect* rect, std::uint
   locked->Pitch = store_->pitch;
   locked->pBits = store_->bytes.data() + offset;
   locked_ = true;
+  const std::uint32_t cost = CurrentReadbackCosts().renderSurfaceLock;
+  if (cost > 0 && (kind_ == SurfaceKind::kBackBuffer || IsRenderTarget())) Sleep(cost);
   return D3D_OK;
 }
 

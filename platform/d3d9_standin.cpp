@@ -33,6 +33,8 @@ struct Record {
   std::vector<D3D9Call> trace;
   HRESULT deviceState = D3D_OK;
   std::uint32_t presentDuration = 0;
+  bool presentSynchronised = true;
+  ReadbackCosts readbackCosts{};
   std::vector<LiveObject*> liveObjects;
 };
 
@@ -97,6 +99,18 @@ std::uint32_t CurrentPresentDuration() {
   Record& record = TheRecord();
   std::lock_guard<std::mutex> guard(record.mutex);
   return record.presentDuration;
+}
+
+ReadbackCosts CurrentReadbackCosts() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return record.readbackCosts;
+}
+
+bool CurrentPresentSynchronised() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return record.presentSynchronised;
 }
 
 bool IsFormatIn(const std::vector<D3DFORMAT>& formats, D3DFORMAT format) {
@@ -186,6 +200,8 @@ void ResetD3D9StandInForTest() {
   record.trace.clear();
   record.deviceState = D3D_OK;
   record.presentDuration = 0;
+  record.presentSynchronised = true;
+  record.readbackCosts = d3d9::ReadbackCosts{};
 }
 
 void FailD3D9CallForTest(const char* method, int nth, int times, HRESULT code) {
@@ -207,6 +223,19 @@ void SetD3D9PresentDurationForTest(std::uint32_t milliseconds) {
   d3d9::Record& record = d3d9::TheRecord();
   std::lock_guard<std::mutex> guard(record.mutex);
   record.presentDuration = milliseconds;
+}
+
+void SetD3D9PresentSynchronisedForTest(bool waitsForVerticalBlank) {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  record.presentSynchronised = waitsForVerticalBlank;
+}
+
+void SetD3D9ReadbackCostsForTest(std::uint32_t renderSurfaceLockMilliseconds,
+                                 std::uint32_t renderTargetDataMilliseconds) {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  record.readbackCosts = d3d9::ReadbackCosts{renderSurfaceLockMilliseconds, renderTargetDataMilliseconds};
 }
 
 void SetD3D9CallTraceEnabled(bool enabled) {
@@ -236,6 +265,16 @@ int GetD3D9LiveObjectCount() {
   std::lock_guard<std::mutex> guard(record.mutex);
   return static_cast<int>(std::count_if(record.liveObjects.begin(), record.liveObjects.end(),
                                         [](const d3d9::LiveObject* object) { return object->ReferenceCount() > 0; }));
+}
+
+int GetD3D9OpenLockCount() {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return static_cast<int>(
+      std::count_if(record.liveObjects.begin(), record.liveObjects.end(), [](d3d9::LiveObject* object) {
+        const auto* surface = dynamic_cast<const d3d9::SurfaceImpl*>(object);
+        return surface != nullptr && surface->locked();
+      }));
 }
 
 std::vector<std::string> ListD3D9LiveObjects() {

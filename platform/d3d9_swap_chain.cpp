@@ -2,6 +2,7 @@
 // 32-bit pixels) to the window through the shared present path.
 #include "platform/clock.h"
 #include "platform/d3d9_internal.h"
+#include "platform/ddraw.h"
 #include "platform/window_present.h"
 
 namespace plat::d3d9 {
@@ -40,6 +41,9 @@ HRESULT SwapChainImpl::PresentFrame(const WinRect* srcRect, const WinRect* dstRe
     frame = {frame_.data(), view.width, view.height, converted.pitchBytes};
   }
   if (!PresentFrameToWindow(shownIn, frame, &source, dstRect)) return D3DERR_INVALIDCALL;
+  if (parameters_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE && CurrentPresentSynchronised()) {
+    WaitForSimulatedVerticalBlank();
+  }
   const std::uint32_t duration = CurrentPresentDuration();
   if (duration > 0) Sleep(duration);
   return D3D_OK;

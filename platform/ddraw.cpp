@@ -22,10 +22,27 @@ DirectDrawFaults gFaults{};
 std::atomic<int> gLiveObjects{0};
 std::atomic<std::uint32_t> gCooperativeFlags{0};
 std::atomic<int> gBlankWaits{0};
+std::atomic<std::int64_t> gPeriodOverrideNs{0};
+std::atomic<std::int64_t> gJitterNs{0};
 
 std::int64_t RefreshPeriodNs() {
+  const std::int64_t period = gPeriodOverrideNs.load();
+  if (period > 0) return period;
   const int refresh = IsDisplayModeChanged() ? GetChangedDisplayMode().refresh : 0;
   return kNanosecondsPerSecond / (refresh > 0 ? refresh : kDefaultRefreshHz);
+}
+
+// Blank k falls at k periods, every odd one shifted by the jitter.
+std::int64_t BlankTime(std::int64_t index, std::int64_t period, std::int64_t jitter) {
+  return index * period + ((index & 1) != 0 ? jitter : 0);
+}
+
+std::int64_t NextBlankAfter(std::int64_t now) {
+  const std::int64_t period = RefreshPeriodNs();
+  const std::int64_t jitter = gJitterNs.load();
+  std::int64_t index = now / period;
+  while (BlankTime(index, period, jitter) <= now) ++index;
+  return BlankTime(index, period, jitter);
 }
 
 class DirectDraw final : public IDirectDraw7 {
@@ -61,15 +78,7 @@ class DirectDraw final : public IDirectDraw7 {
   HRESULT WaitForVerticalBlank(std::uint32_t flags, Handle) override {
     if (!initialised_) return DDERR_NOTINITIALIZED;
     if (flags != DDWAITVB_BLOCKBEGIN) return DDERR_INVALIDPARAMS;
-    const std::int64_t period = RefreshPeriodNs();
-    std::int64_t now = 0;
-    QueryPerformanceCounter(&now);
-    const std::int64_t blank = (now / period + 1) * period;
-    while (now < blank) {
-      const std::int64_t remaining = blank - now;
-      Sleep(static_cast<std::uint32_t>(remaining / kNanosecondsPerMillisecond));
-      QueryPerformanceCounter(&now);
-    }
+    WaitForSimulatedVerticalBlank();
     gBlankWaits.fetch_add(1);
     return DD_OK;
   }
@@ -96,6 +105,17 @@ class DirectDraw final : public IDirectDraw7 {
 
 }  // namespace
 
+void WaitForSimulatedVerticalBlank() {
+  std::int64_t now = 0;
+  QueryPerformanceCounter(&now);
+  const std::int64_t blank = NextBlankAfter(now);
+  while (now < blank) {
+    const std::int64_t remaining = blank - now;
+    Sleep(static_cast<std::uint32_t>(remaining / kNanosecondsPerMillisecond));
+    QueryPerformanceCounter(&now);
+  }
+}
+
 HRESULT CreateDirectDraw7Instance(std::uint32_t classContext, IDirectDraw7** object) {
   if (object == nullptr) return DDERR_INVALIDPARAMS;
   *object = nullptr;
@@ -118,5 +138,10 @@ int GetLiveDirectDrawObjectCount() { return gLiveObjects.load(); }
 std::uint32_t GetDirectDrawCooperativeFlags() { return gCooperativeFlags.load(); }
 
 int GetVerticalBlankWaitCount() { return gBlankWaits.load(); }
+
+void SetVerticalBlankTimingForTest(std::int64_t periodNanoseconds, std::int64_t jitterNanoseconds) {
+  gPeriodOverrideNs.store(periodNanoseconds > 0 ? periodNanoseconds : 0);
+  gJitterNs.store(jitterNanoseconds);
+}
 
 }  // namespace plat

@@ -51,6 +51,10 @@ class IDirectDraw7 {
   ~IDirectDraw7() = default;
 };
 
+// Returns at the start of the next vertical blank of the display, on the
+// stand-in clock (the synchronised device present waits on it too).
+void WaitForSimulatedVerticalBlank();
+
 // The COM creation of the DirectDraw 7 class. S_OK and the object, or a
 // failure code and null.
 HRESULT CreateDirectDraw7Instance(std::uint32_t classContext, IDirectDraw7** object);
@@ -66,5 +70,8 @@ int GetLiveDirectDrawObjectCount();
 // The cooperative level last set and the number of vertical blanks waited for.
 std::uint32_t GetDirectDrawCooperativeFlags();
 int GetVerticalBlankWaitCount();
+// Vertical blanks `periodNanoseconds` apart (0: the display's refresh rate),
+// every second one late by `jitterNanoseconds` (0: none; below the period).
+void SetVerticalBlankTimingForTest(std::int64_t periodNanoseconds, std::int64_t jitterNanoseconds);
 
 }  // namespace plat
