@@ -12,8 +12,10 @@
 #include "core/system_info.h"
 #include "core/window_services.h"
 #include "core/window_state.h"
+#include "graphics/back_buffer_readback.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
+#include "graphics/vertical_blank.h"
 #include "platform/d3d9.h"
 #include "platform/module.h"
 
@@ -466,6 +468,7 @@ int CreateDirect3DDevice9() {
   state.device = CreateDevice(state, &parameters, useFullScreenMode ? &fullScreenMode : nullptr,
                               hardwareVertexProcessing);
   if (state.device == nullptr) return -1;
+  MeasureRefreshPeriod();
 
   ClearAndPresentAtStart(state);
   state.device->GetBackBuffer(0, 0, plat::D3DBACKBUFFER_TYPE_MONO, &state.backBuffer);
@@ -497,6 +500,7 @@ int CreateDirect3DDevice9() {
   if (!ChooseDepthFormat(state)) return -1;
   if (!ChooseTextureFormats(state)) return -1;
   LogCapabilities(state, deviceCaps);
+  RunBackBufferReadbackTest();
   return 0;
 }
 

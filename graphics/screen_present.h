@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "graphics/vertical_blank.h"
 #include "platform/window.h"
 
 namespace qz {
@@ -23,7 +24,8 @@ int PresentScreen();
 int RepaintScreen();
 // Window-timer procedure of timer kScreenRefreshTimerId.
 void ScreenRefreshTimerProc(plat::HWND window, std::uint32_t message, std::uintptr_t id, std::uint32_t time);
-// Arms the refresh timer on the main window.
+// Arms the refresh timer on the main window (the front screen became the
+// draw target).
 void StartScreenRefreshTimer();
 
 // Scene bracket of the hardware path; both return 0 and do nothing without
@@ -35,18 +37,6 @@ int EndDeviceScene();
 // the present copies onto the back buffer. 0, or -1.
 int SwitchToSubBackBuffer();
 int CreateSubBackBuffer();
-
-// Measures the interval between vertical blanks (end of the software start
-// and of device creation); returns 0.
-int MeasureRefreshPeriod();
-// Sleeps until shortly before the next vertical blank, then blocks on it.
-int WaitForNextVerticalBlank();
-// Microseconds between vertical blanks; -1 when unknown.
-std::int64_t GetRefreshPeriodMicroseconds();
-
-// Set by the main window while it is a per-pixel-alpha layered window.
-void SetLayeredWindowPresentMode(int on);
-int GetLayeredWindowPresentMode();
 
 // The rectangles the last present handed on (source of the screen,
 // destination in the client area).
