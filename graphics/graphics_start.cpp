@@ -20,6 +20,7 @@
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
+#include "graphics/vertical_blank.h"
 #include "platform/display_settings.h"
 #include "softrender/draw_state.h"
 
@@ -122,6 +123,7 @@ int InitGraphicsDevice() {
     }
   }
   if (IsFullScreenMode() != 0 && ChangeScreenDisplayMode() < 0) return -1;
+  MeasureRefreshPeriod();
   return 0;
 }
 
