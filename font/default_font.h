@@ -12,14 +12,4 @@ int RefreshDefaultFont();
 int InitFontDefaults();
 int InitializeFontSystem();
 int TerminateFontSystem();
-// What a screen-mode change keeps of the default font across the end and
-// start of graphics.
-struct DefaultFontSettings {
-  char face[256];
-  int size;
-  int thickness;
-};
-void GetDefaultFontSettings(DefaultFontSettings* out);
-void RestoreDefaultFontSettings(const DefaultFontSettings& settings);
-
 }  // namespace qz
