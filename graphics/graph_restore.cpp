@@ -183,6 +183,8 @@ int SetGraphRestoreSource(int graph, const char* fileName, const PixelFormatDesc
     }
   }
 
+  if (GetDrawSettings().keepNoRestoreData != 0) return 0;
+
   if (sourceRecord != nullptr || (fileName == nullptr && memoryImage == nullptr && baseImage == nullptr)) {
     if (sourceRecord != nullptr && sourceRecord->restoreSource != nullptr) {
       record->restoreSource = sourceRecord->restoreSource;

@@ -5,6 +5,7 @@
 
 #include "core/call_trace.h"
 #include "graphics/graph_restore.h"
+#include "image/soft_image.h"
 
 namespace qz {
 namespace {
@@ -38,6 +39,7 @@ int HasDeviceLostRestoreHandler() { return gHandler != nullptr ? 1 : 0; }
 int CallDeviceLostRestoreHandler() {
   RecordCall("CallDeviceLostRestoreHandler");
   (gHandler != nullptr ? gHandler : &ReloadAllGraphsFromSources)();
+  RestoreBuiltinAndMaterialTextures();
   return 0;
 }
 

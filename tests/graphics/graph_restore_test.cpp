@@ -1,0 +1,140 @@
+// A simulated device rebuild: every graph gets its pixels back from its
+// restore source, each file decoded once.
+#include "graphics/graph_restore.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/file_access.h"
+#include "core/log_text.h"
+#include "graphics/graph_from_image.h"
+#include "graphics/graph_image_fixture.h"
+#include "graphics/graph_record.h"
+#include "graphics/graph_textures.h"
+#include "graphics/screen_mode_change.h"
+#include "graphics/texture_draw_info.h"
+#include "image/soft_image.h"
+#include "support/scratch_folder.h"
+#include "support/scratch_log.h"
+
+namespace {
+
+using qz::testing::MakeTga;
+using qz::testing::SheetPixel;
+
+// Counts the opens of one path through the installed file-access table.
+struct OpenCounter {
+  static inline std::string watched;
+  static inline int opens = 0;
+  static inline qz::FileAccessTable previous;
+  static qz::FileHandle Open(const char* path, int useCache, int reserved, int asynchronous) {
+    if (watched == path) ++opens;
+    return previous.Open(path, useCache, reserved, asynchronous);
+  }
+  explicit OpenCounter(const std::string& path) {
+    watched = path;
+    opens = 0;
+    previous = qz::GetFileAccessTable();
+    qz::FileAccessTable counting = previous;
+    counting.Open = &Open;
+    qz::SetFileAccessTable(&counting);
+  }
+  ~OpenCounter() { qz::SetFileAccessTable(&previous); }
+};
+
+// Level 0 of every tile of the graph's image as the device would show it:
+// the written (staging) copy of a staged image, else the texture.
+std::vector<std::uint8_t> TextureBytes(int graph) {
+  std::vector<std::uint8_t> bytes;
+  const qz::GraphImage* image = qz::GetGraphRecord(graph)->image;
+  for (int i = 0; i < image->tileCount; ++i) {
+    const qz::GraphTextureTile& tile = image->tiles[i];
+    plat::IDirect3DTexture9* texture = tile.stagingTexture != nullptr ? tile.stagingTexture : tile.texture;
+    plat::D3DLOCKED_RECT locked{};
+    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, plat::D3DLOCK_READONLY), plat::D3D_OK);
+    for (int y = 0; y < tile.textureHeight; ++y) {
+      const auto* row = static_cast<const std::uint8_t*>(locked.pBits) + std::ptrdiff_t{y} * locked.Pitch;
+      bytes.insert(bytes.end(), row, row + tile.textureWidth * 4);
+    }
+    texture->UnlockRect(0);
+  }
+  return bytes;
+}
+
+class GraphRestore : public qz::testing::GraphicsScreenTest {
+ protected:
+  void SetUp() override { StartScreen(true); }
+  qz::testing::ScratchFolder folder_;
+};
+
+TEST_F(GraphRestore, RebuildRestoresEveryKindOfSourceDecodingTheSheetOnce) {
+  folder_.Write("sheet.tga", MakeTga(320, 128, 24, SheetPixel));
+  folder_.Write("single.tga", MakeTga(40, 24, 32, SheetPixel));
+  folder_.Write("mirror.tga", MakeTga(96, 32, 24, SheetPixel));
+  const std::string sheet = folder_.Library("sheet.tga");
+  const std::string single = folder_.Library("single.tga");
+  const std::string mirror = folder_.Library("mirror.tga");
+
+  std::vector<int> graphs(40);
+  ASSERT_EQ(qz::ReadImageFileAsGraphGrid(sheet.c_str(), 40, 10, 4, 32, 32, graphs.data(), 0), 0);
+  int mirrored[3];
+  ASSERT_EQ(qz::ReadImageFileAsGraphGridCore(mirror.c_str(), 3, 3, 1, 32, 32, mirrored, 1, 1), 0);
+  graphs.insert(graphs.end(), std::begin(mirrored), std::end(mirrored));
+  graphs.push_back(qz::ReadImageFileAsGraph(single.c_str(), 0));
+  const std::string bytes = MakeTga(16, 16, 32, [](int x, int y) { return SheetPixel(y, x); });
+  graphs.push_back(qz::BuildGraphFromImageBytes(bytes.data(), bytes.size(), nullptr, 0, 0, 0));
+  qz::BaseImage ramp{};
+  ASSERT_EQ(qz::AllocXRGB8BaseImage(256, 8, &ramp), 0);
+  const int rampGraph = qz::BuildGraphFromBaseImages(&ramp, nullptr, 0);
+  qz::FreeBaseImagePixels(&ramp);
+  // Made without the transparent colour, as the built-in ramp is restored.
+  EXPECT_EQ(qz::BuildGreyRampBaseImage(rampGraph), rampGraph);
+  qz::GetBuiltinGraphs().greyRamp = rampGraph;
+  graphs.push_back(rampGraph);
+
+  std::vector<std::vector<std::uint8_t>> before;
+  for (int graph : graphs) {
+    ASSERT_TRUE(qz::IsValidGraphHandle(graph));
+    before.push_back(TextureBytes(graph));
+  }
+
+  // A rebuild loses the device objects; they come back blank.
+  for (int graph : graphs) qz::ReleaseTextureSet(qz::GetGraphRecord(graph)->image);
+  qz::RecreateAllGraphTextures();
+  EXPECT_NE(TextureBytes(graphs[5]), before[5]);
+
+  qz::testing::ScratchLog log;
+  OpenCounter counter(sheet);
+  EXPECT_EQ(qz::CallDeviceLostRestoreHandler(), 0);
+  EXPECT_EQ(counter.opens, 1);
+  for (std::size_t i = 0; i < graphs.size(); ++i) EXPECT_EQ(TextureBytes(graphs[i]), before[i]) << i;
+  qz::GetBuiltinGraphs().greyRamp = -1;
+}
+
+TEST_F(GraphRestore, UnreadableFileIsLoggedAndTheWalkGoesOn) {
+  folder_.Write("gone.tga", MakeTga(8, 8, 24, SheetPixel));
+  folder_.Write("kept.tga", MakeTga(8, 8, 24, SheetPixel));
+  const std::string gone = folder_.Library("gone.tga");
+  const int lost = qz::ReadImageFileAsGraph(gone.c_str(), 0);
+  const int kept = qz::ReadImageFileAsGraph(folder_.Library("kept.tga").c_str(), 0);
+  ASSERT_GE(lost, 0);
+  const std::vector<std::uint8_t> keptBytes = TextureBytes(kept);
+  std::remove(folder_.Posix("gone.tga").c_str());
+  qz::ReleaseTextureSet(qz::GetGraphRecord(kept)->image);
+  qz::RecreateAllGraphTextures();
+
+  qz::testing::ScratchLog log;
+  qz::ReloadAllGraphsFromSources();
+  EXPECT_EQ(TextureBytes(kept), keptBytes);
+  char line[512];
+  std::snprintf(line, sizeof(line), qz::text::kGraphRestoreFileFailed, gone.c_str());
+  const std::string text = log.Contents();
+  EXPECT_NE(text.find(line), std::string::npos);
+  const std::string done = qz::text::kGraphRestoreDone;
+  EXPECT_NE(text.find(done.substr(0, done.size() - 1)), std::string::npos);
+}
+
+}  // namespace
