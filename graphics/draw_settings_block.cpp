@@ -34,7 +34,8 @@ struct KeptFields {
   std::int32_t startupVSyncWait;
 };
 
-void WriteDefaults(DrawSettingsBlock& s) {
+// Written last: selecting the target derives a camera of its own.
+void WriteCameraDefaults(DrawSettingsBlock& s) {
   s.projectionMode = 0;
   s.nearClip = 10.0f;
   s.farClip = 10000.0f;
@@ -42,6 +43,9 @@ void WriteDefaults(DrawSettingsBlock& s) {
   s.aspectFactor = 1.0f;
   s.orthographicSize = 1.0f;
   MakeIdentityMatrix(&s.userProjection);
+}
+
+void WriteDefaults(DrawSettingsBlock& s) {
   MakeIdentityMatrix(&s.viewMatrix);
   MakeIdentityMatrix(&s.projectionMatrix);
   MakeIdentityMatrix(&s.projectionAdjustMatrix);
@@ -112,6 +116,7 @@ int ResetDrawSettings() {
   QueryGraphSize(kFrontScreen, &width, &height);
   SetClipRectangle(0, 0, width, height);
   MakeDefaultLight();
+  WriteCameraDefaults(gSettings);
   gSettings.material = kDefaultMaterial;
   gSettings.materialDirty = 1;
   gSettings.diffuseMaterialSource = 0;

@@ -1,0 +1,403 @@
+// The draw-settings block and its setters on both paths: defaults after a
+// reset and what a reset keeps, change detection and clamping, colour values
+// on 16- and 32-bit screens, the clip and filter as the device receives
+// them, and the pixel-format code of a graph creation request.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/call_trace.h"
+#include "core/library.h"
+#include "core/main_window.h"
+#include "core/window_services.h"
+#include "core/window_state.h"
+#include "graphics/color_value.h"
+#include "graphics/draw_settings.h"
+#include "graphics/draw_settings_block.h"
+#include "graphics/graph_record.h"
+#include "graphics/graphics_start.h"
+#include "graphics/graphics_state.h"
+#include "graphics/lights.h"
+#include "graphics/mask_screen.h"
+#include "graphics/screen_settings.h"
+#include "input/key_input.h"
+#include "platform/clock.h"
+#include "platform/d3d9.h"
+#include "platform/window.h"
+#include "softrender/draw_state.h"
+#include "support/scratch_log.h"
+
+namespace {
+
+enum class Path { kDevice, kSoftware };
+
+struct ScreenCase {
+  Path path;
+  int bits;
+};
+
+std::string CaseName(const ::testing::TestParamInfo<ScreenCase>& info) {
+  return std::string(info.param.path == Path::kDevice ? "Device" : "Software") + std::to_string(info.param.bits);
+}
+
+// A window-mode device takes the desktop's depth.
+void UseDesktopBits(int bits) {
+  plat::D3D9Profile profile = plat::DefaultD3D9Profile();
+  profile.displayFormat = bits == 16 ? plat::D3DFMT_R5G6B5 : plat::D3DFMT_X8R8G8B8;
+  plat::SetD3D9ProfileForTest(profile);
+}
+
+// Graphics started in window mode; the device takes the desktop's depth, the
+// software path the requested one.
+class DrawSettings : public ::testing::TestWithParam<ScreenCase> {
+ protected:
+  void SetUp() override {
+    plat::ResetD3D9StandInForTest();
+    const plat::WindowClass windowClass{0, &plat::DefWindowProcA, 0, "QzDrawSettingsTest"};
+    plat::RegisterClassExA(&windowClass);
+    window_ = plat::CreateWindowExA(0, "QzDrawSettingsTest", "", plat::WS_POPUP, 0, 0, 640, 480, nullptr);
+    qz::WindowSystemState& windows = qz::GetWindowSystemState();
+    windows.mainWindow = window_;
+    windows.settings.windowMode = 1;
+    UseDesktopBits(GetParam().bits);
+    qz::SetScreenColorBitDepth(GetParam().bits);
+    qz::SetHardwareRenderingFlag(GetParam().path == Path::kDevice ? 1 : 0);
+    ASSERT_EQ(qz::StartGraphicsScreen(), 0);
+    ASSERT_EQ(qz::GetGraphicsState().hardware3DOn, GetParam().path == Path::kDevice ? 1 : 0);
+    ASSERT_EQ(qz::GetScreenColorBitDepth(), GetParam().bits);
+  }
+  void TearDown() override {
+    qz::TerminateGraphics();
+    qz::SetHardwareRenderingFlag(1);
+    qz::SetScreenColorBitDepth(0);
+    qz::GetWindowSystemState().mainWindow = nullptr;
+    plat::DestroyWindow(window_);
+    plat::UnregisterClassA("QzDrawSettingsTest");
+    plat::ResetD3D9StandInForTest();
+  }
+  bool OnDevice() const { return GetParam().path == Path::kDevice; }
+
+  plat::HWND window_ = nullptr;
+};
+
+int CountCalls(const std::vector<std::string>& trace, const char* name) {
+  int count = 0;
+  for (const std::string& call : trace) count += call == name ? 1 : 0;
+  return count;
+}
+
+TEST_P(DrawSettings, ResetGivesTheDefaultsAndAFullClipOnTheFrontScreen) {
+  const qz::DrawSettingsBlock& s = qz::GetDrawSettings();
+  EXPECT_EQ(qz::GetDrawTargetHandle(), -4);
+  EXPECT_EQ(s.clipEmpty, 0);
+  EXPECT_EQ(s.clipLeft, 0);
+  EXPECT_EQ(s.clipTop, 0);
+  EXPECT_EQ(s.clipRight, 640);
+  EXPECT_EQ(s.clipBottom, 480);
+  EXPECT_FLOAT_EQ(s.clipRightF, 640.0f);
+  EXPECT_EQ(s.blendMode, 0);
+  EXPECT_EQ(s.blendParam, 0);
+  EXPECT_EQ(s.blendMaskGraph, -1);
+  EXPECT_EQ(s.brightness.red, 255);
+  EXPECT_EQ(s.brightness.green, 255);
+  EXPECT_EQ(s.brightness.blue, 255);
+  EXPECT_EQ(qz::gMemImgDrawState.colorMod, 0xFFFFFFu);
+  EXPECT_FLOAT_EQ(s.zValue, 0.2f);
+  EXPECT_EQ(qz::GetDrawFilterMode(), 0);
+  EXPECT_EQ(s.maxAnisotropy, 1);
+  for (int sampler = 0; sampler < qz::kSamplerCount; ++sampler) {
+    EXPECT_EQ(s.addressU[sampler], 3);
+    EXPECT_EQ(s.addressV[sampler], 3);
+    EXPECT_EQ(s.addressW[sampler], 3);
+  }
+  EXPECT_EQ(s.fogMode, 3);
+  EXPECT_EQ(s.fogColor, 0xFFFFFFFFu);
+  EXPECT_FLOAT_EQ(s.fogEnd, 1500.0f);
+  EXPECT_FLOAT_EQ(s.nearClip, 10.0f);
+  EXPECT_FLOAT_EQ(s.farClip, 10000.0f);
+  EXPECT_FLOAT_EQ(s.fieldOfView, 1.0471976f);
+  EXPECT_EQ(s.depth2D.compareFunction, 4);
+  EXPECT_EQ(s.fillMode, 3);
+  EXPECT_EQ(s.userAlphaTestFunction, -1);
+  EXPECT_FLOAT_EQ(s.material.diffuse[0], 0.8f);
+  EXPECT_FLOAT_EQ(s.material.diffuse[3], 1.0f);
+  EXPECT_FLOAT_EQ(s.material.power, 20.0f);
+  EXPECT_EQ(s.materialDirty, 1);
+  EXPECT_EQ(s.lightsChanged, 1);
+  EXPECT_EQ(qz::GetNewGraphColorKeyFlag(), 1);
+  EXPECT_EQ(s.transparentColor, 0u);
+  EXPECT_EQ(s.transparentOnLoadOff, 0);
+  EXPECT_EQ(qz::GetMaskScreenFlags().useRequested, 1);
+  EXPECT_EQ(qz::GetMaskScreenFlags().active, 0);
+
+  const qz::LightRecord* light = qz::GetLightRecord(qz::GetDefaultLightHandle());
+  ASSERT_NE(light, nullptr);
+  EXPECT_EQ(light->light.type, qz::kLightDirectional);
+  EXPECT_NEAR(light->light.direction.x, 0.57735f, 1e-5f);
+  EXPECT_NEAR(light->light.direction.y, -0.57735f, 1e-5f);
+  EXPECT_EQ(light->enabled, 1);
+}
+
+TEST_P(DrawSettings, ResetForgetsTheProgramsSettingsButKeepsVSyncAndLights) {
+  qz::SetNewGraphColorBits(32);
+  qz::SetNewGraphAlphaFlag(1);
+  qz::SetNewGraphColorKeyFlag(0);
+  qz::SetTransparentColorRGB(0, 255, 0);
+  qz::SetTransparentColorOnLoad(0);
+  qz::SetBlendModeAndParam(qz::kBlendAlpha, 128);
+  qz::SetBrightnessRGB(10, 20, 30);
+  qz::SetClipRectangle(10, 10, 20, 20);
+  qz::SetPresentVSyncWait(0);
+  const int lightsBefore = qz::GetLightCount();
+  const int ownLight = qz::CreateDirectionalLight(0.0f, 0.0f, 2.0f);
+  const int oldDefault = qz::GetDefaultLightHandle();
+
+  ASSERT_EQ(qz::ResetDrawSettings(), 0);
+
+  EXPECT_EQ(qz::GetNewGraphColorBits(), 0);
+  EXPECT_EQ(qz::GetNewGraphAlphaFlag(), 0);
+  EXPECT_EQ(qz::GetNewGraphColorKeyFlag(), 1);
+  EXPECT_EQ(qz::GetDrawSettings().transparentColor, 0u);
+  EXPECT_EQ(qz::GetDrawSettings().transparentOnLoadOff, 0);
+  EXPECT_EQ(qz::GetDrawSettings().blendMode, 0);
+  EXPECT_EQ(qz::GetDrawSettings().brightness.red, 255);
+  EXPECT_EQ(qz::GetDrawSettings().clipRight, 640);
+  EXPECT_EQ(qz::GetPresentVSyncWait(), 0);
+
+  // Lights survive; the default light is made anew without piling up.
+  ASSERT_NE(qz::GetLightRecord(ownLight), nullptr);
+  EXPECT_FLOAT_EQ(qz::GetLightRecord(ownLight)->light.direction.z, 1.0f);
+  EXPECT_EQ(qz::GetLightRecord(oldDefault), nullptr);
+  EXPECT_NE(qz::GetLightRecord(qz::GetDefaultLightHandle()), nullptr);
+  EXPECT_EQ(qz::GetLightCount(), lightsBefore + 1);
+
+  qz::SetPresentVSyncWait(1);
+  qz::ReleaseLightHandle(ownLight);
+}
+
+TEST_P(DrawSettings, BlendModeClampsAndIgnoresOnlyARepeatOfTheStoredValues) {
+  qz::SetCallTraceEnabled(true);
+  qz::TakeCallTrace();
+  const qz::DrawSettingsBlock& s = qz::GetDrawSettings();
+
+  EXPECT_EQ(qz::SetBlendModeAndParam(qz::kBlendAlpha, 300), 0);
+  EXPECT_EQ(s.blendParam, 255);
+  EXPECT_EQ(qz::SetBlendModeAndParam(qz::kBlendAlpha, 300), 0);  // the raw 300 differs from the stored 255
+  EXPECT_EQ(qz::SetBlendModeAndParam(qz::kBlendAlpha, 255), 0);
+  EXPECT_EQ(CountCalls(qz::TakeCallTrace(), "EnsureScreenReady"), 2);
+
+  EXPECT_EQ(qz::SetBlendModeAndParam(qz::kBlendAdd, -7), 0);
+  EXPECT_EQ(s.blendMode, qz::kBlendAdd);
+  EXPECT_EQ(s.blendParam, 0);
+  EXPECT_EQ(qz::gMemImgDrawState.blendMode, qz::kBlendAdd);
+  EXPECT_EQ(qz::gMemImgDrawState.blendParam, 0);
+
+  qz::GetDrawSettings().skipDrawing = 1;
+  EXPECT_EQ(qz::SetBlendModeAndParam(qz::kBlendSub, 99), 0);
+  EXPECT_EQ(s.blendMode, qz::kBlendAdd);
+  qz::GetDrawSettings().skipDrawing = 0;
+  qz::SetCallTraceEnabled(false);
+}
+
+TEST_P(DrawSettings, BrightnessClampsAndFeedsTheVertexColour) {
+  const qz::DrawSettingsBlock& s = qz::GetDrawSettings();
+  EXPECT_EQ(qz::SetBrightnessRGB(-5, 128, 999), 0);
+  EXPECT_EQ(s.brightness.red, 0);
+  EXPECT_EQ(s.brightness.green, 128);
+  EXPECT_EQ(s.brightness.blue, 255);
+  EXPECT_EQ(qz::gMemImgDrawState.colorMod, 0x0080FFu);
+
+  qz::SetBrightnessPacked(0x123456u);
+  EXPECT_EQ(s.brightness.red, 0x12);
+  EXPECT_EQ(s.brightness.green, 0x34);
+  EXPECT_EQ(s.brightness.blue, 0x56);
+  EXPECT_EQ(s.brightness.unused, 0);
+
+  if (OnDevice()) {
+    qz::SetBlendModeAndParam(qz::kBlendNone, 77);
+    EXPECT_EQ(s.drawDiffuseColor, 0xFF123456u);
+    qz::SetBlendModeAndParam(qz::kBlendAlpha, 77);
+    EXPECT_EQ(s.drawDiffuseColor, 0x4D123456u);
+  }
+}
+
+TEST_P(DrawSettings, ColourValuesFollowTheScreenFormatBothWays) {
+  const qz::ColorValue green = qz::MakeColorValue(0, 255, 0);
+  EXPECT_EQ(green, GetParam().bits == 16 ? 0x07E0u : 0xFF00FF00u);
+  int red = -1, greenOut = -1, blue = -1;
+  EXPECT_EQ(qz::SplitColorValue(green, &red, &greenOut, &blue), 0);
+  EXPECT_EQ(red, 0);
+  EXPECT_EQ(greenOut, 255);
+  EXPECT_EQ(blue, 0);
+
+  const qz::ColorValue grey = qz::MakeColorValue(128, 128, 128);
+  EXPECT_EQ(grey, GetParam().bits == 16 ? 0x8410u : 0xFF808080u);
+  qz::SplitColorValue(grey, &red, nullptr, nullptr);
+  EXPECT_EQ(red, GetParam().bits == 16 ? 131 : 128);  // 16 of 31 steps
+}
+
+TEST_P(DrawSettings, ClipIsOrderedClampedAndReachesTheDevice) {
+  const qz::DrawSettingsBlock& s = qz::GetDrawSettings();
+  ASSERT_EQ(qz::SetClipRectangle(100, 50, 20, 10), 0);
+  EXPECT_EQ(s.clipLeft, 20);
+  EXPECT_EQ(s.clipTop, 10);
+  EXPECT_EQ(s.clipRight, 100);
+  EXPECT_EQ(s.clipBottom, 50);
+  EXPECT_EQ(s.requestedClipLeft, 100);
+  EXPECT_EQ(qz::gMemImgDrawState.drawArea.right, 100);
+
+  if (OnDevice()) {
+    plat::IDirect3DDevice9* device = qz::GetGraphicsState().device;
+    plat::D3DVIEWPORT9 viewport{};
+    device->GetViewport(&viewport);
+    EXPECT_EQ(viewport.X, 20u);
+    EXPECT_EQ(viewport.Y, 10u);
+    EXPECT_EQ(viewport.Width, 80u);
+    EXPECT_EQ(viewport.Height, 40u);
+    plat::WinRect scissor{};
+    device->GetScissorRect(&scissor);
+    EXPECT_EQ(scissor.left, 20);
+    EXPECT_EQ(scissor.right, 100);
+    EXPECT_EQ(scissor.bottom, 50);
+    // The viewport matrix maps the clip's corners to -1 and 1; its inverse
+    // takes them back.
+    EXPECT_FLOAT_EQ(s.inverseViewportMatrix.m[0][0], 2.0f / 80.0f);
+    EXPECT_EQ(s.projectionApplied, 1);
+  }
+
+  ASSERT_EQ(qz::SetClipRectangle(-30, -30, 9999, 9999), 0);
+  EXPECT_EQ(s.clipLeft, 0);
+  EXPECT_EQ(s.clipTop, 0);
+  EXPECT_EQ(s.clipRight, 640);
+  EXPECT_EQ(s.clipBottom, 480);
+  EXPECT_EQ(s.clipEmpty, 0);
+
+  ASSERT_EQ(qz::SetClipRectangle(30, 0, 30, 100), 0);
+  EXPECT_EQ(s.clipEmpty, 1);
+  ASSERT_EQ(qz::ReapplyClipRectangle(), 0);
+  EXPECT_EQ(s.clipEmpty, 1);
+  ASSERT_EQ(qz::SetClipRectangle(0, 0, 1, 1), 0);
+  EXPECT_EQ(s.clipEmpty, 0);
+}
+
+TEST_P(DrawSettings, ClipNeedsADeviceOnTheHardwarePath) {
+  if (!OnDevice()) GTEST_SKIP() << "the software path has no device";
+  qz::GraphicsState& state = qz::GetGraphicsState();
+  plat::IDirect3DDevice9* device = state.device;
+  state.device = nullptr;
+  EXPECT_EQ(qz::SetClipRectangle(0, 0, 10, 10), -1);
+  state.device = device;
+}
+
+TEST_P(DrawSettings, FilterModeReachesTheSamplersOnTheDevice) {
+  EXPECT_EQ(qz::SetDrawFilterMode(1), 0);
+  EXPECT_EQ(qz::GetDrawFilterMode(), 1);
+  if (OnDevice()) {
+    std::uint32_t filter = 0;
+    qz::GetGraphicsState().device->GetSamplerState(0, plat::D3DSAMP_MAGFILTER, &filter);
+    EXPECT_EQ(filter, plat::D3DTEXF_LINEAR);
+  }
+  qz::GetDrawSettings().skipDrawing = 1;
+  EXPECT_EQ(qz::SetDrawFilterMode(0), 0);
+  EXPECT_EQ(qz::GetDrawFilterMode(), 1);
+  qz::GetDrawSettings().skipDrawing = 0;
+}
+
+TEST_P(DrawSettings, InvalidBlendMaskGraphIsRefusedAndKeepsTheOldMask) {
+  EXPECT_EQ(qz::SetBlendMaskGraph(0x08001234, 10, 20), -1);
+  EXPECT_EQ(qz::GetDrawSettings().blendMaskGraph, -1);
+  EXPECT_EQ(qz::SetBlendMaskGraph(-1, 300, -4), 0);
+  EXPECT_EQ(qz::GetDrawSettings().blendMaskFade, 255);
+  EXPECT_EQ(qz::GetDrawSettings().blendMaskRange, 0);
+}
+
+TEST_P(DrawSettings, TransparentColourIsStoredAsRgb) {
+  qz::SetTransparentColorRGB(0, 255, 0);
+  EXPECT_EQ(qz::GetDrawSettings().transparentColor, 0x00FF00u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, DrawSettings,
+                         ::testing::Values(ScreenCase{Path::kDevice, 32}, ScreenCase{Path::kDevice, 16},
+                                           ScreenCase{Path::kSoftware, 32}, ScreenCase{Path::kSoftware, 16}),
+                         CaseName);
+
+TEST(DrawSettingsBlock, TransparentColourIsIgnoredOnAnEightBitScreen) {
+  qz::SetTransparentColorRGB(1, 2, 3);
+  qz::SetScreenColorBitDepth(8);
+  qz::SetTransparentColorRGB(255, 0, 255);
+  EXPECT_EQ(qz::GetDrawSettings().transparentColor, 0x010203u);
+  qz::SetScreenColorBitDepth(0);
+}
+
+TEST(DrawSettingsBlock, PixelFormatCodeTakesKindThenDrawableThenAlphaThenColourKey) {
+  struct Case {
+    std::uint8_t drawable, alpha, colorKey, kind, bits;
+    int code;
+  };
+  const Case cases[] = {
+      {0, 0, 0, 3, 32, qz::kGraphFormatDxt3},          {1, 1, 1, 1, 16, qz::kGraphFormatDxt1},
+      {1, 0, 0, 6, 32, qz::kGraphFormatDrawableFloat16}, {0, 0, 0, 7, 16, qz::kGraphFormatDrawableFloat32},
+      {1, 1, 0, 0, 32, qz::kGraphFormatDrawableAlpha},  {1, 0, 1, 0, 16, qz::kGraphFormatDrawableAlpha},
+      {1, 0, 0, 0, 16, qz::kGraphFormatDrawable16Bit},  {1, 0, 0, 0, 32, qz::kGraphFormatDrawable32Bit},
+      {0, 1, 1, 0, 32, qz::kGraphFormatAlpha32Bit},     {0, 1, 0, 0, 16, qz::kGraphFormatAlpha16Bit},
+      {0, 0, 1, 0, 16, qz::kGraphFormatColorKey16Bit},  {0, 0, 1, 0, 24, qz::kGraphFormatColorKey32Bit},
+      {0, 0, 0, 0, 32, qz::kGraphFormat32Bit},          {0, 0, 0, 0, 16, qz::kGraphFormat16Bit},
+  };
+  for (const Case& c : cases) {
+    qz::GraphFormatRequest request{};
+    request.textured = 1;
+    request.drawable = c.drawable;
+    request.alpha = c.alpha;
+    request.colorKey = c.colorKey;
+    request.kind = c.kind;
+    request.bitDepth = c.bits;
+    EXPECT_EQ(qz::GetPixelFormatCodeOfColorDesc(&request), c.code)
+        << "drawable " << int{c.drawable} << " alpha " << int{c.alpha} << " key " << int{c.colorKey} << " kind "
+        << int{c.kind} << " bits " << int{c.bits};
+  }
+}
+
+// Through the whole library start, as a program uses these settings.
+class DrawSettingsLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::UseVirtualTime(true);
+    qz::GetWindowSystemState().settings = qz::WindowSettings{};
+    qz::ChangeWindowMode(1);
+    qz::SetMainWindowTitle("QzDrawSettingsLibrary");
+  }
+  void TearDown() override {
+    qz::EndLibraryEntry();
+    qz::SetPresentVSyncWait(1);
+    plat::ResetD3D9StandInForTest();
+    plat::UseVirtualTime(false);
+  }
+  qz::testing::ScratchLog log_;
+};
+
+TEST_F(DrawSettingsLibrary, VSyncWaitSetBeforeTheStartAlsoSetsTheStartUpCopy) {
+  qz::SetPresentVSyncWait(0);
+  EXPECT_EQ(qz::GetDrawSettings().startupVSyncWait, 0);
+  ASSERT_EQ(qz::InitLibraryEntry(), 0);
+  EXPECT_EQ(qz::GetPresentVSyncWait(), 0);
+  qz::SetPresentVSyncWait(1);
+  EXPECT_EQ(qz::GetPresentVSyncWait(), 1);
+  EXPECT_EQ(qz::GetDrawSettings().startupVSyncWait, 0);
+}
+
+TEST_F(DrawSettingsLibrary, KeyInputColoursAreMadeInTheScreenFormat) {
+  UseDesktopBits(16);
+  ASSERT_EQ(qz::InitLibraryEntry(), 0);
+  ASSERT_EQ(qz::GetScreenColorBitDepth(), 16);
+  const std::uint32_t* colors = qz::GetKeyInputColors();
+  EXPECT_EQ(colors[0], 0xFFFFu);
+  EXPECT_EQ(colors[1], 0xFFE0u);
+  EXPECT_EQ(colors[3], 0x07FFu);
+  EXPECT_EQ(colors[5], 0xF800u);
+  EXPECT_EQ(colors[6], 0xFFE2u);
+  EXPECT_EQ(colors[7], 0u);
+  EXPECT_EQ(colors[14], 0x8410u);
+}
+
+}  // namespace
