@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "graphics/graphics_state.h"
+#include "graphics/texture_draw_info.h"
 #include "platform/d3d9.h"
 #include "softrender/mem_img.h"
 
 namespace qz {
 
-struct TextureDrawEntry;    // graphics/texture_draw_info.h
 struct GraphRestoreSource;  // graphics/graph_restore.h
 
 using GraphHandle = std::int32_t;
