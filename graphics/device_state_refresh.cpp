@@ -115,6 +115,17 @@ void ResetCachedValues(DeviceStateCache& cache) {
   cache.pending = PendingDrawValues{nullptr, nullptr, 0, 0, 0, 0, 0, -1, 0, 0, 1};
 }
 
+void ResendSamplerFilters(plat::IDirect3DDevice9* device, const DeviceStateCache& cache) {
+  for (int s = 0; s < kCachedSamplerCount; ++s) {
+    const auto sampler = static_cast<std::uint32_t>(s);
+    device->SetSamplerState(sampler, plat::D3DSAMP_MAGFILTER, static_cast<std::uint32_t>(cache.magFilter[s]));
+    device->SetSamplerState(sampler, plat::D3DSAMP_MINFILTER, static_cast<std::uint32_t>(cache.minFilter[s]));
+    device->SetSamplerState(sampler, plat::D3DSAMP_MIPFILTER, static_cast<std::uint32_t>(cache.mipFilter[s]));
+    device->SetSamplerState(sampler, plat::D3DSAMP_MAXANISOTROPY,
+                            static_cast<std::uint32_t>(cache.samplerMaxAnisotropy[s]));
+  }
+}
+
 }  // namespace
 
 int SetupInitialDeviceStates() {
@@ -169,8 +180,8 @@ int SetDefaultSamplerStates() {
   }
   SendState(device, plat::D3DRS_SHADEMODE, static_cast<std::uint32_t>(cache.shadeMode));
   SendState(device, plat::D3DRS_LIGHTING, static_cast<std::uint32_t>(cache.lighting));
+  // The cached cull mode stays: the refresh sends it again afterwards.
   SendState(device, plat::D3DRS_CULLMODE, plat::D3DCULL_NONE);
-  cache.cullMode = kCullNone;
   SendState(device, plat::D3DRS_DITHERENABLE, plat::FALSE);
   SetVertexShaderConstants(0, kVertexShaderConstant0, 1);
   SetPixelShaderConstants(0, kPixelShaderConstant0, 1);
@@ -210,13 +221,18 @@ int ForceResendDeviceStates() {
   plat::IDirect3DDevice9* device = CurrentDevice();
   if (device == nullptr) return -1;
   DeviceStateCache& cache = GetDeviceStateCache();
+  // The fixed states of the initial set-up that no cached setter covers.
   SendState(device, plat::D3DRS_DITHERENABLE, plat::FALSE);
+  SendState(device, plat::D3DRS_AMBIENTMATERIALSOURCE, plat::D3DMCS_MATERIAL);
+  SendState(device, plat::D3DRS_NORMALIZENORMALS, plat::TRUE);
   cache.forceResend = 1;
   cache.pending.texture = nullptr;
   DiscardVertexBatch();
   cache.pending.blendDirty = 1;
 
   ApplyShadeMode(cache.shadeMode);
+  // Samplers beyond the stages in use keep their own cached filters.
+  ResendSamplerFilters(device, cache);
   ApplySamplerFilterMode(cache.samplerFilterMode);
   ApplyMaxAnisotropy(cache.maxAnisotropy);
   ApplyCullMode(cache.cullMode);

@@ -14,7 +14,9 @@
 #include "core/system_info.h"
 #include "core/window_services.h"
 #include "core/window_state.h"
+#include "font/default_font.h"
 #include "graphics/device_formats.h"
+#include "graphics/device_state_cache.h"
 #include "graphics/display_modes.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_handles.h"
@@ -87,9 +89,14 @@ int StartGraphicsScreen() {
     return -1;
   }
   state.started = 1;
-  if (state.hardware3DOn == 0) SetupPrimarySurfaceMemImg();
+  if (state.hardware3DOn != 0) {
+    SetupInitialDeviceStates();
+  } else {
+    SetupPrimarySurfaceMemImg();
+  }
   ResetDrawSettings();
   BuildMemImgBlendTables();
+  InitFontDefaults();
   return 0;
 }
 
@@ -230,6 +237,7 @@ int SetupPrimarySurfaceMemImg() {
 
 int TerminateGraphics() {
   RecordCall("TerminateGraphics");
+  TerminateFontSystem();
   GraphicsState& state = GetGraphicsState();
   if (state.started == 0) return 0;
   ReleaseAllGraphs();
