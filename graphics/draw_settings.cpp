@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/matrix.h"
+#include "graphics/device_draw_helpers.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_handles.h"
@@ -28,19 +29,9 @@ void MirrorBlendAndBrightness(const DrawSettingsBlock& settings) {
                               settings.brightness.blue;
 }
 
-// Alpha is the blend parameter while blending (or with vertex alpha forced).
-void RebuildDrawDiffuseColor(DrawSettingsBlock& settings) {
-  const std::uint32_t alpha =
-      settings.blendMode != kBlendNone || settings.vertexAlpha != 0 ? static_cast<std::uint32_t>(settings.blendParam)
-                                                                     : 255u;
-  settings.drawDiffuseColor = alpha << 24 | static_cast<std::uint32_t>(settings.brightness.red) << 16 |
-                              static_cast<std::uint32_t>(settings.brightness.green) << 8 |
-                              settings.brightness.blue;
-}
-
 void BrightnessChanged(DrawSettingsBlock& settings) {
   MirrorBlendAndBrightness(settings);
-  if (HardwareDrawing()) RebuildDrawDiffuseColor(settings);
+  if (HardwareDrawing()) settings.drawDiffuseColor = GetDrawDiffuseColor();
 }
 
 // The device projection always carries the inverse of the clip's viewport,
@@ -88,7 +79,7 @@ int SetBlendModeAndParam(int mode, int param) {
   settings.blendMode = mode;
   settings.blendParam = ClampByte(param);
   MirrorBlendAndBrightness(settings);
-  if (HardwareDrawing()) RebuildDrawDiffuseColor(settings);
+  if (HardwareDrawing()) settings.drawDiffuseColor = GetDrawDiffuseColor();
   return 0;
 }
 

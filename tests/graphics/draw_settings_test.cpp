@@ -15,6 +15,9 @@
 #include "graphics/color_value.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
+#include "graphics/device_state_cache.h"
+#include "graphics/graph_handles.h"
+#include "graphics/texture_draw_info.h"
 #include "graphics/graph_record.h"
 #include "graphics/graphics_start.h"
 #include "graphics/graphics_state.h"
@@ -304,12 +307,29 @@ TEST_P(DrawSettings, FilterModeReachesTheSamplersOnTheDevice) {
   qz::GetDrawSettings().skipDrawing = 0;
 }
 
-TEST_P(DrawSettings, InvalidBlendMaskGraphIsRefusedAndKeepsTheOldMask) {
+TEST_P(DrawSettings, BlendMaskGraphIsStoredAndAnInvalidOneKeepsTheOldMask) {
+  const qz::DrawSettingsBlock& s = qz::GetDrawSettings();
+  const int mask = qz::CreateBlankGraph(100, 60);
+  ASSERT_NE(mask, -1);
+  EXPECT_EQ(qz::SetBlendMaskGraph(mask, 300, -4), 0);
+  EXPECT_EQ(s.blendMaskGraph, mask);
+  EXPECT_EQ(s.blendMaskFade, 255);
+  EXPECT_EQ(s.blendMaskRange, 0);
+  if (OnDevice()) {
+    EXPECT_FLOAT_EQ(s.blendMaskTextureWidth, 128.0f);
+    EXPECT_FLOAT_EQ(s.blendMaskInverseHeight, 1.0f / 64.0f);
+    EXPECT_NE(qz::GetDeviceStateCache().pending.blendTexture, nullptr);
+  } else {
+    EXPECT_EQ(qz::gMemImgDrawState.blendImage, &qz::GetGraphRecord(mask)->image->memImg);
+  }
+
   EXPECT_EQ(qz::SetBlendMaskGraph(0x08001234, 10, 20), -1);
-  EXPECT_EQ(qz::GetDrawSettings().blendMaskGraph, -1);
-  EXPECT_EQ(qz::SetBlendMaskGraph(-1, 300, -4), 0);
-  EXPECT_EQ(qz::GetDrawSettings().blendMaskFade, 255);
-  EXPECT_EQ(qz::GetDrawSettings().blendMaskRange, 0);
+  EXPECT_EQ(s.blendMaskGraph, mask);
+
+  EXPECT_EQ(qz::SetBlendMaskGraph(-1, 0, 0), 0);
+  EXPECT_EQ(s.blendMaskGraph, -1);
+  EXPECT_EQ(qz::gMemImgDrawState.blendImage, nullptr);
+  qz::ReleaseGraph(mask);
 }
 
 TEST_P(DrawSettings, TransparentColourIsStoredAsRgb) {
