@@ -13,6 +13,7 @@
 #include "core/window_services.h"
 #include "core/window_state.h"
 #include "graphics/back_buffer_readback.h"
+#include "graphics/draw_settings_block.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
 #include "graphics/vertical_blank.h"
@@ -125,7 +126,7 @@ bool FillPresentParameters(GraphicsState& state, plat::D3DPRESENT_PARAMETERS* pa
   parameters->hDeviceWindow = MainWindow();
   parameters->EnableAutoDepthStencil = plat::FALSE;
   parameters->PresentationInterval =
-      state.options.noVsync != 0 ? plat::D3DPRESENT_INTERVAL_IMMEDIATE : plat::D3DPRESENT_INTERVAL_ONE;
+      GetDrawSettings().noVsync != 0 ? plat::D3DPRESENT_INTERVAL_IMMEDIATE : plat::D3DPRESENT_INTERVAL_ONE;
   parameters->SwapEffect = multiSample ? plat::D3DSWAPEFFECT_DISCARD : plat::D3DSWAPEFFECT_COPY;
   parameters->Flags = multiSample ? 0 : plat::D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
   *useFullScreenMode = false;

@@ -51,7 +51,6 @@ struct DeviceOptions {
   std::int32_t multiSampleType;
   std::int32_t multiSampleQuality;
   std::int32_t fpuPreserve;
-  std::int32_t noVsync;
 };
 
 // What device creation settled, looked up instead of asking the device.

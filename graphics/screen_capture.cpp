@@ -1,6 +1,6 @@
 // Copying a rectangle of the screen or of a graph into a graph: a software
-// copy, a device copy between drawable surfaces, or a read-back followed by
-// a texture transfer for graphs that cannot be drawn into.
+// copy, a device copy into a drawable graph of one texture, or else a
+// read-back followed by a texture transfer.
 #include "graphics/back_buffer_readback.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
@@ -57,7 +57,9 @@ int CaptureScreenRectToGraphCore(int sourceTarget, int left, int top, int right,
     return DrawMemImgSimple(&destination->softView, from, &area, destX, destY) == 0 ? 0 : -1;
   }
   const plat::WinRect area{left, top, right, bottom};
-  if (destination->image->request.drawable != 0) {
+  // A drawable graph of several textures takes the transfer below, which
+  // writes every texture; a device copy reaches only the first.
+  if (destination->image->request.drawable != 0 && destination->image->tileCount == 1) {
     const GraphTextureTile& tile = destination->image->tiles[0];
     const plat::WinRect placed{destX, destY, destX + width, destY + height};
     return state.device->StretchRect(RenderSurfaceOf(state, source), &area, tile.surface, &placed,
