@@ -1,0 +1,116 @@
+// Frame pacing on the virtual clock: the measured refresh period, the wait
+// margin, and which presents wait for the vertical blank.
+#include <gtest/gtest.h>
+
+#include "core/clock.h"
+#include "graphics/draw_settings_block.h"
+#include "graphics/graphics_state.h"
+#include "graphics/screen_present.h"
+#include "graphics/screen_test_support.h"
+#include "graphics/vertical_blank.h"
+#include "platform/clock.h"
+#include "platform/ddraw.h"
+
+namespace {
+
+// A DirectDraw object in the graphics state, without a started library.
+class VerticalBlank : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::UseVirtualTime(true);
+    // Microseconds from the performance counter, as after the library start.
+    qz::SetPerformanceCounter(1, 1000000000);
+    ASSERT_EQ(plat::CreateDirectDraw7Instance(plat::CLSCTX_DIRECTDRAW, &directDraw_), plat::S_OK);
+    ASSERT_EQ(directDraw_->Initialize(nullptr), plat::DD_OK);
+    qz::GetGraphicsState().directDraw = directDraw_;
+  }
+  void TearDown() override {
+    qz::GetGraphicsState().directDraw = nullptr;
+    directDraw_->Release();
+    plat::SetVerticalBlankTimingForTest(0, 0);
+    plat::UseVirtualTime(false);
+  }
+  plat::IDirectDraw7* directDraw_ = nullptr;
+};
+
+TEST_F(VerticalBlank, SteadyBlanksSetThePeriodAndAMarginThreeMillisecondsShort) {
+  plat::SetVerticalBlankTimingForTest(16667000, 0);
+  ASSERT_EQ(qz::MeasureRefreshPeriod(), 0);
+  EXPECT_NEAR(static_cast<double>(qz::GetRefreshPeriodMicroseconds()), 16667.0, 1.0);
+  EXPECT_EQ(qz::GetVerticalBlankWaitMargin(), qz::GetRefreshPeriodMicroseconds() - 3000);
+}
+
+TEST_F(VerticalBlank, JitterOverAMillisecondLeavesThePeriodUnknownAfterSixtyWaits) {
+  plat::SetVerticalBlankTimingForTest(16667000, 1500000);
+  const int before = plat::GetVerticalBlankWaitCount();
+  ASSERT_EQ(qz::MeasureRefreshPeriod(), 0);
+  EXPECT_EQ(qz::GetRefreshPeriodMicroseconds(), -1);
+  EXPECT_EQ(qz::GetVerticalBlankWaitMargin(), 4000);
+  // The first wait, sixty measured ones and the closing wait.
+  EXPECT_EQ(plat::GetVerticalBlankWaitCount() - before, 62);
+}
+
+TEST_F(VerticalBlank, WaitsReturnOneBlankApartAndSleepUntilTheMargin) {
+  plat::SetVerticalBlankTimingForTest(20000000, 0);
+  ASSERT_EQ(qz::MeasureRefreshPeriod(), 0);
+  const std::uint64_t first = qz::GetMicrosecondCount(0);
+  ASSERT_EQ(qz::WaitForNextVerticalBlank(), 0);
+  const std::uint64_t second = qz::GetMicrosecondCount(0);
+  // Right after a blank the wait sleeps and then blocks on the next one.
+  EXPECT_NEAR(static_cast<double>(second - first), 20000.0, 50.0);
+  const int before = plat::GetVerticalBlankWaitCount();
+  plat::Sleep(30);
+  ASSERT_EQ(qz::WaitForNextVerticalBlank(), 0);
+  EXPECT_EQ(plat::GetVerticalBlankWaitCount() - before, 1);
+  EXPECT_LT(qz::GetMicrosecondCount(0) - second, 41000u);
+}
+
+TEST(VerticalBlankWithoutDirectDraw, NeitherMeasuresNorWaits) {
+  const int before = plat::GetVerticalBlankWaitCount();
+  EXPECT_EQ(qz::MeasureRefreshPeriod(), 0);
+  EXPECT_EQ(qz::GetRefreshPeriodMicroseconds(), -1);
+  EXPECT_EQ(qz::WaitForNextVerticalBlank(), 0);
+  EXPECT_EQ(plat::GetVerticalBlankWaitCount(), before);
+}
+
+using qz::testing::ScreenPath;
+
+class PresentPacing : public qz::testing::ScreenLibraryTest {};
+
+TEST_P(PresentPacing, NoVsyncMakesNoPathWait) {
+  qz::SetPresentVSyncWait(0);
+  qz::GetWindowSystemState().settings.runInBackground = 1;
+  Start();
+  const int waits = plat::GetVerticalBlankWaitCount();
+  const std::uint64_t started = qz::GetMicrosecondCount(0);
+  for (int frame = 0; frame < 10; ++frame) ASSERT_EQ(qz::PresentFrame(), 0);
+  EXPECT_EQ(plat::GetVerticalBlankWaitCount(), waits);
+  // Ten synchronised presents would take ten blanks.
+  EXPECT_LT(qz::GetMicrosecondCount(0) - started, 16000u);
+  qz::SetPresentVSyncWait(1);
+}
+
+TEST_P(PresentPacing, EverySoftwarePresentWaitsAndADevicePresentOnlyWhenItReturnedAtOnce) {
+  qz::GetWindowSystemState().settings.runInBackground = 1;
+  Start();
+  plat::SetD3D9PresentSynchronisedForTest(false);
+  int waits = plat::GetVerticalBlankWaitCount();
+  ASSERT_EQ(qz::PresentFrame(), 0);
+  EXPECT_EQ(plat::GetVerticalBlankWaitCount() - waits, 1);
+  if (!OnDevice()) return;
+  // A present of a millisecond is taken as synchronised.
+  plat::SetD3D9PresentDurationForTest(1);
+  waits = plat::GetVerticalBlankWaitCount();
+  ASSERT_EQ(qz::PresentFrame(), 0);
+  EXPECT_EQ(plat::GetVerticalBlankWaitCount(), waits);
+  // Without the run-in-background option a quick present is not followed.
+  plat::SetD3D9PresentDurationForTest(0);
+  qz::GetWindowSystemState().settings.runInBackground = 0;
+  ASSERT_EQ(qz::PresentFrame(), 0);
+  EXPECT_EQ(plat::GetVerticalBlankWaitCount(), waits);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPaths, PresentPacing, ::testing::Values(ScreenPath::kDevice, ScreenPath::kSoftware),
+                         qz::testing::ScreenPathName);
+
+}  // namespace
