@@ -42,7 +42,6 @@ using plat::D3DTOP_SELECTARG2;
 using plat::D3DTOP_SUBTRACT;
 
 constexpr std::uint32_t kWhiteTextureFactor = 0xFFFFFFFF;
-constexpr int kWhiteGraphFailedLogged = 1;
 
 std::int16_t S(std::uint32_t value) { return static_cast<std::int16_t>(value); }
 std::uintptr_t TextureWord(plat::IDirect3DBaseTexture9* texture) { return reinterpret_cast<std::uintptr_t>(texture); }
@@ -50,7 +49,8 @@ plat::IDirect3DBaseTexture9* WordTexture(std::uintptr_t word) {
   return reinterpret_cast<plat::IDirect3DBaseTexture9*>(word);
 }
 
-int gWhiteGraphFailure = 0;
+// The failure to make the white texture is logged once per run.
+bool gWhiteGraphFailureLogged = false;
 
 // The first texture a graph draws from, or null for an invalid handle.
 plat::IDirect3DBaseTexture9* FirstTextureOfGraph(std::uintptr_t handleWord) {
@@ -77,8 +77,8 @@ plat::IDirect3DBaseTexture9* WhiteTexture() {
     BeginDeviceScene();
     if (IsValidGraphHandle(state.whiteGraph) == 0) {
       state.whiteGraph = -1;
-      if (gWhiteGraphFailure != kWhiteGraphFailedLogged) AppendLogText(text::kGfxWhiteTextureFailed);
-      gWhiteGraphFailure = kWhiteGraphFailedLogged;
+      if (!gWhiteGraphFailureLogged) AppendLogText(text::kGfxWhiteTextureFailed);
+      gWhiteGraphFailureLogged = true;
       return nullptr;
     }
   }
@@ -383,6 +383,14 @@ PendingDrawState& GetPendingDrawState() {
 
 void ResetTextureStageRecords() {
   PendingDrawState& state = GetPendingDrawState();
+  state.alphaTestEnable = 0;
+  state.alphaRef = 0;
+  state.alphaFunc = plat::D3DCMP_ALWAYS;
+  state.alphaBlendEnable = 0;
+  state.textureFactor = kWhiteTextureFactor;
+  state.srcBlend = static_cast<std::int32_t>(D3DBLEND_ONE);
+  state.destBlend = static_cast<std::int32_t>(plat::D3DBLEND_ZERO);
+  state.blendOp = static_cast<std::int32_t>(plat::D3DBLENDOP_ADD);
   state.stagesInUse = 0;
   for (int s = 0; s < kMaxDrawStages; ++s) {
     state.stages[s] = TextureStageRecord{nullptr, s, -1, -1, -1, -1, -1, -1, -1};

@@ -110,8 +110,9 @@ struct PendingDrawState {
 
 PendingDrawState& GetPendingDrawState();
 
-// Start values of the stage records (no texture, coordinate index = stage,
-// everything else unknown so that the first request is sent) and no stage in use.
+// What a new device holds: the render states of a set-up at their defaults,
+// the stage records with no texture, coordinate index = stage and everything
+// else unknown (so that the first request is sent), and no stage in use.
 void ResetTextureStageRecords();
 
 // Sends the set-up for the next primitive. A null block builds it from the
