@@ -99,7 +99,7 @@ TEST_F(DeviceBuilders, MirroredStretchCutByTheClipShowsTheRightTexels) {
 }
 
 TEST_F(DeviceBuilders, QuarterTurnsOfEvenAndOddSizesArePixelExact) {
-  for (const auto& [w, h] : {std::pair{16, 8}, std::pair{15, 7}}) {
+  for (const auto& [w, h] : {std::pair{16, 8}, std::pair{15, 7}, std::pair{16, 7}}) {
     PaintBackScreen(0, 0, 255);
     const int graph = MakeGraph(w, h);
     ASSERT_EQ(BlitGraphRotated(100, 100, 1.0, M_PI / 2, graph, 0, 0), 0);

@@ -53,7 +53,7 @@ int CountCalls(const std::vector<plat::D3D9Call>& calls, const std::string& meth
 
 constexpr Rgb kSource{200, 100, 40};
 constexpr Rgb kDest{60, 120, 240};
-constexpr int kParam = 128;
+constexpr int kParam = 180;  // far from half, so that swapped blend weights show
 
 int Div255(double v) { return static_cast<int>(std::lround(v / 255.0)); }
 
