@@ -1,33 +1,203 @@
-// Screen-mode change and device rebuild. Minimal until the graphics device is
-// built: the entries record their call and succeed; the restore-handler slot
-// is real so the window procedure's "no handler" paths can be reached.
+// Screen-mode change and device rebuild. The device is never kept across a
+// mode change or a lost full-screen focus: it is released and made again, and
+// every device object is re-created from what the graph, font and state
+// layers recorded. Records, handles and settings survive; only device objects
+// are new.
 #include "graphics/screen_mode_change.h"
 
 #include "core/call_trace.h"
+#include "core/clock.h"
+#include "core/library.h"
+#include "core/log.h"
+#include "core/log_text.h"
+#include "core/main_window.h"
+#include "core/message_pump.h"
+#include "core/window_state.h"
+#include "font/default_font.h"
+#include "font/font_handle.h"
+#include "graphics/device_state_cache.h"
+#include "graphics/display_modes.h"
+#include "graphics/draw_target.h"
+#include "graphics/graph_handles.h"
 #include "graphics/graph_restore.h"
+#include "graphics/graph_textures.h"
+#include "graphics/graphics_start.h"
+#include "graphics/graphics_state.h"
+#include "graphics/screen_present.h"
+#include "graphics/screen_settings.h"
+#include "graphics/texture_draw_info.h"
+#include "graphics/vertex_batch.h"
 #include "image/soft_image.h"
+#include "input/input_devices.h"
 
 namespace qz {
 namespace {
 
 DeviceLostRestoreHandler gHandler = nullptr;
 
+struct ScreenMode {
+  int width;
+  int height;
+  int bits;
+  int refresh;
+  bool operator==(const ScreenMode&) const = default;
+};
+
+ScreenMode CurrentScreenMode() {
+  ScreenMode mode{};
+  GetScreenModeSize(&mode.width, &mode.height);
+  mode.bits = GetScreenColorBitDepth();
+  mode.refresh = GetScreenRefreshRate();
+  return mode;
+}
+
+void StoreScreenMode(const ScreenMode& mode) {
+  SetScreenModeSize(mode.width, mode.height);
+  SetScreenColorBitDepth(mode.bits);
+  SetScreenRefreshRate(mode.refresh);
+}
+
+bool GraphicsWasSkipped() { return GetWindowSystemState().settings.skipGraphics != 0; }
+
+// The mode-change restart: end graphics, store the mode, start again.
+bool RestartGraphicsWith(const ScreenMode& mode) {
+  if (GetGraphicsState().started != 0) TerminateGraphics();
+  StoreScreenMode(mode);
+  return StartGraphicsScreen() == 0;
+}
+
+// The default font's size and thickness survive the restart (its face is
+// kept by the font defaults themselves).
+struct KeptDefaultFont {
+  bool valid;
+  int size;
+  int thickness;
+};
+
+KeptDefaultFont KeepDefaultFont() {
+  KeptDefaultFont kept{};
+  if (GetGraphicsState().started == 0) return kept;
+  const int handle = QueryDefaultFontHandle();
+  if (handle == -1 || IsFontHandleValid(handle) == 0) return kept;
+  char face[256] = {};
+  kept.valid = QueryFontFaceSizeThickness(face, &kept.size, &kept.thickness, handle) == 0;
+  return kept;
+}
+
 }  // namespace
 
-int ApplyScreenModeChange(int, int, int, int, int) {
+int SetScreenMode(int width, int height, int colorBits, int refreshRate) {
+  if (width <= 0 || height <= 0 || (colorBits != 8 && colorBits != 16 && colorBits != 32)) return -1;
+  const ScreenMode requested{width, height, colorBits, refreshRate};
+  if (IsLibraryInitialised() == 0) {
+    StoreScreenMode(requested);
+    return 0;
+  }
+  const ScreenMode before = CurrentScreenMode();
+  ApplyScreenModeChange(width, height, colorBits, 0, refreshRate);
+  const ScreenMode after = CurrentScreenMode();
+  if (after == requested) return 0;
+  if (after == before) return -1;
+  if (after == ScreenMode{640, 480, 16, 0}) return -2;
+  return -1;
+}
+
+int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange, int refresh) {
   RecordCall("ApplyScreenModeChange");
+  FlushVertexBatch();
+  const ScreenMode current = CurrentScreenMode();
+  ScreenMode requested{width != -1 ? width : current.width, height != -1 ? height : current.height,
+                       bits != -1 ? bits : current.bits, refresh != -1 ? refresh : current.refresh};
+  const bool fullScreen = IsFullScreenMode() != 0;
+  if (fullScreen) {
+    if (requested.width == 320 && requested.height == 240) requested.width = 640, requested.height = 480;
+  } else if (windowModeChange != 0 && GetScreen320x240Emulation() != 0 && current.width == 640 &&
+             current.height == 480) {
+    requested.width = 320;
+    requested.height = 240;
+  }
+  if (requested == current && windowModeChange == 0) return 0;
+
+  AppendLogText(text::kModeChangeBegin);
+  IncreaseLogIndent();
+  const KeptDefaultFont keptFont = KeepDefaultFont();
+  const auto finish = [] {
+    DecreaseLogIndent();
+    AppendLogText(text::kModeChangeDone);
+  };
+  if (IsLibraryInitialising() == 0 && IsLibraryInitialised() == 0) {
+    DecreaseLogIndent();
+    return 0;
+  }
+  if (fullScreen && CheckDisplayModeAvailable(requested.width, requested.height, requested.bits) != 1) {
+    DecreaseLogIndent();
+    return 0;
+  }
+
+  if (!RestartGraphicsWith(requested)) {
+    bool started = false;
+    if (requested.width == 320 && requested.height == 240) {
+      SetScreen320x240Emulation(1);
+      started = RestartGraphicsWith(ScreenMode{640, 480, requested.bits, requested.refresh});
+      if (!started) SetScreen320x240Emulation(0);
+    }
+    if (!started) started = RestartGraphicsWith(current);
+    if (!started) started = RestartGraphicsWith(ScreenMode{640, 480, 16, 0});
+    if (!started) FatalErrorExit(text::kModeChangeImpossible);
+  }
+  if (!fullScreen) ApplyWindowStyle();
+  if (keptFont.valid) SetDefaultFontSizeThickness(keptFont.size, keptFont.thickness);
+  finish();
+  PumpWindowMessages();
   return 0;
 }
 
-int RebuildGraphicsDevice(int, int, int, int, int) {
+int ReleaseAllDeviceObjects() {
+  const int endSlot = GetGraphEndSlot();
+  for (int slot = 0; slot < endSlot; ++slot) {
+    GraphRecord* record = GetGraphRecordAtSlot(slot);
+    if (record != nullptr && record->image != nullptr) ReleaseTextureSet(record->image);
+  }
+  return 0;
+}
+
+int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int modeChange) {
   RecordCall("RebuildGraphicsDevice");
+  GraphicsState& graphics = GetGraphicsState();
+  if (!GraphicsWasSkipped()) {
+    if (graphics.hardware3DOn != 0) ReleaseAllDeviceObjects();
+    ShutdownGraphicsDevice();
+  }
+  if (modeChange != 0) {
+    const ScreenMode current = CurrentScreenMode();
+    StoreScreenMode(ScreenMode{width != -1 ? width : current.width, height != -1 ? height : current.height,
+                               bits != -1 ? bits : current.bits, refresh != -1 ? refresh : current.refresh});
+  } else {
+    TerminateInput();
+    InitializeInput();
+  }
+  if (GraphicsWasSkipped()) return 0;
+  if (InitGraphicsDevice() != 0) return -1;
+  if (graphics.hardware3DOn == 0) return 0;
+
+  RecreateAllGraphTextures();
+  ForceResendDeviceStates();
+  for (int pass = 0; pass < 2; ++pass) {
+    ClearDrawTarget(nullptr);
+    PresentScreen();
+  }
+  if (modeChange != 0) {
+    ReloadAllGraphsFromSources();
+    RestoreBuiltinAndMaterialTextures();
+    RecreateAllFonts();
+  } else {
+    CallDeviceLostRestoreHandler();
+  }
+  RefreshAllDeviceStates();
   return 0;
 }
 
-int RebuildGraphicsDeviceDefault() {
-  RecordCall("RebuildGraphicsDeviceDefault");
-  return 0;
-}
+int RebuildGraphicsDeviceDefault() { return RebuildGraphicsDevice(-1, -1, -1, -1, 0); }
 
 int SetDeviceLostRestoreHandler(DeviceLostRestoreHandler handler) {
   gHandler = handler != nullptr ? handler : &ReloadAllGraphsFromSources;
@@ -40,18 +210,33 @@ int CallDeviceLostRestoreHandler() {
   RecordCall("CallDeviceLostRestoreHandler");
   (gHandler != nullptr ? gHandler : &ReloadAllGraphsFromSources)();
   RestoreBuiltinAndMaterialTextures();
+  RecreateAllFonts();
   return 0;
 }
 
 void ClearDeviceLostRestoreHandlerForTest() { gHandler = nullptr; }
 
+// No operation of this system sets a paint-on-inactive image, so there is
+// never one to show.
 int ShowInactivePaintImage() {
   RecordCall("ShowInactivePaintImage");
-  return -1;
+  return GetEndingState() != 0 ? 0 : -1;
 }
 
 int EnsureScreenReady() {
   RecordCall("EnsureScreenReady");
+  WindowSystemState& window = GetWindowSystemState();
+  const WindowSettings& settings = window.settings;
+  if (window.pumpBusy != 0 || (window.active != 0 && window.minimised == 0) || settings.childMode != 0 ||
+      settings.noWindow != 0) {
+    return 0;
+  }
+  if (settings.windowMode != 0 && settings.runInBackground != 0) return 0;
+  window.idleStartTime = GetMillisecondCount() & 0x7FFFFFFF;
+  window.idleSeen = 1;
+  while (window.active == 0 || window.minimised != 0) {
+    if (PumpWindowMessages() != 0) break;
+  }
   return 0;
 }
 

@@ -4,11 +4,18 @@
 
 namespace qz {
 
+// Public. Before the start it only stores the mode. After: 0 when the screen
+// now has exactly the request, -1 when it is unchanged (or the request was
+// refused: size not positive, bits not 8, 16 or 32), -2 when only the
+// 640 by 480, 16-bit fall-back could start.
+int SetScreenMode(int width, int height, int colorBits, int refreshRate);
 // -1 in width, height, bits or refresh keeps the current value.
 int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange, int refresh);
 int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int modeChange);
 // The rebuild after a device loss (all four values -1).
 int RebuildGraphicsDeviceDefault();
+// Releases the device objects of every graph image, leaving the records.
+int ReleaseAllDeviceObjects();
 
 using DeviceLostRestoreHandler = void (*)();
 // Null installs the library's own handler (reload every graph); returns 0.
