@@ -207,16 +207,24 @@ TEST_F(PendingState, BlendGraphBorderAndRangeChooseTheTestOrTheFactorArithmetic)
   EXPECT_EQ(s.textures[0], GetGraphRecord(mask)->drawEntries.front().tile->texture);
 }
 
-TEST_F(PendingState, BorderOfFullFadeDrawsNothing) {
-  PaintBackScreen(0, 0, 255);
-  const int mask = MakeUniformGraph(32, 32, Rgb{255, 255, 255});
+TEST_F(PendingState, BlendGraphAlphaAgainstTheBorderDecidesWhatIsDrawn) {
+  const int mask = MakeUniformGraph(32, 32, Rgb{255, 255, 255}, 200);
   const int graph = MakeUniformGraph(16, 16, Rgb{255, 0, 0});
-  ASSERT_EQ(SetBlendMaskGraph(mask, 255, 0), 0);
-  ASSERT_EQ(BlitGraph(5, 5, graph, 0), 0);
-  EXPECT_EQ(ReadBackScreen().At(10, 10), 0x0000FFu);
-  SetBlendMaskGraph(-1, 0, 0);
-  ASSERT_EQ(BlitGraph(5, 5, graph, 0), 0);
-  EXPECT_EQ(ReadBackScreen().At(10, 10), 0xFF0000u);
+  const auto drawnAt = [&](int border, int range) {
+    PaintBackScreen(0, 0, 255);
+    EXPECT_EQ(SetBlendMaskGraph(mask, border, range), 0);
+    EXPECT_EQ(BlitGraph(5, 5, graph, 0), 0);
+    const std::uint32_t pixel = ReadBackScreen().At(10, 10);
+    SetBlendMaskGraph(-1, 0, 0);
+    return pixel;
+  };
+  EXPECT_EQ(drawnAt(150, 0), 0xFF0000u);  // mask alpha 200 passes a border of 150
+  EXPECT_EQ(drawnAt(210, 0), 0x0000FFu);
+  EXPECT_EQ(drawnAt(255, 0), 0x0000FFu);  // full fade: the batch is thrown away
+  // A wide range fades: alpha 200 less the factor's 1 (border 128 of 255).
+  const Rgb faded = ToRgb(drawnAt(128, 255));
+  EXPECT_NEAR(faded.r, 199, 2);
+  EXPECT_NEAR(faded.b, 56, 2);
 }
 
 TEST_F(PendingState, FewerStagesDisableTheNextAndResendTheSamplerFilters) {
