@@ -88,10 +88,10 @@ struct Sprite {
   bool blended;
 };
 
-// Deterministic positions wholly on screen; the plain sprites first, then
-// the blended ones, as a game groups its draws by state.
+// Deterministic positions wholly on screen, grouped as a game groups its
+// draws by state: plain big, plain small, blended big, blended small.
 std::vector<Sprite> Sprites() {
-  std::vector<Sprite> plain, blended;
+  std::vector<Sprite> groups[4];
   std::uint32_t seed = 2024;
   auto next = [&seed] {
     seed = seed * 1664525u + 1013904223u;
@@ -102,10 +102,11 @@ std::vector<Sprite> Sprites() {
     const int side = big ? 32 : 16;
     Sprite s{static_cast<int>(next() % (kScreenW - side + 1)), static_cast<int>(next() % (kScreenH - side + 1)), big,
              static_cast<int>(next() % (big ? kBigCells : kSmallCells)), i % 4 == 3};
-    (s.blended ? blended : plain).push_back(s);
+    groups[(s.blended ? 2 : 0) + (big ? 0 : 1)].push_back(s);
   }
-  plain.insert(plain.end(), blended.begin(), blended.end());
-  return plain;
+  std::vector<Sprite> out;
+  for (const auto& group : groups) out.insert(out.end(), group.begin(), group.end());
+  return out;
 }
 
 void BM_LibrarySprites(benchmark::State& state) {
