@@ -17,6 +17,7 @@
 #include "graphics/graphics_state.h"
 #include "graphics/soft_draw.h"
 #include "graphics/texture_draw_info.h"
+#include "movie/movie_services.h"
 #include "softrender/draw_state.h"
 
 namespace qz {
@@ -50,6 +51,7 @@ GraphRecord* StartGraphDraw(int handle, int* result) {
 // covered rectangle and is computed only when a bracket needs it.
 template <class Bounds, class Draw>
 int DrawBracketed(const GraphRecord* graph, Bounds bounds, Draw draw) {
+  if (graph->movie != -1) UpdateMovieFrame(graph->movie, 0);
   const bool textured = IsTextured(graph);
   const bool subtractive = GetDrawSettings().blendMode == kBlendSub && textured;
   if (!subtractive && !DrawBracketNeeded()) return draw();

@@ -1,6 +1,7 @@
-// Theora colour tables, and the movie calls of activation changes. No movie is
-// ever open in this program, so pausing, resuming and re-showing have nothing
-// to act on; they are recorded for tests of the window's behaviour.
+// Theora colour tables, the movie calls of activation changes and the frame
+// pull of graph draws. No movie is ever open in this program, so pausing,
+// resuming, re-showing and pulling frames have nothing to act on; they are
+// recorded for tests.
 #include "movie/movie_services.h"
 
 #include <cmath>
@@ -57,5 +58,10 @@ void PauseAllMovies() { RecordCall("PauseAllMovies"); }
 void ResumeAllMovies() { RecordCall("ResumeAllMovies"); }
 
 void ReshowAllMovieOverlays() { RecordCall("ReshowAllMovieOverlays"); }
+
+int UpdateMovieFrame(int, int) {
+  RecordCall("UpdateMovieFrame");
+  return 0;
+}
 
 }  // namespace qz

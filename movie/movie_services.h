@@ -31,5 +31,8 @@ void ConvertYCbCrPixel(int y, int cb, int cr, std::uint8_t* red, std::uint8_t* g
 void PauseAllMovies();
 void ResumeAllMovies();
 void ReshowAllMovieOverlays();
+// Brings the movie's newest frame into the graph bound to it; called before
+// such a graph is drawn. `flag` is 0 from the draws.
+int UpdateMovieFrame(int movie, int flag);
 
 }  // namespace qz

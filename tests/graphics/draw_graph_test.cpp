@@ -3,8 +3,12 @@
 // and the draws that are refused or skipped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "core/call_trace.h"
 #include "graphics/draw_bounds.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_test_support.h"
@@ -221,6 +225,19 @@ TEST_P(DrawGraph, RectanglesFillWithTheColourTimesBrightnessAndFramesAreOnePixel
   EXPECT_EQ(frame.At(28, 38), kBackground);
   EXPECT_EQ(frame.At(30, 20), kBackground);
   EXPECT_EQ(frame.At(10, 40), kBackground);
+}
+
+TEST_P(DrawGraph, GraphBoundToAMovieTakesItsNewestFrameAtEachDraw) {
+  const int graph = qz::testing::MakePatternGraph(16, 16);
+  qz::GetGraphRecord(graph)->movie = 0x18000001;
+  qz::SetCallTraceEnabled(true);
+  qz::TakeCallTrace();
+  qz::BlitGraph(10, 10, graph, 0);
+  qz::BlitGraphRotated(100, 100, 1.0, 0.3, graph, 0, 0);
+  const std::vector<std::string> trace = qz::TakeCallTrace();
+  qz::SetCallTraceEnabled(false);
+  qz::GetGraphRecord(graph)->movie = -1;
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), "UpdateMovieFrame"), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothRenderers, DrawGraph, ::testing::Values(Renderer::kDevice, Renderer::kSoftware),
