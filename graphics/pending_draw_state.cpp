@@ -66,7 +66,7 @@ plat::IDirect3DBaseTexture9* FirstTextureOfGraph(std::uintptr_t handleWord) {
 // The white texture of variant 3, made again whenever its graph is gone.
 plat::IDirect3DBaseTexture9* WhiteTexture() {
   PendingDrawState& state = GetPendingDrawState();
-  if (IsValidGraphHandle(state.whiteGraph) == 0) {
+  if (state.whiteGraphReleased != 0 || IsValidGraphHandle(state.whiteGraph) == 0) {
     DrawSettingsBlock& settings = GetDrawSettings();
     const std::uint32_t keptColor = settings.transparentColor;
     SetTransparentColorRGB(255, 0, 255);
@@ -81,6 +81,7 @@ plat::IDirect3DBaseTexture9* WhiteTexture() {
       gWhiteGraphFailureLogged = true;
       return nullptr;
     }
+    AttachGraphDeletedFlag(state.whiteGraph, &state.whiteGraphReleased);
   }
   return FirstTextureOfGraph(static_cast<std::uintptr_t>(state.whiteGraph));
 }

@@ -106,6 +106,7 @@ struct PendingDrawState {
   plat::IDirect3DSurface9* renderTarget;  // as last set on the device
 
   std::int32_t whiteGraph;  // graph behind the white texture, -1 before it is made
+  std::int32_t whiteGraphReleased;  // set when that graph is released; a later graph may reuse its handle
 };
 
 PendingDrawState& GetPendingDrawState();

@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "core/log_text.h"
 #include "graphics/d3d_graph_draw.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/draw_graph.h"
 #include "graphics/graph_record.h"
 #include "graphics/pending_draw_state.h"
 #include "graphics/draw_test_support.h"
+#include "support/scratch_log.h"
 
 namespace qz::testing {
 namespace {
@@ -294,6 +296,21 @@ TEST_F(PendingState, WhiteTextureIsMadeAgainAfterItsGraphIsReleased) {
   ASSERT_EQ(DrawSolidRectangle(0, 0, 4, 4, MakeColorValue(10, 10, 10)), 0);
   EXPECT_EQ(IsValidGraphHandle(GetPendingDrawState().whiteGraph), 1);
   EXPECT_EQ(GetDrawSettings().transparentColor, 0x00FF00u);
+}
+
+TEST_F(PendingState, WhiteTextureThatCannotBeMadeLeavesTheDiffuseColourAndIsLoggedOnce) {
+  ScratchLog log;
+  PaintBackScreen(0, 0, 255);
+  ReleaseGraph(GetPendingDrawState().whiteGraph);  // may be left from an earlier draw
+  plat::FailD3D9CallForTest("CreateTexture", 1, 1000, plat::E_FAIL);
+  SetBlendModeAndParam(12, 255);
+  ASSERT_EQ(DrawSolidRectangle(0, 0, 4, 4, MakeColorValue(10, 20, 30)), 0);
+  ASSERT_EQ(DrawSolidRectangle(0, 0, 4, 4, MakeColorValue(10, 20, 30)), 0);
+  EXPECT_EQ(ReadBackScreen().At(1, 1), 0x0A141Eu);
+  const std::string logged = log.Contents();
+  const std::string line = std::string(text::kGfxWhiteTextureFailed).substr(0, 20);
+  EXPECT_EQ(logged.find(line), logged.rfind(line));
+  EXPECT_NE(logged.find(line), std::string::npos);
 }
 
 TEST_F(PendingState, RenderTargetSwitchSetsTheViewportToTheSurface) {
