@@ -52,10 +52,6 @@ int BlitGraphOnQuadF(float x1, float y1, float x2, float y2, float x3, float y3,
   if (!DeviceUsable() || graph->drawEntries.empty()) return -1;
   const DrawSettingsBlock& settings = GetDrawSettings();
   if (settings.blendMaskGraph != -1) {
-    // The immediate draw of the blend-mask quad needs an open scene and the
-    // graph's state like every other draw.
-    if (GetGraphicsState().sceneOpen == 0) BeginDeviceScene();
-    PrepareForTile(graph, graph->drawEntries.front(), trans);
     return DeviceBlitGraphOnQuad(FloatToIntTruncate(x1), FloatToIntTruncate(y1), FloatToIntTruncate(x2),
                                  FloatToIntTruncate(y2), FloatToIntTruncate(x3), FloatToIntTruncate(y3),
                                  FloatToIntTruncate(x4), FloatToIntTruncate(y4), graph, trans);

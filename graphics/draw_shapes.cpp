@@ -42,15 +42,15 @@ int DrawShape(int x1, int y1, int x2, int y2, std::uint32_t color, DeviceShape d
 
 }  // namespace
 
-int DrawRectangleShape(int x1, int y1, int x2, int y2, std::uint32_t color, int fill) {
+int DrawRectangleShape(int x1, int y1, int x2, int y2, ColorValue color, int fill) {
   return fill != 0 ? DrawSolidRectangle(x1, y1, x2, y2, color) : DrawRectangleFrame(x1, y1, x2, y2, color);
 }
 
-int DrawSolidRectangle(int x1, int y1, int x2, int y2, std::uint32_t color) {
+int DrawSolidRectangle(int x1, int y1, int x2, int y2, ColorValue color) {
   return DrawShape(x1, y1, x2, y2, color, &DeviceDrawSolidRect, &SoftFillRect);
 }
 
-int DrawRectangleFrame(int x1, int y1, int x2, int y2, std::uint32_t color) {
+int DrawRectangleFrame(int x1, int y1, int x2, int y2, ColorValue color) {
   return DrawShape(x1, y1, x2, y2, color, &DeviceDrawRectFrame, &SoftDrawRectFrame);
 }
 

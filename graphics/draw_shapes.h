@@ -4,14 +4,14 @@
 // of the screen's format. All return 0 on success or a skipped draw.
 #pragma once
 
-#include <cstdint>
+#include "graphics/color_value.h"
 
 namespace qz {
 
 // fill non-zero: DrawSolidRectangle, else DrawRectangleFrame.
-int DrawRectangleShape(int x1, int y1, int x2, int y2, std::uint32_t color, int fill);
-int DrawSolidRectangle(int x1, int y1, int x2, int y2, std::uint32_t color);
+int DrawRectangleShape(int x1, int y1, int x2, int y2, ColorValue color, int fill);
+int DrawSolidRectangle(int x1, int y1, int x2, int y2, ColorValue color);
 // A one-pixel outline.
-int DrawRectangleFrame(int x1, int y1, int x2, int y2, std::uint32_t color);
+int DrawRectangleFrame(int x1, int y1, int x2, int y2, ColorValue color);
 
 }  // namespace qz

@@ -243,6 +243,40 @@ TEST_P(DrawGraph, GraphBoundToAMovieTakesItsNewestFrameAtEachDraw) {
 INSTANTIATE_TEST_SUITE_P(BothRenderers, DrawGraph, ::testing::Values(Renderer::kDevice, Renderer::kSoftware),
                          qz::testing::RendererName);
 
+// A graph cut into several device textures draws each tile at its share of
+// the quad, from its own texture.
+TEST(DrawGraphTiles, QuadOfATiledGraphEqualsItsStretch) {
+  qz::testing::DrawingLibrary library(Renderer::kDevice, true, 32);
+  ASSERT_TRUE(library.started());
+  const int graph = qz::testing::MakePatternGraph(48, 40);
+  ASSERT_GT(qz::GetGraphRecord(graph)->drawEntries.size(), 1u);
+  qz::testing::PaintBackScreen(0, 0, 0x40);
+  qz::BlitGraph(10, 10, graph, 0);
+  const Frame plain = qz::testing::ReadBackScreen();
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 48; ++x) ASSERT_EQ(plain.At(10 + x, 10 + y), PatternPixel(x, y)) << x << "," << y;
+  }
+  qz::testing::PaintBackScreen(0, 0, 0x40);
+  qz::BlitGraphStretched(100, 60, 196, 140, graph, 0);
+  const Frame stretched = qz::testing::ReadBackScreen();
+  qz::testing::PaintBackScreen(0, 0, 0x40);
+  EXPECT_EQ(qz::BlitGraphOnQuad(100, 60, 196, 60, 196, 140, 100, 140, graph, 0), 0);
+  const Frame quad = qz::testing::ReadBackScreen();
+  EXPECT_EQ(qz::testing::CountDifferentPixels(stretched, quad), 0);
+  for (int y = 0; y < 80; ++y) {
+    for (int x = 0; x < 96; ++x) ASSERT_EQ(quad.At(100 + x, 60 + y), PatternPixel(x / 2, y / 2)) << x << "," << y;
+  }
+}
+
+TEST(DrawGraphTiles, QuadOnALostDeviceFails) {
+  qz::testing::DrawingLibrary library(Renderer::kDevice);
+  ASSERT_TRUE(library.started());
+  const int graph = qz::testing::MakePatternGraph(16, 16);
+  plat::SetD3D9DeviceStateForTest(plat::D3DERR_DEVICELOST);
+  EXPECT_EQ(qz::BlitGraphOnQuad(10, 10, 30, 12, 28, 30, 8, 26, graph, 0), -1);
+  plat::SetD3D9DeviceStateForTest(plat::D3D_OK);
+}
+
 TEST(DrawGraphBeforeStart, PlainBlitIsRefused) {
   ASSERT_EQ(qz::IsLibraryInitialised(), 0);
   EXPECT_EQ(qz::BlitGraph(0, 0, 0x08000000, 0), -1);

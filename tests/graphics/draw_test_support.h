@@ -76,7 +76,9 @@ inline int CountDifferentPixels(const Frame& a, const Frame& b) {
 // pure green as the transparent colour; ends it again.
 class DrawingLibrary {
  public:
-  explicit DrawingLibrary(Renderer renderer, bool nativeSubtract = true) {
+  // maxTextureSize above 0 narrows the device's textures, so that graphs
+  // larger than it are cut into several tiles.
+  explicit DrawingLibrary(Renderer renderer, bool nativeSubtract = true, int maxTextureSize = 0) {
     plat::UseVirtualTime(true);
     plat::ResetD3D9StandInForTest();
     plat::D3D9Profile profile = plat::DefaultD3D9Profile();
@@ -84,6 +86,10 @@ class DrawingLibrary {
       profile.caps.PrimitiveMiscCaps |= plat::D3DPMISCCAPS_BLENDOP;
     } else {
       profile.caps.PrimitiveMiscCaps &= ~plat::D3DPMISCCAPS_BLENDOP;
+    }
+    if (maxTextureSize > 0) {
+      profile.caps.MaxTextureWidth = static_cast<std::uint32_t>(maxTextureSize);
+      profile.caps.MaxTextureHeight = static_cast<std::uint32_t>(maxTextureSize);
     }
     plat::SetD3D9ProfileForTest(profile);
     GetWindowSystemState().settings = WindowSettings{};
