@@ -65,7 +65,6 @@ TEST_P(DrawGraph, PlainBlitCopiesTheGraphAndSkipsTheTransparentColour) {
 
 TEST_P(DrawGraph, PlainBlitHalfOutsideTheClipDrawsOnlyTheInsidePart) {
   const int graph = qz::testing::MakePatternGraph(32, 32);
-  qz::SetClipRectangle(110, 60, 300, 300);
   const Frame frame = DrawOnce([&] {
     qz::SetClipRectangle(110, 60, 300, 300);
     qz::BlitGraph(100, 50, graph, 0);
@@ -192,6 +191,10 @@ TEST_P(DrawGraph, BlendMaskSmallerThanTheGraphRefusesEveryGraphDraw) {
   EXPECT_EQ(qz::BlitGraphStretched(0, 0, 4, 4, graph, 0), -1);
   EXPECT_EQ(qz::BlitGraphRotated(50, 50, 1.0, 1.0, graph, 0, 0), -1);
   EXPECT_EQ(qz::BlitGraphOnQuad(0, 0, 9, 0, 9, 9, 0, 9, graph, 0), -1);
+  const int large = qz::testing::MakePatternGraph(16, 16);
+  ASSERT_EQ(qz::SetBlendMaskGraph(large, 128, 64), 0);
+  EXPECT_EQ(qz::BlitGraph(0, 0, graph, 0), 0);
+  EXPECT_EQ(qz::BlitGraphOnQuad(0, 0, 19, 2, 15, 15, 1, 12, graph, 0), 0);
   qz::SetBlendMaskGraph(-1, 0, 0);
 }
 
