@@ -255,7 +255,7 @@ TEST(DrawGraphSoftware, FloatStretchTruncatesTowardZero) {
 // A graph cut into several device textures draws each tile at its share of
 // the quad, from its own texture.
 TEST(DrawGraphTiles, QuadOfATiledGraphEqualsItsStretch) {
-  qz::testing::DrawingLibrary library(Renderer::kDevice, true, 32);
+  qz::testing::DrawingLibrary library(Renderer::kDevice, {.maxTextureSize = 32});
   ASSERT_TRUE(library.started());
   const int graph = qz::testing::MakePatternGraph(48, 40);
   ASSERT_GT(qz::GetGraphRecord(graph)->drawEntries.size(), 1u);

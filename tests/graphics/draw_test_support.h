@@ -1,6 +1,6 @@
-// A started library on either renderer for drawing tests: a 640 x 480 32-bit
-// window-mode screen on the headless backend, generated sprite images with a
-// pure green transparent colour, and the drawn frame read back as 0xRRGGBB.
+// A started library on either renderer for drawing tests: a 640 x 480
+// window-mode screen (32 or 16 bits) on the headless backend, generated sprite
+// images with a pure green transparent colour, and the drawn frame read back.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -29,6 +29,7 @@
 #include "image/base_image.h"
 #include "platform/clock.h"
 #include "platform/d3d9.h"
+#include "platform/window.h"
 
 namespace qz::testing {
 
@@ -38,33 +39,33 @@ inline const char* RendererName(const ::testing::TestParamInfo<Renderer>& info) 
   return info.param == Renderer::kDevice ? "Device" : "Software";
 }
 
-// 0xRRGGBB pixels of a width x height frame, row by row.
+// A width x height frame, row by row: 0xRRGGBB on a 32-bit screen, the raw
+// R5G6B5 value on a 16-bit one.
 struct Frame {
   int width = 0;
   int height = 0;
+  int bits = 32;
   std::vector<std::uint32_t> pixels;
   std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 
-// The largest difference of any channel between two 0xRRGGBB colours.
-inline int ChannelDifference(std::uint32_t a, std::uint32_t b) {
+// The largest difference of any channel between two pixels of the frames'
+// format, in steps of that channel.
+inline int PixelDifference(std::uint32_t a, std::uint32_t b, int bits) {
+  static constexpr int kShift32[3] = {0, 8, 16}, kShift16[3] = {0, 5, 11};
+  static constexpr std::uint32_t kMask32[3] = {0xFF, 0xFF, 0xFF}, kMask16[3] = {0x1F, 0x3F, 0x1F};
   int worst = 0;
-  for (int shift = 0; shift < 24; shift += 8) {
-    const int d = std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+  for (int c = 0; c < 3; ++c) {
+    const int shift = bits == 16 ? kShift16[c] : kShift32[c];
+    const std::uint32_t mask = bits == 16 ? kMask16[c] : kMask32[c];
+    const int d = std::abs(static_cast<int>((a >> shift) & mask) - static_cast<int>((b >> shift) & mask));
     worst = d > worst ? d : worst;
   }
   return worst;
 }
 
-// The same over two frames of one size.
-inline int MaxChannelDifference(const Frame& a, const Frame& b) {
-  int worst = 0;
-  for (std::size_t i = 0; i < a.pixels.size(); ++i) {
-    const int d = ChannelDifference(a.pixels[i], b.pixels[i]);
-    worst = d > worst ? d : worst;
-  }
-  return worst;
-}
+// The largest difference of any channel between two 0xRRGGBB colours.
+inline int ChannelDifference(std::uint32_t a, std::uint32_t b) { return PixelDifference(a, b, 32); }
 
 inline int CountDifferentPixels(const Frame& a, const Frame& b) {
   int count = 0;
@@ -72,32 +73,42 @@ inline int CountDifferentPixels(const Frame& a, const Frame& b) {
   return count;
 }
 
+struct DrawingOptions {
+  bool nativeSubtract = true;  // the device offers the reverse-subtract operation
+  // Above 0 narrows the device's textures, so that graphs larger than it are
+  // cut into several tiles.
+  int maxTextureSize = 0;
+  int colorBits = 32;
+};
+
 // Starts the library on one renderer with the back screen as draw target and
 // pure green as the transparent colour; ends it again.
 class DrawingLibrary {
  public:
-  // maxTextureSize above 0 narrows the device's textures, so that graphs
-  // larger than it are cut into several tiles.
-  explicit DrawingLibrary(Renderer renderer, bool nativeSubtract = true, int maxTextureSize = 0) {
+  DrawingLibrary(Renderer renderer, bool nativeSubtract) : DrawingLibrary(renderer, DrawingOptions{nativeSubtract}) {}
+  explicit DrawingLibrary(Renderer renderer, const DrawingOptions& options = {}) {
     plat::UseVirtualTime(true);
     plat::ResetD3D9StandInForTest();
     plat::D3D9Profile profile = plat::DefaultD3D9Profile();
-    if (nativeSubtract) {
+    if (options.nativeSubtract) {
       profile.caps.PrimitiveMiscCaps |= plat::D3DPMISCCAPS_BLENDOP;
     } else {
       profile.caps.PrimitiveMiscCaps &= ~plat::D3DPMISCCAPS_BLENDOP;
     }
-    if (maxTextureSize > 0) {
-      profile.caps.MaxTextureWidth = static_cast<std::uint32_t>(maxTextureSize);
-      profile.caps.MaxTextureHeight = static_cast<std::uint32_t>(maxTextureSize);
+    if (options.maxTextureSize > 0) {
+      profile.caps.MaxTextureWidth = static_cast<std::uint32_t>(options.maxTextureSize);
+      profile.caps.MaxTextureHeight = static_cast<std::uint32_t>(options.maxTextureSize);
     }
+    if (options.colorBits == 16) profile.displayFormat = plat::D3DFMT_R5G6B5;
     plat::SetD3D9ProfileForTest(profile);
     GetWindowSystemState().settings = WindowSettings{};
     ChangeWindowMode(1);
     title_ = "QzDraw" + std::to_string(getpid()) + "_" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name();
     SetMainWindowTitle(title_.c_str());
-    SetScreenColorBitDepth(32);
+    // A window-mode device takes the desktop's depth.
+    plat::SetHeadlessDesktop({1920, 1080, options.colorBits});
+    SetScreenColorBitDepth(options.colorBits);
     SetHardwareRenderingFlag(renderer == Renderer::kDevice ? 1 : 0);
     started_ = InitLibraryEntry() == 0;
     EXPECT_TRUE(started_);
@@ -109,6 +120,7 @@ class DrawingLibrary {
     EndLibraryEntry();
     SetHardwareRenderingFlag(1);
     SetScreenColorBitDepth(0);
+    plat::SetHeadlessDesktop({1920, 1080, 32});
     plat::ResetD3D9StandInForTest();
     plat::UseVirtualTime(false);
   }
@@ -156,17 +168,21 @@ inline Frame ReadBackScreen() {
   GraphicsState& state = GetGraphicsState();
   frame.width = state.screenWidth;
   frame.height = state.screenHeight;
+  frame.bits = state.colorBits == 16 ? 16 : 32;
+  const int bytes = frame.bits / 8;
   frame.pixels.assign(static_cast<std::size_t>(frame.width) * frame.height, 0);
-  if (state.hardware3DOn == 0) {
-    const MEMIMG& image = state.screenImages[kBackScreenImage];
+  auto copyRows = [&](const std::uint8_t* first, std::ptrdiff_t pitch) {
     for (int y = 0; y < frame.height; ++y) {
-      const std::uint8_t* row = image.pixels + static_cast<std::ptrdiff_t>(y) * image.block->pitch;
       for (int x = 0; x < frame.width; ++x) {
-        std::uint32_t v;
-        std::memcpy(&v, row + 4 * x, 4);
-        frame.pixels[static_cast<std::size_t>(y) * frame.width + x] = v & 0xFFFFFF;
+        std::uint32_t v = 0;
+        std::memcpy(&v, first + y * pitch + bytes * x, bytes);
+        frame.pixels[static_cast<std::size_t>(y) * frame.width + x] = frame.bits == 16 ? v : v & 0xFFFFFF;
       }
     }
+  };
+  if (state.hardware3DOn == 0) {
+    const MEMIMG& image = state.screenImages[kBackScreenImage];
+    copyRows(image.pixels, image.block->pitch);
     return frame;
   }
   FlushVertexBatch();
@@ -174,20 +190,14 @@ inline Frame ReadBackScreen() {
   plat::IDirect3DSurface9* target = nullptr;
   plat::IDirect3DSurface9* copy = nullptr;
   EXPECT_EQ(device->GetRenderTarget(0, &target), plat::D3D_OK);
-  EXPECT_EQ(device->CreateOffscreenPlainSurface(frame.width, frame.height, plat::D3DFMT_X8R8G8B8,
-                                                plat::D3DPOOL_SYSTEMMEM, &copy, nullptr),
+  const plat::D3DFORMAT format = frame.bits == 16 ? plat::D3DFMT_R5G6B5 : plat::D3DFMT_X8R8G8B8;
+  EXPECT_EQ(device->CreateOffscreenPlainSurface(frame.width, frame.height, format, plat::D3DPOOL_SYSTEMMEM, &copy,
+                                                nullptr),
             plat::D3D_OK);
   EXPECT_EQ(device->GetRenderTargetData(target, copy), plat::D3D_OK);
   plat::D3DLOCKED_RECT locked{};
   EXPECT_EQ(copy->LockRect(&locked, nullptr, 0), plat::D3D_OK);
-  for (int y = 0; y < frame.height; ++y) {
-    const auto* row = static_cast<const std::uint8_t*>(locked.pBits) + static_cast<std::ptrdiff_t>(y) * locked.Pitch;
-    for (int x = 0; x < frame.width; ++x) {
-      std::uint32_t v;
-      std::memcpy(&v, row + 4 * x, 4);
-      frame.pixels[static_cast<std::size_t>(y) * frame.width + x] = v & 0xFFFFFF;
-    }
-  }
+  copyRows(static_cast<const std::uint8_t*>(locked.pBits), locked.Pitch);
   copy->UnlockRect();
   copy->Release();
   target->Release();
