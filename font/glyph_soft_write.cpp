@@ -1,0 +1,136 @@
+// The software text path's glyph writes. Cells hold bits (type 0), 1 for
+// glyph and 2 for edge (type 1), levels less one (type 2), or an edge level
+// and a glyph level in the two nibbles (type 3); anti-aliased types go into
+// an image with an alpha channel.
+#include "font/glyph_soft_write.h"
+
+#include <algorithm>
+
+#include "font/font_internal.h"
+#include "font/glyph_cache.h"
+#include "graphics/color_value.h"
+#include "graphics/draw_settings_block.h"
+
+namespace qz {
+namespace {
+
+void StorePixel(std::uint8_t* at, int bytesPerPixel, std::uint32_t value) {
+  switch (bytesPerPixel) {
+    case 1: *at = static_cast<std::uint8_t>(value); break;
+    case 2: *reinterpret_cast<std::uint16_t*>(at) = static_cast<std::uint16_t>(value); break;
+    default: *reinterpret_cast<std::uint32_t*>(at) = value; break;
+  }
+}
+
+// 0 empty, 1 glyph, 2 edge: the cell pixel of a font that is not
+// anti-aliased.
+int SolidCellPixel(const FontRecord& font, const std::uint8_t* row, int px) {
+  if (font.type == 0) return (row[px >> 3] >> (7 - (px & 7))) & 1;
+  return row[px];
+}
+
+// Colour and alpha of an anti-aliased cell pixel; alpha 0 leaves it empty.
+void GreyCellPixel(const FontRecord& font, const std::uint8_t* row, int px, const TextColors& colors, int* red,
+                   int* green, int* blue, int* alpha) {
+  if (font.type == kFontTypeAntialiased) {
+    MixEdgeAndGlyph(0, row[px], colors, red, green, blue, alpha);
+  } else {
+    MixEdgeAndGlyph(row[px] >> 4, row[px] & 15, colors, red, green, blue, alpha);
+  }
+}
+
+int ScaledChannel(int channel, int brightness) { return channel * brightness / 255; }
+
+}  // namespace
+
+TextColors ScaleTextColors(std::uint32_t color, std::uint32_t edgeColor) {
+  const DrawBrightness& brightness = GetDrawSettings().brightness;
+  int red = 0;
+  int green = 0;
+  int blue = 0;
+  TextColors colors = {};
+  SplitColorValue(color, &red, &green, &blue);
+  colors.textRed = ScaledChannel(red, brightness.red);
+  colors.textGreen = ScaledChannel(green, brightness.green);
+  colors.textBlue = ScaledChannel(blue, brightness.blue);
+  SplitColorValue(edgeColor, &red, &green, &blue);
+  colors.edgeRed = ScaledChannel(red, brightness.red);
+  colors.edgeGreen = ScaledChannel(green, brightness.green);
+  colors.edgeBlue = ScaledChannel(blue, brightness.blue);
+  return colors;
+}
+
+void MixEdgeAndGlyph(int e, int g, const TextColors& colors, int* red, int* green, int* blue, int* alpha) {
+  if (g == 0 && e == 0) {
+    *red = *green = *blue = *alpha = 0;
+    return;
+  }
+  if (g == 0) {
+    *red = colors.edgeRed, *green = colors.edgeGreen, *blue = colors.edgeBlue;
+    *alpha = e * 16;
+    return;
+  }
+  if (g == 15) {
+    *red = colors.textRed, *green = colors.textGreen, *blue = colors.textBlue;
+    *alpha = 255;
+    return;
+  }
+  const int a = (e * (15 - g) + g * 16) & 0xFF;
+  const int factor = (g << 12) / a;
+  *red = colors.edgeRed + ((colors.textRed - colors.edgeRed) * factor >> 8);
+  *green = colors.edgeGreen + ((colors.textGreen - colors.edgeGreen) * factor >> 8);
+  *blue = colors.edgeBlue + ((colors.textBlue - colors.edgeBlue) * factor >> 8);
+  *alpha = a;
+}
+
+void WriteGlyphToMemImg(const FontRecord& font, const GlyphCacheEntry& entry, MEMIMG* dest, const Rect& clip, int x,
+                        int y, bool vertical, bool transparent, const TextColors& colors) {
+  const int margin = EdgeMargin(font);
+  const int boxWidth = entry.width + 2 * margin;
+  const int boxHeight = entry.height + 2 * margin;
+  // The box on the image: (u, v) of the cell lands on (x + u, y + v), or on
+  // (x - 1 - v, y + u) for vertical text.
+  Rect area = vertical ? Rect{x - boxHeight, y, x, y + boxWidth} : Rect{x, y, x + boxWidth, y + boxHeight};
+  const Rect bounds = {std::max(clip.left, 0), std::max(clip.top, 0), std::min(clip.right, dest->width),
+                       std::min(clip.bottom, dest->height)};
+  area.left = std::max(area.left, bounds.left);
+  area.top = std::max(area.top, bounds.top);
+  area.right = std::min(area.right, bounds.right);
+  area.bottom = std::min(area.bottom, bounds.bottom);
+  if (area.left >= area.right || area.top >= area.bottom) return;
+
+  int cellX = 0;
+  int cellY = 0;
+  GetGlyphCellPosition(font, entry.cell, &cellX, &cellY);
+  const PixelFormatDescriptor* desc = dest->block->colorDesc;
+  const int bytesPerPixel = desc->bytesPerPixel;
+  const bool grey = (font.type & kFontTypeAntialiased) != 0;
+  const std::uint32_t solid[3] = {0, PackColorByDescriptor(desc, colors.textRed, colors.textGreen, colors.textBlue, 255),
+                                  PackColorByDescriptor(desc, colors.edgeRed, colors.edgeGreen, colors.edgeBlue, 255)};
+  for (int py = area.top; py < area.bottom; ++py) {
+    std::uint8_t* row = dest->pixels + static_cast<std::ptrdiff_t>(py) * dest->block->pitch;
+    for (int px = area.left; px < area.right; ++px) {
+      const int u = vertical ? py - y : px - x;
+      const int v = vertical ? x - 1 - px : py - y;
+      const std::uint8_t* cellRow = font.memoryCache + static_cast<std::ptrdiff_t>(cellY + v) * font.memoryPitch;
+      std::uint8_t* at = row + px * bytesPerPixel;
+      if (!grey) {
+        const int kind = SolidCellPixel(font, cellRow, cellX + u);
+        if (kind != 0 || !transparent) StorePixel(at, bytesPerPixel, solid[kind]);
+        continue;
+      }
+      int red = 0;
+      int green = 0;
+      int blue = 0;
+      int alpha = 0;
+      GreyCellPixel(font, cellRow, cellX + u, colors, &red, &green, &blue, &alpha);
+      if (alpha != 0) {
+        StorePixel(at, bytesPerPixel, PackColorByDescriptor(desc, red, green, blue, static_cast<std::uint8_t>(alpha)));
+      } else if (!transparent) {
+        StorePixel(at, bytesPerPixel, 0);
+      }
+    }
+  }
+}
+
+}  // namespace qz
