@@ -15,6 +15,9 @@
 #include "graphics/color_value.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
+#include "graphics/draw_shapes.h"
+#include "graphics/draw_target.h"
+#include "graphics/vertex_batch.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/graph_handles.h"
 #include "graphics/texture_draw_info.h"
@@ -63,6 +66,8 @@ class DrawSettings : public ::testing::TestWithParam<ScreenCase> {
     qz::WindowSystemState& windows = qz::GetWindowSystemState();
     windows.mainWindow = window_;
     windows.settings.windowMode = 1;
+    windows.active = 1;  // drawing waits for an active window
+    qz::SetEndingState(0);  // a library ended by an earlier test stops device drawing
     UseDesktopBits(GetParam().bits);
     qz::SetScreenColorBitDepth(GetParam().bits);
     qz::SetHardwareRenderingFlag(GetParam().path == Path::kDevice ? 1 : 0);
@@ -75,6 +80,7 @@ class DrawSettings : public ::testing::TestWithParam<ScreenCase> {
     qz::SetHardwareRenderingFlag(1);
     qz::SetScreenColorBitDepth(0);
     qz::GetWindowSystemState().mainWindow = nullptr;
+    qz::GetWindowSystemState().active = 0;
     plat::DestroyWindow(window_);
     plat::UnregisterClassA("QzDrawSettingsTest");
     plat::ResetD3D9StandInForTest();
@@ -282,6 +288,32 @@ TEST_P(DrawSettings, ClipIsOrderedClampedAndReachesTheDevice) {
   EXPECT_EQ(s.clipEmpty, 1);
   ASSERT_EQ(qz::SetClipRectangle(0, 0, 1, 1), 0);
   EXPECT_EQ(s.clipEmpty, 0);
+}
+
+// Device path: primitives sent; software path: a pixel of the draw target.
+TEST_P(DrawSettings, EmptyClipSkipsEveryDrawUntilANonEmptyOneIsSet) {
+  const auto drawWhite = [] {
+    return qz::DrawSolidRectangle(0, 0, 640, 480, qz::MakeColorValue(255, 255, 255));
+  };
+  const auto drawn = [this](int primitivesBefore) {
+    if (OnDevice()) {
+      qz::FlushVertexBatch();
+      return plat::GetD3D9CallCount("DrawPrimitiveUP") > primitivesBefore;
+    }
+    const qz::MEMIMG* target = qz::GetGraphicsState().softwareDrawTarget;
+    return target->pixels[40 * target->block->pitch + 35 * target->block->colorDesc->bytesPerPixel] != 0;
+  };
+  qz::ClearDrawTarget(nullptr);
+  qz::SetBrightnessRGB(255, 255, 255);
+  ASSERT_EQ(qz::SetClipRectangle(30, 0, 30, 100), 0);
+  int primitives = plat::GetD3D9CallCount("DrawPrimitiveUP");
+  EXPECT_EQ(drawWhite(), 0);
+  EXPECT_FALSE(drawn(primitives));
+
+  ASSERT_EQ(qz::SetClipRectangle(0, 0, 640, 480), 0);
+  primitives = plat::GetD3D9CallCount("DrawPrimitiveUP");
+  EXPECT_EQ(drawWhite(), 0);
+  EXPECT_TRUE(drawn(primitives));
 }
 
 TEST_P(DrawSettings, ClipNeedsADeviceOnTheHardwarePath) {
