@@ -93,15 +93,6 @@ class GraphTest : public ::testing::Test {
     EXPECT_EQ(GetTrackedBlockCount(), trackedBlocks_ + heldBlocks);
   }
 
-  static std::vector<int> TileSizes(GraphHandle graph, bool widths) {
-    std::vector<int> sizes;
-    const GraphImage* image = GetGraphRecord(graph)->image;
-    for (int i = 0; i < image->tileCount; ++i) {
-      sizes.push_back(widths ? image->tiles[i].textureWidth : image->tiles[i].textureHeight);
-    }
-    return sizes;
-  }
-
   void TakeBaseline() {
     baseCount_ = GetGraphCount();
     baseEndSlot_ = GetGraphEndSlot();

@@ -208,6 +208,8 @@ TEST_F(GraphTest, FillWritesDrawableSurfacesAndSoftwareImagesOnly) {
   const GraphHandle drawable = CreateBlankGraph(16, 16);
   SetNewGraphUserFormatFlag(0);
   ASSERT_GE(drawable, 0);
+  // Drawable tiles are render targets, filled through the device, never staged in memory.
+  EXPECT_EQ(GetGraphRecord(drawable)->image->tiles[0].stagingTexture, nullptr);
   const GraphHandle part = MakeSubRectGraph(4, 4, 4, 4, drawable);
 
   EXPECT_EQ(FillGraphWithColor(plain, 10, 20, 30, 255), 0);
@@ -245,6 +247,14 @@ TEST_F(GraphTest, SoftwareGraphsTakeTransfersAndFillsInTheirMemoryImage) {
 
   EXPECT_EQ(FillGraphWithColor(graph, 0xF0, 0x80, 0x10, 0), 0);
   EXPECT_EQ(Top4(pixelAt(2, 3)), 0xF08010u);
+  EXPECT_EQ(GetGraphRecord(graph)->image->pixelFormatCode,
+            GetScreenColorBitDepth() == 16 ? kGraphFormatSoft16Bit : kGraphFormatSoft32Bit);
+
+  // A derived graph's view keeps the shared image after its parent is gone.
+  const GraphHandle child = MakeSubRectGraph(4, 2, 8, 8, graph);
+  EXPECT_EQ(GetGraphRecord(child)->softView.height, 6);
+  EXPECT_EQ(ReleaseGraph(graph), 0);
+  EXPECT_EQ(IsMemImgValid(&GetGraphRecord(child)->softView), 1);
   ExpectEverythingReleased(1);
 }
 
@@ -307,22 +317,12 @@ TEST_F(GraphTest, TexturesAreMadeAgainAfterTheirRelease) {
   ExpectEverythingReleased();
 }
 
-TEST(GraphTextureFormats, DescriptorsFollowTheCodeTable) {
-  EXPECT_EQ(GetTextureFormatDescriptor(0)->greenMask, 0x07E0u);
-  EXPECT_EQ(GetTextureFormatDescriptor(2)->alphaMask, 0xF000u);
-  EXPECT_EQ(GetTextureFormatDescriptor(4)->alphaMask, 0x8000u);
-  EXPECT_EQ(GetTextureFormatDescriptor(5)->alphaMask, 0xFF000000u);
-  EXPECT_EQ(GetTextureFormatDescriptor(6)->bitDepth, 4);
-  EXPECT_EQ(GetTextureFormatDescriptor(6)->dxtKind, 1u);
-  EXPECT_EQ(GetTextureFormatDescriptor(10)->bitDepth, 8);
-  EXPECT_EQ(GetTextureFormatDescriptor(11)->redMask, 0xF800u);
-  EXPECT_EQ(GetTextureFormatDescriptor(15)->bitDepth, 128);
-  EXPECT_EQ(GetTextureFormatDescriptor(16), nullptr);
-  EXPECT_EQ(GetTextureFormatDescriptor(-1), nullptr);
+TEST(GraphTextureFormats, ImageRequestsPickTheirCode) {
   EXPECT_EQ(ChooseTextureFormatForImage(0, 1, 0, 0), GetTextureFormatDescriptor(kGraphFormatColorKey16Bit));
   EXPECT_EQ(ChooseTextureFormatForImage(1, 1, 1, 0), GetTextureFormatDescriptor(kGraphFormatAlpha32Bit));
   EXPECT_EQ(ChooseTextureFormatForImage(1, 0, 1, 1), GetTextureFormatDescriptor(kGraphFormatDrawableAlpha));
-  EXPECT_EQ(ChooseTextureFormatForImage(0, 0, 0, 0), GetTextureFormatDescriptor(kGraphFormat16Bit));
+  EXPECT_EQ(GetTextureFormatDescriptor(kGraphFormatDxt1)->bitDepth, 4);
+  EXPECT_EQ(GetTextureFormatDescriptor(kGraphFormatSoft16Bit), nullptr);
 }
 
 }  // namespace
