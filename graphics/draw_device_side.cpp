@@ -1,15 +1,17 @@
 // Device-path pieces of the front end: the float-corner quad, drawn tile by
 // tile, and subtraction emulated by inverting the destination around an
 // additive draw.
+#include "graphics/draw_graph_internal.h"
+
 #include "core/string_util.h"
 #include "graphics/color_value.h"
 #include "graphics/d3d_graph_draw.h"
 #include "graphics/device_draw_helpers.h"
-#include "graphics/draw_graph_internal.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_record.h"
 #include "graphics/graphics_state.h"
+#include "graphics/screen_mode_change.h"
 #include "graphics/screen_present.h"
 #include "graphics/texture_draw_info.h"
 
@@ -35,7 +37,7 @@ int InvertRect(const Rect& rect, DrawBrightness keptBrightness) {
   DrawSettingsBlock& settings = GetDrawSettings();
   SetBrightnessRGB(255, 255, 255);
   if (settings.skipDrawing == 0 && (settings.blendMode != kBlendSub || settings.blendParam != 255)) {
-    EnsureScreenReadyForDraw();
+    EnsureScreenReady();
     settings.blendMode = kBlendSub;
     settings.blendParam = 255;
     settings.drawDiffuseColor = GetDrawDiffuseColor();

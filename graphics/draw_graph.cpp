@@ -15,6 +15,7 @@
 #include "graphics/graph_handles.h"
 #include "graphics/graph_record.h"
 #include "graphics/graphics_state.h"
+#include "graphics/screen_mode_change.h"
 #include "graphics/soft_draw.h"
 #include "graphics/texture_draw_info.h"
 #include "movie/movie_services.h"
@@ -43,7 +44,7 @@ GraphRecord* StartGraphDraw(int handle, int* result) {
     *result = -1;
     return nullptr;
   }
-  EnsureScreenReadyForDraw();
+  EnsureScreenReady();
   return graph;
 }
 

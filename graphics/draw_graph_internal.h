@@ -24,7 +24,6 @@ int EndSubBlendEmulation(const Rect& rect);
 // The preamble steps every public draw shares.
 // True while the skip-drawing flag is set or the clip is empty.
 bool DrawingSkipped();
-void EnsureScreenReadyForDraw();
 // True when the mask screen is active or the draw target is the front
 // screen; the subtractive emulation needs a bracket too.
 bool DrawBracketNeeded();

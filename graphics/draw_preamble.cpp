@@ -1,9 +1,9 @@
 // Preamble steps shared by the graph and rectangle draws.
 #include "graphics/draw_graph_internal.h"
+
 #include "graphics/draw_settings_block.h"
 #include "graphics/draw_target.h"
 #include "graphics/mask_screen.h"
-#include "graphics/screen_mode_change.h"
 
 namespace qz {
 
@@ -11,8 +11,6 @@ bool DrawingSkipped() {
   const DrawSettingsBlock& settings = GetDrawSettings();
   return settings.skipDrawing != 0 || settings.clipEmpty != 0;
 }
-
-void EnsureScreenReadyForDraw() { EnsureScreenReady(); }
 
 bool DrawBracketNeeded() { return GetMaskScreenFlags().active != 0 || GetDrawSettings().drawTarget == kFrontScreen; }
 

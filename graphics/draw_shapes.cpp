@@ -9,6 +9,7 @@
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/graphics_state.h"
+#include "graphics/screen_mode_change.h"
 #include "graphics/soft_draw.h"
 
 namespace qz {
@@ -18,7 +19,7 @@ using DeviceShape = int (*)(int, int, int, int, std::uint32_t);
 
 int DrawShape(int x1, int y1, int x2, int y2, std::uint32_t color, DeviceShape device, DeviceShape software) {
   if (DrawingSkipped()) return 0;
-  EnsureScreenReadyForDraw();
+  EnsureScreenReady();
   const bool hardware = GetGraphicsState().hardware3DOn != 0;
   const bool subtractive = hardware && GetDrawSettings().blendMode == kBlendSub;
   if (!subtractive && !DrawBracketNeeded()) {
