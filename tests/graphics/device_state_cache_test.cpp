@@ -35,6 +35,7 @@ class StateCache : public ::testing::Test {
     qz::WindowSystemState& windows = qz::GetWindowSystemState();
     windows.mainWindow = window_;
     windows.settings.windowMode = 1;
+    windows.active = 1;  // drawing waits for an active window
     ASSERT_EQ(qz::StartGraphicsScreen(), 0);
     ASSERT_NE(Device(), nullptr);
     qz::FlushVertexBatch();
@@ -47,6 +48,7 @@ class StateCache : public ::testing::Test {
     qz::TerminateGraphics();
     EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
     qz::GetWindowSystemState().mainWindow = nullptr;
+    qz::GetWindowSystemState().active = 0;
     plat::DestroyWindow(window_);
     plat::UnregisterClassA("QzStateCacheTest");
     plat::ResetD3D9StandInForTest();
@@ -272,6 +274,187 @@ TEST_F(StateCache, NoDeviceRefusesEverySetterAndTheResends) {
   EXPECT_EQ(qz::FlushVertexBatch(), -1);
   EXPECT_EQ(qz::ForceResendDeviceStates(), -1);
   EXPECT_EQ(qz::DrawTexturedGrid(qz::GetVertexBatch().buffers[1], 8, 8), -1);
+}
+
+class TiledGraphs : public StateCache {
+ protected:
+  void SetUp() override {
+    plat::D3D9Profile profile = plat::DefaultD3D9Profile();
+    profile.caps.MaxTextureWidth = 256;
+    profile.caps.MaxTextureHeight = 256;
+    Start(profile);
+  }
+};
+
+TEST_F(TiledGraphs, EntriesCoverEachOverlappedTileWithOffsetsSizesAndCoordinates) {
+  const qz::GraphHandle whole = qz::CreateBlankGraph(600, 100);
+  ASSERT_NE(whole, -1);
+  const qz::GraphRecord* record = qz::GetGraphRecord(whole);
+  ASSERT_NE(record, nullptr);
+  const qz::GraphImage& image = *record->image;
+  ASSERT_GE(image.tileCount, 3);
+  ASSERT_EQ(record->drawEntries.size(), static_cast<std::size_t>(image.tileCount));
+  int covered = 0;
+  for (int i = 0; i < image.tileCount; ++i) {
+    const qz::TextureDrawEntry& entry = record->drawEntries[static_cast<std::size_t>(i)];
+    const qz::GraphTextureTile& tile = image.tiles[i];
+    EXPECT_EQ(entry.tile, &tile);
+    EXPECT_EQ(entry.destX, tile.x);
+    EXPECT_EQ(entry.sourceX, 0);
+    EXPECT_EQ(entry.width, tile.usedWidth);
+    EXPECT_EQ(entry.height, 100);
+    EXPECT_FLOAT_EQ(entry.corners[qz::kCornerBottomRight].u,
+                    static_cast<float>(tile.usedWidth) / static_cast<float>(tile.textureWidth));
+    EXPECT_FLOAT_EQ(entry.corners[qz::kCornerBottomRight].v, 100.0f / static_cast<float>(tile.textureHeight));
+    covered += entry.width;
+  }
+  EXPECT_EQ(covered, 600);
+
+  // A sub-graph across the first tile edge at x = 256.
+  const qz::GraphHandle part = qz::MakeSubRectGraph(200, 10, 100, 50, whole);
+  ASSERT_NE(part, -1);
+  const qz::GraphRecord* sub = qz::GetGraphRecord(part);
+  ASSERT_EQ(sub->drawEntries.size(), 2u);
+  const qz::TextureDrawEntry& left = sub->drawEntries[0];
+  const qz::TextureDrawEntry& right = sub->drawEntries[1];
+  ASSERT_EQ(image.tiles[0].textureWidth, 256);
+  const float textureHeight = static_cast<float>(image.tiles[0].textureHeight);
+  EXPECT_EQ(left.destX, 0);
+  EXPECT_EQ(left.sourceX, 200);
+  EXPECT_EQ(left.sourceY, 10);
+  EXPECT_EQ(left.width, 56);
+  EXPECT_EQ(left.height, 50);
+  EXPECT_EQ(right.destX, 56);
+  EXPECT_EQ(right.sourceX, 0);
+  EXPECT_EQ(right.width, 44);
+  EXPECT_FLOAT_EQ(left.corners[qz::kCornerTopLeft].u, 200.0f / 256.0f);
+  EXPECT_FLOAT_EQ(left.corners[qz::kCornerTopLeft].v, 10.0f / textureHeight);
+  EXPECT_FLOAT_EQ(left.corners[qz::kCornerBottomRight].u, 1.0f);
+  EXPECT_FLOAT_EQ(left.corners[qz::kCornerBottomRight].v, 60.0f / textureHeight);
+  EXPECT_FLOAT_EQ(right.corners[qz::kCornerTopRight].x, 100.0f);
+  EXPECT_FLOAT_EQ(right.corners[qz::kCornerTopRight].u, 44.0f / static_cast<float>(image.tiles[1].textureWidth));
+
+  // Flags mark the corners on or below the anti-diagonal (100 x 50 graph).
+  const std::uint8_t leftFlags[4] = {0, 0, 1, 1};
+  const std::uint8_t rightFlags[4] = {0, 1, 1, 1};
+  for (int c = 0; c < 4; ++c) {
+    EXPECT_EQ(left.cornerFlags[c], leftFlags[c]) << c;
+    EXPECT_EQ(right.cornerFlags[c], rightFlags[c]) << c;
+  }
+}
+
+// A point-sampled texture drawn over the square (15.5, 15.5)-(79.5, 79.5), so
+// every pixel centre falls on a texel centre.
+class TexturedGrid : public StateCache {
+ protected:
+  static constexpr float kLeft = 15.5f;
+  static constexpr float kSide = 64.0f;
+
+  void SetUp() override {
+    StateCache::SetUp();
+    ASSERT_EQ(Device()->CreateTexture(64, 64, 1, plat::D3DUSAGE_DYNAMIC, plat::D3DFMT_A8R8G8B8, plat::D3DPOOL_DEFAULT,
+                                      &texture_, nullptr),
+              plat::D3D_OK);
+    plat::D3DLOCKED_RECT locked{};
+    ASSERT_EQ(texture_->LockRect(0, &locked, nullptr, 0), plat::D3D_OK);
+    for (int y = 0; y < 64; ++y) {
+      auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(locked.pBits) + y * locked.Pitch);
+      for (int x = 0; x < 64; ++x) row[x] = 0xFF000000u | static_cast<std::uint32_t>(x * 4) << 16 | (y * 4u) << 8 | 0x80;
+    }
+    texture_->UnlockRect(0);
+    plat::IDirect3DDevice9* device = Device();
+    qz::ApplyDepthTestState(0);
+    device->SetRenderState(plat::D3DRS_ALPHABLENDENABLE, 0);
+    device->SetRenderState(plat::D3DRS_ALPHATESTENABLE, 0);
+    device->SetTexture(0, texture_);
+    device->SetTextureStageState(0, plat::D3DTSS_COLOROP, plat::D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, plat::D3DTSS_COLORARG1, plat::D3DTA_TEXTURE);
+    device->SetTextureStageState(0, plat::D3DTSS_ALPHAOP, plat::D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, plat::D3DTSS_ALPHAARG1, plat::D3DTA_TEXTURE);
+    device->SetTextureStageState(1, plat::D3DTSS_COLOROP, plat::D3DTOP_DISABLE);
+    device->SetSamplerState(0, plat::D3DSAMP_MAGFILTER, plat::D3DTEXF_POINT);
+    device->SetSamplerState(0, plat::D3DSAMP_MINFILTER, plat::D3DTEXF_POINT);
+    qz::BeginDeviceScene();
+  }
+  void TearDown() override {
+    Device()->SetTexture(0, nullptr);
+    texture_->Release();
+    StateCache::TearDown();
+  }
+
+  static std::vector<qz::TexturedVertex> Grid(int columns, int rows) {
+    std::vector<qz::TexturedVertex> grid;
+    for (int r = 0; r < rows; ++r) {
+      for (int c = 0; c < columns; ++c) {
+        const float u = static_cast<float>(c) / static_cast<float>(columns - 1);
+        const float v = static_cast<float>(r) / static_cast<float>(rows - 1);
+        grid.push_back({kLeft + u * kSide, kLeft + v * kSide, 0.0f, 1.0f, 0xFFFFFFFFu, u, v});
+      }
+    }
+    return grid;
+  }
+
+  static std::vector<std::uint32_t> Picture() {
+    qz::FlushVertexBatch();
+    std::vector<std::uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    EXPECT_TRUE(plat::ReadD3D9SurfaceArgb(qz::GetGraphicsState().backBuffer, &pixels, &width, &height));
+    Device()->Clear(0, nullptr, plat::D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+    return pixels;
+  }
+
+  static std::vector<std::uint32_t> QuadPicture() {
+    auto* quad = static_cast<qz::TexturedVertex*>(qz::ReserveBatchVertices(
+        qz::kVertexSetPreTransformed, qz::kVertexKindOneTexture, plat::D3DPT_TRIANGLELIST, 6));
+    const float right = kLeft + kSide;
+    const qz::TexturedVertex topLeft = {kLeft, kLeft, 0.0f, 1.0f, 0xFFFFFFFFu, 0.0f, 0.0f};
+    const qz::TexturedVertex topRight = {right, kLeft, 0.0f, 1.0f, 0xFFFFFFFFu, 1.0f, 0.0f};
+    const qz::TexturedVertex bottomLeft = {kLeft, right, 0.0f, 1.0f, 0xFFFFFFFFu, 0.0f, 1.0f};
+    const qz::TexturedVertex bottomRight = {right, right, 0.0f, 1.0f, 0xFFFFFFFFu, 1.0f, 1.0f};
+    quad[0] = topLeft;
+    quad[1] = topRight;
+    quad[2] = bottomLeft;
+    quad[3] = bottomRight;
+    quad[4] = bottomLeft;
+    quad[5] = topRight;
+    return Picture();
+  }
+
+  plat::IDirect3DTexture9* texture_ = nullptr;
+};
+
+TEST_F(TexturedGrid, DrawsTheSamePixelsAsTheQuadInOneOrSeveralPieces) {
+  Device()->Clear(0, nullptr, plat::D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+  const std::vector<std::uint32_t> quad = QuadPicture();
+  ASSERT_NE(quad[40 * 640 + 40], 0xFF000000u);
+  plat::TakeD3D9CallTrace();
+
+  const std::vector<qz::TexturedVertex> small = Grid(8, 8);
+  ASSERT_EQ(qz::DrawTexturedGrid(small.data(), 8, 8), 0);
+  EXPECT_EQ(Picture(), quad);
+  const std::vector<D3D9Call> one = Calls("DrawIndexedPrimitiveUP");
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0].arguments.rfind("5, 122, 28", 0), 0u) << one[0].arguments;
+
+  // Rows of 200 indices: four rows fit under 1000, the other three follow.
+  const std::vector<qz::TexturedVertex> wide = Grid(100, 8);
+  ASSERT_EQ(qz::DrawTexturedGrid(wide.data(), 100, 8), 0);
+  EXPECT_EQ(Picture(), quad);
+  const std::vector<D3D9Call> pieces = Calls("DrawIndexedPrimitiveUP");
+  ASSERT_EQ(pieces.size(), 2u);
+  EXPECT_EQ(pieces[0].arguments.rfind("5, 804, 28", 0), 0u) << pieces[0].arguments;
+  EXPECT_EQ(pieces[1].arguments.rfind("5, 602, 28", 0), 0u) << pieces[1].arguments;
+}
+
+TEST_F(TexturedGrid, RefusesGridsWithoutCellsOrBeyondSixteenBitIndices) {
+  const std::vector<qz::TexturedVertex> grid = Grid(300, 300);
+  EXPECT_EQ(qz::DrawTexturedGrid(grid.data(), 1, 8), -1);
+  EXPECT_EQ(qz::DrawTexturedGrid(grid.data(), 8, 1), -1);
+  EXPECT_EQ(qz::DrawTexturedGrid(grid.data(), 0, 0), -1);
+  EXPECT_EQ(qz::DrawTexturedGrid(grid.data(), 501, 2), -1);
+  EXPECT_EQ(qz::DrawTexturedGrid(grid.data(), 300, 300), -1);
+  EXPECT_TRUE(Calls("DrawIndexedPrimitiveUP").empty());
 }
 
 }  // namespace
