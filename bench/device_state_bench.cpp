@@ -65,6 +65,7 @@ void BM_VertexBatchQuads(benchmark::State& state) {
   }
   const bool draw = state.range(0) != 0;
   qz::GetDrawSettings().skipDrawing = draw ? 0 : 1;
+  const int drawsBefore = plat::GetD3D9CallCount("DrawPrimitiveUP");
   float x = 0.0f;
   for (auto _ : state) {
     auto* quad = static_cast<qz::TexturedVertex*>(qz::ReserveBatchVertices(
@@ -81,6 +82,7 @@ void BM_VertexBatchQuads(benchmark::State& state) {
   qz::FlushVertexBatch();
   qz::GetDrawSettings().skipDrawing = 0;
   state.SetItemsProcessed(state.iterations());
+  state.counters["draw_calls"] = plat::GetD3D9CallCount("DrawPrimitiveUP") - drawsBefore;
 }
 BENCHMARK(BM_VertexBatchQuads)->Arg(0)->Arg(1);
 
