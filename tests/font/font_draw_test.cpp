@@ -1,0 +1,169 @@
+// Text drawn on the started library, on both renderers: the texture cache
+// through the graph draws and the memory cache through the software path
+// must put the same pixels on the screen.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+#include "core/log_text.h"
+#include "font/font_handle.h"
+#include "font/text_draw.h"
+#include "graphics/draw_settings.h"
+#include "support/scratch_log.h"
+#include "tests/font/font_test_support.h"
+#include "tests/graphics/draw_test_support.h"
+
+namespace qz {
+namespace {
+
+using testing::DrawingLibrary;
+using testing::Frame;
+using testing::Renderer;
+using testing::SyntheticFonts;
+
+// A glyph whose pixels tell rows and columns apart, so a flip or a shift of
+// one pixel shows.
+plat::SyntheticGlyph PatternGlyph(int width, int height, int originX, int originY, int advance) {
+  plat::SyntheticGlyph glyph = {width, height, originX, originY, advance, {}};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) glyph.greyLevels.push_back((x * 3 + y) % 4 == 0 ? 0 : 16);
+  }
+  return glyph;
+}
+
+void AddPatternGlyphs(plat::SyntheticGlyphProvider& provider) {
+  provider.maxWidth = 10;
+  provider.defaultGlyph = PatternGlyph(6, 9, 1, 11, 8);
+  provider.glyphs['.'] = PatternGlyph(2, 2, 0, 2, 4);
+  provider.glyphs['j'] = PatternGlyph(4, 12, -1, 9, 6);
+  provider.glyphs[0x82A0] = PatternGlyph(9, 10, 1, 12, 12);
+}
+
+Frame DrawOn(Renderer renderer, const std::function<void()>& draw) {
+  SyntheticFonts fonts;
+  AddPatternGlyphs(fonts.provider);
+  DrawingLibrary library(renderer);
+  testing::PaintBackScreen(40, 80, 120);
+  draw();
+  return testing::ReadBackScreen();
+}
+
+int ChannelGap(std::uint32_t a, std::uint32_t b) {
+  int worst = 0;
+  for (int shift = 0; shift < 24; shift += 8) {
+    worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
+  }
+  return worst;
+}
+
+int MaxGap(const Frame& a, const Frame& b) {
+  int worst = 0;
+  for (std::size_t i = 0; i < a.pixels.size(); ++i) worst = std::max(worst, ChannelGap(a.pixels[i], b.pixels[i]));
+  return worst;
+}
+
+int CountDifferent(const Frame& a, const Frame& b) {
+  int count = 0;
+  for (std::size_t i = 0; i < a.pixels.size(); ++i) count += a.pixels[i] != b.pixels[i] ? 1 : 0;
+  return count;
+}
+
+int CountColour(const Frame& frame, std::uint32_t rgb) {
+  int count = 0;
+  for (std::uint32_t pixel : frame.pixels) count += pixel == rgb ? 1 : 0;
+  return count;
+}
+
+void DrawSample(int type) {
+  const int handle = CreateFontToHandle(nullptr, 16, 6, type, 1, 1, 0, -1, -1);
+  ASSERT_NE(handle, -1);
+  const ColorValue white = MakeColorValue(255, 255, 255);
+  const ColorValue red = MakeColorValue(255, 0, 0);
+  EXPECT_EQ(DrawTextWithFont(10, 10, "Aj.\x82\xA0 x", white, handle, red, 0), 0);
+  EXPECT_EQ(DrawTextWithFont(300, 20, "Aj.\x82\xA0 x", white, handle, red, 1), 0);
+  SetFontExtraSpacing(3, handle);
+  EXPECT_EQ(DrawTextWithFont(10, 100, "xx.xx", white, handle, red, 0), 0);
+}
+
+TEST(TextRenderersTest, PlainAndEdgeFontsDrawTheSamePixelsOnBothRenderers) {
+  for (int type : {0, 1}) {
+    const Frame device = DrawOn(Renderer::kDevice, [type] { DrawSample(type); });
+    const Frame software = DrawOn(Renderer::kSoftware, [type] { DrawSample(type); });
+    EXPECT_GT(CountColour(software, 0xFFFFFF), 200) << "type " << type;
+    if (type == 1) {
+      EXPECT_GT(CountColour(software, 0xFF0000), 200);
+    }
+    EXPECT_LE(MaxGap(device, software), 1) << "type " << type;
+    EXPECT_EQ(CountDifferent(device, software), 0) << "type " << type;
+  }
+}
+
+TEST(TextRenderersTest, BlendedAndAntialiasedTextGoesThroughTheWorkImage) {
+  const auto draw = [] {
+    const int plain = CreateFontToHandle(nullptr, 16, 6, 1, 1, 1, 0, -1, -1);
+    SetBlendModeAndParam(kBlendAlpha, 128);
+    DrawTextWithFont(10, 10, "Aj.", MakeColorValue(255, 255, 255), plain, MakeColorValue(0, 0, 0), 0);
+    SetBlendModeAndParam(kBlendNone, 0);
+    const int smooth = CreateFontToHandle(nullptr, 16, 6, 3, 1, 1, 0, -1, -1);
+    DrawTextWithFont(10, 50, "Aj.", MakeColorValue(255, 255, 255), smooth, MakeColorValue(0, 0, 0), 0);
+  };
+  const Frame software = DrawOn(Renderer::kSoftware, draw);
+  const Frame device = DrawOn(Renderer::kDevice, draw);
+  // Half white over the background, half black over it, untouched elsewhere.
+  const std::uint32_t halfWhite = (40 + 255) / 2 << 16 | (80 + 255) / 2 << 8 | (120 + 255) / 2;
+  int near = 0;
+  for (std::uint32_t pixel : software.pixels) near += ChannelGap(pixel, halfWhite) <= 2 ? 1 : 0;
+  EXPECT_GT(near, 50);
+  EXPECT_GT(CountColour(software, 0xFFFFFF), 50);
+  EXPECT_GT(CountColour(device, 0xFFFFFF), 50);
+  // The anti-aliased line: the software cell keeps 15 edge levels, the
+  // texture 16, so a full edge differs by at most one sixteenth.
+  int worst = 0;
+  for (int y = 40; y < 80; ++y) {
+    for (int x = 0; x < 80; ++x) worst = std::max(worst, ChannelGap(device.At(x, y), software.At(x, y)));
+  }
+  EXPECT_LE(worst, 120 / 16);
+}
+
+TEST(TextEntriesTest, InvalidEmptyAndClippedTextsDrawNothing) {
+  SyntheticFonts fonts;
+  AddPatternGlyphs(fonts.provider);
+  DrawingLibrary library(Renderer::kSoftware);
+  testing::PaintBackScreen(0, 0, 0);
+  testing::ScratchLog log;
+  EXPECT_EQ(DrawTextWithFont(0, 0, "a", MakeColorValue(255, 255, 255), 0x20001234, 0, 0), -1);
+  EXPECT_TRUE(log.Contains(text::kFontHandleInvalid));
+  const int handle = CreateFontToHandle(nullptr, 16, 6, 0, 1, 1, 0, -1, -1);
+  EXPECT_EQ(DrawTextWithFont(0, 0, "", MakeColorValue(255, 255, 255), handle, 0, 0), 0);
+  SelectDrawTarget(kFrontScreen);
+  SetClipRectangle(0, 0, 100, 100);
+  EXPECT_EQ(DrawTextWithFont(120, 10, "aaaa", MakeColorValue(255, 255, 255), handle, 0, 0), 0);
+  SelectDrawTarget(kBackScreen);
+  EXPECT_EQ(CountColour(testing::ReadBackScreen(), 0xFFFFFF), 0);
+}
+
+TEST(TextEntriesTest, FontsSurviveADeviceRebuildWithTheirHandles) {
+  SyntheticFonts fonts;
+  AddPatternGlyphs(fonts.provider);
+  DrawingLibrary library(Renderer::kDevice);
+  const int handle = CreateFontToHandle(nullptr, 16, 6, 1, 1, 1, 0, -1, -1);
+  SetFontExtraSpacing(2, handle);
+  testing::PaintBackScreen(0, 0, 0);
+  DrawTextWithFont(10, 10, "Aj.x", MakeColorValue(255, 255, 255), handle, MakeColorValue(255, 0, 0), 0);
+  const Frame before = testing::ReadBackScreen();
+  const int graphs = GetGraphCount();
+  EXPECT_EQ(RecreateAllFonts(), 0);
+  EXPECT_EQ(GetGraphCount(), graphs);
+  ASSERT_EQ(IsFontHandleValid(handle), 1);
+  EXPECT_EQ(GetFontRecord(handle)->extraSpacing, 2);
+  testing::PaintBackScreen(0, 0, 0);
+  DrawTextWithFont(10, 10, "Aj.x", MakeColorValue(255, 255, 255), handle, MakeColorValue(255, 0, 0), 0);
+  EXPECT_EQ(CountDifferent(before, testing::ReadBackScreen()), 0);
+  DeleteFontHandle(handle);
+  EXPECT_EQ(GetGraphCount(), graphs - 2);
+}
+
+}  // namespace
+}  // namespace qz
