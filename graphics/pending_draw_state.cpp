@@ -411,8 +411,10 @@ int ApplyPendingDrawState(int resolveHandles, const DrawStageBlock* block, int t
     setup.texturesOnly = block != nullptr ? texturesOnly : state.userBlockTexturesOnly;
     setup.block.stageCount = std::clamp(setup.block.stageCount, 0, kMaxDrawStages);
     if (block == nullptr || resolveHandles != 0) ResolveHandles(&setup.block);
-    pending.blendDirty = 0;
-    pending.textureDirty = 0;
+    if (block == nullptr) {
+      pending.blendDirty = 0;
+      pending.textureDirty = 0;
+    }
   } else {
     if (pending.blendDirty == 0 && pending.textureDirty == 0 && !force) return -1;
     if (pending.blendDirty == 0 && !force) return SendPendingTextureOnly(device);
@@ -450,6 +452,10 @@ int SetUserRenderStateBlock(const DrawStageBlock* block, int texturesOnly) {
   if (GetGraphicsState().device == nullptr) return -1;
   FlushVertexBatch();
   PendingDrawState& state = GetPendingDrawState();
+  // Either way the device no longer holds the pending state's set-up.
+  PendingDrawValues& pending = GetDeviceStateCache().pending;
+  pending.blendDirty = 1;
+  pending.textureDirty = 1;
   if (block == nullptr) {
     state.userBlockOn = 0;
     return 0;
@@ -457,9 +463,6 @@ int SetUserRenderStateBlock(const DrawStageBlock* block, int texturesOnly) {
   state.userBlock = *block;
   state.userBlockTexturesOnly = texturesOnly;
   state.userBlockOn = 1;
-  PendingDrawValues& pending = GetDeviceStateCache().pending;
-  pending.blendDirty = 1;
-  pending.textureDirty = 1;
   return ApplyPendingDrawState(1, nullptr, 0);
 }
 

@@ -274,7 +274,6 @@ TEST_F(PendingState, UserBlockReplacesThePendingStateUntilSwitchedOff) {
   EXPECT_EQ(s.textures[0], GetGraphRecord(graph)->drawEntries.front().tile->texture);
   EXPECT_EQ(ApplyPendingDrawState(0, nullptr, 0), 0);  // applied on every call while on
   ASSERT_EQ(SetUserRenderStateBlock(nullptr, 0), 0);
-  SetBlendModeAndParam(kBlendAlpha, 255);
   ASSERT_EQ(BlitGraph(0, 0, graph, 0), 0);
   s = Snapshot();
   EXPECT_EQ(s.renderStates[plat::D3DRS_ALPHATESTENABLE], 0u);
