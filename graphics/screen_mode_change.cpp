@@ -227,8 +227,10 @@ int EnsureScreenReady() {
   RecordCall("EnsureScreenReady");
   WindowSystemState& window = GetWindowSystemState();
   const WindowSettings& settings = window.settings;
-  if (window.pumpBusy != 0 || (window.active != 0 && window.minimised == 0) || settings.childMode != 0 ||
-      settings.noWindow != 0) {
+  // Until the start has finished the window procedure has not yet seen its
+  // first activation, so waiting for it then could never end.
+  if (IsLibraryInitialised() == 0 || window.pumpBusy != 0 || (window.active != 0 && window.minimised == 0) ||
+      settings.childMode != 0 || settings.noWindow != 0) {
     return 0;
   }
   if (settings.windowMode != 0 && settings.runInBackground != 0) return 0;
