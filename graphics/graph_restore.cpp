@@ -6,7 +6,6 @@
 
 #include "core/call_trace.h"
 #include "core/file_access.h"
-#include "core/handle.h"
 #include "core/log.h"
 #include "core/log_text.h"
 #include "core/memory.h"
@@ -22,11 +21,6 @@
 
 namespace qz {
 namespace {
-
-// The handle last given a source in each slot. The walk after a rebuild goes
-// through it in slot order; a handle released since then no longer names a
-// record, and a new graph in the slot either has no source or replaced it.
-GraphHandle gSourcedHandles[kGraphTableSize];
 
 constexpr std::size_t kBlockAlignment = 16;
 
@@ -189,7 +183,6 @@ int SetGraphRestoreSource(int graph, const char* fileName, const PixelFormatDesc
     if (sourceRecord != nullptr && sourceRecord->restoreSource != nullptr) {
       record->restoreSource = sourceRecord->restoreSource;
       ++record->restoreSource->referenceCount;
-      gSourcedHandles[graph & kHandleSlotMask] = graph;
     }
     return 0;
   }
@@ -206,7 +199,6 @@ int SetGraphRestoreSource(int graph, const char* fileName, const PixelFormatDesc
   source->flags = flags;
   source->referenceCount = 1;
   record->restoreSource = source;
-  gSourcedHandles[graph & kHandleSlotMask] = graph;
   return 0;
 }
 
@@ -223,9 +215,9 @@ void ReloadAllGraphsFromSources() {
   DecodedSource fromMemory;
   const int endSlot = GetGraphEndSlot();
   for (int slot = 0; slot < endSlot; ++slot) {
-    const GraphHandle handle = gSourcedHandles[slot];
-    const GraphRecord* record = GetGraphRecord(handle);
+    const GraphRecord* record = GetGraphRecordAtSlot(slot);
     if (record == nullptr || record->restoreSource == nullptr) continue;
+    const GraphHandle handle = record->handle;
     const GraphRestoreSource& source = *record->restoreSource;
     if (source.fileName != nullptr) {
       const bool reuse = fromFile.valid && fromFile.flags == source.flags && fromFile.fileName == source.fileName;

@@ -105,6 +105,7 @@ TEST_P(GraphFromImage, CellOutsideThePictureReleasesEveryCellAndTheParent) {
 
 TEST_P(GraphFromImage, MissingAndUndecodableFilesAreRefusedWithTheirLogLines) {
   qz::testing::ScratchLog log;
+  const int graphs = qz::GetGraphCount();
   const std::string missing = folder_.Library("none.png");
   int handles[1];
   EXPECT_EQ(qz::ReadImageFileAsGraph(missing.c_str(), 0), -1);
@@ -124,7 +125,7 @@ TEST_P(GraphFromImage, MissingAndUndecodableFilesAreRefusedWithTheirLogLines) {
   std::snprintf(line, sizeof(line), qz::text::kMovieGraphOpenFailed, movie.c_str());
   line[std::strlen(line) - 1] = '\0';  // the log ends its lines with CR LF
   EXPECT_NE(text.find(line), std::string::npos);
-  EXPECT_EQ(qz::GetGraphCount(), 0);
+  EXPECT_EQ(qz::GetGraphCount(), graphs);
 }
 
 TEST_P(GraphFromImage, ReloadRefusesAnotherSizeAndRecordsTheImageItWasGiven) {

@@ -58,6 +58,8 @@ class GraphicsScreenTest : public ::testing::Test {
     WindowSystemState& windows = GetWindowSystemState();
     windows.mainWindow = window_;
     windows.settings.windowMode = 1;
+    windows.active = 1;  // drawing waits while the window is inactive
+    windows.minimised = 0;
     SetHardwareRenderingFlag(hardware ? 1 : 0);
     ASSERT_EQ(StartGraphicsScreen(), 0);
   }
