@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "core/window_state.h"
+#include "graphics/device_draw_helpers.h"
 #include "graphics/device_formats.h"
 #include "graphics/device_state_cache.h"
+#include "graphics/draw_settings_block.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_record.h"
 #include "graphics/graphics_start.h"
@@ -274,6 +276,56 @@ TEST_F(StateCache, NoDeviceRefusesEverySetterAndTheResends) {
   EXPECT_EQ(qz::FlushVertexBatch(), -1);
   EXPECT_EQ(qz::ForceResendDeviceStates(), -1);
   EXPECT_EQ(qz::DrawTexturedGrid(qz::GetVertexBatch().buffers[1], 8, 8), -1);
+}
+
+TEST_F(StateCache, PendingSettersMarkWhatChangedAndKeepUnsetParameters) {
+  qz::PendingDrawValues& pending = qz::GetDeviceStateCache().pending;
+  int first = 0;
+  int second = 0;
+  auto* textureA = reinterpret_cast<plat::IDirect3DBaseTexture9*>(&first);
+  auto* textureB = reinterpret_cast<plat::IDirect3DBaseTexture9*>(&second);
+  pending.texture = nullptr;
+  pending.blendDirty = pending.textureDirty = 0;
+  qz::SetPendingTexture(textureA);
+  EXPECT_EQ(pending.blendDirty, 1);
+  pending.blendDirty = 0;
+  qz::SetPendingTexture(textureB);
+  EXPECT_EQ(pending.textureDirty, 1);
+  EXPECT_EQ(pending.blendDirty, 0);
+
+  qz::SetPendingBlendTexture(textureA, 100, 50);
+  qz::SetPendingBlendTexture(textureA, -1, 70);
+  EXPECT_EQ(pending.blendTextureBorder, 100);
+  EXPECT_EQ(pending.blendTextureRange, 70);
+  pending.blendDirty = 0;
+  qz::SetPendingBlendState(pending.blendMode, pending.useAlphaChannel, pending.useTransparentColor);
+  EXPECT_EQ(pending.blendDirty, 0);
+  pending.texture = nullptr;
+  pending.blendTexture = nullptr;
+}
+
+TEST_F(StateCache, DiffuseColourAndVectorTransforms) {
+  qz::DrawSettingsBlock& settings = qz::GetDrawSettings();
+  settings.brightness = {30, 20, 10, 0};
+  settings.blendMode = 1;
+  settings.blendParam = 128;
+  EXPECT_EQ(qz::GetDrawDiffuseColor(), 0x800A141Eu);
+  settings.blendMode = 0;
+  EXPECT_EQ(qz::GetDrawDiffuseColor(), 0xFF0A141Eu);
+
+  qz::Matrix4x4 m{};
+  qz::MakeIdentityMatrix(&m);
+  m.m[0][1] = 2.0f;  // y gains 2x
+  m.m[3][0] = 5.0f;  // translation
+  const qz::Vector3 v = {1.0f, 1.0f, 1.0f};
+  qz::Vector3 out{};
+  EXPECT_EQ(qz::TransformVectorByMatrix(&out, &v, &m), &out);
+  EXPECT_FLOAT_EQ(out.x, 6.0f);
+  EXPECT_FLOAT_EQ(out.y, 3.0f);
+  qz::TransformNormalByMatrix(&out, &v, &m);
+  EXPECT_FLOAT_EQ(out.x, 1.0f);
+  EXPECT_FLOAT_EQ(out.y, 3.0f);
+  EXPECT_FLOAT_EQ(out.z, 1.0f);
 }
 
 class TiledGraphs : public StateCache {
