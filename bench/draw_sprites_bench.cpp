@@ -24,6 +24,7 @@
 #include "graphics/draw_target.h"
 #include "graphics/graph_from_image.h"
 #include "graphics/graph_handles.h"
+#include "graphics/screen_mode_change.h"
 #include "graphics/screen_present.h"
 #include "graphics/screen_settings.h"
 
@@ -117,6 +118,7 @@ void BM_LibrarySprites(benchmark::State& state) {
   qz::ChangeWindowMode(1);
   qz::SetHardwareRenderingFlag(device ? 1 : 0);
   qz::SetPresentVSyncWait(0);
+  qz::SetScreenMode(kScreenW, kScreenH, 32, 60);  // as the game asks
   if (sheetFile.empty() || qz::InitLibraryEntry() != 0) {
     state.SkipWithError("the library did not start");
     return;

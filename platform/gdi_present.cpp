@@ -116,6 +116,21 @@ bool ConvertRectangle(const DibLayout& layout, const void* bits, int x, int y, i
   return true;
 }
 
+// A top-down DIB of X8R8G8B8 rows is shown as it is, without a converted
+// copy; false for any other layout or a rectangle that leaves the DIB.
+bool DirectView(const DibLayout& layout, const void* bits, int x, int y, int width, int height, FrameView* view) {
+  const bool plain32 = layout.bytesPerPixel == 4 && layout.masks[0] == 0xFF0000u && layout.masks[1] == 0xFF00u &&
+                       layout.masks[2] == 0xFFu;
+  if (!plain32 || !layout.topDown || bits == nullptr || width <= 0 || height <= 0 || x < 0 || y < 0 ||
+      x > layout.width - width || y > layout.height - height) {
+    return false;
+  }
+  *view = FrameView{static_cast<const std::uint8_t*>(bits) + static_cast<std::size_t>(y) * layout.rowBytes +
+                        static_cast<std::size_t>(x) * 4,
+                    width, height, static_cast<int>(layout.rowBytes)};
+  return true;
+}
+
 // The system's source origin is the lower-left corner for a bottom-up DIB:
 // the first row of a rectangle counted from the top of the picture.
 int TopRow(const DibLayout& layout, int ySrc, int height) {
@@ -154,9 +169,13 @@ int SetDIBitsToDevice(HDC context, int xDest, int yDest, std::uint32_t width, st
   }
   const int w = static_cast<int>(width);
   const int h = static_cast<int>(height);
+  const WinRect dest{xDest, yDest, xDest + w, yDest + h};
+  FrameView view{};
+  if (DirectView(layout, bits, xSrc, TopRow(layout, ySrc, h), w, h, &view)) {
+    return PresentFrameToWindow(context->window, view, nullptr, &dest) ? h : 0;
+  }
   std::vector<std::uint32_t> pixels;
   if (!ConvertRectangle(layout, bits, xSrc, TopRow(layout, ySrc, h), w, h, &pixels)) return 0;
-  const WinRect dest{xDest, yDest, xDest + w, yDest + h};
   return Present(context, pixels, w, h, dest) ? h : 0;
 }
 
