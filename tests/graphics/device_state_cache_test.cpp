@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/library.h"
 #include "core/window_state.h"
 #include "graphics/device_draw_helpers.h"
 #include "graphics/device_formats.h"
@@ -38,7 +39,11 @@ class StateCache : public ::testing::Test {
     windows.mainWindow = window_;
     windows.settings.windowMode = 1;
     windows.active = 1;  // drawing waits for an active window
+    // An earlier test may have ended the library or left drawing skipped;
+    // the settings reset keeps that flag.
+    qz::SetEndingState(0);
     ASSERT_EQ(qz::StartGraphicsScreen(), 0);
+    qz::GetDrawSettings().skipDrawing = 0;
     ASSERT_NE(Device(), nullptr);
     qz::FlushVertexBatch();
     plat::SetD3D9CallTraceEnabled(true);
