@@ -105,7 +105,6 @@ VertexBatch& GetVertexBatch() {
 }
 
 std::uint32_t VertexBatchFvf(int set, int kind) { return LayoutOf(set, kind).fvf; }
-std::uint32_t VertexBatchStride(int set, int kind) { return LayoutOf(set, kind).stride; }
 std::uint32_t VertexBatchCapacity(int set, int kind) { return LayoutOf(set, kind).capacity; }
 
 int FlushVertexBatch() {

@@ -65,10 +65,9 @@ struct VertexBatch {
 
 VertexBatch& GetVertexBatch();
 
-// Format, stride and capacity of a set and kind; 0 for a combination that
-// does not exist (untransformed kind 2).
+// Format and capacity of a set and kind; 0 for a combination that does not
+// exist (untransformed kind 2).
 std::uint32_t VertexBatchFvf(int set, int kind);
-std::uint32_t VertexBatchStride(int set, int kind);
 std::uint32_t VertexBatchCapacity(int set, int kind);
 
 // Draws what is pending (unless drawing is skipped or the library is
