@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/log_text.h"
+#include "core/window_state.h"
 #include "font/default_font.h"
 #include "font/font_handle.h"
 #include "font/font_internal.h"
@@ -112,6 +113,8 @@ void ExpectPixelsInsideGlyphBoxes(const FontRecord& font) {
 
 TEST(GdiFontTest, DefaultGameFontMeasuresAndCachesWithinItsCells) {
   GetDrawSettings().brightness = {255, 255, 255, 0};
+  const std::int32_t destroyed = GetWindowSystemState().destroyed;
+  GetWindowSystemState().destroyed = 0;  // an earlier test's library end
   InitFontDefaults();
   SetDefaultFontType(1);
   SetDefaultFontFace(text::kFontDefaultFace, -1);
@@ -139,6 +142,7 @@ TEST(GdiFontTest, DefaultGameFontMeasuresAndCachesWithinItsCells) {
   }
   ExpectPixelsInsideGlyphBoxes(*font);
   TerminateFontSystem();
+  GetWindowSystemState().destroyed = destroyed;
 }
 
 TEST(GdiFontTest, DefaultGameFontDrawsOnBothRenderers) {

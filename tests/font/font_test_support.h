@@ -1,12 +1,15 @@
 // Fonts over the synthetic glyph source for exact tests: installed for the
 // test's life, every font deleted at its end, brightness white so colours
-// pass unchanged, and the memory cache (no graphics started).
+// pass unchanged, and the memory cache (no graphics started). A library ended
+// by an earlier test leaves its window marked destroyed, which refuses fonts;
+// the mark is lifted for the test.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
+#include "core/window_state.h"
 #include "font/font_handle.h"
 #include "font/glyph_cache.h"
 #include "graphics/draw_settings_block.h"
@@ -19,17 +22,23 @@ class SyntheticFonts {
  public:
   SyntheticFonts() {
     plat::SetGlyphProviderForTest(&provider);
+    windowDestroyed_ = GetWindowSystemState().destroyed;
+    GetWindowSystemState().destroyed = 0;
     GetDrawSettings().brightness = {255, 255, 255, 0};
     GetDrawSettings().skipDrawing = 0;
   }
   ~SyntheticFonts() {
     DeleteAllFontHandles();
     plat::SetGlyphProviderForTest(nullptr);
+    GetWindowSystemState().destroyed = windowDestroyed_;
   }
   SyntheticFonts(const SyntheticFonts&) = delete;
   SyntheticFonts& operator=(const SyntheticFonts&) = delete;
 
   plat::SyntheticGlyphProvider provider;
+
+ private:
+  std::int32_t windowDestroyed_;
 };
 
 // A one-byte character code for the cache functions.
