@@ -21,6 +21,7 @@
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
+#include "graphics/lights.h"
 #include "graphics/screen_settings.h"
 #include "graphics/vertical_blank.h"
 #include "platform/display_settings.h"
@@ -241,6 +242,8 @@ int TerminateGraphics() {
   GraphicsState& state = GetGraphicsState();
   if (state.started == 0) return 0;
   ReleaseAllGraphs();
+  ReleaseAllLightsButDefault();
+  ReleaseLightHandle(GetDefaultLightHandle());
   ShutdownGraphicsDevice();
   for (MEMIMG& image : state.screenImages) ReleaseMemImg(&image);
   state.softwareDrawTarget = nullptr;

@@ -58,6 +58,14 @@ int ReleaseLightHandle(int handle) {
   return gLights.Delete(handle);
 }
 
+int ReleaseAllLightsButDefault() {
+  for (int slot = 0; slot < gLights.HighWaterMark(); ++slot) {
+    const int handle = gLights.HandleAt(slot);
+    if (handle != -1 && handle != gDefaultLight) gLights.Delete(handle);
+  }
+  return 0;
+}
+
 LightRecord* GetLightRecord(int handle) { return gLights.Get(handle); }
 
 int GetLightCount() { return gLights.LiveCount(); }

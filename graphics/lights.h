@@ -46,6 +46,8 @@ int AllocLightHandle();
 int CreateDirectionalLight(float x, float y, float z);
 // 0, or -1 for an invalid handle.
 int ReleaseLightHandle(int handle);
+// Every light except the default one; 0.
+int ReleaseAllLightsButDefault();
 // Null for an invalid handle.
 LightRecord* GetLightRecord(int handle);
 int GetLightCount();

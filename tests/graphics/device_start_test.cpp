@@ -28,10 +28,12 @@ class DeviceStart : public ::testing::Test {
     qz::WindowSystemState& windows = qz::GetWindowSystemState();
     windows.mainWindow = window_;
     windows.settings.windowMode = 1;
+    windows.active = 1;  // the start selects a draw target, which waits for an active window
   }
   void TearDown() override {
     qz::TerminateGraphics();
     qz::GetWindowSystemState().mainWindow = nullptr;
+    qz::GetWindowSystemState().active = 0;
     plat::DestroyWindow(window_);
     plat::UnregisterClassA("QzDeviceStartTest");
     plat::ResetD3D9StandInForTest();

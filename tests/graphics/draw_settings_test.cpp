@@ -182,7 +182,12 @@ TEST_P(DrawSettings, ResetForgetsTheProgramsSettingsButKeepsVSyncAndLights) {
   EXPECT_EQ(qz::GetLightCount(), lightsBefore + 1);
 
   qz::SetPresentVSyncWait(1);
-  qz::ReleaseLightHandle(ownLight);
+
+  // The graphics end releases every light, the default one last.
+  qz::TerminateGraphics();
+  EXPECT_EQ(qz::GetLightRecord(ownLight), nullptr);
+  EXPECT_EQ(qz::GetLightCount(), 0);
+  EXPECT_EQ(qz::GetDefaultLightHandle(), -1);
 }
 
 TEST_P(DrawSettings, BlendModeClampsAndIgnoresOnlyARepeatOfTheStoredValues) {
