@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/glyph_provider.h"
@@ -45,8 +46,18 @@ struct FaceFile {
   std::string family;
 };
 
+// fontconfig's configuration, loaded once and given back at exit.
+bool FontconfigReady() {
+  static const bool ready = [] {
+    if (FcInit() == FcFalse) return false;
+    std::atexit([] { FcFini(); });
+    return true;
+  }();
+  return ready;
+}
+
 bool MatchFace(const GlyphFaceRequest& request, FaceFile* out) {
-  if (FcInit() == FcFalse) return false;
+  if (!FontconfigReady()) return false;
   FcPattern* pattern = FcPatternCreate();
   if (!request.faceUtf8.empty()) {
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(request.faceUtf8.c_str()));
