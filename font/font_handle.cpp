@@ -167,8 +167,10 @@ void FreeFontRecord(int slot, bool notify) {
   FontRecord* font = gFonts.records[slot];
   if (font->font != nullptr) plat::DeleteObject(font->font);
   if (font->memoryCache != nullptr) FreeTracked(font->memoryCache);
-  if (font->edgeGraph != -1) ReleaseGraph(font->edgeGraph);
-  if (font->glyphGraph != -1) ReleaseGraph(font->glyphGraph);
+  if (font->graphNeedsRemake == 0) {
+    if (font->edgeGraph != -1) ReleaseGraph(font->edgeGraph);
+    if (font->glyphGraph != -1) ReleaseGraph(font->glyphGraph);
+  }
   if (font->copyPixels != nullptr) FreeTracked(font->copyPixels);
   if (notify && font->deleteNotify != nullptr) *font->deleteNotify = 1;
   FreeTracked(font);

@@ -77,9 +77,9 @@ int CreateFontCacheGraph(int handle) {
   FontRecord* font = GetFontRecord(handle);
   if (font == nullptr) return -1;
   if (font->graphNeedsRemake == 0) return 0;
+  // The flag is set by a new font or by the release of its cache graph (the
+  // graph's deleted flag), so any handles held are gone.
   font->graphNeedsRemake = 0;
-  if (font->edgeGraph != -1) ReleaseGraph(font->edgeGraph);
-  if (font->glyphGraph != -1) ReleaseGraph(font->glyphGraph);
   font->edgeGraph = -1;
   font->glyphGraph = -1;
 
@@ -110,6 +110,7 @@ int CreateFontCacheGraph(int handle) {
     return -1;
   }
   font->cacheFormat = *format;
+  AttachGraphDeletedFlag(font->glyphGraph, &font->graphNeedsRemake);
   FillGraphWithColor(font->glyphGraph, 255, 255, 255, 0);
   ClearFontGlyphCache(handle);
   return 0;

@@ -161,8 +161,40 @@ TEST(TextEntriesTest, FontsSurviveADeviceRebuildWithTheirHandles) {
   testing::PaintBackScreen(0, 0, 0);
   DrawTextWithFont(10, 10, "Aj.x", MakeColorValue(255, 255, 255), handle, MakeColorValue(255, 0, 0), 0);
   EXPECT_EQ(CountDifferent(before, testing::ReadBackScreen()), 0);
+
+  // A cache graph released under the font (as a device loss does) is made
+  // again by the next draw.
+  const FontRecord* font = GetFontRecord(handle);
+  ReleaseGraph(font->edgeGraph);
+  ReleaseGraph(font->glyphGraph);
+  EXPECT_EQ(font->graphNeedsRemake, 1);
+  testing::PaintBackScreen(0, 0, 0);
+  DrawTextWithFont(10, 10, "Aj.x", MakeColorValue(255, 255, 255), handle, MakeColorValue(255, 0, 0), 0);
+  EXPECT_EQ(font->graphNeedsRemake, 0);
+  EXPECT_EQ(GetGraphCount(), graphs);
+  EXPECT_EQ(CountDifferent(before, testing::ReadBackScreen()), 0);
   DeleteFontHandle(handle);
   EXPECT_EQ(GetGraphCount(), graphs - 2);
+}
+
+TEST(TextEntriesTest, SubtractedTextIsTheSameWithEmulatedSubtraction) {
+  const auto drawOn = [](bool nativeSubtract) {
+    SyntheticFonts fonts;
+    AddPatternGlyphs(fonts.provider);
+    DrawingLibrary library(Renderer::kDevice, nativeSubtract);
+    testing::PaintBackScreen(200, 180, 160);
+    const int handle = CreateFontToHandle(nullptr, 16, 6, 1, 1, 1, 0, -1, -1);
+    SetBlendModeAndParam(kBlendSub, 255);
+    DrawTextWithFont(10, 10, "Aj.x", MakeColorValue(100, 50, 25), handle, MakeColorValue(20, 20, 20), 0);
+    SetBlendModeAndParam(kBlendNone, 0);
+    return testing::ReadBackScreen();
+  };
+  const Frame native = drawOn(true);
+  const Frame emulated = drawOn(false);
+  // Glyph pixels lie on their own edge cell, so both colours come off them.
+  EXPECT_GT(CountColour(native, 80 << 16 | 110 << 8 | 115), 50);
+  EXPECT_GT(CountColour(native, 180 << 16 | 160 << 8 | 140), 50);
+  EXPECT_LE(MaxGap(native, emulated), 1);
 }
 
 }  // namespace
