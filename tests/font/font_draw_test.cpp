@@ -127,6 +127,27 @@ TEST(TextRenderersTest, BlendedAndAntialiasedTextGoesThroughTheWorkImage) {
   EXPECT_LE(worst, 120 / 16);
 }
 
+TEST(TextRenderersTest, ScaledTextureTextCoversFourTimesThePixels) {
+  SyntheticFonts fonts;
+  AddPatternGlyphs(fonts.provider);
+  DrawingLibrary library(Renderer::kDevice);
+  const int handle = CreateFontToHandle(nullptr, 16, 6, 0, 1, 1, 0, -1, -1);
+  const ColorValue white = MakeColorValue(255, 255, 255);
+  int counts[2][2] = {};
+  for (int vertical : {0, 1}) {
+    for (int scaled : {0, 1}) {
+      testing::PaintBackScreen(0, 0, 0);
+      const double scale = scaled != 0 ? 2.0 : 1.0;
+      const int width = LayoutAndDrawText(1, 40, 40, scaled, scale, scale, "Aj.x", white, nullptr, nullptr, 1, handle,
+                                          0, -1, vertical, nullptr);
+      EXPECT_EQ(width, scaled != 0 ? 52 : 26);
+      counts[vertical][scaled] = CountColour(testing::ReadBackScreen(), 0xFFFFFF);
+    }
+    EXPECT_GT(counts[vertical][0], 50);
+    EXPECT_EQ(counts[vertical][1], 4 * counts[vertical][0]) << "vertical " << vertical;
+  }
+}
+
 TEST(TextEntriesTest, InvalidEmptyAndClippedTextsDrawNothing) {
   SyntheticFonts fonts;
   AddPatternGlyphs(fonts.provider);
