@@ -55,7 +55,8 @@ void ApplyClipToDevice(DrawSettingsBlock& settings) {
   settings.projectionApplied = 1;
 }
 
-void StoreBlendMaskTextureSize(DrawSettingsBlock& settings, const GraphRecord* mask) {
+// The builders take the mask texture and its size for their texture coordinates.
+void ApplyBlendMaskToDevice(DrawSettingsBlock& settings, const GraphRecord* mask) {
   const GraphImage* image = mask != nullptr ? mask->image : nullptr;
   if (image == nullptr || image->request.textured == 0 || image->tileCount == 0) {
     SetPendingBlendTexture(nullptr, settings.blendMaskFade, settings.blendMaskRange);
@@ -134,7 +135,7 @@ int SetBlendMaskGraph(int graph, int fade, int range) {
     gMemImgDrawState.blendImage = mask != nullptr && mask->image != nullptr ? &mask->image->memImg : nullptr;
     BuildBlendImageFactorTable(settings.blendMaskFade, settings.blendMaskRange);
   } else if (GetGraphicsState().device != nullptr) {
-    StoreBlendMaskTextureSize(settings, mask);
+    ApplyBlendMaskToDevice(settings, mask);
   }
   return 0;
 }

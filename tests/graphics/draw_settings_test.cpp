@@ -353,9 +353,14 @@ TEST_P(DrawSettings, BlendMaskGraphIsStoredAndAnInvalidOneKeepsTheOldMask) {
   EXPECT_EQ(qz::SetBlendMaskGraph(0x08001234, 10, 20), -1);
   EXPECT_EQ(s.blendMaskGraph, mask);
 
+  // Releasing the mask graph leaves no pointer to its image, but the handle
+  // stays, so draws keep failing until another mask is set.
+  qz::DetachBlendMaskImage(mask);
+  EXPECT_EQ(qz::gMemImgDrawState.blendImage, nullptr);
+  EXPECT_EQ(s.blendMaskGraph, mask);
+
   EXPECT_EQ(qz::SetBlendMaskGraph(-1, 0, 0), 0);
   EXPECT_EQ(s.blendMaskGraph, -1);
-  EXPECT_EQ(qz::gMemImgDrawState.blendImage, nullptr);
   qz::ReleaseGraph(mask);
 }
 
