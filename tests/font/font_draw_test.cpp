@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <string>
 
 #include "core/log_text.h"
 #include "font/font_handle.h"
@@ -163,6 +164,29 @@ TEST(TextEntriesTest, InvalidEmptyAndClippedTextsDrawNothing) {
   EXPECT_EQ(DrawTextWithFont(120, 10, "aaaa", MakeColorValue(255, 255, 255), handle, 0, 0), 0);
   SelectDrawTarget(kBackScreen);
   EXPECT_EQ(CountColour(testing::ReadBackScreen(), 0xFFFFFF), 0);
+}
+
+TEST(TextEntriesTest, TextWiderThanTheWorkImageIsCutToIt) {
+  SyntheticFonts fonts;
+  AddPatternGlyphs(fonts.provider);
+  DrawingLibrary library(Renderer::kSoftware);
+  testing::PaintBackScreen(0, 0, 0);
+  const int handle = CreateFontToHandle(nullptr, 16, 6, 1, 1, 1, 0, -1, -1);
+  const std::string wide(120, 'A');
+  SetBlendModeAndParam(kBlendAlpha, 128);
+  EXPECT_EQ(DrawTextWithFont(-200, 10, wide.c_str(), MakeColorValue(255, 255, 255), handle, 0, 0), 0);
+  SetBlendModeAndParam(kBlendNone, 0);
+  const Frame frame = testing::ReadBackScreen();
+  int lit = 0;
+  int stray = 0;
+  for (int y = 0; y < frame.height; ++y) {
+    for (int x = 0; x < frame.width; ++x) {
+      if (frame.At(x, y) == 0) continue;
+      ++(y >= 10 && y < 30 ? lit : stray);
+    }
+  }
+  EXPECT_GT(lit, 2000);  // glyphs across the whole width
+  EXPECT_EQ(stray, 0);
 }
 
 TEST(TextEntriesTest, FontsSurviveADeviceRebuildWithTheirHandles) {
