@@ -46,7 +46,7 @@ GlyphPlace PlaceGlyph(const FontRecord& font, const GlyphCacheEntry& entry, int 
   return {x + across + (entry.xOffset - margin) * scaleX, y + (entry.yOffset - margin) * scaleY};
 }
 
-// The draw settings a glyph draw changes, put back after each glyph.
+// The draw settings glyph draws change, put back after the string.
 struct SavedGlyphSettings {
   DrawBrightness brightness;
   int maskGraph;
@@ -86,10 +86,10 @@ void DrawCell(int graph, int cellX, int cellY, int width, int height, const Glyp
   ReleaseGraph(cut);
 }
 
+// The blend graph is off and the brightness is the glyph's tint while glyphs
+// are drawn (the caller restores both after the string).
 void DrawGlyphFromTexture(const FontRecord& font, const GlyphCacheEntry& entry, const GlyphPlace& at, bool vertical,
                           bool scaled, double scaleX, double scaleY, const TextColors& colors) {
-  const SavedGlyphSettings saved = SaveGlyphSettings();
-  if (saved.maskGraph != -1) SetBlendMaskGraph(-1, 0, 0);
   int cellX = 0;
   int cellY = 0;
   GetGlyphCellPosition(font, entry.cell, &cellX, &cellY);
@@ -102,7 +102,6 @@ void DrawGlyphFromTexture(const FontRecord& font, const GlyphCacheEntry& entry, 
   }
   SetBrightnessRGB(colors.textRed, colors.textGreen, colors.textBlue);
   DrawCell(font.glyphGraph, cellX, cellY, width, height, at, vertical, scaled, scaleX, scaleY);
-  RestoreGlyphSettings(saved);
 }
 
 }  // namespace
@@ -141,6 +140,9 @@ int LayoutAndDrawText(int mode, int x, int y, int scaled, double scaleX, double 
   int count = 0;
   CacheStringGlyphs(static_cast<int>(bytes), text, handle, codes, &count);
 
+  const bool throughTexture = mode != 0 && dest == nullptr && font->textureCache != 0;
+  const SavedGlyphSettings saved = SaveGlyphSettings();
+  if (throughTexture && saved.maskGraph != -1) SetBlendMaskGraph(-1, 0, 0);
   double pen = 0.0;
   int result = 0;
   for (int i = 0; i < count; ++i) {
@@ -157,12 +159,13 @@ int LayoutAndDrawText(int mode, int x, int y, int scaled, double scaleX, double 
         const Rect whole = {0, 0, dest->width, dest->height};
         WriteGlyphToMemImg(*font, *entry, dest, clip != nullptr ? *clip : whole, static_cast<int>(at.x),
                            static_cast<int>(at.y), vertical != 0, transparent != 0, colors);
-      } else if (font->textureCache != 0) {
+      } else if (throughTexture) {
         DrawGlyphFromTexture(*font, *entry, at, vertical != 0, scaled != 0, scaleX, scaleY, colors);
       }
     }
     pen += (entry->advance + font->extraSpacing) * advanceScale;
   }
+  if (throughTexture) RestoreGlyphSettings(saved);
   if (codes != staticCodes) FreeTracked(codes);
   if (result != 0) return result;
   const int travel = static_cast<int>(pen);
