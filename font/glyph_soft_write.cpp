@@ -105,8 +105,9 @@ void WriteGlyphToMemImg(const FontRecord& font, const GlyphCacheEntry& entry, ME
   const PixelFormatDescriptor* desc = dest->block->colorDesc;
   const int bytesPerPixel = desc->bytesPerPixel;
   const bool grey = (font.type & kFontTypeAntialiased) != 0;
-  const std::uint32_t solid[3] = {0, PackColorByDescriptor(desc, colors.textRed, colors.textGreen, colors.textBlue, 255),
-                                  PackColorByDescriptor(desc, colors.edgeRed, colors.edgeGreen, colors.edgeBlue, 255)};
+  const std::uint32_t solid[3] = {
+      0, PackColorByDescriptor(desc, colors.textRed, colors.textGreen, colors.textBlue, 255),
+      PackColorByDescriptor(desc, colors.edgeRed, colors.edgeGreen, colors.edgeBlue, 255)};
   for (int py = area.top; py < area.bottom; ++py) {
     std::uint8_t* row = dest->pixels + static_cast<std::ptrdiff_t>(py) * dest->block->pitch;
     for (int px = area.left; px < area.right; ++px) {

@@ -103,7 +103,8 @@ int DrawTextThroughSoftRenderer(int x, const char* text, std::uint32_t color, st
   }
   const DrawSettingsBlock& settings = GetDrawSettings();
   const bool antialiased = (font->type & kFontTypeAntialiased) != 0;
-  const bool plain = settings.blendMode == kBlendNone || (settings.blendMode == kBlendAlpha && settings.blendParam == 255);
+  const bool plain =
+      settings.blendMode == kBlendNone || (settings.blendMode == kBlendAlpha && settings.blendParam == 255);
   if (plain && !antialiased) {
     const Rect area = gMemImgDrawState.drawArea;
     return LayoutAndDrawText(1, x, y, 0, 1.0, 1.0, text, color, target, &area, 1, handle, edgeColor, -1, vertical,
