@@ -17,6 +17,7 @@
 #include "font/font_handle.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/display_modes.h"
+#include "graphics/draw_settings.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_restore.h"
@@ -182,6 +183,7 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
 
   RecreateAllGraphTextures();
   ForceResendDeviceStates();
+  ReapplyClipRectangle();
   for (int pass = 0; pass < 2; ++pass) {
     ClearDrawTarget(nullptr);
     PresentScreen();
