@@ -237,6 +237,19 @@ void ReplaceColorWithCurrent(StageSetupRecord* stage) {
   }
 }
 
+// A blending row whose factors and stages never weigh the source by its
+// alpha (multiplication, inversion, plain copy) would let the hidden pixels of
+// a transparent graph through.
+bool RowIgnoresSourceAlpha(const BlendModeRow& row) {
+  const auto readsAlpha = [](std::int32_t factor) {
+    return factor == static_cast<std::int32_t>(D3DBLEND_SRCALPHA) ||
+           factor == static_cast<std::int32_t>(D3DBLEND_INVSRCALPHA) ||
+           factor == static_cast<std::int32_t>(plat::D3DBLEND_SRCALPHASAT);
+  };
+  return row.srcBlend != kLeaveDeviceState && row.destBlend != kLeaveDeviceState && !readsAlpha(row.srcBlend) &&
+         !readsAlpha(row.destBlend) && row.stageVariant != 1;
+}
+
 void BuildTextured(const BlendModeRow& row, bool blending, bool depthTest, WorkingSetup* setup) {
   PendingDrawState& state = GetPendingDrawState();
   const PendingDrawValues& pending = GetDeviceStateCache().pending;
@@ -246,7 +259,11 @@ void BuildTextured(const BlendModeRow& row, bool blending, bool depthTest, Worki
   } else if (pending.useTransparentColor != 0 || depthTest) {
     alphaSource = kAlphaFromColorKey;
   }
-  const int index = StageSetupIndex(state.alphaModulate, state.colorModulate, 0, row.stageVariant);
+  // Such rows skip the graph's transparent pixels by an alpha test on the
+  // texture's own alpha, which the blend parameter must not scale.
+  const bool testTextureAlpha = pending.useAlphaChannel != 0 && blending && RowIgnoresSourceAlpha(row);
+  const int alphaModulate = testTextureAlpha ? 0 : state.alphaModulate;
+  const int index = StageSetupIndex(alphaModulate, state.colorModulate, 0, row.stageVariant);
   setup->block = GetStageSetup(index, alphaSource);
   DrawStageBlock& block = setup->block;
   ResetHeader(&block, row, blending);
@@ -255,7 +272,7 @@ void BuildTextured(const BlendModeRow& row, bool blending, bool depthTest, Worki
     block.alphaRef = 16;
     block.alphaFunc = D3DCMP_GREATER;
   } else {
-    if (depthTest) {
+    if (depthTest || testTextureAlpha) {
       block.alphaTestEnable = 1;
       block.alphaRef = 0;
       block.alphaFunc = D3DCMP_GREATER;

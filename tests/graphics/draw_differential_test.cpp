@@ -72,9 +72,7 @@ void DrawCase(const Case& c, int sprite) {
     qz::SetBrightnessRGB(255, 255, 255);
   }
   const int x = c.x + 8, y = c.y + 8;
-  // Multiplicative draws go opaque: the device's multiplicative row takes no
-  // source alpha, so colour-keyed pixels would multiply the destination there.
-  const int trans = c.mode == 4 ? 0 : 1;
+  const int trans = 1;
   switch (c.op) {
     case Op::kPlain: qz::BlitGraph(x, y, sprite, trans); break;
     case Op::kStretched: qz::BlitGraphStretched(x, y, x + 48, y + 48, sprite, trans); break;

@@ -149,6 +149,31 @@ TEST_F(PendingState, ColourKeyTestsAlphaAndAlphaChannelBlends) {
   EXPECT_NEAR(mixed.b, 127, 1);
 }
 
+// Multiplication, inversion and copy rows take no source alpha: a transparent
+// graph's hidden pixels are tested away, whatever the blend parameter.
+TEST_F(PendingState, RowsWithoutSourceAlphaSkipTransparentPixels) {
+  const int keyed = MakePatternGraph(16, 16, 2);
+  const int holed = MakeUniformGraph(8, 8, Rgb{200, 100, 40}, 0);
+  for (int mode : {4, 9, 14}) {
+    for (int param : {0, 160}) {
+      PaintBackScreen(40, 80, 250);
+      SetBlendModeAndParam(mode, param);
+      ASSERT_EQ(BlitGraph(10, 10, keyed, 1), 0);
+      ASSERT_EQ(BlitGraph(40, 10, keyed, 0), 0);
+      ASSERT_EQ(BlitGraph(70, 10, holed, 1), 0);
+      const Frame frame = ReadBackScreen();
+      const std::string what = "mode " + std::to_string(mode) + " param " + std::to_string(param);
+      EXPECT_EQ(frame.At(10, 10), 0x2850FAu) << what;
+      EXPECT_EQ(frame.At(25, 25), 0x2850FAu) << what;
+      EXPECT_EQ(frame.At(73, 13), 0x2850FAu) << what;
+      EXPECT_NE(frame.At(40, 10), 0x2850FAu) << what << ": opaque draws still change the key pixels";
+      for (int y = 2; y < 14; ++y) {
+        for (int x = 2; x < 14; ++x) ASSERT_EQ(frame.At(10 + x, 10 + y), frame.At(40 + x, 10 + y)) << what;
+      }
+    }
+  }
+}
+
 TEST_F(PendingState, RepeatedDrawSendsNoStateAndBatchesIntoFewDraws) {
   const int graph = MakePatternGraph(16, 16);
   SetBlendModeAndParam(kBlendAlpha, 200);
