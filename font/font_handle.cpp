@@ -181,7 +181,8 @@ void FreeFontRecord(int slot, bool notify) {
 
 bool FontDeviceLost() {
   const GraphicsState& graphics = GetGraphicsState();
-  return graphics.hardware3DOn != 0 && graphics.device == nullptr;
+  if (graphics.hardware3DOn == 0) return false;
+  return graphics.device == nullptr || graphics.device->TestCooperativeLevel() != plat::D3D_OK;
 }
 
 bool FontWorkSuspended() { return GetDrawSettings().skipDrawing != 0 || FontDeviceLost(); }

@@ -6,7 +6,7 @@
 
 namespace qz {
 
-// True while the device path has no device.
+// True while the device path has no usable device (none, or lost).
 bool FontDeviceLost();
 // True while drawing is switched off or the device is lost.
 bool FontWorkSuspended();

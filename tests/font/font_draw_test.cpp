@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/log_text.h"
+#include "font/default_font.h"
 #include "font/font_handle.h"
 #include "font/text_draw.h"
 #include "graphics/draw_settings.h"
@@ -187,6 +188,21 @@ TEST(TextEntriesTest, TextWiderThanTheWorkImageIsCutToIt) {
   }
   EXPECT_GT(lit, 2000);  // glyphs across the whole width
   EXPECT_EQ(stray, 0);
+}
+
+TEST(TextEntriesTest, NothingIsLaidOutOrRenderedWhileTheDeviceIsLost) {
+  SyntheticFonts fonts;
+  AddPatternGlyphs(fonts.provider);
+  DrawingLibrary library(Renderer::kDevice);
+  const int handle = CreateFontToHandle(nullptr, 16, 6, 0, 1, 1, 0, -1, -1);
+  plat::SetD3D9DeviceStateForTest(plat::D3DERR_DEVICELOST);
+  const GlyphCode code = testing::Code('a');
+  EXPECT_EQ(RenderGlyphToCache(handle, 1, &code), nullptr);
+  EXPECT_EQ(LayoutAndDrawText(0, 0, 0, 0, 1.0, 1.0, "a", 0, nullptr, nullptr, 0, handle, 0, -1, 0, nullptr), -1);
+  EXPECT_EQ(InitializeFontSystem(), -1);
+  EXPECT_EQ(IsFontHandleValid(handle), 1);
+  plat::SetD3D9DeviceStateForTest(plat::D3D_OK);
+  EXPECT_EQ(LayoutAndDrawText(0, 0, 0, 0, 1.0, 1.0, "a", 0, nullptr, nullptr, 0, handle, 0, -1, 0, nullptr), 8);
 }
 
 TEST(TextEntriesTest, FontsSurviveADeviceRebuildWithTheirHandles) {
