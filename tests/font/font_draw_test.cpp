@@ -150,6 +150,35 @@ TEST(TextRenderersTest, ScaledTextureTextCoversFourTimesThePixels) {
   }
 }
 
+TEST(TextRenderersTest, TextureEdgeCoverageAccumulates) {
+  SyntheticFonts fonts;
+  fonts.provider.glyphs['v'] = {3, 1, 0, 5, 4, {8, 0, 8}};
+  DrawingLibrary library(Renderer::kDevice);
+  const int handle = CreateFontToHandle(nullptr, 16, 6, 3, 1, 1, 0, -1, -1);
+  const FontRecord& font = *GetFontRecord(handle);
+  ASSERT_EQ(font.textureCache, 1);
+  ASSERT_EQ(font.cacheFormat.alphaMask, 0xF000u);
+  const GlyphCode code = testing::Code('v');
+  const GlyphCacheEntry* entry = RenderGlyphToCache(handle, 1, &code);
+  ASSERT_NE(entry, nullptr);
+  int cellX = 0;
+  int cellY = 0;
+  GetGlyphCellPosition(font, entry->cell, &cellX, &cellY);
+  // Pixels of the software copy around the glyph, which sits one edge size
+  // into its cell; the edge half lies one cache width to the right.
+  const auto copy = [&](int x, int y) {
+    return reinterpret_cast<const std::uint16_t*>(font.copyPixels + (cellY + 1 + y) * font.copyPitch)[cellX + 1 + x];
+  };
+  const auto edge = [&](int x, int y) { return copy(font.cacheWidth + x, y); };
+  // Glyph half: level 8 is (8 x 0x1000 - 1) | 0x0FFF; nothing is 0x0FFF.
+  EXPECT_EQ(copy(0, 0), 0x7FFF);
+  EXPECT_EQ(copy(1, 0), 0x0FFF);
+  // Edge half: one level-8 neighbour gives 8; two give (256 - 8 x 8) >> 4 = 12.
+  EXPECT_EQ(edge(-1, 0), 0x7FFF);
+  EXPECT_EQ(edge(1, 0), 0xBFFF);
+  EXPECT_EQ(edge(1, -1), 0x0FFF);
+}
+
 TEST(TextEntriesTest, InvalidEmptyAndClippedTextsDrawNothing) {
   SyntheticFonts fonts;
   AddPatternGlyphs(fonts.provider);
