@@ -9,7 +9,6 @@
 #include "core/memory.h"
 #include "font/default_font.h"
 #include "font/font_handle.h"
-#include "font/font_internal.h"
 #include "font/glyph_cache.h"
 #include "font/glyph_cell_write.h"
 #include "font/lead_byte.h"
