@@ -130,6 +130,27 @@ TEST_P(SubBackBuffer, ThatCannotBeMadeIsLoggedAndDrawingStaysOnTheBackBuffer) {
   EXPECT_TRUE(log.Contains(qz::text::kGfxSubBackBufferCreateFailed));
 }
 
+TEST_P(SubBackBuffer, FullScreenRepaintMovesDrawingIntoIt) {
+  qz::ChangeWindowMode(0);
+  Start();
+  qz::testing::PaintPattern();
+  ASSERT_EQ(qz::RepaintScreen(), 0);
+  ASSERT_NE(qz::GetGraphicsState().subBackBuffer, nullptr);
+  // The whole screen fills the full-screen window.
+  const qz::testing::Picture shown = qz::testing::ReadWindow();
+  int wrong = 0;
+  for (int y = 0; y < shown.height; ++y) {
+    for (int x = 0; x < shown.width; ++x) {
+      wrong += shown.At(x, y) != qz::testing::PatternColor(x * 640 / shown.width, y * 480 / shown.height) ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  // Later frames are drawn into the sub back buffer and still reach the window.
+  qz::testing::PaintScreenRect(0, 0, 640, 480, 0x0A0B0C);
+  ASSERT_EQ(qz::PresentFrame(), 0);
+  EXPECT_EQ(qz::testing::ReadWindow().At(shown.width - 1, shown.height - 1), 0x0A0B0Cu);
+}
+
 INSTANTIATE_TEST_SUITE_P(DevicePath, SubBackBuffer, ::testing::Values(ScreenPath::kDevice),
                          qz::testing::ScreenPathName);
 
