@@ -161,18 +161,24 @@ constexpr bool IsKnownBlendFactor(std::uint32_t factor) {
   return factor >= D3DBLEND_ZERO && factor <= D3DBLEND_INVBLENDFACTOR;
 }
 
+// A sum or difference of two products over 255, rounded once and saturated,
+// as the blend units of hardware do it: the terms are not rounded apart.
+constexpr int Div255Saturated(int products) {
+  return products <= 0 ? 0 : std::min(255, (products + 127) / 255);
+}
+
 constexpr int BlendChannel(std::uint32_t op, int s, int d, int sf, int df) {
   switch (op) {
     case D3DBLENDOP_SUBTRACT:
-      return std::max(0, Mul255(s, sf) - Mul255(d, df));
+      return Div255Saturated(s * sf - d * df);
     case D3DBLENDOP_REVSUBTRACT:
-      return std::max(0, Mul255(d, df) - Mul255(s, sf));
+      return Div255Saturated(d * df - s * sf);
     case D3DBLENDOP_MIN:
       return std::min(s, d);
     case D3DBLENDOP_MAX:
       return std::max(s, d);
     default:
-      return std::min(255, Mul255(s, sf) + Mul255(d, df));
+      return Div255Saturated(s * sf + d * df);
   }
 }
 

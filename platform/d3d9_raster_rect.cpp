@@ -170,8 +170,8 @@ inline Color BlendFast(const DrawSetup& setup, const Color& s, const Color& d) {
     return s;
   } else if constexpr (kBlend == FastBlend::kAlpha) {
     const int inv = 255 - s.a;
-    return Color{std::min(255, Mul255(s.r, s.a) + Mul255(d.r, inv)), std::min(255, Mul255(s.g, s.a) + Mul255(d.g, inv)),
-                 std::min(255, Mul255(s.b, s.a) + Mul255(d.b, inv)), std::min(255, Mul255(s.a, s.a) + Mul255(d.a, inv))};
+    return Color{Div255Saturated(s.r * s.a + d.r * inv), Div255Saturated(s.g * s.a + d.g * inv),
+                 Div255Saturated(s.b * s.a + d.b * inv), Div255Saturated(s.a * s.a + d.a * inv)};
   } else if constexpr (kBlend == FastBlend::kAdditive) {
     return Color{std::min(255, Mul255(s.r, s.a) + d.r), std::min(255, Mul255(s.g, s.a) + d.g),
                  std::min(255, Mul255(s.b, s.a) + d.b), std::min(255, Mul255(s.a, s.a) + d.a)};

@@ -64,14 +64,16 @@ template <FastBlend kBlend, bool kWhiteFactor>
     } else {
       const __m256i dstFilled = _mm256_or_si256(dstRaw, targetFill);
       const __m256i dLo = _mm256_unpacklo_epi8(dstFilled, zero), dHi = _mm256_unpackhi_epi8(dstFilled, zero);
-      const __m256i sLo = Div255Rounded(_mm256_mullo_epi16(srcLo, alphaLo));
-      const __m256i sHi = Div255Rounded(_mm256_mullo_epi16(srcHi, alphaHi));
+      const __m256i sLo = _mm256_mullo_epi16(srcLo, alphaLo);
+      const __m256i sHi = _mm256_mullo_epi16(srcHi, alphaHi);
       if constexpr (kBlend == FastBlend::kAlpha) {
-        const __m256i keptLo = Div255Rounded(_mm256_mullo_epi16(dLo, _mm256_sub_epi16(max255, alphaLo)));
-        const __m256i keptHi = Div255Rounded(_mm256_mullo_epi16(dHi, _mm256_sub_epi16(max255, alphaHi)));
-        result = _mm256_packus_epi16(_mm256_add_epi16(sLo, keptLo), _mm256_add_epi16(sHi, keptHi));
+        // Both products summed before the one rounding: at most 255 x 255.
+        const __m256i keptLo = _mm256_mullo_epi16(dLo, _mm256_sub_epi16(max255, alphaLo));
+        const __m256i keptHi = _mm256_mullo_epi16(dHi, _mm256_sub_epi16(max255, alphaHi));
+        result = _mm256_packus_epi16(Div255Rounded(_mm256_add_epi16(sLo, keptLo)),
+                                     Div255Rounded(_mm256_add_epi16(sHi, keptHi)));
       } else {
-        result = _mm256_packus_epi16(_mm256_add_epi16(sLo, dLo), _mm256_add_epi16(sHi, dHi));
+        result = _mm256_packus_epi16(_mm256_add_epi16(Div255Rounded(sLo), dLo), _mm256_add_epi16(Div255Rounded(sHi), dHi));
       }
     }
     result = _mm256_or_si256(result, targetFill);

@@ -64,6 +64,10 @@ int MakeBackgroundGraph() {
   return graph;
 }
 
+// Turned draws and stretches by other than whole factors are left out: the
+// software renderer maps destination pixels to the source from their corners
+// (no half-pixel offset), the device samples at pixel centres, so texels
+// shift by one at different places. Rotation here is by 0 and the stretch 2x.
 void DrawCase(const Case& c, int sprite) {
   qz::SetBlendModeAndParam(c.mode, c.mode == 0 ? 0 : 160);
   if (c.tinted) {
@@ -99,18 +103,26 @@ Frame DrawScene(Renderer renderer, int colorBits, bool nativeSubtract) {
   return qz::testing::ReadBackScreen();
 }
 
-// How far the two renderers may differ per channel in a case. Unblended
-// copies agree exactly. Each blend rounds once on the device; the software
-// renderer rounds the same product its own way (the scaled, turned and
-// triangle loops by 256ths), so the two can sit one either side of the exact
-// value; its subtraction also drops the lowest bit of the green and red
-// terms. A brightness other than white adds one rounding on each side. On a
-// 16-bit screen the device keeps colour-keyed graphs with five bits of green
-// (one alpha bit) where the software image keeps six: one step more.
+// How far the two renderers may differ per channel in a case, in steps of the
+// screen's channels. The device rounds each blend once; the software
+// renderer's formulas are its own and fixed:
+// - 0: copies agree exactly;
+// - 1, 10: the weighted step is floored by 256ths instead of 255ths;
+// - 2: the term is floored and the packed add ORs the lowest bits of green
+//   and red instead of adding them;
+// - 3: the term is floored, its lowest green and red bit dropped and the
+//   destination's forced to 1 (up to three above the exact value);
+// - 4: the product is floored over 256 instead of 255;
+// - 11: that product again, then the weighted step by 256ths.
+// A brightness other than white adds one rounding on each side. On a 16-bit
+// screen the device keeps colour-keyed graphs with five bits of green (one
+// alpha bit) where the software image keeps six, and the software renderer
+// works on the fields themselves: one step more.
 int RendererTolerance(const Case& c, int colorBits) {
   int base = 0;
   switch (c.mode) {
     case 0: base = 0; break;
+    case 1:
     case 2:
     case 10: base = 1; break;
     case 3: base = 3; break;

@@ -301,20 +301,21 @@ TEST(RasterOutput, AlphaTestComparesWithTheReference) {
   }
 }
 
-// Expected blend of one channel, in floating point.
+// Expected blend of one channel, in floating point, rounded once.
 int ExpectedBlend(std::uint32_t op, int s, int d, int sf, int df) {
-  const int st = static_cast<int>(std::floor(s * sf / 255.0 + 0.5)), dt = static_cast<int>(std::floor(d * df / 255.0 + 0.5));
+  const double st = s * sf / 255.0, dt = d * df / 255.0;
+  const auto rounded = [](double v) { return std::clamp(static_cast<int>(std::floor(v + 0.5)), 0, 255); };
   switch (op) {
     case D3DBLENDOP_SUBTRACT:
-      return std::max(0, st - dt);
+      return rounded(st - dt);
     case D3DBLENDOP_REVSUBTRACT:
-      return std::max(0, dt - st);
+      return rounded(dt - st);
     case D3DBLENDOP_MIN:
       return std::min(s, d);
     case D3DBLENDOP_MAX:
       return std::max(s, d);
     default:
-      return std::min(255, st + dt);
+      return rounded(st + dt);
   }
 }
 
