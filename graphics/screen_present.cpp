@@ -193,6 +193,9 @@ void ScreenRefreshTimerProc(plat::HWND, std::uint32_t, std::uintptr_t, std::uint
 }
 
 void StartScreenRefreshTimer() {
+  // A timer without a window would get an id of its own that the procedure
+  // could not kill.
+  if (MainWindow() == nullptr) return;
   plat::SetTimer(MainWindow(), kScreenRefreshTimerId, kScreenRefreshTimerPeriodMs, &ScreenRefreshTimerProc);
 }
 
