@@ -125,6 +125,8 @@ TEST(TextRenderersTest, BlendedAndAntialiasedTextGoesThroughTheWorkImage) {
   EXPECT_GT(near, 50);
   EXPECT_GT(CountColour(software, 0xFFFFFF), 50);
   EXPECT_GT(CountColour(device, 0xFFFFFF), 50);
+  // The work image's key colour and zero alpha leave the background alone.
+  EXPECT_GT(CountColour(software, 40 << 16 | 80 << 8 | 120), 640 * 480 - 3000);
   // The anti-aliased line: the software cell keeps 15 edge levels, the
   // texture 16, so a full edge differs by at most one sixteenth.
   int worst = 0;
