@@ -1,14 +1,12 @@
 // A started library for the present, read-back and draw-target tests: a
-// 640 x 480 32-bit window-mode screen on either renderer, in virtual time, a
-// screen painted with a pattern without the drawing front end, and the
-// window's presented frame read back.
+// 640 x 480 32-bit window-mode screen on either path, in virtual time, painted
+// with a pattern past the drawing front end.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,31 +24,20 @@
 
 namespace qz::testing {
 
-enum class ScreenPath { kDevice, kSoftware };
-
-inline const char* ScreenPathName(const ::testing::TestParamInfo<ScreenPath>& info) {
-  return info.param == ScreenPath::kDevice ? "Device" : "Software";
-}
-
-// Colour of the test pattern at (x, y): 8 by 8 blocks, each of its own colour.
+// 8 x 8 blocks, each of its own colour (0xRRGGBB).
 inline std::uint32_t PatternColor(int x, int y) {
   const auto bx = static_cast<std::uint32_t>(x / 8);
   const auto by = static_cast<std::uint32_t>(y / 8);
   return ((bx * 3 + 17) & 0xFF) << 16 | ((by * 5 + 29) & 0xFF) << 8 | ((bx ^ by) * 7 & 0xFF);
 }
 
-// The surface or image the back screen is drawn into.
-inline plat::IDirect3DSurface9* ScreenSurface() {
-  const GraphicsState& state = GetGraphicsState();
-  return state.subBackBuffer != nullptr ? state.subBackBuffer : state.backBuffer;
-}
-
-// Fills a rectangle of the back screen with 0xRRGGBB, past the drawing state.
+// Fills a rectangle of the back screen (the sub back buffer when there is one).
 inline void PaintScreenRect(int left, int top, int right, int bottom, std::uint32_t rgb) {
   GraphicsState& state = GetGraphicsState();
   if (state.hardware3DOn != 0) {
     const plat::WinRect rect{left, top, right, bottom};
-    ASSERT_EQ(state.device->ColorFill(ScreenSurface(), &rect, 0xFF000000u | rgb), plat::D3D_OK);
+    plat::IDirect3DSurface9* surface = state.subBackBuffer != nullptr ? state.subBackBuffer : state.backBuffer;
+    ASSERT_EQ(state.device->ColorFill(surface, &rect, 0xFF000000u | rgb), plat::D3D_OK);
     return;
   }
   MEMIMG& image = state.screenImages[kBackScreenImage];
@@ -60,18 +47,26 @@ inline void PaintScreenRect(int left, int top, int right, int bottom, std::uint3
 }
 
 inline void PaintPattern() {
-  const GraphicsState& state = GetGraphicsState();
-  for (int y = 0; y < state.screenHeight; y += 8) {
-    for (int x = 0; x < state.screenWidth; x += 8) PaintScreenRect(x, y, x + 8, y + 8, PatternColor(x, y));
+  for (int y = 0; y < 480; y += 8) {
+    for (int x = 0; x < 640; x += 8) PaintScreenRect(x, y, x + 8, y + 8, PatternColor(x, y));
   }
 }
 
-// 0xRRGGBB pixels of a picture, row by row.
 struct Picture {
   int width = 0;
   int height = 0;
   std::vector<std::uint32_t> pixels;
   std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
+  // Pixels differing from the pattern read at (x * sourceWidth / width, y * sourceHeight / height).
+  int PatternMismatches(int sourceWidth, int sourceHeight) const {
+    int wrong = 0;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        wrong += At(x, y) != PatternColor(x * sourceWidth / width, y * sourceHeight / height) ? 1 : 0;
+      }
+    }
+    return wrong;
+  }
 };
 
 inline Picture ReadWindow() {
@@ -81,38 +76,13 @@ inline Picture ReadWindow() {
   return picture;
 }
 
-// The back screen as it stands.
-inline Picture ReadScreen() {
-  Picture picture;
-  GraphicsState& state = GetGraphicsState();
-  if (state.hardware3DOn != 0) {
-    EXPECT_TRUE(plat::ReadD3D9SurfaceArgb(ScreenSurface(), &picture.pixels, &picture.width, &picture.height));
-    return picture;
-  }
-  const MEMIMG& image = state.screenImages[kBackScreenImage];
-  picture.width = image.width;
-  picture.height = image.height;
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      std::uint32_t value = 0;
-      std::memcpy(&value, image.pixels + static_cast<std::ptrdiff_t>(y) * image.block->pitch + x * 4, 4);
-      picture.pixels.push_back(value);
-    }
-  }
-  return picture;
+enum class ScreenPath { kDevice, kSoftware };
+
+inline const char* ScreenPathName(const ::testing::TestParamInfo<ScreenPath>& info) {
+  return info.param == ScreenPath::kDevice ? "Device" : "Software";
 }
 
-// Counts pixels of the window at (x, y) that differ from pattern(x / scale, y / scale).
-inline int CountPatternMismatches(const Picture& picture, int scale) {
-  int wrong = 0;
-  for (int y = 0; y < picture.height; ++y) {
-    for (int x = 0; x < picture.width; ++x) wrong += picture.At(x, y) != PatternColor(x / scale, y / scale) ? 1 : 0;
-  }
-  return wrong;
-}
-
-// The library started in window mode on one path. Options take effect when
-// set before Start.
+// Options set before Start take effect at the start.
 class ScreenLibraryTest : public ::testing::TestWithParam<ScreenPath> {
  protected:
   void SetUp() override {
@@ -130,7 +100,6 @@ class ScreenLibraryTest : public ::testing::TestWithParam<ScreenPath> {
     SetHardwareRenderingFlag(1);
     SetScreenColorBitDepth(0);
     SetWindowScaleFactor(0, 0);
-    plat::SetVerticalBlankTimingForTest(0, 0);
     plat::ResetD3D9StandInForTest();
     plat::UseVirtualTime(false);
   }
