@@ -46,9 +46,14 @@ void FillColor(PixelStore& store, const WinRect& area, std::uint32_t raw) {
 }
 
 void FillDepth(PixelStore& store, const WinRect& area, float value) {
-  for (std::int32_t y = area.top; y < area.bottom; ++y) {
-    float* row = reinterpret_cast<float*>(store.bytes.data() + static_cast<std::size_t>(y) * store.pitch);
-    std::fill(row + area.left, row + area.right, value);
+  std::uint8_t* first = store.bytes.data() + static_cast<std::size_t>(area.top) * store.pitch;
+  float* firstRow = reinterpret_cast<float*>(first);
+  std::fill(firstRow + area.left, firstRow + area.right, value);
+  // As with colour clears, further rows are copies of the first.
+  const std::size_t rowBytes = static_cast<std::size_t>(area.right - area.left) * sizeof(float);
+  const std::size_t left = static_cast<std::size_t>(area.left) * sizeof(float);
+  for (std::int32_t y = area.top + 1; y < area.bottom; ++y) {
+    std::memcpy(first + static_cast<std::size_t>(y - area.top) * store.pitch + left, first + left, rowBytes);
   }
 }
 

@@ -130,9 +130,10 @@ Status PrepareDraw(const Target& target, const State& state, const Draw& draw, D
 Vertex ReadVertex(const DrawSetup& setup, const std::uint8_t* bytes);
 
 // An attribute across a triangle: its value at (px, py) is
-// base + dx (px - x0) + dy (py - y0). Every path evaluates it through the one
-// out-of-line At, so the same pixel gets the same value bit for bit whatever
-// the compiler does with floating-point expressions in each caller.
+// base + dx (px - x0) + dy (py - y0). Every path evaluates it through the
+// out-of-line At or its runs, which share one expression, so the same pixel
+// gets the same value bit for bit whatever the compiler does with
+// floating-point expressions in each caller.
 struct Plane {
   double base = 0.0;
   double dx = 0.0;
@@ -140,6 +141,10 @@ struct Plane {
   double x0 = 0.0;
   double y0 = 0.0;
   double At(int px, int py) const;
+  // At for `count` pixels of row py from column pxFirst, and of column px
+  // from row pyFirst.
+  void AlongRow(int pxFirst, int py, int count, double* out) const;
+  void AlongColumn(int px, int pyFirst, int count, double* out) const;
 };
 
 struct Edge {

@@ -15,10 +15,13 @@ namespace plat::raster {
 // floor(t x size) as an int, held within +-2^30 so that addressing never
 // overflows.
 inline int TexelCoordinate(double t, int size) {
-  const double scaled = std::floor(t * static_cast<double>(size));
-  if (!(scaled > -1073741824.0)) return -1073741824;
-  if (scaled > 1073741824.0) return 1073741824;
-  return static_cast<int>(scaled);
+  const double scaled = t * static_cast<double>(size);
+  if (!(scaled >= -1073741823.0)) return -1073741824;  // NaN too
+  if (scaled >= 1073741825.0) return 1073741824;
+  // Truncation stepped down for negative fractions: floor without a library
+  // call, which the baseline instruction set would need.
+  const int truncated = static_cast<int>(scaled);
+  return truncated > scaled ? truncated - 1 : truncated;
 }
 
 // Texel index i of a row or column of `size` under an address mode; -1 means

@@ -93,17 +93,67 @@ struct Span {
   int last;  // inclusive
 };
 
-// Texel index per pixel along one axis, from one triangle's plane; false when
-// any pixel would take the border colour.
-bool BuildTable(const Plane& plane, bool alongX, Span span, int fixedOther, std::uint32_t mode, int size,
-                std::vector<int>* table) {
-  table->resize(static_cast<std::size_t>(span.last - span.first + 1));
-  for (int i = span.first; i <= span.last; ++i) {
-    const double t = alongX ? plane.At(i, fixedOther) : plane.At(fixedOther, i);
-    const int index = AddressTexel(mode, TexelCoordinate(t, size), size);
-    if (index < 0) return false;
-    (*table)[static_cast<std::size_t>(i - span.first)] = index;
+// A plane's values along one axis of the rectangle.
+void PlaneValues(const Plane& plane, bool alongX, Span span, int fixedOther, std::vector<double>* values) {
+  const int count = span.last - span.first + 1;
+  values->resize(static_cast<std::size_t>(count));
+  if (alongX) {
+    plane.AlongRow(span.first, fixedOther, count, values->data());
+  } else {
+    plane.AlongColumn(fixedOther, span.first, count, values->data());
   }
+}
+
+// Texel index per pixel from one plane's values; false when any pixel would
+// take the border colour.
+bool TexelIndices(const std::vector<double>& values, std::uint32_t mode, int size, std::vector<int>* table) {
+  table->resize(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const int texel = TexelCoordinate(values[i], size);
+    // Every address mode keeps a texel inside the texture where it is.
+    const int index = static_cast<unsigned>(texel) < static_cast<unsigned>(size) ? texel : AddressTexel(mode, texel, size);
+    if (index < 0) return false;
+    (*table)[i] = index;
+  }
+  return true;
+}
+
+// Whether both planes' values give texels first, first + 1, ... inside the
+// texture: floor(t x size) is first + i exactly when the product lies in
+// [first + i, first + i + 1), which needs no conversion per pixel.
+bool RiseByOne(const std::vector<double>& a, const std::vector<double>& b, int size, int first) {
+  const auto count = static_cast<int>(a.size());
+  if (first < 0 || first > size - count) return false;
+  const double scale = static_cast<double>(size);
+  bool inside = true;
+  for (int i = 0; i < count; ++i) {
+    const double low = static_cast<double>(first + i), high = low + 1.0;
+    const double ta = a[static_cast<std::size_t>(i)] * scale, tb = b[static_cast<std::size_t>(i)] * scale;
+    inside &= (ta >= low) & (ta < high) & (tb >= low) & (tb < high);
+  }
+  return inside;
+}
+
+// Texel index per pixel along one axis, which both triangles' planes must
+// agree on; false when they do not or when any pixel would take the border
+// colour. *rising: the indices go up by one from pixel to pixel.
+bool BuildTable(const Plane& a, const Plane& b, bool alongX, Span span, int fixedOther, std::uint32_t mode, int size,
+                std::vector<int>* table, bool* rising) {
+  thread_local std::vector<double> valuesA, valuesB;
+  thread_local std::vector<int> other;
+  PlaneValues(a, alongX, span, fixedOther, &valuesA);
+  PlaneValues(b, alongX, span, fixedOther, &valuesB);
+  const int first = TexelCoordinate(valuesA[0], size);
+  *rising = RiseByOne(valuesA, valuesB, size, first);
+  if (*rising) {
+    table->resize(valuesA.size());
+    for (std::size_t i = 0; i < table->size(); ++i) (*table)[i] = first + static_cast<int>(i);
+    return true;
+  }
+  if (!TexelIndices(valuesA, mode, size, table) || !TexelIndices(valuesB, mode, size, &other)) return false;
+  if (*table != other) return false;
+  *rising = true;
+  for (std::size_t i = 1; i < table->size(); ++i) *rising = *rising && (*table)[i] == (*table)[0] + static_cast<int>(i);
   return true;
 }
 
@@ -385,21 +435,16 @@ bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>
       if (t->perspective || t->linear[0] || t->u[set].dy != 0.0 || t->v[set].dx != 0.0) return false;
     }
     if (!empty) {
-      thread_local std::vector<int> columnsA, columnsB, rowsA, rowsB;
-      const int row0 = job.rows.first, column0 = job.columns.first;
-      if (!BuildTable(a.u[set], true, job.columns, row0, sampler.addressU, sampler.width, &columnsA) ||
-          !BuildTable(b.u[set], true, job.columns, row0, sampler.addressU, sampler.width, &columnsB) ||
-          !BuildTable(a.v[set], false, job.rows, column0, sampler.addressV, sampler.height, &rowsA) ||
-          !BuildTable(b.v[set], false, job.rows, column0, sampler.addressV, sampler.height, &rowsB) ||
-          columnsA != columnsB || rowsA != rowsB) {
+      thread_local std::vector<int> columns, rows;
+      bool rowsRise = false;
+      if (!BuildTable(a.u[set], b.u[set], true, job.columns, job.rows.first, sampler.addressU, sampler.width, &columns,
+                      &job.contiguousColumns) ||
+          !BuildTable(a.v[set], b.v[set], false, job.rows, job.columns.first, sampler.addressV, sampler.height, &rows,
+                      &rowsRise)) {
         return false;
       }
-      job.columnTexels = columnsA.data();
-      job.rowTexels = rowsA.data();
-      job.contiguousColumns = true;
-      for (std::size_t i = 1; i < columnsA.size(); ++i) {
-        job.contiguousColumns = job.contiguousColumns && columnsA[i] == columnsA[0] + static_cast<int>(i);
-      }
+      job.columnTexels = columns.data();
+      job.rowTexels = rows.data();
       TexturedFactors(setup, a, &job);
     }
   } else {

@@ -109,6 +109,17 @@ bool InsideClip(const DrawSetup& setup, std::int64_t px, std::int64_t py) {
   return base + dx * (static_cast<double>(px) - x0) + dy * (static_cast<double>(py) - y0);
 }
 
+// The sum is At's, left to right, with its constant part computed once.
+void Plane::AlongRow(int pxFirst, int py, int count, double* out) const {
+  const double down = dy * (static_cast<double>(py) - y0);
+  for (int i = 0; i < count; ++i) out[i] = base + dx * (static_cast<double>(pxFirst + i) - x0) + down;
+}
+
+void Plane::AlongColumn(int px, int pyFirst, int count, double* out) const {
+  const double across = base + dx * (static_cast<double>(px) - x0);
+  for (int i = 0; i < count; ++i) out[i] = across + dy * (static_cast<double>(pyFirst + i) - y0);
+}
+
 TriangleFate SetUpTriangle(const DrawSetup& setup, const Vertex& a, const Vertex& b, const Vertex& c,
                            const Vertex& provoking, bool reversedWinding, TriangleSetup* tri) {
   if (!InRange(a) || !InRange(b) || !InRange(c)) return TriangleFate::kCulled;
