@@ -28,7 +28,7 @@ constexpr float kFarClipBeyondTarget = 20000.0f;
 struct DrawTargetState {
   int width;
   int height;
-  plat::IDirect3DSurface9* depthSurface;  // as set with the render target
+  bool hasDepth;  // a depth surface was set with the render target
 };
 
 DrawTargetState gTarget{};
@@ -75,7 +75,7 @@ void PointDeviceAtTarget(GraphicsState& state, const GraphRecord* graph) {
   EndDeviceScene();
   SetDeviceRenderTarget(renderTarget);
   state.device->SetDepthStencilSurface(depth);
-  gTarget.depthSurface = depth;
+  gTarget.hasDepth = depth != nullptr;
 }
 
 // World identity, the viewport matrix of the target and its inverse, and a
@@ -187,7 +187,7 @@ int ClearDrawTarget(const plat::WinRect* rect) {
   SetDeviceViewport(&whole);
   const plat::D3DRECT area = rect != nullptr ? plat::D3DRECT{rect->left, rect->top, rect->right, rect->bottom}
                                              : plat::D3DRECT{};
-  const std::uint32_t flags = plat::D3DCLEAR_TARGET | (gTarget.depthSurface != nullptr ? plat::D3DCLEAR_ZBUFFER : 0u);
+  const std::uint32_t flags = plat::D3DCLEAR_TARGET | (gTarget.hasDepth ? plat::D3DCLEAR_ZBUFFER : 0u);
   state.device->Clear(rect != nullptr ? 1 : 0, rect != nullptr ? &area : nullptr, flags,
                       plat::D3DCOLOR_ARGB(0, window.backgroundRed, window.backgroundGreen, window.backgroundBlue),
                       1.0f, 0);
