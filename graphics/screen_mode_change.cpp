@@ -184,6 +184,8 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   RecreateAllGraphTextures();
   ForceResendDeviceStates();
   ReapplyClipRectangle();
+  // The new device draws into its back buffer until the target is set again.
+  SelectDrawTarget(GetDrawTarget());
   for (int pass = 0; pass < 2; ++pass) {
     ClearDrawTarget(nullptr);
     PresentScreen();
