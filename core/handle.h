@@ -44,6 +44,7 @@ constexpr LibraryHandle MakeHandle(std::int32_t kind, std::int32_t check, std::i
 struct HandleTablePolicy {
   const char* fullMessage;
   bool fatalWhenFull;
+  const char* recordAllocFailedMessage = nullptr;  // null: the message shared by every kind
 };
 
 // A table of records of one kind. Record must start with `std::int32_t check`.

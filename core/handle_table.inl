@@ -43,8 +43,10 @@ LibraryHandle HandleTable<Record, N, Kind>::Create(const Policy& policy, Library
 
   Record* record = static_cast<Record*>(AllocTrackedZeroed(sizeof(Record), __FILE__, __LINE__));
   if (record == nullptr) {
-    if (policy.fatalWhenFull) FatalErrorExit(text::kHandleRecordAllocFailed);
-    return AppendLogText(text::kHandleRecordAllocFailed);
+    const char* message = policy.recordAllocFailedMessage != nullptr ? policy.recordAllocFailedMessage
+                                                                     : text::kHandleRecordAllocFailed;
+    if (policy.fatalWhenFull) FatalErrorExit(message);
+    return AppendLogText(message);
   }
 
   std::int32_t check;

@@ -135,7 +135,7 @@ int CreateGraph(GraphRecord* record, int mipLevels, int width, int height, int a
 }  // namespace
 
 GraphHandle AllocateGraphSlot() {
-  static constexpr HandleTablePolicy kPolicy{text::kGraphTableFull, true};
+  static constexpr HandleTablePolicy kPolicy{text::kGraphTableFull, true, text::kGraphRecordAllocFailed};
   const GraphHandle handle = gGraphs.Create(kPolicy);
   // The table was made from zeroed tracked memory; give it a real record,
   // keeping the check number the table wrote.
