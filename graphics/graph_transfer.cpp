@@ -354,21 +354,24 @@ int TransferImageToGraphTextures(GraphHandle graph, const Rect& sourceRect, int 
   const int y = destinationY + source.top - sourceRect.top;
 
   const GraphImage& graphImage = *record->image;
-  if (graphImage.request.textured == 0) {
+  const bool textured = graphImage.request.textured != 0;
+  if (textured && state.device == nullptr) return -1;
+  const auto format =
+      textured ? static_cast<plat::D3DFORMAT>(state.caps.textureFormats[graphImage.pixelFormatCode]) : 0;
+  // Block data is copied as it is only into a texture of its own kind.
+  ExpandedSource expanded;
+  if (image->format.dxtKind != 0 && DxtKindOfFormat(format) == 0) {
+    if (ExpandDxtSource(*image, &expanded) != 0) return -1;
+    image = &expanded.image;
+  }
+  if (!textured) {
     return CopyBaseImageToMemImg(image, alphaImage, &record->softView, source.left, source.top,
                                  source.right - source.left, source.bottom - source.top, x, y, colorKey) < 0
                ? -1
                : 0;
   }
-  if (state.device == nullptr) return -1;
-  const auto format = static_cast<plat::D3DFORMAT>(state.caps.textureFormats[graphImage.pixelFormatCode]);
-  ExpandedSource expanded;
-  TransferSource transfer{image, alphaImage, colorKey != 0 && alphaImage == nullptr ? 1 : 0,
-                          graphImage.transparentColor};
-  if (image->format.dxtKind != 0 && DxtKindOfFormat(format) == 0) {
-    if (ExpandDxtSource(*image, &expanded) != 0) return -1;
-    transfer.image = &expanded.image;
-  }
+  const TransferSource transfer{image, alphaImage, colorKey != 0 && alphaImage == nullptr ? 1 : 0,
+                                graphImage.transparentColor};
   if (graphImage.request.drawable != 0) return TransferToDrawable(*record, format, transfer, source, x, y);
   return TransferToTiles(*record, format, transfer, source, x, y, wholeImage);
 }

@@ -244,6 +244,10 @@ TEST_F(GraphTest, SoftwareGraphsTakeTransfersAndFillsInTheirMemoryImage) {
     return static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
   };
   EXPECT_EQ(Top4(pixelAt(13, 6)), Top4(PatternImage::Expected(13, 6) & 0x00FFFFFF));
+  Dxt1Image dxt;
+  const Rect blocks{0, 0, 8, 8};
+  ASSERT_EQ(CopyPixelDataToGraph(&dxt.image, nullptr, &blocks, 0, 0, graph), 0);
+  EXPECT_EQ(Top4(pixelAt(6, 1)), 0x00F000u);
 
   EXPECT_EQ(FillGraphWithColor(graph, 0xF0, 0x80, 0x10, 0), 0);
   EXPECT_EQ(Top4(pixelAt(2, 3)), 0xF08010u);
@@ -255,7 +259,7 @@ TEST_F(GraphTest, SoftwareGraphsTakeTransfersAndFillsInTheirMemoryImage) {
   EXPECT_EQ(GetGraphRecord(child)->softView.height, 6);
   EXPECT_EQ(ReleaseGraph(graph), 0);
   EXPECT_EQ(IsMemImgValid(&GetGraphRecord(child)->softView), 1);
-  ExpectEverythingReleased(1);
+  ExpectEverythingReleased(2);
 }
 
 struct FormatCase {
