@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/d3d9_device.h"
+#include "platform/streaming_store.h"
 
 namespace plat::d3d9 {
 namespace {
@@ -45,16 +46,16 @@ void FillColor(PixelStore& store, const WinRect& area, std::uint32_t raw) {
   }
 }
 
+// Nothing reads a cleared depth buffer before the draws that test it, so
+// the clear streams past the caches and leaves them to the colour target.
 void FillDepth(PixelStore& store, const WinRect& area, float value) {
-  std::uint8_t* first = store.bytes.data() + static_cast<std::size_t>(area.top) * store.pitch;
-  float* firstRow = reinterpret_cast<float*>(first);
-  std::fill(firstRow + area.left, firstRow + area.right, value);
-  // As with colour clears, further rows are copies of the first.
-  const std::size_t rowBytes = static_cast<std::size_t>(area.right - area.left) * sizeof(float);
-  const std::size_t left = static_cast<std::size_t>(area.left) * sizeof(float);
-  for (std::int32_t y = area.top + 1; y < area.bottom; ++y) {
-    std::memcpy(first + static_cast<std::size_t>(y - area.top) * store.pitch + left, first + left, rowBytes);
+  std::uint32_t raw;
+  std::memcpy(&raw, &value, 4);
+  for (std::int32_t y = area.top; y < area.bottom; ++y) {
+    std::uint8_t* row = store.bytes.data() + static_cast<std::size_t>(y) * store.pitch;
+    StreamFill32(row + static_cast<std::size_t>(area.left) * 4, raw, static_cast<std::size_t>(area.right - area.left));
   }
+  StreamFence();
 }
 
 WinRect WholeOf(const PixelStore& store) {

@@ -37,6 +37,8 @@ template <FastBlend kBlend, bool kWhiteFactor>
       static_cast<short>(k.factor[3]));
   const __m256i alphaAbove = _mm256_set1_epi16(static_cast<short>(k.alphaLow - 1));
   const __m256i alphaBelow = _mm256_set1_epi16(static_cast<short>(k.alphaHigh + 1));
+  const __m256i alphaAbove32 = _mm256_set1_epi32(k.alphaLow - 1);
+  const __m256i alphaBelow32 = _mm256_set1_epi32(k.alphaHigh + 1);
   const __m256i max255 = _mm256_set1_epi16(255);
   const bool testsAlpha = k.alphaLow > 0 || k.alphaHigh < 255;
   long long written = 0;
@@ -49,6 +51,22 @@ template <FastBlend kBlend, bool kWhiteFactor>
       texels = _mm256_i32gather_epi32(reinterpret_cast<const int*>(texRow), index, 4);
     }
     texels = _mm256_or_si256(texels, texelOr);
+    auto* out = reinterpret_cast<__m256i*>(dst + static_cast<std::ptrdiff_t>(i) * 4);
+    if constexpr (kBlend == FastBlend::kNone && kWhiteFactor) {
+      // Texels go out as they are: the alpha test is the only per-pixel work.
+      const __m256i result = _mm256_or_si256(texels, targetFill);
+      if (testsAlpha) {
+        const __m256i alpha = _mm256_srli_epi32(texels, 24);
+        const __m256i pass = _mm256_and_si256(_mm256_cmpgt_epi32(alpha, alphaAbove32),
+                                              _mm256_cmpgt_epi32(alphaBelow32, alpha));
+        _mm256_storeu_si256(out, _mm256_blendv_epi8(_mm256_loadu_si256(out), result, pass));
+        written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
+      } else {
+        _mm256_storeu_si256(out, result);
+        written += 8;
+      }
+      continue;
+    }
     // A white factor leaves every channel as it is (x * 255 / 255 rounds to x).
     __m256i srcLo = _mm256_unpacklo_epi8(texels, zero), srcHi = _mm256_unpackhi_epi8(texels, zero);
     if constexpr (!kWhiteFactor) {
@@ -56,7 +74,6 @@ template <FastBlend kBlend, bool kWhiteFactor>
       srcHi = Div255Rounded(_mm256_mullo_epi16(srcHi, factor));
     }
     const __m256i alphaLo = SpreadAlpha(srcLo), alphaHi = SpreadAlpha(srcHi);
-    auto* out = reinterpret_cast<__m256i*>(dst + static_cast<std::ptrdiff_t>(i) * 4);
     const __m256i dstRaw = _mm256_loadu_si256(out);
     __m256i result;
     if constexpr (kBlend == FastBlend::kNone) {

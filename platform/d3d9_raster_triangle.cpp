@@ -62,6 +62,8 @@ bool UsesLinear(std::uint32_t filter) { return filter == D3DTEXF_LINEAR || filte
 // The filter a stage samples a triangle with: its footprint in texels per
 // pixel picks the minification or the magnification filter.
 bool TriangleUsesLinear(const SamplerSetup& s, const Plane& u, const Plane& v, double rhwScale) {
+  const bool minLinear = UsesLinear(s.minFilter), magLinear = UsesLinear(s.magFilter);
+  if (minLinear == magLinear) return minLinear;  // the footprint would choose between equals
   const double w = s.width * rhwScale, h = s.height * rhwScale;
   const double acrossX = std::hypot(u.dx * w, v.dx * h), acrossY = std::hypot(u.dy * w, v.dy * h);
   return UsesLinear(std::max(acrossX, acrossY) > 1.0 ? s.minFilter : s.magFilter);
