@@ -8,7 +8,9 @@
 #include "core/log.h"
 #include "core/log_text.h"
 #include "core/memory.h"
+#include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
+#include "graphics/draw_target.h"
 #include "graphics/graph_restore.h"
 #include "graphics/graph_textures.h"
 #include "graphics/graph_tiling.h"
@@ -244,6 +246,9 @@ int AttachGraphDeletedFlag(GraphHandle handle, std::int32_t* flag) {
 int ReleaseGraph(GraphHandle handle, int) {
   GraphRecord* record = gGraphs.Get(handle);
   if (record == nullptr) return -1;
+  // Nothing may go on drawing into, or masking with, the pixels freed here.
+  if (GetDrawTarget() == handle) SelectDrawTarget(kBackScreen);
+  DetachBlendMaskImage(handle);
   if (GraphImage* image = record->image; image != nullptr) {
     if (image->request.textured == 0) ReleaseMemImg(&record->softView);
     if (--image->refCount == 0) FreeGraphImage(image);

@@ -158,6 +158,16 @@ TEST_P(DrawTarget, CaptureCopiesTheScreenIntoDrawableAndPlainGraphs) {
   EXPECT_EQ(plat::GetD3D9OpenLockCount(), 0);
 }
 
+TEST_P(DrawTarget, ReleasingTheTargetGraphSendsDrawingBackToTheScreen) {
+  Start();
+  const int graph = MakeGraph(64, 32, true);
+  ASSERT_EQ(qz::SelectDrawTarget(graph), 0);
+  ASSERT_EQ(qz::ReleaseGraph(graph), 0);
+  EXPECT_EQ(qz::GetDrawTarget(), qz::kBackScreen);
+  EXPECT_EQ(qz::ClearDrawTarget(nullptr), 0);
+  EXPECT_EQ(qz::GetDrawTargetWidth(), 640);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothPaths, DrawTarget, ::testing::Values(ScreenPath::kDevice, ScreenPath::kSoftware),
                          qz::testing::ScreenPathName);
 
