@@ -26,6 +26,10 @@ WinRect Intersect(const WinRect& a, const WinRect& b) {
 
 bool IsEmpty(const WinRect& rect) { return rect.left >= rect.right || rect.top >= rect.bottom; }
 
+bool Contains(const WinRect& outer, const WinRect& inner) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right && inner.bottom <= outer.bottom;
+}
+
 void FillColor(PixelStore& store, const WinRect& area, std::uint32_t raw) {
   const int bytes = raster::BytesPerPixel(store.format);
   const std::size_t rowBytes = static_cast<std::size_t>(area.right - area.left) * bytes;
@@ -48,9 +52,7 @@ void FillColor(PixelStore& store, const WinRect& area, std::uint32_t raw) {
 
 // Nothing reads a cleared depth buffer before the draws that test it, so
 // the clear streams past the caches and leaves them to the colour target.
-void FillDepth(PixelStore& store, const WinRect& area, float value) {
-  std::uint32_t raw;
-  std::memcpy(&raw, &value, 4);
+void FillDepth(PixelStore& store, const WinRect& area, std::uint32_t raw) {
   for (std::int32_t y = area.top; y < area.bottom; ++y) {
     std::uint8_t* row = store.bytes.data() + static_cast<std::size_t>(y) * store.pitch;
     StreamFill32(row + static_cast<std::size_t>(area.left) * 4, raw, static_cast<std::size_t>(area.right - area.left));
@@ -277,7 +279,15 @@ HRESULT DeviceImpl::ClearChecked(std::uint32_t count, const D3DRECT* rects, std:
     }
     if ((flags & D3DCLEAR_ZBUFFER) != 0) {
       const WinRect inside = Intersect(area, WholeOf(depthStencil_->store()));
-      if (!IsEmpty(inside)) FillDepth(depthStencil_->store(), inside, raster::QuantizeDepth(depthStencil_->format(), z));
+      const float value = raster::QuantizeDepth(depthStencil_->format(), z);
+      std::uint32_t raw;
+      std::memcpy(&raw, &value, 4);
+      const auto& uniform = depthStencil_->uniformDepth();
+      const bool alreadyHeld = uniform.has_value() && uniform->raw == raw && Contains(uniform->area, inside);
+      if (!IsEmpty(inside) && !alreadyHeld) {
+        FillDepth(depthStencil_->store(), inside, raw);
+        depthStencil_->setUniformDepth(SurfaceImpl::UniformDepth{inside, raw});
+      }
     }
   }
   return D3D_OK;

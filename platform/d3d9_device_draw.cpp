@@ -42,6 +42,9 @@ HRESULT DeviceImpl::DrawChecked(D3DPRIMITIVETYPE type, std::uint32_t primitiveCo
       return D3DERR_INVALIDCALL;
     }
     target.depth = depthStencil_->store().View();
+    if (state_.render[D3DRS_ZENABLE] != D3DZB_FALSE && state_.render[D3DRS_ZWRITEENABLE] != 0) {
+      depthStencil_->setUniformDepth(std::nullopt);
+    }
   }
   for (std::uint32_t stage = 0; stage < kD3DMaxTextureStages; ++stage) {
     TextureImpl* texture = AsTexture(textures_[stage]);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,17 @@ class SurfaceImpl : public Counted<IDirect3DSurface9> {
   bool locked() const { return locked_; }
   bool IsRenderTarget() const { return (usage_ & D3DUSAGE_RENDERTARGET) != 0; }
 
+  // A depth surface's last cleared rectangle and the raw value it still
+  // holds everywhere: only clears and depth-writing draws change depth
+  // samples, so a draw that may write them forgets it, and a clear inside it
+  // with the same value has nothing to do.
+  struct UniformDepth {
+    WinRect area{};
+    std::uint32_t raw = 0;
+  };
+  const std::optional<UniformDepth>& uniformDepth() const { return uniformDepth_; }
+  void setUniformDepth(const std::optional<UniformDepth>& uniform) { uniformDepth_ = uniform; }
+
  protected:
   void LastReferenceGone() override;
 
@@ -156,6 +168,7 @@ class SurfaceImpl : public Counted<IDirect3DSurface9> {
   std::uint32_t quality_;
   bool lockable_;
   bool locked_ = false;
+  std::optional<UniformDepth> uniformDepth_;
 };
 
 // ---------------------------------------------------------------- textures
