@@ -14,8 +14,6 @@
 // - quads: the sprite warped onto a trapezoid and onto a bow-tie shape;
 // - rotation: the sprite turned by 0.5 and 2.4 rad, the second mirrored;
 // - scaling: the sprite unturned at scale 0.75 and 2.5, the second mirrored.
-#include <png.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +29,7 @@
 #include "softrender/scaled_blit.h"
 #include "softrender/shapes.h"
 #include "softrender/triangle.h"
+#include "tools/png_frame.h"
 
 namespace {
 
@@ -70,32 +69,11 @@ void PutPixel(qz::MEMIMG& img, int x, int y, std::uint32_t raw, bool wide) {
 }
 
 bool WritePng(const std::string& path, const qz::MEMIMG& img, bool wide) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(img.width), static_cast<png_uint_32>(img.height), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  std::vector<png_byte> row(static_cast<std::size_t>(img.width) * 3);
+  qz::tools::Frame frame(static_cast<std::size_t>(img.width) * img.height);
   for (int y = 0; y < img.height; ++y) {
-    for (int x = 0; x < img.width; ++x) {
-      const std::uint32_t c = ToRgb(img, x, y, wide);
-      row[3 * x] = static_cast<png_byte>(c >> 16);
-      row[3 * x + 1] = static_cast<png_byte>(c >> 8);
-      row[3 * x + 2] = static_cast<png_byte>(c);
-    }
-    png_write_row(png, row.data());
+    for (int x = 0; x < img.width; ++x) frame[static_cast<std::size_t>(y) * img.width + x] = ToRgb(img, x, y, wide);
   }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
+  return qz::tools::WriteFramePng(path, img.width, img.height, frame);
 }
 
 // The sprite of every page: red across, blue down, a white diagonal, and a

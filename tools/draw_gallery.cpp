@@ -9,8 +9,6 @@
 // filled rectangle, rectangle frame, lines (one-pixel rectangles). The cells
 // of a generated sprite sheet are discs on pure green, the transparent colour.
 // Prints, per blend mode, how many pixels differ between the frames.
-#include <png.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +18,6 @@
 #include "core/library.h"
 #include "core/log.h"
 #include "core/main_window.h"
-#include "graphics/back_buffer_readback.h"
 #include "graphics/color_value.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_settings.h"
@@ -30,6 +27,7 @@
 #include "graphics/graph_from_image.h"
 #include "graphics/screen_settings.h"
 #include "image/base_image.h"
+#include "tools/png_frame.h"
 
 namespace {
 
@@ -40,7 +38,7 @@ constexpr int kSheetCells = 8;
 constexpr int kSprite = 24;
 
 // 0xRRGGBB rows of a frame.
-using Frame = std::vector<std::uint32_t>;
+using qz::tools::Frame;
 
 // Eight 24 x 24 discs, each shaded in its own colours, on pure green.
 int MakeSpriteSheet(int* cells) {
@@ -117,52 +115,10 @@ bool DrawFrame(bool hardware, Frame* frame) {
     qz::BlitGraph(0, 0, background, 0);
     for (int row = 0; row < static_cast<int>(std::size(kModes)); ++row) DrawRow(row, cells);
     qz::SetBlendModeAndParam(0, 0);
-    const plat::WinRect rect{0, 0, 640, 480};
-    qz::BaseImage image{};
-    ok = qz::LockBackBufferImage(&rect, &image, qz::kBackScreen) == 0;
-    if (ok) {
-      frame->assign(640 * 480, 0);
-      for (int y = 0; y < 480; ++y) {
-        for (int x = 0; x < 640; ++x) {
-          int r = 0, g = 0, b = 0, a = 0;
-          qz::GetBaseImagePixel(&image, x, y, &r, &g, &b, &a);
-          (*frame)[y * 640 + x] = static_cast<std::uint32_t>(r << 16 | g << 8 | b);
-        }
-      }
-      qz::ReleaseBackBufferLockSurfaces();
-    }
+    ok = qz::tools::ReadBackScreen(640, 480, frame);
   }
   qz::EndLibraryEntry();
   return ok;
-}
-
-bool WritePng(const std::string& path, const Frame& frame) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, 640, 480, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  std::vector<png_byte> row(640 * 3);
-  for (int y = 0; y < 480; ++y) {
-    for (int x = 0; x < 640; ++x) {
-      const std::uint32_t c = frame[y * 640 + x];
-      row[3 * x] = static_cast<png_byte>(c >> 16);
-      row[3 * x + 1] = static_cast<png_byte>(c >> 8);
-      row[3 * x + 2] = static_cast<png_byte>(c);
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
 }
 
 // Per mode's row, the pixels whose channels differ by more than 2 between
@@ -201,7 +157,7 @@ int main(int argc, char** argv) {
   for (const bool hardware : {true, false}) {
     Frame& frame = frames[hardware ? 0 : 1];
     const std::string path = dir + (hardware ? "/draw_gallery_device.png" : "/draw_gallery_software.png");
-    if (!DrawFrame(hardware, &frame) || !WritePng(path, frame)) {
+    if (!DrawFrame(hardware, &frame) || !qz::tools::WriteFramePng(path, 640, 480, frame)) {
       std::fprintf(stderr, "cannot draw or write %s\n", path.c_str());
       return 1;
     }
