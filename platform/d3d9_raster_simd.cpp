@@ -1,6 +1,8 @@
 // AVX2 rows of the fast rectangle path. Each 256-bit register holds eight
 // pixels; widened to 16-bit lanes, a product over 255 rounded to nearest is
-// ((x y + 127) x 0x8081) >> 23, exact for every product of two bytes.
+// ((x y + 127) x 0x8081) >> 23, exact for every product of two bytes. Pixels
+// that fail the alpha test are left out by masked stores, which need not
+// read them first.
 #include "platform/d3d9_raster_simd.h"
 
 #include <immintrin.h>
@@ -59,7 +61,7 @@ template <FastBlend kBlend, bool kWhiteFactor>
         const __m256i alpha = _mm256_srli_epi32(texels, 24);
         const __m256i pass = _mm256_and_si256(_mm256_cmpgt_epi32(alpha, alphaAbove32),
                                               _mm256_cmpgt_epi32(alphaBelow32, alpha));
-        _mm256_storeu_si256(out, _mm256_blendv_epi8(_mm256_loadu_si256(out), result, pass));
+        _mm256_maskstore_epi32(reinterpret_cast<int*>(out), pass, result);
         written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
       } else {
         _mm256_storeu_si256(out, result);
@@ -74,12 +76,11 @@ template <FastBlend kBlend, bool kWhiteFactor>
       srcHi = Div255Rounded(_mm256_mullo_epi16(srcHi, factor));
     }
     const __m256i alphaLo = SpreadAlpha(srcLo), alphaHi = SpreadAlpha(srcHi);
-    const __m256i dstRaw = _mm256_loadu_si256(out);
     __m256i result;
     if constexpr (kBlend == FastBlend::kNone) {
       result = _mm256_packus_epi16(srcLo, srcHi);
     } else {
-      const __m256i dstFilled = _mm256_or_si256(dstRaw, targetFill);
+      const __m256i dstFilled = _mm256_or_si256(_mm256_loadu_si256(out), targetFill);
       const __m256i dLo = _mm256_unpacklo_epi8(dstFilled, zero), dHi = _mm256_unpackhi_epi8(dstFilled, zero);
       const __m256i sLo = _mm256_mullo_epi16(srcLo, alphaLo);
       const __m256i sHi = _mm256_mullo_epi16(srcHi, alphaHi);
@@ -98,12 +99,12 @@ template <FastBlend kBlend, bool kWhiteFactor>
       const __m256i passLo = _mm256_and_si256(_mm256_cmpgt_epi16(alphaLo, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaLo));
       const __m256i passHi = _mm256_and_si256(_mm256_cmpgt_epi16(alphaHi, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaHi));
       const __m256i pass = _mm256_packs_epi16(passLo, passHi);
-      result = _mm256_blendv_epi8(dstRaw, result, pass);
+      _mm256_maskstore_epi32(reinterpret_cast<int*>(out), pass, result);
       written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
     } else {
+      _mm256_storeu_si256(out, result);
       written += 8;
     }
-    _mm256_storeu_si256(out, result);
   }
   return written;
 }
