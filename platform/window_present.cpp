@@ -7,10 +7,10 @@
 #include "platform/window_present.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <mutex>
 
-#include "platform/streaming_store.h"
 #include "platform/window_sdl.h"
 
 namespace plat {
@@ -52,16 +52,11 @@ void ScaleInto(const FrameView& frame, const WinRect& src, const WinRect& dst, K
         frame.pixels + static_cast<std::ptrdiff_t>(sourceY) * frame.pitchBytes);
     std::uint32_t* out = kept->pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(kept->width);
     if (sameWidth) {
-      // The kept copy is not read before the next frame: streamed, it leaves
-      // the caches to the frame being drawn.
-      StreamCopy32(reinterpret_cast<std::uint8_t*>(out + left),
-                   reinterpret_cast<const std::uint8_t*>(sourceRow + sourceColumns[0]),
-                   static_cast<std::size_t>(right - left) * 4);
+      std::memcpy(out + left, sourceRow + sourceColumns[0], static_cast<std::size_t>(right - left) * 4);
       continue;
     }
     for (int x = left; x < right; ++x) out[x] = sourceRow[sourceColumns[static_cast<std::size_t>(x - left)]];
   }
-  StreamFence();
 }
 
 // The kept copy, scaled to the window surface. Runs on the window's thread
