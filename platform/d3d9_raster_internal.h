@@ -19,6 +19,14 @@ inline constexpr double kMaxCoordinate = 1048576.0;
 inline constexpr int kSubpixelBits = 8;
 inline constexpr std::int64_t kSubpixelOne = std::int64_t{1} << kSubpixelBits;
 
+// floor(coordinate x 256 + 0.5): the nearest 1/256 pixel, halves up. Floor
+// as truncation stepped down for negative fractions needs no library call.
+inline std::int64_t SnapToSubpixel(double coordinate) {
+  const double scaled = coordinate * static_cast<double>(kSubpixelOne) + 0.5;
+  const auto truncated = static_cast<std::int64_t>(scaled);
+  return static_cast<double>(truncated) > scaled ? truncated - 1 : truncated;
+}
+
 struct VertexLayout {
   int diffuseOffset = -1;  // -1: not in the format
   int specularOffset = -1;

@@ -7,7 +7,6 @@
 // general path's, specialised for the common blend states.
 #include <emmintrin.h>
 
-#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -66,8 +65,8 @@ bool TilesRectangle(const std::array<const Vertex*, 6>& v, std::int64_t* x0, std
         std::abs(v[i]->y) > kMaxCoordinate) {
       return false;
     }
-    xs[i] = static_cast<std::int64_t>(std::floor(v[i]->x * static_cast<double>(kSubpixelOne) + 0.5));
-    ys[i] = static_cast<std::int64_t>(std::floor(v[i]->y * static_cast<double>(kSubpixelOne) + 0.5));
+    xs[i] = SnapToSubpixel(v[i]->x);
+    ys[i] = SnapToSubpixel(v[i]->y);
   }
   const std::int64_t minX = *std::min_element(xs.begin(), xs.end()), maxX = *std::max_element(xs.begin(), xs.end());
   const std::int64_t minY = *std::min_element(ys.begin(), ys.end()), maxY = *std::max_element(ys.begin(), ys.end());
@@ -78,7 +77,9 @@ bool TilesRectangle(const std::array<const Vertex*, 6>& v, std::int64_t* x0, std
     cornerMask[i / 3] |= 1 << Corner(xs[i], ys[i], maxX, maxY);
   }
   for (int mask : cornerMask) {
-    if (std::popcount(static_cast<unsigned>(mask)) != 3) return false;
+    // Three corners each: exactly one of the four missing.
+    const unsigned missing = ~static_cast<unsigned>(mask) & 0xFu;
+    if (missing == 0 || (missing & (missing - 1)) != 0) return false;
   }
   // Both cover the rectangle without overlap only when they share a diagonal.
   const int shared = cornerMask[0] & cornerMask[1];
@@ -113,7 +114,8 @@ bool TexelIndices(const std::vector<double>& values, std::uint32_t mode, int siz
   for (std::size_t i = 0; i < values.size(); ++i) {
     const int texel = TexelCoordinate(values[i], size);
     // Every address mode keeps a texel inside the texture where it is.
-    const int index = static_cast<unsigned>(texel) < static_cast<unsigned>(size) ? texel : AddressTexel(mode, texel, size);
+    const bool inside = static_cast<unsigned>(texel) < static_cast<unsigned>(size);
+    const int index = inside ? texel : AddressTexel(mode, texel, size);
     if (index < 0) return false;
     (*table)[i] = index;
   }
@@ -142,8 +144,9 @@ bool RiseByOne(const std::vector<double>& a, const std::vector<double>& b, int s
   }
   if (_mm_movemask_pd(outside) != 0) return false;
   if (i == count) return true;
-  const double lastLow = static_cast<double>(first + i), ta = a[static_cast<std::size_t>(i)] * static_cast<double>(size),
-               tb = b[static_cast<std::size_t>(i)] * static_cast<double>(size);
+  const double lastLow = static_cast<double>(first + i);
+  const double ta = a[static_cast<std::size_t>(i)] * static_cast<double>(size);
+  const double tb = b[static_cast<std::size_t>(i)] * static_cast<double>(size);
   return ta >= lastLow && ta < lastLow + 1.0 && tb >= lastLow && tb < lastLow + 1.0;
 }
 
@@ -252,6 +255,7 @@ long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const Re
   constexpr bool kVectorCase = kTextured && kTexel32 && kTarget32 && kBlend != FastBlend::kOther;
   VectorRowConstants vector;
   const bool useVector = kVectorCase && width >= 8 && PrepareVectorRows(setup, sampler, job, &vector);
+  const VectorRow vectorRow = useVector ? SelectVectorRow(kBlend, vector) : nullptr;
   long long written = 0;
   for (int py = job.rows.first; py <= job.rows.last; ++py) {
     std::uint8_t* dstRow = TargetPixel(setup, job.columns.first, py);
@@ -261,7 +265,7 @@ long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const Re
     }
     int start = 0;
     if (useVector) {
-      written += FillRow32Vector(kBlend, vector, texRow, job.columnTexels, job.contiguousColumns, dstRow, width);
+      written += vectorRow(vector, texRow, job.columnTexels, job.contiguousColumns, dstRow, width);
       start = width - width % 8;
     }
     for (int i = start; i < width; ++i) {

@@ -25,8 +25,8 @@ namespace {
 }
 
 template <FastBlend kBlend, bool kWhiteFactor>
-[[gnu::target("avx2")]] long long FillRow(const VectorRowConstants& k, const std::uint8_t* texRow, const int* columns,
-                                          bool contiguous, std::uint8_t* dst, int count) {
+[[gnu::target("avx2,popcnt")]] long long FillRow(const VectorRowConstants& k, const std::uint8_t* texRow,
+                                                 const int* columns, bool contiguous, std::uint8_t* dst, int count) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i texelOr = _mm256_set1_epi32(static_cast<int>(k.texelOr));
   const __m256i targetFill = _mm256_set1_epi32(static_cast<int>(k.targetFill));
@@ -112,23 +112,19 @@ template <FastBlend kBlend, bool kWhiteFactor>
 }  // namespace
 
 bool VectorRowsAvailable() {
-  static const bool available = __builtin_cpu_supports("avx2");
+  static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
   return available;
 }
 
-long long FillRow32Vector(FastBlend blend, const VectorRowConstants& k, const std::uint8_t* texRow, const int* columns,
-                          bool contiguous, std::uint8_t* dst, int count) {
+VectorRow SelectVectorRow(FastBlend blend, const VectorRowConstants& k) {
   const bool white = k.factor[0] == 255 && k.factor[1] == 255 && k.factor[2] == 255 && k.factor[3] == 255;
   switch (blend) {
     case FastBlend::kNone:
-      return white ? FillRow<FastBlend::kNone, true>(k, texRow, columns, contiguous, dst, count)
-                   : FillRow<FastBlend::kNone, false>(k, texRow, columns, contiguous, dst, count);
+      return white ? FillRow<FastBlend::kNone, true> : FillRow<FastBlend::kNone, false>;
     case FastBlend::kAlpha:
-      return white ? FillRow<FastBlend::kAlpha, true>(k, texRow, columns, contiguous, dst, count)
-                   : FillRow<FastBlend::kAlpha, false>(k, texRow, columns, contiguous, dst, count);
+      return white ? FillRow<FastBlend::kAlpha, true> : FillRow<FastBlend::kAlpha, false>;
     default:
-      return white ? FillRow<FastBlend::kAdditive, true>(k, texRow, columns, contiguous, dst, count)
-                   : FillRow<FastBlend::kAdditive, false>(k, texRow, columns, contiguous, dst, count);
+      return white ? FillRow<FastBlend::kAdditive, true> : FillRow<FastBlend::kAdditive, false>;
   }
 }
 

@@ -22,10 +22,14 @@ struct VectorRowConstants {
 // Whether the vector rows can run on this processor.
 bool VectorRowsAvailable();
 
-// Draws the first count - count % 8 pixels of a row (blend kNone, kAlpha or
-// kAdditive). columns[i] is the texel column of pixel i; `contiguous` says
-// they rise by one. Returns how many pixels passed the alpha test.
-long long FillRow32Vector(FastBlend blend, const VectorRowConstants& k, const std::uint8_t* texRow, const int* columns,
-                          bool contiguous, std::uint8_t* dst, int count);
+// Draws the first count - count % 8 pixels of a row. columns[i] is the texel
+// column of pixel i; `contiguous` says they rise by one. Returns how many
+// pixels passed the alpha test.
+using VectorRow = long long (*)(const VectorRowConstants& k, const std::uint8_t* texRow, const int* columns,
+                                bool contiguous, std::uint8_t* dst, int count);
+
+// The row function for a blend (kNone, kAlpha or kAdditive) under these
+// constants, chosen once per rectangle.
+VectorRow SelectVectorRow(FastBlend blend, const VectorRowConstants& k);
 
 }  // namespace plat::raster

@@ -14,16 +14,16 @@ bool InRange(const Vertex& v) {
          std::abs(v.y) <= kMaxCoordinate;
 }
 
-std::int64_t Snap(double coordinate) {
-  return static_cast<std::int64_t>(std::floor(coordinate * static_cast<double>(kSubpixelOne) + 0.5));
-}
-
 // Division rounding down and up; the divisor is positive.
 std::int64_t FloorDiv(std::int64_t n, std::int64_t d) {
   const std::int64_t q = n / d;
   return (n % d != 0 && n < 0) ? q - 1 : q;
 }
 std::int64_t CeilDiv(std::int64_t n, std::int64_t d) { return -FloorDiv(-n, d); }
+
+// The same by a whole pixel of subpixels: an arithmetic shift rounds down.
+std::int64_t FloorPixel(std::int64_t subpixels) { return subpixels >> kSubpixelBits; }
+std::int64_t CeilPixel(std::int64_t subpixels) { return -((-subpixels) >> kSubpixelBits); }
 
 // Edge vectors of a triangle from its first vertex, in pixels.
 struct Basis {
@@ -125,7 +125,9 @@ void Plane::AlongColumn(int px, int pyFirst, int count, double* out) const {
 TriangleFate SetUpTriangle(const DrawSetup& setup, const Vertex& a, const Vertex& b, const Vertex& c,
                            const Vertex& provoking, bool reversedWinding, TriangleSetup* tri) {
   if (!InRange(a) || !InRange(b) || !InRange(c)) return TriangleFate::kCulled;
-  const std::int64_t x0 = Snap(a.x), y0 = Snap(a.y), x1 = Snap(b.x), y1 = Snap(b.y), x2 = Snap(c.x), y2 = Snap(c.y);
+  const std::int64_t x0 = SnapToSubpixel(a.x), y0 = SnapToSubpixel(a.y);
+  const std::int64_t x1 = SnapToSubpixel(b.x), y1 = SnapToSubpixel(b.y);
+  const std::int64_t x2 = SnapToSubpixel(c.x), y2 = SnapToSubpixel(c.y);
   const std::int64_t area = (x1 - x0) * (y2 - y0) - (y1 - y0) * (x2 - x0);
   if (area == 0) return TriangleFate::kCulled;
   // Positive area is clockwise on the screen (y grows downwards).
@@ -140,10 +142,10 @@ TriangleFate SetUpTriangle(const DrawSetup& setup, const Vertex& a, const Vertex
   }
   const std::int64_t minX = std::min({x0, x1, x2}), maxX = std::max({x0, x1, x2});
   const std::int64_t minY = std::min({y0, y1, y2}), maxY = std::max({y0, y1, y2});
-  tri->rowFirst = static_cast<int>(std::max<std::int64_t>(setup.clip.top, CeilDiv(minY, kSubpixelOne)));
-  tri->rowLast = static_cast<int>(std::min<std::int64_t>(setup.clip.bottom - 1, FloorDiv(maxY, kSubpixelOne)));
-  tri->columnFirst = static_cast<int>(std::max<std::int64_t>(setup.clip.left, CeilDiv(minX, kSubpixelOne)));
-  tri->columnLast = static_cast<int>(std::min<std::int64_t>(setup.clip.right - 1, FloorDiv(maxX, kSubpixelOne)));
+  tri->rowFirst = static_cast<int>(std::max<std::int64_t>(setup.clip.top, CeilPixel(minY)));
+  tri->rowLast = static_cast<int>(std::min<std::int64_t>(setup.clip.bottom - 1, FloorPixel(maxY)));
+  tri->columnFirst = static_cast<int>(std::max<std::int64_t>(setup.clip.left, CeilPixel(minX)));
+  tri->columnLast = static_cast<int>(std::min<std::int64_t>(setup.clip.right - 1, FloorPixel(maxX)));
   if (tri->rowFirst > tri->rowLast || tri->columnFirst > tri->columnLast) return TriangleFate::kOutside;
 
   const double one = static_cast<double>(kSubpixelOne);
@@ -237,8 +239,8 @@ void DrawPoint(const DrawSetup& setup, const Vertex& vertex, Report* report) {
   }
   ++report->primitivesDrawn;
   // The pixel whose square holds the point; centres are on whole coordinates.
-  const std::int64_t px = FloorDiv(Snap(vertex.x) + kSubpixelOne / 2, kSubpixelOne);
-  const std::int64_t py = FloorDiv(Snap(vertex.y) + kSubpixelOne / 2, kSubpixelOne);
+  const std::int64_t px = FloorDiv(SnapToSubpixel(vertex.x) + kSubpixelOne / 2, kSubpixelOne);
+  const std::int64_t py = FloorDiv(SnapToSubpixel(vertex.y) + kSubpixelOne / 2, kSubpixelOne);
   if (!InsideClip(setup, px, py)) return;
   std::array<std::array<double, 2>, kMaxCoordSets> coords{};
   for (int set = 0; set < kMaxCoordSets; ++set) coords[set] = {vertex.coords[set][0], vertex.coords[set][1]};
@@ -261,15 +263,15 @@ void DrawLine(const DrawSetup& setup, const Vertex& a, const Vertex& b, const Ve
   if (length == 0.0) return;
   // Pixels along the major axis from the one holding the start to the one
   // holding the end; the end's own pixel only with lastPixel.
-  const std::int64_t from = FloorDiv(Snap(start) + kSubpixelOne / 2, kSubpixelOne);
-  const std::int64_t to = FloorDiv(Snap(start + length) + kSubpixelOne / 2, kSubpixelOne);
+  const std::int64_t from = FloorDiv(SnapToSubpixel(start) + kSubpixelOne / 2, kSubpixelOne);
+  const std::int64_t to = FloorDiv(SnapToSubpixel(start + length) + kSubpixelOne / 2, kSubpixelOne);
   const std::int64_t step = length > 0 ? 1 : -1;
   const std::int64_t end = lastPixel ? to + step : to;
   std::array<Color, kStageCount> texels{};
   for (std::int64_t major = from; major != end; major += step) {
     const double t = std::clamp((static_cast<double>(major) - start) / length, 0.0, 1.0);
     const double minor = alongX ? a.y + t * dy : a.x + t * dx;
-    const std::int64_t minorPixel = FloorDiv(Snap(minor) + kSubpixelOne / 2, kSubpixelOne);
+    const std::int64_t minorPixel = FloorDiv(SnapToSubpixel(minor) + kSubpixelOne / 2, kSubpixelOne);
     const std::int64_t px = alongX ? major : minorPixel, py = alongX ? minorPixel : major;
     if (!InsideClip(setup, px, py)) continue;
     auto lerp = [t](double p, double q) { return p + (q - p) * t; };
