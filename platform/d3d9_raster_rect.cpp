@@ -429,7 +429,9 @@ bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>
   if (!TilesRectangle({first[0], first[1], first[2], second[0], second[1], second[2]}, &x0, &x1, &y0, &y1)) {
     return false;
   }
-  TriangleSetup a, b;
+  // Kept between calls: a set-up is large, and SetUpTriangle writes every
+  // member read here before it answers kDraw.
+  thread_local TriangleSetup a, b;
   if (SetUpTriangle(setup, *first[0], *first[1], *first[2], firstProvoking, firstReversed, &a) != TriangleFate::kDraw ||
       SetUpTriangle(setup, *second[0], *second[1], *second[2], secondProvoking, secondReversed, &b) !=
           TriangleFate::kDraw) {
