@@ -8,6 +8,7 @@
 
 #include "core/library.h"
 #include "core/window_state.h"
+#include "graphics/d3d_graph_draw.h"
 #include "graphics/device_draw_helpers.h"
 #include "graphics/device_formats.h"
 #include "graphics/device_state_cache.h"
@@ -45,6 +46,11 @@ class StateCache : public ::testing::Test {
     ASSERT_EQ(qz::StartGraphicsScreen(), 0);
     qz::GetDrawSettings().skipDrawing = 0;
     ASSERT_NE(Device(), nullptr);
+    // The start prepares the new device from the settings as the previous
+    // start left them (never reset in a fresh process: fill mode 0) and only
+    // then resets them; the tests queue vertices directly, so the device is
+    // brought to the reset settings as every library draw does first.
+    ASSERT_EQ(qz::PrepareGraphDrawState(nullptr, nullptr, 0), 0);
     qz::FlushVertexBatch();
     plat::SetD3D9CallTraceEnabled(true);
     plat::TakeD3D9CallTrace();

@@ -278,6 +278,10 @@ TEST_F(PendingState, FewerStagesDisableTheNextAndResendTheSamplerFilters) {
 
 TEST_F(PendingState, UserBlockReplacesThePendingStateUntilSwitchedOff) {
   const int graph = MakeUniformGraph(16, 16, Rgb{10, 20, 30});
+  // A plain draw first: the start prepares the device from the settings
+  // before resetting them, so until a draw the pending alpha test is the one
+  // of a never-reset block (function 0), which would override the block's.
+  ASSERT_EQ(BlitGraph(0, 0, graph, 0), 0);
   DrawStageBlock block{};
   block.alphaTestEnable = 1;
   block.alphaRef = 7;
