@@ -157,6 +157,8 @@ HRESULT DirectSoundEnumerateA(DSEnumCallback callback, void* context) {
     return DS_OK;
   }
   const int count = SDL_GetNumAudioDevices(0);
+  // Without a device the sink falls back to the null output; list that.
+  if (count == 0) callback(nullptr, "Null audio output", "null", context);
   for (int i = 0; i < count; ++i) {
     const char* name = SDL_GetAudioDeviceName(i, 0);
     if (!callback(nullptr, name != nullptr ? name : "", SDL_GetCurrentAudioDriver(), context)) break;

@@ -67,11 +67,22 @@ TEST(LibraryProcesses, SecondProcessOfTheSameClassIsRefused) {
   plat::UseVirtualTime(false);
 }
 
-TEST(LibraryDesktopBackend, StartsRunsAndEndsUnderTheDummyDriver) {
+// Later tests in the same process run headless again, whatever this one did.
+class LibraryDesktopBackend : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    plat::SetBackendKindForTest(plat::BackendKind::kDesktop);
+    plat::UseVirtualTime(true);
+  }
+  void TearDown() override {
+    plat::UseVirtualTime(false);
+    plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
+  }
+};
+
+TEST_F(LibraryDesktopBackend, StartsRunsAndEndsUnderTheDummyDriver) {
   qz::testing::ScratchLog log;
-  setenv("SDL_VIDEODRIVER", "dummy", 1);
-  plat::SetBackendKindForTest(plat::BackendKind::kDesktop);
-  plat::UseVirtualTime(true);
   PrepareWindowedStart(UniqueTitle("QzDummyDriver"));
   ASSERT_EQ(qz::InitLibraryEntry(), 0);
   EXPECT_NE(qz::QueryMainWindowHandle(), nullptr);
@@ -83,7 +94,6 @@ TEST(LibraryDesktopBackend, StartsRunsAndEndsUnderTheDummyDriver) {
   EXPECT_EQ(frames, 60);
   EXPECT_EQ(qz::EndLibraryEntry(), 0);
   EXPECT_EQ(plat::IsWindow(qz::QueryMainWindowHandle()), plat::FALSE);
-  plat::UseVirtualTime(false);
 }
 
 }  // namespace
