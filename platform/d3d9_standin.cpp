@@ -2,6 +2,7 @@
 // fault plans, call counters and trace, the device-loss switch and the list
 // of live objects.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -29,9 +30,10 @@ struct Record {
   D3D9Profile profile = DefaultD3D9Profile();
   std::vector<FaultPlan> faults;
   std::map<std::string, int, std::less<>> callCounts;
-  bool traceEnabled = false;
+  // Read on every call: atomic, so that the readers need not take the lock.
+  std::atomic<bool> traceEnabled{false};
   std::vector<D3D9Call> trace;
-  HRESULT deviceState = D3D_OK;
+  std::atomic<HRESULT> deviceState{D3D_OK};
   std::uint32_t presentDuration = 0;
   bool presentSynchronised = true;
   ReadbackCosts readbackCosts{};
@@ -62,11 +64,7 @@ HRESULT CountCall(const char* method) {
   return D3D_OK;
 }
 
-bool IsTraceEnabled() {
-  Record& record = TheRecord();
-  std::lock_guard<std::mutex> guard(record.mutex);
-  return record.traceEnabled;
-}
+bool IsTraceEnabled() { return TheRecord().traceEnabled.load(); }
 
 void TraceCall(const char* method, std::string arguments, HRESULT result) {
   Record& record = TheRecord();
@@ -89,11 +87,7 @@ D3D9Profile CurrentProfile() {
   return record.profile;
 }
 
-HRESULT CurrentDeviceState() {
-  Record& record = TheRecord();
-  std::lock_guard<std::mutex> guard(record.mutex);
-  return record.deviceState;
-}
+HRESULT CurrentDeviceState() { return TheRecord().deviceState.load(); }
 
 std::uint32_t CurrentPresentDuration() {
   Record& record = TheRecord();
