@@ -161,8 +161,9 @@ TriangleFate SetUpTriangle(const DrawSetup& setup, const Vertex& a, const Vertex
   tri->perspective = !(a.rhw == b.rhw && b.rhw == c.rhw);
   const double wa = tri->perspective ? a.rhw : 1.0, wb = tri->perspective ? b.rhw : 1.0,
                wc = tri->perspective ? c.rhw : 1.0;
-  tri->rhw = PlaneOf(basis, wa, wb, wc);
-  tri->z = PlaneOf(basis, a.z, b.z, c.z);
+  // Built only for the pixels that read them.
+  if (tri->perspective) tri->rhw = PlaneOf(basis, wa, wb, wc);
+  if (setup.depthPixels != nullptr) tri->z = PlaneOf(basis, a.z, b.z, c.z);
 
   tri->constantColors =
       setup.flatShading || (a.diffuse == b.diffuse && b.diffuse == c.diffuse && a.specular == b.specular &&
