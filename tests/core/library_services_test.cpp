@@ -93,7 +93,8 @@ TEST(LibraryServices, DisplayModeListAndRestoreHandlerSlot) {
   // Null installs the library's own handler.
   qz::SetDeviceLostRestoreHandler(nullptr);
   EXPECT_EQ(qz::HasDeviceLostRestoreHandler(), 1);
-  static int calls = 0;
+  static int calls;
+  calls = 0;
   qz::SetDeviceLostRestoreHandler([] { ++calls; });
   qz::CallDeviceLostRestoreHandler();
   EXPECT_EQ(calls, 1);
