@@ -255,18 +255,29 @@ long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const Re
   constexpr bool kVectorCase = kTextured && kTexel32 && kTarget32 && kBlend != FastBlend::kOther;
   VectorRowConstants vector;
   const bool useVector = kVectorCase && width >= 8 && PrepareVectorRows(setup, sampler, job, &vector);
-  const VectorRow vectorRow = useVector ? SelectVectorRow(kBlend, vector) : nullptr;
   long long written = 0;
-  for (int py = job.rows.first; py <= job.rows.last; ++py) {
+  // The vector path draws whole blocks of eight in every row at once; the
+  // loop below draws what is left of each row.
+  int start = 0;
+  if (useVector) {
+    VectorRows rows;
+    rows.texels = sampler.pixels;
+    rows.texPitch = sampler.pitchBytes;
+    rows.rowTexels = job.rowTexels;
+    rows.rows = job.rows.last - job.rows.first + 1;
+    rows.columns = job.columnTexels;
+    rows.contiguous = job.contiguousColumns;
+    rows.dst = TargetPixel(setup, job.columns.first, job.rows.first);
+    rows.dstPitch = setup.colorPitch;
+    rows.count = width;
+    written += SelectVectorRect(kBlend, vector)(vector, rows);
+    start = width - width % 8;
+  }
+  for (int py = job.rows.first; start < width && py <= job.rows.last; ++py) {
     std::uint8_t* dstRow = TargetPixel(setup, job.columns.first, py);
     const std::uint8_t* texRow = nullptr;
     if constexpr (kTextured) {
       texRow = sampler.pixels + static_cast<std::ptrdiff_t>(job.rowTexels[py - job.rows.first]) * sampler.pitchBytes;
-    }
-    int start = 0;
-    if (useVector) {
-      written += vectorRow(vector, texRow, job.columnTexels, job.contiguousColumns, dstRow, width);
-      start = width - width % 8;
     }
     for (int i = start; i < width; ++i) {
       Color src;

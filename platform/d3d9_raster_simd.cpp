@@ -25,8 +25,7 @@ namespace {
 }
 
 template <FastBlend kBlend, bool kWhiteFactor>
-[[gnu::target("avx2,popcnt")]] long long FillRow(const VectorRowConstants& k, const std::uint8_t* texRow,
-                                                 const int* columns, bool contiguous, std::uint8_t* dst, int count) {
+[[gnu::target("avx2,popcnt")]] long long FillRows(const VectorRowConstants& k, const VectorRows& job) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i texelOr = _mm256_set1_epi32(static_cast<int>(k.texelOr));
   const __m256i targetFill = _mm256_set1_epi32(static_cast<int>(k.targetFill));
@@ -43,67 +42,76 @@ template <FastBlend kBlend, bool kWhiteFactor>
   const __m256i alphaBelow32 = _mm256_set1_epi32(k.alphaHigh + 1);
   const __m256i max255 = _mm256_set1_epi16(255);
   const bool testsAlpha = k.alphaLow > 0 || k.alphaHigh < 255;
+  const int* columns = job.columns;
   long long written = 0;
-  for (int i = 0; i + 8 <= count; i += 8) {
-    __m256i texels;
-    if (contiguous) {
-      texels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(texRow + static_cast<std::ptrdiff_t>(columns[i]) * 4));
-    } else {
-      const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + i));
-      texels = _mm256_i32gather_epi32(reinterpret_cast<const int*>(texRow), index, 4);
-    }
-    texels = _mm256_or_si256(texels, texelOr);
-    auto* out = reinterpret_cast<__m256i*>(dst + static_cast<std::ptrdiff_t>(i) * 4);
-    if constexpr (kBlend == FastBlend::kNone && kWhiteFactor) {
-      // Texels go out as they are: the alpha test is the only per-pixel work.
-      const __m256i result = _mm256_or_si256(texels, targetFill);
+  for (int row = 0; row < job.rows; ++row) {
+    const std::uint8_t* texRow = job.texels + static_cast<std::ptrdiff_t>(job.rowTexels[row]) * job.texPitch;
+    std::uint8_t* dst = job.dst + static_cast<std::ptrdiff_t>(row) * job.dstPitch;
+    for (int i = 0; i + 8 <= job.count; i += 8) {
+      __m256i texels;
+      if (job.contiguous) {
+        const auto* first = texRow + static_cast<std::ptrdiff_t>(columns[i]) * 4;
+        texels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(first));
+      } else {
+        const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + i));
+        texels = _mm256_i32gather_epi32(reinterpret_cast<const int*>(texRow), index, 4);
+      }
+      texels = _mm256_or_si256(texels, texelOr);
+      auto* out = reinterpret_cast<__m256i*>(dst + static_cast<std::ptrdiff_t>(i) * 4);
+      if constexpr (kBlend == FastBlend::kNone && kWhiteFactor) {
+        // Texels go out as they are: the alpha test is the only per-pixel work.
+        const __m256i result = _mm256_or_si256(texels, targetFill);
+        if (testsAlpha) {
+          const __m256i alpha = _mm256_srli_epi32(texels, 24);
+          const __m256i pass = _mm256_and_si256(_mm256_cmpgt_epi32(alpha, alphaAbove32),
+                                                _mm256_cmpgt_epi32(alphaBelow32, alpha));
+          _mm256_maskstore_epi32(reinterpret_cast<int*>(out), pass, result);
+          written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
+        } else {
+          _mm256_storeu_si256(out, result);
+          written += 8;
+        }
+        continue;
+      }
+      // A white factor leaves every channel as it is (x * 255 / 255 rounds to x).
+      __m256i srcLo = _mm256_unpacklo_epi8(texels, zero), srcHi = _mm256_unpackhi_epi8(texels, zero);
+      if constexpr (!kWhiteFactor) {
+        srcLo = Div255Rounded(_mm256_mullo_epi16(srcLo, factor));
+        srcHi = Div255Rounded(_mm256_mullo_epi16(srcHi, factor));
+      }
+      const __m256i alphaLo = SpreadAlpha(srcLo), alphaHi = SpreadAlpha(srcHi);
+      __m256i result;
+      if constexpr (kBlend == FastBlend::kNone) {
+        result = _mm256_packus_epi16(srcLo, srcHi);
+      } else {
+        const __m256i dstFilled = _mm256_or_si256(_mm256_loadu_si256(out), targetFill);
+        const __m256i dLo = _mm256_unpacklo_epi8(dstFilled, zero), dHi = _mm256_unpackhi_epi8(dstFilled, zero);
+        const __m256i sLo = _mm256_mullo_epi16(srcLo, alphaLo);
+        const __m256i sHi = _mm256_mullo_epi16(srcHi, alphaHi);
+        if constexpr (kBlend == FastBlend::kAlpha) {
+          // Both products summed before the one rounding: at most 255 x 255.
+          const __m256i keptLo = _mm256_mullo_epi16(dLo, _mm256_sub_epi16(max255, alphaLo));
+          const __m256i keptHi = _mm256_mullo_epi16(dHi, _mm256_sub_epi16(max255, alphaHi));
+          result = _mm256_packus_epi16(Div255Rounded(_mm256_add_epi16(sLo, keptLo)),
+                                       Div255Rounded(_mm256_add_epi16(sHi, keptHi)));
+        } else {
+          result = _mm256_packus_epi16(_mm256_add_epi16(Div255Rounded(sLo), dLo),
+                                       _mm256_add_epi16(Div255Rounded(sHi), dHi));
+        }
+      }
+      result = _mm256_or_si256(result, targetFill);
       if (testsAlpha) {
-        const __m256i alpha = _mm256_srli_epi32(texels, 24);
-        const __m256i pass = _mm256_and_si256(_mm256_cmpgt_epi32(alpha, alphaAbove32),
-                                              _mm256_cmpgt_epi32(alphaBelow32, alpha));
+        const __m256i passLo =
+            _mm256_and_si256(_mm256_cmpgt_epi16(alphaLo, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaLo));
+        const __m256i passHi =
+            _mm256_and_si256(_mm256_cmpgt_epi16(alphaHi, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaHi));
+        const __m256i pass = _mm256_packs_epi16(passLo, passHi);
         _mm256_maskstore_epi32(reinterpret_cast<int*>(out), pass, result);
         written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
       } else {
         _mm256_storeu_si256(out, result);
         written += 8;
       }
-      continue;
-    }
-    // A white factor leaves every channel as it is (x * 255 / 255 rounds to x).
-    __m256i srcLo = _mm256_unpacklo_epi8(texels, zero), srcHi = _mm256_unpackhi_epi8(texels, zero);
-    if constexpr (!kWhiteFactor) {
-      srcLo = Div255Rounded(_mm256_mullo_epi16(srcLo, factor));
-      srcHi = Div255Rounded(_mm256_mullo_epi16(srcHi, factor));
-    }
-    const __m256i alphaLo = SpreadAlpha(srcLo), alphaHi = SpreadAlpha(srcHi);
-    __m256i result;
-    if constexpr (kBlend == FastBlend::kNone) {
-      result = _mm256_packus_epi16(srcLo, srcHi);
-    } else {
-      const __m256i dstFilled = _mm256_or_si256(_mm256_loadu_si256(out), targetFill);
-      const __m256i dLo = _mm256_unpacklo_epi8(dstFilled, zero), dHi = _mm256_unpackhi_epi8(dstFilled, zero);
-      const __m256i sLo = _mm256_mullo_epi16(srcLo, alphaLo);
-      const __m256i sHi = _mm256_mullo_epi16(srcHi, alphaHi);
-      if constexpr (kBlend == FastBlend::kAlpha) {
-        // Both products summed before the one rounding: at most 255 x 255.
-        const __m256i keptLo = _mm256_mullo_epi16(dLo, _mm256_sub_epi16(max255, alphaLo));
-        const __m256i keptHi = _mm256_mullo_epi16(dHi, _mm256_sub_epi16(max255, alphaHi));
-        result = _mm256_packus_epi16(Div255Rounded(_mm256_add_epi16(sLo, keptLo)),
-                                     Div255Rounded(_mm256_add_epi16(sHi, keptHi)));
-      } else {
-        result = _mm256_packus_epi16(_mm256_add_epi16(Div255Rounded(sLo), dLo), _mm256_add_epi16(Div255Rounded(sHi), dHi));
-      }
-    }
-    result = _mm256_or_si256(result, targetFill);
-    if (testsAlpha) {
-      const __m256i passLo = _mm256_and_si256(_mm256_cmpgt_epi16(alphaLo, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaLo));
-      const __m256i passHi = _mm256_and_si256(_mm256_cmpgt_epi16(alphaHi, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaHi));
-      const __m256i pass = _mm256_packs_epi16(passLo, passHi);
-      _mm256_maskstore_epi32(reinterpret_cast<int*>(out), pass, result);
-      written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
-    } else {
-      _mm256_storeu_si256(out, result);
-      written += 8;
     }
   }
   return written;
@@ -116,15 +124,15 @@ bool VectorRowsAvailable() {
   return available;
 }
 
-VectorRow SelectVectorRow(FastBlend blend, const VectorRowConstants& k) {
+VectorRect SelectVectorRect(FastBlend blend, const VectorRowConstants& k) {
   const bool white = k.factor[0] == 255 && k.factor[1] == 255 && k.factor[2] == 255 && k.factor[3] == 255;
   switch (blend) {
     case FastBlend::kNone:
-      return white ? FillRow<FastBlend::kNone, true> : FillRow<FastBlend::kNone, false>;
+      return white ? FillRows<FastBlend::kNone, true> : FillRows<FastBlend::kNone, false>;
     case FastBlend::kAlpha:
-      return white ? FillRow<FastBlend::kAlpha, true> : FillRow<FastBlend::kAlpha, false>;
+      return white ? FillRows<FastBlend::kAlpha, true> : FillRows<FastBlend::kAlpha, false>;
     default:
-      return white ? FillRow<FastBlend::kAdditive, true> : FillRow<FastBlend::kAdditive, false>;
+      return white ? FillRows<FastBlend::kAdditive, true> : FillRows<FastBlend::kAdditive, false>;
   }
 }
 

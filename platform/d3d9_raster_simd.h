@@ -22,14 +22,28 @@ struct VectorRowConstants {
 // Whether the vector rows can run on this processor.
 bool VectorRowsAvailable();
 
-// Draws the first count - count % 8 pixels of a row. columns[i] is the texel
-// column of pixel i; `contiguous` says they rise by one. Returns how many
-// pixels passed the alpha test.
-using VectorRow = long long (*)(const VectorRowConstants& k, const std::uint8_t* texRow, const int* columns,
-                                bool contiguous, std::uint8_t* dst, int count);
+// A rectangle's rows for the vector path: row r reads the texel row at
+// texels + rowTexels[r] x texPitch and writes from dst + r x dstPitch.
+// columns[i] is the texel column of pixel i; `contiguous` says they rise by
+// one.
+struct VectorRows {
+  const std::uint8_t* texels = nullptr;
+  int texPitch = 0;
+  const int* rowTexels = nullptr;
+  int rows = 0;
+  const int* columns = nullptr;
+  bool contiguous = false;
+  std::uint8_t* dst = nullptr;
+  int dstPitch = 0;
+  int count = 0;  // pixels per row
+};
 
-// The row function for a blend (kNone, kAlpha or kAdditive) under these
+// Draws the first count - count % 8 pixels of every row; returns how many
+// pixels passed the alpha test.
+using VectorRect = long long (*)(const VectorRowConstants& k, const VectorRows& job);
+
+// The function for a blend (kNone, kAlpha or kAdditive) under these
 // constants, chosen once per rectangle.
-VectorRow SelectVectorRow(FastBlend blend, const VectorRowConstants& k);
+VectorRect SelectVectorRect(FastBlend blend, const VectorRowConstants& k);
 
 }  // namespace plat::raster
