@@ -3,6 +3,7 @@
 // on 16- and 32-bit screens, the clip and filter as the device receives
 // them, and the pixel-format code of a graph creation request.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -413,7 +414,9 @@ class DrawSettingsLibrary : public ::testing::Test {
     plat::UseVirtualTime(true);
     qz::GetWindowSystemState().settings = qz::WindowSettings{};
     qz::ChangeWindowMode(1);
-    qz::SetMainWindowTitle("QzDrawSettingsLibrary");
+    // The class name locks out a second copy: parallel test processes need their own.
+    title_ = "QzDrawSettingsLibrary" + std::to_string(getpid());
+    qz::SetMainWindowTitle(title_.c_str());
   }
   void TearDown() override {
     qz::EndLibraryEntry();
@@ -421,6 +424,7 @@ class DrawSettingsLibrary : public ::testing::Test {
     plat::ResetD3D9StandInForTest();
     plat::UseVirtualTime(false);
   }
+  std::string title_;
   qz::testing::ScratchLog log_;
 };
 
