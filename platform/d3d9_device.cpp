@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "platform/d3d9_device.h"
-#include "platform/streaming_store.h"
 
 namespace plat::d3d9 {
 namespace {
@@ -50,14 +49,11 @@ void FillColor(PixelStore& store, const WinRect& area, std::uint32_t raw) {
   }
 }
 
-// Nothing reads a cleared depth buffer before the draws that test it, so
-// the clear streams past the caches and leaves them to the colour target.
-void FillDepth(PixelStore& store, const WinRect& area, std::uint32_t raw) {
+void FillDepth(PixelStore& store, const WinRect& area, float value) {
   for (std::int32_t y = area.top; y < area.bottom; ++y) {
-    std::uint8_t* row = store.bytes.data() + static_cast<std::size_t>(y) * store.pitch;
-    StreamFill32(row + static_cast<std::size_t>(area.left) * 4, raw, static_cast<std::size_t>(area.right - area.left));
+    float* row = reinterpret_cast<float*>(store.bytes.data() + static_cast<std::size_t>(y) * store.pitch);
+    std::fill(row + area.left, row + area.right, value);
   }
-  StreamFence();
 }
 
 WinRect WholeOf(const PixelStore& store) {
@@ -285,7 +281,7 @@ HRESULT DeviceImpl::ClearChecked(std::uint32_t count, const D3DRECT* rects, std:
       const auto& uniform = depthStencil_->uniformDepth();
       const bool alreadyHeld = uniform.has_value() && uniform->raw == raw && Contains(uniform->area, inside);
       if (!IsEmpty(inside) && !alreadyHeld) {
-        FillDepth(depthStencil_->store(), inside, raw);
+        FillDepth(depthStencil_->store(), inside, value);
         depthStencil_->setUniformDepth(SurfaceImpl::UniformDepth{inside, raw});
       }
     }
