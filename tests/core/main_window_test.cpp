@@ -294,6 +294,7 @@ TEST_F(MainWindowTest, DisplayChangesWindowModeCannotFollowCloseTheWindowOnce) {
   while (plat::PeekMessageA(&message, nullptr, 0, 0, plat::PM_REMOVE)) closes += message.message == plat::WM_CLOSE;
   EXPECT_EQ(closes, 1);
   qz::ClearDeviceLostRestoreHandlerForTest();
+  qz::SetScreenColorBitDepth(0);
 }
 
 TEST_F(MainWindowTest, ModeSwitchStoresBeforeTheWindowAndRefusesAMissingFullScreenMode) {

@@ -50,6 +50,8 @@ class LibraryLifecycle : public ::testing::Test {
     plat::UseVirtualTime(true);
     qz::GetWindowSystemState().settings = qz::WindowSettings{};
     qz::ChangeWindowMode(1);
+    // The default depth: full-screen starts look for their mode at it.
+    qz::SetScreenColorBitDepth(0);
     title_ = "QzLifecycle" + std::to_string(getpid()) + "_" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name();
     qz::SetMainWindowTitle(title_.c_str());
