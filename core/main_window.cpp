@@ -360,7 +360,13 @@ int EndMainWindow() {
       for (int round = 0; alive && round < kCloseRounds && state.destroyed == 0; ++round) {
         if (PumpWindowMessages() != 0) break;
       }
-      if (plat::IsWindow(window)) plat::DestroyWindow(window);
+      if (plat::IsWindow(window)) {
+        plat::DestroyWindow(window);
+        // No pump takes the quit this destruction posts; left in the queue it
+        // would end the next run in this process at its first pump.
+        plat::Message quit{};
+        plat::PeekMessageA(&quit, nullptr, plat::WM_QUIT, plat::WM_QUIT, plat::PM_REMOVE);
+      }
       plat::UnregisterClassA(state.settings.className);
     } else {
       plat::SetWindowLongA(window, plat::GWL_WNDPROC, reinterpret_cast<std::intptr_t>(state.oldWindowProc));

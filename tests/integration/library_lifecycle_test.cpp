@@ -118,6 +118,17 @@ TEST_F(LibraryLifecycle, RunsFramesEndsAndStartsAgain) {
   EXPECT_EQ(qz::EndLibraryEntry(), 0);
 }
 
+// An end whose pump stops at once (the end was already requested) destroys
+// the window itself; the quit that posts must not end the next run.
+TEST_F(LibraryLifecycle, EndWithTheEndAlreadyRequestedLeavesNoQuitForTheNextRun) {
+  ASSERT_EQ(qz::InitLibraryEntry(), 0);
+  qz::SetEndRequest(1);
+  EXPECT_EQ(qz::EndLibraryEntry(), 0);
+  EXPECT_TRUE(WindowGone());
+  ASSERT_EQ(qz::InitLibraryEntry(), 0);
+  EXPECT_EQ(qz::PumpMessagesEntry(), 0);
+}
+
 TEST_F(LibraryLifecycle, StartAndEndCallTheSubsystemsInTheirFixedOrder) {
   std::vector<int> freesBefore;
   const char* modules[] = {"dwmapi.dll", "User32.dll", "ws2_32.dll", "Imm32.dll",
