@@ -46,6 +46,10 @@ class MainWindowTest : public qz::testing::ScratchLogTest {
     state.pumpBusy = 0;
     state.activationCount = 0;
     qz::EndMainWindow();
+    // A window closed by a sent message leaves its quit posted for the next test.
+    plat::Message left{};
+    while (plat::PeekMessageA(&left, nullptr, 0, 0, plat::PM_REMOVE)) {
+    }
     state = qz::WindowSystemState{};
     plat::SetOEMCPForTest(437);
     plat::UseVirtualTime(false);
