@@ -29,7 +29,7 @@
 #include "softrender/scaled_blit.h"
 #include "softrender/shapes.h"
 #include "softrender/triangle.h"
-#include "tools/png_frame.h"
+#include "tools/gallery_support.h"
 
 namespace {
 

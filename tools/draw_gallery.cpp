@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "core/library.h"
-#include "core/log.h"
 #include "core/main_window.h"
 #include "graphics/color_value.h"
 #include "graphics/draw_graph.h"
@@ -27,7 +26,7 @@
 #include "graphics/graph_from_image.h"
 #include "graphics/screen_settings.h"
 #include "image/base_image.h"
-#include "tools/png_frame.h"
+#include "tools/gallery_support.h"
 
 namespace {
 
@@ -146,23 +145,5 @@ void PrintRowDifferences(const Frame& device, const Frame& software) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUT_DIR\n", argv[0]);
-    return 2;
-  }
-  setenv("QZ_BACKEND", "headless", 0);
-  qz::SetLogOutputEnabled(0);
-  const std::string dir = argv[1];
-  Frame frames[2];
-  for (const bool hardware : {true, false}) {
-    Frame& frame = frames[hardware ? 0 : 1];
-    const std::string path = dir + (hardware ? "/draw_gallery_device.png" : "/draw_gallery_software.png");
-    if (!DrawFrame(hardware, &frame) || !qz::tools::WriteFramePng(path, 640, 480, frame)) {
-      std::fprintf(stderr, "cannot draw or write %s\n", path.c_str());
-      return 1;
-    }
-    std::printf("%s\n", path.c_str());
-  }
-  PrintRowDifferences(frames[0], frames[1]);
-  return 0;
+  return qz::tools::RunTwoRendererGallery(argc, argv, "draw_gallery", &DrawFrame, &PrintRowDifferences);
 }

@@ -10,12 +10,10 @@
 // pixels differ between the frames.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/library.h"
-#include "core/log.h"
 #include "core/log_text.h"
 #include "core/main_window.h"
 #include "font/default_font.h"
@@ -26,7 +24,7 @@
 #include "graphics/draw_shapes.h"
 #include "graphics/draw_target.h"
 #include "graphics/screen_settings.h"
-#include "tools/png_frame.h"
+#include "tools/gallery_support.h"
 
 namespace {
 
@@ -97,28 +95,14 @@ bool DrawFrame(bool hardware, Frame* frame) {
   return ok;
 }
 
+void PrintDifferingPixels(const Frame& device, const Frame& software) {
+  int differing = 0;
+  for (std::size_t i = 0; i < device.size(); ++i) differing += device[i] != software[i] ? 1 : 0;
+  std::printf("%d of %d pixels differ between the renderers\n", differing, 640 * 480);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUT_DIR\n", argv[0]);
-    return 2;
-  }
-  setenv("QZ_BACKEND", "headless", 0);
-  qz::SetLogOutputEnabled(0);
-  const std::string dir = argv[1];
-  Frame frames[2];
-  for (const bool hardware : {true, false}) {
-    Frame& frame = frames[hardware ? 0 : 1];
-    const std::string path = dir + (hardware ? "/font_gallery_device.png" : "/font_gallery_software.png");
-    if (!DrawFrame(hardware, &frame) || !qz::tools::WriteFramePng(path, 640, 480, frame)) {
-      std::fprintf(stderr, "cannot draw or write %s\n", path.c_str());
-      return 1;
-    }
-    std::printf("%s\n", path.c_str());
-  }
-  int differing = 0;
-  for (std::size_t i = 0; i < frames[0].size(); ++i) differing += frames[0][i] != frames[1][i] ? 1 : 0;
-  std::printf("%d of %d pixels differ between the renderers\n", differing, 640 * 480);
-  return 0;
+  return qz::tools::RunTwoRendererGallery(argc, argv, "font_gallery", &DrawFrame, &PrintDifferingPixels);
 }

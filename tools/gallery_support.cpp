@@ -1,9 +1,11 @@
-#include "tools/png_frame.h"
+#include "tools/gallery_support.h"
 
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
 
+#include "core/log.h"
 #include "graphics/back_buffer_readback.h"
 #include "graphics/draw_target.h"
 #include "image/base_image.h"
@@ -53,6 +55,29 @@ bool WriteFramePng(const std::string& path, int width, int height, const Frame& 
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return std::fclose(file) == 0;
+}
+
+int RunTwoRendererGallery(int argc, char** argv, const std::string& name, bool (*draw)(bool hardware, Frame* frame),
+                          void (*compare)(const Frame& device, const Frame& software)) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s OUT_DIR\n", argv[0]);
+    return 2;
+  }
+  setenv("QZ_BACKEND", "headless", 0);
+  SetLogOutputEnabled(0);
+  const std::string dir = argv[1];
+  Frame frames[2];
+  for (const bool hardware : {true, false}) {
+    Frame& frame = frames[hardware ? 0 : 1];
+    const std::string path = dir + "/" + name + (hardware ? "_device.png" : "_software.png");
+    if (!draw(hardware, &frame) || !WriteFramePng(path, 640, 480, frame)) {
+      std::fprintf(stderr, "cannot draw or write %s\n", path.c_str());
+      return 1;
+    }
+    std::printf("%s\n", path.c_str());
+  }
+  compare(frames[0], frames[1]);
+  return 0;
 }
 
 }  // namespace qz::tools
