@@ -1,5 +1,6 @@
 // Draw entry: checks the call, assembles primitives from the vertices (and
-// indices) and hands each to the fast rectangle path or the general path.
+// indices) and hands each to the fast rectangle path, the fast triangle path
+// or the general path.
 #include "platform/d3d9_raster.h"
 
 #include <cstring>
@@ -101,7 +102,7 @@ void DrawTriangles(const DrawSetup& setup, const VertexSource& source, const Dra
         break;
       case TriangleFate::kDraw:
         ++report->primitivesDrawn;
-        FillTriangle(setup, tri, report);
+        if (!TryFillFastTriangle(setup, tri, report)) FillTriangle(setup, tri, report);
         break;
     }
     ++k;

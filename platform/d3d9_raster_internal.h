@@ -210,6 +210,10 @@ bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>
                       bool firstReversed, const std::array<const Vertex*, 3>& second, const Vertex& secondProvoking,
                       bool secondReversed, Report* report);
 
+// One set-up triangle through the fast path; false (nothing drawn) when its
+// state or attributes are not ones the fast path draws.
+bool TryFillFastTriangle(const DrawSetup& setup, const TriangleSetup& tri, Report* report);
+
 void DrawPoint(const DrawSetup& setup, const Vertex& vertex, Report* report);
 void DrawLine(const DrawSetup& setup, const Vertex& a, const Vertex& b, const Vertex& provoking, bool lastPixel,
               Report* report);

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/d3d9_raster_fast_pixel.h"
 #include "platform/d3d9_raster_internal.h"
 #include "platform/d3d9_raster_pixel.h"
 #include "platform/d3d9_raster_simd.h"
@@ -180,8 +181,7 @@ struct RectJob {
   Color constantSource;  // untextured: the source colour of every pixel
   const int* columnTexels = nullptr;
   const int* rowTexels = nullptr;
-  Color factor;              // texel channels are multiplied by these
-  std::uint32_t texelOr = 0;  // bits forced on in each texel (0xFF: channel not from the texel)
+  TexelFactors factors;
   bool contiguousColumns = false;  // texel columns rise by one from pixel to pixel
 };
 
@@ -223,27 +223,11 @@ bool AlphaPassRange(const DrawSetup& setup, int* low, int* high) {
 // path.
 bool PrepareVectorRows(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job, VectorRowConstants* k) {
   if (!VectorRowsAvailable() || !AlphaPassRange(setup, &k->alphaLow, &k->alphaHigh)) return false;
-  k->texelOr = job.texelOr | (sampler.format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u);
+  k->texelOr = job.factors.texelOr | (sampler.format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u);
   k->targetFill = setup.targetHasAlpha ? 0u : 0xFF000000u;
-  k->factor = {static_cast<std::uint16_t>(job.factor.b), static_cast<std::uint16_t>(job.factor.g),
-               static_cast<std::uint16_t>(job.factor.r), static_cast<std::uint16_t>(job.factor.a)};
+  k->factor = {static_cast<std::uint16_t>(job.factors.factor.b), static_cast<std::uint16_t>(job.factors.factor.g),
+               static_cast<std::uint16_t>(job.factors.factor.r), static_cast<std::uint16_t>(job.factors.factor.a)};
   return true;
-}
-
-template <FastBlend kBlend>
-inline Color BlendFast(const DrawSetup& setup, const Color& s, const Color& d) {
-  if constexpr (kBlend == FastBlend::kNone) {
-    return s;
-  } else if constexpr (kBlend == FastBlend::kAlpha) {
-    const int inv = 255 - s.a;
-    return Color{Div255Saturated(s.r * s.a + d.r * inv), Div255Saturated(s.g * s.a + d.g * inv),
-                 Div255Saturated(s.b * s.a + d.b * inv), Div255Saturated(s.a * s.a + d.a * inv)};
-  } else if constexpr (kBlend == FastBlend::kAdditive) {
-    return Color{std::min(255, Mul255(s.r, s.a) + d.r), std::min(255, Mul255(s.g, s.a) + d.g),
-                 std::min(255, Mul255(s.b, s.a) + d.b), std::min(255, Mul255(s.a, s.a) + d.a)};
-  } else {
-    return Blend(setup.blendOp, setup.srcBlend, setup.dstBlend, s, d, setup.blendConstant);
-  }
 }
 
 // One rectangle. kTexel32: the texture has 32-bit texels; kTarget32: so does
@@ -288,9 +272,7 @@ long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const Re
         } else {
           texel = UnpackRaw(sampler.format, LoadRaw(texRow + job.columnTexels[i] * 2, 2));
         }
-        const Color t = ColorFromArgb(texel | job.texelOr);
-        src = Color{Mul255(t.r, job.factor.r), Mul255(t.g, job.factor.g), Mul255(t.b, job.factor.b),
-                    Mul255(t.a, job.factor.a)};
+        src = FastSource(texel, job.factors);
       } else {
         src = job.constantSource;
       }
@@ -298,17 +280,7 @@ long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const Re
       ++written;
       std::uint8_t* pixel = dstRow + i * setup.colorBytes;
       if constexpr (kTarget32) {
-        if constexpr (kBlend == FastBlend::kNone) {
-          StoreRaw(pixel, 4, ArgbFromColor(src) | targetFill);
-        } else {
-          const std::uint32_t dstRaw = LoadRaw(pixel, 4);
-          if (kBlend == FastBlend::kAlpha && src.a == 0) {
-            StoreRaw(pixel, 4, dstRaw | targetFill);
-            continue;
-          }
-          const Color d = ColorFromArgb(dstRaw | targetFill);
-          StoreRaw(pixel, 4, ArgbFromColor(BlendFast<kBlend>(setup, src, d)) | targetFill);
-        }
+        StoreFast32<kBlend>(setup, pixel, src, targetFill);
       } else {
         Color out = src;
         if constexpr (kBlend != FastBlend::kNone) {
@@ -347,51 +319,50 @@ long long FillRectForBlend(const DrawSetup& setup, const SamplerSetup& sampler, 
   }
 }
 
-// The per-rectangle factors of a textured stage: what each texel channel is
-// multiplied by, and which channels ignore the texel.
-void TexturedFactors(const DrawSetup& setup, const TriangleSetup& tri, RectJob* job) {
+}  // namespace
+
+TexelFactors FastTexelFactors(const DrawSetup& setup, const Color& diffuse, const Color& specular) {
   const StageSetup& stage = setup.stages[0];
   StageRegisters regs;
-  regs.diffuse = tri.diffuse;
-  regs.specular = tri.specular;
-  regs.current = tri.diffuse;
+  regs.diffuse = diffuse;
+  regs.specular = specular;
+  regs.current = diffuse;
   regs.textureFactor = setup.textureFactor;
   regs.constant = stage.constant;
   const Color fixed = RunStage(stage, regs);  // exact for the channels that do not read the texel
   const Color colorArg = ReadArgument(setup.fast.colorOtherArg, regs);
   const Color alphaArg = ReadArgument(setup.fast.alphaOtherArg, regs);
-  job->texelOr = 0;
+  TexelFactors f;
   switch (setup.fast.colorSource) {
     case ChannelSource::kTexture:
-      job->factor.r = job->factor.g = job->factor.b = 255;
+      f.factor.r = f.factor.g = f.factor.b = 255;
       break;
     case ChannelSource::kTextureTimesArg:
-      job->factor.r = colorArg.r;
-      job->factor.g = colorArg.g;
-      job->factor.b = colorArg.b;
+      f.factor.r = colorArg.r;
+      f.factor.g = colorArg.g;
+      f.factor.b = colorArg.b;
       break;
     case ChannelSource::kConstant:
-      job->factor.r = fixed.r;
-      job->factor.g = fixed.g;
-      job->factor.b = fixed.b;
-      job->texelOr |= 0x00FFFFFFu;
+      f.factor.r = fixed.r;
+      f.factor.g = fixed.g;
+      f.factor.b = fixed.b;
+      f.texelOr |= 0x00FFFFFFu;
       break;
   }
   switch (setup.fast.alphaSource) {
     case ChannelSource::kTexture:
-      job->factor.a = 255;
+      f.factor.a = 255;
       break;
     case ChannelSource::kTextureTimesArg:
-      job->factor.a = alphaArg.a;
+      f.factor.a = alphaArg.a;
       break;
     case ChannelSource::kConstant:
-      job->factor.a = fixed.a;
-      job->texelOr |= 0xFF000000u;
+      f.factor.a = fixed.a;
+      f.texelOr |= 0xFF000000u;
       break;
   }
+  return f;
 }
-
-}  // namespace
 
 FastPlan PlanFastRectangles(const DrawSetup& setup) {
   FastPlan plan;
@@ -475,7 +446,7 @@ bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>
       }
       job.columnTexels = columns.data();
       job.rowTexels = rows.data();
-      TexturedFactors(setup, a, &job);
+      job.factors = FastTexelFactors(setup, a.diffuse, a.specular);
     }
   } else {
     std::array<Color, kStageCount> noTexels{};
