@@ -16,6 +16,49 @@ namespace {
 
 constexpr int kRun = 64;
 
+// Whether a texel of each alpha passes the alpha test once its factor is
+// applied; kept between calls, as most draws share the test and the factor.
+struct AlphaPasses {
+  bool valid = false;
+  bool test = false;
+  std::uint32_t func = 0;
+  int ref = 0;
+  int factor = 0;
+  std::array<bool, 256> passes{};
+};
+
+const std::array<bool, 256>& AlphaPassTable(const DrawSetup& setup, int factor) {
+  thread_local AlphaPasses table;
+  if (!table.valid || table.test != setup.alphaTest || table.func != setup.alphaFunc || table.ref != setup.alphaRef ||
+      table.factor != factor) {
+    table.valid = true;
+    table.test = setup.alphaTest;
+    table.func = setup.alphaFunc;
+    table.ref = setup.alphaRef;
+    table.factor = factor;
+    for (int a = 0; a < 256; ++a) {
+      table.passes[a] = !setup.alphaTest || CompareAccepts(setup.alphaFunc, Mul255(a, factor), setup.alphaRef);
+    }
+  }
+  return table.passes;
+}
+
+// Texel index along one axis for each of `count` coordinates, -1 for the
+// border colour. Clamping, the usual mode, is floor(t x size) held to
+// 0..size - 1 (NaN to 0), written so that the loop vectorises.
+void TexelIndices(const double* t, int count, std::uint32_t mode, int size, int* out) {
+  if (mode == D3DTADDRESS_CLAMP) {
+    const double top = static_cast<double>(size - 1);
+    for (int i = 0; i < count; ++i) {
+      const double scaled = t[i] * static_cast<double>(size);
+      const double low = scaled >= 0.0 ? scaled : 0.0;
+      out[i] = static_cast<int>(low < top ? low : top);
+    }
+    return;
+  }
+  for (int i = 0; i < count; ++i) out[i] = AddressTexel(mode, TexelCoordinate(t[i], size), size);
+}
+
 template <FastBlend kBlend>
 long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const TexelFactors& factors) {
   const StageSetup& stage = setup.stages[0];
@@ -28,7 +71,9 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
   // x 255 / 255 keeps a channel as it is.
   const bool plain = factors.factor.r == 255 && factors.factor.g == 255 && factors.factor.b == 255 &&
                      factors.factor.a == 255;
+  const std::array<bool, 256>& passes = AlphaPassTable(setup, factors.factor.a);
   std::array<double, kRun> us, vs;
+  std::array<int, kRun> xs, ys;
   long long written = 0;
   for (int py = tri.rowFirst; py <= tri.rowLast; ++py) {
     int first, last;
@@ -37,10 +82,11 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
       const int count = std::min(kRun, last - runFirst + 1);
       uPlane.AlongRow(runFirst, py, count, us.data());
       vPlane.AlongRow(runFirst, py, count, vs.data());
+      TexelIndices(us.data(), count, s.addressU, s.width, xs.data());
+      TexelIndices(vs.data(), count, s.addressV, s.height, ys.data());
       for (int i = 0; i < count; ++i) {
         const int px = runFirst + i;
-        const int x = AddressTexel(s.addressU, TexelCoordinate(us[i], s.width), s.width);
-        const int y = AddressTexel(s.addressV, TexelCoordinate(vs[i], s.height), s.height);
+        const int x = xs[i], y = ys[i];
         if (x < 0 || y < 0) {  // the border colour, rare: the full pipeline
           std::array<Color, kStageCount> texels{};
           texels[0] = s.border;
@@ -52,10 +98,7 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
         const std::uint32_t texel =
             LoadRaw(s.pixels + static_cast<std::ptrdiff_t>(y) * s.pitchBytes + x * 4, 4) | texelOr;
         // The alpha first: the transparent texels of a sprite stop at the test.
-        if (setup.alphaTest &&
-            !CompareAccepts(setup.alphaFunc, Mul255(static_cast<int>(texel >> 24), factors.factor.a), setup.alphaRef)) {
-          continue;
-        }
+        if (!passes[texel >> 24]) continue;
         const Color src = plain ? ColorFromArgb(texel) : FastSource(texel, factors);
         ++written;
         StoreFast32<kBlend>(setup, TargetPixel(setup, px, py), src, targetFill);

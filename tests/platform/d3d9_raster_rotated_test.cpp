@@ -104,8 +104,9 @@ std::vector<TexVertex> TurnedQuad(std::mt19937& rng, std::uint32_t diffuse) {
   const float angle = unit(rng) * 6.2831853f, c = std::cos(angle), s = std::sin(angle);
   float u0 = 0, v0 = 0, u1 = 1, v1 = 1;
   if (rng() % 2 == 0) {
-    u0 = unit(rng) * 0.5f;
-    v0 = unit(rng) * 0.5f;
+    // Partly outside 0..1 at times, for the address modes.
+    u0 = unit(rng) * 0.5f - (rng() % 4 == 0 ? 0.5f : 0.0f);
+    v0 = unit(rng) * 0.5f - (rng() % 4 == 0 ? 0.5f : 0.0f);
     u1 = u0 + 0.1f + unit(rng) * (rng() % 4 == 0 ? 2.0f : 0.5f);
     v1 = v0 + 0.1f + unit(rng) * 0.5f;
   }
