@@ -199,7 +199,8 @@ TEST(RasterFastPath, TakesTheLibrarysQuadsAndLeavesOtherShapes) {
   EXPECT_EQ(report.fastPathTriangles, 2);
 
   // A rotated quad, two triangles on the same side of an edge (overlapping),
-  // and a lone triangle go the general way.
+  // and a lone triangle are not rectangles: the rectangle path leaves them to
+  // the triangle paths.
   std::vector<TexVertex> rotated = Quad(3, 4, 11, 12, 0, 0, 1, 1);
   rotated[1].y += 1.0f;
   rotated[5].y += 1.0f;
