@@ -16,6 +16,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/sdl_software_sprites.h"
 #include "platform/d3d9_raster.h"
 
 namespace plat::raster {
@@ -134,15 +135,12 @@ BENCHMARK(BM_RasterSprites)->ArgName("alpha")->Arg(255)->Arg(200)->Unit(benchmar
 void BM_SdlSoftwareRendererSprites(benchmark::State& state) {
   const int alpha = static_cast<int>(state.range(0));
   std::vector<std::uint32_t> sheetPixels = MakeSheet();
-  SDL_Surface* sheet = SDL_CreateRGBSurfaceWithFormatFrom(sheetPixels.data(), kSheetSide, kSheetSide, 32,
-                                                          kSheetSide * 4, SDL_PIXELFORMAT_ARGB8888);
-  SDL_Surface* screen = SDL_CreateRGBSurfaceWithFormat(0, kScreenW, kScreenH, 32, SDL_PIXELFORMAT_ARGB8888);
-  SDL_Renderer* renderer = screen != nullptr ? SDL_CreateSoftwareRenderer(screen) : nullptr;
-  SDL_Texture* texture = renderer != nullptr ? SDL_CreateTextureFromSurface(renderer, sheet) : nullptr;
+  SdlSoftwareSprites sdl(sheetPixels, kSheetSide, kSheetSide, kScreenW, kScreenH);
+  SDL_Renderer* renderer = sdl.renderer();
+  SDL_Texture* texture = sdl.texture();
   if (texture == nullptr) {
     state.SkipWithError(SDL_GetError());
   } else {
-    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
     SDL_SetTextureAlphaMod(texture, static_cast<Uint8>(alpha));
     const std::vector<Sprite> sprites = Sprites();
     for (auto _ : state) {
@@ -158,10 +156,6 @@ void BM_SdlSoftwareRendererSprites(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations());
   }
-  if (texture != nullptr) SDL_DestroyTexture(texture);
-  if (renderer != nullptr) SDL_DestroyRenderer(renderer);
-  SDL_FreeSurface(screen);
-  SDL_FreeSurface(sheet);
 }
 BENCHMARK(BM_SdlSoftwareRendererSprites)->ArgName("alpha")->Arg(255)->Arg(200)->Unit(benchmark::kMillisecond);
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sdl_software_sprites.h"
 #include "core/library.h"
 #include "core/log.h"
 #include "core/main_window.h"
@@ -157,15 +158,12 @@ BENCHMARK(BM_LibrarySprites)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Use
 
 void BM_SdlSoftwareSprites(benchmark::State& state) {
   std::vector<std::uint32_t> sheetPixels = MakeSheet();
-  SDL_Surface* sheet = SDL_CreateRGBSurfaceWithFormatFrom(sheetPixels.data(), kSheetW, kSheetH, 32, kSheetW * 4,
-                                                          SDL_PIXELFORMAT_ARGB8888);
-  SDL_Surface* screen = SDL_CreateRGBSurfaceWithFormat(0, kScreenW, kScreenH, 32, SDL_PIXELFORMAT_ARGB8888);
-  SDL_Renderer* renderer = screen != nullptr ? SDL_CreateSoftwareRenderer(screen) : nullptr;
-  SDL_Texture* texture = renderer != nullptr ? SDL_CreateTextureFromSurface(renderer, sheet) : nullptr;
+  SdlSoftwareSprites sdl(sheetPixels, kSheetW, kSheetH, kScreenW, kScreenH);
+  SDL_Renderer* renderer = sdl.renderer();
+  SDL_Texture* texture = sdl.texture();
   if (texture == nullptr) {
     state.SkipWithError(SDL_GetError());
   } else {
-    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
     const std::vector<Sprite> sprites = Sprites();
     for (auto _ : state) {
       SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0xFF);
@@ -183,10 +181,6 @@ void BM_SdlSoftwareSprites(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations());
   }
-  if (texture != nullptr) SDL_DestroyTexture(texture);
-  if (renderer != nullptr) SDL_DestroyRenderer(renderer);
-  SDL_FreeSurface(screen);
-  SDL_FreeSurface(sheet);
 }
 BENCHMARK(BM_SdlSoftwareSprites)->Unit(benchmark::kMillisecond)->UseRealTime();
 
