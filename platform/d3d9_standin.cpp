@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <type_traits>
 
 #include "platform/d3d9_exports.h"
 #include "platform/d3d9_internal.h"
@@ -45,6 +46,21 @@ Record& TheRecord() {
   return record;
 }
 
+// One of the record's settings, read or written under its lock.
+template <typename T>
+T ReadSetting(T Record::*setting) {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return record.*setting;
+}
+
+template <typename T>
+void WriteSetting(T Record::*setting, std::type_identity_t<T> value) {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  record.*setting = value;
+}
+
 void ApplyExportNames(const D3D9Profile& profile) {
   std::strcpy(gCreate9ExExportName, profile.createExAvailable ? "Direct3DCreate9Ex" : "");
   std::strcpy(gCreate9ExportName, profile.createAvailable ? "Direct3DCreate9" : "");
@@ -81,31 +97,15 @@ std::string FormatArguments(std::initializer_list<long long> values) {
   return text;
 }
 
-D3D9Profile CurrentProfile() {
-  Record& record = TheRecord();
-  std::lock_guard<std::mutex> guard(record.mutex);
-  return record.profile;
-}
+D3D9Profile CurrentProfile() { return ReadSetting(&Record::profile); }
 
 HRESULT CurrentDeviceState() { return TheRecord().deviceState.load(); }
 
-std::uint32_t CurrentPresentDuration() {
-  Record& record = TheRecord();
-  std::lock_guard<std::mutex> guard(record.mutex);
-  return record.presentDuration;
-}
+std::uint32_t CurrentPresentDuration() { return ReadSetting(&Record::presentDuration); }
 
-ReadbackCosts CurrentReadbackCosts() {
-  Record& record = TheRecord();
-  std::lock_guard<std::mutex> guard(record.mutex);
-  return record.readbackCosts;
-}
+ReadbackCosts CurrentReadbackCosts() { return ReadSetting(&Record::readbackCosts); }
 
-bool CurrentPresentSynchronised() {
-  Record& record = TheRecord();
-  std::lock_guard<std::mutex> guard(record.mutex);
-  return record.presentSynchronised;
-}
+bool CurrentPresentSynchronised() { return ReadSetting(&Record::presentSynchronised); }
 
 bool IsFormatIn(const std::vector<D3DFORMAT>& formats, D3DFORMAT format) {
   return std::find(formats.begin(), formats.end(), format) != formats.end();
@@ -214,22 +214,17 @@ void SetD3D9DeviceStateForTest(HRESULT state) {
 }
 
 void SetD3D9PresentDurationForTest(std::uint32_t milliseconds) {
-  d3d9::Record& record = d3d9::TheRecord();
-  std::lock_guard<std::mutex> guard(record.mutex);
-  record.presentDuration = milliseconds;
+  d3d9::WriteSetting(&d3d9::Record::presentDuration, milliseconds);
 }
 
 void SetD3D9PresentSynchronisedForTest(bool waitsForVerticalBlank) {
-  d3d9::Record& record = d3d9::TheRecord();
-  std::lock_guard<std::mutex> guard(record.mutex);
-  record.presentSynchronised = waitsForVerticalBlank;
+  d3d9::WriteSetting(&d3d9::Record::presentSynchronised, waitsForVerticalBlank);
 }
 
 void SetD3D9ReadbackCostsForTest(std::uint32_t renderSurfaceLockMilliseconds,
                                  std::uint32_t renderTargetDataMilliseconds) {
-  d3d9::Record& record = d3d9::TheRecord();
-  std::lock_guard<std::mutex> guard(record.mutex);
-  record.readbackCosts = d3d9::ReadbackCosts{renderSurfaceLockMilliseconds, renderTargetDataMilliseconds};
+  d3d9::WriteSetting(&d3d9::Record::readbackCosts,
+                     d3d9::ReadbackCosts{renderSurfaceLockMilliseconds, renderTargetDataMilliseconds});
 }
 
 void SetD3D9CallTraceEnabled(bool enabled) {
