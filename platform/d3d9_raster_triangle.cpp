@@ -25,6 +25,9 @@ std::int64_t CeilDiv(std::int64_t n, std::int64_t d) { return -FloorDiv(-n, d); 
 std::int64_t FloorPixel(std::int64_t subpixels) { return subpixels >> kSubpixelBits; }
 std::int64_t CeilPixel(std::int64_t subpixels) { return -((-subpixels) >> kSubpixelBits); }
 
+// The pixel whose square holds a coordinate; centres are on whole numbers.
+std::int64_t PixelHolding(double coordinate) { return FloorPixel(SnapToSubpixel(coordinate) + kSubpixelOne / 2); }
+
 // Edge vectors of a triangle from its first vertex, in pixels.
 struct Basis {
   double x0, y0, e1x, e1y, e2x, e2y, det;
@@ -239,9 +242,7 @@ void DrawPoint(const DrawSetup& setup, const Vertex& vertex, Report* report) {
     return;
   }
   ++report->primitivesDrawn;
-  // The pixel whose square holds the point; centres are on whole coordinates.
-  const std::int64_t px = FloorDiv(SnapToSubpixel(vertex.x) + kSubpixelOne / 2, kSubpixelOne);
-  const std::int64_t py = FloorDiv(SnapToSubpixel(vertex.y) + kSubpixelOne / 2, kSubpixelOne);
+  const std::int64_t px = PixelHolding(vertex.x), py = PixelHolding(vertex.y);
   if (!InsideClip(setup, px, py)) return;
   std::array<std::array<double, 2>, kMaxCoordSets> coords{};
   for (int set = 0; set < kMaxCoordSets; ++set) coords[set] = {vertex.coords[set][0], vertex.coords[set][1]};
@@ -264,15 +265,15 @@ void DrawLine(const DrawSetup& setup, const Vertex& a, const Vertex& b, const Ve
   if (length == 0.0) return;
   // Pixels along the major axis from the one holding the start to the one
   // holding the end; the end's own pixel only with lastPixel.
-  const std::int64_t from = FloorDiv(SnapToSubpixel(start) + kSubpixelOne / 2, kSubpixelOne);
-  const std::int64_t to = FloorDiv(SnapToSubpixel(start + length) + kSubpixelOne / 2, kSubpixelOne);
+  const std::int64_t from = PixelHolding(start);
+  const std::int64_t to = PixelHolding(start + length);
   const std::int64_t step = length > 0 ? 1 : -1;
   const std::int64_t end = lastPixel ? to + step : to;
   std::array<Color, kStageCount> texels{};
   for (std::int64_t major = from; major != end; major += step) {
     const double t = std::clamp((static_cast<double>(major) - start) / length, 0.0, 1.0);
     const double minor = alongX ? a.y + t * dy : a.x + t * dx;
-    const std::int64_t minorPixel = FloorDiv(SnapToSubpixel(minor) + kSubpixelOne / 2, kSubpixelOne);
+    const std::int64_t minorPixel = PixelHolding(minor);
     const std::int64_t px = alongX ? major : minorPixel, py = alongX ? minorPixel : major;
     if (!InsideClip(setup, px, py)) continue;
     auto lerp = [t](double p, double q) { return p + (q - p) * t; };
