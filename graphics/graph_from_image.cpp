@@ -20,6 +20,13 @@ struct DecodedPair {
   int result = -1;  // 0 both, 1 main only, -1 none
 
   BaseImage* Alpha() { return result == 0 ? &alphaImage : nullptr; }
+  // Decodes encoded images held in memory, mirrored when asked; false when the main image fails.
+  bool DecodeBytes(const void* block, std::size_t size, const void* alphaBlock, std::size_t alphaSize, int mirror) {
+    result = DecodeImageAndAlphaImage(nullptr, block, size, 1, alphaBlock, alphaSize, 1, &image, &alphaImage, 0);
+    if (result < 0) return false;
+    if (mirror == 1) Mirror();
+    return true;
+  }
   void Mirror() {
     MirrorBaseImageHorizontal(&image);
     if (result == 0) MirrorBaseImageHorizontal(&alphaImage);
@@ -29,6 +36,13 @@ struct DecodedPair {
     if (result == 0) FreeBaseImagePixels(&alphaImage);
   }
 };
+
+// Remembers the encoded bytes so the graph can be rebuilt after the device is lost.
+void RecordBytesSource(int graph, const void* block, std::size_t size, const void* alphaBlock, std::size_t alphaSize,
+                       int mirror) {
+  SetGraphRestoreSource(graph, nullptr, nullptr, nullptr, nullptr, block, static_cast<std::uint32_t>(size), alphaBlock,
+                        static_cast<std::uint32_t>(alphaSize), nullptr, nullptr, mirror, -1);
+}
 
 }  // namespace
 
@@ -122,30 +136,18 @@ int ReloadGraphFromBaseImageNoAlpha(BaseImage* image, int graph) {
 int BuildGraphFromImageBytes(const void* block, std::size_t size, const void* alphaBlock, std::size_t alphaSize,
                              int flag, int mirror) {
   DecodedPair decoded;
-  decoded.result = DecodeImageAndAlphaImage(nullptr, block, size, 1, alphaBlock, alphaSize, 1, &decoded.image,
-                                            &decoded.alphaImage, 0);
-  if (decoded.result < 0) return -1;
-  if (mirror == 1) decoded.Mirror();
+  if (!decoded.DecodeBytes(block, size, alphaBlock, alphaSize, mirror)) return -1;
   const GraphHandle graph = BuildGraphFromBaseImages(&decoded.image, decoded.Alpha(), flag);
-  if (graph >= 0) {
-    SetGraphRestoreSource(graph, nullptr, nullptr, nullptr, nullptr, block, static_cast<std::uint32_t>(size),
-                          alphaBlock, static_cast<std::uint32_t>(alphaSize), nullptr, nullptr, mirror, -1);
-  }
+  if (graph >= 0) RecordBytesSource(graph, block, size, alphaBlock, alphaSize, mirror);
   return graph;
 }
 
 int RefillGraphFromImageBytes(const void* block, std::size_t size, int graph, const void* alphaBlock,
                               std::size_t alphaSize, int, int mirror) {
   DecodedPair decoded;
-  decoded.result = DecodeImageAndAlphaImage(nullptr, block, size, 1, alphaBlock, alphaSize, 1, &decoded.image,
-                                            &decoded.alphaImage, 0);
-  if (decoded.result < 0) return -1;
-  if (mirror == 1) decoded.Mirror();
+  if (!decoded.DecodeBytes(block, size, alphaBlock, alphaSize, mirror)) return -1;
   const int result = ReloadGraphFromBaseImage(&decoded.image, decoded.Alpha(), graph);
-  if (result == 0) {
-    SetGraphRestoreSource(graph, nullptr, nullptr, nullptr, nullptr, block, static_cast<std::uint32_t>(size),
-                          alphaBlock, static_cast<std::uint32_t>(alphaSize), nullptr, nullptr, mirror, -1);
-  }
+  if (result == 0) RecordBytesSource(graph, block, size, alphaBlock, alphaSize, mirror);
   return result;
 }
 
