@@ -58,54 +58,51 @@ template <FastBlend kBlend, bool kWhiteFactor>
       }
       texels = _mm256_or_si256(texels, texelOr);
       auto* out = reinterpret_cast<__m256i*>(dst + static_cast<std::ptrdiff_t>(i) * 4);
+      __m256i result;
+      __m256i pass = _mm256_setzero_si256();  // lanes that pass the alpha test, read only when it is on
       if constexpr (kBlend == FastBlend::kNone && kWhiteFactor) {
         // Texels go out as they are: the alpha test is the only per-pixel work.
-        const __m256i result = _mm256_or_si256(texels, targetFill);
+        result = texels;
         if (testsAlpha) {
           const __m256i alpha = _mm256_srli_epi32(texels, 24);
-          const __m256i pass = _mm256_and_si256(_mm256_cmpgt_epi32(alpha, alphaAbove32),
-                                                _mm256_cmpgt_epi32(alphaBelow32, alpha));
-          _mm256_maskstore_epi32(reinterpret_cast<int*>(out), pass, result);
-          written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
-        } else {
-          _mm256_storeu_si256(out, result);
-          written += 8;
+          pass = _mm256_and_si256(_mm256_cmpgt_epi32(alpha, alphaAbove32), _mm256_cmpgt_epi32(alphaBelow32, alpha));
         }
-        continue;
-      }
-      // A white factor leaves every channel as it is (x * 255 / 255 rounds to x).
-      __m256i srcLo = _mm256_unpacklo_epi8(texels, zero), srcHi = _mm256_unpackhi_epi8(texels, zero);
-      if constexpr (!kWhiteFactor) {
-        srcLo = Div255Rounded(_mm256_mullo_epi16(srcLo, factor));
-        srcHi = Div255Rounded(_mm256_mullo_epi16(srcHi, factor));
-      }
-      const __m256i alphaLo = SpreadAlpha(srcLo), alphaHi = SpreadAlpha(srcHi);
-      __m256i result;
-      if constexpr (kBlend == FastBlend::kNone) {
-        result = _mm256_packus_epi16(srcLo, srcHi);
       } else {
-        const __m256i dstFilled = _mm256_or_si256(_mm256_loadu_si256(out), targetFill);
-        const __m256i dLo = _mm256_unpacklo_epi8(dstFilled, zero), dHi = _mm256_unpackhi_epi8(dstFilled, zero);
-        const __m256i sLo = _mm256_mullo_epi16(srcLo, alphaLo);
-        const __m256i sHi = _mm256_mullo_epi16(srcHi, alphaHi);
-        if constexpr (kBlend == FastBlend::kAlpha) {
-          // Both products summed before the one rounding: at most 255 x 255.
-          const __m256i keptLo = _mm256_mullo_epi16(dLo, _mm256_sub_epi16(max255, alphaLo));
-          const __m256i keptHi = _mm256_mullo_epi16(dHi, _mm256_sub_epi16(max255, alphaHi));
-          result = _mm256_packus_epi16(Div255Rounded(_mm256_add_epi16(sLo, keptLo)),
-                                       Div255Rounded(_mm256_add_epi16(sHi, keptHi)));
+        // A white factor leaves every channel as it is (x * 255 / 255 rounds to x).
+        __m256i srcLo = _mm256_unpacklo_epi8(texels, zero), srcHi = _mm256_unpackhi_epi8(texels, zero);
+        if constexpr (!kWhiteFactor) {
+          srcLo = Div255Rounded(_mm256_mullo_epi16(srcLo, factor));
+          srcHi = Div255Rounded(_mm256_mullo_epi16(srcHi, factor));
+        }
+        const __m256i alphaLo = SpreadAlpha(srcLo), alphaHi = SpreadAlpha(srcHi);
+        if constexpr (kBlend == FastBlend::kNone) {
+          result = _mm256_packus_epi16(srcLo, srcHi);
         } else {
-          result = _mm256_packus_epi16(_mm256_add_epi16(Div255Rounded(sLo), dLo),
-                                       _mm256_add_epi16(Div255Rounded(sHi), dHi));
+          const __m256i dstFilled = _mm256_or_si256(_mm256_loadu_si256(out), targetFill);
+          const __m256i dLo = _mm256_unpacklo_epi8(dstFilled, zero), dHi = _mm256_unpackhi_epi8(dstFilled, zero);
+          const __m256i sLo = _mm256_mullo_epi16(srcLo, alphaLo);
+          const __m256i sHi = _mm256_mullo_epi16(srcHi, alphaHi);
+          if constexpr (kBlend == FastBlend::kAlpha) {
+            // Both products summed before the one rounding: at most 255 x 255.
+            const __m256i keptLo = _mm256_mullo_epi16(dLo, _mm256_sub_epi16(max255, alphaLo));
+            const __m256i keptHi = _mm256_mullo_epi16(dHi, _mm256_sub_epi16(max255, alphaHi));
+            result = _mm256_packus_epi16(Div255Rounded(_mm256_add_epi16(sLo, keptLo)),
+                                         Div255Rounded(_mm256_add_epi16(sHi, keptHi)));
+          } else {
+            result = _mm256_packus_epi16(_mm256_add_epi16(Div255Rounded(sLo), dLo),
+                                         _mm256_add_epi16(Div255Rounded(sHi), dHi));
+          }
+        }
+        if (testsAlpha) {
+          const __m256i passLo =
+              _mm256_and_si256(_mm256_cmpgt_epi16(alphaLo, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaLo));
+          const __m256i passHi =
+              _mm256_and_si256(_mm256_cmpgt_epi16(alphaHi, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaHi));
+          pass = _mm256_packs_epi16(passLo, passHi);
         }
       }
       result = _mm256_or_si256(result, targetFill);
       if (testsAlpha) {
-        const __m256i passLo =
-            _mm256_and_si256(_mm256_cmpgt_epi16(alphaLo, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaLo));
-        const __m256i passHi =
-            _mm256_and_si256(_mm256_cmpgt_epi16(alphaHi, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaHi));
-        const __m256i pass = _mm256_packs_epi16(passLo, passHi);
         _mm256_maskstore_epi32(reinterpret_cast<int*>(out), pass, result);
         written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
       } else {
