@@ -23,10 +23,6 @@ namespace {
 
 constexpr int kStaticCodeCount = 256;
 
-bool IsSpace(const GlyphCode& code) {
-  return (code.bytes[0] == 0x20 && code.bytes[1] == 0) || (code.bytes[0] == 0x81 && code.bytes[1] == 0x40);
-}
-
 std::uint32_t GdiCode(const GlyphCode& code) {
   return code.bytes[1] != 0 ? static_cast<std::uint32_t>(code.bytes[0]) << 8 | code.bytes[1] : code.bytes[0];
 }
@@ -191,7 +187,7 @@ GlyphCacheEntry* RenderGlyphToCache(int handle, int count, const GlyphCode* code
     entry->xOffset = static_cast<std::int16_t>(glyph.gmptGlyphOrigin.x);
     entry->yOffset = static_cast<std::int16_t>(metrics.tmAscent - glyph.gmptGlyphOrigin.y);
     entry->advance = glyph.gmCellIncX;
-    if (IsSpace(codes[i]) || size == 0) {
+    if (IsSpaceCode(codes[i]) || size == 0) {
       entry->width = static_cast<std::int16_t>(glyph.gmBlackBoxX);
       entry->height = static_cast<std::int16_t>(glyph.gmBlackBoxY);
       continue;

@@ -14,6 +14,10 @@ struct GlyphCode {
 };
 
 inline int GlyphCodeIndex(const GlyphCode& code) { return code.bytes[0] | code.bytes[1] << 8; }
+// The single-byte space and the full-width space (0x81 0x40).
+inline bool IsSpaceCode(const GlyphCode& code) {
+  return (code.bytes[0] == 0x20 && code.bytes[1] == 0) || (code.bytes[0] == 0x81 && code.bytes[1] == 0x40);
+}
 
 int ClearFontGlyphCache(int handle);
 // Makes the cache graph(s) when the re-creation flag is set. 0, or -1.

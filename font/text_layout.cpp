@@ -24,9 +24,7 @@ namespace {
 constexpr int kStaticTextBytes = 256;
 
 bool DrawsNothing(const GlyphCode& code, const GlyphCacheEntry& entry) {
-  if (code.bytes[0] == 0x20 && code.bytes[1] == 0) return true;
-  if (code.bytes[0] == 0x81 && code.bytes[1] == 0x40) return true;
-  return entry.width == 0 && entry.height == 0;
+  return IsSpaceCode(code) || (entry.width == 0 && entry.height == 0);
 }
 
 // Where the glyph box goes. Horizontal: its top-left pixel. Vertical: the
