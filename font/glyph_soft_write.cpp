@@ -4,8 +4,7 @@
 // an image with an alpha channel.
 #include "font/glyph_soft_write.h"
 
-#include <algorithm>
-
+#include "core/rect.h"
 #include "font/font_internal.h"
 #include "font/glyph_cache.h"
 #include "graphics/color_value.h"
@@ -91,12 +90,10 @@ void WriteGlyphToMemImg(const FontRecord& font, const GlyphCacheEntry& entry, ME
   // The box on the image: (u, v) of the cell lands on (x + u, y + v), or on
   // (x - 1 - v, y + u) for vertical text.
   Rect area = vertical ? Rect{x - boxHeight, y, x, y + boxWidth} : Rect{x, y, x + boxWidth, y + boxHeight};
-  const Rect bounds = {std::max(clip.left, 0), std::max(clip.top, 0), std::min(clip.right, dest->width),
-                       std::min(clip.bottom, dest->height)};
-  area.left = std::max(area.left, bounds.left);
-  area.top = std::max(area.top, bounds.top);
-  area.right = std::min(area.right, bounds.right);
-  area.bottom = std::min(area.bottom, bounds.bottom);
+  Rect bounds = clip;
+  const Rect image = {0, 0, dest->width, dest->height};
+  ClipRect(&bounds, &image);
+  ClipRect(&area, &bounds);
   if (area.left >= area.right || area.top >= area.bottom) return;
 
   int cellX = 0;

@@ -6,6 +6,7 @@
 
 #include "core/log.h"
 #include "core/log_text.h"
+#include "core/rect.h"
 #include "font/default_font.h"
 #include "font/font_handle.h"
 #include "font/glyph_cache.h"
@@ -27,14 +28,6 @@ constexpr int kAlphaWorkImage = 2;
 MEMIMG* SoftwareTarget() {
   return gMemImgDrawState.drawTarget != nullptr ? gMemImgDrawState.drawTarget
                                                 : GetGraphicsState().softwareDrawTarget;
-}
-
-Rect Intersect(const Rect& a, const Rect& b) {
-  Rect r = {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-            std::min(a.bottom, b.bottom)};
-  if (r.right < r.left) r.right = r.left;
-  if (r.bottom < r.top) r.bottom = r.top;
-  return r;
 }
 
 // A key value for the work image that neither colour of the text takes.
@@ -144,7 +137,9 @@ int DrawTextThroughSoftRenderer(int x, const char* text, std::uint32_t color, st
   const int atX = x - inX;
   const int atY = y - inY;
   gMemImgDrawState.colorMod = 0xFFFFFF;
-  gMemImgDrawState.drawArea = Intersect(savedArea, Rect{atX, atY, atX + width, atY + height});
+  Rect area = {atX, atY, atX + width, atY + height};
+  ClipRect(&area, &savedArea);
+  gMemImgDrawState.drawArea = area;
   DrawMemImgAt(target, &part, atX, atY, 1, nullptr);
   gMemImgDrawState.colorMod = savedColorMod;
   gMemImgDrawState.drawArea = savedArea;
