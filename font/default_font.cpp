@@ -9,7 +9,6 @@
 #include "core/multibyte.h"
 #include "font/font_handle.h"
 #include "font/font_internal.h"
-#include "graphics/graphics_state.h"
 
 namespace qz {
 namespace {
@@ -57,11 +56,9 @@ int CreateDefaultFont(const FontParameters& wanted) {
 // What a font made from `wanted` would hold, against the live record.
 bool Matches(const FontRecord& font, const FontParameters& wanted) {
   const int edgeSize = wanted.edgeSize == -1 ? 1 : wanted.edgeSize;
-  int type = wanted.type | (edgeSize > 1 ? kFontTypeEdge : 0);
-  if (GetGraphicsState().colorBits == 8) type &= ~kFontTypeAntialiased;
   return std::strncmp(font.face, wanted.face, kFontFaceBytes) == 0 && font.size == wanted.size &&
-         font.thickness == wanted.thickness && font.type == type && font.charset == wanted.charset &&
-         font.edgeSize == edgeSize && font.italic == wanted.italic;
+         font.thickness == wanted.thickness && font.type == EffectiveFontType(wanted.type, edgeSize) &&
+         font.charset == wanted.charset && font.edgeSize == edgeSize && font.italic == wanted.italic;
 }
 
 }  // namespace

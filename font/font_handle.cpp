@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/call_trace.h"
+#include "core/handle.h"
 #include "core/log.h"
 #include "core/log_text.h"
 #include "core/memory.h"
@@ -20,8 +21,6 @@
 namespace qz {
 namespace {
 
-constexpr int kFontHandleKind = 0x20000000;
-constexpr int kCheckLimit = 2048;
 constexpr int kDefaultSize = 16;
 constexpr int kDefaultThickness = 6;
 constexpr int kTextureCacheSide = 512;
@@ -40,9 +39,9 @@ struct FontTable {
 };
 FontTable gFonts = {};
 
-int SlotOf(int handle) { return handle & 0xFFFF; }
+int SlotOf(int handle) { return handle & kHandleSlotMask; }
 
-int MakeFontHandle(int check, int slot) { return kFontHandleKind | check << 16 | slot; }
+int MakeFontHandle(int check, int slot) { return MakeHandle(kFontHandle, check, slot); }
 
 std::uint32_t GdiCharset(int charset) {
   return charset >= 0 && charset < 5 ? kCharsetGdiValues[charset] : plat::DEFAULT_CHARSET;
@@ -185,6 +184,12 @@ bool FontDeviceLost() {
   return graphics.device == nullptr || graphics.device->TestCooperativeLevel() != plat::D3D_OK;
 }
 
+int EffectiveFontType(int type, int edgeSize) {
+  if (edgeSize > 1) type |= kFontTypeEdge;
+  if (GetGraphicsState().colorBits == 8) type &= ~kFontTypeAntialiased;
+  return type;
+}
+
 bool FontWorkSuspended() { return GetDrawSettings().skipDrawing != 0 || FontDeviceLost(); }
 
 FontRecord* FontRecordAtSlot(int slot) {
@@ -213,20 +218,18 @@ int CreateFontToHandle(const char* face, int size, int thickness, int type, int 
   }
   if (check == -1) {
     check = gFonts.checkCounter;
-    gFonts.checkCounter = (gFonts.checkCounter + 1) % kCheckLimit;
+    gFonts.checkCounter = (gFonts.checkCounter + 1) % kHandleCheckLimit;
   }
 
   auto* font = static_cast<FontRecord*>(AllocTrackedZeroed(sizeof(FontRecord), __FILE__, __LINE__));
   if (font == nullptr) return AppendLogText(text::kFontRecordAllocFailed);
-  font->check = check & (kCheckLimit - 1);
+  font->check = check & (kHandleCheckLimit - 1);
   font->glyphGraph = -1;
   font->edgeGraph = -1;
   font->size = size == -1 ? kDefaultSize : size;
   font->thickness = thickness == -1 ? kDefaultThickness : thickness;
-  font->type = type == -1 ? 0 : type;
   font->edgeSize = edgeSize == -1 ? 1 : edgeSize;
-  if (font->edgeSize > 1) font->type |= kFontTypeEdge;
-  if (GetGraphicsState().colorBits == 8) font->type &= ~kFontTypeAntialiased;
+  font->type = EffectiveFontType(type == -1 ? 0 : type, font->edgeSize);
   font->italic = italic;
   font->charset = charset == -1 ? GetCurrentCharset() : charset;
   if (face != nullptr) {
@@ -294,9 +297,9 @@ int QueryFontFaceSizeThickness(char* face, int* size, int* thickness, int handle
 int IsFontHandleValid(int handle) { return GetFontRecord(handle) != nullptr ? 1 : 0; }
 
 FontRecord* GetFontRecord(int handle) {
-  if (handle < 0 || (handle & 0x78000000) != kFontHandleKind) return nullptr;
+  if (handle < 0 || (handle & kHandleKindMask) != kFontHandle) return nullptr;
   FontRecord* font = FontRecordAtSlot(SlotOf(handle));
-  if (font == nullptr || font->check != ((handle >> 16) & (kCheckLimit - 1))) return nullptr;
+  if (font == nullptr || font->check != ((handle >> 16) & (kHandleCheckLimit - 1))) return nullptr;
   return font;
 }
 

@@ -21,5 +21,8 @@ inline int UsableCellSize(const FontRecord& font) { return font.cellWidth - (fon
 // Edge margin inside a cell: edge fonts keep the glyph e pixels in from the
 // cell's corner so the edge fits on every side.
 inline int EdgeMargin(const FontRecord& font) { return (font.type & kFontTypeEdge) != 0 ? font.edgeSize : 0; }
+// The type a font keeps: an edge wider than 1 adds the edge bit, and an
+// 8-bit screen drops anti-aliasing.
+int EffectiveFontType(int type, int edgeSize);
 
 }  // namespace qz
