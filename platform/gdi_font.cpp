@@ -21,9 +21,15 @@ struct GdiFont {
   std::string family;
 };
 
+// GDI callers ask for a glyph twice, first for its size and then for its
+// bits, so the context keeps the last glyph the face rendered.
 struct MemoryDeviceContext {
   HFONT selected = nullptr;
   std::shared_ptr<GlyphFace> face;
+  bool lastValid = false;
+  std::uint32_t lastCode = 0;
+  bool lastGrey = false;
+  GlyphImage last;
 };
 
 namespace {
@@ -114,6 +120,7 @@ HFONT SelectObject(HMEMDC context, HFONT font) {
   HFONT previous = context->selected;
   context->selected = font;
   context->face = font->face;
+  context->lastValid = false;
   return previous;
 }
 
@@ -142,8 +149,14 @@ std::uint32_t GetGlyphOutlineA(HMEMDC context, std::uint32_t code, std::uint32_t
   if (context == nullptr || context->face == nullptr || metrics == nullptr) return GDI_ERROR;
   if (format != GGO_BITMAP && format != GGO_GRAY4_BITMAP) return GDI_ERROR;
   const bool grey = format == GGO_GRAY4_BITMAP;
-  GlyphImage image;
-  if (!context->face->Render(code, grey, &image)) return GDI_ERROR;
+  if (!context->lastValid || context->lastCode != code || context->lastGrey != grey) {
+    context->lastValid = false;
+    if (!context->face->Render(code, grey, &context->last)) return GDI_ERROR;
+    context->lastValid = true;
+    context->lastCode = code;
+    context->lastGrey = grey;
+  }
+  const GlyphImage& image = context->last;
   metrics->gmBlackBoxX = static_cast<std::uint32_t>(image.width);
   metrics->gmBlackBoxY = static_cast<std::uint32_t>(image.height);
   metrics->gmptGlyphOrigin = {image.originX, image.originY};
