@@ -98,8 +98,7 @@ class DeviceSender {
 
   void RenderState(int id, std::uint32_t value, std::uint32_t* cached) {
     if (!force_ && value == *cached) return;
-    FlushOnce();
-    device_->SetRenderState(static_cast<plat::D3DRENDERSTATETYPE>(id), value);
+    Send(id, value);
     *cached = value;
   }
   // -1 leaves the state, except that a forced pass re-sends a cached value above 1.
@@ -143,12 +142,16 @@ class DeviceSender {
   bool flushed_ = false;
 };
 
+// Stages are sent up to and including the one after the last in use, at most the eighth.
+int LastStageSent(const DrawStageBlock& block) {
+  return std::min(std::clamp(block.stageCount, 0, kMaxDrawStages), kMaxDrawStages - 1);
+}
+
 // Step 10 of an apply: textures and stage states, stage by stage.
 void SendStages(DeviceSender& sender, const WorkingSetup& setup, bool tssArgTemp) {
   PendingDrawState& state = GetPendingDrawState();
   const DrawStageBlock& block = setup.block;
-  const int count = std::clamp(block.stageCount, 0, kMaxDrawStages);
-  const int last = count < kMaxDrawStages ? count : kMaxDrawStages - 1;
+  const int last = LastStageSent(block);
   for (int s = 0; s <= last; ++s) {
     if (s >= 2 && setup.texturesOnly == 0 && block.stages[s - 1].alphaOp == S(D3DTOP_DISABLE)) break;
     const StageSetupRecord& record = block.stages[s];
@@ -381,8 +384,7 @@ void TrackStageCount(int stageCount) {
 }
 
 void ResolveHandles(DrawStageBlock* block) {
-  const int count = std::clamp(block->stageCount, 0, kMaxDrawStages);
-  const int last = count < kMaxDrawStages ? count : kMaxDrawStages - 1;
+  const int last = LastStageSent(*block);
   for (int s = 0; s <= last; ++s) {
     block->stages[s].texture = TextureWord(FirstTextureOfGraph(block->stages[s].texture));
   }
