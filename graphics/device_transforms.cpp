@@ -34,6 +34,22 @@ bool ShadowConstants(float (*bank)[4], int bankSize, int start, const float* dat
   return true;
 }
 
+// The view and projection go to the fixed pipeline and, transposed, to the
+// vertex shader constants.
+int SendCameraMatrix(plat::D3DTRANSFORMSTATETYPE type, int shaderConstant, const Matrix4x4* matrix,
+                     Matrix4x4* cached) {
+  plat::IDirect3DDevice9* device = CurrentDevice();
+  if (device == nullptr || matrix == nullptr) return -1;
+  FlushVertexBatch();
+  const plat::D3DMATRIX deviceMatrix = ToDeviceMatrix(*matrix);
+  device->SetTransform(type, &deviceMatrix);
+  Matrix4x4 transposed;
+  TransposeMatrix4(&transposed, matrix);
+  SetVertexShaderConstants(shaderConstant, &transposed.m[0][0], 4);
+  *cached = *matrix;
+  return 0;
+}
+
 }  // namespace
 
 int SetDeviceViewport(const DeviceViewport* viewport) {
@@ -83,29 +99,12 @@ int SetDeviceScissorRect(const DeviceScissorRect* rect) {
 }
 
 int SetViewMatrixToDevice(const Matrix4x4* matrix) {
-  plat::IDirect3DDevice9* device = CurrentDevice();
-  if (device == nullptr || matrix == nullptr) return -1;
-  FlushVertexBatch();
-  const plat::D3DMATRIX deviceMatrix = ToDeviceMatrix(*matrix);
-  device->SetTransform(plat::D3DTS_VIEW, &deviceMatrix);
-  Matrix4x4 transposed;
-  TransposeMatrix4(&transposed, matrix);
-  SetVertexShaderConstants(kViewShaderConstant, &transposed.m[0][0], 4);
-  GetDeviceStateCache().viewMatrix = *matrix;
-  return 0;
+  return SendCameraMatrix(plat::D3DTS_VIEW, kViewShaderConstant, matrix, &GetDeviceStateCache().viewMatrix);
 }
 
 int SetProjectionMatrixToDevice(const Matrix4x4* matrix) {
-  plat::IDirect3DDevice9* device = CurrentDevice();
-  if (device == nullptr || matrix == nullptr) return -1;
-  FlushVertexBatch();
-  const plat::D3DMATRIX deviceMatrix = ToDeviceMatrix(*matrix);
-  device->SetTransform(plat::D3DTS_PROJECTION, &deviceMatrix);
-  Matrix4x4 transposed;
-  TransposeMatrix4(&transposed, matrix);
-  SetVertexShaderConstants(kProjectionShaderConstant, &transposed.m[0][0], 4);
-  GetDeviceStateCache().projectionMatrix = *matrix;
-  return 0;
+  return SendCameraMatrix(plat::D3DTS_PROJECTION, kProjectionShaderConstant, matrix,
+                          &GetDeviceStateCache().projectionMatrix);
 }
 
 int SetWorldTransformDirect(const Matrix4x4* matrix) {
