@@ -1,7 +1,6 @@
 // Sampler and texture-stage setters of the device state cache: filters,
 // anisotropy, address modes, texture transforms and coordinate indexes.
 // Each sampler's state is compared with its own cached value.
-#include <cstring>
 
 #include "graphics/device_state_cache.h"
 #include "graphics/device_state_internal.h"
@@ -73,12 +72,6 @@ int ApplyAddressDirection(AddressArray& cached, int type, int sampler, int mode)
   return 0;
 }
 
-plat::D3DMATRIX ToDeviceMatrix(const Matrix4x4& matrix) {
-  plat::D3DMATRIX out;
-  std::memcpy(&out, &matrix, sizeof(out));
-  return out;
-}
-
 void SendTextureTransform(plat::IDirect3DDevice9* device, int stage, int on, const Matrix4x4* matrix) {
   if (on == 1) {
     device->SetTextureStageState(static_cast<std::uint32_t>(stage), plat::D3DTSS_TEXTURETRANSFORMFLAGS,
@@ -148,21 +141,16 @@ int ApplyTextureTransforms(int stage, int on, const Matrix4x4* matrix) {
   if (device == nullptr) return -1;
   if (stage < -1 || stage >= kCachedTextureStageCount) return -1;
   DeviceStateCache& cache = GetDeviceStateCache();
-  if (stage == -1) {
-    FlushVertexBatch();
-    for (int s = 0; s < kTransformedStages; ++s) {
-      SendTextureTransform(device, s, on, matrix);
-      cache.textureTransformFlags[s] = on;
-      if (matrix != nullptr) cache.textureTransforms[s] = *matrix;
-    }
-    return 0;
-  }
   // A stage whose transform is off stays off without a call.
-  if (on == 0 && cache.textureTransformFlags[stage] == 0) return 0;
+  if (stage != -1 && on == 0 && cache.textureTransformFlags[stage] == 0) return 0;
   FlushVertexBatch();
-  SendTextureTransform(device, stage, on, matrix);
-  cache.textureTransformFlags[stage] = on;
-  if (matrix != nullptr) cache.textureTransforms[stage] = *matrix;
+  const int first = stage == -1 ? 0 : stage;
+  const int end = stage == -1 ? kTransformedStages : stage + 1;
+  for (int s = first; s < end; ++s) {
+    SendTextureTransform(device, s, on, matrix);
+    cache.textureTransformFlags[s] = on;
+    if (matrix != nullptr) cache.textureTransforms[s] = *matrix;
+  }
   return 0;
 }
 

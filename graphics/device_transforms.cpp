@@ -17,12 +17,6 @@ namespace {
 constexpr int kProjectionShaderConstant = 2;
 constexpr int kViewShaderConstant = 6;
 
-plat::D3DMATRIX ToDeviceMatrix(const Matrix4x4& matrix) {
-  plat::D3DMATRIX out;
-  std::memcpy(&out, &matrix, sizeof(out));
-  return out;
-}
-
 void EndOpenScene() {
   if (GetGraphicsState().sceneOpen != 0) EndDeviceScene();
 }
@@ -51,6 +45,12 @@ int SendCameraMatrix(plat::D3DTRANSFORMSTATETYPE type, int shaderConstant, const
 }
 
 }  // namespace
+
+plat::D3DMATRIX ToDeviceMatrix(const Matrix4x4& matrix) {
+  plat::D3DMATRIX out;
+  std::memcpy(&out, &matrix, sizeof(out));
+  return out;
+}
 
 int SetDeviceViewport(const DeviceViewport* viewport) {
   plat::IDirect3DDevice9* device = CurrentDevice();

@@ -2,8 +2,6 @@
 // drawn from user memory with one DrawPrimitiveUP per run of like vertices.
 #include "graphics/vertex_batch.h"
 
-#include <cstring>
-
 #include "core/library.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/device_state_internal.h"
@@ -69,12 +67,6 @@ long long PrimitiveCount(int type, std::uint32_t vertices) {
 void ResetWritePosition(VertexBatch& batch) {
   batch.vertexCount = 0;
   batch.writePosition = batch.buffers[BufferIndex(batch.vertexSet, batch.vertexKind)];
-}
-
-plat::D3DMATRIX ToDeviceMatrix(const Matrix4x4& matrix) {
-  plat::D3DMATRIX out;
-  std::memcpy(&out, &matrix, sizeof(out));
-  return out;
 }
 
 void DrawPending(plat::IDirect3DDevice9* device, const VertexBatch& batch) {
