@@ -89,11 +89,6 @@ int DrawTextThroughSoftRenderer(int x, const char* text, std::uint32_t color, st
   const FontRecord* font = GetFontRecord(handle);
   MEMIMG* target = SoftwareTarget();
   if (font == nullptr || target == nullptr) return -1;
-  TextSize size = {};
-  if (LayoutAndDrawText(0, x, y, 0, 1.0, 1.0, text, color, nullptr, nullptr, 0, handle, edgeColor, -1, vertical,
-                        &size) < 0) {
-    return -1;
-  }
   const DrawSettingsBlock& settings = GetDrawSettings();
   const bool antialiased = (font->type & kFontTypeAntialiased) != 0;
   const bool plain =
@@ -107,6 +102,11 @@ int DrawTextThroughSoftRenderer(int x, const char* text, std::uint32_t color, st
   // Through a screen-sized work image: a text larger than the screen is cut
   // to it. The measured box grows by a cell on every side for glyphs and
   // edges that reach past the pen or above the line.
+  TextSize size = {};
+  if (LayoutAndDrawText(0, x, y, 0, 1.0, 1.0, text, color, nullptr, nullptr, 0, handle, edgeColor, -1, vertical,
+                        &size) < 0) {
+    return -1;
+  }
   MEMIMG& work = GetGraphicsState().screenImages[antialiased ? kAlphaWorkImage : kWorkImage];
   const int pad = font->cellWidth;
   const int width = std::min(size.width + 2 * pad, work.width);
