@@ -4,6 +4,7 @@
 #include "core/log.h"
 #include "core/log_text.h"
 #include "graphics/draw_graph.h"
+#include "graphics/graph_decoded_image.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_restore.h"
 #include "graphics/graph_textures.h"
@@ -12,30 +13,6 @@
 
 namespace qz {
 namespace {
-
-// A decoded main image with its optional alpha image, freed on leaving scope.
-struct DecodedPair {
-  BaseImage image{};
-  BaseImage alphaImage{};
-  int result = -1;  // 0 both, 1 main only, -1 none
-
-  BaseImage* Alpha() { return result == 0 ? &alphaImage : nullptr; }
-  // Decodes encoded images held in memory, mirrored when asked; false when the main image fails.
-  bool DecodeBytes(const void* block, std::size_t size, const void* alphaBlock, std::size_t alphaSize, int mirror) {
-    result = DecodeImageAndAlphaImage(nullptr, block, size, 1, alphaBlock, alphaSize, 1, &image, &alphaImage, 0);
-    if (result < 0) return false;
-    if (mirror == 1) Mirror();
-    return true;
-  }
-  void Mirror() {
-    MirrorBaseImageHorizontal(&image);
-    if (result == 0) MirrorBaseImageHorizontal(&alphaImage);
-  }
-  ~DecodedPair() {
-    if (result >= 0) FreeBaseImagePixels(&image);
-    if (result == 0) FreeBaseImagePixels(&alphaImage);
-  }
-};
 
 // Remembers the encoded bytes so the graph can be rebuilt after the device is lost.
 void RecordBytesSource(int graph, const void* block, std::size_t size, const void* alphaBlock, std::size_t alphaSize,
@@ -60,13 +37,10 @@ int ReadImageFileAsGraphGridCore(const char* fileName, int total, int across, in
                                  int cellHeight, int* handles, int graphFlag, int mirror) {
   EnsureScreenReady();
   DecodedPair decoded;
-  decoded.result = DecodeImageAndAlphaImage(fileName, nullptr, 0, 0, nullptr, 0, 0, &decoded.image,
-                                            &decoded.alphaImage, 0);
-  if (decoded.result < 0) {
+  if (!decoded.DecodeFile(fileName, mirror)) {
     AppendLogFormat(text::kGraphFileLoadFailed, fileName != nullptr ? fileName : "");
     return -1;
   }
-  if (mirror == 1) decoded.Mirror();
   const int result = CreateDivGraphFromGraphImage(&decoded.image, decoded.Alpha(), total, across, down, cellWidth,
                                                   cellHeight, handles, graphFlag, mirror);
   if (result == 0 && total > 0) {

@@ -12,6 +12,7 @@
 #include "core/path.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_settings_block.h"
+#include "graphics/graph_decoded_image.h"
 #include "graphics/graph_from_image.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_textures.h"
@@ -254,18 +255,10 @@ void ReloadAllGraphsFromSources() {
 int LoadImageOrMovieAsGraph(const char* fileName, int graphOption, int mirror, int) {
   if (GetGraphicsState().started == 0 || fileName == nullptr) return -1;
   EnsureScreenReady();
-  BaseImage image{};
-  BaseImage alphaImage{};
-  const int decoded = DecodeImageAndAlphaImage(fileName, nullptr, 0, 0, nullptr, 0, 0, &image, &alphaImage, 0);
-  if (decoded >= 0) {
-    if (mirror == 1) {
-      MirrorBaseImageHorizontal(&image);
-      if (decoded == 0) MirrorBaseImageHorizontal(&alphaImage);
-    }
-    const int graph = BuildGraphFromBaseImages(&image, decoded == 0 ? &alphaImage : nullptr, graphOption);
+  DecodedPair decoded;
+  if (decoded.DecodeFile(fileName, mirror)) {
+    const int graph = BuildGraphFromBaseImages(&decoded.image, decoded.Alpha(), graphOption);
     if (graph >= 0) SetGraphRestoreFileName(graph, fileName, mirror, -1);
-    FreeBaseImagePixels(&image);
-    if (decoded == 0) FreeBaseImagePixels(&alphaImage);
     return graph;
   }
   // Not an image: the file would be a movie, and this build plays none.

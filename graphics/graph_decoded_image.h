@@ -1,0 +1,48 @@
+// A decoded main image with its optional alpha image, freed on leaving scope;
+// shared by the paths that decode an image file or block into a new graph.
+#pragma once
+
+#include <cstddef>
+
+#include "image/base_image.h"
+#include "image/image_decode.h"
+
+namespace qz {
+
+struct DecodedPair {
+  BaseImage image{};
+  BaseImage alphaImage{};
+  int result = -1;  // 0 both, 1 main only, -1 none
+
+  DecodedPair() = default;
+  DecodedPair(const DecodedPair&) = delete;
+  DecodedPair& operator=(const DecodedPair&) = delete;
+
+  BaseImage* Alpha() { return result == 0 ? &alphaImage : nullptr; }
+  // Decodes the file with its "_a" companion, mirrored when asked; false when the main image fails.
+  bool DecodeFile(const char* fileName, int mirror) {
+    result = DecodeImageAndAlphaImage(fileName, nullptr, 0, 0, nullptr, 0, 0, &image, &alphaImage, 0);
+    return Finish(mirror);
+  }
+  // Decodes encoded images held in memory, mirrored when asked; false when the main image fails.
+  bool DecodeBytes(const void* block, std::size_t size, const void* alphaBlock, std::size_t alphaSize, int mirror) {
+    result = DecodeImageAndAlphaImage(nullptr, block, size, 1, alphaBlock, alphaSize, 1, &image, &alphaImage, 0);
+    return Finish(mirror);
+  }
+  ~DecodedPair() {
+    if (result >= 0) FreeBaseImagePixels(&image);
+    if (result == 0) FreeBaseImagePixels(&alphaImage);
+  }
+
+ private:
+  bool Finish(int mirror) {
+    if (result < 0) return false;
+    if (mirror == 1) {
+      MirrorBaseImageHorizontal(&image);
+      if (result == 0) MirrorBaseImageHorizontal(&alphaImage);
+    }
+    return true;
+  }
+};
+
+}  // namespace qz
