@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/log_text.h"
 #include "graphics/device_formats.h"
+#include "graphics/device_release.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
@@ -29,12 +30,6 @@ struct ReadbackState {
 };
 
 ReadbackState gReadback{};
-
-template <typename Object>
-void Release(Object** object) {
-  if (*object != nullptr) (*object)->Release();
-  *object = nullptr;
-}
 
 void CopyRows(const plat::D3DLOCKED_RECT& from, std::uint8_t* to, int toPitch, int rowBytes, int rows) {
   const auto* source = static_cast<const std::uint8_t*>(from.pBits);
@@ -92,8 +87,8 @@ std::int64_t TimeIndirectCopy(GraphicsState& state, int side, int bytesPerPixel,
     CopyRows(source, rows->data(), side * bytesPerPixel, side * bytesPerPixel, side);
     copy->UnlockRect();
   }
-  Release(&copy);
-  Release(&renderTarget);
+  ReleaseAndClear(&copy);
+  ReleaseAndClear(&renderTarget);
   return copied ? Now() - started : -1;
 }
 
@@ -209,7 +204,7 @@ int ReleaseBackBufferLockSurfaces() {
   if (gReadback.active == 0) return 0;
   if (gReadback.systemMemoryCopy != nullptr) {
     gReadback.systemMemoryCopy->UnlockRect();
-    Release(&gReadback.systemMemoryCopy);
+    ReleaseAndClear(&gReadback.systemMemoryCopy);
   } else if (gReadback.lockedSurface != nullptr) {
     gReadback.lockedSurface->UnlockRect();
     gReadback.lockedSurface = nullptr;

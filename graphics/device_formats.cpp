@@ -14,6 +14,7 @@
 #include "core/window_state.h"
 #include "graphics/back_buffer_readback.h"
 #include "graphics/draw_settings_block.h"
+#include "graphics/device_release.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
 #include "graphics/vertical_blank.h"
@@ -437,16 +438,7 @@ int CreateDirect3DDevice9() {
   if (state.direct3D == nullptr) return -1;
   if (state.device != nullptr) {
     // What the old device handed out goes with it.
-    for (plat::IDirect3DSurface9** surface : {&state.depthBuffer, &state.subBackBuffer, &state.backBuffer}) {
-      if (*surface != nullptr) (*surface)->Release();
-      *surface = nullptr;
-    }
-    if (state.swapChain != nullptr) state.swapChain->Release();
-    state.swapChain = nullptr;
-    AppendLogText(text::kGfxDeviceRelease1);
-    state.device->Release();
-    state.device = nullptr;
-    state.sceneOpen = 0;
+    ReleaseDeviceAndSurfaces(state, text::kGfxDeviceRelease1);
   }
   state.caps = DeviceCapabilities{};
 

@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "core/log_text.h"
 #include "graphics/color_value.h"
+#include "graphics/device_release.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_handles.h"
 #include "graphics/texture_draw_info.h"
@@ -47,12 +48,6 @@ struct TextureDescriptorTable {
 plat::D3DFORMAT DeviceFormatOf(const GraphImage& image) {
   if (image.pixelFormatCode < 0 || image.pixelFormatCode >= kTextureDescriptorCount) return plat::D3DFMT_UNKNOWN;
   return static_cast<plat::D3DFORMAT>(GetGraphicsState().caps.textureFormats[image.pixelFormatCode]);
-}
-
-template <typename T>
-void ReleaseIfSet(T** object) {
-  if (*object != nullptr) (*object)->Release();
-  *object = nullptr;
 }
 
 // Zeroes every level of a lockable texture; the row count halves per level.
@@ -95,7 +90,7 @@ int CreateDrawableSurfaces(plat::IDirect3DDevice9* device, const GraphImage& ima
       return -1;
     }
   } else {
-    ReleaseIfSet(&tile.depthSurface);
+    ReleaseAndClear(&tile.depthSurface);
   }
   return 0;
 }
@@ -124,7 +119,7 @@ int CreateTileTexture(plat::IDirect3DDevice9* device, const GraphImage& image, p
     if (plat::FAILED(device->CreateTexture(width, height, levels, plat::D3DUSAGE_DYNAMIC, format,
                                            plat::D3DPOOL_SYSTEMMEM, &tile.stagingTexture, nullptr))) {
       tile.stagingTexture = nullptr;
-      ReleaseIfSet(&tile.texture);
+      ReleaseAndClear(&tile.texture);
       AppendLogText(text::kGraphMemoryTextureFailed);
       return -1;
     }

@@ -16,6 +16,7 @@
 #include "core/window_state.h"
 #include "font/default_font.h"
 #include "graphics/device_formats.h"
+#include "graphics/device_release.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/display_modes.h"
 #include "graphics/draw_settings_block.h"
@@ -34,29 +35,10 @@ constexpr int kDefaultWidth = 640;
 constexpr int kDefaultHeight = 480;
 constexpr int kDefaultBits = 16;
 
-template <typename Object>
-void ReleaseObject(Object** object) {
-  if (*object != nullptr) (*object)->Release();
-  *object = nullptr;
-}
-
 int NextPowerOfTwo(int value) {
   int power = 1;
   while (power < value) power <<= 1;
   return power;
-}
-
-// The device and everything taken from it, in the shutdown's order.
-void ReleaseDevice(GraphicsState& state, const char* deviceReleaseLine) {
-  ReleaseObject(&state.depthBuffer);
-  ReleaseObject(&state.subBackBuffer);
-  ReleaseObject(&state.backBuffer);
-  ReleaseObject(&state.swapChain);
-  if (state.device != nullptr) {
-    AppendLogText(deviceReleaseLine);
-    ReleaseObject(&state.device);
-  }
-  state.sceneOpen = 0;
 }
 
 bool DisplayChangedByDirect3D(const GraphicsState& state) {
@@ -125,8 +107,8 @@ int InitGraphicsDevice() {
       }
       // The back buffer, swap chain and sub back buffer go too, or they would
       // keep the failed device alive until the shutdown.
-      ReleaseDevice(state, text::kGfxDeviceRelease2);
-      ReleaseObject(&state.direct3D);
+      ReleaseDeviceAndSurfaces(state, text::kGfxDeviceRelease2);
+      ReleaseAndClear(&state.direct3D);
       state.direct3DIsEx = 0;
     }
   }
@@ -137,7 +119,7 @@ int InitGraphicsDevice() {
 
 int CreateDirectDrawObject() {
   GraphicsState& state = GetGraphicsState();
-  ReleaseObject(&state.directDraw);
+  ReleaseAndClear(&state.directDraw);
   AppendLogText(text::kGfxDirectDrawCreating);
   plat::IDirectDraw7* directDraw = nullptr;
   if (plat::CreateDirectDraw7Instance(plat::CLSCTX_DIRECTDRAW, &directDraw) != plat::S_OK || directDraw == nullptr) {
@@ -161,7 +143,7 @@ int CreateDirectDrawObject() {
 
 int CreateDirect3D9Object() {
   GraphicsState& state = GetGraphicsState();
-  ReleaseObject(&state.direct3D);
+  ReleaseAndClear(&state.direct3D);
   state.direct3DIsEx = 0;
   AppendLogText(text::kGfxDirect3D9ExCreating);
   const auto createEx = reinterpret_cast<plat::Direct3DCreate9ExFunction>(
@@ -193,7 +175,7 @@ int CreateDirect3D9Object() {
 int CreateZBuffer() {
   GraphicsState& state = GetGraphicsState();
   if (state.device == nullptr) return -1;
-  ReleaseObject(&state.depthBuffer);
+  ReleaseAndClear(&state.depthBuffer);
   AppendLogText(text::kGfxZBufferCreating);
   const int width = NextPowerOfTwo(state.screenWidth);
   const int height = NextPowerOfTwo(state.screenHeight);
@@ -255,10 +237,10 @@ int TerminateGraphics() {
 int ShutdownGraphicsDevice() {
   GraphicsState& state = GetGraphicsState();
   if (IsFullScreenMode() != 0 && !DisplayChangedByDirect3D(state)) plat::ChangeDisplaySettingsA(nullptr, 0);
-  ReleaseDevice(state, text::kGfxDeviceRelease3);
-  ReleaseObject(&state.direct3D);
+  ReleaseDeviceAndSurfaces(state, text::kGfxDeviceRelease3);
+  ReleaseAndClear(&state.direct3D);
   state.direct3DIsEx = 0;
-  ReleaseObject(&state.directDraw);
+  ReleaseAndClear(&state.directDraw);
   if (state.d3d9Module != nullptr) {
     AppendLogText(text::kGfxD3d9Release4);
     plat::FreeLibrary(state.d3d9Module);
