@@ -1,8 +1,9 @@
 // Helpers the hardware draw builders share: the device and scene checks, the
-// tile texture, blend-graph coordinates, and quads written straight into the
-// pending vertex batch.
+// graph's first texture and its draw preparation, the tile texture, blend-graph
+// coordinates, and quads written straight into the pending vertex batch.
 #include "graphics/d3d_graph_draw_internal.h"
 
+#include "graphics/d3d_graph_draw.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_handles.h"
@@ -31,12 +32,21 @@ void UseTileTexture(const TextureDrawEntry& entry) {
   if (pending.blendDirty != 0 || pending.textureDirty != 0) ApplyPendingDrawState(1, nullptr, 0);
 }
 
+plat::IDirect3DBaseTexture9* FirstTexture(const GraphRecord* graph) {
+  if (graph->drawEntries.empty() || graph->drawEntries.front().tile == nullptr) return nullptr;
+  return graph->drawEntries.front().tile->texture;
+}
+
+int PrepareForGraph(GraphRecord* graph, int flags) {
+  EnsureDeviceScene();
+  return PrepareGraphDrawState(graph->image, FirstTexture(graph), flags);
+}
+
 plat::IDirect3DBaseTexture9* BlendMaskTexture() {
   const int mask = GetDrawSettings().blendMaskGraph;
   if (mask == -1) return nullptr;
   const GraphRecord* graph = GetGraphRecord(mask);
-  if (graph == nullptr || graph->drawEntries.empty() || graph->drawEntries.front().tile == nullptr) return nullptr;
-  return graph->drawEntries.front().tile->texture;
+  return graph != nullptr ? FirstTexture(graph) : nullptr;
 }
 
 void SetBlendCoordinates(QuadCorner* corner, float graphX, float graphY) {

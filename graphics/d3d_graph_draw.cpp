@@ -82,16 +82,6 @@ int AppendAxisAlignedTiles(GraphRecord* graph, const AxisMapping& map, ClipOutco
   return 0;
 }
 
-plat::IDirect3DBaseTexture9* FirstTexture(const GraphRecord* graph) {
-  if (graph->drawEntries.empty() || graph->drawEntries.front().tile == nullptr) return nullptr;
-  return graph->drawEntries.front().tile->texture;
-}
-
-int PrepareForGraph(GraphRecord* graph, int flags) {
-  EnsureDeviceScene();
-  return PrepareGraphDrawState(graph->image, FirstTexture(graph), flags);
-}
-
 // Half sizes and centre of a rotated draw, chosen so that unrotated texels
 // land on pixel centres.
 struct RotationFrame {

@@ -21,6 +21,12 @@ void EnsureDeviceScene();
 // The tile's texture becomes the pending one and the state is applied.
 void UseTileTexture(const TextureDrawEntry& entry);
 
+// The texture of the graph's first tile, or null.
+plat::IDirect3DBaseTexture9* FirstTexture(const GraphRecord* graph);
+
+// Opens the scene and prepares the draw state for the graph's first texture.
+int PrepareForGraph(GraphRecord* graph, int flags);
+
 // The blend mask's texture, or null when none is set.
 plat::IDirect3DBaseTexture9* BlendMaskTexture();
 

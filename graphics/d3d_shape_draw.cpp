@@ -149,10 +149,7 @@ int DeviceBlitGraphOnQuad(int x1, int y1, int x2, int y2, int x3, int y3, int x4
     return BlitGraphOnQuadF(f(x1), f(y1), f(x2), f(y2), f(x3), f(y3), f(x4), f(y4), graph, trans);
   }
   if (graph->drawEntries.empty()) return -1;
-  EnsureDeviceScene();
-  const TextureDrawEntry& first = graph->drawEntries.front();
-  PrepareGraphDrawState(graph->image, first.tile != nullptr ? first.tile->texture : nullptr,
-                        trans != 0 ? kPrepareUseTransparency : 0);
+  PrepareForGraph(graph, trans != 0 ? kPrepareUseTransparency : 0);
   const Point corners[4] = {{f(x1), f(y1)}, {f(x2), f(y2)}, {f(x3), f(y3)}, {f(x4), f(y4)}};
   return DrawBlendGraphQuad(device, corners, graph);
 }
