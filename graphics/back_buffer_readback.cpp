@@ -13,6 +13,7 @@
 #include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
+#include "graphics/render_surfaces.h"
 #include "graphics/screen_present.h"
 #include "graphics/vertex_batch.h"
 
@@ -92,17 +93,6 @@ std::int64_t TimeIndirectCopy(GraphicsState& state, int side, int bytesPerPixel,
   return copied ? Now() - started : -1;
 }
 
-bool IsTextured(const GraphRecord* graph) {
-  return graph->image != nullptr && graph->image->tileCount > 0 && graph->image->tiles != nullptr;
-}
-
-// The surface a graph is drawn into: the first tile's multisample surface,
-// else its level 0.
-plat::IDirect3DSurface9* GraphRenderSurface(const GraphRecord* graph) {
-  const GraphTextureTile& tile = graph->image->tiles[0];
-  return tile.multiSampleSurface != nullptr ? tile.multiSampleSurface : tile.surface;
-}
-
 int FillFromLock(const plat::D3DLOCKED_RECT& locked, std::uint32_t format, const plat::WinRect& rect, BaseImage* out) {
   const PixelFormatDescriptor* descriptor = GetD3DFormatPixelDescriptor(format);
   if (descriptor == nullptr) return -1;
@@ -162,15 +152,15 @@ int LockBackBufferImage(const plat::WinRect* rect, BaseImage* out, int target) {
       rect->top >= rect->bottom || rect->bottom > height) {
     return -1;
   }
-  const bool onDevice = graph != nullptr ? IsTextured(graph) : state.hardware3DOn != 0 && state.device != nullptr;
+  const bool onDevice = graph != nullptr ? HasTextureTiles(graph) : OnHardwarePath(state);
   if (onDevice) {
     plat::IDirect3DSurface9* source = nullptr;
     std::uint32_t format = 0;
     if (graph != nullptr) {
-      source = GraphRenderSurface(graph);
+      source = GraphRenderSurface(graph->image->tiles[0]);
       format = state.caps.textureFormats[graph->image->pixelFormatCode];
     } else {
-      source = state.subBackBuffer != nullptr ? state.subBackBuffer : state.backBuffer;
+      source = ScreenRenderSurface(state);
       format = state.caps.backBufferFormat;
     }
     plat::D3DLOCKED_RECT locked{};

@@ -11,6 +11,7 @@
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/pending_draw_state.h"
+#include "graphics/render_surfaces.h"
 #include "graphics/screen_mode_change.h"
 #include "graphics/screen_present.h"
 #include "graphics/vertex_batch.h"
@@ -35,15 +36,9 @@ DrawTargetState gTarget{};
 
 bool IsScreenTarget(int target) { return target <= -2 && target >= -5; }
 
-bool OnHardwarePath(const GraphicsState& state) { return state.hardware3DOn != 0 && state.device != nullptr; }
-
 const GraphTextureTile* FirstTile(const GraphRecord* graph) {
   if (graph == nullptr || graph->image == nullptr || graph->image->tileCount <= 0) return nullptr;
   return graph->image->tiles;
-}
-
-plat::IDirect3DSurface9* ScreenSurface(const GraphicsState& state) {
-  return state.subBackBuffer != nullptr ? state.subBackBuffer : state.backBuffer;
 }
 
 bool FitsDepthBuffer(const GraphicsState& state, const GraphRecord* graph) {
@@ -64,12 +59,12 @@ void PointDeviceAtTarget(GraphicsState& state, const GraphRecord* graph) {
   plat::IDirect3DSurface9* renderTarget = nullptr;
   plat::IDirect3DSurface9* depth = nullptr;
   if (const GraphTextureTile* tile = FirstTile(graph); tile != nullptr) {
-    renderTarget = tile->multiSampleSurface != nullptr ? tile->multiSampleSurface : tile->surface;
+    renderTarget = GraphRenderSurface(*tile);
     depth = tile->depthSurface != nullptr ? tile->depthSurface
             : FitsDepthBuffer(state, graph) ? state.depthBuffer
                                             : nullptr;
   } else {
-    renderTarget = ScreenSurface(state);
+    renderTarget = ScreenRenderSurface(state);
     depth = state.depthBuffer;
   }
   EndDeviceScene();

@@ -6,6 +6,7 @@
 #include "graphics/graph_handles.h"
 #include "graphics/graph_textures.h"
 #include "graphics/graphics_state.h"
+#include "graphics/render_surfaces.h"
 #include "graphics/screen_present.h"
 #include "graphics/vertex_batch.h"
 #include "softrender/pixel_write.h"
@@ -13,16 +14,8 @@
 namespace qz {
 namespace {
 
-bool IsTextured(const GraphRecord* graph) {
-  return graph->image != nullptr && graph->image->tileCount > 0 && graph->image->tiles != nullptr;
-}
-
 plat::IDirect3DSurface9* RenderSurfaceOf(const GraphicsState& state, const GraphRecord* source) {
-  if (source != nullptr) {
-    const GraphTextureTile& tile = source->image->tiles[0];
-    return tile.multiSampleSurface != nullptr ? tile.multiSampleSurface : tile.surface;
-  }
-  return state.subBackBuffer != nullptr ? state.subBackBuffer : state.backBuffer;
+  return source != nullptr ? GraphRenderSurface(source->image->tiles[0]) : ScreenRenderSurface(state);
 }
 
 }  // namespace
@@ -51,7 +44,7 @@ int CaptureScreenRectToGraphCore(int sourceTarget, int left, int top, int right,
       destX < 0 || destY < 0 || width + destX > destination->width || height + destY > destination->height) {
     return -1;
   }
-  if (!IsTextured(destination)) {
+  if (!HasTextureTiles(destination)) {
     MEMIMG* from = source != nullptr ? &source->softView : &state.screenImages[kBackScreenImage];
     const Rect area{left, top, right, bottom};
     return DrawMemImgSimple(&destination->softView, from, &area, destX, destY) == 0 ? 0 : -1;

@@ -18,6 +18,7 @@
 #include "graphics/draw_target.h"
 #include "graphics/graphics_state.h"
 #include "graphics/pending_draw_state.h"
+#include "graphics/render_surfaces.h"
 #include "graphics/screen_settings.h"
 #include "graphics/vertex_batch.h"
 #include "platform/gdi_present.h"
@@ -33,8 +34,6 @@ plat::WinRect gLastSource{};
 plat::WinRect gLastDest{};
 
 plat::HWND MainWindow() { return GetWindowSystemState().mainWindow; }
-
-bool OnHardwarePath(const GraphicsState& state) { return state.hardware3DOn != 0 && state.device != nullptr; }
 
 int RectWidth(const plat::WinRect& rect) { return rect.right - rect.left; }
 int RectHeight(const plat::WinRect& rect) { return rect.bottom - rect.top; }
