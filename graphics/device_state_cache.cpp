@@ -5,7 +5,7 @@
 // gathered under.
 #include "graphics/device_state_cache.h"
 
-#include <cstring>
+#include <bit>
 
 #include "graphics/device_state_internal.h"
 #include "graphics/vertex_batch.h"
@@ -29,12 +29,6 @@ std::uint32_t CullModeToDevice(int mode) {
     default:
       return plat::D3DCULL_NONE;
   }
-}
-
-std::uint32_t FloatBits(float value) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof(bits));
-  return bits;
 }
 
 // The shared steps of the integer render-state setters.
@@ -164,11 +158,11 @@ int ApplyFogRange(float start, float end) {
   FlushVertexBatch();
   const bool force = cache.forceResend != 0;
   if (force || cache.fogStart != start) {
-    device->SetRenderState(plat::D3DRS_FOGSTART, FloatBits(start));
+    device->SetRenderState(plat::D3DRS_FOGSTART, std::bit_cast<std::uint32_t>(start));
     cache.fogStart = start;
   }
   if (force || cache.fogEnd != end) {
-    device->SetRenderState(plat::D3DRS_FOGEND, FloatBits(end));
+    device->SetRenderState(plat::D3DRS_FOGEND, std::bit_cast<std::uint32_t>(end));
     cache.fogEnd = end;
   }
   return ApplyFogShaderConstant();
@@ -180,7 +174,7 @@ int ApplyFogDensity(float density) {
   if (device == nullptr) return -1;
   if (cache.forceResend == 0 && cache.fogDensity == density) return 0;
   FlushVertexBatch();
-  device->SetRenderState(plat::D3DRS_FOGDENSITY, FloatBits(density));
+  device->SetRenderState(plat::D3DRS_FOGDENSITY, std::bit_cast<std::uint32_t>(density));
   cache.fogDensity = density;
   return ApplyFogShaderConstant();
 }

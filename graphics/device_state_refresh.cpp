@@ -1,7 +1,7 @@
 // Bringing a device to the cached states: the initial states after every
 // device creation, the sampler defaults of every refresh, and the two
 // re-send procedures that run with the force-resend flag set.
-#include <cstring>
+#include <bit>
 
 #include "graphics/d3d_graph_draw.h"
 #include "graphics/device_state_cache.h"
@@ -20,12 +20,6 @@ constexpr float kVertexShaderConstant0[4] = {0.0f, 1.0f, 0.0f, 0.0f};
 constexpr float kPixelShaderConstant0[4] = {0.0f, 0.5f, 1.0f, 2.0f};
 // No filter mode is in force before the first request.
 constexpr std::int32_t kFilterModeUnset = 3;
-
-std::uint32_t FloatBits(float value) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof(bits));
-  return bits;
-}
 
 void SendState(plat::IDirect3DDevice9* device, int state, std::uint32_t value) {
   device->SetRenderState(static_cast<std::uint32_t>(state), value);
@@ -76,8 +70,8 @@ void SendInitialRenderStates(plat::IDirect3DDevice9* device) {
   SendState(device, plat::D3DRS_FOGENABLE, plat::FALSE);
   SendState(device, plat::D3DRS_FOGVERTEXMODE, plat::D3DFOG_NONE);
   SendState(device, plat::D3DRS_FOGCOLOR, 0);
-  SendState(device, plat::D3DRS_FOGSTART, FloatBits(0.0f));
-  SendState(device, plat::D3DRS_FOGEND, FloatBits(1.0f));
+  SendState(device, plat::D3DRS_FOGSTART, std::bit_cast<std::uint32_t>(0.0f));
+  SendState(device, plat::D3DRS_FOGEND, std::bit_cast<std::uint32_t>(1.0f));
 }
 
 // The cached values every new device starts from.
