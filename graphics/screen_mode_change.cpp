@@ -122,10 +122,6 @@ int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange,
   AppendLogText(text::kModeChangeBegin);
   IncreaseLogIndent();
   const KeptDefaultFont keptFont = KeepDefaultFont();
-  const auto finish = [] {
-    DecreaseLogIndent();
-    AppendLogText(text::kModeChangeDone);
-  };
   if (IsLibraryInitialising() == 0 && IsLibraryInitialised() == 0) {
     DecreaseLogIndent();
     return 0;
@@ -148,7 +144,8 @@ int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange,
   }
   if (!fullScreen) ApplyWindowStyle();
   if (keptFont.valid) SetDefaultFontSizeThickness(keptFont.size, keptFont.thickness);
-  finish();
+  DecreaseLogIndent();
+  AppendLogText(text::kModeChangeDone);
   PumpWindowMessages();
   return 0;
 }
