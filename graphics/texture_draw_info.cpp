@@ -8,18 +8,12 @@
 
 #include "core/log.h"
 #include "core/log_text.h"
+#include "graphics/device_release.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_record.h"
 
 namespace qz {
 namespace {
-
-template <typename Object>
-void ReleaseDeviceObject(Object** object) {
-  if (*object == nullptr) return;
-  (*object)->Release();
-  *object = nullptr;
-}
 
 bool TileOverlaps(const GraphTextureTile& tile, int gx, int gy, int gw, int gh) {
   return gx < tile.x + tile.usedWidth && gx + gw > tile.x && gy < tile.y + tile.usedHeight && gy + gh > tile.y;
@@ -95,11 +89,11 @@ int ReleaseTextureSet(GraphImage* image) {
   if (image == nullptr || image->request.textured == 0 || image->tiles == nullptr) return 0;
   for (int i = 0; i < image->tileCount; ++i) {
     GraphTextureTile& tile = image->tiles[i];
-    ReleaseDeviceObject(&tile.surface);
-    ReleaseDeviceObject(&tile.multiSampleSurface);
-    ReleaseDeviceObject(&tile.depthSurface);
-    ReleaseDeviceObject(&tile.texture);
-    ReleaseDeviceObject(&tile.stagingTexture);
+    ReleaseAndClear(&tile.surface);
+    ReleaseAndClear(&tile.multiSampleSurface);
+    ReleaseAndClear(&tile.depthSurface);
+    ReleaseAndClear(&tile.texture);
+    ReleaseAndClear(&tile.stagingTexture);
   }
   return 0;
 }
