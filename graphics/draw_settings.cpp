@@ -47,12 +47,7 @@ void ApplyClipToDevice(DrawSettingsBlock& settings) {
                      (settings.clipTopF + settings.clipBottomF) * 0.5f, static_cast<float>(width),
                      static_cast<float>(height));
   InvertMatrix4(&settings.inverseViewportMatrix, &settings.viewportMatrix);
-  Matrix4x4 adjusted;
-  MultiplyMatrix4(&adjusted, &settings.projectionMatrix, &settings.projectionAdjustMatrix);
-  Matrix4x4 deviceProjection;
-  MultiplyMatrix4(&deviceProjection, &adjusted, &settings.inverseViewportMatrix);
-  SetProjectionMatrixToDevice(&deviceProjection);
-  settings.projectionApplied = 1;
+  SendAdjustedProjectionToDevice(settings);
 }
 
 // The builders take the mask texture and its size for their texture coordinates.
@@ -182,6 +177,15 @@ int ReapplyClipRectangle() {
   const DrawSettingsBlock& settings = GetDrawSettings();
   return SetClipRectangle(settings.requestedClipLeft, settings.requestedClipTop, settings.requestedClipRight,
                           settings.requestedClipBottom);
+}
+
+void SendAdjustedProjectionToDevice(DrawSettingsBlock& settings) {
+  Matrix4x4 adjusted;
+  MultiplyMatrix4(&adjusted, &settings.projectionMatrix, &settings.projectionAdjustMatrix);
+  Matrix4x4 deviceProjection;
+  MultiplyMatrix4(&deviceProjection, &adjusted, &settings.inverseViewportMatrix);
+  SetProjectionMatrixToDevice(&deviceProjection);
+  settings.projectionApplied = 1;
 }
 
 Float4* MakeFloat4(Float4* out, float x, float y, float z, float w) {

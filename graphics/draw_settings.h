@@ -42,6 +42,10 @@ void DetachBlendMaskImage(int graph);
 int SetClipRectangle(int left, int top, int right, int bottom);
 // Sets the rectangle last asked for again.
 int ReapplyClipRectangle();
+struct DrawSettingsBlock;
+// Sends the projection, with its adjustment and the inverse of the stored
+// viewport matrix, to the device, and marks it applied.
+void SendAdjustedProjectionToDevice(DrawSettingsBlock& settings);
 Float4* MakeFloat4(Float4* out, float x, float y, float z, float w);
 
 }  // namespace qz

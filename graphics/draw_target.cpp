@@ -100,13 +100,8 @@ void ResetCameraForTarget(bool onDevice) {
   if (!onDevice) return;
   SetWorldMatrix(&identity);
   SetViewMatrixToDevice(&settings.viewMatrix);
-  Matrix4x4 adjusted{};
-  Matrix4x4 deviceProjection{};
-  MultiplyMatrix4(&adjusted, &settings.projectionMatrix, &settings.projectionAdjustMatrix);
-  MultiplyMatrix4(&deviceProjection, &adjusted, &settings.inverseViewportMatrix);
-  SetProjectionMatrixToDevice(&deviceProjection);
+  SendAdjustedProjectionToDevice(settings);
   settings.viewApplied = 1;
-  settings.projectionApplied = 1;
 }
 
 }  // namespace
