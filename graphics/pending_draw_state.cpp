@@ -253,15 +253,18 @@ bool RowIgnoresSourceAlpha(const BlendModeRow& row) {
          !readsAlpha(row.destBlend) && row.stageVariant != 1;
 }
 
+// Where a graph's alpha comes from; a depth-tested draw keys like a
+// transparent colour.
+int AlphaSourceOf(const PendingDrawValues& pending, bool depthTest) {
+  if (pending.useAlphaChannel != 0) return kAlphaFromChannel;
+  if (pending.useTransparentColor != 0 || depthTest) return kAlphaFromColorKey;
+  return kAlphaFromDiffuse;
+}
+
 void BuildTextured(const BlendModeRow& row, bool blending, bool depthTest, WorkingSetup* setup) {
   PendingDrawState& state = GetPendingDrawState();
   const PendingDrawValues& pending = GetDeviceStateCache().pending;
-  int alphaSource = kAlphaFromDiffuse;
-  if (pending.useAlphaChannel != 0) {
-    alphaSource = kAlphaFromChannel;
-  } else if (pending.useTransparentColor != 0 || depthTest) {
-    alphaSource = kAlphaFromColorKey;
-  }
+  const int alphaSource = AlphaSourceOf(pending, depthTest);
   // Such rows skip the graph's transparent pixels by an alpha test on the
   // texture's own alpha, which the blend parameter must not scale.
   const bool testTextureAlpha = pending.useAlphaChannel != 0 && blending && RowIgnoresSourceAlpha(row);
@@ -310,12 +313,7 @@ BorderScale BorderScaleForRange(int range) {
 void BuildBlendGraph(const BlendModeRow& row, bool blending, int currentMode, WorkingSetup* setup) {
   PendingDrawState& state = GetPendingDrawState();
   const PendingDrawValues& pending = GetDeviceStateCache().pending;
-  int alphaSource = kAlphaFromDiffuse;
-  if (pending.useAlphaChannel != 0) {
-    alphaSource = kAlphaFromChannel;
-  } else if (pending.useTransparentColor != 0) {
-    alphaSource = kAlphaFromColorKey;
-  }
+  const int alphaSource = AlphaSourceOf(pending, false);
   const int variant = (currentMode == 12 || currentMode == 13) ? 3 : 0;
   setup->block = GetStageSetup(StageSetupIndex(state.alphaModulate, state.colorModulate, 1, variant), alphaSource);
   DrawStageBlock& block = setup->block;
