@@ -29,7 +29,9 @@ void MirrorBlendAndBrightness(const DrawSettingsBlock& settings) {
                               settings.brightness.blue;
 }
 
-void BrightnessChanged(DrawSettingsBlock& settings) {
+// Blend or brightness changed: the software state follows, and the device
+// path's diffuse colour, which carries both, is worked out again.
+void BlendOrBrightnessChanged(DrawSettingsBlock& settings) {
   MirrorBlendAndBrightness(settings);
   if (HardwareDrawing()) settings.drawDiffuseColor = GetDrawDiffuseColor();
 }
@@ -74,8 +76,7 @@ int SetBlendModeAndParam(int mode, int param) {
   EnsureScreenReady();
   settings.blendMode = mode;
   settings.blendParam = ClampByte(param);
-  MirrorBlendAndBrightness(settings);
-  if (HardwareDrawing()) settings.drawDiffuseColor = GetDrawDiffuseColor();
+  BlendOrBrightnessChanged(settings);
   return 0;
 }
 
@@ -86,7 +87,7 @@ int SetBrightnessRGB(int red, int green, int blue) {
   brightness.red = static_cast<std::uint8_t>(ClampByte(red));
   brightness.green = static_cast<std::uint8_t>(ClampByte(green));
   brightness.blue = static_cast<std::uint8_t>(ClampByte(blue));
-  BrightnessChanged(settings);
+  BlendOrBrightnessChanged(settings);
   return 0;
 }
 
@@ -100,7 +101,7 @@ void SetBrightnessPacked(std::uint32_t rgb) {
   brightness.green = static_cast<std::uint8_t>(rgb >> 8);
   brightness.red = static_cast<std::uint8_t>(rgb >> 16);
   brightness.unused = 0;
-  BrightnessChanged(settings);
+  BlendOrBrightnessChanged(settings);
 }
 
 int SetDrawFilterMode(int mode) {
