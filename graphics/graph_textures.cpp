@@ -204,8 +204,7 @@ int FillGraphWithColor(GraphHandle graph, int red, int green, int blue, int alph
   plat::IDirect3DDevice9* device = GetGraphicsState().device;
   if (device == nullptr) return -1;
   if (image.request.drawable == 0) return 0;
-  const plat::D3DCOLOR color = static_cast<plat::D3DCOLOR>(alpha) << 24 | static_cast<plat::D3DCOLOR>(red) << 16 |
-                               static_cast<plat::D3DCOLOR>(green) << 8 | static_cast<plat::D3DCOLOR>(blue);
+  const plat::D3DCOLOR color = plat::D3DCOLOR_ARGB(alpha, red, green, blue);
   for (const TextureDrawEntry& entry : record->drawEntries) {
     const plat::WinRect rect{entry.sourceX, entry.sourceY, entry.sourceX + entry.width,
                              entry.sourceY + entry.height};
