@@ -45,6 +45,7 @@ void WriteCameraDefaults(DrawSettingsBlock& s) {
   MakeIdentityMatrix(&s.userProjection);
 }
 
+// Only the fields whose default is not zero; the rest keep the clear.
 void WriteDefaults(DrawSettingsBlock& s) {
   MakeIdentityMatrix(&s.viewMatrix);
   MakeIdentityMatrix(&s.projectionMatrix);
@@ -54,36 +55,16 @@ void WriteDefaults(DrawSettingsBlock& s) {
   s.depth2D = {0, 0, kCompareLessEqual, 0};
   s.depth3D = {0, 0, kCompareLessEqual, 0};
   s.fillMode = kFillSolid;
-  s.cullMode = 0;
-  s.fogEnable = 0;
   SetFogMode(kFogLinear);
   StoreFogColor(255, 255, 255);
   StoreFogRange(0.0f, 1500.0f);
   s.zValue = 0.2f;
-  s.filterMode = 0;
   s.maxAnisotropy = 1;
-  s.blendMode = kBlendNone;
-  s.blendParam = 0;
-  s.blendGraphOffsetX = 0;
-  s.blendGraphOffsetY = 0;
   s.blendMaskGraph = -1;
   s.userAlphaTestFunction = -1;
-  s.userAlphaTestReference = 0;
-  s.specular = 0;
   // A cleared block holds brightness 0; the setter sees a change and stores white.
   SetBrightnessRGB(255, 255, 255);
-  s.colorReplace = 0;
-  s.newGraphColorBits = 0;
-  s.newGraphUserFormat = 0;
-  s.vertexAlpha = 0;
-  s.newGraphAlpha = 0;
   s.newGraphColorKey = 1;
-  s.graphLoadTempOption = 0;
-  s.newGraphExtraOption = 0;
-  s.transparentColor = 0;
-  s.transparentOnLoadOff = 0;
-  s.skipDrawing = 0;
-  s.lightingOff = 0;
 }
 
 // Releasing the previous default light first keeps repeated resets from
