@@ -27,9 +27,8 @@ void EnsureDeviceScene() {
 
 void UseTileTexture(const TextureDrawEntry& entry) {
   plat::IDirect3DBaseTexture9* texture = entry.tile != nullptr ? entry.tile->texture : nullptr;
-  const PendingDrawValues& pending = GetDeviceStateCache().pending;
-  if (texture != pending.texture) SetPendingTexture(texture);
-  if (pending.blendDirty != 0 || pending.textureDirty != 0) ApplyPendingDrawState(1, nullptr, 0);
+  if (texture != GetDeviceStateCache().pending.texture) SetPendingTexture(texture);
+  ApplyPendingDrawStateIfChanged();
 }
 
 plat::IDirect3DBaseTexture9* FirstTexture(const GraphRecord* graph) {

@@ -58,8 +58,7 @@ void PrepareTextureAndBlend(const GraphImage* image, plat::IDirect3DBaseTexture9
   SetPendingBlendTexture(BlendMaskTexture(), settings.blendMaskFade, settings.blendMaskRange);
   SetPendingBlendState(settings.blendMode, useAlphaChannel, useTransparentColor);
   SetPendingAlphaTest(settings.userAlphaTestFunction, settings.userAlphaTestReference);
-  const PendingDrawValues& pending = GetDeviceStateCache().pending;
-  if (pending.blendDirty != 0 || pending.textureDirty != 0) ApplyPendingDrawState(1, nullptr, 0);
+  ApplyPendingDrawStateIfChanged();
 }
 
 void PrepareSamplerAddressing(int flags) {

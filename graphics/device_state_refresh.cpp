@@ -141,8 +141,7 @@ int SetupInitialDeviceStates() {
   RefreshAllDeviceStates();
   BeginDeviceScene();
   PrepareGraphDrawState(nullptr, nullptr, 0);
-  const PendingDrawValues& pending = cache.pending;
-  if (pending.blendDirty != 0 || pending.textureDirty != 0) ApplyPendingDrawState(1, nullptr, 0);
+  ApplyPendingDrawStateIfChanged();
   if (GetVertexBatch().vertexCount > 0) FlushVertexBatch();
   // One point is left pending, so the first flush on the device draws.
   const VertexBatch& batch = GetVertexBatch();

@@ -465,6 +465,11 @@ int ApplyPendingDrawState(int resolveHandles, const DrawStageBlock* block, int t
   return 0;
 }
 
+void ApplyPendingDrawStateIfChanged() {
+  const PendingDrawValues& pending = GetDeviceStateCache().pending;
+  if (pending.blendDirty != 0 || pending.textureDirty != 0) ApplyPendingDrawState(1, nullptr, 0);
+}
+
 int SetUserRenderStateBlock(const DrawStageBlock* block, int texturesOnly) {
   if (GetGraphicsState().device == nullptr) return -1;
   FlushVertexBatch();

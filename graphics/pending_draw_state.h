@@ -123,6 +123,9 @@ void ResetTextureStageRecords();
 // was pending.
 int ApplyPendingDrawState(int resolveHandles, const DrawStageBlock* block, int texturesOnly);
 
+// Applies the pending state when a pending setter has marked it changed.
+void ApplyPendingDrawStateIfChanged();
+
 // A null block switches the user block off; any other is copied and applied
 // at once, and replaces the pending state's set-up until switched off.
 int SetUserRenderStateBlock(const DrawStageBlock* block, int texturesOnly);
