@@ -14,6 +14,8 @@ namespace plat {
 
 // Milliseconds since process start (wraps at 2^32).
 std::uint32_t timeGetTime();
+// The system tick count in milliseconds (the same counter as timeGetTime).
+std::uint32_t GetTickCount();
 BOOL QueryPerformanceCounter(std::int64_t* count);
 // Always 1 000 000 000 (nanosecond ticks).
 BOOL QueryPerformanceFrequency(std::int64_t* frequency);
