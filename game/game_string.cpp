@@ -12,6 +12,12 @@ constexpr std::size_t kDefaultCapacity = 256;
 
 std::size_t TextLength(const char* text) { return text != nullptr ? std::strlen(text) : 0; }
 
+// Copies at most n bytes of text, stopping at its terminator; the destination
+// is already zeroed, so it stays terminated.
+void CopyBounded(char* destination, const char* text, std::size_t n) {
+  std::memcpy(destination, text, strnlen(text, n));
+}
+
 // A string holding at most n bytes of text (stopping at its terminator) in a
 // zeroed buffer of n + 1 bytes; bufferless when the allocation fails.
 GameString ExactCopy(const char* text, std::size_t n) {
@@ -19,7 +25,7 @@ GameString ExactCopy(const char* text, std::size_t n) {
   std::free(result.buffer);
   result.buffer = static_cast<char*>(std::calloc(n + 1, 1));
   result.capacity = result.buffer != nullptr ? n + 1 : 0;
-  if (result.buffer != nullptr && text != nullptr) std::strncpy(result.buffer, text, n);
+  if (result.buffer != nullptr && text != nullptr) CopyBounded(result.buffer, text, n);
   return result;
 }
 
@@ -38,7 +44,7 @@ GameString::GameString(const char* text, int length) {
   const std::size_t n = length > 0 ? static_cast<std::size_t>(length) : length == 0 ? std::strlen(text) : 0;
   buffer = static_cast<char*>(std::calloc(n + 1, 1));
   capacity = buffer != nullptr ? n + 1 : 0;
-  if (buffer != nullptr) std::strncpy(buffer, text, n);
+  if (buffer != nullptr) CopyBounded(buffer, text, n);
 }
 
 GameString::GameString(const GameString& other) : GameString(other.buffer, 0) {}
@@ -77,7 +83,7 @@ GameString& GameStringAssign(GameString& s, const char* text, int length) {
   const std::size_t n = length != 0 ? static_cast<std::size_t>(length > 0 ? length : 0) : TextLength(text);
   if ((s.buffer == nullptr || s.capacity < n + 1) && GameStringReserve(s, n + 1) == 0) return s;
   std::memset(s.buffer, 0, s.capacity);
-  if (text != nullptr) std::strncpy(s.buffer, text, n);
+  if (text != nullptr) CopyBounded(s.buffer, text, n);
   return s;
 }
 
