@@ -269,7 +269,8 @@ std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, con
   std::string text;
   std::optional<std::string_view> value;
   if (ReadWholeFile(ResolvePosixPath(fileName), &text, nullptr) == ReadResult::kRead) {
-    value = FindValue(text, section, key);
+    // Names compare as the file's are read: without surrounding blanks.
+    value = FindValue(text, Trim(section), Trim(key));
   }
   const std::string_view chosen = value ? *value : std::string_view(defaultValue == nullptr ? "" : defaultValue);
   const std::size_t length = WholeCharacterPrefix(chosen, bufferSize - 1);
@@ -299,9 +300,11 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
     Report("WritePrivateProfileStringA", "no section, key, value or file name", fileName);
     return FALSE;
   }
-  const std::string_view keyText = key;
-  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) || FindMark(keyText, '=') != std::string_view::npos ||
-      FindMark(section, ']') != std::string_view::npos || Trim(keyText).empty()) {
+  const std::string_view sectionName = Trim(section);
+  const std::string_view keyName = Trim(key);
+  if (HasLineBreak(sectionName) || HasLineBreak(keyName) || HasLineBreak(value) ||
+      FindMark(keyName, '=') != std::string_view::npos || FindMark(sectionName, ']') != std::string_view::npos ||
+      keyName.empty()) {
     Report("WritePrivateProfileStringA", "section or key cannot be written as one entry", fileName);
     return FALSE;
   }
@@ -314,7 +317,7 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
     Report("WritePrivateProfileStringA", "cannot read the file", fileName);
     return FALSE;
   }
-  if (!ReplaceFile(posix, SetValue(text, section, key, value), mode)) {
+  if (!ReplaceFile(posix, SetValue(text, sectionName, keyName, value), mode)) {
     Report("WritePrivateProfileStringA", "cannot write the file", fileName);
     return FALSE;
   }

@@ -58,6 +58,7 @@ TEST(PlatProfileRead, MatchesSectionsAndKeysLikeWindows) {
   EXPECT_EQ(Get(file, "config", "Volume"), "75");
   EXPECT_EQ(Get(file, "Config", "Don't use 3D Acceleration"), "1");
   EXPECT_EQ(Get(file, "other", "VOLUME"), "5");
+  EXPECT_EQ(Get(file, " Other", "Volume "), "5");
   // A present but empty value is the empty string, not the default.
   EXPECT_EQ(Get(file, "Config", "Shot Change"), "");
   // Comments, missing keys, sections and files give the default.
@@ -140,7 +141,8 @@ TEST(PlatProfileWrite, EditsOneEntryAndKeepsTheRest) {
   scratch.Write("save/config.ini", original);
   const std::string file = scratch.Library("save\\config.ini");
 
-  ASSERT_TRUE(plat::WritePrivateProfileStringA("config", "Volume", "95", file.c_str()));
+  // Names match as they read back: without case or surrounding blanks.
+  ASSERT_TRUE(plat::WritePrivateProfileStringA(" config", "Volume\t", "95", file.c_str()));
   EXPECT_EQ(scratch.Read("save/config.ini"),
             "; settings\r\n[Config]\r\nScreen mode=0\r\nVolume=95\r\n\r\n[Other]\r\nVolume=5\r\n");
 
