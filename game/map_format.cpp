@@ -27,10 +27,10 @@ class ByteReader {
     return static_cast<std::int32_t>(value);
   }
 
-  // A length-prefixed, zero-terminated name of at most kMaxMapNameLength bytes.
+  // A length-prefixed, zero-terminated name of at most MapFileData::kMaxNameLength bytes.
   std::string Name() {
     const std::int32_t length = Int();
-    if (!ok_ || length < 0 || length > kMaxMapNameLength || !Has(static_cast<std::size_t>(length) + 1)) {
+    if (!ok_ || length < 0 || length > MapFileData::kMaxNameLength || !Has(static_cast<std::size_t>(length) + 1)) {
       ok_ = false;
       return {};
     }
@@ -98,7 +98,7 @@ class ByteWriter {
  private:
   // The name as the file can hold it: up to the first zero, at most 255 bytes.
   static std::string CutName(const std::string& name) {
-    const std::size_t end = std::min(name.find('\0'), static_cast<std::size_t>(kMaxMapNameLength));
+    const std::size_t end = std::min(name.find('\0'), static_cast<std::size_t>(MapFileData::kMaxNameLength));
     return name.substr(0, end);
   }
 
@@ -108,7 +108,7 @@ class ByteWriter {
 }  // namespace
 
 std::size_t MapFileSize(std::size_t nameBytes, std::size_t placementCount) {
-  return kMapFixedBytes + nameBytes + 12 * placementCount;
+  return MapFileData::kFixedBytes + nameBytes + 12 * placementCount;
 }
 
 bool ParseMapFile(const std::uint8_t* bytes, std::size_t size, MapFileData* out) {
@@ -119,24 +119,24 @@ bool ParseMapFile(const std::uint8_t* bytes, std::size_t size, MapFileData* out)
   d.chipSetName = in.Name();
   d.backgroundName = in.Name();
   d.musicName = in.Name();
-  if (!in.ok() || in.remaining() < kMapCellBlockBytes) return false;
-  for (int y = 0; y < kMapRows; ++y) {
-    for (int x = 0; x < kMapColumns; ++x) {
-      d.chipLayer[MapCellIndex(x, y)] = in.Int();
-      d.attributeLayer[MapCellIndex(x, y)] = in.Int();
+  if (!in.ok() || in.remaining() < MapFileData::kCellBlockBytes) return false;
+  for (int y = 0; y < MapFileData::kRows; ++y) {
+    for (int x = 0; x < MapFileData::kColumns; ++x) {
+      d.chipLayer[MapFileData::CellIndex(x, y)] = in.Int();
+      d.attributeLayer[MapFileData::CellIndex(x, y)] = in.Int();
     }
   }
   for (std::int32_t& value : d.chipTable) value = in.Int();
-  d.enemyPlacements = in.Placements(kMaxEnemyPlacements);
+  d.enemyPlacements = in.Placements(MapFileData::kMaxEnemyPlacements);
   d.kindSet = in.Int();
-  d.mapObjects = in.Placements(kMaxMapObjects);
+  d.mapObjects = in.Placements(MapFileData::kMaxMapObjects);
   for (MapFileData::Slot& slot : d.slots) {
     slot.active = in.Int();
     slot.tileX = in.Int();
     slot.tileY = in.Int();
     slot.type = in.Int();
   }
-  d.movingObjects = in.Placements(kMaxMovingObjects);
+  d.movingObjects = in.Placements(MapFileData::kMaxMovingObjects);
   for (std::int32_t& flag : d.mapFlags) flag = in.Int();
   for (MapFileData::Door& door : d.doors) {
     door.targetFloor = in.Int();
@@ -149,28 +149,28 @@ bool ParseMapFile(const std::uint8_t* bytes, std::size_t size, MapFileData* out)
 
 std::vector<std::uint8_t> WriteMapFile(const MapFileData& d) {
   ByteWriter out;
-  out.Reserve(MapFileSize(3 * kMaxMapNameLength, kMaxEnemyPlacements + kMaxMapObjects + kMaxMovingObjects));
+  out.Reserve(MapFileSize(3 * MapFileData::kMaxNameLength, MapFileData::kMaxEnemyPlacements + MapFileData::kMaxMapObjects + MapFileData::kMaxMovingObjects));
   out.Int(d.header);
   out.Name(d.chipSetName);
   out.Name(d.backgroundName);
   out.Name(d.musicName);
-  for (int y = 0; y < kMapRows; ++y) {
-    for (int x = 0; x < kMapColumns; ++x) {
-      out.Int(d.chipLayer[MapCellIndex(x, y)]);
-      out.Int(d.attributeLayer[MapCellIndex(x, y)]);
+  for (int y = 0; y < MapFileData::kRows; ++y) {
+    for (int x = 0; x < MapFileData::kColumns; ++x) {
+      out.Int(d.chipLayer[MapFileData::CellIndex(x, y)]);
+      out.Int(d.attributeLayer[MapFileData::CellIndex(x, y)]);
     }
   }
   for (std::int32_t value : d.chipTable) out.Int(value);
-  out.Placements(d.enemyPlacements, kMaxEnemyPlacements);
+  out.Placements(d.enemyPlacements, MapFileData::kMaxEnemyPlacements);
   out.Int(d.kindSet);
-  out.Placements(d.mapObjects, kMaxMapObjects);
+  out.Placements(d.mapObjects, MapFileData::kMaxMapObjects);
   for (const MapFileData::Slot& slot : d.slots) {
     out.Int(slot.active);
     out.Int(slot.tileX);
     out.Int(slot.tileY);
     out.Int(slot.type);
   }
-  out.Placements(d.movingObjects, kMaxMovingObjects);
+  out.Placements(d.movingObjects, MapFileData::kMaxMovingObjects);
   for (std::int32_t flag : d.mapFlags) out.Int(flag);
   for (const MapFileData::Door& door : d.doors) {
     out.Int(door.targetFloor);

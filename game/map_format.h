@@ -9,31 +9,28 @@
 #include <string>
 #include <vector>
 
-// Cell grid of a floor: 78 columns by 48 rows, of which columns 0..75 and
-// rows 0..46 are reachable.
-constexpr int kMapColumns = 78;
-constexpr int kMapRows = 48;
-constexpr int kMapCellCount = kMapColumns * kMapRows;
-constexpr int kChipTableSize = 256;
-constexpr int kMaxEnemyPlacements = 64;
-constexpr int kMaxMapObjects = 16;
-constexpr int kMapSlotCount = 5;
-constexpr int kMaxMovingObjects = 64;
-constexpr int kMapFlagCount = 8;
-constexpr int kDoorCount = 4;
-// Names are read into 256-byte buffers by the game.
-constexpr int kMaxMapNameLength = 255;
-
-// Byte sizes of the fixed blocks, and the smallest file (all names empty, no
-// placements): 31159 + L1 + L2 + L3 + 12 (N + M + K) in general.
-constexpr std::size_t kMapCellBlockBytes = std::size_t{kMapCellCount} * 8;
-constexpr std::size_t kMapFixedBytes = 31159;
-
-// The game keeps its cell layers column by column; the file stores them row
-// by row. Index of cell (x, y) in chipLayer and attributeLayer.
-constexpr int MapCellIndex(int x, int y) { return x * kMapRows + y; }
-
 struct MapFileData {
+  // Cell grid: 78 columns by 48 rows, of which columns 0..75 and rows 0..46
+  // are reachable. The game keeps its cell layers column by column (the
+  // file stores them row by row); the layers here use the game's order.
+  static constexpr int kColumns = 78;
+  static constexpr int kRows = 48;
+  static constexpr int kCellCount = kColumns * kRows;
+  static constexpr int kChipTableSize = 256;
+  static constexpr int kMaxEnemyPlacements = 64;
+  static constexpr int kMaxMapObjects = 16;
+  static constexpr int kSlotCount = 5;
+  static constexpr int kMaxMovingObjects = 64;
+  static constexpr int kFlagCount = 8;
+  static constexpr int kDoorCount = 4;
+  static constexpr int kMaxNameLength = 255;  // the game reads names into 256-byte buffers
+  // The smallest file (names empty, no placements); in general
+  // 31159 + L1 + L2 + L3 + 12 (N + M + K) bytes.
+  static constexpr std::size_t kFixedBytes = 31159;
+  static constexpr std::size_t kCellBlockBytes = std::size_t{kCellCount} * 8;
+  // Index of cell (x, y) in chipLayer and attributeLayer.
+  static constexpr int CellIndex(int x, int y) { return x * kRows + y; }
+
   struct Placement {  // enemy placement, map object or moving object
     std::int32_t tileX = 0;
     std::int32_t tileY = 0;
@@ -54,15 +51,15 @@ struct MapFileData {
   std::string chipSetName;     // relative to "\data_en\"
   std::string backgroundName;  // relative to "\data_en\"; empty = none
   std::string musicName;       // relative to "\sound\"; empty = none
-  std::array<std::int32_t, kMapCellCount> chipLayer{};       // index MapCellIndex(x, y)
-  std::array<std::int32_t, kMapCellCount> attributeLayer{};  // index MapCellIndex(x, y)
+  std::array<std::int32_t, kCellCount> chipLayer{};       // index CellIndex(x, y)
+  std::array<std::int32_t, kCellCount> attributeLayer{};  // index CellIndex(x, y)
   std::array<std::int32_t, kChipTableSize> chipTable{};
   std::vector<Placement> enemyPlacements;  // value = kind slot
   std::int32_t kindSet = 0;
   std::vector<Placement> mapObjects;  // value = pick-up type
-  std::array<Slot, kMapSlotCount> slots{};
+  std::array<Slot, kSlotCount> slots{};
   std::vector<Placement> movingObjects;  // value = direction value
-  std::array<std::int32_t, kMapFlagCount> mapFlags{};
+  std::array<std::int32_t, kFlagCount> mapFlags{};
   std::array<Door, kDoorCount> doors{};
   std::int32_t timeLimit = 0;  // seconds
 };
@@ -74,8 +71,8 @@ struct MapFileData {
 // lengths and counts give. Never reads outside [bytes, bytes + size).
 bool ParseMapFile(const std::uint8_t* bytes, std::size_t size, MapFileData* out);
 
-// The bytes of the file. Names over 255 bytes and lists over their limits
-// are cut to them (ParseMapFile of the result always succeeds).
+// The bytes of the file. A name is cut at its first zero byte and to 255
+// bytes, a list to its limit, so ParseMapFile of the result always succeeds.
 std::vector<std::uint8_t> WriteMapFile(const MapFileData& data);
 
 // The file size that names of these lengths and these counts give.

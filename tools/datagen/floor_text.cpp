@@ -147,7 +147,7 @@ class FloorCompiler {
   }
 
   bool Line(std::string_view line) {
-    if (row_ >= 0 && row_ < kMapRows && !line.starts_with("cell ")) return GridRow(line);
+    if (row_ >= 0 && row_ < MapFileData::kRows && !line.starts_with("cell ")) return GridRow(line);
     const std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string_view::npos || line[first] == '#') return true;
     line = line.substr(first);
@@ -169,36 +169,36 @@ class FloorCompiler {
     if (key == "time") return ints(1) && Set(&d_.timeLimit, v[0]);
     if (key == "header") return ints(1) && Set(&d_.header, v[0]);
     if (key == "flags") {
-      if (!ints(kMapFlagCount)) return false;
+      if (!ints(MapFileData::kFlagCount)) return false;
       std::copy(v.begin(), v.end(), d_.mapFlags.begin());
       return true;
     }
     if (key == "door") {
       if (!ints(3)) return false;
-      if (v[0] < 0 || v[0] >= kDoorCount) return Fail("door number outside 0..3");
+      if (v[0] < 0 || v[0] >= MapFileData::kDoorCount) return Fail("door number outside 0..3");
       d_.doors[v[0]] = {v[1], v[2]};
       return true;
     }
     if (key == "slot") {
       if (!ints(5)) return false;
-      if (v[0] < 0 || v[0] >= kMapSlotCount) return Fail("slot number outside 0..4");
+      if (v[0] < 0 || v[0] >= MapFileData::kSlotCount) return Fail("slot number outside 0..4");
       d_.slots[v[0]] = {v[1], v[2], v[3], v[4]};
       return true;
     }
     if (key == "chiptable") {
       if (!ints(2)) return false;
-      if (v[0] < 0 || v[0] >= kChipTableSize) return Fail("chip outside 0..255");
+      if (v[0] < 0 || v[0] >= MapFileData::kChipTableSize) return Fail("chip outside 0..255");
       d_.chipTable[v[0]] = v[1];
       return true;
     }
-    if (key == "enemy") return ints(3) && Add(&d_.enemyPlacements, v, kMaxEnemyPlacements, "enemies");
-    if (key == "object") return ints(3) && Add(&d_.mapObjects, v, kMaxMapObjects, "objects");
-    if (key == "mover") return ints(3) && Add(&d_.movingObjects, v, kMaxMovingObjects, "moving objects");
+    if (key == "enemy") return ints(3) && Add(&d_.enemyPlacements, v, MapFileData::kMaxEnemyPlacements, "enemies");
+    if (key == "object") return ints(3) && Add(&d_.mapObjects, v, MapFileData::kMaxMapObjects, "objects");
+    if (key == "mover") return ints(3) && Add(&d_.movingObjects, v, MapFileData::kMaxMovingObjects, "moving objects");
     if (key == "cell") {
       if (!ints(4)) return false;
-      if (v[0] < 0 || v[0] >= kMapColumns || v[1] < 0 || v[1] >= kMapRows) return Fail("cell outside the grid");
-      d_.chipLayer[MapCellIndex(v[0], v[1])] = v[2];
-      d_.attributeLayer[MapCellIndex(v[0], v[1])] = v[3];
+      if (v[0] < 0 || v[0] >= MapFileData::kColumns || v[1] < 0 || v[1] >= MapFileData::kRows) return Fail("cell outside the grid");
+      d_.chipLayer[MapFileData::CellIndex(v[0], v[1])] = v[2];
+      d_.attributeLayer[MapFileData::CellIndex(v[0], v[1])] = v[3];
       return true;
     }
     return Fail("unknown keyword \"" + std::string(key) + "\"");
@@ -211,7 +211,7 @@ class FloorCompiler {
 
   bool Name(std::string_view rest, std::string* name) {
     if (!Unescape(rest, name)) return Fail("bad escape in name");
-    if (name->size() > static_cast<std::size_t>(kMaxMapNameLength) || name->find('\0') != std::string::npos) {
+    if (name->size() > static_cast<std::size_t>(MapFileData::kMaxNameLength) || name->find('\0') != std::string::npos) {
       return Fail("name longer than 255 bytes or with a zero byte");
     }
     return true;
@@ -237,12 +237,12 @@ class FloorCompiler {
   }
 
   bool GridRow(std::string_view line) {
-    if (line.size() > static_cast<std::size_t>(kMapColumns)) return Fail("a row longer than 78 cells");
+    if (line.size() > static_cast<std::size_t>(MapFileData::kColumns)) return Fail("a row longer than 78 cells");
     for (std::size_t x = 0; x < line.size(); ++x) {
       const auto found = legend_.find(line[x]);
       if (found == legend_.end()) return Fail(std::string("no legend for '") + line[x] + "'");
-      d_.chipLayer[MapCellIndex(static_cast<int>(x), row_)] = found->second.first;
-      d_.attributeLayer[MapCellIndex(static_cast<int>(x), row_)] = found->second.second;
+      d_.chipLayer[MapFileData::CellIndex(static_cast<int>(x), row_)] = found->second.first;
+      d_.attributeLayer[MapFileData::CellIndex(static_cast<int>(x), row_)] = found->second.second;
     }
     ++row_;
     return true;
@@ -273,10 +273,10 @@ std::string DumpFloorText(const MapFileData& d) {
   for (std::int32_t flag : d.mapFlags) out << ' ' << flag;
   out << '\n';
   if (d.header != 0) out << "header " << d.header << '\n';
-  for (int i = 0; i < kDoorCount; ++i) {
+  for (int i = 0; i < MapFileData::kDoorCount; ++i) {
     out << "door " << i << ' ' << d.doors[i].targetFloor << ' ' << d.doors[i].targetEntrance << '\n';
   }
-  for (int i = 0; i < kMapSlotCount; ++i) {
+  for (int i = 0; i < MapFileData::kSlotCount; ++i) {
     const MapFileData::Slot& s = d.slots[i];
     if (s.active != 0 || s.tileX != 0 || s.tileY != 0 || s.type != 0) {
       out << "slot " << i << ' ' << s.active << ' ' << s.tileX << ' ' << s.tileY << ' ' << s.type << '\n';
@@ -285,13 +285,13 @@ std::string DumpFloorText(const MapFileData& d) {
   PrintPlacements(out, "enemy", d.enemyPlacements);
   PrintPlacements(out, "object", d.mapObjects);
   PrintPlacements(out, "mover", d.movingObjects);
-  for (int chip = 0; chip < kChipTableSize; ++chip) {
+  for (int chip = 0; chip < MapFileData::kChipTableSize; ++chip) {
     if (d.chipTable[chip] != 0) out << "chiptable " << chip << ' ' << d.chipTable[chip] << '\n';
   }
   // Characters: the default legend's where it has the pair, then spare ones
   // for the most frequent other pairs; the rest become "cell" lines.
   std::map<Pair, int> counts;
-  for (int i = 0; i < kMapCellCount; ++i) ++counts[{d.chipLayer[i], d.attributeLayer[i]}];
+  for (int i = 0; i < MapFileData::kCellCount; ++i) ++counts[{d.chipLayer[i], d.attributeLayer[i]}];
   std::map<Pair, char> chars;
   for (const LegendEntry& e : kDefaultLegend) {
     if (counts.count(e.pair) != 0) chars[e.pair] = e.c;
@@ -313,10 +313,10 @@ std::string DumpFloorText(const MapFileData& d) {
   const char filler = chars.begin()->second;
   std::ostringstream overrides;
   out << "cells\n";
-  for (int y = 0; y < kMapRows; ++y) {
-    std::string row(kMapColumns, filler);
-    for (int x = 0; x < kMapColumns; ++x) {
-      const int i = MapCellIndex(x, y);
+  for (int y = 0; y < MapFileData::kRows; ++y) {
+    std::string row(MapFileData::kColumns, filler);
+    for (int x = 0; x < MapFileData::kColumns; ++x) {
+      const int i = MapFileData::CellIndex(x, y);
       const auto found = chars.find({d.chipLayer[i], d.attributeLayer[i]});
       if (found != chars.end()) {
         row[x] = found->second;

@@ -222,19 +222,26 @@ void Background(const CellContext& c) {
   }
   for (int y = 0; y < c.h; ++y) k.FillRect(0, y, c.w, 1, Mix(t, Shade(t, 0.35), static_cast<double>(y) / c.h));
   if (style == "sky") {  // clouds and far hills
+    // The picture is tiled: clouds wrap around and the hills' waves divide
+    // the width.
     for (int i = 0; i < 7; ++i) {
       const int x = c.random.Below(c.w), y = 30 + c.random.Below(180);
-      k.FillEllipse(x - 50, y, 100, 28, Shade(t, 1.5));
-      k.FillEllipse(x - 30, y - 12, 60, 30, Shade(t, 1.6));
+      for (int wrap : {-c.w, 0, c.w}) {
+        k.FillEllipse(x + wrap - 50, y, 100, 28, Shade(t, 1.5));
+        k.FillEllipse(x + wrap - 30, y - 12, 60, 30, Shade(t, 1.6));
+      }
     }
     for (int x = 0; x < c.w; ++x) {
-      const int top = 360 + static_cast<int>(40 * std::sin(x / 70.0) + 20 * std::sin(x / 23.0));
+      const double turn = 2 * M_PI * x / c.w;
+      const int top = 360 + static_cast<int>(40 * std::sin(2 * turn) + 20 * std::sin(7 * turn));
       k.FillRect(x, top, 1, c.h - top, Mix(0x305830, t, 0.3));
     }
   } else if (style == "cave") {  // rocks and glowing crystals
     for (int i = 0; i < 40; ++i) {
       const int x = c.random.Below(c.w), y = c.random.Below(c.h), r = 8 + c.random.Below(30);
-      k.FillEllipse(x, y, r * 2, r, Shade(t, 1.25));
+      for (int wrapX : {-c.w, 0, c.w}) {
+        for (int wrapY : {-c.h, 0, c.h}) k.FillEllipse(x + wrapX, y + wrapY, r * 2, r, Shade(t, 1.25));
+      }
     }
     for (int i = 0; i < 12; ++i) {
       k.FillEllipse(c.random.Below(c.w), c.random.Below(c.h), 4, 4, 0x80C0FF);
