@@ -1,0 +1,53 @@
+// Readable art of the effect sheets. They are drawn additively, so each cell
+// is light on black: the shape grows over the frames and fades out.
+#include <cmath>
+#include <string>
+
+#include "tools/datagen/art_common.h"
+
+namespace datagen {
+
+void PaintEffectCell(const CellContext& c) {
+  Canvas& k = c.canvas;
+  const ImageSpec& s = c.entry.spec;
+  const double t = s.cells > 1 ? static_cast<double>(c.cell) / (s.cells - 1) : 0.0;  // 0 first, 1 last frame
+  const std::uint32_t colour = Shade(c.entry.tint, 1.0 - 0.8 * t);
+  const int cx = c.w / 2, cy = c.h / 2, reach = std::min(c.w, c.h) / 2;
+  const std::string& shape = c.entry.label;
+  if (shape == "puff") {  // a flat cloud under the feet that spreads
+    const int pw = static_cast<int>(c.w * (0.3 + 0.7 * t));
+    k.FillEllipse(cx - pw / 2, 2, pw, c.h - 4, colour);
+    return;
+  }
+  if (shape == "debris") {
+    for (int i = 0; i < 6; ++i) {
+      const double a = i * M_PI / 3 + 0.4;
+      const int d = static_cast<int>(reach * (0.2 + 0.8 * t));
+      k.FillRect(cx + static_cast<int>(d * std::cos(a)) - 3, cy + static_cast<int>(d * std::sin(a)) - 3 + c.cell, 6, 6,
+                 colour);
+    }
+    return;
+  }
+  const int radius = std::max(2, static_cast<int>(reach * (0.25 + 0.75 * t)));
+  if (shape == "ring") {
+    k.FrameEllipse(cx - radius, cy - radius, 2 * radius, 2 * radius, colour);
+    k.FrameEllipse(cx - radius + 2, cy - radius + 2, 2 * radius - 4, 2 * radius - 4, Shade(colour, 0.6));
+    return;
+  }
+  if (shape == "spark") {
+    for (int i = 0; i < 8; ++i) {
+      const double a = i * M_PI / 4 + t;
+      k.Line(cx, cy, cx + static_cast<int>(radius * std::cos(a)), cy + static_cast<int>(radius * std::sin(a)), colour);
+    }
+    return;
+  }
+  // burst: a bright core and rays
+  k.FillEllipse(cx - radius, cy - radius, 2 * radius, 2 * radius, Shade(colour, 0.5));
+  k.FillEllipse(cx - radius / 2, cy - radius / 2, radius, radius, Shade(colour, 1.0 + 0.5 * (1 - t)));
+  for (int i = 0; i < 6; ++i) {
+    const double a = i * M_PI / 3 + c.random.Below(100) / 200.0;
+    k.Line(cx, cy, cx + static_cast<int>(reach * std::cos(a)), cy + static_cast<int>(reach * std::sin(a)), colour);
+  }
+}
+
+}  // namespace datagen

@@ -1,0 +1,183 @@
+// Readable art of the screen furniture: digit sheets that read as digits,
+// text labels, shot and item icons, the magic bar, field and status icons,
+// cursors and map icons.
+#include <cmath>
+#include <string>
+
+#include "tools/datagen/art_common.h"
+
+namespace datagen {
+namespace {
+
+constexpr std::uint32_t kShotIconColours[3] = {0xE84830, 0x9050E0, 0x30A8E8};
+constexpr const char* kShotLetters[3] = {"B", "G", "M"};
+
+// One digit-sheet cell: the digits 0..9, then the sheet's marks.
+void DigitCell(const CellContext& c) {
+  Canvas& k = c.canvas;
+  const std::string& sheet = c.entry.label;
+  const std::uint32_t ink = c.entry.tint;
+  std::string text;
+  if (c.cell < 10) {
+    text = std::string(1, static_cast<char>('0' + c.cell));
+  } else if (sheet == "small") {
+    // 10, 11: halves of the 100 mark; 12: the unknown-door mark; 13, 14:
+    // halves of the ending mark.
+    static const char* const kMarks[5] = {"1", "0", "?", "E", "D"};
+    text = kMarks[c.cell - 10];
+  } else if (sheet == "bar") {
+    if (c.cell == 10) {
+      text = "x";
+    } else {  // 11, 12: the two loops of the infinite mark
+      const int x = c.cell == 11 ? 2 : -6;
+      k.FrameEllipse(x, 3, 16, 10, ink);
+      k.FrameEllipse(x + 1, 4, 14, 8, ink);
+      return;
+    }
+  } else {
+    text = "F";  // the floor suffix
+  }
+  const int sx = std::max(1, (c.w - 2) / 5), sy = std::max(1, (c.h - 2) / 7);
+  k.Text((c.w - 5 * sx) / 2, (c.h - 7 * sy) / 2, text, sx, sy, ink, kInk);
+}
+
+void ItemIcon(const CellContext& c) {
+  Canvas& k = c.canvas;
+  const std::uint32_t hue = Mix(0x3050C0, 0xE0A030, (c.cell % 8) / 7.0);
+  k.FillRect(1, 1, 30, 30, Shade(hue, 0.5));
+  k.FrameRect(1, 1, 30, 30, Shade(hue, 1.5));
+  if (c.cell >= 8 && c.cell <= 10) {
+    k.FillEllipse(8, 8, 16, 16, kShotIconColours[c.cell - 8]);
+    k.TextInBox(8, 8, 16, 16, kShotLetters[c.cell - 8], 0xFFFFFF, kInk);
+    return;
+  }
+  static const char* const kNamed[32] = {"", "", "", "", "SW", "K", "", "MP"};
+  const std::string text = c.cell < 8 && kNamed[c.cell][0] != '\0' ? kNamed[c.cell] : std::to_string(c.cell);
+  k.FillEllipse(6, 6, 20, 20, hue);
+  k.TextInBox(3, 9, 26, 14, text, 0xFFFFFF, kInk);
+}
+
+void FieldIcon(const CellContext& c) {
+  Canvas& k = c.canvas;
+  // Cell = kind - 1: 1 sign, 2 recovery, 3 shop, 4..7 doors 0..3, 8 check cube.
+  static const char* const kText[8] = {"!", "+", "S", "0", "1", "2", "3", "C"};
+  static const std::uint32_t kFill[8] = {0xF0F0F0, 0x80F0A0, 0xF0D060, 0x80C0FF,
+                                         0x80C0FF, 0x80C0FF, 0x80C0FF, 0x60E0FF};
+  k.FillRect(3, 3, 26, 22, kInk);
+  k.FillRect(4, 4, 24, 20, kFill[c.cell]);
+  k.FillTriangle(12, 24, 20, 24, 16, 30, kInk);
+  if (c.cell >= 3 && c.cell <= 6) k.FillTriangle(6, 14, 10, 8, 14, 14, kInk);  // "go in" arrow
+  k.TextInBox(10, 6, 16, 16, kText[c.cell], kInk, kInk);
+}
+
+void StatusIcon(const CellContext& c) {
+  Canvas& k = c.canvas;
+  switch (c.cell) {
+    case 0:  // time
+      k.FillEllipse(1, 1, 16, 16, 0xFFFFFF);
+      k.FrameEllipse(1, 1, 16, 16, kInk);
+      k.Line(9, 9, 9, 3, kInk);
+      k.Line(9, 9, 13, 9, kInk);
+      break;
+    case 1:  // key
+      k.FrameEllipse(1, 5, 8, 8, 0xF0C020);
+      k.FillRect(8, 8, 9, 2, 0xF0C020);
+      k.FillRect(14, 10, 2, 4, 0xF0C020);
+      break;
+    case 2:  // coin
+      k.FillEllipse(2, 2, 14, 14, 0xF0C020);
+      k.FrameEllipse(2, 2, 14, 14, 0x806000);
+      k.FillRect(8, 5, 2, 8, 0x806000);
+      break;
+    case 3:  // chest
+      k.FillRect(2, 6, 14, 10, 0xB07030);
+      k.FrameRect(2, 6, 14, 10, kInk);
+      k.FillRect(8, 9, 2, 3, 0xF0D040);
+      break;
+    default:  // switch
+      k.FillRect(2, 12, 14, 5, 0x808090);
+      k.Line(9, 12, 5, 3, kInk);
+      k.FillEllipse(3, 1, 5, 5, 0xFF4040);
+      break;
+  }
+}
+
+void Cursor(const CellContext& c) {
+  Canvas& k = c.canvas;
+  const int pulse = c.cell % 3;
+  const std::uint32_t colour = Shade(c.entry.tint, 0.7 + 0.15 * pulse);
+  if (c.w <= 16) {  // a small arrow pointing right
+    k.FillTriangle(2, 1, 14, 8, 2, 15, kInk);
+    k.FillTriangle(3, 3, 12, 8, 3, 13, colour);
+    return;
+  }
+  const int inset = pulse, len = c.w / 4;
+  for (int i = 0; i < 2; ++i) {  // four corner brackets, two pixels thick
+    const int x0 = inset + i, y0 = inset + i, x1 = c.w - 1 - inset - i, y1 = c.h - 1 - inset - i;
+    k.Line(x0, y0, x0 + len, y0, colour);
+    k.Line(x0, y0, x0, y0 + len, colour);
+    k.Line(x1, y0, x1 - len, y0, colour);
+    k.Line(x1, y0, x1, y0 + len, colour);
+    k.Line(x0, y1, x0 + len, y1, colour);
+    k.Line(x0, y1, x0, y1 - len, colour);
+    k.Line(x1, y1, x1 - len, y1, colour);
+    k.Line(x1, y1, x1, y1 - len, colour);
+  }
+}
+
+void MapIcon(const CellContext& c) {
+  Canvas& k = c.canvas;
+  static const std::uint32_t kFill[4] = {0x60A0FF, 0x80FF80, 0xFFD060, 0xFF6060};
+  k.FillRect(2, 2, c.w - 4, c.h - 4, kFill[c.cell]);
+  k.FrameRect(2, 2, c.w - 4, c.h - 4, kInk);
+  k.TextInBox(2, 2, c.w - 4, c.h - 4, std::to_string(c.cell), kInk, kInk);
+}
+
+}  // namespace
+
+void PaintHudCell(const CellContext& c) {
+  Canvas& k = c.canvas;
+  switch (c.entry.art) {
+    case Art::kDigits:
+      DigitCell(c);
+      break;
+    case Art::kLabel:
+      k.TextInBox(0, 0, c.w, c.h, c.entry.label, c.entry.tint, kInk);
+      break;
+    case Art::kShotIcon:
+      k.FillEllipse(3, 3, 26, 26, kInk);
+      k.FillEllipse(4, 4, 24, 24, kShotIconColours[c.cell]);
+      k.TextInBox(8, 8, 16, 16, kShotLetters[c.cell], 0xFFFFFF, kInk);
+      break;
+    case Art::kMagicBar: {
+      static const std::uint32_t kFill[3] = {0x4080FF, 0xF0C020, 0x202030};
+      if (c.cell < 3) {
+        k.FillRect(0, 0, 8, 20, kInk);
+        k.FillRect(1, 1, 6, 18, kFill[c.cell]);
+        if (c.cell < 2) k.FillRect(2, 2, 2, 16, Shade(kFill[c.cell], 1.5));
+      } else {
+        k.FillRect(0, 0, 3, 20, kInk);
+      }
+      break;
+    }
+    case Art::kItemIcon:
+      ItemIcon(c);
+      break;
+    case Art::kFieldIcon:
+      FieldIcon(c);
+      break;
+    case Art::kStatusIcon:
+      StatusIcon(c);
+      break;
+    case Art::kCursor:
+      Cursor(c);
+      break;
+    case Art::kMapIcon:
+      MapIcon(c);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace datagen

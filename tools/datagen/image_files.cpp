@@ -1,0 +1,87 @@
+// PNG and BMP writers of the generator. PNG uses the fastest zlib level: the
+// tests generate the whole set once per process, and size does not matter.
+#include "tools/datagen/image_files.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <cstdint>
+#include <fstream>
+#include <vector>
+
+namespace datagen {
+namespace {
+
+bool Fail(std::string* error, const std::string& what, const std::string& path) {
+  if (error != nullptr) *error = what + ": " + path;
+  return false;
+}
+
+void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+}  // namespace
+
+bool WritePngFile(const std::string& path, const Canvas& canvas, std::string* error) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return Fail(error, "cannot create", path);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  // Declared before setjmp so a longjmp back here leaves it in a known state.
+  std::vector<png_byte> row(static_cast<std::size_t>(canvas.width()) * 3);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return Fail(error, "cannot write PNG", path);
+  }
+  png_init_io(png, file);
+  png_set_compression_level(png, 1);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(canvas.width()), static_cast<png_uint_32>(canvas.height()), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < canvas.height(); ++y) {
+    for (int x = 0; x < canvas.width(); ++x) {
+      const std::uint32_t c = canvas.At(x, y);
+      row[3 * x] = static_cast<png_byte>(c >> 16);
+      row[3 * x + 1] = static_cast<png_byte>(c >> 8);
+      row[3 * x + 2] = static_cast<png_byte>(c);
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0 ? true : Fail(error, "cannot write PNG", path);
+}
+
+bool WriteBmpFile(const std::string& path, const Canvas& canvas, std::string* error) {
+  const std::uint32_t rowBytes = (static_cast<std::uint32_t>(canvas.width()) * 3 + 3) & ~3u;
+  const std::uint32_t dataBytes = rowBytes * static_cast<std::uint32_t>(canvas.height());
+  std::vector<std::uint8_t> out;
+  out.reserve(54 + dataBytes);
+  out.push_back('B');
+  out.push_back('M');
+  PutLe(out, 54 + dataBytes, 4);
+  PutLe(out, 0, 4);
+  PutLe(out, 54, 4);
+  PutLe(out, 40, 4);  // BITMAPINFOHEADER
+  PutLe(out, static_cast<std::uint32_t>(canvas.width()), 4);
+  PutLe(out, static_cast<std::uint32_t>(canvas.height()), 4);  // positive: rows bottom-up
+  PutLe(out, 1, 2);
+  PutLe(out, 24, 2);
+  PutLe(out, 0, 4);  // uncompressed
+  PutLe(out, dataBytes, 4);
+  PutLe(out, 2835, 4);
+  PutLe(out, 2835, 4);
+  PutLe(out, 0, 4);
+  PutLe(out, 0, 4);
+  for (int y = canvas.height() - 1; y >= 0; --y) {
+    for (int x = 0; x < canvas.width(); ++x) PutLe(out, canvas.At(x, y), 3);  // B, G, R
+    for (std::uint32_t pad = static_cast<std::uint32_t>(canvas.width()) * 3; pad < rowBytes; ++pad) out.push_back(0);
+  }
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
+  return file.good() ? true : Fail(error, "cannot write BMP", path);
+}
+
+}  // namespace datagen

@@ -1,0 +1,35 @@
+// The pictures of the data set: each file's grid and how its readable art is
+// painted. The public ImageSpec list (data_set.h) is derived from this table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/datagen/canvas.h"
+#include "tools/datagen/data_set.h"
+
+namespace datagen {
+
+// What a sheet shows; selects the painter of its readable art.
+enum class Art {
+  kPlayer, kPlayerSquat, kPlayerDash, kDashShadow,
+  kShot, kEnemyBullet, kLaser,
+  kChest, kCube, kItem, kShotIcon, kMagicBar, kItemIcon, kFieldIcon, kStatusIcon, kStar,
+  kDigits, kCursor, kMapIcon, kLabel, kPanel,
+  kEffect, kBackground, kLogo, kMask, kChipSet, kEnemy, kTrap,
+};
+
+struct ImageEntry {
+  ImageSpec spec;
+  Art art;
+  std::uint32_t tint;  // main colour of the art
+  std::string label;   // text of labels; variant of digit sheets and traps
+};
+
+const std::vector<ImageEntry>& ImageEntries();
+
+// Paints the readable art of one image into a canvas of its size.
+void PaintReadableArt(const ImageEntry& entry, std::uint32_t seed, Canvas& canvas);
+
+}  // namespace datagen

@@ -1,0 +1,296 @@
+// Readable art of the floors and screens: chip sets (solid blocks, ground,
+// platforms, spikes, pipes, springs, doors, switch blocks, each distinct),
+// backgrounds, the logo, the message window and the darkness masks.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "tools/datagen/art_common.h"
+
+namespace datagen {
+namespace {
+
+void Bricks(Canvas& k, std::uint32_t colour) {
+  k.FillRect(0, 0, 32, 32, colour);
+  const std::uint32_t mortar = Shade(colour, 0.55);
+  for (int row = 0; row < 4; ++row) {
+    k.FillRect(0, row * 8 + 7, 32, 1, mortar);
+    const int offset = row % 2 == 0 ? 0 : 8;
+    for (int x = offset; x < 32; x += 16) k.FillRect(x, row * 8, 1, 7, mortar);
+  }
+  k.FillRect(0, 0, 32, 1, Shade(colour, 1.3));
+}
+
+void Bevel(Canvas& k, std::uint32_t colour) {
+  k.FillRect(0, 0, 32, 32, colour);
+  k.FillRect(0, 0, 32, 2, Shade(colour, 1.4));
+  k.FillRect(0, 0, 2, 32, Shade(colour, 1.3));
+  k.FillRect(0, 30, 32, 2, Shade(colour, 0.5));
+  k.FillRect(30, 0, 2, 32, Shade(colour, 0.6));
+}
+
+void Spikes(Canvas& k, int direction) {  // 0 up, 1 down, 2 left, 3 right
+  const std::uint32_t metal = 0xD0D0E0, dark = 0x707088;
+  for (int i = 0; i < 4; ++i) {
+    const int a = i * 8, b = i * 8 + 8, m = i * 8 + 4;
+    switch (direction) {
+      case 0: k.FillTriangle(a, 31, m, 4, b, 31, metal); k.Line(m, 4, b, 31, dark); break;
+      case 1: k.FillTriangle(a, 0, m, 27, b, 0, metal); k.Line(m, 27, b, 0, dark); break;
+      case 2: k.FillTriangle(31, a, 4, m, 31, b, metal); k.Line(4, m, 31, b, dark); break;
+      default: k.FillTriangle(0, a, 27, m, 0, b, metal); k.Line(27, m, 0, b, dark); break;
+    }
+  }
+}
+
+void Pipe(Canvas& k, int variant) {
+  const std::uint32_t colour = variant < 4 ? 0x30A050 : 0x3070C0;
+  const bool vertical = variant % 2 == 1;
+  if (vertical) {
+    k.FillRect(6, 0, 20, 32, colour);
+    k.FillRect(9, 0, 4, 32, Shade(colour, 1.5));
+    k.FillRect(3, 0, 26, 6, Shade(colour, 0.8));
+    k.FrameRect(6, 0, 20, 32, kInk);
+  } else {
+    k.FillRect(0, 6, 32, 20, colour);
+    k.FillRect(0, 9, 32, 4, Shade(colour, 1.5));
+    k.FillRect(0, 3, 6, 26, Shade(colour, 0.8));
+    k.FrameRect(0, 6, 32, 20, kInk);
+  }
+}
+
+// A door two cells high: the top half has the arch, the bottom the handle.
+void Door(Canvas& k, std::uint32_t colour, const char* sign, bool top) {
+  if (top) {
+    k.FillEllipse(4, 2, 24, 24, kInk);
+    k.FillRect(4, 14, 24, 18, kInk);
+    k.FillEllipse(6, 4, 20, 20, colour);
+    k.FillRect(6, 14, 20, 18, colour);
+    k.FillRect(15, 4, 2, 28, Shade(colour, 0.6));
+    if (sign[0] != '\0') k.TextInBox(2, 10, 28, 10, sign, 0xFFFFFF, kInk);
+  } else {
+    k.FillRect(4, 0, 24, 32, kInk);
+    k.FillRect(6, 0, 20, 32, colour);
+    k.FillRect(15, 0, 2, 32, Shade(colour, 0.6));
+    k.FillRect(20, 10, 3, 3, 0xF0D040);
+  }
+}
+
+void SwitchBlock(Canvas& k, int group, bool closed) {
+  static const std::uint32_t kGroup[3] = {0xE04040, 0x40C040, 0x4060F0};
+  const std::uint32_t colour = kGroup[group];
+  if (closed) {
+    Bevel(k, colour);
+    k.FillEllipse(10, 10, 12, 12, Shade(colour, 1.6));
+  } else {  // open: a dashed outline the player passes through
+    for (int i = 0; i < 32; i += 6) {
+      k.FillRect(i, 0, 3, 2, colour);
+      k.FillRect(i, 30, 3, 2, colour);
+      k.FillRect(0, i, 2, 3, colour);
+      k.FillRect(30, i, 2, 3, colour);
+    }
+  }
+}
+
+void Chip(const CellContext& c) {
+  Canvas& k = c.canvas;
+  const std::uint32_t tint = c.entry.tint;
+  const int n = c.cell;
+  switch (n) {
+    case 0: return;  // never drawn
+    case 1: Bricks(k, Shade(tint, 0.9)); return;
+    case 2:  // moving platform
+      k.FillRect(0, 0, 32, 12, 0x9098A8);
+      k.FrameRect(0, 0, 32, 12, kInk);
+      k.FillTriangle(4, 6, 10, 2, 10, 10, 0xFFE040);
+      k.FillTriangle(28, 6, 22, 2, 22, 10, 0xFFE040);
+      return;
+    case 3:  // blinking platform
+      k.FillRect(0, 0, 32, 12, 0x60E0E0);
+      for (int x = 2; x < 32; x += 6) k.FillRect(x, 4, 3, 3, 0xFFFFFF);
+      k.FrameRect(0, 0, 32, 12, kInk);
+      return;
+    case 4:  // ground with grass on top
+      k.FillRect(0, 0, 32, 32, Shade(0x8A5A30, 0.9));
+      k.FillRect(0, 0, 32, 8, tint);
+      for (int x = 0; x < 32; x += 4) k.FillRect(x, 8, 2, 2 + (x / 4) % 3, tint);
+      return;
+    case 5: k.FillRect(0, 0, 32, 32, Shade(0x8A5A30, 0.8));
+      for (int i = 0; i < 6; ++i) k.FillRect(c.random.Below(29), c.random.Below(29), 3, 2, Shade(0x8A5A30, 0.6));
+      return;
+    case 7:  // one-way plank
+      k.FillRect(0, 0, 32, 8, 0xC08850);
+      k.FillRect(0, 7, 32, 1, kInk);
+      k.FillRect(4, 8, 3, 6, 0x805830);
+      k.FillRect(25, 8, 3, 6, 0x805830);
+      return;
+    case 28:  // magic warp block
+      Bevel(k, 0x8040C0);
+      k.FrameEllipse(8, 8, 16, 16, 0xFFC0FF);
+      return;
+    case 29:  // pushable crate
+      Bevel(k, 0xB08040);
+      k.Line(2, 2, 29, 29, 0x604020);
+      k.Line(29, 2, 2, 29, 0x604020);
+      return;
+    case 30:  // spring
+      k.FillRect(2, 26, 28, 6, 0x707080);
+      for (int i = 0; i < 4; ++i) k.Line(6, 24 - i * 5, 26, 21 - i * 5, 0xE0E0E0);
+      k.FillRect(2, 4, 28, 4, 0xFF4040);
+      return;
+    case 36:  // slippery ice
+      Bevel(k, 0xA0E0FF);
+      k.Line(6, 24, 14, 8, 0xFFFFFF);
+      k.Line(16, 26, 24, 10, 0xFFFFFF);
+      return;
+    case 37:
+    case 38:  // walls passable from one side: a half block with an arrow
+      k.FillRect(n == 37 ? 0 : 16, 0, 16, 32, Shade(tint, 0.8));
+      k.FillTriangle(n == 37 ? 30 : 2, 16, n == 37 ? 18 : 14, 8, n == 37 ? 18 : 14, 24, 0xFFFFFF);
+      return;
+    case 44: SwitchBlock(k, 0, false); return;
+    case 45: SwitchBlock(k, 0, true); return;
+    case 52: SwitchBlock(k, 1, false); return;
+    case 53: SwitchBlock(k, 1, true); return;
+    case 60: SwitchBlock(k, 2, false); return;
+    case 61: SwitchBlock(k, 2, true); return;
+    case 68: case 69: case 70: case 71: Pipe(k, n - 68); return;
+    case 76: case 77: Pipe(k, n - 72); return;
+    case 78:  // block revealed by the True Eye
+      Bevel(k, 0x606070);
+      k.FillEllipse(8, 11, 16, 10, 0xFFFFFF);
+      k.FillEllipse(13, 13, 6, 6, kInk);
+      return;
+    case 79: Bevel(k, 0xC0A040); return;  // solid block a switch made
+    case 92: Spikes(k, 0); return;
+    case 93: Spikes(k, 1); return;
+    case 94: Spikes(k, 2); return;
+    case 95: Spikes(k, 3); return;
+    case 199:  // sign post (under the board)
+      k.FillRect(13, 0, 6, 32, 0x805830);
+      k.FrameRect(13, 0, 6, 32, kInk);
+      return;
+    case 200:  // sign board
+      k.FillRect(13, 20, 6, 12, 0x805830);
+      k.FillRect(2, 6, 28, 18, 0xD0A060);
+      k.FrameRect(2, 6, 28, 18, kInk);
+      k.FillRect(6, 11, 20, 2, kInk);
+      k.FillRect(6, 16, 14, 2, kInk);
+      return;
+    case 201:  // treasure gate: bars
+      k.FillRect(0, 0, 32, 4, 0xA08030);
+      k.FillRect(0, 28, 32, 4, 0xA08030);
+      for (int x = 2; x < 32; x += 8) k.FillRect(x, 0, 4, 32, 0xD0B050);
+      k.FrameRect(0, 0, 32, 32, kInk);
+      return;
+    case 209: Door(k, 0xC06030, "SHOP", true); return;
+    case 210: Door(k, 0xC06030, "", false); return;
+    case 214: Door(k, 0x6070A0, "", true); return;
+    case 215: Door(k, 0x6070A0, "", false); return;
+    case 217:
+    case 222:  // cells made by switch and touch codes: crystals
+      k.FillTriangle(16, 2, 6, 30, 26, 30, n == 217 ? 0x60FFC0 : 0xFF80C0);
+      k.Line(16, 2, 16, 30, 0xFFFFFF);
+      return;
+    default:
+      break;
+  }
+  if (n >= 80 && n <= 91) {  // breakable: cracked bricks
+    Bricks(k, Mix(tint, 0xA08060, 0.5));
+    k.Line(6, 4, 14, 16, kInk);
+    k.Line(14, 16, 10, 28, kInk);
+    k.Line(14, 16, 26, 20, kInk);
+    return;
+  }
+  if (n >= 96 && n < 128) {  // background decoration: grass tufts, flowers, stones
+    const std::uint32_t leaf = Mix(tint, 0x40C040, (n % 4) / 4.0);
+    for (int i = 0; i < 4; ++i) k.Line(6 + i * 6, 31, 4 + i * 7, 18 + (n + i) % 8, leaf);
+    if (n % 3 == 0) k.FillEllipse(12, 12, 8, 8, Mix(0xFF6080, 0xFFE060, (n % 5) / 4.0));
+    return;
+  }
+  // Other terrain: bevelled blocks, one shade per chip, numbered faintly.
+  Bevel(k, Mix(Shade(tint, 0.7), 0x808080, (n % 7) / 10.0));
+  k.Text(3, 3, std::to_string(n), 1, 1, Shade(tint, 0.45), Shade(tint, 0.45));
+}
+
+void Background(const CellContext& c) {
+  Canvas& k = c.canvas;
+  const std::string& style = c.entry.label;
+  const std::uint32_t t = c.entry.tint;
+  if (style == "black") {
+    k.FillRect(0, 0, c.w, c.h, 0x000000);
+    return;
+  }
+  for (int y = 0; y < c.h; ++y) k.FillRect(0, y, c.w, 1, Mix(t, Shade(t, 0.35), static_cast<double>(y) / c.h));
+  if (style == "sky") {  // clouds and far hills
+    // The picture is tiled: clouds wrap around and the hills' waves divide
+    // the width.
+    for (int i = 0; i < 7; ++i) {
+      const int x = c.random.Below(c.w), y = 30 + c.random.Below(180);
+      for (int wrap : {-c.w, 0, c.w}) {
+        k.FillEllipse(x + wrap - 50, y, 100, 28, Shade(t, 1.5));
+        k.FillEllipse(x + wrap - 30, y - 12, 60, 30, Shade(t, 1.6));
+      }
+    }
+    for (int x = 0; x < c.w; ++x) {
+      const double turn = 2 * M_PI * x / c.w;
+      const int top = 360 + static_cast<int>(40 * std::sin(2 * turn) + 20 * std::sin(7 * turn));
+      k.FillRect(x, top, 1, c.h - top, Mix(0x305830, t, 0.3));
+    }
+  } else if (style == "cave") {  // rocks and glowing crystals
+    for (int i = 0; i < 40; ++i) {
+      const int x = c.random.Below(c.w), y = c.random.Below(c.h), r = 8 + c.random.Below(30);
+      for (int wrapX : {-c.w, 0, c.w}) {
+        for (int wrapY : {-c.h, 0, c.h}) k.FillEllipse(x + wrapX, y + wrapY, r * 2, r, Shade(t, 1.25));
+      }
+    }
+    for (int i = 0; i < 12; ++i) {
+      k.FillEllipse(c.random.Below(c.w), c.random.Below(c.h), 4, 4, 0x80C0FF);
+    }
+  } else {  // the floor banner: stripes
+    for (int y = 0; y < c.h; y += 16) k.FillRect(0, y, c.w, 2, Shade(t, 1.3));
+  }
+}
+
+void Logo(const CellContext& c) {
+  Canvas& k = c.canvas;
+  k.FillRect(0, 0, c.w, c.h, 0x000000);
+  for (int r = 0; r < 6; ++r) k.FrameEllipse(200 - r, 120 - r, 240 + 2 * r, 240 + 2 * r, Mix(0x3060FF, 0xFFFFFF, r / 6.0));
+  k.Text(140, 210, "VELTRIN! P", 6, 6, 0xFFFFFF, 0x3060FF);
+  k.Text(250, 400, "CIRCLE", 4, 4, 0x8090B0, 0x8090B0);
+}
+
+// Black is light (nothing subtracted), white is darkness; a soft edge.
+void Mask(const CellContext& c) {
+  Canvas& k = c.canvas;
+  const double light = c.entry.label == "large" ? 170.0 : 110.0;
+  const double edge = 60.0;
+  for (int y = 0; y < c.h; ++y) {
+    for (int x = 0; x < c.w; ++x) {
+      const double d = std::hypot(x + 0.5 - c.w / 2.0, y + 0.5 - c.h / 2.0);
+      const double t = std::clamp((d - light) / edge, 0.0, 1.0);
+      k.Put(x, y, Mix(0x000000, 0xFFFFFF, t));
+    }
+  }
+}
+
+void Panel(const CellContext& c) {
+  Canvas& k = c.canvas;
+  k.FillRect(0, 0, c.w, c.h, kInk);
+  k.FillRect(2, 2, c.w - 4, c.h - 4, 0xE0E0F0);
+  k.FillRect(4, 4, c.w - 8, c.h - 8, c.entry.tint);
+}
+
+}  // namespace
+
+void PaintChipCell(const CellContext& c) { Chip(c); }
+
+void PaintScreenImage(const CellContext& c) {
+  switch (c.entry.art) {
+    case Art::kLogo: Logo(c); break;
+    case Art::kMask: Mask(c); break;
+    case Art::kPanel: Panel(c); break;
+    default: Background(c); break;
+  }
+}
+
+}  // namespace datagen
