@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -274,7 +273,7 @@ std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, con
   }
   const std::string_view chosen = value ? *value : std::string_view(defaultValue == nullptr ? "" : defaultValue);
   const std::size_t length = WholeCharacterPrefix(chosen, bufferSize - 1);
-  std::memcpy(buffer, chosen.data(), length);
+  chosen.copy(buffer, length);
   buffer[length] = '\0';
   return static_cast<std::uint32_t>(length);
 }
