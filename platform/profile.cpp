@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -196,16 +195,21 @@ std::string SetValue(std::string_view text, std::string_view section, std::strin
     }
     lineStart = end;
   }
-  std::string updated(text);
-  if (insertAt != std::string_view::npos) {
-    std::string inserted = entry + std::string(newline);
-    // The section's last line may be the file's last, without an ending.
-    if (insertAt > 0 && updated[insertAt - 1] != '\n') inserted.insert(0, newline);
-    updated.insert(insertAt, inserted);
-    return updated;
-  }
+  // Built by appending only: GCC 12 misreads inserts into a string as
+  // overlapping copies in optimised builds.
+  const bool newSection = insertAt == std::string_view::npos;
+  std::string updated(text.substr(0, newSection ? text.size() : insertAt));
+  // The text before may end in a last line without an ending.
   if (!updated.empty() && updated.back() != '\n') updated += newline;
-  updated += "[" + std::string(section) + "]" + std::string(newline) + entry + std::string(newline);
+  if (newSection) {
+    updated += '[';
+    updated += section;
+    updated += ']';
+    updated += newline;
+  }
+  updated += entry;
+  updated += newline;
+  if (!newSection) updated += text.substr(insertAt);
   return updated;
 }
 
@@ -274,7 +278,7 @@ std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, con
   }
   const std::string_view chosen = value ? *value : std::string_view(defaultValue == nullptr ? "" : defaultValue);
   const std::size_t length = WholeCharacterPrefix(chosen, bufferSize - 1);
-  std::memcpy(buffer, chosen.data(), length);
+  chosen.copy(buffer, length);
   buffer[length] = '\0';
   return static_cast<std::uint32_t>(length);
 }
