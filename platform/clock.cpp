@@ -96,6 +96,8 @@ FileTime TicksToFileTime(std::int64_t ticks) {
 
 std::uint32_t timeGetTime() { return static_cast<std::uint32_t>(ReadElapsedNanos() / 1000000u); }
 
+std::uint32_t GetTickCount() { return timeGetTime(); }
+
 BOOL QueryPerformanceCounter(std::int64_t* count) {
   if (count == nullptr) return FALSE;
   *count = static_cast<std::int64_t>(ReadElapsedNanos());

@@ -1,9 +1,11 @@
 // Files, directories, searches and temporary files over POSIX.
 // Paths arrive in the library's Windows form ("\" or "/" separators, an
-// optional "X:" drive) and are converted only here, at the boundary: "\" becomes
-// "/", a driveless path that starts with one separator is rooted at "/", and a
-// name that does not exist exactly is resolved case-insensitively, component
-// by component.
+// optional "X:" drive) and code page, and are converted only here, at the
+// boundary: the code page becomes UTF-8 (names returned go back the other
+// way), "\" becomes "/", a driveless path that starts with one separator is
+// rooted at "/", and a name that does not exist exactly is resolved
+// case-insensitively, component by component. A name without an exact form on
+// the other side fails the call with a line on the debug output.
 #pragma once
 
 #include <cstddef>
@@ -70,13 +72,15 @@ std::uint32_t GetTempPathA(std::uint32_t bufferSize, char* buffer);
 // out when asked. Returns INVALID_HANDLE_VALUE on failure.
 Handle CreateUniqueTempFile(char* pathOut, std::size_t pathOutSize);
 
-// Path boundary, exposed for the rest of the stand-in and for tests.
+// Path boundary, exposed for the rest of the stand-in and for tests. Both give
+// "" (and a debug line) for a name that does not convert exactly.
 std::string ToPosixPath(std::string_view libraryPath);
 std::string ToLibraryPath(std::string_view posixPath);
 // The POSIX path of an existing file or directory, found case-insensitively
 // when the exact name does not exist; the converted path unchanged otherwise.
 std::string ResolvePosixPath(std::string_view libraryPath);
-// True when "name" matches the Windows wildcard "pattern", ignoring case.
+// True when the UTF-8 "name" matches the Windows wildcard "pattern" (UTF-8
+// too, "?" standing for one character), ignoring ASCII case.
 bool MatchesWildcard(std::string_view pattern, std::string_view name);
 
 }  // namespace plat

@@ -1,6 +1,7 @@
 // Searches over a directory listing with Windows wildcard rules. A search takes
 // a sorted snapshot of its matches at the start, so names created or deleted
-// while the caller walks the results do not disturb the walk.
+// while the caller walks the results do not disturb the walk. Patterns match
+// the UTF-8 names on disk; the names found are returned in the code page.
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -25,6 +26,13 @@ class FindObject : public KernelObject {
 
 unsigned char Fold(char c) { return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c))); }
 
+// Past the UTF-8 character that starts at `at`.
+std::size_t NextCharacter(std::string_view text, std::size_t at) {
+  ++at;
+  while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+  return at;
+}
+
 // "*" any run, "?" one character, ignoring ASCII case; a failed "*" resumes
 // one character further, so the cost stays linear in the name per star.
 bool Glob(std::string_view pattern, std::string_view name) {
@@ -36,12 +44,15 @@ bool Glob(std::string_view pattern, std::string_view name) {
     if (p < pattern.size() && pattern[p] == '*') {
       starAt = p++;
       resumeAt = n;
-    } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
+    } else if (p < pattern.size() && pattern[p] == '?') {
+      ++p;
+      n = NextCharacter(name, n);
+    } else if (p < pattern.size() && Fold(pattern[p]) == Fold(name[n])) {
       ++p;
       ++n;
     } else if (starAt != std::string_view::npos) {
       p = starAt + 1;
-      n = ++resumeAt;
+      n = resumeAt = NextCharacter(name, resumeAt);
     } else {
       return false;
     }
@@ -52,8 +63,9 @@ bool Glob(std::string_view pattern, std::string_view name) {
 
 FileTime ToFileTime(const struct timespec& time) { return UnixTimeToFileTime(time.tv_sec, time.tv_nsec); }
 
-bool FillEntry(const std::string& folder, const std::string& name, FindData* data) {
-  if (name.size() >= sizeof(data->name)) return false;
+// `name` is the UTF-8 name on disk, `shownName` its code-page form.
+bool FillEntry(const std::string& folder, const std::string& name, const std::string& shownName, FindData* data) {
+  if (shownName.size() >= sizeof(data->name)) return false;
   const std::string path = folder + name;
   struct stat status;
   if (::stat(path.c_str(), &status) != 0 && ::lstat(path.c_str(), &status) != 0) return false;
@@ -67,7 +79,7 @@ bool FillEntry(const std::string& folder, const std::string& name, FindData* dat
   const auto size = directory ? 0u : static_cast<std::uint64_t>(status.st_size);
   data->sizeHigh = static_cast<std::uint32_t>(size >> 32);
   data->sizeLow = static_cast<std::uint32_t>(size);
-  std::memcpy(data->name, name.c_str(), name.size() + 1);
+  std::memcpy(data->name, shownName.c_str(), shownName.size() + 1);
   return true;
 }
 
@@ -124,8 +136,12 @@ Handle FindFirstFileA(const char* pattern, FindData* data) {
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
     if (root && (name == "." || name == "..")) continue;
+    if (!MatchesWildcard(namePattern, name)) continue;
+    // A name the code page cannot hold is left out (ToLibraryPath reports it)
+    // rather than listed under a spelling that would open nothing.
+    const std::string shownName = ToLibraryPath(name);
     FindData found;
-    if (MatchesWildcard(namePattern, name) && FillEntry(folder, name, &found)) search->entries.push_back(found);
+    if (!shownName.empty() && FillEntry(folder, name, shownName, &found)) search->entries.push_back(found);
   }
   ::closedir(dir);
   if (search->entries.empty()) {

@@ -2,12 +2,14 @@
 // case-insensitive resolution of names that do not exist exactly (the library
 // and the game spell names with whatever case Windows would have accepted).
 //
-// Mapping: every "\" becomes "/" (byte by byte: names on this system are ASCII
-// or UTF-8, so a Shift-JIS trail byte 0x5C cannot be told apart and is not
-// supported). A drive "X:" is dropped: "X:\a" is "/a", "X:a" is "a" relative to
-// the current directory and "X:" alone is the current directory, since there is
-// only one file tree. A driveless path that starts with a separator is rooted at
-// "/".
+// Mapping: the library's names are in its code page (Shift-JIS by default) and
+// names on disk are UTF-8, so a path is converted first, which keeps a
+// Shift-JIS trail byte 0x5C inside its character, and then every "\" becomes
+// "/". A name that has no exact form on the other side is refused (an empty
+// result and a line on the debug output), never passed on mangled. A drive
+// "X:" is dropped: "X:\a" is "/a", "X:a" is "a" relative to the current
+// directory and "X:" alone is the current directory, since there is only one
+// file tree. A driveless path that starts with a separator is rooted at "/".
 //
 // Resolution looks each component up in a cached, sorted directory listing and
 // takes the first name equal to it ignoring ASCII case. A cached hit is checked
@@ -24,8 +26,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/debug_output.h"
 #include "platform/file.h"
 #include "platform/file_internal.h"
+#include "platform/text_codepage.h"
+#include "platform/window.h"
 
 namespace plat {
 namespace {
@@ -53,6 +58,10 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
     }
   }
   return true;
+}
+
+void ReportUnconvertibleName(const char* what, const std::string& utf8Name) {
+  OutputDebugStringA((std::string(what) + ": " + utf8Name + "\n").c_str());
 }
 
 std::string Join(const std::string& folder, std::string_view name) {
@@ -136,19 +145,27 @@ bool ResolveComponents(const std::string& posix, bool keepLast, std::string* out
 }  // namespace
 
 std::string ToPosixPath(std::string_view libraryPath) {
-  std::string_view rest = libraryPath;
-  const bool hadDrive = HasDrive(rest);
-  if (hadDrive) rest.remove_prefix(2);
+  std::string posix;
+  if (!CodePageToUtf8Exact(libraryPath, &posix)) {
+    ReportUnconvertibleName("file name is not valid in the code page", CodePageToUtf8(std::string(libraryPath).c_str()));
+    return std::string();
+  }
+  const bool hadDrive = HasDrive(posix);
+  if (hadDrive) posix.erase(0, 2);
   // "X:" alone names the current directory.
-  if (hadDrive && rest.empty()) return std::string(".");
-  std::string posix(rest);
+  if (hadDrive && posix.empty()) return std::string(".");
   std::replace(posix.begin(), posix.end(), '\\', '/');
   return posix;
 }
 
 std::string ToLibraryPath(std::string_view posixPath) {
-  std::string library(posixPath);
-  std::replace(library.begin(), library.end(), '/', '\\');
+  std::string utf8(posixPath);
+  std::replace(utf8.begin(), utf8.end(), '/', '\\');
+  std::string library;
+  if (!Utf8ToCodePageExact(utf8, &library)) {
+    ReportUnconvertibleName("file name has no form in the code page", utf8);
+    return std::string();
+  }
   return library;
 }
 

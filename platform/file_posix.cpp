@@ -1,6 +1,7 @@
 // Files and the current directory over POSIX descriptors. Names go through the
-// path boundary (conversion and case-insensitive resolution). Share modes are
-// accepted and ignored: POSIX files do not lock each other out.
+// path boundary (code page and separators converted, case-insensitive
+// resolution). Share modes are accepted and ignored: POSIX files do not lock
+// each other out.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -66,6 +67,7 @@ Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t /*share
   if (path == nullptr || path[0] == '\0' || !OpenFlags(access, disposition, &flags)) return INVALID_HANDLE_VALUE;
   const bool creates = (flags & O_CREAT) != 0;
   const std::string posix = creates ? ResolvePosixPathForCreate(path) : ResolvePosixPath(path);
+  if (posix.empty()) return INVALID_HANDLE_VALUE;
   int fd;
   do {
     fd = ::open(posix.c_str(), flags, 0644);
@@ -159,7 +161,7 @@ std::uint32_t GetFileSize(Handle file, std::uint32_t* sizeHigh) {
 BOOL DeleteFileA(const char* path) {
   if (path == nullptr || path[0] == '\0') return FALSE;
   const std::string posix = ResolvePosixPath(path);
-  if (::unlink(posix.c_str()) != 0) return FALSE;
+  if (posix.empty() || ::unlink(posix.c_str()) != 0) return FALSE;
   InvalidateDirectoryListings();
   return TRUE;
 }
@@ -171,12 +173,14 @@ std::uint32_t GetCurrentDirectoryA(std::uint32_t bufferSize, char* buffer) {
     cwd.resize(cwd.size() * 2);
   }
   cwd.resize(std::strlen(cwd.c_str()));
-  return CopyPathOut(ToLibraryPath(cwd), bufferSize, buffer);
+  const std::string library = ToLibraryPath(cwd);
+  return library.empty() ? 0 : CopyPathOut(library, bufferSize, buffer);
 }
 
 BOOL SetCurrentDirectoryA(const char* path) {
   if (path == nullptr || path[0] == '\0') return FALSE;
-  return ::chdir(ResolvePosixPath(path).c_str()) == 0 ? TRUE : FALSE;
+  const std::string posix = ResolvePosixPath(path);
+  return !posix.empty() && ::chdir(posix.c_str()) == 0 ? TRUE : FALSE;
 }
 
 }  // namespace plat

@@ -1,5 +1,6 @@
 // Temporary files: the system temporary folder (TMPDIR, else /tmp) and new
-// uniquely named files in it, made without a check-then-create race.
+// uniquely named files in it, made without a check-then-create race. Names go
+// out in the library's form and code page.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -24,7 +25,8 @@ std::string TempFolder() {
 }  // namespace
 
 std::uint32_t GetTempPathA(std::uint32_t bufferSize, char* buffer) {
-  return CopyPathOut(ToLibraryPath(TempFolder()), bufferSize, buffer);
+  const std::string library = ToLibraryPath(TempFolder());
+  return library.empty() ? 0 : CopyPathOut(library, bufferSize, buffer);
 }
 
 Handle CreateUniqueTempFile(char* pathOut, std::size_t pathOutSize) {
@@ -33,9 +35,9 @@ Handle CreateUniqueTempFile(char* pathOut, std::size_t pathOutSize) {
   // between choosing it and opening it.
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return INVALID_HANDLE_VALUE;
-  const std::string library = ToLibraryPath(name);
   if (pathOut != nullptr) {
-    if (library.size() + 1 > pathOutSize) {
+    const std::string library = ToLibraryPath(name);
+    if (library.empty() || library.size() + 1 > pathOutSize) {
       ::close(fd);
       ::unlink(name.c_str());
       return INVALID_HANDLE_VALUE;

@@ -27,6 +27,19 @@ TEST(PlatformClock, LeavingVirtualTimeNeverGoesBack) {
   }
 }
 
+TEST(PlatformClock, TickCountFollowsTheVirtualClock) {
+  plat::UseVirtualTime(true);
+  const std::uint32_t start = plat::GetTickCount();
+  plat::Sleep(400);
+  const std::uint32_t ticks = plat::GetTickCount() - start;
+  const std::uint32_t time = plat::timeGetTime();
+  plat::UseVirtualTime(false);
+  // Each read moves virtual time by a microsecond, so only a hair is added.
+  EXPECT_GE(ticks, 400u);
+  EXPECT_LE(ticks, 401u);
+  EXPECT_LE(time - start, 401u);
+}
+
 TEST(PlatformFileTime, CalendarFields) {
   EXPECT_EQ(Ticks(plat::UnixTimeToFileTime(0, 0)), 116444736000000000ull);
   EXPECT_EQ(Ticks(plat::UnixTimeToFileTime(1, 500)), 116444736000000000ull + 10000005ull);
