@@ -18,8 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "core/file_access.h"
 #include "game/map_format.h"
 #include "image/image_decode.h"
+#include "platform/text_codepage.h"
 #include "sound/converter_fixture.h"
 #include "support/scratch_folder.h"
 #include "tools/datagen/data_set.h"
@@ -195,6 +197,22 @@ TEST_F(DataSetTest, EveryPictureDecodesAtTheSizeOfItsSheetTable) {
   for (const auto& [name, grid] : ExpectedSheets()) EXPECT_EQ(written.count(name), 1u) << name << " is missing";
   EXPECT_TRUE(std::filesystem::is_directory(Readable("text_en")));
   EXPECT_FALSE(std::filesystem::exists(Readable("debug.ini")));
+}
+
+// The game names its sheets in its code page ("\data_en\enemy_..." as CP932
+// bytes); the files on disk carry UTF-8 names that the file layer must reach.
+TEST_F(DataSetTest, TheGameReachesEveryPictureByItsCodePageName) {
+  const std::string folder = readable_->Library("data_en");
+  int japanese = 0;
+  for (const datagen::ImageSpec& s : datagen::DataSetImages()) {
+    std::string name;
+    ASSERT_TRUE(plat::Utf8ToCodePageExact(s.fileName, &name)) << s.fileName;
+    japanese += name != s.fileName;
+    const qz::FileHandle file = qz::OpenFileForRead((folder + "\\" + name).c_str(), 0);
+    EXPECT_NE(file, 0) << s.fileName;
+    if (file != 0) qz::FileAccessClose(file);
+  }
+  EXPECT_EQ(japanese, 11 + 40) << "the trap and enemy sheets";
 }
 
 TEST_F(DataSetTest, CellColourModeShowsTheAdvertisedColourInEveryCell) {
