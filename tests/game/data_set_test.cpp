@@ -437,6 +437,14 @@ TEST_F(DataSetTest, MusicDecodesToAudibleLoopsThatStartAndEndAtSilence) {
   qz::FreeAcmEntryPoints();
 }
 
+TEST_F(DataSetTest, AFolderThatCannotBeMadeIsReportedNotSkipped) {
+  ScratchFolder scratch;
+  scratch.Write("taken", "a file where the data set should go");
+  std::string error;
+  EXPECT_FALSE(datagen::WriteDataSet(scratch.Posix("taken"), {}, &error));
+  EXPECT_NE(error.find("taken"), std::string::npos) << error;
+}
+
 TEST_F(DataSetTest, TheSameSeedWritesTheSameFiles) {
   ScratchFolder again;
   std::string error;
