@@ -437,6 +437,24 @@ TEST_F(DataSetTest, MusicDecodesToAudibleLoopsThatStartAndEndAtSilence) {
   qz::FreeAcmEntryPoints();
 }
 
+// The masks are subtracted from the dark floor: black lets the light
+// through, white is darkness, and the Eternal Candle's mask lights farther.
+TEST_F(DataSetTest, CandleMasksAreLightInTheMiddleAndTheCandleReachesFarther) {
+  for (const auto& path : {Readable("data_en/mask_candle01.png"), Colours("data_en/mask_candle01.png")}) {
+    const DecodedPicture small(path);
+    ASSERT_TRUE(small.ok());
+    EXPECT_EQ(small.Rgb(240, 240), 0x000000u);
+    EXPECT_EQ(small.Rgb(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(small.Rgb(240, 479), 0xFFFFFFu);
+  }
+  const DecodedPicture small(Readable("data_en/mask_candle01.png"));
+  const DecodedPicture large(Readable("data_en/mask_candle02.png"));
+  ASSERT_TRUE(large.ok());
+  EXPECT_EQ(large.Rgb(240, 240), 0x000000u);
+  EXPECT_EQ(large.Rgb(240 + 150, 240), 0x000000u) << "still light 150 pixels out";
+  EXPECT_GT(small.Rgb(240 + 150, 240) & 0xFF, 0x80u) << "mostly dark 150 pixels out";
+}
+
 TEST_F(DataSetTest, AFolderThatCannotBeMadeIsReportedNotSkipped) {
   ScratchFolder scratch;
   scratch.Write("taken", "a file where the data set should go");
