@@ -18,8 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "core/file_access.h"
 #include "game/map_format.h"
 #include "image/image_decode.h"
+#include "platform/text_codepage.h"
 #include "sound/converter_fixture.h"
 #include "support/scratch_folder.h"
 #include "tools/datagen/data_set.h"
@@ -195,6 +197,22 @@ TEST_F(DataSetTest, EveryPictureDecodesAtTheSizeOfItsSheetTable) {
   for (const auto& [name, grid] : ExpectedSheets()) EXPECT_EQ(written.count(name), 1u) << name << " is missing";
   EXPECT_TRUE(std::filesystem::is_directory(Readable("text_en")));
   EXPECT_FALSE(std::filesystem::exists(Readable("debug.ini")));
+}
+
+// The game names its sheets in its code page ("\data_en\enemy_..." as CP932
+// bytes); the files on disk carry UTF-8 names that the file layer must reach.
+TEST_F(DataSetTest, TheGameReachesEveryPictureByItsCodePageName) {
+  const std::string folder = readable_->Library("data_en");
+  int japanese = 0;
+  for (const datagen::ImageSpec& s : datagen::DataSetImages()) {
+    std::string name;
+    ASSERT_TRUE(plat::Utf8ToCodePageExact(s.fileName, &name)) << s.fileName;
+    japanese += name != s.fileName;
+    const qz::FileHandle file = qz::OpenFileForRead((folder + "\\" + name).c_str(), 0);
+    EXPECT_NE(file, 0) << s.fileName;
+    if (file != 0) qz::FileAccessClose(file);
+  }
+  EXPECT_EQ(japanese, 11 + 40) << "the trap and enemy sheets";
 }
 
 TEST_F(DataSetTest, CellColourModeShowsTheAdvertisedColourInEveryCell) {
@@ -417,6 +435,32 @@ TEST_F(DataSetTest, MusicDecodesToAudibleLoopsThatStartAndEndAtSilence) {
     }
   }
   qz::FreeAcmEntryPoints();
+}
+
+// The masks are subtracted from the dark floor: black lets the light
+// through, white is darkness, and the Eternal Candle's mask lights farther.
+TEST_F(DataSetTest, CandleMasksAreLightInTheMiddleAndTheCandleReachesFarther) {
+  for (const auto& path : {Readable("data_en/mask_candle01.png"), Colours("data_en/mask_candle01.png")}) {
+    const DecodedPicture small(path);
+    ASSERT_TRUE(small.ok());
+    EXPECT_EQ(small.Rgb(240, 240), 0x000000u);
+    EXPECT_EQ(small.Rgb(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(small.Rgb(240, 479), 0xFFFFFFu);
+  }
+  const DecodedPicture small(Readable("data_en/mask_candle01.png"));
+  const DecodedPicture large(Readable("data_en/mask_candle02.png"));
+  ASSERT_TRUE(large.ok());
+  EXPECT_EQ(large.Rgb(240, 240), 0x000000u);
+  EXPECT_EQ(large.Rgb(240 + 150, 240), 0x000000u) << "still light 150 pixels out";
+  EXPECT_GT(small.Rgb(240 + 150, 240) & 0xFF, 0x80u) << "mostly dark 150 pixels out";
+}
+
+TEST_F(DataSetTest, AFolderThatCannotBeMadeIsReportedNotSkipped) {
+  ScratchFolder scratch;
+  scratch.Write("taken", "a file where the data set should go");
+  std::string error;
+  EXPECT_FALSE(datagen::WriteDataSet(scratch.Posix("taken"), {}, &error));
+  EXPECT_NE(error.find("taken"), std::string::npos) << error;
 }
 
 TEST_F(DataSetTest, TheSameSeedWritesTheSameFiles) {

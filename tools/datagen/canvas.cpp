@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace datagen {
 namespace {
@@ -160,6 +161,22 @@ void Canvas::FillTriangle(int x0, int y0, int x1, int y1, int x2, int y2, std::u
       if ((a >= 0 && b >= 0 && c >= 0) || (a <= 0 && b <= 0 && c <= 0)) Put(px, py, colour);
     }
   }
+}
+
+void Canvas::OutlineShapes(std::uint32_t colour) {
+  auto drawn = [this](int x, int y) {
+    return x >= 0 && y >= 0 && x < windowW_ && y < windowH_ &&
+           pixels_[static_cast<std::size_t>(originY_ + y) * width_ + originX_ + x] != kTransparent;
+  };
+  std::vector<std::pair<int, int>> rim;
+  for (int y = 0; y < windowH_; ++y) {
+    for (int x = 0; x < windowW_; ++x) {
+      if (!drawn(x, y) && (drawn(x - 1, y) || drawn(x + 1, y) || drawn(x, y - 1) || drawn(x, y + 1))) {
+        rim.emplace_back(x, y);
+      }
+    }
+  }
+  for (const auto& [x, y] : rim) Put(x, y, colour);
 }
 
 void Canvas::Glyph(int x, int y, char c, int sx, int sy, std::uint32_t colour) {

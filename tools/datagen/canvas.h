@@ -38,6 +38,10 @@ class Canvas {
   void Line(int x0, int y0, int x1, int y1, std::uint32_t colour);
   void FillTriangle(int x0, int y0, int x1, int y1, int x2, int y2, std::uint32_t colour);
 
+  // Rims the window's drawn shapes: every transparent pixel next to a drawn
+  // one (left, right, above or below) takes the colour.
+  void OutlineShapes(std::uint32_t colour);
+
   // Block-font text: each glyph 5x7 units of sx by sy pixels, 6 units apart;
   // an outline colour other than the fill draws a one-pixel rim first.
   void Text(int x, int y, std::string_view text, int sx, int sy, std::uint32_t colour, std::uint32_t outline);

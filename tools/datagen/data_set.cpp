@@ -85,11 +85,13 @@ bool WriteFloors(const std::filesystem::path& folder, std::string* error) {
 
 std::uint32_t CellColour(std::string_view fileName, int cell) {
   const std::vector<ImageEntry>& entries = ImageEntries();
-  const auto green = static_cast<std::uint32_t>(cell & 0xFF) << 8;
+  // Green from the cell: times an odd number modulo 256 keeps the (at most
+  // 224) cells of a sheet apart and neighbouring cells visibly different.
+  const auto green = static_cast<std::uint32_t>((cell * 97) & 0xFF) << 8;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (entries[i].spec.fileName == fileName) {
-      // Red counts the image (0x20 and up: never black, never pure green),
-      // green the cell; blue only spreads neighbouring images apart.
+      // Red counts the image (0x20 and up: never black, never pure green);
+      // blue only spreads neighbouring images apart.
       const auto red = static_cast<std::uint32_t>(0x20 + i) << 16;
       return red | green | (0x80 ^ ((i * 37) & 0x7F));
     }

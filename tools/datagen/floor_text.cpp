@@ -36,19 +36,48 @@ namespace {
 
 using Pair = std::pair<std::int32_t, std::int32_t>;  // chip, attribute
 
-// Characters every floor may use without a legend line.
 struct LegendEntry {
   char c;
   Pair pair;
 };
+
+// Characters every floor may use without a legend line.
 constexpr LegendEntry kDefaultLegend[] = {
-    {'.', {0, 0}},     {'#', {1, 120}},   {'G', {4, 51}},    {'D', {5, 51}},    {'=', {7, 50}},
-    {'^', {92, 52}},   {'v', {93, 53}},   {'S', {30, 63}},   {'I', {36, 64}},   {'C', {29, 51}},
-    {'0', {0, 27}},    {'1', {0, 28}},    {'2', {0, 29}},    {'3', {0, 30}},    {'a', {214, 4}},
-    {'b', {214, 5}},   {'c', {214, 6}},   {'d', {214, 7}},   {'_', {215, 0}},   {'$', {209, 3}},
-    {'!', {200, 1}},   {'+', {0, 2}},     {'k', {0, 31}},    {'h', {0, 44}},    {'%', {80, 76}},
-    {'g', {201, 120}}, {'~', {100, 0}},   {'T', {199, 0}},   {'w', {28, 65}},   {'r', {44, 39}},   {'R', {45, 73}},
-    {'p', {68, 57}},   {'x', {0, 9}},     {'|', {37, 42}},   {'B', {6, 51}},
+    {'.', {0, 0}},      // empty
+    {'#', {1, 120}},    // solid block (walls, border)
+    {'G', {4, 51}},     // ground with grass on top
+    {'D', {5, 51}},     // earth
+    {'B', {6, 51}},     // stone block
+    {'=', {7, 50}},     // one-way platform
+    {'^', {92, 52}},    // spikes pointing up (hurt the feet)
+    {'v', {93, 53}},    // spikes pointing down (hurt the head)
+    {'S', {30, 63}},    // spring
+    {'I', {36, 64}},    // slippery ice
+    {'C', {29, 51}},    // pushable crate
+    {'w', {28, 65}},    // magic warp block
+    {'%', {80, 76}},    // breakable block
+    {'r', {44, 39}},    // switch block of group 0, open
+    {'R', {45, 73}},    // switch block of group 0, closed
+    {'p', {68, 57}},    // pipe
+    {'|', {37, 42}},    // wall passable from the left only
+    {'x', {0, 9}},      // switch code 9: a solid block once the key switch is used
+    {'h', {0, 44}},     // hidden cell (solid once the True Eye shows it)
+    {'g', {201, 120}},  // treasure gate (floor 100)
+    {'~', {100, 0}},    // grass tuft, decoration
+    {'0', {0, 27}},     // entrance 0 (the player's top-left cell; ground two rows down)
+    {'1', {0, 28}},     // entrance 1
+    {'2', {0, 29}},     // entrance 2
+    {'3', {0, 30}},     // entrance 3
+    {'a', {214, 4}},    // door 0 (upper cell, where the player's head is)
+    {'b', {214, 5}},    // door 1
+    {'c', {214, 6}},    // door 2
+    {'d', {214, 7}},    // door 3
+    {'_', {215, 0}},    // lower half of a door, under its upper cell
+    {'$', {209, 3}},    // shop
+    {'!', {200, 1}},    // sign board
+    {'T', {199, 0}},    // sign post, under the board
+    {'+', {0, 2}},      // recovery point
+    {'k', {0, 31}},     // check cube
 };
 
 // Printable characters the dump may give to pairs outside the default legend.

@@ -66,8 +66,7 @@ void FieldIcon(const CellContext& c) {
   k.FillRect(3, 3, 26, 22, kInk);
   k.FillRect(4, 4, 24, 20, kFill[c.cell]);
   k.FillTriangle(12, 24, 20, 24, 16, 30, kInk);
-  if (c.cell >= 3 && c.cell <= 6) k.FillTriangle(6, 14, 10, 8, 14, 14, kInk);  // "go in" arrow
-  k.TextInBox(10, 6, 16, 16, kText[c.cell], kInk, kInk);
+  k.TextInBox(6, 6, 20, 16, kText[c.cell], kInk, kInk);
 }
 
 void StatusIcon(const CellContext& c) {

@@ -53,6 +53,12 @@ Painter PainterOf(Art art) {
   return PaintHudCell;
 }
 
+// Sprites that move over busy backgrounds get a dark rim.
+bool Outlined(Art art) {
+  return art == Art::kEnemy || art == Art::kTrap || art == Art::kItem || art == Art::kChest || art == Art::kCube ||
+         art == Art::kShot || art == Art::kEnemyBullet;
+}
+
 std::uint64_t NameHash(std::string_view name) {
   std::uint64_t hash = 1469598103934665603ull;
   for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
@@ -70,6 +76,7 @@ void PaintReadableArt(const ImageEntry& entry, std::uint32_t seed, Canvas& canva
     canvas.SetWindow((cell % s.across) * s.cellWidth, (cell / s.across) * s.cellHeight, s.cellWidth, s.cellHeight);
     canvas.FillRect(0, 0, s.cellWidth, s.cellHeight, additive ? 0x000000 : kTransparent);
     paint(CellContext{entry, cell, s.cellWidth, s.cellHeight, random, canvas});
+    if (Outlined(entry.art)) canvas.OutlineShapes(kInk);
   }
   canvas.ResetWindow();
 }

@@ -55,7 +55,7 @@ constexpr EffectRecipe kEffects[] = {
     {"se_magicblock.wav", Wave::kSine, 350, 700, 110},    {"se_dead.wav", Wave::kSquare, 600, 80, 150},
     {"se_pipe.wav", Wave::kTriangle, 150, 250, 120},      {"se_push.wav", Wave::kNoise, 150, 150, 80},
     {"se_infinitystar.wav", Wave::kSine, 1318, 2637, 150}, {"se_keyget.wav", Wave::kSine, 1046, 2093, 130},
-    {"se_count.wav", Wave::kSquare, 1500, 1500, 40},      {"se_checkcube.wav", Wave::kSine, 880, 1760, 120},
+    {"se_count.wav", Wave::kSquare, 1500, 1500, 50},      {"se_checkcube.wav", Wave::kSine, 880, 1760, 120},
     {"se_discovery.wav", Wave::kTriangle, 660, 1980, 140}, {"se_magical.wav", Wave::kSine, 2000, 800, 130},
 };
 

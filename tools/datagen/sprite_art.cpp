@@ -161,12 +161,12 @@ void PaintEnemyShape(const CellContext& c, int frame) {
       k.FillTriangle(w / 2, h / 4 + bob + 4, w / 2 + 6, h / 8 + bob, w / 2 + 12, h / 4 + bob + 4, dark);
       eyes(w / 4, h * 3 / 8 + bob, 7);
     }
-  } else if (shape == "witch") {
-    const int base = h - 2;
-    k.FillTriangle(w / 2, h / 3, w / 6, base, w * 5 / 6, base, t);
-    k.FillEllipse(w / 2 - 9, h / 3 - 14 + bob, 18, 18, kSkin);
-    k.FillTriangle(w / 2 - 14, h / 3 - 8 + bob, w / 2 + 2, h / 3 - 34 + bob, w / 2 + 14, h / 3 - 8 + bob, dark);
-    k.FillRect(w / 2 - 5, h / 3 - 6 + bob, 3, 3, kInk);
+  } else if (shape == "witch") {  // anchored to the bottom: the 64 x 96 kind floats taller
+    const int base = h - 2, head = h - 50 + bob;
+    k.FillTriangle(w / 2, h - 34, w / 6, base, w * 5 / 6, base, t);
+    k.FillEllipse(w / 2 - 9, head, 18, 18, kSkin);
+    k.FillTriangle(w / 2 - 14, head + 6, w / 2 + 2, head - 12, w / 2 + 14, head + 6, dark);
+    k.FillRect(w / 2 - 5, head + 8, 3, 3, kInk);
   } else if (shape == "mushroom") {
     k.FillRect(w / 2 - 8, h / 2, 16, h / 2, 0xF0E8D0);
     k.FillEllipse(w / 8, h / 6 + bob, w * 3 / 4, h / 2, t);

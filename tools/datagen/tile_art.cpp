@@ -114,6 +114,11 @@ void Chip(const CellContext& c) {
       k.FillRect(0, 0, 32, 8, tint);
       for (int x = 0; x < 32; x += 4) k.FillRect(x, 8, 2, 2 + (x / 4) % 3, tint);
       return;
+    case 6:  // stone block
+      Bevel(k, Mix(Shade(tint, 0.8), 0x909090, 0.5));
+      k.Line(6, 9, 12, 14, Shade(tint, 0.45));
+      k.Line(20, 22, 26, 20, Shade(tint, 0.45));
+      return;
     case 5: k.FillRect(0, 0, 32, 32, Shade(0x8A5A30, 0.8));
       for (int i = 0; i < 6; ++i) k.FillRect(c.random.Below(29), c.random.Below(29), 3, 2, Shade(0x8A5A30, 0.6));
       return;
@@ -220,8 +225,8 @@ void Background(const CellContext& c) {
     k.FillRect(0, 0, c.w, c.h, 0x000000);
     return;
   }
-  for (int y = 0; y < c.h; ++y) k.FillRect(0, y, c.w, 1, Mix(t, Shade(t, 0.35), static_cast<double>(y) / c.h));
-  if (style == "sky") {  // clouds and far hills
+  if (style == "sky") {  // a sky for floors whose background scrolls sideways only
+    for (int y = 0; y < c.h; ++y) k.FillRect(0, y, c.w, 1, Mix(t, Shade(t, 0.35), static_cast<double>(y) / c.h));  // clouds and far hills
     // The picture is tiled: clouds wrap around and the hills' waves divide
     // the width.
     for (int i = 0; i < 7; ++i) {
@@ -236,7 +241,10 @@ void Background(const CellContext& c) {
       const int top = 360 + static_cast<int>(40 * std::sin(2 * turn) + 20 * std::sin(7 * turn));
       k.FillRect(x, top, 1, c.h - top, Mix(0x305830, t, 0.3));
     }
-  } else if (style == "cave") {  // rocks and glowing crystals
+  } else if (style == "cave") {  // rocks and glowing crystals; tiles both ways
+    for (int y = 0; y < c.h; ++y) {
+      k.FillRect(0, y, c.w, 1, Mix(t, Shade(t, 0.6), 0.5 - 0.5 * std::cos(2 * M_PI * y / c.h)));
+    }
     for (int i = 0; i < 40; ++i) {
       const int x = c.random.Below(c.w), y = c.random.Below(c.h), r = 8 + c.random.Below(30);
       for (int wrapX : {-c.w, 0, c.w}) {
@@ -247,6 +255,7 @@ void Background(const CellContext& c) {
       k.FillEllipse(c.random.Below(c.w), c.random.Below(c.h), 4, 4, 0x80C0FF);
     }
   } else {  // the floor banner: stripes
+    for (int y = 0; y < c.h; ++y) k.FillRect(0, y, c.w, 1, Mix(t, Shade(t, 0.35), static_cast<double>(y) / c.h));
     for (int y = 0; y < c.h; y += 16) k.FillRect(0, y, c.w, 2, Shade(t, 1.3));
   }
 }
