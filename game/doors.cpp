@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "core/clock.h"
 #include "game/action_input.h"
@@ -99,6 +100,16 @@ void DrawBanner(int floorShown, int viaDoor) {
   skipFade = 1;
 }
 
+// The link is kept both ways: this door leads to the target, and the target's
+// entrance leads back here.
+void RecordDoorLink(int fromFloor, int index, const FloorDoor& door) {
+  FloorProgressRecord& progress = gameState.FloorProgress;
+  if (fromFloor >= 0 && fromFloor < kFloorCount) progress.doorLinks[fromFloor][index] = door.targetFloor;
+  if (door.targetEntrance >= 0 && door.targetEntrance < kDoorsPerFloor) {
+    progress.doorLinks[door.targetFloor - 1][door.targetEntrance] = fromFloor + 1;
+  }
+}
+
 void FillWhite() {
   qz::ClearDrawTarget(nullptr);
   qz::DrawSolidRectangle(0, 0, kScreenWidth, kScreenHeight, qz::MakeColorValue(255, 255, 255));
@@ -116,24 +127,18 @@ void EnterDoor(int index, int mode, int viaDoor) {
     return;
   }
   ResetPlayerForEntry();
-  int floorShown = floorNumber + 1;
-  int entranceToLoad = index;
-  if (throughDoor) {
-    const FloorDoor door = doors[index];
-    if (door.targetFloor < 1 || door.targetFloor > kFloorCount) return;
-    mapName = IntToPaddedString(door.targetFloor, 3);
-    FloorProgressRecord& progress = gameState.FloorProgress;
-    if (floorNumber >= 0 && floorNumber < kFloorCount) progress.doorLinks[floorNumber][index] = door.targetFloor;
-    if (door.targetEntrance >= 0 && door.targetEntrance < kDoorsPerFloor) {
-      progress.doorLinks[door.targetFloor - 1][door.targetEntrance] = floorNumber + 1;
-    }
-    floorShown = door.targetFloor;
-    entranceToLoad = door.targetEntrance;
-  } else {
-    mapName = IntToPaddedString(floorNumber + 1, 3);
+  const FloorDoor door = throughDoor ? doors[index] : FloorDoor{floorNumber + 1, index};
+  if (door.targetFloor < 1 || door.targetFloor > kFloorCount) return;
+  const int fromFloor = floorNumber;
+  GameString previousMap = mapName;
+  mapName = IntToPaddedString(door.targetFloor, 3);
+  // A floor that does not load leaves the player where it was.
+  if (LoadFloor(door.targetEntrance) == 0) {
+    mapName = std::move(previousMap);
+    return;
   }
-  LoadFloor(entranceToLoad);
-  DrawBanner(floorShown, viaDoor);
+  if (throughDoor) RecordDoorLink(fromFloor, index, door);
+  DrawBanner(door.targetFloor, viaDoor);
 }
 
 void ActivateCheckCube() {
