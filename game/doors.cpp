@@ -65,12 +65,12 @@ void StartEnding() {
   gameState.scene = kSceneEnding;
 }
 
-// The digits of a non-negative value, zero-padded to three; a negative time
-// shows as 000 rather than indexing the digit sheet with "-".
+// The digits of the value zero-padded to three. A time run below zero shows
+// as 000 rather than indexing the digit sheet with "-".
 template <typename DrawDigit>
-void DrawThreeDigits(int value, DrawDigit drawDigit) {
-  const GameString text = IntToPaddedString(std::clamp(value, 0, 999), 3);
-  for (int i = 0; i < 3; ++i) {
+void DrawDigits(int value, DrawDigit drawDigit) {
+  const GameString text = IntToPaddedString(std::max(value, 0), 3);
+  for (int i = 0; text.c_str()[i] != '\0'; ++i) {
     const int digit = text.c_str()[i] - '0';
     if (digit >= 0 && digit <= 9) drawDigit(i, sheets.font5[digit]);
   }
@@ -82,11 +82,11 @@ void DrawBanner(int floorShown, int viaDoor) {
   qz::BlitGraph(0, 0, images.floorBanner, 0);
   qz::SetBlendModeAndParam(2, 255);
   qz::BlitGraphStretched(130, 196, 332, 260, images.fontFloor, 1);
-  DrawThreeDigits(floorShown, [](int i, int graph) {
+  DrawDigits(floorShown, [](int i, int graph) {
     qz::BlitGraphStretched(354 + 52 * i, 196, 406 + 52 * i, 260, graph, 1);
   });
   qz::BlitGraph(192, 276, images.fontTime, 1);
-  DrawThreeDigits(floorTime, [](int i, int graph) { qz::BlitGraph(330 + 26 * i, 276, graph, 1); });
+  DrawDigits(floorTime, [](int i, int graph) { qz::BlitGraph(330 + 26 * i, 276, graph, 1); });
   if (viaDoor == 1) {
     qz::BlitGraph(16, 440, images.fontAutosave, 1);
     WriteSaveFile(gameState.saveSlot);

@@ -161,7 +161,7 @@ void CommitLists(const MapFileData& data) {
 
 void ReleaseChipGraphs() {
   for (int& graph : chipGraphs) {
-    if (graph > 0) qz::ReleaseGraph(graph);
+    if (graph != 0 && graph != -1) qz::ReleaseGraph(graph);
     graph = 0;
   }
 }

@@ -382,6 +382,30 @@ TEST_F(FloorTest, DoorsWithoutAFloorResetThePlayerAndTheEndingDoorEndsTheGame) {
   EXPECT_EQ(qz::IsSoundHandlePlaying(bgmHandle), 1);
 }
 
+TEST_F(FloorTest, TheBannerShowsTheFloorAndATimeRunBelowZeroAsZeros) {
+  MapFileData floor = SmallFloor();
+  floor.timeLimit = 10;
+  floor.attributeLayer[MapFileData::CellIndex(9, 42)] = kAttrCheckCube;
+  WriteMap("061", WriteMapFile(floor));
+  floorNumber = 60;
+  EnterDoor(4, 1, 0);
+  ASSERT_EQ(floorTime, -20);
+  // The digits are added onto the banner's background.
+  auto added = [](std::uint32_t digit) {
+    const std::uint32_t back = Cell("bg_floorback_blue.png", 0);
+    std::uint32_t sum = 0;
+    for (int shift : {16, 8, 0}) sum |= static_cast<std::uint32_t>(std::min(255, Channel(back, shift) + Channel(digit, shift))) << shift;
+    return sum;
+  };
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(ScreenPixel(330 + 26 * i + 10, 286), added(Cell("st_font5.png", 0))) << "time digit " << i;
+  }
+  const int floorDigits[] = {0, 6, 1};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(ScreenPixel(354 + 52 * i + 20, 230), added(Cell("st_font5.png", floorDigits[i]))) << "floor digit " << i;
+  }
+}
+
 TEST_F(FloorTest, GameOverShowsItsPictureFromTheEleventhFrameAndRestartsAtTheEntrance) {
   const MapFileData file = Generated("002");
   ASSERT_EQ(Enter("002", 0), 1);
