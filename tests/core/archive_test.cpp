@@ -155,6 +155,12 @@ std::vector<std::uint8_t> ReadMember(qz::ArchiveReader* reader, const std::strin
   const bool packed = reader->header.version >= 2 && entry.packedSize != qz::kEntryStored;
   const std::uint32_t stored = packed ? entry.packedSize : entry.dataSize;
   const std::uint64_t at = std::uint64_t{reader->header.dataStart} + entry.dataOffset;
+  // A reader fault that points past the archive fails this case, not the run.
+  if (at + stored > reader->imageSize) {
+    ADD_FAILURE() << path << ": member bytes " << at << "+" << stored << " lie past the archive's "
+                  << reader->imageSize;
+    return {0xBA, 0xD2};
+  }
   std::vector<std::uint8_t> raw(stored);
   if (reader->inMemory) {
     std::memcpy(raw.data(), reader->image + at, stored);
