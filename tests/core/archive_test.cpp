@@ -283,6 +283,33 @@ TEST(ArchiveReaderTest, PathWalkAndDirectoryRestore) {
   qz::CloseArchive(&reader);
 }
 
+// Names other writers produce: a Shift-JIS name whose trail byte is 0x5C
+// ("ソフト" is 83 5C 83 74 83 67) and a file and a folder of one name; a
+// repeat of the same kind, or a real separator, is still refused.
+TEST(ArchiveReaderTest, TrailByteSeparatorsAndAFileBesideAFolderOfItsName) {
+  const std::string soft = "\x83\x5C\x83\x74\x83\x67";
+  const qz::ArchiveSourceNode tree = FolderNode(
+      "", {FolderNode(soft, {FileNode("in.txt", "inside")}), FileNode("same", "file"),
+           FolderNode("Same", {FileNode("b", "folder")})});
+  std::vector<std::uint8_t> image = MakeImage(tree);
+  qz::ArchiveReader reader;
+  ASSERT_EQ(qz::OpenArchiveFromMemory(&reader, image.data(), image.size(), nullptr), 0);
+  EXPECT_EQ(AsString(ReadMember(&reader, "\\" + soft + "\\IN.TXT")), "inside");
+  EXPECT_EQ(AsString(ReadMember(&reader, "SAME")), "file");
+  EXPECT_EQ(AsString(ReadMember(&reader, "same\\b")), "folder");
+  qz::CloseArchive(&reader);
+
+  std::vector<std::uint8_t> refused;
+  std::string error;
+  const qz::ArchiveWriteOptions options;
+  EXPECT_FALSE(qz::BuildArchiveImage(FolderNode("", {FileNode("a", "1"), FileNode("A", "2")}), options, &refused,
+                                     nullptr, &error));
+  EXPECT_EQ(error.rfind("repeated name", 0), 0u) << error;
+  EXPECT_FALSE(qz::BuildArchiveImage(FolderNode("", {FileNode("a\\b", "1")}), options, &refused, nullptr, &error));
+  EXPECT_FALSE(qz::BuildArchiveImage(FolderNode("", {FileNode("a/b", "1")}), options, &refused, nullptr, &error));
+  EXPECT_EQ(error, "bad name \"a/b\"");
+}
+
 // Unscrambles an image, lets the test change it, and scrambles it again.
 template <typename Change>
 std::vector<std::uint8_t> Damage(std::vector<std::uint8_t> image, Change change) {
