@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "core/log_text.h"
+#include "core/window_state.h"
+#include "graphics/draw_settings_block.h"
 #include "graphics/screen_present.h"
+#include "platform/ddraw.h"
+#include "platform/window.h"
 #include "graphics/screen_test_support.h"
 #include "support/scratch_log.h"
 
@@ -65,6 +69,21 @@ TEST_P(ScreenPresent, FrontScreenTimerPresentsUntilAnotherTargetIsChosen) {
     ASSERT_EQ(qz::PumpMessagesEntry(), 0);
   }
   EXPECT_EQ(qz::testing::ReadWindow().At(300, 200), 0x654321u);
+}
+
+// A window repaint shows the frame again without waiting for a vertical
+// blank, and leaves the program's wait setting as it was.
+TEST_P(ScreenPresent, RepaintsForTheWindowDoNotWaitForTheBlank) {
+  Start();
+  ASSERT_EQ(qz::SetPresentVSyncWait(1), 0);
+  qz::testing::PaintPattern();
+  const int waits = plat::GetVerticalBlankWaitCount();
+  const plat::HWND window = qz::GetWindowSystemState().mainWindow;
+  ASSERT_EQ(plat::InvalidateRect(window, nullptr), plat::TRUE);
+  ASSERT_EQ(plat::UpdateWindow(window), plat::TRUE);
+  EXPECT_EQ(plat::GetVerticalBlankWaitCount(), waits);
+  EXPECT_EQ(qz::GetPresentVSyncWait(), 1);
+  EXPECT_EQ(qz::testing::ReadWindow().PatternMismatches(640, 480), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, ScreenPresent, ::testing::Values(ScreenPath::kDevice, ScreenPath::kSoftware),
