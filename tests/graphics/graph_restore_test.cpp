@@ -15,8 +15,8 @@
 #include "graphics/graph_record.h"
 #include "graphics/graph_textures.h"
 #include "graphics/screen_mode_change.h"
+#include "graphics/soft_image.h"
 #include "graphics/texture_draw_info.h"
-#include "image/soft_image.h"
 #include "support/scratch_folder.h"
 #include "support/scratch_log.h"
 

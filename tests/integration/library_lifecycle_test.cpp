@@ -22,7 +22,7 @@
 #include "graphics/display_modes.h"
 #include "graphics/draw_target.h"
 #include "graphics/screen_settings.h"
-#include "image/soft_image.h"
+#include "graphics/soft_image.h"
 #include "platform/clock.h"
 #include "platform/module.h"
 #include "platform/window.h"
