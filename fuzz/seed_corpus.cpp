@@ -263,6 +263,29 @@ std::vector<Bytes> Images() {
           Jpeg(8, 8)};
 }
 
+// Two MIDI tracks: a tempo map and notes with running status.
+std::vector<Bytes> Midis() {
+  const auto file = [](std::uint16_t division, const std::vector<Bytes>& tracks) {
+    Bytes out;
+    PutText(&out, "MThd");
+    out.insert(out.end(), {0, 0, 0, 6, 0, 1, 0, static_cast<std::uint8_t>(tracks.size()),
+                           static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)});
+    for (const Bytes& track : tracks) {
+      PutText(&out, "MTrk");
+      const auto size = static_cast<std::uint32_t>(track.size());
+      out.insert(out.end(), {static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16),
+                             static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)});
+      out.insert(out.end(), track.begin(), track.end());
+    }
+    return out;
+  };
+  const Bytes tempo = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x81, 0x40, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90,
+                       0x00, 0xFF, 0x2F, 0x00};
+  const Bytes notes = {0x00, 0x90, 60, 100, 0x60, 0xF0, 0x02, 0x7E, 0xF7, 0x60, 60, 0, 0x81, 0x40, 0xC0, 5,
+                       0x00, 0xFF, 0x2F, 0x00};
+  return {file(96, {tempo, notes}), file(0xE728, {notes})};
+}
+
 Bytes Prefixed(std::uint8_t first, const Bytes& rest) {
   Bytes out = {first};
   out.insert(out.end(), rest.begin(), rest.end());
@@ -299,6 +322,7 @@ int main(int argc, char** argv) {
       WriteAll(out / "png_fuzz", {images[6], images[7]}) && WriteAll(out / "jpeg_fuzz", {images[8]}) &&
       WriteAll(out / "image_decode_fuzz", dispatched) && WriteAll(out / "archive_fuzz", Archives()) &&
       WriteAll(out / "sound_converter_fuzz", Sounds()) && WriteAll(out / "sound_load_fuzz", Sounds()) &&
+      WriteAll(out / "midi_duration_fuzz", Midis()) &&
       WriteAll(out / "file_line_fuzz", {FromText("\x10one\r\ntwo\r\n\r\na longer third line\r\nend"),
                                         FromText("\x03no line end at all")}) &&
       WriteAll(out / "full_path_fuzz", {FromText("a\\..\\b\\c.png" + nul + "C:\\game\\"),
