@@ -36,7 +36,7 @@ enum PendingRead : std::int32_t { kNoPendingRead = 0, kPendingPackedMember = 1, 
 
 struct MemberCursor {
   ArchiveReader* reader;
-  ArchiveEntry entry;
+  ArchiveFileEntry entry;
   std::uint64_t dataFileOffset;  // where the member's bytes start in the archive
   std::uint8_t* unpacked;        // packed members, whole
   std::uint8_t* packedRead;      // while the packed bytes are being read
@@ -190,7 +190,7 @@ int OpenArchiveMember(MemberCursor* cursor, ArchiveReader* reader, const char* m
   if (FindArchiveFile(reader, memberPath, &cursor->entry) != 0) return -1;
   cursor->reader = reader;
   cursor->asynchronous = asynchronous != 0;
-  const ArchiveEntry& entry = cursor->entry;
+  const ArchiveFileEntry& entry = cursor->entry;
   const bool packed = reader->header.version >= 2 && entry.packedSize != kEntryStored;
   cursor->dataFileOffset = std::uint64_t{reader->header.dataStart} + entry.dataOffset;
   const std::uint64_t stored = packed ? entry.packedSize : entry.dataSize;
@@ -535,7 +535,7 @@ int SweepUnusedArchives() { return ReleaseArchiveSlot(); }
 
 int GetArchiveFileLocation(ArchiveReader* reader, const char* path, std::uint32_t* offset, std::uint32_t* size) {
   if (reader == nullptr || path == nullptr || offset == nullptr || size == nullptr) return -1;
-  ArchiveEntry entry;
+  ArchiveFileEntry entry;
   if (FindArchiveFile(reader, path, &entry) != 0) return -1;
   const bool packed = reader->header.version >= 2 && entry.packedSize != kEntryStored;
   const std::uint64_t start = std::uint64_t{reader->header.dataStart} + entry.dataOffset;

@@ -150,7 +150,7 @@ TEST(ArchiveNameTest, SearchFormsAreUpperCasePaddedAndSummed) {
 
 // A member's bytes through a reader, from its image or its file.
 std::vector<std::uint8_t> ReadMember(qz::ArchiveReader* reader, const std::string& path) {
-  qz::ArchiveEntry entry;
+  qz::ArchiveFileEntry entry;
   if (qz::FindArchiveFile(reader, path.c_str(), &entry) != 0) return {0xDE, 0xAD};
   const bool packed = reader->header.version >= 2 && entry.packedSize != qz::kEntryStored;
   const std::uint32_t stored = packed ? entry.packedSize : entry.dataSize;
@@ -259,25 +259,25 @@ TEST(ArchiveReaderTest, PathWalkAndDirectoryRestore) {
   std::vector<std::uint8_t> image = MakeImage(tree);
   qz::ArchiveReader reader;
   ASSERT_EQ(qz::OpenArchiveFromMemory(&reader, image.data(), image.size(), nullptr), 0);
-  ASSERT_EQ(qz::ChangeArchiveDirectory(&reader, "A\\B\\..\\C", 1, nullptr), 0);
+  ASSERT_EQ(qz::FindArchiveEntry(&reader, "A\\B\\..\\C", 1, nullptr), 0);
   const std::uint32_t c = reader.currentDirectory;
-  qz::ArchiveEntry entry;
+  qz::ArchiveFileEntry entry;
   qz::ArchiveSearchName name;
   ASSERT_TRUE(qz::MakeArchiveSearchName("F", 0, &name));
   EXPECT_EQ(qz::SearchArchiveDirectory(&reader, name, 1, &entry), 0);
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, ".", 1, nullptr), 0);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, ".", 1, nullptr), 0);
   EXPECT_EQ(reader.currentDirectory, c);
   // A missing component puts the directory back and hands its name back.
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, "..\\NOPE\\X", 1, &name), -1);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, "..\\NOPE\\X", 1, &name), -1);
   EXPECT_EQ(reader.currentDirectory, c);
   EXPECT_EQ(std::memcmp(name.form, "NOPE", 4), 0);
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, "\\", 1, nullptr), 0);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, "\\", 1, nullptr), 0);
   EXPECT_EQ(reader.currentDirectory, 0u);
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, "..", 1, nullptr), -1);
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, "a/c/", 1, nullptr), 0);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, "..", 1, nullptr), -1);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, "a/c/", 1, nullptr), 0);
   EXPECT_EQ(reader.currentDirectory, c);
   // Files are not entered as directories, nor directories found as files.
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, "\\TOP", 1, nullptr), -1);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, "\\TOP", 1, nullptr), -1);
   EXPECT_NE(qz::FindArchiveFile(&reader, "A", &entry), 0);
   EXPECT_EQ(qz::FindArchiveFile(&reader, "\\a\\c\\f", &entry), 0);
   qz::CloseArchive(&reader);
@@ -370,7 +370,7 @@ TEST(ArchiveReaderTest, DamagedHeadersAndTablesAreRefused) {
   });
   qz::ArchiveReader reader;
   ASSERT_EQ(qz::OpenArchiveFromMemory(&reader, image.data(), image.size(), nullptr), 0);
-  qz::ArchiveEntry entry;
+  qz::ArchiveFileEntry entry;
   EXPECT_NE(qz::FindArchiveFile(&reader, "D\\IN", &entry), 0);
   EXPECT_NE(qz::FindArchiveFile(&reader, "F", &entry), 0);
   char name[8];
