@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "platform/acm.h"
 #include "platform/clock.h"
@@ -18,6 +19,7 @@
 #include "platform/imm.h"
 #include "platform/system_info.h"
 #include "platform/window.h"
+#include "platform/window_layered.h"
 #include "platform/winmm_joystick.h"
 
 namespace plat {
@@ -94,6 +96,7 @@ const Export kD3d9[] = {
 };
 const Export kUser32[] = {
     {"WINNLSEnableIME", Address(&EnableImeStandIn)},
+    {"UpdateLayeredWindow", Address(&UpdateLayeredWindow)},
 };
 
 template <std::size_t N>
@@ -117,10 +120,12 @@ Module gModules[] = {
 
 std::mutex gModuleMutex;
 
+// As the system does, a name without an extension means the ".dll" file.
 Module* FindByName(const char* name) {
   if (name == nullptr) return nullptr;
+  const std::string withExtension = std::strchr(name, '.') == nullptr ? std::string(name) + ".dll" : name;
   for (Module& module : gModules) {
-    if (strcasecmp(module.name, name) == 0) return &module;
+    if (strcasecmp(module.name, withExtension.c_str()) == 0) return &module;
   }
   return nullptr;
 }
