@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -340,8 +341,12 @@ int getsockname(SOCKET socket, SocketAddress* address, int* length) {
   return 0;
 }
 
-std::uint16_t htons(std::uint16_t value) { return ::htons(value); }
-std::uint16_t ntohs(std::uint16_t value) { return ::ntohs(value); }
+// Parenthesised: optimised builds make the host's htons and ntohs macros.
+std::uint16_t(htons)(std::uint16_t value) {
+  if constexpr (std::endian::native == std::endian::big) return value;
+  return static_cast<std::uint16_t>(value << 8 | value >> 8);
+}
+std::uint16_t(ntohs)(std::uint16_t value) { return (htons)(value); }
 
 std::uint32_t inet_addr(const char* text) {
   in_addr address{};
