@@ -46,6 +46,38 @@ void WaitWhile(NetworkRecord* record, std::int32_t limit, Pending pending, Pass 
   }
 }
 
+// Accepts the waiting connection into a new record in `slot`: 1, or -1 with
+// nothing left behind.
+int AcceptIntoSlot(const NetworkRecord& listener, int slot) {
+  if (AddNetworkRecord(slot, 0, 0) < 0) return -1;
+  NetworkRecord* record = GetNetworkState().records[slot];
+  record->ipv6 = listener.ipv6;
+  record->connected = 1;
+  record->newConnection = 1;
+  plat::SocketAddressIn6 address{};
+  int length = listener.ipv6 != 0 ? sizeof(plat::SocketAddressIn6) : sizeof(plat::SocketAddressIn);
+  record->socket = Net().accept(listener.socket, reinterpret_cast<plat::SocketAddress*>(&address), &length);
+  if (record->socket == plat::INVALID_SOCKET) {
+    LogNetworkFormat("%s", text::kNetworkAcceptFailed);
+    CloseRecord(slot);
+    return -1;
+  }
+  if (Net().WSAAsyncSelect(record->socket, GetNetworkState().window, kSocketNotifyMessage, kConnectionEvents) ==
+      plat::SOCKET_ERROR) {
+    LogNetworkFormat("%s", text::kNetworkAcceptSelectFailed);
+    CloseRecord(slot);
+    return -1;
+  }
+  // The address bytes as accept delivers them, in network order.
+  if (listener.ipv6 != 0) {
+    std::memcpy(record->peerIpv6, address.address, sizeof(record->peerIpv6));
+  } else {
+    std::memcpy(record->peerIpv4, &reinterpret_cast<const plat::SocketAddressIn&>(address).address, 4);
+  }
+  record->peerPort = address.port;
+  return 1;
+}
+
 }  // namespace
 
 int AcceptNetWork() {
@@ -54,37 +86,9 @@ int AcceptNetWork() {
   gAcceptBusy = 1;
   PumpNetworkMessages(0);
   int result = -1;
-  const NetworkRecord* listener = state.records[kNetworkListenSlot];
-  const int slot = FirstFreeConnectionSlot();
-  if (listener == nullptr) {
-    result = -1;
-  } else if (slot < 0) {
-    result = AppendLogText(text::kNetworkAcceptNoFreeSlot);
-  } else if (AddNetworkRecord(slot, 0, 0) >= 0) {
-    NetworkRecord* record = state.records[slot];
-    record->ipv6 = listener->ipv6;
-    record->connected = 1;
-    record->newConnection = 1;
-    plat::SocketAddressIn6 address{};
-    int length = listener->ipv6 != 0 ? sizeof(plat::SocketAddressIn6) : sizeof(plat::SocketAddressIn);
-    record->socket = Net().accept(listener->socket, reinterpret_cast<plat::SocketAddress*>(&address), &length);
-    if (record->socket == plat::INVALID_SOCKET) {
-      LogNetworkFormat("%s", text::kNetworkAcceptFailed);
-      CloseRecord(slot);
-    } else if (Net().WSAAsyncSelect(record->socket, state.window, kSocketNotifyMessage, kConnectionEvents) ==
-               plat::SOCKET_ERROR) {
-      LogNetworkFormat("%s", text::kNetworkAcceptSelectFailed);
-      CloseRecord(slot);
-    } else {
-      // The address bytes as accept delivers them, in network order.
-      if (listener->ipv6 != 0) {
-        std::memcpy(record->peerIpv6, address.address, sizeof(record->peerIpv6));
-      } else {
-        std::memcpy(record->peerIpv4, &reinterpret_cast<const plat::SocketAddressIn&>(address).address, 4);
-      }
-      record->peerPort = address.port;
-      result = 1;
-    }
+  if (const NetworkRecord* listener = state.records[kNetworkListenSlot]; listener != nullptr) {
+    const int slot = FirstFreeConnectionSlot();
+    result = slot < 0 ? AppendLogText(text::kNetworkAcceptNoFreeSlot) : AcceptIntoSlot(*listener, slot);
   }
   gAcceptBusy = 0;
   return result;

@@ -1,10 +1,9 @@
 // The network state block, its records and handles, the network clock and
 // the network log line.
 #include <cstdarg>
-#include <cstdio>
 
 #include "core/log.h"
-#include "core/log_text.h"
+#include "core/clock.h"
 #include "core/memory.h"
 #include "core/string_util.h"
 #include "network/network_log_text.h"
@@ -63,7 +62,6 @@ void DiscardNetworkRecord(int slot) {
   RemoveHandleListNode(&record->node);
   FreeRingBuffer(&record->receiveRing);
   FreeRingBuffer(&record->sendRing);
-  record->valid = 0;
   QZ_FREE(record);
   gState.records[slot] = nullptr;
 }
@@ -72,10 +70,7 @@ void DiscardNetworkRecord(int slot) {
 // modulo 2^31, so a wrap of the counter never stalls a wait.
 std::int32_t NetworkNow() { return static_cast<std::int32_t>(Net().timeGetTime() & 0x7FFFFFFFu); }
 
-std::int32_t NetworkElapsed(std::int32_t start) {
-  return static_cast<std::int32_t>((static_cast<std::uint32_t>(NetworkNow()) - static_cast<std::uint32_t>(start)) &
-                                   0x7FFFFFFFu);
-}
+std::int32_t NetworkElapsed(std::int32_t start) { return ElapsedMilliseconds(NetworkNow(), start); }
 
 int LogNetworkFormat(const char* format, ...) {
   char text[1024];
