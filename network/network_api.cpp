@@ -44,6 +44,13 @@ plat::SocketAddressIn Ipv4Address(std::uint32_t address, int port) {
   return in;
 }
 
+// Closes the socket of a record that could not be set up, and the record.
+void CloseFailedSocketRecord(int slot) {
+  NetworkRecord* record = GetNetworkState().records[slot];
+  Net().closesocket(record->socket);
+  DiscardNetworkRecord(slot);
+}
+
 // A TCP socket in a record in `slot`, selected for `events`; the handle or -1
 // with nothing left behind.
 int OpenSocketRecord(int slot, std::int32_t events) {
@@ -56,17 +63,10 @@ int OpenSocketRecord(int slot, std::int32_t events) {
   }
   if (Net().WSAAsyncSelect(socket, GetNetworkState().window, kSocketNotifyMessage, events) == plat::SOCKET_ERROR) {
     LogNetworkFormat("%s", text::kNetworkSelectFailed);
-    Net().closesocket(socket);
-    DiscardNetworkRecord(slot);
+    CloseFailedSocketRecord(slot);
     return -1;
   }
   return handle;
-}
-
-void CloseFailedSocketRecord(int slot) {
-  NetworkRecord* record = GetNetworkState().records[slot];
-  Net().closesocket(record->socket);
-  DiscardNetworkRecord(slot);
 }
 
 // The first record on the list that `take` accepts (and changes), as a handle.

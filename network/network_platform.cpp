@@ -32,6 +32,13 @@ bool ResolveAll(plat::ModuleHandle module, NetworkPlatform& table) {
          Resolve(module, "getsockname", table.getsockname);
 }
 
+// The module's entries and the stand-in's own two; false when one is absent.
+bool FillTable(plat::ModuleHandle module, NetworkPlatform& table) {
+  table.PostSocketNotifications = &plat::PostSocketNotifications;
+  table.timeGetTime = &plat::timeGetTime;
+  return module != nullptr && ResolveAll(module, table);
+}
+
 }  // namespace
 
 const NetworkPlatform& Net() { return gTestPlatform != nullptr ? *gTestPlatform : gLoaded; }
@@ -40,12 +47,10 @@ int LoadNetworkPlatform() {
   if (gModule != nullptr) return 0;
   gModule = plat::LoadLibraryA("ws2_32.dll");
   NetworkPlatform table{};
-  if (gModule == nullptr || !ResolveAll(gModule, table)) {
+  if (!FillTable(gModule, table)) {
     UnloadNetworkPlatform();
     return -1;
   }
-  table.PostSocketNotifications = &plat::PostSocketNotifications;
-  table.timeGetTime = &plat::timeGetTime;
   gLoaded = table;
   return 0;
 }
@@ -61,12 +66,8 @@ void SetNetworkPlatformForTest(const NetworkPlatform* platform) { gTestPlatform 
 NetworkPlatform StandInNetworkPlatform() {
   NetworkPlatform table{};
   plat::ModuleHandle module = plat::LoadLibraryA("ws2_32.dll");
-  if (module != nullptr) {
-    ResolveAll(module, table);
-    plat::FreeLibrary(module);
-  }
-  table.PostSocketNotifications = &plat::PostSocketNotifications;
-  table.timeGetTime = &plat::timeGetTime;
+  FillTable(module, table);
+  if (module != nullptr) plat::FreeLibrary(module);
   return table;
 }
 
