@@ -440,7 +440,7 @@ plat::LRESULT MainWindowProc(plat::HWND window, std::uint32_t message, plat::WPA
       HandleInputDeviceMessage(message, wParam);
       break;
     case kSocketEventMessage:
-      return OnSocketEvent(lParam, wParam);
+      return OnSocketEvent(wParam, lParam);
     default:
       break;
   }

@@ -20,6 +20,7 @@
 #include "platform/system_info.h"
 #include "platform/window.h"
 #include "platform/window_layered.h"
+#include "platform/winsock.h"
 #include "platform/winmm_joystick.h"
 
 namespace plat {
@@ -94,6 +95,27 @@ const Export kD3d9[] = {
     {d3d9::gCreate9ExExportName, Address(&Direct3DCreate9Ex)},
     {d3d9::gCreate9ExportName, Address(&Direct3DCreate9)},
 };
+const Export kWs2_32[] = {
+    {"WSAGetLastError", Address(&WSAGetLastError)},
+    {"WSAStartup", Address(&WSAStartup)},
+    {"WSACleanup", Address(&WSACleanup)},
+    {"WSAAsyncSelect", Address(&WSAAsyncSelect)},
+    {"gethostbyname", Address(&gethostbyname)},
+    {"gethostname", Address(&gethostname)},
+    {"ntohs", Address(&ntohs)},
+    {"htons", Address(&htons)},
+    {"connect", Address(&connect)},
+    {"socket", Address(&socket)},
+    {"send", Address(&send)},
+    {"accept", Address(&accept)},
+    {"closesocket", Address(&closesocket)},
+    {"shutdown", Address(&shutdown)},
+    {"listen", Address(&listen)},
+    {"bind", Address(&bind)},
+    {"inet_addr", Address(&inet_addr)},
+    {"recv", Address(&recv)},
+    {"getsockname", Address(&getsockname)},
+};
 const Export kUser32[] = {
     {"WINNLSEnableIME", Address(&EnableImeStandIn)},
     {"UpdateLayeredWindow", Address(&UpdateLayeredWindow)},
@@ -105,7 +127,7 @@ constexpr int Count(const Export (&)[N]) {
 }
 
 Module gModules[] = {
-    {"ws2_32.dll", nullptr, 0, 0, 0, 0, false},
+    {"ws2_32.dll", kWs2_32, Count(kWs2_32), 0, 0, 0, false},
     {"Imm32.dll", kImm32, Count(kImm32), 0, 0, 0, false},
     {"winmm.dll", kWinmm, Count(kWinmm), 0, 0, 0, false},
     {"ole32.dll", kOle32, Count(kOle32), 0, 0, 0, false},
