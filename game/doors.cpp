@@ -132,9 +132,12 @@ void EnterDoor(int index, int mode, int viaDoor) {
   const int fromFloor = floorNumber;
   GameString previousMap = mapName;
   mapName = IntToPaddedString(door.targetFloor, 3);
-  // A floor that does not load leaves the player where it was.
+  // A floor that does not load leaves the player where it was, on the floor
+  // its name says (a floor jump has already chosen the new number).
   if (LoadFloor(door.targetEntrance) == 0) {
     mapName = std::move(previousMap);
+    floorNumber = fromFloor;
+    if (const int named = ParseIntAndFree(mapName); named >= 1 && named <= kFloorCount) floorNumber = named - 1;
     return;
   }
   if (throughDoor) RecordDoorLink(fromFloor, index, door);

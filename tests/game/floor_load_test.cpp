@@ -263,6 +263,11 @@ TEST_F(FloorTest, AMalformedFloorFileIsRefusedAndTheFloorStaysAsItWas) {
   EXPECT_EQ(floorNumber, 0);
   EXPECT_EQ(gameState.FloorProgress.doorLinks[0][0], 0);
   EXPECT_EQ(gameState.FloorProgress.doorLinks[61][0], -1);
+  // A floor jump to it leaves the floor number on the floor still played.
+  floorNumber = 61;
+  EnterDoor(0, 1, 1);
+  EXPECT_STREQ(mapName.c_str(), "001");
+  EXPECT_EQ(floorNumber, 0);
   // A file that is not there at all.
   EXPECT_EQ(Enter("063", 0), 0);
   EXPECT_TRUE(log_.Contains("Floor file not found:"));
