@@ -11,6 +11,25 @@
 #include "movie/movie_handles.h"
 
 namespace qz {
+namespace {
+
+// Copies the frame the movie shows into the graph, whole.
+int CopyShownFrame(const MovieRecord* movie, GraphRecord* record) {
+  BaseImage picture = *movie->imageToShow;
+  BaseImage alpha{};
+  const bool alphaHalf = movie->rightHalfAlpha != 0;
+  if (alphaHalf) {
+    // The right half of the frame is the alpha of the left half.
+    picture.width /= 2;
+    alpha = picture;
+    alpha.pixels += picture.width * picture.format.bytesPerPixel;
+  }
+  const Rect rect{0, 0, record->width, record->height};
+  return TransferImageToGraphTextures(record->handle, rect, 0, 0, &picture, alphaHalf ? &alpha : nullptr,
+                                      record->image->request.blendImage, 0, 0);
+}
+
+}  // namespace
 
 int LoadMovieAsGraph(const char* fileName, int movieOption) {
   int width = 0;
@@ -29,8 +48,11 @@ int LoadMovieAsGraph(const char* fileName, int movieOption) {
     CloseMovieHandle(movie);
     return AppendLogFormat(text::kMovieGraphCreateFailed, fileName);
   }
-  GetGraphRecord(graph)->movie = movie;
+  GraphRecord* record = GetGraphRecord(graph);
+  record->movie = movie;
   SetMovieFrameCallback(movie, CopyMovieFrameToGraph, graph);
+  // The open already converted the first frame, so no update will call it new.
+  CopyShownFrame(GetMovieRecord(movie), record);
   return graph;
 }
 
@@ -38,18 +60,7 @@ int CopyMovieFrameToGraph(MovieRecord* movie, std::int32_t graph) {
   GraphRecord* record = GetGraphRecord(graph);
   if (record == nullptr || record->image == nullptr) return 0;
   if (movie->theora != 0 && ConvertTheoraFrame(movie->theoraMovie, 1, 0) == 0) return 0;
-  BaseImage picture = *movie->imageToShow;
-  BaseImage alpha{};
-  const bool alphaHalf = movie->rightHalfAlpha != 0;
-  if (alphaHalf) {
-    // The right half of the frame is the alpha of the left half.
-    picture.width /= 2;
-    alpha = picture;
-    alpha.pixels += picture.width * picture.format.bytesPerPixel;
-  }
-  const Rect rect{0, 0, record->width, record->height};
-  return TransferImageToGraphTextures(graph, rect, 0, 0, &picture, alphaHalf ? &alpha : nullptr,
-                                      record->image->request.blendImage, 0, 0);
+  return CopyShownFrame(movie, record);
 }
 
 }  // namespace qz
