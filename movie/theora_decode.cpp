@@ -186,8 +186,10 @@ bool StepDecoder(TheoraMovieContext* context, std::int64_t step) {
 }
 
 void DecodePass(TheoraMovieContext* context) {
-  // Nothing more can be decoded until a seek starts reading again.
+  // Nothing more can be decoded until a seek starts reading again. The state
+  // leaves Seeking, which the conversion would wait out.
   if (context->endOfFile.load(std::memory_order_acquire) != 0) {
+    context->threadState.store(kTheoraDecoding);
     SleepOneMillisecond();
     return;
   }

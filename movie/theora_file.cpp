@@ -14,6 +14,9 @@ namespace qz {
 namespace {
 
 constexpr int kTableGrowth = 1000;
+// Larger frames are taken for damaged headers: the decoder and the frame
+// image would need gigabytes.
+constexpr ogg_uint32_t kMaxFrameSide = 8192;
 
 // Takes the next page from the synchroniser, reading as needed; counts every
 // byte the synchroniser consumed (pages of any stream and skipped garbage) in
@@ -177,7 +180,10 @@ TheoraMovieContext* OpenTheoraMovie(const FileAccessTable* functions, FileHandle
   theora_comment_init(&context->comment);
   context->fileFunctions = *functions;
   context->file = file;
-  if (ReadTheoraHeaders(context) != 1) return FailOpen(context, nullptr);
+  if (ReadTheoraHeaders(context) != 1 || context->info.width > kMaxFrameSide ||
+      context->info.height > kMaxFrameSide) {
+    return FailOpen(context, nullptr);
+  }
 
   // Held in Paused until the seek to frame 0: the scan below owns the libogg
   // state and the file meanwhile.

@@ -2,6 +2,7 @@
 // of the one scan, the stream facts reported, and clean failure.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "tests/movie/theora_fixture.h"
@@ -112,6 +113,16 @@ TEST_F(TheoraMovieFile, DamagedAndTruncatedMoviesFailOrStopCleanly) {
   EXPECT_LT(frames, 40);
   qz::SeekTheoraFrame(movie_, frames - 1);
   EXPECT_EQ(Shown(), frames - 1);
+
+  // The file cut short under an open movie: a seek runs out of file, and the
+  // conversion gives up instead of waiting for a frame that cannot come.
+  ASSERT_NE(Open(movie), nullptr);
+  const std::size_t headers = EncodeTheoraMovie(TestMovieOptions{.frames = 0}).size();
+  std::filesystem::resize_file(folder_.Posix("movie.ogv"), headers + (movie.size() - headers) / 3);
+  qz::SeekTheoraFrame(movie_, 30);
+  EXPECT_EQ(qz::ConvertTheoraFrame(movie_, 1, 0), 0);
+  qz::SeekTheoraFrame(movie_, 1);
+  EXPECT_EQ(qz::ConvertTheoraFrame(movie_, 1, 0), 1) << "what is still there plays";
 
   // Bytes overwritten inside the frame data: opening and playing through
   // every frame ends (the pictures may be wrong, nothing hangs or reads past
