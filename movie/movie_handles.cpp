@@ -13,6 +13,7 @@
 #include "movie/movie_filter_graph.h"
 #include "movie/movie_log_text.h"
 #include "movie/movie_services.h"
+#include "platform/dshow.h"
 #include "sound/sound_converter.h"
 #include "sound/sound_handle.h"
 #include "sound/sound_load.h"
@@ -124,7 +125,9 @@ int OpenMovie(const char* path, int* width, int* height, int displayMode) {
     record->theora = 1;
     record->displayMode = 0;
     record->imageToShow = GetTheoraFrameImage(record->theoraMovie);
-  } else if (OpenMovieWithDirectShow(record, path, &record->width, &record->height, displayMode) != 0) {
+  } else if (OpenMovieWithDirectShow(record, path, &record->width, &record->height, displayMode) == 0) {
+    record->imageToShow = &record->frameImage;
+  } else {
     gMovies.Delete(handle);
     AppendLogFormat("%s", text::kMovieOpenFailed);
     return -1;
@@ -144,6 +147,8 @@ int CloseMovieHandle(int handle) {
     CloseTheoraMovie(record->theoraMovie);
     if (record->file != 0) FileAccessClose(record->file);
     DeleteSoundHandle(record->sound);
+  } else {
+    CloseFilterGraphMovie(record);
   }
   return gMovies.Delete(handle);
 }
@@ -162,7 +167,11 @@ int UpdateMovieFrame(int handle, int) {
   RecordCall("UpdateMovieFrame");
   MovieRecord* record = gMovies.Get(handle);
   if (record == nullptr) return -1;
-  if (record->theora != 0) UpdateTheoraMovie(record);
+  if (record->theora != 0) {
+    UpdateTheoraMovie(record);
+  } else {
+    UpdateFilterGraphMovie(record);
+  }
   return 0;
 }
 
@@ -174,6 +183,10 @@ int PauseMovieHandle(int handle, int keepPlaying) {
     StopSoundHandle(record->sound);
     // Still running: the frame catches up with the clock before it stops.
     UpdateMovieFrame(handle, 0);
+  } else if (record->mediaControl == nullptr) {
+    return 0;
+  } else {
+    record->mediaControl->Pause();
   }
   record->stopped = 1;
   if (keepPlaying == 0) record->playing = 0;
@@ -190,6 +203,8 @@ int PlayMovieHandle(int handle, int playType) {
     RebaseStartTime(record);
     // Play type 0 would wait for the sound's end and freeze the frames.
     PlaySoundHandle(record->sound, playType == 0 ? 1 : playType, 0);
+  } else if (record->mediaControl != nullptr) {
+    record->mediaControl->Run();
   }
   return 0;
 }
@@ -212,6 +227,8 @@ int ResumeAllMovies() {
     if (record->theora != 0) {
       RebaseStartTime(record);
       PlaySoundHandle(record->sound, record->playType, 0);
+    } else if (record->mediaControl != nullptr) {
+      record->mediaControl->Run();
     }
     record->stopped = 0;
     record->playing = 1;

@@ -9,7 +9,16 @@
 #include "image/base_image.h"
 #include "movie/theora_movie.h"
 
+namespace plat {
+class IGraphBuilder;
+class IMediaControl;
+class IMediaSeeking;
+class IBasicAudio;
+}  // namespace plat
+
 namespace qz {
+
+class MovieRendererFilter;
 
 inline constexpr int kMovieTableSize = 100;
 inline constexpr int kMovieFrameStockCount = 10;
@@ -26,6 +35,16 @@ struct MovieRecord {
   std::int64_t startTime;  // microseconds at which frame 0 is due
   FileHandle file;         // the file the Theora road reads; 0 when none
   std::int32_t sound;      // the movie's own sound, -1 when none
+  // The filter-graph road: one graph under four facets, each holding a reference.
+  plat::IGraphBuilder* graphBuilder;
+  plat::IMediaControl* mediaControl;
+  plat::IMediaSeeking* mediaSeeking;
+  plat::IBasicAudio* basicAudio;
+  MovieRendererFilter* renderer;  // the graph holds its reference
+  std::int64_t duration;          // 100-ns units
+  std::int32_t temporaryFile;     // 1 when the graph plays a temporary copy
+  char* renderPath;               // the path given to RenderFile (tracked copy)
+  std::int64_t stopPosition;      // 100-ns units
   std::int32_t width;
   std::int32_t height;
   std::int32_t rightHalfAlpha;  // the frame's right half is the left half's alpha
@@ -33,6 +52,8 @@ struct MovieRecord {
   std::int32_t stopped;         // does not advance
   std::int32_t frameDelivered;
   std::int32_t displayMode;  // 0: the overlay road is not built
+  BaseImage frameImage;      // filter-graph road: describes the renderer's buffer
+  std::int32_t pixelsBorrowed;
   BaseImage* imageToShow;    // the frame the callback copies
   MovieFrameCallback frameCallback;
   std::int32_t callbackUserValue;
