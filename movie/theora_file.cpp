@@ -1,6 +1,7 @@
 // Opening and closing Theora movies: the "OggS" test, the three header
 // packets, one scan of the whole file into the page and key-frame tables,
 // the frame image and stock, and the start of the decode thread.
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <system_error>
