@@ -213,8 +213,10 @@ void DecodePass(TheoraMovieContext* context) {
     }
   }
   if (free == nullptr || used >= capacity) {
+    // A full stock is frames ahead of the picture on view: waiting a
+    // millisecond costs nothing, where yielding would keep a core busy.
     context->threadState.store(kTheoraStockFull);
-    std::this_thread::yield();
+    SleepOneMillisecond();
     return;
   }
   context->threadState.store(kTheoraDecoding);

@@ -70,6 +70,33 @@ TEST_P(TheoraConvert, EveryChromaLayoutShowsItsFramesAndColours) {
   EXPECT_EQ(qz::ConvertTheoraFrame(movie_, 1, 0), 0) << "the frame is already in the image";
 }
 
+using TheoraConvertExact = qz::testing::TheoraMovieTest;
+
+TEST_F(TheoraConvertExact, EveryPixelOfAFrameMatchesTheTableConversion) {
+  TestMovieOptions options;
+  options.frames = 4;
+  options.texture = true;  // every channel varies
+  ASSERT_NE(Open(options), nullptr);
+  qz::SeekTheoraFrame(movie_, 3);
+  ASSERT_EQ(qz::ConvertTheoraFrame(movie_, 1, 0), 1);
+  const qz::FrameStockSlot* slot = nullptr;
+  for (int i = 0; i < movie_->frameStockCount; ++i) {
+    if (movie_->frameStock[i].used.load() != 0 && movie_->frameStock[i].frame.load() == 3) slot = &movie_->frameStock[i];
+  }
+  ASSERT_NE(slot, nullptr);
+  const qz::BaseImage& image = movie_->frameImage;
+  int mismatches = 0;
+  for (int y = 0; y < static_cast<int>(image.height); ++y) {
+    for (int x = 0; x < static_cast<int>(image.width); ++x) {
+      const Rgb expected = Convert(slot->y[y * slot->yStride + x], slot->u[(y / 2) * slot->uvStride + x / 2],
+                                   slot->v[(y / 2) * slot->uvStride + x / 2]);
+      const std::uint8_t* pixel = image.pixels + y * image.pitch + x * 4;
+      if (expected != (Rgb{pixel[2], pixel[1], pixel[0]}) || pixel[3] != 255) ++mismatches;
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(ChromaLayouts, TheoraConvert, ::testing::Values(TH_PF_420, TH_PF_422, TH_PF_444));
 
 }  // namespace
