@@ -96,9 +96,7 @@ class GstFilterGraph final : public IGraphBuilder, public IMediaControl, public 
     videoSink_ = video;
     // Prerolled in PAUSED: the file is open, decoding and negotiated, and
     // nothing is delivered until Run.
-    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
-    if (gst_element_get_state(pipeline_, nullptr, nullptr, kPrerollTimeout) != GST_STATE_CHANGE_SUCCESS ||
-        !ConnectRenderer()) {
+    if (!Preroll() || !ConnectRenderer()) {
       ClosePipeline();
       return E_FAIL;
     }
@@ -156,6 +154,20 @@ class GstFilterGraph final : public IGraphBuilder, public IMediaControl, public 
       if (sink != nullptr) g_object_set(sink, "sync", TRUE, nullptr);
     }
     return sink;
+  }
+
+  // Waits for the pipeline to preroll, or for the first error it reports.
+  bool Preroll() {
+    const GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    if (change == GST_STATE_CHANGE_FAILURE) return false;
+    if (change != GST_STATE_CHANGE_ASYNC) return true;
+    GstBus* bus = gst_element_get_bus(pipeline_);
+    GstMessage* message = gst_bus_timed_pop_filtered(
+        bus, kPrerollTimeout, static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
+    gst_object_unref(bus);
+    const bool prerolled = message != nullptr && GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE;
+    if (message != nullptr) gst_message_unref(message);
+    return prerolled;
   }
 
   HRESULT ChangeState(GstState state) {

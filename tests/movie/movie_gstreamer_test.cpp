@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "movie/movie_handles.h"
+#include "movie/movie_log_text.h"
 #include "movie/movie_services.h"
 #include "support/scratch_folder.h"
+#include "support/scratch_log.h"
 #include "tests/movie/avi_test_movie.h"
 
 namespace {
@@ -100,6 +104,22 @@ TEST_F(MovieGStreamer, ALoopingMovieStartsAgainAndPausesWithTheWindow) {
   EXPECT_EQ(gFrames.size(), seen) << "a paused graph delivers nothing";
   qz::ResumeAllMovies();
   ASSERT_TRUE(PlayUntil([&] { return gFrames.size() > seen + 3; }));
+}
+
+TEST(MovieGStreamerRefusal, FilesThatNeitherRoadPlaysFailWithTheirLogLines) {
+  qz::testing::ScratchFolder folder_;
+  qz::testing::ScratchLog log;
+  folder_.Write("clip.avi", "plain text that no demuxer takes");
+  for (const std::string& path : {folder_.Library("clip.avi"), folder_.Library("absent.ogv")}) {
+    EXPECT_EQ(qz::OpenMovie(path.c_str(), nullptr, nullptr, 0), -1);
+    char line[512];
+    std::snprintf(line, sizeof(line), qz::text::kMovieFileOpenFailed, path.c_str());
+    EXPECT_TRUE(log.Contains(line)) << path;
+  }
+  const std::string text = log.Contents();
+  std::size_t openLines = 0;
+  for (std::size_t at = 0; (at = text.find(qz::text::kMovieOpenFailed, at)) != std::string::npos; ++at) ++openLines;
+  EXPECT_EQ(openLines, 2u);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "movie/movie_log_text.h"
 #include "movie/movie_services.h"
 #include "support/scratch_folder.h"
 #include "support/scratch_log.h"
@@ -175,21 +174,6 @@ TEST_F(MovieHandles, PauseAndResumeRestartOnlyTheMoviesThatWerePlaying) {
   gNow += 400000;
   qz::UpdateMovieFrame(playing, 0);
   EXPECT_EQ(Current(playing), 60);
-}
-
-TEST_F(MovieHandles, FilesThatNeitherRoadPlaysFailWithTheirLogLines) {
-  qz::testing::ScratchLog log;
-  folder_.Write("clip.avi", "RIFF....AVI LIST");
-  for (const std::string& path : {folder_.Library("clip.avi"), folder_.Library("absent.ogv")}) {
-    EXPECT_EQ(qz::OpenMovie(path.c_str(), nullptr, nullptr, 0), -1);
-    char line[512];
-    std::snprintf(line, sizeof(line), qz::text::kMovieFileOpenFailed, path.c_str());
-    EXPECT_TRUE(log.Contains(line)) << path;
-  }
-  const std::string text = log.Contents();
-  std::size_t openLines = 0;
-  for (std::size_t at = 0; (at = text.find(qz::text::kMovieOpenFailed, at)) != std::string::npos; ++at) ++openLines;
-  EXPECT_EQ(openLines, 2u);
 }
 
 }  // namespace
