@@ -1,5 +1,10 @@
-// The player shots and enemy bullets. The shots issue completes this; until
-// then nothing is fired, so there is nothing to move.
+// The per-frame update of the two shot pools: the player shots (owned by the
+// player code), then the enemy bullets and the boss-defeat countdown.
 #include "game/shots.h"
 
-void UpdateShotsAndBullets() {}
+#include "game/enemy_bullets.h"
+
+void UpdateShotsAndBullets() {
+  UpdateEnemyBullets();
+  RunBossDefeatCountdown();
+}
