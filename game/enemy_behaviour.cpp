@@ -417,11 +417,13 @@ int EnemyMapCollision(int edge, int i) {
   switch (edge) {
     case kEdgeLeft:
     case kEdgeRight: {
+      // The lowest point is the body's last row: the row below it is the
+      // floor a walker stands on, which must not count as a wall.
       const int ex = edge == kEdgeLeft ? L : X + e.bodyRight;
       for (int k = 0; 32 * k < H; ++k) {
         if (blocked(ex, T + 32 * k, 50)) return 1;
       }
-      return blocked(ex, Y + e.bodyBottom, 50) ? 1 : 0;
+      return blocked(ex, Y + e.bodyBottom - 1, 50) ? 1 : 0;
     }
     case kEdgeTop:
       for (int k = 0; 32 * k < W; ++k) {
