@@ -46,14 +46,13 @@ void Hop(int i) {
   if (e.moveState == 0 && EnemyMapCollision(kEdgeTop, i) == 0) Jump(e);
 }
 bool OnGround(const EnemyRecord& e) { return e.flying == 0 && e.moveState == 0; }
-// Counts the clock on the ground and hops once it passes `wait`, drawn anew
-// after every hop.
+// Counts the second clock on the ground and hops once it passes
+// base + random 0..spread, drawn anew each frame.
 void HopOnClock(int i, int base, int spread) {
   EnemyRecord& e = enemies[i];
   if (!OnGround(e)) return;
-  if (e.secondPause == 0) e.secondPause = base + Random(spread);
-  if (++e.behaviourClock <= e.secondPause) return;
-  e.behaviourClock = e.secondPause = 0;
+  if (++e.secondClock <= base + Random(spread)) return;
+  e.secondClock = 0;
   Hop(i);
 }
 // A bob of amplitude `a`: speed2 follows a sine of the phase in driftY.
@@ -89,6 +88,86 @@ void DriftToHeight(EnemyRecord& e, int wait, int restart, int steps, std::initia
   }
   if (e.behaviourClock > wait) e.posY += e.driftY, e.posX += e.driftX;
   if (e.behaviourClock >= restart) e.behaviourClock = 0;
+}
+
+// Type 11: the eight points it teleports between.
+constexpr int kTeleportPoints[8][2] = {{416, 576}, {416, 768}, {416, 960}, {704, 672},
+                                       {704, 960}, {992, 576}, {992, 768}, {992, 960}};
+
+// Moves to a random point no other enemy has chosen; with every point taken
+// it stays where it is (a retry would never end).
+void Teleport(int i) {
+  EnemyRecord& e = enemies[i];
+  int free[8];
+  int count = 0;
+  for (int p = 0; p < 8; ++p) {
+    bool taken = false;
+    for (int j = 0; j < kEnemyPoolSize; ++j) {
+      taken = taken || (j != i && enemies[j].life > 0 && enemies[j].behaviour == 11 && enemies[j].behaviourTarget == p);
+    }
+    if (!taken) free[count++] = p;
+  }
+  if (count == 0) return;
+  e.behaviourTarget = free[Random(count - 1)];
+  e.posX = kTeleportPoints[e.behaviourTarget][0];
+  e.posY = kTeleportPoints[e.behaviourTarget][1];
+}
+
+// Type 24's four attack patterns: aim mode, bullets, volleys, spread divisor,
+// interval, speed, damage.
+struct ChangingPattern {
+  int aim, bullets, volleys, divisor, interval;
+  double speed;
+  int damage;
+};
+constexpr ChangingPattern kChangingPatterns[4] = {
+    {1, 3, 1, 10, 3, 8.0, 24}, {1, 15, 5, 16, 50, 5.5, 23}, {1, 1, 1, 10, 2, 17.0, 17}, {3, 1, 1, 10, 8, 7.0, 28}};
+
+void ChangeAttacker(EnemyRecord& e) {
+  const int clock = ++e.behaviourClock;
+  if (clock == 1) {
+    e.animFrame = e.animTick = 0;
+    e.driftX = e.speed2 = 0.0;
+    std::fill(std::begin(e.damageFactor), std::end(e.damageFactor), 0.9);
+    const int k = Random(3);
+    // k 3 names no shot kind: every factor stays 0.9.
+    if (k < 3) e.damageFactor[k] = 1.0;
+    const ChangingPattern& p = kChangingPatterns[k];
+    e.bulletKind[0] = k + 5, e.bulletMode[0] = 1;
+    e.aimMode[0] = p.aim, e.bulletsPerVolley[0] = p.bullets, e.volleysPerBurst[0] = p.volleys;
+    e.spreadDivisor[0] = p.divisor, e.bulletSpeed[0] = p.speed, e.bulletDamage[0] = p.damage;
+    e.baseInterval = e.attackInterval = p.interval;
+    e.attackTimer = e.volleyCount = 0, e.attackSlot = -1;
+  }
+  if (clock < 200) FacePlayer(e);
+  if (clock == 200) {
+    e.volleysPerBurst[0] = 0;
+    const int across = Random(608);
+    double mx = across, my = 608 - across;
+    if (Random(1) == 0) mx = -mx;
+    if (Random(1) == 0) my = -my;
+    if (e.posX + mx < 704 || e.posX + mx > 2272) mx = -mx;
+    if (e.posY + my < 160 || e.posY + my > 1280) my = -my;
+    e.driftX = mx / 50, e.speed2 = my / 50;
+  }
+  if (clock > 200) e.posX += e.driftX;
+  if (clock >= 250) e.behaviourClock = 0;
+}
+
+void SteerAndSettle(EnemyRecord& e) {
+  const int clock = ++e.behaviourClock;
+  if (clock <= 180) {
+    const double cx = e.posX + e.width / 2.0, cy = e.posY + e.height / 2.0;
+    e.driftX = Towards(e.driftX, player.x + 32.0 > cx ? e.speed : -e.speed, 0.02);
+    e.speed2 = Towards(e.speed2, player.y + 32.0 > cy ? e.speed : -e.speed, 0.02);
+    if (e.driftX != 0.0) e.facing = e.driftX > 0.0 ? 1 : -1;
+  } else {
+    e.driftX = Towards(e.driftX, 0.0, 0.02);
+    e.speed2 = Towards(e.speed2, 0.0, 0.02);
+    if (e.driftX == 0.0) FacePlayer(e);
+  }
+  e.posX += e.driftX;
+  if (clock > 300) e.behaviourClock = 0;
 }
 
 // The moon boss's phases, entered as its life falls below 25, 17 and 9.
@@ -133,6 +212,50 @@ void RunTypeStep(int i) {
       if (e.secondClock > 0 && ++e.secondClock > 20) e.behaviour = 1;
       break;
     case 7: Chase(e, 0.05, true); break;
+    case 4:
+      if (++e.behaviourClock < 60) {
+        FacePlayer(e);
+        break;
+      }
+      if (e.behaviourClock == 60) {
+        const double a = std::atan2(player.y + 32.0 - (e.posY + e.height / 2.0), player.x + 32.0 - (e.posX + e.width / 2.0));
+        e.driftX = std::cos(a) * e.speed, e.driftY = std::sin(a) * e.speed;
+      }
+      e.posX += e.driftX, e.posY += e.driftY;
+      if (e.behaviourClock >= 120) e.behaviourClock = 0;
+      break;
+    case 8:
+      Chase(e, 0.05, false);
+      HopOnClock(i, 20, 80);
+      break;
+    case 9:
+    case 10:
+      if (!OnGround(e)) {
+        Walk(e);
+        break;
+      }
+      if (e.behaviour == 10 && e.secondClock == 0) FacePlayer(e);
+      HopOnClock(i, 10, 80);
+      break;
+    case 11:
+      FacePlayer(e);
+      if (++e.behaviourClock == 1) Teleport(i);
+      if (e.behaviourClock >= 120) e.behaviourClock = 0;
+      break;
+    case 19:
+      Walk(e);
+      HopOnClock(i, 30, 120);
+      if (e.secondPause == 0) e.secondPause = 60 + Random(200);
+      if (++e.behaviourClock < e.secondPause) break;
+      e.behaviourClock = e.secondPause = 0;
+      if (Random(99) < 40) e.facing = -e.facing;
+      break;
+    case 22:
+      Chase(e, 0.15, false);
+      HopOnClock(i, 16, 80);
+      break;
+    case 24: ChangeAttacker(e); break;
+    case 25: SteerAndSettle(e); break;
     case 13:
       e.facing = -1;
       DriftToHeight(e, 80, 100, 80, {64, 528, 1120});
@@ -214,7 +337,7 @@ void RunTypeStep(int i) {
       StepMoonPhase(i);
       break;
     case 37: Chase(e, 0.05, true); break;
-    default: break;  // 15, 28 and the types no kind of this game uses
+    default: break;  // 15 and 28 do nothing; 23's fourteen points are not known
   }
 }
 
