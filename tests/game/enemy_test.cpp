@@ -7,11 +7,11 @@
 #include "game/enemies.h"
 #include "game/enemy_bullets.h"
 #include "game/shots.h"
-#include "tests/game/floor_fixture.h"
+#include "tests/game/enemy_fixture.h"
 
 namespace {
 
-using qz::testing::FloorTest;
+using qz::testing::EnemyTest;
 using qz::testing::ScreenPixel;
 
 // Slots each kind set fills and the boss slot that ends it.
@@ -22,36 +22,6 @@ struct KindSetShape {
 };
 constexpr KindSetShape kSets[] = {{6, 5, 0}, {7, 6, 1}, {8, 7, 2}, {7, 6, 3}, {8, 7, 4},
                                   {8, 7, 5}, {7, -1, -1}, {4, -1, -1}, {5, 0, 6}};
-
-class EnemyTest : public FloorTest {
- protected:
-  // A walled floor of kind set `kindSet` with the given enemies, entered.
-  void EnterFloor(int kindSet, std::vector<MapFileData::Placement> placements) {
-    MapFileData floor = SmallFloor();
-    floor.kindSet = kindSet;
-    floor.enemyPlacements = std::move(placements);
-    WriteMap("061", WriteMapFile(floor));
-    ASSERT_EQ(Enter("061", 0), 1);
-    SetupTrapKinds();
-  }
-  // The player standing on the ground of SmallFloor at x, out of every hit.
-  static void PlacePlayer(int x) {
-    player.x = x;
-    player.y = 44 * 32 - 64;
-    player.posX = player.x;
-    player.posY = player.y;
-    player.life = player.maxLife = 100;
-    player.invulnerableFrames = 0;
-    player.velocityX = 0.0;
-    PlaceCamera();
-  }
-  static void Frames(int n) {
-    for (int i = 0; i < n; ++i) {
-      UpdateEnemies();
-      UpdateShotsAndBullets();
-    }
-  }
-};
 
 TEST_F(EnemyTest, EveryKindSetBuildsItsTemplatesAndSheets) {
   SetupTrapKinds();
