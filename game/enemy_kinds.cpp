@@ -1,6 +1,6 @@
 // Enemy kinds: the template record, the nine kind sets, the kind and variant
 // tables, the sheets loaded per kind set, and the copy a placed enemy starts
-// from. Every value the kind tables leave open is decided in kAttackDecisions.
+// from. Every value the kind tables leave open is decided in placeholder_attacks.
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
@@ -65,7 +65,7 @@ void Attack(EnemyKindRecord& k, int slot, int aim, int bullets, int volleys, dou
 // The attack slots the kind tables only name ("two attack slots", "attacks",
 // "bullet kind 17") or give without a volley count. Placeholders chosen to
 // make each kind attack in the way its neighbours do; one place to tune them.
-namespace kAttackDecisions {
+namespace placeholder_attacks {
 void SlimeGreen(EnemyKindRecord& k) { Attack(k, 0, 0, 1, 1, 1.8, 2, 0, 10); }
 void SlimeRed(EnemyKindRecord& k) { Attack(k, 0, 2, 1, 1, 1.8, 1, 0, 10); }
 void SlimeGold(EnemyKindRecord& k) { Attack(k, 0, 1, 1, 1, 2.0, 0, 0, 11); }
@@ -128,9 +128,9 @@ void Moon(EnemyKindRecord& k) {
   k.slotChance[0] = 40;
   k.slotChance[1] = 50;
 }
-}  // namespace kAttackDecisions
+}  // namespace placeholder_attacks
 
-namespace d = kAttackDecisions;
+namespace d = placeholder_attacks;
 
 void Immune(EnemyKindRecord& k, int shotKind) { k.damageFactor[shotKind] = 0.0; }
 
@@ -342,6 +342,7 @@ void InitEnemyKind(const GameString& name, int variant, int slot) {
   if (row == nullptr || slot >= kFloorKindSlots) return;
   const KindShape* shape = std::find_if(std::begin(kKindShapes), std::end(kKindShapes),
                                         [&](const KindShape& s) { return GameStringEquals(name, s.name) != 0; });
+  if (shape == std::end(kKindShapes)) return;
   const std::string path = std::string("\\data_en\\") + row->sheet;
   LoadSheet(path.c_str(), kEnemySheetCells, kEnemySheetCells, 1, shape->width, shape->height, enemySheets[slot]);
 }
