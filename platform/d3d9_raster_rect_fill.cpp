@@ -47,6 +47,7 @@ bool AlphaPassRange(const DrawSetup& setup, int* low, int* high) {
 // path.
 bool PrepareVectorRows(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job, VectorRowConstants* k) {
   if (!VectorRowsAvailable() || !AlphaPassRange(setup, &k->alphaLow, &k->alphaHigh)) return false;
+  k->texelFormat = sampler.format;
   k->texelOr = job.factors.texelOr | (sampler.format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u);
   k->targetFill = setup.targetHasAlpha ? 0u : 0xFF000000u;
   k->factor = {static_cast<std::uint16_t>(job.factors.factor.b), static_cast<std::uint16_t>(job.factors.factor.g),
@@ -60,12 +61,11 @@ template <FastBlend kBlend, bool kTextured, bool kTexel32, bool kTarget32>
 long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job) {
   const std::uint32_t targetFill = setup.targetHasAlpha ? 0u : 0xFF000000u;
   const int width = job.columns.last - job.columns.first + 1;
-  constexpr bool kVectorCase = kTextured && kTexel32 && kTarget32 && kBlend != FastBlend::kOther;
+  constexpr bool kVectorCase = kTextured && kTarget32 && kBlend != FastBlend::kOther;
   VectorRowConstants vector;
-  const bool useVector = kVectorCase && width >= 8 && PrepareVectorRows(setup, sampler, job, &vector);
+  const bool useVector = kVectorCase && PrepareVectorRows(setup, sampler, job, &vector);
   long long written = 0;
-  // The vector path draws whole blocks of eight in every row at once; the
-  // loop below draws what is left of each row.
+  // The vector path draws every row at once; otherwise the loop below does.
   int start = 0;
   if (useVector) {
     VectorRows rows;
@@ -79,7 +79,7 @@ long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const Re
     rows.dstPitch = setup.colorPitch;
     rows.count = width;
     written += SelectVectorRect(kBlend, vector)(vector, rows);
-    start = width - width % 8;
+    start = width;
   }
   for (int py = job.rows.first; start < width && py <= job.rows.last; ++py) {
     std::uint8_t* dstRow = TargetPixel(setup, job.columns.first, py);

@@ -7,7 +7,9 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "platform/d3d9_raster_internal.h"
 
@@ -24,7 +26,102 @@ namespace {
   return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(wide, 0xFF), 0xFF);
 }
 
-template <FastBlend kBlend, bool kWhiteFactor>
+// Texel layouts the rows read; 16-bit ones widen by bit replication.
+enum class TexelKind { k32, kA4R4G4B4, kR5G6B5, kA1R5G5B5, kX1R5G5B5 };
+
+[[gnu::target("avx2")]] inline __m256i Field(__m256i x, int shift, int mask) {
+  return _mm256_and_si256(_mm256_srli_epi32(x, shift), _mm256_set1_epi32(mask));
+}
+
+// A 5-bit (or 6-bit) field widened to eight bits: (v << 3) | (v >> 2).
+[[gnu::target("avx2")]] inline __m256i Widen5(__m256i v) {
+  return _mm256_or_si256(_mm256_slli_epi32(v, 3), _mm256_srli_epi32(v, 2));
+}
+[[gnu::target("avx2")]] inline __m256i Widen6(__m256i v) {
+  return _mm256_or_si256(_mm256_slli_epi32(v, 2), _mm256_srli_epi32(v, 4));
+}
+
+// Eight 16-bit texels, one per 32-bit lane, as A8R8G8B8.
+template <TexelKind kKind>
+[[gnu::target("avx2")]] inline __m256i WidenTexels(__m256i x) {
+  if constexpr (kKind == TexelKind::kA4R4G4B4) {
+    // Each nibble to the low half of its byte, then times 17.
+    const __m256i spread = _mm256_or_si256(
+        _mm256_or_si256(_mm256_and_si256(x, _mm256_set1_epi32(0xF)),
+                        _mm256_slli_epi32(_mm256_and_si256(x, _mm256_set1_epi32(0xF0)), 4)),
+        _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(x, _mm256_set1_epi32(0xF00)), 8),
+                        _mm256_slli_epi32(_mm256_and_si256(x, _mm256_set1_epi32(0xF000)), 12)));
+    return _mm256_or_si256(spread, _mm256_slli_epi32(spread, 4));
+  } else {
+    const bool wideGreen = kKind == TexelKind::kR5G6B5;
+    const __m256i red = Widen5(Field(x, wideGreen ? 11 : 10, 31));
+    const __m256i green = wideGreen ? Widen6(Field(x, 5, 63)) : Widen5(Field(x, 5, 31));
+    const __m256i blue = Widen5(Field(x, 0, 31));
+    __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    if constexpr (kKind == TexelKind::kA1R5G5B5) {
+      const __m256i top = _mm256_set1_epi32(0x8000);
+      alpha = _mm256_and_si256(alpha, _mm256_cmpeq_epi32(_mm256_and_si256(x, top), top));
+    }
+    return _mm256_or_si256(_mm256_or_si256(alpha, _mm256_slli_epi32(red, 16)),
+                           _mm256_or_si256(_mm256_slli_epi32(green, 8), blue));
+  }
+}
+
+// The texels of pixels i .. i + count - 1 of a row (count at most eight),
+// the lanes past count zero; copied a texel at a time, since a whole block
+// could reach past the texture's last texel.
+template <TexelKind kKind>
+[[gnu::target("avx2")]] inline __m256i LoadTexelTail(const std::uint8_t* texRow, const int* columns, int i,
+                                                      int count) {
+  if constexpr (kKind == TexelKind::k32) {
+    alignas(32) std::uint32_t picked[8] = {};
+    for (int j = 0; j < count; ++j) std::memcpy(&picked[j], texRow + static_cast<std::ptrdiff_t>(columns[i + j]) * 4, 4);
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(picked));
+  } else {
+    alignas(16) std::uint16_t picked[8] = {};
+    for (int j = 0; j < count; ++j) std::memcpy(&picked[j], texRow + static_cast<std::ptrdiff_t>(columns[i + j]) * 2, 2);
+    return WidenTexels<kKind>(_mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(picked))));
+  }
+}
+
+// The eight texels of pixels i .. i + 7 of a row.
+template <TexelKind kKind>
+[[gnu::target("avx2")]] inline __m256i LoadTexels(const std::uint8_t* texRow, const int* columns, int i,
+                                                   bool contiguous) {
+  if constexpr (kKind == TexelKind::k32) {
+    if (contiguous) {
+      return _mm256_loadu_si256(
+          reinterpret_cast<const __m256i*>(texRow + static_cast<std::ptrdiff_t>(columns[i]) * 4));
+    }
+    const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + i));
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(texRow), index, 4);
+  } else {
+    __m128i raw;
+    if (contiguous) {
+      raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[i]) * 2));
+    } else {
+      // Gathered a texel at a time: a 32-bit gather could read past the texture's last texel.
+      alignas(16) std::uint16_t picked[8];
+      for (int j = 0; j < 8; ++j) std::memcpy(&picked[j], texRow + static_cast<std::ptrdiff_t>(columns[i + j]) * 2, 2);
+      raw = _mm_load_si128(reinterpret_cast<const __m128i*>(picked));
+    }
+    return WidenTexels<kKind>(_mm256_cvtepu16_epi32(raw));
+  }
+}
+
+// Eight target pixels, or only the lanes of a partial block.
+[[gnu::target("avx2")]] inline __m256i LoadTarget(const __m256i* out, bool partial, __m256i lanes) {
+  return partial ? _mm256_maskload_epi32(reinterpret_cast<const int*>(out), lanes) : _mm256_loadu_si256(out);
+}
+[[gnu::target("avx2")]] inline void StoreTarget(__m256i* out, bool partial, __m256i lanes, __m256i value) {
+  if (partial) {
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(out), lanes, value);
+  } else {
+    _mm256_storeu_si256(out, value);
+  }
+}
+
+template <FastBlend kBlend, bool kWhiteFactor, TexelKind kKind>
 [[gnu::target("avx2,popcnt")]] long long FillRows(const VectorRowConstants& k, const VectorRows& job) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i texelOr = _mm256_set1_epi32(static_cast<int>(k.texelOr));
@@ -41,23 +138,40 @@ template <FastBlend kBlend, bool kWhiteFactor>
   const __m256i alphaAbove32 = _mm256_set1_epi32(k.alphaLow - 1);
   const __m256i alphaBelow32 = _mm256_set1_epi32(k.alphaHigh + 1);
   const __m256i max255 = _mm256_set1_epi16(255);
+  const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   const bool testsAlpha = k.alphaLow > 0 || k.alphaHigh < 255;
+  const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const int* columns = job.columns;
   long long written = 0;
   for (int row = 0; row < job.rows; ++row) {
     const std::uint8_t* texRow = job.texels + static_cast<std::ptrdiff_t>(job.rowTexels[row]) * job.texPitch;
     std::uint8_t* dst = job.dst + static_cast<std::ptrdiff_t>(row) * job.dstPitch;
-    for (int i = 0; i + 8 <= job.count; i += 8) {
-      __m256i texels;
-      if (job.contiguous) {
-        const auto* first = texRow + static_cast<std::ptrdiff_t>(columns[i]) * 4;
-        texels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(first));
-      } else {
-        const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + i));
-        texels = _mm256_i32gather_epi32(reinterpret_cast<const int*>(texRow), index, 4);
-      }
-      texels = _mm256_or_si256(texels, texelOr);
+    for (int i = 0; i < job.count; i += 8) {
+      // The last block of a row may be partial: its lanes past the row are
+      // neither read from the target nor written.
+      const int count = std::min(8, job.count - i);
+      const bool partial = count < 8;
+      const __m256i lanes = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), laneIndex);
+      const __m256i texels = _mm256_or_si256(
+          partial ? LoadTexelTail<kKind>(texRow, columns, i, count) : LoadTexels<kKind>(texRow, columns, i, job.contiguous),
+          texelOr);
       auto* out = reinterpret_cast<__m256i*>(dst + static_cast<std::ptrdiff_t>(i) * 4);
+      if constexpr (kBlend == FastBlend::kAlpha) {
+        // Whole blocks of a sprite's transparent corners or opaque middle:
+        // a source alpha of 0 gives the target back, a white factor and
+        // alpha 255 give the texel.
+        if (!testsAlpha && _mm256_testz_si256(texels, alphaBits)) {
+          if (k.targetFill != 0) StoreTarget(out, partial, lanes, _mm256_or_si256(LoadTarget(out, partial, lanes), targetFill));
+          written += count;
+          continue;
+        }
+        if (kWhiteFactor && !testsAlpha && !partial &&
+            _mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(texels, alphaBits), alphaBits)) == -1) {
+          StoreTarget(out, partial, lanes, _mm256_or_si256(texels, targetFill));
+          written += count;
+          continue;
+        }
+      }
       __m256i result;
       __m256i pass = _mm256_setzero_si256();  // lanes that pass the alpha test, read only when it is on
       if constexpr (kBlend == FastBlend::kNone && kWhiteFactor) {
@@ -78,7 +192,7 @@ template <FastBlend kBlend, bool kWhiteFactor>
         if constexpr (kBlend == FastBlend::kNone) {
           result = _mm256_packus_epi16(srcLo, srcHi);
         } else {
-          const __m256i dstFilled = _mm256_or_si256(_mm256_loadu_si256(out), targetFill);
+          const __m256i dstFilled = _mm256_or_si256(LoadTarget(out, partial, lanes), targetFill);
           const __m256i dLo = _mm256_unpacklo_epi8(dstFilled, zero), dHi = _mm256_unpackhi_epi8(dstFilled, zero);
           const __m256i sLo = _mm256_mullo_epi16(srcLo, alphaLo);
           const __m256i sHi = _mm256_mullo_epi16(srcHi, alphaHi);
@@ -103,11 +217,12 @@ template <FastBlend kBlend, bool kWhiteFactor>
       }
       result = _mm256_or_si256(result, targetFill);
       if (testsAlpha) {
-        _mm256_maskstore_epi32(reinterpret_cast<int*>(out), pass, result);
-        written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
+        const __m256i kept = _mm256_and_si256(pass, lanes);
+        _mm256_maskstore_epi32(reinterpret_cast<int*>(out), kept, result);
+        written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(kept))));
       } else {
-        _mm256_storeu_si256(out, result);
-        written += 8;
+        StoreTarget(out, partial, lanes, result);
+        written += count;
       }
     }
   }
@@ -121,15 +236,35 @@ bool VectorRowsAvailable() {
   return available;
 }
 
-VectorRect SelectVectorRect(FastBlend blend, const VectorRowConstants& k) {
-  const bool white = k.factor[0] == 255 && k.factor[1] == 255 && k.factor[2] == 255 && k.factor[3] == 255;
+namespace {
+
+template <TexelKind kKind>
+VectorRect SelectForTexels(FastBlend blend, bool white) {
   switch (blend) {
     case FastBlend::kNone:
-      return white ? FillRows<FastBlend::kNone, true> : FillRows<FastBlend::kNone, false>;
+      return white ? FillRows<FastBlend::kNone, true, kKind> : FillRows<FastBlend::kNone, false, kKind>;
     case FastBlend::kAlpha:
-      return white ? FillRows<FastBlend::kAlpha, true> : FillRows<FastBlend::kAlpha, false>;
+      return white ? FillRows<FastBlend::kAlpha, true, kKind> : FillRows<FastBlend::kAlpha, false, kKind>;
     default:
-      return white ? FillRows<FastBlend::kAdditive, true> : FillRows<FastBlend::kAdditive, false>;
+      return white ? FillRows<FastBlend::kAdditive, true, kKind> : FillRows<FastBlend::kAdditive, false, kKind>;
+  }
+}
+
+}  // namespace
+
+VectorRect SelectVectorRect(FastBlend blend, const VectorRowConstants& k) {
+  const bool white = k.factor[0] == 255 && k.factor[1] == 255 && k.factor[2] == 255 && k.factor[3] == 255;
+  switch (k.texelFormat) {
+    case D3DFMT_A4R4G4B4:
+      return SelectForTexels<TexelKind::kA4R4G4B4>(blend, white);
+    case D3DFMT_R5G6B5:
+      return SelectForTexels<TexelKind::kR5G6B5>(blend, white);
+    case D3DFMT_A1R5G5B5:
+      return SelectForTexels<TexelKind::kA1R5G5B5>(blend, white);
+    case D3DFMT_X1R5G5B5:
+      return SelectForTexels<TexelKind::kX1R5G5B5>(blend, white);
+    default:
+      return SelectForTexels<TexelKind::k32>(blend, white);
   }
 }
 
