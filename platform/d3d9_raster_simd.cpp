@@ -110,120 +110,140 @@ template <TexelKind kKind>
 }
 
 // Eight target pixels, or only the lanes of a partial block.
-[[gnu::target("avx2")]] inline __m256i LoadTarget(const __m256i* out, bool partial, __m256i lanes) {
-  return partial ? _mm256_maskload_epi32(reinterpret_cast<const int*>(out), lanes) : _mm256_loadu_si256(out);
+template <bool kPartial>
+[[gnu::target("avx2")]] inline __m256i LoadTarget(const __m256i* out, __m256i lanes) {
+  if constexpr (kPartial) return _mm256_maskload_epi32(reinterpret_cast<const int*>(out), lanes);
+  return _mm256_loadu_si256(out);
 }
-[[gnu::target("avx2")]] inline void StoreTarget(__m256i* out, bool partial, __m256i lanes, __m256i value) {
-  if (partial) {
+template <bool kPartial>
+[[gnu::target("avx2")]] inline void StoreTarget(__m256i* out, __m256i lanes, __m256i value) {
+  if constexpr (kPartial) {
     _mm256_maskstore_epi32(reinterpret_cast<int*>(out), lanes, value);
   } else {
     _mm256_storeu_si256(out, value);
   }
 }
 
+// Per-rectangle constants of the vector rows, held in registers.
+struct RowRegisters {
+  __m256i zero, texelOr, targetFill, factor, alphaAbove, alphaBelow, alphaAbove32, alphaBelow32, max255, alphaBits;
+  bool testsAlpha;
+  bool fillsAlpha;  // the target has no alpha: its fourth byte is stored as ones
+};
+
+// One block of eight pixels (kPartial: only the lanes set in `lanes`, which
+// are neither read from the target nor written beyond them); returns the
+// pixels written.
+template <FastBlend kBlend, bool kWhiteFactor, bool kPartial>
+[[gnu::target("avx2,popcnt"), gnu::always_inline]] inline int DrawBlock(const RowRegisters& r, __m256i texels,
+                                                                        __m256i* out, __m256i lanes, int count) {
+  if constexpr (kBlend == FastBlend::kAlpha) {
+    // Whole blocks of a sprite's transparent corners or opaque middle:
+    // a source alpha of 0 gives the target back, a white factor and
+    // alpha 255 give the texel.
+    if (!r.testsAlpha && _mm256_testz_si256(texels, r.alphaBits)) {
+      if (r.fillsAlpha) {
+        StoreTarget<kPartial>(out, lanes, _mm256_or_si256(LoadTarget<kPartial>(out, lanes), r.targetFill));
+      }
+      return count;
+    }
+    if (kWhiteFactor && !r.testsAlpha && !kPartial &&
+        _mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(texels, r.alphaBits), r.alphaBits)) == -1) {
+      StoreTarget<kPartial>(out, lanes, _mm256_or_si256(texels, r.targetFill));
+      return count;
+    }
+  }
+  __m256i result;
+  __m256i pass = _mm256_setzero_si256();  // lanes that pass the alpha test, read only when it is on
+  if constexpr (kBlend == FastBlend::kNone && kWhiteFactor) {
+    // Texels go out as they are: the alpha test is the only per-pixel work.
+    result = texels;
+    if (r.testsAlpha) {
+      const __m256i alpha = _mm256_srli_epi32(texels, 24);
+      pass = _mm256_and_si256(_mm256_cmpgt_epi32(alpha, r.alphaAbove32), _mm256_cmpgt_epi32(r.alphaBelow32, alpha));
+    }
+  } else {
+    // A white factor leaves every channel as it is (x * 255 / 255 rounds to x).
+    __m256i srcLo = _mm256_unpacklo_epi8(texels, r.zero), srcHi = _mm256_unpackhi_epi8(texels, r.zero);
+    if constexpr (!kWhiteFactor) {
+      srcLo = Div255Rounded(_mm256_mullo_epi16(srcLo, r.factor));
+      srcHi = Div255Rounded(_mm256_mullo_epi16(srcHi, r.factor));
+    }
+    const __m256i alphaLo = SpreadAlpha(srcLo), alphaHi = SpreadAlpha(srcHi);
+    if constexpr (kBlend == FastBlend::kNone) {
+      result = _mm256_packus_epi16(srcLo, srcHi);
+    } else {
+      const __m256i dstFilled = _mm256_or_si256(LoadTarget<kPartial>(out, lanes), r.targetFill);
+      const __m256i dLo = _mm256_unpacklo_epi8(dstFilled, r.zero), dHi = _mm256_unpackhi_epi8(dstFilled, r.zero);
+      const __m256i sLo = _mm256_mullo_epi16(srcLo, alphaLo);
+      const __m256i sHi = _mm256_mullo_epi16(srcHi, alphaHi);
+      if constexpr (kBlend == FastBlend::kAlpha) {
+        // Both products summed before the one rounding: at most 255 x 255.
+        const __m256i keptLo = _mm256_mullo_epi16(dLo, _mm256_sub_epi16(r.max255, alphaLo));
+        const __m256i keptHi = _mm256_mullo_epi16(dHi, _mm256_sub_epi16(r.max255, alphaHi));
+        result = _mm256_packus_epi16(Div255Rounded(_mm256_add_epi16(sLo, keptLo)),
+                                     Div255Rounded(_mm256_add_epi16(sHi, keptHi)));
+      } else {
+        result = _mm256_packus_epi16(_mm256_add_epi16(Div255Rounded(sLo), dLo),
+                                     _mm256_add_epi16(Div255Rounded(sHi), dHi));
+      }
+    }
+    if (r.testsAlpha) {
+      const __m256i passLo =
+          _mm256_and_si256(_mm256_cmpgt_epi16(alphaLo, r.alphaAbove), _mm256_cmpgt_epi16(r.alphaBelow, alphaLo));
+      const __m256i passHi =
+          _mm256_and_si256(_mm256_cmpgt_epi16(alphaHi, r.alphaAbove), _mm256_cmpgt_epi16(r.alphaBelow, alphaHi));
+      pass = _mm256_packs_epi16(passLo, passHi);
+    }
+  }
+  result = _mm256_or_si256(result, r.targetFill);
+  if (r.testsAlpha) {
+    const __m256i kept = _mm256_and_si256(pass, lanes);
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(out), kept, result);
+    return std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(kept))));
+  }
+  StoreTarget<kPartial>(out, lanes, result);
+  return count;
+}
+
 template <FastBlend kBlend, bool kWhiteFactor, TexelKind kKind>
 [[gnu::target("avx2,popcnt")]] long long FillRows(const VectorRowConstants& k, const VectorRows& job) {
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i texelOr = _mm256_set1_epi32(static_cast<int>(k.texelOr));
-  const __m256i targetFill = _mm256_set1_epi32(static_cast<int>(k.targetFill));
-  const __m256i factor = _mm256_setr_epi16(
+  RowRegisters r;
+  r.zero = _mm256_setzero_si256();
+  r.texelOr = _mm256_set1_epi32(static_cast<int>(k.texelOr));
+  r.targetFill = _mm256_set1_epi32(static_cast<int>(k.targetFill));
+  r.factor = _mm256_setr_epi16(
       static_cast<short>(k.factor[0]), static_cast<short>(k.factor[1]), static_cast<short>(k.factor[2]),
       static_cast<short>(k.factor[3]), static_cast<short>(k.factor[0]), static_cast<short>(k.factor[1]),
       static_cast<short>(k.factor[2]), static_cast<short>(k.factor[3]), static_cast<short>(k.factor[0]),
       static_cast<short>(k.factor[1]), static_cast<short>(k.factor[2]), static_cast<short>(k.factor[3]),
       static_cast<short>(k.factor[0]), static_cast<short>(k.factor[1]), static_cast<short>(k.factor[2]),
       static_cast<short>(k.factor[3]));
-  const __m256i alphaAbove = _mm256_set1_epi16(static_cast<short>(k.alphaLow - 1));
-  const __m256i alphaBelow = _mm256_set1_epi16(static_cast<short>(k.alphaHigh + 1));
-  const __m256i alphaAbove32 = _mm256_set1_epi32(k.alphaLow - 1);
-  const __m256i alphaBelow32 = _mm256_set1_epi32(k.alphaHigh + 1);
-  const __m256i max255 = _mm256_set1_epi16(255);
-  const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  const bool testsAlpha = k.alphaLow > 0 || k.alphaHigh < 255;
+  r.alphaAbove = _mm256_set1_epi16(static_cast<short>(k.alphaLow - 1));
+  r.alphaBelow = _mm256_set1_epi16(static_cast<short>(k.alphaHigh + 1));
+  r.alphaAbove32 = _mm256_set1_epi32(k.alphaLow - 1);
+  r.alphaBelow32 = _mm256_set1_epi32(k.alphaHigh + 1);
+  r.max255 = _mm256_set1_epi16(255);
+  r.alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  r.testsAlpha = k.alphaLow > 0 || k.alphaHigh < 255;
+  r.fillsAlpha = k.targetFill != 0;
+  const __m256i allLanes = _mm256_set1_epi32(-1);
   const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const int* columns = job.columns;
   long long written = 0;
   for (int row = 0; row < job.rows; ++row) {
     const std::uint8_t* texRow = job.texels + static_cast<std::ptrdiff_t>(job.rowTexels[row]) * job.texPitch;
-    std::uint8_t* dst = job.dst + static_cast<std::ptrdiff_t>(row) * job.dstPitch;
-    for (int i = 0; i < job.count; i += 8) {
-      // The last block of a row may be partial: its lanes past the row are
-      // neither read from the target nor written.
-      const int count = std::min(8, job.count - i);
-      const bool partial = count < 8;
+    auto* out = reinterpret_cast<__m256i*>(job.dst + static_cast<std::ptrdiff_t>(row) * job.dstPitch);
+    int i = 0;
+    for (; i + 8 <= job.count; i += 8, ++out) {
+      const __m256i texels = _mm256_or_si256(LoadTexels<kKind>(texRow, columns, i, job.contiguous), r.texelOr);
+      written += DrawBlock<kBlend, kWhiteFactor, false>(r, texels, out, allLanes, 8);
+    }
+    if (i < job.count) {
+      const int count = job.count - i;
       const __m256i lanes = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), laneIndex);
-      const __m256i texels = _mm256_or_si256(
-          partial ? LoadTexelTail<kKind>(texRow, columns, i, count) : LoadTexels<kKind>(texRow, columns, i, job.contiguous),
-          texelOr);
-      auto* out = reinterpret_cast<__m256i*>(dst + static_cast<std::ptrdiff_t>(i) * 4);
-      if constexpr (kBlend == FastBlend::kAlpha) {
-        // Whole blocks of a sprite's transparent corners or opaque middle:
-        // a source alpha of 0 gives the target back, a white factor and
-        // alpha 255 give the texel.
-        if (!testsAlpha && _mm256_testz_si256(texels, alphaBits)) {
-          if (k.targetFill != 0) StoreTarget(out, partial, lanes, _mm256_or_si256(LoadTarget(out, partial, lanes), targetFill));
-          written += count;
-          continue;
-        }
-        if (kWhiteFactor && !testsAlpha && !partial &&
-            _mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(texels, alphaBits), alphaBits)) == -1) {
-          StoreTarget(out, partial, lanes, _mm256_or_si256(texels, targetFill));
-          written += count;
-          continue;
-        }
-      }
-      __m256i result;
-      __m256i pass = _mm256_setzero_si256();  // lanes that pass the alpha test, read only when it is on
-      if constexpr (kBlend == FastBlend::kNone && kWhiteFactor) {
-        // Texels go out as they are: the alpha test is the only per-pixel work.
-        result = texels;
-        if (testsAlpha) {
-          const __m256i alpha = _mm256_srli_epi32(texels, 24);
-          pass = _mm256_and_si256(_mm256_cmpgt_epi32(alpha, alphaAbove32), _mm256_cmpgt_epi32(alphaBelow32, alpha));
-        }
-      } else {
-        // A white factor leaves every channel as it is (x * 255 / 255 rounds to x).
-        __m256i srcLo = _mm256_unpacklo_epi8(texels, zero), srcHi = _mm256_unpackhi_epi8(texels, zero);
-        if constexpr (!kWhiteFactor) {
-          srcLo = Div255Rounded(_mm256_mullo_epi16(srcLo, factor));
-          srcHi = Div255Rounded(_mm256_mullo_epi16(srcHi, factor));
-        }
-        const __m256i alphaLo = SpreadAlpha(srcLo), alphaHi = SpreadAlpha(srcHi);
-        if constexpr (kBlend == FastBlend::kNone) {
-          result = _mm256_packus_epi16(srcLo, srcHi);
-        } else {
-          const __m256i dstFilled = _mm256_or_si256(LoadTarget(out, partial, lanes), targetFill);
-          const __m256i dLo = _mm256_unpacklo_epi8(dstFilled, zero), dHi = _mm256_unpackhi_epi8(dstFilled, zero);
-          const __m256i sLo = _mm256_mullo_epi16(srcLo, alphaLo);
-          const __m256i sHi = _mm256_mullo_epi16(srcHi, alphaHi);
-          if constexpr (kBlend == FastBlend::kAlpha) {
-            // Both products summed before the one rounding: at most 255 x 255.
-            const __m256i keptLo = _mm256_mullo_epi16(dLo, _mm256_sub_epi16(max255, alphaLo));
-            const __m256i keptHi = _mm256_mullo_epi16(dHi, _mm256_sub_epi16(max255, alphaHi));
-            result = _mm256_packus_epi16(Div255Rounded(_mm256_add_epi16(sLo, keptLo)),
-                                         Div255Rounded(_mm256_add_epi16(sHi, keptHi)));
-          } else {
-            result = _mm256_packus_epi16(_mm256_add_epi16(Div255Rounded(sLo), dLo),
-                                         _mm256_add_epi16(Div255Rounded(sHi), dHi));
-          }
-        }
-        if (testsAlpha) {
-          const __m256i passLo =
-              _mm256_and_si256(_mm256_cmpgt_epi16(alphaLo, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaLo));
-          const __m256i passHi =
-              _mm256_and_si256(_mm256_cmpgt_epi16(alphaHi, alphaAbove), _mm256_cmpgt_epi16(alphaBelow, alphaHi));
-          pass = _mm256_packs_epi16(passLo, passHi);
-        }
-      }
-      result = _mm256_or_si256(result, targetFill);
-      if (testsAlpha) {
-        const __m256i kept = _mm256_and_si256(pass, lanes);
-        _mm256_maskstore_epi32(reinterpret_cast<int*>(out), kept, result);
-        written += std::popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(kept))));
-      } else {
-        StoreTarget(out, partial, lanes, result);
-        written += count;
-      }
+      const __m256i texels = _mm256_or_si256(LoadTexelTail<kKind>(texRow, columns, i, count), r.texelOr);
+      written += DrawBlock<kBlend, kWhiteFactor, true>(r, texels, out, lanes, count);
     }
   }
   return written;
