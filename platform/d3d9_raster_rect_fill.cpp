@@ -70,6 +70,7 @@ long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const Re
   if (useVector) {
     VectorRows rows;
     rows.texels = sampler.pixels;
+    rows.texelsEnd = sampler.pixels + static_cast<std::ptrdiff_t>(sampler.height) * sampler.pitchBytes;
     rows.texPitch = sampler.pitchBytes;
     rows.rowTexels = job.rowTexels;
     rows.rows = job.rows.last - job.rows.first + 1;

@@ -242,7 +242,14 @@ template <FastBlend kBlend, bool kWhiteFactor, TexelKind kKind>
     if (i < job.count) {
       const int count = job.count - i;
       const __m256i lanes = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), laneIndex);
-      const __m256i texels = _mm256_or_si256(LoadTexelTail<kKind>(texRow, columns, i, count), r.texelOr);
+      // A whole block of texels is read when it stays inside the texture;
+      // the lanes past the row are then left out by the masks.
+      constexpr int kTexelBytes = kKind == TexelKind::k32 ? 4 : 2;
+      const bool wholeBlockInside =
+          job.contiguous && texRow + (static_cast<std::ptrdiff_t>(columns[i]) + 8) * kTexelBytes <= job.texelsEnd;
+      const __m256i texels = _mm256_or_si256(wholeBlockInside ? LoadTexels<kKind>(texRow, columns, i, true)
+                                                              : LoadTexelTail<kKind>(texRow, columns, i, count),
+                                             r.texelOr);
       written += DrawBlock<kBlend, kWhiteFactor, true>(r, texels, out, lanes, count);
     }
   }

@@ -30,6 +30,7 @@ bool VectorRowsAvailable();
 // one.
 struct VectorRows {
   const std::uint8_t* texels = nullptr;
+  const std::uint8_t* texelsEnd = nullptr;  // just past the texture's last row
   int texPitch = 0;
   const int* rowTexels = nullptr;
   int rows = 0;
