@@ -126,9 +126,8 @@ template <bool kPartial>
 
 // Per-rectangle constants of the vector rows, held in registers.
 struct RowRegisters {
-  __m256i zero, texelOr, targetFill, factor, alphaAbove, alphaBelow, alphaAbove32, alphaBelow32, max255, alphaBits;
+  __m256i zero, texelOr, targetFill, factor, alphaAbove, alphaBelow, alphaAbove32, alphaBelow32, max255;
   bool testsAlpha;
-  bool fillsAlpha;  // the target has no alpha: its fourth byte is stored as ones
 };
 
 // One block of eight pixels (kPartial: only the lanes set in `lanes`, which
@@ -137,22 +136,6 @@ struct RowRegisters {
 template <FastBlend kBlend, bool kWhiteFactor, bool kPartial>
 [[gnu::target("avx2,popcnt"), gnu::always_inline]] inline int DrawBlock(const RowRegisters& r, __m256i texels,
                                                                         __m256i* out, __m256i lanes, int count) {
-  if constexpr (kBlend == FastBlend::kAlpha) {
-    // Whole blocks of a sprite's transparent corners or opaque middle:
-    // a source alpha of 0 gives the target back, a white factor and
-    // alpha 255 give the texel.
-    if (!r.testsAlpha && _mm256_testz_si256(texels, r.alphaBits)) {
-      if (r.fillsAlpha) {
-        StoreTarget<kPartial>(out, lanes, _mm256_or_si256(LoadTarget<kPartial>(out, lanes), r.targetFill));
-      }
-      return count;
-    }
-    if (kWhiteFactor && !r.testsAlpha && !kPartial &&
-        _mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(texels, r.alphaBits), r.alphaBits)) == -1) {
-      StoreTarget<kPartial>(out, lanes, _mm256_or_si256(texels, r.targetFill));
-      return count;
-    }
-  }
   __m256i result;
   __m256i pass = _mm256_setzero_si256();  // lanes that pass the alpha test, read only when it is on
   if constexpr (kBlend == FastBlend::kNone && kWhiteFactor) {
@@ -224,9 +207,7 @@ template <FastBlend kBlend, bool kWhiteFactor, TexelKind kKind>
   r.alphaAbove32 = _mm256_set1_epi32(k.alphaLow - 1);
   r.alphaBelow32 = _mm256_set1_epi32(k.alphaHigh + 1);
   r.max255 = _mm256_set1_epi16(255);
-  r.alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   r.testsAlpha = k.alphaLow > 0 || k.alphaHigh < 255;
-  r.fillsAlpha = k.targetFill != 0;
   const __m256i allLanes = _mm256_set1_epi32(-1);
   const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const int* columns = job.columns;
