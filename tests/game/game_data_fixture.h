@@ -20,17 +20,21 @@
 
 namespace qz::testing {
 
-// The folder of the data set in readable art, made on first use.
-inline const std::string& GameDataSet() {
-  static ScratchFolder folder;
-  static const bool written = [] {
-    std::string error;
-    const bool ok = datagen::WriteDataSet(folder.root(), datagen::DataSetOptions{}, &error);
-    EXPECT_TRUE(ok) << error;
-    return ok;
-  }();
-  (void)written;
-  return folder.root();
+// The folder of the data set in the given art, made on first use.
+inline const std::string& GameDataSet(datagen::ArtStyle art) {
+  struct DataSet {
+    explicit DataSet(datagen::ArtStyle style) {
+      std::string error;
+      datagen::DataSetOptions options;
+      options.art = style;
+      EXPECT_TRUE(datagen::WriteDataSet(folder.root(), options, &error)) << error;
+    }
+    ScratchFolder folder;
+  };
+  static DataSet readable(datagen::ArtStyle::kReadable);
+  if (art == datagen::ArtStyle::kReadable) return readable.folder.root();
+  static DataSet cellColours(datagen::ArtStyle::kCellColours);
+  return cellColours.folder.root();
 }
 
 // Runs the game in a copy of the data set as the current directory, sound on
@@ -38,10 +42,11 @@ inline const std::string& GameDataSet() {
 // processes never refuse each other as a second running copy.
 class GameDataTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { UseDataSet(datagen::ArtStyle::kReadable); }
+  void UseDataSet(datagen::ArtStyle art) {
     plat::UseVirtualTime(true);
     plat::SetAudioSinkForTest(plat::AudioSinkKind::kManual);
-    std::filesystem::copy(GameDataSet(), data_.root(), std::filesystem::copy_options::recursive);
+    std::filesystem::copy(GameDataSet(art), data_.root(), std::filesystem::copy_options::recursive);
     previousDirectory_ = std::filesystem::current_path();
     std::filesystem::current_path(data_.root());
     GetWindowSystemState().settings = WindowSettings{};

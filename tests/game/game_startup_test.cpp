@@ -16,6 +16,8 @@
 #include "game/game_state.h"
 #include "game/game_text.h"
 #include "game/trap_graphics.h"
+#include "graphics/draw_graph.h"
+#include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
@@ -98,6 +100,36 @@ TEST_F(GameStartupTest, LoadsEverythingShowsTheTitleAndConfirmEntersTheFirstFloo
   plat::SimulateCloseRequest(qz::QueryMainWindowHandle());
   RunFrameLoop();
   EXPECT_EQ(gameState.quitRequested, 1);
+}
+
+class GameCellColourTest : public GameStartupTest {
+ protected:
+  void SetUp() override { UseDataSet(datagen::ArtStyle::kCellColours); }
+  // Draws the graph opaque at the screen's corner; the colour inside its cell.
+  static std::uint32_t CellPixel(int graph) {
+    qz::ClearDrawTarget(nullptr);
+    qz::BlitGraph(0, 0, graph, 0);
+    return qz::testing::ScreenPixel(1, 1);
+  }
+};
+
+TEST_F(GameCellColourTest, SheetsAreCutIntoTheCellsTheGameNames) {
+  Start();
+  const struct {
+    const char* file;
+    int cell;
+    int graph;
+  } probes[] = {
+      {"pat_player_RGB.png", 206, sheets.player[206]},     {"pat_player_RGB.png", 24, sheets.player[24]},
+      {"pat_bullet02.png", 95, sheets.bullet02[95]},       {"st_itemicon.png", 9, sheets.itemIcon[9]},
+      {"st_font5.png", 7, sheets.font5[7]},                {"ef_hit02.bmp", 14, sheets.hit02[14]},
+      {"ef_mpcharge.bmp", 15, sheets.mpCharge[15]},        {"st_gameover.png", 0, images.gameOver},
+      {"enemy_マジックボール_緑.png", 4, trapSheets.magicBall[2][4]},
+      {"enemy_レーザートラップU.png", 2, trapSheets.laser[3][2]},
+  };
+  for (const auto& probe : probes) {
+    EXPECT_EQ(CellPixel(probe.graph), datagen::CellColour(probe.file, probe.cell)) << probe.file << " " << probe.cell;
+  }
 }
 
 TEST_F(GameStartupTest, MissingFilesAreReportedByNameAndTheGameStillStarts) {
