@@ -2,8 +2,11 @@
 // allocation failures leave an empty or bufferless string, never an exception.
 #include "game/game_string.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace {
@@ -140,3 +143,19 @@ int GameStringEquals(const GameString& s, const char* text) {
 }
 
 std::size_t GameStringLength(const GameString& s) { return s.buffer != nullptr ? std::strlen(s.buffer) : 0; }
+
+GameString GameStringConcatPrefix(const char* text, const GameString& s) {
+  return GameStringConcat(GameString(text != nullptr ? text : ""), s.buffer);
+}
+
+GameString IntToPaddedString(int value, int width) {
+  GameString text(std::to_string(value).c_str());
+  while (static_cast<int>(GameStringLength(text)) < width) text = GameStringConcatPrefix("0", text);
+  return text;
+}
+
+int ParseIntAndFree(GameString text) {
+  // atoi's reading, saturated instead of undefined when out of range.
+  const long value = std::strtol(text.c_str(), nullptr, 10);
+  return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
+}

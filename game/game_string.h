@@ -36,3 +36,10 @@ GameString& GameStringAppendChars(GameString& s, const char* text);
 // 1 when the text equals s byte for byte; a string without a buffer equals nothing.
 int GameStringEquals(const GameString& s, const char* text);
 std::size_t GameStringLength(const GameString& s);
+// text (null: "") followed by s, in an exact-size buffer.
+GameString GameStringConcatPrefix(const char* text, const GameString& s);
+// The decimal text of value with "0" put in front until it is width long.
+GameString IntToPaddedString(int value, int width);
+// The decimal integer the text begins with (0 for no number), as atoi reads
+// it; the string is passed by value and freed with it.
+int ParseIntAndFree(GameString text);

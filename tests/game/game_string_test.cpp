@@ -53,4 +53,29 @@ TEST(GameStringTest, ConcatGivesExactSizeResults) {
   EXPECT_STREQ(GameStringConcatString(path, GameString("!")).c_str(), "/x\\map\\001.map!");
 }
 
+TEST(GameStringTest, PaddedNumbersPrefixesAndParsing) {
+  EXPECT_STREQ(IntToPaddedString(7, 3).c_str(), "007");
+  EXPECT_EQ(IntToPaddedString(7, 3).capacity, 4u);
+  EXPECT_STREQ(IntToPaddedString(100, 3).c_str(), "100");
+  EXPECT_STREQ(IntToPaddedString(1234, 3).c_str(), "1234");
+  EXPECT_STREQ(IntToPaddedString(5, 0).c_str(), "5");
+  EXPECT_STREQ(IntToPaddedString(-5, 3).c_str(), "0-5");  // zeros go before the sign
+
+  EXPECT_STREQ(GameStringConcatPrefix("0", GameString("12")).c_str(), "012");
+  EXPECT_STREQ(GameStringConcatPrefix(nullptr, GameString("ab")).c_str(), "ab");
+  GameString bufferless;
+  std::free(bufferless.buffer);
+  bufferless.buffer = nullptr;
+  bufferless.capacity = 0;
+  const GameString prefixOnly = GameStringConcatPrefix("ab", bufferless);
+  EXPECT_STREQ(prefixOnly.c_str(), "ab");
+  EXPECT_EQ(prefixOnly.capacity, 3u);
+
+  EXPECT_EQ(ParseIntAndFree(GameString("012")), 12);
+  EXPECT_EQ(ParseIntAndFree(GameString(" -40x")), -40);
+  EXPECT_EQ(ParseIntAndFree(GameString("x")), 0);
+  EXPECT_EQ(ParseIntAndFree(bufferless), 0);
+  EXPECT_EQ(ParseIntAndFree(GameString("99999999999")), 2147483647);
+}
+
 }  // namespace

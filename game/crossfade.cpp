@@ -1,0 +1,79 @@
+// The crossfade runs its own frames inside one frame of the caller. It pumps
+// the window each step so that closing the window is noticed even mid-fade.
+#include "game/crossfade.h"
+
+#include "core/library.h"
+#include "game/action_input.h"
+#include "game/game_assets.h"
+#include "game/game_entry.h"
+#include "game/game_state.h"
+#include "graphics/draw_graph.h"
+#include "graphics/draw_settings.h"
+#include "graphics/draw_target.h"
+#include "graphics/graph_handles.h"
+#include "graphics/screen_present.h"
+
+std::int32_t fadeRequest = 0;
+std::int32_t skipFade = 0;
+
+namespace {
+
+struct FadeSteps {
+  int maximum, step;
+};
+
+FadeSteps StepsOf(int mode) {
+  switch (mode) {
+    case 0: return {255, 8};
+    case 2: return {127, 8};
+    case 3: return {255, 32};
+    default: return {255, 16};
+  }
+}
+
+// Shows the frame drawn and paces it; false once the window is closing.
+bool ShowFadeFrame() {
+  qz::PresentFrame();
+  WaitFrame();
+  ReadActionInput();
+  if (qz::PumpMessagesEntry() == 0) return true;
+  gameState.quitRequested = 1;
+  return false;
+}
+
+void RenewWorkScreens() {
+  qz::ReleaseGraph(oldScreen);
+  qz::ReleaseGraph(newScreen);
+  oldScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);
+  newScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);
+}
+
+}  // namespace
+
+void CrossfadeScreens(int mode) {
+  const FadeSteps steps = StepsOf(mode);
+  bool open = true;
+  for (int alpha = 0; open && alpha <= steps.maximum; alpha += steps.step) {
+    qz::SetBlendModeAndParam(0, 0);
+    qz::ClearDrawTarget(nullptr);
+    qz::BlitGraph(0, 0, oldScreen, 0);
+    qz::SetBlendModeAndParam(1, alpha);
+    qz::BlitGraph(0, 0, newScreen, 0);
+    open = ShowFadeFrame();
+  }
+  qz::SetBlendModeAndParam(0, 0);
+  if (open && mode != 2) {
+    qz::BlitGraph(0, 0, newScreen, 0);
+    ShowFadeFrame();
+  }
+  RenewWorkScreens();
+}
+
+void CaptureScreen(int graph) { qz::CaptureScreenToGraph(0, 0, kScreenWidth, kScreenHeight, graph, 1); }
+
+void RequestDeferredFade(int request) {
+  CaptureScreen(oldScreen);
+  fadeRequest = request;
+  skipFade = 1;
+  SetInputLatches(1);
+}

@@ -1,0 +1,11 @@
+// Floor loading. The floors issue adds the map reader and LoadFloor here.
+#include "game/floor_load.h"
+
+#include "core/file_access.h"
+
+int CanOpenFile(GameString path) {
+  const qz::FileHandle file = qz::OpenFileForRead(path.c_str(), 0);
+  if (file == 0) return 0;
+  qz::FileAccessClose(file);
+  return 1;
+}

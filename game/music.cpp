@@ -1,0 +1,57 @@
+// Music and volume. Mode 0 leaves bgmName to the floor loader, which uses it
+// to keep one piece playing across floors that name it.
+#include "game/music.h"
+
+#include "game/config_file.h"
+#include "game/floor_load.h"
+#include "game/game_assets.h"
+#include "game/game_paths.h"
+#include "game/game_state.h"
+#include "sound/sound_handle.h"
+#include "sound/sound_load.h"
+#include "sound/sound_play.h"
+
+std::int32_t bgmHandle = -1;
+
+namespace {
+
+constexpr const char* kFallbackMusic = "BGM_F001.mp3";
+// The sound effects that follow the volume even when only the menu's change.
+constexpr SoundEffect kMenuSounds[] = {kSeOk, kSeCansel, kSeSelect};
+
+GameString MusicPath(const GameString& name) { return GameStringConcatString(GamePath("\\sound\\"), name); }
+
+}  // namespace
+
+int VolumeLevel(int percent) { return percent * 255 / 100; }
+
+void ApplyVolume(int percent, int allSounds) {
+  const int level = VolumeLevel(percent);
+  qz::SetSoundHandleVolume(level, bgmHandle);
+  for (SoundEffect effect : kMenuSounds) qz::SetSoundHandleVolume(level, soundEffects[effect]);
+  if (allSounds == 0) return;
+  for (int effect = kSeSelect + 1; effect < kSoundEffectCount; ++effect) {
+    qz::SetSoundHandleVolume(level, soundEffects[effect]);
+  }
+}
+
+void PlayBgm(GameString name, int mode) {
+  if (bgmHandle != -1) {
+    if (qz::IsSoundHandlePlaying(bgmHandle) == 1) qz::StopSoundHandle(bgmHandle);
+    qz::DeleteSoundHandle(bgmHandle);
+    bgmHandle = -1;
+  }
+  if (mode == 2) {
+    GameStringAssign(bgmName, "");
+    return;
+  }
+  if (mode == 1) {
+    name = bgmName;
+  } else if (CanOpenFile(MusicPath(name)) == 0) {
+    name = GameString(kFallbackMusic);
+  }
+  qz::SetSoundCreateMode(qz::kSoundCreateStreamFromFile);
+  bgmHandle = qz::LoadSoundFile(MusicPath(name).c_str(), 3, -1);
+  qz::SetSoundHandleVolume(VolumeLevel(volumePercent), bgmHandle);
+  qz::PlaySoundHandle(bgmHandle, 3, 1);
+}

@@ -1,0 +1,29 @@
+// What floor play and the frame loop call of the game screens: the scene
+// functions, the scene entries, message windows, the status-bar numbers and
+// the save file. (The crossfade is crossfade.h, coloured text color_text.h.)
+#pragma once
+
+#include "game/game_string.h"
+
+// Per-frame functions of scenes 0, 2, 3, 5, 6 and 10.
+void UpdateTitleMenu();
+void UpdateStatusScreen();
+void UpdateShopScene();
+void UpdateOpeningScene();
+void UpdateEndingScene();
+void UpdateUpgradeResultScene();
+
+// Scene entries: the title (scene 0), the shop (3), the status screen (2).
+void EnterTitleScene();
+void EnterShop();
+void EnterStatusScreen();
+
+// Blocking message window; mode 0 the current floor's sign, 1 a boss file by
+// number, 2 the given text. Clears the player's event code.
+void RunMessageScene(int mode, int number, GameString text);
+// Opens (mode 1) or closes (mode 0) message window kind 0..2.
+void AnimateMessageWindow(int mode, int kind);
+// One number of the status bar: kind 1 floor, 3 keys, 4 coins, 5 magic, 6 time.
+void DrawHudNumber(int kind, int, int, int);
+// Writes the save file of slot 1..3.
+void WriteSaveFile(int slot);

@@ -1,0 +1,59 @@
+// Minimal game screens that keep the game running until the screens issues
+// replace them one by one: a plain title whose Confirm starts floor "001",
+// scenes that hand back to the floor on Confirm or Cancel, and entries that
+// only change scene. The drawing-free ones do nothing yet.
+#include "game/action_input.h"
+#include "game/color_text.h"
+#include "game/crossfade.h"
+#include "game/doors.h"
+#include "game/game_state.h"
+#include "game/screens.h"
+
+namespace {
+
+// The new game's first floor, as the opening ends.
+void StartFirstFloor() {
+  floorNumber = 0;
+  gameState.scene = kSceneFloorPlay;
+  EnterDoor(0, 1, 0);
+}
+
+void ChangeScene(int scene) {
+  RequestDeferredFade(2);
+  gameState.scene = scene;
+}
+
+void ReturnToFloorOnConfirmOrCancel() {
+  if (ActionFlags.confirm != 0 || ActionFlags.cancel != 0) ChangeScene(kSceneFloorPlay);
+}
+
+}  // namespace
+
+void UpdateTitleMenu() {
+  DrawColorText(272, 180, GameString("Veltrin! P"), kTextYellow);
+  DrawColorText(232, 280, GameString("Press Confirm to start"), kTextWhite);
+  if (ActionFlags.confirm != 0) {
+    ResetNewGame();
+    StartFirstFloor();
+  }
+}
+
+void UpdateStatusScreen() { ReturnToFloorOnConfirmOrCancel(); }
+void UpdateShopScene() { ReturnToFloorOnConfirmOrCancel(); }
+void UpdateOpeningScene() { StartFirstFloor(); }
+void UpdateEndingScene() { EnterTitleScene(); }
+void UpdateUpgradeResultScene() { ReturnToFloorOnConfirmOrCancel(); }
+
+void EnterTitleScene() { ChangeScene(kSceneTitle); }
+
+void EnterShop() {
+  player.eventCode = 0;
+  ChangeScene(kSceneShop);
+}
+
+void EnterStatusScreen() { ChangeScene(kSceneStatus); }
+
+void RunMessageScene(int, int, GameString) { player.eventCode = 0; }
+void AnimateMessageWindow(int, int) {}
+void DrawHudNumber(int, int, int, int) {}
+void WriteSaveFile(int) {}
