@@ -45,7 +45,8 @@ void SetLibraryOptions() {
   qz::ChangeWindowMode(gameState.windowMode);
   qz::SetLogOutputEnabled(0);
   qz::SetWindowIconResource(kWindowIcon);
-  if (no3DAcceleration == 1) qz::SetHardwareRenderingFlag(0);
+  // Set both ways: the library keeps the switch from an earlier start.
+  qz::SetHardwareRenderingFlag(no3DAcceleration == 1 ? 0 : 1);
 }
 
 void SetDrawingDefaults() {
