@@ -23,3 +23,19 @@ cmake --build build/sanitize -j"$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build/sanitize -j"$jobs" --output-on-failure --timeout 300
+
+# Every fuzz target built with clang and replayed once over a seed corpus
+# written in code and its kept regression inputs (fuzz/regressions/<target>/):
+# a target that stops building or a fixed crash that comes back fails here.
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_BUILD_TESTS=OFF \
+  -DQZ_BUILD_BENCH=OFF
+cmake --build build/fuzz -j"$jobs" --target qz_fuzz_targets
+rm -rf build/fuzz/seeds
+build/fuzz/fuzz/qz_fuzz_seeds build/fuzz/seeds
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+for target in build/fuzz/fuzz/*_fuzz; do
+  name="$(basename "$target")"
+  inputs=("build/fuzz/seeds/$name")
+  if [ -d "fuzz/regressions/$name" ]; then inputs+=("fuzz/regressions/$name"); fi
+  QZ_BACKEND=headless "$target" -runs=0 "${inputs[@]}"
+done

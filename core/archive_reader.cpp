@@ -245,7 +245,7 @@ std::uint32_t GetArchiveParentDirectory(const ArchiveReader* reader, std::uint32
 }
 
 bool GetArchiveDirectoryEntry(const ArchiveReader* reader, std::uint32_t directory, std::uint32_t index,
-                              ArchiveEntry* entry) {
+                              ArchiveFileEntry* entry) {
   const std::int64_t count = GetArchiveDirectorySize(reader, directory);
   const std::uint8_t* record = nullptr;
   if (count < 0 || index >= count || !DirectoryRecord(reader, directory, &record)) return false;
@@ -263,7 +263,7 @@ bool GetArchiveDirectoryEntry(const ArchiveReader* reader, std::uint32_t directo
   return true;
 }
 
-const std::uint8_t* GetArchiveSearchForm(const ArchiveReader* reader, const ArchiveEntry& entry,
+const std::uint8_t* GetArchiveSearchForm(const ArchiveReader* reader, const ArchiveFileEntry& entry,
                                          std::uint16_t* units) {
   const std::uint64_t blockSize = reader->header.headerBlockSize;
   if (std::uint64_t{entry.nameOffset} + kNameRecordHead > blockSize) return nullptr;
@@ -273,7 +273,7 @@ const std::uint8_t* GetArchiveSearchForm(const ArchiveReader* reader, const Arch
   return record + kNameRecordHead;
 }
 
-bool GetArchiveStoredName(const ArchiveReader* reader, const ArchiveEntry& entry, char* out, std::size_t size) {
+bool GetArchiveStoredName(const ArchiveReader* reader, const ArchiveFileEntry& entry, char* out, std::size_t size) {
   std::uint16_t units;
   const std::uint8_t* form = GetArchiveSearchForm(reader, entry, &units);
   if (form == nullptr || size == 0) return false;
@@ -287,11 +287,11 @@ bool GetArchiveStoredName(const ArchiveReader* reader, const ArchiveEntry& entry
 }
 
 int SearchArchiveDirectory(ArchiveReader* reader, const ArchiveSearchName& search, int wantFile,
-                           ArchiveEntry* found) {
+                           ArchiveFileEntry* found) {
   WaitArchiveReady(reader);
   const std::int64_t count = GetArchiveDirectorySize(reader, reader->currentDirectory);
   for (std::int64_t i = 0; i < count; ++i) {
-    ArchiveEntry entry;
+    ArchiveFileEntry entry;
     if (!GetArchiveDirectoryEntry(reader, reader->currentDirectory, static_cast<std::uint32_t>(i), &entry)) break;
     const bool isDirectory = (entry.attributes & kAttributeDirectory) != 0;
     if (isDirectory == (wantFile != 0)) continue;
@@ -311,7 +311,7 @@ int SearchArchiveDirectory(ArchiveReader* reader, const ArchiveSearchName& searc
   return -1;
 }
 
-int ChangeArchiveDirectory(ArchiveReader* reader, const char* path, int restore, ArchiveSearchName* failed) {
+int FindArchiveEntry(ArchiveReader* reader, const char* path, int restore, ArchiveSearchName* failed) {
   WaitArchiveReady(reader);
   const std::uint32_t start = reader->currentDirectory;
   const char* p = path;
@@ -359,7 +359,7 @@ std::size_t SplitArchivePath(const char* path, int charset, const char** name) {
   return cut;
 }
 
-int FindArchiveFile(ArchiveReader* reader, const char* path, ArchiveEntry* entry) {
+int FindArchiveFile(ArchiveReader* reader, const char* path, ArchiveFileEntry* entry) {
   WaitArchiveReady(reader);
   reader->currentDirectory = 0;
   const char* name;
@@ -375,7 +375,7 @@ int FindArchiveFile(ArchiveReader* reader, const char* path, ArchiveEntry* entry
       directory[0] = '\\';
       directory[1] = '\0';
     }
-    result = ChangeArchiveDirectory(reader, directory, 0, nullptr);
+    result = FindArchiveEntry(reader, directory, 0, nullptr);
     QZ_FREE(directory);
   }
   ArchiveSearchName search;

@@ -39,7 +39,7 @@ struct ArchiveReader {
 };
 
 // A file or directory entry, its fields taken out of the file table.
-struct ArchiveEntry {
+struct ArchiveFileEntry {
   std::uint32_t tableOffset;  // in the file table
   std::uint32_t nameOffset;
   std::uint32_t attributes;
@@ -71,30 +71,30 @@ int ReadArchiveScrambled(FileHandle file, void* buffer, std::size_t size, std::i
 // The entry `index` of a directory record; false when the record or the
 // entry lies outside the tables.
 bool GetArchiveDirectoryEntry(const ArchiveReader* reader, std::uint32_t directory, std::uint32_t index,
-                              ArchiveEntry* entry);
+                              ArchiveFileEntry* entry);
 // The number of entries of a directory record, -1 when the record is bad.
 std::int64_t GetArchiveDirectorySize(const ArchiveReader* reader, std::uint32_t directory);
 // The parent's record, or kNoParent at the root or for a bad record.
 std::uint32_t GetArchiveParentDirectory(const ArchiveReader* reader, std::uint32_t directory);
 // The stored name of an entry, copied and terminated within `size` bytes.
 // False when the name record is bad.
-bool GetArchiveStoredName(const ArchiveReader* reader, const ArchiveEntry& entry, char* out, std::size_t size);
+bool GetArchiveStoredName(const ArchiveReader* reader, const ArchiveFileEntry& entry, char* out, std::size_t size);
 // The search form of an entry's name (null when its record is bad).
-const std::uint8_t* GetArchiveSearchForm(const ArchiveReader* reader, const ArchiveEntry& entry,
+const std::uint8_t* GetArchiveSearchForm(const ArchiveReader* reader, const ArchiveFileEntry& entry,
                                          std::uint16_t* units);
 
 // Looks for a directory (or, with wantFile, a file) named like `search` in
 // the current directory. A directory found becomes the current directory.
 int SearchArchiveDirectory(ArchiveReader* reader, const ArchiveSearchName& search, int wantFile,
-                           ArchiveEntry* found);
+                           ArchiveFileEntry* found);
 // "." stays, "\" or "/" alone goes to the root, ".." to the parent (-1 at the
 // root); else the components are entered in turn (a trailing separator ends
 // the walk). On failure the directory is put back when `restore` is set and
 // the failing component's search name is handed back when asked.
-int ChangeArchiveDirectory(ArchiveReader* reader, const char* path, int restore, ArchiveSearchName* failed);
+int FindArchiveEntry(ArchiveReader* reader, const char* path, int restore, ArchiveSearchName* failed);
 // Walks to the directory part of `path` from the root and finds its last
 // component as a file. The current directory is left at the root.
-int FindArchiveFile(ArchiveReader* reader, const char* path, ArchiveEntry* entry);
+int FindArchiveFile(ArchiveReader* reader, const char* path, ArchiveFileEntry* entry);
 // Splits at the last separator (double-byte aware): returns the length of
 // the directory part (0 when there is none) and points `name` after it.
 std::size_t SplitArchivePath(const char* path, int charset, const char** name);

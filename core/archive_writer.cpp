@@ -51,17 +51,22 @@ bool BuildArchiveImage(const ArchiveSourceNode& root, const ArchiveWriteOptions&
   for (std::size_t d = 0; d < directories.size(); ++d) {
     std::vector<std::pair<std::string, const ArchiveSourceNode*>> sorted;
     for (const ArchiveSourceNode& child : directories[d]->children) {
+      // The search form stops at the first separator outside a double-byte
+      // pair, so a trail byte of 0x5C stays part of the name.
       ArchiveSearchName search;
-      if (child.name.empty() || child.name.find_first_of("\\/") != std::string::npos || child.name == "." ||
-          child.name == ".." || !MakeArchiveSearchName(child.name.c_str(), charset, &search) ||
-          search.consumed != child.name.size()) {
+      if (child.name.empty() || child.name == "." || child.name == ".." ||
+          !MakeArchiveSearchName(child.name.c_str(), charset, &search) || search.consumed != child.name.size()) {
         return Fail(error, "bad name \"" + child.name + "\"");
       }
       sorted.emplace_back(std::string(reinterpret_cast<const char*>(search.form), search.units * 4u), &child);
     }
-    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Lookups ask for a file or a directory, so one of each may share a name.
+    const auto key = [](const auto& item) { return std::make_pair(item.first, item.second->isDirectory); };
+    std::sort(sorted.begin(), sorted.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
     for (std::size_t i = 1; i < sorted.size(); ++i) {
-      if (sorted[i].first == sorted[i - 1].first) return Fail(error, "repeated name \"" + sorted[i].second->name + "\"");
+      if (key(sorted[i]) == key(sorted[i - 1])) {
+        return Fail(error, "repeated name \"" + sorted[i].second->name + "\"");
+      }
     }
     entries.emplace_back();
     for (const auto& [form, child] : sorted) {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
 
 #include "core/archive_codec.h"
 #include "core/log.h"
@@ -37,7 +36,7 @@ enum PendingRead : std::int32_t { kNoPendingRead = 0, kPendingPackedMember = 1, 
 
 struct MemberCursor {
   ArchiveReader* reader;
-  ArchiveEntry entry;
+  ArchiveFileEntry entry;
   std::uint64_t dataFileOffset;  // where the member's bytes start in the archive
   std::uint8_t* unpacked;        // packed members, whole
   std::uint8_t* packedRead;      // while the packed bytes are being read
@@ -65,10 +64,6 @@ int g_openFiles = 0;
 
 std::string g_cachedPrefix;
 int g_cachedSlot = -1;
-// Archive names found absent: every plain open would otherwise probe the disk
-// once per leading directory.
-std::unordered_set<std::string> g_absentArchives;
-constexpr std::size_t kMaxAbsentNames = 4096;
 
 char g_extension[kArchiveExtensionMax + 1];
 int g_plainFirst = 0;
@@ -161,13 +156,21 @@ bool UnpackMember(MemberCursor* cursor, const std::uint8_t* packed) {
   return false;
 }
 
+// A member whose packed bytes did not decode stands at its end, so a caller
+// reading until the end stops; its reads give 0 bytes.
+void MarkDamaged(MemberCursor* cursor) {
+  cursor->damaged = 1;
+  cursor->position = cursor->entry.dataSize;
+  cursor->endOfFile = 1;
+}
+
 // Waits for an asynchronous read of the member and finishes it.
 void CompleteArchiveMemberRead(MemberCursor* cursor) {
   if (cursor->pending == kNoPendingRead) return;
   WaitFileIdle(cursor->reader->file);
   ScrambleArchiveData(cursor->pendingSize, cursor->pendingDestination, cursor->pendingOffset, cursor->reader->key);
   if (cursor->pending == kPendingPackedMember) {
-    if (!UnpackMember(cursor, cursor->packedRead)) cursor->damaged = 1;
+    if (!UnpackMember(cursor, cursor->packedRead)) MarkDamaged(cursor);
     QZ_FREE(cursor->packedRead);
     cursor->packedRead = nullptr;
   }
@@ -187,7 +190,7 @@ int OpenArchiveMember(MemberCursor* cursor, ArchiveReader* reader, const char* m
   if (FindArchiveFile(reader, memberPath, &cursor->entry) != 0) return -1;
   cursor->reader = reader;
   cursor->asynchronous = asynchronous != 0;
-  const ArchiveEntry& entry = cursor->entry;
+  const ArchiveFileEntry& entry = cursor->entry;
   const bool packed = reader->header.version >= 2 && entry.packedSize != kEntryStored;
   cursor->dataFileOffset = std::uint64_t{reader->header.dataStart} + entry.dataOffset;
   const std::uint64_t stored = packed ? entry.packedSize : entry.dataSize;
@@ -235,7 +238,8 @@ int OpenArchiveMember(MemberCursor* cursor, ArchiveReader* reader, const char* m
 
 std::size_t ReadArchiveMemberData(MemberCursor* cursor, void* buffer, std::size_t bytes) {
   CompleteArchiveMemberRead(cursor);
-  if (cursor->damaged || cursor->endOfFile) return 0;
+  if (cursor->damaged) MarkDamaged(cursor);  // a seek may have moved it
+  if (cursor->endOfFile) return 0;
   const std::uint32_t size = cursor->entry.dataSize;
   if (cursor->position >= size) {
     cursor->endOfFile = 1;
@@ -362,19 +366,17 @@ int ResolveArchivePath(const char* path, int* slot, std::string* archiveName, st
     const std::size_t separator = NextSeparator(full, from);
     if (separator == std::string::npos || separator == from) return -1;
     const std::string prefix = full.substr(0, separator);
+    // Every candidate is asked of the disk each time (the file stand-in keeps
+    // its directory listings fresh), so an archive made during a run is found.
     const std::string name = ArchiveNameOf(prefix);
-    if (g_absentArchives.count(name) == 0) {
-      const int found = OpenArchiveByName(-1, name.c_str(), 0, 0);
-      if (found >= 0) {
-        g_cachedPrefix = prefix;
-        g_cachedSlot = found;
-        *slot = found;
-        *archiveName = name;
-        *memberPath = full.substr(separator + 1);
-        return 0;
-      }
-      if (g_absentArchives.size() >= kMaxAbsentNames) g_absentArchives.clear();
-      g_absentArchives.insert(name);
+    const int found = OpenArchiveByName(-1, name.c_str(), 0, 0);
+    if (found >= 0) {
+      g_cachedPrefix = prefix;
+      g_cachedSlot = found;
+      *slot = found;
+      *archiveName = name;
+      *memberPath = full.substr(separator + 1);
+      return 0;
     }
     from = separator + 1;
   }
@@ -499,7 +501,6 @@ int StoreArchiveExtension(const char* extension) {
   } else {
     std::memcpy(g_extension, extension, length + 1);
   }
-  g_absentArchives.clear();
   g_cachedPrefix.clear();
   g_cachedSlot = -1;
   return 0;
@@ -526,7 +527,6 @@ int ReleaseArchiveSlot() {
   for (int i = 0; i < kArchiveSlotCount; ++i) {
     if (g_archives[i] != nullptr && g_archives[i]->referenceCount < 1) CloseSlot(i);
   }
-  g_absentArchives.clear();
   return 0;
 }
 
@@ -535,7 +535,7 @@ int SweepUnusedArchives() { return ReleaseArchiveSlot(); }
 
 int GetArchiveFileLocation(ArchiveReader* reader, const char* path, std::uint32_t* offset, std::uint32_t* size) {
   if (reader == nullptr || path == nullptr || offset == nullptr || size == nullptr) return -1;
-  ArchiveEntry entry;
+  ArchiveFileEntry entry;
   if (FindArchiveFile(reader, path, &entry) != 0) return -1;
   const bool packed = reader->header.version >= 2 && entry.packedSize != kEntryStored;
   const std::uint64_t start = std::uint64_t{reader->header.dataStart} + entry.dataOffset;

@@ -45,8 +45,7 @@ int SetArchiveUseKeyString(int use);
 // At most 255 bytes are kept.
 int SetArchiveKeyString(const char* keyString);
 
-// Closes every archive no longer referenced and forgets archive names found
-// absent, so archives added since are found.
+// Closes every archive no longer referenced.
 int ReleaseArchiveSlot();
 int ReleaseUnusedArchives();
 int SweepUnusedArchives();

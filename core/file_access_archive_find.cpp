@@ -48,7 +48,7 @@ void FillDotRecord(const char* name, FindRecord* record) {
 }
 
 // The next listed entry of an archive search; false when none is left.
-bool NextArchiveEntry(ArchiveSearch* search, FindRecord* record) {
+bool FillArchiveFindRecord(ArchiveSearch* search, FindRecord* record) {
   if (search->step == kListDot) {
     search->step = search->directory == 0 ? kListEntries : kListDotDot;
     FillDotRecord(".", record);
@@ -63,7 +63,7 @@ bool NextArchiveEntry(ArchiveSearch* search, FindRecord* record) {
   if (reader == nullptr) return false;
   const std::int64_t count = GetArchiveDirectorySize(reader, search->directory);
   while (search->next < count) {
-    ArchiveEntry entry;
+    ArchiveFileEntry entry;
     if (!GetArchiveDirectoryEntry(reader, search->directory, search->next++, &entry)) return false;
     std::uint16_t units;
     const std::uint8_t* form = GetArchiveSearchForm(reader, entry, &units);
@@ -96,7 +96,7 @@ bool StartArchiveSearch(ArchiveSearch* search, const std::string& memberPattern,
   reader->currentDirectory = 0;
   if (name != memberPattern.c_str()) {
     const std::string directory = directoryLength == 0 ? "\\" : memberPattern.substr(0, directoryLength);
-    if (ChangeArchiveDirectory(reader, directory.c_str(), 1, nullptr) != 0) return false;
+    if (FindArchiveEntry(reader, directory.c_str(), 1, nullptr) != 0) return false;
   }
   search->directory = reader->currentDirectory;
   reader->currentDirectory = 0;
@@ -104,7 +104,7 @@ bool StartArchiveSearch(ArchiveSearch* search, const std::string& memberPattern,
   search->pattern = static_cast<char*>(QZ_ALLOC(patternBytes));
   if (search->pattern == nullptr) return false;
   std::memcpy(search->pattern, name, patternBytes);
-  return NextArchiveEntry(search, record);
+  return FillArchiveFindRecord(search, record);
 }
 
 }  // namespace
@@ -183,7 +183,7 @@ int ArchiveFindNext(FindHandle search, FindRecord* record) {
   if (found == nullptr) return -1;
   if (record == nullptr) return AppendLogText(text::kFileBadArgument);
   if (!found->isArchive) return Win32FindNext(found->plainSearch, record);
-  return NextArchiveEntry(found, record) ? 0 : -1;
+  return FillArchiveFindRecord(found, record) ? 0 : -1;
 }
 
 int ArchiveFindClose(FindHandle search) {

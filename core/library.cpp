@@ -30,7 +30,7 @@
 #include "graphics/mesh_objects.h"
 #include "graphics/screen_mode_change.h"
 #include "graphics/screen_settings.h"
-#include "image/soft_image.h"
+#include "graphics/soft_image.h"
 #include "input/char_input.h"
 #include "input/input_devices.h"
 #include "movie/movie_services.h"

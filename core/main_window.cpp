@@ -127,6 +127,7 @@ void ChooseTimer(WindowSystemState& state) {
 // Undoes what creation changed for the whole process: the timer period and
 // the screen-saver inhibition. Safe to run twice.
 void ReleaseProcessSettings(WindowSystemState& state) {
+  ReleaseLayeredWindowSection();
   if (state.timerPeriod != 0) {
     plat::timeEndPeriod(state.timerPeriod);
     state.timerPeriod = 0;
@@ -213,6 +214,7 @@ int CreateMainWindow() {
   state = WindowSystemState{};
   state.settings = kept;
   WindowSettings& settings = state.settings;
+  LookUpLayeredWindowEntry();
 
   if (settings.className[0] == '\0') {
     CopyStringBytesMax(settings.className, settings.title[0] != '\0' ? settings.title : kDefaultClassName,

@@ -11,6 +11,7 @@
 #include "core/memory.h"
 #include "core/window_services.h"
 #include "core/window_state.h"
+#include "graphics/draw_settings_block.h"
 #include "graphics/draw_target.h"
 #include "graphics/screen_mode_change.h"
 #include "graphics/screen_present.h"
@@ -19,6 +20,7 @@
 #include "input/input_devices.h"
 #include "movie/movie_services.h"
 #include "network/network_services.h"
+#include "platform/gdi_present.h"
 #include "sound/music.h"
 
 namespace qz {
@@ -70,6 +72,41 @@ void OnActivationMessage(WindowSystemState& state, plat::WPARAM wParam) {
   HandleActivateChange(wParam);
 }
 
+// Before the library has a screen, the window shows its background colour,
+// or black when none is set.
+void FillPaintBackground(const WindowSettings& settings, plat::HWND window, const plat::WinRect& rect) {
+  plat::HDC context = plat::GetDC(window);
+  if (context == nullptr) return;
+  const bool coloured = settings.backgroundColourSet != 0;
+  plat::HBRUSH brush = coloured ? plat::CreateSolidBrush(settings.backgroundRed |
+                                                         (std::uint32_t{settings.backgroundGreen} << 8) |
+                                                         (std::uint32_t{settings.backgroundBlue} << 16))
+                                : plat::GetStockObject(plat::BLACK_BRUSH);
+  plat::FillRect(context, &rect, brush);
+  if (coloured) plat::DeleteObject(brush);
+  plat::ReleaseDC(window, context);
+}
+
+// The whole client area is re-presented at once; partial paints at most
+// every 65 ms.
+void RepaintForPaint(WindowSystemState& state, const plat::WinRect& rect) {
+  const std::int32_t clientWidth = state.clientRect.right - state.clientRect.left;
+  const std::int32_t clientHeight = state.clientRect.bottom - state.clientRect.top;
+  const bool whole = rect.left <= 0 && rect.top <= 0 && rect.right >= clientWidth && rect.bottom >= clientHeight;
+  const std::int32_t now = GetMillisecondCount();
+  if (whole) {
+    RepaintScreen();
+  } else if (state.partialRepaint == 0) {
+    // The first partial paint only starts the clock: a window dragged over
+    // ours sends many, and each would re-present the whole screen.
+    state.partialRepaint = 1;
+    state.lastRepaintTime = now;
+  } else if (ElapsedMilliseconds(now, state.lastRepaintTime) >= kPartialRepaintIntervalMs) {
+    RepaintScreen();
+    state.lastRepaintTime = now;
+  }
+}
+
 void OnPaint(WindowSystemState& state, plat::HWND window) {
   plat::PaintInfo paint{};
   plat::BeginPaint(window, &paint);
@@ -84,23 +121,14 @@ void OnPaint(WindowSystemState& state, plat::HWND window) {
     // when graphics has one.
     done = state.minimised != 0 || ShowInactivePaintImage() == 0;
   }
-  if (!done && IsLibraryInitialised() != 0 && GetDrawTarget() == kBackScreen) {
-    const std::int32_t clientWidth = state.clientRect.right - state.clientRect.left;
-    const std::int32_t clientHeight = state.clientRect.bottom - state.clientRect.top;
-    const bool whole = paint.paintRect.left <= 0 && paint.paintRect.top <= 0 &&
-                       paint.paintRect.right >= clientWidth && paint.paintRect.bottom >= clientHeight;
-    const std::int32_t now = GetMillisecondCount();
-    if (whole) {
-      RepaintScreen();
-    } else if (state.partialRepaint == 0) {
-      // The first partial paint only starts the clock: a window dragged over
-      // ours sends many, and each would re-present the whole screen.
-      state.partialRepaint = 1;
-      state.lastRepaintTime = now;
-    } else if (ElapsedMilliseconds(now, state.lastRepaintTime) >= kPartialRepaintIntervalMs) {
-      RepaintScreen();
-      state.lastRepaintTime = now;
-    }
+  if (!done && IsLibraryInitialised() == 0) {
+    FillPaintBackground(state.settings, window, paint.paintRect);
+  } else if (!done && GetDrawTarget() == kBackScreen) {
+    // A repaint shows the kept frame again: no reason to wait for a blank.
+    const int vsyncWait = GetPresentVSyncWait();
+    SetPresentVSyncWait(0);
+    RepaintForPaint(state, paint.paintRect);
+    SetPresentVSyncWait(vsyncWait);
   }
   state.inPaint = 0;
   plat::EndPaint(window, &paint);
@@ -412,7 +440,7 @@ plat::LRESULT MainWindowProc(plat::HWND window, std::uint32_t message, plat::WPA
       HandleInputDeviceMessage(message, wParam);
       break;
     case kSocketEventMessage:
-      return OnSocketEvent(lParam, wParam);
+      return OnSocketEvent(wParam, lParam);
     default:
       break;
   }

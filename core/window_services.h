@@ -1,6 +1,6 @@
 // Small services of the main window: title and icon, scale, geometry, the
 // cursor and mouse, clicks, the clipboard, menu and tool bar, dropped files,
-// desktop composition, bringing the window forward.
+// desktop composition, bringing the window forward, the layered window.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,8 @@
 #include "platform/window.h"
 
 namespace qz {
+
+struct BaseImage;
 
 int SetMainWindowTitle(const char* title);
 int SetWindowIconResource(int iconId);
@@ -108,5 +110,16 @@ int AddPumpedWindow(plat::HWND window);
 int RemovePumpedWindow(plat::HWND window);
 int GetPumpedWindowCount();
 plat::HWND GetPumpedWindow(int index);
+
+// The layered window (layered-window option). Creation looks up
+// UpdateLayeredWindow; the mode holds while the option is on, the entry
+// exists and the window does.
+void LookUpLayeredWindowEntry();
+int IsLayeredWindowMode();
+// Shows the screen image in the main window, the transparent colour cut out;
+// 0, or -1 outside the mode or when the update fails.
+int UpdateLayeredWindowFromScreen(const BaseImage* image);
+// Frees the DIB section the updates copy into (window end and re-creation).
+void ReleaseLayeredWindowSection();
 
 }  // namespace qz

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/window.h"
+#include "platform/window_layered.h"
 
 namespace qz {
 
@@ -150,6 +151,14 @@ struct WindowSystemState {
 
   std::int32_t lostInFullScreen;
   std::int32_t compositionSwitchedOff;
+
+  // Layered window: the entry looked up at creation and the section the
+  // screen is copied into.
+  plat::UpdateLayeredWindowProc updateLayeredWindow;
+  plat::HBITMAP layeredSection;
+  std::uint32_t* layeredBits;
+  std::int32_t layeredWidth;
+  std::int32_t layeredHeight;
 
   // What window creation changed for the process, undone by EndMainWindow
   // even when creation failed half-way.

@@ -19,29 +19,21 @@ struct DecodedPair {
   DecodedPair& operator=(const DecodedPair&) = delete;
 
   BaseImage* Alpha() { return result == 0 ? &alphaImage : nullptr; }
-  // Decodes the file with its "_a" companion, mirrored when asked; false when the main image fails.
+  // Decodes the file with its "_a" companion, mirrored when asked; false when
+  // the main image fails. The mirror goes through the decode path, which
+  // expands DXT data first, as a graph restore does.
   bool DecodeFile(const char* fileName, int mirror) {
-    result = DecodeImageAndAlphaImage(fileName, nullptr, 0, 0, nullptr, 0, 0, &image, &alphaImage, 0);
-    return Finish(mirror);
+    result = DecodeImageAndAlphaImage(fileName, nullptr, 0, 0, nullptr, 0, 0, &image, &alphaImage, mirror);
+    return result >= 0;
   }
   // Decodes encoded images held in memory, mirrored when asked; false when the main image fails.
   bool DecodeBytes(const void* block, std::size_t size, const void* alphaBlock, std::size_t alphaSize, int mirror) {
-    result = DecodeImageAndAlphaImage(nullptr, block, size, 1, alphaBlock, alphaSize, 1, &image, &alphaImage, 0);
-    return Finish(mirror);
+    result = DecodeImageAndAlphaImage(nullptr, block, size, 1, alphaBlock, alphaSize, 1, &image, &alphaImage, mirror);
+    return result >= 0;
   }
   ~DecodedPair() {
     if (result >= 0) FreeBaseImagePixels(&image);
     if (result == 0) FreeBaseImagePixels(&alphaImage);
-  }
-
- private:
-  bool Finish(int mirror) {
-    if (result < 0) return false;
-    if (mirror == 1) {
-      MirrorBaseImageHorizontal(&image);
-      if (result == 0) MirrorBaseImageHorizontal(&alphaImage);
-    }
-    return true;
   }
 };
 

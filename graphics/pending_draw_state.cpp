@@ -14,9 +14,9 @@
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_present.h"
+#include "graphics/soft_image.h"
 #include "graphics/texture_draw_info.h"
 #include "graphics/vertex_batch.h"
-#include "image/soft_image.h"
 
 namespace qz {
 namespace {

@@ -26,9 +26,9 @@
 #include "graphics/graphics_state.h"
 #include "graphics/screen_present.h"
 #include "graphics/screen_settings.h"
+#include "graphics/soft_image.h"
 #include "graphics/texture_draw_info.h"
 #include "graphics/vertex_batch.h"
-#include "image/soft_image.h"
 #include "input/input_devices.h"
 
 namespace qz {

@@ -12,6 +12,7 @@
 #include "core/screen_log.h"
 #include "core/window_services.h"
 #include "core/window_state.h"
+#include "graphics/back_buffer_readback.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
@@ -85,9 +86,23 @@ void ComputePresentRects(const GraphicsState& state, plat::WinRect* source, plat
   }
 }
 
+// The layered window shows the back screen read back, its transparent
+// colour cut out, instead of a present.
+int PresentToLayeredWindow() {
+  if (GetDrawSettings().noVsync == 0) WaitForNextVerticalBlank();
+  const GraphicsState& state = GetGraphicsState();
+  const plat::WinRect whole{0, 0, state.screenWidth, state.screenHeight};
+  BaseImage image{};
+  if (LockBackBufferImage(&whole, &image, kBackScreen) != 0) return -1;
+  const int result = UpdateLayeredWindowFromScreen(&image);
+  ReleaseBackBufferLockSurfaces();
+  return result;
+}
+
 int PresentThroughDevice(GraphicsState& state, plat::WinRect source, plat::WinRect dest) {
   FlushVertexBatch();
   EndDeviceScene();
+  if (IsLayeredWindowMode() != 0) return PresentToLayeredWindow();
   const bool emulating = Emulating320x240(state);
   if (emulating) {
     source = {0, 0, 320, 240};
@@ -139,6 +154,7 @@ int PresentThroughGdi(GraphicsState& state, const plat::WinRect& source, const p
   const MEMIMG& back = state.screenImages[kBackScreenImage];
   if (IsMemImgValid(&back) == 0) return 0;
   if (GetDrawSettings().noVsync == 0) WaitForNextVerticalBlank();
+  if (IsLayeredWindowMode() != 0) return PresentToLayeredWindow();
   const plat::BITMAPINFO info = DescribeScreenDib(back);
   plat::HDC context = plat::GetDC(MainWindow());
   if (context == nullptr) return 0;
@@ -185,7 +201,7 @@ int RepaintScreen() {
 
 void ScreenRefreshTimerProc(plat::HWND, std::uint32_t, std::uintptr_t, std::uint32_t) {
   plat::KillTimer(MainWindow(), kScreenRefreshTimerId);
-  if (GetDrawTarget() != kFrontScreen) return;
+  if (GetDrawTarget() != kFrontScreen || IsLayeredWindowMode() != 0) return;
   if (FullScreenOnDevice()) SwitchToSubBackBuffer();
   PresentScreen();
   StartScreenRefreshTimer();

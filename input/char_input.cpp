@@ -21,19 +21,24 @@ constexpr EditKey kEditKeys[] = {
     {0x24, 0x1A}, {0x23, 0x19}, {0x21, 0x17}, {0x22, 0x15},
 };
 
-std::uint8_t gRing[kCharInputRingSize];
-int gRead = 0;
-int gWrite = 0;
+// Empty when the indices are equal, full when writing would reach the read index.
+struct CharInputRing {
+  std::uint8_t bytes[kCharInputRingSize];
+  int read;
+  int write;
+};
+
+CharInputRing gRing{};
 
 int Next(int index) { return index + 1 == kCharInputRingSize ? 0 : index + 1; }
-bool RingEmpty() { return gRead == gWrite; }
+bool RingEmpty() { return gRing.read == gRing.write; }
 
 }  // namespace
 
 int PushInputChar(std::uint8_t byte) {
   if (IsCharInputRingFull() != 0) return -1;
-  gRing[gWrite] = byte;
-  gWrite = Next(gWrite);
+  gRing.bytes[gRing.write] = byte;
+  gRing.write = Next(gRing.write);
   return 0;
 }
 
@@ -41,20 +46,20 @@ int PopInputChar(char out[2], int take) {
   out[0] = 0;
   out[1] = 0;
   if (RingEmpty()) return 0;
-  const std::uint8_t first = gRing[gRead];
+  const std::uint8_t first = gRing.bytes[gRing.read];
   int count = 1;
   if (IsEditControlCode(first) == 0 && IsCurrentLeadByte(first)) {
     // The trail byte has not arrived: leave the lead byte for later.
-    if (Next(gRead) == gWrite) return 0;
-    out[1] = static_cast<char>(gRing[Next(gRead)]);
+    if (Next(gRing.read) == gRing.write) return 0;
+    out[1] = static_cast<char>(gRing.bytes[Next(gRing.read)]);
     count = 2;
   }
   out[0] = static_cast<char>(first);
-  if (take != 0) gRead = count == 2 ? Next(Next(gRead)) : Next(gRead);
+  if (take != 0) gRing.read = count == 2 ? Next(Next(gRing.read)) : Next(gRing.read);
   return count;
 }
 
-int IsCharInputRingFull() { return Next(gWrite) == gRead ? 1 : 0; }
+int IsCharInputRingFull() { return Next(gRing.write) == gRing.read ? 1 : 0; }
 
 int IsEditControlCode(std::uint8_t byte) {
   for (const EditKey& key : kEditKeys) {
@@ -73,8 +78,8 @@ std::uint8_t LookupEditKeyCode(std::uint32_t virtualKey) {
 int InitCharCodeBuffer() {
   RecordCall("InitCharCodeBuffer");
   AppendLogText(text::kCharBufferInit);
-  gRead = 0;
-  gWrite = 0;
+  gRing.read = 0;
+  gRing.write = 0;
   ResetImeState();
   ResetKeyInputState();
   MakeKeyInputColors();

@@ -185,7 +185,7 @@ void Edit(KeyInputRecord& r, const char* bytes, int n) {
 
 }  // namespace
 
-int CreateKeyInputHandle(int maxLength, int escapeAllowed, int singleByteOnly, int numbersOnly) {
+KeyInputHandle CreateKeyInputHandle(int maxLength, int escapeAllowed, int singleByteOnly, int numbersOnly) {
   if (maxLength <= 0) return -1;
   const int handle = gKeyInputs.Create(kKeyInputPolicy);
   KeyInputRecord* r = gKeyInputs.Get(handle);
@@ -203,14 +203,14 @@ int CreateKeyInputHandle(int maxLength, int escapeAllowed, int singleByteOnly, i
   return handle;
 }
 
-int SetActiveKeyInput(int handle) {
+int SetActiveKeyInput(KeyInputHandle handle) {
   if (handle != -1 && !gKeyInputs.IsValid(handle)) return -1;
   gActive = handle;
   RestartCaretBlink();
   return 0;
 }
 
-KeyInputRecord* GetKeyInputRecord(int handle) { return gKeyInputs.Get(handle); }
+KeyInputRecord* GetKeyInputRecord(KeyInputHandle handle) { return gKeyInputs.Get(handle); }
 
 int RestartCaretBlink() {
   gBlinkStart = GetMillisecondCount();

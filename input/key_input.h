@@ -23,15 +23,18 @@ struct KeyInputRecord {
   std::int32_t numbersOnly;
 };
 
+// Handles of kind 0x38000000.
+using KeyInputHandle = int;
+
 inline constexpr int kKeyInputSlots = 256;
 inline constexpr int kKeyInputColorCount = 15;
 
 // Makes a field of at most maxLength bytes; the handle or -1. The field
 // becomes the active one with SetActiveKeyInput.
-int CreateKeyInputHandle(int maxLength, int escapeAllowed, int singleByteOnly, int numbersOnly);
-int SetActiveKeyInput(int handle);
+KeyInputHandle CreateKeyInputHandle(int maxLength, int escapeAllowed, int singleByteOnly, int numbersOnly);
+int SetActiveKeyInput(KeyInputHandle handle);
 // The record of a valid handle, else null.
-KeyInputRecord* GetKeyInputRecord(int handle);
+KeyInputRecord* GetKeyInputRecord(KeyInputHandle handle);
 
 int RestartCaretBlink();
 int DeleteKeyInputSelection(KeyInputRecord* record);

@@ -1,23 +1,126 @@
-// Networking never starts in this program (no connection is ever opened), so
-// each call returns at once; the calls are recorded for tests of their order.
+// Socket events, the network pump and the end of networking. Everything runs
+// on the main thread; socket events arrive as message 0x505 for the network
+// window and are handled when its messages are dispatched.
 #include "network/network_services.h"
 
 #include "core/call_trace.h"
+#include "core/log.h"
+#include "network/network_log_text.h"
+#include "network/network_platform.h"
+#include "network/network_state.h"
 
 namespace qz {
+namespace {
+
+NetworkRecord* FindBySocket(plat::SOCKET socket) {
+  NetworkState& state = GetNetworkState();
+  if (state.listHead.next == nullptr) return nullptr;
+  for (HandleListNode* node = state.listHead.next; node->next != nullptr; node = node->next) {
+    auto* record = static_cast<NetworkRecord*>(node->record);
+    if (record->socket == socket) return record;
+  }
+  return nullptr;
+}
+
+bool ShouldCloseOnPump(const NetworkRecord* record) {
+  if (record->valid == 0) return false;
+  const bool lostAndMarked = record->connected == 0 && record->closeMark == 1 && record->autoClose == 1;
+  return lostAndMarked || record->error == 1;
+}
+
+void CloseLostAndFailed() {
+  NetworkState& state = GetNetworkState();
+  HandleListNode* node = state.listHead.next;
+  while (node != nullptr && node->next != nullptr) {
+    HandleListNode* next = node->next;
+    if (ShouldCloseOnPump(static_cast<NetworkRecord*>(node->record))) FlushAndCloseNetworkHandle(node->id);
+    node = next;
+  }
+}
+
+}  // namespace
+
+plat::LRESULT OnSocketEvent(plat::WPARAM socket, plat::LPARAM eventWord) {
+  RecordCall("OnSocketEvent");
+  NetworkRecord* record = FindBySocket(socket);
+  if (record == nullptr) {
+    AppendLogText(text::kNetworkUnknownSocket);
+    return 0;
+  }
+  const std::int32_t event = plat::LowWord(static_cast<std::uintptr_t>(eventWord));
+  const std::int32_t error = plat::HighWord(static_cast<std::uintptr_t>(eventWord));
+  if (record->udp != 0) {
+    if (event == plat::FD_READ) record->udpReadReady = 1;
+    if (event == plat::FD_WRITE) record->udpWriteReady = 1;
+    return 1;
+  }
+  switch (event) {
+    case plat::FD_READ:
+      RecvSocket(record->node.id);
+      break;
+    case plat::FD_WRITE:
+      SendSocket(record->node.id);
+      break;
+    case plat::FD_ACCEPT:
+      return AcceptNetWork();
+    case plat::FD_CONNECT:
+      if (error == 0) {
+        record->connected = 1;
+      } else {
+        record->peerGone = 1;
+      }
+      break;
+    case plat::FD_CLOSE:
+      record->connected = 0;
+      record->closeMark = 0;
+      record->peerGone = 1;
+      break;
+    default:
+      break;
+  }
+  return 1;
+}
+
+int PumpNetworkMessages(int closeLost) {
+  RecordCall("PumpNetworkMessages");
+  NetworkState& state = GetNetworkState();
+  if (state.started == 0 || state.window == nullptr) return 0;
+  if (closeLost == 1) CloseLostAndFailed();
+  Net().PostSocketNotifications();
+  plat::Message message{};
+  while (plat::PeekMessageA(&message, state.window, 0, 0, plat::PM_REMOVE)) {
+    plat::TranslateMessage(&message);
+    plat::DispatchMessageA(&message);
+  }
+  return 0;
+}
 
 int EndNetwork() {
   RecordCall("EndNetwork");
-  return 0;
-}
-
-int PumpNetworkMessages(int) {
-  RecordCall("PumpNetworkMessages");
-  return 0;
-}
-
-plat::LRESULT OnSocketEvent(plat::LPARAM, plat::WPARAM) {
-  RecordCall("OnSocketEvent");
+  NetworkState& state = GetNetworkState();
+  if (state.started == 0) return 0;
+  AppendLogText(text::kNetworkEndBegin);
+  // One budget for all the flushes: many stalled peers cannot stretch the end.
+  const CloseBudget budget{NetworkNow(), kEndFlushBudgetMs};
+  for (int slot = 0; slot < kNetworkSlots; ++slot) {
+    const NetworkRecord* record = state.records[slot];
+    if (record == nullptr) continue;
+    const int handle = NetworkHandleAt(slot);
+    const int closed = record->udp != 0 ? CloseUdpNetworkHandle(handle) : FlushAndCloseWithin(handle, &budget);
+    if (closed != 0) DiscardNetworkRecord(slot);
+  }
+  if (state.window != nullptr) {
+    plat::PostMessageA(state.window, plat::WM_CLOSE, 0, 0);
+    if (state.windowGone == 0) PumpNetworkMessages(0);
+    // The close destroys the window; one that is somehow still there must
+    // not outlive networking.
+    if (plat::IsWindow(state.window)) plat::DestroyWindow(state.window);
+  }
+  UnregisterNetworkWindowClass();
+  state = NetworkState{};
+  Net().WSACleanup();
+  UnloadNetworkPlatform();
+  AppendLogText(text::kNetworkEndDone);
   return 0;
 }
 

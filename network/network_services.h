@@ -6,8 +6,15 @@
 
 namespace qz {
 
+// Closes every handle (the flushes share one 2-second budget), closes the
+// notification window and cleans WinSock up. 0 at once when not started.
 int EndNetwork();
-int PumpNetworkMessages(int closeDead);
-plat::LRESULT OnSocketEvent(plat::LPARAM lParam, plat::WPARAM wParam);
+// With closeLost 1, first closes connections in error and lost ones whose
+// close mark is set (with auto-close on); then polls the sockets and
+// dispatches every notification waiting for the network window.
+int PumpNetworkMessages(int closeLost);
+// Message 0x505: wParam the socket, lParam the event (low word) and error
+// (high word). 0 when no record has the socket.
+plat::LRESULT OnSocketEvent(plat::WPARAM socket, plat::LPARAM eventWord);
 
 }  // namespace qz

@@ -60,6 +60,10 @@ bool SuggestPcmFormat(const WaveFormatEx& source, WaveFormatEx* pcm) {
     case WAVE_FORMAT_MPEGLAYER3:
       if (source.channels > 2) return false;
       break;
+    case WAVE_FORMAT_ALAW:
+    case WAVE_FORMAT_MULAW:
+      if (!IsValidG711(source)) return false;
+      break;
     default:
       return false;
   }
@@ -107,6 +111,10 @@ MMRESULT acmStreamOpen(AcmStreamHandle* stream, void*, const WaveFormatEx* sourc
       break;
     case WAVE_FORMAT_ADPCM:
       decoder = acm::MakeMsAdpcmDecoder(*source);
+      break;
+    case WAVE_FORMAT_ALAW:
+    case WAVE_FORMAT_MULAW:
+      decoder = acm::MakeG711Decoder(*source);
       break;
     default:
       decoder = acm::MakeMp3Decoder(*source);

@@ -40,9 +40,11 @@ std::unique_ptr<Decoder> MakePcmDecoder(const WaveFormatEx& source, const WaveFo
 std::unique_ptr<Decoder> MakeImaAdpcmDecoder(const WaveFormatEx& source);
 std::unique_ptr<Decoder> MakeMsAdpcmDecoder(const WaveFormatEx& source);
 std::unique_ptr<Decoder> MakeMp3Decoder(const WaveFormatEx& source);
+std::unique_ptr<Decoder> MakeG711Decoder(const WaveFormatEx& source);
 
 // Layout checks shared by suggestion and opening.
 bool IsValidImaAdpcm(const WaveFormatEx& source);
 bool IsValidMsAdpcm(const WaveFormatEx& source);
+bool IsValidG711(const WaveFormatEx& source);
 
 }  // namespace plat::acm

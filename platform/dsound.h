@@ -122,6 +122,7 @@ class DirectSoundBuffer {
 
 class DirectSound {
  public:
+  std::uint32_t AddRef();
   std::uint32_t Release();
   HRESULT SetCooperativeLevel(void* window, std::uint32_t level);
   HRESULT GetCaps(DSCaps* caps);

@@ -66,6 +66,8 @@ bool ConsumeBufferCreationFailure(std::uint32_t flags) {
 
 bool ConsumeBufferDuplicationFailure() { return Consume(&gDuplicationFailures); }
 
+std::uint32_t DirectSound::AddRef() { return ++gDevice.references; }
+
 std::uint32_t DirectSound::Release() {
   if (--gDevice.references > 0) return gDevice.references;
   CloseAudioSink();

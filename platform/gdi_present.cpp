@@ -16,6 +16,11 @@ struct DeviceContext {
   HWND window;
 };
 
+struct Brush {
+  std::uint32_t pixel;  // X8R8G8B8
+  bool stock;
+};
+
 namespace {
 
 std::atomic<int> gLiveContexts{0};
@@ -193,6 +198,31 @@ int StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int destHeig
   }
   const WinRect dest{xDest, yDest, xDest + destWidth, yDest + destHeight};
   return Present(context, pixels, srcWidth, srcHeight, dest) ? srcHeight : 0;
+}
+
+HBRUSH GetStockObject(int object) {
+  static Brush black{0, true};
+  return object == BLACK_BRUSH ? &black : nullptr;
+}
+
+HBRUSH CreateSolidBrush(std::uint32_t colorRef) {
+  const std::uint32_t red = colorRef & 0xFF;
+  const std::uint32_t green = (colorRef >> 8) & 0xFF;
+  const std::uint32_t blue = (colorRef >> 16) & 0xFF;
+  return new Brush{(red << 16) | (green << 8) | blue, false};
+}
+
+BOOL DeleteObject(HBRUSH brush) {
+  if (brush == nullptr || brush->stock) return FALSE;
+  delete brush;
+  return TRUE;
+}
+
+int FillRect(HDC context, const WinRect* rect, HBRUSH brush) {
+  if (context == nullptr || rect == nullptr || brush == nullptr) return 0;
+  // One pixel scaled over the rectangle.
+  const FrameView frame{reinterpret_cast<const std::uint8_t*>(&brush->pixel), 1, 1, 4};
+  return PresentFrameToWindow(context->window, frame, nullptr, rect) ? 1 : 0;
 }
 
 int GetLiveDeviceContextCount() { return gLiveContexts.load(); }

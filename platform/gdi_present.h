@@ -1,6 +1,7 @@
 // The GDI calls the software path shows its screen with: a window's device
-// context and the two DIB copies. The DIB's pixels go through the same
-// window present as the device's frames (platform/window_present.h).
+// context, the two DIB copies and solid fills (the window's background).
+// Their pixels go through the same window present as the device's frames
+// (platform/window_present.h).
 // 16-bit (BI_RGB as X1R5G5B5, or BI_BITFIELDS) and 32-bit DIBs, top-down
 // (negative height) or bottom-up, copied with SRCCOPY.
 #pragma once
@@ -58,6 +59,18 @@ int SetDIBitsToDevice(HDC context, int xDest, int yDest, std::uint32_t width, st
 int StretchDIBits(HDC context, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc,
                   int srcWidth, int srcHeight, const void* bits, const BITMAPINFO* info, std::uint32_t colorUse,
                   std::uint32_t rasterOperation);
+
+// Solid brushes. COLORREF values are 0x00BBGGRR. The stock brush is shared
+// and never freed; DeleteObject frees a brush of CreateSolidBrush.
+struct Brush;
+using HBRUSH = Brush*;
+inline constexpr int BLACK_BRUSH = 4;
+// BLACK_BRUSH, or null for any other stock object (none is used).
+HBRUSH GetStockObject(int object);
+HBRUSH CreateSolidBrush(std::uint32_t colorRef);
+BOOL DeleteObject(HBRUSH brush);
+// Fills the rectangle of the client area; 1, or 0 on failure.
+int FillRect(HDC context, const WinRect* rect, HBRUSH brush);
 
 // Test hook: device contexts handed out and not yet released.
 int GetLiveDeviceContextCount();

@@ -1,5 +1,5 @@
-// The MCI and DirectMusic stand-ins: a list of open device ids and a record
-// of every command, for the music code's tests.
+// The MCI stand-in: a list of open device ids and a record of every command,
+// for the music code's tests.
 #include "platform/mci.h"
 
 #include <algorithm>
@@ -26,11 +26,6 @@ std::uint32_t mciSendCommandA(std::uint32_t device, std::uint32_t message, std::
   if (result == 0 && message == MCI_CLOSE) gOpenDevices.erase(open);
   gCommands.push_back(MciCommandRecord{device, message, flags, from, result});
   return result;
-}
-
-HRESULT DirectMusicCreate8(void** object) {
-  if (object != nullptr) *object = nullptr;
-  return REGDB_E_CLASSNOTREG;
 }
 
 std::vector<MciCommandRecord> TakeMciCommandsForTest() {

@@ -1,7 +1,6 @@
-// The media control interface stand-in for MIDI music and the DirectMusic
-// stand-in. No MIDI device exists here: DirectMusic reports its classes as
-// not registered, so the library takes its MCI road, and the MCI stand-in
-// records the commands it is sent and refuses devices never opened.
+// The media control interface stand-in for MIDI music: it records the
+// commands it is sent and refuses devices never opened. (DirectMusic is
+// platform/dmusic.h.)
 #pragma once
 
 #include <cstdint>
@@ -26,10 +25,6 @@ struct MciPlayParams {
 // 0, or MCIERR_INVALID_DEVICE_ID for a device that was never opened.
 std::uint32_t mciSendCommandA(std::uint32_t device, std::uint32_t message, std::uint32_t flags,
                               std::uintptr_t parameters);
-
-inline constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154u);
-// Always REGDB_E_CLASSNOTREG; *object becomes null.
-HRESULT DirectMusicCreate8(void** object);
 
 // Test hooks.
 struct MciCommandRecord {

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "platform/acm.h"
 #include "platform/clock.h"
@@ -18,6 +19,8 @@
 #include "platform/imm.h"
 #include "platform/system_info.h"
 #include "platform/window.h"
+#include "platform/window_layered.h"
+#include "platform/winsock.h"
 #include "platform/winmm_joystick.h"
 
 namespace plat {
@@ -92,8 +95,30 @@ const Export kD3d9[] = {
     {d3d9::gCreate9ExExportName, Address(&Direct3DCreate9Ex)},
     {d3d9::gCreate9ExportName, Address(&Direct3DCreate9)},
 };
+const Export kWs2_32[] = {
+    {"WSAGetLastError", Address(&WSAGetLastError)},
+    {"WSAStartup", Address(&WSAStartup)},
+    {"WSACleanup", Address(&WSACleanup)},
+    {"WSAAsyncSelect", Address(&WSAAsyncSelect)},
+    {"gethostbyname", Address(&gethostbyname)},
+    {"gethostname", Address(&gethostname)},
+    {"ntohs", Address(&ntohs)},
+    {"htons", Address(&htons)},
+    {"connect", Address(&connect)},
+    {"socket", Address(&socket)},
+    {"send", Address(&send)},
+    {"accept", Address(&accept)},
+    {"closesocket", Address(&closesocket)},
+    {"shutdown", Address(&shutdown)},
+    {"listen", Address(&listen)},
+    {"bind", Address(&bind)},
+    {"inet_addr", Address(&inet_addr)},
+    {"recv", Address(&recv)},
+    {"getsockname", Address(&getsockname)},
+};
 const Export kUser32[] = {
     {"WINNLSEnableIME", Address(&EnableImeStandIn)},
+    {"UpdateLayeredWindow", Address(&UpdateLayeredWindow)},
 };
 
 template <std::size_t N>
@@ -102,7 +127,7 @@ constexpr int Count(const Export (&)[N]) {
 }
 
 Module gModules[] = {
-    {"ws2_32.dll", nullptr, 0, 0, 0, 0, false},
+    {"ws2_32.dll", kWs2_32, Count(kWs2_32), 0, 0, 0, false},
     {"Imm32.dll", kImm32, Count(kImm32), 0, 0, 0, false},
     {"winmm.dll", kWinmm, Count(kWinmm), 0, 0, 0, false},
     {"ole32.dll", kOle32, Count(kOle32), 0, 0, 0, false},
@@ -117,10 +142,12 @@ Module gModules[] = {
 
 std::mutex gModuleMutex;
 
+// As the system does, a name without an extension means the ".dll" file.
 Module* FindByName(const char* name) {
   if (name == nullptr) return nullptr;
+  const std::string withExtension = std::strchr(name, '.') == nullptr ? std::string(name) + ".dll" : name;
   for (Module& module : gModules) {
-    if (strcasecmp(module.name, name) == 0) return &module;
+    if (strcasecmp(module.name, withExtension.c_str()) == 0) return &module;
   }
   return nullptr;
 }

@@ -10,6 +10,8 @@ namespace plat {
 
 inline constexpr std::uint16_t WAVE_FORMAT_PCM = 0x0001;
 inline constexpr std::uint16_t WAVE_FORMAT_ADPCM = 0x0002;
+inline constexpr std::uint16_t WAVE_FORMAT_ALAW = 0x0006;
+inline constexpr std::uint16_t WAVE_FORMAT_MULAW = 0x0007;
 inline constexpr std::uint16_t WAVE_FORMAT_IMA_ADPCM = 0x0011;
 inline constexpr std::uint16_t WAVE_FORMAT_MPEGLAYER3 = 0x0055;
 

@@ -81,12 +81,14 @@ bool DesktopMode(int* width, int* height, int* bitsPerPixel) {
 
 void ApplyScreenSaver(bool) {}
 void ApplyTextInput(WindowObject*, bool) {}
+// Headless, the kept layer image is all there is to show.
+void ApplyNoShape(WindowObject*, const std::uint32_t*, int, int) {}
 
 const WindowBackend kHeadless = {
     "headless",    Start,          CreateNative, DestroyNative,  ApplyVisibility, ApplyNothing,     ApplyNothing,
     ApplyNothing,  ApplyIcon,      ApplyTopmost, ApplyNothing,   Frame,           PollNothing,      NoPolling,
     ApplyCursorVisible, GetCursor, Clip,         GetClipboard,   SetClipboard,    DesktopMode,      ApplyScreenSaver,
-    ApplyTextInput,
+    ApplyTextInput, ApplyNoShape,
 };
 
 }  // namespace

@@ -86,6 +86,9 @@ struct WindowBackend {
   bool (*desktopMode)(int* width, int* height, int* bitsPerPixel);
   void (*applyScreenSaver)(bool inhibited);
   void (*applyTextInput)(WindowObject* window, bool enabled);
+  // The shape of a layered window: pixels whose alpha byte is 0 are cut out
+  // (0xAARRGGBB, the window's client size).
+  void (*applyShape)(WindowObject* window, const std::uint32_t* pixels, int width, int height);
 };
 
 const WindowBackend& HeadlessWindowBackend();

@@ -2,8 +2,10 @@
 // clipboard, screen saver and text input. Video starts on first use and
 // stops when its last window is gone; events are read on the thread that
 // started it, inside PeekMessageA and GetMessageA.
+#include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <string>
 
 #include "platform/debug_output.h"
 #include "platform/sync.h"
@@ -56,8 +58,18 @@ bool CreateNative(WindowObject* window) {
   const WinRect client = ClientRectOnScreen(window);
   const int width = client.right - client.left > 0 ? client.right - client.left : 1;
   const int height = client.bottom - client.top > 0 ? client.bottom - client.top : 1;
-  SDL_Window* native = SDL_CreateWindow(CodePageToUtf8(window->title.c_str()).c_str(), client.left, client.top,
-                                        width, height, WindowFlags(window));
+  const std::string title = CodePageToUtf8(window->title.c_str());
+  SDL_Window* native = nullptr;
+  // A layered window is shaped where the video driver offers shapes; it is
+  // an ordinary window elsewhere.
+  if ((window->exStyle & WS_EX_LAYERED) != 0) {
+    native = SDL_CreateShapedWindow(title.c_str(), static_cast<unsigned>(std::max(client.left, 0)),
+                                    static_cast<unsigned>(std::max(client.top, 0)), static_cast<unsigned>(width),
+                                    static_cast<unsigned>(height), WindowFlags(window));
+  }
+  if (native == nullptr) {
+    native = SDL_CreateWindow(title.c_str(), client.left, client.top, width, height, WindowFlags(window));
+  }
   if (native == nullptr) {
     OutputDebugStringA("SDL_CreateWindow failed: ");
     OutputDebugStringA(SDL_GetError());
@@ -228,11 +240,30 @@ void ApplyTextInput(WindowObject*, bool enabled) {
   }
 }
 
+// Alpha 0 cuts a pixel out of a shaped window; windows SDL could not shape,
+// and shapes of another size than the window, are left as they are.
+void ApplyShape(WindowObject* window, const std::uint32_t* pixels, int width, int height) {
+  SDL_Window* native = Native(window);
+  int windowWidth = 0;
+  int windowHeight = 0;
+  if (native == nullptr || !SDL_IsShapedWindow(native)) return;
+  SDL_GetWindowSize(native, &windowWidth, &windowHeight);
+  if (windowWidth != width || windowHeight != height) return;
+  SDL_Surface* shape = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(pixels), width, height, 32,
+                                                          width * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (shape == nullptr) return;
+  SDL_WindowShapeMode mode{};
+  mode.mode = ShapeModeBinarizeAlpha;
+  mode.parameters.binarizationCutoff = 1;
+  SDL_SetWindowShape(native, shape, &mode);
+  SDL_FreeSurface(shape);
+}
+
 const WindowBackend kSdl = {
     "desktop",    Start,        CreateNative, DestroyNative, ApplyVisibility,    ApplyBounds, ApplyStyle,
     ApplyTitle,   ApplyIcon,    ApplyTopmost, Raise,         Frame,              PollEvents,  NeedsPolling,
     ApplyCursorVisible, GetCursor, Clip,      GetClipboard,  SetClipboard,       DesktopMode, ApplyScreenSaver,
-    ApplyTextInput,
+    ApplyTextInput, ApplyShape,
 };
 
 }  // namespace

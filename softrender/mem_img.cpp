@@ -8,7 +8,6 @@
 #include <limits>
 
 #include "core/memory.h"
-#include "graphics/screen_settings.h"
 
 namespace qz {
 namespace {
@@ -146,11 +145,11 @@ int InitMemImgEx(MEMIMG* view, int width, int height, int pitch, std::uint32_t t
   return 0;
 }
 
-int InitMemImg(MEMIMG* view, int width, int height, int format) {
+int InitMemImg(MEMIMG* view, int width, int height, int format, int screenBitDepth) {
   // Zeroing a valid view would drop its block reference.
   if (view->magic == kMemImgMagic) return -1;
   std::memset(view, 0, sizeof(*view));
-  if (format == -1) format = GetScreenColorBitDepth() == 16 ? kMemImgFormatRgb565 : kMemImgFormatXrgb32;
+  if (format == -1) format = screenBitDepth == 16 ? kMemImgFormatRgb565 : kMemImgFormatXrgb32;
   return InitMemImgEx(view, width, height, -1, 0, format, 0, 0, 0, nullptr);
 }
 

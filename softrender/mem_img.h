@@ -60,9 +60,9 @@ struct MEMIMG {
 // 16 bytes. Returns -1 when the view is already valid or memory runs out.
 int InitMemImgEx(MEMIMG* view, int width, int height, int pitch, std::uint32_t transColor, int format,
                  int palettised, int hasAlpha, int extraBuffers, void* userPixels);
-// format -1 follows the screen depth (16: RGB565, else 32-bit). Refuses a
-// valid view with -1 before touching it.
-int InitMemImg(MEMIMG* view, int width, int height, int format);
+// format -1 follows the caller's screen depth (16: RGB565, else 32-bit).
+// Refuses a valid view with -1 before touching it.
+int InitMemImg(MEMIMG* view, int width, int height, int format, int screenBitDepth = 32);
 // Makes `view` a view of a rectangle of `parent` sharing its block. Returns -1
 // and leaves `view` unchanged when the rectangle leaves the parent.
 int MakeSubMemImg(MEMIMG* view, const MEMIMG* parent, int x, int y, int width, int height);

@@ -16,6 +16,7 @@
 #include "core/memory.h"
 #include "core/message_pump.h"
 #include "core/window_state.h"
+#include "platform/dmusic.h"
 #include "platform/mci.h"
 #include "sound/sound_handle.h"
 #include "sound/sound_play.h"
@@ -35,7 +36,9 @@ struct MusicState {
   MciMusicState mci{};
   std::string midiPath;
   bool midiWritten = false;
-  bool (*segmentPlaying)(void* segment) = nullptr;
+  plat::DirectMusic8* directMusic = nullptr;
+  plat::DirectMusicPerformance8* performance = nullptr;
+  plat::DirectMusicLoader8* loader = nullptr;
   std::FILE* capture = nullptr;
   std::int64_t capturedFrames = 0;
 };
@@ -67,6 +70,62 @@ void PutU16(std::uint8_t* at, std::uint16_t value) {
   at[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
+// The performance is closed down before anything it plays goes.
+void ReleaseDirectMusic() {
+  if (gMusic.performance != nullptr) {
+    gMusic.performance->StopEx(nullptr, 0, 0);
+    gMusic.performance->CloseDown();
+    gMusic.performance->Release();
+    gMusic.performance = nullptr;
+  }
+  if (gMusic.directMusic != nullptr) {
+    gMusic.directMusic->Release();
+    gMusic.directMusic = nullptr;
+  }
+  if (gMusic.loader != nullptr) {
+    gMusic.loader->Release();
+    gMusic.loader = nullptr;
+  }
+}
+
+// Logs each MIDI port as input or output.
+void LogMidiPorts() {
+  plat::DMusPortCaps caps{};
+  for (std::uint32_t index = 0; gMusic.directMusic->EnumPort(index, &caps) == plat::DS_OK; ++index) {
+    AppendLogFormat(text::kMidiPortLine,
+                    caps.classType == plat::DMUS_PC_INPUTCLASS ? text::kMidiInputPort : text::kMidiOutputPort,
+                    static_cast<int>(index), caps.description);
+  }
+}
+
+// The DirectMusic object, the performance and the loader, then the
+// performance's audio, which makes the DirectSound object; -1 (logged, all
+// released) on any failure.
+int StartDirectMusic(plat::DirectSound** device) {
+  const char* failure = nullptr;
+  if (plat::DirectMusicCreate8(&gMusic.directMusic) != plat::DS_OK) {
+    failure = text::kDirectMusic8Failed;
+  } else if (plat::DirectMusicPerformanceCreate8(&gMusic.performance) != plat::DS_OK) {
+    failure = text::kDirectMusicPerformanceFailed;
+  } else if (plat::DirectMusicLoaderCreate8(&gMusic.loader) != plat::DS_OK) {
+    failure = text::kDirectMusicLoaderFailed;
+  } else if (gMusic.performance->InitAudio(&gMusic.directMusic, device, GetWindowSystemState().mainWindow,
+                                           plat::DMUS_APATH_SHARED_STEREOPLUSREVERB, 64, plat::DMUS_AUDIOF_ALL,
+                                           nullptr) != plat::DS_OK) {
+    *device = nullptr;
+    failure = text::kDirectMusicInitAudioFailed;
+  }
+  if (failure != nullptr) {
+    AppendLogText(failure);
+    ReleaseDirectMusic();
+    return -1;
+  }
+  LogMidiPorts();
+  return 0;
+}
+
+plat::DirectMusicSegment8* Segment(const MusicRecord* record) { return record->segment; }
+
 }  // namespace
 
 int IsMusicHandlePlaying(int handle) {
@@ -77,11 +136,11 @@ int IsMusicHandlePlaying(int handle) {
 
 int UpdateMusicPlayStates() {
   RecordCall("UpdateMusicPlayStates");
-  if (gMusic.mode != kMusicModeDirectMusic || gMusic.segmentPlaying == nullptr) return 0;
+  if (gMusic.mode != kMusicModeDirectMusic || gMusic.performance == nullptr) return 0;
   for (int slot = 0; slot < gMusic.usedEnd; ++slot) {
     MusicRecord* record = gMusic.records[slot];
     if (record == nullptr || record->playing == 0) continue;
-    const bool playing = gMusic.segmentPlaying(record->segment);
+    const bool playing = gMusic.performance->IsPlaying(Segment(record), nullptr) == plat::DS_OK;
     if (record->started != 0) {
       record->playing = playing ? 1 : 0;
     } else if (playing) {
@@ -112,6 +171,8 @@ int StopMusicHandle(int handle) {
   if (gMusic.mode == kMusicModeMci) {
     OnMciMusicNotify();
     for (int i = 0; i < kStopPumpPasses; ++i) PumpWindowMessages();
+  } else if (gMusic.performance != nullptr) {
+    gMusic.performance->StopEx(Segment(record), 0, 0);
   }
   DeleteTemporaryMidi();
   record->playing = 0;
@@ -123,6 +184,11 @@ int DeleteMusicHandle(int handle) {
   MusicRecord* record = Record(handle);
   if (record == nullptr) return -1;
   if (record->playing != 0) StopMusicHandle(handle);
+  if (record->segment != nullptr) {
+    if (gMusic.performance != nullptr) record->segment->Unload(gMusic.performance);
+    if (gMusic.loader != nullptr) gMusic.loader->ReleaseObjectByUnknown(record->segment);
+    record->segment->Release();
+  }
   if (record->midiData != nullptr) {
     std::memset(record->midiData, 0, static_cast<std::size_t>(record->midiBytes));
     QZ_FREE(record->midiData);
@@ -184,16 +250,16 @@ int FinishSoundCaptureFile() {
   return written ? 0 : -1;
 }
 
-int StartMusicSystem() {
-  void* directMusic = nullptr;
-  if (plat::DirectMusicCreate8(&directMusic) != plat::DS_OK) {
-    // Every DirectMusic failure leads the same way: the older start, MCI music.
-    AppendLogText(text::kDirectMusic8Failed);
-    AppendLogText(text::kSoundOlderStart);
-  }
-  gMusic.mode = kMusicModeMci;
+int StartMusicSystem(plat::DirectSound** device) {
   gMusic.mci = MciMusicState{};
-  return 0;
+  if (StartDirectMusic(device) == 0) {
+    gMusic.mode = kMusicModeDirectMusic;
+    return 0;
+  }
+  // Every DirectMusic failure leads the same way: the older start, MCI music.
+  AppendLogText(text::kSoundOlderStart);
+  gMusic.mode = kMusicModeMci;
+  return -1;
 }
 
 int EndMusicSystem() {
@@ -204,7 +270,7 @@ int EndMusicSystem() {
     GetSoundSystem().currentMusic = -1;
     GetSoundSystem().currentMusicIsSound = 0;
   }
-  gMusic.segmentPlaying = nullptr;
+  ReleaseDirectMusic();
   gMusic.mode = kMusicModeMci;
   return 0;
 }
@@ -229,6 +295,15 @@ int AddMusicHandleForTest(const void* midi, std::int32_t bytes) {
     std::memcpy(record->midiData, midi, static_cast<std::size_t>(bytes));
     record->midiBytes = bytes;
   }
+  // DirectMusic: the segment a loading entry would make and download.
+  if (gMusic.mode == kMusicModeDirectMusic) {
+    if (gMusic.loader->LoadSegmentFromMemory(midi, static_cast<std::size_t>(bytes), &record->segment) != plat::DS_OK) {
+      QZ_FREE(record->midiData);
+      QZ_FREE(record);
+      return -1;
+    }
+    record->segment->Download(gMusic.performance);
+  }
   record->check = gMusic.checkCounter;
   gMusic.checkCounter = (gMusic.checkCounter + 1) % kHandleCheckLimit;
   gMusic.records[slot] = record;
@@ -245,9 +320,15 @@ void SetMciMusicStateForTest(const MciMusicState& state) { gMusic.mci = state; }
 
 MciMusicState GetMciMusicStateForTest() { return gMusic.mci; }
 
-void UseDirectMusicForTest(bool (*isPlaying)(void* segment)) {
-  gMusic.mode = isPlaying != nullptr ? kMusicModeDirectMusic : kMusicModeMci;
-  gMusic.segmentPlaying = isPlaying;
+int PlayMusicHandleForTest(int handle) {
+  MusicRecord* record = Record(handle);
+  if (record == nullptr || gMusic.mode != kMusicModeDirectMusic ||
+      gMusic.performance->PlaySegmentEx(Segment(record), 0, 0) != plat::DS_OK) {
+    return -1;
+  }
+  record->playing = 1;
+  record->started = 0;
+  return 0;
 }
 
 int StartSoundCaptureForTest(const char* path) {

@@ -1,11 +1,13 @@
 // Music: MIDI items addressed by music handles, played through DirectMusic or
 // MCI, plus the current-music slot that holds a music handle or a sound
 // handle, and the sound capture file the sound end finishes. Nothing in this
-// system creates music handles or switches capture on; DirectMusic is absent
-// here, so the MCI mode runs.
+// system creates music handles or switches capture on; the DirectMusic
+// stand-in is off unless a test switches it on, so the MCI mode runs.
 #pragma once
 
 #include <cstdint>
+
+#include "platform/dmusic.h"
 
 namespace qz {
 
@@ -19,7 +21,7 @@ struct MusicRecord {
   std::int32_t started;  // DirectMusic: the performance has reported it playing
   void* midiData;
   std::int32_t midiBytes;
-  void* segment;  // DirectMusic only
+  plat::DirectMusicSegment8* segment;  // DirectMusic only
 };
 
 int IsMusicHandlePlaying(int handle);
@@ -36,9 +38,12 @@ int DeleteCurrentMusic();
 // it; -1 when no capture runs.
 int FinishSoundCaptureFile();
 
-// Sound start and end: DirectMusic is tried first; any failure leaves the
-// MCI mode. The end deletes every music handle and the temporary MIDI file.
-int StartMusicSystem();
+// Sound start: DirectMusic is tried first, and its performance's InitAudio
+// makes the DirectSound object (0, *device set); any failure leaves the MCI
+// mode (-1, *device untouched: the caller makes DirectSound alone). The end
+// deletes every music handle and the temporary MIDI file and releases the
+// DirectMusic objects.
+int StartMusicSystem(plat::DirectSound** device);
 int EndMusicSystem();
 int GetMusicMode();
 
@@ -53,8 +58,9 @@ struct MciMusicState {
 };
 void SetMciMusicStateForTest(const MciMusicState& state);
 MciMusicState GetMciMusicStateForTest();
-// DirectMusic mode over a fake performance that answers whether a segment plays.
-void UseDirectMusicForTest(bool (*isPlaying)(void* segment));
+// DirectMusic mode: handles made by AddMusicHandleForTest hold a segment of
+// their MIDI data; this starts it as the play entry would.
+int PlayMusicHandleForTest(int handle);
 int StartSoundCaptureForTest(const char* path);
 int AppendSoundCaptureForTest(const std::int16_t* frames, std::int32_t count);
 

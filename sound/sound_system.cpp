@@ -142,6 +142,7 @@ void ReleaseDevice(SoundSystemState& sound) {
 }
 
 int FailStart(SoundSystemState& sound, const char* message) {
+  EndMusicSystem();
   ReleaseDevice(sound);
   FreeAcmEntryPoints();
   return AppendLogText(message);
@@ -157,11 +158,14 @@ int CreateDevice(SoundSystemState& sound) {
   AppendLogText(text::kDsoundEnumerate);
   enumerate(LogDevice, nullptr);
 
-  StartMusicSystem();
-  auto create = reinterpret_cast<CreateFunction>(plat::GetProcAddress(sound.dsoundModule, "DirectSoundCreate8"));
-  if (create == nullptr || create(nullptr, &sound.device, nullptr) != plat::DS_OK) {
-    sound.device = nullptr;
-    return FailStart(sound, text::kDsoundCreateFailed);
+  // With DirectMusic its performance makes the DirectSound object; without
+  // it DirectSound is made alone.
+  if (StartMusicSystem(&sound.device) != 0) {
+    auto create = reinterpret_cast<CreateFunction>(plat::GetProcAddress(sound.dsoundModule, "DirectSoundCreate8"));
+    if (create == nullptr || create(nullptr, &sound.device, nullptr) != plat::DS_OK) {
+      sound.device = nullptr;
+      return FailStart(sound, text::kDsoundCreateFailed);
+    }
   }
   if (sound.device->SetCooperativeLevel(nullptr, plat::DSSCL_PRIORITY) != plat::DS_OK) {
     return FailStart(sound, text::kDsoundCooperativeFailed);

@@ -150,11 +150,17 @@ TEST(ArchiveNameTest, SearchFormsAreUpperCasePaddedAndSummed) {
 
 // A member's bytes through a reader, from its image or its file.
 std::vector<std::uint8_t> ReadMember(qz::ArchiveReader* reader, const std::string& path) {
-  qz::ArchiveEntry entry;
+  qz::ArchiveFileEntry entry;
   if (qz::FindArchiveFile(reader, path.c_str(), &entry) != 0) return {0xDE, 0xAD};
   const bool packed = reader->header.version >= 2 && entry.packedSize != qz::kEntryStored;
   const std::uint32_t stored = packed ? entry.packedSize : entry.dataSize;
   const std::uint64_t at = std::uint64_t{reader->header.dataStart} + entry.dataOffset;
+  // A reader fault that points past the archive fails this case, not the run.
+  if (at + stored > reader->imageSize) {
+    ADD_FAILURE() << path << ": member bytes " << at << "+" << stored << " lie past the archive's "
+                  << reader->imageSize;
+    return {0xBA, 0xD2};
+  }
   std::vector<std::uint8_t> raw(stored);
   if (reader->inMemory) {
     std::memcpy(raw.data(), reader->image + at, stored);
@@ -253,28 +259,55 @@ TEST(ArchiveReaderTest, PathWalkAndDirectoryRestore) {
   std::vector<std::uint8_t> image = MakeImage(tree);
   qz::ArchiveReader reader;
   ASSERT_EQ(qz::OpenArchiveFromMemory(&reader, image.data(), image.size(), nullptr), 0);
-  ASSERT_EQ(qz::ChangeArchiveDirectory(&reader, "A\\B\\..\\C", 1, nullptr), 0);
+  ASSERT_EQ(qz::FindArchiveEntry(&reader, "A\\B\\..\\C", 1, nullptr), 0);
   const std::uint32_t c = reader.currentDirectory;
-  qz::ArchiveEntry entry;
+  qz::ArchiveFileEntry entry;
   qz::ArchiveSearchName name;
   ASSERT_TRUE(qz::MakeArchiveSearchName("F", 0, &name));
   EXPECT_EQ(qz::SearchArchiveDirectory(&reader, name, 1, &entry), 0);
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, ".", 1, nullptr), 0);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, ".", 1, nullptr), 0);
   EXPECT_EQ(reader.currentDirectory, c);
   // A missing component puts the directory back and hands its name back.
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, "..\\NOPE\\X", 1, &name), -1);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, "..\\NOPE\\X", 1, &name), -1);
   EXPECT_EQ(reader.currentDirectory, c);
   EXPECT_EQ(std::memcmp(name.form, "NOPE", 4), 0);
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, "\\", 1, nullptr), 0);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, "\\", 1, nullptr), 0);
   EXPECT_EQ(reader.currentDirectory, 0u);
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, "..", 1, nullptr), -1);
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, "a/c/", 1, nullptr), 0);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, "..", 1, nullptr), -1);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, "a/c/", 1, nullptr), 0);
   EXPECT_EQ(reader.currentDirectory, c);
   // Files are not entered as directories, nor directories found as files.
-  EXPECT_EQ(qz::ChangeArchiveDirectory(&reader, "\\TOP", 1, nullptr), -1);
+  EXPECT_EQ(qz::FindArchiveEntry(&reader, "\\TOP", 1, nullptr), -1);
   EXPECT_NE(qz::FindArchiveFile(&reader, "A", &entry), 0);
   EXPECT_EQ(qz::FindArchiveFile(&reader, "\\a\\c\\f", &entry), 0);
   qz::CloseArchive(&reader);
+}
+
+// Names other writers produce: a Shift-JIS name whose trail byte is 0x5C
+// ("ソフト" is 83 5C 83 74 83 67) and a file and a folder of one name; a
+// repeat of the same kind, or a real separator, is still refused.
+TEST(ArchiveReaderTest, TrailByteSeparatorsAndAFileBesideAFolderOfItsName) {
+  const std::string soft = "\x83\x5C\x83\x74\x83\x67";
+  const qz::ArchiveSourceNode tree = FolderNode(
+      "", {FolderNode(soft, {FileNode("in.txt", "inside")}), FileNode("same", "file"),
+           FolderNode("Same", {FileNode("b", "folder")})});
+  std::vector<std::uint8_t> image = MakeImage(tree);
+  qz::ArchiveReader reader;
+  ASSERT_EQ(qz::OpenArchiveFromMemory(&reader, image.data(), image.size(), nullptr), 0);
+  EXPECT_EQ(AsString(ReadMember(&reader, "\\" + soft + "\\IN.TXT")), "inside");
+  EXPECT_EQ(AsString(ReadMember(&reader, "SAME")), "file");
+  EXPECT_EQ(AsString(ReadMember(&reader, "same\\b")), "folder");
+  qz::CloseArchive(&reader);
+
+  std::vector<std::uint8_t> refused;
+  std::string error;
+  const qz::ArchiveWriteOptions options;
+  EXPECT_FALSE(qz::BuildArchiveImage(FolderNode("", {FileNode("a", "1"), FileNode("A", "2")}), options, &refused,
+                                     nullptr, &error));
+  EXPECT_EQ(error.rfind("repeated name", 0), 0u) << error;
+  EXPECT_FALSE(qz::BuildArchiveImage(FolderNode("", {FileNode("a\\b", "1")}), options, &refused, nullptr, &error));
+  EXPECT_FALSE(qz::BuildArchiveImage(FolderNode("", {FileNode("a/b", "1")}), options, &refused, nullptr, &error));
+  EXPECT_EQ(error, "bad name \"a/b\"");
 }
 
 // Unscrambles an image, lets the test change it, and scrambles it again.
@@ -337,7 +370,7 @@ TEST(ArchiveReaderTest, DamagedHeadersAndTablesAreRefused) {
   });
   qz::ArchiveReader reader;
   ASSERT_EQ(qz::OpenArchiveFromMemory(&reader, image.data(), image.size(), nullptr), 0);
-  qz::ArchiveEntry entry;
+  qz::ArchiveFileEntry entry;
   EXPECT_NE(qz::FindArchiveFile(&reader, "D\\IN", &entry), 0);
   EXPECT_NE(qz::FindArchiveFile(&reader, "F", &entry), 0);
   char name[8];

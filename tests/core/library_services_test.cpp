@@ -8,7 +8,7 @@
 
 #include "graphics/display_modes.h"
 #include "graphics/screen_mode_change.h"
-#include "image/soft_image.h"
+#include "graphics/soft_image.h"
 #include "input/char_input.h"
 #include "movie/movie_services.h"
 

@@ -73,7 +73,11 @@ TEST_F(LogFileTest, StampsJoinLinesAndIndentWithTabs) {
   DecreaseLogIndent();
   DecreaseLogIndent();  // stays at 0
   AppendLogText("left\n");
-  EXPECT_EQ(Stamped(), "N:\t\tone\r\ntwo\r\nN:\t\tthree more\r\nN:\tback\r\nN:left\r\n");
+  // The extra decrease did not go below 0: one increase indents again.
+  IncreaseLogIndent();
+  AppendLogText("in\n");
+  DecreaseLogIndent();
+  EXPECT_EQ(Stamped(), "N:\t\tone\r\ntwo\r\nN:\t\tthree more\r\nN:\tback\r\nN:left\r\nN:\tin\r\n");
   EXPECT_EQ(plat::TakeDebugCapture(), Log());
 
   SetLogNoStamp(1);

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/library.h"
 #include "core/log_text.h"
@@ -20,6 +21,7 @@
 #include "input/char_input.h"
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "platform/window_present.h"
 #include "support/scratch_log.h"
 
 namespace {
@@ -101,6 +103,32 @@ TEST_F(MainWindowTest, CreationWithoutNamesAndItsProcessSettingsUndoneByTheEnd) 
   EXPECT_EQ(plat::IsScreenSaverInhibited(), saverBefore);
   EXPECT_EQ(plat::GetTimerPeriodBalance(), periods);
   qz::SetCurrentCharset(0);
+}
+
+// Before the library has a screen a paint shows the background colour, or
+// black without one, over the painted rectangle only.
+TEST_F(MainWindowTest, PaintsBeforeTheStartFillTheBackground) {
+  Settings().backgroundColourSet = 1;
+  Settings().backgroundRed = 0x11;
+  Settings().backgroundGreen = 0x22;
+  Settings().backgroundBlue = 0x33;
+  Create();
+  std::vector<std::uint32_t> pixels;
+  int width = 0;
+  int height = 0;
+  ASSERT_TRUE(plat::ReadPresentedFrame(Window(), &pixels, &width, &height)) << "creation paints the window";
+  ASSERT_GT(width, 20);
+  EXPECT_EQ(pixels[0], 0x112233u);
+  EXPECT_EQ(pixels.back(), 0x112233u);
+
+  Settings().backgroundColourSet = 0;
+  const plat::WinRect corner{0, 0, 10, 10};
+  plat::InvalidateRect(Window(), &corner);
+  plat::UpdateWindow(Window());
+  ASSERT_TRUE(plat::ReadPresentedFrame(Window(), &pixels, &width, &height));
+  EXPECT_EQ(pixels[0], 0u);
+  EXPECT_EQ(pixels[9 * static_cast<std::size_t>(width) + 9], 0u);
+  EXPECT_EQ(pixels[10], 0x112233u);
 }
 
 TEST_F(MainWindowTest, SecondCopyIsRefusedAndLeavesNothingBehind) {

@@ -15,8 +15,8 @@
 #include "graphics/graph_record.h"
 #include "graphics/graph_textures.h"
 #include "graphics/screen_mode_change.h"
+#include "graphics/soft_image.h"
 #include "graphics/texture_draw_info.h"
-#include "image/soft_image.h"
 #include "support/scratch_folder.h"
 #include "support/scratch_log.h"
 
@@ -107,6 +107,46 @@ TEST_F(GraphRestore, RebuildRestoresEveryKindOfSourceDecodingTheSheetOnce) {
   EXPECT_EQ(counter.opens, 1);
   for (std::size_t i = 0; i < graphs.size(); ++i) EXPECT_EQ(TextureBytes(graphs[i]), before[i]) << i;
   qz::GetBuiltinGraphs().greyRamp = -1;
+}
+
+// A DDS of two DXT1 blocks, red then blue, 8 by 4 pixels.
+std::string TwoBlockDxt1() {
+  std::string dds(128, '\0');
+  const auto put = [&dds](std::size_t at, std::uint32_t value) { std::memcpy(&dds[at], &value, 4); };
+  std::memcpy(&dds[0], "DDS DXT1", 4);
+  put(4, 124);
+  put(8, 0x1007);
+  put(12, 4);
+  put(16, 8);
+  put(76, 32);
+  put(80, 0x4);
+  std::memcpy(&dds[84], "DXT1", 4);
+  put(108, 0x1000);
+  // Colour 0 of each block (565) is used by every texel: index bits all 0.
+  dds += std::string("\x00\xF8\x00\x00\x00\x00\x00\x00", 8);
+  dds += std::string("\x1F\x00\x00\x00\x00\x00\x00\x00", 8);
+  return dds;
+}
+
+// Mirrored DXT images are expanded before the mirror, on the first load and
+// on the restore alike: blue on the left both times.
+TEST_F(GraphRestore, MirroredDxtLoadsAndRestoresToTheSamePixels) {
+  folder_.Write("blocks.dds", TwoBlockDxt1());
+  const int fromFile = qz::LoadImageOrMovieAsGraph(folder_.Library("blocks.dds").c_str(), 0, 1, 0);
+  const std::string bytes = TwoBlockDxt1();
+  const int fromBytes = qz::BuildGraphFromImageBytes(bytes.data(), bytes.size(), nullptr, 0, 0, 1);
+  for (const int graph : {fromFile, fromBytes}) {
+    ASSERT_TRUE(qz::IsValidGraphHandle(graph));
+    const std::vector<std::uint8_t> loaded = TextureBytes(graph);
+    ASSERT_GE(loaded.size(), 8u * 4u);
+    EXPECT_EQ(loaded[0], 0xFF) << "blue, the right block, now on the left";
+    EXPECT_EQ(loaded[2], 0x00);
+    EXPECT_EQ(loaded[7 * 4 + 2], 0xFF) << "red on the right";
+  }
+  const std::vector<std::uint8_t> before[] = {TextureBytes(fromFile), TextureBytes(fromBytes)};
+  ASSERT_EQ(qz::RebuildGraphicsDeviceDefault(), 0);
+  EXPECT_EQ(TextureBytes(fromFile), before[0]);
+  EXPECT_EQ(TextureBytes(fromBytes), before[1]);
 }
 
 TEST_F(GraphRestore, UnreadableFileIsLoggedAndTheWalkGoesOn) {

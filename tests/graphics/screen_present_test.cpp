@@ -5,7 +5,13 @@
 #include <gtest/gtest.h>
 
 #include "core/log_text.h"
+#include "core/window_services.h"
+#include "core/window_state.h"
+#include "graphics/draw_settings_block.h"
 #include "graphics/screen_present.h"
+#include "platform/ddraw.h"
+#include "platform/window.h"
+#include "platform/window_layered.h"
 #include "graphics/screen_test_support.h"
 #include "support/scratch_log.h"
 
@@ -65,6 +71,62 @@ TEST_P(ScreenPresent, FrontScreenTimerPresentsUntilAnotherTargetIsChosen) {
     ASSERT_EQ(qz::PumpMessagesEntry(), 0);
   }
   EXPECT_EQ(qz::testing::ReadWindow().At(300, 200), 0x654321u);
+}
+
+// A window repaint shows the frame again without waiting for a vertical
+// blank, and leaves the program's wait setting as it was.
+TEST_P(ScreenPresent, RepaintsForTheWindowDoNotWaitForTheBlank) {
+  Start();
+  ASSERT_EQ(qz::SetPresentVSyncWait(1), 0);
+  qz::testing::PaintPattern();
+  const int waits = plat::GetVerticalBlankWaitCount();
+  const plat::HWND window = qz::GetWindowSystemState().mainWindow;
+  ASSERT_EQ(plat::InvalidateRect(window, nullptr), plat::TRUE);
+  ASSERT_EQ(plat::UpdateWindow(window), plat::TRUE);
+  EXPECT_EQ(plat::GetVerticalBlankWaitCount(), waits);
+  EXPECT_EQ(qz::GetPresentVSyncWait(), 1);
+  EXPECT_EQ(qz::testing::ReadWindow().PatternMismatches(640, 480), 0);
+}
+
+// A layered window shows the screen read back, pixels of the transparent
+// colour cut out; it needs no refresh timer. Its section goes with the end.
+TEST_P(ScreenPresent, LayeredWindowShowsTheScreenWithTheTransparentColourCutOut) {
+  const int sections = plat::GetLiveDibSectionCount();
+  qz::GetWindowSystemState().settings.layeredWindow = 1;
+  Start();
+  ASSERT_EQ(qz::IsLayeredWindowMode(), 1);
+  ASSERT_EQ(qz::SetTransparentColorRGB(0, 255, 0), 0);
+  qz::testing::PaintScreenRect(0, 0, 640, 480, 0x336699);
+  qz::testing::PaintScreenRect(100, 50, 200, 150, 0x00FF00);
+  ASSERT_EQ(qz::PresentFrame(), 0);
+
+  plat::LayeredWindowImage image;
+  const plat::HWND window = qz::GetWindowSystemState().mainWindow;
+  ASSERT_TRUE(plat::ReadLayeredWindowImage(window, &image));
+  ASSERT_EQ(image.width, 640);
+  ASSERT_EQ(image.height, 480);
+  plat::WinRect rect{};
+  plat::GetWindowRect(window, &rect);
+  EXPECT_EQ(image.position.x, rect.left);
+  EXPECT_EQ(image.position.y, rect.top);
+  const auto at = [&image](int x, int y) { return image.pixels[static_cast<std::size_t>(y) * 640 + x]; };
+  EXPECT_EQ(at(10, 10), 0xFF336699u);
+  EXPECT_EQ(at(150, 100) >> 24, 0u) << "the transparent colour is cut out";
+  EXPECT_EQ(at(199, 149) >> 24, 0u);
+  EXPECT_EQ(at(200, 150), 0xFF336699u);
+
+  // The front screen as draw target arms no refresh: the layered window
+  // changes only on a present.
+  ASSERT_EQ(qz::SelectDrawTarget(qz::kFrontScreen), 0);
+  qz::testing::PaintScreenRect(0, 0, 640, 480, 0x123456);
+  plat::Sleep(40);
+  ASSERT_EQ(qz::PumpMessagesEntry(), 0);
+  ASSERT_TRUE(plat::ReadLayeredWindowImage(window, &image));
+  EXPECT_EQ(at(10, 10), 0xFF336699u);
+  ASSERT_EQ(qz::SelectDrawTarget(qz::kBackScreen), 0);
+
+  qz::EndLibraryEntry();
+  EXPECT_EQ(plat::GetLiveDibSectionCount(), sections);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, ScreenPresent, ::testing::Values(ScreenPath::kDevice, ScreenPath::kSoftware),

@@ -22,7 +22,7 @@
 #include "graphics/display_modes.h"
 #include "graphics/draw_target.h"
 #include "graphics/screen_settings.h"
-#include "image/soft_image.h"
+#include "graphics/soft_image.h"
 #include "platform/clock.h"
 #include "platform/module.h"
 #include "platform/window.h"
@@ -152,8 +152,11 @@ TEST_F(LibraryLifecycle, StartAndEndCallTheSubsystemsInTheirFixedOrder) {
   EXPECT_EQ(end, (std::vector<std::string>{"EndNetwork", "DeleteCurrentMusic", "DeleteAllMeshObjects",
                                            "TerminateGraphics", "TerminateInput", "TerminateSound",
                                            "FreeAllSoftImageHandles"}));
+  // The user module is loaded and freed a second time by the window
+  // creation, which looks up UpdateLayeredWindow in it.
   for (std::size_t i = 0; i < freesBefore.size(); ++i) {
-    EXPECT_EQ(plat::GetModuleFreeCount(modules[i]) - freesBefore[i], 1) << modules[i];
+    const int expected = std::string(modules[i]) == "User32.dll" ? 2 : 1;
+    EXPECT_EQ(plat::GetModuleFreeCount(modules[i]) - freesBefore[i], expected) << modules[i];
   }
 }
 

@@ -170,5 +170,47 @@ TEST_F(AcmStreamTest, RefusesUnpreparedHeadersAndMismatchedOutput) {
   EXPECT_EQ(acmStreamConvert(nullptr, &header, 0), MMSYSERR_INVALHANDLE);
 }
 
+// G.711 codes and their 16-bit samples, worked out by hand from the segment
+// rules: sign, three segment bits, four step bits (A-law with its even bits
+// inverted, µ-law with all bits inverted and a bias of 0x84).
+TEST_F(AcmStreamTest, G711CodesExpandToTheirSegmentValues) {
+  struct Case {
+    std::uint16_t tag;
+    std::vector<std::uint8_t> codes;
+    std::vector<std::int16_t> samples;
+  };
+  const Case cases[] = {
+      // 0xD5/0x55: segment 0, step 0 -> ±8; 0xAA/0x2A: segment 7, step 15 ->
+      // (0xF0 + 0x108) << 6; 0xC5, 0xF5: segments 1 and 2, step 0 -> 0x108 << 0, 1.
+      {WAVE_FORMAT_ALAW, {0xD5, 0x55, 0xAA, 0x2A, 0xC5, 0xF5}, {8, -8, 32256, -32256, 264, 528}},
+      // 0xFF/0x7F: zero either sign; 0x00/0x80: (0x78 + 0x84) << 7 - 0x84;
+      // 0xF0: (0x78 + 0x84) - 0x84; 0xEF: 0x10 -> (0 + 0x84) << 1 - 0x84.
+      {WAVE_FORMAT_MULAW, {0xFF, 0x7F, 0x00, 0x80, 0xF0, 0xEF}, {0, 0, -32124, 32124, 120, 132}},
+  };
+  for (const Case& c : cases) {
+    WaveFormatEx source = Pcm(2, 8000, 8);
+    source.formatTag = c.tag;
+    Open(source);
+    EXPECT_EQ(destination_.bitsPerSample, 16);
+    EXPECT_EQ(destination_.blockAlign, 4);
+    std::vector<std::uint8_t> codes = c.codes;
+    std::vector<std::uint8_t> destination(64);
+    const AcmStreamHeader header = Convert(codes, destination);
+    EXPECT_EQ(header.sourceLengthUsed, codes.size());
+    ASSERT_EQ(header.destinationLengthUsed, 2 * codes.size());
+    std::vector<std::int16_t> samples(codes.size());
+    std::memcpy(samples.data(), destination.data(), 2 * codes.size());
+    EXPECT_EQ(samples, c.samples) << "tag " << c.tag;
+    ASSERT_EQ(acmStreamClose(stream_, 0), MMSYSERR_NOERROR);
+    stream_ = nullptr;
+  }
+  // Codes of more than eight bits are not G.711.
+  WaveFormatEx wide = Pcm(1, 8000, 16);
+  wide.formatTag = WAVE_FORMAT_MULAW;
+  MMRESULT result = 0;
+  SuggestFor(wide, &result);
+  EXPECT_EQ(result, ACMERR_NOTPOSSIBLE);
+}
+
 }  // namespace
 }  // namespace plat

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "core/memory.h"
-#include "graphics/screen_settings.h"
 #include "softrender/mem_img.h"
 
 namespace qz {
@@ -100,16 +99,13 @@ TEST(MemImgInit, RefusesValidViewsAndImpossibleSizes) {
   }
 }
 
-TEST(MemImgInit, AutomaticFormatFollowsScreenDepth) {
-  SetScreenColorBitDepth(16);
+TEST(MemImgInit, AutomaticFormatFollowsTheCallersScreenDepth) {
   View v16;
-  ASSERT_EQ(InitMemImg(&v16.img, 3, 3, -1), 0);
+  ASSERT_EQ(InitMemImg(&v16.img, 3, 3, -1, 16), 0);
   EXPECT_EQ(v16.img.block->format, 0);
-  SetScreenColorBitDepth(32);
   View v32;
-  ASSERT_EQ(InitMemImg(&v32.img, 3, 3, -1), 0);
+  ASSERT_EQ(InitMemImg(&v32.img, 3, 3, -1, 32), 0);
   EXPECT_EQ(v32.img.block->format, 1);
-  SetScreenColorBitDepth(0);
 }
 
 TEST(MemImgViews, SubViewsShareAndOutliveTheCreator) {

@@ -68,10 +68,11 @@ inline constexpr int kPassFrames = 1323;
 
 // Renders `frames` of output in 30 ms steps with a stream refill after each,
 // as the stream thread would.
-inline std::vector<std::int16_t> RenderWithRefills(int frames) {
+// A larger `passFrames` refills less often.
+inline std::vector<std::int16_t> RenderWithRefills(int frames, int passFrames = kPassFrames) {
   std::vector<std::int16_t> out;
-  for (; frames > 0; frames -= kPassFrames) {
-    const std::vector<std::int16_t> part = plat::RenderAudioForTest(std::min(frames, kPassFrames));
+  for (; frames > 0; frames -= passFrames) {
+    const std::vector<std::int16_t> part = plat::RenderAudioForTest(std::min(frames, passFrames));
     out.insert(out.end(), part.begin(), part.end());
     ProcessAllStreamSounds();
   }

@@ -107,6 +107,24 @@ TEST_F(SoundLoad, CompressedFormatsLoadStaticThroughTheirConverters) {
   EXPECT_EQ(GetSoundHandleTotalSamples(ogg), 22050);
 }
 
+// Telephone-quality WAV files of either G.711 law load as 16-bit sounds
+// holding the expanded samples.
+TEST_F(SoundLoad, ALawAndMuLawWavesLoadAsTheirExpandedSamples) {
+  const Bytes codes = {0xD5, 0xAA, 0x2A, 0xFF, 0x00, 0x80};
+  const struct {
+    std::uint16_t tag;
+    std::vector<std::int16_t> samples;
+  } laws[] = {{6, {8, 32256, -32256, 848, -5504, 5504}}, {7, {716, 5372, -5372, 0, -32124, 32124}}};
+  for (const auto& law : laws) {
+    FormatFields fields{law.tag, 2, 8000, 0, 2, 8};
+    const SoundHandle handle = LoadImage(WaveBuilder().Chunk("fmt ", FormatBody(fields)).Chunk("data", codes).Build());
+    ASSERT_NE(handle, -1) << "tag " << law.tag;
+    EXPECT_EQ(GetSoundRecord(handle)->format.bitsPerSample, 16);
+    EXPECT_EQ(GetSoundHandleTotalSamples(handle), 3);
+    EXPECT_EQ(ToSamples(SlotBytes(handle, 0)), law.samples) << "tag " << law.tag;
+  }
+}
+
 TEST_F(SoundLoad, OneHundredEightySecondsStayStaticOneMoreBecomesAStream) {
   const FormatFields mono8 = PcmFields(1, 1000, 8);
   const SoundHandle shortSound = LoadImage(PcmWave(mono8, Bytes(180000, 0x80)));

@@ -36,26 +36,40 @@ class StreamContinuity : public SoundTest, public ::testing::WithParamInterface<
     const std::vector<std::int16_t> signal = Signal();
     return std::string(GetParam()) == "mp3" ? EncodeMp3(signal, kRate) : EncodeOggVorbis(signal, 2, kRate);
   }
+
+  // The file decoded whole into memory and played once: the samples every
+  // streamed play must give, trimmed to the decoded length.
+  static std::vector<std::int16_t> WholeDecode(const Bytes& file) {
+    const int frames = kRate * kSeconds + kRate / 2;  // past the end, with encoder delay and padding
+    EXPECT_EQ(SetSoundCreateMode(0), 0);
+    const int whole = LoadSoundFromMemoryToHandle(file.data(), file.size(), 1, -1);
+    if (whole == -1) return {};
+    const auto length = static_cast<std::size_t>(GetSoundHandleTotalSamples(whole));
+    EXPECT_GE(length, static_cast<std::size_t>(kRate * kSeconds));
+    EXPECT_EQ(PlaySoundHandle(whole, 1, 1), 0);
+    std::vector<std::int16_t> reference = RenderWithRefills(frames);
+    EXPECT_EQ(DeleteSoundHandle(whole), 0);
+    reference.resize(std::min(reference.size(), 2 * length));
+    return reference;
+  }
+
+  static int LoadStreamed(const Bytes& file) {
+    EXPECT_EQ(SetSoundCreateMode(2), 0);
+    const int streamed = LoadSoundFromMemoryToHandle(file.data(), file.size(), 1, -1);
+    EXPECT_NE(streamed, -1);
+    return streamed;
+  }
 };
 
 TEST_P(StreamContinuity, StreamedPlayEqualsTheWholeDecodeAcrossRefillsAndLoopWraps) {
   const Bytes file = File();
-  const int frames = kRate * kSeconds + kRate / 2;  // past the end, with encoder delay and padding
-
-  ASSERT_EQ(SetSoundCreateMode(0), 0);
-  const int whole = LoadSoundFromMemoryToHandle(file.data(), file.size(), 1, -1);
-  ASSERT_NE(whole, -1);
-  const auto length = static_cast<std::size_t>(GetSoundHandleTotalSamples(whole));
-  ASSERT_GE(length, static_cast<std::size_t>(kRate * kSeconds));
-  ASSERT_EQ(PlaySoundHandle(whole, 1, 1), 0);
-  const std::vector<std::int16_t> reference = RenderWithRefills(frames);
-  ASSERT_EQ(DeleteSoundHandle(whole), 0);
+  const std::vector<std::int16_t> reference = WholeDecode(file);
+  const std::size_t length = reference.size() / 2;
+  ASSERT_GT(length, 0u);
 
   // Looped twice over: each pass is the whole decode, the second one right
   // after the first.
-  ASSERT_EQ(SetSoundCreateMode(2), 0);
-  const int streamed = LoadSoundFromMemoryToHandle(file.data(), file.size(), 1, -1);
-  ASSERT_NE(streamed, -1);
+  const int streamed = LoadStreamed(file);
   ASSERT_EQ(GetSoundHandleTotalSamples(streamed), static_cast<int>(length));
   ASSERT_EQ(PlaySoundHandle(streamed, 3, 1), 0);
   const std::vector<std::int16_t> looped = RenderWithRefills(static_cast<int>(2 * length));
@@ -64,6 +78,23 @@ TEST_P(StreamContinuity, StreamedPlayEqualsTheWholeDecodeAcrossRefillsAndLoopWra
       ASSERT_EQ(looped[pass * 2 * length + i], reference[i]) << "pass " << pass << " sample " << i;
     }
   }
+  ASSERT_EQ(DeleteSoundHandle(streamed), 0);
+  ASSERT_EQ(SetSoundCreateMode(0), 0);
+}
+
+// Refilled only every 0.3 s of output, each top-up must still bring the
+// queue back to its lead, or the stream runs dry and plays silence.
+TEST_P(StreamContinuity, RareRefillsKeepTheQueueFedToTheEnd) {
+  const Bytes file = File();
+  const std::vector<std::int16_t> reference = WholeDecode(file);
+  const std::size_t length = reference.size() / 2;
+  ASSERT_GT(length, 0u);
+
+  const int streamed = LoadStreamed(file);
+  ASSERT_EQ(GetSoundHandleTotalSamples(streamed), static_cast<int>(length));
+  ASSERT_EQ(PlaySoundHandle(streamed, 1, 1), 0);
+  const std::vector<std::int16_t> played = RenderWithRefills(static_cast<int>(length), kRate * 3 / 10);
+  for (std::size_t i = 0; i < 2 * length; ++i) ASSERT_EQ(played[i], reference[i]) << "sample " << i;
   ASSERT_EQ(DeleteSoundHandle(streamed), 0);
   ASSERT_EQ(SetSoundCreateMode(0), 0);
 }

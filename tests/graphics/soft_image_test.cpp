@@ -1,6 +1,6 @@
 // Software-image handles, the scaled base-image copy, the built-in textures
 // and mesh material images.
-#include "image/soft_image.h"
+#include "graphics/soft_image.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Software-image handles, the scaled base-image copy, the built-in textures,
 // mesh material images and the sine table.
-#include "image/soft_image.h"
+#include "graphics/soft_image.h"
 
 #include <array>
 #include <atomic>

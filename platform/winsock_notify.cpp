@@ -1,0 +1,119 @@
+// WSAAsyncSelect without a WinSock thread: the selected sockets are polled
+// when PostSocketNotifications runs, and what is due is posted to each
+// socket's window. Reads and accepts are reported by level on every poll, so
+// a notification that its handler could not act on (a nested call refused)
+// comes again instead of leaving bytes stranded.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/winsock_internal.h"
+
+namespace plat {
+namespace {
+
+using winsock::SocketEntry;
+
+struct Notification {
+  HWND window;
+  std::uint32_t message;
+  SOCKET socket;
+  std::int32_t event;
+  int error;
+};
+
+int PendingError(int fd) {
+  int error = 0;
+  socklen_t length = sizeof(error);
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return WSAENOTSOCK;
+  return error == 0 ? 0 : winsock::ErrorFromErrno(error);
+}
+
+int BytesWaiting(int fd) {
+  int bytes = 0;
+  return ioctl(fd, FIONREAD, &bytes) == 0 ? bytes : 0;
+}
+
+// What one socket's poll result makes due, in the order WinSock would post
+// it: a connect's outcome first, data before the close.
+void CollectDue(SOCKET id, SocketEntry& entry, short revents, std::vector<Notification>& due) {
+  auto add = [&](std::int32_t event, int error) {
+    if ((entry.events & event) != 0) due.push_back({entry.window, entry.message, id, event, error});
+  };
+  if (entry.listening) {
+    if ((revents & POLLIN) != 0) add(FD_ACCEPT, 0);
+    return;
+  }
+  if (entry.connecting) {
+    if ((revents & (POLLOUT | POLLERR | POLLHUP)) == 0) return;
+    entry.connecting = false;
+    const int error = PendingError(entry.fd);
+    add(FD_CONNECT, error);
+    // A connect that failed ends there: no FD_CLOSE follows it.
+    entry.closeReported = error != 0;
+    entry.firstWritePending = error == 0;
+    if (error != 0) return;
+  }
+  if ((revents & POLLIN) != 0 && (!entry.stream || BytesWaiting(entry.fd) > 0)) add(FD_READ, 0);
+  if ((revents & POLLOUT) != 0 && (entry.firstWritePending || entry.sendCutShort)) {
+    add(FD_WRITE, 0);
+    entry.firstWritePending = false;
+  }
+  if (entry.stream && !entry.closeReported && (revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
+    add(FD_CLOSE, (revents & POLLERR) != 0 ? PendingError(entry.fd) : 0);
+    entry.closeReported = true;
+  }
+}
+
+}  // namespace
+
+int WSAAsyncSelect(SOCKET socket, HWND window, std::uint32_t message, std::int32_t events) {
+  winsock::SocketTable& table = winsock::Table();
+  std::lock_guard<std::mutex> guard(table.mutex);
+  if (table.startCount == 0) return winsock::Fail(WSANOTINITIALISED);
+  auto it = table.entries.find(socket);
+  if (it == table.entries.end()) return winsock::Fail(WSAENOTSOCK);
+  if (events != 0 && window == nullptr) return winsock::Fail(WSAEINVAL);
+  SocketEntry& entry = it->second;
+  const int flags = fcntl(entry.fd, F_GETFL);
+  if (flags < 0 || fcntl(entry.fd, F_SETFL, flags | O_NONBLOCK) != 0) return winsock::Fail(WSAENOTSOCK);
+  entry.window = window;
+  entry.message = message;
+  entry.events = events;
+  // A socket that is already connected reports FD_WRITE once, as WinSock
+  // does right after the selection.
+  entry.firstWritePending = !entry.listening && !entry.connecting;
+  winsock::SetLastError(0);
+  return 0;
+}
+
+int PostSocketNotifications() {
+  std::vector<Notification> due;
+  {
+    winsock::SocketTable& table = winsock::Table();
+    std::lock_guard<std::mutex> guard(table.mutex);
+    std::vector<pollfd> polled;
+    std::vector<SOCKET> ids;
+    for (const auto& [id, entry] : table.entries) {
+      if (entry.events == 0) continue;
+      polled.push_back({entry.fd, static_cast<short>(POLLIN | POLLOUT | POLLRDHUP), 0});
+      ids.push_back(id);
+    }
+    if (polled.empty() || poll(polled.data(), polled.size(), 0) <= 0) return 0;
+    for (std::size_t i = 0; i < polled.size(); ++i) {
+      if (polled[i].revents != 0) CollectDue(ids[i], table.entries[ids[i]], polled[i].revents, due);
+    }
+  }
+  // Posted outside the table's lock: the queue has a lock of its own.
+  int posted = 0;
+  for (const Notification& each : due) {
+    if (PostMessageA(each.window, each.message, each.socket, MakeLParam(each.event, each.error))) ++posted;
+  }
+  return posted;
+}
+
+}  // namespace plat
