@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "core/clock.h"
 #include "game/action_input.h"
@@ -64,12 +65,12 @@ void StartEnding() {
   gameState.scene = kSceneEnding;
 }
 
-// The digits of a non-negative value, zero-padded to three; a negative time
-// shows as 000 rather than indexing the digit sheet with "-".
+// The digits of the value zero-padded to three. A time run below zero shows
+// as 000 rather than indexing the digit sheet with "-".
 template <typename DrawDigit>
-void DrawThreeDigits(int value, DrawDigit drawDigit) {
-  const GameString text = IntToPaddedString(std::clamp(value, 0, 999), 3);
-  for (int i = 0; i < 3; ++i) {
+void DrawDigits(int value, DrawDigit drawDigit) {
+  const GameString text = IntToPaddedString(std::max(value, 0), 3);
+  for (int i = 0; text.c_str()[i] != '\0'; ++i) {
     const int digit = text.c_str()[i] - '0';
     if (digit >= 0 && digit <= 9) drawDigit(i, sheets.font5[digit]);
   }
@@ -81,11 +82,11 @@ void DrawBanner(int floorShown, int viaDoor) {
   qz::BlitGraph(0, 0, images.floorBanner, 0);
   qz::SetBlendModeAndParam(2, 255);
   qz::BlitGraphStretched(130, 196, 332, 260, images.fontFloor, 1);
-  DrawThreeDigits(floorShown, [](int i, int graph) {
+  DrawDigits(floorShown, [](int i, int graph) {
     qz::BlitGraphStretched(354 + 52 * i, 196, 406 + 52 * i, 260, graph, 1);
   });
   qz::BlitGraph(192, 276, images.fontTime, 1);
-  DrawThreeDigits(floorTime, [](int i, int graph) { qz::BlitGraph(330 + 26 * i, 276, graph, 1); });
+  DrawDigits(floorTime, [](int i, int graph) { qz::BlitGraph(330 + 26 * i, 276, graph, 1); });
   if (viaDoor == 1) {
     qz::BlitGraph(16, 440, images.fontAutosave, 1);
     WriteSaveFile(gameState.saveSlot);
@@ -97,6 +98,16 @@ void DrawBanner(int floorShown, int viaDoor) {
   CaptureScreen(oldScreen);
   fadeRequest = 1;
   skipFade = 1;
+}
+
+// The link is kept both ways: this door leads to the target, and the target's
+// entrance leads back here.
+void RecordDoorLink(int fromFloor, int index, const FloorDoor& door) {
+  FloorProgressRecord& progress = gameState.FloorProgress;
+  if (fromFloor >= 0 && fromFloor < kFloorCount) progress.doorLinks[fromFloor][index] = door.targetFloor;
+  if (door.targetEntrance >= 0 && door.targetEntrance < kDoorsPerFloor) {
+    progress.doorLinks[door.targetFloor - 1][door.targetEntrance] = fromFloor + 1;
+  }
 }
 
 void FillWhite() {
@@ -116,24 +127,21 @@ void EnterDoor(int index, int mode, int viaDoor) {
     return;
   }
   ResetPlayerForEntry();
-  int floorShown = floorNumber + 1;
-  int entranceToLoad = index;
-  if (throughDoor) {
-    const FloorDoor door = doors[index];
-    if (door.targetFloor < 1 || door.targetFloor > kFloorCount) return;
-    mapName = IntToPaddedString(door.targetFloor, 3);
-    FloorProgressRecord& progress = gameState.FloorProgress;
-    if (floorNumber >= 0 && floorNumber < kFloorCount) progress.doorLinks[floorNumber][index] = door.targetFloor;
-    if (door.targetEntrance >= 0 && door.targetEntrance < kDoorsPerFloor) {
-      progress.doorLinks[door.targetFloor - 1][door.targetEntrance] = floorNumber + 1;
-    }
-    floorShown = door.targetFloor;
-    entranceToLoad = door.targetEntrance;
-  } else {
-    mapName = IntToPaddedString(floorNumber + 1, 3);
+  const FloorDoor door = throughDoor ? doors[index] : FloorDoor{floorNumber + 1, index};
+  if (door.targetFloor < 1 || door.targetFloor > kFloorCount) return;
+  const int fromFloor = floorNumber;
+  GameString previousMap = mapName;
+  mapName = IntToPaddedString(door.targetFloor, 3);
+  // A floor that does not load leaves the player where it was, on the floor
+  // its name says (a floor jump has already chosen the new number).
+  if (LoadFloor(door.targetEntrance) == 0) {
+    mapName = std::move(previousMap);
+    floorNumber = fromFloor;
+    if (const int named = ParseIntAndFree(mapName); named >= 1 && named <= kFloorCount) floorNumber = named - 1;
+    return;
   }
-  LoadFloor(entranceToLoad);
-  DrawBanner(floorShown, viaDoor);
+  if (throughDoor) RecordDoorLink(fromFloor, index, door);
+  DrawBanner(door.targetFloor, viaDoor);
 }
 
 void ActivateCheckCube() {

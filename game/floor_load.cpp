@@ -161,7 +161,7 @@ void CommitLists(const MapFileData& data) {
 
 void ReleaseChipGraphs() {
   for (int& graph : chipGraphs) {
-    if (graph > 0) qz::ReleaseGraph(graph);
+    if (graph != 0 && graph != -1) qz::ReleaseGraph(graph);
     graph = 0;
   }
 }
@@ -248,6 +248,8 @@ int FloorIndexOfMapName() {
   return number >= 1 && number <= kFloorCount ? number - 1 : -1;
 }
 
+GameString MapFilePath() { return GameStringConcat(GameStringConcatString(GamePath("\\map\\"), mapName), ".map"); }
+
 }  // namespace
 
 int CanOpenFile(GameString path) {
@@ -285,7 +287,7 @@ int LoadMapFile(int entranceWanted) {
     qz::AppendLogFormat("Floor %s entrance %d: no such floor\n", mapName.c_str(), entranceWanted);
     return 0;
   }
-  const GameString path = GameStringConcat(GameStringConcatString(GamePath("\\map\\"), mapName), ".map");
+  const GameString path = MapFilePath();
   std::vector<std::uint8_t> bytes;
   auto data = std::make_unique<MapFileData>();
   if (!ReadWholeFile(path, &bytes) || !ParseMapFile(bytes.data(), bytes.size(), data.get())) {
@@ -324,14 +326,14 @@ int LoadMapFile(int entranceWanted) {
   return 1;
 }
 
-void LoadFloor(int entranceWanted) {
-  const GameString path = GameStringConcat(GameStringConcatString(GamePath("\\map\\"), mapName), ".map");
-  if (CanOpenFile(path) == 0) {
-    qz::AppendLogFormat("Floor file not found: %s\n", path.c_str());
-    return;
+int LoadFloor(int entranceWanted) {
+  if (CanOpenFile(MapFilePath()) == 0) {
+    qz::AppendLogFormat("Floor file not found: %s\n", MapFilePath().c_str());
+    return 0;
   }
-  if (LoadMapFile(entranceWanted) == 0) return;
+  if (LoadMapFile(entranceWanted) == 0) return 0;
   EmptyShotAndEffectPools();
   player.shotCooldown = 0;
   player.shotPending = 0;
+  return 1;
 }

@@ -7,9 +7,9 @@
 
 // 1 when the library's file layer opens path (closed again at once), else 0.
 int CanOpenFile(GameString path);
-// Loads the floor named by mapName and enters it at entrance 0..4; a missing
-// or malformed file leaves everything as it was.
-void LoadFloor(int entrance);
+// Loads the floor named by mapName and enters it at entrance 0..4: 1, or 0
+// when a missing or malformed file left everything as it was.
+int LoadFloor(int entrance);
 // Reads and checks the file and sets the floor up from it: 1, or 0 (logged)
 // with nothing changed.
 int LoadMapFile(int entrance);

@@ -3,6 +3,8 @@
 // so a rule that reaches past the map reads 0 and writes nothing.
 #include "game/map_cells.h"
 
+#include <cstddef>
+
 #include "game/effects.h"
 #include "game/game_assets.h"
 #include "game/game_state.h"
