@@ -17,6 +17,7 @@
 #include "graphics/screen_mode_change.h"
 #include "graphics/screen_settings.h"
 #include "graphics/texture_draw_info.h"
+#include "movie/movie_handles.h"
 
 namespace qz {
 namespace {
@@ -246,6 +247,8 @@ int AttachGraphDeletedFlag(GraphHandle handle, std::int32_t* flag) {
 int ReleaseGraph(GraphHandle handle, int) {
   GraphRecord* record = gGraphs.Get(handle);
   if (record == nullptr) return -1;
+  CloseMovieHandle(record->movie);
+  record->movie = -1;
   // Nothing may go on drawing into, or masking with, the pixels freed here.
   if (GetDrawTarget() == handle) SelectDrawTarget(kBackScreen);
   DetachBlendMaskImage(handle);

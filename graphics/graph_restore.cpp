@@ -17,6 +17,7 @@
 #include "graphics/graph_handles.h"
 #include "graphics/graph_textures.h"
 #include "graphics/graphics_state.h"
+#include "graphics/movie_graph.h"
 #include "graphics/screen_mode_change.h"
 #include "image/image_decode.h"
 
@@ -252,7 +253,7 @@ void ReloadAllGraphsFromSources() {
   AppendLogText(text::kGraphRestoreDone);
 }
 
-int LoadImageOrMovieAsGraph(const char* fileName, int graphOption, int mirror, int) {
+int LoadImageOrMovieAsGraph(const char* fileName, int graphOption, int mirror, int movieOption) {
   if (GetGraphicsState().started == 0 || fileName == nullptr) return -1;
   EnsureScreenReady();
   DecodedPair decoded;
@@ -261,15 +262,14 @@ int LoadImageOrMovieAsGraph(const char* fileName, int graphOption, int mirror, i
     if (graph >= 0) SetGraphRestoreFileName(graph, fileName, mirror, -1);
     return graph;
   }
-  // Not an image: the file would be a movie, and this build plays none.
+  // Not an image: the file is taken as a movie.
   const FileHandle file = FileAccessOpen(fileName, 0, 1, 0);
   if (file == 0) {
     AppendLogFormat(text::kGraphFileMissing, fileName);
     return -1;
   }
   FileAccessClose(file);
-  AppendLogFormat(text::kMovieGraphOpenFailed, fileName);
-  return -1;
+  return LoadMovieAsGraph(fileName, movieOption);
 }
 
 int LoadAndDrawImageFile(int x, int y, const char* fileName, int trans) {

@@ -49,7 +49,7 @@ void ReleaseGraphRestoreSource(GraphRestoreSource* source);
 void ReloadAllGraphsFromSources();
 
 // A graph of the image file (its "_a" companion giving the alpha); a file that
-// is not an image is taken as a movie, which this build cannot open.
+// is not an image is opened as a movie graph (graphics/movie_graph.h).
 // `graphOption` is passed to the graph building; mirror 1 flips it left to
 // right. Handle or -1.
 int LoadImageOrMovieAsGraph(const char* fileName, int graphOption, int mirror, int movieOption);

@@ -1,0 +1,248 @@
+// The movie handle table and everything a movie does on the main thread:
+// opening on the Theora road or the filter-graph road, the frame clock (the
+// movie's own sound when it has one, else the microsecond counter), the end
+// rule, pausing and resuming with the window, and closing.
+#include "movie/movie_handles.h"
+
+#include <cmath>
+
+#include "core/call_trace.h"
+#include "core/clock.h"
+#include "core/handle.h"
+#include "core/log.h"
+#include "movie/movie_filter_graph.h"
+#include "movie/movie_log_text.h"
+#include "movie/movie_services.h"
+#include "platform/dshow.h"
+#include "sound/sound_converter.h"
+#include "sound/sound_handle.h"
+#include "sound/sound_load.h"
+#include "sound/sound_play.h"
+
+namespace qz {
+namespace {
+
+HandleTable<MovieRecord, kMovieTableSize, kMovieHandle> gMovies;
+// Nothing sets it; each record copies it at open.
+std::int32_t gRightHalfAlpha = 0;
+
+std::uint64_t CounterMicroseconds() { return GetMicrosecondCount(0); }
+constexpr MovieClockSources kDefaultClock{CounterMicroseconds, GetSoundHandleCurrentTime};
+MovieClockSources gClock = kDefaultClock;
+
+constexpr int kSoundCreateForMovie = 3;
+constexpr std::uint32_t kOnlyOggVorbis = static_cast<std::uint32_t>(-5);
+
+bool Loops(const MovieRecord* record) { return (record->playType & 2) != 0; }
+
+// The frame due `micros` after frame 0, truncated; 0 for a time before it or
+// a rate that is no number.
+std::int64_t FrameAtTime(std::int64_t micros, double framesPerSecond) {
+  const double frame = static_cast<double>(micros) * framesPerSecond / 1000000.0;
+  if (!(frame >= 0.0)) return 0;
+  if (frame >= 9.0e18) return INT64_MAX;
+  return static_cast<std::int64_t>(frame);
+}
+
+// The start time that makes the clock continue from the frame on view.
+void RebaseStartTime(MovieRecord* record) {
+  TheoraMovieInfo info;
+  GetTheoraMovieInfo(record->theoraMovie, &info);
+  const double frameTime = info.framesPerSecond > 0.0 ? 1000000.0 / info.framesPerSecond : 0.0;
+  const double elapsed = std::trunc(frameTime * GetTheoraCurrentFrame(record->theoraMovie));
+  record->startTime = static_cast<std::int64_t>(gClock.microseconds()) - static_cast<std::int64_t>(elapsed);
+}
+
+// The sound in the same file: only the Ogg Vorbis converter, as a stream
+// sound that reads the file. -1 when the file carries none.
+int LoadMovieSound(const char* path) {
+  const int createMode = GetSoundCreateMode();
+  const std::uint32_t disableBits = GetSoundConverterDisableBits();
+  SetSoundCreateMode(kSoundCreateForMovie);
+  SetSoundConverterDisableBits(kOnlyOggVorbis);
+  const int sound = LoadSoundFile(path, 1, -1);
+  SetSoundConverterDisableBits(disableBits);
+  SetSoundCreateMode(createMode);
+  return sound;
+}
+
+void UpdateTheoraMovie(MovieRecord* record) {
+  TheoraMovieInfo info;
+  GetTheoraMovieInfo(record->theoraMovie, &info);
+  const std::int64_t frames = info.frameCount;
+  if (record->stopped == 0 && frames > 0) {
+    std::int64_t frame;
+    if (record->sound != -1) {
+      frame = std::min(FrameAtTime(gClock.soundMilliseconds(record->sound) * 1000LL, info.framesPerSecond), frames - 1);
+    } else {
+      const std::int64_t elapsed = static_cast<std::int64_t>(gClock.microseconds()) - record->startTime;
+      frame = FrameAtTime(elapsed, info.framesPerSecond);
+      if (frame >= frames) frame = Loops(record) ? frame % frames : frames - 1;
+    }
+    const std::int64_t current = GetTheoraCurrentFrame(record->theoraMovie);
+    if (frame != current) {
+      AdvanceTheoraFrames(record->theoraMovie,
+                          static_cast<int>(frame > current ? frame - current : frames - current + frame));
+    } else if (frame == frames - 1 && !Loops(record) &&
+               (record->sound == -1 || IsSoundHandlePlaying(record->sound) == 0)) {
+      // The last frame was already on view at the previous update (with a
+      // sound, also once the sound has ended): the movie is over.
+      record->playing = 0;
+      record->stopped = 1;
+    }
+  }
+  if (record->frameCallback != nullptr) {
+    record->frameCallback(record, record->callbackUserValue);
+    record->frameDelivered = 1;
+  }
+}
+
+}  // namespace
+
+int OpenMovie(const char* path, int* width, int* height, int displayMode) {
+  if (path == nullptr || gMovies.LiveCount() >= kMovieTableSize) return -1;
+  static constexpr HandleTablePolicy kPolicy{text::kMovieOpenFailed, false, text::kMovieRecordAllocFailed};
+  const int handle = gMovies.Create(kPolicy);
+  MovieRecord* record = gMovies.Get(handle);
+  if (record == nullptr) return -1;
+  record->rightHalfAlpha = gRightHalfAlpha;
+  record->sound = -1;
+
+  record->file = FileAccessOpen(path, 0, 1, 0);
+  if (record->file != 0) {
+    record->theoraMovie = OpenTheoraMovie(&GetFileAccessTable(), record->file, kMovieFrameStockCount);
+    if (record->theoraMovie == nullptr) {
+      FileAccessClose(record->file);
+      record->file = 0;
+    }
+  }
+  if (record->theoraMovie != nullptr) {
+    record->sound = LoadMovieSound(path);
+    TheoraMovieInfo info;
+    GetTheoraMovieInfo(record->theoraMovie, &info);
+    record->width = info.width;
+    record->height = info.height;
+    record->theora = 1;
+    record->displayMode = 0;
+    record->imageToShow = GetTheoraFrameImage(record->theoraMovie);
+  } else if (OpenMovieWithDirectShow(record, path, &record->width, &record->height, displayMode) == 0) {
+    record->imageToShow = &record->frameImage;
+  } else {
+    gMovies.Delete(handle);
+    AppendLogFormat("%s", text::kMovieOpenFailed);
+    return -1;
+  }
+  if (width != nullptr) *width = record->width;
+  if (height != nullptr) *height = record->height;
+  record->playing = 0;
+  record->stopped = 1;
+  record->playType = 1;
+  return handle;
+}
+
+int CloseMovieHandle(int handle) {
+  MovieRecord* record = gMovies.Get(handle);
+  if (record == nullptr) return -1;
+  if (record->theora != 0) {
+    CloseTheoraMovie(record->theoraMovie);
+    if (record->file != 0) FileAccessClose(record->file);
+    DeleteSoundHandle(record->sound);
+  } else {
+    CloseFilterGraphMovie(record);
+  }
+  return gMovies.Delete(handle);
+}
+
+MovieRecord* GetMovieRecord(int handle) { return gMovies.Get(handle); }
+
+int SetMovieFrameCallback(int handle, MovieFrameCallback callback, std::int32_t userValue) {
+  MovieRecord* record = gMovies.Get(handle);
+  if (record == nullptr) return -1;
+  record->frameCallback = callback;
+  record->callbackUserValue = userValue;
+  return 0;
+}
+
+int UpdateMovieFrame(int handle, int) {
+  RecordCall("UpdateMovieFrame");
+  MovieRecord* record = gMovies.Get(handle);
+  if (record == nullptr) return -1;
+  if (record->theora != 0) {
+    UpdateTheoraMovie(record);
+  } else {
+    UpdateFilterGraphMovie(record);
+  }
+  return 0;
+}
+
+int PauseMovieHandle(int handle, int keepPlaying) {
+  MovieRecord* record = gMovies.Get(handle);
+  if (record == nullptr) return -1;
+  if (record->stopped != 0) return 0;
+  if (record->theora != 0) {
+    StopSoundHandle(record->sound);
+    // Still running: the frame catches up with the clock before it stops.
+    UpdateMovieFrame(handle, 0);
+  } else if (record->mediaControl == nullptr) {
+    return 0;
+  } else {
+    record->mediaControl->Pause();
+  }
+  record->stopped = 1;
+  if (keepPlaying == 0) record->playing = 0;
+  return 0;
+}
+
+int PlayMovieHandle(int handle, int playType) {
+  MovieRecord* record = gMovies.Get(handle);
+  if (record == nullptr) return -1;
+  record->playType = playType;
+  record->playing = 1;
+  record->stopped = 0;
+  if (record->theora != 0) {
+    RebaseStartTime(record);
+    // Play type 0 would wait for the sound's end and freeze the frames.
+    PlaySoundHandle(record->sound, playType == 0 ? 1 : playType, 0);
+  } else if (record->mediaControl != nullptr) {
+    record->mediaControl->Run();
+  }
+  return 0;
+}
+
+int PauseAllMovies() {
+  RecordCall("PauseAllMovies");
+  for (int slot = 0; slot < kMovieTableSize; ++slot) {
+    if (gMovies.RecordAt(slot) != nullptr) PauseMovieHandle(gMovies.HandleAt(slot), 1);
+  }
+  return 0;
+}
+
+int ResumeAllMovies() {
+  RecordCall("ResumeAllMovies");
+  for (int slot = 0; slot < kMovieTableSize; ++slot) {
+    MovieRecord* record = gMovies.RecordAt(slot);
+    if (record == nullptr || record->stopped == 0 || record->playing == 0) continue;
+    // A resumed sound must not hold the main thread until it ends.
+    if (record->playType == 0) record->playType = 1;
+    if (record->theora != 0) {
+      RebaseStartTime(record);
+      PlaySoundHandle(record->sound, record->playType, 0);
+    } else if (record->mediaControl != nullptr) {
+      record->mediaControl->Run();
+    }
+    record->stopped = 0;
+    record->playing = 1;
+  }
+  return 0;
+}
+
+int ShowMovieOverlay(int, int, int, int handle, int) { return gMovies.IsValid(handle) ? 0 : -1; }
+
+int ReshowAllMovieOverlays() {
+  RecordCall("ReshowAllMovieOverlays");
+  return 0;
+}
+
+void SetMovieClockSources(const MovieClockSources* sources) { gClock = sources != nullptr ? *sources : kDefaultClock; }
+
+}  // namespace qz

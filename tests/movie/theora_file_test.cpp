@@ -1,0 +1,140 @@
+// Opening Theora movies: which files are taken, the page and key-frame index
+// of the one scan, the stream facts reported, and clean failure.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/movie/theora_fixture.h"
+
+namespace {
+
+using qz::testing::EncodeTheoraMovie;
+using qz::testing::TestMovieOptions;
+
+using TheoraMovieFile = qz::testing::TheoraMovieTest;
+
+TEST_F(TheoraMovieFile, OnlyOggFilesWithATheoraStreamAndFramesOpen) {
+  OpenFile("OggX and then anything at all");
+  const int blocks = qz::GetTrackedBlockCount();
+  EXPECT_EQ(qz::OpenTheoraMovie(&qz::GetFileAccessTable(), file_, 10), nullptr);
+  EXPECT_EQ(qz::GetTrackedBlockCount(), blocks) << "nothing allocated for a file that is not Ogg";
+
+  // An Ogg file with only a sound is read to its end and refused.
+  const auto tone = qz::testing::movie_detail::EncodeTone(0.5);
+  std::string soundOnly = tone.bos + tone.headers;
+  for (const std::string& page : tone.data) soundOnly += page;
+  EXPECT_EQ(Open(soundOnly), nullptr);
+  // Theora headers and no frame: nothing to show and nothing to divide by.
+  const std::string headersOnly = EncodeTheoraMovie(TestMovieOptions{.frames = 0});
+  const std::size_t theoraHeaders = headersOnly.size();
+  EXPECT_EQ(Open(headersOnly), nullptr);
+
+  // Cut inside the header pages.
+  const std::string movie = EncodeTheoraMovie(TestMovieOptions{});
+  EXPECT_EQ(Open(movie.substr(0, 120)), nullptr);
+  EXPECT_EQ(Open(movie.substr(0, theoraHeaders - 10)), nullptr);
+
+  ASSERT_NE(Open(movie), nullptr);
+  EXPECT_EQ(Shown(), 0) << "the open shows frame 0";
+}
+
+TEST_F(TheoraMovieFile, IndexCoversEveryFrameInContiguousRunsWithTheForcedKeyFrames) {
+  TestMovieOptions options;
+  options.frames = 60;
+  options.keyInterval = 8;
+  ASSERT_NE(Open(options), nullptr);
+  ASSERT_EQ(movie_->frameCount, 60);
+  for (int frame = 0; frame < 60; ++frame) {
+    EXPECT_EQ(movie_->keyFrames[frame], frame % 8 == 0 ? 1 : 0) << frame;
+  }
+  ASSERT_GE(movie_->pageCount, 1);
+  EXPECT_EQ(movie_->pages[0].fileOffset, 0) << "the first entry reads from the file start";
+  EXPECT_EQ(movie_->pages[0].firstFrame, 0);
+  int total = 0;
+  for (int i = 0; i < movie_->pageCount; ++i) {
+    const qz::TheoraPageEntry& entry = movie_->pages[i];
+    EXPECT_GE(entry.frames, 1);
+    EXPECT_EQ(entry.firstFrame, total) << "entry " << i;
+    if (i > 0) {
+      EXPECT_GT(entry.fileOffset, movie_->pages[i - 1].fileOffset);
+    }
+    int keys = 0;
+    for (int f = entry.firstFrame; f < entry.firstFrame + entry.frames; ++f) keys += movie_->keyFrames[f];
+    EXPECT_EQ(entry.hasKeyFrame, keys > 0 ? 1 : 0) << "entry " << i;
+    total += entry.frames;
+  }
+  EXPECT_EQ(total, 60);
+}
+
+TEST_F(TheoraMovieFile, LongMoviesGrowBothTablesInStepsOfAThousand) {
+  TestMovieOptions options;
+  options.frames = 2500;
+  options.keyInterval = 64;
+  options.pagePerFrame = true;
+  ASSERT_NE(Open(options), nullptr);
+  EXPECT_EQ(movie_->frameCount, 2500);
+  EXPECT_EQ(movie_->keyFrameCapacity, 3000) << "1000, 2000, 3000";
+  EXPECT_GT(movie_->pageCount, 2000) << "one page per frame";
+  EXPECT_EQ(movie_->pageCapacity, 3000);
+  const qz::TheoraPageEntry& last = movie_->pages[movie_->pageCount - 1];
+  EXPECT_EQ(last.firstFrame + last.frames, 2500);
+}
+
+TEST_F(TheoraMovieFile, InfoGivesTheRateAndTheCodedFrameSize) {
+  TestMovieOptions options;
+  options.width = 330;
+  options.height = 250;
+  options.frames = 3;
+  options.fpsNumerator = 30000;
+  options.fpsDenominator = 1001;
+  ASSERT_NE(Open(options), nullptr);
+  qz::TheoraMovieInfo info{};
+  ASSERT_EQ(qz::GetTheoraMovieInfo(movie_, &info), 0);
+  EXPECT_DOUBLE_EQ(info.framesPerSecond, 30000.0 / 1001.0);
+  EXPECT_EQ(info.frameCount, 3);
+  EXPECT_EQ(info.width, 336);
+  EXPECT_EQ(info.height, 256);
+  EXPECT_EQ(movie_->frameImage.width, 336u);
+  EXPECT_EQ(Shown(), 0);
+}
+
+TEST_F(TheoraMovieFile, DamagedAndTruncatedMoviesFailOrStopCleanly) {
+  TestMovieOptions options;
+  options.frames = 40;
+  options.texture = true;
+  options.pagePerFrame = true;  // so that the cut falls among the frames
+  const std::string movie = EncodeTheoraMovie(options);
+  // Cut in the middle of the frames: the index covers what is there, and
+  // every frame that is there can be shown.
+  ASSERT_NE(Open(movie.substr(0, movie.size() * 2 / 3)), nullptr);
+  const int frames = static_cast<int>(movie_->frameCount);
+  EXPECT_GT(frames, 0);
+  EXPECT_LT(frames, 40);
+  qz::SeekTheoraFrame(movie_, frames - 1);
+  EXPECT_EQ(Shown(), frames - 1);
+
+  // The file cut short under an open movie: a seek runs out of file, and the
+  // conversion gives up instead of waiting for a frame that cannot come.
+  ASSERT_NE(Open(movie), nullptr);
+  const std::size_t headers = EncodeTheoraMovie(TestMovieOptions{.frames = 0}).size();
+  std::filesystem::resize_file(folder_.Posix("movie.ogv"), headers + (movie.size() - headers) / 3);
+  qz::SeekTheoraFrame(movie_, 30);
+  EXPECT_EQ(qz::ConvertTheoraFrame(movie_, 1, 0), 0);
+  qz::SeekTheoraFrame(movie_, 1);
+  EXPECT_EQ(qz::ConvertTheoraFrame(movie_, 1, 0), 1) << "what is still there plays";
+
+  // Bytes overwritten inside the frame data: opening and playing through
+  // every frame ends (the pictures may be wrong, nothing hangs or reads past
+  // a buffer).
+  std::string damaged = movie;
+  for (std::size_t i = damaged.size() / 3; i < damaged.size(); i += 97) damaged[i] = static_cast<char>(damaged[i] ^ 0x5A);
+  if (Open(damaged) != nullptr) {
+    for (int i = 0; i < 60; ++i) {
+      qz::AdvanceTheoraFrames(movie_, 1);
+      qz::ConvertTheoraFrame(movie_, 1, 0);
+    }
+  }
+}
+
+}  // namespace
