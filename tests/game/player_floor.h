@@ -17,6 +17,8 @@
 #include "core/window_services.h"
 #include "core/window_state.h"
 #include "game/action_input.h"
+#include "game/crossfade.h"
+#include "game/floor_play.h"
 #include "game/floor_records.h"
 #include "game/game_assets.h"
 #include "game/game_state.h"
@@ -48,6 +50,9 @@ class PlayerFloorTest : public ::testing::Test {
     ResetNewGame();
     std::fill(std::begin(mapFlags), std::end(mapFlags), 0);
     std::fill(std::begin(movingObjects), std::end(movingObjects), MapObjectRecord{});
+    ButtonMap = kBuiltInButtonMap;
+    cameraX = cameraY = 0;
+    fadeRequest = skipFade = 0;
     floorTime = 300;
     floorTimeTick = 0;
     entrance = 0;
