@@ -23,6 +23,7 @@
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/lights.h"
+#include "graphics/screen_mode_change.h"
 #include "graphics/screen_settings.h"
 #include "graphics/vertical_blank.h"
 #include "platform/display_settings.h"
@@ -254,6 +255,9 @@ int ShutdownGraphicsDevice() {
 int EndGraphicsSystem() {
   RecordCall("EndGraphicsSystem");
   if (GetWindowSystemState().settings.skipGraphics != 0) return 0;
+  // Device objects go with their device; the rebuild on activation makes
+  // them anew from the graph records.
+  if (GetGraphicsState().hardware3DOn != 0) ReleaseAllDeviceObjects();
   ShutdownGraphicsDevice();
   return 0;
 }

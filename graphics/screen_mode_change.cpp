@@ -163,7 +163,9 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   RecordCall("RebuildGraphicsDevice");
   GraphicsState& graphics = GetGraphicsState();
   if (!GraphicsWasSkipped()) {
-    if (graphics.hardware3DOn != 0) ReleaseAllDeviceObjects();
+    // Also after the device was ended (hardware flag cleared): objects of the
+    // old device must not survive into the new one.
+    ReleaseAllDeviceObjects();
     ShutdownGraphicsDevice();
   }
   if (modeChange != 0) {
@@ -199,6 +201,12 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
 }
 
 int RebuildGraphicsDeviceDefault() { return RebuildGraphicsDevice(-1, -1, -1, -1, 0); }
+
+int IsGraphicsDeviceLost() {
+  const GraphicsState& graphics = GetGraphicsState();
+  if (graphics.hardware3DOn == 0 || graphics.device == nullptr) return 0;
+  return plat::FAILED(graphics.device->TestCooperativeLevel()) ? 1 : 0;
+}
 
 int SetDeviceLostRestoreHandler(DeviceLostRestoreHandler handler) {
   gHandler = handler != nullptr ? handler : &ReloadAllGraphsFromSources;

@@ -14,6 +14,9 @@ int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange,
 int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int modeChange);
 // The rebuild after a device loss (all four values -1).
 int RebuildGraphicsDeviceDefault();
+// 1 when the hardware device reports itself lost (its cooperative-level
+// test fails), which in window mode only an activation notices; else 0.
+int IsGraphicsDeviceLost();
 // Releases the device objects of every graph image, leaving the records.
 int ReleaseAllDeviceObjects();
 
