@@ -2,12 +2,16 @@
 #include "graphics/lights.h"
 
 #include "core/handle.h"
+#include "core/log.h"
+#include "core/log_text.h"
 
 namespace qz {
 namespace {
 
 HandleTable<LightRecord, kLightSlots, kLightHandle> gLights;
-constexpr HandleTablePolicy kLightPolicy{nullptr, false};
+// A full table is checked before the table is asked, so the fatal policy
+// only ends the program when a record cannot be allocated.
+constexpr HandleTablePolicy kLightPolicy{text::kLightAllocFailed, true, text::kLightAllocFailed};
 int gDefaultLight = -1;
 
 void SetLightDefaults(LightRecord* record) {
@@ -34,6 +38,7 @@ void SetLightDefaults(LightRecord* record) {
 }  // namespace
 
 int AllocLightHandle() {
+  if (gLights.LiveCount() >= kLightSlots) return AppendLogText(text::kLightTableFull);
   const int handle = gLights.Create(kLightPolicy);
   if (handle == -1) return -1;
   LightRecord* record = gLights.Get(handle);
@@ -55,7 +60,10 @@ int ReleaseLightHandle(int handle) {
   LightRecord* record = gLights.Get(handle);
   if (record == nullptr) return -1;
   if (handle == gDefaultLight) gDefaultLight = -1;
-  return gLights.Delete(handle);
+  gLights.Delete(handle);
+  // The used range gives its top back, so slots are reused in order.
+  gLights.LowerHighWaterMark();
+  return 0;
 }
 
 int ReleaseAllLightsButDefault() {
@@ -63,12 +71,15 @@ int ReleaseAllLightsButDefault() {
     const int handle = gLights.HandleAt(slot);
     if (handle != -1 && handle != gDefaultLight) gLights.Delete(handle);
   }
+  gLights.LowerHighWaterMark();
   return 0;
 }
 
 LightRecord* GetLightRecord(int handle) { return gLights.Get(handle); }
 
 int GetLightCount() { return gLights.LiveCount(); }
+
+int GetLightSlotEnd() { return gLights.HighWaterMark(); }
 
 int GetDefaultLightHandle() { return gDefaultLight; }
 

@@ -18,7 +18,7 @@ int SetMaskScreenInUse(int) {
   return -1;
 }
 
-int IsMaskScreenInUse() { return 0; }
+int IsMaskScreenInUse() { return gFlags.useRequested; }
 
 int BeginMaskedDraw(int, int, int, int) {
   RecordCall("BeginMaskedDraw");

@@ -15,6 +15,7 @@ MaskScreenFlags& GetMaskScreenFlags();
 
 // 0, or -1 without a mask screen.
 int SetMaskScreenInUse(int flag);
+// The use-requested flag, whether or not a mask screen exists.
 int IsMaskScreenInUse();
 
 // The bracket of one draw while masked drawing is active: Begin copies the
