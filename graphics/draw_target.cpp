@@ -95,7 +95,7 @@ void ResetCameraForTarget(bool onDevice) {
   settings.nearClip = distance * kNearClipFactor;
   settings.farClip = distance + kFarClipBeyondTarget;
   MakePerspectiveMatrix(&settings.projectionMatrix, settings.fieldOfView, settings.nearClip, settings.farClip,
-                        width > 0.0f ? height / width : 0.0f);
+                        width > 0.0f ? height / width * settings.aspectFactor : 0.0f);
   settings.cameraDerivedMatrices = 1;
   if (!onDevice) return;
   SetWorldMatrix(&identity);

@@ -4,6 +4,7 @@
 #include "core/handle.h"
 #include "core/log.h"
 #include "core/log_text.h"
+#include "graphics/draw_settings_block.h"
 
 namespace qz {
 namespace {
@@ -13,6 +14,10 @@ HandleTable<LightRecord, kLightSlots, kLightHandle> gLights;
 // only ends the program when a record cannot be allocated.
 constexpr HandleTablePolicy kLightPolicy{text::kLightAllocFailed, true, text::kLightAllocFailed};
 int gDefaultLight = -1;
+LightPacking gPacking{};
+
+// Packing is redone before the next lit draw.
+void MarkLightsChanged() { GetDrawSettings().lightsChanged = 1; }
 
 void SetLightDefaults(LightRecord* record) {
   LightParameters& light = record->light;
@@ -44,6 +49,7 @@ int AllocLightHandle() {
   LightRecord* record = gLights.Get(handle);
   record->handle = handle;
   SetLightDefaults(record);
+  MarkLightsChanged();
   return handle;
 }
 
@@ -63,6 +69,7 @@ int ReleaseLightHandle(int handle) {
   gLights.Delete(handle);
   // The used range gives its top back, so slots are reused in order.
   gLights.LowerHighWaterMark();
+  MarkLightsChanged();
   return 0;
 }
 
@@ -76,6 +83,10 @@ int ReleaseAllLightsButDefault() {
 }
 
 LightRecord* GetLightRecord(int handle) { return gLights.Get(handle); }
+
+LightRecord* GetLightRecordAtSlot(int slot) { return gLights.RecordAt(slot); }
+
+LightPacking& GetLightPacking() { return gPacking; }
 
 int GetLightCount() { return gLights.LiveCount(); }
 

@@ -55,6 +55,18 @@ int GetLightCount();
 // The end of the used slot range: one past the highest slot in use.
 int GetLightSlotEnd();
 
+// Null for an empty slot.
+LightRecord* GetLightRecordAtSlot(int slot);
+
+// How the lights were last packed onto device indexes. A force makes the next
+// packing send every light again (after a device rebuild).
+struct LightPacking {
+  std::int32_t forceReapply;
+  std::int32_t nextDeviceIndex;
+  std::int32_t lastDeviceIndex;  // one past the last index in use
+};
+LightPacking& GetLightPacking();
+
 // The light every settings reset makes; -1 before the first.
 int GetDefaultLightHandle();
 void SetDefaultLightHandle(int handle);

@@ -18,6 +18,8 @@
 #include "graphics/device_state_cache.h"
 #include "graphics/display_modes.h"
 #include "graphics/draw_settings.h"
+#include "graphics/draw_settings_block.h"
+#include "graphics/light_device.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_restore.h"
@@ -74,6 +76,33 @@ struct KeptDefaultFont {
   int size;
   int thickness;
 };
+
+// The camera matrices a device loss must not lose: selecting the draw target
+// on the new device would otherwise put the target's camera in their place.
+struct KeptMatrices {
+  Matrix4x4 world, view, projection, userProjection, adjustment;
+  std::int32_t cameraDerived;
+};
+
+KeptMatrices KeepMatrices() {
+  const DrawSettingsBlock& settings = GetDrawSettings();
+  return {GetDeviceStateCache().worldMatrix, settings.viewMatrix,       settings.projectionMatrix,
+          settings.userProjection,          settings.projectionAdjustMatrix, settings.cameraDerivedMatrices};
+}
+
+void ReapplyMatrices(const KeptMatrices& kept) {
+  DrawSettingsBlock& settings = GetDrawSettings();
+  settings.viewMatrix = kept.view;
+  settings.projectionMatrix = kept.projection;
+  settings.userProjection = kept.userProjection;
+  settings.projectionAdjustMatrix = kept.adjustment;
+  settings.cameraDerivedMatrices = kept.cameraDerived;
+  SetWorldMatrix(&kept.world);
+  SetViewMatrixToDevice(&settings.viewMatrix);
+  SendAdjustedProjectionToDevice(settings);
+  MarkCameraMatricesStale();
+  RebuildCameraMatrices();
+}
 
 KeptDefaultFont KeepDefaultFont() {
   KeptDefaultFont kept{};
@@ -181,6 +210,7 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   if (graphics.hardware3DOn == 0) return 0;
 
   RecreateAllGraphTextures();
+  const KeptMatrices matrices = KeepMatrices();
   ForceResendDeviceStates();
   ReapplyClipRectangle();
   // The new device draws into its back buffer until the target is set again.
@@ -197,6 +227,7 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
     CallDeviceLostRestoreHandler();
   }
   RefreshAllDeviceStates();
+  if (modeChange == 0) ReapplyMatrices(matrices);
   return 0;
 }
 
