@@ -15,6 +15,7 @@
 #include "core/window_services.h"
 #include "core/window_state.h"
 #include "font/default_font.h"
+#include "graphics/buffer_handles.h"
 #include "graphics/device_formats.h"
 #include "graphics/device_release.h"
 #include "graphics/device_state_cache.h"
@@ -225,6 +226,9 @@ int TerminateGraphics() {
   GraphicsState& state = GetGraphicsState();
   if (state.started == 0) return 0;
   ReleaseAllGraphs();
+  ReleaseAllVertexBufferHandles();
+  ReleaseAllIndexBufferHandles();
+  ReleaseAllPixelShaderHandles();
   ReleaseAllLightsButDefault();
   ReleaseLightHandle(GetDefaultLightHandle());
   ShutdownGraphicsDevice();

@@ -15,6 +15,7 @@
 #include "core/window_state.h"
 #include "font/default_font.h"
 #include "font/font_handle.h"
+#include "graphics/buffer_handles.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/display_modes.h"
 #include "graphics/draw_settings.h"
@@ -185,6 +186,7 @@ int ReleaseAllDeviceObjects() {
     GraphRecord* record = GetGraphRecordAtSlot(slot);
     if (record != nullptr && record->image != nullptr) ReleaseTextureSet(record->image);
   }
+  ReleaseAllBufferDeviceObjects();
   return 0;
 }
 

@@ -17,7 +17,8 @@ int RebuildGraphicsDeviceDefault();
 // 1 when the hardware device reports itself lost (its cooperative-level
 // test fails), which in window mode only an activation notices; else 0.
 int IsGraphicsDeviceLost();
-// Releases the device objects of every graph image, leaving the records.
+// Releases the device objects of every graph image, buffer handle and pixel
+// shader handle, leaving the records.
 int ReleaseAllDeviceObjects();
 
 using DeviceLostRestoreHandler = void (*)();
