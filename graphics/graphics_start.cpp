@@ -24,6 +24,7 @@
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/lights.h"
+#include "graphics/mask_screen.h"
 #include "graphics/screen_mode_change.h"
 #include "graphics/screen_settings.h"
 #include "graphics/vertical_blank.h"
@@ -225,6 +226,8 @@ int TerminateGraphics() {
   TerminateFontSystem();
   GraphicsState& state = GetGraphicsState();
   if (state.started == 0) return 0;
+  TerminateMaskScreen();
+  ReleaseAllMasks();
   ReleaseAllGraphs();
   ReleaseAllVertexBufferHandles();
   ReleaseAllIndexBufferHandles();
@@ -261,7 +264,10 @@ int EndGraphicsSystem() {
   if (GetWindowSystemState().settings.skipGraphics != 0) return 0;
   // Device objects go with their device; the rebuild on activation makes
   // them anew from the graph records.
-  if (GetGraphicsState().hardware3DOn != 0) ReleaseAllDeviceObjects();
+  if (GetGraphicsState().hardware3DOn != 0) {
+    ReleaseMaskScreen();
+    ReleaseAllDeviceObjects();
+  }
   ShutdownGraphicsDevice();
   return 0;
 }

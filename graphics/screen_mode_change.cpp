@@ -21,6 +21,7 @@
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/light_device.h"
+#include "graphics/mask_screen.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_restore.h"
@@ -196,6 +197,7 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   if (!GraphicsWasSkipped()) {
     // Also after the device was ended (hardware flag cleared): objects of the
     // old device must not survive into the new one.
+    ReleaseMaskScreen();
     ReleaseAllDeviceObjects();
     ShutdownGraphicsDevice();
   }
@@ -212,6 +214,7 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   if (graphics.hardware3DOn == 0) return 0;
 
   RecreateAllGraphTextures();
+  RestoreMaskScreen();
   const KeptMatrices matrices = KeepMatrices();
   ForceResendDeviceStates();
   ReapplyClipRectangle();
