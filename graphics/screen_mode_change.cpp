@@ -12,6 +12,7 @@
 #include "core/log_text.h"
 #include "core/main_window.h"
 #include "core/message_pump.h"
+#include "core/window_services.h"
 #include "core/window_state.h"
 #include "font/default_font.h"
 #include "font/font_handle.h"
@@ -39,6 +40,9 @@ namespace qz {
 namespace {
 
 DeviceLostRestoreHandler gHandler = nullptr;
+DeviceRebuildCallback gRebuildCallback = nullptr;
+void* gRebuildCallbackValue = nullptr;
+int gRebuildOnModeChange = 0;
 
 struct ScreenMode {
   int width;
@@ -63,6 +67,16 @@ void StoreScreenMode(const ScreenMode& mode) {
 }
 
 bool GraphicsWasSkipped() { return GetWindowSystemState().settings.skipGraphics != 0; }
+
+// A mode change by rebuild needs a mode the display offers in full screen,
+// and a desktop large enough for the window in window mode.
+bool RebuildCanTake(const ScreenMode& mode, bool fullScreen) {
+  if (fullScreen) return CheckDisplayModeAvailable(mode.width, mode.height, mode.bits) == 1;
+  int width = 0;
+  int height = 0;
+  GetDesktopScreenInfo(&width, &height, nullptr);
+  return width >= mode.width && height >= mode.height;
+}
 
 // The mode-change restart: end graphics, store the mode, start again.
 bool RestartGraphicsWith(const ScreenMode& mode) {
@@ -161,6 +175,16 @@ int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange,
     DecreaseLogIndent();
     return 0;
   }
+  if (gRebuildOnModeChange != 0) {
+    const bool possible = RebuildCanTake(requested, fullScreen);
+    if (possible) {
+      RebuildGraphicsDevice(requested.width, requested.height, requested.bits, requested.refresh, 1);
+      if (!fullScreen) ApplyWindowStyle();
+    }
+    DecreaseLogIndent();
+    if (possible) AppendLogText(text::kModeChangeDone);
+    return 0;
+  }
 
   if (!RestartGraphicsWith(requested)) {
     bool started = false;
@@ -231,6 +255,7 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   } else {
     CallDeviceLostRestoreHandler();
   }
+  if (gRebuildCallback != nullptr) gRebuildCallback(gRebuildCallbackValue);
   RefreshAllDeviceStates();
   if (modeChange == 0) ReapplyMatrices(matrices);
   return 0;
@@ -246,6 +271,17 @@ int IsGraphicsDeviceLost() {
 
 int SetDeviceLostRestoreHandler(DeviceLostRestoreHandler handler) {
   gHandler = handler != nullptr ? handler : &ReloadAllGraphsFromSources;
+  return 0;
+}
+
+int SetDeviceRebuildCallback(DeviceRebuildCallback callback, void* userValue) {
+  gRebuildCallback = callback;
+  gRebuildCallbackValue = userValue;
+  return 0;
+}
+
+int SetRebuildOnModeChange(int flag) {
+  gRebuildOnModeChange = flag != 0 ? 1 : 0;
   return 0;
 }
 

@@ -24,6 +24,13 @@ int ReleaseAllDeviceObjects();
 using DeviceLostRestoreHandler = void (*)();
 // Null installs the library's own handler (reload every graph); returns 0.
 int SetDeviceLostRestoreHandler(DeviceLostRestoreHandler handler);
+// Called after every device rebuild with its user value; null: none. 0.
+using DeviceRebuildCallback = void (*)(void* userValue);
+int SetDeviceRebuildCallback(DeviceRebuildCallback callback, void* userValue);
+// Set: a mode change rebuilds the device and keeps every graph, instead of
+// ending and starting graphics again (the default). 0.
+int SetRebuildOnModeChange(int flag);
+
 // 1 when a handler (the program's or the library's) is installed.
 int HasDeviceLostRestoreHandler();
 int CallDeviceLostRestoreHandler();

@@ -140,4 +140,25 @@ TEST_F(DeviceRebuild, WindowModeActivationRebuildsALostDevice) {
   ExpectNoObjectOfAReleasedDevice();
 }
 
+TEST_F(DeviceRebuild, ModeChangeByRebuildKeepsGraphsAndCallsTheProgramsCallback) {
+  Start(true);
+  const std::uint32_t before = DrawAndSample();
+  int calls = 0;
+  qz::SetDeviceRebuildCallback([](void* value) { ++*static_cast<int*>(value); }, &calls);
+  qz::SetRebuildOnModeChange(1);
+  const int bits = qz::GetScreenColorBitDepth();
+  EXPECT_EQ(qz::SetScreenMode(800, 600, bits, 0), 0);
+  qz::SetRebuildOnModeChange(0);
+  qz::SetDeviceRebuildCallback(nullptr, nullptr);
+  int width = 0;
+  int height = 0;
+  qz::GetScreenModeSize(&width, &height);
+  EXPECT_EQ(width, 800);
+  EXPECT_EQ(height, 600);
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(qz::IsValidGraphHandle(graph_)) << "a rebuild keeps the graphs a restart would lose";
+  EXPECT_EQ(DrawAndSample(), before);
+  ExpectNoObjectOfAReleasedDevice();
+}
+
 }  // namespace
