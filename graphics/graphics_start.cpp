@@ -23,6 +23,7 @@
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
+#include "graphics/light_device.h"
 #include "graphics/lights.h"
 #include "graphics/mask_screen.h"
 #include "graphics/screen_mode_change.h"
@@ -234,6 +235,7 @@ int TerminateGraphics() {
   ReleaseAllPixelShaderHandles();
   ReleaseAllLightsButDefault();
   ReleaseLightHandle(GetDefaultLightHandle());
+  ForgetDeviceLights();
   ShutdownGraphicsDevice();
   for (MEMIMG& image : state.screenImages) ReleaseMemImg(&image);
   state.softwareDrawTarget = nullptr;

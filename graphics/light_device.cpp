@@ -224,6 +224,11 @@ void UploadViewSpaceLightConstants(const Matrix4x4* view) {
   }
 }
 
+void ForgetDeviceLights() {
+  gDeviceLights = DeviceLights{};
+  GetLightPacking() = LightPacking{};
+}
+
 const LightParameters* GetDeviceLight(int index) {
   return index >= 0 && index < kDeviceLightCount ? &gDeviceLights.lights[index] : nullptr;
 }

@@ -32,6 +32,9 @@ int UploadLightColorConstants();
 // View-space positions and directions of device lights 0 to 3 as their shader
 // constants; the view matrix sender calls it.
 void UploadViewSpaceLightConstants(const Matrix4x4* view);
+// At graphics end: no device light, ambient colour or packing survives into
+// the next start.
+void ForgetDeviceLights();
 // What the lights of the device hold, for the device rebuild and for tests.
 const LightParameters* GetDeviceLight(int index);
 int IsDeviceLightEnabled(int index);
