@@ -26,6 +26,7 @@
 #include "graphics/light_device.h"
 #include "graphics/lights.h"
 #include "graphics/mask_screen.h"
+#include "graphics/mesh_objects.h"
 #include "graphics/screen_mode_change.h"
 #include "graphics/screen_settings.h"
 #include "graphics/vertical_blank.h"
@@ -76,6 +77,7 @@ int StartGraphicsScreen() {
     return -1;
   }
   state.started = 1;
+  SetMeshObjectsReady(1);
   if (state.hardware3DOn != 0) {
     SetupInitialDeviceStates();
   } else {
@@ -247,6 +249,7 @@ int TerminateGraphics() {
 int ShutdownGraphicsDevice() {
   GraphicsState& state = GetGraphicsState();
   if (IsFullScreenMode() != 0 && !DisplayChangedByDirect3D(state)) plat::ChangeDisplaySettingsA(nullptr, 0);
+  ReleaseAllMeshBuffers();
   ReleaseDeviceAndSurfaces(state, text::kGfxDeviceRelease3);
   ReleaseAndClear(&state.direct3D);
   state.direct3DIsEx = 0;

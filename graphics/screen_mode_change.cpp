@@ -23,6 +23,7 @@
 #include "graphics/draw_settings_block.h"
 #include "graphics/light_device.h"
 #include "graphics/mask_screen.h"
+#include "graphics/mesh_objects.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_restore.h"
@@ -257,6 +258,7 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   }
   if (gRebuildCallback != nullptr) gRebuildCallback(gRebuildCallbackValue);
   RefreshAllDeviceStates();
+  RecreateAllMeshBuffers();
   if (modeChange == 0) ReapplyMatrices(matrices);
   return 0;
 }
