@@ -17,6 +17,7 @@
 #include "game/game_state.h"
 #include "game/hud.h"
 #include "game/map_cells.h"
+#include "game/player_shots.h"
 #include "game/pools.h"
 #include "graphics/color_value.h"
 #include "graphics/draw_graph.h"
@@ -197,7 +198,7 @@ int EnemyBulletMapHit(ShotRecord& b) {
   }
   if (attribute >= 51) {
     StartEffect(7, 8, 1, static_cast<int>(b.x), static_cast<int>(b.y), 0.0, 1.0);
-    if (b.blastSize > 0) ExplodeEnemyBlastHook(hx, hy, b.power, b.blastSize);
+    if (b.blastSize > 0) ExplodeEnemyBlast(hx, hy, b.power, b.blastSize);
     return 1;
   }
   if (b.graphicBase == 3 && b.colourRow == 4 && b.life < 120) {
@@ -234,8 +235,6 @@ void RunBossCountdownStep() {
 }
 
 }  // namespace
-
-void (*ExplodeEnemyBlastHook)(int x, int y, int damage, int size) = [](int, int, int, int) {};
 
 void UpdateEnemyAttack(int i) {
   EnemyRecord& e = enemies[i];

@@ -6,5 +6,3 @@
 void UpdateEnemyBullets();
 // Runs one step of the boss-defeat countdown while it is above 0.
 void RunBossDefeatCountdown();
-// The enemies' blast (Blaze-like bomb bullets); the player shots install it.
-extern void (*ExplodeEnemyBlastHook)(int x, int y, int damage, int size);
