@@ -147,6 +147,25 @@ TEST_F(EnemyTest, BulletsPassSplitReaimAndMakeBlocks) {
   EXPECT_EQ(bulletCount, 0);
 }
 
+TEST_F(EnemyTest, ABombBulletExplodesOnWallsButNotOnThePlayer) {
+  EnterFloor(1, {});
+  PlacePlayer(200);  // box 220..244 by 1352..1400
+  ShotRecord& onPlayer = AddBullet(220, 1360, 2.0, 0, 0, 7, 300, 0);
+  onPlayer.blastSize = 1;
+  Frames(1);
+  EXPECT_EQ(player.life, 90);
+  EXPECT_EQ(player.invulnerableFrames, 0) << "a direct hit does not explode";
+  EXPECT_DOUBLE_EQ(player.velocityX, 2.5);
+
+  // Into the ground just under the player's feet: the blast reaches it.
+  ShotRecord& intoWall = AddBullet(220, 1402, 0, 0, 0, 7, 300, 0);
+  intoWall.blastSize = 1;
+  Frames(1);
+  EXPECT_EQ(bulletCount, 0);
+  EXPECT_LT(player.life, 90);
+  EXPECT_GT(player.invulnerableFrames, 0);
+}
+
 TEST_F(EnemyTest, ALaserBeamStopsAtTheFirstSolidCellAndHurtsOncePerWindow) {
   EnterFloor(1, {{20, 40, 9}});  // a laser trap firing left
   for (int row = 30; row < 44; ++row) SetCell(10, row, 1, kAttrSolidBlock);
