@@ -171,9 +171,11 @@ TEST_F(EnemyTest, ALaserBeamStopsAtTheFirstSolidCellAndHurtsOncePerWindow) {
   for (int row = 30; row < 44; ++row) SetCell(10, row, 1, kAttrSolidBlock);
   PlacePlayer(250);  // behind the wall at column 10
   player.y = 40 * 32 - 40;
+  player.posY = player.y;
   Frames(1);
   EXPECT_EQ(player.life, 100);
   player.x = 500;
+  player.posX = player.x;
   Frames(1);
   EXPECT_EQ(player.life, 95);
   EXPECT_EQ(player.invulnerableFrames, 64);
