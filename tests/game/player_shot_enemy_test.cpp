@@ -1,6 +1,7 @@
 // Player shots against enemies on a walled floor: a Blaze shot hurting a
-// walker by its truncated damage factor until it is defeated, and the Blaze
-// blast reaching the enemies whose body lies within its square.
+// walker by its truncated damage factor until it is defeated, the Blaze
+// blast reaching the enemies whose body lies within its square, and a
+// Gravity shot knocking them back by their class.
 #include <gtest/gtest.h>
 
 #include "game/crossfade.h"
@@ -90,6 +91,29 @@ TEST_F(PlayerShotEnemyTest, TheBlastHurtsEnemiesWhoseBodyTouchesItsSquareOnceWhi
   EXPECT_EQ(slime.life, 0);
   EXPECT_EQ(enemyCount, live - 1) << "the blast defeats it";
   EXPECT_EQ(enemies[1].life, 1) << "out of reach";
+}
+
+TEST_F(PlayerShotEnemyTest, AGravityShotHurtsNothingButKnocksLightEnemiesAlongItsFlight) {
+  EnterWithSlimes();
+  PlacePlayer(100);
+  EnemyRecord& slime = enemies[0];
+  // A Gravity shot flying left whose hit point lies in the slime's body.
+  const auto strike = [&](int knockbackClass) {
+    slime.knockbackClass = knockbackClass;
+    slime.velocityX = 0.0;
+    ShotRecord& shot = playerShots[0];
+    shot = ShotRecord{};
+    shot.x = slime.x + 32 - 12;
+    shot.y = slime.y + 48 - 12;
+    shot.graphicBase = 6, shot.stun = 2, shot.direction = 4, shot.inUse = 1;
+    EXPECT_EQ(PlayerShotMapHit(0), 1) << "the shot ends on the enemy";
+    return slime.velocityX;
+  };
+  EXPECT_EQ(strike(0), -8.0);
+  EXPECT_EQ(strike(1), -4.0);
+  EXPECT_EQ(strike(2), 0.0);
+  EXPECT_EQ(slime.life, 1) << "power 0 takes no life";
+  EXPECT_EQ(slime.hurtTimer, 2);
 }
 
 }  // namespace
