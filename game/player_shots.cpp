@@ -212,8 +212,9 @@ void DamageEnemy(int enemy, int damage, int stun, int byMagic) {
   if (e.life < 1) DefeatEnemy(enemy, byMagic);
 }
 
-void KnockBack(EnemyRecord& e, int direction, int knockbackClass) {
-  const double k = knockbackClass == 0 ? 8.0 : knockbackClass == 1 ? 4.0 : 0.0;
+// Light enemies (class 0, then 1) are pushed along the flight; heavier ones stand.
+void KnockBack(EnemyRecord& e, int direction) {
+  const double k = e.knockbackClass == 0 ? 8.0 : e.knockbackClass == 1 ? 4.0 : 0.0;
   if (k == 0.0) return;
   switch (direction) {
     case 4: e.velocityX = -k; break;
@@ -228,6 +229,7 @@ void KnockBack(EnemyRecord& e, int direction, int knockbackClass) {
 // hit result r (0 no enemy, 1 no damage, 3 hurt).
 int StrikeEnemy(const ShotRecord& shot, int px, int py) {
   const int kind = shot.graphicBase / kShotCellsPerKind;
+  if (kind < kBlaze || kind > kMagic) return 0;
   for (int i = 0; i < kEnemyPoolSize; ++i) {
     EnemyRecord& e = enemies[i];
     if (e.life < 1 || e.shotResponse == kShotsPass) continue;
@@ -238,7 +240,7 @@ int StrikeEnemy(const ShotRecord& shot, int px, int py) {
       PlaySe(kSeNoDamage);
       return 1;
     }
-    if (kind == kGravity) KnockBack(e, shot.direction, e.knockbackClass);
+    if (kind == kGravity) KnockBack(e, shot.direction);
     PlaySe(kSeHit02);
     DamageEnemy(i, static_cast<int>(shot.power * e.damageFactor[kind]), shot.stun, kind == kMagic ? 1 : 0);
     return 3;
