@@ -170,8 +170,9 @@ TEST_F(EnemyTest, ALaserBeamStopsAtTheFirstSolidCellAndHurtsOncePerWindow) {
   EnterFloor(1, {{20, 40, 9}});  // a laser trap firing left
   for (int row = 30; row < 44; ++row) SetCell(10, row, 1, kAttrSolidBlock);
   PlacePlayer(250);  // behind the wall at column 10
-  player.y = 40 * 32 - 40;
+  player.y = 40 * 32 - 24;  // the body box spans the beam's rows
   player.posY = player.y;
+  player.velocityY = 0.0;
   Frames(1);
   EXPECT_EQ(player.life, 100);
   player.x = 500;
