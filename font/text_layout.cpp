@@ -13,6 +13,7 @@
 #include "font/glyph_cache.h"
 #include "font/glyph_soft_write.h"
 #include "font/text_draw.h"
+#include "graphics/d3d_graph_draw.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
@@ -141,6 +142,10 @@ int LayoutAndDrawText(int mode, int x, int y, int scaled, double scaleX, double 
   const bool throughTexture = mode != 0 && dest == nullptr && font->textureCache != 0;
   const SavedGlyphSettings saved = SaveGlyphSettings();
   if (throughTexture && saved.maskGraph != -1) SetBlendMaskGraph(-1, 0, 0);
+  // Edge and text cells alternate between two brightnesses; held modulation
+  // keeps them in one batch.
+  const bool holdModulation = throughTexture && font->edgeGraph != -1;
+  if (holdModulation) HoldColorModulation(true);
   double pen = 0.0;
   int result = 0;
   for (int i = 0; i < count; ++i) {
@@ -163,6 +168,7 @@ int LayoutAndDrawText(int mode, int x, int y, int scaled, double scaleX, double 
     }
     pen += (entry->advance + font->extraSpacing) * advanceScale;
   }
+  if (holdModulation) HoldColorModulation(false);
   if (throughTexture) RestoreGlyphSettings(saved);
   if (codes != staticCodes) FreeTracked(codes);
   if (result != 0) return result;

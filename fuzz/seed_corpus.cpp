@@ -1,6 +1,7 @@
 // qz_fuzz_seeds: writes a small seed corpus for every fuzz target into
-// OUT/<target>/, made here in code (images, sounds, archives, text lines and
-// paths), so CI can replay each target over valid inputs of its format.
+// OUT/<target>/, made here in code (images, sounds, archives, text lines,
+// paths, floor maps, framed messages and a Theora movie), so CI can replay
+// each target over valid inputs of its format.
 //   qz_fuzz_seeds OUT
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,8 @@
 #include <png.h>
 
 #include "core/archive_writer.h"
+#include "game/map_format.h"
+#include "tests/movie/theora_test_movie.h"
 
 namespace fs = std::filesystem;
 
@@ -304,6 +307,47 @@ bool WriteAll(const fs::path& folder, const std::vector<Bytes>& seeds) {
 
 Bytes FromText(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+// An empty floor and one with names and a record in every list.
+std::vector<Bytes> Maps() {
+  MapFileData floor;
+  const Bytes empty = WriteMapFile(floor);
+  floor.chipSetName = "chip_meadow.png";
+  floor.backgroundName = "BG_Meadow.png";
+  floor.musicName = "BGM_F001.mp3";
+  floor.chipLayer[MapFileData::CellIndex(3, 4)] = 1;
+  floor.attributeLayer[MapFileData::CellIndex(3, 4)] = 120;
+  floor.enemyPlacements.push_back({5, 6, 1});
+  floor.mapObjects.push_back({7, 8, 2});
+  floor.movingObjects.push_back({9, 10, 0});
+  floor.doors[0] = {2, 0};
+  floor.timeLimit = 120;
+  return {empty, WriteMapFile(floor)};
+}
+
+// Framed messages (a 4-byte little-endian length, then the body) behind the
+// harness's piece sizes: whole, and split into small arrivals.
+std::vector<Bytes> FramedStreams() {
+  Bytes messages;
+  for (const char* body : {"hello", "", "abc"}) {
+    Put32(&messages, static_cast<std::uint32_t>(std::strlen(body)));
+    PutText(&messages, body);
+  }
+  Bytes whole = {0};
+  whole.insert(whole.end(), messages.begin(), messages.end());
+  Bytes split = {3, 1, 2, 6};
+  split.insert(split.end(), messages.begin(), messages.end());
+  return {whole, split};
+}
+
+Bytes SmallTheoraMovie() {
+  qz::testing::TestMovieOptions options;
+  options.width = 32;
+  options.height = 32;
+  options.frames = 3;
+  const std::string movie = qz::testing::EncodeTheoraMovie(options);
+  return Bytes(movie.begin(), movie.end());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -322,7 +366,9 @@ int main(int argc, char** argv) {
       WriteAll(out / "png_fuzz", {images[6], images[7]}) && WriteAll(out / "jpeg_fuzz", {images[8]}) &&
       WriteAll(out / "image_decode_fuzz", dispatched) && WriteAll(out / "archive_fuzz", Archives()) &&
       WriteAll(out / "sound_converter_fuzz", Sounds()) && WriteAll(out / "sound_load_fuzz", Sounds()) &&
-      WriteAll(out / "midi_duration_fuzz", Midis()) &&
+      WriteAll(out / "midi_duration_fuzz", Midis()) && WriteAll(out / "map_format_fuzz", Maps()) &&
+      WriteAll(out / "network_framing_fuzz", FramedStreams()) &&
+      WriteAll(out / "movie_theora_fuzz", {SmallTheoraMovie()}) &&
       WriteAll(out / "file_line_fuzz", {FromText("\x10one\r\ntwo\r\n\r\na longer third line\r\nend"),
                                         FromText("\x03no line end at all")}) &&
       WriteAll(out / "full_path_fuzz", {FromText("a\\..\\b\\c.png" + nul + "C:\\game\\"),

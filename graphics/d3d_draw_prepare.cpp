@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kBilinearFilter = 1;
 
+bool gColorModulationHeld = false;
+
 void ApplyDepth(const DepthSettings& depth) {
   ApplyDepthTestState(depth.enable != 0 ? 1 : 0);
   ApplyDepthWriteState(depth.enable != 0 ? depth.writeEnable : 0);
@@ -48,7 +50,8 @@ void PrepareTextureAndBlend(const GraphImage* image, plat::IDirect3DBaseTexture9
   }
   const DrawBrightness& b = settings.brightness;
   const bool white = b.red == 255 && b.green == 255 && b.blue == 255;
-  UpdatePendingFlag(&state.colorModulate, ((flags & kPrepareForceColorModulate) != 0 || !white) ? 1 : 0);
+  UpdatePendingFlag(&state.colorModulate,
+                    ((flags & kPrepareForceColorModulate) != 0 || !white || gColorModulationHeld) ? 1 : 0);
   UpdatePendingFlag(&state.alphaModulate,
                     ((flags & kPrepareForceAlphaModulate) != 0 || settings.blendMode != 0 || settings.vertexAlpha != 0)
                         ? 1
@@ -75,6 +78,8 @@ void PrepareSamplerAddressing(int flags) {
 }
 
 }  // namespace
+
+void HoldColorModulation(bool held) { gColorModulationHeld = held; }
 
 int PrepareGraphDrawState(const GraphImage* image, plat::IDirect3DBaseTexture9* texture, int flags) {
   if (GetGraphicsState().device == nullptr) return -1;

@@ -32,6 +32,12 @@ inline constexpr int kPrepareKeepShaders = 0x2000;
 // of `image` (null for shapes) sampled from `texture` (null for none).
 int PrepareGraphDrawState(const GraphImage* image, plat::IDirect3DBaseTexture9* texture, int flags);
 
+// While held, textured draws modulate by the diffuse colour even at white
+// brightness, where the product is the texel itself: draws that alternate
+// between white and tinted brightness (a string's text and edge cells) then
+// share one stage set-up, and so one vertex batch.
+void HoldColorModulation(bool held);
+
 int DeviceBlitGraph(GraphRecord* graph, int x, int y, float fx, float fy, int trans, int integerPosition);
 // Corners as integers and as floats; reversed corners mirror. -1 for zero width or height.
 int DeviceBlitGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2,

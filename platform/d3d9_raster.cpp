@@ -57,7 +57,9 @@ struct AssembledTriangle {
 
 AssembledTriangle Assemble(const VertexSource& source, std::uint32_t type, long long k) {
   const TriangleIndices t = TriangleAt(type, k);
-  return {source.At(t.a), source.At(t.b), source.At(t.c), source.At(t.provoking), t.reversed};
+  const Vertex a = source.At(t.a), b = source.At(t.b);
+  // Lists and strips take the flat colours from their first vertex.
+  return {a, b, source.At(t.c), t.provoking == t.a ? a : b, t.reversed};
 }
 
 void DrawTriangleOutline(const DrawSetup& setup, const AssembledTriangle& t, Report* report) {

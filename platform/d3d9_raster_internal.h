@@ -45,6 +45,12 @@ struct Vertex {
   std::array<std::array<float, 2>, kMaxCoordSets> coords{};
 };
 
+// Whether a filter state samples bilinearly (anisotropic and the values above
+// it do too).
+inline bool UsesLinearFilter(std::uint32_t filter) {
+  return filter == D3DTEXF_LINEAR || filter == D3DTEXF_ANISOTROPIC || filter > D3DTEXF_ANISOTROPIC;
+}
+
 struct SamplerSetup {
   const std::uint8_t* pixels = nullptr;  // null: no texture bound
   int pitchBytes = 0;

@@ -10,10 +10,8 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/d3d9_raster_fast_pixel.h"
-#include "platform/d3d9_raster_internal.h"
 #include "platform/d3d9_raster_pixel.h"
-#include "platform/d3d9_raster_simd.h"
+#include "platform/d3d9_raster_rect_fill.h"
 
 namespace plat::raster {
 namespace {
@@ -55,12 +53,17 @@ std::int64_t CeilDivPixel(std::int64_t v) {
   return v >= 0 ? (v + kSubpixelOne - 1) / kSubpixelOne : -((-v) / kSubpixelOne);
 }
 
-// Whether the six vertices are two triangles that tile one axis-aligned
-// rectangle (sharing its diagonal); its covered pixels then come back as
-// columns [*x0, *x1) and rows [*y0, *y1).
-bool TilesRectangle(const std::array<const Vertex*, 6>& v, std::int64_t* x0, std::int64_t* x1, std::int64_t* y0,
-                    std::int64_t* y1) {
+// The six vertices snapped to 1/256 pixel, and the extremes.
+struct SnappedQuad {
   std::array<std::int64_t, 6> xs{}, ys{};
+  std::int64_t minX = 0, maxX = 0, minY = 0, maxY = 0;
+};
+
+// Whether the six vertices are two triangles that tile one axis-aligned
+// rectangle (sharing its diagonal); `quad` then holds their snapped corners.
+bool TilesRectangle(const std::array<const Vertex*, 6>& v, SnappedQuad* quad) {
+  std::array<std::int64_t, 6>& xs = quad->xs;
+  std::array<std::int64_t, 6>& ys = quad->ys;
   for (int i = 0; i < 6; ++i) {
     if (!std::isfinite(v[i]->x) || !std::isfinite(v[i]->y) || std::abs(v[i]->x) > kMaxCoordinate ||
         std::abs(v[i]->y) > kMaxCoordinate) {
@@ -85,17 +88,12 @@ bool TilesRectangle(const std::array<const Vertex*, 6>& v, std::int64_t* x0, std
   // Both cover the rectangle without overlap only when they share a diagonal.
   const int shared = cornerMask[0] & cornerMask[1];
   if ((cornerMask[0] | cornerMask[1]) != 0xF || (shared != 0x9 && shared != 0x6)) return false;
-  *x0 = CeilDivPixel(minX);
-  *x1 = CeilDivPixel(maxX);
-  *y0 = CeilDivPixel(minY);
-  *y1 = CeilDivPixel(maxY);
+  quad->minX = minX;
+  quad->maxX = maxX;
+  quad->minY = minY;
+  quad->maxY = maxY;
   return true;
 }
-
-struct Span {
-  int first;
-  int last;  // inclusive
-};
 
 // A plane's values along one axis of the rectangle.
 void PlaneValues(const Plane& plane, bool alongX, Span span, int fixedOther, std::vector<double>* values) {
@@ -174,149 +172,215 @@ bool BuildTable(const Plane& a, const Plane& b, bool alongX, Span span, int fixe
   return true;
 }
 
-// Everything a rectangle fill reads.
-struct RectJob {
-  Span columns;
-  Span rows;
-  Color constantSource;  // untextured: the source colour of every pixel
-  const int* columnTexels = nullptr;
-  const int* rowTexels = nullptr;
-  TexelFactors factors;
-  bool contiguousColumns = false;  // texel columns rise by one from pixel to pixel
+// The two triangles as the rectangle path receives them.
+struct QuadTriangles {
+  std::array<const Vertex*, 6> v;  // first triangle's three, then the second's
+  std::array<const Vertex*, 2> provoking;
+  std::array<bool, 2> reversed;
 };
 
-// The source alphas that pass the alpha test as one range; false when they
-// are not one range (NOTEQUAL).
-bool AlphaPassRange(const DrawSetup& setup, int* low, int* high) {
-  *low = 0;
-  *high = 255;
-  if (!setup.alphaTest) return true;
-  const int ref = setup.alphaRef;
-  switch (setup.alphaFunc) {
-    case D3DCMP_NEVER:
-      *low = 1;
-      *high = 0;
-      return true;
-    case D3DCMP_LESS:
-      *high = ref - 1;
-      return true;
-    case D3DCMP_EQUAL:
-      *low = *high = ref;
-      return true;
-    case D3DCMP_LESSEQUAL:
-      *high = ref;
-      return true;
-    case D3DCMP_GREATER:
-      *low = ref + 1;
-      return true;
-    case D3DCMP_GREATEREQUAL:
-      *low = ref;
-      return true;
-    case D3DCMP_ALWAYS:
-      return true;
-    default:
-      return false;
-  }
+// The columns and rows the rectangle covers inside the clip.
+void CoveredSpans(const DrawSetup& setup, const SnappedQuad& quad, RectJob* job) {
+  job->columns = Span{static_cast<int>(std::max<std::int64_t>(CeilDivPixel(quad.minX), setup.clip.left)),
+                      static_cast<int>(std::min<std::int64_t>(CeilDivPixel(quad.maxX), setup.clip.right) - 1)};
+  job->rows = Span{static_cast<int>(std::max<std::int64_t>(CeilDivPixel(quad.minY), setup.clip.top)),
+                   static_cast<int>(std::min<std::int64_t>(CeilDivPixel(quad.maxY), setup.clip.bottom) - 1)};
 }
 
-// Vector constants for a rectangle, when its rows can go through the vector
-// path.
-bool PrepareVectorRows(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job, VectorRowConstants* k) {
-  if (!VectorRowsAvailable() || !AlphaPassRange(setup, &k->alphaLow, &k->alphaHigh)) return false;
-  k->texelOr = job.factors.texelOr | (sampler.format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u);
-  k->targetFill = setup.targetHasAlpha ? 0u : 0xFF000000u;
-  k->factor = {static_cast<std::uint16_t>(job.factors.factor.b), static_cast<std::uint16_t>(job.factors.factor.g),
-               static_cast<std::uint16_t>(job.factors.factor.r), static_cast<std::uint16_t>(job.factors.factor.a)};
+// ---- Set-up from the triangles' planes ----------------------------------------
+
+// The general path's own set-up of both triangles, whose planes give the
+// tables; false when it would not draw them as one rectangle.
+bool SetUpFromPlanes(const DrawSetup& setup, const QuadTriangles& q, RectJob* job, std::vector<int>* columns,
+                     std::vector<int>* rows) {
+  // Kept between calls: a set-up is large, and SetUpTriangle writes every
+  // member read here before it answers kDraw.
+  thread_local TriangleSetup a, b;
+  if (SetUpTriangle(setup, *q.v[0], *q.v[1], *q.v[2], *q.provoking[0], q.reversed[0], &a) != TriangleFate::kDraw ||
+      SetUpTriangle(setup, *q.v[3], *q.v[4], *q.v[5], *q.provoking[1], q.reversed[1], &b) != TriangleFate::kDraw) {
+    return false;
+  }
+  if (!a.constantColors || !b.constantColors || ArgbFromColor(a.diffuse) != ArgbFromColor(b.diffuse) ||
+      ArgbFromColor(a.specular) != ArgbFromColor(b.specular)) {
+    return false;
+  }
+  const bool empty = job->columns.first > job->columns.last || job->rows.first > job->rows.last;
+  if (!setup.fast.textured) {
+    std::array<Color, kStageCount> noTexels{};
+    job->constantSource = RunCascade(setup, a.diffuse, a.specular, noTexels.data());
+    return true;
+  }
+  const int set = setup.stages[0].coordSet;
+  for (const TriangleSetup* t : {&a, &b}) {
+    if (t->perspective || t->linear[0] || t->u[set].dy != 0.0 || t->v[set].dx != 0.0) return false;
+  }
+  if (empty) return true;
+  const SamplerSetup& sampler = setup.stages[0].sampler;
+  bool rowsRise = false;
+  if (!BuildTable(a.u[set], b.u[set], true, job->columns, job->rows.first, sampler.addressU, sampler.width, columns,
+                  &job->contiguousColumns) ||
+      !BuildTable(a.v[set], b.v[set], false, job->rows, job->columns.first, sampler.addressV, sampler.height, rows,
+                  &rowsRise)) {
+    return false;
+  }
+  job->factors = FastTexelFactors(setup, a.diffuse, a.specular);
   return true;
 }
 
-// One rectangle. kTexel32: the texture has 32-bit texels; kTarget32: so does
-// the target.
-template <FastBlend kBlend, bool kTextured, bool kTexel32, bool kTarget32>
-long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job) {
-  const std::uint32_t targetFill = setup.targetHasAlpha ? 0u : 0xFF000000u;
-  const int width = job.columns.last - job.columns.first + 1;
-  constexpr bool kVectorCase = kTextured && kTexel32 && kTarget32 && kBlend != FastBlend::kOther;
-  VectorRowConstants vector;
-  const bool useVector = kVectorCase && width >= 8 && PrepareVectorRows(setup, sampler, job, &vector);
-  long long written = 0;
-  // The vector path draws whole blocks of eight in every row at once; the
-  // loop below draws what is left of each row.
-  int start = 0;
-  if (useVector) {
-    VectorRows rows;
-    rows.texels = sampler.pixels;
-    rows.texPitch = sampler.pitchBytes;
-    rows.rowTexels = job.rowTexels;
-    rows.rows = job.rows.last - job.rows.first + 1;
-    rows.columns = job.columnTexels;
-    rows.contiguous = job.contiguousColumns;
-    rows.dst = TargetPixel(setup, job.columns.first, job.rows.first);
-    rows.dstPitch = setup.colorPitch;
-    rows.count = width;
-    written += SelectVectorRect(kBlend, vector)(vector, rows);
-    start = width - width % 8;
-  }
-  for (int py = job.rows.first; start < width && py <= job.rows.last; ++py) {
-    std::uint8_t* dstRow = TargetPixel(setup, job.columns.first, py);
-    const std::uint8_t* texRow = nullptr;
-    if constexpr (kTextured) {
-      texRow = sampler.pixels + static_cast<std::ptrdiff_t>(job.rowTexels[py - job.rows.first]) * sampler.pitchBytes;
-    }
-    for (int i = start; i < width; ++i) {
-      Color src;
-      if constexpr (kTextured) {
-        std::uint32_t texel;
-        if constexpr (kTexel32) {
-          texel = UnpackRaw(sampler.format, LoadRaw(texRow + job.columnTexels[i] * 4, 4));
-        } else {
-          texel = UnpackRaw(sampler.format, LoadRaw(texRow + job.columnTexels[i] * 2, 2));
-        }
-        src = FastSource(texel, job.factors);
-      } else {
-        src = job.constantSource;
-      }
-      if (setup.alphaTest && !CompareAccepts(setup.alphaFunc, src.a, setup.alphaRef)) continue;
-      ++written;
-      std::uint8_t* pixel = dstRow + i * setup.colorBytes;
-      if constexpr (kTarget32) {
-        StoreFast32<kBlend>(setup, pixel, src, targetFill);
-      } else {
-        Color out = src;
-        if constexpr (kBlend != FastBlend::kNone) {
-          const Color d = ColorFromArgb(UnpackRaw(setup.colorFormat, LoadRaw(pixel, 2)));
-          out = BlendFast<kBlend>(setup, src, d);
-        }
-        StoreRaw(pixel, 2, PackRaw(setup.colorFormat, ArgbFromColor(out)));
-      }
-    }
-  }
-  return written;
+// ---- Quick set-up from the vertices ---------------------------------------------
+// A sprite needs no planes: when both triangles are kept by the cull mode,
+// share one colour and one rhw, sample by point, and give each vertex a u
+// that depends on its column alone and a v on its row alone, both triangles'
+// planes are one linear map per axis, and a pixel's texel follows from the
+// rectangle's edges. Within kTexelMargin of a texel boundary the planes'
+// rounding could tip a pixel either way; there the planes decide instead.
+
+constexpr double kTexelMargin = 1.0 / (1 << 20);
+// Within these limits both ways of computing a coordinate err by far less
+// than the margin (below 2^-24 texel).
+constexpr float kQuickCoordinateLimit = 256.0f;
+constexpr int kQuickSizeLimit = 1 << 16;
+
+// SetUpTriangle's cull decision for the triangle of snapped points i, j, k.
+bool KeptByCulling(const DrawSetup& setup, const SnappedQuad& quad, int i, int j, int k, bool reversedWinding) {
+  const std::int64_t area = (quad.xs[j] - quad.xs[i]) * (quad.ys[k] - quad.ys[i]) -
+                            (quad.ys[j] - quad.ys[i]) * (quad.xs[k] - quad.xs[i]);
+  const bool clockwise = (area > 0) != reversedWinding;
+  return !((setup.cullMode == D3DCULL_CW && clockwise) || (setup.cullMode == D3DCULL_CCW && !clockwise));
 }
 
-template <FastBlend kBlend, bool kTextured>
-long long FillRectForFormats(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job) {
-  const bool target32 = setup.colorBytes == 4;
-  if (kTextured && sampler.bytesPerPixel == 2) {
-    return target32 ? FillRect<kBlend, kTextured, false, true>(setup, sampler, job)
-                    : FillRect<kBlend, kTextured, false, false>(setup, sampler, job);
+// The colours a triangle is drawn with when they are constant, as
+// SetUpTriangle takes them; false when they vary across it.
+bool ConstantColors(const DrawSetup& setup, const Vertex* const* v, const Vertex& provoking, std::uint32_t* diffuse,
+                    std::uint32_t* specular) {
+  const Vertex& source = setup.flatShading ? provoking : *v[0];
+  if (!setup.flatShading && (v[1]->diffuse != source.diffuse || v[2]->diffuse != source.diffuse ||
+                             v[1]->specular != source.specular || v[2]->specular != source.specular)) {
+    return false;
   }
-  return target32 ? FillRect<kBlend, kTextured, true, true>(setup, sampler, job)
-                  : FillRect<kBlend, kTextured, true, false>(setup, sampler, job);
+  *diffuse = source.diffuse;
+  *specular = source.specular;
+  return true;
 }
 
-template <bool kTextured>
-long long FillRectForBlend(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job) {
-  switch (setup.fast.blend) {
-    case FastBlend::kNone:
-      return FillRectForFormats<FastBlend::kNone, kTextured>(setup, sampler, job);
-    case FastBlend::kAlpha:
-      return FillRectForFormats<FastBlend::kAlpha, kTextured>(setup, sampler, job);
-    case FastBlend::kAdditive:
-      return FillRectForFormats<FastBlend::kAdditive, kTextured>(setup, sampler, job);
-    default:
-      return FillRectForFormats<FastBlend::kOther, kTextured>(setup, sampler, job);
+// One texture coordinate along one axis: `low` at snapped position lowAt,
+// `high` at highAt.
+struct AxisMap {
+  double low = 0.0;
+  double high = 0.0;
+  std::int64_t lowAt = 0;
+  std::int64_t highAt = 0;
+};
+
+// The map of component 0 (u, against x) or 1 (v, against y) of a coordinate
+// set; false when some vertex's coordinate does not follow its position on
+// that axis alone, or lies outside the quick limits.
+bool AxisMapOf(const QuadTriangles& q, const std::array<std::int64_t, 6>& positions, std::int64_t lowAt,
+               std::int64_t highAt, int set, int component, AxisMap* map) {
+  bool seenLow = false, seenHigh = false;
+  float low = 0.0f, high = 0.0f;
+  for (int i = 0; i < 6; ++i) {
+    const float c = q.v[i]->coords[set][component];
+    if (!(std::abs(c) <= kQuickCoordinateLimit)) return false;
+    bool& seen = positions[i] == lowAt ? seenLow : seenHigh;
+    float& value = positions[i] == lowAt ? low : high;
+    if (seen && c != value) return false;
+    seen = true;
+    value = c;
   }
+  *map = AxisMap{low, high, lowAt, highAt};
+  return true;
+}
+
+// An axis map's texel coordinate (coordinate x size) at pixel p.
+struct TexelPosition {
+  int whole;
+  double fraction;
+};
+
+TexelPosition TexelAt(const AxisMap& map, double perSubpixel, double scale, int p) {
+  // Pixel centres lie on whole pixels.
+  const auto offset = static_cast<double>((static_cast<std::int64_t>(p) << kSubpixelBits) - map.lowAt);
+  const double t = (map.low + perSubpixel * offset) * scale;
+  const auto truncated = static_cast<int>(t);
+  const int whole = truncated > t ? truncated - 1 : truncated;
+  return {whole, t - whole};
+}
+
+bool ClearOfBoundary(const TexelPosition& at) {
+  return at.fraction >= kTexelMargin && at.fraction <= 1.0 - kTexelMargin;
+}
+
+// Texel per pixel of the span from the axis map; false where a pixel lies
+// too near a texel boundary or takes the border colour.
+bool QuickTable(const AxisMap& map, Span span, std::uint32_t mode, int size, std::vector<int>* table, bool* rising) {
+  const int count = span.last - span.first + 1;
+  table->resize(static_cast<std::size_t>(count));
+  const double perSubpixel = (map.high - map.low) / static_cast<double>(map.highAt - map.lowAt);
+  const double scale = static_cast<double>(size);
+  // One texel per pixel, the sprite's case: the texel position minus the
+  // pixel's index is linear along the span, so when it stays clear of a
+  // boundary at both ends it does at every pixel between them.
+  const TexelPosition first = TexelAt(map, perSubpixel, scale, span.first);
+  const TexelPosition last = TexelAt(map, perSubpixel, scale, span.last);
+  if (ClearOfBoundary(first) && ClearOfBoundary(last) && last.whole - first.whole == count - 1 && first.whole >= 0 &&
+      last.whole < size) {
+    for (int i = 0; i < count; ++i) (*table)[static_cast<std::size_t>(i)] = first.whole + i;
+    *rising = true;
+    return true;
+  }
+  bool rise = true;
+  for (int i = 0; i < count; ++i) {
+    const TexelPosition at = TexelAt(map, perSubpixel, scale, span.first + i);
+    if (!ClearOfBoundary(at)) return false;
+    const int texel =
+        static_cast<unsigned>(at.whole) < static_cast<unsigned>(size) ? at.whole : AddressTexel(mode, at.whole, size);
+    if (texel < 0) return false;
+    (*table)[static_cast<std::size_t>(i)] = texel;
+    rise = rise && texel == (*table)[0] + i;
+  }
+  *rising = rise;
+  return true;
+}
+
+// The quick set-up; false when the planes must decide.
+bool SetUpFromVertices(const DrawSetup& setup, const QuadTriangles& q, const SnappedQuad& quad, RectJob* job,
+                       std::vector<int>* columns, std::vector<int>* rows) {
+  if (job->columns.first > job->columns.last || job->rows.first > job->rows.last) return false;
+  if (!KeptByCulling(setup, quad, 0, 1, 2, q.reversed[0]) || !KeptByCulling(setup, quad, 3, 4, 5, q.reversed[1])) {
+    return false;
+  }
+  std::uint32_t diffuse[2], specular[2];
+  if (!ConstantColors(setup, &q.v[0], *q.provoking[0], &diffuse[0], &specular[0]) ||
+      !ConstantColors(setup, &q.v[3], *q.provoking[1], &diffuse[1], &specular[1]) || diffuse[0] != diffuse[1] ||
+      specular[0] != specular[1]) {
+    return false;
+  }
+  const Color diffuseColor = ColorFromArgb(diffuse[0]), specularColor = ColorFromArgb(specular[0]);
+  if (!setup.fast.textured) {
+    std::array<Color, kStageCount> noTexels{};
+    job->constantSource = RunCascade(setup, diffuseColor, specularColor, noTexels.data());
+    return true;
+  }
+  const SamplerSetup& sampler = setup.stages[0].sampler;
+  if (UsesLinearFilter(sampler.minFilter) || UsesLinearFilter(sampler.magFilter) ||
+      sampler.width > kQuickSizeLimit || sampler.height > kQuickSizeLimit) {
+    return false;
+  }
+  for (int i = 1; i < 6; ++i) {
+    if (q.v[i]->rhw != q.v[0]->rhw) return false;
+  }
+  const int set = setup.stages[0].coordSet;
+  AxisMap across, down;
+  bool rowsRise = false;
+  if (!AxisMapOf(q, quad.xs, quad.minX, quad.maxX, set, 0, &across) ||
+      !AxisMapOf(q, quad.ys, quad.minY, quad.maxY, set, 1, &down) ||
+      !QuickTable(across, job->columns, sampler.addressU, sampler.width, columns, &job->contiguousColumns) ||
+      !QuickTable(down, job->rows, sampler.addressV, sampler.height, rows, &rowsRise)) {
+    return false;
+  }
+  job->factors = FastTexelFactors(setup, diffuseColor, specularColor);
+  return true;
 }
 
 }  // namespace
@@ -407,56 +471,24 @@ bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>
                       bool firstReversed, const std::array<const Vertex*, 3>& second, const Vertex& secondProvoking,
                       bool secondReversed, Report* report) {
   if (!setup.fast.eligible) return false;
-  std::int64_t x0, x1, y0, y1;
-  if (!TilesRectangle({first[0], first[1], first[2], second[0], second[1], second[2]}, &x0, &x1, &y0, &y1)) {
-    return false;
-  }
-  // Kept between calls: a set-up is large, and SetUpTriangle writes every
-  // member read here before it answers kDraw.
-  thread_local TriangleSetup a, b;
-  if (SetUpTriangle(setup, *first[0], *first[1], *first[2], firstProvoking, firstReversed, &a) != TriangleFate::kDraw ||
-      SetUpTriangle(setup, *second[0], *second[1], *second[2], secondProvoking, secondReversed, &b) !=
-          TriangleFate::kDraw) {
-    return false;
-  }
-  if (!a.constantColors || !b.constantColors || ArgbFromColor(a.diffuse) != ArgbFromColor(b.diffuse) ||
-      ArgbFromColor(a.specular) != ArgbFromColor(b.specular)) {
-    return false;
-  }
+  const QuadTriangles q{{first[0], first[1], first[2], second[0], second[1], second[2]},
+                        {&firstProvoking, &secondProvoking},
+                        {firstReversed, secondReversed}};
+  SnappedQuad quad;
+  if (!TilesRectangle(q.v, &quad)) return false;
   RectJob job;
-  job.columns = Span{static_cast<int>(std::max<std::int64_t>(x0, setup.clip.left)),
-                     static_cast<int>(std::min<std::int64_t>(x1, setup.clip.right) - 1)};
-  job.rows = Span{static_cast<int>(std::max<std::int64_t>(y0, setup.clip.top)),
-                  static_cast<int>(std::min<std::int64_t>(y1, setup.clip.bottom) - 1)};
-  const bool empty = job.columns.first > job.columns.last || job.rows.first > job.rows.last;
-  const SamplerSetup& sampler = setup.stages[0].sampler;
-  if (setup.fast.textured) {
-    const int set = setup.stages[0].coordSet;
-    for (const TriangleSetup* t : {&a, &b}) {
-      if (t->perspective || t->linear[0] || t->u[set].dy != 0.0 || t->v[set].dx != 0.0) return false;
-    }
-    if (!empty) {
-      thread_local std::vector<int> columns, rows;
-      bool rowsRise = false;
-      if (!BuildTable(a.u[set], b.u[set], true, job.columns, job.rows.first, sampler.addressU, sampler.width, &columns,
-                      &job.contiguousColumns) ||
-          !BuildTable(a.v[set], b.v[set], false, job.rows, job.columns.first, sampler.addressV, sampler.height, &rows,
-                      &rowsRise)) {
-        return false;
-      }
-      job.columnTexels = columns.data();
-      job.rowTexels = rows.data();
-      job.factors = FastTexelFactors(setup, a.diffuse, a.specular);
-    }
-  } else {
-    std::array<Color, kStageCount> noTexels{};
-    job.constantSource = RunCascade(setup, a.diffuse, a.specular, noTexels.data());
+  CoveredSpans(setup, quad, &job);
+  thread_local std::vector<int> columns, rows;
+  if (!SetUpFromVertices(setup, q, quad, &job, &columns, &rows) &&
+      !SetUpFromPlanes(setup, q, &job, &columns, &rows)) {
+    return false;
   }
+  job.columnTexels = columns.data();
+  job.rowTexels = rows.data();
   report->primitivesDrawn += 2;
   report->fastPathTriangles += 2;
-  if (empty) return true;
-  report->pixelsWritten += setup.fast.textured ? FillRectForBlend<true>(setup, sampler, job)
-                                               : FillRectForBlend<false>(setup, sampler, job);
+  if (job.columns.first > job.columns.last || job.rows.first > job.rows.last) return true;
+  report->pixelsWritten += FillRectangle(setup, job);
   return true;
 }
 

@@ -1,7 +1,8 @@
-// Vector rows of the fast rectangle path: 32-bit texels onto a 32-bit target,
-// eight pixels at a time with AVX2 when the processor has it. The arithmetic
-// is the scalar path's (products over 255 rounded to nearest, sums
-// saturated), so either gives the same bytes.
+// Vector rows of the fast rectangle path: 32-bit or 16-bit texels (widened as
+// the scalar path widens them) onto a 32-bit target, eight pixels at a time
+// with AVX2 when the processor has it. The arithmetic is the scalar path's
+// (products over 255 rounded to nearest, sums saturated), so either gives the
+// same bytes.
 #pragma once
 
 #include <array>
@@ -12,6 +13,7 @@ namespace plat::raster {
 enum class FastBlend;
 
 struct VectorRowConstants {
+  std::uint32_t texelFormat = 0;  // A8R8G8B8, X8R8G8B8, or one of the 16-bit texture formats
   std::uint32_t texelOr = 0;     // bits forced on in each texel
   std::uint32_t targetFill = 0;  // bits a target without alpha stores as ones
   std::array<std::uint16_t, 4> factor{};  // texel channel multipliers in memory order: b, g, r, a
@@ -28,6 +30,7 @@ bool VectorRowsAvailable();
 // one.
 struct VectorRows {
   const std::uint8_t* texels = nullptr;
+  const std::uint8_t* texelsEnd = nullptr;  // just past the texture's last row
   int texPitch = 0;
   const int* rowTexels = nullptr;
   int rows = 0;
@@ -38,8 +41,7 @@ struct VectorRows {
   int count = 0;  // pixels per row
 };
 
-// Draws the first count - count % 8 pixels of every row; returns how many
-// pixels passed the alpha test.
+// Draws every pixel of every row; returns how many passed the alpha test.
 using VectorRect = long long (*)(const VectorRowConstants& k, const VectorRows& job);
 
 // The function for a blend (kNone, kAlpha or kAdditive) under these

@@ -60,16 +60,14 @@ Color ColorAt(const std::array<Plane, 4>& planes, int px, int py, bool perspecti
 
 constexpr Color kMissingTexel{0, 0, 0, 255};
 
-bool UsesLinear(std::uint32_t filter) { return filter == D3DTEXF_LINEAR || filter == D3DTEXF_ANISOTROPIC || filter > D3DTEXF_ANISOTROPIC; }
-
 // The filter a stage samples a triangle with: its footprint in texels per
 // pixel picks the minification or the magnification filter.
 bool TriangleUsesLinear(const SamplerSetup& s, const Plane& u, const Plane& v, double rhwScale) {
-  const bool minLinear = UsesLinear(s.minFilter), magLinear = UsesLinear(s.magFilter);
+  const bool minLinear = UsesLinearFilter(s.minFilter), magLinear = UsesLinearFilter(s.magFilter);
   if (minLinear == magLinear) return minLinear;  // the footprint would choose between equals
   const double w = s.width * rhwScale, h = s.height * rhwScale;
   const double acrossX = std::hypot(u.dx * w, v.dx * h), acrossY = std::hypot(u.dy * w, v.dy * h);
-  return UsesLinear(std::max(acrossX, acrossY) > 1.0 ? s.minFilter : s.magFilter);
+  return UsesLinearFilter(std::max(acrossX, acrossY) > 1.0 ? s.minFilter : s.magFilter);
 }
 
 void SampleStages(const DrawSetup& setup, const TriangleSetup& tri, int px, int py, double invW, Color* texels) {
@@ -100,7 +98,7 @@ void SampleAtVertex(const DrawSetup& setup, const std::array<std::array<double, 
       continue;
     }
     const double u = coords[stage.coordSet][0], v = coords[stage.coordSet][1];
-    texels[s] = UsesLinear(stage.sampler.magFilter) ? SampleLinear(stage.sampler, u, v) : SamplePoint(stage.sampler, u, v);
+    texels[s] = UsesLinearFilter(stage.sampler.magFilter) ? SampleLinear(stage.sampler, u, v) : SamplePoint(stage.sampler, u, v);
   }
 }
 

@@ -2,6 +2,7 @@
 // fault plans, call counters and trace, the device-loss switch and the list
 // of live objects.
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -31,6 +32,10 @@ struct Record {
   D3D9Profile profile = DefaultD3D9Profile();
   std::vector<FaultPlan> faults;
   std::map<std::string, int, std::less<>> callCounts;
+  // The counters last found, by the address of the name they were asked by:
+  // each call site passes one literal, so a draw loop skips the name lookup.
+  // Map entries never move, so the pointers hold until the map is cleared.
+  std::array<std::pair<const char*, int*>, 64> recentCounts{};
   // Read on every call: atomic, so that the readers need not take the lock.
   std::atomic<bool> traceEnabled{false};
   std::vector<D3D9Call> trace;
@@ -71,9 +76,13 @@ void ApplyExportNames(const D3D9Profile& profile) {
 HRESULT CountCall(const char* method) {
   Record& record = TheRecord();
   std::lock_guard<std::mutex> guard(record.mutex);
-  auto found = record.callCounts.find(std::string_view(method));
-  if (found == record.callCounts.end()) found = record.callCounts.emplace(method, 0).first;
-  const int call = ++found->second;
+  auto& recent = record.recentCounts[(reinterpret_cast<std::uintptr_t>(method) >> 3) % record.recentCounts.size()];
+  if (recent.first != method) {
+    auto found = record.callCounts.find(std::string_view(method));
+    if (found == record.callCounts.end()) found = record.callCounts.emplace(method, 0).first;
+    recent = {method, &found->second};
+  }
+  const int call = ++*recent.second;
   for (const FaultPlan& plan : record.faults) {
     if (call >= plan.firstCall && call <= plan.lastCall && plan.method == method) return plan.code;
   }
@@ -190,6 +199,7 @@ void ResetD3D9StandInForTest() {
   d3d9::ApplyExportNames(record.profile);
   record.faults.clear();
   record.callCounts.clear();
+  record.recentCounts.fill({nullptr, nullptr});
   record.traceEnabled = false;
   record.trace.clear();
   record.deviceState = D3D_OK;

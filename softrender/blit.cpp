@@ -25,6 +25,11 @@ struct PixelLoop {
 
   // The 16-bit p = 255 add and subtract take two pixels as one word when both
   // are drawn, pairing from the row's first pixel.
+  // Plain copies of a 32-bit alpha source with transparency weigh whole rows
+  // at once.
+  static constexpr bool kAlphaRows = std::is_same_v<Blend, FastCopy32> && std::is_same_v<Src, pixel::Src32A> &&
+                                     O::kTrans && !O::kBlendImage && !O::kModulate;
+
   static constexpr bool kPairs = Src::Dst::kIs565 && (std::is_same_v<Blend, pixel::BlendAddFull> ||
                                                       std::is_same_v<Blend, pixel::BlendSubFull>);
 
@@ -57,6 +62,10 @@ struct PixelLoop {
     for (std::int32_t y = 0; y < job.h; ++y) {
       if constexpr (kRowCopy) {
         std::memcpy(dp, sp, static_cast<std::size_t>(job.w) * kDstBytes);
+        dp += job.w * kDstBytes;
+        sp += job.w * Src::kBytes;
+      } else if constexpr (kAlphaRows) {
+        AlphaKeyedCopySpan(dp, sp, job.w);
         dp += job.w * kDstBytes;
         sp += job.w * Src::kBytes;
       } else if constexpr (kPairs) {

@@ -13,6 +13,8 @@
 #include "font/font_handle.h"
 #include "font/text_draw.h"
 #include "graphics/draw_settings.h"
+#include "graphics/vertex_batch.h"
+#include "platform/d3d9.h"
 #include "support/scratch_log.h"
 #include "tests/font/font_test_support.h"
 #include "tests/graphics/draw_test_support.h"
@@ -105,6 +107,31 @@ TEST(TextRenderersTest, PlainAndEdgeFontsDrawTheSamePixelsOnBothRenderers) {
       EXPECT_EQ(CountDifferent(device, software), 0) << bits << " bits, type " << type;
     }
   }
+}
+
+// White text with a black edge switches the brightness between white and
+// not at every glyph; the device path still gathers the whole string into one
+// batch and puts the software path's pixels on the screen.
+TEST(TextRenderersTest, WhiteTextWithADarkEdgeIsOneBatchWithTheSamePixels) {
+  int draws = -1;
+  const auto draw = [&draws](bool device) {
+    const int handle = CreateFontToHandle(nullptr, 16, 6, 1, 1, 1, 0, -1, -1);
+    ASSERT_NE(handle, -1);
+    const ColorValue white = MakeColorValue(255, 255, 255);
+    const ColorValue black = MakeColorValue(0, 0, 0);
+    EXPECT_EQ(DrawTextWithFont(10, 10, "Aj.x", white, handle, black, 0), 0);  // caches the glyphs
+    FlushVertexBatch();
+    const int before = plat::GetD3D9CallCount("DrawPrimitiveUP");
+    EXPECT_EQ(DrawTextWithFont(10, 40, "xAj.xAj.xAj.xAj.", white, handle, black, 0), 0);
+    FlushVertexBatch();
+    if (device) draws = plat::GetD3D9CallCount("DrawPrimitiveUP") - before;
+  };
+  const Frame device = DrawOn(Renderer::kDevice, [&] { draw(true); });
+  const Frame software = DrawOn(Renderer::kSoftware, [&] { draw(false); });
+  EXPECT_GT(CountColour(software, 0xFFFFFF), 100);
+  EXPECT_GT(CountColour(software, 0x000000), 100);
+  EXPECT_EQ(CountDifferent(device, software), 0);
+  EXPECT_EQ(draws, 1);
 }
 
 TEST(TextRenderersTest, BlendedAndAntialiasedTextGoesThroughTheWorkImage) {

@@ -224,5 +224,37 @@ TEST(RasterFastPath, TakesTheLibrarysQuadsAndLeavesOtherShapes) {
   EXPECT_EQ(report.pixelsWritten, 64);
 }
 
+// Sprites set up from their vertices must land on the general path's texels
+// even where pixel centres fall on texel boundaries (scale 2 from a whole
+// pixel, where the planes' rounding decides) or just beside them (thirds),
+// for odd and even texture sizes.
+TEST(RasterFastPath, ScaledSpritesNearTexelBoundariesDrawTheGeneralPathsTexels) {
+  std::mt19937 rng(31);
+  int fastTriangles = 0;
+  for (const int side : {3, 5, 16, 17}) {
+    for (const float scale : {0.5f, 1.0f, 1.5f, 2.0f, 3.0f}) {
+      for (const float offset : {0.0f, -0.5f, 0.5f, -0.25f}) {
+        const OwnedSurface texture = RandomImage(rng, side, side + 2, D3DFMT_A8R8G8B8);
+        State state = TwoDState(kTargetW, kTargetH);
+        state.textures[0] = texture.view;
+        UseAlphaBlend(&state);
+        const float x0 = 2.0f + offset, y0 = 1.0f + offset;
+        const std::vector<TexVertex> quad = Quad(x0, y0, x0 + static_cast<float>(side) * scale,
+                                                 y0 + static_cast<float>(side + 2) * scale, 0, 0, 1, 1, 0xFFFFFFFFu);
+        const OwnedSurface start = RandomImage(rng, kTargetW, kTargetH, D3DFMT_X8R8G8B8);
+        OwnedSurface fast = start, general = start;
+        Report fastReport, generalReport;
+        ASSERT_EQ(DrawList(fast, state, quad, kTexFvf, D3DPT_TRIANGLELIST, &fastReport, true), Status::kOk);
+        ASSERT_EQ(DrawList(general, state, quad, kTexFvf, D3DPT_TRIANGLELIST, &generalReport, false), Status::kOk);
+        ASSERT_EQ(fast.bytes, general.bytes) << "side " << side << " scale " << scale << " offset " << offset;
+        ASSERT_EQ(fastReport.pixelsWritten, generalReport.pixelsWritten);
+        fastTriangles += fastReport.fastPathTriangles;
+      }
+    }
+  }
+  // Most take a fast path; exact boundaries may leave a quad to the triangles.
+  EXPECT_GT(fastTriangles, 4 * 5 * 4);
+}
+
 }  // namespace
 }  // namespace plat::raster

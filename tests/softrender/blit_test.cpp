@@ -238,5 +238,36 @@ TEST_F(BlitEntryTest, AlphaSourcesAndBlendFactorZero) {
   EXPECT_EQ(run(4, 200, 0xFF102030u, 0x77406080u, 1, &blend.v), 0x77000000u);
 }
 
+// Sprite rows long enough for the vector blocks: runs of transparent, opaque
+// and translucent pixels of every length up to twenty, so whole blocks of
+// each kind, mixed blocks and short tails all occur, drawn through a sub-view
+// as sheet cells are.
+TEST_F(BlitEntryTest, LongAlphaRowsMatchTheOracle) {
+  std::mt19937 rng(4242);
+  Img sheet(70, 9, kMemImgFormatXrgb32, false, true, false);
+  FillRandom(sheet, rng);
+  for (int y = 0; y < 9; ++y) {
+    for (int x = 0; x < 70;) {
+      const int run = 1 + static_cast<int>(rng() % 20);
+      const int kind = static_cast<int>(rng() % 3);
+      for (int i = 0; i < run && x < 70; ++i, ++x) {
+        const std::uint8_t alpha = kind == 0 ? 0 : kind == 1 ? 255 : static_cast<std::uint8_t>(1 + rng() % 254);
+        sheet.at(x, y)[3] = alpha;
+      }
+    }
+  }
+  const Img cell(sheet, 3, 1, 61, 7);
+  State st;
+  st.area = {0, 0, 80, 12};
+  for (const int x : {5, -4, 30}) {
+    Img dst(80, 12, kMemImgFormatXrgb32, false, false, false);
+    FillRandom(dst, rng);
+    Apply(st);
+    const auto want = Expected(dst, cell, x, 3, 1, nullptr, st, false);
+    DrawMemImgAt(&dst.v, &cell.v, x, 3, 1, nullptr);
+    EXPECT_EQ(FirstDifference(dst.bytes(), want), "") << "at x " << x;
+  }
+}
+
 }  // namespace
 }  // namespace qz::blit_test
