@@ -56,4 +56,3 @@ void EnterStatusScreen() { ChangeScene(kSceneStatus); }
 void RunMessageScene(int, int, GameString) { player.eventCode = 0; }
 void AnimateMessageWindow(int, int) {}
 void DrawHudNumber(int, int, int, int) {}
-void WriteSaveFile(int) {}
