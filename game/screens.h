@@ -16,6 +16,8 @@ void UpdateUpgradeResultScene();
 
 // Scene entries: the title (scene 0), the shop (3), the status screen (2).
 void EnterTitleScene();
+// "Save n [Floor NNN]" or "Save n [NO DATA]"; reads slot n into the live game.
+GameString MakeSaveSlotLabel(int slot);
 void EnterShop();
 void EnterStatusScreen();
 
