@@ -1,7 +1,17 @@
-// Floor map files and floor loading.
+// Floor map files and floor loading: the file of mapName is read whole,
+// checked, and only then replaces the floor being played.
 #pragma once
 
 #include "game/game_string.h"
+#include "game/map_format.h"
 
 // 1 when the library's file layer opens path (closed again at once), else 0.
 int CanOpenFile(GameString path);
+// Loads the floor named by mapName and enters it at entrance 0..4: 1, or 0
+// when a missing or malformed file left everything as it was.
+int LoadFloor(int entrance);
+// Reads and checks the file and sets the floor up from it: 1, or 0 (logged)
+// with nothing changed.
+int LoadMapFile(int entrance);
+// "" when the record fits the game's fixed tables, else the field at fault.
+const char* MapFileFault(const MapFileData& data);

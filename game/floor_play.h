@@ -1,10 +1,21 @@
-// Scene 1: the frame of the floor being played.
+// Scene 1: the frame of the floor being played, with its camera and the
+// animation counters of the marks and items.
 #pragma once
 
 #include <cstdint>
 
+inline constexpr int kCameraMaxX = 1792;
+inline constexpr int kCameraMaxY = 1024;
+
+extern std::int32_t cameraX, cameraY;  // top-left of the view in floor pixels
+extern std::int32_t markFrame, markTick, markBob, markBobStep, markBobTick;
+extern std::int32_t itemFrame, itemTick;
 // 1 while the shop or the status screen hides the floor's row of the HUD.
 extern std::int32_t hudItemsHidden;
 
 // Advances and draws one frame of the floor.
 void UpdateFloorPlay();
+// Puts the camera over the player, clamped to the field.
+void PlaceCamera();
+// The mark and item animations as a freshly loaded floor starts them.
+void ResetFloorAnimation();

@@ -1,5 +1,6 @@
-// The floor's two cell layers and its chip table. A cell is 32 by 32 pixels;
-// the layers are stored column by column (index x * 48 + y).
+// The floor's two cell layers, its chip table, and the rules that rewrite
+// cells from the codes a floor file stores in them. A cell is 32 by 32
+// pixels; the layers are stored column by column (index x * 48 + y).
 #pragma once
 
 #include <cstdint>
@@ -8,9 +9,52 @@ inline constexpr int kMapColumns = 78;
 inline constexpr int kMapRows = 48;
 inline constexpr int kMapCells = kMapColumns * kMapRows;
 inline constexpr int kChipTableSize = 256;
+inline constexpr int kCellSize = 32;
+// Pixels past these read as empty: columns 76, 77 and row 47 are storage only.
+inline constexpr int kFieldRightPixel = 2431;
+inline constexpr int kFieldBottomPixel = 1503;
+// A chip whose table value is at least this hides the items of its cell.
+inline constexpr int kCoveringChipValue = 51;
+
+// Attribute values the floor code names.
+enum CellAttribute : int {
+  kAttrEmpty = 0,
+  kAttrSign = 1,
+  kAttrRecoveryPoint = 2,
+  kAttrShop = 3,
+  kAttrDoor0 = 4,  // doors 0..3 are 4..7
+  kAttrEntrance0 = 27,  // entrances 0..3 are 27..30
+  kAttrCheckCube = 31,
+  kAttrHidden = 44,
+  kAttrSolidBlock = 120,
+};
 
 extern std::int32_t chipLayer[kMapCells];       // layer 0: chip numbers
 extern std::int32_t attributeLayer[kMapCells];  // layer 1: attributes and cell codes
 extern std::int32_t chipTable[kChipTableSize];  // 51 or more: the chip covers items in its cell
 
 inline constexpr int MapCellIndex(int x, int y) { return x * kMapRows + y; }
+
+// The one way into the layers: the index of cell (x, y), or -1 outside the
+// 78 by 48 storage.
+int CheckedCellIndex(int x, int y);
+// Layer values of cell (x, y); 0 outside the storage.
+std::int32_t ChipAt(int x, int y);
+std::int32_t AttributeAt(int x, int y);
+// Writes both layers of cell (x, y); nothing outside the storage.
+void SetCell(int x, int y, std::int32_t chip, std::int32_t attribute);
+// The chip-table value of a chip number; 0 for numbers outside the table.
+std::int32_t ChipTableValue(std::int32_t chip);
+
+// The attribute under floor pixel (x, y); 0 outside 0..2431 by 0..1503.
+std::int32_t ReadAttributeAtPixel(int x, int y);
+// Turns a touch code (105..119) under (x, y) into its cell, with the break
+// effect and sound; returns the attribute now there (0 outside the field).
+std::int32_t WriteTileTypeAtPixel(int x, int y);
+// Turns every switch code of the reachable field into its cell; withEffects 1
+// spawns the creation effect on each converted cell.
+void ConvertMapCodes(int withEffects);
+// With the True Eye, hidden cells (44) become solid blocks.
+void RevealTrueEyeBlocks();
+// Opens the gates of floor "100" for each replica held.
+void ClearGateCellsByFlags();

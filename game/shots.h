@@ -1,0 +1,27 @@
+// Player shots and enemy bullets: the record both pools hold and their
+// per-frame update. The shots issue completes the update.
+#pragma once
+
+#include <cstdint>
+
+// Fields in storage order.
+struct ShotRecord {
+  double x, y;    // top-left of the 24 by 24 sprite
+  double vx, vy;  // pixels per frame
+  double ax, ay;
+  std::int32_t life;  // frames left
+  std::int32_t power;
+  std::int32_t graphicBase;
+  std::int32_t colourRow;
+  double angle;
+  std::int32_t blastSize;
+  std::int32_t stun;
+  std::int32_t animFrame, animTick;
+  std::int32_t mode;
+  std::int32_t direction;  // numpad digit
+  std::int32_t inUse;
+};
+
+// Moves, tests and draws the player shots, then the enemy bullets, then runs
+// the boss-defeat countdown.
+void UpdateShotsAndBullets();

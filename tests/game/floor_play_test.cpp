@@ -1,0 +1,442 @@
+// The floor-play frame as a player sees it, probed on the cell-colour data
+// set: the camera and the cells it shows, marks and items hidden where they
+// should be, the darkness of a dark floor, timed cells, the effects' life,
+// the status bar's places, every floor event, and the game-over timing.
+#include <algorithm>
+
+#include "game/doors.h"
+#include "game/effects.h"
+#include "game/game_over.h"
+#include "game/hud.h"
+#include "sound/sound_play.h"
+#include "tests/game/floor_fixture.h"
+
+namespace {
+
+using qz::testing::FloorTest;
+using qz::testing::ScreenPixel;
+
+// One floor-play frame on a cleared screen, the animations at their start.
+void Frame() {
+  ResetFloorAnimation();
+  qz::ClearDrawTarget(nullptr);
+  UpdateFloorPlay();
+}
+
+int Channel(std::uint32_t rgb, int shift) { return static_cast<int>(rgb >> shift & 0xFF); }
+
+// Each channel of `rgb` as blending `apply` would leave it, within 3.
+template <typename Apply>
+void ExpectChannels(std::uint32_t pixel, std::uint32_t rgb, Apply apply) {
+  for (int shift : {16, 8, 0}) {
+    EXPECT_NEAR(Channel(pixel, shift), apply(Channel(rgb, shift)), 3) << std::hex << pixel << " from " << rgb;
+  }
+}
+
+// Drawn at alpha 216 over black, or opaque (the numbers leave blend mode 0).
+bool DrawnOverBlack(std::uint32_t pixel, std::uint32_t rgb) {
+  auto near = [&](int scale) {
+    for (int shift : {16, 8, 0}) {
+      if (std::abs(Channel(pixel, shift) - Channel(rgb, shift) * scale / 255) > 3) return false;
+    }
+    return true;
+  };
+  return near(216) || near(255);
+}
+
+TEST_F(FloorTest, TheCameraFollowsThePlayerAndShowsTheCellsUnderIt) {
+  ASSERT_EQ(Enter("001", 0), 1);
+  player.x = 100;
+  player.y = 50;
+  Frame();
+  EXPECT_EQ(cameraX, 0);
+  EXPECT_EQ(cameraY, 0);
+  player.x = 2400;
+  player.y = 1500;
+  Frame();
+  EXPECT_EQ(cameraX, 1792);
+  EXPECT_EQ(cameraY, 1024);
+
+  // Row 27 is wall, row 28 open sky; column 0 wall, column 1 open.
+  const std::uint32_t wall = Cell("chip_meadow.png", 1);
+  const std::uint32_t sky = Cell("BG_Meadow.png", 0);
+  player.x = 288 + 10;
+  player.y = 208 + 28 * 32 - 200;
+  Frame();
+  ASSERT_EQ(cameraX, 10);
+  ASSERT_EQ(cameraY, 28 * 32 - 200);
+  EXPECT_EQ(ScreenPixel(130, 199), wall);
+  EXPECT_EQ(ScreenPixel(130, 200), sky);
+  EXPECT_EQ(ScreenPixel(21, 300), wall);
+  EXPECT_EQ(ScreenPixel(23, 300), sky);
+}
+
+TEST_F(FloorTest, ItemsUnderCoveringChipsAndTheEnteredCheckCubeAreNotDrawn) {
+  ASSERT_EQ(Enter("001", 0), 1);
+  // The first pick-up of floor 001 stands at tile (14, 40) on open sky.
+  ASSERT_EQ(mapObjects[0].x, 14);
+  ASSERT_EQ(mapObjects[0].y, 40);
+  Frame();
+  const int sx = 14 * 32 - cameraX + 10;
+  const int sy = 40 * 32 - cameraY + 10;
+  const std::uint32_t item = Cell("pat_item.png", mapObjects[0].type * 6);
+  EXPECT_EQ(ScreenPixel(sx, sy), item);
+  SetCell(14, 40, 1, 0);  // chip 1 (table value 120) covers the cell
+  Frame();
+  EXPECT_EQ(ScreenPixel(sx, sy), Cell("chip_meadow.png", 1));
+  chipTable[1] = 50;
+  Frame();
+  EXPECT_EQ(ScreenPixel(sx, sy), item);
+  mapObjects[0].x = 40;  // out of view: culled
+  Frame();
+  EXPECT_EQ(ScreenPixel(sx, sy), Cell("chip_meadow.png", 1));
+
+  // The check cube of 002 glows, except while the floor was entered by it.
+  ASSERT_EQ(Enter("002", 0), 1);
+  ASSERT_EQ(marks[0].type, kMarkCheckCube);
+  player.x = marks[0].x;
+  player.y = marks[0].y - 100;
+  Frame();
+  const int mx = marks[0].x - cameraX + 10;
+  const int my = marks[0].y - cameraY + 10;
+  const std::uint32_t glowing = ScreenPixel(mx, my);
+  marks[0].active = 0;
+  Frame();
+  const std::uint32_t plain = ScreenPixel(mx, my);
+  EXPECT_NE(glowing, plain);
+  marks[0].active = 1;
+  entrance = 4;
+  Frame();
+  EXPECT_EQ(ScreenPixel(mx, my), plain);
+}
+
+TEST_F(FloorTest, MarksAndItemsAnimateEverySixthFrameAndTheMarksBob) {
+  ASSERT_EQ(Enter("002", 0), 1);
+  for (int frame = 1; frame <= 6 * 10; ++frame) {
+    qz::ClearDrawTarget(nullptr);
+    UpdateFloorPlay();
+    if (frame == 6) {
+      EXPECT_EQ(markFrame, 1);
+      EXPECT_EQ(itemFrame, 1);
+      EXPECT_EQ(markBob, 1);
+    }
+  }
+  // Ten steps: bob up nine, then turned; the pictures wrapped from 5 to 0.
+  EXPECT_EQ(markFrame, 4);
+  EXPECT_EQ(itemFrame, 4);
+  EXPECT_EQ(markBob, 8);
+  EXPECT_EQ(markBobStep, -1);
+}
+
+TEST_F(FloorTest, ADarkFloorDarkensAllButTheLightAroundThePlayer) {
+  ASSERT_EQ(Enter("003", 0), 1);
+  ASSERT_EQ(mapFlags[kMapFlagDark], 1);
+  struct Probe {
+    int playerX, x;
+    bool inBox;
+  };
+  // Player at the left edge: only the right of the mask is boxed; at the
+  // right edge only the left. Near the player the mask's light leaves the
+  // picture as it was.
+  for (const Probe& p : {Probe{100, 600, true}, Probe{100, 60, false}, Probe{2300, 20, true},
+                         Probe{2300, 600, false}}) {
+    SCOPED_TRACE(p.x);
+    player.x = p.playerX;
+    player.y = 1200;
+    mapFlags[kMapFlagDark] = 0;
+    Frame();
+    const std::uint32_t lit = ScreenPixel(p.x, 240);
+    mapFlags[kMapFlagDark] = 1;
+    Frame();
+    const std::uint32_t dark = ScreenPixel(p.x, 240);
+    if (p.inBox) {
+      ExpectChannels(dark, lit, [](int c) { return std::max(0, c - 236); });
+    } else {
+      ExpectChannels(dark, lit, [](int c) { return c; });
+    }
+  }
+}
+
+TEST_F(FloorTest, ATimedCellEmptiesOnItsLastFrame) {
+  ASSERT_EQ(Enter("001", 0), 1);
+  SetCell(20, 35, 6, 120);
+  timedCells[4] = TimedCellRecord{20, 35, 3, 1};
+  timedCellCount = 1;
+  Frame();
+  Frame();
+  EXPECT_EQ(AttributeAt(20, 35), 120);
+  EXPECT_EQ(timedCells[4].timer, 1);
+  Frame();
+  EXPECT_EQ(AttributeAt(20, 35), 0);
+  EXPECT_EQ(ChipAt(20, 35), 0);
+  EXPECT_EQ(timedCells[4].inUse, 0);
+  EXPECT_EQ(timedCellCount, 0);
+}
+
+TEST_F(FloorTest, EffectsDrawEachCellOnceThenFreeTheirRecord) {
+  cameraX = cameraY = 0;
+  SpawnEffect(4, 100, 100);  // kind 7, eight frames, plain
+  ASSERT_EQ(effectCount, 1);
+  for (int frame = 0; frame < 8; ++frame) {
+    qz::ClearDrawTarget(nullptr);
+    DrawEffects();
+    EXPECT_EQ(ScreenPixel(112, 112), Cell("ef_hit01.bmp", frame)) << frame;
+  }
+  EXPECT_EQ(effectCount, 0);
+  EXPECT_EQ(effects[0].inUse, 0);
+
+  // Kinds 0..2 keep their place beside the player; kind 4 sits on its pip.
+  player.x = 300;
+  ASSERT_EQ(StartEffect(1, 16, 1, -20.0, 100.0, 0.0, 1.0), 0);
+  ASSERT_EQ(StartEffect(4, 16, 12, 0.0, 0.0, 0.0, 1.0), 1);
+  qz::ClearDrawTarget(nullptr);
+  DrawEffects();
+  EXPECT_EQ(ScreenPixel(305, 125), Cell("ef_shot2.bmp", 0));
+  EXPECT_EQ(ScreenPixel((12 + 10) * 9 + 10, 11), Cell("ef_mpcharge.bmp", 0));
+  player.x = 400;
+  qz::ClearDrawTarget(nullptr);
+  DrawEffects();
+  EXPECT_EQ(ScreenPixel(405, 125), Cell("ef_shot2.bmp", 1));
+  EXPECT_EQ(ScreenPixel(305, 125), 0u);
+}
+
+TEST_F(FloorTest, PoolsHandOutTheLowestFreeRecordAndNeverRunPastTheirEnd) {
+  EXPECT_EQ(FindFreeSlot(4), -1);
+  EXPECT_EQ(FindFreeSlot(6), -1);
+  EXPECT_EQ(FindFreeSlot(-1), -1);
+  EXPECT_EQ(FindFreeSlot(kPoolEnemies), 0);
+  enemies[0].life = 3;
+  EXPECT_EQ(FindFreeSlot(kPoolEnemies), 1);
+  for (int i = 0; i < kEffectPoolSize; ++i) ASSERT_EQ(StartEffect(3, 1, 1, 0, 0, 0, 1), i);
+  EXPECT_EQ(FindFreeSlot(kPoolEffects), -1);
+  SpawnEffect(0, 5, 5);
+  EXPECT_EQ(effectCount, kEffectPoolSize);
+  effects[100].inUse = 0;
+  effects[200].inUse = 0;
+  EXPECT_EQ(FindFreeSlot(kPoolEffects), 100);
+  // A counter run high by a slip stops at the pool's end.
+  effects[100].inUse = effects[200].inUse = 1;
+  effectCount = kEffectPoolSize + 44;
+  DrawEffects();
+  EXPECT_EQ(effectCount, 44);
+  EXPECT_EQ(FindFreeSlot(kPoolEffects), 0);
+  EXPECT_EQ(FindFreeSlot(kPoolPlayerShots), 0);
+  enemyBullets[0].inUse = 1;
+  EXPECT_EQ(FindFreeSlot(kPoolEnemyBullets), 1);
+  EXPECT_EQ(FindFreeSlot(kPoolTimedCells), 0);
+}
+
+TEST_F(FloorTest, TheStatusBarPutsPipsLabelsAndFloorIconsInTheirPlaces) {
+  auto pixelAfterHud = [](int x, int y) {
+    qz::ClearDrawTarget(nullptr);
+    DrawHud();
+    return ScreenPixel(x, y);
+  };
+  auto pip = [](int cell) { return Cell("st_magic_bar.png", cell); };
+  player.maxMagic = 0;
+  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(106, 18), pip(3)));
+  player.maxMagic = 5;
+  player.magic = 3;
+  const int cells[] = {0, 0, 0, 2, 2, 3};
+  for (int i = 0; i < 6; ++i) EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(106 + 9 * i, 18), pip(cells[i]))) << i;
+  player.infiniteMagic = 1;
+  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(106 + 9, 18), pip(1)));
+  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(106 + 36, 18), pip(2)));
+  player.shotKind = 2;
+  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(18, 18), Cell("st_bullet.png", 2)));
+
+  const std::uint32_t inertia = Cell("st_font_inertia.png", 0);
+  mapFlags[kMapFlagInertia] = 1;
+  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(548, 465), inertia));
+  EXPECT_EQ(pixelAfterHud(511, 465), 0u);
+  mapFlags[kMapFlagJumpBonus] = 1;
+  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(511, 465), inertia));
+  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(563, 465), Cell("st_font_jump.png", 0)));
+
+  floorNumber = 4;
+  gameState.FloorProgress.floorItems[4][1] = 1;  // key taken
+  gameState.FloorProgress.floorItems[4][0] = 1;  // switch used
+  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(13, 460), Cell("st_status4.png", 1)));
+  EXPECT_EQ(pixelAfterHud(33, 460), 0u);  // chest not opened
+  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(53, 460), Cell("st_status4.png", 4)));
+  hudItemsHidden = 1;
+  EXPECT_EQ(pixelAfterHud(13, 460), 0u);
+  EXPECT_EQ(pixelAfterHud(511, 465), 0u);
+}
+
+TEST_F(FloorTest, EachFloorEventRunsOnceAndOnlyWhenNothingHoldsTheFrame) {
+  ASSERT_EQ(Enter("002", 0), 1);
+  // A boss countdown and a pending scene change hold every event back.
+  player.eventCode = 8;
+  gameState.bossCountdown = 5;
+  Frame();
+  EXPECT_EQ(player.eventCode, 8);
+  EXPECT_EQ(entrance, 0);
+  gameState.bossCountdown = 0;
+  skipFade = 1;
+  ActionFlags.menu = 1;
+  Frame();
+  EXPECT_EQ(gameState.scene, kSceneFloorPlay);
+  EXPECT_EQ(entrance, 0);
+  skipFade = 0;
+  Frame();  // the menu opens the status screen and ends the frame
+  EXPECT_EQ(gameState.scene, kSceneStatus);
+  EXPECT_EQ(entrance, 0);
+  ActionFlags.menu = 0;
+  gameState.scene = kSceneFloorPlay;
+  skipFade = 0;
+
+  // 8: the check cube.
+  Frame();
+  EXPECT_EQ(player.eventCode, 0);
+  EXPECT_EQ(entrance, 4);
+  EXPECT_EQ(qz::IsSoundHandlePlaying(soundEffects[kSeCheckCube]), 1);
+  const int cubeEffect = FindFreeSlot(kPoolEffects) - 1;
+  ASSERT_GE(cubeEffect, 0);
+  EXPECT_EQ(effects[cubeEffect].kind, 13);
+  EXPECT_EQ(effects[cubeEffect].x, player.x + 32);
+
+  // 1: the sign; 3: the shop.
+  player.eventCode = 1;
+  Frame();
+  EXPECT_EQ(player.eventCode, 0);
+  player.eventCode = 3;
+  Frame();
+  EXPECT_EQ(player.eventCode, 0);
+  EXPECT_EQ(gameState.scene, kSceneShop);
+  gameState.scene = kSceneFloorPlay;
+  skipFade = 0;
+
+  // 2: the recovery point refills and sparkles on each refilled pip.
+  EmptyObjectPools();
+  player.maxLife = 5;
+  player.life = 1;
+  player.maxMagic = 16;
+  player.magic = 10;
+  const int third = thirdScreen;
+  player.eventCode = 2;
+  Frame();
+  EXPECT_EQ(player.life, 5);
+  EXPECT_EQ(player.magic, 16);
+  EXPECT_EQ(player.eventCode, 0);
+  ASSERT_EQ(effectCount, 6);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(effects[i].kind, 4);
+    EXPECT_EQ(effects[i].param, 10 + i);
+  }
+  EXPECT_NE(thirdScreen, third);
+  EXPECT_EQ(qz::IsValidGraphHandle(thirdScreen), 1);
+
+  // 5: door 1 of floor 002 leads to floor 001's entrance 1, linked both ways,
+  // through the banner (400 ms on the clock) and the autosave.
+  const MapFileData first = Generated("001");
+  const std::int32_t before = qz::GetMillisecondCount();
+  player.eventCode = 5;
+  Frame();
+  EXPECT_GE(qz::ElapsedMilliseconds(qz::GetMillisecondCount(), before), 400);
+  EXPECT_STREQ(mapName.c_str(), "001");
+  EXPECT_EQ(floorNumber, 0);
+  EXPECT_EQ(entrance, 1);
+  EXPECT_EQ(gameState.FloorProgress.doorLinks[1][1], 1);
+  EXPECT_EQ(gameState.FloorProgress.doorLinks[0][1], 2);
+  EXPECT_EQ(fadeRequest, 1);
+  EXPECT_EQ(skipFade, 1);
+  EXPECT_EQ(player.eventCode, 0);
+  for (int i = 0; i < MapFileData::kCellCount; ++i) {
+    if (first.attributeLayer[static_cast<std::size_t>(i)] != kAttrEntrance0 + 1) continue;
+    EXPECT_EQ(player.x, i / kMapRows * 32 - 16);
+    EXPECT_EQ(player.y, i % kMapRows * 32);
+  }
+
+  // 9: the floor jump enters the chosen floor at entrance 0.
+  skipFade = 0;
+  floorNumber = 2;
+  player.eventCode = 9;
+  Frame();
+  EXPECT_STREQ(mapName.c_str(), "003");
+  EXPECT_EQ(entrance, 0);
+  EXPECT_EQ(player.eventCode, 0);
+}
+
+TEST_F(FloorTest, DoorsWithoutAFloorResetThePlayerAndTheEndingDoorEndsTheGame) {
+  ASSERT_EQ(Enter("100", 0), 1);
+  for (int target : {0, 102}) {
+    doors[2] = FloorDoor{target, 0};
+    player.life = 4;
+    player.magic = 7;
+    player.velocityX = 3.0;
+    EnterDoor(2, 0, 1);
+    EXPECT_EQ(player.life, 1);
+    EXPECT_EQ(player.magic, 0);
+    EXPECT_EQ(player.velocityX, 0.0);
+    EXPECT_STREQ(mapName.c_str(), "100");
+    EXPECT_EQ(floorNumber, 99);
+  }
+  ASSERT_EQ(doors[0].targetFloor, kEndingFloor);
+  player.eventCode = 4;
+  Frame();
+  EXPECT_EQ(gameState.scene, kSceneEnding);
+  EXPECT_EQ(fadeRequest, 1);
+  EXPECT_EQ(skipFade, 1);
+  ASSERT_NE(bgmHandle, -1);
+  EXPECT_EQ(qz::IsSoundHandlePlaying(bgmHandle), 1);
+}
+
+TEST_F(FloorTest, TheBannerShowsTheFloorAndATimeRunBelowZeroAsZeros) {
+  MapFileData floor = SmallFloor();
+  floor.timeLimit = 10;
+  floor.attributeLayer[MapFileData::CellIndex(9, 42)] = kAttrCheckCube;
+  WriteMap("061", WriteMapFile(floor));
+  floorNumber = 60;
+  EnterDoor(4, 1, 0);
+  ASSERT_EQ(floorTime, -20);
+  // The digits are added onto the banner's background.
+  auto added = [](std::uint32_t digit) {
+    const std::uint32_t back = Cell("bg_floorback_blue.png", 0);
+    std::uint32_t sum = 0;
+    for (int shift : {16, 8, 0}) sum |= static_cast<std::uint32_t>(std::min(255, Channel(back, shift) + Channel(digit, shift))) << shift;
+    return sum;
+  };
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(ScreenPixel(330 + 26 * i + 10, 286), added(Cell("st_font5.png", 0))) << "time digit " << i;
+  }
+  const int floorDigits[] = {0, 6, 1};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(ScreenPixel(354 + 52 * i + 20, 230), added(Cell("st_font5.png", floorDigits[i]))) << "floor digit " << i;
+  }
+}
+
+TEST_F(FloorTest, GameOverShowsItsPictureFromTheEleventhFrameAndRestartsAtTheEntrance) {
+  const MapFileData file = Generated("002");
+  ASSERT_EQ(Enter("002", 0), 1);
+  ActivateCheckCube();
+  player.dead = 1;
+  gameState.sceneFrame = 0;
+  gameOverStars[0] = GameOverStarRecord{600.0, 100.0, 8.0, 0.0, 0, 0, 1};
+  const std::uint32_t picture = Cell("st_gameover.png", 0);
+  ActionFlags.confirm = 1;
+  for (int frame = 1; frame <= 10; ++frame) {
+    Frame();
+    EXPECT_EQ(player.dead, 1) << frame;
+    EXPECT_NE(ScreenPixel(320, 240), picture) << frame;
+  }
+  EXPECT_EQ(gameOverStars[0].active, 0);  // flew off the screen's right
+  ActionFlags.confirm = 0;
+  Frame();
+  EXPECT_EQ(ScreenPixel(320, 240), picture);
+  EXPECT_EQ(player.dead, 1);
+  ActionFlags.cancel = 1;
+  player.x = 900;
+  const std::int32_t before = qz::GetMillisecondCount();
+  Frame();
+  EXPECT_GE(qz::ElapsedMilliseconds(qz::GetMillisecondCount(), before), 400);
+  EXPECT_EQ(player.dead, 0);
+  EXPECT_EQ(player.life, 1);
+  EXPECT_EQ(player.magic, 0);
+  EXPECT_EQ(entrance, 4);
+  EXPECT_EQ(floorTime, file.timeLimit - 30);
+  EXPECT_EQ(player.x, marks[0].x - 16);
+  EXPECT_EQ(player.y, marks[0].y);
+}
+
+}  // namespace
