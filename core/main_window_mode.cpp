@@ -30,7 +30,12 @@ constexpr std::int32_t kDisplayChangeWaitMs = 250;
 void OnActivated(WindowSystemState& state, plat::WPARAM wParam) {
   const WindowSettings& settings = state.settings;
   if (settings.useIme != 0 && GetImeCompositionFlag() != 0) RequestKeyInputImeRefresh();
-  if (settings.windowMode != 0) EndDeviceScene();
+  if (settings.windowMode != 0) {
+    EndDeviceScene();
+    // A device lost in window mode is noticed only here; without the rebuild
+    // every later draw would be skipped for good.
+    if (IsLibraryInitialised() != 0 && IsGraphicsDeviceLost() != 0) RebuildGraphicsDeviceDefault();
+  }
   if (settings.windowMode == 0 && IsLibraryInitialised() != 0) {
     // Full screen lost its device on deactivation; a minimised activation
     // (high word set) waits for the restore.

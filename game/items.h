@@ -2,9 +2,20 @@
 // moving them.
 #pragma once
 
+#include <cstdint>
+
+struct MapObjectRecord;
+
+// The blinking platforms' cycle, 0..239, one step a frame.
+extern std::int32_t movingObjectCycle;
+
 // Moves and draws the moving objects and carries the player on them.
 void UpdateMovingObjects();
-// Applies the pick-ups and slots the player touches.
+// Applies the first pick-up the player touches.
 void CheckObjectTouch();
-// Opens the chest the player stands at.
+// Uses the key switch or key the player touches, or opens the chest.
 void CollectItem();
+// 1 when the player's body box overlaps the inner square of cell (column, row).
+int IsTouchingPlayer(int column, int row);
+// The blocking chest sequence: opens the chest of the slot when a key is held.
+void OpenChest(MapObjectRecord& slot);

@@ -1,5 +1,7 @@
-// The player shots and enemy bullets. The shots issue completes this; until
-// then nothing is fired, so there is nothing to move.
+// The player shots and enemy bullets. The enemies issue completes the bullet
+// half and the boss countdown; the player shots are in player_shots.cpp.
 #include "game/shots.h"
 
-void UpdateShotsAndBullets() {}
+#include "game/player_shots.h"
+
+void UpdateShotsAndBullets() { UpdatePlayerShots(); }

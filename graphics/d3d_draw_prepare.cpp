@@ -6,6 +6,7 @@
 #include "graphics/d3d_graph_draw_internal.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/draw_settings_block.h"
+#include "graphics/light_device.h"
 #include "graphics/graph_record.h"
 #include "graphics/graphics_state.h"
 #include "graphics/pending_draw_state.h"
@@ -83,10 +84,18 @@ void HoldColorModulation(bool held) { gColorModulationHeld = held; }
 
 int PrepareGraphDrawState(const GraphImage* image, plat::IDirect3DBaseTexture9* texture, int flags) {
   if (GetGraphicsState().device == nullptr) return -1;
-  const DrawSettingsBlock& settings = GetDrawSettings();
+  DrawSettingsBlock& settings = GetDrawSettings();
   const bool lighting = (flags & kPrepareLighting) != 0 && settings.lightingOff == 0;
-  ApplyLightingState(lighting ? 1 : 0);
+  if (lighting && (settings.lightsChanged != 0 || GetLightPacking().forceReapply != 0)) {
+    ApplyLightsToDevice();
+  } else {
+    ApplyLightingState(lighting ? 1 : 0);
+  }
   if (lighting) {
+    if (settings.materialDirty != 0) {
+      ApplyMaterial(&settings.material);
+      settings.materialDirty = 0;
+    }
     ApplyDiffuseMaterialSource(settings.diffuseMaterialSource);
     ApplySpecularMaterialSource(settings.specularMaterialSource);
   }

@@ -15,8 +15,8 @@ namespace {
 
 constexpr float kEulerNumber = 2.71828f;
 // Vertex-shader register of the fog factors: end / (end - start),
-// -1 / (end - start), density, e.
-constexpr int kFogShaderConstant = 1;
+// -1 / (end - start), density, e; c1 belongs to the lighting.
+constexpr int kFogShaderConstant = 10;
 // Vertex-shader boolean registers 0 to 3 select the fog formula.
 constexpr int kFogModeShaderBooleans = 0;
 

@@ -7,6 +7,8 @@
 #include "graphics/device_state_cache.h"
 #include "graphics/device_state_internal.h"
 #include "graphics/draw_settings_block.h"
+#include "graphics/light_device.h"
+#include "graphics/matrix_settings.h"
 #include "graphics/pending_draw_state.h"
 #include "graphics/screen_present.h"
 #include "graphics/vertex_batch.h"
@@ -260,6 +262,11 @@ int ForceResendDeviceStates() {
   ApplyDiffuseMaterialSource(cache.diffuseMaterialSource);
   ApplySpecularMaterialSource(cache.specularMaterialSource);
   ApplyLightingState(cache.lighting);
+  ApplyAmbientColor(GetAmbientColor());
+  for (int index = 0; index < kDeviceLightCount; ++index) {
+    if (IsDeviceLightEnabled(index) != 0) ApplyLightAndEnable(index, 1, GetDeviceLight(index));
+  }
+  GetLightPacking().forceReapply = 1;
   const DrawSettingsBlock& settings = GetDrawSettings();
   SetViewportFromRect(settings.clipLeft, settings.clipTop, settings.clipRight, settings.clipBottom);
   const DeviceScissorRect scissor = cache.scissor;

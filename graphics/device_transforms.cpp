@@ -8,6 +8,7 @@
 #include "graphics/device_state_cache.h"
 #include "graphics/device_state_internal.h"
 #include "graphics/draw_settings_block.h"
+#include "graphics/light_device.h"
 #include "graphics/screen_present.h"
 #include "graphics/vertex_batch.h"
 
@@ -99,7 +100,12 @@ int SetDeviceScissorRect(const DeviceScissorRect* rect) {
 }
 
 int SetViewMatrixToDevice(const Matrix4x4* matrix) {
-  return SendCameraMatrix(plat::D3DTS_VIEW, kViewShaderConstant, matrix, &GetDeviceStateCache().viewMatrix);
+  if (SendCameraMatrix(plat::D3DTS_VIEW, kViewShaderConstant, matrix, &GetDeviceStateCache().viewMatrix) != 0) {
+    return -1;
+  }
+  // The lights' shader constants live in view space.
+  UploadViewSpaceLightConstants(matrix);
+  return 0;
 }
 
 int SetProjectionMatrixToDevice(const Matrix4x4* matrix) {
@@ -118,6 +124,8 @@ int SetWorldMatrix(const Matrix4x4* matrix) {
   if (matrix == nullptr) return -1;
   FlushVertexBatch();
   GetDeviceStateCache().worldMatrix = *matrix;
+  MarkCameraMatricesStale();
+  RebuildCameraMatrices();
   // The view is sent again with the world: the light constants depend on both.
   DrawSettingsBlock& settings = GetDrawSettings();
   settings.viewApplied = 0;

@@ -9,6 +9,7 @@
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_handles.h"
+#include "graphics/mask_screen.h"
 #include "graphics/graphics_state.h"
 #include "graphics/pending_draw_state.h"
 #include "graphics/render_surfaces.h"
@@ -95,7 +96,7 @@ void ResetCameraForTarget(bool onDevice) {
   settings.nearClip = distance * kNearClipFactor;
   settings.farClip = distance + kFarClipBeyondTarget;
   MakePerspectiveMatrix(&settings.projectionMatrix, settings.fieldOfView, settings.nearClip, settings.farClip,
-                        width > 0.0f ? height / width : 0.0f);
+                        width > 0.0f ? height / width * settings.aspectFactor : 0.0f);
   settings.cameraDerivedMatrices = 1;
   if (!onDevice) return;
   SetWorldMatrix(&identity);
@@ -133,6 +134,7 @@ int SelectDrawTarget(int target) {
     state.softwareDrawTarget = graph != nullptr ? &graph->softView : &state.screenImages[kBackScreenImage];
   }
   settings.drawTarget = target;
+  FollowDrawTargetWithMask();
   if (target == kFrontScreen) StartScreenRefreshTimer();
 
   const int previousWidth = gTarget.width;

@@ -7,6 +7,7 @@
 
 #include "core/log.h"
 #include "core/log_text.h"
+#include "graphics/buffer_handles.h"
 #include "graphics/color_value.h"
 #include "graphics/device_release.h"
 #include "graphics/draw_settings_block.h"
@@ -187,6 +188,7 @@ void RecreateAllGraphTextures() {
     const GraphRecord* record = GetGraphRecordAtSlot(slot);
     if (record != nullptr && record->image != nullptr) CreateGraphTextures(record->image);
   }
+  RecreateAllBufferDeviceObjects();
 }
 
 int FillGraphWithColor(GraphHandle graph, int red, int green, int blue, int alpha) {

@@ -21,7 +21,8 @@ const PixelFormatDescriptor* ChooseTextureFormatForImage(int alpha, int colorKey
 // Makes the device objects the image's tiles still lack. 0 or -1.
 int CreateGraphTextures(GraphImage* image);
 // After a device rebuild: the textures of every graph again (pixels come back
-// through the restore handler).
+// through the restore handler), and the device objects of the buffer and
+// pixel-shader handles with their kept contents.
 void RecreateAllGraphTextures();
 
 // Writes `sourceRect` of the image (with the alpha image's alpha when given)

@@ -15,6 +15,7 @@
 #include "core/window_services.h"
 #include "core/window_state.h"
 #include "font/default_font.h"
+#include "graphics/buffer_handles.h"
 #include "graphics/device_formats.h"
 #include "graphics/device_release.h"
 #include "graphics/device_state_cache.h"
@@ -22,7 +23,11 @@
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
+#include "graphics/light_device.h"
 #include "graphics/lights.h"
+#include "graphics/mask_screen.h"
+#include "graphics/mesh_objects.h"
+#include "graphics/screen_mode_change.h"
 #include "graphics/screen_settings.h"
 #include "graphics/vertical_blank.h"
 #include "platform/display_settings.h"
@@ -72,6 +77,7 @@ int StartGraphicsScreen() {
     return -1;
   }
   state.started = 1;
+  SetMeshObjectsReady(1);
   if (state.hardware3DOn != 0) {
     SetupInitialDeviceStates();
   } else {
@@ -223,9 +229,15 @@ int TerminateGraphics() {
   TerminateFontSystem();
   GraphicsState& state = GetGraphicsState();
   if (state.started == 0) return 0;
+  TerminateMaskScreen();
+  ReleaseAllMasks();
   ReleaseAllGraphs();
+  ReleaseAllVertexBufferHandles();
+  ReleaseAllIndexBufferHandles();
+  ReleaseAllPixelShaderHandles();
   ReleaseAllLightsButDefault();
   ReleaseLightHandle(GetDefaultLightHandle());
+  ForgetDeviceLights();
   ShutdownGraphicsDevice();
   for (MEMIMG& image : state.screenImages) ReleaseMemImg(&image);
   state.softwareDrawTarget = nullptr;
@@ -237,6 +249,7 @@ int TerminateGraphics() {
 int ShutdownGraphicsDevice() {
   GraphicsState& state = GetGraphicsState();
   if (IsFullScreenMode() != 0 && !DisplayChangedByDirect3D(state)) plat::ChangeDisplaySettingsA(nullptr, 0);
+  ReleaseAllMeshBuffers();
   ReleaseDeviceAndSurfaces(state, text::kGfxDeviceRelease3);
   ReleaseAndClear(&state.direct3D);
   state.direct3DIsEx = 0;
@@ -254,6 +267,12 @@ int ShutdownGraphicsDevice() {
 int EndGraphicsSystem() {
   RecordCall("EndGraphicsSystem");
   if (GetWindowSystemState().settings.skipGraphics != 0) return 0;
+  // Device objects go with their device; the rebuild on activation makes
+  // them anew from the graph records.
+  if (GetGraphicsState().hardware3DOn != 0) {
+    ReleaseMaskScreen();
+    ReleaseAllDeviceObjects();
+  }
   ShutdownGraphicsDevice();
   return 0;
 }

@@ -2,13 +2,22 @@
 #include "graphics/lights.h"
 
 #include "core/handle.h"
+#include "core/log.h"
+#include "core/log_text.h"
+#include "graphics/draw_settings_block.h"
 
 namespace qz {
 namespace {
 
 HandleTable<LightRecord, kLightSlots, kLightHandle> gLights;
-constexpr HandleTablePolicy kLightPolicy{nullptr, false};
+// A full table is checked before the table is asked, so the fatal policy
+// only ends the program when a record cannot be allocated.
+constexpr HandleTablePolicy kLightPolicy{text::kLightAllocFailed, true, text::kLightAllocFailed};
 int gDefaultLight = -1;
+LightPacking gPacking{};
+
+// Packing is redone before the next lit draw.
+void MarkLightsChanged() { GetDrawSettings().lightsChanged = 1; }
 
 void SetLightDefaults(LightRecord* record) {
   LightParameters& light = record->light;
@@ -34,11 +43,13 @@ void SetLightDefaults(LightRecord* record) {
 }  // namespace
 
 int AllocLightHandle() {
+  if (gLights.LiveCount() >= kLightSlots) return AppendLogText(text::kLightTableFull);
   const int handle = gLights.Create(kLightPolicy);
   if (handle == -1) return -1;
   LightRecord* record = gLights.Get(handle);
   record->handle = handle;
   SetLightDefaults(record);
+  MarkLightsChanged();
   return handle;
 }
 
@@ -55,7 +66,11 @@ int ReleaseLightHandle(int handle) {
   LightRecord* record = gLights.Get(handle);
   if (record == nullptr) return -1;
   if (handle == gDefaultLight) gDefaultLight = -1;
-  return gLights.Delete(handle);
+  gLights.Delete(handle);
+  // The used range gives its top back, so slots are reused in order.
+  gLights.LowerHighWaterMark();
+  MarkLightsChanged();
+  return 0;
 }
 
 int ReleaseAllLightsButDefault() {
@@ -63,12 +78,19 @@ int ReleaseAllLightsButDefault() {
     const int handle = gLights.HandleAt(slot);
     if (handle != -1 && handle != gDefaultLight) gLights.Delete(handle);
   }
+  gLights.LowerHighWaterMark();
   return 0;
 }
 
 LightRecord* GetLightRecord(int handle) { return gLights.Get(handle); }
 
+LightRecord* GetLightRecordAtSlot(int slot) { return gLights.RecordAt(slot); }
+
+LightPacking& GetLightPacking() { return gPacking; }
+
 int GetLightCount() { return gLights.LiveCount(); }
+
+int GetLightSlotEnd() { return gLights.HighWaterMark(); }
 
 int GetDefaultLightHandle() { return gDefaultLight; }
 

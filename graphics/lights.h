@@ -40,7 +40,8 @@ struct LightRecord {
 
 inline constexpr int kLightSlots = 4096;
 
-// A new enabled light with the defaults; the handle, or -1 when the table is full.
+// A new enabled light with the defaults; the handle, or -1 (logged) when the
+// table is full. A record that cannot be allocated ends the program.
 int AllocLightHandle();
 // Direction normalised; the handle or -1.
 int CreateDirectionalLight(float x, float y, float z);
@@ -51,6 +52,20 @@ int ReleaseAllLightsButDefault();
 // Null for an invalid handle.
 LightRecord* GetLightRecord(int handle);
 int GetLightCount();
+// The end of the used slot range: one past the highest slot in use.
+int GetLightSlotEnd();
+
+// Null for an empty slot.
+LightRecord* GetLightRecordAtSlot(int slot);
+
+// How the lights were last packed onto device indexes. A force makes the next
+// packing send every light again (after a device rebuild).
+struct LightPacking {
+  std::int32_t forceReapply;
+  std::int32_t nextDeviceIndex;
+  std::int32_t lastDeviceIndex;  // one past the last index in use
+};
+LightPacking& GetLightPacking();
 
 // The light every settings reset makes; -1 before the first.
 int GetDefaultLightHandle();

@@ -1,8 +1,47 @@
-// Mesh objects: the library end deletes every one left.
+// Mesh objects and mesh instances: their tables and the life of their device
+// buffers. Parts of an object are grouped by kind, flag and vertex layout into
+// chains of nodes, each node one vertex and one 16-bit index buffer; the
+// buffers go before a device is released and are made again afterwards from
+// the parts' kept data. Loading and drawing meshes lie outside the library.
 #pragma once
+
+#include <cstdint>
 
 namespace qz {
 
+inline constexpr int kMeshGroupCount = 54;  // 3 part kinds x 2 flags x 9 layouts
+inline constexpr int kMeshNodeVertexLimit = 0x60000;
+inline constexpr int kMeshNodeIndexLimit = 0xC0000;
+
+// Set at the library start; cleared by DeleteAllMeshObjects.
+void SetMeshObjectsReady(int ready);
+
+// A new empty object (reference count 1): its handle 0x08000000 | slot, or -1.
+int CreateMeshObject();
+// Appends a part: kind (0, 1, 2 and above), flag (0 or 1), layout (0 to 8),
+// vertexCount vertices of `stride` bytes and 16-bit indexes. 0 or -1.
+int AddMeshObjectPart(int object, int kind, int flag, int layout, const void* vertices, int vertexCount, int stride,
+                      const std::uint16_t* indexes, int indexCount);
+// A graph the object owns as a material texture; released with the object.
+int AddMeshObjectTextureGraph(int object, int graph);
+// An instance of the object (adds a reference): its handle, or -1.
+int CreateMeshInstance(int object);
+
+int CreateMeshBuffers(int object, int rebuilding);
+int CreateMeshVertexBuffers(int instance);
+int RecreateAllMeshBuffers();
+int ReleaseMeshBuffers(int object);
+int ReleaseMeshInstanceBuffers(int instance);
+int ReleaseAllMeshBuffers();
+// Drops a reference; at 0 the object's buffers, data and graphs go. 0 or -1.
+int DeleteMeshObject(int object);
+int DeleteMeshInstance(int instance);
 int DeleteAllMeshObjects();
+
+// For tests: the nodes of a group, and the device buffers of one node.
+int GetMeshGroupNodeCount(int object, int group);
+int GetMeshGroupNode(int object, int group, int node, int* vertexCount, int* indexCount, void** vertexBuffer,
+                     void** indexBuffer);
+int GetMeshObjectReferenceCount(int object);
 
 }  // namespace qz

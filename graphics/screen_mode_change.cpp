@@ -12,12 +12,18 @@
 #include "core/log_text.h"
 #include "core/main_window.h"
 #include "core/message_pump.h"
+#include "core/window_services.h"
 #include "core/window_state.h"
 #include "font/default_font.h"
 #include "font/font_handle.h"
+#include "graphics/buffer_handles.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/display_modes.h"
 #include "graphics/draw_settings.h"
+#include "graphics/draw_settings_block.h"
+#include "graphics/light_device.h"
+#include "graphics/mask_screen.h"
+#include "graphics/mesh_objects.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_restore.h"
@@ -35,6 +41,9 @@ namespace qz {
 namespace {
 
 DeviceLostRestoreHandler gHandler = nullptr;
+DeviceRebuildCallback gRebuildCallback = nullptr;
+void* gRebuildCallbackValue = nullptr;
+int gRebuildOnModeChange = 0;
 
 struct ScreenMode {
   int width;
@@ -60,6 +69,16 @@ void StoreScreenMode(const ScreenMode& mode) {
 
 bool GraphicsWasSkipped() { return GetWindowSystemState().settings.skipGraphics != 0; }
 
+// A mode change by rebuild needs a mode the display offers in full screen,
+// and a desktop large enough for the window in window mode.
+bool RebuildCanTake(const ScreenMode& mode, bool fullScreen) {
+  if (fullScreen) return CheckDisplayModeAvailable(mode.width, mode.height, mode.bits) == 1;
+  int width = 0;
+  int height = 0;
+  GetDesktopScreenInfo(&width, &height, nullptr);
+  return width >= mode.width && height >= mode.height;
+}
+
 // The mode-change restart: end graphics, store the mode, start again.
 bool RestartGraphicsWith(const ScreenMode& mode) {
   if (GetGraphicsState().started != 0) TerminateGraphics();
@@ -74,6 +93,33 @@ struct KeptDefaultFont {
   int size;
   int thickness;
 };
+
+// The camera matrices a device loss must not lose: selecting the draw target
+// on the new device would otherwise put the target's camera in their place.
+struct KeptMatrices {
+  Matrix4x4 world, view, projection, userProjection, adjustment;
+  std::int32_t cameraDerived;
+};
+
+KeptMatrices KeepMatrices() {
+  const DrawSettingsBlock& settings = GetDrawSettings();
+  return {GetDeviceStateCache().worldMatrix, settings.viewMatrix,       settings.projectionMatrix,
+          settings.userProjection,          settings.projectionAdjustMatrix, settings.cameraDerivedMatrices};
+}
+
+void ReapplyMatrices(const KeptMatrices& kept) {
+  DrawSettingsBlock& settings = GetDrawSettings();
+  settings.viewMatrix = kept.view;
+  settings.projectionMatrix = kept.projection;
+  settings.userProjection = kept.userProjection;
+  settings.projectionAdjustMatrix = kept.adjustment;
+  settings.cameraDerivedMatrices = kept.cameraDerived;
+  SetWorldMatrix(&kept.world);
+  SetViewMatrixToDevice(&settings.viewMatrix);
+  SendAdjustedProjectionToDevice(settings);
+  MarkCameraMatricesStale();
+  RebuildCameraMatrices();
+}
 
 KeptDefaultFont KeepDefaultFont() {
   KeptDefaultFont kept{};
@@ -130,6 +176,16 @@ int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange,
     DecreaseLogIndent();
     return 0;
   }
+  if (gRebuildOnModeChange != 0) {
+    const bool possible = RebuildCanTake(requested, fullScreen);
+    if (possible) {
+      RebuildGraphicsDevice(requested.width, requested.height, requested.bits, requested.refresh, 1);
+      if (!fullScreen) ApplyWindowStyle();
+    }
+    DecreaseLogIndent();
+    if (possible) AppendLogText(text::kModeChangeDone);
+    return 0;
+  }
 
   if (!RestartGraphicsWith(requested)) {
     bool started = false;
@@ -156,6 +212,7 @@ int ReleaseAllDeviceObjects() {
     GraphRecord* record = GetGraphRecordAtSlot(slot);
     if (record != nullptr && record->image != nullptr) ReleaseTextureSet(record->image);
   }
+  ReleaseAllBufferDeviceObjects();
   return 0;
 }
 
@@ -163,7 +220,10 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   RecordCall("RebuildGraphicsDevice");
   GraphicsState& graphics = GetGraphicsState();
   if (!GraphicsWasSkipped()) {
-    if (graphics.hardware3DOn != 0) ReleaseAllDeviceObjects();
+    // Also after the device was ended (hardware flag cleared): objects of the
+    // old device must not survive into the new one.
+    ReleaseMaskScreen();
+    ReleaseAllDeviceObjects();
     ShutdownGraphicsDevice();
   }
   if (modeChange != 0) {
@@ -179,6 +239,8 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   if (graphics.hardware3DOn == 0) return 0;
 
   RecreateAllGraphTextures();
+  RestoreMaskScreen();
+  const KeptMatrices matrices = KeepMatrices();
   ForceResendDeviceStates();
   ReapplyClipRectangle();
   // The new device draws into its back buffer until the target is set again.
@@ -194,14 +256,34 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   } else {
     CallDeviceLostRestoreHandler();
   }
+  if (gRebuildCallback != nullptr) gRebuildCallback(gRebuildCallbackValue);
   RefreshAllDeviceStates();
+  RecreateAllMeshBuffers();
+  if (modeChange == 0) ReapplyMatrices(matrices);
   return 0;
 }
 
 int RebuildGraphicsDeviceDefault() { return RebuildGraphicsDevice(-1, -1, -1, -1, 0); }
 
+int IsGraphicsDeviceLost() {
+  const GraphicsState& graphics = GetGraphicsState();
+  if (graphics.hardware3DOn == 0 || graphics.device == nullptr) return 0;
+  return plat::FAILED(graphics.device->TestCooperativeLevel()) ? 1 : 0;
+}
+
 int SetDeviceLostRestoreHandler(DeviceLostRestoreHandler handler) {
   gHandler = handler != nullptr ? handler : &ReloadAllGraphsFromSources;
+  return 0;
+}
+
+int SetDeviceRebuildCallback(DeviceRebuildCallback callback, void* userValue) {
+  gRebuildCallback = callback;
+  gRebuildCallbackValue = userValue;
+  return 0;
+}
+
+int SetRebuildOnModeChange(int flag) {
+  gRebuildOnModeChange = flag != 0 ? 1 : 0;
   return 0;
 }
 

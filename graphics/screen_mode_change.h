@@ -14,12 +14,23 @@ int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange,
 int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int modeChange);
 // The rebuild after a device loss (all four values -1).
 int RebuildGraphicsDeviceDefault();
-// Releases the device objects of every graph image, leaving the records.
+// 1 when the hardware device reports itself lost (its cooperative-level
+// test fails), which in window mode only an activation notices; else 0.
+int IsGraphicsDeviceLost();
+// Releases the device objects of every graph image, buffer handle and pixel
+// shader handle, leaving the records.
 int ReleaseAllDeviceObjects();
 
 using DeviceLostRestoreHandler = void (*)();
 // Null installs the library's own handler (reload every graph); returns 0.
 int SetDeviceLostRestoreHandler(DeviceLostRestoreHandler handler);
+// Called after every device rebuild with its user value; null: none. 0.
+using DeviceRebuildCallback = void (*)(void* userValue);
+int SetDeviceRebuildCallback(DeviceRebuildCallback callback, void* userValue);
+// Set: a mode change rebuilds the device and keeps every graph, instead of
+// ending and starting graphics again (the default). 0.
+int SetRebuildOnModeChange(int flag);
+
 // 1 when a handler (the program's or the library's) is installed.
 int HasDeviceLostRestoreHandler();
 int CallDeviceLostRestoreHandler();

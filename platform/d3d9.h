@@ -709,6 +709,11 @@ int GetD3D9CallCount(const char* method);
 // Objects with references left, and a line for each ("Texture 64x64 fmt 21 pool 0 refs 1").
 int GetD3D9LiveObjectCount();
 std::vector<std::string> ListD3D9LiveObjects();
+// Objects a device refused because another device made them or their device
+// was destroyed, since the last reset; and the objects still referenced whose
+// device has been destroyed (a resource kept across a device rebuild).
+int GetD3D9ForeignObjectUseCount();
+std::vector<std::string> ListD3D9OrphanedObjects();
 // Surfaces (texture levels included) locked and not yet unlocked.
 int GetD3D9OpenLockCount();
 

@@ -71,6 +71,7 @@ DeviceImpl::DeviceImpl(Direct3DImpl* owner, bool ex, const D3D9Profile& profile,
                        const D3DPRESENT_PARAMETERS& parameters, SwapChainImpl* swapChain,
                        SurfaceImpl* autoDepth)
     : owner_(owner),
+      serial_(RegisterDevice()),
       ex_(ex),
       profile_(profile),
       behaviorFlags_(behaviorFlags),
@@ -78,6 +79,9 @@ DeviceImpl::DeviceImpl(Direct3DImpl* owner, bool ex, const D3D9Profile& profile,
       swapChain_(swapChain),
       depthStencil_(autoDepth) {
   owner_->AddRef();
+  Adopt(swapChain_);
+  Adopt(swapChain_->backBuffer());
+  Adopt(depthStencil_);
   HoldReference(&renderTarget_, swapChain_->backBuffer());
   raster::SetDefaultState(&state_, static_cast<int>(renderTarget_->width()),
                           static_cast<int>(renderTarget_->height()), depthStencil_ != nullptr);
@@ -94,6 +98,7 @@ DeviceImpl::~DeviceImpl() {
   HoldReference(&renderTarget_, static_cast<SurfaceImpl*>(nullptr));
   HoldReference(&depthStencil_, static_cast<SurfaceImpl*>(nullptr));
   HoldReference(&swapChain_, static_cast<SwapChainImpl*>(nullptr));
+  UnregisterDevice(serial_);
   owner_->Release();
 }
 
@@ -109,6 +114,17 @@ void DeviceImpl::ResetViewportToTarget() {
   scissor_ = {0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
   state_.viewport = {0, 0, static_cast<int>(width), static_cast<int>(height), 0.0f, 1.0f};
   state_.scissor = {0, 0, static_cast<int>(width), static_cast<int>(height)};
+}
+
+bool DeviceImpl::Owns(IUnknownObject* object, const char* method) const {
+  const LiveObject* live = AsLiveObject(object);
+  if (live == nullptr || live->creatorDevice() == serial_) return true;
+  CountForeignObjectUse(method, live);
+  return false;
+}
+
+void DeviceImpl::Adopt(IUnknownObject* object) const {
+  if (LiveObject* live = AsLiveObject(object); live != nullptr) live->BindToDevice(serial_);
 }
 
 bool DeviceImpl::AcceptsPool(D3DPOOL pool) const {
@@ -204,7 +220,10 @@ HRESULT DeviceImpl::SetRenderTargetChecked(std::uint32_t index, IDirect3DSurface
     return D3DERR_INVALIDCALL;
   }
   SurfaceImpl* target = AsSurface(surface);
-  if (target == nullptr || !target->IsRenderTarget() || target->pool() != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
+  if (target == nullptr || !target->IsRenderTarget() || target->pool() != D3DPOOL_DEFAULT ||
+      !Owns(target, "SetRenderTarget")) {
+    return D3DERR_INVALIDCALL;
+  }
   HoldReference(&renderTarget_, target);
   ResetViewportToTarget();
   return D3D_OK;
@@ -230,7 +249,8 @@ HRESULT DeviceImpl::GetRenderTarget(std::uint32_t index, IDirect3DSurface9** sur
 HRESULT DeviceImpl::SetDepthStencilSurface(IDirect3DSurface9* surface) {
   HRESULT result = CountCall("SetDepthStencilSurface");
   SurfaceImpl* depth = AsSurface(surface);
-  if (result == D3D_OK && depth != nullptr && depth->kind() != SurfaceKind::kDepthStencil) {
+  if (result == D3D_OK && depth != nullptr &&
+      (depth->kind() != SurfaceKind::kDepthStencil || !Owns(depth, "SetDepthStencilSurface"))) {
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) HoldReference(&depthStencil_, depth);
@@ -376,7 +396,7 @@ HRESULT DeviceImpl::SetTexture(std::uint32_t stage, IDirect3DBaseTexture9* textu
     const TextureImpl* plain = AsTexture(texture);
     const VolumeTextureImpl* volume = AsVolumeTexture(texture);
     const D3DPOOL pool = plain != nullptr ? plain->pool() : volume->pool();
-    if (pool == D3DPOOL_SYSTEMMEM) result = D3DERR_INVALIDCALL;
+    if (pool == D3DPOOL_SYSTEMMEM || !Owns(texture, "SetTexture")) result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) HoldReference(&textures_[stage], texture);
   return Finish("SetTexture", result, [&] {
@@ -531,6 +551,7 @@ HRESULT DeviceImpl::GetFVF(std::uint32_t* fvf) {
 
 HRESULT DeviceImpl::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) {
   HRESULT result = CountCall("SetVertexDeclaration");
+  if (result == D3D_OK && !Owns(declaration, "SetVertexDeclaration")) result = D3DERR_INVALIDCALL;
   if (result == D3D_OK) {
     HoldReference(&declaration_, declaration);
     if (declaration != nullptr) fvf_ = 0;
@@ -540,12 +561,14 @@ HRESULT DeviceImpl::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaratio
 
 HRESULT DeviceImpl::SetVertexShader(IDirect3DVertexShader9* shader) {
   HRESULT result = CountCall("SetVertexShader");
+  if (result == D3D_OK && !Owns(shader, "SetVertexShader")) result = D3DERR_INVALIDCALL;
   if (result == D3D_OK) HoldReference(&vertexShader_, shader);
   return Finish("SetVertexShader", result, [&] { return std::string(shader != nullptr ? "object" : "null"); });
 }
 
 HRESULT DeviceImpl::SetPixelShader(IDirect3DPixelShader9* shader) {
   HRESULT result = CountCall("SetPixelShader");
+  if (result == D3D_OK && !Owns(shader, "SetPixelShader")) result = D3DERR_INVALIDCALL;
   if (result == D3D_OK) HoldReference(&pixelShader_, shader);
   return Finish("SetPixelShader", result, [&] { return std::string(shader != nullptr ? "object" : "null"); });
 }

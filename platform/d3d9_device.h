@@ -121,8 +121,13 @@ class DeviceImpl : public Counted<IDirect3DDevice9> {
   // Viewport and scissor to the whole of the render target.
   void ResetViewportToTarget();
   bool AcceptsPool(D3DPOOL pool) const;
+  // False, counted, for an object this device did not make (null passes).
+  bool Owns(IUnknownObject* object, const char* method) const;
+  // Marks a newly made object as this device's.
+  void Adopt(IUnknownObject* object) const;
 
   Direct3DImpl* owner_;
+  std::uint32_t serial_;
   bool ex_;
   D3D9Profile profile_;
   std::uint32_t behaviorFlags_;

@@ -92,7 +92,8 @@ HRESULT DeviceImpl::UpdateSurface(IDirect3DSurface9* source, const WinRect* srcR
   WinRect area{};
   Point at = dstPoint != nullptr ? *dstPoint : Point{0, 0};
   if (result == D3D_OK) {
-    if (from == nullptr || to == nullptr || from->pool() != D3DPOOL_SYSTEMMEM || to->pool() != D3DPOOL_DEFAULT ||
+    if (from == nullptr || to == nullptr || !Owns(from, "UpdateSurface") || !Owns(to, "UpdateSurface") ||
+        from->pool() != D3DPOOL_SYSTEMMEM || to->pool() != D3DPOOL_DEFAULT ||
         from->format() != to->format() || IsDepth(from->format()) || to->multiSample() != D3DMULTISAMPLE_NONE ||
         from->locked() || to->locked() || !ResolveRect(srcRect, from->width(), from->height(), &area) || at.x < 0 ||
         at.y < 0) {
@@ -122,6 +123,9 @@ HRESULT DeviceImpl::UpdateSurface(IDirect3DSurface9* source, const WinRect* srcR
 
 HRESULT DeviceImpl::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* destination) {
   HRESULT result = CountCall("UpdateTexture");
+  if (result == D3D_OK && (!Owns(source, "UpdateTexture") || !Owns(destination, "UpdateTexture"))) {
+    result = D3DERR_INVALIDCALL;
+  }
   if (result == D3D_OK) {
     if (TextureImpl* from = AsTexture(source); from != nullptr && AsTexture(destination) != nullptr) {
       result = CopyLevels(from, AsTexture(destination));
@@ -145,7 +149,8 @@ HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect
   SurfaceImpl* from = AsSurface(renderTarget);
   SurfaceImpl* to = AsSurface(destination);
   if (result == D3D_OK) {
-    if (from == nullptr || to == nullptr || !from->IsRenderTarget() || from->multiSample() != D3DMULTISAMPLE_NONE ||
+    if (from == nullptr || to == nullptr || !Owns(from, "GetRenderTargetData") || !Owns(to, "GetRenderTargetData") ||
+        !from->IsRenderTarget() || from->multiSample() != D3DMULTISAMPLE_NONE ||
         to->pool() != D3DPOOL_SYSTEMMEM || from->format() != to->format() || from->width() != to->width() ||
         from->height() != to->height() || to->locked()) {
       result = D3DERR_INVALIDCALL;
@@ -169,8 +174,8 @@ HRESULT DeviceImpl::StretchRect(IDirect3DSurface9* source, const WinRect* srcRec
   WinRect fromArea{};
   WinRect toArea{};
   if (result == D3D_OK) {
-    if (from == nullptr || to == nullptr || from->pool() != D3DPOOL_DEFAULT || to->pool() != D3DPOOL_DEFAULT ||
-        !IsColorTarget(from) || !IsColorTarget(to) || !IsColorFormat(from->format()) ||
+    if (from == nullptr || to == nullptr || !Owns(from, "StretchRect") || !Owns(to, "StretchRect") ||
+        from->pool() != D3DPOOL_DEFAULT || to->pool() != D3DPOOL_DEFAULT || !IsColorTarget(from) || !IsColorTarget(to) || !IsColorFormat(from->format()) ||
         !IsColorFormat(to->format()) || from->locked() || to->locked() || filter > D3DTEXF_LINEAR ||
         !ResolveRect(srcRect, from->width(), from->height(), &fromArea) ||
         !ResolveRect(dstRect, to->width(), to->height(), &toArea) || (from == to && Overlaps(fromArea, toArea))) {
@@ -211,7 +216,7 @@ HRESULT DeviceImpl::ColorFill(IDirect3DSurface9* surface, const WinRect* rect, D
   SurfaceImpl* target = AsSurface(surface);
   WinRect area{};
   if (result == D3D_OK) {
-    if (target == nullptr || target->pool() != D3DPOOL_DEFAULT || !IsColorTarget(target) ||
+    if (target == nullptr || !Owns(target, "ColorFill") || target->pool() != D3DPOOL_DEFAULT || !IsColorTarget(target) ||
         !IsColorFormat(target->format()) || target->locked() ||
         !ResolveRect(rect, target->width(), target->height(), &area)) {
       result = D3DERR_INVALIDCALL;

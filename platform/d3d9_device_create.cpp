@@ -38,6 +38,7 @@ HRESULT DeviceImpl::CreateTexture(std::uint32_t width, std::uint32_t height, std
   if (result == D3D_OK) {
     result = CreateTextureObject(profile_, ex_, width, height, levels, usage, format, pool, texture);
   }
+  if (result == D3D_OK) Adopt(*texture);
   return Finish("CreateTexture", result, [&] { return FormatArguments({width, height, levels, usage, format, pool}); });
 }
 
@@ -50,6 +51,7 @@ HRESULT DeviceImpl::CreateVolumeTexture(std::uint32_t width, std::uint32_t heigh
   if (result == D3D_OK) {
     result = CreateVolumeTextureObject(profile_, ex_, width, height, depth, levels, usage, format, pool, texture);
   }
+  if (result == D3D_OK) Adopt(*texture);
   return Finish("CreateVolumeTexture", result,
                 [&] { return FormatArguments({width, height, depth, levels, usage, format, pool}); });
 }
@@ -69,6 +71,7 @@ HRESULT DeviceImpl::CreateVertexBuffer(std::uint32_t length, std::uint32_t usage
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) result = Hand(new VertexBufferImpl(length, usage, fvf, pool), buffer);
+  if (result == D3D_OK) Adopt(*buffer);
   return Finish("CreateVertexBuffer", result, [&] { return FormatArguments({length, usage, fvf, pool}); });
 }
 
@@ -87,6 +90,7 @@ HRESULT DeviceImpl::CreateIndexBuffer(std::uint32_t length, std::uint32_t usage,
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) result = Hand(new IndexBufferImpl(length, usage, format, pool), buffer);
+  if (result == D3D_OK) Adopt(*buffer);
   return Finish("CreateIndexBuffer", result, [&] { return FormatArguments({length, usage, format, pool}); });
 }
 
@@ -110,6 +114,7 @@ HRESULT DeviceImpl::CreateRenderTarget(std::uint32_t width, std::uint32_t height
                              multiSample, quality, lockable != FALSE),
                   surface);
   }
+  if (result == D3D_OK) Adopt(*surface);
   return Finish("CreateRenderTarget", result,
                 [&] { return FormatArguments({width, height, format, multiSample, quality, lockable}); });
 }
@@ -133,6 +138,7 @@ HRESULT DeviceImpl::CreateDepthStencilSurface(std::uint32_t width, std::uint32_t
                              multiSample, quality, false),
                   surface);
   }
+  if (result == D3D_OK) Adopt(*surface);
   return Finish("CreateDepthStencilSurface", result,
                 [&] { return FormatArguments({width, height, format, multiSample, quality, discard}); });
 }
@@ -155,6 +161,7 @@ HRESULT DeviceImpl::CreateOffscreenPlainSurface(std::uint32_t width, std::uint32
     result = Hand(NewSurface(SurfaceKind::kOffscreenPlain, format, width, height, 0, pool, D3DMULTISAMPLE_NONE, 0, true),
                   surface);
   }
+  if (result == D3D_OK) Adopt(*surface);
   return Finish("CreateOffscreenPlainSurface", result, [&] { return FormatArguments({width, height, format, pool}); });
 }
 
@@ -182,6 +189,7 @@ HRESULT DeviceImpl::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
     kept.push_back(D3DDECL_END);
     result = Hand(new VertexDeclarationImpl(std::move(kept)), declaration);
   }
+  if (result == D3D_OK) Adopt(*declaration);
   return Finish("CreateVertexDeclaration", result, [&] { return FormatArguments({static_cast<long long>(kept.size())}); });
 }
 
@@ -199,6 +207,7 @@ HRESULT DeviceImpl::CreateVertexShader(const std::uint32_t* function, IDirect3DV
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) result = Hand(new VertexShaderImpl(version), shader);
+  if (result == D3D_OK) Adopt(*shader);
   return Finish("CreateVertexShader", result, [&] { return FormatArguments({version}); });
 }
 
@@ -215,6 +224,7 @@ HRESULT DeviceImpl::CreatePixelShader(const std::uint32_t* function, IDirect3DPi
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) result = Hand(new PixelShaderImpl(version), shader);
+  if (result == D3D_OK) Adopt(*shader);
   return Finish("CreatePixelShader", result, [&] { return FormatArguments({version}); });
 }
 

@@ -53,7 +53,27 @@ class LiveObject {
   virtual ~LiveObject();
   virtual std::uint32_t ReferenceCount() const = 0;
   virtual std::string Describe() const = 0;
+
+  // The serial of the device that made the object; 0 for objects no device
+  // made. A device refuses objects of another serial.
+  std::uint32_t creatorDevice() const { return creatorDevice_; }
+  virtual void BindToDevice(std::uint32_t serial) { creatorDevice_ = serial; }
+  // True while made by a device that has since been destroyed.
+  bool Orphaned() const;
+
+ private:
+  std::uint32_t creatorDevice_ = 0;
 };
+
+// The stand-in object behind an interface pointer; null for null.
+inline LiveObject* AsLiveObject(IUnknownObject* object) { return dynamic_cast<LiveObject*>(object); }
+
+// Device serials: handed out at creation, withdrawn at destruction.
+std::uint32_t RegisterDevice();
+void UnregisterDevice(std::uint32_t serial);
+// Counts a refused use of an object by a device that did not make it, or
+// after its device was destroyed.
+void CountForeignObjectUse(const char* method, const LiveObject* object);
 
 // COM-style counting on top of one of the public interfaces. The last
 // Release calls LastReferenceGone, which deletes the object unless a
@@ -184,6 +204,7 @@ class TextureImpl : public Counted<IDirect3DTexture9> {
   HRESULT LockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const WinRect* rect, std::uint32_t flags) override;
   HRESULT UnlockRect(std::uint32_t level) override;
   std::string Describe() const override;
+  void BindToDevice(std::uint32_t serial) override;
 
   D3DFORMAT format() const { return levels_[0]->format; }
   std::uint32_t usage() const { return usage_; }

@@ -13,6 +13,13 @@ namespace {
 constexpr std::uint64_t kLargestStore = 1ull << 30;
 constexpr std::uint32_t kLargestSide = 16384;
 
+// A resource outlives its device only as memory: using it is refused, and counted.
+HRESULT RefuseOrphaned(const LiveObject* object, const char* method) {
+  if (!object->Orphaned()) return D3D_OK;
+  CountForeignObjectUse(method, object);
+  return D3DERR_INVALIDCALL;
+}
+
 int DxtBlockBytes(D3DFORMAT format) { return format == D3DFMT_DXT1 ? 8 : 16; }
 
 const char* PoolName(D3DPOOL pool) {
@@ -218,6 +225,7 @@ HRESULT SurfaceImpl::GetDesc(D3DSURFACE_DESC* desc) {
 
 HRESULT SurfaceImpl::LockRect(D3DLOCKED_RECT* locked, const WinRect* rect, std::uint32_t flags) {
   HRESULT result = CountCall("Surface.LockRect");
+  if (result == D3D_OK) result = RefuseOrphaned(this, "Surface.LockRect");
   if (result == D3D_OK) result = Lock(locked, rect, flags);
   return Finish("Surface.LockRect", result, [&] { return Describe() + ", flags " + std::to_string(flags); });
 }
@@ -311,6 +319,11 @@ std::string TextureImpl::Describe() const {
          std::to_string(usage_) + " pool " + PoolName(pool_);
 }
 
+void TextureImpl::BindToDevice(std::uint32_t serial) {
+  LiveObject::BindToDevice(serial);
+  for (auto& surface : surfaces_) surface->BindToDevice(serial);
+}
+
 std::uint32_t TextureImpl::GetLevelCount() { return levelCount(); }
 
 HRESULT TextureImpl::GetLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc) {
@@ -336,6 +349,7 @@ HRESULT TextureImpl::GetSurfaceLevel(std::uint32_t level, IDirect3DSurface9** su
 HRESULT TextureImpl::LockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const WinRect* rect,
                               std::uint32_t flags) {
   HRESULT result = CountCall("Texture.LockRect");
+  if (result == D3D_OK) result = RefuseOrphaned(this, "Texture.LockRect");
   if (result == D3D_OK) {
     result = level < levelCount() ? surfaces_[level]->Lock(locked, rect, flags) : D3DERR_INVALIDCALL;
   }
@@ -401,6 +415,7 @@ HRESULT VolumeTextureImpl::GetLevelDesc(std::uint32_t level, D3DVOLUME_DESC* des
 HRESULT VolumeTextureImpl::LockBox(std::uint32_t level, D3DLOCKED_BOX* locked, const D3DBOX* box,
                                    std::uint32_t flags) {
   HRESULT result = CountCall("VolumeTexture.LockBox");
+  if (result == D3D_OK) result = RefuseOrphaned(this, "VolumeTexture.LockBox");
   if (result == D3D_OK) {
     const bool lockable = pool_ != D3DPOOL_DEFAULT || (usage_ & D3DUSAGE_DYNAMIC) != 0;
     if (locked == nullptr || level >= levelCount() || locked_[level] || !lockable ||
@@ -497,6 +512,7 @@ HRESULT VertexBufferImpl::GetDesc(D3DBUFFER_DESC* desc) {
 
 HRESULT VertexBufferImpl::Lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
   HRESULT result = CountCall("VertexBuffer.Lock");
+  if (result == D3D_OK) result = RefuseOrphaned(this, "VertexBuffer.Lock");
   if (result == D3D_OK) result = memory_.Lock(offset, size, data);
   return Finish("VertexBuffer.Lock", result, [&] { return FormatArguments({offset, size, flags}); });
 }
@@ -525,6 +541,7 @@ HRESULT IndexBufferImpl::GetDesc(D3DBUFFER_DESC* desc) {
 
 HRESULT IndexBufferImpl::Lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags) {
   HRESULT result = CountCall("IndexBuffer.Lock");
+  if (result == D3D_OK) result = RefuseOrphaned(this, "IndexBuffer.Lock");
   if (result == D3D_OK) result = memory_.Lock(offset, size, data);
   return Finish("IndexBuffer.Lock", result, [&] { return FormatArguments({offset, size, flags}); });
 }

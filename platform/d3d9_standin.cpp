@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <type_traits>
 
 #include "platform/d3d9_exports.h"
@@ -44,6 +45,9 @@ struct Record {
   bool presentSynchronised = true;
   ReadbackCosts readbackCosts{};
   std::vector<LiveObject*> liveObjects;
+  std::set<std::uint32_t> liveDevices;
+  std::uint32_t lastDeviceSerial = 0;
+  int foreignObjectUses = 0;
 };
 
 Record& TheRecord() {
@@ -133,6 +137,35 @@ LiveObject::~LiveObject() {
   objects.erase(std::remove(objects.begin(), objects.end(), this), objects.end());
 }
 
+bool LiveObject::Orphaned() const {
+  if (creatorDevice_ == 0) return false;
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return record.liveDevices.count(creatorDevice_) == 0;
+}
+
+std::uint32_t RegisterDevice() {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  const std::uint32_t serial = ++record.lastDeviceSerial;
+  record.liveDevices.insert(serial);
+  return serial;
+}
+
+void UnregisterDevice(std::uint32_t serial) {
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  record.liveDevices.erase(serial);
+}
+
+void CountForeignObjectUse(const char* method, const LiveObject* object) {
+  std::string description = object->Describe();
+  Record& record = TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  ++record.foreignObjectUses;
+  if (record.traceEnabled) record.trace.push_back({"ForeignObjectUse", method + (", " + description), D3DERR_INVALIDCALL});
+}
+
 }  // namespace d3d9
 
 D3D9Profile DefaultD3D9Profile() {
@@ -206,6 +239,7 @@ void ResetD3D9StandInForTest() {
   record.presentDuration = 0;
   record.presentSynchronised = true;
   record.readbackCosts = d3d9::ReadbackCosts{};
+  record.foreignObjectUses = 0;
 }
 
 void FailD3D9CallForTest(const char* method, int nth, int times, HRESULT code) {
@@ -274,6 +308,25 @@ int GetD3D9OpenLockCount() {
         const auto* surface = dynamic_cast<const d3d9::SurfaceImpl*>(object);
         return surface != nullptr && surface->locked();
       }));
+}
+
+int GetD3D9ForeignObjectUseCount() {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  return record.foreignObjectUses;
+}
+
+std::vector<std::string> ListD3D9OrphanedObjects() {
+  d3d9::Record& record = d3d9::TheRecord();
+  std::lock_guard<std::mutex> guard(record.mutex);
+  std::vector<std::string> lines;
+  for (const d3d9::LiveObject* object : record.liveObjects) {
+    const std::uint32_t creator = object->creatorDevice();
+    if (object->ReferenceCount() > 0 && creator != 0 && record.liveDevices.count(creator) == 0) {
+      lines.push_back(object->Describe());
+    }
+  }
+  return lines;
 }
 
 std::vector<std::string> ListD3D9LiveObjects() {

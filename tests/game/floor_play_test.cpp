@@ -23,6 +23,16 @@ void Frame() {
   UpdateFloorPlay();
 }
 
+// Puts the player there; its update works from the exact position.
+void PlacePlayer(int x, int y) {
+  player.x = x;
+  player.y = y;
+  player.posX = x;
+  player.posY = y;
+  player.velocityX = player.velocityY = 0;
+  player.airborne = 0;
+}
+
 int Channel(std::uint32_t rgb, int shift) { return static_cast<int>(rgb >> shift & 0xFF); }
 
 // Each channel of `rgb` as blending `apply` would leave it, within 3.
@@ -46,13 +56,11 @@ bool DrawnOverBlack(std::uint32_t pixel, std::uint32_t rgb) {
 
 TEST_F(FloorTest, TheCameraFollowsThePlayerAndShowsTheCellsUnderIt) {
   ASSERT_EQ(Enter("001", 0), 1);
-  player.x = 100;
-  player.y = 50;
+  PlacePlayer(100, 50);
   Frame();
   EXPECT_EQ(cameraX, 0);
   EXPECT_EQ(cameraY, 0);
-  player.x = 2400;
-  player.y = 1500;
+  PlacePlayer(2400, 1500);
   Frame();
   EXPECT_EQ(cameraX, 1792);
   EXPECT_EQ(cameraY, 1024);
@@ -60,8 +68,7 @@ TEST_F(FloorTest, TheCameraFollowsThePlayerAndShowsTheCellsUnderIt) {
   // Row 27 is wall, row 28 open sky; column 0 wall, column 1 open.
   const std::uint32_t wall = Cell("chip_meadow.png", 1);
   const std::uint32_t sky = Cell("BG_Meadow.png", 0);
-  player.x = 288 + 10;
-  player.y = 208 + 28 * 32 - 200;
+  PlacePlayer(288 + 10, 208 + 28 * 32 - 200);
   Frame();
   ASSERT_EQ(cameraX, 10);
   ASSERT_EQ(cameraY, 28 * 32 - 200);
@@ -94,8 +101,7 @@ TEST_F(FloorTest, ItemsUnderCoveringChipsAndTheEnteredCheckCubeAreNotDrawn) {
   // The check cube of 002 glows, except while the floor was entered by it.
   ASSERT_EQ(Enter("002", 0), 1);
   ASSERT_EQ(marks[0].type, kMarkCheckCube);
-  player.x = marks[0].x;
-  player.y = marks[0].y - 100;
+  PlacePlayer(marks[0].x, marks[0].y - 100);
   Frame();
   const int mx = marks[0].x - cameraX + 10;
   const int my = marks[0].y - cameraY + 10;
@@ -141,8 +147,7 @@ TEST_F(FloorTest, ADarkFloorDarkensAllButTheLightAroundThePlayer) {
   for (const Probe& p : {Probe{100, 600, true}, Probe{100, 60, false}, Probe{2300, 20, true},
                          Probe{2300, 600, false}}) {
     SCOPED_TRACE(p.x);
-    player.x = p.playerX;
-    player.y = 1200;
+    PlacePlayer(p.playerX, 1200);
     mapFlags[kMapFlagDark] = 0;
     Frame();
     const std::uint32_t lit = ScreenPixel(p.x, 240);

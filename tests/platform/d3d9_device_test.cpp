@@ -378,4 +378,40 @@ TEST_F(D3D9Device, CallTraceRecordsMethodsArgumentsAndResults) {
   EXPECT_TRUE(TakeD3D9CallTrace().empty());
 }
 
+// Objects belong to the device that made them: another device refuses them,
+// and one that outlived its device can no longer be locked; both are counted.
+TEST_F(D3D9Device, ObjectsOfAnotherOrAReleasedDeviceAreRefusedAndCounted) {
+  IDirect3DDevice9* first = MakeDevice();
+  ASSERT_NE(first, nullptr);
+  D3DPRESENT_PARAMETERS parameters = WindowedParameters(64, 32, D3DFMT_X8R8G8B8);
+  IDirect3DDevice9* second = nullptr;
+  ASSERT_EQ(direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                    &parameters, &second),
+            D3D_OK);
+  IDirect3DTexture9* texture = nullptr;
+  ASSERT_EQ(second->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr),
+            D3D_OK);
+  IDirect3DSurface9* level = nullptr;
+  ASSERT_EQ(texture->GetSurfaceLevel(0, &level), D3D_OK);
+  EXPECT_EQ(second->SetTexture(0, texture), D3D_OK);
+  EXPECT_EQ(second->SetTexture(0, nullptr), D3D_OK);
+  EXPECT_EQ(first->SetTexture(0, texture), D3DERR_INVALIDCALL);
+  EXPECT_EQ(first->SetRenderTarget(0, level), D3DERR_INVALIDCALL);
+  IDirect3DSurface9* back = BackBuffer();
+  EXPECT_EQ(first->StretchRect(back, nullptr, level, nullptr, D3DTEXF_NONE), D3DERR_INVALIDCALL);
+  back->Release();
+  EXPECT_EQ(GetD3D9ForeignObjectUseCount(), 3);
+  EXPECT_TRUE(ListD3D9OrphanedObjects().empty());
+
+  second->Release();
+  // The texture and its level surface outlive their device.
+  EXPECT_EQ(ListD3D9OrphanedObjects().size(), 2u);
+  D3DLOCKED_RECT locked{};
+  EXPECT_EQ(level->LockRect(&locked, nullptr, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(GetD3D9ForeignObjectUseCount(), 4);
+  level->Release();
+  texture->Release();
+  EXPECT_TRUE(ListD3D9OrphanedObjects().empty());
+}
+
 }  // namespace

@@ -1,0 +1,185 @@
+// The chest: a blocking sequence with its own frames. The lid opens over the
+// captured floor, a message window shows what the chest held and grants it,
+// and the sequence waits for Confirm or Cancel; a treasure plays its jingle.
+#include <iterator>
+
+#include "core/clock.h"
+#include "game/action_input.h"
+#include "game/color_text.h"
+#include "game/config_file.h"
+#include "game/crossfade.h"
+#include "game/floor_play.h"
+#include "game/floor_records.h"
+#include "game/game_assets.h"
+#include "game/game_entry.h"
+#include "game/game_paths.h"
+#include "game/game_state.h"
+#include "game/items.h"
+#include "game/map_cells.h"
+#include "game/music.h"
+#include "game/screens.h"
+#include "game/trap_graphics.h"
+#include "graphics/draw_graph.h"
+#include "graphics/draw_target.h"
+#include "graphics/graph_handles.h"
+#include "graphics/screen_present.h"
+#include "sound/sound_handle.h"
+#include "sound/sound_load.h"
+#include "sound/sound_play.h"
+
+namespace {
+
+struct ChestContent {
+  const char* title;
+  const char* line2;
+  const char* line3;
+};
+
+constexpr int kFirstContent = 6;
+// Types 6..29; the shot upgrades 9 and 10 word their first level apart.
+constexpr ChestContent kContents[] = {
+    {"Get : Coin", "Got one coin!", "Used as currency in shops."},
+    {"Get : MP Up", "Max MP increased by 1!", "This should make life easier."},
+    {"Get : Blaze Shot", "Blaze Shot upgraded!", "Shot range increased."},
+    {"Get : Gravity Shot", "Gravity Shot upgraded!", "Shot range increased."},
+    {"Get : Magic Shot", "Magic Shot upgraded!", "Shot range increased."},
+    {"Get : Hoverdash", "Enhances movement with magic.", "Use the dash button to activate."},
+    {"Get : High Jump", "Makes your body feel lighter.", "You can now jump higher."},
+    {"Get : Break Power", "Break power added to Blaze Shot!", "Some walls can now be destroyed."},
+    {"Get : Blast Power", "Blast power added to Blaze Shot!", "Explosion now forms on impact."},
+    {"Get : Blast Guard", "Guard power added to Blaze Shot!", "Impact blast now clears bullets."},
+    {"Get : Impact Power", "Gravity Shot upgraded!", "Certain blocks can now be pushed."},
+    {"Get : Chain Ring", "Chain power added to Magic Shot!", "Shot now reacts to magic blocks."},
+    {"Get : Create Power", "Create power added to Magic Shot!", "Shot now creates blocks on impact."},
+    {"Get : True Eye", "Eye that sees through all.", "Makes invisible objects visible."},
+    {"Get : Eternal Candle", "Magic torch that never goes out.", "Lights up dark areas."},
+    {"Get : Hourglass", "An hourglass that lets you take it easy.", "Slightly increases time limit on all floors."},
+    {"Get : Stability Pendant", "Possesses the power to stabilize space-time.", "Slightly lessens the effects of inertia."},
+    {"Get : Fire Ruby Replica", "Replica of the Fire Treasure.", "Item required to pass the exam."},
+    {"Get : Aqua Sapphire Replica", "Replica of the Water Treasure.", "Item required to pass the exam."},
+    {"Get : Wind Emerald Replica", "Replica of the Wind Treasure.", "Item required to pass the exam."},
+    {"Get : Earth Diamond Replica", "Replica of the Earth Treasure.", "Item required to pass the exam."},
+    {"Get : Airdash", "Hoverdash upgraded!", "You can now dash once in mid-air."},
+    {"Get : Nothing", "Too bad!", "There was nothing in the chest!"},
+    {"Get : Check Flag", "Records the current location.", "You can now return here at will."},
+};
+constexpr ChestContent kLearnedGravity{"Get : Gravity Shot", "Learned Gravity Shot!", "Knocks enemies back on impact."};
+constexpr ChestContent kLearnedMagic{"Get : Magic Shot", "Learned Magic Shot!", "Transforms enemies into blocks."};
+// A type no chest should hold shows the empty chest's texts and grants nothing.
+constexpr ChestContent kUnknownContent = kContents[28 - kFirstContent];
+
+enum ContentType : int {
+  kCoin = 6, kMpUp = 7, kBlazeShot = 8, kGravityShot = 9, kMagicShot = 10,
+  kFirstFlagType = 11, kTrueEyeType = 19, kCandleType = 20, kFirstTreasure = 23, kLastTreasure = 26,
+  kAirdashType = 27,
+};
+constexpr int kCoinCap = 99;
+constexpr int kJingleVolumeFloor = 40;
+constexpr int kTreasureFloor = 99;  // floor "100"
+constexpr int kIconX = 96, kIconY = 224, kTextX = 136;
+
+void PlaySe(SoundEffect effect, int playType = 1) { qz::PlaySoundHandle(soundEffects[effect], playType, 1); }
+
+// Applies the grant of the content and gives the texts of its window.
+const ChestContent& GrantContent(int type) {
+  if (type < kFirstContent || type >= kFirstContent + static_cast<int>(std::size(kContents))) return kUnknownContent;
+  const ChestContent& content = kContents[type - kFirstContent];
+  switch (type) {
+    case kCoin:
+      if (player.coins < kCoinCap) ++player.coins;
+      return content;
+    case kMpUp: ++player.maxMagic; return content;
+    case kBlazeShot: ++player.shotLevel[0]; return content;
+    case kGravityShot: return player.shotLevel[1]++ == 0 ? kLearnedGravity : content;
+    case kMagicShot: return player.shotLevel[2]++ == 0 ? kLearnedMagic : content;
+    case kAirdashType: player.ProgressFlags[kAirdash] = 1; return content;
+    default: break;
+  }
+  if (type >= kFirstFlagType && type <= kLastTreasure) player.ProgressFlags[type - kFirstFlagType] = 1;
+  // The new sight and light act on the floor being played at once.
+  if (type == kTrueEyeType) RevealTrueEyeBlocks();
+  if (type == kCandleType) LoadCandleMask();
+  return content;
+}
+
+void DrawChestOver(int graph, int cell, int sx, int sy) {
+  qz::BlitGraph(0, 0, graph, 0);
+  qz::BlitGraph(sx, sy, sheets.itemBox[cell], 1);
+}
+
+void RenewOldScreen() {
+  qz::ReleaseGraph(oldScreen);
+  oldScreen = qz::CreateBlankGraph(640, 480);
+}
+
+// The treasure jingle in place of the floor music, played to its end.
+void PlayTreasureJingle() {
+  if (bgmHandle != -1) {
+    qz::StopSoundHandle(bgmHandle);
+    qz::DeleteSoundHandle(bgmHandle);
+    bgmHandle = -1;
+  }
+  qz::SetSoundCreateMode(qz::kSoundCreateStreamFromFile);
+  const int jingle = qz::LoadSoundFile(GamePath("\\sound\\BGM_StoneGet.mp3").c_str(), 3, -1);
+  qz::SetSoundHandleVolume(VolumeLevel(volumePercent), jingle);
+  qz::PlaySoundHandle(jingle, 0, 1);
+  qz::DeleteSoundHandle(jingle);
+  PlayBgm(GameString(), 1);
+}
+
+bool FloorNumberValid() { return floorNumber >= 0 && floorNumber < kFloorCount; }
+
+bool LeftForTitleOrQuit() { return gameState.quitRequested == 1 || gameState.scene == kSceneTitle; }
+
+}  // namespace
+
+void OpenChest(MapObjectRecord& slot) {
+  if (player.keys < 1) return;
+  const int sx = slot.x * kCellSize - cameraX;
+  const int sy = slot.y * kCellSize - cameraY;
+  CaptureScreen(oldScreen);
+  DrawChestOver(oldScreen, 0, sx, sy);
+  qz::PresentFrame();
+  PlaySe(kSeBoxOpen01, 0);
+  qz::WaitMilliseconds(100);
+  PlaySe(kSeBoxOpen02);
+  for (int cell = 1; cell <= 3; ++cell) {
+    DrawChestOver(oldScreen, cell, sx, sy);
+    qz::PresentFrame();
+    WaitFrame();
+    qz::WaitMilliseconds(64);
+  }
+  RenewOldScreen();
+  qz::BlitGraph(sx, sy, sheets.itemBox[3], 1);
+  AnimateMessageWindow(1, 1);
+  const int type = slot.type;
+  if (type >= 0 && type < static_cast<int>(std::size(sheets.itemIcon))) {
+    qz::BlitGraph(kIconX, kIconY, sheets.itemIcon[type], 1);
+  }
+  if (FloorNumberValid()) gameState.FloorProgress.floorValue[floorNumber] = type;
+  const ChestContent& content = GrantContent(type);
+  DrawColorText(kTextX, 206, GameString(content.title), kTextOrange);
+  DrawColorText(kTextX, 230, GameString(content.line2), kTextWhite);
+  DrawColorText(kTextX, 254, GameString(content.line3), kTextWhite);
+  CaptureScreen(oldScreen);
+  ReadActionInput();
+  const bool treasure = type >= kFirstTreasure && type <= kLastTreasure;
+  // The gates of floor "100" open for a treasure whatever the volume; only
+  // the jingle needs the sound up.
+  if (treasure && volumePercent > kJingleVolumeFloor) PlayTreasureJingle();
+  if (treasure && floorNumber == kTreasureFloor) ClearGateCellsByFlags();
+  while (ActionFlags.confirm != 1 && ActionFlags.cancel != 1) {
+    WaitFrame();
+    if (CheckQuitRequest() != 0 || LeftForTitleOrQuit()) return;
+    ReadActionInput();
+    qz::ClearDrawTarget(nullptr);
+    qz::BlitGraph(0, 0, oldScreen, 0);
+    qz::PresentFrame();
+  }
+  RenewOldScreen();
+  AnimateMessageWindow(0, 1);
+  --player.keys;
+  slot.active = 0;
+  if (FloorNumberValid()) gameState.FloorProgress.floorItems[floorNumber][kSlotChest] = 1;
+  SetInputLatches(1);
+}

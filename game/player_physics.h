@@ -1,0 +1,24 @@
+// The player's movement constants, shared by the update and the collision
+// rules, and the launch speed of a jump or a spring under the floor's rules.
+#pragma once
+
+#include "game/floor_records.h"
+#include "game/game_state.h"
+
+inline constexpr double kWalkCap = 3.75;
+inline constexpr double kDashCap = 6.5;
+inline constexpr double kGravity = 0.8;
+inline constexpr double kFallCap = 12.0;
+inline constexpr double kJumpSpeed = -13.0;
+inline constexpr double kHighJumpSpeed = -15.0;
+inline constexpr double kSpringSpeed = -15.0;
+inline constexpr double kHighSpringSpeed = -17.0;
+inline constexpr double kWeakJumpBonus = 2.0;  // map flag 0 weakens every launch
+inline constexpr int kDashFrames = 24;
+
+// The upward speed of a launch: `high` with the High Jump, weaker under map flag 0.
+inline double LaunchSpeed(double normal, double high) {
+  double speed = player.ProgressFlags[kHighJump] == 1 ? high : normal;
+  if (mapFlags[kMapFlagJumpBonus] == 1) speed += kWeakJumpBonus;
+  return speed;
+}

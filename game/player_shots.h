@@ -1,0 +1,15 @@
+// The player's three shot kinds: firing, flight, what they do to cells, and
+// the Blaze blast; and the enemies' blast against the player.
+#pragma once
+
+// Fires a shot of kind 0 Blaze, 1 Gravity, 2 Magic, or keeps it pending
+// through the cool-down.
+void FirePlayerShot(int kind);
+// Frees, draws and moves every live player shot.
+void UpdatePlayerShots();
+// 1 when player shot i ends this frame, 0 when it flies on.
+int PlayerShotMapHit(int i);
+// The Blaze blast at floor pixel (x, y).
+void ExplodePlayerBlast(int x, int y);
+// An enemy blast of size 1..3 at floor pixel (x, y).
+void ExplodeEnemyBlast(int x, int y, int damage, int size);

@@ -1,0 +1,212 @@
+// The player's movement on scripted pads over small floors: the jump arc and
+// its release, walking to the cap and friction, the wall snap, the dash and
+// the slow-down after it, one-way platforms and the drop through them.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/game/player_floor.h"
+
+namespace veltrin::testing {
+namespace {
+
+const std::string kGround(76, '#');
+constexpr double kStandY = 576;  // feet on row 20
+
+class PlayerMovementTest : public PlayerFloorTest {
+ protected:
+  void SetUp() override {
+    PlayerFloorTest::SetUp();
+    LoadCells(20, {kGround});
+    PlaceAt(320, kStandY);
+    Step(0);
+  }
+};
+
+TEST_F(PlayerMovementTest, JumpRisesWithGravityLandsOnTheCellAndDoesNotRepeatWhileHeld) {
+  Step(kJump);
+  EXPECT_EQ(player.airborne, 1);
+  EXPECT_DOUBLE_EQ(player.posY, kStandY - 13.0);
+  EXPECT_NEAR(player.velocityY, -12.2, 1e-9);
+  double highest = player.posY;
+  int frames = 1;
+  while (player.airborne == 1 && frames < 100) {
+    Step(kJump);
+    highest = std::min(highest, player.posY);
+    ++frames;
+  }
+  // Rise 13 + 12.2 + ... + 0.2, then fall back onto the ground row.
+  EXPECT_NEAR(highest, kStandY - 112.2, 1e-6);
+  // Landing takes off the whole pixels past the cell boundary.
+  EXPECT_EQ(player.airborne, 0);
+  EXPECT_EQ(player.y, static_cast<int>(kStandY));
+  EXPECT_LT(player.posY, kStandY + 1);
+  Steps(5, kJump);  // still held: no new jump
+  EXPECT_EQ(player.airborne, 0);
+  Step(0);
+  Step(kJump);
+  EXPECT_EQ(player.airborne, 1);
+}
+
+TEST_F(PlayerMovementTest, ReleasingJumpCutsTheRiseAndHighJumpAndMapFlagChangeTheSpeed) {
+  Steps(3, kJump);
+  Step(0);
+  EXPECT_NEAR(player.velocityY, 0.0, 1e-9);  // -0.8 then gravity
+  while (player.airborne == 1) Step(0);
+
+  player.ProgressFlags[kHighJump] = 1;
+  Step(kJump);
+  EXPECT_NEAR(player.velocityY, -15.0 + 0.8, 1e-9);
+  while (player.airborne == 1) Step(kJump);
+  mapFlags[kMapFlagJumpBonus] = 1;
+  Step(0);
+  Step(kJump);
+  EXPECT_NEAR(player.velocityY, -13.0 + 0.8, 1e-9);
+}
+
+TEST_F(PlayerMovementTest, WalkingAcceleratesToTheCapAndFrictionStopsIt) {
+  const double expected[] = {0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5, 3.75, 3.75};
+  double x = player.posX;
+  for (double v : expected) {
+    Step(kRight);
+    x += v;
+    EXPECT_DOUBLE_EQ(player.velocityX, v);
+    EXPECT_DOUBLE_EQ(player.posX, x);
+  }
+  EXPECT_EQ(player.facing, 1);
+  EXPECT_EQ(player.animState, 1);
+  for (double v : {3.25, 2.75, 2.25, 1.75, 1.25, 0.75, 0.25, 0.0}) {
+    Step(0);
+    EXPECT_DOUBLE_EQ(player.velocityX, v);
+  }
+  EXPECT_EQ(player.animState, 0);
+  Step(kLeft);
+  EXPECT_DOUBLE_EQ(player.velocityX, -0.5);
+  EXPECT_EQ(player.facing, -1);
+}
+
+TEST_F(PlayerMovementTest, IceKeepsTheSpeedAndInertiaSlowsTheStart) {
+  LoadCells(20, {std::string(76, 'I')});
+  Steps(10, kRight);
+  Steps(5, 0);
+  EXPECT_EQ(player.onSlipperyFloor, 1);
+  EXPECT_DOUBLE_EQ(player.velocityX, 3.75);
+
+  LoadCells(20, {kGround});
+  Steps(20, 0);
+  mapFlags[kMapFlagInertia] = 1;
+  Step(kRight);
+  EXPECT_DOUBLE_EQ(player.velocityX, 0.14);
+  player.ProgressFlags[kStabilityPendant] = 1;
+  Step(kRight);
+  EXPECT_DOUBLE_EQ(player.velocityX, 0.34);
+}
+
+TEST_F(PlayerMovementTest, WallsStopTheWalkWithTheEdgeOnTheCellBoundary) {
+  std::string wallRow(76, '.');
+  wallRow[20] = '#';  // pixels 640..671
+  wallRow[5] = '#';   // pixels 160..191
+  LoadCells(17, {wallRow, wallRow, wallRow, kGround});
+  PlaceAt(480, kStandY);
+  for (int i = 0; i < 120; ++i) {
+    Step(kRight);
+    ASSERT_LE(player.x + 48, 640) << "frame " << i;
+  }
+  EXPECT_EQ(player.x, 640 - 48);
+  EXPECT_DOUBLE_EQ(player.velocityX, 0.0);
+  for (int i = 0; i < 240; ++i) {
+    Step(kLeft);
+    ASSERT_GE(player.x + 16, 192) << "frame " << i;
+  }
+  EXPECT_EQ(player.x + 16, 192);
+  // Squatting widens the probes by 6 on each side.
+  Steps(3, kDown);
+  EXPECT_EQ(player.squat, 1);
+  EXPECT_EQ(player.animState, 4);
+}
+
+TEST_F(PlayerMovementTest, GroundDashRunsTwentyFourFramesThenSlowsToTheWalkingCap) {
+  player.ProgressFlags[kHoverdash] = 1;
+  Step(kDash);
+  EXPECT_EQ(player.dashState, 1);
+  EXPECT_EQ(player.dashTimer, 24);
+  const double speeds[] = {1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 6.5, 6.5};
+  for (int k = 0; k < 8; ++k) {
+    Step(kRight | kJump);  // a held Jump does nothing during the dash
+    EXPECT_DOUBLE_EQ(player.velocityX, speeds[k]);
+    EXPECT_EQ(player.dashTimer, 23 - k);
+    EXPECT_EQ(player.airborne, 0);
+  }
+  Steps(14, kRight);
+  EXPECT_EQ(player.dashTimer, 2);
+  EXPECT_EQ(player.dashState, 1);
+  Step(kRight);
+  EXPECT_EQ(player.dashState, 0);
+  EXPECT_EQ(player.dashTimer, 0);
+  // Holding the direction slows by a quarter pixel a frame to exactly 3.75.
+  for (double v : {6.25, 6.0, 5.75, 5.5, 5.25, 5.0, 4.75, 4.5, 4.25, 4.0, 3.75, 3.75}) {
+    Step(kRight);
+    EXPECT_DOUBLE_EQ(player.velocityX, v);
+  }
+}
+
+TEST_F(PlayerMovementTest, HeldDashRepeatsOnTheGroundButTheAirDashNeedsAFreshPressAndTheUpgrade) {
+  player.ProgressFlags[kHoverdash] = 1;
+  Steps(30, kDash);
+  EXPECT_EQ(player.dashState, 1);  // restarted when the first ran out
+  Steps(30, 0);
+  Step(kJump);
+  Step(kJump | kDash);
+  EXPECT_EQ(player.dashState, 0);  // no Airdash
+  player.ProgressFlags[kAirdash] = 1;
+  Step(kJump | kDash);
+  EXPECT_EQ(player.dashState, 0);  // not a fresh press
+  Step(kJump);
+  Step(kJump | kDash);
+  EXPECT_EQ(player.dashState, 2);
+  EXPECT_EQ(player.airDashUsed, 1);
+  const double heldY = player.posY;
+  Steps(10, kJump);
+  EXPECT_DOUBLE_EQ(player.posY, heldY);  // an air dash keeps its height
+  Steps(20, 0);
+  Step(kDash);
+  EXPECT_EQ(player.dashState, 0);  // once per airtime
+  // A scene change's dash block stops one dash.
+  while (player.airborne == 1) Step(0);
+  dashBlock = 1;
+  Step(kDash);
+  EXPECT_EQ(player.dashState, 0);
+  EXPECT_EQ(dashBlock, 0);
+  Step(kDash);
+  EXPECT_EQ(player.dashState, 1);
+}
+
+TEST_F(PlayerMovementTest, OneWayPlatformsCarryAndDownJumpDropsThrough) {
+  const std::string platform = std::string(8, '.') + std::string(12, '=');
+  LoadCells(16, {platform, "", "", "", kGround});
+  // Jump up through the platform (row 16) from below and land on it.
+  PlaceAt(320, kStandY);
+  Step(0);
+  int frames = 0;
+  while ((player.airborne == 1 || frames == 0) && frames < 200) {
+    Step(kJump);
+    ++frames;
+  }
+  EXPECT_EQ(player.y + 64, 16 * 32);
+  EXPECT_EQ(player.airborne, 0);
+  // Down and Jump fall through instead of jumping.
+  Step(0);
+  Step(kDown | kJump);
+  EXPECT_EQ(player.airborne, 1);
+  EXPECT_EQ(player.jumpStartRow, 16);
+  EXPECT_NEAR(player.velocityY, 1.6, 1e-9);
+  while (player.airborne == 1) Step(kDown | kJump);
+  EXPECT_EQ(player.y, static_cast<int>(kStandY));
+  // On solid ground Down and Jump is an ordinary jump.
+  Step(0);
+  Step(kDown | kJump);
+  EXPECT_LT(player.velocityY, 0.0);
+}
+
+}  // namespace
+}  // namespace veltrin::testing

@@ -1,0 +1,292 @@
+// The player's shots on scripted pads: the magic cost, cool-down and pool of
+// each kind, and what a shot does where it lands: breaking walls (directly
+// or by the blast), pipes, pushes, switch blocks, the warp, created blocks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "game/blocks.h"
+#include "game/crossfade.h"
+#include "game/player_shots.h"
+#include "game/shots.h"
+#include "tests/game/player_floor.h"
+
+namespace veltrin::testing {
+namespace {
+
+const std::string kGround(76, '#');
+constexpr int kStandY = 576;  // feet on row 20
+constexpr int kWallColumn = 16;
+
+// Rows 17..19 with `cell` in the given columns; ground below.
+std::vector<std::string> WallRows(char cell, std::initializer_list<int> columns) {
+  std::string row(76, '.');
+  for (int c : columns) row[static_cast<std::size_t>(c)] = cell;
+  return {row, row, row, kGround};
+}
+
+class PlayerShotsTest : public PlayerFloorTest {
+ protected:
+  void SetUp() override {
+    PlayerFloorTest::SetUp();
+    fadeRequest = 0;
+    player.magic = player.maxMagic = 40;
+    player.shotLevel[0] = player.shotLevel[1] = player.shotLevel[2] = 1;
+  }
+  // Fires the current kind from (320, stand) facing right and lets the shot
+  // fly until it ends.
+  static void FireAndFly() {
+    PlaceAt(320, kStandY);
+    player.shotCooldown = 0;
+    Step(0);
+    Step(kShot);
+    for (int i = 0; i < 200 && playerShotCount > 0; ++i) {
+      UpdateShotsAndBullets();
+      Step(0);
+    }
+    ASSERT_EQ(playerShotCount, 0);
+  }
+};
+
+TEST_F(PlayerShotsTest, EachKindCostsItsMagicAndAPressDuringTheCoolDownFiresWhenItEnds) {
+  LoadCells(20, {kGround});
+  PlaceAt(320, kStandY);
+  Step(0);
+  Step(kShot);
+  ASSERT_EQ(playerShotCount, 1);
+  const ShotRecord& shot = playerShots[0];
+  EXPECT_EQ(player.magic, 37);
+  EXPECT_DOUBLE_EQ(shot.vx, 8.0);
+  EXPECT_EQ(shot.life, 18);
+  EXPECT_EQ(shot.direction, 6);
+  EXPECT_DOUBLE_EQ(shot.x, 320 + 56);
+  EXPECT_DOUBLE_EQ(shot.y, kStandY + 7);
+  EXPECT_EQ(player.shotPose, 1);
+  EXPECT_EQ(player.shotCooldown, 12);
+  Steps(3, kShot);  // held: no repeat
+  EXPECT_EQ(playerShotCount, 1);
+  Step(0);
+  Step(kShot);  // pressed during the cool-down: pending
+  EXPECT_EQ(player.shotPending, 1);
+  int frames = 0;
+  while (playerShotCount == 1 && frames++ < 20) Step(0);
+  EXPECT_EQ(playerShotCount, 2);
+  EXPECT_EQ(player.shotCooldown, 12);
+  EXPECT_EQ(player.shotPending, 0);
+
+  // Two points: Blaze (3) cannot fire, Gravity (2) can; facing left it flies left.
+  player.magic = 2;
+  player.shotCooldown = 0;
+  Step(0);
+  Step(kShot);
+  EXPECT_EQ(playerShotCount, 2);
+  EXPECT_EQ(player.magic, 2);
+  player.shotKind = 1;
+  player.facing = -1;
+  Step(0);
+  Step(kLeft | kShot);
+  ASSERT_EQ(playerShotCount, 3);
+  EXPECT_EQ(player.magic, 0);
+  EXPECT_DOUBLE_EQ(playerShots[2].vx, -6.0);
+  EXPECT_EQ(playerShots[2].direction, 4);
+  EXPECT_EQ(playerShots[2].life, 26);
+
+  // Infinite magic is full again after every attempt.
+  player.infiniteMagic = 1;
+  player.shotCooldown = 0;
+  Step(0);
+  Step(kShot);
+  EXPECT_EQ(player.magic, player.maxMagic);
+}
+
+TEST_F(PlayerShotsTest, AFullPoolStillCostsMagicAndStartsTheCoolDownButMakesNoShot) {
+  LoadCells(20, {kGround});
+  for (ShotRecord& shot : playerShots) shot.inUse = 1;
+  playerShotCount = kPlayerShotPoolSize;
+  PlaceAt(320, kStandY);
+  Step(0);
+  Step(kShot);
+  EXPECT_EQ(playerShotCount, kPlayerShotPoolSize);
+  EXPECT_EQ(player.magic, 37);
+  EXPECT_EQ(player.shotCooldown, 12);
+  EXPECT_EQ(player.shotPose, 1);
+}
+
+TEST_F(PlayerShotsTest, BlazeBreaksTheWallItMeetsOnlyWithBreakPowerAndTheBlastBreaksAround) {
+  LoadCells(17, WallRows('%', {kWallColumn, kWallColumn + 1}));
+  FireAndFly();
+  EXPECT_EQ(AttributeAt(kWallColumn, 18), 76);  // a plain wall to a plain shot
+
+  player.ProgressFlags[kBreakPower] = 1;
+  FireAndFly();
+  EXPECT_EQ(AttributeAt(kWallColumn, 18), 0);
+  EXPECT_EQ(ChipAt(kWallColumn, 18), 0);
+  EXPECT_EQ(AttributeAt(kWallColumn + 1, 18), 76);
+  EXPECT_EQ(AttributeAt(kWallColumn, 17), 76);
+
+  // With the Blast Power the blast's grid breaks the cells around the hit.
+  LoadCells(17, WallRows('%', {kWallColumn, kWallColumn + 1}));
+  player.ProgressFlags[kBlastPower] = 1;
+  FireAndFly();
+  for (int row = 17; row <= 19; ++row) {
+    EXPECT_EQ(AttributeAt(kWallColumn, row), 0) << row;
+    EXPECT_EQ(AttributeAt(kWallColumn + 1, row), 0) << row;
+  }
+}
+
+TEST_F(PlayerShotsTest, ShotsLeaveTheFieldOrStopWhileAFadeIsPending) {
+  LoadCells(20, {kGround});
+  PlaceAt(320, kStandY);
+  Step(0);
+  Step(kShot);
+  fadeRequest = 2;
+  playerShots[0].x = 100000;
+  EXPECT_EQ(PlayerShotMapHit(0), 0);
+  fadeRequest = 0;
+  EXPECT_EQ(PlayerShotMapHit(0), 1);
+}
+
+TEST_F(PlayerShotsTest, PipesCarryShotsRoundCornersAndLengthenThem) {
+  LoadCells(20, {kGround});
+  ShotRecord shot{};
+  shot.x = 10 * 32 + 20;
+  shot.y = 5 * 32 + 4;
+  shot.vx = -8.0;
+  shot.direction = 4;
+  shot.life = 5;
+  EXPECT_EQ(ApplyShotToBlock(57, 10, 5, shot), 1);
+  EXPECT_DOUBLE_EQ(shot.x, 10 * 32 + 4);
+  EXPECT_DOUBLE_EQ(shot.y, 5 * 32 + 36);
+  EXPECT_DOUBLE_EQ(shot.vx, 0.0);
+  EXPECT_DOUBLE_EQ(shot.vy, 8.0);
+  EXPECT_EQ(shot.direction, 2);
+  EXPECT_DOUBLE_EQ(shot.angle, std::numbers::pi / 2);
+  EXPECT_EQ(shot.life, 15);
+  // Entering against the pipe's way is a wall.
+  shot.direction = 6;
+  EXPECT_EQ(ApplyShotToBlock(57, 10, 5, shot), 0);
+  // A straight pipe keeps the velocity; a Magic shot gains 30 frames.
+  ShotRecord magic{};
+  magic.vx = 4.0;
+  magic.direction = 6;
+  magic.graphicBase = 12;
+  EXPECT_EQ(ApplyShotToBlock(61, 3, 3, magic), 1);
+  EXPECT_DOUBLE_EQ(magic.vx, 4.0);
+  EXPECT_DOUBLE_EQ(magic.x, 3 * 32 + 36);
+  EXPECT_EQ(magic.life, 30);
+  EXPECT_EQ(ApplyShotToBlock(51, 3, 3, magic), 0);
+}
+
+TEST_F(PlayerShotsTest, GravityPushesBlocksOneOrTwoCellsAndNeverPastTheLayers) {
+  LoadCells(17, WallRows('C', {kWallColumn}));
+  player.shotKind = 1;
+  player.ProgressFlags[kImpactPower] = 1;
+  FireAndFly();
+  EXPECT_EQ(AttributeAt(kWallColumn, 18), 0);
+  EXPECT_EQ(AttributeAt(kWallColumn + 2, 18), 51);  // two empty cells: two steps
+  EXPECT_EQ(ChipAt(kWallColumn + 2, 18), 29);
+
+  // One empty cell, then a wall: one step; an occupied first cell: none.
+  LoadCells(17, WallRows('C', {5, 7}));
+  PushBlock(51, 5, 18, 6);
+  EXPECT_EQ(AttributeAt(6, 18), 51);
+  EXPECT_EQ(AttributeAt(5, 18), 0);
+  PushBlock(51, 6, 18, 6);
+  EXPECT_EQ(AttributeAt(6, 18), 51);
+  // Spikes, ice and pipes along their own way stay; a pipe across its way moves.
+  PushBlock(52, 6, 18, 4);
+  PushBlock(64, 6, 18, 4);
+  PushBlock(61, 6, 18, 4);
+  EXPECT_EQ(AttributeAt(6, 18), 51);
+  PushBlock(62, 6, 18, 4);
+  EXPECT_EQ(AttributeAt(4, 18), 62);
+  // At the edges of the layers nothing is pushed out.
+  SetCell(77, 10, 29, 51);
+  PushBlock(51, 77, 10, 6);
+  EXPECT_EQ(AttributeAt(77, 10), 51);
+  SetCell(0, 0, 29, 51);
+  PushBlock(51, 0, 0, 8);
+  PushBlock(51, 0, 0, 4);
+  EXPECT_EQ(AttributeAt(0, 0), 51);
+}
+
+TEST_F(PlayerShotsTest, MagicWithChainRingFlipsSwitchGroupsAndWarpsOntoTheWarpBlock) {
+  std::string row = std::string(76, '.');
+  row[kWallColumn] = 'M';
+  row[30] = 'r';  // group 0 open
+  row[31] = 'R';  // group 0 closed
+  row[32] = 'y';  // group 2 closed
+  LoadCells(17, {row, row, row, kGround}, {"M 30 72", "y 61 75"});
+  player.shotKind = 2;
+  player.ProgressFlags[kChainRing] = 1;
+  FireAndFly();
+  EXPECT_EQ(AttributeAt(30, 18), 73);
+  EXPECT_EQ(ChipAt(30, 18), 45);
+  EXPECT_EQ(AttributeAt(31, 18), 39);
+  EXPECT_EQ(AttributeAt(32, 18), 41);
+
+  // The warp block with two free cells above puts the player on it.
+  LoadCells(17, WallRows('w', {kWallColumn}));
+  SetCell(kWallColumn, 17, 0, 0);
+  FireAndFly();
+  EXPECT_EQ(player.y, (18 - 2) * 32);
+  EXPECT_EQ(player.x, kWallColumn * 32 - 16);
+  // Without room above, the shot only ends.
+  LoadCells(17, WallRows('w', {kWallColumn}));
+  FireAndFly();
+  EXPECT_EQ(player.x, 320);
+}
+
+TEST_F(PlayerShotsTest, CreatePowerPutsATimedBlockOneCellBackButNeverOutsideOrIntoThePlayer) {
+  LoadCells(17, WallRows('#', {kWallColumn}));
+  player.shotKind = 2;
+  player.ProgressFlags[kCreatePower] = 1;
+  FireAndFly();
+  EXPECT_EQ(AttributeAt(kWallColumn - 1, 18), kAttrSolidBlock);
+  ASSERT_EQ(timedCellCount, 1);
+  EXPECT_EQ(timedCells[0].timer, 180);
+
+  // A shot going down into row 0 would create at row -1: nothing is made.
+  LoadCells(0, {kGround});
+  timedCellCount = 0;
+  timedCells[0] = TimedCellRecord{};
+  const int slot = FindFreeSlot(kPoolPlayerShots);
+  ASSERT_GE(slot, 0);
+  playerShots[slot] = ShotRecord{};
+  playerShots[slot].x = 600;
+  playerShots[slot].y = -4;
+  playerShots[slot].direction = 2;
+  playerShots[slot].graphicBase = 12;
+  playerShots[slot].inUse = 1;
+  EXPECT_EQ(PlayerShotMapHit(slot), 1);
+  EXPECT_EQ(timedCellCount, 0);
+
+  // Too close to the player: no block.
+  LoadCells(17, WallRows('#', {12}));
+  PlaceAt(320, kStandY);
+  Step(0);
+  Step(kShot);
+  for (int i = 0; i < 100 && playerShotCount > 0; ++i) UpdateShotsAndBullets();
+  EXPECT_EQ(AttributeAt(11, 18), 0);
+}
+
+TEST_F(PlayerShotsTest, EnemyBlastReachesThePlayerBoxByItsSizeAndTakesAtLeastOneLife) {
+  LoadCells(20, {kGround});
+  PlaceAt(320, kStandY);
+  // Box right edge 364; a size 3 blast 120 pixels right of it reaches it.
+  ExplodeEnemyBlast(364 + 120, kStandY + 30, 0, 3);
+  EXPECT_EQ(player.life, 99);
+  EXPECT_EQ(player.invulnerableFrames, 40);
+  EXPECT_DOUBLE_EQ(player.velocityX, -2.5);
+  player.invulnerableFrames = 0;
+  ExplodeEnemyBlast(364 + 121, kStandY + 30, 5, 3);
+  ExplodeEnemyBlast(364 + 71, kStandY + 30, 5, 1);
+  EXPECT_EQ(player.life, 99);
+  ExplodeEnemyBlast(364 + 95, kStandY + 30, 5, 9);  // sizes past 3 count as 3
+  EXPECT_EQ(player.life, 94);
+}
+
+}  // namespace
+}  // namespace veltrin::testing
