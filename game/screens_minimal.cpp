@@ -42,6 +42,4 @@ void EnterShop() {
 
 void EnterStatusScreen() { ChangeScene(kSceneStatus); }
 
-void RunMessageScene(int, int, GameString) { player.eventCode = 0; }
-void AnimateMessageWindow(int, int) {}
 void DrawHudNumber(int, int, int, int) {}

@@ -83,7 +83,7 @@ std::vector<ImageEntry> BuildEntries() {
       // Screens around the floors.
       Single("circle_logo.png", 640, 480, Art::kLogo, 0xFFFFFF),
       Single("BG_Black.png", 640, 480, Art::kBackground, 0x000000, "black"),
-      Single("st_msg_window02.png", 480, 104, Art::kPanel, 0x203080),
+      Sheet("st_msg_window02.png", 2, 1, 2, 480, 104, Art::kPanel, 0x203080),
       // The title and its windows; a window image holds its frame piece above
       // its back piece.
       Single("BG_F026_Blue.png", 640, 480, Art::kBackground, 0x1838A0, "cave"),
