@@ -1,7 +1,13 @@
-// The player shots and enemy bullets. The enemies issue completes the bullet
-// half and the boss countdown; the player shots are in player_shots.cpp.
+// The per-frame update of the two shot pools: the player shots
+// (player_shots.cpp), then the enemy bullets and the boss-defeat countdown
+// (enemy_attacks.cpp).
 #include "game/shots.h"
 
+#include "game/enemy_bullets.h"
 #include "game/player_shots.h"
 
-void UpdateShotsAndBullets() { UpdatePlayerShots(); }
+void UpdateShotsAndBullets() {
+  UpdatePlayerShots();
+  UpdateEnemyBullets();
+  RunBossDefeatCountdown();
+}

@@ -2,6 +2,7 @@
 // Shift-JIS bytes like every name the game hands the file layer.
 #include "game/trap_graphics.h"
 
+#include "game/enemies.h"
 #include "game/game_assets.h"
 #include "game/game_state.h"
 #include "game/game_text.h"
@@ -40,6 +41,7 @@ void LoadTrapGraphics() {
   for (const TrapEntry& trap : kTraps) {
     LoadSheet(trap.path, trap.cells, trap.cells, 1, kTrapCell, kTrapCell, trap.handles);
   }
+  SetupTrapKinds();
 }
 
 void LoadCandleMask() {

@@ -26,6 +26,7 @@
 #include "platform/dsound.h"
 #include "platform/window.h"
 #include "support/scratch_log.h"
+#include "tests/game/game_library_start.h"
 #include "tests/game/game_screen_probe.h"
 
 namespace {
@@ -38,13 +39,7 @@ constexpr std::uint64_t kMillisecond = 1000000;
 class GameLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::UseVirtualTime(true);
-    plat::SetAudioSinkForTest(plat::AudioSinkKind::kManual);
-    qz::GetWindowSystemState().settings = qz::WindowSettings{};
-    qz::ChangeWindowMode(1);
-    const std::string title = "QzGameLoop" + std::to_string(getpid());
-    qz::SetMainWindowTitle(title.c_str());
-    ASSERT_EQ(qz::InitLibraryEntry(), 0);
+    ASSERT_TRUE(veltrin::testing::StartLibraryForGameTest("QzGameLoop"));
     window_ = qz::QueryMainWindowHandle();
     qz::SelectDrawTarget(qz::kBackScreen);
     oldScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);

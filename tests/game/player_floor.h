@@ -28,6 +28,7 @@
 #include "platform/clock.h"
 #include "platform/dsound.h"
 #include "support/scratch_log.h"
+#include "tests/game/game_library_start.h"
 #include "tools/datagen/data_set.h"
 
 namespace veltrin::testing {
@@ -39,13 +40,7 @@ inline constexpr std::uint32_t kJump = 0x10, kShot = 0x20, kShotChange = 0x40, k
 class PlayerFloorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::UseVirtualTime(true);
-    plat::SetAudioSinkForTest(plat::AudioSinkKind::kManual);
-    qz::GetWindowSystemState().settings = qz::WindowSettings{};
-    qz::ChangeWindowMode(1);
-    const std::string title = "QzPlayer" + std::to_string(getpid());
-    qz::SetMainWindowTitle(title.c_str());
-    ASSERT_EQ(qz::InitLibraryEntry(), 0);
+    ASSERT_TRUE(StartLibraryForGameTest("QzPlayer"));
     std::fill(std::begin(soundEffects), std::end(soundEffects), -1);
     ResetNewGame();
     std::fill(std::begin(mapFlags), std::end(mapFlags), 0);

@@ -1,0 +1,230 @@
+// Enemy attacks and the behaviours with numbers to check, headless on a
+// walled generated floor: the attack clock and its bursts, volley geometry
+// and bullet kinds, bullets that pass, split, re-aim and make blocks, the
+// laser beam, the lurking and distance-keeping walkers, and the moon's phases.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "tests/game/enemy_fixture.h"
+
+namespace {
+
+using qz::testing::EnemyTest;
+
+constexpr double kPi = 3.14159265358979323846;
+
+// The live bullets, in pool order.
+std::vector<const ShotRecord*> LiveBullets() {
+  std::vector<const ShotRecord*> live;
+  for (const ShotRecord& b : enemyBullets) {
+    if (b.inUse != 0) live.push_back(&b);
+  }
+  return live;
+}
+
+ShotRecord& AddBullet(double x, double y, double vx, double vy, int graphicBase, int colourRow, int life, int mode) {
+  const int slot = FindFreeSlot(kPoolEnemyBullets);
+  ShotRecord& b = enemyBullets[slot];
+  b = ShotRecord{};
+  b.x = x, b.y = y, b.vx = vx, b.vy = vy;
+  b.graphicBase = graphicBase, b.colourRow = colourRow;
+  b.life = life, b.mode = mode, b.power = 10;
+  b.inUse = 1;
+  ++bulletCount;
+  return b;
+}
+
+TEST_F(EnemyTest, TheAttackClockFiresBurstsAndNeverWithoutSlotZeroVolleys) {
+  // A standing blue slime, its attacks set here; bullets of speed 0 stay put.
+  EnterFloor(1, {{20, 42, 0}});
+  PlacePlayer(2000);
+  EnemyRecord& e = enemies[0];
+  e.volleysPerBurst[1] = e.volleysPerBurst[2] = 5;
+  e.slotChance[0] = 0;
+  Frames(300);
+  EXPECT_EQ(bulletCount, 0) << "slot 0 without volleys never fires";
+
+  e.volleysPerBurst[0] = 32;
+  e.slotChance[0] = 100;
+  e.burstInterval[0] = 2;
+  e.aimMode[0] = 6;
+  e.attackTimer = 0;
+  std::vector<int> volleys;
+  for (int frame = 1; frame <= 263; ++frame) {
+    const int before = bulletCount;
+    Frames(1);
+    if (bulletCount > before) volleys.push_back(frame);
+  }
+  std::vector<int> expected;
+  for (int v = 0; v < 32; ++v) expected.push_back(100 + 2 * v);
+  expected.push_back(162 + 100);
+  EXPECT_EQ(volleys, expected) << "32 volleys 2 frames apart, then the base interval";
+}
+
+TEST_F(EnemyTest, VolleysSpreadAboutTheAimAndTakeTheirBulletKind) {
+  EnterFloor(1, {{20, 42, 0}});
+  PlacePlayer(1200);  // right of the slime: it faces right
+  EnemyRecord& e = enemies[0];
+  e.facing = 1;
+  const auto fire = [&](int kind, int bullets, int aim) {
+    EmptyBulletPool();
+    e.volleysPerBurst[0] = 1, e.bulletsPerVolley[0] = bullets, e.aimMode[0] = aim;
+    e.bulletKind[0] = kind, e.spreadDivisor[0] = 8, e.bulletSpeed[0] = 2.0, e.bulletColour[0] = 1;
+    e.attackTimer = e.attackInterval;
+    UpdateEnemyAttack(0);
+  };
+  fire(8, 5, 0);
+  std::vector<const ShotRecord*> live = LiveBullets();
+  ASSERT_EQ(live.size(), 5u);
+  for (int j = 0; j < 5; ++j) {
+    EXPECT_NEAR(live[j]->angle, -kPi / 4 + j * kPi / 8, 1e-12);
+    EXPECT_DOUBLE_EQ(live[j]->x, e.x + e.bodyRight - 2) << "muzzle at the body's right edge";
+    EXPECT_EQ(live[j]->graphicBase, 0);
+    EXPECT_EQ(live[j]->colourRow, 5);
+    EXPECT_DOUBLE_EQ(live[j]->ay, 0.08);
+    EXPECT_EQ(live[j]->blastSize, 3);
+  }
+  fire(18, 1, 0);
+  live = LiveBullets();
+  ASSERT_EQ(live.size(), 48u) << "a line burst";
+  EXPECT_DOUBLE_EQ(std::hypot(live[47]->vx, live[47]->vy), 2.0 + 0.15 * 47);
+  EXPECT_EQ(live[0]->life, 180);
+  EXPECT_EQ(live[0]->colourRow, 1);
+  fire(19, 1, 1);
+  live = LiveBullets();
+  ASSERT_EQ(live.size(), 1u);
+  EXPECT_EQ(live[0]->mode, 3) << "re-aiming bullets turn three times";
+  EXPECT_EQ(live[0]->life, 320);
+}
+
+TEST_F(EnemyTest, BulletsPassSplitReaimAndMakeBlocks) {
+  EnterFloor(1, {});
+  PlacePlayer(200);
+  // In the wall of row 44: an ordinary bullet ends, graphicBase 3 passes.
+  AddBullet(1000, 1420, 0, 0, 0, 0, 300, 0);
+  ShotRecord& passing = AddBullet(1100, 1420, 0, 0, 3, 0, 300, 0);
+  Frames(1);
+  ASSERT_EQ(LiveBullets().size(), 1u);
+  EXPECT_EQ(LiveBullets()[0], &passing);
+  EmptyBulletPool();
+
+  // A splitting bullet splits once into five that do not split again.
+  AddBullet(1000, 800, 0, 0, 3, 4, 119, 0);
+  Frames(1);
+  std::vector<const ShotRecord*> live = LiveBullets();
+  ASSERT_EQ(live.size(), 5u);
+  for (const ShotRecord* b : live) {
+    EXPECT_EQ(b->graphicBase, 9);
+    EXPECT_EQ(b->colourRow, 4);
+    EXPECT_DOUBLE_EQ(std::hypot(b->vx, b->vy), 7.0);
+    const_cast<ShotRecord*>(b)->life = 100;
+    const_cast<ShotRecord*>(b)->vx = const_cast<ShotRecord*>(b)->vy = 0.0;
+  }
+  Frames(1);
+  EXPECT_EQ(LiveBullets().size(), 5u);
+  EmptyBulletPool();
+
+  // A re-aiming bullet of mode 3 turns three times; the fourth time it ends.
+  AddBullet(1000, 800, 0, 0, 9, 7, 259, 3);
+  for (int turn = 3; turn >= 0; --turn) {
+    live = LiveBullets();
+    ASSERT_EQ(live.size(), 1u) << turn;
+    EXPECT_EQ(live[0]->mode, turn);
+    const_cast<ShotRecord*>(live[0])->life = 259;
+    const_cast<ShotRecord*>(live[0])->vx = const_cast<ShotRecord*>(live[0])->vy = 0.0;
+    Frames(1);
+  }
+  EXPECT_EQ(bulletCount, 0);
+
+  // A block-making bullet entering the ground from cell (15, 43) fills it for
+  // 120 frames.
+  AddBullet(500 - 12, 1410 - 12, 0, 8, 6, 5, 200, 0);
+  Frames(1);
+  EXPECT_EQ(AttributeAt(15, 43), kAttrSolidBlock);
+  EXPECT_EQ(ChipAt(15, 43), 1);
+  EXPECT_EQ(timedCellCount, 1);
+  EXPECT_EQ(bulletCount, 0);
+}
+
+TEST_F(EnemyTest, ABombBulletExplodesOnWallsButNotOnThePlayer) {
+  EnterFloor(1, {});
+  PlacePlayer(200);  // box 220..244 by 1352..1400
+  ShotRecord& onPlayer = AddBullet(220, 1360, 2.0, 0, 0, 7, 300, 0);
+  onPlayer.blastSize = 1;
+  Frames(1);
+  EXPECT_EQ(player.life, 90);
+  EXPECT_EQ(player.invulnerableFrames, 0) << "a direct hit does not explode";
+  EXPECT_DOUBLE_EQ(player.velocityX, 2.5);
+
+  // Into the ground just under the player's feet: the blast reaches it.
+  ShotRecord& intoWall = AddBullet(220, 1402, 0, 0, 0, 7, 300, 0);
+  intoWall.blastSize = 1;
+  Frames(1);
+  EXPECT_EQ(bulletCount, 0);
+  EXPECT_LT(player.life, 90);
+  EXPECT_GT(player.invulnerableFrames, 0);
+}
+
+TEST_F(EnemyTest, ALaserBeamStopsAtTheFirstSolidCellAndHurtsOncePerWindow) {
+  EnterFloor(1, {{20, 40, 9}});  // a laser trap firing left
+  for (int row = 30; row < 44; ++row) SetCell(10, row, 1, kAttrSolidBlock);
+  PlacePlayer(250);  // behind the wall at column 10
+  player.y = 40 * 32 - 40;
+  player.posY = player.y;
+  Frames(1);
+  EXPECT_EQ(player.life, 100);
+  player.x = 500;
+  player.posX = player.x;
+  Frames(1);
+  EXPECT_EQ(player.life, 95);
+  EXPECT_EQ(player.invulnerableFrames, 64);
+  Frames(1);
+  EXPECT_EQ(player.life, 95) << "once per invulnerable window";
+}
+
+TEST_F(EnemyTest, ALurkerWakesNearThePlayerAndARatKeepsItsDistance) {
+  // Set 6: slot 2 the lurking snake (type 34, speed 5), slot 3 the rat (35).
+  EnterFloor(6, {{40, 42, 2}});
+  PlacePlayer(400);
+  Frames(5);
+  EXPECT_EQ(enemies[0].behaviour, 34);
+  EXPECT_EQ(enemies[0].x, 40 * 32) << "waits";
+  PlacePlayer(40 * 32 - 150);
+  Frames(2);
+  EXPECT_EQ(enemies[0].behaviour, 1);
+  EXPECT_LT(enemies[0].x, 40 * 32) << "walks once awake";
+
+  EnterFloor(6, {{40, 42, 3}});
+  enemies[0].volleysPerBurst[0] = 0;
+  PlacePlayer(40 * 32 - 100);
+  Frames(4);
+  EXPECT_GT(enemies[0].x, 40 * 32) << "too close: walks away";
+  PlacePlayer(40 * 32 - 600);
+  const int far = enemies[0].x;
+  Frames(4);
+  EXPECT_LT(enemies[0].x, far) << "too far: walks towards the player";
+}
+
+TEST_F(EnemyTest, TheMoonStepsThroughItsPhasesAsItsLifeFalls) {
+  EnterFloor(9, {{30, 10, 0}});
+  PlacePlayer(30 * 32);
+  EnemyRecord& moon = enemies[0];
+  moon.volleysPerBurst[0] = 0;  // its spawns are not under test here
+  const int phaseLives[] = {24, 16, 8};
+  for (int phase = 1; phase <= 3; ++phase) {
+    EmptyBulletPool();
+    moon.life = phaseLives[phase - 1];
+    Frames(1);
+    EXPECT_EQ(moon.phase, phase);
+    EXPECT_EQ(moon.sheetSlot, phase);
+    EXPECT_GT(bulletCount, 0) << "each phase opens with a volley";
+  }
+  EXPECT_EQ(moon.behaviour, 37);
+  EXPECT_EQ(moon.baseInterval, 80);
+  EXPECT_DOUBLE_EQ(moon.damageFactor[0], 1.0);
+  EXPECT_DOUBLE_EQ(moon.damageFactor[2], 0.0);
+  EXPECT_EQ(LiveBullets().size(), 5u);
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+// Starts the library for a game test: virtual time, so waits and fades run at
+// once; the manual audio sink, so the clock's jumps never reach a mixing
+// thread; window mode under a title of the test's own, so parallel test
+// processes do not take each other for a second running copy.
+#pragma once
+
+#include <unistd.h>
+
+#include <string>
+
+#include "core/library.h"
+#include "core/main_window.h"
+#include "core/window_services.h"
+#include "core/window_state.h"
+#include "platform/clock.h"
+#include "platform/dsound.h"
+
+namespace veltrin::testing {
+
+inline bool StartLibraryForGameTest(const char* titlePrefix) {
+  plat::UseVirtualTime(true);
+  plat::SetAudioSinkForTest(plat::AudioSinkKind::kManual);
+  qz::GetWindowSystemState().settings = qz::WindowSettings{};
+  qz::ChangeWindowMode(1);
+  const std::string title = titlePrefix + std::to_string(getpid());
+  qz::SetMainWindowTitle(title.c_str());
+  return qz::InitLibraryEntry() == 0;
+}
+
+}  // namespace veltrin::testing
