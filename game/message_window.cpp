@@ -1,6 +1,7 @@
 // Message windows zoomed in and out over the picture under them, and the
 // blocking message scene that shows a page of text (a floor cell's sign, a
 // boss's words or a given line) until Confirm or Cancel.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,16 @@ void ShowAnimationFrame() {
   ReadActionInput();
 }
 
-std::string TwoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+// The decimal text with "0" in front when below 10 (so -1 gives "0-1").
+std::string TwoDigits(int v) {
+  char text[16];
+  if (v < 10) {
+    std::snprintf(text, sizeof text, "0%d", v);
+  } else {
+    std::snprintf(text, sizeof text, "%d", v);
+  }
+  return text;
+}
 
 // The text file of the player's cell on the current floor.
 GameString FloorMessagePath() {
