@@ -10,6 +10,7 @@
 #include "game/blocks.h"
 #include "game/crossfade.h"
 #include "game/effects.h"
+#include "game/enemies.h"
 #include "game/floor_play.h"
 #include "game/game_assets.h"
 #include "game/game_state.h"
@@ -181,6 +182,94 @@ int ApplyShotKind(ShotRecord& shot, std::int32_t a, int px, int py, int column, 
   return r;
 }
 
+// An enemy's box as floor pixels, inclusive.
+struct PixelBox {
+  int left, top, right, bottom;
+  bool Holds(int px, int py) const { return px >= left && px <= right && py >= top && py <= bottom; }
+  bool Overlaps(const PixelBox& o) const { return left <= o.right && right >= o.left && top <= o.bottom && bottom >= o.top; }
+};
+
+// Offsets from the sprite's top-left; mirrored about the sprite width when the enemy faces left.
+PixelBox EnemyBox(const EnemyRecord& e, int left, int top, int right, int bottom, bool mirror) {
+  if (mirror) return {e.x + e.width - right, e.y + top, e.x + e.width - left, e.y + bottom};
+  return {e.x + left, e.y + top, e.x + right, e.y + bottom};
+}
+PixelBox BodyBox(const EnemyRecord& e, bool mirror) {
+  return EnemyBox(e, e.bodyLeft, e.bodyTop, e.bodyRight, e.bodyBottom, mirror);
+}
+PixelBox WeakBox(const EnemyRecord& e, bool mirror) {
+  return EnemyBox(e, e.weakLeft, e.weakTop, e.weakRight, e.weakBottom, mirror);
+}
+bool HasWeakSpot(const EnemyRecord& e) { return e.weakTop != -1; }
+// Enemies that shots fly through are never struck; those that bounce shots take no damage.
+constexpr std::int32_t kShotsBounce = 1, kShotsPass = 2;
+
+// Takes damage off a struck enemy and defeats it when its life runs out.
+void DamageEnemy(int enemy, int damage, int stun, int byMagic) {
+  EnemyRecord& e = enemies[enemy];
+  e.life -= damage > 0 ? damage : 0;
+  e.hurtTimer = stun;
+  if (e.life < 1) DefeatEnemy(enemy, byMagic);
+}
+
+// Light enemies (class 0, then 1) are pushed along the flight; heavier ones stand.
+void KnockBack(EnemyRecord& e, int direction) {
+  const double k = e.knockbackClass == 0 ? 8.0 : e.knockbackClass == 1 ? 4.0 : 0.0;
+  if (k == 0.0) return;
+  switch (direction) {
+    case 4: e.velocityX = -k; break;
+    case 6: e.velocityX = k; break;
+    case 2: e.velocityY = k; break;
+    case 8: e.velocityY = -k; break;
+    default: break;
+  }
+}
+
+// The first live enemy whose body holds the hit point takes the shot; the
+// hit result r (0 no enemy, 1 no damage, 3 hurt).
+int StrikeEnemy(const ShotRecord& shot, int px, int py) {
+  const int kind = shot.graphicBase / kShotCellsPerKind;
+  if (kind < kBlaze || kind > kMagic) return 0;
+  for (int i = 0; i < kEnemyPoolSize; ++i) {
+    EnemyRecord& e = enemies[i];
+    if (e.life < 1 || e.shotResponse == kShotsPass) continue;
+    const bool mirror = e.facing < 1;
+    if (!BodyBox(e, mirror).Holds(px, py)) continue;
+    const bool missedWeakSpot = HasWeakSpot(e) && !WeakBox(e, mirror).Holds(px, py);
+    if (e.shotResponse == kShotsBounce || e.damageFactor[kind] == 0.0 || missedWeakSpot) {
+      PlaySe(kSeNoDamage);
+      return 1;
+    }
+    if (kind == kGravity) KnockBack(e, shot.direction);
+    PlaySe(kSeHit02);
+    DamageEnemy(i, static_cast<int>(shot.power * e.damageFactor[kind]), shot.stun, kind == kMagic ? 1 : 0);
+    return 3;
+  }
+  return 0;
+}
+
+// The blast hurts every live, unhurt enemy in reach by its Blaze factor.
+void BlastEnemies(int x, int y) {
+  const PixelBox reach{x - kBlastRadius, y - kBlastRadius, x + kBlastRadius, y + kBlastRadius};
+  bool hurt = false, unhurt = false;
+  for (int i = 0; i < kEnemyPoolSize; ++i) {
+    EnemyRecord& e = enemies[i];
+    if (e.life <= 0 || e.hurtTimer >= 1 || e.shotResponse == kShotsPass) continue;
+    if (!BodyBox(e, false).Overlaps(reach)) continue;
+    const bool missedWeakSpot = HasWeakSpot(e) && !WeakBox(e, false).Overlaps(reach);
+    if (e.shotResponse == kShotsBounce || e.damageFactor[kBlaze] == 0.0 || missedWeakSpot) {
+      unhurt = true;
+      continue;
+    }
+    hurt = true;
+    const double scale = 1.4 + (qz::GetRandomUpTo(3) - qz::GetRandomUpTo(3)) * 0.1;
+    StartEffect(6, 8, 1, e.x + e.width / 2, e.y + e.height / 2, RandomAngle(), scale);
+    DamageEnemy(i, static_cast<int>(e.damageFactor[kBlaze]), 2, 0);
+  }
+  if (hurt) PlaySe(kSeHit02);
+  if (unhurt) PlaySe(kSeNoDamage);
+}
+
 void SpawnHitEffect(int r, int sx, int sy) {
   const auto jitter = [] { return 8 + qz::GetRandomUpTo(8); };
   switch (r) {
@@ -258,6 +347,8 @@ int PlayerShotMapHit(int i) {
   const int row = py / kCellSize;
   if (ApplyShotToBlock(a, column, row, shot) == 1) return 0;
   int r = ApplyShotKind(shot, a, px, py, column, row);
+  const int struck = StrikeEnemy(shot, px, py);
+  if (struck != 0) r = struck;
   if (r == 0 && a >= kSolidFrom) r = 1;
   if (r == 0) return 0;
   SpawnHitEffect(r, sx, sy);
@@ -267,6 +358,7 @@ int PlayerShotMapHit(int i) {
 
 void ExplodePlayerBlast(int x, int y) {
   StartEffect(11, 16, 1, x, y, RandomAngle(), 2.0);
+  BlastEnemies(x, y);
   if (Owns(kBreakPower)) {
     bool broke = false;
     for (int i = 0; i < 5; ++i) {
