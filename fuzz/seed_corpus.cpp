@@ -1,6 +1,6 @@
 // qz_fuzz_seeds: writes a small seed corpus for every fuzz target into
 // OUT/<target>/, made here in code (images, sounds, archives, text lines,
-// paths, floor maps, framed messages and a Theora movie), so CI can replay
+// paths, floor maps, save slots, framed messages and a Theora movie), so CI can replay
 // each target over valid inputs of its format.
 //   qz_fuzz_seeds OUT
 #include <cstddef>
@@ -19,6 +19,7 @@
 
 #include "core/archive_writer.h"
 #include "game/map_format.h"
+#include "game/save_file.h"
 #include "tests/movie/theora_test_movie.h"
 
 namespace fs = std::filesystem;
@@ -339,6 +340,21 @@ std::vector<Bytes> FramedStreams() {
   return {whole, split};
 }
 
+// A new game's slot on floor "001" and one further on, with links and flags.
+std::vector<Bytes> Saves() {
+  SaveRecord record{};
+  record.mapName = "001";
+  const Bytes fresh = EncodeSaveRecord(record);
+  record.mapName = "042";
+  record.doorLinks[41][2] = -1;
+  record.visited[41] = 1;
+  record.floorValue[7] = 29;
+  record.coins = 1234;
+  record.entrance = 3;
+  record.playTimeMs = 987654;
+  return {fresh, EncodeSaveRecord(record)};
+}
+
 Bytes SmallTheoraMovie() {
   qz::testing::TestMovieOptions options;
   options.width = 32;
@@ -367,6 +383,7 @@ int main(int argc, char** argv) {
       WriteAll(out / "image_decode_fuzz", dispatched) && WriteAll(out / "archive_fuzz", Archives()) &&
       WriteAll(out / "sound_converter_fuzz", Sounds()) && WriteAll(out / "sound_load_fuzz", Sounds()) &&
       WriteAll(out / "midi_duration_fuzz", Midis()) && WriteAll(out / "map_format_fuzz", Maps()) &&
+      WriteAll(out / "save_file_fuzz", Saves()) &&
       WriteAll(out / "network_framing_fuzz", FramedStreams()) &&
       WriteAll(out / "movie_theora_fuzz", {SmallTheoraMovie()}) &&
       WriteAll(out / "file_line_fuzz", {FromText("\x10one\r\ntwo\r\n\r\na longer third line\r\nend"),

@@ -124,18 +124,20 @@ GameString GameStringSubstring(const GameString& s, int position, int length) {
   return result.buffer != nullptr ? std::move(result) : GameString();
 }
 
-GameString& GameStringAppendChars(GameString& s, const char* text) {
+GameString& GameStringAppend(GameString& s, const char* text, int n) {
   const std::size_t a = GameStringLength(s);
-  const std::size_t b = TextLength(text);
+  const std::size_t b = n > 0 && text != nullptr ? strnlen(text, static_cast<std::size_t>(n)) : TextLength(text);
   if (s.capacity < a + b + 1) {
     GameString grown = s;  // keeps s intact when the allocation fails
     if (GameStringReserve(grown, a + b + 1) == 0) return s;
     s = std::move(grown);
   }
-  std::memcpy(s.buffer + a, text, b);
+  if (b != 0) std::memcpy(s.buffer + a, text, b);
   s.buffer[a + b] = '\0';
   return s;
 }
+
+GameString& GameStringAppendChars(GameString& s, const char* text) { return GameStringAppend(s, text, 0); }
 
 int GameStringEquals(const GameString& s, const char* text) {
   if (s.buffer == nullptr) return 0;

@@ -32,7 +32,12 @@ GameString GameStringFromChars(const char* text, int length);
 GameString GameStringConcat(const GameString& s, const char* text);
 GameString GameStringConcatString(const GameString& s, const GameString& other);
 GameString GameStringSubstring(const GameString& s, int position, int length);
+// Appends n bytes of text (0: all of it), stopping at its terminator; the
+// buffer grows to exactly what it needs. When growing fails s is unchanged.
+GameString& GameStringAppend(GameString& s, const char* text, int n);
 GameString& GameStringAppendChars(GameString& s, const char* text);
+// The raw zero-terminated buffer (null when the string has none).
+inline char* GameStringData(GameString& s) { return s.buffer; }
 // 1 when the text equals s byte for byte; a string without a buffer equals nothing.
 int GameStringEquals(const GameString& s, const char* text);
 std::size_t GameStringLength(const GameString& s);

@@ -1,9 +1,10 @@
 // What floor play and the frame loop call of the game screens: the scene
-// functions, the scene entries, message windows, the status-bar numbers and
-// the save file. (The crossfade is crossfade.h, coloured text color_text.h.)
+// functions, the scene entries, message windows and the status-bar numbers.
+// The save file is save_file.h, the crossfade crossfade.h, coloured text color_text.h.
 #pragma once
 
 #include "game/game_string.h"
+#include "game/save_file.h"
 
 // Per-frame functions of scenes 0, 2, 3, 5, 6 and 10.
 void UpdateTitleMenu();
@@ -15,6 +16,8 @@ void UpdateUpgradeResultScene();
 
 // Scene entries: the title (scene 0), the shop (3), the status screen (2).
 void EnterTitleScene();
+// "Save n [Floor NNN]" or "Save n [NO DATA]"; reads slot n into the live game.
+GameString MakeSaveSlotLabel(int slot);
 void EnterShop();
 void EnterStatusScreen();
 
@@ -25,5 +28,3 @@ void RunMessageScene(int mode, int number, GameString text);
 void AnimateMessageWindow(int mode, int kind);
 // One number of the status bar: kind 1 floor, 3 keys, 4 coins, 5 magic, 6 time.
 void DrawHudNumber(int kind, int, int, int);
-// Writes the save file of slot 1..3.
-void WriteSaveFile(int slot);

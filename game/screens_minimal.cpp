@@ -1,7 +1,7 @@
 // Minimal game screens that keep the game running until the screens issues
-// replace them one by one: a plain title whose Confirm starts floor "001",
-// scenes that hand back to the floor on Confirm or Cancel, and entries that
-// only change scene. The drawing-free ones do nothing yet.
+// replace them one by one: scenes that hand back to the floor on Confirm or
+// Cancel, an opening that starts floor "001", and entries that only change
+// scene. The drawing-free ones do nothing yet.
 #include "game/action_input.h"
 #include "game/color_text.h"
 #include "game/crossfade.h"
@@ -29,22 +29,11 @@ void ReturnToFloorOnConfirmOrCancel() {
 
 }  // namespace
 
-void UpdateTitleMenu() {
-  DrawColorText(272, 180, GameString("Veltrin! P"), kTextYellow);
-  DrawColorText(232, 280, GameString("Press Confirm to start"), kTextWhite);
-  if (ActionFlags.confirm != 0) {
-    ResetNewGame();
-    StartFirstFloor();
-  }
-}
-
 void UpdateStatusScreen() { ReturnToFloorOnConfirmOrCancel(); }
 void UpdateShopScene() { ReturnToFloorOnConfirmOrCancel(); }
 void UpdateOpeningScene() { StartFirstFloor(); }
 void UpdateEndingScene() { EnterTitleScene(); }
 void UpdateUpgradeResultScene() { ReturnToFloorOnConfirmOrCancel(); }
-
-void EnterTitleScene() { ChangeScene(kSceneTitle); }
 
 void EnterShop() {
   player.eventCode = 0;
@@ -53,7 +42,4 @@ void EnterShop() {
 
 void EnterStatusScreen() { ChangeScene(kSceneStatus); }
 
-void RunMessageScene(int, int, GameString) { player.eventCode = 0; }
-void AnimateMessageWindow(int, int) {}
 void DrawHudNumber(int, int, int, int) {}
-void WriteSaveFile(int) {}

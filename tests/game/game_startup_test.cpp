@@ -1,5 +1,5 @@
 // The game started headless in the generated data set, as a player meets it:
-// every picture and sound loaded with the right cells, the title, Confirm
+// every picture and sound loaded with the right cells, the title, New Game
 // entering floor "001" with its fades, the window closing; a data set with
 // files removed (reported by name, the game still starts); the debug start;
 // and the screen and renderer the configuration asks for.
@@ -52,6 +52,14 @@ class GameStartupTest : public qz::testing::GameDataTest {
     qz::PumpMessagesEntry();
     plat::AdvanceVirtualTime(2 * kMillisecond);
   }
+  void Tap(std::uint32_t key) {
+    Press(key, true);
+    RunFrame();
+    Press(key, false);
+  }
+  static void Frames(int n) {
+    for (int i = 0; i < n; ++i) RunFrame();
+  }
   static void CellSize(int graph, int w, int h) {
     int gw = 0, gh = 0;
     ASSERT_EQ(qz::QueryGraphSize(graph, &gw, &gh), 0);
@@ -87,12 +95,20 @@ TEST_F(GameStartupTest, LoadsEverythingShowsTheTitleAndConfirmEntersTheFirstFloo
   RunFrame();
   EXPECT_EQ(fadeRequest, 0);
 
-  Press('Z', true);  // button 0: Confirm
-  RunFrame();
-  Press('Z', false);
+  // Slot 1, then "New Game (resets progress)" in the slot window: the
+  // window zooms in and out over 16 frames each, the cursor slides 8.
+  Tap('Z');  // button 0: Confirm
+  EXPECT_EQ(gameState.saveSlot, 1);
+  Frames(16);
+  Tap(plat::VK_DOWN);
+  Frames(8);
+  Tap('Z');
+  Frames(16);
+  EXPECT_EQ(gameState.scene, kSceneOpening);
+  RunFrame();  // the opening goes on to the first floor
   EXPECT_EQ(gameState.scene, kSceneFloorPlay);
   EXPECT_STREQ(mapName.c_str(), "001");
-  EXPECT_EQ(fadeRequest, 1);
+  RunFrame();
   RunFrame();
   RunFrame();
   EXPECT_EQ(fadeRequest, 0);

@@ -79,3 +79,22 @@ TEST(GameStringTest, PaddedNumbersPrefixesAndParsing) {
 }
 
 }  // namespace
+
+TEST(GameStringTest, AppendTakesACountAndGrowsToExactlyWhatItNeeds) {
+  GameString s("ab");
+  GameStringAppend(s, "cdef", 2);
+  EXPECT_STREQ(s.c_str(), "abcd");
+  EXPECT_EQ(s.capacity, 5u);
+  GameStringAppend(s, "xyz", 0);  // count 0: the whole text
+  EXPECT_STREQ(s.c_str(), "abcdxyz");
+  GameStringAppend(s, "q", 10);  // a count past the text stops at its end
+  EXPECT_STREQ(s.c_str(), "abcdxyzq");
+  EXPECT_EQ(s.capacity, 9u);
+  GameString bufferless;
+  std::free(bufferless.buffer);
+  bufferless.buffer = nullptr;
+  bufferless.capacity = 0;
+  GameStringAppend(bufferless, "hi", 0);
+  EXPECT_STREQ(GameStringData(bufferless), "hi");
+  EXPECT_EQ(bufferless.capacity, 3u);
+}

@@ -83,7 +83,19 @@ std::vector<ImageEntry> BuildEntries() {
       // Screens around the floors.
       Single("circle_logo.png", 640, 480, Art::kLogo, 0xFFFFFF),
       Single("BG_Black.png", 640, 480, Art::kBackground, 0x000000, "black"),
-      Single("st_msg_window02.png", 480, 104, Art::kPanel, 0x203080),
+      Sheet("st_msg_window02.png", 2, 1, 2, 480, 104, Art::kPanel, 0x203080),
+      // The title and its windows; a window image holds its frame piece above
+      // its back piece.
+      Single("BG_F026_Blue.png", 640, 480, Art::kBackground, 0x1838A0, "cave"),
+      Single("BG_Title01.png", 640, 480, Art::kBackground, 0x3060A0, "sky"),
+      Single("BG_Title02.png", 580, 240, Art::kLabel, 0xFFE060, "VELTRIN! P"),
+      Single("st_title_window01.png", 288, 176, Art::kPanel, 0x203080),
+      Single("st_title_window02.png", 288, 176, Art::kPanel, 0x101840),
+      Sheet("st_msg_window01.png", 2, 1, 2, 544, 160, Art::kPanel, 0x203080),
+      Sheet("st_msg_window03.png", 2, 1, 2, 480, 104, Art::kPanel, 0x203080),
+      Sheet("st_config_window.png", 2, 1, 2, 480, 288, Art::kPanel, 0x203080),
+      Single("BG_Opening1-1.png", 640, 480, Art::kBackground, 0x402060, "sky"),
+      Single("BG_Opening1-2.png", 640, 480, Art::kBackground, 0x201830, "cave"),
       Single("mask_candle01.png", 480, 480, Art::kMask, 0, "small"),
       Single("mask_candle02.png", 480, 480, Art::kMask, 0, "large"),
       // Trap sheets, in load order.

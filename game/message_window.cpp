@@ -1,0 +1,177 @@
+// Message windows zoomed in and out over the picture under them, and the
+// blocking message scene that shows a page of text (a floor cell's sign, a
+// boss's words or a given line) until Confirm or Cancel.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/file_access.h"
+#include "font/text_draw.h"
+#include "game/action_input.h"
+#include "game/color_text.h"
+#include "game/crossfade.h"
+#include "game/floor_load.h"
+#include "game/game_entry.h"
+#include "game/game_paths.h"
+#include "game/game_state.h"
+#include "game/screen_state.h"
+#include "game/screens.h"
+#include "graphics/draw_graph.h"
+#include "graphics/draw_target.h"
+#include "graphics/graph_from_image.h"
+#include "graphics/graph_handles.h"
+#include "graphics/screen_present.h"
+
+namespace {
+
+constexpr int kZoomFrames = 16;
+constexpr int kPageLinesRead = 6;
+constexpr int kPageRows = 5;
+constexpr int kLineBufferBytes = 256;
+
+struct WindowKind {
+  const char* image;
+  int width, height;
+};
+
+constexpr WindowKind kWindowKinds[] = {{"\\data_en\\st_msg_window01.png", 544, 160},
+                                       {"\\data_en\\st_msg_window02.png", 480, 104},
+                                       {"\\data_en\\st_msg_window03.png", 480, 104}};
+
+// Kinds 0..2; callers pass no other, but an unknown one must not index past.
+const WindowKind& KindOf(int kind) { return kWindowKinds[kind >= 0 && kind <= 2 ? kind : 0]; }
+
+// The picture under the window with the window o zoom steps short of full size.
+void DrawZoomFrame(const WindowKind& k, int o) {
+  const int x0 = (kScreenWidth - k.width) / 2, y0 = (kScreenHeight - k.height) / 2;
+  const int sx = k.width / 32, sy = k.height / 32;
+  qz::ClearDrawTarget(nullptr);
+  qz::BlitGraph(0, 0, thirdScreen, 0);
+  DrawWindowPieces(MessageWindowGraphs[kWindowBackPiece], MessageWindowGraphs[kWindowFramePiece], x0 + o * sx,
+                   y0 + o * sy, x0 + k.width - o * sx, y0 + k.height - o * sy);
+}
+
+void ShowAnimationFrame() {
+  qz::PresentFrame();
+  WaitFrame();
+  ReadActionInput();
+}
+
+// The decimal text with "0" in front when below 10 (so -1 gives "0-1").
+std::string TwoDigits(int v) {
+  char text[16];
+  if (v < 10) {
+    std::snprintf(text, sizeof text, "0%d", v);
+  } else {
+    std::snprintf(text, sizeof text, "%d", v);
+  }
+  return text;
+}
+
+// The text file of the player's cell on the current floor.
+GameString FloorMessagePath() {
+  const std::string name = "\\text_en\\[MSG] " + std::string(IntToPaddedString(floorNumber + 1, 3).c_str()) + " " +
+                           TwoDigits((player.x + 32) / 32) + "-" + TwoDigits((player.y + 16) / 32) + ".txt";
+  return GamePath(name.c_str());
+}
+
+GameString BossMessagePath(int number) {
+  return GamePath(("\\text_en\\[BOSS] " + TwoDigits(number) + ".txt").c_str());
+}
+
+int CentredX(const char* text) {
+  return kScreenWidth / 2 - qz::MeasureTextWidthDefaultFont(text, static_cast<int>(std::string(text).size()), 0) / 2;
+}
+
+// Up to six lines of the file (a line counts at most 255 bytes).
+std::vector<std::string> ReadPage(const GameString& path) {
+  std::vector<std::string> lines;
+  const qz::FileHandle file = qz::OpenFileForRead(path.c_str(), 0);
+  if (file == 0) return lines;
+  char buffer[kLineBufferBytes];
+  while (lines.size() < kPageLinesRead && qz::IsFilePositionAtEnd(file) == 0) {
+    buffer[0] = '\0';
+    if (qz::ReadFileLine(buffer, kLineBufferBytes, file) < 0) break;
+    lines.emplace_back(buffer);
+  }
+  qz::FileAccessClose(file);
+  return lines;
+}
+
+void DrawPage(const std::vector<std::string>& lines) {
+  const int top = 244 - 14 * static_cast<int>(lines.size());
+  for (int i = 0; i < kPageRows && i < static_cast<int>(lines.size()); ++i) {
+    if (!lines[i].empty()) DrawColorText(CentredX(lines[i].c_str()), top + 28 * i, GameString(lines[i].c_str()), 0);
+  }
+}
+
+// Presents the captured page until Confirm or Cancel (true), or until the
+// game leaves for the title or quits (false).
+bool WaitForDismissal() {
+  for (;;) {
+    if (CheckQuitRequest() == 0 && (ActionFlags.confirm != 0 || ActionFlags.cancel != 0)) return true;
+    if (gameState.quitRequested != 0 || gameState.scene == kSceneTitle) return false;
+    WaitFrame();
+    ReadActionInput();
+    qz::ClearDrawTarget(nullptr);
+    qz::BlitGraph(0, 0, oldScreen, 0);
+    qz::PresentFrame();
+  }
+}
+
+void RenewOldScreen() {
+  qz::ReleaseGraph(oldScreen);
+  oldScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);
+}
+
+}  // namespace
+
+void AnimateMessageWindow(int mode, int kind) {
+  const WindowKind& k = KindOf(kind);
+  if (mode == 1) {
+    ReleaseMessageWindowGraphs();
+    qz::ReadImageFileAsGraphGrid(GamePath(k.image).c_str(), 2, 1, 2, k.width, k.height, MessageWindowGraphs, 0);
+    CaptureScreen(thirdScreen);
+    PlaySoundEffect(kSeWindowOpen);
+    for (int o = kZoomFrames; o >= 1; --o) {
+      DrawZoomFrame(k, o);
+      ShowAnimationFrame();
+    }
+    DrawZoomFrame(k, 0);
+    return;
+  }
+  PlaySoundEffect(kSeWindowClose);
+  for (int o = 0; o < kZoomFrames; ++o) {
+    DrawZoomFrame(k, o);
+    ShowAnimationFrame();
+  }
+  qz::ReleaseGraph(thirdScreen);
+  thirdScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);
+  ReleaseMessageWindowGraphs();
+}
+
+void RunMessageScene(int mode, int number, GameString text) {
+  if (mode == 2) {
+    AnimateMessageWindow(1, 1);
+    DrawColorText(CentredX(text.c_str()), 230, text, 0);
+    CaptureScreen(oldScreen);
+    if (!WaitForDismissal()) return;
+    RenewOldScreen();
+    AnimateMessageWindow(0, 1);
+    SetInputLatches(1);
+    return;
+  }
+  if (mode == 0) player.eventCode = 0;
+  if (mode != 0 && mode != 1) return;
+  const GameString path = mode == 0 ? FloorMessagePath() : BossMessagePath(number);
+  if (CanOpenFile(path) == 0) return;
+  const std::vector<std::string> lines = ReadPage(path);
+  AnimateMessageWindow(1, 0);
+  DrawPage(lines);
+  CaptureScreen(oldScreen);
+  ReadActionInput();
+  if (!WaitForDismissal()) return;
+  AnimateMessageWindow(0, 0);
+  RenewOldScreen();
+  SetInputLatches(1);
+}

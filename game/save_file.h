@@ -1,0 +1,58 @@
+// The three save slots: the byte format of a slot file (fixed little-endian
+// fields, one map name, a checksum) and the writer and reader that move the
+// live progress to and from "\save\SaveData0N.sav".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "game/game_state.h"
+
+// Everything a slot stores, apart from the live variables it comes from.
+struct SaveRecord {
+  std::int32_t floorItems[kFloorCount][3];  // key switch used, key found, chest opened
+  std::int32_t doorLinks[kFloorCount][kDoorsPerFloor];
+  std::int32_t visited[kFloorCount];
+  std::int32_t shopFound[kFloorCount];
+  std::int32_t floorValue[kFloorCount];
+  std::int32_t shopSold[32];
+  std::int32_t bossDefeated[16];
+  std::int32_t maxMagic;
+  std::int32_t shotLevel[3];
+  std::int32_t coins;
+  std::int32_t keys;
+  std::int32_t progressFlags[kProgressFlagCount];
+  std::int32_t reserved;
+  std::string mapName;  // at most 255 bytes
+  std::int32_t entrance;
+  std::int32_t gameOvers;
+  std::uint32_t playTimeMs;
+};
+
+// A file holds 4337 bytes plus the name's length.
+inline constexpr std::size_t kSaveFileFixedBytes = 4337;
+inline constexpr std::size_t kSaveFileMaxBytes = kSaveFileFixedBytes + 255;
+
+// The file bytes of a record, closed by its checksum.
+std::vector<std::uint8_t> EncodeSaveRecord(const SaveRecord& record);
+// Reads a file's bytes (bytes past the checksum are ignored). False when the
+// file is damaged: short, a name length outside 0..255, a checksum that does
+// not match, or a map name that is not a floor "001".."100".
+bool DecodeSaveRecord(const std::uint8_t* bytes, std::size_t size, SaveRecord* out);
+
+// The live progress as a record, and a record put back into the live state.
+SaveRecord CaptureSaveRecord();
+void ApplySaveRecord(const SaveRecord& record);
+
+// The path of slot n: "\save\SaveData0" n ".sav" under the start directory.
+GameString SaveDataFile(int slot);
+// Stores the live progress in slot 1..3 after bringing the play time up to
+// date: 1 when written. Slot -1 (a debug start) writes nothing and returns 0.
+// The file is written beside the old one and renamed over it only when the
+// whole write succeeded, so a failed write keeps the old save (and returns 0).
+int WriteSaveFile(int slot);
+// Loads slot 1..3 into the live progress: 1 on success. A missing file
+// returns 0 and changes nothing; a damaged one resets a new game and returns 0.
+int ReadSaveFile(int slot);

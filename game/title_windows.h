@@ -1,0 +1,13 @@
+// The two windows the title opens over itself: the slot choice (Continue,
+// New Game, Cancel) and the configuration (screen mode, volume, buttons).
+// Per-frame functions: they draw one frame and read that frame's input.
+#pragma once
+
+#include "game/game_string.h"
+
+// While the save-slot field is 1..3; the answer goes to TitleStartRequest.
+void UpdateSlotChoiceWindow();
+// While the save-slot field is 4; "Save Settings" writes "\save\config.ini".
+void UpdateConfigWindow();
+// Index 10 or more: the volume; 0..9: button ButtonMap[index] + 1 and a blank.
+GameString MakeConfigValueText(int index);

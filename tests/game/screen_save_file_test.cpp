@@ -1,0 +1,258 @@
+// The save slots as a player meets them: progress written and read back field
+// by field, files damaged, cut short or crafted (refused and reset, never a
+// crash), a write that fails keeping the old save, and the play time across
+// a wrap of the tick counter.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "game/game_paths.h"
+#include "game/game_state.h"
+#include "game/save_file.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "support/scratch_folder.h"
+
+namespace {
+
+std::uint32_t Le32(const std::string& bytes, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
+  return v;
+}
+
+void Put32(std::string* bytes, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) (*bytes)[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+}
+
+// The checksum recomputed from the offsets of the file layout alone.
+std::uint32_t ReferenceChecksum(const std::string& file) {
+  std::uint32_t sum = 0;
+  auto flag = [&](std::size_t at) { sum += Le32(file, at) == 1 ? 1 : 0; };
+  auto value = [&](std::size_t at) { sum += Le32(file, at); };
+  for (std::size_t f = 0; f < 100; ++f) {
+    for (std::size_t at : {0, 4, 8, 28, 32}) flag(40 * f + at);
+    for (std::size_t at : {12, 16, 20, 24, 36}) value(40 * f + at);
+  }
+  for (std::size_t at = 4000; at < 4192; at += 4) flag(at);
+  for (std::size_t at = 4192; at < 4216; at += 4) value(at);
+  for (std::size_t at = 4216; at < 4316; at += 4) flag(at);
+  const std::size_t length = Le32(file, 4316);
+  value(4316);
+  value(4321 + length);
+  value(4325 + length);
+  return sum;
+}
+
+class SaveFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::UseVirtualTime(true);
+    previous_ = currentDirectory;
+    currentDirectory = GameString(plat::ToLibraryPath(folder_.root()).c_str());
+    folder_.MakeFolder("save");
+    ResetNewGame();
+  }
+  void TearDown() override {
+    currentDirectory = previous_;
+    plat::UseVirtualTime(false);
+  }
+
+  // Live progress with a value in every kind of field worth telling apart.
+  static void SetDistinctiveProgress() {
+    FloorProgressRecord& p = gameState.FloorProgress;
+    for (int f = 0; f < kFloorCount; ++f) {
+      p.floorItems[f][0] = f % 2;
+      p.floorItems[f][1] = f % 3 == 0 ? 1 : 0;
+      p.floorItems[f][2] = f % 5 == 0 ? 2 : 0;  // a flag holding 2 counts nothing but loads as 2
+      for (int d = 0; d < kDoorsPerFloor; ++d) p.doorLinks[f][d] = (f * 7 + d) % 103 - 1;
+      p.visited[f] = f % 4 == 0 ? 1 : 0;
+      p.shopFound[f] = f == 41 ? 1 : 0;
+      p.floorValue[f] = f % 9 == 0 ? 29 : -1;
+    }
+    p.shopSold[3] = 1;
+    p.shopSold[31] = 1;
+    p.bossDefeated[15] = 1;
+    player.maxMagic = 48;
+    player.shotLevel[0] = 3;
+    player.shotLevel[1] = 2;
+    player.shotLevel[2] = 1;
+    player.coins = 12345;
+    player.keys = 7;
+    player.ProgressFlags[kTrueEye] = 1;
+    player.ProgressFlags[kAirdash] = 1;
+    GameStringAssign(mapName, "042");
+    entrance = 3;
+    gameOvers = 17;
+    gameState.playTimeMs = 3600000;
+    player.x = 320;
+    player.y = 192;
+  }
+
+  std::string SlotBytes(int slot) const { return folder_.Read("save/SaveData0" + std::to_string(slot) + ".sav"); }
+  void WriteSlotBytes(int slot, const std::string& bytes) const {
+    folder_.Write("save/SaveData0" + std::to_string(slot) + ".sav", bytes);
+  }
+  // A valid slot 1 file made from the distinctive progress.
+  std::string ValidFile() {
+    SetDistinctiveProgress();
+    EXPECT_EQ(WriteSaveFile(1), 1);
+    return SlotBytes(1);
+  }
+  // Whether ReadSaveFile accepts bytes, and the game is a new one when not.
+  bool Loads(const std::string& bytes) {
+    WriteSlotBytes(1, bytes);
+    player.coins = 999;
+    const int result = ReadSaveFile(1);
+    if (result == 0) {
+      EXPECT_EQ(player.coins, 0) << "a refused slot resets a new game";
+    }
+    return result == 1;
+  }
+
+  qz::testing::ScratchFolder folder_;
+  GameString previous_;
+};
+
+TEST_F(SaveFileTest, WrittenProgressReadsBackFieldByFieldWithAChecksumOverTheLayout) {
+  SetDistinctiveProgress();
+  gameState.tickAtStart = plat::GetTickCount();
+  plat::AdvanceVirtualTime(2'500'000'000ULL);  // 2.5 s of play since the start tick
+  const FloorProgressRecord savedProgress = gameState.FloorProgress;
+  const PlayerRecord savedPlayer = player;
+  ASSERT_EQ(WriteSaveFile(2), 1);
+  EXPECT_EQ(gameState.playTimeMs, 3602500u);
+
+  const std::string file = SlotBytes(2);
+  ASSERT_EQ(file.size(), 4340u);
+  EXPECT_EQ(Le32(file, 4336), ReferenceChecksum(file)) << "the checksum closes a file with a three-byte name";
+  EXPECT_EQ(Le32(file, 40 * 41 + 32), 1u) << "shop-door flag of floor 42 sits in its 40-byte record";
+  EXPECT_EQ(file.substr(4316 + 4, 4), std::string("042\0", 4));
+  EXPECT_EQ(Le32(file, 4312), 0u) << "reserved flag";
+  EXPECT_FALSE(folder_.Exists("save/SaveData02.sav.tmp"));
+
+  ResetNewGame();
+  player.x = 320;
+  player.y = 192;
+  plat::AdvanceVirtualTime(1'000'000'000ULL);
+  ASSERT_EQ(ReadSaveFile(2), 1);
+  const FloorProgressRecord& p = gameState.FloorProgress;
+  EXPECT_EQ(std::memcmp(p.floorItems, savedProgress.floorItems, sizeof(p.floorItems)), 0);
+  EXPECT_EQ(std::memcmp(p.doorLinks, savedProgress.doorLinks, sizeof(p.doorLinks)), 0);
+  EXPECT_EQ(std::memcmp(p.visited, savedProgress.visited, sizeof(p.visited)), 0);
+  EXPECT_EQ(std::memcmp(p.shopFound, savedProgress.shopFound, sizeof(p.shopFound)), 0);
+  EXPECT_EQ(std::memcmp(p.floorValue, savedProgress.floorValue, sizeof(p.floorValue)), 0);
+  EXPECT_EQ(std::memcmp(p.shopSold, savedProgress.shopSold, sizeof(p.shopSold)), 0);
+  EXPECT_EQ(std::memcmp(p.bossDefeated, savedProgress.bossDefeated, sizeof(p.bossDefeated)), 0);
+  EXPECT_EQ(p.floorItems[5][2], 2);
+  EXPECT_EQ(player.maxMagic, 48);
+  EXPECT_EQ(std::memcmp(player.shotLevel, savedPlayer.shotLevel, sizeof(player.shotLevel)), 0);
+  EXPECT_EQ(player.coins, 12345);
+  EXPECT_EQ(player.keys, 7);
+  EXPECT_EQ(std::memcmp(player.ProgressFlags, savedPlayer.ProgressFlags, sizeof(player.ProgressFlags)), 0);
+  EXPECT_STREQ(mapName.c_str(), "042");
+  EXPECT_EQ(entrance, 3);
+  EXPECT_EQ(gameOvers, 17);
+  EXPECT_EQ(gameState.playTimeMs, 3602500u);
+  EXPECT_EQ(gameState.tickAtStart, plat::GetTickCount()) << "the play time counts on from the read";
+  EXPECT_EQ(player.posX, 320.0);
+  EXPECT_EQ(player.posY, 192.0);
+}
+
+TEST_F(SaveFileTest, CountedFieldsDetectDamageWhileUncountedBytesStillLoad) {
+  const std::string good = ValidFile();
+  struct Change {
+    std::size_t at;
+    std::uint32_t value;
+    bool loads;
+  };
+  const Change changes[] = {
+      {12, 5, false},              // a door link (value)
+      {4208, 1, false},            // coins (value)
+      {0, 1, false},               // key switch of floor 1: 0 to 1
+      {40 + 0, 0, false},          // key switch of floor 2: 1 to 0
+      {40 * 5 + 8, 3, true},       // a flag from 2 to 3 counts nothing either way
+      {4329 + 3, 1, true},         // the play time is not counted
+      {4312, 1, false},            // the reserved flag counts when it holds 1
+  };
+  for (const Change& c : changes) {
+    std::string bytes = good;
+    Put32(&bytes, c.at, c.value);
+    EXPECT_EQ(Loads(bytes), c.loads) << "offset " << c.at;
+  }
+  std::string nameByte = good;
+  nameByte[4321] = '7';  // "072": another floor, same length
+  EXPECT_TRUE(Loads(nameByte));
+  EXPECT_STREQ(mapName.c_str(), "072");
+  EXPECT_TRUE(Loads(good));
+}
+
+TEST_F(SaveFileTest, ShortCraftedAndMissingSlotsNeverCrash) {
+  const std::string good = ValidFile();
+  EXPECT_FALSE(Loads(good.substr(0, good.size() - 1)));
+  EXPECT_FALSE(Loads(good.substr(0, 4320)));
+  EXPECT_FALSE(Loads(""));
+  std::string longName = good;
+  Put32(&longName, 4316, 300);
+  EXPECT_FALSE(Loads(longName));
+  EXPECT_FALSE(Loads(std::string(4337, '\0'))) << "all zeros: a matching sum but no floor name";
+  EXPECT_FALSE(Loads(std::string(5000, '\0')));
+  EXPECT_TRUE(Loads(good + "trailing bytes"));
+
+  // Names the checksum does not cover but floor play would index by.
+  for (const char* name : {"000", "abc", "101", "1", "0042"}) {
+    SetDistinctiveProgress();
+    GameStringAssign(mapName, name);
+    ASSERT_EQ(WriteSaveFile(1), 1);
+    EXPECT_FALSE(Loads(SlotBytes(1))) << name;
+  }
+  GameStringAssign(mapName, "100");
+  ASSERT_EQ(WriteSaveFile(1), 1);
+  EXPECT_TRUE(Loads(SlotBytes(1)));
+
+  SetDistinctiveProgress();
+  EXPECT_EQ(ReadSaveFile(3), 0);
+  EXPECT_EQ(player.coins, 12345) << "a missing slot leaves the live game alone";
+}
+
+TEST_F(SaveFileTest, AFailedWriteKeepsTheOldSaveAndSaysSo) {
+  const std::string old = ValidFile();
+  // The temporary's name taken by a folder: the write cannot even begin.
+  folder_.MakeFolder("save/SaveData01.sav.tmp");
+  player.coins = 1;
+  EXPECT_EQ(WriteSaveFile(1), 0);
+  EXPECT_EQ(SlotBytes(1), old);
+
+  std::filesystem::remove_all(folder_.Posix("save"));
+  gameState.tickAtStart = plat::GetTickCount();
+  const std::uint32_t before = gameState.playTimeMs;
+  plat::AdvanceVirtualTime(40'000'000ULL);
+  EXPECT_EQ(WriteSaveFile(1), 0) << "no save folder";
+  EXPECT_EQ(gameState.playTimeMs, before + 40) << "the play time is brought up to date anyway";
+  EXPECT_FALSE(folder_.Exists("save"));
+}
+
+TEST_F(SaveFileTest, DebugSlotWritesNothingAndPlayTimeSurvivesATickWrap) {
+  gameState.playTimeMs = 1000;
+  gameState.tickAtStart = plat::GetTickCount();
+  plat::AdvanceVirtualTime(50'000'000ULL);
+  EXPECT_EQ(WriteSaveFile(-1), 0);
+  EXPECT_EQ(gameState.playTimeMs, 1000u);
+  EXPECT_TRUE(std::filesystem::is_empty(folder_.Posix("save")));
+
+  // Run the clock up to 100 ms before the 32-bit tick count wraps.
+  const std::uint64_t toWrap = (0x1'0000'0000ULL - plat::GetTickCount() - 100) % 0x1'0000'0000ULL;
+  plat::AdvanceVirtualTime(toWrap * 1'000'000ULL);
+  SetDistinctiveProgress();
+  gameState.playTimeMs = 1000;
+  gameState.tickAtStart = plat::GetTickCount();
+  plat::AdvanceVirtualTime(300'000'000ULL);
+  ASSERT_LT(plat::GetTickCount(), gameState.tickAtStart);
+  ASSERT_EQ(WriteSaveFile(1), 1);
+  EXPECT_EQ(gameState.playTimeMs, 1300u);
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+// The title and its windows driven by keys on the started game, frame by
+// frame: the slot labels over missing, damaged and valid saves, Continue
+// entering the saved floor, the cursor's slides and wraps, Quit, the slot
+// window's Cancel, and the configuration window changing the volume, a
+// button and the screen mode and writing them so the next start reads them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "core/main_window.h"
+#include "game/action_input.h"
+#include "game/config_file.h"
+#include "game/game_state.h"
+#include "game/save_file.h"
+#include "game/screen_state.h"
+#include "game/screens.h"
+#include "game/title_windows.h"
+#include "graphics/graph_handles.h"
+#include "platform/window.h"
+#include "tests/game/game_data_fixture.h"
+
+namespace {
+
+constexpr std::uint64_t kMillisecond = 1000000;
+// Keys of pad 1: buttons 0, 1, 2 and 5.
+constexpr std::uint32_t kButton0 = 'Z', kButton1 = 'X', kButton2 = 'C', kButton5 = 'D';
+
+class TitleScreenTest : public qz::testing::GameDataTest {
+ protected:
+  static void Press(std::uint32_t key, bool down) {
+    plat::SimulateKey(qz::QueryMainWindowHandle(), key, down);
+    qz::PumpMessagesEntry();
+    plat::AdvanceVirtualTime(2 * kMillisecond);
+  }
+  // One frame with the keys held.
+  static void Hold(std::initializer_list<std::uint32_t> keys) {
+    for (std::uint32_t key : keys) Press(key, true);
+    RunFrame();
+    for (std::uint32_t key : keys) Press(key, false);
+  }
+  static void Frames(int n) {
+    for (int i = 0; i < n; ++i) RunFrame();
+  }
+  // A tap of a direction and the 8 frames of the slide it starts.
+  static void Move(std::uint32_t key, int rows = 1) {
+    for (int i = 0; i < rows; ++i) {
+      Hold({key});
+      Frames(8);
+    }
+  }
+  void WriteSlot(int slot, const std::string& map, std::int32_t coins, bool damaged = false) {
+    SaveRecord record{};
+    record.mapName = map;
+    record.coins = coins;
+    record.entrance = 1;
+    std::vector<std::uint8_t> bytes = EncodeSaveRecord(record);
+    if (damaged) bytes[4208] ^= 1;  // coins changed after the sum was taken
+    data_.Write("save/SaveData0" + std::to_string(slot) + ".sav", std::string(bytes.begin(), bytes.end()));
+  }
+  // Starts and lets the title's first fade run.
+  void StartAtTitle() {
+    Start();
+    Frames(2);
+    ASSERT_EQ(gameState.scene, kSceneTitle);
+  }
+};
+
+TEST_F(TitleScreenTest, SlotLabelsComeFromTheSavesAndContinueEntersTheSavedFloor) {
+  WriteSlot(2, "003", 55, true);
+  WriteSlot(3, "002", 77);
+  StartAtTitle();
+  EXPECT_EQ(player.coins, 77) << "the last slot read stays live";
+  EXPECT_STREQ(MakeSaveSlotLabel(1).c_str(), "Save 1 [NO DATA]");
+  EXPECT_STREQ(MakeSaveSlotLabel(2).c_str(), "Save 2 [NO DATA]");
+  EXPECT_STREQ(MakeSaveSlotLabel(3).c_str(), "Save 3 [Floor 002]");
+
+  Move(plat::VK_DOWN, 2);
+  EXPECT_EQ(MenuCursor.row, 2);
+  Hold({kButton0});
+  EXPECT_EQ(gameState.saveSlot, 3);
+  Frames(16);
+  ASSERT_EQ(WindowState, 1);
+  Hold({kButton0});  // Continue
+  Frames(15);
+  EXPECT_EQ(gameState.scene, kSceneTitle);
+  RunFrame();
+  EXPECT_EQ(gameState.scene, kSceneFloorPlay);
+  EXPECT_EQ(floorNumber, 1);
+  EXPECT_STREQ(mapName.c_str(), "002");
+  EXPECT_EQ(entrance, 1);
+  EXPECT_EQ(player.coins, 77);
+  EXPECT_EQ(gameState.saveSlot, 3);
+  for (int graph : MessageWindowGraphs) EXPECT_EQ(graph, -1);
+}
+
+TEST_F(TitleScreenTest, ContinueOnADamagedSlotStartsTheOpeningAsANewGame) {
+  WriteSlot(1, "003", 55, true);
+  StartAtTitle();
+  Hold({kButton0});
+  Frames(16);
+  Hold({kButton0});
+  Frames(16);
+  EXPECT_EQ(gameState.scene, kSceneOpening);
+  EXPECT_EQ(player.coins, 0);
+  EXPECT_EQ(gameState.saveSlot, 1);
+}
+
+TEST_F(TitleScreenTest, CursorSlidesWrapsIgnoresConfirmMidSlideAndQuits) {
+  StartAtTitle();
+  Hold({plat::VK_UP});  // row 0 wraps to "Quit": a seventh of 112 pixels a frame
+  std::vector<int> ys;
+  for (int i = 0; i < 8; ++i) {
+    if (i == 3) Press(kButton0, true);
+    RunFrame();
+    if (i == 3) Press(kButton0, false);
+    ys.push_back(MenuCursor.y);
+  }
+  EXPECT_EQ(ys, (std::vector<int>{324, 340, 356, 372, 388, 404, 420, 420}));
+  EXPECT_EQ(MenuCursor.row, 4);
+  EXPECT_EQ(gameState.saveSlot, 0) << "Confirm during the slide is not kept";
+
+  Move(plat::VK_DOWN);
+  EXPECT_EQ(MenuCursor.row, 0);
+  EXPECT_EQ(MenuCursor.y, 308);
+  Move(plat::VK_DOWN);
+  EXPECT_EQ(MenuCursor.y, 336);
+
+  // Held, a direction moves again every 9 frames.
+  Press(plat::VK_DOWN, true);
+  Frames(18);
+  Press(plat::VK_DOWN, false);
+  EXPECT_EQ(MenuCursor.row, 3);
+  Frames(8);
+  Move(plat::VK_DOWN);
+  Hold({kButton0});
+  EXPECT_EQ(gameState.saveSlot, 5);
+  EXPECT_EQ(gameState.quitRequested, 1);
+}
+
+TEST_F(TitleScreenTest, SlotWindowCancelReturnsToTheMenuAndReleasesItsPictures) {
+  StartAtTitle();
+  Hold({kButton0});
+  Frames(16);
+  EXPECT_EQ(WindowState, 1);
+  EXPECT_EQ(DialogCursor.y, 210);
+  for (int graph : MessageWindowGraphs) EXPECT_EQ(qz::IsValidGraphHandle(graph), 1);
+  Move(plat::VK_DOWN);
+  EXPECT_EQ(DialogCursor.y, 234);
+  Hold({kButton1});  // Cancel on "New Game" still means Cancel
+  EXPECT_EQ(WindowState, 2);
+  Frames(15);
+  EXPECT_EQ(gameState.saveSlot, 1);
+  RunFrame();
+  EXPECT_EQ(gameState.saveSlot, 0);
+  EXPECT_EQ(TitleStartRequest, 0);
+  EXPECT_EQ(gameState.scene, kSceneTitle);
+  for (int graph : MessageWindowGraphs) EXPECT_EQ(graph, -1);
+  Frames(2);
+  EXPECT_EQ(gameState.scene, kSceneTitle);
+}
+
+TEST_F(TitleScreenTest, ConfigurationWindowChangesSettingsAndTheNextStartReadsThem) {
+  data_.Write("save/config.ini",
+              "; kept\r\n[Other]\r\nVolume=3\r\n[Config]\r\nScreen mode=0\r\nVolume=80\r\nConfirm=0\r\nCancel=1\r\n"
+              "Don't use 3D Acceleration=1\r\n");
+  StartAtTitle();
+  Move(plat::VK_DOWN, 3);
+  Hold({kButton0});
+  EXPECT_EQ(gameState.saveSlot, 4);
+  Frames(16);
+  ASSERT_EQ(WindowState, 1);
+  EXPECT_EQ(DialogCursor.y, 122);
+
+  Hold({kButton0});  // windowed becomes full screen at the next start
+  EXPECT_EQ(gameState.windowMode, 0);
+  Move(plat::VK_DOWN);
+  std::vector<int> volumes;
+  // Each press counts once: a frame with the button up comes between.
+  for (int i = 0; i < 9; ++i) {
+    Hold({kButton0});
+    volumes.push_back(volumePercent);
+    RunFrame();
+  }
+  EXPECT_EQ(volumes, (std::vector<int>{85, 90, 95, 96, 97, 98, 99, 100, 100}));
+  for (int i = 0; i < 6; ++i) {
+    Hold({kButton1});
+    RunFrame();
+  }
+  EXPECT_EQ(volumePercent, 90);
+  EXPECT_STREQ(MakeConfigValueText(10).c_str(), "90");
+
+  Move(plat::VK_DOWN, 3);  // "Jump"
+  Hold({kButton2, kButton5});
+  EXPECT_EQ(ButtonMap.jump, 5);
+  EXPECT_STREQ(MakeConfigValueText(2).c_str(), "6 ");
+  Move(plat::VK_UP);  // "Cancel": a button that is held binds without Confirm
+  Hold({kButton0});
+  EXPECT_EQ(ButtonMap.cancel, 0);
+  Move(plat::VK_DOWN, 6);  // "Save Settings"
+  EXPECT_EQ(DialogCursor.row, 9);
+  Hold({kButton0});
+  EXPECT_EQ(WindowState, 2);
+  Frames(16);
+  EXPECT_EQ(gameState.saveSlot, 0);
+
+  EXPECT_EQ(data_.Read("save/config.ini"),
+            "; kept\r\n[Other]\r\nVolume=3\r\n[Config]\r\nScreen mode=1\r\nVolume=90\r\nConfirm=0\r\nCancel=0\r\n"
+            "Don't use 3D Acceleration=1\r\nJump=5\r\nShot=3\r\nShot Change=0\r\nDash=4\r\nMenu=8\r\n");
+  const ButtonMapRecord chosen = ButtonMap;
+  ReadConfigFile();
+  EXPECT_EQ(gameState.windowMode, 0);
+  EXPECT_EQ(volumePercent, 90);
+  EXPECT_EQ(std::memcmp(&ButtonMap, &chosen, sizeof(chosen)), 0);
+}
+
+}  // namespace
