@@ -1,7 +1,7 @@
 // The mask screen on both renderers, checked by pixels: masked bytes keep the
 // target's pixels, an all-zero mask changes nothing, nested brackets act once,
-// a clear reaches the target through any mask, and after a device rebuild the same mask is back and drawing still goes
-// through it.
+// a clear reaches the target through any mask, and after a device rebuild
+// the same mask is back and drawing still goes through it.
 #include "graphics/mask_screen.h"
 
 #include <gtest/gtest.h>
