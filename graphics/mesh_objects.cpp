@@ -12,9 +12,13 @@
 #include "core/handle.h"
 #include "graphics/device_release.h"
 #include "graphics/device_state_cache.h"
+#include "graphics/draw_settings_block.h"
+#include "graphics/graph_from_image.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
+#include "graphics/soft_image.h"
+#include "image/base_image.h"
 
 namespace qz {
 namespace {
@@ -46,12 +50,21 @@ struct MeshGroupNode {
   plat::IDirect3DIndexBuffer9* indexBuffer = nullptr;
 };
 
+struct MeshMaterial {
+  std::vector<std::uint8_t> imageBlock;
+  std::vector<std::uint8_t> alphaBlock;
+  int normalMap;
+  float bumpScale;
+  int graph;
+};
+
 struct MeshObject {
   int references = 1;
   int built = 0;
   std::vector<MeshPart> parts;
   std::array<std::vector<MeshGroupNode>, kMeshGroupCount> groups;
   std::vector<int> textureGraphs;
+  std::vector<MeshMaterial> materials;
   std::vector<int> instances;
 };
 
@@ -125,11 +138,40 @@ void PlaceParts(MeshObject* object) {
 
 MeshInstanceRecord* InstanceOf(int handle) { return gInstances.Get(handle); }
 
+const void* BlockData(const std::vector<std::uint8_t>& block) { return block.empty() ? nullptr : block.data(); }
+
+// Decodes the material's blocks into images; with `graph` -1 a new graph is
+// made of them, else the graph is refilled. Material pictures never take the
+// transparent colour, made or restored. The graph, or -1.
+int BuildMaterialGraph(const MeshMaterial& material, int graph) {
+  BaseImage image{};
+  BaseImage alpha{};
+  if (BuildMaterialTextureImages(&image, &alpha, BlockData(material.imageBlock), material.imageBlock.size(),
+                                 BlockData(material.alphaBlock), material.alphaBlock.size(), material.normalMap,
+                                 material.bumpScale, 0) != 0) {
+    return -1;
+  }
+  BaseImage* alphaImage = material.alphaBlock.empty() ? nullptr : &alpha;
+  const std::int32_t savedOff = GetDrawSettings().transparentOnLoadOff;
+  SetTransparentColorOnLoad(0);
+  int result = graph;
+  if (graph == -1) {
+    result = BuildGraphFromBaseImages(&image, alphaImage, 0);
+  } else if (ReloadGraphFromBaseImage(&image, alphaImage, graph) != 0) {
+    result = -1;
+  }
+  GetDrawSettings().transparentOnLoadOff = savedOff;
+  FreeBaseImagePixels(&image);
+  FreeBaseImagePixels(&alpha);
+  return result;
+}
+
 // Buffers, data and texture graphs of the object in the slot; the slot is emptied.
 void FreeMeshObject(std::size_t slot) {
   MeshObject* mesh = gObjects[slot];
   ReleaseNodes(mesh);
   for (const int graph : mesh->textureGraphs) ReleaseGraph(graph);
+  for (const MeshMaterial& material : mesh->materials) ReleaseGraph(material.graph);
   delete mesh;
   gObjects[slot] = nullptr;
 }
@@ -165,6 +207,33 @@ int AddMeshObjectTextureGraph(int object, int graph) {
   MeshObject* mesh = ObjectOf(object);
   if (mesh == nullptr || IsValidGraphHandle(graph) == 0) return -1;
   mesh->textureGraphs.push_back(graph);
+  return 0;
+}
+
+int AddMeshObjectMaterial(int object, const void* imageBlock, std::size_t imageSize, const void* alphaBlock,
+                          std::size_t alphaSize, int normalMap, float bumpScale) {
+  MeshObject* mesh = ObjectOf(object);
+  if (mesh == nullptr || (imageBlock == nullptr && alphaBlock == nullptr)) return -1;
+  MeshMaterial material{{}, {}, normalMap, bumpScale, -1};
+  if (imageBlock != nullptr) {
+    const auto* bytes = static_cast<const std::uint8_t*>(imageBlock);
+    material.imageBlock.assign(bytes, bytes + imageSize);
+  }
+  if (alphaBlock != nullptr) {
+    const auto* bytes = static_cast<const std::uint8_t*>(alphaBlock);
+    material.alphaBlock.assign(bytes, bytes + alphaSize);
+  }
+  material.graph = BuildMaterialGraph(material, -1);
+  if (material.graph == -1) return -1;
+  mesh->materials.push_back(std::move(material));
+  return mesh->materials.back().graph;
+}
+
+int RestoreMeshMaterialTextures() {
+  for (MeshObject* mesh : gObjects) {
+    if (mesh == nullptr) continue;
+    for (const MeshMaterial& material : mesh->materials) BuildMaterialGraph(material, material.graph);
+  }
   return 0;
 }
 

@@ -5,6 +5,7 @@
 // the parts' kept data. Loading and drawing meshes lie outside the library.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qz {
@@ -24,6 +25,13 @@ int AddMeshObjectPart(int object, int kind, int flag, int layout, const void* ve
                       const std::uint16_t* indexes, int indexCount);
 // A graph the object owns as a material texture; released with the object.
 int AddMeshObjectTextureGraph(int object, int graph);
+// A material from encoded image and alpha blocks (either may be null, not
+// both), optionally a height map made a normal map: its graph, or -1. The
+// object keeps the blocks, so the device restore can make the picture again.
+int AddMeshObjectMaterial(int object, const void* imageBlock, std::size_t imageSize, const void* alphaBlock,
+                          std::size_t alphaSize, int normalMap, float bumpScale);
+// After a device reset: every material's graph gets its picture again; 0.
+int RestoreMeshMaterialTextures();
 // An instance of the object (adds a reference): its handle, or -1.
 int CreateMeshInstance(int object);
 

@@ -1,6 +1,7 @@
 // Mesh objects: parts grouped into node chains with their limits, buffers of
-// the right sizes, the same contents after a device rebuild, and references
-// from instances deciding when an object and its graphs go.
+// the right sizes, the same contents after a device rebuild, materials made
+// again after a rebuild, and references from instances deciding when an
+// object and its graphs go.
 #include "graphics/mesh_objects.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,10 @@
 #include <vector>
 
 #include "graphics/graph_from_image.h"
+#include "graphics/graph_handles.h"
 #include "graphics/graph_test_fixture.h"
 #include "graphics/screen_mode_change.h"
+#include "image/png_jpeg_writer.h"
 
 namespace {
 
@@ -67,6 +70,28 @@ TEST_F(MeshObjects, PartsFillNodesUpToTheLimitAndSurviveARebuild) {
   EXPECT_EQ(Bytes(NodeVertices(object, 0, 1)), before);
   EXPECT_TRUE(plat::ListD3D9OrphanedObjects().empty());
   EXPECT_EQ(plat::GetD3D9ForeignObjectUseCount(), 0);
+}
+
+TEST_F(MeshObjects, MaterialsGrowToPowersOfTwoAndComeBackAfterARebuild) {
+  Start();
+  const int object = qz::CreateMeshObject();
+  std::vector<std::uint8_t> rows(100 * 60);
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i % 100 * 2);
+  const std::vector<std::uint8_t> png =
+      qz::testing::EncodePng(qz::testing::PngSpec(100, 60, PNG_COLOR_TYPE_GRAY, 8), rows);
+  const int graph = qz::AddMeshObjectMaterial(object, png.data(), png.size(), nullptr, 0, 0, 0.0f);
+  ASSERT_NE(graph, -1);
+  int width = 0, height = 0;
+  qz::QueryGraphSize(graph, &width, &height);
+  EXPECT_EQ(width, 128);
+  EXPECT_EQ(height, 64);
+  const std::vector<std::uint8_t> before = qz::testing::TextureBytes(graph);
+  EXPECT_EQ(qz::AddMeshObjectMaterial(object, nullptr, 0, nullptr, 0, 0, 0.0f), -1);
+
+  ASSERT_EQ(qz::RebuildGraphicsDeviceDefault(), 0);
+  EXPECT_EQ(qz::testing::TextureBytes(graph), before);
+  EXPECT_EQ(qz::DeleteMeshObject(object), 0);
+  EXPECT_FALSE(qz::IsValidGraphHandle(graph));
 }
 
 TEST_F(MeshObjects, InstancesHoldTheObjectAndItsGraphsUntilTheLastReferenceGoes) {
