@@ -17,8 +17,9 @@ inline constexpr int kMeshNodeIndexLimit = 0xC0000;
 // Set at the library start; cleared by DeleteAllMeshObjects.
 void SetMeshObjectsReady(int ready);
 
-// A new empty object (reference count 1): its handle 0x08000000 | slot, or -1.
-int CreateMeshObject();
+// A new empty object of `frameCount` frames (reference count 1): its handle
+// 0x08000000 | slot, or -1.
+int CreateMeshObject(int frameCount = 0);
 // Appends a part: kind (0, 1, 2 and above), flag (0 or 1), layout (0 to 8),
 // vertexCount vertices of `stride` bytes and 16-bit indexes. 0 or -1.
 int AddMeshObjectPart(int object, int kind, int flag, int layout, const void* vertices, int vertexCount, int stride,
@@ -45,6 +46,21 @@ int ReleaseAllMeshBuffers();
 int DeleteMeshObject(int object);
 int DeleteMeshInstance(int instance);
 int DeleteAllMeshObjects();
+
+// Per-instance data the mesh drawing keeps (nothing in the library fills it):
+// items used by every frame, each frame's chain of linked blocks and two
+// optional buffers; frame -1 is the instance itself. The item's index, or
+// 0; -1 for an invalid handle, frame or buffer number.
+int AddMeshInstanceItem(int instance, std::size_t bytes);
+int AddMeshInstanceFrameBlock(int instance, int frame, std::size_t bytes);
+int SetMeshInstanceFrameBuffer(int instance, int frame, int which, std::size_t bytes);
+// Free one item (and its entry in every frame), one frame's chain of blocks,
+// or one optional buffer. 0, or -1 for an invalid handle or index.
+int FreeMeshInstanceItem(int instance, int item);
+int FreeMeshInstanceFrameChain(int instance, int frame);
+int FreeMeshInstanceFrameBuffer(int instance, int frame, int which);
+// Bytes the instance holds in items, blocks and buffers.
+std::size_t GetMeshInstanceDataBytes(int instance);
 
 // For tests: the nodes of a group, and the device buffers of one node.
 int GetMeshGroupNodeCount(int object, int group);

@@ -94,6 +94,33 @@ TEST_F(MeshObjects, MaterialsGrowToPowersOfTwoAndComeBackAfterARebuild) {
   EXPECT_FALSE(qz::IsValidGraphHandle(graph));
 }
 
+TEST_F(MeshObjects, InstanceDataIsFreedPieceByPieceAndWithTheInstance) {
+  Start();
+  const int object = qz::CreateMeshObject(3);
+  const int instance = qz::CreateMeshInstance(object);
+  ASSERT_NE(instance, -1);
+  EXPECT_EQ(qz::AddMeshInstanceItem(instance, 100), 0);
+  EXPECT_EQ(qz::AddMeshInstanceItem(instance, 200), 1);
+  EXPECT_EQ(qz::AddMeshInstanceFrameBlock(instance, 2, 10), 0);
+  EXPECT_EQ(qz::AddMeshInstanceFrameBlock(instance, 2, 20), 0);
+  EXPECT_EQ(qz::AddMeshInstanceFrameBlock(instance, -1, 30), 0);
+  EXPECT_EQ(qz::SetMeshInstanceFrameBuffer(instance, 0, 1, 40), 0);
+  EXPECT_EQ(qz::SetMeshInstanceFrameBuffer(instance, -1, 0, 50), 0);
+  EXPECT_EQ(qz::GetMeshInstanceDataBytes(instance), 450u);
+
+  EXPECT_EQ(qz::FreeMeshInstanceItem(instance, 1), 0);
+  EXPECT_EQ(qz::FreeMeshInstanceFrameChain(instance, 2), 0);
+  EXPECT_EQ(qz::FreeMeshInstanceFrameBuffer(instance, -1, 0), 0);
+  EXPECT_EQ(qz::GetMeshInstanceDataBytes(instance), 170u) << "item 0, the instance's block, frame 0's buffer";
+  // Indexes past the object's frames, the two buffers or the items are refused.
+  EXPECT_EQ(qz::FreeMeshInstanceItem(instance, 2), -1);
+  EXPECT_EQ(qz::FreeMeshInstanceFrameChain(instance, 3), -1);
+  EXPECT_EQ(qz::FreeMeshInstanceFrameBuffer(instance, 0, 2), -1);
+  EXPECT_EQ(qz::FreeMeshInstanceFrameChain(instance, -2), -1);
+  EXPECT_EQ(qz::DeleteMeshInstance(instance), 0);
+  EXPECT_EQ(qz::FreeMeshInstanceItem(instance, 0), -1) << "the handle is gone";
+}
+
 TEST_F(MeshObjects, InstancesHoldTheObjectAndItsGraphsUntilTheLastReferenceGoes) {
   Start();
   const int liveBefore = plat::GetD3D9LiveObjectCount();
