@@ -57,7 +57,7 @@ std::vector<ImageEntry> BuildEntries() {
       Single("st_font_inertia.png", 36, 16, Art::kLabel, 0x80E0FF, "ICE"),
       Single("st_font_jump.png", 24, 16, Art::kLabel, 0xFFC060, "JP"),
       Sheet("st_status4.png", 5, 5, 1, 18, 18, Art::kStatusIcon, 0xFFFFFF),
-      Single("st_status1.png", 60, 24, Art::kLabel, 0x80C0FF, "MP"),
+      Single("st_status1.png", 60, 24, Art::kLabel, 0x80C0FF, "MP   "),  // room for the MP number
       Single("st_cursor1.png", 16, 16, Art::kCursor, 0xFFFF60),
       Sheet("st_cursor2.png", 6, 6, 1, 48, 48, Art::kCursor, 0xFFFF60),
       Sheet("st_cursor3.png", 6, 6, 1, 34, 32, Art::kCursor, 0x60FFFF),

@@ -27,9 +27,13 @@ std::vector<std::string> SplitLabel(std::string_view label) {
   return parts;
 }
 
+// The sky darkens upward from the slide's colour.
+std::uint32_t SkyAt(const CellContext& c, int y) {
+  return Mix(Shade(c.entry.tint, 0.4), c.entry.tint, static_cast<double>(y) / c.h);
+}
+
 void Sky(const CellContext& c) {
-  const std::uint32_t t = c.entry.tint;
-  for (int y = 0; y < c.h; ++y) c.canvas.FillRect(0, y, c.w, 1, Mix(Shade(t, 0.4), t, static_cast<double>(y) / c.h));
+  for (int y = 0; y < c.h; ++y) c.canvas.FillRect(0, y, c.w, 1, SkyAt(c, y));
   for (int i = 0; i < 40; ++i) c.canvas.Put(c.random.Below(c.w), c.random.Below(c.h / 2), 0xFFFFF0);
 }
 
@@ -79,7 +83,7 @@ void Motif(const CellContext& c, const std::string& motif) {
     Stones(k, cx, 330);
   } else if (motif == "moon") {
     k.FillEllipse(cx + 80, 50, 140, 140, 0xF0F0D0);
-    k.FillEllipse(cx + 120, 40, 130, 130, Shade(c.entry.tint, 0.5));
+    k.FillEllipse(cx + 120, 40, 130, 130, SkyAt(c, 105));  // the crescent's dark side
     Hills(k, c.w, c.h, 0x101820);
   } else if (motif == "mage") {
     Hills(k, c.w, c.h, 0x284828);
