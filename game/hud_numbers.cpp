@@ -31,7 +31,7 @@ constexpr int kEndingLeft = 13, kEndingRight = 14;
 // negative value (a time run out, a crafted save) reads as 0.
 std::string PaddedDigits(int value, std::size_t width, int passes) {
   std::string text = std::to_string(std::max(value, 0));
-  for (int i = 0; i < passes && text.size() != width; ++i) text.insert(0, "0");
+  for (int i = 0; i < passes && text.size() != width; ++i) text = "0" + text;
   return text;
 }
 
