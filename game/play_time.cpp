@@ -20,7 +20,7 @@ constexpr int kGameOversShownExactly = 30000;
 constexpr int kStatsX = 176;
 constexpr int kStatsFirstY = 160;
 constexpr int kStatsPitch = 40;
-constexpr int kLastUpgradeFlag = 21;  // the count runs over flags no item sets
+constexpr int kLastUpgradeFlag = 21;  // 17 to 21 have no item, yet the count covers them
 
 // Flags [first, last] that hold exactly 1: other values are not "owned".
 int CountOwnedFlags(int first, int last) {
