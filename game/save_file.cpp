@@ -13,6 +13,7 @@
 #include "core/log.h"
 #include "game/floor_load.h"
 #include "game/game_paths.h"
+#include "game/play_time.h"
 #include "platform/clock.h"
 #include "platform/file.h"
 
@@ -209,9 +210,7 @@ GameString SaveDataFile(int slot) {
 int WriteSaveFile(int slot) {
   if (slot == -1) return 0;
   const GameString path = SaveDataFile(slot);
-  const std::uint32_t now = plat::GetTickCount();
-  gameState.playTimeMs += now - gameState.tickAtStart;
-  gameState.tickAtStart = now;
+  AdvancePlayTime();
   const std::string native = plat::ToPosixPath(path.c_str());
   if (!native.empty() && ReplaceFile(native, EncodeSaveRecord(CaptureSaveRecord()))) return 1;
   qz::AppendLogFormat("save slot %d could not be written; the previous save is kept\n", slot);
