@@ -175,6 +175,37 @@ int UpdateMovieFrame(int handle, int) {
   return 0;
 }
 
+int RedeliverMovieFrame(int handle) {
+  MovieRecord* record = gMovies.Get(handle);
+  if (record == nullptr) return -1;
+  if (record->theora == 0) {
+    RedeliverFilterGraphFrame(record);
+    return 0;
+  }
+  record->theoraMovie->imageConverted.store(0, std::memory_order_relaxed);
+  record->theoraMovie->surfaceConverted.store(0, std::memory_order_relaxed);
+  if (record->frameCallback != nullptr) record->frameCallback(record, record->callbackUserValue);
+  return 0;
+}
+
+int ReleaseMovieDeviceObjects() {
+  for (int slot = 0; slot < kMovieTableSize; ++slot) {
+    MovieRecord* record = gMovies.RecordAt(slot);
+    if (record != nullptr && record->theora != 0) ReleaseTheoraYuvSurface(record->theoraMovie);
+  }
+  return 0;
+}
+
+int RestoreMovieDeviceObjects() {
+  for (int slot = 0; slot < kMovieTableSize; ++slot) {
+    MovieRecord* record = gMovies.RecordAt(slot);
+    if (record == nullptr) continue;
+    if (record->theora != 0) CreateTheoraYuvSurface(record->theoraMovie);
+    RedeliverMovieFrame(gMovies.HandleAt(slot));
+  }
+  return 0;
+}
+
 int PauseMovieHandle(int handle, int keepPlaying) {
   MovieRecord* record = gMovies.Get(handle);
   if (record == nullptr) return -1;
