@@ -157,7 +157,8 @@ HRESULT DeviceImpl::CreateOffscreenPlainSurface(std::uint32_t width, std::uint32
   const bool video = IsVideoFormat(format);
   if (result == D3D_OK && (shared != nullptr || width == 0 || height == 0 || !(IsColorFormat(format) || video) ||
                            (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_SYSTEMMEM) ||
-                           (video && (pool != D3DPOOL_DEFAULT || !IsFormatIn(profile_.videoSurfaceFormats, format))))) {
+                           (video && (pool != D3DPOOL_DEFAULT || !IsFormatIn(profile_.videoSurfaceFormats, format) ||
+                                     !IsVideoSurfaceSize(format, width, height))))) {
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) {

@@ -54,9 +54,13 @@ bool IsVideoFormat(D3DFORMAT format) {
   return format == D3DFMT_YV12 || format == D3DFMT_YUY2 || format == D3DFMT_UYVY;
 }
 
+bool IsVideoSurfaceSize(D3DFORMAT format, std::uint32_t width, std::uint32_t height) {
+  return width % 2 == 0 && (format != D3DFMT_YV12 || height % 2 == 0);
+}
+
 SurfaceImpl* NewVideoSurface(D3DFORMAT format, std::uint32_t width, std::uint32_t height) {
-  if (!IsVideoFormat(format) || width == 0 || height == 0 || width > kLargestSide || height > kLargestSide ||
-      width % 2 != 0 || (format == D3DFMT_YV12 && height % 2 != 0)) {
+  if (!IsVideoFormat(format) || !IsVideoSurfaceSize(format, width, height) || width == 0 || height == 0 ||
+      width > kLargestSide || height > kLargestSide) {
     return nullptr;
   }
   auto store = std::make_unique<PixelStore>();

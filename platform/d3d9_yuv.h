@@ -8,8 +8,10 @@
 namespace plat::d3d9 {
 
 bool IsVideoFormat(D3DFORMAT format);
+// Pixels share their chroma in pairs (and YV12 in pairs of rows): odd sizes are refused.
+bool IsVideoSurfaceSize(D3DFORMAT format, std::uint32_t width, std::uint32_t height);
 // An offscreen plain surface of the default pool in a video format. Null for
-// an odd or too large size. Rows of luma (or of packed pairs) are `pitch`
+// a size that cannot be held. Rows of luma (or of packed pairs) are `pitch`
 // apart; YV12 follows its luma rows with the V plane, then the U plane, each
 // of height / 2 rows pitch / 2 apart.
 SurfaceImpl* NewVideoSurface(D3DFORMAT format, std::uint32_t width, std::uint32_t height);
