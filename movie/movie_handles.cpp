@@ -14,6 +14,7 @@
 #include "movie/movie_log_text.h"
 #include "movie/movie_services.h"
 #include "platform/dshow.h"
+#include "sound/ogg_vorbis_source.h"
 #include "sound/sound_converter.h"
 #include "sound/sound_handle.h"
 #include "sound/sound_load.h"
@@ -58,10 +59,12 @@ void RebaseStartTime(MovieRecord* record) {
 int LoadMovieSound(const char* path) {
   const int createMode = GetSoundCreateMode();
   const std::uint32_t disableBits = GetSoundConverterDisableBits();
+  SetMovieSoundFlag(1);
   SetSoundCreateMode(kSoundCreateForMovie);
   SetSoundConverterDisableBits(kOnlyOggVorbis);
   const int sound = LoadSoundFile(path, 1, -1);
   SetSoundConverterDisableBits(disableBits);
+  SetMovieSoundFlag(0);
   SetSoundCreateMode(createMode);
   return sound;
 }
