@@ -12,6 +12,7 @@
 #include "core/log.h"
 #include "movie/movie_filter_graph.h"
 #include "movie/movie_log_text.h"
+#include "movie/movie_overlay.h"
 #include "movie/movie_services.h"
 #include "platform/dshow.h"
 #include "sound/ogg_vorbis_source.h"
@@ -153,6 +154,7 @@ int CloseMovieHandle(int handle) {
   } else {
     CloseFilterGraphMovie(record);
   }
+  HideMovieOverlay(record);
   return gMovies.Delete(handle);
 }
 
@@ -270,10 +272,20 @@ int ResumeAllMovies() {
   return 0;
 }
 
-int ShowMovieOverlay(int, int, int, int handle, int) { return gMovies.IsValid(handle) ? 0 : -1; }
+int ShowMovieOverlay(int x, int y, int scale, int handle, int show) {
+  MovieRecord* record = gMovies.Get(handle);
+  if (record == nullptr) return -1;
+  return PlaceMovieOverlay(record, x, y, scale, show);
+}
 
 int ReshowAllMovieOverlays() {
   RecordCall("ReshowAllMovieOverlays");
+  for (int slot = 0; slot < kMovieTableSize; ++slot) {
+    MovieRecord* record = gMovies.RecordAt(slot);
+    if (record == nullptr || record->theora != 0 || !ShowsMovieOverlay(record)) continue;
+    const MovieOverlayPlacement& placement = record->overlay;
+    PlaceMovieOverlay(record, placement.x, placement.y, placement.scale, placement.shown);
+  }
   return 0;
 }
 
