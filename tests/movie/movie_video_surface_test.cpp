@@ -4,6 +4,7 @@
 // rounding; a device rebuild keeps every movie graph's picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "graphics/draw_graph.h"
@@ -140,6 +141,22 @@ TEST_P(MovieVideoSurface, ASurfaceThatCannotBeLockedIsTriedAgainOnTheNextConvers
   EXPECT_EQ(qz::ConvertTheoraFrame(theora_, 0, 1), 1);
   EXPECT_EQ(theora_->surfaceConverted.load(), 1);
   EXPECT_EQ(qz::ConvertTheoraFrame(theora_, 0, 1), 0) << "the frame is already there";
+}
+
+TEST_P(MovieVideoSurface, AFrameWithoutQuarterChromaLeavesTheSurfaceUnwrittenButConverted) {
+  if (GetParam() == plat::D3DFMT_UNKNOWN) GTEST_SKIP() << "no video surface";
+  folder_.Write("full.ogv", qz::testing::EncodeTheoraMovie(TestMovieOptions{.frames = 4, .format = TH_PF_444}));
+  const int movie = qz::OpenMovie(folder_.Library("full.ogv").c_str(), nullptr, nullptr, 0);
+  ASSERT_NE(movie, -1);
+  qz::TheoraMovieContext* full = qz::GetMovieRecord(movie)->theoraMovie;
+  EXPECT_EQ(full->surfaceConverted.load(), 1) << "the open converted frame 0 into both targets";
+  plat::D3DLOCKED_RECT locked{};
+  ASSERT_EQ(qz::GetTheoraYuvSurface(full)->LockRect(&locked, nullptr, 0), plat::D3D_OK);
+  const auto* bytes = static_cast<const std::uint8_t*>(locked.pBits);
+  EXPECT_EQ(std::count(bytes, bytes + locked.Pitch * 48, 0), locked.Pitch * 48) << "no layout for 4:4:4";
+  qz::GetTheoraYuvSurface(full)->UnlockRect();
+  EXPECT_EQ(qz::testing::ReadFrameNumber(full->frameImage), 0) << "the image took the per-pixel path";
+  qz::CloseMovieHandle(movie);
 }
 
 TEST_P(MovieVideoSurface, GraphsMadeAfterAMovieUseOneTextureWhereItFits) {
