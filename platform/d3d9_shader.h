@@ -1,7 +1,8 @@
 // Programmable shaders on the Direct3D 9 stand-in: the bytecode check a
 // device runs on CreateVertexShader and CreatePixelShader, the adapter
-// profile of a shader model 2.0 card, and the count of draws refused because
-// a shader was set (the stand-in keeps shaders but never runs them).
+// profile of a shader model 2.0 card, the count of draws refused because a
+// shader was set (the stand-in keeps shaders but never runs them), and the
+// read-back of volume textures.
 #pragma once
 
 #include <cstddef>
@@ -27,5 +28,10 @@ D3D9Profile ShaderModel20D3D9Profile();
 
 // Draws refused because a vertex or pixel shader was set, since the last reset.
 int GetD3D9ShaderDrawRefusalCount();
+
+// Texel (x, y, z) of level 0 of a 32-bit volume texture, in any pool, as
+// 0xAARRGGBB; false for another format or a texel outside.
+bool ReadD3D9VolumeTexel(IDirect3DVolumeTexture9* volume, std::uint32_t x, std::uint32_t y, std::uint32_t z,
+                         std::uint32_t* texel);
 
 }  // namespace plat

@@ -1,8 +1,6 @@
 // The stand-in's check of shader bytecode: a real device refuses malformed
 // code at creation, so the library's pack must pass the same kind of check
 // here. Every read stays within the token count the caller allows.
-#include <atomic>
-
 #include "platform/d3d9_shader.h"
 #include "platform/d3d9_shader_internal.h"
 #include "platform/d3d9_shader_ops.h"
@@ -19,8 +17,6 @@ constexpr std::size_t kLongestShader = 1u << 16;
 constexpr std::uint32_t kInstructionReservedBits = 0xF0000000u;
 // Result modifiers (bits 20 to 23) and the shift of older models (24 to 27).
 constexpr std::uint32_t kDestinationModifierBits = 0x0FF00000u;
-
-std::atomic<int> gShaderDrawRefusals{0};
 
 class Checker {
  public:
@@ -226,17 +222,6 @@ bool ValidateD3D9ShaderCode(const std::uint32_t* code, std::size_t maxTokens, bo
   return false;
 }
 
-D3D9Profile ShaderModel20D3D9Profile() {
-  D3D9Profile profile = DefaultD3D9Profile();
-  profile.caps.VertexShaderVersion = D3DVS_VERSION(2, 0);
-  profile.caps.PixelShaderVersion = D3DPS_VERSION(2, 0);
-  profile.caps.MaxVertexShaderConst = 256;
-  profile.description = "Software rasteriser, shader model 2.0 (Direct3D 9 stand-in)";
-  return profile;
-}
-
-int GetD3D9ShaderDrawRefusalCount() { return gShaderDrawRefusals.load(); }
-
 namespace d3d9 {
 
 bool AcceptShaderCode(const std::uint32_t* code, bool pixelShader, std::uint32_t deviceVersion,
@@ -254,10 +239,6 @@ bool AcceptShaderCode(const std::uint32_t* code, bool pixelShader, std::uint32_t
   }
   return false;
 }
-
-void CountShaderDrawRefusal() { ++gShaderDrawRefusals; }
-
-void ResetShaderDrawRefusals() { gShaderDrawRefusals = 0; }
 
 }  // namespace d3d9
 }  // namespace plat
