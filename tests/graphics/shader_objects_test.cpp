@@ -114,10 +114,14 @@ TEST(MaximizeColorBrightness, KeepsHueAndSaturationAtFullValue) {
 }
 
 TEST_F(ShaderObjects, AShaderModel2DeviceWithHardwareVertexProcessingSwitchesThemOn) {
-  // The default adapter (shader model 1.1): fixed function only.
+  // The default adapter (shader model 1.1): fixed function only, and no
+  // multisampling without shader model 2.0.
+  qz::DeviceOptions& options = qz::GetGraphicsState().options;
+  options.multiSampleType = 2;
   EXPECT_FALSE(StartWith(qz::testing::GraphProfile(2048)));
   EXPECT_TRUE(log_.Contains(qz::text::kShadersOff));
   EXPECT_EQ(qz::QueryShaderModel(), 0);
+  EXPECT_EQ(options.multiSampleType, 0);
   EXPECT_EQ(qz::GetVertexDeclaration(0), nullptr);
   EXPECT_EQ(qz::GetBrightnessVolumeTexture(), nullptr);
   End();
@@ -128,7 +132,12 @@ TEST_F(ShaderObjects, AShaderModel2DeviceWithHardwareVertexProcessingSwitchesThe
   EXPECT_FALSE(StartWith(pixelOnly));
   End();
 
-  ASSERT_TRUE(StartWith(ShaderProfile()));
+  plat::D3D9Profile multiSampling = ShaderProfile();
+  multiSampling.multiSampleTypes |= 1u << plat::D3DMULTISAMPLE_2_SAMPLES;
+  options.multiSampleType = 2;
+  ASSERT_TRUE(StartWith(multiSampling));
+  EXPECT_EQ(options.multiSampleType, 2);
+  options.multiSampleType = 0;
   EXPECT_TRUE(log_.Contains(qz::text::kShadersOn));
   EXPECT_EQ(qz::QueryShaderModel(), 200);
   EXPECT_NE(qz::GetVertexShaderObject(qz::kTestVertexShaderSlot), nullptr);
