@@ -3,6 +3,7 @@
 // validator reads too.
 #include "tools/shaderasm/shader_assembler.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstring>
@@ -102,7 +103,6 @@ std::optional<std::uint32_t> LineAssembler::Register(std::string_view* text) {
       // "c[a0.x + 4]" has no number before its index.
       if (digits == 0 && !(named->type == kConst && !rest.empty() && rest.front() == '[')) continue;
       if (digits != 0 && !ParseNumber(rest.substr(0, digits), &number)) continue;
-      if (digits == 0) number = 0;
       rest.remove_prefix(digits);
     }
     *text = rest;
