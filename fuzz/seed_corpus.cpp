@@ -20,6 +20,7 @@
 #include "game/save_file.h"
 #include "tests/movie/theora_test_movie.h"
 #include "tests/support/jpeg_writer.h"
+#include "tools/shaderasm/shader_assembler.h"
 
 namespace fs = std::filesystem;
 
@@ -345,6 +346,28 @@ Bytes SmallTheoraMovie() {
 
 }  // namespace
 
+// Shaders of both models, each after the byte that chooses its kind.
+std::vector<Bytes> Shaders() {
+  const char* sources[] = {
+      "vs_2_0\ndcl_position v0\ndcl_normal v1\ndefi i0, 2, 0, 1, 0\nmova a0.x, v1.x\nrep i0\n"
+      "if b4\nadd r0, v0, c[a0.x + 14]\nelse\nmov r0, v0\nendif\nendrep\nm4x4 oPos, r0, c2\nmov oFog.x, r0.z\n",
+      "ps_2_0\ndcl v0\ndcl t0.xy\ndcl_2d s0\ndcl_volume s1\ntexld r0, t0, s0\ntexld r1, r0, s1\n"
+      "texkill r0\nmul_sat r0, r1, v0\nmov oC0, r0\n"};
+  std::vector<Bytes> seeds;
+  for (const char* source : sources) {
+    std::vector<std::uint32_t> tokens;
+    std::string error;
+    if (!shaderasm::AssembleShader(source, &tokens, &error)) {
+      std::fprintf(stderr, "qz_fuzz_seeds: %s\n", error.c_str());
+      continue;
+    }
+    Bytes seed = {static_cast<std::uint8_t>(source[0] == 'p' ? 1 : 0)};
+    for (const std::uint32_t token : tokens) Put32(&seed, token);
+    seeds.push_back(std::move(seed));
+  }
+  return seeds;
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: qz_fuzz_seeds OUT\n");
@@ -362,7 +385,7 @@ int main(int argc, char** argv) {
       WriteAll(out / "image_decode_fuzz", dispatched) && WriteAll(out / "archive_fuzz", Archives()) &&
       WriteAll(out / "sound_converter_fuzz", Sounds()) && WriteAll(out / "sound_load_fuzz", Sounds()) &&
       WriteAll(out / "midi_duration_fuzz", Midis()) && WriteAll(out / "map_format_fuzz", Maps()) &&
-      WriteAll(out / "save_file_fuzz", Saves()) &&
+      WriteAll(out / "save_file_fuzz", Saves()) && WriteAll(out / "shader_code_fuzz", Shaders()) &&
       WriteAll(out / "network_framing_fuzz", FramedStreams()) &&
       WriteAll(out / "movie_theora_fuzz", {SmallTheoraMovie()}) &&
       WriteAll(out / "file_line_fuzz", {FromText("\x10one\r\ntwo\r\n\r\na longer third line\r\nend"),

@@ -1,6 +1,7 @@
 // Resource creation on the stand-in device, with a real device's checks of
 // pools, usages, formats and sizes.
 #include "platform/d3d9_device.h"
+#include "platform/d3d9_shader_internal.h"
 #include "platform/d3d9_yuv.h"
 
 namespace plat::d3d9 {
@@ -20,13 +21,6 @@ HRESULT Hand(Object* made, Interface** out) {
   if (made == nullptr) return E_OUTOFMEMORY;
   *out = made;
   return D3D_OK;
-}
-
-// The version token of a shader's code: vertex 0xFFFE, pixel 0xFFFF in the high half.
-bool ReadShaderVersion(const std::uint32_t* function, std::uint32_t kind, std::uint32_t* version) {
-  if (function == nullptr || (function[0] >> 16) != kind) return false;
-  *version = function[0];
-  return true;
 }
 
 }  // namespace
@@ -207,9 +201,8 @@ HRESULT DeviceImpl::CreateVertexShader(const std::uint32_t* function, IDirect3DV
   } else {
     *shader = nullptr;
   }
-  // Code for a newer model than the device reports is refused, as by a real device.
-  if (result == D3D_OK &&
-      (!ReadShaderVersion(function, 0xFFFE, &version) || version > profile_.caps.VertexShaderVersion)) {
+  // Malformed code, or code for a newer model than the device reports, is refused.
+  if (result == D3D_OK && !AcceptShaderCode(function, false, profile_.caps.VertexShaderVersion, &version)) {
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) result = Hand(new VertexShaderImpl(version), shader);
@@ -225,8 +218,7 @@ HRESULT DeviceImpl::CreatePixelShader(const std::uint32_t* function, IDirect3DPi
   } else {
     *shader = nullptr;
   }
-  if (result == D3D_OK &&
-      (!ReadShaderVersion(function, 0xFFFF, &version) || version > profile_.caps.PixelShaderVersion)) {
+  if (result == D3D_OK && !AcceptShaderCode(function, true, profile_.caps.PixelShaderVersion, &version)) {
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) result = Hand(new PixelShaderImpl(version), shader);

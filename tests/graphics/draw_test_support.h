@@ -29,6 +29,7 @@
 #include "image/base_image.h"
 #include "platform/clock.h"
 #include "platform/d3d9.h"
+#include "platform/d3d9_shader.h"
 #include "platform/window.h"
 
 namespace qz::testing {
@@ -81,6 +82,7 @@ struct DrawingOptions {
   int colorBits = 32;
   // Video surface formats the device offers (none, as by default).
   std::vector<plat::D3DFORMAT> videoSurfaceFormats = {};
+  bool shaderModel20 = false;  // the device offers vertex and pixel shader 2.0
 };
 
 // Starts the library on one renderer with the back screen as draw target and
@@ -91,7 +93,7 @@ class DrawingLibrary {
   explicit DrawingLibrary(Renderer renderer, const DrawingOptions& options = {}) {
     plat::UseVirtualTime(true);
     plat::ResetD3D9StandInForTest();
-    plat::D3D9Profile profile = plat::DefaultD3D9Profile();
+    plat::D3D9Profile profile = options.shaderModel20 ? plat::ShaderModel20D3D9Profile() : plat::DefaultD3D9Profile();
     if (options.nativeSubtract) {
       profile.caps.PrimitiveMiscCaps |= plat::D3DPMISCCAPS_BLENDOP;
     } else {
