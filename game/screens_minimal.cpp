@@ -29,7 +29,6 @@ void ReturnToFloorOnConfirmOrCancel() {
 
 }  // namespace
 
-void UpdateStatusScreen() { ReturnToFloorOnConfirmOrCancel(); }
 void UpdateShopScene() { ReturnToFloorOnConfirmOrCancel(); }
 void UpdateOpeningScene() { StartFirstFloor(); }
 void UpdateEndingScene() { EnterTitleScene(); }
@@ -39,7 +38,5 @@ void EnterShop() {
   player.eventCode = 0;
   ChangeScene(kSceneShop);
 }
-
-void EnterStatusScreen() { ChangeScene(kSceneStatus); }
 
 void DrawHudNumber(int, int, int, int) {}

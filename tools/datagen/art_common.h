@@ -48,5 +48,6 @@ void PaintHudCell(const CellContext& c);
 void PaintEffectCell(const CellContext& c);
 void PaintChipCell(const CellContext& c);
 void PaintScreenImage(const CellContext& c);  // backgrounds, logo, masks, panels
+void PaintStatusScreen(const CellContext& c);  // status_art.cpp
 
 }  // namespace datagen

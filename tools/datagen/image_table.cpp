@@ -156,6 +156,8 @@ std::vector<ImageEntry> BuildEntries() {
       Sheet("chip_cavern.png", 224, 8, 28, 32, 32, Art::kChipSet, 0x7A6A90),
       Single("BG_Meadow.png", 640, 480, Art::kBackground, 0x3060A0, "sky"),
       Single("BG_Cavern.png", 640, 480, Art::kBackground, 0x201830, "cave"),
+      // The status screen's background, under its floor map and panel.
+      Single("st_menu_window.png", 640, 480, Art::kStatusScreen, 0x182858),
   };
 }
 
