@@ -32,6 +32,8 @@ class StatusScreenTest : public qz::testing::FloorTest {
  protected:
   void SetUp() override {
     FloorTest::SetUp();
+    ButtonMap = kBuiltInButtonMap;
+    confirmLatch = cancelLatch = 0;
     pictureScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);
     ASSERT_EQ(Enter("001", 0), 1);
   }
