@@ -73,6 +73,16 @@ class StatusScreenTest : public qz::testing::FloorTest {
   static std::uint32_t ItemIcon(int n) { return Cell("st_itemicon.png", n); }
   static std::uint32_t Chip(int n) { return Cell("chip_meadow.png", n); }
   static std::uint32_t Background() { return Cell("st_menu_window.png", 0); }
+  // A small digit piece drawn at (x, y) at alpha 224 over `under`, each
+  // channel within 3.
+  static void ExpectDigit(int x, int y, int piece, std::uint32_t under) {
+    const std::uint32_t pixel = ScreenPixel(x + 4, y + 8), digit = Cell("st_font2.png", piece);
+    for (int shift : {16, 8, 0}) {
+      const int d = digit >> shift & 0xFF, u = under >> shift & 0xFF;
+      EXPECT_NEAR(static_cast<int>(pixel >> shift & 0xFF), (d * 224 + u * 31) / 255, 3)
+          << "piece " << piece << " at " << x << "," << y;
+    }
+  }
   // The map icon of grid cell f, read clear of its number.
   static std::uint32_t MapIconAt(int f) { return ScreenPixel(54 + 30 * (f % 10) + 26, 64 + 28 * (f / 10) + 3); }
 };
@@ -106,6 +116,13 @@ TEST_F(StatusScreenTest, MenuOpensTheMapOnTheCurrentFloorWithStateAndPanelIconsA
   // Floor 0 was loaded, so visited; floor 7 never was.
   const int expected[8] = {1, 1, 2, 2, 3, 3, 1, 0};
   for (int f = 0; f < 8; ++f) EXPECT_EQ(MapIconAt(f), Cell("st_map_icon.png", expected[f])) << "floor " << f;
+  // Numbers 01 to 99 and the two-piece mark of floor 100.
+  ExpectDigit(60, 70, 0, Cell("st_map_icon.png", 1));
+  ExpectDigit(69, 70, 1, Cell("st_map_icon.png", 1));
+  ExpectDigit(60 + 30 * 8, 70 + 28 * 9, 9, Cell("st_map_icon.png", 0));
+  ExpectDigit(69 + 30 * 8, 70 + 28 * 9, 9, Cell("st_map_icon.png", 0));
+  ExpectDigit(60 + 30 * 9, 70 + 28 * 9, 10, Cell("st_map_icon.png", 0));
+  ExpectDigit(69 + 30 * 9, 70 + 28 * 9, 11, Cell("st_map_icon.png", 0));
 
   EXPECT_EQ(Piece(430, 148), ItemIcon(7));
   EXPECT_EQ(Piece(470, 148), ItemIcon(8));
@@ -235,6 +252,10 @@ TEST_F(StatusScreenTest, AFloorShowsWhatWasFoundAndItsDoorsSortedWithTheirPictur
   EXPECT_EQ(ScreenPixel(160 + 32, 440), kGrey);
   EXPECT_EQ(ScreenPixel(200 + 32, 440), kGrey);
   EXPECT_EQ(ScreenPixel(240 + 16, 440), Background());
+  ExpectDigit(167, 402, 0, Chip(212));  // floor 03
+  ExpectDigit(176, 402, 3, Chip(212));
+  ExpectDigit(207, 402, 0, Chip(213));  // floor 05
+  ExpectDigit(216, 402, 5, Chip(213));
 
   Move({kRight});
   EXPECT_EQ(Piece(168, 383), Chip(209)) << "a shop door alone sits 8 pixels in";
@@ -247,6 +268,10 @@ TEST_F(StatusScreenTest, AFloorShowsWhatWasFoundAndItsDoorsSortedWithTheirPictur
   EXPECT_EQ(Piece(160, 383), Chip(212)) << "the unknown target (0) first";
   EXPECT_EQ(Piece(200, 383), Chip(213)) << "then the ending (101)";
   EXPECT_EQ(Piece(248, 383), Chip(209));
+  ExpectDigit(167, 402, 12, Chip(212));
+  ExpectDigit(176, 402, 12, Chip(212));
+  ExpectDigit(207, 402, 13, Chip(213));
+  ExpectDigit(216, 402, 14, Chip(213));
 
   const std::uint32_t chestIcons[4] = {ItemIcon(31), Background(), Background(), Background()};
   for (int i = 0; i < 4; ++i) {
