@@ -13,6 +13,7 @@
 #include "game/screens.h"
 #include "game/status_panel.h"
 #include "platform/window.h"
+#include "sound/sound_play.h"
 #include "tests/game/floor_fixture.h"
 #include "tests/game/scripted_keys.h"
 
@@ -62,6 +63,12 @@ class StatusScreenTest : public qz::testing::FloorTest {
     Hold({kMenu});
     ASSERT_EQ(gameState.scene, kSceneStatus);
     RunFrame();
+  }
+  // Whether se_select started since the previous call (which stops it).
+  static int SelectSoundPlaying() {
+    const int playing = qz::IsSoundHandlePlaying(soundEffects[kSeSelect]);
+    qz::StopSoundHandle(soundEffects[kSeSelect]);
+    return playing;
   }
   static void PutCursor(int entry, int x, int y) {
     MenuCursor.row = entry;
@@ -152,6 +159,7 @@ TEST_F(StatusScreenTest, TheCursorMovesInNineFramesOvershootsSidewaysAndNeverWra
   Open(37);
   Hold({kRight});
   EXPECT_EQ(MenuCursor.row, 38) << "the description follows from the first frame";
+  EXPECT_EQ(SelectSoundPlaying(), 1) << "in the move's first frame";
   std::vector<int> xs{MenuCursor.x};
   for (int i = 0; i < 8; ++i) {
     RunFrame();
@@ -159,6 +167,7 @@ TEST_F(StatusScreenTest, TheCursorMovesInNineFramesOvershootsSidewaysAndNeverWra
   }
   EXPECT_EQ(xs, (std::vector<int>{266, 270, 274, 278, 282, 286, 290, 294, 292}));
   EXPECT_EQ(MenuCursor.moving, 0);
+  EXPECT_EQ(SelectSoundPlaying(), 0) << "only in the first frame";
 
   Move({kRight, kDown});  // sideways only
   EXPECT_EQ(MenuCursor.row, 39);
@@ -185,9 +194,11 @@ TEST_F(StatusScreenTest, TheCursorMovesInNineFramesOvershootsSidewaysAndNeverWra
                {101, 462, 140, kUp},   {117, 462, 300, kDown}, {107, 542, 180, kRight}};
   for (const auto& e : edges) {
     PutCursor(e.entry, e.x, e.y);
+    SelectSoundPlaying();  // stops the sound of earlier moves
     Hold({e.key});
     EXPECT_EQ(MenuCursor.moving, 0) << e.entry;
     EXPECT_EQ(MenuCursor.row, e.entry);
+    EXPECT_EQ(SelectSoundPlaying(), 0);
   }
 
   // Panel moves are exact: 5 pixels a frame.
@@ -418,8 +429,10 @@ TEST_F(FloorJumpTest, CancelLeavesWithoutAJumpAndConfirmElsewhereOpensNothing) {
   Open(0);
   DialogCursor.y = kNotStarted;
   const std::int32_t before = qz::GetMillisecondCount();
+  qz::StopSoundHandle(soundEffects[kSeOk]);
   Hold({kConfirm});  // floor index 0 is no floor-jump point
   EXPECT_LT(qz::ElapsedMilliseconds(qz::GetMillisecondCount(), before), 3 * kFrameMilliseconds);
+  EXPECT_EQ(qz::IsSoundHandlePlaying(soundEffects[kSeOk]), 0);
   EXPECT_EQ(DialogCursor.y, kNotStarted);
   EXPECT_EQ(gameState.scene, kSceneStatus);
 }
