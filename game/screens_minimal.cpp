@@ -20,7 +20,6 @@ void ReturnToFloorOnConfirmOrCancel() {
 
 }  // namespace
 
-void UpdateStatusScreen() { ReturnToFloorOnConfirmOrCancel(); }
 void UpdateShopScene() { ReturnToFloorOnConfirmOrCancel(); }
 
 void EnterShop() {
@@ -28,4 +27,3 @@ void EnterShop() {
   ChangeScene(kSceneShop);
 }
 
-void EnterStatusScreen() { ChangeScene(kSceneStatus); }

@@ -49,5 +49,6 @@ void PaintEffectCell(const CellContext& c);
 void PaintChipCell(const CellContext& c);
 void PaintScreenImage(const CellContext& c);  // backgrounds, logo, masks, panels
 void PaintSlide(const CellContext& c);        // scene_art.cpp
+void PaintStatusScreen(const CellContext& c);  // status_art.cpp
 
 }  // namespace datagen

@@ -183,6 +183,8 @@ std::vector<ImageEntry> BuildEntries() {
       Single("BG_Ending_08.png", 640, 480, Art::kSlide, 0x6090D0, "sunrise|VELTRIN! P|THANK YOU FOR PLAYING"),
       Single("BG_Score.png", 640, 480, Art::kSlide, 0x102040, "score"),
       Single("BG_Ending_09.png", 640, 480, Art::kSlide, 0x302850, "door|THE END"),
+      // The status screen's background, under its floor map and panel.
+      Single("st_menu_window.png", 640, 480, Art::kStatusScreen, 0x182858),
   };
 }
 

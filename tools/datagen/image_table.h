@@ -19,6 +19,7 @@ enum class Art {
   kDigits, kCursor, kMapIcon, kLabel, kPanel,
   kEffect, kBackground, kLogo, kMask, kChipSet, kEnemy, kTrap,
   kSlide,  // story slides and the score page: label "motif|line|line"
+  kStatusScreen,
 };
 
 struct ImageEntry {

@@ -51,6 +51,8 @@ Painter PainterOf(Art art) {
       return PaintScreenImage;
     case Art::kSlide:
       return PaintSlide;
+    case Art::kStatusScreen:
+      return PaintStatusScreen;
   }
   return PaintHudCell;
 }
