@@ -77,22 +77,35 @@ void DrawTriangleOutline(const DrawSetup& setup, const AssembledTriangle& t, Rep
   }
 }
 
+// Triangles k and k + 1 through the rectangle path; false when they are not
+// one rectangle it can draw. A list's six vertices are read once, in place:
+// sprites come as lists, and copying assembled triangles cost them more than
+// their set-up.
+bool TryRectanglePair(const DrawSetup& setup, const VertexSource& source, std::uint32_t type, long long k,
+                      Report* report) {
+  if (type == D3DPT_TRIANGLELIST) {
+    std::array<Vertex, 6> v;
+    for (int i = 0; i < 6; ++i) v[static_cast<std::size_t>(i)] = source.At(3 * k + i);
+    return TryFillRectangle(setup, {&v[0], &v[1], &v[2]}, v[0], false, {&v[3], &v[4], &v[5]}, v[3], false, report);
+  }
+  const AssembledTriangle t = Assemble(source, type, k), n = Assemble(source, type, k + 1);
+  return TryFillRectangle(setup, {&t.a, &t.b, &t.c}, t.provoking, t.reversed, {&n.a, &n.b, &n.c}, n.provoking,
+                          n.reversed, report);
+}
+
 void DrawTriangles(const DrawSetup& setup, const VertexSource& source, const Draw& draw, Report* report) {
   const long long count = draw.primitiveCount;
   for (long long k = 0; k < count;) {
+    if (setup.fillMode == D3DFILL_SOLID && setup.fast.eligible && k + 1 < count &&
+        TryRectanglePair(setup, source, draw.primitiveType, k, report)) {
+      k += 2;
+      continue;
+    }
     const AssembledTriangle t = Assemble(source, draw.primitiveType, k);
     if (setup.fillMode != D3DFILL_SOLID) {
       DrawTriangleOutline(setup, t, report);
       ++k;
       continue;
-    }
-    if (setup.fast.eligible && k + 1 < count) {
-      const AssembledTriangle n = Assemble(source, draw.primitiveType, k + 1);
-      if (TryFillRectangle(setup, {&t.a, &t.b, &t.c}, t.provoking, t.reversed, {&n.a, &n.b, &n.c}, n.provoking,
-                           n.reversed, report)) {
-        k += 2;
-        continue;
-      }
     }
     TriangleSetup tri;
     switch (SetUpTriangle(setup, t.a, t.b, t.c, t.provoking, t.reversed, &tri)) {

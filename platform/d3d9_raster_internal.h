@@ -86,6 +86,15 @@ enum class ChannelSource {
   kTextureTimesArg,   // texel x another argument (MODULATE)
   kConstant,          // no texel: the same for every pixel of a rectangle
 };
+
+// What the single stage makes of a texel: each channel times a factor, with
+// the bits of texelOr forced on first (0xFF: the channel does not read the
+// texel and its factor is the stage's own result).
+struct TexelFactors {
+  Color factor;
+  std::uint32_t texelOr = 0;
+};
+
 struct FastPlan {
   bool eligible = false;
   bool textured = false;  // stage 0 samples its texture (by point) and is the only stage
@@ -136,6 +145,13 @@ struct DrawSetup {
   VertexLayout layout;
   std::uint32_t usedCoordSets = 0;  // bit per coordinate set some stage reads
   FastPlan fast;
+  // The texel factors of the last quick rectangle and the vertex colours they
+  // came from: a draw's sprites mostly share one colour, and the factors run
+  // the stage.
+  mutable bool factorsKnown = false;
+  mutable std::uint32_t factorsDiffuse = 0;
+  mutable std::uint32_t factorsSpecular = 0;
+  mutable TexelFactors factors;
 };
 
 // Decodes the state for one draw; kOk or why nothing may be drawn.

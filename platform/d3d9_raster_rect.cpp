@@ -379,7 +379,13 @@ bool SetUpFromVertices(const DrawSetup& setup, const QuadTriangles& q, const Sna
       !QuickTable(down, job->rows, sampler.addressV, sampler.height, rows, &rowsRise)) {
     return false;
   }
-  job->factors = FastTexelFactors(setup, diffuseColor, specularColor);
+  if (!setup.factorsKnown || setup.factorsDiffuse != diffuse[0] || setup.factorsSpecular != specular[0]) {
+    setup.factors = FastTexelFactors(setup, diffuseColor, specularColor);
+    setup.factorsDiffuse = diffuse[0];
+    setup.factorsSpecular = specular[0];
+    setup.factorsKnown = true;
+  }
+  job->factors = setup.factors;
   return true;
 }
 
