@@ -45,11 +45,13 @@ QuadCorner MapCorner(const AxisMapping& map, const TextureDrawCorner& corner, bo
 }
 
 // Moves a corner onto the clip rectangle; its texture coordinates move by the
-// same distance in graph pixels.
+// same distance in graph pixels. A corner inside keeps its values without the
+// divisions (text clips every glyph of its cache graph this way).
 void ClampCorner(QuadCorner* c, const AxisMapping& map, const TextureDrawEntry& entry, bool twoTextures) {
   const DrawSettingsBlock& s = GetDrawSettings();
   const float x = std::clamp(c->x, s.clipLeftF, s.clipRightF);
   const float y = std::clamp(c->y, s.clipTopF, s.clipBottomF);
+  if (x == c->x && y == c->y) return;
   const float graphDx = (x - c->x) / map.scaleX;
   const float graphDy = (y - c->y) / map.scaleY;
   c->x = x;

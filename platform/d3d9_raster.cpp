@@ -27,10 +27,11 @@ class VertexSource {
     return index;
   }
 
-  Vertex At(long long i) const {
-    const auto* base = static_cast<const std::uint8_t*>(draw_.vertices);
-    return ReadVertex(setup_, base + static_cast<std::ptrdiff_t>(IndexAt(i)) * draw_.stride);
+  const std::uint8_t* BytesAt(long long i) const {
+    return static_cast<const std::uint8_t*>(draw_.vertices) + static_cast<std::ptrdiff_t>(IndexAt(i)) * draw_.stride;
   }
+
+  Vertex At(long long i) const { return ReadVertex(setup_, BytesAt(i)); }
 
  private:
   const DrawSetup& setup_;
@@ -77,20 +78,20 @@ void DrawTriangleOutline(const DrawSetup& setup, const AssembledTriangle& t, Rep
   }
 }
 
-// Triangles k and k + 1 through the rectangle path; false when they are not
-// one rectangle it can draw. A list's six vertices are read once, in place:
-// sprites come as lists, and copying assembled triangles cost them more than
-// their set-up.
+// Triangles k and k + 1 through the rectangle path, which reads only what it
+// needs of their vertices; false when they are not one rectangle it can draw.
 bool TryRectanglePair(const DrawSetup& setup, const VertexSource& source, std::uint32_t type, long long k,
                       Report* report) {
-  if (type == D3DPT_TRIANGLELIST) {
-    std::array<Vertex, 6> v;
-    for (int i = 0; i < 6; ++i) v[static_cast<std::size_t>(i)] = source.At(3 * k + i);
-    return TryFillRectangle(setup, {&v[0], &v[1], &v[2]}, v[0], false, {&v[3], &v[4], &v[5]}, v[3], false, report);
+  TrianglePair pair;
+  for (int t = 0; t < 2; ++t) {
+    const TriangleIndices at = TriangleAt(type, k + t);
+    pair.vertices[static_cast<std::size_t>(3 * t)] = source.BytesAt(at.a);
+    pair.vertices[static_cast<std::size_t>(3 * t + 1)] = source.BytesAt(at.b);
+    pair.vertices[static_cast<std::size_t>(3 * t + 2)] = source.BytesAt(at.c);
+    pair.provoking[static_cast<std::size_t>(t)] = at.provoking == at.a ? 0 : 1;
+    pair.reversed[static_cast<std::size_t>(t)] = at.reversed;
   }
-  const AssembledTriangle t = Assemble(source, type, k), n = Assemble(source, type, k + 1);
-  return TryFillRectangle(setup, {&t.a, &t.b, &t.c}, t.provoking, t.reversed, {&n.a, &n.b, &n.c}, n.provoking,
-                          n.reversed, report);
+  return TryFillRectangle(setup, pair, report);
 }
 
 void DrawTriangles(const DrawSetup& setup, const VertexSource& source, const Draw& draw, Report* report) {

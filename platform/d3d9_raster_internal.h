@@ -158,6 +158,9 @@ struct DrawSetup {
 // Sets the report's missing-texture flags for what the stages will read.
 Status PrepareDraw(const Target& target, const State& state, const Draw& draw, DrawSetup* setup, Report* report);
 Vertex ReadVertex(const DrawSetup& setup, const std::uint8_t* bytes);
+// Texture coordinate set `set` of a vertex as ReadVertex reads it (absent
+// components 0).
+std::array<float, 2> ReadCoordSet(const DrawSetup& setup, const std::uint8_t* bytes, int set);
 
 // An attribute across a triangle: its value at (px, py) is
 // base + dx (px - x0) + dy (py - y0). Every path evaluates it through the
@@ -225,12 +228,19 @@ void FillTriangle(const DrawSetup& setup, const TriangleSetup& tri, Report* repo
 // Whether (and how) the fast rectangle path may draw under this state.
 FastPlan PlanFastRectangles(const DrawSetup& setup);
 
+// Two triangles of a draw by their vertices' bytes: the first's three, then
+// the second's, each with the place (0 to 2) of its flat-colour vertex and
+// whether its winding is reversed.
+struct TrianglePair {
+  std::array<const std::uint8_t*, 6> vertices;
+  std::array<int, 2> provoking;
+  std::array<bool, 2> reversed;
+};
+
 // The two triangles as one axis-aligned rectangle through the fast path;
 // false (nothing drawn) when they are not such a pair or the state is not one
 // the fast path draws.
-bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>& first, const Vertex& firstProvoking,
-                      bool firstReversed, const std::array<const Vertex*, 3>& second, const Vertex& secondProvoking,
-                      bool secondReversed, Report* report);
+bool TryFillRectangle(const DrawSetup& setup, const TrianglePair& pair, Report* report);
 
 // One set-up triangle through the fast path; false (nothing drawn) when its
 // state or attributes are not ones the fast path draws.
