@@ -52,8 +52,9 @@ void ClampCorner(QuadCorner* c, const AxisMapping& map, const TextureDrawEntry& 
   const float x = std::clamp(c->x, s.clipLeftF, s.clipRightF);
   const float y = std::clamp(c->y, s.clipTopF, s.clipBottomF);
   if (x == c->x && y == c->y) return;
-  const float graphDx = (x - c->x) / map.scaleX;
-  const float graphDy = (y - c->y) / map.scaleY;
+  // Dividing by a scale of one changes nothing: the common unscaled draw skips it.
+  const float graphDx = map.scaleX == 1.0f ? x - c->x : (x - c->x) / map.scaleX;
+  const float graphDy = map.scaleY == 1.0f ? y - c->y : (y - c->y) / map.scaleY;
   c->x = x;
   c->y = y;
   c->u += graphDx / static_cast<float>(entry.tile->textureWidth);

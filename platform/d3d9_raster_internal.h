@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/d3d9_raster.h"
 #include "platform/d3d9_raster_math.h"
@@ -158,9 +159,15 @@ struct DrawSetup {
 // Sets the report's missing-texture flags for what the stages will read.
 Status PrepareDraw(const Target& target, const State& state, const Draw& draw, DrawSetup* setup, Report* report);
 Vertex ReadVertex(const DrawSetup& setup, const std::uint8_t* bytes);
-// Texture coordinate set `set` of a vertex as ReadVertex reads it (absent
-// components 0).
-std::array<float, 2> ReadCoordSet(const DrawSetup& setup, const std::uint8_t* bytes, int set);
+// Texture coordinate set `set` of a vertex as ReadVertex reads it (an absent
+// second component 0).
+inline std::array<float, 2> ReadCoordSet(const DrawSetup& setup, const std::uint8_t* bytes, int set) {
+  const std::uint8_t* at = bytes + setup.layout.coordOffset[static_cast<std::size_t>(set)];
+  std::array<float, 2> coord{};
+  std::memcpy(&coord[0], at, 4);
+  if (setup.layout.coordFloats[static_cast<std::size_t>(set)] >= 2) std::memcpy(&coord[1], at + 4, 4);
+  return coord;
+}
 
 // An attribute across a triangle: its value at (px, py) is
 // base + dx (px - x0) + dy (py - y0). Every path evaluates it through the

@@ -229,10 +229,5 @@ Vertex ReadVertex(const DrawSetup& setup, const std::uint8_t* bytes) {
   return v;
 }
 
-std::array<float, 2> ReadCoordSet(const DrawSetup& setup, const std::uint8_t* bytes, int set) {
-  std::array<float, 2> coord{};
-  std::memcpy(coord.data(), bytes + setup.layout.coordOffset[set], 4 * std::min(setup.layout.coordFloats[set], 2));
-  return coord;
-}
 
 }  // namespace plat::raster

@@ -212,16 +212,6 @@ template <FastBlend kBlend, bool kWhiteFactor, TexelKind kKind>
   const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const int* columns = job.columns;
   long long written = 0;
-  // The target rows of a sprite lie a pitch apart, a stride the hardware
-  // prefetchers do not follow: ask for all of them at once so their misses
-  // overlap instead of coming one row at a time. Wide rows stream by themselves.
-  const std::ptrdiff_t lastByte = static_cast<std::ptrdiff_t>(job.count) * 4 - 1;
-  constexpr int kPrefetchedWidth = 64;
-  for (int row = 0; job.count <= kPrefetchedWidth && row < job.rows; ++row) {
-    const std::uint8_t* first = job.dst + static_cast<std::ptrdiff_t>(row) * job.dstPitch;
-    _mm_prefetch(reinterpret_cast<const char*>(first), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(first + lastByte), _MM_HINT_T0);
-  }
   for (int row = 0; row < job.rows; ++row) {
     const std::uint8_t* texRow = job.texels + static_cast<std::ptrdiff_t>(job.rowTexels[row]) * job.texPitch;
     auto* out = reinterpret_cast<__m256i*>(job.dst + static_cast<std::ptrdiff_t>(row) * job.dstPitch);
