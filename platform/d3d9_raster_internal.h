@@ -146,13 +146,17 @@ struct DrawSetup {
   VertexLayout layout;
   std::uint32_t usedCoordSets = 0;  // bit per coordinate set some stage reads
   FastPlan fast;
-  // The texel factors of the last quick rectangle and the vertex colours they
-  // came from: a draw's sprites mostly share one colour, and the factors run
-  // the stage.
-  mutable bool factorsKnown = false;
-  mutable std::uint32_t factorsDiffuse = 0;
-  mutable std::uint32_t factorsSpecular = 0;
-  mutable TexelFactors factors;
+  // The texel factors of the last two vertex colours the quick rectangles
+  // met: a draw's sprites mostly share one colour, text alternates edge and
+  // letter colours, and the factors run the stage.
+  struct KnownFactors {
+    std::uint32_t diffuse = 0;
+    std::uint32_t specular = 0;
+    TexelFactors factors;
+  };
+  mutable std::array<KnownFactors, 2> knownFactors{};
+  mutable int knownFactorsCount = 0;
+  mutable int knownFactorsNext = 0;  // the entry the next new colours replace
 };
 
 // Decodes the state for one draw; kOk or why nothing may be drawn.

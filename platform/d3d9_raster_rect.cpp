@@ -390,6 +390,19 @@ bool QuickTable(const AxisMap& map, Span span, std::uint32_t mode, int size, std
   return true;
 }
 
+// FastTexelFactors of these vertex colours, remembered for the draw's last two.
+TexelFactors KnownTexelFactors(const DrawSetup& setup, std::uint32_t diffuse, std::uint32_t specular) {
+  for (int i = 0; i < setup.knownFactorsCount; ++i) {
+    const DrawSetup::KnownFactors& known = setup.knownFactors[static_cast<std::size_t>(i)];
+    if (known.diffuse == diffuse && known.specular == specular) return known.factors;
+  }
+  DrawSetup::KnownFactors& entry = setup.knownFactors[static_cast<std::size_t>(setup.knownFactorsNext)];
+  entry = {diffuse, specular, FastTexelFactors(setup, ColorFromArgb(diffuse), ColorFromArgb(specular))};
+  setup.knownFactorsNext ^= 1;
+  setup.knownFactorsCount = std::min(setup.knownFactorsCount + 1, 2);
+  return entry.factors;
+}
+
 // The quick set-up; false when the planes must decide.
 bool SetUpFromVertices(const DrawSetup& setup, const QuadTriangles& q, const SnappedQuad& quad, RectJob* job,
                        std::vector<int>* columns, std::vector<int>* rows) {
@@ -425,13 +438,7 @@ bool SetUpFromVertices(const DrawSetup& setup, const QuadTriangles& q, const Sna
       !QuickTable(down, job->rows, sampler.addressV, sampler.height, rows, &rowsRise)) {
     return false;
   }
-  if (!setup.factorsKnown || setup.factorsDiffuse != diffuse[0] || setup.factorsSpecular != specular[0]) {
-    setup.factors = FastTexelFactors(setup, diffuseColor, specularColor);
-    setup.factorsDiffuse = diffuse[0];
-    setup.factorsSpecular = specular[0];
-    setup.factorsKnown = true;
-  }
-  job->factors = setup.factors;
+  job->factors = KnownTexelFactors(setup, diffuse[0], specular[0]);
   return true;
 }
 
