@@ -49,7 +49,9 @@ QuadCorner MapCorner(const AxisMapping& map, const TextureDrawCorner& corner, bo
 // an exact reciprocal, so the product rounds to the quotient's very bits and
 // the division (slow, and done for every corner of every clipped glyph) goes.
 float PerTextureSize(float distance, int size) {
-  if (size > 0 && std::has_single_bit(static_cast<unsigned>(size))) {
+  // Not std::has_single_bit: without a popcount instruction in the baseline
+  // it becomes a library call.
+  if (size > 0 && (size & (size - 1)) == 0) {
     const auto exponent = static_cast<std::uint32_t>(127 - std::countr_zero(static_cast<unsigned>(size)));
     return distance * std::bit_cast<float>(exponent << 23);
   }
