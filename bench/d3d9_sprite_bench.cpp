@@ -11,12 +11,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "bench/sdl_software_sprites.h"
+#include "bench/sprite_scene_setup.h"
 #include "platform/d3d9_raster.h"
 
 namespace plat::raster {
@@ -24,49 +23,12 @@ namespace {
 
 constexpr int kScreenW = 640;
 constexpr int kScreenH = 480;
-constexpr int kCell = 32;
-constexpr int kSheetCells = 8;  // 8 x 8 cells of 32 pixels
-constexpr int kSheetSide = kCell * kSheetCells;
+constexpr bench_scene::SheetShape kSheet{32, 8, 8, 1.0 / 64};
+constexpr int kCell = kSheet.cell;
+constexpr int kSheetSide = SheetWidth(kSheet);  // square
 constexpr int kSprites = 2000;
 constexpr int kQuadsPerBatch = 390;  // 2,340 vertices, the library's batch of one-texture vertices
 constexpr std::uint32_t kBackground = 0xFF406080u;
-
-// A sheet cell: a disc with a soft edge over transparent corners.
-std::vector<std::uint32_t> MakeSheet() {
-  std::vector<std::uint32_t> sheet(static_cast<std::size_t>(kSheetSide) * kSheetSide);
-  for (int y = 0; y < kSheetSide; ++y) {
-    for (int x = 0; x < kSheetSide; ++x) {
-      const int cx = x % kCell, cy = y % kCell, id = x / kCell + (y / kCell) * kSheetCells;
-      const double r = std::hypot(cx - (kCell - 1) / 2.0, cy - (kCell - 1) / 2.0);
-      const double a = std::clamp((kCell / 2.0 - 1.0 - r) * 64.0, 0.0, 255.0);
-      const std::uint32_t rgb = (static_cast<std::uint32_t>(id * 37 + cx * 5) & 0xFF) |
-                                ((static_cast<std::uint32_t>(cy * 7 + 40) & 0xFF) << 8) |
-                                ((static_cast<std::uint32_t>(200 - id * 3) & 0xFF) << 16);
-      sheet[static_cast<std::size_t>(y) * kSheetSide + x] = rgb | (static_cast<std::uint32_t>(a) << 24);
-    }
-  }
-  return sheet;
-}
-
-struct Sprite {
-  int x, y, cell;
-};
-
-// Deterministic positions wholly on screen.
-std::vector<Sprite> Sprites() {
-  std::vector<Sprite> out;
-  std::uint32_t seed = 12345;
-  auto next = [&seed] {
-    seed = seed * 1664525u + 1013904223u;
-    return seed >> 8;
-  };
-  for (int i = 0; i < kSprites; ++i) {
-    const int x = static_cast<int>(next() % (kScreenW - kCell + 1));
-    const int y = static_cast<int>(next() % (kScreenH - kCell + 1));
-    out.push_back({x, y, i % (kSheetCells * kSheetCells)});
-  }
-  return out;
-}
 
 struct TexVertex {
   float x, y, z, rhw;
@@ -76,7 +38,7 @@ struct TexVertex {
 
 void BM_RasterSprites(benchmark::State& state) {
   const auto alpha = static_cast<std::uint32_t>(state.range(0));
-  std::vector<std::uint32_t> sheet = MakeSheet();
+  std::vector<std::uint32_t> sheet = bench_scene::MakeDiscSheet(kSheet);
   std::vector<std::uint32_t> screen(static_cast<std::size_t>(kScreenW) * kScreenH, kBackground);
   State rs;
   SetDefaultState(&rs, kScreenW, kScreenH, false);
@@ -101,11 +63,11 @@ void BM_RasterSprites(benchmark::State& state) {
   std::vector<TexVertex> vertices;
   const std::uint32_t diffuse = (alpha << 24) | 0xFFFFFFu;
   const float texel = 1.0f / kSheetSide;
-  for (const Sprite& s : Sprites()) {
+  for (const bench_scene::Sprite& s : SpreadSprites(kSheet, kSprites, kScreenW, kScreenH)) {
     const float x0 = static_cast<float>(s.x) - 0.5f, y0 = static_cast<float>(s.y) - 0.5f;
     const float x1 = x0 + kCell, y1 = y0 + kCell;
-    const float u0 = static_cast<float>((s.cell % kSheetCells) * kCell) * texel;
-    const float v0 = static_cast<float>((s.cell / kSheetCells) * kCell) * texel;
+    const float u0 = static_cast<float>((s.cell % kSheet.cellsAcross) * kCell) * texel;
+    const float v0 = static_cast<float>((s.cell / kSheet.cellsAcross) * kCell) * texel;
     const float u1 = u0 + kCell * texel, v1 = v0 + kCell * texel;
     const TexVertex tl{x0, y0, 0, 1, diffuse, u0, v0}, tr{x1, y0, 0, 1, diffuse, u1, v0};
     const TexVertex bl{x0, y1, 0, 1, diffuse, u0, v1}, br{x1, y1, 0, 1, diffuse, u1, v1};
@@ -134,7 +96,7 @@ BENCHMARK(BM_RasterSprites)->ArgName("alpha")->Arg(255)->Arg(200)->Unit(benchmar
 
 void BM_SdlSoftwareRendererSprites(benchmark::State& state) {
   const int alpha = static_cast<int>(state.range(0));
-  std::vector<std::uint32_t> sheetPixels = MakeSheet();
+  std::vector<std::uint32_t> sheetPixels = bench_scene::MakeDiscSheet(kSheet);
   SdlSoftwareSprites sdl(sheetPixels, kSheetSide, kSheetSide, kScreenW, kScreenH);
   SDL_Renderer* renderer = sdl.renderer();
   SDL_Texture* texture = sdl.texture();
@@ -142,12 +104,12 @@ void BM_SdlSoftwareRendererSprites(benchmark::State& state) {
     state.SkipWithError(SDL_GetError());
   } else {
     SDL_SetTextureAlphaMod(texture, static_cast<Uint8>(alpha));
-    const std::vector<Sprite> sprites = Sprites();
+    const std::vector<bench_scene::Sprite> sprites = SpreadSprites(kSheet, kSprites, kScreenW, kScreenH);
     for (auto _ : state) {
       SDL_SetRenderDrawColor(renderer, 0x40, 0x60, 0x80, 0xFF);
       SDL_RenderClear(renderer);
-      for (const Sprite& s : sprites) {
-        const SDL_Rect src{(s.cell % kSheetCells) * kCell, (s.cell / kSheetCells) * kCell, kCell, kCell};
+      for (const bench_scene::Sprite& s : sprites) {
+        const SDL_Rect src{(s.cell % kSheet.cellsAcross) * kCell, (s.cell / kSheet.cellsAcross) * kCell, kCell, kCell};
         const SDL_Rect dst{s.x, s.y, kCell, kCell};
         SDL_RenderCopy(renderer, texture, &src, &dst);
       }

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bench/sdl_software_sprites.h"
+#include "bench/sprite_scene_setup.h"
 #include "core/library.h"
 #include "core/log.h"
 #include "core/main_window.h"
@@ -42,32 +43,13 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kScreenW = 640;
 constexpr int kScreenH = 480;
-constexpr int kCell = 16;
-constexpr int kSheetW = 256;
-constexpr int kSheetH = 128;
-constexpr int kCellsAcross = kSheetW / kCell;
-constexpr int kCells = kCellsAcross * (kSheetH / kCell);
+constexpr bench_scene::SheetShape kSheet{16, 16, 8, 1.5};
 constexpr int kSprites = 768;
 
 std::uint32_t Argb(double a, int r, int g, int b) {
   const auto alpha = static_cast<std::uint32_t>(std::lround(std::clamp(a, 0.0, 1.0) * 255.0));
   return alpha << 24 | static_cast<std::uint32_t>(r & 0xFF) << 16 | static_cast<std::uint32_t>(g & 0xFF) << 8 |
          static_cast<std::uint32_t>(b & 0xFF);
-}
-
-// Discs of a few radii with a rim about 1.5 pixels wide.
-std::vector<std::uint32_t> MakeSheet() {
-  std::vector<std::uint32_t> sheet(static_cast<std::size_t>(kSheetW) * kSheetH);
-  for (int y = 0; y < kSheetH; ++y) {
-    for (int x = 0; x < kSheetW; ++x) {
-      const int cx = x % kCell, cy = y % kCell, id = x / kCell + y / kCell * kCellsAcross;
-      const double radius = 5.5 + id % 3;
-      const double r = std::hypot(cx - 7.5, cy - 7.5);
-      sheet[static_cast<std::size_t>(y) * kSheetW + x] =
-          Argb((radius - r) / 1.5, id * 37 + cx * 5, cy * 7 + 40, 200 - id * 3);
-    }
-  }
-  return sheet;
 }
 
 // Soft light over the whole screen: alpha rises and falls across it, from
@@ -113,26 +95,6 @@ std::string WritePng(const std::vector<std::uint32_t>& argb, int width, int heig
   return path;
 }
 
-struct Sprite {
-  int x, y, cell;
-};
-
-// Deterministic positions wholly on screen, spread over all of it.
-std::vector<Sprite> Sprites() {
-  std::vector<Sprite> out;
-  std::uint32_t seed = 7;
-  auto next = [&seed] {
-    seed = seed * 1664525u + 1013904223u;
-    return seed >> 8;
-  };
-  for (int i = 0; i < kSprites; ++i) {
-    const int x = static_cast<int>(next() % (kScreenW - kCell + 1));
-    const int y = static_cast<int>(next() % (kScreenH - kCell + 1));
-    out.push_back({x, y, static_cast<int>(next() % kCells)});
-  }
-  return out;
-}
-
 bool StartLibrary(bool device) {
   setenv("QZ_BACKEND", "headless", 1);
   qz::SetLogOutputEnabled(0);
@@ -176,30 +138,31 @@ void RunInterleaved(benchmark::State& state, LibraryFrame libraryFrame, SdlFrame
 
 void BM_SpriteScene(benchmark::State& state) {
   const bool device = state.range(0) == 1;
-  std::vector<std::uint32_t> sheet = MakeSheet();
-  const std::string sheetFile = WritePng(sheet, kSheetW, kSheetH);
-  SdlSoftwareSprites sdl(sheet, kSheetW, kSheetH, kScreenW, kScreenH);
-  int cells[kCells];
+  std::vector<std::uint32_t> sheet = bench_scene::MakeDiscSheet(kSheet);
+  const std::string sheetFile = WritePng(sheet, SheetWidth(kSheet), SheetHeight(kSheet));
+  SdlSoftwareSprites sdl(sheet, SheetWidth(kSheet), SheetHeight(kSheet), kScreenW, kScreenH);
+  std::vector<int> cells(static_cast<std::size_t>(SheetCells(kSheet)));
   if (sheetFile.empty() || sdl.texture() == nullptr || !StartLibrary(device)) {
     state.SkipWithError("the scene did not start");
-  } else if (qz::ReadImageFileAsGraphGrid(sheetFile.c_str(), kCells, kCellsAcross, kCells / kCellsAcross, kCell,
-                                          kCell, cells, 0) != 0) {
+  } else if (qz::ReadImageFileAsGraphGrid(sheetFile.c_str(), SheetCells(kSheet), kSheet.cellsAcross,
+                                          kSheet.cellsDown, kSheet.cell, kSheet.cell, cells.data(), 0) != 0) {
     state.SkipWithError("the sheet did not load");
   } else {
-    const std::vector<Sprite> sprites = Sprites();
+    const std::vector<bench_scene::Sprite> sprites = SpreadSprites(kSheet, kSprites, kScreenW, kScreenH);
     qz::SelectDrawTarget(qz::kBackScreen);
     auto libraryFrame = [&] {
       qz::ClearDrawTarget(nullptr);
-      for (const Sprite& s : sprites) qz::BlitGraph(s.x, s.y, cells[s.cell], 1);
+      for (const bench_scene::Sprite& s : sprites) qz::BlitGraph(s.x, s.y, cells[static_cast<std::size_t>(s.cell)], 1);
       qz::PresentScreen();
     };
     SDL_Renderer* renderer = sdl.renderer();
     auto sdlFrame = [&] {
       SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0xFF);
       SDL_RenderClear(renderer);
-      for (const Sprite& s : sprites) {
-        const SDL_Rect src{s.cell % kCellsAcross * kCell, s.cell / kCellsAcross * kCell, kCell, kCell};
-        const SDL_Rect dst{s.x, s.y, kCell, kCell};
+      for (const bench_scene::Sprite& s : sprites) {
+        const SDL_Rect src{s.cell % kSheet.cellsAcross * kSheet.cell, s.cell / kSheet.cellsAcross * kSheet.cell,
+                           kSheet.cell, kSheet.cell};
+        const SDL_Rect dst{s.x, s.y, kSheet.cell, kSheet.cell};
         SDL_RenderCopy(renderer, sdl.texture(), &src, &dst);
       }
       SDL_RenderPresent(renderer);

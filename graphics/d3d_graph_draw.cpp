@@ -3,6 +3,7 @@
 #include "graphics/d3d_graph_draw.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "graphics/d3d_graph_draw_internal.h"
@@ -44,18 +45,34 @@ QuadCorner MapCorner(const AxisMapping& map, const TextureDrawCorner& corner, bo
   return out;
 }
 
+// A distance in graph pixels as a texture coordinate. A power-of-two size has
+// an exact reciprocal, so the product rounds to the quotient's very bits and
+// the division (slow, and done for every corner of every clipped glyph) goes.
+float PerTextureSize(float distance, int size) {
+  // Not std::has_single_bit: without a popcount instruction in the baseline
+  // it becomes a library call.
+  if (size > 0 && (size & (size - 1)) == 0) {
+    const auto exponent = static_cast<std::uint32_t>(127 - std::countr_zero(static_cast<unsigned>(size)));
+    return distance * std::bit_cast<float>(exponent << 23);
+  }
+  return distance / static_cast<float>(size);
+}
+
 // Moves a corner onto the clip rectangle; its texture coordinates move by the
-// same distance in graph pixels.
+// same distance in graph pixels. A corner inside keeps its values without the
+// divisions (text clips every glyph of its cache graph this way).
 void ClampCorner(QuadCorner* c, const AxisMapping& map, const TextureDrawEntry& entry, bool twoTextures) {
   const DrawSettingsBlock& s = GetDrawSettings();
   const float x = std::clamp(c->x, s.clipLeftF, s.clipRightF);
   const float y = std::clamp(c->y, s.clipTopF, s.clipBottomF);
-  const float graphDx = (x - c->x) / map.scaleX;
-  const float graphDy = (y - c->y) / map.scaleY;
+  if (x == c->x && y == c->y) return;
+  // Dividing by a scale of one changes nothing: the common unscaled draw skips it.
+  const float graphDx = map.scaleX == 1.0f ? x - c->x : (x - c->x) / map.scaleX;
+  const float graphDy = map.scaleY == 1.0f ? y - c->y : (y - c->y) / map.scaleY;
   c->x = x;
   c->y = y;
-  c->u += graphDx / static_cast<float>(entry.tile->textureWidth);
-  c->v += graphDy / static_cast<float>(entry.tile->textureHeight);
+  c->u += PerTextureSize(graphDx, entry.tile->textureWidth);
+  c->v += PerTextureSize(graphDy, entry.tile->textureHeight);
   if (twoTextures) {
     c->blendU += graphDx * s.blendMaskInverseWidth;
     c->blendV += graphDy * s.blendMaskInverseHeight;

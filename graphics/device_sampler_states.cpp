@@ -36,8 +36,8 @@ int SamplersInUse() {
 
 // Sends one sampler state when it differs from its cached value or force is on.
 void SendSamplerState(plat::IDirect3DDevice9* device, int sampler, int type, std::int32_t* cached, std::int32_t value,
-                      bool* flushed) {
-  if (GetDeviceStateCache().forceResend == 0 && *cached == value) return;
+                      bool force, bool* flushed) {
+  if (!force && *cached == value) return;
   if (!*flushed) {
     FlushVertexBatch();
     *flushed = true;
@@ -68,7 +68,7 @@ int ApplyAddressDirection(AddressArray& cached, int type, int sampler, int mode)
     return 0;
   }
   bool flushed = false;
-  SendSamplerState(device, sampler, type, &cached[sampler], mode, &flushed);
+  SendSamplerState(device, sampler, type, &cached[sampler], mode, force, &flushed);
   return 0;
 }
 
@@ -94,11 +94,15 @@ int ApplySamplerFilterMode(int mode) {
   if (mode < kFilterPoint || mode > kFilterAnisotropic) return -1;
   DeviceStateCache& cache = GetDeviceStateCache();
   const FilterTriple filters = FiltersOfMode(mode);
+  const bool force = cache.forceResend != 0;
   bool flushed = false;
-  for (int sampler = 0; sampler < SamplersInUse(); ++sampler) {
-    SendSamplerState(device, sampler, plat::D3DSAMP_MAGFILTER, &cache.magFilter[sampler], filters.mag, &flushed);
-    SendSamplerState(device, sampler, plat::D3DSAMP_MINFILTER, &cache.minFilter[sampler], filters.min, &flushed);
-    SendSamplerState(device, sampler, plat::D3DSAMP_MIPFILTER, &cache.mipFilter[sampler], filters.mip, &flushed);
+  for (int sampler = 0, samplers = SamplersInUse(); sampler < samplers; ++sampler) {
+    SendSamplerState(device, sampler, plat::D3DSAMP_MAGFILTER, &cache.magFilter[sampler], filters.mag, force,
+                     &flushed);
+    SendSamplerState(device, sampler, plat::D3DSAMP_MINFILTER, &cache.minFilter[sampler], filters.min, force,
+                     &flushed);
+    SendSamplerState(device, sampler, plat::D3DSAMP_MIPFILTER, &cache.mipFilter[sampler], filters.mip, force,
+                     &flushed);
   }
   cache.samplerFilterMode = mode;
   return 0;
@@ -109,10 +113,11 @@ int ApplyMaxAnisotropy(int maximum) {
   if (device == nullptr) return -1;
   if (maximum < 1) maximum = 1;
   DeviceStateCache& cache = GetDeviceStateCache();
+  const bool force = cache.forceResend != 0;
   bool flushed = false;
-  for (int sampler = 0; sampler < SamplersInUse(); ++sampler) {
+  for (int sampler = 0, samplers = SamplersInUse(); sampler < samplers; ++sampler) {
     SendSamplerState(device, sampler, plat::D3DSAMP_MAXANISOTROPY, &cache.samplerMaxAnisotropy[sampler], maximum,
-                     &flushed);
+                     force, &flushed);
   }
   cache.maxAnisotropy = maximum;
   return 0;

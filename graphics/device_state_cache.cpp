@@ -52,11 +52,6 @@ int ApplyFogShaderConstant() {
 
 }  // namespace
 
-DeviceStateCache& GetDeviceStateCache() {
-  static DeviceStateCache cache{};
-  return cache;
-}
-
 plat::IDirect3DDevice9* CurrentDevice() { return GetGraphicsState().device; }
 
 int ApplyDepthTestState(int on) {

@@ -105,7 +105,11 @@ struct DeviceStateCache {
   PendingDrawValues pending;
 };
 
-DeviceStateCache& GetDeviceStateCache();
+// Inline: every state setter and each draw's preparation reach the cache.
+inline DeviceStateCache& GetDeviceStateCache() {
+  static DeviceStateCache cache{};
+  return cache;
+}
 
 // Setters: 0, or -1 without a device (or when the device refuses).
 int ApplyDepthTestState(int on);

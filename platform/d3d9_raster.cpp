@@ -27,10 +27,11 @@ class VertexSource {
     return index;
   }
 
-  Vertex At(long long i) const {
-    const auto* base = static_cast<const std::uint8_t*>(draw_.vertices);
-    return ReadVertex(setup_, base + static_cast<std::ptrdiff_t>(IndexAt(i)) * draw_.stride);
+  const std::uint8_t* BytesAt(long long i) const {
+    return static_cast<const std::uint8_t*>(draw_.vertices) + static_cast<std::ptrdiff_t>(IndexAt(i)) * draw_.stride;
   }
+
+  Vertex At(long long i) const { return ReadVertex(setup_, BytesAt(i)); }
 
  private:
   const DrawSetup& setup_;
@@ -77,22 +78,35 @@ void DrawTriangleOutline(const DrawSetup& setup, const AssembledTriangle& t, Rep
   }
 }
 
+// Triangles k and k + 1 through the rectangle path, which reads only what it
+// needs of their vertices; false when they are not one rectangle it can draw.
+bool TryRectanglePair(const DrawSetup& setup, const VertexSource& source, std::uint32_t type, long long k,
+                      Report* report) {
+  TrianglePair pair;
+  for (int t = 0; t < 2; ++t) {
+    const TriangleIndices at = TriangleAt(type, k + t);
+    pair.vertices[static_cast<std::size_t>(3 * t)] = source.BytesAt(at.a);
+    pair.vertices[static_cast<std::size_t>(3 * t + 1)] = source.BytesAt(at.b);
+    pair.vertices[static_cast<std::size_t>(3 * t + 2)] = source.BytesAt(at.c);
+    pair.provoking[static_cast<std::size_t>(t)] = at.provoking == at.a ? 0 : 1;
+    pair.reversed[static_cast<std::size_t>(t)] = at.reversed;
+  }
+  return TryFillRectangle(setup, pair, report);
+}
+
 void DrawTriangles(const DrawSetup& setup, const VertexSource& source, const Draw& draw, Report* report) {
   const long long count = draw.primitiveCount;
   for (long long k = 0; k < count;) {
+    if (setup.fillMode == D3DFILL_SOLID && setup.fast.eligible && k + 1 < count &&
+        TryRectanglePair(setup, source, draw.primitiveType, k, report)) {
+      k += 2;
+      continue;
+    }
     const AssembledTriangle t = Assemble(source, draw.primitiveType, k);
     if (setup.fillMode != D3DFILL_SOLID) {
       DrawTriangleOutline(setup, t, report);
       ++k;
       continue;
-    }
-    if (setup.fast.eligible && k + 1 < count) {
-      const AssembledTriangle n = Assemble(source, draw.primitiveType, k + 1);
-      if (TryFillRectangle(setup, {&t.a, &t.b, &t.c}, t.provoking, t.reversed, {&n.a, &n.b, &n.c}, n.provoking,
-                           n.reversed, report)) {
-        k += 2;
-        continue;
-      }
     }
     TriangleSetup tri;
     switch (SetUpTriangle(setup, t.a, t.b, t.c, t.provoking, t.reversed, &tri)) {

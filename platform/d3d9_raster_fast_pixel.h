@@ -11,13 +11,6 @@
 
 namespace plat::raster {
 
-// What the single stage makes of a texel: each channel times a factor, with
-// the bits of texelOr forced on first (0xFF: the channel does not read the
-// texel and its factor is the stage's own result).
-struct TexelFactors {
-  Color factor;
-  std::uint32_t texelOr = 0;
-};
 
 // The factors for the plan's stage under these vertex colours.
 TexelFactors FastTexelFactors(const DrawSetup& setup, const Color& diffuse, const Color& specular);

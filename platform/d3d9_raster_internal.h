@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/d3d9_raster.h"
 #include "platform/d3d9_raster_math.h"
@@ -86,6 +87,15 @@ enum class ChannelSource {
   kTextureTimesArg,   // texel x another argument (MODULATE)
   kConstant,          // no texel: the same for every pixel of a rectangle
 };
+
+// What the single stage makes of a texel: each channel times a factor, with
+// the bits of texelOr forced on first (0xFF: the channel does not read the
+// texel and its factor is the stage's own result).
+struct TexelFactors {
+  Color factor;
+  std::uint32_t texelOr = 0;
+};
+
 struct FastPlan {
   bool eligible = false;
   bool textured = false;  // stage 0 samples its texture (by point) and is the only stage
@@ -136,12 +146,32 @@ struct DrawSetup {
   VertexLayout layout;
   std::uint32_t usedCoordSets = 0;  // bit per coordinate set some stage reads
   FastPlan fast;
+  // The texel factors of the last two vertex colours the quick rectangles
+  // met: a draw's sprites mostly share one colour, text alternates edge and
+  // letter colours, and the factors run the stage.
+  struct KnownFactors {
+    std::uint32_t diffuse = 0;
+    std::uint32_t specular = 0;
+    TexelFactors factors;
+  };
+  mutable std::array<KnownFactors, 2> knownFactors{};
+  mutable int knownFactorsCount = 0;
+  mutable int knownFactorsNext = 0;  // the entry the next new colours replace
 };
 
 // Decodes the state for one draw; kOk or why nothing may be drawn.
 // Sets the report's missing-texture flags for what the stages will read.
 Status PrepareDraw(const Target& target, const State& state, const Draw& draw, DrawSetup* setup, Report* report);
 Vertex ReadVertex(const DrawSetup& setup, const std::uint8_t* bytes);
+// Texture coordinate set `set` of a vertex as ReadVertex reads it (an absent
+// second component 0).
+inline std::array<float, 2> ReadCoordSet(const DrawSetup& setup, const std::uint8_t* bytes, int set) {
+  const std::uint8_t* at = bytes + setup.layout.coordOffset[static_cast<std::size_t>(set)];
+  std::array<float, 2> coord{};
+  std::memcpy(&coord[0], at, 4);
+  if (setup.layout.coordFloats[static_cast<std::size_t>(set)] >= 2) std::memcpy(&coord[1], at + 4, 4);
+  return coord;
+}
 
 // An attribute across a triangle: its value at (px, py) is
 // base + dx (px - x0) + dy (py - y0). Every path evaluates it through the
@@ -209,12 +239,19 @@ void FillTriangle(const DrawSetup& setup, const TriangleSetup& tri, Report* repo
 // Whether (and how) the fast rectangle path may draw under this state.
 FastPlan PlanFastRectangles(const DrawSetup& setup);
 
+// Two triangles of a draw by their vertices' bytes: the first's three, then
+// the second's, each with the place (0 to 2) of its flat-colour vertex and
+// whether its winding is reversed.
+struct TrianglePair {
+  std::array<const std::uint8_t*, 6> vertices;
+  std::array<int, 2> provoking;
+  std::array<bool, 2> reversed;
+};
+
 // The two triangles as one axis-aligned rectangle through the fast path;
 // false (nothing drawn) when they are not such a pair or the state is not one
 // the fast path draws.
-bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>& first, const Vertex& firstProvoking,
-                      bool firstReversed, const std::array<const Vertex*, 3>& second, const Vertex& secondProvoking,
-                      bool secondReversed, Report* report);
+bool TryFillRectangle(const DrawSetup& setup, const TrianglePair& pair, Report* report);
 
 // One set-up triangle through the fast path; false (nothing drawn) when its
 // state or attributes are not ones the fast path draws.

@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "platform/d3d9_raster_pixel.h"
@@ -53,24 +54,58 @@ std::int64_t CeilDivPixel(std::int64_t v) {
   return v >= 0 ? (v + kSubpixelOne - 1) / kSubpixelOne : -((-v) / kSubpixelOne);
 }
 
-// The six vertices snapped to 1/256 pixel, and the extremes.
+// What the rectangle path reads of a vertex: position, rhw, colours and the
+// first stage's texture coordinate, as ReadVertex would give them.
+struct QuadVertex {
+  double x;
+  double y;
+  float rhw;
+  std::uint32_t diffuse;
+  std::uint32_t specular;
+  std::array<float, 2> coord;
+};
+
+// Read into locals and put together once: filling the record field by field
+// on the stack stalled its later reads on partly overlapping stores.
+QuadVertex ReadQuadVertex(const DrawSetup& setup, const std::uint8_t* bytes) {
+  float position[4];
+  std::memcpy(position, bytes, sizeof position);
+  const VertexLayout& layout = setup.layout;
+  std::uint32_t diffuse = 0xFFFFFFFFu, specular = 0;
+  if (layout.diffuseOffset >= 0) std::memcpy(&diffuse, bytes + layout.diffuseOffset, 4);
+  if (layout.specularOffset >= 0) std::memcpy(&specular, bytes + layout.specularOffset, 4);
+  const std::array<float, 2> coord =
+      setup.fast.textured ? ReadCoordSet(setup, bytes, setup.stages[0].coordSet) : std::array<float, 2>{};
+  return {position[0], position[1], position[3], diffuse, specular, coord};
+}
+
+// The two triangles as the rectangle path receives them.
+struct QuadTriangles {
+  std::array<QuadVertex, 6> v;  // first triangle's three, then the second's
+  std::array<const QuadVertex*, 2> provoking;
+  std::array<bool, 2> reversed;
+};
+
+// The six vertices snapped to 1/256 pixel, and the extremes. TilesRectangle
+// writes every point before anything reads them: left unset, they cost a
+// sprite no clearing.
 struct SnappedQuad {
-  std::array<std::int64_t, 6> xs{}, ys{};
+  std::array<std::int64_t, 6> xs, ys;
   std::int64_t minX = 0, maxX = 0, minY = 0, maxY = 0;
 };
 
 // Whether the six vertices are two triangles that tile one axis-aligned
 // rectangle (sharing its diagonal); `quad` then holds their snapped corners.
-bool TilesRectangle(const std::array<const Vertex*, 6>& v, SnappedQuad* quad) {
+bool TilesRectangle(const std::array<QuadVertex, 6>& v, SnappedQuad* quad) {
   std::array<std::int64_t, 6>& xs = quad->xs;
   std::array<std::int64_t, 6>& ys = quad->ys;
   for (int i = 0; i < 6; ++i) {
-    if (!std::isfinite(v[i]->x) || !std::isfinite(v[i]->y) || std::abs(v[i]->x) > kMaxCoordinate ||
-        std::abs(v[i]->y) > kMaxCoordinate) {
+    if (!std::isfinite(v[i].x) || !std::isfinite(v[i].y) || std::abs(v[i].x) > kMaxCoordinate ||
+        std::abs(v[i].y) > kMaxCoordinate) {
       return false;
     }
-    xs[i] = SnapToSubpixel(v[i]->x);
-    ys[i] = SnapToSubpixel(v[i]->y);
+    xs[i] = SnapToSubpixel(v[i].x);
+    ys[i] = SnapToSubpixel(v[i].y);
   }
   const std::int64_t minX = *std::min_element(xs.begin(), xs.end()), maxX = *std::max_element(xs.begin(), xs.end());
   const std::int64_t minY = *std::min_element(ys.begin(), ys.end()), maxY = *std::max_element(ys.begin(), ys.end());
@@ -172,13 +207,6 @@ bool BuildTable(const Plane& a, const Plane& b, bool alongX, Span span, int fixe
   return true;
 }
 
-// The two triangles as the rectangle path receives them.
-struct QuadTriangles {
-  std::array<const Vertex*, 6> v;  // first triangle's three, then the second's
-  std::array<const Vertex*, 2> provoking;
-  std::array<bool, 2> reversed;
-};
-
 // The columns and rows the rectangle covers inside the clip.
 void CoveredSpans(const DrawSetup& setup, const SnappedQuad& quad, RectJob* job) {
   job->columns = Span{static_cast<int>(std::max<std::int64_t>(CeilDivPixel(quad.minX), setup.clip.left)),
@@ -187,17 +215,36 @@ void CoveredSpans(const DrawSetup& setup, const SnappedQuad& quad, RectJob* job)
                    static_cast<int>(std::min<std::int64_t>(CeilDivPixel(quad.maxY), setup.clip.bottom) - 1)};
 }
 
+// Asks for the target rows of a sprite-sized rectangle ahead of its set-up,
+// so that their misses overlap that work: rows a pitch apart are a stride the
+// hardware prefetchers do not follow. Wide rows stream by themselves.
+void PrefetchTargetRows(const DrawSetup& setup, const RectJob& job) {
+  constexpr int kPrefetchedWidth = 64;
+  const int width = job.columns.last - job.columns.first + 1;
+  if (width <= 0 || width > kPrefetchedWidth) return;
+  const std::ptrdiff_t lastByte = static_cast<std::ptrdiff_t>(width) * setup.colorBytes - 1;
+  for (int y = job.rows.first; y <= job.rows.last; ++y) {
+    const std::uint8_t* first = TargetPixel(setup, job.columns.first, y);
+    _mm_prefetch(reinterpret_cast<const char*>(first), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(first + lastByte), _MM_HINT_T0);
+  }
+}
+
 // ---- Set-up from the triangles' planes ----------------------------------------
 
 // The general path's own set-up of both triangles, whose planes give the
 // tables; false when it would not draw them as one rectangle.
-bool SetUpFromPlanes(const DrawSetup& setup, const QuadTriangles& q, RectJob* job, std::vector<int>* columns,
+bool SetUpFromPlanes(const DrawSetup& setup, const TrianglePair& pair, RectJob* job, std::vector<int>* columns,
                      std::vector<int>* rows) {
   // Kept between calls: a set-up is large, and SetUpTriangle writes every
   // member read here before it answers kDraw.
   thread_local TriangleSetup a, b;
-  if (SetUpTriangle(setup, *q.v[0], *q.v[1], *q.v[2], *q.provoking[0], q.reversed[0], &a) != TriangleFate::kDraw ||
-      SetUpTriangle(setup, *q.v[3], *q.v[4], *q.v[5], *q.provoking[1], q.reversed[1], &b) != TriangleFate::kDraw) {
+  std::array<Vertex, 6> v;
+  for (std::size_t i = 0; i < v.size(); ++i) v[i] = ReadVertex(setup, pair.vertices[i]);
+  const Vertex& provokingA = v[static_cast<std::size_t>(pair.provoking[0])];
+  const Vertex& provokingB = v[static_cast<std::size_t>(3 + pair.provoking[1])];
+  if (SetUpTriangle(setup, v[0], v[1], v[2], provokingA, pair.reversed[0], &a) != TriangleFate::kDraw ||
+      SetUpTriangle(setup, v[3], v[4], v[5], provokingB, pair.reversed[1], &b) != TriangleFate::kDraw) {
     return false;
   }
   if (!a.constantColors || !b.constantColors || ArgbFromColor(a.diffuse) != ArgbFromColor(b.diffuse) ||
@@ -251,11 +298,11 @@ bool KeptByCulling(const DrawSetup& setup, const SnappedQuad& quad, int i, int j
 
 // The colours a triangle is drawn with when they are constant, as
 // SetUpTriangle takes them; false when they vary across it.
-bool ConstantColors(const DrawSetup& setup, const Vertex* const* v, const Vertex& provoking, std::uint32_t* diffuse,
-                    std::uint32_t* specular) {
-  const Vertex& source = setup.flatShading ? provoking : *v[0];
-  if (!setup.flatShading && (v[1]->diffuse != source.diffuse || v[2]->diffuse != source.diffuse ||
-                             v[1]->specular != source.specular || v[2]->specular != source.specular)) {
+bool ConstantColors(const DrawSetup& setup, const QuadVertex* v, const QuadVertex& provoking,
+                    std::uint32_t* diffuse, std::uint32_t* specular) {
+  const QuadVertex& source = setup.flatShading ? provoking : v[0];
+  if (!setup.flatShading && (v[1].diffuse != source.diffuse || v[2].diffuse != source.diffuse ||
+                             v[1].specular != source.specular || v[2].specular != source.specular)) {
     return false;
   }
   *diffuse = source.diffuse;
@@ -272,15 +319,15 @@ struct AxisMap {
   std::int64_t highAt = 0;
 };
 
-// The map of component 0 (u, against x) or 1 (v, against y) of a coordinate
-// set; false when some vertex's coordinate does not follow its position on
-// that axis alone, or lies outside the quick limits.
+// The map of component 0 (u, against x) or 1 (v, against y) of the texture
+// coordinate; false when some vertex's coordinate does not follow its
+// position on that axis alone, or lies outside the quick limits.
 bool AxisMapOf(const QuadTriangles& q, const std::array<std::int64_t, 6>& positions, std::int64_t lowAt,
-               std::int64_t highAt, int set, int component, AxisMap* map) {
+               std::int64_t highAt, int component, AxisMap* map) {
   bool seenLow = false, seenHigh = false;
   float low = 0.0f, high = 0.0f;
   for (int i = 0; i < 6; ++i) {
-    const float c = q.v[i]->coords[set][component];
+    const float c = q.v[static_cast<std::size_t>(i)].coord[static_cast<std::size_t>(component)];
     if (!(std::abs(c) <= kQuickCoordinateLimit)) return false;
     bool& seen = positions[i] == lowAt ? seenLow : seenHigh;
     float& value = positions[i] == lowAt ? low : high;
@@ -343,6 +390,19 @@ bool QuickTable(const AxisMap& map, Span span, std::uint32_t mode, int size, std
   return true;
 }
 
+// FastTexelFactors of these vertex colours, remembered for the draw's last two.
+TexelFactors KnownTexelFactors(const DrawSetup& setup, std::uint32_t diffuse, std::uint32_t specular) {
+  for (int i = 0; i < setup.knownFactorsCount; ++i) {
+    const DrawSetup::KnownFactors& known = setup.knownFactors[static_cast<std::size_t>(i)];
+    if (known.diffuse == diffuse && known.specular == specular) return known.factors;
+  }
+  DrawSetup::KnownFactors& entry = setup.knownFactors[static_cast<std::size_t>(setup.knownFactorsNext)];
+  entry = {diffuse, specular, FastTexelFactors(setup, ColorFromArgb(diffuse), ColorFromArgb(specular))};
+  setup.knownFactorsNext ^= 1;
+  setup.knownFactorsCount = std::min(setup.knownFactorsCount + 1, 2);
+  return entry.factors;
+}
+
 // The quick set-up; false when the planes must decide.
 bool SetUpFromVertices(const DrawSetup& setup, const QuadTriangles& q, const SnappedQuad& quad, RectJob* job,
                        std::vector<int>* columns, std::vector<int>* rows) {
@@ -367,19 +427,18 @@ bool SetUpFromVertices(const DrawSetup& setup, const QuadTriangles& q, const Sna
       sampler.width > kQuickSizeLimit || sampler.height > kQuickSizeLimit) {
     return false;
   }
-  for (int i = 1; i < 6; ++i) {
-    if (q.v[i]->rhw != q.v[0]->rhw) return false;
+  for (const QuadVertex& v : q.v) {
+    if (v.rhw != q.v[0].rhw) return false;
   }
-  const int set = setup.stages[0].coordSet;
   AxisMap across, down;
   bool rowsRise = false;
-  if (!AxisMapOf(q, quad.xs, quad.minX, quad.maxX, set, 0, &across) ||
-      !AxisMapOf(q, quad.ys, quad.minY, quad.maxY, set, 1, &down) ||
+  if (!AxisMapOf(q, quad.xs, quad.minX, quad.maxX, 0, &across) ||
+      !AxisMapOf(q, quad.ys, quad.minY, quad.maxY, 1, &down) ||
       !QuickTable(across, job->columns, sampler.addressU, sampler.width, columns, &job->contiguousColumns) ||
       !QuickTable(down, job->rows, sampler.addressV, sampler.height, rows, &rowsRise)) {
     return false;
   }
-  job->factors = FastTexelFactors(setup, diffuseColor, specularColor);
+  job->factors = KnownTexelFactors(setup, diffuse[0], specular[0]);
   return true;
 }
 
@@ -467,20 +526,20 @@ FastPlan PlanFastRectangles(const DrawSetup& setup) {
   return plan;
 }
 
-bool TryFillRectangle(const DrawSetup& setup, const std::array<const Vertex*, 3>& first, const Vertex& firstProvoking,
-                      bool firstReversed, const std::array<const Vertex*, 3>& second, const Vertex& secondProvoking,
-                      bool secondReversed, Report* report) {
+bool TryFillRectangle(const DrawSetup& setup, const TrianglePair& pair, Report* report) {
   if (!setup.fast.eligible) return false;
-  const QuadTriangles q{{first[0], first[1], first[2], second[0], second[1], second[2]},
-                        {&firstProvoking, &secondProvoking},
-                        {firstReversed, secondReversed}};
+  QuadTriangles q;
+  for (std::size_t i = 0; i < q.v.size(); ++i) q.v[i] = ReadQuadVertex(setup, pair.vertices[i]);
+  q.provoking = {&q.v[static_cast<std::size_t>(pair.provoking[0])], &q.v[static_cast<std::size_t>(3 + pair.provoking[1])]};
+  q.reversed = pair.reversed;
   SnappedQuad quad;
   if (!TilesRectangle(q.v, &quad)) return false;
   RectJob job;
   CoveredSpans(setup, quad, &job);
+  PrefetchTargetRows(setup, job);
   thread_local std::vector<int> columns, rows;
   if (!SetUpFromVertices(setup, q, quad, &job, &columns, &rows) &&
-      !SetUpFromPlanes(setup, q, &job, &columns, &rows)) {
+      !SetUpFromPlanes(setup, pair, &job, &columns, &rows)) {
     return false;
   }
   job.columnTexels = columns.data();

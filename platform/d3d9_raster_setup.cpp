@@ -224,10 +224,10 @@ Vertex ReadVertex(const DrawSetup& setup, const std::uint8_t* bytes) {
   if (layout.diffuseOffset >= 0) std::memcpy(&v.diffuse, bytes + layout.diffuseOffset, 4);
   if (layout.specularOffset >= 0) std::memcpy(&v.specular, bytes + layout.specularOffset, 4);
   for (int i = 0; i < layout.coordSetCount; ++i) {
-    if (!(setup.usedCoordSets & (1u << i))) continue;
-    std::memcpy(v.coords[i].data(), bytes + layout.coordOffset[i], 4 * std::min(layout.coordFloats[i], 2));
+    if (setup.usedCoordSets & (1u << i)) v.coords[i] = ReadCoordSet(setup, bytes, i);
   }
   return v;
 }
+
 
 }  // namespace plat::raster

@@ -33,11 +33,13 @@ struct Record {
   std::mutex mutex;
   D3D9Profile profile = DefaultD3D9Profile();
   std::vector<FaultPlan> faults;
-  std::map<std::string, int, std::less<>> callCounts;
-  // The counters last found, by the address of the name they were asked by:
-  // each call site passes one literal, so a draw loop skips the name lookup.
-  // Map entries never move, so the pointers hold until the map is cleared.
-  std::array<std::pair<const char*, int*>, 64> recentCounts{};
+  // Counted without the lock once a call site has found its counter (see
+  // CountCall); map entries never move, so the counters hold until cleared.
+  std::map<std::string, std::atomic<int>, std::less<>> callCounts;
+  // Moves on whenever callCounts is cleared, retiring every counter found.
+  std::atomic<std::uint32_t> countsGeneration{1};
+  // Whether `faults` holds a plan: calls look at the plans only then.
+  std::atomic<bool> faultsPlanned{false};
   // Read on every call: atomic, so that the readers need not take the lock.
   std::atomic<bool> traceEnabled{false};
   std::vector<D3D9Call> trace;
@@ -79,15 +81,26 @@ void ApplyExportNames(const D3D9Profile& profile) {
 }  // namespace
 
 HRESULT CountCall(const char* method) {
+  // The counters this thread last found, by the address of the name they were
+  // asked by: each call site passes one literal, so a draw loop counts its
+  // calls without the name lookup or the lock.
+  struct FoundCounter {
+    const char* method = nullptr;
+    std::uint32_t generation = 0;
+    std::atomic<int>* counter = nullptr;
+  };
+  thread_local std::array<FoundCounter, 64> found;
   Record& record = TheRecord();
-  std::lock_guard<std::mutex> guard(record.mutex);
-  auto& recent = record.recentCounts[(reinterpret_cast<std::uintptr_t>(method) >> 3) % record.recentCounts.size()];
-  if (recent.first != method) {
-    auto found = record.callCounts.find(std::string_view(method));
-    if (found == record.callCounts.end()) found = record.callCounts.emplace(method, 0).first;
-    recent = {method, &found->second};
+  FoundCounter& slot = found[(reinterpret_cast<std::uintptr_t>(method) >> 3) % found.size()];
+  if (slot.method != method || slot.generation != record.countsGeneration.load(std::memory_order_acquire)) {
+    std::lock_guard<std::mutex> guard(record.mutex);
+    auto entry = record.callCounts.find(std::string_view(method));
+    if (entry == record.callCounts.end()) entry = record.callCounts.try_emplace(method, 0).first;
+    slot = {method, record.countsGeneration.load(std::memory_order_relaxed), &entry->second};
   }
-  const int call = ++*recent.second;
+  const int call = slot.counter->fetch_add(1, std::memory_order_relaxed) + 1;
+  if (!record.faultsPlanned.load(std::memory_order_acquire)) return D3D_OK;
+  std::lock_guard<std::mutex> guard(record.mutex);
   for (const FaultPlan& plan : record.faults) {
     if (call >= plan.firstCall && call <= plan.lastCall && plan.method == method) return plan.code;
   }
@@ -232,8 +245,9 @@ void ResetD3D9StandInForTest() {
   record.profile = DefaultD3D9Profile();
   d3d9::ApplyExportNames(record.profile);
   record.faults.clear();
+  record.faultsPlanned = false;
   record.callCounts.clear();
-  record.recentCounts.fill({nullptr, nullptr});
+  ++record.countsGeneration;
   record.traceEnabled = false;
   record.trace.clear();
   record.deviceState = D3D_OK;
@@ -249,8 +263,9 @@ void FailD3D9CallForTest(const char* method, int nth, int times, HRESULT code) {
   d3d9::Record& record = d3d9::TheRecord();
   std::lock_guard<std::mutex> guard(record.mutex);
   auto found = record.callCounts.find(std::string_view(method));
-  const int done = found == record.callCounts.end() ? 0 : found->second;
+  const int done = found == record.callCounts.end() ? 0 : found->second.load();
   record.faults.push_back({method, done + nth, done + nth + times - 1, code});
+  record.faultsPlanned = true;
 }
 
 void SetD3D9DeviceStateForTest(HRESULT state) {
@@ -292,7 +307,7 @@ int GetD3D9CallCount(const char* method) {
   d3d9::Record& record = d3d9::TheRecord();
   std::lock_guard<std::mutex> guard(record.mutex);
   auto found = record.callCounts.find(std::string_view(method));
-  return found == record.callCounts.end() ? 0 : found->second;
+  return found == record.callCounts.end() ? 0 : found->second.load();
 }
 
 int GetD3D9LiveObjectCount() {

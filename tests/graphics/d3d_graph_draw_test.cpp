@@ -98,6 +98,28 @@ TEST_F(DeviceBuilders, MirroredStretchCutByTheClipShowsTheRightTexels) {
   EXPECT_EQ(frame.At(20, 45), kBackground);
 }
 
+// Text draws each glyph as a part of its cache graph cut out by the clip:
+// every part shows exactly its own texels, wherever it starts, and nothing
+// around it.
+TEST_F(DeviceBuilders, PartsOfAGraphCutOutByTheClipShowExactlyTheirTexels) {
+  const int graph = MakeGraph(60, 21);
+  struct Part {
+    int x, y, srcX, srcY, width, height;
+  };
+  const Part parts[] = {{5, 5, 0, 0, 9, 18}, {40, 7, 9, 3, 13, 17}, {81, 60, 47, 1, 13, 20}, {3, 100, 31, 20, 1, 1}};
+  for (const Part& p : parts) ASSERT_EQ(BlitGraphSubRect(p.x, p.y, p.srcX, p.srcY, p.width, p.height, graph, 0, 0), 0);
+  const Frame frame = ReadBackScreen();
+  for (const Part& p : parts) {
+    EXPECT_EQ(Mismatches(frame, p.x, p.y, p.width, p.height,
+                         [&](int x, int y) { return ImagePixel(&image_, p.srcX + x, p.srcY + y); }),
+              0)
+        << "part at " << p.x << "," << p.y;
+    EXPECT_EQ(frame.At(p.x - 1, p.y), kBackground);
+    EXPECT_EQ(frame.At(p.x + p.width, p.y + p.height - 1), kBackground);
+    EXPECT_EQ(frame.At(p.x, p.y + p.height), kBackground);
+  }
+}
+
 TEST_F(DeviceBuilders, QuarterTurnsOfEvenAndOddSizesArePixelExact) {
   for (const auto& [w, h] : {std::pair{16, 8}, std::pair{15, 7}, std::pair{16, 7}}) {
     PaintBackScreen(0, 0, 255);

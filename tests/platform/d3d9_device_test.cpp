@@ -2,6 +2,8 @@
 // adapter answers and format checks from the profile, device creation and its
 // parameters, scenes, clears confined to the viewport, targets, recorded
 // states, failure injection, device loss and the call trace.
+#include <thread>
+
 #include "platform/module.h"
 #include "tests/platform/d3d9_test_fixture.h"
 
@@ -355,6 +357,27 @@ TEST_F(D3D9Device, LossShowsInCooperativeLevelAndPresent) {
   EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
   SetD3D9DeviceStateForTest(D3D_OK);
   EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
+
+// Counters found once per call site keep counting right across resets, on
+// every thread, and planned failures still land on the n-th call.
+TEST_F(D3D9Device, CallCountsAndPlannedFailuresHoldAcrossResetsAndThreads) {
+  MakeDevice();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+  EXPECT_EQ(GetD3D9CallCount("TestCooperativeLevel"), 3);
+  std::thread([this] { EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK); }).join();
+  EXPECT_EQ(GetD3D9CallCount("TestCooperativeLevel"), 4);
+  FailD3D9CallForTest("TestCooperativeLevel", 2, 1, D3DERR_DEVICELOST);
+  EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+  EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
+  EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+  ResetD3D9StandInForTest();
+  EXPECT_EQ(GetD3D9CallCount("TestCooperativeLevel"), 0);
+  EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+  EXPECT_EQ(GetD3D9CallCount("TestCooperativeLevel"), 1);
+  FailD3D9CallForTest("TestCooperativeLevel", 1, 1, D3DERR_DEVICENOTRESET);
+  EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+  EXPECT_EQ(GetD3D9CallCount("TestCooperativeLevel"), 2);
 }
 
 TEST_F(D3D9Device, CallTraceRecordsMethodsArgumentsAndResults) {

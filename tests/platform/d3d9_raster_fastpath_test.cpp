@@ -224,6 +224,31 @@ TEST(RasterFastPath, TakesTheLibrarysQuadsAndLeavesOtherShapes) {
   EXPECT_EQ(report.pixelsWritten, 64);
 }
 
+// A batch of sprites whose colours change from quad to quad, and sometimes
+// repeat, draws each in its own colour, as the general path does: the
+// rectangle path's factors are reused only for the colours they came from.
+TEST(RasterFastPath, SpritesOfChangingColoursInOneBatchDrawTheGeneralPathsPixels) {
+  std::mt19937 rng(77);
+  const OwnedSurface texture = RandomImage(rng, 8, 8, D3DFMT_A8R8G8B8);
+  State state = TwoDState(kTargetW, kTargetH);
+  state.textures[0] = texture.view;
+  UseAlphaBlend(&state);
+  const std::uint32_t colours[] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0x80FF4020u, 0xFF00FF00u, 0x80FF4020u, 0x40FFFFFFu};
+  std::vector<TexVertex> vertices;
+  for (int i = 0; i < 12; ++i) {
+    const float x = static_cast<float>(i % 4 * 10) - 0.5f, y = static_cast<float>(i / 4 * 12) - 0.5f;
+    const std::vector<TexVertex> quad = Quad(x, y, x + 8, y + 8, 0, 0, 1, 1, colours[i % 6]);
+    vertices.insert(vertices.end(), quad.begin(), quad.end());
+  }
+  const OwnedSurface start = RandomImage(rng, kTargetW, kTargetH, D3DFMT_X8R8G8B8);
+  OwnedSurface fast = start, general = start;
+  Report fastReport, generalReport;
+  ASSERT_EQ(DrawList(fast, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &fastReport, true), Status::kOk);
+  ASSERT_EQ(DrawList(general, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &generalReport, false), Status::kOk);
+  EXPECT_EQ(fastReport.fastPathTriangles, 24);
+  EXPECT_EQ(fast.bytes, general.bytes);
+}
+
 // Sprites set up from their vertices must land on the general path's texels
 // even where pixel centres fall on texel boundaries (scale 2 from a whole
 // pixel, where the planes' rounding decides) or just beside them (thirds),
