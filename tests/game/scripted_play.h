@@ -5,12 +5,17 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <initializer_list>
 #include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
 
 #include "core/main_window.h"
 #include "game/game_entry.h"
+#include "game/game_state.h"
 #include "platform/window.h"
 
 namespace veltrin::testing {
@@ -47,10 +52,41 @@ class ScriptedPlay {
   // A press of one frame followed by a release of one frame.
   ScriptedPlay& Tap(std::uint32_t key) { return Hold({key}, 1).Idle(1); }
 
+  // Queues a script of "KEYS:FRAMES" words, e.g. "R:20 RJ:12 -:5": KEYS
+  // are L R U D (directions), J (jump, Confirm), X (shot, Cancel), C (shot
+  // change), A (dash), S (menu), or "-" for none. False on a malformed word.
+  bool Queue(std::string_view script) {
+    std::istringstream words{std::string(script)};
+    std::string word;
+    while (words >> word) {
+      const std::size_t colon = word.find(':');
+      if (colon == std::string::npos || colon + 1 >= word.size()) return false;
+      std::set<std::uint32_t> keys;
+      for (char c : word.substr(0, colon)) {
+        const std::uint32_t key = KeyOfLetter(c);
+        if (key == kNoKey) return false;
+        if (key != 0) keys.insert(key);
+      }
+      const int frames = std::atoi(word.c_str() + colon + 1);
+      if (frames <= 0) return false;
+      steps_.push_back({keys, frames});
+    }
+    return true;
+  }
+
   bool Finished() const { return steps_.empty(); }
   // Frame waits seen since the script started.
   int frames() const { return frames_; }
 
+  // Plays whole frames of the game until `count` more frame waits passed. A
+  // blocking sequence still waiting 600 frames later is ended by closing the
+  // window, as RunUntil does past its limit.
+  void Play(int count) {
+    const int end = frames_ + count;
+    limit_ = end + 600;
+    while (frames_ < end && gameState.quitRequested == 0) RunFrame();
+    limit_ = kNoLimit;
+  }
   // Plays whole frames of the game until `reached()` holds (true) or
   // `frameLimit` more frame waits passed (false). Past the limit the window
   // is asked to close, so a blocking sequence that waits for input ends too.
@@ -65,6 +101,7 @@ class ScriptedPlay {
       }
       RunFrame();
     }
+    limit_ = kNoLimit;
     return true;
   }
 
@@ -73,6 +110,23 @@ class ScriptedPlay {
     std::set<std::uint32_t> keys;
     int frames;
   };
+
+  static constexpr std::uint32_t kNoKey = 0xFFFFFFFF;
+  static std::uint32_t KeyOfLetter(char c) {
+    switch (c) {
+      case 'L': return kKeyLeft;
+      case 'R': return kKeyRight;
+      case 'U': return kKeyUp;
+      case 'D': return kKeyDown;
+      case 'J': return kKeyJump;
+      case 'X': return kKeyShot;
+      case 'C': return kKeyShotChange;
+      case 'A': return kKeyDash;
+      case 'S': return kKeyMenu;
+      case '-': return 0;
+      default: return kNoKey;
+    }
+  }
 
   static void OnFrameWait() {
     if (active_ != nullptr) active_->NextFrame();
@@ -105,7 +159,8 @@ class ScriptedPlay {
   std::deque<Step> steps_;
   std::set<std::uint32_t> held_;
   int frames_ = 0;
-  int limit_ = 1 << 30;
+  static constexpr int kNoLimit = 1 << 30;
+  int limit_ = kNoLimit;
   bool closeRequested_ = false;
 };
 
