@@ -21,9 +21,10 @@ namespace {
 
 using veltrin::testing::ScriptedPlay;
 
-// The title: wait for its fade, open slot 1's window, New Game; then stand
-// still while the opening hands over to "001".
-constexpr const char* kTitleToNewGame = "-:40 J:1 -:20 D:1 -:12 J:1 -:155";
+// The title: wait for its fade, open slot 1's window, New Game.
+constexpr const char* kTitleToNewGame = "-:40 J:1 -:20 D:1 -:12 J:1";
+// The floors' scripts begin this many frames after "001" is shown.
+constexpr const char* kFirstLook = "-:40";
 // "001": a pick-up from the first ledge, the stone stairs in two jumps, over
 // the blue slime, over the spike pit, over a bullet and the green slime, to
 // door 0.
@@ -52,10 +53,11 @@ class FirstFloorsReplayTest : public qz::testing::GameDataTest {
 TEST_F(FirstFloorsReplayTest, NewGameReachesTheCavernThroughTheMeadowAndTheKeyFloor) {
   ScriptedPlay play;
   ASSERT_TRUE(play.Queue(kTitleToNewGame));
+  ASSERT_TRUE(play.RunUntil([] { return OnFloor(0); }, 400)) << "New Game starts on \"001\"";
+  ASSERT_TRUE(play.Finished());
+  ASSERT_TRUE(play.Queue(kFirstLook));
   ASSERT_TRUE(play.Queue(kMeadow));
   ASSERT_TRUE(play.Queue(kKeyFloor));
-
-  ASSERT_TRUE(play.RunUntil([] { return OnFloor(0); }, 400)) << "New Game starts on \"001\"";
   ASSERT_TRUE(play.RunUntil([] { return OnFloor(1) || player.dead != 0; }, 900));
   ASSERT_EQ(player.dead, 0) << "died on \"001\" at " << player.x << "," << player.y;
   EXPECT_EQ(entrance, 0);
