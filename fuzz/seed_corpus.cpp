@@ -13,14 +13,13 @@
 #include <string>
 #include <vector>
 
-// After <cstdio>: jpeglib.h uses size_t and FILE without including them.
-#include <jpeglib.h>
 #include <png.h>
 
 #include "core/archive_writer.h"
 #include "game/map_format.h"
 #include "game/save_file.h"
 #include "tests/movie/theora_test_movie.h"
+#include "tests/support/jpeg_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -154,35 +153,15 @@ Bytes Png(int width, int height, bool palette) {
 
 // Baseline colour JPEG.
 Bytes Jpeg(int width, int height) {
-  jpeg_compress_struct compress{};
-  jpeg_error_mgr errors{};
-  compress.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&compress);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&compress, &buffer, &size);
-  compress.image_width = static_cast<JDIMENSION>(width);
-  compress.image_height = static_cast<JDIMENSION>(height);
-  compress.input_components = 3;
-  compress.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&compress);
-  jpeg_set_quality(&compress, 80, TRUE);
-  jpeg_start_compress(&compress, TRUE);
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       for (int channel = 0; channel < 3; ++channel) {
-        row[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(channel)] = Shade(x, y, channel);
+        rgb[(static_cast<std::size_t>(y) * width + x) * 3 + static_cast<std::size_t>(channel)] = Shade(x, y, channel);
       }
     }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&compress, rows, 1);
   }
-  jpeg_finish_compress(&compress);
-  jpeg_destroy_compress(&compress);
-  Bytes out(buffer, buffer + size);
-  std::free(buffer);
-  return out;
+  return qz::testing::EncodeJpeg(qz::testing::JpegSpec(width, height, 3, false, 80), rgb);
 }
 
 // A WAV file of one format: tag, channels, rate, block align, bits, the

@@ -1,22 +1,13 @@
 // Minimal game screens that keep the game running until the screens issues
 // replace them one by one: scenes that hand back to the floor on Confirm or
-// Cancel, an opening that starts floor "001", and entries that only change
-// scene. The drawing-free ones do nothing yet.
+// Cancel, and entries that only change scene.
 #include "game/action_input.h"
 #include "game/color_text.h"
 #include "game/crossfade.h"
-#include "game/doors.h"
 #include "game/game_state.h"
 #include "game/screens.h"
 
 namespace {
-
-// The new game's first floor, as the opening ends.
-void StartFirstFloor() {
-  floorNumber = 0;
-  gameState.scene = kSceneFloorPlay;
-  EnterDoor(0, 1, 0);
-}
 
 void ChangeScene(int scene) {
   RequestDeferredFade(2);
@@ -31,9 +22,6 @@ void ReturnToFloorOnConfirmOrCancel() {
 
 void UpdateStatusScreen() { ReturnToFloorOnConfirmOrCancel(); }
 void UpdateShopScene() { ReturnToFloorOnConfirmOrCancel(); }
-void UpdateOpeningScene() { StartFirstFloor(); }
-void UpdateEndingScene() { EnterTitleScene(); }
-void UpdateUpgradeResultScene() { ReturnToFloorOnConfirmOrCancel(); }
 
 void EnterShop() {
   player.eventCode = 0;
@@ -41,5 +29,3 @@ void EnterShop() {
 }
 
 void EnterStatusScreen() { ChangeScene(kSceneStatus); }
-
-void DrawHudNumber(int, int, int, int) {}

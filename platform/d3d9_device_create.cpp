@@ -1,6 +1,7 @@
 // Resource creation on the stand-in device, with a real device's checks of
 // pools, usages, formats and sizes.
 #include "platform/d3d9_device.h"
+#include "platform/d3d9_yuv.h"
 
 namespace plat::d3d9 {
 namespace {
@@ -151,14 +152,19 @@ HRESULT DeviceImpl::CreateOffscreenPlainSurface(std::uint32_t width, std::uint32
   } else {
     *surface = nullptr;
   }
-  // Colour formats only: the video formats (YV12, YUY2, UYVY) are refused,
-  // and movies then use their RGB frame image.
-  if (result == D3D_OK && (shared != nullptr || width == 0 || height == 0 || !IsColorFormat(format) ||
-                           (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_SYSTEMMEM))) {
+  // Video formats (YV12, YUY2, UYVY) only as the profile offers them, in the
+  // default pool; without them movies use their RGB frame image.
+  const bool video = IsVideoFormat(format);
+  if (result == D3D_OK && (shared != nullptr || width == 0 || height == 0 || !(IsColorFormat(format) || video) ||
+                           (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_SYSTEMMEM) ||
+                           (video && (pool != D3DPOOL_DEFAULT || !IsFormatIn(profile_.videoSurfaceFormats, format) ||
+                                     !IsVideoSurfaceSize(format, width, height))))) {
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) {
-    result = Hand(NewSurface(SurfaceKind::kOffscreenPlain, format, width, height, 0, pool, D3DMULTISAMPLE_NONE, 0, true),
+    result = Hand(video ? NewVideoSurface(format, width, height)
+                        : NewSurface(SurfaceKind::kOffscreenPlain, format, width, height, 0, pool, D3DMULTISAMPLE_NONE,
+                                     0, true),
                   surface);
   }
   if (result == D3D_OK) Adopt(*surface);

@@ -79,6 +79,8 @@ struct DrawingOptions {
   // cut into several tiles.
   int maxTextureSize = 0;
   int colorBits = 32;
+  // Video surface formats the device offers (none, as by default).
+  std::vector<plat::D3DFORMAT> videoSurfaceFormats = {};
 };
 
 // Starts the library on one renderer with the back screen as draw target and
@@ -100,6 +102,7 @@ class DrawingLibrary {
       profile.caps.MaxTextureHeight = static_cast<std::uint32_t>(options.maxTextureSize);
     }
     if (options.colorBits == 16) profile.displayFormat = plat::D3DFMT_R5G6B5;
+    profile.videoSurfaceFormats = options.videoSurfaceFormats;
     plat::SetD3D9ProfileForTest(profile);
     GetWindowSystemState().settings = WindowSettings{};
     ChangeWindowMode(1);

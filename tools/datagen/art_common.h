@@ -48,5 +48,6 @@ void PaintHudCell(const CellContext& c);
 void PaintEffectCell(const CellContext& c);
 void PaintChipCell(const CellContext& c);
 void PaintScreenImage(const CellContext& c);  // backgrounds, logo, masks, panels
+void PaintSlide(const CellContext& c);        // scene_art.cpp
 
 }  // namespace datagen

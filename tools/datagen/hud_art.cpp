@@ -21,10 +21,16 @@ void DigitCell(const CellContext& c) {
   if (c.cell < 10) {
     text = std::string(1, static_cast<char>('0' + c.cell));
   } else if (sheet == "small") {
-    // 10, 11: halves of the 100 mark; 12: the unknown-door mark; 13, 14:
-    // halves of the ending mark.
-    static const char* const kMarks[5] = {"1", "0", "?", "E", "D"};
-    text = kMarks[c.cell - 10];
+    // 10, 11: the halves of "100"; 12: the unknown-door mark, drawn twice;
+    // 13, 14: the halves of "END", the ending's door. A pair is one narrow
+    // text across both cells, each cell showing its own half.
+    if (c.cell == 12) {
+      text = "?";
+    } else {
+      const int half = (c.cell - 10) % 3;
+      k.Text(-c.w * half, 1, c.cell < 12 ? "100" : "END", 1, 2, ink, kInk);
+      return;
+    }
   } else if (sheet == "bar") {
     if (c.cell == 10) {
       text = "x";
