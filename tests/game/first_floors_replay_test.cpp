@@ -21,8 +21,11 @@ namespace {
 
 using veltrin::testing::ScriptedPlay;
 
-// The title: wait for its fade, open slot 1's window, New Game.
-constexpr const char* kTitleToNewGame = "-:40 J:1 -:20 D:1 -:12 J:1";
+// The title: wait for its fade, open slot 1's window, New Game; then Confirm
+// now and then turns the opening's pages until "001" is shown.
+constexpr const char* kTitleToNewGame = "-:40 J:1 -:20 D:1 -:12 J:1 -:90";
+constexpr const char* kOpeningPage = "J:1 -:90";
+constexpr int kOpeningPresses = 8;
 // The floors' scripts begin this many frames after "001" is shown.
 constexpr const char* kFirstLook = "-:40";
 // "001": a pick-up from the first ledge, the stone stairs in two jumps, over
@@ -53,8 +56,9 @@ class FirstFloorsReplayTest : public qz::testing::GameDataTest {
 TEST_F(FirstFloorsReplayTest, NewGameReachesTheCavernThroughTheMeadowAndTheKeyFloor) {
   ScriptedPlay play;
   ASSERT_TRUE(play.Queue(kTitleToNewGame));
-  ASSERT_TRUE(play.RunUntil([] { return OnFloor(0); }, 400)) << "New Game starts on \"001\"";
-  ASSERT_TRUE(play.Finished());
+  for (int i = 0; i < kOpeningPresses; ++i) ASSERT_TRUE(play.Queue(kOpeningPage));
+  ASSERT_TRUE(play.RunUntil([] { return OnFloor(0); }, 1200)) << "New Game and the opening lead to \"001\"";
+  play.Clear();
   ASSERT_TRUE(play.Queue(kFirstLook));
   ASSERT_TRUE(play.Queue(kMeadow));
   ASSERT_TRUE(play.Queue(kKeyFloor));

@@ -74,6 +74,9 @@ class ScriptedPlay {
     return true;
   }
 
+  // Drops what is still queued; the keys held now are released at the next frame.
+  void Clear() { steps_.clear(); }
+
   bool Finished() const { return steps_.empty(); }
   // Frame waits seen since the script started.
   int frames() const { return frames_; }
