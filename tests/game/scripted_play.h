@@ -15,7 +15,6 @@
 
 #include "core/main_window.h"
 #include "game/game_entry.h"
-#include "game/game_state.h"
 #include "platform/window.h"
 
 namespace veltrin::testing {
@@ -81,15 +80,6 @@ class ScriptedPlay {
   // Frame waits seen since the script started.
   int frames() const { return frames_; }
 
-  // Plays whole frames of the game until `count` more frame waits passed. A
-  // blocking sequence still waiting 600 frames later is ended by closing the
-  // window, as RunUntil does past its limit.
-  void Play(int count) {
-    const int end = frames_ + count;
-    limit_ = end + 600;
-    while (frames_ < end && gameState.quitRequested == 0) RunFrame();
-    limit_ = kNoLimit;
-  }
   // Plays whole frames of the game until `reached()` holds (true) or
   // `frameLimit` more frame waits passed (false). Past the limit the window
   // is asked to close, so a blocking sequence that waits for input ends too.
@@ -98,8 +88,7 @@ class ScriptedPlay {
     limit_ = frames_ + frameLimit;
     while (!reached()) {
       if (frames_ >= limit_) {
-        if (!closeRequested_) plat::SimulateCloseRequest(window_);
-        closeRequested_ = true;
+        RequestClose();
         return false;
       }
       RunFrame();
@@ -136,16 +125,18 @@ class ScriptedPlay {
   }
   void NextFrame() {
     ++frames_;
-    if (frames_ > limit_ && !closeRequested_) {
-      closeRequested_ = true;
-      plat::SimulateCloseRequest(window_);
-    }
+    if (frames_ > limit_) RequestClose();
     if (steps_.empty()) {
       HoldNow({});
       return;
     }
     HoldNow(steps_.front().keys);
     if (--steps_.front().frames == 0) steps_.pop_front();
+  }
+  void RequestClose() {
+    if (closeRequested_) return;
+    closeRequested_ = true;
+    plat::SimulateCloseRequest(window_);
   }
   void HoldNow(const std::set<std::uint32_t>& keys) {
     for (std::uint32_t key : held_) {
