@@ -3,6 +3,7 @@
 // behaviour types with the shared wall, ledge and gravity rules, and the
 // test of an enemy's body box against the attribute layer.
 #include <algorithm>
+#include <cstddef>
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
@@ -90,27 +91,68 @@ void DriftToHeight(EnemyRecord& e, int wait, int restart, int steps, std::initia
   if (e.behaviourClock >= restart) e.behaviourClock = 0;
 }
 
+struct Point {
+  int x, y;
+};
 // Type 11: the eight points it teleports between.
-constexpr int kTeleportPoints[8][2] = {{416, 576}, {416, 768}, {416, 960}, {704, 672},
-                                       {704, 960}, {992, 576}, {992, 768}, {992, 960}};
+constexpr Point kTeleportPoints[] = {{416, 576}, {416, 768}, {416, 960}, {704, 672},
+                                     {704, 960}, {992, 576}, {992, 768}, {992, 960}};
+// Type 23's fourteen points are this game's own (no table gives them): type
+// 11's column spacing of 288 carried over seven columns across the field, on
+// type 11's top and bottom rows.
+constexpr Point kWideTeleportPoints[] = {{416, 576},  {704, 576},  {992, 576},  {1280, 576}, {1568, 576},
+                                         {1856, 576}, {2144, 576}, {416, 960},  {704, 960},  {992, 960},
+                                         {1280, 960}, {1568, 960}, {1856, 960}, {2144, 960}};
+constexpr int kTeleportPeriod = 120;
+constexpr int kTeleportCell = 11, kTeleportFadeCell = 6, kTeleportFadeClock = 109;
 
-// Moves to a random point no other enemy has chosen; with every point taken
-// it stays where it is (a retry would never end).
-void Teleport(int i) {
+// Puts the animation on its first step that shows sheet cell `cell`; a table
+// without that cell keeps its animation.
+void ShowCell(EnemyRecord& e, int cell) {
+  for (int step = 0; step < kEnemyAnimSteps; ++step) {
+    if (e.animFrames[step] == cell) {
+      e.animFrame = step;
+      e.animTick = 0;
+      return;
+    }
+  }
+}
+
+// Moves to a random point of `points` that no other enemy of the same type
+// has chosen; with every point taken it stays where it is (a retry would
+// never end).
+template <std::size_t N>
+void Teleport(int i, const Point (&points)[N]) {
   EnemyRecord& e = enemies[i];
-  int free[8];
+  int free[N];
   int count = 0;
-  for (int p = 0; p < 8; ++p) {
+  for (int p = 0; p < static_cast<int>(N); ++p) {
     bool taken = false;
     for (int j = 0; j < kEnemyPoolSize; ++j) {
-      taken = taken || (j != i && enemies[j].life > 0 && enemies[j].behaviour == 11 && enemies[j].behaviourTarget == p);
+      const EnemyRecord& other = enemies[j];
+      taken = taken || (j != i && other.life > 0 && other.behaviour == e.behaviour && other.behaviourTarget == p);
     }
     if (!taken) free[count++] = p;
   }
   if (count == 0) return;
   e.behaviourTarget = free[Random(count - 1)];
-  e.posX = kTeleportPoints[e.behaviourTarget][0];
-  e.posY = kTeleportPoints[e.behaviourTarget][1];
+  e.posX = points[e.behaviourTarget].x;
+  e.posY = points[e.behaviourTarget].y;
+}
+
+// Types 11 and 23: a new point every 120 frames, appearing in cell 11 and
+// fading out in cell 6 before the next jump.
+template <std::size_t N>
+void TeleportOnClock(int i, const Point (&points)[N]) {
+  EnemyRecord& e = enemies[i];
+  FacePlayer(e);
+  const int clock = ++e.behaviourClock;
+  if (clock == 1) {
+    Teleport(i, points);
+    ShowCell(e, kTeleportCell);
+  }
+  if (clock == kTeleportFadeClock) ShowCell(e, kTeleportFadeCell);
+  if (clock >= kTeleportPeriod) e.behaviourClock = 0;
 }
 
 // Type 24's four attack patterns: aim mode, bullets, volleys, spread divisor,
@@ -142,6 +184,7 @@ void ChangeAttacker(EnemyRecord& e) {
   if (clock < 200) FacePlayer(e);
   if (clock == 200) {
     e.volleysPerBurst[0] = 0;
+    ShowCell(e, 6);
     const int across = Random(608);
     double mx = across, my = 608 - across;
     if (Random(1) == 0) mx = -mx;
@@ -237,11 +280,8 @@ void RunTypeStep(int i) {
       if (e.behaviour == 10 && e.secondClock == 0) FacePlayer(e);
       HopOnClock(i, 10, 80);
       break;
-    case 11:
-      FacePlayer(e);
-      if (++e.behaviourClock == 1) Teleport(i);
-      if (e.behaviourClock >= 120) e.behaviourClock = 0;
-      break;
+    case 11: TeleportOnClock(i, kTeleportPoints); break;
+    case 23: TeleportOnClock(i, kWideTeleportPoints); break;
     case 19:
       Walk(e);
       HopOnClock(i, 30, 120);
@@ -337,7 +377,7 @@ void RunTypeStep(int i) {
       StepMoonPhase(i);
       break;
     case 37: Chase(e, 0.05, true); break;
-    default: break;  // 15 and 28 do nothing; 23's fourteen points are not known
+    default: break;  // 15 and 28 do nothing
   }
 }
 

@@ -35,6 +35,8 @@ std::int32_t lastFrameTime = 0;
 
 namespace {
 
+void (*frameWaitHook)() = nullptr;
+
 constexpr int kEscapeKey = 0x01;
 constexpr int kWindowIcon = 101;
 constexpr int kLogoWaitMilliseconds = 400;
@@ -170,8 +172,11 @@ std::int32_t WaitFrame() {
   while (qz::ElapsedMilliseconds(qz::GetMillisecondCount(), lastFrameTime) < kFrameMilliseconds) {
   }
   lastFrameTime = qz::GetMillisecondCount();
+  if (frameWaitHook != nullptr) frameWaitHook();
   return lastFrameTime;
 }
+
+void SetFrameWaitHookForTest(void (*hook)()) { frameWaitHook = hook; }
 
 int CheckQuitRequest() {
   if (qz::TestKeyDown(kEscapeKey) == 1) {

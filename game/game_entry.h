@@ -30,6 +30,9 @@ void EndGame();
 // Waits until at least 16 ms have passed since the previous frame (the
 // 31-bit counter may wrap meanwhile); returns the new lastFrameTime.
 std::int32_t WaitFrame();
+// Test hook: called at the end of every frame wait, the frames of blocking
+// sequences included, so scripted input can change from frame to frame.
+void SetFrameWaitHookForTest(void (*hook)());
 // Escape sends a scene to the title and quits from the title; then pumps the
 // window. 1 (with the quit flag set) when the window is closing, else 0.
 int CheckQuitRequest();

@@ -7,10 +7,12 @@
 #include "game/color_text.h"
 #include "game/crossfade.h"
 #include "game/doors.h"
+#include "game/enemies.h"
 #include "game/game_entry.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "game/music.h"
+#include "game/pools.h"
 #include "game/save_file.h"
 #include "game/screen_state.h"
 #include "game/screens.h"
@@ -108,6 +110,9 @@ void LeaveTitle() {
   skipFade = 1;
   gameState.scene = kSceneFloorPlay;
   ResetNewGame();
+  // Nothing of a floor left by Escape may reach the opening or the next floor.
+  ResetEnemyRecords();
+  EmptyBulletPool();
   gameState.saveSlot = MenuCursor.row + 1;
   if (request == 1 && ReadSaveFile(gameState.saveSlot) == 1) {
     // The reader accepts only "001".."100", so the index is in range.

@@ -21,7 +21,6 @@ class EnemyTest : public FloorTest {
     floor.enemyPlacements = std::move(placements);
     WriteMap("061", WriteMapFile(floor));
     ASSERT_EQ(Enter("061", 0), 1);
-    SetupTrapKinds();
   }
   // The player standing on the ground of SmallFloor at x, out of every hit.
   static void PlacePlayer(int x) {

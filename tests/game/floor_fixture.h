@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -15,9 +14,6 @@
 
 #include "core/clock.h"
 #include "core/library.h"
-#include "core/main_window.h"
-#include "core/window_services.h"
-#include "core/window_state.h"
 #include "game/action_input.h"
 #include "game/crossfade.h"
 #include "game/floor_load.h"
@@ -40,6 +36,7 @@
 #include "platform/dsound.h"
 #include "support/scratch_folder.h"
 #include "support/scratch_log.h"
+#include "tests/game/game_library_start.h"
 #include "tests/game/game_screen_probe.h"
 #include "tools/datagen/data_set.h"
 
@@ -57,20 +54,16 @@ class FloorTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(dataSetOk_);
-    plat::UseVirtualTime(true);
-    plat::SetAudioSinkForTest(plat::AudioSinkKind::kManual);
-    GetWindowSystemState().settings = WindowSettings{};
-    GetWindowSystemState().settings.allowDoubleStart = 1;
-    ChangeWindowMode(1);
-    const std::string title = "QzFloors" + std::to_string(getpid());
-    SetMainWindowTitle(title.c_str());
-    ASSERT_EQ(InitLibraryEntry(), 0);
+    ASSERT_TRUE(veltrin::testing::StartLibraryForGameTest("QzFloors"));
     SelectDrawTarget(kBackScreen);
     SetTransparentColorRGB(0, 255, 0);
     previousDirectory_ = currentDirectory;
     currentDirectory = GameString(plat::ToLibraryPath(dataSet_->root()).c_str());
+    // In the game's start-up order: the floors' trap kinds exist before any floor places them.
+    missingGameFiles.clear();
     LoadSpriteSheets();
     LoadSoundEffects();
+    LoadTrapGraphics();
     ASSERT_TRUE(missingGameFiles.empty()) << missingGameFiles.front();
     oldScreen = CreateBlankGraph(kScreenWidth, kScreenHeight);
     newScreen = CreateBlankGraph(kScreenWidth, kScreenHeight);

@@ -10,9 +10,11 @@
 #include <string>
 
 #include "core/library.h"
+#include "core/log.h"
 #include "core/main_window.h"
 #include "core/window_state.h"
 #include "game/game_entry.h"
+#include "graphics/screen_settings.h"
 #include "platform/clock.h"
 #include "platform/dsound.h"
 #include "support/scratch_folder.h"
@@ -46,6 +48,9 @@ class GameDataTest : public ::testing::Test {
   void UseDataSet(datagen::ArtStyle art) {
     plat::UseVirtualTime(true);
     plat::SetAudioSinkForTest(plat::AudioSinkKind::kManual);
+    // The game's start-up changes switches the library keeps across starts.
+    hardwareRendering_ = GetHardwareRenderingFlag();
+    logOutput_ = IsLogOutputEnabled();
     std::filesystem::copy(GameDataSet(art), data_.root(), std::filesystem::copy_options::recursive);
     previousDirectory_ = std::filesystem::current_path();
     std::filesystem::current_path(data_.root());
@@ -55,6 +60,8 @@ class GameDataTest : public ::testing::Test {
   }
   void TearDown() override {
     if (started_) EndGame();
+    SetHardwareRenderingFlag(hardwareRendering_);
+    SetLogOutputEnabled(logOutput_);
     std::filesystem::current_path(previousDirectory_);
     plat::SetAudioSinkForTest(plat::AudioSinkKind::kDevice);
     plat::UseVirtualTime(false);
@@ -68,6 +75,8 @@ class GameDataTest : public ::testing::Test {
   ScratchFolder data_;
   std::filesystem::path previousDirectory_;
   bool started_ = false;
+  int hardwareRendering_ = 1;
+  int logOutput_ = 1;
 };
 
 }  // namespace qz::testing

@@ -12,6 +12,7 @@
 #include "graphics/graph_handles.h"
 #include "platform/window.h"
 #include "tests/game/player_floor.h"
+#include "tests/game/scripted_play.h"
 
 namespace veltrin::testing {
 namespace {
@@ -114,18 +115,24 @@ TEST_F(PlayerItemsTest, KeysAreCappedAndTheKeySwitchConvertsTheFloorsSwitchCodes
   EXPECT_EQ(gameState.FloorProgress.floorItems[4][0], 1);
 }
 
-// Off until it presses Confirm inside the chest window: the window's opening
-// animation now reads the input, so a press made beforehand is used up there.
-TEST_F(PlayerItemsTest, DISABLED_ChestNeedsAKeyGrantsItsContentAndSpendsTheKeyOnConfirm) {
+TEST_F(PlayerItemsTest, ChestNeedsAKeyGrantsItsContentAndSpendsTheKeyOnConfirm) {
   floorSlots[kSlotChest] = MapObjectRecord{10, 18, 10, 1};  // Magic Shot
   player.keys = 0;
   CollectItem();
   EXPECT_EQ(floorSlots[kSlotChest].active, 1);
   EXPECT_EQ(player.shotLevel[2], 0);
 
+  // The lid takes 3 frames and the window 16 to open; it then waits for a
+  // fresh Confirm and takes 16 frames to close.
+  constexpr int kLidAndOpening = 3 + 16, kClosing = 16;
   player.keys = 5;
-  Press('Z');  // Confirm already held closes the window on its first read
-  CollectItem();
+  {
+    ScriptedPlay play;
+    play.Idle(kLidAndOpening + 10).Tap(kKeyJump);
+    CollectItem();
+    EXPECT_TRUE(play.Finished());
+    EXPECT_EQ(play.frames(), kLidAndOpening + 11 + kClosing) << "open until the press";
+  }
   EXPECT_EQ(player.keys, 4);
   EXPECT_EQ(player.shotLevel[2], 1);
   EXPECT_EQ(floorSlots[kSlotChest].active, 0);
@@ -134,17 +141,27 @@ TEST_F(PlayerItemsTest, DISABLED_ChestNeedsAKeyGrantsItsContentAndSpendsTheKeyOn
   EXPECT_EQ(jumpLatch, 1);
   EXPECT_EQ(shotLatch, 1);
 
+  // Confirm held since before the chest opened does not close its window.
+  {
+    ScriptedPlay play;
+    play.Hold({kKeyJump}, kLidAndOpening + 30).Idle(1).Tap(kKeyShot);
+    floorSlots[kSlotChest] = MapObjectRecord{10, 18, 6, 1};
+    CollectItem();
+    EXPECT_EQ(play.frames(), kLidAndOpening + 32 + kClosing) << "closed by the Cancel press";
+  }
+
   // Coins stop at 99; an upgrade sets its flag.
   for (int type : {6, 13, 27}) {
     player.coins = 99;
     floorSlots[kSlotChest] = MapObjectRecord{10, 18, type, 1};
-    confirmLatch = 0;  // Z still held counts as a new press
+    ScriptedPlay play;
+    play.Idle(kLidAndOpening).Tap(kKeyJump);
     CollectItem();
   }
   EXPECT_EQ(player.coins, 99);
   EXPECT_EQ(player.ProgressFlags[kBreakPower], 1);
   EXPECT_EQ(player.ProgressFlags[kAirdash], 1);
-  EXPECT_EQ(player.keys, 1);
+  EXPECT_EQ(player.keys, 0);
 }
 
 TEST_F(PlayerItemsTest, EscapeDuringTheChestWindowLeavesTheChestAndTheKey) {

@@ -13,6 +13,8 @@
 #include "core/main_window.h"
 #include "game/action_input.h"
 #include "game/config_file.h"
+#include "game/enemies.h"
+#include "game/pools.h"
 #include "game/game_state.h"
 #include "game/save_file.h"
 #include "game/screen_state.h"
@@ -96,9 +98,14 @@ TEST_F(TitleScreenTest, SlotLabelsComeFromTheSavesAndContinueEntersTheSavedFloor
   for (int graph : MessageWindowGraphs) EXPECT_EQ(graph, -1);
 }
 
-TEST_F(TitleScreenTest, ContinueOnADamagedSlotStartsTheOpeningAsANewGame) {
+TEST_F(TitleScreenTest, ContinueOnADamagedSlotStartsTheOpeningAsANewGameWithNoEnemyLeft) {
   WriteSlot(1, "003", 55, true);
   StartAtTitle();
+  // What a floor left by Escape leaves behind: live enemies and bullets.
+  for (int i = 0; i < 3; ++i) enemies[i].life = 5;
+  enemyCount = 3;
+  enemyBullets[0].inUse = 1;
+  bulletCount = 1;
   Hold({kButton0});
   Frames(16);
   Hold({kButton0});
@@ -106,6 +113,10 @@ TEST_F(TitleScreenTest, ContinueOnADamagedSlotStartsTheOpeningAsANewGame) {
   EXPECT_EQ(gameState.scene, kSceneOpening);
   EXPECT_EQ(player.coins, 0);
   EXPECT_EQ(gameState.saveSlot, 1);
+  EXPECT_EQ(enemyCount, 0);
+  for (const EnemyRecord& e : enemies) ASSERT_LE(e.life, 0);
+  EXPECT_EQ(bulletCount, 0);
+  EXPECT_EQ(enemyBullets[0].inUse, 0);
 }
 
 TEST_F(TitleScreenTest, CursorSlidesWrapsIgnoresConfirmMidSlideAndQuits) {

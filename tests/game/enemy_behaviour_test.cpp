@@ -1,0 +1,126 @@
+// Behaviour types as a player meets them, on a walled generated floor with
+// the enemies' types set here (no kind of the tables uses them): teleporters
+// that never share a point and show their appearing and fading cells, a
+// chaser's acceleration to its speed, and a wall climber reaching a corner.
+#include <algorithm>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "core/random.h"
+#include "tests/game/enemy_fixture.h"
+
+namespace {
+
+using qz::testing::EnemyTest;
+
+// Makes enemy `i` a hovering, harmless enemy of behaviour type `type`.
+EnemyRecord& Hovering(int i, int type) {
+  EnemyRecord& e = enemies[i];
+  e.behaviour = type;
+  e.flying = 1;
+  e.moveState = 0;
+  e.volleysPerBurst[0] = 0;
+  e.contactDamage = 0;
+  return e;
+}
+
+// An animation of three long steps showing sheet cells 0, 6 and 11.
+void GiveTeleportAnimation(EnemyRecord& e) {
+  std::fill(std::begin(e.animDurations), std::end(e.animDurations), 0);
+  const int cells[] = {0, 6, 11};
+  for (int step = 0; step < 3; ++step) e.animFrames[step] = cells[step], e.animDurations[step] = 500;
+}
+
+std::pair<int, int> At(const EnemyRecord& e) { return {e.x, e.y}; }
+
+TEST_F(EnemyTest, TeleportersTakeFreePointsOnTheirClockAndShowTheirCells) {
+  const std::set<std::pair<int, int>> eight = {{416, 576}, {416, 768}, {416, 960}, {704, 672},
+                                               {704, 960}, {992, 576}, {992, 768}, {992, 960}};
+  EnterFloor(1, {{5, 42, 0}, {7, 42, 0}, {9, 42, 0}});
+  PlacePlayer(1500);
+  qz::SeedRandom(7);
+  for (int i = 0; i < 3; ++i) GiveTeleportAnimation(Hovering(i, 11));
+  for (int cycle = 0; cycle < 6; ++cycle) {
+    SCOPED_TRACE(cycle);
+    Frames(1);
+    std::set<std::pair<int, int>> taken;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(eight.count(At(enemies[i])), 1u);
+      taken.insert(At(enemies[i]));
+      EXPECT_EQ(enemies[i].animFrames[enemies[i].animFrame], 11) << "appears in cell 11";
+      EXPECT_EQ(enemies[i].facing, 1) << "faces the player";
+    }
+    EXPECT_EQ(taken.size(), 3u) << "no two share a point";
+    const std::pair<int, int> before = At(enemies[0]);
+    Frames(107);
+    EXPECT_EQ(At(enemies[0]), before) << "stays until its clock runs out";
+    EXPECT_EQ(enemies[0].animFrames[enemies[0].animFrame], 11);
+    Frames(1);
+    EXPECT_EQ(enemies[0].animFrames[enemies[0].animFrame], 6) << "fades in cell 6 at frame 109";
+    Frames(11);
+  }
+
+  // Type 23 over fourteen points: fifteen teleporters take all fourteen and
+  // the last stays where it was placed.
+  std::vector<MapFileData::Placement> placements;
+  for (int i = 0; i < 15; ++i) placements.push_back({3 + 2 * i, 42, 0});
+  EnterFloor(1, placements);
+  for (int i = 0; i < 15; ++i) Hovering(i, 23);
+  const std::pair<int, int> placed = At(enemies[14]);
+  Frames(1);
+  std::set<std::pair<int, int>> wide;
+  for (int i = 0; i < 14; ++i) wide.insert(At(enemies[i]));
+  EXPECT_EQ(wide.size(), 14u);
+  for (const auto& [x, y] : wide) {
+    EXPECT_TRUE(y == 576 || y == 960) << y;
+    EXPECT_TRUE(x >= 416 && x <= 2144 && (x - 416) % 288 == 0) << x;
+  }
+  EXPECT_EQ(At(enemies[14]), placed) << "every point taken: it keeps its place";
+}
+
+TEST_F(EnemyTest, AChaserReachesItsSpeedInSteadyStepsAndAPlacerFollowsThePlayer) {
+  EnterFloor(1, {{10, 30, 0}, {40, 30, 0}});
+  PlacePlayer(2000);
+  EnemyRecord& chaser = Hovering(0, 7);
+  chaser.speed = 2.0;
+  const double start = chaser.posX;
+  // 0.05 more each frame: 40 frames to reach 2.0, then 2.0 a frame.
+  Frames(40);
+  EXPECT_NEAR(chaser.posX - start, 0.05 * (40 * 41 / 2), 1e-9);
+  EXPECT_EQ(chaser.facing, 1);
+  Frames(10);
+  EXPECT_NEAR(chaser.posX - start, 41.0 + 20.0, 1e-9);
+  // The player passes behind it: it slows, turns and comes back.
+  PlacePlayer(100);
+  Frames(45);
+  EXPECT_EQ(chaser.facing, -1);
+  const double turned = chaser.posX;
+  Frames(5);
+  EXPECT_LT(chaser.posX, turned);
+
+  // Type 14 keeps to the player's x at height 960.
+  Hovering(1, 14);
+  PlacePlayer(1234);
+  Frames(1);
+  EXPECT_EQ(enemies[1].x, 1234);
+  EXPECT_EQ(enemies[1].y, 960);
+}
+
+TEST_F(EnemyTest, AWallClimberWalksToTheWallClimbsItAndStopsUnderTheCeiling) {
+  EnterFloor(1, {{6, 42, 0}});
+  for (int column = 1; column < 20; ++column) SetCell(column, 30, 1, kAttrSolidBlock);
+  PlacePlayer(2000);
+  EnemyRecord& climber = Hovering(0, 30);
+  climber.speed = 1.0;
+  climber.facing = -1;
+  Frames(600);
+  EXPECT_EQ(climber.x + climber.bodyLeft, 33) << "snapped one pixel off the left wall";
+  EXPECT_EQ(climber.y + climber.bodyTop, 31 * 32) << "head under the ceiling";
+  EXPECT_EQ(climber.moveState, 0) << "stopped climbing";
+  const std::pair<int, int> corner = At(climber);
+  Frames(60);
+  EXPECT_EQ(At(climber), corner) << "stays in the corner";
+}
+
+}  // namespace
