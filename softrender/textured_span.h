@@ -5,6 +5,8 @@
 // two draw the same pixels from the same inputs.
 #pragma once
 
+#include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 
@@ -47,6 +49,35 @@ struct TexturedWalk {
 };
 
 using TexturedLoopFn = void (*)(const TexturedWalk& walk, const TexturedConsts& consts);
+
+// Narrows [*first, *last) to the pixels i of a line whose position base + i x
+// step (wrapping at 32 bits) is below range, compared unsigned. While the
+// line's positions stay in the signed 32-bit range and range is at most 2^31,
+// those pixels form one run, found here by division; otherwise the answer is
+// false and the caller tests each pixel. An empty run leaves *first >= *last.
+inline bool NarrowToInsideRun(std::uint32_t base, std::uint32_t step, std::int32_t width, std::uint32_t range,
+                              std::int32_t* first, std::int32_t* last) {
+  const std::int64_t b = static_cast<std::int32_t>(base);
+  const std::int64_t s = static_cast<std::int32_t>(step);
+  const std::int64_t end = b + s * (width - 1);
+  constexpr std::int64_t kLow = INT32_MIN, kHigh = INT32_MAX;
+  if (width <= 0 || range > 0x80000000u || std::min(b, end) < kLow || std::max(b, end) > kHigh) return false;
+  const std::int64_t r = range;
+  std::int64_t lo = 0, hi = width;
+  if (s == 0) {
+    if (b < 0 || b >= r) hi = 0;
+  } else if (s > 0) {
+    if (b < 0) lo = (-b + s - 1) / s;      // b + i s >= 0
+    hi = b >= r ? 0 : (r - b + s - 1) / s;  // b + i s < r
+  } else {
+    const std::int64_t n = -s;
+    if (b >= r) lo = (b - r) / n + 1;       // b - i n < r
+    hi = b < 0 ? 0 : b / n + 1;             // b - i n >= 0
+  }
+  if (lo > *first) *first = static_cast<std::int32_t>(std::min<std::int64_t>(lo, width));
+  if (hi < *last) *last = static_cast<std::int32_t>(std::max<std::int64_t>(hi, 0));
+  return true;
+}
 
 // Inputs of the loop choice besides gMemImgDrawState. The caller has checked
 // the formats and that a blend image covers the source.
