@@ -7,6 +7,8 @@
 #include <immintrin.h>
 #endif
 
+#include "softrender/cpu_features.h"
+
 namespace qz::blit {
 
 namespace {
@@ -72,13 +74,6 @@ __attribute__((target("avx2"))) int AlphaKeyedCopyAvx2(std::uint8_t* __restrict 
   }
   return i;
 }
-
-// Static initialisers may run before the runtime's own processor probe.
-bool ProbeAvx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
-}
-const bool kHasAvx2 = ProbeAvx2();
 #endif
 
 }  // namespace
@@ -86,7 +81,7 @@ const bool kHasAvx2 = ProbeAvx2();
 void Lerp8Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, std::uint32_t w, bool fromAlpha) {
   int i = 0;
 #if defined(__x86_64__)
-  if (n >= 8 && kHasAvx2) i = Lerp8Avx2(d, s, n, w, fromAlpha);
+  if (n >= 8 && CpuHasAvx2()) i = Lerp8Avx2(d, s, n, w, fromAlpha);
 #endif
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
@@ -170,7 +165,7 @@ template int AddSubSpan32<true, true>(std::uint8_t* __restrict, const std::uint8
 void AlphaKeyedCopySpan(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n) {
   int i = 0;
 #if defined(__x86_64__)
-  if (n >= 8 && kHasAvx2) i = AlphaKeyedCopyAvx2(d, s, n);
+  if (n >= 8 && CpuHasAvx2()) i = AlphaKeyedCopyAvx2(d, s, n);
 #endif
   for (; i < n; ++i) {
     const std::uint32_t sc = pixel::Load32(s + 4 * i);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "softrender/textured_span.h"
 
@@ -178,6 +179,11 @@ inline void DrawTexelAt(std::uint8_t* dst, std::uint32_t u, std::uint32_t v, con
   }
 }
 
+// The loops whose inside runs DrawInsideRunVector serves.
+template <class Src, int kMode, bool kF, bool kWhite>
+inline constexpr bool kVectorRuns = std::is_same_v<Src, DirectSource> && !kF && kWhite &&
+                                    (kMode == kCopy || kMode == kAdd || kMode == kSub);
+
 // Runs one walk. Each line draws only its run of positions inside the
 // source, found once per line; a line whose positions wrap tests each pixel.
 template <class Src, int kMode, bool kF, bool kWhite, bool kTrans>
@@ -199,10 +205,18 @@ void TexturedLoop(const TexturedWalk& walk, const TexturedConsts& consts) {
     std::int32_t first = 0, last = width;
     if (NarrowToInsideRun(u, uStep, width, c.rangeU, &first, &last) &&
         NarrowToInsideRun(v, vStep, width, c.rangeV, &first, &last)) {
-      std::uint8_t* d = dst + static_cast<std::ptrdiff_t>(first) * 4;
-      std::uint32_t pu = u + static_cast<std::uint32_t>(first) * uStep;
-      std::uint32_t pv = v + static_cast<std::uint32_t>(first) * vStep;
-      for (std::int32_t i = first; i < last; ++i, d += 4, pu += uStep, pv += vStep) {
+      std::int32_t i = first;
+      if constexpr (kVectorRuns<Src, kMode, kF, kWhite>) {
+        if (last > i) {
+          i += DrawInsideRunVector(kMode, kTrans, dst + static_cast<std::ptrdiff_t>(i) * 4,
+                                   u + static_cast<std::uint32_t>(i) * uStep, v + static_cast<std::uint32_t>(i) * vStep,
+                                   uStep, vStep, last - i, c);
+        }
+      }
+      std::uint8_t* d = dst + static_cast<std::ptrdiff_t>(i) * 4;
+      std::uint32_t pu = u + static_cast<std::uint32_t>(i) * uStep;
+      std::uint32_t pv = v + static_cast<std::uint32_t>(i) * vStep;
+      for (; i < last; ++i, d += 4, pu += uStep, pv += vStep) {
         DrawTexelAt<Src, kMode, kF, kWhite, kTrans>(d, pu, pv, c);
       }
     } else {
