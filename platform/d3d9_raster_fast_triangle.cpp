@@ -7,6 +7,10 @@
 #include <algorithm>
 #include <array>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/d3d9_raster_fast_pixel.h"
 #include "platform/d3d9_raster_internal.h"
 #include "platform/d3d9_raster_pixel.h"
@@ -41,6 +45,28 @@ const std::array<bool, 256>& AlphaPassTable(const DrawSetup& setup, int factor) 
     }
   }
   return table.passes;
+}
+
+// StoreFast32<kAdditive> of a texel under plain factors: each byte weighed
+// by the texel's alpha (Mul255, which keeps them as they are at alpha 255),
+// then added to the target's bytes with saturation, byte by byte.
+inline void AddPlainTexel(std::uint8_t* pixel, std::uint32_t texel, std::uint32_t targetFill) {
+  const int a = static_cast<int>(texel >> 24);
+  if (a != 255) {
+    const Color t = ColorFromArgb(texel);
+    texel = ArgbFromColor(Color{Mul255(t.r, a), Mul255(t.g, a), Mul255(t.b, a), Mul255(a, a)});
+  }
+  const std::uint32_t d = LoadRaw(pixel, 4) | targetFill;
+#if defined(__SSE2__)
+  const auto sum = static_cast<std::uint32_t>(
+      _mm_cvtsi128_si32(_mm_adds_epu8(_mm_cvtsi32_si128(static_cast<int>(texel)), _mm_cvtsi32_si128(static_cast<int>(d)))));
+#else
+  std::uint32_t sum = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    sum |= std::min(255u, ((texel >> shift) & 0xFFu) + ((d >> shift) & 0xFFu)) << shift;
+  }
+#endif
+  StoreRaw(pixel, 4, sum | targetFill);
 }
 
 // Texel index along one axis for each of `count` coordinates, -1 for the
@@ -99,6 +125,13 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
             LoadRaw(s.pixels + static_cast<std::ptrdiff_t>(y) * s.pitchBytes + x * 4, 4) | texelOr;
         // The alpha first: the transparent texels of a sprite stop at the test.
         if (!passes[texel >> 24]) continue;
+        if constexpr (kBlend == FastBlend::kAdditive) {
+          if (plain) {
+            ++written;
+            AddPlainTexel(TargetPixel(setup, px, py), texel, targetFill);
+            continue;
+          }
+        }
         const Color src = plain ? ColorFromArgb(texel) : FastSource(texel, factors);
         ++written;
         StoreFast32<kBlend>(setup, TargetPixel(setup, px, py), src, targetFill);
