@@ -277,7 +277,10 @@ TEST_F(TexturedSpan32Test, LongAndWrappingLinesMatchTheReference) {
           // round the 32-bit range (50 steps are 2^32 + 4).
           walk.uStep = wraps ? 0x051EB852 : kOne * 2 / 3;
           walk.vStep = kOne / 4;
-          walk.uLineStep = -kOne / 4 - walk.width * walk.uStep;
+          // Steps wrap as the walk's fixed point does.
+          walk.uLineStep = static_cast<std::int32_t>(static_cast<std::uint32_t>(-kOne / 4) -
+                                                     static_cast<std::uint32_t>(walk.width) *
+                                                         static_cast<std::uint32_t>(walk.uStep));
           walk.vLineStep = kOne * 2 / 3 - walk.width * walk.vStep;
           const std::vector<std::uint8_t> want = Expected(dst, source, nullptr, walk, dr);
           RunWalk(source, nullptr, trans, TexturedFamily::kRotated, walk);
