@@ -148,8 +148,9 @@ TEST(RasterTurnedSprites, DrawTheSamePixelsWithAndWithoutTheFastPaths) {
 
 // The game's turned effects: texture times white, added at the texel's
 // alpha, often behind the transparent colour's test. The fast path adds
-// such texels byte by byte; it must match the general path on both target
-// layouts, for opaque, transparent and partly transparent texels.
+// such texels byte by byte, eight pixels at a time where it can; it must
+// match the general path on both target layouts, for opaque, transparent
+// and partly transparent texels.
 TEST(RasterTurnedSprites, AdditiveSpritesOfPlainTexelsMatchTheGeneralPath) {
   std::mt19937 rng(2026);
   for (int round = 0; round < 300; ++round) {
