@@ -112,13 +112,26 @@ inline void AddPlainTexel(std::uint8_t* pixel, std::uint32_t texel, std::uint32_
 // Texel index along one axis for each of `count` coordinates, -1 for the
 // border colour. Clamping, the usual mode, is floor(t x size) held to
 // 0..size - 1 (NaN to 0), written so that the loop vectorises.
+inline void ClampedTexelIndices(const double* t, int count, int size, int* out) {
+  const double top = static_cast<double>(size - 1);
+  for (int i = 0; i < count; ++i) {
+    const double scaled = t[i] * static_cast<double>(size);
+    const double low = scaled >= 0.0 ? scaled : 0.0;
+    out[i] = static_cast<int>(low < top ? low : top);
+  }
+}
+
+// The same loop in AVX2's wider steps, which give the same indices.
+[[gnu::target("avx2")]] void ClampedTexelIndicesAvx2(const double* t, int count, int size, int* out) {
+  ClampedTexelIndices(t, count, size, out);
+}
+
 void TexelIndices(const double* t, int count, std::uint32_t mode, int size, int* out) {
   if (mode == D3DTADDRESS_CLAMP) {
-    const double top = static_cast<double>(size - 1);
-    for (int i = 0; i < count; ++i) {
-      const double scaled = t[i] * static_cast<double>(size);
-      const double low = scaled >= 0.0 ? scaled : 0.0;
-      out[i] = static_cast<int>(low < top ? low : top);
+    if (VectorRowsAvailable()) {
+      ClampedTexelIndicesAvx2(t, count, size, out);
+    } else {
+      ClampedTexelIndices(t, count, size, out);
     }
     return;
   }
