@@ -30,6 +30,15 @@ struct PixelLoop {
   static constexpr bool kAlphaRows = std::is_same_v<Blend, FastCopy32> && std::is_same_v<Src, pixel::Src32A> &&
                                      O::kTrans && !O::kBlendImage && !O::kModulate;
 
+  // Add and subtract from a plain 32-bit source go four pixels at a time.
+  static constexpr bool kAddSub =
+      (std::is_same_v<Blend, pixel::BlendAdd> || std::is_same_v<Blend, pixel::BlendAddFull> ||
+       std::is_same_v<Blend, pixel::BlendSub> || std::is_same_v<Blend, pixel::BlendSubFull>) &&
+      std::is_same_v<Src, pixel::Src32> && !O::kBlendImage && !O::kModulate && !O::kTrans;
+  static constexpr bool kSubtract = std::is_same_v<Blend, pixel::BlendSub> || std::is_same_v<Blend, pixel::BlendSubFull>;
+  static constexpr bool kFullTerm =
+      std::is_same_v<Blend, pixel::BlendAddFull> || std::is_same_v<Blend, pixel::BlendSubFull>;
+
   static constexpr bool kPairs = Src::Dst::kIs565 && (std::is_same_v<Blend, pixel::BlendAddFull> ||
                                                       std::is_same_v<Blend, pixel::BlendSubFull>);
 
@@ -71,7 +80,13 @@ struct PixelLoop {
       } else if constexpr (kPairs) {
         PairRow(job, dp, sp);
       } else {
-        for (std::int32_t x = 0; x < job.w; ++x) {
+        std::int32_t x = 0;
+        if constexpr (kAddSub) {
+          x = AddSubSpan32<kSubtract, kFullTerm>(dp, sp, job.w, job.setup.p);
+          dp += x * kDstBytes;
+          sp += x * Src::kBytes;
+        }
+        for (; x < job.w; ++x) {
           Blend::template Pixel<Src, O>(dp, sp, O::kBlendImage ? *bp : 0, job.setup);
           dp += kDstBytes;
           sp += Src::kBytes;

@@ -7,6 +7,8 @@
 #include <immintrin.h>
 #endif
 
+#include "softrender/cpu_features.h"
+
 namespace qz::blit {
 
 namespace {
@@ -72,13 +74,6 @@ __attribute__((target("avx2"))) int AlphaKeyedCopyAvx2(std::uint8_t* __restrict 
   }
   return i;
 }
-
-// Static initialisers may run before the runtime's own processor probe.
-bool ProbeAvx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
-}
-const bool kHasAvx2 = ProbeAvx2();
 #endif
 
 }  // namespace
@@ -86,7 +81,7 @@ const bool kHasAvx2 = ProbeAvx2();
 void Lerp8Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, std::uint32_t w, bool fromAlpha) {
   int i = 0;
 #if defined(__x86_64__)
-  if (n >= 8 && kHasAvx2) i = Lerp8Avx2(d, s, n, w, fromAlpha);
+  if (n >= 8 && CpuHasAvx2()) i = Lerp8Avx2(d, s, n, w, fromAlpha);
 #endif
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
@@ -117,10 +112,60 @@ void Lerp8Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int
   }
 }
 
+template <bool kSubtract, bool kFullTerm>
+int AddSubSpan32(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, int p) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i weight = _mm_set1_epi16(static_cast<short>(p));
+  // floor(x / 255) = (x * 0x8081) >> 23 for every product x of two bytes.
+  const __m128i by255 = _mm_set1_epi16(static_cast<short>(0x8081));
+  const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i guards = _mm_set1_epi32(0x01010100);
+  for (; i + 4 <= n; i += 4) {
+    __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * i));
+    const __m128i d4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * i));
+    if constexpr (!kFullTerm) {
+      const __m128i lo = _mm_mullo_epi16(_mm_unpacklo_epi8(t, zero), weight);
+      const __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(t, zero), weight);
+      t = _mm_packus_epi16(_mm_srli_epi16(_mm_mulhi_epu16(lo, by255), 7),
+                           _mm_srli_epi16(_mm_mulhi_epu16(hi, by255), 7));
+    }
+    t = _mm_and_si128(t, colour);
+    __m128i r;
+    if constexpr (kSubtract) {
+      // pixel::PackedSub32 on each lane.
+      r = _mm_sub_epi32(_mm_or_si128(d4, guards), _mm_andnot_si128(guards, t));
+      const __m128i g = _mm_and_si128(r, guards);
+      r = _mm_and_si128(r, _mm_sub_epi32(g, _mm_srli_epi32(g, 8)));
+    } else {
+      // pixel::PackedAdd32 on each lane, low bits kept unless full term.
+      const __m128i low = _mm_set1_epi32(0x00FEFEFF);
+      const __m128i sum = _mm_add_epi32(_mm_and_si128(d4, low), _mm_and_si128(t, low));
+      const __m128i carry = _mm_and_si128(sum, guards);
+      r = _mm_or_si128(sum, _mm_sub_epi32(carry, _mm_srli_epi32(carry, 8)));
+      if constexpr (!kFullTerm) r = _mm_or_si128(r, _mm_and_si128(_mm_or_si128(d4, t), _mm_set1_epi32(0x00010100)));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * i), r);
+  }
+#else
+  (void)d;
+  (void)s;
+  (void)n;
+  (void)p;
+#endif
+  return i;
+}
+
+template int AddSubSpan32<false, false>(std::uint8_t* __restrict, const std::uint8_t* __restrict, int, int);
+template int AddSubSpan32<false, true>(std::uint8_t* __restrict, const std::uint8_t* __restrict, int, int);
+template int AddSubSpan32<true, false>(std::uint8_t* __restrict, const std::uint8_t* __restrict, int, int);
+template int AddSubSpan32<true, true>(std::uint8_t* __restrict, const std::uint8_t* __restrict, int, int);
+
 void AlphaKeyedCopySpan(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n) {
   int i = 0;
 #if defined(__x86_64__)
-  if (n >= 8 && kHasAvx2) i = AlphaKeyedCopyAvx2(d, s, n);
+  if (n >= 8 && CpuHasAvx2()) i = AlphaKeyedCopyAvx2(d, s, n);
 #endif
   for (; i < n; ++i) {
     const std::uint32_t sc = pixel::Load32(s + 4 * i);

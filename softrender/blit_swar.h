@@ -50,6 +50,14 @@ void Lerp8Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int
 // copied without the arithmetic.
 void AlphaKeyedCopySpan(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n);
 
+// Modes 2 (add) and 3 (subtract) from a direct 32-bit source without key,
+// blend image or modulation, four pixels at a time: the term floor(s p / 255)
+// of each channel (the source itself at the p = 255 shortcut), then the
+// packed add or subtract of the per-pixel kernels, bit for bit. Returns how
+// many of the n pixels it drew, a multiple of four; the caller draws the rest.
+template <bool kSubtract, bool kFullTerm>
+int AddSubSpan32(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, int p);
+
 // Copies n 4-byte pixels. Runs are short, so an inline copy beats a call:
 // the last four pixels are stored overlapping rather than by a tail loop, and
 // the empty asm hides the index so GCC does not turn the loop into memmove.

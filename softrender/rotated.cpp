@@ -138,6 +138,7 @@ void DrawMemImgRotated(MEMIMG* dst, const MEMIMG* src, std::int32_t x, std::int3
                                                       : false;
   if (!chosen) return;
   consts.srcRows = FillRowTable(src, &gSourceRowTable);
+  consts.srcPitch = span::VectorReadPitch(src, dst);
   consts.blendRows = blendImage != nullptr ? FillRowTable(blendImage, &gBlendRowTable) : nullptr;
 
   const std::int32_t width = covered.right - covered.left;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "softrender/textured_span.h"
 
@@ -149,8 +150,42 @@ inline void WriteTexel(std::uint8_t* dst, std::uint32_t texel, std::uint32_t f, 
 
 // ---- Loops ------------------------------------------------------------------------
 
-// Runs one walk. A source with alpha and the trans flag skips a = 0 in modes 0
-// to 3 (modes 4, 10 and 11 weigh it as 0) and drops the weight of a = 255.
+// Draws the texel at an inside position (u, v). A source with alpha and the
+// trans flag skips a = 0 in modes 0 to 3 (modes 4, 10 and 11 weigh it as 0)
+// and drops the weight of a = 255.
+template <class Src, int kMode, bool kF, bool kWhite, bool kTrans>
+inline void DrawTexelAt(std::uint8_t* dst, std::uint32_t u, std::uint32_t v, const TexturedConsts& c) {
+  const std::uint32_t col = u >> 18;
+  const std::uint32_t row = v >> 18;
+  const std::uint8_t* s = c.srcRows[row] + col * Src::kBytes;
+  std::uint32_t f = 0;
+  if constexpr (kF) f = c.blendFactors[c.blendRows[row][col]];
+  if constexpr (Src::kAlpha) {
+    const std::uint32_t texel = Load(s);
+    const std::uint32_t a = texel >> 24;
+    if constexpr (kTrans) {
+      if (a == 255) {
+        WriteTexel<kMode, kF, false, kWhite>(dst, texel, f, a, c);
+        return;
+      }
+      if (a == 0 && kMode <= kSub) return;
+    }
+    WriteTexel<kMode, kF, true, kWhite>(dst, texel, f, a, c);
+  } else {
+    if constexpr (kTrans) {
+      if (Src::IsTrans(s, c)) return;
+    }
+    WriteTexel<kMode, kF, false, kWhite>(dst, Src::Color(s, c), f, 0, c);
+  }
+}
+
+// The loops whose inside runs DrawInsideRunVector serves.
+template <class Src, int kMode, bool kF, bool kWhite>
+inline constexpr bool kVectorRuns = std::is_same_v<Src, DirectSource> && !kF && kWhite &&
+                                    (kMode == kCopy || kMode == kAdd || kMode == kSub);
+
+// Runs one walk. Each line draws only its run of positions inside the
+// source, found once per line; a line whose positions wrap tests each pixel.
 template <class Src, int kMode, bool kF, bool kWhite, bool kTrans>
 void TexturedLoop(const TexturedWalk& walk, const TexturedConsts& consts) {
   // A local copy: stores through the byte pointer dst could otherwise alias
@@ -163,38 +198,36 @@ void TexturedLoop(const TexturedWalk& walk, const TexturedConsts& consts) {
   const auto vStep = static_cast<std::uint32_t>(walk.vStep);
   const auto uLineStep = static_cast<std::uint32_t>(walk.uLineStep);
   const auto vLineStep = static_cast<std::uint32_t>(walk.vLineStep);
-  const std::int32_t width = walk.width;
+  const std::int32_t width = walk.width > 0 ? walk.width : 0;
   const std::int32_t lines = walk.lines;
   const std::ptrdiff_t rowAdvance = walk.rowAdvance;
   for (std::int32_t line = 0; line < lines; ++line) {
-    for (std::int32_t i = 0; i < width; ++i, dst += 4, u += uStep, v += vStep) {
-      if (u >= c.rangeU || v >= c.rangeV) continue;
-      const std::uint32_t col = u >> 18;
-      const std::uint32_t row = v >> 18;
-      const std::uint8_t* s = c.srcRows[row] + col * Src::kBytes;
-      std::uint32_t f = 0;
-      if constexpr (kF) f = c.blendFactors[c.blendRows[row][col]];
-      if constexpr (Src::kAlpha) {
-        const std::uint32_t texel = Load(s);
-        const std::uint32_t a = texel >> 24;
-        if constexpr (kTrans) {
-          if (a == 255) {
-            WriteTexel<kMode, kF, false, kWhite>(dst, texel, f, a, c);
-            continue;
-          }
-          if (a == 0 && kMode <= kSub) continue;
+    std::int32_t first = 0, last = width;
+    if (NarrowToInsideRun(u, uStep, width, c.rangeU, &first, &last) &&
+        NarrowToInsideRun(v, vStep, width, c.rangeV, &first, &last)) {
+      std::int32_t i = first;
+      if constexpr (kVectorRuns<Src, kMode, kF, kWhite>) {
+        if (last > i) {
+          i += DrawInsideRunVector(kMode, kTrans, dst + static_cast<std::ptrdiff_t>(i) * 4,
+                                   u + static_cast<std::uint32_t>(i) * uStep, v + static_cast<std::uint32_t>(i) * vStep,
+                                   uStep, vStep, last - i, c);
         }
-        WriteTexel<kMode, kF, true, kWhite>(dst, texel, f, a, c);
-      } else {
-        if constexpr (kTrans) {
-          if (Src::IsTrans(s, c)) continue;
-        }
-        WriteTexel<kMode, kF, false, kWhite>(dst, Src::Color(s, c), f, 0, c);
+      }
+      std::uint8_t* d = dst + static_cast<std::ptrdiff_t>(i) * 4;
+      std::uint32_t pu = u + static_cast<std::uint32_t>(i) * uStep;
+      std::uint32_t pv = v + static_cast<std::uint32_t>(i) * vStep;
+      for (; i < last; ++i, d += 4, pu += uStep, pv += vStep) {
+        DrawTexelAt<Src, kMode, kF, kWhite, kTrans>(d, pu, pv, c);
+      }
+    } else {
+      std::uint32_t pu = u, pv = v;
+      for (std::int32_t i = 0; i < width; ++i, pu += uStep, pv += vStep) {
+        if (pu < c.rangeU && pv < c.rangeV) DrawTexelAt<Src, kMode, kF, kWhite, kTrans>(dst + 4 * i, pu, pv, c);
       }
     }
-    u += uLineStep;
-    v += vLineStep;
-    dst += rowAdvance;
+    u += static_cast<std::uint32_t>(width) * uStep + uLineStep;
+    v += static_cast<std::uint32_t>(width) * vStep + vLineStep;
+    dst += static_cast<std::ptrdiff_t>(width) * 4 + rowAdvance;
   }
 }
 

@@ -270,6 +270,7 @@ bool ChooseTextured(const MEMIMG* dst, const MEMIMG* src, int trans, const MEMIM
   thread_local std::vector<const std::uint8_t*> blendRows;
   FillRows(src, &srcRows);
   consts->srcRows = srcRows.data();
+  consts->srcPitch = span::VectorReadPitch(src, dst);
   consts->blendRows = nullptr;
   if (blend != nullptr) {
     FillRows(blend, &blendRows);

@@ -269,5 +269,37 @@ TEST_F(BlitEntryTest, LongAlphaRowsMatchTheOracle) {
   }
 }
 
+// Add and subtract from a plain 32-bit source run four pixels at a time: the
+// rows hold every channel value (the term floor(s p / 255) is exact only if
+// the products that are multiples of 255 come out right), over every p, and
+// end in a tail the vector rows leave to the per-pixel kernel.
+TEST_F(BlitEntryTest, AddAndSubtractRowsMatchTheOracleForEveryValue) {
+  std::mt19937 rng(255);
+  Img src(258, 3, kMemImgFormatXrgb32, false, false, false);
+  FillRandom(src, rng);
+  for (int x = 0; x < 258; ++x) {
+    for (int y = 0; y < 3; ++y) {
+      for (int c = 0; c < 3; ++c) src.at(x, y)[c] = static_cast<std::uint8_t>((x + 85 * (y + c)) % 256);
+    }
+  }
+  int failures = 0;
+  for (int mode : {2, 3}) {
+    for (int p = 1; p < 256; ++p) {
+      Img dst(262, 4, kMemImgFormatXrgb32, false, false, false);
+      FillRandom(dst, rng);
+      State st;
+      st.mode = mode;
+      st.p = p;
+      st.area = {0, 0, 262, 4};
+      Apply(st);
+      const auto want = Expected(dst, src, 1, 1, 0, nullptr, st, false);
+      DrawMemImgAt(&dst.v, &src.v, 1, 1, 0, nullptr);
+      const std::string diff = FirstDifference(dst.bytes(), want);
+      if (!diff.empty() && ++failures <= 5) ADD_FAILURE() << "mode " << mode << " p " << p << ": " << diff;
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
 }  // namespace
 }  // namespace qz::blit_test
