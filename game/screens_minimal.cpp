@@ -30,15 +30,9 @@ void ReturnToFloorOnConfirmOrCancel() {
 }  // namespace
 
 void UpdateStatusScreen() { ReturnToFloorOnConfirmOrCancel(); }
-void UpdateShopScene() { ReturnToFloorOnConfirmOrCancel(); }
 void UpdateOpeningScene() { StartFirstFloor(); }
 void UpdateEndingScene() { EnterTitleScene(); }
 void UpdateUpgradeResultScene() { ReturnToFloorOnConfirmOrCancel(); }
-
-void EnterShop() {
-  player.eventCode = 0;
-  ChangeScene(kSceneShop);
-}
 
 void EnterStatusScreen() { ChangeScene(kSceneStatus); }
 
