@@ -48,5 +48,6 @@ void PaintHudCell(const CellContext& c);
 void PaintEffectCell(const CellContext& c);
 void PaintChipCell(const CellContext& c);
 void PaintScreenImage(const CellContext& c);  // backgrounds, logo, masks, panels
+void PaintShopImage(const CellContext& c);    // shop rooms, keepers and windows (shop_art.cpp)
 
 }  // namespace datagen

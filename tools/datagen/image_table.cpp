@@ -156,6 +156,12 @@ std::vector<ImageEntry> BuildEntries() {
       Sheet("chip_cavern.png", 224, 8, 28, 32, 32, Art::kChipSet, 0x7A6A90),
       Single("BG_Meadow.png", 640, 480, Art::kBackground, 0x3060A0, "sky"),
       Single("BG_Cavern.png", 640, 480, Art::kBackground, 0x201830, "cave"),
+      // The shop: its room, its keeper (added over the room, so on black) and
+      // the list's windows, the backs drawn half-transparent under the frames.
+      Single("BG_Shop01.png", 640, 480, Art::kShop, 0x5A3A24, "room"),
+      Single("chara_shopkeeper01.png", 200, 300, Art::kShop, 0x4060C0, "keeper"),
+      Single("st_shop_window01.png", 608, 416, Art::kShop, 0xE0C070, "frames"),
+      Single("st_shop_window02.png", 608, 416, Art::kShop, 0x141C40, "backs"),
   };
 }
 

@@ -18,6 +18,7 @@ enum class Art {
   kChest, kCube, kItem, kShotIcon, kMagicBar, kItemIcon, kFieldIcon, kStatusIcon, kStar,
   kDigits, kCursor, kMapIcon, kLabel, kPanel,
   kEffect, kBackground, kLogo, kMask, kChipSet, kEnemy, kTrap,
+  kShop,
 };
 
 struct ImageEntry {

@@ -49,6 +49,8 @@ Painter PainterOf(Art art) {
     case Art::kMask:
     case Art::kPanel:
       return PaintScreenImage;
+    case Art::kShop:
+      return PaintShopImage;
   }
   return PaintHudCell;
 }
