@@ -390,7 +390,7 @@ TEST_F(ShopTest, CancelMidMoveOrExitLeaveForTheFloorAndEscapeInTheDialogBuysNoth
 TEST_F(ShopTest, TheCampaignsFirstFloorHasAShopThePlayerWalksInto) {
   ASSERT_TRUE(data_.Exists("text_en/[SHOP] 001.txt"));
   EXPECT_EQ(gameState.FloorProgress.shopFound[0], 1);
-  player.posX = 58 * 32 - 16;  // the door's cell under the player's head
+  player.posX = 15 * 32 - 16;  // the door's cell under the player's head
   player.posY = 42 * 32;
   player.x = static_cast<int>(player.posX);
   player.y = static_cast<int>(player.posY);
