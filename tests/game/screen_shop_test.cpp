@@ -5,7 +5,10 @@
 // mid-slide, the cursor's resting places, and the ways out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -21,11 +24,13 @@
 #include "game/game_assets.h"
 #include "game/game_entry.h"
 #include "game/game_state.h"
+#include "game/map_format.h"
 #include "game/music.h"
 #include "game/save_file.h"
 #include "game/screen_state.h"
 #include "game/screens.h"
 #include "game/shop.h"
+#include "game/shop_goods.h"
 #include "graphics/graph_handles.h"
 #include "platform/clock.h"
 #include "platform/window.h"
@@ -404,6 +409,37 @@ TEST_F(ShopTest, TheCampaignsFirstFloorHasAShopThePlayerWalksInto) {
   EXPECT_STREQ(shopStock.goodsName[2].c_str(), "Blaze Shot");
   EXPECT_EQ(shopStock.soldFlagIndex[0], -1);
   EXPECT_TRUE(missingGameFiles.empty()) << missingGameFiles.front();
+}
+
+// Every generated floor with a shop door has a shop file that sells real
+// goods, and no two limited rows of the campaign share a sold-flag index.
+TEST(ShopDataTest, EveryShopDoorOfTheCampaignHasAFileOfRealGoods) {
+  const std::string& root = qz::testing::GameDataSet(datagen::ArtStyle::kReadable);
+  std::vector<bool> flagUsed(kShopSoldFlags, false);
+  int shops = 0;
+  for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) {
+    MapFileData data;
+    std::string error;
+    ASSERT_TRUE(datagen::CompileFloorText(floor.text, &data, &error)) << error;
+    if (std::find(data.attributeLayer.begin(), data.attributeLayer.end(), 3) == data.attributeLayer.end()) continue;
+    ++shops;
+    std::ifstream file(root + "/text_en/[SHOP] " + floor.name + ".txt", std::ios::binary);
+    ASSERT_TRUE(file.good()) << floor.name;
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(line.substr(0, line.find('\r')));
+    ASSERT_EQ(lines.size(), 12u) << floor.name;
+    EXPECT_TRUE(std::filesystem::exists(root + "/data_en/" + lines[1])) << lines[1];
+    EXPECT_TRUE(lines[2] == "-" || std::filesystem::exists(root + "/data_en/" + lines[2])) << lines[2];
+    for (int row = 0; row < kShopRows; ++row) {
+      EXPECT_NE(FindShopGoods(std::stoi(lines[4 + 3 * row])), nullptr) << floor.name << " row " << row;
+      const int flag = std::stoi(lines[5 + 3 * row]);
+      if (flag == -1) continue;
+      ASSERT_TRUE(flag >= 0 && flag < kShopSoldFlags) << floor.name << " row " << row;
+      EXPECT_FALSE(flagUsed[flag]) << "sold flag " << flag << " again on " << floor.name;
+      flagUsed[flag] = true;
+    }
+  }
+  EXPECT_GE(shops, 1) << "a player meets a shop on the campaign's floors";
 }
 
 }  // namespace
