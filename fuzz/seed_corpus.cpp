@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-// After <cstdio>: jpeglib.h uses size_t and FILE without including them.
-#include <jpeglib.h>
 #include <png.h>
 
 #include "core/archive_writer.h"
 #include "game/map_format.h"
 #include "game/save_file.h"
 #include "tests/movie/theora_test_movie.h"
+#include "tests/support/jpeg_writer.h"
+#include "tools/shaderasm/shader_assembler.h"
 
 namespace fs = std::filesystem;
 
@@ -154,35 +154,15 @@ Bytes Png(int width, int height, bool palette) {
 
 // Baseline colour JPEG.
 Bytes Jpeg(int width, int height) {
-  jpeg_compress_struct compress{};
-  jpeg_error_mgr errors{};
-  compress.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&compress);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&compress, &buffer, &size);
-  compress.image_width = static_cast<JDIMENSION>(width);
-  compress.image_height = static_cast<JDIMENSION>(height);
-  compress.input_components = 3;
-  compress.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&compress);
-  jpeg_set_quality(&compress, 80, TRUE);
-  jpeg_start_compress(&compress, TRUE);
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       for (int channel = 0; channel < 3; ++channel) {
-        row[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(channel)] = Shade(x, y, channel);
+        rgb[(static_cast<std::size_t>(y) * width + x) * 3 + static_cast<std::size_t>(channel)] = Shade(x, y, channel);
       }
     }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&compress, rows, 1);
   }
-  jpeg_finish_compress(&compress);
-  jpeg_destroy_compress(&compress);
-  Bytes out(buffer, buffer + size);
-  std::free(buffer);
-  return out;
+  return qz::testing::EncodeJpeg(qz::testing::JpegSpec(width, height, 3, false, 80), rgb);
 }
 
 // A WAV file of one format: tag, channels, rate, block align, bits, the
@@ -366,6 +346,28 @@ Bytes SmallTheoraMovie() {
 
 }  // namespace
 
+// Shaders of both models, each after the byte that chooses its kind.
+std::vector<Bytes> Shaders() {
+  const char* sources[] = {
+      "vs_2_0\ndcl_position v0\ndcl_normal v1\ndefi i0, 2, 0, 1, 0\nmova a0.x, v1.x\nrep i0\n"
+      "if b4\nadd r0, v0, c[a0.x + 14]\nelse\nmov r0, v0\nendif\nendrep\nm4x4 oPos, r0, c2\nmov oFog.x, r0.z\n",
+      "ps_2_0\ndcl v0\ndcl t0.xy\ndcl_2d s0\ndcl_volume s1\ntexld r0, t0, s0\ntexld r1, r0, s1\n"
+      "texkill r0\nmul_sat r0, r1, v0\nmov oC0, r0\n"};
+  std::vector<Bytes> seeds;
+  for (const char* source : sources) {
+    std::vector<std::uint32_t> tokens;
+    std::string error;
+    if (!shaderasm::AssembleShader(source, &tokens, &error)) {
+      std::fprintf(stderr, "qz_fuzz_seeds: %s\n", error.c_str());
+      continue;
+    }
+    Bytes seed = {static_cast<std::uint8_t>(source[0] == 'p' ? 1 : 0)};
+    for (const std::uint32_t token : tokens) Put32(&seed, token);
+    seeds.push_back(std::move(seed));
+  }
+  return seeds;
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: qz_fuzz_seeds OUT\n");
@@ -383,7 +385,7 @@ int main(int argc, char** argv) {
       WriteAll(out / "image_decode_fuzz", dispatched) && WriteAll(out / "archive_fuzz", Archives()) &&
       WriteAll(out / "sound_converter_fuzz", Sounds()) && WriteAll(out / "sound_load_fuzz", Sounds()) &&
       WriteAll(out / "midi_duration_fuzz", Midis()) && WriteAll(out / "map_format_fuzz", Maps()) &&
-      WriteAll(out / "save_file_fuzz", Saves()) &&
+      WriteAll(out / "save_file_fuzz", Saves()) && WriteAll(out / "shader_code_fuzz", Shaders()) &&
       WriteAll(out / "network_framing_fuzz", FramedStreams()) &&
       WriteAll(out / "movie_theora_fuzz", {SmallTheoraMovie()}) &&
       WriteAll(out / "file_line_fuzz", {FromText("\x10one\r\ntwo\r\n\r\na longer third line\r\nend"),

@@ -71,6 +71,14 @@ void CrossfadeScreens(int mode) {
 
 void CaptureScreen(int graph) { qz::CaptureScreenToGraph(0, 0, kScreenWidth, kScreenHeight, graph, 1); }
 
+void FadeScreenToBlack(int mode) {
+  CaptureScreen(oldScreen);
+  qz::ClearDrawTarget(nullptr);
+  CaptureScreen(newScreen);
+  CrossfadeScreens(mode);
+  CaptureScreen(oldScreen);
+}
+
 void RequestDeferredFade(int request) {
   CaptureScreen(oldScreen);
   fadeRequest = request;

@@ -16,6 +16,9 @@ extern std::int32_t skipFade;
 void CrossfadeScreens(int mode);
 // Copies the whole screen into a 640 by 480 graph.
 void CaptureScreen(int graph);
+// Blocking fade from the screen as it is to black; the black screen is then
+// oldScreen, the picture the next fade starts from.
+void FadeScreenToBlack(int mode);
 // The scene-change convention: capture the screen into oldScreen, ask for
 // fade `request` on the next frame, and make held buttons count as old.
 void RequestDeferredFade(int request);

@@ -20,6 +20,7 @@
 #include "game/music.h"
 #include "game/player.h"
 #include "game/pools.h"
+#include "game/screen_state.h"
 #include "game/screens.h"
 #include "graphics/color_value.h"
 #include "graphics/draw_graph.h"
@@ -57,6 +58,8 @@ void StartEnding() {
   CaptureScreen(newScreen);
   CrossfadeScreens(0);
   PlayBgm(GameString("BGM_Ending.mp3"), 0);
+  ReleaseGraphOnce(sceneBackground);
+  sceneBackground = LoadImage("\\data_en\\BG_Black.png");
   CaptureScreen(oldScreen);
   fadeRequest = 1;
   skipFade = 1;

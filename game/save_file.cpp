@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "core/file_access.h"
 #include "core/log.h"
 #include "game/floor_load.h"
 #include "game/game_paths.h"
+#include "game/play_time.h"
 #include "platform/clock.h"
 #include "platform/file.h"
 
@@ -126,9 +128,38 @@ bool IsFloorName(const std::string& name) {
   return number >= 1 && number <= kFloorCount;
 }
 
-template <typename T, std::size_t N>
-void CopyArray(T (&to)[N], const T (&from)[N]) {
-  std::memcpy(to, from, sizeof(to));
+// Copies one field, a whole array at once.
+template <typename T>
+void CopyField(T& to, const T& from) {
+  if constexpr (std::is_array_v<T>) {
+    std::memcpy(&to, &from, sizeof(T));
+  } else {
+    to = from;
+  }
+}
+
+// Every (saved, live) pair but the map name, whose types differ; Copy moves
+// one pair either way, so capture and apply cannot drift apart. Record is
+// SaveRecord or const SaveRecord.
+template <typename Record, typename Copy>
+void PairLiveFields(Record& r, Copy copy) {
+  FloorProgressRecord& progress = gameState.FloorProgress;
+  copy(r.floorItems, progress.floorItems);
+  copy(r.doorLinks, progress.doorLinks);
+  copy(r.visited, progress.visited);
+  copy(r.shopFound, progress.shopFound);
+  copy(r.floorValue, progress.floorValue);
+  copy(r.shopSold, progress.shopSold);
+  copy(r.bossDefeated, progress.bossDefeated);
+  copy(r.maxMagic, player.maxMagic);
+  copy(r.shotLevel, player.shotLevel);
+  copy(r.coins, player.coins);
+  copy(r.keys, player.keys);
+  copy(r.progressFlags, player.ProgressFlags);
+  copy(r.reserved, gameState.savedZero);
+  copy(r.entrance, entrance);
+  copy(r.gameOvers, gameOvers);
+  copy(r.playTimeMs, gameState.playTimeMs);
 }
 
 // Writes the bytes to path through a temporary beside it, renamed over the
@@ -160,47 +191,15 @@ bool DecodeSaveRecord(const std::uint8_t* bytes, std::size_t size, SaveRecord* o
 }
 
 SaveRecord CaptureSaveRecord() {
-  const FloorProgressRecord& progress = gameState.FloorProgress;
   SaveRecord r{};
-  CopyArray(r.floorItems, progress.floorItems);
-  CopyArray(r.doorLinks, progress.doorLinks);
-  CopyArray(r.visited, progress.visited);
-  CopyArray(r.shopFound, progress.shopFound);
-  CopyArray(r.floorValue, progress.floorValue);
-  CopyArray(r.shopSold, progress.shopSold);
-  CopyArray(r.bossDefeated, progress.bossDefeated);
-  r.maxMagic = player.maxMagic;
-  CopyArray(r.shotLevel, player.shotLevel);
-  r.coins = player.coins;
-  r.keys = player.keys;
-  CopyArray(r.progressFlags, player.ProgressFlags);
-  r.reserved = gameState.savedZero;
+  PairLiveFields(r, [](auto& saved, const auto& live) { CopyField(saved, live); });
   r.mapName.assign(mapName.c_str(), strnlen(mapName.c_str(), kMaxNameLength));
-  r.entrance = entrance;
-  r.gameOvers = gameOvers;
-  r.playTimeMs = gameState.playTimeMs;
   return r;
 }
 
 void ApplySaveRecord(const SaveRecord& r) {
-  FloorProgressRecord& progress = gameState.FloorProgress;
-  CopyArray(progress.floorItems, r.floorItems);
-  CopyArray(progress.doorLinks, r.doorLinks);
-  CopyArray(progress.visited, r.visited);
-  CopyArray(progress.shopFound, r.shopFound);
-  CopyArray(progress.floorValue, r.floorValue);
-  CopyArray(progress.shopSold, r.shopSold);
-  CopyArray(progress.bossDefeated, r.bossDefeated);
-  player.maxMagic = r.maxMagic;
-  CopyArray(player.shotLevel, r.shotLevel);
-  player.coins = r.coins;
-  player.keys = r.keys;
-  CopyArray(player.ProgressFlags, r.progressFlags);
-  gameState.savedZero = r.reserved;
+  PairLiveFields(r, [](const auto& saved, auto& live) { CopyField(live, saved); });
   GameStringAssign(mapName, r.mapName.c_str(), static_cast<int>(r.mapName.size()));
-  entrance = r.entrance;
-  gameOvers = r.gameOvers;
-  gameState.playTimeMs = r.playTimeMs;
 }
 
 GameString SaveDataFile(int slot) {
@@ -211,9 +210,7 @@ GameString SaveDataFile(int slot) {
 int WriteSaveFile(int slot) {
   if (slot == -1) return 0;
   const GameString path = SaveDataFile(slot);
-  const std::uint32_t now = plat::GetTickCount();
-  gameState.playTimeMs += now - gameState.tickAtStart;
-  gameState.tickAtStart = now;
+  AdvancePlayTime();
   const std::string native = plat::ToPosixPath(path.c_str());
   if (!native.empty() && ReplaceFile(native, EncodeSaveRecord(CaptureSaveRecord()))) return 1;
   qz::AppendLogFormat("save slot %d could not be written; the previous save is kept\n", slot);

@@ -26,5 +26,6 @@ void EnterStatusScreen();
 void RunMessageScene(int mode, int number, GameString text);
 // Opens (mode 1) or closes (mode 0) message window kind 0..2.
 void AnimateMessageWindow(int mode, int kind);
-// One number of the status bar: kind 1 floor, 3 keys, 4 coins, 5 magic, 6 time.
-void DrawHudNumber(int kind, int, int, int);
+// One number of the status bar: kind 1 floor, 3 keys, 4 coins, 5 magic, 6
+// time; kind 7 the status screen's floor number `value` + 1 at (x, y).
+void DrawHudNumber(int kind, int value, int x, int y);

@@ -17,7 +17,6 @@
 #include "game/title_windows.h"
 #include "game/trap_graphics.h"
 #include "graphics/draw_graph.h"
-#include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
 
 namespace {
@@ -47,16 +46,6 @@ void ReleaseTitleGraphs() {
   ReleaseMessageWindowGraphs();
   ReleaseGraphOnce(sceneBackground);
   for (int& graph : titleGraphs) ReleaseGraphOnce(graph);
-}
-
-// Crossfades from the screen as it is to black (mode 0 slow, 1 quicker);
-// the black screen is then the old picture of the next fade.
-void FadeToBlack(int mode) {
-  CaptureScreen(oldScreen);
-  qz::ClearDrawTarget(nullptr);
-  CaptureScreen(newScreen);
-  CrossfadeScreens(mode);
-  CaptureScreen(oldScreen);
 }
 
 // A full-screen layer shifted down by o rows, wrapping at the bottom.
@@ -114,7 +103,7 @@ void StartOpening() {
 void LeaveTitle() {
   const int request = TitleStartRequest;
   ReleaseTitleGraphs();
-  FadeToBlack(1);
+  FadeScreenToBlack(1);
   fadeRequest = 2;
   skipFade = 1;
   gameState.scene = kSceneFloorPlay;
@@ -159,7 +148,7 @@ void EnterTitleScene() {
   MenuCursor.frameCounter = 0;
   MenuCursor.moving = 0;
   DialogCursor.closeRequest = 0;
-  FadeToBlack(0);
+  FadeScreenToBlack(0);
   gameState.sceneFrame = 0;
   gameState.scenePage = 0;
   WindowState = 0;

@@ -251,9 +251,11 @@ int QueryShaderModel() {
       plat::FAILED(state.direct3D->GetDeviceCaps(plat::D3DADAPTER_DEFAULT, plat::D3DDEVTYPE_HAL, &caps))) {
     return 200;
   }
-  const bool model3 = caps.VertexShaderVersion >= plat::D3DVS_VERSION(3, 0) &&
-                      caps.PixelShaderVersion >= plat::D3DPS_VERSION(3, 0);
-  return model3 ? 300 : 200;
+  const auto atLeast = [&caps](std::uint32_t major) {
+    return (caps.VertexShaderVersion & 0xFFFF) >= (major << 8) && (caps.PixelShaderVersion & 0xFFFF) >= (major << 8);
+  };
+  // An adapter below model 2.0 has no model the library can use.
+  return atLeast(3) ? 300 : atLeast(2) ? 200 : 0;
 }
 
 int GraphicsNoOperation() { return 0; }

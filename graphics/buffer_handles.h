@@ -71,7 +71,8 @@ int RecreateVertexBufferObject(BufferHandleRecord* record);
 int RecreateIndexBufferObject(BufferHandleRecord* record);
 
 // 0 with a device and shaders off; else 300 when the adapter's vertex and
-// pixel shader versions are both 3.0 or later, otherwise 200.
+// pixel shader versions are both 3.0 or later, 200 when both are 2.0 or
+// later, and 0 below that.
 int QueryShaderModel();
 
 // The library's empty operation. 0.

@@ -10,6 +10,7 @@
 #include "graphics/graph_record.h"
 #include "graphics/graphics_state.h"
 #include "graphics/pending_draw_state.h"
+#include "graphics/shader_objects.h"
 #include "graphics/vertex_batch.h"
 
 namespace qz {
@@ -84,6 +85,8 @@ void HoldColorModulation(bool held) { gColorModulationHeld = held; }
 
 int PrepareGraphDrawState(const GraphImage* image, plat::IDirect3DBaseTexture9* texture, int flags) {
   if (GetGraphicsState().device == nullptr) return -1;
+  // The 2D path draws with the fixed-function pipeline.
+  if ((flags & kPrepareKeepShaders) == 0) ClearCurrentShaders();
   DrawSettingsBlock& settings = GetDrawSettings();
   const bool lighting = (flags & kPrepareLighting) != 0 && settings.lightingOff == 0;
   if (lighting && (settings.lightsChanged != 0 || GetLightPacking().forceReapply != 0)) {

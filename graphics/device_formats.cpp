@@ -13,10 +13,12 @@
 #include "core/window_services.h"
 #include "core/window_state.h"
 #include "graphics/back_buffer_readback.h"
+#include "graphics/buffer_handles.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/device_release.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
+#include "graphics/shader_objects.h"
 #include "graphics/vertical_blank.h"
 #include "platform/d3d9.h"
 #include "platform/module.h"
@@ -446,8 +448,8 @@ int CreateDirect3DDevice9() {
   state.direct3D->GetDeviceCaps(Adapter(state), plat::D3DDEVTYPE_HAL, &adapterCaps);
   const bool adapterShaders20 =
       ShaderVersionAtLeast20(adapterCaps.VertexShaderVersion) && ShaderVersionAtLeast20(adapterCaps.PixelShaderVersion);
-  // Multisampling needs shader model 2.0; without it the adapter's versions decide.
-  if (!adapterShaders20) {
+  // Multisampling needs shader model 2.0.
+  if (QueryShaderModel() < 200) {
     state.options.multiSampleType = 0;
     state.options.multiSampleQuality = 0;
   }
@@ -462,6 +464,7 @@ int CreateDirect3DDevice9() {
                               hardwareVertexProcessing);
   if (state.device == nullptr) return -1;
   MeasureRefreshPeriod();
+  ForgetCurrentShaders();
 
   ClearAndPresentAtStart(state);
   state.device->GetBackBuffer(0, 0, plat::D3DBACKBUFFER_TYPE_MONO, &state.backBuffer);

@@ -11,6 +11,7 @@
 #include "graphics/matrix_settings.h"
 #include "graphics/pending_draw_state.h"
 #include "graphics/screen_present.h"
+#include "graphics/shader_objects.h"
 #include "graphics/vertex_batch.h"
 
 namespace qz {
@@ -180,8 +181,7 @@ int SetDefaultSamplerStates() {
   SendState(device, plat::D3DRS_DITHERENABLE, plat::FALSE);
   SetVertexShaderConstants(0, kVertexShaderConstant0, 1);
   SetPixelShaderConstants(0, kPixelShaderConstant0, 1);
-  device->SetVertexShader(nullptr);
-  device->SetPixelShader(nullptr);
+  UnsetDeviceShaders();
   ForgetLastVertexFormat();
   return 0;
 }

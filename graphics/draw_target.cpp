@@ -164,17 +164,21 @@ int ClearDrawTarget(const plat::WinRect* rect) {
   GraphicsState& state = GetGraphicsState();
   const WindowSettings& window = GetWindowSystemState().settings;
   if (!OnHardwarePath(state)) {
+    LiftMaskForClear(1);
     MEMIMG* image = state.softwareDrawTarget;
-    if (image == nullptr || IsMemImgValid(image) == 0) return 0;
-    const Rect area = rect != nullptr ? Rect{rect->left, rect->top, rect->right, rect->bottom} : Rect{};
-    FillMemImgArea(image, rect != nullptr ? &area : nullptr,
-                   PackColorByDescriptor(image->block->colorDesc, window.backgroundRed, window.backgroundGreen,
-                                         window.backgroundBlue, 0));
+    if (image != nullptr && IsMemImgValid(image) != 0) {
+      const Rect area = rect != nullptr ? Rect{rect->left, rect->top, rect->right, rect->bottom} : Rect{};
+      FillMemImgArea(image, rect != nullptr ? &area : nullptr,
+                     PackColorByDescriptor(image->block->colorDesc, window.backgroundRed, window.backgroundGreen,
+                                           window.backgroundBlue, 0));
+    }
+    LiftMaskForClear(0);
     return 0;
   }
   if (state.device->TestCooperativeLevel() != plat::D3D_OK) return 0;
   FlushVertexBatch();
   EndDeviceScene();
+  LiftMaskForClear(1);
   const DeviceViewport whole{0, 0, gTarget.width, gTarget.height, 0.0f, 1.0f};
   SetDeviceViewport(&whole);
   const plat::D3DRECT area = rect != nullptr ? plat::D3DRECT{rect->left, rect->top, rect->right, rect->bottom}
@@ -183,6 +187,7 @@ int ClearDrawTarget(const plat::WinRect* rect) {
   state.device->Clear(rect != nullptr ? 1 : 0, rect != nullptr ? &area : nullptr, flags,
                       plat::D3DCOLOR_ARGB(0, window.backgroundRed, window.backgroundGreen, window.backgroundBlue),
                       1.0f, 0);
+  LiftMaskForClear(0);
   const DrawSettingsBlock& settings = GetDrawSettings();
   SetViewportFromRect(settings.clipLeft, settings.clipTop, settings.clipRight, settings.clipBottom);
   return 0;

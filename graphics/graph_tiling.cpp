@@ -11,6 +11,8 @@ namespace {
 
 constexpr int kMinTextureSize = 8;
 
+int gSingleTexture = 0;
+
 GraphTextureTile MakeTile(int x, int y, int textureWidth, int textureHeight, int imageWidth, int imageHeight) {
   GraphTextureTile tile{};
   tile.x = x;
@@ -39,9 +41,8 @@ int SplitIntoTextureSizes(int size, int drawable, int* sizes) {
   while (c > kMinTextureSize && c > size) c /= 2;
   int screenWidth = 0;
   GetScreenModeSize(&screenWidth, nullptr);
-  // The maximum-texture-size and single-texture creation settings have no
-  // setter and stay off.
-  if (2 * c <= limit && (drawable == 0 || size < screenWidth)) {
+  // The maximum-texture-size creation setting has no setter and stays off.
+  if (2 * c <= limit && (gSingleTexture != 0 || drawable == 0 || size < screenWidth)) {
     sizes[0] = c >= size ? c : 2 * c;
     return 1;
   }
@@ -62,6 +63,11 @@ int SplitIntoTextureSizes(int size, int drawable, int* sizes) {
     --count;
   }
   return count;
+}
+
+int SetSingleTextureSetting(int on) {
+  gSingleTexture = on != 0 ? 1 : 0;
+  return 0;
 }
 
 std::vector<GraphTextureTile> LayOutTextureTiles(int width, int height, int drawable) {

@@ -14,6 +14,10 @@ inline constexpr int kMaxTextureSizesPerDimension = 256;
 // kMaxTextureSizesPerDimension) into `sizes`; returns the count.
 int SplitIntoTextureSizes(int size, int drawable, int* sizes);
 
+// On: a dimension that fits one texture gets one, drawable or not. Only the
+// movie loader switches it on, and it stays on. 0.
+int SetSingleTextureSetting(int on);
+
 // The tiles of a width x height image, row by row from the top, with their
 // positions, used areas and texture sizes; on a device that takes only square
 // textures each tile is made of squares of its shorter side.

@@ -29,6 +29,7 @@
 #include "graphics/mesh_objects.h"
 #include "graphics/screen_mode_change.h"
 #include "graphics/screen_settings.h"
+#include "graphics/shader_objects.h"
 #include "graphics/vertical_blank.h"
 #include "platform/display_settings.h"
 #include "softrender/draw_state.h"
@@ -109,6 +110,11 @@ int InitGraphicsDevice() {
     if (!modeChangeFirst || ChangeScreenDisplayMode() == 0) {
       if (CreateDirect3D9Object() == 0 && CreateDirect3DDevice9() == 0 && CreateZBuffer() == 0) {
         state.hardware3DOn = 1;
+        SetupProgrammableShaders();
+        if (GetDeviceStateCache().shadersOn != 0) {
+          CreateVertexDeclarations();
+          CreateBrightnessVolumeTexture();
+        }
         return 0;
       }
       // The back buffer, swap chain and sub back buffer go too, or they would
@@ -241,6 +247,7 @@ int TerminateGraphics() {
   ShutdownGraphicsDevice();
   for (MEMIMG& image : state.screenImages) ReleaseMemImg(&image);
   state.softwareDrawTarget = nullptr;
+  FreeShaderPack();
   state.colorBits = state.requestedColorBits;
   state.started = 0;
   return 0;
@@ -250,6 +257,10 @@ int ShutdownGraphicsDevice() {
   GraphicsState& state = GetGraphicsState();
   if (IsFullScreenMode() != 0 && !DisplayChangedByDirect3D(state)) plat::ChangeDisplaySettingsA(nullptr, 0);
   ReleaseAllMeshBuffers();
+  ReleaseVertexDeclarations();
+  ReleaseShaderObjects();
+  ReleaseBrightnessVolumeTexture();
+  GetDeviceStateCache().shadersOn = 0;
   ReleaseDeviceAndSurfaces(state, text::kGfxDeviceRelease3);
   ReleaseAndClear(&state.direct3D);
   state.direct3DIsEx = 0;

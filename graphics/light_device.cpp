@@ -11,6 +11,7 @@
 #include "graphics/device_state_internal.h"
 #include "graphics/draw_target.h"
 #include "graphics/matrix_settings.h"
+#include "graphics/shader_objects.h"
 #include "graphics/vertex_batch.h"
 
 namespace qz {
@@ -196,6 +197,7 @@ int ApplyAmbientColor(std::uint32_t color) {
 }
 
 int UploadLightColorConstants() {
+  UploadPendingShaderConstants();
   const plat::D3DMATERIAL9& material = GetDeviceStateCache().material;
   const float* materialAmbient = &material.Ambient.r;
   const float* emissive = &material.Emissive.r;

@@ -323,6 +323,15 @@ void FollowDrawTargetWithMask() {
   if (gFlags.active != 0) SetMaskScreenInUse(1);
 }
 
+void LiftMaskForClear(int lift) {
+  if (gFlags.active == 0) return;
+  if (OnDevice()) {
+    SetDeviceRenderTarget(lift != 0 ? TargetSurface() : gMask.workSurface);
+  } else {
+    GetGraphicsState().softwareDrawTarget = lift != 0 ? TargetImage() : &gMask.workImage;
+  }
+}
+
 int BeginMaskedDraw(int left, int top, int right, int bottom) {
   if (++gMask.nesting != 1) return 0;
   if (gFlags.active == 0 || !ClipBracket(&left, &top, &right, &bottom)) return 0;

@@ -42,6 +42,11 @@ int EndMaskedDraw(int left, int top, int right, int bottom);
 // Keeps drawing on the work screen after the draw target changes.
 void FollowDrawTargetWithMask();
 
+// A clear reaches the draw target itself, not the work screen: while masked
+// drawing is active, `lift` points drawing at the target for the clear and
+// the second call (lift 0) back at the work screen. Nothing otherwise.
+void LiftMaskForClear(int lift);
+
 // The program's side: make the mask screen and use it; fill a rectangle of
 // the mask buffer with a value (clipped to the screen). 0, or -1.
 int MakeMaskScreen();

@@ -12,9 +12,13 @@
 #include "core/handle.h"
 #include "graphics/device_release.h"
 #include "graphics/device_state_cache.h"
+#include "graphics/draw_settings_block.h"
+#include "graphics/graph_from_image.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
+#include "graphics/soft_image.h"
+#include "image/base_image.h"
 
 namespace qz {
 namespace {
@@ -46,19 +50,44 @@ struct MeshGroupNode {
   plat::IDirect3DIndexBuffer9* indexBuffer = nullptr;
 };
 
+struct MeshMaterial {
+  std::vector<std::uint8_t> imageBlock;
+  std::vector<std::uint8_t> alphaBlock;
+  int normalMap;
+  float bumpScale;
+  int graph;
+};
+
 struct MeshObject {
   int references = 1;
   int built = 0;
+  int frameCount = 0;
   std::vector<MeshPart> parts;
   std::array<std::vector<MeshGroupNode>, kMeshGroupCount> groups;
   std::vector<int> textureGraphs;
+  std::vector<MeshMaterial> materials;
   std::vector<int> instances;
+};
+
+// Per-frame state of an instance: its chain of linked blocks, its two
+// optional buffers and its entries of the instance's items.
+struct MeshInstanceFrame {
+  std::vector<std::vector<std::uint8_t>> blocks;
+  std::array<std::vector<std::uint8_t>, 2> buffers;
+  std::vector<int> itemEntries;  // per item: 1 while the frame uses it
+};
+
+struct MeshInstanceData {
+  std::vector<plat::IDirect3DVertexBuffer9*> partBuffers;  // one per part of the object
+  std::vector<MeshInstanceFrame> frames;                   // one per frame of the object
+  MeshInstanceFrame whole;                                 // the instance's own blocks and buffers
+  std::vector<std::vector<std::uint8_t>> items;
 };
 
 struct MeshInstanceRecord {
   std::int32_t check;
   std::int32_t object;
-  std::vector<plat::IDirect3DVertexBuffer9*>* partBuffers;  // one per part of the object
+  MeshInstanceData* data;
   std::int32_t refill;
 };
 
@@ -125,11 +154,47 @@ void PlaceParts(MeshObject* object) {
 
 MeshInstanceRecord* InstanceOf(int handle) { return gInstances.Get(handle); }
 
+// The frame of an instance, or its own state for frame -1; null when out of range.
+MeshInstanceFrame* FrameOf(int instance, int frame) {
+  MeshInstanceRecord* record = InstanceOf(instance);
+  if (record == nullptr || frame < -1 || frame >= static_cast<int>(record->data->frames.size())) return nullptr;
+  return frame == -1 ? &record->data->whole : &record->data->frames[static_cast<std::size_t>(frame)];
+}
+
+const void* BlockData(const std::vector<std::uint8_t>& block) { return block.empty() ? nullptr : block.data(); }
+
+// Decodes the material's blocks into images; with `graph` -1 a new graph is
+// made of them, else the graph is refilled. Material pictures never take the
+// transparent colour, made or restored. The graph, or -1.
+int BuildMaterialGraph(const MeshMaterial& material, int graph) {
+  BaseImage image{};
+  BaseImage alpha{};
+  if (BuildMaterialTextureImages(&image, &alpha, BlockData(material.imageBlock), material.imageBlock.size(),
+                                 BlockData(material.alphaBlock), material.alphaBlock.size(), material.normalMap,
+                                 material.bumpScale, 0) != 0) {
+    return -1;
+  }
+  BaseImage* alphaImage = material.alphaBlock.empty() ? nullptr : &alpha;
+  const std::int32_t savedOff = GetDrawSettings().transparentOnLoadOff;
+  SetTransparentColorOnLoad(0);
+  int result = graph;
+  if (graph == -1) {
+    result = BuildGraphFromBaseImages(&image, alphaImage, 0);
+  } else if (ReloadGraphFromBaseImage(&image, alphaImage, graph) != 0) {
+    result = -1;
+  }
+  GetDrawSettings().transparentOnLoadOff = savedOff;
+  FreeBaseImagePixels(&image);
+  FreeBaseImagePixels(&alpha);
+  return result;
+}
+
 // Buffers, data and texture graphs of the object in the slot; the slot is emptied.
 void FreeMeshObject(std::size_t slot) {
   MeshObject* mesh = gObjects[slot];
   ReleaseNodes(mesh);
   for (const int graph : mesh->textureGraphs) ReleaseGraph(graph);
+  for (const MeshMaterial& material : mesh->materials) ReleaseGraph(material.graph);
   delete mesh;
   gObjects[slot] = nullptr;
 }
@@ -138,9 +203,10 @@ void FreeMeshObject(std::size_t slot) {
 
 void SetMeshObjectsReady(int ready) { gReady = ready; }
 
-int CreateMeshObject() {
-  if (gReady == 0 || gObjects.size() > static_cast<std::size_t>(kMeshObjectSlotMask)) return -1;
+int CreateMeshObject(int frameCount) {
+  if (gReady == 0 || frameCount < 0 || gObjects.size() > static_cast<std::size_t>(kMeshObjectSlotMask)) return -1;
   gObjects.push_back(new MeshObject());
+  gObjects.back()->frameCount = frameCount;
   return kMeshObjectKind | static_cast<int>(gObjects.size() - 1);
 }
 
@@ -168,6 +234,33 @@ int AddMeshObjectTextureGraph(int object, int graph) {
   return 0;
 }
 
+int AddMeshObjectMaterial(int object, const void* imageBlock, std::size_t imageSize, const void* alphaBlock,
+                          std::size_t alphaSize, int normalMap, float bumpScale) {
+  MeshObject* mesh = ObjectOf(object);
+  if (mesh == nullptr || (imageBlock == nullptr && alphaBlock == nullptr)) return -1;
+  MeshMaterial material{{}, {}, normalMap, bumpScale, -1};
+  if (imageBlock != nullptr) {
+    const auto* bytes = static_cast<const std::uint8_t*>(imageBlock);
+    material.imageBlock.assign(bytes, bytes + imageSize);
+  }
+  if (alphaBlock != nullptr) {
+    const auto* bytes = static_cast<const std::uint8_t*>(alphaBlock);
+    material.alphaBlock.assign(bytes, bytes + alphaSize);
+  }
+  material.graph = BuildMaterialGraph(material, -1);
+  if (material.graph == -1) return -1;
+  mesh->materials.push_back(std::move(material));
+  return mesh->materials.back().graph;
+}
+
+int RestoreMeshMaterialTextures() {
+  for (MeshObject* mesh : gObjects) {
+    if (mesh == nullptr) continue;
+    for (const MeshMaterial& material : mesh->materials) BuildMaterialGraph(material, material.graph);
+  }
+  return 0;
+}
+
 int CreateMeshInstance(int object) {
   MeshObject* mesh = ObjectOf(object);
   if (mesh == nullptr) return -1;
@@ -175,7 +268,9 @@ int CreateMeshInstance(int object) {
   if (handle == -1) return -1;
   MeshInstanceRecord* record = gInstances.Get(handle);
   record->object = object;
-  record->partBuffers = new std::vector<plat::IDirect3DVertexBuffer9*>(mesh->parts.size(), nullptr);
+  record->data = new MeshInstanceData();
+  record->data->partBuffers.assign(mesh->parts.size(), nullptr);
+  record->data->frames.resize(static_cast<std::size_t>(mesh->frameCount));
   ++mesh->references;
   mesh->instances.push_back(handle);
   CreateMeshVertexBuffers(handle);
@@ -213,7 +308,7 @@ int CreateMeshVertexBuffers(int instance) {
   if (mesh == nullptr || !DeviceBuffersAllowed() || GetDeviceStateCache().shadersOn != 0) return 0;
   for (std::size_t i = 0; i < mesh->parts.size(); ++i) {
     const MeshPart& part = mesh->parts[i];
-    plat::IDirect3DVertexBuffer9*& buffer = (*record->partBuffers)[i];
+    plat::IDirect3DVertexBuffer9*& buffer = record->data->partBuffers[i];
     if (part.kind != kSkinnedPartKind || part.vertices.empty() || buffer != nullptr) continue;
     buffer = CreateDeviceVertexBuffer(static_cast<std::uint32_t>(part.vertices.size()), kInstanceBufferUsage, 0,
                                       plat::D3DPOOL_DEFAULT);
@@ -232,7 +327,7 @@ int RecreateAllMeshBuffers() {
 int ReleaseMeshInstanceBuffers(int instance) {
   MeshInstanceRecord* record = InstanceOf(instance);
   if (record == nullptr) return -1;
-  for (plat::IDirect3DVertexBuffer9*& buffer : *record->partBuffers) ReleaseAndClear(&buffer);
+  for (plat::IDirect3DVertexBuffer9*& buffer : record->data->partBuffers) ReleaseAndClear(&buffer);
   return 0;
 }
 
@@ -263,7 +358,7 @@ int DeleteMeshInstance(int instance) {
   MeshInstanceRecord* record = InstanceOf(instance);
   if (record == nullptr) return -1;
   ReleaseMeshInstanceBuffers(instance);
-  delete record->partBuffers;
+  delete record->data;
   const int object = record->object;
   if (MeshObject* mesh = ObjectOf(object); mesh != nullptr) {
     mesh->instances.erase(std::remove(mesh->instances.begin(), mesh->instances.end(), instance), mesh->instances.end());
@@ -272,6 +367,64 @@ int DeleteMeshInstance(int instance) {
   gInstances.LowerHighWaterMark();
   DeleteMeshObject(object);
   return 0;
+}
+
+int AddMeshInstanceItem(int instance, std::size_t bytes) {
+  MeshInstanceRecord* record = InstanceOf(instance);
+  if (record == nullptr) return -1;
+  record->data->items.emplace_back(bytes);
+  for (MeshInstanceFrame& frame : record->data->frames) frame.itemEntries.push_back(1);
+  return static_cast<int>(record->data->items.size()) - 1;
+}
+
+int AddMeshInstanceFrameBlock(int instance, int frame, std::size_t bytes) {
+  MeshInstanceFrame* state = FrameOf(instance, frame);
+  if (state == nullptr) return -1;
+  state->blocks.emplace_back(bytes);
+  return 0;
+}
+
+int SetMeshInstanceFrameBuffer(int instance, int frame, int which, std::size_t bytes) {
+  MeshInstanceFrame* state = FrameOf(instance, frame);
+  if (state == nullptr || which < 0 || which > 1) return -1;
+  state->buffers[static_cast<std::size_t>(which)].assign(bytes, 0);
+  return 0;
+}
+
+int FreeMeshInstanceItem(int instance, int item) {
+  MeshInstanceRecord* record = InstanceOf(instance);
+  if (record == nullptr || item < 0 || item >= static_cast<int>(record->data->items.size())) return -1;
+  std::vector<std::uint8_t>().swap(record->data->items[static_cast<std::size_t>(item)]);
+  for (MeshInstanceFrame& frame : record->data->frames) frame.itemEntries[static_cast<std::size_t>(item)] = 0;
+  return 0;
+}
+
+int FreeMeshInstanceFrameChain(int instance, int frame) {
+  MeshInstanceFrame* state = FrameOf(instance, frame);
+  if (state == nullptr) return -1;
+  std::vector<std::vector<std::uint8_t>>().swap(state->blocks);
+  return 0;
+}
+
+int FreeMeshInstanceFrameBuffer(int instance, int frame, int which) {
+  MeshInstanceFrame* state = FrameOf(instance, frame);
+  if (state == nullptr || which < 0 || which > 1) return -1;
+  std::vector<std::uint8_t>().swap(state->buffers[static_cast<std::size_t>(which)]);
+  return 0;
+}
+
+std::size_t GetMeshInstanceDataBytes(int instance) {
+  const MeshInstanceRecord* record = InstanceOf(instance);
+  if (record == nullptr) return 0;
+  std::size_t bytes = 0;
+  const auto count = [&bytes](const MeshInstanceFrame& frame) {
+    for (const auto& block : frame.blocks) bytes += block.size();
+    for (const auto& buffer : frame.buffers) bytes += buffer.size();
+  };
+  count(record->data->whole);
+  for (const MeshInstanceFrame& frame : record->data->frames) count(frame);
+  for (const auto& item : record->data->items) bytes += item.size();
+  return bytes;
 }
 
 int DeleteAllMeshObjects() {

@@ -36,6 +36,7 @@
 #include "graphics/texture_draw_info.h"
 #include "graphics/vertex_batch.h"
 #include "input/input_devices.h"
+#include "movie/movie_services.h"
 
 namespace qz {
 namespace {
@@ -213,6 +214,7 @@ int ReleaseAllDeviceObjects() {
     if (record != nullptr && record->image != nullptr) ReleaseTextureSet(record->image);
   }
   ReleaseAllBufferDeviceObjects();
+  ReleaseMovieDeviceObjects();
   return 0;
 }
 
@@ -256,6 +258,8 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   } else {
     CallDeviceLostRestoreHandler();
   }
+  // Movie graphs have no source to reload: their movies hand the frame on view again.
+  RestoreMovieDeviceObjects();
   if (gRebuildCallback != nullptr) gRebuildCallback(gRebuildCallbackValue);
   RefreshAllDeviceStates();
   RecreateAllMeshBuffers();

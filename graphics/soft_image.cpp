@@ -15,6 +15,7 @@
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_from_image.h"
 #include "graphics/graphics_state.h"
+#include "graphics/mesh_objects.h"
 #include "graphics/screen_settings.h"
 #include "image/image_decode.h"
 #include "image/pixel_convert.h"
@@ -291,6 +292,7 @@ int RestoreBuiltinAndMaterialTextures() {
   RefillGraphFromImageBytes(white.bytes, white.size, gBuiltinGraphs.whiteSquare, nullptr, 0, 0, 0);
   RefillGraphFromImageBytes(ramp.bytes, ramp.size, gBuiltinGraphs.fourStepRamp, nullptr, 0, 0, 0);
   BuildGreyRampBaseImage(gBuiltinGraphs.greyRamp);
+  RestoreMeshMaterialTextures();
   GetDrawSettings().transparentOnLoadOff = savedOff;
   return 0;
 }

@@ -57,7 +57,8 @@ int BuildGreyRampBaseImage(int graph);
 int BuildMaterialTextureImages(BaseImage* image, BaseImage* alphaImage, const void* imageBlock,
                                std::size_t imageSize, const void* alphaBlock, std::size_t alphaSize, int normalMap,
                                float bumpScale, int unused);
-// After a device reset: the built-in graphs get their pixels again; 0.
+// After a device reset: the built-in graphs and the mesh materials get
+// their pixels again; 0.
 int RestoreBuiltinAndMaterialTextures();
 
 // Fills the table once per process, only while hardware rendering is allowed;

@@ -4,6 +4,8 @@
 // the multimedia joystick calls.
 #include "input/input_devices.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "core/call_trace.h"
@@ -508,8 +510,11 @@ int UpdatePadVibrationTimers() {
     JoypadRecord& pad = in.pads[i];
     if (pad.device == nullptr || pad.vibrationRequested == 0 || pad.vibrationPlayTime < 0) continue;
     if (now != pad.vibrationLastTick) {
-      if (now < pad.vibrationLastTick) pad.vibrationLastTick = now;
-      pad.vibrationElapsed += now - pad.vibrationLastTick;
+      // The counter is 31 bits and wraps; the elapsed sum saturates so a long
+      // vibration (or a big clock jump) cannot overflow it.
+      const std::uint32_t step = (static_cast<std::uint32_t>(now) - static_cast<std::uint32_t>(pad.vibrationLastTick)) & 0x7FFFFFFFu;
+      const std::int64_t elapsed = std::int64_t{pad.vibrationElapsed} + step;
+      pad.vibrationElapsed = static_cast<std::int32_t>(std::min<std::int64_t>(elapsed, INT32_MAX));
       pad.vibrationLastTick = now;
     }
     if (pad.vibrationElapsed >= pad.vibrationPlayTime) StopPadVibration(i + 1);

@@ -151,21 +151,30 @@ int OpenMovieWithDirectShow(MovieRecord* record, const char* path, int* width, i
   return 0;
 }
 
+namespace {
+
+// Lends the renderer's buffer to the callback. The buffer is read under the
+// renderer's lock: the next sample waits for the copy instead of tearing it.
+void HandRendererFrame(MovieRecord* record) {
+  MovieRendererFilter* renderer = record->renderer;
+  std::lock_guard<std::mutex> lock(renderer->frameLock);
+  record->frameImage.width = static_cast<std::uint32_t>(renderer->width);
+  record->frameImage.height = static_cast<std::uint32_t>(renderer->height);
+  record->frameImage.pitch = static_cast<std::uint32_t>(renderer->stride);
+  record->frameImage.pixels = renderer->frameBuffer;
+  record->pixelsBorrowed = 1;
+  SetColorDescRGB24(&record->frameImage.format);
+  record->imageToShow = &record->frameImage;
+  record->frameCallback(record, record->callbackUserValue);
+}
+
+}  // namespace
+
 void UpdateFilterGraphMovie(MovieRecord* record) {
   MovieRendererFilter* renderer = record->renderer;
   if (renderer != nullptr && renderer->newFrame.exchange(0, std::memory_order_acq_rel) != 0 &&
       record->frameCallback != nullptr) {
-    // The borrowed buffer is read under the renderer's lock: the next sample
-    // waits for the copy instead of tearing it.
-    std::lock_guard<std::mutex> lock(renderer->frameLock);
-    record->frameImage.width = static_cast<std::uint32_t>(renderer->width);
-    record->frameImage.height = static_cast<std::uint32_t>(renderer->height);
-    record->frameImage.pitch = static_cast<std::uint32_t>(renderer->stride);
-    record->frameImage.pixels = renderer->frameBuffer;
-    record->pixelsBorrowed = 1;
-    SetColorDescRGB24(&record->frameImage.format);
-    record->imageToShow = &record->frameImage;
-    record->frameCallback(record, record->callbackUserValue);
+    HandRendererFrame(record);
   }
   if (record->mediaSeeking == nullptr || record->mediaControl == nullptr) return;
   std::int64_t position = 0;
@@ -179,6 +188,12 @@ void UpdateFilterGraphMovie(MovieRecord* record) {
   } else {
     record->playing = 0;
     record->stopped = 1;
+  }
+}
+
+void RedeliverFilterGraphFrame(MovieRecord* record) {
+  if (record->renderer != nullptr && record->frameImage.pixels != nullptr && record->frameCallback != nullptr) {
+    HandRendererFrame(record);
   }
 }
 

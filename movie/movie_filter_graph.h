@@ -12,6 +12,8 @@ int OpenMovieWithDirectShow(MovieRecord* record, const char* path, int* width, i
 // Hands a new frame of the renderer to the callback (borrowed, not copied)
 // and applies the end rule at the stop position.
 void UpdateFilterGraphMovie(MovieRecord* record);
+// Hands the frame last delivered (if any) to the callback once more.
+void RedeliverFilterGraphFrame(MovieRecord* record);
 // Deletes the temporary copy and releases the graph, which ends the renderer.
 int CloseFilterGraphMovie(MovieRecord* record);
 

@@ -12,8 +12,10 @@
 #include "core/log.h"
 #include "movie/movie_filter_graph.h"
 #include "movie/movie_log_text.h"
+#include "movie/movie_overlay.h"
 #include "movie/movie_services.h"
 #include "platform/dshow.h"
+#include "sound/ogg_vorbis_source.h"
 #include "sound/sound_converter.h"
 #include "sound/sound_handle.h"
 #include "sound/sound_load.h"
@@ -58,10 +60,12 @@ void RebaseStartTime(MovieRecord* record) {
 int LoadMovieSound(const char* path) {
   const int createMode = GetSoundCreateMode();
   const std::uint32_t disableBits = GetSoundConverterDisableBits();
+  SetMovieSoundFlag(1);
   SetSoundCreateMode(kSoundCreateForMovie);
   SetSoundConverterDisableBits(kOnlyOggVorbis);
   const int sound = LoadSoundFile(path, 1, -1);
   SetSoundConverterDisableBits(disableBits);
+  SetMovieSoundFlag(0);
   SetSoundCreateMode(createMode);
   return sound;
 }
@@ -150,6 +154,7 @@ int CloseMovieHandle(int handle) {
   } else {
     CloseFilterGraphMovie(record);
   }
+  HideMovieOverlay(record);
   return gMovies.Delete(handle);
 }
 
@@ -171,6 +176,37 @@ int UpdateMovieFrame(int handle, int) {
     UpdateTheoraMovie(record);
   } else {
     UpdateFilterGraphMovie(record);
+  }
+  return 0;
+}
+
+int RedeliverMovieFrame(int handle) {
+  MovieRecord* record = gMovies.Get(handle);
+  if (record == nullptr) return -1;
+  if (record->theora == 0) {
+    RedeliverFilterGraphFrame(record);
+    return 0;
+  }
+  record->theoraMovie->imageConverted.store(0, std::memory_order_relaxed);
+  record->theoraMovie->surfaceConverted.store(0, std::memory_order_relaxed);
+  if (record->frameCallback != nullptr) record->frameCallback(record, record->callbackUserValue);
+  return 0;
+}
+
+int ReleaseMovieDeviceObjects() {
+  for (int slot = 0; slot < kMovieTableSize; ++slot) {
+    MovieRecord* record = gMovies.RecordAt(slot);
+    if (record != nullptr && record->theora != 0) ReleaseTheoraYuvSurface(record->theoraMovie);
+  }
+  return 0;
+}
+
+int RestoreMovieDeviceObjects() {
+  for (int slot = 0; slot < kMovieTableSize; ++slot) {
+    MovieRecord* record = gMovies.RecordAt(slot);
+    if (record == nullptr) continue;
+    if (record->theora != 0) CreateTheoraYuvSurface(record->theoraMovie);
+    RedeliverMovieFrame(gMovies.HandleAt(slot));
   }
   return 0;
 }
@@ -236,10 +272,20 @@ int ResumeAllMovies() {
   return 0;
 }
 
-int ShowMovieOverlay(int, int, int, int handle, int) { return gMovies.IsValid(handle) ? 0 : -1; }
+int ShowMovieOverlay(int x, int y, int scale, int handle, int show) {
+  MovieRecord* record = gMovies.Get(handle);
+  if (record == nullptr) return -1;
+  return PlaceMovieOverlay(record, x, y, scale, show);
+}
 
 int ReshowAllMovieOverlays() {
   RecordCall("ReshowAllMovieOverlays");
+  for (int slot = 0; slot < kMovieTableSize; ++slot) {
+    MovieRecord* record = gMovies.RecordAt(slot);
+    if (record == nullptr || record->theora != 0 || !ShowsMovieOverlay(record)) continue;
+    const MovieOverlayPlacement& placement = record->overlay;
+    PlaceMovieOverlay(record, placement.x, placement.y, placement.scale, placement.shown);
+  }
   return 0;
 }
 

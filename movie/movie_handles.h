@@ -8,6 +8,7 @@
 #include "core/file_access.h"
 #include "image/base_image.h"
 #include "movie/theora_movie.h"
+#include "platform/window.h"
 
 namespace plat {
 class IGraphBuilder;
@@ -22,6 +23,17 @@ class MovieRendererFilter;
 
 inline constexpr int kMovieTableSize = 100;
 inline constexpr int kMovieFrameStockCount = 10;
+
+// Where a movie's DirectDraw overlay was last placed (display mode 1 only):
+// the request, and the rectangles it gave (the destination in screen pixels).
+struct MovieOverlayPlacement {
+  std::int32_t x;
+  std::int32_t y;
+  std::int32_t scale;
+  std::int32_t shown;
+  plat::WinRect source;
+  plat::WinRect destination;
+};
 
 struct MovieRecord;
 // Called with the record and the user value after each update.
@@ -51,10 +63,11 @@ struct MovieRecord {
   std::int32_t playing;         // meant to play; kept through a pause that keeps it
   std::int32_t stopped;         // does not advance
   std::int32_t frameDelivered;
-  std::int32_t displayMode;  // 0: the overlay road is not built
+  std::int32_t displayMode;  // 1: shown by a DirectDraw overlay; nothing in this system sets it
   BaseImage frameImage;      // filter-graph road: describes the renderer's buffer
   std::int32_t pixelsBorrowed;
   BaseImage* imageToShow;    // the frame the callback copies
+  MovieOverlayPlacement overlay;
   MovieFrameCallback frameCallback;
   std::int32_t callbackUserValue;
 };
@@ -69,7 +82,8 @@ int SetMovieFrameCallback(int handle, MovieFrameCallback callback, std::int32_t 
 int PauseMovieHandle(int handle, int keepPlaying);
 // Starts the movie with a play type (3 loops) from the frame on view. 0 or -1.
 int PlayMovieHandle(int handle, int playType);
-// The overlay road is not built: both return 0 without effect.
+// Places the movie's overlay at (x, y) of the main window's client area,
+// scaled; acts only in display mode 1 once a frame was delivered. 0 or -1.
 int ShowMovieOverlay(int x, int y, int scale, int handle, int show);
 
 // The time sources of the movie clock; tests replace them. Null restores the

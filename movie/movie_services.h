@@ -1,7 +1,7 @@
 // What the platform core and the graphics layer call of movies: the colour
 // tables the start fills for Theora frame conversion, pausing, resuming and
-// re-showing every open movie around activation changes, and the frame pull
-// before a movie graph is drawn.
+// re-showing every open movie around activation changes, the frame pull
+// before a movie graph is drawn, and the movies' part of a device rebuild.
 #pragma once
 
 #include <cstdint>
@@ -39,5 +39,12 @@ int ReshowAllMovieOverlays();
 // callback; called before a graph bound to the movie is drawn. `flag` is
 // accepted for the draws' calls and ignored. 0, or -1 for an invalid handle.
 int UpdateMovieFrame(int movie, int flag = 0);
+// Hands the movie's frame on view to its callback again, converted anew:
+// its graph lost or never had the picture. 0, or -1 for an invalid handle.
+int RedeliverMovieFrame(int movie);
+// Around a device rebuild: the video surfaces go with the old device; after
+// it they are made on the new one and every movie's graph gets its frame back.
+int ReleaseMovieDeviceObjects();
+int RestoreMovieDeviceObjects();
 
 }  // namespace qz

@@ -1,5 +1,6 @@
 // Theora frame conversion: waits until the decode thread has the frame on
-// view in its stock, then turns its YCbCr planes into the movie's 32-bit frame
+// view in its stock, then writes it into the video surface (when asked and
+// there is one) and turns its YCbCr planes into the movie's 32-bit frame
 // image (4:2:0 frames in 2x2 blocks with the fixed-point tables' exact sums,
 // eight pixels at a time where SSE2 is there; other chroma layouts per pixel
 // in floating point).
@@ -174,19 +175,26 @@ const FrameStockSlot* WaitForCurrentFrame(const TheoraMovieContext* context) {
 
 }  // namespace
 
-int ConvertTheoraFrame(TheoraMovieContext* context, int imageFlag, int) {
-  // No video surface exists on this system, so only the image can be asked for.
-  if (imageFlag == 0 || context->imageConverted.load(std::memory_order_relaxed) != 0) return 0;
+int ConvertTheoraFrame(TheoraMovieContext* context, int imageFlag, int surfaceFlag) {
+  const bool surfaceWork = surfaceFlag != 0 && context->surfaceConverted.load(std::memory_order_relaxed) == 0 &&
+                           context->yuvSurface != nullptr;
+  const bool imageWork = imageFlag != 0 && context->imageConverted.load(std::memory_order_relaxed) == 0;
+  if (!surfaceWork && !imageWork) return 0;
   const FrameStockSlot* slot = WaitForCurrentFrame(context);
   if (slot == nullptr) return 0;
-  const bool quarterChroma = slot->yWidth == 2 * slot->uvWidth && slot->yHeight == 2 * slot->uvHeight;
-  if (quarterChroma) {
-    ConvertBlocks(*slot, &context->frameImage);
-  } else {
-    ConvertPixels(*slot, &context->frameImage);
+  // A surface that could not be locked leaves nothing new to copy from it.
+  bool done = surfaceWork && WriteTheoraYuvSurface(context, *slot);
+  if (imageWork) {
+    const bool quarterChroma = slot->yWidth == 2 * slot->uvWidth && slot->yHeight == 2 * slot->uvHeight;
+    if (quarterChroma) {
+      ConvertBlocks(*slot, &context->frameImage);
+    } else {
+      ConvertPixels(*slot, &context->frameImage);
+    }
+    context->imageConverted.store(1, std::memory_order_relaxed);
+    done = true;
   }
-  context->imageConverted.store(1, std::memory_order_relaxed);
-  return 1;
+  return done ? 1 : 0;
 }
 
 BaseImage* GetTheoraFrameImage(TheoraMovieContext* context) { return &context->frameImage; }

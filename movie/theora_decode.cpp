@@ -4,7 +4,7 @@
 // `currentFrame` and asks for seeks; the two meet through polled atomics.
 //
 // Writers: the main thread writes pauseRequest, stopRequest, seekTarget,
-// currentFrame and imageConverted and sets seekRequest; the decode thread
+// currentFrame and the conversion markers and sets seekRequest; the decode thread
 // writes threadState, endOfFile and the slots and clears seekRequest.
 // pauseRequest and threadState use sequentially consistent order: the pause
 // hand-shake is a store-then-load on both sides.
@@ -245,6 +245,7 @@ void DecodePass(TheoraMovieContext* context) {
 int SeekTheoraFrame(TheoraMovieContext* context, int frame) {
   if (frame == context->currentFrame.load(std::memory_order_relaxed)) return 0;
   context->imageConverted.store(0, std::memory_order_relaxed);
+  context->surfaceConverted.store(0, std::memory_order_relaxed);
   const std::int64_t last = context->frameCount > 0 ? context->frameCount - 1 : 0;
   const std::int32_t target = frame < 0 ? 0 : (frame > last ? static_cast<std::int32_t>(last) : frame);
   context->pauseRequest.store(1);
@@ -272,6 +273,7 @@ int AdvanceTheoraFrames(TheoraMovieContext* context, int count) {
   if (frame >= context->frameCount) frame -= context->frameCount;
   context->currentFrame.store(static_cast<std::int32_t>(frame), std::memory_order_release);
   context->imageConverted.store(0, std::memory_order_relaxed);
+  context->surfaceConverted.store(0, std::memory_order_relaxed);
   return 0;
 }
 

@@ -212,6 +212,7 @@ TheoraMovieContext* OpenTheoraMovie(const FileAccessTable* functions, FileHandle
   if (context->frameCount == 0) return FailOpen(context, nullptr);
   context->pages[0].fileOffset = 0;
 
+  CreateTheoraYuvSurface(context);
   if (AllocXRGB8BaseImage(static_cast<int>(context->info.width), static_cast<int>(context->info.height),
                           &context->frameImage) != 0) {
     return FailOpen(context, text::kTheoraFrameImageAllocFailed);
@@ -241,6 +242,7 @@ int CloseTheoraMovie(TheoraMovieContext* context) {
     }
     FreeTracked(context->frameStock);
   }
+  ReleaseTheoraYuvSurface(context);
   FreeTracked(context->pages);
   FreeTracked(context->keyFrames);
   FreeBaseImagePixels(&context->frameImage);

@@ -11,6 +11,7 @@
 
 #include "core/file_access.h"
 #include "image/base_image.h"
+#include "platform/d3d9.h"
 
 namespace qz {
 
@@ -85,7 +86,13 @@ struct TheoraMovieContext {
   FrameStockSlot* frameStock;
   std::int32_t frameStockCount;
   BaseImage frameImage;
+  // A video surface of the device (the hardware path only), in the first of
+  // YV12, YUY2 and UYVY the device offers; null and a zero code when none.
+  plat::IDirect3DSurface9* yuvSurface;
+  std::uint32_t yuvFourCC;
+  // Main thread only: set by the conversion, cleared when the frame on view moves.
   std::atomic<std::int32_t> imageConverted;
+  std::atomic<std::int32_t> surfaceConverted;
 };
 
 inline constexpr int kTheoraReadSize = 4096;
@@ -109,11 +116,20 @@ void TheoraDecodeThreadProc(TheoraMovieContext* context);
 // 1 when the last packet taken is a key frame, 0 when not, -1 at the end of the file.
 int DecodeTheoraFramesForward(TheoraMovieContext* context, int count);
 
-// Frame conversion (theora_convert.cpp). 1 when the frame image received the
-// current frame, 0 when there was nothing to do or no frame can come. The
-// device stand-in offers no video surface formats, so frames always go
-// through the frame image and the surface flag asks for nothing.
+// Frame conversion (theora_convert.cpp): brings the frame on view into the
+// frame image and/or the video surface. 1 when some asked work was done, 0
+// when there was nothing to do, no frame can come, or the surface could not
+// be written.
 int ConvertTheoraFrame(TheoraMovieContext* context, int imageFlag, int surfaceFlag);
 BaseImage* GetTheoraFrameImage(TheoraMovieContext* context);
+plat::IDirect3DSurface9* GetTheoraYuvSurface(TheoraMovieContext* context);
+
+// The video surface (theora_yuv_surface.cpp). (Re)creates it on the graphics
+// device while drawing goes through it; releases it otherwise.
+void CreateTheoraYuvSurface(TheoraMovieContext* context);
+void ReleaseTheoraYuvSurface(TheoraMovieContext* context);
+// Locks the surface (re-creating it after a failed lock, three attempts) and
+// writes the slot's planes in its layout. False when no lock succeeded.
+bool WriteTheoraYuvSurface(TheoraMovieContext* context, const FrameStockSlot& slot);
 
 }  // namespace qz

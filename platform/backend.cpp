@@ -3,6 +3,8 @@
 // before the first window exists.
 #include "platform/backend.h"
 
+#include <SDL.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -45,5 +47,9 @@ const WindowBackend& CurrentWindowBackend() {
 }
 
 void SetBackendKindForTest(BackendKind kind) { gKind.store(static_cast<int>(kind), std::memory_order_release); }
+
+void PrepareSdlSignals() {
+  if (GetBackendKind() == BackendKind::kHeadless) SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+}
 
 }  // namespace plat

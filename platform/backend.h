@@ -13,4 +13,9 @@ BackendKind GetBackendKind();
 // Test hook: choose the backend before the first window is made.
 void SetBackendKindForTest(BackendKind kind);
 
+// Call before starting any SDL subsystem. SDL turns SIGINT and SIGTERM into a
+// quit event that only the desktop pump reads; headless, the signals keep
+// their default action so the process can be stopped.
+void PrepareSdlSignals();
+
 }  // namespace plat

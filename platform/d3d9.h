@@ -661,6 +661,8 @@ struct D3D9Profile {
   std::vector<D3DFORMAT> textureFormats;       // accepted with usage 0 (and DYNAMIC)
   std::vector<D3DFORMAT> renderTargetFormats;  // accepted with RENDERTARGET
   std::vector<D3DFORMAT> depthFormats;
+  // Video formats offered for offscreen plain surfaces; none by default.
+  std::vector<D3DFORMAT> videoSurfaceFormats;
   // Bit n set: multisample type n accepted (bit 0, none, always is).
   std::uint32_t multiSampleTypes;
   std::uint32_t multiSampleQualityLevels;

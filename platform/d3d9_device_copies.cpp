@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/d3d9_device.h"
+#include "platform/d3d9_yuv.h"
 
 namespace plat::d3d9 {
 namespace {
@@ -175,7 +176,8 @@ HRESULT DeviceImpl::StretchRect(IDirect3DSurface9* source, const WinRect* srcRec
   WinRect toArea{};
   if (result == D3D_OK) {
     if (from == nullptr || to == nullptr || !Owns(from, "StretchRect") || !Owns(to, "StretchRect") ||
-        from->pool() != D3DPOOL_DEFAULT || to->pool() != D3DPOOL_DEFAULT || !IsColorTarget(from) || !IsColorTarget(to) || !IsColorFormat(from->format()) ||
+        from->pool() != D3DPOOL_DEFAULT || to->pool() != D3DPOOL_DEFAULT || !IsColorTarget(from) || !IsColorTarget(to) ||
+        !(IsColorFormat(from->format()) || IsVideoFormat(from->format())) ||
         !IsColorFormat(to->format()) || from->locked() || to->locked() || filter > D3DTEXF_LINEAR ||
         !ResolveRect(srcRect, from->width(), from->height(), &fromArea) ||
         !ResolveRect(dstRect, to->width(), to->height(), &toArea) || (from == to && Overlaps(fromArea, toArea))) {
@@ -187,7 +189,9 @@ HRESULT DeviceImpl::StretchRect(IDirect3DSurface9* source, const WinRect* srcRec
     const std::int32_t fromHeight = fromArea.bottom - fromArea.top;
     const std::int32_t toWidth = toArea.right - toArea.left;
     const std::int32_t toHeight = toArea.bottom - toArea.top;
-    if (from->format() == to->format() && fromWidth == toWidth && fromHeight == toHeight) {
+    if (IsVideoFormat(from->format())) {
+      StretchVideoRect(from->store(), fromArea, to->store(), toArea);
+    } else if (from->format() == to->format() && fromWidth == toWidth && fromHeight == toHeight) {
       CopyBlock(from->store(), fromArea.left, fromArea.top, to->store(), toArea.left, toArea.top,
                 static_cast<std::uint32_t>(toWidth), static_cast<std::uint32_t>(toHeight));
     } else {

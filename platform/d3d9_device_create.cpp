@@ -1,6 +1,8 @@
 // Resource creation on the stand-in device, with a real device's checks of
 // pools, usages, formats and sizes.
 #include "platform/d3d9_device.h"
+#include "platform/d3d9_shader_internal.h"
+#include "platform/d3d9_yuv.h"
 
 namespace plat::d3d9 {
 namespace {
@@ -19,13 +21,6 @@ HRESULT Hand(Object* made, Interface** out) {
   if (made == nullptr) return E_OUTOFMEMORY;
   *out = made;
   return D3D_OK;
-}
-
-// The version token of a shader's code: vertex 0xFFFE, pixel 0xFFFF in the high half.
-bool ReadShaderVersion(const std::uint32_t* function, std::uint32_t kind, std::uint32_t* version) {
-  if (function == nullptr || (function[0] >> 16) != kind) return false;
-  *version = function[0];
-  return true;
 }
 
 }  // namespace
@@ -151,14 +146,19 @@ HRESULT DeviceImpl::CreateOffscreenPlainSurface(std::uint32_t width, std::uint32
   } else {
     *surface = nullptr;
   }
-  // Colour formats only: the video formats (YV12, YUY2, UYVY) are refused,
-  // and movies then use their RGB frame image.
-  if (result == D3D_OK && (shared != nullptr || width == 0 || height == 0 || !IsColorFormat(format) ||
-                           (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_SYSTEMMEM))) {
+  // Video formats (YV12, YUY2, UYVY) only as the profile offers them, in the
+  // default pool; without them movies use their RGB frame image.
+  const bool video = IsVideoFormat(format);
+  if (result == D3D_OK && (shared != nullptr || width == 0 || height == 0 || !(IsColorFormat(format) || video) ||
+                           (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_SYSTEMMEM) ||
+                           (video && (pool != D3DPOOL_DEFAULT || !IsFormatIn(profile_.videoSurfaceFormats, format) ||
+                                     !IsVideoSurfaceSize(format, width, height))))) {
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) {
-    result = Hand(NewSurface(SurfaceKind::kOffscreenPlain, format, width, height, 0, pool, D3DMULTISAMPLE_NONE, 0, true),
+    result = Hand(video ? NewVideoSurface(format, width, height)
+                        : NewSurface(SurfaceKind::kOffscreenPlain, format, width, height, 0, pool, D3DMULTISAMPLE_NONE,
+                                     0, true),
                   surface);
   }
   if (result == D3D_OK) Adopt(*surface);
@@ -201,9 +201,8 @@ HRESULT DeviceImpl::CreateVertexShader(const std::uint32_t* function, IDirect3DV
   } else {
     *shader = nullptr;
   }
-  // Code for a newer model than the device reports is refused, as by a real device.
-  if (result == D3D_OK &&
-      (!ReadShaderVersion(function, 0xFFFE, &version) || version > profile_.caps.VertexShaderVersion)) {
+  // Malformed code, or code for a newer model than the device reports, is refused.
+  if (result == D3D_OK && !AcceptShaderCode(function, false, profile_.caps.VertexShaderVersion, &version)) {
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) result = Hand(new VertexShaderImpl(version), shader);
@@ -219,8 +218,7 @@ HRESULT DeviceImpl::CreatePixelShader(const std::uint32_t* function, IDirect3DPi
   } else {
     *shader = nullptr;
   }
-  if (result == D3D_OK &&
-      (!ReadShaderVersion(function, 0xFFFF, &version) || version > profile_.caps.PixelShaderVersion)) {
+  if (result == D3D_OK && !AcceptShaderCode(function, true, profile_.caps.PixelShaderVersion, &version)) {
     result = D3DERR_INVALIDCALL;
   }
   if (result == D3D_OK) result = Hand(new PixelShaderImpl(version), shader);

@@ -1,6 +1,7 @@
 // Drawing on the stand-in device: the scene and vertex-format checks, then
 // the device's state and bound textures handed to the CPU rasteriser.
 #include "platform/d3d9_device.h"
+#include "platform/d3d9_shader_internal.h"
 
 namespace plat::d3d9 {
 namespace {
@@ -19,6 +20,12 @@ HRESULT DeviceImpl::DrawChecked(D3DPRIMITIVETYPE type, std::uint32_t primitiveCo
                                 const void* indices, int indexBytes, const void* vertices, std::uint32_t stride,
                                 std::string* note) {
   if (!sceneOpen_) return D3DERR_INVALIDCALL;
+  // Shaders are kept, never run: a draw under one is refused and counted.
+  if (vertexShader_ != nullptr || pixelShader_ != nullptr) {
+    CountShaderDrawRefusal();
+    *note = "shader set: refused";
+    return D3DERR_INVALIDCALL;
+  }
   if (vertices == nullptr || primitiveCount == 0 || primitiveCount > kLargestPrimitiveCount ||
       raster::VerticesForPrimitives(type, primitiveCount) == 0) {
     return D3DERR_INVALIDCALL;

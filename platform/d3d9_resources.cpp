@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/d3d9_internal.h"
+#include "platform/d3d9_yuv.h"
 
 namespace plat::d3d9 {
 namespace {
@@ -241,6 +242,8 @@ HRESULT SurfaceImpl::Lock(D3DLOCKED_RECT* locked, const WinRect* rect, std::uint
   locked->Pitch = 0;
   locked->pBits = nullptr;
   if (locked_ || !lockable_ || multiSample_ != D3DMULTISAMPLE_NONE) return D3DERR_INVALIDCALL;
+  // Video surfaces are locked whole: their planes share no pixel offset.
+  if (rect != nullptr && IsVideoFormat(store_->format)) return D3DERR_INVALIDCALL;
   if ((flags & D3DLOCK_DISCARD) != 0 && (usage_ & D3DUSAGE_DYNAMIC) == 0) return D3DERR_INVALIDCALL;
   WinRect area;
   if (!ResolveRect(rect, store_->width, store_->height, &area)) return D3DERR_INVALIDCALL;

@@ -12,6 +12,7 @@
 
 #include "platform/d3d9_exports.h"
 #include "platform/d3d9_internal.h"
+#include "platform/d3d9_shader_internal.h"
 
 namespace plat {
 namespace d3d9 {
@@ -240,6 +241,7 @@ void ResetD3D9StandInForTest() {
   record.presentSynchronised = true;
   record.readbackCosts = d3d9::ReadbackCosts{};
   record.foreignObjectUses = 0;
+  d3d9::ResetShaderDrawRefusals();
 }
 
 void FailD3D9CallForTest(const char* method, int nth, int times, HRESULT code) {

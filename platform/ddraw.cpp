@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/clock.h"
 #include "platform/display_settings.h"
@@ -24,6 +25,10 @@ std::atomic<std::uint32_t> gCooperativeFlags{0};
 std::atomic<int> gBlankWaits{0};
 std::atomic<std::int64_t> gPeriodOverrideNs{0};
 std::atomic<std::int64_t> gJitterNs{0};
+bool gOverlays = false;  // under gFaultsMutex, as the updates are
+std::vector<OverlayUpdate> gOverlayUpdates;
+
+bool IsEmpty(const WinRect& rect) { return rect.right <= rect.left || rect.bottom <= rect.top; }
 
 std::int64_t RefreshPeriodNs() {
   const std::int64_t period = gPeriodOverrideNs.load();
@@ -92,8 +97,18 @@ class DirectDraw final : public IDirectDraw7 {
     return DD_OK;
   }
 
-  HRESULT UpdateOverlay(const WinRect*, void*, const WinRect*, std::uint32_t, void*) override {
-    return DDERR_NOOVERLAYHW;
+  // Exactly one of show and hide; a shown overlay needs both rectangles.
+  HRESULT UpdateOverlay(const WinRect* srcRect, void*, const WinRect* destRect, std::uint32_t flags,
+                        void*) override {
+    std::lock_guard<std::mutex> lock(gFaultsMutex);
+    if (!gOverlays) return DDERR_NOOVERLAYHW;
+    const bool show = (flags & DDOVER_SHOW) != 0;
+    if (show == ((flags & DDOVER_HIDE) != 0)) return DDERR_INVALIDPARAMS;
+    if (show && (srcRect == nullptr || destRect == nullptr || IsEmpty(*srcRect) || IsEmpty(*destRect))) {
+      return DDERR_INVALIDPARAMS;
+    }
+    gOverlayUpdates.push_back({show ? *srcRect : WinRect{}, show ? *destRect : WinRect{}, flags});
+    return DD_OK;
   }
 
  private:
@@ -131,6 +146,17 @@ HRESULT CreateDirectDraw7Instance(std::uint32_t classContext, IDirectDraw7** obj
 void SetDirectDrawFaultsForTest(const DirectDrawFaults& faults) {
   std::lock_guard<std::mutex> lock(gFaultsMutex);
   gFaults = faults;
+}
+
+void SetDirectDrawOverlaysForTest(bool available) {
+  std::lock_guard<std::mutex> lock(gFaultsMutex);
+  gOverlays = available;
+  gOverlayUpdates.clear();
+}
+
+std::vector<OverlayUpdate> TakeDirectDrawOverlayUpdatesForTest() {
+  std::lock_guard<std::mutex> lock(gFaultsMutex);
+  return std::exchange(gOverlayUpdates, {});
 }
 
 int GetLiveDirectDrawObjectCount() { return gLiveObjects.load(); }

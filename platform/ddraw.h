@@ -1,11 +1,12 @@
 // The DirectDraw 7 object the graphics start makes on both paths: only its
 // vertical-blank wait is used, paced on the stand-in clock at the display's
-// refresh rate (60 Hz unless a mode change set another). The overlay the
-// movie player asks about does not exist: capabilities are all zero and
-// UpdateOverlay fails.
+// refresh rate (60 Hz unless a mode change set another). Overlays exist only
+// when a test switches them on: UpdateOverlay then checks and records each
+// placement (nothing is shown); otherwise it fails as on hardware without them.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/module.h"
 #include "platform/window.h"
@@ -21,6 +22,8 @@ inline constexpr HRESULT DDERR_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u
 inline constexpr std::uint32_t DDSCL_NORMAL = 0x00000008u;
 inline constexpr std::uint32_t DDSCL_FPUPRESERVE = 0x00001000u;
 inline constexpr std::uint32_t DDWAITVB_BLOCKBEGIN = 0x00000001u;
+inline constexpr std::uint32_t DDOVER_HIDE = 0x00000200u;
+inline constexpr std::uint32_t DDOVER_SHOW = 0x00004000u;
 
 // The class context the library creates the object with: in-process server,
 // in-process handler and local server.
@@ -65,6 +68,15 @@ struct DirectDrawFaults {
   bool failInitialize;
 };
 void SetDirectDrawFaultsForTest(const DirectDrawFaults& faults);
+// Overlays available or not (not after start-up), and the placements
+// UpdateOverlay accepted since the last call, oldest first.
+struct OverlayUpdate {
+  WinRect source;
+  WinRect destination;  // screen coordinates
+  std::uint32_t flags;
+};
+void SetDirectDrawOverlaysForTest(bool available);
+std::vector<OverlayUpdate> TakeDirectDrawOverlayUpdatesForTest();
 // Objects created and not yet released.
 int GetLiveDirectDrawObjectCount();
 // The cooperative level last set and the number of vertical blanks waited for.

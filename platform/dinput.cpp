@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/sync.h"
 
 namespace plat {
@@ -70,7 +71,10 @@ void RegisterKeyboardEvent(Handle event, bool add) {
 }
 
 // SDL's joystick subsystem is held while any input object lives.
-bool HoldJoysticks() { return SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0; }
+bool HoldJoysticks() {
+  PrepareSdlSignals();
+  return SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+}
 void ReleaseJoysticks() { SDL_QuitSubSystem(SDL_INIT_JOYSTICK); }
 
 class Effect final : public InputEffect {

@@ -37,6 +37,7 @@ int gRestoreCount = 0;
 // its users stays with the window backend.
 std::vector<DisplayModeEntry> ReadSdlModes() {
   std::vector<DisplayModeEntry> modes;
+  PrepareSdlSignals();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return modes;
   const int count = SDL_GetNumDisplayModes(0);
   for (int i = 0; i < count; ++i) {

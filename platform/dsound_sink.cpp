@@ -61,7 +61,9 @@ void RunNullSink() {
   while (!gNullStopSignal.wait_for(stopLock, std::chrono::milliseconds(kNullPeriodMilliseconds),
                                    [] { return gNullStopping; })) {
     const std::int64_t now = NowNanoseconds();
-    carried += (now - last) * kMixRate;
+    // A step longer than one mixing burst is dropped anyway; capping it first
+    // keeps a big (virtual) clock jump from overflowing the product.
+    carried += std::min<std::int64_t>(now - last, 1000000000) * kMixRate;
     last = now;
     std::int64_t frames = carried / 1000000000;
     carried -= frames * 1000000000;

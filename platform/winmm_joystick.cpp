@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/backend.h"
+
 namespace plat {
 namespace {
 
 bool StartJoysticks() {
-  static const bool started = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
+  static const bool started = (PrepareSdlSignals(), SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0);
   return started;
 }
 

@@ -15,6 +15,7 @@ namespace qz {
 namespace {
 
 int gSampleBytes = 2;
+int gMovieSoundFlag = 0;
 
 // A stream may hold a few holes (lost pages) in a row; each is skipped.
 constexpr int kMostHolesInARow = 64;
@@ -52,6 +53,13 @@ int SetOggVorbisSampleBytes(int bytes) {
 }
 
 int GetOggVorbisSampleBytes() { return gSampleBytes; }
+
+int SetMovieSoundFlag(int flag) {
+  gMovieSoundFlag = flag;
+  return 0;
+}
+
+int GetMovieSoundFlag() { return gMovieSoundFlag; }
 
 int OpenOggVorbisStream(SoundConverter* converter) {
   auto* file = static_cast<OggVorbis_File*>(QZ_ALLOC_ZEROED(sizeof(OggVorbis_File)));

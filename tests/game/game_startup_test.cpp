@@ -105,7 +105,12 @@ TEST_F(GameStartupTest, LoadsEverythingShowsTheTitleAndConfirmEntersTheFirstFloo
   Tap('Z');
   Frames(16);
   EXPECT_EQ(gameState.scene, kSceneOpening);
-  RunFrame();  // the opening goes on to the first floor
+  // The opening's five pages, each turned by Confirm, lead to the first floor.
+  for (int page = 0; page < 5; ++page) {
+    RunFrame();
+    EXPECT_EQ(gameState.scene, kSceneOpening);
+    Tap('Z');
+  }
   EXPECT_EQ(gameState.scene, kSceneFloorPlay);
   EXPECT_STREQ(mapName.c_str(), "001");
   RunFrame();

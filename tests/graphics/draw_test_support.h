@@ -29,6 +29,7 @@
 #include "image/base_image.h"
 #include "platform/clock.h"
 #include "platform/d3d9.h"
+#include "platform/d3d9_shader.h"
 #include "platform/window.h"
 
 namespace qz::testing {
@@ -79,6 +80,9 @@ struct DrawingOptions {
   // cut into several tiles.
   int maxTextureSize = 0;
   int colorBits = 32;
+  // Video surface formats the device offers (none, as by default).
+  std::vector<plat::D3DFORMAT> videoSurfaceFormats = {};
+  bool shaderModel20 = false;  // the device offers vertex and pixel shader 2.0
 };
 
 // Starts the library on one renderer with the back screen as draw target and
@@ -89,7 +93,7 @@ class DrawingLibrary {
   explicit DrawingLibrary(Renderer renderer, const DrawingOptions& options = {}) {
     plat::UseVirtualTime(true);
     plat::ResetD3D9StandInForTest();
-    plat::D3D9Profile profile = plat::DefaultD3D9Profile();
+    plat::D3D9Profile profile = options.shaderModel20 ? plat::ShaderModel20D3D9Profile() : plat::DefaultD3D9Profile();
     if (options.nativeSubtract) {
       profile.caps.PrimitiveMiscCaps |= plat::D3DPMISCCAPS_BLENDOP;
     } else {
@@ -100,6 +104,7 @@ class DrawingLibrary {
       profile.caps.MaxTextureHeight = static_cast<std::uint32_t>(options.maxTextureSize);
     }
     if (options.colorBits == 16) profile.displayFormat = plat::D3DFMT_R5G6B5;
+    profile.videoSurfaceFormats = options.videoSurfaceFormats;
     plat::SetD3D9ProfileForTest(profile);
     GetWindowSystemState().settings = WindowSettings{};
     ChangeWindowMode(1);

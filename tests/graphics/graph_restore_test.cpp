@@ -13,6 +13,7 @@
 #include "graphics/graph_from_image.h"
 #include "graphics/graph_image_fixture.h"
 #include "graphics/graph_record.h"
+#include "graphics/graph_test_fixture.h"
 #include "graphics/graph_textures.h"
 #include "graphics/screen_mode_change.h"
 #include "graphics/soft_image.h"
@@ -21,6 +22,8 @@
 #include "support/scratch_log.h"
 
 namespace {
+
+using qz::testing::TextureBytes;
 
 using qz::testing::MakeTga;
 using qz::testing::SheetPixel;
@@ -44,25 +47,6 @@ struct OpenCounter {
   }
   ~OpenCounter() { qz::SetFileAccessTable(&previous); }
 };
-
-// Level 0 of every tile of the graph's image as the device would show it:
-// the written (staging) copy of a staged image, else the texture.
-std::vector<std::uint8_t> TextureBytes(int graph) {
-  std::vector<std::uint8_t> bytes;
-  const qz::GraphImage* image = qz::GetGraphRecord(graph)->image;
-  for (int i = 0; i < image->tileCount; ++i) {
-    const qz::GraphTextureTile& tile = image->tiles[i];
-    plat::IDirect3DTexture9* texture = tile.stagingTexture != nullptr ? tile.stagingTexture : tile.texture;
-    plat::D3DLOCKED_RECT locked{};
-    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, plat::D3DLOCK_READONLY), plat::D3D_OK);
-    for (int y = 0; y < tile.textureHeight; ++y) {
-      const auto* row = static_cast<const std::uint8_t*>(locked.pBits) + std::ptrdiff_t{y} * locked.Pitch;
-      bytes.insert(bytes.end(), row, row + tile.textureWidth * 4);
-    }
-    texture->UnlockRect(0);
-  }
-  return bytes;
-}
 
 class GraphRestore : public qz::testing::GraphicsScreenTest {
  protected:

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "core/memory.h"
 #include "core/window_state.h"
 #include "graphics/graph_handles.h"
+#include "graphics/graph_record.h"
 #include "graphics/graphics_start.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
@@ -129,5 +131,24 @@ struct PatternImage {
     return 0xFF000000u | red << 16 | green << 8 | blue;
   }
 };
+
+// Level 0 of every tile of the graph's image as the device would show it:
+// the written (staging) copy of a staged image, else the texture.
+inline std::vector<std::uint8_t> TextureBytes(int graph) {
+  std::vector<std::uint8_t> bytes;
+  const qz::GraphImage* image = qz::GetGraphRecord(graph)->image;
+  for (int i = 0; i < image->tileCount; ++i) {
+    const qz::GraphTextureTile& tile = image->tiles[i];
+    plat::IDirect3DTexture9* texture = tile.stagingTexture != nullptr ? tile.stagingTexture : tile.texture;
+    plat::D3DLOCKED_RECT locked{};
+    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, plat::D3DLOCK_READONLY), plat::D3D_OK);
+    for (int y = 0; y < tile.textureHeight; ++y) {
+      const auto* row = static_cast<const std::uint8_t*>(locked.pBits) + std::ptrdiff_t{y} * locked.Pitch;
+      bytes.insert(bytes.end(), row, row + tile.textureWidth * 4);
+    }
+    texture->UnlockRect(0);
+  }
+  return bytes;
+}
 
 }  // namespace qz::testing

@@ -1,7 +1,7 @@
 // The mask screen on both renderers, checked by pixels: masked bytes keep the
 // target's pixels, an all-zero mask changes nothing, nested brackets act once,
-// and after a device rebuild the same mask is back and drawing still goes
-// through it.
+// a clear reaches the target through any mask, and after a device rebuild
+// the same mask is back and drawing still goes through it.
 #include "graphics/mask_screen.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +75,25 @@ TEST_P(MaskedDrawing, AnAllZeroMaskDrawsAsWithoutOne) {
   EXPECT_EQ(qz::testing::CountDifferentPixels(Screen(), unmasked), 0);
 }
 
+TEST_P(MaskedDrawing, AClearReachesTheTargetThroughAnyMask) {
+  qz::DrawSolidRectangle(0, 0, 640, 480, 0xFFFFFF);
+  ASSERT_EQ(qz::MakeMaskScreen(), 0);
+  qz::FillMaskScreenRect(0, 0, 640, 480, 1);
+  const plat::WinRect left{0, 0, 320, 480};
+  qz::ClearDrawTarget(&left);
+  qz::testing::Frame frame = Screen();
+  EXPECT_EQ(frame.At(100, 100), 0u) << "cleared although every byte is masked";
+  EXPECT_EQ(frame.At(500, 100), 0xFFFFFFu) << "outside the cleared rectangle";
+  qz::ClearDrawTarget(nullptr);
+  EXPECT_EQ(Screen().At(500, 100), 0u);
+  // Drawing still goes through the mask afterwards.
+  qz::FillMaskScreenRect(0, 0, 320, 480, 0);
+  qz::DrawSolidRectangle(0, 0, 640, 480, 0x00FF00);
+  frame = Screen();
+  EXPECT_EQ(frame.At(100, 100), 0x00FF00u);
+  EXPECT_EQ(frame.At(500, 100), 0u);
+}
+
 TEST_P(MaskedDrawing, ARebuildBringsTheSameMaskBack) {
   if (GetParam() == Renderer::kSoftware) GTEST_SKIP() << "the software path has no device to rebuild";
   ASSERT_EQ(qz::MakeMaskScreen(), 0);
@@ -83,9 +102,6 @@ TEST_P(MaskedDrawing, ARebuildBringsTheSameMaskBack) {
   EXPECT_EQ(qz::GetMaskScreenValue(10, 10), 7);
   EXPECT_EQ(qz::GetMaskScreenFlags().active, 1);
   qz::ClearDrawTarget(nullptr);
-  qz::SetMaskScreenInUse(0);
-  qz::ClearDrawTarget(nullptr);
-  qz::SetMaskScreenInUse(1);
   qz::DrawSolidRectangle(0, 0, 640, 480, 0xFFFFFF);
   const qz::testing::Frame frame = Screen();
   EXPECT_EQ(frame.At(100, 100), 0u);

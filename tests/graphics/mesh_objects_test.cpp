@@ -1,6 +1,7 @@
 // Mesh objects: parts grouped into node chains with their limits, buffers of
-// the right sizes, the same contents after a device rebuild, and references
-// from instances deciding when an object and its graphs go.
+// the right sizes, the same contents after a device rebuild, materials made
+// again after a rebuild, and references from instances deciding when an
+// object and its graphs go.
 #include "graphics/mesh_objects.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,10 @@
 #include <vector>
 
 #include "graphics/graph_from_image.h"
+#include "graphics/graph_handles.h"
 #include "graphics/graph_test_fixture.h"
 #include "graphics/screen_mode_change.h"
+#include "image/png_jpeg_writer.h"
 
 namespace {
 
@@ -67,6 +70,55 @@ TEST_F(MeshObjects, PartsFillNodesUpToTheLimitAndSurviveARebuild) {
   EXPECT_EQ(Bytes(NodeVertices(object, 0, 1)), before);
   EXPECT_TRUE(plat::ListD3D9OrphanedObjects().empty());
   EXPECT_EQ(plat::GetD3D9ForeignObjectUseCount(), 0);
+}
+
+TEST_F(MeshObjects, MaterialsGrowToPowersOfTwoAndComeBackAfterARebuild) {
+  Start();
+  const int object = qz::CreateMeshObject();
+  std::vector<std::uint8_t> rows(100 * 60);
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i % 100 * 2);
+  const std::vector<std::uint8_t> png =
+      qz::testing::EncodePng(qz::testing::PngSpec(100, 60, PNG_COLOR_TYPE_GRAY, 8), rows);
+  const int graph = qz::AddMeshObjectMaterial(object, png.data(), png.size(), nullptr, 0, 0, 0.0f);
+  ASSERT_NE(graph, -1);
+  int width = 0, height = 0;
+  qz::QueryGraphSize(graph, &width, &height);
+  EXPECT_EQ(width, 128);
+  EXPECT_EQ(height, 64);
+  const std::vector<std::uint8_t> before = qz::testing::TextureBytes(graph);
+  EXPECT_EQ(qz::AddMeshObjectMaterial(object, nullptr, 0, nullptr, 0, 0, 0.0f), -1);
+
+  ASSERT_EQ(qz::RebuildGraphicsDeviceDefault(), 0);
+  EXPECT_EQ(qz::testing::TextureBytes(graph), before);
+  EXPECT_EQ(qz::DeleteMeshObject(object), 0);
+  EXPECT_FALSE(qz::IsValidGraphHandle(graph));
+}
+
+TEST_F(MeshObjects, InstanceDataIsFreedPieceByPieceAndWithTheInstance) {
+  Start();
+  const int object = qz::CreateMeshObject(3);
+  const int instance = qz::CreateMeshInstance(object);
+  ASSERT_NE(instance, -1);
+  EXPECT_EQ(qz::AddMeshInstanceItem(instance, 100), 0);
+  EXPECT_EQ(qz::AddMeshInstanceItem(instance, 200), 1);
+  EXPECT_EQ(qz::AddMeshInstanceFrameBlock(instance, 2, 10), 0);
+  EXPECT_EQ(qz::AddMeshInstanceFrameBlock(instance, 2, 20), 0);
+  EXPECT_EQ(qz::AddMeshInstanceFrameBlock(instance, -1, 30), 0);
+  EXPECT_EQ(qz::SetMeshInstanceFrameBuffer(instance, 0, 1, 40), 0);
+  EXPECT_EQ(qz::SetMeshInstanceFrameBuffer(instance, -1, 0, 50), 0);
+  EXPECT_EQ(qz::GetMeshInstanceDataBytes(instance), 450u);
+
+  EXPECT_EQ(qz::FreeMeshInstanceItem(instance, 1), 0);
+  EXPECT_EQ(qz::FreeMeshInstanceFrameChain(instance, 2), 0);
+  EXPECT_EQ(qz::FreeMeshInstanceFrameBuffer(instance, -1, 0), 0);
+  EXPECT_EQ(qz::GetMeshInstanceDataBytes(instance), 170u) << "item 0, the instance's block, frame 0's buffer";
+  // Indexes past the object's frames, the two buffers or the items are refused.
+  EXPECT_EQ(qz::FreeMeshInstanceItem(instance, 2), -1);
+  EXPECT_EQ(qz::FreeMeshInstanceFrameChain(instance, 3), -1);
+  EXPECT_EQ(qz::FreeMeshInstanceFrameBuffer(instance, 0, 2), -1);
+  EXPECT_EQ(qz::FreeMeshInstanceFrameChain(instance, -2), -1);
+  EXPECT_EQ(qz::DeleteMeshInstance(instance), 0);
+  EXPECT_EQ(qz::FreeMeshInstanceItem(instance, 0), -1) << "the handle is gone";
 }
 
 TEST_F(MeshObjects, InstancesHoldTheObjectAndItsGraphsUntilTheLastReferenceGoes) {

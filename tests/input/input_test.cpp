@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/clock.h"
 #include "core/library.h"
 #include "core/main_window.h"
 #include "core/window_services.h"
@@ -158,6 +159,41 @@ TEST_F(InputTest, VibrationRunsForItsPlayTimeThenStops) {
   EXPECT_EQ(pad.constantForceRunning, 0);
   EXPECT_EQ(pad.sineRunning, 0);
   EXPECT_TRUE(pad.constantForce != nullptr && !pad.constantForce->IsPlaying());
+}
+
+TEST_F(InputTest, VibrationTimeCountsAcrossTheCounterWrapAndSaturates) {
+  AttachPad();
+  Start();
+  ASSERT_EQ(qz::gInputState.padCount, 1);
+  qz::JoypadRecord& pad = qz::gInputState.pads[0];
+  // Bring the 31-bit millisecond counter 5 ms short of its wrap.
+  const std::uint64_t now = plat::timeGetTime() & 0x7FFFFFFFu;
+  plat::AdvanceVirtualTime((0x7FFFFFFFu - now - 5) * kMillisecond);
+  pad.vibrationRequested = 1;
+  pad.vibrationPower = 10000;
+  pad.vibrationPlayTime = 20;
+  pad.vibrationElapsed = 0;
+  pad.vibrationLastTick = qz::GetMillisecondCount();
+  qz::UpdatePadVibrationTimers();
+  plat::AdvanceVirtualTime(12 * kMillisecond);  // across the wrap
+  qz::UpdatePadVibrationTimers();
+  EXPECT_EQ(pad.vibrationElapsed, 12);
+  plat::AdvanceVirtualTime(8 * kMillisecond);
+  qz::UpdatePadVibrationTimers();
+  EXPECT_EQ(pad.vibrationRequested, 0);
+
+  // A vibration with the longest play time runs for days of clock jumps
+  // without its elapsed sum overflowing.
+  pad.vibrationRequested = 1;
+  pad.vibrationPlayTime = INT32_MAX;
+  pad.vibrationElapsed = 0;
+  pad.vibrationLastTick = qz::GetMillisecondCount();
+  for (int i = 0; i < 6; ++i) {
+    plat::AdvanceVirtualTime(0x40000000ull * kMillisecond);
+    qz::UpdatePadVibrationTimers();
+  }
+  EXPECT_EQ(pad.vibrationElapsed, INT32_MAX);
+  EXPECT_EQ(pad.vibrationRequested, 0);
 }
 
 TEST_F(InputTest, WithoutTheDeviceInterfacePadsComeFromTheJoystickCalls) {

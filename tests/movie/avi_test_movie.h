@@ -3,15 +3,12 @@
 // delivered frame tells which frame it is.
 #pragma once
 
-#include <cstdio>
-// jpeglib.h needs FILE declared first.
-#include <jpeglib.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "tests/movie/theora_test_movie.h"
+#include "tests/support/jpeg_writer.h"
 
 namespace qz::testing {
 
@@ -52,32 +49,6 @@ inline std::vector<std::uint8_t> NumberFrameRgb(int width, int height, int frame
   return rgb;
 }
 
-inline std::string EncodeJpeg(const std::vector<std::uint8_t>& rgb, int width, int height) {
-  jpeg_compress_struct compress;
-  jpeg_error_mgr errors;
-  compress.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&compress);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&compress, &buffer, &size);
-  compress.image_width = static_cast<JDIMENSION>(width);
-  compress.image_height = static_cast<JDIMENSION>(height);
-  compress.input_components = 3;
-  compress.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&compress);
-  jpeg_set_quality(&compress, 95, TRUE);
-  jpeg_start_compress(&compress, TRUE);
-  while (compress.next_scanline < compress.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(rgb.data() + static_cast<std::size_t>(compress.next_scanline) * width * 3);
-    jpeg_write_scanlines(&compress, &row, 1);
-  }
-  jpeg_finish_compress(&compress);
-  jpeg_destroy_compress(&compress);
-  std::string out(reinterpret_cast<const char*>(buffer), size);
-  free(buffer);
-  return out;
-}
-
 }  // namespace avi_detail
 
 inline std::string EncodeMjpegAvi(int width, int height, int frames, int framesPerSecond) {
@@ -86,7 +57,9 @@ inline std::string EncodeMjpegAvi(int width, int height, int frames, int framesP
   std::string index;
   std::uint32_t largest = 0;
   for (int frame = 0; frame < frames; ++frame) {
-    const std::string jpeg = EncodeJpeg(NumberFrameRgb(width, height, frame), width, height);
+    const std::vector<std::uint8_t> bytes =
+        EncodeJpeg(JpegSpec(width, height, 3, false, 95), NumberFrameRgb(width, height, frame));
+    const std::string jpeg(bytes.begin(), bytes.end());
     index += "00dc";
     Put32(&index, 0x10);  // a key frame
     Put32(&index, static_cast<std::uint32_t>(movi.size()));

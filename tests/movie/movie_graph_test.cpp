@@ -3,12 +3,15 @@
 // closes the movie, and a movie's Vorbis stream becomes its sound.
 #include <gtest/gtest.h>
 
+#include "core/file_access.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_test_support.h"
 #include "graphics/graph_record.h"
 #include "graphics/graph_restore.h"
 #include "movie/movie_handles.h"
 #include "movie/movie_services.h"
+#include "sound/ogg_vorbis_source.h"
+#include "sound/sound_load.h"
 #include "sound/sound_play.h"
 #include "sound/sound_handle.h"
 #include "support/scratch_folder.h"
@@ -94,6 +97,39 @@ TEST_P(MovieGraph, AMovieWithAVorbisStreamLoadsItAsItsSound) {
   qz::UpdateMovieFrame(movie, 0);
   EXPECT_EQ(qz::CloseMovieHandle(movie), 0);
   EXPECT_EQ(qz::GetSoundRecord(sound), nullptr) << "the sound goes with the movie";
+}
+
+// Opens through the table in force and notes whether the movie sound flag
+// was up at each open.
+qz::FileAccessTable gInner{};
+std::vector<int> gFlagAtOpen;
+qz::FileHandle OpenNotingFlag(const char* path, int cache, int reserved, int asynchronous) {
+  gFlagAtOpen.push_back(qz::GetMovieSoundFlag());
+  return gInner.Open(path, cache, reserved, asynchronous);
+}
+
+TEST_P(MovieGraph, OnlyTheMovieSoundLoadReadsWithTheMovieSoundFlag) {
+  TestMovieOptions options;
+  options.frames = 10;
+  options.soundSeconds = 0.5;
+  folder_.Write("talk.ogv", qz::testing::EncodeTheoraMovie(options));
+  gInner = qz::GetFileAccessTable();
+  qz::FileAccessTable noting = gInner;
+  noting.Open = OpenNotingFlag;
+  gFlagAtOpen.clear();
+  qz::SetFileAccessTable(&noting);
+  const int createMode = qz::GetSoundCreateMode();
+  const int movie = qz::OpenMovie(folder_.Library("talk.ogv").c_str(), nullptr, nullptr, 0);
+  qz::SetFileAccessTable(&gInner);
+  ASSERT_NE(movie, -1);
+  EXPECT_NE(qz::GetMovieRecord(movie)->sound, -1);
+  // The video's own open, then the sound's.
+  ASSERT_GE(gFlagAtOpen.size(), 2u);
+  EXPECT_EQ(gFlagAtOpen.front(), 0);
+  EXPECT_EQ(gFlagAtOpen.back(), 1);
+  EXPECT_EQ(qz::GetMovieSoundFlag(), 0);
+  EXPECT_EQ(qz::GetSoundCreateMode(), createMode);
+  EXPECT_EQ(qz::CloseMovieHandle(movie), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothRenderers, MovieGraph, ::testing::Values(Renderer::kDevice, Renderer::kSoftware),

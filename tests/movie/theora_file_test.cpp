@@ -21,10 +21,7 @@ TEST_F(TheoraMovieFile, OnlyOggFilesWithATheoraStreamAndFramesOpen) {
   EXPECT_EQ(qz::GetTrackedBlockCount(), blocks) << "nothing allocated for a file that is not Ogg";
 
   // An Ogg file with only a sound is read to its end and refused.
-  const auto tone = qz::testing::movie_detail::EncodeTone(0.5);
-  std::string soundOnly = tone.bos + tone.headers;
-  for (const std::string& page : tone.data) soundOnly += page;
-  EXPECT_EQ(Open(soundOnly), nullptr);
+  EXPECT_EQ(Open(qz::testing::movie_detail::EncodeTone(0.5).Joined()), nullptr);
   // Theora headers and no frame: nothing to show and nothing to divide by.
   const std::string headersOnly = EncodeTheoraMovie(TestMovieOptions{.frames = 0});
   const std::size_t theoraHeaders = headersOnly.size();

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <theora/theoraenc.h>
-#include <vorbis/vorbisenc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "image/base_image.h"
+#include "tests/support/vorbis_writer.h"
 
 namespace qz::testing {
 
@@ -96,69 +96,14 @@ inline void AppendPage(std::string* out, const ogg_page& page) {
   out->append(reinterpret_cast<const char*>(page.body), static_cast<std::size_t>(page.body_len));
 }
 
-// A tone as Ogg Vorbis: the BOS page, the other header pages and the data pages.
-struct VorbisPages {
-  std::string bos;
-  std::string headers;
-  std::vector<std::string> data;
-};
-
+// A quiet mono tone as Ogg Vorbis pages, in the stream after the video's.
 inline VorbisPages EncodeTone(double seconds) {
-  VorbisPages pages;
-  constexpr int kRate = 22050;
-  vorbis_info info;
-  vorbis_info_init(&info);
-  vorbis_encode_init_vbr(&info, 1, kRate, 0.1f);
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  vorbis_dsp_state dsp;
-  vorbis_block block;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state stream;
-  ogg_stream_init(&stream, 2);
-  ogg_packet header, commentPacket, codebook;
-  vorbis_analysis_headerout(&dsp, &comment, &header, &commentPacket, &codebook);
-  ogg_page page;
-  ogg_stream_packetin(&stream, &header);
-  while (ogg_stream_flush(&stream, &page) != 0) AppendPage(&pages.bos, page);
-  ogg_stream_packetin(&stream, &commentPacket);
-  ogg_stream_packetin(&stream, &codebook);
-  while (ogg_stream_flush(&stream, &page) != 0) AppendPage(&pages.headers, page);
-  auto drain = [&] {
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0) {
-        ogg_stream_packetin(&stream, &packet);
-        while (ogg_stream_pageout(&stream, &page) != 0) {
-          pages.data.emplace_back();
-          AppendPage(&pages.data.back(), page);
-        }
-      }
-    }
-  };
-  const int total = static_cast<int>(seconds * kRate);
-  for (int start = 0; start < total; start += 1024) {
-    const int count = std::min(1024, total - start);
-    float** buffer = vorbis_analysis_buffer(&dsp, count);
-    for (int i = 0; i < count; ++i) buffer[0][i] = 0.3f * std::sin(static_cast<float>(start + i) * 0.06f);
-    vorbis_analysis_wrote(&dsp, count);
-    drain();
+  constexpr long kRate = 22050;
+  std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * kRate));
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = static_cast<std::int16_t>(9830.0f * std::sin(static_cast<float>(i) * 0.06f));
   }
-  vorbis_analysis_wrote(&dsp, 0);
-  drain();
-  while (ogg_stream_flush(&stream, &page) != 0) {
-    pages.data.emplace_back();
-    AppendPage(&pages.data.back(), page);
-  }
-  ogg_stream_clear(&stream);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
-  return pages;
+  return EncodeVorbisPages(samples, 1, kRate, 0.1f, 2);
 }
 
 }  // namespace movie_detail
@@ -182,8 +127,8 @@ inline std::string EncodeTheoraMovie(const TestMovieOptions& options) {
   int interval = options.keyInterval;
   th_encode_ctl(encoder, TH_ENCCTL_SET_KEYFRAME_FREQUENCY_FORCE, &interval, sizeof(interval));
 
-  const movie_detail::VorbisPages sound =
-      options.soundSeconds > 0 ? movie_detail::EncodeTone(options.soundSeconds) : movie_detail::VorbisPages{};
+  const VorbisPages sound =
+      options.soundSeconds > 0 ? movie_detail::EncodeTone(options.soundSeconds) : VorbisPages{};
   std::string out;
   ogg_stream_state stream;
   ogg_stream_init(&stream, 1);

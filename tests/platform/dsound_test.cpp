@@ -11,6 +11,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/clock.h"
 #include "platform/module.h"
 
 namespace {
@@ -332,3 +333,24 @@ TEST_F(DsoundTest, NullSinkLetsTimePassWithoutADevice) {
 }
 
 }  // namespace
+
+TEST_F(DsoundTest, NullSinkTakesAHugeClockJumpAsOneBurst) {
+  device_->Release();
+  plat::UseVirtualTime(true);
+  Open(plat::AudioSinkKind::kNull);
+  plat::SetAudioCaptureForTest(true);
+  Counter(100)->Play(0, 0, plat::DSBPLAY_LOOPING);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  plat::TakeCapturedAudioForTest();  // whatever the start let through
+  plat::AdvanceVirtualTime(std::uint64_t{1} << 62);  // centuries
+  std::vector<std::int16_t> out;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (out.empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    out = plat::TakeCapturedAudioForTest();
+  }
+  plat::SetAudioCaptureForTest(false);
+  // One burst of a tenth of a second, nothing more, and the pattern intact.
+  ASSERT_EQ(out.size(), 4410u * 2);
+  for (std::size_t i = 1; i < 4410; ++i) ASSERT_EQ(out[2 * i], (out[0] + i) % 100) << i;
+}

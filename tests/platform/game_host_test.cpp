@@ -4,7 +4,10 @@
 // off, so parallel test processes never refuse each other.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,6 +68,21 @@ TEST_F(GameHost, DummyDriverWindowRunsFramesUntilQuitSignal) {
   EXPECT_EQ(qz::GetEndRequest(), 1);
   EXPECT_EQ(qz::PumpMessagesEntry(), -1);
   EXPECT_EQ(qz::EndLibraryEntry(), 0);
+}
+
+TEST_F(GameHost, HeadlessProgramStopsOnTerminateSignal) {
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    if (qz::InitLibraryEntry() != 0) _exit(2);
+    if (SDL_WasInit(SDL_INIT_EVENTS) == 0) _exit(3);  // SDL's events, and its signal hooks, must be up
+    std::raise(SIGTERM);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exit code " << WEXITSTATUS(status);
+  EXPECT_EQ(WTERMSIG(status), SIGTERM);
 }
 
 TEST_F(GameHost, TestsSwitchTheSecondCopyCheckOff) {

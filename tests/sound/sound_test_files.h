@@ -4,7 +4,6 @@
 #pragma once
 
 #include <lame/lame.h>
-#include <vorbis/vorbisenc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +12,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "tests/support/vorbis_writer.h"
 
 namespace qz::testing {
 
@@ -237,7 +238,6 @@ inline AdpcmWave EncodeMsAdpcm(const std::vector<std::int16_t>& samples, std::ui
   return wave;
 }
 
-// An Ogg Vorbis file of interleaved 16-bit samples (VBR quality 0.5).
 // Stereo 16-bit samples as a 128 kbit/s MP3 file.
 inline Bytes EncodeMp3(const std::vector<std::int16_t>& samples, int rate) {
   lame_global_flags* lame = lame_init();
@@ -260,61 +260,10 @@ inline Bytes EncodeMp3(const std::vector<std::int16_t>& samples, int rate) {
   return out;
 }
 
+// An Ogg Vorbis file of interleaved 16-bit samples (VBR quality 0.5).
 inline Bytes EncodeOggVorbis(const std::vector<std::int16_t>& samples, int channels, long rate) {
-  Bytes file;
-  vorbis_info info;
-  vorbis_info_init(&info);
-  if (vorbis_encode_init_vbr(&info, channels, rate, 0.5f) != 0) return file;
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  vorbis_dsp_state dsp;
-  vorbis_block block;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state stream;
-  ogg_stream_init(&stream, 12345);
-  ogg_packet header, commentPacket, codebook;
-  vorbis_analysis_headerout(&dsp, &comment, &header, &commentPacket, &codebook);
-  ogg_stream_packetin(&stream, &header);
-  ogg_stream_packetin(&stream, &commentPacket);
-  ogg_stream_packetin(&stream, &codebook);
-  ogg_page page;
-  auto writePage = [&] {
-    file.insert(file.end(), page.header, page.header + page.header_len);
-    file.insert(file.end(), page.body, page.body + page.body_len);
-  };
-  while (ogg_stream_flush(&stream, &page) != 0) writePage();
-  const std::size_t frames = samples.size() / static_cast<std::size_t>(channels);
-  const std::size_t chunk = 1024;
-  auto drain = [&] {
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0) {
-        ogg_stream_packetin(&stream, &packet);
-        while (ogg_stream_pageout(&stream, &page) != 0) writePage();
-      }
-    }
-  };
-  for (std::size_t start = 0; start < frames; start += chunk) {
-    const std::size_t count = std::min(chunk, frames - start);
-    float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(count));
-    for (std::size_t i = 0; i < count; ++i) {
-      for (int c = 0; c < channels; ++c) buffer[c][i] = samples[(start + i) * channels + c] / 32768.0f;
-    }
-    vorbis_analysis_wrote(&dsp, static_cast<int>(count));
-    drain();
-  }
-  vorbis_analysis_wrote(&dsp, 0);
-  drain();
-  while (ogg_stream_flush(&stream, &page) != 0) writePage();
-  ogg_stream_clear(&stream);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
-  return file;
+  const std::string file = EncodeVorbisPages(samples, channels, rate, 0.5f, 12345).Joined();
+  return Bytes(file.begin(), file.end());
 }
 
 // The frame kinds the tests use: header bytes and the unpadded frame size.

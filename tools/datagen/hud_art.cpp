@@ -21,10 +21,16 @@ void DigitCell(const CellContext& c) {
   if (c.cell < 10) {
     text = std::string(1, static_cast<char>('0' + c.cell));
   } else if (sheet == "small") {
-    // 10, 11: halves of the 100 mark; 12: the unknown-door mark; 13, 14:
-    // halves of the ending mark.
-    static const char* const kMarks[5] = {"1", "0", "?", "E", "D"};
-    text = kMarks[c.cell - 10];
+    // 10, 11: the halves of "100"; 12: the unknown-door mark, drawn twice;
+    // 13, 14: the halves of "END", the ending's door. A pair is one narrow
+    // text across both cells, each cell showing its own half.
+    if (c.cell == 12) {
+      text = "?";
+    } else {
+      const int half = (c.cell - 10) % 3;
+      k.Text(-c.w * half, 1, c.cell < 12 ? "100" : "END", 1, 2, ink, kInk);
+      return;
+    }
   } else if (sheet == "bar") {
     if (c.cell == 10) {
       text = "x";
@@ -124,12 +130,15 @@ void Cursor(const CellContext& c) {
   }
 }
 
+// A floor's state on the status map: unknown, visited, key and chest found,
+// floor-jump point. The middle stays plain: the floor's number goes there.
 void MapIcon(const CellContext& c) {
   Canvas& k = c.canvas;
-  static const std::uint32_t kFill[4] = {0x60A0FF, 0x80FF80, 0xFFD060, 0xFF6060};
+  static const std::uint32_t kFill[4] = {0x303848, 0x3A6FE0, 0xD8A830, 0xC040C0};
+  k.FillRect(1, 1, c.w - 2, c.h - 2, kInk);
   k.FillRect(2, 2, c.w - 4, c.h - 4, kFill[c.cell]);
-  k.FrameRect(2, 2, c.w - 4, c.h - 4, kInk);
-  k.TextInBox(2, 2, c.w - 4, c.h - 4, std::to_string(c.cell), kInk, kInk);
+  k.FrameRect(3, 3, c.w - 6, c.h - 6, Shade(kFill[c.cell], 1.4));
+  if (c.cell == 3) k.FillTriangle(c.w - 9, c.h - 4, c.w - 3, c.h - 4, c.w - 3, c.h - 10, 0xFFFFFF);
 }
 
 }  // namespace

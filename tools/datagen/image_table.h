@@ -18,6 +18,8 @@ enum class Art {
   kChest, kCube, kItem, kShotIcon, kMagicBar, kItemIcon, kFieldIcon, kStatusIcon, kStar,
   kDigits, kCursor, kMapIcon, kLabel, kPanel,
   kEffect, kBackground, kLogo, kMask, kChipSet, kEnemy, kTrap,
+  kSlide,  // story slides and the score page: label "motif|line|line"
+  kStatusScreen,
   kShop,
 };
 

@@ -49,6 +49,10 @@ Painter PainterOf(Art art) {
     case Art::kMask:
     case Art::kPanel:
       return PaintScreenImage;
+    case Art::kSlide:
+      return PaintSlide;
+    case Art::kStatusScreen:
+      return PaintStatusScreen;
     case Art::kShop:
       return PaintShopImage;
   }

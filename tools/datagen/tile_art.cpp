@@ -188,16 +188,17 @@ void Chip(const CellContext& c) {
       k.FrameRect(0, 0, 32, 32, kInk);
       return;
     case 209: Door(k, 0xC06030, "SHOP", true); return;
-    case 210: Door(k, 0xC06030, "", false); return;
+    case 217: Door(k, 0xC06030, "", false); return;  // under the shop door, also made by codes
     case 214: Door(k, 0x6070A0, "", true); return;
-    case 215: Door(k, 0x6070A0, "", false); return;
-    case 217:
-    case 222:  // cells made by switch and touch codes: crystals
-      k.FillTriangle(16, 2, 6, 30, 26, 30, n == 217 ? 0x60FFC0 : 0xFF80C0);
-      k.Line(16, 2, 16, 30, 0xFFFFFF);
-      return;
+    case 215:
+    case 222: Door(k, 0x6070A0, "", false); return;  // under a door, also made by codes
     default:
       break;
+  }
+  if ((n >= 210 && n <= 213) || (n >= 218 && n <= 221)) {  // the status screen's door pictures 0..3
+    static const std::uint32_t kDoorPictures[4] = {0x4080D0, 0x40A060, 0xA050C0, 0xC0A040};
+    Door(k, kDoorPictures[(n - 210) % 8], "", n < 216);
+    return;
   }
   if (n >= 80 && n <= 91) {  // breakable: cracked bricks
     Bricks(k, Mix(tint, 0xA08060, 0.5));

@@ -1,0 +1,149 @@
+// The status bar's digit numbers read back from the screen: in the cell
+// colour data set each digit piece is one flat colour, so the pixel inside a
+// place tells which piece was drawn there (at alpha 224 over black), or that
+// none was.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "game/floor_records.h"
+#include "game/game_entry.h"
+#include "game/game_state.h"
+#include "game/screens.h"
+#include "graphics/draw_settings.h"
+#include "graphics/draw_settings_block.h"
+#include "graphics/draw_target.h"
+#include "tests/game/game_data_fixture.h"
+#include "tests/game/game_screen_probe.h"
+
+namespace {
+
+struct DigitSheet {
+  const char* file;
+  int pieces;
+  int spacing;
+};
+constexpr DigitSheet kSmall{"st_font2.png", 15, 9};
+constexpr DigitSheet kBar{"st_font3.png", 13, 12};
+constexpr DigitSheet kFloor{"st_font4.png", 11, 12};
+
+class HudNumberTest : public qz::testing::GameDataTest {
+ protected:
+  void SetUp() override {
+    UseDataSet(datagen::ArtStyle::kCellColours);
+    Start();
+  }
+  // Draws one number on a black screen after some other blend mode was set;
+  // blending must be off afterwards whatever the kind.
+  static void Draw(int kind, int value = 0, int x = 0, int y = 0) {
+    qz::SetBlendModeAndParam(0, 0);
+    qz::ClearDrawTarget(nullptr);
+    qz::SetBlendModeAndParam(2, 77);
+    DrawHudNumber(kind, value, x, y);
+    EXPECT_EQ(qz::GetDrawSettings().blendMode, 0) << "kind " << kind;
+    EXPECT_EQ(qz::GetDrawSettings().blendParam, 0) << "kind " << kind;
+  }
+  static int Distance(std::uint32_t a, std::uint32_t b) {
+    int sum = 0;
+    for (int shift : {0, 8, 16}) sum += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+    return sum;
+  }
+  // The piece whose colour, at alpha 224 over black, is at (x, y + 8);
+  // -1 for black.
+  static int PieceAt(const DigitSheet& sheet, int x, int y) {
+    const std::uint32_t pixel = qz::testing::ScreenPixel(x, y + 8);
+    if (pixel == 0) return -1;
+    int best = -2, bestDistance = 1 << 30;
+    for (int piece = 0; piece < sheet.pieces; ++piece) {
+      const std::uint32_t c = datagen::CellColour(sheet.file, piece);
+      std::uint32_t faded = 0;
+      for (int shift : {0, 8, 16}) faded |= (((c >> shift) & 0xFF) * 224 / 255) << shift;
+      if (const int d = Distance(pixel, faded); d < bestDistance) {
+        best = piece;
+        bestDistance = d;
+      }
+    }
+    return bestDistance <= 6 ? best : -2;
+  }
+  // The pieces from x onward, one place per spacing, up to the first blank
+  // or the screen's edge.
+  static std::vector<int> PiecesFrom(const DigitSheet& sheet, int x, int y) {
+    std::vector<int> pieces;
+    for (; x < kScreenWidth; x += sheet.spacing) {
+      const int piece = PieceAt(sheet, x, y);
+      if (piece == -1) break;
+      pieces.push_back(piece);
+    }
+    return pieces;
+  }
+  using Pieces = std::vector<int>;
+};
+
+TEST_F(HudNumberTest, BarNumbersSitAtTheirPlacesWithTheirZeroPadding) {
+  player.keys = 7;
+  Draw(3);
+  EXPECT_EQ(PieceAt(kBar, 483, 10), -1);
+  EXPECT_EQ(PiecesFrom(kBar, 495, 10), (Pieces{0, 7}));
+  player.coins = 0;
+  Draw(4);
+  EXPECT_EQ(PiecesFrom(kBar, 543, 10), (Pieces{0, 0}));
+  player.coins = 99;
+  Draw(4);
+  EXPECT_EQ(PiecesFrom(kBar, 543, 10), (Pieces{9, 9}));
+
+  player.infiniteMagic = 0;
+  player.magic = 12;
+  Draw(5);
+  EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{1, 2}));
+  player.magic = 100;  // three digits still get one zero
+  Draw(5);
+  EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{0, 1, 0, 0}));
+  player.infiniteMagic = 1;
+  Draw(5);
+  EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{11, 12})) << "the infinite mark, whatever MP holds";
+
+  const std::vector<std::pair<int, Pieces>> times = {
+      {5, {0, 0, 5}}, {45, {0, 4, 5}}, {100, {1, 0, 0}}, {1234, {0, 0, 1, 2, 3}}, {-7, {0, 0, 0}}};
+  // Four digits get two zeros: the 4 lands at x 651, past the screen.
+  for (const auto& [time, pieces] : times) {
+    floorTime = time;
+    Draw(6);
+    EXPECT_EQ(PiecesFrom(kBar, 591, 10), pieces) << "time " << time;
+  }
+  player.coins = -3;  // no minus sign to draw: a value below zero reads 0
+  Draw(4);
+  EXPECT_EQ(PiecesFrom(kBar, 543, 10), (Pieces{0, 0}));
+}
+
+TEST_F(HudNumberTest, FloorNumberEndsWhereItsSuffixStarts) {
+  const std::vector<std::pair<int, int>> starts = {{0, 608}, {9, 596}, {99, 584}};
+  const std::vector<Pieces> digits = {{1, 10}, {1, 0, 10}, {1, 0, 0, 10}};
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    floorNumber = starts[i].first;
+    Draw(1);
+    EXPECT_EQ(PieceAt(kFloor, starts[i].second - 12, 454), -1);
+    EXPECT_EQ(PiecesFrom(kFloor, starts[i].second, 454), digits[i]) << "floor index " << floorNumber;
+  }
+}
+
+TEST_F(HudNumberTest, SmallNumbersAndTheirMarksAndKindsThatDrawNothing) {
+  const std::vector<std::pair<int, Pieces>> cases = {
+      {0, {0, 1}}, {8, {0, 9}}, {98, {9, 9}}, {99, {10, 11}}, {100, {13, 14}}, {-1, {12, 12}}, {-7, {0, 0}}};
+  for (const auto& [value, pieces] : cases) {
+    Draw(7, value, 60 + 30 * 3, 70 + 28 * 2);
+    EXPECT_EQ(PiecesFrom(kSmall, 150, 126), pieces) << "value " << value;
+  }
+  player.keys = player.coins = player.magic = floorTime = 55;
+  for (int kind : {0, 2, 8, 42, -1}) {
+    Draw(kind, 5, 150, 126);
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{150, 126}, {495, 10}, {543, 10}, {69, 14}, {591, 10},
+                                                               {608, 454}}) {
+      EXPECT_EQ(qz::testing::ScreenPixel(x + 1, y + 8), 0u) << "kind " << kind;
+    }
+  }
+}
+
+}  // namespace

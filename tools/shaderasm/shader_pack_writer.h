@@ -1,0 +1,21 @@
+// Lays assembled shaders out as the shader pack the library loads: the size
+// table of every slot, then the code in slot order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace shaderasm {
+
+struct PackedShader {
+  bool pixel;
+  int slot;  // record * 6 + position
+  std::vector<std::uint32_t> code;
+};
+
+// False with a reason for a slot outside its table, a slot given twice, or
+// code too long for a 16-bit size.
+bool BuildShaderPack(const std::vector<PackedShader>& shaders, std::vector<std::uint8_t>* pack, std::string* error);
+
+}  // namespace shaderasm
