@@ -105,25 +105,6 @@ void DrawPage(const std::vector<std::string>& lines) {
   }
 }
 
-// Presents the captured page until Confirm or Cancel (true), or until the
-// game leaves for the title or quits (false).
-bool WaitForDismissal() {
-  for (;;) {
-    if (CheckQuitRequest() == 0 && (ActionFlags.confirm != 0 || ActionFlags.cancel != 0)) return true;
-    if (gameState.quitRequested != 0 || gameState.scene == kSceneTitle) return false;
-    WaitFrame();
-    ReadActionInput();
-    qz::ClearDrawTarget(nullptr);
-    qz::BlitGraph(0, 0, oldScreen, 0);
-    qz::PresentFrame();
-  }
-}
-
-void RenewOldScreen() {
-  qz::ReleaseGraph(oldScreen);
-  oldScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);
-}
-
 }  // namespace
 
 void AnimateMessageWindow(int mode, int kind) {

@@ -2,9 +2,13 @@
 #include "game/screen_state.h"
 
 #include "game/action_input.h"
+#include "game/game_entry.h"
+#include "game/game_state.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_settings.h"
+#include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
+#include "graphics/screen_present.h"
 #include "sound/sound_play.h"
 
 CursorRecord MenuCursor{};
@@ -34,6 +38,23 @@ void ReleaseGraphOnce(int& graph) {
 
 void ReleaseMessageWindowGraphs() {
   for (int& graph : MessageWindowGraphs) ReleaseGraphOnce(graph);
+}
+
+bool WaitForDismissal() {
+  for (;;) {
+    if (CheckQuitRequest() == 0 && (ActionFlags.confirm != 0 || ActionFlags.cancel != 0)) return true;
+    if (gameState.quitRequested != 0 || gameState.scene == kSceneTitle) return false;
+    WaitFrame();
+    ReadActionInput();
+    qz::ClearDrawTarget(nullptr);
+    qz::BlitGraph(0, 0, oldScreen, 0);
+    qz::PresentFrame();
+  }
+}
+
+void RenewOldScreen() {
+  qz::ReleaseGraph(oldScreen);
+  oldScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);
 }
 
 void DrawWindowPieces(int back, int frame, int x1, int y1, int x2, int y2) {

@@ -41,6 +41,11 @@ void PlaySoundEffect(SoundEffect effect);
 // Releases a graph if it is one and marks it -1.
 void ReleaseGraphOnce(int& graph);
 void ReleaseMessageWindowGraphs();
+// Presents the old-screen graph every frame until Confirm or Cancel (true),
+// or until the game leaves for the title or quits (false, window left open).
+bool WaitForDismissal();
+// Releases the old-screen graph and creates it again blank.
+void RenewOldScreen();
 // The back piece at alpha 216, then the frame over it, both transparent:
 // stretched to (x1, y1)-(x2, y2), or unstretched at (x1, y1) when x2 < 0.
 void DrawWindowPieces(int back, int frame, int x1, int y1, int x2 = -1, int y2 = -1);

@@ -109,6 +109,8 @@ class FloorTest : public ::testing::Test {
   static void WriteMap(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     dataSet_->Write("map/" + name + ".map", std::string(bytes.begin(), bytes.end()));
   }
+  // Any other file of the data set ("text_en/[SHOP] 002.txt").
+  static void WriteDataFile(const std::string& relative, const std::string& bytes) { dataSet_->Write(relative, bytes); }
   // A small walled floor with entrance 0 at (4, 42) and ground below.
   static MapFileData SmallFloor() {
     MapFileData data;

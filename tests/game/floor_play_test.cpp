@@ -301,10 +301,11 @@ TEST_F(FloorTest, EachFloorEventRunsOnceAndOnlyWhenNothingHoldsTheFrame) {
   EXPECT_EQ(effects[cubeEffect].kind, 13);
   EXPECT_EQ(effects[cubeEffect].x, player.x + 32);
 
-  // 1: the sign; 3: the shop.
+  // 1: the sign; 3: the shop, which opens where the floor has a shop file.
   player.eventCode = 1;
   Frame();
   EXPECT_EQ(player.eventCode, 0);
+  WriteDataFile("text_en/[SHOP] 002.txt", "Shop\r\nBG_Shop01.png\r\n-\r\n");
   player.eventCode = 3;
   Frame();
   EXPECT_EQ(player.eventCode, 0);

@@ -50,5 +50,6 @@ void PaintChipCell(const CellContext& c);
 void PaintScreenImage(const CellContext& c);  // backgrounds, logo, masks, panels
 void PaintSlide(const CellContext& c);        // scene_art.cpp
 void PaintStatusScreen(const CellContext& c);  // status_art.cpp
+void PaintShopImage(const CellContext& c);    // shop rooms, keepers and windows (shop_art.cpp)
 
 }  // namespace datagen

@@ -24,7 +24,8 @@ struct DataSetOptions {
 };
 
 // Writes the whole data set under dir (created): data_en/, sound/, map/,
-// save/config.ini and an empty text_en/. False with *error set on failure.
+// save/config.ini and text_en/ with the shops' files. False with *error set
+// on failure.
 bool WriteDataSet(const std::string& dir, const DataSetOptions& options, std::string* error);
 
 // kCellColours: the opaque colour 0xRRGGBB that fills cell `cell` of the

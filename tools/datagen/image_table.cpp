@@ -185,6 +185,12 @@ std::vector<ImageEntry> BuildEntries() {
       Single("BG_Ending_09.png", 640, 480, Art::kSlide, 0x302850, "door|THE END"),
       // The status screen's background, under its floor map and panel.
       Single("st_menu_window.png", 640, 480, Art::kStatusScreen, 0x182858),
+      // The shop: its room, its keeper (added over the room, so on black) and
+      // the list's windows, the backs drawn half-transparent under the frames.
+      Single("BG_Shop01.png", 640, 480, Art::kShop, 0x5A3A24, "room"),
+      Single("chara_shopkeeper01.png", 200, 300, Art::kShop, 0x4060C0, "keeper"),
+      Single("st_shop_window01.png", 608, 416, Art::kShop, 0xE0C070, "frames"),
+      Single("st_shop_window02.png", 608, 416, Art::kShop, 0x141C40, "backs"),
   };
 }
 

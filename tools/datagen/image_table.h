@@ -20,6 +20,7 @@ enum class Art {
   kEffect, kBackground, kLogo, kMask, kChipSet, kEnemy, kTrap,
   kSlide,  // story slides and the score page: label "motif|line|line"
   kStatusScreen,
+  kShop,
 };
 
 struct ImageEntry {

@@ -53,6 +53,8 @@ Painter PainterOf(Art art) {
       return PaintSlide;
     case Art::kStatusScreen:
       return PaintStatusScreen;
+    case Art::kShop:
+      return PaintShopImage;
   }
   return PaintHudCell;
 }

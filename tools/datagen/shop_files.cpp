@@ -1,0 +1,79 @@
+// What each generated shop sells, written in the game's shop file layout:
+// heading, background, keeper picture, then per row a note (the game skips
+// it), the goods id and the sold-flag index (-1: sold without limit).
+#include "tools/datagen/shop_files.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "game/map_format.h"
+#include "tools/datagen/data_set.h"
+
+namespace datagen {
+namespace {
+
+constexpr std::int32_t kShopAttribute = 3;
+
+struct StockRow {
+  const char* note;
+  int goodsId;
+  int soldFlagIndex;
+};
+
+struct ShopStock {
+  const char* floor;
+  const char* heading;
+  const char* background;
+  const char* keeper;
+  StockRow rows[3];
+};
+
+// Sold-flag indexes are the game's 32 shop-sold flags: one per limited row of
+// the whole campaign.
+constexpr ShopStock kShops[] = {
+    {"001", "Meadow Shop - welcome, traveller!", "BG_Shop01.png", "chara_shopkeeper01.png",
+     {{"MP Up", 7, -1}, {"High Jump", 12, 0}, {"Blaze Shot", 8, 1}}},
+};
+
+// A floor that does not compile has no shop here; WriteFloors reports it.
+bool HasShopDoor(const FloorSource& floor) {
+  MapFileData data;
+  std::string ignored;
+  return CompileFloorText(floor.text, &data, &ignored) &&
+         std::find(data.attributeLayer.begin(), data.attributeLayer.end(), kShopAttribute) !=
+             data.attributeLayer.end();
+}
+
+std::string ShopText(const ShopStock& shop) {
+  std::string text = std::string(shop.heading) + "\r\n" + shop.background + "\r\n" + shop.keeper + "\r\n";
+  for (const StockRow& row : shop.rows) {
+    text += std::string("# ") + row.note + "\r\n" + std::to_string(row.goodsId) + "\r\n" +
+            std::to_string(row.soldFlagIndex) + "\r\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+bool WriteShopFiles(const std::filesystem::path& folder, std::string* error) {
+  for (const FloorSource& floor : BuiltInFloors()) {
+    if (!HasShopDoor(floor)) continue;
+    const auto shop = std::find_if(std::begin(kShops), std::end(kShops),
+                                   [&](const ShopStock& s) { return floor.name == s.floor; });
+    if (shop == std::end(kShops)) {
+      if (error != nullptr) *error = "floor " + floor.name + " has a shop door but no stock";
+      return false;
+    }
+    const std::filesystem::path path = folder / ("[SHOP] " + floor.name + ".txt");
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << ShopText(*shop);
+    if (!file.good()) {
+      if (error != nullptr) *error = "cannot write " + path.string();
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace datagen
