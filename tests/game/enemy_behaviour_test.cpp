@@ -1,8 +1,11 @@
 // Behaviour types as a player meets them, on a walled generated floor with
 // the enemies' types set here (no kind of the tables uses them): teleporters
 // that never share a point and show their appearing and fading cells, a
-// chaser's acceleration to its speed, and a wall climber reaching a corner.
+// chaser's acceleration to its speed, and a wall climber reaching a corner;
+// and a sweep that runs every behaviour type and every kind of every set with
+// its attacks, the player present, checking each stays a sane record.
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <utility>
 #include <vector>
@@ -121,6 +124,56 @@ TEST_F(EnemyTest, AWallClimberWalksToTheWallClimbsItAndStopsUnderTheCeiling) {
   const std::pair<int, int> corner = At(climber);
   Frames(60);
   EXPECT_EQ(At(climber), corner) << "stays in the corner";
+}
+
+// Runs the live enemies for `frames` frames beside a player kept alive, and
+// checks every live one stays a finite record inside (or just off) the field.
+void RunBesideThePlayer(int frames) {
+  for (int frame = 0; frame < frames; ++frame) {
+    player.life = player.maxLife;
+    player.invulnerableFrames = 0;
+    UpdateEnemies();
+    UpdateShotsAndBullets();
+    for (const EnemyRecord& e : enemies) {
+      if (e.life <= 0) continue;
+      ASSERT_TRUE(std::isfinite(e.posX) && std::isfinite(e.posY)) << "frame " << frame;
+      ASSERT_GT(e.x, -4 * e.width) << "frame " << frame;
+      ASSERT_LT(e.x, 78 * 32 + 3 * e.width) << "frame " << frame;
+      ASSERT_GT(e.y, -4 * e.height) << "frame " << frame;
+      ASSERT_LT(e.y, 48 * 32 + 3 * e.height) << "frame " << frame;
+    }
+  }
+}
+
+int LiveBullets() {
+  return static_cast<int>(std::count_if(std::begin(enemyBullets), std::end(enemyBullets),
+                                        [](const ShotRecord& b) { return b.life > 0; }));
+}
+
+TEST_F(EnemyTest, EveryBehaviourTypeAndEveryKindRunsBesideThePlayer) {
+  for (int type = 0; type <= 37; ++type) {
+    SCOPED_TRACE(type);
+    EnterFloor(1, {{20, 40, 0}, {50, 30, 0}});
+    PlacePlayer(35 * 32);
+    enemies[0].behaviour = enemies[1].behaviour = type;
+    RunBesideThePlayer(400);
+  }
+  // Every kind of every set with its own behaviour and attacks; the sets
+  // together fire bullets.
+  int fired = 0;
+  for (int set = 1; set <= 9; ++set) {
+    for (int slot = 0; slot <= 10; ++slot) {
+      SCOPED_TRACE(::testing::Message() << "set " << set << " slot " << slot);
+      EnterFloor(set, {{25, 38, slot}});
+      if (enemies[0].life <= 0) continue;  // the set has no kind in this slot
+      PlacePlayer(35 * 32);
+      for (int step = 0; step < 8; ++step) {
+        RunBesideThePlayer(60);
+        fired += LiveBullets();
+      }
+    }
+  }
+  EXPECT_GT(fired, 0);
 }
 
 }  // namespace
