@@ -23,6 +23,7 @@
 #include "graphics/draw_settings_block.h"
 #include "graphics/light_device.h"
 #include "graphics/mask_screen.h"
+#include "graphics/pending_draw_state.h"
 #include "graphics/mesh_objects.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
@@ -240,6 +241,11 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   if (InitGraphicsDevice() != 0) return -1;
   if (graphics.hardware3DOn == 0) return 0;
 
+  // What the stage records and the render-target record hold was sent to the
+  // released device; the new one starts from its defaults, so nothing may be
+  // skipped as already sent.
+  ResetTextureStageRecords();
+  GetPendingDrawState().renderTarget = graphics.backBuffer;
   RecreateAllGraphTextures();
   RestoreMaskScreen();
   const KeptMatrices matrices = KeepMatrices();

@@ -1,11 +1,15 @@
 // Device loss and rebuild on a started library, driven the way the window
 // brings them: deactivating and reactivating a full-screen window, and a
 // window-mode device that reports itself lost. After each, graphs keep their
-// handles and pixels and no object of the released device is still in use.
+// handles and pixels and no object of the released device is still in use;
+// a drawing program with text, buffers, shaders, a mesh and a mask gets all
+// of them back.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/library.h"
 #include "core/main_window.h"
@@ -18,11 +22,18 @@
 #include "graphics/graph_from_image.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
+#include "graphics/buffer_handles.h"
+#include "graphics/device_state_cache.h"
+#include "graphics/mask_screen.h"
+#include "graphics/mesh_objects.h"
+#include "graphics/shader_objects.h"
+#include "font/text_draw.h"
 #include "graphics/screen_mode_change.h"
 #include "graphics/screen_settings.h"
 #include "image/base_image.h"
 #include "platform/clock.h"
 #include "platform/d3d9.h"
+#include "platform/d3d9_shader.h"
 #include "platform/window.h"
 #include "support/scratch_log.h"
 
@@ -92,6 +103,113 @@ class DeviceRebuild : public ::testing::Test {
   qz::testing::ScratchLog log_;
   int graph_ = -1;
 };
+
+// The whole back screen as bytes.
+std::vector<std::uint8_t> Screen() {
+  const plat::WinRect rect{0, 0, 640, 480};
+  qz::BaseImage image{};
+  EXPECT_EQ(qz::LockBackBufferImage(&rect, &image, -2), 0);
+  const auto* bytes = static_cast<const std::uint8_t*>(image.pixels);
+  std::vector<std::uint8_t> copy(bytes, bytes + qz::GetBaseImageDataSize(&image));
+  qz::ReleaseBackBufferLockSurfaces();
+  return copy;
+}
+
+// Bytes a device buffer holds now.
+template <typename Buffer>
+std::vector<std::uint8_t> DeviceBytes(Buffer* buffer, std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  void* data = nullptr;
+  if (buffer == nullptr || buffer->Lock(0, 0, &data, 0) != plat::D3D_OK) return {};
+  std::memcpy(bytes.data(), data, size);
+  buffer->Unlock();
+  return bytes;
+}
+
+class DrawingProgramRebuild : public DeviceRebuild, public ::testing::WithParamInterface<bool> {};
+
+// In a window: a lost device, then a rebuild the program asks for; in full
+// screen: deactivation and reactivation.
+TEST_P(DrawingProgramRebuild, GetsEverythingBackAfterEachKindOfRebuild) {
+  const bool windowMode = GetParam();
+  const qz::DisplayModeRecord modes[] = {{640, 480, 32, 60}};
+  qz::SetDisplayModeListForTest(modes, 1);
+  plat::SetD3D9ProfileForTest(plat::ShaderModel20D3D9Profile());
+  Start(windowMode);
+  ASSERT_EQ(qz::GetDeviceStateCache().shadersOn, 1);
+  // A vertex buffer with data, a mesh with a part, a mask over the left half.
+  const int buffer = qz::MakeVertexBufferHandle(8, 0x142);  // XYZ | DIFFUSE
+  ASSERT_NE(buffer, -1);
+  std::vector<std::uint8_t> vertices(8 * 16);
+  for (std::size_t i = 0; i < vertices.size(); ++i) vertices[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  ASSERT_EQ(qz::WriteVertexBufferData(0, vertices.data(), 8, buffer), 0);
+  const int mesh = qz::CreateMeshObject();
+  const std::uint16_t indexes[3] = {0, 1, 2};
+  ASSERT_EQ(qz::AddMeshObjectPart(mesh, 0, 0, 0, vertices.data(), 8, 16, indexes, 3), 0);
+  ASSERT_EQ(qz::CreateMeshBuffers(mesh, 0), 0);
+  ASSERT_EQ(qz::MakeMaskScreen(), 0);
+  qz::FillMaskScreenRect(0, 0, 320, 480, 1);
+  const auto frame = [this] {
+    qz::SelectDrawTarget(qz::kBackScreen);
+    qz::SetMaskScreenInUse(0);
+    qz::ClearDrawTarget(nullptr);
+    qz::BlitGraphStretched(0, 0, 640, 240, graph_, 0);
+    qz::DrawTextDefaultFont(20, 300, "Rebuild 0123", 0xFFFFFF, 0x000080);
+    qz::SetMaskScreenInUse(1);
+    qz::BlitGraphStretched(0, 240, 640, 480, graph_, 0);  // only the right half lands
+    qz::SetMaskScreenInUse(0);
+    std::vector<std::uint8_t> pixels = Screen();
+    qz::SetMaskScreenInUse(1);
+    return pixels;
+  };
+  const std::vector<std::uint8_t> before = frame();
+  const auto meshBytes = [mesh] {
+    int vertexCount = 0, indexCount = 0;
+    void* vertexBuffer = nullptr;
+    void* indexBuffer = nullptr;
+    qz::GetMeshGroupNode(mesh, 0, 0, &vertexCount, &indexCount, &vertexBuffer, &indexBuffer);
+    return DeviceBytes(static_cast<plat::IDirect3DVertexBuffer9*>(vertexBuffer), 8 * 16);
+  };
+  const auto bufferBytes = [buffer] {
+    return DeviceBytes(static_cast<plat::IDirect3DVertexBuffer9*>(qz::GetVertexBufferRecord(buffer)->deviceBuffer),
+                       8 * 16);
+  };
+  ASSERT_EQ(meshBytes(), vertices);
+  ASSERT_EQ(bufferBytes(), vertices);
+
+  const auto expectEverythingBack = [&](const char* how) {
+    SCOPED_TRACE(how);
+    ASSERT_EQ(qz::GetGraphicsState().hardware3DOn, 1);
+    EXPECT_EQ(frame(), before);
+    EXPECT_EQ(meshBytes(), vertices);
+    EXPECT_EQ(bufferBytes(), vertices);
+    EXPECT_NE(qz::GetVertexShaderObject(32774), nullptr);
+    EXPECT_NE(qz::GetPixelShaderObject(2454), nullptr);
+    EXPECT_EQ(qz::GetMaskScreenValue(10, 10), 1);
+    EXPECT_EQ(plat::GetD3D9ShaderDrawRefusalCount(), 0);
+    ExpectNoObjectOfAReleasedDevice();
+  };
+  if (windowMode) {
+    plat::SetD3D9DeviceStateForTest(plat::D3DERR_DEVICELOST);
+    Activate(false);
+    plat::SetD3D9DeviceStateForTest(plat::D3DERR_DEVICENOTRESET);
+    Activate(true);
+    plat::SetD3D9DeviceStateForTest(plat::D3D_OK);
+    expectEverythingBack("a lost device in a window");
+    ASSERT_EQ(qz::RebuildGraphicsDeviceDefault(), 0);
+    expectEverythingBack("a rebuild asked for");
+  } else {
+    Activate(false);
+    plat::SimulateMinimise(qz::QueryMainWindowHandle(), false);
+    qz::PumpMessagesEntry();
+    expectEverythingBack("full screen deactivated and back");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowAndFullScreen, DrawingProgramRebuild, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("Window") : std::string("FullScreen");
+                         });
 
 TEST_F(DeviceRebuild, FullScreenDeactivationEndsTheDeviceAndActivationRebuildsIt) {
   const qz::DisplayModeRecord modes[] = {{640, 480, 32, 60}};
