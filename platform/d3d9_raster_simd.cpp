@@ -21,8 +21,8 @@ namespace {
   return _mm256_srli_epi16(_mm256_mulhi_epu16(biased, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
 }
 
-// Four 16-bit channel values in memory order (b, g, r, a) for each of the
-// four pixels of a register's widened half.
+// One pixel's four 16-bit channel values in memory order (b, g, r, a),
+// repeated for each of the four pixels a widened register holds.
 [[gnu::target("avx2")]] inline __m256i ChannelLanes(const std::array<int, 4>& bgra) {
   const __m128i pixel = _mm_setr_epi16(static_cast<short>(bgra[0]), static_cast<short>(bgra[1]),
                                        static_cast<short>(bgra[2]), static_cast<short>(bgra[3]), 0, 0, 0, 0);
