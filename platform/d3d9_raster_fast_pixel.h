@@ -11,7 +11,6 @@
 
 namespace plat::raster {
 
-
 // The factors for the plan's stage under these vertex colours.
 TexelFactors FastTexelFactors(const DrawSetup& setup, const Color& diffuse, const Color& specular);
 
@@ -31,6 +30,11 @@ inline Color BlendFast(const DrawSetup& setup, const Color& s, const Color& d) {
   } else if constexpr (kBlend == FastBlend::kAdditive) {
     return Color{std::min(255, Mul255(s.r, s.a) + d.r), std::min(255, Mul255(s.g, s.a) + d.g),
                  std::min(255, Mul255(s.b, s.a) + d.b), std::min(255, Mul255(s.a, s.a) + d.a)};
+  } else if constexpr (kBlend == FastBlend::kSubtract) {
+    // d x 255 - s x a rounded once is d less the rounded product: d x 255
+    // is a whole multiple of 255.
+    return Color{std::max(0, d.r - Mul255(s.r, s.a)), std::max(0, d.g - Mul255(s.g, s.a)),
+                 std::max(0, d.b - Mul255(s.b, s.a)), std::max(0, d.a - Mul255(s.a, s.a))};
   } else {
     return Blend(setup.blendOp, setup.srcBlend, setup.dstBlend, s, d, setup.blendConstant);
   }

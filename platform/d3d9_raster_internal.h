@@ -81,7 +81,7 @@ struct StageSetup {
 };
 
 // How the fast rectangle path draws under a draw's state.
-enum class FastBlend { kNone, kAlpha, kAdditive, kOther };
+enum class FastBlend { kNone, kAlpha, kAdditive, kSubtract, kOther };
 enum class ChannelSource {
   kTexture,           // the texel itself
   kTextureTimesArg,   // texel x another argument (MODULATE)

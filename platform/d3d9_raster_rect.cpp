@@ -501,6 +501,9 @@ FastPlan PlanFastRectangles(const DrawSetup& setup) {
   } else if (setup.blendOp == D3DBLENDOP_ADD && setup.srcBlend == D3DBLEND_SRCALPHA &&
              setup.dstBlend == D3DBLEND_ONE) {
     plan.blend = FastBlend::kAdditive;
+  } else if (setup.blendOp == D3DBLENDOP_REVSUBTRACT && setup.srcBlend == D3DBLEND_SRCALPHA &&
+             setup.dstBlend == D3DBLEND_ONE) {
+    plan.blend = FastBlend::kSubtract;
   } else {
     plan.blend = FastBlend::kOther;
   }

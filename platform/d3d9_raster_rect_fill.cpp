@@ -55,10 +55,28 @@ bool PrepareVectorRows(const DrawSetup& setup, const SamplerSetup& sampler, cons
   return true;
 }
 
+// An untextured rectangle on a 32-bit target through the vector rows; one
+// source colour passes the alpha test at every pixel or at none.
+template <FastBlend kBlend>
+long long FillSolidRect(const DrawSetup& setup, const RectJob& job) {
+  const Color& src = job.constantSource;
+  if (setup.alphaTest && !CompareAccepts(setup.alphaFunc, src.a, setup.alphaRef)) return 0;
+  SolidRows rows;
+  rows.dst = TargetPixel(setup, job.columns.first, job.rows.first);
+  rows.dstPitch = setup.colorPitch;
+  rows.rows = job.rows.last - job.rows.first + 1;
+  rows.count = job.columns.last - job.columns.first + 1;
+  FillSolidRows(kBlend, ArgbFromColor(src), setup.targetHasAlpha ? 0u : 0xFF000000u, rows);
+  return static_cast<long long>(rows.rows) * rows.count;
+}
+
 // One rectangle. kTexel32: the texture has 32-bit texels; kTarget32: so does
 // the target.
 template <FastBlend kBlend, bool kTextured, bool kTexel32, bool kTarget32>
 long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job) {
+  if constexpr (!kTextured && kTarget32 && kBlend != FastBlend::kOther) {
+    if (VectorRowsAvailable()) return FillSolidRect<kBlend>(setup, job);
+  }
   const std::uint32_t targetFill = setup.targetHasAlpha ? 0u : 0xFF000000u;
   const int width = job.columns.last - job.columns.first + 1;
   constexpr bool kVectorCase = kTextured && kTarget32 && kBlend != FastBlend::kOther;
@@ -139,6 +157,8 @@ long long FillRectForBlend(const DrawSetup& setup, const SamplerSetup& sampler, 
       return FillRectForFormats<FastBlend::kAlpha, kTextured>(setup, sampler, job);
     case FastBlend::kAdditive:
       return FillRectForFormats<FastBlend::kAdditive, kTextured>(setup, sampler, job);
+    case FastBlend::kSubtract:
+      return FillRectForFormats<FastBlend::kSubtract, kTextured>(setup, sampler, job);
     default:
       return FillRectForFormats<FastBlend::kOther, kTextured>(setup, sampler, job);
   }

@@ -21,6 +21,14 @@ namespace {
   return _mm256_srli_epi16(_mm256_mulhi_epu16(biased, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
 }
 
+// One pixel's four 16-bit channel values in memory order (b, g, r, a),
+// repeated for each of the four pixels a widened register holds.
+[[gnu::target("avx2")]] inline __m256i ChannelLanes(const std::array<int, 4>& bgra) {
+  const __m128i pixel = _mm_setr_epi16(static_cast<short>(bgra[0]), static_cast<short>(bgra[1]),
+                                       static_cast<short>(bgra[2]), static_cast<short>(bgra[3]), 0, 0, 0, 0);
+  return _mm256_broadcastq_epi64(pixel);
+}
+
 // Each pixel's alpha lane copied to its four lanes.
 [[gnu::target("avx2")]] inline __m256i SpreadAlpha(__m256i wide) {
   return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(wide, 0xFF), 0xFF);
@@ -166,9 +174,12 @@ template <FastBlend kBlend, bool kWhiteFactor, bool kPartial>
         const __m256i keptHi = _mm256_mullo_epi16(dHi, _mm256_sub_epi16(r.max255, alphaHi));
         result = _mm256_packus_epi16(Div255Rounded(_mm256_add_epi16(sLo, keptLo)),
                                      Div255Rounded(_mm256_add_epi16(sHi, keptHi)));
-      } else {
+      } else if constexpr (kBlend == FastBlend::kAdditive) {
         result = _mm256_packus_epi16(_mm256_add_epi16(Div255Rounded(sLo), dLo),
                                      _mm256_add_epi16(Div255Rounded(sHi), dHi));
+      } else {
+        result = _mm256_packus_epi16(_mm256_subs_epu16(dLo, Div255Rounded(sLo)),
+                                     _mm256_subs_epu16(dHi, Div255Rounded(sHi)));
       }
     }
     if (r.testsAlpha) {
@@ -195,13 +206,7 @@ template <FastBlend kBlend, bool kWhiteFactor, TexelKind kKind>
   r.zero = _mm256_setzero_si256();
   r.texelOr = _mm256_set1_epi32(static_cast<int>(k.texelOr));
   r.targetFill = _mm256_set1_epi32(static_cast<int>(k.targetFill));
-  r.factor = _mm256_setr_epi16(
-      static_cast<short>(k.factor[0]), static_cast<short>(k.factor[1]), static_cast<short>(k.factor[2]),
-      static_cast<short>(k.factor[3]), static_cast<short>(k.factor[0]), static_cast<short>(k.factor[1]),
-      static_cast<short>(k.factor[2]), static_cast<short>(k.factor[3]), static_cast<short>(k.factor[0]),
-      static_cast<short>(k.factor[1]), static_cast<short>(k.factor[2]), static_cast<short>(k.factor[3]),
-      static_cast<short>(k.factor[0]), static_cast<short>(k.factor[1]), static_cast<short>(k.factor[2]),
-      static_cast<short>(k.factor[3]));
+  r.factor = ChannelLanes({k.factor[0], k.factor[1], k.factor[2], k.factor[3]});
   r.alphaAbove = _mm256_set1_epi16(static_cast<short>(k.alphaLow - 1));
   r.alphaBelow = _mm256_set1_epi16(static_cast<short>(k.alphaHigh + 1));
   r.alphaAbove32 = _mm256_set1_epi32(k.alphaLow - 1);
@@ -237,7 +242,68 @@ template <FastBlend kBlend, bool kWhiteFactor, TexelKind kKind>
   return written;
 }
 
+// One block of eight target pixels under a solid source: `add` and `keep`
+// are the blend's per-channel terms in 16-bit lanes (kAlpha: s x a and
+// 255 - a; kAdditive and kSubtract: the rounded s x a).
+template <FastBlend kBlend>
+[[gnu::target("avx2")]] inline __m256i BlendSolid(__m256i target, __m256i fill, __m256i add, __m256i keep,
+                                                  __m256i source) {
+  const __m256i d = _mm256_or_si256(target, fill);
+  if constexpr (kBlend == FastBlend::kNone) {
+    return source;
+  } else if constexpr (kBlend == FastBlend::kAlpha) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), keep), add);
+    const __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), keep), add);
+    return _mm256_or_si256(_mm256_packus_epi16(Div255Rounded(lo), Div255Rounded(hi)), fill);
+  } else if constexpr (kBlend == FastBlend::kAdditive) {
+    return _mm256_or_si256(_mm256_adds_epu8(d, _mm256_packus_epi16(add, add)), fill);
+  } else {
+    return _mm256_or_si256(_mm256_subs_epu8(d, _mm256_packus_epi16(add, add)), fill);
+  }
+}
+
+template <FastBlend kBlend>
+[[gnu::target("avx2")]] void FillSolidRowsFor(std::uint32_t source, std::uint32_t targetFill, const SolidRows& job) {
+  const Color s = ColorFromArgb(source);
+  __m256i add, keep = _mm256_setzero_si256();
+  if constexpr (kBlend == FastBlend::kAlpha) {
+    add = ChannelLanes({s.b * s.a, s.g * s.a, s.r * s.a, s.a * s.a});
+    keep = _mm256_set1_epi16(static_cast<short>(255 - s.a));
+  } else {
+    add = ChannelLanes({Mul255(s.b, s.a), Mul255(s.g, s.a), Mul255(s.r, s.a), Mul255(s.a, s.a)});
+  }
+  const __m256i fill = _mm256_set1_epi32(static_cast<int>(targetFill));
+  const __m256i value = _mm256_set1_epi32(static_cast<int>(source | targetFill));
+  const __m256i tail = _mm256_cmpgt_epi32(_mm256_set1_epi32(job.count % 8), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  for (int row = 0; row < job.rows; ++row) {
+    auto* out = reinterpret_cast<__m256i*>(job.dst + static_cast<std::ptrdiff_t>(row) * job.dstPitch);
+    int i = 0;
+    for (; i + 8 <= job.count; i += 8, ++out) {
+      const __m256i target = kBlend == FastBlend::kNone ? value : _mm256_loadu_si256(out);
+      _mm256_storeu_si256(out, BlendSolid<kBlend>(target, fill, add, keep, value));
+    }
+    if (i < job.count) {
+      const __m256i target = kBlend == FastBlend::kNone ? value : LoadTarget<true>(out, tail);
+      StoreTarget<true>(out, tail, BlendSolid<kBlend>(target, fill, add, keep, value));
+    }
+  }
+}
+
 }  // namespace
+
+void FillSolidRows(FastBlend blend, std::uint32_t source, std::uint32_t targetFill, const SolidRows& job) {
+  switch (blend) {
+    case FastBlend::kNone:
+      return FillSolidRowsFor<FastBlend::kNone>(source, targetFill, job);
+    case FastBlend::kAlpha:
+      return FillSolidRowsFor<FastBlend::kAlpha>(source, targetFill, job);
+    case FastBlend::kAdditive:
+      return FillSolidRowsFor<FastBlend::kAdditive>(source, targetFill, job);
+    default:
+      return FillSolidRowsFor<FastBlend::kSubtract>(source, targetFill, job);
+  }
+}
 
 bool VectorRowsAvailable() {
   static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
@@ -253,8 +319,10 @@ VectorRect SelectForTexels(FastBlend blend, bool white) {
       return white ? FillRows<FastBlend::kNone, true, kKind> : FillRows<FastBlend::kNone, false, kKind>;
     case FastBlend::kAlpha:
       return white ? FillRows<FastBlend::kAlpha, true, kKind> : FillRows<FastBlend::kAlpha, false, kKind>;
-    default:
+    case FastBlend::kAdditive:
       return white ? FillRows<FastBlend::kAdditive, true, kKind> : FillRows<FastBlend::kAdditive, false, kKind>;
+    default:
+      return white ? FillRows<FastBlend::kSubtract, true, kKind> : FillRows<FastBlend::kSubtract, false, kKind>;
   }
 }
 

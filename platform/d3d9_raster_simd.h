@@ -1,8 +1,8 @@
 // Vector rows of the fast rectangle path: 32-bit or 16-bit texels (widened as
-// the scalar path widens them) onto a 32-bit target, eight pixels at a time
-// with AVX2 when the processor has it. The arithmetic is the scalar path's
-// (products over 255 rounded to nearest, sums saturated), so either gives the
-// same bytes.
+// the scalar path widens them), or one solid colour, onto a 32-bit target,
+// eight pixels at a time with AVX2 when the processor has it. The arithmetic
+// is the scalar path's (products over 255 rounded to nearest, sums and
+// differences saturated), so either gives the same bytes.
 #pragma once
 
 #include <array>
@@ -44,8 +44,21 @@ struct VectorRows {
 // Draws every pixel of every row; returns how many passed the alpha test.
 using VectorRect = long long (*)(const VectorRowConstants& k, const VectorRows& job);
 
-// The function for a blend (kNone, kAlpha or kAdditive) under these
-// constants, chosen once per rectangle.
+// The function for a blend (kNone, kAlpha, kAdditive or kSubtract) under
+// these constants, chosen once per rectangle.
 VectorRect SelectVectorRect(FastBlend blend, const VectorRowConstants& k);
+
+// A rectangle of a 32-bit target: `rows` rows of `count` pixels from dst.
+struct SolidRows {
+  std::uint8_t* dst = nullptr;
+  int dstPitch = 0;
+  int rows = 0;
+  int count = 0;
+};
+
+// Draws one source colour (ARGB, past the alpha test) over every pixel of
+// the rectangle under a blend (kNone, kAlpha, kAdditive or kSubtract);
+// targetFill as in VectorRowConstants.
+void FillSolidRows(FastBlend blend, std::uint32_t source, std::uint32_t targetFill, const SolidRows& job);
 
 }  // namespace plat::raster
