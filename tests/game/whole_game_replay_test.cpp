@@ -102,13 +102,13 @@ TEST_F(WholeGameReplayTest, FromTheTitleThroughTheFloorsTheBossHallAndTheEndingB
   // stone block that no jump clears.
   ASSERT_TRUE(WalkRightTo(play, 2200));
   EXPECT_EQ(player.y, 1344) << "down on the far side of the block";
-  PlayTo(play, kTakeDoor, 3, 200);
+  ASSERT_NO_FATAL_FAILURE(PlayTo(play, kTakeDoor, 3, 200));
   // "004" on slippery ground: a jump over the spike pit, a long slide to the door.
   ASSERT_TRUE(WalkRightTo(play, 1105));
   ASSERT_TRUE(play.Queue("RJ:20"));
   ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 30));
   ASSERT_TRUE(WalkRightTo(play, 2175));
-  PlayTo(play, kTakeDoor, 9, 200);
+  ASSERT_NO_FATAL_FAILURE(PlayTo(play, kTakeDoor, 9, 200));
   EXPECT_EQ(entrance, 0);
 
   // "010": the spike pit is too wide to jump while the slime boss lives.
@@ -122,7 +122,7 @@ TEST_F(WholeGameReplayTest, FromTheTitleThroughTheFloorsTheBossHallAndTheEndingB
   ApplyBossDefeated(0);
   EXPECT_GE(AttributeAt(pitColumn, 44), 51) << "the pit is closed";
   ASSERT_TRUE(WalkRightTo(play, 2136));
-  PlayTo(play, kTakeDoor, 99, 200);
+  ASSERT_NO_FATAL_FAILURE(PlayTo(play, kTakeDoor, 99, 200));
 
   // "100": the ending door at the far end of the hall.
   ASSERT_TRUE(WalkRightTo(play, 1880));
