@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,7 @@
 #include "sound/sound_play.h"
 #include "tests/game/game_data_fixture.h"
 #include "tests/game/game_screen_probe.h"
+#include "tests/game/scripted_keys.h"
 
 namespace {
 
@@ -52,19 +54,20 @@ void Press(std::uint32_t key, bool down) {
   plat::AdvanceVirtualTime(2 * kMillisecond);
 }
 
-// Keys pressed from inside the game's own loops: a timer due at every message
-// pump runs the first waiting step once its condition holds. The game pumps
-// as it reads the keyboard, so a step acts before the next input read.
+// Keys pressed from inside the game's own loops: the scripted keys' driver
+// runs the first waiting step once its condition holds. The game pumps as it
+// reads the keyboard, so a step acts before the next input read.
 class KeyScript {
  public:
   using Condition = std::function<bool()>;
   using Action = std::function<void()>;
 
-  void Add(Condition when, Action act) { steps_.emplace_back(std::move(when), std::move(act)); }
+  void Press(std::uint32_t key, Condition when) { Add(std::move(when), [this, key] { held_.insert(key); }); }
+  void Release(std::uint32_t key, Condition when) { Add(std::move(when), [this, key] { held_.erase(key); }); }
   // A press once the condition holds, released once the game has read it.
   void Tap(std::uint32_t key, std::uint32_t bit, Condition when) {
-    Add(std::move(when), [key] { plat::SimulateKey(qz::QueryMainWindowHandle(), key, true); });
-    Add([bit] { return (padState & bit) != 0; }, [key] { plat::SimulateKey(qz::QueryMainWindowHandle(), key, false); });
+    Press(key, std::move(when));
+    Release(key, [bit] { return (padState & bit) != 0; });
   }
   // True from ms milliseconds after the step before it acted.
   Condition After(int ms) const {
@@ -76,40 +79,40 @@ class KeyScript {
   // waiting in one of its loops with nothing more to come is closed, so a
   // wrong answer fails the test instead of hanging it.
   void Run() {
-    active_ = this;
     next_ = 0;
     stalled_ = false;
+    held_.clear();
     lastActed_ = qz::GetMillisecondCount();
-    plat::SetTimer(qz::QueryMainWindowHandle(), kTimerId, 1, &OnTimer);
-    for (int frame = 0; frame < kFrameLimit && !Done() && !stalled_ && gameState.quitRequested == 0; ++frame) {
+    {
+      qz::testing::ScriptedKeys keys([this] { return NextKeys(); });
+      for (int frame = 0; frame < kFrameLimit && !Done() && !stalled_ && gameState.quitRequested == 0; ++frame) {
+        RunFrame();
+      }
+      RunFrame();
       RunFrame();
     }
-    RunFrame();
-    RunFrame();
-    plat::KillTimer(qz::QueryMainWindowHandle(), kTimerId);
-    active_ = nullptr;
     EXPECT_TRUE(Done() && !stalled_) << "stalled after step " << next_ << " of " << steps_.size();
   }
 
  private:
-  static constexpr std::uintptr_t kTimerId = 0x5409;
   static constexpr int kStallMilliseconds = 5000;
   static constexpr int kFrameLimit = 1000;
-  static void OnTimer(plat::HWND window, std::uint32_t, std::uintptr_t, std::uint32_t) {
-    KeyScript* s = active_;
-    if (s == nullptr) return;
-    if (qz::ElapsedMilliseconds(qz::GetMillisecondCount(), s->lastActed_) > kStallMilliseconds) {
-      if (!s->stalled_) plat::SimulateCloseRequest(window);
-      s->stalled_ = true;
-      return;
+  void Add(Condition when, Action act) { steps_.emplace_back(std::move(when), std::move(act)); }
+  std::set<std::uint32_t> NextKeys() {
+    if (qz::ElapsedMilliseconds(qz::GetMillisecondCount(), lastActed_) > kStallMilliseconds) {
+      if (!stalled_) plat::SimulateCloseRequest(qz::QueryMainWindowHandle());
+      stalled_ = true;
+      return held_;
     }
-    if (s->Done() || !s->steps_[s->next_].first()) return;
-    s->steps_[s->next_++].second();
-    s->lastActed_ = qz::GetMillisecondCount();
+    if (!Done() && steps_[next_].first()) {
+      steps_[next_++].second();
+      lastActed_ = qz::GetMillisecondCount();
+    }
+    return held_;
   }
 
-  static inline KeyScript* active_ = nullptr;
   std::vector<std::pair<Condition, Action>> steps_;
+  std::set<std::uint32_t> held_;
   std::size_t next_ = 0;
   std::int32_t lastActed_ = 0;
   bool stalled_ = false;
@@ -384,9 +387,8 @@ TEST_F(ShopTest, CancelMidMoveOrExitLeaveForTheFloorAndEscapeInTheDialogBuysNoth
   DialogCursor.y = 0;
   KeyScript escape;
   escape.Tap(kConfirmKey, kConfirmBit, [] { return true; });
-  escape.Add(DialogWaits, [] { plat::SimulateKey(qz::QueryMainWindowHandle(), plat::VK_ESCAPE, true); });
-  escape.Add([] { return gameState.scene == kSceneTitle; },
-             [] { plat::SimulateKey(qz::QueryMainWindowHandle(), plat::VK_ESCAPE, false); });
+  escape.Press(plat::VK_ESCAPE, DialogWaits);
+  escape.Release(plat::VK_ESCAPE, [] { return gameState.scene == kSceneTitle; });
   escape.Run();
   EXPECT_EQ(gameState.scene, kSceneTitle);
   EXPECT_EQ(player.coins, 50);

@@ -1,9 +1,10 @@
-// Keys held from inside the game's own blocking loops (dialogs, window
-// animations), which read input frame after frame without returning to the
-// test. A thread timer on the stand-in clock runs the test's driver whenever
-// the game pumps messages (each input read and each quit check pump), and the
-// keys the driver names are held, all others released. Drivers decide from
-// the game's state, so a second call within one frame changes nothing.
+// Keys held for game tests through the window's own key path, and keys held
+// from inside the game's own blocking loops (dialogs, window animations),
+// which read input frame after frame without returning to the test. A thread
+// timer on the stand-in clock runs the test's driver whenever the game pumps
+// messages (each input read and each quit check pump), and the keys the
+// driver names are held, all others released. Drivers decide from the game's
+// state, so a second call within one frame changes nothing.
 #pragma once
 
 #include <cstdint>
@@ -16,26 +17,15 @@
 
 namespace qz::testing {
 
-class ScriptedKeys {
+// The set of keys held down on the main window: each Hold presses what is
+// new and releases what is no longer named; the last ones go up at the end.
+class HeldKeys {
  public:
-  using Driver = std::function<std::set<std::uint32_t>()>;
+  HeldKeys() = default;
+  ~HeldKeys() { Hold({}); }
+  HeldKeys(const HeldKeys&) = delete;
+  HeldKeys& operator=(const HeldKeys&) = delete;
 
-  explicit ScriptedKeys(Driver driver) : driver_(std::move(driver)) {
-    current_ = this;
-    timer_ = plat::SetTimer(nullptr, 0, 1, &ScriptedKeys::OnTimer);
-  }
-  ~ScriptedKeys() {
-    plat::KillTimer(nullptr, timer_);
-    Hold({});
-    current_ = nullptr;
-  }
-  ScriptedKeys(const ScriptedKeys&) = delete;
-  ScriptedKeys& operator=(const ScriptedKeys&) = delete;
-
- private:
-  static void OnTimer(plat::HWND, std::uint32_t, std::uintptr_t, std::uint32_t) {
-    if (current_ != nullptr) current_->Hold(current_->driver_());
-  }
   void Hold(const std::set<std::uint32_t>& keys) {
     for (std::uint32_t key : held_) {
       if (keys.count(key) == 0) plat::SimulateKey(QueryMainWindowHandle(), key, false);
@@ -46,9 +36,34 @@ class ScriptedKeys {
     held_ = keys;
   }
 
+ private:
+  std::set<std::uint32_t> held_;
+};
+
+class ScriptedKeys {
+ public:
+  using Driver = std::function<std::set<std::uint32_t>()>;
+
+  explicit ScriptedKeys(Driver driver) : driver_(std::move(driver)) {
+    current_ = this;
+    timer_ = plat::SetTimer(nullptr, 0, 1, &ScriptedKeys::OnTimer);
+  }
+  ~ScriptedKeys() {
+    plat::KillTimer(nullptr, timer_);
+    keys_.Hold({});
+    current_ = nullptr;
+  }
+  ScriptedKeys(const ScriptedKeys&) = delete;
+  ScriptedKeys& operator=(const ScriptedKeys&) = delete;
+
+ private:
+  static void OnTimer(plat::HWND, std::uint32_t, std::uintptr_t, std::uint32_t) {
+    if (current_ != nullptr) current_->keys_.Hold(current_->driver_());
+  }
+
   static inline ScriptedKeys* current_ = nullptr;
   Driver driver_;
-  std::set<std::uint32_t> held_;
+  HeldKeys keys_;
   std::uintptr_t timer_ = 0;
 };
 

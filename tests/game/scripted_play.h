@@ -16,6 +16,7 @@
 #include "core/main_window.h"
 #include "game/game_entry.h"
 #include "platform/window.h"
+#include "tests/game/scripted_keys.h"
 
 namespace veltrin::testing {
 
@@ -37,7 +38,6 @@ class ScriptedPlay {
   ~ScriptedPlay() {
     SetFrameWaitHookForTest(nullptr);
     active_ = nullptr;
-    HoldNow({});
   }
   ScriptedPlay(const ScriptedPlay&) = delete;
   ScriptedPlay& operator=(const ScriptedPlay&) = delete;
@@ -127,10 +127,10 @@ class ScriptedPlay {
     ++frames_;
     if (frames_ > limit_) RequestClose();
     if (steps_.empty()) {
-      HoldNow({});
+      keys_.Hold({});
       return;
     }
-    HoldNow(steps_.front().keys);
+    keys_.Hold(steps_.front().keys);
     if (--steps_.front().frames == 0) steps_.pop_front();
   }
   void RequestClose() {
@@ -138,20 +138,11 @@ class ScriptedPlay {
     closeRequested_ = true;
     plat::SimulateCloseRequest(window_);
   }
-  void HoldNow(const std::set<std::uint32_t>& keys) {
-    for (std::uint32_t key : held_) {
-      if (keys.count(key) == 0) plat::SimulateKey(window_, key, false);
-    }
-    for (std::uint32_t key : keys) {
-      if (held_.count(key) == 0) plat::SimulateKey(window_, key, true);
-    }
-    held_ = keys;
-  }
 
   static inline ScriptedPlay* active_ = nullptr;
   plat::HWND window_;
   std::deque<Step> steps_;
-  std::set<std::uint32_t> held_;
+  qz::testing::HeldKeys keys_;
   int frames_ = 0;
   static constexpr int kNoLimit = 1 << 30;
   int limit_ = kNoLimit;

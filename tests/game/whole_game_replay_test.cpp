@@ -1,0 +1,146 @@
+// The whole game on scripted keys, headless on the virtual clock: from the
+// title's New Game through the opening, a visit to the shop of "001", the
+// campaign's floors "001" to "004", the boss hall "010", the last floor and
+// the ending, back to the title, with slot 1 written at the end and read back.
+// A change in the game's feel or in a floor shows as a floor not reached.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "core/random.h"
+#include "game/crossfade.h"
+#include "game/doors.h"
+#include "game/floor_records.h"
+#include "game/game_state.h"
+#include "game/map_cells.h"
+#include "game/player.h"
+#include "game/pools.h"
+#include "game/save_file.h"
+#include "game/screens.h"
+#include "platform/dsound.h"
+#include "tests/game/game_data_fixture.h"
+#include "tests/game/scripted_play.h"
+
+namespace {
+
+using veltrin::testing::kKeyRight;
+using veltrin::testing::ScriptedPlay;
+
+// The title: wait for its fade, open slot 1's window, New Game; then Confirm
+// now and then turns the opening's pages until "001" is shown.
+constexpr const char* kTitleToNewGame = "-:40 J:1 -:20 D:1 -:12 J:1 -:90";
+constexpr const char* kOpeningPage = "J:1 -:90";
+constexpr int kOpeningPresses = 8;
+// "001" and "002" as the first floors' replay plays them from a fresh floor.
+constexpr const char* kMeadow =
+    "R:75 RJ:20 R:75 RJ:20 R:20 RJ:20 R:31 RJ:20 R:49 RJ:20 R:34 RJ:20 R:40 RJ:20 R:120 -:12 U:3 -:40";
+constexpr const char* kKeyFloor = "R:225 RJ:15 R:6 RJ:20 -:50 R:266 -:30 J:1 -:25 R:89 -:12 U:3";
+// Up on a door once the walk has slid to a stop in front of it.
+constexpr const char* kTakeDoor = "-:60 U:3";
+
+class WholeGameReplayTest : public qz::testing::GameDataTest {
+ protected:
+  void SetUp() override {
+    GameDataTest::SetUp();
+    // Chest and banner sounds play to their end: the null sink ends them.
+    plat::SetAudioSinkForTest(plat::AudioSinkKind::kNull);
+    Start();
+    qz::SeedRandom(1);
+  }
+  static bool OnFloor(int index) {
+    return gameState.scene == kSceneFloorPlay && floorNumber == index && fadeRequest == 0;
+  }
+  static bool OnFloorOrDead(int index) { return OnFloor(index) || player.dead != 0; }
+  // Holds `keys` until the player stands at or right of `x` (false when the
+  // player died or the frames ran out first).
+  static bool WalkRightTo(ScriptedPlay& play, int x, std::initializer_list<std::uint32_t> keys = {kKeyRight}) {
+    play.Clear();
+    play.Hold(keys, 4000);
+    const bool reached = play.RunUntil([x] { return player.x >= x || player.dead != 0; }, 3000);
+    play.Clear();
+    EXPECT_EQ(player.dead, 0) << "died on floor " << floorNumber + 1 << " at " << player.x << "," << player.y
+                              << " e0 " << enemies[0].x << "," << enemies[0].y << " e1 " << enemies[1].x << ","
+                              << enemies[1].y << " frame " << play.frames();
+    return reached && player.dead == 0;
+  }
+  // Plays `script` and expects it to lead to floor `index` alive.
+  static void PlayTo(ScriptedPlay& play, const std::string& script, int index, int frameLimit) {
+    ASSERT_TRUE(play.Queue(script));
+    ASSERT_TRUE(play.RunUntil([index] { return OnFloorOrDead(index); }, frameLimit));
+    ASSERT_EQ(player.dead, 0) << "died on floor " << floorNumber + 1 << " at " << player.x << "," << player.y;
+  }
+};
+
+TEST_F(WholeGameReplayTest, FromTheTitleThroughTheFloorsTheBossHallAndTheEndingBackToTheTitle) {
+  ScriptedPlay play;
+  ASSERT_TRUE(play.Queue(kTitleToNewGame));
+  for (int i = 0; i < kOpeningPresses; ++i) ASSERT_TRUE(play.Queue(kOpeningPage));
+  ASSERT_TRUE(play.RunUntil([] { return OnFloor(0); }, 1200)) << "New Game and the opening lead to \"001\"";
+  play.Clear();
+
+  // The shop a few steps right of the sign: in, and out again with Cancel
+  // (a new game has no coins to spend).
+  ASSERT_TRUE(WalkRightTo(play, 452));
+  ASSERT_TRUE(play.Queue("-:20 U:3"));
+  ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneShop && fadeRequest == 0; }, 200));
+  EXPECT_EQ(gameState.FloorProgress.shopFound[0], 1);
+  ASSERT_TRUE(play.Queue("-:20 X:1"));
+  ASSERT_TRUE(play.RunUntil([] { return OnFloor(0); }, 200));
+  EXPECT_EQ(player.coins, 0);
+  // The give-up keys end the run; Confirm restarts the floor at its entrance.
+  ASSERT_TRUE(play.Queue("XCJA:2 -:40 J:1"));
+  ASSERT_TRUE(play.RunUntil([&] { return OnFloor(0) && player.dead == 0 && play.Finished(); }, 300));
+  EXPECT_EQ(player.x, 80);
+  EXPECT_EQ(gameOvers, 1);
+  qz::SeedRandom(1);
+
+  ASSERT_TRUE(play.Queue(std::string("-:40 ") + kMeadow + " " + kKeyFloor));
+  ASSERT_TRUE(play.RunUntil([] { return OnFloorOrDead(2); }, 2100));
+  ASSERT_EQ(player.dead, 0) << "died on floor " << floorNumber + 1 << " at " << player.x << "," << player.y;
+  // "003" in the dark: over the ice, the spring lifts the player onto the
+  // stone block that no jump clears.
+  ASSERT_TRUE(WalkRightTo(play, 2200));
+  EXPECT_EQ(player.y, 1344) << "down on the far side of the block";
+  ASSERT_NO_FATAL_FAILURE(PlayTo(play, kTakeDoor, 3, 200));
+  // "004" on slippery ground: a jump over the spike pit, a long slide to the door.
+  ASSERT_TRUE(WalkRightTo(play, 1105));
+  ASSERT_TRUE(play.Queue("RJ:20"));
+  ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 30));
+  ASSERT_TRUE(WalkRightTo(play, 2175));
+  ASSERT_NO_FATAL_FAILURE(PlayTo(play, kTakeDoor, 9, 200));
+  EXPECT_EQ(entrance, 0);
+
+  // "010": the spike pit is too wide to jump while the slime boss lives.
+  const int pitColumn = 44;
+  EXPECT_EQ(AttributeAt(pitColumn, 44), 9);
+  EXPECT_EQ(enemyCount, 1);
+  EXPECT_EQ(enemies[0].bossIndex, 0);
+  // The fight itself is not scripted: the boss's defeat is recorded as its
+  // countdown records it, and the hall opens as it does at the countdown's end.
+  gameState.FloorProgress.bossDefeated[0] = 1;
+  ApplyBossDefeated(0);
+  EXPECT_GE(AttributeAt(pitColumn, 44), 51) << "the pit is closed";
+  ASSERT_TRUE(WalkRightTo(play, 2136));
+  ASSERT_NO_FATAL_FAILURE(PlayTo(play, kTakeDoor, 99, 200));
+
+  // "100": the ending door at the far end of the hall.
+  ASSERT_TRUE(WalkRightTo(play, 1880));
+  ASSERT_TRUE(play.Queue(kTakeDoor));
+  ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneEnding; }, 200));
+  // The ending's pages: timed ones turn themselves, the others on Confirm.
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(play.Queue("-:60 J:1"));
+  ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneTitle; }, 4000)) << "page " << gameState.scenePage;
+
+  const std::string bytes = data_.Read("save/SaveData01.sav");
+  SaveRecord saved{};
+  ASSERT_TRUE(DecodeSaveRecord(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &saved));
+  EXPECT_EQ(saved.mapName, "100");
+  EXPECT_EQ(saved.doorLinks[99][1], 101);
+  EXPECT_EQ(saved.doorLinks[3][0], 10) << "004 leads to the boss hall";
+  EXPECT_EQ(saved.doorLinks[9][0], 100) << "the boss hall leads to the last floor";
+  EXPECT_EQ(saved.bossDefeated[0], 1);
+  EXPECT_EQ(saved.gameOvers, 1);
+}
+
+}  // namespace
