@@ -81,6 +81,21 @@ bool StepCursorSlide(CursorRecord& cursor) {
   return true;
 }
 
+void StepCursorMove(CursorRecord& cursor) {
+  constexpr int kSteppedFrames = 8;
+  if (cursor.moving == 0) return;
+  if (cursor.frameCounter == 0) PlaySoundEffect(kSeSelect);
+  if (++cursor.frameCounter > kSteppedFrames) {
+    cursor.x = cursor.targetX;
+    cursor.y = cursor.targetY;
+    cursor.moving = 0;
+    cursor.frameCounter = 0;
+  } else {
+    cursor.x += cursor.xStep;
+    cursor.y += cursor.yStep;
+  }
+}
+
 void StartCursorMove(CursorRecord& cursor, int direction, int lastRow, int firstY, int pitch, int step) {
   const int wrapRow = direction < 0 ? 0 : lastRow;
   if (cursor.row == wrapRow) {

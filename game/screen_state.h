@@ -52,6 +52,9 @@ void DrawWindowPieces(int back, int frame, int x1, int y1, int x2 = -1, int y2 =
 
 // One frame of a cursor slide; false when the cursor is not sliding.
 bool StepCursorSlide(CursorRecord& cursor);
+// One frame of a nine-frame move (the shop's and the status screen's menus):
+// the select sound on its first frame, eight steps, then the target.
+void StepCursorMove(CursorRecord& cursor);
 // Starts a slide one row up (direction -1) or down (+1) over rows 0..lastRow
 // `pitch` pixels apart from firstY, `step` pixels a frame; from the first
 // row up or the last down it wraps, by a seventh of the distance a frame.

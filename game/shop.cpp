@@ -49,7 +49,6 @@ constexpr int kCursorX = 380;
 constexpr int kCursorFirstY = 143;
 constexpr int kCursorStep = 6;
 constexpr int kCursorWrapStep = 20;
-constexpr int kCursorMoveFrames = 8;  // stepped frames; the ninth lands on the target
 constexpr int kDescriptionX = 32;
 constexpr int kDescriptionY[3] = {381, 405, 429};
 
@@ -202,19 +201,6 @@ void StartCursorMoveByPad(CursorRecord& c) {
   c.moving = 1;
 }
 
-void StepCursorMove(CursorRecord& c) {
-  if (c.moving == 0) return;
-  if (c.frameCounter == 0) PlaySoundEffect(kSeSelect);
-  if (++c.frameCounter > kCursorMoveFrames) {
-    c.x = c.targetX;
-    c.y = c.targetY;
-    c.moving = 0;
-    c.frameCounter = 0;
-  } else {
-    c.x += c.xStep;
-    c.y += c.yStep;
-  }
-}
 
 void DrawDescription(int row) {
   if (!IsRow(row)) return;

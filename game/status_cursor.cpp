@@ -99,17 +99,7 @@ void StepStatusCursor() {
     MenuCursor.animationTick = 0;
     MenuCursor.animationFrame = (MenuCursor.animationFrame + 1) % kAnimationPieces;
   }
-  if (MenuCursor.moving == 0) return;
-  if (MenuCursor.frameCounter == 0) PlaySoundEffect(kSeSelect);
-  if (++MenuCursor.frameCounter > kMoveSteps) {
-    MenuCursor.x = MenuCursor.targetX;
-    MenuCursor.y = MenuCursor.targetY;
-    MenuCursor.moving = 0;
-    MenuCursor.frameCounter = 0;
-  } else {
-    MenuCursor.x += MenuCursor.xStep;
-    MenuCursor.y += MenuCursor.yStep;
-  }
+  StepCursorMove(MenuCursor);
 }
 
 void DrawStatusCursor() {
