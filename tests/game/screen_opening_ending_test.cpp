@@ -27,12 +27,16 @@
 #include "game/screens.h"
 #include "graphics/back_buffer_readback.h"
 #include "platform/window.h"
+#include "tests/game/frame_keys.h"
 #include "tests/game/game_data_fixture.h"
 #include "tests/game/game_screen_probe.h"
 
 namespace {
 
-constexpr std::uint64_t kMillisecond = 1000000;
+using qz::testing::Frames;
+using qz::testing::Hold;
+using qz::testing::Press;
+
 constexpr std::uint32_t kConfirmKey = 'Z', kCancelKey = 'X';
 
 std::uint32_t Picture(const char* file) { return datagen::CellColour(file, 0); }
@@ -43,20 +47,6 @@ class SlideSceneTest : public qz::testing::GameDataTest {
     UseDataSet(datagen::ArtStyle::kCellColours);
     Start();
     Frames(2);
-  }
-  static void Press(std::uint32_t key, bool down) {
-    plat::SimulateKey(qz::QueryMainWindowHandle(), key, down);
-    qz::PumpMessagesEntry();
-    plat::AdvanceVirtualTime(2 * kMillisecond);
-  }
-  // One frame with the key held, then released.
-  static void Tap(std::uint32_t key) {
-    Press(key, true);
-    RunFrame();
-    Press(key, false);
-  }
-  static void Frames(int n) {
-    for (int i = 0; i < n; ++i) RunFrame();
   }
   static std::uint32_t Shown() { return qz::testing::ScreenPixel(320, 100); }
   // Pixels of the statistics block's area that differ from the picture.
@@ -80,14 +70,14 @@ class SlideSceneTest : public qz::testing::GameDataTest {
   // From the title: slot `slot`, New Game, into the opening's first page.
   void NewGameIntoOpening(int slot) {
     for (int row = 1; row < slot; ++row) {
-      Tap(plat::VK_DOWN);
+      Hold({plat::VK_DOWN});
       Frames(8);
     }
-    Tap(kConfirmKey);
+    Hold({kConfirmKey});
     Frames(16);
-    Tap(plat::VK_DOWN);
+    Hold({plat::VK_DOWN});
     Frames(8);
-    Tap(kConfirmKey);
+    Hold({kConfirmKey});
     Frames(16);
     ASSERT_EQ(gameState.scene, kSceneOpening);
   }
@@ -116,7 +106,7 @@ class SlideSceneTest : public qz::testing::GameDataTest {
     const int page = gameState.scenePage;
     Frames(40);
     ASSERT_EQ(gameState.scenePage, page);
-    Tap(kConfirmKey);
+    Hold({kConfirmKey});
     ASSERT_EQ(gameState.scenePage, page + 1);
   }
 };
@@ -132,7 +122,7 @@ TEST_F(SlideSceneTest, OpeningShowsItsPicturePairsOnConfirmAndStartsTheFirstFloo
                                                                   {"BG_Opening3-1.png", "BG_Opening3-2.png"},
                                                                   {"BG_Opening4-1.png", "BG_Opening4-2.png"}};
   for (const auto& [fadedIn, shown] : pages) {
-    Tap(kConfirmKey);
+    Hold({kConfirmKey});
     EXPECT_EQ(Shown(), Picture(fadedIn)) << "faded in at once";
     RunFrame();
     EXPECT_EQ(Shown(), Picture(shown)) << "then faded into the page";
@@ -140,7 +130,7 @@ TEST_F(SlideSceneTest, OpeningShowsItsPicturePairsOnConfirmAndStartsTheFirstFloo
   }
   player.magic = 9;
   player.life = 0;
-  Tap(kConfirmKey);
+  Hold({kConfirmKey});
   EXPECT_EQ(gameState.scene, kSceneFloorPlay);
   EXPECT_STREQ(mapName.c_str(), "001");
   EXPECT_EQ(floorNumber, 0);
@@ -166,11 +156,11 @@ TEST_F(SlideSceneTest, EndingTurnsItsPagesSavesTheSlotAndReturnsToTheTitle) {
 
   // A Confirm before the 41st frame of a page is lost and must be repeated.
   Frames(38);
-  Tap(kConfirmKey);
+  Hold({kConfirmKey});
   EXPECT_EQ(gameState.sceneFrame, 40);
   RunFrame();
   EXPECT_EQ(gameState.scenePage, 1) << "a held button is no new press";
-  Tap(kConfirmKey);
+  Hold({kConfirmKey});
   EXPECT_EQ(gameState.scenePage, 2);
   RunFrame();
   EXPECT_EQ(Shown(), Picture("BG_Ending_02.png"));
@@ -180,7 +170,7 @@ TEST_F(SlideSceneTest, EndingTurnsItsPagesSavesTheSlotAndReturnsToTheTitle) {
 
   // Timed pages go on by themselves; Confirm there does nothing.
   Frames(10);
-  Tap(kConfirmKey);
+  Hold({kConfirmKey});
   EXPECT_EQ(gameState.scenePage, 4);
   EXPECT_EQ(FramesToTurn(), 61 - 11);
   for (const char* picture : {"BG_Ending_04.png", "BG_Ending_05.png", "BG_Ending_06.png", "BG_Ending_07.png"}) {
@@ -240,7 +230,7 @@ TEST_F(SlideSceneTest, EndingOfADebugStartSavesNothing) {
   TakeTheEndingDoor(-1);
   gameState.scenePage = 11;
   Frames(40);
-  Tap(kConfirmKey);
+  Hold({kConfirmKey});
   EXPECT_EQ(gameState.scene, kSceneTitle);
   for (const auto& entry : std::filesystem::directory_iterator(Path("save"))) {
     EXPECT_EQ(entry.path().extension(), ".ini") << entry.path();
@@ -259,7 +249,7 @@ TEST_F(SlideSceneTest, UpgradeResultShowsOverItsPictureAndLeavesForTheFloorOnCan
   EXPECT_EQ(gameState.scene, kSceneUpgradeResult) << "it stays until Confirm or Cancel";
   EXPECT_EQ(qz::testing::ScreenPixel(20, 20), Picture("BG_Score.png"));
   EXPECT_GT(MarksOverPicture(), 100);
-  Tap(kCancelKey);
+  Hold({kCancelKey});
   EXPECT_EQ(gameState.scene, kSceneFloorPlay);
   EXPECT_EQ(fadeRequest, 2);
   EXPECT_EQ(sceneBackground, -1);

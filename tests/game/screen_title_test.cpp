@@ -22,30 +22,20 @@
 #include "game/title_windows.h"
 #include "graphics/graph_handles.h"
 #include "platform/window.h"
+#include "tests/game/frame_keys.h"
 #include "tests/game/game_data_fixture.h"
 
 namespace {
 
-constexpr std::uint64_t kMillisecond = 1000000;
+using qz::testing::Frames;
+using qz::testing::Hold;
+using qz::testing::Press;
+
 // Keys of pad 1: buttons 0, 1, 2 and 5.
 constexpr std::uint32_t kButton0 = 'Z', kButton1 = 'X', kButton2 = 'C', kButton5 = 'D';
 
 class TitleScreenTest : public qz::testing::GameDataTest {
  protected:
-  static void Press(std::uint32_t key, bool down) {
-    plat::SimulateKey(qz::QueryMainWindowHandle(), key, down);
-    qz::PumpMessagesEntry();
-    plat::AdvanceVirtualTime(2 * kMillisecond);
-  }
-  // One frame with the keys held.
-  static void Hold(std::initializer_list<std::uint32_t> keys) {
-    for (std::uint32_t key : keys) Press(key, true);
-    RunFrame();
-    for (std::uint32_t key : keys) Press(key, false);
-  }
-  static void Frames(int n) {
-    for (int i = 0; i < n; ++i) RunFrame();
-  }
   // A tap of a direction and the 8 frames of the slide it starts.
   static void Move(std::uint32_t key, int rows = 1) {
     for (int i = 0; i < rows; ++i) {

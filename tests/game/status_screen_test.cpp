@@ -14,10 +14,15 @@
 #include "game/status_panel.h"
 #include "platform/window.h"
 #include "sound/sound_play.h"
+#include "tests/game/frame_keys.h"
 #include "tests/game/floor_fixture.h"
 #include "tests/game/scripted_keys.h"
 
 namespace {
+
+using qz::testing::Frames;
+using qz::testing::Hold;
+using qz::testing::Press;
 
 using qz::testing::ScreenPixel;
 using qz::testing::ScriptedKeys;
@@ -37,20 +42,6 @@ class StatusScreenTest : public qz::testing::FloorTest {
     confirmLatch = cancelLatch = 0;
     pictureScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);
     ASSERT_EQ(Enter("001", 0), 1);
-  }
-  static void Press(std::uint32_t key, bool down) {
-    plat::SimulateKey(qz::QueryMainWindowHandle(), key, down);
-    qz::PumpMessagesEntry();
-    plat::AdvanceVirtualTime(2 * kMillisecond);
-  }
-  // One frame with the keys held.
-  static void Hold(std::initializer_list<std::uint32_t> keys) {
-    for (std::uint32_t key : keys) Press(key, true);
-    RunFrame();
-    for (std::uint32_t key : keys) Press(key, false);
-  }
-  static void Frames(int n) {
-    for (int i = 0; i < n; ++i) RunFrame();
   }
   // A tap and the rest of the nine-frame move it starts.
   static void Move(std::initializer_list<std::uint32_t> keys) {
