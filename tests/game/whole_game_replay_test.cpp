@@ -135,6 +135,7 @@ TEST_F(WholeGameReplayTest, FromTheTitleThroughTheFloorsTheBossHallAndTheEndingB
   ASSERT_EQ(player.dead, 0) << "shot down behind the block at " << player.x << "," << player.y;
   EXPECT_GE(volleys, 2) << "the boss fired during the fight";
   EXPECT_EQ(boss.x, 640) << "the boss stays in its dip";
+  EXPECT_LE(player.x + 44, 20 * 32) << "the player stood behind the block";
   play.Clear();
   // The countdown runs out, records the win and closes the pit.
   ASSERT_TRUE(play.Queue("-:1"));
