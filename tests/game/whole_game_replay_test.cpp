@@ -115,12 +115,39 @@ TEST_F(WholeGameReplayTest, FromTheTitleThroughTheFloorsTheBossHallAndTheEndingB
   const int pitColumn = 44;
   EXPECT_EQ(AttributeAt(pitColumn, 44), 9);
   EXPECT_EQ(enemyCount, 1);
-  EXPECT_EQ(enemies[0].bossIndex, 0);
-  // The fight itself is not scripted: the boss's defeat is recorded as its
-  // countdown records it, and the hall opens as it does at the countdown's end.
-  gameState.FloorProgress.bossDefeated[0] = 1;
-  ApplyBossDefeated(0);
-  EXPECT_GE(AttributeAt(pitColumn, 44), 51) << "the pit is closed";
+  const EnemyRecord& boss = enemies[0];
+  EXPECT_EQ(boss.bossIndex, 0);
+  // The fight: the boss sits in its dip under a low roof that stops its
+  // hops; from behind the stone block at the dip's edge the shots fly over
+  // the block into the boss while its bullets strike the block.
+  ASSERT_TRUE(WalkRightTo(play, 590));
+  for (int i = 0; i < 60; ++i) ASSERT_TRUE(play.Queue("-:4 X:1 -:4"));
+  // A volley resets the boss's attack timer; its bullets die on the block.
+  int volleys = 0, lastTimer = boss.attackTimer;
+  ASSERT_TRUE(play.RunUntil(
+      [&] {
+        if (boss.attackTimer < lastTimer) ++volleys;
+        lastTimer = boss.attackTimer;
+        return boss.life <= 0 || player.dead != 0;
+      },
+      1000))
+      << "boss life " << boss.life << " at " << boss.x << "," << boss.y;
+  ASSERT_EQ(player.dead, 0) << "shot down behind the block at " << player.x << "," << player.y;
+  EXPECT_GE(volleys, 2) << "the boss fired during the fight";
+  EXPECT_EQ(boss.x, 640) << "the boss stays in its dip";
+  EXPECT_LE(player.x + 44, 20 * 32) << "the player stood behind the block";
+  play.Clear();
+  // The countdown runs out, records the win and closes the pit.
+  ASSERT_TRUE(play.Queue("-:1"));
+  ASSERT_TRUE(play.RunUntil([&] { return AttributeAt(pitColumn, 44) >= 51; }, 1000)) << "the pit is closed";
+  EXPECT_EQ(gameState.FloorProgress.bossDefeated[0], 1);
+  play.Clear();
+  // Over the block, through the dip and out of it on the far side.
+  ASSERT_TRUE(play.Queue("RJ:20"));
+  ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 30));
+  ASSERT_TRUE(WalkRightTo(play, 800));
+  ASSERT_TRUE(play.Queue("RJ:20"));
+  ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 30));
   ASSERT_TRUE(WalkRightTo(play, 2136));
   ASSERT_NO_FATAL_FAILURE(PlayTo(play, kTakeDoor, 99, 200));
 
