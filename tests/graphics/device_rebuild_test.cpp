@@ -138,7 +138,7 @@ TEST_P(DrawingProgramRebuild, GetsEverythingBackAfterEachKindOfRebuild) {
   Start(windowMode);
   ASSERT_EQ(qz::GetDeviceStateCache().shadersOn, 1);
   // A vertex buffer with data, a mesh with a part, a mask over the left half.
-  const int buffer = qz::MakeVertexBufferHandle(8, 0x142);  // XYZ | DIFFUSE
+  const int buffer = qz::MakeVertexBufferHandle(8, 0x042);  // XYZ | DIFFUSE: 16 bytes a vertex
   ASSERT_NE(buffer, -1);
   std::vector<std::uint8_t> vertices(8 * 16);
   for (std::size_t i = 0; i < vertices.size(); ++i) vertices[i] = static_cast<std::uint8_t>(i * 7 + 1);
