@@ -8,50 +8,25 @@
 
 #include <filesystem>
 
-#include "core/random.h"
-#include "game/crossfade.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/player.h"
-#include "platform/dsound.h"
-#include "tests/game/game_data_fixture.h"
+#include "tests/game/campaign_replay.h"
 #include "tests/game/scripted_play.h"
 
 namespace {
 
+using veltrin::testing::kKeyFloor;
+using veltrin::testing::kMeadow;
+using veltrin::testing::kOpeningPage;
+using veltrin::testing::kOpeningPresses;
+using veltrin::testing::kTitleToNewGame;
 using veltrin::testing::ScriptedPlay;
 
-// The title: wait for its fade, open slot 1's window, New Game; then Confirm
-// now and then turns the opening's pages until "001" is shown.
-constexpr const char* kTitleToNewGame = "-:40 J:1 -:20 D:1 -:12 J:1 -:90";
-constexpr const char* kOpeningPage = "J:1 -:90";
-constexpr int kOpeningPresses = 8;
 // The floors' scripts begin this many frames after "001" is shown.
 constexpr const char* kFirstLook = "-:40";
-// "001": a pick-up from the first ledge, the stone stairs in two jumps, over
-// the blue slime, over the spike pit, over a bullet and the green slime, to
-// door 0.
-constexpr const char* kMeadow =
-    "R:75 RJ:20 R:75 RJ:20 R:20 RJ:20 R:31 RJ:20 R:49 RJ:20 R:34 RJ:20 R:40 RJ:20 R:120 -:12 U:3 -:40";
-// "002": through the key switch, a pick-up onto the low ledge, up to the key's
-// ledge while the red slime's bullet passes below, down behind the slime,
-// the chest (Confirm inside its window), over the bridged spikes to door 0.
-constexpr const char* kKeyFloor = "R:225 RJ:15 R:6 RJ:20 -:50 R:266 -:30 J:1 -:25 R:89 -:12 U:3";
 
-class FirstFloorsReplayTest : public qz::testing::GameDataTest {
- protected:
-  void SetUp() override {
-    GameDataTest::SetUp();
-    // The chest plays sounds to their end: the null sink ends them, where
-    // the manual sink would wait for a test that never asks it to mix.
-    plat::SetAudioSinkForTest(plat::AudioSinkKind::kNull);
-    Start();
-    qz::SeedRandom(1);
-  }
-  static bool OnFloor(int index) {
-    return gameState.scene == kSceneFloorPlay && floorNumber == index && fadeRequest == 0;
-  }
-};
+using FirstFloorsReplayTest = veltrin::testing::CampaignReplayTest;
 
 TEST_F(FirstFloorsReplayTest, NewGameReachesTheCavernThroughTheMeadowAndTheKeyFloor) {
   ScriptedPlay play;

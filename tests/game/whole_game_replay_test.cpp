@@ -8,8 +8,6 @@
 #include <initializer_list>
 #include <string>
 
-#include "core/random.h"
-#include "game/crossfade.h"
 #include "game/doors.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
@@ -18,39 +16,24 @@
 #include "game/pools.h"
 #include "game/save_file.h"
 #include "game/screens.h"
-#include "platform/dsound.h"
-#include "tests/game/game_data_fixture.h"
+#include "tests/game/campaign_replay.h"
 #include "tests/game/scripted_play.h"
 
 namespace {
 
+using veltrin::testing::kKeyFloor;
 using veltrin::testing::kKeyRight;
+using veltrin::testing::kMeadow;
+using veltrin::testing::kOpeningPage;
+using veltrin::testing::kOpeningPresses;
+using veltrin::testing::kTitleToNewGame;
 using veltrin::testing::ScriptedPlay;
 
-// The title: wait for its fade, open slot 1's window, New Game; then Confirm
-// now and then turns the opening's pages until "001" is shown.
-constexpr const char* kTitleToNewGame = "-:40 J:1 -:20 D:1 -:12 J:1 -:90";
-constexpr const char* kOpeningPage = "J:1 -:90";
-constexpr int kOpeningPresses = 8;
-// "001" and "002" as the first floors' replay plays them from a fresh floor.
-constexpr const char* kMeadow =
-    "R:75 RJ:20 R:75 RJ:20 R:20 RJ:20 R:31 RJ:20 R:49 RJ:20 R:34 RJ:20 R:40 RJ:20 R:120 -:12 U:3 -:40";
-constexpr const char* kKeyFloor = "R:225 RJ:15 R:6 RJ:20 -:50 R:266 -:30 J:1 -:25 R:89 -:12 U:3";
 // Up on a door once the walk has slid to a stop in front of it.
 constexpr const char* kTakeDoor = "-:60 U:3";
 
-class WholeGameReplayTest : public qz::testing::GameDataTest {
+class WholeGameReplayTest : public veltrin::testing::CampaignReplayTest {
  protected:
-  void SetUp() override {
-    GameDataTest::SetUp();
-    // Chest and banner sounds play to their end: the null sink ends them.
-    plat::SetAudioSinkForTest(plat::AudioSinkKind::kNull);
-    Start();
-    qz::SeedRandom(1);
-  }
-  static bool OnFloor(int index) {
-    return gameState.scene == kSceneFloorPlay && floorNumber == index && fadeRequest == 0;
-  }
   static bool OnFloorOrDead(int index) { return OnFloor(index) || player.dead != 0; }
   // Holds `keys` until the player stands at or right of `x` (false when the
   // player died or the frames ran out first).
