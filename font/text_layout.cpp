@@ -15,6 +15,7 @@
 #include "font/text_draw.h"
 #include "graphics/d3d_graph_draw.h"
 #include "graphics/draw_graph.h"
+#include "graphics/draw_graph_internal.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/graph_handles.h"
@@ -63,23 +64,38 @@ void RestoreGlyphSettings(const SavedGlyphSettings& saved) {
   if (saved.maskGraph != -1) SetBlendMaskGraph(saved.maskGraph, saved.maskFade, saved.maskRange);
 }
 
+// How the glyphs of a string are drawn from the cache graph.
+struct CellDraw {
+  bool vertical;
+  bool scaled;
+  double scaleX;
+  double scaleY;
+  bool direct;  // upright, unscaled cells skip the per-draw preamble
+};
+
 // One cell of the cache graph at the glyph's place.
-void DrawCell(int graph, int cellX, int cellY, int width, int height, const GlyphPlace& at,
-              bool vertical, bool scaled, double scaleX, double scaleY) {
-  if (!vertical && !scaled) {
-    BlitGraphSubRect(static_cast<int>(at.x), static_cast<int>(at.y), cellX, cellY, width, height, graph, 1, 0);
+void DrawCell(int graph, int cellX, int cellY, int width, int height, const GlyphPlace& at, const CellDraw& how) {
+  if (!how.vertical && !how.scaled) {
+    const int x = static_cast<int>(at.x);
+    const int y = static_cast<int>(at.y);
+    if (how.direct) {
+      BlitGraphPartDirect(x, y, cellX, cellY, width, height, graph, 1);
+    } else {
+      BlitGraphSubRect(x, y, cellX, cellY, width, height, graph, 1, 0);
+    }
     return;
   }
   const int cut = MakeSubRectGraph(cellX, cellY, width, height, graph);
   if (cut <= 0) return;
-  if (!vertical) {
-    BlitGraphStretchedF(static_cast<float>(at.x), static_cast<float>(at.y), static_cast<float>(at.x + width * scaleX),
-                        static_cast<float>(at.y + height * scaleY), cut, 1);
+  if (!how.vertical) {
+    BlitGraphStretchedF(static_cast<float>(at.x), static_cast<float>(at.y),
+                        static_cast<float>(at.x + width * how.scaleX), static_cast<float>(at.y + height * how.scaleY),
+                        cut, 1);
   } else {
     const float right = static_cast<float>(at.x) - 0.5f;
     const float top = static_cast<float>(at.y) - 0.5f;
-    const float left = right - static_cast<float>(height * scaleX);
-    const float bottom = top + static_cast<float>(width * scaleY);
+    const float left = right - static_cast<float>(height * how.scaleX);
+    const float bottom = top + static_cast<float>(width * how.scaleY);
     BlitGraphOnQuad(right, top, right, bottom, left, bottom, left, top, cut, 1);
   }
   ReleaseGraph(cut);
@@ -87,8 +103,8 @@ void DrawCell(int graph, int cellX, int cellY, int width, int height, const Glyp
 
 // The blend graph is off and the brightness is the glyph's tint while glyphs
 // are drawn (the caller restores both after the string).
-void DrawGlyphFromTexture(const FontRecord& font, const GlyphCacheEntry& entry, const GlyphPlace& at, bool vertical,
-                          bool scaled, double scaleX, double scaleY, const TextColors& colors) {
+void DrawGlyphFromTexture(const FontRecord& font, const GlyphCacheEntry& entry, const GlyphPlace& at,
+                          const CellDraw& how, const TextColors& colors) {
   int cellX = 0;
   int cellY = 0;
   GetGlyphCellPosition(font, entry.cell, &cellX, &cellY);
@@ -97,10 +113,10 @@ void DrawGlyphFromTexture(const FontRecord& font, const GlyphCacheEntry& entry, 
   const int height = entry.height + 2 * margin;
   if (font.edgeGraph != -1) {
     SetBrightnessRGB(colors.edgeRed, colors.edgeGreen, colors.edgeBlue);
-    DrawCell(font.edgeGraph, cellX, cellY, width, height, at, vertical, scaled, scaleX, scaleY);
+    DrawCell(font.edgeGraph, cellX, cellY, width, height, at, how);
   }
   SetBrightnessRGB(colors.textRed, colors.textGreen, colors.textBlue);
-  DrawCell(font.glyphGraph, cellX, cellY, width, height, at, vertical, scaled, scaleX, scaleY);
+  DrawCell(font.glyphGraph, cellX, cellY, width, height, at, how);
 }
 
 }  // namespace
@@ -146,6 +162,8 @@ int LayoutAndDrawText(int mode, int x, int y, int scaled, double scaleX, double 
   // keeps them in one batch.
   const bool holdModulation = throughTexture && font->edgeGraph != -1;
   if (holdModulation) HoldColorModulation(true);
+  CellDraw how = {vertical != 0, scaled != 0, scaleX, scaleY, false};
+  how.direct = throughTexture && !how.vertical && !how.scaled && GraphPartsDrawDirectly();
   double pen = 0.0;
   int result = 0;
   for (int i = 0; i < count; ++i) {
@@ -163,7 +181,7 @@ int LayoutAndDrawText(int mode, int x, int y, int scaled, double scaleX, double 
         WriteGlyphToMemImg(*font, *entry, dest, clip != nullptr ? *clip : whole, static_cast<int>(at.x),
                            static_cast<int>(at.y), vertical != 0, transparent != 0, colors);
       } else if (throughTexture) {
-        DrawGlyphFromTexture(*font, *entry, at, vertical != 0, scaled != 0, scaleX, scaleY, colors);
+        DrawGlyphFromTexture(*font, *entry, at, how, colors);
       }
     }
     pen += (entry->advance + font->extraSpacing) * advanceScale;

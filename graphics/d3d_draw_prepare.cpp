@@ -1,12 +1,15 @@
 // Bringing the device state in line with the draw settings before a
 // primitive: shading, depth, fog, samplers, and the pending draw state of the
-// graph (texture, blend mode, alpha sources, modulation).
+// graph (texture, blend mode, alpha sources, modulation). What a draw asks is
+// worked out first; a draw that asks what the last one asked, with no state
+// changed since, leaves the setters alone.
 #include "graphics/d3d_graph_draw.h"
 
 #include "graphics/d3d_graph_draw_internal.h"
 #include "graphics/device_state_cache.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/light_device.h"
+#include "graphics/lights.h"
 #include "graphics/graph_record.h"
 #include "graphics/graphics_state.h"
 #include "graphics/pending_draw_state.h"
@@ -20,11 +23,98 @@ constexpr int kBilinearFilter = 1;
 
 bool gColorModulationHeld = false;
 
-void ApplyDepth(const DepthSettings& depth) {
-  ApplyDepthTestState(depth.enable != 0 ? 1 : 0);
-  ApplyDepthWriteState(depth.enable != 0 ? depth.writeEnable : 0);
-  ApplyDepthFunc(depth.compareFunction);
-  ApplyDepthBias(depth.bias);
+// Every device state one preparation sets, as values; the setters read
+// nothing else, so two equal requests set the same states. Draws with the
+// user's address modes (3D draws) are always prepared in full, which keeps
+// the sixteen modes out of the request.
+struct DrawRequest {
+  std::int32_t flags;
+  std::int32_t lighting;
+  std::int32_t diffuseMaterialSource;  // read only while lighting
+  std::int32_t specularMaterialSource;
+  std::int32_t specular;
+  DepthSettings depth;
+  std::int32_t fillMode;
+  std::int32_t fogEnable;
+  // Texture and blend, left zero when the flags keep them.
+  std::int32_t colorModulate;
+  std::int32_t alphaModulate;
+  std::int32_t colorReplace;
+  plat::IDirect3DBaseTexture9* texture;
+  plat::IDirect3DBaseTexture9* blendTexture;
+  std::int32_t blendTextureFade;
+  std::int32_t blendTextureRange;
+  std::int32_t blendMode;
+  std::int32_t useAlphaChannel;
+  std::int32_t useTransparentColor;
+  std::int32_t alphaTestFunction;
+  std::int32_t alphaTestReference;
+  std::int32_t shadeMode;
+  std::int32_t filterMode;
+  std::int32_t maxAnisotropy;
+  std::int32_t cullMode;
+
+  bool operator==(const DrawRequest&) const = default;
+};
+
+// The last full preparation: what it set, on which device, and the state
+// serial it left behind.
+struct LastPreparation {
+  DrawRequest request;
+  plat::IDirect3DDevice9* device;
+  std::uint32_t stateSerial;
+  std::int32_t stagesInUse;
+  bool valid;
+};
+
+LastPreparation gLast{};
+
+void FillTextureAndBlend(const DrawSettingsBlock& settings, const GraphImage* image,
+                         plat::IDirect3DBaseTexture9* texture, int flags, DrawRequest* r) {
+  if ((flags & kPrepareUseTransparency) != 0 && texture != nullptr && image != nullptr &&
+      (image->request.alpha != 0 || image->request.colorKey != 0)) {
+    const bool keyKept = (flags & kPrepareKeepColorKey) != 0 || settings.filterMode != kBilinearFilter;
+    if ((settings.blendMode == 0 || settings.blendMode == 8) && keyKept) {
+      r->useAlphaChannel = image->request.alpha;
+      r->useTransparentColor = image->request.colorKey;
+    } else {
+      r->useAlphaChannel = 1;
+    }
+  }
+  const DrawBrightness& b = settings.brightness;
+  const bool white = b.red == 255 && b.green == 255 && b.blue == 255;
+  r->colorModulate = ((flags & kPrepareForceColorModulate) != 0 || !white || gColorModulationHeld) ? 1 : 0;
+  r->alphaModulate =
+      ((flags & kPrepareForceAlphaModulate) != 0 || settings.blendMode != 0 || settings.vertexAlpha != 0) ? 1 : 0;
+  r->colorReplace = settings.colorReplace != 0 ? 1 : 0;
+  r->texture = texture;
+  r->blendTexture = BlendMaskTexture();
+  r->blendTextureFade = settings.blendMaskFade;
+  r->blendTextureRange = settings.blendMaskRange;
+  r->blendMode = settings.blendMode;
+  r->alphaTestFunction = settings.userAlphaTestFunction;
+  r->alphaTestReference = settings.userAlphaTestReference;
+}
+
+DrawRequest MakeDrawRequest(const DrawSettingsBlock& settings, const GraphImage* image,
+                            plat::IDirect3DBaseTexture9* texture, int flags) {
+  DrawRequest r{};
+  r.flags = flags;
+  r.lighting = (flags & kPrepareLighting) != 0 && settings.lightingOff == 0 ? 1 : 0;
+  if (r.lighting != 0) {
+    r.diffuseMaterialSource = settings.diffuseMaterialSource;
+    r.specularMaterialSource = settings.specularMaterialSource;
+  }
+  r.specular = (settings.specular == 0 && (flags & kPrepareSpecular) != 0) ? 1 : 0;
+  r.depth = (flags & kPrepare3DDepth) != 0 ? settings.depth3D : settings.depth2D;
+  r.fillMode = settings.fillMode;
+  r.fogEnable = ((flags & kPrepareUseFog) != 0 && settings.fogEnable != 0) ? 1 : 0;
+  if ((flags & kPrepareKeepTextureAndBlend) == 0) FillTextureAndBlend(settings, image, texture, flags, &r);
+  r.shadeMode = static_cast<int>((flags & kPrepareGouraud) != 0 ? plat::D3DSHADE_GOURAUD : plat::D3DSHADE_FLAT);
+  r.filterMode = settings.filterMode;
+  r.maxAnisotropy = settings.maxAnisotropy;
+  r.cullMode = settings.cullMode;
+  return r;
 }
 
 // A flag of the pending state that is not recorded by the cache's setters.
@@ -35,39 +125,19 @@ void UpdatePendingFlag(std::int32_t* flag, int value) {
   GetDeviceStateCache().pending.blendDirty = 1;
 }
 
-void PrepareTextureAndBlend(const GraphImage* image, plat::IDirect3DBaseTexture9* texture, int flags) {
-  const DrawSettingsBlock& settings = GetDrawSettings();
+void ApplyTextureAndBlend(const DrawRequest& r) {
   PendingDrawState& state = GetPendingDrawState();
-  int useAlphaChannel = 0;
-  int useTransparentColor = 0;
-  if ((flags & kPrepareUseTransparency) != 0 && texture != nullptr && image != nullptr &&
-      (image->request.alpha != 0 || image->request.colorKey != 0)) {
-    const bool keyKept = (flags & kPrepareKeepColorKey) != 0 || settings.filterMode != kBilinearFilter;
-    if ((settings.blendMode == 0 || settings.blendMode == 8) && keyKept) {
-      useAlphaChannel = image->request.alpha;
-      useTransparentColor = image->request.colorKey;
-    } else {
-      useAlphaChannel = 1;
-    }
-  }
-  const DrawBrightness& b = settings.brightness;
-  const bool white = b.red == 255 && b.green == 255 && b.blue == 255;
-  UpdatePendingFlag(&state.colorModulate,
-                    ((flags & kPrepareForceColorModulate) != 0 || !white || gColorModulationHeld) ? 1 : 0);
-  UpdatePendingFlag(&state.alphaModulate,
-                    ((flags & kPrepareForceAlphaModulate) != 0 || settings.blendMode != 0 || settings.vertexAlpha != 0)
-                        ? 1
-                        : 0);
-  UpdatePendingFlag(&state.colorReplace, settings.colorReplace != 0 ? 1 : 0);
-  SetPendingTexture(texture);
-  SetPendingBlendTexture(BlendMaskTexture(), settings.blendMaskFade, settings.blendMaskRange);
-  SetPendingBlendState(settings.blendMode, useAlphaChannel, useTransparentColor);
-  SetPendingAlphaTest(settings.userAlphaTestFunction, settings.userAlphaTestReference);
+  UpdatePendingFlag(&state.colorModulate, r.colorModulate);
+  UpdatePendingFlag(&state.alphaModulate, r.alphaModulate);
+  UpdatePendingFlag(&state.colorReplace, r.colorReplace);
+  SetPendingTexture(r.texture);
+  SetPendingBlendTexture(r.blendTexture, r.blendTextureFade, r.blendTextureRange);
+  SetPendingBlendState(r.blendMode, r.useAlphaChannel, r.useTransparentColor);
+  SetPendingAlphaTest(r.alphaTestFunction, r.alphaTestReference);
   ApplyPendingDrawStateIfChanged();
 }
 
-void PrepareSamplerAddressing(int flags) {
-  const DrawSettingsBlock& settings = GetDrawSettings();
+void ApplySamplerAddressing(const DrawSettingsBlock& settings, int flags) {
   if ((flags & kPrepareUserAddressModes) == 0) {
     ApplySamplerAddressU(-1, static_cast<int>(plat::D3DTADDRESS_CLAMP));
     ApplySamplerAddressV(-1, static_cast<int>(plat::D3DTADDRESS_CLAMP));
@@ -79,39 +149,67 @@ void PrepareSamplerAddressing(int flags) {
   }
 }
 
+void ApplyDrawRequest(DrawSettingsBlock& settings, const DrawRequest& r) {
+  // The 2D path draws with the fixed-function pipeline.
+  if ((r.flags & kPrepareKeepShaders) == 0) ClearCurrentShaders();
+  if (r.lighting != 0 && (settings.lightsChanged != 0 || GetLightPacking().forceReapply != 0)) {
+    ApplyLightsToDevice();
+  } else {
+    ApplyLightingState(r.lighting);
+  }
+  if (r.lighting != 0) {
+    if (settings.materialDirty != 0) {
+      ApplyMaterial(&settings.material);
+      settings.materialDirty = 0;
+    }
+    ApplyDiffuseMaterialSource(r.diffuseMaterialSource);
+    ApplySpecularMaterialSource(r.specularMaterialSource);
+  }
+  ApplySpecularState(r.specular);
+  ApplyDepthTestState(r.depth.enable != 0 ? 1 : 0);
+  ApplyDepthWriteState(r.depth.enable != 0 ? r.depth.writeEnable : 0);
+  ApplyDepthFunc(r.depth.compareFunction);
+  ApplyDepthBias(r.depth.bias);
+  ApplyFillMode(r.fillMode);
+  ApplyFogEnable(r.fogEnable);
+  if ((r.flags & kPrepareKeepTextureAndBlend) == 0) ApplyTextureAndBlend(r);
+  ApplyShadeMode(r.shadeMode);
+  ApplySamplerFilterMode(r.filterMode);
+  ApplyMaxAnisotropy(r.maxAnisotropy);
+  ApplyCullMode(r.cullMode);
+  ApplySamplerAddressing(settings, r.flags);
+}
+
+// Whether the last full preparation still stands for this request: same
+// device, nothing flushed or sent since (every state change flushes the batch
+// first, and the serial counts both), no re-send pending and none of the
+// one-time work (lights, material, pending set-up) waiting.
+bool LastPreparationStands(const DrawSettingsBlock& settings, plat::IDirect3DDevice9* device, const DrawRequest& r) {
+  const DeviceStateCache& cache = GetDeviceStateCache();
+  if (!gLast.valid || (r.flags & kPrepareUserAddressModes) != 0 || gLast.device != device || gLast.stateSerial != cache.stateSerial || cache.forceResend != 0 ||
+      cache.pending.blendDirty != 0 || cache.pending.textureDirty != 0 ||
+      gLast.stagesInUse != GetPendingDrawState().stagesInUse) {
+    return false;
+  }
+  if (r.lighting != 0 &&
+      (settings.lightsChanged != 0 || settings.materialDirty != 0 || GetLightPacking().forceReapply != 0)) {
+    return false;
+  }
+  return gLast.request == r;
+}
+
 }  // namespace
 
 void HoldColorModulation(bool held) { gColorModulationHeld = held; }
 
 int PrepareGraphDrawState(const GraphImage* image, plat::IDirect3DBaseTexture9* texture, int flags) {
-  if (GetGraphicsState().device == nullptr) return -1;
-  // The 2D path draws with the fixed-function pipeline.
-  if ((flags & kPrepareKeepShaders) == 0) ClearCurrentShaders();
+  plat::IDirect3DDevice9* device = GetGraphicsState().device;
+  if (device == nullptr) return -1;
   DrawSettingsBlock& settings = GetDrawSettings();
-  const bool lighting = (flags & kPrepareLighting) != 0 && settings.lightingOff == 0;
-  if (lighting && (settings.lightsChanged != 0 || GetLightPacking().forceReapply != 0)) {
-    ApplyLightsToDevice();
-  } else {
-    ApplyLightingState(lighting ? 1 : 0);
-  }
-  if (lighting) {
-    if (settings.materialDirty != 0) {
-      ApplyMaterial(&settings.material);
-      settings.materialDirty = 0;
-    }
-    ApplyDiffuseMaterialSource(settings.diffuseMaterialSource);
-    ApplySpecularMaterialSource(settings.specularMaterialSource);
-  }
-  ApplySpecularState((settings.specular == 0 && (flags & kPrepareSpecular) != 0) ? 1 : 0);
-  ApplyDepth((flags & kPrepare3DDepth) != 0 ? settings.depth3D : settings.depth2D);
-  ApplyFillMode(settings.fillMode);
-  ApplyFogEnable(((flags & kPrepareUseFog) != 0 && settings.fogEnable != 0) ? 1 : 0);
-  if ((flags & kPrepareKeepTextureAndBlend) == 0) PrepareTextureAndBlend(image, texture, flags);
-  ApplyShadeMode(static_cast<int>((flags & kPrepareGouraud) != 0 ? plat::D3DSHADE_GOURAUD : plat::D3DSHADE_FLAT));
-  ApplySamplerFilterMode(settings.filterMode);
-  ApplyMaxAnisotropy(settings.maxAnisotropy);
-  ApplyCullMode(settings.cullMode);
-  PrepareSamplerAddressing(flags);
+  const DrawRequest request = MakeDrawRequest(settings, image, texture, flags);
+  if (LastPreparationStands(settings, device, request)) return 0;
+  ApplyDrawRequest(settings, request);
+  gLast = {request, device, GetDeviceStateCache().stateSerial, GetPendingDrawState().stagesInUse, true};
   return 0;
 }
 

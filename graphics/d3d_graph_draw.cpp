@@ -20,12 +20,34 @@ constexpr int kBilinearFilter = 1;
 
 enum class ClipOutcome { kInside, kPartly, kOutside };
 
-ClipOutcome TestAgainstClip(int left, int top, int right, int bottom) {
+// The clip an axis-aligned draw is held to, as integers and as floats.
+struct ClipBox {
+  int left, top, right, bottom;
+  float leftF, topF, rightF, bottomF;
+};
+
+ClipBox SettingsClip() {
   const DrawSettingsBlock& s = GetDrawSettings();
-  if (right <= s.clipLeft || left >= s.clipRight || bottom <= s.clipTop || top >= s.clipBottom) {
+  return {s.clipLeft, s.clipTop, s.clipRight, s.clipBottom, s.clipLeftF, s.clipTopF, s.clipRightF, s.clipBottomF};
+}
+
+// A clip rectangle's floats are its integers, as the clip setters store them.
+ClipBox ClipOfRect(const Rect& r) {
+  return {r.left,
+          r.top,
+          r.right,
+          r.bottom,
+          static_cast<float>(r.left),
+          static_cast<float>(r.top),
+          static_cast<float>(r.right),
+          static_cast<float>(r.bottom)};
+}
+
+ClipOutcome TestAgainstClip(const ClipBox& clip, int left, int top, int right, int bottom) {
+  if (right <= clip.left || left >= clip.right || bottom <= clip.top || top >= clip.bottom) {
     return ClipOutcome::kOutside;
   }
-  if (left >= s.clipLeft && right <= s.clipRight && top >= s.clipTop && bottom <= s.clipBottom) {
+  if (left >= clip.left && right <= clip.right && top >= clip.top && bottom <= clip.bottom) {
     return ClipOutcome::kInside;
   }
   return ClipOutcome::kPartly;
@@ -61,10 +83,10 @@ float PerTextureSize(float distance, int size) {
 // Moves a corner onto the clip rectangle; its texture coordinates move by the
 // same distance in graph pixels. A corner inside keeps its values without the
 // divisions (text clips every glyph of its cache graph this way).
-void ClampCorner(QuadCorner* c, const AxisMapping& map, const TextureDrawEntry& entry, bool twoTextures) {
-  const DrawSettingsBlock& s = GetDrawSettings();
-  const float x = std::clamp(c->x, s.clipLeftF, s.clipRightF);
-  const float y = std::clamp(c->y, s.clipTopF, s.clipBottomF);
+void ClampCorner(QuadCorner* c, const AxisMapping& map, const TextureDrawEntry& entry, bool twoTextures,
+                 const ClipBox& clip) {
+  const float x = std::clamp(c->x, clip.leftF, clip.rightF);
+  const float y = std::clamp(c->y, clip.topF, clip.bottomF);
   if (x == c->x && y == c->y) return;
   // Dividing by a scale of one changes nothing: the common unscaled draw skips it.
   const float graphDx = map.scaleX == 1.0f ? x - c->x : (x - c->x) / map.scaleX;
@@ -74,6 +96,7 @@ void ClampCorner(QuadCorner* c, const AxisMapping& map, const TextureDrawEntry& 
   c->u += PerTextureSize(graphDx, entry.tile->textureWidth);
   c->v += PerTextureSize(graphDy, entry.tile->textureHeight);
   if (twoTextures) {
+    const DrawSettingsBlock& s = GetDrawSettings();
     c->blendU += graphDx * s.blendMaskInverseWidth;
     c->blendV += graphDy * s.blendMaskInverseHeight;
   }
@@ -82,7 +105,7 @@ void ClampCorner(QuadCorner* c, const AxisMapping& map, const TextureDrawEntry& 
 bool HasArea(const QuadCorner c[4]) { return c[0].x != c[3].x && c[0].y != c[3].y; }
 
 // Every tile of an axis-aligned draw, clipped when the draw is partly outside.
-int AppendAxisAlignedTiles(GraphRecord* graph, const AxisMapping& map, ClipOutcome outcome) {
+int AppendAxisAlignedTiles(GraphRecord* graph, const AxisMapping& map, ClipOutcome outcome, const ClipBox& clip) {
   const std::uint32_t diffuse = GetDrawSettings().drawDiffuseColor;
   for (const TextureDrawEntry& entry : graph->drawEntries) {
     if (entry.tile == nullptr) continue;
@@ -91,7 +114,7 @@ int AppendAxisAlignedTiles(GraphRecord* graph, const AxisMapping& map, ClipOutco
     QuadCorner corners[4];
     for (int i = 0; i < 4; ++i) corners[i] = MapCorner(map, entry.corners[i], twoTextures);
     if (outcome == ClipOutcome::kPartly) {
-      for (QuadCorner& corner : corners) ClampCorner(&corner, map, entry, twoTextures);
+      for (QuadCorner& corner : corners) ClampCorner(&corner, map, entry, twoTextures, clip);
       if (!HasArea(corners)) continue;
     }
     if (AppendQuad(corners, diffuse) != 0) return -1;
@@ -192,16 +215,26 @@ void ChooseSnap(const GraphRecord& graph, const Rotation& r, double angle, float
   *shiftY = (testY && horizontal && NearWhole(y[0])) ? -0.5f : 0.0f;
 }
 
+// A plain blit held to `clip`; the device has been checked.
+int BlitUnscaled(GraphRecord* graph, int x, int y, float fx, float fy, int trans, int integerPosition,
+                 const ClipBox& clip) {
+  const AxisMapping map{fx - 0.5f, fy - 0.5f, 1.0f, 1.0f};
+  PrepareForGraph(graph, (trans != 0 ? kPrepareUseTransparency : 0) |
+                             (integerPosition != 0 ? kPrepareKeepColorKey : 0));
+  const ClipOutcome outcome = TestAgainstClip(clip, x, y, x + graph->width, y + graph->height);
+  if (outcome == ClipOutcome::kOutside) return 0;
+  return AppendAxisAlignedTiles(graph, map, outcome, clip);
+}
+
 }  // namespace
 
 int DeviceBlitGraph(GraphRecord* graph, int x, int y, float fx, float fy, int trans, int integerPosition) {
   if (UsableDevice() == nullptr) return -1;
-  const AxisMapping map{fx - 0.5f, fy - 0.5f, 1.0f, 1.0f};
-  PrepareForGraph(graph, (trans != 0 ? kPrepareUseTransparency : 0) |
-                             (integerPosition != 0 ? kPrepareKeepColorKey : 0));
-  const ClipOutcome outcome = TestAgainstClip(x, y, x + graph->width, y + graph->height);
-  if (outcome == ClipOutcome::kOutside) return 0;
-  return AppendAxisAlignedTiles(graph, map, outcome);
+  return BlitUnscaled(graph, x, y, fx, fy, trans, integerPosition, SettingsClip());
+}
+
+int DeviceBlitGraphInClip(GraphRecord* graph, int x, int y, int trans, const Rect& clip) {
+  return BlitUnscaled(graph, x, y, static_cast<float>(x), static_cast<float>(y), trans, 1, ClipOfRect(clip));
 }
 
 int DeviceBlitGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2,
@@ -211,9 +244,11 @@ int DeviceBlitGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy
                         (fy2 - fy1) / static_cast<float>(graph->height)};
   const bool keepKey = exact != 0 && GetDrawSettings().filterMode != kBilinearFilter;
   PrepareForGraph(graph, (trans != 0 ? kPrepareUseTransparency : 0) | (keepKey ? kPrepareKeepColorKey : 0));
-  const ClipOutcome outcome = TestAgainstClip(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
+  const ClipBox clip = SettingsClip();
+  const ClipOutcome outcome =
+      TestAgainstClip(clip, std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
   if (outcome == ClipOutcome::kOutside) return 0;
-  return AppendAxisAlignedTiles(graph, map, outcome);
+  return AppendAxisAlignedTiles(graph, map, outcome, clip);
 }
 
 int DeviceBlitGraphRotated(GraphRecord* graph, float centerX, float centerY, double scale, double angle, int trans,

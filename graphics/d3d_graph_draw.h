@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "core/rect.h"
 #include "platform/d3d9.h"
 
 namespace qz {
@@ -39,6 +40,9 @@ int PrepareGraphDrawState(const GraphImage* image, plat::IDirect3DBaseTexture9* 
 void HoldColorModulation(bool held);
 
 int DeviceBlitGraph(GraphRecord* graph, int x, int y, float fx, float fy, int trans, int integerPosition);
+// The same at whole (x, y), held to `clip` instead of the settings' clip; the
+// caller has checked the device.
+int DeviceBlitGraphInClip(GraphRecord* graph, int x, int y, int trans, const Rect& clip);
 // Corners as integers and as floats; reversed corners mirror. -1 for zero width or height.
 int DeviceBlitGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2,
                              GraphRecord* graph, int trans, int exact);

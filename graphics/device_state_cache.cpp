@@ -36,7 +36,11 @@ int ApplyRenderState(std::int32_t* cached, int value, int state, std::uint32_t d
   plat::IDirect3DDevice9* device = CurrentDevice();
   if (device == nullptr) return -1;
   if (GetDeviceStateCache().forceResend == 0 && *cached == value) return 0;
-  if (flush) FlushVertexBatch();
+  if (flush) {
+    FlushVertexBatch();
+  } else {
+    ++GetDeviceStateCache().stateSerial;
+  }
   if (plat::FAILED(device->SetRenderState(static_cast<std::uint32_t>(state), deviceValue))) return -1;
   *cached = value;
   return 0;

@@ -103,6 +103,10 @@ struct DeviceStateCache {
   float pixelShaderConstants[kPixelShaderConstantCount][4];
   std::int32_t shadersOn;  // set by the shader pack when it loads
   PendingDrawValues pending;
+  // Advances at every emptying of the vertex batch, which every state change
+  // makes first, and at every state sent without one: a draw state prepared
+  // under one value still stands while it holds.
+  std::uint32_t stateSerial;
 };
 
 // Inline: every state setter and each draw's preparation reach the cache.

@@ -8,6 +8,7 @@
 #include "core/library.h"
 #include "core/string_util.h"
 #include "graphics/d3d_graph_draw.h"
+#include "graphics/d3d_graph_draw_internal.h"
 #include "graphics/draw_bounds.h"
 #include "graphics/draw_graph_internal.h"
 #include "graphics/draw_settings.h"
@@ -109,6 +110,15 @@ void RestoreClip(const SavedClip& c) {
   gMemImgDrawState.drawArea = c.area;
 }
 
+// The part's rectangle at (x, y) held inside the clip.
+Rect PartClip(int x, int y, int width, int height, const Rect& clip) {
+  const int left = std::clamp(x, clip.left, clip.right);
+  const int top = std::clamp(y, clip.top, clip.bottom);
+  const int right = std::max(left, std::clamp(x + width, clip.left, clip.right));
+  const int bottom = std::max(top, std::clamp(y + height, clip.top, clip.bottom));
+  return Rect{left, top, right, bottom};
+}
+
 }  // namespace
 
 int BlitGraph(int x, int y, int handle, int trans) {
@@ -183,13 +193,9 @@ int BlitGraphRotatedF(float x, float y, double scale, double angle, int handle, 
 
 int BlitGraphSubRect(int x, int y, int srcX, int srcY, int width, int height, int handle, int trans, int mirror) {
   const SavedClip saved = SaveClip();
-  // The part's rectangle held inside the current clip; only stored, since
-  // the builders and the pixel routines clip against the stored values.
-  const int left = std::clamp(x, saved.left, saved.right);
-  const int top = std::clamp(y, saved.top, saved.bottom);
-  const int right = std::max(left, std::clamp(x + width, saved.left, saved.right));
-  const int bottom = std::max(top, std::clamp(y + height, saved.top, saved.bottom));
-  StoreClip(Rect{left, top, right, bottom}, saved.empty);
+  // Only stored, since the builders and the pixel routines clip against the
+  // stored values.
+  StoreClip(PartClip(x, y, width, height, Rect{saved.left, saved.top, saved.right, saved.bottom}), saved.empty);
 
   int result = -1;
   if (mirror == 0) {
@@ -199,6 +205,26 @@ int BlitGraphSubRect(int x, int y, int srcX, int srcY, int width, int height, in
   }
   RestoreClip(saved);
   return result;
+}
+
+bool GraphPartsDrawDirectly() {
+  if (IsLibraryInitialised() == 0 || DrawingSkipped()) return false;
+  EnsureScreenReady();
+  const DrawSettingsBlock& settings = GetDrawSettings();
+  return !DrawBracketNeeded() && settings.blendMode != kBlendSub && settings.blendMaskGraph == -1 &&
+         UsableDevice() != nullptr;
+}
+
+int BlitGraphPartDirect(int x, int y, int srcX, int srcY, int width, int height, int handle, int trans) {
+  GraphRecord* graph = GetGraphRecord(handle);
+  if (graph == nullptr || !IsTextured(graph) || graph->movie != -1) {
+    return BlitGraphSubRect(x, y, srcX, srcY, width, height, handle, trans, 0);
+  }
+  const DrawSettingsBlock& s = GetDrawSettings();
+  const Rect part = PartClip(x, y, width, height, Rect{s.clipLeft, s.clipTop, s.clipRight, s.clipBottom});
+  // An empty part skips the draw, as the empty clip it makes does.
+  if (part.left == part.right || part.top == part.bottom) return 0;
+  return DeviceBlitGraphInClip(graph, x - srcX, y - srcY, trans, part);
 }
 
 int BlitGraphOnQuad(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4, int handle,

@@ -1,6 +1,7 @@
 // Parts of the graph drawing front end that the device builders call back:
 // the float-corner quad of the device path and the subtractive emulation for
-// devices without a reverse-subtract blend operation.
+// devices without a reverse-subtract blend operation; and the direct part
+// draws that a string's glyph cells go through.
 #pragma once
 
 #include "core/rect.h"
@@ -30,5 +31,16 @@ bool DrawBracketNeeded();
 // The mask bracket around one draw; nothing while masked drawing is off.
 void OpenMaskBracket(const Rect& rect);
 void CloseMaskBracket(const Rect& rect);
+
+// Many parts of textured graphs in a row (a string's glyph cells) skip the
+// preamble each draw repeats: true when the settings, as they stand, let
+// BlitGraphPartDirect stand in for BlitGraphSubRect without mirroring (the
+// library is running with a usable device, drawing is on, and no bracket,
+// subtraction or blend graph is asked for). Only the brightness may change
+// before the parts are drawn.
+bool GraphPartsDrawDirectly();
+// BlitGraphSubRect's pixels, without mirroring, once GraphPartsDrawDirectly
+// said yes; a graph that is not a plain textured one takes the general way.
+int BlitGraphPartDirect(int x, int y, int srcX, int srcY, int width, int height, int graph, int trans);
 
 }  // namespace qz

@@ -26,6 +26,8 @@ struct DepthSettings {
   std::int32_t writeEnable;
   std::int32_t compareFunction;  // D3DCMPFUNC
   std::int32_t bias;
+
+  bool operator==(const DepthSettings&) const = default;
 };
 
 // Colours are r, g, b, a.

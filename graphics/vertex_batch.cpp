@@ -65,6 +65,7 @@ long long PrimitiveCount(int type, std::uint32_t vertices) {
 }
 
 void ResetWritePosition(VertexBatch& batch) {
+  ++GetDeviceStateCache().stateSerial;
   batch.vertexCount = 0;
   batch.writePosition = batch.buffers[BufferIndex(batch.vertexSet, batch.vertexKind)];
 }
