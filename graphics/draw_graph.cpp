@@ -110,6 +110,8 @@ void RestoreClip(const SavedClip& c) {
   gMemImgDrawState.drawArea = c.area;
 }
 
+bool gDirectGraphPartsAllowed = true;
+
 // The part's rectangle at (x, y) held inside the clip.
 Rect PartClip(int x, int y, int width, int height, const Rect& clip) {
   const int left = std::clamp(x, clip.left, clip.right);
@@ -208,12 +210,14 @@ int BlitGraphSubRect(int x, int y, int srcX, int srcY, int width, int height, in
 }
 
 bool GraphPartsDrawDirectly() {
-  if (IsLibraryInitialised() == 0 || DrawingSkipped()) return false;
+  if (!gDirectGraphPartsAllowed || IsLibraryInitialised() == 0 || DrawingSkipped()) return false;
   EnsureScreenReady();
   const DrawSettingsBlock& settings = GetDrawSettings();
   return !DrawBracketNeeded() && settings.blendMode != kBlendSub && settings.blendMaskGraph == -1 &&
          UsableDevice() != nullptr;
 }
+
+void AllowDirectGraphPartsForTest(bool allowed) { gDirectGraphPartsAllowed = allowed; }
 
 int BlitGraphPartDirect(int x, int y, int srcX, int srcY, int width, int height, int handle, int trans) {
   GraphRecord* graph = GetGraphRecord(handle);

@@ -39,6 +39,9 @@ void CloseMaskBracket(const Rect& rect);
 // subtraction or blend graph is asked for). Only the brightness may change
 // before the parts are drawn.
 bool GraphPartsDrawDirectly();
+// Test hook: while not allowed, GraphPartsDrawDirectly says no, so tests can
+// hold the direct parts against the general way.
+void AllowDirectGraphPartsForTest(bool allowed);
 // BlitGraphSubRect's pixels, without mirroring, once GraphPartsDrawDirectly
 // said yes; a graph that is not a plain textured one takes the general way.
 int BlitGraphPartDirect(int x, int y, int srcX, int srcY, int width, int height, int graph, int trans);

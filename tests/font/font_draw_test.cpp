@@ -12,6 +12,8 @@
 #include "font/default_font.h"
 #include "font/font_handle.h"
 #include "font/text_draw.h"
+#include "graphics/draw_graph.h"
+#include "graphics/draw_graph_internal.h"
 #include "graphics/draw_settings.h"
 #include "graphics/vertex_batch.h"
 #include "platform/d3d9.h"
@@ -211,6 +213,63 @@ TEST(TextRenderersTest, TextureEdgeCoverageAccumulates) {
   EXPECT_EQ(edge(-1, 0), 0x7FFF);
   EXPECT_EQ(edge(1, 0), 0xBFFF);
   EXPECT_EQ(edge(1, -1), 0x0FFF);
+}
+
+// Strings in every font kind, overlapping, clipped and blended, on a patterned
+// background so that every blend meets varied destinations.
+void DrawTextScenes() {
+  const ColorValue white = MakeColorValue(255, 255, 255);
+  const ColorValue red = MakeColorValue(255, 0, 0);
+  const char* const line = "Aj.\x82\xA0 xjA.x";
+  int y = 4;
+  for (int type : {0, 1, 2, 3}) {
+    const int handle = CreateFontToHandle(nullptr, 16, 6, type, 1, 1, 0, -1, -1);
+    ASSERT_NE(handle, -1);
+    EXPECT_EQ(DrawTextWithFont(4, y, line, white, handle, red, 0), 0);
+    // Each glyph's edge over its neighbour's letter.
+    SetFontExtraSpacing(-6, handle);
+    EXPECT_EQ(DrawTextWithFont(200, y, line, MakeColorValue(255, 200, 0), handle, MakeColorValue(0, 0, 90), 0), 0);
+    SetFontExtraSpacing(0, handle);
+    // Cut by the clip through the glyphs, and off the screen's left edge.
+    SetClipRectangle(400, y + 5, 470, y + 13);
+    EXPECT_EQ(DrawTextWithFont(396, y, line, white, handle, red, 0), 0);
+    SetClipRectangle(0, 0, 640, 480);
+    EXPECT_EQ(DrawTextWithFont(-9, y + 22, line, white, handle, red, 0), 0);
+    int x = 120;
+    for (int mode : {kBlendAlpha, kBlendAdd, kBlendMul, kBlendInvert, kBlendMulBlend}) {
+      SetBlendModeAndParam(mode, 150);
+      EXPECT_EQ(DrawTextWithFont(x, y + 22, "Aj.x", MakeColorValue(90, 220, 140), handle, MakeColorValue(200, 40, 250), 0),
+                0);
+      x += 100;
+    }
+    SetBlendModeAndParam(kBlendNone, 0);
+    y += 48;
+  }
+}
+
+// Glyph cells drawn straight to the device builders put the pixels of one
+// general sub-rectangle draw per cell on the screen, with the cache texture
+// whole or cut into tiles.
+TEST(TextRenderersTest, DirectGlyphCellsDrawWhatGeneralCellDrawsDraw) {
+  for (int maxTextureSize : {0, 64}) {
+    Frame frames[2];
+    Frame background;
+    for (bool direct : {true, false}) {
+      SyntheticFonts fonts;
+      AddPatternGlyphs(fonts.provider);
+      testing::DrawingOptions options;
+      options.maxTextureSize = maxTextureSize;
+      DrawingLibrary library(Renderer::kDevice, options);
+      AllowDirectGraphPartsForTest(direct);
+      BlitGraph(0, 0, testing::MakePatternGraph(640, 480), 0);
+      background = testing::ReadBackScreen();
+      DrawTextScenes();
+      AllowDirectGraphPartsForTest(true);
+      frames[direct ? 0 : 1] = testing::ReadBackScreen();
+    }
+    EXPECT_EQ(CountDifferent(frames[0], frames[1]), 0) << "largest texture " << maxTextureSize;
+    EXPECT_GT(CountDifferent(frames[0], background), 7000);
+  }
 }
 
 TEST(TextEntriesTest, InvalidEmptyAndClippedTextsDrawNothing) {

@@ -6,11 +6,17 @@
 // inversion, must match the native subtraction within one.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/draw_graph.h"
 #include "graphics/draw_test_support.h"
+#include "graphics/screen_mode_change.h"
+#include "graphics/shader_objects.h"
+#include "graphics/shader_pack_layout.h"
 
 namespace {
 
@@ -165,6 +171,94 @@ TEST_P(DrawDifferential, EmulatedSubtractionMatchesTheNativeOne) {
   const Frame native = DrawScene(Renderer::kDevice, GetParam(), true);
   const Frame emulated = DrawScene(Renderer::kDevice, GetParam(), false);
   EXPECT_EQ(CellsBeyond(native, emulated, [](const Case&) { return 1; }), "");
+}
+
+// A disc whose alpha runs from opaque at the centre to nothing at the rim.
+int MakeSoftDiscGraph(int size) {
+  qz::BaseImage image{};
+  EXPECT_EQ(qz::AllocARGB8BaseImage(size, size, &image), 0);
+  const double radius = size / 2.0;
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      const double d = std::hypot(x + 0.5 - radius, y + 0.5 - radius) / radius;
+      const int alpha = d >= 1.0 ? 0 : static_cast<int>(255 * (1.0 - d * d));
+      qz::SetBaseImagePixel(&image, x, y, (x * 11) & 0xFF, (y * 9) & 0xFF, 200, alpha);
+    }
+  }
+  const int graph = qz::BuildGraphFromBaseImages(&image, nullptr, 0);
+  qz::FreeBaseImagePixels(&image);
+  return graph;
+}
+
+// Draws that repeat the one before them, with the device state moved in
+// between by other draws, settings, shaders, a full batch and a device
+// rebuild. With
+// `flushEach` every draw is drawn at once, so the next one is prepared in
+// full; without, repeated draws keep the state the last preparation left.
+Frame DrawRepeatedScene(bool flushEach) {
+  qz::testing::DrawingLibrary library(Renderer::kDevice, {.shaderModel20 = true});
+  EXPECT_TRUE(library.started());
+  const int background = MakeBackgroundGraph();
+  const int disc = MakeSoftDiscGraph(24);
+  const int keyed = qz::testing::MakePatternGraph(24, 24, 3);
+  int at = 0;
+  const auto next = [&at] {
+    const int cell = at++;
+    return std::pair{(cell * 29) % 600, (cell * 29) / 600 * 26};
+  };
+  const auto step = [flushEach](const std::function<void()>& draw) {
+    draw();
+    if (flushEach) qz::FlushVertexBatch();
+  };
+  const auto twice = [&](int graph) {
+    for (int i = 0; i < 2; ++i) {
+      const auto [x, y] = next();
+      step([&] { qz::BlitGraph(x, y, graph, 1); });
+    }
+  };
+  step([&] { qz::BlitGraph(0, 0, background, 0); });
+  twice(disc);
+  const auto [rx, ry] = next();
+  step([&] { qz::BlitGraphRotated(rx + 12, ry + 12, 1.0, 0.0, disc, 1, 0); });
+  twice(keyed);
+  twice(disc);
+  step([] { qz::DrawSolidRectangle(300, 300, 340, 330, qz::MakeColorValue(250, 40, 90)); });
+  twice(disc);
+  // Set outside the draw settings; the next draw must clear them again.
+  step([] { qz::SetPackShaders(qz::kTestVertexShaderSlot, qz::kTestPixelShaderSlot); });
+  twice(disc);
+  step([] { qz::SetDrawFilterMode(1); });
+  const auto [sx, sy] = next();
+  step([&] { qz::BlitGraphStretched(sx, sy, sx + 37, sy + 29, disc, 1); });
+  step([] { qz::SetDrawFilterMode(0); });
+  twice(disc);
+  for (const auto& [mode, param] : {std::pair{qz::kBlendAlpha, 140}, {qz::kBlendAdd, 200}, {qz::kBlendNone, 0}}) {
+    step([mode, param] { qz::SetBlendModeAndParam(mode, param); });
+    twice(keyed);
+    twice(disc);
+  }
+  step([] { qz::SetBrightnessRGB(120, 255, 60); });
+  twice(disc);
+  step([] { qz::SetBrightnessRGB(255, 255, 255); });
+  twice(disc);
+  // More quads than one batch holds.
+  for (int i = 0; i < 500; ++i) {
+    const int graph = i / 100 % 2 != 0 ? keyed : disc;
+    step([i, graph] { qz::BlitGraph(i % 40 * 16, 400 + i / 40 % 3 * 20, graph, 1); });
+  }
+  EXPECT_EQ(qz::RebuildGraphicsDeviceDefault(), 0);
+  twice(disc);
+  twice(keyed);
+  const Frame frame = qz::testing::ReadBackScreen();
+  EXPECT_EQ(plat::GetD3D9ShaderDrawRefusalCount(), 0);
+  return frame;
+}
+
+TEST(PreparedDrawState, RepeatedDrawsKeepingTheirStateDrawAsFullyPreparedOnes) {
+  const Frame kept = DrawRepeatedScene(false);
+  const Frame prepared = DrawRepeatedScene(true);
+  ASSERT_EQ(kept.pixels.size(), 640u * 480u);
+  EXPECT_EQ(qz::testing::CountDifferentPixels(kept, prepared), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(ScreenDepths, DrawDifferential, ::testing::Values(32, 16),
