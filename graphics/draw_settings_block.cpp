@@ -18,7 +18,8 @@
 namespace qz {
 namespace {
 
-DrawSettingsBlock gSettings;
+// The block, under the short name this file's code uses.
+DrawSettingsBlock& gSettings = GetDrawSettings();
 
 constexpr std::int32_t kCompareLessEqual = 4;
 constexpr std::int32_t kFillSolid = 3;
@@ -76,8 +77,6 @@ void MakeDefaultLight() {
 }
 
 }  // namespace
-
-DrawSettingsBlock& GetDrawSettings() { return gSettings; }
 
 int ResetDrawSettings() {
   const KeptFields kept{gSettings.noVsync, gSettings.startupVSyncWait};

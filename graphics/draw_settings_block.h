@@ -133,7 +133,11 @@ struct DrawSettingsBlock {
   std::int32_t lightsChanged;
 };
 
-DrawSettingsBlock& GetDrawSettings();
+// Inline: every draw reads the block many times.
+inline DrawSettingsBlock& GetDrawSettings() {
+  static DrawSettingsBlock settings{};
+  return settings;
+}
 
 // Back to the defaults, keeping the restore handler, the vsync flags, the
 // emulation flag and the lights; selects the front screen with a full clip

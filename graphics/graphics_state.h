@@ -110,6 +110,10 @@ struct GraphicsState {
   DeviceCapabilities caps;
 };
 
-GraphicsState& GetGraphicsState();
+// Inline: every draw and state setter reaches it.
+inline GraphicsState& GetGraphicsState() {
+  static GraphicsState state{};
+  return state;
+}
 
 }  // namespace qz
