@@ -1,6 +1,7 @@
 // Graph drawing front end: the shared preamble, the bracket rectangle of each
 // kind of draw, and the hand-over to the device builders (textured graphs) or
-// the software wrappers (software graphs).
+// the software wrappers (software graphs); and the direct part draws a
+// string's glyph cells take, with the preamble checked once for the string.
 #include "graphics/draw_graph.h"
 
 #include <algorithm>
