@@ -8,6 +8,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -305,9 +306,17 @@ void FillSolidRows(FastBlend blend, std::uint32_t source, std::uint32_t targetFi
   }
 }
 
+namespace {
+
+std::atomic<VectorRowLimit> gVectorRowLimit{VectorRowLimit::kWidest};
+
+}  // namespace
+
+void LimitVectorRows(VectorRowLimit limit) { gVectorRowLimit.store(limit, std::memory_order_relaxed); }
+
 bool VectorRowsAvailable() {
   static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-  return available;
+  return available && gVectorRowLimit.load(std::memory_order_relaxed) != VectorRowLimit::kScalar;
 }
 
 namespace {
@@ -330,6 +339,9 @@ VectorRect SelectForTexels(FastBlend blend, bool white) {
 
 VectorRect SelectVectorRect(FastBlend blend, const VectorRowConstants& k) {
   const bool white = k.factor[0] == 255 && k.factor[1] == 255 && k.factor[2] == 255 && k.factor[3] == 255;
+  if (WideVectorRowsAvailable() && gVectorRowLimit.load(std::memory_order_relaxed) == VectorRowLimit::kWidest) {
+    if (const VectorRect wide = SelectWideVectorRect(blend, k, white)) return wide;
+  }
   switch (k.texelFormat) {
     case D3DFMT_A4R4G4B4:
       return SelectForTexels<TexelKind::kA4R4G4B4>(blend, white);
