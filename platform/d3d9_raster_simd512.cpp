@@ -61,7 +61,8 @@ template <FastBlend kBlend, bool kWhiteFactor>
       result = _mm512_packus_epi16(Div255Rounded(_mm512_add_epi16(sLo, keptLo)),
                                    Div255Rounded(_mm512_add_epi16(sHi, keptHi)));
     } else if constexpr (kBlend == FastBlend::kAdditive) {
-      result = _mm512_packus_epi16(_mm512_add_epi16(Div255Rounded(sLo), dLo), _mm512_add_epi16(Div255Rounded(sHi), dHi));
+      result = _mm512_packus_epi16(_mm512_add_epi16(Div255Rounded(sLo), dLo),
+                                   _mm512_add_epi16(Div255Rounded(sHi), dHi));
     } else {
       result = _mm512_packus_epi16(_mm512_subs_epu16(dLo, Div255Rounded(sLo)),
                                    _mm512_subs_epu16(dHi, Div255Rounded(sHi)));
