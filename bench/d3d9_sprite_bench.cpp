@@ -1,12 +1,14 @@
 // Sprite frames through the device's CPU rasteriser beside SDL2's software
-// renderer: 2,000 alpha-blended 32x32 sprites from one sheet per 640x480
-// 32-bit frame. The rasteriser gets the state the library sets for blend
-// mode 1 (SRCALPHA / INVSRCALPHA, texture times diffuse) and pre-transformed
-// quads shifted by half a pixel, in batches the size of the library's vertex
-// batch; SDL gets SDL_RenderCopy with SDL_BLENDMODE_BLEND on a software
-// renderer over an ARGB8888 surface. Items per second are frames per second.
-// range(0) is the blend parameter: 255 (diffuse alpha 255, no SDL alpha
-// modulation) or 200 (diffuse alpha 200, SDL alpha modulation 200).
+// renderer: alpha-blended sprites from one sheet per 640x480 32-bit frame,
+// 2,000 of 32x32 or 768 of 16x16 (the sprite scene's size, without the
+// library above the device). The rasteriser gets the state the library sets
+// for blend mode 1 (SRCALPHA / INVSRCALPHA, texture times diffuse) and
+// pre-transformed quads shifted by half a pixel, in batches the size of the
+// library's vertex batch; SDL gets SDL_RenderCopy with SDL_BLENDMODE_BLEND on
+// a software renderer over an ARGB8888 surface. Items per second are frames
+// per second. range(0) is the blend parameter: 255 (diffuse alpha 255, no SDL
+// alpha modulation) or 200 (diffuse alpha 200, SDL alpha modulation 200);
+// range(1) the sprite's side.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
@@ -23,12 +25,22 @@ namespace {
 
 constexpr int kScreenW = 640;
 constexpr int kScreenH = 480;
-constexpr bench_scene::SheetShape kSheet{32, 8, 8, 1.0 / 64};
-constexpr int kCell = kSheet.cell;
-constexpr int kSheetSide = SheetWidth(kSheet);  // square
-constexpr int kSprites = 2000;
 constexpr int kQuadsPerBatch = 390;  // 2,340 vertices, the library's batch of one-texture vertices
 constexpr std::uint32_t kBackground = 0xFF406080u;
+
+// A frame's sprites for range(1): the sheet, eight by eight square cells of
+// that side, and how many sprites a frame draws.
+struct SpriteFrame {
+  bench_scene::SheetShape sheet;
+  int cell;
+  int sheetSide;  // the sheet is square
+  int count;
+};
+SpriteFrame SpriteFrameOf(const benchmark::State& state) {
+  const int cell = static_cast<int>(state.range(1));
+  const bench_scene::SheetShape sheet{cell, 8, 8, cell == 32 ? 1.0 / 64 : 1.5};
+  return {sheet, cell, SheetWidth(sheet), cell == 32 ? 2000 : 768};
+}
 
 struct TexVertex {
   float x, y, z, rhw;
@@ -38,7 +50,8 @@ struct TexVertex {
 
 void BM_RasterSprites(benchmark::State& state) {
   const auto alpha = static_cast<std::uint32_t>(state.range(0));
-  std::vector<std::uint32_t> sheet = bench_scene::MakeDiscSheet(kSheet);
+  const SpriteFrame frame = SpriteFrameOf(state);
+  std::vector<std::uint32_t> sheet = bench_scene::MakeDiscSheet(frame.sheet);
   std::vector<std::uint32_t> screen(static_cast<std::size_t>(kScreenW) * kScreenH, kBackground);
   State rs;
   SetDefaultState(&rs, kScreenW, kScreenH, false);
@@ -56,19 +69,19 @@ void BM_RasterSprites(benchmark::State& state) {
   rs.stage[0][D3DTSS_ALPHAARG2] = D3DTA_DIFFUSE;
   rs.sampler[0][D3DSAMP_ADDRESSU] = D3DTADDRESS_CLAMP;
   rs.sampler[0][D3DSAMP_ADDRESSV] = D3DTADDRESS_CLAMP;
-  rs.textures[0] = Surface{sheet.data(), kSheetSide * 4, kSheetSide, kSheetSide, D3DFMT_A8R8G8B8};
+  rs.textures[0] = Surface{sheet.data(), frame.sheetSide * 4, frame.sheetSide, frame.sheetSide, D3DFMT_A8R8G8B8};
   const Target target{Surface{screen.data(), kScreenW * 4, kScreenW, kScreenH, D3DFMT_X8R8G8B8}, Surface{}};
 
   // The vertices the library's builders write: six per sprite, shifted by -0.5.
   std::vector<TexVertex> vertices;
   const std::uint32_t diffuse = (alpha << 24) | 0xFFFFFFu;
-  const float texel = 1.0f / kSheetSide;
-  for (const bench_scene::Sprite& s : SpreadSprites(kSheet, kSprites, kScreenW, kScreenH)) {
+  const float texel = 1.0f / frame.sheetSide;
+  for (const bench_scene::Sprite& s : SpreadSprites(frame.sheet, frame.count, kScreenW, kScreenH)) {
     const float x0 = static_cast<float>(s.x) - 0.5f, y0 = static_cast<float>(s.y) - 0.5f;
-    const float x1 = x0 + kCell, y1 = y0 + kCell;
-    const float u0 = static_cast<float>((s.cell % kSheet.cellsAcross) * kCell) * texel;
-    const float v0 = static_cast<float>((s.cell / kSheet.cellsAcross) * kCell) * texel;
-    const float u1 = u0 + kCell * texel, v1 = v0 + kCell * texel;
+    const float x1 = x0 + frame.cell, y1 = y0 + frame.cell;
+    const float u0 = static_cast<float>((s.cell % frame.sheet.cellsAcross) * frame.cell) * texel;
+    const float v0 = static_cast<float>((s.cell / frame.sheet.cellsAcross) * frame.cell) * texel;
+    const float u1 = u0 + frame.cell * texel, v1 = v0 + frame.cell * texel;
     const TexVertex tl{x0, y0, 0, 1, diffuse, u0, v0}, tr{x1, y0, 0, 1, diffuse, u1, v0};
     const TexVertex bl{x0, y1, 0, 1, diffuse, u0, v1}, br{x1, y1, 0, 1, diffuse, u1, v1};
     vertices.insert(vertices.end(), {tl, tr, bl, br, bl, tr});
@@ -77,10 +90,10 @@ void BM_RasterSprites(benchmark::State& state) {
   long long fastTriangles = 0;
   for (auto _ : state) {
     std::fill(screen.begin(), screen.end(), kBackground);
-    for (int first = 0; first < kSprites; first += kQuadsPerBatch) {
+    for (int first = 0; first < frame.count; first += kQuadsPerBatch) {
       Draw draw;
       draw.primitiveType = D3DPT_TRIANGLELIST;
-      draw.primitiveCount = std::min(kQuadsPerBatch, kSprites - first) * 2;
+      draw.primitiveCount = std::min(kQuadsPerBatch, frame.count - first) * 2;
       draw.vertices = vertices.data() + static_cast<std::size_t>(first) * 6;
       draw.fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
       draw.stride = sizeof(TexVertex);
@@ -90,27 +103,33 @@ void BM_RasterSprites(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations());
-  state.counters["fastShare"] = static_cast<double>(fastTriangles) / (static_cast<double>(state.iterations()) * kSprites * 2);
+  const double triangles = static_cast<double>(state.iterations()) * frame.count * 2;
+  state.counters["fastShare"] = static_cast<double>(fastTriangles) / triangles;
 }
-BENCHMARK(BM_RasterSprites)->ArgName("alpha")->Arg(255)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RasterSprites)
+    ->ArgNames({"alpha", "side"})
+    ->ArgsProduct({{255, 200}, {32, 16}})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SdlSoftwareRendererSprites(benchmark::State& state) {
   const int alpha = static_cast<int>(state.range(0));
-  std::vector<std::uint32_t> sheetPixels = bench_scene::MakeDiscSheet(kSheet);
-  SdlSoftwareSprites sdl(sheetPixels, kSheetSide, kSheetSide, kScreenW, kScreenH);
+  const SpriteFrame frame = SpriteFrameOf(state);
+  std::vector<std::uint32_t> sheetPixels = bench_scene::MakeDiscSheet(frame.sheet);
+  SdlSoftwareSprites sdl(sheetPixels, frame.sheetSide, frame.sheetSide, kScreenW, kScreenH);
   SDL_Renderer* renderer = sdl.renderer();
   SDL_Texture* texture = sdl.texture();
   if (texture == nullptr) {
     state.SkipWithError(SDL_GetError());
   } else {
     SDL_SetTextureAlphaMod(texture, static_cast<Uint8>(alpha));
-    const std::vector<bench_scene::Sprite> sprites = SpreadSprites(kSheet, kSprites, kScreenW, kScreenH);
+    const std::vector<bench_scene::Sprite> sprites = SpreadSprites(frame.sheet, frame.count, kScreenW, kScreenH);
     for (auto _ : state) {
       SDL_SetRenderDrawColor(renderer, 0x40, 0x60, 0x80, 0xFF);
       SDL_RenderClear(renderer);
       for (const bench_scene::Sprite& s : sprites) {
-        const SDL_Rect src{(s.cell % kSheet.cellsAcross) * kCell, (s.cell / kSheet.cellsAcross) * kCell, kCell, kCell};
-        const SDL_Rect dst{s.x, s.y, kCell, kCell};
+        const SDL_Rect src{(s.cell % frame.sheet.cellsAcross) * frame.cell,
+                           (s.cell / frame.sheet.cellsAcross) * frame.cell, frame.cell, frame.cell};
+        const SDL_Rect dst{s.x, s.y, frame.cell, frame.cell};
         SDL_RenderCopy(renderer, texture, &src, &dst);
       }
       SDL_RenderPresent(renderer);
@@ -119,7 +138,10 @@ void BM_SdlSoftwareRendererSprites(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
   }
 }
-BENCHMARK(BM_SdlSoftwareRendererSprites)->ArgName("alpha")->Arg(255)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SdlSoftwareRendererSprites)
+    ->ArgNames({"alpha", "side"})
+    ->ArgsProduct({{255, 200}, {32, 16}})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace plat::raster

@@ -137,4 +137,10 @@ void WritePixel(const Surface& surface, int x, int y, std::uint32_t argb);
 // The value a draw stores for depth z (clamped to 0..1) in that depth format.
 float QuantizeDepth(std::uint32_t format, float z);
 
+// Tests: the widest rows the fast paths may use (by default the widest the
+// processor has), so that each width can be compared with the narrower ones
+// on a processor that has them all.
+enum class VectorRowLimit { kWidest, k256Bits, kScalar };
+void LimitVectorRows(VectorRowLimit limit);
+
 }  // namespace plat::raster

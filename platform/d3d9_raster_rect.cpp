@@ -92,7 +92,35 @@ struct QuadTriangles {
 struct SnappedQuad {
   std::array<std::int64_t, 6> xs, ys;
   std::int64_t minX = 0, maxX = 0, minY = 0, maxY = 0;
+  bool libraryOrder = false;  // the vertices are in the order MatchLibraryOrder knows
 };
+
+// The library writes a quad as corners a, b, c, then d, c, b, where a and
+// c share an x, a and b a y, and d lies across from a. Six vertices in that
+// order tile the rectangle by its b-c diagonal whatever its size, so its
+// corners need four snaps and no search; false for any other six.
+bool MatchLibraryOrder(const std::array<QuadVertex, 6>& v, SnappedQuad* quad) {
+  const double xa = v[0].x, xb = v[1].x, ya = v[0].y, yb = v[2].y;
+  if (v[2].x != xa || v[4].x != xa || v[3].x != xb || v[5].x != xb || v[1].y != ya || v[5].y != ya ||
+      v[3].y != yb || v[4].y != yb) {
+    return false;
+  }
+  // Fails for NaN too.
+  for (const double c : {xa, xb, ya, yb}) {
+    if (!(std::abs(c) <= kMaxCoordinate)) return false;
+  }
+  const std::int64_t sxa = SnapToSubpixel(xa), sxb = SnapToSubpixel(xb);
+  const std::int64_t sya = SnapToSubpixel(ya), syb = SnapToSubpixel(yb);
+  if (sxa == sxb || sya == syb) return false;
+  quad->xs = {sxa, sxb, sxa, sxb, sxa, sxb};
+  quad->ys = {sya, sya, syb, syb, syb, sya};
+  quad->minX = std::min(sxa, sxb);
+  quad->maxX = std::max(sxa, sxb);
+  quad->minY = std::min(sya, syb);
+  quad->maxY = std::max(sya, syb);
+  quad->libraryOrder = true;
+  return true;
+}
 
 // Whether the six vertices are two triangles that tile one axis-aligned
 // rectangle (sharing its diagonal); `quad` then holds their snapped corners.
@@ -339,6 +367,24 @@ bool AxisMapOf(const QuadTriangles& q, const std::array<std::int64_t, 6>& positi
   return true;
 }
 
+// AxisMapOf for both axes of vertices in the library's order, from their
+// four corners: u must follow x and v follow y at every vertex.
+bool LibraryOrderAxisMaps(const QuadTriangles& q, const SnappedQuad& quad, AxisMap* across, AxisMap* down) {
+  const auto& v = q.v;
+  const float ua = v[0].coord[0], ub = v[1].coord[0], va = v[0].coord[1], vb = v[2].coord[1];
+  if (v[2].coord[0] != ua || v[4].coord[0] != ua || v[3].coord[0] != ub || v[5].coord[0] != ub ||
+      v[1].coord[1] != va || v[5].coord[1] != va || v[3].coord[1] != vb || v[4].coord[1] != vb) {
+    return false;
+  }
+  for (const float c : {ua, ub, va, vb}) {
+    if (!(std::abs(c) <= kQuickCoordinateLimit)) return false;
+  }
+  const bool xRises = quad.xs[0] < quad.xs[1], yRises = quad.ys[0] < quad.ys[2];
+  *across = AxisMap{xRises ? ua : ub, xRises ? ub : ua, quad.minX, quad.maxX};
+  *down = AxisMap{yRises ? va : vb, yRises ? vb : va, quad.minY, quad.maxY};
+  return true;
+}
+
 // An axis map's texel coordinate (coordinate x size) at pixel p.
 struct TexelPosition {
   int whole;
@@ -432,8 +478,10 @@ bool SetUpFromVertices(const DrawSetup& setup, const QuadTriangles& q, const Sna
   }
   AxisMap across, down;
   bool rowsRise = false;
-  if (!AxisMapOf(q, quad.xs, quad.minX, quad.maxX, 0, &across) ||
-      !AxisMapOf(q, quad.ys, quad.minY, quad.maxY, 1, &down) ||
+  const bool mapped = quad.libraryOrder ? LibraryOrderAxisMaps(q, quad, &across, &down)
+                                       : AxisMapOf(q, quad.xs, quad.minX, quad.maxX, 0, &across) &&
+                                             AxisMapOf(q, quad.ys, quad.minY, quad.maxY, 1, &down);
+  if (!mapped ||
       !QuickTable(across, job->columns, sampler.addressU, sampler.width, columns, &job->contiguousColumns) ||
       !QuickTable(down, job->rows, sampler.addressV, sampler.height, rows, &rowsRise)) {
     return false;
@@ -536,7 +584,7 @@ bool TryFillRectangle(const DrawSetup& setup, const TrianglePair& pair, Report* 
   q.provoking = {&q.v[static_cast<std::size_t>(pair.provoking[0])], &q.v[static_cast<std::size_t>(3 + pair.provoking[1])]};
   q.reversed = pair.reversed;
   SnappedQuad quad;
-  if (!TilesRectangle(q.v, &quad)) return false;
+  if (!MatchLibraryOrder(q.v, &quad) && !TilesRectangle(q.v, &quad)) return false;
   RectJob job;
   CoveredSpans(setup, quad, &job);
   PrefetchTargetRows(setup, job);

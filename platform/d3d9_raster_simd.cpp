@@ -2,12 +2,14 @@
 // pixels; widened to 16-bit lanes, a product over 255 rounded to nearest is
 // ((x y + 127) x 0x8081) >> 23, exact for every product of two bytes. Pixels
 // that fail the alpha test are left out by masked stores, which need not
-// read them first.
+// read them first. The choice of rows (AVX-512 for 32-bit texels where the
+// processor has it, and the width limit tests set) is made here too.
 #include "platform/d3d9_raster_simd.h"
 
 #include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -305,9 +307,17 @@ void FillSolidRows(FastBlend blend, std::uint32_t source, std::uint32_t targetFi
   }
 }
 
+namespace {
+
+std::atomic<VectorRowLimit> gVectorRowLimit{VectorRowLimit::kWidest};
+
+}  // namespace
+
+void LimitVectorRows(VectorRowLimit limit) { gVectorRowLimit.store(limit, std::memory_order_relaxed); }
+
 bool VectorRowsAvailable() {
   static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-  return available;
+  return available && gVectorRowLimit.load(std::memory_order_relaxed) != VectorRowLimit::kScalar;
 }
 
 namespace {
@@ -330,6 +340,9 @@ VectorRect SelectForTexels(FastBlend blend, bool white) {
 
 VectorRect SelectVectorRect(FastBlend blend, const VectorRowConstants& k) {
   const bool white = k.factor[0] == 255 && k.factor[1] == 255 && k.factor[2] == 255 && k.factor[3] == 255;
+  if (WideVectorRowsAvailable() && gVectorRowLimit.load(std::memory_order_relaxed) == VectorRowLimit::kWidest) {
+    if (const VectorRect wide = SelectWideVectorRect(blend, k, white)) return wide;
+  }
   switch (k.texelFormat) {
     case D3DFMT_A4R4G4B4:
       return SelectForTexels<TexelKind::kA4R4G4B4>(blend, white);

@@ -61,4 +61,10 @@ struct SolidRows {
 // targetFill as in VectorRowConstants.
 void FillSolidRows(FastBlend blend, std::uint32_t source, std::uint32_t targetFill, const SolidRows& job);
 
+// The AVX-512 rows of 32-bit texels, sixteen pixels at a time, where the
+// processor has them; SelectVectorRect prefers them. Null for other texel
+// formats.
+bool WideVectorRowsAvailable();
+VectorRect SelectWideVectorRect(FastBlend blend, const VectorRowConstants& k, bool whiteFactor);
+
 }  // namespace plat::raster

@@ -1,0 +1,134 @@
+// The fast rectangle path at each row width the processor offers (AVX-512,
+// AVX2, none) against the general path: sprite cells of 32-bit sheets at one
+// texel per pixel, stretched and mirrored (texel columns that do not rise by
+// one), under every fast blend, alpha tests including ones no pixel passes,
+// white and tinted diffuse colours, cells ending at the sheet's last texel.
+// Every width must leave the general path's bytes and count its pixels.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "platform/d3d9_raster.h"
+#include "tests/platform/d3d9_raster_fixture.h"
+
+namespace plat::raster {
+namespace {
+
+using namespace plat::raster::testing;
+
+constexpr int kTargetW = 120, kTargetH = 90;
+constexpr int kSheetW = 64, kSheetH = 48;
+
+// Sets the width limit for one scope and gives the default back.
+class RowLimitScope {
+ public:
+  explicit RowLimitScope(VectorRowLimit limit) { LimitVectorRows(limit); }
+  ~RowLimitScope() { LimitVectorRows(VectorRowLimit::kWidest); }
+  RowLimitScope(const RowLimitScope&) = delete;
+  RowLimitScope& operator=(const RowLimitScope&) = delete;
+};
+
+// Transparent corners, soft rims and opaque centres, with noise in colour.
+OwnedSurface Sheet(std::mt19937& rng, std::uint32_t format) {
+  OwnedSurface sheet(kSheetW, kSheetH, format);
+  for (int y = 0; y < kSheetH; ++y) {
+    for (int x = 0; x < kSheetW; ++x) {
+      const int cx = x % 16 - 8, cy = y % 16 - 8, d = cx * cx + cy * cy;
+      const std::uint32_t alpha = d < 30 ? 0xFFu : d < 64 ? static_cast<std::uint32_t>(rng() % 256) : 0u;
+      sheet.Set(x, y, alpha << 24 | (rng() & 0xFFFFFFu));
+    }
+  }
+  return sheet;
+}
+
+void UseBlend(std::mt19937& rng, State* state) {
+  switch (rng() % 4) {
+    case 0:
+      break;  // no blending
+    case 1:
+      UseAlphaBlend(state);
+      break;
+    case 2:
+      state->render[D3DRS_ALPHABLENDENABLE] = 1;
+      state->render[D3DRS_SRCBLEND] = D3DBLEND_SRCALPHA;
+      state->render[D3DRS_DESTBLEND] = D3DBLEND_ONE;
+      break;
+    default:
+      state->render[D3DRS_ALPHABLENDENABLE] = 1;
+      state->render[D3DRS_BLENDOP] = D3DBLENDOP_REVSUBTRACT;
+      state->render[D3DRS_SRCBLEND] = D3DBLEND_SRCALPHA;
+      state->render[D3DRS_DESTBLEND] = D3DBLEND_ONE;
+      break;
+  }
+}
+
+void UseAlphaTest(std::mt19937& rng, State* state) {
+  if (rng() % 3 == 0) return;
+  static constexpr std::uint32_t kFunctions[] = {D3DCMP_NEVER, D3DCMP_LESS,         D3DCMP_EQUAL, D3DCMP_LESSEQUAL,
+                                                 D3DCMP_GREATER, D3DCMP_GREATEREQUAL, D3DCMP_ALWAYS};
+  static constexpr std::uint32_t kRefs[] = {0, 1, 0x80, 0xFE, 0xFF};
+  state->render[D3DRS_ALPHATESTENABLE] = 1;
+  state->render[D3DRS_ALPHAFUNC] = kFunctions[rng() % std::size(kFunctions)];
+  state->render[D3DRS_ALPHAREF] = kRefs[rng() % std::size(kRefs)];
+}
+
+// Six cells: plain, stretched twice or mirrored, some reaching the sheet's
+// last column and row, some across the target's edges.
+std::vector<TexVertex> Cells(std::mt19937& rng, std::uint32_t diffuse) {
+  std::vector<TexVertex> vertices;
+  for (int cell = 0; cell < 6; ++cell) {
+    const int w = 1 + static_cast<int>(rng() % 40), h = 1 + static_cast<int>(rng() % 20);
+    const int u = rng() % 3 == 0 ? kSheetW - w : static_cast<int>(rng() % (kSheetW - w + 1));
+    const int v = rng() % 3 == 0 ? kSheetH - h : static_cast<int>(rng() % (kSheetH - h + 1));
+    const int shape = static_cast<int>(rng() % 3);  // 0 plain, 1 stretched, 2 mirrored
+    const int pixelsW = shape == 1 ? 2 * w : w;
+    const int x = static_cast<int>(rng() % (kTargetW + pixelsW - 1)) - (pixelsW - 1);
+    const int y = static_cast<int>(rng() % (kTargetH + h - 1)) - (h - 1);
+    float u0 = static_cast<float>(u) / kSheetW, u1 = static_cast<float>(u + w) / kSheetW;
+    if (shape == 2) std::swap(u0, u1);
+    const std::vector<TexVertex> quad =
+        Quad(static_cast<float>(x) - 0.5f, static_cast<float>(y) - 0.5f, static_cast<float>(x + pixelsW) - 0.5f,
+             static_cast<float>(y + h) - 0.5f, u0, static_cast<float>(v) / kSheetH, u1,
+             static_cast<float>(v + h) / kSheetH, diffuse);
+    vertices.insert(vertices.end(), quad.begin(), quad.end());
+  }
+  return vertices;
+}
+
+TEST(RasterVectorWidths, EveryRowWidthDrawsTheGeneralPathsPixels) {
+  std::mt19937 rng(8086);
+  const OwnedSurface sheets[] = {Sheet(rng, D3DFMT_A8R8G8B8), Sheet(rng, D3DFMT_X8R8G8B8)};
+  int fastTriangles = 0;
+  constexpr int kRounds = 300;
+  for (int round = 0; round < kRounds; ++round) {
+    State state = TwoDState(kTargetW, kTargetH);
+    state.textures[0] = sheets[round % 2].view;
+    UseBlend(rng, &state);
+    UseAlphaTest(rng, &state);
+    const std::uint32_t diffuse = rng() % 2 == 0 ? 0xFFFFFFFFu : 0xFF000000u | (rng() & 0xFFFFFFu);
+    const std::uint32_t tinted = rng() % 3 == 0 ? (diffuse & 0x00FFFFFFu) | 0x90000000u : diffuse;
+    const std::vector<TexVertex> vertices = Cells(rng, tinted);
+    OwnedSurface start(kTargetW, kTargetH, (round / 2) % 2 == 0 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8);
+    for (auto& byte : start.bytes) byte = static_cast<std::uint8_t>(rng());
+
+    OwnedSurface general = start;
+    Report generalReport;
+    ASSERT_EQ(DrawList(general, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &generalReport, false), Status::kOk);
+    for (const VectorRowLimit limit : {VectorRowLimit::kWidest, VectorRowLimit::k256Bits, VectorRowLimit::kScalar}) {
+      const RowLimitScope scope(limit);
+      OwnedSurface fast = start;
+      Report fastReport;
+      ASSERT_EQ(DrawList(fast, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &fastReport, true), Status::kOk);
+      ASSERT_EQ(fast.bytes, general.bytes) << "round " << round << ", limit " << static_cast<int>(limit);
+      ASSERT_EQ(fastReport.pixelsWritten, generalReport.pixelsWritten) << "round " << round;
+      fastTriangles += fastReport.fastPathTriangles;
+    }
+  }
+  // Every cell is one the fast path takes, at every width.
+  EXPECT_EQ(fastTriangles, kRounds * 3 * 6 * 2);
+}
+
+}  // namespace
+}  // namespace plat::raster
