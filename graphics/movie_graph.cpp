@@ -1,8 +1,8 @@
 // Movie graphs: a movie file opens as a graph bound to its movie handle, and
 // each update of the movie copies its frame into the graph: on the textured
 // path by stretching the movie's video surface onto the graph's texture or by
-// transferring its frame image, on the software path row by row when the
-// formats agree.
+// transferring its frame image, on the software path straight into the
+// graph's pixels (Theora) or row by row when the formats agree.
 #include "graphics/movie_graph.h"
 
 #include <algorithm>
@@ -76,12 +76,30 @@ int CopyToTexturedGraph(MovieRecord* movie, GraphRecord* record) {
   return TransferShownFrame(movie, record);
 }
 
+// The graph's pixels described as an image of the frame's format.
+BaseImage GraphPixelsAs(const BaseImage& frame, const GraphRecord* record) {
+  BaseImage pixels = frame;
+  pixels.width = static_cast<std::uint32_t>(record->softView.width);
+  pixels.height = static_cast<std::uint32_t>(record->softView.height);
+  pixels.pitch = static_cast<std::uint32_t>(record->softView.block->pitch);
+  pixels.pixels = record->softView.pixels;
+  return pixels;
+}
+
 int CopyToSoftwareGraph(MovieRecord* movie, GraphRecord* record) {
-  if (movie->theora != 0 && ConvertTheoraFrame(movie->theoraMovie, 1, 0) == 0) return 0;
-  const BaseImage& frame = *movie->imageToShow;
-  if (movie->displayMode != kOverlayDisplayMode && movie->rightHalfAlpha == 0 &&
-      record->image->request.bitDepth == frame.format.bitDepth) {
-    CopyRows(frame, record);
+  const bool rowByRow = movie->displayMode != kOverlayDisplayMode && movie->rightHalfAlpha == 0 &&
+                        record->image->request.bitDepth == movie->imageToShow->format.bitDepth;
+  if (movie->theora != 0) {
+    // A Theora frame of the graph's depth is converted straight into the graph.
+    if (rowByRow) {
+      BaseImage pixels = GraphPixelsAs(*movie->imageToShow, record);
+      ConvertTheoraFrameToImage(movie->theoraMovie, &pixels);
+      return 0;
+    }
+    if (ConvertTheoraFrame(movie->theoraMovie, 1, 0) == 0) return 0;
+  }
+  if (rowByRow) {
+    CopyRows(*movie->imageToShow, record);
     return 0;
   }
   return TransferShownFrame(movie, record);

@@ -7,7 +7,10 @@
 // currentFrame and the conversion markers and sets seekRequest; the decode thread
 // writes threadState, endOfFile and the slots and clears seekRequest.
 // pauseRequest and threadState use sequentially consistent order: the pause
-// hand-shake is a store-then-load on both sides.
+// hand-shake is a store-then-load on both sides. Neither side polls: a side
+// with nothing to do reads the other's counter before it looks at the shared
+// fields and sleeps on the counter (a futex) until it moves, so a change
+// made after the look still wakes it.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -19,6 +22,19 @@ namespace qz {
 namespace {
 
 void SleepOneMillisecond() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+
+void Signal(std::atomic<std::uint32_t>& counter) {
+  counter.fetch_add(1, std::memory_order_release);
+  counter.notify_all();
+}
+
+void SignalRequest(TheoraMovieContext* context) { Signal(context->requests); }
+
+// Every change of state is signalled: the main thread waits on Paused, Ended
+// and the end of Seeking.
+void SetThreadState(TheoraMovieContext* context, TheoraThreadState state) {
+  if (context->threadState.exchange(state) != state) Signal(context->progress);
+}
 
 // Takes the next packet of the Theora stream, reading pages and file bytes as
 // needed. False at the end of the file.
@@ -75,7 +91,7 @@ bool DecodeFrameRange(TheoraMovieContext* context, std::int64_t first, std::int6
 
 // False when no entry holds the target (a movie without frames): the thread ends.
 bool SeekPass(TheoraMovieContext* context) {
-  context->threadState.store(kTheoraSeeking);
+  SetThreadState(context, kTheoraSeeking);
   const std::int32_t target = context->seekTarget.load(std::memory_order_acquire);
   int entry = 0;
   while (entry < context->pageCount &&
@@ -98,6 +114,7 @@ bool SeekPass(TheoraMovieContext* context) {
   // A damaged file that ends before the target leaves no picture to store.
   context->endOfFile.store(complete ? 0 : 1, std::memory_order_release);
   context->seekRequest.store(0, std::memory_order_release);
+  Signal(context->progress);
   return true;
 }
 
@@ -170,6 +187,7 @@ bool StoreDecodedFrame(TheoraMovieContext* context, FrameStockSlot& slot) {
   }
   slot.frame.store(context->decodedFrame, std::memory_order_relaxed);
   slot.used.store(1, std::memory_order_release);
+  Signal(context->progress);
   return true;
 }
 
@@ -185,13 +203,13 @@ bool StepDecoder(TheoraMovieContext* context, std::int64_t step) {
   return true;
 }
 
-void DecodePass(TheoraMovieContext* context) {
+// False when there is nothing to do until the main thread asks for more.
+bool DecodePass(TheoraMovieContext* context) {
   // Nothing more can be decoded until a seek starts reading again. The state
   // leaves Seeking, which the conversion would wait out.
   if (context->endOfFile.load(std::memory_order_acquire) != 0) {
-    context->threadState.store(kTheoraDecoding);
-    SleepOneMillisecond();
-    return;
+    SetThreadState(context, kTheoraDecoding);
+    return false;
   }
   // A stock larger than the movie holds each frame once.
   const std::int64_t capacity = std::min<std::int64_t>(context->frameStockCount, context->frameCount);
@@ -213,13 +231,11 @@ void DecodePass(TheoraMovieContext* context) {
     }
   }
   if (free == nullptr || used >= capacity) {
-    // A full stock is frames ahead of the picture on view: waiting a
-    // millisecond costs nothing, where yielding would keep a core busy.
-    context->threadState.store(kTheoraStockFull);
-    SleepOneMillisecond();
-    return;
+    // A full stock is frames ahead of the picture on view: a step frees a slot.
+    SetThreadState(context, kTheoraStockFull);
+    return false;
   }
-  context->threadState.store(kTheoraDecoding);
+  SetThreadState(context, kTheoraDecoding);
 
   const std::int64_t decoded = context->decodedFrame;
   const bool storeAsIs = window.Holds(decoded) && FindUsedSlot(context, decoded) < 0;
@@ -232,12 +248,13 @@ void DecodePass(TheoraMovieContext* context) {
     }
     if (!StepDecoder(context, step)) {
       context->endOfFile.store(1, std::memory_order_release);
-      SleepOneMillisecond();
-      return;
+      Signal(context->progress);
+      return false;
     }
   }
+  // A plane buffer that could not be had is asked for again a little later.
   if (FindUsedSlot(context, context->decodedFrame) < 0 && !StoreDecodedFrame(context, *free)) SleepOneMillisecond();
-  std::this_thread::yield();
+  return true;
 }
 
 }  // namespace
@@ -249,7 +266,9 @@ int SeekTheoraFrame(TheoraMovieContext* context, int frame) {
   const std::int64_t last = context->frameCount > 0 ? context->frameCount - 1 : 0;
   const std::int32_t target = frame < 0 ? 0 : (frame > last ? static_cast<std::int32_t>(last) : frame);
   context->pauseRequest.store(1);
+  SignalRequest(context);
   for (;;) {
+    const std::uint32_t seen = context->progress.load(std::memory_order_acquire);
     const std::int32_t state = context->threadState.load();
     if (state == kTheoraPaused) break;
     if (state == kTheoraEnded) {
@@ -258,12 +277,13 @@ int SeekTheoraFrame(TheoraMovieContext* context, int frame) {
       context->pauseRequest.store(0);
       return 0;
     }
-    std::this_thread::yield();
+    context->progress.wait(seen, std::memory_order_acquire);
   }
   context->currentFrame.store(target, std::memory_order_release);
   context->seekTarget.store(target, std::memory_order_release);
   context->seekRequest.store(1, std::memory_order_release);
   context->pauseRequest.store(0);
+  SignalRequest(context);
   return 0;
 }
 
@@ -274,25 +294,36 @@ int AdvanceTheoraFrames(TheoraMovieContext* context, int count) {
   context->currentFrame.store(static_cast<std::int32_t>(frame), std::memory_order_release);
   context->imageConverted.store(0, std::memory_order_relaxed);
   context->surfaceConverted.store(0, std::memory_order_relaxed);
+  SignalRequest(context);
   return 0;
+}
+
+void RequestTheoraStop(TheoraMovieContext* context) {
+  context->stopRequest.store(1);
+  SignalRequest(context);
 }
 
 void TheoraDecodeThreadProc(TheoraMovieContext* context) {
   while (context->stopRequest.load() == 0) {
+    // Read before the shared fields: a request made after the look below
+    // moves the counter, so the wait on it returns at once.
+    const std::uint32_t seen = context->requests.load(std::memory_order_acquire);
+    bool idle = false;
     if (context->pauseRequest.load() != 0) {
-      context->threadState.store(kTheoraPaused);
-      SleepOneMillisecond();
+      SetThreadState(context, kTheoraPaused);
+      idle = true;
     } else if (context->threadState.load() == kTheoraPaused) {
       // Leave Paused visibly before any work, so a pause asked for from now
       // on is waited for rather than taken as already granted.
-      context->threadState.store(kTheoraDecoding);
+      SetThreadState(context, kTheoraDecoding);
     } else if (context->seekRequest.load(std::memory_order_acquire) != 0) {
       if (!SeekPass(context)) break;
     } else {
-      DecodePass(context);
+      idle = !DecodePass(context);
     }
+    if (idle && context->stopRequest.load() == 0) context->requests.wait(seen, std::memory_order_acquire);
   }
-  context->threadState.store(kTheoraEnded);
+  SetThreadState(context, kTheoraEnded);
 }
 
 int DecodeTheoraFramesForward(TheoraMovieContext* context, int count) {

@@ -1,7 +1,6 @@
 // Opening and closing Theora movies: the "OggS" test, the three header
 // packets, one scan of the whole file into the page and key-frame tables,
 // the frame image and stock, and the start of the decode thread.
-#include <chrono>
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -229,8 +228,7 @@ TheoraMovieContext* OpenTheoraMovie(const FileAccessTable* functions, FileHandle
 int CloseTheoraMovie(TheoraMovieContext* context) {
   if (context == nullptr) return 0;
   if (context->thread.joinable()) {
-    context->stopRequest.store(1);
-    while (context->threadState.load() != kTheoraEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    RequestTheoraStop(context);
     context->thread.join();
   }
   if (context->frameStock != nullptr) {

@@ -93,6 +93,12 @@ struct TheoraMovieContext {
   // Main thread only: set by the conversion, cleared when the frame on view moves.
   std::atomic<std::int32_t> imageConverted;
   std::atomic<std::int32_t> surfaceConverted;
+  // Wake-ups in place of sleeping polls. The main thread bumps `requests`
+  // after each change the decode thread acts on (a step, a seek, a pause, the
+  // stop); the decode thread bumps `progress` after each frame it stores and
+  // each change of its state. Each side waits on the other's counter.
+  std::atomic<std::uint32_t> requests;
+  std::atomic<std::uint32_t> progress;
 };
 
 inline constexpr int kTheoraReadSize = 4096;
@@ -110,6 +116,8 @@ int GetTheoraMovieInfo(const TheoraMovieContext* context, TheoraMovieInfo* info)
 int GetTheoraCurrentFrame(const TheoraMovieContext* context);
 
 // Decode thread and stepping (theora_decode.cpp).
+// Asks the decode thread to end; CloseTheoraMovie joins it.
+void RequestTheoraStop(TheoraMovieContext* context);
 int SeekTheoraFrame(TheoraMovieContext* context, int frame);
 int AdvanceTheoraFrames(TheoraMovieContext* context, int count);
 void TheoraDecodeThreadProc(TheoraMovieContext* context);
@@ -121,6 +129,11 @@ int DecodeTheoraFramesForward(TheoraMovieContext* context, int count);
 // when there was nothing to do, no frame can come, or the surface could not
 // be written.
 int ConvertTheoraFrame(TheoraMovieContext* context, int imageFlag, int surfaceFlag);
+// The same image work written into `image` (32-bit X8R8G8B8, at most the
+// coded size is written) in place of the frame image: the picture goes
+// straight to where it is shown. The image marker then stands for `image`,
+// so a movie's frames go either to its frame image or to one such target.
+int ConvertTheoraFrameToImage(TheoraMovieContext* context, BaseImage* image);
 BaseImage* GetTheoraFrameImage(TheoraMovieContext* context);
 plat::IDirect3DSurface9* GetTheoraYuvSurface(TheoraMovieContext* context);
 

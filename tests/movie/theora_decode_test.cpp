@@ -136,7 +136,7 @@ void TheoraDecode::PlayRandomly() {
 
 TEST_F(TheoraDecode, SeekAndConversionReturnOnceTheThreadHasEnded) {
   OpenLongMovie();
-  movie_->stopRequest.store(1);
+  qz::RequestTheoraStop(movie_);
   while (movie_->threadState.load() != qz::kTheoraEnded) std::this_thread::yield();
   qz::SeekTheoraFrame(movie_, 77);
   EXPECT_EQ(qz::GetTheoraCurrentFrame(movie_), 77);
