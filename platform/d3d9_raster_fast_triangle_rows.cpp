@@ -1,0 +1,129 @@
+// AVX2 runs of turned sprites' rows. The clamped run keeps everything in
+// registers: texel coordinates by the very operations of Plane::AlongRow (no
+// fused multiply-add is enabled), indices held to the texture as the sampler
+// holds them, texels gathered, tested, blended and stored, eight at a time.
+#include "platform/d3d9_raster_fast_triangle_rows.h"
+
+#include <immintrin.h>
+
+#include "platform/d3d9_raster_simd.h"
+
+namespace plat::raster {
+namespace {
+
+// Four pixels' channels on 16-bit lanes, each times its pixel's alpha over
+// 255, rounded to nearest: ((c a + 127) x 0x8081) >> 23 is exact for bytes.
+[[gnu::target("avx2")]] inline __m256i WeighByAlpha(__m256i channels) {
+  const __m256i alpha = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(channels, 0xFF), 0xFF);
+  const __m256i product = _mm256_add_epi16(_mm256_mullo_epi16(channels, alpha), _mm256_set1_epi16(127));
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(product, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
+// The texels at these byte offsets onto eight pixels from dst on, where
+// `lanes` (all ones) and the alpha test allow; `whole` says every lane is
+// in. Added texels are weighed by their alpha, then added to the target's
+// bytes with saturation, as the scalar path adds them. Returns how many
+// were stored.
+template <FastBlend kBlend>
+[[gnu::target("avx2,popcnt")]] inline int StoreEight(const TexelRowConstants& k, __m256i offsets, __m256i lanes,
+                                                     bool whole, std::uint8_t* dst) {
+  const __m256i texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(k.texels), offsets, 1),
+                                        _mm256_set1_epi32(static_cast<int>(k.texelOr)));
+  __m256i pass = lanes;
+  if (k.passMask != nullptr) {
+    pass = _mm256_and_si256(
+        pass, _mm256_i32gather_epi32(reinterpret_cast<const int*>(k.passMask), _mm256_srli_epi32(texel, 24), 4));
+  }
+  // The transparent texels of a sprite, often whole runs, stop here.
+  if (_mm256_testz_si256(pass, pass)) return 0;
+  const __m256i fill = _mm256_set1_epi32(static_cast<int>(k.targetFill));
+  auto* out = reinterpret_cast<__m256i*>(dst);
+  __m256i pixels;
+  if constexpr (kBlend == FastBlend::kNone) {
+    pixels = _mm256_or_si256(texel, fill);
+  } else {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i weighed = _mm256_packus_epi16(WeighByAlpha(_mm256_unpacklo_epi8(texel, zero)),
+                                                WeighByAlpha(_mm256_unpackhi_epi8(texel, zero)));
+    // A masked load reads nothing past a short run, which may end the surface.
+    const __m256i target = whole ? _mm256_loadu_si256(out) : _mm256_maskload_epi32(reinterpret_cast<const int*>(dst), lanes);
+    pixels = _mm256_or_si256(_mm256_adds_epu8(weighed, _mm256_or_si256(target, fill)), fill);
+  }
+  const int passMask = _mm256_movemask_ps(_mm256_castsi256_ps(pass));
+  if (passMask == 0xFF) {
+    _mm256_storeu_si256(out, pixels);
+  } else {
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(dst), pass, pixels);
+  }
+  return __builtin_popcount(static_cast<unsigned>(passMask));
+}
+
+// Four pixels' coordinates on a plane, from the pixel columns px, as
+// AlongRow computes them (base + dx (px - x0), then the row's part), then
+// floor(t x size) held to 0..size - 1 as ClampedTexelIndices holds it: the
+// maximum with 0 takes NaN to 0, and truncation is floor once it is not
+// negative.
+[[gnu::target("avx2")]] inline __m128i ClampedFour(const Plane& p, double down, __m256d px, double size) {
+  const __m256d across = _mm256_mul_pd(_mm256_set1_pd(p.dx), _mm256_sub_pd(px, _mm256_set1_pd(p.x0)));
+  const __m256d t = _mm256_add_pd(_mm256_add_pd(_mm256_set1_pd(p.base), across), _mm256_set1_pd(down));
+  const __m256d scaled = _mm256_mul_pd(t, _mm256_set1_pd(size));
+  const __m256d low = _mm256_max_pd(scaled, _mm256_setzero_pd());
+  return _mm256_cvttpd_epi32(_mm256_min_pd(low, _mm256_set1_pd(size - 1.0)));
+}
+
+[[gnu::target("avx2")]] inline __m256i ClampedEight(const Plane& p, double down, __m256d px, double size) {
+  const __m256d four = _mm256_set1_pd(4.0);
+  return _mm256_set_m128i(ClampedFour(p, down, _mm256_add_pd(px, four), size), ClampedFour(p, down, px, size));
+}
+
+template <FastBlend kBlend>
+[[gnu::target("avx2,popcnt")]] long long ClampedRow(const TexelRowConstants& k, const Plane& u, const Plane& v, int py,
+                                                    int first, int count, std::uint8_t* dst) {
+  const double downU = u.dy * (static_cast<double>(py) - u.y0);
+  const double downV = v.dy * (static_cast<double>(py) - v.y0);
+  const double width = static_cast<double>(k.width), height = static_cast<double>(k.height);
+  const __m256d laneSteps = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
+  const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i pitch = _mm256_set1_epi32(k.pitch);
+  long long written = 0;
+  for (int i = 0; i < count; i += 8) {
+    // Lanes past a short run still address texels inside the texture, as
+    // clamping keeps every index there, so only their stores are left out.
+    const __m256d px = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(first + i)), laneSteps);
+    const __m256i x = ClampedEight(u, downU, px, width);
+    const __m256i y = ClampedEight(v, downV, px, height);
+    const __m256i offsets = _mm256_add_epi32(_mm256_mullo_epi32(y, pitch), _mm256_slli_epi32(x, 2));
+    const int left = count - i;
+    const __m256i lanes = _mm256_cmpgt_epi32(_mm256_set1_epi32(left), laneIndex);
+    written += StoreEight<kBlend>(k, offsets, lanes, left >= 8, dst + 4 * static_cast<std::ptrdiff_t>(i));
+  }
+  return written;
+}
+
+template <FastBlend kBlend>
+[[gnu::target("avx2,popcnt")]] int IndexedEight(const TexelRowConstants& k, const int* xs, const int* ys,
+                                                std::uint8_t* dst) {
+  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xs));
+  const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ys));
+  if (_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_or_si256(x, y))) != 0) return -1;
+  const __m256i offsets = _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(k.pitch)), _mm256_slli_epi32(x, 2));
+  return StoreEight<kBlend>(k, offsets, _mm256_set1_epi32(-1), true, dst);
+}
+
+}  // namespace
+
+ClampedTexelRow SelectClampedTexelRow(FastBlend blend) {
+  if (!VectorRowsAvailable()) return nullptr;
+  if (blend == FastBlend::kNone) return ClampedRow<FastBlend::kNone>;
+  if (blend == FastBlend::kAdditive) return ClampedRow<FastBlend::kAdditive>;
+  return nullptr;
+}
+
+IndexedTexelEight SelectIndexedTexelEight(FastBlend blend) {
+  if (!VectorRowsAvailable()) return nullptr;
+  if (blend == FastBlend::kNone) return IndexedEight<FastBlend::kNone>;
+  if (blend == FastBlend::kAdditive) return IndexedEight<FastBlend::kAdditive>;
+  return nullptr;
+}
+
+}  // namespace plat::raster
