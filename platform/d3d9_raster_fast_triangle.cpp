@@ -35,9 +35,14 @@ struct AlphaPasses {
   int ref = 0;
   int factor = 0;
   std::array<std::uint32_t, 256> mask{};
+  // Whether the passing alphas are one range [low, high] (empty when low >
+  // high), as every test but NOTEQUAL makes them.
+  bool isRange = false;
+  int low = 0;
+  int high = 255;
 };
 
-const std::array<std::uint32_t, 256>& AlphaPassTable(const DrawSetup& setup, int factor) {
+const AlphaPasses& AlphaPassTable(const DrawSetup& setup, int factor) {
   thread_local AlphaPasses table;
   if (!table.valid || table.test != setup.alphaTest || table.func != setup.alphaFunc || table.ref != setup.alphaRef ||
       table.factor != factor) {
@@ -50,8 +55,14 @@ const std::array<std::uint32_t, 256>& AlphaPassTable(const DrawSetup& setup, int
       const bool passes = !setup.alphaTest || CompareAccepts(setup.alphaFunc, Mul255(a, factor), setup.alphaRef);
       table.mask[static_cast<std::size_t>(a)] = passes ? ~0u : 0u;
     }
+    const auto passing = [](std::uint32_t m) { return m != 0; };
+    const auto first = std::find_if(table.mask.begin(), table.mask.end(), passing);
+    const auto end = std::find_if_not(first, table.mask.end(), passing);
+    table.isRange = std::find_if(end, table.mask.end(), passing) == table.mask.end();
+    table.low = static_cast<int>(first - table.mask.begin());
+    table.high = static_cast<int>(end - table.mask.begin()) - 1;
   }
-  return table.mask;
+  return table;
 }
 
 // StoreFast32<kAdditive> of a texel under plain factors: each byte weighed
@@ -117,7 +128,8 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
   // x 255 / 255 keeps a channel as it is.
   const bool plain = factors.factor.r == 255 && factors.factor.g == 255 && factors.factor.b == 255 &&
                      factors.factor.a == 255;
-  const std::array<std::uint32_t, 256>& passes = AlphaPassTable(setup, factors.factor.a);
+  const AlphaPasses& alphaPasses = AlphaPassTable(setup, factors.factor.a);
+  const std::array<std::uint32_t, 256>& passes = alphaPasses.mask;
   // Plain texels go eight pixels at a time where the texture's offsets fit
   // the gathers' 32 bits; clamped ones a whole row at a time.
   const bool vector = plain && s.pitchBytes > 0 && static_cast<long long>(s.pitchBytes) * s.height <= INT32_MAX;
@@ -125,8 +137,13 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
       vector && s.addressU == D3DTADDRESS_CLAMP && s.addressV == D3DTADDRESS_CLAMP ? SelectClampedTexelRow(kBlend)
                                                                                      : nullptr;
   const IndexedTexelEight indexedEight = vector ? SelectIndexedTexelEight(kBlend) : nullptr;
-  const TexelRowConstants constants{s.pixels, s.pitchBytes, s.width, s.height, texelOr, targetFill,
-                                    setup.alphaTest ? passes.data() : nullptr};
+  TexelRowConstants constants{s.pixels, s.pitchBytes, s.width, s.height, texelOr, targetFill};
+  if (alphaPasses.isRange) {
+    constants.alphaLow = alphaPasses.low;
+    constants.alphaHigh = alphaPasses.high;
+  } else {
+    constants.passMask = passes.data();
+  }
   std::array<double, kRun> us, vs;
   std::array<int, kRun> xs, ys;
   long long written = 0;

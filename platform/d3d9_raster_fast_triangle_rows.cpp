@@ -27,35 +27,39 @@ namespace {
 template <FastBlend kBlend>
 [[gnu::target("avx2,popcnt")]] inline int StoreEight(const TexelRowConstants& k, __m256i offsets, __m256i lanes,
                                                      bool whole, std::uint8_t* dst) {
-  const __m256i texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(k.texels), offsets, 1),
-                                        _mm256_set1_epi32(static_cast<int>(k.texelOr)));
+  // Lanes past a short run read nothing: their texels, though inside the
+  // texture, may lie on other cache lines.
+  const auto* texels = reinterpret_cast<const int*>(k.texels);
+  const __m256i gathered = whole ? _mm256_i32gather_epi32(texels, offsets, 1)
+                                 : _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), texels, offsets, lanes, 1);
+  const __m256i texel = _mm256_or_si256(gathered, _mm256_set1_epi32(static_cast<int>(k.texelOr)));
   __m256i pass = lanes;
+  const __m256i alpha = _mm256_srli_epi32(texel, 24);
   if (k.passMask != nullptr) {
-    pass = _mm256_and_si256(
-        pass, _mm256_i32gather_epi32(reinterpret_cast<const int*>(k.passMask), _mm256_srli_epi32(texel, 24), 4));
+    pass = _mm256_and_si256(pass, _mm256_i32gather_epi32(reinterpret_cast<const int*>(k.passMask), alpha, 4));
+  } else if (k.alphaLow > 0 || k.alphaHigh < 255) {
+    // A range is two comparisons, where the table would be a second gather
+    // waiting on the first.
+    const __m256i above = _mm256_cmpgt_epi32(alpha, _mm256_set1_epi32(k.alphaLow - 1));
+    const __m256i below = _mm256_cmpgt_epi32(_mm256_set1_epi32(k.alphaHigh + 1), alpha);
+    pass = _mm256_and_si256(pass, _mm256_and_si256(above, below));
   }
-  // The transparent texels of a sprite, often whole runs, stop here.
-  if (_mm256_testz_si256(pass, pass)) return 0;
+  // No branch on the texels, even for wholly transparent runs: the gather's
+  // latency, often a cache miss into a large sprite sheet, then overlaps the
+  // next pixels' work instead of waiting on a mispredicted jump.
   const __m256i fill = _mm256_set1_epi32(static_cast<int>(k.targetFill));
-  auto* out = reinterpret_cast<__m256i*>(dst);
-  __m256i pixels;
-  if constexpr (kBlend == FastBlend::kNone) {
-    pixels = _mm256_or_si256(texel, fill);
-  } else {
+  __m256i pixels = _mm256_or_si256(texel, fill);
+  if constexpr (kBlend == FastBlend::kAdditive) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i weighed = _mm256_packus_epi16(WeighByAlpha(_mm256_unpacklo_epi8(texel, zero)),
                                                 WeighByAlpha(_mm256_unpackhi_epi8(texel, zero)));
     // A masked load reads nothing past a short run, which may end the surface.
-    const __m256i target = whole ? _mm256_loadu_si256(out) : _mm256_maskload_epi32(reinterpret_cast<const int*>(dst), lanes);
+    const __m256i target = whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst))
+                                 : _mm256_maskload_epi32(reinterpret_cast<const int*>(dst), lanes);
     pixels = _mm256_or_si256(_mm256_adds_epu8(weighed, _mm256_or_si256(target, fill)), fill);
   }
-  const int passMask = _mm256_movemask_ps(_mm256_castsi256_ps(pass));
-  if (passMask == 0xFF) {
-    _mm256_storeu_si256(out, pixels);
-  } else {
-    _mm256_maskstore_epi32(reinterpret_cast<int*>(dst), pass, pixels);
-  }
-  return __builtin_popcount(static_cast<unsigned>(passMask));
+  _mm256_maskstore_epi32(reinterpret_cast<int*>(dst), pass, pixels);
+  return __builtin_popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
 }
 
 // Four pixels' coordinates on a plane, from the pixel columns px, as
@@ -88,7 +92,7 @@ template <FastBlend kBlend>
   long long written = 0;
   for (int i = 0; i < count; i += 8) {
     // Lanes past a short run still address texels inside the texture, as
-    // clamping keeps every index there, so only their stores are left out.
+    // clamping keeps every index there.
     const __m256d px = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(first + i)), laneSteps);
     const __m256i x = ClampedEight(u, downU, px, width);
     const __m256i y = ClampedEight(v, downV, px, height);

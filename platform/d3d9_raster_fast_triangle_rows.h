@@ -19,8 +19,10 @@ struct TexelRowConstants {
   int height = 0;
   std::uint32_t texelOr = 0;     // bits forced on in each texel
   std::uint32_t targetFill = 0;  // bits a target without alpha stores as ones
-  // Per texel alpha: all ones where it passes the alpha test; null when
-  // every alpha passes.
+  // Texel alphas in [alphaLow, alphaHigh] pass the alpha test, unless
+  // passMask is given: per alpha, all ones where it passes.
+  int alphaLow = 0;
+  int alphaHigh = 255;
   const std::uint32_t* passMask = nullptr;
 };
 
