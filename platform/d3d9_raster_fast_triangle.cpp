@@ -3,8 +3,8 @@
 // (A|X)8R8G8B8 texture by point onto a 32-bit target, no depth. Texture
 // coordinates come a run of a row at a time from the triangle's own planes
 // (AlongRow gives At's values), texels are addressed as the sampler does, and
-// the colour arithmetic is the fast rectangles'. Plain texels copied or added
-// go through the vector runs of d3d9_raster_fast_triangle_rows.
+// the colour arithmetic is the fast rectangles'. Texels copied or added go
+// through the vector runs of d3d9_raster_fast_triangle_rows.
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -130,14 +130,16 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
                      factors.factor.a == 255;
   const AlphaPasses& alphaPasses = AlphaPassTable(setup, factors.factor.a);
   const std::array<std::uint32_t, 256>& passes = alphaPasses.mask;
-  // Plain texels go eight pixels at a time where the texture's offsets fit
-  // the gathers' 32 bits; clamped ones a whole row at a time.
-  const bool vector = plain && s.pitchBytes > 0 && static_cast<long long>(s.pitchBytes) * s.height <= INT32_MAX;
+  // Eight pixels at a time where the texture's offsets fit the gathers' 32
+  // bits; clamped texels a whole row at a time.
+  const bool vector = s.pitchBytes > 0 && static_cast<long long>(s.pitchBytes) * s.height <= INT32_MAX;
   const ClampedTexelRow clampedRow =
       vector && s.addressU == D3DTADDRESS_CLAMP && s.addressV == D3DTADDRESS_CLAMP ? SelectClampedTexelRow(kBlend)
                                                                                      : nullptr;
   const IndexedTexelEight indexedEight = vector ? SelectIndexedTexelEight(kBlend) : nullptr;
-  TexelRowConstants constants{s.pixels, s.pitchBytes, s.width, s.height, texelOr, targetFill};
+  TexelRowConstants constants{s.pixels, s.pitchBytes, s.width, s.height, texelOr, targetFill, plain};
+  constants.factor = {static_cast<std::uint16_t>(factors.factor.b), static_cast<std::uint16_t>(factors.factor.g),
+                      static_cast<std::uint16_t>(factors.factor.r), static_cast<std::uint16_t>(factors.factor.a)};
   if (alphaPasses.isRange) {
     constants.alphaLow = alphaPasses.low;
     constants.alphaHigh = alphaPasses.high;

@@ -11,12 +11,25 @@
 namespace plat::raster {
 namespace {
 
-// Four pixels' channels on 16-bit lanes, each times its pixel's alpha over
-// 255, rounded to nearest: ((c a + 127) x 0x8081) >> 23 is exact for bytes.
-[[gnu::target("avx2")]] inline __m256i WeighByAlpha(__m256i channels) {
-  const __m256i alpha = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(channels, 0xFF), 0xFF);
-  const __m256i product = _mm256_add_epi16(_mm256_mullo_epi16(channels, alpha), _mm256_set1_epi16(127));
+// Products of bytes on 16-bit lanes over 255, rounded to nearest as Mul255
+// rounds them: ((x y + 127) x 0x8081) >> 23 is exact for bytes.
+[[gnu::target("avx2")]] inline __m256i MulDiv255(__m256i x, __m256i y) {
+  const __m256i product = _mm256_add_epi16(_mm256_mullo_epi16(x, y), _mm256_set1_epi16(127));
   return _mm256_srli_epi16(_mm256_mulhi_epu16(product, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
+// Four pixels' channels on 16-bit lanes, each times its pixel's alpha.
+[[gnu::target("avx2")]] inline __m256i WeighByAlpha(__m256i channels) {
+  return MulDiv255(channels, _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(channels, 0xFF), 0xFF));
+}
+
+// Eight texels' channels times the factors, as FastSource takes them.
+[[gnu::target("avx2")]] inline __m256i ApplyFactors(const TexelRowConstants& k, __m256i texel) {
+  const __m256i factor = _mm256_set1_epi64x(static_cast<long long>(
+      k.factor[0] | std::uint64_t{k.factor[1]} << 16 | std::uint64_t{k.factor[2]} << 32 | std::uint64_t{k.factor[3]} << 48));
+  const __m256i zero = _mm256_setzero_si256();
+  return _mm256_packus_epi16(MulDiv255(_mm256_unpacklo_epi8(texel, zero), factor),
+                             MulDiv255(_mm256_unpackhi_epi8(texel, zero), factor));
 }
 
 // The texels at these byte offsets onto eight pixels from dst on, where
@@ -32,8 +45,9 @@ template <FastBlend kBlend>
   const auto* texels = reinterpret_cast<const int*>(k.texels);
   const __m256i gathered = whole ? _mm256_i32gather_epi32(texels, offsets, 1)
                                  : _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), texels, offsets, lanes, 1);
-  const __m256i texel = _mm256_or_si256(gathered, _mm256_set1_epi32(static_cast<int>(k.texelOr)));
+  __m256i texel = _mm256_or_si256(gathered, _mm256_set1_epi32(static_cast<int>(k.texelOr)));
   __m256i pass = lanes;
+  // The test reads the texel's own alpha: its table allows for the factor.
   const __m256i alpha = _mm256_srli_epi32(texel, 24);
   if (k.passMask != nullptr) {
     pass = _mm256_and_si256(pass, _mm256_i32gather_epi32(reinterpret_cast<const int*>(k.passMask), alpha, 4));
@@ -47,6 +61,7 @@ template <FastBlend kBlend>
   // No branch on the texels, even for wholly transparent runs: the gather's
   // latency, often a cache miss into a large sprite sheet, then overlaps the
   // next pixels' work instead of waiting on a mispredicted jump.
+  if (!k.plain) texel = ApplyFactors(k, texel);
   const __m256i fill = _mm256_set1_epi32(static_cast<int>(k.targetFill));
   __m256i pixels = _mm256_or_si256(texel, fill);
   if constexpr (kBlend == FastBlend::kAdditive) {

@@ -1,9 +1,11 @@
 // AVX2 runs of the fast triangle path: eight pixels of a turned sprite's row
-// at a time, plain texels gathered from a 32-bit texture, put through the
-// alpha test's table, then copied or added at their alpha onto a 32-bit
-// target. The arithmetic is the scalar path's, so either gives the same bytes.
+// at a time, texels gathered from a 32-bit texture, put through the alpha
+// test, times the stage's factors, then copied or added at their alpha onto a
+// 32-bit target. The arithmetic is the scalar path's, so either gives the
+// same bytes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "platform/d3d9_raster_internal.h"
@@ -19,6 +21,10 @@ struct TexelRowConstants {
   int height = 0;
   std::uint32_t texelOr = 0;     // bits forced on in each texel
   std::uint32_t targetFill = 0;  // bits a target without alpha stores as ones
+  // Each channel times its factor over 255 after the alpha test, unless
+  // every factor is 255 (`plain`), which keeps the texel as it is.
+  bool plain = true;
+  std::array<std::uint16_t, 4> factor{255, 255, 255, 255};  // in memory order: b, g, r, a
   // Texel alphas in [alphaLow, alphaHigh] pass the alpha test, unless
   // passMask is given: per alpha, all ones where it passes.
   int alphaLow = 0;

@@ -1,6 +1,6 @@
 // Turned sprites as the game draws its effects and creatures: large sprite
-// sheets sampled by point and clamped, plain white vertices, copied behind the
-// transparent colour's test or added at the texel's alpha. The vector rows
+// sheets sampled by point and clamped, white, tinted or fading vertices,
+// copied behind the transparent colour's test or added at the texel's alpha. The vector rows
 // that draw them must leave the general path's bytes and counts; the row
 // spans they walk must be the ones a fresh division finds for every row.
 #include <gtest/gtest.h>
@@ -90,7 +90,8 @@ OwnedSurface SpriteSheet(std::mt19937& rng, int width, int height, std::uint32_t
 // One cell of the sheet, at times shifted past the sheet's edges, turned and
 // scaled about a centre that may put the sprite across any edge of the
 // target, the last rows included.
-std::vector<TexVertex> TurnedCell(std::mt19937& rng, int sheetW, int sheetH, int targetW, int targetH) {
+std::vector<TexVertex> TurnedCell(std::mt19937& rng, int sheetW, int sheetH, int targetW, int targetH,
+                                  std::uint32_t diffuse) {
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
   const int cellW = 8 << (rng() % 4), cellH = 8 << (rng() % 4);
   const int cellX = static_cast<int>(rng() % static_cast<unsigned>(std::max(1, sheetW / cellW))) * cellW;
@@ -106,7 +107,7 @@ std::vector<TexVertex> TurnedCell(std::mt19937& rng, int sheetW, int sheetH, int
   const float cx = unit(rng) * targetW, cy = rng() % 3 == 0 ? targetH - unit(rng) * 4 : unit(rng) * targetH;
   const float angle = unit(rng) * 6.2831853f, c = std::cos(angle), s = std::sin(angle);
   auto corner = [&](float dx, float dy, float u, float v) {
-    return TexVertex{cx + dx * c - dy * s, cy + dx * s + dy * c, 0, 1, 0xFFFFFFFFu, u, v};
+    return TexVertex{cx + dx * c - dy * s, cy + dx * s + dy * c, 0, 1, diffuse, u, v};
   };
   const TexVertex tl = corner(-halfW, -halfH, u0, v0), tr = corner(halfW, -halfH, u1, v0);
   const TexVertex bl = corner(-halfW, halfH, u0, v1), br = corner(halfW, halfH, u1, v1);
@@ -140,7 +141,9 @@ TEST(RasterTurnedSprites, SheetCellsCopiedOrAddedMatchTheGeneralPath) {
     }
     std::vector<TexVertex> vertices;
     for (int sprite = 0, sprites = 1 + static_cast<int>(rng() % 6); sprite < sprites; ++sprite) {
-      const std::vector<TexVertex> cell = TurnedCell(rng, size[0], size[1], kTargetW, kTargetH);
+      // White mostly; tinted or fading at times.
+      const std::uint32_t diffuse = rng() % 3 == 0 ? static_cast<std::uint32_t>(rng()) : 0xFFFFFFFFu;
+      const std::vector<TexVertex> cell = TurnedCell(rng, size[0], size[1], kTargetW, kTargetH, diffuse);
       vertices.insert(vertices.end(), cell.begin(), cell.end());
     }
     OwnedSurface start(kTargetW, kTargetH, rng() % 2 == 0 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8);
