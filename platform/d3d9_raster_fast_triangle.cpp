@@ -3,7 +3,8 @@
 // (A|X)8R8G8B8 texture by point onto a 32-bit target, no depth. Texture
 // coordinates come a run of a row at a time from the triangle's own planes
 // (AlongRow gives At's values), texels are addressed as the sampler does, and
-// the colour arithmetic is the fast rectangles'.
+// the colour arithmetic is the fast rectangles'. Texels copied or added go
+// through the vector runs of d3d9_raster_fast_triangle_rows.
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -13,27 +14,35 @@
 #endif
 
 #include "platform/d3d9_raster_fast_pixel.h"
+#include "platform/d3d9_raster_fast_triangle_rows.h"
 #include "platform/d3d9_raster_internal.h"
 #include "platform/d3d9_raster_pixel.h"
 #include "platform/d3d9_raster_simd.h"
+#include "platform/d3d9_raster_triangle_span.h"
 
 namespace plat::raster {
 namespace {
 
 constexpr int kRun = 64;
 
-// Whether a texel of each alpha passes the alpha test once its factor is
-// applied; kept between calls, as most draws share the test and the factor.
+// Per alpha, all ones where a texel of that alpha passes the alpha test once
+// its factor is applied (the vector runs gather these); kept between calls,
+// as most draws share the test and the factor.
 struct AlphaPasses {
   bool valid = false;
   bool test = false;
   std::uint32_t func = 0;
   int ref = 0;
   int factor = 0;
-  std::array<bool, 256> passes{};
+  std::array<std::uint32_t, 256> mask{};
+  // Whether the passing alphas are one range [low, high] (empty when low >
+  // high), as every test but NOTEQUAL makes them.
+  bool isRange = false;
+  int low = 0;
+  int high = 255;
 };
 
-const std::array<bool, 256>& AlphaPassTable(const DrawSetup& setup, int factor) {
+const AlphaPasses& AlphaPassTable(const DrawSetup& setup, int factor) {
   thread_local AlphaPasses table;
   if (!table.valid || table.test != setup.alphaTest || table.func != setup.alphaFunc || table.ref != setup.alphaRef ||
       table.factor != factor) {
@@ -43,10 +52,17 @@ const std::array<bool, 256>& AlphaPassTable(const DrawSetup& setup, int factor) 
     table.ref = setup.alphaRef;
     table.factor = factor;
     for (int a = 0; a < 256; ++a) {
-      table.passes[a] = !setup.alphaTest || CompareAccepts(setup.alphaFunc, Mul255(a, factor), setup.alphaRef);
+      const bool passes = !setup.alphaTest || CompareAccepts(setup.alphaFunc, Mul255(a, factor), setup.alphaRef);
+      table.mask[static_cast<std::size_t>(a)] = passes ? ~0u : 0u;
     }
+    const auto passing = [](std::uint32_t m) { return m != 0; };
+    const auto first = std::find_if(table.mask.begin(), table.mask.end(), passing);
+    const auto end = std::find_if_not(first, table.mask.end(), passing);
+    table.isRange = std::find_if(end, table.mask.end(), passing) == table.mask.end();
+    table.low = static_cast<int>(first - table.mask.begin());
+    table.high = static_cast<int>(end - table.mask.begin()) - 1;
   }
-  return table.passes;
+  return table;
 }
 
 // StoreFast32<kAdditive> of a texel under plain factors: each byte weighed
@@ -70,44 +86,6 @@ inline void AddPlainTexel(std::uint8_t* pixel, std::uint32_t texel, std::uint32_
 #endif
   StoreRaw(pixel, 4, sum | targetFill);
 }
-
-#if defined(__x86_64__)
-// Four pixels' channels on 16-bit lanes, each times its pixel's alpha over
-// 255, rounded to nearest.
-[[gnu::target("avx2")]] inline __m256i WeighByAlpha(__m256i channels) {
-  const __m256i alpha = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(channels, 0xFF), 0xFF);
-  const __m256i product = _mm256_add_epi16(_mm256_mullo_epi16(channels, alpha), _mm256_set1_epi16(127));
-  return _mm256_srli_epi16(_mm256_mulhi_epu16(product, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
-}
-
-// AddPlainTexel over eight pixels of a run from the texel columns xs and rows
-// ys: texels gathered, the alpha test read from passMask (all ones where an
-// alpha passes), each byte weighed by alpha as Mul255 does, ((c a + 127) x
-// 0x8081) >> 23 being exact for bytes, then added with saturation and stored
-// where the test passed. Returns how many passed, or -1, leaving the pixels,
-// when a lane takes the border colour.
-[[gnu::target("avx2")]] int AddPlainEight(const std::uint8_t* texels, int pitch, const int* xs, const int* ys,
-                                          const std::uint32_t* passMask, std::uint32_t texelOr,
-                                          std::uint32_t targetFill, std::uint8_t* target) {
-  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xs));
-  const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ys));
-  if (_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_or_si256(x, y))) != 0) return -1;
-  const __m256i offsets = _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(pitch)), _mm256_slli_epi32(x, 2));
-  const __m256i texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(texels), offsets, 1),
-                                        _mm256_set1_epi32(static_cast<int>(texelOr)));
-  const __m256i pass =
-      _mm256_i32gather_epi32(reinterpret_cast<const int*>(passMask), _mm256_srli_epi32(texel, 24), 4);
-  if (_mm256_testz_si256(pass, pass)) return 0;
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i weighed = _mm256_packus_epi16(WeighByAlpha(_mm256_unpacklo_epi8(texel, zero)),
-                                              WeighByAlpha(_mm256_unpackhi_epi8(texel, zero)));
-  const __m256i fill = _mm256_set1_epi32(static_cast<int>(targetFill));
-  auto* out = reinterpret_cast<__m256i*>(target);
-  const __m256i sum = _mm256_or_si256(_mm256_adds_epu8(weighed, _mm256_or_si256(_mm256_loadu_si256(out), fill)), fill);
-  _mm256_maskstore_epi32(reinterpret_cast<int*>(target), pass, sum);
-  return __builtin_popcount(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(pass))));
-}
-#endif
 
 // Texel index along one axis for each of `count` coordinates, -1 for the
 // border colour. Clamping, the usual mode, is floor(t x size) held to
@@ -150,23 +128,35 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
   // x 255 / 255 keeps a channel as it is.
   const bool plain = factors.factor.r == 255 && factors.factor.g == 255 && factors.factor.b == 255 &&
                      factors.factor.a == 255;
-  const std::array<bool, 256>& passes = AlphaPassTable(setup, factors.factor.a);
+  const AlphaPasses& alphaPasses = AlphaPassTable(setup, factors.factor.a);
+  const std::array<std::uint32_t, 256>& passes = alphaPasses.mask;
+  // Eight pixels at a time where the texture's offsets fit the gathers' 32
+  // bits; clamped texels a whole row at a time.
+  const bool vector = s.pitchBytes > 0 && static_cast<long long>(s.pitchBytes) * s.height <= INT32_MAX;
+  const ClampedTexelRow clampedRow =
+      vector && s.addressU == D3DTADDRESS_CLAMP && s.addressV == D3DTADDRESS_CLAMP ? SelectClampedTexelRow(kBlend)
+                                                                                     : nullptr;
+  const IndexedTexelEight indexedEight = vector ? SelectIndexedTexelEight(kBlend) : nullptr;
+  TexelRowConstants constants{s.pixels, s.pitchBytes, s.width, s.height, texelOr, targetFill, plain};
+  constants.factor = {static_cast<std::uint16_t>(factors.factor.b), static_cast<std::uint16_t>(factors.factor.g),
+                      static_cast<std::uint16_t>(factors.factor.r), static_cast<std::uint16_t>(factors.factor.a)};
+  if (alphaPasses.isRange) {
+    constants.alphaLow = alphaPasses.low;
+    constants.alphaHigh = alphaPasses.high;
+  } else {
+    constants.passMask = passes.data();
+  }
   std::array<double, kRun> us, vs;
   std::array<int, kRun> xs, ys;
   long long written = 0;
-#if defined(__x86_64__)
-  // Plain additive sprites go eight pixels at a time where the texture's
-  // offsets fit the gather's 32 bits.
-  const bool eightWide = kBlend == FastBlend::kAdditive && plain && VectorRowsAvailable() &&
-                         static_cast<long long>(s.pitchBytes) * s.height <= INT32_MAX && s.pitchBytes > 0;
-  std::array<std::uint32_t, 256> passMask{};
-  if (eightWide) {
-    for (int a = 0; a < 256; ++a) passMask[static_cast<std::size_t>(a)] = passes[static_cast<std::size_t>(a)] ? ~0u : 0u;
-  }
-#endif
+  RowSpanWalker spans(tri, tri.rowFirst);
   for (int py = tri.rowFirst; py <= tri.rowLast; ++py) {
     int first, last;
-    if (!RowSpan(tri, py, &first, &last)) continue;
+    if (!spans.Next(&first, &last)) continue;
+    if (clampedRow != nullptr) {
+      written += clampedRow(constants, uPlane, vPlane, py, first, last - first + 1, TargetPixel(setup, first, py));
+      continue;
+    }
     for (int runFirst = first; runFirst <= last; runFirst += kRun) {
       const int count = std::min(kRun, last - runFirst + 1);
       uPlane.AlongRow(runFirst, py, count, us.data());
@@ -174,16 +164,13 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
       TexelIndices(us.data(), count, s.addressU, s.width, xs.data());
       TexelIndices(vs.data(), count, s.addressV, s.height, ys.data());
       int i = 0;
-#if defined(__x86_64__)
-      if (eightWide) {
+      if (indexedEight != nullptr) {
         for (; i + 8 <= count; i += 8) {
-          const int passed = AddPlainEight(s.pixels, s.pitchBytes, xs.data() + i, ys.data() + i, passMask.data(),
-                                           texelOr, targetFill, TargetPixel(setup, runFirst + i, py));
+          const int passed = indexedEight(constants, xs.data() + i, ys.data() + i, TargetPixel(setup, runFirst + i, py));
           if (passed < 0) break;  // the border colour: the rest of the run a pixel at a time
           written += passed;
         }
       }
-#endif
       for (; i < count; ++i) {
         const int px = runFirst + i;
         const int x = xs[i], y = ys[i];
@@ -198,7 +185,7 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
         const std::uint32_t texel =
             LoadRaw(s.pixels + static_cast<std::ptrdiff_t>(y) * s.pitchBytes + x * 4, 4) | texelOr;
         // The alpha first: the transparent texels of a sprite stop at the test.
-        if (!passes[texel >> 24]) continue;
+        if (passes[texel >> 24] == 0) continue;
         if constexpr (kBlend == FastBlend::kAdditive) {
           if (plain) {
             ++written;

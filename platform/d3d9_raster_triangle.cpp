@@ -6,6 +6,7 @@
 #include "platform/d3d9_raster_internal.h"
 #include "platform/d3d9_raster_pixel.h"
 #include "platform/d3d9_raster_simd.h"
+#include "platform/d3d9_raster_triangle_span.h"
 
 namespace plat::raster {
 namespace {
@@ -14,13 +15,6 @@ bool InRange(const Vertex& v) {
   return std::isfinite(v.x) && std::isfinite(v.y) && std::abs(v.x) <= kMaxCoordinate &&
          std::abs(v.y) <= kMaxCoordinate;
 }
-
-// Division rounding down and up; the divisor is positive.
-std::int64_t FloorDiv(std::int64_t n, std::int64_t d) {
-  const std::int64_t q = n / d;
-  return (n % d != 0 && n < 0) ? q - 1 : q;
-}
-std::int64_t CeilDiv(std::int64_t n, std::int64_t d) { return -FloorDiv(-n, d); }
 
 // The same by a whole pixel of subpixels: an arithmetic shift rounds down.
 std::int64_t FloorPixel(std::int64_t subpixels) { return subpixels >> kSubpixelBits; }
@@ -218,31 +212,15 @@ TriangleFate SetUpTriangle(const DrawSetup& setup, const Vertex& a, const Vertex
 }
 
 bool RowSpan(const TriangleSetup& tri, int py, int* first, int* last) {
-  std::int64_t lo = tri.columnFirst, hi = tri.columnLast;
-  const std::int64_t rowY = static_cast<std::int64_t>(py) * kSubpixelOne;
-  for (const Edge& e : tri.edges) {
-    // Inside when alpha px + beta > 0, with the owned edge counted in beta.
-    const std::int64_t alpha = -e.dy * kSubpixelOne;
-    const std::int64_t beta = e.dx * (rowY - e.ya) + e.dy * e.xa + e.bias;
-    if (alpha > 0) {
-      lo = std::max(lo, FloorDiv(-beta, alpha) + 1);
-    } else if (alpha < 0) {
-      hi = std::min(hi, CeilDiv(beta, -alpha) - 1);
-    } else if (beta <= 0) {
-      return false;
-    }
-  }
-  if (lo > hi) return false;
-  *first = static_cast<int>(lo);
-  *last = static_cast<int>(hi);
-  return true;
+  return RowSpanWalker(tri, py).Next(first, last);
 }
 
 void FillTriangle(const DrawSetup& setup, const TriangleSetup& tri, Report* report) {
   std::array<Color, kStageCount> texels{};
+  RowSpanWalker spans(tri, tri.rowFirst);
   for (int py = tri.rowFirst; py <= tri.rowLast; ++py) {
     int first, last;
-    if (!RowSpan(tri, py, &first, &last)) continue;
+    if (!spans.Next(&first, &last)) continue;
     for (int px = first; px <= last; ++px) {
       const double invW = tri.perspective ? 1.0 / tri.rhw.At(px, py) : 1.0;
       const Color diffuse = tri.constantColors ? tri.diffuse : ColorAt(tri.diffusePlanes, px, py, tri.perspective, invW);
