@@ -2,8 +2,8 @@
 // pixels; widened to 16-bit lanes, a product over 255 rounded to nearest is
 // ((x y + 127) x 0x8081) >> 23, exact for every product of two bytes. Pixels
 // that fail the alpha test are left out by masked stores, which need not
-// read them first. The choice of rows (AVX-512 for 32-bit texels where the
-// processor has it, and the width limit tests set) is made here too.
+// read them first. The choice of rows (AVX-512 where the processor has it,
+// and the width limit tests set) is made here too.
 #include "platform/d3d9_raster_simd.h"
 
 #include <immintrin.h>

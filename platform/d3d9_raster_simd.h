@@ -61,9 +61,8 @@ struct SolidRows {
 // targetFill as in VectorRowConstants.
 void FillSolidRows(FastBlend blend, std::uint32_t source, std::uint32_t targetFill, const SolidRows& job);
 
-// The AVX-512 rows of 32-bit texels, sixteen pixels at a time, where the
-// processor has them; SelectVectorRect prefers them. Null for other texel
-// formats.
+// The AVX-512 rows, sixteen pixels at a time, where the processor has them;
+// SelectVectorRect prefers them. Null for texel formats they do not read.
 bool WideVectorRowsAvailable();
 VectorRect SelectWideVectorRect(FastBlend blend, const VectorRowConstants& k, bool whiteFactor);
 

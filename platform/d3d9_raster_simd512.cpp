@@ -1,12 +1,14 @@
-// AVX-512 rows of the fast rectangle path for 32-bit texels: sixteen pixels
-// a register, so a sprite row of sixteen is one block, and masks that leave
-// out the lanes past a row's end or failing the alpha test without reading
-// or writing them. The arithmetic is the AVX2 rows' lane for lane, so either
-// gives the same bytes; 16-bit texels stay on the AVX2 rows.
+// AVX-512 rows of the fast rectangle path: sixteen pixels a register, so a
+// sprite row of sixteen is one block, and masks that leave out the lanes past
+// a row's end or failing the alpha test without reading or writing them.
+// 32-bit texels, and 16-bit ones (glyph cells) widened as the AVX2 rows widen
+// them. The arithmetic is the AVX2 rows' lane for lane, so either gives the
+// same bytes.
 #include <immintrin.h>
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "platform/d3d9_raster_internal.h"
 #include "platform/d3d9_raster_simd.h"
@@ -14,7 +16,7 @@
 namespace plat::raster {
 namespace {
 
-#define QZ_AVX512 gnu::target("avx512f,avx512bw,popcnt")
+#define QZ_AVX512 gnu::target("avx512f,avx512bw,avx512vl,popcnt")
 
 // x over 255 rounded to nearest for every product of two bytes, as in the
 // AVX2 rows.
@@ -26,6 +28,73 @@ namespace {
 // Each pixel's alpha lane copied to its four lanes.
 [[QZ_AVX512]] inline __m512i SpreadAlpha(__m512i wide) {
   return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(wide, 0xFF), 0xFF);
+}
+
+// Texel layouts the rows read; 16-bit ones widen by bit replication.
+enum class TexelKind { k32, kA4R4G4B4, kR5G6B5, kA1R5G5B5, kX1R5G5B5 };
+
+// 32-bit lane shifts in their zero-masked form: the plain ones start from an
+// undefined register, which g++ 12 at -O3 reports as maybe uninitialised.
+[[QZ_AVX512]] inline __m512i Left(__m512i x, unsigned n) { return _mm512_maskz_slli_epi32(0xFFFF, x, n); }
+[[QZ_AVX512]] inline __m512i Right(__m512i x, unsigned n) { return _mm512_maskz_srli_epi32(0xFFFF, x, n); }
+
+[[QZ_AVX512]] inline __m512i Field(__m512i x, unsigned shift, int mask) {
+  return _mm512_and_si512(Right(x, shift), _mm512_set1_epi32(mask));
+}
+
+// A 5-bit (or 6-bit) field widened to eight bits: (v << 3) | (v >> 2).
+[[QZ_AVX512]] inline __m512i Widen5(__m512i v) { return _mm512_or_si512(Left(v, 3), Right(v, 2)); }
+[[QZ_AVX512]] inline __m512i Widen6(__m512i v) { return _mm512_or_si512(Left(v, 2), Right(v, 4)); }
+
+// Sixteen 16-bit texels, one per 32-bit lane, as A8R8G8B8.
+template <TexelKind kKind>
+[[QZ_AVX512]] inline __m512i WidenTexels(__m512i x) {
+  if constexpr (kKind == TexelKind::kA4R4G4B4) {
+    // Each nibble to the low half of its byte, then times 17.
+    const __m512i spread = _mm512_or_si512(
+        _mm512_or_si512(_mm512_and_si512(x, _mm512_set1_epi32(0xF)),
+                        Left(_mm512_and_si512(x, _mm512_set1_epi32(0xF0)), 4)),
+        _mm512_or_si512(Left(_mm512_and_si512(x, _mm512_set1_epi32(0xF00)), 8),
+                        Left(_mm512_and_si512(x, _mm512_set1_epi32(0xF000)), 12)));
+    return _mm512_or_si512(spread, Left(spread, 4));
+  } else {
+    const bool wideGreen = kKind == TexelKind::kR5G6B5;
+    const __m512i red = Widen5(Field(x, wideGreen ? 11 : 10, 31));
+    const __m512i green = wideGreen ? Widen6(Field(x, 5, 63)) : Widen5(Field(x, 5, 31));
+    const __m512i blue = Widen5(Field(x, 0, 31));
+    __m512i alpha = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
+    if constexpr (kKind == TexelKind::kA1R5G5B5) {
+      alpha = _mm512_maskz_mov_epi32(_mm512_test_epi32_mask(x, _mm512_set1_epi32(0x8000)), alpha);
+    }
+    return _mm512_or_si512(_mm512_or_si512(alpha, Left(red, 16)), _mm512_or_si512(Left(green, 8), blue));
+  }
+}
+
+// The texels of the lanes set in `lanes` from pixel i of a row, the others
+// zero. Masked loads touch no texel past the row's last, so a block may end
+// anywhere in the texture; 16-bit texels off a rising run are copied one at
+// a time, since a 32-bit gather could read past the texture's last texel.
+template <TexelKind kKind>
+[[QZ_AVX512]] inline __m512i LoadTexels(const std::uint8_t* texRow, const int* columns, int i, bool contiguous,
+                                        __mmask16 lanes) {
+  if constexpr (kKind == TexelKind::k32) {
+    if (contiguous) return _mm512_maskz_loadu_epi32(lanes, texRow + static_cast<std::ptrdiff_t>(columns[i]) * 4);
+    const __m512i index = _mm512_maskz_loadu_epi32(lanes, columns + i);
+    return _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), lanes, index, texRow, 4);
+  } else {
+    __m256i raw;
+    if (contiguous) {
+      raw = _mm256_maskz_loadu_epi16(lanes, texRow + static_cast<std::ptrdiff_t>(columns[i]) * 2);
+    } else {
+      alignas(32) std::uint16_t picked[16] = {};
+      const int count = std::popcount(static_cast<unsigned>(lanes));
+      for (int j = 0; j < count; ++j) {
+        std::memcpy(&picked[j], texRow + static_cast<std::ptrdiff_t>(columns[i + j]) * 2, 2);
+      }
+      raw = _mm256_load_si256(reinterpret_cast<const __m256i*>(picked));
+    }
+    return WidenTexels<kKind>(_mm512_maskz_cvtepu16_epi32(0xFFFF, raw));
+  }
 }
 
 // Per-rectangle constants, held in registers.
@@ -76,7 +145,7 @@ template <FastBlend kBlend, bool kWhiteFactor>
   return std::popcount(static_cast<unsigned>(kept));
 }
 
-template <FastBlend kBlend, bool kWhiteFactor>
+template <FastBlend kBlend, bool kWhiteFactor, TexelKind kKind>
 [[QZ_AVX512]] long long FillRows(const VectorRowConstants& k, const VectorRows& job) {
   RowRegisters r;
   r.zero = _mm512_setzero_si512();
@@ -105,16 +174,8 @@ template <FastBlend kBlend, bool kWhiteFactor>
     const std::uint8_t* texRow = job.texels + static_cast<std::ptrdiff_t>(job.rowTexels[row]) * job.texPitch;
     std::uint8_t* out = job.dst + static_cast<std::ptrdiff_t>(row) * job.dstPitch;
     for (int i = 0; i < count; i += 16, out += 64) {
-      // Masked loads touch no texel past the row's last, so a block may end
-      // anywhere in the texture.
       const __mmask16 lanes = count - i >= 16 ? __mmask16{0xFFFF} : static_cast<__mmask16>((1u << (count - i)) - 1);
-      __m512i texels;
-      if (contiguous) {
-        texels = _mm512_maskz_loadu_epi32(lanes, texRow + static_cast<std::ptrdiff_t>(columns[i]) * 4);
-      } else {
-        const __m512i index = _mm512_maskz_loadu_epi32(lanes, columns + i);
-        texels = _mm512_mask_i32gather_epi32(r.zero, lanes, index, texRow, 4);
-      }
+      const __m512i texels = LoadTexels<kKind>(texRow, columns, i, contiguous, lanes);
       written += DrawBlock<kBlend, kWhiteFactor>(r, _mm512_or_si512(texels, r.texelOr), out, lanes);
     }
   }
@@ -123,31 +184,50 @@ template <FastBlend kBlend, bool kWhiteFactor>
 
 #undef QZ_AVX512
 
-template <bool kWhiteFactor>
+template <bool kWhiteFactor, TexelKind kKind>
 VectorRect SelectForFactor(FastBlend blend) {
   switch (blend) {
     case FastBlend::kNone:
-      return FillRows<FastBlend::kNone, kWhiteFactor>;
+      return FillRows<FastBlend::kNone, kWhiteFactor, kKind>;
     case FastBlend::kAlpha:
-      return FillRows<FastBlend::kAlpha, kWhiteFactor>;
+      return FillRows<FastBlend::kAlpha, kWhiteFactor, kKind>;
     case FastBlend::kAdditive:
-      return FillRows<FastBlend::kAdditive, kWhiteFactor>;
+      return FillRows<FastBlend::kAdditive, kWhiteFactor, kKind>;
     default:
-      return FillRows<FastBlend::kSubtract, kWhiteFactor>;
+      return FillRows<FastBlend::kSubtract, kWhiteFactor, kKind>;
   }
+}
+
+template <TexelKind kKind>
+VectorRect SelectForTexels(FastBlend blend, bool whiteFactor) {
+  return whiteFactor ? SelectForFactor<true, kKind>(blend) : SelectForFactor<false, kKind>(blend);
 }
 
 }  // namespace
 
 bool WideVectorRowsAvailable() {
   static const bool available = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512vl") &&
                                 __builtin_cpu_supports("popcnt");
   return available;
 }
 
 VectorRect SelectWideVectorRect(FastBlend blend, const VectorRowConstants& k, bool whiteFactor) {
-  if (k.texelFormat != D3DFMT_A8R8G8B8 && k.texelFormat != D3DFMT_X8R8G8B8) return nullptr;
-  return whiteFactor ? SelectForFactor<true>(blend) : SelectForFactor<false>(blend);
+  switch (k.texelFormat) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+      return SelectForTexels<TexelKind::k32>(blend, whiteFactor);
+    case D3DFMT_A4R4G4B4:
+      return SelectForTexels<TexelKind::kA4R4G4B4>(blend, whiteFactor);
+    case D3DFMT_R5G6B5:
+      return SelectForTexels<TexelKind::kR5G6B5>(blend, whiteFactor);
+    case D3DFMT_A1R5G5B5:
+      return SelectForTexels<TexelKind::kA1R5G5B5>(blend, whiteFactor);
+    case D3DFMT_X1R5G5B5:
+      return SelectForTexels<TexelKind::kX1R5G5B5>(blend, whiteFactor);
+    default:
+      return nullptr;
+  }
 }
 
 }  // namespace plat::raster

@@ -3,6 +3,8 @@
 // texel per pixel, stretched and mirrored (texel columns that do not rise by
 // one), under every fast blend, alpha tests including ones no pixel passes,
 // white and tinted diffuse colours, cells ending at the sheet's last texel.
+// Glyph cells of 16-bit sheets, mostly texels of alpha 0, as text draws them,
+// in each texel format the rows widen.
 // Every width must leave the general path's bytes and count its pixels.
 #include <gtest/gtest.h>
 
@@ -38,6 +40,18 @@ OwnedSurface Sheet(std::mt19937& rng, std::uint32_t format) {
       const int cx = x % 16 - 8, cy = y % 16 - 8, d = cx * cx + cy * cy;
       const std::uint32_t alpha = d < 30 ? 0xFFu : d < 64 ? static_cast<std::uint32_t>(rng() % 256) : 0u;
       sheet.Set(x, y, alpha << 24 | (rng() & 0xFFFFFFu));
+    }
+  }
+  return sheet;
+}
+
+// A glyph per 16 x 16 cell: one stroke down and one across, the rest alpha 0.
+OwnedSurface GlyphSheet(std::mt19937& rng, std::uint32_t format) {
+  OwnedSurface sheet(kSheetW, kSheetH, format);
+  for (int y = 0; y < kSheetH; ++y) {
+    for (int x = 0; x < kSheetW; ++x) {
+      const bool ink = x % 16 == 3 || x % 16 == 4 || y % 16 == 9;
+      sheet.Set(x, y, (ink ? 0xFF000000u : 0u) | (rng() & 0xFFFFFFu));
     }
   }
   return sheet;
@@ -97,36 +111,62 @@ std::vector<TexVertex> Cells(std::mt19937& rng, std::uint32_t diffuse) {
   return vertices;
 }
 
+// Draws the cells over `start` on the general path and at every row width,
+// which must agree; returns the triangles the fast path took.
+int DrawAtEveryWidth(std::mt19937& rng, const OwnedSurface& sheet, const OwnedSurface& start, int round) {
+  State state = TwoDState(kTargetW, kTargetH);
+  state.textures[0] = sheet.view;
+  UseBlend(rng, &state);
+  UseAlphaTest(rng, &state);
+  const std::uint32_t diffuse = rng() % 2 == 0 ? 0xFFFFFFFFu : 0xFF000000u | (rng() & 0xFFFFFFu);
+  const std::uint32_t tinted = rng() % 3 == 0 ? (diffuse & 0x00FFFFFFu) | 0x90000000u : diffuse;
+  const std::vector<TexVertex> vertices = Cells(rng, tinted);
+  OwnedSurface general = start;
+  Report generalReport;
+  EXPECT_EQ(DrawList(general, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &generalReport, false), Status::kOk);
+  int fastTriangles = 0;
+  for (const VectorRowLimit limit : {VectorRowLimit::kWidest, VectorRowLimit::k256Bits, VectorRowLimit::kScalar}) {
+    const RowLimitScope scope(limit);
+    OwnedSurface fast = start;
+    Report fastReport;
+    EXPECT_EQ(DrawList(fast, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &fastReport, true), Status::kOk);
+    EXPECT_EQ(fast.bytes, general.bytes) << "round " << round << ", limit " << static_cast<int>(limit);
+    EXPECT_EQ(fastReport.pixelsWritten, generalReport.pixelsWritten) << "round " << round;
+    fastTriangles += fastReport.fastPathTriangles;
+  }
+  return fastTriangles;
+}
+
+OwnedSurface NoisyTarget(std::mt19937& rng, int round) {
+  OwnedSurface start(kTargetW, kTargetH, (round / 2) % 2 == 0 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8);
+  for (auto& byte : start.bytes) byte = static_cast<std::uint8_t>(rng());
+  return start;
+}
+
 TEST(RasterVectorWidths, EveryRowWidthDrawsTheGeneralPathsPixels) {
   std::mt19937 rng(8086);
   const OwnedSurface sheets[] = {Sheet(rng, D3DFMT_A8R8G8B8), Sheet(rng, D3DFMT_X8R8G8B8)};
   int fastTriangles = 0;
   constexpr int kRounds = 300;
-  for (int round = 0; round < kRounds; ++round) {
-    State state = TwoDState(kTargetW, kTargetH);
-    state.textures[0] = sheets[round % 2].view;
-    UseBlend(rng, &state);
-    UseAlphaTest(rng, &state);
-    const std::uint32_t diffuse = rng() % 2 == 0 ? 0xFFFFFFFFu : 0xFF000000u | (rng() & 0xFFFFFFu);
-    const std::uint32_t tinted = rng() % 3 == 0 ? (diffuse & 0x00FFFFFFu) | 0x90000000u : diffuse;
-    const std::vector<TexVertex> vertices = Cells(rng, tinted);
-    OwnedSurface start(kTargetW, kTargetH, (round / 2) % 2 == 0 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8);
-    for (auto& byte : start.bytes) byte = static_cast<std::uint8_t>(rng());
-
-    OwnedSurface general = start;
-    Report generalReport;
-    ASSERT_EQ(DrawList(general, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &generalReport, false), Status::kOk);
-    for (const VectorRowLimit limit : {VectorRowLimit::kWidest, VectorRowLimit::k256Bits, VectorRowLimit::kScalar}) {
-      const RowLimitScope scope(limit);
-      OwnedSurface fast = start;
-      Report fastReport;
-      ASSERT_EQ(DrawList(fast, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &fastReport, true), Status::kOk);
-      ASSERT_EQ(fast.bytes, general.bytes) << "round " << round << ", limit " << static_cast<int>(limit);
-      ASSERT_EQ(fastReport.pixelsWritten, generalReport.pixelsWritten) << "round " << round;
-      fastTriangles += fastReport.fastPathTriangles;
-    }
+  for (int round = 0; round < kRounds && !HasFailure(); ++round) {
+    const OwnedSurface start = NoisyTarget(rng, round);
+    fastTriangles += DrawAtEveryWidth(rng, sheets[round % 2], start, round);
   }
   // Every cell is one the fast path takes, at every width.
+  EXPECT_EQ(fastTriangles, kRounds * 3 * 6 * 2);
+}
+
+TEST(RasterVectorWidths, GlyphCellsOfSixteenBitSheetsDrawTheGeneralPathsPixels) {
+  std::mt19937 rng(1987);
+  const OwnedSurface sheets[] = {GlyphSheet(rng, D3DFMT_A1R5G5B5), GlyphSheet(rng, D3DFMT_A4R4G4B4),
+                                 GlyphSheet(rng, D3DFMT_R5G6B5), GlyphSheet(rng, D3DFMT_X1R5G5B5),
+                                 GlyphSheet(rng, D3DFMT_A8R8G8B8)};
+  int fastTriangles = 0;
+  constexpr int kRounds = 250;
+  for (int round = 0; round < kRounds && !HasFailure(); ++round) {
+    const OwnedSurface start = NoisyTarget(rng, round);
+    fastTriangles += DrawAtEveryWidth(rng, sheets[round % 5], start, round);
+  }
   EXPECT_EQ(fastTriangles, kRounds * 3 * 6 * 2);
 }
 
