@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cmath>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "platform/d3d9_raster.h"
@@ -148,6 +150,49 @@ inline std::vector<std::uint32_t> Pixels(const OwnedSurface& s) {
     for (int x = 0; x < s.view.width; ++x) out.push_back(s.Get(x, y));
   }
   return out;
+}
+
+// Random bytes, for textures and for targets whose every pixel a blend reads.
+inline void FillRandom(std::mt19937& rng, OwnedSurface* surface) {
+  for (auto& byte : surface->bytes) byte = static_cast<std::uint8_t>(rng());
+}
+
+// A texture's sub-rectangle as a quad in the library's vertex order, turned
+// by `angle` about (cx, cy).
+inline std::vector<TexVertex> TurnedQuadAbout(float cx, float cy, float halfW, float halfH, float angle, float u0,
+                                              float v0, float u1, float v1, std::uint32_t diffuse) {
+  const float c = std::cos(angle), s = std::sin(angle);
+  auto corner = [&](float dx, float dy, float u, float v) {
+    return TexVertex{cx + dx * c - dy * s, cy + dx * s + dy * c, 0, 1, diffuse, u, v};
+  };
+  const TexVertex tl = corner(-halfW, -halfH, u0, v0), tr = corner(halfW, -halfH, u1, v0);
+  const TexVertex bl = corner(-halfW, halfH, u0, v1), br = corner(halfW, halfH, u1, v1);
+  return {tl, tr, bl, br, bl, tr};
+}
+
+// One textured list drawn over the same random target with and without the
+// fast paths. `matched` says both left the same bytes and wrote the same
+// pixels; a mismatch is reported with its round.
+struct BothPaths {
+  Report fast;
+  Report general;
+  bool matched = false;
+};
+
+inline BothPaths DrawBothPaths(std::mt19937& rng, int width, int height, std::uint32_t format, const State& state,
+                               const std::vector<TexVertex>& vertices, int round) {
+  OwnedSurface start(width, height, format);
+  FillRandom(rng, &start);
+  OwnedSurface fast = start, general = start;
+  BothPaths result;
+  const bool drawn =
+      DrawList(fast, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &result.fast, true) == Status::kOk &&
+      DrawList(general, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &result.general, false) == Status::kOk;
+  EXPECT_TRUE(drawn) << "round " << round;
+  EXPECT_TRUE(fast.bytes == general.bytes) << "round " << round;
+  EXPECT_EQ(result.fast.pixelsWritten, result.general.pixelsWritten) << "round " << round;
+  result.matched = drawn && fast.bytes == general.bytes && result.fast.pixelsWritten == result.general.pixelsWritten;
+  return result;
 }
 
 }  // namespace plat::raster::testing
