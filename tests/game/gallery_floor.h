@@ -35,18 +35,18 @@ inline std::vector<AuditedCode> AuditedAttributes() {
       {kAttrWallFromLeft, "wall closed to the left", "GalleryTest.OneSidedWallsAndAppearingCellsMeetThePlayerOnTheWalk"},
       {kAttrHidden, "hidden cell", "GalleryTest.TheKeyOpensTheTrueEyeChestAndTheHiddenBridgeCarriesThePlayerAtOnce"},
       {kAttrAppearsSideways, "appears sideways", "GalleryTest.OneSidedWallsAndAppearingCellsMeetThePlayerOnTheWalk"},
-      {kAttrAppearsUnderFeet, "appears under the feet", "PlayerHazardsTest.CrumblingCellTurnsSolid..."},
+      {kAttrAppearsUnderFeet, "appears under the feet", "PlayerHazardsTest.CrumblingCellTurnsSolidWithAFiftyFrameTimerAndAppearingCellsBlock"},
       {kAttrAppearsOverHead, "appears over the head", "GalleryTest.OneSidedWallsAndAppearingCellsMeetThePlayerOnTheWalk"},
       {kAttrOneWay, "one-way platform", "PlayerMovementTest.OneWayPlatformsCarryAndDownJumpDropsThrough"},
-      {kAttrSolidFrom, "crate", "PlayerShotsTest.GravityPushesBlocksOneOrTwoCells..."},
-      {kAttrSpikesUp, "floor spikes", "PlayerHazardsTest.FloorSpikesHurtOnLanding..."},
+      {kAttrSolidFrom, "crate", "PlayerShotsTest.GravityPushesBlocksOneOrTwoCellsAndNeverPastTheLayers"},
+      {kAttrSpikesUp, "floor spikes", "PlayerHazardsTest.FloorSpikesHurtOnLandingThenBlinkFor48FramesButNeverWhileDashing"},
       {kAttrSpikesDown, "ceiling spikes", "GalleryTest.CeilingAndLeftSpikesHurtOnlyAsTheyPoint"},
-      {kAttrSpikesRight, "spikes hurting a right move", "PlayerHazardsTest.SideSpikesHurtOnlyWhenMovingIntoThem..."},
+      {kAttrSpikesRight, "spikes hurting a right move", "PlayerHazardsTest.SideSpikesHurtOnlyWhenMovingIntoThemWithNothingElseSolidBeside"},
       {kAttrSpikesLeft, "spikes hurting a left move", "GalleryTest.CeilingAndLeftSpikesHurtOnlyAsTheyPoint"},
-      {kAttrCrumbles, "crumbling cell", "PlayerHazardsTest.CrumblingCellTurnsSolid..."},
+      {kAttrCrumbles, "crumbling cell", "PlayerHazardsTest.CrumblingCellTurnsSolidWithAFiftyFrameTimerAndAppearingCellsBlock"},
       {kAttrSpring, "spring", "PlayerHazardsTest.SpringLaunchesAndJumpReleaseDoesNotCutTheRise"},
       {kAttrSlippery, "ice", "PlayerMovementTest.IceKeepsTheSpeedAndInertiaSlowsTheStart"},
-      {kAttrWarpBlock, "warp block", "PlayerShotsTest.MagicWithChainRingFlipsSwitchGroupsAndWarps..."},
+      {kAttrWarpBlock, "warp block", "PlayerShotsTest.MagicWithChainRingFlipsSwitchGroupsAndWarpsOntoTheWarpBlock"},
       {kAttrSolidBlock, "solid block", "every walk"},
   };
   const auto range = [&list](std::int32_t first, std::int32_t last, const char* what, const char* test) {
@@ -72,10 +72,13 @@ inline std::vector<AuditedCode> AuditedAttributes() {
   return list;
 }
 
-// Pick-up types 0..3 (magic +5, +10, infinity star, time) and moving-platform
-// types 0..7, all on the gallery: PlayerItemsTest.PickUps... and
-// GalleryTest.PlatformsOfEveryTypeMoveTurnBlinkAndCarry. The floor slots: key
-// switch 4, key 5 and a chest (6..29; every content in
+// Pick-up types 0..3 (magic +5, +10, infinity star, time):
+// PlayerItemsTest.PickUpsTakeTheFirstTouchedOnlyCapMagicAndWaitForAHiddenCell.
+// Moving-platform types 0..7: GalleryTest.PlatformsOfEveryTypeMoveTurnBlinkAndCarry
+// and PlayerItemsTest.PlatformsTurnAtWallsCarryTheRiderAndBlinkInTurns. The
+// floor slots: key switch 4 and key 5 in
+// GalleryTest.TheKeyOpensTheTrueEyeChestAndTheHiddenBridgeCarriesThePlayerAtOnce,
+// and a chest (6..29; every content in
 // GalleryTest.EveryChestContentGrantsItsOwnThingAndNothingElse).
 inline constexpr int kAuditedPickUpTypes = 4;
 inline constexpr int kAuditedMovingTypes = 8;
