@@ -21,7 +21,6 @@ struct HiddenCell {
   bool discovery;  // plays "se_discovery"
 };
 
-constexpr std::int32_t kFirstBreakable = 76;
 constexpr std::int32_t kRecoveryCode = 81;
 constexpr std::int32_t kFirstDoorCode = 82;  // doors 1..3
 constexpr std::int32_t kShopCode = 86;
@@ -39,8 +38,9 @@ struct PipeTurn {
 };
 
 constexpr PipeTurn kPipes[] = {
-    {57, {4, 8}, {2, 6}, false}, {58, {6, 8}, {2, 4}, false}, {59, {4, 2}, {8, 6}, false},
-    {60, {6, 2}, {8, 4}, false}, {61, {6, 4}, {6, 4}, true},  {62, {2, 8}, {2, 8}, true},
+    {kAttrPipeFirst, {4, 8}, {2, 6}, false},     {kAttrPipeFirst + 1, {6, 8}, {2, 4}, false},
+    {kAttrPipeFirst + 2, {4, 2}, {8, 6}, false}, {kAttrPipeFirst + 3, {6, 2}, {8, 4}, false},
+    {kAttrPipeFirst + 4, {6, 4}, {6, 4}, true},  {kAttrPipeLast, {2, 8}, {2, 8}, true},
 };
 
 struct SwitchPair {
@@ -48,7 +48,9 @@ struct SwitchPair {
   std::int32_t openChip, closedChip;
 };
 
-constexpr SwitchPair kSwitchGroups[] = {{39, 73, 44, 45}, {40, 74, 52, 53}, {41, 75, 60, 61}};
+constexpr SwitchPair kSwitchGroups[] = {{kAttrSwitchOpen0, kAttrSwitchClosed0, 44, 45},
+                                        {kAttrSwitchOpen0 + 1, kAttrSwitchClosed0 + 1, 52, 53},
+                                        {kAttrSwitchOpen0 + 2, kAttrSwitchClosed0 + 2, 60, 61}};
 
 void PlaySe(SoundEffect effect) { qz::PlaySoundHandle(soundEffects[effect], 1, 1); }
 
@@ -70,7 +72,9 @@ void StepCell(int direction, int* column, int* row) {
   }
 }
 
-bool EmptyCell(int column, int row) { return CheckedCellIndex(column, row) >= 0 && AttributeAt(column, row) == 0; }
+bool EmptyCell(int column, int row) {
+  return CheckedCellIndex(column, row) >= 0 && AttributeAt(column, row) == kAttrEmpty;
+}
 
 bool FloorNumberValid() { return floorNumber >= 0 && floorNumber < kFloorCount; }
 
@@ -79,7 +83,7 @@ void SpawnAtCellCentre(int column, int row) { SpawnEffect(0, column * kCellSize 
 }  // namespace
 
 void SetBlockKind(std::int32_t code, int column, int row) {
-  const int index = code - kFirstBreakable;
+  const int index = code - kAttrBreakableFirst;
   if (index < 0 || index >= static_cast<int>(std::size(kHiddenCells))) return;
   const HiddenCell& hidden = kHiddenCells[index];
   SetCell(column, row, hidden.chip, hidden.attribute);
@@ -129,7 +133,7 @@ int ApplyShotToBlock(std::int32_t attribute, int column, int row, ShotRecord& sh
 }
 
 void PushBlock(std::int32_t attribute, int column, int row, int direction) {
-  if ((attribute >= 52 && attribute <= 56) || attribute == 64) return;
+  if ((attribute >= kAttrSpikesUp && attribute <= kAttrCrumbles) || attribute == kAttrSlippery) return;
   if (direction != 2 && direction != 4 && direction != 6 && direction != 8) return;
   // A pipe does not move along the directions it carries shots in.
   if (const PipeTurn* pipe = FindPipe(attribute)) {

@@ -191,12 +191,12 @@ int EnemyBulletMapHit(ShotRecord& b) {
   const int hx = static_cast<int>(b.x) + 12, hy = static_cast<int>(b.y) + 12;
   const bool passes = b.graphicBase == 3 || b.graphicBase == 9;
   const int attribute = passes ? 0 : ReadAttributeAtPixel(hx, hy);
-  if (b.graphicBase == 6 && b.colourRow == 5 && b.life < 304 && attribute > 50) MakeTimedBlock(b, hx, hy);
+  if (b.graphicBase == 6 && b.colourRow == 5 && b.life < 304 && attribute >= kAttrSolidFrom) MakeTimedBlock(b, hx, hy);
   if (player.invulnerableFrames <= 0 && player.life > 0 && PlayerHitBy(hx, hy)) {
     HitPlayer(b);
     return 1;
   }
-  if (attribute >= 51) {
+  if (attribute >= kAttrSolidFrom) {
     StartEffect(7, 8, 1, static_cast<int>(b.x), static_cast<int>(b.y), 0.0, 1.0);
     if (b.blastSize > 0) ExplodeEnemyBlast(hx, hy, b.power, b.blastSize);
     return 1;

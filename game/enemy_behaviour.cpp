@@ -34,7 +34,7 @@ int laserTick = 0;
 
 int Random(int max) { return qz::GetRandomUpTo(max); }
 void PlayEffectSound(SoundEffect effect) { qz::PlaySoundHandle(soundEffects[effect], 1, 1); }
-bool Solid(int x, int y) { return ReadAttributeAtPixel(x, y) > 50; }
+bool Solid(int x, int y) { return ReadAttributeAtPixel(x, y) >= kAttrSolidFrom; }
 
 void FacePlayer(EnemyRecord& e) { e.facing = e.x + e.width / 2 < player.x + 32 ? 1 : -1; }
 void Walk(EnemyRecord& e) { e.posX += e.facing * e.speed; }
@@ -537,7 +537,7 @@ void UpdateLaserBeam(int direction, const EnemyRecord& e) {
   static constexpr int kStart[4][2] = {{-8, 8}, {40, 8}, {8, 40}, {8, -8}};
   static constexpr int kStep[4][2] = {{-32, 0}, {32, 0}, {0, 32}, {0, -32}};
   int px = e.x + kStart[direction][0], py = e.y + kStart[direction][1];
-  if (ReadAttributeAtPixel(px, py) >= 51) return;
+  if (ReadAttributeAtPixel(px, py) >= kAttrSolidFrom) return;
   while (!Solid(px, py) && px > 0 && px < 2464 && py > 0 && py < 1536) {
     px += kStep[direction][0];
     py += kStep[direction][1];
@@ -584,17 +584,17 @@ int EnemyMapCollision(int edge, int i) {
       // floor a walker stands on, which must not count as a wall.
       const int ex = edge == kEdgeLeft ? L : X + e.bodyRight;
       for (int k = 0; 32 * k < H; ++k) {
-        if (blocked(ex, T + 32 * k, 50)) return 1;
+        if (blocked(ex, T + 32 * k, kAttrOneWay)) return 1;
       }
-      return blocked(ex, Y + e.bodyBottom - 1, 50) ? 1 : 0;
+      return blocked(ex, Y + e.bodyBottom - 1, kAttrOneWay) ? 1 : 0;
     }
     case kEdgeTop:
       for (int k = 0; 32 * k < W; ++k) {
-        if (blocked(L + 32 * k, T, 50)) return 1;
+        if (blocked(L + 32 * k, T, kAttrOneWay)) return 1;
       }
-      return blocked(X + e.bodyRight, T, 50) ? 1 : 0;
+      return blocked(X + e.bodyRight, T, kAttrOneWay) ? 1 : 0;
     case kEdgeBottom: {
-      const int above = e.flying == 1 ? 50 : 49;  // one-way platforms (50) carry walkers
+      const int above = e.flying == 1 ? kAttrOneWay : kAttrOneWay - 1;  // one-way platforms carry walkers
       for (int k = 0; 32 * k < W; ++k) {
         if (blocked(L + 32 * k, Y + e.bodyBottom, above)) return 1;
       }
@@ -603,7 +603,7 @@ int EnemyMapCollision(int edge, int i) {
     case kEdgeLedge: {
       if (e.moveState == 1) return 0;
       const int probeX = e.facing < 0 ? X + 8 : X + e.bodyRight - 8;
-      return ReadAttributeAtPixel(probeX, Y + e.bodyBottom + 16) < 50 ? 1 : 0;
+      return ReadAttributeAtPixel(probeX, Y + e.bodyBottom + 16) < kAttrOneWay ? 1 : 0;
     }
     default: return 0;
   }

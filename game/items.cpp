@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr std::int32_t kSolidAbove = 50;
 constexpr int kKeyCap = 99;
 constexpr int kMagicPipEffect = 4;
 enum SlotType : int { kKeySwitch = 4, kKey = 5 };
@@ -71,7 +70,7 @@ void CheckObjectTouch() {
       break;
     }
   }
-  if (touched == nullptr || AttributeAt(touched->x, touched->y) > kSolidAbove) return;
+  if (touched == nullptr || AttributeAt(touched->x, touched->y) >= kAttrSolidFrom) return;
   switch (touched->type) {
     case kMagicSmall: player.magic += 5; break;
     case kMagicLarge: player.magic += 10; break;
@@ -99,7 +98,7 @@ void CollectItem() {
       break;
     }
   }
-  if (touched == nullptr || AttributeAt(touched->x, touched->y) > kSolidAbove) return;
+  if (touched == nullptr || AttributeAt(touched->x, touched->y) >= kAttrSolidFrom) return;
   if (touched->type == kKeySwitch) {
     UseKeySwitch(*touched);
   } else if (touched->type == kKey) {

@@ -16,16 +16,47 @@ inline constexpr int kFieldBottomPixel = 1503;
 // A chip whose table value is at least this hides the items of its cell.
 inline constexpr int kCoveringChipValue = 51;
 
-// Attribute values the floor code names.
-enum CellAttribute : int {
+// Attribute values (layer 1). Ranges name their first and last member; a
+// value of kAttrSolidFrom or more stops the player, enemies and shots.
+enum CellAttribute : std::int32_t {
   kAttrEmpty = 0,
   kAttrSign = 1,
   kAttrRecoveryPoint = 2,
   kAttrShop = 3,
   kAttrDoor0 = 4,  // doors 0..3 are 4..7
+  kAttrMadeCell = 8,  // left by a code or a broken block (chips 222, 217)
+  kAttrSwitchCodeFirst = 9,  // switch codes 9..26 and 90..104
+  kAttrSwitchCodeLast = 26,
   kAttrEntrance0 = 27,  // entrances 0..3 are 27..30
   kAttrCheckCube = 31,
+  kAttrSwitchOpen0 = 39,  // switch blocks of groups 0..2, open: 39..41
+  kAttrWallFromRight = 42,  // blocks a player facing right
+  kAttrWallFromLeft = 43,   // blocks a player facing left
   kAttrHidden = 44,
+  kAttrAppearsSideways = 45,
+  kAttrAppearsUnderFeet = 46,
+  kAttrAppearsOverHead = 47,
+  kAttrOneWay = 50,
+  kAttrSolidFrom = 51,  // also the pushable crate
+  kAttrSpikesUp = 52,     // hurt the feet
+  kAttrSpikesDown = 53,   // hurt the head
+  kAttrSpikesRight = 54,  // hurt a player moving right
+  kAttrSpikesLeft = 55,   // hurt a player moving left
+  kAttrCrumbles = 56,
+  kAttrPipeFirst = 57,  // pipes 57..62
+  kAttrPipeLast = 62,
+  kAttrSpring = 63,
+  kAttrSlippery = 64,
+  kAttrWarpBlock = 65,  // the magic blocks are 65..72
+  kAttrMagicSwitchFirst = 66,
+  kAttrMagicSwitchLast = 72,
+  kAttrSwitchClosed0 = 73,  // switch blocks of groups 0..2, closed: 73..75
+  kAttrBreakableFirst = 76,
+  kAttrBreakableLast = 89,
+  kAttrHighSwitchCodeFirst = 90,
+  kAttrHighSwitchCodeLast = 104,
+  kAttrTouchCodeFirst = 105,
+  kAttrTouchCodeLast = 119,
   kAttrSolidBlock = 120,
 };
 

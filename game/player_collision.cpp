@@ -13,20 +13,9 @@
 
 namespace {
 
-constexpr std::int32_t kSolidAbove = 50;  // attributes above this block
-constexpr std::int32_t kOneWay = 50;
-constexpr std::int32_t kSpikesUp = 52;     // hurt the feet
-constexpr std::int32_t kSpikesDown = 53;   // hurt the head
-constexpr std::int32_t kSpikesRight = 54;  // hurt a player moving right
-constexpr std::int32_t kSpikesLeft = 55;   // hurt a player moving left
-constexpr std::int32_t kWallFromRight = 42;  // blocks a player facing right
-constexpr std::int32_t kWallFromLeft = 43;   // blocks a player facing left
-constexpr std::int32_t kAppearsSideways = 45;
-constexpr std::int32_t kAppearsUnderFeet = 46;
-constexpr std::int32_t kAppearsOverHead = 47;
-constexpr std::int32_t kCrumbles = 56;
-constexpr std::int32_t kSpring = 63;
-constexpr std::int32_t kSlippery = 64;
+constexpr std::int32_t kPassableUpTo = kAttrSolidFrom - 1;
+// A rise marks the row it passes through only while both feet are over cells below this.
+constexpr std::int32_t kJumpStartBelow = 21;
 constexpr std::int32_t kCheckCubeIcon = 8;
 constexpr int kCrumbleFrames = 50;
 constexpr int kSpikeDamage = 16;
@@ -74,7 +63,7 @@ int SideEdge(int side) {
   const int Y = static_cast<int>(player.posY);
   const bool left = side == kEdgeLeft;
   const int px = left ? X + 16 - 6 * player.squat : X + 48 + 6 * player.squat;
-  const std::int32_t spikes = left ? kSpikesLeft : kSpikesRight;
+  const std::int32_t spikes = left ? kAttrSpikesLeft : kAttrSpikesRight;
   const int way = left ? -1 : 1;
   std::int32_t a[3];
   for (int i = 0; i < 3; ++i) a[i] = WriteTileTypeAtPixel(px, Y + kSideProbeRows[i]);
@@ -84,10 +73,10 @@ int SideEdge(int side) {
   bool spikeOnly = true;
   bool oneWay = false;
   for (std::int32_t value : a) {
-    if (value > kSolidAbove) blocked = 1;
+    if (value >= kAttrSolidFrom) blocked = 1;
     if (value == spikes) anySpike = true;
-    if (value > kSolidAbove && value != spikes) spikeOnly = false;
-    if (value == (left ? kWallFromLeft : kWallFromRight)) oneWay = true;
+    if (value >= kAttrSolidFrom && value != spikes) spikeOnly = false;
+    if (value == (left ? kAttrWallFromLeft : kAttrWallFromRight)) oneWay = true;
   }
   const bool moving = left ? player.velocityX < 0 : player.velocityX > 0;
   if (player.invulnerableFrames < 1 && (moving || RiddenObjectType() == side) && anySpike && spikeOnly) {
@@ -96,7 +85,7 @@ int SideEdge(int side) {
   if (player.facing == way) {
     if (oneWay) blocked = 1;
     for (int i = 0; i < 3; ++i) {
-      if (a[i] == kAppearsSideways) MakeSolidBlock(px, Y + kSideProbeRows[i], kAppearsSideways);
+      if (a[i] == kAttrAppearsSideways) MakeSolidBlock(px, Y + kSideProbeRows[i], kAttrAppearsSideways);
     }
   }
   return blocked;
@@ -107,16 +96,16 @@ int HeadEdge() {
   const int Y = static_cast<int>(player.posY);
   const int px[2] = {X + 18, X + 44};
   const std::int32_t a[2] = {WriteTileTypeAtPixel(px[0], Y), WriteTileTypeAtPixel(px[1], Y)};
-  int blocked = a[0] > kSolidAbove || a[1] > kSolidAbove ? 1 : 0;
+  int blocked = a[0] >= kAttrSolidFrom || a[1] >= kAttrSolidFrom ? 1 : 0;
   if (player.invulnerableFrames < 1 && (player.airborne == 1 || RiddenObjectType() == 2) &&
-      PairTouches(a, kSpikesDown, kSolidAbove)) {
+      PairTouches(a, kAttrSpikesDown, kPassableUpTo)) {
     HurtBySpikes(0, -32);
   }
   if (player.airborne == 1 && player.velocityY < 0) {
     for (int i = 0; i < 2; ++i) {
-      if (a[i] != kAppearsOverHead) continue;
+      if (a[i] != kAttrAppearsOverHead) continue;
       blocked = 1;
-      if (FindFreeSlot(kPoolTimedCells) >= 0) MakeSolidBlock(px[i], Y, kAppearsOverHead);
+      if (FindFreeSlot(kPoolTimedCells) >= 0) MakeSolidBlock(px[i], Y, kAttrAppearsOverHead);
     }
   }
   return blocked;
@@ -125,7 +114,7 @@ int HeadEdge() {
 // A crumbling cell becomes solid for 50 frames, then the timed cell empties it.
 void StartCrumbling(int px, int py) {
   const int slot = FindFreeSlot(kPoolTimedCells);
-  if (slot < 0 || !MakeSolidBlock(px, py, kCrumbles)) return;
+  if (slot < 0 || !MakeSolidBlock(px, py, kAttrCrumbles)) return;
   timedCells[slot] = TimedCellRecord{px / kCellSize, py / kCellSize, kCrumbleFrames, 1};
   ++timedCellCount;
 }
@@ -145,11 +134,11 @@ int FeetEdge() {
   const int px[2] = {X + 18, X + 44};
   const std::int32_t a[2] = {WriteTileTypeAtPixel(px[0], py), WriteTileTypeAtPixel(px[1], py)};
   const int feetRow = py / kCellSize;
-  if (player.velocityY < 0 && a[0] < 21 && a[1] < 21) player.jumpStartRow = feetRow;
+  if (player.velocityY < 0 && a[0] < kJumpStartBelow && a[1] < kJumpStartBelow) player.jumpStartRow = feetRow;
   // A one-way platform carries the player except in the row jumped through.
-  std::int32_t threshold = kOneWay;
+  std::int32_t threshold = kAttrOneWay;
   if (player.jumpStartRow != feetRow) {
-    threshold = kOneWay - 1;
+    threshold = kAttrOneWay - 1;
     player.jumpStartRow = kNoRow;
   }
   int blocked = a[0] > threshold || a[1] > threshold ? 1 : 0;
@@ -157,27 +146,27 @@ int FeetEdge() {
   if (player.dashState >= 1) return blocked;
 
   const bool grounded = player.airborne == 0;
-  if (player.invulnerableFrames < 1 && (grounded || RiddenObjectType() == 3) && PairTouches(a, kSpikesUp, threshold)) {
+  if (player.invulnerableFrames < 1 && (grounded || RiddenObjectType() == 3) && PairTouches(a, kAttrSpikesUp, threshold)) {
     HurtBySpikes(0, 32);
   }
   for (int i = 0; i < 2; ++i) {
-    if (grounded && a[i] == kCrumbles) StartCrumbling(px[i], py);
-    if (!grounded && player.velocityY > 0 && a[i] == kAppearsUnderFeet) {
-      MakeSolidBlock(px[i], py, kAppearsUnderFeet);
+    if (grounded && a[i] == kAttrCrumbles) StartCrumbling(px[i], py);
+    if (!grounded && player.velocityY > 0 && a[i] == kAttrAppearsUnderFeet) {
+      MakeSolidBlock(px[i], py, kAttrAppearsUnderFeet);
       blocked = 1;
     }
   }
   for (int i = 0; i < 2; ++i) {
-    if (grounded && a[i] == kSpring) Launch(px[i], feetRow);
+    if (grounded && a[i] == kAttrSpring) Launch(px[i], feetRow);
   }
-  if (grounded && PairTouches(a, kSlippery, threshold)) player.onSlipperyFloor = 1;
+  if (grounded && PairTouches(a, kAttrSlippery, threshold)) player.onSlipperyFloor = 1;
   return blocked;
 }
 
 int DropThroughTest() {
   const int X = static_cast<int>(player.posX);
   const int Y = static_cast<int>(player.posY);
-  return ReadAttributeAtPixel(X + 18, Y + 64) <= kOneWay && ReadAttributeAtPixel(X + 44, Y + 64) <= kOneWay ? 1 : 0;
+  return ReadAttributeAtPixel(X + 18, Y + 64) <= kAttrOneWay && ReadAttributeAtPixel(X + 44, Y + 64) <= kAttrOneWay ? 1 : 0;
 }
 
 void ShowFieldIcon(int kind) {

@@ -49,9 +49,6 @@ constexpr int kBlastRadius = 70;
 constexpr int kBlastGuardRadius = 80;
 constexpr int kEnemyBlastInvulnerableFrames = 40;
 constexpr double kDegree = 0.017453292;
-constexpr std::int32_t kFirstBreakable = 76, kLastBreakable = 89;
-constexpr std::int32_t kWarpBlock = 65, kLastMagicBlock = 72;
-constexpr std::int32_t kSolidFrom = 51;
 // Switch groups flipped by the magic blocks 66..72 (bit n: group n).
 constexpr int kMagicBlockGroups[] = {1, 2, 4, 3, 6, 5, 7};
 
@@ -118,7 +115,7 @@ void MoveShot(ShotRecord& shot) {
 
 // Chain Ring on the warp block: the player stands on it when two cells above are free.
 void WarpOntoBlock(int px, int py, int column, int row) {
-  if (ReadAttributeAtPixel(px, py - 32) >= kSolidFrom || ReadAttributeAtPixel(px, py - 64) >= kSolidFrom) return;
+  if (ReadAttributeAtPixel(px, py - 32) >= kAttrSolidFrom || ReadAttributeAtPixel(px, py - 64) >= kAttrSolidFrom) return;
   SpawnEffect(2, player.x + 32, player.y + 32);
   player.x = column * kCellSize - 16;
   player.y = (row - 2) * kCellSize;
@@ -157,19 +154,19 @@ void CreateBlock(int px, int py, int column, int row, int direction) {
 int ApplyShotKind(ShotRecord& shot, std::int32_t a, int px, int py, int column, int row) {
   const int kind = shot.graphicBase / kShotCellsPerKind;
   int r = 0;
-  if (kind == kBlaze && Owns(kBreakPower) && !Owns(kBlastPower) && a >= kFirstBreakable && a <= kLastBreakable) {
+  if (kind == kBlaze && Owns(kBreakPower) && !Owns(kBlastPower) && a >= kAttrBreakableFirst && a <= kAttrBreakableLast) {
     SetBlockKind(a, column, row);
     PlaySe(kSeBlockBreak);
     r = 2;
-  } else if (kind == kGravity && Owns(kImpactPower) && a >= kSolidFrom && a <= kLastMagicBlock) {
+  } else if (kind == kGravity && Owns(kImpactPower) && a >= kAttrSolidFrom && a <= kAttrMagicSwitchLast) {
     PushBlock(a, column, row, shot.direction);
   } else if (kind == kMagic) {
-    const bool magicBlock = a >= kWarpBlock && a <= kLastMagicBlock;
+    const bool magicBlock = a >= kAttrWarpBlock && a <= kAttrMagicSwitchLast;
     if (magicBlock && Owns(kChainRing)) {
-      if (a == kWarpBlock) {
+      if (a == kAttrWarpBlock) {
         WarpOntoBlock(px, py, column, row);
       } else {
-        const int groups = kMagicBlockGroups[a - kWarpBlock - 1];
+        const int groups = kMagicBlockGroups[a - kAttrMagicSwitchFirst];
         for (int group = 0; group < 3; ++group) {
           if ((groups & (1 << group)) != 0) ToggleSwitchBlocks(group);
         }
@@ -177,7 +174,7 @@ int ApplyShotKind(ShotRecord& shot, std::int32_t a, int px, int py, int column, 
       }
       r = 4;
     }
-    if (Owns(kCreatePower) && !magicBlock && a >= kSolidFrom) CreateBlock(px, py, column, row, shot.direction);
+    if (Owns(kCreatePower) && !magicBlock && a >= kAttrSolidFrom) CreateBlock(px, py, column, row, shot.direction);
   }
   return r;
 }
@@ -349,7 +346,7 @@ int PlayerShotMapHit(int i) {
   int r = ApplyShotKind(shot, a, px, py, column, row);
   const int struck = StrikeEnemy(shot, px, py);
   if (struck != 0) r = struck;
-  if (r == 0 && a >= kSolidFrom) r = 1;
+  if (r == 0 && a >= kAttrSolidFrom) r = 1;
   if (r == 0) return 0;
   SpawnHitEffect(r, sx, sy);
   if (shot.graphicBase / kShotCellsPerKind == kBlaze && Owns(kBlastPower)) ExplodePlayerBlast(px, py);
@@ -366,7 +363,7 @@ void ExplodePlayerBlast(int x, int y) {
         const int sx = x - kBlastRadius + 32 * i;
         const int sy = y - kBlastRadius + 32 * j;
         const std::int32_t a = ReadAttributeAtPixel(sx, sy);
-        if (a < kFirstBreakable || a > kLastBreakable) continue;
+        if (a < kAttrBreakableFirst || a > kAttrBreakableLast) continue;
         SetBlockKind(a, sx / kCellSize, sy / kCellSize);
         StartEffect(12, 16, 1, (sx / kCellSize) * kCellSize + 16, (sy / kCellSize) * kCellSize + 16, RandomAngle(), 1.0);
         broke = true;

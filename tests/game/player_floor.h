@@ -37,6 +37,24 @@ namespace veltrin::testing {
 inline constexpr std::uint32_t kDown = 0x1, kLeft = 0x2, kRight = 0x4, kUp = 0x8;
 inline constexpr std::uint32_t kJump = 0x10, kShot = 0x20, kShotChange = 0x40, kDash = 0x80;
 
+// Puts the player's top-left corner at floor pixel (x, y), standing.
+inline void PlacePlayerAt(double x, double y) {
+  player.posX = x;
+  player.posY = y;
+  player.x = static_cast<int>(x);
+  player.y = static_cast<int>(y);
+  player.velocityX = player.velocityY = 0;
+  player.airborne = 0;
+}
+
+// One floor-play frame of the player with this pad word held.
+inline void StepPlayer(std::uint32_t pad) {
+  padState = pad;
+  DeriveActionFlags(pad);
+  UpdatePlayer();
+  DrawPlayer();
+}
+
 class PlayerFloorTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -74,23 +92,8 @@ class PlayerFloorTest : public ::testing::Test {
     std::copy(data.attributeLayer.begin(), data.attributeLayer.end(), attributeLayer);
   }
 
-  // Puts the player's top-left corner at floor pixel (x, y), standing.
-  static void PlaceAt(double x, double y) {
-    player.posX = x;
-    player.posY = y;
-    player.x = static_cast<int>(x);
-    player.y = static_cast<int>(y);
-    player.velocityX = player.velocityY = 0;
-    player.airborne = 0;
-  }
-
-  // One floor-play frame of the player with this pad word held.
-  static void Step(std::uint32_t pad) {
-    padState = pad;
-    DeriveActionFlags(pad);
-    UpdatePlayer();
-    DrawPlayer();
-  }
+  static void PlaceAt(double x, double y) { PlacePlayerAt(x, y); }
+  static void Step(std::uint32_t pad) { StepPlayer(pad); }
   static void Steps(int frames, std::uint32_t pad) {
     for (int i = 0; i < frames; ++i) Step(pad);
   }
