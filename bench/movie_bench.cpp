@@ -76,7 +76,9 @@ std::vector<std::vector<unsigned char>> TheoraPackets() {
   ogg_packet packet;
   while (ogg_sync_pageout(&sync, &page) > 0) {
     ogg_stream_pagein(&stream, &page);
-    while (ogg_stream_packetout(&stream, &packet) > 0) packets.emplace_back(packet.packet, packet.packet + packet.bytes);
+    while (ogg_stream_packetout(&stream, &packet) > 0) {
+      packets.emplace_back(packet.packet, packet.packet + packet.bytes);
+    }
   }
   ogg_stream_clear(&stream);
   ogg_sync_clear(&sync);

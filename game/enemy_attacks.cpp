@@ -145,7 +145,9 @@ void HitPlayer(const ShotRecord& b) {
 }
 
 // Cell (cx, cy) of the reachable field becomes a block; false elsewhere.
-bool InReachableField(int px, int py) { return px >= 0 && py >= 0 && px <= kFieldRightPixel && py <= kFieldBottomPixel; }
+bool InReachableField(int px, int py) {
+  return px >= 0 && py >= 0 && px <= kFieldRightPixel && py <= kFieldBottomPixel;
+}
 
 void MakeTimedBlock(const ShotRecord& b, int hx, int hy) {
   const int fromX = hx - static_cast<int>(b.vx), fromY = hy - static_cast<int>(b.vy);

@@ -261,7 +261,8 @@ void RunTypeStep(int i) {
         break;
       }
       if (e.behaviourClock == 60) {
-        const double a = std::atan2(player.y + 32.0 - (e.posY + e.height / 2.0), player.x + 32.0 - (e.posX + e.width / 2.0));
+        const double a =
+            std::atan2(player.y + 32.0 - (e.posY + e.height / 2.0), player.x + 32.0 - (e.posX + e.width / 2.0));
         e.driftX = std::cos(a) * e.speed, e.driftY = std::sin(a) * e.speed;
       }
       e.posX += e.driftX, e.posY += e.driftY;
@@ -525,7 +526,8 @@ void DrawEnemy(const EnemyRecord& e, bool flashing) {
       if (e.facing < 1) qz::BlitGraphMirrored(sx, sy, cells[cell], 1);
       else qz::BlitGraph(sx, sy, cells[cell], 1);
     } else {
-      qz::BlitGraphRotated(sx + e.width / 2, sy + e.height / 2, e.sizeFactor, 0.0, cells[cell], 1, e.facing < 1 ? 1 : 0);
+      qz::BlitGraphRotated(sx + e.width / 2, sy + e.height / 2, e.sizeFactor, 0.0, cells[cell], 1,
+                           e.facing < 1 ? 1 : 0);
     }
     qz::SetBlendModeAndParam(0, 0);
   }
@@ -645,7 +647,9 @@ void UpdateEnemies() {
     // A record its own behaviour removed is done for this frame: counting it
     // off again below would leave the live counter too low.
     if (e.life <= 0) continue;
-    if (e.sheetSlot >= kLaserSheetSlot && e.sheetSlot < kShooterSheetSlot) UpdateLaserBeam(e.sheetSlot - kLaserSheetSlot, e);
+    if (e.sheetSlot >= kLaserSheetSlot && e.sheetSlot < kShooterSheetSlot) {
+      UpdateLaserBeam(e.sheetSlot - kLaserSheetSlot, e);
+    }
     if (!InView(e) && e.bossIndex < 0) {
       if (e.counted == 1) Remove(e);
       continue;

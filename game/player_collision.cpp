@@ -146,7 +146,8 @@ int FeetEdge() {
   if (player.dashState >= 1) return blocked;
 
   const bool grounded = player.airborne == 0;
-  if (player.invulnerableFrames < 1 && (grounded || RiddenObjectType() == 3) && PairTouches(a, kAttrSpikesUp, threshold)) {
+  if (player.invulnerableFrames < 1 && (grounded || RiddenObjectType() == 3) &&
+      PairTouches(a, kAttrSpikesUp, threshold)) {
     HurtBySpikes(0, 32);
   }
   for (int i = 0; i < 2; ++i) {
@@ -166,7 +167,9 @@ int FeetEdge() {
 int DropThroughTest() {
   const int X = static_cast<int>(player.posX);
   const int Y = static_cast<int>(player.posY);
-  return ReadAttributeAtPixel(X + 18, Y + 64) <= kAttrOneWay && ReadAttributeAtPixel(X + 44, Y + 64) <= kAttrOneWay ? 1 : 0;
+  const bool openBelow =
+      ReadAttributeAtPixel(X + 18, Y + 64) <= kAttrOneWay && ReadAttributeAtPixel(X + 44, Y + 64) <= kAttrOneWay;
+  return openBelow ? 1 : 0;
 }
 
 void ShowFieldIcon(int kind) {

@@ -115,7 +115,9 @@ void MoveShot(ShotRecord& shot) {
 
 // Chain Ring on the warp block: the player stands on it when two cells above are free.
 void WarpOntoBlock(int px, int py, int column, int row) {
-  if (ReadAttributeAtPixel(px, py - 32) >= kAttrSolidFrom || ReadAttributeAtPixel(px, py - 64) >= kAttrSolidFrom) return;
+  if (ReadAttributeAtPixel(px, py - 32) >= kAttrSolidFrom || ReadAttributeAtPixel(px, py - 64) >= kAttrSolidFrom) {
+    return;
+  }
   SpawnEffect(2, player.x + 32, player.y + 32);
   player.x = column * kCellSize - 16;
   player.y = (row - 2) * kCellSize;
@@ -154,7 +156,8 @@ void CreateBlock(int px, int py, int column, int row, int direction) {
 int ApplyShotKind(ShotRecord& shot, std::int32_t a, int px, int py, int column, int row) {
   const int kind = shot.graphicBase / kShotCellsPerKind;
   int r = 0;
-  if (kind == kBlaze && Owns(kBreakPower) && !Owns(kBlastPower) && a >= kAttrBreakableFirst && a <= kAttrBreakableLast) {
+  if (kind == kBlaze && Owns(kBreakPower) && !Owns(kBlastPower) && a >= kAttrBreakableFirst &&
+      a <= kAttrBreakableLast) {
     SetBlockKind(a, column, row);
     PlaySe(kSeBlockBreak);
     r = 2;
@@ -183,7 +186,9 @@ int ApplyShotKind(ShotRecord& shot, std::int32_t a, int px, int py, int column, 
 struct PixelBox {
   int left, top, right, bottom;
   bool Holds(int px, int py) const { return px >= left && px <= right && py >= top && py <= bottom; }
-  bool Overlaps(const PixelBox& o) const { return left <= o.right && right >= o.left && top <= o.bottom && bottom >= o.top; }
+  bool Overlaps(const PixelBox& o) const {
+    return left <= o.right && right >= o.left && top <= o.bottom && bottom >= o.top;
+  }
 };
 
 // Offsets from the sprite's top-left; mirrored about the sprite width when the enemy faces left.
@@ -365,7 +370,8 @@ void ExplodePlayerBlast(int x, int y) {
         const std::int32_t a = ReadAttributeAtPixel(sx, sy);
         if (a < kAttrBreakableFirst || a > kAttrBreakableLast) continue;
         SetBlockKind(a, sx / kCellSize, sy / kCellSize);
-        StartEffect(12, 16, 1, (sx / kCellSize) * kCellSize + 16, (sy / kCellSize) * kCellSize + 16, RandomAngle(), 1.0);
+        StartEffect(12, 16, 1, (sx / kCellSize) * kCellSize + 16, (sy / kCellSize) * kCellSize + 16, RandomAngle(),
+                    1.0);
         broke = true;
       }
     }

@@ -196,9 +196,9 @@ void ApplyDrawRequest(DrawSettingsBlock& settings, const DrawRequest& r) {
 // one-time work (lights, material, pending set-up) waiting.
 bool LastPreparationStands(const DrawSettingsBlock& settings, plat::IDirect3DDevice9* device, const DrawRequest& r) {
   const DeviceStateCache& cache = GetDeviceStateCache();
-  if (!gLast.valid || (r.flags & kPrepareUserAddressModes) != 0 || gLast.device != device || gLast.stateSerial != cache.stateSerial || cache.forceResend != 0 ||
-      cache.pending.blendDirty != 0 || cache.pending.textureDirty != 0 ||
-      gLast.stagesInUse != GetPendingDrawState().stagesInUse) {
+  if (!gLast.valid || (r.flags & kPrepareUserAddressModes) != 0 || gLast.device != device ||
+      gLast.stateSerial != cache.stateSerial || cache.forceResend != 0 || cache.pending.blendDirty != 0 ||
+      cache.pending.textureDirty != 0 || gLast.stagesInUse != GetPendingDrawState().stagesInUse) {
     return false;
   }
   if (r.lighting != 0 &&

@@ -108,9 +108,8 @@ int ApplySpecularState(int on) {
 }
 
 int ApplyDiffuseMaterialSource(int fromVertex) {
-  return ApplyRenderState(&GetDeviceStateCache().diffuseMaterialSource, fromVertex,
-                          plat::D3DRS_DIFFUSEMATERIALSOURCE, fromVertex != 0 ? plat::D3DMCS_COLOR1 : plat::D3DMCS_MATERIAL,
-                          true);
+  return ApplyRenderState(&GetDeviceStateCache().diffuseMaterialSource, fromVertex, plat::D3DRS_DIFFUSEMATERIALSOURCE,
+                          fromVertex != 0 ? plat::D3DMCS_COLOR1 : plat::D3DMCS_MATERIAL, true);
 }
 
 int ApplySpecularMaterialSource(int fromVertex) {

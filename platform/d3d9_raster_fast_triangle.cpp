@@ -76,8 +76,8 @@ inline void AddPlainTexel(std::uint8_t* pixel, std::uint32_t texel, std::uint32_
   }
   const std::uint32_t d = LoadRaw(pixel, 4) | targetFill;
 #if defined(__SSE2__)
-  const auto sum = static_cast<std::uint32_t>(
-      _mm_cvtsi128_si32(_mm_adds_epu8(_mm_cvtsi32_si128(static_cast<int>(texel)), _mm_cvtsi32_si128(static_cast<int>(d)))));
+  const auto sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(
+      _mm_adds_epu8(_mm_cvtsi32_si128(static_cast<int>(texel)), _mm_cvtsi32_si128(static_cast<int>(d)))));
 #else
   std::uint32_t sum = 0;
   for (int shift = 0; shift < 32; shift += 8) {
@@ -166,7 +166,8 @@ long long FillRows(const DrawSetup& setup, const TriangleSetup& tri, const Texel
       int i = 0;
       if (indexedEight != nullptr) {
         for (; i + 8 <= count; i += 8) {
-          const int passed = indexedEight(constants, xs.data() + i, ys.data() + i, TargetPixel(setup, runFirst + i, py));
+          const int passed =
+              indexedEight(constants, xs.data() + i, ys.data() + i, TargetPixel(setup, runFirst + i, py));
           if (passed < 0) break;  // the border colour: the rest of the run a pixel at a time
           written += passed;
         }

@@ -581,7 +581,8 @@ bool TryFillRectangle(const DrawSetup& setup, const TrianglePair& pair, Report* 
   if (!setup.fast.eligible) return false;
   QuadTriangles q;
   for (std::size_t i = 0; i < q.v.size(); ++i) q.v[i] = ReadQuadVertex(setup, pair.vertices[i]);
-  q.provoking = {&q.v[static_cast<std::size_t>(pair.provoking[0])], &q.v[static_cast<std::size_t>(3 + pair.provoking[1])]};
+  q.provoking = {&q.v[static_cast<std::size_t>(pair.provoking[0])],
+                 &q.v[static_cast<std::size_t>(3 + pair.provoking[1])]};
   q.reversed = pair.reversed;
   SnappedQuad quad;
   if (!MatchLibraryOrder(q.v, &quad) && !TilesRectangle(q.v, &quad)) return false;

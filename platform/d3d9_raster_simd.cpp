@@ -85,11 +85,15 @@ template <TexelKind kKind>
                                                       int count) {
   if constexpr (kKind == TexelKind::k32) {
     alignas(32) std::uint32_t picked[8] = {};
-    for (int j = 0; j < count; ++j) std::memcpy(&picked[j], texRow + static_cast<std::ptrdiff_t>(columns[i + j]) * 4, 4);
+    for (int j = 0; j < count; ++j) {
+      std::memcpy(&picked[j], texRow + static_cast<std::ptrdiff_t>(columns[i + j]) * 4, 4);
+    }
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(picked));
   } else {
     alignas(16) std::uint16_t picked[8] = {};
-    for (int j = 0; j < count; ++j) std::memcpy(&picked[j], texRow + static_cast<std::ptrdiff_t>(columns[i + j]) * 2, 2);
+    for (int j = 0; j < count; ++j) {
+      std::memcpy(&picked[j], texRow + static_cast<std::ptrdiff_t>(columns[i + j]) * 2, 2);
+    }
     return WidenTexels<kKind>(_mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(picked))));
   }
 }

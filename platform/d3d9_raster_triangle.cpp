@@ -93,7 +93,8 @@ void SampleAtVertex(const DrawSetup& setup, const std::array<std::array<double, 
       continue;
     }
     const double u = coords[stage.coordSet][0], v = coords[stage.coordSet][1];
-    texels[s] = UsesLinearFilter(stage.sampler.magFilter) ? SampleLinear(stage.sampler, u, v) : SamplePoint(stage.sampler, u, v);
+    texels[s] = UsesLinearFilter(stage.sampler.magFilter) ? SampleLinear(stage.sampler, u, v)
+                                                          : SamplePoint(stage.sampler, u, v);
   }
 }
 
@@ -193,7 +194,8 @@ TriangleFate SetUpTriangle(const DrawSetup& setup, const Vertex& a, const Vertex
     for (int ch = 0; ch < 4; ++ch) {
       const int shift = ch == 3 ? 24 : 16 - 8 * ch;  // r, g, b, a
       auto channel = [shift](std::uint32_t argb) { return static_cast<double>((argb >> shift) & 0xFF); };
-      tri->diffusePlanes[ch] = PlaneOf(basis, channel(a.diffuse) * wa, channel(b.diffuse) * wb, channel(c.diffuse) * wc);
+      tri->diffusePlanes[ch] =
+          PlaneOf(basis, channel(a.diffuse) * wa, channel(b.diffuse) * wb, channel(c.diffuse) * wc);
       tri->specularPlanes[ch] =
           PlaneOf(basis, channel(a.specular) * wa, channel(b.specular) * wb, channel(c.specular) * wc);
     }
@@ -223,7 +225,8 @@ void FillTriangle(const DrawSetup& setup, const TriangleSetup& tri, Report* repo
     if (!spans.Next(&first, &last)) continue;
     for (int px = first; px <= last; ++px) {
       const double invW = tri.perspective ? 1.0 / tri.rhw.At(px, py) : 1.0;
-      const Color diffuse = tri.constantColors ? tri.diffuse : ColorAt(tri.diffusePlanes, px, py, tri.perspective, invW);
+      const Color diffuse =
+          tri.constantColors ? tri.diffuse : ColorAt(tri.diffusePlanes, px, py, tri.perspective, invW);
       const Color specular =
           tri.constantColors ? tri.specular : ColorAt(tri.specularPlanes, px, py, tri.perspective, invW);
       SampleStages(setup, tri, px, py, invW, texels.data());

@@ -238,8 +238,9 @@ void DrawTextScenes() {
     int x = 120;
     for (int mode : {kBlendAlpha, kBlendAdd, kBlendMul, kBlendInvert, kBlendMulBlend}) {
       SetBlendModeAndParam(mode, 150);
-      EXPECT_EQ(DrawTextWithFont(x, y + 22, "Aj.x", MakeColorValue(90, 220, 140), handle, MakeColorValue(200, 40, 250), 0),
-                0);
+      EXPECT_EQ(
+          DrawTextWithFont(x, y + 22, "Aj.x", MakeColorValue(90, 220, 140), handle, MakeColorValue(200, 40, 250), 0),
+          0);
       x += 100;
     }
     SetBlendModeAndParam(kBlendNone, 0);

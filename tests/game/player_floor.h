@@ -79,7 +79,8 @@ class PlayerFloorTest : public ::testing::Test {
 
   // Rows of floor text from row `firstRow` down; `legend` adds "legend"
   // lines ("c chip attribute" each). Everything else is empty.
-  static void LoadCells(int firstRow, const std::vector<std::string>& rows, const std::vector<std::string>& legend = {}) {
+  static void LoadCells(int firstRow, const std::vector<std::string>& rows,
+                        const std::vector<std::string>& legend = {}) {
     std::string text = "chipset chip_meadow.png\n";
     for (const std::string& line : legend) text += "legend " + line + "\n";
     text += "cells\n";

@@ -84,7 +84,8 @@ class ShaderObjects : public qz::testing::GraphTest {
   // Starts on `profile` with a pack of its own (null: the built-in one) and
   // says whether shaders came on.
   bool StartWith(const plat::D3D9Profile& profile, const std::vector<std::uint8_t>* archive = nullptr) {
-    qz::SetShaderArchiveForTest(archive != nullptr ? archive->data() : nullptr, archive != nullptr ? archive->size() : 0);
+    qz::SetShaderArchiveForTest(archive != nullptr ? archive->data() : nullptr,
+                                archive != nullptr ? archive->size() : 0);
     Start(profile);
     return qz::GetDeviceStateCache().shadersOn != 0;
   }
@@ -309,7 +310,9 @@ TEST(ShaderDrawing, ObjectsAreReleasedWithTheDeviceAndMadeAgainByTheRebuild) {
   ASSERT_EQ(qz::GetDeviceStateCache().shadersOn, 1);
   ASSERT_EQ(qz::SetPackShaders(qz::kTestVertexShaderSlot + 1, qz::kTestPixelShaderSlot + 1), 0);
   // A freed device's address can come back, so a rebuild is seen by the devices made.
-  const auto devicesMade = [] { return plat::GetD3D9CallCount("CreateDevice") + plat::GetD3D9CallCount("CreateDeviceEx"); };
+  const auto devicesMade = [] {
+    return plat::GetD3D9CallCount("CreateDevice") + plat::GetD3D9CallCount("CreateDeviceEx");
+  };
   const int devicesBefore = devicesMade();
   // A constant the program set reaches the new device through the shadow bank.
   const float constant[4] = {0.25f, 0.5f, 0.75f, 1.0f};
@@ -335,8 +338,9 @@ TEST(ShaderDrawing, ObjectsAreReleasedWithTheDeviceAndMadeAgainByTheRebuild) {
   plat::D3D9StateSnapshot snapshot;
   ASSERT_TRUE(plat::GetD3D9StateSnapshot(device, &snapshot));
   ASSERT_GE(snapshot.vertexShaderConstantsF.size(), 201u * 4);
-  EXPECT_EQ(std::vector<float>(snapshot.vertexShaderConstantsF.begin() + 800, snapshot.vertexShaderConstantsF.begin() + 804),
-            std::vector<float>(constant, constant + 4));
+  EXPECT_EQ(
+      std::vector<float>(snapshot.vertexShaderConstantsF.begin() + 800, snapshot.vertexShaderConstantsF.begin() + 804),
+      std::vector<float>(constant, constant + 4));
   qz::ClearCurrentShaders();
   EXPECT_EQ(plat::ListD3D9OrphanedObjects(), std::vector<std::string>{});
   EXPECT_EQ(plat::GetD3D9ForeignObjectUseCount(), 0);

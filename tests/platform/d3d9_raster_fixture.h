@@ -42,7 +42,9 @@ struct OwnedSurface {
   }
   void FillDepth(float d) {
     for (int y = 0; y < view.height; ++y) {
-      for (int x = 0; x < view.width; ++x) std::memcpy(bytes.data() + static_cast<std::size_t>(y) * view.pitchBytes + x * 4, &d, 4);
+      for (int x = 0; x < view.width; ++x) {
+        std::memcpy(bytes.data() + static_cast<std::size_t>(y) * view.pitchBytes + x * 4, &d, 4);
+      }
     }
   }
 };

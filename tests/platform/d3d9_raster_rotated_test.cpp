@@ -155,7 +155,8 @@ TEST(RasterTurnedSprites, AdditiveSpritesOfPlainTexelsMatchTheGeneralPath) {
       rs[D3DRS_ALPHAFUNC] = D3DCMP_GREATER;
     }
     const std::vector<TexVertex> vertices = TurnedQuad(rng, 0xFFFFFFFFu);
-    const BothPaths drawn = DrawBothPaths(rng, kTargetW, kTargetH, rng() % 2 == 0 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8, state, vertices, round);
+    const BothPaths drawn = DrawBothPaths(rng, kTargetW, kTargetH, rng() % 2 == 0 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8,
+                                          state, vertices, round);
     ASSERT_TRUE(drawn.matched);
   }
 }

@@ -141,7 +141,8 @@ TEST(RasterTurnedSprites, SheetCellsCopiedOrAddedMatchTheGeneralPath) {
       const std::vector<TexVertex> cell = TurnedCell(rng, size[0], size[1], kTargetW, kTargetH, diffuse);
       vertices.insert(vertices.end(), cell.begin(), cell.end());
     }
-    const BothPaths drawn = DrawBothPaths(rng, kTargetW, kTargetH, rng() % 2 == 0 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8, state, vertices, round);
+    const BothPaths drawn = DrawBothPaths(rng, kTargetW, kTargetH, rng() % 2 == 0 ? D3DFMT_X8R8G8B8 : D3DFMT_A8R8G8B8,
+                                          state, vertices, round);
     ASSERT_TRUE(drawn.matched);
     if (drawn.fast.pixelsWritten > 0) ++roundsDrawn;
   }
