@@ -33,14 +33,8 @@ ClipBox SettingsClip() {
 
 // A clip rectangle's floats are its integers, as the clip setters store them.
 ClipBox ClipOfRect(const Rect& r) {
-  return {r.left,
-          r.top,
-          r.right,
-          r.bottom,
-          static_cast<float>(r.left),
-          static_cast<float>(r.top),
-          static_cast<float>(r.right),
-          static_cast<float>(r.bottom)};
+  return {r.left, r.top, r.right, r.bottom, static_cast<float>(r.left), static_cast<float>(r.top),
+          static_cast<float>(r.right), static_cast<float>(r.bottom)};
 }
 
 ClipOutcome TestAgainstClip(const ClipBox& clip, int left, int top, int right, int bottom) {
