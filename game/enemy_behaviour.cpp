@@ -510,7 +510,8 @@ void HurtPlayer(int damage, double knockback, int invulnerable, int effectX, int
 void TouchPlayer(const EnemyRecord& e) {
   if (fadeRequest != 0 || player.invulnerableFrames > 0 || !Overlap(BodyBox(e), PlayerBox())) return;
   const double push = e.contactKnockback == 1 ? 8.0 : e.contactKnockback == 2 ? 12.0 : 2.5;
-  HurtPlayer(e.contactDamage, -push * e.facing, 16, player.x + 8, player.y + 8);
+  // Backwards from the way the player faces, as every other hit on the player.
+  HurtPlayer(e.contactDamage, -push * player.facing, 16, player.x + 8, player.y + 8);
 }
 
 void DrawEnemy(const EnemyRecord& e, bool flashing) {

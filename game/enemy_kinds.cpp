@@ -1,6 +1,6 @@
 // Enemy kinds: the template record, the nine kind sets, the kind and variant
 // tables, the sheets loaded per kind set, and the copy a placed enemy starts
-// from. Every value the kind tables leave open is decided in placeholder_attacks.
+// from. Every attack the kind tables leave open is decided in kPlaceholderAttacks.
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
@@ -51,130 +51,133 @@ struct KindShape {
 
 // One attack slot: aim mode, bullets per volley, volleys per burst, speed,
 // colour row, bullet kind, damage.
-void Attack(EnemyKindRecord& k, int slot, int aim, int bullets, int volleys, double speed, int colour, int kind,
-            int damage) {
-  k.aimMode[slot] = aim;
-  k.bulletsPerVolley[slot] = bullets;
-  k.volleysPerBurst[slot] = volleys;
-  k.bulletSpeed[slot] = speed;
-  k.bulletColour[slot] = colour;
-  k.bulletKind[slot] = kind;
-  k.bulletDamage[slot] = damage;
-}
+struct AttackSlot {
+  int aim, bullets, volleys;
+  double speed;
+  int colour, kind, damage;
+};
+
+// The attacks of one kind and variant; what a row leaves out keeps the
+// template's defaults.
+struct KindAttacks {
+  const char* name;
+  int variant;
+  AttackSlot slots[kAttackSlots] = {};
+  int slotChance[2] = {100, 100};
+  int spreadDivisor = 10;  // of slot 0
+  int burstInterval[2] = {8, 8};
+};
 
 // The attack slots the kind tables only name ("two attack slots", "attacks",
 // "bullet kind 17") or give without a volley count. Placeholders chosen to
 // make each kind attack in the way its neighbours do; one place to tune them.
-namespace placeholder_attacks {
-void SlimeGreen(EnemyKindRecord& k) { Attack(k, 0, 0, 1, 1, 1.8, 2, 0, 10); }
-void SlimeRed(EnemyKindRecord& k) { Attack(k, 0, 2, 1, 1, 1.8, 1, 0, 10); }
-void SlimeGold(EnemyKindRecord& k) { Attack(k, 0, 1, 1, 1, 2.0, 0, 0, 11); }
-void SlimeBlack(EnemyKindRecord& k) {
-  Attack(k, 0, 1, 1, 1, 2.0, 4, 0, 14);
-  Attack(k, 1, 2, 3, 1, 1.8, 4, 0, 14);
-  k.slotChance[0] = 60;
-}
-void SlimeBoss(EnemyKindRecord& k) {
-  Attack(k, 0, 1, 3, 2, 3.0, 0, 0, 14);
-  k.spreadDivisor[0] = 56;
-}
-void BeeBlack(EnemyKindRecord& k) { Attack(k, 0, 1, 1, 1, 2.0, 3, 0, 14); }
-void WispBoss(EnemyKindRecord& k) {
-  Attack(k, 0, 3, 1, 32, 2.5, 4, 0, 14);
-  k.burstInterval[0] = 2;
-}
-void BatBlue(EnemyKindRecord& k) { Attack(k, 0, 1, 1, 1, 1.8, 0, 0, 11); }
-void BatYellow(EnemyKindRecord& k) { Attack(k, 0, 1, 1, 1, 1.8, 3, 0, 12); }
-void BeastRed(EnemyKindRecord& k) { Attack(k, 0, 5, 1, 1, 4.0, 0, 17, 16); }
-void Witch(EnemyKindRecord& k) {
-  Attack(k, 0, 1, 3, 1, 2.5, 4, 0, 16);
-  Attack(k, 1, 3, 1, 8, 2.0, 4, 4, 16);
-  k.slotChance[0] = 70;
-}
-void Witch2(EnemyKindRecord& k) {
-  Attack(k, 0, 1, 5, 1, 3.0, 4, 0, 18);
-  Attack(k, 1, 3, 1, 12, 2.5, 4, 4, 18);
-  Attack(k, 2, 1, 1, 3, 2.0, 0, 19, 20);
-  k.slotChance[0] = 50;
-  k.slotChance[1] = 60;
-  k.burstInterval[1] = 4;
-}
-void Butterfly(EnemyKindRecord& k) {
-  Attack(k, 0, 1, 5, 2, 2.5, 4, 0, 18);
-  Attack(k, 1, 3, 1, 16, 2.0, 4, 7, 18);
-  Attack(k, 2, 1, 1, 1, 2.0, 0, 18, 18);
-  k.slotChance[0] = 50;
-  k.slotChance[1] = 60;
-  k.burstInterval[1] = 4;
-}
-void ShellWhite(EnemyKindRecord& k) {
-  Attack(k, 0, 1, 3, 1, 2.5, 4, 0, 20);
-  Attack(k, 1, 5, 1, 3, 4.0, 0, 14, 20);
-  k.slotChance[0] = 60;
-}
-void DragonHead(EnemyKindRecord& k) {
-  Attack(k, 0, 1, 5, 3, 3.0, 4, 0, 24);
-  Attack(k, 1, 5, 1, 4, 4.5, 0, 16, 24);
-  Attack(k, 2, 1, 1, 1, 2.5, 0, 18, 24);
-  k.slotChance[0] = 50;
-  k.slotChance[1] = 60;
-}
-void Bomber(EnemyKindRecord& k) { Attack(k, 0, 5, 1, 1, 4.0, 0, 14, 20); }
-// The moon's slot 0 spawns template 8; slot 1 is the spread its phases fire.
-void Moon(EnemyKindRecord& k) {
-  Attack(k, 0, 4, 1, 1, 0.0, 0, 0, 0);
-  Attack(k, 1, 1, 3, 1, 3.0, 4, 0, 20);
-  Attack(k, 2, 3, 1, 8, 2.5, 4, 0, 20);
-  k.slotChance[0] = 40;
-  k.slotChance[1] = 50;
-}
-}  // namespace placeholder_attacks
+const KindAttacks kPlaceholderAttacks[] = {
+    {.name = t::kKindSlime, .variant = 1, .slots = {{0, 1, 1, 1.8, 2, 0, 10}}},
+    {.name = t::kKindSlime, .variant = 2, .slots = {{2, 1, 1, 1.8, 1, 0, 10}}},
+    {.name = t::kKindSlime, .variant = 3, .slots = {{1, 1, 1, 2.0, 0, 0, 11}}},
+    {.name = t::kKindSlime,
+     .variant = 4,
+     .slots = {{1, 1, 1, 2.0, 4, 0, 14}, {2, 3, 1, 1.8, 4, 0, 14}},
+     .slotChance = {60, 100}},
+    {.name = t::kKindSlime, .variant = 5, .slots = {{1, 3, 2, 3.0, 0, 0, 14}}, .spreadDivisor = 56},
+    {.name = t::kKindBee, .variant = 2, .slots = {{1, 1, 1, 2.0, 3, 0, 14}}},
+    {.name = t::kKindWispBoss, .variant = 0, .slots = {{3, 1, 32, 2.5, 4, 0, 14}}, .burstInterval = {2, 8}},
+    {.name = t::kKindBat, .variant = 0, .slots = {{1, 1, 1, 1.8, 0, 0, 11}}},
+    {.name = t::kKindBat, .variant = 1, .slots = {{1, 1, 1, 1.8, 3, 0, 12}}},
+    {.name = t::kKindBeast, .variant = 2, .slots = {{5, 1, 1, 4.0, 0, 17, 16}}},
+    {.name = t::kKindWitch,
+     .variant = 0,
+     .slots = {{1, 3, 1, 2.5, 4, 0, 16}, {3, 1, 8, 2.0, 4, 4, 16}},
+     .slotChance = {70, 100}},
+    {.name = t::kKindWitch,
+     .variant = 1,
+     .slots = {{1, 3, 1, 2.5, 4, 0, 16}, {3, 1, 8, 2.0, 4, 4, 16}},
+     .slotChance = {70, 100}},
+    {.name = t::kKindWitch2,
+     .variant = 0,
+     .slots = {{1, 5, 1, 3.0, 4, 0, 18}, {3, 1, 12, 2.5, 4, 4, 18}, {1, 1, 3, 2.0, 0, 19, 20}},
+     .slotChance = {50, 60},
+     .burstInterval = {8, 4}},
+    {.name = t::kKindButterfly,
+     .variant = 0,
+     .slots = {{1, 5, 2, 2.5, 4, 0, 18}, {3, 1, 16, 2.0, 4, 7, 18}, {1, 1, 1, 2.0, 0, 18, 18}},
+     .slotChance = {50, 60},
+     .burstInterval = {8, 4}},
+    {.name = t::kKindShell,
+     .variant = 1,
+     .slots = {{1, 3, 1, 2.5, 4, 0, 20}, {5, 1, 3, 4.0, 0, 14, 20}},
+     .slotChance = {60, 100}},
+    {.name = t::kKindDragonHead,
+     .variant = 0,
+     .slots = {{1, 5, 3, 3.0, 4, 0, 24}, {5, 1, 4, 4.5, 0, 16, 24}, {1, 1, 1, 2.5, 0, 18, 24}},
+     .slotChance = {50, 60}},
+    {.name = t::kKindBomber, .variant = 0, .slots = {{5, 1, 1, 4.0, 0, 14, 20}}},
+    // The moon's slot 0 spawns template 8; slot 1 is the spread its phases fire.
+    {.name = t::kKindSunMoon,
+     .variant = 0,
+     .slots = {{4, 1, 1, 0.0, 0, 0, 0}, {1, 3, 1, 3.0, 4, 0, 20}, {3, 1, 8, 2.5, 4, 0, 20}},
+     .slotChance = {40, 50}},
+};
 
-namespace d = placeholder_attacks;
+void WriteAttackSlot(EnemyKindRecord& k, int slot, const AttackSlot& a) {
+  k.aimMode[slot] = a.aim;
+  k.bulletsPerVolley[slot] = a.bullets;
+  k.volleysPerBurst[slot] = a.volleys;
+  k.bulletSpeed[slot] = a.speed;
+  k.bulletColour[slot] = a.colour;
+  k.bulletKind[slot] = a.kind;
+  k.bulletDamage[slot] = a.damage;
+}
+
+// The placeholder attacks of a kind and variant; a kind without a row keeps
+// the template's, which never fire.
+void WriteAttacks(EnemyKindRecord& k, const GameString& name, int variant) {
+  for (const KindAttacks& row : kPlaceholderAttacks) {
+    if (row.variant != variant || GameStringEquals(name, row.name) == 0) continue;
+    for (int slot = 0; slot < kAttackSlots; ++slot) WriteAttackSlot(k, slot, row.slots[slot]);
+    k.slotChance[0] = row.slotChance[0], k.slotChance[1] = row.slotChance[1];
+    k.spreadDivisor[0] = row.spreadDivisor;
+    k.burstInterval[0] = row.burstInterval[0], k.burstInterval[1] = row.burstInterval[1];
+    return;
+  }
+}
 
 void Immune(EnemyKindRecord& k, int shotKind) { k.damageFactor[shotKind] = 0.0; }
 
 const KindVariant kKindVariants[] = {
     {t::kKindSlime, 0, t::kSheetSlimeBlue, 0, 1, 12, 100, 1, [](EnemyKindRecord& k) { k.alpha = 176; }},
-    {t::kKindSlime, 1, t::kSheetSlimeGreen, 0, 1, 12, 160, 1,
-     [](EnemyKindRecord& k) { d::SlimeGreen(k), k.alpha = 176; }},
-    {t::kKindSlime, 2, t::kSheetSlimeRed, 1, 1, 13, 130, 1,
-     [](EnemyKindRecord& k) { d::SlimeRed(k), k.speed = 0.8, k.alpha = 176; }},
+    {t::kKindSlime, 1, t::kSheetSlimeGreen, 0, 1, 12, 160, 1, [](EnemyKindRecord& k) { k.alpha = 176; }},
+    {t::kKindSlime, 2, t::kSheetSlimeRed, 1, 1, 13, 130, 1, [](EnemyKindRecord& k) { k.speed = 0.8, k.alpha = 176; }},
     {t::kKindSlime, 3, t::kSheetSlimeGold, 2, 1, 14, 120, 1,
-     [](EnemyKindRecord& k) { d::SlimeGold(k), k.knockbackClass = 1, k.alpha = 176; }},
+     [](EnemyKindRecord& k) { k.knockbackClass = 1, k.alpha = 176; }},
     {t::kKindSlime, 4, t::kSheetSlimeBlack, 2, 2, 18, 90, 2,
      [](EnemyKindRecord& k) {
-       d::SlimeBlack(k);
        k.actsWhileHurt = 1, k.knockbackClass = 1, k.contactKnockback = 1, k.speed2 = -1.0, k.alpha = 176;
      }},
     {t::kKindSlime, 5, t::kSheetSlimeBoss, 2, 18, 12, 80, 3,
      [](EnemyKindRecord& k) {
-       d::SlimeBoss(k);
        k.bossIndex = 0, k.speed = 5.0, k.speed2 = -1.0;
        Immune(k, kGravity), Immune(k, kMagic);
      }},
     {t::kKindBee, 0, t::kSheetBeeYellow, 1, 1, 18, 100, 1, [](EnemyKindRecord& k) { k.speed = 3.0; }},
     {t::kKindBee, 1, t::kSheetBeeRed, 2, 1, 19, 100, 1, [](EnemyKindRecord& k) { k.speed = k.speed2 = 3.0; }},
-    {t::kKindBee, 2, t::kSheetBeeBlack, 2, 2, 24, 90, 2,
-     [](EnemyKindRecord& k) { d::BeeBlack(k), k.speed = k.speed2 = 1.0; }},
+    {t::kKindBee, 2, t::kSheetBeeBlack, 2, 2, 24, 90, 2, [](EnemyKindRecord& k) { k.speed = k.speed2 = 1.0; }},
     {t::kKindWispBoss, 0, t::kSheetWispBoss, 30, 28, 24, 90, 3,
-     [](EnemyKindRecord& k) { d::WispBoss(k), k.bossIndex = 1, Immune(k, kGravity), Immune(k, kMagic); }},
-    {t::kKindBat, 0, t::kSheetBatBlue, 1, 1, 16, 210, 1, [](EnemyKindRecord& k) { d::BatBlue(k), k.speed = 3.5; }},
-    {t::kKindBat, 1, t::kSheetBatYellow, 2, 1, 17, 200, 1,
-     [](EnemyKindRecord& k) { d::BatYellow(k), k.speed = k.speed2 = 3.5; }},
+     [](EnemyKindRecord& k) { k.bossIndex = 1, Immune(k, kGravity), Immune(k, kMagic); }},
+    {t::kKindBat, 0, t::kSheetBatBlue, 1, 1, 16, 210, 1, [](EnemyKindRecord& k) { k.speed = 3.5; }},
+    {t::kKindBat, 1, t::kSheetBatYellow, 2, 1, 17, 200, 1, [](EnemyKindRecord& k) { k.speed = k.speed2 = 3.5; }},
     {t::kKindBeast, 0, t::kSheetBeastBlue, 1, 1, 19, 130, 1, [](EnemyKindRecord& k) { k.speed = 1.8; }},
     {t::kKindBeast, 1, t::kSheetBeastYellow, 32, 1, 20, 125, 1, nullptr},
-    {t::kKindBeast, 2, t::kSheetBeastRed, 0, 2, 28, 60, 2, d::BeastRed},
-    {t::kKindWitch, 0, t::kSheetWitch, 0, 8, 24, 60, 1, [](EnemyKindRecord& k) { d::Witch(k), k.knockbackClass = 2; }},
-    {t::kKindWitch, 1, t::kSheetWitch, 0, 8, 24, 65, 1, [](EnemyKindRecord& k) { d::Witch(k), k.knockbackClass = 2; }},
-    {t::kKindWitch2, 0, t::kSheetWitch2, 0, 16, 24, 55, 1, [](EnemyKindRecord& k) { d::Witch2(k), k.bossIndex = 2; }},
+    {t::kKindBeast, 2, t::kSheetBeastRed, 0, 2, 28, 60, 2, nullptr},
+    {t::kKindWitch, 0, t::kSheetWitch, 0, 8, 24, 60, 1, [](EnemyKindRecord& k) { k.knockbackClass = 2; }},
+    {t::kKindWitch, 1, t::kSheetWitch, 0, 8, 24, 65, 1, [](EnemyKindRecord& k) { k.knockbackClass = 2; }},
+    {t::kKindWitch2, 0, t::kSheetWitch2, 0, 16, 24, 55, 1, [](EnemyKindRecord& k) { k.bossIndex = 2; }},
     {t::kKindMole, 0, t::kSheetMole, 18, 1, 27, 130, 1, [](EnemyKindRecord& k) { k.speed = 1.2; }},
     {t::kKindMushroom, 0, t::kSheetMushroom, 33, 1, 18, 100, 1,
      [](EnemyKindRecord& k) { k.contactKnockback = 4, k.speed = 2.8, k.speed2 = 2.0; }},
-    {t::kKindButterfly, 0, t::kSheetButterfly, 20, 24, 24, 100, 3,
-     [](EnemyKindRecord& k) { d::Butterfly(k), k.bossIndex = 3; }},
+    {t::kKindButterfly, 0, t::kSheetButterfly, 20, 24, 24, 100, 3, [](EnemyKindRecord& k) { k.bossIndex = 3; }},
     {t::kKindShell, 0, t::kSheetShellGreen, 16, 1, 24, 120, 1, [](EnemyKindRecord& k) { k.speed = 1.0; }},
-    {t::kKindShell, 1, t::kSheetShellWhite, 0, 3, 32, 100, 3, d::ShellWhite},
+    {t::kKindShell, 1, t::kSheetShellWhite, 0, 3, 32, 100, 3, nullptr},
     {t::kKindPenguin, 0, t::kSheetPenguin, 2, 1, 22, 110, 1,
      [](EnemyKindRecord& k) { k.speed = 1.2, k.speed2 = -0.5; }},
     {t::kKindFireball, 0, t::kSheetFireballRed, 7, 1, 20, 100, 1,
@@ -184,10 +187,9 @@ const KindVariant kKindVariants[] = {
      [](EnemyKindRecord& k) { k.bossIndex = 4, k.speed = 4.5, k.alpha = 160; }},
     {t::kKindSnake, 0, t::kSheetSnake, 34, 1, 26, 130, 1, [](EnemyKindRecord& k) { k.speed = 5.0; }},
     {t::kKindRat, 0, t::kSheetRat, 35, 1, 23, 100, 1, [](EnemyKindRecord& k) { k.speed = 3.5, k.speed2 = 0.4; }},
-    {t::kKindDragonHead, 0, t::kSheetDragonHead, 13, 40, 54, 90, 5,
-     [](EnemyKindRecord& k) { d::DragonHead(k), k.bossIndex = 5; }},
+    {t::kKindDragonHead, 0, t::kSheetDragonHead, 13, 40, 54, 90, 5, [](EnemyKindRecord& k) { k.bossIndex = 5; }},
     {t::kKindLizard, 0, t::kSheetLizard, 1, 2, 28, 100, 1, [](EnemyKindRecord& k) { k.speed = 2.2, k.speed2 = 2.5; }},
-    {t::kKindBomber, 0, t::kSheetBomber, 2, 5, 30, 110, 2, d::Bomber},
+    {t::kKindBomber, 0, t::kSheetBomber, 2, 5, 30, 110, 2, nullptr},
     {t::kKindEye, 0, t::kSheetEye, 7, 64, 27, 150, 1, [](EnemyKindRecord& k) { k.speed = 1.5; }},
     {t::kKindGuardian, 0, t::kSheetGuardianWater, 17, 16, 36, 40, 4, [](EnemyKindRecord& k) { k.alpha = 128; }},
     {t::kKindGuardian, 1, t::kSheetGuardianEarth, 17, 16, 28, 38, 4, [](EnemyKindRecord& k) { k.alpha = 128; }},
@@ -196,7 +198,7 @@ const KindVariant kKindVariants[] = {
     {t::kKindGuardian, 3, t::kSheetGuardianFire, 17, 16, 36, 24, 4,
      [](EnemyKindRecord& k) { k.alpha = 128, Immune(k, kMagic); }},
     {t::kKindSunMoon, 0, t::kSheetMoon1, 36, 32, 36, 120, 4,
-     [](EnemyKindRecord& k) { d::Moon(k), k.bossIndex = 6, k.alpha = 176, Immune(k, kBlaze), Immune(k, kGravity); }},
+     [](EnemyKindRecord& k) { k.bossIndex = 6, k.alpha = 176, Immune(k, kBlaze), Immune(k, kGravity); }},
     {t::kKindSunMoon, 1, t::kSheetMoon2, 0, 16, 0, 100, 1, nullptr},
     {t::kKindSunMoon, 2, t::kSheetMoon3, 0, 16, 0, 100, 1, nullptr},
     {t::kKindSunMoon, 3, t::kSheetSun, 0, 16, 0, 100, 1, nullptr},
@@ -334,6 +336,7 @@ void InitEnemyKind(const GameString& name, int variant, int slot) {
     k.behaviour = row->behaviour, k.life = row->life, k.contactDamage = row->contact;
     k.baseInterval = row->interval, k.sizeFactor = row->size;
     if (row->notes != nullptr) row->notes(k);
+    WriteAttacks(k, name, variant);
     for (const KindShape& shape : kKindShapes) {
       if (GameStringEquals(name, shape.name)) WriteShape(k, shape);
     }
@@ -354,7 +357,9 @@ void SetupFloorEnemies() {
   for (int slot = 0; slot < kFloorKindSlots; ++slot) enemyKinds[slot] = DefaultTemplate();
   if (loadedKindSet >= 1 && loadedKindSet <= static_cast<int>(std::size(kKindSets))) {
     int slot = 0;
-    for (const SetEntry& entry : kKindSets[loadedKindSet - 1]) InitEnemyKind(GameString(entry.name), entry.variant, slot++);
+    for (const SetEntry& entry : kKindSets[loadedKindSet - 1]) {
+      InitEnemyKind(GameString(entry.name), entry.variant, slot++);
+    }
   }
   for (int slot = 0; slot < kFloorKindSlots; ++slot) ScaleTemplate(enemyKinds[slot]);
   enemyCount = 0;
@@ -382,7 +387,7 @@ void SetupTrapKinds() {
   laser.shotResponse = 1;
   EnemyKindRecord& shooter = trap(10, kShooterSheetSlot, 0, Loop(4, 6));
   shooter.shotResponse = 1, shooter.baseInterval = 120;
-  Attack(shooter, 0, 1, 1, 1, 2.5, 1, 0, 12);
+  WriteAttackSlot(shooter, 0, {1, 1, 1, 2.5, 1, 0, 12});
   for (int slot = 8; slot < kEnemyKindSlots; ++slot) enemyKinds[slot].attackInterval = enemyKinds[slot].baseInterval;
 }
 

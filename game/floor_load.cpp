@@ -278,6 +278,7 @@ const char* MapFileFault(const MapFileData& data) {
   for (const MapFileData::Door& door : data.doors) {
     if (door.targetEntrance < 0 || door.targetEntrance >= kDoorsPerFloor) return "door target entrance";
   }
+  if (data.timeLimit < 0) return "time";
   return "";
 }
 
@@ -302,7 +303,7 @@ int LoadMapFile(int entranceWanted) {
   EmptyFloor();
   CommitCells(*data);
   CommitLists(*data);
-  if (entranceWanted == kCheckCubeEntrance) floorTime -= 30;
+  if (entranceWanted == kCheckCubeEntrance) AddFloorTime(-30);
   const Position start = StartPosition(*data, entranceWanted);
   player.x = start.x;
   player.y = start.y;
@@ -317,7 +318,7 @@ int LoadMapFile(int entranceWanted) {
     SetupFloorEnemies();
   }
   RevealTrueEyeBlocks();
-  if (player.ProgressFlags[kHourglass] == 1) floorTime += 10;
+  if (player.ProgressFlags[kHourglass] == 1) AddFloorTime(10);
   floorNumber = floorIndex;
   gameState.FloorProgress.visited[floorNumber] = 1;
   MarkDoorsAndShopsSeen();

@@ -1,5 +1,9 @@
-// Storage of the floor's records; the floor loader fills them whole.
+// Storage of the floor's records, which the floor loader fills whole, and
+// the floor clock's saturating arithmetic.
 #include "game/floor_records.h"
+
+#include <algorithm>
+#include <limits>
 
 int chipGraphs[kChipGraphCount];
 MapObjectRecord marks[kMarkCount];
@@ -13,3 +17,9 @@ FloorDoor doors[kFloorDoorCount];
 std::int32_t floorTime = 0;
 std::int32_t floorTimeTick = 0;
 std::int32_t requiredDefeats = 0;
+
+void AddFloorTime(std::int32_t seconds) {
+  const std::int64_t sum = std::int64_t{floorTime} + seconds;
+  floorTime = static_cast<std::int32_t>(std::clamp<std::int64_t>(sum, std::numeric_limits<std::int32_t>::min(),
+                                                                 std::numeric_limits<std::int32_t>::max()));
+}

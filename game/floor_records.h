@@ -49,3 +49,6 @@ extern FloorDoor doors[kFloorDoorCount];
 extern std::int32_t floorTime;      // seconds left; may run below 0
 extern std::int32_t floorTimeTick;  // frames towards the next second
 extern std::int32_t requiredDefeats;
+
+// Adds seconds to floorTime, saturating at the ends of its range.
+void AddFloorTime(std::int32_t seconds);

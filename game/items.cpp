@@ -78,7 +78,7 @@ void CheckObjectTouch() {
       player.magic += 99;
       player.infiniteMagic = 1;
       break;
-    case kTimeBonus: floorTime += 10; break;
+    case kTimeBonus: AddFloorTime(10); break;
     default: break;
   }
   if (touched->type >= kMagicSmall && touched->type <= kTimeBonus) {

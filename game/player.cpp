@@ -12,6 +12,7 @@
 #include "game/config_file.h"
 #include "game/effects.h"
 #include "game/floor_play.h"
+#include "game/floor_records.h"
 #include "game/game_assets.h"
 #include "game/game_over.h"
 #include "game/map_cells.h"
@@ -264,7 +265,7 @@ void Die() {
 void RunFloorClock() {
   if (++floorTimeTick <= kFramesPerSecond) return;
   floorTimeTick = 0;
-  --floorTime;
+  AddFloorTime(-1);
   if (floorTime < kCountdownFrom) PlaySe(kSeCount);
   if (floorTime < 1) {
     player.life = 0;

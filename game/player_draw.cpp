@@ -113,7 +113,11 @@ void DrawPlayer() {
   DrawFieldIcon(sx, sy);
 }
 
-void ResetDashTrail() { dashTrailCount = 0; }
+void ResetDashTrail() {
+  dashTrailCount = 0;
+  // The next dash would otherwise draw afterimages left on the floor before.
+  for (int k = 0; k < kDashTrailLength - 1; ++k) dashTrail[k].dash = 0;
+}
 
 void ResetFieldIcon() {
   fieldIconKind = 0;

@@ -12,6 +12,7 @@
 #include "core/file_access.h"
 #include "core/log.h"
 #include "game/floor_load.h"
+#include "game/floor_records.h"
 #include "game/game_paths.h"
 #include "game/play_time.h"
 #include "platform/clock.h"
@@ -64,9 +65,16 @@ class SaveDecoder {
       ok_ = false;
       return;
     }
+    // The writer puts exactly `length` bytes without a zero, then one zero:
+    // anything else would not be written back as it was read.
     const char* text = reinterpret_cast<const char*>(bytes_ + at_);
-    name.assign(text, strnlen(text, static_cast<std::size_t>(length)));
-    at_ += static_cast<std::size_t>(length) + 1;
+    const std::size_t size = static_cast<std::size_t>(length);
+    if (std::memchr(text, 0, size) != nullptr || text[size] != '\0') {
+      ok_ = false;
+      return;
+    }
+    name.assign(text, size);
+    at_ += size + 1;
   }
   // True when every field was read and the stored checksum matches.
   bool Finish() {
@@ -187,7 +195,7 @@ std::vector<std::uint8_t> EncodeSaveRecord(const SaveRecord& record) {
 bool DecodeSaveRecord(const std::uint8_t* bytes, std::size_t size, SaveRecord* out) {
   SaveDecoder decoder(bytes, size);
   VisitFields(decoder, *out);
-  return decoder.Finish() && IsFloorName(out->mapName);
+  return decoder.Finish() && IsFloorName(out->mapName) && out->entrance >= 0 && out->entrance <= kCheckCubeEntrance;
 }
 
 SaveRecord CaptureSaveRecord() {

@@ -38,8 +38,9 @@ inline constexpr std::size_t kSaveFileMaxBytes = kSaveFileFixedBytes + 255;
 // The file bytes of a record, closed by its checksum.
 std::vector<std::uint8_t> EncodeSaveRecord(const SaveRecord& record);
 // Reads a file's bytes (bytes past the checksum are ignored). False when the
-// file is damaged: short, a name length outside 0..255, a checksum that does
-// not match, or a map name that is not a floor "001".."100".
+// file is damaged: short, a name length outside 0..255, a name with a zero
+// inside or without its terminating zero, a checksum that does not match, a
+// map name that is not a floor "001".."100" or an entrance outside 0..4.
 bool DecodeSaveRecord(const std::uint8_t* bytes, std::size_t size, SaveRecord* out);
 
 // The live progress as a record, and a record put back into the live state.

@@ -4,6 +4,7 @@
 // a floor-jump point. The unchanging part is drawn once per visit.
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <string>
 
 #include "game/action_input.h"
@@ -109,7 +110,10 @@ void DrawDoorBoxes(int f) {
     if (links[p] == -1) continue;
     const int x = kBoxesX + kBoxPitch * boxes++;
     DrawDoorBox(x, kDoorTopChip + p, kDoorBottomChip + p);
-    DrawHudNumber(7, links[p] - 1, x + 7, 402);
+    // A saved link is any 32-bit value; the lowest has no predecessor and
+    // shows as the other negative ones do.
+    const std::int32_t link = links[p];
+    DrawHudNumber(7, link == std::numeric_limits<std::int32_t>::min() ? link : link - 1, x + 7, 402);
   }
   if (gameState.FloorProgress.shopFound[f] == 1) {
     DrawDoorBox(kBoxesX + kBoxPitch * boxes + kShopBoxGap, kShopTopChip, kShopBottomChip);

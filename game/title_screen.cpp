@@ -76,7 +76,10 @@ void DrawTitle() {
 
 void UpdateMenu() {
   qz::BlitGraph(kMenuCursorX, MenuCursor.y, images.cursor1, 1);
-  if (StepCursorSlide(MenuCursor)) return;
+  // The frame that ends a slide reads the keys as well: a held direction
+  // moves again every 8 frames, and a Confirm on that frame counts.
+  StepCursorSlide(MenuCursor);
+  if (MenuCursor.moving != 0) return;
   if (ActionFlags.confirm != 0) {
     TitleStartRequest = 0;
     WindowState = 0;

@@ -58,6 +58,15 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// One pair of matching quotes around a whole value is not part of it. Quote
+// marks lie below every trail byte, so they are never half a character.
+std::string_view Unquote(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
 enum class LineKind { kOther, kSection, kKey };
 
 struct ProfileLine {
@@ -117,7 +126,7 @@ std::optional<std::string_view> FindValue(std::string_view text, std::string_vie
     if (parsed.kind == LineKind::kSection) {
       inSection = NamesMatch(parsed.name, section);
     } else if (inSection && parsed.kind == LineKind::kKey && NamesMatch(parsed.name, key)) {
-      return parsed.value;
+      return Unquote(parsed.value);
     }
   }
   return std::nullopt;

@@ -1,8 +1,9 @@
 // Profile (INI) files: the configuration and debug files of the game. Windows
 // semantics: sections and keys match without ASCII case (trail bytes of
 // double-byte characters are never folded), whitespace around keys and values
-// is trimmed, CR LF and LF both end lines, a missing file, section or key gives
-// the default. Writes replace the file only once the whole new text is on disk.
+// is trimmed, one pair of matching quotes around a value is dropped, CR LF and
+// LF both end lines, a missing file, section or key gives the default. Writes
+// replace the file only once the whole new text is on disk.
 // File names are in the library's Windows form and code page.
 #pragma once
 

@@ -2,6 +2,7 @@
 // the enemies' types set here (no kind of the tables uses them): teleporters
 // that never share a point and show their appearing and fading cells, a
 // chaser's acceleration to its speed, and a wall climber reaching a corner;
+// walkers falling off a ledge and hoppers landing, by the gravity they share;
 // and a sweep that runs every behaviour type and every kind of every set with
 // its attacks, the player present, checking each stays a sane record.
 #include <algorithm>
@@ -124,6 +125,73 @@ TEST_F(EnemyTest, AWallClimberWalksToTheWallClimbsItAndStopsUnderTheCeiling) {
   const std::pair<int, int> corner = At(climber);
   Frames(60);
   EXPECT_EQ(At(climber), corner) << "stays in the corner";
+}
+
+TEST_F(EnemyTest, AWalkerSteppingOffALedgeFallsFasterEachFrameUpToTwelveAndLands) {
+  // A red slime walking right along a ledge of row 20 that ends at column 19.
+  EnterFloor(1, {{17, 18, 2}});
+  for (int column = 10; column < 20; ++column) SetCell(column, 20, 1, kAttrSolidBlock);
+  PlacePlayer(2000);
+  EnemyRecord& walker = enemies[0];
+  walker.volleysPerBurst[0] = 0;
+  walker.facing = 1;
+  std::vector<double> fall;
+  for (int frame = 0; frame < 400; ++frame) {
+    const double before = walker.posY;
+    Frames(1);
+    if (walker.moveState == 1) fall.push_back(walker.posY - before);
+    else if (!fall.empty()) break;
+  }
+  ASSERT_GT(fall.size(), 60u) << "falls from row 20 to the ground";
+  EXPECT_GE(walker.x + walker.bodyLeft, 20 * 32) << "stepped off only once clear of the ledge";
+  for (std::size_t k = 0; k < fall.size(); ++k) {
+    ASSERT_DOUBLE_EQ(fall[k], std::min(1.0 + 0.25 * static_cast<double>(k), 12.0)) << "frame " << k << " of the fall";
+  }
+  EXPECT_EQ(walker.moveState, 0);
+  EXPECT_EQ(walker.y + walker.bodyBottom, 44 * 32) << "landed on the ground";
+}
+
+TEST_F(EnemyTest, HoppersLandAfterTheFramesTheirJumpSpeedGivesThemAndHopAgain) {
+  // A gold slime jumps at -5.0: 20 frames up, one at the top, 20 down.
+  // The black slime's speed2 of -1.0 makes its jump -4.0: 16, one, 16.
+  EnterFloor(1, {{10, 42, 3}, {40, 40, 4}});
+  PlacePlayer(2000);
+  struct Hopper {
+    int expectedAirFrames;
+    double expectedHeight;
+    std::vector<int> airFrames;
+    std::vector<double> heights;
+    int run = 0;
+    bool landed = false;
+    double ground = 0.0, top = 0.0;
+  };
+  Hopper hoppers[2] = {{40, 52.5, {}, {}}, {32, 34.0, {}, {}}};
+  for (EnemyRecord& e : enemies) e.volleysPerBurst[0] = 0;
+  for (int frame = 0; frame < 240; ++frame) {
+    Frames(1);
+    for (int i = 0; i < 2; ++i) {
+      Hopper& h = hoppers[i];
+      const EnemyRecord& e = enemies[i];
+      if (e.moveState == 1) {
+        ++h.run;
+        h.top = std::min(h.top, e.posY);
+        continue;
+      }
+      // The first hop starts a pixel over the ground, where the floor lifted it.
+      if (h.run > 0 && h.landed) {
+        h.airFrames.push_back(h.run);
+        h.heights.push_back(h.ground - h.top);
+      }
+      h.run = 0;
+      h.landed = true;
+      h.ground = h.top = e.posY;
+    }
+  }
+  for (const Hopper& h : hoppers) {
+    ASSERT_GE(h.airFrames.size(), 3u);
+    for (int frames : h.airFrames) EXPECT_EQ(frames, h.expectedAirFrames);
+    for (double height : h.heights) EXPECT_DOUBLE_EQ(height, h.expectedHeight);
+  }
 }
 
 // Runs the live enemies for `frames` frames beside a player kept alive, and

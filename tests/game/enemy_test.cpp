@@ -1,7 +1,8 @@
 // Enemies on generated floors, headless: the templates every kind set builds,
-// enemies placed from a floor file, a walker meeting a wall, a shooter's
-// bullet reaching the player, counters kept once when an enemy leaves the
-// field, drawing probed on the cell-colour data set, and a boss's defeat.
+// enemies placed from a floor file, a walker meeting a wall, the knock-back of
+// touching an enemy, a shooter's bullet reaching the player, counters kept
+// once when an enemy leaves the field, drawing probed on the cell-colour data
+// set, and a boss's defeat.
 #include <algorithm>
 
 #include "game/enemies.h"
@@ -115,6 +116,34 @@ TEST_F(EnemyTest, AWalkerStandsOnTheGroundAndTurnsAtAWall) {
   const double before = enemies[0].posX;
   Frames(10);
   EXPECT_NEAR(enemies[0].posX - before, 8.0, 1e-9) << "walks right at its speed";
+}
+
+TEST_F(EnemyTest, TouchingAnEnemyKnocksThePlayerBackwardsFromWhereItFacesByTheKindsClass) {
+  // A blue slime stands and turns to the player, so its facing follows the side.
+  EnterFloor(1, {{20, 42, 0}});
+  Frames(2);
+  const EnemyRecord& slime = enemies[0];
+  ASSERT_EQ(slime.y + slime.bodyBottom, 44 * 32);
+  struct Class {
+    int contactKnockback;
+    double push;
+  };
+  for (const Class c : {Class{0, 2.5}, Class{1, 8.0}, Class{2, 12.0}, Class{4, 2.5}}) {
+    for (const int side : {-1, 1}) {
+      for (const int facing : {-1, 1}) {
+        SCOPED_TRACE(::testing::Message() << "class " << c.contactKnockback << ", side " << side
+                                          << ", facing " << facing);
+        enemies[0].contactKnockback = c.contactKnockback;
+        PlacePlayer(slime.x + 24 * side);
+        player.facing = facing;
+        Frames(1);
+        EXPECT_EQ(slime.facing, side);
+        EXPECT_EQ(player.life, 100 - slime.contactDamage);
+        EXPECT_EQ(player.invulnerableFrames, 16);
+        EXPECT_DOUBLE_EQ(player.velocityX, -c.push * facing);
+      }
+    }
+  }
 }
 
 TEST_F(EnemyTest, AShooterFiresABulletThatHitsThePlayer) {

@@ -1,6 +1,8 @@
 // The game started headless over a generated cell-colour data set, as the
 // floor tests need it: sheets, sounds, work screens and the candle mask
-// loaded, the clock virtual. The data set is written once per process.
+// loaded, the built-in keys, the clock virtual and sounds played out as it
+// runs, so a sound the game waits for ends. The data set is written once per
+// process.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -54,7 +56,7 @@ class FloorTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(dataSetOk_);
-    ASSERT_TRUE(veltrin::testing::StartLibraryForGameTest("QzFloors"));
+    ASSERT_TRUE(veltrin::testing::StartLibraryForGameTest("QzFloors", plat::AudioSinkKind::kNull));
     SelectDrawTarget(kBackScreen);
     SetTransparentColorRGB(0, 255, 0);
     previousDirectory_ = currentDirectory;
@@ -75,6 +77,7 @@ class FloorTest : public ::testing::Test {
     std::fill(std::begin(chipGraphs), std::end(chipGraphs), 0);
     fadeRequest = skipFade = 0;
     ActionFlags = ActionFlagSet{};
+    ButtonMap = kBuiltInButtonMap;
     gameState.scene = kSceneFloorPlay;
     gameState.saveSlot = 1;
     lastFrameTime = GetMillisecondCount();

@@ -1,9 +1,11 @@
 // Loading floors as a door, a save or a restart does: every field of a
 // generated file lands in its record, the player starts at the entrance (or
-// at a defined fallback), the check cube charges its time, music and chip
+// at a defined fallback), the check cube charges its time and the floor's
+// time stops at the ends of its range, music and chip
 // sets carry over, the floor's progress and beaten bosses are reapplied, and
 // a malformed file is refused with the floor as it was.
 #include <cstring>
+#include <limits>
 
 #include "game/doors.h"
 #include "game/enemies.h"
@@ -100,6 +102,20 @@ TEST_F(FloorTest, TheCheckCubeStartsThereWithThirtySecondsLessTheHourglassGivesT
   ASSERT_EQ(Enter("002", 1), 1);
   ExpectStartAt(FindCell(file, kAttrEntrance0 + 1));
   EXPECT_EQ(floorTime, file.timeLimit + 10);
+}
+
+TEST_F(FloorTest, TheLongestFloorTimeGainsNothingMoreFromTheHourglass) {
+  M floor = SmallFloor();
+  floor.timeLimit = std::numeric_limits<std::int32_t>::max();
+  WriteMap("061", WriteMapFile(floor));
+  player.ProgressFlags[kHourglass] = 1;
+  ASSERT_EQ(Enter("061", 0), 1);
+  EXPECT_EQ(floorTime, std::numeric_limits<std::int32_t>::max());
+  floor.timeLimit = 0;
+  WriteMap("061", WriteMapFile(floor));
+  player.ProgressFlags[kHourglass] = 0;
+  ASSERT_EQ(Enter("061", 4), 1);
+  EXPECT_EQ(floorTime, -30);
 }
 
 TEST_F(FloorTest, MusicAndChipSetCarryOverFloorsThatNameThem) {
@@ -226,6 +242,8 @@ TEST_F(FloorTest, AMalformedFloorFileIsRefusedAndTheFloorStaysAsItWas) {
       {"slot position", [](M& m) { m.slots[2] = {1, -1, 5, 0}; }},
       {"moving object position", [](M& m) { m.movingObjects.push_back({-3, 5, 1}); }},
       {"door target entrance", [](M& m) { m.doors[1] = {5, 4}; }},
+      {"time", [](M& m) { m.timeLimit = -1; }},
+      {"time", [](M& m) { m.timeLimit = std::numeric_limits<std::int32_t>::min(); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.field);

@@ -1,13 +1,15 @@
 // The floor-play frame as a player sees it, probed on the cell-colour data
 // set: the camera and the cells it shows, marks and items hidden where they
 // should be, the darkness of a dark floor, timed cells, the effects' life,
-// the status bar's places, every floor event, and the game-over timing.
+// the status bar's places, every floor event, the dash trail across a door,
+// and the game-over timing.
 #include <algorithm>
 
 #include "game/doors.h"
 #include "game/effects.h"
 #include "game/game_over.h"
 #include "game/hud.h"
+#include "game/player.h"
 #include "sound/sound_play.h"
 #include "tests/game/floor_fixture.h"
 
@@ -386,6 +388,28 @@ TEST_F(FloorTest, DoorsWithoutAFloorResetThePlayerAndTheEndingDoorEndsTheGame) {
   EXPECT_EQ(skipFade, 1);
   ASSERT_NE(bgmHandle, -1);
   EXPECT_EQ(qz::IsSoundHandlePlaying(bgmHandle), 1);
+}
+
+TEST_F(FloorTest, ADashRightAfterEnteringAFloorLeavesNoAfterimageOfTheDashBeforeIt) {
+  ASSERT_EQ(Enter("001", 0), 1);
+  const int entryX = player.x, entryY = player.y;
+  // Dashing 96 pixels right of the entrance, then through a door back to it.
+  player.x = entryX + 96;
+  player.dashState = 1;
+  PlaceCamera();
+  for (int i = 0; i < 3; ++i) DrawPlayer();
+  const int cameraBefore = cameraX;
+  EnterDoor(0, 1, 0);
+  ASSERT_EQ(player.x, entryX);
+  ASSERT_EQ(player.y, entryY);
+  PlaceCamera();
+  ASSERT_EQ(cameraX, cameraBefore);
+  player.dashState = 1;
+  for (int frame = 0; frame < 4; ++frame) {
+    qz::ClearDrawTarget(nullptr);
+    DrawPlayer();
+    EXPECT_EQ(ScreenPixel(entryX + 96 + 32 - cameraX, entryY + 32 - cameraY), 0u) << "frame " << frame;
+  }
 }
 
 TEST_F(FloorTest, TheBannerShowsTheFloorAndATimeRunBelowZeroAsZeros) {

@@ -102,9 +102,6 @@ class GalleryTest : public qz::testing::FloorTest {
     FloorTest::SetUp();
     ASSERT_EQ(Enter(kGalleryFloor, 0), 1);
     fadeRequest = skipFade = 0;  // no fade pending: shots meet cells
-    ButtonMap = kBuiltInButtonMap;  // Confirm closes the chest's window
-    // The chest plays this sound to its end, which the manual sink never reaches.
-    soundEffects[kSeBoxOpen01] = -1;
     player.life = player.maxLife = 100;
     player.magic = player.maxMagic = 40;
     player.shotLevel[0] = player.shotLevel[1] = player.shotLevel[2] = 1;

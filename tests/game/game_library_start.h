@@ -1,7 +1,9 @@
 // Starts the library for a game test: virtual time, so waits and fades run at
-// once; the manual audio sink, so the clock's jumps never reach a mixing
-// thread; window mode under a title of the test's own, so parallel test
-// processes do not take each other for a second running copy.
+// once; the manual audio sink by default, so the clock's jumps never reach a
+// mixing thread (the null sink instead plays sounds out as the clock runs, so
+// a sound the game waits for ends); window mode under a title of the test's
+// own, so parallel test processes do not take each other for a second running
+// copy.
 #pragma once
 
 #include <unistd.h>
@@ -17,9 +19,10 @@
 
 namespace veltrin::testing {
 
-inline bool StartLibraryForGameTest(const char* titlePrefix) {
+inline bool StartLibraryForGameTest(const char* titlePrefix,
+                                    plat::AudioSinkKind sink = plat::AudioSinkKind::kManual) {
   plat::UseVirtualTime(true);
-  plat::SetAudioSinkForTest(plat::AudioSinkKind::kManual);
+  plat::SetAudioSinkForTest(sink);
   qz::GetWindowSystemState().settings = qz::WindowSettings{};
   qz::ChangeWindowMode(1);
   const std::string title = titlePrefix + std::to_string(getpid());

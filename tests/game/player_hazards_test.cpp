@@ -3,6 +3,7 @@
 // cells, the event icon and Up, the floor clock, the death and the give-up.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "game/game_over.h"
@@ -191,6 +192,15 @@ TEST_F(PlayerHazardsTest, FloorClockCountsDownAndItsEndKillsThePlayerOnTheNextUp
   player.life = 0;
   Step(0);
   EXPECT_EQ(gameOvers, 30100);
+
+  // The lowest time counts down without wrapping round to the highest.
+  player.dead = 0;
+  player.life = 100;
+  floorTime = std::numeric_limits<std::int32_t>::min();
+  floorTimeTick = 60;
+  Step(0);
+  EXPECT_EQ(floorTime, 0);
+  EXPECT_EQ(player.life, 0);
 }
 
 TEST_F(PlayerHazardsTest, FourButtonsTogetherGiveUpInTheSameUpdate) {

@@ -3,6 +3,7 @@
 // leaves when the player quits its window, and how platforms carry.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "game/crossfade.h"
@@ -82,6 +83,11 @@ TEST_F(PlayerItemsTest, PickUpsTakeTheFirstTouchedOnlyCapMagicAndWaitForAHiddenC
   SetCell(10, 18, 0, 0);
   CheckObjectTouch();
   EXPECT_EQ(floorTime, 310);
+  // Near the longest time a pick-up fills it up to the end, no further.
+  floorTime = std::numeric_limits<std::int32_t>::max() - 4;
+  PutObject(7, 10, 18, 3);
+  CheckObjectTouch();
+  EXPECT_EQ(floorTime, std::numeric_limits<std::int32_t>::max());
   PutObject(4, 10, 18, 2);
   CheckObjectTouch();
   EXPECT_EQ(player.infiniteMagic, 1);

@@ -1,6 +1,7 @@
 // The player's movement on scripted pads over small floors: the jump arc and
 // its release, walking to the cap and friction, the wall snap, the dash and
-// the slow-down after it, one-way platforms and the drop through them.
+// the slow-down after it, standing with one foot over a ledge, one-way
+// platforms and the drop through them.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -179,6 +180,28 @@ TEST_F(PlayerMovementTest, HeldDashRepeatsOnTheGroundButTheAirDashNeedsAFreshPre
   EXPECT_EQ(dashBlock, 0);
   Step(kDash);
   EXPECT_EQ(player.dashState, 1);
+}
+
+TEST_F(PlayerMovementTest, OneFootOverTheGroundHoldsThePlayerAndNoFootDropsIt) {
+  // Ground of columns 0..9 (x below 320); the feet probe x + 18 and x + 44.
+  LoadCells(20, {std::string(10, '#')});
+  PlaceAt(320 - 19, kStandY);  // the left foot at x 319, the last pixel of the ground
+  Steps(30, 0);
+  EXPECT_EQ(player.airborne, 0);
+  EXPECT_DOUBLE_EQ(player.posY, kStandY);
+  PlaceAt(320 - 18, kStandY);  // both feet past the edge
+  Step(0);
+  EXPECT_EQ(player.airborne, 1);
+
+  // Ground from column 10 on: the right foot alone holds the player.
+  LoadCells(20, {std::string(10, '.') + std::string(66, '#')});
+  PlaceAt(320 - 44, kStandY);
+  Steps(30, 0);
+  EXPECT_EQ(player.airborne, 0);
+  EXPECT_DOUBLE_EQ(player.posY, kStandY);
+  PlaceAt(320 - 45, kStandY);
+  Step(0);
+  EXPECT_EQ(player.airborne, 1);
 }
 
 TEST_F(PlayerMovementTest, OneWayPlatformsCarryAndDownJumpDropsThrough) {

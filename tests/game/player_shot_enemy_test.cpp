@@ -1,5 +1,6 @@
 // Player shots against enemies on a walled floor: a Blaze shot hurting a
-// walker by its truncated damage factor until it is defeated, the Blaze
+// walker by its truncated damage factor until it is defeated, a defeat
+// counting off the floor's required defeats only for counted enemies, the Blaze
 // blast reaching the enemies whose body lies within its square, and a
 // Gravity shot knocking them back by their class.
 #include <gtest/gtest.h>
@@ -64,6 +65,28 @@ TEST_F(PlayerShotEnemyTest, BlazeShotsHurtAWalkerByTheTruncatedFactorAndTheSecon
   FireBlazeAndFly();
   EXPECT_EQ(enemies[0].life, 1);
   EXPECT_EQ(enemyCount, 2);
+}
+
+TEST_F(PlayerShotEnemyTest, ShootingDownACountedEnemyCountsOffOneRequiredDefeatAndAPlacedOneNone) {
+  // As an enemy an attack spawned: counted towards the floor's required defeats.
+  EnterWithSlimes();
+  PlacePlayer(500);
+  player.shotLevel[0] = 1;
+  enemies[0].counted = 1;
+  requiredDefeats = 3;
+  FireBlazeAndFly();
+  ASSERT_EQ(enemies[0].life, 0);
+  EXPECT_EQ(requiredDefeats, 2);
+  EXPECT_EQ(enemyCount, 1);
+
+  // One the floor placed is not counted.
+  EnterWithSlimes();
+  PlacePlayer(500);
+  requiredDefeats = 3;
+  FireBlazeAndFly();
+  ASSERT_EQ(enemies[0].life, 0);
+  EXPECT_EQ(requiredDefeats, 3);
+  EXPECT_EQ(enemyCount, 1);
 }
 
 TEST_F(PlayerShotEnemyTest, TheBlastHurtsEnemiesWhoseBodyTouchesItsSquareOnceWhileStunned) {

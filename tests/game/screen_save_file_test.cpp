@@ -1,7 +1,8 @@
 // The save slots as a player meets them: progress written and read back field
 // by field, files damaged, cut short or crafted (refused and reset, never a
-// crash), a write that fails keeping the old save, and the play time across
-// a wrap of the tick counter.
+// crash; names and entrances the writer never makes refused even when their
+// sum matches), a write that fails keeping the old save, and the play time
+// across a wrap of the tick counter.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -216,6 +217,37 @@ TEST_F(SaveFileTest, ShortCraftedAndMissingSlotsNeverCrash) {
   SetDistinctiveProgress();
   EXPECT_EQ(ReadSaveFile(3), 0);
   EXPECT_EQ(player.coins, 12345) << "a missing slot leaves the live game alone";
+}
+
+TEST_F(SaveFileTest, NamesAndEntrancesTheWriterNeverMakesAreRefusedEvenWithAMatchingSum) {
+  const std::string good = ValidFile();
+  // The sum made to match again, as a crafted file would.
+  const auto resummed = [](std::string bytes) {
+    Put32(&bytes, bytes.size() - 4, ReferenceChecksum(bytes));
+    return bytes;
+  };
+  const std::size_t entranceAt = 4321 + 3;
+  for (const std::uint32_t entranceValue : {0u, 4u}) {
+    std::string bytes = good;
+    Put32(&bytes, entranceAt, entranceValue);
+    EXPECT_TRUE(Loads(resummed(bytes))) << "entrance " << entranceValue;
+  }
+  // Continue would switch to floor play and enter no floor.
+  for (const std::uint32_t entranceValue : {5u, 0xFFFFFFFFu, 0x80000000u}) {
+    std::string bytes = good;
+    Put32(&bytes, entranceAt, entranceValue);
+    EXPECT_FALSE(Loads(resummed(bytes))) << "entrance " << entranceValue;
+  }
+
+  // "042" without its terminating zero.
+  std::string unterminated = good;
+  unterminated[4323] = '7';
+  EXPECT_FALSE(Loads(unterminated));
+  // Length 5 holding "042", a zero and "x": cut at the zero it would write back as another file.
+  std::string embedded = good.substr(0, 4316) + std::string(4, '\0') + std::string("042\0x\0", 6) + good.substr(4324);
+  Put32(&embedded, 4316, 5);
+  EXPECT_FALSE(Loads(resummed(embedded)));
+  EXPECT_TRUE(Loads(good));
 }
 
 TEST_F(SaveFileTest, AFailedWriteKeepsTheOldSaveAndSaysSo) {

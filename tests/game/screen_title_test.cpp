@@ -129,14 +129,20 @@ TEST_F(TitleScreenTest, CursorSlidesWrapsIgnoresConfirmMidSlideAndQuits) {
   Move(plat::VK_DOWN);
   EXPECT_EQ(MenuCursor.y, 336);
 
-  // Held, a direction moves again every 9 frames.
+  // Held, a direction moves again every 8 frames: the frame that ends a
+  // slide starts the next.
   Press(plat::VK_DOWN, true);
-  Frames(18);
-  Press(plat::VK_DOWN, false);
+  Frames(16);
   EXPECT_EQ(MenuCursor.row, 3);
-  Frames(8);
-  Move(plat::VK_DOWN);
+  RunFrame();
+  Press(plat::VK_DOWN, false);
+  EXPECT_EQ(MenuCursor.row, 4);
+  // A Confirm on the frame the slide ends is read on that frame.
+  Frames(7);
+  ASSERT_EQ(MenuCursor.moving, 1);
   Hold({kButton0});
+  EXPECT_EQ(MenuCursor.moving, 0);
+  EXPECT_EQ(MenuCursor.y, 420);
   EXPECT_EQ(gameState.saveSlot, 5);
   EXPECT_EQ(gameState.quitRequested, 1);
 }

@@ -5,6 +5,7 @@
 // panel entries, and the floor jump answered Yes, No or Cancel.
 #include <functional>
 #include <initializer_list>
+#include <limits>
 #include <set>
 #include <vector>
 
@@ -38,7 +39,6 @@ class StatusScreenTest : public qz::testing::FloorTest {
  protected:
   void SetUp() override {
     FloorTest::SetUp();
-    ButtonMap = kBuiltInButtonMap;
     confirmLatch = cancelLatch = 0;
     pictureScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);
     ASSERT_EQ(Enter("001", 0), 1);
@@ -280,6 +280,15 @@ TEST_F(StatusScreenTest, AFloorShowsWhatWasFoundAndItsDoorsSortedWithTheirPictur
     Move({kRight});
     EXPECT_EQ(Piece(76, 415), chestIcons[i]) << "found-item value " << chestValues[i];
   }
+
+  // Links no door writes, as a crafted save holds them: the lowest shows as 00 like any negative one.
+  const std::int32_t links19[4] = {-7, -1, std::numeric_limits<std::int32_t>::min(), -1};
+  std::copy(std::begin(links19), std::end(links19), p.doorLinks[19]);
+  Move({kRight});
+  EXPECT_EQ(Piece(160, 383), Chip(210));
+  EXPECT_EQ(Piece(200, 383), Chip(211));
+  for (int x : {167, 176}) ExpectDigit(x, 402, 0, Chip(210));
+  for (int x : {207, 216}) ExpectDigit(x, 402, 0, Chip(211));
 }
 
 TEST_F(StatusScreenTest, PanelEntriesDescribeOnlyWhatIsOwnedWithTheirExactNames) {

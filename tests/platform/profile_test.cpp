@@ -1,6 +1,7 @@
 // The profile-file stand-in against hand-written INI files: Windows matching
 // (ASCII case, Shift-JIS keys, whitespace, line ends), defaults, cut values,
-// integer reads, and writes that keep the rest of the file and swap it whole.
+// quoted values, integer reads, and writes that keep the rest of the file and
+// swap it whole.
 #include "platform/profile.h"
 
 #include <fcntl.h>
@@ -110,6 +111,34 @@ TEST(PlatProfileRead, ShiftJisKeysMatchOnlyThemselves) {
   EXPECT_EQ(Get(file, "PlayerData", "\x83" "A\x83" "B"), "none");
   // The ']' inside the section name is a trail byte, not the bracket.
   EXPECT_EQ(Get(file, kZo, "key"), "zo");
+}
+
+TEST(PlatProfileRead, OnePairOfMatchingQuotesAroundAValueIsDropped) {
+  ScratchFolder scratch;
+  scratch.Write("quoted.ini",
+                "[Config]\r\n"
+                "Volume=\"55\"\r\n"
+                "Single = '30' \r\n"
+                "Inner=\" spaced \"\r\n"
+                "Doubled=\"\"x\"\"\r\n"
+                "Empty=\"\"\r\n"
+                "Mixed=\"7'\r\n"
+                "Lone=\"\r\n"
+                "Inside=a \"b\" c\r\n"
+                "Kana=\"" + kAtsu + "\"\r\n");
+  const std::string file = scratch.Library("quoted.ini");
+  EXPECT_EQ(Get(file, "Config", "Volume"), "55");
+  EXPECT_EQ(GetInt(file, "Volume"), 55u);
+  EXPECT_EQ(GetInt(file, "Single"), 30u);
+  EXPECT_EQ(Get(file, "Config", "Inner"), " spaced ");
+  EXPECT_EQ(Get(file, "Config", "Doubled"), "\"x\"") << "only one pair";
+  EXPECT_EQ(Get(file, "Config", "Empty"), "");
+  EXPECT_EQ(GetInt(file, "Empty"), 77u) << "empty once unquoted: the default";
+  EXPECT_EQ(Get(file, "Config", "Mixed"), "\"7'");
+  EXPECT_EQ(Get(file, "Config", "Lone"), "\"");
+  EXPECT_EQ(Get(file, "Config", "Inside"), "a \"b\" c");
+  EXPECT_EQ(Get(file, "Config", "Kana"), kAtsu);
+  EXPECT_EQ(Get(file, "Config", "Missing", "\"kept\""), "\"kept\"") << "a default is given as it is";
 }
 
 TEST(PlatProfileRead, IntegersParseLikeWindows) {
