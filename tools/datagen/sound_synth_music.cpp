@@ -22,7 +22,7 @@ constexpr std::size_t kBreath = 1024;
 constexpr std::size_t kFade = 441;  // echo and drum tails fade out over 10 ms before the breath
 // Peak of a pass before encoding: the decoded music, with the decoder's
 // overshoot, and two effects at their peak still sum to below full scale.
-constexpr double kMusicPeak = 0.27;
+constexpr double kMusicPeak = 0.26;
 
 enum class Mode { kMajor, kMinor, kDorian, kPhrygian, kHarmonicMinor };
 enum class Timbre { kPulse50, kPulse25, kPulse12, kTriangle };
@@ -55,7 +55,7 @@ constexpr Tune kTunes[] = {
     {"BGM_Shop.mp3", 4, 4, 68, 65, Mode::kMajor, Timbre::kPulse25, "R.T.F.T.", ".C.C.C.C", "h.hhh.hh", 0, 0},
     {"BGM_Ending.mp3", 4, 4, 92, 60, Mode::kMajor, Timbre::kTriangle, "R---F---", "AAAAAAAA", "........", 3, 0.3},
     {"BGM_Cave.mp3", 4, 4, 96, 50, Mode::kPhrygian, Timbre::kTriangle, "R-------", "H-------", "......h.", 4, 0.45},
-    {"BGM_Sky.mp3", 8, 3, 48, 67, Mode::kMajor, Timbre::kPulse25, "R-....", "..C-C-", "h.h.h.", 3, 0.2},
+    {"BGM_Sky.mp3", 8, 3, 48, 67, Mode::kMajor, Timbre::kPulse25, "R-....", "..C.C.", "h.h.h.", 3, 0.2},
     {"BGM_Castle.mp3", 4, 4, 73, 52, Mode::kHarmonicMinor, Timbre::kPulse50, "R.R.F.F.", "C...C.C.", "k.s.kks.", 5, 0},
     {"BGM_Boss.mp3", 8, 4, 50, 53, Mode::kHarmonicMinor, Timbre::kPulse12, "RROR-ROR", "A-A-A-A-", "k.skk.s.", 5, 0},
 };
@@ -138,15 +138,15 @@ class Score {
       double sample = 0;
       if (kind == 'k') {
         phase += (45 + 110 * std::exp(-t * 30)) / kRate;
-        sample = 0.9 * std::sin(2 * M_PI * phase) * std::exp(-t * 22);
+        sample = 0.6 * std::sin(2 * M_PI * phase) * std::exp(-t * 22);
       } else if (kind == 's') {
         phase += 190.0 / kRate;
-        sample = (0.8 * noise + 0.25 * std::sin(2 * M_PI * phase)) * std::exp(-t * 28);
+        sample = (0.6 * noise + 0.2 * std::sin(2 * M_PI * phase)) * std::exp(-t * 28);
       } else {
         sample = 0.5 * (noise - previous) * std::exp(-t * 90);
       }
       previous = noise;
-      mix_[start + i] += sample * std::min(1.0, i / 40.0);
+      mix_[start + i] += sample * std::min(1.0, i / 132.0);  // a 3 ms attack: no click out of silence
     }
   }
 
@@ -162,17 +162,21 @@ class Score {
   }
 
   // Tails fade to silence before the breath; the pass is scaled to `peak` of
-  // full scale and rotated to start kLeadIn before the first downbeat.
+  // full scale through a soft limiter (the rare peaks where every voice meets
+  // would otherwise set the level) and rotated to start kLeadIn before the
+  // first downbeat.
   std::vector<std::int16_t> Finish(double peak) {
     for (std::size_t i = end_ - kFade; i < mix_.size(); ++i) {
       mix_[i] *= i >= end_ ? 0.0 : static_cast<double>(end_ - i) / kFade;
     }
     double loudest = 1e-9;
     for (double s : mix_) loudest = std::max(loudest, std::abs(s));
+    constexpr double kDrive = 2.0;
+    const double scale = peak * 32767 / std::tanh(kDrive);
     std::vector<std::int16_t> pass(mix_.size());
     for (std::size_t i = 0; i < pass.size(); ++i) {
       const double s = mix_[(i + mix_.size() - kLeadIn) % mix_.size()];
-      pass[i] = static_cast<std::int16_t>(std::lround(s / loudest * peak * 32767));
+      pass[i] = static_cast<std::int16_t>(std::lround(std::tanh(kDrive * s / loudest) * scale));
     }
     return pass;
   }
@@ -263,15 +267,19 @@ void WriteBand(const Tune& t, Rng& rng, std::size_t eighth, Score& band) {
   }
 }
 
+// The jingle: a rising arpeggio, then the chord held until an eighth before
+// the end, so the pass ends (and, played once, the decoder starts) in silence.
 ComposedMusic ComposeJingle() {
   const std::size_t bar = static_cast<std::size_t>(kJingleFrames) * kMp3FrameSamples;
   const std::size_t eighth = bar / 8;
   Score score(bar);
   const int rising[4] = {0, 4, 7, 12};
-  for (int i = 0; i < 3; ++i) score.Note(eighth * i, eighth * 9 / 10, NoteHz(kJingleRoot + rising[i]), Timbre::kPulse50, 0.35);
   for (int i = 0; i < 3; ++i) {
-    score.Note(eighth * 3, eighth * 4, NoteHz(kJingleRoot + rising[i + 1]), i == 2 ? Timbre::kPulse50 : Timbre::kTriangle,
-               0.25);
+    score.Note(eighth * i, eighth * 9 / 10, NoteHz(kJingleRoot + rising[i]), Timbre::kPulse50, 0.35);
+  }
+  for (int i = 1; i < 4; ++i) {
+    const Timbre timbre = i == 3 ? Timbre::kPulse50 : Timbre::kTriangle;
+    score.Note(eighth * 3, eighth * 4, NoteHz(kJingleRoot + rising[i]), timbre, 0.25);
   }
   return ComposedMusic{score.Finish(kMusicPeak), bar / 4, kLeadIn, false};
 }
