@@ -65,7 +65,7 @@ constexpr int kJingleFrames = 16;
 constexpr int kJingleRoot = 72;
 
 // Chord roots as scale degrees, one a bar (passes of 8 bars take it twice).
-constexpr int kProgressions[][4] = {{0, 3, 4, 0}, {0, 3, 0, 4}, {0, 5, 6, 4}, {0, 5, 3, 4}, {0, 1, 0, 6}, {0, 5, 3, 4}};
+constexpr int kProgressions[][4] = {{0, 3, 4, 0}, {0, 3, 0, 4}, {0, 5, 6, 4}, {0, 5, 3, 4}, {0, 1, 0, 6}, {0, 3, 5, 4}};
 
 int ScaleStep(Mode mode, int index) {
   static const int kScales[5][7] = {{0, 2, 4, 5, 7, 9, 11}, {0, 2, 3, 5, 7, 8, 10}, {0, 2, 3, 5, 7, 9, 10},
@@ -225,9 +225,12 @@ void WriteMelody(const Tune& t, Rng& rng, std::size_t eighth, Score& melody) {
       if (rhythm[static_cast<std::size_t>(s)] != 'N') continue;
       int held = 1;
       while (s + held < steps && rhythm[static_cast<std::size_t>(s + held)] == '-') ++held;
-      int note = degrees[static_cast<std::size_t>((bar % 4) * steps + s)];
-      if (last && s == steps / 2) note = 7;  // the cadence
       const std::size_t start = (static_cast<std::size_t>(bar) * steps + s) * eighth;
+      if (last && s == steps / 2) {  // the cadence, sounding into the breath
+        melody.Note(start, eighth * held, NoteHz(DegreeNote(t, 7)), t.lead, 0.3);
+        continue;
+      }
+      const int note = degrees[static_cast<std::size_t>((bar % 4) * steps + s)];
       melody.Note(start, eighth * held * 7 / 8, NoteHz(DegreeNote(t, note)), t.lead, 0.3);
     }
   }
