@@ -168,6 +168,8 @@ TEST_F(SoundSynthMix, TwoLoudestEffectsOverTheLoudestMusicStayBelowFullScale) {
     for (std::int16_t s : plat::RenderAudioForTest(frames)) peak = std::max(peak, std::abs(static_cast<int>(s)));
     done += frames;
   }
+  RecordProperty("worst_case_sum", effects[0].first + effects[1].first + loudestMusic);
+  RecordProperty("mixed_peak", peak);
   EXPECT_LT(peak, 32767) << "clipped";
   EXPECT_GT(peak, 8000) << "audible";
   for (int handle : {music, pile[0], pile[1]}) EXPECT_EQ(qz::DeleteSoundHandle(handle), 0);
