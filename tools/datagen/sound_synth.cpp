@@ -166,11 +166,12 @@ bool WriteMp3Loop(const std::string& path, const std::vector<std::int16_t>& pass
   lame_set_quality(lame, 7);
   lame_set_bWriteVbrTag(lame, 0);
   lame_set_disable_reservoir(lame, 1);
-  if (lame_init_params(lame) != 0) {
+  const std::size_t delay =
+      lame_init_params(lame) == 0 ? static_cast<std::size_t>(lame_get_encoder_delay(lame)) + kDecoderDelay : 0;
+  if (delay == 0 || delay > kSkipFrames * kMp3FrameSamples) {
     lame_close(lame);
     return fail("cannot start the MP3 encoder");
   }
-  const std::size_t delay = static_cast<std::size_t>(lame_get_encoder_delay(lame)) + kDecoderDelay;
   const std::size_t front = kSkipFrames * kMp3FrameSamples - delay;
   std::vector<std::int16_t> input(front + pass.size() + 2 * kMp3FrameSamples);
   for (std::size_t i = 0; i < input.size(); ++i) input[i] = pass[(i + pass.size() - front) % pass.size()];

@@ -206,8 +206,9 @@ void WriteMelody(const Tune& t, Rng& rng, std::size_t eighth, Score& melody) {
     for (int s = 0; s < steps; ++s) {
       if (s % 2 == 0) {  // on the beat: the nearest chord tone, moved now and then
         int best = chord + 7;
-        for (int tone = chord; tone <= chord + 14; tone += 2) {
-          if ((tone - chord) % 7 <= 4 && std::abs(tone - degree) < std::abs(best - degree)) best = tone;
+        for (int tone = chord; tone <= chord + 14; ++tone) {
+          const int interval = (tone - chord) % 7;  // 0, 2 and 4: root, third and fifth
+          if (interval % 2 == 0 && interval <= 4 && std::abs(tone - degree) < std::abs(best - degree)) best = tone;
         }
         degree = best + (rng.Next(3) == 0 ? 2 * rng.Next(3) - 2 : 0);
       } else {
