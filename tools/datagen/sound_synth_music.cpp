@@ -112,12 +112,12 @@ class Score {
  public:
   explicit Score(std::size_t length) : mix_(length), end_(length - kBreath) {}
 
-  // A note with a 4 ms attack and a release of up to 30 ms, cut short to end
+  // A note with a 5 ms attack and a release of up to 30 ms, cut short to end
   // before the breath.
   void Note(std::size_t start, std::size_t length, double hz, Timbre timbre, double level) {
     if (start >= end_) return;
     length = std::min(length, end_ - start);
-    const std::size_t attack = std::min<std::size_t>(length / 4, kRate / 250);
+    const std::size_t attack = std::min<std::size_t>(length / 4, kRate / 200);
     const std::size_t release = std::min<std::size_t>(length / 3, kRate * 3 / 100);
     double phase = 0;
     for (std::size_t i = 0; i < length; ++i) {
@@ -146,7 +146,7 @@ class Score {
         sample = 0.5 * (noise - previous) * std::exp(-t * 90);
       }
       previous = noise;
-      mix_[start + i] += sample * std::min(1.0, i / 132.0);  // a 3 ms attack: no click out of silence
+      mix_[start + i] += sample * std::min(1.0, i / 176.0);  // a 4 ms attack: no click out of silence
     }
   }
 
