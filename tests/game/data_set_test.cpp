@@ -390,9 +390,9 @@ TEST_F(DataSetTest, SoundsAndSettingsAreThere) {
   }
 }
 
-// The music is decoded as the game decodes it. The decoder keeps the
-// encoder's delay and padding as silence around each pass, so a loop is
-// click-free only when the music itself starts and ends at silence.
+// The music is decoded as the game decodes it: each pass starts and ends in
+// the short breath the tune takes at its loop point (the jingle in silence),
+// and no note starts or stops dead.
 TEST_F(DataSetTest, MusicDecodesToAudibleLoopsThatStartAndEndAtSilence) {
   qz::InitStreamInterfaces();
   ASSERT_EQ(qz::LoadAcmEntryPoints(), 0);

@@ -1,8 +1,6 @@
-// Sound synthesis. Effects are 50-150 ms blips of their own pitch, sweep and
-// timbre. Music is a short melody over a bass line whose every note has an
-// attack and a release, and which starts and ends on silence: the decoder
-// adds the encoder's delay and padding as silence around each pass of the
-// loop, so a loop that already begins and ends at zero joins without a click.
+// Sound files. Effects are 50-150 ms blips of their own pitch, sweep and
+// timbre, written as WAV; the composed music (sound_synth_music.cpp) is
+// encoded so that one pass of each file decodes to exactly one loop.
 #include "tools/datagen/sound_synth.h"
 
 #include <lame/lame.h>
@@ -17,8 +15,6 @@
 
 namespace datagen {
 namespace {
-
-using Samples = std::vector<std::int16_t>;
 
 constexpr int kEffectRate = 22050;
 constexpr int kMusicRate = 44100;
@@ -59,61 +55,29 @@ constexpr EffectRecipe kEffects[] = {
     {"se_discovery.wav", Wave::kTriangle, 660, 1980, 140}, {"se_magical.wav", Wave::kSine, 2000, 800, 130},
 };
 
-// The music files; each melody is drawn from its name and the seed.
-struct MusicRecipe {
-  const char* name;
-  int notes;  // eighth notes in one pass; 0 = a short jingle
-  double tempo;
-  int root;  // MIDI note of the key
-};
-constexpr MusicRecipe kMusic[] = {
-    {"BGM_F001.mp3", 16, 150, 60}, {"BGM_F003.mp3", 16, 110, 57}, {"BGM_F100.mp3", 16, 170, 55},
-    {"BGM_Title.mp3", 16, 120, 62}, {"BGM_Shop.mp3", 16, 135, 65}, {"BGM_Ending.mp3", 16, 100, 60},
-    {"BGM_StoneGet.mp3", 0, 0, 72},
-};
+// Each effect peaks at kEffectPeak of full scale (square waves, which sound
+// louder, lower): two effects over the music at volume 100 stay below full
+// scale however they line up.
+constexpr double kEffectPeak = 0.3;
 
 double Oscillator(Wave wave, double phase, std::uint32_t& noise) {
   switch (wave) {
     case Wave::kSine: return std::sin(2 * M_PI * phase);
-    case Wave::kSquare: return phase - std::floor(phase) < 0.5 ? 0.6 : -0.6;
+    case Wave::kSquare: return phase - std::floor(phase) < 0.5 ? 0.75 : -0.75;
     case Wave::kTriangle: {
       const double p = phase - std::floor(phase);
       return 4 * std::abs(p - 0.5) - 1;
     }
     case Wave::kNoise:
       noise = noise * 1664525u + 1013904223u;
-      return (static_cast<double>(noise >> 8) / 8388608.0 - 1.0) * 0.8;
+      return (static_cast<double>(noise >> 8) / 8388608.0 - 1.0) * 0.9;
   }
   return 0;
 }
 
-// Adds one enveloped note into out, from sample `start` on.
-void AddNote(std::vector<double>& out, std::size_t start, std::size_t length, double hz, Wave wave, double level,
-             int rate) {
-  const std::size_t attack = std::min<std::size_t>(length / 4, static_cast<std::size_t>(rate / 200));
-  const std::size_t release = std::min<std::size_t>(length / 2, static_cast<std::size_t>(rate / 25));
-  std::uint32_t noise = 12345;
-  double phase = 0;
-  for (std::size_t i = 0; i < length && start + i < out.size(); ++i) {
-    double envelope = 1.0;
-    if (i < attack) envelope = static_cast<double>(i) / attack;
-    if (i + release > length) envelope = std::min(envelope, static_cast<double>(length - i) / release);
-    out[start + i] += level * envelope * Oscillator(wave, phase, noise);
-    phase += hz / rate;
-  }
-}
-
-Samples ToPcm(const std::vector<double>& mix) {
-  Samples pcm(mix.size());
-  for (std::size_t i = 0; i < mix.size(); ++i) {
-    pcm[i] = static_cast<std::int16_t>(std::lround(std::clamp(mix[i], -1.0, 1.0) * 30000));
-  }
-  return pcm;
-}
-
-Samples SynthEffect(const EffectRecipe& r, std::uint32_t seed) {
+std::vector<std::int16_t> SynthEffect(const EffectRecipe& r, std::uint32_t seed) {
   const std::size_t length = static_cast<std::size_t>(kEffectRate) * r.milliseconds / 1000;
-  std::vector<double> mix(length);
+  std::vector<std::int16_t> pcm(length);
   std::uint32_t noise = seed * 2654435761u + 1;
   double phase = 0;
   const std::size_t release = length / 3;
@@ -126,43 +90,9 @@ Samples SynthEffect(const EffectRecipe& r, std::uint32_t seed) {
     const double before = std::floor(phase);
     phase += hz / kEffectRate;
     if (r.wave != Wave::kNoise || std::floor(phase) != before || i == 0) held = Oscillator(r.wave, phase, noise);
-    mix[i] = 0.7 * envelope * held;
+    pcm[i] = static_cast<std::int16_t>(std::lround(kEffectPeak * envelope * held * 32767));
   }
-  return ToPcm(mix);
-}
-
-double NoteHz(int midi) { return 440.0 * std::pow(2.0, (midi - 69) / 12.0); }
-
-Samples SynthMusic(const MusicRecipe& r, std::uint32_t seed) {
-  std::uint32_t state = seed * 747796405u + 2891336453u;
-  for (const char* p = r.name; *p != '\0'; ++p) state = (state ^ static_cast<unsigned char>(*p)) * 16777619u;
-  auto next = [&state](int limit) {
-    state = state * 1664525u + 1013904223u;
-    return static_cast<int>((state >> 16) % static_cast<std::uint32_t>(limit));
-  };
-  static const int kScale[7] = {0, 2, 4, 5, 7, 9, 11};
-  if (r.notes == 0) {  // a rising three-note jingle, about 0.3 s
-    const std::size_t note = kMusicRate / 10;
-    std::vector<double> mix(note * 3 + kMusicRate / 50);
-    for (int i = 0; i < 3; ++i) AddNote(mix, note * i, note, NoteHz(r.root + kScale[i * 2]), Wave::kSquare, 0.35, kMusicRate);
-    return ToPcm(mix);
-  }
-  const std::size_t eighth = static_cast<std::size_t>(kMusicRate * 30.0 / r.tempo);
-  const std::size_t lead = kMusicRate / 50;  // starts and ends on 20 ms of silence
-  std::vector<double> mix(eighth * r.notes + 2 * lead);
-  int degree = 0;
-  for (int i = 0; i < r.notes; ++i) {
-    degree = std::clamp(degree + next(5) - 2, -2, 9);
-    const int octave = degree < 0 ? -12 : degree >= 7 ? 12 : 0;
-    const int midi = r.root + 12 + kScale[(degree + 7) % 7] + octave;
-    const bool rest = i == r.notes - 1 || next(6) == 0;  // the last beat is always a rest
-    if (!rest) AddNote(mix, lead + eighth * i, eighth * 9 / 10, NoteHz(midi), Wave::kSquare, 0.22, kMusicRate);
-    if (i % 2 == 0) {
-      const int bass = r.root - 12 + kScale[(i / 4 % 2) * 4];
-      AddNote(mix, lead + eighth * i, eighth * 2 - eighth / 4, NoteHz(bass), Wave::kTriangle, 0.3, kMusicRate);
-    }
-  }
-  return ToPcm(mix);
+  return pcm;
 }
 
 bool WriteBytes(const std::string& path, const void* data, std::size_t size, std::string* error) {
@@ -177,7 +107,7 @@ void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-bool WriteWave(const std::string& path, const Samples& pcm, std::string* error) {
+bool WriteWave(const std::string& path, const std::vector<std::int16_t>& pcm, std::string* error) {
   const auto dataBytes = static_cast<std::uint32_t>(pcm.size() * 2);
   std::vector<std::uint8_t> out;
   out.insert(out.end(), {'R', 'I', 'F', 'F'});
@@ -196,12 +126,38 @@ bool WriteWave(const std::string& path, const Samples& pcm, std::string* error) 
   return WriteBytes(path, out.data(), out.size(), error);
 }
 
-bool WriteMp3(const std::string& path, const Samples& pcm, std::string* error) {
-  lame_global_flags* lame = lame_init();
-  if (lame == nullptr) {
-    if (error != nullptr) *error = "cannot start the MP3 encoder for " + path;
-    return false;
+// Bytes of each MPEG-1 layer III frame in `stream`, in order.
+std::vector<std::size_t> Mp3FrameSizes(const std::vector<unsigned char>& stream) {
+  static const int kKbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+  static const int kRates[4] = {44100, 48000, 32000, 0};
+  std::vector<std::size_t> sizes;
+  for (std::size_t at = 0; at + 4 <= stream.size();) {
+    const int kbps = kKbps[stream[at + 2] >> 4];
+    const int rate = kRates[(stream[at + 2] >> 2) & 3];
+    if (stream[at] != 0xFF || (stream[at + 1] & 0xFE) != 0xFA || kbps == 0 || rate == 0) break;
+    const std::size_t size = static_cast<std::size_t>(144000 * kbps / rate + ((stream[at + 2] >> 1) & 1));
+    if (at + size > stream.size()) break;
+    sizes.push_back(size);
+    at += size;
   }
+  return sizes;
+}
+
+// Encodes `pass` so that its frames decode to exactly the pass: the encoder
+// is fed the pass with its own wrap-around before and after, and only the
+// frames of one pass are kept. Without the bit reservoir every kept frame
+// decodes on its own; the decoder keeps the encoder's delay plus its own 529
+// samples, which the wrap-around in front fills with the end of the pass.
+bool WriteMp3Loop(const std::string& path, const std::vector<std::int16_t>& pass, std::string* error) {
+  constexpr std::size_t kSkipFrames = 2;
+  constexpr std::size_t kDecoderDelay = 529;
+  const auto fail = [&](const char* what) {
+    if (error != nullptr) *error = std::string(what) + " for " + path;
+    return false;
+  };
+  if (pass.empty() || pass.size() % kMp3FrameSamples != 0) return fail("a pass of whole MP3 frames is needed");
+  lame_global_flags* lame = lame_init();
+  if (lame == nullptr) return fail("cannot start the MP3 encoder");
   lame_set_num_channels(lame, 1);
   lame_set_mode(lame, MONO);
   lame_set_in_samplerate(lame, kMusicRate);
@@ -209,24 +165,32 @@ bool WriteMp3(const std::string& path, const Samples& pcm, std::string* error) {
   lame_set_brate(lame, 64);
   lame_set_quality(lame, 7);
   lame_set_bWriteVbrTag(lame, 0);
-  if (lame_init_params(lame) != 0) {
+  lame_set_disable_reservoir(lame, 1);
+  const std::size_t delay =
+      lame_init_params(lame) == 0 ? static_cast<std::size_t>(lame_get_encoder_delay(lame)) + kDecoderDelay : 0;
+  if (delay == 0 || delay > kSkipFrames * kMp3FrameSamples) {
     lame_close(lame);
-    if (error != nullptr) *error = "cannot start the MP3 encoder for " + path;
-    return false;
+    return fail("cannot start the MP3 encoder");
   }
-  std::vector<unsigned char> out(pcm.size() * 5 / 4 + 7200 + 16384);
-  int size = lame_encode_buffer(lame, pcm.data(), nullptr, static_cast<int>(pcm.size()), out.data(),
-                                static_cast<int>(out.size()));
+  const std::size_t front = kSkipFrames * kMp3FrameSamples - delay;
+  std::vector<std::int16_t> input(front + pass.size() + 2 * kMp3FrameSamples);
+  for (std::size_t i = 0; i < input.size(); ++i) input[i] = pass[(i + pass.size() - front) % pass.size()];
+  std::vector<unsigned char> stream(input.size() * 5 / 4 + 7200 + 16384);
+  int size = lame_encode_buffer(lame, input.data(), nullptr, static_cast<int>(input.size()), stream.data(),
+                                static_cast<int>(stream.size()));
   if (size >= 0) {
-    const int tail = lame_encode_flush(lame, out.data() + size, static_cast<int>(out.size()) - size);
+    const int tail = lame_encode_flush(lame, stream.data() + size, static_cast<int>(stream.size()) - size);
     size = tail >= 0 ? size + tail : -1;
   }
   lame_close(lame);
-  if (size <= 0) {
-    if (error != nullptr) *error = "MP3 encoding failed for " + path;
-    return false;
-  }
-  return WriteBytes(path, out.data(), static_cast<std::size_t>(size), error);
+  if (size <= 0) return fail("MP3 encoding failed");
+  stream.resize(static_cast<std::size_t>(size));
+  const std::vector<std::size_t> frames = Mp3FrameSizes(stream);
+  const std::size_t kept = pass.size() / kMp3FrameSamples;
+  if (frames.size() < kSkipFrames + kept) return fail("the MP3 encoder wrote too few frames");
+  std::size_t begin = 0, length = 0;
+  for (std::size_t f = 0; f < kSkipFrames + kept; ++f) (f < kSkipFrames ? begin : length) += frames[f];
+  return WriteBytes(path, stream.data() + begin, length, error);
 }
 
 }  // namespace
@@ -240,21 +204,12 @@ const std::vector<std::string>& SoundEffectNames() {
   return names;
 }
 
-const std::vector<std::string>& MusicNames() {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> list;
-    for (const MusicRecipe& r : kMusic) list.emplace_back(r.name);
-    return list;
-  }();
-  return names;
-}
-
 bool WriteSounds(const std::string& dir, std::uint32_t seed, std::string* error) {
   for (const EffectRecipe& r : kEffects) {
     if (!WriteWave(dir + "/" + r.name, SynthEffect(r, seed), error)) return false;
   }
-  for (const MusicRecipe& r : kMusic) {
-    if (!WriteMp3(dir + "/" + r.name, SynthMusic(r, seed), error)) return false;
+  for (const std::string& name : MusicNames()) {
+    if (!WriteMp3Loop(dir + "/" + name, ComposeMusic(name, seed).pcm, error)) return false;
   }
   return true;
 }

@@ -1,11 +1,30 @@
 // The sounds of the data set: short synthesised effects as 16-bit mono PCM
-// WAV files, and the music as MP3 loops encoded with libmp3lame.
+// WAV files, and the music as MP3 loops encoded with libmp3lame, each pass
+// decoding to exactly one loop of whole bars.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace datagen {
+
+// Samples in one MPEG-1 layer III frame; a bar of every tune is a whole
+// number of them.
+inline constexpr std::size_t kMp3FrameSamples = 1152;
+
+// One music file as composed, before encoding: the 44100 Hz mono samples of
+// one pass exactly as the decoder yields them.
+struct ComposedMusic {
+  std::vector<std::int16_t> pcm;
+  std::size_t beatSamples = 0;
+  std::size_t firstDownbeat = 0;  // sample of the first downbeat in the pass
+  bool loops = false;             // false for the jingle, which plays once
+};
+
+// The music file `name` of MusicNames(); empty samples for any other name.
+ComposedMusic ComposeMusic(const std::string& name, std::uint32_t seed);
 
 // Writes every effect of SoundEffectNames() and every music file of
 // MusicNames() into dir. False with *error set on failure.
