@@ -89,10 +89,14 @@ DeviceImpl::DeviceImpl(Direct3DImpl* owner, bool ex, const D3D9Profile& profile,
   world_ = view_ = projection_ = Identity();
   textureTransforms_.fill(Identity());
   const int workers = raster::RasterWorkerCount();
-  if (workers >= 2) bands_ = std::make_unique<raster::BandWorkers>(workers);
+  if (workers >= 2) {
+    bands_ = std::make_unique<raster::BandWorkers>(workers);
+    swapChain_->SetBandWorkers(bands_.get());
+  }
 }
 
 DeviceImpl::~DeviceImpl() {
+  swapChain_->SetBandWorkers(nullptr);
   bands_.reset();
   for (IDirect3DBaseTexture9*& texture : textures_) HoldReference(&texture, static_cast<IDirect3DBaseTexture9*>(nullptr));
   HoldReference(&declaration_, static_cast<IDirect3DVertexDeclaration9*>(nullptr));

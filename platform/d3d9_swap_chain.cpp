@@ -42,7 +42,14 @@ HRESULT SwapChainImpl::PresentFrame(const WinRect* srcRect, const WinRect* dstRe
     }
     frame = {frame_.data(), view.width, view.height, converted.pitchBytes};
   }
-  if (!PresentFrameToWindow(shownIn, frame, &source, dstRect)) return D3DERR_INVALIDCALL;
+  RowSplitter split;
+  if (bandWorkers_ != nullptr) {
+    split = [workers = bandWorkers_](int count, std::function<void(int, int)> body) {
+      workers->RecordRows(count, 0, count, std::move(body));
+      workers->Finish();
+    };
+  }
+  if (!PresentFrameToWindow(shownIn, frame, &source, dstRect, split)) return D3DERR_INVALIDCALL;
   if (parameters_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE && CurrentPresentSynchronised()) {
     WaitForSimulatedVerticalBlank();
   }
