@@ -149,20 +149,35 @@ struct BandWorkers::Shared {
     return true;
   }
 
-  // The recording thread: until `ready` holds for band b's count, runs the
-  // band itself whenever no worker is running it.
+  // The recording thread: until `ready` holds for every band's count, runs
+  // any band no worker is running, and sleeps only when the bands left are
+  // all being run by workers.
   template <typename Ready>
-  void DriveBand(int b, Ready ready) {
-    std::atomic<std::uint32_t>& word = bands[b].word;
+  void DriveBands(Ready ready) {
     for (int spin = 0;; ++spin) {
-      const std::uint32_t seen = word.load(std::memory_order_acquire);
-      if (ready(seen & kCountMask)) return;
-      if ((seen & kRunning) == 0) {
-        TryRunBand(b, published);
+      int busy = -1;
+      std::uint32_t busyWord = 0;
+      bool ran = false;
+      for (int b = 0; b < workers; ++b) {
+        const std::uint32_t word = bands[b].word.load(std::memory_order_acquire);
+        if (ready(word & kCountMask)) continue;
+        if ((word & kRunning) == 0) {
+          ran = TryRunBand(b, published) || ran;
+        } else {
+          busy = b;
+          busyWord = word;
+        }
+      }
+      if (ran) continue;
+      if (busy < 0) {
+        // Ready everywhere unless a worker let a band go since it was read.
+        bool all = true;
+        for (int b = 0; b < workers && all; ++b) all = ready(bands[b].word.load(std::memory_order_acquire) & kCountMask);
+        if (all) return;
       } else if (spin < kSpins) {
         _mm_pause();
       } else {
-        word.wait(seen, std::memory_order_acquire);
+        bands[busy].word.wait(busyWord, std::memory_order_acquire);
       }
     }
   }
@@ -170,9 +185,7 @@ struct BandWorkers::Shared {
   // The slot of the next command, once every band is past the command that
   // held it a ring ago.
   Command& NextSlot() {
-    for (int b = 0; b < workers; ++b) {
-      DriveBand(b, [this](std::uint32_t done) { return ((published - done) & kCountMask) < kRingSize; });
-    }
+    DriveBands([this](std::uint32_t done) { return ((published - done) & kCountMask) < kRingSize; });
     return ring[published % kRingSize];
   }
 
@@ -183,7 +196,7 @@ struct BandWorkers::Shared {
   }
 
   void Finish() {
-    for (int b = 0; b < workers; ++b) DriveBand(b, [this](std::uint32_t done) { return done == published; });
+    DriveBands([this](std::uint32_t done) { return done == published; });
   }
 
   // A worker: its own band first, then any other no one is running.
@@ -236,6 +249,9 @@ Status BandWorkers::RecordDraw(const Target& target, const State& state, const D
   Report* out = report != nullptr ? report : &local;
   *out = Report{};
   Command& command = shared_->NextSlot();
+  // PrepareDraw expects a fresh set-up: a slot's last one holds another
+  // draw's cached factors and pointers.
+  command.setup = DrawSetup{};
   const Status status = PrepareCheckedDraw(target, state, draw, &command.setup, out);
   if (status != Status::kOk) {
     *out = Report{};

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cmath>
 #include <cstring>
@@ -176,7 +177,10 @@ Status DrawList(const OwnedSurface& target, const State& state, const std::vecto
   const Status status = DrawPrimitives(t, state, draw, report);
   for (const Split& split : splits) {
     EXPECT_EQ(split.status, status) << split.workers << " workers";
-    EXPECT_TRUE(split.color.bytes == target.bytes) << split.workers << " workers drew other pixels";
+    const auto differ = std::mismatch(split.color.bytes.begin(), split.color.bytes.end(), target.bytes.begin());
+    EXPECT_TRUE(differ.first == split.color.bytes.end())
+        << split.workers << " workers drew other pixels, first on row "
+        << (differ.first - split.color.bytes.begin()) / target.view.pitchBytes;
     if (depth != nullptr) {
       EXPECT_EQ(std::memcmp(split.depth.data(), depth->pixels, split.depth.size()), 0)
           << split.workers << " workers wrote other depths";
