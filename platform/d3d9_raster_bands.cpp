@@ -29,6 +29,10 @@ constexpr std::uint32_t kCountMask = 0x7FFFFFFFu;
 // A few microseconds: the wait is often shorter than a sleeping thread's
 // wake-up, and a longer spin takes the processor from others.
 constexpr int kSpins = 256;
+// Waking sleeping workers costs the recording thread a system call, worth it
+// for a draw of many primitives or a row task, or for a few light draws.
+constexpr int kHeavyPrimitives = 64;
+constexpr int kLightCommandsPerWake = 8;
 
 std::atomic<int> gTestWorkerCount{0};
 
@@ -104,7 +108,9 @@ int RasterWorkerCount() {
   if (text != nullptr && *text != '\0') {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    if (end != text && *end == '\0' && value >= 0) return std::clamp(static_cast<int>(std::min(value, 1000L)), 1, kMostWorkers);
+    if (end != text && *end == '\0' && value >= 0) {
+      return std::clamp(static_cast<int>(std::min<long>(value, kMostWorkers)), 1, kMostWorkers);
+    }
   }
   return std::min(AvailableProcessors(), kMostWorkersByDefault);
 }
@@ -122,7 +128,8 @@ struct BandWorkers::Shared {
     std::atomic<std::uint32_t> word{0};
   };
 
-  explicit Shared(int count) : workers(count), bands(new BandProgress[static_cast<std::size_t>(count)]), ring(kRingSize) {}
+  explicit Shared(int count)
+      : workers(count), bands(new BandProgress[static_cast<std::size_t>(count)]), ring(kRingSize) {}
 
   // Whether a band that has run `done` commands has some before `until`
   // (which a worker may have read before the band got further).
@@ -161,6 +168,7 @@ struct BandWorkers::Shared {
       for (int b = 0; b < workers; ++b) {
         const std::uint32_t word = bands[b].word.load(std::memory_order_acquire);
         if (ready(word & kCountMask)) continue;
+        if (unwoken > 0) WakeWorkers();  // they share what is left
         if ((word & kRunning) == 0) {
           ran = TryRunBand(b, published) || ran;
         } else {
@@ -172,7 +180,9 @@ struct BandWorkers::Shared {
       if (busy < 0) {
         // Ready everywhere unless a worker let a band go since it was read.
         bool all = true;
-        for (int b = 0; b < workers && all; ++b) all = ready(bands[b].word.load(std::memory_order_acquire) & kCountMask);
+        for (int b = 0; b < workers && all; ++b) {
+          all = ready(bands[b].word.load(std::memory_order_acquire) & kCountMask);
+        }
         if (all) return;
       } else if (spin < kSpins) {
         _mm_pause();
@@ -189,9 +199,17 @@ struct BandWorkers::Shared {
     return ring[published % kRingSize];
   }
 
-  void Publish() {
+  // Makes the next command visible. Sleeping workers are woken for a
+  // command with much to draw, or once a few light ones are waiting; a
+  // woken worker takes every command published by then.
+  void Publish(bool heavy) {
     published = (published + 1) & kCountMask;
     signal.store(published, std::memory_order_release);
+    if (heavy || ++unwoken >= kLightCommandsPerWake) WakeWorkers();
+  }
+
+  void WakeWorkers() {
+    unwoken = 0;
     signal.notify_all();
   }
 
@@ -222,6 +240,7 @@ struct BandWorkers::Shared {
   std::vector<Command> ring;
   std::atomic<std::uint32_t> signal{0};  // the published count, and kStopBit to stop
   std::uint32_t published = 0;           // the recording thread's own copy
+  int unwoken = 0;                       // light commands published since the last wake
   std::vector<std::thread> threads;
 };
 
@@ -273,7 +292,7 @@ Status BandWorkers::RecordDraw(const Target& target, const State& state, const D
   command.isDraw = true;
   command.height = target.color.height;
   command.rows = nullptr;
-  shared_->Publish();
+  shared_->Publish(draw.primitiveCount >= kHeavyPrimitives);
   return Status::kOk;
 }
 
@@ -284,7 +303,7 @@ void BandWorkers::RecordRows(int height, int top, int bottom, std::function<void
   command.top = top;
   command.bottom = bottom;
   command.rows = std::move(body);
-  shared_->Publish();
+  shared_->Publish(true);
 }
 
 void BandWorkers::Finish() { shared_->Finish(); }
