@@ -138,22 +138,30 @@ struct BandWorkers::Shared {
     return ahead != 0 && ahead <= kRingSize;
   }
 
-  // Runs band b's commands up to `until` unless another thread is running
-  // them or they are done; true when it ran some.
-  bool TryRunBand(int b, std::uint32_t until) {
-    std::atomic<std::uint32_t>& word = bands[b].word;
-    std::uint32_t next = word.load(std::memory_order_acquire);
-    if ((next & kRunning) != 0 || !Behind(next, until)) return false;
-    if (!word.compare_exchange_strong(next, next | kRunning, std::memory_order_acquire)) return false;
+  // Runs the commands up to `until` for bands b, b + 1, ... (at most
+  // `most`), as one taller band, claiming each while it is idle and exactly
+  // as far as band b; the count of bands run (0: none). Drawing adjacent
+  // bands together gives the same pixels as drawing them apart.
+  int TryRunBands(int b, int most, std::uint32_t until) {
+    std::uint32_t next = bands[b].word.load(std::memory_order_acquire);
+    if ((next & kRunning) != 0 || !Behind(next, until)) return 0;
+    int end = b;
+    for (; end < workers && end - b < most; ++end) {
+      std::uint32_t expected = next;
+      if (!bands[end].word.compare_exchange_strong(expected, next | kRunning, std::memory_order_acquire)) break;
+    }
+    if (end == b) return 0;
     while (next != until) {
       const Command& command = ring[next % kRingSize];
-      RunForBand(command, BandOf(command.height, b, workers));
+      RunForBand(command, {BandOf(command.height, b, workers).top, BandOf(command.height, end - 1, workers).bottom});
       next = (next + 1) & kCountMask;
-      word.store(next | kRunning, std::memory_order_release);
+      for (int k = b; k < end; ++k) bands[k].word.store(next | kRunning, std::memory_order_release);
     }
-    word.store(next, std::memory_order_release);
-    word.notify_all();
-    return true;
+    for (int k = b; k < end; ++k) {
+      bands[k].word.store(next, std::memory_order_release);
+      bands[k].word.notify_all();
+    }
+    return end - b;
   }
 
   // The recording thread: until `ready` holds for every band's count, runs
@@ -170,7 +178,11 @@ struct BandWorkers::Shared {
         if (ready(word & kCountMask)) continue;
         if (unwoken > 0) WakeWorkers();  // they share what is left
         if ((word & kRunning) == 0) {
-          ran = TryRunBand(b, published) || ran;
+          // Bands no worker has started are run together: when the workers
+          // get no processor, the frame costs what one thread's would.
+          const int run = TryRunBands(b, workers, published);
+          ran = ran || run > 0;
+          b += std::max(run, 1) - 1;
         } else {
           busy = b;
           busyWord = word;
@@ -223,7 +235,7 @@ struct BandWorkers::Shared {
       const std::uint32_t seen = signal.load(std::memory_order_acquire);
       const std::uint32_t until = seen & kCountMask;
       bool ran = false;
-      for (int k = 0; k < workers; ++k) ran = TryRunBand((index + k) % workers, until) || ran;
+      for (int k = 0; k < workers; ++k) ran = TryRunBands((index + k) % workers, 1, until) > 0 || ran;
       if (ran) continue;
       if ((seen & kStopBit) != 0) return;
       std::uint32_t now = seen;
