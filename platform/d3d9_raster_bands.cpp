@@ -26,9 +26,13 @@ constexpr int kMostWorkers = 64;
 constexpr std::uint32_t kRingSize = 256;  // a power of two
 constexpr std::uint32_t kStopBit = 0x80000000u;
 constexpr std::uint32_t kCountMask = 0x7FFFFFFFu;
-// A few microseconds: the wait is often shorter than a sleeping thread's
-// wake-up, and a longer spin takes the processor from others.
-constexpr int kSpins = 256;
+// About a hundred microseconds: a frame's next draw usually comes sooner than
+// a sleeping thread wakes (on a virtual machine, often later than that).
+constexpr int kSpins = 4000;
+// The recording thread, once it waits for a band a worker is drawing, has
+// nothing else to do: it spins longer (about a millisecond) before sleeping,
+// since a wake-up would come later than the band's end.
+constexpr int kWaitingSpins = 40000;
 // Waking sleeping workers costs the recording thread a system call, worth it
 // for a draw of many primitives or a row task, or for a few light draws.
 constexpr int kHeavyPrimitives = 64;
@@ -196,7 +200,7 @@ struct BandWorkers::Shared {
           all = ready(bands[b].word.load(std::memory_order_acquire) & kCountMask);
         }
         if (all) return;
-      } else if (spin < kSpins) {
+      } else if (spin < kWaitingSpins) {
         _mm_pause();
       } else {
         bands[busy].word.wait(busyWord, std::memory_order_acquire);
