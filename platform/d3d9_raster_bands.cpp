@@ -1,6 +1,6 @@
 // Worker threads of a split frame: a ring of recorded commands that the
 // recording thread fills and the workers read in order, band by band, each
-// run drawing only inside its band's rows. Waits spin briefly, then sleep on
+// run drawing only inside its band's rows. Waits spin first, then sleep on
 // the counter they wait for (futex).
 #include "platform/d3d9_raster_bands.h"
 
