@@ -8,11 +8,12 @@ tools/install-deps.sh
 jobs="$(nproc)"
 
 # The threaded parts (lock, allocator, log, file threads, events, message
-# queues) under ThreadSanitizer first; the whole suite under ASan and UBSan last.
+# queues, the device's raster workers) under ThreadSanitizer first; the whole
+# suite under ASan and UBSan last.
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_TSAN=ON -DQZ_BUILD_BENCH=OFF
 cmake --build build/tsan -j"$jobs" --target qz_tests
 TSAN_OPTIONS="halt_on_error=1" build/tsan/tests/qz_tests --gtest_brief=1 \
-  --gtest_filter='LibraryLock.*:TrackedMemoryTest.*:FileAccessPlainSet.*:FileReadLine.*:LogFileTest.*:PlatformEvent.*:PlatformThread.*:LibraryClock.*:WindowQueue.*:PumpTest.*:LibraryLifecycle.*:SoundPlay.*:SoundPlayRealTime.*:TheoraMovieFile.*:TheoraDecode.*:ChromaLayouts/TheoraConvert.*:MovieHandles.*:BothRenderers/MovieGraph.*'
+  --gtest_filter='LibraryLock.*:TrackedMemoryTest.*:FileAccessPlainSet.*:FileReadLine.*:LogFileTest.*:PlatformEvent.*:PlatformThread.*:LibraryClock.*:WindowQueue.*:PumpTest.*:LibraryLifecycle.*:SoundPlay.*:SoundPlayRealTime.*:TheoraMovieFile.*:TheoraDecode.*:ChromaLayouts/TheoraConvert.*:MovieHandles.*:BothRenderers/MovieGraph.*:Raster*:Workers/D3D9RasterBands.*:D3D9Draw.*'
 
 # The main program as ./play.sh builds it: optimised builds warn differently.
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_BENCH=OFF

@@ -11,16 +11,25 @@
 //   FullScreen: a clear, one 640x480 draw of a picture whose alpha is mostly
 //   translucent, and the present.
 // Start: the library's start and end on both paths, interleaved.
+// SpriteSceneProcesses: the sprite scene one path per process, as a user
+// runs it: SDL's renderer, the device path with 1, 2, 4 and 8 raster
+// workers (QZ_RASTER_THREADS) and the software path each start this program
+// again (QZ_SCENE_CHILD names the path) and time kChildFrames frames from the
+// first; five interleaved rounds, medians, printed as a table.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <png.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -107,6 +116,26 @@ bool StartLibrary(bool device) {
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+// The sprite scene's frame on the library's current path and on SDL's.
+void LibrarySpriteFrame(const std::vector<bench_scene::Sprite>& sprites, const std::vector<int>& cells) {
+  qz::ClearDrawTarget(nullptr);
+  for (const bench_scene::Sprite& s : sprites) qz::BlitGraph(s.x, s.y, cells[static_cast<std::size_t>(s.cell)], 1);
+  qz::PresentScreen();
+}
+
+void SdlSpriteFrame(const std::vector<bench_scene::Sprite>& sprites, const SdlSoftwareSprites& sdl) {
+  SDL_Renderer* renderer = sdl.renderer();
+  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0xFF);
+  SDL_RenderClear(renderer);
+  for (const bench_scene::Sprite& s : sprites) {
+    const SDL_Rect src{s.cell % kSheet.cellsAcross * kSheet.cell, s.cell / kSheet.cellsAcross * kSheet.cell,
+                       kSheet.cell, kSheet.cell};
+    const SDL_Rect dst{s.x, s.y, kSheet.cell, kSheet.cell};
+    SDL_RenderCopy(renderer, sdl.texture(), &src, &dst);
+  }
+  SDL_RenderPresent(renderer);
+}
+
 // One scene: library frames timed against SDL frames of the same work.
 template <class LibraryFrame, class SdlFrame>
 void RunInterleaved(benchmark::State& state, LibraryFrame libraryFrame, SdlFrame sdlFrame) {
@@ -150,29 +179,137 @@ void BM_SpriteScene(benchmark::State& state) {
   } else {
     const std::vector<bench_scene::Sprite> sprites = SpreadSprites(kSheet, kSprites, kScreenW, kScreenH);
     qz::SelectDrawTarget(qz::kBackScreen);
-    auto libraryFrame = [&] {
-      qz::ClearDrawTarget(nullptr);
-      for (const bench_scene::Sprite& s : sprites) qz::BlitGraph(s.x, s.y, cells[static_cast<std::size_t>(s.cell)], 1);
-      qz::PresentScreen();
-    };
-    SDL_Renderer* renderer = sdl.renderer();
-    auto sdlFrame = [&] {
-      SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0xFF);
-      SDL_RenderClear(renderer);
-      for (const bench_scene::Sprite& s : sprites) {
-        const SDL_Rect src{s.cell % kSheet.cellsAcross * kSheet.cell, s.cell / kSheet.cellsAcross * kSheet.cell,
-                           kSheet.cell, kSheet.cell};
-        const SDL_Rect dst{s.x, s.y, kSheet.cell, kSheet.cell};
-        SDL_RenderCopy(renderer, sdl.texture(), &src, &dst);
-      }
-      SDL_RenderPresent(renderer);
-    };
-    RunInterleaved(state, libraryFrame, sdlFrame);
+    RunInterleaved(state, [&] { LibrarySpriteFrame(sprites, cells); }, [&] { SdlSpriteFrame(sprites, sdl); });
   }
   qz::EndLibraryEntry();
   if (!sheetFile.empty()) std::remove(sheetFile.c_str());
 }
 BENCHMARK(BM_SpriteScene)->ArgName("device")->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+constexpr int kChildFrames = 1500;
+constexpr int kProcessRounds = 5;
+
+// A child of BM_SpriteSceneProcesses: the sprite scene on the path
+// QZ_SCENE_CHILD names ("sdl", "device", "software"), timed from its first
+// frame in this fresh process; prints the mean frame time.
+void BM_SpriteSceneChild(benchmark::State& state) {
+  const std::string path = std::getenv("QZ_SCENE_CHILD");
+  std::vector<std::uint32_t> sheet = bench_scene::MakeDiscSheet(kSheet);
+  const std::vector<bench_scene::Sprite> sprites = SpreadSprites(kSheet, kSprites, kScreenW, kScreenH);
+  std::vector<int> cells(static_cast<std::size_t>(SheetCells(kSheet)));
+  std::unique_ptr<SdlSoftwareSprites> sdl;
+  std::string sheetFile;
+  std::function<void()> frame;
+  if (path == "sdl") {
+    sdl = std::make_unique<SdlSoftwareSprites>(sheet, SheetWidth(kSheet), SheetHeight(kSheet), kScreenW, kScreenH);
+    if (sdl->texture() != nullptr) frame = [&] { SdlSpriteFrame(sprites, *sdl); };
+  } else {
+    sheetFile = WritePng(sheet, SheetWidth(kSheet), SheetHeight(kSheet));
+    if (!sheetFile.empty() && StartLibrary(path == "device") &&
+        qz::ReadImageFileAsGraphGrid(sheetFile.c_str(), SheetCells(kSheet), kSheet.cellsAcross, kSheet.cellsDown,
+                                     kSheet.cell, kSheet.cell, cells.data(), 0) == 0) {
+      qz::SelectDrawTarget(qz::kBackScreen);
+      frame = [&] { LibrarySpriteFrame(sprites, cells); };
+    }
+  }
+  if (!frame) state.SkipWithError("the scene did not start");
+  for (auto _ : state) {
+    if (!frame) break;
+    const Clock::time_point t0 = Clock::now();
+    for (int i = 0; i < kChildFrames; ++i) frame();
+    const double seconds = Seconds(Clock::now() - t0);
+    state.SetIterationTime(seconds);
+    std::printf("scene-child-frame-us %.3f\n", seconds * 1e6 / kChildFrames);
+    std::fflush(stdout);
+  }
+  if (path != "sdl") qz::EndLibraryEntry();
+  if (!sheetFile.empty()) std::remove(sheetFile.c_str());
+}
+// Registered only in the children, so a plain run leaves it out.
+const bool gChildRegistered = std::getenv("QZ_SCENE_CHILD") != nullptr &&
+                              benchmark::RegisterBenchmark("BM_SpriteSceneChild", BM_SpriteSceneChild)
+                                      ->Iterations(1)
+                                      ->UseManualTime()
+                                      ->Unit(benchmark::kMillisecond) != nullptr;
+
+struct ProcessPath {
+  const char* name;
+  const char* child;    // QZ_SCENE_CHILD
+  const char* workers;  // QZ_RASTER_THREADS; empty: left unset
+};
+constexpr ProcessPath kProcessPaths[] = {
+    {"SDL2 software renderer", "sdl", ""}, {"device, 1 worker", "device", "1"},
+    {"device, 2 workers", "device", "2"},  {"device, 4 workers", "device", "4"},
+    {"device, 8 workers", "device", "8"},  {"software path", "software", ""},
+};
+
+// The mean frame time (microseconds) a child prints; negative on failure.
+double RunSceneChild(const ProcessPath& path) {
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
+  if (length <= 0) return -1;
+  self[length] = '\0';
+  std::string command = std::string("env -u QZ_RASTER_THREADS QZ_SCENE_CHILD=") + path.child;
+  if (*path.workers != '\0') command += std::string(" QZ_RASTER_THREADS=") + path.workers;
+  command += std::string(" '") + self + "' --benchmark_filter='^BM_SpriteSceneChild' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  double micros = -1;
+  char line[512];
+  while (std::fgets(line, sizeof(line), pipe) != nullptr) {
+    if (std::strncmp(line, "scene-child-frame-us ", 21) == 0) micros = std::atof(line + 21);
+  }
+  return pclose(pipe) == 0 ? micros : -1;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+std::string LoadAverage() {
+  FILE* file = std::fopen("/proc/loadavg", "r");
+  char text[128] = "unknown";
+  if (file != nullptr) {
+    if (std::fgets(text, sizeof(text), file) == nullptr) std::strcpy(text, "unknown");
+    std::fclose(file);
+  }
+  std::string out = text;
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+void BM_SpriteSceneProcesses(benchmark::State& state) {
+  constexpr std::size_t kPaths = std::size(kProcessPaths);
+  std::vector<std::vector<double>> times(kPaths);
+  const std::string loadBefore = LoadAverage();
+  for (auto _ : state) {
+    for (int round = 0; round < kProcessRounds; ++round) {
+      // Each round starts one path further on, so no path always follows the same one.
+      for (std::size_t k = 0; k < kPaths; ++k) {
+        const std::size_t p = (k + static_cast<std::size_t>(round)) % kPaths;
+        const double micros = RunSceneChild(kProcessPaths[p]);
+        if (micros <= 0) {
+          state.SkipWithError("a scene process failed");
+          return;
+        }
+        times[p].push_back(micros);
+      }
+    }
+    state.SetIterationTime(Median(times[4]) / 1e6);
+  }
+  const double sdl = Median(times[0]);
+  std::printf("\nSprite scene, one path per process (%d frames each, median of %d interleaved rounds)\n",
+              kChildFrames, kProcessRounds);
+  std::printf("load average before: %s; after: %s\n", loadBefore.c_str(), LoadAverage().c_str());
+  std::printf("| path | frame (ms) | frames/s | x SDL |\n|---|---|---|---|\n");
+  for (std::size_t p = 0; p < kPaths; ++p) {
+    const double median = Median(times[p]);
+    std::printf("| %s | %.3f | %.0f | %.2f |\n", kProcessPaths[p].name, median / 1000, 1e6 / median, sdl / median);
+    if (p > 0) state.counters[std::string("x_sdl_") + kProcessPaths[p].child + kProcessPaths[p].workers] = sdl / median;
+  }
+}
+BENCHMARK(BM_SpriteSceneProcesses)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_FullScreenScene(benchmark::State& state) {
   const bool device = state.range(0) == 1;

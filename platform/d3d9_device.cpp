@@ -88,9 +88,16 @@ DeviceImpl::DeviceImpl(Direct3DImpl* owner, bool ex, const D3D9Profile& profile,
   ResetViewportToTarget();
   world_ = view_ = projection_ = Identity();
   textureTransforms_.fill(Identity());
+  const int workers = raster::RasterWorkerCount();
+  if (workers >= 2) {
+    bands_ = std::make_unique<raster::BandWorkers>(workers);
+    swapChain_->SetBandWorkers(bands_.get());
+  }
 }
 
 DeviceImpl::~DeviceImpl() {
+  swapChain_->SetBandWorkers(nullptr);
+  bands_.reset();
   for (IDirect3DBaseTexture9*& texture : textures_) HoldReference(&texture, static_cast<IDirect3DBaseTexture9*>(nullptr));
   HoldReference(&declaration_, static_cast<IDirect3DVertexDeclaration9*>(nullptr));
   HoldReference(&vertexShader_, static_cast<IDirect3DVertexShader9*>(nullptr));
@@ -191,6 +198,7 @@ HRESULT DeviceImpl::GetSwapChain(std::uint32_t swapChain, IDirect3DSwapChain9** 
 }
 
 HRESULT DeviceImpl::Present(const WinRect* srcRect, const WinRect* dstRect, HWND window, const void* dirtyRegion) {
+  if (bands_ != nullptr) bands_->Finish();
   HRESULT result = CountCall("Present");
   if (result == D3D_OK && dirtyRegion != nullptr) result = D3DERR_INVALIDCALL;
   if (result == D3D_OK) result = swapChain_->PresentFrame(srcRect, dstRect, window);
@@ -224,6 +232,7 @@ HRESULT DeviceImpl::SetRenderTargetChecked(std::uint32_t index, IDirect3DSurface
       !Owns(target, "SetRenderTarget")) {
     return D3DERR_INVALIDCALL;
   }
+  if (bands_ != nullptr) bands_->Finish();
   HoldReference(&renderTarget_, target);
   ResetViewportToTarget();
   return D3D_OK;
@@ -253,6 +262,7 @@ HRESULT DeviceImpl::SetDepthStencilSurface(IDirect3DSurface9* surface) {
       (depth->kind() != SurfaceKind::kDepthStencil || !Owns(depth, "SetDepthStencilSurface"))) {
     result = D3DERR_INVALIDCALL;
   }
+  if (result == D3D_OK && bands_ != nullptr) bands_->Finish();
   if (result == D3D_OK) HoldReference(&depthStencil_, depth);
   return Finish("SetDepthStencilSurface", result,
                 [&] { return depth != nullptr ? depth->Describe() : std::string("null"); });
@@ -291,7 +301,12 @@ HRESULT DeviceImpl::ClearChecked(std::uint32_t count, const D3DRECT* rects, std:
   for (const WinRect& area : areas) {
     if ((flags & D3DCLEAR_TARGET) != 0) {
       const WinRect inside = Intersect(area, WholeOf(renderTarget_->store()));
-      if (!IsEmpty(inside)) FillColor(renderTarget_->store(), inside, raw);
+      PixelStore* store = &renderTarget_->store();
+      if (!IsEmpty(inside)) {
+        FillRows(inside.top, inside.bottom, [store, inside, raw](int top, int bottom) {
+          FillColor(*store, {inside.left, top, inside.right, bottom}, raw);
+        });
+      }
     }
     if ((flags & D3DCLEAR_ZBUFFER) != 0) {
       const WinRect inside = Intersect(area, WholeOf(depthStencil_->store()));
@@ -301,12 +316,23 @@ HRESULT DeviceImpl::ClearChecked(std::uint32_t count, const D3DRECT* rects, std:
       const auto& uniform = depthStencil_->uniformDepth();
       const bool alreadyHeld = uniform.has_value() && uniform->raw == raw && Contains(uniform->area, inside);
       if (!IsEmpty(inside) && !alreadyHeld) {
-        FillDepth(depthStencil_->store(), inside, value);
+        PixelStore* store = &depthStencil_->store();
+        FillRows(inside.top, inside.bottom, [store, inside, value](int top, int bottom) {
+          FillDepth(*store, {inside.left, top, inside.right, bottom}, value);
+        });
         depthStencil_->setUniformDepth(SurfaceImpl::UniformDepth{inside, raw});
       }
     }
   }
   return D3D_OK;
+}
+
+void DeviceImpl::FillRows(int top, int bottom, std::function<void(int, int)> fill) {
+  if (bands_ == nullptr) {
+    fill(top, bottom);
+  } else {
+    bands_->RecordRows(static_cast<int>(renderTarget_->height()), top, bottom, std::move(fill));
+  }
 }
 
 HRESULT DeviceImpl::Clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color, float z,

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/d3d9_internal.h"
+#include "platform/d3d9_raster_bands.h"
 
 namespace plat::d3d9 {
 
@@ -118,6 +119,9 @@ class DeviceImpl : public Counted<IDirect3DDevice9> {
   HRESULT SetViewportChecked(const D3DVIEWPORT9* viewport);
   HRESULT StoreShaderConstants(std::vector<float>* bank, std::uint32_t start, const float* data,
                                std::uint32_t vector4Count);
+  // Fills rows of the render target or depth surface: at once, or recorded
+  // for the workers after the draws before it.
+  void FillRows(int top, int bottom, std::function<void(int, int)> fill);
   // Viewport and scissor to the whole of the render target.
   void ResetViewportToTarget();
   bool AcceptsPool(D3DPOOL pool) const;
@@ -156,6 +160,8 @@ class DeviceImpl : public Counted<IDirect3DDevice9> {
   bool sceneOpen_ = false;
   BOOL dialogBoxMode_ = FALSE;
   std::uint32_t maximumFrameLatency_ = 3;
+  // Null when the calling thread rasterises.
+  std::unique_ptr<raster::BandWorkers> bands_;
 };
 
 }  // namespace plat::d3d9

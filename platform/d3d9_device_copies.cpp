@@ -87,6 +87,8 @@ HRESULT CopyLevels(Texture* source, Texture* destination) {
 
 HRESULT DeviceImpl::UpdateSurface(IDirect3DSurface9* source, const WinRect* srcRect, IDirect3DSurface9* destination,
                                   const Point* dstPoint) {
+  // Copies read and write pixels that recorded draws may still use.
+  raster::FinishAllRecordedWork();
   HRESULT result = CountCall("UpdateSurface");
   SurfaceImpl* from = AsSurface(source);
   SurfaceImpl* to = AsSurface(destination);
@@ -123,6 +125,7 @@ HRESULT DeviceImpl::UpdateSurface(IDirect3DSurface9* source, const WinRect* srcR
 }
 
 HRESULT DeviceImpl::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* destination) {
+  raster::FinishAllRecordedWork();
   HRESULT result = CountCall("UpdateTexture");
   if (result == D3D_OK && (!Owns(source, "UpdateTexture") || !Owns(destination, "UpdateTexture"))) {
     result = D3DERR_INVALIDCALL;
@@ -146,6 +149,7 @@ HRESULT DeviceImpl::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTe
 }
 
 HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destination) {
+  raster::FinishAllRecordedWork();
   HRESULT result = CountCall("GetRenderTargetData");
   SurfaceImpl* from = AsSurface(renderTarget);
   SurfaceImpl* to = AsSurface(destination);
@@ -169,6 +173,7 @@ HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect
 
 HRESULT DeviceImpl::StretchRect(IDirect3DSurface9* source, const WinRect* srcRect, IDirect3DSurface9* destination,
                                 const WinRect* dstRect, D3DTEXTUREFILTERTYPE filter) {
+  raster::FinishAllRecordedWork();
   HRESULT result = CountCall("StretchRect");
   SurfaceImpl* from = AsSurface(source);
   SurfaceImpl* to = AsSurface(destination);
@@ -216,6 +221,7 @@ HRESULT DeviceImpl::StretchRect(IDirect3DSurface9* source, const WinRect* srcRec
 }
 
 HRESULT DeviceImpl::ColorFill(IDirect3DSurface9* surface, const WinRect* rect, D3DCOLOR color) {
+  raster::FinishAllRecordedWork();
   HRESULT result = CountCall("ColorFill");
   SurfaceImpl* target = AsSurface(surface);
   WinRect area{};
@@ -244,6 +250,7 @@ namespace plat {
 bool ReadD3D9SurfaceArgb(IDirect3DSurface9* surface, std::vector<std::uint32_t>* pixels, int* width, int* height) {
   d3d9::SurfaceImpl* source = d3d9::AsSurface(surface);
   if (source == nullptr || pixels == nullptr) return false;
+  raster::FinishAllRecordedWork();
   if (!d3d9::IsColorFormat(source->format()) && !d3d9::IsDxt(source->format())) return false;
   const raster::Surface view = source->store().View();
   pixels->resize(static_cast<std::size_t>(view.width) * view.height);
@@ -260,6 +267,7 @@ bool ReadD3D9SurfaceArgb(IDirect3DSurface9* surface, std::vector<std::uint32_t>*
 bool ReadD3D9DepthSurface(IDirect3DSurface9* surface, std::vector<float>* depths, int* width, int* height) {
   d3d9::SurfaceImpl* source = d3d9::AsSurface(surface);
   if (source == nullptr || depths == nullptr || !d3d9::IsDepth(source->format())) return false;
+  raster::FinishAllRecordedWork();
   const d3d9::PixelStore& store = source->store();
   depths->resize(static_cast<std::size_t>(store.width) * store.height);
   for (std::uint32_t y = 0; y < store.height; ++y) {

@@ -1,5 +1,6 @@
 // Drawing on the stand-in device: the scene and vertex-format checks, then
-// the device's state and bound textures handed to the CPU rasteriser.
+// the device's state and bound textures handed to the CPU rasteriser, which
+// draws at once or records the draw for its band workers.
 #include "platform/d3d9_device.h"
 #include "platform/d3d9_shader_internal.h"
 
@@ -67,7 +68,8 @@ HRESULT DeviceImpl::DrawChecked(D3DPRIMITIVETYPE type, std::uint32_t primitiveCo
   draw.indices = indices;
   draw.indexBytes = indexBytes;
   raster::Report report;
-  const raster::Status status = raster::DrawPrimitives(target, state_, draw, &report);
+  const raster::Status status = bands_ != nullptr ? bands_->RecordDraw(target, state_, draw, &report)
+                                                  : raster::DrawPrimitives(target, state_, draw, &report);
   if (status != raster::Status::kOk) return D3DERR_INVALIDCALL;
   if (report.missingTexture) *note = "missing texture";
   if (report.missingTexCoords) *note += note->empty() ? "missing texture coordinates" : ", missing texture coordinates";

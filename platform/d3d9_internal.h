@@ -12,6 +12,10 @@
 #include "platform/d3d9.h"
 #include "platform/d3d9_raster.h"
 
+namespace plat::raster {
+class BandWorkers;
+}
+
 namespace plat::d3d9 {
 
 // ---------------------------------------------------------------- calls
@@ -350,8 +354,11 @@ class SwapChainImpl : public Counted<IDirect3DSwapChain9> {
 
   HRESULT PresentFrame(const WinRect* srcRect, const WinRect* dstRect, HWND window);
   SurfaceImpl* backBuffer() { return backBuffer_; }
+  // The device's band workers, which split the present's copy (null: none).
+  void SetBandWorkers(raster::BandWorkers* workers) { bandWorkers_ = workers; }
 
  private:
+  raster::BandWorkers* bandWorkers_ = nullptr;
   D3DPRESENT_PARAMETERS parameters_;
   HWND focusWindow_;
   SurfaceImpl* backBuffer_;

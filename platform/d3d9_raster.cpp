@@ -3,7 +3,9 @@
 // or the general path.
 #include "platform/d3d9_raster.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "platform/d3d9_raster_internal.h"
 
@@ -94,9 +96,31 @@ bool TryRectanglePair(const DrawSetup& setup, const VertexSource& source, std::u
   return TryFillRectangle(setup, pair, report);
 }
 
+// Whether triangles k and k + 1 lie wholly above or below the clip's rows,
+// with a pixel to spare (a pixel's centre lies on whole coordinates): a band
+// of a split frame passes over them after reading only their heights.
+bool PairOutsideRows(const DrawSetup& setup, const VertexSource& source, std::uint32_t type, long long k) {
+  float top = std::numeric_limits<float>::infinity(), bottom = -top;
+  for (long long t = k; t < k + 2; ++t) {
+    const TriangleIndices at = TriangleAt(type, t);
+    for (const long long i : {at.a, at.b, at.c}) {
+      float y;
+      std::memcpy(&y, source.BytesAt(i) + 4, 4);
+      if (!(y == y)) return false;  // not a number: the full set-up decides
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    }
+  }
+  return bottom < static_cast<float>(setup.clip.top) - 1.0f || top > static_cast<float>(setup.clip.bottom) + 1.0f;
+}
+
 void DrawTriangles(const DrawSetup& setup, const VertexSource& source, const Draw& draw, Report* report) {
   const long long count = draw.primitiveCount;
   for (long long k = 0; k < count;) {
+    if (setup.bandOnly && k + 1 < count && PairOutsideRows(setup, source, draw.primitiveType, k)) {
+      k += 2;
+      continue;
+    }
     if (setup.fillMode == D3DFILL_SOLID && setup.fast.eligible && k + 1 < count &&
         TryRectanglePair(setup, source, draw.primitiveType, k, report)) {
       k += 2;
@@ -193,43 +217,52 @@ std::uint64_t VerticesForPrimitives(std::uint32_t type, std::uint64_t count) {
   }
 }
 
-Status DrawPrimitives(const Target& target, const State& state, const Draw& draw, Report* report) {
-  Report local;
-  Report* out = report != nullptr ? report : &local;
-  *out = Report{};
-  DrawSetup setup;
-  const Status status = PrepareDraw(target, state, draw, &setup, out);
-  if (status != Status::kOk) {
-    *out = Report{};
-    return status;
-  }
+Status PrepareCheckedDraw(const Target& target, const State& state, const Draw& draw, DrawSetup* setup,
+                          Report* report) {
+  const Status status = PrepareDraw(target, state, draw, setup, report);
+  if (status != Status::kOk) return status;
   const auto needed = static_cast<long long>(
       VerticesForPrimitives(draw.primitiveType, static_cast<std::uint64_t>(draw.primitiveCount)));
-  const VertexSource source(setup, draw);
+  const VertexSource source(*setup, draw);
   if (draw.indices != nullptr) {
     for (long long i = 0; i < needed; ++i) {
-      if (source.IndexAt(i) >= static_cast<std::uint32_t>(draw.vertexCount)) {
-        *out = Report{};
-        return Status::kBadArguments;
-      }
+      if (source.IndexAt(i) >= static_cast<std::uint32_t>(draw.vertexCount)) return Status::kBadArguments;
     }
   }
+  return Status::kOk;
+}
+
+void RunPreparedDraw(const DrawSetup& setup, const Draw& draw, Report* report) {
+  const VertexSource source(setup, draw);
   switch (draw.primitiveType) {
     case D3DPT_POINTLIST:
-      for (long long i = 0; i < draw.primitiveCount; ++i) DrawPoint(setup, source.At(i), out);
+      for (long long i = 0; i < draw.primitiveCount; ++i) DrawPoint(setup, source.At(i), report);
       break;
     case D3DPT_LINELIST:
     case D3DPT_LINESTRIP:
       for (long long k = 0; k < draw.primitiveCount; ++k) {
         const long long first = draw.primitiveType == D3DPT_LINELIST ? 2 * k : k;
         const Vertex a = source.At(first);
-        DrawLine(setup, a, source.At(first + 1), a, setup.lastPixel, out);
+        DrawLine(setup, a, source.At(first + 1), a, setup.lastPixel, report);
       }
       break;
     default:
-      DrawTriangles(setup, source, draw, out);
+      DrawTriangles(setup, source, draw, report);
       break;
   }
+}
+
+Status DrawPrimitives(const Target& target, const State& state, const Draw& draw, Report* report) {
+  Report local;
+  Report* out = report != nullptr ? report : &local;
+  *out = Report{};
+  DrawSetup setup;
+  const Status status = PrepareCheckedDraw(target, state, draw, &setup, out);
+  if (status != Status::kOk) {
+    *out = Report{};
+    return status;
+  }
+  RunPreparedDraw(setup, draw, out);
   return Status::kOk;
 }
 

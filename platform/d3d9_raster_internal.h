@@ -157,11 +157,19 @@ struct DrawSetup {
   mutable std::array<KnownFactors, 2> knownFactors{};
   mutable int knownFactorsCount = 0;
   mutable int knownFactorsNext = 0;  // the entry the next new colours replace
+  // Drawn for one band of rows of a frame split over workers: a rectangle
+  // wholly outside the band's clip is passed over at once, uncounted.
+  bool bandOnly = false;
 };
 
 // Decodes the state for one draw; kOk or why nothing may be drawn.
 // Sets the report's missing-texture flags for what the stages will read.
 Status PrepareDraw(const Target& target, const State& state, const Draw& draw, DrawSetup* setup, Report* report);
+// PrepareDraw, then every index checked against the draw's vertex count.
+Status PrepareCheckedDraw(const Target& target, const State& state, const Draw& draw, DrawSetup* setup,
+                          Report* report);
+// Draws a prepared draw's primitives inside setup.clip.
+void RunPreparedDraw(const DrawSetup& setup, const Draw& draw, Report* report);
 Vertex ReadVertex(const DrawSetup& setup, const std::uint8_t* bytes);
 // Texture coordinate set `set` of a vertex as ReadVertex reads it (an absent
 // second component 0).

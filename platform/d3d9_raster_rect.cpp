@@ -588,6 +588,7 @@ bool TryFillRectangle(const DrawSetup& setup, const TrianglePair& pair, Report* 
   if (!MatchLibraryOrder(q.v, &quad) && !TilesRectangle(q.v, &quad)) return false;
   RectJob job;
   CoveredSpans(setup, quad, &job);
+  if (setup.bandOnly && job.rows.first > job.rows.last) return true;
   PrefetchTargetRows(setup, job);
   thread_local std::vector<int> columns, rows;
   if (!SetUpFromVertices(setup, q, quad, &job, &columns, &rows) &&

@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/d3d9_internal.h"
+#include "platform/d3d9_raster_bands.h"
 #include "platform/d3d9_yuv.h"
 
 namespace plat::d3d9 {
@@ -204,6 +205,7 @@ void SurfaceImpl::LastReferenceGone() {
     container_->LevelSurfaceReferenced(false);
     return;
   }
+  raster::FinishAllRecordedWork();  // recorded draws may still read or write the pixels
   delete this;
 }
 
@@ -247,6 +249,8 @@ HRESULT SurfaceImpl::Lock(D3DLOCKED_RECT* locked, const WinRect* rect, std::uint
   if ((flags & D3DLOCK_DISCARD) != 0 && (usage_ & D3DUSAGE_DYNAMIC) == 0) return D3DERR_INVALIDCALL;
   WinRect area;
   if (!ResolveRect(rect, store_->width, store_->height, &area)) return D3DERR_INVALIDCALL;
+  // The caller may read or write any pixel: recorded draws finish first.
+  raster::FinishAllRecordedWork();
   std::size_t offset = 0;
   if (IsDxt(store_->format)) {
     // Blocks are locked whole: edges on multiples of 4 or on the surface's edge.
@@ -307,7 +311,7 @@ TextureImpl::TextureImpl(std::vector<std::unique_ptr<PixelStore>> levels, std::u
   }
 }
 
-TextureImpl::~TextureImpl() = default;
+TextureImpl::~TextureImpl() { raster::FinishAllRecordedWork(); }
 
 void TextureImpl::LevelSurfaceReferenced(bool referenced) {
   if (referenced) {

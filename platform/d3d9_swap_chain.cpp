@@ -2,6 +2,7 @@
 // 32-bit pixels) to the window through the shared present path.
 #include "platform/clock.h"
 #include "platform/d3d9_internal.h"
+#include "platform/d3d9_raster_bands.h"
 #include "platform/ddraw.h"
 #include "platform/window_present.h"
 
@@ -28,6 +29,7 @@ HRESULT SwapChainImpl::PresentFrame(const WinRect* srcRect, const WinRect* dstRe
   }
   HWND shownIn = window != nullptr ? window : parameters_.hDeviceWindow != nullptr ? parameters_.hDeviceWindow
                                                                                  : focusWindow_;
+  raster::FinishAllRecordedWork();
   PixelStore& store = backBuffer_->store();
   FrameView frame{store.bytes.data(), static_cast<int>(store.width), static_cast<int>(store.height), store.pitch};
   if (store.format != D3DFMT_X8R8G8B8 && store.format != D3DFMT_A8R8G8B8) {
@@ -40,7 +42,14 @@ HRESULT SwapChainImpl::PresentFrame(const WinRect* srcRect, const WinRect* dstRe
     }
     frame = {frame_.data(), view.width, view.height, converted.pitchBytes};
   }
-  if (!PresentFrameToWindow(shownIn, frame, &source, dstRect)) return D3DERR_INVALIDCALL;
+  RowSplitter split;
+  if (bandWorkers_ != nullptr) {
+    split = [workers = bandWorkers_](int count, std::function<void(int, int)> body) {
+      workers->RecordRows(count, 0, count, std::move(body));
+      workers->Finish();
+    };
+  }
+  if (!PresentFrameToWindow(shownIn, frame, &source, dstRect, split)) return D3DERR_INVALIDCALL;
   if (parameters_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE && CurrentPresentSynchronised()) {
     WaitForSimulatedVerticalBlank();
   }

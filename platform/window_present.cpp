@@ -30,7 +30,8 @@ bool Empty(const WinRect& rect) { return rect.right <= rect.left || rect.bottom 
 
 // Nearest-neighbour copy of src (inside the frame) onto dst (in client
 // coordinates), clipped to the client area.
-void ScaleInto(const FrameView& frame, const WinRect& src, const WinRect& dst, KeptFrame* kept) {
+void ScaleInto(const FrameView& frame, const WinRect& src, const WinRect& dst, KeptFrame* kept,
+               const RowSplitter& split) {
   const std::int64_t srcWidth = src.right - src.left;
   const std::int64_t srcHeight = src.bottom - src.top;
   const std::int64_t dstWidth = dst.right - dst.left;
@@ -46,16 +47,24 @@ void ScaleInto(const FrameView& frame, const WinRect& src, const WinRect& dst, K
         src.left + static_cast<int>((x - dst.left) * srcWidth / dstWidth);
   }
   const bool sameWidth = srcWidth == dstWidth;
-  for (int y = top; y < bottom; ++y) {
-    const int sourceY = src.top + static_cast<int>((y - dst.top) * srcHeight / dstHeight);
-    const auto* sourceRow = reinterpret_cast<const std::uint32_t*>(
-        frame.pixels + static_cast<std::ptrdiff_t>(sourceY) * frame.pitchBytes);
-    std::uint32_t* out = kept->pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(kept->width);
-    if (sameWidth) {
-      std::memcpy(out + left, sourceRow + sourceColumns[0], static_cast<std::size_t>(right - left) * 4);
-      continue;
+  auto copyRows = [&](int first, int last) {
+    for (int y = first; y < last; ++y) {
+      const int sourceY = src.top + static_cast<int>((y - dst.top) * srcHeight / dstHeight);
+      const auto* sourceRow = reinterpret_cast<const std::uint32_t*>(
+          frame.pixels + static_cast<std::ptrdiff_t>(sourceY) * frame.pitchBytes);
+      std::uint32_t* out = kept->pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(kept->width);
+      if (sameWidth) {
+        std::memcpy(out + left, sourceRow + sourceColumns[0], static_cast<std::size_t>(right - left) * 4);
+        continue;
+      }
+      for (int x = left; x < right; ++x) out[x] = sourceRow[sourceColumns[static_cast<std::size_t>(x - left)]];
     }
-    for (int x = left; x < right; ++x) out[x] = sourceRow[sourceColumns[static_cast<std::size_t>(x - left)]];
+  };
+  if (top >= bottom) return;
+  if (split) {
+    split(bottom - top, [&](int first, int last) { copyRows(top + first, top + last); });
+  } else {
+    copyRows(top, bottom);
   }
 }
 
@@ -90,7 +99,8 @@ void ShowOnSdlWindow(const WindowObject* window, const KeptFrame& kept) {
 
 }  // namespace
 
-bool PresentFrameToWindow(HWND window, const FrameView& frame, const WinRect* srcRect, const WinRect* dstRect) {
+bool PresentFrameToWindow(HWND window, const FrameView& frame, const WinRect* srcRect, const WinRect* dstRect,
+                          const RowSplitter& split) {
   if (!IsLiveWindow(window) || frame.pixels == nullptr || frame.width <= 0 || frame.height <= 0 ||
       frame.pitchBytes < frame.width * 4) {
     return false;
@@ -113,7 +123,7 @@ bool PresentFrameToWindow(HWND window, const FrameView& frame, const WinRect* sr
     kept.height = client.bottom;
     kept.pixels.assign(static_cast<std::size_t>(kept.width) * static_cast<std::size_t>(kept.height), 0);
   }
-  ScaleInto(frame, src, dst, &kept);
+  ScaleInto(frame, src, dst, &kept, split);
   if (window->backend == &SdlWindowBackend()) ShowOnSdlWindow(window, kept);
   return true;
 }

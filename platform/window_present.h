@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/window.h"
@@ -18,10 +19,15 @@ struct FrameView {
   int pitchBytes;
 };
 
+// Runs body(first, last) over parts that together make rows [0, count), on
+// several threads at once, and returns when every part is done.
+using RowSplitter = std::function<void(int count, std::function<void(int first, int last)> body)>;
+
 // Shows srcRect of the frame (null: all of it) scaled to dstRect of the
 // window's client area (null: all of it). False for an unknown window or an
-// empty rectangle.
-bool PresentFrameToWindow(HWND window, const FrameView& frame, const WinRect* srcRect, const WinRect* dstRect);
+// empty rectangle. The copy's rows are split by `split` when given.
+bool PresentFrameToWindow(HWND window, const FrameView& frame, const WinRect* srcRect, const WinRect* dstRect,
+                          const RowSplitter& split = nullptr);
 
 // The client area as last presented, as 32-bit pixels; false when nothing has
 // been presented to the window yet.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cmath>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/d3d9_raster.h"
+#include "platform/d3d9_raster_bands.h"
 
 namespace plat::raster::testing {
 
@@ -111,6 +113,14 @@ inline void UseAlphaBlend(State* state) {
   state->render[D3DRS_DESTBLEND] = D3DBLEND_INVSRCALPHA;
 }
 
+// Band workers of 2, 3 and 8 threads, shared by every test of the run.
+inline std::vector<BandWorkers*> EveryBandWorkers() {
+  static BandWorkers two(2), three(3), eight(8);
+  return {&two, &three, &eight};
+}
+
+// Draws as DrawPrimitives does, checking first that the draw split over
+// every count of band workers gives the same status and bytes.
 template <typename V>
 Status DrawList(const OwnedSurface& target, const State& state, const std::vector<V>& vertices, std::uint32_t fvf,
                 std::uint32_t type = D3DPT_TRIANGLELIST, Report* report = nullptr, bool allowFastPath = true,
@@ -142,7 +152,41 @@ Status DrawList(const OwnedSurface& target, const State& state, const std::vecto
   Target t;
   t.color = target.view;
   if (depth != nullptr) t.depth = *depth;
-  return DrawPrimitives(t, state, draw, report);
+  // The same draw split over 2, 3 and 8 workers, each on copies of the
+  // target and depth as they are now, must leave one thread's bytes.
+  struct Split {
+    int workers;
+    Status status;
+    OwnedSurface color;
+    std::vector<std::uint8_t> depth;
+  };
+  std::vector<Split> splits;
+  for (BandWorkers* workers : EveryBandWorkers()) {
+    Split split{workers->workers(), Status::kOk, target, {}};
+    Target splitTarget{split.color.view, {}};
+    if (depth != nullptr) {
+      const auto* bytes = static_cast<const std::uint8_t*>(depth->pixels);
+      split.depth.assign(bytes, bytes + static_cast<std::size_t>(depth->pitchBytes) * depth->height);
+      splitTarget.depth = *depth;
+      splitTarget.depth.pixels = split.depth.data();
+    }
+    split.status = workers->RecordDraw(splitTarget, state, draw, nullptr);
+    workers->Finish();
+    splits.push_back(std::move(split));
+  }
+  const Status status = DrawPrimitives(t, state, draw, report);
+  for (const Split& split : splits) {
+    EXPECT_EQ(split.status, status) << split.workers << " workers";
+    const auto differ = std::mismatch(split.color.bytes.begin(), split.color.bytes.end(), target.bytes.begin());
+    EXPECT_TRUE(differ.first == split.color.bytes.end())
+        << split.workers << " workers drew other pixels, first on row "
+        << (differ.first - split.color.bytes.begin()) / target.view.pitchBytes;
+    if (depth != nullptr) {
+      EXPECT_EQ(std::memcmp(split.depth.data(), depth->pixels, split.depth.size()), 0)
+          << split.workers << " workers wrote other depths";
+    }
+  }
+  return status;
 }
 
 // Pixels as a row-major list, for whole-image comparisons.

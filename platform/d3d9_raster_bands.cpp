@@ -1,0 +1,332 @@
+// Worker threads of a split frame: a ring of recorded commands that the
+// recording thread fills and the workers read in order, band by band, each
+// run drawing only inside its band's rows. Waits spin first, then sleep on
+// the counter they wait for (futex).
+#include "platform/d3d9_raster_bands.h"
+
+#include <emmintrin.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "platform/d3d9_raster_internal.h"
+
+namespace plat::raster {
+namespace {
+
+constexpr int kMostWorkersByDefault = 8;
+constexpr int kMostWorkers = 64;
+constexpr std::uint32_t kRingSize = 256;  // a power of two
+constexpr std::uint32_t kStopBit = 0x80000000u;
+constexpr std::uint32_t kCountMask = 0x7FFFFFFFu;
+// About a hundred microseconds: a frame's next draw usually comes sooner than
+// a sleeping thread wakes (on a virtual machine, often later than that).
+constexpr int kSpins = 4000;
+// The recording thread, once it waits for a band a worker is drawing, has
+// nothing else to do: it spins longer (about a millisecond) before sleeping,
+// since a wake-up would come later than the band's end.
+constexpr int kWaitingSpins = 40000;
+// Waking sleeping workers costs the recording thread a system call, worth it
+// for a draw of many primitives or a row task, or for a few light draws.
+constexpr int kHeavyPrimitives = 64;
+constexpr int kLightCommandsPerWake = 8;
+
+std::atomic<int> gTestWorkerCount{0};
+
+std::mutex gLiveMutex;
+std::set<BandWorkers*> gLive;
+
+int AvailableProcessors() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof(set), &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+struct Band {
+  int top;
+  int bottom;
+};
+
+// Equal shares of the target's rows; the outer bands reach past its edges,
+// so every row belongs to exactly one band.
+Band BandOf(int height, int worker, int workers) {
+  const long long rows = height;
+  return {worker == 0 ? INT_MIN : static_cast<int>(rows * worker / workers),
+          worker == workers - 1 ? INT_MAX : static_cast<int>(rows * (worker + 1) / workers)};
+}
+
+struct Command {
+  bool isDraw = false;
+  int height = 0;  // rows of the target the bands divide
+  DrawSetup setup;
+  Draw draw;  // vertices and indices point into the copies below
+  std::vector<std::uint8_t> vertices;
+  std::vector<std::uint8_t> indices;
+  int top = 0;
+  int bottom = 0;
+  std::function<void(int, int)> rows;
+};
+
+void RunForBand(const Command& command, const Band& band) {
+  if (command.isDraw) {
+    // Each worker draws from its own copy: the set-up caches texel factors.
+    DrawSetup setup = command.setup;
+    setup.clip.top = std::max(setup.clip.top, band.top);
+    setup.clip.bottom = std::min(setup.clip.bottom, band.bottom);
+    if (setup.clip.top >= setup.clip.bottom) return;
+    setup.bandOnly = true;
+    Report report;
+    RunPreparedDraw(setup, command.draw, &report);
+    return;
+  }
+  const int top = std::max(command.top, band.top), bottom = std::min(command.bottom, band.bottom);
+  if (top < bottom) command.rows(top, bottom);
+}
+
+// Bytes of one vertex that ReadVertex reads.
+std::size_t VertexBytesRead(const VertexLayout& layout) {
+  int end = 16;
+  if (layout.diffuseOffset >= 0) end = std::max(end, layout.diffuseOffset + 4);
+  if (layout.specularOffset >= 0) end = std::max(end, layout.specularOffset + 4);
+  for (int set = 0; set < layout.coordSetCount; ++set) {
+    end = std::max(end, layout.coordOffset[static_cast<std::size_t>(set)] +
+                            4 * layout.coordFloats[static_cast<std::size_t>(set)]);
+  }
+  return static_cast<std::size_t>(end);
+}
+
+}  // namespace
+
+int RasterWorkerCount() {
+  const int forTests = gTestWorkerCount.load();
+  if (forTests > 0) return std::min(forTests, kMostWorkers);
+  const char* text = std::getenv("QZ_RASTER_THREADS");
+  if (text != nullptr && *text != '\0') {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end != text && *end == '\0' && value >= 0) {
+      return std::clamp(static_cast<int>(std::min<long>(value, kMostWorkers)), 1, kMostWorkers);
+    }
+  }
+  return std::min(AvailableProcessors(), kMostWorkersByDefault);
+}
+
+void SetRasterWorkerCountForTests(int workers) { gTestWorkerCount.store(std::max(0, workers)); }
+
+// Each band's progress word: the commands run for it, and whether a thread
+// is running them now. Any thread may run a band that no one is running, so
+// a worker the system has not scheduled holds nothing up: the others, and
+// the recording thread when it waits, take its band.
+struct BandWorkers::Shared {
+  static constexpr std::uint32_t kRunning = 0x80000000u;
+
+  struct alignas(64) BandProgress {
+    std::atomic<std::uint32_t> word{0};
+  };
+
+  explicit Shared(int count)
+      : workers(count), bands(new BandProgress[static_cast<std::size_t>(count)]), ring(kRingSize) {}
+
+  // Whether a band that has run `done` commands has some before `until`
+  // (which a worker may have read before the band got further).
+  static bool Behind(std::uint32_t done, std::uint32_t until) {
+    const std::uint32_t ahead = (until - done) & kCountMask;
+    return ahead != 0 && ahead <= kRingSize;
+  }
+
+  // Runs the commands up to `until` for bands b, b + 1, ... (at most
+  // `most`), as one taller band, claiming each while it is idle and exactly
+  // as far as band b; the count of bands run (0: none). Drawing adjacent
+  // bands together gives the same pixels as drawing them apart.
+  int TryRunBands(int b, int most, std::uint32_t until) {
+    std::uint32_t next = bands[b].word.load(std::memory_order_acquire);
+    if ((next & kRunning) != 0 || !Behind(next, until)) return 0;
+    int end = b;
+    for (; end < workers && end - b < most; ++end) {
+      std::uint32_t expected = next;
+      if (!bands[end].word.compare_exchange_strong(expected, next | kRunning, std::memory_order_acquire)) break;
+    }
+    if (end == b) return 0;
+    while (next != until) {
+      const Command& command = ring[next % kRingSize];
+      RunForBand(command, {BandOf(command.height, b, workers).top, BandOf(command.height, end - 1, workers).bottom});
+      next = (next + 1) & kCountMask;
+      for (int k = b; k < end; ++k) bands[k].word.store(next | kRunning, std::memory_order_release);
+    }
+    for (int k = b; k < end; ++k) {
+      bands[k].word.store(next, std::memory_order_release);
+      bands[k].word.notify_all();
+    }
+    return end - b;
+  }
+
+  // The recording thread: until `ready` holds for every band's count, runs
+  // any band no worker is running, and sleeps only when the bands left are
+  // all being run by workers.
+  template <typename Ready>
+  void DriveBands(Ready ready) {
+    for (int spin = 0;; ++spin) {
+      int busy = -1;
+      std::uint32_t busyWord = 0;
+      bool ran = false;
+      for (int b = 0; b < workers; ++b) {
+        const std::uint32_t word = bands[b].word.load(std::memory_order_acquire);
+        if (ready(word & kCountMask)) continue;
+        if (unwoken > 0) WakeWorkers();  // they share what is left
+        if ((word & kRunning) == 0) {
+          // Bands no worker has started are run together: when the workers
+          // get no processor, the frame costs what one thread's would.
+          const int run = TryRunBands(b, workers, published);
+          ran = ran || run > 0;
+          b += std::max(run, 1) - 1;
+        } else {
+          busy = b;
+          busyWord = word;
+        }
+      }
+      if (ran) continue;
+      if (busy < 0) {
+        // Ready everywhere unless a worker let a band go since it was read.
+        bool all = true;
+        for (int b = 0; b < workers && all; ++b) {
+          all = ready(bands[b].word.load(std::memory_order_acquire) & kCountMask);
+        }
+        if (all) return;
+      } else if (spin < kWaitingSpins) {
+        _mm_pause();
+      } else {
+        bands[busy].word.wait(busyWord, std::memory_order_acquire);
+      }
+    }
+  }
+
+  // The slot of the next command, once every band is past the command that
+  // held it a ring ago.
+  Command& NextSlot() {
+    DriveBands([this](std::uint32_t done) { return ((published - done) & kCountMask) < kRingSize; });
+    return ring[published % kRingSize];
+  }
+
+  // Makes the next command visible. Sleeping workers are woken for a
+  // command with much to draw, or once a few light ones are waiting; a
+  // woken worker takes every command published by then.
+  void Publish(bool heavy) {
+    published = (published + 1) & kCountMask;
+    signal.store(published, std::memory_order_release);
+    if (heavy || ++unwoken >= kLightCommandsPerWake) WakeWorkers();
+  }
+
+  void WakeWorkers() {
+    unwoken = 0;
+    signal.notify_all();
+  }
+
+  void Finish() {
+    DriveBands([this](std::uint32_t done) { return done == published; });
+  }
+
+  // A worker: its own band first, then any other no one is running.
+  void Run(int index) {
+    for (;;) {
+      const std::uint32_t seen = signal.load(std::memory_order_acquire);
+      const std::uint32_t until = seen & kCountMask;
+      bool ran = false;
+      for (int k = 0; k < workers; ++k) ran = TryRunBands((index + k) % workers, 1, until) > 0 || ran;
+      if (ran) continue;
+      if ((seen & kStopBit) != 0) return;
+      std::uint32_t now = seen;
+      for (int spin = 0; now == seen && spin < kSpins; ++spin) {
+        _mm_pause();
+        now = signal.load(std::memory_order_acquire);
+      }
+      if (now == seen) signal.wait(seen, std::memory_order_acquire);
+    }
+  }
+
+  const int workers;
+  std::unique_ptr<BandProgress[]> bands;
+  std::vector<Command> ring;
+  std::atomic<std::uint32_t> signal{0};  // the published count, and kStopBit to stop
+  std::uint32_t published = 0;           // the recording thread's own copy
+  int unwoken = 0;                       // light commands published since the last wake
+  std::vector<std::thread> threads;
+};
+
+BandWorkers::BandWorkers(int workers) : shared_(std::make_unique<Shared>(std::max(2, workers))) {
+  for (int i = 0; i < shared_->workers; ++i) shared_->threads.emplace_back([this, i] { shared_->Run(i); });
+  const std::lock_guard<std::mutex> lock(gLiveMutex);
+  gLive.insert(this);
+}
+
+BandWorkers::~BandWorkers() {
+  {
+    const std::lock_guard<std::mutex> lock(gLiveMutex);
+    gLive.erase(this);
+  }
+  shared_->Finish();
+  shared_->signal.store(shared_->published | kStopBit, std::memory_order_release);
+  shared_->signal.notify_all();
+  for (std::thread& thread : shared_->threads) thread.join();
+}
+
+int BandWorkers::workers() const { return shared_->workers; }
+
+Status BandWorkers::RecordDraw(const Target& target, const State& state, const Draw& draw, Report* report) {
+  Report local;
+  Report* out = report != nullptr ? report : &local;
+  *out = Report{};
+  Command& command = shared_->NextSlot();
+  // PrepareDraw expects a fresh set-up: a slot's last one holds another
+  // draw's cached factors and pointers.
+  command.setup = DrawSetup{};
+  const Status status = PrepareCheckedDraw(target, state, draw, &command.setup, out);
+  if (status != Status::kOk) {
+    *out = Report{};
+    return status;
+  }
+  const std::uint64_t needed =
+      VerticesForPrimitives(draw.primitiveType, static_cast<std::uint64_t>(draw.primitiveCount));
+  const std::uint64_t vertexCount = draw.indices != nullptr ? static_cast<std::uint64_t>(draw.vertexCount) : needed;
+  const auto* vertexBytes = static_cast<const std::uint8_t*>(draw.vertices);
+  command.vertices.assign(vertexBytes, vertexBytes + (vertexCount - 1) * static_cast<std::uint64_t>(draw.stride) +
+                                           VertexBytesRead(command.setup.layout));
+  command.draw = draw;
+  command.draw.vertices = command.vertices.data();
+  if (draw.indices != nullptr) {
+    const auto* indexBytes = static_cast<const std::uint8_t*>(draw.indices);
+    command.indices.assign(indexBytes, indexBytes + needed * static_cast<std::uint64_t>(draw.indexBytes));
+    command.draw.indices = command.indices.data();
+  }
+  command.isDraw = true;
+  command.height = target.color.height;
+  command.rows = nullptr;
+  shared_->Publish(draw.primitiveCount >= kHeavyPrimitives);
+  return Status::kOk;
+}
+
+void BandWorkers::RecordRows(int height, int top, int bottom, std::function<void(int, int)> body) {
+  Command& command = shared_->NextSlot();
+  command.isDraw = false;
+  command.height = height;
+  command.top = top;
+  command.bottom = bottom;
+  command.rows = std::move(body);
+  shared_->Publish(true);
+}
+
+void BandWorkers::Finish() { shared_->Finish(); }
+
+void FinishAllRecordedWork() {
+  const std::lock_guard<std::mutex> lock(gLiveMutex);
+  for (BandWorkers* workers : gLive) workers->Finish();
+}
+
+}  // namespace plat::raster
