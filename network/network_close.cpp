@@ -82,7 +82,11 @@ int AcceptIntoSlot(const NetworkRecord& listener, int slot) {
 
 int AcceptNetWork() {
   NetworkState& state = GetNetworkState();
-  if (state.started == 0 || gAcceptBusy != 0) return -1;
+  if (state.started == 0) return -1;
+  if (gAcceptBusy != 0) {
+    state.eventDeferred = 1;
+    return -1;
+  }
   gAcceptBusy = 1;
   PumpNetworkMessages(0);
   int result = -1;

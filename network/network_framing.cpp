@@ -58,10 +58,6 @@ int Receive(plat::SOCKET socket, void* buffer, std::uint32_t length, int flags) 
   return Net().recv(socket, static_cast<char*>(buffer), static_cast<int>(length), flags);
 }
 
-int Send(plat::SOCKET socket, const void* buffer, std::uint32_t length) {
-  return Net().send(socket, static_cast<const char*>(buffer), static_cast<int>(length), 0);
-}
-
 // Takes the next length word and makes room for its body. 1 when a message
 // has begun, 0 to wait for more bytes (or for the program to take what it
 // has), -1 when the connection is put in error.
@@ -115,49 +111,66 @@ int ReceiveMessages(NetworkRecord* record) {
   }
 }
 
-// Sends what is left of the current length word, or starts a message of
-// everything waiting (up to the message limit). False when the pass ends.
-bool SendLengthWord(NetworkRecord* record) {
+// One write of what is left of the current message: the rest of its length
+// word and its body, the body in two parts when it wraps round the ring's
+// end. False when nothing went out; a message whose length word could not
+// start is given up, so bytes queued meanwhile join it when it is formed again.
+bool SendMessagePart(NetworkRecord* record) {
   std::uint8_t word[kLengthWordSize];
-  if (record->lengthWordLeft > 0) {
-    EncodeLength(record->outgoingLeft, word);
-    const int k = record->lengthWordLeft;
-    const int sent = Send(record->socket, word + kLengthWordSize - k, static_cast<std::uint32_t>(k));
-    if (sent <= 0) return false;
-    record->lengthWordLeft = k - sent;
-    return record->lengthWordLeft == 0;
-  }
-  if (record->outgoingLeft != 0) return true;
-  record->outgoingLeft = std::min(record->sendRing.stored, static_cast<std::uint32_t>(GetNetworkMessageLimit()));
   EncodeLength(record->outgoingLeft, word);
-  const int sent = Send(record->socket, word, kLengthWordSize);
-  if (sent <= 0) {
-    record->outgoingLeft = 0;
+  RingBuffer& ring = record->sendRing;
+  RingBufferWrapOffsets(&ring);
+  const std::uint32_t first = std::min(record->outgoingLeft, static_cast<std::uint32_t>(ring.capacity) - ring.readOffset);
+  plat::WsaBuffer parts[3];
+  std::uint32_t count = 0;
+  const auto wordLeft = static_cast<std::uint32_t>(record->lengthWordLeft);
+  if (wordLeft > 0) parts[count++] = {wordLeft, reinterpret_cast<char*>(word + kLengthWordSize - wordLeft)};
+  if (first > 0) parts[count++] = {first, reinterpret_cast<char*>(ring.data + ring.readOffset)};
+  if (record->outgoingLeft > first) parts[count++] = {record->outgoingLeft - first, reinterpret_cast<char*>(ring.data)};
+  std::uint32_t sent = 0;
+  if (Net().WSASend(record->socket, parts, count, &sent, 0, nullptr, nullptr) != 0 || sent == 0) {
+    if (wordLeft == kLengthWordSize) {
+      record->outgoingLeft = 0;
+      record->lengthWordLeft = 0;
+    }
     return false;
   }
-  record->lengthWordLeft = kLengthWordSize - sent;
-  return record->lengthWordLeft == 0;
+  const std::uint32_t wordSent = std::min(sent, wordLeft);
+  const std::uint32_t body = sent - wordSent;
+  record->lengthWordLeft -= static_cast<std::int32_t>(wordSent);
+  ring.readOffset = body <= first ? ring.readOffset + body : body - first;
+  ring.stored -= body;
+  record->outgoingLeft -= body;
+  return true;
 }
 
+// Sends messages while the socket takes them whole. Everything waiting when
+// a message begins forms that message, up to the message limit.
 void SendMessages(NetworkRecord* record) {
+  RingBuffer& ring = record->sendRing;
   for (;;) {
-    if (!SendLengthWord(record)) return;
-    RingBuffer& ring = record->sendRing;
-    RingBufferWrapOffsets(&ring);
-    const std::uint32_t count = TransferRingPart(
-        ring, &ring.readOffset, record->outgoingLeft,
-        [record](std::uint8_t* at, std::uint32_t n) { return Send(record->socket, at, n); });
-    ring.stored -= count;
-    record->outgoingLeft -= count;
+    if (record->lengthWordLeft == 0 && record->outgoingLeft == 0) {
+      record->outgoingLeft = std::min(ring.stored, static_cast<std::uint32_t>(GetNetworkMessageLimit()));
+      record->lengthWordLeft = kLengthWordSize;
+    }
+    // A limit of 0 makes empty messages, which would never drain the ring.
+    const bool carriesBody = record->outgoingLeft != 0;
+    const bool wentOut = SendMessagePart(record);
     PumpNetworkMessages(0);
-    if (count == 0 || record->outgoingLeft != 0 || ring.stored == 0) return;
+    const bool complete = record->lengthWordLeft == 0 && record->outgoingLeft == 0;
+    if (!wentOut || !complete || !carriesBody || ring.stored == 0) return;
   }
 }
 
 // The checks both directions share: -1 at once (no log line) before the
 // start, for a bad handle, a UDP record or a nested call.
 NetworkRecord* FramingRecord(int handle, const int& busy) {
-  if (GetNetworkState().started == 0 || busy != 0) return nullptr;
+  NetworkState& state = GetNetworkState();
+  if (state.started == 0) return nullptr;
+  if (busy != 0) {
+    state.eventDeferred = 1;
+    return nullptr;
+  }
   NetworkRecord* record = GetNetworkRecord(handle);
   return record != nullptr && record->udp == 0 ? record : nullptr;
 }

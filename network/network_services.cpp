@@ -3,11 +3,14 @@
 // window and are handled when its messages are dispatched.
 #include "network/network_services.h"
 
+#include <algorithm>
+
 #include "core/call_trace.h"
 #include "core/log.h"
 #include "network/network_log_text.h"
 #include "network/network_platform.h"
 #include "network/network_state.h"
+#include "platform/clock.h"
 
 namespace qz {
 namespace {
@@ -93,6 +96,20 @@ int PumpNetworkMessages(int closeLost) {
     plat::DispatchMessageA(&message);
   }
   return 0;
+}
+
+int WaitNetworkEvents(int milliseconds) {
+  NetworkState& state = GetNetworkState();
+  const auto limit = static_cast<std::uint32_t>(std::max(milliseconds, 0));
+  if (state.started == 0 || Net().WaitForSocketEvents == nullptr) {
+    plat::Sleep(limit);
+    return 0;
+  }
+  if (state.eventDeferred != 0) {
+    state.eventDeferred = 0;
+    return 1;
+  }
+  return Net().WaitForSocketEvents(limit);
 }
 
 int EndNetwork() {

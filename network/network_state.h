@@ -65,6 +65,9 @@ struct NetworkState {
   std::int32_t streamMode;
   std::int32_t noAutoClose;
   std::int32_t windowGone;
+  // Set when a socket event was refused because its kind of work was already
+  // running; the next idle wait returns at once so that a pump takes it up.
+  std::int32_t eventDeferred;
 };
 
 NetworkState& GetNetworkState();

@@ -24,6 +24,7 @@ struct SocketEntry {
   bool firstWritePending = false;  // FD_WRITE once the connection stands
   bool sendCutShort = false;       // FD_WRITE while this lasts and space frees up
   bool closeReported = false;
+  bool watched = false;  // on the wait's edge-triggered list
 };
 
 struct SocketTable {
@@ -31,6 +32,7 @@ struct SocketTable {
   std::unordered_map<SOCKET, SocketEntry> entries;
   SOCKET next = 0x100;
   int startCount = 0;
+  int waitFd = -1;  // epoll instance of WaitForSocketEvents, made on first selection
 };
 
 SocketTable& Table();
@@ -39,5 +41,8 @@ int Fail(int error, int result = SOCKET_ERROR);
 void SetLastError(int error);
 // The WinSock number for an errno value.
 int ErrorFromErrno(int error);
+// Puts the entry on the wait's list, or takes it off (events 0, closing);
+// called with the table locked.
+void WatchEntry(SocketTable& table, SOCKET id, SocketEntry& entry, bool watch);
 
 }  // namespace plat::winsock

@@ -2,15 +2,20 @@
 // when PostSocketNotifications runs, and what is due is posted to each
 // socket's window. Reads and accepts are reported by level on every poll, so
 // a notification that its handler could not act on (a nested call refused)
-// comes again instead of leaving bytes stranded.
+// comes again instead of leaving bytes stranded. The wait between polls is
+// edge-triggered instead, so bytes left unread do not keep waking it.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
+#include "platform/clock.h"
+#include "platform/clock_internal.h"
 #include "platform/winsock_internal.h"
 
 namespace plat {
@@ -71,6 +76,25 @@ void CollectDue(SOCKET id, SocketEntry& entry, short revents, std::vector<Notifi
 
 }  // namespace
 
+namespace winsock {
+
+void WatchEntry(SocketTable& table, SOCKET id, SocketEntry& entry, bool watch) {
+  if (watch == entry.watched) return;
+  if (!watch) {
+    epoll_ctl(table.waitFd, EPOLL_CTL_DEL, entry.fd, nullptr);
+    entry.watched = false;
+    return;
+  }
+  if (table.waitFd < 0) table.waitFd = epoll_create1(EPOLL_CLOEXEC);
+  epoll_event interest{};
+  interest.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
+  interest.data.u64 = id;
+  // A socket the wait cannot watch is still polled: its events come a wait later.
+  entry.watched = table.waitFd >= 0 && epoll_ctl(table.waitFd, EPOLL_CTL_ADD, entry.fd, &interest) == 0;
+}
+
+}  // namespace winsock
+
 int WSAAsyncSelect(SOCKET socket, HWND window, std::uint32_t message, std::int32_t events) {
   winsock::SocketTable& table = winsock::Table();
   std::lock_guard<std::mutex> guard(table.mutex);
@@ -84,6 +108,7 @@ int WSAAsyncSelect(SOCKET socket, HWND window, std::uint32_t message, std::int32
   entry.window = window;
   entry.message = message;
   entry.events = events;
+  winsock::WatchEntry(table, it->first, entry, events != 0);
   // A socket that is already connected reports FD_WRITE once, as WinSock
   // does right after the selection.
   entry.firstWritePending = !entry.listening && !entry.connecting;
@@ -114,6 +139,26 @@ int PostSocketNotifications() {
     if (PostMessageA(each.window, each.message, each.socket, MakeLParam(each.event, each.error))) ++posted;
   }
   return posted;
+}
+
+int WaitForSocketEvents(std::uint32_t milliseconds) {
+  int waitFd = -1;
+  {
+    winsock::SocketTable& table = winsock::Table();
+    std::lock_guard<std::mutex> guard(table.mutex);
+    waitFd = table.waitFd;
+  }
+  const bool virtualTime = IsVirtualTime();
+  const int timeout = virtualTime ? 0 : static_cast<int>(std::min<std::uint32_t>(milliseconds, 0x7FFFFFFF));
+  if (waitFd >= 0) {
+    // Only whether something changed matters; the next poll finds what.
+    // A signal ends the wait early too, so the caller can look at its flags.
+    epoll_event changes[16];
+    if (epoll_wait(waitFd, changes, 16, timeout) > 0) return 1;
+    if (!virtualTime) return 0;
+  }
+  Sleep(milliseconds);
+  return 0;
 }
 
 }  // namespace plat

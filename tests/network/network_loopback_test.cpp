@@ -37,6 +37,42 @@ TEST_F(NetworkLoopback, AcceptedConnectionTakesTheFirstFreeSlotWithThePeerAddres
   EXPECT_EQ(peer.port, 0);
 }
 
+TEST_F(NetworkLoopback, AnIpv6ListenerHandsOverThePeersAddressAndPort) {
+  // The library listens over IPv4 only; an IPv6 listener goes into the
+  // listening slot by hand, as a start side offering IPv6 would put it.
+  const plat::SOCKET socket = Net().socket(plat::kWsAfInet6, plat::kWsSockStream, plat::kWsIpProtoTcp);
+  if (socket == plat::INVALID_SOCKET) GTEST_SKIP() << "this machine has no IPv6";
+  plat::SocketAddressIn6 address{};
+  address.family = plat::kWsAfInet6;
+  address.address[15] = 1;  // ::1
+  const int listener = AddNetworkRecord(kNetworkListenSlot, socket, 0);
+  ASSERT_NE(listener, -1);
+  Record(listener)->ipv6 = 1;
+  if (Net().bind(socket, reinterpret_cast<plat::SocketAddress*>(&address), sizeof(address)) != 0) {
+    GTEST_SKIP() << "::1 is not available";
+  }
+  ASSERT_EQ(Net().listen(socket, plat::kWsSomaxconn), 0);
+  ASSERT_EQ(Net().WSAAsyncSelect(socket, GetNetworkState().window, kSocketNotifyMessage, plat::FD_ACCEPT), 0);
+  int length = sizeof(address);
+  ASSERT_EQ(Net().getsockname(socket, reinterpret_cast<plat::SocketAddress*>(&address), &length), 0);
+
+  const plat::SOCKET client = Net().socket(plat::kWsAfInet6, plat::kWsSockStream, plat::kWsIpProtoTcp);
+  ASSERT_EQ(Net().connect(client, reinterpret_cast<plat::SocketAddress*>(&address), sizeof(address)), 0);
+  plat::SocketAddressIn6 clientName{};
+  length = sizeof(clientName);
+  ASSERT_EQ(Net().getsockname(client, reinterpret_cast<plat::SocketAddress*>(&clientName), &length), 0);
+  int server = -1;
+  ASSERT_TRUE(PumpUntil([&] { return (server = GetNewAcceptNetWork()) != -1; }));
+
+  NetworkPeerAddress peer{};
+  ASSERT_EQ(GetNetWorkIP(server, &peer), 0);
+  EXPECT_EQ(peer.ipv6, 1);
+  EXPECT_EQ(std::memcmp(peer.ipv6Words, address.address, 16), 0);
+  EXPECT_EQ(peer.port, Net().ntohs(clientName.port));
+  EXPECT_GT(peer.port, 0);
+  Net().closesocket(client);
+}
+
 TEST_F(NetworkLoopback, OptionsApplyToConnectionsMadeAfterThem) {
   SetNetWorkNoAutoClose(1);
   const auto [client, server] = ConnectPair();
