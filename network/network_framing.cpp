@@ -16,10 +16,6 @@ namespace {
 
 constexpr int kLengthWordSize = 4;
 
-// Library-wide: a receive never starts inside a receive, nor a send inside a send.
-int gReceiveBusy = 0;
-int gSendBusy = 0;
-
 std::uint32_t DecodeLength(const std::uint8_t word[4]) {
   return static_cast<std::uint32_t>(word[0]) | static_cast<std::uint32_t>(word[1]) << 8 |
          static_cast<std::uint32_t>(word[2]) << 16 | static_cast<std::uint32_t>(word[3]) << 24;
@@ -163,24 +159,26 @@ void SendMessages(NetworkRecord* record) {
 }
 
 // The checks both directions share: -1 at once (no log line) before the
-// start, for a bad handle, a UDP record or a nested call.
-NetworkRecord* FramingRecord(int handle, const int& busy) {
-  NetworkState& state = GetNetworkState();
-  if (state.started == 0) return nullptr;
+// start, for a bad handle, a UDP record or a nested call; a nested call's
+// event is kept for later.
+NetworkRecord* FramingRecord(int handle, std::int32_t busy, std::int32_t event) {
+  if (GetNetworkState().started == 0) return nullptr;
+  NetworkRecord* record = GetNetworkRecord(handle);
+  if (record == nullptr || record->udp != 0) return nullptr;
   if (busy != 0) {
-    state.eventDeferred = 1;
+    DeferSocketEvent(record, event);
     return nullptr;
   }
-  NetworkRecord* record = GetNetworkRecord(handle);
-  return record != nullptr && record->udp == 0 ? record : nullptr;
+  return record;
 }
 
 }  // namespace
 
 int RecvSocket(int handle) {
-  NetworkRecord* record = FramingRecord(handle, gReceiveBusy);
+  NetworkState& state = GetNetworkState();
+  NetworkRecord* record = FramingRecord(handle, state.receiveBusy, plat::FD_READ);
   if (record == nullptr) return -1;
-  gReceiveBusy = 1;
+  state.receiveBusy = 1;
   PumpNetworkMessages(0);
   int result = 0;
   if (record->valid == 0) {
@@ -190,14 +188,15 @@ int RecvSocket(int handle) {
   } else if (record->messageMode != 0) {
     result = ReceiveMessages(record);
   }
-  gReceiveBusy = 0;
+  state.receiveBusy = 0;
   return result;
 }
 
 int SendSocket(int handle) {
-  NetworkRecord* record = FramingRecord(handle, gSendBusy);
+  NetworkState& state = GetNetworkState();
+  NetworkRecord* record = FramingRecord(handle, state.sendBusy, plat::FD_WRITE);
   if (record == nullptr) return -1;
-  gSendBusy = 1;
+  state.sendBusy = 1;
   PumpNetworkMessages(0);
   int result = 0;
   if (record->valid == 0) {
@@ -207,7 +206,7 @@ int SendSocket(int handle) {
   } else if (record->messageMode != 0 && record->sendRing.stored != 0) {
     SendMessages(record);
   }
-  gSendBusy = 0;
+  state.sendBusy = 0;
   return result;
 }
 

@@ -294,7 +294,9 @@ SOCKET accept(SOCKET socket, SocketAddress* address, int* length) {
   sockaddr_storage host{};
   socklen_t hostLength = sizeof(host);
   const int accepted = ::accept4(fd, reinterpret_cast<sockaddr*>(&host), &hostLength, SOCK_CLOEXEC);
-  if (accepted < 0) return FailSocket(winsock::ErrorFromErrno(errno));
+  const int error = errno;
+  ChangeEntry(socket, [](SocketEntry& entry) { entry.acceptEnabled = true; });
+  if (accepted < 0) return FailSocket(winsock::ErrorFromErrno(error));
   SendWithoutDelay(accepted);
   FromHostAddress(host, address, length);
   return AddEntry(accepted, true);
@@ -354,7 +356,9 @@ int recv(SOCKET socket, char* buffer, int length, int flags) {
   if (fd < 0) return SOCKET_ERROR;
   if (length < 0 || (buffer == nullptr && length > 0)) return Fail(WSAEFAULT);
   const ssize_t got = ::recv(fd, buffer, static_cast<std::size_t>(length), (flags & kWsMsgPeek) != 0 ? MSG_PEEK : 0);
-  if (got < 0) return FailErrno();
+  const int error = errno;
+  ChangeEntry(socket, [](SocketEntry& entry) { entry.readEnabled = true; });
+  if (got < 0) return Fail(winsock::ErrorFromErrno(error));
   winsock::SetLastError(0);
   return static_cast<int>(got);
 }

@@ -21,8 +21,13 @@ struct SocketEntry {
   HWND window = nullptr;
   std::uint32_t message = 0;
   std::int32_t events = 0;
-  bool firstWritePending = false;  // FD_WRITE once the connection stands
-  bool sendCutShort = false;       // FD_WRITE while this lasts and space frees up
+  // FD_READ and FD_ACCEPT are posted once and enabled again by recv and
+  // accept; FD_WRITE comes once the connection stands and once after each
+  // send that was cut short, when room frees up.
+  bool readEnabled = true;
+  bool acceptEnabled = true;
+  bool firstWritePending = false;
+  bool sendCutShort = false;
   bool closeReported = false;
   bool watched = false;  // on the wait's edge-triggered list
 };

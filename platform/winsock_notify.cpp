@@ -1,9 +1,9 @@
 // WSAAsyncSelect without a WinSock thread: the selected sockets are polled
 // when PostSocketNotifications runs, and what is due is posted to each
-// socket's window. Reads and accepts are reported by level on every poll, so
-// a notification that its handler could not act on (a nested call refused)
-// comes again instead of leaving bytes stranded. The wait between polls is
-// edge-triggered instead, so bytes left unread do not keep waking it.
+// socket's window. As from WinSock, FD_READ and FD_ACCEPT come once and again
+// only after recv or accept enabled them again, so a pump inside a handler
+// finds nothing new to post for the sockets already told. The wait between
+// polls is edge-triggered, so bytes left unread do not keep waking it.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
@@ -50,7 +50,10 @@ void CollectDue(SOCKET id, SocketEntry& entry, short revents, std::vector<Notifi
     if ((entry.events & event) != 0) due.push_back({entry.window, entry.message, id, event, error});
   };
   if (entry.listening) {
-    if ((revents & POLLIN) != 0) add(FD_ACCEPT, 0);
+    if ((revents & POLLIN) != 0 && entry.acceptEnabled) {
+      add(FD_ACCEPT, 0);
+      entry.acceptEnabled = false;
+    }
     return;
   }
   if (entry.connecting) {
@@ -63,10 +66,14 @@ void CollectDue(SOCKET id, SocketEntry& entry, short revents, std::vector<Notifi
     entry.firstWritePending = error == 0;
     if (error != 0) return;
   }
-  if ((revents & POLLIN) != 0 && (!entry.stream || BytesWaiting(entry.fd) > 0)) add(FD_READ, 0);
+  if ((revents & POLLIN) != 0 && entry.readEnabled && (!entry.stream || BytesWaiting(entry.fd) > 0)) {
+    add(FD_READ, 0);
+    entry.readEnabled = false;
+  }
   if ((revents & POLLOUT) != 0 && (entry.firstWritePending || entry.sendCutShort)) {
     add(FD_WRITE, 0);
     entry.firstWritePending = false;
+    entry.sendCutShort = false;
   }
   if (entry.stream && !entry.closeReported && (revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
     add(FD_CLOSE, (revents & POLLERR) != 0 ? PendingError(entry.fd) : 0);
@@ -109,6 +116,8 @@ int WSAAsyncSelect(SOCKET socket, HWND window, std::uint32_t message, std::int32
   entry.message = message;
   entry.events = events;
   winsock::WatchEntry(table, it->first, entry, events != 0);
+  entry.readEnabled = true;
+  entry.acceptEnabled = true;
   // A socket that is already connected reports FD_WRITE once, as WinSock
   // does right after the selection.
   entry.firstWritePending = !entry.listening && !entry.connecting;

@@ -1,6 +1,7 @@
 // Two network handles of one process talking over 127.0.0.1: accepting,
 // messages of every size the framing must carry, many messages per pump,
 // the peer closing, and the network end with connections still open.
+#include <algorithm>
 #include <cstring>
 
 #include "network/network_log_text.h"
@@ -123,6 +124,37 @@ TEST_F(NetworkLoopback, ManyMessagesAreTakenInOnePumpAndOnlyWholeOnesAreOffered)
   PumpNetworkMessages(1);
   EXPECT_EQ(static_cast<std::size_t>(GetNetWorkDataLength(server)), expected.size());
   EXPECT_EQ(ReceiveBytes(server, expected.size()), expected);
+}
+
+TEST_F(NetworkLoopback, EventsRefusedInsideAnotherConnectionsReceiveAreRunAfterIt) {
+  // Each receive pumps, and its pump hands it the other connections' reads,
+  // which must wait for it to end instead of being dropped.
+  std::vector<std::pair<int, int>> pairs;
+  for (int i = 0; i < 5; ++i) pairs.push_back(ConnectPair());
+  // Written past the library, so that every message waits for the same pump.
+  std::vector<std::uint8_t> framed = {100, 0, 0, 0};
+  const std::vector<std::uint8_t> body = Pattern(100, 12);
+  framed.insert(framed.end(), body.begin(), body.end());
+  for (const auto& [client, server] : pairs) {
+    ASSERT_EQ(Net().send(Record(client)->socket, reinterpret_cast<const char*>(framed.data()), 104, 0), 104);
+  }
+  EXPECT_TRUE(PumpUntil([&] {
+    return std::all_of(pairs.begin(), pairs.end(), [](auto pair) { return GetNetWorkDataLength(pair.second) == 100; });
+  }));
+  PumpNetworkMessages(1);
+  EXPECT_EQ(GetNetworkState().eventDeferred, 0);
+}
+
+TEST_F(NetworkLoopback, TheIdleWaitWakesForNewBytesButNotForBytesLeftUnread) {
+  const auto [client, server] = ConnectPair();
+  PumpNetworkMessages(1);
+  while (WaitNetworkEvents(0) != 0) PumpNetworkMessages(1);
+  EXPECT_EQ(WaitNetworkEvents(20), 0);
+  ASSERT_EQ(NetWorkSend(client, "ping", 4), 0);
+  EXPECT_EQ(WaitNetworkEvents(60000), 1);
+  // Woken once: the bytes stay unread in the socket and the wait sleeps again.
+  EXPECT_EQ(WaitNetworkEvents(20), 0);
+  EXPECT_EQ(ReceiveBytes(server, 4), (std::vector<std::uint8_t>{'p', 'i', 'n', 'g'}));
 }
 
 TEST_F(NetworkLoopback, ThePeerClosingMakesTheConnectionLostAndThePumpClosesItOnceMarked) {
