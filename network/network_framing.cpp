@@ -1,6 +1,7 @@
 // Length-prefixed messages over a connection: a 4-byte little-endian body
 // length, then the body. Bodies go straight between the socket and the
-// rings and every transfer resumes where a short recv or send left it.
+// rings, a message's length word and body leave in one gathered write, and
+// every transfer resumes where a short recv or send left it.
 // The length word is only taken from the socket once all four bytes are
 // there, and a length over the message limit puts the connection in error.
 #include <algorithm>
@@ -116,7 +117,8 @@ bool SendMessagePart(NetworkRecord* record) {
   EncodeLength(record->outgoingLeft, word);
   RingBuffer& ring = record->sendRing;
   RingBufferWrapOffsets(&ring);
-  const std::uint32_t first = std::min(record->outgoingLeft, static_cast<std::uint32_t>(ring.capacity) - ring.readOffset);
+  const std::uint32_t toRingEnd = static_cast<std::uint32_t>(ring.capacity) - ring.readOffset;
+  const std::uint32_t first = std::min(record->outgoingLeft, toRingEnd);
   plat::WsaBuffer parts[3];
   std::uint32_t count = 0;
   const auto wordLeft = static_cast<std::uint32_t>(record->lengthWordLeft);

@@ -184,7 +184,8 @@ int AddressSizeOf(int fd) {
   sockaddr_storage host{};
   socklen_t hostLength = sizeof(host);
   const bool named = ::getsockname(fd, reinterpret_cast<sockaddr*>(&host), &hostLength) == 0;
-  return named && host.ss_family == AF_INET6 ? static_cast<int>(sizeof(SocketAddressIn6)) : static_cast<int>(sizeof(SocketAddressIn));
+  const std::size_t size = named && host.ss_family == AF_INET6 ? sizeof(SocketAddressIn6) : sizeof(SocketAddressIn);
+  return static_cast<int>(size);
 }
 
 bool IsNonBlocking(int fd) { return (fcntl(fd, F_GETFL) & O_NONBLOCK) != 0; }
@@ -198,7 +199,10 @@ int SendParts(SOCKET socket, int fd, iovec* parts, std::size_t count, std::size_
   const ssize_t sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
   const int error = errno;
   const bool cutShort = sent < static_cast<ssize_t>(total);
-  ChangeEntry(socket, [cutShort](SocketEntry& entry) { entry.sendCutShort = cutShort; });
+  ChangeEntry(socket, [cutShort](SocketEntry& entry) {
+    entry.sendCutShort = cutShort;
+    if (cutShort) winsock::PollAgain(entry, true);
+  });
   if (sent < 0) return Fail(winsock::ErrorFromErrno(error));
   winsock::SetLastError(0);
   return static_cast<int>(sent);
@@ -295,7 +299,10 @@ SOCKET accept(SOCKET socket, SocketAddress* address, int* length) {
   socklen_t hostLength = sizeof(host);
   const int accepted = ::accept4(fd, reinterpret_cast<sockaddr*>(&host), &hostLength, SOCK_CLOEXEC);
   const int error = errno;
-  ChangeEntry(socket, [](SocketEntry& entry) { entry.acceptEnabled = true; });
+  ChangeEntry(socket, [](SocketEntry& entry) {
+    entry.acceptEnabled = true;
+    winsock::PollAgain(entry, true);
+  });
   if (accepted < 0) return FailSocket(winsock::ErrorFromErrno(error));
   SendWithoutDelay(accepted);
   FromHostAddress(host, address, length);
@@ -314,7 +321,10 @@ int connect(SOCKET socket, const SocketAddress* address, int length) {
   // Loopback may connect at once even without blocking; FD_CONNECT still
   // comes, as it would from WinSock.
   if (nonBlocking && (result == 0 || error == EINPROGRESS)) {
-    ChangeEntry(socket, [](SocketEntry& entry) { entry.connecting = true; });
+    ChangeEntry(socket, [](SocketEntry& entry) {
+      entry.connecting = true;
+      winsock::PollAgain(entry, true);
+    });
   }
   if (result == 0) return 0;
   return Fail(winsock::ErrorFromErrno(error));
@@ -357,7 +367,11 @@ int recv(SOCKET socket, char* buffer, int length, int flags) {
   if (length < 0 || (buffer == nullptr && length > 0)) return Fail(WSAEFAULT);
   const ssize_t got = ::recv(fd, buffer, static_cast<std::size_t>(length), (flags & kWsMsgPeek) != 0 ? MSG_PEEK : 0);
   const int error = errno;
-  ChangeEntry(socket, [](SocketEntry& entry) { entry.readEnabled = true; });
+  const bool peek = (flags & kWsMsgPeek) != 0;
+  ChangeEntry(socket, [peek](SocketEntry& entry) {
+    entry.readEnabled = true;
+    winsock::PollAgain(entry, !peek);
+  });
   if (got < 0) return Fail(winsock::ErrorFromErrno(error));
   winsock::SetLastError(0);
   return static_cast<int>(got);

@@ -29,7 +29,12 @@ struct SocketEntry {
   bool firstWritePending = false;
   bool sendCutShort = false;
   bool closeReported = false;
-  bool watched = false;  // on the wait's edge-triggered list
+  bool watched = false;  // on the edge-triggered list
+  // Polled at the next notification pass: the list saw a change, or a call
+  // may have made an event due. A call other than a peek also ends a wait,
+  // since what it made due (a second waiting connection, say) sends no edge.
+  bool pollAgain = true;
+  bool pollAgainWakes = true;
 };
 
 struct SocketTable {
@@ -37,7 +42,9 @@ struct SocketTable {
   std::unordered_map<SOCKET, SocketEntry> entries;
   SOCKET next = 0x100;
   int startCount = 0;
-  int waitFd = -1;  // epoll instance of WaitForSocketEvents, made on first selection
+  // Edge-triggered epoll instance over the selected sockets, made on the
+  // first selection: the notification pass polls only what it reports.
+  int waitFd = -1;
 };
 
 SocketTable& Table();
@@ -49,5 +56,7 @@ int ErrorFromErrno(int error);
 // Puts the entry on the wait's list, or takes it off (events 0, closing);
 // called with the table locked.
 void WatchEntry(SocketTable& table, SOCKET id, SocketEntry& entry, bool watch);
+// After a call on the socket: poll it at the next pass (`wakes`: and end a wait).
+void PollAgain(SocketEntry& entry, bool wakes);
 
 }  // namespace plat::winsock

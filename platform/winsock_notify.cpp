@@ -100,7 +100,39 @@ void WatchEntry(SocketTable& table, SOCKET id, SocketEntry& entry, bool watch) {
   entry.watched = table.waitFd >= 0 && epoll_ctl(table.waitFd, EPOLL_CTL_ADD, entry.fd, &interest) == 0;
 }
 
+void PollAgain(SocketEntry& entry, bool wakes) {
+  entry.pollAgain = true;
+  entry.pollAgainWakes = entry.pollAgainWakes || wakes;
+}
+
 }  // namespace winsock
+
+namespace {
+
+// Marks the sockets of `count` edges for the next pass; true when one was ours.
+bool MarkChanged(winsock::SocketTable& table, const epoll_event* changes, int count) {
+  bool any = false;
+  for (int i = 0; i < count; ++i) {
+    auto it = table.entries.find(changes[i].data.u64);
+    if (it == table.entries.end()) continue;
+    it->second.pollAgain = true;
+    any = true;
+  }
+  return any;
+}
+
+// Takes every edge waiting on the list, without blocking.
+void TakeEdges(winsock::SocketTable& table) {
+  if (table.waitFd < 0) return;
+  epoll_event changes[64];
+  int count = 0;
+  do {
+    count = epoll_wait(table.waitFd, changes, 64, 0);
+    MarkChanged(table, changes, count);
+  } while (count == 64);
+}
+
+}  // namespace
 
 int WSAAsyncSelect(SOCKET socket, HWND window, std::uint32_t message, std::int32_t events) {
   winsock::SocketTable& table = winsock::Table();
@@ -118,6 +150,7 @@ int WSAAsyncSelect(SOCKET socket, HWND window, std::uint32_t message, std::int32
   winsock::WatchEntry(table, it->first, entry, events != 0);
   entry.readEnabled = true;
   entry.acceptEnabled = true;
+  winsock::PollAgain(entry, true);
   // A socket that is already connected reports FD_WRITE once, as WinSock
   // does right after the selection.
   entry.firstWritePending = !entry.listening && !entry.connecting;
@@ -130,10 +163,13 @@ int PostSocketNotifications() {
   {
     winsock::SocketTable& table = winsock::Table();
     std::lock_guard<std::mutex> guard(table.mutex);
+    TakeEdges(table);
     std::vector<pollfd> polled;
     std::vector<SOCKET> ids;
-    for (const auto& [id, entry] : table.entries) {
-      if (entry.events == 0) continue;
+    for (auto& [id, entry] : table.entries) {
+      if (entry.events == 0 || (!entry.pollAgain && entry.watched)) continue;
+      entry.pollAgain = false;
+      entry.pollAgainWakes = false;
       polled.push_back({entry.fd, static_cast<short>(POLLIN | POLLOUT | POLLRDHUP), 0});
       ids.push_back(id);
     }
@@ -151,19 +187,24 @@ int PostSocketNotifications() {
 }
 
 int WaitForSocketEvents(std::uint32_t milliseconds) {
+  winsock::SocketTable& table = winsock::Table();
   int waitFd = -1;
   {
-    winsock::SocketTable& table = winsock::Table();
     std::lock_guard<std::mutex> guard(table.mutex);
+    for (const auto& [id, entry] : table.entries) {
+      if (entry.events != 0 && entry.pollAgainWakes) return 1;
+    }
     waitFd = table.waitFd;
   }
   const bool virtualTime = IsVirtualTime();
   const int timeout = virtualTime ? 0 : static_cast<int>(std::min<std::uint32_t>(milliseconds, 0x7FFFFFFF));
   if (waitFd >= 0) {
-    // Only whether something changed matters; the next poll finds what.
-    // A signal ends the wait early too, so the caller can look at its flags.
-    epoll_event changes[16];
-    if (epoll_wait(waitFd, changes, 16, timeout) > 0) return 1;
+    // The edges taken here are the next pass's to poll. A signal ends the
+    // wait early too, so the caller can look at its flags.
+    epoll_event changes[64];
+    const int count = epoll_wait(waitFd, changes, 64, timeout);
+    std::lock_guard<std::mutex> guard(table.mutex);
+    if (count > 0 && MarkChanged(table, changes, count)) return 1;
     if (!virtualTime) return 0;
   }
   Sleep(milliseconds);
