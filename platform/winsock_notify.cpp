@@ -1,9 +1,10 @@
-// WSAAsyncSelect without a WinSock thread: the selected sockets are polled
-// when PostSocketNotifications runs, and what is due is posted to each
-// socket's window. As from WinSock, FD_READ and FD_ACCEPT come once and again
-// only after recv or accept enabled them again, so a pump inside a handler
-// finds nothing new to post for the sockets already told. The wait between
-// polls is edge-triggered, so bytes left unread do not keep waking it.
+// WSAAsyncSelect without a WinSock thread: when PostSocketNotifications runs,
+// the selected sockets that an edge-triggered epoll list or a call marked are
+// polled, and what is due is posted to each socket's window. As from WinSock,
+// FD_READ and FD_ACCEPT come once and again only after recv or accept enabled
+// them again, so a pump inside a handler finds nothing new to post for the
+// sockets already told. WaitForSocketEvents sleeps on the same list, so bytes
+// left unread do not keep waking it.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
