@@ -159,7 +159,9 @@ void RunMessageLoop(WindowSystemState& state) {
       PumpNetworkMessages(1);
       ServiceSoundsWithoutStreamThread();
       ReshowAllMovieOverlays();
-      plat::Sleep(kIdleSleepAfterPass);
+      // Socket activity ends the wait early, so connections keep their pace
+      // while the window is inactive.
+      WaitNetworkEvents(kIdleSleepAfterPass);
     }
     if (state.endRequest || !onWindowThread) return;
   }

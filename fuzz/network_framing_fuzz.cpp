@@ -33,6 +33,12 @@ int Recv(plat::SOCKET, char* buffer, int length, int flags) {
   return static_cast<int>(n);
 }
 int Send(plat::SOCKET, const char*, int length, int) { return length; }
+int GatherSend(plat::SOCKET, const plat::WsaBuffer* buffers, std::uint32_t count, std::uint32_t* sent, std::uint32_t,
+               void*, void*) {
+  *sent = 0;
+  for (std::uint32_t i = 0; i < count; ++i) *sent += buffers[i].length;
+  return 0;
+}
 int Succeed(plat::SOCKET) { return 0; }
 int Select(plat::SOCKET, plat::HWND, std::uint32_t, std::int32_t) { return 0; }
 int Startup(std::uint16_t, plat::WsaData*) { return 0; }
@@ -51,6 +57,7 @@ void StartOnce() {
     gPlatform = qz::StandInNetworkPlatform();
     gPlatform.recv = &Recv;
     gPlatform.send = &Send;
+    gPlatform.WSASend = &GatherSend;
     gPlatform.closesocket = &Succeed;
     gPlatform.WSAAsyncSelect = &Select;
     gPlatform.WSAStartup = &Startup;

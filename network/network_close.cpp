@@ -13,8 +13,6 @@
 namespace qz {
 namespace {
 
-int gAcceptBusy = 0;
-
 // Stops the notifications before the socket goes, then frees the record.
 void CloseRecord(int slot) {
   NetworkState& state = GetNetworkState();
@@ -82,15 +80,20 @@ int AcceptIntoSlot(const NetworkRecord& listener, int slot) {
 
 int AcceptNetWork() {
   NetworkState& state = GetNetworkState();
-  if (state.started == 0 || gAcceptBusy != 0) return -1;
-  gAcceptBusy = 1;
+  if (state.started == 0) return -1;
+  if (state.acceptBusy != 0) {
+    NetworkRecord* listener = state.records[kNetworkListenSlot];
+    if (listener != nullptr) DeferSocketEvent(listener, plat::FD_ACCEPT);
+    return -1;
+  }
+  state.acceptBusy = 1;
   PumpNetworkMessages(0);
   int result = -1;
   if (const NetworkRecord* listener = state.records[kNetworkListenSlot]; listener != nullptr) {
     const int slot = FirstFreeConnectionSlot();
     result = slot < 0 ? AppendLogText(text::kNetworkAcceptNoFreeSlot) : AcceptIntoSlot(*listener, slot);
   }
-  gAcceptBusy = 0;
+  state.acceptBusy = 0;
   return result;
 }
 

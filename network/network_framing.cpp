@@ -1,6 +1,7 @@
 // Length-prefixed messages over a connection: a 4-byte little-endian body
 // length, then the body. Bodies go straight between the socket and the
-// rings and every transfer resumes where a short recv or send left it.
+// rings, a message's length word and body leave in one gathered write, and
+// every transfer resumes where a short recv or send left it.
 // The length word is only taken from the socket once all four bytes are
 // there, and a length over the message limit puts the connection in error.
 #include <algorithm>
@@ -15,10 +16,6 @@ namespace qz {
 namespace {
 
 constexpr int kLengthWordSize = 4;
-
-// Library-wide: a receive never starts inside a receive, nor a send inside a send.
-int gReceiveBusy = 0;
-int gSendBusy = 0;
 
 std::uint32_t DecodeLength(const std::uint8_t word[4]) {
   return static_cast<std::uint32_t>(word[0]) | static_cast<std::uint32_t>(word[1]) << 8 |
@@ -56,10 +53,6 @@ std::uint32_t TransferRingPart(RingBuffer& ring, std::uint32_t* offset, std::uin
 
 int Receive(plat::SOCKET socket, void* buffer, std::uint32_t length, int flags) {
   return Net().recv(socket, static_cast<char*>(buffer), static_cast<int>(length), flags);
-}
-
-int Send(plat::SOCKET socket, const void* buffer, std::uint32_t length) {
-  return Net().send(socket, static_cast<const char*>(buffer), static_cast<int>(length), 0);
 }
 
 // Takes the next length word and makes room for its body. 1 when a message
@@ -115,59 +108,79 @@ int ReceiveMessages(NetworkRecord* record) {
   }
 }
 
-// Sends what is left of the current length word, or starts a message of
-// everything waiting (up to the message limit). False when the pass ends.
-bool SendLengthWord(NetworkRecord* record) {
+// One write of what is left of the current message: the rest of its length
+// word and its body, the body in two parts when it wraps round the ring's
+// end. False when nothing went out; a message whose length word could not
+// start is given up, so bytes queued meanwhile join it when it is formed again.
+bool SendMessagePart(NetworkRecord* record) {
   std::uint8_t word[kLengthWordSize];
-  if (record->lengthWordLeft > 0) {
-    EncodeLength(record->outgoingLeft, word);
-    const int k = record->lengthWordLeft;
-    const int sent = Send(record->socket, word + kLengthWordSize - k, static_cast<std::uint32_t>(k));
-    if (sent <= 0) return false;
-    record->lengthWordLeft = k - sent;
-    return record->lengthWordLeft == 0;
-  }
-  if (record->outgoingLeft != 0) return true;
-  record->outgoingLeft = std::min(record->sendRing.stored, static_cast<std::uint32_t>(GetNetworkMessageLimit()));
   EncodeLength(record->outgoingLeft, word);
-  const int sent = Send(record->socket, word, kLengthWordSize);
-  if (sent <= 0) {
-    record->outgoingLeft = 0;
+  RingBuffer& ring = record->sendRing;
+  RingBufferWrapOffsets(&ring);
+  const std::uint32_t toRingEnd = static_cast<std::uint32_t>(ring.capacity) - ring.readOffset;
+  const std::uint32_t first = std::min(record->outgoingLeft, toRingEnd);
+  plat::WsaBuffer parts[3];
+  std::uint32_t count = 0;
+  const auto wordLeft = static_cast<std::uint32_t>(record->lengthWordLeft);
+  if (wordLeft > 0) parts[count++] = {wordLeft, reinterpret_cast<char*>(word + kLengthWordSize - wordLeft)};
+  if (first > 0) parts[count++] = {first, reinterpret_cast<char*>(ring.data + ring.readOffset)};
+  if (record->outgoingLeft > first) parts[count++] = {record->outgoingLeft - first, reinterpret_cast<char*>(ring.data)};
+  std::uint32_t sent = 0;
+  if (Net().WSASend(record->socket, parts, count, &sent, 0, nullptr, nullptr) != 0 || sent == 0) {
+    if (wordLeft == kLengthWordSize) {
+      record->outgoingLeft = 0;
+      record->lengthWordLeft = 0;
+    }
     return false;
   }
-  record->lengthWordLeft = kLengthWordSize - sent;
-  return record->lengthWordLeft == 0;
+  const std::uint32_t wordSent = std::min(sent, wordLeft);
+  const std::uint32_t body = sent - wordSent;
+  record->lengthWordLeft -= static_cast<std::int32_t>(wordSent);
+  ring.readOffset = body <= first ? ring.readOffset + body : body - first;
+  ring.stored -= body;
+  record->outgoingLeft -= body;
+  return true;
 }
 
+// Sends messages while the socket takes them whole. Everything waiting when
+// a message begins forms that message, up to the message limit.
 void SendMessages(NetworkRecord* record) {
+  RingBuffer& ring = record->sendRing;
   for (;;) {
-    if (!SendLengthWord(record)) return;
-    RingBuffer& ring = record->sendRing;
-    RingBufferWrapOffsets(&ring);
-    const std::uint32_t count = TransferRingPart(
-        ring, &ring.readOffset, record->outgoingLeft,
-        [record](std::uint8_t* at, std::uint32_t n) { return Send(record->socket, at, n); });
-    ring.stored -= count;
-    record->outgoingLeft -= count;
+    if (record->lengthWordLeft == 0 && record->outgoingLeft == 0) {
+      record->outgoingLeft = std::min(ring.stored, static_cast<std::uint32_t>(GetNetworkMessageLimit()));
+      record->lengthWordLeft = kLengthWordSize;
+    }
+    // A limit of 0 makes empty messages, which would never drain the ring.
+    const bool carriesBody = record->outgoingLeft != 0;
+    const bool wentOut = SendMessagePart(record);
     PumpNetworkMessages(0);
-    if (count == 0 || record->outgoingLeft != 0 || ring.stored == 0) return;
+    const bool complete = record->lengthWordLeft == 0 && record->outgoingLeft == 0;
+    if (!wentOut || !complete || !carriesBody || ring.stored == 0) return;
   }
 }
 
 // The checks both directions share: -1 at once (no log line) before the
-// start, for a bad handle, a UDP record or a nested call.
-NetworkRecord* FramingRecord(int handle, const int& busy) {
-  if (GetNetworkState().started == 0 || busy != 0) return nullptr;
+// start, for a bad handle, a UDP record or a nested call; a nested call's
+// event is kept for later.
+NetworkRecord* FramingRecord(int handle, std::int32_t busy, std::int32_t event) {
+  if (GetNetworkState().started == 0) return nullptr;
   NetworkRecord* record = GetNetworkRecord(handle);
-  return record != nullptr && record->udp == 0 ? record : nullptr;
+  if (record == nullptr || record->udp != 0) return nullptr;
+  if (busy != 0) {
+    DeferSocketEvent(record, event);
+    return nullptr;
+  }
+  return record;
 }
 
 }  // namespace
 
 int RecvSocket(int handle) {
-  NetworkRecord* record = FramingRecord(handle, gReceiveBusy);
+  NetworkState& state = GetNetworkState();
+  NetworkRecord* record = FramingRecord(handle, state.receiveBusy, plat::FD_READ);
   if (record == nullptr) return -1;
-  gReceiveBusy = 1;
+  state.receiveBusy = 1;
   PumpNetworkMessages(0);
   int result = 0;
   if (record->valid == 0) {
@@ -177,14 +190,15 @@ int RecvSocket(int handle) {
   } else if (record->messageMode != 0) {
     result = ReceiveMessages(record);
   }
-  gReceiveBusy = 0;
+  state.receiveBusy = 0;
   return result;
 }
 
 int SendSocket(int handle) {
-  NetworkRecord* record = FramingRecord(handle, gSendBusy);
+  NetworkState& state = GetNetworkState();
+  NetworkRecord* record = FramingRecord(handle, state.sendBusy, plat::FD_WRITE);
   if (record == nullptr) return -1;
-  gSendBusy = 1;
+  state.sendBusy = 1;
   PumpNetworkMessages(0);
   int result = 0;
   if (record->valid == 0) {
@@ -194,7 +208,7 @@ int SendSocket(int handle) {
   } else if (record->messageMode != 0 && record->sendRing.stored != 0) {
     SendMessages(record);
   }
-  gSendBusy = 0;
+  state.sendBusy = 0;
   return result;
 }
 

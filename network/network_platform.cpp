@@ -28,13 +28,15 @@ bool ResolveAll(plat::ModuleHandle module, NetworkPlatform& table) {
          Resolve(module, "socket", table.socket) && Resolve(module, "bind", table.bind) &&
          Resolve(module, "listen", table.listen) && Resolve(module, "accept", table.accept) &&
          Resolve(module, "connect", table.connect) && Resolve(module, "send", table.send) &&
+         Resolve(module, "WSASend", table.WSASend) &&
          Resolve(module, "recv", table.recv) && Resolve(module, "closesocket", table.closesocket) &&
          Resolve(module, "getsockname", table.getsockname);
 }
 
-// The module's entries and the stand-in's own two; false when one is absent.
+// The module's entries and the stand-in's own three; false when one is absent.
 bool FillTable(plat::ModuleHandle module, NetworkPlatform& table) {
   table.PostSocketNotifications = &plat::PostSocketNotifications;
+  table.WaitForSocketEvents = &plat::WaitForSocketEvents;
   table.timeGetTime = &plat::timeGetTime;
   return module != nullptr && ResolveAll(module, table);
 }

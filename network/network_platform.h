@@ -24,12 +24,15 @@ struct NetworkPlatform {
   plat::SOCKET (*accept)(plat::SOCKET socket, plat::SocketAddress* address, int* length);
   int (*connect)(plat::SOCKET socket, const plat::SocketAddress* address, int length);
   int (*send)(plat::SOCKET socket, const char* buffer, int length, int flags);
+  int (*WSASend)(plat::SOCKET socket, const plat::WsaBuffer* buffers, std::uint32_t count, std::uint32_t* sent,
+                 std::uint32_t flags, void* overlapped, void* completionRoutine);
   int (*recv)(plat::SOCKET socket, char* buffer, int length, int flags);
   int (*closesocket)(plat::SOCKET socket);
   int (*getsockname)(plat::SOCKET socket, plat::SocketAddress* address, int* length);
-  // Not WinSock's: the stand-in's notification poll, and the clock of the
-  // closing waits.
+  // Not WinSock's: the stand-in's notification poll and its wait for socket
+  // changes, and the clock of the closing waits.
   int (*PostSocketNotifications)();
+  int (*WaitForSocketEvents)(std::uint32_t milliseconds);
   std::uint32_t (*timeGetTime)();
 };
 

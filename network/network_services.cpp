@@ -3,11 +3,15 @@
 // window and are handled when its messages are dispatched.
 #include "network/network_services.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "core/call_trace.h"
 #include "core/log.h"
 #include "network/network_log_text.h"
 #include "network/network_platform.h"
 #include "network/network_state.h"
+#include "platform/clock.h"
 
 namespace qz {
 namespace {
@@ -38,7 +42,40 @@ void CloseLostAndFailed() {
   }
 }
 
+// Passes over the deferred events in one pump; what is deferred again in the
+// last one waits for the next pump.
+constexpr int kDeferredPasses = 4;
+
+// Runs the events refused while their kind of work was running, once no such
+// work runs: only the outermost pump gets here with nothing busy.
+void RunDeferredEvents() {
+  NetworkState& state = GetNetworkState();
+  for (int pass = 0; pass < kDeferredPasses && state.eventDeferred != 0; ++pass) {
+    if (state.receiveBusy != 0 || state.sendBusy != 0 || state.acceptBusy != 0) return;
+    state.eventDeferred = 0;
+    std::vector<int> handles;
+    for (HandleListNode* node = state.listHead.next; node->next != nullptr; node = node->next) {
+      if (static_cast<NetworkRecord*>(node->record)->deferredEvents != 0) handles.push_back(node->id);
+    }
+    // A handler may accept a connection onto the list; none frees a record.
+    for (const int handle : handles) {
+      NetworkRecord* record = GetNetworkRecord(handle);
+      if (record == nullptr) continue;
+      const std::int32_t events = record->deferredEvents;
+      record->deferredEvents = 0;
+      if ((events & plat::FD_ACCEPT) != 0) AcceptNetWork();
+      if ((events & plat::FD_READ) != 0) RecvSocket(handle);
+      if ((events & plat::FD_WRITE) != 0) SendSocket(handle);
+    }
+  }
+}
+
 }  // namespace
+
+void DeferSocketEvent(NetworkRecord* record, std::int32_t event) {
+  record->deferredEvents |= event;
+  GetNetworkState().eventDeferred = 1;
+}
 
 plat::LRESULT OnSocketEvent(plat::WPARAM socket, plat::LPARAM eventWord) {
   RecordCall("OnSocketEvent");
@@ -92,7 +129,19 @@ int PumpNetworkMessages(int closeLost) {
     plat::TranslateMessage(&message);
     plat::DispatchMessageA(&message);
   }
+  RunDeferredEvents();
   return 0;
+}
+
+int WaitNetworkEvents(int milliseconds) {
+  NetworkState& state = GetNetworkState();
+  const auto limit = static_cast<std::uint32_t>(std::max(milliseconds, 0));
+  if (state.started == 0 || Net().WaitForSocketEvents == nullptr) {
+    plat::Sleep(limit);
+    return 0;
+  }
+  if (state.eventDeferred != 0) return 1;
+  return Net().WaitForSocketEvents(limit);
 }
 
 int EndNetwork() {

@@ -53,6 +53,9 @@ struct NetworkRecord {
   // Set when the connection ended (FD_CLOSE, or a connect that failed), so
   // the program can tell a lost connection from one still being made.
   std::int32_t peerGone;
+  // FD_READ, FD_WRITE and FD_ACCEPT events refused because that kind of work
+  // was running (a pump inside it dispatched them); the outermost pump runs them.
+  std::int32_t deferredEvents;
 };
 
 struct NetworkState {
@@ -65,6 +68,13 @@ struct NetworkState {
   std::int32_t streamMode;
   std::int32_t noAutoClose;
   std::int32_t windowGone;
+  // A receive, a send or an accept is running: one never starts inside
+  // another of its kind, on any connection.
+  std::int32_t receiveBusy;
+  std::int32_t sendBusy;
+  std::int32_t acceptBusy;
+  // Some record holds deferred events.
+  std::int32_t eventDeferred;
 };
 
 NetworkState& GetNetworkState();
@@ -95,6 +105,10 @@ int CloseUdpNetworkHandle(int handle);
 int FlushAndCloseNetworkHandle(int handle);
 // Formats into 1024 bytes and logs "ネットワークログ。<text>[<WinSock error>]"; -1.
 int LogNetworkFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Marks an event refused because its kind of work was running, for the
+// outermost pump to run.
+void DeferSocketEvent(NetworkRecord* record, std::int32_t event);
 
 // A deadline shared by several closing waits (the network end's).
 struct CloseBudget {

@@ -107,6 +107,7 @@ const Export kWs2_32[] = {
     {"connect", Address(&connect)},
     {"socket", Address(&socket)},
     {"send", Address(&send)},
+    {"WSASend", Address(&WSASend)},
     {"accept", Address(&accept)},
     {"closesocket", Address(&closesocket)},
     {"shutdown", Address(&shutdown)},

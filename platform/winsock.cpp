@@ -5,12 +5,15 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -100,6 +103,13 @@ void ChangeEntry(SOCKET socket, Change change) {
   if (it != table.entries.end()) change(it->second);
 }
 
+// Small messages leave at once: a reply never waits for the peer's delayed
+// acknowledgement of the previous one.
+void SendWithoutDelay(int fd) {
+  const int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+}
+
 SOCKET AddEntry(int fd, bool stream) {
   winsock::SocketTable& table = Table();
   std::lock_guard<std::mutex> guard(table.mutex);
@@ -169,7 +179,34 @@ void FromHostAddress(const sockaddr_storage& host, SocketAddress* address, int* 
   *length = sizeof(out);
 }
 
+// The size of WinSock's address of the socket's family.
+int AddressSizeOf(int fd) {
+  sockaddr_storage host{};
+  socklen_t hostLength = sizeof(host);
+  const bool named = ::getsockname(fd, reinterpret_cast<sockaddr*>(&host), &hostLength) == 0;
+  const std::size_t size = named && host.ss_family == AF_INET6 ? sizeof(SocketAddressIn6) : sizeof(SocketAddressIn);
+  return static_cast<int>(size);
+}
+
 bool IsNonBlocking(int fd) { return (fcntl(fd, F_GETFL) & O_NONBLOCK) != 0; }
+
+// One write of the parts in order; bytes sent, or SOCKET_ERROR. A write cut
+// short makes FD_WRITE due once room frees up.
+int SendParts(SOCKET socket, int fd, iovec* parts, std::size_t count, std::size_t total) {
+  msghdr message{};
+  message.msg_iov = parts;
+  message.msg_iovlen = count;
+  const ssize_t sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+  const int error = errno;
+  const bool cutShort = sent < static_cast<ssize_t>(total);
+  ChangeEntry(socket, [cutShort](SocketEntry& entry) {
+    entry.sendCutShort = cutShort;
+    if (cutShort) winsock::PollAgain(entry, true);
+  });
+  if (sent < 0) return Fail(winsock::ErrorFromErrno(error));
+  winsock::SetLastError(0);
+  return static_cast<int>(sent);
+}
 
 struct HostBuffer {
   std::string name;
@@ -207,6 +244,8 @@ int WSACleanup() {
     // The last clean-up closes what the program left open, as WinSock does.
     for (auto& [id, entry] : table.entries) close(entry.fd);
     table.entries.clear();
+    if (table.waitFd >= 0) close(table.waitFd);
+    table.waitFd = -1;
   }
   return 0;
 }
@@ -225,6 +264,7 @@ SOCKET socket(int family, int type, int protocol) {
   if (hostType < 0) return FailSocket(WSAEPROTONOSUPPORT);
   const int fd = ::socket(hostFamily, hostType | SOCK_CLOEXEC, protocol);
   if (fd < 0) return FailSocket(winsock::ErrorFromErrno(errno));
+  if (hostType == SOCK_STREAM) SendWithoutDelay(fd);
   return AddEntry(fd, hostType == SOCK_STREAM);
 }
 
@@ -252,13 +292,19 @@ int listen(SOCKET socket, int backlog) {
 SOCKET accept(SOCKET socket, SocketAddress* address, int* length) {
   const int fd = DescriptorOf(socket);
   if (fd < 0) return INVALID_SOCKET;
-  if (address != nullptr && (length == nullptr || *length < static_cast<int>(sizeof(SocketAddressIn)))) {
-    return FailSocket(WSAEFAULT);
-  }
+  // A buffer too small for the listener's family is refused before the
+  // connection is taken, which then waits for a call that can hold it.
+  if (address != nullptr && (length == nullptr || *length < AddressSizeOf(fd))) return FailSocket(WSAEFAULT);
   sockaddr_storage host{};
   socklen_t hostLength = sizeof(host);
   const int accepted = ::accept4(fd, reinterpret_cast<sockaddr*>(&host), &hostLength, SOCK_CLOEXEC);
-  if (accepted < 0) return FailSocket(winsock::ErrorFromErrno(errno));
+  const int error = errno;
+  ChangeEntry(socket, [](SocketEntry& entry) {
+    entry.acceptEnabled = true;
+    winsock::PollAgain(entry, true);
+  });
+  if (accepted < 0) return FailSocket(winsock::ErrorFromErrno(error));
+  SendWithoutDelay(accepted);
   FromHostAddress(host, address, length);
   return AddEntry(accepted, true);
 }
@@ -275,7 +321,10 @@ int connect(SOCKET socket, const SocketAddress* address, int length) {
   // Loopback may connect at once even without blocking; FD_CONNECT still
   // comes, as it would from WinSock.
   if (nonBlocking && (result == 0 || error == EINPROGRESS)) {
-    ChangeEntry(socket, [](SocketEntry& entry) { entry.connecting = true; });
+    ChangeEntry(socket, [](SocketEntry& entry) {
+      entry.connecting = true;
+      winsock::PollAgain(entry, true);
+    });
   }
   if (result == 0) return 0;
   return Fail(winsock::ErrorFromErrno(error));
@@ -286,21 +335,44 @@ int send(SOCKET socket, const char* buffer, int length, int flags) {
   if (fd < 0) return SOCKET_ERROR;
   if (length < 0 || (buffer == nullptr && length > 0)) return Fail(WSAEFAULT);
   (void)flags;  // no flags the library uses
-  const ssize_t sent = ::send(fd, buffer, static_cast<std::size_t>(length), MSG_NOSIGNAL);
-  const bool cutShort = sent < length;
-  const int error = errno;
-  ChangeEntry(socket, [cutShort](SocketEntry& entry) { entry.sendCutShort = cutShort; });
-  if (sent < 0) return Fail(winsock::ErrorFromErrno(error));
-  winsock::SetLastError(0);
-  return static_cast<int>(sent);
+  iovec part{const_cast<char*>(buffer), static_cast<std::size_t>(length)};
+  return SendParts(socket, fd, &part, 1, part.iov_len);
 }
+
+int WSASend(SOCKET socket, const WsaBuffer* buffers, std::uint32_t count, std::uint32_t* sent, std::uint32_t flags,
+            void* overlapped, void* completionRoutine) {
+  const int fd = DescriptorOf(socket);
+  if (fd < 0) return SOCKET_ERROR;
+  if (overlapped != nullptr || completionRoutine != nullptr) return Fail(WSAEINVAL);
+  if ((buffers == nullptr && count > 0) || sent == nullptr || count > IOV_MAX) return Fail(WSAEFAULT);
+  (void)flags;  // no flags the library uses
+  std::vector<iovec> parts(count);
+  std::size_t total = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (buffers[i].buffer == nullptr && buffers[i].length > 0) return Fail(WSAEFAULT);
+    parts[i] = iovec{buffers[i].buffer, buffers[i].length};
+    total += buffers[i].length;
+  }
+  if (total > 0x7FFFFFFF) return Fail(WSAEMSGSIZE);
+  const int result = SendParts(socket, fd, parts.data(), count, total);
+  if (result == SOCKET_ERROR) return SOCKET_ERROR;
+  *sent = static_cast<std::uint32_t>(result);
+  return 0;
+}
+
 
 int recv(SOCKET socket, char* buffer, int length, int flags) {
   const int fd = DescriptorOf(socket);
   if (fd < 0) return SOCKET_ERROR;
   if (length < 0 || (buffer == nullptr && length > 0)) return Fail(WSAEFAULT);
   const ssize_t got = ::recv(fd, buffer, static_cast<std::size_t>(length), (flags & kWsMsgPeek) != 0 ? MSG_PEEK : 0);
-  if (got < 0) return FailErrno();
+  const int error = errno;
+  const bool peek = (flags & kWsMsgPeek) != 0;
+  ChangeEntry(socket, [peek](SocketEntry& entry) {
+    entry.readEnabled = true;
+    winsock::PollAgain(entry, !peek);
+  });
+  if (got < 0) return Fail(winsock::ErrorFromErrno(error));
   winsock::SetLastError(0);
   return static_cast<int>(got);
 }
@@ -322,6 +394,7 @@ int closesocket(SOCKET socket) {
     auto it = table.entries.find(socket);
     if (it == table.entries.end()) return Fail(WSAENOTSOCK);
     fd = it->second.fd;
+    winsock::WatchEntry(table, socket, it->second, false);
     table.entries.erase(it);
   }
   close(fd);

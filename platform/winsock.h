@@ -93,6 +93,12 @@ struct WsaData {
   char systemStatus[129];
 };
 
+// One buffer of a gathered send, in WSABUF's layout.
+struct WsaBuffer {
+  std::uint32_t length;
+  char* buffer;
+};
+
 // What gethostbyname returns: IPv4 addresses only, valid until the thread's
 // next call.
 struct HostEntry {
@@ -121,6 +127,10 @@ int listen(SOCKET socket, int backlog);
 SOCKET accept(SOCKET socket, SocketAddress* address, int* length);
 int connect(SOCKET socket, const SocketAddress* address, int length);
 int send(SOCKET socket, const char* buffer, int length, int flags);
+// The buffers in order as one send; `*sent` gets the bytes that went. 0, or
+// SOCKET_ERROR. Overlapped sends are not offered: both last arguments must be null.
+int WSASend(SOCKET socket, const WsaBuffer* buffers, std::uint32_t count, std::uint32_t* sent, std::uint32_t flags,
+            void* overlapped, void* completionRoutine);
 int recv(SOCKET socket, char* buffer, int length, int flags);
 int shutdown(SOCKET socket, int how);
 int closesocket(SOCKET socket);
@@ -136,5 +146,10 @@ HostEntry* gethostbyname(const char* name);
 // The stand-in's WinSock thread: posts the notifications due to every
 // selected socket. Returns how many were posted.
 int PostSocketNotifications();
+// Blocks for at most `milliseconds` until something changes on a selected
+// socket: bytes or a connection arrive, room to send frees up, a connect
+// ends, the peer closes. A change since the last wait counts. 1 when woken by
+// one, 0 after the time (under virtual time the clock moves on instead).
+int WaitForSocketEvents(std::uint32_t milliseconds);
 
 }  // namespace plat

@@ -21,9 +21,20 @@ struct SocketEntry {
   HWND window = nullptr;
   std::uint32_t message = 0;
   std::int32_t events = 0;
-  bool firstWritePending = false;  // FD_WRITE once the connection stands
-  bool sendCutShort = false;       // FD_WRITE while this lasts and space frees up
+  // FD_READ and FD_ACCEPT are posted once and enabled again by recv and
+  // accept; FD_WRITE comes once the connection stands and once after each
+  // send that was cut short, when room frees up.
+  bool readEnabled = true;
+  bool acceptEnabled = true;
+  bool firstWritePending = false;
+  bool sendCutShort = false;
   bool closeReported = false;
+  bool watched = false;  // on the edge-triggered list
+  // Polled at the next notification pass: the list saw a change, or a call
+  // may have made an event due. A call other than a peek also ends a wait,
+  // since what it made due (a second waiting connection, say) sends no edge.
+  bool pollAgain = true;
+  bool pollAgainWakes = true;
 };
 
 struct SocketTable {
@@ -31,6 +42,9 @@ struct SocketTable {
   std::unordered_map<SOCKET, SocketEntry> entries;
   SOCKET next = 0x100;
   int startCount = 0;
+  // Edge-triggered epoll instance over the selected sockets, made on the
+  // first selection: the notification pass polls only what it reports.
+  int waitFd = -1;
 };
 
 SocketTable& Table();
@@ -39,5 +53,10 @@ int Fail(int error, int result = SOCKET_ERROR);
 void SetLastError(int error);
 // The WinSock number for an errno value.
 int ErrorFromErrno(int error);
+// Puts the entry on the wait's list, or takes it off (events 0, closing);
+// called with the table locked.
+void WatchEntry(SocketTable& table, SOCKET id, SocketEntry& entry, bool watch);
+// After a call on the socket: poll it at the next pass (`wakes`: and end a wait).
+void PollAgain(SocketEntry& entry, bool wakes);
 
 }  // namespace plat::winsock

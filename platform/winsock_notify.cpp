@@ -1,16 +1,22 @@
-// WSAAsyncSelect without a WinSock thread: the selected sockets are polled
-// when PostSocketNotifications runs, and what is due is posted to each
-// socket's window. Reads and accepts are reported by level on every poll, so
-// a notification that its handler could not act on (a nested call refused)
-// comes again instead of leaving bytes stranded.
+// WSAAsyncSelect without a WinSock thread: when PostSocketNotifications runs,
+// the selected sockets that an edge-triggered epoll list or a call marked are
+// polled, and what is due is posted to each socket's window. As from WinSock,
+// FD_READ and FD_ACCEPT come once and again only after recv or accept enabled
+// them again, so a pump inside a handler finds nothing new to post for the
+// sockets already told. WaitForSocketEvents sleeps on the same list, so bytes
+// left unread do not keep waking it.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
+#include "platform/clock.h"
+#include "platform/clock_internal.h"
 #include "platform/winsock_internal.h"
 
 namespace plat {
@@ -45,7 +51,10 @@ void CollectDue(SOCKET id, SocketEntry& entry, short revents, std::vector<Notifi
     if ((entry.events & event) != 0) due.push_back({entry.window, entry.message, id, event, error});
   };
   if (entry.listening) {
-    if ((revents & POLLIN) != 0) add(FD_ACCEPT, 0);
+    if ((revents & POLLIN) != 0 && entry.acceptEnabled) {
+      add(FD_ACCEPT, 0);
+      entry.acceptEnabled = false;
+    }
     return;
   }
   if (entry.connecting) {
@@ -58,15 +67,70 @@ void CollectDue(SOCKET id, SocketEntry& entry, short revents, std::vector<Notifi
     entry.firstWritePending = error == 0;
     if (error != 0) return;
   }
-  if ((revents & POLLIN) != 0 && (!entry.stream || BytesWaiting(entry.fd) > 0)) add(FD_READ, 0);
+  if ((revents & POLLIN) != 0 && entry.readEnabled && (!entry.stream || BytesWaiting(entry.fd) > 0)) {
+    add(FD_READ, 0);
+    entry.readEnabled = false;
+  }
   if ((revents & POLLOUT) != 0 && (entry.firstWritePending || entry.sendCutShort)) {
     add(FD_WRITE, 0);
     entry.firstWritePending = false;
+    entry.sendCutShort = false;
   }
   if (entry.stream && !entry.closeReported && (revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
     add(FD_CLOSE, (revents & POLLERR) != 0 ? PendingError(entry.fd) : 0);
     entry.closeReported = true;
   }
+}
+
+}  // namespace
+
+namespace winsock {
+
+void WatchEntry(SocketTable& table, SOCKET id, SocketEntry& entry, bool watch) {
+  if (watch == entry.watched) return;
+  if (!watch) {
+    epoll_ctl(table.waitFd, EPOLL_CTL_DEL, entry.fd, nullptr);
+    entry.watched = false;
+    return;
+  }
+  if (table.waitFd < 0) table.waitFd = epoll_create1(EPOLL_CLOEXEC);
+  epoll_event interest{};
+  interest.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
+  interest.data.u64 = id;
+  // A socket the wait cannot watch is still polled: its events come a wait later.
+  entry.watched = table.waitFd >= 0 && epoll_ctl(table.waitFd, EPOLL_CTL_ADD, entry.fd, &interest) == 0;
+}
+
+void PollAgain(SocketEntry& entry, bool wakes) {
+  entry.pollAgain = true;
+  entry.pollAgainWakes = entry.pollAgainWakes || wakes;
+}
+
+}  // namespace winsock
+
+namespace {
+
+// Marks the sockets of `count` edges for the next pass; true when one was ours.
+bool MarkChanged(winsock::SocketTable& table, const epoll_event* changes, int count) {
+  bool any = false;
+  for (int i = 0; i < count; ++i) {
+    auto it = table.entries.find(changes[i].data.u64);
+    if (it == table.entries.end()) continue;
+    it->second.pollAgain = true;
+    any = true;
+  }
+  return any;
+}
+
+// Takes every edge waiting on the list, without blocking.
+void TakeEdges(winsock::SocketTable& table) {
+  if (table.waitFd < 0) return;
+  epoll_event changes[64];
+  int count = 0;
+  do {
+    count = epoll_wait(table.waitFd, changes, 64, 0);
+    MarkChanged(table, changes, count);
+  } while (count == 64);
 }
 
 }  // namespace
@@ -84,6 +148,10 @@ int WSAAsyncSelect(SOCKET socket, HWND window, std::uint32_t message, std::int32
   entry.window = window;
   entry.message = message;
   entry.events = events;
+  winsock::WatchEntry(table, it->first, entry, events != 0);
+  entry.readEnabled = true;
+  entry.acceptEnabled = true;
+  winsock::PollAgain(entry, true);
   // A socket that is already connected reports FD_WRITE once, as WinSock
   // does right after the selection.
   entry.firstWritePending = !entry.listening && !entry.connecting;
@@ -96,10 +164,13 @@ int PostSocketNotifications() {
   {
     winsock::SocketTable& table = winsock::Table();
     std::lock_guard<std::mutex> guard(table.mutex);
+    TakeEdges(table);
     std::vector<pollfd> polled;
     std::vector<SOCKET> ids;
-    for (const auto& [id, entry] : table.entries) {
-      if (entry.events == 0) continue;
+    for (auto& [id, entry] : table.entries) {
+      if (entry.events == 0 || (!entry.pollAgain && entry.watched)) continue;
+      entry.pollAgain = false;
+      entry.pollAgainWakes = false;
       polled.push_back({entry.fd, static_cast<short>(POLLIN | POLLOUT | POLLRDHUP), 0});
       ids.push_back(id);
     }
@@ -114,6 +185,31 @@ int PostSocketNotifications() {
     if (PostMessageA(each.window, each.message, each.socket, MakeLParam(each.event, each.error))) ++posted;
   }
   return posted;
+}
+
+int WaitForSocketEvents(std::uint32_t milliseconds) {
+  winsock::SocketTable& table = winsock::Table();
+  int waitFd = -1;
+  {
+    std::lock_guard<std::mutex> guard(table.mutex);
+    for (const auto& [id, entry] : table.entries) {
+      if (entry.events != 0 && entry.pollAgainWakes) return 1;
+    }
+    waitFd = table.waitFd;
+  }
+  const bool virtualTime = IsVirtualTime();
+  const int timeout = virtualTime ? 0 : static_cast<int>(std::min<std::uint32_t>(milliseconds, 0x7FFFFFFF));
+  if (waitFd >= 0) {
+    // The edges taken here are the next pass's to poll. A signal ends the
+    // wait early too, so the caller can look at its flags.
+    epoll_event changes[64];
+    const int count = epoll_wait(waitFd, changes, 64, timeout);
+    std::lock_guard<std::mutex> guard(table.mutex);
+    if (count > 0 && MarkChanged(table, changes, count)) return 1;
+    if (!virtualTime) return 0;
+  }
+  Sleep(milliseconds);
+  return 0;
 }
 
 }  // namespace plat

@@ -5,6 +5,7 @@
 // PORT 0 (the default) takes a free port; the first line printed is
 // "listening on 127.0.0.1:PORT". With CONNECTIONS, it ends once that many
 // connections have come and gone; otherwise it runs until interrupted.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -12,20 +13,29 @@
 
 #include "network/network.h"
 #include "network/network_services.h"
-#include "platform/clock.h"
 
 namespace {
+
+// Bytes a connection may have waiting to go back before the server stops
+// taking what it sends: a client that reads late is slowed down by its own
+// socket buffers instead of losing its echo.
+constexpr int kEchoQueueLimit = 4 << 20;
+// The longest idle wait: stop requests are looked at this often.
+constexpr int kIdleWaitMs = 100;
 
 volatile std::sig_atomic_t gStop = 0;
 
 void RequestStop(int) { gStop = 1; }
 
-// Sends back everything that has arrived whole.
-void Echo(int handle, std::vector<char>& buffer) {
+// Sends back what has arrived whole, as far as the echo queue has room.
+// False when an echo could not be queued (the connection is closed then).
+bool Echo(int handle, std::vector<char>& buffer) {
   for (;;) {
-    const int got = qz::NetWorkRecv(handle, buffer.data(), static_cast<int>(buffer.size()));
-    if (got <= 0) return;
-    qz::NetWorkSend(handle, buffer.data(), got);
+    const int room = kEchoQueueLimit - qz::GetNetWorkSendDataLength(handle);
+    if (room <= 0) return true;
+    const int got = qz::NetWorkRecv(handle, buffer.data(), std::min(room, static_cast<int>(buffer.size())));
+    if (got <= 0) return true;
+    if (qz::NetWorkSend(handle, buffer.data(), got) != 0) return false;
   }
 }
 
@@ -55,7 +65,11 @@ int main(int argc, char** argv) {
     for (int accepted = qz::GetNewAcceptNetWork(); accepted != -1; accepted = qz::GetNewAcceptNetWork()) {
       open.push_back(accepted);
     }
-    for (const int handle : open) Echo(handle, buffer);
+    for (const int handle : open) {
+      if (Echo(handle, buffer)) continue;
+      std::fprintf(stderr, "net_echo: closing a connection whose echo could not be queued\n");
+      qz::CloseNetWork(handle);
+    }
     // Lost connections go at the next pump; ones in error (a bad length
     // from the client) are gone already.
     while (qz::GetLostNetWork() != -1) {
@@ -63,7 +77,7 @@ int main(int argc, char** argv) {
     served += static_cast<int>(std::erase_if(open, [](int handle) {
       return qz::GetNetWorkAcceptState(handle) != 1;
     }));
-    plat::Sleep(1);
+    qz::WaitNetworkEvents(kIdleWaitMs);
   }
   qz::EndNetwork();
   return 0;

@@ -100,12 +100,21 @@ TEST(GraphicsStartFailure, LeavesNoDirectDrawObjectOrModuleReference) {
 }
 
 TEST(ScreenQueries, DefaultsAndDeviceWrappersWithoutADevice) {
+  // The defaults answer while no screen is configured (an earlier test may have set one).
+  const qz::GraphicsState& state = qz::GetGraphicsState();
+  const int savedWidth = state.screenWidth;
+  const int savedHeight = state.screenHeight;
+  const int savedBits = state.colorBits;
+  qz::SetScreenModeSize(0, 0);
+  qz::SetScreenColorBitDepth(0);
   int width = 0;
   int height = 0;
   qz::GetScreenModeSize(&width, &height);
   EXPECT_EQ(width, 640);
   EXPECT_EQ(height, 480);
   EXPECT_EQ(qz::GetScreenColorBitDepth(), 16);
+  qz::SetScreenModeSize(savedWidth, savedHeight);
+  qz::SetScreenColorBitDepth(savedBits);
   EXPECT_EQ(qz::CreateDeviceVertexBuffer(64, 0, 0x44, 0), nullptr);
   plat::DDCAPS caps;
   caps.dwSize = 380;

@@ -72,6 +72,9 @@ TEST_F(ScreenModeChange, RefusesBadModesAndStoresBeforeTheStart) {
 }
 
 TEST_F(ScreenModeChange, ChangeRestartsGraphicsWithDefaultSettings) {
+  // The library starts in the default mode, whatever an earlier test configured.
+  qz::SetScreenModeSize(0, 0);
+  qz::SetScreenRefreshRate(0);
   ASSERT_EQ(qz::InitLibraryEntry(), 0);
   // A window-mode device runs at the desktop's depth.
   const int bits = qz::GetScreenColorBitDepth();

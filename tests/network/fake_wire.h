@@ -22,6 +22,7 @@ struct FakeWire {
   std::vector<std::uint8_t> sent;
   std::deque<int> sendCaps;  // per-call limits of send; 0 would block
   bool sendBlocked = false;  // every send would block
+  int sendCalls = 0;
   int lastError = 0;
   std::uint32_t clock = 0;
   std::uint32_t clockStep = 1;
@@ -60,21 +61,43 @@ struct FakeWire {
     if (!peek) wire.readPosition += n;
     return static_cast<int>(n);
   }
-  static int Send(plat::SOCKET, const char* buffer, int length, int) {
-    FakeWire& wire = Get();
+  // Bytes of a send of `length` the script lets through; -1 when it would block.
+  int SendAllowance(int length) {
     int n = length;
-    if (!wire.sendCaps.empty()) {
-      n = std::min(n, wire.sendCaps.front());
-      wire.sendCaps.pop_front();
-    } else if (wire.sendBlocked) {
+    if (!sendCaps.empty()) {
+      n = std::min(n, sendCaps.front());
+      sendCaps.pop_front();
+    } else if (sendBlocked) {
       n = 0;
     }
+    ++sendCalls;
     if (n == 0 && length > 0) {
-      wire.lastError = plat::WSAEWOULDBLOCK;
-      return plat::SOCKET_ERROR;
+      lastError = plat::WSAEWOULDBLOCK;
+      return -1;
     }
+    return n;
+  }
+  static int Send(plat::SOCKET, const char* buffer, int length, int) {
+    FakeWire& wire = Get();
+    const int n = wire.SendAllowance(length);
+    if (n < 0) return plat::SOCKET_ERROR;
     wire.sent.insert(wire.sent.end(), buffer, buffer + n);
     return n;
+  }
+  static int GatherSend(plat::SOCKET, const plat::WsaBuffer* buffers, std::uint32_t count, std::uint32_t* sent,
+                        std::uint32_t, void*, void*) {
+    FakeWire& wire = Get();
+    int length = 0;
+    for (std::uint32_t i = 0; i < count; ++i) length += static_cast<int>(buffers[i].length);
+    int n = wire.SendAllowance(length);
+    if (n < 0) return plat::SOCKET_ERROR;
+    *sent = static_cast<std::uint32_t>(n);
+    for (std::uint32_t i = 0; i < count && n > 0; ++i) {
+      const int part = std::min(n, static_cast<int>(buffers[i].length));
+      wire.sent.insert(wire.sent.end(), buffers[i].buffer, buffers[i].buffer + part);
+      n -= part;
+    }
+    return 0;
   }
   static std::uint32_t Clock() {
     FakeWire& wire = Get();
@@ -112,6 +135,7 @@ struct FakeWire {
     NetworkPlatform table = StandInNetworkPlatform();
     table.recv = &Recv;
     table.send = &Send;
+    table.WSASend = &GatherSend;
     table.accept = &Accept;
     table.WSAAsyncSelect = &Select;
     table.WSAGetLastError = &LastError;

@@ -53,6 +53,9 @@ TEST_F(NetworkFraming, SendingPutsALittleEndianLengthBeforeTheBody) {
   ASSERT_EQ(NetWorkSend(handle_, body.data(), 100), 0);
   EXPECT_EQ(wire_.sent, Framed(body));
   EXPECT_EQ(wire_.sent[0], 0x64);
+  // In one write: a body sent apart from its length word would wait for the
+  // peer's acknowledgement of the word.
+  EXPECT_EQ(wire_.sendCalls, 1);
   EXPECT_EQ(record_->sendRing.stored, 0u);
 
   // A body over the limit goes out as several messages, none over it.
@@ -158,8 +161,11 @@ TEST_F(NetworkFraming, AShortSendOnTheWrappedPartResumesFromTheRightOffset) {
   ASSERT_EQ(NetWorkSend(handle_, body.data(), 1500), 0);
   EXPECT_EQ(record_->sendRing.readOffset, 1000u);
   EXPECT_TRUE(wire_.sent.empty());
-  wire_.sendCaps = {4, 1000, 200};
+  // One write takes the length word, the part up to the ring's end and 200 bytes past it.
+  wire_.sendCaps = {4 + 1000 + 200};
+  wire_.sendCalls = 0;
   EXPECT_EQ(SendSocket(handle_), 0);
+  EXPECT_EQ(wire_.sendCalls, 1);
   EXPECT_EQ(record_->sendRing.readOffset, 200u);
   EXPECT_EQ(record_->outgoingLeft, 300u);
   wire_.sendBlocked = false;

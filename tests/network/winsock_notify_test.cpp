@@ -1,7 +1,7 @@
 // The WinSock stand-in on its own: calls before WSAStartup, error numbers,
 // and the notifications WSAAsyncSelect posts when the sockets are polled:
 // accept and connect outcomes, FD_WRITE once the connection stands, FD_READ
-// again on every poll while bytes wait unread, FD_CLOSE once.
+// once and again only after a recv, FD_CLOSE once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,8 +85,16 @@ TEST(WinsockStandIn, CallsNeedTheStartAndReportWinsockErrors) {
   EXPECT_EQ(plat::WSAGetLastError(), plat::WSANOTINITIALISED);
   EXPECT_EQ(plat::WSACleanup(), plat::SOCKET_ERROR);
   plat::WsaData data{};
+  // The low byte is the major version: 0x0100 asks for 0.1, 0x0002 for 2.0.
   EXPECT_EQ(plat::WSAStartup(0x0001, &data), plat::WSAEINVAL);
+  EXPECT_EQ(plat::WSAStartup(0x0100, &data), plat::WSAEINVAL);
+  EXPECT_EQ(plat::socket(plat::kWsAfInet, plat::kWsSockStream, 0), plat::INVALID_SOCKET);
+  ASSERT_EQ(plat::WSAStartup(0x0002, &data), 0);
+  EXPECT_EQ(data.version, 0x0202);
+  EXPECT_EQ(data.highVersion, 0x0202);
+  EXPECT_EQ(plat::WSACleanup(), 0);
   ASSERT_EQ(plat::WSAStartup(0x0101, &data), 0);
+  EXPECT_EQ(data.version, 0x0101);
   char byte = 0;
   EXPECT_EQ(plat::recv(12345, &byte, 1, 0), plat::SOCKET_ERROR);
   EXPECT_EQ(plat::WSAGetLastError(), plat::WSAENOTSOCK);
@@ -126,12 +134,18 @@ TEST_F(WinsockNotify, NotificationsFollowTheConnectionFromAcceptToClose) {
   EXPECT_EQ(plat::recv(server, buffer, 8, 0), plat::SOCKET_ERROR);
   EXPECT_EQ(plat::WSAGetLastError(), plat::WSAEWOULDBLOCK);
   ASSERT_EQ(plat::send(client, "hello", 5, 0), 5);
-  // Unread bytes are reported on every poll, not once.
+  // Unread bytes are reported once, and again after a recv (a peek too)
+  // leaves some waiting.
   EXPECT_EQ(Poll(), (std::vector<Note>{{server, plat::FD_READ, 0}}));
-  EXPECT_EQ(Poll(), (std::vector<Note>{{server, plat::FD_READ, 0}}));
+  EXPECT_TRUE(Poll().empty());
+  ASSERT_EQ(plat::send(client, "!", 1, 0), 1);
+  EXPECT_TRUE(Poll().empty());
   EXPECT_EQ(plat::recv(server, buffer, 2, plat::kWsMsgPeek), 2);
-  EXPECT_EQ(plat::recv(server, buffer, 8, 0), 5);
+  EXPECT_EQ(Poll(), (std::vector<Note>{{server, plat::FD_READ, 0}}));
+  EXPECT_EQ(plat::recv(server, buffer, 5, 0), 5);
   EXPECT_EQ(std::string(buffer, 5), "hello");
+  EXPECT_EQ(Poll(), (std::vector<Note>{{server, plat::FD_READ, 0}}));  // "!" still waits
+  EXPECT_EQ(plat::recv(server, buffer, 8, 0), 1);
   EXPECT_TRUE(Poll().empty());
 
   ASSERT_EQ(plat::shutdown(client, plat::SD_SEND), 0);
@@ -145,6 +159,52 @@ TEST_F(WinsockNotify, NotificationsFollowTheConnectionFromAcceptToClose) {
   EXPECT_TRUE(Poll().empty());
   EXPECT_EQ(plat::closesocket(server), plat::SOCKET_ERROR);
   EXPECT_EQ(plat::WSAGetLastError(), plat::WSAENOTSOCK);
+  EXPECT_EQ(plat::closesocket(client), 0);
+  EXPECT_EQ(plat::closesocket(listener), 0);
+}
+
+TEST_F(WinsockNotify, AcceptOverIpv6GivesThePeersAddressAndPort) {
+  const plat::SOCKET listener = plat::socket(plat::kWsAfInet6, plat::kWsSockStream, plat::kWsIpProtoTcp);
+  if (listener == plat::INVALID_SOCKET) GTEST_SKIP() << "this machine has no IPv6";
+  plat::SocketAddressIn6 loopback{};
+  loopback.family = plat::kWsAfInet6;
+  loopback.address[15] = 1;  // ::1
+  if (plat::bind(listener, reinterpret_cast<plat::SocketAddress*>(&loopback), sizeof(loopback)) != 0) {
+    plat::closesocket(listener);
+    GTEST_SKIP() << "::1 is not available";
+  }
+  ASSERT_EQ(plat::listen(listener, plat::kWsSomaxconn), 0);
+  plat::SocketAddressIn6 bound{};
+  int length = sizeof(bound);
+  ASSERT_EQ(plat::getsockname(listener, reinterpret_cast<plat::SocketAddress*>(&bound), &length), 0);
+  EXPECT_EQ(length, static_cast<int>(sizeof(plat::SocketAddressIn6)));
+
+  const plat::SOCKET client = plat::socket(plat::kWsAfInet6, plat::kWsSockStream, plat::kWsIpProtoTcp);
+  ASSERT_EQ(plat::connect(client, reinterpret_cast<plat::SocketAddress*>(&bound), sizeof(bound)), 0);
+  plat::SocketAddressIn6 clientName{};
+  length = sizeof(clientName);
+  ASSERT_EQ(plat::getsockname(client, reinterpret_cast<plat::SocketAddress*>(&clientName), &length), 0);
+
+  // An IPv4-sized buffer cannot hold the peer: refused, and the connection waits.
+  plat::SocketAddressIn6 peer{};
+  length = sizeof(plat::SocketAddressIn);
+  EXPECT_EQ(plat::accept(listener, reinterpret_cast<plat::SocketAddress*>(&peer), &length), plat::INVALID_SOCKET);
+  EXPECT_EQ(plat::WSAGetLastError(), plat::WSAEFAULT);
+  length = sizeof(peer);
+  const plat::SOCKET server = plat::accept(listener, reinterpret_cast<plat::SocketAddress*>(&peer), &length);
+  ASSERT_NE(server, plat::INVALID_SOCKET);
+  EXPECT_EQ(length, static_cast<int>(sizeof(plat::SocketAddressIn6)));
+  EXPECT_EQ(peer.family, plat::kWsAfInet6);
+  EXPECT_EQ(std::vector<std::uint8_t>(peer.address, peer.address + 16),
+            std::vector<std::uint8_t>(loopback.address, loopback.address + 16));
+  EXPECT_EQ(plat::ntohs(peer.port), plat::ntohs(clientName.port));
+  EXPECT_NE(peer.port, 0);
+
+  ASSERT_EQ(plat::send(client, "v6", 2, 0), 2);
+  char buffer[2] = {};
+  EXPECT_EQ(plat::recv(server, buffer, 2, 0), 2);
+  EXPECT_EQ(std::string(buffer, 2), "v6");
+  EXPECT_EQ(plat::closesocket(server), 0);
   EXPECT_EQ(plat::closesocket(client), 0);
   EXPECT_EQ(plat::closesocket(listener), 0);
 }
