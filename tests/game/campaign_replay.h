@@ -77,7 +77,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
   static const std::vector<CampaignArea> areas = {
       {"cave", {"011", 16, 0, 1, true, {}},
        {{"011", "025", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1960 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
-        {"025", "026", VELTRIN_READ_SIGN "R}2236" VELTRIN_TAKE_DOOR}}},
+        {"025", "026", VELTRIN_READ_SIGN "R>560 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"sky", {"026", 16, 0, 2, true, {kFireRubyReplica}},
        {{"026", "040", VELTRIN_READ_SIGN "R}2236" VELTRIN_TAKE_DOOR},
         {"040", "041", VELTRIN_READ_SIGN "R}2236" VELTRIN_TAKE_DOOR}}},
