@@ -199,7 +199,9 @@ class RoutePlay {
     while (!arrived()) {
       if (play_.frames() - start > frameLimit) return Outcome(false);
       std::string problem;
-      if (direction > 0 && EnemyWithin(240) && player.magic >= kBlazeCost) {
+      // Nothing is jumped towards an enemy that could still be shot first.
+      const int shotReach = ObstacleAhead() ? 320 : 240;
+      if (direction > 0 && EnemyWithin(shotReach) && player.magic >= kBlazeCost) {
         if (trace_) Trace("shoot");
         problem = React({walk}, {kKeyDown, kKeyShot}, kRouteMinimumPress);
         if (problem.empty()) problem = Hold({kKeyDown}, kRouteMinimumPress);

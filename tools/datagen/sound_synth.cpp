@@ -70,7 +70,8 @@ constexpr MusicRecipe kMusic[] = {
     {"BGM_F001.mp3", 16, 150, 60}, {"BGM_F003.mp3", 16, 110, 57}, {"BGM_F100.mp3", 16, 170, 55},
     {"BGM_Title.mp3", 16, 120, 62}, {"BGM_Shop.mp3", 16, 135, 65}, {"BGM_Ending.mp3", 16, 100, 60},
     {"BGM_StoneGet.mp3", 0, 0, 72},
-    {"BGM_Cave.mp3", 16, 120, 50}, {"BGM_Sky.mp3", 16, 140, 67}, {"BGM_Castle.mp3", 16, 100, 52}, {"BGM_Boss.mp3", 16, 180, 53},
+    {"BGM_Cave.mp3", 16, 120, 50}, {"BGM_Sky.mp3", 16, 140, 67}, {"BGM_Castle.mp3", 16, 100, 52},
+    {"BGM_Boss.mp3", 16, 180, 53},
 };
 
 double Oscillator(Wave wave, double phase, std::uint32_t& noise) {
