@@ -1,8 +1,8 @@
 // A replay of each area of the campaign, headless on the virtual clock: the
 // game starts on the area's first floor with what the campaign has given the
 // player by then, and the area's routes lead through its floors, its boss
-// hall and the chest at its end to the next area (so far the cavern and the
-// sky path). A failure names its area,
+// hall and the chest at its end to the next area (so far the cavern, the
+// sky path and the snowfield). A failure names its area,
 // its floor and the word of the route where the player died or got stuck.
 #include <gtest/gtest.h>
 
@@ -75,6 +75,11 @@ TEST_F(CampaignAreaReplayTest, CaveWispHallAndTheFireRuby) {
   EXPECT_EQ(player.ProgressFlags[kFireRubyReplica], 1);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[1], 1);
   EXPECT_EQ(player.coins, 2) << "the cavern's chest held a coin";
+}
+
+TEST_F(CampaignAreaReplayTest, SnowfieldToTheBalloonSlimesHall) {
+  StartArea(FindArea("snow").start);
+  PlayArea(FindArea("snow").routes);
 }
 
 TEST_F(CampaignAreaReplayTest, SkyPathToTheSecondWitchsHall) {

@@ -67,6 +67,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"025", "026", VELTRIN_READ_SIGN "R>560 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"sky", {"026", 16, 0, 2, true, {kFireRubyReplica}},
        {{"026", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+      {"snow", {"056", 16, 1, 3, true, {kFireRubyReplica, kWindEmeraldReplica, kAquaSapphireReplica}},
+       {{"056", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
   };
   return areas;
 }

@@ -41,8 +41,9 @@ inline constexpr int kBlazeCost = 3;
 //            magic is gone
 //   KEYS~D   hold until an enemy ahead (to the right) is within D pixels of
 //            the player's x, then 6 frames more
-//   KEYS!    press KEYS for 6 frames and let go for 6, again and again,
-//            until every boss of the floor is down (a shot needs fresh presses)
+//   KEYS!    press KEYS for 6 frames and let go of Shot and Jump for 6 (a
+//            shot needs fresh presses), again and again, until every boss of
+//            the floor is down
 //   KEYS*N   the same N times
 class RoutePlay {
  public:
@@ -184,7 +185,12 @@ class RoutePlay {
       case '!':
         for (int round = 0; BossAlive(); ++round) {
           if (round * 2 * kRouteMinimumPress > frameLimit) return "the boss still stands";
-          const std::string problem = Press(keys);
+          std::set<std::uint32_t> held = keys;
+          held.erase(kKeyShot);
+          held.erase(kKeyJump);
+          std::string problem = Hold(keys, kRouteMinimumPress);
+          if (problem.empty()) problem = Hold(held, kRouteMinimumPress);
+          if (trace_ && round % 5 == 0) Trace("fight");
           if (!problem.empty()) return problem;
         }
         return "";
@@ -228,11 +234,6 @@ class RoutePlay {
   std::string React(const std::set<std::uint32_t>& now, const std::set<std::uint32_t>& answer, int frames) {
     const std::string problem = Hold(now, kRouteMinimumPress);
     return problem.empty() ? Hold(answer, frames) : problem;
-  }
-
-  std::string Press(const std::set<std::uint32_t>& keys) {
-    std::string problem = Hold(keys, kRouteMinimumPress);
-    return problem.empty() ? Hold({}, kRouteMinimumPress) : problem;
   }
 
   std::string Hold(const std::set<std::uint32_t>& keys, int frames) {
