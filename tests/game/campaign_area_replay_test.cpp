@@ -1,8 +1,9 @@
 // A replay of each area of the campaign, headless on the virtual clock: the
 // game starts on the area's first floor with what the campaign has given the
 // player by then, and the area's routes lead through its floors, its boss
-// hall and the chest at its end to the next area (so far the cavern, the
-// sky path and the snowfield). A failure names its area,
+// hall and the chest at its end to the next area (so far the cavern with
+// its boss, and the first floors of the sky, the forest, the snowfield and
+// the castle). A failure names its area,
 // its floor and the word of the route where the player died or got stuck.
 #include <gtest/gtest.h>
 
@@ -80,6 +81,16 @@ TEST_F(CampaignAreaReplayTest, CaveWispHallAndTheFireRuby) {
 TEST_F(CampaignAreaReplayTest, SnowfieldToTheBalloonSlimesHall) {
   StartArea(FindArea("snow").start);
   PlayArea(FindArea("snow").routes);
+}
+
+TEST_F(CampaignAreaReplayTest, ForestPathToTheButterflysHall) {
+  StartArea(FindArea("forest").start);
+  PlayArea(FindArea("forest").routes);
+}
+
+TEST_F(CampaignAreaReplayTest, CastleGateToTheDragonHeadsHall) {
+  StartArea(FindArea("castle").start);
+  PlayArea(FindArea("castle").routes);
 }
 
 TEST_F(CampaignAreaReplayTest, SkyPathToTheSecondWitchsHall) {

@@ -69,6 +69,10 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        {{"026", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"snow", {"056", 16, 1, 3, true, {kFireRubyReplica, kWindEmeraldReplica, kAquaSapphireReplica}},
        {{"056", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+      {"forest", {"041", 16, 0, 3, true, {kFireRubyReplica, kWindEmeraldReplica}},
+       {{"041", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+      {"castle", {"071", 16, 1, 5, true, {kFireRubyReplica, kWindEmeraldReplica, kAquaSapphireReplica}},
+       {{"071", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
   };
   return areas;
 }

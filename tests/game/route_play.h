@@ -32,15 +32,12 @@ inline constexpr int kBlazeCost = 3;
 //   KEYS>X   hold until the player's x is at least X, then 6 frames more
 //   KEYS<X   hold until the player's x is at most X, then 6 frames more
 //   KEYS_    hold until the player stands on something, then 6 frames more
-//   KEYS^D   hold until an enemy bullet ahead at the body's height is within
-//            D pixels of the player's x, then 6 frames more
 //   R}X      walk right until the player's x is at least X as a player
-//            would: crouch and shoot low at an enemy within 240 pixels at the
-//            body's height while the magic lasts, crouch under or jump a
-//            bullet that comes within 110, jump an enemy within 120 once the
+//            would: jump a low bullet that comes within 110 pixels, crouch
+//            and shoot low at an enemy within 240 pixels at the body's
+//            height while the magic lasts, crouch under a high bullet, jump a
+//            wall, a gap or spikes ahead, and an enemy within 120 once the
 //            magic is gone
-//   KEYS~D   hold until an enemy ahead (to the right) is within D pixels of
-//            the player's x, then 6 frames more
 //   KEYS!    press KEYS for 6 frames and let go of Shot and Jump for 6 (a
 //            shot needs fresh presses), again and again, until every boss of
 //            the floor is down
@@ -121,7 +118,7 @@ class RoutePlay {
 
  private:
   static bool Fixed(const std::string& word) {
-    const std::size_t mark = word.find_first_of(":><_!*~^}");
+    const std::size_t mark = word.find_first_of(":><_!*}");
     return mark != std::string::npos && (word[mark] == ':' || word[mark] == '*');
   }
 
@@ -163,7 +160,7 @@ class RoutePlay {
   }
 
   std::string Word(const std::string& word, int frameLimit) {
-    const std::size_t mark = word.find_first_of(":><_!*~^}");
+    const std::size_t mark = word.find_first_of(":><_!*}");
     if (mark == std::string::npos) return "no mark";
     std::set<std::uint32_t> keys;
     for (char c : word.substr(0, mark)) {
@@ -178,8 +175,6 @@ class RoutePlay {
       case '>': return HoldUntil(keys, [value] { return player.x >= value; }, frameLimit);
       case '<': return HoldUntil(keys, [value] { return player.x <= value; }, frameLimit);
       case '}': return Advance(keys.count(kKeyLeft) != 0 ? -1 : 1, value, frameLimit);
-      case '^': return HoldUntil(keys, [value] { return BulletWithin(value); }, frameLimit);
-      case '~': return HoldUntil(keys, [value] { return EnemyWithin(value); }, frameLimit);
       case '_':
         return HoldUntil(keys, [] { return player.airborne == 0 || player.ridingObject != -1; }, frameLimit);
       case '!':
@@ -202,27 +197,42 @@ class RoutePlay {
     const std::uint32_t walk = direction > 0 ? kKeyRight : kKeyLeft;
     const int start = play_.frames();
     auto arrived = [&] { return direction > 0 ? player.x >= goal : player.x <= goal; };
+    std::set<std::uint32_t> now = {walk};  // what the player is doing when something is seen
     while (!arrived()) {
       if (play_.frames() - start > frameLimit) return Outcome(false);
       std::string problem;
       // Nothing is jumped towards an enemy that could still be shot first.
       const int shotReach = ObstacleAhead() ? 320 : 240;
-      if (direction > 0 && EnemyWithin(shotReach) && player.magic >= kBlazeCost) {
+      if (direction > 0 && BulletWithin(110) && !BulletOverCrouch()) {
+        // A low bullet is jumped before anything else.
+        if (trace_) Trace("hop");
+        problem = React(now, {walk, kKeyJump}, 20);
+        now = {walk};
+      } else if (direction > 0 && EnemyWithin(shotReach) && player.magic >= kBlazeCost) {
         if (trace_) Trace("shoot");
-        problem = React({walk}, {kKeyDown, kKeyShot}, kRouteMinimumPress);
+        // Close to spikes or a gap the player stops walking before crouching.
+        problem = React(shotReach > 240 && now.count(walk) != 0 ? std::set<std::uint32_t>{} : now,
+                        {kKeyDown, kKeyShot}, kRouteMinimumPress);
         if (problem.empty()) problem = Hold({kKeyDown}, kRouteMinimumPress);
+        now = {kKeyDown};
       } else if (direction > 0 && BulletWithin(110)) {
         if (trace_) Trace("dodge");
         // A bullet that flies over a crouching player is let pass crouching.
-        problem = BulletOverCrouch() ? React({walk}, {kKeyDown}, 2 * kRouteMinimumPress)
-                                     : React({walk}, {walk, kKeyJump}, 20);
+        const std::set<std::uint32_t> answer =
+            BulletOverCrouch() ? std::set<std::uint32_t>{kKeyDown} : std::set<std::uint32_t>{walk, kKeyJump};
+        problem = React(now, answer, answer.count(kKeyJump) != 0 ? 20 : 2 * kRouteMinimumPress);
+        now = answer.count(kKeyJump) != 0 ? std::set<std::uint32_t>{walk} : answer;
       } else if (direction > 0 && ObstacleAhead()) {
         if (trace_) Trace("leap");
         problem = Hold({walk, kKeyJump}, 20);
+        now = {walk};
       } else if (direction > 0 && EnemyWithin(120)) {
-        problem = React({walk}, {walk, kKeyJump}, 20);
+        problem = React(now, {walk, kKeyJump}, 20);
+        now = {walk};
       } else {
-        problem = Hold({walk}, 1);
+        // Walking on again after a crouch is itself a press of 6 frames.
+        problem = Hold({walk}, now.count(walk) != 0 ? 1 : kRouteMinimumPress);
+        now = {walk};
       }
       if (!problem.empty()) return problem;
     }
