@@ -49,7 +49,9 @@ class CampaignAreaReplayTest : public qz::testing::GameDataTest {
                                  kDebugMapFileKey + "=" + start.floor + "\r\n" + kDebugEntranceKey +
                                  "=0\r\n[PlayerData]\r\n" + lines);
     Start();
-    for (int flag : start.replicas) player.ProgressFlags[flag] = 1;
+    for (int i = 0; i < start.replicasHeld; ++i) {
+      player.ProgressFlags[veltrin::testing::kReplicasInCampaignOrder[i]] = 1;
+    }
     qz::SeedRandom(1);
   }
 

@@ -41,13 +41,16 @@ struct FloorRoute {
   const char* next;
   const char* route;
 };
+// The replicas in the order the campaign's chests give them.
+inline constexpr int kReplicasInCampaignOrder[] = {kFireRubyReplica, kWindEmeraldReplica, kAquaSapphireReplica,
+                                                   kEarthDiamondReplica};
 struct AreaStart {
   const char* floor;
   int maxMagic;
   int magicShotLevel;
   int coins;
   bool highJump;
-  std::vector<int> replicas;  // ProgressFlags entries already set
+  int replicasHeld;  // the first ones of kReplicasInCampaignOrder
 };
 struct CampaignArea {
   const char* name;
@@ -62,16 +65,16 @@ struct CampaignArea {
 
 inline const std::vector<CampaignArea>& CampaignAreas() {
   static const std::vector<CampaignArea> areas = {
-      {"cave", {"011", 16, 0, 1, false, {}},
+      {"cave", {"011", 16, 0, 1, false, 0},
        {{"011", "025", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1960 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         {"025", "026", VELTRIN_READ_SIGN "R>560 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"sky", {"026", 16, 0, 2, true, {kFireRubyReplica}},
+      {"sky", {"026", 16, 0, 2, true, 1},
        {{"026", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"snow", {"056", 16, 1, 3, true, {kFireRubyReplica, kWindEmeraldReplica, kAquaSapphireReplica}},
+      {"snow", {"056", 16, 1, 3, true, 3},
        {{"056", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"forest", {"041", 16, 0, 3, true, {kFireRubyReplica, kWindEmeraldReplica}},
+      {"forest", {"041", 16, 0, 3, true, 2},
        {{"041", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"castle", {"071", 16, 1, 5, true, {kFireRubyReplica, kWindEmeraldReplica, kAquaSapphireReplica}},
+      {"castle", {"071", 16, 1, 5, true, 3},
        {{"071", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
   };
   return areas;

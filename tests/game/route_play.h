@@ -1,5 +1,6 @@
 // Routes for the campaign replays: words that hold keys for a count of frames
-// or until the player reaches a place, lands or the floor's boss falls. Every
+// or until the player reaches a place or the floor's boss falls, and a walk
+// that meets enemies, bullets and spikes as a player would. Every
 // press lasts at least 6 frames, and a word that waits for something keeps
 // its keys 6 frames more before the next word acts, as a player reacts.
 #pragma once
@@ -31,7 +32,6 @@ inline constexpr int kBlazeCost = 3;
 //   KEYS:N   hold for N frames (N >= 6)
 //   KEYS>X   hold until the player's x is at least X, then 6 frames more
 //   KEYS<X   hold until the player's x is at most X, then 6 frames more
-//   KEYS_    hold until the player stands on something, then 6 frames more
 //   R}X      walk right until the player's x is at least X as a player
 //            would: jump a low bullet that comes within 110 pixels, crouch
 //            and shoot low at an enemy within 240 pixels at the body's
@@ -118,7 +118,7 @@ class RoutePlay {
 
  private:
   static bool Fixed(const std::string& word) {
-    const std::size_t mark = word.find_first_of(":><_!*}");
+    const std::size_t mark = word.find_first_of(":><!*}");
     return mark != std::string::npos && (word[mark] == ':' || word[mark] == '*');
   }
 
@@ -160,7 +160,7 @@ class RoutePlay {
   }
 
   std::string Word(const std::string& word, int frameLimit) {
-    const std::size_t mark = word.find_first_of(":><_!*}");
+    const std::size_t mark = word.find_first_of(":><!*}");
     if (mark == std::string::npos) return "no mark";
     std::set<std::uint32_t> keys;
     for (char c : word.substr(0, mark)) {
@@ -175,8 +175,6 @@ class RoutePlay {
       case '>': return HoldUntil(keys, [value] { return player.x >= value; }, frameLimit);
       case '<': return HoldUntil(keys, [value] { return player.x <= value; }, frameLimit);
       case '}': return Advance(keys.count(kKeyLeft) != 0 ? -1 : 1, value, frameLimit);
-      case '_':
-        return HoldUntil(keys, [] { return player.airborne == 0 || player.ridingObject != -1; }, frameLimit);
       case '!':
         for (int round = 0; BossAlive(); ++round) {
           if (round * 2 * kRouteMinimumPress > frameLimit) return "the boss still stands";
