@@ -2,8 +2,8 @@
 // game starts on the area's first floor with what the campaign has given the
 // player by then, and the area's routes lead through its floors, its boss
 // hall and the chest at its end to the next area (so far the cavern with
-// its boss, and the first floors of the sky, the forest, the snowfield and
-// the castle). A failure names its area,
+// its boss, the first floors of the sky, the forest, the snowfield and the
+// castle, and the castle keep with the guardians' floor to the last floor). A failure names its area,
 // its floor and the word of the route where the player died or got stuck.
 #include <gtest/gtest.h>
 
@@ -93,6 +93,11 @@ TEST_F(CampaignAreaReplayTest, ForestPathToTheButterflysHall) {
 TEST_F(CampaignAreaReplayTest, CastleGateToTheDragonHeadsHall) {
   StartArea(FindArea("castle").start);
   PlayArea(FindArea("castle").routes);
+}
+
+TEST_F(CampaignAreaReplayTest, CastleKeepAndTheGuardiansToTheLastFloor) {
+  StartArea(FindArea("keep").start);
+  PlayArea(FindArea("keep").routes);
 }
 
 TEST_F(CampaignAreaReplayTest, SkyPathToTheSecondWitchsHall) {

@@ -76,6 +76,9 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        {{"041", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"castle", {"071", 16, 1, 5, true, 3},
        {{"071", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+      {"keep", {"086", 16, 1, 5, true, 3},
+       {{"086", "087", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+        {"087", "100", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1975 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
   };
   return areas;
 }

@@ -74,7 +74,7 @@ class RoutePlay {
 
   static bool EnemyWithin(int distance) {
     for (const EnemyRecord& enemy : enemies) {
-      const bool level = enemy.y + enemy.height > player.y && enemy.y < player.y + 64;
+      const bool level = enemy.y + enemy.bodyBottom > player.y + 8 && enemy.y + enemy.bodyTop < player.y + 64;
       if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - player.x <= distance) return true;
     }
     return false;
