@@ -51,9 +51,9 @@ TEST_F(FirstFloorsReplayTest, NewGameReachesTheCavernThroughTheMeadowAndTheKeyFl
   EXPECT_EQ(progress.floorItems[1][0], 1) << "key switch used";
   EXPECT_EQ(progress.floorItems[1][1], 1) << "key taken";
   EXPECT_EQ(progress.floorItems[1][2], 1) << "chest opened";
-  EXPECT_EQ(progress.floorValue[1], 7) << "the chest held an MP Up";
+  EXPECT_EQ(progress.floorValue[1], 6) << "the chest held a coin";
   EXPECT_EQ(player.keys, 0);
-  EXPECT_EQ(player.maxMagic, 16 + 1) << "a new game starts with 16";
+  EXPECT_EQ(player.coins, 1) << "a new game starts with none";
   // Each door wrote slot 1.
   EXPECT_TRUE(std::filesystem::exists(Path("save/SaveData01.sav")));
 }

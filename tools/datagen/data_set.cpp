@@ -9,6 +9,7 @@
 #include "tools/datagen/canvas.h"
 #include "tools/datagen/image_files.h"
 #include "tools/datagen/image_table.h"
+#include "tools/datagen/message_files.h"
 #include "tools/datagen/shop_files.h"
 #include "tools/datagen/sound_synth.h"
 
@@ -121,6 +122,7 @@ bool WriteDataSet(const std::string& dir, const DataSetOptions& options, std::st
   }
   return WriteImages(root / "data_en", options, error) && WriteSounds((root / "sound").string(), options.seed, error) &&
          WriteFloors(root / "map", error) && WriteShopFiles(root / "text_en", error) &&
+         WriteMessageFiles(root / "text_en", error) &&
          WriteFile(root / "save" / "config.ini", kConfigIni, std::char_traits<char>::length(kConfigIni), error);
 }
 

@@ -64,6 +64,15 @@ const std::vector<FloorSource>& BuiltInFloors();
 // naming the line on a mistake), and prints a record back as text that
 // compiles to the same bytes.
 bool CompileFloorText(std::string_view text, MapFileData* out, std::string* error);
+
+// The sign texts of a floor text ("message X Y line|line" lines before the
+// cells): the cell of the sign board and the lines of its page.
+struct FloorMessage {
+  int x = 0;
+  int y = 0;
+  std::vector<std::string> lines;
+};
+std::vector<FloorMessage> FloorMessages(std::string_view text);
 std::string DumpFloorText(const MapFileData& data);
 
 }  // namespace datagen

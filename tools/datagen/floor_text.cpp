@@ -21,6 +21,8 @@
 //   cells                          then up to 48 rows; short rows and missing
 //   ####...                        rows are empty cells (chip 0, attribute 0)
 //   cell 3 4 7 50                  x, y, chip, attribute (after the rows)
+//   message 7 42 Line one|Line two the text of the sign at (7, 42); not part
+//                                  of the map: FloorMessages reads it
 #include <algorithm>
 #include <charconv>
 #include <iterator>
@@ -192,6 +194,7 @@ class FloorCompiler {
       return true;
     }
     if (key == "legend") return Legend(rest);
+    if (key == "message") return true;  // FloorMessages' business
     std::vector<std::int32_t> v;
     auto ints = [&](std::size_t count) { return ReadInts(rest, count, &v) || Fail("expected " + std::to_string(count) + " numbers"); };
     if (key == "kindset") return ints(1) && Set(&d_.kindSet, v[0]);
@@ -289,6 +292,31 @@ void PrintPlacements(std::ostringstream& out, const char* key, const std::vector
 }
 
 }  // namespace
+
+std::vector<FloorMessage> FloorMessages(std::string_view text) {
+  std::vector<FloorMessage> messages;
+  std::istringstream lines{std::string(text)};
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line == "cells") break;
+    if (!line.starts_with("message ")) continue;
+    std::istringstream words(line.substr(8));
+    FloorMessage message;
+    words >> message.x >> message.y;
+    std::string rest;
+    std::getline(words, rest);
+    if (!rest.empty() && rest.front() == ' ') rest.erase(0, 1);
+    for (std::size_t start = 0;;) {
+      const std::size_t bar = rest.find('|', start);
+      message.lines.push_back(rest.substr(start, bar - start));
+      if (bar == std::string::npos) break;
+      start = bar + 1;
+    }
+    messages.push_back(message);
+  }
+  return messages;
+}
 
 bool CompileFloorText(std::string_view text, MapFileData* out, std::string* error) {
   if (out == nullptr) return false;

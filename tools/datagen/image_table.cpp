@@ -29,6 +29,34 @@ constexpr std::uint32_t kBlue = 0x3A6FE0, kGreen = 0x3CB043, kRed = 0xE03A3A, kG
                         kYellow = 0xF0E040, kBrown = 0x9A6234, kPurple = 0x9B4FD0, kWhite = 0xE8E8F0,
                         kWater = 0x40C8E8, kEarth = 0xB08850, kWind = 0x90E090, kFire = 0xFF8020;
 
+// The looks of the campaign's areas: a chip set and a background each, the
+// background a sky (scrolling sideways) or a cave (tiling both ways).
+struct AreaLook {
+  const char* chipSet;
+  std::uint32_t chipTint;
+  const char* background;
+  std::uint32_t skyTint;
+  const char* style;
+};
+constexpr AreaLook kAreaLooks[] = {
+    {"chip_meadow.png", 0x6A8F3A, "BG_Meadow.png", 0x3060A0, "sky"},
+    {"chip_cavern.png", 0x7A6A90, "BG_Cavern.png", 0x201830, "cave"},
+    {"chip_sky.png", 0xB0A080, "BG_Sky.png", 0x70A0E8, "sky"},
+    {"chip_forest.png", 0x4A7030, "BG_Forest.png", 0x305830, "sky"},
+    {"chip_snow.png", 0xA8C0D8, "BG_Snow.png", 0x8090B8, "sky"},
+    {"chip_castle.png", 0x806060, "BG_Castle.png", 0x302028, "cave"},
+};
+
+std::vector<ImageEntry> BuildEntries();
+
+std::vector<ImageEntry> WithAreaLooks(std::vector<ImageEntry> entries) {
+  for (const AreaLook& look : kAreaLooks) {
+    entries.push_back(Sheet(look.chipSet, 224, 8, 28, 32, 32, Art::kChipSet, look.chipTint));
+    entries.push_back(Single(look.background, 640, 480, Art::kBackground, look.skyTint, look.style));
+  }
+  return entries;
+}
+
 std::vector<ImageEntry> BuildEntries() {
   return {
       // Start-up sheets, in load order.
@@ -152,11 +180,6 @@ std::vector<ImageEntry> BuildEntries() {
       Enemy("enemy_ムーン02.png", 96, 96, 0xC0C0E0, "moon"),
       Enemy("enemy_ムーン03.png", 96, 96, 0xA0A0D0, "moon"),
       Enemy("enemy_サン.png", 96, 96, 0xFFB020, "sun"),
-      // Chip sets and backgrounds named by the built-in floors.
-      Sheet("chip_meadow.png", 224, 8, 28, 32, 32, Art::kChipSet, 0x6A8F3A),
-      Sheet("chip_cavern.png", 224, 8, 28, 32, 32, Art::kChipSet, 0x7A6A90),
-      Single("BG_Meadow.png", 640, 480, Art::kBackground, 0x3060A0, "sky"),
-      Single("BG_Cavern.png", 640, 480, Art::kBackground, 0x201830, "cave"),
       // The opening's and the ending's slides and the score page.
       Single("BG_Opening2-1.png", 640, 480, Art::kSlide, 0x182040, "moon"),
       Single("BG_Opening2-2.png", 640, 480, Art::kSlide, 0x182040,
@@ -197,7 +220,7 @@ std::vector<ImageEntry> BuildEntries() {
 }  // namespace
 
 const std::vector<ImageEntry>& ImageEntries() {
-  static const std::vector<ImageEntry> entries = BuildEntries();
+  static const std::vector<ImageEntry> entries = WithAreaLooks(BuildEntries());
   return entries;
 }
 

@@ -34,6 +34,8 @@ struct ShopStock {
 constexpr ShopStock kShops[] = {
     {"001", "Meadow Shop - welcome, traveller!", "BG_Shop01.png", "chara_shopkeeper01.png",
      {{"MP Up", 7, -1}, {"High Jump", 12, 0}, {"Blaze Shot", 8, 1}}},
+    {"041", "Forest Shop - coins for courage.", "BG_Shop01.png", "chara_shopkeeper01.png",
+     {{"MP Up", 7, -1}, {"Gravity Shot", 9, 2}, {"Blaze Shot", 8, 3}}},
     // The gallery's shop sells without limit, so it takes no sold flag of the campaign.
     {"090", "Gallery Shop - try anything.", "BG_Shop01.png", "chara_shopkeeper01.png",
      {{"MP Up", 7, -1}, {"Gravity Shot", 9, -1}, {"Magic Shot", 10, -1}}},

@@ -1,0 +1,197 @@
+// The campaign's floors as the generator writes them: a walk over the cells
+// with the player's reach (a cell wide, two tall, a jump of three rows and
+// four columns, four rows with the High Jump, falls of any depth) finds every
+// key, chest, pick-up, sign, shop and door from the floor's entrances, once
+// the floor's switches and boss have opened it. Every sign has its page, and
+// every shop sells something that the coins of the chests before it buy.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <queue>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "game/map_format.h"
+#include "game/shop_goods.h"
+#include "tests/game/game_data_fixture.h"
+#include "tools/datagen/data_set.h"
+#include "tools/datagen/message_files.h"
+
+namespace {
+
+using M = MapFileData;
+
+constexpr int kSign = 1, kShop = 3, kFirstDoor = 4, kLastDoor = 7, kFirstEntrance = 27, kLastEntrance = 30;
+constexpr int kSpring = 63, kOneWay = 50;
+
+// The floor as the player finds it once its switch was used, its boss beaten
+// and the four replicas held: switch codes converted, gates open.
+struct OpenFloor {
+  explicit OpenFloor(const M& map) : d(map) {
+    for (int i = 0; i < M::kCellCount; ++i) {
+      int& a = d.attributeLayer[i];
+      if (a == 9) a = 120;
+      if (a == 10 || a == 91) a = kOneWay;
+      if (a == 90) a = 0;
+      if (d.chipLayer[i] == 201) a = 0;  // treasure gate
+    }
+  }
+  int At(int x, int y) const {
+    if (x < 0 || x >= 76 || y < 0 || y >= 47) return 120;
+    return d.attributeLayer[M::CellIndex(x, y)];
+  }
+  bool Open(int x, int y) const { return At(x, y) <= kOneWay; }
+  bool Hurts(int x, int y) const { return At(x, y) >= 52 && At(x, y) <= 55; }
+  // A place the player can stand: body cells (x, y - 1) and (x, y) open,
+  // something to stand on under them that does not hurt.
+  bool Stand(int x, int y) const {
+    return Open(x, y) && Open(x, y - 1) && At(x, y + 1) >= kOneWay && !Hurts(x, y + 1);
+  }
+  M d;
+};
+
+// Every stand place reachable from the entrances.
+std::set<std::pair<int, int>> Reach(const OpenFloor& f, bool highJump) {
+  std::set<std::pair<int, int>> seen;
+  std::queue<std::pair<int, int>> next;
+  for (int x = 0; x < 76; ++x) {
+    for (int y = 0; y < 46; ++y) {
+      const int a = f.At(x, y);
+      if (a >= kFirstEntrance && a <= kLastEntrance && f.Stand(x, y + 1)) next.push({x, y + 1});
+    }
+  }
+  while (!next.empty()) {
+    const auto [x, y] = next.front();
+    next.pop();
+    if (!seen.insert({x, y}).second) continue;
+    const int rise = (f.At(x, y + 1) == kSpring ? 4 : 3) + (highJump ? 1 : 0);
+    // Up through open cells (one-way platforms let the player pass), then
+    // sideways at every height and down again to the first place to stand.
+    for (int up = 0; up <= rise && f.Open(x, y - 1 - up); ++up) {
+      for (int dir : {-1, 1}) {
+        for (int dx = 0; dx <= 4; ++dx) {
+          const int cx = x + dir * dx;
+          if (!f.Open(cx, y - up) || !f.Open(cx, y - 1 - up)) break;
+          for (int cy = y - up; cy < 46 && f.Open(cx, cy); ++cy) {
+            if (f.Stand(cx, cy)) {
+              if (seen.count({cx, cy}) == 0) next.push({cx, cy});
+              break;
+            }
+            if (f.Hurts(cx, cy + 1)) break;
+          }
+        }
+      }
+    }
+  }
+  return seen;
+}
+
+// A thing at cell (c, r) is in reach when the body touches it standing or
+// at the top of a jump from a stand place below it.
+bool Touched(const std::set<std::pair<int, int>>& reach, int c, int r) {
+  for (int dx = -1; dx <= 1; ++dx) {
+    for (int below = 0; below <= 4; ++below) {
+      if (reach.count({c + dx, r + below}) != 0) return true;
+    }
+  }
+  return false;
+}
+
+M Compile(const datagen::FloorSource& floor) {
+  M map;
+  std::string error;
+  EXPECT_TRUE(datagen::CompileFloorText(floor.text, &map, &error)) << floor.name << ": " << error;
+  return map;
+}
+
+TEST(CampaignFloorsTest, EveryKeyChestPickUpSignShopAndDoorIsInReach) {
+  for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) {
+    if (floor.name == "090") continue;  // the gallery is walked by its own tests
+    SCOPED_TRACE("floor " + floor.name);
+    const OpenFloor f(Compile(floor));
+    // The High Jump is the fourth floor's chest.
+    const auto reach = Reach(f, floor.name > "004");
+    ASSERT_FALSE(reach.empty()) << "no entrance to start from";
+    for (int slot = 0; slot < 3; ++slot) {
+      const M::Slot& s = f.d.slots[slot];
+      if (s.active == 1) {
+        EXPECT_TRUE(Touched(reach, s.tileX, s.tileY)) << "slot " << slot;
+      }
+    }
+    for (const M::Placement& o : f.d.mapObjects) EXPECT_TRUE(Touched(reach, o.tileX, o.tileY)) << "pick-up";
+    for (int x = 0; x < 76; ++x) {
+      for (int y = 0; y < 47; ++y) {
+        const int a = f.At(x, y);
+        if (a == kSign || a == kShop || (a >= kFirstDoor && a <= kLastDoor)) {
+          EXPECT_TRUE(Touched(reach, x, y)) << "event cell " << a << " at " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {
+  const std::filesystem::path text =
+      std::filesystem::path(qz::testing::GameDataSet(datagen::ArtStyle::kReadable)) / "text_en";
+  int signs = 0;
+  for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) {
+    const M map = Compile(floor);
+    for (int x = 0; x < 76; ++x) {
+      for (int y = 0; y < 47; ++y) {
+        if (map.attributeLayer[M::CellIndex(x, y)] != kSign) continue;
+        ++signs;
+        std::ifstream page(text / datagen::SignFileName(floor.name, x, y), std::ios::binary);
+        std::string line;
+        EXPECT_TRUE(std::getline(page, line) && line.size() > 1) << floor.name << " sign " << x << "," << y;
+        EXPECT_LT(line.size(), 256u);
+      }
+    }
+  }
+  EXPECT_GE(signs, 12);
+  for (int boss = 0; boss <= 6; ++boss) {
+    char name[16];
+    std::snprintf(name, sizeof name, "[BOSS] %02d.txt", boss);
+    EXPECT_TRUE(std::filesystem::exists(text / name)) << name;
+  }
+}
+
+// The campaign's order of visits; each chest's coin counts from its floor
+// on. The meadow shop greets a player with no coins yet; the forest shop is
+// the first a player can buy in.
+TEST(CampaignFloorsTest, EveryShopSellsWhatTheCoinsBeforeItBuy) {
+  const std::vector<std::string> order = {"001", "002", "003", "004", "010", "011", "025", "026", "040",
+                                          "041", "055", "056", "070", "071", "085", "086", "087", "100"};
+  std::map<std::string, M> floors;
+  for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) floors[floor.name] = Compile(floor);
+  const std::filesystem::path text =
+      std::filesystem::path(qz::testing::GameDataSet(datagen::ArtStyle::kReadable)) / "text_en";
+  int coins = 0, shops = 0;
+  std::set<std::string> opened;
+  for (const std::string& name : order) {
+    SCOPED_TRACE("floor " + name);
+    ASSERT_EQ(floors.count(name), 1u);
+    const M& map = floors[name];
+    if (map.slots[2].active == 1 && map.slots[2].type == 6 && opened.insert(name).second) ++coins;
+    if (std::count(map.attributeLayer.begin(), map.attributeLayer.end(), kShop) == 0) continue;
+    std::ifstream file(text / ("[SHOP] " + name + ".txt"), std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(line.substr(0, line.find('\r')));
+    ASSERT_EQ(lines.size(), 12u) << "heading, background, keeper and three rows of three lines";
+    int cheapest = 99;
+    for (int row = 0; row < 3; ++row) {
+      const ShopGoods* goods = FindShopGoods(std::stoi(lines[4 + row * 3]));
+      ASSERT_NE(goods, nullptr);
+      cheapest = std::min(cheapest, goods->price);
+    }
+    if (coins > 0) ++shops;
+    EXPECT_TRUE(coins == 0 || cheapest <= coins) << coins << " coins";
+  }
+  EXPECT_EQ(shops, 1) << "the forest shop";
+  EXPECT_GE(coins, 5);
+}
+
+}  // namespace
