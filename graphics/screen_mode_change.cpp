@@ -142,9 +142,10 @@ KeptDefaultFont KeepDefaultFont() {
 
 // The software path after a rebuild: screen images of the screen's size and
 // depth (made anew when the device had none or the mode changed them), the
-// mask's work image again, and drawing pointed back at its target. Fonts made
-// for a device that did not come back get memory caches.
-void RestoreSoftwareScreens(bool wasOnDevice) {
+// mask's work image again, and drawing pointed back at its target. When the
+// device did not come back, graphs get software images filled from their
+// sources as after a device loss, and fonts get memory caches.
+void RestoreSoftwareScreens(bool wasOnDevice, bool modeChange) {
   GraphicsState& graphics = GetGraphicsState();
   const MEMIMG& back = graphics.screenImages[kBackScreenImage];
   const int bytes = graphics.colorBits == 16 ? 2 : 4;
@@ -152,10 +153,18 @@ void RestoreSoftwareScreens(bool wasOnDevice) {
       MemImgBytesPerPixel(&back) != bytes) {
     SetupPrimarySurfaceMemImg();
   }
+  if (wasOnDevice) MoveGraphImagesToSoftware();
   RestoreMaskScreen();
   ReapplyClipRectangle();
   SelectDrawTarget(GetDrawTarget());
-  if (wasOnDevice) RecreateAllFonts();
+  if (!wasOnDevice) return;
+  if (modeChange) {
+    ReloadAllGraphsFromSources();
+    RestoreBuiltinAndMaterialTextures();
+    RecreateAllFonts();
+  } else {
+    CallDeviceLostRestoreHandler();
+  }
 }
 
 }  // namespace
@@ -281,7 +290,7 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   if (GraphicsWasSkipped()) return 0;
   if (InitGraphicsDevice() != 0) return -1;
   if (graphics.hardware3DOn == 0) {
-    RestoreSoftwareScreens(wasOnDevice);
+    RestoreSoftwareScreens(wasOnDevice, modeChange != 0);
     return 0;
   }
 

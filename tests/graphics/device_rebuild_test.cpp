@@ -322,16 +322,19 @@ TEST_F(DeviceRebuild, TheSoftwarePathDrawsThroughItsMaskAfterFullScreenDeactivat
   EXPECT_EQ(DrawAndSample(), before);
 }
 
-// The device cannot be made again: drawing, text and the present go on
-// through the software path.
+// The device cannot be made again: graphs, drawing, text and the present go
+// on through the software path.
 TEST_F(DeviceRebuild, AFailedDeviceCreationLeavesAWorkingSoftwarePath) {
   Start(true);
+  const std::uint32_t before = DrawAndSample();
   for (const char* create : {"CreateDevice", "CreateDeviceEx"}) {
     plat::FailD3D9CallForTest(create, 1, 100, plat::D3DERR_NOTAVAILABLE);
   }
   ASSERT_EQ(qz::RebuildGraphicsDeviceDefault(), 0);
   ASSERT_EQ(qz::GetGraphicsState().hardware3DOn, 0);
   ExpectNoObjectOfAReleasedDevice();
+  EXPECT_TRUE(qz::IsValidGraphHandle(graph_));
+  EXPECT_EQ(DrawAndSample(), before) << "the graph reloaded from its source into a software image";
 
   qz::ClearDrawTarget(nullptr);
   qz::DrawSolidRectangle(10, 10, 50, 50, 0x3366CC);
