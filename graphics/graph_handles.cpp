@@ -33,6 +33,17 @@ void FreeGraphImage(GraphImage* image) {
   FreeTracked(image);
 }
 
+// What every software image is: drawable, one level, transparency by colour.
+void MakeSoftwareRequest(GraphFormatRequest* request, int bitDepth) {
+  request->textured = 0;
+  request->bitDepth = static_cast<std::uint8_t>(bitDepth);
+  request->software = 1;
+  request->staged = 0;
+  request->drawable = 1;
+  request->mipLevels = 0;
+  request->colorKey = 0;
+}
+
 GraphFormatRequest BuildFormatRequest(int mipLevels, int alpha, int palettised, int kind) {
   const DrawSettingsBlock& settings = GetDrawSettings();
   GraphFormatRequest request{};
@@ -59,14 +70,8 @@ GraphFormatRequest BuildFormatRequest(int mipLevels, int alpha, int palettised, 
                                                                   : screenBits);
     if (request.alpha != 0) request.colorKey = 0;
   } else {
-    request.bitDepth = static_cast<std::uint8_t>(settings.newGraphColorBits != 0 ? settings.newGraphColorBits
-                                                                                 : screenBits);
+    MakeSoftwareRequest(&request, settings.newGraphColorBits != 0 ? settings.newGraphColorBits : screenBits);
     request.palettised = palettised != 0 ? 1 : 0;
-    request.software = 1;
-    request.staged = 0;
-    request.drawable = 1;
-    request.mipLevels = 0;
-    request.colorKey = 0;
   }
   return request;
 }
@@ -214,6 +219,28 @@ GraphHandle MakeSubRectGraph(int x, int y, int width, int height, GraphHandle so
     return -1;
   }
   return handle;
+}
+
+int MoveGraphImagesToSoftware() {
+  int failures = 0;
+  for (int slot = 0; slot < gGraphs.HighWaterMark(); ++slot) {
+    GraphRecord* record = gGraphs.RecordAt(slot);
+    if (record == nullptr || record->image == nullptr) continue;
+    GraphImage* image = record->image;
+    if (image->request.textured != 0) {
+      // Images shared by several graphs move once; their tiles stay unused in the allocation.
+      ReleaseTextureSet(image);
+      image->tileCount = 0;
+      image->tiles = nullptr;
+      image->mipLevels = 0;
+      image->request.kind = 0;
+      image->request.palettised = 0;
+      MakeSoftwareRequest(&image->request, GetScreenColorBitDepth());
+      if (SetUpSoftwareImage(image) != 0) ++failures;
+    }
+    if (IsMemImgValid(&image->memImg) != 0 && CreateTextureDrawInfo(record) != 0) ++failures;
+  }
+  return failures == 0 ? 0 : -1;
 }
 
 GraphRecord* GetGraphRecord(GraphHandle handle) { return gGraphs.Get(handle); }

@@ -38,6 +38,10 @@ int AttachGraphDeletedFlag(GraphHandle handle, std::int32_t* flag);
 // `flag` is accepted for the game's calls and ignored. 0 or -1.
 int ReleaseGraph(GraphHandle handle, int flag = 0);
 int ReleaseAllGraphs();
+// After a rebuild that fell to the software path: every graph held in device
+// textures gets a software image of its size instead (blank until reloaded
+// from its source). 0, or -1 when an image could not be made.
+int MoveGraphImagesToSoftware();
 
 // Graphs in use, and one past the highest slot that may be in use.
 int GetGraphCount();

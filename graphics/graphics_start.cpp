@@ -210,6 +210,7 @@ int SetupPrimarySurfaceMemImg() {
   GraphicsState& state = GetGraphicsState();
   const int format = state.colorBits == 16 ? kMemImgFormatRgb565 : kMemImgFormatXrgb32;
   MEMIMG& back = state.screenImages[kBackScreenImage];
+  ReleaseMemImg(&back);  // a rebuild makes them again at the new mode
   if (InitMemImg(&back, state.screenWidth, state.screenHeight, format) != 0) {
     FatalErrorExit(text::kGfxPrimaryMemImgFailed);
   }

@@ -175,6 +175,27 @@ void CreateDeviceWorkScreen(GraphicsState& state) {
   UploadMaskRect(0, 0, gMask.width, gMask.height);
 }
 
+// A zeroed buffer of the screen's size; after a mode change by rebuild it
+// keeps the values of the part both sizes share.
+void ResizeMaskBuffer(int width, int height) {
+  const int pitch = (width + 3) & ~3;
+  auto* buffer = static_cast<std::uint8_t*>(QZ_ALLOC_ZEROED(static_cast<std::size_t>(pitch) * height));
+  if (buffer == nullptr) FatalErrorExit(text::kMaskMemImgFailed);
+  if (gMask.buffer != nullptr) {
+    const int rows = std::min(height, gMask.height);
+    const auto columns = static_cast<std::size_t>(std::min(width, gMask.width));
+    for (int y = 0; y < rows; ++y) {
+      std::memcpy(buffer + static_cast<std::ptrdiff_t>(y) * pitch,
+                  gMask.buffer + static_cast<std::ptrdiff_t>(y) * gMask.pitch, columns);
+    }
+    FreeTracked(gMask.buffer);
+  }
+  gMask.buffer = buffer;
+  gMask.width = width;
+  gMask.height = height;
+  gMask.pitch = pitch;
+}
+
 void CreateSoftwareWorkScreen(GraphicsState& state) {
   if (gMask.workImageMade && IsMemImgValid(&gMask.workImage) != 0) return;
   const MEMIMG& screen = state.screenImages[kBackScreenImage];
@@ -260,12 +281,8 @@ MaskScreenFlags& GetMaskScreenFlags() { return gFlags; }
 int CreateMaskScreen(int make) {
   if (make == 0) return 0;
   GraphicsState& state = GetGraphicsState();
-  if (gMask.buffer == nullptr) {
-    gMask.width = state.screenWidth;
-    gMask.height = state.screenHeight;
-    gMask.pitch = (gMask.width + 3) & ~3;
-    gMask.buffer = static_cast<std::uint8_t*>(QZ_ALLOC_ZEROED(static_cast<std::size_t>(gMask.pitch) * gMask.height));
-    if (gMask.buffer == nullptr) FatalErrorExit(text::kMaskMemImgFailed);
+  if (gMask.buffer == nullptr || gMask.width != state.screenWidth || gMask.height != state.screenHeight) {
+    ResizeMaskBuffer(state.screenWidth, state.screenHeight);
   }
   if (OnDevice()) {
     if (gMask.workTexture == nullptr) CreateDeviceWorkScreen(state);
@@ -348,8 +365,10 @@ int BeginMaskedDraw(int left, int top, int right, int bottom) {
 }
 
 int EndMaskedDraw(int left, int top, int right, int bottom) {
-  if (gMask.nesting > 0) --gMask.nesting;
-  if (gMask.nesting != 0) return 0;
+  // An End without its Begin has nothing to apply: the work screen holds no
+  // copy of the target, so applying it would write stale pixels.
+  if (gMask.nesting == 0) return 0;
+  if (--gMask.nesting != 0) return 0;
   if (gFlags.active == 0 || !ClipBracket(&left, &top, &right, &bottom)) return 0;
   if (OnDevice()) {
     FlushVertexBatch();

@@ -63,6 +63,13 @@ ScreenMode CurrentScreenMode() {
   return mode;
 }
 
+// The mode as drawing sees it: 320 by 240 under the emulation.
+ScreenMode DrawnScreenMode() {
+  ScreenMode mode = CurrentScreenMode();
+  QueryDrawScreenSize(&mode.width, &mode.height, nullptr);
+  return mode;
+}
+
 void StoreScreenMode(const ScreenMode& mode) {
   SetScreenModeSize(mode.width, mode.height);
   SetScreenColorBitDepth(mode.bits);
@@ -133,6 +140,33 @@ KeptDefaultFont KeepDefaultFont() {
   return kept;
 }
 
+// The software path after a rebuild: screen images of the screen's size and
+// depth (made anew when the device had none or the mode changed them), the
+// mask's work image again, and drawing pointed back at its target. When the
+// device did not come back, graphs get software images filled from their
+// sources as after a device loss, and fonts get memory caches.
+void RestoreSoftwareScreens(bool wasOnDevice, bool modeChange) {
+  GraphicsState& graphics = GetGraphicsState();
+  const MEMIMG& back = graphics.screenImages[kBackScreenImage];
+  const int bytes = graphics.colorBits == 16 ? 2 : 4;
+  if (IsMemImgValid(&back) == 0 || back.width != graphics.screenWidth || back.height != graphics.screenHeight ||
+      MemImgBytesPerPixel(&back) != bytes) {
+    SetupPrimarySurfaceMemImg();
+  }
+  if (wasOnDevice) MoveGraphImagesToSoftware();
+  RestoreMaskScreen();
+  ReapplyClipRectangle();
+  SelectDrawTarget(GetDrawTarget());
+  if (!wasOnDevice) return;
+  if (modeChange) {
+    ReloadAllGraphsFromSources();
+    RestoreBuiltinAndMaterialTextures();
+    RecreateAllFonts();
+  } else {
+    CallDeviceLostRestoreHandler();
+  }
+}
+
 }  // namespace
 
 int SetScreenMode(int width, int height, int colorBits, int refreshRate) {
@@ -142,9 +176,9 @@ int SetScreenMode(int width, int height, int colorBits, int refreshRate) {
     StoreScreenMode(requested);
     return 0;
   }
-  const ScreenMode before = CurrentScreenMode();
+  const ScreenMode before = DrawnScreenMode();
   ApplyScreenModeChange(width, height, colorBits, 0, refreshRate);
-  const ScreenMode after = CurrentScreenMode();
+  const ScreenMode after = DrawnScreenMode();
   if (after == requested) return 0;
   if (after == before) return -1;
   if (after == ScreenMode{640, 480, 16, 0}) return -2;
@@ -155,17 +189,21 @@ int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange,
   RecordCall("ApplyScreenModeChange");
   FlushVertexBatch();
   const ScreenMode current = CurrentScreenMode();
-  ScreenMode requested{width != -1 ? width : current.width, height != -1 ? height : current.height,
-                       bits != -1 ? bits : current.bits, refresh != -1 ? refresh : current.refresh};
   const bool fullScreen = IsFullScreenMode() != 0;
+  const int wasEmulating = GetScreen320x240Emulation();
+  // In full screen the size kept by -1 is the one drawing sees.
+  const ScreenMode kept = fullScreen ? DrawnScreenMode() : current;
+  ScreenMode requested{width != -1 ? width : kept.width, height != -1 ? height : kept.height,
+                       bits != -1 ? bits : kept.bits, refresh != -1 ? refresh : kept.refresh};
+  int emulate = wasEmulating;
   if (fullScreen) {
-    if (requested.width == 320 && requested.height == 240) requested.width = 640, requested.height = 480;
-  } else if (windowModeChange != 0 && GetScreen320x240Emulation() != 0 && current.width == 640 &&
-             current.height == 480) {
+    emulate = requested.width == 320 && requested.height == 240 ? 1 : 0;
+    if (emulate != 0) requested.width = 640, requested.height = 480;
+  } else if (windowModeChange != 0 && wasEmulating != 0 && current.width == 640 && current.height == 480) {
     requested.width = 320;
     requested.height = 240;
   }
-  if (requested == current && windowModeChange == 0) return 0;
+  if (requested == current && emulate == wasEmulating && windowModeChange == 0) return 0;
 
   AppendLogText(text::kModeChangeBegin);
   IncreaseLogIndent();
@@ -178,9 +216,13 @@ int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange,
     DecreaseLogIndent();
     return 0;
   }
-  if (gRebuildOnModeChange != 0) {
+  // The software path's graphs are images of the screen's depth: a new depth needs the restart.
+  const bool rebuild =
+      gRebuildOnModeChange != 0 && (GetGraphicsState().hardware3DOn != 0 || requested.bits == current.bits);
+  if (rebuild) {
     const bool possible = RebuildCanTake(requested, fullScreen);
     if (possible) {
+      SetScreen320x240Emulation(emulate);
       RebuildGraphicsDevice(requested.width, requested.height, requested.bits, requested.refresh, 1);
       if (!fullScreen) ApplyWindowStyle();
     }
@@ -189,6 +231,7 @@ int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange,
     return 0;
   }
 
+  SetScreen320x240Emulation(emulate);
   if (!RestartGraphicsWith(requested)) {
     bool started = false;
     if (requested.width == 320 && requested.height == 240) {
@@ -196,8 +239,14 @@ int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange,
       started = RestartGraphicsWith(ScreenMode{640, 480, requested.bits, requested.refresh});
       if (!started) SetScreen320x240Emulation(0);
     }
-    if (!started) started = RestartGraphicsWith(current);
-    if (!started) started = RestartGraphicsWith(ScreenMode{640, 480, 16, 0});
+    if (!started) {
+      SetScreen320x240Emulation(wasEmulating);
+      started = RestartGraphicsWith(current);
+    }
+    if (!started) {
+      SetScreen320x240Emulation(0);
+      started = RestartGraphicsWith(ScreenMode{640, 480, 16, 0});
+    }
     if (!started) FatalErrorExit(text::kModeChangeImpossible);
   }
   if (!fullScreen) ApplyWindowStyle();
@@ -222,6 +271,7 @@ int ReleaseAllDeviceObjects() {
 int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int modeChange) {
   RecordCall("RebuildGraphicsDevice");
   GraphicsState& graphics = GetGraphicsState();
+  const bool wasOnDevice = graphics.hardware3DOn != 0;
   if (!GraphicsWasSkipped()) {
     // Also after the device was ended (hardware flag cleared): objects of the
     // old device must not survive into the new one.
@@ -239,7 +289,10 @@ int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int mode
   }
   if (GraphicsWasSkipped()) return 0;
   if (InitGraphicsDevice() != 0) return -1;
-  if (graphics.hardware3DOn == 0) return 0;
+  if (graphics.hardware3DOn == 0) {
+    RestoreSoftwareScreens(wasOnDevice, modeChange != 0);
+    return 0;
+  }
 
   // What the stage records and the render-target record hold was sent to the
   // released device; the new one starts from its defaults, so nothing may be

@@ -7,10 +7,13 @@ namespace qz {
 // Public. Before the start it only stores the mode. After: 0 when the screen
 // now has exactly the request, -1 when it is unchanged (or the request was
 // refused: size not positive, bits not 8, 16 or 32), -2 when only the
-// 640 by 480, 16-bit fall-back could start.
+// 640 by 480, 16-bit fall-back could start. In full screen 320 by 240 runs
+// as 640 by 480 under the 320x240 emulation, which counts as the request met.
 int SetScreenMode(int width, int height, int colorBits, int refreshRate);
 // -1 in width, height, bits or refresh keeps the current value.
 int ApplyScreenModeChange(int width, int height, int bits, int windowModeChange, int refresh);
+// A device that cannot be made again leaves the software path, with its
+// screen images, graphs and fonts made for it.
 int RebuildGraphicsDevice(int width, int height, int bits, int refresh, int modeChange);
 // The rebuild after a device loss (all four values -1).
 int RebuildGraphicsDeviceDefault();

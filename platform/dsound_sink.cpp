@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <condition_variable>
 #include <thread>
 
@@ -97,9 +98,15 @@ bool OpenDevice() {
   return true;
 }
 
+// A process may end through exit() without closing the sink (a library it
+// calls ends it): the null sink's thread must not meet the static
+// destructors still joinable, nor either sink mix from state they free.
+void CloseAudioSinkAtExit() { CloseAudioSink(); }
+
 }  // namespace
 
 void OpenAudioSink() {
+  [[maybe_unused]] static const int closedAtExit = std::atexit(CloseAudioSinkAtExit);
   if (gSinkOpen) CloseAudioSink();
   AudioSinkKind kind = gRequestedSink;
   if (kind == AudioSinkKind::kDevice && (GetBackendKind() != BackendKind::kDesktop || !OpenDevice())) {

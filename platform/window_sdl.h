@@ -18,5 +18,12 @@ void FlushSdlDrops();
 // The window frame the window manager draws, once a decorated window has
 // shown it (zero before).
 void NoteSdlFrame(SDL_Window* window);
+// Under X11: a lost display connection, or a request it refuses (our window
+// destroyed from outside), ends the program through EndAfterDisplayLoss
+// instead of Xlib's exit(). Nothing on other video drivers.
+void WatchForDisplayLoss();
+// Writes "The program ends: <reason>." to stderr, closes the sound sink and
+// ends the process with status 1, running no static destructors.
+[[noreturn]] void EndAfterDisplayLoss(const char* reason);
 
 }  // namespace plat

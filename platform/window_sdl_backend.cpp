@@ -40,6 +40,7 @@ bool Start() {
     return false;
   }
   gVideoThread.store(GetCurrentThreadId());
+  WatchForDisplayLoss();
   if (WantsScreenSaverInhibited()) SDL_DisableScreenSaver();
   SDL_ShowCursor(WantsCursorVisible() ? SDL_ENABLE : SDL_DISABLE);
   return true;

@@ -3,10 +3,13 @@
 // window-mode device that reports itself lost. After each, graphs keep their
 // handles and pixels and no object of the released device is still in use;
 // a drawing program with text, buffers, shaders, a mesh and a mask gets all
-// of them back.
+// of them back. The software path keeps drawing through its mask, takes a
+// new size by rebuild, and is where a device that cannot be made again
+// leaves the program; a full-screen 320 x 240 mode runs emulated.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +21,7 @@
 #include "graphics/back_buffer_readback.h"
 #include "graphics/display_modes.h"
 #include "graphics/draw_graph.h"
+#include "graphics/draw_shapes.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_from_image.h"
 #include "graphics/graph_handles.h"
@@ -29,12 +33,14 @@
 #include "graphics/shader_objects.h"
 #include "font/text_draw.h"
 #include "graphics/screen_mode_change.h"
+#include "graphics/screen_present.h"
 #include "graphics/screen_settings.h"
 #include "image/base_image.h"
 #include "platform/clock.h"
 #include "platform/d3d9.h"
 #include "platform/d3d9_shader.h"
 #include "platform/window.h"
+#include "platform/window_present.h"
 #include "support/scratch_log.h"
 
 namespace {
@@ -50,6 +56,9 @@ class DeviceRebuild : public ::testing::Test {
   }
   void TearDown() override {
     qz::EndLibraryEntry();
+    qz::SetHardwareRenderingFlag(1);
+    qz::SetRebuildOnModeChange(0);
+    qz::SetScreen320x240Emulation(0);
     plat::SetD3D9DeviceStateForTest(plat::D3D_OK);
     qz::SetDisplayModeListForTest(nullptr, -1);
     qz::SetScreenModeSize(0, 0);
@@ -58,11 +67,12 @@ class DeviceRebuild : public ::testing::Test {
     EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
   }
 
-  void Start(bool windowMode) {
+  void Start(bool windowMode, bool onDevice = true) {
     qz::ChangeWindowMode(windowMode ? 1 : 0);
     qz::SetScreenMode(640, 480, 32, 0);
+    qz::SetHardwareRenderingFlag(onDevice ? 1 : 0);
     ASSERT_EQ(qz::InitLibraryEntry(), 0);
-    ASSERT_EQ(qz::GetGraphicsState().hardware3DOn, 1);
+    ASSERT_EQ(qz::GetGraphicsState().hardware3DOn, onDevice ? 1 : 0);
     ASSERT_EQ(qz::QueryWindowModeState(), windowMode ? 1 : 0);
     qz::BaseImage image{};
     ASSERT_EQ(qz::AllocXRGB8BaseImage(16, 16, &image), 0);
@@ -80,13 +90,23 @@ class DeviceRebuild : public ::testing::Test {
     qz::SelectDrawTarget(qz::kBackScreen);
     qz::ClearDrawTarget(nullptr);
     EXPECT_EQ(qz::BlitGraph(0, 0, graph_, 0), 0);
-    const plat::WinRect rect{5, 9, 6, 10};
+    return ScreenPixels({5, 9, 6, 10})[0];
+  }
+
+  // The back screen's pixels in the rectangle, row by row, as 0xRRGGBB.
+  static std::vector<std::uint32_t> ScreenPixels(const plat::WinRect& rect) {
     qz::BaseImage image{};
+    std::vector<std::uint32_t> pixels;
     EXPECT_EQ(qz::LockBackBufferImage(&rect, &image, -2), 0);
-    int red = 0, green = 0, blue = 0, alpha = 0;
-    qz::GetBaseImagePixel(&image, 0, 0, &red, &green, &blue, &alpha);
+    for (int y = 0; y < rect.bottom - rect.top; ++y) {
+      for (int x = 0; x < rect.right - rect.left; ++x) {
+        int red = 0, green = 0, blue = 0, alpha = 0;
+        qz::GetBaseImagePixel(&image, x, y, &red, &green, &blue, &alpha);
+        pixels.push_back(static_cast<std::uint32_t>(red << 16 | green << 8 | blue));
+      }
+    }
     qz::ReleaseBackBufferLockSurfaces();
-    return static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
+    return pixels;
   }
 
   // The window gains or loses activation; the pump hands it to the library.
@@ -277,6 +297,88 @@ TEST_F(DeviceRebuild, ModeChangeByRebuildKeepsGraphsAndCallsTheProgramsCallback)
   EXPECT_TRUE(qz::IsValidGraphHandle(graph_)) << "a rebuild keeps the graphs a restart would lose";
   EXPECT_EQ(DrawAndSample(), before);
   ExpectNoObjectOfAReleasedDevice();
+}
+
+// Full screen on the software path: the device ends with the deactivation
+// and the rebuild on activation must bring the mask's work image back.
+TEST_F(DeviceRebuild, TheSoftwarePathDrawsThroughItsMaskAfterFullScreenDeactivation) {
+  const qz::DisplayModeRecord modes[] = {{640, 480, 32, 60}};
+  qz::SetDisplayModeListForTest(modes, 1);
+  Start(false, false);
+  const std::uint32_t before = DrawAndSample();
+  ASSERT_EQ(qz::MakeMaskScreen(), 0);
+  qz::FillMaskScreenRect(0, 0, 320, 480, 1);
+
+  Activate(false);
+  plat::SimulateMinimise(qz::QueryMainWindowHandle(), false);
+  qz::PumpMessagesEntry();
+  ASSERT_EQ(qz::IsMainWindowActive(), 1);
+  ASSERT_EQ(qz::GetGraphicsState().hardware3DOn, 0);
+  qz::ClearDrawTarget(nullptr);
+  qz::DrawSolidRectangle(0, 0, 640, 480, 0xFFFFFF);
+  qz::SetMaskScreenInUse(0);
+  EXPECT_EQ(ScreenPixels({100, 100, 101, 101})[0], 0u) << "masked";
+  EXPECT_EQ(ScreenPixels({500, 100, 501, 101})[0], 0xFFFFFFu);
+  EXPECT_EQ(DrawAndSample(), before);
+}
+
+// The device cannot be made again: graphs, drawing, text and the present go
+// on through the software path.
+TEST_F(DeviceRebuild, AFailedDeviceCreationLeavesAWorkingSoftwarePath) {
+  Start(true);
+  const std::uint32_t before = DrawAndSample();
+  for (const char* create : {"CreateDevice", "CreateDeviceEx"}) {
+    plat::FailD3D9CallForTest(create, 1, 100, plat::D3DERR_NOTAVAILABLE);
+  }
+  ASSERT_EQ(qz::RebuildGraphicsDeviceDefault(), 0);
+  ASSERT_EQ(qz::GetGraphicsState().hardware3DOn, 0);
+  ExpectNoObjectOfAReleasedDevice();
+  EXPECT_TRUE(qz::IsValidGraphHandle(graph_));
+  EXPECT_EQ(DrawAndSample(), before) << "the graph reloaded from its source into a software image";
+
+  qz::ClearDrawTarget(nullptr);
+  qz::DrawSolidRectangle(10, 10, 50, 50, 0x3366CC);
+  EXPECT_EQ(ScreenPixels({20, 20, 21, 21})[0], 0x3366CCu);
+  ASSERT_EQ(qz::DrawTextDefaultFont(100, 100, "Text 0123", 0xFFFFFF, 0), 0);
+  const std::vector<std::uint32_t> text = ScreenPixels({100, 100, 200, 130});
+  EXPECT_GT(std::count(text.begin(), text.end(), 0xFFFFFFu), 20);
+  ASSERT_EQ(qz::PresentFrame(), 0);
+  std::vector<std::uint32_t> shown;
+  int width = 0, height = 0;
+  ASSERT_TRUE(plat::ReadPresentedFrame(qz::QueryMainWindowHandle(), &shown, &width, &height));
+  ASSERT_EQ(width, 640);
+  EXPECT_EQ(shown[20 * 640 + 20] & 0xFFFFFFu, 0x3366CCu);
+}
+
+TEST_F(DeviceRebuild, AModeChangeByRebuildOnTheSoftwarePathResizesItsScreen) {
+  Start(true, false);
+  const std::uint32_t before = DrawAndSample();
+  qz::SetRebuildOnModeChange(1);
+  ASSERT_EQ(qz::SetScreenMode(800, 600, qz::GetScreenColorBitDepth(), 0), 0);
+  EXPECT_TRUE(qz::IsValidGraphHandle(graph_));
+  qz::ClearDrawTarget(nullptr);
+  qz::DrawSolidRectangle(700, 500, 800, 600, 0x3366CC);
+  EXPECT_EQ(ScreenPixels({799, 599, 800, 600})[0], 0x3366CCu) << "the back image and the clip have the new size";
+  EXPECT_EQ(DrawAndSample(), before);
+}
+
+TEST_F(DeviceRebuild, AFullScreen320x240RequestRunsEmulatedAt640x480) {
+  const qz::DisplayModeRecord modes[] = {{640, 480, 32, 60}};
+  qz::SetDisplayModeListForTest(modes, 1);
+  Start(false);
+  EXPECT_EQ(qz::SetScreenMode(320, 240, 32, 0), 0);
+  int width = 0, height = 0;
+  qz::GetScreenModeSize(&width, &height);
+  EXPECT_EQ(width, 640);
+  EXPECT_EQ(height, 480);
+  EXPECT_EQ(qz::GetScreen320x240Emulation(), 1);
+  qz::QueryDrawScreenSize(&width, &height, nullptr);
+  EXPECT_EQ(width, 320);
+  EXPECT_EQ(height, 240);
+  ASSERT_EQ(qz::GetGraphicsState().hardware3DOn, 1);
+  EXPECT_EQ(qz::SetScreenMode(320, 240, 32, 0), 0) << "the current mode again";
+  EXPECT_EQ(qz::SetScreenMode(640, 480, 32, 0), 0);
+  EXPECT_EQ(qz::GetScreen320x240Emulation(), 0);
 }
 
 }  // namespace

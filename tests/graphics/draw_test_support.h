@@ -83,6 +83,8 @@ struct DrawingOptions {
   // Video surface formats the device offers (none, as by default).
   std::vector<plat::D3DFORMAT> videoSurfaceFormats = {};
   bool shaderModel20 = false;  // the device offers vertex and pixel shader 2.0
+  // Texture formats the device does not offer (as sampled textures).
+  std::vector<plat::D3DFORMAT> refusedTextureFormats = {};
 };
 
 // Starts the library on one renderer with the back screen as draw target and
@@ -105,6 +107,7 @@ class DrawingLibrary {
     }
     if (options.colorBits == 16) profile.displayFormat = plat::D3DFMT_R5G6B5;
     profile.videoSurfaceFormats = options.videoSurfaceFormats;
+    for (const plat::D3DFORMAT format : options.refusedTextureFormats) std::erase(profile.textureFormats, format);
     plat::SetD3D9ProfileForTest(profile);
     GetWindowSystemState().settings = WindowSettings{};
     ChangeWindowMode(1);

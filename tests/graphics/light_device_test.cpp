@@ -79,6 +79,26 @@ TEST_F(LightDevice, DirectionalLightsPackBeforePointLightsAndFreedIndexesAreDisa
   EXPECT_EQ(qz::GetLightRecord(directional)->deviceIndex, -1);
 }
 
+TEST_F(LightDevice, TheDefaultLightReachesTheDeviceWithTheDefaultValues) {
+  ASSERT_EQ(qz::ApplyLightsToDevice(), 0);
+  const plat::D3D9StateSnapshot snapshot = Snapshot();
+  ASSERT_EQ(snapshot.lights.size(), 1u);
+  const plat::D3DLIGHT9& light = snapshot.lights.begin()->second;
+  EXPECT_EQ(static_cast<int>(light.Type), qz::kLightDirectional);
+  for (const float channel : {light.Ambient.r, light.Ambient.g, light.Ambient.b, light.Ambient.a}) {
+    EXPECT_FLOAT_EQ(channel, 0.33f);
+  }
+  EXPECT_FLOAT_EQ(light.Diffuse.r, 1.0f);
+  EXPECT_FLOAT_EQ(light.Specular.b, 1.0f);
+  EXPECT_FLOAT_EQ(light.Range, 2000.0f);
+  EXPECT_FLOAT_EQ(light.Falloff, 1.0f);
+  EXPECT_FLOAT_EQ(light.Attenuation0, 0.1f);
+  EXPECT_FLOAT_EQ(light.Attenuation1, 0.0f);
+  EXPECT_FLOAT_EQ(light.Attenuation2, 0.0f);
+  EXPECT_FLOAT_EQ(light.Theta, 2.0f);
+  EXPECT_FLOAT_EQ(light.Phi, 2.0f);
+}
+
 TEST_F(LightDevice, MaterialAndAmbientReachTheDeviceAndTheShaderShadows) {
   qz::MaterialSettings material = qz::GetDrawSettings().material;
   material.ambient[0] = 0.5f;

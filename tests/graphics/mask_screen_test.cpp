@@ -1,7 +1,8 @@
 // The mask screen on both renderers, checked by pixels: masked bytes keep the
-// target's pixels, an all-zero mask changes nothing, nested brackets act once,
-// a clear reaches the target through any mask, and after a device rebuild
-// the same mask is back and drawing still goes through it.
+// target's pixels, an all-zero mask changes nothing, nested brackets act once
+// and an unmatched end not at all, a clear reaches the target through any
+// mask, after a rebuild the same mask is back and drawing still goes through
+// it, and a device offering only four bits of alpha keeps every mask value.
 #include "graphics/mask_screen.h"
 
 #include <gtest/gtest.h>
@@ -64,6 +65,15 @@ TEST_P(MaskedDrawing, MaskedBytesKeepTheTargetAndZeroBytesLetDrawingThrough) {
   EXPECT_EQ(Screen().At(10, 410), 0u) << "not yet on the target: only the outer bracket applies";
   qz::EndMaskedDraw(0, 0, 640, 480);
   EXPECT_EQ(Screen().At(10, 410), 0x0000FFu);
+
+  // An end without its begin applies nothing: the work screen still holds
+  // the earlier draws, which must not come back over the cleared target.
+  qz::ClearDrawTarget(nullptr);
+  qz::EndMaskedDraw(0, 0, 640, 480);
+  EXPECT_EQ(Screen().At(400, 200), 0u);
+  EXPECT_EQ(Screen().At(10, 410), 0u);
+  qz::DrawSolidRectangle(0, 0, 20, 20, 0xFF0000);
+  EXPECT_EQ(Screen().At(10, 10), 0xFF0000u) << "the brackets after it still pair up";
 }
 
 TEST_P(MaskedDrawing, AnAllZeroMaskDrawsAsWithoutOne) {
@@ -95,7 +105,6 @@ TEST_P(MaskedDrawing, AClearReachesTheTargetThroughAnyMask) {
 }
 
 TEST_P(MaskedDrawing, ARebuildBringsTheSameMaskBack) {
-  if (GetParam() == Renderer::kSoftware) GTEST_SKIP() << "the software path has no device to rebuild";
   ASSERT_EQ(qz::MakeMaskScreen(), 0);
   qz::FillMaskScreenRect(0, 0, 320, 480, 7);
   ASSERT_EQ(qz::RebuildGraphicsDeviceDefault(), 0);
@@ -112,5 +121,20 @@ TEST_P(MaskedDrawing, ARebuildBringsTheSameMaskBack) {
 
 INSTANTIATE_TEST_SUITE_P(BothRenderers, MaskedDrawing, ::testing::Values(Renderer::kDevice, Renderer::kSoftware),
                          qz::testing::RendererName);
+
+TEST(MaskTexture, FourBitsOfAlphaKeepEveryNonZeroMaskValue) {
+  qz::testing::DrawingOptions options;
+  options.refusedTextureFormats = {plat::D3DFMT_A8R8G8B8};  // A4R4G4B4 is the only alpha format left
+  qz::testing::DrawingLibrary library(Renderer::kDevice, options);
+  ASSERT_TRUE(library.started());
+  qz::ClearDrawTarget(nullptr);
+  ASSERT_EQ(qz::MakeMaskScreen(), 0);
+  for (int value = 0; value < 16; ++value) qz::FillMaskScreenRect(value * 40, 0, value * 40 + 40, 480, value);
+  qz::DrawSolidRectangle(0, 0, 640, 480, 0xFFFFFF);
+  qz::SetMaskScreenInUse(0);
+  const qz::testing::Frame frame = qz::testing::ReadBackScreen();
+  EXPECT_EQ(frame.At(20, 100), 0xFFFFFFu) << "mask value 0 lets drawing through";
+  for (int value = 1; value < 16; ++value) EXPECT_EQ(frame.At(value * 40 + 20, 100), 0u) << "mask value " << value;
+}
 
 }  // namespace

@@ -65,6 +65,16 @@ TEST_F(MeshObjects, PartsFillNodesUpToTheLimitAndSurviveARebuild) {
   EXPECT_EQ(Bytes(small).size(), 200u) << "count x stride";
   const std::vector<std::uint8_t> before = Bytes(NodeVertices(object, 0, 1));
 
+  // One vertex short of the limit, then one more: the limit itself is not reached in a node.
+  const int atLimit = qz::CreateMeshObject();
+  std::vector<std::uint8_t> most(static_cast<std::size_t>(qz::kMeshNodeVertexLimit - 1) * 4);
+  ASSERT_EQ(qz::AddMeshObjectPart(atLimit, 0, 0, 0, most.data(), qz::kMeshNodeVertexLimit - 1, 4, indexes, 3), 0);
+  ASSERT_EQ(qz::AddMeshObjectPart(atLimit, 0, 0, 0, most.data(), 1, 4, indexes, 3), 0);
+  ASSERT_EQ(qz::CreateMeshBuffers(atLimit, 0), 0);
+  ASSERT_EQ(qz::GetMeshGroupNodeCount(atLimit, 0), 2);
+  NodeVertices(atLimit, 0, 1, &count);
+  EXPECT_EQ(count, 1);
+
   ASSERT_EQ(qz::RebuildGraphicsDeviceDefault(), 0);
   EXPECT_EQ(qz::GetMeshGroupNodeCount(object, 0), 2);
   EXPECT_EQ(Bytes(NodeVertices(object, 0, 1)), before);

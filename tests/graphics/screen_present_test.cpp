@@ -95,9 +95,11 @@ TEST_P(ScreenPresent, LayeredWindowShowsTheScreenWithTheTransparentColourCutOut)
   qz::GetWindowSystemState().settings.layeredWindow = 1;
   Start();
   ASSERT_EQ(qz::IsLayeredWindowMode(), 1);
-  ASSERT_EQ(qz::SetTransparentColorRGB(0, 255, 0), 0);
+  // Distinct channels: the colour key goes to the window as 0x00BBGGRR.
+  ASSERT_EQ(qz::SetTransparentColorRGB(0x11, 0x22, 0x33), 0);
   qz::testing::PaintScreenRect(0, 0, 640, 480, 0x336699);
-  qz::testing::PaintScreenRect(100, 50, 200, 150, 0x00FF00);
+  qz::testing::PaintScreenRect(100, 50, 200, 150, 0x112233);
+  qz::testing::PaintScreenRect(300, 50, 400, 150, 0x332211);
   ASSERT_EQ(qz::PresentFrame(), 0);
 
   plat::LayeredWindowImage image;
@@ -114,6 +116,7 @@ TEST_P(ScreenPresent, LayeredWindowShowsTheScreenWithTheTransparentColourCutOut)
   EXPECT_EQ(at(150, 100) >> 24, 0u) << "the transparent colour is cut out";
   EXPECT_EQ(at(199, 149) >> 24, 0u);
   EXPECT_EQ(at(200, 150), 0xFF336699u);
+  EXPECT_EQ(at(350, 100), 0xFF332211u) << "the colour with red and blue swapped stays";
 
   // The front screen as draw target arms no refresh: the layered window
   // changes only on a present.

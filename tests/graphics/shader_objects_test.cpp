@@ -216,7 +216,15 @@ TEST_F(ShaderObjects, ADamagedPackLeavesShadersOffAndFreesWhatItUnpacked) {
   noEndToken[noEndToken.size() - 4] = 0x00;  // the last block's end token damaged
   std::vector<std::uint8_t> oddSize = good;
   oddSize[qz::kTestVertexShaderSlot * 2] += 2;  // not whole tokens
-  for (const std::vector<std::uint8_t>* pack : {&shortTable, &pastTheEnd, &noEndToken, &oddSize}) {
+  // The last block alone fits in the member, but not after the block before it.
+  std::vector<std::uint8_t> lastRunsPast = good;
+  const auto sizeAt = [&good](std::size_t entry) { return good[entry] | good[entry + 1] << 8; };
+  const std::size_t lastEntry = (qz::kVertexShaderCodeSlots + qz::kTestPixelShaderSlot) * 2;
+  const int grown = sizeAt(lastEntry) + sizeAt(qz::kTestVertexShaderSlot * 2);
+  ASSERT_LE(static_cast<std::size_t>(grown), good.size() - qz::kShaderPackTableBytes);
+  lastRunsPast[lastEntry] = static_cast<std::uint8_t>(grown & 0xFF);
+  lastRunsPast[lastEntry + 1] = static_cast<std::uint8_t>(grown >> 8);
+  for (const std::vector<std::uint8_t>* pack : {&shortTable, &pastTheEnd, &noEndToken, &oddSize, &lastRunsPast}) {
     const std::vector<std::uint8_t> archive = PackedArchive(*pack);
     EXPECT_FALSE(StartWith(ShaderProfile(), &archive));
     EXPECT_TRUE(log_.Contains(qz::text::kShaderPackMemoryFailed));

@@ -1,18 +1,20 @@
 // The sound device stand-in on the manual sink: exact mixing of counter
 // patterns, end and loop behaviour, cursors, wrapping locks, duplicates,
 // gains, resampling, descriptor checks and failure switches; the null sink
-// for time that passes by itself.
+// for time that passes by itself, and a process ending with it running.
 #include "platform/dsound.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
 #include "platform/clock.h"
 #include "platform/module.h"
+#include "platform/window_sdl.h"
 
 namespace {
 
@@ -361,4 +363,28 @@ TEST_F(DsoundTest, NullSinkTakesAHugeClockJumpAsOneBurst) {
   // One burst of a tenth of a second, nothing more, and the pattern intact.
   ASSERT_EQ(out.size(), 4410u * 2);
   for (std::size_t i = 1; i < 4410; ++i) ASSERT_EQ(out[2 * i], (out[0] + i) % 100) << i;
+}
+
+// A program whose display goes away is ended from inside Xlib: by exit(), or
+// by the backend's own end after display loss. With the null sink's thread
+// running, either must end with its status, not an abort.
+TEST(SoundSinkAtProcessEnd, ExitOrADisplayLossEndsWithTheNullSinkRunning) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto openNullSink = [] {
+    plat::SetAudioSinkForTest(plat::AudioSinkKind::kNull);
+    plat::DirectSound* device = nullptr;
+    if (plat::DirectSoundCreate8(nullptr, &device, nullptr) != plat::DS_OK) std::_Exit(2);
+  };
+  EXPECT_EXIT(
+      {
+        openNullSink();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(
+      {
+        openNullSink();
+        plat::EndAfterDisplayLoss("the connection to the X display was lost");
+      },
+      ::testing::ExitedWithCode(1), "The program ends: the connection to the X display was lost\\.");
 }
