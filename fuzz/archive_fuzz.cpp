@@ -1,8 +1,10 @@
 // Arbitrary bytes as an archive: opened from memory, every directory walked
-// and every member unpacked; then the same bytes as an archive file through
-// the archive-aware file table (search with "*", open and read each file).
-// Closing must give the caller's image back byte for byte.
+// and every member unpacked; closing must give the caller's image back byte
+// for byte. Inputs that begin with "FILE:" also go, the mark taken off, as an
+// archive file through the archive-aware file table (search with "*", open
+// and read each file), in a folder made for the run and removed after it.
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -63,38 +65,37 @@ void Walk(qz::ArchiveReader* reader, std::uint32_t directory, const std::string&
   }
 }
 
-const std::string& ArchiveFile() {
-  static const std::string path = [] {
-    char folder[] = "/tmp/qz_archive_fuzzXXXXXX";
-    const char* made = mkdtemp(folder);
-    return std::string(made != nullptr ? made : "/tmp") + "/fuzz.QZA";
-  }();
-  return path;
-}
+constexpr char kFileBackedMark[] = "FILE:";
+constexpr std::size_t kFileBackedMarkSize = sizeof(kFileBackedMark) - 1;
 
 void ThroughTheFileTable(const std::uint8_t* data, std::size_t size) {
-  const std::string& file = ArchiveFile();
-  std::FILE* out = std::fopen(file.c_str(), "wb");
-  if (out == nullptr) return;
-  std::fwrite(data, 1, size, out);
-  std::fclose(out);
-  qz::ReleaseUnusedArchives();
-  const std::string folder = plat::ToLibraryPath(file.substr(0, file.size() - 4));
-  qz::FindRecord record;
-  const qz::FindHandle search = qz::FileAccessFindFirst((folder + "\\*").c_str(), &record);
-  if (search == -1) return;
-  int budget = kMaxEntries;
-  do {
-    if (record.isDirectory) continue;
-    const qz::FileHandle member = qz::FileAccessOpen((folder + "\\" + record.name).c_str(), 0, 1, 0);
-    if (member == 0) continue;
-    char chunk[4096];
-    while (qz::FileAccessRead(chunk, 1, sizeof chunk, member) != 0) {
+  char made[] = "/tmp/qz_archive_fuzzXXXXXX";
+  if (mkdtemp(made) == nullptr) return;
+  const std::string file = std::string(made) + "/fuzz.QZA";
+  if (std::FILE* out = std::fopen(file.c_str(), "wb"); out != nullptr) {
+    std::fwrite(data, 1, size, out);
+    std::fclose(out);
+    qz::ReleaseUnusedArchives();
+    const std::string folder = plat::ToLibraryPath(file.substr(0, file.size() - 4));
+    qz::FindRecord record;
+    const qz::FindHandle search = qz::FileAccessFindFirst((folder + "\\*").c_str(), &record);
+    int budget = kMaxEntries;
+    while (search != -1 && budget-- > 0) {
+      const qz::FileHandle member =
+          record.isDirectory ? 0 : qz::FileAccessOpen((folder + "\\" + record.name).c_str(), 0, 1, 0);
+      if (member != 0) {
+        char chunk[4096];
+        while (qz::FileAccessRead(chunk, 1, sizeof chunk, member) != 0) {
+        }
+        qz::FileAccessClose(member);
+      }
+      if (qz::FileAccessFindNext(search, &record) != 0) break;
     }
-    qz::FileAccessClose(member);
-  } while (--budget > 0 && qz::FileAccessFindNext(search, &record) == 0);
-  qz::FileAccessFindClose(search);
-  qz::ReleaseUnusedArchives();
+    if (search != -1) qz::FileAccessFindClose(search);
+    qz::ReleaseUnusedArchives();
+  }
+  std::remove(file.c_str());
+  rmdir(made);
 }
 
 }  // namespace
@@ -114,6 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qz::CloseArchive(&reader);
   }
   if (size != 0 && std::memcmp(image.data(), data, size) != 0) __builtin_trap();
-  ThroughTheFileTable(data, size);
+  if (size >= kFileBackedMarkSize && std::memcmp(data, kFileBackedMark, kFileBackedMarkSize) == 0) {
+    ThroughTheFileTable(data + kFileBackedMarkSize, size - kFileBackedMarkSize);
+  }
   return 0;
 }
