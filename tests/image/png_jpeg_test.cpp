@@ -387,7 +387,7 @@ std::vector<std::uint8_t> Resized(std::vector<std::uint8_t> file, std::uint32_t 
   return file;
 }
 
-TEST_F(PngJpegTest, HeadersClaimingMoreThanTheirDataCoversAreRefusedBeforeThePixelsAreAllocated) {
+TEST_F(PngJpegTest, HeadersClaimingMoreThanTheirDataCanHoldAreRefusedBeforeThePixelsAreAllocated) {
   // Flat pictures: about as small as each format makes a picture, and larger
   // than what any file may claim for free. They decode.
   const PngSpec flat{2048, 1024, PNG_COLOR_TYPE_RGB, 8};
