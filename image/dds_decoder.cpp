@@ -212,12 +212,6 @@ int DecodeDdsImage(ImageStream* stream, BaseImage* image) {
   const std::int64_t available = size - static_cast<std::int64_t>(kMagicSize + kHeaderSize);
   if (dataSize < 0 || available < dataSize) return -1;
 
-  auto* pixels = static_cast<std::uint8_t*>(QZ_ALLOC(static_cast<std::size_t>(dataSize)));
-  if (pixels == nullptr) return -1;
-  if (ReadBytes(stream, pixels, static_cast<std::size_t>(dataSize)) != static_cast<std::size_t>(dataSize)) {
-    QZ_FREE(pixels);
-    return -1;
-  }
   if (dxtKind != 0) {
     SetColorDescFromMasks(&result.format, 32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u);
     result.format.dxtKind = static_cast<std::uint32_t>(dxtKind);
@@ -226,8 +220,19 @@ int DecodeDdsImage(ImageStream* stream, BaseImage* image) {
   result.width = static_cast<std::uint32_t>(width);
   result.height = static_cast<std::uint32_t>(height);
   result.pitch = static_cast<std::uint32_t>(pitch);
-  result.pixels = pixels;
   result.mipLevels = levels;
+  // Readers of the record take its size from GetBaseImageDataSize, which
+  // counts every level as at least 8 bytes; uncompressed files store their
+  // smallest levels shorter, so the block is that long, the rest zero.
+  const std::size_t blockSize =
+      std::max<std::size_t>(static_cast<std::size_t>(dataSize), GetBaseImageDataSize(&result));
+  auto* pixels = static_cast<std::uint8_t*>(QZ_ALLOC_ZEROED(blockSize));
+  if (pixels == nullptr) return -1;
+  if (ReadBytes(stream, pixels, static_cast<std::size_t>(dataSize)) != static_cast<std::size_t>(dataSize)) {
+    QZ_FREE(pixels);
+    return -1;
+  }
+  result.pixels = pixels;
   *image = result;
   return 0;
 }
