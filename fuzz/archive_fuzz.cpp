@@ -2,7 +2,7 @@
 // and every member unpacked; closing must give the caller's image back byte
 // for byte. Inputs that begin with "FILE:" also go, the mark taken off, as an
 // archive file through the archive-aware file table (search with "*", open
-// and read each file), in a folder made for the run and removed after it.
+// and read each file), in a folder made for the process and removed at exit.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -68,34 +68,50 @@ void Walk(qz::ArchiveReader* reader, std::uint32_t directory, const std::string&
 constexpr char kFileBackedMark[] = "FILE:";
 constexpr std::size_t kFileBackedMarkSize = sizeof(kFileBackedMark) - 1;
 
-void ThroughTheFileTable(const std::uint8_t* data, std::size_t size) {
-  char made[] = "/tmp/qz_archive_fuzzXXXXXX";
-  if (mkdtemp(made) == nullptr) return;
-  const std::string file = std::string(made) + "/fuzz.QZA";
-  if (std::FILE* out = std::fopen(file.c_str(), "wb"); out != nullptr) {
-    std::fwrite(data, 1, size, out);
-    std::fclose(out);
-    qz::ReleaseUnusedArchives();
-    const std::string folder = plat::ToLibraryPath(file.substr(0, file.size() - 4));
-    qz::FindRecord record;
-    const qz::FindHandle search = qz::FileAccessFindFirst((folder + "\\*").c_str(), &record);
-    int budget = kMaxEntries;
-    while (search != -1 && budget-- > 0) {
-      const qz::FileHandle member =
-          record.isDirectory ? 0 : qz::FileAccessOpen((folder + "\\" + record.name).c_str(), 0, 1, 0);
-      if (member != 0) {
-        char chunk[4096];
-        while (qz::FileAccessRead(chunk, 1, sizeof chunk, member) != 0) {
-        }
-        qz::FileAccessClose(member);
-      }
-      if (qz::FileAccessFindNext(search, &record) != 0) break;
-    }
-    if (search != -1) qz::FileAccessFindClose(search);
-    qz::ReleaseUnusedArchives();
+// The folder of the archive file: made once per process (a new name each
+// input would change the listing of /tmp the file layer keeps), removed with
+// the file at exit.
+std::string gArchiveFolder;
+
+void RemoveArchiveFolder() {
+  std::remove((gArchiveFolder + "/fuzz.QZA").c_str());
+  rmdir(gArchiveFolder.c_str());
+}
+
+const std::string& ArchiveFolder() {
+  if (gArchiveFolder.empty()) {
+    char made[] = "/tmp/qz_archive_fuzzXXXXXX";
+    if (mkdtemp(made) == nullptr) return gArchiveFolder;
+    gArchiveFolder = made;
+    std::atexit(RemoveArchiveFolder);
   }
-  std::remove(file.c_str());
-  rmdir(made);
+  return gArchiveFolder;
+}
+
+void ThroughTheFileTable(const std::uint8_t* data, std::size_t size) {
+  if (ArchiveFolder().empty()) return;
+  const std::string file = gArchiveFolder + "/fuzz.QZA";
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  if (out == nullptr) return;
+  std::fwrite(data, 1, size, out);
+  std::fclose(out);
+  qz::ReleaseUnusedArchives();
+  const std::string folder = plat::ToLibraryPath(gArchiveFolder + "/fuzz");
+  qz::FindRecord record;
+  const qz::FindHandle search = qz::FileAccessFindFirst((folder + "\\*").c_str(), &record);
+  if (search == -1) return;
+  int budget = kMaxEntries;
+  do {
+    if (record.isDirectory) continue;
+    const qz::FileHandle member = qz::FileAccessOpen((folder + "\\" + record.name).c_str(), 0, 1, 0);
+    if (member == 0) continue;
+    char chunk[4096];
+    while (qz::FileAccessRead(chunk, 1, sizeof chunk, member) != 0) {
+    }
+    qz::FileAccessClose(member);
+  } while (--budget > 0 && qz::FileAccessFindNext(search, &record) == 0);
+  qz::FileAccessFindClose(search);
+  qz::ReleaseUnusedArchives();
 }
 
 }  // namespace

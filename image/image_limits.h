@@ -9,7 +9,7 @@ namespace qz {
 
 inline constexpr std::int64_t kMaxImageSide = 32768;
 // 8192 x 8192 at 32 bits, the largest texture of the devices the library
-// draws on; a larger picture is no image of a program of this library.
+// draws on; no program of this library needs a larger picture.
 inline constexpr std::int64_t kMaxImageBytes = std::int64_t{8192} * 8192 * 4;
 // What any file may cost however small it is: a few megabytes are cheap,
 // and a small run-length bitmap may end its data early on purpose.

@@ -107,7 +107,7 @@ TEST_F(MovieSoundEnd, ALoopingMovieStartsOverWithItsSoundOnceBothAreDone) {
     SCOPED_TRACE("sound of " + std::to_string(soundSeconds) + " s");
     Open(soundSeconds);
     const double pass = std::max(soundSeconds, kPictureSeconds);
-    const Updates played = Play(3, pass * 2.5);
+    const Updates played = Play(3, pass * 4);
     EXPECT_EQ(record()->stopped, 0) << "a looping movie never ends";
     // The first pass runs through every frame to the last, and lasts as long
     // as the longer of the two.
