@@ -1,8 +1,10 @@
 // Arbitrary bytes as an archive: opened from memory, every directory walked
-// and every member unpacked; then the same bytes as an archive file through
-// the archive-aware file table (search with "*", open and read each file).
-// Closing must give the caller's image back byte for byte.
+// and every member unpacked; closing must give the caller's image back byte
+// for byte. Inputs that begin with "FILE:" also go, the mark taken off, as an
+// archive file through the archive-aware file table (search with "*", open
+// and read each file), in a folder made for the process and removed at exit.
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -63,23 +65,38 @@ void Walk(qz::ArchiveReader* reader, std::uint32_t directory, const std::string&
   }
 }
 
-const std::string& ArchiveFile() {
-  static const std::string path = [] {
-    char folder[] = "/tmp/qz_archive_fuzzXXXXXX";
-    const char* made = mkdtemp(folder);
-    return std::string(made != nullptr ? made : "/tmp") + "/fuzz.QZA";
-  }();
-  return path;
+constexpr char kFileBackedMark[] = "FILE:";
+constexpr std::size_t kFileBackedMarkSize = sizeof(kFileBackedMark) - 1;
+
+// The folder of the archive file: made once per process (a new name each
+// input would change the listing of /tmp the file layer keeps), removed with
+// the file at exit.
+std::string gArchiveFolder;
+
+void RemoveArchiveFolder() {
+  std::remove((gArchiveFolder + "/fuzz.QZA").c_str());
+  rmdir(gArchiveFolder.c_str());
+}
+
+const std::string& ArchiveFolder() {
+  if (gArchiveFolder.empty()) {
+    char made[] = "/tmp/qz_archive_fuzzXXXXXX";
+    if (mkdtemp(made) == nullptr) return gArchiveFolder;
+    gArchiveFolder = made;
+    std::atexit(RemoveArchiveFolder);
+  }
+  return gArchiveFolder;
 }
 
 void ThroughTheFileTable(const std::uint8_t* data, std::size_t size) {
-  const std::string& file = ArchiveFile();
+  if (ArchiveFolder().empty()) return;
+  const std::string file = gArchiveFolder + "/fuzz.QZA";
   std::FILE* out = std::fopen(file.c_str(), "wb");
   if (out == nullptr) return;
   std::fwrite(data, 1, size, out);
   std::fclose(out);
   qz::ReleaseUnusedArchives();
-  const std::string folder = plat::ToLibraryPath(file.substr(0, file.size() - 4));
+  const std::string folder = plat::ToLibraryPath(gArchiveFolder + "/fuzz");
   qz::FindRecord record;
   const qz::FindHandle search = qz::FileAccessFindFirst((folder + "\\*").c_str(), &record);
   if (search == -1) return;
@@ -114,6 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qz::CloseArchive(&reader);
   }
   if (size != 0 && std::memcmp(image.data(), data, size) != 0) __builtin_trap();
-  ThroughTheFileTable(data, size);
+  if (size >= kFileBackedMarkSize && std::memcmp(data, kFileBackedMark, kFileBackedMarkSize) == 0) {
+    ThroughTheFileTable(data + kFileBackedMarkSize, size - kFileBackedMarkSize);
+  }
   return 0;
 }

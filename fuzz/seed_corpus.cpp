@@ -242,6 +242,18 @@ std::vector<Bytes> Archives() {
   return out;
 }
 
+// The archives from memory, and one as a file through the file table (the
+// target's "FILE:" mark).
+std::vector<Bytes> ArchiveSeeds() {
+  std::vector<Bytes> seeds = Archives();
+  if (seeds.size() < 2) return seeds;
+  Bytes fileBacked;
+  PutText(&fileBacked, "FILE:");
+  fileBacked.insert(fileBacked.end(), seeds[1].begin(), seeds[1].end());
+  seeds.push_back(std::move(fileBacked));
+  return seeds;
+}
+
 std::vector<Bytes> Images() {
   return {Bmp(3, 2), Tga(3, 2, 24), Tga(2, 2, 32), Bgra(3, 2), Dds(1), Dds(5), Png(3, 2, false), Png(4, 3, true),
           Jpeg(8, 8)};
@@ -382,7 +394,7 @@ int main(int argc, char** argv) {
       WriteAll(out / "bmp_fuzz", {images[0]}) && WriteAll(out / "tga_fuzz", {images[1], images[2]}) &&
       WriteAll(out / "bgra_fuzz", {images[3]}) && WriteAll(out / "dds_fuzz", {images[4], images[5]}) &&
       WriteAll(out / "png_fuzz", {images[6], images[7]}) && WriteAll(out / "jpeg_fuzz", {images[8]}) &&
-      WriteAll(out / "image_decode_fuzz", dispatched) && WriteAll(out / "archive_fuzz", Archives()) &&
+      WriteAll(out / "image_decode_fuzz", dispatched) && WriteAll(out / "archive_fuzz", ArchiveSeeds()) &&
       WriteAll(out / "sound_converter_fuzz", Sounds()) && WriteAll(out / "sound_load_fuzz", Sounds()) &&
       WriteAll(out / "midi_duration_fuzz", Midis()) && WriteAll(out / "map_format_fuzz", Maps()) &&
       WriteAll(out / "save_file_fuzz", Saves()) && WriteAll(out / "shader_code_fuzz", Shaders()) &&

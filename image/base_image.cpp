@@ -9,14 +9,11 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_limits.h"
 
 namespace qz {
 
 namespace {
-
-// Decoders hand us sizes from files: refuse what no picture of ours needs.
-constexpr std::int64_t kMaxSide = 32768;
-constexpr std::int64_t kMaxPixelBytes = std::int64_t{1} << 30;
 
 void SetEightBitChannels(PixelFormatDescriptor* desc, int bitDepth, int bytesPerPixel) {
   desc->bitDepth = static_cast<std::uint8_t>(bitDepth);
@@ -75,10 +72,10 @@ int ScaledField(std::uint32_t value, std::uint32_t mask, int shift, int width) {
 
 int CheckedImageBytes(std::int64_t width, std::int64_t height, std::int64_t bytesPerPixel, std::uint32_t* pitch,
                       std::size_t* total) {
-  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return -1;
+  if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return -1;
   std::int64_t rowBytes = (width * bytesPerPixel + 3) & ~std::int64_t{3};
   std::int64_t bytes = rowBytes * height;
-  if (bytes <= 0 || bytes > kMaxPixelBytes) return -1;
+  if (bytes <= 0 || bytes > kMaxImageBytes) return -1;
   *pitch = static_cast<std::uint32_t>(rowBytes);
   *total = static_cast<std::size_t>(bytes);
   return 0;

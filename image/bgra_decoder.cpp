@@ -6,14 +6,13 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_limits.h"
 #include "image/image_stream_io.h"
 
 namespace qz {
 
 namespace {
 
-constexpr std::int64_t kMaxSide = 32768;
-constexpr std::int64_t kMaxPixelBytes = std::int64_t{1} << 30;
 constexpr std::uint32_t kEightBitChannels = 0x08080808u;
 constexpr std::uint32_t kSixteenBitChannels = 0x10101010u;
 constexpr std::size_t kHeaderSize = 16;
@@ -29,9 +28,9 @@ int DecodeBgraImage(ImageStream* stream, BaseImage* image) {
   if (channels != kEightBitChannels && channels != kSixteenBitChannels) return -1;
   const std::int64_t width = ReadU32(header + 8);
   const std::int64_t height = ReadU32(header + 12);
-  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) return -1;
+  if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide) return -1;
   const std::int64_t pixelBytes = width * height * 4;
-  if (pixelBytes > kMaxPixelBytes) return -1;
+  if (pixelBytes > kMaxImageBytes) return -1;
   // A file too short for its pixels is refused before anything is allocated.
   const std::int64_t storedBytes = channels == kEightBitChannels ? pixelBytes : pixelBytes * 2;
   if (size - static_cast<std::int64_t>(kHeaderSize) < storedBytes) return -1;

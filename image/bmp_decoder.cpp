@@ -10,14 +10,15 @@
 #include "core/log_text.h"
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_limits.h"
 #include "image/image_stream_io.h"
 
 namespace qz {
 
 namespace {
 
-constexpr std::int64_t kMaxSide = 32768;
-constexpr std::int64_t kMaxPixelBytes = std::int64_t{1} << 30;
+// Each two-byte code of run-length data writes at most 255 pixels.
+constexpr std::int64_t kRleMaxExpansion = 128;
 constexpr std::uint32_t kCompressionNone = 0;
 constexpr std::uint32_t kCompressionRle8 = 1;
 constexpr std::uint32_t kCompressionRle4 = 2;
@@ -59,7 +60,8 @@ int ReadHeader(ImageStream* stream, BmpHeader* header) {
   header->height = height < 0 ? -height : height;
   header->bits = ReadU16(info + 14);
   header->compression = ReadU32(info + 16);
-  if (header->width <= 0 || header->width > kMaxSide || header->height == 0 || header->height > kMaxSide) return -1;
+  if (header->width <= 0 || header->width > kMaxImageSide) return -1;
+  if (header->height == 0 || header->height > kMaxImageSide) return -1;
   if (header->bits == 0 || header->bits > 32) return -1;
 
   std::memset(header->palette, 0, sizeof(header->palette));
@@ -136,7 +138,10 @@ int DecodeRle(ImageStream* stream, const BmpHeader& header, std::int64_t remaini
   const bool fourBit = header.compression == kCompressionRle4;
   if (header.bits != (fourBit ? 4 : 8)) return -1;
   const std::int64_t pitch = (header.width + 3) & ~std::int64_t{3};
-  if (pitch * header.height > kMaxPixelBytes) return -1;
+  if (pitch * header.height > kMaxImageBytes) return -1;
+  // The codes may end the bitmap early, but a picture far larger than its
+  // codes could write is refused before its pixels are allocated.
+  if (!StoredDataCanCover(header.width * header.height, remaining, kRleMaxExpansion)) return -1;
   auto* data = static_cast<std::uint8_t*>(QZ_ALLOC(static_cast<std::size_t>(remaining)));
   if (data == nullptr) return -1;
   auto* pixels = static_cast<std::uint8_t*>(QZ_ALLOC_ZEROED(static_cast<std::size_t>(pitch * header.height)));
@@ -164,7 +169,7 @@ int DecodeUncompressed(ImageStream* stream, const BmpHeader& header, std::int64_
   const std::int64_t stride = StoredStride(header.width, header.bits);
   if (remaining < stride * header.height) return -1;
   const std::int64_t pitch = header.bits == 4 ? (header.width + 3) & ~std::int64_t{3} : stride;
-  if (pitch * header.height > kMaxPixelBytes) return -1;
+  if (pitch * header.height > kMaxImageBytes) return -1;
   auto* pixels = static_cast<std::uint8_t*>(QZ_ALLOC_ZEROED(static_cast<std::size_t>(pitch * header.height)));
   if (pixels == nullptr) return -1;
   auto* row = static_cast<std::uint8_t*>(QZ_ALLOC(static_cast<std::size_t>(stride)));
@@ -233,7 +238,7 @@ int DecodeThroughConverter(ImageStream* stream, const BmpHeader& header, std::in
   const std::int64_t stride = StoredStride(header.width, header.bits);
   if (remaining < stride * header.height) return -1;
   const std::int64_t pitch = (header.width * 3 + 3) & ~std::int64_t{3};
-  if (pitch * header.height > kMaxPixelBytes) return -1;
+  if (pitch * header.height > kMaxImageBytes) return -1;
   auto* pixels = static_cast<std::uint8_t*>(QZ_ALLOC_ZEROED(static_cast<std::size_t>(pitch * header.height)));
   if (pixels == nullptr) return AppendLogText(text::kBmpRgb24AllocFailed);
   auto* row = static_cast<std::uint8_t*>(QZ_ALLOC(static_cast<std::size_t>(stride)));

@@ -7,14 +7,13 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_limits.h"
 #include "image/image_stream_io.h"
 
 namespace qz {
 
 namespace {
 
-constexpr std::int64_t kMaxSide = 32768;
-constexpr std::int64_t kMaxPixelBytes = std::int64_t{1} << 30;
 constexpr int kMaxMipLevels = 32;
 constexpr std::size_t kMagicSize = 4;
 constexpr std::size_t kHeaderSize = 124;
@@ -66,7 +65,8 @@ int DxtKindOfFourCc(std::uint32_t fourCc) {
 }
 
 // Bytes of all levels: each a quarter of the one before, compressed levels
-// never below 8 bytes. -1 beyond the pixel limit.
+// never below 8 bytes. -1 when the first level is beyond the pixel limit
+// (the others add at most a third to it).
 std::int64_t LevelsSize(std::int64_t first, int levels, bool compressed) {
   std::int64_t total = first;
   std::int64_t level = first;
@@ -75,7 +75,7 @@ std::int64_t LevelsSize(std::int64_t first, int levels, bool compressed) {
     if (compressed && level < 8) level = 8;
     total += level;
   }
-  return total > kMaxPixelBytes ? -1 : total;
+  return first > kMaxImageBytes ? -1 : total;
 }
 
 // The four colours of a block as B, G, R, A.
@@ -169,7 +169,7 @@ int DecodeDdsImage(ImageStream* stream, BaseImage* image) {
   const std::uint32_t pixelFlags = ReadU32(header + 76);
   const std::uint32_t fourCc = ReadU32(header + 80);
   const std::uint32_t caps = ReadU32(header + 104);
-  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) return -1;
+  if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide) return -1;
 
   BaseImage result{};
   int dxtKind = 0;
@@ -205,19 +205,13 @@ int DecodeDdsImage(ImageStream* stream, BaseImage* image) {
     const std::int64_t rowBytes = bits / 8 * width;
     pitch = (flags & kHeaderPitchGiven) != 0 ? std::int64_t{ReadU32(header + 16)} : rowBytes;
     // A shorter pitch would make every reader run past the last row.
-    if (pitch < rowBytes || pitch > kMaxPixelBytes) return -1;
+    if (pitch < rowBytes || pitch > kMaxImageBytes) return -1;
     firstLevel = pitch * height;
   }
   const std::int64_t dataSize = LevelsSize(firstLevel, levels, dxtKind != 0);
   const std::int64_t available = size - static_cast<std::int64_t>(kMagicSize + kHeaderSize);
   if (dataSize < 0 || available < dataSize) return -1;
 
-  auto* pixels = static_cast<std::uint8_t*>(QZ_ALLOC(static_cast<std::size_t>(dataSize)));
-  if (pixels == nullptr) return -1;
-  if (ReadBytes(stream, pixels, static_cast<std::size_t>(dataSize)) != static_cast<std::size_t>(dataSize)) {
-    QZ_FREE(pixels);
-    return -1;
-  }
   if (dxtKind != 0) {
     SetColorDescFromMasks(&result.format, 32, 0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u);
     result.format.dxtKind = static_cast<std::uint32_t>(dxtKind);
@@ -226,8 +220,19 @@ int DecodeDdsImage(ImageStream* stream, BaseImage* image) {
   result.width = static_cast<std::uint32_t>(width);
   result.height = static_cast<std::uint32_t>(height);
   result.pitch = static_cast<std::uint32_t>(pitch);
-  result.pixels = pixels;
   result.mipLevels = levels;
+  // Readers of the record take its size from GetBaseImageDataSize, which
+  // counts every level as at least 8 bytes; uncompressed files store their
+  // smallest levels shorter, so the block is that long, the rest zero.
+  const std::size_t blockSize =
+      std::max<std::size_t>(static_cast<std::size_t>(dataSize), GetBaseImageDataSize(&result));
+  auto* pixels = static_cast<std::uint8_t*>(QZ_ALLOC_ZEROED(blockSize));
+  if (pixels == nullptr) return -1;
+  if (ReadBytes(stream, pixels, static_cast<std::size_t>(dataSize)) != static_cast<std::size_t>(dataSize)) {
+    QZ_FREE(pixels);
+    return -1;
+  }
+  result.pixels = pixels;
   *image = result;
   return 0;
 }
@@ -238,7 +243,7 @@ int DecompressDxtBaseImage(BaseImage* image) {
   if (kind > 5) return -1;
   const std::int64_t width = image->width;
   const std::int64_t height = image->height;
-  if (width > kMaxSide || height > kMaxSide || width * height * 4 > kMaxPixelBytes) return -1;
+  if (width > kMaxImageSide || height > kMaxImageSide || width * height * 4 > kMaxImageBytes) return -1;
   const std::int64_t blocksAcross = width / 4;
   const std::int64_t blocksDown = height / 4;
   if (blocksAcross * blocksDown > 0 && image->pixels == nullptr) return -1;

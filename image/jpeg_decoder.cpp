@@ -9,6 +9,7 @@
 // break the stand-in's constants of the same names.
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_limits.h"
 #include "image/image_stream_io.h"
 
 #include <jpeglib.h>
@@ -18,8 +19,10 @@ namespace qz {
 
 namespace {
 
-constexpr JDIMENSION kMaxJpegSide = 32768;
-constexpr std::uint64_t kMaxJpegBytes = std::uint64_t{1} << 30;
+constexpr JDIMENSION kMaxJpegSide = static_cast<JDIMENSION>(kMaxImageSide);
+// Every 8 x 8 block codes its DC term in at least one bit: a byte of data
+// covers at most 512 pixels.
+constexpr std::int64_t kJpegMaxPixelsPerByte = 512;
 // Whole-image buffers of progressive files beyond this fail instead of
 // growing without bound; a small file can ask for gigabytes.
 constexpr long kJpegLibraryMemory = 512L << 20;
@@ -138,6 +141,17 @@ int JpegSetupStreamSource(j_decompress_ptr info, ImageStream* stream) {
   if (JpegSetupStreamSource(info, stream) != 0) return -1;
   jpeg_read_header(info, TRUE);
   if (info->image_width > kMaxJpegSide || info->image_height > kMaxJpegSide) return -1;
+  // A missing tail reads as the end of the image, so a header alone would
+  // make a whole picture: one its data cannot cover is refused here, before
+  // the decoder's buffers and the pixels are allocated.
+  const auto* source = reinterpret_cast<const JpegSourceManager*>(info->src);
+  const std::int64_t position = stream->functions.Tell(stream->handle);
+  const std::int64_t unread = position < 0 ? 0 : source->end - position;
+  const std::int64_t left = unread + static_cast<std::int64_t>(source->manager.bytes_in_buffer);
+  const std::int64_t pixels = std::int64_t{info->image_width} * info->image_height;
+  if (!StoredDataCanCover(pixels * info->num_components, left, kJpegMaxPixelsPerByte * info->num_components)) {
+    return -1;
+  }
   // Colour is written blue, green, red straight into the image's rows.
   if (info->out_color_space == JCS_RGB) {
     info->out_color_space = JCS_EXT_BGR;
@@ -147,7 +161,7 @@ int JpegSetupStreamSource(j_decompress_ptr info, ImageStream* stream) {
   jpeg_start_decompress(info);
   const std::uint64_t stride = static_cast<std::uint64_t>(info->output_components) * info->output_width;
   const std::uint64_t total = stride * info->output_height;
-  if (total == 0 || total > kMaxJpegBytes) return -1;
+  if (total == 0 || total > static_cast<std::uint64_t>(kMaxImageBytes)) return -1;
   decode->pixels = static_cast<std::uint8_t*>(QZ_ALLOC(static_cast<std::size_t>(total)));
   if (decode->pixels == nullptr) return -1;
   while (info->output_scanline < info->output_height) {

@@ -7,14 +7,16 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/image_limits.h"
 #include "image/image_stream_io.h"
 
 namespace qz {
 
 namespace {
 
-constexpr png_uint_32 kMaxPngSide = 32768;
-constexpr std::uint64_t kMaxPngBytes = std::uint64_t{1} << 30;
+constexpr png_uint_32 kMaxPngSide = static_cast<png_uint_32>(kMaxImageSide);
+// Deflate gives at most 258 bytes for a two-bit code.
+constexpr std::int64_t kDeflateMaxExpansion = 1032;
 
 struct PngReadState {
   ImageStream* stream;
@@ -96,6 +98,16 @@ void SetPngFormat(PngDecode* decode, int colorType, bool expanded, png_size_t ro
   int colorType = 0;
   int interlace = 0;
   png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
+  // The filtered rows the compressed data must hold (more when interlaced),
+  // against the bytes left in the stream: a header claiming a picture its
+  // data cannot cover is refused before the pixels are allocated.
+  const std::int64_t storedRowBytes =
+      (std::int64_t{width} * png_get_channels(png, info) * bitDepth + 7) / 8 + 1;
+  const std::int64_t position = stream->functions.Tell(stream->handle);
+  if (position < 0 ||
+      !StoredDataCanCover(storedRowBytes * height, decode->read.end - position, kDeflateMaxExpansion)) {
+    return -1;
+  }
 
   png_set_strip_16(png);
   png_set_packing(png);
@@ -110,7 +122,7 @@ void SetPngFormat(PngDecode* decode, int colorType, bool expanded, png_size_t ro
   png_read_update_info(png, info);
   const png_size_t rowBytes = png_get_rowbytes(png, info);
   const std::uint64_t total = std::uint64_t{rowBytes} * height;
-  if (width == 0 || height == 0 || rowBytes == 0 || total > kMaxPngBytes) return -1;
+  if (width == 0 || height == 0 || rowBytes == 0 || total > static_cast<std::uint64_t>(kMaxImageBytes)) return -1;
 
   // Rows are read straight into the image's block: no second copy.
   decode->pixels = static_cast<std::uint8_t*>(QZ_ALLOC(static_cast<std::size_t>(total)));

@@ -29,7 +29,7 @@ HandleTable<MovieRecord, kMovieTableSize, kMovieHandle> gMovies;
 std::int32_t gRightHalfAlpha = 0;
 
 std::uint64_t CounterMicroseconds() { return GetMicrosecondCount(0); }
-constexpr MovieClockSources kDefaultClock{CounterMicroseconds, GetSoundHandleCurrentTime};
+constexpr MovieClockSources kDefaultClock{CounterMicroseconds, GetSoundHandleCurrentTime, IsSoundHandlePlaying};
 MovieClockSources gClock = kDefaultClock;
 
 constexpr int kSoundCreateForMovie = 3;
@@ -70,29 +70,56 @@ int LoadMovieSound(const char* path) {
   return sound;
 }
 
+// Starts the movie's sound, once through: a looping movie starts it again
+// itself when both the sound and the frames are done.
+void PlayMovieSound(MovieRecord* record, int fromTop) {
+  if (record->sound == -1) return;
+  record->soundEnded = 0;
+  PlaySoundHandle(record->sound, 1, fromTop);
+}
+
+// Microseconds since frame 0 was due. While the sound plays it is the
+// sound's position, and the start time follows it; once the sound has ended
+// (its position then reads 0) the counter goes on from where it left off.
+std::int64_t MovieClockTime(MovieRecord* record) {
+  const std::int64_t now = static_cast<std::int64_t>(gClock.microseconds());
+  if (record->sound != -1 && record->soundEnded == 0) {
+    const int heard = gClock.soundMilliseconds(record->sound);
+    if (gClock.soundPlaying(record->sound) == 1 && heard >= 0) {
+      record->startTime = now - heard * 1000LL;
+    } else {
+      record->soundEnded = 1;
+    }
+  }
+  return now - record->startTime;
+}
+
+bool SoundDone(const MovieRecord* record) { return record->sound == -1 || record->soundEnded != 0; }
+
 void UpdateTheoraMovie(MovieRecord* record) {
   TheoraMovieInfo info;
   GetTheoraMovieInfo(record->theoraMovie, &info);
   const std::int64_t frames = info.frameCount;
   if (record->stopped == 0 && frames > 0) {
-    std::int64_t frame;
-    if (record->sound != -1) {
-      frame = std::min(FrameAtTime(gClock.soundMilliseconds(record->sound) * 1000LL, info.framesPerSecond), frames - 1);
-    } else {
-      const std::int64_t elapsed = static_cast<std::int64_t>(gClock.microseconds()) - record->startTime;
-      frame = FrameAtTime(elapsed, info.framesPerSecond);
-      if (frame >= frames) frame = Loops(record) ? frame % frames : frames - 1;
-    }
+    std::int64_t frame = FrameAtTime(MovieClockTime(record), info.framesPerSecond);
+    // Without a sound the frames wrap on their own; with one, a looping
+    // movie starts over only once the sound is done too.
+    if (frame >= frames) frame = Loops(record) && record->sound == -1 ? frame % frames : frames - 1;
     const std::int64_t current = GetTheoraCurrentFrame(record->theoraMovie);
     if (frame != current) {
       AdvanceTheoraFrames(record->theoraMovie,
                           static_cast<int>(frame > current ? frame - current : frames - current + frame));
-    } else if (frame == frames - 1 && !Loops(record) &&
-               (record->sound == -1 || IsSoundHandlePlaying(record->sound) == 0)) {
-      // The last frame was already on view at the previous update (with a
-      // sound, also once the sound has ended): the movie is over.
-      record->playing = 0;
-      record->stopped = 1;
+    } else if (frame == frames - 1 && SoundDone(record)) {
+      // The last frame was already on view at the previous update and the
+      // sound has ended: the movie is over, or starts over with its sound.
+      if (!Loops(record)) {
+        record->playing = 0;
+        record->stopped = 1;
+      } else if (record->sound != -1) {
+        record->startTime = static_cast<std::int64_t>(gClock.microseconds());
+        AdvanceTheoraFrames(record->theoraMovie, 1);
+        PlayMovieSound(record, 1);
+      }
     }
   }
   if (record->frameCallback != nullptr) {
@@ -216,9 +243,10 @@ int PauseMovieHandle(int handle, int keepPlaying) {
   if (record == nullptr) return -1;
   if (record->stopped != 0) return 0;
   if (record->theora != 0) {
-    StopSoundHandle(record->sound);
-    // Still running: the frame catches up with the clock before it stops.
+    // Still running: the frame catches up with the clock (the sound's
+    // position among it) before the sound stops.
     UpdateMovieFrame(handle, 0);
+    StopSoundHandle(record->sound);
   } else if (record->mediaControl == nullptr) {
     return 0;
   } else {
@@ -237,8 +265,7 @@ int PlayMovieHandle(int handle, int playType) {
   record->stopped = 0;
   if (record->theora != 0) {
     RebaseStartTime(record);
-    // Play type 0 would wait for the sound's end and freeze the frames.
-    PlaySoundHandle(record->sound, playType == 0 ? 1 : playType, 0);
+    PlayMovieSound(record, 0);
   } else if (record->mediaControl != nullptr) {
     record->mediaControl->Run();
   }
@@ -262,7 +289,8 @@ int ResumeAllMovies() {
     if (record->playType == 0) record->playType = 1;
     if (record->theora != 0) {
       RebaseStartTime(record);
-      PlaySoundHandle(record->sound, record->playType, 0);
+      // A sound already played to its end stays silent; the counter runs on.
+      if (record->soundEnded == 0) PlayMovieSound(record, 0);
     } else if (record->mediaControl != nullptr) {
       record->mediaControl->Run();
     }
@@ -289,6 +317,9 @@ int ReshowAllMovieOverlays() {
   return 0;
 }
 
-void SetMovieClockSources(const MovieClockSources* sources) { gClock = sources != nullptr ? *sources : kDefaultClock; }
+void SetMovieClockSources(const MovieClockSources* sources) {
+  gClock = sources != nullptr ? *sources : kDefaultClock;
+  if (gClock.soundPlaying == nullptr) gClock.soundPlaying = kDefaultClock.soundPlaying;
+}
 
 }  // namespace qz

@@ -47,6 +47,7 @@ struct MovieRecord {
   std::int64_t startTime;  // microseconds at which frame 0 is due
   FileHandle file;         // the file the Theora road reads; 0 when none
   std::int32_t sound;      // the movie's own sound, -1 when none
+  std::int32_t soundEnded; // the sound played to its end: the counter carries the clock on
   // The filter-graph road: one graph under four facets, each holding a reference.
   plat::IGraphBuilder* graphBuilder;
   plat::IMediaControl* mediaControl;
@@ -87,10 +88,12 @@ int PlayMovieHandle(int handle, int playType);
 int ShowMovieOverlay(int x, int y, int scale, int handle, int show);
 
 // The time sources of the movie clock; tests replace them. Null restores the
-// microsecond counter and the sound layer's play position.
+// microsecond counter and the sound layer's play position and state (a null
+// soundPlaying keeps the sound layer's).
 struct MovieClockSources {
   std::uint64_t (*microseconds)();
   int (*soundMilliseconds)(int sound);
+  int (*soundPlaying)(int sound) = nullptr;
 };
 void SetMovieClockSources(const MovieClockSources* sources);
 

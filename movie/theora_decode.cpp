@@ -43,9 +43,12 @@ bool TakePacket(TheoraMovieContext* context) {
     const int taken = ogg_stream_packetout(&context->stream, &context->packet);
     if (taken > 0) return true;
     if (taken < 0) continue;  // a gap: the next packet follows it
-    if (ogg_sync_pageout(&context->sync, &context->page) > 0) {
+    // A negative result skipped bytes that are no page: the pages after
+    // them may already be read, so the synchroniser is asked again.
+    const int paged = ogg_sync_pageout(&context->sync, &context->page);
+    if (paged > 0) {
       ogg_stream_pagein(&context->stream, &context->page);
-    } else if (ReadTheoraStreamData(context, kTheoraReadSize) == 0) {
+    } else if (paged == 0 && ReadTheoraStreamData(context, kTheoraReadSize) == 0) {
       return false;
     }
   }
@@ -71,8 +74,9 @@ std::int32_t RestartAtEntry(TheoraMovieContext* context, int start) {
   std::int32_t first = entry.firstFrame;
   if (start != 0) {
     for (;;) {
-      if (ReadTheoraStreamData(context, kTheoraReadSize) == 0) return first;
-      if (ogg_sync_pageout(&context->sync, &context->page) > 0) break;
+      const int paged = ogg_sync_pageout(&context->sync, &context->page);
+      if (paged > 0) break;
+      if (paged == 0 && ReadTheoraStreamData(context, kTheoraReadSize) == 0) return first;
     }
     // The packet that this page ends began on a page the reset stream never saw.
     if (ogg_page_continued(&context->page) != 0) ++first;

@@ -91,21 +91,22 @@ const char* ScanTheoraFile(TheoraMovieContext* context) {
   }
 }
 
-// The page step of the header reader: a ready page goes to the stream,
-// otherwise more bytes are read. False at the end of the file.
+// The page step of the header reader: a ready page goes to the stream, bytes
+// that are no page are skipped, otherwise more bytes are read. False at the
+// end of the file.
 bool HeaderPageStep(TheoraMovieContext* context) {
-  if (ogg_sync_pageout(&context->sync, &context->page) > 0) {
-    ogg_stream_pagein(&context->stream, &context->page);
-    return true;
-  }
-  return ReadTheoraStreamData(context, kTheoraReadSize) != 0;
+  const int paged = ogg_sync_pageout(&context->sync, &context->page);
+  if (paged > 0) ogg_stream_pagein(&context->stream, &context->page);
+  return paged != 0 || ReadTheoraStreamData(context, kTheoraReadSize) != 0;
 }
 
 // Finds the Theora stream among the beginning-of-stream pages.
 void FindTheoraStream(TheoraMovieContext* context) {
   for (;;) {
     if (ReadTheoraStreamData(context, kTheoraReadSize) == 0) return;
-    while (ogg_sync_pageout(&context->sync, &context->page) > 0) {
+    // A negative result skipped bytes that are no page; the search goes on.
+    for (int paged; (paged = ogg_sync_pageout(&context->sync, &context->page)) != 0;) {
+      if (paged < 0) continue;
       if (ogg_page_bos(&context->page) == 0) {
         // No effect while no Theora stream was found: the stream is still zeroed.
         ogg_stream_pagein(&context->stream, &context->page);

@@ -1,7 +1,8 @@
 // Instance locks: a running copy of the program holds an exclusive flock on a
 // file named after its window class, so another process can see it through
 // FindWindowA. The kernel drops the lock when the process dies, so a crash
-// never leaves a stale "already running" behind.
+// never leaves a stale "already running" behind; a process that exits with
+// windows still open removes their files on its way out.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -86,6 +87,15 @@ int TakeLockFile(const std::string& path) {
   return -1;
 }
 
+// At exit: the files of locks still held go, as their release would remove
+// them (the kernel drops the locks themselves).
+void RemoveHeldLockFiles() {
+  std::lock_guard<std::mutex> lock(gInstanceMutex);
+  for (const auto& [name, held] : gHeld) {
+    if (held.fd >= 0) unlink(LockPath(name).c_str());
+  }
+}
+
 }  // namespace
 
 void AcquireInstanceLock(const std::string& className) {
@@ -96,6 +106,8 @@ void AcquireInstanceLock(const std::string& className) {
   if (held.fd >= 0) return;
   // When another copy holds it, ours stays a window without the lock.
   held.fd = TakeLockFile(LockPath(name));
+  static const bool removedAtExit = std::atexit(RemoveHeldLockFiles) == 0;
+  (void)removedAtExit;
 }
 
 void ReleaseInstanceLock(const std::string& className) {
@@ -121,9 +133,14 @@ bool IsInstanceLockedElsewhere(const std::string& className) {
   const std::string path = LockPath(name);
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  const bool lockedElsewhere = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK && IsCurrentFile(fd, path);
-  close(fd);  // closing drops a lock we may have taken for the test
-  return lockedElsewhere;
+  const bool taken = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  const bool busy = !taken && errno == EWOULDBLOCK;
+  const bool current = IsCurrentFile(fd, path);
+  // A file nobody locks was left by a copy that died: holding its lock, we
+  // remove it as its holder would have.
+  if (taken && current) unlink(path.c_str());
+  close(fd);  // closing drops the lock we may have taken for the test
+  return busy && current;
 }
 
 void SimulateOtherInstance(const char* className, bool running) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "core/clock.h"
@@ -101,7 +102,11 @@ TEST_F(GameLoopTest, WaitFrameEndsAcrossTheCounterWrap) {
         const std::int32_t before = lastFrameTime;
         const std::int32_t after = WaitFrame();  // hung here before the wrap was allowed for
         const bool wrapped = before > 0x7FFFFFFF - kFrameMilliseconds && after < 2 * kFrameMilliseconds;
-        std::_Exit(wrapped && qz::ElapsedMilliseconds(after, before) >= kFrameMilliseconds ? 0 : 1);
+        const int status = wrapped && qz::ElapsedMilliseconds(after, before) >= kFrameMilliseconds ? 0 : 1;
+        // The child's own start ends here: its window's lock file and its log folder go.
+        TearDown();
+        std::filesystem::remove_all(log_.folder());
+        std::_Exit(status);
       },
       ::testing::ExitedWithCode(0), "");
 }

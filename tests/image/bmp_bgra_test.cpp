@@ -184,6 +184,31 @@ TEST_F(BmpDecoder, Rle8RunsAbsoluteRunsDeltaEndOfLineAndEarlyEnd) {
   EXPECT_EQ(*Pixel(2, 2, 1), 0);
 }
 
+// Rows of full runs: what an encoder writes for a picture with little detail.
+Bytes RunRows(int width, int height, std::uint8_t index) {
+  Bytes data;
+  for (int row = 0; row < height; ++row) {
+    for (int left = width; left > 0; left -= 255) {
+      data.insert(data.end(), {static_cast<std::uint8_t>(std::min(left, 255)), index});
+    }
+    data.insert(data.end(), {0, 0});
+  }
+  data.insert(data.end(), {0, 1});
+  return data;
+}
+
+TEST_F(BmpDecoder, RunLengthPicturesAreLimitedByTheirCodesAndTheLargestImage) {
+  // Larger than any file may claim for free, and covered by its codes.
+  BmpFile f{3000, 2000, 8, 1, RandomBytes(1024, 5), {}, RunRows(3000, 2000, 7)};
+  ASSERT_EQ(Decode(WriteBmp(f)), 0);
+  EXPECT_EQ(*Pixel(2999, 1999, 1), 7);
+  // Codes for every pixel, but more pixels than 8192 x 8192 at 32 bits.
+  f.width = 16385;
+  f.height = 16384;
+  f.data = RunRows(16385, 16384, 7);
+  EXPECT_EQ(Decode(WriteBmp(f)), -1);
+}
+
 TEST_F(BmpDecoder, Rle4AlternatesNibblesAndPadsAbsoluteRuns) {
   // 5 x 2 top-down: run of 5 from 0x12, end of line; absolute run of 3
   // nibbles (two bytes, no pad needed), delta (1, 0), run of 1, end of bitmap.
@@ -284,6 +309,19 @@ TEST_F(BmpDecoder, RefusesLyingHeadersAndTruncatedFiles) {
       {"RLE delta cut short", with(goodRle, [](BmpFile& f) { f.data = {0, 2, 1}; })},
       {"RLE8 at 24 bits", with(goodRle, [](BmpFile& f) { f.bits = 24; f.palette.clear(); })},
       {"RLE4 at 8 bits", with(goodRle, [](BmpFile& f) { f.compression = 2; })},
+      // A 60-byte file would otherwise cost its whole claimed picture.
+      {"RLE 32768 square, only the end code",
+       with(goodRle, [](BmpFile& f) { f.width = f.height = 32768; f.data = {0, 1}; })},
+      {"RLE 8192 square, only the end code",
+       with(goodRle, [](BmpFile& f) { f.width = f.height = 8192; f.data = {0, 1}; })},
+      {"RLE4 8192 square, one row of codes", with(goodRle, [](BmpFile& f) {
+         f.compression = 2;
+         f.bits = 4;
+         f.palette.resize(64);
+         f.width = f.height = 8192;
+         f.data = Bytes(128, 0);  // end-of-line codes, then the end of the bitmap
+         f.data.insert(f.data.end(), {0, 1});
+       })},
       {"bit fields without masks", with(good24, [](BmpFile& f) { f.bits = 32; f.compression = 3; f.data.clear(); })},
   };
   for (const auto& [name, bytes] : cases) {

@@ -351,6 +351,19 @@ TEST_F(DdsDecoder, UncompressedLayoutsFromFormatNumbersAndMasks) {
   ASSERT_EQ(Decode(WriteDds(f)), 0);
   EXPECT_EQ(image_.pitch, 8u);
   EXPECT_EQ(GetBaseImageDataSize(&image_), 40u);
+
+  // Levels smaller than 8 bytes: the file stores them as they are (16, 4,
+  // 1 and 0 bytes), the record counts each as 8; every byte it counts is in
+  // the block, the ones the file lacks zero.
+  f.width = 4;
+  f.height = 2;
+  f.mipCount = 4;
+  f.data = RandomBytes(16 + 4 + 1, 7);
+  ASSERT_EQ(Decode(WriteDds(f)), 0);
+  const std::uint32_t counted = GetBaseImageDataSize(&image_);
+  EXPECT_EQ(counted, 16u + 8 + 8 + 8);
+  EXPECT_TRUE(std::equal(f.data.begin(), f.data.end(), image_.pixels));
+  EXPECT_EQ(image_.pixels[counted - 1], 0);
 }
 
 TEST_F(DdsDecoder, RefusesLyingHeadersAndTruncatedFiles) {

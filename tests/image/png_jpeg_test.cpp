@@ -14,6 +14,7 @@
 #include "core/memory.h"
 #include "image/image_decode.h"
 #include "image/png_jpeg_writer.h"
+#include "support/scratch_log.h"
 
 namespace qz {
 namespace {
@@ -360,6 +361,58 @@ TEST_F(PngJpegTest, JpegRefusesWhatItCannotDecode) {
     std::memset(&image, 0x5A, sizeof(image));
     EXPECT_EQ(DecodeBytes(DecodeJpegImage, bytes, &image), -1);
     EXPECT_EQ(image.width, 0x5A5A5A5Au);
+  }
+}
+
+// The file with the size in its header changed: the IHDR chunk (and its
+// CRC) of a PNG, the SOF0 segment of a JPEG.
+std::vector<std::uint8_t> Resized(std::vector<std::uint8_t> file, std::uint32_t width, std::uint32_t height) {
+  if (file[0] == 0x89) {
+    for (int i = 0; i < 4; ++i) {
+      file[16 + i] = static_cast<std::uint8_t>(width >> (24 - 8 * i));
+      file[20 + i] = static_cast<std::uint8_t>(height >> (24 - 8 * i));
+    }
+    FixChunkCrc(&file, 8);
+    return file;
+  }
+  for (std::size_t i = 2; i + 8 < file.size(); ++i) {
+    if (file[i] == 0xFF && (file[i + 1] == 0xC0 || file[i + 1] == 0xC2)) {
+      file[i + 5] = static_cast<std::uint8_t>(height >> 8);
+      file[i + 6] = static_cast<std::uint8_t>(height);
+      file[i + 7] = static_cast<std::uint8_t>(width >> 8);
+      file[i + 8] = static_cast<std::uint8_t>(width);
+      break;
+    }
+  }
+  return file;
+}
+
+TEST_F(PngJpegTest, HeadersClaimingMoreThanTheirDataCanHoldAreRefusedBeforeThePixelsAreAllocated) {
+  // Flat pictures: about as small as each format makes a picture, and larger
+  // than what any file may claim for free. They decode.
+  const PngSpec flat{2048, 1024, PNG_COLOR_TYPE_RGB, 8};
+  const std::vector<std::uint8_t> png =
+      EncodePng(flat, std::vector<std::uint8_t>(testing::PngRowBytes(flat) * 1024, 0x80));
+  const std::vector<std::uint8_t> jpeg =
+      EncodeJpeg(JpegSpec{2048, 1024, 3, true}, std::vector<std::uint8_t>(2048 * 1024 * 3, 0x80));
+  using Case = std::pair<ImageDecoder, std::vector<std::uint8_t>>;
+  for (const auto& [decoder, file] : {Case{DecodePngImage, png}, Case{DecodeJpegImage, jpeg}}) {
+    BaseImage image;
+    ASSERT_EQ(DecodeBytes(decoder, file, &image), 0);
+    EXPECT_EQ(image.width, 2048u);
+    FreeBaseImagePixels(&image);
+
+    // The same data under a header claiming 8000 x 8000: within the largest
+    // image, far beyond what the data can hold. No block of the picture's
+    // size is made (a JPEG's missing tail would even decode as grey).
+    testing::ScratchLog log;
+    const TrackedMemoryOptions options = GetTrackedMemoryOptions();
+    SetTrackedMemoryOptions({0, 8000 * 8000 * 3, 0, 0});
+    std::memset(&image, 0x5A, sizeof(image));
+    EXPECT_EQ(DecodeBytes(decoder, Resized(file, 8000, 8000), &image), -1);
+    SetTrackedMemoryOptions(options);
+    EXPECT_EQ(image.width, 0x5A5A5A5Au);
+    EXPECT_EQ(log.Contents(), "") << "the picture's pixels were allocated";
   }
 }
 

@@ -18,8 +18,10 @@ using qz::testing::TestMovieOptions;
 
 std::uint64_t gNow = 0;
 int gSoundMilliseconds = 0;
+int gSoundPlaying = 1;
 std::uint64_t FakeMicroseconds() { return gNow; }
 int FakeSoundMilliseconds(int) { return gSoundMilliseconds; }
+int FakeSoundPlaying(int) { return gSoundPlaying; }
 
 // Frames the callback saw, by the number each frame image shows.
 std::vector<int> gDelivered;
@@ -33,10 +35,11 @@ class MovieHandles : public ::testing::Test {
  protected:
   void SetUp() override {
     qz::InitTheoraColorTables();
-    static constexpr qz::MovieClockSources kFake{FakeMicroseconds, FakeSoundMilliseconds};
+    static constexpr qz::MovieClockSources kFake{FakeMicroseconds, FakeSoundMilliseconds, FakeSoundPlaying};
     qz::SetMovieClockSources(&kFake);
     gNow = 1000000000;
     gSoundMilliseconds = 0;
+    gSoundPlaying = 1;
     gDelivered.clear();
   }
   void TearDown() override {
@@ -126,20 +129,39 @@ TEST_F(MovieHandles, ClockPicksTheFrameDueAndTheEndRuleStopsOnlyANonLoopingMovie
   EXPECT_EQ(gDelivered, (std::vector<int>{0, 299, 299, 0, 15, 5}));
 }
 
-TEST_F(MovieHandles, SoundPositionDrivesTheClockAndHoldsTheLastFrame) {
+TEST_F(MovieHandles, SoundPositionDrivesTheClockAndTheLastFrameHoldsUntilTheSoundEnds) {
   const std::string path = Write("sound.ogv", TestMovieOptions{.frames = 320, .fpsNumerator = 24, .keyInterval = 64});
-  const int movie = OpenKept(path);
-  ASSERT_NE(movie, -1);
-  qz::MovieRecord* record = qz::GetMovieRecord(movie);
-  qz::PlayMovieHandle(movie, 3);
-  record->sound = 42;  // stands for a sound of the movie; its position is injected
-  gSoundMilliseconds = 12345;
-  qz::UpdateMovieFrame(movie, 0);
-  EXPECT_EQ(Current(movie), 296) << "12 345 000 x 24 / 1 000 000 = 296.28";
-  gSoundMilliseconds = 60000;
-  qz::UpdateMovieFrame(movie, 0);
-  EXPECT_EQ(Current(movie), 319) << "with a sound the last frame holds";
-  record->sound = -1;
+  for (const int playType : {1, 3}) {
+    const int movie = OpenKept(path);
+    ASSERT_NE(movie, -1);
+    qz::MovieRecord* record = qz::GetMovieRecord(movie);
+    qz::PlayMovieHandle(movie, playType);
+    record->sound = 42;  // stands for a sound of the movie; its position and state are injected
+    gSoundPlaying = 1;
+    gSoundMilliseconds = 12345;
+    qz::UpdateMovieFrame(movie, 0);
+    EXPECT_EQ(Current(movie), 296) << "12 345 000 x 24 / 1 000 000 = 296.28";
+    gSoundMilliseconds = 60000;
+    qz::UpdateMovieFrame(movie, 0);
+    qz::UpdateMovieFrame(movie, 0);
+    EXPECT_EQ(Current(movie), 319) << "the last frame holds while the sound plays";
+    EXPECT_EQ(record->stopped, 0);
+    // The sound ends: its position reads 0 from now on.
+    gSoundPlaying = 0;
+    gSoundMilliseconds = 0;
+    gNow += 10000;
+    qz::UpdateMovieFrame(movie, 0);
+    if (playType == 1) {
+      EXPECT_EQ(Current(movie), 319) << "no jump back to the first frame";
+      EXPECT_EQ(record->stopped, 1);
+      EXPECT_EQ(record->playing, 0);
+    } else {
+      EXPECT_EQ(Current(movie), 0) << "a looping movie starts over with its sound";
+      EXPECT_EQ(record->soundEnded, 0);
+      EXPECT_EQ(record->startTime, static_cast<std::int64_t>(gNow));
+    }
+    record->sound = -1;
+  }
 }
 
 TEST_F(MovieHandles, PauseAndResumeRestartOnlyTheMoviesThatWerePlaying) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "image/base_image.h"
+#include "tests/sound/sound_test_files.h"
 #include "tests/support/vorbis_writer.h"
 
 namespace qz::testing {
@@ -27,7 +28,7 @@ struct TestMovieOptions {
   int keyInterval = 8;  // forced: a key frame at least this often
   bool pagePerFrame = false;
   th_pixel_fmt format = TH_PF_420;
-  bool texture = false;      // moving detail outside the number blocks
+  bool texture = false;      // moving detail of every plane outside the number blocks
   double soundSeconds = 0;   // > 0: an Ogg Vorbis stream of a tone, muxed in
 };
 
@@ -52,7 +53,9 @@ inline void PaintTestFrame(const TestMovieOptions& options, int frame, th_ycbcr_
       unsigned char* row = planes[p].data + static_cast<std::ptrdiff_t>(y) * planes[p].stride;
       for (int x = 0; x < planes[p].width; ++x) {
         int value = p == 0 ? 64 : 128;
-        if (p == 0 && options.texture) value = 40 + ((x * 3 + y * 2 + frame * 5) & 127);
+        if (options.texture) {
+          value = p == 0 ? 40 + ((x * 3 + y * 2 + frame * 5) & 127) : 96 + ((x * 5 + y * 7 * p) & 63);
+        }
         const int px = x << xShift[p];
         const int py = y << yShift[p];
         const int block = (py / kNumberBlock) * (options.width / kNumberBlock) + px / kNumberBlock;
@@ -98,12 +101,9 @@ inline void AppendPage(std::string* out, const ogg_page& page) {
 
 // A quiet mono tone as Ogg Vorbis pages, in the stream after the video's.
 inline VorbisPages EncodeTone(double seconds) {
-  constexpr long kRate = 22050;
-  std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * kRate));
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    samples[i] = static_cast<std::int16_t>(9830.0f * std::sin(static_cast<float>(i) * 0.06f));
-  }
-  return EncodeVorbisPages(samples, 1, kRate, 0.1f, 2);
+  constexpr std::uint32_t kRate = 22050;
+  const auto frames = static_cast<std::uint32_t>(seconds * kRate);
+  return EncodeVorbisPages(SineSamples(frames, 1, 210.0, kRate, 9830.0), 1, kRate, 0.1f, 2);
 }
 
 }  // namespace movie_detail

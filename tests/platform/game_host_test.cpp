@@ -83,6 +83,8 @@ TEST_F(GameHost, HeadlessProgramStopsOnTerminateSignal) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFSIGNALED(status)) << "exit code " << WEXITSTATUS(status);
   EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  // The stopped copy is not taken for a running one (and its lock file goes).
+  EXPECT_EQ(plat::FindWindowA(className_.c_str(), nullptr), nullptr);
 }
 
 TEST_F(GameHost, TestsSwitchTheSecondCopyCheckOff) {

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <string>
 
 #include "platform/window.h"
 #include "tests/platform/window_recorder.h"
@@ -20,6 +22,18 @@ using qz::testing::RecordingClass;
 plat::LRESULT RefuseCreation(plat::HWND window, std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
   if (message == plat::WM_CREATE) return -1;
   return plat::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Whether a lock file of the class lies in any folder locks are kept in.
+bool LockFileLeft(const std::string& className) {
+  std::string file = "qzlib-instance-";
+  for (const char c : className) file += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  file += ".lock";
+  for (const char* variable : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
+    const char* folder = std::getenv(variable);
+    if (folder != nullptr && access((std::string(folder) + "/" + file).c_str(), F_OK) == 0) return true;
+  }
+  return access(("/tmp/" + file).c_str(), F_OK) == 0;
 }
 
 TEST(WindowClass, RegistersOnceAndUnregistersOnlyWithoutWindows) {
@@ -202,7 +216,32 @@ TEST(WindowFind, AnotherProcessIsSeenThroughTheInstanceLock) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_EQ(plat::FindWindowA(className.c_str(), nullptr), nullptr);
+  EXPECT_FALSE(LockFileLeft(className)) << "the look that found the dead copy's lock free removed its file";
   for (int fd : {ready[0], ready[1], proceed[0], proceed[1]}) close(fd);
+}
+
+TEST(WindowFind, AProcessThatExitsWithItsWindowOpenLeavesNoLockFile) {
+  const std::string className = qz::testing::UniqueClassName("qzexit");
+  int held[2];
+  ASSERT_EQ(pipe(held), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const plat::WindowClass windowClass{0, plat::DefWindowProcA, 0, className.c_str()};
+    plat::RegisterClassExA(&windowClass);
+    const bool made = plat::CreateWindowExA(0, className.c_str(), "open", 0, 0, 0, 10, 10, nullptr) != nullptr;
+    const char byte = made && LockFileLeft(className) ? 'y' : 'n';
+    (void)!write(held[1], &byte, 1);
+    std::exit(0);  // a normal exit, the window still open
+  }
+  char byte = 0;
+  ASSERT_EQ(read(held[0], &byte, 1), 1);
+  EXPECT_EQ(byte, 'y') << "the child held its lock file";
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_FALSE(LockFileLeft(className));
+  close(held[0]);
+  close(held[1]);
 }
 
 }  // namespace

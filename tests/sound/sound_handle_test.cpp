@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "core/log_text.h"
 #include "sound/sound_fixture.h"
 #include "sound/sound_play.h"
@@ -149,6 +151,8 @@ TEST_F(SoundHandles, StreamBufferFailureIsFatal) {
   const plat::WaveFormatEx format = StereoFormat();
   EXPECT_EXIT(
       {
+        // The fatal exit runs no destructor: the child's own log folder goes first.
+        std::filesystem::remove_all(log_.folder());
         plat::FailSoundBufferCreationForTest(kStreamBufferFlags, 1);
         CreateSoundHandleBuffer(-1, &format, 0, 1, 1, AddSoundData(-1));
       },

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -22,7 +23,8 @@ class ScratchLog {
     char pattern[] = "/tmp/qz_scratch_log_XXXXXX";
     const char* made = mkdtemp(pattern);
     EXPECT_NE(made, nullptr);
-    folder_ = made != nullptr ? made : "/tmp";
+    made_ = made != nullptr;
+    folder_ = made_ ? made : "/tmp";
     const char* previous = GetLogFolder();
     previousFolder_ = previous != nullptr ? previous : "";
     previousEnabled_ = IsLogOutputEnabled();
@@ -38,8 +40,9 @@ class ScratchLog {
     StartLogFile();                 // indent 0, no open line
     SetLogFolder(previousFolder_.c_str());
     SetLogOutputEnabled(previousEnabled_);
-    std::remove(Path().c_str());
-    rmdir(folder_.c_str());
+    // Whatever the test wrote there (dated logs, captures) goes with it.
+    std::error_code ignored;
+    if (made_) std::filesystem::remove_all(folder_, ignored);
   }
   ScratchLog(const ScratchLog&) = delete;
   ScratchLog& operator=(const ScratchLog&) = delete;
@@ -81,6 +84,7 @@ class ScratchLog {
   }
 
  private:
+  bool made_ = false;
   std::string folder_;
   std::string previousFolder_;
   int previousEnabled_ = 0;
