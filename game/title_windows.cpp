@@ -9,11 +9,11 @@
 #include "game/action_input.h"
 #include "game/color_text.h"
 #include "game/config_file.h"
+#include "game/game_assets.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "game/music.h"
 #include "game/screen_state.h"
-#include "graphics/graph_from_image.h"
 #include "graphics/draw_graph.h"
 #include "platform/profile.h"
 
@@ -56,8 +56,7 @@ void DrawZoomed(const Rect& r) {
 void OpenWindowFrame(const WindowShape& shape, Rect (*zoom)(int)) {
   if (WindowFrame == 0) {
     ReleaseMessageWindowGraphs();
-    qz::ReadImageFileAsGraphGrid(GamePath(shape.image).c_str(), 2, 1, 2, shape.width, shape.height,
-                                 MessageWindowGraphs, 0);
+    LoadSheet(shape.image, 2, 1, 2, shape.width, shape.height, MessageWindowGraphs);
     PlaySoundEffect(kSeOk);
     PlaySoundEffect(kSeWindowOpen);
   }
