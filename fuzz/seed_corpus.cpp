@@ -375,6 +375,7 @@ std::vector<Bytes> ShopSeeds() {
   const fs::path folder = fs::temp_directory_path() / ("qz_fuzz_shops_" + std::to_string(::getpid()));
   std::string error;
   std::vector<Bytes> seeds;
+  fs::create_directories(folder);
   if (datagen::WriteShopFiles(folder, &error)) {
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
       std::ifstream file(entry.path(), std::ios::binary);

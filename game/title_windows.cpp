@@ -102,12 +102,13 @@ constexpr int kFirstBindingRow = 2;
 constexpr int kLastBindingRow = 8;
 constexpr int kSaveRow = 9;
 
-// ButtonMap's entries in the rows' order; index 0..6.
+// ButtonMap's entries in the rows' order (index 0..6), then the two spares.
+constexpr int kButtonEntries = 9;
 std::int32_t* ButtonEntry(int index) {
   static constexpr std::int32_t ButtonMapRecord::*kEntries[] = {
       &ButtonMapRecord::confirm, &ButtonMapRecord::cancel, &ButtonMapRecord::jump, &ButtonMapRecord::shot,
       &ButtonMapRecord::shotChange, &ButtonMapRecord::dash, &ButtonMapRecord::menu};
-  return &(ButtonMap.*kEntries[index]);
+  return index < 7 ? &(ButtonMap.*kEntries[index]) : &ButtonMap.spare[index - 7];
 }
 
 int LabelY(int row) { return kConfigWindow.firstCursorY - 4 + kRowPitch * row; }
@@ -223,5 +224,7 @@ void UpdateConfigWindow() {
 
 GameString MakeConfigValueText(int index) {
   if (index >= 10) return GameString(std::to_string(volumePercent).c_str());
-  return GameString((std::to_string(*ButtonEntry(index) + 1) + " ").c_str());
+  if (index < 0 || index >= kButtonEntries) return GameString("");
+  // Widened: a configuration file may hold any number as a button.
+  return GameString((std::to_string(std::int64_t{*ButtonEntry(index)} + 1) + " ").c_str());
 }

@@ -25,6 +25,7 @@
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "game/save_file.h"
+#include "game/title_windows.h"
 #include "graphics/back_buffer_readback.h"
 #include "platform/glyph_provider.h"
 #include "platform/window.h"
@@ -221,7 +222,7 @@ TEST_F(RefusalTest, ASecondCopyAndAStartWithoutADisplaySayWhyTheyStop) {
   EXPECT_TRUE(Has(noDisplay, "veltrin: no display to open the game's window on (DISPLAY is not set)")) << noDisplay;
 }
 
-TEST_F(RefusalTest, AConfigurationLackingKeysNamesThemAndTheirDefaultsApply) {
+TEST_F(RefusalTest, AConfigurationLackingKeysNamesThemAndAnyButtonNumberShows) {
   const auto read = [this](const std::string& text) {
     data_.Write("save/config.ini", text);
     ReadStartDirectory();
@@ -245,6 +246,13 @@ TEST_F(RefusalTest, AConfigurationLackingKeysNamesThemAndTheirDefaultsApply) {
   EXPECT_EQ(ButtonMap.dash, 4);
   EXPECT_EQ(ButtonMap.cancel, 1);
   EXPECT_EQ(read(Bytes("save/config.ini") + "Dash=3\r\n"), "");
+
+  // Any number the file holds shows in the configuration window's column.
+  read("[Config]\r\nConfirm=2147483647\r\nMenu=-2147483648\r\n");
+  EXPECT_STREQ(MakeConfigValueText(0).c_str(), "2147483648 ");
+  EXPECT_STREQ(MakeConfigValueText(6).c_str(), "-2147483647 ");
+  EXPECT_STREQ(MakeConfigValueText(8).c_str(), "7 ") << "the second spare";
+  EXPECT_STREQ(MakeConfigValueText(9).c_str(), "");
 }
 
 }  // namespace
