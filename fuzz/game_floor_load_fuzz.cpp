@@ -43,10 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   game.BeginInput();
   const std::vector<std::uint8_t> file =
       data[0] >= 128 ? LaidOverGallery(data + 1, size - 1) : std::vector<std::uint8_t>(data + 1, data + size);
-  GameStringAssign(mapName, "001");
   game.WriteGameFile(GamePath("\\map\\001.map"), file.data(), file.size());
 
   ResetNewGame();
+  GameStringAssign(mapName, "001");
   player.life = player.maxLife;
   if (LoadFloor(data[0] % 5) == 0) return 0;
   if (floorNumber != 0 || entrance != data[0] % 5) std::abort();
