@@ -9,13 +9,13 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "bench/sdl_software_sprites.h"
+#include "bench/sprite_scene_setup.h"
 #include "core/library.h"
 #include "core/log.h"
 #include "core/main_window.h"
@@ -39,24 +39,12 @@ constexpr int kBigCells = (kSheetW / 32) * 2;
 constexpr int kSmallCells = (kSheetW / 16) * 4;
 constexpr int kSprites = 400;
 
-// Discs of varying colour on black, the library's default transparent
-// colour; SDL sees black as alpha 0.
+// Discs of varying colour (never black) on black, the library's default
+// transparent colour; SDL sees black as alpha 0.
 std::vector<std::uint32_t> MakeSheet() {
-  std::vector<std::uint32_t> sheet(static_cast<std::size_t>(kSheetW) * kSheetH);
-  for (int y = 0; y < kSheetH; ++y) {
-    const int cell = y < 64 ? 32 : 16;
-    for (int x = 0; x < kSheetW; ++x) {
-      const int cx = x % cell, cy = y % cell, id = x / cell + y / cell * 16;
-      const double r = std::hypot(cx - (cell - 1) / 2.0, cy - (cell - 1) / 2.0);
-      std::uint32_t pixel = 0;
-      if (r < cell / 2.0 - 0.5) {
-        pixel = 0xFF000000u | (static_cast<std::uint32_t>(id * 37 + cx * 5 + 1) & 0xFF) << 16 |
-                (static_cast<std::uint32_t>(cy * 7 + 40) & 0xFF) << 8 |
-                (static_cast<std::uint32_t>(200 - id * 3) & 0xFF);
-      }
-      sheet[static_cast<std::size_t>(y) * kSheetW + x] = pixel;
-    }
-  }
+  std::vector<std::uint32_t> sheet = bench_scene::KeyedDiscSheet({32, kSheetW / 32, 2, 0.5}, 0, 0xFF);
+  const std::vector<std::uint32_t> small = bench_scene::KeyedDiscSheet({16, kSheetW / 16, 4, 0.5}, 0, 0xFF);
+  sheet.insert(sheet.end(), small.begin(), small.end());
   return sheet;
 }
 

@@ -4,12 +4,11 @@
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "bench/sprite_scene_setup.h"
 #include "softrender/blit.h"
 #include "softrender/draw_state.h"
 #include "softrender/mem_img.h"
@@ -29,19 +28,6 @@ struct View {
   ~View() { ReleaseMemImg(&v); }
 };
 
-// A sheet cell: a disc with a soft edge; alpha outside is 0, inside 255.
-std::uint32_t SheetPixel(int x, int y, int cell, bool alpha) {
-  const int cx = x % cell, cy = y % cell, id = (x / cell) + (y / cell) * kSheetCells;
-  const double r = std::hypot(cx - (cell - 1) / 2.0, cy - (cell - 1) / 2.0);
-  const double edge = cell / 2.0 - 1.0;
-  const std::uint32_t rgb = (static_cast<std::uint32_t>(id * 37 + cx * 5) & 0xFF) |
-                            ((static_cast<std::uint32_t>(cy * 7 + 40) & 0xFF) << 8) |
-                            ((static_cast<std::uint32_t>(200 - id * 11) & 0xFF) << 16);
-  if (!alpha) return r < edge ? rgb : kKey;
-  const double a = std::clamp((edge - r) * 96.0, 0.0, 255.0);
-  return rgb | (static_cast<std::uint32_t>(a) << 24);
-}
-
 struct SpriteSet {
   std::vector<std::unique_ptr<View>> sprites;  // one block each, with a run table
   std::vector<SDL_Surface*> surfaces;          // the same pixels for SDL
@@ -53,13 +39,14 @@ struct SpriteSet {
 std::unique_ptr<SpriteSet> CutSheet(int cell, bool alpha) {
   auto set = std::make_unique<SpriteSet>();
   View sheet;
+  const bench_scene::SheetShape shape{cell, kSheetCells, kSheetCells, 2.5};
+  const std::vector<std::uint32_t> pixels =
+      alpha ? bench_scene::MakeDiscSheet(shape) : bench_scene::KeyedDiscSheet(shape, kKey, 0);
   const int side = cell * kSheetCells;
   InitMemImgEx(&sheet.v, side, side, -1, kKey, kMemImgFormatXrgb32, 0, alpha ? 1 : 0, 0, nullptr);
   for (int y = 0; y < side; ++y) {
-    for (int x = 0; x < side; ++x) {
-      const std::uint32_t px = SheetPixel(x, y, cell, alpha);
-      std::memcpy(sheet.v.pixels + y * sheet.v.block->pitch + x * 4, &px, 4);
-    }
+    std::memcpy(sheet.v.pixels + y * sheet.v.block->pitch, pixels.data() + static_cast<std::size_t>(y) * side,
+                static_cast<std::size_t>(side) * 4);
   }
   for (int i = 0; i < kSheetCells * kSheetCells; ++i) {
     auto sprite = std::make_unique<View>();

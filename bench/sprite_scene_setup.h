@@ -1,6 +1,7 @@
-// The sprite scenes' shared set-up: a sheet of anti-aliased discs (transparent
-// corners, soft rims, opaque centres) and sprites spread over the screen, so
-// the scene benchmarks and the rasteriser benchmark draw the same kind of work.
+// The sprite benchmarks' shared set-up: a sheet of anti-aliased discs
+// (transparent corners, soft rims, opaque centres), its transparent-colour
+// form, and sprites spread over the screen, so every sprite benchmark draws
+// the same kind of work.
 #pragma once
 
 #include <algorithm>
@@ -39,6 +40,14 @@ inline std::vector<std::uint32_t> MakeDiscSheet(const SheetShape& s) {
                                                        static_cast<std::uint32_t>((200 - id * 3) & 0xFF);
     }
   }
+  return sheet;
+}
+
+// The disc sheet for transparent-colour drawing: pixels at least half
+// opaque keep their colour under `opaqueAlpha`, the others become `key`.
+inline std::vector<std::uint32_t> KeyedDiscSheet(const SheetShape& s, std::uint32_t key, std::uint32_t opaqueAlpha) {
+  std::vector<std::uint32_t> sheet = MakeDiscSheet(s);
+  for (std::uint32_t& pixel : sheet) pixel = pixel >> 24 >= 128 ? (pixel & 0xFFFFFFu) | opaqueAlpha << 24 : key;
   return sheet;
 }
 

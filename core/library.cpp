@@ -52,6 +52,8 @@ std::atomic<int> gPumpPasses{0};
 int gComStarted = 0;
 // The thread that started the library; the fatal exit tears down only there.
 std::atomic<std::uint32_t> gStartThread{0};
+// Why the last start failed (a static text); "" when it did not.
+const char* gStartFailure = "";
 
 // The current directory at the start, put back by the end. Sized for long
 // POSIX paths; one that does not fit is refused (and logged) by the table.
@@ -197,7 +199,9 @@ int EndLibrary() {
   return 0;
 }
 
-int FailStart() {
+// Keeps the reason a step recorded, else names the step that failed.
+int FailStart(const char* step) {
+  SetStartFailureReason(step);
   RunEnd();
   gInitialising.store(0, std::memory_order_release);
   return -1;
@@ -210,6 +214,7 @@ int InitLibrary() {
   // program-handled close would be taken for the end of the last run.
   gEndingState.store(0, std::memory_order_release);
   gStartThread.store(plat::GetCurrentThreadId(), std::memory_order_release);
+  gStartFailure = "";
   WindowSettings& settings = GetWindowSystemState().settings;
 
   for (ModuleIndex index : {kWs2, kImm, kWinmm, kOle32, kComctl}) LoadOptionalModule(gModules[index]);
@@ -226,6 +231,7 @@ int InitLibrary() {
   if (settings.noWindow == 0 &&
       ((plat::GetDesktopBitsPerPixel() == 24 && settings.windowMode != 0) || GetScreenColorBitDepth() == 24)) {
     AppendLogText(text::kRefuse24BitColour);
+    SetStartFailureReason("a desktop of 24-bit colour is not supported");
     // Nothing else is undone, but the start is no longer running.
     gInitialising.store(0, std::memory_order_release);
     return -1;
@@ -240,10 +246,10 @@ int InitLibrary() {
   SetDeviceLostRestoreHandler(nullptr);
   StartCom();
 
-  if (CreateMainWindow() == -1) return FailStart();
-  if (settings.skipInput == 0 && InitializeInput() == -1) return FailStart();
+  if (CreateMainWindow() == -1) return FailStart("the main window could not be created");
+  if (settings.skipInput == 0 && InitializeInput() == -1) return FailStart("input could not be started");
   if (settings.skipSound == 0) InitializeSound();
-  if (settings.skipGraphics == 0 && StartGraphicsScreen() < 0) return FailStart();
+  if (settings.skipGraphics == 0 && StartGraphicsScreen() < 0) return FailStart("graphics could not be started");
   InitCharCodeBuffer();
   gInitialised.store(1, std::memory_order_release);
 
@@ -314,6 +320,12 @@ void FatalErrorExitFormat(const char* format, ...) {
   FormatStringV(message, sizeof(message), format != nullptr ? format : "(no message)", arguments);
   va_end(arguments);
   FatalErrorExit(message);
+}
+
+const char* GetStartFailureReason() { return gStartFailure; }
+
+void SetStartFailureReason(const char* reason) {
+  if (gStartFailure[0] == '\0' && reason != nullptr) gStartFailure = reason;
 }
 
 int IsLibraryInitialised() { return gInitialised.load(std::memory_order_acquire); }

@@ -15,6 +15,12 @@ int EndLibraryEntry();
 [[noreturn]] void FatalErrorExit(const char* message);
 [[noreturn]] void FatalErrorExitFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Why the last start failed, in a few English words for the program to show
+// ("another copy is already running"); "" when it did not fail. The start's
+// steps record the first reason they meet.
+const char* GetStartFailureReason();
+void SetStartFailureReason(const char* reason);
+
 // 1 between a successful start and the end.
 int IsLibraryInitialised();
 // 1 while the start runs.

@@ -251,6 +251,7 @@ int CreateMainWindow() {
       AppendLogText(text::kDoubleStartContinue);
     } else {
       AppendLogText(text::kDoubleStartRefused);
+      SetStartFailureReason("another copy is already running");
       state.endRequest = 1;
       return -1;
     }

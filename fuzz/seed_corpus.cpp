@@ -10,16 +10,21 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include <png.h>
+#include <unistd.h>
 
 #include "core/archive_writer.h"
+#include "game/game_text.h"
 #include "game/map_format.h"
 #include "game/save_file.h"
 #include "tests/movie/theora_test_movie.h"
 #include "tests/support/jpeg_writer.h"
+#include "tools/datagen/data_set.h"
+#include "tools/datagen/shop_files.h"
 #include "tools/shaderasm/shader_assembler.h"
 
 namespace fs = std::filesystem;
@@ -347,6 +352,74 @@ std::vector<Bytes> Saves() {
   return {fresh, EncodeSaveRecord(record)};
 }
 
+// The game targets' seeds: profile files, a shop file, message pages, floor
+// files and save slots as a data set holds them.
+Bytes Compiled(const std::string& floorName) {
+  for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) {
+    MapFileData data;
+    std::string error;
+    if (floor.name == floorName && datagen::CompileFloorText(floor.text, &data, &error)) return WriteMapFile(data);
+  }
+  return {};
+}
+
+// A configuration, a zero byte, then a debug file starting floor `floor`.
+Bytes ProfilePair(const std::string& config, const std::string& floor, const std::string& entrance) {
+  using namespace qz::text;
+  const std::string debug = std::string("[DebugUse]\r\n") + kDebugUseKey + "=1\r\n[MapData]\r\n" + kDebugMapFileKey +
+                            "=" + floor + "\r\n" + kDebugEntranceKey + "=" + entrance + "\r\n[PlayerData]\r\n" +
+                            kDebugLifeKey + "=6\r\n" + kDebugMagicKey + "=40\r\n" + kDebugAllItemsKey + "=1\r\n";
+  Bytes out = FromText(config);
+  out.push_back(0);
+  PutText(&out, debug.c_str());
+  return out;
+}
+
+std::vector<Bytes> ProfileSeeds() {
+  const std::string config =
+      "[Config]\r\nScreen mode=0\r\nVolume=55\r\nConfirm=0\r\nCancel=1\r\nJump=0\r\nShot=1\r\nShot Change=2\r\n"
+      "Dash=3\r\nMenu=4\r\nDon't use 3D Acceleration=0\r\n";
+  return {ProfilePair(config, "003", "1"), ProfilePair("[Config]\r\nVolume=\"80\"\r\n", "090", "4"),
+          FromText("garbage\r\n=\r\n[Config\r\n")};
+}
+
+std::vector<Bytes> ShopSeeds() {
+  const fs::path folder = fs::temp_directory_path() / ("qz_fuzz_shops_" + std::to_string(::getpid()));
+  std::string error;
+  std::vector<Bytes> seeds;
+  fs::create_directories(folder);
+  if (datagen::WriteShopFiles(folder, &error)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      std::ifstream file(entry.path(), std::ios::binary);
+      seeds.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+  }
+  fs::remove_all(folder);
+  seeds.push_back(FromText("Shop\r\n-\r\n-\r\n\r\n99\r\n40\r\n\r\n-1\r\n-5\r\n"));
+  return seeds;
+}
+
+// First byte: odd a boss file (its number the byte's upper bits), even a sign.
+std::vector<Bytes> MessageSeeds() {
+  return {Prefixed(7, FromText("\x82\xa8\x82\xe6\x82\xa4\x81\x42\r\nThe gate is shut.\r\n\r\nCome back later.\r\n")),
+          Prefixed(0, FromText("One\r\nTwo\r\nThree\r\nFour\r\nFive\r\nSix\r\nSeven\r\n")),
+          Prefixed(241, FromText("\x83\x81\x83\x62\x83\x5a\x81\x5b\x83\x57\r\n"))};
+}
+
+// First byte: the entrance (modulo 5); 128 or more lays the rest over the
+// gallery floor.
+std::vector<Bytes> FloorLoadSeeds() {
+  Bytes overlay = {0x80};
+  Bytes tail = {0x81, 0, 0, 0};
+  return {Prefixed(0, Compiled("001")), Prefixed(2, Compiled("090")), overlay, tail};
+}
+
+bool WriteGameSeeds(const fs::path& out) {
+  return WriteAll(out / "game_profile_fuzz", ProfileSeeds()) && WriteAll(out / "game_shop_fuzz", ShopSeeds()) &&
+         WriteAll(out / "game_message_fuzz", MessageSeeds()) &&
+         WriteAll(out / "game_floor_load_fuzz", FloorLoadSeeds()) && WriteAll(out / "game_save_apply_fuzz", Saves());
+}
+
 Bytes SmallTheoraMovie() {
   qz::testing::TestMovieOptions options;
   options.width = 32;
@@ -405,7 +478,7 @@ int main(int argc, char** argv) {
       WriteAll(out / "full_path_fuzz", {FromText("a\\..\\b\\c.png" + nul + "C:\\game\\"),
                                         FromText("\\\\server\\share\\x" + nul + "D:"),
                                         FromText("..\\..\\\x83\x5C\\y" + nul + "C:\\a\\b\\")});
-  if (!written) {
+  if (!written || !WriteGameSeeds(out)) {
     std::fprintf(stderr, "qz_fuzz_seeds: cannot write under %s\n", out.c_str());
     return 1;
   }

@@ -11,12 +11,12 @@
 #include "game/floor_play.h"
 #include "game/floor_records.h"
 #include "game/game_assets.h"
-#include "game/game_entry.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "game/items.h"
 #include "game/map_cells.h"
 #include "game/music.h"
+#include "game/screen_frame.h"
 #include "game/screens.h"
 #include "game/trap_graphics.h"
 #include "graphics/draw_graph.h"
@@ -120,7 +120,7 @@ void PlayTreasureJingle() {
     bgmHandle = -1;
   }
   qz::SetSoundCreateMode(qz::kSoundCreateStreamFromFile);
-  const int jingle = qz::LoadSoundFile(GamePath("\\sound\\BGM_StoneGet.mp3").c_str(), 3, -1);
+  const int jingle = LoadSound("\\sound\\BGM_StoneGet.mp3");
   qz::SetSoundHandleVolume(VolumeLevel(volumePercent), jingle);
   qz::PlaySoundHandle(jingle, 0, 1);
   qz::DeleteSoundHandle(jingle);

@@ -5,10 +5,12 @@
 #include "game/config_file.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "game/action_input.h"
 #include "game/floor_load.h"
+#include "game/game_assets.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "platform/profile.h"
@@ -21,13 +23,41 @@ namespace {
 constexpr const char* kConfigSection = "Config";
 constexpr int kDefaultVolume = 80;
 
-// The key's value as a decimal integer (0 for text that is not a number).
-int ReadConfigValue(const GameString& path, const char* key, const char* defaultValue) {
-  GameString value;
-  plat::GetPrivateProfileStringA(kConfigSection, key, defaultValue, value.buffer,
-                                 static_cast<std::uint32_t>(value.capacity), path.c_str());
-  return ParseIntAndFree(std::move(value));
-}
+// The file's keys, read one by one; a key the file lacks takes its default
+// and is noted, so a damaged file does not change the keys silently.
+class ConfigReader {
+ public:
+  explicit ConfigReader(GameString path) : path_(std::move(path)) {}
+
+  // The key's value as a decimal integer (0 for text that is not a number).
+  int Value(const char* key, const char* defaultValue) {
+    GameString value = Read(key, defaultValue);
+    // A key is missing when two different defaults both come back.
+    const char* other = GameStringEquals(value, "0") == 1 ? "1" : "0";
+    if (GameStringEquals(value, defaultValue) == 1 && GameStringEquals(Read(key, other), other) == 1) {
+      missing_ += missing_.empty() ? "" : ", ";
+      missing_ += key;
+    }
+    return ParseIntAndFree(std::move(value));
+  }
+
+  void ReportMissingKeys() const {
+    if (missing_.empty()) return;
+    ReportGameProblem("%s lacks the [%s] keys %s; their defaults are used", DiskFileName(path_).c_str(),
+                      kConfigSection, missing_.c_str());
+  }
+
+ private:
+  GameString Read(const char* key, const char* defaultValue) const {
+    GameString value;
+    plat::GetPrivateProfileStringA(kConfigSection, key, defaultValue, value.buffer,
+                                   static_cast<std::uint32_t>(value.capacity), path_.c_str());
+    return value;
+  }
+
+  GameString path_;
+  std::string missing_;
+};
 
 }  // namespace
 
@@ -38,14 +68,16 @@ void ReadConfigFile() {
   no3DAcceleration = 0;
   const GameString path = GamePath("\\save\\config.ini");
   if (CanOpenFile(path) == 0) return;
-  if (ReadConfigValue(path, "Screen mode", "0") == 1) gameState.windowMode = 0;
-  volumePercent = std::clamp(ReadConfigValue(path, "Volume", "80"), 0, 100);
-  ButtonMap.confirm = ReadConfigValue(path, "Confirm", "1");
-  ButtonMap.cancel = ReadConfigValue(path, "Cancel", "2");
-  ButtonMap.jump = ReadConfigValue(path, "Jump", "2");
-  ButtonMap.shot = ReadConfigValue(path, "Shot", "3");
-  ButtonMap.shotChange = ReadConfigValue(path, "Shot Change", "0");
-  ButtonMap.dash = ReadConfigValue(path, "Dash", "4");
-  ButtonMap.menu = ReadConfigValue(path, "Menu", "8");
-  no3DAcceleration = ReadConfigValue(path, "Don't use 3D Acceleration", "0");
+  ConfigReader file(path);
+  if (file.Value("Screen mode", "0") == 1) gameState.windowMode = 0;
+  volumePercent = std::clamp(file.Value("Volume", "80"), 0, 100);
+  ButtonMap.confirm = file.Value("Confirm", "1");
+  ButtonMap.cancel = file.Value("Cancel", "2");
+  ButtonMap.jump = file.Value("Jump", "2");
+  ButtonMap.shot = file.Value("Shot", "3");
+  ButtonMap.shotChange = file.Value("Shot Change", "0");
+  ButtonMap.dash = file.Value("Dash", "4");
+  ButtonMap.menu = file.Value("Menu", "8");
+  no3DAcceleration = file.Value("Don't use 3D Acceleration", "0");
+  file.ReportMissingKeys();
 }

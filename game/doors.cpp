@@ -14,12 +14,12 @@
 #include "game/floor_load.h"
 #include "game/floor_records.h"
 #include "game/game_assets.h"
-#include "game/game_entry.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
 #include "game/music.h"
 #include "game/player.h"
 #include "game/pools.h"
+#include "game/screen_frame.h"
 #include "game/screen_state.h"
 #include "game/screens.h"
 #include "graphics/color_value.h"
@@ -135,12 +135,15 @@ void EnterDoor(int index, int mode, int viaDoor) {
   const int fromFloor = floorNumber;
   GameString previousMap = mapName;
   mapName = IntToPaddedString(door.targetFloor, 3);
-  // A floor that does not load leaves the player where it was, on the floor
-  // its name says (a floor jump has already chosen the new number).
+  // A floor that does not load is told in a message window and the game
+  // returns to the title without saving; the names go back first, as the
+  // window's frames still draw the floor (a floor jump has already chosen
+  // the new number).
   if (LoadFloor(door.targetEntrance) == 0) {
     mapName = std::move(previousMap);
     floorNumber = fromFloor;
     if (const int named = ParseIntAndFree(mapName); named >= 1 && named <= kFloorCount) floorNumber = named - 1;
+    ShowFloorFailureAndEnterTitle(door.targetFloor);
     return;
   }
   if (throughDoor) RecordDoorLink(fromFloor, index, door);

@@ -14,12 +14,12 @@
 #include "game/enemies.h"
 #include "game/floor_play.h"
 #include "game/floor_records.h"
+#include "game/game_assets.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
 #include "game/music.h"
 #include "game/pools.h"
-#include "graphics/graph_from_image.h"
 #include "graphics/graph_handles.h"
 
 namespace {
@@ -37,8 +37,10 @@ struct Position {
   int x, y;
 };
 
-bool ReadWholeFile(const GameString& path, std::vector<std::uint8_t>* bytes) {
+// Reads the whole file: false with *fault saying why when it cannot.
+bool ReadWholeFile(const GameString& path, std::vector<std::uint8_t>* bytes, const char** fault) {
   const qz::FileHandle file = qz::OpenFileForRead(path.c_str(), 0);
+  *fault = "the file cannot be opened";
   if (file == 0) return false;
   bytes->resize(kMaxMapFileBytes + 1);
   std::size_t total = 0;
@@ -49,6 +51,7 @@ bool ReadWholeFile(const GameString& path, std::vector<std::uint8_t>* bytes) {
   }
   qz::FileAccessClose(file);
   bytes->resize(total);
+  *fault = "it is longer than any floor file";
   return total <= kMaxMapFileBytes;
 }
 
@@ -171,12 +174,8 @@ void ReloadChipSet(const std::string& name) {
   GameStringAssign(chipSetName, name.c_str());
   ReleaseChipGraphs();
   if (name.empty()) return;
-  const GameString path = GameStringConcatString(GamePath("\\data_en\\"), chipSetName);
-  if (qz::ReadImageFileAsGraphGrid(path.c_str(), kChipGraphCount, kChipSheetAcross, kChipSheetDown, kCellSize,
-                                   kCellSize, chipGraphs, 0) != 0) {
-    std::fill(std::begin(chipGraphs), std::end(chipGraphs), -1);
-    qz::AppendLogFormat("Chip set not loaded: %s\n", path.c_str());
-  }
+  LoadSheet(("\\data_en\\" + name).c_str(), kChipGraphCount, kChipSheetAcross, kChipSheetDown, kCellSize, kCellSize,
+            chipGraphs);
 }
 
 void ReloadBackground(const std::string& name) {
@@ -185,7 +184,7 @@ void ReloadBackground(const std::string& name) {
   if (backgroundGraph != -1) qz::ReleaseGraph(backgroundGraph);
   backgroundGraph = -1;
   if (name.empty()) return;
-  backgroundGraph = qz::ReadImageFileAsGraph(GameStringConcatString(GamePath("\\data_en\\"), backgroundName).c_str(), 0);
+  backgroundGraph = LoadImage(("\\data_en\\" + name).c_str());
 }
 
 // The same music keeps playing across floors that name it.
@@ -285,18 +284,20 @@ const char* MapFileFault(const MapFileData& data) {
 int LoadMapFile(int entranceWanted) {
   const int floorIndex = FloorIndexOfMapName();
   if (floorIndex < 0 || entranceWanted < 0 || entranceWanted > kCheckCubeEntrance) {
-    qz::AppendLogFormat("Floor %s entrance %d: no such floor\n", mapName.c_str(), entranceWanted);
+    ReportGameProblem("floor %s entrance %d refused: there is no such floor or entrance", mapName.c_str(),
+                      entranceWanted);
     return 0;
   }
   const GameString path = MapFilePath();
   std::vector<std::uint8_t> bytes;
   auto data = std::make_unique<MapFileData>();
-  if (!ReadWholeFile(path, &bytes) || !ParseMapFile(bytes.data(), bytes.size(), data.get())) {
-    qz::AppendLogFormat("Floor file refused, malformed or truncated: %s\n", path.c_str());
+  const char* damage = "";
+  if (!ReadWholeFile(path, &bytes, &damage) || !ParseMapFile(bytes.data(), bytes.size(), data.get(), &damage)) {
+    ReportGameProblem("floor file %s refused: %s", DiskFileName(path).c_str(), damage);
     return 0;
   }
   if (const char* fault = MapFileFault(*data); fault[0] != '\0') {
-    qz::AppendLogFormat("Floor file refused, %s out of range: %s\n", fault, path.c_str());
+    ReportGameProblem("floor file %s refused: %s out of range", DiskFileName(path).c_str(), fault);
     return 0;
   }
 
@@ -329,7 +330,7 @@ int LoadMapFile(int entranceWanted) {
 
 int LoadFloor(int entranceWanted) {
   if (CanOpenFile(MapFilePath()) == 0) {
-    qz::AppendLogFormat("Floor file not found: %s\n", MapFilePath().c_str());
+    ReportGameProblem("floor file %s refused: the file is missing", DiskFileName(MapFilePath()).c_str());
     return 0;
   }
   if (LoadMapFile(entranceWanted) == 0) return 0;

@@ -4,9 +4,11 @@
 #include "game/game_assets.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 
 #include "core/log.h"
+#include "game/floor_load.h"
 #include "game/game_paths.h"
 #include "graphics/graph_from_image.h"
 #include "sound/sound_load.h"
@@ -95,10 +97,21 @@ constexpr const char* kSoundEffectFiles[kSoundEffectCount] = {
 
 }  // namespace
 
+void ReportGameProblem(const char* format, ...) {
+  char text[1024];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  qz::AppendLogFormat("%s", text);
+  std::fprintf(stderr, "veltrin: %s\n", text);
+}
+
 void ReportLoadFailure(const char* relativePath) {
   missingGameFiles.emplace_back(relativePath);
-  qz::AppendLogFormat("Game file not loaded: %s\n", relativePath);
-  std::fprintf(stderr, "veltrin: could not load %s\n", relativePath);
+  const GameString path = GamePath(relativePath);
+  const char* why = CanOpenFile(path) == 0 ? "the file is missing" : "the file is damaged or of an unknown format";
+  ReportGameProblem("could not load %s: %s", DiskFileName(path).c_str(), why);
 }
 
 int LoadSheet(const char* relativePath, int cells, int across, int down, int w, int h, int* handles) {
@@ -126,11 +139,15 @@ void LoadSpriteSheets() {
   }
 }
 
+int LoadSound(const char* relativePath) {
+  const int sound = qz::LoadSoundFile(GamePath(relativePath).c_str(), 3, -1);
+  if (sound == -1) ReportLoadFailure(relativePath);
+  return sound;
+}
+
 void LoadSoundEffects() {
   qz::SetSoundCreateMode(qz::kSoundCreateWhole);
   for (int effect = 0; effect < kSoundEffectCount; ++effect) {
-    const std::string relative = std::string("\\sound\\") + kSoundEffectFiles[effect];
-    soundEffects[effect] = qz::LoadSoundFile(GamePath(relative.c_str()).c_str(), 3, -1);
-    if (soundEffects[effect] == -1) ReportLoadFailure(relative.c_str());
+    soundEffects[effect] = LoadSound((std::string("\\sound\\") + kSoundEffectFiles[effect]).c_str());
   }
 }

@@ -93,6 +93,12 @@ void LoadSoundEffects();
 int LoadSheet(const char* relativePath, int cells, int across, int down, int w, int h, int* handles);
 // A graph of the image, or -1 after recording the failure.
 int LoadImage(const char* relativePath);
-// Records a game file that failed to load, logs it and tells stderr: the
-// game runs with its log off, and a missing file must not pass unnoticed.
+// A sound handle of the file with three buffers in the current create mode,
+// or -1 after recording the failure.
+int LoadSound(const char* relativePath);
+// Records a game file that failed to load and tells the log and stderr its
+// name on disk and whether it is missing or damaged: the game runs with its
+// log off, and a file that did not load must not pass unnoticed.
 void ReportLoadFailure(const char* relativePath);
+// "veltrin: " and the printf-style text, on stderr and in the log.
+void ReportGameProblem(const char* format, ...) __attribute__((format(printf, 1, 2)));

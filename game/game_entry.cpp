@@ -3,6 +3,9 @@
 // title last. Then one scene function per frame until the player quits.
 #include "game/game_entry.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "core/clock.h"
 #include "core/file_access_archive.h"
 #include "core/library.h"
@@ -21,6 +24,7 @@
 #include "game/game_state.h"
 #include "game/game_text.h"
 #include "game/music.h"
+#include "game/screen_frame.h"
 #include "game/screens.h"
 #include "game/trap_graphics.h"
 #include "graphics/draw_settings_block.h"
@@ -29,15 +33,9 @@
 #include "graphics/screen_mode_change.h"
 #include "graphics/screen_present.h"
 #include "graphics/screen_settings.h"
-#include "input/pad_input.h"
-
-std::int32_t lastFrameTime = 0;
 
 namespace {
 
-void (*frameWaitHook)() = nullptr;
-
-constexpr int kEscapeKey = 0x01;
 constexpr int kWindowIcon = 101;
 constexpr int kLogoWaitMilliseconds = 400;
 
@@ -86,6 +84,31 @@ int EnterDebugFloor() {
   return 1;
 }
 
+// Outside a data set every file would be missing: one line says what to do,
+// on stderr alone, as no log belongs in a folder that is not the game's.
+bool CheckDataSet() {
+  if (DataSetFound()) return true;
+  std::fprintf(stderr,
+               "veltrin: no data set found in %s (it has no data_en folder). Make one with ./play.sh, which writes "
+               "gamedata/ and starts the game there, or with veltrin_data DIR, then start veltrin inside DIR.\n",
+               DiskFileName(currentDirectory).c_str());
+  return false;
+}
+
+// The game is a desktop program: without a display the library would run it
+// headless, unseen, so it says why it stops instead, unless the backend was
+// chosen on purpose.
+bool CheckDisplay() {
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QZ_BACKEND"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && value[0] != '\0') return true;
+  }
+  std::fprintf(stderr,
+               "veltrin: no display to open the game's window on (DISPLAY is not set). Start the game from a "
+               "desktop session, or under a virtual display such as Xvfb.\n");
+  return false;
+}
+
 void RunSceneFunction(int scene) {
   switch (scene) {
     case kSceneTitle: UpdateTitleMenu(); break;
@@ -104,9 +127,13 @@ void RunSceneFunction(int scene) {
 int StartGame() {
   missingGameFiles.clear();
   ReadStartDirectory();
+  if (!CheckDataSet()) return -1;
   ReadConfigFile();
   SetLibraryOptions();
-  if (qz::InitLibraryEntry() == -1) return -1;
+  if (qz::InitLibraryEntry() == -1) {
+    std::fprintf(stderr, "veltrin: the game could not start: %s.\n", qz::GetStartFailureReason());
+    return -1;
+  }
   SetDrawingDefaults();
   lastFrameTime = qz::GetMillisecondCount();
   ShowLogo();
@@ -162,31 +189,9 @@ void EndGame() {
 }
 
 int RunGame() {
-  if (StartGame() != 0) return -1;
+  if (!CheckDisplay() || StartGame() != 0) return -1;
   RunFrameLoop();
   EndGame();
   return 0;
 }
 
-std::int32_t WaitFrame() {
-  while (qz::ElapsedMilliseconds(qz::GetMillisecondCount(), lastFrameTime) < kFrameMilliseconds) {
-  }
-  lastFrameTime = qz::GetMillisecondCount();
-  if (frameWaitHook != nullptr) frameWaitHook();
-  return lastFrameTime;
-}
-
-void SetFrameWaitHookForTest(void (*hook)()) { frameWaitHook = hook; }
-
-int CheckQuitRequest() {
-  if (qz::TestKeyDown(kEscapeKey) == 1) {
-    if (gameState.scene != kSceneTitle) {
-      EnterTitleScene();
-    } else {
-      gameState.quitRequested = 1;
-    }
-  }
-  if (qz::PumpMessagesEntry() == 0) return 0;
-  gameState.quitRequested = 1;
-  return 1;
-}

@@ -2,6 +2,7 @@
 // it empty in a deep folder, and every game file would then be missing.
 #include "game/game_paths.h"
 
+#include "core/file_access.h"
 #include "core/log.h"
 #include "platform/file.h"
 
@@ -26,3 +27,23 @@ int ReadStartDirectory() {
 }
 
 GameString GamePath(const char* relative) { return GameStringConcat(currentDirectory, relative); }
+
+std::string DiskFileName(const GameString& path) {
+  std::string disk = plat::ToPosixPath(path.c_str());
+  return disk.empty() ? std::string(path.c_str()) : disk;
+}
+
+bool DataSetFound() {
+  struct Entry {
+    const char* name;
+    bool folder;
+  };
+  for (const Entry& entry : {Entry{"\\data_en", true}, Entry{"\\data_en.vtr", false}}) {
+    qz::FindRecord record{};
+    const qz::FindHandle search = qz::FileAccessFindFirst(GamePath(entry.name).c_str(), &record);
+    if (search == -1) continue;
+    qz::FileAccessFindClose(search);
+    if ((record.isDirectory != 0) == entry.folder) return true;
+  }
+  return false;
+}

@@ -2,6 +2,8 @@
 // start-up, followed by a relative path that begins with "\".
 #pragma once
 
+#include <string>
+
 #include "game/game_string.h"
 
 extern GameString currentDirectory;
@@ -11,3 +13,9 @@ extern GameString currentDirectory;
 int ReadStartDirectory();
 // currentDirectory followed by relative ("\data_en\x.png").
 GameString GamePath(const char* relative);
+// True when the start directory holds a data set: a data_en folder, or the
+// archive that stands for it ("data_en.vtr").
+bool DataSetFound();
+// A game path as the system names the file on disk ("/home/x/data_en/x.png"),
+// for messages to the player; the path as it is when it does not convert.
+std::string DiskFileName(const GameString& path);

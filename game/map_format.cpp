@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr const char* kTruncated = "it ends early (truncated)";
+
 // A bounds-checked cursor: every read fails once the input is exhausted and
 // stays failed, so callers check once at the end of a block.
 class ByteReader {
@@ -17,6 +19,12 @@ class ByteReader {
 
   bool ok() const { return ok_; }
   std::size_t remaining() const { return ok_ ? size_ - position_ : 0; }
+  // Why the first failed read failed; "" while none has.
+  const char* fault() const { return fault_; }
+  void Fail(const char* why) {
+    if (ok_) fault_ = why;
+    ok_ = false;
+  }
 
   std::int32_t Int() {
     if (!Has(4)) return 0;
@@ -30,23 +38,29 @@ class ByteReader {
   // A length-prefixed, zero-terminated name of at most MapFileData::kMaxNameLength bytes.
   std::string Name() {
     const std::int32_t length = Int();
-    if (!ok_ || length < 0 || length > MapFileData::kMaxNameLength || !Has(static_cast<std::size_t>(length) + 1)) {
-      ok_ = false;
+    if (!ok_) return {};
+    if (length < 0 || length > MapFileData::kMaxNameLength) {
+      Fail("a name length is outside 0..255");
       return {};
     }
+    if (!Has(static_cast<std::size_t>(length) + 1)) return {};
     const char* text = reinterpret_cast<const char*>(bytes_ + position_);
     position_ += static_cast<std::size_t>(length) + 1;
-    if (text[length] != '\0' || std::memchr(text, 0, static_cast<std::size_t>(length)) != nullptr) ok_ = false;
+    if (text[length] != '\0' || std::memchr(text, 0, static_cast<std::size_t>(length)) != nullptr) {
+      Fail("a name is not one zero-terminated string");
+    }
     return ok_ ? std::string(text, static_cast<std::size_t>(length)) : std::string();
   }
 
   // A count in 0..limit followed by that many {tile x, tile y, value} records.
   std::vector<MapFileData::Placement> Placements(int limit) {
     const std::int32_t count = Int();
-    if (!ok_ || count < 0 || count > limit || !Has(std::size_t{12} * static_cast<std::size_t>(count))) {
-      ok_ = false;
+    if (!ok_) return {};
+    if (count < 0 || count > limit) {
+      Fail("a list count is outside its limit");
       return {};
     }
+    if (!Has(std::size_t{12} * static_cast<std::size_t>(count))) return {};
     std::vector<MapFileData::Placement> list(static_cast<std::size_t>(count));
     for (MapFileData::Placement& p : list) {
       p.tileX = Int();
@@ -59,7 +73,7 @@ class ByteReader {
  private:
   bool Has(std::size_t count) {
     if (ok_ && count <= size_ - position_) return true;
-    ok_ = false;
+    Fail(kTruncated);
     return false;
   }
 
@@ -67,6 +81,7 @@ class ByteReader {
   std::size_t size_;
   std::size_t position_ = 0;
   bool ok_ = true;
+  const char* fault_ = "";
 };
 
 class ByteWriter {
@@ -111,7 +126,10 @@ std::size_t MapFileSize(std::size_t nameBytes, std::size_t placementCount) {
   return MapFileData::kFixedBytes + nameBytes + 12 * placementCount;
 }
 
-bool ParseMapFile(const std::uint8_t* bytes, std::size_t size, MapFileData* out) {
+bool ParseMapFile(const std::uint8_t* bytes, std::size_t size, MapFileData* out, const char** fault) {
+  const char* ignored = "";
+  const char*& why = fault != nullptr ? *fault : ignored;
+  why = "";
   if (out == nullptr || (bytes == nullptr && size != 0)) return false;
   ByteReader in(bytes, size);
   MapFileData& d = *out;
@@ -119,7 +137,11 @@ bool ParseMapFile(const std::uint8_t* bytes, std::size_t size, MapFileData* out)
   d.chipSetName = in.Name();
   d.backgroundName = in.Name();
   d.musicName = in.Name();
-  if (!in.ok() || in.remaining() < MapFileData::kCellBlockBytes) return false;
+  if (in.ok() && in.remaining() < MapFileData::kCellBlockBytes) in.Fail(kTruncated);
+  if (!in.ok()) {
+    why = in.fault();
+    return false;
+  }
   for (int y = 0; y < MapFileData::kRows; ++y) {
     for (int x = 0; x < MapFileData::kColumns; ++x) {
       d.chipLayer[MapFileData::CellIndex(x, y)] = in.Int();
@@ -143,7 +165,9 @@ bool ParseMapFile(const std::uint8_t* bytes, std::size_t size, MapFileData* out)
     door.targetEntrance = in.Int();
   }
   d.timeLimit = in.Int();
+  why = in.fault();
   // Trailing bytes mean the counts or lengths do not describe this file.
+  if (in.ok() && in.remaining() != 0) why = "it has bytes past its end";
   return in.ok() && in.remaining() == 0;
 }
 

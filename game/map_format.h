@@ -68,8 +68,9 @@ struct MapFileData {
 // not exactly one well-formed file: a name longer than 255 bytes, without its
 // zero terminator or with a zero inside, a count outside 0..64 (enemies,
 // moving objects) or 0..16 (objects), or a size that differs from the one the
-// lengths and counts give. Never reads outside [bytes, bytes + size).
-bool ParseMapFile(const std::uint8_t* bytes, std::size_t size, MapFileData* out);
+// lengths and counts give. Never reads outside [bytes, bytes + size). A
+// refusal sets *fault, when given, to a short phrase saying why.
+bool ParseMapFile(const std::uint8_t* bytes, std::size_t size, MapFileData* out, const char** fault = nullptr);
 
 // The bytes of the file. A name is cut at its first zero byte and to 255
 // bytes, a list to its limit, so ParseMapFile of the result always succeeds.

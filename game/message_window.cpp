@@ -1,9 +1,9 @@
 // Message windows zoomed in and out over the picture under them, and the
 // blocking message scene that shows a page of text (a floor cell's sign, a
 // boss's words or a given line) until Confirm or Cancel.
+#include "game/message_window.h"
+
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "core/file_access.h"
 #include "font/text_draw.h"
@@ -11,14 +11,14 @@
 #include "game/color_text.h"
 #include "game/crossfade.h"
 #include "game/floor_load.h"
-#include "game/game_entry.h"
+#include "game/game_assets.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
+#include "game/screen_frame.h"
 #include "game/screen_state.h"
 #include "game/screens.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_target.h"
-#include "graphics/graph_from_image.h"
 #include "graphics/graph_handles.h"
 #include "graphics/screen_present.h"
 
@@ -68,7 +68,10 @@ std::string TwoDigits(int v) {
   return text;
 }
 
-// The text file of the player's cell on the current floor.
+int CentredX(const char* text) {
+  return kScreenWidth / 2 - qz::MeasureTextWidthDefaultFont(text, static_cast<int>(std::string(text).size()), 0) / 2;
+}
+
 GameString FloorMessagePath() {
   const std::string name = "\\text_en\\[MSG] " + std::string(IntToPaddedString(floorNumber + 1, 3).c_str()) + " " +
                            TwoDigits((player.x + 32) / 32) + "-" + TwoDigits((player.y + 16) / 32) + ".txt";
@@ -79,12 +82,11 @@ GameString BossMessagePath(int number) {
   return GamePath(("\\text_en\\[BOSS] " + TwoDigits(number) + ".txt").c_str());
 }
 
-int CentredX(const char* text) {
-  return kScreenWidth / 2 - qz::MeasureTextWidthDefaultFont(text, static_cast<int>(std::string(text).size()), 0) / 2;
-}
+}  // namespace
 
-// Up to six lines of the file (a line counts at most 255 bytes).
-std::vector<std::string> ReadPage(const GameString& path) {
+GameString MessagePagePath(int mode, int number) { return mode == 0 ? FloorMessagePath() : BossMessagePath(number); }
+
+std::vector<std::string> ReadMessagePage(const GameString& path) {
   std::vector<std::string> lines;
   const qz::FileHandle file = qz::OpenFileForRead(path.c_str(), 0);
   if (file == 0) return lines;
@@ -98,20 +100,18 @@ std::vector<std::string> ReadPage(const GameString& path) {
   return lines;
 }
 
-void DrawPage(const std::vector<std::string>& lines) {
+void DrawMessagePage(const std::vector<std::string>& lines) {
   const int top = 244 - 14 * static_cast<int>(lines.size());
   for (int i = 0; i < kPageRows && i < static_cast<int>(lines.size()); ++i) {
     if (!lines[i].empty()) DrawColorText(CentredX(lines[i].c_str()), top + 28 * i, GameString(lines[i].c_str()), 0);
   }
 }
 
-}  // namespace
-
 void AnimateMessageWindow(int mode, int kind) {
   const WindowKind& k = KindOf(kind);
   if (mode == 1) {
     ReleaseMessageWindowGraphs();
-    qz::ReadImageFileAsGraphGrid(GamePath(k.image).c_str(), 2, 1, 2, k.width, k.height, MessageWindowGraphs, 0);
+    LoadSheet(k.image, 2, 1, 2, k.width, k.height, MessageWindowGraphs);
     CaptureScreen(thirdScreen);
     PlaySoundEffect(kSeWindowOpen);
     for (int o = kZoomFrames; o >= 1; --o) {
@@ -144,15 +144,21 @@ void RunMessageScene(int mode, int number, GameString text) {
   }
   if (mode == 0) player.eventCode = 0;
   if (mode != 0 && mode != 1) return;
-  const GameString path = mode == 0 ? FloorMessagePath() : BossMessagePath(number);
+  const GameString path = MessagePagePath(mode, number);
   if (CanOpenFile(path) == 0) return;
-  const std::vector<std::string> lines = ReadPage(path);
+  const std::vector<std::string> lines = ReadMessagePage(path);
   AnimateMessageWindow(1, 0);
-  DrawPage(lines);
+  DrawMessagePage(lines);
   CaptureScreen(oldScreen);
   ReadActionInput();
   if (!WaitForDismissal()) return;
   AnimateMessageWindow(0, 0);
   RenewOldScreen();
   SetInputLatches(1);
+}
+
+void ShowFloorFailureAndEnterTitle(int floor) {
+  const std::string text = "Floor " + std::string(IntToPaddedString(floor, 3).c_str()) + " could not be loaded.";
+  RunMessageScene(2, 0, GameString(text.c_str()));
+  if (gameState.quitRequested == 0 && gameState.scene != kSceneTitle) EnterTitleScene();
 }

@@ -2,6 +2,8 @@
 // to keep one piece playing across floors that name it.
 #include "game/music.h"
 
+#include <string>
+
 #include "game/config_file.h"
 #include "game/floor_load.h"
 #include "game/game_assets.h"
@@ -51,7 +53,7 @@ void PlayBgm(GameString name, int mode) {
     name = GameString(kFallbackMusic);
   }
   qz::SetSoundCreateMode(qz::kSoundCreateStreamFromFile);
-  bgmHandle = qz::LoadSoundFile(MusicPath(name).c_str(), 3, -1);
+  bgmHandle = LoadSound(("\\sound\\" + std::string(name.c_str())).c_str());
   qz::SetSoundHandleVolume(VolumeLevel(volumePercent), bgmHandle);
   qz::PlaySoundHandle(bgmHandle, 3, 1);
 }

@@ -2,8 +2,8 @@
 #include "game/screen_state.h"
 
 #include "game/action_input.h"
-#include "game/game_entry.h"
 #include "game/game_state.h"
+#include "game/screen_frame.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_target.h"

@@ -24,6 +24,9 @@ void EnterStatusScreen();
 // Blocking message window; mode 0 the current floor's sign, 1 a boss file by
 // number, 2 the given text. Clears the player's event code.
 void RunMessageScene(int mode, int number, GameString text);
+// A floor that could not be loaded: "Floor NNN could not be loaded." in a
+// message window until dismissed, then the title, with nothing saved.
+void ShowFloorFailureAndEnterTitle(int floor);
 // Opens (mode 1) or closes (mode 0) message window kind 0..2.
 void AnimateMessageWindow(int mode, int kind);
 // One number of the status bar: kind 1 floor, 3 keys, 4 coins, 5 magic, 6

@@ -9,11 +9,11 @@
 #include "game/action_input.h"
 #include "game/color_text.h"
 #include "game/config_file.h"
+#include "game/game_assets.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "game/music.h"
 #include "game/screen_state.h"
-#include "graphics/graph_from_image.h"
 #include "graphics/draw_graph.h"
 #include "platform/profile.h"
 
@@ -56,8 +56,7 @@ void DrawZoomed(const Rect& r) {
 void OpenWindowFrame(const WindowShape& shape, Rect (*zoom)(int)) {
   if (WindowFrame == 0) {
     ReleaseMessageWindowGraphs();
-    qz::ReadImageFileAsGraphGrid(GamePath(shape.image).c_str(), 2, 1, 2, shape.width, shape.height,
-                                 MessageWindowGraphs, 0);
+    LoadSheet(shape.image, 2, 1, 2, shape.width, shape.height, MessageWindowGraphs);
     PlaySoundEffect(kSeOk);
     PlaySoundEffect(kSeWindowOpen);
   }
@@ -103,12 +102,13 @@ constexpr int kFirstBindingRow = 2;
 constexpr int kLastBindingRow = 8;
 constexpr int kSaveRow = 9;
 
-// ButtonMap's entries in the rows' order; index 0..6.
+// ButtonMap's entries in the rows' order (index 0..6), then the two spares.
+constexpr int kButtonEntries = 9;
 std::int32_t* ButtonEntry(int index) {
   static constexpr std::int32_t ButtonMapRecord::*kEntries[] = {
       &ButtonMapRecord::confirm, &ButtonMapRecord::cancel, &ButtonMapRecord::jump, &ButtonMapRecord::shot,
       &ButtonMapRecord::shotChange, &ButtonMapRecord::dash, &ButtonMapRecord::menu};
-  return &(ButtonMap.*kEntries[index]);
+  return index < 7 ? &(ButtonMap.*kEntries[index]) : &ButtonMap.spare[index - 7];
 }
 
 int LabelY(int row) { return kConfigWindow.firstCursorY - 4 + kRowPitch * row; }
@@ -224,5 +224,7 @@ void UpdateConfigWindow() {
 
 GameString MakeConfigValueText(int index) {
   if (index >= 10) return GameString(std::to_string(volumePercent).c_str());
-  return GameString((std::to_string(*ButtonEntry(index) + 1) + " ").c_str());
+  if (index < 0 || index >= kButtonEntries) return GameString("");
+  // Widened: a configuration file may hold any number as a button.
+  return GameString((std::to_string(std::int64_t{*ButtonEntry(index)} + 1) + " ").c_str());
 }

@@ -9,5 +9,6 @@
 void UpdateSlotChoiceWindow();
 // While the save-slot field is 4; "Save Settings" writes "\save\config.ini".
 void UpdateConfigWindow();
-// Index 10 or more: the volume; 0..9: button ButtonMap[index] + 1 and a blank.
+// Index 10 or more: the volume; 0..8: button ButtonMap[index] + 1 and a blank
+// (the rows' seven, then the two spares); any other index: "".
 GameString MakeConfigValueText(int index);

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "game/floor_records.h"
-#include "game/game_entry.h"
 #include "game/game_state.h"
+#include "game/screen_frame.h"
 #include "game/screens.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"

@@ -23,6 +23,7 @@
 #include "game/music.h"
 #include "game/play_time.h"
 #include "game/save_file.h"
+#include "game/screen_frame.h"
 #include "game/screen_state.h"
 #include "game/screens.h"
 #include "graphics/back_buffer_readback.h"

@@ -28,6 +28,7 @@
 #include "game/map_format.h"
 #include "game/music.h"
 #include "game/save_file.h"
+#include "game/screen_frame.h"
 #include "game/screen_state.h"
 #include "game/screens.h"
 #include "game/shop.h"

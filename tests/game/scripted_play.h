@@ -15,6 +15,7 @@
 
 #include "core/main_window.h"
 #include "game/game_entry.h"
+#include "game/screen_frame.h"
 #include "platform/window.h"
 #include "tests/game/scripted_keys.h"
 

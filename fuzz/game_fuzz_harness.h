@@ -1,0 +1,97 @@
+// The live game for the fuzz targets that feed it files: started once per
+// process, headless on virtual time with the manual audio sink, in a data set
+// generated into a temporary folder (removed at exit). Every frame wait moves
+// the clock one frame on, so fades and window zooms cost no real time, and a
+// blocking loop is ended (as by a quit) once an input has run kFrameLimit
+// frames, so no input can hang the target.
+#pragma once
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/main_window.h"
+#include "core/window_state.h"
+#include "game/game_entry.h"
+#include "game/game_paths.h"
+#include "game/game_state.h"
+#include "game/screen_frame.h"
+#include "platform/backend.h"
+#include "platform/clock.h"
+#include "platform/dsound.h"
+#include "platform/file.h"
+#include "tools/datagen/data_set.h"
+
+// fontconfig loses a few blocks of its own now and then while the fonts are
+// first matched; nothing of ours is hidden by naming only its library.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace veltrin::fuzz {
+
+class LiveGame {
+ public:
+  static constexpr int kFrameLimit = 40;
+
+  // The game, started on the first call; aborts when it cannot start.
+  static LiveGame& Get() {
+    static LiveGame game;
+    return game;
+  }
+
+  // Starts an input: the quit flag cleared, the frame budget renewed.
+  void BeginInput() {
+    gameState.quitRequested = 0;
+    framesThisInput_ = 0;
+  }
+
+  // Writes bytes to a game path ("\map\001.map"), replacing the file.
+  static void WriteGameFile(const GameString& libraryPath, const std::uint8_t* data, std::size_t size) {
+    const std::string posix = plat::ToPosixPath(libraryPath.c_str());
+    std::ofstream file(posix, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+
+ private:
+  LiveGame() {
+    char pattern[] = "/tmp/veltrin_fuzz_XXXXXX";
+    if (mkdtemp(pattern) == nullptr) std::abort();
+    root_ = pattern;
+    std::string error;
+    if (!datagen::WriteDataSet(root_, datagen::DataSetOptions{}, &error)) {
+      std::fprintf(stderr, "data set not written: %s\n", error.c_str());
+      std::abort();
+    }
+    std::filesystem::current_path(root_);
+    plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
+    plat::UseVirtualTime(true);
+    plat::SetAudioSinkForTest(plat::AudioSinkKind::kManual);
+    qz::GetWindowSystemState().settings = qz::WindowSettings{};
+    const std::string className = "QzFuzz" + std::to_string(getpid());
+    className.copy(qz::GetWindowSystemState().settings.className, className.size());
+    SetFrameWaitHookForTest(&NextFrame);
+    if (StartGame() != 0) std::abort();
+  }
+  ~LiveGame() {
+    EndGame();
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+
+  static void NextFrame() {
+    constexpr std::uint64_t kFrameNanoseconds = 16000000;
+    plat::AdvanceVirtualTime(kFrameNanoseconds);
+    if (++framesThisInput_ > kFrameLimit) gameState.quitRequested = 1;
+  }
+
+  // Static: the hook runs while the constructor starts the game.
+  static inline int framesThisInput_ = 0;
+  std::string root_;
+};
+
+}  // namespace veltrin::fuzz

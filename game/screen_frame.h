@@ -1,0 +1,24 @@
+// The frame helpers every screen shares, below the entry and the screens: the
+// screen size, the frame wait that paces every loop (blocking ones included)
+// and the quit check that Escape and the window's close go through.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr int kScreenWidth = 640;
+inline constexpr int kScreenHeight = 480;
+// The least time a frame takes.
+inline constexpr int kFrameMilliseconds = 16;
+
+// The millisecond count at the end of the previous frame wait.
+extern std::int32_t lastFrameTime;
+
+// Waits until at least 16 ms have passed since the previous frame (the
+// 31-bit counter may wrap meanwhile); returns the new lastFrameTime.
+std::int32_t WaitFrame();
+// Test hook: called at the end of every frame wait, the frames of blocking
+// sequences included, so scripted input can change from frame to frame.
+void SetFrameWaitHookForTest(void (*hook)());
+// Escape sends a scene to the title and quits from the title; then pumps the
+// window. 1 (with the quit flag set) when the window is closing, else 0.
+int CheckQuitRequest();
