@@ -42,8 +42,8 @@ constexpr int kFrameLimit = 3000;
 
 namespace fs = std::filesystem;
 
-// The debug start: life to spare for the fight, every shot and item, so the
-// status screen's panel is full. Keys are Shift-JIS and lines end in CR LF.
+// The debug start: every shot and item, so the status screen's panel is full,
+// and room for magic. Keys are Shift-JIS and lines end in CR LF.
 std::string DebugFile(const char* floor) {
   using namespace qz::text;
   const std::string lines[] = {
@@ -53,7 +53,7 @@ std::string DebugFile(const char* floor) {
       std::string(kDebugMapFileKey) + "=" + floor,
       std::string(kDebugEntranceKey) + "=0",
       "[PlayerData]",
-      std::string(kDebugLifeKey) + "=20",
+      std::string(kDebugLifeKey) + "=1",
       std::string(kDebugMagicKey) + "=40",
       std::string(kDebugBlazeLevelKey) + "=1",
       std::string(kDebugGravityLevelKey) + "=1",
@@ -167,7 +167,9 @@ bool ShootTitle(const Shooter& shooter) {
 // A floor in play mid-jump, then the status screen opened from it.
 bool ShootFloorAndStatus(const Shooter& shooter) {
   ScriptedPlay play;
-  if (!play.RunUntil(InFloorPlay, kFrameLimit)) return Shooter::Fail(std::string("floor ") + kPlayFloor + " not entered");
+  if (!play.RunUntil(InFloorPlay, kFrameLimit)) {
+    return Shooter::Fail(std::string("floor ") + kPlayFloor + " not entered");
+  }
   play.Queue(kPlayWalk);
   if (!play.RunUntil([&] { return play.Finished(); }, kFrameLimit) || player.dead != 0) {
     return Shooter::Fail(std::string("the walk on floor ") + kPlayFloor + " did not end alive");
@@ -180,14 +182,18 @@ bool ShootFloorAndStatus(const Shooter& shooter) {
   return shooter.Save("status");
 }
 
-// Walks right to the boss and fires until a volley is in flight.
+// Walks up to the boss, facing it, and fires until a volley is in flight.
 bool ShootBoss(const Shooter& shooter) {
   ScriptedPlay play;
-  if (!play.RunUntil(InFloorPlay, kFrameLimit)) return Shooter::Fail(std::string("floor ") + kBossFloor + " not entered");
+  if (!play.RunUntil(InFloorPlay, kFrameLimit)) {
+    return Shooter::Fail(std::string("floor ") + kBossFloor + " not entered");
+  }
   const EnemyRecord* boss = NearestBoss();
   if (boss == nullptr) return Shooter::Fail(std::string("floor ") + kBossFloor + " holds no boss");
-  play.Hold({veltrin::testing::kKeyRight}, kFrameLimit);
-  const bool near = play.RunUntil([&] { return boss->x - player.x <= kBossRange || player.dead != 0; }, kFrameLimit);
+  const bool bossOnTheRight = boss->x > player.x;
+  play.Hold({bossOnTheRight ? veltrin::testing::kKeyRight : veltrin::testing::kKeyLeft}, kFrameLimit);
+  const bool near = play.RunUntil(
+      [&] { return std::abs(boss->x - player.x) <= kBossRange || player.dead != 0; }, kFrameLimit);
   play.Clear();
   play.Queue(kBossVolley);
   if (!near || !play.RunUntil([&] { return play.Finished() || player.dead != 0; }, kFrameLimit) ||
