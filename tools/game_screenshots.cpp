@@ -1,0 +1,253 @@
+// Screenshots of the game from its own frames, headless on the virtual clock:
+// the title, a floor in play, a boss fight and the status screen, each played
+// on scripted keys in a scratch copy of a data set.
+// Usage: game_screenshots DATA_DIR OUT_DIR   (writes title, floor, boss, status .png)
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+
+#include "core/window_state.h"
+#include "game/crossfade.h"
+#include "game/floor_play.h"
+#include "game/game_entry.h"
+#include "game/game_state.h"
+#include "game/game_text.h"
+#include "game/pools.h"
+#include "platform/clock.h"
+#include "platform/dsound.h"
+#include "tests/game/scripted_play.h"
+#include "tools/gallery_support.h"
+
+namespace {
+
+using veltrin::testing::ScriptedPlay;
+
+// The floors shown, by map name, both entered at entrance 0 through the debug file.
+constexpr const char* kPlayFloor = "001";
+constexpr const char* kBossFloor = "010";
+// The walk on the play floor before its shot: a run and a jump, caught in the air.
+constexpr const char* kPlayWalk = "R:70 RJ:14";
+// How close the player walks up to the boss before firing (pixels), and the
+// volley, caught with one shot in flight.
+constexpr int kBossRange = 160;
+constexpr const char* kBossVolley = "-:20 X:1 -:9 X:1 -:9 X:1 -:3";
+// Frame limits of each wait: far more than any step needs.
+constexpr int kFrameLimit = 3000;
+
+namespace fs = std::filesystem;
+
+// The debug start: every shot and item, so the status screen's panel is full,
+// and room for magic. Keys are Shift-JIS and lines end in CR LF.
+std::string DebugFile(const char* floor) {
+  using namespace qz::text;
+  const std::string lines[] = {
+      "[DebugUse]",
+      std::string(kDebugUseKey) + "=1",
+      "[MapData]",
+      std::string(kDebugMapFileKey) + "=" + floor,
+      std::string(kDebugEntranceKey) + "=0",
+      "[PlayerData]",
+      std::string(kDebugLifeKey) + "=1",
+      std::string(kDebugMagicKey) + "=40",
+      std::string(kDebugBlazeLevelKey) + "=1",
+      std::string(kDebugGravityLevelKey) + "=1",
+      std::string(kDebugMagicalLevelKey) + "=1",
+      std::string(kDebugKeysKey) + "=1",
+      std::string(kDebugAllItemsKey) + "=1",
+  };
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+// The data set copied into a scratch folder, so the debug file and anything
+// the game writes never reach the caller's data; removed at the end.
+class ScratchDataSet {
+ public:
+  explicit ScratchDataSet(const fs::path& source) {
+    char pattern[] = "/tmp/game_screenshots_XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return;
+    root_ = pattern;
+    std::error_code error;
+    fs::copy(source, root_, fs::copy_options::recursive, error);
+    copied_ = !error;
+  }
+  ~ScratchDataSet() {
+    std::error_code ignored;
+    if (!root_.empty()) fs::remove_all(root_, ignored);
+  }
+  ScratchDataSet(const ScratchDataSet&) = delete;
+  ScratchDataSet& operator=(const ScratchDataSet&) = delete;
+
+  bool copied() const { return copied_; }
+  const fs::path& root() const { return root_; }
+  // Writes the debug file for `floor`, or removes it for a start on the title.
+  bool UseDebugStart(const char* floor) const {
+    const fs::path path = root_ / "debug.ini";
+    std::error_code ignored;
+    fs::remove(path, ignored);
+    if (floor == nullptr) return true;
+    std::ofstream file(path, std::ios::binary);
+    file << DebugFile(floor);
+    return static_cast<bool>(file);
+  }
+
+ private:
+  fs::path root_;
+  bool copied_ = false;
+};
+
+// One run of the game from start-up to its end, in the data set's folder.
+class GameRun {
+ public:
+  GameRun() : started_(StartGame() == 0) {}
+  ~GameRun() {
+    if (started_) EndGame();
+  }
+  GameRun(const GameRun&) = delete;
+  GameRun& operator=(const GameRun&) = delete;
+  bool started() const { return started_; }
+
+ private:
+  bool started_;
+};
+
+class Shooter {
+ public:
+  explicit Shooter(std::string outDir) : outDir_(std::move(outDir)) {}
+
+  // Writes OUT_DIR/name.png from the frame just presented.
+  bool Save(const char* name) const {
+    qz::tools::Frame frame;
+    const std::string path = outDir_ + "/" + name + ".png";
+    if (!qz::tools::ReadBackScreen(kScreenWidth, kScreenHeight, &frame) ||
+        !qz::tools::WriteFramePng(path, kScreenWidth, kScreenHeight, frame)) {
+      return Fail("cannot read the screen or write " + path);
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
+  }
+  static bool Fail(const std::string& what) {
+    std::fprintf(stderr, "game_screenshots: %s\n", what.c_str());
+    return false;
+  }
+
+ private:
+  std::string outDir_;
+};
+
+bool InFloorPlay() { return gameState.scene == kSceneFloorPlay && fadeRequest == 0; }
+
+// The live boss nearest the player, or nullptr.
+const EnemyRecord* NearestBoss() {
+  const EnemyRecord* nearest = nullptr;
+  for (const EnemyRecord& enemy : enemies) {
+    if (enemy.life <= 0 || enemy.bossIndex < 0) continue;
+    if (nearest == nullptr || std::abs(enemy.x - player.x) < std::abs(nearest->x - player.x)) nearest = &enemy;
+  }
+  return nearest;
+}
+
+// The title once its fade-in is done and its layers have scrolled a little.
+bool ShootTitle(const Shooter& shooter) {
+  ScriptedPlay play;
+  play.Idle(90);
+  if (!play.RunUntil([&] { return play.Finished() && gameState.scene == kSceneTitle; }, kFrameLimit)) {
+    return Shooter::Fail("the title was not shown");
+  }
+  return shooter.Save("title");
+}
+
+// A floor in play mid-jump, then the status screen opened from it.
+bool ShootFloorAndStatus(const Shooter& shooter) {
+  ScriptedPlay play;
+  if (!play.RunUntil(InFloorPlay, kFrameLimit)) {
+    return Shooter::Fail(std::string("floor ") + kPlayFloor + " not entered");
+  }
+  play.Queue(kPlayWalk);
+  if (!play.RunUntil([&] { return play.Finished(); }, kFrameLimit) || player.dead != 0) {
+    return Shooter::Fail(std::string("the walk on floor ") + kPlayFloor + " did not end alive");
+  }
+  if (!shooter.Save("floor")) return false;
+  play.Queue("-:30 S:2 -:40");
+  if (!play.RunUntil([&] { return play.Finished() && gameState.scene == kSceneStatus; }, kFrameLimit)) {
+    return Shooter::Fail("the status screen did not open");
+  }
+  return shooter.Save("status");
+}
+
+// Walks up to the boss, facing it, and fires until a volley is in flight.
+bool ShootBoss(const Shooter& shooter) {
+  ScriptedPlay play;
+  if (!play.RunUntil(InFloorPlay, kFrameLimit)) {
+    return Shooter::Fail(std::string("floor ") + kBossFloor + " not entered");
+  }
+  const EnemyRecord* boss = NearestBoss();
+  if (boss == nullptr) return Shooter::Fail(std::string("floor ") + kBossFloor + " holds no boss");
+  const bool bossOnTheRight = boss->x > player.x;
+  play.Hold({bossOnTheRight ? veltrin::testing::kKeyRight : veltrin::testing::kKeyLeft}, kFrameLimit);
+  const bool near = play.RunUntil(
+      [&] { return std::abs(boss->x - player.x) <= kBossRange || player.dead != 0; }, kFrameLimit);
+  play.Clear();
+  play.Queue(kBossVolley);
+  if (!near || !play.RunUntil([&] { return play.Finished() || player.dead != 0; }, kFrameLimit) ||
+      player.dead != 0) {
+    return Shooter::Fail("the boss of floor " + std::string(kBossFloor) + " was not reached alive");
+  }
+  return shooter.Save("boss");
+}
+
+// Starts the game with the debug file for `floor` (the title when null) and runs `shoot`.
+bool RunShots(const ScratchDataSet& data, const char* floor, bool (*shoot)(const Shooter&), const Shooter& shooter) {
+  if (!data.UseDebugStart(floor)) return Shooter::Fail("cannot write the debug file");
+  const GameRun run;
+  if (!run.started()) return Shooter::Fail("the game did not start");
+  return shoot(shooter);
+}
+
+// The exit code of a run that cannot start.
+int Refuse(const std::string& why) {
+  Shooter::Fail(why);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR\n", argv[0]);
+    return 2;
+  }
+  const fs::path dataDir = fs::absolute(argv[1]);
+  const fs::path outDir = fs::absolute(argv[2]);
+  if (!fs::is_directory(dataDir / "map")) return Refuse(dataDir.string() + " holds no data set");
+  std::error_code error;
+  if (!fs::create_directories(outDir, error) && !fs::is_directory(outDir)) {
+    return Refuse("cannot make " + outDir.string());
+  }
+  setenv("QZ_BACKEND", "headless", 0);
+  // Virtual time runs waits and fades at once; the null sink plays sounds out
+  // as the clock runs, so sequences that wait for a sound end.
+  plat::UseVirtualTime(true);
+  plat::SetAudioSinkForTest(plat::AudioSinkKind::kNull);
+  // A window class of this process's own, so a game already running is no hindrance.
+  const std::string className = "VeltrinShots" + std::to_string(getpid());
+  className.copy(qz::GetWindowSystemState().settings.className, className.size());
+
+  const ScratchDataSet data(dataDir);
+  if (!data.copied()) return Refuse("cannot copy " + dataDir.string());
+  fs::current_path(data.root());
+  const Shooter shooter(outDir.string());
+  const bool done = RunShots(data, nullptr, ShootTitle, shooter) &&
+                    RunShots(data, kPlayFloor, ShootFloorAndStatus, shooter) &&
+                    RunShots(data, kBossFloor, ShootBoss, shooter);
+  // Out of the copy before it is removed.
+  fs::current_path(outDir);
+  return done ? 0 : 1;
+}
