@@ -85,7 +85,8 @@ struct Command {
 void RunPairs(const DrawSetup& setup, const Draw& draw, std::size_t first, std::size_t last) {
   Draw part = draw;
   const auto firstTriangle = static_cast<long long>(2 * first);
-  part.primitiveCount = static_cast<int>(std::min<long long>(static_cast<long long>(2 * last), draw.primitiveCount) - firstTriangle);
+  const long long endTriangle = std::min<long long>(static_cast<long long>(2 * last), draw.primitiveCount);
+  part.primitiveCount = static_cast<int>(endTriangle - firstTriangle);
   if (draw.indices != nullptr) {
     part.indices = static_cast<const std::uint8_t*>(draw.indices) + 3 * firstTriangle * draw.indexBytes;
   } else {
