@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstring>
+#include <limits>
 #include <cstdlib>
 #include <mutex>
 #include <set>
@@ -70,12 +72,33 @@ struct Command {
   Draw draw;  // vertices and indices point into the copies below
   std::vector<std::uint8_t> vertices;
   std::vector<std::uint8_t> indices;
+  // Triangle-list draws: the first and last band each pair of triangles may
+  // reach; empty when every band runs the whole draw.
+  std::vector<std::pair<std::uint8_t, std::uint8_t>> pairBands;
   int top = 0;
   int bottom = 0;
   std::function<void(int, int)> rows;
 };
 
-void RunForBand(const Command& command, const Band& band) {
+// Runs triangle pairs first .. last - 1 of a triangle-list draw: a run of
+// the draw's own primitives, since list triangles stand alone.
+void RunPairs(const DrawSetup& setup, const Draw& draw, std::size_t first, std::size_t last) {
+  Draw part = draw;
+  const auto firstTriangle = static_cast<long long>(2 * first);
+  const long long endTriangle = std::min<long long>(static_cast<long long>(2 * last), draw.primitiveCount);
+  part.primitiveCount = static_cast<int>(endTriangle - firstTriangle);
+  if (draw.indices != nullptr) {
+    part.indices = static_cast<const std::uint8_t*>(draw.indices) + 3 * firstTriangle * draw.indexBytes;
+  } else {
+    part.vertices = static_cast<const std::uint8_t*>(draw.vertices) + 3 * firstTriangle * draw.stride;
+    part.vertexCount = static_cast<int>(draw.vertexCount - 3 * firstTriangle);
+  }
+  Report report;
+  RunPreparedDraw(setup, part, &report);
+}
+
+// Runs a command for bands first .. last, which together cover `band`.
+void RunForBands(const Command& command, const Band& band, int first, int last) {
   if (command.isDraw) {
     // Each worker draws from its own copy: the set-up caches texel factors.
     DrawSetup setup = command.setup;
@@ -83,6 +106,23 @@ void RunForBand(const Command& command, const Band& band) {
     setup.clip.bottom = std::min(setup.clip.bottom, band.bottom);
     if (setup.clip.top >= setup.clip.bottom) return;
     setup.bandOnly = true;
+    if (!command.pairBands.empty()) {
+      // Runs of consecutive pairs that reach these bands are drawn as one.
+      const auto reaches = [&](std::size_t pair) {
+        return command.pairBands[pair].first <= last && command.pairBands[pair].second >= first;
+      };
+      const std::size_t pairs = command.pairBands.size();
+      for (std::size_t pair = 0; pair < pairs;) {
+        if (!reaches(pair)) {
+          ++pair;
+          continue;
+        }
+        const std::size_t runFirst = pair;
+        while (pair < pairs && reaches(pair)) ++pair;
+        RunPairs(setup, command.draw, runFirst, pair);
+      }
+      return;
+    }
     Report report;
     RunPreparedDraw(setup, command.draw, &report);
     return;
@@ -101,6 +141,56 @@ std::size_t VertexBytesRead(const VertexLayout& layout) {
                             4 * layout.coordFloats[static_cast<std::size_t>(set)]);
   }
   return static_cast<std::size_t>(end);
+}
+
+// The lowest and highest y of a triangle pair's six vertices; false when one
+// is not a number (every band then runs the pair).
+bool PairRows(const Draw& draw, std::uint32_t pair, float* top, float* bottom) {
+  const auto* vertices = static_cast<const std::uint8_t*>(draw.vertices);
+  const auto* indices = static_cast<const std::uint8_t*>(draw.indices);
+  *top = std::numeric_limits<float>::infinity();
+  *bottom = -*top;
+  for (long long i = 6LL * pair; i < 6LL * pair + 6; ++i) {
+    std::uint32_t index = static_cast<std::uint32_t>(i);
+    if (indices != nullptr && draw.indexBytes == 2) {
+      std::uint16_t small;
+      std::memcpy(&small, indices + 2 * i, 2);
+      index = small;
+    } else if (indices != nullptr) {
+      std::memcpy(&index, indices + 4 * i, 4);
+    }
+    float y;
+    std::memcpy(&y, vertices + static_cast<std::ptrdiff_t>(index) * draw.stride + 4, 4);
+    if (!(y == y)) return false;
+    *top = std::min(*top, y);
+    *bottom = std::max(*bottom, y);
+  }
+  return true;
+}
+
+// Finds the bands each pair of a long triangle-list draw may reach, with the
+// pixel to spare that a band's own test keeps, so a band passes over only
+// pairs that test would pass over; a lone last triangle reaches every band.
+void FindPairBands(Command* command, int workers) {
+  command->pairBands.clear();
+  const Draw& draw = command->draw;
+  if (draw.primitiveType != D3DPT_TRIANGLELIST || draw.primitiveCount < kHeavyPrimitives) return;
+  const auto pairs = static_cast<std::uint32_t>((draw.primitiveCount + 1) / 2);
+  std::vector<Band> bands(static_cast<std::size_t>(workers));
+  for (int b = 0; b < workers; ++b) bands[static_cast<std::size_t>(b)] = BandOf(command->height, b, workers);
+  command->pairBands.resize(pairs);
+  for (std::uint32_t pair = 0; pair < pairs; ++pair) {
+    float top = 0, bottom = 0;
+    int first = 0, last = workers - 1;
+    if (2LL * pair + 1 < draw.primitiveCount && PairRows(draw, pair, &top, &bottom)) {
+      // Bands are in order from the top: those the pair reaches are consecutive.
+      while (first < workers - 1 && top > static_cast<float>(bands[static_cast<std::size_t>(first)].bottom) + 1.0f) {
+        ++first;
+      }
+      while (last > 0 && bottom < static_cast<float>(bands[static_cast<std::size_t>(last)].top) - 1.0f) --last;
+    }
+    command->pairBands[pair] = {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(last)};
+  }
 }
 
 }  // namespace
@@ -157,7 +247,8 @@ struct BandWorkers::Shared {
     if (end == b) return 0;
     while (next != until) {
       const Command& command = ring[next % kRingSize];
-      RunForBand(command, {BandOf(command.height, b, workers).top, BandOf(command.height, end - 1, workers).bottom});
+      RunForBands(command, {BandOf(command.height, b, workers).top, BandOf(command.height, end - 1, workers).bottom},
+                  b, end - 1);
       next = (next + 1) & kCountMask;
       for (int k = b; k < end; ++k) bands[k].word.store(next | kRunning, std::memory_order_release);
     }
@@ -308,6 +399,7 @@ Status BandWorkers::RecordDraw(const Target& target, const State& state, const D
   command.isDraw = true;
   command.height = target.color.height;
   command.rows = nullptr;
+  FindPairBands(&command, shared_->workers);
   shared_->Publish(draw.primitiveCount >= kHeavyPrimitives);
   return Status::kOk;
 }
@@ -315,6 +407,7 @@ Status BandWorkers::RecordDraw(const Target& target, const State& state, const D
 void BandWorkers::RecordRows(int height, int top, int bottom, std::function<void(int, int)> body) {
   Command& command = shared_->NextSlot();
   command.isDraw = false;
+  command.pairBands.clear();
   command.height = height;
   command.top = top;
   command.bottom = bottom;

@@ -3,6 +3,7 @@
 // switched and a device rebuilt, each in the middle of a frame, must show
 // what one thread shows, and what each draw saw must be what came before it.
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "platform/d3d9_raster_bands.h"
@@ -224,6 +225,52 @@ TEST_P(D3D9RasterBands, DeviceRebuiltMidFrameLeavesTheNextDeviceItsOwnFrame) {
   });
   EXPECT_EQ(At(frame, 2, 2), kBackground & 0xFFFFFFu);
   EXPECT_EQ(At(frame, 12, 12) & 0x00FF00u, 0x00C800u);
+}
+
+// Long triangle lists, as sprite batches send them, are sorted into the bands
+// their pairs reach: short and tall quads, quads on band edges and past the
+// target, one with a vertex that is not a number and a lone last triangle,
+// unindexed and indexed, blended over each other so order shows.
+TEST_P(D3D9RasterBands, LongTriangleListsShowWhatOneThreadShows) {
+  const std::vector<std::uint32_t> frame = SameAsOneThread([this] {
+    IDirect3DTexture9* red = SolidTexture(kRed);
+    std::vector<TexturedVertex> list;
+    std::uint32_t seed = 12345;
+    auto next = [&seed](int range) {
+      seed = seed * 1103515245u + 12345u;
+      return static_cast<float>((seed >> 16) % static_cast<std::uint32_t>(range));
+    };
+    for (int quad = 0; quad < 60; ++quad) {
+      const float x0 = next(70) - 6.0f, y0 = next(60) - 6.0f + (quad % 3 == 0 ? 0.5f : 0.0f);
+      const float x1 = x0 + 2 + next(20), y1 = y0 + (quad % 5 == 0 ? 40 : 1 + next(9));
+      const float y = quad == 17 ? std::numeric_limits<float>::quiet_NaN() : y0;
+      const std::uint32_t colour = quad % 2 == 0 ? 0xFFFFFFFFu : 0x8040C0FFu;
+      const TexturedVertex corners[6] = {{x0, y, 0, 1, colour, 0, 0},  {x1, y0, 0, 1, colour, 1, 0},
+                                         {x0, y1, 0, 1, colour, 0, 1}, {x1, y0, 0, 1, colour, 1, 0},
+                                         {x1, y1, 0, 1, colour, 1, 1}, {x0, y1, 0, 1, colour, 0, 1}};
+      list.insert(list.end(), corners, corners + 6);
+    }
+    list.resize(list.size() - 3);  // a lone last triangle
+    const auto triangles = static_cast<std::uint32_t>(list.size() / 3);
+    std::vector<std::uint16_t> indices(list.size());
+    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<std::uint16_t>(indices.size() - 1 - i);
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, kBackground, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(device_->BeginScene(), D3D_OK);
+    EXPECT_EQ(device_->SetTexture(0, red), D3D_OK);
+    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, triangles, list.data(), sizeof(TexturedVertex)), D3D_OK);
+    for (TexturedVertex& vertex : list) vertex.x += 3;
+    EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<std::uint32_t>(list.size()),
+                                              triangles, indices.data(), D3DFMT_INDEX16, list.data(),
+                                              sizeof(TexturedVertex)),
+              D3D_OK);
+    EXPECT_EQ(device_->EndScene(), D3D_OK);
+    EXPECT_EQ(device_->SetTexture(0, nullptr), D3D_OK);
+    red->Release();
+    return Presented();
+  });
+  int drawn = 0;
+  for (const std::uint32_t pixel : frame) drawn += (pixel & 0xFFFFFFu) != (kBackground & 0xFFFFFFu) ? 1 : 0;
+  EXPECT_GT(drawn, static_cast<int>(kWidth * kHeight / 3));
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, D3D9RasterBands, ::testing::Values(1, 2, 3, 8),
