@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
+
+#include <unistd.h>
 
 #include "platform/d3d9_raster.h"
 #include "platform/d3d9_raster_bands.h"
@@ -113,10 +116,17 @@ inline void UseAlphaBlend(State* state) {
   state->render[D3DRS_DESTBLEND] = D3DBLEND_INVSRCALPHA;
 }
 
-// Band workers of 2, 3 and 8 threads, shared by every test of the run.
+// Band workers of 2, 3 and 8 threads, shared by every test of the run. They
+// are ended by the process that made them: a child that a later test forks
+// has the objects but not their threads, and must not join them at its exit.
 inline std::vector<BandWorkers*> EveryBandWorkers() {
-  static BandWorkers two(2), three(3), eight(8);
-  return {&two, &three, &eight};
+  static BandWorkers* const workers[] = {new BandWorkers(2), new BandWorkers(3), new BandWorkers(8)};
+  static const pid_t owner = getpid();
+  [[maybe_unused]] static const int endedAtExit = std::atexit([] {
+    if (getpid() != owner) return;
+    for (BandWorkers* each : workers) delete each;
+  });
+  return {std::begin(workers), std::end(workers)};
 }
 
 // Draws as DrawPrimitives does, checking first that the draw split over
