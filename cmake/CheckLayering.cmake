@@ -1,7 +1,8 @@
 # Fails when a lower folder of the library includes a higher one: platform/
 # knows nothing of the library, the image decoders and the software renderer
-# nothing of graphics and the subsystems above it, and no library folder
-# knows the game. Run as a test: cmake -DSOURCE_DIR=... -P CheckLayering.cmake
+# nothing of graphics and the subsystems above it, no library folder knows
+# the game, and no tool reaches into the tests.
+# Run as a test: cmake -DSOURCE_DIR=... -P CheckLayering.cmake
 set(QZ_LIBRARY_FOLDERS core graphics image input sound font softrender movie network)
 set(QZ_ABOVE_RENDERER graphics font input sound movie network game)
 
@@ -34,6 +35,7 @@ qz_check_folder(softrender ${QZ_ABOVE_RENDERER})
 foreach(folder IN LISTS QZ_LIBRARY_FOLDERS)
   qz_check_folder(${folder} game)
 endforeach()
+qz_check_folder(tools tests)
 
 if(QZ_LAYER_VIOLATIONS)
   list(JOIN QZ_LAYER_VIOLATIONS "\n  " listed)

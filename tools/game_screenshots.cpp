@@ -21,8 +21,8 @@
 #include "game/pools.h"
 #include "platform/clock.h"
 #include "platform/dsound.h"
-#include "tests/game/scripted_play.h"
 #include "tools/gallery_support.h"
+#include "tools/scripted_play.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "game/shots.h"
 #include "sound/sound_play.h"
 #include "tests/game/gallery_floor.h"
-#include "tests/game/scripted_play.h"
+#include "tools/scripted_play.h"
 
 namespace veltrin::testing {
 namespace {

@@ -13,7 +13,7 @@
 #include "graphics/graph_handles.h"
 #include "platform/window.h"
 #include "tests/game/player_floor.h"
-#include "tests/game/scripted_play.h"
+#include "tools/scripted_play.h"
 
 namespace veltrin::testing {
 namespace {

@@ -31,7 +31,7 @@
 #include "platform/window.h"
 #include "support/scratch_folder.h"
 #include "tests/game/game_data_fixture.h"
-#include "tests/game/scripted_play.h"
+#include "tools/scripted_play.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "game/game_state.h"
 #include "game/player.h"
 #include "game/pools.h"
-#include "tests/game/scripted_play.h"
+#include "tools/scripted_play.h"
 
 namespace veltrin::testing {
 
@@ -128,8 +128,8 @@ class RoutePlay {
     std::set<std::uint32_t> keys;
     for (char c : word.substr(0, mark)) {
       if (c == '-') continue;
-      if (Key(c) == 0) return "unknown key";
-      keys.insert(Key(c));
+      if (KeyOfLetter(c) == 0) return "unknown key";
+      keys.insert(KeyOfLetter(c));
     }
     const int value = std::atoi(word.c_str() + mark + 1);
     if (word[mark] == ':') {
@@ -165,7 +165,7 @@ class RoutePlay {
     std::set<std::uint32_t> keys;
     for (char c : word.substr(0, mark)) {
       if (c == '-') continue;
-      const std::uint32_t key = Key(c);
+      const std::uint32_t key = KeyOfLetter(c);
       if (key == 0) return "unknown key";
       keys.insert(key);
     }
@@ -284,20 +284,6 @@ class RoutePlay {
     return "";
   }
 
-  static std::uint32_t Key(char c) {
-    switch (c) {
-      case 'L': return kKeyLeft;
-      case 'R': return kKeyRight;
-      case 'U': return kKeyUp;
-      case 'D': return kKeyDown;
-      case 'J': return kKeyJump;
-      case 'X': return kKeyShot;
-      case 'C': return kKeyShotChange;
-      case 'A': return kKeyDash;
-      case 'S': return kKeyMenu;
-      default: return 0;
-    }
-  }
   static char Letter(std::uint32_t key) {
     switch (key) {
       case kKeyLeft: return 'L';

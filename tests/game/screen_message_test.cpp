@@ -23,7 +23,7 @@
 #include "platform/glyph_provider.h"
 #include "platform/window.h"
 #include "tests/game/game_data_fixture.h"
-#include "tests/game/scripted_play.h"
+#include "tools/scripted_play.h"
 
 namespace {
 

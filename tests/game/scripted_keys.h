@@ -1,9 +1,8 @@
-// Keys held for game tests through the window's own key path, and keys held
-// from inside the game's own blocking loops (dialogs, window animations),
-// which read input frame after frame without returning to the test. A thread
-// timer on the stand-in clock runs the test's driver whenever the game pumps
-// messages (each input read and each quit check pump), and the keys the
-// driver names are held, all others released. Drivers decide from the game's
+// Keys held for game tests from inside the game's own blocking loops (dialogs,
+// window animations), which read input frame after frame without returning
+// to the test. A thread timer on the stand-in clock runs the test's driver
+// whenever the game pumps messages (each input read and each quit check
+// pump), and the keys the driver names are held, all others released. Drivers decide from the game's
 // state, so a second call within one frame changes nothing.
 #pragma once
 
@@ -12,33 +11,10 @@
 #include <set>
 #include <utility>
 
-#include "core/main_window.h"
 #include "platform/window.h"
+#include "tools/held_keys.h"
 
 namespace qz::testing {
-
-// The set of keys held down on the main window: each Hold presses what is
-// new and releases what is no longer named; the last ones go up at the end.
-class HeldKeys {
- public:
-  HeldKeys() = default;
-  ~HeldKeys() { Hold({}); }
-  HeldKeys(const HeldKeys&) = delete;
-  HeldKeys& operator=(const HeldKeys&) = delete;
-
-  void Hold(const std::set<std::uint32_t>& keys) {
-    for (std::uint32_t key : held_) {
-      if (keys.count(key) == 0) plat::SimulateKey(QueryMainWindowHandle(), key, false);
-    }
-    for (std::uint32_t key : keys) {
-      if (held_.count(key) == 0) plat::SimulateKey(QueryMainWindowHandle(), key, true);
-    }
-    held_ = keys;
-  }
-
- private:
-  std::set<std::uint32_t> held_;
-};
 
 class ScriptedKeys {
  public:
