@@ -9,19 +9,18 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <arpa/inet.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 #include <vector>
+
+#include "tests/support/child_process.h"
 
 namespace {
 
@@ -30,59 +29,6 @@ constexpr int kFrameSize = 4 + kBodySize;
 constexpr double kAnchorSeconds = 0.5;
 // Round trips of one benchmark iteration, for each connection.
 constexpr int kTripsPerConnection = 20;
-
-// A server in a process of its own, with the port its first line names;
-// terminated when the object goes.
-class ServerProcess {
- public:
-  explicit ServerProcess(std::vector<std::string> arguments) {
-    int ends[2];
-    if (pipe(ends) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(ends[1], STDOUT_FILENO);
-      close(ends[0]);
-      close(ends[1]);
-      std::vector<char*> argv;
-      for (std::string& argument : arguments) argv.push_back(argument.data());
-      argv.push_back(nullptr);
-      execvp(argv[0], argv.data());
-      _exit(127);
-    }
-    close(ends[1]);
-    port_ = ReadPort(ends[0]);
-    close(ends[0]);
-  }
-  ~ServerProcess() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  ServerProcess(const ServerProcess&) = delete;
-  ServerProcess& operator=(const ServerProcess&) = delete;
-
-  int port() const { return port_; }
-
- private:
-  // "listening on 127.0.0.1:PORT", read within ten seconds; -1 otherwise.
-  static int ReadPort(int output) {
-    std::string line;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < end) {
-      pollfd waiting{output, POLLIN, 0};
-      if (poll(&waiting, 1, 100) <= 0) continue;
-      char c = 0;
-      if (read(output, &c, 1) != 1) break;
-      if (c == '\n') break;
-      line += c;
-    }
-    const std::string prefix = "listening on 127.0.0.1:";
-    return line.rfind(prefix, 0) == 0 ? std::atoi(line.c_str() + prefix.size()) : -1;
-  }
-
-  pid_t pid_ = -1;
-  int port_ = -1;
-};
 
 // Connections that each send a message, wait for all of its echo and send
 // the next, over plain non-blocking sockets with Nagle's algorithm off.
@@ -174,10 +120,10 @@ class EchoClient {
 
 void BM_NetEchoRoundTrips(benchmark::State& state) {
   const auto connections = static_cast<int>(state.range(0));
-  ServerProcess anchorServer({"python3", QZ_BENCH_DIR "/asyncio_echo_anchor.py"});
-  ServerProcess echoServer({QZ_NET_ECHO_PATH, "0"});
-  EchoClient anchor(anchorServer.port(), connections);
-  EchoClient echo(echoServer.port(), connections);
+  qz::testing::ChildProcess anchorServer({"python3", QZ_BENCH_DIR "/asyncio_echo_anchor.py"});
+  qz::testing::ChildProcess echoServer({QZ_NET_ECHO_PATH, "0"});
+  EchoClient anchor(qz::testing::ListeningPort(anchorServer.FirstLine(10)), connections);
+  EchoClient echo(qz::testing::ListeningPort(echoServer.FirstLine(10)), connections);
   if (!anchor.connected() || !echo.connected()) {
     state.SkipWithError("an echo server did not start (python3 and net_echo are needed)");
     return;
