@@ -15,16 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "core/library.h"
-#include "core/main_window.h"
 #include "graphics/color_value.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_settings_block.h"
 #include "graphics/draw_shapes.h"
-#include "graphics/draw_target.h"
 #include "graphics/graph_from_image.h"
-#include "graphics/screen_settings.h"
 #include "image/base_image.h"
 #include "tools/gallery_support.h"
 
@@ -100,24 +96,15 @@ void DrawRow(int row, const int* cells) {
   }
 }
 
-bool DrawFrame(bool hardware, Frame* frame) {
-  qz::SetHardwareRenderingFlag(hardware ? 1 : 0);
-  qz::SetScreenColorBitDepth(32);
-  qz::ChangeWindowMode(1);
-  if (qz::InitLibraryEntry() != 0) return false;
-  qz::SelectDrawTarget(qz::kBackScreen);
+bool DrawFrame() {
   qz::SetTransparentColorRGB(0, 255, 0);
   int cells[kSheetCells];
   const int background = MakeBackground();
-  bool ok = background != -1 && MakeSpriteSheet(cells) == 0;
-  if (ok) {
-    qz::BlitGraph(0, 0, background, 0);
-    for (int row = 0; row < static_cast<int>(std::size(kModes)); ++row) DrawRow(row, cells);
-    qz::SetBlendModeAndParam(0, 0);
-    ok = qz::tools::ReadBackScreen(640, 480, frame);
-  }
-  qz::EndLibraryEntry();
-  return ok;
+  if (background == -1 || MakeSpriteSheet(cells) != 0) return false;
+  qz::BlitGraph(0, 0, background, 0);
+  for (int row = 0; row < static_cast<int>(std::size(kModes)); ++row) DrawRow(row, cells);
+  qz::SetBlendModeAndParam(0, 0);
+  return true;
 }
 
 // Per mode's row, the pixels whose channels differ by more than 2 between

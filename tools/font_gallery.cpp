@@ -13,17 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "core/library.h"
 #include "core/log_text.h"
-#include "core/main_window.h"
 #include "font/default_font.h"
 #include "font/font_handle.h"
 #include "font/text_draw.h"
 #include "graphics/color_value.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_shapes.h"
-#include "graphics/draw_target.h"
-#include "graphics/screen_settings.h"
 #include "tools/gallery_support.h"
 
 namespace {
@@ -82,17 +78,10 @@ void DrawFonts() {
   qz::DeleteFontHandle(handle);
 }
 
-bool DrawFrame(bool hardware, Frame* frame) {
-  qz::SetHardwareRenderingFlag(hardware ? 1 : 0);
-  qz::SetScreenColorBitDepth(32);
-  qz::ChangeWindowMode(1);
-  if (qz::InitLibraryEntry() != 0) return false;
-  qz::SelectDrawTarget(qz::kBackScreen);
+bool DrawFrame() {
   DrawBackground();
   DrawFonts();
-  const bool ok = qz::tools::ReadBackScreen(640, 480, frame);
-  qz::EndLibraryEntry();
-  return ok;
+  return true;
 }
 
 void PrintDifferingPixels(const Frame& device, const Frame& software) {

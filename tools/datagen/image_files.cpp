@@ -2,15 +2,16 @@
 // tests generate the whole set once per process, and size does not matter.
 #include "tools/datagen/image_files.h"
 
-#include <png.h>
-
-#include <cstdio>
 #include <cstdint>
 #include <fstream>
 #include <vector>
 
+#include "tools/png_file.h"
+
 namespace datagen {
 namespace {
+
+constexpr int kFastestCompression = 1;
 
 bool Fail(std::string* error, const std::string& what, const std::string& path) {
   if (error != nullptr) *error = what + ": " + path;
@@ -24,34 +25,8 @@ void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
 }  // namespace
 
 bool WritePngFile(const std::string& path, const Canvas& canvas, std::string* error) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return Fail(error, "cannot create", path);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  // Declared before setjmp so a longjmp back here leaves it in a known state.
-  std::vector<png_byte> row(static_cast<std::size_t>(canvas.width()) * 3);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return Fail(error, "cannot write PNG", path);
-  }
-  png_init_io(png, file);
-  png_set_compression_level(png, 1);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(canvas.width()), static_cast<png_uint_32>(canvas.height()), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < canvas.height(); ++y) {
-    for (int x = 0; x < canvas.width(); ++x) {
-      const std::uint32_t c = canvas.At(x, y);
-      row[3 * x] = static_cast<png_byte>(c >> 16);
-      row[3 * x + 1] = static_cast<png_byte>(c >> 8);
-      row[3 * x + 2] = static_cast<png_byte>(c);
-    }
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0 ? true : Fail(error, "cannot write PNG", path);
+  if (qz::tools::WriteFramePng(path, canvas.width(), canvas.height(), canvas.pixels(), kFastestCompression)) return true;
+  return Fail(error, "cannot write PNG", path);
 }
 
 bool WriteBmpFile(const std::string& path, const Canvas& canvas, std::string* error) {
