@@ -25,8 +25,9 @@ void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
 }  // namespace
 
 bool WritePngFile(const std::string& path, const Canvas& canvas, std::string* error) {
-  if (qz::tools::WriteFramePng(path, canvas.width(), canvas.height(), canvas.pixels(), kFastestCompression)) return true;
-  return Fail(error, "cannot write PNG", path);
+  const bool written =
+      qz::tools::WriteFramePng(path, canvas.width(), canvas.height(), canvas.pixels(), kFastestCompression);
+  return written ? true : Fail(error, "cannot write PNG", path);
 }
 
 bool WriteBmpFile(const std::string& path, const Canvas& canvas, std::string* error) {
