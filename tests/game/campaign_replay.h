@@ -89,7 +89,9 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
                        "R}2236" VELTRIN_TAKE_DOOR},
         {"070", "071", VELTRIN_READ_SIGN "R>400 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"forest", {"041", 16, 0, 3, true, 2},
-       {{"041", "042", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1440 RJ:20 R:30 -:20 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+       {{"041", "042",
+         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1440 RJ:20 R:30 -:20 R}2030 R:12 -:90 J:6 -:30 R}2236"
+             VELTRIN_TAKE_DOOR},
         {"042", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_WARP_CLIMB
                        "R}2236" VELTRIN_TAKE_DOOR}}},
       {"castle", {"071", 16, 1, 5, true, 3},

@@ -64,7 +64,7 @@ struct MagicItems {
 };
 
 // Stand places the Magic Shot opens from stand place (x, y): the shot flies
-// level at the head's or (crouching) the feet's row, up to six cells, to the
+// level at the upper or (crouching) the lower body row, up to six cells, to the
 // first cell that stops it. A warp block with two open cells above carries
 // the player onto it; with Create Power any other stopping cell at least
 // three cells off leaves a block in the open cell before it for a while,
