@@ -221,7 +221,7 @@ TEST(CampaignFloorsTest, TheChainRingAndCreatePowerFloorsNeedTheirItemToGoOn) {
     EXPECT_TRUE(DoorInReach(f, Reach(f, true, with))) << "door 0 with it";
     held = with;
   }
-  EXPECT_EQ(floors, 2);
+  EXPECT_GE(floors, 2);
 }
 
 TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {
