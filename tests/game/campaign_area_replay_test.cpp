@@ -80,15 +80,25 @@ TEST_F(CampaignAreaReplayTest, CaveWispHallAndTheFireRuby) {
   EXPECT_EQ(player.coins, 2) << "the cavern's chest held a coin";
 }
 
+// "057"'s door lies past spike pits that only blocks made by the Magic Shot
+// bridge (the floors' walk shows no other way): reaching "070" means they
+// were made and stood on.
 TEST_F(CampaignAreaReplayTest, SnowfieldAndTheBalloonSlimesHall) {
   StartArea(FindArea("snow").start);
   PlayArea(FindArea("snow").routes);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[4], 1);
+  EXPECT_EQ(player.ProgressFlags[kCreatePower], 1) << "the chest of \"057\"";
+  EXPECT_EQ(gameState.FloorProgress.floorValue[56], 18);
 }
 
+// The Magic Shot from "041"'s chest, the Chain Ring from "042"'s, whose door
+// only the warp blocks reach.
 TEST_F(CampaignAreaReplayTest, ForestPathToTheButterflysHall) {
   StartArea(FindArea("forest").start);
   PlayArea(FindArea("forest").routes);
+  EXPECT_EQ(player.shotLevel[2], 1) << "the chest of \"041\"";
+  EXPECT_EQ(player.ProgressFlags[kChainRing], 1) << "the chest of \"042\"";
+  EXPECT_EQ(gameState.FloorProgress.floorValue[41], 17);
 }
 
 TEST_F(CampaignAreaReplayTest, CastleGateToTheDragonHeadsHall) {

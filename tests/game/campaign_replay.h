@@ -62,6 +62,19 @@ struct CampaignArea {
 #define VELTRIN_READ_SIGN "R>165 -:20 U:8 -:40 J:6 -:30 "
 // Up on a door once the walk has slid to a stop in front of it.
 #define VELTRIN_TAKE_DOOR " -:30 U:8"
+// "042" and "057": past the two walkers, up through the plank to its key,
+// down to the chest (Confirm inside its window), the Magic Shot chosen, then
+// the recovery point and the check cube.
+#define VELTRIN_CHEST_PAST_THE_PLANK \
+  "R}900 RJ:20 R:10 -:30 R:36 -:90 J:6 -:30 C:6 -:10 R>1236 -:20 U:8 -:90 R>1300 -:20 U:8 -:60 "
+// "042": into the wall, then three shots at the warp blocks, each from the
+// block the last one set the player on; the Blaze Shot again on the cliff.
+#define VELTRIN_WARP_CLIMB "R:40 -:10 X:6 -:60 X:6 -:60 X:6 -:60 C:6 -:10 "
+// "057": at each pit a low shot at the spike post, a jump onto the block it
+// left, and on over the post; the second pit takes two blocks.
+#define VELTRIN_CREATE_BLOCKS                                                                \
+  "R>1340 -:20 D:6 DX:6 D:30 RJ:20 R:10 -:20 RJ:20 R:10 -:30 R>1650 -:20 U:8 -:90 R>1720 -:20 " \
+  "D:6 DX:6 D:30 RJ:20 R:10 -:20 D:6 DX:6 D:30 RJ:20 R:10 -:20 RJ:20 R:20 -:30 C:6 -:10 "
 
 inline const std::vector<CampaignArea>& CampaignAreas() {
   static const std::vector<CampaignArea> areas = {
@@ -71,10 +84,16 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
       {"sky", {"026", 16, 0, 2, true, 1},
        {{"026", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"snow", {"056", 16, 1, 3, true, 3},
-       {{"056", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+       {{"056", "057", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+        {"057", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_CREATE_BLOCKS
+                       "R}2236" VELTRIN_TAKE_DOOR},
         {"070", "071", VELTRIN_READ_SIGN "R>400 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"forest", {"041", 16, 0, 3, true, 2},
-       {{"041", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+       {{"041", "042",
+         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1440 RJ:20 R:30 -:20 R}2030 R:12 -:90 J:6 -:30 R}2236"
+             VELTRIN_TAKE_DOOR},
+        {"042", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_WARP_CLIMB
+                       "R}2236" VELTRIN_TAKE_DOOR}}},
       {"castle", {"071", 16, 1, 5, true, 3},
        {{"071", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"keep", {"086", 16, 1, 5, true, 3},

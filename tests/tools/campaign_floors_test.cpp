@@ -1,6 +1,7 @@
 // The campaign's floors as the generator writes them: a walk over the cells
 // with the player's reach (a cell wide, two tall, a jump of three rows and
-// four columns, four rows with the High Jump, falls of any depth) finds every
+// four columns, four rows with the High Jump, falls of any depth, and the
+// Magic Shot's warps and made blocks once their items are held) finds every
 // key, chest, pick-up, sign, shop and door from the floor's entrances, once
 // the floor's switches and boss have opened it. Every sign has its page, and
 // every shop sells something that the coins of the chests before it buy.
@@ -27,6 +28,8 @@ using M = MapFileData;
 
 constexpr int kSign = 1, kShop = 3, kFirstDoor = 4, kLastDoor = 7, kFirstEntrance = 27, kLastEntrance = 30;
 constexpr int kSpring = 63, kOneWay = 50;
+constexpr int kSolid = 51, kWarpBlock = 65, kLastMagicBlock = 72;
+constexpr int kChainRingChest = 17, kCreatePowerChest = 18;
 
 // The floor as the player finds it once its switch was used, its boss beaten
 // and the four replicas held: switch codes converted, gates open.
@@ -54,8 +57,45 @@ struct OpenFloor {
   M d;
 };
 
+// The Magic Shot's upgrades the player holds on a floor.
+struct MagicItems {
+  bool chainRing = false;
+  bool createPower = false;
+};
+
+// Stand places the Magic Shot opens from stand place (x, y): the shot flies
+// level at the upper or (crouching) the lower body row, up to six cells, to the
+// first cell that stops it. A warp block with two open cells above carries
+// the player onto it; with Create Power any other stopping cell at least
+// three cells off leaves a block in the open cell before it for a while,
+// a place to jump onto when it lies within a jump's four columns.
+std::vector<std::pair<int, int>> MagicShotStands(const OpenFloor& f, const MagicItems& items, int x, int y) {
+  std::vector<std::pair<int, int>> stands;
+  for (int dir : {-1, 1}) {
+    for (int row : {y - 1, y}) {
+      for (int k = 1; k <= 6; ++k) {
+        const int cx = x + dir * k;
+        const int a = f.At(cx, row);
+        if (a < kSolid) continue;
+        const bool magicBlock = a >= kWarpBlock && a <= kLastMagicBlock;
+        if (a == kWarpBlock && items.chainRing && f.Open(cx, row - 1) && f.Open(cx, row - 2)) {
+          stands.push_back({cx, row - 1});
+        }
+        const int bx = cx - dir;
+        bool clear = items.createPower && !magicBlock && k >= 3 && k <= 5 && f.At(bx, row) == 0 && f.Open(x, row - 2);
+        for (int between = x + dir; clear && between != bx + dir; between += dir) {
+          clear = f.Open(between, row - 1) && f.Open(between, row - 2);
+        }
+        if (clear) stands.push_back({bx, row - 1});
+        break;
+      }
+    }
+  }
+  return stands;
+}
+
 // Every stand place reachable from the entrances.
-std::set<std::pair<int, int>> Reach(const OpenFloor& f, bool highJump) {
+std::set<std::pair<int, int>> Reach(const OpenFloor& f, bool highJump, const MagicItems& items = {}) {
   std::set<std::pair<int, int>> seen;
   std::queue<std::pair<int, int>> next;
   for (int x = 0; x < 76; ++x) {
@@ -86,6 +126,9 @@ std::set<std::pair<int, int>> Reach(const OpenFloor& f, bool highJump) {
         }
       }
     }
+    for (const auto& stand : MagicShotStands(f, items, x, y)) {
+      if (seen.count(stand) == 0) next.push(stand);
+    }
   }
   return seen;
 }
@@ -108,14 +151,38 @@ M Compile(const datagen::FloorSource& floor) {
   return map;
 }
 
+// Takes the Magic Shot's upgrade out of the floor's chest into `items`;
+// false when the chest holds none.
+bool TakeMagicItem(const M& map, MagicItems* items) {
+  const M::Slot& chest = map.slots[2];
+  if (chest.active != 1) return false;
+  if (chest.type == kChainRingChest) items->chainRing = true;
+  if (chest.type == kCreatePowerChest) items->createPower = true;
+  return chest.type == kChainRingChest || chest.type == kCreatePowerChest;
+}
+
+bool DoorInReach(const OpenFloor& f, const std::set<std::pair<int, int>>& reach) {
+  for (int x = 0; x < 76; ++x) {
+    for (int y = 0; y < 47; ++y) {
+      if (f.At(x, y) == kFirstDoor && Touched(reach, x, y)) return true;
+    }
+  }
+  return false;
+}
+
 TEST(CampaignFloorsTest, EveryKeyChestPickUpSignShopAndDoorIsInReach) {
+  // Floors in the order they are met (their names): the items of the chests before.
+  MagicItems held;
   for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) {
     if (floor.name == "090") continue;  // the gallery is walked by its own tests
     SCOPED_TRACE("floor " + floor.name);
     const OpenFloor f(Compile(floor));
     // The High Jump is the fourth floor's chest.
-    const auto reach = Reach(f, floor.name > "004");
+    const bool highJump = floor.name > "004";
+    auto reach = Reach(f, highJump, held);
     ASSERT_FALSE(reach.empty()) << "no entrance to start from";
+    const M::Slot& chest = f.d.slots[2];
+    if (Touched(reach, chest.tileX, chest.tileY) && TakeMagicItem(f.d, &held)) reach = Reach(f, highJump, held);
     for (int slot = 0; slot < 3; ++slot) {
       const M::Slot& s = f.d.slots[slot];
       if (s.active == 1) {
@@ -132,6 +199,29 @@ TEST(CampaignFloorsTest, EveryKeyChestPickUpSignShopAndDoorIsInReach) {
       }
     }
   }
+}
+
+// A floor whose chest holds the Chain Ring or Create Power is laid so that
+// its way on needs the new item: from entrance 0, door 0 is out of reach
+// without it.
+TEST(CampaignFloorsTest, TheChainRingAndCreatePowerFloorsNeedTheirItemToGoOn) {
+  MagicItems held;
+  int floors = 0;
+  for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) {
+    if (floor.name == "090") continue;
+    OpenFloor f(Compile(floor));
+    for (int& a : f.d.attributeLayer) {
+      if (a > kFirstEntrance && a <= kLastEntrance) a = 0;
+    }
+    MagicItems with = held;
+    if (!TakeMagicItem(f.d, &with)) continue;
+    SCOPED_TRACE("floor " + floor.name);
+    ++floors;
+    EXPECT_FALSE(DoorInReach(f, Reach(f, true, held))) << "door 0 without the chest's item";
+    EXPECT_TRUE(DoorInReach(f, Reach(f, true, with))) << "door 0 with it";
+    held = with;
+  }
+  EXPECT_GE(floors, 2);
 }
 
 TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {
