@@ -6,6 +6,7 @@
 // every shop sells something that the coins of the chests before it buy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -28,16 +29,48 @@ using M = MapFileData;
 constexpr int kSign = 1, kShop = 3, kFirstDoor = 4, kLastDoor = 7, kFirstEntrance = 27, kLastEntrance = 30;
 constexpr int kSpring = 63, kOneWay = 50;
 
+constexpr int kHidden = 44, kFirstBreakable = 76, kLastBreakable = 89, kTurnAbove = 48;
+constexpr int kBreakPowerChest = 13, kTrueEyeChest = 19;
+// The attribute each breakable kind leaves once broken.
+constexpr int kBroken[] = {0, 50, 52, 42, 43, 2, 5, 6, 7, 8, 3, 8, 63, 65};
+
+// The chests' items that change the walk.
+struct Held {
+  bool breakPower = false;
+  bool trueEye = false;
+  // True when the chest's content is one of them and it was not held yet.
+  bool Gain(int chest) {
+    bool& item = chest == kBreakPowerChest ? breakPower : trueEye;
+    if ((chest != kBreakPowerChest && chest != kTrueEyeChest) || item) return false;
+    item = true;
+    return true;
+  }
+};
+
 // The floor as the player finds it once its switch was used, its boss beaten
-// and the four replicas held: switch codes converted, gates open.
+// and the four replicas held: switch codes converted, gates open; with the
+// items held, walls broken and hidden cells shown. A travelling platform is
+// a floor along the span of its row it travels.
 struct OpenFloor {
-  explicit OpenFloor(const M& map) : d(map) {
+  OpenFloor(const M& map, const Held& held) : d(map) {
     for (int i = 0; i < M::kCellCount; ++i) {
       int& a = d.attributeLayer[i];
       if (a == 9) a = 120;
       if (a == 10 || a == 91) a = kOneWay;
       if (a == 90) a = 0;
       if (d.chipLayer[i] == 201) a = 0;  // treasure gate
+      if (held.breakPower && a >= kFirstBreakable && a <= kLastBreakable) a = kBroken[a - kFirstBreakable];
+      if (held.trueEye && a == kHidden) a = 120;
+    }
+    for (const M::Placement& mover : map.movingObjects) {
+      if (mover.value > 1) continue;
+      const int y = mover.tileY;
+      int left = mover.tileX, right = mover.tileX;
+      while (At(left - 1, y) <= kTurnAbove) --left;
+      while (At(right + 1, y) <= kTurnAbove) ++right;
+      for (int x = left; x <= right; ++x) {
+        if (At(x, y) == 0) d.attributeLayer[M::CellIndex(x, y)] = kOneWay;
+      }
     }
   }
   int At(int x, int y) const {
@@ -108,14 +141,29 @@ M Compile(const datagen::FloorSource& floor) {
   return map;
 }
 
+// The floors in the campaign's order, which is their names' order.
+std::vector<datagen::FloorSource> FloorsInOrder() {
+  std::vector<datagen::FloorSource> floors = datagen::BuiltInFloors();
+  std::sort(floors.begin(), floors.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  return floors;
+}
+
 TEST(CampaignFloorsTest, EveryKeyChestPickUpSignShopAndDoorIsInReach) {
-  for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) {
+  Held held;  // what the chests of the floors walked so far gave
+  for (const datagen::FloorSource& floor : FloorsInOrder()) {
     if (floor.name == "090") continue;  // the gallery is walked by its own tests
     SCOPED_TRACE("floor " + floor.name);
-    const OpenFloor f(Compile(floor));
+    const M map = Compile(floor);
     // The High Jump is the fourth floor's chest.
-    const auto reach = Reach(f, floor.name > "004");
+    const bool highJump = floor.name > "004";
+    auto reach = Reach(OpenFloor(map, held), highJump);
     ASSERT_FALSE(reach.empty()) << "no entrance to start from";
+    // A chest's item acts on its own floor as soon as the chest is opened.
+    const M::Slot& chest = map.slots[2];
+    if (chest.active == 1 && Touched(reach, chest.tileX, chest.tileY) && held.Gain(chest.type)) {
+      reach = Reach(OpenFloor(map, held), highJump);
+    }
+    const OpenFloor f(map, held);
     for (int slot = 0; slot < 3; ++slot) {
       const M::Slot& s = f.d.slots[slot];
       if (s.active == 1) {
@@ -132,6 +180,43 @@ TEST(CampaignFloorsTest, EveryKeyChestPickUpSignShopAndDoorIsInReach) {
       }
     }
   }
+}
+
+// Door 0 of a floor whose chest gives Break Power or the True Eye lies
+// beyond walls or a trench that only the item opens.
+TEST(CampaignFloorsTest, TheBreakPowerAndTrueEyeFloorsNeedTheirChestsItem) {
+  int floors = 0;
+  for (const datagen::FloorSource& floor : FloorsInOrder()) {
+    const M map = Compile(floor);
+    const int chest = map.slots[2].type;
+    if (floor.name == "090" || map.slots[2].active != 1 || (chest != kBreakPowerChest && chest != kTrueEyeChest)) {
+      continue;
+    }
+    SCOPED_TRACE("floor " + floor.name);
+    ++floors;
+    Held before, after;
+    after.Gain(chest);
+    OpenFloor shut(map, before), open(map, after);
+    // The walk starts at entrance 0 only: the others lie beyond.
+    for (OpenFloor* f : {&shut, &open}) {
+      for (int& a : f->d.attributeLayer) {
+        if (a > kFirstEntrance && a <= kLastEntrance) a = 0;
+      }
+    }
+    const auto without = Reach(shut, true), with = Reach(open, true);
+    EXPECT_TRUE(Touched(without, map.slots[2].tileX, map.slots[2].tileY)) << "the chest needs its own item";
+    bool doorWithout = false, doorWith = false;
+    for (int x = 0; x < 76; ++x) {
+      for (int y = 0; y < 47; ++y) {
+        if (open.At(x, y) != kFirstDoor) continue;
+        doorWithout = doorWithout || Touched(without, x, y);
+        doorWith = doorWith || Touched(with, x, y);
+      }
+    }
+    EXPECT_FALSE(doorWithout) << "door 0 in reach without the item";
+    EXPECT_TRUE(doorWith);
+  }
+  EXPECT_EQ(floors, 2) << "the cracked tunnel and the sky bridge";
 }
 
 TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {
@@ -163,8 +248,9 @@ TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {
 // on. The meadow shop greets a player with no coins yet; the forest shop is
 // the first a player can buy in.
 TEST(CampaignFloorsTest, EveryShopSellsWhatTheCoinsBeforeItBuy) {
-  const std::vector<std::string> order = {"001", "002", "003", "004", "010", "011", "025", "026", "040",
-                                          "041", "055", "056", "070", "071", "085", "086", "087", "100"};
+  const std::vector<std::string> order = {"001", "002", "003", "004", "010", "011", "012", "025", "026", "027",
+                                          "040", "041", "055", "056", "070", "071", "072", "085", "086", "087",
+                                          "100"};
   std::map<std::string, M> floors;
   for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) floors[floor.name] = Compile(floor);
   const std::filesystem::path text =
