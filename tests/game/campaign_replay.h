@@ -83,7 +83,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
       {"castle", {"071", 16, 1, 5, true, 3},
        {{"071", "072", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         // The key switch's pillar up to the chest's ledge, then a ride over the spikes.
-        {"072", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R>420 -:8 R}1000 -:12 RJ:20 R:10 -:20 RJ:24 R:16 -:20 "
+        {"072", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1000 -:12 RJ:20 R:10 -:20 RJ:24 R:16 -:20 "
                        "R:12 -:90 J:6 -:30 R>1595 -:20 -~1664 R:8 -:90 R}2236" VELTRIN_TAKE_DOOR}}},
       {"keep", {"086", 16, 1, 5, true, 3},
        {{"086", "087", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},

@@ -254,10 +254,13 @@ class RoutePlay {
     return problem.empty() ? Hold(answer, frames) : problem;
   }
 
+  // A blocking sequence met on the way (the key switch's flash) runs frames of
+  // its own; a limit it overran would ask the window to close and let go of
+  // every key behind the script's back.
   std::string Hold(const std::set<std::uint32_t>& keys, int frames) {
     play_.Clear();
     Queue(keys, frames);
-    const bool done = play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames + 2);
+    const bool done = play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames + 60);
     return Outcome(done);
   }
 
