@@ -2,7 +2,8 @@
 // with the player's reach (a cell wide, two tall, a jump of three rows and
 // four columns, four rows with the High Jump, falls of any depth) finds every
 // key, chest, pick-up, sign, shop and door from the floor's entrances, once
-// the floor's switches and boss have opened it. Every sign has its page, and
+// the floor's switches and boss have opened it and with the items the chests
+// so far gave (Break Power, the True Eye). Every sign has its page, and
 // every shop sells something that the coins of the chests before it buy.
 #include <gtest/gtest.h>
 
@@ -204,7 +205,7 @@ TEST(CampaignFloorsTest, TheBreakPowerAndTrueEyeFloorsNeedTheirChestsItem) {
       }
     }
     const auto without = Reach(shut, true), with = Reach(open, true);
-    EXPECT_TRUE(Touched(without, map.slots[2].tileX, map.slots[2].tileY)) << "the chest needs its own item";
+    EXPECT_TRUE(Touched(without, map.slots[2].tileX, map.slots[2].tileY)) << "the chest lies beyond what its item opens";
     bool doorWithout = false, doorWith = false;
     for (int x = 0; x < 76; ++x) {
       for (int y = 0; y < 47; ++y) {
@@ -216,7 +217,7 @@ TEST(CampaignFloorsTest, TheBreakPowerAndTrueEyeFloorsNeedTheirChestsItem) {
     EXPECT_FALSE(doorWithout) << "door 0 in reach without the item";
     EXPECT_TRUE(doorWith);
   }
-  EXPECT_EQ(floors, 2) << "the cracked tunnel and the sky bridge";
+  EXPECT_GE(floors, 2) << "the cracked tunnel and the sky bridge";
 }
 
 TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {
