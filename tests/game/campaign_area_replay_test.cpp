@@ -3,8 +3,9 @@
 // player by then, and the area's routes lead through its floors, its boss
 // hall and the chest at its end to the next area (so far the cavern with
 // its boss, the snowfield with its boss, the first floors of the sky, the
-// forest and the castle, and the castle keep with the guardians' floor). A failure names its area,
-// its floor and the word of the route where the player died or got stuck.
+// forest and the castle with their item floors, and the castle keep with the
+// guardians' floor). A failure names its area, its floor and the word of the
+// route where the player died or got stuck.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -78,6 +79,7 @@ TEST_F(CampaignAreaReplayTest, CaveWispHallAndTheFireRuby) {
   EXPECT_EQ(player.ProgressFlags[kFireRubyReplica], 1);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[1], 1);
   EXPECT_EQ(player.coins, 2) << "the cavern's chest held a coin";
+  EXPECT_EQ(player.ProgressFlags[kBreakPower], 1) << "the cracked tunnel's chest";
 }
 
 // "057"'s door lies past spike pits that only blocks made by the Magic Shot
@@ -104,6 +106,8 @@ TEST_F(CampaignAreaReplayTest, ForestPathToTheButterflysHall) {
 TEST_F(CampaignAreaReplayTest, CastleGateToTheDragonHeadsHall) {
   StartArea(FindArea("castle").start);
   PlayArea(FindArea("castle").routes);
+  EXPECT_EQ(player.ProgressFlags[kEternalCandle], 1) << "the dark hall's chest";
+  EXPECT_EQ(player.ProgressFlags[kHourglass], 1);
 }
 
 TEST_F(CampaignAreaReplayTest, CastleKeepAndTheGuardiansToTheLastFloor) {
@@ -116,6 +120,7 @@ TEST_F(CampaignAreaReplayTest, SkyPathToTheSecondWitchsHall) {
   PlayArea(FindArea("sky").routes);
   EXPECT_EQ(gameState.FloorProgress.floorValue[25], 6) << "the sky path's chest held a coin";
   EXPECT_EQ(player.coins, 3);
+  EXPECT_EQ(player.ProgressFlags[kTrueEye], 1) << "the sky bridge's chest";
 }
 
 }  // namespace

@@ -79,10 +79,15 @@ struct CampaignArea {
 inline const std::vector<CampaignArea>& CampaignAreas() {
   static const std::vector<CampaignArea> areas = {
       {"cave", {"011", 16, 0, 1, false, 0},
-       {{"011", "025", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1960 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+       {{"011", "012", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1960 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+        // The chest's Break Power, magic filled, then each cracked wall shot high and low.
+        {"012", "025", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1192 R:12 -:90 J:6 -:30 R>1454 -:20 U:8 -:90 "
+                       "R>1690 X:6 -:12 DX:6 -:12 R}1920 -:12 X:6 -:12 DX:6 -:12 R}2236" VELTRIN_TAKE_DOOR},
         {"025", "026", VELTRIN_READ_SIGN "R>560 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"sky", {"026", 16, 0, 2, true, 1},
-       {{"026", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+       {{"026", "027", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+        // The True Eye from the chest, then over the trench on the bridge it shows.
+        {"027", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1192 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"snow", {"056", 16, 1, 3, true, 3},
        {{"056", "057", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         {"057", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_CREATE_BLOCKS
@@ -95,7 +100,10 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"042", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_WARP_CLIMB
                        "R}2236" VELTRIN_TAKE_DOOR}}},
       {"castle", {"071", 16, 1, 5, true, 3},
-       {{"071", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+       {{"071", "072", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+        // The key switch's pillar up to the chest's ledge, then a ride over the spikes.
+        {"072", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1000 -:12 RJ:20 R:10 -:20 RJ:24 R:16 -:20 "
+                       "R:12 -:90 J:6 -:30 R>1595 -:20 -~1664 R:8 -:90 R}2236" VELTRIN_TAKE_DOOR}}},
       {"keep", {"086", 16, 1, 5, true, 3},
        {{"086", "087", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         {"087", "100", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1975 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},

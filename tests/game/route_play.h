@@ -32,6 +32,8 @@ inline constexpr int kBlazeCost = 3;
 //   KEYS:N   hold for N frames (N >= 6)
 //   KEYS>X   hold until the player's x is at least X, then 6 frames more
 //   KEYS<X   hold until the player's x is at most X, then 6 frames more
+//   KEYS~X   hold until a travelling platform's left edge is within 8 pixels
+//            of X, then 6 frames more (waiting for a ride)
 //   R}X      walk right until the player's x is at least X as a player
 //            would: jump a low bullet that comes within 110 pixels, crouch
 //            and shoot low at an enemy within 240 pixels at the body's
@@ -109,6 +111,13 @@ class RoutePlay {
     return wall > 50 || ground < 50 || (ground >= 52 && ground <= 55);
   }
 
+  static bool PlatformNear(int x) {
+    for (int i = 0; i < std::min<int>(movingCount, kMovingObjectCount); ++i) {
+      if (movingObjects[i].type <= 3 && std::abs(movingObjects[i].x - x) <= 8) return true;
+    }
+    return false;
+  }
+
   static bool BossAlive() {
     for (const EnemyRecord& enemy : enemies) {
       if (enemy.life > 0 && enemy.bossIndex >= 0) return true;
@@ -118,7 +127,7 @@ class RoutePlay {
 
  private:
   static bool Fixed(const std::string& word) {
-    const std::size_t mark = word.find_first_of(":><!*}");
+    const std::size_t mark = word.find_first_of(":><!*}~");
     return mark != std::string::npos && (word[mark] == ':' || word[mark] == '*');
   }
 
@@ -160,7 +169,7 @@ class RoutePlay {
   }
 
   std::string Word(const std::string& word, int frameLimit) {
-    const std::size_t mark = word.find_first_of(":><!*}");
+    const std::size_t mark = word.find_first_of(":><!*}~");
     if (mark == std::string::npos) return "no mark";
     std::set<std::uint32_t> keys;
     for (char c : word.substr(0, mark)) {
@@ -174,6 +183,7 @@ class RoutePlay {
     switch (kind) {
       case '>': return HoldUntil(keys, [value] { return player.x >= value; }, frameLimit);
       case '<': return HoldUntil(keys, [value] { return player.x <= value; }, frameLimit);
+      case '~': return HoldUntil(keys, [value] { return PlatformNear(value); }, frameLimit);
       case '}': return Advance(keys.count(kKeyLeft) != 0 ? -1 : 1, value, frameLimit);
       case '!':
         for (int round = 0; BossAlive(); ++round) {
@@ -244,10 +254,13 @@ class RoutePlay {
     return problem.empty() ? Hold(answer, frames) : problem;
   }
 
+  // A blocking sequence met on the way (the key switch's flash) runs frames of
+  // its own; a limit it overran would ask the window to close and let go of
+  // every key behind the script's back.
   std::string Hold(const std::set<std::uint32_t>& keys, int frames) {
     play_.Clear();
     Queue(keys, frames);
-    const bool done = play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames + 2);
+    const bool done = play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames + 60);
     return Outcome(done);
   }
 

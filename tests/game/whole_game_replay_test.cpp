@@ -1,8 +1,9 @@
 // The campaign on scripted keys, headless on the virtual clock: from the
 // title's New Game through the opening, a visit to the shop of "001", the
 // meadow's floors "001" to "004", the slime boss's hall "010", then the
-// cavern's floor and the wisp's hall with the Fire Ruby to the sky path
-// "026", with slot 1 written at each door and read back.
+// cavern's floors (Break Power from the cracked tunnel's chest) and the
+// wisp's hall with the Fire Ruby to the sky path "026", with slot 1
+// written at each door and read back.
 // A change in the game's feel or in a floor shows as a floor not reached.
 #include <gtest/gtest.h>
 

@@ -1,12 +1,14 @@
 // The campaign's floors as the generator writes them: a walk over the cells
 // with the player's reach (a cell wide, two tall, a jump of three rows and
-// four columns, four rows with the High Jump, falls of any depth, and the
-// Magic Shot's warps and made blocks once their items are held) finds every
+// four columns, four rows with the High Jump, falls of any depth) finds every
 // key, chest, pick-up, sign, shop and door from the floor's entrances, once
-// the floor's switches and boss have opened it. Every sign has its page, and
+// the floor's switches and boss have opened it and with the items the chests
+// so far gave (Break Power, the True Eye, and the Magic Shot's warps and made
+// blocks with the Chain Ring and Create Power). Every sign has its page, and
 // every shop sells something that the coins of the chests before it buy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -28,19 +30,56 @@ using M = MapFileData;
 
 constexpr int kSign = 1, kShop = 3, kFirstDoor = 4, kLastDoor = 7, kFirstEntrance = 27, kLastEntrance = 30;
 constexpr int kSpring = 63, kOneWay = 50;
+
+constexpr int kHidden = 44, kFirstBreakable = 76, kLastBreakable = 89, kTurnAbove = 48;
 constexpr int kSolid = 51, kWarpBlock = 65, kLastMagicBlock = 72;
-constexpr int kChainRingChest = 17, kCreatePowerChest = 18;
+constexpr int kBreakPowerChest = 13, kChainRingChest = 17, kCreatePowerChest = 18, kTrueEyeChest = 19;
+// The attribute each breakable kind leaves once broken.
+constexpr int kBroken[] = {0, 50, 52, 42, 43, 2, 5, 6, 7, 8, 3, 8, 63, 65};
+
+// The chests' items that change the walk.
+struct Held {
+  bool breakPower = false;
+  bool trueEye = false;
+  bool chainRing = false;
+  bool createPower = false;
+  // True when the chest's content is one of them and it was not held yet.
+  bool Gain(int chest) {
+    bool* item = chest == kBreakPowerChest   ? &breakPower
+                 : chest == kTrueEyeChest     ? &trueEye
+                 : chest == kChainRingChest   ? &chainRing
+                 : chest == kCreatePowerChest ? &createPower
+                                              : nullptr;
+    if (item == nullptr || *item) return false;
+    *item = true;
+    return true;
+  }
+};
 
 // The floor as the player finds it once its switch was used, its boss beaten
-// and the four replicas held: switch codes converted, gates open.
+// and the four replicas held: switch codes converted, gates open; with the
+// items held, walls broken and hidden cells shown. A travelling platform is
+// a floor along the span of its row it travels.
 struct OpenFloor {
-  explicit OpenFloor(const M& map) : d(map) {
+  OpenFloor(const M& map, const Held& held) : d(map) {
     for (int i = 0; i < M::kCellCount; ++i) {
       int& a = d.attributeLayer[i];
       if (a == 9) a = 120;
       if (a == 10 || a == 91) a = kOneWay;
       if (a == 90) a = 0;
       if (d.chipLayer[i] == 201) a = 0;  // treasure gate
+      if (held.breakPower && a >= kFirstBreakable && a <= kLastBreakable) a = kBroken[a - kFirstBreakable];
+      if (held.trueEye && a == kHidden) a = 120;
+    }
+    for (const M::Placement& mover : map.movingObjects) {
+      if (mover.value > 1) continue;
+      const int y = mover.tileY;
+      int left = mover.tileX, right = mover.tileX;
+      while (At(left - 1, y) <= kTurnAbove) --left;
+      while (At(right + 1, y) <= kTurnAbove) ++right;
+      for (int x = left; x <= right; ++x) {
+        if (At(x, y) == 0) d.attributeLayer[M::CellIndex(x, y)] = kOneWay;
+      }
     }
   }
   int At(int x, int y) const {
@@ -57,19 +96,13 @@ struct OpenFloor {
   M d;
 };
 
-// The Magic Shot's upgrades the player holds on a floor.
-struct MagicItems {
-  bool chainRing = false;
-  bool createPower = false;
-};
-
 // Stand places the Magic Shot opens from stand place (x, y): the shot flies
 // level at the upper or (crouching) the lower body row, up to six cells, to the
 // first cell that stops it. A warp block with two open cells above carries
 // the player onto it; with Create Power any other stopping cell at least
 // three cells off leaves a block in the open cell before it for a while,
 // a place to jump onto when it lies within a jump's four columns.
-std::vector<std::pair<int, int>> MagicShotStands(const OpenFloor& f, const MagicItems& items, int x, int y) {
+std::vector<std::pair<int, int>> MagicShotStands(const OpenFloor& f, const Held& items, int x, int y) {
   std::vector<std::pair<int, int>> stands;
   for (int dir : {-1, 1}) {
     for (int row : {y - 1, y}) {
@@ -95,7 +128,7 @@ std::vector<std::pair<int, int>> MagicShotStands(const OpenFloor& f, const Magic
 }
 
 // Every stand place reachable from the entrances.
-std::set<std::pair<int, int>> Reach(const OpenFloor& f, bool highJump, const MagicItems& items = {}) {
+std::set<std::pair<int, int>> Reach(const OpenFloor& f, bool highJump, const Held& items) {
   std::set<std::pair<int, int>> seen;
   std::queue<std::pair<int, int>> next;
   for (int x = 0; x < 76; ++x) {
@@ -151,38 +184,29 @@ M Compile(const datagen::FloorSource& floor) {
   return map;
 }
 
-// Takes the Magic Shot's upgrade out of the floor's chest into `items`;
-// false when the chest holds none.
-bool TakeMagicItem(const M& map, MagicItems* items) {
-  const M::Slot& chest = map.slots[2];
-  if (chest.active != 1) return false;
-  if (chest.type == kChainRingChest) items->chainRing = true;
-  if (chest.type == kCreatePowerChest) items->createPower = true;
-  return chest.type == kChainRingChest || chest.type == kCreatePowerChest;
-}
-
-bool DoorInReach(const OpenFloor& f, const std::set<std::pair<int, int>>& reach) {
-  for (int x = 0; x < 76; ++x) {
-    for (int y = 0; y < 47; ++y) {
-      if (f.At(x, y) == kFirstDoor && Touched(reach, x, y)) return true;
-    }
-  }
-  return false;
+// The floors in the campaign's order, which is their names' order.
+std::vector<datagen::FloorSource> FloorsInOrder() {
+  std::vector<datagen::FloorSource> floors = datagen::BuiltInFloors();
+  std::sort(floors.begin(), floors.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  return floors;
 }
 
 TEST(CampaignFloorsTest, EveryKeyChestPickUpSignShopAndDoorIsInReach) {
-  // Floors in the order they are met (their names): the items of the chests before.
-  MagicItems held;
-  for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) {
+  Held held;  // what the chests of the floors walked so far gave
+  for (const datagen::FloorSource& floor : FloorsInOrder()) {
     if (floor.name == "090") continue;  // the gallery is walked by its own tests
     SCOPED_TRACE("floor " + floor.name);
-    const OpenFloor f(Compile(floor));
+    const M map = Compile(floor);
     // The High Jump is the fourth floor's chest.
     const bool highJump = floor.name > "004";
-    auto reach = Reach(f, highJump, held);
+    auto reach = Reach(OpenFloor(map, held), highJump, held);
     ASSERT_FALSE(reach.empty()) << "no entrance to start from";
-    const M::Slot& chest = f.d.slots[2];
-    if (Touched(reach, chest.tileX, chest.tileY) && TakeMagicItem(f.d, &held)) reach = Reach(f, highJump, held);
+    // A chest's item acts on its own floor as soon as the chest is opened.
+    const M::Slot& chest = map.slots[2];
+    if (chest.active == 1 && Touched(reach, chest.tileX, chest.tileY) && held.Gain(chest.type)) {
+      reach = Reach(OpenFloor(map, held), highJump, held);
+    }
+    const OpenFloor f(map, held);
     for (int slot = 0; slot < 3; ++slot) {
       const M::Slot& s = f.d.slots[slot];
       if (s.active == 1) {
@@ -201,27 +225,40 @@ TEST(CampaignFloorsTest, EveryKeyChestPickUpSignShopAndDoorIsInReach) {
   }
 }
 
-// A floor whose chest holds the Chain Ring or Create Power is laid so that
-// its way on needs the new item: from entrance 0, door 0 is out of reach
-// without it.
-TEST(CampaignFloorsTest, TheChainRingAndCreatePowerFloorsNeedTheirItemToGoOn) {
-  MagicItems held;
+// Door 0 of a floor whose chest gives Break Power, the True Eye, the Chain
+// Ring or Create Power lies beyond what only the item opens: walls, a
+// trench, warps, gaps over spikes.
+TEST(CampaignFloorsTest, EachItemFloorNeedsItsChestsItemToGoOn) {
+  Held before;  // the items of the floors before
   int floors = 0;
-  for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) {
-    if (floor.name == "090") continue;
-    OpenFloor f(Compile(floor));
-    for (int& a : f.d.attributeLayer) {
-      if (a > kFirstEntrance && a <= kLastEntrance) a = 0;
-    }
-    MagicItems with = held;
-    if (!TakeMagicItem(f.d, &with)) continue;
+  for (const datagen::FloorSource& floor : FloorsInOrder()) {
+    const M map = Compile(floor);
+    Held after = before;
+    if (floor.name == "090" || map.slots[2].active != 1 || !after.Gain(map.slots[2].type)) continue;
     SCOPED_TRACE("floor " + floor.name);
     ++floors;
-    EXPECT_FALSE(DoorInReach(f, Reach(f, true, held))) << "door 0 without the chest's item";
-    EXPECT_TRUE(DoorInReach(f, Reach(f, true, with))) << "door 0 with it";
-    held = with;
+    OpenFloor shut(map, before), open(map, after);
+    // The walk starts at entrance 0 only: the others lie beyond.
+    for (OpenFloor* f : {&shut, &open}) {
+      for (int& a : f->d.attributeLayer) {
+        if (a > kFirstEntrance && a <= kLastEntrance) a = 0;
+      }
+    }
+    const auto without = Reach(shut, true, before), with = Reach(open, true, after);
+    EXPECT_TRUE(Touched(without, map.slots[2].tileX, map.slots[2].tileY)) << "the chest lies beyond what its item opens";
+    bool doorWithout = false, doorWith = false;
+    for (int x = 0; x < 76; ++x) {
+      for (int y = 0; y < 47; ++y) {
+        if (open.At(x, y) != kFirstDoor) continue;
+        doorWithout = doorWithout || Touched(without, x, y);
+        doorWith = doorWith || Touched(with, x, y);
+      }
+    }
+    EXPECT_FALSE(doorWithout) << "door 0 in reach without the item";
+    EXPECT_TRUE(doorWith);
+    before = after;
   }
-  EXPECT_GE(floors, 2);
+  EXPECT_GE(floors, 4) << "the cracked tunnel, the sky bridge, the warps and the made blocks";
 }
 
 TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {
@@ -253,8 +290,9 @@ TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {
 // on. The meadow shop greets a player with no coins yet; the forest shop is
 // the first a player can buy in.
 TEST(CampaignFloorsTest, EveryShopSellsWhatTheCoinsBeforeItBuy) {
-  const std::vector<std::string> order = {"001", "002", "003", "004", "010", "011", "025", "026", "040",
-                                          "041", "055", "056", "070", "071", "085", "086", "087", "100"};
+  const std::vector<std::string> order = {"001", "002", "003", "004", "010", "011", "012", "025", "026", "027",
+                                          "040", "041", "055", "056", "070", "071", "072", "085", "086", "087",
+                                          "100"};
   std::map<std::string, M> floors;
   for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) floors[floor.name] = Compile(floor);
   const std::filesystem::path text =
