@@ -89,6 +89,8 @@ TEST_F(CampaignAreaReplayTest, SnowfieldAndTheBalloonSlimesHall) {
   StartArea(FindArea("snow").start);
   PlayArea(FindArea("snow").routes);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[4], 1);
+  EXPECT_EQ(gameState.FloorProgress.floorValue[55], 29) << "the snowfield's chest held a Check Flag";
+  EXPECT_EQ(player.coins, FindArea("snow").start.coins + 1) << "the Balloon Slime's chest held a coin";
 }
 
 TEST_F(CampaignAreaReplayTest, ForestPathToTheButterflysHall) {

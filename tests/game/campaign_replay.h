@@ -72,7 +72,11 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
       {"sky", {"026", 16, 0, 3, true, 1},
        {{"026", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"snow", {"056", 16, 1, 4, true, 3},
-       {{"056", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+       // "056": up onto the ledge for the key, back down on the ice while the shell
+       // creature comes within a shot, then over the fireball to the chest.
+       {{"056", "070",
+         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1120 RJ:14 -:30 L<1090 -:700 R}1970 R:12 -:90 J:6 -:30 R}2236"
+             VELTRIN_TAKE_DOOR},
         {"070", "071", VELTRIN_READ_SIGN "R>400 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"forest", {"041", 16, 0, 4, true, 2},
        {{"041", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
