@@ -3,8 +3,10 @@
 // player by then, and the area's routes lead through its floors, its boss
 // hall and the chest at its end to the next area (so far the cavern with
 // its boss, the snowfield with its boss, the first floors of the sky, the
-// forest and the castle, and the castle keep with the guardians' floor). A failure names its area,
-// its floor and the word of the route where the player died or got stuck.
+// forest and the castle, and the castle keep with the guardians' floor),
+// and a floor jump from the last floor back to the guardians' floor. A
+// failure names its area, its floor and the word of the route where the
+// player died or got stuck.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,8 +16,8 @@
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/game_text.h"
-#include "game/screen_state.h"
 #include "game/player.h"
+#include "game/screen_state.h"
 #include "platform/dsound.h"
 #include "tests/game/campaign_replay.h"
 #include "tests/game/game_data_fixture.h"
