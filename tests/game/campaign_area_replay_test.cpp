@@ -4,7 +4,8 @@
 // hall and the chest at its end to the next area (so far the cavern with
 // its boss, the snowfield with its boss, the first floors of the sky, the
 // forest and the castle with their item floors, and the castle keep with the
-// guardians' floor). A failure names its area, its floor and the word of the
+// guardians' floor), and a floor jump from the last floor back to the
+// guardians' floor. A failure names its area, its floor and the word of the
 // route where the player died or got stuck.
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "game/game_state.h"
 #include "game/game_text.h"
 #include "game/player.h"
+#include "game/screen_state.h"
 #include "platform/dsound.h"
 #include "tests/game/campaign_replay.h"
 #include "tests/game/game_data_fixture.h"
@@ -56,6 +58,10 @@ class CampaignAreaReplayTest : public qz::testing::GameDataTest {
     qz::SeedRandom(1);
   }
 
+  static bool OnFloor(const char* name) {
+    return gameState.scene == kSceneFloorPlay && mapName.c_str() == std::string(name) && fadeRequest == 0;
+  }
+
   // Plays every route of the area; each must end on its next floor alive.
   void PlayArea(const std::vector<FloorRoute>& routes) {
     ScriptedPlay play;
@@ -78,7 +84,7 @@ TEST_F(CampaignAreaReplayTest, CaveWispHallAndTheFireRuby) {
   PlayArea(FindArea("cave").routes);
   EXPECT_EQ(player.ProgressFlags[kFireRubyReplica], 1);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[1], 1);
-  EXPECT_EQ(player.coins, 2) << "the cavern's chest held a coin";
+  EXPECT_EQ(player.coins, 3) << "the cavern's chest held a coin";
   EXPECT_EQ(player.ProgressFlags[kBreakPower], 1) << "the cracked tunnel's chest";
 }
 
@@ -91,6 +97,8 @@ TEST_F(CampaignAreaReplayTest, SnowfieldAndTheBalloonSlimesHall) {
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[4], 1);
   EXPECT_EQ(player.ProgressFlags[kCreatePower], 1) << "the chest of \"057\"";
   EXPECT_EQ(gameState.FloorProgress.floorValue[56], 18);
+  EXPECT_EQ(gameState.FloorProgress.floorValue[55], 29) << "the snowfield's chest held a Check Flag";
+  EXPECT_EQ(player.coins, FindArea("snow").start.coins + 1) << "the Balloon Slime's chest held a coin";
 }
 
 // The Magic Shot from "041"'s chest, the Chain Ring from "042"'s, whose door
@@ -119,8 +127,43 @@ TEST_F(CampaignAreaReplayTest, SkyPathToTheSecondWitchsHall) {
   StartArea(FindArea("sky").start);
   PlayArea(FindArea("sky").routes);
   EXPECT_EQ(gameState.FloorProgress.floorValue[25], 6) << "the sky path's chest held a coin";
-  EXPECT_EQ(player.coins, 3);
+  EXPECT_EQ(player.coins, 4);
   EXPECT_EQ(player.ProgressFlags[kTrueEye], 1) << "the sky bridge's chest";
+}
+
+// The guardians' floor's chest holds a Check Flag: from the last floor the
+// status screen's map jumps back to "087"; its door 1 by the entrance leads
+// to the keep, whose shop stands by the entrance the player comes back to.
+TEST_F(CampaignAreaReplayTest, TheGuardiansCheckFlagJumpsBackFromTheLastFloorToTheKeepShop) {
+  StartArea(FindArea("keep").start);
+  PlayArea(FindArea("keep").routes);
+  ASSERT_STREQ(mapName.c_str(), "100");
+  EXPECT_EQ(gameState.FloorProgress.floorValue[86], 29) << "the chest held the Check Flag";
+  EXPECT_EQ(player.coins, FindArea("keep").start.coins + 1) << "the keep's chest held a coin";
+  const int coins = player.coins;
+
+  ScriptedPlay play;
+  ASSERT_TRUE(play.Queue("-:20 S:6"));
+  ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneStatus && fadeRequest == 0; }, 200));
+  // The cursor starts on "100": one row up and three columns left is "087".
+  ASSERT_TRUE(play.Queue("-:20 U:6 -:12 L:6 -:12 L:6 -:12 L:6 -:20"));
+  ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 300));
+  EXPECT_EQ(MenuCursor.row, 86);
+  // Confirm asks "Move to this floor?" on No: Up to Yes, Confirm.
+  ASSERT_TRUE(play.Queue("J:6 -:30 U:6 -:20 J:6"));
+  ASSERT_TRUE(play.RunUntil([] { return OnFloor("087"); }, 600)) << "on " << mapName.c_str();
+  EXPECT_EQ(entrance, 0) << "the jump lands at entrance 0, by door 1";
+
+  // Door 1 into the keep by its shop, and the Gravity Shot bought.
+  RoutePlay route(play);
+  ASSERT_EQ(route.Run("L<80 -:30 U:8"), "");
+  ASSERT_TRUE(play.RunUntil([] { return OnFloor("086"); }, 400));
+  ASSERT_EQ(route.Run("R>2150 -:30 U:8"), "");
+  ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneShop && fadeRequest == 0; }, 200));
+  ASSERT_TRUE(play.Queue("-:20 D:6 -:20 J:6 -:30 U:6 -:20 J:6 -:60 J:6 -:40 X:6"));
+  ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneFloorPlay && fadeRequest == 0; }, 600));
+  EXPECT_EQ(player.coins, coins - 3);
+  EXPECT_EQ(player.shotLevel[1], 1) << "the Gravity Shot learned";
 }
 
 }  // namespace

@@ -23,14 +23,15 @@ inline constexpr const char* kTitleToNewGame = "-:40 J:1 -:20 D:1 -:12 J:1 -:90"
 inline constexpr const char* kOpeningPage = "J:1 -:90";
 inline constexpr int kOpeningPresses = 8;
 // "001": a pick-up from the first ledge, the stone stairs in two jumps, over
-// the blue slime, over the spike pit, over a bullet and the green slime, to
-// door 0.
+// the blue slime, over the spike pit, over a bullet and the green slime, the
+// key, the chest with the first coin (Confirm inside its window), to door 0.
 inline constexpr const char* kMeadow =
-    "R:75 RJ:20 R:75 RJ:20 R:20 RJ:20 R:31 RJ:20 R:49 RJ:20 R:34 RJ:20 R:40 RJ:20 R:120 -:12 U:3 -:40";
+    "R:75 RJ:20 R:75 RJ:20 R:20 RJ:20 R:31 RJ:20 R:49 RJ:20 R:34 RJ:20 R:40 RJ:20 R:80 -:30 J:6 -:25 R:50 -:12 U:6 "
+    "-:40";
 // "002": through the key switch, a pick-up onto the low ledge, up to the key's
 // ledge while the red slime's bullet passes below, down behind the slime,
 // the chest (Confirm inside its window), over the bridged spikes to door 0.
-inline constexpr const char* kKeyFloor = "R:225 RJ:15 R:6 RJ:20 -:50 R:266 -:30 J:1 -:25 R:89 -:12 U:3";
+inline constexpr const char* kKeyFloor = "R:225 RJ:15 R:6 RJ:20 -:50 R:266 -:30 J:6 -:25 R:89 -:12 U:6";
 
 // The campaign after the meadow, area by area (the areas whose routes are
 // laid so far): what the player holds on
@@ -78,22 +79,26 @@ struct CampaignArea {
 
 inline const std::vector<CampaignArea>& CampaignAreas() {
   static const std::vector<CampaignArea> areas = {
-      {"cave", {"011", 16, 0, 1, false, 0},
+      {"cave", {"011", 16, 0, 2, false, 0},
        {{"011", "012", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1960 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         // The chest's Break Power, magic filled, then each cracked wall shot high and low.
         {"012", "025", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1192 R:12 -:90 J:6 -:30 R>1454 -:20 U:8 -:90 "
                        "R>1690 X:6 -:12 DX:6 -:12 R}1920 -:12 X:6 -:12 DX:6 -:12 R}2236" VELTRIN_TAKE_DOOR},
         {"025", "026", VELTRIN_READ_SIGN "R>560 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"sky", {"026", 16, 0, 2, true, 1},
+      {"sky", {"026", 16, 0, 3, true, 1},
        {{"026", "027", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         // The True Eye from the chest, then over the trench on the bridge it shows.
         {"027", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1192 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"snow", {"056", 16, 1, 3, true, 3},
-       {{"056", "057", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+      {"snow", {"056", 16, 1, 4, true, 3},
+       // "056": up onto the ledge for the key, back down on the ice while the shell
+       // creature comes within a shot, then over the fireball to the chest.
+       {{"056", "057",
+         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1120 RJ:14 -:30 L<1090 -:700 R}1970 R:12 -:90 J:6 -:30 R}2236"
+             VELTRIN_TAKE_DOOR},
         {"057", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_CREATE_BLOCKS
                        "R}2236" VELTRIN_TAKE_DOOR},
         {"070", "071", VELTRIN_READ_SIGN "R>400 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"forest", {"041", 16, 0, 3, true, 2},
+      {"forest", {"041", 16, 0, 4, true, 2},
        {{"041", "042",
          VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1440 RJ:20 R:30 -:20 R}2030 R:12 -:90 J:6 -:30 R}2236"
              VELTRIN_TAKE_DOOR},

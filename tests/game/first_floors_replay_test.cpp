@@ -1,7 +1,7 @@
 // A replay of the campaign's first floors, headless on the virtual clock:
 // from the title's New Game, recorded keys walk, jump the stairs, a slime and
-// the spike pit of "001", dodge a green slime's bullet and take its door;
-// on "002" they use the key switch, take the key from a high ledge, open the
+// the spike pit of "001", dodge a green slime's bullet, open its chest and
+// take its door; on "002" they use the key switch, take the key from a high ledge, open the
 // chest and take the door to "003". A change in the game's feel (speeds, jump
 // heights, collisions, enemy timing, door rules) shows as a floor not reached.
 #include <gtest/gtest.h>
@@ -53,7 +53,7 @@ TEST_F(FirstFloorsReplayTest, NewGameReachesTheCavernThroughTheMeadowAndTheKeyFl
   EXPECT_EQ(progress.floorItems[1][2], 1) << "chest opened";
   EXPECT_EQ(progress.floorValue[1], 6) << "the chest held a coin";
   EXPECT_EQ(player.keys, 0);
-  EXPECT_EQ(player.coins, 1) << "a new game starts with none";
+  EXPECT_EQ(player.coins, 2) << "a coin each from the chests of 001 and 002";
   // Each door wrote slot 1.
   EXPECT_TRUE(std::filesystem::exists(Path("save/SaveData01.sav")));
 }

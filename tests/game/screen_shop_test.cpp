@@ -395,10 +395,14 @@ TEST_F(ShopTest, CancelMidMoveOrExitLeaveForTheFloorAndEscapeInTheDialogBuysNoth
   EXPECT_EQ(player.coins, 50);
 }
 
-TEST_F(ShopTest, TheCampaignsFirstFloorHasAShopThePlayerWalksInto) {
-  ASSERT_TRUE(data_.Exists("text_en/[SHOP] 001.txt"));
-  EXPECT_EQ(gameState.FloorProgress.shopFound[0], 1);
-  player.posX = 15 * 32 - 16;  // the door's cell under the player's head
+TEST_F(ShopTest, TheMeadowsShopOnItsThirdFloorIsOneThePlayerWalksInto) {
+  ASSERT_TRUE(data_.Exists("text_en/[SHOP] 003.txt"));
+  floorNumber = 2;
+  EnterDoor(0, 1, 0);
+  Frames(3);
+  ASSERT_STREQ(mapName.c_str(), "003");
+  EXPECT_EQ(gameState.FloorProgress.shopFound[2], 1);
+  player.posX = 52 * 32 - 16;  // the door's cell under the player's head
   player.posY = 42 * 32;
   player.x = static_cast<int>(player.posX);
   player.y = static_cast<int>(player.posY);
@@ -408,8 +412,8 @@ TEST_F(ShopTest, TheCampaignsFirstFloorHasAShopThePlayerWalksInto) {
   ASSERT_EQ(gameState.scene, kSceneShop);
   RunFrame();
   EXPECT_STREQ(shopStock.goodsName[0].c_str(), "MP Up");
-  EXPECT_STREQ(shopStock.goodsName[1].c_str(), "High Jump");
-  EXPECT_STREQ(shopStock.goodsName[2].c_str(), "Blaze Shot");
+  EXPECT_STREQ(shopStock.goodsName[1].c_str(), "Blaze Shot");
+  EXPECT_STREQ(shopStock.goodsName[2].c_str(), "Gravity Shot");
   EXPECT_EQ(shopStock.soldFlagIndex[0], -1);
   EXPECT_TRUE(missingGameFiles.empty()) << missingGameFiles.front();
 }

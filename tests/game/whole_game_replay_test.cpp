@@ -1,6 +1,7 @@
 // The campaign on scripted keys, headless on the virtual clock: from the
-// title's New Game through the opening, a visit to the shop of "001", the
-// meadow's floors "001" to "004", the slime boss's hall "010", then the
+// title's New Game through the opening, the meadow's floors "001" to "004"
+// with a coin chest on each of the first three and a purchase in the meadow
+// shop on "003", the slime boss's hall "010" and its chest, then the
 // cavern's floors (Break Power from the cracked tunnel's chest) and the
 // wisp's hall with the Fire Ruby to the sky path "026", with slot 1
 // written at each door and read back.
@@ -55,6 +56,14 @@ class WholeGameReplayTest : public veltrin::testing::CampaignReplayTest {
                               << enemies[1].y << " frame " << play.frames();
     return reached && player.dead == 0;
   }
+  // Walks right into the chest standing in `column` and answers its window
+  // with Confirm (false when the player died or the chest stayed shut).
+  static bool OpenChestAt(ScriptedPlay& play, int column) {
+    const int f = floorNumber;
+    if (!WalkRightTo(play, column * 32 - 72) || !play.Queue("R:24 -:30 J:6 -:25")) return false;
+    const bool opened = play.RunUntil([&play, f] { return play.Finished() || player.dead != 0; }, 300);
+    return opened && player.dead == 0 && gameState.FloorProgress.floorItems[f][2] == 1;
+  }
   // Plays `script` and expects it to lead to floor `index` alive.
   static void PlayTo(ScriptedPlay& play, const std::string& script, int index, int frameLimit) {
     ASSERT_TRUE(play.Queue(script));
@@ -70,15 +79,6 @@ TEST_F(WholeGameReplayTest, FromTheTitleThroughTheMeadowTheSlimeBossAndTheCavern
   ASSERT_TRUE(play.RunUntil([] { return OnFloor(0); }, 1200)) << "New Game and the opening lead to \"001\"";
   play.Clear();
 
-  // The shop a few steps right of the sign: in, and out again with Cancel
-  // (a new game has no coins to spend).
-  ASSERT_TRUE(WalkRightTo(play, 452));
-  ASSERT_TRUE(play.Queue("-:20 U:3"));
-  ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneShop && fadeRequest == 0; }, 200));
-  EXPECT_EQ(gameState.FloorProgress.shopFound[0], 1);
-  ASSERT_TRUE(play.Queue("-:20 X:1"));
-  ASSERT_TRUE(play.RunUntil([] { return OnFloor(0); }, 200));
-  EXPECT_EQ(player.coins, 0);
   // The give-up keys end the run; Confirm restarts the floor at its entrance.
   ASSERT_TRUE(play.Queue("XCJA:2 -:40 J:1"));
   ASSERT_TRUE(play.RunUntil([&] { return OnFloor(0) && player.dead == 0 && play.Finished(); }, 300));
@@ -89,8 +89,22 @@ TEST_F(WholeGameReplayTest, FromTheTitleThroughTheMeadowTheSlimeBossAndTheCavern
   ASSERT_TRUE(play.Queue(std::string("-:40 ") + kMeadow + " " + kKeyFloor));
   ASSERT_TRUE(play.RunUntil([] { return OnFloorOrDead(2); }, 2100));
   ASSERT_EQ(player.dead, 0) << "died on floor " << floorNumber + 1 << " at " << player.x << "," << player.y;
-  // "003" in the dark: over the ice, the spring lifts the player onto the
-  // stone block that no jump clears.
+  EXPECT_EQ(player.coins, 2) << "the chests of 001 and 002";
+  // "003" in the dark: over the ice, the key, the chest with the meadow's
+  // third coin, and the meadow shop, where MP Up is bought.
+  ASSERT_TRUE(OpenChestAt(play, 46));
+  EXPECT_EQ(player.coins, 3);
+  ASSERT_TRUE(WalkRightTo(play, 1640));
+  ASSERT_TRUE(play.Queue("-:30 U:6"));
+  ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneShop && fadeRequest == 0; }, 200));
+  EXPECT_EQ(gameState.FloorProgress.shopFound[2], 1);
+  // Confirm on the first row, Up to "Yes", Confirm, the result dismissed, Cancel out.
+  ASSERT_TRUE(play.Queue("-:20 J:6 -:30 U:6 -:20 J:6 -:60 J:6 -:40 X:6"));
+  ASSERT_TRUE(play.RunUntil([] { return OnFloor(2); }, 600));
+  play.Clear();
+  EXPECT_EQ(player.coins, 1) << "MP Up costs two coins";
+  EXPECT_EQ(player.maxMagic, 18) << "and gives two more";
+  // Over the stone block that no jump clears: the spring lifts the player.
   ASSERT_TRUE(WalkRightTo(play, 2200));
   EXPECT_EQ(player.y, 1344) << "down on the far side of the block";
   ASSERT_NO_FATAL_FAILURE(PlayTo(play, kTakeDoor, 3, 200));
@@ -139,12 +153,15 @@ TEST_F(WholeGameReplayTest, FromTheTitleThroughTheMeadowTheSlimeBossAndTheCavern
   ASSERT_TRUE(WalkRightTo(play, 800));
   ASSERT_TRUE(play.Queue("RJ:20"));
   ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 30));
+  ASSERT_TRUE(OpenChestAt(play, 58));
+  EXPECT_EQ(player.coins, 2) << "the boss hall's chest held a coin";
   ASSERT_TRUE(WalkRightTo(play, 2136));
   ASSERT_NO_FATAL_FAILURE(PlayTo(play, kTakeDoor, 10, 200));
 
   // The cavern, the wisp's hall with the Fire Ruby, the sky path: the routes
   // the area replays play, here with what this run has gathered.
   // The same random numbers as the area replays from here on.
+  EXPECT_EQ(player.coins, FindArea("cave").start.coins) << "the cavern's replay starts with the coins held here";
   qz::SeedRandom(1);
   RoutePlay route(play);
   for (const FloorRoute& floor : FindArea("cave").routes) {

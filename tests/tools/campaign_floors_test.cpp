@@ -5,7 +5,7 @@
 // the floor's switches and boss have opened it and with the items the chests
 // so far gave (Break Power, the True Eye, and the Magic Shot's warps and made
 // blocks with the Chain Ring and Create Power). Every sign has its page, and
-// every shop sells something that the coins of the chests before it buy.
+// every row of every shop is affordable by the coins of the chests before it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -286,40 +286,72 @@ TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {
   }
 }
 
-// The campaign's order of visits; each chest's coin counts from its floor
-// on. The meadow shop greets a player with no coins yet; the forest shop is
-// the first a player can buy in.
-TEST(CampaignFloorsTest, EveryShopSellsWhatTheCoinsBeforeItBuy) {
-  const std::vector<std::string> order = {"001", "002", "003", "004", "010", "011", "012", "025", "026", "027",
-                                          "040", "041", "055", "056", "070", "071", "072", "085", "086", "087",
-                                          "100"};
+// The campaign's order of visits: door 0 of each floor from "001" on, up to
+// the ending (or a floor that is not built in).
+std::vector<std::string> CampaignOrder(const std::map<std::string, M>& floors) {
+  std::vector<std::string> order;
+  for (std::string name = "001"; floors.count(name) == 1 && order.size() < floors.size();) {
+    order.push_back(name);
+    char next[8];
+    std::snprintf(next, sizeof next, "%03d", floors.at(name).doors[0].targetFloor);
+    name = next;
+  }
+  return order;
+}
+
+// Each chest's coin counts from its floor on, as the chests stand before
+// their floor's shop; every row of every shop must be affordable by the
+// coins a player has found by then.
+TEST(CampaignFloorsTest, EveryRowOfEveryShopIsAffordableByTheCoinsBeforeIt) {
   std::map<std::string, M> floors;
   for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) floors[floor.name] = Compile(floor);
+  const std::vector<std::string> order = CampaignOrder(floors);
+  ASSERT_GE(order.size(), 18u);
+  EXPECT_EQ(floors.at(order.back()).doors[0].targetFloor, 101) << "the last floor leads to the ending";
   const std::filesystem::path text =
       std::filesystem::path(qz::testing::GameDataSet(datagen::ArtStyle::kReadable)) / "text_en";
-  int coins = 0, shops = 0;
-  std::set<std::string> opened;
+  int coins = 0;
+  std::vector<std::string> shops;
   for (const std::string& name : order) {
     SCOPED_TRACE("floor " + name);
-    ASSERT_EQ(floors.count(name), 1u);
-    const M& map = floors[name];
-    if (map.slots[2].active == 1 && map.slots[2].type == 6 && opened.insert(name).second) ++coins;
+    const M& map = floors.at(name);
+    if (map.slots[2].active == 1 && map.slots[2].type == 6) ++coins;
     if (std::count(map.attributeLayer.begin(), map.attributeLayer.end(), kShop) == 0) continue;
+    shops.push_back(name);
     std::ifstream file(text / ("[SHOP] " + name + ".txt"), std::ios::binary);
     std::vector<std::string> lines;
     for (std::string line; std::getline(file, line);) lines.push_back(line.substr(0, line.find('\r')));
     ASSERT_EQ(lines.size(), 12u) << "heading, background, keeper and three rows of three lines";
-    int cheapest = 99;
     for (int row = 0; row < 3; ++row) {
       const ShopGoods* goods = FindShopGoods(std::stoi(lines[4 + row * 3]));
-      ASSERT_NE(goods, nullptr);
-      cheapest = std::min(cheapest, goods->price);
+      ASSERT_NE(goods, nullptr) << "row " << row;
+      EXPECT_LE(goods->price, coins) << goods->name << " with " << coins << " coins found";
     }
-    if (coins > 0) ++shops;
-    EXPECT_TRUE(coins == 0 || cheapest <= coins) << coins << " coins";
   }
-  EXPECT_EQ(shops, 1) << "the forest shop";
-  EXPECT_GE(coins, 5);
+  EXPECT_EQ(shops, (std::vector<std::string>{"003", "041", "056", "086"})) << "meadow, forest, snow, keep";
+}
+
+// The shops sell the shots, the magic and the upgrades that no chest gives
+// and two chests hold a Check Flag for the status screen's floor jump.
+TEST(CampaignFloorsTest, ShopsSellTheUpgradesNoChestGivesAndCheckFlagsMarkJumpPoints) {
+  std::multiset<int> inChests;
+  std::set<int> sold;
+  const std::filesystem::path text =
+      std::filesystem::path(qz::testing::GameDataSet(datagen::ArtStyle::kReadable)) / "text_en";
+  for (const datagen::FloorSource& floor : datagen::BuiltInFloors()) {
+    if (floor.name == "090") continue;
+    const M map = Compile(floor);
+    if (map.slots[2].active == 1) inChests.insert(map.slots[2].type);
+    std::ifstream file(text / ("[SHOP] " + floor.name + ".txt"), std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(line);
+    for (int row = 0; row < 3 && lines.size() >= 12; ++row) sold.insert(std::stoi(lines[4 + row * 3]));
+  }
+  // MP Up, Blaze and Gravity Shot, Hoverdash, Blast Power and Guard, Impact Power, Stability Pendant.
+  for (int goods : {7, 8, 9, 11, 14, 15, 16, 22}) {
+    EXPECT_EQ(sold.count(goods), 1u) << FindShopGoods(goods)->name << " is not sold";
+  }
+  EXPECT_GE(inChests.count(29), 2u) << "Check Flags make floor-jump points";
 }
 
 }  // namespace

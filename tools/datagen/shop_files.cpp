@@ -32,10 +32,14 @@ struct ShopStock {
 // Sold-flag indexes are the game's 32 shop-sold flags: one per limited row of
 // the whole campaign.
 constexpr ShopStock kShops[] = {
-    {"001", "Meadow Shop - welcome, traveller!", "BG_Shop01.png", "chara_shopkeeper01.png",
-     {{"MP Up", 7, -1}, {"High Jump", 12, 0}, {"Blaze Shot", 8, 1}}},
+    {"003", "Meadow Shop - welcome, traveller!", "BG_Shop01.png", "chara_shopkeeper01.png",
+     {{"MP Up", 7, -1}, {"Blaze Shot", 8, 0}, {"Gravity Shot", 9, 1}}},
     {"041", "Forest Shop - coins for courage.", "BG_Shop01.png", "chara_shopkeeper01.png",
-     {{"MP Up", 7, -1}, {"Gravity Shot", 9, 2}, {"Blaze Shot", 8, 3}}},
+     {{"Hoverdash", 11, 2}, {"Blast Power", 14, 3}, {"Impact Power", 16, 4}}},
+    {"056", "Snow Shop - warm wares for cold feet.", "BG_Shop01.png", "chara_shopkeeper01.png",
+     {{"Blast Guard", 15, 5}, {"Blaze Shot", 8, 6}, {"MP Up", 7, -1}}},
+    {"086", "Keep Shop - the last wares before the exam.", "BG_Shop01.png", "chara_shopkeeper01.png",
+     {{"Stability Pendant", 22, 7}, {"Gravity Shot", 9, 8}, {"MP Up", 7, -1}}},
     // The gallery's shop sells without limit, so it takes no sold flag of the campaign.
     {"090", "Gallery Shop - try anything.", "BG_Shop01.png", "chara_shopkeeper01.png",
      {{"MP Up", 7, -1}, {"Gravity Shot", 9, -1}, {"Magic Shot", 10, -1}}},
