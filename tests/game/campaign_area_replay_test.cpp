@@ -3,8 +3,10 @@
 // player by then, and the area's routes lead through its floors, its boss
 // hall and the chest at its end to the next area (so far the cavern with
 // its boss, the snowfield with its boss, the first floors of the sky, the
-// forest and the castle, and the castle keep with the guardians' floor). A failure names its area,
-// its floor and the word of the route where the player died or got stuck.
+// forest and the castle, and the castle keep with the guardians' floor and
+// the last floor's Sun and Moon, on to the ending's results). A failure
+// names its area, its floor and the word of the route where the player died
+// or got stuck.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -153,6 +155,7 @@ TEST_F(CampaignAreaReplayTest, CastleKeepTheSunAndTheMoonAndTheEndingsResults) {
   EXPECT_TRUE(stonesPageSeen);
 
   Wait(play, 50);
+  EXPECT_EQ(gameState.scenePage, kResultsPage);
   EXPECT_EQ(qz::testing::ScreenPixel(143, 300), kResultsFrame);
   EXPECT_GT(TextPixels(176, 160, 420, 380), 100) << "the figures are drawn over the picture";
   const auto lines = CollectionStatsLines();

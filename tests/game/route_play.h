@@ -43,7 +43,8 @@ inline constexpr int kBlazeCost = 3;
 //            the floor is down
 //   KEYS*N   the same N times
 //   KEYS~    as KEYS!, until a boss falls or changes its look (its body
-//            shown from another sheet, as a boss does entering a phase)
+//            shown from another sheet, as a boss does entering a phase),
+//            then the keys without Shot and Jump 6 frames more
 class RoutePlay {
  public:
   explicit RoutePlay(ScriptedPlay& play) : play_(play) {}
