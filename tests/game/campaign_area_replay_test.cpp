@@ -4,11 +4,14 @@
 // hall and the chest at its end to the next area (so far the cavern with
 // its boss, the snowfield with its boss, the first floors of the sky, the
 // forest and the castle with their item floors, and the castle keep with the
-// guardians' floor), and a floor jump from the last floor back to the
-// guardians' floor. A failure names its area, its floor and the word of the
-// route where the player died or got stuck.
+// guardians' floor and the last floor's Sun and Moon, on to the ending's
+// results), and a floor jump from the last floor back to the guardians'
+// floor. A failure names its area, its floor and the word of the route where
+// the player died or got stuck.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,11 +19,14 @@
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/game_text.h"
+#include "game/play_time.h"
 #include "game/player.h"
 #include "game/screen_state.h"
+#include "platform/clock.h"
 #include "platform/dsound.h"
 #include "tests/game/campaign_replay.h"
 #include "tests/game/game_data_fixture.h"
+#include "tests/game/game_screen_probe.h"
 #include "tests/game/route_play.h"
 #include "tests/game/scripted_play.h"
 
@@ -31,6 +37,30 @@ using veltrin::testing::FindArea;
 using veltrin::testing::FloorRoute;
 using veltrin::testing::RoutePlay;
 using veltrin::testing::ScriptedPlay;
+
+// The ending's page that shows the four stones (Fire, Aqua, Wind and Earth,
+// left to right), and the results page.
+constexpr int kStonesPage = 2, kResultsPage = 10;
+constexpr int kStoneX[] = {230, 300, 370, 440};
+constexpr int kStoneY = 305;
+constexpr std::uint32_t kStoneColours[] = {0xFF5030, 0x3080FF, 0x40D060, 0xE8E0C0};
+constexpr std::uint32_t kResultsFrame = 0xC0C8E0;
+
+// Plays `frames` frame waits with no key held.
+void Wait(ScriptedPlay& play, int frames) {
+  const int until = play.frames() + frames;
+  ASSERT_TRUE(play.RunUntil([&] { return play.frames() >= until; }, frames + 1));
+}
+
+// Pixels of the rectangle brighter than the results page's dark panel: the
+// figures' text.
+int TextPixels(int left, int top, int right, int bottom) {
+  int count = 0;
+  for (int y = top; y < bottom; y += 2) {
+    for (int x = left; x < right; x += 2) count += (qz::testing::ScreenPixel(x, y) & 0xFF) > 0x80 ? 1 : 0;
+  }
+  return count;
+}
 
 class CampaignAreaReplayTest : public qz::testing::GameDataTest {
  protected:
@@ -118,9 +148,46 @@ TEST_F(CampaignAreaReplayTest, CastleGateToTheDragonHeadsHall) {
   EXPECT_EQ(player.ProgressFlags[kHourglass], 1);
 }
 
-TEST_F(CampaignAreaReplayTest, CastleKeepAndTheGuardiansToTheLastFloor) {
+// The keep: the guardians' floor, the Sun and the Moon, the shaft through
+// the four gates and the ending door; then Confirm, pressed as a player
+// would, turns the ending's pages to the results.
+TEST_F(CampaignAreaReplayTest, CastleKeepTheSunAndTheMoonAndTheEndingsResults) {
+  const std::uint32_t started = plat::GetTickCount();
   StartArea(FindArea("keep").start);
   PlayArea(FindArea("keep").routes);
+  EXPECT_EQ(gameState.FloorProgress.bossDefeated[6], 1);
+
+  ScriptedPlay play;
+  bool stonesPageSeen = false;
+  while (gameState.scenePage < kResultsPage) {
+    const int page = gameState.scenePage;
+    play.Clear();
+    play.Queue("-:100 J:6 -:6");  // after the fade-in, time to read the page
+    ASSERT_TRUE(play.RunUntil([&] { return gameState.scenePage != page; }, 400)) << "ending page " << page;
+    ASSERT_EQ(gameState.scene, kSceneEnding);
+    if (gameState.scenePage != kStonesPage) continue;
+    Wait(play, 50);  // the page fades in
+    stonesPageSeen = true;
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(player.ProgressFlags[kFireRubyReplica + i], 1) << "replica " << i;
+      EXPECT_EQ(qz::testing::ScreenPixel(kStoneX[i], kStoneY), kStoneColours[i]) << "stone " << i;
+    }
+  }
+  EXPECT_TRUE(stonesPageSeen);
+
+  Wait(play, 50);
+  EXPECT_EQ(gameState.scenePage, kResultsPage);
+  EXPECT_EQ(qz::testing::ScreenPixel(143, 300), kResultsFrame);
+  EXPECT_GT(TextPixels(176, 160, 420, 380), 100) << "the figures are drawn over the picture";
+  const auto lines = CollectionStatsLines();
+  unsigned hours = 99, minutes = 99, seconds = 99;
+  ASSERT_EQ(std::sscanf(lines[0].c_str(), "Play time:%uh%um%us", &hours, &minutes, &seconds), 3) << lines[0];
+  const std::uint32_t played = (plat::GetTickCount() - started) / 1000;
+  EXPECT_LE(hours * 3600 + minutes * 60 + seconds, played);
+  EXPECT_GE(hours * 3600 + minutes * 60 + seconds + 3, played) << lines[0];
+  EXPECT_GT(played, 60u);
+  EXPECT_EQ(lines[1], "Game Overs:0");
+  EXPECT_EQ(lines[2], "Max MP:16 / 40");
 }
 
 TEST_F(CampaignAreaReplayTest, SkyPathToTheSecondWitchsHall) {
@@ -136,7 +203,8 @@ TEST_F(CampaignAreaReplayTest, SkyPathToTheSecondWitchsHall) {
 // to the keep, whose shop stands by the entrance the player comes back to.
 TEST_F(CampaignAreaReplayTest, TheGuardiansCheckFlagJumpsBackFromTheLastFloorToTheKeepShop) {
   StartArea(FindArea("keep").start);
-  PlayArea(FindArea("keep").routes);
+  const std::vector<FloorRoute>& keep = FindArea("keep").routes;
+  PlayArea({keep.begin(), keep.end() - 1});  // up to the last floor's entrance
   ASSERT_STREQ(mapName.c_str(), "100");
   EXPECT_EQ(gameState.FloorProgress.floorValue[86], 29) << "the chest held the Check Flag";
   EXPECT_EQ(player.coins, FindArea("keep").start.coins + 1) << "the keep's chest held a coin";

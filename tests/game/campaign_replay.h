@@ -61,6 +61,9 @@ struct CampaignArea {
 
 // Reading the sign by the entrance of the floors after the meadow.
 #define VELTRIN_READ_SIGN "R>165 -:20 U:8 -:40 J:6 -:30 "
+// Floor 100: from the slit, up on the high platform behind it, where the
+// fire the Sun and the Moon loose as they change passes below.
+#define VELTRIN_CLIMB_AWAY " LJ<1400 L<1380 -:6 L:6 -:20 LJ<1250 L<1240 -:150 "
 // Up on a door once the walk has slid to a stop in front of it.
 #define VELTRIN_TAKE_DOOR " -:30 U:8"
 // "042" and "057": past the two walkers, up through the plank to its key,
@@ -109,9 +112,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // The key switch's pillar up to the chest's ledge, then a ride over the spikes.
         {"072", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1000 -:12 RJ:20 R:10 -:20 RJ:24 R:16 -:20 "
                        "R:12 -:90 J:6 -:30 R>1595 -:20 -~1664 R:8 -:90 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"keep", {"086", 16, 1, 5, true, 3},
+      {"keep", {"086", 16, 1, 5, true, 4},
        {{"086", "087", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
-        {"087", "100", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1975 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+        {"087", "100", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1975 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+        {"100", "101",
+         VELTRIN_READ_SIGN "R>400 -:30 C:6 -:6 R>1480 X~" VELTRIN_CLIMB_AWAY "R>1480 X~" VELTRIN_CLIMB_AWAY
+         "R>1480 X~" VELTRIN_CLIMB_AWAY "R>1480 C:6 -:6 X! -:300 RJ:20 R>2215 -:90 L<1935 -:30 U:8 -:40 J:6 -:30 R>1930" VELTRIN_TAKE_DOOR}}},
   };
   return areas;
 }

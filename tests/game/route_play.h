@@ -44,6 +44,9 @@ inline constexpr int kBlazeCost = 3;
 //            shot needs fresh presses), again and again, until every boss of
 //            the floor is down
 //   KEYS*N   the same N times
+//   KEYS~    as KEYS!, until a boss falls or changes its look (its body
+//            shown from another sheet, as a boss does entering a phase),
+//            then the keys without Shot and Jump 6 frames more
 class RoutePlay {
  public:
   explicit RoutePlay(ScriptedPlay& play) : play_(play) {}
@@ -126,6 +129,15 @@ class RoutePlay {
   }
 
  private:
+  // The sheet each live boss is drawn from, in record order.
+  static std::vector<int> BossLooks() {
+    std::vector<int> looks;
+    for (const EnemyRecord& enemy : enemies) {
+      if (enemy.life > 0 && enemy.bossIndex >= 0) looks.push_back(enemy.sheetSlot);
+    }
+    return looks;
+  }
+
   static bool Fixed(const std::string& word) {
     const std::size_t mark = word.find_first_of(":><!*}~");
     return mark != std::string::npos && (word[mark] == ':' || word[mark] == '*');
@@ -180,23 +192,27 @@ class RoutePlay {
     }
     const char kind = word[mark];
     const int value = std::atoi(word.c_str() + mark + 1);
+    const std::vector<int> looks = BossLooks();
     switch (kind) {
       case '>': return HoldUntil(keys, [value] { return player.x >= value; }, frameLimit);
       case '<': return HoldUntil(keys, [value] { return player.x <= value; }, frameLimit);
       case '~': return HoldUntil(keys, [value] { return PlatformNear(value); }, frameLimit);
       case '}': return Advance(keys.count(kKeyLeft) != 0 ? -1 : 1, value, frameLimit);
       case '!':
-        for (int round = 0; BossAlive(); ++round) {
+      case '~': {
+        std::set<std::uint32_t> held = keys;
+        held.erase(kKeyShot);
+        held.erase(kKeyJump);
+        for (int round = 0; BossAlive() && (kind == '!' || BossLooks() == looks); ++round) {
           if (round * 2 * kRouteMinimumPress > frameLimit) return "the boss still stands";
-          std::set<std::uint32_t> held = keys;
-          held.erase(kKeyShot);
-          held.erase(kKeyJump);
           std::string problem = Hold(keys, kRouteMinimumPress);
           if (problem.empty()) problem = Hold(held, kRouteMinimumPress);
           if (trace_ && round % 5 == 0) Trace("fight");
           if (!problem.empty()) return problem;
         }
-        return "";
+        // The change may come at the end of a round: the player reacts after it.
+        return kind == '~' ? Hold(held, kRouteMinimumPress) : "";
+      }
       default: return "no mark";
     }
   }
