@@ -52,6 +52,7 @@ std::atomic<std::uint64_t> gVirtualNanos{0};
 // goes back when a test leaves virtual time.
 std::atomic<std::uint64_t> gRealOffsetNanos{0};
 std::atomic<std::uint32_t> gTimerPeriodBalance{0};
+std::atomic<VirtualTimeListener> gVirtualTimeListener{nullptr};
 
 std::mutex gFakeTimeMutex;
 bool gHasFakeTime = false;
@@ -62,11 +63,16 @@ std::uint64_t RealElapsedNanos() {
          gRealOffsetNanos.load(std::memory_order_acquire);
 }
 
+// Moves virtual time on and tells the listener.
+std::uint64_t AdvanceVirtualNanos(std::uint64_t nanoseconds) {
+  const std::uint64_t now = gVirtualNanos.fetch_add(nanoseconds, std::memory_order_acq_rel) + nanoseconds;
+  if (VirtualTimeListener listener = gVirtualTimeListener.load(std::memory_order_acquire)) listener(now);
+  return now;
+}
+
 // The current time since start; a read in virtual mode moves time on.
 std::uint64_t ReadElapsedNanos() {
-  if (gVirtual.load(std::memory_order_acquire)) {
-    return gVirtualNanos.fetch_add(kVirtualReadStepNanos, std::memory_order_acq_rel) + kVirtualReadStepNanos;
-  }
+  if (gVirtual.load(std::memory_order_acquire)) return AdvanceVirtualNanos(kVirtualReadStepNanos);
   return RealElapsedNanos();
 }
 
@@ -112,7 +118,7 @@ BOOL QueryPerformanceFrequency(std::int64_t* frequency) {
 
 void Sleep(std::uint32_t milliseconds) {
   if (gVirtual.load(std::memory_order_acquire)) {
-    gVirtualNanos.fetch_add(static_cast<std::uint64_t>(milliseconds) * 1000000u, std::memory_order_acq_rel);
+    AdvanceVirtualNanos(static_cast<std::uint64_t>(milliseconds) * 1000000u);
     std::this_thread::yield();
     return;
   }
@@ -255,8 +261,10 @@ void UseVirtualTime(bool enabled) {
   gVirtual.store(false, std::memory_order_release);
 }
 
-void AdvanceVirtualTime(std::uint64_t nanoseconds) {
-  gVirtualNanos.fetch_add(nanoseconds, std::memory_order_acq_rel);
+void AdvanceVirtualTime(std::uint64_t nanoseconds) { AdvanceVirtualNanos(nanoseconds); }
+
+void SetVirtualTimeListener(VirtualTimeListener listener) {
+  gVirtualTimeListener.store(listener, std::memory_order_release);
 }
 
 bool IsVirtualTime() { return gVirtual.load(std::memory_order_acquire); }

@@ -10,4 +10,10 @@ bool IsVirtualTime();
 // Time since start without moving virtual time on.
 std::uint64_t PeekElapsedNanos();
 
+// Told the new time since start by whichever thread moves virtual time on (a
+// Sleep, a counter read, an advance), so that what follows the clock (the
+// null sound sink) keeps pace with it however busy the machine is.
+using VirtualTimeListener = void (*)(std::uint64_t elapsedNanos);
+void SetVirtualTimeListener(VirtualTimeListener listener);
+
 }  // namespace plat

@@ -1,10 +1,13 @@
 // Where the mixer's output goes. The SDL audio device pulls periods from its
 // own thread; the null sink's thread mixes as much as the clock says has
 // passed (in 10 ms steps, so cursors move as a card's do) and discards it;
-// the manual sink mixes only when a test renders. Any sink can keep what it
+// under virtual time the thread that moves the clock mixes instead, so a
+// sound ends at the same virtual moment however busy the machine is; the
+// manual sink mixes only when a test renders. Any sink can keep what it
 // mixed for a test to take.
 #include <SDL.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <condition_variable>
@@ -12,6 +15,7 @@
 
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "platform/clock_internal.h"
 #include "platform/debug_output.h"
 #include "platform/dsound_internal.h"
 
@@ -20,9 +24,14 @@ namespace {
 
 constexpr int kDevicePeriodFrames = 1024;
 constexpr int kNullPeriodMilliseconds = 10;
-// A stall longer than this (a stopped debugger, a jump of virtual time) is
-// dropped, as a card that underruns drops it.
+// A stall longer than this (a stopped debugger) is dropped, as a card that
+// underruns drops it.
 constexpr std::int64_t kLongestNullStepFrames = kMixRate / 10;
+constexpr std::uint64_t kNanosPerSecond = 1000000000;
+constexpr std::uint64_t kNullPeriodNanos = kNullPeriodMilliseconds * std::uint64_t{1000000};
+// Virtual time passes in whole seconds at a sleep; a jump longer than this
+// (a test skipping hours) is dropped beyond it.
+constexpr std::uint64_t kLongestVirtualStepNanos = 10 * kNanosPerSecond;
 
 AudioSinkKind gRequestedSink = AudioSinkKind::kDevice;
 AudioSinkKind gActiveSink = AudioSinkKind::kNull;
@@ -33,6 +42,12 @@ std::thread gNullThread;
 std::mutex gNullStopMutex;
 std::condition_variable gNullStopSignal;
 bool gNullStopping = false;
+
+// Virtual time mixed up to (0: not since virtual time began), under the
+// mixer mutex; the atomic copy lets the clock's readers skip the lock.
+std::uint64_t gVirtualMixedNanos = 0;
+std::atomic<std::uint64_t> gVirtualNextMixNanos{0};
+thread_local bool tMixingForClock = false;
 
 bool gCapturing = false;
 std::vector<std::int16_t> gCaptured;
@@ -55,15 +70,56 @@ std::int64_t NowNanoseconds() {
   return count;
 }
 
+void MixNullFrames(std::int64_t frames) {
+  gScratch.resize(static_cast<std::size_t>(frames) * kMixChannels);
+  MixAndKeep(gScratch.data(), static_cast<int>(frames));
+}
+
+// The null sink under virtual time: whichever thread moves the clock mixes
+// what has passed, in whole 10 ms periods. A thread already mixing, or one
+// that finds the mixer busy, leaves it to the next move.
+void MixForVirtualTime(std::uint64_t now) {
+  if (tMixingForClock || !IsVirtualTime() || now < gVirtualNextMixNanos.load(std::memory_order_acquire)) return;
+  std::unique_lock<std::mutex> guard(MixerMutex(), std::try_to_lock);
+  if (!guard.owns_lock()) return;
+  tMixingForClock = true;
+  if (gVirtualMixedNanos == 0 || now < gVirtualMixedNanos) {
+    gVirtualMixedNanos = now;  // virtual time began, or was taken back
+  } else {
+    const std::uint64_t periods = (now - gVirtualMixedNanos) / kNullPeriodNanos;
+    if (periods * kNullPeriodNanos > kLongestVirtualStepNanos) gVirtualMixedNanos = now - kLongestVirtualStepNanos;
+    for (; gVirtualMixedNanos + kNullPeriodNanos <= now; gVirtualMixedNanos += kNullPeriodNanos) {
+      MixNullFrames(kMixRate * kNullPeriodMilliseconds / 1000);
+    }
+  }
+  gVirtualNextMixNanos.store(gVirtualMixedNanos + kNullPeriodNanos, std::memory_order_release);
+  tMixingForClock = false;
+}
+
 void RunNullSink() {
-  std::int64_t last = NowNanoseconds();
+  std::int64_t last = 0;
   std::int64_t carried = 0;  // frames x 1e9 not yet mixed
+  bool starting = true;      // at the start, or back from virtual time
   std::unique_lock<std::mutex> stopLock(gNullStopMutex);
   while (!gNullStopSignal.wait_for(stopLock, std::chrono::milliseconds(kNullPeriodMilliseconds),
                                    [] { return gNullStopping; })) {
+    // Under virtual time the clock's movers mix; reading the clock here
+    // would move it on from this thread.
+    if (IsVirtualTime()) {
+      starting = true;
+      continue;
+    }
+    if (starting) {
+      starting = false;
+      last = NowNanoseconds();
+      std::lock_guard<std::mutex> guard(MixerMutex());
+      gVirtualMixedNanos = 0;
+      gVirtualNextMixNanos.store(0, std::memory_order_release);
+      continue;
+    }
     const std::int64_t now = NowNanoseconds();
     // A step longer than one mixing burst is dropped anyway; capping it first
-    // keeps a big (virtual) clock jump from overflowing the product.
+    // keeps a long stall from overflowing the product.
     carried += std::min<std::int64_t>(now - last, 1000000000) * kMixRate;
     last = now;
     std::int64_t frames = carried / 1000000000;
@@ -71,8 +127,7 @@ void RunNullSink() {
     frames = std::min(frames, kLongestNullStepFrames);
     if (frames == 0) continue;
     std::lock_guard<std::mutex> guard(MixerMutex());
-    gScratch.resize(static_cast<std::size_t>(frames) * kMixChannels);
-    MixAndKeep(gScratch.data(), static_cast<int>(frames));
+    MixNullFrames(frames);
   }
 }
 
@@ -114,7 +169,13 @@ void OpenAudioSink() {
   }
   if (kind == AudioSinkKind::kNull) {
     gNullStopping = false;
+    {
+      std::lock_guard<std::mutex> guard(MixerMutex());
+      gVirtualMixedNanos = IsVirtualTime() ? PeekElapsedNanos() : 0;
+      gVirtualNextMixNanos.store(gVirtualMixedNanos + kNullPeriodNanos, std::memory_order_release);
+    }
     gNullThread = std::thread(RunNullSink);
+    SetVirtualTimeListener(MixForVirtualTime);
   }
   gActiveSink = kind;
   gSinkOpen = true;
@@ -127,6 +188,7 @@ void CloseAudioSink() {
     gDevice = 0;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   } else if (gActiveSink == AudioSinkKind::kNull) {
+    SetVirtualTimeListener(nullptr);
     {
       std::lock_guard<std::mutex> guard(gNullStopMutex);
       gNullStopping = true;
