@@ -44,7 +44,7 @@ inline constexpr int kBlazeCost = 3;
 //            shot needs fresh presses), again and again, until every boss of
 //            the floor is down
 //   KEYS*N   the same N times
-//   KEYS^    as KEYS!, until a boss falls or changes its look (its body
+//   KEYS?    as KEYS!, until a boss falls or changes its look (its body
 //            shown from another sheet, as a boss does entering a phase),
 //            then the keys without Shot and Jump 6 frames more
 class RoutePlay {
@@ -139,7 +139,7 @@ class RoutePlay {
   }
 
   static bool Fixed(const std::string& word) {
-    const std::size_t mark = word.find_first_of(":><!*}~^");
+    const std::size_t mark = word.find_first_of(":><!*}~?");
     return mark != std::string::npos && (word[mark] == ':' || word[mark] == '*');
   }
 
@@ -181,7 +181,7 @@ class RoutePlay {
   }
 
   std::string Word(const std::string& word, int frameLimit) {
-    const std::size_t mark = word.find_first_of(":><!*}~^");
+    const std::size_t mark = word.find_first_of(":><!*}~?");
     if (mark == std::string::npos) return "no mark";
     std::set<std::uint32_t> keys;
     for (char c : word.substr(0, mark)) {
@@ -199,7 +199,7 @@ class RoutePlay {
       case '~': return HoldUntil(keys, [value] { return PlatformNear(value); }, frameLimit);
       case '}': return Advance(keys.count(kKeyLeft) != 0 ? -1 : 1, value, frameLimit);
       case '!':
-      case '^': {
+      case '?': {
         std::set<std::uint32_t> held = keys;
         held.erase(kKeyShot);
         held.erase(kKeyJump);
@@ -211,7 +211,7 @@ class RoutePlay {
           if (!problem.empty()) return problem;
         }
         // The change may come at the end of a round: the player reacts after it.
-        return kind == '^' ? Hold(held, kRouteMinimumPress) : "";
+        return kind == '?' ? Hold(held, kRouteMinimumPress) : "";
       }
       default: return "no mark";
     }
