@@ -1,9 +1,9 @@
 // A replay of each area of the campaign, headless on the virtual clock: the
 // game starts on the area's first floor with what the campaign has given the
 // player by then, and the area's routes lead through its floors, its boss
-// hall and the chest at its end to the next area (so far the cavern with
-// its boss, the snowfield with its boss, the first floors of the sky, the
-// forest and the castle, and the castle keep with the guardians' floor). A failure names its area,
+// hall and the chest at its end to the next area (so far the cavern, the
+// snowfield and the castle with their bosses, the first floors of the sky and
+// the forest, and the castle keep with the guardians' floor). A failure names its area,
 // its floor and the word of the route where the player died or got stuck.
 #include <gtest/gtest.h>
 
@@ -91,9 +91,11 @@ TEST_F(CampaignAreaReplayTest, ForestPathToTheButterflysHall) {
   PlayArea(FindArea("forest").routes);
 }
 
-TEST_F(CampaignAreaReplayTest, CastleGateToTheDragonHeadsHall) {
+TEST_F(CampaignAreaReplayTest, CastleGateAndTheDragonHeadsHallToTheKeep) {
   StartArea(FindArea("castle").start);
   PlayArea(FindArea("castle").routes);
+  EXPECT_EQ(player.ProgressFlags[kEarthDiamondReplica], 1);
+  EXPECT_EQ(gameState.FloorProgress.bossDefeated[5], 1);
 }
 
 TEST_F(CampaignAreaReplayTest, CastleKeepAndTheGuardiansToTheLastFloor) {

@@ -42,6 +42,11 @@ inline constexpr int kBlazeCost = 3;
 //            shot needs fresh presses), again and again, until every boss of
 //            the floor is down
 //   KEYS*N   the same N times
+//   KEYS^N   fight a boss that rides up and down beside a ladder of ledges
+//            in the player's column, for at most N frames: on the ledge level
+//            with its body press KEYS as in KEYS!; otherwise climb a ledge
+//            (Jump) or drop one (Down + Jump) towards its height, and leave
+//            a ledge that a bullet's flight will cross for one that none does
 class RoutePlay {
  public:
   explicit RoutePlay(ScriptedPlay& play) : play_(play) {}
@@ -118,7 +123,7 @@ class RoutePlay {
 
  private:
   static bool Fixed(const std::string& word) {
-    const std::size_t mark = word.find_first_of(":><!*}");
+    const std::size_t mark = word.find_first_of(":><!*}^");
     return mark != std::string::npos && (word[mark] == ':' || word[mark] == '*');
   }
 
@@ -160,7 +165,7 @@ class RoutePlay {
   }
 
   std::string Word(const std::string& word, int frameLimit) {
-    const std::size_t mark = word.find_first_of(":><!*}");
+    const std::size_t mark = word.find_first_of(":><!*}^");
     if (mark == std::string::npos) return "no mark";
     std::set<std::uint32_t> keys;
     for (char c : word.substr(0, mark)) {
@@ -187,8 +192,94 @@ class RoutePlay {
           if (!problem.empty()) return problem;
         }
         return "";
+      case '^': return FightOnLedges(keys, value);
       default: return "no mark";
     }
+  }
+
+  // The player's y on every place to stand straight above or below the player.
+  static std::vector<int> PlacesInColumn() {
+    std::vector<int> places;
+    const int x = player.x + 32;
+    for (int row = 2; row * kCellSize <= kFieldBottomPixel; ++row) {
+      const int top = row * kCellSize;
+      if (ReadAttributeAtPixel(x, top) >= kAttrOneWay && ReadAttributeAtPixel(x, top - kCellSize) < kAttrOneWay &&
+          ReadAttributeAtPixel(x, top - 2 * kCellSize) < kAttrOneWay) {
+        places.push_back(top - 2 * kCellSize);
+      }
+    }
+    return places;
+  }
+
+  // True when a live bullet, flown on as it goes for up to `frames` frames,
+  // reaches the player's body (with a margin) at x while its y lies anywhere
+  // from `top` to `bottom`: directly, or by the blast where it meets a wall.
+  static bool BulletWillReach(int x, int top, int bottom, int frames) {
+    constexpr int kMargin = 10;
+    const int left = x + 20 - kMargin, right = x + 44 + kMargin, high = top + 8 - kMargin, low = bottom + 56 + kMargin;
+    for (const ShotRecord& b : enemyBullets) {
+      if (b.inUse == 0) continue;
+      const bool passesCells = b.graphicBase == 3 || b.graphicBase == 9;
+      double bx = b.x, by = b.y, vx = b.vx, vy = b.vy;
+      for (int t = 0; t < std::min(b.life, frames); ++t) {
+        const int hx = static_cast<int>(bx) + 12, hy = static_cast<int>(by) + 12;
+        if (hx >= left && hx <= right && hy >= high && hy <= low) return true;
+        if (!passesCells && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom) {
+          const int r = b.blastSize > 0 ? 45 + 25 * b.blastSize : -1;
+          if (hx + r >= left && hx - r <= right && hy + r >= high && hy - r <= low) return true;
+          break;
+        }
+        bx += vx, by += vy, vx += b.ax, vy += b.ay;
+      }
+    }
+    return false;
+  }
+
+  std::string FightOnLedges(const std::set<std::uint32_t>& keys, int frameLimit) {
+    constexpr int kClimbPress = 12, kMoveFrames = 40, kLandingWait = 90;
+    const int start = play_.frames();
+    bool shooting = false;
+    while (BossAlive()) {
+      if (play_.frames() - start > frameLimit) return "the boss still stands";
+      const EnemyRecord* boss = nullptr;
+      for (const EnemyRecord& enemy : enemies) {
+        if (enemy.life > 0 && enemy.bossIndex >= 0) boss = &enemy;
+      }
+      // The player's y at which a standing shot (19 pixels under the top)
+      // meets the middle of the body; level a little inside its edges.
+      const int centre = boss->y + (boss->bodyTop + boss->bodyBottom) / 2 - 19;
+      const bool level = std::abs(player.y - centre) <= (boss->bodyBottom - boss->bodyTop) / 2 - 8;
+      const std::vector<int> places = PlacesInColumn();
+      const auto here = std::find(places.begin(), places.end(), player.y);
+      if (here == places.end()) return "not on a ledge at " + std::to_string(player.x) + "," + std::to_string(player.y);
+      const auto safe = [&](int y) {
+        return !BulletWillReach(player.x, std::min(y, player.y), std::max(y, player.y), kMoveFrames) &&
+               !BulletWillReach(player.x, y, y, 320);
+      };
+      const int above = here != places.begin() ? *(here - 1) : player.y;
+      const int below = here + 1 != places.end() ? *(here + 1) : player.y;
+      int goal = player.y;
+      if (!safe(player.y)) {
+        goal = above != player.y && safe(above) ? above : below;
+      } else if (!level) {
+        const int toward = centre < player.y ? above : below;
+        if (safe(toward)) goal = toward;
+      }
+      const bool shoot = goal == player.y && level;
+      if (trace_) Trace(goal < player.y ? "climb" : goal > player.y ? "drop" : shoot ? "fight" : "wait");
+      // Anything but going on shooting answers what was just seen: 6 frames later.
+      std::string problem = shoot && shooting ? "" : Hold({}, kRouteMinimumPress);
+      if (problem.empty() && goal < player.y) problem = Hold({kKeyJump}, kClimbPress);
+      if (problem.empty() && goal > player.y) problem = Hold({kKeyDown, kKeyJump}, kRouteMinimumPress);
+      if (problem.empty() && shoot) problem = Hold(keys, kRouteMinimumPress);
+      if (problem.empty()) problem = Hold({}, kRouteMinimumPress);
+      for (int wait = 0; problem.empty() && player.airborne != 0 && wait < kLandingWait; wait += kRouteMinimumPress) {
+        problem = Hold({}, kRouteMinimumPress);
+      }
+      if (!problem.empty()) return problem;
+      shooting = shoot;
+    }
+    return "";
   }
 
   std::string Advance(int direction, int goal, int frameLimit) {
