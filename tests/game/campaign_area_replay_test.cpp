@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "core/random.h"
+#include "game/doors.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/game_text.h"
+#include "game/map_cells.h"
 #include "game/player.h"
 #include "platform/dsound.h"
 #include "tests/game/campaign_replay.h"
@@ -96,6 +98,11 @@ TEST_F(CampaignAreaReplayTest, CastleGateAndTheDragonHeadsHallToTheKeep) {
   PlayArea(FindArea("castle").routes);
   EXPECT_EQ(player.ProgressFlags[kEarthDiamondReplica], 1);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[5], 1);
+  // Back through the keep's door 1 the hall stays open, without its head.
+  EnterDoor(1, 0, 0);
+  ASSERT_STREQ(mapName.c_str(), "085");
+  EXPECT_EQ(enemyCount, 0);
+  EXPECT_EQ(AttributeAt(21, 42), kAttrEmpty) << "the way under the shaft";
 }
 
 TEST_F(CampaignAreaReplayTest, CastleKeepAndTheGuardiansToTheLastFloor) {

@@ -19,6 +19,7 @@
 #include "game/map_cells.h"
 #include "game/game_state.h"
 #include "game/player.h"
+#include "game/player_physics.h"
 #include "game/pools.h"
 #include "tests/game/scripted_play.h"
 
@@ -211,36 +212,61 @@ class RoutePlay {
     return places;
   }
 
-  // True when a live bullet, flown on as it goes for up to `frames` frames,
-  // reaches the player's body (with a margin) at x while its y lies anywhere
-  // from `top` to `bottom`: directly, or by the blast where it meets a wall.
-  static bool BulletWillReach(int x, int top, int bottom, int frames) {
+  // The player's y, frame by frame, standing still for `wait` frames and
+  // then climbing (Jump held `press` frames) or dropping through the ledge to
+  // the place at `goal`; staying when `goal` is the player's y.
+  static std::vector<int> PathTo(int wait, int goal, int press) {
+    std::vector<int> path(static_cast<std::size_t>(wait), player.y);
+    double y = player.y, v = goal < player.y ? LaunchSpeed(kJumpSpeed, kHighJumpSpeed) : kGravity;
+    for (int t = 0; goal != player.y && (v < 0.0 || y < goal); ++t) {
+      if (goal < player.y && t == press && v < 0.0) v = -kGravity;
+      y += v;
+      v = std::min(v + kGravity, kFallCap);
+      path.push_back(v > 0.0 && y >= goal ? goal : static_cast<int>(y));
+    }
+    path.push_back(goal);
+    return path;
+  }
+
+  // The first frame at which a live bullet, flown on as it goes, reaches the
+  // player's body (with a margin) along `path` (the last place held after
+  // it): directly, or by its blast where it meets a wall; -1 when none does.
+  static int FirstBulletHit(const std::vector<int>& path) {
     constexpr int kMargin = 10;
-    const int left = x + 20 - kMargin, right = x + 44 + kMargin, high = top + 8 - kMargin, low = bottom + 56 + kMargin;
+    const int left = player.x + 20 - kMargin, right = player.x + 44 + kMargin;
+    int first = -1;
     for (const ShotRecord& b : enemyBullets) {
       if (b.inUse == 0) continue;
       const bool passesCells = b.graphicBase == 3 || b.graphicBase == 9;
       double bx = b.x, by = b.y, vx = b.vx, vy = b.vy;
-      for (int t = 0; t < std::min(b.life, frames); ++t) {
+      for (int t = 0; t < b.life && (first < 0 || t < first); ++t) {
+        const int y = path[std::min(static_cast<std::size_t>(t), path.size() - 1)];
+        const int high = y + 8 - kMargin, low = y + 56 + kMargin;
         const int hx = static_cast<int>(bx) + 12, hy = static_cast<int>(by) + 12;
-        if (hx >= left && hx <= right && hy >= high && hy <= low) return true;
-        if (!passesCells && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom) {
-          const int r = b.blastSize > 0 ? 45 + 25 * b.blastSize : -1;
-          if (hx + r >= left && hx - r <= right && hy + r >= high && hy - r <= low) return true;
-          break;
-        }
+        const bool wall = !passesCells && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom;
+        const int r = wall ? (b.blastSize > 0 ? 45 + 25 * b.blastSize : -1) : 0;
+        if (hx + r >= left && hx - r <= right && hy + r >= high && hy - r <= low) first = t;
+        if (wall) break;
         bx += vx, by += vy, vx += b.ax, vy += b.ay;
       }
     }
-    return false;
+    return first;
   }
 
   std::string FightOnLedges(const std::set<std::uint32_t>& keys, int frameLimit) {
-    constexpr int kClimbPress = 12, kMoveFrames = 40, kLandingWait = 90;
+    constexpr int kClimbPress = 12;
     const int start = play_.frames();
     bool shooting = false;
+    int landing = player.y;
+    int threatSeen = -1;  // the frame a bullet was first seen coming at the place to stand
     while (BossAlive()) {
       if (play_.frames() - start > frameLimit) return "the boss still stands";
+      if (player.airborne != 0) {
+        if (threatSeen < 0 && FirstBulletHit({landing}) >= 0) threatSeen = play_.frames();
+        const std::string problem = Hold({}, 1);
+        if (!problem.empty()) return problem;
+        continue;
+      }
       const EnemyRecord* boss = nullptr;
       for (const EnemyRecord& enemy : enemies) {
         if (enemy.life > 0 && enemy.bossIndex >= 0) boss = &enemy;
@@ -252,31 +278,37 @@ class RoutePlay {
       const std::vector<int> places = PlacesInColumn();
       const auto here = std::find(places.begin(), places.end(), player.y);
       if (here == places.end()) return "not on a ledge at " + std::to_string(player.x) + "," + std::to_string(player.y);
-      const auto safe = [&](int y) {
-        return !BulletWillReach(player.x, std::min(y, player.y), std::max(y, player.y), kMoveFrames) &&
-               !BulletWillReach(player.x, y, y, 320);
-      };
       const int above = here != places.begin() ? *(here - 1) : player.y;
       const int below = here + 1 != places.end() ? *(here + 1) : player.y;
+      if (threatSeen < 0 && FirstBulletHit({player.y}) >= 0) threatSeen = play_.frames();
+      // What answers a bullet starts 6 frames after it was first seen.
+      const int wait = threatSeen < 0 ? kRouteMinimumPress
+                                      : std::max(0, kRouteMinimumPress - (play_.frames() - threatSeen));
+      const auto hitOn = [&](int goal) {
+        const int hit = FirstBulletHit(PathTo(wait, goal, kClimbPress));
+        return hit < 0 ? 1 << 20 : hit;
+      };
       int goal = player.y;
-      if (!safe(player.y)) {
-        goal = above != player.y && safe(above) ? above : below;
+      if (threatSeen >= 0) {
+        // The move a bullet meets latest, or none.
+        for (int other : {above, below}) {
+          if (hitOn(other) > hitOn(goal)) goal = other;
+        }
       } else if (!level) {
         const int toward = centre < player.y ? above : below;
-        if (safe(toward)) goal = toward;
+        if (hitOn(toward) == 1 << 20) goal = toward;
       }
       const bool shoot = goal == player.y && level;
       if (trace_) Trace(goal < player.y ? "climb" : goal > player.y ? "drop" : shoot ? "fight" : "wait");
-      // Anything but going on shooting answers what was just seen: 6 frames later.
-      std::string problem = shoot && shooting ? "" : Hold({}, kRouteMinimumPress);
+      const int before = shoot && shooting ? 0 : goal == player.y ? kRouteMinimumPress : wait;
+      std::string problem = before > 0 ? Hold({}, before) : "";
       if (problem.empty() && goal < player.y) problem = Hold({kKeyJump}, kClimbPress);
       if (problem.empty() && goal > player.y) problem = Hold({kKeyDown, kKeyJump}, kRouteMinimumPress);
       if (problem.empty() && shoot) problem = Hold(keys, kRouteMinimumPress);
-      if (problem.empty()) problem = Hold({}, kRouteMinimumPress);
-      for (int wait = 0; problem.empty() && player.airborne != 0 && wait < kLandingWait; wait += kRouteMinimumPress) {
-        problem = Hold({}, kRouteMinimumPress);
-      }
+      if (problem.empty() && goal == player.y) problem = Hold({}, kRouteMinimumPress);
       if (!problem.empty()) return problem;
+      if (goal != player.y || threatSeen >= 0) threatSeen = -1;
+      landing = goal;
       shooting = shoot;
     }
     return "";
