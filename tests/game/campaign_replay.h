@@ -80,7 +80,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // The sign, the infinity star, the ladder by the Dragon Head, off the
         // ledge's end once it falls, the key and the chest on the far side.
         {"085", "086",
-         "L<1262 -:20 U:8 -:40 J:6 -:30 L<1010 LX^12000 R>1140 -:150 L<340 L:12 -:90 J:6 -:30 L<110" VELTRIN_TAKE_DOOR}}},
+         "L<1262 -:20 U:8 -:40 J:6 -:30 L<1010 LX^12000 R>1140 -:150 "
+         "L<340 L:12 -:90 J:6 -:30 L<110" VELTRIN_TAKE_DOOR}}},
       {"keep", {"086", 16, 1, 5, true, 3},
        {{"086", "087", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         {"087", "100", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1975 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
