@@ -99,6 +99,7 @@ TEST_F(CampaignAreaReplayTest, CastleGateAndTheDragonHeadsHallToTheKeep) {
   EXPECT_EQ(player.ProgressFlags[kEarthDiamondReplica], 1);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[5], 1);
   // Back through the keep's door 1 the hall stays open, without its head.
+  ASSERT_STREQ(mapName.c_str(), "086");
   EnterDoor(1, 0, 0);
   ASSERT_STREQ(mapName.c_str(), "085");
   EXPECT_EQ(enemyCount, 0);

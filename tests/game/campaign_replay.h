@@ -77,10 +77,11 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        {{"041", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"castle", {"071", 16, 1, 5, true, 3},
        {{"071", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
-        // The sign, the infinity star, the ladder by the Dragon Head, off the
-        // ledge's end once it falls, the key and the chest on the far side.
+        // Past the infinity star to the ladder by the Dragon Head before its
+        // first fire, off the ledge's end once it has fallen and the hall has
+        // opened, back to read the sign, then the key and the chest beyond.
         {"085", "086",
-         "L<1262 -:20 U:8 -:40 J:6 -:30 L<1010 LX^12000 R>1140 -:150 "
+         "L<1010 LX^12000 -:300 R>1140 -:150 R>1200 -:20 U:8 -:40 J:6 -:30 "
          "L<340 L:12 -:90 J:6 -:30 L<110" VELTRIN_TAKE_DOOR}}},
       {"keep", {"086", 16, 1, 5, true, 3},
        {{"086", "087", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},

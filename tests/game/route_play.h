@@ -46,8 +46,9 @@ inline constexpr int kBlazeCost = 3;
 //   KEYS^N   fight a boss that rides up and down beside a ladder of ledges
 //            in the player's column, for at most N frames: on the ledge level
 //            with its body press KEYS as in KEYS!; otherwise climb a ledge
-//            (Jump) or drop one (Down + Jump) towards its height, and leave
-//            a ledge that a bullet's flight will cross for one that none does
+//            (Jump) or drop one (Down + Jump) towards its height; out of the
+//            way of a bullet seen coming, climb, drop or step right, whichever
+//            its flight meets latest or not at all (6 frames after it is seen)
 class RoutePlay {
  public:
   explicit RoutePlay(ScriptedPlay& play) : play_(play) {}
@@ -212,36 +213,52 @@ class RoutePlay {
     return places;
   }
 
-  // The player's y, frame by frame, standing still for `wait` frames and
-  // then climbing (Jump held `press` frames) or dropping through the ledge to
-  // the place at `goal`; staying when `goal` is the player's y.
-  static std::vector<int> PathTo(int wait, int goal, int press) {
-    std::vector<int> path(static_cast<std::size_t>(wait), player.y);
-    double y = player.y, v = goal < player.y ? LaunchSpeed(kJumpSpeed, kHighJumpSpeed) : kGravity;
-    for (int t = 0; goal != player.y && (v < 0.0 || y < goal); ++t) {
-      if (goal < player.y && t == press && v < 0.0) v = -kGravity;
+  // A move of the fight on ledges: to the place at `goal` above or below
+  // (Jump held `press` frames, or Down + Jump), or, with `goal` the player's
+  // y, a step right (Right held `press` frames; none: standing).
+  struct LedgeMove {
+    int goal, press;
+  };
+  struct Place {
+    int x, y;
+  };
+
+  // The player's place frame by frame: still for `wait` frames, then `move`;
+  // the last place is held after.
+  static std::vector<Place> PathOf(int wait, LedgeMove move) {
+    std::vector<Place> path(static_cast<std::size_t>(wait), Place{player.x, player.y});
+    const bool climb = move.goal < player.y;
+    double x = player.x, y = player.y, v = climb ? LaunchSpeed(kJumpSpeed, kHighJumpSpeed) : kGravity;
+    for (int t = 0; move.goal != player.y && (v < 0.0 || y < move.goal); ++t) {
+      if (climb && t == move.press && v < 0.0) v = -kGravity;
       y += v;
       v = std::min(v + kGravity, kFallCap);
-      path.push_back(v > 0.0 && y >= goal ? goal : static_cast<int>(y));
+      path.push_back({player.x, v > 0.0 && y >= move.goal ? move.goal : static_cast<int>(y)});
     }
-    path.push_back(goal);
+    // Walking speeds up and slows down by half a pixel a frame.
+    for (int t = 0, speed = 0; move.goal == player.y && (t < move.press || speed > 0); ++t) {
+      speed = t < move.press ? std::min(speed + 1, static_cast<int>(2 * kWalkCap)) : speed - 1;
+      x += speed / 2.0;
+      path.push_back({static_cast<int>(x), player.y});
+    }
+    path.push_back({static_cast<int>(x), move.goal});
     return path;
   }
 
   // The first frame at which a live bullet, flown on as it goes, reaches the
   // player's body (with a margin) along `path` (the last place held after
   // it): directly, or by its blast where it meets a wall; -1 when none does.
-  static int FirstBulletHit(const std::vector<int>& path) {
+  static int FirstBulletHit(const std::vector<Place>& path) {
     constexpr int kMargin = 10;
-    const int left = player.x + 20 - kMargin, right = player.x + 44 + kMargin;
     int first = -1;
     for (const ShotRecord& b : enemyBullets) {
       if (b.inUse == 0) continue;
       const bool passesCells = b.graphicBase == 3 || b.graphicBase == 9;
       double bx = b.x, by = b.y, vx = b.vx, vy = b.vy;
       for (int t = 0; t < b.life && (first < 0 || t < first); ++t) {
-        const int y = path[std::min(static_cast<std::size_t>(t), path.size() - 1)];
-        const int high = y + 8 - kMargin, low = y + 56 + kMargin;
+        const Place at = path[std::min(static_cast<std::size_t>(t), path.size() - 1)];
+        const int left = at.x + 20 - kMargin, right = at.x + 44 + kMargin;
+        const int high = at.y + 8 - kMargin, low = at.y + 56 + kMargin;
         const int hx = static_cast<int>(bx) + 12, hy = static_cast<int>(by) + 12;
         const bool wall = !passesCells && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom;
         const int r = wall ? (b.blastSize > 0 ? 45 + 25 * b.blastSize : -1) : 0;
@@ -254,10 +271,10 @@ class RoutePlay {
   }
 
   std::string FightOnLedges(const std::set<std::uint32_t>& keys, int frameLimit) {
-    constexpr int kClimbPress = 12;
+    constexpr int kClimbPress = 12, kStepPress = 18, kNoHit = 1 << 20;
     const int start = play_.frames();
     bool shooting = false;
-    int landing = player.y;
+    Place landing{player.x, player.y};
     int threatSeen = -1;  // the frame a bullet was first seen coming at the place to stand
     while (BossAlive()) {
       if (play_.frames() - start > frameLimit) return "the boss still stands";
@@ -280,35 +297,50 @@ class RoutePlay {
       if (here == places.end()) return "not on a ledge at " + std::to_string(player.x) + "," + std::to_string(player.y);
       const int above = here != places.begin() ? *(here - 1) : player.y;
       const int below = here + 1 != places.end() ? *(here + 1) : player.y;
-      if (threatSeen < 0 && FirstBulletHit({player.y}) >= 0) threatSeen = play_.frames();
+      if (threatSeen < 0 && FirstBulletHit({{player.x, player.y}}) >= 0) threatSeen = play_.frames();
       // What answers a bullet starts 6 frames after it was first seen.
       const int wait = threatSeen < 0 ? kRouteMinimumPress
                                       : std::max(0, kRouteMinimumPress - (play_.frames() - threatSeen));
-      const auto hitOn = [&](int goal) {
-        const int hit = FirstBulletHit(PathTo(wait, goal, kClimbPress));
-        return hit < 0 ? 1 << 20 : hit;
+      const auto hitOn = [&](LedgeMove move, int delay) {
+        const std::vector<Place> path = PathOf(delay, move);
+        // A step must end on the ledge, the far foot over it.
+        if (ReadAttributeAtPixel(path.back().x + 18, path.back().y + 64) < kAttrOneWay) return 0;
+        const int hit = FirstBulletHit(path);
+        return hit < 0 ? kNoHit : hit;
       };
-      int goal = player.y;
+      LedgeMove move{player.y, 0};
       if (threatSeen >= 0) {
-        // The move a bullet meets latest, or none.
-        for (int other : {above, below}) {
-          if (hitOn(other) > hitOn(goal)) goal = other;
+        // The move a bullet meets latest, or none, now or up to half a second
+        // later (once a bullet in the way has passed); a later one is chosen
+        // again at its time.
+        int latest = hitOn(move, 0), after = wait;
+        for (int delay = wait; delay <= wait + 30; delay += kRouteMinimumPress) {
+          for (LedgeMove other : {LedgeMove{above, kClimbPress}, {below, 0}, {player.y, kStepPress}}) {
+            const int hit = other.goal != player.y || other.press > 0 ? hitOn(other, delay) : 0;
+            if (hit > latest) latest = hit, move = other, after = delay;
+          }
         }
+        if (after > wait) move = {player.y, 0};
       } else if (!level) {
-        const int toward = centre < player.y ? above : below;
-        if (hitOn(toward) == 1 << 20) goal = toward;
+        const LedgeMove toward{centre < player.y ? above : below, kClimbPress};
+        if (toward.goal != player.y && hitOn(toward, wait) == kNoHit) move = toward;
       }
-      const bool shoot = goal == player.y && level;
-      if (trace_) Trace(goal < player.y ? "climb" : goal > player.y ? "drop" : shoot ? "fight" : "wait");
-      const int before = shoot && shooting ? 0 : goal == player.y ? kRouteMinimumPress : wait;
+      const int goal = move.goal;
+      const bool step = goal == player.y && move.press > 0;
+      const bool shoot = goal == player.y && !step && level;
+      if (trace_) {
+        Trace(goal < player.y ? "climb" : goal > player.y ? "drop" : step ? "step" : shoot ? "fight" : "wait");
+      }
+      const int before = shoot && shooting ? 0 : goal == player.y && !step ? kRouteMinimumPress : wait;
       std::string problem = before > 0 ? Hold({}, before) : "";
       if (problem.empty() && goal < player.y) problem = Hold({kKeyJump}, kClimbPress);
       if (problem.empty() && goal > player.y) problem = Hold({kKeyDown, kKeyJump}, kRouteMinimumPress);
+      if (problem.empty() && step) problem = Hold({kKeyRight}, kStepPress);
       if (problem.empty() && shoot) problem = Hold(keys, kRouteMinimumPress);
       if (problem.empty() && goal == player.y) problem = Hold({}, kRouteMinimumPress);
       if (!problem.empty()) return problem;
-      if (goal != player.y || threatSeen >= 0) threatSeen = -1;
-      landing = goal;
+      if (goal != player.y || step) threatSeen = -1;
+      landing = {player.x, goal};
       shooting = shoot;
     }
     return "";
