@@ -1,13 +1,12 @@
 // A replay of each area of the campaign, headless on the virtual clock: the
 // game starts on the area's first floor with what the campaign has given the
 // player by then, and the area's routes lead through its floors, its boss
-// hall and the chest at its end to the next area (so far the cavern with
-// its boss, the snowfield with its boss, the first floors of the sky, the
-// forest and the castle with their item floors, and the castle keep with the
-// guardians' floor and the last floor's Sun and Moon, on to the ending's
-// results), and a floor jump from the last floor back to the guardians'
-// floor. A failure names its area, its floor and the word of the route where
-// the player died or got stuck.
+// hall and the chest at its end to the next area (the cavern, the sky, the
+// forest, the snowfield and the castle with their item floors and boss
+// halls, and the castle keep with the guardians' floor and the last floor's
+// Sun and Moon, on to the ending's results), and a floor jump from the last
+// floor back to the guardians' floor. A failure names its area, its floor and
+// the word of the route where the player died or got stuck.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -16,10 +15,12 @@
 #include <vector>
 
 #include "core/random.h"
+#include "game/doors.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/game_text.h"
 #include "game/play_time.h"
+#include "game/map_cells.h"
 #include "game/player.h"
 #include "game/screen_state.h"
 #include "platform/clock.h"
@@ -141,11 +142,19 @@ TEST_F(CampaignAreaReplayTest, ForestPathToTheButterflysHall) {
   EXPECT_EQ(gameState.FloorProgress.floorValue[41], 17);
 }
 
-TEST_F(CampaignAreaReplayTest, CastleGateToTheDragonHeadsHall) {
+TEST_F(CampaignAreaReplayTest, CastleGateAndTheDragonHeadsHallToTheKeep) {
   StartArea(FindArea("castle").start);
   PlayArea(FindArea("castle").routes);
   EXPECT_EQ(player.ProgressFlags[kEternalCandle], 1) << "the dark hall's chest";
   EXPECT_EQ(player.ProgressFlags[kHourglass], 1);
+  EXPECT_EQ(player.ProgressFlags[kEarthDiamondReplica], 1);
+  EXPECT_EQ(gameState.FloorProgress.bossDefeated[5], 1);
+  // Back through the keep's door 1 the hall stays open, without its head.
+  ASSERT_STREQ(mapName.c_str(), "086");
+  EnterDoor(1, 0, 0);
+  ASSERT_STREQ(mapName.c_str(), "085");
+  EXPECT_EQ(enemyCount, 0);
+  EXPECT_EQ(AttributeAt(21, 42), kAttrEmpty) << "the way under the shaft";
 }
 
 // The keep: the guardians' floor, the Sun and the Moon, the shaft through

@@ -111,7 +111,13 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        {{"071", "072", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         // The key switch's pillar up to the chest's ledge, then a ride over the spikes.
         {"072", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1000 -:12 RJ:20 R:10 -:20 RJ:24 R:16 -:20 "
-                       "R:12 -:90 J:6 -:30 R>1595 -:20 -~1664 R:8 -:90 R}2236" VELTRIN_TAKE_DOOR}}},
+                       "R:12 -:90 J:6 -:30 R>1595 -:20 -~1664 R:8 -:90 R}2236" VELTRIN_TAKE_DOOR},
+        // Past the infinity star to the ladder by the Dragon Head before its
+        // first fire, off the ledge's end once it has fallen and the hall has
+        // opened, back to read the sign, then the key and the chest beyond.
+        {"085", "086",
+         "L<1010 LX^12000 -:300 R>1140 -:150 R>1200 -:20 U:8 -:40 J:6 -:30 "
+         "L<340 L:12 -:90 J:6 -:30 L<110" VELTRIN_TAKE_DOOR}}},
       {"keep", {"086", 16, 1, 5, true, 4},
        {{"086", "087", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         {"087", "100", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1975 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},

@@ -19,6 +19,7 @@
 #include "game/map_cells.h"
 #include "game/game_state.h"
 #include "game/player.h"
+#include "game/player_physics.h"
 #include "game/pools.h"
 #include "tools/scripted_play.h"
 
@@ -47,6 +48,12 @@ inline constexpr int kBlazeCost = 3;
 //   KEYS?    as KEYS!, until a boss falls or changes its look (its body
 //            shown from another sheet, as a boss does entering a phase),
 //            then the keys without Shot and Jump 6 frames more
+//   KEYS^N   fight a boss that rides up and down beside a ladder of ledges
+//            in the player's column, for at most N frames: on the ledge level
+//            with its body press KEYS as in KEYS!; otherwise climb a ledge
+//            (Jump) or drop one (Down + Jump) towards its height; out of the
+//            way of a bullet seen coming, climb, drop or step right, whichever
+//            its flight meets latest or not at all (6 frames after it is seen)
 class RoutePlay {
  public:
   explicit RoutePlay(ScriptedPlay& play) : play_(play) {}
@@ -139,7 +146,7 @@ class RoutePlay {
   }
 
   static bool Fixed(const std::string& word) {
-    const std::size_t mark = word.find_first_of(":><!*}~?");
+    const std::size_t mark = word.find_first_of(":><!*}~?^");
     return mark != std::string::npos && (word[mark] == ':' || word[mark] == '*');
   }
 
@@ -181,7 +188,7 @@ class RoutePlay {
   }
 
   std::string Word(const std::string& word, int frameLimit) {
-    const std::size_t mark = word.find_first_of(":><!*}~?");
+    const std::size_t mark = word.find_first_of(":><!*}~?^");
     if (mark == std::string::npos) return "no mark";
     std::set<std::uint32_t> keys;
     for (char c : word.substr(0, mark)) {
@@ -213,8 +220,156 @@ class RoutePlay {
         // The change may come at the end of a round: the player reacts after it.
         return kind == '?' ? Hold(held, kRouteMinimumPress) : "";
       }
+      case '^': return FightOnLedges(keys, value);
       default: return "no mark";
     }
+  }
+
+  // The player's y on every place to stand straight above or below the player.
+  static std::vector<int> PlacesInColumn() {
+    std::vector<int> places;
+    const int x = player.x + 32;
+    for (int row = 2; row * kCellSize <= kFieldBottomPixel; ++row) {
+      const int top = row * kCellSize;
+      if (ReadAttributeAtPixel(x, top) >= kAttrOneWay && ReadAttributeAtPixel(x, top - kCellSize) < kAttrOneWay &&
+          ReadAttributeAtPixel(x, top - 2 * kCellSize) < kAttrOneWay) {
+        places.push_back(top - 2 * kCellSize);
+      }
+    }
+    return places;
+  }
+
+  // A move of the fight on ledges: to the place at `goal` above or below
+  // (Jump held `press` frames, or Down + Jump), or, with `goal` the player's
+  // y, a step right (Right held `press` frames; none: standing).
+  struct LedgeMove {
+    int goal, press;
+  };
+  struct Place {
+    int x, y;
+  };
+
+  // The player's place frame by frame: still for `wait` frames, then `move`;
+  // the last place is held after.
+  static std::vector<Place> PathOf(int wait, LedgeMove move) {
+    std::vector<Place> path(static_cast<std::size_t>(wait), Place{player.x, player.y});
+    const bool climb = move.goal < player.y;
+    double x = player.x, y = player.y, v = climb ? LaunchSpeed(kJumpSpeed, kHighJumpSpeed) : kGravity;
+    for (int t = 0; move.goal != player.y && (v < 0.0 || y < move.goal); ++t) {
+      if (climb && t == move.press && v < 0.0) v = -kGravity;
+      y += v;
+      v = std::min(v + kGravity, kFallCap);
+      path.push_back({player.x, v > 0.0 && y >= move.goal ? move.goal : static_cast<int>(y)});
+    }
+    // Walking speeds up and slows down by half a pixel a frame.
+    for (int t = 0, speed = 0; move.goal == player.y && (t < move.press || speed > 0); ++t) {
+      speed = t < move.press ? std::min(speed + 1, static_cast<int>(2 * kWalkCap)) : speed - 1;
+      x += speed / 2.0;
+      path.push_back({static_cast<int>(x), player.y});
+    }
+    path.push_back({static_cast<int>(x), move.goal});
+    return path;
+  }
+
+  // The first frame at which a live bullet, flown on as it goes, reaches the
+  // player's body (with a margin) along `path` (the last place held after
+  // it): directly, or by its blast where it meets a wall; -1 when none does.
+  static int FirstBulletHit(const std::vector<Place>& path) {
+    constexpr int kMargin = 10;
+    int first = -1;
+    for (const ShotRecord& b : enemyBullets) {
+      if (b.inUse == 0) continue;
+      const bool passesCells = b.graphicBase == 3 || b.graphicBase == 9;
+      double bx = b.x, by = b.y, vx = b.vx, vy = b.vy;
+      for (int t = 0; t < b.life && (first < 0 || t < first); ++t) {
+        const Place at = path[std::min(static_cast<std::size_t>(t), path.size() - 1)];
+        const int left = at.x + 20 - kMargin, right = at.x + 44 + kMargin;
+        const int high = at.y + 8 - kMargin, low = at.y + 56 + kMargin;
+        const int hx = static_cast<int>(bx) + 12, hy = static_cast<int>(by) + 12;
+        const bool wall = !passesCells && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom;
+        const int r = wall ? (b.blastSize > 0 ? 45 + 25 * b.blastSize : -1) : 0;
+        if (hx + r >= left && hx - r <= right && hy + r >= high && hy - r <= low) first = t;
+        if (wall) break;
+        bx += vx, by += vy, vx += b.ax, vy += b.ay;
+      }
+    }
+    return first;
+  }
+
+  std::string FightOnLedges(const std::set<std::uint32_t>& keys, int frameLimit) {
+    constexpr int kClimbPress = 12, kStepPress = 18, kNoHit = 1 << 20;
+    const int start = play_.frames();
+    bool shooting = false;
+    Place landing{player.x, player.y};
+    int threatSeen = -1;  // the frame a bullet was first seen coming at the place to stand
+    while (BossAlive()) {
+      if (play_.frames() - start > frameLimit) return "the boss still stands";
+      if (player.airborne != 0) {
+        if (threatSeen < 0 && FirstBulletHit({landing}) >= 0) threatSeen = play_.frames();
+        const std::string problem = Hold({}, 1);
+        if (!problem.empty()) return problem;
+        continue;
+      }
+      const EnemyRecord* boss = nullptr;
+      for (const EnemyRecord& enemy : enemies) {
+        if (enemy.life > 0 && enemy.bossIndex >= 0) boss = &enemy;
+      }
+      // The player's y at which a standing shot (19 pixels under the top)
+      // meets the middle of the body; level a little inside its edges.
+      const int centre = boss->y + (boss->bodyTop + boss->bodyBottom) / 2 - 19;
+      const bool level = std::abs(player.y - centre) <= (boss->bodyBottom - boss->bodyTop) / 2 - 8;
+      const std::vector<int> places = PlacesInColumn();
+      const auto here = std::find(places.begin(), places.end(), player.y);
+      if (here == places.end()) return "not on a ledge at " + std::to_string(player.x) + "," + std::to_string(player.y);
+      const int above = here != places.begin() ? *(here - 1) : player.y;
+      const int below = here + 1 != places.end() ? *(here + 1) : player.y;
+      if (threatSeen < 0 && FirstBulletHit({{player.x, player.y}}) >= 0) threatSeen = play_.frames();
+      // What answers a bullet starts 6 frames after it was first seen.
+      const int wait = threatSeen < 0 ? kRouteMinimumPress
+                                      : std::max(0, kRouteMinimumPress - (play_.frames() - threatSeen));
+      const auto hitOn = [&](LedgeMove move, int delay) {
+        const std::vector<Place> path = PathOf(delay, move);
+        // A step must end on the ledge, the far foot over it.
+        if (ReadAttributeAtPixel(path.back().x + 18, path.back().y + 64) < kAttrOneWay) return 0;
+        const int hit = FirstBulletHit(path);
+        return hit < 0 ? kNoHit : hit;
+      };
+      LedgeMove move{player.y, 0};
+      if (threatSeen >= 0) {
+        // The move a bullet meets latest, or none, now or up to half a second
+        // later (once a bullet in the way has passed); a later one is chosen
+        // again at its time.
+        int latest = hitOn(move, 0), after = wait;
+        for (int delay = wait; delay <= wait + 30; delay += kRouteMinimumPress) {
+          for (LedgeMove other : {LedgeMove{above, kClimbPress}, {below, 0}, {player.y, kStepPress}}) {
+            const int hit = other.goal != player.y || other.press > 0 ? hitOn(other, delay) : 0;
+            if (hit > latest) latest = hit, move = other, after = delay;
+          }
+        }
+        if (after > wait) move = {player.y, 0};
+      } else if (!level) {
+        const LedgeMove toward{centre < player.y ? above : below, kClimbPress};
+        if (toward.goal != player.y && hitOn(toward, wait) == kNoHit) move = toward;
+      }
+      const int goal = move.goal;
+      const bool step = goal == player.y && move.press > 0;
+      const bool shoot = goal == player.y && !step && level;
+      if (trace_) {
+        Trace(goal < player.y ? "climb" : goal > player.y ? "drop" : step ? "step" : shoot ? "fight" : "wait");
+      }
+      const int before = shoot && shooting ? 0 : goal == player.y && !step ? kRouteMinimumPress : wait;
+      std::string problem = before > 0 ? Hold({}, before) : "";
+      if (problem.empty() && goal < player.y) problem = Hold({kKeyJump}, kClimbPress);
+      if (problem.empty() && goal > player.y) problem = Hold({kKeyDown, kKeyJump}, kRouteMinimumPress);
+      if (problem.empty() && step) problem = Hold({kKeyRight}, kStepPress);
+      if (problem.empty() && shoot) problem = Hold(keys, kRouteMinimumPress);
+      if (problem.empty() && goal == player.y) problem = Hold({}, kRouteMinimumPress);
+      if (!problem.empty()) return problem;
+      if (goal != player.y || step) threatSeen = -1;
+      landing = {player.x, goal};
+      shooting = shoot;
+    }
+    return "";
   }
 
   std::string Advance(int direction, int goal, int frameLimit) {

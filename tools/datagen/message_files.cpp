@@ -19,7 +19,7 @@ constexpr const char* kBossPages[] = {
     "The Second Witch guards the sky gate.|Her bullets break on the pillars: shoot between them.",
     "The Butterfly drifts up and down the forest hall.|Wait until she comes down to your shots.",
     "The Balloon Slime cannot hurt you, only push.|Keep your back to the wall and keep firing.",
-    "The Dragon Head breathes from the castle wall.|Shoot it when it sinks to your height.",
+    "The Dragon Head rides up and down the castle wall.|Climb the ledges level with it and keep firing.",
     "The Sun and the Moon wait on the last floor.|Hold all four replicas and finish the exam.",
 };
 
