@@ -39,9 +39,8 @@ using veltrin::testing::FloorRoute;
 using veltrin::testing::RoutePlay;
 using veltrin::testing::ScriptedPlay;
 
-// The ending's page that shows the four stones (Fire, Aqua, Wind and Earth,
-// left to right), and the results page.
-constexpr int kStonesPage = 2, kResultsPage = 10;
+// The four stones on the ending's page (Fire, Aqua, Wind and Earth, left to
+// right), and the results page's frame.
 constexpr int kStoneX[] = {230, 300, 370, 440};
 constexpr int kStoneY = 305;
 constexpr std::uint32_t kStoneColours[] = {0xFF5030, 0x3080FF, 0x40D060, 0xE8E0C0};
@@ -86,6 +85,7 @@ class CampaignAreaReplayTest : public qz::testing::GameDataTest {
     for (int i = 0; i < start.replicasHeld; ++i) {
       player.ProgressFlags[veltrin::testing::kReplicasInCampaignOrder[i]] = 1;
     }
+    for (int item : start.items) player.ProgressFlags[item] = 1;
     qz::SeedRandom(1);
   }
 
@@ -94,19 +94,10 @@ class CampaignAreaReplayTest : public qz::testing::GameDataTest {
   }
 
   // Plays every route of the area; each must end on its next floor alive.
-  void PlayArea(const std::vector<FloorRoute>& routes) {
+  static void PlayArea(const std::vector<FloorRoute>& routes) {
     ScriptedPlay play;
-    RoutePlay route(play);
     ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneFloorPlay && fadeRequest == 0; }, 200));
-    for (const FloorRoute& floor : routes) {
-      SCOPED_TRACE(std::string("floor ") + floor.floor);
-      ASSERT_STREQ(mapName.c_str(), floor.floor);
-      const std::string problem = route.Run(floor.route);
-      ASSERT_EQ(problem, "");
-      ASSERT_TRUE(play.RunUntil([&] { return veltrin::testing::ArrivedAfter(floor) || player.dead != 0; }, 400))
-          << "the route did not end at its door";
-      ASSERT_EQ(player.dead, 0);
-    }
+    veltrin::testing::PlayRoutes(play, routes);
   }
 };
 
@@ -168,24 +159,19 @@ TEST_F(CampaignAreaReplayTest, CastleKeepTheSunAndTheMoonAndTheEndingsResults) {
 
   ScriptedPlay play;
   bool stonesPageSeen = false;
-  while (gameState.scenePage < kResultsPage) {
-    const int page = gameState.scenePage;
-    play.Clear();
-    play.Queue("-:100 J:6 -:6");  // after the fade-in, time to read the page
-    ASSERT_TRUE(play.RunUntil([&] { return gameState.scenePage != page; }, 400)) << "ending page " << page;
-    ASSERT_EQ(gameState.scene, kSceneEnding);
-    if (gameState.scenePage != kStonesPage) continue;
+  veltrin::testing::TurnEndingPages(play, [&](int page) {
+    if (page != veltrin::testing::kEndingStonesPage) return;
     Wait(play, 50);  // the page fades in
     stonesPageSeen = true;
     for (int i = 0; i < 4; ++i) {
       EXPECT_EQ(player.ProgressFlags[kFireRubyReplica + i], 1) << "replica " << i;
       EXPECT_EQ(qz::testing::ScreenPixel(kStoneX[i], kStoneY), kStoneColours[i]) << "stone " << i;
     }
-  }
+  });
   EXPECT_TRUE(stonesPageSeen);
 
   Wait(play, 50);
-  EXPECT_EQ(gameState.scenePage, kResultsPage);
+  EXPECT_EQ(gameState.scenePage, veltrin::testing::kEndingResultsPage);
   EXPECT_EQ(qz::testing::ScreenPixel(143, 300), kResultsFrame);
   EXPECT_GT(TextPixels(176, 160, 420, 380), 100) << "the figures are drawn over the picture";
   const auto lines = CollectionStatsLines();
@@ -196,7 +182,7 @@ TEST_F(CampaignAreaReplayTest, CastleKeepTheSunAndTheMoonAndTheEndingsResults) {
   EXPECT_GE(hours * 3600 + minutes * 60 + seconds + 3, played) << lines[0];
   EXPECT_GT(played, 60u);
   EXPECT_EQ(lines[1], "Game Overs:0");
-  EXPECT_EQ(lines[2], "Max MP:16 / 40");
+  EXPECT_EQ(lines[2], "Max MP:18 / 40");
 }
 
 TEST_F(CampaignAreaReplayTest, SkyPathToTheSecondWitchsHall) {

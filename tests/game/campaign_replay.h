@@ -1,6 +1,7 @@
 // What the campaign replays share: the keys from the title's New Game
-// through the opening, the recorded walks over "001" and "002", and a fixture
-// that starts the game on the null sink with a fixed random seed.
+// through the opening, the recorded walks over "001" and "002", the areas'
+// routes and how they are played, the turning of the ending's pages, and a
+// fixture that starts the game on the null sink with a fixed random seed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 #include "game/game_state.h"
 #include "platform/dsound.h"
 #include "tests/game/game_data_fixture.h"
+#include "tests/game/route_play.h"
+#include "tools/scripted_play.h"
 
 namespace veltrin::testing {
 
@@ -33,10 +36,10 @@ inline constexpr const char* kMeadow =
 // the chest (Confirm inside its window), over the bridged spikes to door 0.
 inline constexpr const char* kKeyFloor = "R:225 RJ:15 R:6 RJ:20 -:50 R:266 -:30 J:6 -:25 R:89 -:12 U:6";
 
-// The campaign after the meadow, area by area (the areas whose routes are
-// laid so far): what the player holds on
-// arriving at the area's first floor, and the route over each floor to the
-// door it ends at (a route's words are RoutePlay's). "101" is the ending.
+// The campaign after the meadow, area by area in the order they are played:
+// what the player holds on arriving at the area's first floor, and the route
+// over each floor to the door it ends at (a route's words are RoutePlay's).
+// "101" is the ending.
 struct FloorRoute {
   const char* floor;
   const char* next;
@@ -51,7 +54,8 @@ struct AreaStart {
   int magicShotLevel;
   int coins;
   bool highJump;
-  int replicasHeld;  // the first ones of kReplicasInCampaignOrder
+  int replicasHeld;        // the first ones of kReplicasInCampaignOrder
+  std::vector<int> items;  // the other items held (progress flags)
 };
 struct CampaignArea {
   const char* name;
@@ -82,17 +86,23 @@ struct CampaignArea {
 
 inline const std::vector<CampaignArea>& CampaignAreas() {
   static const std::vector<CampaignArea> areas = {
-      {"cave", {"011", 16, 0, 2, false, 0},
+      {"cave", {"011", 18, 0, 2, true, 0, {}},
        {{"011", "012", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1960 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         // The chest's Break Power, magic filled, then each cracked wall shot high and low.
         {"012", "025", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1192 R:12 -:90 J:6 -:30 R>1454 -:20 U:8 -:90 "
                        "R>1690 X:6 -:12 DX:6 -:12 R}1920 -:12 X:6 -:12 DX:6 -:12 R}2236" VELTRIN_TAKE_DOOR},
         {"025", "026", VELTRIN_READ_SIGN "R>560 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"sky", {"026", 16, 0, 3, true, 1},
+      {"sky", {"026", 18, 0, 3, true, 1, {kBreakPower}},
        {{"026", "027", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         // The True Eye from the chest, then over the trench on the bridge it shows.
         {"027", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1192 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"snow", {"056", 16, 1, 4, true, 3},
+      {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
+       {{"041", "042",
+         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1440 RJ:20 R:30 -:20 R}2030 R:12 -:90 J:6 -:30 R}2236"
+             VELTRIN_TAKE_DOOR},
+        {"042", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_WARP_CLIMB
+                       "R}2236" VELTRIN_TAKE_DOOR}}},
+      {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
        // creature comes within a shot, then over the fireball to the chest.
        {{"056", "057",
@@ -101,13 +111,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"057", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_CREATE_BLOCKS
                        "R}2236" VELTRIN_TAKE_DOOR},
         {"070", "071", VELTRIN_READ_SIGN "R>400 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
-      {"forest", {"041", 16, 0, 4, true, 2},
-       {{"041", "042",
-         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1440 RJ:20 R:30 -:20 R}2030 R:12 -:90 J:6 -:30 R}2236"
-             VELTRIN_TAKE_DOOR},
-        {"042", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_WARP_CLIMB
-                       "R}2236" VELTRIN_TAKE_DOOR}}},
-      {"castle", {"071", 16, 1, 5, true, 3},
+      {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        {{"071", "072", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         // The key switch's pillar up to the chest's ledge, then a ride over the spikes.
         {"072", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1000 -:12 RJ:20 R:10 -:20 RJ:24 R:16 -:20 "
@@ -118,7 +122,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"085", "086",
          "L<1010 LX^12000 -:300 R>1140 -:150 R>1200 -:20 U:8 -:40 J:6 -:30 "
          "L<340 L:12 -:90 J:6 -:30 L<110" VELTRIN_TAKE_DOOR}}},
-      {"keep", {"086", 16, 1, 5, true, 4},
+      {"keep",
+       {"086", 18, 1, 5, true, 4, {kBreakPower, kTrueEye, kChainRing, kCreatePower, kEternalCandle, kHourglass}},
        {{"086", "087", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         {"087", "100", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1975 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         {"100", "101",
@@ -139,6 +144,39 @@ inline const CampaignArea& FindArea(const std::string& name) {
 inline bool ArrivedAfter(const FloorRoute& route) {
   if (std::string(route.next) == "101") return gameState.scene == kSceneEnding;
   return gameState.scene == kSceneFloorPlay && mapName.c_str() == std::string(route.next) && fadeRequest == 0;
+}
+
+// Plays the routes in order from the fixed random seed the area replays start
+// with; each must end at the floor after it with the player alive.
+inline void PlayRoutes(ScriptedPlay& play, const std::vector<FloorRoute>& routes) {
+  qz::SeedRandom(1);
+  RoutePlay route(play);
+  for (const FloorRoute& floor : routes) {
+    SCOPED_TRACE(std::string("floor ") + floor.floor);
+    ASSERT_STREQ(mapName.c_str(), floor.floor);
+    ASSERT_EQ(route.Run(floor.route), "");
+    ASSERT_TRUE(play.RunUntil([&] { return ArrivedAfter(floor) || player.dead != 0; }, 400))
+        << "the route did not end at its door";
+    ASSERT_EQ(player.dead, 0);
+  }
+}
+
+// The ending's page that shows the four stones, and the results page.
+inline constexpr int kEndingStonesPage = 2, kEndingResultsPage = 10;
+
+// Turns the ending's pages with Confirm as a player would, after each page's
+// fade-in and time to read it, up to the results page; `onPage` is called
+// with each new page.
+template <typename OnPage>
+void TurnEndingPages(ScriptedPlay& play, OnPage onPage) {
+  while (gameState.scenePage < kEndingResultsPage) {
+    const int page = gameState.scenePage;
+    play.Clear();
+    ASSERT_TRUE(play.Queue("-:100 J:6 -:6"));
+    ASSERT_TRUE(play.RunUntil([&] { return gameState.scenePage != page; }, 400)) << "ending page " << page;
+    ASSERT_EQ(gameState.scene, kSceneEnding);
+    onPage(gameState.scenePage);
+  }
 }
 
 class CampaignReplayTest : public qz::testing::GameDataTest {

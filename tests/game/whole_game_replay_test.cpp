@@ -4,7 +4,9 @@
 // shop on "003", the slime boss's hall "010" and its chest, then the
 // cavern's floors (Break Power from the cracked tunnel's chest) and the
 // wisp's hall with the Fire Ruby to the sky path "026", with slot 1
-// written at each door and read back.
+// written at each door and read back; then every later area with its item
+// floors and boss hall, the last floor's Sun and Moon, the four treasure
+// gates and the ending's pages to the results.
 // A change in the game's feel or in a floor shows as a floor not reached.
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@
 #include "game/game_state.h"
 #include "game/map_cells.h"
 #include "game/player.h"
+#include "game/play_time.h"
 #include "game/pools.h"
 #include "game/save_file.h"
 #include "game/screens.h"
@@ -26,16 +29,13 @@
 
 namespace {
 
-using veltrin::testing::ArrivedAfter;
 using veltrin::testing::FindArea;
-using veltrin::testing::FloorRoute;
 using veltrin::testing::kKeyFloor;
 using veltrin::testing::kKeyRight;
 using veltrin::testing::kMeadow;
 using veltrin::testing::kOpeningPage;
 using veltrin::testing::kOpeningPresses;
 using veltrin::testing::kTitleToNewGame;
-using veltrin::testing::RoutePlay;
 using veltrin::testing::ScriptedPlay;
 
 // Up on a door once the walk has slid to a stop in front of it.
@@ -108,7 +108,14 @@ TEST_F(WholeGameReplayTest, FromTheTitleThroughTheMeadowTheSlimeBossAndTheCavern
   ASSERT_TRUE(WalkRightTo(play, 2200));
   EXPECT_EQ(player.y, 1344) << "down on the far side of the block";
   ASSERT_NO_FATAL_FAILURE(PlayTo(play, kTakeDoor, 3, 200));
-  // "004" on slippery ground: a jump over the spike pit, a long slide to the door.
+  // "004" on slippery ground: a jump under the plank up to the key, the chest
+  // with the High Jump, a jump over the spike pit, a long slide to the door.
+  ASSERT_TRUE(WalkRightTo(play, 430));
+  ASSERT_TRUE(play.Queue("-:30 J:20 -:60"));
+  ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 200));
+  EXPECT_EQ(player.keys, 1) << "at " << player.x << "," << player.y;
+  ASSERT_TRUE(OpenChestAt(play, 28));
+  EXPECT_EQ(player.ProgressFlags[kHighJump], 1);
   ASSERT_TRUE(WalkRightTo(play, 1105));
   ASSERT_TRUE(play.Queue("RJ:20"));
   ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 30));
@@ -160,17 +167,8 @@ TEST_F(WholeGameReplayTest, FromTheTitleThroughTheMeadowTheSlimeBossAndTheCavern
 
   // The cavern, the wisp's hall with the Fire Ruby, the sky path: the routes
   // the area replays play, here with what this run has gathered.
-  // The same random numbers as the area replays from here on.
   EXPECT_EQ(player.coins, FindArea("cave").start.coins) << "the cavern's replay starts with the coins held here";
-  qz::SeedRandom(1);
-  RoutePlay route(play);
-  for (const FloorRoute& floor : FindArea("cave").routes) {
-    SCOPED_TRACE(std::string("floor ") + floor.floor);
-    ASSERT_STREQ(mapName.c_str(), floor.floor);
-    ASSERT_EQ(route.Run(floor.route), "");
-    ASSERT_TRUE(play.RunUntil([&] { return ArrivedAfter(floor) || player.dead != 0; }, 400)) << "no door";
-    ASSERT_EQ(player.dead, 0);
-  }
+  ASSERT_NO_FATAL_FAILURE(veltrin::testing::PlayRoutes(play, FindArea("cave").routes));
   EXPECT_EQ(player.ProgressFlags[kFireRubyReplica], 1);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[1], 1);
 
@@ -183,6 +181,26 @@ TEST_F(WholeGameReplayTest, FromTheTitleThroughTheMeadowTheSlimeBossAndTheCavern
   EXPECT_EQ(saved.bossDefeated[0], 1);
   EXPECT_EQ(saved.bossDefeated[1], 1);
   EXPECT_EQ(saved.gameOvers, 1);
+
+  // Every later area, its item floors and its boss, to the ending door.
+  for (const veltrin::testing::CampaignArea& area : veltrin::testing::CampaignAreas()) {
+    if (std::string(area.name) == "cave") continue;
+    SCOPED_TRACE(std::string("area ") + area.name);
+    // The area's own replay starts from what this run holds here.
+    EXPECT_EQ(player.maxMagic, area.start.maxMagic);
+    EXPECT_EQ(player.shotLevel[2], area.start.magicShotLevel);
+    EXPECT_EQ(player.coins, area.start.coins);
+    for (int item : area.start.items) EXPECT_EQ(player.ProgressFlags[item], 1) << "item " << item;
+    ASSERT_NO_FATAL_FAILURE(veltrin::testing::PlayRoutes(play, area.routes));
+  }
+  for (int boss = 0; boss < 7; ++boss) EXPECT_EQ(gameState.FloorProgress.bossDefeated[boss], 1) << "boss " << boss;
+  for (int replica = kFireRubyReplica; replica <= kEarthDiamondReplica; ++replica) {
+    EXPECT_EQ(player.ProgressFlags[replica], 1) << "replica " << replica;
+  }
+  // The ending's pages to the results, with this run's one give-up counted.
+  ASSERT_NO_FATAL_FAILURE(veltrin::testing::TurnEndingPages(play, [](int) {}));
+  EXPECT_EQ(gameState.scene, kSceneEnding);
+  EXPECT_EQ(CollectionStatsLines()[1], "Game Overs:1");
 }
 
 }  // namespace
