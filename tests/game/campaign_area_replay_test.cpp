@@ -2,7 +2,7 @@
 // game starts on the area's first floor with what the campaign has given the
 // player by then, and the area's routes lead through its floors, its boss
 // hall and the chest at its end to the next area (so far the cavern with
-// its boss, the snowfield with its boss, the first floors of the sky, the
+// its boss, the snowfield with its boss, the sky with the Second Witch, the
 // forest and the castle, and the castle keep with the guardians' floor). A failure names its area,
 // its floor and the word of the route where the player died or got stuck.
 #include <gtest/gtest.h>
@@ -101,11 +101,13 @@ TEST_F(CampaignAreaReplayTest, CastleKeepAndTheGuardiansToTheLastFloor) {
   PlayArea(FindArea("keep").routes);
 }
 
-TEST_F(CampaignAreaReplayTest, SkyPathToTheSecondWitchsHall) {
+TEST_F(CampaignAreaReplayTest, SkyPathAndTheSecondWitchsHall) {
   StartArea(FindArea("sky").start);
   PlayArea(FindArea("sky").routes);
   EXPECT_EQ(gameState.FloorProgress.floorValue[25], 6) << "the sky path's chest held a coin";
   EXPECT_EQ(player.coins, 3);
+  EXPECT_EQ(player.ProgressFlags[kWindEmeraldReplica], 1);
+  EXPECT_EQ(gameState.FloorProgress.bossDefeated[2], 1) << "the Second Witch fell";
 }
 
 }  // namespace
