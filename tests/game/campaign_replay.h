@@ -70,9 +70,9 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"025", "026", VELTRIN_READ_SIGN "R>560 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"sky", {"026", 16, 0, 2, true, 1},
        {{"026", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
-        // The witch: the sign under the roof, the star, her fight from the
-        // slot, then through the opened wall to the chest and door 0.
-        {"040", "041", "R>330 -:6 U:8 -:40 J:6 -:6 R>420 DX! R>1800 R:40 -:90 J:6 -:30 R>2236" VELTRIN_TAKE_DOOR}}},
+        // The witch: the sign and the star at the slot, her fight from it,
+        // then through the opened wall to the chest and door 0.
+        {"040", "041", "-:6 U:8 -:40 J:6 -:6 DX! R>1800 R:40 -:90 J:6 -:30 R>2220" VELTRIN_TAKE_DOOR}}},
       {"snow", {"056", 16, 1, 3, true, 3},
        {{"056", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         {"070", "071", VELTRIN_READ_SIGN "R>400 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
