@@ -185,12 +185,14 @@ TEST_F(CampaignAreaReplayTest, CastleKeepTheSunAndTheMoonAndTheEndingsResults) {
   EXPECT_EQ(lines[2], "Max MP:18 / 40");
 }
 
-TEST_F(CampaignAreaReplayTest, SkyPathToTheSecondWitchsHall) {
+TEST_F(CampaignAreaReplayTest, SkyPathAndTheSecondWitchsHall) {
   StartArea(FindArea("sky").start);
   PlayArea(FindArea("sky").routes);
   EXPECT_EQ(gameState.FloorProgress.floorValue[25], 6) << "the sky path's chest held a coin";
   EXPECT_EQ(player.coins, 4);
   EXPECT_EQ(player.ProgressFlags[kTrueEye], 1) << "the sky bridge's chest";
+  EXPECT_EQ(player.ProgressFlags[kWindEmeraldReplica], 1);
+  EXPECT_EQ(gameState.FloorProgress.bossDefeated[2], 1) << "the Second Witch fell";
 }
 
 // The guardians' floor's chest holds a Check Flag: from the last floor the

@@ -95,7 +95,11 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
       {"sky", {"026", 18, 0, 3, true, 1, {kBreakPower}},
        {{"026", "027", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
         // The True Eye from the chest, then over the trench on the bridge it shows.
-        {"027", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1192 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+        {"027", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1192 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+        // The witch: the sign and the star at the slot, her fight from it,
+        // then through the opened wall to the chest and door 0.
+        {"040", "041", "-:6 U:8 -:40 J:6 -:6 DX! R>1800 R:40 -:90 J:6 -:30 R>2220" VELTRIN_TAKE_DOOR}}},
+
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
          VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1440 RJ:20 R:30 -:20 R}2030 R:12 -:90 J:6 -:30 R}2236"
