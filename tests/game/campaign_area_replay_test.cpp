@@ -1,10 +1,10 @@
 // A replay of each area of the campaign, headless on the virtual clock: the
 // game starts on the area's first floor with what the campaign has given the
 // player by then, and the area's routes lead through its floors, its boss
-// hall and the chest at its end to the next area (so far the cavern with
-// its boss, the snowfield with its boss, the first floors of the sky, the
-// forest and the castle, and the castle keep with the guardians' floor). A failure names its area,
-// its floor and the word of the route where the player died or got stuck.
+// hall and the chest at its end to the next area (so far the cavern, the
+// forest and the snowfield with their bosses, the first floors of the sky and
+// the castle, and the castle keep with the guardians' floor). A failure names
+// its area, its floor and the word of the route where the player died or got stuck.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -86,9 +86,11 @@ TEST_F(CampaignAreaReplayTest, SnowfieldAndTheBalloonSlimesHall) {
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[4], 1);
 }
 
-TEST_F(CampaignAreaReplayTest, ForestPathToTheButterflysHall) {
+TEST_F(CampaignAreaReplayTest, ForestButterflysHallAndTheAquaSapphire) {
   StartArea(FindArea("forest").start);
   PlayArea(FindArea("forest").routes);
+  EXPECT_EQ(player.ProgressFlags[kAquaSapphireReplica], 1);
+  EXPECT_EQ(gameState.FloorProgress.bossDefeated[3], 1);
 }
 
 TEST_F(CampaignAreaReplayTest, CastleGateToTheDragonHeadsHall) {
