@@ -323,6 +323,8 @@ class RoutePlay {
     return nullptr;
   }
 
+  // The KEYS@X word: one decision every 6 frames, each seen through the
+  // bullets' straight courses over the next 40 frames.
   std::string Fight(const std::set<std::uint32_t>& keys, int goal, int frameLimit) {
     constexpr int kHorizon = 40;
     const int start = play_.frames();
@@ -340,7 +342,8 @@ class RoutePlay {
       const auto walk = [](int way) {
         return [way](int t) { return Away(t + kRouteMinimumPress, way); };
       };
-      const int way = std::abs(player.x - goal) > 16 ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
+      const bool placed = std::abs(player.x - goal) <= 16;
+      const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
       std::string problem;
       const bool crouched = player.squat != 0;
       if (FirstHit([=](int t) { return Pose{0, 0, crouched || (low && t >= kRouteMinimumPress)}; }, kHorizon) <
@@ -377,7 +380,7 @@ class RoutePlay {
       } else if (onGround && ledge > 0 && FirstHit(rise, kHorizon) >= kHorizon) {
         problem = Hold({kKeyJump}, 20);
         now = {};
-      } else if (depth > 0 && !onGround && ReadAttributeAtPixel(player.x + 32, player.y + 64 + depth) == kAttrOneWay &&
+      } else if (depth > 0 && ReadAttributeAtPixel(player.x + 32, player.y + 64 + depth) == kAttrOneWay &&
                  FirstHit(drop, kHorizon) >= kHorizon) {
         problem = Hold({kKeyDown, kKeyJump}, kRouteMinimumPress);
         now = {};
