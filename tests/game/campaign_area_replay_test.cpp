@@ -124,13 +124,15 @@ TEST_F(CampaignAreaReplayTest, SnowfieldAndTheBalloonSlimesHall) {
 }
 
 // The Magic Shot from "041"'s chest, the Chain Ring from "042"'s, whose door
-// only the warp blocks reach.
-TEST_F(CampaignAreaReplayTest, ForestPathToTheButterflysHall) {
+// only the warp blocks reach, and the Butterfly's hall with the Aqua Sapphire.
+TEST_F(CampaignAreaReplayTest, ForestAndTheButterflysHall) {
   StartArea(FindArea("forest").start);
   PlayArea(FindArea("forest").routes);
   EXPECT_EQ(player.shotLevel[2], 1) << "the chest of \"041\"";
   EXPECT_EQ(player.ProgressFlags[kChainRing], 1) << "the chest of \"042\"";
   EXPECT_EQ(gameState.FloorProgress.floorValue[41], 17);
+  EXPECT_EQ(player.ProgressFlags[kAquaSapphireReplica], 1);
+  EXPECT_EQ(gameState.FloorProgress.bossDefeated[3], 1);
 }
 
 TEST_F(CampaignAreaReplayTest, CastleGateAndTheDragonHeadsHallToTheKeep) {

@@ -102,10 +102,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
 
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
-         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1440 RJ:20 R:30 -:20 R}2030 R:12 -:90 J:6 -:30 R}2236"
+         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1100 -:90 R}1440 RJ:20 R:30 -:20 R}2030 R:12 -:90 J:6 -:30 R}2236"
              VELTRIN_TAKE_DOOR},
         {"042", "055", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_WARP_CLIMB
-                       "R}2236" VELTRIN_TAKE_DOOR}}},
+                       "R}2236" VELTRIN_TAKE_DOOR},
+        // The Butterfly: from the lowest branch, out of her bullets' way.
+        {"055", "056", VELTRIN_READ_SIGN "DX@550 -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
        // creature comes within a shot, then over the fireball to the chest.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "game/enemies.h"
+#include "game/floor_play.h"
 #include "game/floor_records.h"
 #include "game/map_cells.h"
 #include "game/game_state.h"
@@ -54,6 +56,12 @@ inline constexpr int kBlazeCost = 3;
 //            (Jump) or drop one (Down + Jump) towards its height; out of the
 //            way of a bullet seen coming, climb, drop or step right, whichever
 //            its flight meets latest or not at all (6 frames after it is seen)
+//   KEYS@X   fight the floor's boss from x = X until it is down: face it and
+//            fire KEYS as KEYS! does while no bullet in sight is on course
+//            for the body; when one is, 6 frames later crouch, walk away,
+//            drop through the one-way floor or jump, whichever move the
+//            bullets' straight courses miss longest; then back to X and onto
+//            the lowest one-way floor over it
 class RoutePlay {
  public:
   explicit RoutePlay(ScriptedPlay& play) : play_(play) {}
@@ -146,7 +154,7 @@ class RoutePlay {
   }
 
   static bool Fixed(const std::string& word) {
-    const std::size_t mark = word.find_first_of(":><!*}~?^");
+    const std::size_t mark = word.find_first_of(":><!*}~?^@");
     return mark != std::string::npos && (word[mark] == ':' || word[mark] == '*');
   }
 
@@ -188,7 +196,7 @@ class RoutePlay {
   }
 
   std::string Word(const std::string& word, int frameLimit) {
-    const std::size_t mark = word.find_first_of(":><!*}~?^");
+    const std::size_t mark = word.find_first_of(":><!*}~?^@");
     if (mark == std::string::npos) return "no mark";
     std::set<std::uint32_t> keys;
     for (char c : word.substr(0, mark)) {
@@ -205,6 +213,7 @@ class RoutePlay {
       case '<': return HoldUntil(keys, [value] { return player.x <= value; }, frameLimit);
       case '~': return HoldUntil(keys, [value] { return PlatformNear(value); }, frameLimit);
       case '}': return Advance(keys.count(kKeyLeft) != 0 ? -1 : 1, value, frameLimit);
+      case '@': return Fight(keys, value, 4 * frameLimit);
       case '!':
       case '?': {
         std::set<std::uint32_t> held = keys;
@@ -412,6 +421,154 @@ class RoutePlay {
         // Walking on again after a crouch is itself a press of 6 frames.
         problem = Hold({walk}, now.count(walk) != 0 ? 1 : kRouteMinimumPress);
         now = {walk};
+      }
+      if (!problem.empty()) return problem;
+    }
+    return "";
+  }
+
+  // Where a move puts the body t frames from now.
+  struct Pose {
+    double dx, dy;
+    bool crouch;
+  };
+
+  // A player sees the bullets on the screen only.
+  static bool InSight(const ShotRecord& b) {
+    return b.x + 24 > cameraX && b.x < cameraX + 640 && b.y + 24 > cameraY && b.y < cameraY + 480;
+  }
+
+  // The first of the next `horizon` frames at which a bullet in sight, flying
+  // straight on, would meet the body posed by `pose(t)`; `horizon` when none would.
+  template <typename PoseAt>
+  static int FirstHit(PoseAt pose, int horizon) {
+    constexpr double kMargin = 8.0;
+    int first = horizon;
+    for (const ShotRecord& b : enemyBullets) {
+      if (b.inUse == 0 || !InSight(b)) continue;
+      for (int t = 0; t < std::min(first, b.life); ++t) {
+        const Pose p = pose(t);
+        const double hx = b.x + 12 + b.vx * t, hy = b.y + 12 + b.vy * t + b.ay * t * t / 2;
+        // The body keeps its speed through the reaction time.
+        const double drift = player.velocityX * std::min(t, kRouteMinimumPress);
+        const double left = player.x + 20 + p.dx + drift, top = player.y + p.dy + (p.crouch ? 36 : 8);
+        const double bottom = player.y + p.dy + 56;
+        if (hx > left - kMargin && hx < left + 24 + kMargin && hy > top - kMargin && hy < bottom + kMargin) {
+          first = t;
+          break;
+        }
+      }
+    }
+    return first;
+  }
+
+  // How far the feet fall through the one-way floor underfoot, and how far a
+  // jump rises onto the one-way floor above (0 when there is none).
+  static int DropDepth() {
+    const int feet = player.y + 64, x = player.x + 32;
+    if (player.airborne != 0 || ReadAttributeAtPixel(x, feet) != kAttrOneWay) return 0;
+    for (int depth = 32; depth <= 320; depth += 32) {
+      if (ReadAttributeAtPixel(x, feet + depth) >= kAttrOneWay) return depth;
+    }
+    return 0;
+  }
+  static int LedgeAbove() {
+    const int feet = player.y + 64, x = player.x + 32;
+    for (int rise = 32; rise <= 128; rise += 32) {
+      if (ReadAttributeAtPixel(x, feet - rise) == kAttrOneWay) return rise;
+    }
+    return 0;
+  }
+
+  // The body's offset t frames on for a walk away, a drop and a jump that
+  // start after the reaction time.
+  static Pose Away(int t, int way) {
+    const double s = std::min(std::max(t - kRouteMinimumPress, 0), 24);
+    return {way * (s < 8 ? s * s / 4 : 16 + 3.75 * (s - 8)), 0, false};
+  }
+  static Pose Drop(int t, int depth) {
+    const double s = std::max(t - kRouteMinimumPress, 0);
+    return {0, std::min(0.4 * s * s + 0.4 * s, static_cast<double>(depth)), false};
+  }
+  static Pose Rise(int t, int ledge) {
+    const double s = std::max(t - kRouteMinimumPress, 0);
+    const double rise = 15 * s - 0.4 * s * s;
+    if (ledge > 0 && s > 19 && rise < ledge) return {0, -static_cast<double>(ledge), false};
+    return {0, -std::max(rise, 0.0), false};
+  }
+
+  static const EnemyRecord* Boss() {
+    for (const EnemyRecord& enemy : enemies) {
+      if (enemy.life > 0 && enemy.bossIndex >= 0) return &enemy;
+    }
+    return nullptr;
+  }
+
+  // The KEYS@X word: one decision every 6 frames, each seen through the
+  // bullets' straight courses over the next 40 frames.
+  std::string Fight(const std::set<std::uint32_t>& keys, int goal, int frameLimit) {
+    constexpr int kHorizon = 40;
+    const int start = play_.frames();
+    const bool low = keys.count(kKeyDown) != 0;
+    std::set<std::uint32_t> fire = keys, aim = keys, now;
+    aim.erase(kKeyShot);
+    aim.erase(kKeyJump);
+    for (const EnemyRecord* boss = Boss(); boss != nullptr; boss = Boss()) {
+      if (play_.frames() - start > frameLimit) return "the boss still stands";
+      const int toward = boss->x + boss->width / 2 > player.x + 32 ? 1 : -1;
+      const int depth = DropDepth(), ledge = LedgeAbove();
+      const bool onGround = player.airborne == 0 && ReadAttributeAtPixel(player.x + 32, player.y + 64) > kAttrOneWay;
+      const auto rise = [ledge](int t) { return Rise(t + kRouteMinimumPress, ledge); };
+      const auto drop = [depth](int t) { return Drop(t + kRouteMinimumPress, depth); };
+      const auto walk = [](int way) {
+        return [way](int t) { return Away(t + kRouteMinimumPress, way); };
+      };
+      const bool placed = std::abs(player.x - goal) <= 16;
+      const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
+      std::string problem;
+      const bool crouched = player.squat != 0;
+      if (FirstHit([=](int t) { return Pose{0, 0, crouched || (low && t >= kRouteMinimumPress)}; }, kHorizon) <
+          kHorizon) {
+        if (trace_) Trace("dodge");
+        // The move the bullets miss longest; ties go to the smaller move.
+        struct Option {
+          std::set<std::uint32_t> keys;
+          int frames, clear;
+        };
+        const Option options[] = {
+            {{kKeyDown}, 2 * kRouteMinimumPress,
+             FirstHit([crouched](int t) { return Pose{0, 0, crouched || t >= kRouteMinimumPress}; }, kHorizon)},
+            {{toward > 0 ? kKeyLeft : kKeyRight}, 3 * kRouteMinimumPress,
+             FirstHit([toward](int t) { return Away(t, -toward); }, kHorizon)},
+            {{toward > 0 ? kKeyRight : kKeyLeft}, 3 * kRouteMinimumPress,
+             FirstHit([toward](int t) { return Away(t, toward); }, kHorizon)},
+            {{kKeyDown, kKeyJump}, kRouteMinimumPress,
+             depth > 0 ? FirstHit([depth](int t) { return Drop(t, depth); }, kHorizon) : -1},
+            {{kKeyJump}, 20, player.airborne == 0 ? FirstHit([ledge](int t) { return Rise(t, ledge); }, kHorizon) : -1},
+        };
+        const Option* best = &options[0];
+        for (const Option& option : options) best = option.clear > best->clear ? &option : best;
+        problem = React(now, best->keys, best->frames);
+        now = best->keys;
+      } else if (player.airborne != 0) {
+        problem = Hold({}, kRouteMinimumPress);
+        now = {};
+      } else if (way != 0) {
+        // Back to the place, or turned to the boss, unless that walks into a bullet.
+        now = FirstHit(walk(way), kHorizon) < kHorizon ? std::set<std::uint32_t>{}
+                                                        : std::set<std::uint32_t>{way > 0 ? kKeyRight : kKeyLeft};
+        problem = Hold(now, kRouteMinimumPress);
+      } else if (onGround && ledge > 0 && FirstHit(rise, kHorizon) >= kHorizon) {
+        problem = Hold({kKeyJump}, 20);
+        now = {};
+      } else if (depth > 0 && ReadAttributeAtPixel(player.x + 32, player.y + 64 + depth) == kAttrOneWay &&
+                 FirstHit(drop, kHorizon) >= kHorizon) {
+        problem = Hold({kKeyDown, kKeyJump}, kRouteMinimumPress);
+        now = {};
+      } else {
+        // Shot pressed and let go by turns, the bullets looked at in between.
+        now = now == fire ? aim : fire;
+        problem = Hold(now, kRouteMinimumPress);
       }
       if (!problem.empty()) return problem;
     }
