@@ -72,7 +72,7 @@ class WholeGameReplayTest : public veltrin::testing::CampaignReplayTest {
   }
 };
 
-TEST_F(WholeGameReplayTest, FromTheTitleThroughTheMeadowTheSlimeBossAndTheCavernToTheSky) {
+TEST_F(WholeGameReplayTest, FromNewGameThroughEveryAreaAndBossToTheEndingsResults) {
   ScriptedPlay play;
   ASSERT_TRUE(play.Queue(kTitleToNewGame));
   for (int i = 0; i < kOpeningPresses; ++i) ASSERT_TRUE(play.Queue(kOpeningPage));

@@ -245,7 +245,8 @@ TEST(CampaignFloorsTest, EachItemFloorNeedsItsChestsItemToGoOn) {
       }
     }
     const auto without = Reach(shut, true, before), with = Reach(open, true, after);
-    EXPECT_TRUE(Touched(without, map.slots[2].tileX, map.slots[2].tileY)) << "the chest lies beyond what its item opens";
+    EXPECT_TRUE(Touched(without, map.slots[2].tileX, map.slots[2].tileY))
+        << "the chest lies beyond what its item opens";
     bool doorWithout = false, doorWith = false;
     for (int x = 0; x < 76; ++x) {
       for (int y = 0; y < 47; ++y) {
