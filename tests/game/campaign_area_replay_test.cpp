@@ -19,8 +19,8 @@
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/game_text.h"
-#include "game/play_time.h"
 #include "game/map_cells.h"
+#include "game/play_time.h"
 #include "game/player.h"
 #include "game/screen_state.h"
 #include "platform/clock.h"
@@ -29,7 +29,7 @@
 #include "tests/game/game_data_fixture.h"
 #include "tests/game/game_screen_probe.h"
 #include "tests/game/route_play.h"
-#include "tests/game/scripted_play.h"
+#include "tools/scripted_play.h"
 
 namespace {
 
@@ -158,6 +158,7 @@ TEST_F(CampaignAreaReplayTest, CastleKeepTheSunAndTheMoonAndTheEndingsResults) {
   StartArea(FindArea("keep").start);
   PlayArea(FindArea("keep").routes);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[6], 1);
+  EXPECT_EQ(player.ProgressFlags[kAirdash], 1) << "the chest by the ending door";
 
   ScriptedPlay play;
   bool stonesPageSeen = false;

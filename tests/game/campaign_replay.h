@@ -143,7 +143,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"100", "101",
          VELTRIN_READ_SIGN "R>400 -:30 C:6 -:6 R>1480 X?" VELTRIN_CLIMB_AWAY "R>1480 X?" VELTRIN_CLIMB_AWAY
          "R>1480 X?" VELTRIN_CLIMB_AWAY
-         "R>1480 C:6 -:6 X! -:300 RJ:20 R>2215 -:90 L<1935 -:30 U:8 -:40 J:6 -:30 R>1930" VELTRIN_TAKE_DOOR}}},
+         "R>1480 C:6 -:6 X! -:300 RJ:20 R>2215 -:90 L<2150 -:30 L:20 -:90 J:6 -:30 L<1935 -:30 U:8 -:40 J:6 -:30 R>1930"
+         VELTRIN_TAKE_DOOR}}},
   };
   return areas;
 }

@@ -12,7 +12,7 @@
 #include "game/game_state.h"
 #include "game/player.h"
 #include "tests/game/campaign_replay.h"
-#include "tests/game/scripted_play.h"
+#include "tools/scripted_play.h"
 
 namespace {
 

@@ -18,14 +18,14 @@
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
-#include "game/player.h"
 #include "game/play_time.h"
+#include "game/player.h"
 #include "game/pools.h"
 #include "game/save_file.h"
 #include "game/screens.h"
 #include "tests/game/campaign_replay.h"
 #include "tests/game/route_play.h"
-#include "tests/game/scripted_play.h"
+#include "tools/scripted_play.h"
 
 namespace {
 
