@@ -23,8 +23,8 @@ namespace veltrin::testing {
 
 // The title: wait for its fade, open slot 1's window, New Game; then Confirm
 // now and then turns the opening's pages until "001" is shown.
-inline constexpr const char* kTitleToNewGame = "-:40 J:1 -:20 D:1 -:12 J:1 -:90";
-inline constexpr const char* kOpeningPage = "J:1 -:90";
+inline constexpr const char* kTitleToNewGame = "-:40 J:6 -:20 D:6 -:12 J:6 -:90";
+inline constexpr const char* kOpeningPage = "J:6 -:90";
 inline constexpr int kOpeningPresses = 8;
 // "001": a pick-up from the first ledge, the stone stairs in two jumps, over
 // the blue slime, over the spike pit, over a bullet and the green slime, the

@@ -39,7 +39,7 @@ using veltrin::testing::kTitleToNewGame;
 using veltrin::testing::ScriptedPlay;
 
 // Up on a door once the walk has slid to a stop in front of it.
-constexpr const char* kTakeDoor = "-:60 U:3";
+constexpr const char* kTakeDoor = "-:60 U:6";
 
 class WholeGameReplayTest : public veltrin::testing::CampaignReplayTest {
  protected:
@@ -80,7 +80,7 @@ TEST_F(WholeGameReplayTest, FromNewGameThroughEveryAreaAndBossToTheEndingsResult
   play.Clear();
 
   // The give-up keys end the run; Confirm restarts the floor at its entrance.
-  ASSERT_TRUE(play.Queue("XCJA:2 -:40 J:1"));
+  ASSERT_TRUE(play.Queue("XCJA:6 -:40 J:6"));
   ASSERT_TRUE(play.RunUntil([&] { return OnFloor(0) && player.dead == 0 && play.Finished(); }, 300));
   EXPECT_EQ(player.x, 80);
   EXPECT_EQ(gameOvers, 1);
@@ -133,7 +133,7 @@ TEST_F(WholeGameReplayTest, FromNewGameThroughEveryAreaAndBossToTheEndingsResult
   // hops; from behind the stone block at the dip's edge the shots fly over
   // the block into the boss while its bullets strike the block.
   ASSERT_TRUE(WalkRightTo(play, 590));
-  for (int i = 0; i < 60; ++i) ASSERT_TRUE(play.Queue("-:4 X:1 -:4"));
+  for (int i = 0; i < 80; ++i) ASSERT_TRUE(play.Queue("-:6 X:6"));
   // A volley resets the boss's attack timer; its bullets die on the block.
   int volleys = 0, lastTimer = boss.attackTimer;
   ASSERT_TRUE(play.RunUntil(
