@@ -136,12 +136,14 @@ class RoutePlay {
     return false;
   }
 
-  static bool BossAlive() {
+  // The first live boss of the floor, or null.
+  static const EnemyRecord* Boss() {
     for (const EnemyRecord& enemy : enemies) {
-      if (enemy.life > 0 && enemy.bossIndex >= 0) return true;
+      if (enemy.life > 0 && enemy.bossIndex >= 0) return &enemy;
     }
-    return false;
+    return nullptr;
   }
+  static bool BossAlive() { return Boss() != nullptr; }
 
  private:
   // The sheet each live boss is drawn from, in record order.
@@ -495,13 +497,6 @@ class RoutePlay {
     const double rise = 15 * s - 0.4 * s * s;
     if (ledge > 0 && s > 19 && rise < ledge) return {0, -static_cast<double>(ledge), false};
     return {0, -std::max(rise, 0.0), false};
-  }
-
-  static const EnemyRecord* Boss() {
-    for (const EnemyRecord& enemy : enemies) {
-      if (enemy.life > 0 && enemy.bossIndex >= 0) return &enemy;
-    }
-    return nullptr;
   }
 
   // The KEYS@X word: one decision every 6 frames, each seen through the
