@@ -15,6 +15,11 @@ inline constexpr double kSpringSpeed = -15.0;
 inline constexpr double kHighSpringSpeed = -17.0;
 inline constexpr double kWeakJumpBonus = 2.0;  // map flag 0 weakens every launch
 inline constexpr int kDashFrames = 24;
+// The probe columns of the feet and the head, pixels from the sprite cell's
+// left edge: the player stands while either is over ground, so the body may
+// hang over a ledge until the left probe (walking right) leaves it.
+inline constexpr int kFeetProbeLeft = 18;
+inline constexpr int kFeetProbeRight = 44;
 
 // The upward speed of a launch: `high` with the High Jump, weaker under map flag 0.
 inline double LaunchSpeed(double normal, double high) {
