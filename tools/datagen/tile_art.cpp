@@ -95,6 +95,7 @@ void Chip(const CellContext& c) {
   Canvas& k = c.canvas;
   const std::uint32_t tint = c.entry.tint;
   const int n = c.cell;
+  if (PaintAreaGround(c)) return;
   switch (n) {
     case 0: return;  // never drawn
     case 1: Bricks(k, Shade(tint, 0.9)); return;
@@ -222,6 +223,7 @@ void Background(const CellContext& c) {
   Canvas& k = c.canvas;
   const std::string& style = c.entry.label;
   const std::uint32_t t = c.entry.tint;
+  if (PaintAreaBackground(c)) return;
   if (style == "black") {
     k.FillRect(0, 0, c.w, c.h, 0x000000);
     return;
