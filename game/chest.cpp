@@ -73,7 +73,7 @@ enum ContentType : int {
   kFirstFlagType = 11, kTrueEyeType = 19, kCandleType = 20, kFirstTreasure = 23, kLastTreasure = 26,
   kAirdashType = 27,
 };
-constexpr int kCoinCap = 99;
+static_assert(kFirstContent + static_cast<int>(std::size(kContents)) - 1 == kLastChestContent);
 constexpr int kJingleVolumeFloor = 40;
 constexpr int kTreasureFloor = 99;  // floor "100"
 constexpr int kIconX = 96, kIconY = 224, kTextX = 136;
