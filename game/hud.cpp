@@ -10,6 +10,7 @@
 #include "game/floor_records.h"
 #include "game/game_assets.h"
 #include "game/game_state.h"
+#include "game/screen_frame.h"
 #include "game/screens.h"
 #include "graphics/color_value.h"
 #include "graphics/draw_graph.h"
@@ -21,18 +22,23 @@ namespace {
 constexpr int kPipX = 102;
 constexpr int kPipStep = 9;
 constexpr int kPipFull = 0, kPipInfinite = 1, kPipEmpty = 2, kPipEnd = 3;
+// Pips start past the screen's right edge from this one on.
+constexpr int kPipsOnScreen = (kScreenWidth - kPipX + kPipStep - 1) / kPipStep;
 
 template <std::size_t N>
 void DrawCell(int x, int y, const int (&sheet)[N], int cell) {
   if (cell >= 0 && cell < static_cast<int>(N)) qz::BlitGraph(x, y, sheet[cell], 1);
 }
 
+// Only the pips that reach the screen are drawn, so the work and the
+// arithmetic stay bounded whatever Max MP holds.
 void DrawMagicPips() {
-  for (int i = 1; i <= player.maxMagic; ++i) {
+  const int pips = std::clamp(player.maxMagic, 0, kPipsOnScreen);
+  for (int i = 1; i <= pips; ++i) {
     const int cell = i > player.magic ? kPipEmpty : player.infiniteMagic == 1 ? kPipInfinite : kPipFull;
     DrawCell(kPipX + kPipStep * (i - 1), 8, sheets.magicBar, cell);
   }
-  DrawCell(kPipX + kPipStep * std::max(player.maxMagic, 0), 8, sheets.magicBar, kPipEnd);
+  DrawCell(kPipX + kPipStep * pips, 8, sheets.magicBar, kPipEnd);
 }
 
 void DrawFloorRow() {

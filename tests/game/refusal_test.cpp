@@ -78,6 +78,8 @@ class FloorRefusalTest : public RefusalTest, public ::testing::WithParamInterfac
 // Confirm, and the title; the slot is not written.
 TEST_P(FloorRefusalTest, ContinueOntoABadFloorTellsWhyAndReturnsToTheTitleWithTheSaveUntouched) {
   SaveRecord record{};
+  record.maxMagic = kStartMaxMagic;
+  record.shotLevel[0] = 1;
   record.mapName = "002";
   record.coins = 77;
   const std::vector<std::uint8_t> save = EncodeSaveRecord(record);
@@ -153,6 +155,45 @@ TEST_F(RefusalMessageTest, TheMessageNamesTheFloorThatCouldNotBeLoaded) {
   EXPECT_EQ(right - left, 29 * 8 + 5);
   EXPECT_STREQ(mapName.c_str(), "002") << "the floor left stays named";
   EXPECT_EQ(floorNumber, 1);
+}
+
+// A door's save on a full disk: the banner says so where "AUTO SAVE" would
+// stand (white text over art that is never white), stderr names the file, and
+// the old save stays. A temporary a kill left behind is gone once the game
+// has started.
+TEST_F(RefusalMessageTest, AnAutosaveThatFailsSaysSoOnTheBannerAndOnStderr) {
+  data_.Write("save/SaveData01.sav", "the old save");
+  data_.Write("save/SaveData01.sav.tmp", "half a save");
+  Start();
+  EXPECT_FALSE(data_.Exists("save/SaveData01.sav.tmp"));
+  std::filesystem::create_symlink("/dev/full", Path("save/SaveData01.sav.tmp"));
+  gameState.scene = kSceneFloorPlay;
+  gameState.saveSlot = 1;
+  GameStringAssign(mapName, "001");
+  floorNumber = 0;
+  testing::internal::CaptureStderr();
+  EnterDoor(0, 1, 1);
+  const std::string told = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(Has(told, "veltrin: could not save to " + Path("save/SaveData01.sav") +
+                            ": the disk is full; the previous save is kept\n"))
+      << told;
+  EXPECT_EQ(Bytes("save/SaveData01.sav"), "the old save");
+
+  int top = -1, left = kScreenWidth;
+  const plat::WinRect rect{0, 0, kScreenWidth, kScreenHeight};
+  qz::BaseImage image{};
+  ASSERT_EQ(qz::LockBackBufferImage(&rect, &image, -1), 0);
+  for (int y = 0; y < kScreenHeight; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(image.pixels + y * image.pitch);
+    for (int x = 0; x < kScreenWidth; ++x) {
+      if ((row[x] & 0xFFFFFF) != 0xFFFFFF) continue;
+      if (top < 0) top = y;
+      left = std::min(left, x);
+    }
+  }
+  qz::ReleaseBackBufferLockSurfaces();
+  EXPECT_GE(top, 440) << "the line stands at the banner's foot";
+  EXPECT_NEAR(left, 17, 1) << "from the banner's left margin";
 }
 
 TEST_F(RefusalTest, FailedPicturesAndSoundsAreNamedAsOnDiskWithWhyTheyFailed) {

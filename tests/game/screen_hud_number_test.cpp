@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "game/floor_records.h"
 #include "game/game_state.h"
+#include "game/hud.h"
 #include "game/screen_frame.h"
 #include "game/screens.h"
 #include "graphics/draw_settings.h"
@@ -144,6 +146,30 @@ TEST_F(HudNumberTest, SmallNumbersAndTheirMarksAndKindsThatDrawNothing) {
       EXPECT_EQ(qz::testing::ScreenPixel(x + 1, y + 8), 0u) << "kind " << kind;
     }
   }
+}
+
+// The magic bar: a pip per point of Max MP, full up to MP, and its end cap
+// after the last; a Max MP no game writes runs the bar off the screen's edge
+// and the frame still ends.
+TEST_F(HudNumberTest, MagicPipsEndAtMaxMpOrRunOffTheScreen) {
+  const auto pip = [](int index) { return qz::testing::ScreenPixel(102 + 9 * index + 4, 18); };
+  player.infiniteMagic = 0;
+  player.magic = 3;
+  player.maxMagic = 20;
+  qz::ClearDrawTarget(nullptr);
+  DrawHud();
+  const std::uint32_t full = pip(0), empty = pip(3), end = pip(20);
+  EXPECT_EQ(pip(2), full);
+  EXPECT_NE(full, empty);
+  EXPECT_EQ(pip(19), empty);
+  EXPECT_NE(end, empty);
+  EXPECT_EQ(pip(21), 0u) << "nothing past the end cap";
+
+  player.maxMagic = std::numeric_limits<std::int32_t>::max();
+  qz::ClearDrawTarget(nullptr);
+  DrawHud();
+  EXPECT_EQ(pip(20), empty);
+  EXPECT_EQ(pip(59), empty) << "the last pip on the screen";
 }
 
 }  // namespace
