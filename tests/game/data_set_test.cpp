@@ -390,10 +390,10 @@ TEST_F(DataSetTest, SoundsAndSettingsAreThere) {
   }
 }
 
-// The music is decoded as the game decodes it: each pass starts and ends in
-// the short breath the tune takes at its loop point (the jingle in silence),
-// and no note starts or stops dead.
-TEST_F(DataSetTest, MusicDecodesToAudibleLoopsThatStartAndEndAtSilence) {
+// The music is decoded as the game decodes it: a tune sounds on through its
+// loop point, the jingle starts and ends in silence, and no note starts or
+// stops dead, a loop's seam included.
+TEST_F(DataSetTest, MusicDecodesToAudibleLoopsThatRunOnThroughTheirSeams) {
   qz::InitStreamInterfaces();
   ASSERT_EQ(qz::LoadAcmEntryPoints(), 0);
   for (const std::string& name : datagen::MusicNames()) {
@@ -423,13 +423,18 @@ TEST_F(DataSetTest, MusicDecodesToAudibleLoopsThatStartAndEndAtSilence) {
     }
     EXPECT_GT(loudest, 4000) << "audible";
     ASSERT_GT(levels.size(), 2u);
-    EXPECT_LT(levels.front(), 50) << "starts at silence";
-    EXPECT_LT(levels.back(), 50) << "ends at silence";
-    for (std::size_t i = 1; i < levels.size(); ++i) {
+    if (name == "BGM_StoneGet.mp3") {
+      EXPECT_LT(levels.front(), 50) << "starts at silence";
+      EXPECT_LT(levels.back(), 50) << "ends at silence";
+    } else {
+      EXPECT_GT(std::min(levels.front(), levels.back()), 50) << "rests at the loop point";
+    }
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+      const double before = levels[(i + levels.size() - 1) % levels.size()];
       if (levels[i] < 50) {
-        EXPECT_LT(levels[i - 1], 1500) << "a cut into silence at " << i << " ms";
+        EXPECT_LT(before, 1500) << "a cut into silence at " << i << " ms";
       }
-      if (levels[i - 1] < 50) {
+      if (before < 50) {
         EXPECT_LT(levels[i], 1500) << "a jump out of silence at " << i << " ms";
       }
     }
