@@ -1,12 +1,14 @@
 // The alpha-keyed blit of 32-bit sprites at every kernel width the processor
-// has (AVX-512, AVX2, scalar): cells of the benchmark's three sheets and of
-// random alphas, 1 to 40 pixels wide so rows end anywhere in a block, drawn
-// whole and clipped at each edge of a target of random bytes. Each width
-// must leave the oracle's bytes, so all leave the same.
+// has (AVX-512, AVX2, scalar): the benchmark's three sheets and one of
+// random alphas, each drawn whole (through its run table or the rows), and
+// cells cut from them 1 to 40 pixels wide so rows end anywhere in a block,
+// drawn whole and clipped at each edge of a target of random bytes. Each
+// width must leave the oracle's bytes, so all leave the same.
 #include <gtest/gtest.h>
 
 #include "softrender/alpha_rows.h"
 #include "softrender/blit_fixture.h"
+#include "softrender/pixel_write.h"
 #include "support/sprite_alpha_sheets.h"
 
 namespace qz::blit_test {
@@ -50,9 +52,22 @@ TEST_F(AlphaRowKernels, EveryWidthDrawsTheOraclesBytesOnEverySheet) {
     ++levelsRun;
     std::mt19937 rng(31337);  // the same sheets, cells and targets at every width
     for (int sheetIndex = 0; sheetIndex < 4; ++sheetIndex) {
-      Img sheet(4 * kCell, 4 * kCell, kMemImgFormatXrgb32, false, true, false);
+      Img sheet(4 * kCell, 4 * kCell, kMemImgFormatXrgb32, false, true, true);
       FillSheet(sheet, sheetIndex < 3 ? &kinds[sheetIndex] : nullptr, rng);
-      for (int draw = 0; draw < 60 && !HasFailure(); ++draw) {
+      RebuildMemImgDerivedBuffers(&sheet.v);
+      // The whole sheet, whose run table is walked or passed over for the rows
+      // by the length of its runs, then cells cut from it.
+      for (int draw = -1; draw < 60 && !HasFailure(); ++draw) {
+        if (draw < 0) {
+          Img dst(90, 70, kMemImgFormatXrgb32, false, false, false);
+          FillRandom(dst, rng);
+          Apply(st);
+          const auto want = Expected(dst, sheet, 13, 3, 1, nullptr, st, true);
+          DrawMemImgAt(&dst.v, &sheet.v, 13, 3, 1, nullptr);
+          EXPECT_EQ(FirstDifference(dst.bytes(), want), "") << "level " << static_cast<int>(level) << ", sheet "
+                                                             << sheetIndex << " drawn whole";
+          continue;
+        }
         const int w = 1 + static_cast<int>(rng() % 40), h = 1 + static_cast<int>(rng() % 20);
         const Img cell(sheet, static_cast<int>(rng() % (4 * kCell - w + 1)),
                        static_cast<int>(rng() % (4 * kCell - h + 1)), w, h);
