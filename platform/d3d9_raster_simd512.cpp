@@ -113,7 +113,9 @@ template <FastBlend kBlend, bool kWhiteFactor>
     // drawn is stored without reading the target.
     if ((_mm512_cmpge_epu32_mask(texels, r.opaque) & lanes) == lanes) {
       __mmask16 kept = lanes;
-      if (r.testsAlpha) kept &= _mm512_cmpge_epu32_mask(texels, r.alphaLow) & _mm512_cmple_epu32_mask(texels, r.alphaHigh);
+      if (r.testsAlpha) {
+        kept &= _mm512_cmpge_epu32_mask(texels, r.alphaLow) & _mm512_cmple_epu32_mask(texels, r.alphaHigh);
+      }
       _mm512_mask_storeu_epi32(out, kept, _mm512_or_si512(texels, r.targetFill));
       return std::popcount(static_cast<unsigned>(kept));
     }

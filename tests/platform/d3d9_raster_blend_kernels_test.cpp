@@ -83,7 +83,8 @@ class D3D9BlendKernels : public qz::testing::D3D9Test, public ::testing::WithPar
         const int cell = next(16), w = sprite % 3 == 0 ? 5 + next(11) : kCell;
         const float x = static_cast<float>(next(kWidth + kCell) - kCell / 2) - 0.5f;
         const float y = static_cast<float>(next(kHeight + kCell) - kCell / 2) - 0.5f;
-        const float u0 = static_cast<float>(cell % 4 * kCell) / kSheetSide, v0 = static_cast<float>(cell / 4 * kCell) / kSheetSide;
+        const float u0 = static_cast<float>(cell % 4 * kCell) / kSheetSide;
+        const float v0 = static_cast<float>(cell / 4 * kCell) / kSheetSide;
         const float u1 = u0 + static_cast<float>(w) / kSheetSide, v1 = v0 + static_cast<float>(kCell) / kSheetSide;
         const float x1 = x + static_cast<float>(w), y1 = y + kCell;
         const TexturedVertex quad[4] = {{x, y, 0, 1, 0xFFFFFFFFu, u0, v0},
