@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -201,6 +202,9 @@ void BM_NetEchoRoundTrips(benchmark::State& state) {
   const double roundTrips = static_cast<double>(state.iterations()) * kTripsPerConnection * connections;
   state.SetItemsProcessed(static_cast<std::int64_t>(roundTrips));
   state.counters["asyncio_per_s"] = (before + after) / 2;
+  // The machine's one-minute load average as the run ends.
+  double load = 0;
+  if (getloadavg(&load, 1) == 1) state.counters["load_1min"] = load;
   state.counters["vs_asyncio"] = roundTrips / elapsed / ((before + after) / 2);
 }
 BENCHMARK(BM_NetEchoRoundTrips)->Arg(1)->Arg(50)->UseRealTime()->MinTime(2.0);

@@ -252,7 +252,8 @@ ssize_t ReceiveStream(SocketEntry& entry, char* buffer, std::size_t length, bool
   const ssize_t got = ReadDescriptor(entry, scratch.data(), scratch.size());
   if (got <= 0 && waiting == 0) return got;
   if (got > 0) {
-    entry.readAhead.erase(entry.readAhead.begin(), entry.readAhead.begin() + static_cast<std::ptrdiff_t>(entry.readAheadStart));
+    const auto start = static_cast<std::ptrdiff_t>(entry.readAheadStart);
+    entry.readAhead.erase(entry.readAhead.begin(), entry.readAhead.begin() + start);
     entry.readAheadStart = 0;
     entry.readAhead.insert(entry.readAhead.end(), scratch.data(), scratch.data() + got);
   }
@@ -454,6 +455,7 @@ int closesocket(SOCKET socket) {
     if (it == table.entries.end()) return Fail(WSAENOTSOCK);
     fd = it->second.fd;
     winsock::WatchEntry(table, socket, it->second, false);
+    if (it->second.pollAgain) std::erase(table.marked, socket);
     table.entries.erase(it);
   }
   close(fd);

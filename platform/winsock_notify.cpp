@@ -205,7 +205,8 @@ int PostSocketNotifications() {
       }
     }
     table.marked.clear();
-    const bool anyDescriptor = std::any_of(polled.begin(), polled.end(), [](const pollfd& each) { return each.fd >= 0; });
+    const bool anyDescriptor =
+        std::any_of(polled.begin(), polled.end(), [](const pollfd& each) { return each.fd >= 0; });
     if (polled.empty() || (anyDescriptor && poll(polled.data(), polled.size(), 0) < 0)) return 0;
     for (std::size_t i = 0; i < polled.size(); ++i) {
       if (polled[i].revents != 0 || entries[i]->ReadAheadBytes() > 0) {
