@@ -22,7 +22,7 @@ namespace {
 constexpr int kPipX = 102;
 constexpr int kPipStep = 9;
 constexpr int kPipFull = 0, kPipInfinite = 1, kPipEmpty = 2, kPipEnd = 3;
-// Pips start past the screen's right edge from this one on.
+// How many pips start on the screen; the next would lie past its right edge.
 constexpr int kPipsOnScreen = (kScreenWidth - kPipX + kPipStep - 1) / kPipStep;
 
 template <std::size_t N>

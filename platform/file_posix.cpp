@@ -1,4 +1,5 @@
-// Files and the current directory over POSIX descriptors. Names go through the
+// Files and the current directory over POSIX descriptors, with flushes to the
+// disk, renames and each thread's last error. Names go through the
 // path boundary (code page and separators converted, case-insensitive
 // resolution). Share modes are accepted and ignored: POSIX files do not lock
 // each other out.
