@@ -263,6 +263,16 @@ void UseVirtualTime(bool enabled) {
 
 void AdvanceVirtualTime(std::uint64_t nanoseconds) { AdvanceVirtualNanos(nanoseconds); }
 
+void AdvanceVirtualTimeTo(std::uint64_t elapsedNanos) {
+  std::uint64_t now = gVirtualNanos.load(std::memory_order_acquire);
+  while (now < elapsedNanos) {
+    if (gVirtualNanos.compare_exchange_weak(now, elapsedNanos, std::memory_order_acq_rel)) {
+      if (VirtualTimeListener listener = gVirtualTimeListener.load(std::memory_order_acquire)) listener(elapsedNanos);
+      return;
+    }
+  }
+}
+
 void SetVirtualTimeListener(VirtualTimeListener listener) {
   gVirtualTimeListener.store(listener, std::memory_order_release);
 }
