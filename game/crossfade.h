@@ -14,6 +14,9 @@ extern std::int32_t skipFade;
 // 3 step 32; other modes as 1). Both work graphs are then new and blank. A
 // window close ends it early and sets the quit flag.
 void CrossfadeScreens(int mode);
+// Harness switch: a fade shows only its last step (mode 2's half-way blend,
+// every other mode's new picture): one frame instead of 9 to 33.
+void SetFadesCutToTheirEndForTest(bool cut);
 // Copies the whole screen into a 640 by 480 graph.
 void CaptureScreen(int graph);
 // Blocking fade from the screen as it is to black; the black screen is then
