@@ -18,8 +18,6 @@ std::int32_t skipFade = 0;
 
 namespace {
 
-bool fadesCut = false;
-
 struct FadeSteps {
   int maximum, step;
 };
@@ -57,7 +55,7 @@ void CrossfadeScreens(int mode) {
   bool open = true;
   // Cut short, only mode 2 has a blend to show: the others end on the new picture.
   int firstAlpha = 0;
-  if (fadesCut) firstAlpha = mode == 2 ? steps.maximum - steps.maximum % steps.step : steps.maximum + 1;
+  if (AnimationsCutToTheirEnd()) firstAlpha = mode == 2 ? steps.maximum - steps.maximum % steps.step : steps.maximum + 1;
   for (int alpha = firstAlpha; open && alpha <= steps.maximum; alpha += steps.step) {
     qz::SetBlendModeAndParam(0, 0);
     qz::ClearDrawTarget(nullptr);
@@ -73,8 +71,6 @@ void CrossfadeScreens(int mode) {
   }
   RenewWorkScreens();
 }
-
-void SetFadesCutToTheirEndForTest(bool cut) { fadesCut = cut; }
 
 void CaptureScreen(int graph) { qz::CaptureScreenToGraph(0, 0, kScreenWidth, kScreenHeight, graph, 1); }
 

@@ -173,7 +173,7 @@ TEST_F(GameLoopTest, CrossfadeShowsOneFramePerStepAndEndsOnTheNewPicture) {
 // The fuzz harness's cut fades: one frame each, ending on the picture the
 // whole fade ends on.
 TEST_F(GameLoopTest, ACutFadeShowsOneFrameOfTheFadesEnd) {
-  SetFadesCutToTheirEndForTest(true);
+  SetAnimationsCutToTheirEndForTest(true);
   Fill(0xFF0000);
   CaptureScreen(oldScreen);
   Fill(0x0000FF);
@@ -186,7 +186,7 @@ TEST_F(GameLoopTest, ACutFadeShowsOneFrameOfTheFadesEnd) {
   CaptureScreen(newScreen);
   EXPECT_EQ(FadeFrames([] { CrossfadeScreens(0); }), 1);
   EXPECT_EQ(qz::testing::ScreenPixel(10, 470), 0x0000FFu);
-  SetFadesCutToTheirEndForTest(false);
+  SetAnimationsCutToTheirEndForTest(false);
 }
 
 TEST_F(GameLoopTest, WindowClosedDuringACrossfadeEndsItAndSetsTheQuitFlag) {
