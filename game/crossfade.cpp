@@ -55,7 +55,9 @@ void CrossfadeScreens(int mode) {
   bool open = true;
   // Cut short, only mode 2 has a blend to show: the others end on the new picture.
   int firstAlpha = 0;
-  if (AnimationsCutToTheirEnd()) firstAlpha = mode == 2 ? steps.maximum - steps.maximum % steps.step : steps.maximum + 1;
+  if (AnimationsCutToTheirEnd()) {
+    firstAlpha = mode == 2 ? steps.maximum - steps.maximum % steps.step : steps.maximum + 1;
+  }
   for (int alpha = firstAlpha; open && alpha <= steps.maximum; alpha += steps.step) {
     qz::SetBlendModeAndParam(0, 0);
     qz::ClearDrawTarget(nullptr);
