@@ -109,6 +109,7 @@ class LiveGame {
     std::filesystem::current_path(root_);
     plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
     plat::UseVirtualTime(true);
+    plat::SetVirtualSleepYieldsForTest(false);
     plat::SetAudioSinkForTest(plat::AudioSinkKind::kManual);
     qz::GetWindowSystemState().settings = qz::WindowSettings{};
     const std::string className = "QzFuzz" + std::to_string(getpid());
