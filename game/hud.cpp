@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kPipX = 102;
 constexpr int kPipStep = 9;
+constexpr int kClockIconGap = 19;
 constexpr int kPipFull = 0, kPipInfinite = 1, kPipEmpty = 2, kPipEnd = 3;
 
 template <std::size_t N>
@@ -52,16 +53,17 @@ void DrawFloorRow() {
 
 void DrawHud() {
   qz::SetBlendModeAndParam(1, 112);
-  qz::DrawSolidRectangle(471, 8, 632, 28, qz::MakeColorValue(0, 0, 64));
-  qz::DrawRectangleFrame(471, 8, 632, 28, qz::MakeColorValue(160, 160, 160));
+  // Wide enough for a four-digit clock.
+  qz::DrawSolidRectangle(459, 8, 632, 28, qz::MakeColorValue(0, 0, 64));
+  qz::DrawRectangleFrame(459, 8, 632, 28, qz::MakeColorValue(160, 160, 160));
   qz::SetBlendModeAndParam(1, 216);
   DrawCell(8, 8, sheets.shotIcon, player.shotKind);
   qz::BlitGraph(40, 8, images.status1, 1);
   DrawMagicPips();
   DrawHudNumber(5, 0, 0, 0);
-  DrawCell(476, 9, sheets.status4, 1);
-  DrawCell(524, 9, sheets.status4, 2);
-  DrawCell(572, 9, sheets.status4, 0);
+  DrawCell(464, 9, sheets.status4, 1);
+  DrawCell(512, 9, sheets.status4, 2);
+  DrawCell(FloorTimeLeft() - kClockIconGap, 9, sheets.status4, 0);
   DrawHudNumber(3, 0, 0, 0);
   DrawHudNumber(4, 0, 0, 0);
   DrawHudNumber(6, 0, 0, 0);

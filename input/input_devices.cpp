@@ -275,6 +275,9 @@ int InitializeInput() {
   in.keyAssignmentInitialised = assignmentSet;
   std::memcpy(in.keyAssignment, assignment, sizeof assignment);
   in.startRunning = 1;
+  // Presses from before this start belong to no frame of it.
+  std::uint8_t earlierPresses[256];
+  plat::TakeKeyPresses(earlierPresses);
 
   bool withInterface = false;
   if (in.noDirectInput == 0) {
@@ -364,7 +367,19 @@ int ReleaseJoypads() {
   return 0;
 }
 
-int UpdateKeyboardState() {
+namespace {
+
+// A press whose key is still down is seen as held by this read; one let go
+// already is a tap, shown from the next frame's read for one frame.
+void CollectTaps(InputState& in) {
+  std::uint8_t pressed[256];
+  plat::TakeKeyPresses(pressed);
+  for (const VirtualKeyCodeRow* row = kVirtualKeyToKeyCodeTable; row->virtualKey != 0xFFFF; ++row) {
+    if ((in.keyState[row->keyCode] & 0x80) == 0) in.pendingTaps[row->keyCode] |= pressed[row->virtualKey];
+  }
+}
+
+int RefreshKeyboardState(bool frameRead) {
   RecordCall("UpdateKeyboardState");
   InputState& in = gInputState;
   if (in.refreshRunning != 0) return 0;
@@ -373,10 +388,20 @@ int UpdateKeyboardState() {
     ~ClearOnReturn() { gInputState.refreshRunning = 0; }
   } clear;
 
+  // Taps are collected after the pump, so those it just delivered count.
+  const auto addTaps = [&in, frameRead] {
+    CollectTaps(in);
+    if (frameRead) {
+      std::memcpy(in.frameTaps, in.pendingTaps, sizeof in.frameTaps);
+      std::memset(in.pendingTaps, 0, sizeof in.pendingTaps);
+    }
+    for (int code = 0; code < 256; ++code) in.keyState[code] |= in.frameTaps[code];
+    return 1;
+  };
   const std::int32_t now = GetMillisecondCount();
   const bool useDevice = in.noDirectInput == 0 && in.keyboard != nullptr && GetOsCode() < kOsWindowsVista;
   if (useDevice) {
-    if (now == in.lastKeyboardPoll && !IsEventSignalled(in.keyboardEvent)) return 0;
+    if (!frameRead && now == in.lastKeyboardPoll && !IsEventSignalled(in.keyboardEvent)) return 0;
     if (PumpForRefresh() != 0 || in.object == nullptr || in.keyboard == nullptr) return 0;
     if (!Succeeded(in.keyboard->GetDeviceState(256, in.keyState))) {
       if (!Succeeded(in.keyboard->Acquire()) || !Succeeded(in.keyboard->GetDeviceState(256, in.keyState))) return 0;
@@ -386,9 +411,9 @@ int UpdateKeyboardState() {
     std::uint8_t keys[256];
     plat::GetKeyboardState(keys);
     in.keyState[0x36] = keys[0xA1];
-    return 1;
+    return addTaps();
   }
-  if (!IsMainThread() || now == in.lastKeyboardPoll) return 0;
+  if (!IsMainThread() || (!frameRead && now == in.lastKeyboardPoll)) return 0;
   in.lastKeyboardPoll = now;
   if (PumpForRefresh() != 0) return 0;
   std::uint8_t keys[256];
@@ -401,8 +426,14 @@ int UpdateKeyboardState() {
   in.mouseButtons[1] = (keys[0x02] & 0x80) != 0 ? 1 : 0;
   in.mouseButtons[2] = (keys[0x04] & 0x80) != 0 ? 1 : 0;
   in.mouseButtonsValid = 1;
-  return 1;
+  return addTaps();
 }
+
+}  // namespace
+
+int UpdateKeyboardState() { return RefreshKeyboardState(false); }
+
+int UpdateKeyboardStateForFrame() { return RefreshKeyboardState(true); }
 
 int UpdateJoypadState(int index) {
   InputState& in = gInputState;

@@ -43,7 +43,9 @@ struct InputState {
   plat::InputDevice* keyboard;
   plat::Handle keyboardEvent;
   std::int32_t lastKeyboardPoll;
-  std::uint8_t keyState[256];
+  std::uint8_t keyState[256];     // held keys with the frame's taps
+  std::uint8_t frameTaps[256];    // by key code: taps shown until the next frame's read
+  std::uint8_t pendingTaps[256];  // taps found since the last frame's read
   std::int32_t keyAssignmentInitialised;
   KeyAssignmentTable keyAssignment;
   std::int32_t mouseButtonsValid;

@@ -111,6 +111,43 @@ TEST_F(InputTest, KeyboardFoldsIntoPadOneThroughTheDefaultAssignment) {
   EXPECT_EQ(qz::GetPadInputBits(0x1000 | 40), 0u);
 }
 
+// A key pressed and let go between two frames reads as down for one frame,
+// in the key tests and the pad bits alike, whether the tap came before the
+// frame's pump or between the pump and the program's read.
+TEST_F(InputTest, ATapBetweenTwoReadsCountsForOneFrame) {
+  Start();
+  const auto frame = [] {
+    qz::PumpMessagesEntry();
+    NextMillisecond();
+  };
+  plat::SimulateKey(window_, 'Z', true);
+  plat::SimulateKey(window_, 'Z', false);
+  frame();
+  EXPECT_EQ(qz::TestKeyDown(0x2C), 1);
+  EXPECT_EQ(qz::GetPadInputBits(0x1001), 1u << 4);
+  frame();
+  EXPECT_EQ(qz::TestKeyDown(0x2C), 0);
+  EXPECT_EQ(qz::GetPadInputBits(0x1001), 0u);
+
+  // After the pump: too late for this frame's read, in time for the next.
+  plat::SimulateKey(window_, plat::VK_LEFT, true);
+  plat::SimulateKey(window_, plat::VK_LEFT, false);
+  EXPECT_EQ(qz::GetPadInputBits(0x1001), 0u);
+  frame();
+  EXPECT_EQ(qz::GetPadInputBits(0x1001), qz::kPadLeft);
+  frame();
+  EXPECT_EQ(qz::GetPadInputBits(0x1001), 0u);
+
+  // A key held through several frames is not pressed again by the frames.
+  Key('X', true);
+  for (int i = 0; i < 3; ++i) {
+    frame();
+    EXPECT_EQ(qz::TestKeyDown(0x2D), 1);
+  }
+  Key('X', false);
+  EXPECT_EQ(qz::TestKeyDown(0x2D), 0);
+}
+
 TEST_F(InputTest, DevicePathReadsVirtualPadsWithTheDeadZone) {
   const int index = AttachPad();
   SDL_Joystick* joystick = SDL_JoystickOpen(index);
