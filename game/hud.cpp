@@ -53,16 +53,17 @@ void DrawFloorRow() {
 
 void DrawHud() {
   qz::SetBlendModeAndParam(1, 112);
-  // Wide enough for a four-digit clock.
-  qz::DrawSolidRectangle(459, 8, 632, 28, qz::MakeColorValue(0, 0, 64));
-  qz::DrawRectangleFrame(459, 8, 632, 28, qz::MakeColorValue(160, 160, 160));
+  // Wide enough for a four-digit clock; it starts past the end of a bar of
+  // 40 magic pips.
+  qz::DrawSolidRectangle(466, 8, 632, 28, qz::MakeColorValue(0, 0, 64));
+  qz::DrawRectangleFrame(466, 8, 632, 28, qz::MakeColorValue(160, 160, 160));
   qz::SetBlendModeAndParam(1, 216);
   DrawCell(8, 8, sheets.shotIcon, player.shotKind);
   qz::BlitGraph(40, 8, images.status1, 1);
   DrawMagicPips();
   DrawHudNumber(5, 0, 0, 0);
-  DrawCell(464, 9, sheets.status4, 1);
-  DrawCell(512, 9, sheets.status4, 2);
+  DrawCell(469, 9, sheets.status4, 1);
+  DrawCell(515, 9, sheets.status4, 2);
   DrawCell(FloorTimeLeft() - kClockIconGap, 9, sheets.status4, 0);
   DrawHudNumber(3, 0, 0, 0);
   DrawHudNumber(4, 0, 0, 0);

@@ -19,7 +19,7 @@ constexpr int kSmallSpacing = 9;
 constexpr int kFloorNumberEnd = 620;
 constexpr int kFloorNumberY = 454;
 constexpr int kFloorTimeShown = 9999;
-constexpr int kFloorTimeEnd = 627;
+constexpr int kFloorTimeEnd = 628;
 constexpr int kFloorTimeY = 10;
 
 // Pieces past the digits 0..9.
@@ -101,8 +101,8 @@ void DrawHudNumber(int kind, int value, int x, int y) {
   qz::SetBlendModeAndParam(1, kDigitAlpha);
   switch (kind) {
     case 1: DrawFloorNumber(); break;
-    case 3: DrawBarNumber(player.keys, 483, 10, 2, 1); break;
-    case 4: DrawBarNumber(player.coins, 531, 10, 2, 1); break;
+    case 3: DrawBarNumber(player.keys, 488, 10, 2, 1); break;
+    case 4: DrawBarNumber(player.coins, 534, 10, 2, 1); break;
     case 5: DrawMagicNumber(); break;
     case 6: DrawDigits(sheets.font3, FloorTimeDigits(), FloorTimeLeft(), kFloorTimeY, kBarSpacing); break;
     case 7: DrawSmallFloorNumber(value, x, y); break;

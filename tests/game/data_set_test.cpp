@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "sound/converter_fixture.h"
 #include "support/scratch_folder.h"
 #include "tools/datagen/data_set.h"
+#include "tools/datagen/message_files.h"
 
 namespace {
 
@@ -362,6 +364,30 @@ TEST_F(DataSetTest, FloorTextMistakesNameTheirLine) {
   for (int i = 0; i < M::kCellCount; ++i) wide.attributeLayer[i] = i % 300;
   ASSERT_TRUE(datagen::CompileFloorText(datagen::DumpFloorText(wide), &d, &error)) << error;
   EXPECT_EQ(WriteMapFile(d), WriteMapFile(wide));
+}
+
+// Every sign and boss page is shown whole by the message window, and the
+// generator refuses a page that could not be.
+TEST_F(DataSetTest, EveryMessagePageFitsTheMessageWindow) {
+  int pages = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(Readable("text_en"))) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with("[MSG]") && !name.starts_with("[BOSS]")) continue;
+    std::vector<std::string> lines;
+    std::istringstream text(ReadFile(entry.path().string()));
+    for (std::string line; std::getline(text, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(line);
+    }
+    EXPECT_EQ(datagen::SignPageProblem(lines), "") << name;
+    ++pages;
+  }
+  EXPECT_GT(pages, 20);
+
+  EXPECT_EQ(datagen::SignPageProblem({std::string(52, 'w'), "", "", "", ""}), "");
+  const std::string tooLong = datagen::SignPageProblem({"short", std::string(53, 'w')});
+  EXPECT_NE(tooLong.find("a line of 53 characters"), std::string::npos) << tooLong;
+  EXPECT_NE(datagen::SignPageProblem(std::vector<std::string>(6, "six lines")), "");
 }
 
 TEST_F(DataSetTest, SoundsAndSettingsAreThere) {

@@ -85,14 +85,14 @@ class HudNumberTest : public qz::testing::GameDataTest {
 TEST_F(HudNumberTest, BarNumbersSitAtTheirPlacesWithTheirZeroPadding) {
   player.keys = 7;
   Draw(3);
-  EXPECT_EQ(PieceAt(kBar, 471, 10), -1);
-  EXPECT_EQ(PiecesFrom(kBar, 483, 10), (Pieces{0, 7}));
+  EXPECT_EQ(PieceAt(kBar, 476, 10), -1);
+  EXPECT_EQ(PiecesFrom(kBar, 488, 10), (Pieces{0, 7}));
   player.coins = 0;
   Draw(4);
-  EXPECT_EQ(PiecesFrom(kBar, 531, 10), (Pieces{0, 0}));
+  EXPECT_EQ(PiecesFrom(kBar, 534, 10), (Pieces{0, 0}));
   player.coins = 99;
   Draw(4);
-  EXPECT_EQ(PiecesFrom(kBar, 531, 10), (Pieces{9, 9}));
+  EXPECT_EQ(PiecesFrom(kBar, 534, 10), (Pieces{9, 9}));
 
   player.infiniteMagic = 0;
   player.magic = 12;
@@ -105,7 +105,7 @@ TEST_F(HudNumberTest, BarNumbersSitAtTheirPlacesWithTheirZeroPadding) {
   Draw(5);
   EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{11, 12})) << "the infinite mark, whatever MP holds";
 
-  // The clock's digits end at x 627, inside the panel (to 632), whatever
+  // The clock's digits end at x 628, inside the panel (to 632), whatever
   // their count: four from 1000 seconds on (the Hourglass on floor 100),
   // and no more than four.
   const std::vector<std::pair<int, Pieces>> times = {{5, {0, 0, 5}},          {45, {0, 4, 5}},
@@ -114,14 +114,14 @@ TEST_F(HudNumberTest, BarNumbersSitAtTheirPlacesWithTheirZeroPadding) {
   for (const auto& [time, pieces] : times) {
     floorTime = time;
     Draw(6);
-    const int left = 627 - 12 * static_cast<int>(pieces.size());
+    const int left = 628 - 12 * static_cast<int>(pieces.size());
     EXPECT_EQ(PieceAt(kBar, left - 12, 10), -1) << "time " << time;
     EXPECT_EQ(PiecesFrom(kBar, left, 10), pieces) << "time " << time;
     EXPECT_EQ(qz::testing::ScreenPixel(633, 18), 0u) << "time " << time;
   }
   player.coins = -3;  // no minus sign to draw: a value below zero reads 0
   Draw(4);
-  EXPECT_EQ(PiecesFrom(kBar, 531, 10), (Pieces{0, 0}));
+  EXPECT_EQ(PiecesFrom(kBar, 534, 10), (Pieces{0, 0}));
 }
 
 TEST_F(HudNumberTest, FloorNumberEndsWhereItsSuffixStarts) {
@@ -145,7 +145,7 @@ TEST_F(HudNumberTest, SmallNumbersAndTheirMarksAndKindsThatDrawNothing) {
   player.keys = player.coins = player.magic = floorTime = 55;
   for (int kind : {0, 2, 8, 42, -1}) {
     Draw(kind, 5, 150, 126);
-    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{150, 126}, {483, 10}, {531, 10}, {69, 14}, {591, 10},
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{150, 126}, {488, 10}, {534, 10}, {69, 14}, {592, 10},
                                                                {608, 454}}) {
       EXPECT_EQ(qz::testing::ScreenPixel(x + 1, y + 8), 0u) << "kind " << kind;
     }
