@@ -369,13 +369,16 @@ int ReleaseJoypads() {
 
 namespace {
 
-// A press whose key is still down is seen as held by this read; one let go
-// already is a tap, shown from the next frame's read for one frame.
-void CollectTaps(InputState& in) {
+// A frame's read first ends what the frame before showed and ages what no
+// read looked at; then every read keeps the new presses.
+void CollectPresses(InputState& in, bool frameRead) {
+  if (frameRead) {
+    for (std::uint8_t& press : in.keyPresses) press = (press & kPressFresh) != 0 ? kPressAged : 0;
+  }
   std::uint8_t pressed[256];
   plat::TakeKeyPresses(pressed);
   for (const VirtualKeyCodeRow* row = kVirtualKeyToKeyCodeTable; row->virtualKey != 0xFFFF; ++row) {
-    if ((in.keyState[row->keyCode] & 0x80) == 0) in.pendingTaps[row->keyCode] |= pressed[row->virtualKey];
+    if (pressed[row->virtualKey] != 0) in.keyPresses[row->keyCode] |= kPressFresh;
   }
 }
 
@@ -388,14 +391,9 @@ int RefreshKeyboardState(bool frameRead) {
     ~ClearOnReturn() { gInputState.refreshRunning = 0; }
   } clear;
 
-  // Taps are collected after the pump, so those it just delivered count.
-  const auto addTaps = [&in, frameRead] {
-    CollectTaps(in);
-    if (frameRead) {
-      std::memcpy(in.frameTaps, in.pendingTaps, sizeof in.frameTaps);
-      std::memset(in.pendingTaps, 0, sizeof in.pendingTaps);
-    }
-    for (int code = 0; code < 256; ++code) in.keyState[code] |= in.frameTaps[code];
+  // Presses are collected after the pump, so those it just delivered count.
+  const auto addPresses = [&in, frameRead] {
+    CollectPresses(in, frameRead);
     return 1;
   };
   const std::int32_t now = GetMillisecondCount();
@@ -411,7 +409,7 @@ int RefreshKeyboardState(bool frameRead) {
     std::uint8_t keys[256];
     plat::GetKeyboardState(keys);
     in.keyState[0x36] = keys[0xA1];
-    return addTaps();
+    return addPresses();
   }
   if (!IsMainThread() || (!frameRead && now == in.lastKeyboardPoll)) return 0;
   in.lastKeyboardPoll = now;
@@ -426,10 +424,17 @@ int RefreshKeyboardState(bool frameRead) {
   in.mouseButtons[1] = (keys[0x02] & 0x80) != 0 ? 1 : 0;
   in.mouseButtons[2] = (keys[0x04] & 0x80) != 0 ? 1 : 0;
   in.mouseButtonsValid = 1;
-  return addTaps();
+  return addPresses();
 }
 
 }  // namespace
+
+bool ReadKeyCode(int keyCode) {
+  InputState& in = gInputState;
+  if (keyCode < 0 || keyCode > 255) return false;
+  if (in.keyPresses[keyCode] != 0) in.keyPresses[keyCode] = kPressShown;
+  return (in.keyState[keyCode] & 0x80) != 0 || in.keyPresses[keyCode] != 0;
+}
 
 int UpdateKeyboardState() { return RefreshKeyboardState(false); }
 

@@ -11,12 +11,12 @@ namespace qz {
 // 0, or -1 when the keyboard cannot be set up.
 int InitializeInput();
 int TerminateInput();
-// 1 when the key state was refreshed, else 0. A key pressed and let go
-// before any read saw it down (a tap) reads as down from the next frame's
-// read until the one after: every press counts for at least one frame.
+// 1 when the key state was refreshed, else 0. Presses are kept for the key
+// tests (ReadKeyCode), so a key pressed and let go between two reads still
+// counts for one frame.
 int UpdateKeyboardState();
-// The frame's read, once a pump pass: the taps found since the last one
-// replace those the frame before has shown.
+// The frame's read, once a pump pass: ends the frame's shown presses and
+// ages those no read looked at.
 int UpdateKeyboardStateForFrame();
 int UpdatePadVibrationTimers();
 int ReacquireInputDevices();
