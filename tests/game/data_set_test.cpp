@@ -366,6 +366,34 @@ TEST_F(DataSetTest, FloorTextMistakesNameTheirLine) {
   EXPECT_EQ(WriteMapFile(d), WriteMapFile(wide));
 }
 
+// Art as a player meets it: the title's front layer scrolls up and wraps,
+// so nothing of it spans the picture's width at either edge (hills would hang
+// from the top); a chest's coin shows the status bar's gold coin; the empty
+// magic pips and the bar's end stay visible over the black of a dark floor.
+TEST_F(DataSetTest, TitleLayerCoinIconAndEmptyMagicPipsReadWhereTheyAreShown) {
+  const DecodedPicture front(Readable("data_en/BG_Title01.png"));
+  ASSERT_TRUE(front.ok());
+  for (int x = 0; x < front.width(); ++x) {
+    for (const int y0 : {0, front.height() - 100}) {
+      bool clear = false;
+      for (int y = y0; y < y0 + 100 && !clear; ++y) clear = front.Rgb(x, y) == 0x00FF00u;
+      ASSERT_TRUE(clear) << "column " << x << " is covered from row " << y0;
+    }
+  }
+
+  const DecodedPicture icons(Readable("data_en/st_itemicon.png"));
+  const DecodedPicture status(Readable("data_en/st_status4.png"));
+  ASSERT_TRUE(icons.ok() && status.ok());
+  EXPECT_EQ(icons.Rgb(6 * 32 + 10, 16), status.Rgb(2 * 18 + 5, 9)) << "the coin's gold";
+
+  const DecodedPicture bar(Readable("data_en/st_magic_bar.png"));
+  ASSERT_TRUE(bar.ok());
+  for (const auto& [x, y] : {std::pair{2 * 9, 0}, std::pair{2 * 9 + 7, 10}, std::pair{3 * 9 + 1, 10}}) {
+    const std::uint32_t rgb = bar.Rgb(x, y);
+    EXPECT_GE((rgb >> 16) + (rgb >> 8 & 0xFF) + (rgb & 0xFF), 0x180u) << std::hex << rgb << " at " << x;
+  }
+}
+
 // Every sign and boss page is shown whole by the message window, and the
 // generator refuses a page that could not be.
 TEST_F(DataSetTest, EveryMessagePageFitsTheMessageWindow) {
