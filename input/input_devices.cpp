@@ -369,8 +369,8 @@ int ReleaseJoypads() {
 
 namespace {
 
-// A frame's read first ends what the frame before showed and ages what no
-// read looked at; then every read keeps the new presses.
+// A frame's read first ages the presses no read looked at; then every read
+// keeps the new presses.
 void CollectPresses(InputState& in, bool frameRead) {
   if (frameRead) {
     for (std::uint8_t& press : in.keyPresses) press = (press & kPressFresh) != 0 ? kPressAged : 0;
@@ -432,8 +432,9 @@ int RefreshKeyboardState(bool frameRead) {
 bool ReadKeyCode(int keyCode) {
   InputState& in = gInputState;
   if (keyCode < 0 || keyCode > 255) return false;
-  if (in.keyPresses[keyCode] != 0) in.keyPresses[keyCode] = kPressShown;
-  return (in.keyState[keyCode] & 0x80) != 0 || in.keyPresses[keyCode] != 0;
+  const bool pressed = in.keyPresses[keyCode] != 0;
+  in.keyPresses[keyCode] = 0;
+  return (in.keyState[keyCode] & 0x80) != 0 || pressed;
 }
 
 int UpdateKeyboardState() { return RefreshKeyboardState(false); }

@@ -15,8 +15,7 @@ int TerminateInput();
 // tests (ReadKeyCode), so a key pressed and let go between two reads still
 // counts for one frame.
 int UpdateKeyboardState();
-// The frame's read, once a pump pass: ends the frame's shown presses and
-// ages those no read looked at.
+// The frame's read, once a pump pass: ages the presses no read looked at.
 int UpdateKeyboardStateForFrame();
 int UpdatePadVibrationTimers();
 int ReacquireInputDevices();

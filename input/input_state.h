@@ -58,14 +58,13 @@ struct InputState {
 extern InputState gInputState;
 
 // A key's press is kept until a read looks at the key, so a press let go
-// before any read counts as down once. A press no read looked at goes at the
-// second frame's read after it; one looked at shows the key down until the
-// next frame's read.
+// before any read still reads as down once. A press no read looked at goes
+// at the second frame's read after it.
 inline constexpr std::uint8_t kPressFresh = 0x01;  // since the last frame's read
 inline constexpr std::uint8_t kPressAged = 0x02;   // from before it
-inline constexpr std::uint8_t kPressShown = 0x04;  // looked at in this frame
 
-// Whether the key is held or its press is kept: what the key tests read.
+// Whether the key is held or has a kept press, which this read takes: what
+// the key tests read.
 bool ReadKeyCode(int keyCode);
 
 inline bool IsInputStarted() { return gInputState.object != nullptr || gInputState.fallbackMode != 0; }
