@@ -82,6 +82,7 @@ bool Start() {
     OutputDebugStringA("SDL video could not start: ");
     OutputDebugStringA(SDL_GetError());
     OutputDebugStringA("\n");
+    NoteDisplayFailure();
     return false;
   }
   if (FellBackToInvisibleDriver()) {
