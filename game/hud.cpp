@@ -21,6 +21,7 @@ namespace {
 
 constexpr int kPipX = 102;
 constexpr int kPipStep = 9;
+constexpr int kClockIconGap = 19;
 constexpr int kPipFull = 0, kPipInfinite = 1, kPipEmpty = 2, kPipEnd = 3;
 // How many pips start on the screen; the next would lie past its right edge.
 constexpr int kPipsOnScreen = (kScreenWidth - kPipX + kPipStep - 1) / kPipStep;
@@ -58,16 +59,18 @@ void DrawFloorRow() {
 
 void DrawHud() {
   qz::SetBlendModeAndParam(1, 112);
-  qz::DrawSolidRectangle(471, 8, 632, 28, qz::MakeColorValue(0, 0, 64));
-  qz::DrawRectangleFrame(471, 8, 632, 28, qz::MakeColorValue(160, 160, 160));
+  // Wide enough for a four-digit clock; it starts past the end of a bar of
+  // 40 magic pips.
+  qz::DrawSolidRectangle(466, 8, 632, 28, qz::MakeColorValue(0, 0, 64));
+  qz::DrawRectangleFrame(466, 8, 632, 28, qz::MakeColorValue(160, 160, 160));
   qz::SetBlendModeAndParam(1, 216);
   DrawCell(8, 8, sheets.shotIcon, player.shotKind);
   qz::BlitGraph(40, 8, images.status1, 1);
   DrawMagicPips();
   DrawHudNumber(5, 0, 0, 0);
-  DrawCell(476, 9, sheets.status4, 1);
-  DrawCell(524, 9, sheets.status4, 2);
-  DrawCell(572, 9, sheets.status4, 0);
+  DrawCell(469, 9, sheets.status4, 1);
+  DrawCell(515, 9, sheets.status4, 2);
+  DrawCell(FloorTimeLeft() - kClockIconGap, 9, sheets.status4, 0);
   DrawHudNumber(3, 0, 0, 0);
   DrawHudNumber(4, 0, 0, 0);
   DrawHudNumber(6, 0, 0, 0);

@@ -27,6 +27,7 @@
 #include "game/save_file.h"
 #include "game/title_windows.h"
 #include "graphics/back_buffer_readback.h"
+#include "platform/backend.h"
 #include "platform/glyph_provider.h"
 #include "platform/window.h"
 #include "support/scratch_folder.h"
@@ -261,6 +262,33 @@ TEST_F(RefusalTest, ASecondCopyAndAStartWithoutADisplaySayWhyTheyStop) {
   EXPECT_EQ(qz::IsLibraryInitialised(), 0);
   ASSERT_EQ(Lines(noDisplay).size(), 1u) << noDisplay;
   EXPECT_TRUE(Has(noDisplay, "veltrin: no display to open the game's window on (DISPLAY is not set)")) << noDisplay;
+
+  // A display named but not there: SDL would fall back to its invisible
+  // offscreen driver and the game would run unseen.
+  std::string display = ":187";
+  while (std::filesystem::exists("/tmp/.X11-unix/X" + display.substr(1))) display += "1";
+  std::vector<std::pair<const char*, std::string>> savedForDead;
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QZ_BACKEND", "SDL_VIDEODRIVER"}) {
+    if (const char* value = std::getenv(variable)) savedForDead.emplace_back(variable, value);
+    unsetenv(variable);
+  }
+  setenv("DISPLAY", display.c_str(), 1);
+  plat::SetBackendKindForTest(plat::BackendKind::kDesktop);
+  testing::internal::CaptureStderr();
+  const int unseen = RunGame();
+  const std::string deadDisplay = testing::internal::GetCapturedStderr();
+  plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
+  unsetenv("DISPLAY");
+  for (const auto& [variable, value] : savedForDead) setenv(variable, value.c_str(), 1);
+  EXPECT_EQ(unseen, -1);
+  EXPECT_EQ(qz::IsLibraryInitialised(), 0);
+  // The display libraries may print their own complaints; the game says it once.
+  const std::vector<std::string> said = Lines(deadDisplay);
+  ASSERT_EQ(std::count_if(said.begin(), said.end(), [](const std::string& line) { return line.starts_with("veltrin:"); }),
+            1)
+      << deadDisplay;
+  EXPECT_TRUE(Has(deadDisplay, "veltrin: the game could not start: no display could be opened (DISPLAY=" + display))
+      << deadDisplay;
 }
 
 TEST_F(RefusalTest, AConfigurationLackingKeysNamesThemAndAnyButtonNumberShows) {

@@ -117,7 +117,7 @@ std::vector<ImageEntry> BuildEntries() {
       // The title and its windows; a window image holds its frame piece above
       // its back piece.
       Single("BG_F026_Blue.png", 640, 480, Art::kBackground, 0x1838A0, "cave"),
-      Single("BG_Title01.png", 640, 480, Art::kBackground, 0x3060A0, "sky"),
+      Single("BG_Title01.png", 640, 480, Art::kBackground, 0x3060A0, "drift"),
       Single("BG_Title02.png", 580, 240, Art::kLabel, 0xFFE060, "VELTRIN! P"),
       Single("st_title_window01.png", 288, 176, Art::kPanel, 0x203080),
       Single("st_title_window02.png", 288, 176, Art::kPanel, 0x101840),
