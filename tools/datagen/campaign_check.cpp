@@ -78,7 +78,11 @@ constexpr int kTreasureGateChip = 201;
 constexpr int kFirstAreaLastFloor = 10;
 constexpr int kSwitchCodeSolid = 9, kSwitchCodeOneWayA = 10, kSwitchCodeOneWayB = 91, kSwitchCodeEmpty = 90;
 
-std::string CellText(int x, int y) { return "(" + std::to_string(x) + ", " + std::to_string(y) + ")"; }
+std::string CellText(int x, int y) {
+  char text[32];
+  std::snprintf(text, sizeof text, "(%d, %d)", x, y);
+  return text;
+}
 
 // The progress flags the chests so far gave, and the coins.
 struct Held {
