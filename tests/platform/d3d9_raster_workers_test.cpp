@@ -149,14 +149,14 @@ TEST_F(RasterWorkerThreads, AnotherThreadIsRefusedWhatTheDevicesRecordedDrawsSti
 // switches, presents and device rebuilds (whose workers stop from sleep).
 TEST_F(RasterWorkerThreads, ManySmallDrawsAndFlushesAtEightWorkersShowOneThreadsFrames) {
   constexpr std::uint32_t kWidth = 320, kHeight = 240;
+  // Turned quads over the whole target, which the general path draws.
   std::vector<TexturedVertex> heavy;
-  for (std::uint32_t layer = 0; layer < 16; ++layer) {
+  for (std::uint32_t layer = 0; layer < 8; ++layer) {
     const std::uint32_t colour = 0x30FFFFFFu ^ (layer * 0x010305u);
-    const float w = kWidth, h = kHeight;
-    const TexturedVertex corners[6] = {{-0.5f, -0.5f, 0, 1, colour, 0, 0}, {w, -0.5f, 0, 1, colour, 1, 0},
-                                       {-0.5f, h, 0, 1, colour, 0, 1},     {w, -0.5f, 0, 1, colour, 1, 0},
-                                       {w, h, 0, 1, colour, 1, 1},         {-0.5f, h, 0, 1, colour, 0, 1}};
-    heavy.insert(heavy.end(), corners, corners + 6);
+    const float w = kWidth, h = kHeight, turn = static_cast<float>(layer) * 4.0f;
+    const TexturedVertex a{-40 + turn, -30, 0, 1, colour, 0, 0}, b{w + 30, -40 + turn, 0, 1, colour, 1, 0},
+        c{w + 40 - turn, h + 30, 0, 1, colour, 1, 1}, d{-30, h + 40 - turn, 0, 1, colour, 0, 1};
+    heavy.insert(heavy.end(), {a, b, d, b, c, d});
   }
   const auto frames = [&](int workers) {
     std::vector<std::uint32_t> shown;
@@ -182,7 +182,7 @@ TEST_F(RasterWorkerThreads, ManySmallDrawsAndFlushesAtEightWorkersShowOneThreads
         for (int draw = 0; draw < 400; ++draw) {
           const float x = next(kWidth), y = next(kHeight), w = 2 + next(6), h = 2 + next(6);
           EXPECT_EQ(DrawQuad(x, y, w, h, 0xFF000000u | seed >> 8), D3D_OK);
-          switch (draw % 100) {
+          switch (draw % 200) {
             case 10: {
               std::vector<std::uint32_t> pixels;
               EXPECT_TRUE(ReadD3D9SurfaceArgb(back, &pixels, nullptr, nullptr));
@@ -204,7 +204,7 @@ TEST_F(RasterWorkerThreads, ManySmallDrawsAndFlushesAtEightWorkersShowOneThreads
               EXPECT_EQ(DrawQuad(next(64), next(64), 8, 8), D3D_OK);
               EXPECT_EQ(device_->SetRenderTarget(0, back), D3D_OK);
               break;
-            case 90:
+            case 150:
               EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
               break;
             default:
