@@ -22,6 +22,7 @@ cmake --build build/release -j"$jobs" --target veltrin
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_SANITIZE=ON
 cmake --build build/sanitize -j"$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan_suppressions.txt"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build/sanitize -j"$jobs" --output-on-failure --timeout 300
 
