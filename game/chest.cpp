@@ -5,6 +5,7 @@
 
 #include "core/clock.h"
 #include "game/action_input.h"
+#include "game/chest_contents.h"
 #include "game/color_text.h"
 #include "game/config_file.h"
 #include "game/crossfade.h"
@@ -35,7 +36,7 @@ struct ChestContent {
   const char* line3;
 };
 
-constexpr int kFirstContent = 6;
+constexpr int kFirstContent = kChestCoin;
 // Types 6..29; the shot upgrades 9 and 10 word their first level apart.
 constexpr ChestContent kContents[] = {
     {"Get : Coin", "Got one coin!", "Used as currency in shops."},
@@ -66,13 +67,8 @@ constexpr ChestContent kContents[] = {
 constexpr ChestContent kLearnedGravity{"Get : Gravity Shot", "Learned Gravity Shot!", "Knocks enemies back on impact."};
 constexpr ChestContent kLearnedMagic{"Get : Magic Shot", "Learned Magic Shot!", "Transforms enemies into blocks."};
 // A type no chest should hold shows the empty chest's texts and grants nothing.
-constexpr ChestContent kUnknownContent = kContents[28 - kFirstContent];
+constexpr ChestContent kUnknownContent = kContents[kChestNothing - kFirstContent];
 
-enum ContentType : int {
-  kCoin = 6, kMpUp = 7, kBlazeShot = 8, kGravityShot = 9, kMagicShot = 10,
-  kFirstFlagType = 11, kTrueEyeType = 19, kCandleType = 20, kFirstTreasure = 23, kLastTreasure = 26,
-  kAirdashType = 27,
-};
 constexpr int kCoinCap = 99;
 constexpr int kJingleVolumeFloor = 40;
 constexpr int kTreasureFloor = 99;  // floor "100"
@@ -85,20 +81,20 @@ const ChestContent& GrantContent(int type) {
   if (type < kFirstContent || type >= kFirstContent + static_cast<int>(std::size(kContents))) return kUnknownContent;
   const ChestContent& content = kContents[type - kFirstContent];
   switch (type) {
-    case kCoin:
+    case kChestCoin:
       if (player.coins < kCoinCap) ++player.coins;
       return content;
-    case kMpUp: ++player.maxMagic; return content;
-    case kBlazeShot: ++player.shotLevel[0]; return content;
-    case kGravityShot: return player.shotLevel[1]++ == 0 ? kLearnedGravity : content;
-    case kMagicShot: return player.shotLevel[2]++ == 0 ? kLearnedMagic : content;
-    case kAirdashType: player.ProgressFlags[kAirdash] = 1; return content;
+    case kChestMpUp: ++player.maxMagic; return content;
+    case kChestBlazeShot: ++player.shotLevel[0]; return content;
+    case kChestGravityShot: return player.shotLevel[1]++ == 0 ? kLearnedGravity : content;
+    case kChestMagicShot: return player.shotLevel[2]++ == 0 ? kLearnedMagic : content;
+    case kChestAirdash: player.ProgressFlags[kAirdash] = 1; return content;
     default: break;
   }
-  if (type >= kFirstFlagType && type <= kLastTreasure) player.ProgressFlags[type - kFirstFlagType] = 1;
+  if (type >= kChestFirstFlag && type <= kChestLastTreasure) player.ProgressFlags[type - kChestFirstFlag] = 1;
   // The new sight and light act on the floor being played at once.
-  if (type == kTrueEyeType) RevealTrueEyeBlocks();
-  if (type == kCandleType) LoadCandleMask();
+  if (type == kChestTrueEye) RevealTrueEyeBlocks();
+  if (type == kChestCandle) LoadCandleMask();
   return content;
 }
 
@@ -163,7 +159,7 @@ void OpenChest(MapObjectRecord& slot) {
   DrawColorText(kTextX, 254, GameString(content.line3), kTextWhite);
   CaptureScreen(oldScreen);
   ReadActionInput();
-  const bool treasure = type >= kFirstTreasure && type <= kLastTreasure;
+  const bool treasure = type >= kChestFirstTreasure && type <= kChestLastTreasure;
   // The gates of floor "100" open for a treasure whatever the volume; only
   // the jingle needs the sound up.
   if (treasure && volumePercent > kJingleVolumeFloor) PlayTreasureJingle();
