@@ -91,12 +91,12 @@ inline Route DarkFloorToTheShop() { return Route().OpenChest().Then(IntoTheShop(
 // "003" from the shop: over the stone block that no jump clears, on the
 // spring, to door 0.
 inline Route DarkFloorFromTheShop() { return Route().HoldTo(kRight, Column(69)).TakeDoor(); }
-// "004" on slippery ground: a jump under the plank up to the key, the chest
-// with the High Jump, a jump over the spike pit, a long slide to the door.
+// "004" on slippery ground: a jump under the plank up to the key, off the
+// plank's end under the bee, the chest with the High Jump, a jump over the spike pit, a long slide to the door.
 inline Route SlipperyFloor() {
   return Route()
       .HoldTo(kRight, Column(14)).Wait(30).Press({kKeyJump}, 20).Wait(60)
-      .OpenChest()
+      .HoldTo(kRight, Column(26)).OpenChest()
       .HoldTo(kRight, Column(35)).Press(kRightJump, 20)
       .TakeDoor();
 }
@@ -107,10 +107,10 @@ inline Route SlimeHallFight() { return Route().HoldTo(kRight, Column(19)).FightB
 // once the boss's countdown has run out.
 inline constexpr int kSlimePitColumn = 44, kSlimePitRow = 44;
 inline bool SlimePitClosed() { return AttributeAt(kSlimePitColumn, kSlimePitRow) >= kAttrSolidFrom; }
-// "010" once the pit has closed: over the block, through the dip and out of
-// it on the far side, the chest, door 0.
+// "010" once the pit has closed: the walk to the chest leaps the block and
+// the dip's far wall as it meets them; then door 0.
 inline Route SlimeHallOut() {
-  return Route().Press(kRightJump, 20).HoldTo(kRight, Column(25)).Press(kRightJump, 20).OpenChest().TakeDoor();
+  return Route().OpenChest().TakeDoor();
 }
 
 // The campaign area by area in the order it is played: what the player holds
@@ -223,7 +223,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // The mole and the mushroom let come to the player first.
         {"042", "055", SignAndMagic().WalkTo(Column(19)).Wait(90).Then(ChestPastThePlank()).Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the lowest branch, out of her bullets' way.
-        {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor()), 2}}},
+        {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor()), 3}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
        // creature comes within a shot, then over the fireball to the chest.
