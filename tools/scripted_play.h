@@ -108,6 +108,8 @@ class ScriptedPlay {
   void SetFrameHook(std::function<void()> hook) { hook_ = std::move(hook); }
   // Frame waits seen since the script started.
   int frames() const { return frames_; }
+  // True once a frame limit ran out and the window was asked to close.
+  bool CloseRequested() const { return closeRequested_; }
 
   // Plays whole frames of the game until `reached()` holds (true) or
   // `frameLimit` more frame waits passed (false). Past the limit the window

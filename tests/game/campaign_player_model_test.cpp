@@ -5,9 +5,14 @@
 // the game. Each floor starts where the area's exact replay enters it, its
 // state as a save of that moment would restore it. A floor a mode still loses
 // on is listed below with the reason and skipped.
+//
+// The suite plays one run of each mode a floor (a seed each that changes
+// with the floor); QZ_PLAYER_MODEL=full plays every run and asks for 10 of 10
+// jittered, the late one, and 19 of the 20 seeds.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <utility>
@@ -40,17 +45,18 @@ struct FloorMode {
   Looseness mode;
 };
 
-// The runs of a mode and the wins it asks for.
+// The seeds a mode plays and the wins it asks for.
 struct Trial {
-  int runs, wins;
+  int first, runs, wins;
 };
-Trial TrialOf(Looseness mode) {
+Trial TrialOf(Looseness mode, int floorIndex) {
+  const bool full = std::getenv("QZ_PLAYER_MODEL") != nullptr && std::string(std::getenv("QZ_PLAYER_MODEL")) == "full";
   switch (mode) {
-    case Looseness::kJitteredPresses: return {10, 10};
-    case Looseness::kLateReactions: return {1, 1};
-    case Looseness::kOtherRandomNumbers: return {20, 19};
+    case Looseness::kJitteredPresses: return full ? Trial{1, 10, 10} : Trial{1 + floorIndex % 10, 1, 1};
+    case Looseness::kLateReactions: return {1, 1, 1};
+    case Looseness::kOtherRandomNumbers: return full ? Trial{1, 20, 19} : Trial{1 + floorIndex % 20, 1, 1};
   }
-  return {0, 0};
+  return {0, 0, 0};
 }
 
 // The floors a mode still loses on, and why.
@@ -83,9 +89,10 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
   const FloorMode& param = GetParam();
   const CampaignArea* area = nullptr;
   std::size_t index = 0;
+  int floorIndex = 0, counted = 0;
   for (const CampaignArea& each : CampaignAreas()) {
-    for (std::size_t i = 0; i < each.routes.size(); ++i) {
-      if (param.floor == each.routes[i].floor) area = &each, index = i;
+    for (std::size_t i = 0; i < each.routes.size(); ++i, ++counted) {
+      if (param.floor == each.routes[i].floor) area = &each, index = i, floorIndex = counted;
     }
   }
   ASSERT_NE(area, nullptr);
@@ -97,10 +104,10 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
   const SaveRecord entered = CaptureSaveRecord();
   const FloorRoute& floor = area->routes[index];
 
-  const Trial trial = TrialOf(param.mode);
+  const Trial trial = TrialOf(param.mode, floorIndex);
   int wins = 0;
   std::string losses;
-  for (int run = 1; run <= trial.runs; ++run) {
+  for (int run = trial.first; run < trial.first + trial.runs; ++run) {
     RestartFloor(entered, play);
     veltrin::routes::Perturbation perturbation;
     perturbation.seed = static_cast<std::uint32_t>(run);
@@ -117,6 +124,12 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
       ++wins;
     } else {
       losses += "\n  run " + std::to_string(run) + ": " + problem;
+    }
+    // A run stuck past its frames asked the game to close: the runs after it
+    // cannot be played in this process.
+    if (play.CloseRequested() && run + 1 < trial.first + trial.runs) {
+      losses += "\n  runs " + std::to_string(run + 1) + " on: not played, the game closed";
+      break;
     }
   }
   const auto known = KnownFailing().find({param.floor, param.mode});
