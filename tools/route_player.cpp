@@ -236,7 +236,9 @@ std::string RoutePlayer::Run(const Route& route) {
     std::string problem;
     play_.Clear();
     if (!steps[index].act) {
-      int frames = 0;
+      // Keys a looking step left held change late.
+      int frames = steps[index].keys != held_ ? perturbation_.reactionDelay : 0;
+      play_.Hold(held_, frames);
       for (; end < steps.size() && !steps[end].act; ++end) {
         const int length = Jittered(steps[end].frames);
         play_.Hold(steps[end].keys, length);
@@ -277,24 +279,33 @@ std::string RoutePlayer::Hold(const Keys& keys, int frames) {
   return Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, late + frames + kBlockingSlack));
 }
 
-std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames) {
+std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) {
+  const std::string problem = Hold(keys, frames);
+  // A press of planned length ends on time, late reactions or not.
+  held_ = after;
+  return problem;
+}
+
+std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames, const Keys& after) {
   const std::string problem = Hold(now, kMinimumPress);
-  return problem.empty() ? Hold(answer, frames) : problem;
+  return problem.empty() ? Press(answer, frames, after) : problem;
 }
 
 template <typename Reached>
 std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached, int frameLimit) {
   play_.Clear();
   if (keys != held_) play_.Hold(held_, perturbation_.reactionDelay);
-  play_.Hold(keys, frameLimit + kMinimumPress + perturbation_.reactionDelay);
+  play_.Hold(keys, frameLimit + kMinimumPress);
   held_ = keys;
   const int start = play_.frames();
   const bool done = play_.RunUntil(
       [&] { return player.dead != 0 || (play_.frames() - start >= kMinimumPress && reached()); }, frameLimit);
   if (!done || player.dead != 0) return Outcome(done);
-  // The reaction: the same keys a little longer.
-  const int seen = play_.frames(), reaction = kMinimumPress + perturbation_.reactionDelay;
-  return Outcome(play_.RunUntil([&] { return player.dead != 0 || play_.frames() - seen >= reaction; }, reaction + 20));
+  // The reaction: the same keys a little longer (and, late, longer still when
+  // the next step changes them).
+  const int seen = play_.frames();
+  return Outcome(
+      play_.RunUntil([&] { return player.dead != 0 || play_.frames() - seen >= kMinimumPress; }, kMinimumPress + 20));
 }
 
 std::string RoutePlayer::HoldTo(const Keys& keys, int column, int frameLimit) {
@@ -339,26 +350,27 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
       // ahead is to be shot after.
       if (trace_) Trace("hop");
       const bool shootAfter = EnemyAhead(240) && player.magic >= kBlazeCost;
-      problem = React(now, shootAfter ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20);
+      problem = React(now, shootAfter ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
       now = {walk};
     } else if (direction > 0 && EnemyAhead(shotReach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // Close to spikes or a gap the player stops walking before crouching.
-      problem = React(shotReach > 240 && now.count(walk) != 0 ? Keys{} : now, {kKeyDown, kKeyShot}, kMinimumPress);
+      problem = React(shotReach > 240 && now.count(walk) != 0 ? Keys{} : now, {kKeyDown, kKeyShot}, kMinimumPress,
+                      {kKeyDown});
       if (problem.empty()) problem = Hold({kKeyDown}, kMinimumPress);
       now = {kKeyDown};
     } else if (direction > 0 && BulletAhead(110)) {
       if (trace_) Trace("dodge");
       // A bullet that flies over a crouching player is let pass crouching.
       const Keys answer = BulletsOverCrouch() ? Keys{kKeyDown} : Keys{walk, kKeyJump};
-      problem = React(now, answer, answer.count(kKeyJump) != 0 ? 20 : 2 * kMinimumPress);
       now = answer.count(kKeyJump) != 0 ? Keys{walk} : answer;
+      problem = React(now, answer, answer.count(kKeyJump) != 0 ? 20 : 2 * kMinimumPress, now);
     } else if (direction > 0 && ObstacleAhead()) {
       if (trace_) Trace("leap");
-      problem = Hold({walk, kKeyJump}, 20);
+      problem = Press({walk, kKeyJump}, 20, {walk});
       now = {walk};
     } else if (direction > 0 && EnemyAhead(120)) {
-      problem = React(now, {walk, kKeyJump}, 20);
+      problem = React(now, {walk, kKeyJump}, 20, {walk});
       now = {walk};
     } else {
       // Walking on again after a crouch is itself a press of 6 frames.
@@ -394,14 +406,16 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
     const std::uint32_t walk = way > 0 ? kKeyRight : kKeyLeft;
     if (std::abs(off) <= kClose) {
       // Close: a short step.
-      if (const std::string problem = Hold({walk}, kMinimumPress); !problem.empty()) return problem;
+      if (const std::string problem = Press({walk}, kMinimumPress); !problem.empty()) return problem;
       continue;
     }
     // Far: walk until the slide after the reaction would end on the place.
     const std::string problem = HoldUntil(
         {walk},
         [&] {
-          const double ahead = player.velocityX * kMinimumPress + std::copysign(SlideOf(player.velocityX), way);
+          // The player knows how late a release comes.
+          const double ahead = player.velocityX * (kMinimumPress + perturbation_.reactionDelay) +
+                               std::copysign(SlideOf(player.velocityX), way);
           return way * (player.x + ahead - goal) >= 0;
         },
         frameLimit);
@@ -444,8 +458,9 @@ std::string RoutePlayer::FightBoss(const Keys& keys, bool untilNewLook, int fram
   const std::vector<int> looks = BossLooks();
   for (int round = 0; Boss() != nullptr && (!untilNewLook || BossLooks() == looks); ++round) {
     if (round * 2 * kMinimumPress > frameLimit) return "the boss still stands";
-    std::string problem = Hold(keys, kMinimumPress);
-    if (problem.empty()) problem = Hold(held, kMinimumPress);
+    // The shots' rhythm is planned: only the first press comes late.
+    std::string problem = Press(keys, kMinimumPress, held);
+    if (problem.empty()) problem = Press(held, kMinimumPress, keys);
     if (trace_ && round % 5 == 0) Trace("fight");
     if (!problem.empty()) return problem;
   }
@@ -522,10 +537,10 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
     if (trace_) Trace(goal < player.y ? "climb" : goal > player.y ? "drop" : step ? "step" : shoot ? "fight" : "wait");
     const int before = shoot && shooting ? 0 : goal == player.y && !step ? kMinimumPress : wait;
     std::string problem = before > 0 ? Hold({}, before) : "";
-    if (problem.empty() && goal < player.y) problem = Hold({kKeyJump}, kClimbPress);
-    if (problem.empty() && goal > player.y) problem = Hold({kKeyDown, kKeyJump}, kMinimumPress);
-    if (problem.empty() && step) problem = Hold({kKeyRight}, kStepPress);
-    if (problem.empty() && shoot) problem = Hold(keys, kMinimumPress);
+    if (problem.empty() && goal < player.y) problem = Press({kKeyJump}, kClimbPress);
+    if (problem.empty() && goal > player.y) problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
+    if (problem.empty() && step) problem = Press({kKeyRight}, kStepPress);
+    if (problem.empty() && shoot) problem = Press(keys, kMinimumPress);
     if (problem.empty() && goal == player.y) problem = Hold({}, kMinimumPress);
     if (!problem.empty()) return problem;
     if (goal != player.y || step) threatSeen = -1;
@@ -578,7 +593,7 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
       };
       const Option* best = &options[0];
       for (const Option& option : options) best = option.clear > best->clear ? &option : best;
-      problem = React(now, best->keys, best->frames);
+      problem = React(now, best->keys, best->frames, best->keys);
       now = best->keys;
     } else if (player.airborne != 0) {
       problem = Hold({}, kMinimumPress);
@@ -590,11 +605,11 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
                 : Keys{way > 0 ? kKeyRight : kKeyLeft};
       problem = Hold(now, kMinimumPress);
     } else if (onGround && ledge > 0 && hitAfter(0, Move{0, true, false, false, kJumpPress}, player.y - ledge) >= kHorizon) {
-      problem = Hold({kKeyJump}, kJumpPress);
+      problem = Press({kKeyJump}, kJumpPress);
       now = {};
     } else if (depth > 0 && ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize + depth) == kAttrOneWay &&
                hitAfter(0, Move{0, false, true, false, 0}, player.y + depth) >= kHorizon) {
-      problem = Hold({kKeyDown, kKeyJump}, kMinimumPress);
+      problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
       now = {};
     } else {
       // Shot pressed and let go by turns, the bullets looked at in between.

@@ -134,8 +134,14 @@ class RoutePlayer {
   std::string AnswerChest(int frameLimit);
 
  private:
+  // `keys` held `frames` frames; a change of keys is a decision, which comes
+  // late by the perturbation's reaction delay.
   std::string Hold(const Keys& keys, int frames);
-  std::string React(const Keys& now, const Keys& answer, int frames);
+  // A press of planned length: it starts as a decision does but ends on
+  // time, `after` held then.
+  std::string Press(const Keys& keys, int frames, const Keys& after = {});
+  // What is held now a reaction time longer, then the answer pressed.
+  std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
   template <typename Reached>
   std::string HoldUntil(const Keys& keys, Reached reached, int frameLimit);
   int Jittered(int frames);
