@@ -51,8 +51,11 @@ void PrintTo(const FloorMode& param, std::ostream* out) { *out << "floor " << pa
 struct Trial {
   int first, runs, wins;
 };
+bool FullTrials() {
+  return std::getenv("QZ_PLAYER_MODEL") != nullptr && std::string(std::getenv("QZ_PLAYER_MODEL")) == "full";
+}
 Trial TrialOf(Looseness mode, int floorIndex) {
-  const bool full = std::getenv("QZ_PLAYER_MODEL") != nullptr && std::string(std::getenv("QZ_PLAYER_MODEL")) == "full";
+  const bool full = FullTrials();
   switch (mode) {
     case Looseness::kJitteredPresses: return full ? Trial{1, 10, 10} : Trial{1 + floorIndex % 10, 1, 1};
     case Looseness::kLateReactions: return {1, 1, 1};
@@ -120,6 +123,9 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
     }
   }
   ASSERT_NE(area, nullptr);
+  const auto known = KnownFailing().find({param.floor, param.mode});
+  // The suite spends no time on a known loss; the full trials still count it.
+  if (known != KnownFailing().end() && !FullTrials()) GTEST_SKIP() << known->second;
   StartArea(area->start);
   ScriptedPlay play;
   ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
@@ -156,7 +162,6 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
       break;
     }
   }
-  const auto known = KnownFailing().find({param.floor, param.mode});
   if (known != KnownFailing().end()) {
     GTEST_SKIP() << known->second << " (won " << wins << " of " << trial.runs << ")" << losses;
   }
