@@ -36,12 +36,16 @@ struct SpriteSet {
   }
 };
 
-std::unique_ptr<SpriteSet> CutSheet(int cell, bool alpha) {
+// kind 0: colour-keyed discs; 1: discs with per-pixel alpha; 2: alpha that
+// changes from pixel to pixel, whose run tables hold runs of a pixel or few.
+std::unique_ptr<SpriteSet> CutSheet(int cell, int kind) {
   auto set = std::make_unique<SpriteSet>();
   View sheet;
+  const bool alpha = kind != 0;
   const bench_scene::SheetShape shape{cell, kSheetCells, kSheetCells, 2.5};
-  const std::vector<std::uint32_t> pixels =
-      alpha ? bench_scene::MakeDiscSheet(shape) : bench_scene::KeyedDiscSheet(shape, kKey, 0);
+  const std::vector<std::uint32_t> pixels = kind == 2   ? bench_scene::MakePatternSheet(shape)
+                                            : kind == 1 ? bench_scene::MakeDiscSheet(shape)
+                                                        : bench_scene::KeyedDiscSheet(shape, kKey, 0);
   const int side = cell * kSheetCells;
   InitMemImgEx(&sheet.v, side, side, -1, kKey, kMemImgFormatXrgb32, 0, alpha ? 1 : 0, 0, nullptr);
   for (int y = 0; y < side; ++y) {
@@ -92,11 +96,12 @@ void SetState(int mode, int p) {
   gMemImgDrawState.drawArea = {0, 0, kScreenW, kScreenH};
 }
 
-// range(0): sprite size; range(1): 1 per-pixel alpha, 0 colour key with alpha blend 128.
+// range(0): sprite size; range(1): 0 colour key with alpha blend 128, 1
+// per-pixel alpha (discs), 2 per-pixel alpha changing from pixel to pixel.
 void BM_SoftBlitSprites(benchmark::State& state) {
   const int cell = static_cast<int>(state.range(0));
   const bool alpha = state.range(1) != 0;
-  auto set = CutSheet(cell, alpha);
+  auto set = CutSheet(cell, static_cast<int>(state.range(1)));
   const auto pos = Positions(cell);
   View screen;
   InitMemImgEx(&screen.v, kScreenW, kScreenH, -1, 0, kMemImgFormatXrgb32, 0, 0, 0, nullptr);
@@ -111,12 +116,11 @@ void BM_SoftBlitSprites(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kSpritesPerIteration);
 }
-BENCHMARK(BM_SoftBlitSprites)->ArgNames({"size", "pixelAlpha"})->ArgsProduct({{16, 32}, {0, 1}});
+BENCHMARK(BM_SoftBlitSprites)->ArgNames({"size", "pixelAlpha"})->ArgsProduct({{16, 32}, {0, 1, 2}});
 
 void BM_SdlBlitSprites(benchmark::State& state) {
   const int cell = static_cast<int>(state.range(0));
-  const bool alpha = state.range(1) != 0;
-  auto set = CutSheet(cell, alpha);
+  auto set = CutSheet(cell, static_cast<int>(state.range(1)));
   const auto pos = Positions(cell);
   SDL_Surface* screen = SDL_CreateRGBSurfaceWithFormat(0, kScreenW, kScreenH, 32, SDL_PIXELFORMAT_RGB888);
   SDL_FillRect(screen, nullptr, 0x00406080u);
@@ -130,7 +134,7 @@ void BM_SdlBlitSprites(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kSpritesPerIteration);
   SDL_FreeSurface(screen);
 }
-BENCHMARK(BM_SdlBlitSprites)->ArgNames({"size", "pixelAlpha"})->ArgsProduct({{16, 32}, {0, 1}});
+BENCHMARK(BM_SdlBlitSprites)->ArgNames({"size", "pixelAlpha"})->ArgsProduct({{16, 32}, {0, 1, 2}});
 
 // Whole screen onto whole screen. range(0): 0 alpha blend 128 of an opaque
 // image, 1 a source with per-pixel alpha (every pixel translucent).

@@ -14,8 +14,10 @@
 // SpriteSceneProcesses: the sprite scene one path per process, as a user
 // runs it: SDL's renderer, the device path with 1, 2, 4 and 8 raster
 // workers (QZ_RASTER_THREADS) and the software path each start this program
-// again (QZ_SCENE_CHILD names the path) and time kChildFrames frames from the
-// first; five interleaved rounds, medians, printed as a table.
+// again (QZ_SCENE_CHILD names the path, QZ_SCENE_SHEET the sheet) and time
+// kChildFrames frames from the first; on three sheets (the discs; alpha that
+// changes from pixel to pixel, which leaves no run to skip or copy; every
+// pixel opaque), five interleaved rounds, medians, printed as a table.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <png.h>
@@ -189,12 +191,32 @@ BENCHMARK(BM_SpriteScene)->ArgName("device")->Arg(1)->Arg(0)->UseManualTime()->U
 constexpr int kChildFrames = 1500;
 constexpr int kProcessRounds = 5;
 
+struct SceneSheet {
+  const char* name;  // QZ_SCENE_SHEET
+  std::vector<std::uint32_t> (*make)(const bench_scene::SheetShape&);
+};
+constexpr SceneSheet kSceneSheets[] = {
+    {"discs", bench_scene::MakeDiscSheet},
+    {"pattern", bench_scene::MakePatternSheet},
+    {"opaque", bench_scene::MakeOpaqueSheet},
+};
+
+// The sheet QZ_SCENE_SHEET names; the discs when unset or unknown.
+std::vector<std::uint32_t> ChildSheet() {
+  const char* name = std::getenv("QZ_SCENE_SHEET");
+  for (const SceneSheet& sheet : kSceneSheets) {
+    if (name != nullptr && std::strcmp(name, sheet.name) == 0) return sheet.make(kSheet);
+  }
+  return bench_scene::MakeDiscSheet(kSheet);
+}
+
 // A child of BM_SpriteSceneProcesses: the sprite scene on the path
-// QZ_SCENE_CHILD names ("sdl", "device", "software"), timed from its first
-// frame in this fresh process; prints the mean frame time.
+// QZ_SCENE_CHILD names ("sdl", "device", "software") with the sheet
+// QZ_SCENE_SHEET names, timed from its first frame in this fresh process;
+// prints the mean frame time.
 void BM_SpriteSceneChild(benchmark::State& state) {
   const std::string path = std::getenv("QZ_SCENE_CHILD");
-  std::vector<std::uint32_t> sheet = bench_scene::MakeDiscSheet(kSheet);
+  std::vector<std::uint32_t> sheet = ChildSheet();
   const std::vector<bench_scene::Sprite> sprites = SpreadSprites(kSheet, kSprites, kScreenW, kScreenH);
   std::vector<int> cells(static_cast<std::size_t>(SheetCells(kSheet)));
   std::unique_ptr<SdlSoftwareSprites> sdl;
@@ -244,12 +266,13 @@ constexpr ProcessPath kProcessPaths[] = {
 };
 
 // The mean frame time (microseconds) a child prints; negative on failure.
-double RunSceneChild(const ProcessPath& path) {
+double RunSceneChild(const ProcessPath& path, const SceneSheet& sheet) {
   char self[4096];
   const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
   if (length <= 0) return -1;
   self[length] = '\0';
-  std::string command = std::string("env -u QZ_RASTER_THREADS QZ_SCENE_CHILD=") + path.child;
+  std::string command =
+      std::string("env -u QZ_RASTER_THREADS QZ_SCENE_CHILD=") + path.child + " QZ_SCENE_SHEET=" + sheet.name;
   if (*path.workers != '\0') command += std::string(" QZ_RASTER_THREADS=") + path.workers;
   command += std::string(" '") + self + "' --benchmark_filter='^BM_SpriteSceneChild' 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
@@ -281,32 +304,46 @@ std::string LoadAverage() {
 
 void BM_SpriteSceneProcesses(benchmark::State& state) {
   constexpr std::size_t kPaths = std::size(kProcessPaths);
-  std::vector<std::vector<double>> times(kPaths);
+  constexpr std::size_t kSheets = std::size(kSceneSheets);
+  // times[sheet][path]: one frame time a round.
+  std::vector<std::vector<std::vector<double>>> times(kSheets, std::vector<std::vector<double>>(kPaths));
   const std::string loadBefore = LoadAverage();
   for (auto _ : state) {
     for (int round = 0; round < kProcessRounds; ++round) {
       // Each round starts one path further on, so no path always follows the same one.
-      for (std::size_t k = 0; k < kPaths; ++k) {
-        const std::size_t p = (k + static_cast<std::size_t>(round)) % kPaths;
-        const double micros = RunSceneChild(kProcessPaths[p]);
-        if (micros <= 0) {
-          state.SkipWithError("a scene process failed");
-          return;
+      for (std::size_t sheet = 0; sheet < kSheets; ++sheet) {
+        for (std::size_t k = 0; k < kPaths; ++k) {
+          const std::size_t p = (k + static_cast<std::size_t>(round)) % kPaths;
+          const double micros = RunSceneChild(kProcessPaths[p], kSceneSheets[sheet]);
+          if (micros <= 0) {
+            state.SkipWithError("a scene process failed");
+            return;
+          }
+          times[sheet][p].push_back(micros);
         }
-        times[p].push_back(micros);
       }
     }
-    state.SetIterationTime(Median(times[4]) / 1e6);
+    state.SetIterationTime(Median(times[0][4]) / 1e6);
   }
-  const double sdl = Median(times[0]);
   std::printf("\nSprite scene, one path per process (%d frames each, median of %d interleaved rounds)\n",
               kChildFrames, kProcessRounds);
   std::printf("load average before: %s; after: %s\n", loadBefore.c_str(), LoadAverage().c_str());
-  std::printf("| path | frame (ms) | frames/s | x SDL |\n|---|---|---|---|\n");
+  std::printf("| path |");
+  for (const SceneSheet& sheet : kSceneSheets) std::printf(" %s: frame (ms) | x SDL |", sheet.name);
+  std::printf("\n|---|");
+  for (std::size_t sheet = 0; sheet < kSheets; ++sheet) std::printf("---|---|");
+  std::printf("\n");
   for (std::size_t p = 0; p < kPaths; ++p) {
-    const double median = Median(times[p]);
-    std::printf("| %s | %.3f | %.0f | %.2f |\n", kProcessPaths[p].name, median / 1000, 1e6 / median, sdl / median);
-    if (p > 0) state.counters[std::string("x_sdl_") + kProcessPaths[p].child + kProcessPaths[p].workers] = sdl / median;
+    std::printf("| %s |", kProcessPaths[p].name);
+    for (std::size_t sheet = 0; sheet < kSheets; ++sheet) {
+      const double sdl = Median(times[sheet][0]), median = Median(times[sheet][p]);
+      std::printf(" %.3f | %.2f |", median / 1000, sdl / median);
+      if (p > 0) {
+        state.counters[std::string("x_sdl_") + kSceneSheets[sheet].name + "_" + kProcessPaths[p].child +
+                       kProcessPaths[p].workers] = sdl / median;
+      }
+    }
+    std::printf("\n");
   }
 }
 BENCHMARK(BM_SpriteSceneProcesses)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);

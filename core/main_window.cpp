@@ -280,6 +280,7 @@ int CreateMainWindow() {
     const plat::HWND window = CreateTheWindow(state);
     if (window == nullptr) {
       AppendLogText(text::kCreateWindowFailed);
+      if (plat::GetDisplayOpenFailure()[0] != '\0') SetStartFailureReason(plat::GetDisplayOpenFailure());
       state.endRequest = 1;
       state.beingCreated = 0;
       return -1;

@@ -180,7 +180,7 @@ void HandleQueuedActivations(WindowSystemState& state) {
 void RunFrameServices(WindowSystemState& state) {
   ServiceSoundsWithoutStreamThread();
   UpdateMusicPlayStates();
-  UpdateKeyboardState();
+  UpdateKeyboardStateForFrame();
   UpdatePadVibrationTimers();
   PumpNetworkMessages(1);
   // The editor may pump again (the clipboard); the guard keeps that flat.

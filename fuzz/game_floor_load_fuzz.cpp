@@ -40,7 +40,7 @@ std::vector<std::uint8_t> LaidOverGallery(const std::uint8_t* data, std::size_t 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   veltrin::fuzz::LiveGame& game = veltrin::fuzz::LiveGame::Get();
   if (size == 0) return 0;
-  game.BeginInput();
+  const veltrin::fuzz::LiveGame::InputScope input = game.BeginInput();
   const std::vector<std::uint8_t> file =
       data[0] >= 128 ? LaidOverGallery(data + 1, size - 1) : std::vector<std::uint8_t>(data + 1, data + size);
   game.WriteGameFile(GamePath("\\map\\001.map"), file.data(), file.size());

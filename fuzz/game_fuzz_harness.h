@@ -1,13 +1,17 @@
 // The live game for the fuzz targets that feed it files: started once per
-// process, headless on virtual time with the manual audio sink, in a data set
-// generated into a temporary folder (removed at exit). Every frame wait moves
-// the clock one frame on, so fades and window zooms cost no real time, and a
+// process in LLVMFuzzerInitialize, headless on virtual time with the manual
+// audio sink, in a data set generated into /tmp/veltrin_fuzz_<pid> (removed
+// at exit; one left by a process that died, as libFuzzer's timeout and crash
+// exits leave it, is removed by the next start). Every frame wait moves the
+// clock one frame on, fades and window zooms cut straight to their end, and a
 // blocking loop is ended (as by a quit) once an input has run kFrameLimit
 // frames, so no input can hang the target.
 #pragma once
 
-#include <stdlib.h>
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdint>
 #include <cstdio>
@@ -15,17 +19,23 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "core/main_window.h"
 #include "core/window_state.h"
+#include "game/crossfade.h"
+#include "game/game_assets.h"
 #include "game/game_entry.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
+#include "game/music.h"
 #include "game/screen_frame.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/dsound.h"
 #include "platform/file.h"
+#include "sound/sound_handle.h"
+#include "sound/sound_play.h"
 #include "tools/datagen/data_set.h"
 
 // fontconfig loses a few blocks of its own now and then while the fonts are
@@ -36,7 +46,9 @@ namespace veltrin::fuzz {
 
 class LiveGame {
  public:
-  static constexpr int kFrameLimit = 40;
+  // One 16-frame window zoom and a few frames of what follows it: each frame
+  // drawn costs an input as much as the rest of it.
+  static constexpr int kFrameLimit = 20;
 
   // The game, started on the first call; aborts when it cannot start.
   static LiveGame& Get() {
@@ -44,10 +56,30 @@ class LiveGame {
     return game;
   }
 
+  // One input's run, from BeginInput to the end of the scope. An input frees
+  // what it leaves behind (the music it started, the load failures it
+  // listed), so that it frees as many blocks as it makes: libFuzzer runs
+  // an input that does not a second time under the leak checker.
+  class [[nodiscard]] InputScope {
+   public:
+    InputScope() = default;
+    InputScope(const InputScope&) = delete;
+    InputScope& operator=(const InputScope&) = delete;
+    ~InputScope() {
+      if (bgmHandle != -1) {
+        qz::StopSoundHandle(bgmHandle);
+        qz::DeleteSoundHandle(bgmHandle);
+        bgmHandle = -1;
+      }
+      std::vector<std::string>().swap(missingGameFiles);
+    }
+  };
+
   // Starts an input: the quit flag cleared, the frame budget renewed.
-  void BeginInput() {
+  InputScope BeginInput() {
     gameState.quitRequested = 0;
     framesThisInput_ = 0;
+    return {};
   }
 
   // Writes bytes to a game path ("\map\001.map"), replacing the file.
@@ -58,29 +90,53 @@ class LiveGame {
   }
 
  private:
+  static constexpr char kFolderPrefix[] = "veltrin_fuzz_";
+
   LiveGame() {
-    char pattern[] = "/tmp/veltrin_fuzz_XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
-    root_ = pattern;
+    RemoveFoldersOfEndedRuns();
+    root_ = "/tmp/" + std::string(kFolderPrefix) + std::to_string(getpid());
+    std::error_code failed;
+    std::filesystem::remove_all(root_, failed);
+    if (!std::filesystem::create_directory(root_, failed)) std::abort();
     std::string error;
     if (!datagen::WriteDataSet(root_, datagen::DataSetOptions{}, &error)) {
       std::fprintf(stderr, "data set not written: %s\n", error.c_str());
       std::abort();
     }
+    // The game builds every path on the directory current at its start; the
+    // one before is given back for libFuzzer's relative corpus and artifact paths.
+    const std::filesystem::path previousDirectory = std::filesystem::current_path();
     std::filesystem::current_path(root_);
     plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
     plat::UseVirtualTime(true);
+    plat::SetVirtualSleepYieldsForTest(false);
     plat::SetAudioSinkForTest(plat::AudioSinkKind::kManual);
     qz::GetWindowSystemState().settings = qz::WindowSettings{};
     const std::string className = "QzFuzz" + std::to_string(getpid());
     className.copy(qz::GetWindowSystemState().settings.className, className.size());
     SetFrameWaitHookForTest(&NextFrame);
+    SetAnimationsCutToTheirEndForTest(true);
     if (StartGame() != 0) std::abort();
+    std::filesystem::current_path(previousDirectory);
   }
   ~LiveGame() {
     EndGame();
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
+  }
+
+  // The data set folders in /tmp whose process is gone.
+  static void RemoveFoldersOfEndedRuns() {
+    std::error_code failed;
+    for (const auto& entry : std::filesystem::directory_iterator("/tmp", failed)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind(kFolderPrefix, 0) != 0) continue;
+      const std::string pid = name.substr(sizeof(kFolderPrefix) - 1);
+      if (pid.empty() || pid.size() > 9 || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+      if (kill(static_cast<pid_t>(std::stol(pid)), 0) == 0 || errno != ESRCH) continue;
+      std::error_code ignored;
+      std::filesystem::remove_all(entry.path(), ignored);
+    }
   }
 
   static void NextFrame() {
@@ -95,3 +151,10 @@ class LiveGame {
 };
 
 }  // namespace veltrin::fuzz
+
+// The game and its data set are made before the first input, so that no
+// input's time or leak check includes them.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  veltrin::fuzz::LiveGame::Get();
+  return 0;
+}

@@ -16,7 +16,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   veltrin::fuzz::LiveGame& game = veltrin::fuzz::LiveGame::Get();
   if (size == 0) return 0;
-  game.BeginInput();
+  const veltrin::fuzz::LiveGame::InputScope input = game.BeginInput();
   const int mode = data[0] % 2;
   const int number = data[0] / 2;
   const GameString path = MessagePagePath(mode, number);

@@ -16,7 +16,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   veltrin::fuzz::LiveGame& game = veltrin::fuzz::LiveGame::Get();
-  game.BeginInput();
+  const veltrin::fuzz::LiveGame::InputScope input = game.BeginInput();
   const std::uint8_t* end = data + size;
   const std::uint8_t* zero = std::find(data, end, 0);
   game.WriteGameFile(GamePath("\\save\\config.ini"), data, static_cast<std::size_t>(zero - data));

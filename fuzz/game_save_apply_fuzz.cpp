@@ -14,7 +14,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   veltrin::fuzz::LiveGame& game = veltrin::fuzz::LiveGame::Get();
-  game.BeginInput();
+  const veltrin::fuzz::LiveGame::InputScope input = game.BeginInput();
   game.WriteGameFile(SaveDataFile(2), data, size);
   MakeSaveSlotLabel(2);
 

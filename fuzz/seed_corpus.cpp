@@ -340,13 +340,15 @@ std::vector<Bytes> FramedStreams() {
 // A new game's slot on floor "001" and one further on, with links and flags.
 std::vector<Bytes> Saves() {
   SaveRecord record{};
+  record.maxMagic = kStartMaxMagic;
+  record.shotLevel[0] = 1;
   record.mapName = "001";
   const Bytes fresh = EncodeSaveRecord(record);
   record.mapName = "042";
   record.doorLinks[41][2] = -1;
   record.visited[41] = 1;
   record.floorValue[7] = 29;
-  record.coins = 1234;
+  record.coins = 34;
   record.entrance = 3;
   record.playTimeMs = 987654;
   return {fresh, EncodeSaveRecord(record)};

@@ -69,7 +69,7 @@ constexpr ChestContent kLearnedMagic{"Get : Magic Shot", "Learned Magic Shot!", 
 // A type no chest should hold shows the empty chest's texts and grants nothing.
 constexpr ChestContent kUnknownContent = kContents[kChestNothing - kFirstContent];
 
-constexpr int kCoinCap = 99;
+static_assert(kFirstContent + static_cast<int>(std::size(kContents)) - 1 == kLastChestContent);
 constexpr int kJingleVolumeFloor = 40;
 constexpr int kTreasureFloor = 99;  // floor "100"
 constexpr int kIconX = 96, kIconY = 224, kTextX = 136;

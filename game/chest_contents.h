@@ -11,6 +11,10 @@ enum ChestContentType : int {
   kChestGravityShot = 9,
   kChestMagicShot = 10,
   kChestFirstFlag = 11,  // 11..26 set progress flag (type - 11)
+  kChestHighJump = 12,
+  kChestBreakPower = 13,
+  kChestChainRing = 17,
+  kChestCreatePower = 18,
   kChestTrueEye = 19,
   kChestCandle = 20,
   kChestFirstTreasure = 23,  // the four replicas

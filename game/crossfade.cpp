@@ -53,7 +53,12 @@ void RenewWorkScreens() {
 void CrossfadeScreens(int mode) {
   const FadeSteps steps = StepsOf(mode);
   bool open = true;
-  for (int alpha = 0; open && alpha <= steps.maximum; alpha += steps.step) {
+  // Cut short, only mode 2 has a blend to show: the others end on the new picture.
+  int firstAlpha = 0;
+  if (AnimationsCutToTheirEnd()) {
+    firstAlpha = mode == 2 ? steps.maximum - steps.maximum % steps.step : steps.maximum + 1;
+  }
+  for (int alpha = firstAlpha; open && alpha <= steps.maximum; alpha += steps.step) {
     qz::SetBlendModeAndParam(0, 0);
     qz::ClearDrawTarget(nullptr);
     qz::BlitGraph(0, 0, oldScreen, 0);

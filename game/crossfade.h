@@ -11,7 +11,8 @@ extern std::int32_t skipFade;
 
 // Blocking fade from oldScreen to newScreen, one presented frame per alpha
 // step (mode 0 step 8, 1 step 16, 2 step 8 up to 127 and no final frame,
-// 3 step 32; other modes as 1). Both work graphs are then new and blank. A
+// 3 step 32; other modes as 1), or with animations cut only the last (mode
+// 2's half-way blend, every other mode's new picture). Both work graphs are then new and blank. A
 // window close ends it early and sets the quit flag.
 void CrossfadeScreens(int mode);
 // Copies the whole screen into a 640 by 480 graph.

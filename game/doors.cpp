@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 #include <utility>
 
 #include "core/clock.h"
 #include "game/action_input.h"
+#include "game/color_text.h"
 #include "game/crossfade.h"
 #include "game/effects.h"
 #include "game/floor_load.h"
@@ -19,6 +21,7 @@
 #include "game/music.h"
 #include "game/player.h"
 #include "game/pools.h"
+#include "game/save_file.h"
 #include "game/screen_frame.h"
 #include "game/screen_state.h"
 #include "game/screens.h"
@@ -91,8 +94,13 @@ void DrawBanner(int floorShown, int viaDoor) {
   qz::BlitGraph(192, 276, images.fontTime, 1);
   DrawDigits(floorTime, [](int i, int graph) { qz::BlitGraph(330 + 26 * i, 276, graph, 1); });
   if (viaDoor == 1) {
-    qz::BlitGraph(16, 440, images.fontAutosave, 1);
-    WriteSaveFile(gameState.saveSlot);
+    // A save that failed must not show as made: the player would trust it.
+    std::string failure;
+    if (WriteSaveFile(gameState.saveSlot, &failure) == 0 && !failure.empty()) {
+      DrawColorText(16, 444, GameString(("NOT SAVED: " + failure).c_str()), kTextWhite);
+    } else {
+      qz::BlitGraph(16, 440, images.fontAutosave, 1);
+    }
   }
   qz::SetBlendModeAndParam(0, 0);
   CaptureScreen(newScreen);

@@ -273,6 +273,11 @@ const char* MapFileFault(const MapFileData& data) {
   for (const MapFileData::Slot& s : data.slots) {
     if (CheckedCellIndex(s.tileX, s.tileY) < 0) return "slot position";
   }
+  // A chest records its type as the floor's found item, which a save keeps.
+  for (int i = kSlotKeySwitch; i <= kSlotChest; ++i) {
+    const MapFileData::Slot& s = data.slots[static_cast<std::size_t>(i)];
+    if (s.active == 1 && (s.type < 0 || s.type > kLastChestContent)) return "slot type";
+  }
   if (!AllInMap(data.movingObjects)) return "moving object position";
   for (const MapFileData::Door& door : data.doors) {
     if (door.targetEntrance < 0 || door.targetEntrance >= kDoorsPerFloor) return "door target entrance";

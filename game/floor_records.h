@@ -13,6 +13,8 @@ inline constexpr int kMovingObjectCount = 64;
 inline constexpr int kMapFlagCount = 8;
 inline constexpr int kFloorDoorCount = 4;
 inline constexpr int kCheckCubeEntrance = 4;
+// The highest type a floor slot may hold: chests hold 6..29 (ChestContentType).
+inline constexpr int kLastChestContent = 29;
 
 enum MapFlag : int {
   kMapFlagJumpBonus = 0,

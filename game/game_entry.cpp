@@ -23,6 +23,7 @@
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "game/game_text.h"
+#include "game/save_file.h"
 #include "game/music.h"
 #include "game/screen_frame.h"
 #include "game/screens.h"
@@ -128,6 +129,7 @@ int StartGame() {
   missingGameFiles.clear();
   ReadStartDirectory();
   if (!CheckDataSet()) return -1;
+  RemoveInterruptedSaves();
   ReadConfigFile();
   SetLibraryOptions();
   if (qz::InitLibraryEntry() == -1) {

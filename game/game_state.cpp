@@ -41,7 +41,7 @@ void ResetPlayer() {
   fresh.ridingObject = -1;
   fresh.animState = -1;
   fresh.life = fresh.maxLife = 1;
-  fresh.magic = fresh.maxMagic = 16;
+  fresh.magic = fresh.maxMagic = kStartMaxMagic;
   fresh.shotLevel[0] = 1;
   player = fresh;
 }

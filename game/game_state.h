@@ -68,6 +68,11 @@ struct PlayerRecord {
   std::int32_t ProgressFlags[kProgressFlagCount];
 };
 
+// A new game's Max MP, and where the pick-ups of coins and keys stop.
+inline constexpr int kStartMaxMagic = 16;
+inline constexpr int kCoinCap = 99;
+inline constexpr int kKeyCap = 99;
+
 // Floor n (1..100) uses index n - 1. The storage order is the save file's.
 struct FloorProgressRecord {
   std::int32_t visited[kFloorCount];

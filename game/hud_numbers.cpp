@@ -18,6 +18,9 @@ constexpr int kBarSpacing = 12;
 constexpr int kSmallSpacing = 9;
 constexpr int kFloorNumberEnd = 620;
 constexpr int kFloorNumberY = 454;
+constexpr int kFloorTimeShown = 9999;
+constexpr int kFloorTimeEnd = 628;
+constexpr int kFloorTimeY = 10;
 
 // Pieces past the digits 0..9.
 constexpr int kFloorSuffixPiece = 10;
@@ -27,13 +30,18 @@ constexpr int kUnknownDoorPiece = 12;
 constexpr int kEndingLeft = 13, kEndingRight = 14;
 
 // The value's decimal text with "0" put in front until it is `width` long
-// (at most `passes` zeros). The digit pictures have no minus sign, so a
-// negative value (a time run out, a crafted save) reads as 0.
+// (at most `passes` zeros); a longer text keeps its length. The digit
+// pictures have no minus sign, so a negative value (a time run out, a crafted
+// save) reads as 0.
 std::string PaddedDigits(int value, std::size_t width, int passes) {
   std::string text = std::to_string(std::max(value, 0));
-  for (int i = 0; i < passes && text.size() != width; ++i) text = "0" + text;
+  for (int i = 0; i < passes && text.size() < width; ++i) text = "0" + text;
   return text;
 }
+
+// The floor clock as drawn: three places at least, four at most (the
+// Hourglass on a long floor passes 999 seconds).
+std::string FloorTimeDigits() { return PaddedDigits(std::min(floorTime, kFloorTimeShown), 3, 2); }
 
 template <std::size_t N>
 void DrawPiece(const int (&sheet)[N], int piece, int x, int y) {
@@ -87,14 +95,16 @@ void DrawSmallFloorNumber(int value, int x, int y) {
 
 }  // namespace
 
+int FloorTimeLeft() { return kFloorTimeEnd - kBarSpacing * static_cast<int>(FloorTimeDigits().size()); }
+
 void DrawHudNumber(int kind, int value, int x, int y) {
   qz::SetBlendModeAndParam(1, kDigitAlpha);
   switch (kind) {
     case 1: DrawFloorNumber(); break;
-    case 3: DrawBarNumber(player.keys, 495, 10, 2, 1); break;
-    case 4: DrawBarNumber(player.coins, 543, 10, 2, 1); break;
+    case 3: DrawBarNumber(player.keys, 488, 10, 2, 1); break;
+    case 4: DrawBarNumber(player.coins, 534, 10, 2, 1); break;
     case 5: DrawMagicNumber(); break;
-    case 6: DrawBarNumber(floorTime, 591, 10, 3, 2); break;
+    case 6: DrawDigits(sheets.font3, FloorTimeDigits(), FloorTimeLeft(), kFloorTimeY, kBarSpacing); break;
     case 7: DrawSmallFloorNumber(value, x, y); break;
     default: break;
   }

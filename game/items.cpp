@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int kKeyCap = 99;
 constexpr int kMagicPipEffect = 4;
 enum SlotType : int { kKeySwitch = 4, kKey = 5 };
 enum PickUpType : int { kMagicSmall = 0, kMagicLarge = 1, kInfinityStar = 2, kTimeBonus = 3 };

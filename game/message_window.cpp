@@ -114,7 +114,7 @@ void AnimateMessageWindow(int mode, int kind) {
     LoadSheet(k.image, 2, 1, 2, k.width, k.height, MessageWindowGraphs);
     CaptureScreen(thirdScreen);
     PlaySoundEffect(kSeWindowOpen);
-    for (int o = kZoomFrames; o >= 1; --o) {
+    for (int o = AnimationsCutToTheirEnd() ? 0 : kZoomFrames; o >= 1; --o) {
       DrawZoomFrame(k, o);
       ShowAnimationFrame();
     }
@@ -122,7 +122,7 @@ void AnimateMessageWindow(int mode, int kind) {
     return;
   }
   PlaySoundEffect(kSeWindowClose);
-  for (int o = 0; o < kZoomFrames; ++o) {
+  for (int o = AnimationsCutToTheirEnd() ? kZoomFrames : 0; o < kZoomFrames; ++o) {
     DrawZoomFrame(k, o);
     ShowAnimationFrame();
   }

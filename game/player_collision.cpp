@@ -94,7 +94,7 @@ int SideEdge(int side) {
 int HeadEdge() {
   const int X = static_cast<int>(player.posX);
   const int Y = static_cast<int>(player.posY);
-  const int px[2] = {X + 18, X + 44};
+  const int px[2] = {X + kFeetProbeLeft, X + kFeetProbeRight};
   const std::int32_t a[2] = {WriteTileTypeAtPixel(px[0], Y), WriteTileTypeAtPixel(px[1], Y)};
   int blocked = a[0] >= kAttrSolidFrom || a[1] >= kAttrSolidFrom ? 1 : 0;
   if (player.invulnerableFrames < 1 && (player.airborne == 1 || RiddenObjectType() == 2) &&
@@ -131,7 +131,7 @@ int FeetEdge() {
   const int X = static_cast<int>(player.posX);
   const int Y = static_cast<int>(player.posY);
   const int py = Y + 64;
-  const int px[2] = {X + 18, X + 44};
+  const int px[2] = {X + kFeetProbeLeft, X + kFeetProbeRight};
   const std::int32_t a[2] = {WriteTileTypeAtPixel(px[0], py), WriteTileTypeAtPixel(px[1], py)};
   const int feetRow = py / kCellSize;
   if (player.velocityY < 0 && a[0] < kJumpStartBelow && a[1] < kJumpStartBelow) player.jumpStartRow = feetRow;
@@ -168,7 +168,8 @@ int DropThroughTest() {
   const int X = static_cast<int>(player.posX);
   const int Y = static_cast<int>(player.posY);
   const bool openBelow =
-      ReadAttributeAtPixel(X + 18, Y + 64) <= kAttrOneWay && ReadAttributeAtPixel(X + 44, Y + 64) <= kAttrOneWay;
+      ReadAttributeAtPixel(X + kFeetProbeLeft, Y + 64) <= kAttrOneWay &&
+      ReadAttributeAtPixel(X + kFeetProbeRight, Y + 64) <= kAttrOneWay;
   return openBelow ? 1 : 0;
 }
 

@@ -26,6 +26,11 @@ inline double WalkAcceleration() {
   if (mapFlags[kMapFlagInertia] != 1) return kWalkAcceleration;
   return player.ProgressFlags[kStabilityPendant] == 1 ? kPendantInertiaAcceleration : kInertiaAcceleration;
 }
+// The probe columns of the feet and the head, pixels from the sprite cell's
+// left edge: the player stands while either is over ground, so the body may
+// hang over a ledge until the left probe (walking right) leaves it.
+inline constexpr int kFeetProbeLeft = 18;
+inline constexpr int kFeetProbeRight = 44;
 
 // The upward speed of a launch: `high` with the High Jump, weaker under map flag 0.
 inline double LaunchSpeed(double normal, double high) {

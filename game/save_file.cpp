@@ -10,13 +10,14 @@
 #include <utility>
 
 #include "core/file_access.h"
-#include "core/log.h"
+#include "core/file_replace.h"
+#include "game/doors.h"
 #include "game/floor_load.h"
 #include "game/floor_records.h"
+#include "game/game_assets.h"
 #include "game/game_paths.h"
 #include "game/play_time.h"
 #include "platform/clock.h"
-#include "platform/file.h"
 
 namespace {
 
@@ -61,8 +62,10 @@ class SaveDecoder {
   void Name(std::string& name) {
     std::int32_t length = 0;
     Value(length);
-    if (!ok_ || length < 0 || length > kMaxNameLength || size_ - at_ < static_cast<std::size_t>(length) + 1) {
+    if (!ok_) return;
+    if (length < 0 || length > kMaxNameLength || size_ - at_ < static_cast<std::size_t>(length) + 1) {
       ok_ = false;
+      nameBad_ = length < 0 || length > kMaxNameLength;
       return;
     }
     // The writer puts exactly `length` bytes without a zero, then one zero:
@@ -71,16 +74,18 @@ class SaveDecoder {
     const std::size_t size = static_cast<std::size_t>(length);
     if (std::memchr(text, 0, size) != nullptr || text[size] != '\0') {
       ok_ = false;
+      nameBad_ = true;
       return;
     }
     name.assign(text, size);
     at_ += size + 1;
   }
-  // True when every field was read and the stored checksum matches.
-  bool Finish() {
+  // "" when every field was read and the stored checksum matches.
+  const char* Finish() {
     const std::uint32_t computed = sum_;
     std::uint32_t stored = 0;
-    return Get(&stored) && stored == computed;
+    if (!Get(&stored)) return nameBad_ ? "its map name is damaged" : "it ends early (truncated)";
+    return stored == computed ? "" : "its checksum does not match";
   }
 
  private:
@@ -99,6 +104,7 @@ class SaveDecoder {
   std::size_t at_ = 0;
   std::uint32_t sum_ = 0;
   bool ok_ = true;
+  bool nameBad_ = false;
 };
 
 // Every field in file order; Record is SaveRecord or const SaveRecord.
@@ -136,6 +142,59 @@ bool IsFloorName(const std::string& name) {
   return number >= 1 && number <= kFloorCount;
 }
 
+// What the game itself can write, from where each value is raised. Each of the
+// 100 floors has one chest, opened once (its floor-item flag), holding one MP,
+// one shot level or one coin; a shop's MP Up gives 2 MP for 2 coins and a
+// shot level costs 3, so no coin buys more than one MP or one level.
+constexpr int kMaxMagicLimit = kStartMaxMagic + kFloorCount;
+constexpr int kShotLevelStart[3] = {1, 0, 0};  // Blaze is known from the start
+constexpr int kDoorLinkUnseen = -1;           // 0: seen, not yet passed; 1..100 a floor; 101 the ending
+
+template <std::size_t N>
+bool AllIn(const std::int32_t (&values)[N], int low, int high) {
+  for (const std::int32_t v : values) {
+    if (v < low || v > high) return false;
+  }
+  return true;
+}
+
+template <std::size_t N, std::size_t M>
+bool AllIn(const std::int32_t (&rows)[N][M], int low, int high) {
+  for (const auto& row : rows) {
+    if (!AllIn(row, low, high)) return false;
+  }
+  return true;
+}
+
+bool FlagsHoldZeroOrOne(const SaveRecord& r) {
+  for (int f = 0; f < kFloorCount; ++f) {
+    if (!AllIn(r.floorItems[f], 0, 1)) return false;
+  }
+  return AllIn(r.visited, 0, 1) && AllIn(r.shopFound, 0, 1) && AllIn(r.shopSold, 0, 1) &&
+         AllIn(r.bossDefeated, 0, 1) && AllIn(r.progressFlags, 0, 1) && r.reserved >= 0 && r.reserved <= 1;
+}
+
+// "" when every value is one the game can write, else the field at fault.
+// Nothing the game never writes may reach the live game: the status bar and
+// the recovery point loop over Max MP, floor play indexes by the map name.
+const char* RecordFault(const SaveRecord& r) {
+  if (!IsFloorName(r.mapName)) return "its map name is not a floor 001..100";
+  if (r.entrance < 0 || r.entrance > kCheckCubeEntrance) return "its entrance is outside 0..4";
+  if (r.maxMagic < kStartMaxMagic || r.maxMagic > kMaxMagicLimit) return "its Max MP is outside 16..116";
+  for (int kind = 0; kind < 3; ++kind) {
+    if (r.shotLevel[kind] < kShotLevelStart[kind] || r.shotLevel[kind] > kShotLevelStart[kind] + kFloorCount) {
+      return "a shot level is outside what the chests and shops give";
+    }
+  }
+  if (r.coins < 0 || r.coins > kCoinCap) return "its coins are outside 0..99";
+  if (r.keys < 0 || r.keys > kKeyCap) return "its keys are outside 0..99";
+  if (!AllIn(r.doorLinks, kDoorLinkUnseen, kEndingFloor)) return "a door link is outside -1..101";
+  if (!AllIn(r.floorValue, -1, kLastChestContent)) return "a found item is outside -1..29";
+  if (!FlagsHoldZeroOrOne(r)) return "a flag holds neither 0 nor 1";
+  if (r.gameOvers < 0 || r.gameOvers > kGameOversCap) return "its game-over count is outside 0..30100";
+  return "";
+}
+
 // Copies one field, a whole array at once.
 template <typename T>
 void CopyField(T& to, const T& from) {
@@ -170,18 +229,49 @@ void PairLiveFields(Record& r, Copy copy) {
   copy(r.playTimeMs, gameState.playTimeMs);
 }
 
-// Writes the bytes to path through a temporary beside it, renamed over the
-// old file only when every byte reached the disk's buffers and the close
-// succeeded.
-bool ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  const std::string temporary = path + ".tmp";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const bool closed = std::fclose(file) == 0;
-  if (written && closed && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-  std::remove(temporary.c_str());
-  return false;
+// A few words on why a replacement failed, for the player.
+const char* DescribeReplaceError(qz::FileReplaceError error) {
+  switch (error) {
+    case qz::FileReplaceError::kDiskFull: return "the disk is full";
+    case qz::FileReplaceError::kAccessDenied: return "access is denied";
+    case qz::FileReplaceError::kNoFolder: return "the save folder is missing";
+    default: return "the disk refused the write";
+  }
+}
+
+// The slot file's bytes, one byte more than the longest file so nothing valid
+// is cut off; false when it cannot be opened.
+bool ReadSlotBytes(const GameString& path, std::vector<std::uint8_t>* bytes) {
+  if (CanOpenFile(path) == 0) return false;
+  const qz::FileHandle file = qz::OpenFileForRead(path.c_str(), 0);
+  if (file == 0) return false;
+  bytes->assign(kSaveFileMaxBytes + 1, 0);
+  std::size_t size = 0;
+  for (std::size_t got = 1; got != 0 && size < bytes->size(); size += got) {
+    got = qz::ReadFileBytes(bytes->data() + size, bytes->size() - size, file);
+  }
+  qz::FileAccessClose(file);
+  bytes->resize(size);
+  return true;
+}
+
+GameString DamagedCopyPath(const GameString& path) { return GameStringConcat(path, ".damaged"); }
+
+// A slot file the reader refuses is copied beside itself before a save
+// replaces it, so what was in it can still be looked at.
+void KeepDamagedSlot(const GameString& path) {
+  std::vector<std::uint8_t> bytes;
+  SaveRecord record{};
+  if (!ReadSlotBytes(path, &bytes) || DecodeSaveRecord(bytes.data(), bytes.size(), &record)) return;
+  const GameString copy = DamagedCopyPath(path);
+  qz::FileReplaceError error = qz::FileReplaceError::kNone;
+  if (qz::ReplaceFileBytes(copy.c_str(), bytes.data(), bytes.size(), &error) == 0) {
+    ReportGameProblem("the damaged save %s is kept as %s before it is overwritten", DiskFileName(path).c_str(),
+                      DiskFileName(copy).c_str());
+  } else {
+    ReportGameProblem("the damaged save %s is overwritten without a copy: %s", DiskFileName(path).c_str(),
+                      DescribeReplaceError(error));
+  }
 }
 
 }  // namespace
@@ -192,10 +282,15 @@ std::vector<std::uint8_t> EncodeSaveRecord(const SaveRecord& record) {
   return encoder.Finish();
 }
 
-bool DecodeSaveRecord(const std::uint8_t* bytes, std::size_t size, SaveRecord* out) {
+const char* SaveFileFault(const std::uint8_t* bytes, std::size_t size, SaveRecord* out) {
   SaveDecoder decoder(bytes, size);
   VisitFields(decoder, *out);
-  return decoder.Finish() && IsFloorName(out->mapName) && out->entrance >= 0 && out->entrance <= kCheckCubeEntrance;
+  const char* fault = decoder.Finish();
+  return fault[0] != '\0' ? fault : RecordFault(*out);
+}
+
+bool DecodeSaveRecord(const std::uint8_t* bytes, std::size_t size, SaveRecord* out) {
+  return SaveFileFault(bytes, size, out)[0] == '\0';
 }
 
 SaveRecord CaptureSaveRecord() {
@@ -215,30 +310,27 @@ GameString SaveDataFile(int slot) {
                           ".sav");
 }
 
-int WriteSaveFile(int slot) {
+int WriteSaveFile(int slot, std::string* failure) {
   if (slot == -1) return 0;
   const GameString path = SaveDataFile(slot);
   AdvancePlayTime();
-  const std::string native = plat::ToPosixPath(path.c_str());
-  if (!native.empty() && ReplaceFile(native, EncodeSaveRecord(CaptureSaveRecord()))) return 1;
-  qz::AppendLogFormat("save slot %d could not be written; the previous save is kept\n", slot);
+  KeepDamagedSlot(path);
+  const std::vector<std::uint8_t> bytes = EncodeSaveRecord(CaptureSaveRecord());
+  qz::FileReplaceError error = qz::FileReplaceError::kNone;
+  if (qz::ReplaceFileBytes(path.c_str(), bytes.data(), bytes.size(), &error) == 0) return 1;
+  const char* why = DescribeReplaceError(error);
+  ReportGameProblem("could not save to %s: %s; the previous save is kept", DiskFileName(path).c_str(), why);
+  if (failure != nullptr) *failure = why;
   return 0;
 }
 
 int ReadSaveFile(int slot) {
   const GameString path = SaveDataFile(slot);
-  if (CanOpenFile(path) == 0) return 0;
-  const qz::FileHandle file = qz::OpenFileForRead(path.c_str(), 0);
-  if (file == 0) return 0;
-  // One byte more than the longest file, so nothing valid is cut off.
-  std::vector<std::uint8_t> bytes(kSaveFileMaxBytes + 1);
-  std::size_t size = 0;
-  for (std::size_t got = 1; got != 0 && size < bytes.size(); size += got) {
-    got = qz::ReadFileBytes(bytes.data() + size, bytes.size() - size, file);
-  }
-  qz::FileAccessClose(file);
+  std::vector<std::uint8_t> bytes;
+  if (!ReadSlotBytes(path, &bytes)) return 0;
   SaveRecord record{};
-  if (!DecodeSaveRecord(bytes.data(), size, &record)) {
+  if (const char* fault = SaveFileFault(bytes.data(), bytes.size(), &record); fault[0] != '\0') {
+    ReportGameProblem("save file %s refused: %s", DiskFileName(path).c_str(), fault);
     ResetNewGame();
     return 0;
   }
@@ -247,4 +339,12 @@ int ReadSaveFile(int slot) {
   player.posX = player.x;
   player.posY = player.y;
   return 1;
+}
+
+void RemoveInterruptedSaves() {
+  for (int slot = 1; slot <= 3; ++slot) {
+    const GameString path = SaveDataFile(slot);
+    qz::RemoveInterruptedReplacement(path.c_str());
+    qz::RemoveInterruptedReplacement(DamagedCopyPath(path).c_str());
+  }
 }

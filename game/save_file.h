@@ -37,10 +37,16 @@ inline constexpr std::size_t kSaveFileMaxBytes = kSaveFileFixedBytes + 255;
 
 // The file bytes of a record, closed by its checksum.
 std::vector<std::uint8_t> EncodeSaveRecord(const SaveRecord& record);
-// Reads a file's bytes (bytes past the checksum are ignored). False when the
-// file is damaged: short, a name length outside 0..255, a name with a zero
-// inside or without its terminating zero, a checksum that does not match, a
-// map name that is not a floor "001".."100" or an entrance outside 0..4.
+// Reads a file's bytes into *out (bytes past the checksum are ignored): "" for
+// a save the game could have written, else why it is damaged: short, a name
+// length outside 0..255, a name with a zero inside or without its terminating
+// zero, a checksum that does not match, or a value the game never writes (a
+// map name that is not a floor "001".."100", an entrance outside 0..4, Max
+// MP outside 16..116, shot levels past a level a floor, coins or keys outside
+// 0..99, door links outside -1..101, found items outside -1..29, flags
+// holding neither 0 nor 1, more game overs than their cap).
+const char* SaveFileFault(const std::uint8_t* bytes, std::size_t size, SaveRecord* out);
+// True when SaveFileFault finds nothing.
 bool DecodeSaveRecord(const std::uint8_t* bytes, std::size_t size, SaveRecord* out);
 
 // The live progress as a record, and a record put back into the live state.
@@ -51,9 +57,15 @@ void ApplySaveRecord(const SaveRecord& record);
 GameString SaveDataFile(int slot);
 // Stores the live progress in slot 1..3 after bringing the play time up to
 // date: 1 when written. Slot -1 (a debug start) writes nothing and returns 0.
-// The file is written beside the old one and renamed over it only when the
-// whole write succeeded, so a failed write keeps the old save (and returns 0).
-int WriteSaveFile(int slot);
+// The file is replaced whole and flushed to the disk (qz::ReplaceFileBytes),
+// so a failed write or a power loss keeps the old save; a failure returns 0,
+// is told on stderr with the file's path and sets *failure to a few words on
+// why. A slot file the reader refuses is first copied to its name +
+// ".damaged".
+int WriteSaveFile(int slot, std::string* failure = nullptr);
 // Loads slot 1..3 into the live progress: 1 on success. A missing file
-// returns 0 and changes nothing; a damaged one resets a new game and returns 0.
+// returns 0 and changes nothing; a damaged one is named on stderr with why,
+// resets a new game and returns 0.
 int ReadSaveFile(int slot);
+// Removes the temporaries of slot writes cut off by a kill or a power loss.
+void RemoveInterruptedSaves();

@@ -13,6 +13,7 @@ std::int32_t lastFrameTime = 0;
 namespace {
 
 void (*frameWaitHook)() = nullptr;
+bool animationsCut = false;
 
 constexpr int kEscapeKey = 0x01;
 
@@ -27,6 +28,10 @@ std::int32_t WaitFrame() {
 }
 
 void SetFrameWaitHookForTest(void (*hook)()) { frameWaitHook = hook; }
+
+void SetAnimationsCutToTheirEndForTest(bool cut) { animationsCut = cut; }
+
+bool AnimationsCutToTheirEnd() { return animationsCut; }
 
 int CheckQuitRequest() {
   if (qz::TestKeyDown(kEscapeKey) == 1) {

@@ -19,6 +19,10 @@ std::int32_t WaitFrame();
 // Test hook: called at the end of every frame wait, the frames of blocking
 // sequences included, so scripted input can change from frame to frame.
 void SetFrameWaitHookForTest(void (*hook)());
+// Harness switch: the blocking animations (fades, message window zooms) show
+// only their last frame, or none when the screen after them is drawn anyway.
+void SetAnimationsCutToTheirEndForTest(bool cut);
+bool AnimationsCutToTheirEnd();
 // Escape sends a scene to the title and quits from the title; then pumps the
 // window. 1 (with the quit flag set) when the window is closing, else 0.
 int CheckQuitRequest();

@@ -224,11 +224,11 @@ void StepDialogCursor(CursorRecord& c) {
 
 enum class DialogEnd { kNo, kYes, kLeftShop };
 
-// "... is what you want to buy?" until Confirm or Cancel; Yes when Confirm
+// "Buy ...?" until Confirm or Cancel; Yes when Confirm
 // came with the cursor above the middle, even mid-slide.
 DialogEnd AskToBuy(int row) {
   AnimateMessageWindow(1, kDialogWindow);
-  DrawColorText(96, 206, GameStringConcat(shopStock.goodsName[row], " is what you want to buy?"), kTextYellow);
+  DrawColorText(96, 206, GameStringConcat(GameStringConcatPrefix("Buy ", shopStock.goodsName[row]), "?"), kTextYellow);
   DrawColorText(152, 230, GameString("Yes"), kTextWhite);
   DrawColorText(152, 254, GameString("No"), kTextWhite);
   CaptureScreen(oldScreen);

@@ -275,6 +275,9 @@ int InitializeInput() {
   in.keyAssignmentInitialised = assignmentSet;
   std::memcpy(in.keyAssignment, assignment, sizeof assignment);
   in.startRunning = 1;
+  // Presses from before this start belong to no frame of it.
+  std::uint8_t earlierPresses[256];
+  plat::TakeKeyPresses(earlierPresses);
 
   bool withInterface = false;
   if (in.noDirectInput == 0) {
@@ -364,7 +367,22 @@ int ReleaseJoypads() {
   return 0;
 }
 
-int UpdateKeyboardState() {
+namespace {
+
+// A frame's read first ages the presses no read looked at; then every read
+// keeps the new presses.
+void CollectPresses(InputState& in, bool frameRead) {
+  if (frameRead) {
+    for (std::uint8_t& press : in.keyPresses) press = (press & kPressFresh) != 0 ? kPressAged : 0;
+  }
+  std::uint8_t pressed[256];
+  plat::TakeKeyPresses(pressed);
+  for (const VirtualKeyCodeRow* row = kVirtualKeyToKeyCodeTable; row->virtualKey != 0xFFFF; ++row) {
+    if (pressed[row->virtualKey] != 0) in.keyPresses[row->keyCode] |= kPressFresh;
+  }
+}
+
+int RefreshKeyboardState(bool frameRead) {
   RecordCall("UpdateKeyboardState");
   InputState& in = gInputState;
   if (in.refreshRunning != 0) return 0;
@@ -373,10 +391,15 @@ int UpdateKeyboardState() {
     ~ClearOnReturn() { gInputState.refreshRunning = 0; }
   } clear;
 
+  // Presses are collected after the pump, so those it just delivered count.
+  const auto addPresses = [&in, frameRead] {
+    CollectPresses(in, frameRead);
+    return 1;
+  };
   const std::int32_t now = GetMillisecondCount();
   const bool useDevice = in.noDirectInput == 0 && in.keyboard != nullptr && GetOsCode() < kOsWindowsVista;
   if (useDevice) {
-    if (now == in.lastKeyboardPoll && !IsEventSignalled(in.keyboardEvent)) return 0;
+    if (!frameRead && now == in.lastKeyboardPoll && !IsEventSignalled(in.keyboardEvent)) return 0;
     if (PumpForRefresh() != 0 || in.object == nullptr || in.keyboard == nullptr) return 0;
     if (!Succeeded(in.keyboard->GetDeviceState(256, in.keyState))) {
       if (!Succeeded(in.keyboard->Acquire()) || !Succeeded(in.keyboard->GetDeviceState(256, in.keyState))) return 0;
@@ -386,9 +409,9 @@ int UpdateKeyboardState() {
     std::uint8_t keys[256];
     plat::GetKeyboardState(keys);
     in.keyState[0x36] = keys[0xA1];
-    return 1;
+    return addPresses();
   }
-  if (!IsMainThread() || now == in.lastKeyboardPoll) return 0;
+  if (!IsMainThread() || (!frameRead && now == in.lastKeyboardPoll)) return 0;
   in.lastKeyboardPoll = now;
   if (PumpForRefresh() != 0) return 0;
   std::uint8_t keys[256];
@@ -401,8 +424,22 @@ int UpdateKeyboardState() {
   in.mouseButtons[1] = (keys[0x02] & 0x80) != 0 ? 1 : 0;
   in.mouseButtons[2] = (keys[0x04] & 0x80) != 0 ? 1 : 0;
   in.mouseButtonsValid = 1;
-  return 1;
+  return addPresses();
 }
+
+}  // namespace
+
+bool ReadKeyCode(int keyCode) {
+  InputState& in = gInputState;
+  if (keyCode < 0 || keyCode > 255) return false;
+  const bool pressed = in.keyPresses[keyCode] != 0;
+  in.keyPresses[keyCode] = 0;
+  return (in.keyState[keyCode] & 0x80) != 0 || pressed;
+}
+
+int UpdateKeyboardState() { return RefreshKeyboardState(false); }
+
+int UpdateKeyboardStateForFrame() { return RefreshKeyboardState(true); }
 
 int UpdateJoypadState(int index) {
   InputState& in = gInputState;

@@ -11,8 +11,12 @@ namespace qz {
 // 0, or -1 when the keyboard cannot be set up.
 int InitializeInput();
 int TerminateInput();
-// 1 when the key state was refreshed, else 0.
+// 1 when the key state was refreshed, else 0. Presses are kept for the key
+// tests (ReadKeyCode), so a key pressed and let go between two reads still
+// counts for one frame.
 int UpdateKeyboardState();
+// The frame's read, once a pump pass: ages the presses no read looked at.
+int UpdateKeyboardStateForFrame();
 int UpdatePadVibrationTimers();
 int ReacquireInputDevices();
 int UpdateJoypadEffects();

@@ -43,7 +43,8 @@ struct InputState {
   plat::InputDevice* keyboard;
   plat::Handle keyboardEvent;
   std::int32_t lastKeyboardPoll;
-  std::uint8_t keyState[256];
+  std::uint8_t keyState[256];    // held keys, bit 7
+  std::uint8_t keyPresses[256];  // kPress* bits by key code
   std::int32_t keyAssignmentInitialised;
   KeyAssignmentTable keyAssignment;
   std::int32_t mouseButtonsValid;
@@ -55,6 +56,16 @@ struct InputState {
 };
 
 extern InputState gInputState;
+
+// A key's press is kept until a read looks at the key, so a press let go
+// before any read still reads as down once. A press no read looked at goes
+// at the second frame's read after it.
+inline constexpr std::uint8_t kPressFresh = 0x01;  // since the last frame's read
+inline constexpr std::uint8_t kPressAged = 0x02;   // from before it
+
+// Whether the key is held or has a kept press, which this read takes: what
+// the key tests read.
+bool ReadKeyCode(int keyCode);
 
 inline bool IsInputStarted() { return gInputState.object != nullptr || gInputState.fallbackMode != 0; }
 

@@ -35,8 +35,7 @@ int TestKeyDown(int keyCode) {
     return InitializeInput();
   }
   UpdateKeyboardState();
-  if (keyCode < 0 || keyCode > 255) return 0;
-  return (gInputState.keyState[keyCode] & 0x80) != 0 ? 1 : 0;
+  return ReadKeyCode(keyCode) ? 1 : 0;
 }
 
 std::uint32_t GetPadInputBits(int inputType) {
@@ -66,7 +65,7 @@ std::uint32_t GetPadInputBits(int inputType) {
     if (row >= 0 && row < kMaxJoypads) {
       for (int bit = 0; bit < kPadBitCount; ++bit) {
         for (std::int32_t code : in.keyAssignment[row][bit]) {
-          if (code >= 0 && code < 256 && (in.keyState[code] & 0x80) != 0) bits |= 1u << bit;
+          if (ReadKeyCode(code)) bits |= 1u << bit;
         }
       }
     }

@@ -89,7 +89,12 @@ int BeginIncomingMessage(NetworkRecord* record) {
   return 1;
 }
 
+// Bytes a receive takes between the pumps it runs: a long run of messages
+// still lets the other sockets' events in, without a pump for each message.
+constexpr std::uint32_t kPumpEveryBytes = 64 * 1024;
+
 int ReceiveMessages(NetworkRecord* record) {
+  std::uint32_t sincePump = 0;
   for (;;) {
     if (record->incomingLeft == 0) {
       const int begun = BeginIncomingMessage(record);
@@ -103,7 +108,11 @@ int ReceiveMessages(NetworkRecord* record) {
     ring.stored += count;
     record->incomingLeft -= count;
     if (record->incomingLeft == 0) record->completedBytes += record->incomingLength;
-    PumpNetworkMessages(0);
+    sincePump += count;
+    if (sincePump >= kPumpEveryBytes) {
+      PumpNetworkMessages(0);
+      sincePump = 0;
+    }
     if (count == 0 || record->incomingLeft != 0) return 0;
   }
 }

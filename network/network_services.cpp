@@ -4,6 +4,7 @@
 #include "network/network_services.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "core/call_trace.h"
@@ -16,12 +17,25 @@
 namespace qz {
 namespace {
 
+// The slot where each socket's record was last found, so an event does not
+// walk the list of every connection. A hint is checked against the record
+// before it is used (slots and sockets change hands); the whole map goes
+// when it has grown past what the slots could hold, and at the network end.
+std::unordered_map<plat::SOCKET, int> gSlotHints;
+
 NetworkRecord* FindBySocket(plat::SOCKET socket) {
   NetworkState& state = GetNetworkState();
+  if (const auto hint = gSlotHints.find(socket); hint != gSlotHints.end()) {
+    NetworkRecord* record = state.records[hint->second];
+    if (record != nullptr && record->socket == socket) return record;
+  }
   if (state.listHead.next == nullptr) return nullptr;
   for (HandleListNode* node = state.listHead.next; node->next != nullptr; node = node->next) {
     auto* record = static_cast<NetworkRecord*>(node->record);
-    if (record->socket == socket) return record;
+    if (record->socket != socket) continue;
+    if (gSlotHints.size() >= 2 * static_cast<std::size_t>(kNetworkSlots)) gSlotHints.clear();
+    gSlotHints[socket] = node->id & kHandleSlotMask;
+    return record;
   }
   return nullptr;
 }
@@ -167,6 +181,7 @@ int EndNetwork() {
   }
   UnregisterNetworkWindowClass();
   state = NetworkState{};
+  gSlotHints.clear();
   Net().WSACleanup();
   UnloadNetworkPlatform();
   AppendLogText(text::kNetworkEndDone);

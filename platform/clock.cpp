@@ -53,6 +53,7 @@ std::atomic<std::uint64_t> gVirtualNanos{0};
 std::atomic<std::uint64_t> gRealOffsetNanos{0};
 std::atomic<std::uint32_t> gTimerPeriodBalance{0};
 std::atomic<VirtualTimeListener> gVirtualTimeListener{nullptr};
+std::atomic<bool> gVirtualSleepYields{true};
 
 std::mutex gFakeTimeMutex;
 bool gHasFakeTime = false;
@@ -119,7 +120,7 @@ BOOL QueryPerformanceFrequency(std::int64_t* frequency) {
 void Sleep(std::uint32_t milliseconds) {
   if (gVirtual.load(std::memory_order_acquire)) {
     AdvanceVirtualNanos(static_cast<std::uint64_t>(milliseconds) * 1000000u);
-    std::this_thread::yield();
+    if (gVirtualSleepYields.load(std::memory_order_acquire)) std::this_thread::yield();
     return;
   }
   if (milliseconds == 0) {
@@ -262,6 +263,18 @@ void UseVirtualTime(bool enabled) {
 }
 
 void AdvanceVirtualTime(std::uint64_t nanoseconds) { AdvanceVirtualNanos(nanoseconds); }
+
+void SetVirtualSleepYieldsForTest(bool yields) { gVirtualSleepYields.store(yields, std::memory_order_release); }
+
+void AdvanceVirtualTimeTo(std::uint64_t elapsedNanos) {
+  std::uint64_t now = gVirtualNanos.load(std::memory_order_acquire);
+  while (now < elapsedNanos) {
+    if (gVirtualNanos.compare_exchange_weak(now, elapsedNanos, std::memory_order_acq_rel)) {
+      if (VirtualTimeListener listener = gVirtualTimeListener.load(std::memory_order_acquire)) listener(elapsedNanos);
+      return;
+    }
+  }
+}
 
 void SetVirtualTimeListener(VirtualTimeListener listener) {
   gVirtualTimeListener.store(listener, std::memory_order_release);

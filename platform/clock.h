@@ -43,6 +43,10 @@ FileTime UnixTimeToFileTime(std::int64_t seconds, std::int64_t nanoseconds);
 // Test hooks.
 void UseVirtualTime(bool enabled);
 void AdvanceVirtualTime(std::uint64_t nanoseconds);
+// Whether a Sleep on virtual time also yields the processor (by default it
+// does). A harness whose waits run on one thread turns it off: on a busy
+// machine each yield can cost a time slice, and a 400 ms wait sleeps 400 times.
+void SetVirtualSleepYieldsForTest(bool yields);
 // A fixed local time for GetLocalTime, or null for the real one.
 void SetFakeLocalTime(const SystemTime* time);
 // timeBeginPeriod calls not yet matched by timeEndPeriod.

@@ -9,6 +9,8 @@ namespace plat {
 bool IsVirtualTime();
 // Time since start without moving virtual time on.
 std::uint64_t PeekElapsedNanos();
+// Moves virtual time on to `elapsedNanos` unless it is there already.
+void AdvanceVirtualTimeTo(std::uint64_t elapsedNanos);
 
 // Told the new time since start by whichever thread moves virtual time on (a
 // Sleep, a counter read, an advance), so that what follows the clock (the

@@ -198,8 +198,8 @@ HRESULT DeviceImpl::GetSwapChain(std::uint32_t swapChain, IDirect3DSwapChain9** 
 }
 
 HRESULT DeviceImpl::Present(const WinRect* srcRect, const WinRect* dstRect, HWND window, const void* dirtyRegion) {
-  if (bands_ != nullptr) bands_->Finish();
   HRESULT result = CountCall("Present");
+  if (result == D3D_OK && !FinishRecorded()) result = D3DERR_INVALIDCALL;
   if (result == D3D_OK && dirtyRegion != nullptr) result = D3DERR_INVALIDCALL;
   if (result == D3D_OK) result = swapChain_->PresentFrame(srcRect, dstRect, window);
   return Finish("Present", result, [&] {
@@ -232,7 +232,8 @@ HRESULT DeviceImpl::SetRenderTargetChecked(std::uint32_t index, IDirect3DSurface
       !Owns(target, "SetRenderTarget")) {
     return D3DERR_INVALIDCALL;
   }
-  if (bands_ != nullptr) bands_->Finish();
+  // Later draws may read the old target as a texture across every band.
+  if (!FinishRecorded()) return D3DERR_INVALIDCALL;
   HoldReference(&renderTarget_, target);
   ResetViewportToTarget();
   return D3D_OK;
@@ -262,7 +263,7 @@ HRESULT DeviceImpl::SetDepthStencilSurface(IDirect3DSurface9* surface) {
       (depth->kind() != SurfaceKind::kDepthStencil || !Owns(depth, "SetDepthStencilSurface"))) {
     result = D3DERR_INVALIDCALL;
   }
-  if (result == D3D_OK && bands_ != nullptr) bands_->Finish();
+  if (result == D3D_OK && !FinishRecorded()) result = D3DERR_INVALIDCALL;
   if (result == D3D_OK) HoldReference(&depthStencil_, depth);
   return Finish("SetDepthStencilSurface", result,
                 [&] { return depth != nullptr ? depth->Describe() : std::string("null"); });
@@ -302,11 +303,10 @@ HRESULT DeviceImpl::ClearChecked(std::uint32_t count, const D3DRECT* rects, std:
     if ((flags & D3DCLEAR_TARGET) != 0) {
       const WinRect inside = Intersect(area, WholeOf(renderTarget_->store()));
       PixelStore* store = &renderTarget_->store();
-      if (!IsEmpty(inside)) {
-        FillRows(inside.top, inside.bottom, [store, inside, raw](int top, int bottom) {
-          FillColor(*store, {inside.left, top, inside.right, bottom}, raw);
-        });
-      }
+      const auto fill = [store, inside, raw](int top, int bottom) {
+        FillColor(*store, {inside.left, top, inside.right, bottom}, raw);
+      };
+      if (!IsEmpty(inside) && !FillRows(store, inside.top, inside.bottom, fill)) return D3DERR_INVALIDCALL;
     }
     if ((flags & D3DCLEAR_ZBUFFER) != 0) {
       const WinRect inside = Intersect(area, WholeOf(depthStencil_->store()));
@@ -317,9 +317,10 @@ HRESULT DeviceImpl::ClearChecked(std::uint32_t count, const D3DRECT* rects, std:
       const bool alreadyHeld = uniform.has_value() && uniform->raw == raw && Contains(uniform->area, inside);
       if (!IsEmpty(inside) && !alreadyHeld) {
         PixelStore* store = &depthStencil_->store();
-        FillRows(inside.top, inside.bottom, [store, inside, value](int top, int bottom) {
+        const bool filled = FillRows(store, inside.top, inside.bottom, [store, inside, value](int top, int bottom) {
           FillDepth(*store, {inside.left, top, inside.right, bottom}, value);
         });
+        if (!filled) return D3DERR_INVALIDCALL;
         depthStencil_->setUniformDepth(SurfaceImpl::UniformDepth{inside, raw});
       }
     }
@@ -327,13 +328,17 @@ HRESULT DeviceImpl::ClearChecked(std::uint32_t count, const D3DRECT* rects, std:
   return D3D_OK;
 }
 
-void DeviceImpl::FillRows(int top, int bottom, std::function<void(int, int)> fill) {
+bool DeviceImpl::FillRows(PixelStore* store, int top, int bottom, std::function<void(int, int)> fill) {
   if (bands_ == nullptr) {
     fill(top, bottom);
-  } else {
-    bands_->RecordRows(static_cast<int>(renderTarget_->height()), top, bottom, std::move(fill));
+    return true;
   }
+  if (!bands_->RecordRows(static_cast<int>(renderTarget_->height()), top, bottom, std::move(fill))) return false;
+  store->uses.Add(*bands_);
+  return true;
 }
+
+bool DeviceImpl::FinishRecorded() { return bands_ == nullptr || bands_->Finish(); }
 
 HRESULT DeviceImpl::Clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color, float z,
                           std::uint32_t stencil) {

@@ -119,9 +119,13 @@ class DeviceImpl : public Counted<IDirect3DDevice9> {
   HRESULT SetViewportChecked(const D3DVIEWPORT9* viewport);
   HRESULT StoreShaderConstants(std::vector<float>* bank, std::uint32_t start, const float* data,
                                std::uint32_t vector4Count);
-  // Fills rows of the render target or depth surface: at once, or recorded
-  // for the workers after the draws before it.
-  void FillRows(int top, int bottom, std::function<void(int, int)> fill);
+  // Fills rows of the render target's or depth surface's store: at once, or
+  // recorded for the workers after the draws before it. False, nothing
+  // filled, from a thread other than the device's.
+  bool FillRows(PixelStore* store, int top, int bottom, std::function<void(int, int)> fill);
+  // Finishes the draws and fills recorded so far; false from a thread other
+  // than the device's, which must then touch no pixels they may use.
+  bool FinishRecorded();
   // Viewport and scissor to the whole of the render target.
   void ResetViewportToTarget();
   bool AcceptsPool(D3DPOOL pool) const;

@@ -60,6 +60,15 @@ bool AnyLevelLocked(TextureImpl* texture) {
   return false;
 }
 
+// Recorded draws and fills that use the texture's levels finish first.
+template <typename Texture>
+bool FinishLevelUses(Texture* texture) {
+  for (std::uint32_t level = 0; level < texture->levelCount(); ++level) {
+    if (!texture->level(level).uses.Finish()) return false;
+  }
+  return true;
+}
+
 // Copies the destination's levels from the source level of the same size on.
 template <typename Texture>
 HRESULT CopyLevels(Texture* source, Texture* destination) {
@@ -74,7 +83,8 @@ HRESULT CopyLevels(Texture* source, Texture* destination) {
           source->level(first).depth != top.depth)) {
     ++first;
   }
-  if (first == source->levelCount() || source->levelCount() - first < destination->levelCount()) {
+  if (first == source->levelCount() || source->levelCount() - first < destination->levelCount() ||
+      !FinishLevelUses(destination)) {
     return D3DERR_INVALIDCALL;
   }
   for (std::uint32_t level = 0; level < destination->levelCount(); ++level) {
@@ -87,8 +97,6 @@ HRESULT CopyLevels(Texture* source, Texture* destination) {
 
 HRESULT DeviceImpl::UpdateSurface(IDirect3DSurface9* source, const WinRect* srcRect, IDirect3DSurface9* destination,
                                   const Point* dstPoint) {
-  // Copies read and write pixels that recorded draws may still use.
-  raster::FinishAllRecordedWork();
   HRESULT result = CountCall("UpdateSurface");
   SurfaceImpl* from = AsSurface(source);
   SurfaceImpl* to = AsSurface(destination);
@@ -114,6 +122,8 @@ HRESULT DeviceImpl::UpdateSurface(IDirect3DSurface9* source, const WinRect* srcR
         !BlockAligned(fromStore, area.right, from->width()) || !BlockAligned(fromStore, area.bottom, from->height()) ||
         !BlockAligned(toStore, at.x, to->width()) || !BlockAligned(toStore, at.y, to->height())) {
       result = D3DERR_INVALIDCALL;
+    } else if (!toStore.uses.Finish()) {  // the source, in system memory, is never drawn
+      result = D3DERR_INVALIDCALL;
     } else {
       CopyBlock(fromStore, area.left, area.top, toStore, at.x, at.y, width, height);
     }
@@ -125,7 +135,6 @@ HRESULT DeviceImpl::UpdateSurface(IDirect3DSurface9* source, const WinRect* srcR
 }
 
 HRESULT DeviceImpl::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* destination) {
-  raster::FinishAllRecordedWork();
   HRESULT result = CountCall("UpdateTexture");
   if (result == D3D_OK && (!Owns(source, "UpdateTexture") || !Owns(destination, "UpdateTexture"))) {
     result = D3DERR_INVALIDCALL;
@@ -149,7 +158,6 @@ HRESULT DeviceImpl::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTe
 }
 
 HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destination) {
-  raster::FinishAllRecordedWork();
   HRESULT result = CountCall("GetRenderTargetData");
   SurfaceImpl* from = AsSurface(renderTarget);
   SurfaceImpl* to = AsSurface(destination);
@@ -157,7 +165,7 @@ HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect
     if (from == nullptr || to == nullptr || !Owns(from, "GetRenderTargetData") || !Owns(to, "GetRenderTargetData") ||
         !from->IsRenderTarget() || from->multiSample() != D3DMULTISAMPLE_NONE ||
         to->pool() != D3DPOOL_SYSTEMMEM || from->format() != to->format() || from->width() != to->width() ||
-        from->height() != to->height() || to->locked()) {
+        from->height() != to->height() || to->locked() || !from->store().uses.Finish()) {
       result = D3DERR_INVALIDCALL;
     } else {
       CopyBlock(from->store(), 0, 0, to->store(), 0, 0, from->width(), from->height());
@@ -173,7 +181,6 @@ HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect
 
 HRESULT DeviceImpl::StretchRect(IDirect3DSurface9* source, const WinRect* srcRect, IDirect3DSurface9* destination,
                                 const WinRect* dstRect, D3DTEXTUREFILTERTYPE filter) {
-  raster::FinishAllRecordedWork();
   HRESULT result = CountCall("StretchRect");
   SurfaceImpl* from = AsSurface(source);
   SurfaceImpl* to = AsSurface(destination);
@@ -185,7 +192,8 @@ HRESULT DeviceImpl::StretchRect(IDirect3DSurface9* source, const WinRect* srcRec
         !(IsColorFormat(from->format()) || IsVideoFormat(from->format())) ||
         !IsColorFormat(to->format()) || from->locked() || to->locked() || filter > D3DTEXF_LINEAR ||
         !ResolveRect(srcRect, from->width(), from->height(), &fromArea) ||
-        !ResolveRect(dstRect, to->width(), to->height(), &toArea) || (from == to && Overlaps(fromArea, toArea))) {
+        !ResolveRect(dstRect, to->width(), to->height(), &toArea) || (from == to && Overlaps(fromArea, toArea)) ||
+        !from->store().uses.Finish() || !to->store().uses.Finish()) {
       result = D3DERR_INVALIDCALL;
     }
   }
@@ -221,14 +229,13 @@ HRESULT DeviceImpl::StretchRect(IDirect3DSurface9* source, const WinRect* srcRec
 }
 
 HRESULT DeviceImpl::ColorFill(IDirect3DSurface9* surface, const WinRect* rect, D3DCOLOR color) {
-  raster::FinishAllRecordedWork();
   HRESULT result = CountCall("ColorFill");
   SurfaceImpl* target = AsSurface(surface);
   WinRect area{};
   if (result == D3D_OK) {
     if (target == nullptr || !Owns(target, "ColorFill") || target->pool() != D3DPOOL_DEFAULT || !IsColorTarget(target) ||
         !IsColorFormat(target->format()) || target->locked() ||
-        !ResolveRect(rect, target->width(), target->height(), &area)) {
+        !ResolveRect(rect, target->width(), target->height(), &area) || !target->store().uses.Finish()) {
       result = D3DERR_INVALIDCALL;
     } else {
       const raster::Surface view = target->store().View();
@@ -249,8 +256,7 @@ namespace plat {
 
 bool ReadD3D9SurfaceArgb(IDirect3DSurface9* surface, std::vector<std::uint32_t>* pixels, int* width, int* height) {
   d3d9::SurfaceImpl* source = d3d9::AsSurface(surface);
-  if (source == nullptr || pixels == nullptr) return false;
-  raster::FinishAllRecordedWork();
+  if (source == nullptr || pixels == nullptr || !source->store().uses.Finish()) return false;
   if (!d3d9::IsColorFormat(source->format()) && !d3d9::IsDxt(source->format())) return false;
   const raster::Surface view = source->store().View();
   pixels->resize(static_cast<std::size_t>(view.width) * view.height);
@@ -266,8 +272,9 @@ bool ReadD3D9SurfaceArgb(IDirect3DSurface9* surface, std::vector<std::uint32_t>*
 
 bool ReadD3D9DepthSurface(IDirect3DSurface9* surface, std::vector<float>* depths, int* width, int* height) {
   d3d9::SurfaceImpl* source = d3d9::AsSurface(surface);
-  if (source == nullptr || depths == nullptr || !d3d9::IsDepth(source->format())) return false;
-  raster::FinishAllRecordedWork();
+  if (source == nullptr || depths == nullptr || !d3d9::IsDepth(source->format()) || !source->store().uses.Finish()) {
+    return false;
+  }
   const d3d9::PixelStore& store = source->store();
   depths->resize(static_cast<std::size_t>(store.width) * store.height);
   for (std::uint32_t y = 0; y < store.height; ++y) {

@@ -71,6 +71,14 @@ HRESULT DeviceImpl::DrawChecked(D3DPRIMITIVETYPE type, std::uint32_t primitiveCo
   const raster::Status status = bands_ != nullptr ? bands_->RecordDraw(target, state_, draw, &report)
                                                   : raster::DrawPrimitives(target, state_, draw, &report);
   if (status != raster::Status::kOk) return D3DERR_INVALIDCALL;
+  if (bands_ != nullptr) {
+    // The draw's pixels now wait for it before anything else touches them.
+    renderTarget_->store().uses.Add(*bands_);
+    if (depthStencil_ != nullptr) depthStencil_->store().uses.Add(*bands_);
+    for (IDirect3DBaseTexture9* bound : textures_) {
+      if (TextureImpl* texture = AsTexture(bound); texture != nullptr) texture->level(0).uses.Add(*bands_);
+    }
+  }
   if (report.missingTexture) *note = "missing texture";
   if (report.missingTexCoords) *note += note->empty() ? "missing texture coordinates" : ", missing texture coordinates";
   return D3D_OK;

@@ -11,10 +11,7 @@
 
 #include "platform/d3d9.h"
 #include "platform/d3d9_raster.h"
-
-namespace plat::raster {
-class BandWorkers;
-}
+#include "platform/d3d9_raster_bands.h"
 
 namespace plat::d3d9 {
 
@@ -120,6 +117,10 @@ struct PixelStore {
   int pitch = 0;
   int slicePitch = 0;
   std::vector<std::uint8_t> bytes;
+  // Devices whose recorded draws and fills use the pixels: finished before
+  // the pixels are locked, copied, filled or read back, waited for before
+  // they go (declared last, so it goes first).
+  raster::RecordedUses uses;
 
   raster::Surface View();
 };
@@ -199,7 +200,6 @@ class SurfaceImpl : public Counted<IDirect3DSurface9> {
 class TextureImpl : public Counted<IDirect3DTexture9> {
  public:
   TextureImpl(std::vector<std::unique_ptr<PixelStore>> levels, std::uint32_t usage, D3DPOOL pool);
-  ~TextureImpl() override;
 
   D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
   std::uint32_t GetLevelCount() override;

@@ -97,6 +97,7 @@ enum class Status {
   kUnsupportedFormat,    // target, depth or texture format not drawn
   kUnsupportedVertices,  // vertex format without pre-transformed positions
   kUnsupportedState,     // a state value outside the published ones the rasteriser draws
+  kWrongThread,          // band workers called from a thread other than their device's
 };
 
 // What a draw did, for the device's call trace and for tests.

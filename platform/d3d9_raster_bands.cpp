@@ -1,7 +1,8 @@
 // Worker threads of a split frame: a ring of recorded commands that the
 // recording thread fills and the workers read in order, band by band, each
 // run drawing only inside its band's rows. Waits spin first, then sleep on
-// the counter they wait for (futex).
+// the counter they wait for (futex). Only the thread that made the workers
+// records and finishes; pixels note the workers whose commands use them.
 #include "platform/d3d9_raster_bands.h"
 
 #include <emmintrin.h>
@@ -14,7 +15,6 @@
 #include <limits>
 #include <cstdlib>
 #include <mutex>
-#include <set>
 #include <thread>
 #include <vector>
 
@@ -41,9 +41,6 @@ constexpr int kHeavyPrimitives = 64;
 constexpr int kLightCommandsPerWake = 8;
 
 std::atomic<int> gTestWorkerCount{0};
-
-std::mutex gLiveMutex;
-std::set<BandWorkers*> gLive;
 
 int AvailableProcessors() {
   cpu_set_t set;
@@ -324,6 +321,19 @@ struct BandWorkers::Shared {
     DriveBands([this](std::uint32_t done) { return done == published; });
   }
 
+  // Another thread: waits until every band has run the commands before
+  // `until`, reading only the bands' words, while the workers run them.
+  void AwaitFromAnotherThread(std::uint32_t until) {
+    signal.notify_all();  // light commands may not have woken them
+    for (int b = 0; b < workers; ++b) {
+      for (;;) {
+        const std::uint32_t word = bands[b].word.load(std::memory_order_acquire);
+        if (!Behind(word & kCountMask, until)) break;
+        bands[b].word.wait(word, std::memory_order_acquire);
+      }
+    }
+  }
+
   // A worker: its own band first, then any other no one is running.
   void Run(int index) {
     for (;;) {
@@ -351,18 +361,37 @@ struct BandWorkers::Shared {
   std::vector<std::thread> threads;
 };
 
-BandWorkers::BandWorkers(int workers) : shared_(std::make_unique<Shared>(std::max(2, workers))) {
+// What pixels that recorded commands use need to know of the workers,
+// shared with them so it outlives the workers.
+struct BandWorkers::Progress {
+  const std::thread::id owner = std::this_thread::get_id();
+  std::uint64_t recorded = 0;  // commands recorded: the owner's alone
+  // Commands known done: written by the owner as it finishes, read by anyone.
+  std::atomic<std::uint64_t> finished{0};
+  std::mutex mutex;          // keeps `shared` while another thread waits on it
+  Shared* shared = nullptr;  // null once the workers have stopped
+
+  bool OnOwnerThread() const { return std::this_thread::get_id() == owner; }
+
+  // The owner, with the workers running.
+  void FinishAll() {
+    shared->Finish();
+    finished.store(recorded, std::memory_order_release);
+  }
+};
+
+BandWorkers::BandWorkers(int workers)
+    : shared_(std::make_unique<Shared>(std::max(2, workers))), progress_(std::make_shared<Progress>()) {
+  progress_->shared = shared_.get();
   for (int i = 0; i < shared_->workers; ++i) shared_->threads.emplace_back([this, i] { shared_->Run(i); });
-  const std::lock_guard<std::mutex> lock(gLiveMutex);
-  gLive.insert(this);
 }
 
 BandWorkers::~BandWorkers() {
   {
-    const std::lock_guard<std::mutex> lock(gLiveMutex);
-    gLive.erase(this);
+    const std::lock_guard<std::mutex> lock(progress_->mutex);
+    progress_->FinishAll();
+    progress_->shared = nullptr;
   }
-  shared_->Finish();
   shared_->signal.store(shared_->published | kStopBit, std::memory_order_release);
   shared_->signal.notify_all();
   for (std::thread& thread : shared_->threads) thread.join();
@@ -374,6 +403,7 @@ Status BandWorkers::RecordDraw(const Target& target, const State& state, const D
   Report local;
   Report* out = report != nullptr ? report : &local;
   *out = Report{};
+  if (!progress_->OnOwnerThread()) return Status::kWrongThread;
   Command& command = shared_->NextSlot();
   // PrepareDraw expects a fresh set-up: a slot's last one holds another
   // draw's cached factors and pointers.
@@ -401,10 +431,12 @@ Status BandWorkers::RecordDraw(const Target& target, const State& state, const D
   command.rows = nullptr;
   FindPairBands(&command, shared_->workers);
   shared_->Publish(draw.primitiveCount >= kHeavyPrimitives);
+  ++progress_->recorded;
   return Status::kOk;
 }
 
-void BandWorkers::RecordRows(int height, int top, int bottom, std::function<void(int, int)> body) {
+bool BandWorkers::RecordRows(int height, int top, int bottom, std::function<void(int, int)> body) {
+  if (!progress_->OnOwnerThread()) return false;
   Command& command = shared_->NextSlot();
   command.isDraw = false;
   command.pairBands.clear();
@@ -413,13 +445,61 @@ void BandWorkers::RecordRows(int height, int top, int bottom, std::function<void
   command.bottom = bottom;
   command.rows = std::move(body);
   shared_->Publish(true);
+  ++progress_->recorded;
+  return true;
 }
 
-void BandWorkers::Finish() { shared_->Finish(); }
+bool BandWorkers::Finish() {
+  if (!progress_->OnOwnerThread()) return false;
+  progress_->FinishAll();
+  return true;
+}
 
-void FinishAllRecordedWork() {
-  const std::lock_guard<std::mutex> lock(gLiveMutex);
-  for (BandWorkers* workers : gLive) workers->Finish();
+RecordedUses::~RecordedUses() {
+  for (const Use& use : uses_) {
+    BandWorkers::Progress& progress = *use.progress;
+    if (progress.finished.load(std::memory_order_acquire) >= use.through) continue;
+    const std::lock_guard<std::mutex> lock(progress.mutex);
+    if (progress.shared == nullptr) continue;  // stopped, so finished
+    if (progress.OnOwnerThread()) {
+      progress.FinishAll();
+    } else {
+      progress.shared->AwaitFromAnotherThread(static_cast<std::uint32_t>(use.through) & kCountMask);
+    }
+  }
+}
+
+void RecordedUses::Add(const BandWorkers& workers) {
+  const std::uint64_t through = workers.progress_->recorded;
+  const std::lock_guard<std::mutex> lock(mutex_);
+  for (Use& use : uses_) {
+    if (use.progress == workers.progress_) {
+      use.through = through;
+      return;
+    }
+  }
+  // Workers done with the pixels, such as an earlier device's, drop out.
+  std::erase_if(uses_, [](const Use& use) {
+    return use.progress->finished.load(std::memory_order_acquire) >= use.through;
+  });
+  uses_.push_back({workers.progress_, through});
+}
+
+bool RecordedUses::Finish() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  bool all = true;
+  std::erase_if(uses_, [&all](const Use& use) {
+    BandWorkers::Progress& progress = *use.progress;
+    if (progress.finished.load(std::memory_order_acquire) >= use.through) return true;
+    if (!progress.OnOwnerThread()) {
+      all = false;
+      return false;
+    }
+    const std::lock_guard<std::mutex> workersLock(progress.mutex);
+    if (progress.shared != nullptr) progress.FinishAll();
+    return true;
+  });
+  return all;
 }
 
 }  // namespace plat::raster

@@ -4,8 +4,11 @@
 // one thread running them all.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "platform/d3d9_raster.h"
 
@@ -18,11 +21,17 @@ int RasterWorkerCount();
 // Tests: the count for devices made from now on (0: the environment's again).
 void SetRasterWorkerCountForTests(int workers);
 
+class RecordedUses;
+
+// Workers belong to the thread that makes them, their device's: recording
+// and finishing touch state of that thread's alone, so calls from another
+// thread are refused and change nothing.
 class BandWorkers {
  public:
-  // Starts `workers` threads (at least 2).
+  // Starts `workers` threads (at least 2) for the calling thread.
   explicit BandWorkers(int workers);
-  // Finishes what is recorded and stops the threads.
+  // Finishes what is recorded and stops the threads; from any thread, as
+  // whoever ends the device holds its last reference.
   ~BandWorkers();
   BandWorkers(const BandWorkers&) = delete;
   BandWorkers& operator=(const BandWorkers&) = delete;
@@ -33,22 +42,54 @@ class BandWorkers {
   // vertices and indices; nothing is recorded unless kOk. The report holds
   // only what is known before drawing (the missing-texture flags). The
   // target's and the textures' pixels must stay until the draw is finished.
+  // kWrongThread from another thread.
   Status RecordDraw(const Target& target, const State& state, const Draw& draw, Report* report);
 
   // Records body(top, bottom) for rows [top, bottom) of a target `height`
-  // rows high: each worker runs it for the part inside its band.
-  void RecordRows(int height, int top, int bottom, std::function<void(int top, int bottom)> body);
+  // rows high: each worker runs it for the part inside its band. False,
+  // nothing recorded, from another thread.
+  [[nodiscard]] bool RecordRows(int height, int top, int bottom, std::function<void(int top, int bottom)> body);
 
-  // Returns once everything recorded so far is done.
-  void Finish();
+  // Returns once everything recorded so far is done; false at once from
+  // another thread.
+  [[nodiscard]] bool Finish();
 
  private:
+  friend class RecordedUses;
   struct Shared;
+  struct Progress;
   std::unique_ptr<Shared> shared_;
+  std::shared_ptr<Progress> progress_;
 };
 
-// Finishes the recorded work of every BandWorkers alive: called before
-// anything reads or changes pixels that recorded work may read or write.
-void FinishAllRecordedWork();
+// The band workers whose recorded commands read or write one set of pixels
+// (a surface's, a texture level's), and how far each must get before the
+// pixels may be read, changed or freed by anyone else.
+class RecordedUses {
+ public:
+  RecordedUses() = default;
+  // Pixels going away wait for the commands that use them: those of the
+  // calling thread's workers are finished, those of another thread's are
+  // waited for while its workers run them (a release cannot be refused).
+  ~RecordedUses();
+  RecordedUses(const RecordedUses&) = delete;
+  RecordedUses& operator=(const RecordedUses&) = delete;
+
+  // The workers' thread, once it has recorded a command using the pixels.
+  void Add(const BandWorkers& workers);
+
+  // Finishes the workers with unfinished commands using the pixels. False
+  // when some belong to another thread: their commands may still run, and
+  // the caller must leave the pixels alone.
+  [[nodiscard]] bool Finish();
+
+ private:
+  struct Use {
+    std::shared_ptr<BandWorkers::Progress> progress;
+    std::uint64_t through;  // the count of the workers' commands that must be done
+  };
+  std::mutex mutex_;
+  std::vector<Use> uses_;
+};
 
 }  // namespace plat::raster

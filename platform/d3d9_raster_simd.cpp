@@ -152,7 +152,12 @@ template <FastBlend kBlend, bool kWhiteFactor, bool kPartial>
                                                                         __m256i* out, __m256i lanes, int count) {
   __m256i result;
   __m256i pass = _mm256_setzero_si256();  // lanes that pass the alpha test, read only when it is on
-  if constexpr (kBlend == FastBlend::kNone && kWhiteFactor) {
+  // Alpha 255 blends to the texel itself, so a block opaque in every lane is
+  // stored as the copy stores it, without reading the target.
+  const bool opaqueBlock = kBlend == FastBlend::kAlpha && kWhiteFactor && !kPartial &&
+                           _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(
+                               _mm256_srli_epi32(texels, 24), _mm256_set1_epi32(255)))) == 0xFF;
+  if (opaqueBlock || (kBlend == FastBlend::kNone && kWhiteFactor)) {
     // Texels go out as they are: the alpha test is the only per-pixel work.
     result = texels;
     if (r.testsAlpha) {

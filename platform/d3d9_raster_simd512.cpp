@@ -99,7 +99,7 @@ template <TexelKind kKind>
 
 // Per-rectangle constants, held in registers.
 struct RowRegisters {
-  __m512i zero, texelOr, targetFill, factor, max255, alphaLow, alphaHigh;
+  __m512i zero, texelOr, targetFill, factor, max255, alphaLow, alphaHigh, opaque;
   bool testsAlpha;
 };
 
@@ -108,6 +108,18 @@ struct RowRegisters {
 template <FastBlend kBlend, bool kWhiteFactor>
 [[QZ_AVX512, gnu::always_inline]] inline int DrawBlock(const RowRegisters& r, __m512i texels, void* out,
                                                        __mmask16 lanes) {
+  if constexpr (kBlend == FastBlend::kAlpha && kWhiteFactor) {
+    // Alpha 255 blends to the texel itself, so a block opaque in every lane
+    // drawn is stored without reading the target.
+    if ((_mm512_cmpge_epu32_mask(texels, r.opaque) & lanes) == lanes) {
+      __mmask16 kept = lanes;
+      if (r.testsAlpha) {
+        kept &= _mm512_cmpge_epu32_mask(texels, r.alphaLow) & _mm512_cmple_epu32_mask(texels, r.alphaHigh);
+      }
+      _mm512_mask_storeu_epi32(out, kept, _mm512_or_si512(texels, r.targetFill));
+      return std::popcount(static_cast<unsigned>(kept));
+    }
+  }
   __m512i srcLo = _mm512_unpacklo_epi8(texels, r.zero), srcHi = _mm512_unpackhi_epi8(texels, r.zero);
   if constexpr (!kWhiteFactor) {
     // A white factor leaves every channel as it is (x * 255 / 255 rounds to x).
@@ -156,6 +168,7 @@ template <FastBlend kBlend, bool kWhiteFactor, TexelKind kKind>
                            static_cast<long long>(k.factor[2]) << 32 | static_cast<long long>(k.factor[3]) << 48;
   r.factor = _mm512_set1_epi64(factor);
   r.max255 = _mm512_set1_epi16(255);
+  r.opaque = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
   // The alpha test on whole pixels: alpha in [low, high] is the pixel in
   // [low << 24, (high << 24) | 0xFFFFFF] as an unsigned number. A range
   // that holds no alpha (the NEVER test, LESS than 0) passes no pixel.

@@ -205,8 +205,7 @@ void SurfaceImpl::LastReferenceGone() {
     container_->LevelSurfaceReferenced(false);
     return;
   }
-  raster::FinishAllRecordedWork();  // recorded draws may still read or write the pixels
-  delete this;
+  delete this;  // the store waits for recorded draws that use its pixels
 }
 
 std::string SurfaceImpl::Describe() const {
@@ -249,8 +248,9 @@ HRESULT SurfaceImpl::Lock(D3DLOCKED_RECT* locked, const WinRect* rect, std::uint
   if ((flags & D3DLOCK_DISCARD) != 0 && (usage_ & D3DUSAGE_DYNAMIC) == 0) return D3DERR_INVALIDCALL;
   WinRect area;
   if (!ResolveRect(rect, store_->width, store_->height, &area)) return D3DERR_INVALIDCALL;
-  // The caller may read or write any pixel: recorded draws finish first.
-  raster::FinishAllRecordedWork();
+  // The caller may read or write any pixel: recorded draws using them finish
+  // first, and a lock from a thread other than theirs is refused.
+  if (!store_->uses.Finish()) return D3DERR_INVALIDCALL;
   std::size_t offset = 0;
   if (IsDxt(store_->format)) {
     // Blocks are locked whole: edges on multiples of 4 or on the surface's edge.
@@ -310,8 +310,6 @@ TextureImpl::TextureImpl(std::vector<std::unique_ptr<PixelStore>> levels, std::u
     surfaces_.push_back(std::make_unique<SurfaceImpl>(this, level.get(), usage, pool, lockable));
   }
 }
-
-TextureImpl::~TextureImpl() { raster::FinishAllRecordedWork(); }
 
 void TextureImpl::LevelSurfaceReferenced(bool referenced) {
   if (referenced) {

@@ -29,7 +29,8 @@ HRESULT SwapChainImpl::PresentFrame(const WinRect* srcRect, const WinRect* dstRe
   }
   HWND shownIn = window != nullptr ? window : parameters_.hDeviceWindow != nullptr ? parameters_.hDeviceWindow
                                                                                  : focusWindow_;
-  raster::FinishAllRecordedWork();
+  // The back buffer's draws finish first, on their device's thread alone.
+  if (!backBuffer_->store().uses.Finish()) return D3DERR_INVALIDCALL;
   PixelStore& store = backBuffer_->store();
   FrameView frame{store.bytes.data(), static_cast<int>(store.width), static_cast<int>(store.height), store.pitch};
   if (store.format != D3DFMT_X8R8G8B8 && store.format != D3DFMT_A8R8G8B8) {
@@ -44,9 +45,9 @@ HRESULT SwapChainImpl::PresentFrame(const WinRect* srcRect, const WinRect* dstRe
   }
   RowSplitter split;
   if (bandWorkers_ != nullptr) {
+    // Another thread than the device's copies the rows itself.
     split = [workers = bandWorkers_](int count, std::function<void(int, int)> body) {
-      workers->RecordRows(count, 0, count, std::move(body));
-      workers->Finish();
+      if (!workers->RecordRows(count, 0, count, body) || !workers->Finish()) body(0, count);
     };
   }
   if (!PresentFrameToWindow(shownIn, frame, &source, dstRect, split)) return D3DERR_INVALIDCALL;

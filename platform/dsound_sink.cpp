@@ -77,12 +77,16 @@ void MixNullFrames(std::int64_t frames) {
 
 // The null sink under virtual time: whichever thread moves the clock mixes
 // what has passed, in whole 10 ms periods. A thread already mixing, or one
-// that finds the mixer busy, leaves it to the next move.
-void MixForVirtualTime(std::uint64_t now) {
-  if (tMixingForClock || !IsVirtualTime() || now < gVirtualNextMixNanos.load(std::memory_order_acquire)) return;
+// that finds the mixer busy, leaves it to the next move. The time the mover
+// was told is stale by the time it holds the mixer (other threads may have
+// moved the clock and mixed past it meanwhile), so the clock is read again
+// under the lock: the mark then only goes back when the clock itself did.
+void MixForVirtualTime(std::uint64_t movedTo) {
+  if (tMixingForClock || !IsVirtualTime() || movedTo < gVirtualNextMixNanos.load(std::memory_order_acquire)) return;
   std::unique_lock<std::mutex> guard(MixerMutex(), std::try_to_lock);
   if (!guard.owns_lock()) return;
   tMixingForClock = true;
+  const std::uint64_t now = PeekElapsedNanos();
   if (gVirtualMixedNanos == 0 || now < gVirtualMixedNanos) {
     gVirtualMixedNanos = now;  // virtual time began, or was taken back
   } else {

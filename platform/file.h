@@ -31,6 +31,16 @@ inline constexpr std::uint32_t FILE_CURRENT = 1;
 inline constexpr std::uint32_t FILE_END = 2;
 inline constexpr std::uint32_t INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
 inline constexpr std::uint32_t INVALID_FILE_SIZE = 0xFFFFFFFFu;
+inline constexpr std::uint32_t MOVEFILE_REPLACE_EXISTING = 0x1u;
+inline constexpr std::uint32_t MOVEFILE_WRITE_THROUGH = 0x8u;
+// What GetLastError reports after a failed file call.
+inline constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
+inline constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
+inline constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
+inline constexpr std::uint32_t ERROR_WRITE_FAULT = 29;
+inline constexpr std::uint32_t ERROR_GEN_FAILURE = 31;
+inline constexpr std::uint32_t ERROR_DISK_FULL = 112;
+inline constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
 
 // Returns INVALID_HANDLE_VALUE on failure.
 Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,
@@ -41,6 +51,16 @@ BOOL WriteFile(Handle file, const void* buffer, std::uint32_t bytes, std::uint32
 std::uint32_t SetFilePointer(Handle file, std::int32_t distance, std::int32_t* distanceHigh, std::uint32_t method);
 std::uint32_t GetFileSize(Handle file, std::uint32_t* sizeHigh);
 BOOL DeleteFileA(const char* path);
+// Hands everything written to the file to the disk before returning.
+BOOL FlushFileBuffers(Handle file);
+// Renames a file; an existing target is replaced only with
+// MOVEFILE_REPLACE_EXISTING. With MOVEFILE_WRITE_THROUGH the folder of the
+// new name is flushed too, so the rename outlasts a power loss once this
+// returns.
+BOOL MoveFileExA(const char* from, const char* to, std::uint32_t flags);
+// Why the calling thread's last failed CreateFileA, WriteFile, DeleteFileA,
+// FlushFileBuffers or MoveFileExA failed (an ERROR_ value).
+std::uint32_t GetLastError();
 
 // The current directory in library form ("/" turned into "\"). Returns the
 // length written, or the size needed (terminator included) when the buffer is

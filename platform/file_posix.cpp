@@ -1,4 +1,5 @@
-// Files and the current directory over POSIX descriptors. Names go through the
+// Files and the current directory over POSIX descriptors, with flushes to the
+// disk, renames and each thread's last error. Names go through the
 // path boundary (code page and separators converted, case-insensitive
 // resolution). Share modes are accepted and ignored: POSIX files do not lock
 // each other out.
@@ -16,6 +17,54 @@
 
 namespace plat {
 namespace {
+
+thread_local std::uint32_t tLastError = 0;
+
+// Records the Windows reason for errno and returns FALSE for chaining.
+BOOL FailWithErrno(int error) {
+  switch (error) {
+    case ENOENT: tLastError = ERROR_FILE_NOT_FOUND; break;
+    case ENOTDIR: tLastError = ERROR_PATH_NOT_FOUND; break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: tLastError = ERROR_ACCESS_DENIED; break;
+    case ENOSPC:
+    case EDQUOT: tLastError = ERROR_DISK_FULL; break;
+    case EEXIST: tLastError = ERROR_ALREADY_EXISTS; break;
+    case EIO: tLastError = ERROR_WRITE_FAULT; break;
+    default: tLastError = ERROR_GEN_FAILURE; break;
+  }
+  return FALSE;
+}
+
+BOOL Fail(std::uint32_t error) {
+  tLastError = error;
+  return FALSE;
+}
+
+// fsync, retried when a signal interrupts it.
+bool SyncDescriptor(int fd) {
+  int result;
+  do {
+    result = ::fsync(fd);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+// Flushes the folder that holds the POSIX path, so a name made or changed in
+// it is on the disk.
+bool SyncFolderOf(const std::string& posix) {
+  const std::size_t slash = posix.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : posix.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = SyncDescriptor(fd);
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return synced;
+}
 
 int FdOf(Handle file) {
   const FileObject* object = FromHandle<FileObject>(file);
@@ -64,19 +113,34 @@ FileObject::~FileObject() {
 Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t /*share*/, std::uint32_t disposition,
                    std::uint32_t /*attributes*/) {
   int flags = 0;
-  if (path == nullptr || path[0] == '\0' || !OpenFlags(access, disposition, &flags)) return INVALID_HANDLE_VALUE;
+  if (path == nullptr || path[0] == '\0' || !OpenFlags(access, disposition, &flags)) {
+    Fail(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
   const bool creates = (flags & O_CREAT) != 0;
   const std::string posix = creates ? ResolvePosixPathForCreate(path) : ResolvePosixPath(path);
-  if (posix.empty()) return INVALID_HANDLE_VALUE;
+  if (posix.empty()) {
+    Fail(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
   int fd;
   do {
     fd = ::open(posix.c_str(), flags, 0644);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return INVALID_HANDLE_VALUE;
+  if (fd < 0) {
+    // Creating, a missing name can only be a folder on the way.
+    if (creates && errno == ENOENT) {
+      Fail(ERROR_PATH_NOT_FOUND);
+    } else {
+      FailWithErrno(errno);
+    }
+    return INVALID_HANDLE_VALUE;
+  }
   struct stat status;
   // Windows opens no directory as a file.
   if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
     ::close(fd);
+    Fail(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
   if (creates) InvalidateDirectoryListings();
@@ -105,14 +169,14 @@ BOOL ReadFile(Handle file, void* buffer, std::uint32_t bytes, std::uint32_t* byt
 BOOL WriteFile(Handle file, const void* buffer, std::uint32_t bytes, std::uint32_t* bytesWritten) {
   if (bytesWritten != nullptr) *bytesWritten = 0;
   const int fd = FdOf(file);
-  if (fd < 0 || (buffer == nullptr && bytes > 0)) return FALSE;
+  if (fd < 0 || (buffer == nullptr && bytes > 0)) return Fail(ERROR_GEN_FAILURE);
   std::uint32_t done = 0;
   while (done < bytes) {
     const ssize_t put = ::write(fd, static_cast<const char*>(buffer) + done, bytes - done);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
       if (bytesWritten != nullptr) *bytesWritten = done;
-      return FALSE;
+      return put < 0 ? FailWithErrno(errno) : Fail(ERROR_WRITE_FAULT);
     }
     done += static_cast<std::uint32_t>(put);
   }
@@ -159,12 +223,36 @@ std::uint32_t GetFileSize(Handle file, std::uint32_t* sizeHigh) {
 }
 
 BOOL DeleteFileA(const char* path) {
-  if (path == nullptr || path[0] == '\0') return FALSE;
+  if (path == nullptr || path[0] == '\0') return Fail(ERROR_PATH_NOT_FOUND);
   const std::string posix = ResolvePosixPath(path);
-  if (posix.empty() || ::unlink(posix.c_str()) != 0) return FALSE;
+  if (posix.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  if (::unlink(posix.c_str()) != 0) return FailWithErrno(errno);
   InvalidateDirectoryListings();
   return TRUE;
 }
+
+BOOL FlushFileBuffers(Handle file) {
+  const int fd = FdOf(file);
+  if (fd < 0) return Fail(ERROR_GEN_FAILURE);
+  return SyncDescriptor(fd) ? TRUE : FailWithErrno(errno);
+}
+
+BOOL MoveFileExA(const char* from, const char* to, std::uint32_t flags) {
+  if (from == nullptr || from[0] == '\0' || to == nullptr || to[0] == '\0') return Fail(ERROR_PATH_NOT_FOUND);
+  const std::string source = ResolvePosixPath(from);
+  const std::string target = ResolvePosixPathForCreate(to);
+  if (source.empty() || target.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  struct stat status;
+  if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && ::lstat(target.c_str(), &status) == 0) {
+    return Fail(ERROR_ALREADY_EXISTS);
+  }
+  if (::rename(source.c_str(), target.c_str()) != 0) return FailWithErrno(errno);
+  InvalidateDirectoryListings();
+  if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncFolderOf(target)) return FailWithErrno(errno);
+  return TRUE;
+}
+
+std::uint32_t GetLastError() { return tLastError; }
 
 std::uint32_t GetCurrentDirectoryA(std::uint32_t bufferSize, char* buffer) {
   std::string cwd(256, '\0');

@@ -3,6 +3,7 @@
 // thread can still record its result after its handle is closed.
 #include "platform/sync.h"
 
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -118,7 +119,28 @@ std::uint32_t WaitOn(Waitable& waitable, std::uint32_t milliseconds, TryAcquire 
   return WAIT_TIMEOUT;
 }
 
-std::uint32_t CurrentThreadIdRaw() { return static_cast<std::uint32_t>(::syscall(SYS_gettid)); }
+// Forks seen by this process: a forked child has new ids, so the ids kept
+// below are asked for again after one.
+std::atomic<std::uint32_t> gForks{0};
+
+std::uint32_t ForkCount() {
+  static const bool counting = pthread_atfork(nullptr, nullptr, [] { gForks.fetch_add(1); }) == 0;
+  (void)counting;
+  return gForks.load(std::memory_order_relaxed);
+}
+
+// Each id costs a system call, and the message queue asks on every post and
+// peek: each thread keeps its own.
+std::uint32_t CurrentThreadIdRaw() {
+  thread_local std::uint32_t id = 0;
+  thread_local std::uint32_t idForks = ~0u;
+  const std::uint32_t forks = ForkCount();
+  if (idForks != forks) {
+    id = static_cast<std::uint32_t>(::syscall(SYS_gettid));
+    idForks = forks;
+  }
+  return id;
+}
 
 }  // namespace
 
@@ -194,7 +216,15 @@ BOOL GetExitCodeThread(Handle thread, std::uint32_t* exitCode) {
 std::uint32_t GetCurrentThreadId() { return CurrentThreadIdRaw(); }
 
 // On Linux the first thread's id is the process id.
-std::uint32_t GetProcessMainThreadId() { return static_cast<std::uint32_t>(::getpid()); }
+std::uint32_t GetProcessMainThreadId() {
+  static std::atomic<std::uint64_t> known{0};  // fork count << 32 | pid, 0 before the first ask
+  const std::uint64_t forks = ForkCount();
+  const std::uint64_t seen = known.load(std::memory_order_relaxed);
+  if (seen != 0 && seen >> 32 == forks) return static_cast<std::uint32_t>(seen);
+  const auto pid = static_cast<std::uint32_t>(::getpid());
+  known.store(forks << 32 | pid, std::memory_order_relaxed);
+  return pid;
+}
 
 void FailNextThreadCreation() { gFailNextThread.store(true, std::memory_order_release); }
 

@@ -293,6 +293,9 @@ BOOL ClipCursor(const WinRect* rect);
 int GetSystemMetrics(int index);
 // Bits per pixel of the desktop: 4 bytes per pixel are 32 bits.
 int GetDesktopBitsPerPixel();
+// Why the desktop backend found no display to show windows on, in a few
+// English words; "" while it has one (or has not looked yet).
+const char* GetDisplayOpenFailure();
 // The OEM code page (default 437; tests may set another).
 std::uint32_t GetOEMCP();
 void SetOEMCPForTest(std::uint32_t codePage);
@@ -364,5 +367,9 @@ void SimulateOtherInstance(const char* className, bool running);
 bool IsVirtualKeyDown(std::uint32_t virtualKey);
 // The same table as 256 bytes indexed by virtual key, bit 7 set while down.
 BOOL GetKeyboardState(std::uint8_t keys[256]);
+// The keys pressed (gone from up to down) since the last call, laid out as
+// GetKeyboardState lays them out: a key pressed and released between two
+// reads of the table is found here once.
+void TakeKeyPresses(std::uint8_t keys[256]);
 
 }  // namespace plat

@@ -17,6 +17,9 @@ namespace {
 
 constexpr std::uint32_t kKeyCount = 256;
 std::atomic<bool> gKeyDown[kKeyCount];
+// Set by every press, cleared when taken: a press released before the next
+// read of the table is still seen once.
+std::atomic<bool> gKeyPressed[kKeyCount];
 
 constexpr std::uint32_t VK_LBUTTON = 0x01;
 constexpr std::uint32_t VK_RBUTTON = 0x02;
@@ -30,7 +33,11 @@ constexpr WPARAM MK_MBUTTON = 0x10;
 
 bool KeyDown(std::uint32_t vk) { return vk < kKeyCount && gKeyDown[vk].load(std::memory_order_relaxed); }
 void SetKey(std::uint32_t vk, bool down) {
-  if (vk < kKeyCount) gKeyDown[vk].store(down, std::memory_order_relaxed);
+  if (vk >= kKeyCount) return;
+  if (down && !gKeyDown[vk].exchange(true, std::memory_order_relaxed)) {
+    gKeyPressed[vk].store(true, std::memory_order_relaxed);
+  }
+  if (!down) gKeyDown[vk].store(false, std::memory_order_relaxed);
 }
 
 // The key the messages name: Shift, Control and Alt without their side.
@@ -117,6 +124,12 @@ bool IsVirtualKeyDown(std::uint32_t virtualKey) { return KeyDown(virtualKey); }
 BOOL GetKeyboardState(std::uint8_t keys[256]) {
   for (std::uint32_t vk = 0; vk < kKeyCount; ++vk) keys[vk] = KeyDown(vk) ? 0x80 : 0;
   return TRUE;
+}
+
+void TakeKeyPresses(std::uint8_t keys[256]) {
+  for (std::uint32_t vk = 0; vk < kKeyCount; ++vk) {
+    keys[vk] = gKeyPressed[vk].exchange(false, std::memory_order_relaxed) ? 0x80 : 0;
+  }
 }
 
 void ReleaseAllKeys() {

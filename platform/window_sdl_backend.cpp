@@ -4,6 +4,9 @@
 // started it, inside PeekMessageA and GetMessageA.
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -18,6 +21,8 @@ std::mutex gSdlMutex;
 std::atomic<std::uint32_t> gVideoThread{0};
 FrameSize gMeasuredFrame{};
 bool gFrameMeasured = false;
+// Fixed storage: the start keeps a pointer to the reason.
+char gDisplayFailure[256] = "";
 
 bool VideoRunning() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
 
@@ -27,8 +32,48 @@ SDL_Window* Native(const WindowObject* window) { return static_cast<SDL_Window*>
 
 bool Decorated(std::uint32_t style) { return (style & WS_CAPTION) == WS_CAPTION || (style & WS_THICKFRAME) != 0; }
 
+// When no display answers, SDL falls back to a driver that shows nothing
+// (offscreen, dummy): a window there is a window no one sees. Only a driver
+// asked for by name (SDL_VIDEODRIVER) may be one of those.
+bool FellBackToInvisibleDriver() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr) return true;
+  if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return false;
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  return asked == nullptr || std::strstr(asked, driver) == nullptr;
+}
+
+// The display variables a failed start saw: the same ones fail again, so a
+// second try does not probe every driver again (each probe may print).
+std::string DisplayEnvironment() {
+  std::string seen;
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", SDL_HINT_VIDEODRIVER}) {
+    const char* value = std::getenv(variable);
+    seen += std::string(value != nullptr ? value : "") + '\n';
+  }
+  return seen;
+}
+std::string gFailedEnvironment;
+
+void NoteDisplayFailure() {
+  std::string named;
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(variable);
+    if (value == nullptr || value[0] == '\0') continue;
+    named += (named.empty() ? "" : ", ") + std::string(variable) + "=" + value;
+  }
+  std::snprintf(gDisplayFailure, sizeof gDisplayFailure,
+                "no display could be opened (%s: no X server or Wayland compositor answers there)",
+                named.empty() ? "none is named" : named.c_str());
+  OutputDebugStringA("SDL video: ");
+  OutputDebugStringA(gDisplayFailure);
+  OutputDebugStringA("\n");
+  gFailedEnvironment = DisplayEnvironment();
+}
+
 bool Start() {
   if (VideoRunning()) return true;
+  if (gDisplayFailure[0] != '\0' && gFailedEnvironment == DisplayEnvironment()) return false;
   // Only a signal makes SDL_QUIT; closing a window is its own event.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   // SDL turns the screen saver off by default; the library decides.
@@ -37,8 +82,15 @@ bool Start() {
     OutputDebugStringA("SDL video could not start: ");
     OutputDebugStringA(SDL_GetError());
     OutputDebugStringA("\n");
+    NoteDisplayFailure();
     return false;
   }
+  if (FellBackToInvisibleDriver()) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    NoteDisplayFailure();
+    return false;
+  }
+  gDisplayFailure[0] = '\0';
   gVideoThread.store(GetCurrentThreadId());
   WatchForDisplayLoss();
   if (WantsScreenSaverInhibited()) SDL_DisableScreenSaver();
@@ -284,5 +336,7 @@ void NoteSdlFrame(SDL_Window* window) {
 }
 
 const WindowBackend& SdlWindowBackend() { return kSdl; }
+
+const char* GetDisplayOpenFailure() { return gDisplayFailure; }
 
 }  // namespace plat

@@ -95,12 +95,15 @@ int DescriptorOf(SOCKET socket, SocketEntry* copy = nullptr) {
   return it->second.fd;
 }
 
+// Runs `change(entry, pollAgain)` on the socket's entry under the table's
+// lock; `pollAgain(wakes)` marks it for the next notification pass.
 template <typename Change>
 void ChangeEntry(SOCKET socket, Change change) {
   winsock::SocketTable& table = Table();
   std::lock_guard<std::mutex> guard(table.mutex);
   auto it = table.entries.find(socket);
-  if (it != table.entries.end()) change(it->second);
+  if (it == table.entries.end()) return;
+  change(it->second, [&](bool wakes) { winsock::PollAgain(table, socket, it->second, wakes); });
 }
 
 // Small messages leave at once: a reply never waits for the peer's delayed
@@ -118,6 +121,7 @@ SOCKET AddEntry(int fd, bool stream) {
   entry.fd = fd;
   entry.stream = stream;
   table.entries.emplace(id, entry);
+  table.marked.push_back(id);  // a new entry starts marked
   return id;
 }
 
@@ -199,13 +203,61 @@ int SendParts(SOCKET socket, int fd, iovec* parts, std::size_t count, std::size_
   const ssize_t sent = ::sendmsg(fd, &message, MSG_NOSIGNAL);
   const int error = errno;
   const bool cutShort = sent < static_cast<ssize_t>(total);
-  ChangeEntry(socket, [cutShort](SocketEntry& entry) {
+  ChangeEntry(socket, [cutShort](SocketEntry& entry, auto pollAgain) {
     entry.sendCutShort = cutShort;
-    if (cutShort) winsock::PollAgain(entry, true);
+    if (cutShort) pollAgain(true);
   });
   if (sent < 0) return Fail(winsock::ErrorFromErrno(error));
   winsock::SetLastError(0);
   return static_cast<int>(sent);
+}
+
+// A stream's reads of the descriptor for calls smaller than this go through
+// the entry's read-ahead; larger ones read straight into the caller's buffer.
+constexpr std::size_t kReadAheadBytes = 64 * 1024;
+
+// Reads the descriptor, noting whether the read may have left bytes behind.
+ssize_t ReadDescriptor(SocketEntry& entry, char* buffer, std::size_t length) {
+  const ssize_t got = ::recv(entry.fd, buffer, length, 0);
+  entry.moreMayWait = got == static_cast<ssize_t>(length);
+  return got;
+}
+
+// Copies up to `length` read-ahead bytes out, taking them unless peeking; the
+// storage goes once it is empty, so an idle socket holds none.
+std::size_t TakeReadAhead(SocketEntry& entry, char* buffer, std::size_t length, bool peek) {
+  const std::size_t count = std::min(length, entry.ReadAheadBytes());
+  if (count > 0) std::memcpy(buffer, entry.readAhead.data() + entry.readAheadStart, count);
+  if (!peek) entry.readAheadStart += count;
+  if (entry.ReadAheadBytes() == 0) {
+    std::vector<char>().swap(entry.readAhead);
+    entry.readAheadStart = 0;
+  }
+  return count;
+}
+
+// A stream's recv: bytes read ahead first, and a read of the descriptor when
+// they do not cover the call (a peek included, so it sees what has come).
+// -1 with errno set only when nothing at all could be given.
+ssize_t ReceiveStream(SocketEntry& entry, char* buffer, std::size_t length, bool peek) {
+  const std::size_t waiting = entry.ReadAheadBytes();
+  if (waiting >= length) return static_cast<ssize_t>(TakeReadAhead(entry, buffer, length, peek));
+  if (!peek && length - waiting >= kReadAheadBytes) {
+    TakeReadAhead(entry, buffer, waiting, false);
+    const ssize_t got = ReadDescriptor(entry, buffer + waiting, length - waiting);
+    if (got > 0) return static_cast<ssize_t>(waiting) + got;
+    return waiting > 0 ? static_cast<ssize_t>(waiting) : got;
+  }
+  thread_local std::vector<char> scratch(kReadAheadBytes);
+  const ssize_t got = ReadDescriptor(entry, scratch.data(), scratch.size());
+  if (got <= 0 && waiting == 0) return got;
+  if (got > 0) {
+    const auto start = static_cast<std::ptrdiff_t>(entry.readAheadStart);
+    entry.readAhead.erase(entry.readAhead.begin(), entry.readAhead.begin() + start);
+    entry.readAheadStart = 0;
+    entry.readAhead.insert(entry.readAhead.end(), scratch.data(), scratch.data() + got);
+  }
+  return static_cast<ssize_t>(TakeReadAhead(entry, buffer, length, peek));
 }
 
 struct HostBuffer {
@@ -244,6 +296,8 @@ int WSACleanup() {
     // The last clean-up closes what the program left open, as WinSock does.
     for (auto& [id, entry] : table.entries) close(entry.fd);
     table.entries.clear();
+    table.marked.clear();
+    table.blindCount = 0;
     if (table.waitFd >= 0) close(table.waitFd);
     table.waitFd = -1;
   }
@@ -285,7 +339,7 @@ int listen(SOCKET socket, int backlog) {
   const int fd = DescriptorOf(socket);
   if (fd < 0) return SOCKET_ERROR;
   if (::listen(fd, backlog == kWsSomaxconn || backlog > SOMAXCONN ? SOMAXCONN : backlog) != 0) return FailErrno();
-  ChangeEntry(socket, [](SocketEntry& entry) { entry.listening = true; });
+  ChangeEntry(socket, [](SocketEntry& entry, auto) { entry.listening = true; });
   return 0;
 }
 
@@ -299,9 +353,9 @@ SOCKET accept(SOCKET socket, SocketAddress* address, int* length) {
   socklen_t hostLength = sizeof(host);
   const int accepted = ::accept4(fd, reinterpret_cast<sockaddr*>(&host), &hostLength, SOCK_CLOEXEC);
   const int error = errno;
-  ChangeEntry(socket, [](SocketEntry& entry) {
+  ChangeEntry(socket, [](SocketEntry& entry, auto pollAgain) {
     entry.acceptEnabled = true;
-    winsock::PollAgain(entry, true);
+    pollAgain(true);
   });
   if (accepted < 0) return FailSocket(winsock::ErrorFromErrno(error));
   SendWithoutDelay(accepted);
@@ -321,9 +375,9 @@ int connect(SOCKET socket, const SocketAddress* address, int length) {
   // Loopback may connect at once even without blocking; FD_CONNECT still
   // comes, as it would from WinSock.
   if (nonBlocking && (result == 0 || error == EINPROGRESS)) {
-    ChangeEntry(socket, [](SocketEntry& entry) {
+    ChangeEntry(socket, [](SocketEntry& entry, auto pollAgain) {
       entry.connecting = true;
-      winsock::PollAgain(entry, true);
+      pollAgain(true);
     });
   }
   if (result == 0) return 0;
@@ -362,16 +416,22 @@ int WSASend(SOCKET socket, const WsaBuffer* buffers, std::uint32_t count, std::u
 
 
 int recv(SOCKET socket, char* buffer, int length, int flags) {
-  const int fd = DescriptorOf(socket);
-  if (fd < 0) return SOCKET_ERROR;
+  winsock::SocketTable& table = Table();
+  std::lock_guard<std::mutex> guard(table.mutex);
+  if (table.startCount == 0) return Fail(WSANOTINITIALISED);
+  auto it = table.entries.find(socket);
+  if (it == table.entries.end()) return Fail(WSAENOTSOCK);
   if (length < 0 || (buffer == nullptr && length > 0)) return Fail(WSAEFAULT);
-  const ssize_t got = ::recv(fd, buffer, static_cast<std::size_t>(length), (flags & kWsMsgPeek) != 0 ? MSG_PEEK : 0);
-  const int error = errno;
+  SocketEntry& entry = it->second;
   const bool peek = (flags & kWsMsgPeek) != 0;
-  ChangeEntry(socket, [peek](SocketEntry& entry) {
-    entry.readEnabled = true;
-    winsock::PollAgain(entry, !peek);
-  });
+  const ssize_t got = entry.stream ? ReceiveStream(entry, buffer, static_cast<std::size_t>(length), peek)
+                                   : ::recv(entry.fd, buffer, static_cast<std::size_t>(length), peek ? MSG_PEEK : 0);
+  const int error = errno;
+  entry.readEnabled = true;
+  // A stream whose descriptor gave all it had needs no poll of it: new bytes
+  // bring an edge. Bytes still read ahead are due all the same.
+  const bool descriptor = !entry.stream || entry.moreMayWait;
+  if (descriptor || entry.ReadAheadBytes() > 0) winsock::PollAgain(table, socket, entry, !peek, descriptor);
   if (got < 0) return Fail(winsock::ErrorFromErrno(error));
   winsock::SetLastError(0);
   return static_cast<int>(got);
@@ -395,6 +455,7 @@ int closesocket(SOCKET socket) {
     if (it == table.entries.end()) return Fail(WSAENOTSOCK);
     fd = it->second.fd;
     winsock::WatchEntry(table, socket, it->second, false);
+    if (it->second.pollAgain) std::erase(table.marked, socket);
     table.entries.erase(it);
   }
   close(fd);

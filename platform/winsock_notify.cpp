@@ -44,8 +44,16 @@ int BytesWaiting(int fd) {
   return ioctl(fd, FIONREAD, &bytes) == 0 ? bytes : 0;
 }
 
+// Whether a readable socket holds bytes: a stream that is not at its end
+// does, and only one at its end needs asking.
+bool HasBytes(const SocketEntry& entry, short revents) {
+  if (!entry.stream || (revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0) return true;
+  return BytesWaiting(entry.fd) > 0;
+}
+
 // What one socket's poll result makes due, in the order WinSock would post
-// it: a connect's outcome first, data before the close.
+// it: a connect's outcome first, data before the close. Bytes read ahead
+// count as waiting whatever the descriptor says.
 void CollectDue(SOCKET id, SocketEntry& entry, short revents, std::vector<Notification>& due) {
   auto add = [&](std::int32_t event, int error) {
     if ((entry.events & event) != 0) due.push_back({entry.window, entry.message, id, event, error});
@@ -67,7 +75,7 @@ void CollectDue(SOCKET id, SocketEntry& entry, short revents, std::vector<Notifi
     entry.firstWritePending = error == 0;
     if (error != 0) return;
   }
-  if ((revents & POLLIN) != 0 && entry.readEnabled && (!entry.stream || BytesWaiting(entry.fd) > 0)) {
+  if (entry.readEnabled && (entry.ReadAheadBytes() > 0 || ((revents & POLLIN) != 0 && HasBytes(entry, revents)))) {
     add(FD_READ, 0);
     entry.readEnabled = false;
   }
@@ -87,23 +95,29 @@ void CollectDue(SOCKET id, SocketEntry& entry, short revents, std::vector<Notifi
 namespace winsock {
 
 void WatchEntry(SocketTable& table, SOCKET id, SocketEntry& entry, bool watch) {
-  if (watch == entry.watched) return;
-  if (!watch) {
-    epoll_ctl(table.waitFd, EPOLL_CTL_DEL, entry.fd, nullptr);
-    entry.watched = false;
-    return;
+  if (watch != entry.watched) {
+    if (!watch) {
+      epoll_ctl(table.waitFd, EPOLL_CTL_DEL, entry.fd, nullptr);
+      entry.watched = false;
+    } else {
+      if (table.waitFd < 0) table.waitFd = epoll_create1(EPOLL_CLOEXEC);
+      epoll_event interest{};
+      interest.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
+      interest.data.u64 = id;
+      entry.watched = table.waitFd >= 0 && epoll_ctl(table.waitFd, EPOLL_CTL_ADD, entry.fd, &interest) == 0;
+    }
   }
-  if (table.waitFd < 0) table.waitFd = epoll_create1(EPOLL_CLOEXEC);
-  epoll_event interest{};
-  interest.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
-  interest.data.u64 = id;
   // A socket the wait cannot watch is still polled: its events come a wait later.
-  entry.watched = table.waitFd >= 0 && epoll_ctl(table.waitFd, EPOLL_CTL_ADD, entry.fd, &interest) == 0;
+  const bool blind = watch && !entry.watched;
+  table.blindCount += static_cast<int>(blind) - static_cast<int>(entry.blind);
+  entry.blind = blind;
 }
 
-void PollAgain(SocketEntry& entry, bool wakes) {
+void PollAgain(SocketTable& table, SOCKET id, SocketEntry& entry, bool wakes, bool descriptor) {
+  if (!entry.pollAgain) table.marked.push_back(id);
   entry.pollAgain = true;
   entry.pollAgainWakes = entry.pollAgainWakes || wakes;
+  entry.pollDescriptor = entry.pollDescriptor || descriptor;
 }
 
 }  // namespace winsock
@@ -116,7 +130,7 @@ bool MarkChanged(winsock::SocketTable& table, const epoll_event* changes, int co
   for (int i = 0; i < count; ++i) {
     auto it = table.entries.find(changes[i].data.u64);
     if (it == table.entries.end()) continue;
-    it->second.pollAgain = true;
+    winsock::PollAgain(table, it->first, it->second, false);
     any = true;
   }
   return any;
@@ -151,7 +165,7 @@ int WSAAsyncSelect(SOCKET socket, HWND window, std::uint32_t message, std::int32
   winsock::WatchEntry(table, it->first, entry, events != 0);
   entry.readEnabled = true;
   entry.acceptEnabled = true;
-  winsock::PollAgain(entry, true);
+  winsock::PollAgain(table, it->first, entry, true);
   // A socket that is already connected reports FD_WRITE once, as WinSock
   // does right after the selection.
   entry.firstWritePending = !entry.listening && !entry.connecting;
@@ -166,17 +180,38 @@ int PostSocketNotifications() {
     std::lock_guard<std::mutex> guard(table.mutex);
     TakeEdges(table);
     std::vector<pollfd> polled;
+    std::vector<SocketEntry*> entries;
     std::vector<SOCKET> ids;
-    for (auto& [id, entry] : table.entries) {
-      if (entry.events == 0 || (!entry.pollAgain && entry.watched)) continue;
+    auto take = [&](SOCKET id, SocketEntry& entry) {
+      // An unselected socket is marked again when it is selected.
+      const bool due = entry.events != 0 && (entry.pollAgain || entry.blind);
+      const bool pollDescriptor = entry.pollDescriptor || entry.blind;
       entry.pollAgain = false;
       entry.pollAgainWakes = false;
-      polled.push_back({entry.fd, static_cast<short>(POLLIN | POLLOUT | POLLRDHUP), 0});
+      entry.pollDescriptor = false;
+      if (!due) return;
+      // A socket left with bytes read ahead has nothing new to ask its
+      // descriptor: those bytes alone make FD_READ due.
+      polled.push_back({pollDescriptor ? entry.fd : -1, static_cast<short>(POLLIN | POLLOUT | POLLRDHUP), 0});
+      entries.push_back(&entry);
       ids.push_back(id);
+    };
+    if (table.blindCount > 0) {
+      for (auto& [id, entry] : table.entries) take(id, entry);
+    } else {
+      for (const SOCKET id : table.marked) {
+        auto it = table.entries.find(id);
+        if (it != table.entries.end() && it->second.pollAgain) take(id, it->second);
+      }
     }
-    if (polled.empty() || poll(polled.data(), polled.size(), 0) <= 0) return 0;
+    table.marked.clear();
+    const bool anyDescriptor =
+        std::any_of(polled.begin(), polled.end(), [](const pollfd& each) { return each.fd >= 0; });
+    if (polled.empty() || (anyDescriptor && poll(polled.data(), polled.size(), 0) < 0)) return 0;
     for (std::size_t i = 0; i < polled.size(); ++i) {
-      if (polled[i].revents != 0) CollectDue(ids[i], table.entries[ids[i]], polled[i].revents, due);
+      if (polled[i].revents != 0 || entries[i]->ReadAheadBytes() > 0) {
+        CollectDue(ids[i], *entries[i], polled[i].revents, due);
+      }
     }
   }
   // Posted outside the table's lock: the queue has a lock of its own.
@@ -192,8 +227,9 @@ int WaitForSocketEvents(std::uint32_t milliseconds) {
   int waitFd = -1;
   {
     std::lock_guard<std::mutex> guard(table.mutex);
-    for (const auto& [id, entry] : table.entries) {
-      if (entry.events != 0 && entry.pollAgainWakes) return 1;
+    for (const SOCKET id : table.marked) {
+      auto it = table.entries.find(id);
+      if (it != table.entries.end() && it->second.events != 0 && it->second.pollAgainWakes) return 1;
     }
     waitFd = table.waitFd;
   }

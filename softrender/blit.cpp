@@ -6,6 +6,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "softrender/alpha_rows.h"
 #include "softrender/blit_dispatch.h"
 #include "softrender/draw_state.h"
 #include "softrender/run_table.h"
@@ -65,16 +66,17 @@ struct PixelLoop {
   }
 
   static void Run(const BlitJob& job) {
+    if constexpr (kAlphaRows) {
+      AlphaKeyedCopyRows(job.dst, job.dstStep + job.w * kDstBytes, job.src, job.srcStep + job.w * Src::kBytes, job.w,
+                         job.h);
+      return;
+    }
     std::uint8_t* dp = job.dst;
     const std::uint8_t* sp = job.src;
     const std::uint8_t* bp = job.blend;
     for (std::int32_t y = 0; y < job.h; ++y) {
       if constexpr (kRowCopy) {
         std::memcpy(dp, sp, static_cast<std::size_t>(job.w) * kDstBytes);
-        dp += job.w * kDstBytes;
-        sp += job.w * Src::kBytes;
-      } else if constexpr (kAlphaRows) {
-        AlphaKeyedCopySpan(dp, sp, job.w);
         dp += job.w * kDstBytes;
         sp += job.w * Src::kBytes;
       } else if constexpr (kPairs) {
@@ -154,10 +156,16 @@ void DrawMemImgAt(MEMIMG* dst, const MEMIMG* src, std::int32_t x, std::int32_t y
   if (mode == kMemImgBlendAlpha && p == 255) mode = kMemImgBlendNone;
   if (p == 0 && (mode == kMemImgBlendAlpha || mode == kMemImgBlendAdd || (mode == kMemImgBlendSub && !pal))) return;
 
-  const bool runPath = trans == 1 && sb->runTableValid == 1 && w == src->width && h == src->height &&
-                       RunTableMatchesView(src);
-
   const std::uint32_t modRgb = gMemImgDrawState.colorMod & 0xFFFFFFu;
+  // The alpha-keyed rows take 8 or 16 pixels a step whatever their alphas,
+  // about what the run table spends on a run: it wins over them only where
+  // its runs are on average longer than their step.
+  const bool alphaRows = alpha && !f16 && mode == kMemImgBlendNone && blendImage == nullptr && modRgb == 0xFFFFFFu;
+  const bool shortRuns = alphaRows && static_cast<std::int64_t>(sb->runTableRuns) * AlphaRowStep() >
+                                          static_cast<std::int64_t>(w) * h;
+  const bool runPath = trans == 1 && !shortRuns && sb->runTableValid == 1 && w == src->width &&
+                       h == src->height && RunTableMatchesView(src);
+
   Choice choice{};
   choice.f16 = f16;
   choice.pal = pal;

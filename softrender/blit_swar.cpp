@@ -41,39 +41,6 @@ __attribute__((target("avx2"))) int Lerp8Avx2(std::uint8_t* __restrict d, const 
   }
   return i;
 }
-
-__attribute__((target("avx2"))) int AlphaKeyedCopyAvx2(std::uint8_t* __restrict d, const std::uint8_t* __restrict s,
-                                                        int n) {
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i full = _mm256_set1_epi16(256);
-  const __m256i keepX = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  const __m256i opaqueAlpha = _mm256_set1_epi32(255);
-  int i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const __m256i s8 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4 * i));
-    if (_mm256_testz_si256(s8, keepX)) continue;
-    auto* out = reinterpret_cast<__m256i*>(d + 4 * i);
-    const __m256i opaque = _mm256_cmpeq_epi32(_mm256_srli_epi32(s8, 24), opaqueAlpha);
-    if (_mm256_movemask_ps(_mm256_castsi256_ps(opaque)) == 0xFF) {
-      _mm256_storeu_si256(out, s8);
-      continue;
-    }
-    // Alpha 0 weighs the destination by 256/256, which leaves it as it is.
-    const __m256i d8 = _mm256_loadu_si256(out);
-    const __m256i sl = _mm256_unpacklo_epi8(s8, zero), sh = _mm256_unpackhi_epi8(s8, zero);
-    const __m256i dl = _mm256_unpacklo_epi8(d8, zero), dh = _mm256_unpackhi_epi8(d8, zero);
-    const __m256i wl = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sl, 0xFF), 0xFF);
-    const __m256i wh = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sh, 0xFF), 0xFF);
-    const __m256i rl = _mm256_srli_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(dl, _mm256_sub_epi16(full, wl)), _mm256_mullo_epi16(sl, wl)), 8);
-    const __m256i rh = _mm256_srli_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(dh, _mm256_sub_epi16(full, wh)), _mm256_mullo_epi16(sh, wh)), 8);
-    const __m256i weighed =
-        _mm256_or_si256(_mm256_andnot_si256(keepX, _mm256_packus_epi16(rl, rh)), _mm256_and_si256(keepX, d8));
-    _mm256_storeu_si256(out, _mm256_blendv_epi8(weighed, s8, opaque));
-  }
-  return i;
-}
 #endif
 
 }  // namespace
@@ -161,18 +128,5 @@ template int AddSubSpan32<false, false>(std::uint8_t* __restrict, const std::uin
 template int AddSubSpan32<false, true>(std::uint8_t* __restrict, const std::uint8_t* __restrict, int, int);
 template int AddSubSpan32<true, false>(std::uint8_t* __restrict, const std::uint8_t* __restrict, int, int);
 template int AddSubSpan32<true, true>(std::uint8_t* __restrict, const std::uint8_t* __restrict, int, int);
-
-void AlphaKeyedCopySpan(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n) {
-  int i = 0;
-#if defined(__x86_64__)
-  if (n >= 8 && CpuHasAvx2()) i = AlphaKeyedCopyAvx2(d, s, n);
-#endif
-  for (; i < n; ++i) {
-    const std::uint32_t sc = pixel::Load32(s + 4 * i);
-    const std::uint32_t a = sc >> 24;
-    if (a == 0) continue;
-    pixel::Store32(d + 4 * i, a == 255 ? sc : Lerp8Packed(pixel::Load32(d + 4 * i), sc, a));
-  }
-}
 
 }  // namespace qz::blit

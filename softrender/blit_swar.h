@@ -43,13 +43,6 @@ inline std::uint32_t Lerp8ByAlpha(std::uint32_t d, std::uint32_t s) {
 // pixels at a time on 16-bit lanes, where d * (256 - w) + s * w stays below 2^16.
 void Lerp8Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, std::uint32_t w, bool fromAlpha);
 
-// Mode 0 from a 32-bit source with its own alpha, transparency on, over n
-// pixels of one row: alpha 0 leaves the pixel, 255 copies the whole pixel,
-// any other weighs the colour by alpha and keeps byte X. With AVX2 eight
-// pixels at a time, whole blocks of transparent or opaque pixels skipped or
-// copied without the arithmetic.
-void AlphaKeyedCopySpan(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n);
-
 // Modes 2 (add) and 3 (subtract) from a direct 32-bit source without key,
 // blend image or modulation, four pixels at a time: the term floor(s p / 255)
 // of each channel (the source itself at the p = 255 shortcut), then the

@@ -19,4 +19,27 @@ inline bool CpuHasAvx2() {
 #endif
 }
 
+// The 512-bit units the sixteen-pixel rows need: foundation, byte and word
+// lanes, and the 128- and 256-bit forms of their masked operations.
+inline bool CpuHasAvx512() {
+#if defined(__x86_64__)
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0 &&
+           __builtin_cpu_supports("avx512vl") != 0;
+  }();
+  return has;
+#else
+  return false;
+#endif
+}
+
+// How wide a row kernel may go: each level gives the scalar kernel's bytes.
+enum class VectorLevel { kScalar, kAvx2, kAvx512 };
+
+inline VectorLevel WidestVectorLevel() {
+  if (CpuHasAvx512()) return VectorLevel::kAvx512;
+  return CpuHasAvx2() ? VectorLevel::kAvx2 : VectorLevel::kScalar;
+}
+
 }  // namespace qz

@@ -45,6 +45,7 @@ struct MemImgPixelBlock {
   const std::uint8_t* runTableViewPixels;
   std::int32_t runTableViewWidth;
   std::int32_t runTableViewHeight;
+  std::int32_t runTableRuns;  // runs in the table, row ends left out
 };
 
 struct MEMIMG {

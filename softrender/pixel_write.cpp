@@ -64,10 +64,12 @@ void BuildAlphaPlane(const MEMIMG* view) {
   }
 }
 
-void BuildRunTable(const MEMIMG* view) {
+// Returns the runs written, row ends left out.
+int BuildRunTable(const MEMIMG* view) {
   const MemImgPixelBlock* b = view->block;
   const int bpp = b->colorDesc->bytesPerPixel;
   std::uint8_t* out = b->runTable;
+  int runs = 0;
   for (int y = 0; y < view->height; ++y) {
     const std::uint8_t* row = view->pixels + static_cast<std::int64_t>(y) * b->pitch;
     int x = 0;
@@ -76,10 +78,12 @@ void BuildRunTable(const MEMIMG* view) {
       int n = 1;
       while (n < kRunMaxLength && x + n < view->width && PixelKind(b, row + (x + n) * bpp) == kind) ++n;
       *out++ = static_cast<std::uint8_t>((kind << 6) | (n - 1));
+      ++runs;
       x += n;
     }
     *out++ = kRunEndOfRow;
   }
+  return runs;
 }
 
 }  // namespace
@@ -98,7 +102,7 @@ void RebuildMemImgDerivedBuffers(MEMIMG* view) {
     b->alphaPlaneValid = 1;
     BuildAlphaPlane(view);
   }
-  BuildRunTable(view);
+  b->runTableRuns = BuildRunTable(view);
 }
 
 int CopyBaseImageToMemImg(const BaseImage* src, const BaseImage* alpha, MEMIMG* view, int srcX, int srcY, int width,

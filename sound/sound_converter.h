@@ -40,6 +40,12 @@ struct AcmConverterState {
   std::uint32_t sourceSize;
   std::uint32_t sourceConsumed;  // by the main stream
   std::int64_t totalFrames;      // -1: unknown, the manager's size estimate stands
+  // MP3: the last frame, which every stream is fed before the first (0 bytes
+  // for other formats), and the main stream's output still to be dropped.
+  std::uint32_t lastFrameOffset;
+  std::uint32_t lastFrameBytes;
+  std::uint32_t lastFrameSamples;
+  std::uint32_t primingBytesLeft;
 };
 
 struct OggVorbisConverterState {

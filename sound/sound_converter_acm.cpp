@@ -2,6 +2,14 @@
 // are held whole in memory and converted in blocks of at most 2048 source
 // bytes. A second manager stream waits at the data start so that seeking
 // backwards only has to swap streams and convert forward again.
+//
+// An MP3 decoder carries each frame's tail into the next (the overlap of its
+// transform and its synthesis filter). Started from rest, the first frame's
+// first granule ramps up out of silence, which a looped file would play at
+// every loop point. So every MP3 stream is first fed the file's last frame,
+// and that frame's output is dropped: the first frame then decodes exactly as
+// it does when a loop runs on from the end. A file played once is touched
+// only within the decoder's delay at its start, before its first sample.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -36,10 +44,42 @@ void CloseStreams(SoundConverter* converter) {
   converter->acm.readyStream = nullptr;
 }
 
+// Opens a stream at the data start; an MP3 stream is fed the last frame, whose
+// output waits in the stream until the first conversion drops it.
 bool OpenStream(SoundConverter* converter, plat::AcmStreamHandle* stream) {
   const AcmEntryPoints* acm = GetAcmEntryPoints();
-  return acm != nullptr && acm->streamOpen(stream, nullptr, converter->acm.sourceFormat, &converter->outputFormat,
-                                           nullptr, 0, 0, plat::ACM_STREAMOPENF_NONREALTIME) == plat::MMSYSERR_NOERROR;
+  if (acm == nullptr || acm->streamOpen(stream, nullptr, converter->acm.sourceFormat, &converter->outputFormat, nullptr,
+                                        0, 0, plat::ACM_STREAMOPENF_NONREALTIME) != plat::MMSYSERR_NOERROR) {
+    return false;
+  }
+  if (converter->acm.lastFrameBytes == 0) return true;
+  plat::AcmStreamHeader header{};
+  header.structSize = sizeof(header);
+  header.source = converter->acm.sourceData + converter->acm.lastFrameOffset;
+  header.sourceLength = converter->acm.lastFrameBytes;
+  bool primed = acm->streamPrepareHeader(*stream, &header, 0) == plat::MMSYSERR_NOERROR;
+  if (primed) {
+    primed = acm->streamConvert(*stream, &header, 0) == plat::MMSYSERR_NOERROR;
+    acm->streamUnprepareHeader(*stream, &header, 0);
+  }
+  if (primed) return true;
+  acm->streamClose(*stream, 0);
+  *stream = nullptr;
+  return false;
+}
+
+std::uint32_t PrimingBytes(const SoundConverter* converter) {
+  return converter->acm.lastFrameBytes != 0 ? converter->acm.lastFrameSamples * converter->outputFormat.blockAlign : 0;
+}
+
+// Drops what is left of the priming frame's output from the front of `bytes`
+// decoded into the work buffer; the bytes that remain.
+std::uint32_t DropPrimingOutput(SoundConverter* converter, std::uint32_t bytes) {
+  const std::uint32_t dropped = std::min(bytes, converter->acm.primingBytesLeft);
+  if (dropped == 0) return bytes;
+  std::memmove(converter->work, converter->work + dropped, bytes - dropped);
+  converter->acm.primingBytesLeft -= dropped;
+  return bytes - dropped;
 }
 
 // Takes ownership of the source format and data: on failure both are freed.
@@ -59,6 +99,7 @@ int FinishSetup(SoundConverter* converter, std::uint32_t workSize) {
   converter->workSize = workSize != 0 ? workSize : converter->outputFormat.avgBytesPerSec;
   converter->workSize = std::max(converter->workSize - converter->workSize % blockAlign, blockAlign);
   converter->acm.sourceConsumed = 0;
+  converter->acm.primingBytesLeft = PrimingBytes(converter);
   converter->kind = kSoundConverterAcm;
   return 0;
 }
@@ -76,6 +117,8 @@ std::uint8_t* ReadRange(SoundConverter* converter, std::int64_t start, std::uint
 
 struct Mp3Scan {
   std::uint32_t firstFrame;  // offset in the scanned block
+  std::uint32_t lastFrame;
+  bool lastFrameWhole;       // not clipped by the end of the data
   std::uint32_t end;         // one past the last frame's (clipped) end
   std::int64_t totalFrames;  // sample frames
   Mp3FrameHeader first;
@@ -100,6 +143,8 @@ bool ScanMp3Frames(const std::uint8_t* audio, std::uint32_t size, Mp3Scan* scan)
       scan->first = header;
     }
     scan->totalFrames += header.samplesPerFrame;
+    scan->lastFrame = position;
+    scan->lastFrameWhole = std::int64_t{position} + header.frameBytes <= size;
     position = static_cast<std::uint32_t>(std::min<std::int64_t>(std::int64_t{position} + header.frameBytes, size));
     scan->end = position;
   }
@@ -190,6 +235,10 @@ int SetupAcmMp3Converter(SoundConverter* converter) {
   converter->dataStart = audioStart + scan.firstFrame;
   converter->dataSize = framesSize;
   converter->acm.totalFrames = scan.totalFrames;
+  converter->acm.lastFrameOffset = scan.lastFrame - scan.firstFrame;
+  // A clipped frame would not decode, and so would not prime.
+  converter->acm.lastFrameBytes = scan.lastFrameWhole ? scan.end - scan.lastFrame : 0;
+  converter->acm.lastFrameSamples = static_cast<std::uint32_t>(scan.first.samplesPerFrame);
   plat::WaveFormatEx suggested{};
   suggested.formatTag = plat::WAVE_FORMAT_PCM;
   if (acm->formatSuggest(nullptr, converter->acm.sourceFormat, &suggested, sizeof(suggested),
@@ -219,7 +268,12 @@ std::uint32_t DecodeAcmBlock(SoundConverter* converter) {
     if (converted != plat::MMSYSERR_NOERROR) return 0;
     const std::uint32_t used = std::min(header.sourceLengthUsed, header.sourceLength);
     converter->acm.sourceConsumed += used;
-    if (header.destinationLengthUsed != 0) return std::min(header.destinationLengthUsed, converter->workSize);
+    const std::uint32_t produced = std::min(header.destinationLengthUsed, converter->workSize);
+    if (produced != 0) {
+      const std::uint32_t kept = DropPrimingOutput(converter, produced);
+      if (kept != 0) return kept;
+      continue;
+    }
     if (used == 0) {
       converter->acm.sourceConsumed = converter->acm.sourceSize;
       return 0;
@@ -238,6 +292,7 @@ int SeekAcmConverter(SoundConverter* converter, std::int64_t sample) {
     converter->acm.readyStream = nullptr;
     if (!OpenStream(converter, &converter->acm.readyStream)) converter->acm.readyStream = nullptr;
     converter->acm.sourceConsumed = 0;
+    converter->acm.primingBytesLeft = PrimingBytes(converter);
     converter->outputPosition = 0;
     converter->workValid = 0;
     converter->workRead = 0;
@@ -279,6 +334,8 @@ void ReleaseAcmConverter(SoundConverter* converter) {
   converter->acm.sourceData = nullptr;
   converter->acm.sourceSize = 0;
   converter->acm.sourceConsumed = 0;
+  converter->acm.lastFrameBytes = 0;
+  converter->acm.primingBytesLeft = 0;
 }
 
 }  // namespace qz::converter

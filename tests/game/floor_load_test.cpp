@@ -242,6 +242,8 @@ TEST_F(FloorTest, AMalformedFloorFileIsRefusedAndTheFloorStaysAsItWas) {
       {"object type", [](M& m) { m.mapObjects.push_back({5, 5, 6}); }},
       {"object position", [](M& m) { m.mapObjects.push_back({5, 48, 0}); }},
       {"slot position", [](M& m) { m.slots[2] = {1, -1, 5, 0}; }},
+      {"slot type", [](M& m) { m.slots[2] = {1, 5, 5, 30}; }},  // its chest's item would reach the save
+      {"slot type", [](M& m) { m.slots[0] = {1, 5, 5, -1}; }},
       {"moving object position", [](M& m) { m.movingObjects.push_back({-3, 5, 1}); }},
       {"door target entrance", [](M& m) { m.doors[1] = {5, 4}; }},
       {"time", [](M& m) { m.timeLimit = -1; }},

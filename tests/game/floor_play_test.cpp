@@ -12,6 +12,7 @@
 #include "game/player.h"
 #include "sound/sound_play.h"
 #include "tests/game/floor_fixture.h"
+#include "tests/game/frame_keys.h"
 
 namespace {
 
@@ -467,6 +468,32 @@ TEST_F(FloorTest, GameOverShowsItsPictureFromTheEleventhFrameAndRestartsAtTheEnt
   EXPECT_EQ(floorTime, file.timeLimit - 30);
   EXPECT_EQ(player.x, marks[0].x - 16);
   EXPECT_EQ(player.y, marks[0].y);
+}
+
+// Z held from the jump through the death: the frames of the game over see
+// it held, and its autorepeat, as no fresh Confirm; a new press restarts.
+TEST_F(FloorTest, AConfirmHeldSinceBeforeTheDeathDoesNotRestartTheTry) {
+  ASSERT_EQ(Enter("002", 0), 1);
+  const auto frame = [] {
+    RunFrame();
+    qz::PumpMessagesEntry();
+  };
+  qz::testing::Press('Z', true);
+  for (int i = 0; i < 5; ++i) frame();
+  player.life = 0;
+  frame();
+  ASSERT_EQ(player.dead, 1);
+  for (int i = 0; i < 60; ++i) {
+    if (i % 3 == 0) qz::testing::Press('Z', true);  // the keyboard's repeat
+    frame();
+    ASSERT_EQ(player.dead, 1) << "frame " << i;
+  }
+  qz::testing::Press('Z', false);
+  frame();
+  qz::testing::Press('Z', true);
+  qz::testing::Press('Z', false);
+  frame();
+  EXPECT_EQ(player.dead, 0);
 }
 
 }  // namespace

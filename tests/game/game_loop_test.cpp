@@ -170,6 +170,25 @@ TEST_F(GameLoopTest, CrossfadeShowsOneFramePerStepAndEndsOnTheNewPicture) {
   EXPECT_EQ(FadeFrames([] { CrossfadeScreens(7); }), 17);  // other modes fade as mode 1
 }
 
+// The fuzz harness's cut fades: one frame each, ending on the picture the
+// whole fade ends on.
+TEST_F(GameLoopTest, ACutFadeShowsOneFrameOfTheFadesEnd) {
+  SetAnimationsCutToTheirEndForTest(true);
+  Fill(0xFF0000);
+  CaptureScreen(oldScreen);
+  Fill(0x0000FF);
+  CaptureScreen(newScreen);
+  EXPECT_EQ(FadeFrames([] { CrossfadeScreens(2); }), 1);
+  const std::uint32_t mixed = qz::testing::ScreenPixel(320, 240);
+  EXPECT_NEAR(static_cast<int>(mixed >> 16), 255 * 135 / 255, 2);
+  EXPECT_NEAR(static_cast<int>(mixed & 0xFF), 255 * 120 / 255, 2);
+  Fill(0x0000FF);
+  CaptureScreen(newScreen);
+  EXPECT_EQ(FadeFrames([] { CrossfadeScreens(0); }), 1);
+  EXPECT_EQ(qz::testing::ScreenPixel(10, 470), 0x0000FFu);
+  SetAnimationsCutToTheirEndForTest(false);
+}
+
 TEST_F(GameLoopTest, WindowClosedDuringACrossfadeEndsItAndSetsTheQuitFlag) {
   plat::SimulateCloseRequest(window_);
   EXPECT_EQ(FadeFrames([] { CrossfadeScreens(0); }), 1);

@@ -27,6 +27,7 @@
 #include "game/save_file.h"
 #include "game/title_windows.h"
 #include "graphics/back_buffer_readback.h"
+#include "platform/backend.h"
 #include "platform/glyph_provider.h"
 #include "platform/window.h"
 #include "support/scratch_folder.h"
@@ -78,6 +79,8 @@ class FloorRefusalTest : public RefusalTest, public ::testing::WithParamInterfac
 // Confirm, and the title; the slot is not written.
 TEST_P(FloorRefusalTest, ContinueOntoABadFloorTellsWhyAndReturnsToTheTitleWithTheSaveUntouched) {
   SaveRecord record{};
+  record.maxMagic = kStartMaxMagic;
+  record.shotLevel[0] = 1;
   record.mapName = "002";
   record.coins = 77;
   const std::vector<std::uint8_t> save = EncodeSaveRecord(record);
@@ -155,6 +158,45 @@ TEST_F(RefusalMessageTest, TheMessageNamesTheFloorThatCouldNotBeLoaded) {
   EXPECT_EQ(floorNumber, 1);
 }
 
+// A door's save on a full disk: the banner says so where "AUTO SAVE" would
+// stand (white text over art that is never white), stderr names the file, and
+// the old save stays. A temporary a kill left behind is gone once the game
+// has started.
+TEST_F(RefusalMessageTest, AnAutosaveThatFailsSaysSoOnTheBannerAndOnStderr) {
+  data_.Write("save/SaveData01.sav", "the old save");
+  data_.Write("save/SaveData01.sav.tmp", "half a save");
+  Start();
+  EXPECT_FALSE(data_.Exists("save/SaveData01.sav.tmp"));
+  std::filesystem::create_symlink("/dev/full", Path("save/SaveData01.sav.tmp"));
+  gameState.scene = kSceneFloorPlay;
+  gameState.saveSlot = 1;
+  GameStringAssign(mapName, "001");
+  floorNumber = 0;
+  testing::internal::CaptureStderr();
+  EnterDoor(0, 1, 1);
+  const std::string told = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(Has(told, "veltrin: could not save to " + Path("save/SaveData01.sav") +
+                            ": the disk is full; the previous save is kept\n"))
+      << told;
+  EXPECT_EQ(Bytes("save/SaveData01.sav"), "the old save");
+
+  int top = -1, left = kScreenWidth;
+  const plat::WinRect rect{0, 0, kScreenWidth, kScreenHeight};
+  qz::BaseImage image{};
+  ASSERT_EQ(qz::LockBackBufferImage(&rect, &image, -1), 0);
+  for (int y = 0; y < kScreenHeight; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(image.pixels + y * image.pitch);
+    for (int x = 0; x < kScreenWidth; ++x) {
+      if ((row[x] & 0xFFFFFF) != 0xFFFFFF) continue;
+      if (top < 0) top = y;
+      left = std::min(left, x);
+    }
+  }
+  qz::ReleaseBackBufferLockSurfaces();
+  EXPECT_GE(top, 440) << "the line stands at the banner's foot";
+  EXPECT_NEAR(left, 17, 1) << "from the banner's left margin";
+}
+
 TEST_F(RefusalTest, FailedPicturesAndSoundsAreNamedAsOnDiskWithWhyTheyFailed) {
   const std::string font = Bytes("data_en/st_font3.png");
   data_.Write("data_en/st_font3.png", font.substr(0, font.size() / 2));
@@ -220,6 +262,33 @@ TEST_F(RefusalTest, ASecondCopyAndAStartWithoutADisplaySayWhyTheyStop) {
   EXPECT_EQ(qz::IsLibraryInitialised(), 0);
   ASSERT_EQ(Lines(noDisplay).size(), 1u) << noDisplay;
   EXPECT_TRUE(Has(noDisplay, "veltrin: no display to open the game's window on (DISPLAY is not set)")) << noDisplay;
+
+  // A display named but not there: SDL would fall back to its invisible
+  // offscreen driver and the game would run unseen.
+  std::string display = ":187";
+  while (std::filesystem::exists("/tmp/.X11-unix/X" + display.substr(1))) display += "1";
+  std::vector<std::pair<const char*, std::string>> savedForDead;
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QZ_BACKEND", "SDL_VIDEODRIVER"}) {
+    if (const char* value = std::getenv(variable)) savedForDead.emplace_back(variable, value);
+    unsetenv(variable);
+  }
+  setenv("DISPLAY", display.c_str(), 1);
+  plat::SetBackendKindForTest(plat::BackendKind::kDesktop);
+  testing::internal::CaptureStderr();
+  const int unseen = RunGame();
+  const std::string deadDisplay = testing::internal::GetCapturedStderr();
+  plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
+  unsetenv("DISPLAY");
+  for (const auto& [variable, value] : savedForDead) setenv(variable, value.c_str(), 1);
+  EXPECT_EQ(unseen, -1);
+  EXPECT_EQ(qz::IsLibraryInitialised(), 0);
+  // The display libraries may print their own complaints; the game says it once.
+  const std::vector<std::string> said = Lines(deadDisplay);
+  ASSERT_EQ(std::count_if(said.begin(), said.end(), [](const std::string& line) { return line.starts_with("veltrin:"); }),
+            1)
+      << deadDisplay;
+  EXPECT_TRUE(Has(deadDisplay, "veltrin: the game could not start: no display could be opened (DISPLAY=" + display))
+      << deadDisplay;
 }
 
 TEST_F(RefusalTest, AConfigurationLackingKeysNamesThemAndAnyButtonNumberShows) {

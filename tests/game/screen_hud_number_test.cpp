@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "game/floor_records.h"
 #include "game/game_state.h"
+#include "game/hud.h"
 #include "game/screen_frame.h"
 #include "game/screens.h"
 #include "graphics/draw_settings.h"
@@ -85,37 +87,43 @@ class HudNumberTest : public qz::testing::GameDataTest {
 TEST_F(HudNumberTest, BarNumbersSitAtTheirPlacesWithTheirZeroPadding) {
   player.keys = 7;
   Draw(3);
-  EXPECT_EQ(PieceAt(kBar, 483, 10), -1);
-  EXPECT_EQ(PiecesFrom(kBar, 495, 10), (Pieces{0, 7}));
+  EXPECT_EQ(PieceAt(kBar, 476, 10), -1);
+  EXPECT_EQ(PiecesFrom(kBar, 488, 10), (Pieces{0, 7}));
   player.coins = 0;
   Draw(4);
-  EXPECT_EQ(PiecesFrom(kBar, 543, 10), (Pieces{0, 0}));
+  EXPECT_EQ(PiecesFrom(kBar, 534, 10), (Pieces{0, 0}));
   player.coins = 99;
   Draw(4);
-  EXPECT_EQ(PiecesFrom(kBar, 543, 10), (Pieces{9, 9}));
+  EXPECT_EQ(PiecesFrom(kBar, 534, 10), (Pieces{9, 9}));
 
   player.infiniteMagic = 0;
   player.magic = 12;
   Draw(5);
   EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{1, 2}));
-  player.magic = 100;  // three digits still get one zero
+  player.magic = 100;  // longer than its places: no zero in front
   Draw(5);
-  EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{0, 1, 0, 0}));
+  EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{1, 0, 0}));
   player.infiniteMagic = 1;
   Draw(5);
   EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{11, 12})) << "the infinite mark, whatever MP holds";
 
-  const std::vector<std::pair<int, Pieces>> times = {
-      {5, {0, 0, 5}}, {45, {0, 4, 5}}, {100, {1, 0, 0}}, {1234, {0, 0, 1, 2, 3}}, {-7, {0, 0, 0}}};
-  // Four digits get two zeros: the 4 lands at x 651, past the screen.
+  // The clock's digits end at x 628, inside the panel (to 632), whatever
+  // their count: four from 1000 seconds on (the Hourglass on floor 100),
+  // and no more than four.
+  const std::vector<std::pair<int, Pieces>> times = {{5, {0, 0, 5}},          {45, {0, 4, 5}},
+                                                     {100, {1, 0, 0}},        {1234, {1, 2, 3, 4}},
+                                                     {2147483647, {9, 9, 9, 9}}, {-7, {0, 0, 0}}};
   for (const auto& [time, pieces] : times) {
     floorTime = time;
     Draw(6);
-    EXPECT_EQ(PiecesFrom(kBar, 591, 10), pieces) << "time " << time;
+    const int left = 628 - 12 * static_cast<int>(pieces.size());
+    EXPECT_EQ(PieceAt(kBar, left - 12, 10), -1) << "time " << time;
+    EXPECT_EQ(PiecesFrom(kBar, left, 10), pieces) << "time " << time;
+    EXPECT_EQ(qz::testing::ScreenPixel(633, 18), 0u) << "time " << time;
   }
   player.coins = -3;  // no minus sign to draw: a value below zero reads 0
   Draw(4);
-  EXPECT_EQ(PiecesFrom(kBar, 543, 10), (Pieces{0, 0}));
+  EXPECT_EQ(PiecesFrom(kBar, 534, 10), (Pieces{0, 0}));
 }
 
 TEST_F(HudNumberTest, FloorNumberEndsWhereItsSuffixStarts) {
@@ -139,11 +147,35 @@ TEST_F(HudNumberTest, SmallNumbersAndTheirMarksAndKindsThatDrawNothing) {
   player.keys = player.coins = player.magic = floorTime = 55;
   for (int kind : {0, 2, 8, 42, -1}) {
     Draw(kind, 5, 150, 126);
-    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{150, 126}, {495, 10}, {543, 10}, {69, 14}, {591, 10},
+    for (const auto& [x, y] : std::vector<std::pair<int, int>>{{150, 126}, {488, 10}, {534, 10}, {69, 14}, {592, 10},
                                                                {608, 454}}) {
       EXPECT_EQ(qz::testing::ScreenPixel(x + 1, y + 8), 0u) << "kind " << kind;
     }
   }
+}
+
+// The magic bar: a pip per point of Max MP, full up to MP, and its end cap
+// after the last; a Max MP no game writes runs the bar off the screen's edge
+// and the frame still ends.
+TEST_F(HudNumberTest, MagicPipsEndAtMaxMpOrRunOffTheScreen) {
+  const auto pip = [](int index) { return qz::testing::ScreenPixel(102 + 9 * index + 4, 18); };
+  player.infiniteMagic = 0;
+  player.magic = 3;
+  player.maxMagic = 20;
+  qz::ClearDrawTarget(nullptr);
+  DrawHud();
+  const std::uint32_t full = pip(0), empty = pip(3), end = pip(20);
+  EXPECT_EQ(pip(2), full);
+  EXPECT_NE(full, empty);
+  EXPECT_EQ(pip(19), empty);
+  EXPECT_NE(end, empty);
+  EXPECT_EQ(pip(21), 0u) << "nothing past the end cap";
+
+  player.maxMagic = std::numeric_limits<std::int32_t>::max();
+  qz::ClearDrawTarget(nullptr);
+  DrawHud();
+  EXPECT_EQ(pip(20), empty);
+  EXPECT_EQ(pip(59), empty) << "the last pip on the screen";
 }
 
 }  // namespace

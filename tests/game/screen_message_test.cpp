@@ -91,6 +91,23 @@ TEST_F(MessageSceneTest, ClosingAWindowTakesSixteenFramesAndRenewsTheThirdScreen
   EXPECT_EQ(qz::IsValidGraphHandle(oldThird), 0);
 }
 
+// The fuzz harness's cut animations: the window opens and closes with no
+// frame shown, leaving the graphs as the whole zooms leave them.
+TEST_F(MessageSceneTest, CutZoomsShowNoFrameAndLeaveTheWindowAsWholeZoomsDo) {
+  SetAnimationsCutToTheirEndForTest(true);
+  lastFrameTime = qz::GetMillisecondCount();
+  const std::int32_t before = qz::GetMillisecondCount();
+  AnimateMessageWindow(1, 2);
+  for (int graph : MessageWindowGraphs) EXPECT_EQ(qz::IsValidGraphHandle(graph), 1);
+  const int oldThird = thirdScreen;
+  AnimateMessageWindow(0, 2);
+  SetAnimationsCutToTheirEndForTest(false);
+  EXPECT_LT(qz::ElapsedMilliseconds(qz::GetMillisecondCount(), before), kFrameMilliseconds);
+  for (int graph : MessageWindowGraphs) EXPECT_EQ(graph, -1);
+  EXPECT_NE(thirdScreen, oldThird);
+  EXPECT_EQ(qz::IsValidGraphHandle(thirdScreen), 1);
+}
+
 }  // namespace
 
 namespace {

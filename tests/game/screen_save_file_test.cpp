@@ -1,8 +1,9 @@
 // The save slots as a player meets them: progress written and read back field
 // by field, files damaged, cut short or crafted (refused and reset, never a
-// crash; names and entrances the writer never makes refused even when their
-// sum matches), a write that fails keeping the old save, and the play time
-// across a wrap of the tick counter.
+// crash; names, entrances and values the game never writes refused even when
+// their sum matches; each refusal named on stderr, and the file kept as
+// ".damaged" before a save replaces it), a write that fails keeping the old
+// save and saying why, and the play time across a wrap of the tick counter.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -48,6 +49,12 @@ std::uint32_t ReferenceChecksum(const std::string& file) {
   return sum;
 }
 
+// The sum made to match again, as a crafted file would.
+std::string Resummed(std::string bytes) {
+  Put32(&bytes, bytes.size() - 4, ReferenceChecksum(bytes));
+  return bytes;
+}
+
 class SaveFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -68,7 +75,7 @@ class SaveFileTest : public ::testing::Test {
     for (int f = 0; f < kFloorCount; ++f) {
       p.floorItems[f][0] = f % 2;
       p.floorItems[f][1] = f % 3 == 0 ? 1 : 0;
-      p.floorItems[f][2] = f % 5 == 0 ? 2 : 0;  // a flag holding 2 counts nothing but loads as 2
+      p.floorItems[f][2] = f % 5 == 0 ? 1 : 0;
       for (int d = 0; d < kDoorsPerFloor; ++d) p.doorLinks[f][d] = (f * 7 + d) % 103 - 1;
       p.visited[f] = f % 4 == 0 ? 1 : 0;
       p.shopFound[f] = f == 41 ? 1 : 0;
@@ -81,7 +88,7 @@ class SaveFileTest : public ::testing::Test {
     player.shotLevel[0] = 3;
     player.shotLevel[1] = 2;
     player.shotLevel[2] = 1;
-    player.coins = 12345;
+    player.coins = 99;
     player.keys = 7;
     player.ProgressFlags[kTrueEye] = 1;
     player.ProgressFlags[kAirdash] = 1;
@@ -148,10 +155,9 @@ TEST_F(SaveFileTest, WrittenProgressReadsBackFieldByFieldWithAChecksumOverTheLay
   EXPECT_EQ(std::memcmp(p.floorValue, savedProgress.floorValue, sizeof(p.floorValue)), 0);
   EXPECT_EQ(std::memcmp(p.shopSold, savedProgress.shopSold, sizeof(p.shopSold)), 0);
   EXPECT_EQ(std::memcmp(p.bossDefeated, savedProgress.bossDefeated, sizeof(p.bossDefeated)), 0);
-  EXPECT_EQ(p.floorItems[5][2], 2);
   EXPECT_EQ(player.maxMagic, 48);
   EXPECT_EQ(std::memcmp(player.shotLevel, savedPlayer.shotLevel, sizeof(player.shotLevel)), 0);
-  EXPECT_EQ(player.coins, 12345);
+  EXPECT_EQ(player.coins, 99);
   EXPECT_EQ(player.keys, 7);
   EXPECT_EQ(std::memcmp(player.ProgressFlags, savedPlayer.ProgressFlags, sizeof(player.ProgressFlags)), 0);
   EXPECT_STREQ(mapName.c_str(), "042");
@@ -175,7 +181,7 @@ TEST_F(SaveFileTest, CountedFieldsDetectDamageWhileUncountedBytesStillLoad) {
       {4208, 1, false},            // coins (value)
       {0, 1, false},               // key switch of floor 1: 0 to 1
       {40 + 0, 0, false},          // key switch of floor 2: 1 to 0
-      {40 * 5 + 8, 3, true},       // a flag from 2 to 3 counts nothing either way
+      {40 * 5 + 8, 3, false},      // a flag from 1 to 3: no flag the game writes
       {4329 + 3, 1, true},         // the play time is not counted
       {4312, 1, false},            // the reserved flag counts when it holds 1
   };
@@ -216,16 +222,12 @@ TEST_F(SaveFileTest, ShortCraftedAndMissingSlotsNeverCrash) {
 
   SetDistinctiveProgress();
   EXPECT_EQ(ReadSaveFile(3), 0);
-  EXPECT_EQ(player.coins, 12345) << "a missing slot leaves the live game alone";
+  EXPECT_EQ(player.coins, 99) << "a missing slot leaves the live game alone";
 }
 
 TEST_F(SaveFileTest, NamesAndEntrancesTheWriterNeverMakesAreRefusedEvenWithAMatchingSum) {
   const std::string good = ValidFile();
-  // The sum made to match again, as a crafted file would.
-  const auto resummed = [](std::string bytes) {
-    Put32(&bytes, bytes.size() - 4, ReferenceChecksum(bytes));
-    return bytes;
-  };
+  const auto resummed = Resummed;
   const std::size_t entranceAt = 4321 + 3;
   for (const std::uint32_t entranceValue : {0u, 4u}) {
     std::string bytes = good;
@@ -250,19 +252,87 @@ TEST_F(SaveFileTest, NamesAndEntrancesTheWriterNeverMakesAreRefusedEvenWithAMatc
   EXPECT_TRUE(Loads(good));
 }
 
-TEST_F(SaveFileTest, AFailedWriteKeepsTheOldSaveAndSaysSo) {
+// Each limit where the game can reach it and one past it. A Max MP of
+// 302,383,104 had the status bar draw as many pips every frame.
+TEST_F(SaveFileTest, ValuesTheGameNeverWritesAreRefusedEvenWithAMatchingSum) {
+  const std::string good = ValidFile();
+  struct Value {
+    const char* field;
+    std::size_t at;
+    std::int32_t value;
+    bool loads;
+  };
+  const Value values[] = {
+      {"Max MP", 4192, 302383104, false}, {"Max MP", 4192, 116, true},      {"Max MP", 4192, 15, false},
+      {"Blaze level", 4196, 0, false},    {"Blaze level", 4196, 101, true}, {"Magic level", 4204, 0, true},
+      {"Magic level", 4204, 101, false},  {"coins", 4208, 100, false},      {"coins", 4208, 0, true},
+      {"keys", 4212, -1, false},          {"keys", 4212, 99, true},         {"ending link", 40 * 99 + 16, 101, true},
+      {"door link", 12, 102, false},      {"door link", 12, -2, false},     {"found item", 40 * 3 + 36, 29, true},
+      {"found item", 36, 30, false},      {"found item", 36, -2, false},    {"floor flag", 4, 2, false},
+      {"sold flag", 4000, -1, false},     {"item flag", 4308, 2, false},    {"reserved", 4312, 2, false},
+      {"game overs", 4328, 30100, true},  {"game overs", 4328, 30101, false},
+  };
+  for (const Value& v : values) {
+    std::string bytes = good;
+    Put32(&bytes, v.at, static_cast<std::uint32_t>(v.value));
+    EXPECT_EQ(Loads(Resummed(bytes)), v.loads) << v.field << " " << v.value;
+  }
+}
+
+// The player learns which file was refused and why, and its bytes survive the
+// next save (once: the save that replaces it is a good one).
+TEST_F(SaveFileTest, ARefusedSlotIsNamedOnStderrAndKeptBesideItBeforeASaveReplacesIt) {
+  std::string damaged = ValidFile();
+  damaged[4208] ^= 1;
+  WriteSlotBytes(1, damaged);
+  const std::string path = folder_.Posix("save/SaveData01.sav");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(ReadSaveFile(1), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "veltrin: save file " + path + " refused: its checksum does not match\n");
+
+  SetDistinctiveProgress();
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(WriteSaveFile(1), 1);
+  ASSERT_EQ(WriteSaveFile(1), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "veltrin: the damaged save " + path + " is kept as " + path + ".damaged before it is overwritten\n");
+  EXPECT_EQ(folder_.Read("save/SaveData01.sav.damaged"), damaged);
+  EXPECT_TRUE(Loads(SlotBytes(1)));
+}
+
+TEST_F(SaveFileTest, AFailedWriteKeepsTheOldSaveAndSaysWhy) {
   const std::string old = ValidFile();
+  const std::string path = folder_.Posix("save/SaveData01.sav");
   // The temporary's name taken by a folder: the write cannot even begin.
   folder_.MakeFolder("save/SaveData01.sav.tmp");
   player.coins = 1;
-  EXPECT_EQ(WriteSaveFile(1), 0);
+  std::string failure;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(WriteSaveFile(1, &failure), 0);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(failure, "access is denied");
   EXPECT_EQ(SlotBytes(1), old);
+  std::filesystem::remove(folder_.Posix("save/SaveData01.sav.tmp"));
+
+  // A full disk: the temporary is the device that is always full.
+  std::filesystem::create_symlink("/dev/full", folder_.Posix("save/SaveData01.sav.tmp"));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(WriteSaveFile(1, &failure), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "veltrin: could not save to " + path + ": the disk is full; the previous save is kept\n");
+  EXPECT_EQ(failure, "the disk is full");
+  EXPECT_EQ(SlotBytes(1), old);
+  EXPECT_FALSE(std::filesystem::is_symlink(folder_.Posix("save/SaveData01.sav.tmp"))) << "the temporary is removed";
 
   std::filesystem::remove_all(folder_.Posix("save"));
   gameState.tickAtStart = plat::GetTickCount();
   const std::uint32_t before = gameState.playTimeMs;
   plat::AdvanceVirtualTime(40'000'000ULL);
-  EXPECT_EQ(WriteSaveFile(1), 0) << "no save folder";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(WriteSaveFile(1, &failure), 0) << "no save folder";
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(failure, "the save folder is missing");
   EXPECT_EQ(gameState.playTimeMs, before + 40) << "the play time is brought up to date anyway";
   EXPECT_FALSE(folder_.Exists("save"));
 }

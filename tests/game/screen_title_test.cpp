@@ -45,6 +45,8 @@ class TitleScreenTest : public qz::testing::GameDataTest {
   }
   void WriteSlot(int slot, const std::string& map, std::int32_t coins, bool damaged = false) {
     SaveRecord record{};
+    record.maxMagic = kStartMaxMagic;
+    record.shotLevel[0] = 1;
     record.mapName = map;
     record.coins = coins;
     record.entrance = 1;

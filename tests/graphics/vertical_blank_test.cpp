@@ -6,6 +6,7 @@
 #include "graphics/draw_settings_block.h"
 #include "graphics/screen_present.h"
 #include "graphics/screen_test_support.h"
+#include "platform/clock_internal.h"
 
 namespace {
 
@@ -45,6 +46,26 @@ TEST_F(VerticalBlank, JitterOverAMillisecondLeavesThePeriodUnknownAfterSixtyWait
   EXPECT_EQ(qz::GetRefreshPeriodMicroseconds(), -1);
   EXPECT_EQ(qz::GetVerticalBlankWaitMargin(), 4000);
   EXPECT_EQ(plat::GetVerticalBlankWaitCount() - before, 62);  // first, sixty measured, closing
+}
+
+int gClockMoves = 0;
+void CountClockMove(std::uint64_t) { ++gClockMoves; }
+
+// A wait on virtual time lands on the blank itself, in a few moves of the
+// clock rather than a read (and a yield) per microsecond up to it.
+TEST_F(VerticalBlank, AVirtualTimeWaitJumpsStraightToTheBlank) {
+  constexpr std::uint64_t kPeriod = 16667000;
+  plat::SetVerticalBlankTimingForTest(kPeriod, 0);
+  plat::AdvanceVirtualTime(1000500 - plat::PeekElapsedNanos() % 1000000);  // half a microsecond off the grid
+  const std::uint64_t before = plat::PeekElapsedNanos();
+  gClockMoves = 0;
+  plat::SetVirtualTimeListener(&CountClockMove);
+  ASSERT_EQ(directDraw_->WaitForVerticalBlank(plat::DDWAITVB_BLOCKBEGIN, nullptr), plat::DD_OK);
+  plat::SetVirtualTimeListener(nullptr);
+  const std::uint64_t after = plat::PeekElapsedNanos();
+  EXPECT_EQ(after % kPeriod, 0u);
+  EXPECT_LE(after - before, kPeriod);
+  EXPECT_LE(gClockMoves, 3);
 }
 
 using qz::testing::ScreenPath;

@@ -111,6 +111,51 @@ TEST_F(InputTest, KeyboardFoldsIntoPadOneThroughTheDefaultAssignment) {
   EXPECT_EQ(qz::GetPadInputBits(0x1000 | 40), 0u);
 }
 
+// A key pressed and let go between two reads reads as down once, in the key
+// tests and the pad bits alike, whether the tap came before the frame's
+// pump, after it, or two pumps before the program looked.
+TEST_F(InputTest, ATapBetweenTwoReadsCountsForOneFrame) {
+  Start();
+  const auto frame = [] {
+    qz::PumpMessagesEntry();
+    NextMillisecond();
+  };
+  plat::SimulateKey(window_, 'Z', true);
+  plat::SimulateKey(window_, 'Z', false);
+  frame();
+  EXPECT_EQ(qz::GetPadInputBits(0x1001), 1u << 4);
+  EXPECT_EQ(qz::TestKeyDown(0x2C), 0) << "read once";
+  frame();
+  EXPECT_EQ(qz::GetPadInputBits(0x1001), 0u);
+
+  plat::SimulateKey(window_, plat::VK_LEFT, true);
+  plat::SimulateKey(window_, plat::VK_LEFT, false);
+  NextMillisecond();
+  EXPECT_EQ(qz::GetPadInputBits(0x1001), qz::kPadLeft);
+  frame();
+  EXPECT_EQ(qz::GetPadInputBits(0x1001), 0u);
+
+  Key('C', true);
+  Key('C', false);
+  EXPECT_EQ(qz::TestKeyDown(0x2E), 1);
+  frame();
+  EXPECT_EQ(qz::TestKeyDown(0x2E), 0);
+  // A press no read looks at is gone two frames later.
+  Key('C', true);
+  Key('C', false);
+  frame();
+  EXPECT_EQ(qz::TestKeyDown(0x2E), 0);
+
+  // A key held through several frames is not pressed again by the frames.
+  Key('X', true);
+  for (int i = 0; i < 3; ++i) {
+    frame();
+    EXPECT_EQ(qz::TestKeyDown(0x2D), 1);
+  }
+  Key('X', false);
+  EXPECT_EQ(qz::TestKeyDown(0x2D), 0);
+}
+
 TEST_F(InputTest, DevicePathReadsVirtualPadsWithTheDeadZone) {
   const int index = AttachPad();
   SDL_Joystick* joystick = SDL_JoystickOpen(index);

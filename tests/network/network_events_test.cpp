@@ -101,6 +101,14 @@ TEST_F(NetworkEvents, EventsChangeTheirRecordByItsSocket) {
   EXPECT_EQ(CloseUdpNetworkHandle(handle), -1);
   EXPECT_EQ(CloseUdpNetworkHandle(udp), 0);
   EXPECT_EQ(GetNetworkRecord(udp), nullptr);
+
+  // A late event of a closed socket reaches nobody, even when its slot has
+  // gone to another socket.
+  const int reused = AddConnection(4, 903);
+  EXPECT_EQ(OnSocketEvent(902, Event(plat::FD_CLOSE)), 0);
+  EXPECT_EQ(GetNetworkRecord(reused)->connected, 1);
+  EXPECT_EQ(OnSocketEvent(903, Event(plat::FD_CLOSE)), 1);
+  EXPECT_EQ(GetNetworkRecord(reused)->connected, 0);
 }
 
 TEST_F(NetworkEvents, TheNotificationWindowHandsSocketMessagesToTheirRecords) {

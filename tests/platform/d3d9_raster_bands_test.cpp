@@ -273,6 +273,56 @@ TEST_P(D3D9RasterBands, LongTriangleListsShowWhatOneThreadShows) {
   EXPECT_GT(drawn, static_cast<int>(kWidth * kHeight / 3));
 }
 
+// More draws than the workers' ring holds: draw k and draw k + 256 share a
+// slot and cover the same cells, differing only in set-up (the tint, what
+// the texture stages read, whether the fast path may draw them, the blend),
+// so a slot that kept the earlier draw's set-up shows in the frame.
+TEST_P(D3D9RasterBands, DrawsARingApartDifferOnlyInSetUp) {
+  constexpr int kRing = 256;
+  const std::vector<std::uint32_t> frame = SameAsOneThread([this] {
+    IDirect3DTexture9* red = SolidTexture(kRed);
+    IDirect3DTexture9* green = SolidTexture(kGreen);
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, kBackground, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(device_->BeginScene(), D3D_OK);
+    for (int i = 0; i < 2 * kRing; ++i) {
+      const int cell = i % kRing;
+      const bool later = i >= kRing;
+      // Each draw sets every state any draw changes.
+      IDirect3DTexture9* texture = red;
+      std::uint32_t tint = 0xFFFFFFFFu, secondOp = D3DTOP_DISABLE, source = D3DBLEND_SRCALPHA;
+      switch (cell % 4) {
+        case 0:
+          tint = later ? 0xFF4080FFu : 0xFFFFFF00u;
+          break;
+        case 1:
+          texture = later ? nullptr : green;  // none reads opaque black
+          break;
+        case 2:
+          secondOp = later ? D3DTOP_ADDSIGNED : D3DTOP_DISABLE;  // a second stage leaves the fast path
+          break;
+        default:
+          source = later ? D3DBLEND_DESTCOLOR : D3DBLEND_SRCALPHA;
+          break;
+      }
+      EXPECT_EQ(device_->SetTexture(0, texture), D3D_OK);
+      EXPECT_EQ(device_->SetRenderState(D3DRS_TEXTUREFACTOR, tint), D3D_OK);
+      EXPECT_EQ(device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR), D3D_OK);
+      EXPECT_EQ(device_->SetTextureStageState(1, D3DTSS_COLOROP, secondOp), D3D_OK);
+      EXPECT_EQ(device_->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT), D3D_OK);
+      EXPECT_EQ(device_->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_DIFFUSE), D3D_OK);
+      EXPECT_EQ(device_->SetRenderState(D3DRS_SRCBLEND, source), D3D_OK);
+      // Cells of 4 x 3 pixels, each quad reaching into its neighbours.
+      DrawQuad(static_cast<float>(cell % 16 * 4), static_cast<float>(cell / 16 * 3), 6, 5);
+    }
+    EXPECT_EQ(device_->EndScene(), D3D_OK);
+    EXPECT_EQ(device_->SetTexture(0, nullptr), D3D_OK);
+    red->Release();
+    green->Release();
+    return Presented();
+  });
+  EXPECT_EQ(At(frame, 6, 1), 0u);  // only cell 1's draws reach it, the last untextured
+}
+
 INSTANTIATE_TEST_SUITE_P(Workers, D3D9RasterBands, ::testing::Values(1, 2, 3, 8),
                          [](const ::testing::TestParamInfo<int>& info) {
                            return std::to_string(info.param) + "Workers";

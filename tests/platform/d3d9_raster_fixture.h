@@ -181,7 +181,7 @@ Status DrawList(const OwnedSurface& target, const State& state, const std::vecto
       splitTarget.depth.pixels = split.depth.data();
     }
     split.status = workers->RecordDraw(splitTarget, state, draw, nullptr);
-    workers->Finish();
+    EXPECT_TRUE(workers->Finish());
     splits.push_back(std::move(split));
   }
   const Status status = DrawPrimitives(t, state, draw, report);

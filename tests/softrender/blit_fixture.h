@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "softrender/blit.h"
@@ -55,6 +56,16 @@ inline std::uint32_t Load(const std::uint8_t* p, int n) {
   return v;
 }
 inline void Store(std::uint8_t* p, std::uint32_t v, int n) { std::memcpy(p, &v, static_cast<std::size_t>(n)); }
+
+// "" when the two blocks agree, else where they first differ.
+inline std::string FirstDifference(const std::vector<std::uint8_t>& got, const std::vector<std::uint8_t>& want) {
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    if (got[i] != want[i]) {
+      return "byte " + std::to_string(i) + ": got " + std::to_string(got[i]) + " want " + std::to_string(want[i]);
+    }
+  }
+  return "";
+}
 
 inline void FillRandom(Img& img, std::mt19937& rng) {
   std::uniform_int_distribution<int> byte(0, 255);

@@ -19,15 +19,6 @@ class BlitOracleTest : public ::testing::TestWithParam<Family> {
   static void SetUpTestSuite() { BuildMemImgBlendTables(); }
 };
 
-std::string FirstDifference(const std::vector<std::uint8_t>& got, const std::vector<std::uint8_t>& want) {
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    if (got[i] != want[i]) {
-      return "byte " + std::to_string(i) + ": got " + std::to_string(got[i]) + " want " + std::to_string(want[i]);
-    }
-  }
-  return "";
-}
-
 TEST_P(BlitOracleTest, EveryCombinationMatchesTheOracle) {
   const Family fam = GetParam();
   std::mt19937 rng(1234);

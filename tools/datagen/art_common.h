@@ -51,5 +51,9 @@ void PaintScreenImage(const CellContext& c);  // backgrounds, logo, masks, panel
 void PaintSlide(const CellContext& c);        // scene_art.cpp
 void PaintStatusScreen(const CellContext& c);  // status_art.cpp
 void PaintShopImage(const CellContext& c);    // shop rooms, keepers and windows (shop_art.cpp)
+// The areas' own looks (area_art.cpp): false when the entry's label names
+// no area background, or the cell is not an area's ground.
+bool PaintAreaBackground(const CellContext& c);
+bool PaintAreaGround(const CellContext& c);
 
 }  // namespace datagen

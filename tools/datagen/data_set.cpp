@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tools/datagen/campaign_check.h"
 #include "tools/datagen/canvas.h"
 #include "tools/datagen/image_files.h"
 #include "tools/datagen/image_table.h"
@@ -114,6 +115,8 @@ const std::vector<ImageSpec>& DataSetImages() {
 }
 
 bool WriteDataSet(const std::string& dir, const DataSetOptions& options, std::string* error) {
+  const std::string unfair = CheckCampaign(BuiltInFloors());
+  if (!unfair.empty()) return Fail(error, unfair);
   const std::filesystem::path root(dir);
   std::error_code ec;
   for (const char* sub : {"data_en", "sound", "map", "save", "text_en"}) {

@@ -11,6 +11,11 @@ namespace {
 
 constexpr std::uint32_t kShotIconColours[3] = {0xE84830, 0x9050E0, 0x30A8E8};
 constexpr const char* kShotLetters[3] = {"B", "G", "M"};
+constexpr std::uint32_t kCoinGold = 0xF0C020;
+constexpr std::uint32_t kCoinRim = 0x806000;
+constexpr std::uint32_t kPipRim = 0x8890A8;
+// The item icon of a chest's coin (chest content type 6).
+constexpr int kCoinIcon = 6;
 
 // One digit-sheet cell: the digits 0..9, then the sheet's marks.
 void DigitCell(const CellContext& c) {
@@ -57,6 +62,13 @@ void ItemIcon(const CellContext& c) {
     k.TextInBox(8, 8, 16, 16, kShotLetters[c.cell - 8], 0xFFFFFF, kInk);
     return;
   }
+  if (c.cell == kCoinIcon) {  // the gold coin of the status bar, at the icon's size
+    k.FillEllipse(5, 5, 22, 22, kCoinGold);
+    k.FrameEllipse(5, 5, 22, 22, kCoinRim);
+    k.FrameEllipse(8, 8, 16, 16, Shade(kCoinGold, 1.25));
+    k.FillRect(15, 10, 3, 12, kCoinRim);
+    return;
+  }
   static const char* const kNamed[32] = {"", "", "", "", "SW", "K", "", "MP"};
   const std::string text = c.cell < 8 && kNamed[c.cell][0] != '\0' ? kNamed[c.cell] : std::to_string(c.cell);
   k.FillEllipse(6, 6, 20, 20, hue);
@@ -90,9 +102,9 @@ void StatusIcon(const CellContext& c) {
       k.FillRect(14, 10, 2, 4, 0xF0C020);
       break;
     case 2:  // coin
-      k.FillEllipse(2, 2, 14, 14, 0xF0C020);
-      k.FrameEllipse(2, 2, 14, 14, 0x806000);
-      k.FillRect(8, 5, 2, 8, 0x806000);
+      k.FillEllipse(2, 2, 14, 14, kCoinGold);
+      k.FrameEllipse(2, 2, 14, 14, kCoinRim);
+      k.FillRect(8, 5, 2, 8, kCoinRim);
       break;
     case 3:  // chest
       k.FillRect(2, 6, 14, 10, 0xB07030);
@@ -158,13 +170,15 @@ void PaintHudCell(const CellContext& c) {
       k.TextInBox(8, 8, 16, 16, kShotLetters[c.cell], 0xFFFFFF, kInk);
       break;
     case Art::kMagicBar: {
+      // The empty pip and the end are outlined in grey: on a dark floor the
+      // bar is drawn over black, where an ink outline would vanish.
       static const std::uint32_t kFill[3] = {0x4080FF, 0xF0C020, 0x202030};
       if (c.cell < 3) {
-        k.FillRect(0, 0, 8, 20, kInk);
+        k.FillRect(0, 0, 8, 20, c.cell == 2 ? kPipRim : kInk);
         k.FillRect(1, 1, 6, 18, kFill[c.cell]);
         if (c.cell < 2) k.FillRect(2, 2, 2, 16, Shade(kFill[c.cell], 1.5));
       } else {
-        k.FillRect(0, 0, 3, 20, kInk);
+        k.FillRect(0, 0, 3, 20, kPipRim);
       }
       break;
     }

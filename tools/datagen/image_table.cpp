@@ -29,29 +29,31 @@ constexpr std::uint32_t kBlue = 0x3A6FE0, kGreen = 0x3CB043, kRed = 0xE03A3A, kG
                         kYellow = 0xF0E040, kBrown = 0x9A6234, kPurple = 0x9B4FD0, kWhite = 0xE8E8F0,
                         kWater = 0x40C8E8, kEarth = 0xB08850, kWind = 0x90E090, kFire = 0xFF8020;
 
-// The looks of the campaign's areas: a chip set and a background each, the
-// background a sky (scrolling sideways) or a cave (tiling both ways).
+// The looks of the campaign's areas: a chip set with the area's ground and
+// a background each. The meadow's sky scrolls sideways; the cavern's and the
+// castle's walls tile both ways.
 struct AreaLook {
   const char* chipSet;
   std::uint32_t chipTint;
+  const char* ground;
   const char* background;
   std::uint32_t skyTint;
   const char* style;
 };
 constexpr AreaLook kAreaLooks[] = {
-    {"chip_meadow.png", 0x6A8F3A, "BG_Meadow.png", 0x3060A0, "sky"},
-    {"chip_cavern.png", 0x7A6A90, "BG_Cavern.png", 0x201830, "cave"},
-    {"chip_sky.png", 0xB0A080, "BG_Sky.png", 0x70A0E8, "sky"},
-    {"chip_forest.png", 0x4A7030, "BG_Forest.png", 0x305830, "sky"},
-    {"chip_snow.png", 0xA8C0D8, "BG_Snow.png", 0x8090B8, "sky"},
-    {"chip_castle.png", 0x806060, "BG_Castle.png", 0x302028, "cave"},
+    {"chip_meadow.png", 0x6A8F3A, "grass", "BG_Meadow.png", 0x3060A0, "sky"},
+    {"chip_cavern.png", 0x7A6A90, "rock", "BG_Cavern.png", 0x201830, "cave"},
+    {"chip_sky.png", 0xB0A080, "cloud", "BG_Sky.png", 0x4A80E0, "clouds"},
+    {"chip_forest.png", 0x4A7030, "moss", "BG_Forest.png", 0x305830, "forest"},
+    {"chip_snow.png", 0xA8C0D8, "snow", "BG_Snow.png", 0x8090B8, "snow"},
+    {"chip_castle.png", 0x806060, "flagstone", "BG_Castle.png", 0x302028, "castle"},
 };
 
 std::vector<ImageEntry> BuildEntries();
 
 std::vector<ImageEntry> WithAreaLooks(std::vector<ImageEntry> entries) {
   for (const AreaLook& look : kAreaLooks) {
-    entries.push_back(Sheet(look.chipSet, 224, 8, 28, 32, 32, Art::kChipSet, look.chipTint));
+    entries.push_back(Sheet(look.chipSet, 224, 8, 28, 32, 32, Art::kChipSet, look.chipTint, look.ground));
     entries.push_back(Single(look.background, 640, 480, Art::kBackground, look.skyTint, look.style));
   }
   return entries;
@@ -115,7 +117,7 @@ std::vector<ImageEntry> BuildEntries() {
       // The title and its windows; a window image holds its frame piece above
       // its back piece.
       Single("BG_F026_Blue.png", 640, 480, Art::kBackground, 0x1838A0, "cave"),
-      Single("BG_Title01.png", 640, 480, Art::kBackground, 0x3060A0, "sky"),
+      Single("BG_Title01.png", 640, 480, Art::kBackground, 0x3060A0, "drift"),
       Single("BG_Title02.png", 580, 240, Art::kLabel, 0xFFE060, "VELTRIN! P"),
       Single("st_title_window01.png", 288, 176, Art::kPanel, 0x203080),
       Single("st_title_window02.png", 288, 176, Art::kPanel, 0x101840),

@@ -12,11 +12,16 @@ namespace datagen {
 namespace {
 
 constexpr std::int32_t kSignAttribute = 1;
+// The message window is 544 pixels wide with a 4-pixel frame; its text is
+// centred on the screen in the game's font of size 18, whose half-width
+// characters advance 10 pixels: 52 of them leave 8 pixels inside each side.
+constexpr std::size_t kWindowLineCharacters = 52;
+constexpr std::size_t kWindowLines = 5;
 
 constexpr const char* kBossPages[] = {
     "The Slime King blocks the meadow's last hall.|Stay behind the stone and let your Blaze Shot fly.",
     "The Wisp crawls along the cavern walls.|Shoot through the window; it cannot follow you out.",
-    "The Second Witch guards the sky gate.|Her bullets break on the pillars: shoot between them.",
+    "The Second Witch guards the sky gate. Her bullets|break on the pillars: shoot between them.",
     "The Butterfly drifts up and down the forest hall.|Wait until she comes down to your shots.",
     "The Balloon Slime cannot hurt you, only push.|Keep your back to the wall and keep firing.",
     "The Dragon Head rides up and down the castle wall.|Climb the ledges level with it and keep firing.",
@@ -67,6 +72,11 @@ bool WriteMessageFiles(const std::filesystem::path& folder, std::string* error) 
                                          std::to_string(y) + " has no message";
           return false;
         }
+        if (const std::string problem = SignPageProblem(page->lines); !problem.empty()) {
+          if (error != nullptr) *error = "floor " + floor.name + ": the sign at " + std::to_string(x) + "," +
+                                         std::to_string(y) + " " + problem;
+          return false;
+        }
         if (!WriteText(folder / SignFileName(floor.name, x, y), page->lines, error)) return false;
       }
     }
@@ -74,9 +84,28 @@ bool WriteMessageFiles(const std::filesystem::path& folder, std::string* error) 
   for (std::size_t boss = 0; boss < std::size(kBossPages); ++boss) {
     char name[32];
     std::snprintf(name, sizeof name, "[BOSS] %02zu.txt", boss);
-    if (!WriteText(folder / name, SplitPage(kBossPages[boss]), error)) return false;
+    const std::vector<std::string> lines = SplitPage(kBossPages[boss]);
+    if (const std::string problem = SignPageProblem(lines); !problem.empty()) {
+      if (error != nullptr) *error = std::string(name) + " " + problem;
+      return false;
+    }
+    if (!WriteText(folder / name, lines, error)) return false;
   }
   return true;
+}
+
+std::string SignPageProblem(const std::vector<std::string>& lines) {
+  if (lines.size() > kWindowLines) {
+    return "has " + std::to_string(lines.size()) + " lines; the message window shows " +
+           std::to_string(kWindowLines);
+  }
+  for (const std::string& line : lines) {
+    if (line.size() > kWindowLineCharacters) {
+      return "has a line of " + std::to_string(line.size()) + " characters, more than the " +
+             std::to_string(kWindowLineCharacters) + " its window holds: \"" + line + "\"";
+    }
+  }
+  return "";
 }
 
 }  // namespace datagen

@@ -65,6 +65,13 @@ std::string ShopText(const ShopStock& shop) {
 
 }  // namespace
 
+std::vector<int> ShopGoodsIds(std::string_view floor) {
+  for (const ShopStock& shop : kShops) {
+    if (floor == shop.floor) return {shop.rows[0].goodsId, shop.rows[1].goodsId, shop.rows[2].goodsId};
+  }
+  return {};
+}
+
 bool WriteShopFiles(const std::filesystem::path& folder, std::string* error) {
   for (const FloorSource& floor : BuiltInFloors()) {
     if (!HasShopDoor(floor)) continue;

@@ -146,8 +146,9 @@ std::vector<std::size_t> Mp3FrameSizes(const std::vector<unsigned char>& stream)
 // Encodes `pass` so that its frames decode to exactly the pass: the encoder
 // is fed the pass with its own wrap-around before and after, and only the
 // frames of one pass are kept. Without the bit reservoir every kept frame
-// decodes on its own; the decoder keeps the encoder's delay plus its own 529
-// samples, which the wrap-around in front fills with the end of the pass.
+// holds all its own data; the decoder keeps the encoder's delay plus its own
+// 529 samples, which the wrap-around in front fills with the end of the pass,
+// and the frame it carries over into the first is the last, as in a loop.
 bool WriteMp3Loop(const std::string& path, const std::vector<std::int16_t>& pass, std::string* error) {
   constexpr std::size_t kSkipFrames = 2;
   constexpr std::size_t kDecoderDelay = 529;

@@ -18,9 +18,8 @@ inline constexpr std::size_t kMp3FrameSamples = 1152;
 // one pass exactly as the decoder yields them.
 struct ComposedMusic {
   std::vector<std::int16_t> pcm;
-  std::size_t beatSamples = 0;
-  std::size_t firstDownbeat = 0;  // sample of the first downbeat in the pass
-  bool loops = false;             // false for the jingle, which plays once
+  std::size_t beatSamples = 0;  // the first downbeat is the pass's first sample
+  bool loops = false;           // false for the jingle, which plays once
 };
 
 // The music file `name` of MusicNames(); empty samples for any other name.

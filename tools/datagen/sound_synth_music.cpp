@@ -13,13 +13,6 @@ namespace datagen {
 namespace {
 
 constexpr int kRate = 44100;
-// The decoder starts every pass from rest: its first ~12 ms are silent or
-// ramping whatever the stream holds. A pass therefore starts this long before
-// its first downbeat, inside the short breath every tune takes (all voices
-// released) before its loop point.
-constexpr std::size_t kLeadIn = 576;
-constexpr std::size_t kBreath = 1024;
-constexpr std::size_t kFade = 441;  // echo and drum tails fade out over 10 ms before the breath
 // Peak of a pass before encoding: the decoded music, with the decoder's
 // overshoot, and two effects at their peak still sum to below full scale.
 constexpr double kMusicPeak = 0.26;
@@ -107,30 +100,30 @@ class Rng {
   std::uint32_t state_;
 };
 
-// One pass being written: notes end before the breath, so the pass can repeat.
+// One pass being written. A pass is a cycle: whatever rings past its end (a
+// release, a drum, an echo) sounds at its start, as it does when the pass
+// repeats, so a loop plays on through its seam with no rest.
 class Score {
  public:
-  explicit Score(std::size_t length) : mix_(length), end_(length - kBreath) {}
+  explicit Score(std::size_t length) : mix_(length) {}
 
-  // A note with a 5 ms attack and a release of up to 30 ms, cut short to end
-  // before the breath.
+  // A note with a 5 ms attack and a release of up to 30 ms.
   void Note(std::size_t start, std::size_t length, double hz, Timbre timbre, double level) {
-    if (start >= end_) return;
-    length = std::min(length, end_ - start);
+    length = std::min(length, mix_.size());
     const std::size_t attack = std::min<std::size_t>(length / 4, kRate / 200);
     const std::size_t release = std::min<std::size_t>(length / 3, kRate * 3 / 100);
     double phase = 0;
     for (std::size_t i = 0; i < length; ++i) {
       double envelope = i < attack ? static_cast<double>(i) / attack : 1.0;
       if (i + release > length) envelope = std::min(envelope, static_cast<double>(length - i) / release);
-      mix_[start + i] += level * envelope * Wave(timbre, phase);
+      mix_[(start + i) % mix_.size()] += level * envelope * Wave(timbre, phase);
       phase += hz / kRate;
     }
   }
 
   // Drums: a falling sine kick, a noisy snare, a short high-passed hat.
   void Drum(char kind, std::size_t start, Rng& rng) {
-    const std::size_t length = std::min<std::size_t>(kind == 'h' ? kRate / 25 : kRate / 8, mix_.size() - start);
+    const std::size_t length = std::min<std::size_t>(kind == 'h' ? kRate / 25 : kRate / 8, mix_.size());
     double phase = 0, previous = 0;
     for (std::size_t i = 0; i < length; ++i) {
       const double t = static_cast<double>(i) / kRate;
@@ -146,44 +139,37 @@ class Score {
         sample = 0.5 * (noise - previous) * std::exp(-t * 90);
       }
       previous = noise;
-      mix_[start + i] += sample * std::min(1.0, i / 176.0);  // a 4 ms attack: no click out of silence
+      mix_[(start + i) % mix_.size()] += sample * std::min(1.0, i / 176.0);  // a 4 ms attack: no click
     }
   }
 
   // Adds copies of `voice` delayed by `delay`, each `level` times the last.
   void AddEcho(const Score& voice, std::size_t delay, double level) {
     double gain = level;
-    for (std::size_t tap = delay; tap < mix_.size() && gain > 0.05; tap += delay, gain *= level) {
-      for (std::size_t i = tap; i < mix_.size(); ++i) mix_[i] += gain * voice.mix_[i - tap];
+    for (std::size_t tap = delay; gain > 0.05; tap += delay, gain *= level) {
+      for (std::size_t i = 0; i < mix_.size(); ++i) mix_[(i + tap) % mix_.size()] += gain * voice.mix_[i];
     }
   }
   void Add(const Score& voice) {
     for (std::size_t i = 0; i < mix_.size(); ++i) mix_[i] += voice.mix_[i];
   }
 
-  // Tails fade to silence before the breath; the pass is scaled to `peak` of
-  // full scale through a soft limiter (the rare peaks where every voice meets
-  // would otherwise set the level) and rotated to start kLeadIn before the
-  // first downbeat.
+  // The pass scaled to `peak` of full scale through a soft limiter (the rare
+  // peaks where every voice meets would otherwise set the level).
   std::vector<std::int16_t> Finish(double peak) {
-    for (std::size_t i = end_ - kFade; i < mix_.size(); ++i) {
-      mix_[i] *= i >= end_ ? 0.0 : static_cast<double>(end_ - i) / kFade;
-    }
     double loudest = 1e-9;
     for (double s : mix_) loudest = std::max(loudest, std::abs(s));
     constexpr double kDrive = 2.0;
     const double scale = peak * 32767 / std::tanh(kDrive);
     std::vector<std::int16_t> pass(mix_.size());
     for (std::size_t i = 0; i < pass.size(); ++i) {
-      const double s = mix_[(i + mix_.size() - kLeadIn) % mix_.size()];
-      pass[i] = static_cast<std::int16_t>(std::lround(std::tanh(kDrive * s / loudest) * scale));
+      pass[i] = static_cast<std::int16_t>(std::lround(std::tanh(kDrive * mix_[i] / loudest) * scale));
     }
     return pass;
   }
 
  private:
   std::vector<double> mix_;
-  std::size_t end_;  // where the breath starts
 };
 
 // The melody: a rhythm motif for even bars and one for odd bars ('N' a new
@@ -227,7 +213,7 @@ void WriteMelody(const Tune& t, Rng& rng, std::size_t eighth, Score& melody) {
       int held = 1;
       while (s + held < steps && rhythm[static_cast<std::size_t>(s + held)] == '-') ++held;
       const std::size_t start = (static_cast<std::size_t>(bar) * steps + s) * eighth;
-      if (last && s == steps / 2) {  // the cadence, sounding into the breath
+      if (last && s == steps / 2) {  // the cadence, held to the loop point
         melody.Note(start, eighth * held, NoteHz(DegreeNote(t, 7)), t.lead, 0.3);
         continue;
       }
@@ -271,21 +257,23 @@ void WriteBand(const Tune& t, Rng& rng, std::size_t eighth, Score& band) {
   }
 }
 
-// The jingle: a rising arpeggio, then the chord held until an eighth before
-// the end, so the pass ends (and, played once, the decoder starts) in silence.
+// The jingle, played once: after a 10 ms rest a rising arpeggio, then the
+// chord held until an eighth before the end, so it starts and ends in silence
+// and nothing of it wraps to its start.
 ComposedMusic ComposeJingle() {
   const std::size_t bar = static_cast<std::size_t>(kJingleFrames) * kMp3FrameSamples;
   const std::size_t eighth = bar / 8;
+  const std::size_t rest = kRate / 100;
   Score score(bar);
   const int rising[4] = {0, 4, 7, 12};
   for (int i = 0; i < 3; ++i) {
-    score.Note(eighth * i, eighth * 9 / 10, NoteHz(kJingleRoot + rising[i]), Timbre::kPulse50, 0.35);
+    score.Note(rest + eighth * i, eighth * 9 / 10, NoteHz(kJingleRoot + rising[i]), Timbre::kPulse50, 0.35);
   }
   for (int i = 1; i < 4; ++i) {
     const Timbre timbre = i == 3 ? Timbre::kPulse50 : Timbre::kTriangle;
-    score.Note(eighth * 3, eighth * 4, NoteHz(kJingleRoot + rising[i]), timbre, 0.25);
+    score.Note(rest + eighth * 3, eighth * 4, NoteHz(kJingleRoot + rising[i]), timbre, 0.25);
   }
-  return ComposedMusic{score.Finish(kMusicPeak), bar / 4, kLeadIn, false};
+  return ComposedMusic{score.Finish(kMusicPeak), bar / 4, false};
 }
 
 }  // namespace
@@ -303,7 +291,7 @@ ComposedMusic ComposeMusic(const std::string& name, std::uint32_t seed) {
     WriteBand(t, rng, eighth, band);
     band.Add(melody);
     if (t.echo > 0) band.AddEcho(melody, eighth * 3 / 2, t.echo);
-    return ComposedMusic{band.Finish(kMusicPeak), bar / static_cast<std::size_t>(t.beats), kLeadIn, true};
+    return ComposedMusic{band.Finish(kMusicPeak), bar / static_cast<std::size_t>(t.beats), true};
   }
   return {};
 }

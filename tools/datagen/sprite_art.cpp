@@ -102,6 +102,24 @@ void PaintBall(Canvas& canvas, int w, int h, int size, std::uint32_t colour) {
   canvas.FillEllipse(x + size / 4, y + size / 5, std::max(2, size / 3), std::max(2, size / 3), Shade(colour, 1.7));
 }
 
+// A spiked ball of `radius` centred in the cell: eight spikes of `rim`
+// (turned half a step on odd frames), a dark core, a hot centre.
+void PaintDangerBall(Canvas& k, int w, int h, int radius, std::uint32_t colour, std::uint32_t rim, int frame) {
+  const int cx = w / 2, cy = h / 2;
+  for (int i = 0; i < 8; ++i) {
+    const double a = (i + (frame % 2) * 0.5) * M_PI / 4, side = M_PI / 8;
+    const auto at = [&](double angle, double r, bool y) {
+      return static_cast<int>(std::lround((y ? cy : cx) + r * (y ? std::sin(angle) : std::cos(angle))));
+    };
+    k.FillTriangle(at(a, radius + 4, false), at(a, radius + 4, true), at(a - side, radius - 1, false),
+                   at(a - side, radius - 1, true), at(a + side, radius - 1, false), at(a + side, radius - 1, true), rim);
+  }
+  k.FillEllipse(cx - radius, cy - radius, 2 * radius, 2 * radius, rim);
+  k.FillEllipse(cx - radius + 1, cy - radius + 1, 2 * radius - 2, 2 * radius - 2, Shade(colour, 0.3));
+  const int hot = std::max(1, radius / 2);
+  k.FillEllipse(cx - hot, cy - hot, 2 * hot, 2 * hot, colour);
+}
+
 // Enemy bullet colour rows.
 constexpr std::uint32_t kBulletRows[8] = {0xFF4040, 0x4070FF, 0x40E040, 0xFFE040,
                                           0xC050FF, 0x40E0E0, 0xF0F0F0, 0xFF9020};
@@ -229,22 +247,29 @@ void PaintShotCell(const CellContext& c) {
     PaintBall(k, c.w, c.h, 14 + (frame % 3) * 2, kShotColours[kind]);
     return;
   }
+  // Enemy bullets read as danger, never as a pick-up: a dark core under a
+  // bright rim and spikes, their three frames flickering (white rim, then
+  // the row's colour, then white again, the spikes turning).
   const std::uint32_t colour = kBulletRows[c.cell / 12];
   const int graphic = (c.cell % 12) / 3, frame = c.cell % 3;
+  const std::uint32_t rim = frame == 1 ? Shade(colour, 1.6) : 0xFFFFFF;
   switch (graphic) {
     case 0:
-      PaintBall(k, c.w, c.h, 12 + frame * 2, colour);
+      PaintDangerBall(k, c.w, c.h, 7 + frame % 2, colour, rim, frame);
       break;
     case 1:
-      PaintBall(k, c.w, c.h, 8 + frame, colour);
+      PaintDangerBall(k, c.w, c.h, 4 + frame % 2, colour, rim, frame);
       break;
     case 2:  // diamond
-      k.FillTriangle(12, 2 + frame, 3, 12, 21, 12, colour);
-      k.FillTriangle(12, 22 - frame, 3, 12, 21, 12, Shade(colour, 0.7));
+      k.FillTriangle(12, 1, 2, 12, 22, 12, rim);
+      k.FillTriangle(12, 23, 2, 12, 22, 12, rim);
+      k.FillTriangle(12, 4 + frame, 5, 12, 19, 12, Shade(colour, 0.45));
+      k.FillTriangle(12, 20 - frame, 5, 12, 19, 12, Shade(colour, 0.3));
+      k.FillEllipse(10, 10, 4, 4, colour);
       break;
-    default:  // ring
-      k.FillEllipse(3 + frame, 3 + frame, 18 - 2 * frame, 18 - 2 * frame, colour);
-      k.FillEllipse(8, 8, 8, 8, Shade(colour, 1.6));
+    default:  // a jagged ring, hollow
+      PaintDangerBall(k, c.w, c.h, 8, colour, rim, frame);
+      k.FillEllipse(8, 8, 8, 8, Shade(colour, 0.25));
       break;
   }
 }

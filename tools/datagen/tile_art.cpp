@@ -95,6 +95,7 @@ void Chip(const CellContext& c) {
   Canvas& k = c.canvas;
   const std::uint32_t tint = c.entry.tint;
   const int n = c.cell;
+  if (PaintAreaGround(c)) return;
   switch (n) {
     case 0: return;  // never drawn
     case 1: Bricks(k, Shade(tint, 0.9)); return;
@@ -222,6 +223,7 @@ void Background(const CellContext& c) {
   Canvas& k = c.canvas;
   const std::string& style = c.entry.label;
   const std::uint32_t t = c.entry.tint;
+  if (PaintAreaBackground(c)) return;
   if (style == "black") {
     k.FillRect(0, 0, c.w, c.h, 0x000000);
     return;
@@ -242,6 +244,20 @@ void Background(const CellContext& c) {
       const int top = 360 + static_cast<int>(40 * std::sin(2 * turn) + 20 * std::sin(7 * turn));
       k.FillRect(x, top, 1, c.h - top, Mix(0x305830, t, 0.3));
     }
+  } else if (style == "drift") {
+    // The title's front layer: it scrolls up over the back layer and wraps
+    // at the top, so it holds only loose shapes on the transparent colour,
+    // each drawn again a picture away so both edges meet.
+    for (int i = 0; i < 9; ++i) {
+      const int x = c.random.Below(c.w), y = c.random.Below(c.h), w = 60 + c.random.Below(80);
+      for (int wrapX : {-c.w, 0, c.w}) {
+        for (int wrapY : {-c.h, 0, c.h}) {
+          k.FillEllipse(x + wrapX - w / 2, y + wrapY, w, w / 4, Shade(t, 1.6));
+          k.FillEllipse(x + wrapX - w / 4, y + wrapY - w / 10, w / 2, w / 4, Shade(t, 1.8));
+        }
+      }
+    }
+    for (int i = 0; i < 60; ++i) k.Put(c.random.Below(c.w), c.random.Below(c.h), 0xFFFFF0);
   } else if (style == "cave") {  // rocks and glowing crystals; tiles both ways
     for (int y = 0; y < c.h; ++y) {
       k.FillRect(0, y, c.w, 1, Mix(t, Shade(t, 0.6), 0.5 - 0.5 * std::cos(2 * M_PI * y / c.h)));
