@@ -5,6 +5,7 @@
 
 #include "core/clock.h"
 #include "game/action_input.h"
+#include "game/chest_contents.h"
 #include "game/color_text.h"
 #include "game/config_file.h"
 #include "game/crossfade.h"
@@ -90,10 +91,10 @@ const ChestContent& GrantContent(int type) {
     case kChestAirdash: player.ProgressFlags[kAirdash] = 1; return content;
     default: break;
   }
-  if (type >= kChestFirstFlag && type <= kChestLastReplica) player.ProgressFlags[type - kChestFirstFlag] = 1;
+  if (type >= kChestFirstFlag && type <= kChestLastTreasure) player.ProgressFlags[type - kChestFirstFlag] = 1;
   // The new sight and light act on the floor being played at once.
   if (type == kChestTrueEye) RevealTrueEyeBlocks();
-  if (type == kChestEternalCandle) LoadCandleMask();
+  if (type == kChestCandle) LoadCandleMask();
   return content;
 }
 
@@ -158,7 +159,7 @@ void OpenChest(MapObjectRecord& slot) {
   DrawColorText(kTextX, 254, GameString(content.line3), kTextWhite);
   CaptureScreen(oldScreen);
   ReadActionInput();
-  const bool treasure = type >= kChestFirstReplica && type <= kChestLastReplica;
+  const bool treasure = type >= kChestFirstTreasure && type <= kChestLastTreasure;
   // The gates of floor "100" open for a treasure whatever the volume; only
   // the jingle needs the sound up.
   if (treasure && volumePercent > kJingleVolumeFloor) PlayTreasureJingle();

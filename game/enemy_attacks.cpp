@@ -17,6 +17,7 @@
 #include "game/game_state.h"
 #include "game/hud.h"
 #include "game/map_cells.h"
+#include "game/player.h"
 #include "game/player_shots.h"
 #include "game/pools.h"
 #include "graphics/color_value.h"
@@ -163,7 +164,8 @@ void MakeTimedBlock(const ShotRecord& b, int hx, int hy) {
 }
 
 bool PlayerHitBy(int hx, int hy) {
-  return hx >= player.x + 20 && hx <= player.x + 44 && hy >= player.y + 8 + 28 * player.squat && hy <= player.y + 56;
+  return hx >= player.x + kBodyLeft && hx <= player.x + kBodyRight &&
+         hy >= player.y + kBodyTop + kCrouchLowering * player.squat && hy <= player.y + kBodyBottom;
 }
 
 void BurstEffect(int bx, int by) {
@@ -191,8 +193,7 @@ int EnemyBulletMapHit(ShotRecord& b) {
   if (fadeRequest != 0) return 0;
   if (b.x < -16 || b.x > 2416 || b.y < -16 || b.y > 1488) return 1;
   const int hx = static_cast<int>(b.x) + 12, hy = static_cast<int>(b.y) + 12;
-  const bool passes = b.graphicBase == 3 || b.graphicBase == 9;
-  const int attribute = passes ? 0 : ReadAttributeAtPixel(hx, hy);
+  const int attribute = PassesCells(b) ? 0 : ReadAttributeAtPixel(hx, hy);
   if (b.graphicBase == 6 && b.colourRow == 5 && b.life < 304 && attribute >= kAttrSolidFrom) MakeTimedBlock(b, hx, hy);
   if (player.invulnerableFrames <= 0 && player.life > 0 && PlayerHitBy(hx, hy)) {
     HitPlayer(b);

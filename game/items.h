@@ -6,28 +6,6 @@
 
 struct MapObjectRecord;
 
-// What a chest holds (its slot's type): 6..29. 11..26 set the progress flag
-// `type - kChestFirstFlag`; 28 holds nothing.
-enum ChestContentType : int {
-  kChestCoin = 6,
-  kChestMpUp = 7,
-  kChestBlazeShot = 8,
-  kChestGravityShot = 9,
-  kChestMagicShot = 10,
-  kChestFirstFlag = 11,
-  kChestHighJump = 12,
-  kChestBreakPower = 13,
-  kChestChainRing = 17,
-  kChestCreatePower = 18,
-  kChestTrueEye = 19,
-  kChestEternalCandle = 20,
-  kChestFirstReplica = 23,
-  kChestLastReplica = 26,
-  kChestAirdash = 27,
-  kChestNothing = 28,
-  kChestCheckFlag = 29,
-};
-
 // The blinking platforms' cycle, 0..239, one step a frame.
 extern std::int32_t movingObjectCycle;
 

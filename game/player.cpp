@@ -39,11 +39,6 @@ enum AnimState : int { kStand = 0, kWalk = 1, kRise = 2, kFall = 3, kSquat = 4, 
 void PlaySe(SoundEffect effect) { qz::PlaySoundHandle(soundEffects[effect], 1, 1); }
 bool Owns(ProgressFlag flag) { return player.ProgressFlags[flag] == 1; }
 
-double Acceleration() {
-  if (mapFlags[kMapFlagInertia] != 1) return 0.5;
-  return Owns(kStabilityPendant) ? 0.2 : 0.14;
-}
-
 // Step 4: a fresh Jump from the ground jumps, or with Down over a one-way
 // platform drops through it.
 void Jump() {
@@ -282,7 +277,7 @@ void UpdatePlayer() {
     ActionFlags.shot = ActionFlags.shotChange = ActionFlags.jump = ActionFlags.dash = 0;
     PlaySe(kSeHit01);
   }
-  const double a = Acceleration();
+  const double a = WalkAcceleration();
   Jump();
   if (player.velocityY < 0 && jumpLatch == 0 && jumpReleaseLock == 0) player.velocityY = -kGravity;
   if (PlayerMapCollision(kEdgeFeet) == 0 && player.airborne == 0 && player.dashState != 2) StartFalling();

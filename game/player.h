@@ -6,6 +6,10 @@
 #include <cstdint>
 
 inline constexpr int kDashTrailLength = 5;
+// The body that bullets strike, in pixels from the player's top-left; a
+// crouching body's top is lower.
+inline constexpr int kBodyLeft = 20, kBodyRight = 44, kBodyTop = 8, kBodyBottom = 56;
+inline constexpr int kCrouchLowering = 28;
 
 // One afterimage of the dash trail.
 struct DashTrailRecord {

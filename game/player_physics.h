@@ -15,6 +15,17 @@ inline constexpr double kSpringSpeed = -15.0;
 inline constexpr double kHighSpringSpeed = -17.0;
 inline constexpr double kWeakJumpBonus = 2.0;  // map flag 0 weakens every launch
 inline constexpr int kDashFrames = 24;
+// Speed gained or lost a frame walking: on firm ground, and on an inertia
+// floor (map flag 4) without and with the Stability Pendant.
+inline constexpr double kWalkAcceleration = 0.5;
+inline constexpr double kInertiaAcceleration = 0.14;
+inline constexpr double kPendantInertiaAcceleration = 0.2;
+
+// The walking acceleration on the floor being played.
+inline double WalkAcceleration() {
+  if (mapFlags[kMapFlagInertia] != 1) return kWalkAcceleration;
+  return player.ProgressFlags[kStabilityPendant] == 1 ? kPendantInertiaAcceleration : kInertiaAcceleration;
+}
 // The probe columns of the feet and the head, pixels from the sprite cell's
 // left edge: the player stands while either is over ground, so the body may
 // hang over a ledge until the left probe (walking right) leaves it.

@@ -396,7 +396,7 @@ void ExplodePlayerBlast(int x, int y) {
 void ExplodeEnemyBlast(int x, int y, int damage, int size) {
   size = size < 1 ? 1 : size > 3 ? 3 : size;
   StartEffect(11, 16, 1, x, y, RandomAngle(), 1.5 + 0.5 * size);
-  const int r = 45 + 25 * size;
+  const int r = EnemyBlastReach(size);
   const int left = player.x + 20, right = player.x + 44;
   const int top = player.y + 8 + 28 * player.squat, bottom = player.y + 54;
   const bool overlaps = left <= x + r && right >= x - r && top <= y + r && bottom >= y - r;

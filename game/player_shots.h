@@ -11,5 +11,7 @@ void UpdatePlayerShots();
 int PlayerShotMapHit(int i);
 // The Blaze blast at floor pixel (x, y).
 void ExplodePlayerBlast(int x, int y);
+// How far an enemy blast of size 1..3 reaches from its middle, in pixels.
+inline constexpr int EnemyBlastReach(int size) { return 45 + 25 * (size < 1 ? 1 : size > 3 ? 3 : size); }
 // An enemy blast of size 1..3 at floor pixel (x, y).
 void ExplodeEnemyBlast(int x, int y, int damage, int size);

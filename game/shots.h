@@ -22,6 +22,10 @@ struct ShotRecord {
   std::int32_t inUse;
 };
 
+// The looks of the enemy bullets that fly through cells (the wisp's and the
+// Sun and Moon's fire): they neither strike walls nor burst on them.
+inline bool PassesCells(const ShotRecord& bullet) { return bullet.graphicBase == 3 || bullet.graphicBase == 9; }
+
 // Moves, tests and draws the player shots, then the enemy bullets, then runs
 // the boss-defeat countdown.
 void UpdateShotsAndBullets();

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/main_window.h"
 #include "game/game_entry.h"
@@ -66,6 +68,10 @@ class ScriptedPlay {
     if (frames > 0) steps_.push_back({std::set<std::uint32_t>(keys), frames});
     return *this;
   }
+  ScriptedPlay& Hold(const std::set<std::uint32_t>& keys, int frames) {
+    if (frames > 0) steps_.push_back({keys, frames});
+    return *this;
+  }
   ScriptedPlay& Idle(int frames) { return Hold({}, frames); }
   // A press of one frame followed by a release of one frame.
   ScriptedPlay& Tap(std::uint32_t key) { return Hold({key}, 1).Idle(1); }
@@ -96,8 +102,14 @@ class ScriptedPlay {
   void Clear() { steps_.clear(); }
 
   bool Finished() const { return steps_.empty(); }
+  // Called at every frame wait before its keys are taken from the queue,
+  // inside the game's blocking sequences too, so a player can answer a
+  // window when it opens; it may queue or clear keys. Empty: none.
+  void SetFrameHook(std::function<void()> hook) { hook_ = std::move(hook); }
   // Frame waits seen since the script started.
   int frames() const { return frames_; }
+  // True once a frame limit ran out and the window was asked to close.
+  bool CloseRequested() const { return closeRequested_; }
 
   // Plays whole frames of the game until `reached()` holds (true) or
   // `frameLimit` more frame waits passed (false). Past the limit the window
@@ -128,6 +140,7 @@ class ScriptedPlay {
   void NextFrame() {
     ++frames_;
     if (frames_ > limit_) RequestClose();
+    if (hook_) hook_();
     if (steps_.empty()) {
       keys_.Hold({});
       return;
@@ -144,6 +157,7 @@ class ScriptedPlay {
   static inline ScriptedPlay* active_ = nullptr;
   plat::HWND window_;
   std::deque<Step> steps_;
+  std::function<void()> hook_;
   qz::testing::HeldKeys keys_;
   int frames_ = 0;
   static constexpr int kNoLimit = 1 << 30;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/random.h"
+#include "game/chest_contents.h"
 #include "game/doors.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
@@ -22,13 +23,14 @@
 #include "game/map_cells.h"
 #include "game/play_time.h"
 #include "game/player.h"
+#include "game/pools.h"
 #include "game/screen_state.h"
 #include "platform/clock.h"
 #include "platform/dsound.h"
 #include "tests/game/campaign_replay.h"
 #include "tests/game/game_data_fixture.h"
 #include "tests/game/game_screen_probe.h"
-#include "tests/game/route_play.h"
+#include "tools/route_player.h"
 #include "tools/scripted_play.h"
 
 namespace {
@@ -36,7 +38,6 @@ namespace {
 using veltrin::testing::AreaStart;
 using veltrin::testing::FindArea;
 using veltrin::testing::FloorRoute;
-using veltrin::testing::RoutePlay;
 using veltrin::testing::ScriptedPlay;
 
 // The four stones on the ending's page (Fire, Aqua, Wind and Earth, left to
@@ -62,37 +63,8 @@ int TextPixels(int left, int top, int right, int bottom) {
   return count;
 }
 
-class CampaignAreaReplayTest : public qz::testing::GameDataTest {
+class CampaignAreaReplayTest : public veltrin::testing::CampaignAreaTest {
  protected:
-  void SetUp() override {
-    GameDataTest::SetUp();
-    plat::SetAudioSinkForTest(plat::AudioSinkKind::kNull);
-  }
-
-  // Starts the game on the area's first floor through the debug file, then
-  // gives the player the items the floors before have given.
-  void StartArea(const AreaStart& start) {
-    using namespace qz::text;
-    const std::string lines = std::string(kDebugLifeKey) + "=1\r\n" + kDebugMagicKey + "=" +
-                              std::to_string(start.maxMagic) + "\r\n" + kDebugBlazeLevelKey + "=1\r\n" +
-                              kDebugMagicalLevelKey + "=" + std::to_string(start.magicShotLevel) + "\r\n" +
-                              kDebugCoinsKey + "=" + std::to_string(start.coins) + "\r\n" + kDebugHighJumpKey +
-                              "=" + (start.highJump ? "1" : "0") + "\r\n";
-    data_.Write("debug.ini", std::string("[DebugUse]\r\n") + kDebugUseKey + "=1\r\n[MapData]\r\n" +
-                                 kDebugMapFileKey + "=" + start.floor + "\r\n" + kDebugEntranceKey +
-                                 "=0\r\n[PlayerData]\r\n" + lines);
-    Start();
-    for (int i = 0; i < start.replicasHeld; ++i) {
-      player.ProgressFlags[veltrin::testing::kReplicasInCampaignOrder[i]] = 1;
-    }
-    for (int item : start.items) player.ProgressFlags[item] = 1;
-    qz::SeedRandom(1);
-  }
-
-  static bool OnFloor(const char* name) {
-    return gameState.scene == kSceneFloorPlay && mapName.c_str() == std::string(name) && fadeRequest == 0;
-  }
-
   // Plays every route of the area; each must end on its next floor alive.
   static void PlayArea(const std::vector<FloorRoute>& routes) {
     ScriptedPlay play;
@@ -118,8 +90,8 @@ TEST_F(CampaignAreaReplayTest, SnowfieldAndTheBalloonSlimesHall) {
   PlayArea(FindArea("snow").routes);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[4], 1);
   EXPECT_EQ(player.ProgressFlags[kCreatePower], 1) << "the chest of \"057\"";
-  EXPECT_EQ(gameState.FloorProgress.floorValue[56], 18);
-  EXPECT_EQ(gameState.FloorProgress.floorValue[55], 29) << "the snowfield's chest held a Check Flag";
+  EXPECT_EQ(gameState.FloorProgress.floorValue[56], ChestContentOf(kCreatePower));
+  EXPECT_EQ(gameState.FloorProgress.floorValue[55], kChestCheckFlag) << "the snowfield's chest held a Check Flag";
   EXPECT_EQ(player.coins, FindArea("snow").start.coins + 1) << "the Balloon Slime's chest held a coin";
 }
 
@@ -130,7 +102,7 @@ TEST_F(CampaignAreaReplayTest, ForestAndTheButterflysHall) {
   PlayArea(FindArea("forest").routes);
   EXPECT_EQ(player.shotLevel[2], 1) << "the chest of \"041\"";
   EXPECT_EQ(player.ProgressFlags[kChainRing], 1) << "the chest of \"042\"";
-  EXPECT_EQ(gameState.FloorProgress.floorValue[41], 17);
+  EXPECT_EQ(gameState.FloorProgress.floorValue[41], ChestContentOf(kChainRing));
   EXPECT_EQ(player.ProgressFlags[kAquaSapphireReplica], 1);
   EXPECT_EQ(gameState.FloorProgress.bossDefeated[3], 1);
 }
@@ -191,7 +163,7 @@ TEST_F(CampaignAreaReplayTest, CastleKeepTheSunAndTheMoonAndTheEndingsResults) {
 TEST_F(CampaignAreaReplayTest, SkyPathAndTheSecondWitchsHall) {
   StartArea(FindArea("sky").start);
   PlayArea(FindArea("sky").routes);
-  EXPECT_EQ(gameState.FloorProgress.floorValue[25], 6) << "the sky path's chest held a coin";
+  EXPECT_EQ(gameState.FloorProgress.floorValue[25], kChestCoin) << "the sky path's chest held a coin";
   EXPECT_EQ(player.coins, 4);
   EXPECT_EQ(player.ProgressFlags[kTrueEye], 1) << "the sky bridge's chest";
   EXPECT_EQ(player.ProgressFlags[kWindEmeraldReplica], 1);
@@ -206,7 +178,7 @@ TEST_F(CampaignAreaReplayTest, TheGuardiansCheckFlagJumpsBackFromTheLastFloorToT
   const std::vector<FloorRoute>& keep = FindArea("keep").routes;
   PlayArea({keep.begin(), keep.end() - 1});  // up to the last floor's entrance
   ASSERT_STREQ(mapName.c_str(), "100");
-  EXPECT_EQ(gameState.FloorProgress.floorValue[86], 29) << "the chest held the Check Flag";
+  EXPECT_EQ(gameState.FloorProgress.floorValue[86], kChestCheckFlag) << "the chest held the Check Flag";
   EXPECT_EQ(player.coins, FindArea("keep").start.coins + 1) << "the keep's chest held a coin";
   const int coins = player.coins;
 
@@ -223,13 +195,13 @@ TEST_F(CampaignAreaReplayTest, TheGuardiansCheckFlagJumpsBackFromTheLastFloorToT
   EXPECT_EQ(entrance, 0) << "the jump lands at entrance 0, by door 1";
 
   // Door 1 into the keep by its shop, and the Gravity Shot bought.
-  RoutePlay route(play);
-  ASSERT_EQ(route.Run("L<80 -:30 U:8"), "");
+  veltrin::routes::RoutePlayer routePlayer(play);
+  ASSERT_EQ(routePlayer.Run(veltrin::routes::Route().TakeDoor(1)), "");
   ASSERT_TRUE(play.RunUntil([] { return OnFloor("086"); }, 400));
-  ASSERT_EQ(route.Run("R>2150 -:30 U:8"), "");
-  ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneShop && fadeRequest == 0; }, 200));
-  ASSERT_TRUE(play.Queue("-:20 D:6 -:20 J:6 -:30 U:6 -:20 J:6 -:60 J:6 -:40 X:6"));
-  ASSERT_TRUE(play.RunUntil([] { return gameState.scene == kSceneFloorPlay && fadeRequest == 0; }, 600));
+  // The second row: Down before the purchase.
+  ASSERT_EQ(routePlayer.Run(veltrin::testing::IntoTheShop().Wait(20).Press({veltrin::routes::kKeyDown}, 6)
+                           .Then(veltrin::testing::BuyAtTheCursor())),
+            "");
   EXPECT_EQ(player.coins, coins - 3);
   EXPECT_EQ(player.shotLevel[1], 1) << "the Gravity Shot learned";
 }

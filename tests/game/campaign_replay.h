@@ -1,6 +1,6 @@
 // What the campaign replays share: the keys from the title's New Game
-// through the opening, the recorded walks over "001" and "002", the areas'
-// routes and how they are played, the turning of the ending's pages, and a
+// through the opening, the areas' routes (the meadow's included) and how
+// they are played, the turning of the ending's pages, and a
 // fixture that starts the game on the null sink with a fixed random seed.
 #pragma once
 
@@ -11,12 +11,14 @@
 #include <vector>
 
 #include "core/random.h"
+#include "game/game_text.h"
 #include "game/crossfade.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
+#include "game/map_cells.h"
 #include "platform/dsound.h"
 #include "tests/game/game_data_fixture.h"
-#include "tests/game/route_play.h"
+#include "tools/route_player.h"
 #include "tools/scripted_play.h"
 
 namespace veltrin::testing {
@@ -26,25 +28,98 @@ namespace veltrin::testing {
 inline constexpr const char* kTitleToNewGame = "-:40 J:6 -:20 D:6 -:12 J:6 -:90";
 inline constexpr const char* kOpeningPage = "J:6 -:90";
 inline constexpr int kOpeningPresses = 8;
+
+using routes::Chest;
+using routes::Column;
+using routes::Keys;
+using routes::kKeyDown;
+using routes::kKeyJump;
+using routes::kKeyLeft;
+using routes::kKeyRight;
+using routes::kKeyShot;
+using routes::kKeyShotChange;
+using routes::kKeyUp;
+using routes::Route;
+
+inline const Keys kRight{kKeyRight}, kLeft{kKeyLeft}, kRightJump{kKeyRight, kKeyJump}, kShot{kKeyShot};
+inline const Keys kLowShot{kKeyDown, kKeyShot}, kShotChange{kKeyShotChange};
+
+inline bool InShop() { return gameState.scene == kSceneShop && fadeRequest == 0; }
+inline bool OnFloorPlay() { return gameState.scene == kSceneFloorPlay && fadeRequest == 0; }
+// Up at the nearest shop, until its counter shows.
+inline Route IntoTheShop() { return Route().StopAt(routes::Shop()).Press({kKeyUp}, 6).WaitFor("the shop", InShop); }
+// In a shop: Confirm on the row the cursor is on (the first when the shop
+// opens), Up to "Yes", Confirm, the result dismissed, Cancel out, until the
+// floor shows again.
+inline Route BuyAtTheCursor() {
+  return Route()
+      .Wait(20).Press({kKeyJump}, 6).Wait(30).Press({kKeyUp}, 6).Wait(20).Press({kKeyJump}, 6).Wait(60)
+      .Press({kKeyJump}, 6).Wait(40).Press(kShot, 6)
+      .WaitFor("the floor", OnFloorPlay);
+}
+
 // "001": a pick-up from the first ledge, the stone stairs in two jumps, over
-// the blue slime, over the spike pit, over a bullet and the green slime, the
-// key, the chest with the first coin (Confirm inside its window), to door 0.
-inline constexpr const char* kMeadow =
-    "R:75 RJ:20 R:75 RJ:20 R:20 RJ:20 R:31 RJ:20 R:49 RJ:20 R:34 RJ:20 R:40 RJ:20 R:80 -:30 J:6 -:25 R:50 -:12 U:6 "
-    "-:40";
+// the blue slime, over the spike pit, over a bullet and the green slime,
+// walking on over the key (not jumping the slime left behind), the chest
+// with the first coin, to door 0.
+inline Route Meadow() {
+  return Route()
+      .Wait(40)
+      .HoldTo(kRight, Column(11)).Press(kRightJump, 20)
+      .HoldTo(kRight, Column(22)).Press(kRightJump, 20)
+      .HoldTo(kRight, Column(26)).Press(kRightJump, 20)
+      .HoldTo(kRight, Column(31)).Press(kRightJump, 20)
+      .HoldTo(kRight, Column(39)).Press(kRightJump, 20)
+      .HoldTo(kRight, Column(45)).Press(kRightJump, 20)
+      .HoldTo(kRight, Column(52)).Press(kRightJump, 20)
+      .HoldTo(kRight, Column(60))
+      .OpenChest()
+      .TakeDoor();
+}
 // "002": through the key switch, a pick-up onto the low ledge, up to the key's
 // ledge while the red slime's bullet passes below, down behind the slime,
-// the chest (Confirm inside its window), over the bridged spikes to door 0.
-inline constexpr const char* kKeyFloor = "R:225 RJ:15 R:6 RJ:20 -:50 R:266 -:30 J:6 -:25 R:89 -:12 U:6";
+// the chest, over the bridged spikes to door 0.
+inline Route KeyFloor() {
+  return Route()
+      .HoldTo(kRight, Column(22)).Press(kRightJump, 15).Press(kRight, 6).Press(kRightJump, 20).Wait(50)
+      .OpenChest()
+      .TakeDoor();
+}
+// "003" in the dark: over the ice, the key and the chest with the meadow's
+// third coin, then into the meadow shop.
+inline Route DarkFloorToTheShop() { return Route().OpenChest().Then(IntoTheShop()); }
+// "003" from the shop: over the stone block that no jump clears, on the
+// spring, to door 0.
+inline Route DarkFloorFromTheShop() { return Route().HoldTo(kRight, Column(69)).TakeDoor(); }
+// "004" on slippery ground: a jump under the plank up to the key, off the
+// plank's end under the bee, the chest with the High Jump, a jump over the spike pit, a long slide to the door.
+inline Route SlipperyFloor() {
+  return Route()
+      .HoldTo(kRight, Column(14)).Wait(30).Press({kKeyJump}, 20).Wait(60)
+      .HoldTo(kRight, Column(26)).OpenChest()
+      .HoldTo(kRight, Column(35)).Press(kRightJump, 20)
+      .TakeDoor();
+}
+// "010": from behind the stone block at the dip's edge the shots fly over the
+// block into the slime boss while its bullets strike the block.
+inline Route SlimeHallFight() { return Route().HoldTo(kRight, Column(19)).FightBoss(kShot); }
+// "010": the spike pit, too wide to jump while the slime boss lives, closed
+// once the boss's countdown has run out.
+inline constexpr int kSlimePitColumn = 44, kSlimePitRow = 44;
+inline bool SlimePitClosed() { return AttributeAt(kSlimePitColumn, kSlimePitRow) >= kAttrSolidFrom; }
+// "010" once the pit has closed: the walk to the chest leaps the block and
+// the dip's far wall as it meets them; then door 0.
+inline Route SlimeHallOut() {
+  return Route().OpenChest().TakeDoor();
+}
 
-// The campaign after the meadow, area by area in the order they are played:
-// what the player holds on arriving at the area's first floor, and the route
-// over each floor to the door it ends at (a route's words are RoutePlay's).
-// "101" is the ending.
+// The campaign area by area in the order it is played: what the player holds
+// on arriving at the area's first floor, and the route over each floor to
+// the door it ends at. "101" is the ending.
 struct FloorRoute {
   const char* floor;
   const char* next;
-  const char* route;
+  Route route;
   // The random numbers the floor starts from. The halls of the bosses whose
   // bullets pass through walls are won on most seeds, not all: theirs is one
   // that wins.
@@ -68,83 +143,124 @@ struct CampaignArea {
   std::vector<FloorRoute> routes;
 };
 
-// Reading the sign by the entrance of the floors after the meadow.
-#define VELTRIN_READ_SIGN "R>165 -:20 U:8 -:40 J:6 -:30 "
+// The floors after the meadow begin with the sign by the entrance.
+inline Route FromTheSign() { return Route().ReadSign(); }
+// The sign, then the magic filled at the recovery point.
+inline Route SignAndMagic() { return Route().ReadSign().UseRecoveryPoint(); }
+// A floor's end: the chest by the door, then door 0.
+inline Route ChestAndDoor() { return Route().OpenChest().TakeDoor(); }
 // Floor 100: from the slit, up on the high platform behind it, where the
 // fire the Sun and the Moon loose as they change passes below.
-#define VELTRIN_CLIMB_AWAY " LJ<1400 L<1380 -:6 L:6 -:20 LJ<1250 L<1240 -:150 "
-// Up on a door once the walk has slid to a stop in front of it.
-#define VELTRIN_TAKE_DOOR " -:30 U:8"
+inline Route ClimbAway() {
+  return Route()
+      .HoldTo({kKeyLeft, kKeyJump}, Column(44)).HoldTo(kLeft, Column(44)).Wait(6).Press(kLeft, 6).Wait(20)
+      .HoldTo({kKeyLeft, kKeyJump}, Column(39)).HoldTo(kLeft, Column(39)).Wait(150);
+}
 // "042" and "057": past the two walkers, up through the plank to its key,
-// down to the chest (Confirm inside its window), the Magic Shot chosen, then
-// the recovery point and the check cube.
-#define VELTRIN_CHEST_PAST_THE_PLANK \
-  "R}900 RJ:20 R:10 -:30 R:36 -:90 J:6 -:30 C:6 -:10 R>1236 -:20 U:8 -:90 R>1300 -:20 U:8 -:60 "
+// down to the chest, the Magic Shot chosen, then the recovery point and the
+// check cube.
+inline Route ChestPastThePlank() {
+  return Route()
+      .WalkTo(Column(29)).Press(kRightJump, 20).Press(kRight, 10).Wait(30)
+      .OpenChest().Press(kShotChange, 6).Wait(10)
+      .UseRecoveryPoint()
+      .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60);
+}
 // "042": into the wall, then three shots at the warp blocks, each from the
 // block the last one set the player on; the Blaze Shot again on the cliff.
-#define VELTRIN_WARP_CLIMB "R:40 -:10 X:6 -:60 X:6 -:60 X:6 -:60 C:6 -:10 "
-// "057": at each pit a low shot at the spike post, a jump onto the block it
-// left, and on over the post; the second pit takes two blocks.
-#define VELTRIN_CREATE_BLOCKS                                                                \
-  "R>1340 -:20 D:6 DX:6 D:30 RJ:20 R:10 -:20 RJ:20 R:10 -:30 R>1650 -:20 U:8 -:90 R>1720 -:20 " \
-  "D:6 DX:6 D:30 RJ:20 R:10 -:20 D:6 DX:6 D:30 RJ:20 R:10 -:20 RJ:20 R:20 -:30 C:6 -:10 "
+inline Route WarpClimb() {
+  return Route().Press(kRight, 40).Wait(10)
+      .Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShotChange, 6).Wait(10);
+}
+// "057": at each pit's edge a low shot at the spike post in it, a jump onto
+// the block it left, soon on before the block is gone, and on over the pit;
+// the second pit takes two blocks.
+inline Route CreateBlocks() {
+  const auto blockAndJump = [](Route& route, int) {
+    route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 20).Press(kRight, 10).Wait(20);
+  };
+  Route route;
+  route.StopAt(Column(44));
+  blockAndJump(route, 48);
+  route.Press(kRightJump, 20).Press(kRight, 10).Wait(30).UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()));
+  route.StopAt(Column(56));
+  blockAndJump(route, 60);
+  blockAndJump(route, 64);
+  route.Press(kRightJump, 20).Press(kRight, 20).Wait(30).Press(kShotChange, 6).Wait(10);
+  return route;
+}
 
 inline const std::vector<CampaignArea>& CampaignAreas() {
   static const std::vector<CampaignArea> areas = {
+      {"meadow", {"001", 16, 0, 0, false, 0, {}},
+       {{"001", "002", Meadow()},
+        {"002", "003", KeyFloor()},
+        {"003", "004", DarkFloorToTheShop().Then(BuyAtTheCursor()).Then(DarkFloorFromTheShop())},
+        {"004", "010", SlipperyFloor()},
+        {"010", "011", SlimeHallFight().WaitFor("the pit closed", SlimePitClosed).Then(SlimeHallOut())}}},
       {"cave", {"011", 18, 0, 2, true, 0, {}},
-       {{"011", "012", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1960 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+       {{"011", "012", SignAndMagic().Then(ChestAndDoor())},
         // The chest's Break Power, magic filled, then each cracked wall shot high and low.
-        {"012", "025", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1192 R:12 -:90 J:6 -:30 R>1454 -:20 U:8 -:90 "
-                       "R>1690 X:6 -:12 DX:6 -:12 R}1920 -:12 X:6 -:12 DX:6 -:12 R}2236" VELTRIN_TAKE_DOOR},
-        {"025", "026", VELTRIN_READ_SIGN "R>560 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+        {"012", "025",
+         SignAndMagic().OpenChest().UseRecoveryPoint()
+             .HoldTo(kRight, Column(53)).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
+             .WalkTo(Column(60)).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
+             .TakeDoor()},
+        {"025", "026", FromTheSign().HoldTo(kRight, Column(18)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"sky", {"026", 18, 0, 3, true, 1, {kBreakPower}},
-       {{"026", "027", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+       {{"026", "027", SignAndMagic().Then(ChestAndDoor())},
         // The True Eye from the chest, then over the trench on the bridge it shows.
-        {"027", "040", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1192 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
-        // The witch: the sign and the star at the slot, her fight from it,
+        {"027", "040", SignAndMagic().Then(ChestAndDoor())},
+        // The witch: the sign and the star at the entrance, her fight from it,
         // then through the opened wall to the chest and door 0.
-        {"040", "041", "-:6 U:8 -:40 J:6 -:6 DX! R>1800 R:40 -:90 J:6 -:30 R>2220" VELTRIN_TAKE_DOOR,
+        {"040", "041",
+         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).FightBoss(kLowShot).Then(ChestAndDoor()),
          2}}},
-
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
-         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1100 -:90 R}1440 RJ:20 R:30 -:20 R}2030 R:12 -:90 J:6 -:30 R}2236"
-             VELTRIN_TAKE_DOOR},
+         SignAndMagic().WalkTo(Column(35)).Wait(90).WalkTo(Column(45)).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
+             .Then(ChestAndDoor())},
         // The mole and the mushroom let come to the player first.
-        {"042", "055",
-         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}600 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_WARP_CLIMB
-                           "R}2236" VELTRIN_TAKE_DOOR},
+        {"042", "055", SignAndMagic().WalkTo(Column(19)).Wait(90).Then(ChestPastThePlank()).Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the lowest branch, out of her bullets' way.
-        {"055", "056", VELTRIN_READ_SIGN "DX@550 -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR, 2}}},
+        {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor()), 3}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
        // creature comes within a shot, then over the fireball to the chest.
        {{"056", "057",
-         VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1120 RJ:14 -:30 L<1090 -:700 R}1970 R:12 -:90 J:6 -:30 R}2236"
-             VELTRIN_TAKE_DOOR},
-        {"057", "070", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 " VELTRIN_CHEST_PAST_THE_PLANK VELTRIN_CREATE_BLOCKS
-                       "R}2236" VELTRIN_TAKE_DOOR},
-        {"070", "071", VELTRIN_READ_SIGN "R>400 X! -:300 R}1840 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR}}},
+         SignAndMagic().WalkTo(Column(36)).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Column(34)).Wait(700)
+             .Then(ChestAndDoor())},
+        {"057", "070", SignAndMagic().Then(ChestPastThePlank()).Then(CreateBlocks()).TakeDoor()},
+        {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
-       {{"071", "072", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+       {{"071", "072", SignAndMagic().Then(ChestAndDoor())},
         // The key switch's pillar up to the chest's ledge, then a ride over the spikes.
-        {"072", "085", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1000 -:12 RJ:20 R:10 -:20 RJ:24 R:16 -:20 "
-                       "R:12 -:90 J:6 -:30 R>1595 -:20 -~1664 R:8 -:90 R}2236" VELTRIN_TAKE_DOOR},
+        {"072", "085",
+         SignAndMagic().WalkTo(Column(32)).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Wait(20)
+             .Press(kRightJump, 24).Press(kRight, 16).Wait(20)
+             .OpenChest()
+             .HoldTo(kRight, Column(50)).Wait(20).WaitForRide({}, Column(52)).Press(kRight, 8).Wait(90)
+             .TakeDoor()},
         // Past the infinity star to the ladder by the Dragon Head before its
         // first fire, off the ledge's end once it has fallen and the hall has
         // opened, back to read the sign, then the key and the chest beyond.
         {"085", "086",
-         "L<1010 LX^12000 -:300 R>1140 -:150 R>1200 -:20 U:8 -:40 J:6 -:30 "
-         "L<340 L:12 -:90 J:6 -:30 L<110" VELTRIN_TAKE_DOOR}}},
+         Route().HoldTo(kLeft, Column(32)).FightOnLedges({kKeyLeft, kKeyShot}, 12000).Wait(300)
+             .HoldTo(kRight, Column(36)).Wait(150)
+             .ReadSign()
+             .Then(ChestAndDoor())}}},
       {"keep",
        {"086", 18, 1, 5, true, 4, {kBreakPower, kTrueEye, kChainRing, kCreatePower, kEternalCandle, kHourglass}},
-       {{"086", "087", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}2030 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
-        {"087", "100", VELTRIN_READ_SIGN "R>270 -:20 U:8 -:90 R}1975 R:12 -:90 J:6 -:30 R}2236" VELTRIN_TAKE_DOOR},
+       {{"086", "087", SignAndMagic().Then(ChestAndDoor())},
+        {"087", "100", SignAndMagic().Then(ChestAndDoor())},
         {"100", "101",
-         VELTRIN_READ_SIGN "R>400 -:30 C:6 -:6 R>1480 X?" VELTRIN_CLIMB_AWAY "R>1480 X?" VELTRIN_CLIMB_AWAY
-         "R>1480 X?" VELTRIN_CLIMB_AWAY
-         "R>1480 C:6 -:6 X! -:300 RJ:20 R>2215 -:90 L<2150 -:30 L:20 -:90 J:6 -:30 L<1935 -:30 U:8 -:40 J:6 -:30 R>1930"
-         VELTRIN_TAKE_DOOR}}},
+         FromTheSign().HoldTo(kRight, Column(13)).Wait(30).Press(kShotChange, 6).Wait(6)
+             .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
+             .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
+             .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
+             .HoldTo(kRight, Column(47)).Press(kShotChange, 6).Wait(6).FightBoss(kShot).Wait(300)
+             .Press(kRightJump, 20).HoldTo(kRight, Column(70)).Wait(90)
+             .OpenChest().ReadSign().TakeDoor()}}},
   };
   return areas;
 }
@@ -166,12 +282,12 @@ inline bool ArrivedAfter(const FloorRoute& route) {
 // player alive. Each floor starts from its own fixed random numbers, so that
 // a floor plays alike however the player came to it.
 inline void PlayRoutes(ScriptedPlay& play, const std::vector<FloorRoute>& routes) {
-  RoutePlay route(play);
+  routes::RoutePlayer routePlayer(play);
   for (const FloorRoute& floor : routes) {
     SCOPED_TRACE(std::string("floor ") + floor.floor);
     ASSERT_STREQ(mapName.c_str(), floor.floor);
     qz::SeedRandom(floor.seed);
-    ASSERT_EQ(route.Run(floor.route), "");
+    ASSERT_EQ(routePlayer.Run(floor.route), "");
     ASSERT_TRUE(play.RunUntil([&] { return ArrivedAfter(floor) || player.dead != 0; }, 400))
         << "the route did not end at its door";
     ASSERT_EQ(player.dead, 0);
@@ -208,6 +324,38 @@ class CampaignReplayTest : public qz::testing::GameDataTest {
   }
   static bool OnFloor(int index) {
     return gameState.scene == kSceneFloorPlay && floorNumber == index && fadeRequest == 0;
+  }
+};
+
+// The game started on an area's first floor with what the campaign has given
+// the player by then.
+class CampaignAreaTest : public qz::testing::GameDataTest {
+ protected:
+  void SetUp() override {
+    GameDataTest::SetUp();
+    plat::SetAudioSinkForTest(plat::AudioSinkKind::kNull);
+  }
+
+  // Starts the game on the area's first floor through the debug file, then
+  // gives the player the items the floors before have given.
+  void StartArea(const AreaStart& start) {
+    using namespace qz::text;
+    const std::string lines = std::string(kDebugLifeKey) + "=1\r\n" + kDebugMagicKey + "=" +
+                              std::to_string(start.maxMagic) + "\r\n" + kDebugBlazeLevelKey + "=1\r\n" +
+                              kDebugMagicalLevelKey + "=" + std::to_string(start.magicShotLevel) + "\r\n" +
+                              kDebugCoinsKey + "=" + std::to_string(start.coins) + "\r\n" + kDebugHighJumpKey +
+                              "=" + (start.highJump ? "1" : "0") + "\r\n";
+    data_.Write("debug.ini", std::string("[DebugUse]\r\n") + kDebugUseKey + "=1\r\n[MapData]\r\n" +
+                                 kDebugMapFileKey + "=" + start.floor + "\r\n" + kDebugEntranceKey +
+                                 "=0\r\n[PlayerData]\r\n" + lines);
+    Start();
+    for (int i = 0; i < start.replicasHeld; ++i) player.ProgressFlags[kReplicasInCampaignOrder[i]] = 1;
+    for (int item : start.items) player.ProgressFlags[item] = 1;
+    qz::SeedRandom(1);
+  }
+
+  static bool OnFloor(const char* name) {
+    return gameState.scene == kSceneFloorPlay && mapName.c_str() == std::string(name) && fadeRequest == 0;
   }
 };
 

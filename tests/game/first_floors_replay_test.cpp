@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "game/chest_contents.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/player.h"
@@ -16,15 +17,11 @@
 
 namespace {
 
-using veltrin::testing::kKeyFloor;
-using veltrin::testing::kMeadow;
+using veltrin::testing::FindArea;
 using veltrin::testing::kOpeningPage;
 using veltrin::testing::kOpeningPresses;
 using veltrin::testing::kTitleToNewGame;
 using veltrin::testing::ScriptedPlay;
-
-// The floors' scripts begin this many frames after "001" is shown.
-constexpr const char* kFirstLook = "-:40";
 
 using FirstFloorsReplayTest = veltrin::testing::CampaignReplayTest;
 
@@ -33,25 +30,18 @@ TEST_F(FirstFloorsReplayTest, NewGameReachesTheCavernThroughTheMeadowAndTheKeyFl
   ASSERT_TRUE(play.Queue(kTitleToNewGame));
   for (int i = 0; i < kOpeningPresses; ++i) ASSERT_TRUE(play.Queue(kOpeningPage));
   ASSERT_TRUE(play.RunUntil([] { return OnFloor(0); }, 1200)) << "New Game and the opening lead to \"001\"";
-  play.Clear();
-  ASSERT_TRUE(play.Queue(kFirstLook));
-  ASSERT_TRUE(play.Queue(kMeadow));
-  ASSERT_TRUE(play.Queue(kKeyFloor));
-  ASSERT_TRUE(play.RunUntil([] { return OnFloor(1) || player.dead != 0; }, 900));
-  ASSERT_EQ(player.dead, 0) << "died on \"001\" at " << player.x << "," << player.y;
+  const auto& meadow = FindArea("meadow").routes;
+  ASSERT_NO_FATAL_FAILURE(veltrin::testing::PlayRoutes(play, {meadow[0]}));
   EXPECT_EQ(entrance, 0);
-
-  ASSERT_TRUE(play.RunUntil([] { return OnFloor(2) || player.dead != 0; }, 1200));
-  ASSERT_EQ(player.dead, 0) << "died on \"002\" at " << player.x << "," << player.y;
-  EXPECT_TRUE(play.Finished());
+  ASSERT_NO_FATAL_FAILURE(veltrin::testing::PlayRoutes(play, {meadow[1]}));
   EXPECT_STREQ(mapName.c_str(), "003");
   EXPECT_EQ(gameOvers, 0);
   // "002" kept what was done there: the switch, the key spent on the chest.
   const auto& progress = gameState.FloorProgress;
-  EXPECT_EQ(progress.floorItems[1][0], 1) << "key switch used";
-  EXPECT_EQ(progress.floorItems[1][1], 1) << "key taken";
-  EXPECT_EQ(progress.floorItems[1][2], 1) << "chest opened";
-  EXPECT_EQ(progress.floorValue[1], 6) << "the chest held a coin";
+  EXPECT_EQ(progress.floorItems[1][kSlotKeySwitch], 1) << "key switch used";
+  EXPECT_EQ(progress.floorItems[1][kSlotKey], 1) << "key taken";
+  EXPECT_EQ(progress.floorItems[1][kSlotChest], 1) << "chest opened";
+  EXPECT_EQ(progress.floorValue[1], kChestCoin) << "the chest held a coin";
   EXPECT_EQ(player.keys, 0);
   EXPECT_EQ(player.coins, 2) << "a coin each from the chests of 001 and 002";
   // Each door wrote slot 1.

@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "game/chest_contents.h"
 #include "game/config_file.h"
 #include "game/items.h"
 #include "game/player_shots.h"
@@ -420,13 +421,15 @@ TEST_F(GalleryTest, EveryChestContentGrantsItsOwnThingAndNothingElse) {
     EXPECT_EQ(player.keys, 0);
     EXPECT_EQ(floorSlots[kSlotChest].active, 0);
     EXPECT_EQ(gameState.FloorProgress.floorValue[kGalleryIndex], type);
-    EXPECT_EQ(player.coins, before.coins + (type == 6 ? 1 : 0));
-    EXPECT_EQ(player.maxMagic, before.maxMagic + (type == 7 ? 1 : 0));
+    EXPECT_EQ(player.coins, before.coins + (type == kChestCoin ? 1 : 0));
+    EXPECT_EQ(player.maxMagic, before.maxMagic + (type == kChestMpUp ? 1 : 0));
     for (int kind = 0; kind < 3; ++kind) {
-      EXPECT_EQ(player.shotLevel[kind], before.shotLevel[kind] + (type == 8 + kind ? 1 : 0)) << "kind " << kind;
+      EXPECT_EQ(player.shotLevel[kind], before.shotLevel[kind] + (type == kChestBlazeShot + kind ? 1 : 0))
+          << "kind " << kind;
     }
     for (int flag = 0; flag < static_cast<int>(std::size(player.ProgressFlags)); ++flag) {
-      const bool granted = (type >= 11 && type <= 26 && flag == type - 11) || (type == 27 && flag == kAirdash);
+      const bool granted = (type >= kChestFirstFlag && type <= kChestLastTreasure && flag == type - kChestFirstFlag) ||
+                           (type == kChestAirdash && flag == kAirdash);
       EXPECT_EQ(player.ProgressFlags[flag], granted ? 1 : 0) << "flag " << flag;
     }
   }

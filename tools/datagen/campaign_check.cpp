@@ -14,7 +14,7 @@
 
 #include "game/floor_records.h"
 #include "game/game_state.h"
-#include "game/items.h"
+#include "game/chest_contents.h"
 #include "game/map_cells.h"
 #include "game/map_format.h"
 #include "game/player_physics.h"
@@ -92,7 +92,7 @@ struct Held {
   // Takes a chest's content; true when it changes the walk.
   bool Gain(int chest) {
     if (chest == kChestCoin) ++coins;
-    if (chest < kChestFirstFlag || chest > kChestLastReplica || flags[chest - kChestFirstFlag]) return false;
+    if (chest < kChestFirstFlag || chest > kChestLastTreasure || flags[chest - kChestFirstFlag]) return false;
     flags[chest - kChestFirstFlag] = true;
     return chest == kChestBreakPower || chest == kChestTrueEye || chest == kChestChainRing ||
            chest == kChestCreatePower || chest == kChestHighJump;
@@ -358,7 +358,7 @@ std::string CheckCampaign(const std::vector<FloorSource>& sources) {
   // Airdash, lies in a chest or is sold; MP Up and the Blaze Shot are sold;
   // Check Flags make floor-jump points.
   for (int item = kChestGravityShot; item <= kChestAirdash; ++item) {
-    if (item >= kChestFirstReplica && item <= kChestLastReplica) continue;
+    if (item >= kChestFirstTreasure && item <= kChestLastTreasure) continue;
     if (inChests.count(item) == 0 && sold.count(item) == 0) {
       fault("item " + std::to_string(item) + " is in no chest and no shop");
     }

@@ -1,0 +1,624 @@
+#include "tools/route_player.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "game/enemies.h"
+#include "game/floor_records.h"
+#include "game/game_state.h"
+#include "game/map_cells.h"
+#include "game/player_physics.h"
+#include "game/pools.h"
+
+namespace veltrin::routes {
+namespace {
+
+// The Blaze Shot's magic cost.
+constexpr int kBlazeCost = 3;
+// A blocking sequence met on the way (the key switch's flash) runs frames of
+// its own past a hold's count.
+constexpr int kBlockingSlack = 60;
+
+std::string Outcome(bool done) {
+  const std::string where = " on floor " + std::to_string(floorNumber + 1) + " at " + std::to_string(player.x) +
+                            "," + std::to_string(player.y);
+  if (player.dead != 0) return "died" + where;
+  if (!done) return "frames ran out" + where;
+  return "";
+}
+
+std::string Letters(const Keys& keys) {
+  static constexpr char kLetters[] = "LRUDJXCAS";
+  std::string letters;
+  for (char c : kLetters) {
+    if (c != '\0' && keys.count(testing::KeyOfLetter(c)) != 0) letters += c;
+  }
+  return letters.empty() ? "-" : letters;
+}
+
+std::string Named(const char* what, const Place& place) {
+  static constexpr const char* kNames[] = {"column", "sign", "recovery point", "shop", "check cube",
+                                           "door", "chest", "key", "key switch"};
+  std::string name = std::string(what) + " " + kNames[static_cast<int>(place.kind)];
+  if (place.kind == Place::Kind::kColumn || place.kind == Place::Kind::kDoor) name += " " + std::to_string(place.number);
+  return name;
+}
+
+// The place's column, or -1 with *problem set.
+int Locate(const Place& place, std::string* problem) {
+  const int column = ColumnOf(place);
+  if (column < 0) *problem = "the floor has no such place";
+  return column;
+}
+
+bool FloorNumberValid() { return floorNumber >= 0 && floorNumber < kFloorCount; }
+
+// True while the chest's window shows what it held: the content is recorded,
+// the chest not yet marked open.
+bool ChestWindowOpen() {
+  if (!FloorNumberValid()) return false;
+  const auto& progress = gameState.FloorProgress;
+  return progress.floorValue[floorNumber] != -1 && progress.floorItems[floorNumber][kSlotChest] == 0;
+}
+bool ChestOpened() { return FloorNumberValid() && gameState.FloorProgress.floorItems[floorNumber][kSlotChest] == 1; }
+
+// How far a walk at speed v slides once let go, in pixels.
+double SlideOf(double v) {
+  const double a = WalkAcceleration(), speed = std::fabs(v);
+  const double frames = std::floor(speed / a);
+  return frames * speed - a * frames * (frames + 1) / 2;
+}
+
+// The player's y on every place to stand straight above or below the player.
+std::vector<int> PlacesInColumn() {
+  std::vector<int> places;
+  const int x = player.x + kSpriteSize / 2;
+  for (int row = 2; row * kCellSize <= kFieldBottomPixel; ++row) {
+    const int top = row * kCellSize;
+    if (ReadAttributeAtPixel(x, top) >= kAttrOneWay && ReadAttributeAtPixel(x, top - kCellSize) < kAttrOneWay &&
+        ReadAttributeAtPixel(x, top - 2 * kCellSize) < kAttrOneWay) {
+      places.push_back(top - kSpriteSize);
+    }
+  }
+  return places;
+}
+
+// How far the feet fall through the one-way floor underfoot, and how far a
+// jump rises onto the one-way floor above (0 when there is none).
+int DropDepth() {
+  const int feet = player.y + kSpriteSize, x = player.x + kSpriteSize / 2;
+  if (player.airborne != 0 || ReadAttributeAtPixel(x, feet) != kAttrOneWay) return 0;
+  for (int depth = kCellSize; depth <= 10 * kCellSize; depth += kCellSize) {
+    if (ReadAttributeAtPixel(x, feet + depth) >= kAttrOneWay) return depth;
+  }
+  return 0;
+}
+int LedgeAbove() {
+  const int feet = player.y + kSpriteSize, x = player.x + kSpriteSize / 2;
+  for (int rise = kCellSize; rise <= 4 * kCellSize; rise += kCellSize) {
+    if (ReadAttributeAtPixel(x, feet - rise) == kAttrOneWay) return rise;
+  }
+  return 0;
+}
+
+}  // namespace
+
+Route& Route::Press(Keys keys, int frames) {
+  steps_.push_back({Letters(keys) + ":" + std::to_string(frames), std::move(keys), frames, {}});
+  return *this;
+}
+
+Route& Route::Wait(int frames) { return Press({}, frames); }
+
+Route& Route::Taps(Keys keys, int count) {
+  for (int i = 0; i < count; ++i) Press(keys, kMinimumPress).Wait(kMinimumPress);
+  return *this;
+}
+
+Route& Route::Add(std::string name, std::function<std::string(RoutePlayer&)> act) {
+  steps_.push_back({std::move(name), {}, 0, std::move(act)});
+  return *this;
+}
+
+Route& Route::HoldTo(Keys keys, Place place) {
+  return Add(Named(("HoldTo " + Letters(keys)).c_str(), place), [keys, place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.HoldTo(keys, column, 3000) : problem;
+  });
+}
+
+Route& Route::WalkTo(Place place) {
+  return Add(Named("WalkTo", place), [place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.WalkTo(column, 3000) : problem;
+  });
+}
+
+Route& Route::StopAt(Place place) {
+  return Add(Named("StopAt", place), [place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.StopAt(column, 3000) : problem;
+  });
+}
+
+Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
+  return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen, 3000); });
+}
+
+Route& Route::WaitForRide(Keys keys, Place place) {
+  return Add(Named("WaitForRide", place), [keys, place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.WaitForRide(keys, column, 3000) : problem;
+  });
+}
+
+Route& Route::FightBoss(Keys keys) {
+  return Add("FightBoss " + Letters(keys),
+             [keys](RoutePlayer& self) { return self.FightBoss(keys, false, 3000); });
+}
+
+Route& Route::FightPhase(Keys keys) {
+  return Add("FightPhase " + Letters(keys), [keys](RoutePlayer& self) { return self.FightBoss(keys, true, 3000); });
+}
+
+Route& Route::FightOnLedges(Keys keys, int frameLimit) {
+  return Add("FightOnLedges " + Letters(keys),
+             [keys, frameLimit](RoutePlayer& self) { return self.FightOnLedges(keys, frameLimit); });
+}
+
+Route& Route::FightFrom(Keys keys, Place place) {
+  return Add(Named(("FightFrom " + Letters(keys)).c_str(), place), [keys, place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.FightFrom(keys, column, 12000) : problem;
+  });
+}
+
+Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
+
+Route& Route::UseRecoveryPoint(Place where) { return StopAt(where).Press({kKeyUp}, 8).Wait(90); }
+
+Route& Route::OpenChest() {
+  return Add("OpenChest", [](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(Chest(), &problem);
+    if (!problem.empty()) return problem;
+    // The walk meets what comes up to three cells before the chest, then
+    // leans into it.
+    constexpr int kLean = 3;
+    const int way = StandingX(column) > player.x ? 1 : -1;
+    if (std::abs(StandingX(column) - player.x) > kLean * kCellSize) problem = self.WalkTo(column - kLean * way, 3000);
+    return problem.empty() ? self.AnswerChest(600) : problem;
+  });
+}
+
+Route& Route::TakeDoor(int number) {
+  Add("WalkTo door " + std::to_string(number), [number](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(Door(number), &problem);
+    if (!problem.empty()) return problem;
+    // The walk meets what comes up to two cells before the door.
+    constexpr int kShort = 2;
+    const int way = StandingX(column) > player.x ? 1 : -1;
+    return std::abs(StandingX(column) - player.x) > kShort * kCellSize ? self.WalkTo(column - kShort * way, 3000) : "";
+  });
+  return StopAt(Door(number)).Press({kKeyUp}, 8);
+}
+
+Route& Route::Then(const Route& more) {
+  steps_.insert(steps_.end(), more.steps_.begin(), more.steps_.end());
+  return *this;
+}
+
+RoutePlayer::RoutePlayer(ScriptedPlay& play, Perturbation perturbation)
+    : play_(play),
+      perturbation_(perturbation),
+      jitter_(perturbation.seed),
+      trace_(std::getenv("QZ_ROUTE_TRACE") != nullptr) {}
+
+int RoutePlayer::Jittered(int frames) {
+  if (perturbation_.pressJitter <= 0) return frames;
+  std::uniform_int_distribution<int> change(-perturbation_.pressJitter, perturbation_.pressJitter);
+  return std::max(1, frames + change(jitter_));
+}
+
+std::string RoutePlayer::Run(const Route& route) {
+  const std::vector<Route::Step>& steps = route.steps_;
+  for (std::size_t index = 0; index < steps.size();) {
+    std::size_t end = index;
+    std::string problem;
+    play_.Clear();
+    if (!steps[index].act) {
+      // Keys a looking step left held change late.
+      int frames = steps[index].keys != held_ ? perturbation_.reactionDelay : 0;
+      play_.Hold(held_, frames);
+      for (; end < steps.size() && !steps[end].act; ++end) {
+        const int length = Jittered(steps[end].frames);
+        play_.Hold(steps[end].keys, length);
+        held_ = steps[end].keys;
+        frames += length;
+      }
+      problem = Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames + 400));
+    } else {
+      problem = steps[end++].act(*this);
+    }
+    if (trace_) Trace(steps[end - 1].name);
+    if (!problem.empty()) return "step " + std::to_string(end - 1) + " " + steps[end - 1].name + ": " + problem;
+    index = end;
+  }
+  return "";
+}
+
+void RoutePlayer::Trace(const std::string& what) const {
+  std::fprintf(stderr, "  %-24s x %5d y %5d frame %6d magic %2d keys %d:", what.c_str(), player.x, player.y,
+               play_.frames(), player.magic, player.keys);
+  for (const EnemyRecord& enemy : enemies) {
+    if (enemy.life > 0) std::fprintf(stderr, " %d,%d(%d)", enemy.x, enemy.y, enemy.life);
+  }
+  std::fprintf(stderr, " bullets");
+  for (const ShotRecord& bullet : enemyBullets) {
+    if (bullet.inUse != 0) std::fprintf(stderr, " %d,%d", static_cast<int>(bullet.x), static_cast<int>(bullet.y));
+  }
+  std::fprintf(stderr, "\n");
+}
+
+std::string RoutePlayer::Hold(const Keys& keys, int frames) {
+  play_.Clear();
+  // A new decision reaches the game late: what was held goes on meanwhile.
+  const int late = keys != held_ ? perturbation_.reactionDelay : 0;
+  play_.Hold(held_, late);
+  play_.Hold(keys, frames);
+  held_ = keys;
+  return Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, late + frames + kBlockingSlack));
+}
+
+std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) {
+  const std::string problem = Hold(keys, frames);
+  // A press of planned length ends on time, late reactions or not.
+  held_ = after;
+  return problem;
+}
+
+std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames, const Keys& after) {
+  const std::string problem = Hold(now, kMinimumPress);
+  return problem.empty() ? Press(answer, frames, after) : problem;
+}
+
+template <typename Reached>
+std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached, int frameLimit) {
+  play_.Clear();
+  if (keys != held_) play_.Hold(held_, perturbation_.reactionDelay);
+  play_.Hold(keys, frameLimit + kMinimumPress);
+  held_ = keys;
+  const int start = play_.frames();
+  const bool done = play_.RunUntil(
+      [&] { return player.dead != 0 || (play_.frames() - start >= kMinimumPress && reached()); }, frameLimit);
+  if (!done || player.dead != 0) return Outcome(done);
+  // The reaction: the same keys a little longer (and, late, longer still when
+  // the next step changes them).
+  const int seen = play_.frames();
+  return Outcome(
+      play_.RunUntil([&] { return player.dead != 0 || play_.frames() - seen >= kMinimumPress; }, kMinimumPress + 20));
+}
+
+std::string RoutePlayer::HoldTo(const Keys& keys, int column, int frameLimit) {
+  const int x = StandingX(column);
+  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [x] { return player.x <= x; }, frameLimit);
+  return HoldUntil(keys, [x] { return player.x >= x; }, frameLimit);
+}
+
+std::string RoutePlayer::WaitForRide(const Keys& keys, int column, int frameLimit) {
+  const int x = column * kCellSize;
+  // The platform coming, not one that has just left.
+  int before = PlatformDistance(x);
+  return HoldUntil(
+      keys,
+      [&] {
+        const int distance = PlatformDistance(x);
+        const bool coming = distance <= 8 && distance <= before;
+        before = distance;
+        return coming;
+      },
+      frameLimit);
+}
+
+std::string RoutePlayer::WaitFor(const std::function<bool()>& seen, int frameLimit) {
+  return HoldUntil({}, seen, frameLimit);
+}
+
+std::string RoutePlayer::WalkTo(int column, int frameLimit) {
+  const int goal = StandingX(column);
+  const int direction = goal >= player.x ? 1 : -1;
+  const std::uint32_t walk = direction > 0 ? kKeyRight : kKeyLeft;
+  const int start = play_.frames();
+  auto arrived = [&] { return direction > 0 ? player.x >= goal : player.x <= goal; };
+  Keys now = {walk};  // what the player is doing when something is seen
+  while (!arrived()) {
+    if (play_.frames() - start > frameLimit) return Outcome(false);
+    std::string problem;
+    // Nothing is jumped towards an enemy that could still be shot first.
+    const int shotReach = ObstacleAhead() ? 320 : 240;
+    if (direction > 0 && BulletAhead(110) && !BulletsOverCrouch()) {
+      // A low bullet is jumped before anything else; in place when an enemy
+      // ahead is to be shot after.
+      if (trace_) Trace("hop");
+      const bool shootAfter = EnemyAhead(240) && player.magic >= kBlazeCost;
+      problem = React(now, shootAfter ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
+      now = {walk};
+    } else if (direction > 0 && EnemyAhead(shotReach) && player.magic >= kBlazeCost) {
+      if (trace_) Trace("shoot");
+      // Close to spikes or a gap the player stops walking before crouching.
+      problem = React(shotReach > 240 && now.count(walk) != 0 ? Keys{} : now, {kKeyDown, kKeyShot}, kMinimumPress,
+                      {kKeyDown});
+      if (problem.empty()) problem = Hold({kKeyDown}, kMinimumPress);
+      now = {kKeyDown};
+    } else if (direction > 0 && BulletAhead(110)) {
+      if (trace_) Trace("dodge");
+      // A bullet that flies over a crouching player is let pass crouching.
+      const Keys answer = BulletsOverCrouch() ? Keys{kKeyDown} : Keys{walk, kKeyJump};
+      now = answer.count(kKeyJump) != 0 ? Keys{walk} : answer;
+      problem = React(now, answer, answer.count(kKeyJump) != 0 ? 20 : 2 * kMinimumPress, now);
+    } else if (direction > 0 && ObstacleAhead()) {
+      if (trace_) Trace("leap");
+      problem = Press({walk, kKeyJump}, 20, {walk});
+      now = {walk};
+    } else if (direction > 0 && EnemyAhead(120)) {
+      problem = React(now, {walk, kKeyJump}, 20, {walk});
+      now = {walk};
+    } else {
+      // Walking on again after a crouch is itself a press of 6 frames.
+      problem = Hold({walk}, now.count(walk) != 0 ? 1 : kMinimumPress);
+      now = {walk};
+    }
+    if (!problem.empty()) return problem;
+  }
+  return "";
+}
+
+std::string RoutePlayer::StopAt(int column, int frameLimit) {
+  constexpr int kClose = 36;  // pixels a short step covers
+  const int goal = StandingX(column);
+  const int start = play_.frames();
+  while (true) {
+    if (play_.frames() - start > frameLimit) return Outcome(false);
+    // Stand still first: what to do next is judged from where the slide ends.
+    if (player.velocityX != 0.0 || player.airborne != 0) {
+      const double v = player.velocityX;
+      // On ice the walk only stops against it.
+      const Keys brake = player.onSlipperyFloor != 0 && v != 0.0 ? Keys{v > 0 ? kKeyLeft : kKeyRight} : Keys{};
+      const std::string problem = Hold(brake, player.onSlipperyFloor != 0 ? 1 : kMinimumPress);
+      if (!problem.empty()) return problem;
+      if (player.onSlipperyFloor != 0 && brake.size() == 1 && std::fabs(player.velocityX) < WalkAcceleration()) {
+        if (const std::string halt = Hold({}, 1); !halt.empty()) return halt;
+      }
+      continue;
+    }
+    const int off = goal - player.x;
+    if (StandingIn(column)) return "";
+    const int way = off > 0 ? 1 : -1;
+    const std::uint32_t walk = way > 0 ? kKeyRight : kKeyLeft;
+    if (std::abs(off) <= kClose) {
+      // Close: a short step.
+      if (const std::string problem = Press({walk}, kMinimumPress); !problem.empty()) return problem;
+      continue;
+    }
+    // Far: walk until the slide after the reaction would end on the place.
+    const std::string problem = HoldUntil(
+        {walk},
+        [&] {
+          // The player knows how late a release comes.
+          const double ahead = player.velocityX * (kMinimumPress + perturbation_.reactionDelay) +
+                               std::copysign(SlideOf(player.velocityX), way);
+          return way * (player.x + ahead - goal) >= 0;
+        },
+        frameLimit);
+    if (!problem.empty()) return problem;
+  }
+}
+
+std::string RoutePlayer::AnswerChest(int frameLimit) {
+  constexpr int kReading = 20;  // frames the open window is looked at before Confirm
+  int openFor = 0;
+  play_.SetFrameHook([&] {
+    if (!ChestWindowOpen()) return;
+    // The keys are the window's now: nothing is held but Confirm, pressed
+    // after a look and again while the window stays open.
+    const int phase = openFor++ % (kReading + 2 * kMinimumPress);
+    if (phase == 0) play_.Clear();
+    if (phase == kReading) play_.Hold({kKeyJump}, kMinimumPress);
+  });
+  const int start = play_.frames();
+  std::string problem;
+  // Leaning into the chest from the side it is on, turning when the walk
+  // carried the body past it.
+  while (problem.empty() && !ChestOpened()) {
+    if (play_.frames() - start > frameLimit) {
+      problem = Outcome(false) + " before the chest opened";
+      break;
+    }
+    const int column = ColumnOf(Chest());
+    if (column < 0) break;
+    problem = Hold({StandingX(column) > player.x ? kKeyRight : kKeyLeft}, kMinimumPress);
+  }
+  play_.SetFrameHook({});
+  return problem.empty() ? Hold({}, 30) : problem;
+}
+
+std::string RoutePlayer::FightBoss(const Keys& keys, bool untilNewLook, int frameLimit) {
+  Keys held = keys;
+  held.erase(kKeyShot);
+  held.erase(kKeyJump);
+  const std::vector<int> looks = BossLooks();
+  for (int round = 0; Boss() != nullptr && (!untilNewLook || BossLooks() == looks); ++round) {
+    if (round * 2 * kMinimumPress > frameLimit) return "the boss still stands";
+    // The shots' rhythm is planned: only the first press comes late.
+    std::string problem = Press(keys, kMinimumPress, held);
+    if (problem.empty()) problem = Press(held, kMinimumPress, keys);
+    if (trace_ && round % 5 == 0) Trace("fight");
+    if (!problem.empty()) return problem;
+  }
+  // The change may come at the end of a round: the player reacts after it.
+  return untilNewLook ? Hold(held, kMinimumPress) : "";
+}
+
+std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
+  constexpr int kClimbPress = 12, kStepPress = 18, kNoHit = 1 << 20, kCourse = 90, kMargin = 10;
+  const int start = play_.frames();
+  bool shooting = false;
+  BodyPlace landing{static_cast<double>(player.x), static_cast<double>(player.y), false};
+  int threatSeen = -1;  // the frame a bullet was first seen coming at the place to stand
+  // A move to the place at `goal` above or below (Jump held, or Down + Jump),
+  // or, with `goal` the player's y, a step right (or none: standing).
+  struct LedgeMove {
+    int goal, press;
+  };
+  const auto courseOf = [&](LedgeMove move, int wait) {
+    if (move.goal < player.y) return CourseOf(wait, Move{0, true, false, false, kClimbPress}, kCourse, move.goal);
+    if (move.goal > player.y) return CourseOf(wait, Move{0, false, true, false, 0}, kCourse, move.goal);
+    return CourseOf(wait, Move{1, false, false, false, move.press}, kCourse, player.y);
+  };
+  while (const EnemyRecord* boss = Boss()) {
+    if (play_.frames() - start > frameLimit) return "the boss still stands";
+    if (player.airborne != 0) {
+      if (threatSeen < 0 && FirstBulletHit({landing}, kNoHit, kMargin) < kNoHit) threatSeen = play_.frames();
+      const std::string problem = Hold({}, 1);
+      if (!problem.empty()) return problem;
+      continue;
+    }
+    // The player's y at which a standing shot (19 pixels under the top)
+    // meets the middle of the body; level a little inside its edges.
+    const int centre = boss->y + (boss->bodyTop + boss->bodyBottom) / 2 - 19;
+    const bool level = std::abs(player.y - centre) <= (boss->bodyBottom - boss->bodyTop) / 2 - 8;
+    const std::vector<int> places = PlacesInColumn();
+    const auto here = std::find(places.begin(), places.end(), player.y);
+    if (here == places.end()) return "not on a ledge at " + std::to_string(player.x) + "," + std::to_string(player.y);
+    const int above = here != places.begin() ? *(here - 1) : player.y;
+    const int below = here + 1 != places.end() ? *(here + 1) : player.y;
+    const BodyPlace standing{static_cast<double>(player.x), static_cast<double>(player.y), false};
+    if (threatSeen < 0 && FirstBulletHit({standing}, kNoHit, kMargin) < kNoHit) threatSeen = play_.frames();
+    // What answers a bullet starts 6 frames after it was first seen.
+    const int wait = threatSeen < 0 ? kMinimumPress : std::max(0, kMinimumPress - (play_.frames() - threatSeen));
+    const auto hitOn = [&](LedgeMove move, int delay) {
+      const std::vector<BodyPlace> course = courseOf(move, delay);
+      // A step must end on the ledge, the far foot over it.
+      const BodyPlace& end = course.back();
+      if (ReadAttributeAtPixel(static_cast<int>(end.x) + 18, static_cast<int>(end.y) + kSpriteSize) < kAttrOneWay) {
+        return 0;
+      }
+      return FirstBulletHit(course, kNoHit, kMargin);
+    };
+    LedgeMove move{player.y, 0};
+    if (threatSeen >= 0) {
+      // The move a bullet meets latest, or none, now or up to half a second
+      // later (once a bullet in the way has passed); a later one is chosen
+      // again at its time.
+      int latest = hitOn(move, 0), after = wait;
+      for (int delay = wait; delay <= wait + 30; delay += kMinimumPress) {
+        for (LedgeMove other : {LedgeMove{above, kClimbPress}, {below, 0}, {player.y, kStepPress}}) {
+          const int hit = other.goal != player.y || other.press > 0 ? hitOn(other, delay) : 0;
+          if (hit > latest) latest = hit, move = other, after = delay;
+        }
+      }
+      if (after > wait) move = {player.y, 0};
+    } else if (!level) {
+      const LedgeMove toward{centre < player.y ? above : below, kClimbPress};
+      if (toward.goal != player.y && hitOn(toward, wait) == kNoHit) move = toward;
+    }
+    const int goal = move.goal;
+    const bool step = goal == player.y && move.press > 0;
+    const bool shoot = goal == player.y && !step && level;
+    if (trace_) Trace(goal < player.y ? "climb" : goal > player.y ? "drop" : step ? "step" : shoot ? "fight" : "wait");
+    const int before = shoot && shooting ? 0 : goal == player.y && !step ? kMinimumPress : wait;
+    std::string problem = before > 0 ? Hold({}, before) : "";
+    if (problem.empty() && goal < player.y) problem = Press({kKeyJump}, kClimbPress);
+    if (problem.empty() && goal > player.y) problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
+    if (problem.empty() && step) problem = Press({kKeyRight}, kStepPress);
+    if (problem.empty() && shoot) problem = Press(keys, kMinimumPress);
+    if (problem.empty() && goal == player.y) problem = Hold({}, kMinimumPress);
+    if (!problem.empty()) return problem;
+    if (goal != player.y || step) threatSeen = -1;
+    landing = {static_cast<double>(player.x), static_cast<double>(goal), false};
+    shooting = shoot;
+  }
+  return "";
+}
+
+std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit) {
+  constexpr int kHorizon = 40, kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20;
+  const int goal = StandingX(column);
+  const int start = play_.frames();
+  const bool low = keys.count(kKeyDown) != 0;
+  Keys fire = keys, aim = keys, now;
+  aim.erase(kKeyShot);
+  aim.erase(kKeyJump);
+  for (const EnemyRecord* boss = Boss(); boss != nullptr; boss = Boss()) {
+    if (play_.frames() - start > frameLimit) return "the boss still stands";
+    const int toward = boss->x + boss->width / 2 > player.x + kSpriteSize / 2 ? 1 : -1;
+    const int depth = DropDepth(), ledge = LedgeAbove();
+    const bool onGround =
+        player.airborne == 0 && ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize) > kAttrOneWay;
+    // The bullets' first meeting with the body over the horizon after `wait`
+    // frames, then `move`.
+    const auto hitAfter = [&](int wait, Move move, int landingY) {
+      return FirstBulletHit(CourseOf(wait, move, kHorizon, landingY), kHorizon, kMargin);
+    };
+    const bool placed = std::abs(player.x - goal) <= 16;
+    const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
+    std::string problem;
+    if (hitAfter(kMinimumPress, Move{0, false, false, low, kHorizon}, player.y) < kHorizon) {
+      if (trace_) Trace("dodge");
+      // The move the bullets miss longest; ties go to the smaller move.
+      struct Option {
+        Keys keys;
+        int frames, clear;
+      };
+      const Option options[] = {
+          {{kKeyDown}, 2 * kMinimumPress, hitAfter(kMinimumPress, Move{0, false, false, true, kHorizon}, player.y)},
+          {{toward > 0 ? kKeyLeft : kKeyRight}, kAwayPress,
+           hitAfter(kMinimumPress, Move{-toward, false, false, false, kAwayPress}, player.y)},
+          {{toward > 0 ? kKeyRight : kKeyLeft}, kAwayPress,
+           hitAfter(kMinimumPress, Move{toward, false, false, false, kAwayPress}, player.y)},
+          {{kKeyDown, kKeyJump}, kMinimumPress,
+           depth > 0 ? hitAfter(kMinimumPress, Move{0, false, true, false, 0}, player.y + depth) : -1},
+          {{kKeyJump}, kJumpPress,
+           player.airborne == 0 ? hitAfter(kMinimumPress, Move{0, true, false, false, kJumpPress}, player.y - ledge)
+                                : -1},
+      };
+      const Option* best = &options[0];
+      for (const Option& option : options) best = option.clear > best->clear ? &option : best;
+      problem = React(now, best->keys, best->frames, best->keys);
+      now = best->keys;
+    } else if (player.airborne != 0) {
+      problem = Hold({}, kMinimumPress);
+      now = {};
+    } else if (way != 0) {
+      // Back to the place, or turned to the boss, unless that walks into a bullet.
+      now = hitAfter(0, Move{way, false, false, false, kAwayPress}, player.y) < kHorizon
+                ? Keys{}
+                : Keys{way > 0 ? kKeyRight : kKeyLeft};
+      problem = Hold(now, kMinimumPress);
+    } else if (onGround && ledge > 0 && hitAfter(0, Move{0, true, false, false, kJumpPress}, player.y - ledge) >= kHorizon) {
+      problem = Press({kKeyJump}, kJumpPress);
+      now = {};
+    } else if (depth > 0 && ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize + depth) == kAttrOneWay &&
+               hitAfter(0, Move{0, false, true, false, 0}, player.y + depth) >= kHorizon) {
+      problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
+      now = {};
+    } else {
+      // Shot pressed and let go by turns, the bullets looked at in between.
+      now = now == fire ? aim : fire;
+      problem = Hold(now, kMinimumPress);
+    }
+    if (!problem.empty()) return problem;
+  }
+  return "";
+}
+
+}  // namespace veltrin::routes

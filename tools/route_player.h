@@ -1,0 +1,158 @@
+// Routes over the game's floors written as C++ calls, and a player that
+// plays them as a person would: it walks to the places the floor marks and
+// stops there by looking, meets enemies, bullets and spikes on the way,
+// answers a chest's window once it is open, and fights the bosses out of
+// their bullets' way. Every press lasts at least 6 frames, and a step that
+// waits for something keeps its keys 6 frames more before the next acts, as
+// a player reacts. A perturbation makes the player less exact: presses and
+// waits of fixed length longer or shorter, reactions later.
+//
+//   Route().ReadSign().UseRecoveryPoint().OpenChest().TakeDoor()
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/route_sight.h"
+#include "tools/scripted_play.h"
+
+namespace veltrin::routes {
+
+using Keys = std::set<std::uint32_t>;
+using testing::kKeyDown;
+using testing::kKeyJump;
+using testing::kKeyLeft;
+using testing::kKeyRight;
+using testing::kKeyShot;
+using testing::kKeyShotChange;
+using testing::kKeyUp;
+using testing::ScriptedPlay;
+
+// The shortest press and the reaction time of a route's player, in frames.
+inline constexpr int kMinimumPress = 6;
+
+// How far the player departs from the route's exact timing.
+struct Perturbation {
+  int pressJitter = 0;    // each fixed press or wait is up to this many frames longer or shorter
+  int reactionDelay = 0;  // the keys a looking step decides reach the game this many frames late
+  std::uint32_t seed = 1;
+};
+
+class RoutePlayer;
+
+class Route {
+ public:
+  // Keys held a fixed count of frames; fixed steps in a row are queued
+  // together, so their keys also reach the game's blocking sequences
+  // (signs, shops, banners).
+  Route& Press(Keys keys, int frames);
+  Route& Wait(int frames);
+  // `keys` pressed for 6 frames and let go for 6, `count` times.
+  Route& Taps(Keys keys, int count);
+
+  // `keys` held until the body's middle passes the place's column's middle.
+  Route& HoldTo(Keys keys, Place place);
+  // A walk to the place's column that meets what comes: a low bullet is
+  // jumped, an enemy within reach is shot low while the magic lasts, a high
+  // bullet is let pass crouching, a wall, a gap or spikes ahead are jumped,
+  // and, once the magic is gone, an enemy within 120 pixels.
+  Route& WalkTo(Place place);
+  // Walks to the place and stops on it: lets go where the slide ends there,
+  // then steps back or on until it stands in the place's column.
+  Route& StopAt(Place place);
+  // Nothing held until the player sees `what` (a window, a scene, a change
+  // of the floor).
+  Route& WaitFor(std::string what, std::function<bool()> seen);
+  // `keys` held until a travelling platform's left edge comes to the column.
+  Route& WaitForRide(Keys keys, Place place);
+
+  // `keys` pressed and let go by turns (a shot needs fresh presses) until
+  // every boss of the floor is down.
+  Route& FightBoss(Keys keys);
+  // The same until a boss falls or changes its look (entering a phase).
+  Route& FightPhase(Keys keys);
+  // A boss that rides up and down beside a ladder of ledges in the player's
+  // column, for at most `frameLimit` frames: level with its body shoot;
+  // otherwise climb or drop a ledge towards it; out of a seen bullet's way
+  // climb, drop or step right, whichever its flight meets latest.
+  Route& FightOnLedges(Keys keys, int frameLimit);
+  // The floor's boss fought from the place until it is down: facing it and
+  // firing while no bullet in sight is on course for the body; when one is,
+  // crouch, walk, drop through the one-way floor or jump, whichever the
+  // bullets miss longest; then back to the place and onto the lowest
+  // one-way floor over it.
+  Route& FightFrom(Keys keys, Place place);
+
+  // Stops on the nearest sign, opens it with Up and closes it with Confirm.
+  Route& ReadSign();
+  // Stops on the recovery point (the nearest unless named) and fills the
+  // magic with Up.
+  Route& UseRecoveryPoint(Place where = RecoveryPoint());
+  // Walks to the chest, into it, and answers its window with Confirm once
+  // it is open.
+  Route& OpenChest();
+  // Stops in the door and goes through it with Up.
+  Route& TakeDoor(int number = 0);
+  // The steps of `more` after these.
+  Route& Then(const Route& more);
+
+ private:
+  friend class RoutePlayer;
+  struct Step {
+    std::string name;
+    Keys keys;                                     // of a fixed press
+    int frames = 0;                                // of a fixed press
+    std::function<std::string(RoutePlayer&)> act;  // of a looking step; empty for a fixed press
+  };
+  Route& Add(std::string name, std::function<std::string(RoutePlayer&)> act);
+  std::vector<Step> steps_;
+};
+
+class RoutePlayer {
+ public:
+  explicit RoutePlayer(ScriptedPlay& play, Perturbation perturbation = {});
+
+  // Plays the steps in order; "" when the route ran through with the player
+  // alive, otherwise what went wrong and at which step.
+  std::string Run(const Route& route);
+
+  // The looking steps (Route's), each "" or what went wrong.
+  std::string HoldTo(const Keys& keys, int column, int frameLimit);
+  std::string WalkTo(int column, int frameLimit);
+  std::string StopAt(int column, int frameLimit);
+  std::string WaitForRide(const Keys& keys, int column, int frameLimit);
+  std::string WaitFor(const std::function<bool()>& seen, int frameLimit);
+  std::string FightBoss(const Keys& keys, bool untilNewLook, int frameLimit);
+  std::string FightOnLedges(const Keys& keys, int frameLimit);
+  std::string FightFrom(const Keys& keys, int column, int frameLimit);
+  // Leans into the chest until it opens, Confirm answering its window once
+  // it shows.
+  std::string AnswerChest(int frameLimit);
+
+ private:
+  // `keys` held `frames` frames; a change of keys is a decision, which comes
+  // late by the perturbation's reaction delay.
+  std::string Hold(const Keys& keys, int frames);
+  // A press of planned length: it starts as a decision does but ends on
+  // time, `after` held then.
+  std::string Press(const Keys& keys, int frames, const Keys& after = {});
+  // What is held now a reaction time longer, then the answer pressed.
+  std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
+  template <typename Reached>
+  std::string HoldUntil(const Keys& keys, Reached reached, int frameLimit);
+  int Jittered(int frames);
+  void Trace(const std::string& what) const;
+
+  ScriptedPlay& play_;
+  Perturbation perturbation_;
+  std::mt19937 jitter_;
+  Keys held_;  // the keys the player holds now
+  // QZ_ROUTE_TRACE=1 prints where each step left the player, for laying routes.
+  bool trace_;
+};
+
+}  // namespace veltrin::routes

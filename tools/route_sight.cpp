@@ -1,0 +1,186 @@
+#include "tools/route_sight.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "game/floor_play.h"
+#include "game/floor_records.h"
+#include "game/game_state.h"
+#include "game/map_cells.h"
+#include "game/player.h"
+#include "game/player_physics.h"
+#include "game/player_shots.h"
+#include "game/pools.h"
+#include "game/shots.h"
+
+namespace veltrin::routes {
+namespace {
+
+// The bullets' sprites, in pixels a side.
+constexpr int kBulletSize = 24;
+constexpr int kScreenWidth = 640, kScreenHeight = 480;
+
+// The cell nearest the body's middle whose attribute is `attribute`; with
+// `ahead`, of those at or right of it.
+int NearestColumnWith(std::int32_t attribute, bool ahead) {
+  const int bodyColumn = (player.x + kSpriteSize / 2) / kCellSize, bodyRow = (player.y + kSpriteSize / 2) / kCellSize;
+  int best = -1, bestDistance = 0;
+  for (int x = ahead ? bodyColumn : 0; x < kMapColumns; ++x) {
+    for (int y = 0; y < kMapRows; ++y) {
+      if (AttributeAt(x, y) != attribute) continue;
+      const int distance = std::abs(x - bodyColumn) + std::abs(y - bodyRow);
+      if (best < 0 || distance < bestDistance) best = x, bestDistance = distance;
+    }
+  }
+  return best;
+}
+
+int SlotColumn(FloorSlot slot) { return floorSlots[slot].active == 1 ? floorSlots[slot].x : -1; }
+
+bool InSight(const ShotRecord& b) {
+  return b.x + kBulletSize > cameraX && b.x < cameraX + kScreenWidth && b.y + kBulletSize > cameraY &&
+         b.y < cameraY + kScreenHeight;
+}
+
+}  // namespace
+
+int ColumnOf(const Place& place) {
+  switch (place.kind) {
+    case Place::Kind::kColumn: return place.number;
+    case Place::Kind::kSign: return NearestColumnWith(kAttrSign, place.ahead);
+    case Place::Kind::kRecoveryPoint: return NearestColumnWith(kAttrRecoveryPoint, place.ahead);
+    case Place::Kind::kShop: return NearestColumnWith(kAttrShop, place.ahead);
+    case Place::Kind::kCheckCube: return NearestColumnWith(kAttrCheckCube, place.ahead);
+    case Place::Kind::kDoor: return NearestColumnWith(kAttrDoor0 + place.number, place.ahead);
+    case Place::Kind::kChest: return SlotColumn(kSlotChest);
+    case Place::Kind::kKey: return SlotColumn(kSlotKey);
+    case Place::Kind::kKeySwitch: return SlotColumn(kSlotKeySwitch);
+  }
+  return -1;
+}
+
+int StandingX(int column) { return column * kCellSize + kCellSize / 2 - kSpriteSize / 2; }
+
+bool StandingIn(int column) { return (player.x + kSpriteSize / 2) / kCellSize == column; }
+
+Box BodyBox(double x, double y, bool crouched) {
+  return {x + kBodyLeft, y + kBodyTop + (crouched ? kCrouchLowering : 0), x + kBodyRight, y + kBodyBottom};
+}
+
+std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int landingY) {
+  const double a = WalkAcceleration();
+  double x = player.posX, y = player.posY, vx = player.velocityX, vy = player.velocityY;
+  bool airborne = player.airborne != 0, cameAbove = false;
+  const double startY = y;
+  std::vector<BodyPlace> course{{x, y, player.squat != 0}};
+  for (int t = 0; t < frames; ++t) {
+    const bool held = t >= wait && t < wait + move.press;
+    if (t == wait && !airborne && (move.jump || move.drop)) {
+      airborne = true;
+      vy = move.jump ? LaunchSpeed(kJumpSpeed, kHighJumpSpeed) : kGravity;
+    }
+    if (held && move.way != 0) {
+      vx = move.way > 0 ? std::min(vx + a, kWalkCap) : std::max(vx - a, -kWalkCap);
+    } else if (player.onSlipperyFloor == 0) {
+      vx = std::fabs(vx) >= a ? vx - std::copysign(a, vx) : 0.0;
+    }
+    x += vx;
+    if (airborne) {
+      // A jump let go of while rising stops rising, as the game's does.
+      if (vy < 0.0 && !(held && move.jump)) vy = -kGravity;
+      y += vy;
+      cameAbove = cameAbove || y <= landingY;
+      const double floor = landingY >= startY || cameAbove ? landingY : startY;
+      if (vy > 0.0 && y >= floor) y = floor, vy = 0.0, airborne = false;
+      vy = std::min(vy + kGravity, kFallCap);
+    }
+    const bool crouched = t < wait ? player.squat != 0 : held && move.crouch;
+    course.push_back({x, y, crouched});
+  }
+  return course;
+}
+
+int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin) {
+  int first = horizon;
+  for (const ShotRecord& b : enemyBullets) {
+    if (b.inUse == 0 || !InSight(b)) continue;
+    double bx = b.x, by = b.y, vx = b.vx, vy = b.vy;
+    for (int t = 0; t < std::min(first, b.life); ++t) {
+      const BodyPlace& at = course[std::min(static_cast<std::size_t>(t), course.size() - 1)];
+      const Box body = BodyBox(at.x, at.y, at.crouched);
+      const int hx = static_cast<int>(bx) + kBulletSize / 2, hy = static_cast<int>(by) + kBulletSize / 2;
+      const bool wall = !PassesCells(b) && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom;
+      const int reach = (wall ? (b.blastSize > 0 ? EnemyBlastReach(b.blastSize) : -kBulletSize) : 0) + margin;
+      if (hx + reach >= body.left && hx - reach <= body.right && hy + reach >= body.top && hy - reach <= body.bottom) {
+        first = t;
+        break;
+      }
+      if (wall) break;
+      bx += vx, by += vy, vx += b.ax, vy += b.ay;
+    }
+  }
+  return first;
+}
+
+const EnemyRecord* Boss() {
+  for (const EnemyRecord& enemy : enemies) {
+    if (enemy.life > 0 && enemy.bossIndex >= 0) return &enemy;
+  }
+  return nullptr;
+}
+
+std::vector<int> BossLooks() {
+  std::vector<int> looks;
+  for (const EnemyRecord& enemy : enemies) {
+    if (enemy.life > 0 && enemy.bossIndex >= 0) looks.push_back(enemy.sheetSlot);
+  }
+  return looks;
+}
+
+bool EnemyAhead(int distance) {
+  for (const EnemyRecord& enemy : enemies) {
+    const bool level = enemy.y + enemy.bodyBottom > player.y + kBodyTop && enemy.y + enemy.bodyTop < player.y + kSpriteSize;
+    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - player.x <= distance) return true;
+  }
+  return false;
+}
+
+bool BulletAhead(int distance) {
+  for (const ShotRecord& bullet : enemyBullets) {
+    const int bx = static_cast<int>(bullet.x), by = static_cast<int>(bullet.y);
+    const bool level = by + kBulletSize > player.y + kBodyTop && by < player.y + kBodyBottom - 2;
+    if (bullet.inUse != 0 && level && bx + kBulletSize > player.x + kBodyLeft && bx - player.x <= distance) return true;
+  }
+  return false;
+}
+
+bool BulletsOverCrouch() {
+  constexpr int kNear = 160;
+  for (const ShotRecord& bullet : enemyBullets) {
+    const int bx = static_cast<int>(bullet.x), by = static_cast<int>(bullet.y);
+    const bool near = bx + kBulletSize > player.x && bx - player.x <= kNear;
+    const int crouchTop = player.y + kBodyTop + kCrouchLowering - 2;
+    if (bullet.inUse != 0 && near && by + kBulletSize > crouchTop && by < player.y + kSpriteSize) return false;
+  }
+  return true;
+}
+
+bool ObstacleAhead() {
+  if (player.airborne != 0) return false;
+  const int front = player.x + kSpriteSize * 3 / 4 + 10, feet = player.y + kSpriteSize + 8;
+  const int wall = std::max(ReadAttributeAtPixel(front, player.y + kBodyTop), ReadAttributeAtPixel(front, player.y + kBodyBottom));
+  const int ground = ReadAttributeAtPixel(front + kCellSize * 3 / 4, feet);
+  return wall >= kAttrSolidFrom || ground < kAttrOneWay || (ground >= kAttrSpikesUp && ground <= kAttrSpikesLeft);
+}
+
+int PlatformDistance(int x) {
+  constexpr int kLastPlatformType = 3;  // moving object types 0..3 carry the player
+  int nearest = kFieldRightPixel;
+  for (int i = 0; i < std::min<int>(movingCount, kMovingObjectCount); ++i) {
+    if (movingObjects[i].type <= kLastPlatformType) nearest = std::min(nearest, std::abs(movingObjects[i].x - x));
+  }
+  return nearest;
+}
+
+}  // namespace veltrin::routes

@@ -1,0 +1,101 @@
+// What the player of a route sees of the floor being played: the places the
+// floor text marks, the body bullets strike, where a move carries the body
+// (on the game's own movement constants), where the enemies' bullets fly,
+// and the boss.
+#pragma once
+
+#include <vector>
+
+#include "game/enemies.h"
+
+namespace veltrin::routes {
+
+// The player's sprite cell, in pixels a side; the player's x and y are its top-left.
+inline constexpr int kSpriteSize = 64;
+
+// A place a route goes to: a tile column of the floor text, or a cell or
+// slot the floor text places (looked up on the loaded floor, so an edited
+// floor moves the route with it).
+struct Place {
+  enum class Kind { kColumn, kSign, kRecoveryPoint, kShop, kCheckCube, kDoor, kChest, kKey, kKeySwitch };
+  Kind kind;
+  int number = 0;       // the column, or the door's number
+  bool ahead = false;  // only the ones at or right of the body count
+};
+inline Place Column(int column) { return {Place::Kind::kColumn, column}; }
+inline Place Sign() { return {Place::Kind::kSign}; }
+inline Place RecoveryPoint() { return {Place::Kind::kRecoveryPoint}; }
+inline Place Shop() { return {Place::Kind::kShop}; }
+inline Place CheckCube() { return {Place::Kind::kCheckCube}; }
+inline Place Door(int number) { return {Place::Kind::kDoor, number}; }
+inline Place Chest() { return {Place::Kind::kChest}; }
+inline Place Key() { return {Place::Kind::kKey}; }
+inline Place KeySwitch() { return {Place::Kind::kKeySwitch}; }
+// The next such place ahead (right) of the player, not one behind.
+inline Place Ahead(Place place) {
+  place.ahead = true;
+  return place;
+}
+
+// The column of the place on the loaded floor, the one nearest the player's
+// body when the floor marks several (of those ahead, for an Ahead place);
+// -1 when it has none.
+int ColumnOf(const Place& place);
+// The player's x with the body's middle over the middle of `column`.
+int StandingX(int column);
+// True when the player's event probe (the point Up acts on) is in `column`.
+bool StandingIn(int column);
+
+// The body bullets strike, at player position (x, y).
+struct Box {
+  double left, top, right, bottom;
+};
+Box BodyBox(double x, double y, bool crouched);
+
+// Where the body is in a frame to come.
+struct BodyPlace {
+  double x, y;
+  bool crouched;
+};
+
+// A move of the body: walking one way, a jump, a drop through the one-way
+// floor underfoot, or a crouch, its keys held `press` frames.
+struct Move {
+  int way = 0;  // -1 left, 1 right, 0 none
+  bool jump = false;
+  bool drop = false;
+  bool crouch = false;
+  int press = 0;
+};
+
+// The body's places frame by frame from the next frame on: `wait` frames in
+// which no key is held, then `move`, for `frames` frames in all. A jump or a
+// drop comes down on `landingY` (a player y) once it has been above it, else
+// back on the y it left; walking keeps the y.
+std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int landingY);
+
+// The first of the next `horizon` frames at which a bullet the player can see
+// (on the screen), flown on as the game flies it, meets the body along
+// `course` (its last place held after) within `margin` pixels: directly, or
+// by its blast where it strikes a wall; `horizon` when none does.
+int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin);
+
+// The floor's first live boss, or null.
+const EnemyRecord* Boss();
+// The sheet each live boss is drawn from, in record order: a boss entering a
+// phase shows its body from another sheet.
+std::vector<int> BossLooks();
+
+// A live enemy ahead (right) within `distance` pixels at the body's height.
+bool EnemyAhead(int distance);
+// A live bullet ahead within `distance` pixels at the body's height.
+bool BulletAhead(int distance);
+// True when every bullet near the body passes over a crouching one.
+bool BulletsOverCrouch();
+// A wall at the body's height, or a gap or spikes underfoot, just ahead of a
+// player walking right on the ground.
+bool ObstacleAhead();
+// How far the nearest travelling platform's left edge is from floor pixel x.
+int PlatformDistance(int x);
+
+}  // namespace veltrin::routes
