@@ -38,6 +38,28 @@ namespace {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// The box of the back buffer's white pixels: text over art that is never white.
+struct WhiteBox {
+  int top = -1, left = kScreenWidth, right = -1;
+};
+WhiteBox WhiteTextOnScreen() {
+  WhiteBox box;
+  const plat::WinRect rect{0, 0, kScreenWidth, kScreenHeight};
+  qz::BaseImage image{};
+  EXPECT_EQ(qz::LockBackBufferImage(&rect, &image, -1), 0);
+  for (int y = 0; y < kScreenHeight && image.pixels != nullptr; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(image.pixels + y * image.pitch);
+    for (int x = 0; x < kScreenWidth; ++x) {
+      if ((row[x] & 0xFFFFFF) != 0xFFFFFF) continue;
+      if (box.top < 0) box.top = y;
+      box.left = std::min(box.left, x);
+      box.right = std::max(box.right, x);
+    }
+  }
+  qz::ReleaseBackBufferLockSurfaces();
+  return box;
+}
+
 // The lines of captured stderr.
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -135,20 +157,7 @@ TEST_F(RefusalMessageTest, TheMessageNamesTheFloorThatCouldNotBeLoaded) {
   testing::internal::CaptureStderr();
   EnterDoor(0, 1, 0);
   testing::internal::GetCapturedStderr();
-  int top = -1, left = kScreenWidth, right = -1;
-  const plat::WinRect rect{0, 0, kScreenWidth, kScreenHeight};
-  qz::BaseImage image{};
-  ASSERT_EQ(qz::LockBackBufferImage(&rect, &image, -1), 0);
-  for (int y = 0; y < kScreenHeight; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(image.pixels + y * image.pitch);
-    for (int x = 0; x < kScreenWidth; ++x) {
-      if ((row[x] & 0xFFFFFF) != 0xFFFFFF) continue;
-      if (top < 0) top = y;
-      left = std::min(left, x);
-      right = std::max(right, x);
-    }
-  }
-  qz::ReleaseBackBufferLockSurfaces();
+  const auto [top, left, right] = WhiteTextOnScreen();
   ASSERT_GE(top, 230);
   EXPECT_LT(top, 244);
   EXPECT_NEAR(left + right, 639, 2) << "centred";
@@ -180,21 +189,9 @@ TEST_F(RefusalMessageTest, AnAutosaveThatFailsSaysSoOnTheBannerAndOnStderr) {
       << told;
   EXPECT_EQ(Bytes("save/SaveData01.sav"), "the old save");
 
-  int top = -1, left = kScreenWidth;
-  const plat::WinRect rect{0, 0, kScreenWidth, kScreenHeight};
-  qz::BaseImage image{};
-  ASSERT_EQ(qz::LockBackBufferImage(&rect, &image, -1), 0);
-  for (int y = 0; y < kScreenHeight; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(image.pixels + y * image.pitch);
-    for (int x = 0; x < kScreenWidth; ++x) {
-      if ((row[x] & 0xFFFFFF) != 0xFFFFFF) continue;
-      if (top < 0) top = y;
-      left = std::min(left, x);
-    }
-  }
-  qz::ReleaseBackBufferLockSurfaces();
-  EXPECT_GE(top, 440) << "the line stands at the banner's foot";
-  EXPECT_NEAR(left, 17, 1) << "from the banner's left margin";
+  const WhiteBox box = WhiteTextOnScreen();
+  EXPECT_GE(box.top, 440) << "the line stands at the banner's foot";
+  EXPECT_NEAR(box.left, 17, 1) << "from the banner's left margin";
 }
 
 TEST_F(RefusalTest, FailedPicturesAndSoundsAreNamedAsOnDiskWithWhyTheyFailed) {

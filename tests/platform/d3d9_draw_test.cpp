@@ -11,12 +11,8 @@ namespace {
 using namespace plat;
 using qz::testing::D3D9Test;
 
-struct TexturedVertex {
-  float x, y, z, rhw;
-  std::uint32_t diffuse;
-  float u, v;
-};
-constexpr std::uint32_t kTexturedFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+using qz::testing::kTexturedFvf;
+using qz::testing::TexturedVertex;
 
 class D3D9Draw : public D3D9Test {
  protected:

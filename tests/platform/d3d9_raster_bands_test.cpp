@@ -14,12 +14,8 @@ namespace {
 
 using namespace plat;
 
-struct TexturedVertex {
-  float x, y, z, rhw;
-  std::uint32_t diffuse;
-  float u, v;
-};
-constexpr std::uint32_t kTexturedFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+using qz::testing::kTexturedFvf;
+using qz::testing::TexturedVertex;
 constexpr std::uint32_t kWidth = 64, kHeight = 48;
 constexpr std::uint32_t kBackground = 0xFF102030u;
 constexpr std::uint32_t kRed = 0xC0FF0000u, kGreen = 0xC000FF00u;

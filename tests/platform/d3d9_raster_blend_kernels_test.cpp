@@ -18,12 +18,8 @@ namespace {
 using namespace plat;
 using qz::testing::SheetAlpha;
 
-struct TexturedVertex {
-  float x, y, z, rhw;
-  std::uint32_t diffuse;
-  float u, v;
-};
-constexpr std::uint32_t kTexturedFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+using qz::testing::kTexturedFvf;
+using qz::testing::TexturedVertex;
 constexpr std::uint32_t kWidth = 96, kHeight = 72;
 constexpr int kCell = 16, kSheetSide = 64;  // four cells square
 

@@ -16,12 +16,8 @@ namespace {
 
 using namespace plat;
 
-struct TexturedVertex {
-  float x, y, z, rhw;
-  std::uint32_t diffuse;
-  float u, v;
-};
-constexpr std::uint32_t kTexturedFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+using qz::testing::kTexturedFvf;
+using qz::testing::TexturedVertex;
 constexpr std::uint32_t kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u;
 
 // Runs `work` on a thread of its own. A lost wake-up leaves a thread asleep

@@ -14,6 +14,14 @@
 
 namespace qz::testing {
 
+// A pre-transformed, lit vertex with one texture coordinate pair.
+struct TexturedVertex {
+  float x, y, z, rhw;
+  std::uint32_t diffuse;
+  float u, v;
+};
+inline constexpr std::uint32_t kTexturedFvf = plat::D3DFVF_XYZRHW | plat::D3DFVF_DIFFUSE | plat::D3DFVF_TEX1;
+
 inline plat::LRESULT D3D9TestWindowProc(plat::HWND window, std::uint32_t message, plat::WPARAM wParam,
                                         plat::LPARAM lParam) {
   return plat::DefWindowProcA(window, message, wParam, lParam);
