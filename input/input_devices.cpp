@@ -392,7 +392,7 @@ int RefreshKeyboardState(bool frameRead) {
   } clear;
 
   // Presses are collected after the pump, so those it just delivered count.
-  const auto addPresses = [&in, frameRead] {
+  const auto addPresses = [&] {
     CollectPresses(in, frameRead);
     return 1;
   };
