@@ -13,14 +13,18 @@
 //
 // Resolution looks each component up in a cached, sorted directory listing and
 // takes the first name equal to it ignoring ASCII case. A cached hit is checked
-// against the disk and a miss re-reads the listing, so a stale cache can cost a
-// re-read but never a wrong answer; changes made through the stand-in drop the
-// cache at once.
+// against the disk. A miss re-reads the listing only when the folder may have
+// changed since it was read: its modification time differs, or was so close to
+// the read that a change in the same timestamp tick could hide behind it. So a
+// stale cache can cost a re-read but never a wrong answer, and a name looked
+// for again and again in a settled folder costs one stat, not a listing sorted
+// anew; changes made through the stand-in drop the cache at once.
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <ctime>
 #include <map>
 #include <mutex>
 #include <string>
@@ -38,8 +42,16 @@ namespace {
 // Bounds the memory a long run spends on listings; the cache simply restarts.
 constexpr std::size_t kMaxCachedDirectories = 256;
 
+// A folder's sorted names and its modification time when they were read.
+struct Listing {
+  std::vector<std::string> names;
+  timespec folderModified{};
+  // The modification time was older than any tick a later change could share.
+  bool settled = false;
+};
+
 std::mutex g_listingMutex;
-std::map<std::string, std::vector<std::string>> g_listings;
+std::map<std::string, Listing> g_listings;
 
 bool HasDrive(std::string_view path) {
   return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
@@ -72,17 +84,42 @@ std::string Join(const std::string& folder, std::string_view name) {
   return joined;
 }
 
-std::vector<std::string> ReadListing(const std::string& folder) {
-  std::vector<std::string> names;
+bool FolderModified(const std::string& folder, timespec* modified) {
+  struct stat status;
+  if (::stat(folder.c_str(), &status) != 0) return false;
+  *modified = status.st_mtim;
+  return true;
+}
+
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+// File systems stamp times from a clock coarser than a nanosecond (and some
+// only to the second), so a listing read within this span of the folder's
+// last change may miss a change made in the same tick.
+constexpr std::time_t kSettledSeconds = 2;
+
+Listing ReadListing(const std::string& folder) {
+  Listing listing;
+  // Stamped before reading, so a change made during the read shows as a new time.
+  const bool stamped = FolderModified(folder, &listing.folderModified);
   DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return names;
+  if (dir == nullptr) return listing;
   while (const dirent* entry = ::readdir(dir)) {
     std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names.emplace_back(name);
+    if (name != "." && name != "..") listing.names.emplace_back(name);
   }
   ::closedir(dir);
-  std::sort(names.begin(), names.end());
-  return names;
+  std::sort(listing.names.begin(), listing.names.end());
+  timespec now{};
+  listing.settled = stamped && ::clock_gettime(CLOCK_REALTIME, &now) == 0 &&
+                    now.tv_sec - listing.folderModified.tv_sec > kSettledSeconds;
+  return listing;
+}
+
+// True when the folder cannot have changed since `listing` was read.
+bool StillCurrent(const std::string& folder, const Listing& listing) {
+  timespec modified{};
+  return listing.settled && FolderModified(folder, &modified) && SameTime(modified, listing.folderModified);
 }
 
 const std::string* FindIgnoringCase(const std::vector<std::string>& names, std::string_view wanted) {
@@ -99,16 +136,17 @@ bool LookUpIgnoringCase(const std::string& folder, std::string_view wanted, std:
   std::lock_guard<std::mutex> lock(g_listingMutex);
   auto cached = g_listings.find(key);
   if (cached != g_listings.end()) {
-    const std::string* name = FindIgnoringCase(cached->second, wanted);
+    const std::string* name = FindIgnoringCase(cached->second.names, wanted);
     if (name != nullptr && NameExists(Join(folder, *name))) {
       *found = *name;
       return true;
     }
+    if (name == nullptr && StillCurrent(key, cached->second)) return false;
   }
   if (g_listings.size() >= kMaxCachedDirectories) g_listings.clear();
-  std::vector<std::string>& listing = g_listings[key];
+  Listing& listing = g_listings[key];
   listing = ReadListing(key);
-  const std::string* name = FindIgnoringCase(listing, wanted);
+  const std::string* name = FindIgnoringCase(listing.names, wanted);
   if (name == nullptr) return false;
   *found = *name;
   return true;

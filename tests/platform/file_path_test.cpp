@@ -2,7 +2,9 @@
 // open dispositions and the current directory.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "support/scratch_folder.h"
@@ -73,6 +75,20 @@ TEST(PlatFilePath, CachedListingsFollowChangesMadeBehindTheirBack) {
   EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("DIR\\second.TXT")), scratch.Posix("dir/Second.txt"));
   std::filesystem::remove(scratch.Posix("dir/Second.txt"));
   EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("DIR\\second.TXT")), scratch.Posix("DIR/second.TXT"));
+}
+
+TEST(PlatFilePath, MissesInASettledFolderStillSeeLaterChanges) {
+  ScratchFolder scratch;
+  scratch.Write("old/Kept.txt", "1");
+  // Dated an hour back, so the listing read next is trusted for later misses.
+  const std::filesystem::path folder = scratch.Posix("old");
+  std::filesystem::last_write_time(folder, std::filesystem::last_write_time(folder) - std::chrono::hours(1));
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("OLD\\late.txt")), scratch.Posix("OLD/late.txt"));
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("OLD\\late.txt")), scratch.Posix("OLD/late.txt"));
+  scratch.Write("old/Late.txt", "2");
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("OLD\\late.txt")), scratch.Posix("old/Late.txt"));
+  std::filesystem::remove(scratch.Posix("old/Late.txt"));
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("OLD\\late.txt")), scratch.Posix("OLD/late.txt"));
 }
 
 TEST(PlatFilePath, OpenDispositionsCreateTruncateAndRefuse) {
