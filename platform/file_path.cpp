@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -93,10 +94,17 @@ bool FolderModified(const std::string& folder, timespec* modified) {
 
 bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
-// File systems stamp times from a clock coarser than a nanosecond (and some
-// only to the second), so a listing read within this span of the folder's
-// last change may miss a change made in the same tick.
-constexpr std::time_t kSettledSeconds = 2;
+// File systems stamp times from a clock coarser than a nanosecond, so a
+// listing read within a tick of the folder's last change may miss a change
+// made in the same tick. A time with a fraction comes from a clock whose tick
+// is a few milliseconds; a whole second may come from one that stamps only
+// seconds (or two, as FAT does).
+constexpr std::int64_t kFineTickNanoseconds = 50'000'000;
+constexpr std::int64_t kWholeSecondTickNanoseconds = 3'000'000'000;
+
+std::int64_t Nanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
 
 Listing ReadListing(const std::string& folder) {
   Listing listing;
@@ -111,8 +119,10 @@ Listing ReadListing(const std::string& folder) {
   ::closedir(dir);
   std::sort(listing.names.begin(), listing.names.end());
   timespec now{};
+  const std::int64_t tick =
+      listing.folderModified.tv_nsec != 0 ? kFineTickNanoseconds : kWholeSecondTickNanoseconds;
   listing.settled = stamped && ::clock_gettime(CLOCK_REALTIME, &now) == 0 &&
-                    now.tv_sec - listing.folderModified.tv_sec > kSettledSeconds;
+                    Nanoseconds(now) - Nanoseconds(listing.folderModified) > tick;
   return listing;
 }
 
