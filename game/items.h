@@ -6,6 +6,9 @@
 
 struct MapObjectRecord;
 
+// A travelling platform turns at a cell whose attribute is above this.
+inline constexpr std::int32_t kMoverTurnsAbove = 48;
+
 // The blinking platforms' cycle, 0..239, one step a frame.
 extern std::int32_t movingObjectCycle;
 

@@ -18,7 +18,6 @@ namespace {
 enum MovingType : int { kLeft = 0, kRight = 1, kUp = 2, kDown = 3, kFirstBlinking = 4, kLastBlinking = 7 };
 constexpr int kStep = 2;
 constexpr int kCycleFrames = 240;
-constexpr std::int32_t kTurnAbove = 48;
 constexpr std::int32_t kNoRiderRoomAbove = 49;
 constexpr int kTravellingChip = 2, kBlinkingChip = 3;
 
@@ -38,14 +37,14 @@ void Move(MapObjectRecord& object) {
   switch (object.type) {
     case kLeft:
       object.x -= kStep;
-      if (ReadAttributeAtPixel(oldX - 2, object.y) > kTurnAbove) {
+      if (ReadAttributeAtPixel(oldX - 2, object.y) > kMoverTurnsAbove) {
         object.x = oldX;
         object.type = kRight;
       }
       break;
     case kRight:
       object.x += kStep;
-      if (ReadAttributeAtPixel(oldX + 33, object.y) > kTurnAbove) {
+      if (ReadAttributeAtPixel(oldX + 33, object.y) > kMoverTurnsAbove) {
         object.x = oldX;
         object.type = kLeft;
       }
@@ -53,14 +52,14 @@ void Move(MapObjectRecord& object) {
     case kUp:
       object.y -= kStep;
       // Turns early when a rider would meet the ceiling.
-      if (ReadAttributeAtPixel(object.x, oldY - 2) > kTurnAbove ||
+      if (ReadAttributeAtPixel(object.x, oldY - 2) > kMoverTurnsAbove ||
           ReadAttributeAtPixel(object.x, object.y - 64) > kNoRiderRoomAbove) {
         object.type = kDown;
       }
       break;
     case kDown:
       object.y += kStep;
-      if (ReadAttributeAtPixel(object.x, oldY + 33) > kTurnAbove) object.type = kUp;
+      if (ReadAttributeAtPixel(object.x, oldY + 33) > kMoverTurnsAbove) object.type = kUp;
       break;
     default:
       if (object.type >= kFirstBlinking && object.type <= kLastBlinking) {

@@ -14,6 +14,7 @@
 
 #include "game/floor_records.h"
 #include "game/game_state.h"
+#include "game/items.h"
 #include "game/chest_contents.h"
 #include "game/map_cells.h"
 #include "game/map_format.h"
@@ -72,8 +73,6 @@ constexpr int kFieldColumns = 76, kFieldRows = 47;
 constexpr int kBroken[] = {kAttrEmpty,        kAttrOneWay,   kAttrSpikesUp, kAttrWallFromRight, kAttrWallFromLeft,
                            kAttrRecoveryPoint, kAttrDoor0 + 1, kAttrDoor0 + 2, kAttrDoor0 + 3,    kAttrMadeCell,
                            kAttrShop,          kAttrMadeCell, kAttrSpring,   kAttrWarpBlock};
-// A travelling platform turns at a cell above this.
-constexpr int kMoverTurnsAbove = 48;
 constexpr int kTreasureGateChip = 201;
 constexpr int kFirstAreaLastFloor = 10;
 constexpr int kSwitchCodeSolid = 9, kSwitchCodeOneWayA = 10, kSwitchCodeOneWayB = 91, kSwitchCodeEmpty = 90;
