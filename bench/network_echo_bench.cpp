@@ -14,8 +14,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -25,6 +23,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tools/framed_echo_stream.h"
 
 namespace {
 
@@ -45,13 +44,8 @@ class EchoClient {
  public:
   EchoClient(int port, int connections) : waitFd_(epoll_create1(EPOLL_CLOEXEC)) {
     for (int i = 0; i < connections && waitFd_ >= 0; ++i) {
-      const int fd = socket(AF_INET, SOCK_STREAM, 0);
-      sockaddr_in to{};
-      to.sin_family = AF_INET;
-      to.sin_port = htons(static_cast<std::uint16_t>(port));
-      to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof(to)) != 0) {
-        if (fd >= 0) close(fd);
+      const int fd = qz::tools::ConnectLoopback(port);
+      if (fd < 0) {
         Close();
         return;
       }
@@ -62,7 +56,7 @@ class EchoClient {
       interest.events = EPOLLIN;
       interest.data.u32 = static_cast<std::uint32_t>(connections_.size());
       epoll_ctl(waitFd_, EPOLL_CTL_ADD, fd, &interest);
-      connections_.push_back({fd});
+      connections_.push_back(Connection{fd, 0, {}, 0});
     }
     for (int i = 0; i < kInFlight; ++i) {
       const std::uint32_t length = kBodySize;
@@ -130,31 +124,13 @@ class EchoClient {
   struct Connection {
     int fd;
     int inFlight = 0;
-    // Where the echo stream stands: bytes of a length word, body bytes left
-    // of the current frame, body bytes short of a whole round trip.
-    int wordHave = 0;
-    std::uint8_t word[4] = {};
-    std::uint32_t frameLeft = 0;
-    std::uint32_t bodyHave = 0;
+    qz::tools::FramedBodyCounter echo;
+    std::uint32_t bodyHave = 0;  // body bytes short of a whole round trip
 
     // Round trips the bytes complete. A frame may hold several bodies (the
     // server joined them) or part of one.
     int TakeEcho(const char* bytes, std::size_t size) {
-      std::uint64_t body = 0;
-      for (std::size_t at = 0; at < size;) {
-        if (frameLeft == 0) {
-          word[wordHave++] = static_cast<std::uint8_t>(bytes[at++]);
-          if (wordHave < 4) continue;
-          wordHave = 0;
-          std::memcpy(&frameLeft, word, 4);
-          continue;
-        }
-        const auto part = static_cast<std::uint32_t>(std::min<std::size_t>(frameLeft, size - at));
-        at += part;
-        frameLeft -= part;
-        body += part;
-      }
-      body += bodyHave;
+      const std::uint64_t body = echo.Take(reinterpret_cast<const std::uint8_t*>(bytes), size) + bodyHave;
       bodyHave = static_cast<std::uint32_t>(body % kBodySize);
       return static_cast<int>(body / kBodySize);
     }

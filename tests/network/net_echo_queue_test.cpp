@@ -1,7 +1,5 @@
 // The echo server of net_echo run in this process, so its queue can be
 // watched while a plain socket client sends far more than it may hold.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +9,7 @@
 #include <thread>
 
 #include "network_test_support.h"
+#include "tools/framed_echo_stream.h"
 #include "tools/net_echo_server.h"
 
 namespace qz::testing {
@@ -18,39 +17,10 @@ namespace {
 
 using NetEchoQueue = NetworkTest;
 
-// Body bytes of the framed stream a socket gives without blocking; the
-// length word and the body left of the current frame carry over.
-struct FramedCounter {
-  std::uint8_t word[4] = {};
-  int wordHave = 0;
-  std::uint32_t frameLeft = 0;
-  std::uint64_t bodies = 0;
-
-  void Take(const std::uint8_t* bytes, std::size_t size) {
-    for (std::size_t at = 0; at < size;) {
-      if (frameLeft == 0) {
-        word[wordHave++] = bytes[at++];
-        if (wordHave < 4) continue;
-        wordHave = 0;
-        std::memcpy(&frameLeft, word, 4);
-        continue;
-      }
-      const auto part = static_cast<std::uint32_t>(std::min<std::size_t>(frameLeft, size - at));
-      at += part;
-      frameLeft -= part;
-      bodies += part;
-    }
-  }
-};
-
 TEST_F(NetEchoQueue, AClientThatNeverReadsFillsTheQueueToItsLimitAndNoFurther) {
   ASSERT_NE(ListenNetWork("127.0.0.1", 0), -1);
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(static_cast<std::uint16_t>(GetListenNetWorkPort()));
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof(to)), 0);
+  const int fd = tools::ConnectLoopback(GetListenNetWorkPort());
+  ASSERT_GE(fd, 0);
 
   // 24 messages of 1 MiB, more than the queue and the socket buffers on the
   // way back hold together; the server's receive ring takes the rest.
@@ -93,15 +63,16 @@ TEST_F(NetEchoQueue, AClientThatNeverReadsFillsTheQueueToItsLimitAndNoFurther) {
   sender.join();
 
   // Read at last, every byte comes back, and the queue stays within its limit.
-  FramedCounter echoed;
+  tools::FramedBodyCounter echo;
+  std::uint64_t echoed = 0;
   std::vector<std::uint8_t> chunk(1 << 16);
-  while (echoed.bodies < kTotal && std::chrono::steady_clock::now() < deadline) {
+  while (echoed < kTotal && std::chrono::steady_clock::now() < deadline) {
     pass();
     for (ssize_t got; (got = recv(fd, chunk.data(), chunk.size(), MSG_DONTWAIT)) > 0;) {
-      echoed.Take(chunk.data(), static_cast<std::size_t>(got));
+      echoed += echo.Take(chunk.data(), static_cast<std::size_t>(got));
     }
   }
-  EXPECT_EQ(echoed.bodies, kTotal);
+  EXPECT_EQ(echoed, kTotal);
   EXPECT_EQ(longest, kLimit);
   close(fd);
 }
