@@ -16,6 +16,10 @@ constexpr int kStarCells = 6;
 constexpr int kPictureFirstFrame = 11;
 constexpr int kFrameCountCap = 9999;
 constexpr int kFrameCountAfterCap = 100;
+// Set once a frame with the picture shown finds Confirm and Cancel up: only
+// a press begun while the picture shows restarts, never one that began (or
+// a held key that seemed to begin) while the screen was still dark.
+bool releasedWhilePictureShows = false;
 
 void MoveStar(GameOverStarRecord& star) {
   qz::BlitGraph(static_cast<int>(star.x), static_cast<int>(star.y), sheets.star[star.frame], 1);
@@ -35,8 +39,13 @@ void RunGameOver() {
     if (star.active == 1 && star.frame >= 0 && star.frame < kStarCells) MoveStar(star);
   }
   if (++gameState.sceneFrame > kFrameCountCap) gameState.sceneFrame = kFrameCountAfterCap;
+  if (gameState.sceneFrame == 1) releasedWhilePictureShows = false;
   if (gameState.sceneFrame < kPictureFirstFrame) return;
   qz::BlitGraph(150, 200, images.gameOver, 1);
+  if (!releasedWhilePictureShows) {
+    releasedWhilePictureShows = !ButtonHeld(ButtonMap.confirm) && !ButtonHeld(ButtonMap.cancel);
+    return;
+  }
   if (ActionFlags.confirm == 0 && ActionFlags.cancel == 0) return;
   player.life = 1;
   player.magic = 0;

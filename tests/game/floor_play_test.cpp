@@ -471,7 +471,10 @@ TEST_F(FloorTest, GameOverShowsItsPictureFromTheEleventhFrameAndRestartsAtTheEnt
 }
 
 // Z held from the jump through the death: the frames of the game over see
-// it held, and its autorepeat, as no fresh Confirm; a new press restarts.
+// it held, and its autorepeat, as no fresh Confirm, even when the repeat
+// reaches the game as a release and a press in frames of their own (as a
+// keyboard without detectable repeat sends it) just before the picture. The
+// picture shows and waits; a press begun while it shows restarts.
 TEST_F(FloorTest, AConfirmHeldSinceBeforeTheDeathDoesNotRestartTheTry) {
   ASSERT_EQ(Enter("002", 0), 1);
   const auto frame = [] {
@@ -483,10 +486,17 @@ TEST_F(FloorTest, AConfirmHeldSinceBeforeTheDeathDoesNotRestartTheTry) {
   player.life = 0;
   frame();
   ASSERT_EQ(player.dead, 1);
-  for (int i = 0; i < 60; ++i) {
-    if (i % 3 == 0) qz::testing::Press('Z', true);  // the keyboard's repeat
+  const std::uint32_t picture = Cell("st_gameover.png", 0);
+  ASSERT_EQ(gameState.sceneFrame, 1);  // the death's frame was the first
+  for (int sceneFrame = 2; sceneFrame <= 60; ++sceneFrame) {
+    if (sceneFrame % 3 == 0) qz::testing::Press('Z', true);  // the keyboard's repeat
+    if (sceneFrame == 10) qz::testing::Press('Z', false);
+    if (sceneFrame == 11) qz::testing::Press('Z', true);
     frame();
-    ASSERT_EQ(player.dead, 1) << "frame " << i;
+    ASSERT_EQ(player.dead, 1) << "frame " << sceneFrame;
+    if (sceneFrame >= 11) {
+      ASSERT_EQ(ScreenPixel(320, 240), picture) << "frame " << sceneFrame;
+    }
   }
   qz::testing::Press('Z', false);
   frame();
