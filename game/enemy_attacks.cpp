@@ -29,7 +29,7 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kBulletLife = 320, kBurstLife = 180, kSplitLife = 255;
+constexpr int kBurstLife = 180, kSplitLife = 255;
 
 int Random(int max) { return qz::GetRandomUpTo(max); }
 void PlayEffectSound(SoundEffect effect) { qz::PlaySoundHandle(soundEffects[effect], 1, 1); }
@@ -46,7 +46,6 @@ constexpr BulletLook kBulletLooks[] = {
     {0, 6, 0, 0},     {3, 6, 0, 0},     {6, 6, 0, 0},     {9, 6, 0, 0},     {0, 7, 0.08, 1},
     {0, 7, 0.08, 2},  {0, 7, 0.08, 3},  {6, 7, 0.08, 0},  {9, -1, 0, 0},    {9, 7, 0, 0},
 };
-constexpr int kLineBurstKind = 18, kReaimKind = 19, kLineBurstBullets = 48;
 
 bool InPlayerView(double x, double y) {
   return x > player.x - 320 && x < player.x + 384 && y > player.y - 240 && y < player.y + 304;
@@ -177,7 +176,7 @@ void SplitBulletAtPlayer(const ShotRecord& b) {
   const int bx = static_cast<int>(b.x), by = static_cast<int>(b.y);
   const double a = AngleToPlayer(bx, by) - kPi / 4;
   for (int j = 0; j < 5; ++j) {
-    if (StartBullet(bx, by, a + j * kPi / 8, 7.0, 9, 4, b.power, 0, kSplitLife) < 0) break;
+    if (StartBullet(bx, by, a + j * kPi / 8, kSplitBulletSpeed, 9, 4, b.power, 0, kSplitLife) < 0) break;
   }
   BurstEffect(bx, by);
 }
@@ -185,7 +184,7 @@ void SplitBulletAtPlayer(const ShotRecord& b) {
 void FireAimedBulletFromBullet(const ShotRecord& b) {
   if (b.mode == 0) return;
   const int bx = static_cast<int>(b.x), by = static_cast<int>(b.y);
-  StartBullet(bx, by, AngleToPlayer(bx, by), 5.5, 9, 7, b.power, b.mode - 1, kBulletLife);
+  StartBullet(bx, by, AngleToPlayer(bx, by), kReaimedBulletSpeed, 9, 7, b.power, b.mode - 1, kBulletLife);
   BurstEffect(bx, by);
 }
 
@@ -239,6 +238,12 @@ void RunBossCountdownStep() {
 
 }  // namespace
 
+bool BulletKindPassesCells(int kind) {
+  ShotRecord probe{};
+  probe.graphicBase = kBulletLooks[std::clamp(kind, 0, 19)].graphicBase;
+  return PassesCells(probe);
+}
+
 void UpdateEnemyAttack(int i) {
   EnemyRecord& e = enemies[i];
   if (e.volleysPerBurst[0] == 0) return;
@@ -260,7 +265,7 @@ void UpdateEnemyAttack(int i) {
   int last = -1;
   if (kind == kLineBurstKind) {
     for (int j = 0; j < kLineBurstBullets; ++j) {
-      last = StartBullet(m.x, m.y, aim, e.bulletSpeed[k] + 0.15 * j, 9, colour, e.bulletDamage[k], e.bulletMode[k],
+      last = StartBullet(m.x, m.y, aim, e.bulletSpeed[k] + kLineBurstSpeedStep * j, 9, colour, e.bulletDamage[k], e.bulletMode[k],
                          kBurstLife);
       if (last < 0) return;
     }

@@ -27,8 +27,6 @@ std::int32_t laserFrame = 0;
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kGravity = 0.25;
-constexpr double kMaxFallSpeed = 12.0;
 constexpr int kEdgeLeft = 0, kEdgeRight = 1, kEdgeTop = 2, kEdgeBottom = 3, kEdgeLedge = 4;
 int laserTick = 0;
 
@@ -40,7 +38,7 @@ void FacePlayer(EnemyRecord& e) { e.facing = e.x + e.width / 2 < player.x + 32 ?
 void Walk(EnemyRecord& e) { e.posX += e.facing * e.speed; }
 void Jump(EnemyRecord& e) {
   e.moveState = 1;
-  e.fallSpeed = -5.0 - e.speed2;
+  e.fallSpeed = -kEnemyHopSpeed - e.speed2;
 }
 void Hop(int i) {
   EnemyRecord& e = enemies[i];
@@ -433,7 +431,7 @@ void FallOrLand(int i) {
   EnemyRecord& e = enemies[i];
   if (e.moveState == 0 && EnemyMapCollision(kEdgeBottom, i) == 0) {
     e.moveState = 1;
-    e.fallSpeed = 1.0;
+    e.fallSpeed = kEnemyFirstFallSpeed;
   }
   if (e.moveState != 1) return;
   e.posY += e.fallSpeed;
@@ -447,7 +445,7 @@ void FallOrLand(int i) {
     SnapToCeiling(e);
     e.fallSpeed = -1.0;
   }
-  e.fallSpeed = std::min(e.fallSpeed + kGravity, kMaxFallSpeed);
+  e.fallSpeed = std::min(e.fallSpeed + kEnemyGravity, kEnemyFallCap);
 }
 
 void FlyVertically(int i) {

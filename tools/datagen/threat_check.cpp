@@ -1,0 +1,206 @@
+// The threats of a floor from the game's kind templates: each placed enemy's
+// bullets (their lane at its muzzle's height, their speed and range), its
+// walk or flight, and its fall off the ends of the ground it walks; and the
+// view the camera keeps around the player, or the candle's light on a dark
+// floor, that decides how long each is seen before it reaches the route.
+#include "tools/datagen/threat_check.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "game/enemies.h"
+#include "game/enemy_bullets.h"
+#include "game/floor_play.h"
+#include "game/floor_records.h"
+#include "game/map_cells.h"
+#include "game/player.h"
+#include "tools/datagen/art_common.h"
+
+namespace datagen {
+namespace {
+
+using M = MapFileData;
+constexpr int kFieldColumns = 76, kFieldRows = 47;
+constexpr int kSpriteHalf = 32;  // the player's and the camera's 64-pixel sprite cell
+constexpr double kInSight = std::numeric_limits<double>::infinity();
+// The player's body around its sprite's centre, and the view around it.
+constexpr double kBodyHalfWidth = (kBodyRight - kBodyLeft) / 2.0;
+constexpr double kBodyHalfHeight = (kBodyBottom - kBodyTop) / 2.0;
+constexpr double kViewLeft = kCameraLeadX + kSpriteHalf, kViewRight = kViewWidth - kViewLeft;
+constexpr double kViewUp = kCameraLeadY + kSpriteHalf, kViewDown = kViewHeight - kViewUp;
+
+std::string CellText(const Cell& cell) {
+  char text[32];
+  std::snprintf(text, sizeof text, "(%d, %d)", cell.first, cell.second);
+  return text;
+}
+
+// The centre of the player's sprite standing at stand place (x, y): body
+// cells (x, y - 1) and (x, y).
+double CentreX(const Cell& stand) { return stand.first * kCellSize + kCellSize / 2.0; }
+double CentreY(const Cell& stand) { return stand.second * kCellSize; }
+
+// The fastest of the bullets one attack slot fires.
+double FastestBullet(const EnemyKindRecord& k, int slot) {
+  const int kind = std::clamp(k.bulletKind[slot], 0, 19);
+  double speed = k.bulletSpeed[slot];
+  if (kind == kLineBurstKind) speed += kLineBurstSpeedStep * (kLineBurstBullets - 1);
+  if (kind == kSplittingBulletKind) speed = std::max(speed, kSplitBulletSpeed);
+  if (kind == kReaimKind) speed = std::max(speed, kReaimedBulletSpeed);
+  return speed;
+}
+
+// Whether an attack slot is ever chosen: slot 0 while its chance is drawn
+// under 100, slot 2 past both chances.
+bool SlotFires(const EnemyKindRecord& k, int slot) {
+  if (k.volleysPerBurst[0] == 0 || k.volleysPerBurst[slot] == 0 || k.aimMode[slot] == 4) return false;
+  if (slot == 0) return true;
+  return k.slotChance[0] < 100 && (slot == 1 || k.slotChance[1] < 100);
+}
+
+}  // namespace
+
+FloorThreats::FloorThreats(const M& open, bool candle)
+    : map_(open), viewRadius_(open.mapFlags[kMapFlagDark] == 1 ? kCandleLitRadius[candle ? 1 : 0] : 0.0) {
+  for (const M::Placement& placement : open.enemyPlacements) AddEnemy(placement);
+}
+
+int FloorThreats::At(int x, int y) const {
+  if (x < 0 || x >= kFieldColumns || y < 0 || y >= kFieldRows) return kAttrSolidBlock;
+  return map_.attributeLayer[M::CellIndex(x, y)];
+}
+
+bool FloorThreats::Open(int x, int y) const { return At(x, y) <= kAttrOneWay; }
+
+void FloorThreats::AddEnemy(const M::Placement& placement) {
+  const EnemyKindRecord k = FloorEnemyKind(map_.kindSet, placement.value);
+  if (k.life <= 0) return;
+  const Cell enemy{placement.tileX, placement.tileY};
+  const int x = placement.tileX * kCellSize;
+  int y = placement.tileY * kCellSize;
+  // A walker placed into its ground is lifted onto it, as the copy from the
+  // template does.
+  if (k.flying == 0 && At((x + k.bodyLeft) / kCellSize, (y + k.bodyBottom) / kCellSize) >= kAttrOneWay) {
+    y = y - y % kCellSize - 1;
+  }
+  const double centreX = x + k.width / 2.0, centreY = y + (k.bodyTop + k.bodyBottom) / 2.0;
+  const double moveSpeed = k.flying == 1 ? std::max(std::abs(k.speed), std::abs(k.speed2)) : std::abs(k.speed);
+  if (moveSpeed > 0) {
+    approaches_.push_back({enemy, centreX, centreY, moveSpeed, k.flying == 0, 0.0, k.flying == 1 ? "flies" : "walks"});
+  }
+
+  // Bullets: each slot it fires from its muzzle's height (the bullet's hit
+  // point), level ones only sideways.
+  BulletLane lane{enemy, {}};
+  for (int slot = 0; slot < kAttackSlots; ++slot) {
+    if (!SlotFires(k, slot)) continue;
+    const double muzzleY = y + (k.muzzleY == 0 ? (k.bodyTop + k.bodyBottom) / 2 : k.muzzleY * k.sizeFactor);
+    const double speed = FastestBullet(k, slot), range = speed * kBulletLife;
+    approaches_.push_back({enemy, centreX, muzzleY, speed, k.aimMode[slot] == 0, range, "shoots"});
+    const int row = static_cast<int>(muzzleY) / kCellSize, column = static_cast<int>(centreX) / kCellSize;
+    const bool passes = BulletKindPassesCells(k.bulletKind[slot]);
+    // A walker shoots from anywhere along its ground: its lane is the whole
+    // open run of the row.
+    const int reach = k.flying == 0 && k.speed != 0 ? kFieldColumns : static_cast<int>(range / kCellSize);
+    for (int dir : {-1, 1}) {
+      for (int c = column; std::abs(c - column) <= reach && c >= 0 && c < kFieldColumns; c += dir) {
+        if (!passes && At(c, row) >= kAttrSolidFrom) break;
+        lane.cells.insert({c, row});
+      }
+    }
+  }
+  if (!lane.cells.empty()) lanes_.push_back(lane);
+
+  // A walker walks off the ends of its ground and falls onto what lies below.
+  if (k.flying == 1 || k.speed == 0) return;
+  const int groundRow = (y + k.bodyBottom) / kCellSize + 1, column = static_cast<int>(centreX) / kCellSize;
+  for (int dir : {-1, 1}) {
+    int c = column;
+    while (Open(c + dir, groundRow - 1) && At(c + dir, groundRow) >= kAttrOneWay) c += dir;
+    if (!Open(c + dir, groundRow - 1)) continue;
+    c += dir;
+    int landing = groundRow;
+    while (landing < kFieldRows && At(c, landing) < kAttrOneWay) ++landing;
+    falls_.push_back({enemy, c, groundRow, landing});
+  }
+}
+
+double FloorThreats::FramesInSight(const Cell& stand, double x, double y, double speed, bool level) const {
+  double dx = x - CentreX(stand), dy = y - CentreY(stand);
+  if (level) {
+    if (std::abs(dy) > kCellSize * 1.5) return kInSight;  // not on the player's level
+    dy = 0;
+  }
+  const double distance = std::hypot(dx, dy);
+  const bool inView = viewRadius_ > 0 ? distance <= viewRadius_
+                                      : dx >= -kViewLeft && dx <= kViewRight && dy >= -kViewUp && dy <= kViewDown;
+  if (inView || distance == 0) return kInSight;
+  const double ux = std::abs(dx) / distance, uy = std::abs(dy) / distance;
+  const auto along = [ux, uy](double halfX, double halfY) {
+    return std::min(ux > 0 ? halfX / ux : kInSight, uy > 0 ? halfY / uy : kInSight);
+  };
+  double view = along(dx < 0 ? kViewLeft : kViewRight, dy < 0 ? kViewUp : kViewDown);
+  if (viewRadius_ > 0) view = std::min(view, viewRadius_);
+  return (view - along(kBodyHalfWidth, kBodyHalfHeight)) / speed;
+}
+
+const BulletLane* FloorThreats::LaneAcross(const RouteJump& jump) const {
+  const auto [fromX, fromY] = jump.from;
+  const auto [toX, toY] = jump.to;
+  const int top = std::min(fromY, toY) - jump.rise - 1;
+  for (const BulletLane& lane : lanes_) {
+    for (int c = std::min(fromX, toX); c <= std::max(fromX, toX); ++c) {
+      const int bottom = c == fromX ? fromY : c == toX ? toY : kFieldRows;
+      for (int r = top; r <= bottom && Open(c, r); ++r) {
+        if (lane.cells.count({c, r}) != 0) return &lane;
+      }
+    }
+  }
+  return nullptr;
+}
+
+std::string FloorThreats::SightFault(const std::set<Cell>& route) const {
+  const auto fault = [](const Cell& enemy, const char* what, double speed, double frames, const Cell& stand) {
+    char text[160];
+    std::snprintf(text, sizeof text, " %s at %.2f pixels a frame, in sight %.0f frames before it reaches ", what,
+                  speed, std::floor(frames));
+    return "the enemy at " + CellText(enemy) + text + CellText(stand) + " (" + std::to_string(kSightFrames) +
+           " needed)";
+  };
+  // Of the places a threat reaches too soon, the one nearest its source.
+  for (const Approach& a : approaches_) {
+    const Cell* nearest = nullptr;
+    double nearestDistance = kInSight, nearestFrames = 0;
+    for (const Cell& stand : route) {
+      const double distance = std::hypot(a.sourceX - CentreX(stand), a.sourceY - CentreY(stand));
+      if ((a.range > 0 && distance > a.range) || distance >= nearestDistance) continue;
+      const double frames = FramesInSight(stand, a.sourceX, a.sourceY, a.speed, a.level);
+      if (frames < kSightFrames) nearest = &stand, nearestDistance = distance, nearestFrames = frames;
+    }
+    if (nearest != nullptr) return fault(a.enemy, a.what, a.speed, nearestFrames, *nearest);
+  }
+  // A fall: seen from when its feet come into the view above the player
+  // standing where it lands until they reach the body's top.
+  for (const Fall& f : falls_) {
+    for (int c = f.column - 1; c <= f.column + 1; ++c) {
+      const Cell stand{c, f.groundRow - 1};
+      if (route.count(stand) == 0) continue;
+      const double viewTop = CentreY(stand) - (viewRadius_ > 0 ? viewRadius_ : kViewUp);
+      const double bodyTop = CentreY(stand) - kBodyHalfHeight;
+      double feet = f.fromRow * kCellSize, speed = kEnemyFirstFallSpeed;
+      if (feet >= viewTop) continue;  // in sight before it falls
+      int frames = 0;
+      while (feet < bodyTop) {
+        feet += speed;
+        speed = std::min(speed + kEnemyGravity, kEnemyFallCap);
+        if (feet >= viewTop) ++frames;
+      }
+      if (frames < kSightFrames) return fault(f.enemy, "falls", speed, frames, stand);
+    }
+  }
+  return "";
+}
+
+}  // namespace datagen
