@@ -108,6 +108,12 @@ int EnemySheetCells(int slot, const int** cells);
 // Moves, lets attack, hurts the player on contact and draws every live enemy.
 void UpdateEnemies();
 void UpdateEnemyBehaviour(int enemy);
+// The most pixels a frame an enemy's behaviour type moves it sideways and up
+// or down; knockback, and a walker's falls and hops in place, aside.
+struct EnemyTopSpeed {
+  double sideways, vertical;
+};
+EnemyTopSpeed TopSpeedOfBehaviour(const EnemyRecord& e);
 // Edges 0 left, 1 right, 2 top, 3 bottom: 1 when blocked; 4: 1 at a ledge.
 int EnemyMapCollision(int edge, int enemy);
 

@@ -111,6 +111,11 @@ TEST(CampaignFloorsTest, TheBuiltInCampaignIsFairAndUnfairFloorsAreRefusedByName
             "floor 004: a door at (70, 42) is out of a person's reach from entrance 0 with the chest's item");
 }
 
+// A stone ledge over floor 011's ground, its top at row 32, columns 18 to 24.
+void HighLedge(std::vector<std::string>& rows) {
+  for (int x = 18; x <= 24; ++x) rows[32][x] = 'B';
+}
+
 // What kills, from the game's own kinds: a green slime (kind set 2, slot 0)
 // fires level bullets at 1.8 pixels a frame for 320 frames; a snake (kind
 // set 6, slot 2) runs at 5.
@@ -125,7 +130,17 @@ TEST(CampaignFloorsTest, BulletLanesOverTheFirstAreasJumpsAndThreatsOutOfSightAr
   EXPECT_EQ(FirstFault(FloorsWithLine("011", "cells", "enemy 50 42 0")), "");
   EXPECT_EQ(FirstFault(FloorsWithLine("071", "flags 0 0 0 0 0 0 0 0", "flags 0 1 0 0 0 0 0 0")),
             "floor 071: the enemy at (40, 42) walks at 5.00 pixels a frame, in sight 19 frames before it "
-            "reaches (37, 43) (24 needed)");
+            "reaches (40, 43) (24 needed)");
+  // A red slime walking off a ledge twelve rows over the ground falls into
+  // the view too fast; the ledge alone is fair.
+  std::vector<datagen::FloorSource> ledge = FloorsWith("011", HighLedge);
+  EXPECT_EQ(FirstFault(ledge), "");
+  for (datagen::FloorSource& floor : ledge) {
+    if (floor.name == "011") floor.text.replace(floor.text.find("\ncells\n"), 7, "\nenemy 22 30 1\ncells\n");
+  }
+  EXPECT_EQ(FirstFault(ledge),
+            "floor 011: the enemy at (22, 30) falls at 12.00 pixels a frame, in sight 22 frames before it "
+            "reaches (16, 43) (24 needed)");
 }
 
 TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {

@@ -85,11 +85,10 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
   if (k.flying == 0 && At((x + k.bodyLeft) / kCellSize, (y + k.bodyBottom) / kCellSize) >= kAttrOneWay) {
     y = y - y % kCellSize - 1;
   }
-  const double centreX = x + k.width / 2.0, centreY = y + (k.bodyTop + k.bodyBottom) / 2.0;
-  const double moveSpeed = k.flying == 1 ? std::max(std::abs(k.speed), std::abs(k.speed2)) : std::abs(k.speed);
-  if (moveSpeed > 0) {
-    approaches_.push_back({enemy, centreX, centreY, moveSpeed, k.flying == 0, 0.0, k.flying == 1 ? "flies" : "walks"});
-  }
+  const double centreX = x + k.width / 2.0;
+  const EnemyTopSpeed top = TopSpeedOfBehaviour(k);
+  if (k.flying == 1 && (top.sideways > 0 || top.vertical > 0)) movers_.push_back({enemy, top.sideways, top.vertical, -1});
+  if (k.flying == 0 && top.sideways > 0) movers_.push_back({enemy, top.sideways, 0.0, (y + k.bodyBottom) / kCellSize + 1});
 
   // Bullets: each slot it fires from its muzzle's height (the bullet's hit
   // point), level ones only sideways.
@@ -98,7 +97,7 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
     if (!SlotFires(k, slot)) continue;
     const double muzzleY = y + (k.muzzleY == 0 ? (k.bodyTop + k.bodyBottom) / 2 : k.muzzleY * k.sizeFactor);
     const double speed = FastestBullet(k, slot), range = speed * kBulletLife;
-    approaches_.push_back({enemy, centreX, muzzleY, speed, k.aimMode[slot] == 0, range, "shoots"});
+    shots_.push_back({enemy, centreX, muzzleY, speed, range, k.aimMode[slot] == 0});
     const int row = static_cast<int>(muzzleY) / kCellSize, column = static_cast<int>(centreX) / kCellSize;
     const bool passes = BulletKindPassesCells(k.bulletKind[slot]);
     // A walker shoots from anywhere along its ground: its lane is the whole
@@ -114,7 +113,7 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
   if (!lane.cells.empty()) lanes_.push_back(lane);
 
   // A walker walks off the ends of its ground and falls onto what lies below.
-  if (k.flying == 1 || k.speed == 0) return;
+  if (k.flying == 1 || top.sideways == 0) return;
   const int groundRow = (y + k.bodyBottom) / kCellSize + 1, column = static_cast<int>(centreX) / kCellSize;
   for (int dir : {-1, 1}) {
     int c = column;
@@ -146,6 +145,25 @@ double FloorThreats::FramesInSight(const Cell& stand, double x, double y, double
   return (view - along(kBodyHalfWidth, kBodyHalfHeight)) / speed;
 }
 
+double FloorThreats::FramesInSight(const Mover& m) const {
+  // Out of sight it must cross the view's edge, or the candle's light, and
+  // cover the way from there to the body: level at the body's top or bottom
+  // edge, where the light is narrowest, straight up or down at its side, or
+  // at a slant to its corner.
+  const auto over = [](double way, double speed) { return speed > 0 ? way / speed : kInSight; };
+  if (viewRadius_ > 0) {
+    const double r = viewRadius_;
+    const double level = over(std::sqrt(r * r - kBodyHalfHeight * kBodyHalfHeight) - kBodyHalfWidth, m.sideways);
+    const double upright = over(std::sqrt(r * r - kBodyHalfWidth * kBodyHalfWidth) - kBodyHalfHeight, m.vertical);
+    const double slant = m.sideways > 0 && m.vertical > 0
+                             ? over(r - std::hypot(kBodyHalfWidth, kBodyHalfHeight), std::hypot(m.sideways, m.vertical))
+                             : kInSight;
+    return std::min({level, upright, slant});
+  }
+  return std::min(over(std::min(kViewLeft, kViewRight) - kBodyHalfWidth, m.sideways),
+                  over(std::min(kViewUp, kViewDown) - kBodyHalfHeight, m.vertical));
+}
+
 const BulletLane* FloorThreats::LaneAcross(const RouteJump& jump) const {
   const auto [fromX, fromY] = jump.from;
   const auto [toX, toY] = jump.to;
@@ -169,17 +187,32 @@ std::string FloorThreats::SightFault(const std::set<Cell>& route) const {
     return "the enemy at " + CellText(enemy) + text + CellText(stand) + " (" + std::to_string(kSightFrames) +
            " needed)";
   };
-  // Of the places a threat reaches too soon, the one nearest its source.
-  for (const Approach& a : approaches_) {
+  // A mover too fast for the view: named with the stand place of the route
+  // nearest it (on a walker's level).
+  for (const Mover& m : movers_) {
+    const double frames = FramesInSight(m);
+    if (frames >= kSightFrames) continue;
+    const Cell* nearest = nullptr;
+    for (const Cell& stand : route) {
+      if (m.feetRow >= 0 && stand.second != m.feetRow - 1) continue;
+      const auto distance = [&m](const Cell& c) { return std::hypot(c.first - m.enemy.first, c.second - m.enemy.second); };
+      if (nearest == nullptr || distance(stand) < distance(*nearest)) nearest = &stand;
+    }
+    const double speed = std::max(m.sideways, m.vertical);
+    if (nearest != nullptr) return fault(m.enemy, m.feetRow >= 0 ? "walks" : "flies", speed, frames, *nearest);
+  }
+  // Bullets from where the enemy stands: of the places they reach too soon,
+  // the one nearest it.
+  for (const Shot& shot : shots_) {
     const Cell* nearest = nullptr;
     double nearestDistance = kInSight, nearestFrames = 0;
     for (const Cell& stand : route) {
-      const double distance = std::hypot(a.sourceX - CentreX(stand), a.sourceY - CentreY(stand));
-      if ((a.range > 0 && distance > a.range) || distance >= nearestDistance) continue;
-      const double frames = FramesInSight(stand, a.sourceX, a.sourceY, a.speed, a.level);
+      const double distance = std::hypot(shot.muzzleX - CentreX(stand), shot.muzzleY - CentreY(stand));
+      if (distance > shot.range || distance >= nearestDistance) continue;
+      const double frames = FramesInSight(stand, shot.muzzleX, shot.muzzleY, shot.speed, shot.level);
       if (frames < kSightFrames) nearest = &stand, nearestDistance = distance, nearestFrames = frames;
     }
-    if (nearest != nullptr) return fault(a.enemy, a.what, a.speed, nearestFrames, *nearest);
+    if (nearest != nullptr) return fault(shot.enemy, "shoots", shot.speed, nearestFrames, *nearest);
   }
   // A fall: seen from when its feet come into the view above the player
   // standing where it lands until they reach the body's top.

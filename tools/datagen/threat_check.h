@@ -47,17 +47,21 @@ class FloorThreats {
   std::string SightFault(const std::set<Cell>& route) const;
 
  private:
-  // One way a threat comes: from `source` (pixels) at `speed`, straight at
-  // the player (`level`: only sideways, at the height of its own row).
-  struct Approach {
+  // A moving enemy: it may come from anywhere out of sight, a walker only
+  // along its own level (its feet's row).
+  struct Mover {
     Cell enemy;
-    double sourceX, sourceY;
-    double speed;
-    bool level;
-    double range;  // pixels from the source it can travel; 0: anywhere
-    const char* what;
+    double sideways, vertical;  // pixels a frame
+    int feetRow;                // walkers; -1 for flyers
   };
-
+  // Bullets: from the muzzle (pixels) at their fastest, straight at the
+  // player (`level`: only sideways), as far as their range.
+  struct Shot {
+    Cell enemy;
+    double muzzleX, muzzleY;
+    double speed, range;
+    bool level;
+  };
   // A walker's fall off an end of its ground: down `column` from the ground
   // row it walked on to the ground it lands on.
   struct Fall {
@@ -68,15 +72,19 @@ class FloorThreats {
   int At(int x, int y) const;
   bool Open(int x, int y) const;
   void AddEnemy(const MapFileData::Placement& placement);
-  // Frames a thing moving at `speed` towards the player standing at `stand`
-  // from pixel (x, y) is in sight before it touches the body; a large
-  // number when it starts in sight.
+  // Frames a bullet from pixel (x, y) at `speed` straight at the player
+  // standing at `stand` is in sight before it touches the body; infinity
+  // when it starts in sight.
   double FramesInSight(const Cell& stand, double x, double y, double speed, bool level) const;
+  // Frames a mover coming from out of sight is in sight before it touches
+  // the body.
+  double FramesInSight(const Mover& mover) const;
 
   const MapFileData& map_;
   double viewRadius_;  // dark floors: the lit radius; else 0
   std::vector<BulletLane> lanes_;
-  std::vector<Approach> approaches_;
+  std::vector<Mover> movers_;
+  std::vector<Shot> shots_;
   std::vector<Fall> falls_;
 };
 
