@@ -390,8 +390,8 @@ EnemyKindRecord FloorEnemyKind(int kindSet, int slot) {
       slot < static_cast<int>(kKindSets[kindSet - 1].size())) {
     const SetEntry& entry = kKindSets[kindSet - 1].begin()[slot];
     FillEnemyKind(k, GameString(entry.name), entry.variant);
+    k.sheetSlot = slot;
   }
-  k.sheetSlot = slot;
   ScaleTemplate(k);
   return k;
 }
