@@ -54,18 +54,6 @@ double AngleToPlayer(double fromX, double fromY) {
   return std::atan2(player.y + 32 - fromY, player.x + 32 - fromX);
 }
 
-struct Muzzle {
-  int x, y;
-};
-Muzzle MuzzleOf(const EnemyRecord& e) {
-  int mx;
-  if (e.muzzleX == 0) mx = e.facing > 0 ? e.bodyRight - 2 * e.sizeFactor : e.bodyLeft + 2 * e.sizeFactor;
-  else mx = e.width / 2 + e.sizeFactor * e.facing * e.muzzleX;
-  if (e.facing < 0) mx -= 24;
-  const int my = e.muzzleY == 0 ? (e.bodyTop + e.bodyBottom) / 2 - 12 : e.muzzleY * e.sizeFactor - 12;
-  return {e.x + mx, e.y + my};
-}
-
 // Starts one bullet; its slot, or -1 when the pool is full.
 int StartBullet(double x, double y, double angle, double speed, int graphicBase, int colourRow, int power, int mode,
                 int life) {
@@ -84,7 +72,7 @@ int StartBullet(double x, double y, double angle, double speed, int graphicBase,
   return slot;
 }
 
-double AimAngle(const EnemyRecord& e, int mode, const Muzzle& m) {
+double AimAngle(const EnemyRecord& e, int mode, const BulletStart& m) {
   switch (mode) {
     case 0: return e.facing == 1 ? 0.0 : kPi;
     case 1: return AngleToPlayer(m.x, m.y);
@@ -98,7 +86,7 @@ double AimAngle(const EnemyRecord& e, int mode, const Muzzle& m) {
 
 // Fires a spread of n bullets about `aim`; the last bullet's slot, or -1 when
 // the pool filled before the volley ended.
-int FireSpread(const Muzzle& m, double aim, int n, int divisor, double speed, const BulletLook& look, int colour,
+int FireSpread(const BulletStart& m, double aim, int n, int divisor, double speed, const BulletLook& look, int colour,
                int power, int mode, int* last) {
   const double step = divisor != 0 ? kPi / divisor : 0.0;
   const int count = std::max(n, 1);
@@ -191,7 +179,7 @@ void FireAimedBulletFromBullet(const ShotRecord& b) {
 int EnemyBulletMapHit(ShotRecord& b) {
   if (fadeRequest != 0) return 0;
   if (b.x < -16 || b.x > 2416 || b.y < -16 || b.y > 1488) return 1;
-  const int hx = static_cast<int>(b.x) + 12, hy = static_cast<int>(b.y) + 12;
+  const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
   const int attribute = PassesCells(b) ? 0 : ReadAttributeAtPixel(hx, hy);
   if (b.graphicBase == 6 && b.colourRow == 5 && b.life < 304 && attribute >= kAttrSolidFrom) MakeTimedBlock(b, hx, hy);
   if (player.invulnerableFrames <= 0 && player.life > 0 && PlayerHitBy(hx, hy)) {
@@ -238,6 +226,16 @@ void RunBossCountdownStep() {
 
 }  // namespace
 
+BulletStart EnemyMuzzle(const EnemyRecord& e) {
+  int mx;
+  if (e.muzzleX == 0) mx = e.facing > 0 ? e.bodyRight - 2 * e.sizeFactor : e.bodyLeft + 2 * e.sizeFactor;
+  else mx = e.width / 2 + e.sizeFactor * e.facing * e.muzzleX;
+  if (e.facing < 0) mx -= 2 * kBulletHitOffset;
+  const int my = e.muzzleY == 0 ? (e.bodyTop + e.bodyBottom) / 2 - kBulletHitOffset
+                                : e.muzzleY * e.sizeFactor - kBulletHitOffset;
+  return {e.x + mx, e.y + my};
+}
+
 bool BulletKindPassesCells(int kind) {
   ShotRecord probe{};
   probe.graphicBase = kBulletLooks[std::clamp(kind, 0, 19)].graphicBase;
@@ -258,7 +256,7 @@ void UpdateEnemyAttack(int i) {
     SpawnFromTrapKind();
     return;
   }
-  const Muzzle m = MuzzleOf(e);
+  const BulletStart m = EnemyMuzzle(e);
   const double aim = AimAngle(e, e.aimMode[k], m);
   const int colour = e.bulletColour[k] == 4 ? Random(3) : e.bulletColour[k];
   const int kind = std::clamp(e.bulletKind[k], 0, 19);
@@ -295,7 +293,7 @@ void UpdateEnemyAttack(int i) {
 
 void EnemyFireBullet(int i) {
   const EnemyRecord& e = enemies[i];
-  const Muzzle m = MuzzleOf(e);
+  const BulletStart m = EnemyMuzzle(e);
   const BulletLook look{3, 6, 0.0, 0};
   int last = -1;
   FireSpread(m, AngleToPlayer(m.x, m.y), e.bulletsPerVolley[1], e.spreadDivisor[1], e.bulletSpeed[1], look, 6,

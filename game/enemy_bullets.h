@@ -16,6 +16,14 @@ inline constexpr double kLineBurstSpeedStep = 0.15;
 inline constexpr int kReaimKind = 19;
 inline constexpr double kReaimedBulletSpeed = 5.5;
 
+struct EnemyRecord;
+// Where enemy `e`'s bullets start as it faces: the top-left of the bullet's
+// 24-pixel cell, which strikes at its centre, kBulletHitOffset in.
+inline constexpr int kBulletHitOffset = 12;
+struct BulletStart {
+  int x, y;
+};
+BulletStart EnemyMuzzle(const EnemyRecord& e);
 // Whether bullets of kind 0..19 fly through cells.
 bool BulletKindPassesCells(int kind);
 // Frees, draws and moves every live enemy bullet.

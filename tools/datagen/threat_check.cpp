@@ -90,21 +90,27 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
   if (k.flying == 1 && (top.sideways > 0 || top.vertical > 0)) movers_.push_back({enemy, top.sideways, top.vertical, -1});
   if (k.flying == 0 && top.sideways > 0) movers_.push_back({enemy, top.sideways, 0.0, (y + k.bodyBottom) / kCellSize + 1});
 
-  // Bullets: each slot it fires from its muzzle's height (the bullet's hit
-  // point), level ones only sideways.
+  // Bullets: each slot it fires from its muzzle, strikes where their centre
+  // is; level ones only sideways. A lane runs each way the enemy may face,
+  // from the muzzle as far as the bullets fly or to what stops them; one
+  // that moves sideways shoots from anywhere along its row, so its lanes run
+  // the whole open row.
   BulletLane lane{enemy, {}};
   for (int slot = 0; slot < kAttackSlots; ++slot) {
     if (!SlotFires(k, slot)) continue;
-    const double muzzleY = y + (k.muzzleY == 0 ? (k.bodyTop + k.bodyBottom) / 2 : k.muzzleY * k.sizeFactor);
-    const double speed = FastestBullet(k, slot), range = speed * kBulletLife;
-    shots_.push_back({enemy, centreX, muzzleY, speed, range, k.aimMode[slot] == 0});
-    const int row = static_cast<int>(muzzleY) / kCellSize, column = static_cast<int>(centreX) / kCellSize;
+    const double speed = FastestBullet(k, slot);
     const bool passes = BulletKindPassesCells(k.bulletKind[slot]);
-    // A walker shoots from anywhere along its ground: its lane is the whole
-    // open run of the row.
-    const int reach = k.flying == 0 && k.speed != 0 ? kFieldColumns : static_cast<int>(range / kCellSize);
-    for (int dir : {-1, 1}) {
-      for (int c = column; std::abs(c - column) <= reach && c >= 0 && c < kFieldColumns; c += dir) {
+    for (int facing : {-1, 1}) {
+      EnemyRecord placed = k;
+      placed.x = x, placed.y = y, placed.facing = facing;
+      const BulletStart muzzle = EnemyMuzzle(placed);
+      const int hitX = muzzle.x + kBulletHitOffset, hitY = muzzle.y + kBulletHitOffset;
+      if (facing < 0) shots_.push_back({enemy, centreX, static_cast<double>(hitY), speed, speed * kBulletLife, k.aimMode[slot] == 0});
+      const int row = hitY / kCellSize, first = hitX / kCellSize;
+      const int last = top.sideways > 0
+                           ? (facing < 0 ? 0 : kFieldColumns - 1)
+                           : static_cast<int>(hitX + facing * speed * (kBulletLife - 1)) / kCellSize;
+      for (int c = first; c >= 0 && c < kFieldColumns && (c - last) * facing <= 0; c += facing) {
         if (!passes && At(c, row) >= kAttrSolidFrom) break;
         lane.cells.insert({c, row});
       }
