@@ -263,8 +263,8 @@ void UpdateEnemyAttack(int i) {
   int last = -1;
   if (kind == kLineBurstKind) {
     for (int j = 0; j < kLineBurstBullets; ++j) {
-      last = StartBullet(m.x, m.y, aim, e.bulletSpeed[k] + kLineBurstSpeedStep * j, 9, colour, e.bulletDamage[k], e.bulletMode[k],
-                         kBurstLife);
+      last = StartBullet(m.x, m.y, aim, e.bulletSpeed[k] + kLineBurstSpeedStep * j, 9, colour, e.bulletDamage[k],
+                         e.bulletMode[k], kBurstLife);
       if (last < 0) return;
     }
   } else {

@@ -256,7 +256,9 @@ void RunTypeStep(int i) {
       break;
     case 6:
       Walk(e);
-      if (e.secondClock == 0 && std::abs(e.x + e.width / 2 - (player.x + 32)) <= 128) e.secondClock = 1, e.speed *= kChargeFactor;
+      if (e.secondClock == 0 && std::abs(e.x + e.width / 2 - (player.x + 32)) <= 128) {
+        e.secondClock = 1, e.speed *= kChargeFactor;
+      }
       if (e.secondClock > 0 && ++e.secondClock > 20) e.behaviour = 1;
       break;
     case 7: Chase(e, 0.05, true); break;

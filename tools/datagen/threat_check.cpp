@@ -87,8 +87,11 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
   }
   const double centreX = x + k.width / 2.0;
   const EnemyTopSpeed top = TopSpeedOfBehaviour(k);
-  if (k.flying == 1 && (top.sideways > 0 || top.vertical > 0)) movers_.push_back({enemy, top.sideways, top.vertical, -1});
-  if (k.flying == 0 && top.sideways > 0) movers_.push_back({enemy, top.sideways, 0.0, (y + k.bodyBottom) / kCellSize + 1});
+  const int groundRow = (y + k.bodyBottom) / kCellSize + 1;
+  if (k.flying == 1 && (top.sideways > 0 || top.vertical > 0)) {
+    movers_.push_back({enemy, top.sideways, top.vertical, -1});
+  }
+  if (k.flying == 0 && top.sideways > 0) movers_.push_back({enemy, top.sideways, 0.0, groundRow});
 
   // Bullets: each slot it fires from its muzzle, strikes where their centre
   // is; level ones only sideways. A lane runs each way the enemy may face,
@@ -105,7 +108,9 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
       placed.x = x, placed.y = y, placed.facing = facing;
       const BulletStart muzzle = EnemyMuzzle(placed);
       const int hitX = muzzle.x + kBulletHitOffset, hitY = muzzle.y + kBulletHitOffset;
-      if (facing < 0) shots_.push_back({enemy, centreX, static_cast<double>(hitY), speed, speed * kBulletLife, k.aimMode[slot] == 0});
+      if (facing < 0) {
+        shots_.push_back({enemy, centreX, static_cast<double>(hitY), speed, speed * kBulletLife, k.aimMode[slot] == 0});
+      }
       const int row = hitY / kCellSize, first = hitX / kCellSize;
       const int last = top.sideways > 0
                            ? (facing < 0 ? 0 : kFieldColumns - 1)
@@ -120,7 +125,7 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
 
   // A walker walks off the ends of its ground and falls onto what lies below.
   if (k.flying == 1 || top.sideways == 0) return;
-  const int groundRow = (y + k.bodyBottom) / kCellSize + 1, column = static_cast<int>(centreX) / kCellSize;
+  const int column = static_cast<int>(centreX) / kCellSize;
   for (int dir : {-1, 1}) {
     int c = column;
     while (Open(c + dir, groundRow - 1) && At(c + dir, groundRow) >= kAttrOneWay) c += dir;
@@ -201,7 +206,9 @@ std::string FloorThreats::SightFault(const std::set<Cell>& route) const {
     const Cell* nearest = nullptr;
     for (const Cell& stand : route) {
       if (m.feetRow >= 0 && stand.second != m.feetRow - 1) continue;
-      const auto distance = [&m](const Cell& c) { return std::hypot(c.first - m.enemy.first, c.second - m.enemy.second); };
+      const auto distance = [&m](const Cell& c) {
+        return std::hypot(c.first - m.enemy.first, c.second - m.enemy.second);
+      };
       if (nearest == nullptr || distance(stand) < distance(*nearest)) nearest = &stand;
     }
     const double speed = std::max(m.sideways, m.vertical);
