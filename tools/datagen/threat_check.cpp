@@ -140,7 +140,7 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
 double FloorThreats::FramesInSight(const Cell& stand, double x, double y, double speed, bool level) const {
   double dx = x - CentreX(stand), dy = y - CentreY(stand);
   if (level) {
-    if (std::abs(dy) > kCellSize * 1.5) return kInSight;  // not on the player's level
+    if (std::abs(dy) > kBodyHalfHeight) return kInSight;  // passes over or under the body
     dy = 0;
   }
   const double distance = std::hypot(dx, dy);
