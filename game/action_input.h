@@ -48,5 +48,7 @@ void DeriveActionFlags(std::uint32_t pad);
 // Sets the flags of the actions configured to button n: Confirm and Cancel
 // independently, then only the first of the five play actions.
 void MapButtonToAction(int n);
+// Whether button n (0..9) is down in this frame's pad word.
+inline bool ButtonHeld(int n) { return (padState & (1u << (kPadButtonShift + n))) != 0; }
 // Writes value into the five held-button latches.
 void SetInputLatches(int value);

@@ -20,6 +20,12 @@ inline constexpr int kLaserSheetSlot = 9;
 inline constexpr int kShooterSheetSlot = 13;
 inline constexpr int kMagicBallSheetSlot = 16;
 inline constexpr int kEnemySheetSlots = 19;
+// Walkers fall with this gravity up to the cap and hop up at the hop speed
+// plus their speed2, in pixels a frame.
+inline constexpr double kEnemyGravity = 0.25;
+inline constexpr double kEnemyFallCap = 12.0;
+inline constexpr double kEnemyFirstFallSpeed = 1.0;  // off a ledge
+inline constexpr double kEnemyHopSpeed = 5.0;
 
 // Fields in storage order.
 struct EnemyRecord {
@@ -86,6 +92,9 @@ void SetupFloorEnemies();
 // Fills template `slot` from a kind name and colour variant and, for slots
 // 0..7, loads its sheet; an unknown name or variant leaves the defaults.
 void InitEnemyKind(const GameString& name, int variant, int slot);
+// The template slot `slot` of kind set `kindSet` holds once the floor is set
+// up (8..10: the trap kinds), without loading its sheet.
+EnemyKindRecord FloorEnemyKind(int kindSet, int slot);
 // Copies template `slot` into live record `enemy`; the caller has placed it.
 void CopyEnemyFromKind(int enemy, int slot);
 // Frees every live enemy with its working fields reset.
@@ -99,6 +108,12 @@ int EnemySheetCells(int slot, const int** cells);
 // Moves, lets attack, hurts the player on contact and draws every live enemy.
 void UpdateEnemies();
 void UpdateEnemyBehaviour(int enemy);
+// The most pixels a frame an enemy's behaviour type moves it sideways and up
+// or down; knockback, and a walker's falls and hops in place, aside.
+struct EnemyTopSpeed {
+  double sideways, vertical;
+};
+EnemyTopSpeed TopSpeedOfBehaviour(const EnemyRecord& e);
 // Edges 0 left, 1 right, 2 top, 3 bottom: 1 when blocked; 4: 1 at a ledge.
 int EnemyMapCollision(int edge, int enemy);
 

@@ -29,7 +29,7 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kBulletLife = 320, kBurstLife = 180, kSplitLife = 255;
+constexpr int kBurstLife = 180, kSplitLife = 255;
 
 int Random(int max) { return qz::GetRandomUpTo(max); }
 void PlayEffectSound(SoundEffect effect) { qz::PlaySoundHandle(soundEffects[effect], 1, 1); }
@@ -46,25 +46,12 @@ constexpr BulletLook kBulletLooks[] = {
     {0, 6, 0, 0},     {3, 6, 0, 0},     {6, 6, 0, 0},     {9, 6, 0, 0},     {0, 7, 0.08, 1},
     {0, 7, 0.08, 2},  {0, 7, 0.08, 3},  {6, 7, 0.08, 0},  {9, -1, 0, 0},    {9, 7, 0, 0},
 };
-constexpr int kLineBurstKind = 18, kReaimKind = 19, kLineBurstBullets = 48;
 
 bool InPlayerView(double x, double y) {
   return x > player.x - 320 && x < player.x + 384 && y > player.y - 240 && y < player.y + 304;
 }
 double AngleToPlayer(double fromX, double fromY) {
   return std::atan2(player.y + 32 - fromY, player.x + 32 - fromX);
-}
-
-struct Muzzle {
-  int x, y;
-};
-Muzzle MuzzleOf(const EnemyRecord& e) {
-  int mx;
-  if (e.muzzleX == 0) mx = e.facing > 0 ? e.bodyRight - 2 * e.sizeFactor : e.bodyLeft + 2 * e.sizeFactor;
-  else mx = e.width / 2 + e.sizeFactor * e.facing * e.muzzleX;
-  if (e.facing < 0) mx -= 24;
-  const int my = e.muzzleY == 0 ? (e.bodyTop + e.bodyBottom) / 2 - 12 : e.muzzleY * e.sizeFactor - 12;
-  return {e.x + mx, e.y + my};
 }
 
 // Starts one bullet; its slot, or -1 when the pool is full.
@@ -85,7 +72,7 @@ int StartBullet(double x, double y, double angle, double speed, int graphicBase,
   return slot;
 }
 
-double AimAngle(const EnemyRecord& e, int mode, const Muzzle& m) {
+double AimAngle(const EnemyRecord& e, int mode, const BulletStart& m) {
   switch (mode) {
     case 0: return e.facing == 1 ? 0.0 : kPi;
     case 1: return AngleToPlayer(m.x, m.y);
@@ -99,7 +86,7 @@ double AimAngle(const EnemyRecord& e, int mode, const Muzzle& m) {
 
 // Fires a spread of n bullets about `aim`; the last bullet's slot, or -1 when
 // the pool filled before the volley ended.
-int FireSpread(const Muzzle& m, double aim, int n, int divisor, double speed, const BulletLook& look, int colour,
+int FireSpread(const BulletStart& m, double aim, int n, int divisor, double speed, const BulletLook& look, int colour,
                int power, int mode, int* last) {
   const double step = divisor != 0 ? kPi / divisor : 0.0;
   const int count = std::max(n, 1);
@@ -177,7 +164,7 @@ void SplitBulletAtPlayer(const ShotRecord& b) {
   const int bx = static_cast<int>(b.x), by = static_cast<int>(b.y);
   const double a = AngleToPlayer(bx, by) - kPi / 4;
   for (int j = 0; j < 5; ++j) {
-    if (StartBullet(bx, by, a + j * kPi / 8, 7.0, 9, 4, b.power, 0, kSplitLife) < 0) break;
+    if (StartBullet(bx, by, a + j * kPi / 8, kSplitBulletSpeed, 9, 4, b.power, 0, kSplitLife) < 0) break;
   }
   BurstEffect(bx, by);
 }
@@ -185,14 +172,14 @@ void SplitBulletAtPlayer(const ShotRecord& b) {
 void FireAimedBulletFromBullet(const ShotRecord& b) {
   if (b.mode == 0) return;
   const int bx = static_cast<int>(b.x), by = static_cast<int>(b.y);
-  StartBullet(bx, by, AngleToPlayer(bx, by), 5.5, 9, 7, b.power, b.mode - 1, kBulletLife);
+  StartBullet(bx, by, AngleToPlayer(bx, by), kReaimedBulletSpeed, 9, 7, b.power, b.mode - 1, kBulletLife);
   BurstEffect(bx, by);
 }
 
 int EnemyBulletMapHit(ShotRecord& b) {
   if (fadeRequest != 0) return 0;
   if (b.x < -16 || b.x > 2416 || b.y < -16 || b.y > 1488) return 1;
-  const int hx = static_cast<int>(b.x) + 12, hy = static_cast<int>(b.y) + 12;
+  const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
   const int attribute = PassesCells(b) ? 0 : ReadAttributeAtPixel(hx, hy);
   if (b.graphicBase == 6 && b.colourRow == 5 && b.life < 304 && attribute >= kAttrSolidFrom) MakeTimedBlock(b, hx, hy);
   if (player.invulnerableFrames <= 0 && player.life > 0 && PlayerHitBy(hx, hy)) {
@@ -239,6 +226,22 @@ void RunBossCountdownStep() {
 
 }  // namespace
 
+BulletStart EnemyMuzzle(const EnemyRecord& e) {
+  int mx;
+  if (e.muzzleX == 0) mx = e.facing > 0 ? e.bodyRight - 2 * e.sizeFactor : e.bodyLeft + 2 * e.sizeFactor;
+  else mx = e.width / 2 + e.sizeFactor * e.facing * e.muzzleX;
+  if (e.facing < 0) mx -= 2 * kBulletHitOffset;
+  const int my = e.muzzleY == 0 ? (e.bodyTop + e.bodyBottom) / 2 - kBulletHitOffset
+                                : e.muzzleY * e.sizeFactor - kBulletHitOffset;
+  return {e.x + mx, e.y + my};
+}
+
+bool BulletKindPassesCells(int kind) {
+  ShotRecord probe{};
+  probe.graphicBase = kBulletLooks[std::clamp(kind, 0, 19)].graphicBase;
+  return PassesCells(probe);
+}
+
 void UpdateEnemyAttack(int i) {
   EnemyRecord& e = enemies[i];
   if (e.volleysPerBurst[0] == 0) return;
@@ -253,15 +256,15 @@ void UpdateEnemyAttack(int i) {
     SpawnFromTrapKind();
     return;
   }
-  const Muzzle m = MuzzleOf(e);
+  const BulletStart m = EnemyMuzzle(e);
   const double aim = AimAngle(e, e.aimMode[k], m);
   const int colour = e.bulletColour[k] == 4 ? Random(3) : e.bulletColour[k];
   const int kind = std::clamp(e.bulletKind[k], 0, 19);
   int last = -1;
   if (kind == kLineBurstKind) {
     for (int j = 0; j < kLineBurstBullets; ++j) {
-      last = StartBullet(m.x, m.y, aim, e.bulletSpeed[k] + 0.15 * j, 9, colour, e.bulletDamage[k], e.bulletMode[k],
-                         kBurstLife);
+      last = StartBullet(m.x, m.y, aim, e.bulletSpeed[k] + kLineBurstSpeedStep * j, 9, colour, e.bulletDamage[k],
+                         e.bulletMode[k], kBurstLife);
       if (last < 0) return;
     }
   } else {
@@ -290,7 +293,7 @@ void UpdateEnemyAttack(int i) {
 
 void EnemyFireBullet(int i) {
   const EnemyRecord& e = enemies[i];
-  const Muzzle m = MuzzleOf(e);
+  const BulletStart m = EnemyMuzzle(e);
   const BulletLook look{3, 6, 0.0, 0};
   int last = -1;
   FireSpread(m, AngleToPlayer(m.x, m.y), e.bulletsPerVolley[1], e.spreadDivisor[1], e.bulletSpeed[1], look, 6,

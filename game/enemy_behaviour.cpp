@@ -27,9 +27,14 @@ std::int32_t laserFrame = 0;
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kGravity = 0.25;
-constexpr double kMaxFallSpeed = 12.0;
 constexpr int kEdgeLeft = 0, kEdgeRight = 1, kEdgeTop = 2, kEdgeBottom = 3, kEdgeLedge = 4;
+// Movement of the behaviour types, in pixels and frames: the bobs' heights
+// a frame, type 6's charge, type 24's dash (its two legs add up to the
+// distance, covered in the frames), the height drifts' divisors.
+constexpr double kWideBob = 2.0, kNarrowBob = 0.5;
+constexpr double kChargeFactor = 2.5;
+constexpr int kChangeDashDistance = 608, kChangeDashFrames = 50;
+constexpr int kDriftSteps12 = 100, kDriftSteps13 = 80, kDriftSteps20 = 400;
 int laserTick = 0;
 
 int Random(int max) { return qz::GetRandomUpTo(max); }
@@ -40,7 +45,7 @@ void FacePlayer(EnemyRecord& e) { e.facing = e.x + e.width / 2 < player.x + 32 ?
 void Walk(EnemyRecord& e) { e.posX += e.facing * e.speed; }
 void Jump(EnemyRecord& e) {
   e.moveState = 1;
-  e.fallSpeed = -5.0 - e.speed2;
+  e.fallSpeed = -kEnemyHopSpeed - e.speed2;
 }
 void Hop(int i) {
   EnemyRecord& e = enemies[i];
@@ -185,13 +190,13 @@ void ChangeAttacker(EnemyRecord& e) {
   if (clock == 200) {
     e.volleysPerBurst[0] = 0;
     ShowCell(e, 6);
-    const int across = Random(608);
-    double mx = across, my = 608 - across;
+    const int across = Random(kChangeDashDistance);
+    double mx = across, my = kChangeDashDistance - across;
     if (Random(1) == 0) mx = -mx;
     if (Random(1) == 0) my = -my;
     if (e.posX + mx < 704 || e.posX + mx > 2272) mx = -mx;
     if (e.posY + my < 160 || e.posY + my > 1280) my = -my;
-    e.driftX = mx / 50, e.speed2 = my / 50;
+    e.driftX = mx / kChangeDashFrames, e.speed2 = my / kChangeDashFrames;
   }
   if (clock > 200) e.posX += e.driftX;
   if (clock >= 250) e.behaviourClock = 0;
@@ -247,11 +252,13 @@ void RunTypeStep(int i) {
       break;
     case 5:
       Walk(e);
-      Bob(e, 2.0);
+      Bob(e, kWideBob);
       break;
     case 6:
       Walk(e);
-      if (e.secondClock == 0 && std::abs(e.x + e.width / 2 - (player.x + 32)) <= 128) e.secondClock = 1, e.speed *= 2.5;
+      if (e.secondClock == 0 && std::abs(e.x + e.width / 2 - (player.x + 32)) <= 128) {
+        e.secondClock = 1, e.speed *= kChargeFactor;
+      }
       if (e.secondClock > 0 && ++e.secondClock > 20) e.behaviour = 1;
       break;
     case 7: Chase(e, 0.05, true); break;
@@ -299,11 +306,11 @@ void RunTypeStep(int i) {
     case 25: SteerAndSettle(e); break;
     case 13:
       e.facing = -1;
-      DriftToHeight(e, 80, 100, 80, {64, 528, 1120});
+      DriftToHeight(e, 80, 100, kDriftSteps13, {64, 528, 1120});
       break;
     case 12:
       FacePlayer(e);
-      DriftToHeight(e, 100, 200, 100, {384, 384, 384, 864, 864, 864});
+      DriftToHeight(e, 100, 200, kDriftSteps12, {384, 384, 384, 864, 864, 864});
       break;
     case 14:
       e.posX = player.x;
@@ -318,7 +325,7 @@ void RunTypeStep(int i) {
       break;
     case 17:
       Walk(e);
-      Bob(e, 0.5);
+      Bob(e, kNarrowBob);
       FacePlayer(e);
       break;
     case 18:
@@ -330,7 +337,7 @@ void RunTypeStep(int i) {
       break;
     case 20:
       FacePlayer(e);
-      DriftToHeight(e, 100, 500, 400, {96, 224, 1088, 1216});
+      DriftToHeight(e, 100, 500, kDriftSteps20, {96, 224, 1088, 1216});
       break;
     case 21: Chase(e, 0.15, false); break;
     case 26:
@@ -373,7 +380,7 @@ void RunTypeStep(int i) {
       break;
     }
     case 36:
-      Bob(e, 0.5);
+      Bob(e, kNarrowBob);
       FacePlayer(e);
       StepMoonPhase(i);
       break;
@@ -381,6 +388,33 @@ void RunTypeStep(int i) {
     default: break;  // 15 and 28 do nothing
   }
 }
+
+}  // namespace
+
+EnemyTopSpeed TopSpeedOfBehaviour(const EnemyRecord& e) {
+  const double speed = std::abs(e.speed), speed2 = std::abs(e.speed2);
+  // A height drift covers 1/steps of the way to its height a frame: at most
+  // the field's height over the steps.
+  const auto drift = [](int steps) { return static_cast<double>(kFieldBottomPixel) / steps; };
+  switch (e.behaviour) {
+    case 0: case 2: case 32: return {0.0, e.flying == 1 ? speed2 : 0.0};
+    case 11: case 14: case 15: case 23: case 28: case 29: return {0.0, 0.0};
+    case 4: case 7: case 25: case 37: return {speed, std::max(speed, speed2)};
+    case 5: return {speed, kWideBob};
+    case 6: return {speed * kChargeFactor, speed2};
+    case 12: return {0.0, drift(kDriftSteps12)};
+    case 13: return {0.0, drift(kDriftSteps13)};
+    case 17: return {speed, kNarrowBob};
+    case 20: return {0.0, drift(kDriftSteps20)};
+    case 30: case 31: return {speed, speed};  // round a wall's corner
+    case 24: return {static_cast<double>(kChangeDashDistance) / kChangeDashFrames,
+                     static_cast<double>(kChangeDashDistance) / kChangeDashFrames};
+    case 36: return {0.0, kNarrowBob};
+    default: return {speed, e.flying == 1 ? speed2 : 0.0};
+  }
+}
+
+namespace {
 
 // Puts the body's left (or right) edge just off the wall it ran into.
 void SnapToWall(EnemyRecord& e, int edge) {
@@ -433,7 +467,7 @@ void FallOrLand(int i) {
   EnemyRecord& e = enemies[i];
   if (e.moveState == 0 && EnemyMapCollision(kEdgeBottom, i) == 0) {
     e.moveState = 1;
-    e.fallSpeed = 1.0;
+    e.fallSpeed = kEnemyFirstFallSpeed;
   }
   if (e.moveState != 1) return;
   e.posY += e.fallSpeed;
@@ -447,7 +481,7 @@ void FallOrLand(int i) {
     SnapToCeiling(e);
     e.fallSpeed = -1.0;
   }
-  e.fallSpeed = std::min(e.fallSpeed + kGravity, kMaxFallSpeed);
+  e.fallSpeed = std::min(e.fallSpeed + kEnemyGravity, kEnemyFallCap);
 }
 
 void FlyVertically(int i) {

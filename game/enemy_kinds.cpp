@@ -323,24 +323,57 @@ struct SheetTablesCleared {
   }
 } sheetTablesCleared;
 
+// Fills `k` from a kind name and colour variant: its row, or nullptr (and
+// `k` untouched) for an unknown name or variant.
+const KindVariant* FillEnemyKind(EnemyKindRecord& k, const GameString& name, int variant) {
+  const KindVariant* row = nullptr;
+  for (const KindVariant& v : kKindVariants) {
+    if (GameStringEquals(name, v.name) && v.variant == variant) row = &v;
+  }
+  if (row == nullptr) return nullptr;
+  k.behaviour = row->behaviour, k.life = row->life, k.contactDamage = row->contact;
+  k.baseInterval = row->interval, k.sizeFactor = row->size;
+  if (row->notes != nullptr) row->notes(k);
+  WriteAttacks(k, name, variant);
+  for (const KindShape& shape : kKindShapes) {
+    if (GameStringEquals(name, shape.name)) WriteShape(k, shape);
+  }
+  return row;
+}
+
+// The trap kinds the floors place in slots 8..10 and the moon boss spawns
+// from slot 8. Their values are this game's own: a needle that drifts down
+// through cells, a left-firing laser, and a red shooter aimed at the player.
+EnemyKindRecord TrapKind(int slot) {
+  EnemyKindRecord k = DefaultTemplate();
+  k.width = k.height = 32;
+  k.bodyLeft = k.bodyTop = 4, k.bodyRight = k.bodyBottom = 28;
+  k.flying = 1;
+  k.life = k.maxLife = 1;
+  if (slot == 8) {
+    k.behaviour = 15, k.sheetSlot = kNeedleSheetSlot;
+    WriteAnimation(k, Loop(6, 4));
+    k.ghost = 1, k.contactDamage = 12;
+  } else if (slot == 9) {
+    k.behaviour = 28, k.sheetSlot = kLaserSheetSlot;
+    WriteAnimation(k, Loop(6, 4));
+    k.shotResponse = 1;
+  } else {
+    k.behaviour = 0, k.sheetSlot = kShooterSheetSlot;
+    WriteAnimation(k, Loop(4, 6));
+    k.shotResponse = 1, k.baseInterval = 120;
+    WriteAttackSlot(k, 0, {1, 1, 1, 2.5, 1, 0, 12});
+  }
+  k.attackInterval = k.baseInterval;
+  return k;
+}
+
 }  // namespace
 
 void InitEnemyKind(const GameString& name, int variant, int slot) {
   if (slot < 0 || slot >= kEnemyKindSlots) return;
   EnemyKindRecord& k = enemyKinds[slot];
-  const KindVariant* row = nullptr;
-  for (const KindVariant& v : kKindVariants) {
-    if (GameStringEquals(name, v.name) && v.variant == variant) row = &v;
-  }
-  if (row != nullptr) {
-    k.behaviour = row->behaviour, k.life = row->life, k.contactDamage = row->contact;
-    k.baseInterval = row->interval, k.sizeFactor = row->size;
-    if (row->notes != nullptr) row->notes(k);
-    WriteAttacks(k, name, variant);
-    for (const KindShape& shape : kKindShapes) {
-      if (GameStringEquals(name, shape.name)) WriteShape(k, shape);
-    }
-  }
+  const KindVariant* row = FillEnemyKind(k, name, variant);
   k.sheetSlot = slot;
   if (row == nullptr || slot >= kFloorKindSlots) return;
   const KindShape* shape = std::find_if(std::begin(kKindShapes), std::end(kKindShapes),
@@ -348,6 +381,19 @@ void InitEnemyKind(const GameString& name, int variant, int slot) {
   if (shape == std::end(kKindShapes)) return;
   const std::string path = std::string("\\data_en\\") + row->sheet;
   LoadSheet(path.c_str(), kEnemySheetCells, kEnemySheetCells, 1, shape->width, shape->height, enemySheets[slot]);
+}
+
+EnemyKindRecord FloorEnemyKind(int kindSet, int slot) {
+  if (slot >= kFloorKindSlots && slot < kEnemyKindSlots) return TrapKind(slot);
+  EnemyKindRecord k = DefaultTemplate();
+  if (kindSet >= 1 && kindSet <= static_cast<int>(std::size(kKindSets)) && slot >= 0 &&
+      slot < static_cast<int>(kKindSets[kindSet - 1].size())) {
+    const SetEntry& entry = kKindSets[kindSet - 1].begin()[slot];
+    FillEnemyKind(k, GameString(entry.name), entry.variant);
+    k.sheetSlot = slot;
+  }
+  ScaleTemplate(k);
+  return k;
 }
 
 void SetupFloorEnemies() {
@@ -365,30 +411,8 @@ void SetupFloorEnemies() {
   enemyCount = 0;
 }
 
-// The trap kinds the floors place in slots 8..10 and the moon boss spawns
-// from slot 8. Their values are this game's own: a needle that drifts down
-// through cells, a left-firing laser, and a red shooter aimed at the player.
 void SetupTrapKinds() {
-  const auto trap = [](int slot, int sheet, int behaviour, const Animation& animation) -> EnemyKindRecord& {
-    EnemyKindRecord& k = enemyKinds[slot];
-    k = DefaultTemplate();
-    k.width = k.height = 32;
-    k.bodyLeft = k.bodyTop = 4, k.bodyRight = k.bodyBottom = 28;
-    k.flying = 1;
-    k.behaviour = behaviour;
-    k.life = k.maxLife = 1;
-    k.sheetSlot = sheet;
-    WriteAnimation(k, animation);
-    return k;
-  };
-  EnemyKindRecord& needle = trap(8, kNeedleSheetSlot, 15, Loop(6, 4));
-  needle.ghost = 1, needle.contactDamage = 12;
-  EnemyKindRecord& laser = trap(9, kLaserSheetSlot, 28, Loop(6, 4));
-  laser.shotResponse = 1;
-  EnemyKindRecord& shooter = trap(10, kShooterSheetSlot, 0, Loop(4, 6));
-  shooter.shotResponse = 1, shooter.baseInterval = 120;
-  WriteAttackSlot(shooter, 0, {1, 1, 1, 2.5, 1, 0, 12});
-  for (int slot = 8; slot < kEnemyKindSlots; ++slot) enemyKinds[slot].attackInterval = enemyKinds[slot].baseInterval;
+  for (int slot = kFloorKindSlots; slot < kEnemyKindSlots; ++slot) enemyKinds[slot] = TrapKind(slot);
 }
 
 int EnemySheetCells(int slot, const int** cells) {

@@ -42,8 +42,6 @@ std::int32_t hudItemsHidden = 0;
 
 namespace {
 
-constexpr int kViewWidth = 640;
-constexpr int kViewHeight = 480;
 constexpr int kViewColumns = 21;
 constexpr int kViewRows = 16;
 constexpr int kAnimationCells = 6;
@@ -196,8 +194,8 @@ void DispatchFloorEvent() {
 }  // namespace
 
 void PlaceCamera() {
-  cameraX = std::clamp(player.x - 288, 0, kCameraMaxX);
-  cameraY = std::clamp(player.y - 208, 0, kCameraMaxY);
+  cameraX = std::clamp(player.x - kCameraLeadX, 0, kCameraMaxX);
+  cameraY = std::clamp(player.y - kCameraLeadY, 0, kCameraMaxY);
 }
 
 void ResetFloorAnimation() {

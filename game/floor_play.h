@@ -6,6 +6,12 @@
 
 inline constexpr int kCameraMaxX = 1792;
 inline constexpr int kCameraMaxY = 1024;
+// The view, and where the camera keeps the player's sprite cell in it (its
+// top-left corner) until the field's edge stops the camera.
+inline constexpr int kViewWidth = 640;
+inline constexpr int kViewHeight = 480;
+inline constexpr int kCameraLeadX = 288;
+inline constexpr int kCameraLeadY = 208;
 
 extern std::int32_t cameraX, cameraY;  // top-left of the view in floor pixels
 extern std::int32_t markFrame, markTick, markBob, markBobStep, markBobTick;

@@ -16,6 +16,13 @@ constexpr int kStarCells = 6;
 constexpr int kPictureFirstFrame = 11;
 constexpr int kFrameCountCap = 9999;
 constexpr int kFrameCountAfterCap = 100;
+// Only a press begun while the picture shows restarts: Confirm and Cancel
+// must first be seen up for a few frames in a row with the picture shown. A
+// key held through the death may read up for a single frame now and then
+// (a keyboard repeat that reaches the game as a release and a press a frame
+// apart); that is no release.
+constexpr int kReleaseFrames = 3;
+int framesReleased = 0;
 
 void MoveStar(GameOverStarRecord& star) {
   qz::BlitGraph(static_cast<int>(star.x), static_cast<int>(star.y), sheets.star[star.frame], 1);
@@ -35,8 +42,14 @@ void RunGameOver() {
     if (star.active == 1 && star.frame >= 0 && star.frame < kStarCells) MoveStar(star);
   }
   if (++gameState.sceneFrame > kFrameCountCap) gameState.sceneFrame = kFrameCountAfterCap;
+  if (gameState.sceneFrame == 1) framesReleased = 0;
   if (gameState.sceneFrame < kPictureFirstFrame) return;
   qz::BlitGraph(150, 200, images.gameOver, 1);
+  if (framesReleased < kReleaseFrames) {
+    const bool up = !ButtonHeld(ButtonMap.confirm) && !ButtonHeld(ButtonMap.cancel);
+    framesReleased = up ? framesReleased + 1 : 0;
+    return;
+  }
   if (ActionFlags.confirm == 0 && ActionFlags.cancel == 0) return;
   player.life = 1;
   player.magic = 0;

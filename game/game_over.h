@@ -17,5 +17,6 @@ struct GameOverStarRecord {
 extern GameOverStarRecord gameOverStars[kGameOverStarCount];
 
 // One frame while the player is dead: the stars, from the 11th frame the
-// picture, and on Confirm or Cancel the floor restarts at its entrance.
+// picture, and on a Confirm or Cancel pressed after both were seen up for a
+// few frames with the picture shown, the floor restarts at its entrance.
 void RunGameOver();

@@ -1,7 +1,8 @@
 // Screenshots of the game from its own frames, headless on the virtual clock:
-// the title, a floor in play, a boss fight and the status screen, each played
-// on scripted keys in a scratch copy of a data set.
-// Usage: game_screenshots DATA_DIR OUT_DIR   (writes title, floor, boss, status .png)
+// the title, the first floor's first screen after New Game, a floor in play,
+// a boss fight and the status screen, each played on scripted keys in a
+// scratch copy of a data set.
+// Usage: game_screenshots DATA_DIR OUT_DIR   (writes title, first_screen, floor, boss, status .png)
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -37,6 +38,13 @@ constexpr const char* kPlayWalk = "R:70 RJ:14";
 // volley, caught with one shot in flight.
 constexpr int kBossRange = 160;
 constexpr const char* kBossVolley = "-:20 X:1 -:9 X:1 -:9 X:1 -:3";
+// From the title to the first floor: wait for the fade, open slot 1's window,
+// New Game; then Confirm now and then turns the opening's pages. The first
+// screen is caught once the player has stood a moment at the entrance.
+constexpr const char* kTitleToNewGame = "-:40 J:6 -:20 D:6 -:12 J:6 -:90";
+constexpr const char* kOpeningPage = "J:6 -:90";
+constexpr int kOpeningPages = 8;
+constexpr int kFirstScreenFrames = 30;
 // Frame limits of each wait: far more than any step needs.
 constexpr int kFrameLimit = 3000;
 
@@ -164,6 +172,21 @@ bool ShootTitle(const Shooter& shooter) {
   return shooter.Save("title");
 }
 
+// New Game from the title, through the opening, to the first floor's first
+// screen as a new player sees it.
+bool ShootFirstScreen(const Shooter& shooter) {
+  ScriptedPlay play;
+  play.Queue(kTitleToNewGame);
+  for (int page = 0; page < kOpeningPages; ++page) play.Queue(kOpeningPage);
+  if (!play.RunUntil(InFloorPlay, kFrameLimit)) return Shooter::Fail("New Game did not lead to a floor");
+  play.Clear();
+  play.Idle(kFirstScreenFrames);
+  if (!play.RunUntil([&] { return play.Finished(); }, kFrameLimit) || !InFloorPlay()) {
+    return Shooter::Fail("the first floor did not stay in play");
+  }
+  return shooter.Save("first_screen");
+}
+
 // A floor in play mid-jump, then the status screen opened from it.
 bool ShootFloorAndStatus(const Shooter& shooter) {
   ScriptedPlay play;
@@ -245,6 +268,7 @@ int main(int argc, char** argv) {
   fs::current_path(data.root());
   const Shooter shooter(outDir.string());
   const bool done = RunShots(data, nullptr, ShootTitle, shooter) &&
+                    RunShots(data, nullptr, ShootFirstScreen, shooter) &&
                     RunShots(data, kPlayFloor, ShootFloorAndStatus, shooter) &&
                     RunShots(data, kBossFloor, ShootBoss, shooter);
   // Out of the copy before it is removed.

@@ -4,7 +4,8 @@
 // chaser's acceleration to its speed, and a wall climber reaching a corner;
 // walkers falling off a ledge and hoppers landing, by the gravity they share;
 // and a sweep that runs every behaviour type and every kind of every set with
-// its attacks, the player present, checking each stays a sane record.
+// its attacks, the player present, checking each stays a sane record; and
+// no kind moving faster than the top speed the campaign check weighs it by.
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -242,6 +243,39 @@ TEST_F(EnemyTest, EveryBehaviourTypeAndEveryKindRunsBesideThePlayer) {
     }
   }
   EXPECT_GT(fired, 0);
+}
+
+// The campaign check weighs each kind by its behaviour's top speed: no kind
+// of any set, roaming beside the player, moves faster in a frame (sideways;
+// flyers also up or down) away from the walls that snap it back.
+TEST_F(EnemyTest, NoKindMovesFasterThanTheTopSpeedOfItsBehaviour) {
+  constexpr int kWall = 2 * 32, kRightWall = 74 * 32, kGround = 43 * 32;
+  int moved = 0;
+  for (int set = 1; set <= 9; ++set) {
+    for (int slot = 0; slot < kFloorKindSlots; ++slot) {
+      SCOPED_TRACE(::testing::Message() << "set " << set << " slot " << slot);
+      EnterFloor(set, {{25, 30, slot}});
+      const EnemyRecord& e = enemies[0];
+      if (e.life <= 0) continue;
+      PlacePlayer(35 * 32);
+      const EnemyTopSpeed top = TopSpeedOfBehaviour(e);
+      for (int frame = 0; frame < 600 && e.life > 0; ++frame) {
+        player.life = player.maxLife;
+        const double x = e.posX, y = e.posY;
+        UpdateEnemies();
+        UpdateShotsAndBullets();
+        const bool nearWalls = e.x + e.bodyLeft < kWall || e.x + e.bodyRight > kRightWall ||
+                               e.y + e.bodyTop < kWall || e.y + e.bodyBottom > kGround;
+        if (nearWalls || e.life <= 0) continue;
+        ASSERT_LE(std::abs(e.posX - x), top.sideways + 1e-9) << "frame " << frame;
+        if (e.flying == 1) {
+          ASSERT_LE(std::abs(e.posY - y), top.vertical + 1e-9) << "frame " << frame;
+        }
+        moved += e.posX != x || (e.flying == 1 && e.posY != y);
+      }
+    }
+  }
+  EXPECT_GT(moved, 1000);
 }
 
 }  // namespace

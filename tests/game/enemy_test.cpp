@@ -4,6 +4,7 @@
 // once when an enemy leaves the field, drawing probed on the cell-colour data
 // set, and a boss's defeat.
 #include <algorithm>
+#include <tuple>
 
 #include "game/enemies.h"
 #include "game/enemy_bullets.h"
@@ -46,6 +47,22 @@ TEST_F(EnemyTest, EveryKindSetBuildsItsTemplatesAndSheets) {
       EXPECT_GT(k.animDurations[0], 0);
       EXPECT_NE(enemySheets[slot][0], -1) << "sheet loaded";
       EXPECT_EQ(k.bossIndex, slot == shape.bossSlot ? shape.bossIndex : -1);
+    }
+    // The campaign check's templates, made without sheets, are the game's.
+    for (int slot = 0; slot < kEnemyKindSlots; ++slot) {
+      SCOPED_TRACE(slot);
+      const EnemyKindRecord built = FloorEnemyKind(set, slot);
+      const EnemyKindRecord& k = enemyKinds[slot];
+      EXPECT_EQ(std::make_tuple(built.behaviour, built.speed, built.speed2, built.flying, built.life, built.sheetSlot),
+                std::make_tuple(k.behaviour, k.speed, k.speed2, k.flying, k.life, k.sheetSlot));
+      EXPECT_EQ(std::make_tuple(built.width, built.bodyTop, built.bodyBottom, built.muzzleY, built.sizeFactor),
+                std::make_tuple(k.width, k.bodyTop, k.bodyBottom, k.muzzleY, k.sizeFactor));
+      for (int attack = 0; attack < kAttackSlots; ++attack) {
+        EXPECT_EQ(std::make_tuple(built.aimMode[attack], built.volleysPerBurst[attack], built.bulletSpeed[attack],
+                                  built.bulletKind[attack], built.slotChance[attack]),
+                  std::make_tuple(k.aimMode[attack], k.volleysPerBurst[attack], k.bulletSpeed[attack],
+                                  k.bulletKind[attack], k.slotChance[attack]));
+      }
     }
   }
   // Set 1: the black slime is scaled twice, its missing weak spot kept.

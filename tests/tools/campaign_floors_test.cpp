@@ -50,6 +50,19 @@ std::vector<datagen::FloorSource> FloorsWith(const std::string& name, void (*edi
   return floors;
 }
 
+// The built-in floors with header line `from` of floor `name` replaced by
+// `to` (a line "cells" adds `to` before the cell rows).
+std::vector<datagen::FloorSource> FloorsWithLine(const std::string& name, const std::string& from,
+                                                 const std::string& to) {
+  std::vector<datagen::FloorSource> floors = datagen::BuiltInFloors();
+  for (datagen::FloorSource& floor : floors) {
+    const std::size_t at = floor.text.find("\n" + from + "\n");
+    if (floor.name != name || at == std::string::npos) continue;
+    floor.text.replace(at + 1, from.size(), from == "cells" ? to + "\ncells" : to);
+  }
+  return floors;
+}
+
 // A pit cut into the ground row (44) of the floor, with spikes below it.
 template <int kFirst, int kWidth>
 void SpikePit(std::vector<std::string>& rows) {
@@ -96,6 +109,38 @@ TEST(CampaignFloorsTest, TheBuiltInCampaignIsFairAndUnfairFloorsAreRefusedByName
             "floor 001: spikes at (40, 45) on the first floor");
   EXPECT_EQ(FirstFault(FloorsWith("004", SpikePit<35, 3>)),
             "floor 004: a door at (70, 42) is out of a person's reach from entrance 0 with the chest's item");
+}
+
+// A stone ledge over floor 011's ground, its top at row 32, columns 18 to 24.
+void HighLedge(std::vector<std::string>& rows) {
+  for (int x = 18; x <= 24; ++x) rows[32][x] = 'B';
+}
+
+// What kills, from the game's own kinds: a green slime (kind set 2, slot 0)
+// fires level bullets at 1.8 pixels a frame for 320 frames; a snake (kind
+// set 6, slot 2) runs at 5.
+TEST(CampaignFloorsTest, BulletLanesOverTheFirstAreasJumpsAndThreatsOutOfSightAreRefused) {
+  // Near floor 004's dip its lane crosses the jumps over it; twenty cells
+  // off, its bullets end before they reach the dip.
+  EXPECT_EQ(FirstFault(FloorsWithLine("004", "cells", "enemy 50 42 0")),
+            "floor 004: the jump from (31, 43) to (36, 44) crosses the bullet lane of the enemy at (50, 42)");
+  EXPECT_EQ(FirstFault(FloorsWithLine("004", "cells", "enemy 58 42 0")), "");
+  // Past the first area a lane is fair; in the dark the snake of floor 071
+  // is seen too late without the Eternal Candle.
+  EXPECT_EQ(FirstFault(FloorsWithLine("011", "cells", "enemy 50 42 0")), "");
+  EXPECT_EQ(FirstFault(FloorsWithLine("071", "flags 0 0 0 0 0 0 0 0", "flags 0 1 0 0 0 0 0 0")),
+            "floor 071: the enemy at (40, 42) walks at 5.00 pixels a frame, in sight 19 frames before it "
+            "reaches (40, 43) (24 needed)");
+  // A red slime walking off a ledge twelve rows over the ground falls into
+  // the view too fast; the ledge alone is fair.
+  std::vector<datagen::FloorSource> ledge = FloorsWith("011", HighLedge);
+  EXPECT_EQ(FirstFault(ledge), "");
+  for (datagen::FloorSource& floor : ledge) {
+    if (floor.name == "011") floor.text.replace(floor.text.find("\ncells\n"), 7, "\nenemy 22 30 1\ncells\n");
+  }
+  EXPECT_EQ(FirstFault(ledge),
+            "floor 011: the enemy at (22, 30) falls at 12.00 pixels a frame, in sight 22 frames before it "
+            "reaches (16, 43) (24 needed)");
 }
 
 TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {

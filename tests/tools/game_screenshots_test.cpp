@@ -1,4 +1,4 @@
-// The screenshot tool run as a user runs it, on the generated data set: four
+// The screenshot tool run as a user runs it, on the generated data set: five
 // distinct full frames of the game written, the data set left as it was, and
 // a folder without a data set refused.
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr const char* kShots[] = {"title", "floor", "boss", "status"};
+constexpr const char* kShots[] = {"title", "first_screen", "floor", "boss", "status"};
 
 int RunTool(const std::string& dataDir, const std::string& outDir) {
   const std::string command = std::string(QZ_GAME_SCREENSHOTS_PATH) + " '" + dataDir + "' '" + outDir + "' >/dev/null";
@@ -43,7 +43,7 @@ std::vector<std::uint32_t> ReadFrame(const std::string& bytes) {
   return pixels;
 }
 
-TEST(GameScreenshots, WritesFourDistinctFramesOfTheGameAndLeavesTheDataSetAlone) {
+TEST(GameScreenshots, WritesFiveDistinctFramesOfTheGameAndLeavesTheDataSetAlone) {
   const std::string& data = qz::testing::GameDataSet(datagen::ArtStyle::kReadable);
   const qz::testing::ScratchFolder out;
   ASSERT_EQ(RunTool(data, out.Posix("shots")), 0);

@@ -37,6 +37,12 @@ struct CellContext {
 
 constexpr std::uint32_t kInk = 0x101018;  // outlines
 
+// The candle masks of dark floors (mask_candle01.png, and mask_candle02.png
+// with the Eternal Candle): fully lit within the radius around the player's
+// sprite, fading to dark over the fade width beyond it.
+constexpr double kCandleLitRadius[2] = {110.0, 170.0};
+constexpr double kCandleFadeWidth = 60.0;
+
 // Families of painters (sprite_art.cpp, hud_art.cpp, effect_art.cpp,
 // tile_art.cpp).
 void PaintPlayerCell(const CellContext& c);

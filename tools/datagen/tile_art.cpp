@@ -288,8 +288,8 @@ void Logo(const CellContext& c) {
 // Black is light (nothing subtracted), white is darkness; a soft edge.
 void Mask(const CellContext& c) {
   Canvas& k = c.canvas;
-  const double light = c.entry.label == "large" ? 170.0 : 110.0;
-  const double edge = 60.0;
+  const double light = kCandleLitRadius[c.entry.label == "large" ? 1 : 0];
+  const double edge = kCandleFadeWidth;
   for (int y = 0; y < c.h; ++y) {
     for (int x = 0; x < c.w; ++x) {
       const double d = std::hypot(x + 0.5 - c.w / 2.0, y + 0.5 - c.h / 2.0);

@@ -1,0 +1,252 @@
+// The threats of a floor from the game's kind templates: each placed enemy's
+// bullets (their lane at its muzzle's height, their speed and range), its
+// walk or flight, and its fall off the ends of the ground it walks; and the
+// view the camera keeps around the player, or the candle's light on a dark
+// floor, that decides how long each is seen before it reaches the route.
+#include "tools/datagen/threat_check.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "game/enemies.h"
+#include "game/enemy_bullets.h"
+#include "game/floor_play.h"
+#include "game/floor_records.h"
+#include "game/map_cells.h"
+#include "game/player.h"
+#include "tools/datagen/art_common.h"
+
+namespace datagen {
+namespace {
+
+using M = MapFileData;
+constexpr int kFieldColumns = 76, kFieldRows = 47;
+constexpr int kSpriteHalf = 32;  // the player's and the camera's 64-pixel sprite cell
+constexpr double kInSight = std::numeric_limits<double>::infinity();
+// The player's body around its sprite's centre, and the view around it.
+constexpr double kBodyHalfWidth = (kBodyRight - kBodyLeft) / 2.0;
+constexpr double kBodyHalfHeight = (kBodyBottom - kBodyTop) / 2.0;
+constexpr double kViewLeft = kCameraLeadX + kSpriteHalf, kViewRight = kViewWidth - kViewLeft;
+constexpr double kViewUp = kCameraLeadY + kSpriteHalf, kViewDown = kViewHeight - kViewUp;
+
+std::string CellText(const Cell& cell) {
+  char text[32];
+  std::snprintf(text, sizeof text, "(%d, %d)", cell.first, cell.second);
+  return text;
+}
+
+// The centre of the player's sprite standing at stand place (x, y): body
+// cells (x, y - 1) and (x, y).
+double CentreX(const Cell& stand) { return stand.first * kCellSize + kCellSize / 2.0; }
+double CentreY(const Cell& stand) { return stand.second * kCellSize; }
+
+// The fastest of the bullets one attack slot fires.
+double FastestBullet(const EnemyKindRecord& k, int slot) {
+  const int kind = std::clamp(k.bulletKind[slot], 0, 19);
+  double speed = k.bulletSpeed[slot];
+  if (kind == kLineBurstKind) speed += kLineBurstSpeedStep * (kLineBurstBullets - 1);
+  if (kind == kSplittingBulletKind) speed = std::max(speed, kSplitBulletSpeed);
+  if (kind == kReaimKind) speed = std::max(speed, kReaimedBulletSpeed);
+  return speed;
+}
+
+// Whether an attack slot is ever chosen: slot 0 while its chance is drawn
+// under 100, slot 2 past both chances.
+bool SlotFires(const EnemyKindRecord& k, int slot) {
+  if (k.volleysPerBurst[0] == 0 || k.volleysPerBurst[slot] == 0 || k.aimMode[slot] == 4) return false;
+  if (slot == 0) return true;
+  return k.slotChance[0] < 100 && (slot == 1 || k.slotChance[1] < 100);
+}
+
+}  // namespace
+
+FloorThreats::FloorThreats(const M& open, bool candle)
+    : map_(open), viewRadius_(open.mapFlags[kMapFlagDark] == 1 ? kCandleLitRadius[candle ? 1 : 0] : 0.0) {
+  for (const M::Placement& placement : open.enemyPlacements) AddEnemy(placement);
+}
+
+int FloorThreats::At(int x, int y) const {
+  if (x < 0 || x >= kFieldColumns || y < 0 || y >= kFieldRows) return kAttrSolidBlock;
+  return map_.attributeLayer[M::CellIndex(x, y)];
+}
+
+bool FloorThreats::Open(int x, int y) const { return At(x, y) <= kAttrOneWay; }
+
+void FloorThreats::AddEnemy(const M::Placement& placement) {
+  const EnemyKindRecord k = FloorEnemyKind(map_.kindSet, placement.value);
+  if (k.life <= 0) return;
+  const Cell enemy{placement.tileX, placement.tileY};
+  const int x = placement.tileX * kCellSize;
+  int y = placement.tileY * kCellSize;
+  // A walker placed into its ground is lifted onto it, as the copy from the
+  // template does.
+  if (k.flying == 0 && At((x + k.bodyLeft) / kCellSize, (y + k.bodyBottom) / kCellSize) >= kAttrOneWay) {
+    y = y - y % kCellSize - 1;
+  }
+  const double centreX = x + k.width / 2.0;
+  const EnemyTopSpeed top = TopSpeedOfBehaviour(k);
+  const int groundRow = (y + k.bodyBottom) / kCellSize + 1;
+  if (k.flying == 1 && (top.sideways > 0 || top.vertical > 0)) {
+    movers_.push_back({enemy, top.sideways, top.vertical, -1});
+  }
+  if (k.flying == 0 && top.sideways > 0) movers_.push_back({enemy, top.sideways, 0.0, groundRow});
+
+  // Bullets: each slot it fires from its muzzle, strikes where their centre
+  // is; level ones only sideways. A lane runs each way the enemy may face,
+  // from the muzzle as far as the bullets fly or to what stops them; one
+  // that moves sideways shoots from anywhere along its row, so its lanes run
+  // the whole open row.
+  BulletLane lane{enemy, {}};
+  for (int slot = 0; slot < kAttackSlots; ++slot) {
+    if (!SlotFires(k, slot)) continue;
+    const double speed = FastestBullet(k, slot);
+    const bool passes = BulletKindPassesCells(k.bulletKind[slot]);
+    for (int facing : {-1, 1}) {
+      EnemyRecord placed = k;
+      placed.x = x, placed.y = y, placed.facing = facing;
+      const BulletStart muzzle = EnemyMuzzle(placed);
+      const int hitX = muzzle.x + kBulletHitOffset, hitY = muzzle.y + kBulletHitOffset;
+      if (facing < 0) {
+        shots_.push_back({enemy, centreX, static_cast<double>(hitY), speed, speed * kBulletLife, k.aimMode[slot] == 0});
+      }
+      const int row = hitY / kCellSize, first = hitX / kCellSize;
+      const int last = top.sideways > 0
+                           ? (facing < 0 ? 0 : kFieldColumns - 1)
+                           : static_cast<int>(hitX + facing * speed * (kBulletLife - 1)) / kCellSize;
+      for (int c = first; c >= 0 && c < kFieldColumns && (c - last) * facing <= 0; c += facing) {
+        if (!passes && At(c, row) >= kAttrSolidFrom) break;
+        lane.cells.insert({c, row});
+      }
+    }
+  }
+  if (!lane.cells.empty()) lanes_.push_back(lane);
+
+  // A walker walks off the ends of its ground and falls onto what lies below.
+  if (k.flying == 1 || top.sideways == 0) return;
+  const int column = static_cast<int>(centreX) / kCellSize;
+  for (int dir : {-1, 1}) {
+    int c = column;
+    while (Open(c + dir, groundRow - 1) && At(c + dir, groundRow) >= kAttrOneWay) c += dir;
+    if (!Open(c + dir, groundRow - 1)) continue;
+    c += dir;
+    int landing = groundRow;
+    while (landing < kFieldRows && At(c, landing) < kAttrOneWay) ++landing;
+    falls_.push_back({enemy, c, groundRow, landing});
+  }
+}
+
+double FloorThreats::FramesInSight(const Cell& stand, double x, double y, double speed, bool level) const {
+  double dx = x - CentreX(stand), dy = y - CentreY(stand);
+  if (level) {
+    if (std::abs(dy) > kBodyHalfHeight) return kInSight;  // passes over or under the body
+    dy = 0;
+  }
+  const double distance = std::hypot(dx, dy);
+  const bool inView = viewRadius_ > 0 ? distance <= viewRadius_
+                                      : dx >= -kViewLeft && dx <= kViewRight && dy >= -kViewUp && dy <= kViewDown;
+  if (inView || distance == 0) return kInSight;
+  const double ux = std::abs(dx) / distance, uy = std::abs(dy) / distance;
+  const auto along = [ux, uy](double halfX, double halfY) {
+    return std::min(ux > 0 ? halfX / ux : kInSight, uy > 0 ? halfY / uy : kInSight);
+  };
+  double view = along(dx < 0 ? kViewLeft : kViewRight, dy < 0 ? kViewUp : kViewDown);
+  if (viewRadius_ > 0) view = std::min(view, viewRadius_);
+  return (view - along(kBodyHalfWidth, kBodyHalfHeight)) / speed;
+}
+
+double FloorThreats::FramesInSight(const Mover& m) const {
+  // Out of sight it must cross the view's edge, or the candle's light, and
+  // cover the way from there to the body: level at the body's top or bottom
+  // edge, where the light is narrowest, straight up or down at its side, or
+  // at a slant to its corner.
+  const auto over = [](double way, double speed) { return speed > 0 ? way / speed : kInSight; };
+  if (viewRadius_ > 0) {
+    const double r = viewRadius_;
+    const double level = over(std::sqrt(r * r - kBodyHalfHeight * kBodyHalfHeight) - kBodyHalfWidth, m.sideways);
+    const double upright = over(std::sqrt(r * r - kBodyHalfWidth * kBodyHalfWidth) - kBodyHalfHeight, m.vertical);
+    const double slant = m.sideways > 0 && m.vertical > 0
+                             ? over(r - std::hypot(kBodyHalfWidth, kBodyHalfHeight), std::hypot(m.sideways, m.vertical))
+                             : kInSight;
+    return std::min({level, upright, slant});
+  }
+  return std::min(over(std::min(kViewLeft, kViewRight) - kBodyHalfWidth, m.sideways),
+                  over(std::min(kViewUp, kViewDown) - kBodyHalfHeight, m.vertical));
+}
+
+const BulletLane* FloorThreats::LaneAcross(const RouteJump& jump) const {
+  const auto [fromX, fromY] = jump.from;
+  const auto [toX, toY] = jump.to;
+  const int top = std::min(fromY, toY) - jump.rise - 1;
+  for (const BulletLane& lane : lanes_) {
+    for (int c = std::min(fromX, toX); c <= std::max(fromX, toX); ++c) {
+      const int bottom = c == fromX ? fromY : c == toX ? toY : kFieldRows;
+      for (int r = top; r <= bottom && Open(c, r); ++r) {
+        if (lane.cells.count({c, r}) != 0) return &lane;
+      }
+    }
+  }
+  return nullptr;
+}
+
+std::string FloorThreats::SightFault(const std::set<Cell>& route) const {
+  const auto fault = [](const Cell& enemy, const char* what, double speed, double frames, const Cell& stand) {
+    char text[160];
+    std::snprintf(text, sizeof text, " %s at %.2f pixels a frame, in sight %.0f frames before it reaches ", what,
+                  speed, std::floor(frames));
+    return "the enemy at " + CellText(enemy) + text + CellText(stand) + " (" + std::to_string(kSightFrames) +
+           " needed)";
+  };
+  // A mover too fast for the view: named with the stand place of the route
+  // nearest it (on a walker's level).
+  for (const Mover& m : movers_) {
+    const double frames = FramesInSight(m);
+    if (frames >= kSightFrames) continue;
+    const Cell* nearest = nullptr;
+    for (const Cell& stand : route) {
+      if (m.feetRow >= 0 && stand.second != m.feetRow - 1) continue;
+      const auto distance = [&m](const Cell& c) {
+        return std::hypot(c.first - m.enemy.first, c.second - m.enemy.second);
+      };
+      if (nearest == nullptr || distance(stand) < distance(*nearest)) nearest = &stand;
+    }
+    const double speed = std::max(m.sideways, m.vertical);
+    if (nearest != nullptr) return fault(m.enemy, m.feetRow >= 0 ? "walks" : "flies", speed, frames, *nearest);
+  }
+  // Bullets from where the enemy stands: of the places they reach too soon,
+  // the one nearest it.
+  for (const Shot& shot : shots_) {
+    const Cell* nearest = nullptr;
+    double nearestDistance = kInSight, nearestFrames = 0;
+    for (const Cell& stand : route) {
+      const double distance = std::hypot(shot.muzzleX - CentreX(stand), shot.muzzleY - CentreY(stand));
+      if (distance > shot.range || distance >= nearestDistance) continue;
+      const double frames = FramesInSight(stand, shot.muzzleX, shot.muzzleY, shot.speed, shot.level);
+      if (frames < kSightFrames) nearest = &stand, nearestDistance = distance, nearestFrames = frames;
+    }
+    if (nearest != nullptr) return fault(shot.enemy, "shoots", shot.speed, nearestFrames, *nearest);
+  }
+  // A fall: seen from when its feet come into the view above the player
+  // standing where it lands until they reach the body's top.
+  for (const Fall& f : falls_) {
+    for (int c = f.column - 1; c <= f.column + 1; ++c) {
+      const Cell stand{c, f.groundRow - 1};
+      if (route.count(stand) == 0) continue;
+      const double viewTop = CentreY(stand) - (viewRadius_ > 0 ? viewRadius_ : kViewUp);
+      const double bodyTop = CentreY(stand) - kBodyHalfHeight;
+      double feet = f.fromRow * kCellSize, speed = kEnemyFirstFallSpeed;
+      if (feet >= viewTop) continue;  // in sight before it falls
+      int frames = 0;
+      while (feet < bodyTop) {
+        feet += speed;
+        speed = std::min(speed + kEnemyGravity, kEnemyFallCap);
+        if (feet >= viewTop) ++frames;
+      }
+      if (frames < kSightFrames) return fault(f.enemy, "falls", speed, frames, stand);
+    }
+  }
+  return "";
+}
+
+}  // namespace datagen

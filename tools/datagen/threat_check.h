@@ -1,0 +1,91 @@
+// What kills on a floor, as the campaign check weighs it against the route:
+// the bullet lanes of the enemies that shoot, and how long each threat is
+// in sight before it reaches a place the route stands on. Everything comes
+// from the game's own kind templates, bullet and camera constants.
+#pragma once
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "game/map_format.h"
+
+namespace datagen {
+
+using Cell = std::pair<int, int>;
+
+// Frames a threat must be on screen before it reaches the player's path.
+inline constexpr int kSightFrames = 24;
+
+// A move of the route that leaves the ground: from stand place `from`, up
+// `rise` rows, sideways to the column of `to` and down onto it.
+struct RouteJump {
+  Cell from, to;
+  int rise;
+};
+
+// The row of cells an enemy's bullets cross at its muzzle's height, both
+// ways from it to what stops them or out of their range.
+struct BulletLane {
+  Cell enemy;  // the enemy's placement
+  std::set<Cell> cells;
+};
+
+class FloorThreats {
+ public:
+  // `open`: the floor's cells as the route finds them; `candle`: whether the
+  // Eternal Candle lights a dark floor wider.
+  FloorThreats(const MapFileData& open, bool candle);
+
+  const std::vector<BulletLane>& Lanes() const { return lanes_; }
+  // The lane the jump's arc, landing or the open cells under its arc
+  // cross, or nullptr.
+  const BulletLane* LaneAcross(const RouteJump& jump) const;
+  // "" when every threat is in sight for kSightFrames before it reaches a
+  // stand place of `route`; otherwise what, from where, to where.
+  std::string SightFault(const std::set<Cell>& route) const;
+
+ private:
+  // A moving enemy: it may come from anywhere out of sight, a walker only
+  // along its own level (its feet's row).
+  struct Mover {
+    Cell enemy;
+    double sideways, vertical;  // pixels a frame
+    int feetRow;                // walkers; -1 for flyers
+  };
+  // Bullets: from the muzzle (pixels) at their fastest, straight at the
+  // player (`level`: only sideways), as far as their range.
+  struct Shot {
+    Cell enemy;
+    double muzzleX, muzzleY;
+    double speed, range;
+    bool level;
+  };
+  // A walker's fall off an end of its ground: down `column` from the ground
+  // row it walked on to the ground it lands on.
+  struct Fall {
+    Cell enemy;
+    int column, fromRow, groundRow;
+  };
+
+  int At(int x, int y) const;
+  bool Open(int x, int y) const;
+  void AddEnemy(const MapFileData::Placement& placement);
+  // Frames a bullet from pixel (x, y) at `speed` straight at the player
+  // standing at `stand` is in sight before it touches the body; infinity
+  // when it starts in sight.
+  double FramesInSight(const Cell& stand, double x, double y, double speed, bool level) const;
+  // Frames a mover coming from out of sight is in sight before it touches
+  // the body.
+  double FramesInSight(const Mover& mover) const;
+
+  const MapFileData& map_;
+  double viewRadius_;  // dark floors: the lit radius; else 0
+  std::vector<BulletLane> lanes_;
+  std::vector<Mover> movers_;
+  std::vector<Shot> shots_;
+  std::vector<Fall> falls_;
+};
+
+}  // namespace datagen
