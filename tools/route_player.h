@@ -140,6 +140,9 @@ class RoutePlayer {
   // A press of planned length: it starts as a decision does but ends on
   // time, `after` held then.
   std::string Press(const Keys& keys, int frames, const Keys& after = {});
+  // A press like Press that ends early, its keys still held, once `seen()`
+  // holds: a player who sees something coming stops doing the planned.
+  std::string PressUnless(const Keys& keys, int frames, const Keys& after, const std::function<bool()>& seen);
   // What is held now a reaction time longer, then the answer pressed.
   std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
   template <typename Reached>
