@@ -648,9 +648,11 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
       problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
       now = {};
     } else {
-      // Shot pressed and let go by turns, the bullets looked at in between.
-      now = now == fire ? aim : fire;
-      problem = Hold(now, kMinimumPress);
+      // Shot pressed and let go by turns, the bullets looked at in between;
+      // the rhythm is planned, so only its first press comes late.
+      const Keys next = now == fire ? aim : fire;
+      problem = Press(next, kMinimumPress, next == fire ? aim : fire);
+      now = next;
     }
     if (!problem.empty()) return problem;
   }

@@ -206,7 +206,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .HoldTo(kRight, Column(53)).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
              .WalkTo(Column(60)).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
              .TakeDoor()},
-        {"025", "026", FromTheSign().HoldTo(kRight, Column(18)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
+        // The wisp fought from by its pen's window, out of its fire's way.
+        {"025", "026", FromTheSign().FightFrom(kShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
       {"sky", {"026", 18, 0, 3, true, 1, {kBreakPower}},
        {{"026", "027", SignAndMagic().Then(ChestAndDoor())},
         // The True Eye from the chest, then over the trench on the bridge it shows.
