@@ -224,7 +224,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // The mole and the mushroom let come to the player first.
         {"042", "055", SignAndMagic().WalkTo(Column(19)).Wait(90).Then(ChestPastThePlank()).Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the lowest branch, out of her bullets' way.
-        {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor()), 3}}},
+        {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
        // creature comes within a shot, then over the fireball to the chest.
