@@ -215,7 +215,9 @@ bool EnemyBulletOnScreen() {
 // in flight.
 bool ShootHall(const Shooter& shooter, const Hall& hall) {
   ScriptedPlay play;
-  if (!play.RunUntil(InFloorPlay, kFrameLimit)) return Shooter::Fail(std::string("floor ") + hall.floor + " not entered");
+  if (!play.RunUntil(InFloorPlay, kFrameLimit)) {
+    return Shooter::Fail(std::string("floor ") + hall.floor + " not entered");
+  }
   // Each fight from the same random numbers, whichever halls were shot before.
   qz::SeedRandom(1);
   const EnemyRecord* boss = NearestBoss();

@@ -120,9 +120,9 @@ struct FloorRoute {
   const char* floor;
   const char* next;
   Route route;
-  // The random numbers the floor starts from. The halls of the bosses whose
-  // bullets pass through walls are won on most seeds, not all: theirs is one
-  // that wins.
+  // The random numbers the floor starts from. The Second Witch's hall, whose
+  // homing bullets pass through walls, is won on most seeds, not all: its
+  // seed is one that wins.
   std::uint32_t seed = 1;
 };
 // The replicas in the order the campaign's chests give them.
