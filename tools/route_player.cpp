@@ -563,13 +563,11 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
     if (trace_) Trace(climb ? "climb" : drop ? "drop" : step ? "step" : shoot ? "fight" : "wait");
     // A move's keys reach the game late by themselves: the wait before them
     // is that much shorter.
-    const int before = shoot && shooting  ? 0
-                       : stay && !step ? kMinimumPress
-                                       : std::max(0, wait - perturbation_.reactionDelay);
+    int before = std::max(0, wait - perturbation_.reactionDelay);
+    if (stay && !step) before = shoot && shooting ? 0 : kMinimumPress;
     // Standing, the keys held go on while the move's time comes.
-    std::string problem = before <= 0            ? ""
-                          : stay && !step ? PressUnless({}, before, {}, newThreat)
-                                          : Hold(held_, before);
+    std::string problem;
+    if (before > 0) problem = stay && !step ? PressUnless({}, before, {}, newThreat) : Hold(held_, before);
     if (problem.empty() && climb) problem = Press({kKeyJump}, kClimbPress);
     if (problem.empty() && drop) problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
     if (problem.empty() && step) problem = Press({kKeyRight}, kStepPress);
