@@ -1,8 +1,9 @@
 // Screenshots of the game from its own frames, headless on the virtual clock:
 // the title, the first floor's first screen after New Game, a floor in play,
-// a boss fight and the status screen, each played on scripted keys in a
-// scratch copy of a data set.
-// Usage: game_screenshots DATA_DIR OUT_DIR   (writes title, first_screen, floor, boss, status .png)
+// the status screen and every boss hall mid-fight, each played on scripted
+// keys in a scratch copy of a data set.
+// Usage: game_screenshots DATA_DIR OUT_DIR
+//   (writes title, first_screen, floor, status, boss and hall025 ... hall100 .png)
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "core/random.h"
 #include "core/window_state.h"
 #include "game/crossfade.h"
 #include "game/floor_play.h"
@@ -29,14 +31,27 @@ namespace {
 
 using veltrin::testing::ScriptedPlay;
 
-// The floors shown, by map name, both entered at entrance 0 through the debug file.
+// The floors shown, by map name, each entered at entrance 0 through the debug file.
 constexpr const char* kPlayFloor = "001";
-constexpr const char* kBossFloor = "010";
+// The boss halls and the pictures of their fights: the longest walk towards
+// the boss, and whether the volley waits for the boss's bullets to show (the
+// Balloon Slime has none and comes to the player).
+struct Hall {
+  const char* floor;
+  const char* picture;
+  int walkFrames;
+  bool waitForBullets;
+};
+constexpr Hall kHalls[] = {{"010", "boss", 240, false},    {"025", "hall025", 240, true},
+                           {"040", "hall040", 240, true},  {"055", "hall055", 240, true},
+                           {"070", "hall070", 90, false},  {"085", "hall085", 240, true},
+                           {"100", "hall100", 480, true}};
 // The walk on the play floor before its shot: a run and a jump, caught in the air.
 constexpr const char* kPlayWalk = "R:70 RJ:14";
-// How close the player walks up to the boss before firing (pixels), and the
-// volley, caught with one shot in flight.
+// How close the player walks up to the boss before firing (pixels), the
+// frames before a stop counts as a wall's, and the volley.
 constexpr int kBossRange = 160;
+constexpr int kMinimumWalk = 10;
 constexpr const char* kBossVolley = "-:20 X:1 -:9 X:1 -:9 X:1 -:3";
 // From the title to the first floor: wait for the fade, open slot 1's window,
 // New Game; then Confirm now and then turns the opening's pages. The first
@@ -45,14 +60,17 @@ constexpr const char* kTitleToNewGame = "-:40 J:6 -:20 D:6 -:12 J:6 -:90";
 constexpr const char* kOpeningPage = "J:6 -:90";
 constexpr int kOpeningPages = 8;
 constexpr int kFirstScreenFrames = 30;
+// In the halls the volley waits for the boss's bullets to show, at most this long.
+constexpr int kHallBulletWait = 400;
+constexpr int kHallLife = 200;
 // Frame limits of each wait: far more than any step needs.
 constexpr int kFrameLimit = 3000;
 
 namespace fs = std::filesystem;
 
 // The debug start: every shot and item, so the status screen's panel is full,
-// and room for magic. Keys are Shift-JIS and lines end in CR LF.
-std::string DebugFile(const char* floor) {
+// room for magic, and `life` points. Keys are Shift-JIS and lines end in CR LF.
+std::string DebugFile(const char* floor, int life) {
   using namespace qz::text;
   const std::string lines[] = {
       "[DebugUse]",
@@ -61,7 +79,7 @@ std::string DebugFile(const char* floor) {
       std::string(kDebugMapFileKey) + "=" + floor,
       std::string(kDebugEntranceKey) + "=0",
       "[PlayerData]",
-      std::string(kDebugLifeKey) + "=1",
+      std::string(kDebugLifeKey) + "=" + std::to_string(life),
       std::string(kDebugMagicKey) + "=40",
       std::string(kDebugBlazeLevelKey) + "=1",
       std::string(kDebugGravityLevelKey) + "=1",
@@ -96,13 +114,13 @@ class ScratchDataSet {
   bool copied() const { return copied_; }
   const fs::path& root() const { return root_; }
   // Writes the debug file for `floor`, or removes it for a start on the title.
-  bool UseDebugStart(const char* floor) const {
+  bool UseDebugStart(const char* floor, int life) const {
     const fs::path path = root_ / "debug.ini";
     std::error_code ignored;
     fs::remove(path, ignored);
     if (floor == nullptr) return true;
     std::ofstream file(path, std::ios::binary);
-    file << DebugFile(floor);
+    file << DebugFile(floor, life);
     return static_cast<bool>(file);
   }
 
@@ -205,33 +223,55 @@ bool ShootFloorAndStatus(const Shooter& shooter) {
   return shooter.Save("status");
 }
 
-// Walks up to the boss, facing it, and fires until a volley is in flight.
-bool ShootBoss(const Shooter& shooter) {
-  ScriptedPlay play;
-  if (!play.RunUntil(InFloorPlay, kFrameLimit)) {
-    return Shooter::Fail(std::string("floor ") + kBossFloor + " not entered");
+bool EnemyBulletOnScreen() {
+  for (const ShotRecord& bullet : enemyBullets) {
+    if (bullet.inUse != 0 && bullet.x + 24 > cameraX && bullet.x < cameraX + kScreenWidth && bullet.y + 24 > cameraY &&
+        bullet.y < cameraY + kScreenHeight) {
+      return true;
+    }
   }
-  const EnemyRecord* boss = NearestBoss();
-  if (boss == nullptr) return Shooter::Fail(std::string("floor ") + kBossFloor + " holds no boss");
-  const bool bossOnTheRight = boss->x > player.x;
-  play.Hold({bossOnTheRight ? veltrin::testing::kKeyRight : veltrin::testing::kKeyLeft}, kFrameLimit);
-  const bool near = play.RunUntil(
-      [&] { return std::abs(boss->x - player.x) <= kBossRange || player.dead != 0; }, kFrameLimit);
-  play.Clear();
-  play.Queue(kBossVolley);
-  if (!near || !play.RunUntil([&] { return play.Finished() || player.dead != 0; }, kFrameLimit) ||
-      player.dead != 0) {
-    return Shooter::Fail("the boss of floor " + std::string(kBossFloor) + " was not reached alive");
-  }
-  return shooter.Save("boss");
+  return false;
 }
 
-// Starts the game with the debug file for `floor` (the title when null) and runs `shoot`.
-bool RunShots(const ScratchDataSet& data, const char* floor, bool (*shoot)(const Shooter&), const Shooter& shooter) {
-  if (!data.UseDebugStart(floor)) return Shooter::Fail("cannot write the debug file");
+// Walks up to the hall's boss, facing it (or as far as a wall lets), waits for
+// the boss's bullets to show if asked and fires a volley, caught with a shot
+// in flight.
+bool ShootHall(const Shooter& shooter, const Hall& hall) {
+  ScriptedPlay play;
+  if (!play.RunUntil(InFloorPlay, kFrameLimit)) {
+    return Shooter::Fail(std::string("floor ") + hall.floor + " not entered");
+  }
+  // Each fight from the same random numbers, whichever halls were shot before.
+  qz::SeedRandom(1);
+  const EnemyRecord* boss = NearestBoss();
+  if (boss == nullptr) return Shooter::Fail(std::string("floor ") + hall.floor + " holds no boss");
+  const bool bossOnTheRight = boss->x > player.x;
+  play.Hold({bossOnTheRight ? veltrin::testing::kKeyRight : veltrin::testing::kKeyLeft}, kFrameLimit);
+  const int start = play.frames();
+  play.RunUntil(
+      [&] {
+        const bool againstAWall = play.frames() - start > kMinimumWalk && player.velocityX == 0.0;
+        return std::abs(boss->x - player.x) <= kBossRange || player.dead != 0 || againstAWall ||
+               play.frames() - start >= hall.walkFrames;
+      },
+      kFrameLimit);
+  play.Clear();
+  if (hall.waitForBullets) play.RunUntil([&] { return EnemyBulletOnScreen() || player.dead != 0; }, kHallBulletWait);
+  play.Queue(kBossVolley);
+  if (!play.RunUntil([&] { return play.Finished() || player.dead != 0; }, kFrameLimit) || player.dead != 0 ||
+      NearestBoss() == nullptr) {
+    return Shooter::Fail("the fight on floor " + std::string(hall.floor) + " ended before its picture");
+  }
+  return shooter.Save(hall.picture);
+}
+
+// Starts the game with the debug file for `floor` (the title when null) and `life` points, and runs `shoot`.
+template <typename Shoot>
+bool RunShots(const ScratchDataSet& data, const char* floor, int life, Shoot shoot) {
+  if (!data.UseDebugStart(floor, life)) return Shooter::Fail("cannot write the debug file");
   const GameRun run;
   if (!run.started()) return Shooter::Fail("the game did not start");
-  return shoot(shooter);
+  return shoot();
 }
 
 // The exit code of a run that cannot start.
@@ -267,10 +307,13 @@ int main(int argc, char** argv) {
   if (!data.copied()) return Refuse("cannot copy " + dataDir.string());
   fs::current_path(data.root());
   const Shooter shooter(outDir.string());
-  const bool done = RunShots(data, nullptr, ShootTitle, shooter) &&
-                    RunShots(data, nullptr, ShootFirstScreen, shooter) &&
-                    RunShots(data, kPlayFloor, ShootFloorAndStatus, shooter) &&
-                    RunShots(data, kBossFloor, ShootBoss, shooter);
+  bool done = RunShots(data, nullptr, 1, [&] { return ShootTitle(shooter); }) &&
+              RunShots(data, nullptr, 1, [&] { return ShootFirstScreen(shooter); }) &&
+              RunShots(data, kPlayFloor, 1, [&] { return ShootFloorAndStatus(shooter); });
+  // The halls' fights are shot with life to spare: a hit on the way is no failure.
+  for (const Hall& hall : kHalls) {
+    done = done && RunShots(data, hall.floor, kHallLife, [&] { return ShootHall(shooter, hall); });
+  }
   // Out of the copy before it is removed.
   fs::current_path(outDir);
   return done ? 0 : 1;

@@ -286,6 +286,20 @@ std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) 
   return problem;
 }
 
+std::string RoutePlayer::PressUnless(const Keys& keys, int frames, const Keys& after,
+                                     const std::function<bool()>& seen) {
+  play_.Clear();
+  const int late = keys != held_ ? perturbation_.reactionDelay : 0;
+  play_.Hold(held_, late);
+  play_.Hold(keys, frames);
+  bool interrupted = false;
+  const bool done = play_.RunUntil(
+      [&] { return play_.Finished() || player.dead != 0 || (interrupted = seen()); }, late + frames + kBlockingSlack);
+  // Cut short, the press's keys are still held until the next decision.
+  held_ = interrupted ? keys : after;
+  return Outcome(done);
+}
+
 std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames, const Keys& after) {
   const std::string problem = Hold(now, kMinimumPress);
   return problem.empty() ? Press(answer, frames, after) : problem;
@@ -501,10 +515,19 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
     if (here == places.end()) return "not on a ledge at " + std::to_string(player.x) + "," + std::to_string(player.y);
     const int above = here != places.begin() ? *(here - 1) : player.y;
     const int below = here + 1 != places.end() ? *(here + 1) : player.y;
-    const BodyPlace standing{static_cast<double>(player.x), static_cast<double>(player.y), false};
-    if (threatSeen < 0 && FirstBulletHit({standing}, kNoHit, kMargin) < kNoHit) threatSeen = play_.frames();
-    // What answers a bullet starts 6 frames after it was first seen.
-    const int wait = threatSeen < 0 ? kMinimumPress : std::max(0, kMinimumPress - (play_.frames() - threatSeen));
+    // The bullets are watched while the player stands and shoots: a new one
+    // coming at the body cuts the press short.
+    const auto threatened = [&] {
+      const BodyPlace standing{static_cast<double>(player.x), static_cast<double>(player.y), false};
+      if (threatSeen < 0 && FirstBulletHit({standing}, kNoHit, kMargin) < kNoHit) threatSeen = play_.frames();
+      return threatSeen >= 0;
+    };
+    const bool watching = !threatened();
+    const auto newThreat = [&] { return watching && threatened(); };
+    // What answers a bullet starts a reaction after it was first seen; the
+    // player knows how late its reactions come.
+    const int reaction = kMinimumPress + perturbation_.reactionDelay;
+    const int wait = threatSeen < 0 ? reaction : std::max(0, reaction - (play_.frames() - threatSeen));
     const auto hitOn = [&](LedgeMove move, int delay) {
       const std::vector<BodyPlace> course = courseOf(move, delay);
       // A step must end on the ledge, the far foot over it.
@@ -532,18 +555,26 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
       if (toward.goal != player.y && hitOn(toward, wait) == kNoHit) move = toward;
     }
     const int goal = move.goal;
-    const bool step = goal == player.y && move.press > 0;
-    const bool shoot = goal == player.y && !step && level;
-    if (trace_) Trace(goal < player.y ? "climb" : goal > player.y ? "drop" : step ? "step" : shoot ? "fight" : "wait");
-    const int before = shoot && shooting ? 0 : goal == player.y && !step ? kMinimumPress : wait;
-    std::string problem = before > 0 ? Hold({}, before) : "";
-    if (problem.empty() && goal < player.y) problem = Press({kKeyJump}, kClimbPress);
-    if (problem.empty() && goal > player.y) problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
+    // Decided once, from where the player stands now: a climb carries the
+    // body past its goal before the press ends.
+    const bool climb = goal < player.y, drop = goal > player.y, stay = !climb && !drop;
+    const bool step = stay && move.press > 0;
+    const bool shoot = stay && !step && level;
+    if (trace_) Trace(climb ? "climb" : drop ? "drop" : step ? "step" : shoot ? "fight" : "wait");
+    // A move's keys reach the game late by themselves: the wait before them
+    // is that much shorter.
+    int before = std::max(0, wait - perturbation_.reactionDelay);
+    if (stay && !step) before = shoot && shooting ? 0 : kMinimumPress;
+    // Standing, the keys held go on while the move's time comes.
+    std::string problem;
+    if (before > 0) problem = stay && !step ? PressUnless({}, before, {}, newThreat) : Hold(held_, before);
+    if (problem.empty() && climb) problem = Press({kKeyJump}, kClimbPress);
+    if (problem.empty() && drop) problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
     if (problem.empty() && step) problem = Press({kKeyRight}, kStepPress);
-    if (problem.empty() && shoot) problem = Press(keys, kMinimumPress);
-    if (problem.empty() && goal == player.y) problem = Hold({}, kMinimumPress);
+    if (problem.empty() && shoot && !newThreat()) problem = PressUnless(keys, kMinimumPress, {}, newThreat);
+    if (problem.empty() && stay && !newThreat()) problem = PressUnless({}, kMinimumPress, {}, newThreat);
     if (!problem.empty()) return problem;
-    if (goal != player.y || step) threatSeen = -1;
+    if (!stay || step) threatSeen = -1;
     landing = {static_cast<double>(player.x), static_cast<double>(goal), false};
     shooting = shoot;
   }
@@ -551,7 +582,10 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
 }
 
 std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit) {
-  constexpr int kHorizon = 40, kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20;
+  constexpr int kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20;
+  // The player knows how late its decisions reach the game and looks as much
+  // further ahead.
+  const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late, horizon = 40 + late;
   const int goal = StandingX(column);
   const int start = play_.frames();
   const bool low = keys.count(kKeyDown) != 0;
@@ -567,12 +601,12 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
     // The bullets' first meeting with the body over the horizon after `wait`
     // frames, then `move`.
     const auto hitAfter = [&](int wait, Move move, int landingY) {
-      return FirstBulletHit(CourseOf(wait, move, kHorizon, landingY), kHorizon, kMargin);
+      return FirstBulletHit(CourseOf(wait, move, horizon, landingY), horizon, kMargin);
     };
     const bool placed = std::abs(player.x - goal) <= 16;
     const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
     std::string problem;
-    if (hitAfter(kMinimumPress, Move{0, false, false, low, kHorizon}, player.y) < kHorizon) {
+    if (hitAfter(reaction, Move{0, false, false, low, horizon}, player.y) < horizon) {
       if (trace_) Trace("dodge");
       // The move the bullets miss longest; ties go to the smaller move.
       struct Option {
@@ -580,15 +614,15 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
         int frames, clear;
       };
       const Option options[] = {
-          {{kKeyDown}, 2 * kMinimumPress, hitAfter(kMinimumPress, Move{0, false, false, true, kHorizon}, player.y)},
+          {{kKeyDown}, 2 * kMinimumPress, hitAfter(reaction, Move{0, false, false, true, horizon}, player.y)},
           {{toward > 0 ? kKeyLeft : kKeyRight}, kAwayPress,
-           hitAfter(kMinimumPress, Move{-toward, false, false, false, kAwayPress}, player.y)},
+           hitAfter(reaction, Move{-toward, false, false, false, kAwayPress}, player.y)},
           {{toward > 0 ? kKeyRight : kKeyLeft}, kAwayPress,
-           hitAfter(kMinimumPress, Move{toward, false, false, false, kAwayPress}, player.y)},
+           hitAfter(reaction, Move{toward, false, false, false, kAwayPress}, player.y)},
           {{kKeyDown, kKeyJump}, kMinimumPress,
-           depth > 0 ? hitAfter(kMinimumPress, Move{0, false, true, false, 0}, player.y + depth) : -1},
+           depth > 0 ? hitAfter(reaction, Move{0, false, true, false, 0}, player.y + depth) : -1},
           {{kKeyJump}, kJumpPress,
-           player.airborne == 0 ? hitAfter(kMinimumPress, Move{0, true, false, false, kJumpPress}, player.y - ledge)
+           player.airborne == 0 ? hitAfter(reaction, Move{0, true, false, false, kJumpPress}, player.y - ledge)
                                 : -1},
       };
       const Option* best = &options[0];
@@ -600,21 +634,23 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
       now = {};
     } else if (way != 0) {
       // Back to the place, or turned to the boss, unless that walks into a bullet.
-      now = hitAfter(0, Move{way, false, false, false, kAwayPress}, player.y) < kHorizon
+      now = hitAfter(late, Move{way, false, false, false, kAwayPress}, player.y) < horizon
                 ? Keys{}
                 : Keys{way > 0 ? kKeyRight : kKeyLeft};
       problem = Hold(now, kMinimumPress);
-    } else if (onGround && ledge > 0 && hitAfter(0, Move{0, true, false, false, kJumpPress}, player.y - ledge) >= kHorizon) {
+    } else if (onGround && ledge > 0 && hitAfter(late, Move{0, true, false, false, kJumpPress}, player.y - ledge) >= horizon) {
       problem = Press({kKeyJump}, kJumpPress);
       now = {};
     } else if (depth > 0 && ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize + depth) == kAttrOneWay &&
-               hitAfter(0, Move{0, false, true, false, 0}, player.y + depth) >= kHorizon) {
+               hitAfter(late, Move{0, false, true, false, 0}, player.y + depth) >= horizon) {
       problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
       now = {};
     } else {
-      // Shot pressed and let go by turns, the bullets looked at in between.
-      now = now == fire ? aim : fire;
-      problem = Hold(now, kMinimumPress);
+      // Shot pressed and let go by turns, the bullets looked at in between;
+      // the rhythm is planned, so only its first press comes late.
+      const Keys next = now == fire ? aim : fire;
+      problem = Press(next, kMinimumPress, next == fire ? aim : fire);
+      now = next;
     }
     if (!problem.empty()) return problem;
   }

@@ -78,13 +78,16 @@ class Route {
   // A boss that rides up and down beside a ladder of ledges in the player's
   // column, for at most `frameLimit` frames: level with its body shoot;
   // otherwise climb or drop a ledge towards it; out of a seen bullet's way
-  // climb, drop or step right, whichever its flight meets latest.
+  // climb, drop or step right, whichever its flight meets latest. Bullets are
+  // watched while the player stands and shoots: one seen coming cuts that
+  // short. Late reactions are planned for.
   Route& FightOnLedges(Keys keys, int frameLimit);
   // The floor's boss fought from the place until it is down: facing it and
   // firing while no bullet in sight is on course for the body; when one is,
   // crouch, walk, drop through the one-way floor or jump, whichever the
   // bullets miss longest; then back to the place and onto the lowest
-  // one-way floor over it.
+  // one-way floor over it. The shots' rhythm is planned (only its first
+  // press comes late); the look ahead is as long as reactions are late.
   Route& FightFrom(Keys keys, Place place);
 
   // Stops on the nearest sign, opens it with Up and closes it with Confirm.
@@ -140,6 +143,9 @@ class RoutePlayer {
   // A press of planned length: it starts as a decision does but ends on
   // time, `after` held then.
   std::string Press(const Keys& keys, int frames, const Keys& after = {});
+  // A press like Press that ends early, its keys still held, once `seen()`
+  // holds: a player who sees something coming stops doing the planned.
+  std::string PressUnless(const Keys& keys, int frames, const Keys& after, const std::function<bool()>& seen);
   // What is held now a reaction time longer, then the answer pressed.
   std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
   template <typename Reached>

@@ -75,8 +75,7 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"056", kJittered}, "a jittered jump off the key's ledge can come down on the shell creature (9 of 10)"},
       {{"011", kSeeds}, "the walk to the chest meets the slimes and the bee unshot on half the seeds (10 of 20)"},
       {{"012", kSeeds}, "the walk to the second cracked wall meets an enemy on some seeds (17 of 20)"},
-      {{"025", kSeeds}, "the wisp's fire flies through walls: fought from one place, its hall is won on some seeds"},
-      {{"040", kSeeds}, "the witch's bullets pass through walls: fought from the entrance (12 of 20)"},
+      {{"040", kSeeds}, "the witch's homing bullets pass stone and turn at the player in her reach (12 of 20)"},
       {{"041", kSeeds}, "a hopper meets the walk to the ledge jump on some seeds (18 of 20)"},
       {{"042", kSeeds}, "the mole and the mushroom meet the walks on some seeds (14 of 20)"},
       {{"057", kSeeds}, "the walkers before the plank meet the walk on some seeds (18 of 20)"},
@@ -89,12 +88,10 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"027", kLate}, "walking at a slime: the late crouch and shot meet it first"},
       {{"041", kLate}, "the hoppers reach the player waiting late on the way"},
       {{"042", kLate}, "walking at the mole: the late shot meets it first"},
-      {{"055", kLate}, "the Butterfly's sprays: a dodge 200 ms late is hit"},
+      {{"055", kLate}, "the Butterfly's streams reach the player in about 20 frames: a dodge 200 ms late is hit"},
       {{"057", kLate}, "a late stop at the pit's edge slides into the spikes"},
       {{"072", kLate}, "a late step misses the travelling platform over the spikes"},
-      {{"085", kLate}, "the Dragon Head's fire: a climb or drop 200 ms late is hit"},
       {{"086", kLate}, "walking at an enemy: the late crouch and shot meet it first"},
-      {{"100", kLate}, "the climb away from the Sun and the Moon's fire comes late"},
   };
   return known;
 }

@@ -1,7 +1,8 @@
 // The route player against the game itself: its motion model must foresee
-// where the game carries the body (the fights choose their moves by it), and
-// a stop at a place the floor marks must end in that place from either side,
-// late reactions included, wherever the floor puts the place.
+// where the game carries the body (the fights choose their moves by it), a
+// stop at a place the floor marks must end in that place from either side,
+// late reactions included, wherever the floor puts the place, and a ledge
+// fight's late climbs must land.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -22,9 +23,10 @@ namespace {
 
 using veltrin::routes::CourseOf;
 using veltrin::routes::Move;
+using veltrin::testing::CampaignAreaTest;
 using veltrin::testing::ScriptedPlay;
 
-class RoutePlayerTest : public veltrin::testing::CampaignAreaTest {
+class RoutePlayerTest : public CampaignAreaTest {
  protected:
   // On "011" at its entrance, the cavern's first stretch flat before it.
   void SetUp() override {
@@ -92,6 +94,35 @@ TEST_F(RoutePlayerTest, StopAtEndsInTheMarkedPlaceFromEitherSideAndWithLateReact
       EXPECT_EQ(player.velocityX, 0.0);
     }
   }
+}
+
+// The Dragon Head's hall: the ladder of one-way ledges by its shaft. A climb
+// decided on a ledge must end on the ledge above, also when the keys reach
+// the game late: the body passes its goal while the jump is held, and that
+// must not read as a drop to be made after landing.
+TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
+  veltrin::testing::AreaStart start = veltrin::testing::FindArea("castle").start;
+  start.floor = "085";
+  StartArea(start);
+  ScriptedPlay play;
+  ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+  veltrin::routes::Perturbation late;
+  late.reactionDelay = 12;
+  veltrin::routes::RoutePlayer climber(play, late);
+  const veltrin::routes::Route toTheLadder =
+      veltrin::routes::Route().HoldTo({veltrin::routes::kKeyLeft}, veltrin::routes::Column(32));
+  ASSERT_EQ(climber.Run(toTheLadder), "");
+  const int ground = player.y;
+  // The head starts level with the ledges a few above the ground; the fight
+  // is cut short once the player has had time to climb to it.
+  const std::string outcome =
+      climber.Run(veltrin::routes::Route().FightOnLedges({veltrin::routes::kKeyLeft, veltrin::routes::kKeyShot}, 300));
+  EXPECT_EQ(outcome, "step 0 FightOnLedges LX: the boss still stands");
+  // Where the last climb comes down.
+  play.Clear();
+  ASSERT_TRUE(play.RunUntil([] { return player.airborne == 0 || player.dead != 0; }, 60));
+  EXPECT_EQ(player.dead, 0);
+  EXPECT_LT(player.y, ground - 2 * kCellSize) << "still on the ground or the first ledge";
 }
 
 }  // namespace
