@@ -339,7 +339,6 @@ struct ThreatsAwaitingMend {
   const char* reason;
 };
 constexpr ThreatsAwaitingMend kThreatsAwaitingMend[] = {
-    {"002", "the red slime at (36, 42): its bullet lane crosses the jump from (20, 43) onto (22, 40)"},
     {"010", "the boss slime at (20, 39): its bullet lane crosses the jump from (22, 40) to (27, 43)"},
     {"072", "the snake at (24, 42) runs out of the dark at 5 pixels a frame: 19 frames in the candle's light"},
     {"085", "the dragon head at (22, 30) drifts up and down at up to 18.8 pixels a frame (11 frames in view) and "
