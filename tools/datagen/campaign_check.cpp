@@ -339,7 +339,6 @@ struct ThreatsAwaitingMend {
   const char* reason;
 };
 constexpr ThreatsAwaitingMend kThreatsAwaitingMend[] = {
-    {"010", "the boss slime at (20, 39): its bullet lane crosses the jump from (22, 40) to (27, 43)"},
     {"085", "the dragon head at (22, 30) drifts up and down at up to 18.8 pixels a frame (11 frames in view) and "
             "fires line bursts at up to 9.55 (23 frames)"},
 };
