@@ -339,6 +339,9 @@ struct ThreatsAwaitingMend {
   const char* reason;
 };
 constexpr ThreatsAwaitingMend kThreatsAwaitingMend[] = {
+    // No placement mends it: a flyer is weighed as coming from anywhere out
+    // of sight, so a head that drifts this fast fails wherever it hangs,
+    // though it only rides its shaft behind the railing.
     {"085", "the dragon head at (22, 30) drifts up and down at up to 18.8 pixels a frame (11 frames in view) and "
             "fires line bursts at up to 9.55 (23 frames)"},
 };
