@@ -80,7 +80,7 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"042", kSeeds}, "the mole and the mushroom meet the walks on some seeds (14 of 20)"},
       {{"057", kSeeds}, "the walkers before the plank meet the walk on some seeds (18 of 20)"},
       {{"001", kLate}, "the stairs' jumps are presses from counted places: a late one lands short"},
-      {{"002", kLate}, "the jump to the key's ledge comes late and drops the body onto the red slime"},
+      {{"002", kLate}, "the jump to the key's ledge comes late and misses the key: the chest stays shut"},
       {{"003", kLate}, "on the ice a late release slides past the door, and the corrections do not settle"},
       {{"004", kLate}, "on the ice the lean into the chest comes too late and stalls"},
       {{"011", kLate}, "walking at a slime: the late crouch and shot meet it first"},

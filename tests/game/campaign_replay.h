@@ -77,8 +77,8 @@ inline Route Meadow() {
       .TakeDoor();
 }
 // "002": through the key switch, a pick-up onto the low ledge, up to the key's
-// ledge while the red slime's bullet passes below, down behind the slime,
-// the chest, over the bridged spikes to door 0.
+// ledge, down short of the red slime's shelf, under it over the bridged
+// spikes, the chest and door 0.
 inline Route KeyFloor() {
   return Route()
       .HoldTo(kRight, Column(22)).Press(kRightJump, 15).Press(kRight, 6).Press(kRightJump, 20).Wait(50)
