@@ -122,7 +122,14 @@ struct PixelStore {
   // they go (declared last, so it goes first).
   raster::RecordedUses uses;
 
+  // A frame presented from the pixels and still shown from them is copied to
+  // its window before they go.
+  ~PixelStore();
   raster::Surface View();
+  // Before the processor reads or writes the pixels outside a draw: the
+  // recorded draws that use them finish (false when they cannot, as
+  // uses.Finish()) and a frame still shown from them gets its own copy.
+  bool ReadyForCpu();
 };
 
 bool IsColorFormat(D3DFORMAT format);

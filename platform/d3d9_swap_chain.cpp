@@ -50,7 +50,17 @@ HRESULT SwapChainImpl::PresentFrame(const WinRect* srcRect, const WinRect* dstRe
       if (!workers->RecordRows(count, 0, count, body) || !workers->Finish()) body(0, count);
     };
   }
-  if (!PresentFrameToWindow(shownIn, frame, &source, dstRect, split)) return D3DERR_INVALIDCALL;
+  // The whole of a 32-bit back buffer is shown from its own pixels until
+  // they change: a clear of all of them then hands them to the window.
+  const auto wholeFrame = [&frame](const WinRect& r) {
+    return r.left == 0 && r.top == 0 && r.right == frame.width && r.bottom == frame.height;
+  };
+  const bool whole = frame.pixels == store.bytes.data() && wholeFrame(source) &&
+                     (dstRect == nullptr || wholeFrame(*dstRect)) && !backBuffer_->locked();
+  if (!(whole && PresentWholeFrameLater(shownIn, frame, &store)) &&
+      !PresentFrameToWindow(shownIn, frame, &source, dstRect, split)) {
+    return D3DERR_INVALIDCALL;
+  }
   if (parameters_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE && CurrentPresentSynchronised()) {
     WaitForSimulatedVerticalBlank();
   }

@@ -1,0 +1,147 @@
+// A whole frame presented from a 32-bit back buffer the size of the window is
+// shown from the back buffer's own pixels until they change, and a clear of
+// all of them hands them to the window. Whatever touches the back buffer
+// next, the window must go on showing the frame as it was presented, and the
+// back buffer must hold what was drawn into it since; at 1 and 8 workers.
+#include <functional>
+#include <vector>
+
+#include "platform/d3d9_raster_bands.h"
+#include "platform/window_present.h"
+#include "tests/platform/d3d9_test_fixture.h"
+
+namespace {
+
+using namespace plat;
+
+using qz::testing::kTexturedFvf;
+using qz::testing::TexturedVertex;
+// The window's client size, so that the present needs no scaling.
+constexpr std::uint32_t kWidth = 640, kHeight = 480;
+
+class D3D9PresentWait : public qz::testing::D3D9Test, public ::testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {
+    D3D9Test::SetUp();
+    raster::SetRasterWorkerCountForTests(GetParam());
+    ASSERT_NE(MakeDevice(kWidth, kHeight, D3DFMT_X8R8G8B8, false), nullptr);
+    ASSERT_EQ(device_->SetFVF(kTexturedFvf), D3D_OK);
+    ASSERT_EQ(device_->SetRenderState(D3DRS_LIGHTING, FALSE), D3D_OK);
+    ASSERT_EQ(device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
+    // The vertex colour alone: no texture is bound.
+    ASSERT_EQ(device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1), D3D_OK);
+    ASSERT_EQ(device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE), D3D_OK);
+  }
+
+  void TearDown() override {
+    raster::SetRasterWorkerCountForTests(0);
+    D3D9Test::TearDown();
+  }
+
+  // An untextured quad over pixels [left, left + 40) x [top, top + 200),
+  // tall enough to cross several bands.
+  void DrawQuad(float left, float top, std::uint32_t argb) {
+    const float x0 = left - 0.5f, y0 = top - 0.5f, x1 = x0 + 40, y1 = y0 + 200;
+    const TexturedVertex quad[4] = {
+        {x0, y0, 0, 1, argb, 0, 0}, {x1, y0, 0, 1, argb, 1, 0}, {x0, y1, 0, 1, argb, 0, 1}, {x1, y1, 0, 1, argb, 1, 1}};
+    ASSERT_EQ(device_->BeginScene(), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TexturedVertex)), D3D_OK);
+    ASSERT_EQ(device_->EndScene(), D3D_OK);
+  }
+
+  // How many pixels the window shows in another colour than `rgb`.
+  int ShownOtherThan(std::uint32_t rgb) {
+    std::vector<std::uint32_t> shown;
+    int width = 0, height = 0;
+    EXPECT_TRUE(ReadPresentedFrame(window_, &shown, &width, &height));
+    EXPECT_EQ(width * height, static_cast<int>(kWidth * kHeight));
+    int other = 0;
+    for (const std::uint32_t pixel : shown) other += (pixel & 0xFFFFFFu) != rgb ? 1 : 0;
+    return other;
+  }
+
+  std::uint32_t BackBufferAt(int x, int y) {
+    IDirect3DSurface9* back = BackBuffer();
+    const std::vector<std::uint32_t> pixels = ReadArgb(back);
+    back->Release();
+    return pixels[static_cast<std::size_t>(y) * kWidth + static_cast<std::size_t>(x)] & 0xFFFFFFu;
+  }
+};
+
+TEST_P(D3D9PresentWait, WindowKeepsThePresentedFrameWhateverTouchesTheBackBufferNext) {
+  IDirect3DSurface9* plain = nullptr;
+  ASSERT_EQ(device_->CreateOffscreenPlainSurface(16, 16, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &plain, nullptr), D3D_OK);
+  ASSERT_EQ(device_->ColorFill(plain, nullptr, 0xFF00FF00u), D3D_OK);
+  const D3DRECT corner = {0, 0, 100, 100};
+  const WinRect spot = {200, 200, 216, 216};
+  struct Change {
+    const char* name;
+    std::function<void()> apply;
+    int x, y;            // a back-buffer pixel the change made
+    std::uint32_t made;  // its colour there
+  };
+  const std::vector<Change> changes = {
+      {"a clear of part", [&] { device_->Clear(1, &corner, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0); }, 5, 5, 0x0000FFu},
+      {"a draw", [&] { DrawQuad(300, 100, 0xFFFF0000u); }, 310, 150, 0xFF0000u},
+      {"a lock",
+       [&] {
+         IDirect3DSurface9* back = BackBuffer();
+         D3DLOCKED_RECT locked{};
+         ASSERT_EQ(back->LockRect(&locked, nullptr, 0), D3D_OK);
+         static_cast<std::uint32_t*>(locked.pBits)[7] = 0xFFABCDEFu;
+         ASSERT_EQ(back->UnlockRect(), D3D_OK);
+         back->Release();
+       },
+       7, 0, 0xABCDEFu},
+      {"a copy onto it",
+       [&] {
+         IDirect3DSurface9* back = BackBuffer();
+         ASSERT_EQ(device_->StretchRect(plain, nullptr, back, &spot, D3DTEXF_NONE), D3D_OK);
+         back->Release();
+       },
+       205, 205, 0x00FF00u},
+      {"a clear of all, then a draw",
+       [&] {
+         device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF404040u, 1.0f, 0);
+         DrawQuad(20, 20, 0xFFFFFF00u);
+       },
+       30, 30, 0xFFFF00u},
+      {"a fill",
+       [&] {
+         IDirect3DSurface9* back = BackBuffer();
+         ASSERT_EQ(device_->ColorFill(back, nullptr, 0xFF808080u), D3D_OK);
+         back->Release();
+       },
+       1, 1, 0x808080u},
+  };
+  std::uint32_t colour = 0x102030u;
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.name);
+    colour += 0x111111u;
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u | colour, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    change.apply();
+    EXPECT_EQ(ShownOtherThan(colour), 0);
+    EXPECT_EQ(BackBufferAt(change.x, change.y), change.made);
+    // Frames presented one after another, each cleared whole before its draws.
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(BackBufferAt(change.x, change.y), change.made);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+    std::vector<std::uint32_t> shown;
+    ASSERT_TRUE(ReadPresentedFrame(window_, &shown, nullptr, nullptr));
+    EXPECT_EQ(shown[static_cast<std::size_t>(change.y) * kWidth + static_cast<std::size_t>(change.x)] & 0xFFFFFFu,
+              change.made);
+  }
+  plain->Release();
+  // The device goes while its last frame is still shown from its back buffer.
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456u, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  device_->Release();
+  device_ = nullptr;
+  EXPECT_EQ(ShownOtherThan(0x123456u), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Workers, D3D9PresentWait, ::testing::Values(1, 8),
+                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param); });
+
+}  // namespace
