@@ -360,6 +360,8 @@ class SwapChainImpl : public Counted<IDirect3DSwapChain9> {
   std::string Describe() const override;
 
   HRESULT PresentFrame(const WinRect* srcRect, const WinRect* dstRect, HWND window);
+  // The vertical-blank wait and the present's duration, once the frame is shown.
+  HRESULT FinishPresent();
   SurfaceImpl* backBuffer() { return backBuffer_; }
   // The device's band workers, which split the present's copy (null: none).
   void SetBandWorkers(raster::BandWorkers* workers) { bandWorkers_ = workers; }

@@ -29,6 +29,10 @@ struct KeptFrame {
   // than from `pixels`.
   const void* waitingOwner = nullptr;
   FrameView waiting{};
+  // While set, the owner's draws may still be making the waiting frame, or
+  // `pixels` taken over from it: waits until they are done.
+  std::function<void()> drawn;
+  const void* drawnOwner = nullptr;
 
   std::uint32_t* Row(int y) {
     return reinterpret_cast<std::uint32_t*>(pixels.data()) + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
@@ -41,6 +45,14 @@ std::map<const WindowObject*, KeptFrame> gFrames;
 // (every draw makes one) takes no lock.
 std::atomic<int> gWaitingFrames{0};
 
+// Returns once the frame's pixels are all drawn. Callers hold gFramesMutex.
+void AwaitDrawn(KeptFrame* kept) {
+  if (!kept->drawn) return;
+  const std::function<void()> drawn = std::move(kept->drawn);
+  kept->drawn = nullptr;
+  drawn();
+}
+
 // Ends the wait of a frame: the window no longer shows its owner's pixels.
 // Callers hold gFramesMutex.
 void StopWaiting(KeptFrame* kept) {
@@ -52,6 +64,7 @@ void StopWaiting(KeptFrame* kept) {
 // Copies a waiting frame into the window's own pixels. Callers hold gFramesMutex.
 void SettleWaiting(KeptFrame* kept) {
   if (kept->waitingOwner == nullptr) return;
+  AwaitDrawn(kept);
   const std::size_t rowBytes = static_cast<std::size_t>(kept->width) * 4;
   for (int y = 0; y < kept->height; ++y) {
     std::memcpy(kept->Row(y), kept->waiting.pixels + static_cast<std::ptrdiff_t>(y) * kept->waiting.pitchBytes,
@@ -70,11 +83,13 @@ KeptFrame* KeptFrameOf(HWND window, const WinRect& client) {
       continue;
     }
     StopWaiting(&entry->second);
+    AwaitDrawn(&entry->second);
     entry = gFrames.erase(entry);
   }
   KeptFrame& kept = gFrames[window];
   if (kept.nativeId != window->nativeId || kept.width != client.right || kept.height != client.bottom) {
     StopWaiting(&kept);
+    AwaitDrawn(&kept);
     kept.nativeId = window->nativeId;
     kept.width = client.right;
     kept.height = client.bottom;
@@ -174,12 +189,13 @@ bool PresentFrameToWindow(HWND window, const FrameView& frame, const WinRect* sr
   KeptFrame& kept = *KeptFrameOf(window, client);
   // What part of the client area this present leaves keeps the waiting frame.
   SettleWaiting(&kept);
+  AwaitDrawn(&kept);
   ScaleInto(frame, src, dst, &kept, split);
   if (window->backend == &SdlWindowBackend()) ShowOnSdlWindow(window, kept);
   return true;
 }
 
-bool PresentWholeFrameLater(HWND window, const FrameView& frame, const void* owner) {
+bool PresentWholeFrameLater(HWND window, const FrameView& frame, const void* owner, std::function<void()> drawn) {
   if (!IsLiveWindow(window) || window->backend == &SdlWindowBackend() || frame.pixels == nullptr ||
       frame.width <= 0 || frame.height <= 0 || frame.pitchBytes < frame.width * 4) {
     return false;
@@ -189,9 +205,14 @@ bool PresentWholeFrameLater(HWND window, const FrameView& frame, const void* own
   if (client.right != frame.width || client.bottom != frame.height) return false;
   std::lock_guard<std::mutex> lock(gFramesMutex);
   KeptFrame& kept = *KeptFrameOf(window, client);
+  // Another owner's draws may still be making `pixels`; this owner's later
+  // draws are waited for after its earlier ones.
+  if (kept.drawnOwner != owner) AwaitDrawn(&kept);
   if (kept.waitingOwner == nullptr) gWaitingFrames.fetch_add(1, std::memory_order_relaxed);
   kept.waitingOwner = owner;
   kept.waiting = frame;
+  kept.drawn = std::move(drawn);
+  kept.drawnOwner = owner;
   return true;
 }
 
@@ -232,6 +253,7 @@ bool ReadPresentedFrame(HWND window, std::vector<std::uint32_t>* pixels, int* wi
   const auto found = gFrames.find(window);
   if (found == gFrames.end() || found->second.nativeId != window->nativeId) return false;
   SettleWaiting(&found->second);
+  AwaitDrawn(&found->second);
   if (pixels != nullptr) {
     const std::vector<std::uint8_t>& kept = found->second.pixels;
     pixels->resize(kept.size() / 4);

@@ -32,10 +32,12 @@ bool PresentFrameToWindow(HWND window, const FrameView& frame, const WinRect* sr
 // A present of the whole frame onto the whole client area (the same size)
 // whose copy waits: until SettleFramesWaitingIn(owner) or
 // TakeOverWaitingFrame, the window shows the frame from the owner's pixels,
-// which must not change meanwhile. False, with nothing done, where the
-// window cannot wait (the desktop shows each frame at once, a client of
-// another size scales it); the caller then presents with a copy.
-bool PresentWholeFrameLater(HWND window, const FrameView& frame, const void* owner);
+// which must not change meanwhile except by the draws `drawn` waits for
+// (from any thread), which may still be making the frame. False, with
+// nothing done, where the window cannot wait (the desktop shows each frame
+// at once, a client of another size scales it); the caller then presents
+// with a copy.
+bool PresentWholeFrameLater(HWND window, const FrameView& frame, const void* owner, std::function<void()> drawn);
 // Copies every frame still waiting in the owner's pixels into its window:
 // before the pixels change or go.
 void SettleFramesWaitingIn(const void* owner);

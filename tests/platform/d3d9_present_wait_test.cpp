@@ -2,8 +2,10 @@
 // shown from the back buffer's own pixels until they change, and a clear of
 // all of them hands them to the window. Whatever touches the back buffer
 // next, the window must go on showing the frame as it was presented, and the
-// back buffer must hold what was drawn into it since; at 1 and 8 workers.
+// back buffer must hold what was drawn into it since; at 1 and 8 workers,
+// whose draws may still run after the present.
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "platform/d3d9_raster_bands.h"
@@ -38,10 +40,10 @@ class D3D9PresentWait : public qz::testing::D3D9Test, public ::testing::WithPara
     D3D9Test::TearDown();
   }
 
-  // An untextured quad over pixels [left, left + 40) x [top, top + 200),
-  // tall enough to cross several bands.
-  void DrawQuad(float left, float top, std::uint32_t argb) {
-    const float x0 = left - 0.5f, y0 = top - 0.5f, x1 = x0 + 40, y1 = y0 + 200;
+  // A quad of the vertex colour over pixels [left, left + width) x
+  // [top, top + height).
+  void DrawQuad(float left, float top, std::uint32_t argb, float width = 40, float height = 200) {
+    const float x0 = left - 0.5f, y0 = top - 0.5f, x1 = x0 + width, y1 = y0 + height;
     const TexturedVertex quad[4] = {
         {x0, y0, 0, 1, argb, 0, 0}, {x1, y0, 0, 1, argb, 1, 0}, {x0, y1, 0, 1, argb, 0, 1}, {x1, y1, 0, 1, argb, 1, 1}};
     ASSERT_EQ(device_->BeginScene(), D3D_OK);
@@ -118,7 +120,9 @@ TEST_P(D3D9PresentWait, WindowKeepsThePresentedFrameWhateverTouchesTheBackBuffer
   for (const Change& change : changes) {
     SCOPED_TRACE(change.name);
     colour += 0x111111u;
-    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u | colour, 1.0f, 0), D3D_OK);
+    // The frame is drawn, so at 8 workers its draws may still run after the present.
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+    for (int i = 0; i < 8; ++i) DrawQuad(0, 0, 0xFF000000u | colour, kWidth, kHeight);
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     change.apply();
     EXPECT_EQ(ShownOtherThan(colour), 0);
@@ -133,8 +137,12 @@ TEST_P(D3D9PresentWait, WindowKeepsThePresentedFrameWhateverTouchesTheBackBuffer
               change.made);
   }
   plain->Release();
+  // Read on another thread while the frame's draws may still run.
+  for (int i = 0; i < 8; ++i) DrawQuad(0, 0, 0xFF654321u, kWidth, kHeight);
+  ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  std::thread([this] { EXPECT_EQ(ShownOtherThan(0x654321u), 0); }).join();
   // The device goes while its last frame is still shown from its back buffer.
-  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456u, 1.0f, 0), D3D_OK);
+  for (int i = 0; i < 8; ++i) DrawQuad(0, 0, 0xFF123456u, kWidth, kHeight);
   ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   device_->Release();
   device_ = nullptr;
