@@ -4,6 +4,7 @@
 // next, the window must go on showing the frame as it was presented, and the
 // back buffer must hold what was drawn into it since; at 1 and 8 workers,
 // whose draws may still run after the present.
+#include <cstring>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -20,13 +21,24 @@ using qz::testing::kTexturedFvf;
 using qz::testing::TexturedVertex;
 // The window's client size, so that the present needs no scaling.
 constexpr std::uint32_t kWidth = 640, kHeight = 480;
+// Whole-screen draws a frame is made of, each in another colour than the
+// next: at 8 workers they may still run after the present returns.
+constexpr int kFrameDraws = 4;
 
 class D3D9PresentWait : public qz::testing::D3D9Test, public ::testing::WithParamInterface<int> {
  protected:
   void SetUp() override {
     D3D9Test::SetUp();
     raster::SetRasterWorkerCountForTests(GetParam());
-    ASSERT_NE(MakeDevice(kWidth, kHeight, D3DFMT_X8R8G8B8, false), nullptr);
+    // Presents without the vertical-blank wait, as a game measuring its
+    // frames does: the workers get no time to catch up.
+    direct3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(direct3d_, nullptr);
+    D3DPRESENT_PARAMETERS parameters = WindowedParameters(kWidth, kHeight, D3DFMT_X8R8G8B8);
+    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    ASSERT_EQ(direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
+                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device_),
+              D3D_OK);
     ASSERT_EQ(device_->SetFVF(kTexturedFvf), D3D_OK);
     ASSERT_EQ(device_->SetRenderState(D3DRS_LIGHTING, FALSE), D3D_OK);
     ASSERT_EQ(device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
@@ -60,6 +72,11 @@ class D3D9PresentWait : public qz::testing::D3D9Test, public ::testing::WithPara
     int other = 0;
     for (const std::uint32_t pixel : shown) other += (pixel & 0xFFFFFFu) != rgb ? 1 : 0;
     return other;
+  }
+
+  // A frame whose last draw leaves every pixel `rgb`.
+  void DrawFrame(std::uint32_t rgb) {
+    for (int i = kFrameDraws - 1; i >= 0; --i) DrawQuad(0, 0, 0xFF000000u | (rgb ^ static_cast<std::uint32_t>(i)), kWidth, kHeight);
   }
 
   std::uint32_t BackBufferAt(int x, int y) {
@@ -122,7 +139,7 @@ TEST_P(D3D9PresentWait, WindowKeepsThePresentedFrameWhateverTouchesTheBackBuffer
     colour += 0x111111u;
     // The frame is drawn, so at 8 workers its draws may still run after the present.
     ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
-    for (int i = 0; i < 8; ++i) DrawQuad(0, 0, 0xFF000000u | colour, kWidth, kHeight);
+    DrawFrame(colour);
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     change.apply();
     EXPECT_EQ(ShownOtherThan(colour), 0);
@@ -138,15 +155,49 @@ TEST_P(D3D9PresentWait, WindowKeepsThePresentedFrameWhateverTouchesTheBackBuffer
   }
   plain->Release();
   // Read on another thread while the frame's draws may still run.
-  for (int i = 0; i < 8; ++i) DrawQuad(0, 0, 0xFF654321u, kWidth, kHeight);
+  DrawFrame(0x654321u);
   ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   std::thread([this] { EXPECT_EQ(ShownOtherThan(0x654321u), 0); }).join();
   // The device goes while its last frame is still shown from its back buffer.
-  for (int i = 0; i < 8; ++i) DrawQuad(0, 0, 0xFF123456u, kWidth, kHeight);
+  DrawFrame(0x123456u);
   ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   device_->Release();
   device_ = nullptr;
   EXPECT_EQ(ShownOtherThan(0x123456u), 0);
+}
+
+// The window side alone, with the owner's draws stood in for by what `drawn`
+// does: a waiting frame is read only once they are done, also after a clear
+// took the owner's pixels over, which does not wait.
+using WindowFrameWait = qz::testing::D3D9Test;
+
+TEST_F(WindowFrameWait, AFrameIsReadOnlyOnceItsDrawsAreDone) {
+  std::vector<std::uint8_t> pixels(kWidth * kHeight * 4, 0);
+  int waits = 0;
+  const auto drawsThatPaint = [&waits](std::uint8_t* bytes, std::uint8_t value) {
+    return [&waits, bytes, value] {
+      ++waits;
+      std::memset(bytes, value, kWidth * kHeight * 4);
+    };
+  };
+  const auto shown = [this] {
+    std::vector<std::uint32_t> frame;
+    EXPECT_TRUE(ReadPresentedFrame(window_, &frame, nullptr, nullptr));
+    return frame.empty() ? 0u : frame[frame.size() / 2] & 0xFFFFFFu;
+  };
+  const FrameView frame{pixels.data(), kWidth, kHeight, kWidth * 4};
+  ASSERT_TRUE(PresentWholeFrameLater(window_, frame, &pixels, drawsThatPaint(pixels.data(), 0x11)));
+  EXPECT_EQ(shown(), 0x111111u);
+  EXPECT_EQ(waits, 1);
+
+  std::uint8_t* const drawnInto = pixels.data();
+  ASSERT_TRUE(PresentWholeFrameLater(window_, frame, &pixels, drawsThatPaint(drawnInto, 0x22)));
+  ASSERT_TRUE(TakeOverWaitingFrame(&pixels, &pixels));
+  EXPECT_EQ(waits, 1);
+  EXPECT_NE(pixels.data(), drawnInto) << "the window's old pixels are the owner's now";
+  std::memset(pixels.data(), 0x33, pixels.size());  // the clear
+  EXPECT_EQ(shown(), 0x222222u);
+  EXPECT_EQ(waits, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, D3D9PresentWait, ::testing::Values(1, 8),
