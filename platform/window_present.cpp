@@ -6,7 +6,8 @@
 // client rectangle says). Headless, a whole frame presented by a device
 // waits in the device's pixels until they are about to change or someone
 // reads the window, and a clear of all of them takes them over instead of
-// copying them: a frame's copy costs about as much as drawing its sprites.
+// copying them: the copy of a whole frame costs a good share of a frame of
+// sprites.
 #include "platform/window_present.h"
 
 #include <algorithm>
@@ -74,7 +75,7 @@ void SettleWaiting(KeptFrame* kept) {
 }
 
 // The window's kept frame, fresh (black) when the window or its client size
-// changed; null for a window that is gone. Callers hold gFramesMutex.
+// changed. Callers hold gFramesMutex.
 KeptFrame* KeptFrameOf(HWND window, const WinRect& client) {
   // Copies of windows destroyed since the last present are let go here.
   for (auto entry = gFrames.begin(); entry != gFrames.end();) {
