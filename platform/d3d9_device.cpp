@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/d3d9_device.h"
+#include "platform/window_present.h"
 
 namespace plat::d3d9 {
 namespace {
@@ -303,6 +304,11 @@ HRESULT DeviceImpl::ClearChecked(std::uint32_t count, const D3DRECT* rects, std:
     if ((flags & D3DCLEAR_TARGET) != 0) {
       const WinRect inside = Intersect(area, WholeOf(renderTarget_->store()));
       PixelStore* store = &renderTarget_->store();
+      // A frame presented from these pixels and still shown from them: a
+      // clear of all of them hands them to the window rather than copying
+      // them, and any other clear copies them first.
+      if (Contains(inside, WholeOf(*store)) && !renderTarget_->locked()) TakeOverWaitingFrame(store, &store->bytes);
+      SettleFramesWaitingIn(store);
       const auto fill = [store, inside, raw](int top, int bottom) {
         FillColor(*store, {inside.left, top, inside.right, bottom}, raw);
       };

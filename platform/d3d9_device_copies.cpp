@@ -64,7 +64,7 @@ bool AnyLevelLocked(TextureImpl* texture) {
 template <typename Texture>
 bool FinishLevelUses(Texture* texture) {
   for (std::uint32_t level = 0; level < texture->levelCount(); ++level) {
-    if (!texture->level(level).uses.Finish()) return false;
+    if (!texture->level(level).ReadyForCpu()) return false;
   }
   return true;
 }
@@ -122,7 +122,7 @@ HRESULT DeviceImpl::UpdateSurface(IDirect3DSurface9* source, const WinRect* srcR
         !BlockAligned(fromStore, area.right, from->width()) || !BlockAligned(fromStore, area.bottom, from->height()) ||
         !BlockAligned(toStore, at.x, to->width()) || !BlockAligned(toStore, at.y, to->height())) {
       result = D3DERR_INVALIDCALL;
-    } else if (!toStore.uses.Finish()) {  // the source, in system memory, is never drawn
+    } else if (!toStore.ReadyForCpu()) {  // the source, in system memory, is never drawn
       result = D3DERR_INVALIDCALL;
     } else {
       CopyBlock(fromStore, area.left, area.top, toStore, at.x, at.y, width, height);
@@ -165,7 +165,7 @@ HRESULT DeviceImpl::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect
     if (from == nullptr || to == nullptr || !Owns(from, "GetRenderTargetData") || !Owns(to, "GetRenderTargetData") ||
         !from->IsRenderTarget() || from->multiSample() != D3DMULTISAMPLE_NONE ||
         to->pool() != D3DPOOL_SYSTEMMEM || from->format() != to->format() || from->width() != to->width() ||
-        from->height() != to->height() || to->locked() || !from->store().uses.Finish()) {
+        from->height() != to->height() || to->locked() || !from->store().ReadyForCpu()) {
       result = D3DERR_INVALIDCALL;
     } else {
       CopyBlock(from->store(), 0, 0, to->store(), 0, 0, from->width(), from->height());
@@ -193,7 +193,7 @@ HRESULT DeviceImpl::StretchRect(IDirect3DSurface9* source, const WinRect* srcRec
         !IsColorFormat(to->format()) || from->locked() || to->locked() || filter > D3DTEXF_LINEAR ||
         !ResolveRect(srcRect, from->width(), from->height(), &fromArea) ||
         !ResolveRect(dstRect, to->width(), to->height(), &toArea) || (from == to && Overlaps(fromArea, toArea)) ||
-        !from->store().uses.Finish() || !to->store().uses.Finish()) {
+        !from->store().ReadyForCpu() || !to->store().ReadyForCpu()) {
       result = D3DERR_INVALIDCALL;
     }
   }
@@ -235,7 +235,7 @@ HRESULT DeviceImpl::ColorFill(IDirect3DSurface9* surface, const WinRect* rect, D
   if (result == D3D_OK) {
     if (target == nullptr || !Owns(target, "ColorFill") || target->pool() != D3DPOOL_DEFAULT || !IsColorTarget(target) ||
         !IsColorFormat(target->format()) || target->locked() ||
-        !ResolveRect(rect, target->width(), target->height(), &area) || !target->store().uses.Finish()) {
+        !ResolveRect(rect, target->width(), target->height(), &area) || !target->store().ReadyForCpu()) {
       result = D3DERR_INVALIDCALL;
     } else {
       const raster::Surface view = target->store().View();
@@ -256,7 +256,7 @@ namespace plat {
 
 bool ReadD3D9SurfaceArgb(IDirect3DSurface9* surface, std::vector<std::uint32_t>* pixels, int* width, int* height) {
   d3d9::SurfaceImpl* source = d3d9::AsSurface(surface);
-  if (source == nullptr || pixels == nullptr || !source->store().uses.Finish()) return false;
+  if (source == nullptr || pixels == nullptr || !source->store().ReadyForCpu()) return false;
   if (!d3d9::IsColorFormat(source->format()) && !d3d9::IsDxt(source->format())) return false;
   const raster::Surface view = source->store().View();
   pixels->resize(static_cast<std::size_t>(view.width) * view.height);
@@ -272,7 +272,7 @@ bool ReadD3D9SurfaceArgb(IDirect3DSurface9* surface, std::vector<std::uint32_t>*
 
 bool ReadD3D9DepthSurface(IDirect3DSurface9* surface, std::vector<float>* depths, int* width, int* height) {
   d3d9::SurfaceImpl* source = d3d9::AsSurface(surface);
-  if (source == nullptr || depths == nullptr || !d3d9::IsDepth(source->format()) || !source->store().uses.Finish()) {
+  if (source == nullptr || depths == nullptr || !d3d9::IsDepth(source->format()) || !source->store().ReadyForCpu()) {
     return false;
   }
   const d3d9::PixelStore& store = source->store();

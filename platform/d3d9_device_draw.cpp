@@ -3,6 +3,7 @@
 // draws at once or records the draw for its band workers.
 #include "platform/d3d9_device.h"
 #include "platform/d3d9_shader_internal.h"
+#include "platform/window_present.h"
 
 namespace plat::d3d9 {
 namespace {
@@ -43,6 +44,7 @@ HRESULT DeviceImpl::DrawChecked(D3DPRIMITIVETYPE type, std::uint32_t primitiveCo
     return D3D_OK;
   }
   raster::Target target;
+  SettleFramesWaitingIn(&renderTarget_->store());
   target.color = renderTarget_->store().View();
   if (depthStencil_ != nullptr) {
     // A depth surface smaller than the target cannot be used, as on a real device.

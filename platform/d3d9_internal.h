@@ -122,7 +122,14 @@ struct PixelStore {
   // they go (declared last, so it goes first).
   raster::RecordedUses uses;
 
+  // A frame presented from the pixels and still shown from them is copied to
+  // its window before they go.
+  ~PixelStore();
   raster::Surface View();
+  // Before the processor reads or writes the pixels outside a draw: the
+  // recorded draws that use them finish (false when they cannot, as
+  // uses.Finish()) and a frame still shown from them gets its own copy.
+  bool ReadyForCpu();
 };
 
 bool IsColorFormat(D3DFORMAT format);
@@ -353,6 +360,8 @@ class SwapChainImpl : public Counted<IDirect3DSwapChain9> {
   std::string Describe() const override;
 
   HRESULT PresentFrame(const WinRect* srcRect, const WinRect* dstRect, HWND window);
+  // The vertical-blank wait and the present's duration, once the frame is shown.
+  HRESULT FinishPresent();
   SurfaceImpl* backBuffer() { return backBuffer_; }
   // The device's band workers, which split the present's copy (null: none).
   void SetBandWorkers(raster::BandWorkers* workers) { bandWorkers_ = workers; }

@@ -399,6 +399,8 @@ BandWorkers::~BandWorkers() {
 
 int BandWorkers::workers() const { return shared_->workers; }
 
+bool BandWorkers::OnOwnerThread() const { return progress_->OnOwnerThread(); }
+
 Status BandWorkers::RecordDraw(const Target& target, const State& state, const Draw& draw, Report* report) {
   Report local;
   Report* out = report != nullptr ? report : &local;
@@ -455,18 +457,27 @@ bool BandWorkers::Finish() {
   return true;
 }
 
-RecordedUses::~RecordedUses() {
-  for (const Use& use : uses_) {
-    BandWorkers::Progress& progress = *use.progress;
-    if (progress.finished.load(std::memory_order_acquire) >= use.through) continue;
-    const std::lock_guard<std::mutex> lock(progress.mutex);
-    if (progress.shared == nullptr) continue;  // stopped, so finished
-    if (progress.OnOwnerThread()) {
-      progress.FinishAll();
-    } else {
-      progress.shared->AwaitFromAnotherThread(static_cast<std::uint32_t>(use.through) & kCountMask);
-    }
+void RecordedUses::Await(const Use& use) {
+  BandWorkers::Progress& progress = *use.progress;
+  if (progress.finished.load(std::memory_order_acquire) >= use.through) return;
+  const std::lock_guard<std::mutex> lock(progress.mutex);
+  if (progress.shared == nullptr) return;  // stopped, so finished
+  if (progress.OnOwnerThread()) {
+    progress.FinishAll();
+  } else {
+    progress.shared->AwaitFromAnotherThread(static_cast<std::uint32_t>(use.through) & kCountMask);
   }
+}
+
+RecordedUses::~RecordedUses() {
+  for (const Use& use : uses_) Await(use);
+}
+
+std::function<void()> RecordedUses::Waiter() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return [uses = uses_] {
+    for (const Use& use : uses) Await(use);
+  };
 }
 
 void RecordedUses::Add(const BandWorkers& workers) {

@@ -37,6 +37,8 @@ class BandWorkers {
   BandWorkers& operator=(const BandWorkers&) = delete;
 
   int workers() const;
+  // Whether the calling thread is the one the workers belong to.
+  bool OnOwnerThread() const;
 
   // Checks a draw as DrawPrimitives does and records it with copies of its
   // vertices and indices; nothing is recorded unless kOk. The report holds
@@ -83,11 +85,18 @@ class RecordedUses {
   // the caller must leave the pixels alone.
   [[nodiscard]] bool Finish();
 
+  // A wait, callable from any thread and more than once, for the commands
+  // recorded so far that use the pixels, as the destructor waits: for pixels
+  // handed on while those commands may still run.
+  std::function<void()> Waiter();
+
  private:
   struct Use {
     std::shared_ptr<BandWorkers::Progress> progress;
     std::uint64_t through;  // the count of the workers' commands that must be done
   };
+  static void Await(const Use& use);
+
   std::mutex mutex_;
   std::vector<Use> uses_;
 };

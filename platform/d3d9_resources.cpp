@@ -8,6 +8,7 @@
 #include "platform/d3d9_internal.h"
 #include "platform/d3d9_raster_bands.h"
 #include "platform/d3d9_yuv.h"
+#include "platform/window_present.h"
 
 namespace plat::d3d9 {
 namespace {
@@ -92,6 +93,14 @@ HRESULT BuildLevels(D3DFORMAT format, std::uint32_t width, std::uint32_t height,
 
 // ---------------------------------------------------------------- pixels
 
+PixelStore::~PixelStore() { SettleFramesWaitingIn(this); }
+
+bool PixelStore::ReadyForCpu() {
+  if (!uses.Finish()) return false;
+  SettleFramesWaitingIn(this);
+  return true;
+}
+
 raster::Surface PixelStore::View() {
   raster::Surface view;
   view.pixels = bytes.data();
@@ -131,6 +140,7 @@ bool AllocatePixels(PixelStore* store, D3DFORMAT format, std::uint32_t width, st
   }
   const std::uint64_t slice = pitch * rows;
   if (slice * depth > kLargestStore) return false;
+  SettleFramesWaitingIn(store);
   store->format = format;
   store->width = width;
   store->height = height;
@@ -250,7 +260,7 @@ HRESULT SurfaceImpl::Lock(D3DLOCKED_RECT* locked, const WinRect* rect, std::uint
   if (!ResolveRect(rect, store_->width, store_->height, &area)) return D3DERR_INVALIDCALL;
   // The caller may read or write any pixel: recorded draws using them finish
   // first, and a lock from a thread other than theirs is refused.
-  if (!store_->uses.Finish()) return D3DERR_INVALIDCALL;
+  if (!store_->ReadyForCpu()) return D3DERR_INVALIDCALL;
   std::size_t offset = 0;
   if (IsDxt(store_->format)) {
     // Blocks are locked whole: edges on multiples of 4 or on the surface's edge.

@@ -29,10 +29,21 @@ HRESULT SwapChainImpl::PresentFrame(const WinRect* srcRect, const WinRect* dstRe
   }
   HWND shownIn = window != nullptr ? window : parameters_.hDeviceWindow != nullptr ? parameters_.hDeviceWindow
                                                                                  : focusWindow_;
-  // The back buffer's draws finish first, on their device's thread alone.
-  if (!backBuffer_->store().uses.Finish()) return D3DERR_INVALIDCALL;
   PixelStore& store = backBuffer_->store();
   FrameView frame{store.bytes.data(), static_cast<int>(store.width), static_cast<int>(store.height), store.pitch};
+  // The whole of a 32-bit back buffer is shown from its own pixels until
+  // they change (a clear of all of them then hands them to the window), and
+  // on the device's thread its draws may go on meanwhile: the window waits
+  // for them when it is read.
+  const auto wholeFrame = [&frame](const WinRect& r) {
+    return r.left == 0 && r.top == 0 && r.right == frame.width && r.bottom == frame.height;
+  };
+  const bool whole = (store.format == D3DFMT_X8R8G8B8 || store.format == D3DFMT_A8R8G8B8) && wholeFrame(source) &&
+                     (dstRect == nullptr || wholeFrame(*dstRect)) && !backBuffer_->locked() &&
+                     (bandWorkers_ == nullptr || bandWorkers_->OnOwnerThread());
+  if (whole && PresentWholeFrameLater(shownIn, frame, &store, store.uses.Waiter())) return FinishPresent();
+  // The back buffer's draws finish first, on their device's thread alone.
+  if (!store.uses.Finish()) return D3DERR_INVALIDCALL;
   if (store.format != D3DFMT_X8R8G8B8 && store.format != D3DFMT_A8R8G8B8) {
     frame_.resize(static_cast<std::size_t>(store.width) * store.height * 4);
     const raster::Surface view = store.View();
@@ -51,6 +62,10 @@ HRESULT SwapChainImpl::PresentFrame(const WinRect* srcRect, const WinRect* dstRe
     };
   }
   if (!PresentFrameToWindow(shownIn, frame, &source, dstRect, split)) return D3DERR_INVALIDCALL;
+  return FinishPresent();
+}
+
+HRESULT SwapChainImpl::FinishPresent() {
   if (parameters_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE && CurrentPresentSynchronised()) {
     WaitForSimulatedVerticalBlank();
   }
