@@ -159,6 +159,11 @@ Route& Route::WaitForRide(Keys keys, Place place) {
   });
 }
 
+Route& Route::HoldGround(Keys keys, int frames) {
+  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
+             [keys, frames](RoutePlayer& self) { return self.HoldGround(keys, frames, 3000); });
+}
+
 Route& Route::FightBoss(Keys keys) {
   return Add("FightBoss " + Letters(keys),
              [keys](RoutePlayer& self) { return self.FightBoss(keys, false, 3000); });
@@ -331,6 +336,29 @@ std::string RoutePlayer::WaitForRide(const Keys& keys, int column, int frameLimi
 
 std::string RoutePlayer::WaitFor(const std::function<bool()>& seen, int frameLimit) {
   return HoldUntil({}, seen, frameLimit);
+}
+
+std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit) {
+  constexpr int kReach = 240;  // as far as a walk's shot reaches
+  Keys aim = keys;
+  aim.erase(kKeyShot);
+  const int start = play_.frames();
+  while (true) {
+    const int held = play_.frames() - start;
+    const bool coming = EnemyAhead(kReach);
+    if (held >= frames && !coming) return "";
+    if (held > frameLimit) return Outcome(false) + " with an enemy still ahead";
+    std::string problem;
+    if (coming && player.magic >= kBlazeCost) {
+      if (trace_) Trace("shoot");
+      // The shots' rhythm is planned, as a fight's: only the first comes late.
+      problem = Press(keys, kMinimumPress, aim);
+      if (problem.empty()) problem = Press(aim, kMinimumPress, keys);
+    } else {
+      problem = Hold(coming ? aim : Keys{}, kMinimumPress);
+    }
+    if (!problem.empty()) return problem;
+  }
 }
 
 std::string RoutePlayer::WalkTo(int column, int frameLimit) {

@@ -69,6 +69,10 @@ class Route {
   Route& WaitFor(std::string what, std::function<bool()> seen);
   // `keys` held until a travelling platform's left edge comes to the column.
   Route& WaitForRide(Keys keys, Place place);
+  // Stands at least `frames` frames, and on while an enemy is within a
+  // shot's reach ahead at the body's height, firing `keys` at it by turns
+  // while the magic lasts: the enemies coming are met standing.
+  Route& HoldGround(Keys keys, int frames);
 
   // `keys` pressed and let go by turns (a shot needs fresh presses) until
   // every boss of the floor is down.
@@ -126,6 +130,7 @@ class RoutePlayer {
   std::string StopAt(int column, int frameLimit);
   std::string WaitForRide(const Keys& keys, int column, int frameLimit);
   std::string WaitFor(const std::function<bool()>& seen, int frameLimit);
+  std::string HoldGround(const Keys& keys, int frames, int frameLimit);
   std::string FightBoss(const Keys& keys, bool untilNewLook, int frameLimit);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string FightFrom(const Keys& keys, int column, int frameLimit);

@@ -147,6 +147,11 @@ struct CampaignArea {
 inline Route FromTheSign() { return Route().ReadSign(); }
 // The sign, then the magic filled at the recovery point.
 inline Route SignAndMagic() { return Route().ReadSign().UseRecoveryPoint(); }
+// The sign, then the magic filled at the recovery point, where the enemies
+// coming are met standing.
+inline Route SignAndMagicStanding() {
+  return Route().ReadSign().StopAt(routes::RecoveryPoint()).Press({kKeyUp}, 8).HoldGround(kLowShot, 90);
+}
 // A floor's end: the chest by the door, then door 0.
 inline Route ChestAndDoor() { return Route().OpenChest().TakeDoor(); }
 // Floor 100: from the slit, up on the high platform behind it, where the
@@ -156,12 +161,13 @@ inline Route ClimbAway() {
       .HoldTo({kKeyLeft, kKeyJump}, Column(44)).HoldTo(kLeft, Column(44)).Wait(6).Press(kLeft, 6).Wait(20)
       .HoldTo({kKeyLeft, kKeyJump}, Column(39)).HoldTo(kLeft, Column(39)).Wait(150);
 }
-// "042" and "057": past the two walkers, up through the plank to its key,
+// "042" and "057": past the two walkers, straight up through the plank onto
+// its key,
 // down to the chest, the Magic Shot chosen, then the recovery point and the
 // check cube.
 inline Route ChestPastThePlank() {
   return Route()
-      .WalkTo(Column(29)).Press(kRightJump, 20).Press(kRight, 10).Wait(30)
+      .WalkTo(Column(29)).HoldGround(kLowShot, 0).StopAt(routes::Key()).Press({kKeyJump}, 20).Wait(30)
       .OpenChest().Press(kShotChange, 6).Wait(10)
       .UseRecoveryPoint()
       .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60);
@@ -218,10 +224,10 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
          2}}},
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
-         SignAndMagic().WalkTo(Column(35)).Wait(90).WalkTo(Column(45)).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
+         SignAndMagicStanding().WalkTo(Column(35)).HoldGround(kLowShot, 90).WalkTo(Column(45)).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
              .Then(ChestAndDoor())},
         // The mole and the mushroom let come to the player first.
-        {"042", "055", SignAndMagic().WalkTo(Column(19)).Wait(90).Then(ChestPastThePlank()).Then(WarpClimb()).TakeDoor()},
+        {"042", "055", SignAndMagicStanding().WalkTo(Column(19)).HoldGround(kLowShot, 90).Then(ChestPastThePlank()).Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the lowest branch, out of her bullets' way.
         {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor()), 3}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
@@ -251,7 +257,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .Then(ChestAndDoor())}}},
       {"keep",
        {"086", 18, 1, 5, true, 4, {kBreakPower, kTrueEye, kChainRing, kCreatePower, kEternalCandle, kHourglass}},
-       {{"086", "087", SignAndMagic().Then(ChestAndDoor())},
+       {{"086", "087", SignAndMagicStanding().Then(ChestAndDoor())},
         {"087", "100", SignAndMagic().Then(ChestAndDoor())},
         {"100", "101",
          FromTheSign().HoldTo(kRight, Column(13)).Wait(30).Press(kShotChange, 6).Wait(6)
