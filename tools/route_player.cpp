@@ -159,6 +159,14 @@ Route& Route::WaitForRide(Keys keys, Place place) {
   });
 }
 
+Route& Route::StepTo(Place place) {
+  return Add(Named("StepTo", place), [place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.StepTo(column, 3000) : problem;
+  });
+}
+
 Route& Route::HoldGround(Keys keys, int frames) {
   return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
              [keys, frames](RoutePlayer& self) { return self.HoldGround(keys, frames, 3000); });
@@ -349,7 +357,12 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
     if (held >= frames && !coming) return "";
     if (held > frameLimit) return Outcome(false) + " with an enemy still ahead";
     std::string problem;
-    if (coming && player.magic >= kBlazeCost) {
+    if (BulletAhead(110) && !BulletsOverCrouch()) {
+      // A low bullet is jumped in place.
+      if (trace_) Trace("hop");
+      problem = Press({kKeyJump}, 20);
+      if (problem.empty()) problem = Hold({}, kMinimumPress);
+    } else if (coming && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late.
       problem = Press(keys, kMinimumPress, aim);
@@ -359,6 +372,19 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
     }
     if (!problem.empty()) return problem;
   }
+}
+
+std::string RoutePlayer::StepTo(int column, int frameLimit) {
+  const int start = play_.frames();
+  while (!StandingIn(column)) {
+    if (play_.frames() - start > frameLimit) return Outcome(false);
+    // Each step is judged from where the last one ended.
+    const bool moving = player.velocityX != 0.0 || player.airborne != 0;
+    const std::uint32_t walk = StandingX(column) > player.x ? kKeyRight : kKeyLeft;
+    const std::string problem = moving ? Hold({}, 1) : Press({walk}, kMinimumPress);
+    if (!problem.empty()) return problem;
+  }
+  return Hold({}, kMinimumPress);
 }
 
 std::string RoutePlayer::WalkTo(int column, int frameLimit) {

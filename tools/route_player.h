@@ -64,6 +64,9 @@ class Route {
   // Walks to the place and stops on it: lets go where the slide ends there,
   // then steps back or on until it stands in the place's column.
   Route& StopAt(Place place);
+  // Walks to the place's column in short steps, each judged from where the
+  // last ended: slow, but on firm ground none carries the body past it.
+  Route& StepTo(Place place);
   // Nothing held until the player sees `what` (a window, a scene, a change
   // of the floor).
   Route& WaitFor(std::string what, std::function<bool()> seen);
@@ -71,7 +74,8 @@ class Route {
   Route& WaitForRide(Keys keys, Place place);
   // Stands at least `frames` frames, and on while an enemy is within a
   // shot's reach ahead at the body's height, firing `keys` at it by turns
-  // while the magic lasts: the enemies coming are met standing.
+  // while the magic lasts and jumping a low bullet in place: the enemies
+  // coming are met standing.
   Route& HoldGround(Keys keys, int frames);
 
   // `keys` pressed and let go by turns (a shot needs fresh presses) until
@@ -128,6 +132,7 @@ class RoutePlayer {
   std::string HoldTo(const Keys& keys, int column, int frameLimit);
   std::string WalkTo(int column, int frameLimit);
   std::string StopAt(int column, int frameLimit);
+  std::string StepTo(int column, int frameLimit);
   std::string WaitForRide(const Keys& keys, int column, int frameLimit);
   std::string WaitFor(const std::function<bool()>& seen, int frameLimit);
   std::string HoldGround(const Keys& keys, int frames, int frameLimit);

@@ -167,7 +167,7 @@ inline Route ClimbAway() {
 // check cube.
 inline Route ChestPastThePlank() {
   return Route()
-      .WalkTo(Column(29)).HoldGround(kLowShot, 0).StopAt(routes::Key()).Press({kKeyJump}, 20).Wait(30)
+      .WalkTo(Column(29)).HoldGround(kLowShot, 0).StepTo(routes::Key()).Press({kKeyJump}, 20).Wait(30)
       .OpenChest().Press(kShotChange, 6).Wait(10)
       .UseRecoveryPoint()
       .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60);
