@@ -352,11 +352,18 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
   constexpr int kReach = 180;
   Keys aim = keys;
   aim.erase(kKeyShot);
+  // An enemy on its way is waited for from as far off as the screen shows
+  // it, through a pause in its walk.
+  constexpr int kPause = 60;
   const int start = play_.frames();
+  int before = EnemyDistanceAhead(SightAhead()), nearer = start;
   while (true) {
     const int held = play_.frames() - start;
-    const bool coming = EnemyAhead(kReach);
-    if (held >= frames && !coming) return "";
+    const int distance = EnemyDistanceAhead(SightAhead());
+    const bool coming = distance >= 0 && distance <= kReach;
+    if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
+    before = distance;
+    if (held >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause)) return "";
     if (held > frameLimit) return Outcome(false) + " with an enemy still ahead";
     std::string problem;
     if (BulletAhead(110) && !BulletsOverCrouch()) {

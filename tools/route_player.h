@@ -72,10 +72,10 @@ class Route {
   Route& WaitFor(std::string what, std::function<bool()> seen);
   // `keys` held until a travelling platform's left edge comes to the column.
   Route& WaitForRide(Keys keys, Place place);
-  // Stands at least `frames` frames, and on while an enemy is within a
-  // shot's reach ahead at the body's height, firing `keys` at it by turns
-  // while the magic lasts and jumping a low bullet in place: the enemies
-  // coming are met standing.
+  // Stands at least `frames` frames, and on while an enemy ahead at the
+  // body's height comes nearer or is within a shot's reach, firing `keys`
+  // at it by turns while the magic lasts and jumping a low bullet in place:
+  // the enemies coming are met standing.
   Route& HoldGround(Keys keys, int frames);
 
   // `keys` pressed and let go by turns (a shot needs fresh presses) until

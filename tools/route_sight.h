@@ -88,6 +88,11 @@ std::vector<int> BossLooks();
 
 // A live enemy ahead (right) within `distance` pixels at the body's height.
 bool EnemyAhead(int distance);
+// How far the screen reaches ahead (right) of the player's x, in pixels.
+int SightAhead();
+// How far ahead the nearest live enemy at the body's height is, within
+// `distance` pixels; -1 when none is.
+int EnemyDistanceAhead(int distance);
 // A live bullet ahead within `distance` pixels at the body's height.
 bool BulletAhead(int distance);
 // True when every bullet near the body passes over a crouching one.
