@@ -72,6 +72,13 @@ double SlideOf(double v) {
   return frames * speed - a * frames * (frames + 1) / 2;
 }
 
+// How high over the body an enemy in a hop is watched for.
+constexpr int kHopHeight = 2 * kCellSize;
+
+// How far a walk at speed v goes on once the player decides to stop: the
+// reaction, late by `late` frames, then the slide.
+double StopDistance(double v, int late) { return v * (kMinimumPress + late) + SlideOf(v); }
+
 // The player's y on every place to stand straight above or below the player.
 std::vector<int> PlacesInColumn() {
   std::vector<int> places;
@@ -156,6 +163,14 @@ Route& Route::WaitForRide(Keys keys, Place place) {
     std::string problem;
     const int column = Locate(place, &problem);
     return problem.empty() ? self.WaitForRide(keys, column, 3000) : problem;
+  });
+}
+
+Route& Route::Advance(Keys keys, Place place) {
+  return Add(Named(("Advance " + Letters(keys)).c_str(), place), [keys, place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.Advance(keys, column, 3000) : problem;
   });
 }
 
@@ -350,28 +365,36 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
   // x: standing, it is fired at what has come that close.
   constexpr int kReach = 180;
+  constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
   Keys aim = keys;
   aim.erase(kKeyShot);
   // An enemy on its way is waited for from as far off as the screen shows
   // it, through a pause in its walk.
   constexpr int kPause = 60;
   const int start = play_.frames();
-  int before = EnemyDistanceAhead(SightAhead()), nearer = start;
+  int before = EnemyDistanceAhead(SightAhead(), kHopHeight), nearer = start;
   while (true) {
     const int held = play_.frames() - start;
-    const int distance = EnemyDistanceAhead(SightAhead());
+    const int distance = EnemyDistanceAhead(SightAhead(), kHopHeight);
     const bool coming = distance >= 0 && distance <= kReach;
     if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
     before = distance;
     if (held >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause)) return "";
     if (held > frameLimit) return Outcome(false) + " with an enemy still ahead";
     std::string problem;
-    if (BulletAhead(110) && !BulletsOverCrouch()) {
-      // A low bullet is jumped in place.
-      if (trace_) Trace("hop");
-      problem = Press({kKeyJump}, 20);
-      if (problem.empty()) problem = Hold({}, kMinimumPress);
-    } else if (coming && player.magic >= kBlazeCost) {
+    if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon, player.y), kHopHorizon, kHopMargin) < kHopHorizon) {
+      // A bullet on course for the body is jumped in place as it comes
+      // close, a slow one passing under the whole jump: the player knows how
+      // late the jump leaves and takes off with a few frames to spare.
+      const auto clearsAfter = [&](int wait) {
+        const Move hop{0, true, false, false, kHopPress};
+        return FirstBulletHit(CourseOf(wait, hop, kHopHorizon, player.y), kHopHorizon, kHopMargin) >= kHopHorizon;
+      };
+      const int late = perturbation_.reactionDelay;
+      const bool now = player.airborne == 0 && (!clearsAfter(late + kSpare) || !clearsAfter(late + 1));
+      if (now && trace_) Trace("hop");
+      problem = now ? Press({kKeyJump}, kHopPress) : Hold({}, 1);
+    } else if (EnemyAhead(kReach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late.
       problem = Press(keys, kMinimumPress, aim);
@@ -381,6 +404,33 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
     }
     if (!problem.empty()) return problem;
   }
+}
+
+std::string RoutePlayer::Advance(const Keys& keys, int column, int frameLimit) {
+  constexpr int kStandingReach = 180, kWalkingReach = 240, kBulletNear = 200;
+  const int goal = StandingX(column);
+  const int start = play_.frames();
+  while (player.x < goal) {
+    if (play_.frames() - start > frameLimit) return Outcome(false);
+    const int enemy = EnemyDistanceAhead(kWalkingReach, kHopHeight);
+    std::string problem;
+    if (player.airborne != 0) {
+      problem = Hold({}, 1);
+    } else if ((BulletAhead(kBulletNear) && !BulletsOverCrouch()) || (enemy >= 0 && enemy <= kStandingReach)) {
+      if (trace_) Trace("hold");
+      problem = HoldGround(keys, kMinimumPress, frameLimit);
+    } else if (enemy >= 0 && enemy - StopDistance(player.velocityX, perturbation_.reactionDelay) <= kStandingReach) {
+      // Stopped where the enemy comes into a standing shot's reach.
+      problem = Hold({}, kMinimumPress);
+    } else if (ObstacleAhead()) {
+      if (trace_) Trace("leap");
+      problem = Press({kKeyRight, kKeyJump}, 20, {kKeyRight});
+    } else {
+      problem = Hold({kKeyRight}, 1);
+    }
+    if (!problem.empty()) return problem;
+  }
+  return "";
 }
 
 std::string RoutePlayer::StepTo(int column, int frameLimit) {

@@ -148,10 +148,11 @@ bool EnemyAhead(int distance) {
 
 int SightAhead() { return cameraX + kScreenWidth - player.x; }
 
-int EnemyDistanceAhead(int distance) {
+int EnemyDistanceAhead(int distance, int above) {
   int nearest = -1;
   for (const EnemyRecord& enemy : enemies) {
-    const bool level = enemy.y + enemy.bodyBottom > player.y + kBodyTop && enemy.y + enemy.bodyTop < player.y + kSpriteSize;
+    const bool level =
+        enemy.y + enemy.bodyBottom > player.y + kBodyTop - above && enemy.y + enemy.bodyTop < player.y + kSpriteSize;
     const int away = std::max(0, enemy.x - player.x);
     if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && away <= distance) {
       nearest = nearest < 0 ? away : std::min(nearest, away);

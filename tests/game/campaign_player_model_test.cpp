@@ -76,7 +76,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"012", kSeeds}, "the walk to the second cracked wall meets an enemy on some seeds (17 of 20)"},
       {{"025", kSeeds}, "the wisp's fire flies through walls: fought from one place, its hall is won on some seeds"},
       {{"040", kSeeds}, "the witch's bullets pass through walls: fought from the entrance (12 of 20)"},
-      {{"042", kSeeds}, "the mole and the mushroom meet the walks on some seeds (14 of 20)"},
       {{"001", kLate}, "the stairs' jumps are presses from counted places: a late one lands short"},
       {{"002", kLate}, "the jump to the key's ledge comes late and drops the body onto the red slime"},
       {{"003", kLate}, "on the ice a late release slides past the door, and the corrections do not settle"},

@@ -161,13 +161,12 @@ inline Route ClimbAway() {
       .HoldTo({kKeyLeft, kKeyJump}, Column(44)).HoldTo(kLeft, Column(44)).Wait(6).Press(kLeft, 6).Wait(20)
       .HoldTo({kKeyLeft, kKeyJump}, Column(39)).HoldTo(kLeft, Column(39)).Wait(150);
 }
-// "042" and "057": past the two walkers, straight up through the plank onto
-// its key,
-// down to the chest, the Magic Shot chosen, then the recovery point and the
-// check cube.
-inline Route ChestPastThePlank() {
-  return Route()
-      .WalkTo(Column(29)).HoldGround(kLowShot, 0).StepTo(routes::Key()).Press({kKeyJump}, 20).Wait(30)
+// "042" and "057": past the two walkers as `pastTheWalkers` goes, straight
+// up through the plank onto its key, down to the chest, the Magic Shot
+// chosen, then the recovery point and the check cube.
+inline Route ChestPastThePlank(const Route& pastTheWalkers) {
+  return Route(pastTheWalkers)
+      .StepTo(routes::Key()).Press({kKeyJump}, 20).Wait(30)
       .OpenChest().Press(kShotChange, 6).Wait(10)
       .UseRecoveryPoint()
       .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60);
@@ -224,10 +223,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
          2}}},
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
-         SignAndMagicStanding().WalkTo(Column(35)).HoldGround(kLowShot, 90).WalkTo(Column(45)).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
+         SignAndMagicStanding().WalkTo(Column(35)).HoldGround(kLowShot, 90)
+             .WalkTo(Column(45)).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
              .Then(ChestAndDoor())},
-        // The mole and the mushroom let come to the player first.
-        {"042", "055", SignAndMagicStanding().WalkTo(Column(19)).HoldGround(kLowShot, 90).Then(ChestPastThePlank()).Then(WarpClimb()).TakeDoor()},
+        // The mole and the mushroom met standing.
+        {"042", "055",
+         SignAndMagicStanding().Then(ChestPastThePlank(Route().Advance(kLowShot, Column(29)))).Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the lowest branch, out of her bullets' way.
         {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor()), 3}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
@@ -236,7 +237,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        {{"056", "057",
          SignAndMagic().WalkTo(Column(36)).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Column(34)).Wait(700)
              .Then(ChestAndDoor())},
-        {"057", "070", SignAndMagic().Then(ChestPastThePlank()).Then(CreateBlocks()).TakeDoor()},
+        // "057": the walkers met walking, shot on the way: on the ice a stop slides on.
+        {"057", "070",
+         SignAndMagic()
+             .Then(ChestPastThePlank(Route().WalkTo(Column(29)).HoldGround(kLowShot, 0)))
+             .Then(CreateBlocks())
+             .TakeDoor()},
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        {{"071", "072", SignAndMagic().Then(ChestAndDoor())},
@@ -257,7 +263,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .Then(ChestAndDoor())}}},
       {"keep",
        {"086", 18, 1, 5, true, 4, {kBreakPower, kTrueEye, kChainRing, kCreatePower, kEternalCandle, kHourglass}},
-       {{"086", "087", SignAndMagicStanding().Then(ChestAndDoor())},
+       {{"086", "087", SignAndMagicStanding().Advance(kLowShot, Column(60)).Then(ChestAndDoor())},
         {"087", "100", SignAndMagic().Then(ChestAndDoor())},
         {"100", "101",
          FromTheSign().HoldTo(kRight, Column(13)).Wait(30).Press(kShotChange, 6).Wait(6)
