@@ -383,17 +383,31 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
     if (held > frameLimit) return Outcome(false) + " with an enemy still ahead";
     std::string problem;
     if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon, player.y), kHopHorizon, kHopMargin) < kHopHorizon) {
-      // A bullet on course for the body is jumped in place as it comes
-      // close, a slow one passing under the whole jump: the player knows how
-      // late the jump leaves and takes off with a few frames to spare.
-      const auto clearsAfter = [&](int wait) {
-        const Move hop{0, true, false, false, kHopPress};
+      // A bullet on course for the body is jumped as it comes close: in
+      // place, or on over it or back when it is too slow to pass under a
+      // jump in place. The player knows how late the jump leaves and takes
+      // off with a few frames to spare.
+      const int late = perturbation_.reactionDelay;
+      const auto clearsAfter = [&](int way, int wait) {
+        const Move hop{way, true, false, false, kHopPress};
         return FirstBulletHit(CourseOf(wait, hop, kHopHorizon, player.y), kHopHorizon, kHopMargin) >= kHopHorizon;
       };
-      const int late = perturbation_.reactionDelay;
-      const bool now = player.airborne == 0 && (!clearsAfter(late + kSpare) || !clearsAfter(late + 1));
-      if (now && trace_) Trace("hop");
-      problem = now ? Press({kKeyJump}, kHopPress) : Hold({}, 1);
+      int way = 2;  // none chosen: the bullet is still far
+      bool any = false;
+      for (int each : {0, 1, -1}) {
+        const bool clears = clearsAfter(each, late);
+        any = any || clears;
+        if (way == 2 && clears && !clearsAfter(each, late + kSpare)) way = each;
+      }
+      if (way == 2 && !any) way = 1;
+      if (way != 2 && player.airborne == 0) {
+        if (trace_) Trace("hop");
+        Keys hop{kKeyJump};
+        if (way != 0) hop.insert(way > 0 ? kKeyRight : kKeyLeft);
+        problem = Press(hop, kHopPress);
+      } else {
+        problem = Hold({}, 1);
+      }
     } else if (EnemyAhead(kReach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late.
@@ -407,12 +421,12 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
 }
 
 std::string RoutePlayer::Advance(const Keys& keys, int column, int frameLimit) {
-  constexpr int kStandingReach = 180, kWalkingReach = 240, kBulletNear = 200;
+  constexpr int kStandingReach = 180, kBulletNear = 200;
   const int goal = StandingX(column);
   const int start = play_.frames();
   while (player.x < goal) {
     if (play_.frames() - start > frameLimit) return Outcome(false);
-    const int enemy = EnemyDistanceAhead(kWalkingReach, kHopHeight);
+    const int enemy = EnemyDistanceAhead(SightAhead(), kHopHeight);
     std::string problem;
     if (player.airborne != 0) {
       problem = Hold({}, 1);

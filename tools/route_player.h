@@ -64,10 +64,10 @@ class Route {
   // Walks to the place and stops on it: lets go where the slide ends there,
   // then steps back or on until it stands in the place's column.
   Route& StopAt(Place place);
-  // A walk right to the place's column that stops for what comes: it holds
-  // ground (as HoldGround) once an enemy is within a standing shot's reach
-  // or a low bullet is near, and slows to a stop as an enemy comes within a
-  // walking shot's reach; a wall, gap or spikes ahead are jumped.
+  // A walk right to the place's column that stops for what comes: it stops
+  // where an enemy in sight comes within a standing shot's reach (its late
+  // stop and slide foreseen) and holds ground there (as HoldGround), as it
+  // does while a low bullet is near; a wall, gap or spikes ahead are jumped.
   Route& Advance(Keys keys, Place place);
   // Walks to the place's column in short steps, each judged from where the
   // last ended: slow, but on firm ground none carries the body past it.

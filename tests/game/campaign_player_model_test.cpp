@@ -87,7 +87,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"057", kLate}, "a late stop at the pit's edge slides into the spikes"},
       {{"072", kLate}, "a late step misses the travelling platform over the spikes"},
       {{"085", kLate}, "the Dragon Head's fire: a climb or drop 200 ms late is hit"},
-      {{"086", kLate}, "walking at an enemy: the late crouch and shot meet it first"},
       {{"100", kLate}, "the climb away from the Sun and the Moon's fire comes late"},
   };
   return known;
