@@ -177,21 +177,22 @@ inline Route WarpClimb() {
   return Route().Press(kRight, 40).Wait(10)
       .Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShotChange, 6).Wait(10);
 }
-// "057": at each pit's edge a low shot at the spike post in it, a jump onto
-// the block it left, soon on before the block is gone, and on over the pit;
-// the second pit takes two blocks.
+// "057": at each pit's edge, come to in short steps, a low shot at the spike
+// post in it, a jump onto the block it left, soon on before the block is
+// gone, and on over the pit, the jump held until the body is over the far
+// side; the second pit takes two blocks.
 inline Route CreateBlocks() {
   const auto blockAndJump = [](Route& route, int) {
     route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 20).Press(kRight, 10).Wait(20);
   };
   Route route;
-  route.StopAt(Column(44));
+  route.StepTo(Column(44));
   blockAndJump(route, 48);
-  route.Press(kRightJump, 20).Press(kRight, 10).Wait(30).UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()));
-  route.StopAt(Column(56));
+  route.HoldTo(kRightJump, Column(52)).Wait(20).UseRecoveryPoint();
+  route.StepTo(Column(56));
   blockAndJump(route, 60);
   blockAndJump(route, 64);
-  route.Press(kRightJump, 20).Press(kRight, 20).Wait(30).Press(kShotChange, 6).Wait(10);
+  route.HoldTo(kRightJump, Column(67)).Wait(20).Press(kShotChange, 6).Wait(10);
   return route;
 }
 
@@ -237,12 +238,13 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        {{"056", "057",
          SignAndMagic().WalkTo(Column(36)).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Column(34)).Wait(700)
              .Then(ChestAndDoor())},
-        // "057": the walkers met walking, shot on the way: on the ice a stop slides on.
+        // "057": the walkers met walking, shot on the way: on the ice a stop
+        // slides on. The door close past the pits is come to in steps.
         {"057", "070",
          SignAndMagic()
              .Then(ChestPastThePlank(Route().WalkTo(Column(29)).HoldGround(kLowShot, 0)))
              .Then(CreateBlocks())
-             .TakeDoor()},
+             .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        {{"071", "072", SignAndMagic().Then(ChestAndDoor())},
