@@ -72,6 +72,9 @@ double SlideOf(double v) {
   return frames * speed - a * frames * (frames + 1) / 2;
 }
 
+// Pixels a travelling platform moves a frame (the game's).
+constexpr int kTravelStep = 2;
+
 // How high over the body an enemy in a hop is watched for.
 constexpr int kHopHeight = 2 * kCellSize;
 
@@ -185,6 +188,14 @@ Route& Route::StepTo(Place place) {
 Route& Route::HoldGround(Keys keys, int frames) {
   return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
              [keys, frames](RoutePlayer& self) { return self.HoldGround(keys, frames, 3000); });
+}
+
+Route& Route::RideAcross(Place from, Place to) {
+  return Add(Named("RideAcross", from) + " to " + std::to_string(to.number), [from, to](RoutePlayer& self) {
+    std::string problem;
+    const int near = Locate(from, &problem), far = Locate(to, &problem);
+    return problem.empty() ? self.RideAcross(near, far, 3000) : problem;
+  });
 }
 
 Route& Route::FightBoss(Keys keys) {
@@ -355,6 +366,49 @@ std::string RoutePlayer::WaitForRide(const Keys& keys, int column, int frameLimi
         return coming;
       },
       frameLimit);
+}
+
+std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
+  constexpr int kLongestStep = 30, kFrames = 60;
+  const int nearX = from * kCellSize, farX = to * kCellSize;
+  // The press whose walk and slide end with the near foot over the middle
+  // of the platform at its turn.
+  const int target = nearX + kCellSize / 2 - kFeetProbeLeft;
+  int press = 1;
+  for (int frames = 1; frames <= kLongestStep; ++frames) {
+    const double end = CourseOf(0, Move{1, false, false, false, frames}, kFrames, player.y).back().x;
+    const double best = CourseOf(0, Move{1, false, false, false, press}, kFrames, player.y).back().x;
+    if (std::fabs(end - target) < std::fabs(best - target)) press = frames;
+  }
+  // The step starts as the platform comes within as many frames of its turn
+  // as the step and the reaction take: a platform already closer than that
+  // is let go by and waited for again.
+  const int late = perturbation_.reactionDelay;
+  const int lead = kTravelStep * (late + press);
+  int before = PlatformDistance(nearX);
+  std::string problem = HoldUntil(
+      {},
+      [&] {
+        const int distance = PlatformDistance(nearX);
+        const bool coming = distance <= lead && before > lead;
+        before = distance;
+        return coming;
+      },
+      frameLimit);
+  if (problem.empty()) problem = Press({kKeyRight}, press);
+  if (!problem.empty()) return problem;
+  // Off at the far turn: the walk starts as the platform comes to it.
+  before = PlatformDistance(farX);
+  problem = HoldUntil(
+      {},
+      [&] {
+        const int distance = PlatformDistance(farX), near = kTravelStep * late + kCellSize / 2;
+        const bool coming = distance <= near && before > near;
+        before = distance;
+        return coming;
+      },
+      frameLimit);
+  return problem.empty() ? HoldTo({kKeyRight}, to + 2, frameLimit) : problem;
 }
 
 std::string RoutePlayer::WaitFor(const std::function<bool()>& seen, int frameLimit) {

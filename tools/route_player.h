@@ -77,6 +77,12 @@ class Route {
   Route& WaitFor(std::string what, std::function<bool()> seen);
   // `keys` held until a travelling platform's left edge comes to the column.
   Route& WaitForRide(Keys keys, Place place);
+  // From the ground's edge, onto the travelling platform that turns at
+  // column `from` and off it where it turns at column `to`, onto the ground
+  // beyond: each step is started as the platform comes, as far ahead as the
+  // player's reaction is late, and the step on is as long as carries the
+  // near foot over the platform.
+  Route& RideAcross(Place from, Place to);
   // Stands at least `frames` frames, and on while an enemy ahead at the
   // body's height comes nearer or is within a shot's reach, firing `keys`
   // at it by turns while the magic lasts and jumping a low bullet in place:
@@ -140,6 +146,7 @@ class RoutePlayer {
   std::string StepTo(int column, int frameLimit);
   std::string Advance(const Keys& keys, int column, int frameLimit);
   std::string WaitForRide(const Keys& keys, int column, int frameLimit);
+  std::string RideAcross(int from, int to, int frameLimit);
   std::string WaitFor(const std::function<bool()>& seen, int frameLimit);
   std::string HoldGround(const Keys& keys, int frames, int frameLimit);
   std::string FightBoss(const Keys& keys, bool untilNewLook, int frameLimit);

@@ -70,7 +70,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
   constexpr Looseness kSeeds = Looseness::kOtherRandomNumbers;
   static const std::map<std::pair<std::string, Looseness>, const char*> known = {
       {{"003", kJittered}, "the shop's keys are fixed presses: a Confirm jittered early is lost in its dialog"},
-      {{"072", kJittered}, "a jittered press on the pillar's ledges leaves the walk to the door among the spikes"},
       {{"011", kSeeds}, "the walk to the chest meets the slimes and the bee unshot on half the seeds (10 of 20)"},
       {{"012", kSeeds}, "the walk to the second cracked wall meets an enemy on some seeds (17 of 20)"},
       {{"025", kSeeds}, "the wisp's fire flies through walls: fought from one place, its hall is won on some seeds"},
@@ -83,7 +82,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"012", kLate}, "the walk to the second cracked wall stalls under the late shots"},
       {{"027", kLate}, "walking at a slime: the late crouch and shot meet it first"},
       {{"055", kLate}, "the Butterfly's sprays: a dodge 200 ms late is hit"},
-      {{"072", kLate}, "a late step misses the travelling platform over the spikes"},
       {{"085", kLate}, "the Dragon Head's fire: a climb or drop 200 ms late is hit"},
       {{"100", kLate}, "the climb away from the Sun and the Moon's fire comes late"},
   };

@@ -248,12 +248,13 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        {{"071", "072", SignAndMagic().Then(ChestAndDoor())},
-        // The key switch's pillar up to the chest's ledge, then a ride over the spikes.
+        // The key switch's pillar up to the chest's ledge, then a ride over the
+        // spikes, boarded and left as the platform comes to each turn.
         {"072", "085",
          SignAndMagic().WalkTo(Column(32)).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Wait(20)
              .Press(kRightJump, 24).Press(kRight, 16).Wait(20)
              .OpenChest()
-             .HoldTo(kRight, Column(50)).Wait(20).WaitForRide({}, Column(52)).Press(kRight, 8).Wait(90)
+             .StopAt(Column(51)).RideAcross(Column(52), Column(59))
              .TakeDoor()},
         // Past the infinity star to the ladder by the Dragon Head before its
         // first fire, off the ledge's end once it has fallen and the hall has
