@@ -375,10 +375,10 @@ std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
   // of the platform at its turn.
   const int target = nearX + kCellSize / 2 - kFeetProbeLeft;
   int press = 1;
+  double miss = kFieldRightPixel;
   for (int frames = 1; frames <= kLongestStep; ++frames) {
     const double end = CourseOf(0, Move{1, false, false, false, frames}, kFrames, player.y).back().x;
-    const double best = CourseOf(0, Move{1, false, false, false, press}, kFrames, player.y).back().x;
-    if (std::fabs(end - target) < std::fabs(best - target)) press = frames;
+    if (std::fabs(end - target) < miss) press = frames, miss = std::fabs(end - target);
   }
   // The step starts as the platform comes within as many frames of its turn
   // as the step and the reaction take: a platform already closer than that
@@ -446,15 +446,17 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
         const Move hop{way, true, false, false, kHopPress};
         return FirstBulletHit(CourseOf(wait, hop, kHopHorizon, player.y), kHopHorizon, kHopMargin) >= kHopHorizon;
       };
-      int way = 2;  // none chosen: the bullet is still far
+      constexpr int kNotYet = 2;  // no way chosen: the bullet is still far
+      int way = kNotYet;
       bool any = false;
       for (int each : {0, 1, -1}) {
         const bool clears = clearsAfter(each, late);
         any = any || clears;
-        if (way == 2 && clears && !clearsAfter(each, late + kSpare)) way = each;
+        if (way == kNotYet && clears && !clearsAfter(each, late + kSpare)) way = each;
       }
-      if (way == 2 && !any) way = 1;
-      if (way != 2 && player.airborne == 0) {
+      // None clears: the jump on is the best left.
+      if (way == kNotYet && !any) way = 1;
+      if (way != kNotYet && player.airborne == 0) {
         if (trace_) Trace("hop");
         Keys hop{kKeyJump};
         if (way != 0) hop.insert(way > 0 ? kKeyRight : kKeyLeft);

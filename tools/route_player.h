@@ -85,8 +85,8 @@ class Route {
   Route& RideAcross(Place from, Place to);
   // Stands at least `frames` frames, and on while an enemy ahead at the
   // body's height comes nearer or is within a shot's reach, firing `keys`
-  // at it by turns while the magic lasts and jumping a low bullet in place:
-  // the enemies coming are met standing.
+  // at it by turns while the magic lasts and jumping a bullet on course for
+  // the body: the enemies coming are met standing.
   Route& HoldGround(Keys keys, int frames);
 
   // `keys` pressed and let go by turns (a shot needs fresh presses) until

@@ -2,8 +2,9 @@
 // where the game carries the body (the fights choose their moves by it), and
 // a stop at a place the floor marks must end in that place from either side,
 // late reactions included, wherever the floor puts the place; steps end in
-// the column even from as close as a stop overshoots; and ground held meets
-// a charging enemy with shots before it reaches the player.
+// the column even from as close as a stop overshoots; ground held meets a
+// charging enemy with shots before it reaches the player; and a travelling
+// platform is ridden across whenever the player comes to it.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -149,6 +150,42 @@ TEST_F(HoldGroundTest, TheChargingLizardIsShotDownBeforeItReachesThePlayerReacti
   EXPECT_EQ(veltrin::routes::ColumnOf(veltrin::routes::RecoveryPoint()),
             (::player.x + veltrin::routes::kSpriteSize / 2) / kCellSize)
       << "the ground is held: the player is where the magic was filled";
+}
+
+// On "072", its snake and bat gone, the player put on the ground short of
+// the spikes the travelling platform crosses.
+class RideAcrossTest : public veltrin::testing::CampaignAreaTest {
+ protected:
+  void SetUp() override {
+    CampaignAreaTest::SetUp();
+    StartArea({"072", 18, 1, 5, true, 3, {}});
+    ASSERT_TRUE(play_->RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+    ResetEnemyRecords();
+  }
+  static void PutAt(int column) { player.posX = player.x = veltrin::routes::StandingX(column); }
+  std::unique_ptr<ScriptedPlay> play_ = std::make_unique<ScriptedPlay>();
+};
+
+TEST_F(RideAcrossTest, ThePlatformIsRiddenAcrossWhereverItIsWhenThePlayerComesLateOrNot) {
+  using veltrin::routes::Column;
+  constexpr int kEdge = 51, kNearTurn = 52, kFarTurn = 59;
+  // The platform's phase when the player reaches the edge changes with the
+  // wait before the walk there: boarding must not hang on one phase.
+  for (int delay : {0, 12}) {
+    // The platform's round trip is 224 frames: waits spread over it.
+    for (int wait = 0; wait < 224; wait += 24) {
+      SCOPED_TRACE("a wait of " + std::to_string(wait) + ", reactions " + std::to_string(delay) + " late");
+      veltrin::routes::Perturbation late;
+      late.reactionDelay = delay;
+      veltrin::routes::RoutePlayer rider(*play_, late);
+      PutAt(kEdge - 4);
+      ASSERT_EQ(rider.Run(veltrin::routes::Route().Wait(wait).StopAt(Column(kEdge))
+                              .RideAcross(Column(kNearTurn), Column(kFarTurn))),
+                "");
+      EXPECT_GT(player.x, kFarTurn * kCellSize) << "on the ground past the spikes";
+      EXPECT_EQ(player.dead, 0);
+    }
+  }
 }
 
 }  // namespace
