@@ -180,7 +180,7 @@ TEST_F(RideAcrossTest, ThePlatformIsRiddenAcrossWhereverItIsWhenThePlayerComesLa
       veltrin::routes::RoutePlayer rider(*play_, late);
       PutAt(kEdge - 4);
       ASSERT_EQ(rider.Run(veltrin::routes::Route().Wait(wait).StopAt(Column(kEdge))
-                              .RideAcross(Column(kNearTurn), Column(kFarTurn))),
+                              .RideAcross(Column(kNearTurn), Column(kFarTurn)).Wait(6)),
                 "");
       EXPECT_GT(player.x, kFarTurn * kCellSize) << "on the ground past the spikes";
       EXPECT_EQ(player.dead, 0);
