@@ -72,6 +72,16 @@ double SlideOf(double v) {
   return frames * speed - a * frames * (frames + 1) / 2;
 }
 
+// Pixels a travelling platform moves a frame (the game's).
+constexpr int kTravelStep = 2;
+
+// How high over the body an enemy in a hop is watched for.
+constexpr int kHopHeight = 2 * kCellSize;
+
+// How far a walk at speed v goes on once the player decides to stop: the
+// reaction, late by `late` frames, then the slide.
+double StopDistance(double v, int late) { return v * (kMinimumPress + late) + SlideOf(v); }
+
 // The player's y on every place to stand straight above or below the player.
 std::vector<int> PlacesInColumn() {
   std::vector<int> places;
@@ -156,6 +166,35 @@ Route& Route::WaitForRide(Keys keys, Place place) {
     std::string problem;
     const int column = Locate(place, &problem);
     return problem.empty() ? self.WaitForRide(keys, column, 3000) : problem;
+  });
+}
+
+Route& Route::Advance(Keys keys, Place place) {
+  return Add(Named(("Advance " + Letters(keys)).c_str(), place), [keys, place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.Advance(keys, column, 3000) : problem;
+  });
+}
+
+Route& Route::StepTo(Place place) {
+  return Add(Named("StepTo", place), [place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.StepTo(column, 3000) : problem;
+  });
+}
+
+Route& Route::HoldGround(Keys keys, int frames) {
+  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
+             [keys, frames](RoutePlayer& self) { return self.HoldGround(keys, frames, 3000); });
+}
+
+Route& Route::RideAcross(Place from, Place to) {
+  return Add(Named("RideAcross", from) + " to " + std::to_string(to.number), [from, to](RoutePlayer& self) {
+    std::string problem;
+    const int near = Locate(from, &problem), far = Locate(to, &problem);
+    return problem.empty() ? self.RideAcross(near, far, 3000) : problem;
   });
 }
 
@@ -343,8 +382,152 @@ std::string RoutePlayer::WaitForRide(const Keys& keys, int column, int frameLimi
       frameLimit);
 }
 
+std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
+  constexpr int kLongestStep = 30, kFrames = 60;
+  const int nearX = from * kCellSize, farX = to * kCellSize;
+  // The press whose walk and slide end with the near foot over the middle
+  // of the platform at its turn.
+  const int target = nearX + kCellSize / 2 - kFeetProbeLeft;
+  int press = 1;
+  double miss = kFieldRightPixel;
+  for (int frames = 1; frames <= kLongestStep; ++frames) {
+    const double end = CourseOf(0, Move{1, false, false, false, frames}, kFrames, player.y).back().x;
+    if (std::fabs(end - target) < miss) press = frames, miss = std::fabs(end - target);
+  }
+  // The step starts as the platform comes within as many frames of its turn
+  // as the step and the reaction take: a platform already closer than that
+  // is let go by and waited for again.
+  const int late = perturbation_.reactionDelay;
+  const int lead = kTravelStep * (late + press);
+  int before = PlatformDistance(nearX);
+  std::string problem = HoldUntil(
+      {},
+      [&] {
+        const int distance = PlatformDistance(nearX);
+        const bool coming = distance <= lead && before > lead;
+        before = distance;
+        return coming;
+      },
+      frameLimit);
+  if (problem.empty()) problem = Press({kKeyRight}, press);
+  if (!problem.empty()) return problem;
+  // Off at the far turn: the walk starts as the platform comes to it.
+  before = PlatformDistance(farX);
+  problem = HoldUntil(
+      {},
+      [&] {
+        const int distance = PlatformDistance(farX), near = kTravelStep * late + kCellSize / 2;
+        const bool coming = distance <= near && before > near;
+        before = distance;
+        return coming;
+      },
+      frameLimit);
+  return problem.empty() ? HoldTo({kKeyRight}, to + 2, frameLimit) : problem;
+}
+
 std::string RoutePlayer::WaitFor(const std::function<bool()>& seen, int frameLimit) {
   return HoldUntil({}, seen, frameLimit);
+}
+
+std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit) {
+  // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
+  // x: standing, it is fired at what has come that close.
+  constexpr int kReach = 180;
+  constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
+  Keys aim = keys;
+  aim.erase(kKeyShot);
+  // An enemy on its way is waited for from as far off as the screen shows
+  // it, through a pause in its walk.
+  constexpr int kPause = 60;
+  const int start = play_.frames();
+  int before = EnemyDistanceAhead(SightAhead(), kHopHeight), nearer = start;
+  while (true) {
+    const int held = play_.frames() - start;
+    const int distance = EnemyDistanceAhead(SightAhead(), kHopHeight);
+    const bool coming = distance >= 0 && distance <= kReach;
+    if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
+    before = distance;
+    if (held >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause)) return "";
+    if (held > frameLimit) return Outcome(false) + " with an enemy still ahead";
+    std::string problem;
+    if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon, player.y), kHopHorizon, kHopMargin) < kHopHorizon) {
+      // A bullet on course for the body is jumped as it comes close: in
+      // place, or on over it or back when it is too slow to pass under a
+      // jump in place. The player knows how late the jump leaves and takes
+      // off with a few frames to spare.
+      const int late = perturbation_.reactionDelay;
+      const auto clearsAfter = [&](int way, int wait) {
+        const Move hop{way, true, false, false, kHopPress};
+        return FirstBulletHit(CourseOf(wait, hop, kHopHorizon, player.y), kHopHorizon, kHopMargin) >= kHopHorizon;
+      };
+      constexpr int kNotYet = 2;  // no way chosen: the bullet is still far
+      int way = kNotYet;
+      bool any = false;
+      for (int each : {0, 1, -1}) {
+        const bool clears = clearsAfter(each, late);
+        any = any || clears;
+        if (way == kNotYet && clears && !clearsAfter(each, late + kSpare)) way = each;
+      }
+      // None clears: the jump on is the best left.
+      if (way == kNotYet && !any) way = 1;
+      if (way != kNotYet && player.airborne == 0) {
+        if (trace_) Trace("hop");
+        Keys hop{kKeyJump};
+        if (way != 0) hop.insert(way > 0 ? kKeyRight : kKeyLeft);
+        problem = Press(hop, kHopPress);
+      } else {
+        problem = Hold({}, 1);
+      }
+    } else if (EnemyAhead(kReach) && player.magic >= kBlazeCost) {
+      if (trace_) Trace("shoot");
+      // The shots' rhythm is planned, as a fight's: only the first comes late.
+      problem = Press(keys, kMinimumPress, aim);
+      if (problem.empty()) problem = Press(aim, kMinimumPress, keys);
+    } else {
+      problem = Hold(coming ? aim : Keys{}, kMinimumPress);
+    }
+    if (!problem.empty()) return problem;
+  }
+}
+
+std::string RoutePlayer::Advance(const Keys& keys, int column, int frameLimit) {
+  constexpr int kStandingReach = 180, kBulletNear = 200;
+  const int goal = StandingX(column);
+  const int start = play_.frames();
+  while (player.x < goal) {
+    if (play_.frames() - start > frameLimit) return Outcome(false);
+    const int enemy = EnemyDistanceAhead(SightAhead(), kHopHeight);
+    std::string problem;
+    if (player.airborne != 0) {
+      problem = Hold({}, 1);
+    } else if ((BulletAhead(kBulletNear) && !BulletsOverCrouch()) || (enemy >= 0 && enemy <= kStandingReach)) {
+      if (trace_) Trace("hold");
+      problem = HoldGround(keys, kMinimumPress, frameLimit);
+    } else if (enemy >= 0 && enemy - StopDistance(player.velocityX, perturbation_.reactionDelay) <= kStandingReach) {
+      // Stopped where the enemy comes into a standing shot's reach.
+      problem = Hold({}, kMinimumPress);
+    } else if (ObstacleAhead()) {
+      if (trace_) Trace("leap");
+      problem = Press({kKeyRight, kKeyJump}, 20, {kKeyRight});
+    } else {
+      problem = Hold({kKeyRight}, 1);
+    }
+    if (!problem.empty()) return problem;
+  }
+  return "";
+}
+
+std::string RoutePlayer::StepTo(int column, int frameLimit) {
+  const int start = play_.frames();
+  while (!StandingIn(column)) {
+    if (play_.frames() - start > frameLimit) return Outcome(false);
+    // Each step is judged from where the last one ended.
+    const bool moving = player.velocityX != 0.0 || player.airborne != 0;
+    const std::uint32_t walk = StandingX(column) > player.x ? kKeyRight : kKeyLeft;
+    const std::string problem = moving ? Hold({}, 1) : Press({walk}, kMinimumPress);
+    if (!problem.empty()) return problem;
+  }
+  return Hold({}, kMinimumPress);
 }
 
 std::string RoutePlayer::WalkTo(int column, int frameLimit) {

@@ -64,11 +64,30 @@ class Route {
   // Walks to the place and stops on it: lets go where the slide ends there,
   // then steps back or on until it stands in the place's column.
   Route& StopAt(Place place);
+  // A walk right to the place's column that stops for what comes: it stops
+  // where an enemy in sight comes within a standing shot's reach (its late
+  // stop and slide foreseen) and holds ground there (as HoldGround), as it
+  // does while a low bullet is near; a wall, gap or spikes ahead are jumped.
+  Route& Advance(Keys keys, Place place);
+  // Walks to the place's column in short steps, each judged from where the
+  // last ended: slow, but on firm ground none carries the body past it.
+  Route& StepTo(Place place);
   // Nothing held until the player sees `what` (a window, a scene, a change
   // of the floor).
   Route& WaitFor(std::string what, std::function<bool()> seen);
   // `keys` held until a travelling platform's left edge comes to the column.
   Route& WaitForRide(Keys keys, Place place);
+  // From the ground's edge, onto the travelling platform that turns at
+  // column `from` and off it where it turns at column `to`, onto the ground
+  // beyond: each step is started as the platform comes, as far ahead as the
+  // player's reaction is late, and the step on is as long as carries the
+  // near foot over the platform.
+  Route& RideAcross(Place from, Place to);
+  // Stands at least `frames` frames, and on while an enemy ahead at the
+  // body's height comes nearer or is within a shot's reach, firing `keys`
+  // at it by turns while the magic lasts and jumping a bullet on course for
+  // the body: the enemies coming are met standing.
+  Route& HoldGround(Keys keys, int frames);
 
   // `keys` pressed and let go by turns (a shot needs fresh presses) until
   // every boss of the floor is down.
@@ -127,8 +146,12 @@ class RoutePlayer {
   std::string HoldTo(const Keys& keys, int column, int frameLimit);
   std::string WalkTo(int column, int frameLimit);
   std::string StopAt(int column, int frameLimit);
+  std::string StepTo(int column, int frameLimit);
+  std::string Advance(const Keys& keys, int column, int frameLimit);
   std::string WaitForRide(const Keys& keys, int column, int frameLimit);
+  std::string RideAcross(int from, int to, int frameLimit);
   std::string WaitFor(const std::function<bool()>& seen, int frameLimit);
+  std::string HoldGround(const Keys& keys, int frames, int frameLimit);
   std::string FightBoss(const Keys& keys, bool untilNewLook, int frameLimit);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string FightFrom(const Keys& keys, int column, int frameLimit);

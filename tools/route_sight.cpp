@@ -146,6 +146,21 @@ bool EnemyAhead(int distance) {
   return false;
 }
 
+int SightAhead() { return cameraX + kScreenWidth - player.x; }
+
+int EnemyDistanceAhead(int distance, int above) {
+  int nearest = -1;
+  for (const EnemyRecord& enemy : enemies) {
+    const bool level =
+        enemy.y + enemy.bodyBottom > player.y + kBodyTop - above && enemy.y + enemy.bodyTop < player.y + kSpriteSize;
+    const int away = std::max(0, enemy.x - player.x);
+    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && away <= distance) {
+      nearest = nearest < 0 ? away : std::min(nearest, away);
+    }
+  }
+  return nearest;
+}
+
 bool BulletAhead(int distance) {
   for (const ShotRecord& bullet : enemyBullets) {
     const int bx = static_cast<int>(bullet.x), by = static_cast<int>(bullet.y);

@@ -88,6 +88,12 @@ std::vector<int> BossLooks();
 
 // A live enemy ahead (right) within `distance` pixels at the body's height.
 bool EnemyAhead(int distance);
+// How far the screen reaches ahead (right) of the player's x, in pixels.
+int SightAhead();
+// How far ahead the nearest live enemy at the body's height (or up to
+// `above` pixels over it: one in a hop) is, within `distance` pixels; -1
+// when none is.
+int EnemyDistanceAhead(int distance, int above = 0);
 // A live bullet ahead within `distance` pixels at the body's height.
 bool BulletAhead(int distance);
 // True when every bullet near the body passes over a crouching one.

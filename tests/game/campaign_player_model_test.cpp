@@ -70,15 +70,9 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
   constexpr Looseness kSeeds = Looseness::kOtherRandomNumbers;
   static const std::map<std::pair<std::string, Looseness>, const char*> known = {
       {{"003", kJittered}, "the shop's keys are fixed presses: a Confirm jittered early is lost in its dialog"},
-      {{"057", kJittered}, "a jittered jump onto the plank misses the key, and the chest stays shut"},
-      {{"072", kJittered}, "a jittered press on the pillar's ledges leaves the walk to the door among the spikes"},
-      {{"056", kJittered}, "a jittered jump off the key's ledge can come down on the shell creature (9 of 10)"},
       {{"011", kSeeds}, "the walk to the chest meets the slimes and the bee unshot on half the seeds (10 of 20)"},
       {{"012", kSeeds}, "the walk to the second cracked wall meets an enemy on some seeds (17 of 20)"},
       {{"040", kSeeds}, "the witch's homing bullets pass stone and turn at the player in her reach (12 of 20)"},
-      {{"041", kSeeds}, "a hopper meets the walk to the ledge jump on some seeds (18 of 20)"},
-      {{"042", kSeeds}, "the mole and the mushroom meet the walks on some seeds (14 of 20)"},
-      {{"057", kSeeds}, "the walkers before the plank meet the walk on some seeds (18 of 20)"},
       {{"001", kLate}, "the stairs' jumps are presses from counted places: a late one lands short"},
       {{"002", kLate}, "the jump to the key's ledge comes late and misses the key: the chest stays shut"},
       {{"003", kLate}, "on the ice a late release slides past the door, and the corrections do not settle"},
@@ -86,12 +80,7 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"011", kLate}, "walking at a slime: the late crouch and shot meet it first"},
       {{"012", kLate}, "the walk to the second cracked wall stalls under the late shots"},
       {{"027", kLate}, "walking at a slime: the late crouch and shot meet it first"},
-      {{"041", kLate}, "the hoppers reach the player waiting late on the way"},
-      {{"042", kLate}, "walking at the mole: the late shot meets it first"},
       {{"055", kLate}, "the Butterfly's streams reach the player in about 20 frames: a dodge 200 ms late is hit"},
-      {{"057", kLate}, "a late stop at the pit's edge slides into the spikes"},
-      {{"072", kLate}, "a late step misses the travelling platform over the spikes"},
-      {{"086", kLate}, "walking at an enemy: the late crouch and shot meet it first"},
   };
   return known;
 }

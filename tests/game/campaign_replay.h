@@ -147,6 +147,11 @@ struct CampaignArea {
 inline Route FromTheSign() { return Route().ReadSign(); }
 // The sign, then the magic filled at the recovery point.
 inline Route SignAndMagic() { return Route().ReadSign().UseRecoveryPoint(); }
+// The sign, then the magic filled at the recovery point, where the enemies
+// coming are met standing.
+inline Route SignAndMagicStanding() {
+  return Route().ReadSign().StopAt(routes::RecoveryPoint()).Press({kKeyUp}, 8).HoldGround(kLowShot, 90);
+}
 // A floor's end: the chest by the door, then door 0.
 inline Route ChestAndDoor() { return Route().OpenChest().TakeDoor(); }
 // Floor 100: from the slit, up on the high platform behind it, where the
@@ -156,12 +161,12 @@ inline Route ClimbAway() {
       .HoldTo({kKeyLeft, kKeyJump}, Column(44)).HoldTo(kLeft, Column(44)).Wait(6).Press(kLeft, 6).Wait(20)
       .HoldTo({kKeyLeft, kKeyJump}, Column(39)).HoldTo(kLeft, Column(39)).Wait(150);
 }
-// "042" and "057": past the two walkers, up through the plank to its key,
-// down to the chest, the Magic Shot chosen, then the recovery point and the
-// check cube.
-inline Route ChestPastThePlank() {
-  return Route()
-      .WalkTo(Column(29)).Press(kRightJump, 20).Press(kRight, 10).Wait(30)
+// "042" and "057": past the two walkers as `pastTheWalkers` goes, straight
+// up through the plank onto its key, down to the chest, the Magic Shot
+// chosen, then the recovery point and the check cube.
+inline Route ChestPastThePlank(const Route& pastTheWalkers) {
+  return Route(pastTheWalkers)
+      .StepTo(routes::Key()).Press({kKeyJump}, 20).Wait(30)
       .OpenChest().Press(kShotChange, 6).Wait(10)
       .UseRecoveryPoint()
       .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60);
@@ -172,21 +177,22 @@ inline Route WarpClimb() {
   return Route().Press(kRight, 40).Wait(10)
       .Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShotChange, 6).Wait(10);
 }
-// "057": at each pit's edge a low shot at the spike post in it, a jump onto
-// the block it left, soon on before the block is gone, and on over the pit;
-// the second pit takes two blocks.
+// "057": at each pit's edge, come to in short steps, a low shot at the spike
+// post in it, a jump onto the block it left, soon on before the block is
+// gone, and on over the pit, the jump held until the body is over the far
+// side; the second pit takes two blocks.
 inline Route CreateBlocks() {
   const auto blockAndJump = [](Route& route, int) {
     route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 20).Press(kRight, 10).Wait(20);
   };
   Route route;
-  route.StopAt(Column(44));
+  route.StepTo(Column(44));
   blockAndJump(route, 48);
-  route.Press(kRightJump, 20).Press(kRight, 10).Wait(30).UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()));
-  route.StopAt(Column(56));
+  route.HoldTo(kRightJump, Column(52)).Wait(20).UseRecoveryPoint();
+  route.StepTo(Column(56));
   blockAndJump(route, 60);
   blockAndJump(route, 64);
-  route.Press(kRightJump, 20).Press(kRight, 20).Wait(30).Press(kShotChange, 6).Wait(10);
+  route.HoldTo(kRightJump, Column(67)).Wait(20).Press(kShotChange, 6).Wait(10);
   return route;
 }
 
@@ -219,10 +225,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
          2}}},
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
-         SignAndMagic().WalkTo(Column(35)).Wait(90).WalkTo(Column(45)).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
+         SignAndMagicStanding().WalkTo(Column(35)).HoldGround(kLowShot, 90)
+             .WalkTo(Column(45)).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
              .Then(ChestAndDoor())},
-        // The mole and the mushroom let come to the player first.
-        {"042", "055", SignAndMagic().WalkTo(Column(19)).Wait(90).Then(ChestPastThePlank()).Then(WarpClimb()).TakeDoor()},
+        // The mole and the mushroom met standing.
+        {"042", "055",
+         SignAndMagicStanding().Then(ChestPastThePlank(Route().Advance(kLowShot, Column(29)))).Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the lowest branch, out of her bullets' way.
         {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
@@ -231,16 +239,23 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        {{"056", "057",
          SignAndMagic().WalkTo(Column(36)).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Column(34)).Wait(700)
              .Then(ChestAndDoor())},
-        {"057", "070", SignAndMagic().Then(ChestPastThePlank()).Then(CreateBlocks()).TakeDoor()},
+        // "057": the walkers met walking, shot on the way: on the ice a stop
+        // slides on. The door close past the pits is come to in steps.
+        {"057", "070",
+         SignAndMagic()
+             .Then(ChestPastThePlank(Route().WalkTo(Column(29)).HoldGround(kLowShot, 0)))
+             .Then(CreateBlocks())
+             .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        {{"071", "072", SignAndMagic().Then(ChestAndDoor())},
-        // The key switch's pillar up to the chest's ledge, then a ride over the spikes.
+        // The key switch's pillar up to the chest's ledge, then a ride over the
+        // spikes, boarded and left as the platform comes to each turn.
         {"072", "085",
          SignAndMagic().WalkTo(Column(32)).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Wait(20)
              .Press(kRightJump, 24).Press(kRight, 16).Wait(20)
              .OpenChest()
-             .HoldTo(kRight, Column(50)).Wait(20).WaitForRide({}, Column(52)).Press(kRight, 8).Wait(90)
+             .StopAt(Column(51)).RideAcross(Column(52), Column(59))
              .TakeDoor()},
         // Past the infinity star to the ladder by the Dragon Head before its
         // first fire, off the ledge's end once it has fallen and the hall has
@@ -252,7 +267,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .Then(ChestAndDoor())}}},
       {"keep",
        {"086", 18, 1, 5, true, 4, {kBreakPower, kTrueEye, kChainRing, kCreatePower, kEternalCandle, kHourglass}},
-       {{"086", "087", SignAndMagic().Then(ChestAndDoor())},
+       {{"086", "087", SignAndMagicStanding().Advance(kLowShot, Column(60)).Then(ChestAndDoor())},
         {"087", "100", SignAndMagic().Then(ChestAndDoor())},
         {"100", "101",
          FromTheSign().HoldTo(kRight, Column(13)).Wait(30).Press(kShotChange, 6).Wait(6)

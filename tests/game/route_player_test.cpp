@@ -1,7 +1,10 @@
 // The route player against the game itself: its motion model must foresee
-// where the game carries the body (the fights choose their moves by it), a
-// stop at a place the floor marks must end in that place from either side,
-// late reactions included, wherever the floor puts the place, and a ledge
+// where the game carries the body (the fights choose their moves by it), and
+// a stop at a place the floor marks must end in that place from either side,
+// late reactions included, wherever the floor puts the place; steps end in
+// the column even from as close as a stop overshoots; ground held meets a
+// charging enemy with shots before it reaches the player; a travelling
+// platform is ridden across whenever the player comes to it; and a ledge
 // fight's late climbs must land.
 #include <gtest/gtest.h>
 
@@ -13,6 +16,7 @@
 #include "game/enemies.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
+#include "game/pools.h"
 #include "game/player.h"
 #include "tests/game/campaign_replay.h"
 #include "tools/route_player.h"
@@ -123,6 +127,96 @@ TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
   ASSERT_TRUE(play.RunUntil([] { return player.airborne == 0 || player.dead != 0; }, 60));
   EXPECT_EQ(player.dead, 0);
   EXPECT_LT(player.y, ground - 2 * kCellSize) << "still on the ground or the first ledge";
+}
+
+TEST_F(RoutePlayerTest, StepToEndsInTheColumnFromCloseOnEitherSideWithLateReactions) {
+  ResetEnemyRecords();  // nothing on the way
+  for (int delay : {0, 12}) {
+    veltrin::routes::Perturbation late;
+    late.reactionDelay = delay;
+    veltrin::routes::RoutePlayer walker(*play_, late);
+    // Two or three columns off, where a late stop's walk overshoots by as
+    // much again; a step lands beside the place on the way back.
+    for (int column : {12, 9, 11, 14, 13}) {
+      SCOPED_TRACE("to column " + std::to_string(column) + ", reactions " + std::to_string(delay) + " late");
+      ASSERT_EQ(walker.Run(veltrin::routes::Route().StepTo(veltrin::routes::Column(column))), "");
+      EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x;
+      EXPECT_EQ(player.velocityX, 0.0);
+    }
+  }
+}
+
+// On "086" at its entrance: the keep's lizard, two shots to fell, charges
+// the player at the recovery point.
+class HoldGroundTest : public veltrin::testing::CampaignAreaTest {
+ protected:
+  void SetUp() override {
+    CampaignAreaTest::SetUp();
+    StartArea(veltrin::testing::FindArea("keep").start);
+    ASSERT_TRUE(play_->RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+  }
+  std::unique_ptr<ScriptedPlay> play_ = std::make_unique<ScriptedPlay>();
+};
+
+TEST_F(HoldGroundTest, TheChargingLizardIsShotDownBeforeItReachesThePlayerReactingLate) {
+  const auto lizardAlive = [] {
+    for (const EnemyRecord& enemy : enemies) {
+      if (enemy.life > 0 && enemy.x < 32 * kCellSize) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(lizardAlive());
+  veltrin::routes::Perturbation late;
+  late.reactionDelay = 12;
+  veltrin::routes::RoutePlayer player(*play_, late);
+  // The lizard has come on screen, still far, when the hold's frames are
+  // over: the step waits while it comes, and lasts until it is down.
+  ASSERT_EQ(player.Run(veltrin::routes::Route()
+                           .StopAt(veltrin::routes::RecoveryPoint())
+                           .Press({veltrin::routes::kKeyUp}, 8)
+                           .HoldGround(veltrin::testing::kLowShot, 90)),
+            "");
+  EXPECT_FALSE(lizardAlive());
+  EXPECT_EQ(::player.dead, 0);
+  EXPECT_EQ(veltrin::routes::ColumnOf(veltrin::routes::RecoveryPoint()),
+            (::player.x + veltrin::routes::kSpriteSize / 2) / kCellSize)
+      << "the ground is held: the player is where the magic was filled";
+}
+
+// On "072", its snake and bat gone, the player put on the ground short of
+// the spikes the travelling platform crosses.
+class RideAcrossTest : public veltrin::testing::CampaignAreaTest {
+ protected:
+  void SetUp() override {
+    CampaignAreaTest::SetUp();
+    StartArea({"072", 18, 1, 5, true, 3, {}});
+    ASSERT_TRUE(play_->RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+    ResetEnemyRecords();
+  }
+  static void PutAt(int column) { player.posX = player.x = veltrin::routes::StandingX(column); }
+  std::unique_ptr<ScriptedPlay> play_ = std::make_unique<ScriptedPlay>();
+};
+
+TEST_F(RideAcrossTest, ThePlatformIsRiddenAcrossWhereverItIsWhenThePlayerComesLateOrNot) {
+  using veltrin::routes::Column;
+  constexpr int kEdge = 51, kNearTurn = 52, kFarTurn = 59;
+  // The platform's phase when the player reaches the edge changes with the
+  // wait before the walk there: boarding must not hang on one phase.
+  for (int delay : {0, 12}) {
+    // The platform's round trip is 224 frames: waits spread over it.
+    for (int wait = 0; wait < 224; wait += 24) {
+      SCOPED_TRACE("a wait of " + std::to_string(wait) + ", reactions " + std::to_string(delay) + " late");
+      veltrin::routes::Perturbation late;
+      late.reactionDelay = delay;
+      veltrin::routes::RoutePlayer rider(*play_, late);
+      PutAt(kEdge - 4);
+      ASSERT_EQ(rider.Run(veltrin::routes::Route().Wait(wait).StopAt(Column(kEdge))
+                              .RideAcross(Column(kNearTurn), Column(kFarTurn)).Wait(6)),
+                "");
+      EXPECT_GT(player.x, kFarTurn * kCellSize) << "on the ground past the spikes";
+      EXPECT_EQ(player.dead, 0);
+    }
+  }
 }
 
 }  // namespace
