@@ -31,7 +31,7 @@ TEST_F(EnemyTest, EveryCellTheGamesBulletsCrossLiesInTheChecksLane) {
     MapFileData floor = SmallFloor();
     floor.kindSet = s.kindSet;
     floor.enemyPlacements = {{50, s.row, s.slot}};
-    const datagen::FloorThreats threats(floor, false);
+    const datagen::FloorThreats threats(floor, floor, false);
     ASSERT_EQ(threats.Lanes().size(), 1u);
     const std::set<datagen::Cell>& lane = threats.Lanes()[0].cells;
 
