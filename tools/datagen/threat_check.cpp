@@ -142,7 +142,8 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
     // A flyer that never moves sideways keeps to the columns of its body,
     // either way it faces, and one that never moves up or down to its rows;
     // unless shots knock it, then only the walls its body's edges meet
-    // bound it, and nothing one that passes through cells.
+    // bound it, and nothing one that passes through cells. The walls meet
+    // the body unmirrored: facing the other way it may reach past them.
     Mover m{enemy, top.sideways, top.vertical, -1, -kInSight, -kInSight, kInSight, kInSight};
     const bool knocked = k.knockbackClass < 2, bounded = !knocked || k.ghost == 0;
     if (top.sideways == 0 && bounded) {
@@ -150,17 +151,18 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
       m.right = x + std::max(k.bodyRight, k.width - k.bodyLeft);
       if (knocked) {
         const int height = k.bodyBottom - k.bodyTop;
-        int left = static_cast<int>(m.left) / kCellSize, right = static_cast<int>(m.right) / kCellSize;
+        int left = (x + k.bodyLeft) / kCellSize, right = (x + k.bodyRight) / kCellSize;
         while (left >= 0 && !WallColumn(left, height)) --left;
         while (right < kFieldColumns && !WallColumn(right, height)) ++right;
-        m.left = std::min(m.left, (left + 1.0) * kCellSize), m.right = std::max(m.right, right * 1.0 * kCellSize);
+        m.left = std::min(m.left, (left + 1.0) * kCellSize - std::max(0, k.bodyLeft + k.bodyRight - k.width));
+        m.right = std::max(m.right, right * 1.0 * kCellSize + std::max(0, k.width - k.bodyLeft - k.bodyRight));
       }
     }
     if (top.vertical == 0 && bounded) {
       m.top = y + k.bodyTop, m.bottom = y + k.bodyBottom;
       if (knocked) {
         const int width = k.bodyRight - k.bodyLeft;
-        int top = static_cast<int>(m.top) / kCellSize, bottom = static_cast<int>(m.bottom) / kCellSize;
+        int top = (y + k.bodyTop) / kCellSize, bottom = (y + k.bodyBottom) / kCellSize;
         while (top >= 0 && !WallRow(top, width)) --top;
         while (bottom < kFieldRows && !WallRow(bottom, width)) ++bottom;
         m.top = std::min(m.top, (top + 1.0) * kCellSize), m.bottom = std::max(m.bottom, bottom * 1.0 * kCellSize);

@@ -49,8 +49,8 @@ class FloorThreats {
 
  private:
   // A moving enemy: it may come from anywhere out of sight, a walker only
-  // along its own level (its feet's row), a flyer only within the span its
-  // body can reach (pixels, edges outside).
+  // along its own level (its feet's row), a flyer only within the box its
+  // body can reach (pixels).
   struct Mover {
     Cell enemy;
     double sideways, vertical;  // pixels a frame
