@@ -117,7 +117,7 @@ TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
       veltrin::routes::Route().HoldTo({veltrin::routes::kKeyLeft}, veltrin::routes::Column(32));
   ASSERT_EQ(climber.Run(toTheLadder), "");
   const int ground = player.y;
-  // The head starts level with the ledges a few above the ground; the fight
+  // The head starts level with the middle of the ladder; the fight
   // is cut short once the player has had time to climb to it.
   const std::string outcome =
       climber.Run(veltrin::routes::Route().FightOnLedges({veltrin::routes::kKeyLeft, veltrin::routes::kKeyShot}, 300));

@@ -4,6 +4,7 @@
 // in the lane the check draws for them, which reaches as far as they fly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <utility>
@@ -31,7 +32,7 @@ TEST_F(EnemyTest, EveryCellTheGamesBulletsCrossLiesInTheChecksLane) {
     MapFileData floor = SmallFloor();
     floor.kindSet = s.kindSet;
     floor.enemyPlacements = {{50, s.row, s.slot}};
-    const datagen::FloorThreats threats(floor, false);
+    const datagen::FloorThreats threats(floor, floor, false);
     ASSERT_EQ(threats.Lanes().size(), 1u);
     const std::set<datagen::Cell>& lane = threats.Lanes()[0].cells;
 
@@ -57,6 +58,43 @@ TEST_F(EnemyTest, EveryCellTheGamesBulletsCrossLiesInTheChecksLane) {
     }
     EXPECT_LE(lane.begin()->first, crossed.begin()->first) << "the lane reaches as far as the bullets";
   }
+}
+
+// The dragon head (kind set 6, slot 7) drifts only up and down, but shots
+// knock it sideways: in a shaft between a wall and posts every fifth row,
+// pushed as hard as shots push it, first right and then left, its body stays
+// between them; the check lets it reach the route under it, not past the posts.
+TEST_F(EnemyTest, AHeadKnockedAboutStaysBetweenTheWallsItsBodyMeets) {
+  MapFileData floor = SmallFloor();
+  floor.kindSet = 6;
+  for (int y = 0; y < 47; ++y) {
+    for (int x : {10, 22}) {
+      if (x == 22 && y % 5 != 0) continue;
+      floor.chipLayer[MapFileData::CellIndex(x, y)] = 1;
+      floor.attributeLayer[MapFileData::CellIndex(x, y)] = kAttrSolidBlock;
+    }
+  }
+  floor.enemyPlacements = {{11, 30, 7}};
+  const datagen::FloorThreats threats(floor, floor, false);
+  EXPECT_NE(threats.SightFault({{15, 43}}), "");
+  EXPECT_EQ(threats.SightFault({{23, 43}}), "");
+
+  WriteMap("061", WriteMapFile(floor));
+  ASSERT_EQ(Enter("061", 0), 1);
+  PlacePlayer(60 * 32);
+  EnemyRecord& e = enemies[0];
+  int left = e.x, right = 0;
+  for (int frame = 0; frame < 1200 && e.life > 0; ++frame) {
+    player.life = player.maxLife;
+    e.velocityX = frame < 600 ? 8.0 : -8.0;
+    Frames(1);
+    left = std::min(left, e.x + e.width - e.bodyRight);
+    right = std::max(right, e.x + e.width - e.bodyLeft);
+  }
+  ASSERT_GT(e.life, 0);
+  EXPECT_GE(left, 11 * 32);
+  EXPECT_LT(right, 22 * 32);
+  EXPECT_GT(right - left, e.bodyRight - e.bodyLeft) << "it was knocked both ways";
 }
 
 }  // namespace

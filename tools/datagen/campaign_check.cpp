@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <queue>
 #include <set>
@@ -131,6 +132,9 @@ struct OpenFloor {
     return d.attributeLayer[M::CellIndex(x, y)];
   }
   bool Open(int x, int y) const { return At(x, y) <= kAttrOneWay; }
+  // A wall passable from one side stops a body entering it facing the way
+  // `dir` (-1 left, 1 right) goes.
+  bool Stops(int x, int y, int dir) const { return At(x, y) == (dir < 0 ? kAttrWallFromLeft : kAttrWallFromRight); }
   bool Hurts(int x, int y) const { return At(x, y) >= kAttrSpikesUp && At(x, y) <= kAttrSpikesLeft; }
   // A place the player can stand: body cells (x, y - 1) and (x, y) open,
   // something to stand on under them that does not hurt.
@@ -223,6 +227,7 @@ std::set<Cell> Reach(const OpenFloor& f, const Jumps& jumps, const Held& held, b
         for (int dx = 0; dx <= JumpEnvelope::kWidestStep; ++dx) {
           const int cx = x + dir * dx;
           if (!f.Open(cx, y - up) || !f.Open(cx, y - 1 - up)) break;
+          if (dx > 0 && (f.Stops(cx, y - up, dir) || f.Stops(cx, y - 1 - up, dir))) break;
           for (int cy = y - up; cy < kFieldRows - 1 && f.Open(cx, cy); ++cy) {
             if (f.Stand(cx, cy)) {
               if (envelope.WidestStep(y - cy, f.At(cx, cy + 1) == kAttrOneWay) >= dx && !(gentle && overSpikes) && seen.count({cx, cy}) == 0) {
@@ -332,32 +337,13 @@ std::string CheckFloor(const M& map, bool gentle, Held& held, std::set<Cell>& ro
   return "";
 }
 
-// Floors whose threats break the rules below as they stand; their owners
-// mend them, until then their threat faults are not reported.
-struct ThreatsAwaitingMend {
-  const char* floor;
-  const char* reason;
-};
-constexpr ThreatsAwaitingMend kThreatsAwaitingMend[] = {
-    // No placement mends it: a flyer is weighed as coming from anywhere out
-    // of sight, so a head that drifts this fast fails wherever it hangs,
-    // though it only rides its shaft behind the railing.
-    {"085", "the dragon head at (22, 30) drifts up and down at up to 18.8 pixels a frame (11 frames in view) and "
-            "fires line bursts at up to 9.55 (23 frames)"},
-};
-
-bool AwaitsMend(const std::string& floor) {
-  return std::any_of(std::begin(kThreatsAwaitingMend), std::end(kThreatsAwaitingMend),
-                     [&floor](const ThreatsAwaitingMend& t) { return floor == t.floor; });
-}
-
 // What kills on a floor the route reaches (`route`, with what is held once
 // its chest is open): on `gentle` floors no jump the route needs crosses a
 // bullet lane; on every floor each threat is in sight long enough before it
 // reaches the route, by the light of the candle held on arriving.
 std::string ThreatFault(const M& map, const Held& held, const std::set<Cell>& route, bool gentle, bool candle) {
   const OpenFloor open(map, held);
-  const FloorThreats threats(open.d, candle);
+  const FloorThreats threats(map, open.d, candle);
   if (gentle && !threats.Lanes().empty()) {
     std::vector<RouteJump> refused;
     const auto safe = Reach(open, Jumps(map, held), held, gentle, &threats, &refused);
@@ -371,7 +357,20 @@ std::string ThreatFault(const M& map, const Held& held, const std::set<Cell>& ro
       }
     }
   }
-  return threats.SightFault(route);
+  // Without a key switch only the boss's fall turns the switch codes, and
+  // it clears the floor of enemies: while they live the route keeps out of
+  // what the codes open.
+  if (map.slots[kSlotKeySwitch].active == 1) return threats.SightFault(route);
+  M closed = map;
+  for (auto& a : closed.attributeLayer) {
+    if (a >= kAttrSwitchCodeFirst && a <= kAttrSwitchCodeLast) a = kAttrEmpty;
+    if (a >= kAttrHighSwitchCodeFirst && a <= kAttrHighSwitchCodeLast) a = kAttrSolidBlock;
+  }
+  const auto beforeTheFall = Reach(OpenFloor(closed, held), Jumps(map, held), held, gentle);
+  std::set<Cell> threatened;
+  std::set_intersection(route.begin(), route.end(), beforeTheFall.begin(), beforeTheFall.end(),
+                        std::inserter(threatened, threatened.begin()));
+  return threats.SightFault(threatened);
 }
 
 }  // namespace
@@ -405,8 +404,7 @@ std::string CheckCampaign(const std::vector<FloorSource>& sources) {
     const bool candle = held.Has(kEternalCandle);
     const std::string problem = CheckFloor(map, gentle, held, route);
     if (!problem.empty()) fault("floor " + name + ": " + problem);
-    const std::string threat =
-        problem.empty() && !AwaitsMend(name) ? ThreatFault(map, held, route, gentle, candle) : "";
+    const std::string threat = problem.empty() ? ThreatFault(map, held, route, gentle, candle) : "";
     if (!threat.empty()) fault("floor " + name + ": " + threat);
     if (map.slots[kSlotChest].active == 1) inChests.insert(map.slots[kSlotChest].type);
     for (int id : ShopGoodsIds(name)) {

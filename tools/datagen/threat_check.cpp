@@ -60,10 +60,29 @@ bool SlotFires(const EnemyKindRecord& k, int slot) {
   return k.slotChance[0] < 100 && (slot == 1 || k.slotChance[1] < 100);
 }
 
+// Whether a line of cells (`wall`: those that stop enemies) stops a body
+// edge `length` pixels long knocked across it, wherever it lies along it:
+// the edge is probed at most a cell's length apart, so it slips through
+// only where it fits in a gap between walls; beyond the field is open.
+bool Stops(const std::vector<bool>& wall, int length) {
+  int open = 0;
+  for (std::size_t i = 0; i <= wall.size(); ++i) {
+    if (i < wall.size() && !wall[i]) {
+      ++open;
+      continue;
+    }
+    const bool atEdge = open > 0 && (i == wall.size() || i == static_cast<std::size_t>(open));
+    if (atEdge || kCellSize * open >= length) return false;
+    open = 0;
+  }
+  return true;
+}
+
 }  // namespace
 
-FloorThreats::FloorThreats(const M& open, bool candle)
-    : map_(open), viewRadius_(open.mapFlags[kMapFlagDark] == 1 ? kCandleLitRadius[candle ? 1 : 0] : 0.0) {
+FloorThreats::FloorThreats(const M& placed, const M& open, bool candle)
+    : placed_(placed),
+      map_(open), viewRadius_(open.mapFlags[kMapFlagDark] == 1 ? kCandleLitRadius[candle ? 1 : 0] : 0.0) {
   for (const M::Placement& placement : open.enemyPlacements) AddEnemy(placement);
 }
 
@@ -73,6 +92,37 @@ int FloorThreats::At(int x, int y) const {
 }
 
 bool FloorThreats::Open(int x, int y) const { return At(x, y) <= kAttrOneWay; }
+
+bool FloorThreats::Wall(int x, int y) const {
+  if (x < 0 || x >= kFieldColumns || y < 0 || y >= kFieldRows) return true;
+  // A solid block stays unless a switch or a gate opens it (the route's
+  // cells show that); switch codes solid as placed turn only when the boss
+  // falls, clearing the floor, where no key switch turns them first.
+  // Crates, breakable, crumbling and magic blocks may go sooner.
+  const int a = placed_.attributeLayer[M::CellIndex(x, y)];
+  const bool switchCode = a >= kAttrHighSwitchCodeFirst && a <= kAttrHighSwitchCodeLast;
+  return (a == kAttrSolidBlock && At(x, y) == kAttrSolidBlock) ||
+         (switchCode && placed_.slots[kSlotKeySwitch].active != 1);
+}
+
+bool FloorThreats::WallColumn(int column, int height) const {
+  std::vector<bool> cells(kFieldRows);
+  for (int row = 0; row < kFieldRows; ++row) cells[row] = Wall(column, row);
+  return Stops(cells, height);
+}
+
+bool FloorThreats::WallRow(int row, int width) const {
+  std::vector<bool> cells(kFieldColumns);
+  for (int column = 0; column < kFieldColumns; ++column) cells[column] = Wall(column, row);
+  return Stops(cells, width);
+}
+
+bool FloorThreats::Reaches(const Mover& m, const Cell& stand) const {
+  if (m.feetRow >= 0) return stand.second == m.feetRow - 1;
+  const double x = CentreX(stand), y = CentreY(stand);
+  return m.left < x + kBodyHalfWidth && x - kBodyHalfWidth < m.right && m.top < y + kBodyHalfHeight &&
+         y - kBodyHalfHeight < m.bottom;
+}
 
 void FloorThreats::AddEnemy(const M::Placement& placement) {
   const EnemyKindRecord k = FloorEnemyKind(map_.kindSet, placement.value);
@@ -89,9 +139,40 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
   const EnemyTopSpeed top = TopSpeedOfBehaviour(k);
   const int groundRow = (y + k.bodyBottom) / kCellSize + 1;
   if (k.flying == 1 && (top.sideways > 0 || top.vertical > 0)) {
-    movers_.push_back({enemy, top.sideways, top.vertical, -1});
+    // A flyer that never moves sideways keeps to the columns of its body,
+    // either way it faces, and one that never moves up or down to its rows;
+    // unless shots knock it, then only the walls its body's edges meet
+    // bound it, and nothing one that passes through cells. The walls meet
+    // the body unmirrored: facing the other way it may reach past them.
+    Mover m{enemy, top.sideways, top.vertical, -1, -kInSight, -kInSight, kInSight, kInSight};
+    const bool knocked = k.knockbackClass < 2, bounded = !knocked || k.ghost == 0;
+    if (top.sideways == 0 && bounded) {
+      m.left = x + std::min(k.bodyLeft, k.width - k.bodyRight);
+      m.right = x + std::max(k.bodyRight, k.width - k.bodyLeft);
+      if (knocked) {
+        const int height = k.bodyBottom - k.bodyTop;
+        int left = (x + k.bodyLeft) / kCellSize, right = (x + k.bodyRight) / kCellSize;
+        while (left >= 0 && !WallColumn(left, height)) --left;
+        while (right < kFieldColumns && !WallColumn(right, height)) ++right;
+        m.left = std::min(m.left, (left + 1.0) * kCellSize - std::max(0, k.bodyLeft + k.bodyRight - k.width));
+        m.right = std::max(m.right, right * 1.0 * kCellSize + std::max(0, k.width - k.bodyLeft - k.bodyRight));
+      }
+    }
+    if (top.vertical == 0 && bounded) {
+      m.top = y + k.bodyTop, m.bottom = y + k.bodyBottom;
+      if (knocked) {
+        const int width = k.bodyRight - k.bodyLeft;
+        int top = (y + k.bodyTop) / kCellSize, bottom = (y + k.bodyBottom) / kCellSize;
+        while (top >= 0 && !WallRow(top, width)) --top;
+        while (bottom < kFieldRows && !WallRow(bottom, width)) ++bottom;
+        m.top = std::min(m.top, (top + 1.0) * kCellSize), m.bottom = std::max(m.bottom, bottom * 1.0 * kCellSize);
+      }
+    }
+    movers_.push_back(m);
   }
-  if (k.flying == 0 && top.sideways > 0) movers_.push_back({enemy, top.sideways, 0.0, groundRow});
+  if (k.flying == 0 && top.sideways > 0) {
+    movers_.push_back({enemy, top.sideways, 0.0, groundRow, -kInSight, -kInSight, kInSight, kInSight});
+  }
 
   // Bullets: each slot it fires from its muzzle, strikes where their centre
   // is; level ones only sideways. A lane runs each way the enemy may face,
@@ -199,13 +280,13 @@ std::string FloorThreats::SightFault(const std::set<Cell>& route) const {
            " needed)";
   };
   // A mover too fast for the view: named with the stand place of the route
-  // nearest it (on a walker's level).
+  // it can reach nearest it.
   for (const Mover& m : movers_) {
     const double frames = FramesInSight(m);
     if (frames >= kSightFrames) continue;
     const Cell* nearest = nullptr;
     for (const Cell& stand : route) {
-      if (m.feetRow >= 0 && stand.second != m.feetRow - 1) continue;
+      if (!Reaches(m, stand)) continue;
       const auto distance = [&m](const Cell& c) {
         return std::hypot(c.first - m.enemy.first, c.second - m.enemy.second);
       };

@@ -34,9 +34,10 @@ struct BulletLane {
 
 class FloorThreats {
  public:
-  // `open`: the floor's cells as the route finds them; `candle`: whether the
-  // Eternal Candle lights a dark floor wider.
-  FloorThreats(const MapFileData& open, bool candle);
+  // `placed`: the floor as placed, before any switch; `open`: its cells as
+  // the route finds them; `candle`: whether the Eternal Candle lights a
+  // dark floor wider.
+  FloorThreats(const MapFileData& placed, const MapFileData& open, bool candle);
 
   const std::vector<BulletLane>& Lanes() const { return lanes_; }
   // The lane the jump's arc, landing or the open cells under its arc
@@ -48,11 +49,13 @@ class FloorThreats {
 
  private:
   // A moving enemy: it may come from anywhere out of sight, a walker only
-  // along its own level (its feet's row).
+  // along its own level (its feet's row), a flyer only within the box its
+  // body can reach (pixels).
   struct Mover {
     Cell enemy;
     double sideways, vertical;  // pixels a frame
     int feetRow;                // walkers; -1 for flyers
+    double left, top, right, bottom;
   };
   // Bullets: from the muzzle (pixels) at their fastest, straight at the
   // player (`level`: only sideways), as far as their range.
@@ -72,6 +75,14 @@ class FloorThreats {
   int At(int x, int y) const;
   bool Open(int x, int y) const;
   void AddEnemy(const MapFileData::Placement& placement);
+  // Whether a cell stops enemies for as long as they live; whether a
+  // column's, or a row's, such cells stop a body `height` (`width`) pixels
+  // tall (wide) knocked across it.
+  bool Wall(int x, int y) const;
+  bool WallColumn(int column, int height) const;
+  bool WallRow(int row, int width) const;
+  // Whether the mover's body can touch the player's standing at `stand`.
+  bool Reaches(const Mover& mover, const Cell& stand) const;
   // Frames a bullet from pixel (x, y) at `speed` straight at the player
   // standing at `stand` is in sight before it touches the body; infinity
   // when it starts in sight.
@@ -80,6 +91,7 @@ class FloorThreats {
   // the body.
   double FramesInSight(const Mover& mover) const;
 
+  const MapFileData& placed_;
   const MapFileData& map_;
   double viewRadius_;  // dark floors: the lit radius; else 0
   std::vector<BulletLane> lanes_;
