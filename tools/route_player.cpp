@@ -18,6 +18,9 @@ namespace {
 
 // The Blaze Shot's magic cost.
 constexpr int kBlazeCost = 3;
+// How far ahead a low Blaze Shot surely strikes an enemy: one standing
+// further off is walked closer first.
+constexpr int kSureShotReach = 200;
 // A blocking sequence met on the way (the key switch's flash) runs frames of
 // its own past a hold's count.
 constexpr int kBlockingSlack = 60;
@@ -70,6 +73,19 @@ double SlideOf(double v) {
   const double a = WalkAcceleration(), speed = std::fabs(v);
   const double frames = std::floor(speed / a);
   return frames * speed - a * frames * (frames + 1) / 2;
+}
+
+// How far the body goes when the walk `way` is held `frames` frames more and
+// then let go (on ice: braked), speeding up as the game's walk does.
+double WalkThenSlide(int way, int frames) {
+  const double a = WalkAcceleration();
+  double v = player.velocityX, travel = 0.0;
+  for (int frame = 0; frame < frames; ++frame) {
+    v += a * way;
+    if (v * way > kWalkCap) v = std::max(v * way - 1.5 * a, kWalkCap) * way;
+    travel += v;
+  }
+  return travel + std::copysign(SlideOf(v), v);
 }
 
 // The player's y on every place to stand straight above or below the player.
@@ -310,8 +326,11 @@ std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached, int frameL
 
 std::string RoutePlayer::HoldTo(const Keys& keys, int column, int frameLimit) {
   const int x = StandingX(column);
-  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [x] { return player.x <= x; }, frameLimit);
-  return HoldUntil(keys, [x] { return player.x >= x; }, frameLimit);
+  // A player who reacts late lets go as far before the place as the body
+  // goes on meanwhile.
+  const auto there = [this] { return player.x + perturbation_.reactionDelay * player.velocityX; };
+  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [&] { return there() <= x; }, frameLimit);
+  return HoldUntil(keys, [&] { return there() >= x; }, frameLimit);
 }
 
 std::string RoutePlayer::WaitForRide(const Keys& keys, int column, int frameLimit) {
@@ -338,38 +357,45 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
   const int direction = goal >= player.x ? 1 : -1;
   const std::uint32_t walk = direction > 0 ? kKeyRight : kKeyLeft;
   const int start = play_.frames();
-  auto arrived = [&] { return direction > 0 ? player.x >= goal : player.x <= goal; };
+  // What is seen is judged as it will be when a late answer reaches the game;
+  // so is the arrival, as the walk goes on until the next step's keys do.
+  const int lead = perturbation_.reactionDelay;
+  auto arrived = [&] {
+    const double x = player.x + lead * player.velocityX;
+    return direction > 0 ? x >= goal : x <= goal;
+  };
   Keys now = {walk};  // what the player is doing when something is seen
   while (!arrived()) {
     if (play_.frames() - start > frameLimit) return Outcome(false);
     std::string problem;
     // Nothing is jumped towards an enemy that could still be shot first.
-    const int shotReach = ObstacleAhead() ? 320 : 240;
-    if (direction > 0 && BulletAhead(110) && !BulletsOverCrouch()) {
+    const int shotReach = ObstacleAhead(lead) ? 320 : 240;
+    if (direction > 0 && BulletAhead(110, lead) && !BulletsOverCrouch(lead)) {
       // A low bullet is jumped before anything else; in place when an enemy
       // ahead is to be shot after.
       if (trace_) Trace("hop");
-      const bool shootAfter = EnemyAhead(240) && player.magic >= kBlazeCost;
+      const bool shootAfter = EnemyAhead(240, lead) && player.magic >= kBlazeCost;
       problem = React(now, shootAfter ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
       now = {walk};
-    } else if (direction > 0 && EnemyAhead(shotReach) && player.magic >= kBlazeCost) {
+    } else if (direction > 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
+               (player.velocityX != 0.0 || EnemyAhead(kSureShotReach, lead + kMinimumPress))) {
       if (trace_) Trace("shoot");
       // Close to spikes or a gap the player stops walking before crouching.
       problem = React(shotReach > 240 && now.count(walk) != 0 ? Keys{} : now, {kKeyDown, kKeyShot}, kMinimumPress,
                       {kKeyDown});
       if (problem.empty()) problem = Hold({kKeyDown}, kMinimumPress);
       now = {kKeyDown};
-    } else if (direction > 0 && BulletAhead(110)) {
+    } else if (direction > 0 && BulletAhead(110, lead)) {
       if (trace_) Trace("dodge");
       // A bullet that flies over a crouching player is let pass crouching.
-      const Keys answer = BulletsOverCrouch() ? Keys{kKeyDown} : Keys{walk, kKeyJump};
+      const Keys answer = BulletsOverCrouch(lead) ? Keys{kKeyDown} : Keys{walk, kKeyJump};
       now = answer.count(kKeyJump) != 0 ? Keys{walk} : answer;
       problem = React(now, answer, answer.count(kKeyJump) != 0 ? 20 : 2 * kMinimumPress, now);
-    } else if (direction > 0 && ObstacleAhead()) {
+    } else if (direction > 0 && ObstacleAhead(lead)) {
       if (trace_) Trace("leap");
       problem = Press({walk, kKeyJump}, 20, {walk});
       now = {walk};
-    } else if (direction > 0 && EnemyAhead(120)) {
+    } else if (direction > 0 && EnemyAhead(120, lead)) {
       problem = React(now, {walk, kKeyJump}, 20, {walk});
       now = {walk};
     } else {
@@ -404,18 +430,24 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
     if (StandingIn(column)) return "";
     const int way = off > 0 ? 1 : -1;
     const std::uint32_t walk = way > 0 ? kKeyRight : kKeyLeft;
-    if (std::abs(off) <= kClose) {
-      // Close: a short step.
-      if (const std::string problem = Press({walk}, kMinimumPress); !problem.empty()) return problem;
+    // A walk from standing goes at least its first look and a reaction, and
+    // the reaction's lateness, before it is let go: closer than that, a press
+    // of planned length (its lateness does not move a body standing still),
+    // as long as its walk and slide stay within the place.
+    const double shortest = std::max<double>(kClose, WalkThenSlide(way, 2 * kMinimumPress + perturbation_.reactionDelay));
+    if (std::abs(off) <= shortest) {
+      int frames = kMinimumPress;
+      while (std::abs(off) > kClose && std::fabs(WalkThenSlide(way, frames + 1)) <= std::abs(off)) ++frames;
+      if (const std::string problem = Press({walk}, frames); !problem.empty()) return problem;
       continue;
     }
     // Far: walk until the slide after the reaction would end on the place.
     const std::string problem = HoldUntil(
         {walk},
         [&] {
-          // The player knows how late a release comes.
-          const double ahead = player.velocityX * (kMinimumPress + perturbation_.reactionDelay) +
-                               std::copysign(SlideOf(player.velocityX), way);
+          // The player knows how late a release comes, and that the walk
+          // speeds up meanwhile.
+          const double ahead = WalkThenSlide(way, kMinimumPress + perturbation_.reactionDelay);
           return way * (player.x + ahead - goal) >= 0;
         },
         frameLimit);

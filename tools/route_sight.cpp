@@ -138,37 +138,61 @@ std::vector<int> BossLooks() {
   return looks;
 }
 
-bool EnemyAhead(int distance) {
+namespace {
+
+// Where the player's x will be `lead` frames on, at the speed it has now.
+double PlayerXAfter(int lead) { return player.x + lead * player.velocityX; }
+
+}  // namespace
+
+bool EnemyAhead(int distance, int lead) {
+  const double x = PlayerXAfter(lead);
   for (const EnemyRecord& enemy : enemies) {
     const bool level = enemy.y + enemy.bodyBottom > player.y + kBodyTop && enemy.y + enemy.bodyTop < player.y + kSpriteSize;
-    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - player.x <= distance) return true;
+    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - x <= distance) return true;
   }
   return false;
 }
 
-bool BulletAhead(int distance) {
+namespace {
+
+// The bullet's top-left `lead` frames on, flown as the game flies it.
+void BulletAfter(const ShotRecord& bullet, int lead, int* bx, int* by) {
+  *bx = static_cast<int>(bullet.x + lead * bullet.vx + bullet.ax * lead * (lead - 1) / 2);
+  *by = static_cast<int>(bullet.y + lead * bullet.vy + bullet.ay * lead * (lead - 1) / 2);
+}
+
+}  // namespace
+
+bool BulletAhead(int distance, int lead) {
+  const double x = PlayerXAfter(lead);
   for (const ShotRecord& bullet : enemyBullets) {
-    const int bx = static_cast<int>(bullet.x), by = static_cast<int>(bullet.y);
+    if (bullet.inUse == 0 || bullet.x + kBulletSize <= player.x + kBodyLeft) continue;
+    int bx = 0, by = 0;
+    BulletAfter(bullet, lead, &bx, &by);
     const bool level = by + kBulletSize > player.y + kBodyTop && by < player.y + kBodyBottom - 2;
-    if (bullet.inUse != 0 && level && bx + kBulletSize > player.x + kBodyLeft && bx - player.x <= distance) return true;
+    if (level && bx - x <= distance) return true;
   }
   return false;
 }
 
-bool BulletsOverCrouch() {
+bool BulletsOverCrouch(int lead) {
   constexpr int kNear = 160;
+  const double x = PlayerXAfter(lead);
   for (const ShotRecord& bullet : enemyBullets) {
-    const int bx = static_cast<int>(bullet.x), by = static_cast<int>(bullet.y);
-    const bool near = bx + kBulletSize > player.x && bx - player.x <= kNear;
+    if (bullet.inUse == 0) continue;
+    int bx = 0, by = 0;
+    BulletAfter(bullet, lead, &bx, &by);
+    const bool near = bx + kBulletSize > x && bx - x <= kNear;
     const int crouchTop = player.y + kBodyTop + kCrouchLowering - 2;
-    if (bullet.inUse != 0 && near && by + kBulletSize > crouchTop && by < player.y + kSpriteSize) return false;
+    if (near && by + kBulletSize > crouchTop && by < player.y + kSpriteSize) return false;
   }
   return true;
 }
 
-bool ObstacleAhead() {
+bool ObstacleAhead(int lead) {
   if (player.airborne != 0) return false;
-  const int front = player.x + kSpriteSize * 3 / 4 + 10, feet = player.y + kSpriteSize + 8;
+  const int front = static_cast<int>(PlayerXAfter(lead)) + kSpriteSize * 3 / 4 + 10, feet = player.y + kSpriteSize + 8;
   const int wall = std::max(ReadAttributeAtPixel(front, player.y + kBodyTop), ReadAttributeAtPixel(front, player.y + kBodyBottom));
   const int ground = ReadAttributeAtPixel(front + kCellSize * 3 / 4, feet);
   return wall >= kAttrSolidFrom || ground < kAttrOneWay || (ground >= kAttrSpikesUp && ground <= kAttrSpikesLeft);
