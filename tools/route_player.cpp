@@ -18,9 +18,9 @@ namespace {
 
 // The Blaze Shot's magic cost.
 constexpr int kBlazeCost = 3;
-// How far ahead a low Blaze Shot surely strikes an enemy: one standing
-// further off is walked closer first.
-constexpr int kSureShotReach = 200;
+// How far ahead of the player's x an enemy's x may be for a low Blaze Shot
+// to strike it: from standing, one further off is walked closer first.
+constexpr int kBlazeReach = 232;
 // A blocking sequence met on the way (the key switch's flash) runs frames of
 // its own past a hold's count.
 constexpr int kBlockingSlack = 60;
@@ -86,6 +86,20 @@ double WalkThenSlide(int way, int frames) {
     travel += v;
   }
   return travel + std::copysign(SlideOf(v), v);
+}
+
+// Frames until the airborne body comes down on ground (0 on the ground), on
+// the game's fall; a jump pressed before then is lost.
+int FramesToLand() {
+  constexpr int kLongest = 90;
+  const int x = player.x + kSpriteSize / 2;
+  double y = player.posY, vy = player.velocityY;
+  for (int frame = 0; player.airborne != 0 && frame < kLongest; ++frame) {
+    y += vy;
+    if (vy > 0.0 && ReadAttributeAtPixel(x, static_cast<int>(y) + kSpriteSize) >= kAttrOneWay) return frame + 1;
+    vy = std::min(vy + kGravity, kFallCap);
+  }
+  return player.airborne != 0 ? kLongest : 0;
 }
 
 // The player's y on every place to stand straight above or below the player.
@@ -165,6 +179,10 @@ Route& Route::StopAt(Place place) {
 
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
   return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen, 3000); });
+}
+
+Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::function<bool()> done) {
+  return Add("Answer " + what, [decide, done](RoutePlayer& self) { return self.Answer(decide, done, 3000); });
 }
 
 Route& Route::WaitForRide(Keys keys, Place place) {
@@ -370,7 +388,10 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
     std::string problem;
     // Nothing is jumped towards an enemy that could still be shot first.
     const int shotReach = ObstacleAhead(lead) ? 320 : 240;
-    if (direction > 0 && BulletAhead(110, lead) && !BulletsOverCrouch(lead)) {
+    // A jump pressed in the air is lost: none is decided that would reach
+    // the game before the body is down.
+    const bool canJump = FramesToLand() <= kMinimumPress + lead;
+    if (direction > 0 && canJump && BulletAhead(110, lead) && !BulletsOverCrouch(lead)) {
       // A low bullet is jumped before anything else; in place when an enemy
       // ahead is to be shot after.
       if (trace_) Trace("hop");
@@ -378,7 +399,7 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
       problem = React(now, shootAfter ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
       now = {walk};
     } else if (direction > 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
-               (player.velocityX != 0.0 || EnemyAhead(kSureShotReach, lead + kMinimumPress))) {
+               (player.velocityX != 0.0 || EnemyAhead(kBlazeReach, lead + kMinimumPress))) {
       if (trace_) Trace("shoot");
       // Close to spikes or a gap the player stops walking before crouching.
       problem = React(shotReach > 240 && now.count(walk) != 0 ? Keys{} : now, {kKeyDown, kKeyShot}, kMinimumPress,
@@ -481,6 +502,35 @@ std::string RoutePlayer::AnswerChest(int frameLimit) {
   }
   play_.SetFrameHook({});
   return problem.empty() ? Hold({}, 30) : problem;
+}
+
+std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done,
+                                int frameLimit) {
+  constexpr int kReading = 20;  // frames a window shows before it is answered
+  constexpr int kLook = 20;     // frames a press is looked at before the next
+  int mainLoopFrame = play_.frames();  // the last frame the game's main loop ran
+  int nextDecision = 0;
+  play_.SetFrameHook([&] {
+    // Frames pass without the main loop while the game waits in a window.
+    const int now = play_.frames(), inWindow = now - mainLoopFrame - 1;
+    if (now < nextDecision || (inWindow > 0 && inWindow < kReading)) return;
+    const Keys keys = decide(inWindow > 0);
+    if (keys.empty()) return;
+    play_.Clear();
+    play_.Hold({}, perturbation_.reactionDelay);
+    play_.Hold(keys, kMinimumPress);
+    nextDecision = now + perturbation_.reactionDelay + kMinimumPress + kLook;
+  });
+  const bool answered = play_.RunUntil(
+      [&] {
+        mainLoopFrame = play_.frames();
+        return done() || player.dead != 0;
+      },
+      frameLimit);
+  play_.SetFrameHook({});
+  play_.Clear();
+  held_ = {};
+  return Outcome(answered);
 }
 
 std::string RoutePlayer::FightBoss(const Keys& keys, bool untilNewLook, int frameLimit) {

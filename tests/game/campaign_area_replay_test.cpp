@@ -198,10 +198,8 @@ TEST_F(CampaignAreaReplayTest, TheGuardiansCheckFlagJumpsBackFromTheLastFloorToT
   veltrin::routes::RoutePlayer routePlayer(play);
   ASSERT_EQ(routePlayer.Run(veltrin::routes::Route().TakeDoor(1)), "");
   ASSERT_TRUE(play.RunUntil([] { return OnFloor("086"); }, 400));
-  // The second row: Down before the purchase.
-  ASSERT_EQ(routePlayer.Run(veltrin::testing::IntoTheShop().Wait(20).Press({veltrin::routes::kKeyDown}, 6)
-                           .Then(veltrin::testing::BuyAtTheCursor())),
-            "");
+  // The second row.
+  ASSERT_EQ(routePlayer.Run(veltrin::testing::IntoTheShop().Then(veltrin::testing::BuyRow(1))), "");
   EXPECT_EQ(player.coins, coins - 3);
   EXPECT_EQ(player.shotLevel[1], 1) << "the Gravity Shot learned";
 }

@@ -69,7 +69,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
   constexpr Looseness kJittered = Looseness::kJitteredPresses, kLate = Looseness::kLateReactions;
   constexpr Looseness kSeeds = Looseness::kOtherRandomNumbers;
   static const std::map<std::pair<std::string, Looseness>, const char*> known = {
-      {{"003", kJittered}, "the shop's keys are fixed presses: a Confirm jittered early is lost in its dialog"},
       {{"057", kJittered}, "a jittered jump onto the plank misses the key, and the chest stays shut"},
       {{"072", kJittered}, "a jittered press on the pillar's ledges leaves the walk to the door among the spikes"},
       {{"056", kJittered}, "a jittered jump off the key's ledge can come down on the shell creature (9 of 10)"},
