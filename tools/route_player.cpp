@@ -21,6 +21,9 @@ constexpr int kBlazeCost = 3;
 // How far ahead of the player's x an enemy's x may be for a low Blaze Shot
 // to strike it: from standing, one further off is walked closer first.
 constexpr int kBlazeReach = 232;
+// How far ahead in frames, and how near in pixels, a standing player times
+// the bullets coming.
+constexpr int kDodgeHorizon = 60, kDodgeMargin = 4;
 // A blocking sequence met on the way (the key switch's flash) runs frames of
 // its own past a hold's count.
 constexpr int kBlockingSlack = 60;
@@ -382,7 +385,9 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
     const double x = player.x + lead * player.velocityX;
     return direction > 0 ? x >= goal : x <= goal;
   };
-  Keys now = {walk};  // what the player is doing when something is seen
+  // What the player is doing when something is seen: at first what the
+  // step before left held.
+  Keys now = held_;
   while (!arrived()) {
     if (play_.frames() - start > frameLimit) return Outcome(false);
     std::string problem;
@@ -391,13 +396,36 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
     // A jump pressed in the air is lost: none is decided that would reach
     // the game before the body is down.
     const bool canJump = FramesToLand() <= kMinimumPress + lead;
-    if (direction > 0 && canJump && BulletAhead(110, lead) && !BulletsOverCrouch(lead)) {
+    // Standing (after a shot, or stopped to shoot) the bullets' flight is timed: a hop in place
+    // that clears them once the reaction is over is taken then, and until
+    // then the player waits, unless staying down is safe.
+    const int react = kMinimumPress + lead;
+    const bool standing = player.airborne == 0 && now.count(walk) == 0;
+    const auto hitAfter = [&](int wait, const Move& move) {
+      return FirstBulletHit(CourseOf(wait, move, kDodgeHorizon, player.y), kDodgeHorizon, kDodgeMargin);
+    };
+    const int hitDown = standing ? hitAfter(0, Move{0, false, false, true, kDodgeHorizon}) : kDodgeHorizon;
+    if (direction > 0 && hitDown > react && hitDown < kDodgeHorizon) {
+      if (hitAfter(react, Move{0, true, false, false, 20}) >= kDodgeHorizon) {
+        if (trace_) Trace("hop in place");
+        problem = React(now, {kKeyJump}, 20, {});
+        now = {};
+      } else {
+        problem = Hold(now, 1);
+      }
+    } else if (direction > 0 && canJump && BulletAhead(110, lead) && !BulletsOverCrouch(lead)) {
       // A low bullet is jumped before anything else; in place when an enemy
       // ahead is to be shot after.
       if (trace_) Trace("hop");
       const bool shootAfter = EnemyAhead(240, lead) && player.magic >= kBlazeCost;
-      problem = React(now, shootAfter ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
-      now = {walk};
+      if (shootAfter && now.count(walk) != 0) {
+        // The walk stops; standing, the hop is timed.
+        problem = Hold({}, 1);
+        now = {};
+      } else {
+        problem = React(now, shootAfter ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
+        now = {walk};
+      }
     } else if (direction > 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
                (player.velocityX != 0.0 || EnemyAhead(kBlazeReach, lead + kMinimumPress))) {
       if (trace_) Trace("shoot");

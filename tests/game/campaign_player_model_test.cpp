@@ -80,8 +80,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"042", kSeeds}, "the mole and the mushroom meet the walks on some seeds (14 of 20)"},
       {{"057", kSeeds}, "the walkers before the plank meet the walk on some seeds (18 of 20)"},
       {{"011", kLate}, "walking at a slime: the late crouch and shot meet it first"},
-      {{"012", kLate}, "the walk to the second cracked wall stalls under the late shots"},
-      {{"027", kLate}, "walking at a slime: the late crouch and shot meet it first"},
       {{"041", kLate}, "the hoppers reach the player waiting late on the way"},
       {{"042", kLate}, "walking at the mole: the late shot meets it first"},
       {{"055", kLate}, "the Butterfly's sprays: a dodge 200 ms late is hit"},
