@@ -464,15 +464,19 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
   while (true) {
     if (play_.frames() - start > frameLimit) return Outcome(false);
     // Stand still first: what to do next is judged from where the slide ends.
-    if (player.velocityX != 0.0 || player.airborne != 0) {
-      const double v = player.velocityX;
-      // On ice the walk only stops against it.
-      const Keys brake = player.onSlipperyFloor != 0 && v != 0.0 ? Keys{v > 0 ? kKeyLeft : kKeyRight} : Keys{};
-      const std::string problem = Hold(brake, player.onSlipperyFloor != 0 ? 1 : kMinimumPress);
-      if (!problem.empty()) return problem;
-      if (player.onSlipperyFloor != 0 && brake.size() == 1 && std::fabs(player.velocityX) < WalkAcceleration()) {
-        if (const std::string halt = Hold({}, 1); !halt.empty()) return halt;
-      }
+    // On ice the walk only stops against it, and what is left below one
+    // frame's braking creeps on: it is as good as standing.
+    const double v = player.velocityX, a = WalkAcceleration();
+    const bool onIce = player.onSlipperyFloor != 0 && player.airborne == 0;
+    if (onIce && std::fabs(v) >= a) {
+      // Braked for a planned count of frames, which a late start does not
+      // turn into walking back.
+      const int frames = static_cast<int>(std::fabs(v) / a);
+      if (const std::string problem = Press({v > 0 ? kKeyLeft : kKeyRight}, frames); !problem.empty()) return problem;
+      continue;
+    }
+    if (!onIce && (v != 0.0 || player.airborne != 0)) {
+      if (const std::string problem = Hold({}, kMinimumPress); !problem.empty()) return problem;
       continue;
     }
     const int off = goal - player.x;
@@ -487,7 +491,9 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
     if (std::abs(off) <= shortest) {
       int frames = kMinimumPress;
       while (std::abs(off) > kClose && std::fabs(WalkThenSlide(way, frames + 1)) <= std::abs(off)) ++frames;
-      if (const std::string problem = Press({walk}, frames); !problem.empty()) return problem;
+      // On ice the planned press ends in the brake, as planned as the press.
+      const Keys after = player.onSlipperyFloor != 0 ? Keys{way > 0 ? kKeyLeft : kKeyRight} : Keys{};
+      if (const std::string problem = Press({walk}, frames, after); !problem.empty()) return problem;
       continue;
     }
     // Far: walk until the slide after the reaction would end on the place.
