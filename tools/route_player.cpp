@@ -23,7 +23,7 @@ constexpr int kBlazeCost = 3;
 constexpr int kBlazeReach = 232;
 // How far ahead in frames, and how near in pixels, a standing player times
 // the bullets coming.
-constexpr int kDodgeHorizon = 60, kDodgeMargin = 4;
+constexpr int kDodgeHorizon = 60, kDodgeMargin = 10;
 // A blocking sequence met on the way (the key switch's flash) runs frames of
 // its own past a hold's count.
 constexpr int kBlockingSlack = 60;

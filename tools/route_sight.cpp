@@ -90,6 +90,13 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int land
       // A jump let go of while rising stops rising, as the game's does.
       if (vy < 0.0 && !(held && move.jump)) vy = -kGravity;
       y += vy;
+      // A head against a solid cell stops rising under it, as the game's does.
+      const int top = static_cast<int>(y), side = static_cast<int>(x);
+      if (vy < 0.0 && std::max(ReadAttributeAtPixel(side + kFeetProbeLeft, top),
+                               ReadAttributeAtPixel(side + kFeetProbeRight, top)) >= kAttrSolidFrom) {
+        vy = -kGravity;
+        y += kCellSize - top % kCellSize;
+      }
       cameAbove = cameAbove || y <= landingY;
       const double floor = landingY >= startY || cameAbove ? landingY : startY;
       if (vy > 0.0 && y >= floor) y = floor, vy = 0.0, airborne = false;

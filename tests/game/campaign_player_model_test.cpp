@@ -73,7 +73,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"072", kJittered}, "a jittered press on the pillar's ledges leaves the walk to the door among the spikes"},
       {{"056", kJittered}, "a jittered jump off the key's ledge can come down on the shell creature (9 of 10)"},
       {{"011", kSeeds}, "the walk to the chest meets the slimes and the bee unshot on half the seeds (10 of 20)"},
-      {{"012", kSeeds}, "the walk to the second cracked wall meets an enemy on some seeds (17 of 20)"},
       {{"025", kSeeds}, "the wisp's fire flies through walls: fought from one place, its hall is won on some seeds"},
       {{"040", kSeeds}, "the witch's bullets pass through walls: fought from the entrance (12 of 20)"},
       {{"041", kSeeds}, "a hopper meets the walk to the ledge jump on some seeds (18 of 20)"},

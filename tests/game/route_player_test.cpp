@@ -137,6 +137,12 @@ TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
     EXPECT_LT(std::abs(player.velocityX), 0.5) << "no more than the creep braking leaves";
     EXPECT_LT(play_->frames() - start, 400);
   }
+  // The creep left on ice would outlast the test: ground again stops it.
+  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 4, kAttrSolidFrom);
+  play_->Clear();
+  play_->Idle(10);
+  ASSERT_TRUE(play_->RunUntil([&] { return play_->Finished(); }, 20));
+  EXPECT_EQ(player.velocityX, 0.0);
 }
 
 }  // namespace
