@@ -426,6 +426,13 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
         problem = React(now, shootAfter ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
         now = {walk};
       }
+    } else if (direction > 0 && now.count(walk) != 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
+               BulletAhead(110, lead + 2 * kMinimumPress) && !BulletsOverCrouch(lead + 2 * kMinimumPress)) {
+      // A low bullet would come while the shot is made: the walk stops, and
+      // standing, the hop is timed.
+      if (trace_) Trace("halt");
+      problem = Hold({}, 1);
+      now = {};
     } else if (direction > 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
                (player.velocityX != 0.0 || EnemyAhead(kBlazeReach, lead + kMinimumPress))) {
       if (trace_) Trace("shoot");

@@ -149,13 +149,28 @@ namespace {
 
 // Where the player's x will be `lead` frames on, at the speed it has now.
 double PlayerXAfter(int lead) { return player.x + lead * player.velocityX; }
+// Where the player's y will be `lead` frames on: an airborne body falls on
+// as the game's does, onto the ground under it.
+int PlayerYAfter(int lead) {
+  const int x = player.x + kSpriteSize / 2;
+  double y = player.posY, vy = player.velocityY;
+  for (int frame = 0; player.airborne != 0 && frame < lead; ++frame) {
+    y += vy;
+    if (vy > 0.0 && ReadAttributeAtPixel(x, static_cast<int>(y) + kSpriteSize) >= kAttrOneWay) {
+      return static_cast<int>(y) / kCellSize * kCellSize;
+    }
+    vy = std::min(vy + kGravity, kFallCap);
+  }
+  return static_cast<int>(y);
+}
 
 }  // namespace
 
 bool EnemyAhead(int distance, int lead) {
   const double x = PlayerXAfter(lead);
+  const int y = PlayerYAfter(lead);
   for (const EnemyRecord& enemy : enemies) {
-    const bool level = enemy.y + enemy.bodyBottom > player.y + kBodyTop && enemy.y + enemy.bodyTop < player.y + kSpriteSize;
+    const bool level = enemy.y + enemy.bodyBottom > y + kBodyTop && enemy.y + enemy.bodyTop < y + kSpriteSize;
     if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - x <= distance) return true;
   }
   return false;
@@ -173,11 +188,12 @@ void BulletAfter(const ShotRecord& bullet, int lead, int* bx, int* by) {
 
 bool BulletAhead(int distance, int lead) {
   const double x = PlayerXAfter(lead);
+  const int y = PlayerYAfter(lead);
   for (const ShotRecord& bullet : enemyBullets) {
     if (bullet.inUse == 0 || bullet.x + kBulletSize <= player.x + kBodyLeft) continue;
     int bx = 0, by = 0;
     BulletAfter(bullet, lead, &bx, &by);
-    const bool level = by + kBulletSize > player.y + kBodyTop && by < player.y + kBodyBottom - 2;
+    const bool level = by + kBulletSize > y + kBodyTop && by < y + kBodyBottom - 2;
     if (level && bx - x <= distance) return true;
   }
   return false;
@@ -186,13 +202,14 @@ bool BulletAhead(int distance, int lead) {
 bool BulletsOverCrouch(int lead) {
   constexpr int kNear = 160;
   const double x = PlayerXAfter(lead);
+  const int y = PlayerYAfter(lead);
   for (const ShotRecord& bullet : enemyBullets) {
     if (bullet.inUse == 0) continue;
     int bx = 0, by = 0;
     BulletAfter(bullet, lead, &bx, &by);
     const bool near = bx + kBulletSize > x && bx - x <= kNear;
-    const int crouchTop = player.y + kBodyTop + kCrouchLowering - 2;
-    if (near && by + kBulletSize > crouchTop && by < player.y + kSpriteSize) return false;
+    const int crouchTop = y + kBodyTop + kCrouchLowering - 2;
+    if (near && by + kBulletSize > crouchTop && by < y + kSpriteSize) return false;
   }
   return true;
 }
