@@ -417,13 +417,17 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
       // A low bullet is jumped before anything else; in place when an enemy
       // ahead is to be shot after.
       if (trace_) Trace("hop");
+      // In place too when a key lies just ahead, not to be jumped over.
+      constexpr int kKeyNear = 200;
+      const int key = ColumnOf(Key()), keyOff = key * kCellSize + kCellSize / 2 - (player.x + kSpriteSize / 2);
       const bool shootAfter = EnemyAhead(240, lead) && player.magic >= kBlazeCost;
-      if (shootAfter && now.count(walk) != 0) {
+      const bool inPlace = shootAfter || (key >= 0 && keyOff >= 0 && keyOff <= kKeyNear);
+      if (inPlace && now.count(walk) != 0) {
         // The walk stops; standing, the hop is timed.
         problem = Hold({}, 1);
         now = {};
       } else {
-        problem = React(now, shootAfter ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
+        problem = React(now, inPlace ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
         now = {walk};
       }
     } else if (direction > 0 && now.count(walk) != 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
@@ -431,6 +435,12 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
       // A low bullet would come while the shot is made: the walk stops, and
       // standing, the hop is timed.
       if (trace_) Trace("halt");
+      problem = Hold({}, 1);
+      now = {};
+    } else if (direction > 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
+               !EnemyAhead(shotReach, lead + kMinimumPress, true)) {
+      // An enemy in reach but above a low shot (hopping) is waited for.
+      if (trace_) Trace("wait");
       problem = Hold({}, 1);
       now = {};
     } else if (direction > 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
