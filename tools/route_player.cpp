@@ -385,9 +385,7 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
     const double x = player.x + lead * player.velocityX;
     return direction > 0 ? x >= goal : x <= goal;
   };
-  // What the player is doing when something is seen: at first what the
-  // step before left held.
-  Keys now = held_;
+  Keys now = {walk};  // what the player is doing when something is seen
   while (!arrived()) {
     if (play_.frames() - start > frameLimit) return Outcome(false);
     std::string problem;
@@ -435,12 +433,6 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
       // A low bullet would come while the shot is made: the walk stops, and
       // standing, the hop is timed.
       if (trace_) Trace("halt");
-      problem = Hold({}, 1);
-      now = {};
-    } else if (direction > 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
-               !EnemyAhead(shotReach, lead + kMinimumPress, true)) {
-      // An enemy in reach but above a low shot (hopping) is waited for.
-      if (trace_) Trace("wait");
       problem = Hold({}, 1);
       now = {};
     } else if (direction > 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&

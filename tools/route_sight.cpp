@@ -166,14 +166,11 @@ int PlayerYAfter(int lead) {
 
 }  // namespace
 
-bool EnemyAhead(int distance, int lead, bool inLowShot) {
-  // A low shot flies 29 to 53 pixels under the player's top.
-  constexpr int kLowShotTop = 29, kLowShotBottom = 53;
+bool EnemyAhead(int distance, int lead) {
   const double x = PlayerXAfter(lead);
   const int y = PlayerYAfter(lead);
-  const int top = y + (inLowShot ? kLowShotTop : kBodyTop), bottom = y + (inLowShot ? kLowShotBottom : kSpriteSize);
   for (const EnemyRecord& enemy : enemies) {
-    const bool level = enemy.y + enemy.bodyBottom > top && enemy.y + enemy.bodyTop < bottom;
+    const bool level = enemy.y + enemy.bodyBottom > y + kBodyTop && enemy.y + enemy.bodyTop < y + kSpriteSize;
     if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - x <= distance) return true;
   }
   return false;

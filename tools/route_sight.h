@@ -92,9 +92,8 @@ std::vector<int> BossLooks();
 // or turn), so a player who knows they react late acts as early as the
 // lateness asks.
 //
-// A live enemy ahead (right) within `distance` pixels at the body's height,
-// or with `inLowShot` at the height a low shot flies.
-bool EnemyAhead(int distance, int lead = 0, bool inLowShot = false);
+// A live enemy ahead (right) within `distance` pixels at the body's height.
+bool EnemyAhead(int distance, int lead = 0);
 // A live bullet ahead within `distance` pixels at the body's height.
 bool BulletAhead(int distance, int lead = 0);
 // True when every bullet near the body passes over a crouching one.
