@@ -18,6 +18,12 @@ namespace {
 
 // The Blaze Shot's magic cost.
 constexpr int kBlazeCost = 3;
+// How far ahead of the player's x an enemy's x may be for a low Blaze Shot
+// to strike it: from standing, one further off is walked closer first.
+constexpr int kBlazeReach = 232;
+// How far ahead in frames, and how near in pixels, a standing player times
+// the bullets coming.
+constexpr int kDodgeHorizon = 60, kDodgeMargin = 10;
 // A blocking sequence met on the way (the key switch's flash) runs frames of
 // its own past a hold's count.
 constexpr int kBlockingSlack = 60;
@@ -81,6 +87,33 @@ constexpr int kHopHeight = 2 * kCellSize;
 // How far a walk at speed v goes on once the player decides to stop: the
 // reaction, late by `late` frames, then the slide.
 double StopDistance(double v, int late) { return v * (kMinimumPress + late) + SlideOf(v); }
+
+// How far the body goes when the walk `way` is held `frames` frames more and
+// then let go (on ice: braked), speeding up as the game's walk does.
+double WalkThenSlide(int way, int frames) {
+  const double a = WalkAcceleration();
+  double v = player.velocityX, travel = 0.0;
+  for (int frame = 0; frame < frames; ++frame) {
+    v += a * way;
+    if (v * way > kWalkCap) v = std::max(v * way - 1.5 * a, kWalkCap) * way;
+    travel += v;
+  }
+  return travel + std::copysign(SlideOf(v), v);
+}
+
+// Frames until the airborne body comes down on ground (0 on the ground), on
+// the game's fall; a jump pressed before then is lost.
+int FramesToLand() {
+  constexpr int kLongest = 90;
+  const int x = player.x + kSpriteSize / 2;
+  double y = player.posY, vy = player.velocityY;
+  for (int frame = 0; player.airborne != 0 && frame < kLongest; ++frame) {
+    y += vy;
+    if (vy > 0.0 && ReadAttributeAtPixel(x, static_cast<int>(y) + kSpriteSize) >= kAttrOneWay) return frame + 1;
+    vy = std::min(vy + kGravity, kFallCap);
+  }
+  return player.airborne != 0 ? kLongest : 0;
+}
 
 // The player's y on every place to stand straight above or below the player.
 std::vector<int> PlacesInColumn() {
@@ -159,6 +192,10 @@ Route& Route::StopAt(Place place) {
 
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
   return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen, 3000); });
+}
+
+Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::function<bool()> done) {
+  return Add("Answer " + what, [decide, done](RoutePlayer& self) { return self.Answer(decide, done, 3000); });
 }
 
 Route& Route::WaitForRide(Keys keys, Place place) {
@@ -363,8 +400,11 @@ std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached, int frameL
 
 std::string RoutePlayer::HoldTo(const Keys& keys, int column, int frameLimit) {
   const int x = StandingX(column);
-  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [x] { return player.x <= x; }, frameLimit);
-  return HoldUntil(keys, [x] { return player.x >= x; }, frameLimit);
+  // A player who reacts late lets go as far before the place as the body
+  // goes on meanwhile.
+  const auto there = [this] { return player.x + perturbation_.reactionDelay * player.velocityX; };
+  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [&] { return there() <= x; }, frameLimit);
+  return HoldUntil(keys, [&] { return there() >= x; }, frameLimit);
 }
 
 std::string RoutePlayer::WaitForRide(const Keys& keys, int column, int frameLimit) {
@@ -535,38 +575,82 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
   const int direction = goal >= player.x ? 1 : -1;
   const std::uint32_t walk = direction > 0 ? kKeyRight : kKeyLeft;
   const int start = play_.frames();
-  auto arrived = [&] { return direction > 0 ? player.x >= goal : player.x <= goal; };
+  // What is seen is judged as it will be when a late answer reaches the game;
+  // so is the arrival, as the walk goes on until the next step's keys do.
+  const int lead = perturbation_.reactionDelay;
+  auto arrived = [&] {
+    const double x = player.x + lead * player.velocityX;
+    return direction > 0 ? x >= goal : x <= goal;
+  };
   Keys now = {walk};  // what the player is doing when something is seen
   while (!arrived()) {
     if (play_.frames() - start > frameLimit) return Outcome(false);
     std::string problem;
     // Nothing is jumped towards an enemy that could still be shot first.
-    const int shotReach = ObstacleAhead() ? 320 : 240;
-    if (direction > 0 && BulletAhead(110) && !BulletsOverCrouch()) {
+    const int shotReach = ObstacleAhead(lead) ? 320 : 240;
+    // A jump pressed in the air is lost: none is decided that would reach
+    // the game before the body is down.
+    const bool canJump = FramesToLand() <= kMinimumPress + lead;
+    // Standing (after a shot, or stopped to shoot) the bullets' flight is timed: a hop in place
+    // that clears them once the reaction is over is taken then, and until
+    // then the player waits, unless staying down is safe.
+    const int react = kMinimumPress + lead;
+    const bool standing = player.airborne == 0 && now.count(walk) == 0;
+    const auto hitAfter = [&](int wait, const Move& move) {
+      return FirstBulletHit(CourseOf(wait, move, kDodgeHorizon, player.y), kDodgeHorizon, kDodgeMargin);
+    };
+    const int hitDown = standing ? hitAfter(0, Move{0, false, false, true, kDodgeHorizon}) : kDodgeHorizon;
+    if (direction > 0 && hitDown > react && hitDown < kDodgeHorizon) {
+      if (hitAfter(react, Move{0, true, false, false, 20}) >= kDodgeHorizon) {
+        if (trace_) Trace("hop in place");
+        problem = React(now, {kKeyJump}, 20, {});
+        now = {};
+      } else {
+        problem = Hold(now, 1);
+      }
+    } else if (direction > 0 && canJump && BulletAhead(110, lead) && !BulletsOverCrouch(lead)) {
       // A low bullet is jumped before anything else; in place when an enemy
       // ahead is to be shot after.
       if (trace_) Trace("hop");
-      const bool shootAfter = EnemyAhead(240) && player.magic >= kBlazeCost;
-      problem = React(now, shootAfter ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
-      now = {walk};
-    } else if (direction > 0 && EnemyAhead(shotReach) && player.magic >= kBlazeCost) {
+      // In place too when a key lies just ahead, not to be jumped over.
+      constexpr int kKeyNear = 200;
+      const int key = ColumnOf(Key()), keyOff = key * kCellSize + kCellSize / 2 - (player.x + kSpriteSize / 2);
+      const bool shootAfter = EnemyAhead(240, lead) && player.magic >= kBlazeCost;
+      const bool inPlace = shootAfter || (key >= 0 && keyOff >= 0 && keyOff <= kKeyNear);
+      if (inPlace && now.count(walk) != 0) {
+        // The walk stops; standing, the hop is timed.
+        problem = Hold({}, 1);
+        now = {};
+      } else {
+        problem = React(now, inPlace ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
+        now = {walk};
+      }
+    } else if (direction > 0 && now.count(walk) != 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
+               BulletAhead(110, lead + 2 * kMinimumPress) && !BulletsOverCrouch(lead + 2 * kMinimumPress)) {
+      // A low bullet would come while the shot is made: the walk stops, and
+      // standing, the hop is timed.
+      if (trace_) Trace("halt");
+      problem = Hold({}, 1);
+      now = {};
+    } else if (direction > 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
+               (player.velocityX != 0.0 || EnemyAhead(kBlazeReach, lead + kMinimumPress))) {
       if (trace_) Trace("shoot");
       // Close to spikes or a gap the player stops walking before crouching.
       problem = React(shotReach > 240 && now.count(walk) != 0 ? Keys{} : now, {kKeyDown, kKeyShot}, kMinimumPress,
                       {kKeyDown});
       if (problem.empty()) problem = Hold({kKeyDown}, kMinimumPress);
       now = {kKeyDown};
-    } else if (direction > 0 && BulletAhead(110)) {
+    } else if (direction > 0 && BulletAhead(110, lead)) {
       if (trace_) Trace("dodge");
       // A bullet that flies over a crouching player is let pass crouching.
-      const Keys answer = BulletsOverCrouch() ? Keys{kKeyDown} : Keys{walk, kKeyJump};
+      const Keys answer = BulletsOverCrouch(lead) ? Keys{kKeyDown} : Keys{walk, kKeyJump};
       now = answer.count(kKeyJump) != 0 ? Keys{walk} : answer;
       problem = React(now, answer, answer.count(kKeyJump) != 0 ? 20 : 2 * kMinimumPress, now);
-    } else if (direction > 0 && ObstacleAhead()) {
+    } else if (direction > 0 && ObstacleAhead(lead)) {
       if (trace_) Trace("leap");
       problem = Press({walk, kKeyJump}, 20, {walk});
       now = {walk};
-    } else if (direction > 0 && EnemyAhead(120)) {
+    } else if (direction > 0 && EnemyAhead(120, lead)) {
       problem = React(now, {walk, kKeyJump}, 20, {walk});
       now = {walk};
     } else {
@@ -586,33 +670,45 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
   while (true) {
     if (play_.frames() - start > frameLimit) return Outcome(false);
     // Stand still first: what to do next is judged from where the slide ends.
-    if (player.velocityX != 0.0 || player.airborne != 0) {
-      const double v = player.velocityX;
-      // On ice the walk only stops against it.
-      const Keys brake = player.onSlipperyFloor != 0 && v != 0.0 ? Keys{v > 0 ? kKeyLeft : kKeyRight} : Keys{};
-      const std::string problem = Hold(brake, player.onSlipperyFloor != 0 ? 1 : kMinimumPress);
-      if (!problem.empty()) return problem;
-      if (player.onSlipperyFloor != 0 && brake.size() == 1 && std::fabs(player.velocityX) < WalkAcceleration()) {
-        if (const std::string halt = Hold({}, 1); !halt.empty()) return halt;
-      }
+    // On ice the walk only stops against it, and what is left below one
+    // frame's braking creeps on: it is as good as standing.
+    const double v = player.velocityX, a = WalkAcceleration();
+    const bool onIce = player.onSlipperyFloor != 0 && player.airborne == 0;
+    if (onIce && std::fabs(v) >= a) {
+      // Braked for a planned count of frames, which a late start does not
+      // turn into walking back.
+      const int frames = static_cast<int>(std::fabs(v) / a);
+      if (const std::string problem = Press({v > 0 ? kKeyLeft : kKeyRight}, frames); !problem.empty()) return problem;
+      continue;
+    }
+    if (!onIce && (v != 0.0 || player.airborne != 0)) {
+      if (const std::string problem = Hold({}, kMinimumPress); !problem.empty()) return problem;
       continue;
     }
     const int off = goal - player.x;
     if (StandingIn(column)) return "";
     const int way = off > 0 ? 1 : -1;
     const std::uint32_t walk = way > 0 ? kKeyRight : kKeyLeft;
-    if (std::abs(off) <= kClose) {
-      // Close: a short step.
-      if (const std::string problem = Press({walk}, kMinimumPress); !problem.empty()) return problem;
+    // A walk from standing goes at least its first look and a reaction, and
+    // the reaction's lateness, before it is let go: closer than that, a press
+    // of planned length (its lateness does not move a body standing still),
+    // as long as its walk and slide stay within the place.
+    const double shortest = std::max<double>(kClose, WalkThenSlide(way, 2 * kMinimumPress + perturbation_.reactionDelay));
+    if (std::abs(off) <= shortest) {
+      int frames = kMinimumPress;
+      while (std::abs(off) > kClose && std::fabs(WalkThenSlide(way, frames + 1)) <= std::abs(off)) ++frames;
+      // On ice the planned press ends in the brake, as planned as the press.
+      const Keys after = player.onSlipperyFloor != 0 ? Keys{way > 0 ? kKeyLeft : kKeyRight} : Keys{};
+      if (const std::string problem = Press({walk}, frames, after); !problem.empty()) return problem;
       continue;
     }
     // Far: walk until the slide after the reaction would end on the place.
     const std::string problem = HoldUntil(
         {walk},
         [&] {
-          // The player knows how late a release comes.
-          const double ahead = player.velocityX * (kMinimumPress + perturbation_.reactionDelay) +
-                               std::copysign(SlideOf(player.velocityX), way);
+          // The player knows how late a release comes, and that the walk
+          // speeds up meanwhile.
+          const double ahead = WalkThenSlide(way, kMinimumPress + perturbation_.reactionDelay);
           return way * (player.x + ahead - goal) >= 0;
         },
         frameLimit);
@@ -646,6 +742,35 @@ std::string RoutePlayer::AnswerChest(int frameLimit) {
   }
   play_.SetFrameHook({});
   return problem.empty() ? Hold({}, 30) : problem;
+}
+
+std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done,
+                                int frameLimit) {
+  constexpr int kReading = 20;  // frames a window shows before it is answered
+  constexpr int kLook = 20;     // frames a press is looked at before the next
+  int mainLoopFrame = play_.frames();  // the last frame the game's main loop ran
+  int nextDecision = 0;
+  play_.SetFrameHook([&] {
+    // Frames pass without the main loop while the game waits in a window.
+    const int now = play_.frames(), inWindow = now - mainLoopFrame - 1;
+    if (now < nextDecision || (inWindow > 0 && inWindow < kReading)) return;
+    const Keys keys = decide(inWindow > 0);
+    if (keys.empty()) return;
+    play_.Clear();
+    play_.Hold({}, perturbation_.reactionDelay);
+    play_.Hold(keys, kMinimumPress);
+    nextDecision = now + perturbation_.reactionDelay + kMinimumPress + kLook;
+  });
+  const bool answered = play_.RunUntil(
+      [&] {
+        mainLoopFrame = play_.frames();
+        return done() || player.dead != 0;
+      },
+      frameLimit);
+  play_.SetFrameHook({});
+  play_.Clear();
+  held_ = {};
+  return Outcome(answered);
 }
 
 std::string RoutePlayer::FightBoss(const Keys& keys, bool untilNewLook, int frameLimit) {

@@ -75,6 +75,13 @@ class Route {
   // Nothing held until the player sees `what` (a window, a scene, a change
   // of the floor).
   Route& WaitFor(std::string what, std::function<bool()> seen);
+  // Menus and windows answered by looking, inside the game's blocking
+  // sequences too, until `done`: at every frame the player may ask
+  // `decide` (told whether the game sits in a window, shown for a while)
+  // for the keys to press, and presses them; after a press the player
+  // looks a moment for what it did before deciding again, so a press the
+  // game missed is simply pressed once more.
+  Route& Answer(std::string what, std::function<Keys(bool inWindow)> decide, std::function<bool()> done);
   // `keys` held until a travelling platform's left edge comes to the column.
   Route& WaitForRide(Keys keys, Place place);
   // From the ground's edge, onto the travelling platform that turns at
@@ -155,6 +162,7 @@ class RoutePlayer {
   std::string FightBoss(const Keys& keys, bool untilNewLook, int frameLimit);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string FightFrom(const Keys& keys, int column, int frameLimit);
+  std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done, int frameLimit);
   // Leans into the chest until it opens, Confirm answering its window once
   // it shows.
   std::string AnswerChest(int frameLimit);

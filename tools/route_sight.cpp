@@ -90,6 +90,13 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int land
       // A jump let go of while rising stops rising, as the game's does.
       if (vy < 0.0 && !(held && move.jump)) vy = -kGravity;
       y += vy;
+      // A head against a solid cell stops rising under it, as the game's does.
+      const int top = static_cast<int>(y), side = static_cast<int>(x);
+      if (vy < 0.0 && std::max(ReadAttributeAtPixel(side + kFeetProbeLeft, top),
+                               ReadAttributeAtPixel(side + kFeetProbeRight, top)) >= kAttrSolidFrom) {
+        vy = -kGravity;
+        y += kCellSize - top % kCellSize;
+      }
       cameAbove = cameAbove || y <= landingY;
       const double floor = landingY >= startY || cameAbove ? landingY : startY;
       if (vy > 0.0 && y >= floor) y = floor, vy = 0.0, airborne = false;
@@ -138,10 +145,33 @@ std::vector<int> BossLooks() {
   return looks;
 }
 
-bool EnemyAhead(int distance) {
+namespace {
+
+// Where the player's x will be `lead` frames on, at the speed it has now.
+double PlayerXAfter(int lead) { return player.x + lead * player.velocityX; }
+// Where the player's y will be `lead` frames on: an airborne body falls on
+// as the game's does, onto the ground under it.
+int PlayerYAfter(int lead) {
+  const int x = player.x + kSpriteSize / 2;
+  double y = player.posY, vy = player.velocityY;
+  for (int frame = 0; player.airborne != 0 && frame < lead; ++frame) {
+    y += vy;
+    if (vy > 0.0 && ReadAttributeAtPixel(x, static_cast<int>(y) + kSpriteSize) >= kAttrOneWay) {
+      return static_cast<int>(y) / kCellSize * kCellSize;
+    }
+    vy = std::min(vy + kGravity, kFallCap);
+  }
+  return static_cast<int>(y);
+}
+
+}  // namespace
+
+bool EnemyAhead(int distance, int lead) {
+  const double x = PlayerXAfter(lead);
+  const int y = PlayerYAfter(lead);
   for (const EnemyRecord& enemy : enemies) {
-    const bool level = enemy.y + enemy.bodyBottom > player.y + kBodyTop && enemy.y + enemy.bodyTop < player.y + kSpriteSize;
-    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - player.x <= distance) return true;
+    const bool level = enemy.y + enemy.bodyBottom > y + kBodyTop && enemy.y + enemy.bodyTop < y + kSpriteSize;
+    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - x <= distance) return true;
   }
   return false;
 }
@@ -161,29 +191,47 @@ int EnemyDistanceAhead(int distance, int above) {
   return nearest;
 }
 
-bool BulletAhead(int distance) {
+namespace {
+
+// The bullet's top-left `lead` frames on, flown as the game flies it.
+void BulletAfter(const ShotRecord& bullet, int lead, int* bx, int* by) {
+  *bx = static_cast<int>(bullet.x + lead * bullet.vx + bullet.ax * lead * (lead - 1) / 2);
+  *by = static_cast<int>(bullet.y + lead * bullet.vy + bullet.ay * lead * (lead - 1) / 2);
+}
+
+}  // namespace
+
+bool BulletAhead(int distance, int lead) {
+  const double x = PlayerXAfter(lead);
+  const int y = PlayerYAfter(lead);
   for (const ShotRecord& bullet : enemyBullets) {
-    const int bx = static_cast<int>(bullet.x), by = static_cast<int>(bullet.y);
-    const bool level = by + kBulletSize > player.y + kBodyTop && by < player.y + kBodyBottom - 2;
-    if (bullet.inUse != 0 && level && bx + kBulletSize > player.x + kBodyLeft && bx - player.x <= distance) return true;
+    if (bullet.inUse == 0 || bullet.x + kBulletSize <= player.x + kBodyLeft) continue;
+    int bx = 0, by = 0;
+    BulletAfter(bullet, lead, &bx, &by);
+    const bool level = by + kBulletSize > y + kBodyTop && by < y + kBodyBottom - 2;
+    if (level && bx - x <= distance) return true;
   }
   return false;
 }
 
-bool BulletsOverCrouch() {
+bool BulletsOverCrouch(int lead) {
   constexpr int kNear = 160;
+  const double x = PlayerXAfter(lead);
+  const int y = PlayerYAfter(lead);
   for (const ShotRecord& bullet : enemyBullets) {
-    const int bx = static_cast<int>(bullet.x), by = static_cast<int>(bullet.y);
-    const bool near = bx + kBulletSize > player.x && bx - player.x <= kNear;
-    const int crouchTop = player.y + kBodyTop + kCrouchLowering - 2;
-    if (bullet.inUse != 0 && near && by + kBulletSize > crouchTop && by < player.y + kSpriteSize) return false;
+    if (bullet.inUse == 0) continue;
+    int bx = 0, by = 0;
+    BulletAfter(bullet, lead, &bx, &by);
+    const bool near = bx + kBulletSize > x && bx - x <= kNear;
+    const int crouchTop = y + kBodyTop + kCrouchLowering - 2;
+    if (near && by + kBulletSize > crouchTop && by < y + kSpriteSize) return false;
   }
   return true;
 }
 
-bool ObstacleAhead() {
+bool ObstacleAhead(int lead) {
   if (player.airborne != 0) return false;
-  const int front = player.x + kSpriteSize * 3 / 4 + 10, feet = player.y + kSpriteSize + 8;
+  const int front = static_cast<int>(PlayerXAfter(lead)) + kSpriteSize * 3 / 4 + 10, feet = player.y + kSpriteSize + 8;
   const int wall = std::max(ReadAttributeAtPixel(front, player.y + kBodyTop), ReadAttributeAtPixel(front, player.y + kBodyBottom));
   const int ground = ReadAttributeAtPixel(front + kCellSize * 3 / 4, feet);
   return wall >= kAttrSolidFrom || ground < kAttrOneWay || (ground >= kAttrSpikesUp && ground <= kAttrSpikesLeft);

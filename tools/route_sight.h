@@ -86,8 +86,14 @@ const EnemyRecord* Boss();
 // phase shows its body from another sheet.
 std::vector<int> BossLooks();
 
+// The looks below take a `lead`: the frames until an answer reaches the
+// game. They judge where the body and the bullets will be then, each going
+// on as it goes now (the enemies' ways are not seen ahead: many stand, hop
+// or turn), so a player who knows they react late acts as early as the
+// lateness asks.
+//
 // A live enemy ahead (right) within `distance` pixels at the body's height.
-bool EnemyAhead(int distance);
+bool EnemyAhead(int distance, int lead = 0);
 // How far the screen reaches ahead (right) of the player's x, in pixels.
 int SightAhead();
 // How far ahead the nearest live enemy at the body's height (or up to
@@ -95,12 +101,12 @@ int SightAhead();
 // when none is.
 int EnemyDistanceAhead(int distance, int above = 0);
 // A live bullet ahead within `distance` pixels at the body's height.
-bool BulletAhead(int distance);
+bool BulletAhead(int distance, int lead = 0);
 // True when every bullet near the body passes over a crouching one.
-bool BulletsOverCrouch();
+bool BulletsOverCrouch(int lead = 0);
 // A wall at the body's height, or a gap or spikes underfoot, just ahead of a
 // player walking right on the ground.
-bool ObstacleAhead();
+bool ObstacleAhead(int lead = 0);
 // How far the nearest travelling platform's left edge is from floor pixel x.
 int PlatformDistance(int x);
 

@@ -198,11 +198,38 @@ TEST_F(CampaignAreaReplayTest, TheGuardiansCheckFlagJumpsBackFromTheLastFloorToT
   veltrin::routes::RoutePlayer routePlayer(play);
   ASSERT_EQ(routePlayer.Run(veltrin::routes::Route().TakeDoor(1)), "");
   ASSERT_TRUE(play.RunUntil([] { return OnFloor("086"); }, 400));
-  // The second row: Down before the purchase.
-  ASSERT_EQ(routePlayer.Run(veltrin::testing::IntoTheShop().Wait(20).Press({veltrin::routes::kKeyDown}, 6)
-                           .Then(veltrin::testing::BuyAtTheCursor())),
-            "");
+  // The second row.
+  ASSERT_EQ(routePlayer.Run(veltrin::testing::IntoTheShop().Then(veltrin::testing::BuyRow(1))), "");
   EXPECT_EQ(player.coins, coins - 3);
+  EXPECT_EQ(player.shotLevel[1], 1) << "the Gravity Shot learned";
+}
+
+// A purchase as a person makes it, late and inexact: the Up that opens the
+// shop can move its cursor, and presses made while a window opens are lost;
+// the row asked for is bought all the same and the floor shows again.
+TEST_F(CampaignAreaReplayTest, AShopPurchaseSurvivesLateReactionsAndJitteredPresses) {
+  StartArea(FindArea("keep").start);
+  ASSERT_STREQ(mapName.c_str(), "086");
+  // The walk to the shop is not what is looked at here: the player starts
+  // beside it with nothing about.
+  ResetEnemyRecords();
+  const int shop = veltrin::routes::ColumnOf(veltrin::routes::Shop());
+  ASSERT_GT(shop, 0);
+  player.posX = veltrin::routes::StandingX(shop - 3);
+  ScriptedPlay play;
+  for (std::uint32_t seed : {1u, 4u}) {
+    SCOPED_TRACE("jitter seed " + std::to_string(seed));
+    const int coins = player.coins;
+    veltrin::routes::Perturbation person;
+    person.pressJitter = 3;
+    person.reactionDelay = 12;
+    person.seed = seed;
+    veltrin::routes::RoutePlayer routePlayer(play, person);
+    // The Gravity Shot's row first, then the row below it.
+    ASSERT_EQ(routePlayer.Run(veltrin::testing::IntoTheShop().Then(veltrin::testing::BuyRow(seed == 1 ? 1 : 2))), "");
+    EXPECT_LT(player.coins, coins) << "paid";
+    EXPECT_EQ(gameState.scene, kSceneFloorPlay);
+  }
   EXPECT_EQ(player.shotLevel[1], 1) << "the Gravity Shot learned";
 }
 

@@ -69,17 +69,7 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
   constexpr Looseness kJittered = Looseness::kJitteredPresses, kLate = Looseness::kLateReactions;
   constexpr Looseness kSeeds = Looseness::kOtherRandomNumbers;
   static const std::map<std::pair<std::string, Looseness>, const char*> known = {
-      {{"003", kJittered}, "the shop's keys are fixed presses: a Confirm jittered early is lost in its dialog"},
-      {{"011", kSeeds}, "the walk to the chest meets the slimes and the bee unshot on half the seeds (10 of 20)"},
-      {{"012", kSeeds}, "the walk to the second cracked wall meets an enemy on some seeds (17 of 20)"},
       {{"040", kSeeds}, "the witch's homing bullets pass stone and turn at the player in her reach (12 of 20)"},
-      {{"001", kLate}, "the stairs' jumps are presses from counted places: a late one lands short"},
-      {{"002", kLate}, "the jump to the key's ledge comes late and misses the key: the chest stays shut"},
-      {{"003", kLate}, "on the ice a late release slides past the door, and the corrections do not settle"},
-      {{"004", kLate}, "on the ice the lean into the chest comes too late and stalls"},
-      {{"011", kLate}, "walking at a slime: the late crouch and shot meet it first"},
-      {{"012", kLate}, "the walk to the second cracked wall stalls under the late shots"},
-      {{"027", kLate}, "walking at a slime: the late crouch and shot meet it first"},
       {{"055", kLate}, "the Butterfly's streams reach the player in about 20 frames: a dodge 200 ms late is hit"},
   };
   return known;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
+#include "game/screen_state.h"
 #include "platform/dsound.h"
 #include "tests/game/game_data_fixture.h"
 #include "tools/route_player.h"
@@ -48,14 +50,30 @@ inline bool InShop() { return gameState.scene == kSceneShop && fadeRequest == 0;
 inline bool OnFloorPlay() { return gameState.scene == kSceneFloorPlay && fadeRequest == 0; }
 // Up at the nearest shop, until its counter shows.
 inline Route IntoTheShop() { return Route().StopAt(routes::Shop()).Press({kKeyUp}, 6).WaitFor("the shop", InShop); }
-// In a shop: Confirm on the row the cursor is on (the first when the shop
-// opens), Up to "Yes", Confirm, the result dismissed, Cancel out, until the
-// floor shows again.
-inline Route BuyAtTheCursor() {
-  return Route()
-      .Wait(20).Press({kKeyJump}, 6).Wait(30).Press({kKeyUp}, 6).Wait(20).Press({kKeyJump}, 6).Wait(60)
-      .Press({kKeyJump}, 6).Wait(40).Press(kShot, 6)
-      .WaitFor("the floor", OnFloorPlay);
+// In a shop: the cursor to the row (0 the first; Down or Up as needed, also
+// when the Up that opened the shop moved it), Confirm, Up to "Yes", Confirm,
+// the result dismissed, Cancel out, until the floor shows again; each press
+// once the shop shows it can take it.
+inline Route BuyRow(int row) {
+  constexpr int kOnYes = 234;  // the dialog cursor's y resting on "Yes"
+  const auto coins = std::make_shared<int>(-1);
+  const auto decide = [coins, row](bool inWindow) -> Keys {
+    if (*coins < 0) *coins = player.coins;
+    const bool paid = player.coins < *coins;
+    if (inWindow) {
+      // The question, or once paid the result.
+      if (paid) return {kKeyJump};
+      if (DialogCursor.moving != 0) return {};
+      return DialogCursor.y == kOnYes ? Keys{kKeyJump} : Keys{kKeyUp};
+    }
+    if (gameState.scene != kSceneShop || MenuCursor.moving != 0) return {};
+    if (paid) return kShot;
+    if (MenuCursor.row == row) return {kKeyJump};
+    constexpr int kExitRow = 3;  // below the goods; Down from it comes round to the first
+    return MenuCursor.row < row || MenuCursor.row == kExitRow ? Keys{kKeyDown} : Keys{kKeyUp};
+  };
+  // Out of the shop the coins are counted afresh the next time.
+  return Route().Answer("the shop", decide, [coins] { return OnFloorPlay() && (*coins = -1, true); });
 }
 
 // "001": a pick-up from the first ledge, the stone stairs in two jumps, over
@@ -201,7 +219,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
       {"meadow", {"001", 16, 0, 0, false, 0, {}},
        {{"001", "002", Meadow()},
         {"002", "003", KeyFloor()},
-        {"003", "004", DarkFloorToTheShop().Then(BuyAtTheCursor()).Then(DarkFloorFromTheShop())},
+        {"003", "004", DarkFloorToTheShop().Then(BuyRow(0)).Then(DarkFloorFromTheShop())},
         {"004", "010", SlipperyFloor()},
         {"010", "011", SlimeHallFight().WaitFor("the pit closed", SlimePitClosed).Then(SlimeHallOut())}}},
       {"cave", {"011", 18, 0, 2, true, 0, {}},

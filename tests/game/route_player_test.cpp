@@ -4,10 +4,12 @@
 // late reactions included, wherever the floor puts the place; steps end in
 // the column even from as close as a stop overshoots; ground held meets a
 // charging enemy with shots before it reaches the player; a travelling
-// platform is ridden across whenever the player comes to it; and a ledge
-// fight's late climbs must land.
+// platform is ridden across whenever the player comes to it; a ledge
+// fight's late climbs must land; and a late player acts as early as the
+// lateness asks.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <set>
 #include <string>
@@ -217,6 +219,55 @@ TEST_F(RideAcrossTest, ThePlatformIsRiddenAcrossWhereverItIsWhenThePlayerComesLa
       EXPECT_EQ(player.dead, 0);
     }
   }
+}
+
+TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
+  using veltrin::routes::Column;
+  using veltrin::routes::Route;
+  ResetEnemyRecords();  // nothing on the way
+  constexpr int kStart = 5, kJumpColumn = 14;
+  int takeOff = -1;
+  play_->SetFrameHook([&] {
+    if (takeOff < 0 && player.airborne != 0) takeOff = player.x;
+  });
+  std::vector<int> takeOffs;
+  for (int delay : {0, 12}) {
+    veltrin::routes::Perturbation late;
+    late.reactionDelay = delay;
+    veltrin::routes::RoutePlayer walker(*play_, late);
+    ASSERT_EQ(walker.Run(Route().StopAt(Column(kStart)).Wait(10)), "");
+    takeOff = -1;
+    ASSERT_EQ(walker.Run(Route().HoldTo(veltrin::testing::kRight, Column(kJumpColumn))
+                             .Press(veltrin::testing::kRightJump, 20).Wait(60)),
+              "");
+    takeOffs.push_back(takeOff);
+  }
+  play_->SetFrameHook({});
+  // A late player lets go as early as the lateness asks: the jump that a
+  // counted place starts takes off where a prompt player's does.
+  EXPECT_NEAR(takeOffs[1], takeOffs[0], 8) << "prompt " << takeOffs[0] << ", late " << takeOffs[1];
+
+  // On ice, where only walking against the slide stops it, a late player
+  // still stops in the place from either side, without walking to and fro.
+  const int groundRow = (player.y + veltrin::routes::kSpriteSize) / kCellSize;
+  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 36, kAttrSlippery);
+  veltrin::routes::Perturbation late;
+  late.reactionDelay = 12;
+  veltrin::routes::RoutePlayer walker(*play_, late);
+  for (int column : {24, 8, 9, 20}) {
+    SCOPED_TRACE("to column " + std::to_string(column));
+    const int start = play_->frames();
+    ASSERT_EQ(walker.Run(Route().StopAt(Column(column))), "");
+    EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x;
+    EXPECT_LT(std::abs(player.velocityX), 0.5) << "no more than the creep braking leaves";
+    EXPECT_LT(play_->frames() - start, 400);
+  }
+  // The creep left on ice would outlast the test: ground again stops it.
+  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 4, kAttrSolidFrom);
+  play_->Clear();
+  play_->Idle(10);
+  ASSERT_TRUE(play_->RunUntil([&] { return play_->Finished(); }, 20));
+  EXPECT_EQ(player.velocityX, 0.0);
 }
 
 }  // namespace
