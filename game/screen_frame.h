@@ -23,6 +23,9 @@ void SetFrameWaitHookForTest(void (*hook)());
 // only their last frame, or none when the screen after them is drawn anyway.
 void SetAnimationsCutToTheirEndForTest(bool cut);
 bool AnimationsCutToTheirEnd();
+// A pause on the picture shown (a floor's banner, a chest opening, a death):
+// the wait, or none when the animations are cut to their end.
+void HoldPicture(int milliseconds);
 // Escape sends a scene to the title and quits from the title; then pumps the
 // window. 1 (with the quit flag set) when the window is closing, else 0.
 int CheckQuitRequest();

@@ -235,16 +235,23 @@ void FillMemImgArea(MEMIMG* view, const Rect* rect, std::uint32_t value) {
   if (w <= 0 || h <= 0) return;
   const int bpp = MemImgBytesPerPixel(view);
   const std::int32_t pitch = view->block->pitch;
-  std::uint8_t* row = view->pixels + static_cast<std::int64_t>(area.top) * pitch + static_cast<std::int64_t>(area.left) * bpp;
-  for (int y = 0; y < h; ++y, row += pitch) {
-    if (bpp == 1) {
-      std::memset(row, static_cast<int>(value & 0xFF), static_cast<std::size_t>(w));
-    } else if (bpp == 2) {
-      const auto v = static_cast<std::uint16_t>(value);
-      for (int x = 0; x < w; ++x) std::memcpy(row + 2 * x, &v, 2);
-    } else {
-      for (int x = 0; x < w; ++x) std::memcpy(row + 4 * x, &value, 4);
-    }
+  std::uint8_t* const first =
+      view->pixels + static_cast<std::int64_t>(area.top) * pitch + static_cast<std::int64_t>(area.left) * bpp;
+  if (bpp == 1) {
+    std::memset(first, static_cast<int>(value & 0xFF), static_cast<std::size_t>(w));
+  } else if (bpp == 2) {
+    const auto v = static_cast<std::uint16_t>(value);
+    for (int x = 0; x < w; ++x) std::memcpy(first + 2 * x, &v, 2);
+  } else {
+    for (int x = 0; x < w; ++x) std::memcpy(first + 4 * x, &value, 4);
+  }
+  // The other rows are copies of the first: a whole-screen clear is one
+  // pixel loop of a row, not of the screen.
+  const std::size_t rowBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(bpp);
+  std::uint8_t* row = first;
+  for (int y = 1; y < h; ++y) {
+    row += pitch;
+    std::memcpy(row, first, rowBytes);
   }
 }
 
