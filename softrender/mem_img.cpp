@@ -3,9 +3,11 @@
 // colour descriptors of the block formats.
 #include "softrender/mem_img.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 #include "core/memory.h"
 
@@ -25,6 +27,58 @@ int BytesPerPixel(int format, int palettised, int hasAlpha) {
 void* AllocBytes(std::int64_t size, bool zeroed) {
   const auto n = static_cast<std::size_t>(size > 0 ? size : 1);
   return zeroed ? QZ_ALLOC_ZEROED(n) : QZ_ALLOC(n);
+}
+
+// Released pixel memory waiting for a block of its size, the oldest first.
+struct KeptPixels {
+  std::uint8_t* pixels = nullptr;
+  std::int64_t size = 0;
+};
+constexpr std::int64_t kKeptPixelsMinimumBytes = 256 * 1024;
+constexpr int kKeptPixelsMaximum = 4;
+
+struct KeptPixelsStore {
+  std::mutex mutex;
+  bool keeping = false;
+  KeptPixels kept[kKeptPixelsMaximum];
+  int count = 0;
+};
+
+KeptPixelsStore& Kept() {
+  static KeptPixelsStore store;
+  return store;
+}
+
+std::uint8_t* TakeKeptPixels(std::int64_t size) {
+  if (size < kKeptPixelsMinimumBytes) return nullptr;
+  KeptPixelsStore& store = Kept();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  for (int i = store.count - 1; i >= 0; --i) {
+    if (store.kept[i].size != size) continue;
+    std::uint8_t* pixels = store.kept[i].pixels;
+    std::copy(store.kept + i + 1, store.kept + store.count, store.kept + i);
+    --store.count;
+    return pixels;
+  }
+  return nullptr;
+}
+
+void KeepOrFreePixels(std::uint8_t* pixels, std::int64_t size) {
+  std::uint8_t* freed = pixels;
+  if (pixels != nullptr && size >= kKeptPixelsMinimumBytes) {
+    KeptPixelsStore& store = Kept();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    if (store.keeping) {
+      freed = nullptr;
+      if (store.count == kKeptPixelsMaximum) {
+        freed = store.kept[0].pixels;
+        std::copy(store.kept + 1, store.kept + store.count, store.kept);
+        --store.count;
+      }
+      store.kept[store.count++] = KeptPixels{pixels, size};
+    }
+  }
+  QZ_FREE(freed);
 }
 
 void FillSingleChannel(PixelFormatDescriptor* desc, int depth) {
@@ -121,7 +175,8 @@ int InitMemImgEx(MEMIMG* view, int width, int height, int pitch, std::uint32_t t
     b->pixels = static_cast<std::uint8_t*>(userPixels);
     b->userMemory = 1;
   } else {
-    b->pixels = static_cast<std::uint8_t*>(AllocBytes(size, false));
+    b->pixels = TakeKeptPixels(size);
+    if (b->pixels == nullptr) b->pixels = static_cast<std::uint8_t*>(AllocBytes(size, false));
     b->userMemory = 0;
     if (b->pixels == nullptr) return -1;
   }
@@ -177,13 +232,22 @@ int IsMemImgValid(const MEMIMG* view) {
   return view != nullptr && view->magic == kMemImgMagic && view->block != nullptr ? 1 : 0;
 }
 
+void KeepReleasedMemImgPixels(bool keep) {
+  KeptPixelsStore& store = Kept();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  store.keeping = keep;
+  if (keep) return;
+  for (int i = 0; i < store.count; ++i) QZ_FREE(store.kept[i].pixels);
+  store.count = 0;
+}
+
 void ReleaseMemImg(MEMIMG* view) {
   if (view->magic != kMemImgMagic) return;
   MemImgPixelBlock* b = view->block;
   if (b != nullptr && --b->refCount <= 0) {
     std::uint8_t* pixels = b->pixels;
     b->pixels = nullptr;
-    if (b->userMemory != 1) QZ_FREE(pixels);
+    if (b->userMemory != 1) KeepOrFreePixels(pixels, static_cast<std::int64_t>(b->pitch) * b->height);
     std::uint8_t* plane = b->alphaPlane;
     b->alphaPlane = nullptr;
     QZ_FREE(plane);
