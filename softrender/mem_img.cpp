@@ -34,14 +34,16 @@ struct KeptPixels {
   std::uint8_t* pixels = nullptr;
   std::int64_t size = 0;
 };
-constexpr std::int64_t kKeptPixelsMinimumBytes = 256 * 1024;
-constexpr int kKeptPixelsMaximum = 4;
+constexpr std::int64_t kKeptPixelsMinimumBytes = 128 * 1024;
+constexpr std::int64_t kKeptPixelsMaximumBytes = std::int64_t{32} << 20;
+constexpr int kKeptPixelsMaximum = 16;
 
 struct KeptPixelsStore {
   std::mutex mutex;
   bool keeping = false;
   KeptPixels kept[kKeptPixelsMaximum];
   int count = 0;
+  std::int64_t bytes = 0;
 };
 
 KeptPixelsStore& Kept() {
@@ -56,6 +58,7 @@ std::uint8_t* TakeKeptPixels(std::int64_t size) {
   for (int i = store.count - 1; i >= 0; --i) {
     if (store.kept[i].size != size) continue;
     std::uint8_t* pixels = store.kept[i].pixels;
+    store.bytes -= size;
     std::copy(store.kept + i + 1, store.kept + store.count, store.kept + i);
     --store.count;
     return pixels;
@@ -64,21 +67,27 @@ std::uint8_t* TakeKeptPixels(std::int64_t size) {
 }
 
 void KeepOrFreePixels(std::uint8_t* pixels, std::int64_t size) {
-  std::uint8_t* freed = pixels;
-  if (pixels != nullptr && size >= kKeptPixelsMinimumBytes) {
-    KeptPixelsStore& store = Kept();
-    std::lock_guard<std::mutex> lock(store.mutex);
-    if (store.keeping) {
-      freed = nullptr;
-      if (store.count == kKeptPixelsMaximum) {
-        freed = store.kept[0].pixels;
-        std::copy(store.kept + 1, store.kept + store.count, store.kept);
-        --store.count;
-      }
-      store.kept[store.count++] = KeptPixels{pixels, size};
-    }
+  if (pixels == nullptr || size < kKeptPixelsMinimumBytes || size > kKeptPixelsMaximumBytes) {
+    QZ_FREE(pixels);
+    return;
   }
-  QZ_FREE(freed);
+  KeptPixelsStore& store = Kept();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  if (!store.keeping) {
+    QZ_FREE(pixels);
+    return;
+  }
+  // The oldest make room.
+  int dropped = 0;
+  while (store.count - dropped == kKeptPixelsMaximum || store.bytes + size > kKeptPixelsMaximumBytes) {
+    store.bytes -= store.kept[dropped].size;
+    QZ_FREE(store.kept[dropped].pixels);
+    ++dropped;
+  }
+  std::copy(store.kept + dropped, store.kept + store.count, store.kept);
+  store.count -= dropped;
+  store.kept[store.count++] = KeptPixels{pixels, size};
+  store.bytes += size;
 }
 
 void FillSingleChannel(PixelFormatDescriptor* desc, int depth) {
@@ -239,6 +248,7 @@ void KeepReleasedMemImgPixels(bool keep) {
   if (keep) return;
   for (int i = 0; i < store.count; ++i) QZ_FREE(store.kept[i].pixels);
   store.count = 0;
+  store.bytes = 0;
 }
 
 void ReleaseMemImg(MEMIMG* view) {
