@@ -20,7 +20,8 @@ std::int32_t WaitFrame();
 // sequences included, so scripted input can change from frame to frame.
 void SetFrameWaitHookForTest(void (*hook)());
 // Harness switch: the blocking animations (fades, message window zooms) show
-// only their last frame, or none when the screen after them is drawn anyway.
+// only their last frame, or none when the screen after them is drawn anyway,
+// and the pauses on a still picture (HoldPicture) are skipped.
 void SetAnimationsCutToTheirEndForTest(bool cut);
 bool AnimationsCutToTheirEnd();
 // A pause on the picture shown (a floor's banner, a chest opening, a death):

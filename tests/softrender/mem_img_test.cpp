@@ -253,3 +253,39 @@ TEST(MemImgColorDesc, TenStaticDescriptors) {
 
 }  // namespace
 }  // namespace qz
+
+namespace qz {
+namespace {
+
+// A screen-sized block made after one was released takes its memory while
+// keeping is on; other sizes, small blocks and a store turned off do not.
+TEST(MemImgKeptPixels, ReleasedScreenBlocksServeTheNextOfTheirSize) {
+  const int blocksBefore = GetTrackedBlockCount();
+  KeepReleasedMemImgPixels(true);
+  MEMIMG screen{}, small{};
+  ASSERT_EQ(InitMemImg(&screen, 640, 480, kMemImgFormatXrgb32), 0);
+  ASSERT_EQ(InitMemImg(&small, 16, 16, kMemImgFormatXrgb32), 0);
+  const std::uint8_t* screenPixels = screen.pixels;
+  ReleaseMemImg(&screen);
+  ReleaseMemImg(&small);
+  EXPECT_EQ(GetTrackedBlockCount(), blocksBefore + 1) << "only the large pixels are kept";
+
+  MEMIMG other{}, again{};
+  ASSERT_EQ(InitMemImg(&other, 320, 240, kMemImgFormatXrgb32), 0);
+  EXPECT_NE(other.pixels, screenPixels);
+  ASSERT_EQ(InitMemImg(&again, 640, 480, kMemImgFormatXrgb32), 0);
+  EXPECT_EQ(again.pixels, screenPixels);
+  FillMemImgArea(&again, nullptr, 0x00112233u);  // the whole block is writable
+  ReleaseMemImg(&other);
+  ReleaseMemImg(&again);
+
+  KeepReleasedMemImgPixels(false);
+  EXPECT_EQ(GetTrackedBlockCount(), blocksBefore) << "turning keeping off frees what was kept";
+  MEMIMG after{};
+  ASSERT_EQ(InitMemImg(&after, 640, 480, kMemImgFormatXrgb32), 0);
+  ReleaseMemImg(&after);
+  EXPECT_EQ(GetTrackedBlockCount(), blocksBefore);
+}
+
+}  // namespace
+}  // namespace qz
