@@ -190,6 +190,16 @@ TEST(MemImgFill, ClipsToTheViewAndWritesTheFormatsWidth) {
   for (int y = 0; y < 8; ++y) {
     for (int x = 0; x < 8; ++x) EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, x, y), x < 3 && y < 3 ? 0x80402010u : 0u);
   }
+  // An inner rectangle of several rows leaves the columns beside it alone.
+  const Rect inner{2, 3, 6, 7};
+  FillMemImgArea(&v32.img, &inner, 0x01020304u);
+  for (int y = 3; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const bool in = x >= 2 && x < 6 && y < 7;
+      EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, x, y), in ? 0x01020304u : 0u) << x << "," << y;
+    }
+  }
+  FillMemImgArea(&v32.img, nullptr, 0);
   const Rect empty{10, 10, 10, 20};
   FillMemImgArea(&v32.img, &empty, 0xFFFFFFFFu);
   const Rect reversed{5, 5, 2, 2};  // raised to empty by the clip
