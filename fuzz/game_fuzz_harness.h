@@ -3,9 +3,10 @@
 // audio sink, in a data set generated into /tmp/veltrin_fuzz_<pid> (removed
 // at exit; one left by a process that died, as libFuzzer's timeout and crash
 // exits leave it, is removed by the next start). Every frame wait moves the
-// clock one frame on, fades and window zooms cut straight to their end, and a
-// blocking loop is ended (as by a quit) once an input has run kFrameLimit
-// frames, so no input can hang the target.
+// clock one frame on, fades and window zooms cut straight to their end (the
+// pauses on a still picture skipped), and a blocking loop is ended (as by a
+// quit) once an input has run kFrameLimit frames, so no input can hang the
+// target.
 #pragma once
 
 #include <signal.h>

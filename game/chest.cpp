@@ -3,7 +3,6 @@
 // and the sequence waits for Confirm or Cancel; a treasure plays its jingle.
 #include <iterator>
 
-#include "core/clock.h"
 #include "game/action_input.h"
 #include "game/chest_contents.h"
 #include "game/color_text.h"
@@ -137,13 +136,13 @@ void OpenChest(MapObjectRecord& slot) {
   DrawChestOver(oldScreen, 0, sx, sy);
   qz::PresentFrame();
   PlaySe(kSeBoxOpen01, 0);
-  qz::WaitMilliseconds(100);
+  HoldPicture(100);
   PlaySe(kSeBoxOpen02);
   for (int cell = 1; cell <= 3; ++cell) {
     DrawChestOver(oldScreen, cell, sx, sy);
     qz::PresentFrame();
     WaitFrame();
-    qz::WaitMilliseconds(64);
+    HoldPicture(64);
   }
   RenewOldScreen();
   qz::BlitGraph(sx, sy, sheets.itemBox[3], 1);

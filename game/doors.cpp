@@ -8,7 +8,6 @@
 #include <string>
 #include <utility>
 
-#include "core/clock.h"
 #include "game/action_input.h"
 #include "game/color_text.h"
 #include "game/crossfade.h"
@@ -105,7 +104,7 @@ void DrawBanner(int floorShown, int viaDoor) {
   qz::SetBlendModeAndParam(0, 0);
   CaptureScreen(newScreen);
   CrossfadeScreens(0);
-  qz::WaitMilliseconds(kBannerWaitMilliseconds);
+  HoldPicture(kBannerWaitMilliseconds);
   CaptureScreen(oldScreen);
   fadeRequest = 1;
   skipFade = 1;

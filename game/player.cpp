@@ -6,7 +6,6 @@
 
 #include <cmath>
 
-#include "core/clock.h"
 #include "core/random.h"
 #include "game/action_input.h"
 #include "game/config_file.h"
@@ -19,6 +18,7 @@
 #include "game/music.h"
 #include "game/player_physics.h"
 #include "game/player_shots.h"
+#include "game/screen_frame.h"
 #include "sound/sound_play.h"
 
 DashTrailRecord dashTrail[kDashTrailLength];
@@ -245,7 +245,7 @@ void ScatterGameOverStars() {
 void Die() {
   SpawnEffect(1, player.x + 16, player.y + 16);
   qz::SetSoundHandleVolume(0, bgmHandle);
-  qz::WaitMilliseconds(kDeathWaitMilliseconds);
+  HoldPicture(kDeathWaitMilliseconds);
   PlaySe(kSeDead);
   player.life = 0;
   player.dashState = 0;

@@ -33,6 +33,10 @@ void SetAnimationsCutToTheirEndForTest(bool cut) { animationsCut = cut; }
 
 bool AnimationsCutToTheirEnd() { return animationsCut; }
 
+void HoldPicture(int milliseconds) {
+  if (!animationsCut) qz::WaitMilliseconds(milliseconds);
+}
+
 int CheckQuitRequest() {
   if (qz::TestKeyDown(kEscapeKey) == 1) {
     if (gameState.scene != kSceneTitle) {

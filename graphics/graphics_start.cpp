@@ -33,6 +33,7 @@
 #include "graphics/vertical_blank.h"
 #include "platform/display_settings.h"
 #include "softrender/draw_state.h"
+#include "softrender/mem_img.h"
 
 namespace qz {
 namespace {
@@ -78,6 +79,7 @@ int StartGraphicsScreen() {
     return -1;
   }
   state.started = 1;
+  KeepReleasedMemImgPixels(true);
   SetMeshObjectsReady(1);
   if (state.hardware3DOn != 0) {
     SetupInitialDeviceStates();
@@ -247,6 +249,7 @@ int TerminateGraphics() {
   ForgetDeviceLights();
   ShutdownGraphicsDevice();
   for (MEMIMG& image : state.screenImages) ReleaseMemImg(&image);
+  KeepReleasedMemImgPixels(false);
   state.softwareDrawTarget = nullptr;
   FreeShaderPack();
   state.colorBits = state.requestedColorBits;

@@ -1,10 +1,15 @@
-// Image decoding dispatch: opens a file or a memory block as a read stream,
-// tries every built-in decoder in order, mirrors on request and loads the
-// "_a" alpha companion. Nothing is logged here; callers log the file name.
+// Image decoding dispatch: reads a file whole (a large one as a stream) or
+// takes a memory block, tries every built-in decoder in order, mirrors on
+// request and loads the "_a" alpha companion; a file whose bytes match a
+// recent decode is copied from the memo. Nothing is logged here; callers log
+// the file name.
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/file_access.h"
+#include "image/decoded_file_memo.h"
 #include "image/image_decoder_table.h"
 
 namespace qz {
@@ -31,6 +36,20 @@ void MirrorRows(BaseImage* image, std::size_t bytesPerPixel) {
   }
 }
 
+// Files up to this size are read whole, so that their bytes can be matched
+// against the memo before any decoding; larger ones are decoded as streamed.
+constexpr std::int64_t kLargestFileReadWhole = std::int64_t{16} << 20;
+
+bool ReadWholeSmallFile(FileHandle file, std::vector<std::uint8_t>* bytes) {
+  if (FileAccessSeek(file, 0, 2) != 0) return false;
+  const std::int64_t size = FileAccessTell(file);
+  if (FileAccessSeek(file, 0, 0) != 0) return false;
+  if (size < 0 || size > kLargestFileReadWhole) return false;
+  bytes->resize(static_cast<std::size_t>(size));
+  bytes->resize(size > 0 ? ReadFileBytes(bytes->data(), bytes->size(), file) : 0);
+  return true;
+}
+
 }  // namespace
 
 const ImageDecoder* GetImageDecoderTable(std::size_t* count) {
@@ -55,34 +74,11 @@ int DecodeImageStream(ImageStream* stream, BaseImage* image) {
   return DecodeImageStreamWith(decoders, count, stream, image);
 }
 
-int DecodeImageSourceToBaseImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
-                                 int mirror, BaseImage* image) {
-  if (image == nullptr) return -1;
-  ImageStream stream;
-  if (memory) {
-    MemoryStream* memoryStream = OpenMemoryStream(block, blockSize);
-    if (memoryStream == nullptr) return -1;
-    stream = ImageStream{*GetMemoryStreamInterface(), memoryStream};
-  } else {
-    if (fileName == nullptr) return -1;
-    const FileHandle file = OpenFileForRead(fileName, 0);
-    if (file == 0) return -1;
-    stream = ImageStream{*GetFileStreamInterface(), reinterpret_cast<void*>(file)};
-  }
-  const auto closeStream = [&stream, memory] {
-    if (memory) {
-      stream.functions.Close(stream.handle);
-    } else {
-      FileAccessClose(reinterpret_cast<FileHandle>(stream.handle));
-    }
-  };
+namespace {
 
+int DecodeStreamMirrored(ImageStream* stream, int mirror, BaseImage* image) {
   BaseImage decoded;
-  if (DecodeImageStream(&stream, &decoded) != 0) {
-    closeStream();
-    return -1;
-  }
-  closeStream();
+  if (DecodeImageStream(stream, &decoded) != 0) return -1;
   if (mirror == 1) {
     // Block data is expanded first: whole 4x4 blocks cannot be mirrored bytewise.
     if (DecompressDxtBaseImage(&decoded) != 0) {
@@ -92,6 +88,38 @@ int DecodeImageSourceToBaseImage(const char* fileName, const void* block, std::s
     MirrorBaseImageHorizontal(&decoded);
   }
   *image = decoded;
+  return 0;
+}
+
+int DecodeMemoryBlock(const void* block, std::size_t size, int mirror, BaseImage* image) {
+  MemoryStream* memoryStream = OpenMemoryStream(block, size);
+  if (memoryStream == nullptr) return -1;
+  ImageStream stream{*GetMemoryStreamInterface(), memoryStream};
+  const int result = DecodeStreamMirrored(&stream, mirror, image);
+  stream.functions.Close(stream.handle);
+  return result;
+}
+
+}  // namespace
+
+int DecodeImageSourceToBaseImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
+                                 int mirror, BaseImage* image) {
+  if (image == nullptr) return -1;
+  if (memory) return DecodeMemoryBlock(block, blockSize, mirror, image);
+  if (fileName == nullptr) return -1;
+  const FileHandle file = OpenFileForRead(fileName, 0);
+  if (file == 0) return -1;
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeSmallFile(file, &bytes)) {
+    ImageStream stream{*GetFileStreamInterface(), reinterpret_cast<void*>(file)};
+    const int result = DecodeStreamMirrored(&stream, mirror, image);
+    FileAccessClose(file);
+    return result;
+  }
+  FileAccessClose(file);
+  if (CopyRememberedDecode(fileName, bytes, mirror, image)) return 0;
+  if (DecodeMemoryBlock(bytes.data(), bytes.size(), mirror, image) != 0) return -1;
+  RememberDecode(fileName, std::move(bytes), mirror, *image);
   return 0;
 }
 

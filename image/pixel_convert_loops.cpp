@@ -58,6 +58,12 @@ inline std::uint32_t ReadColour888(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
 }
 
+// One four-byte access each (pixels are stored little-endian, as the host).
+inline std::uint32_t Load32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
 inline void Store32(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
 inline void Store16(std::uint8_t* p, std::uint32_t v) {
   const auto v16 = static_cast<std::uint16_t>(v);
@@ -75,23 +81,31 @@ void Colour888To32(const ConvertPlan& plan) {
   const std::uint32_t key = (plan.keyFields[0] << 16) | (plan.keyFields[1] << 8) | plan.keyFields[2];
   const std::uint32_t skipMask = plan.skipMask;
   const std::uint32_t skipValue = plan.keyColor & skipMask;
+  const std::uint32_t unused = plan.destinationUnused;
+  // Held in locals: the byte stores below could alias the plan's fields, which
+  // would otherwise be read again for every pixel.
+  const int width = plan.width;
+  const std::int64_t firstColumn = DestinationColumn<kMirror>(plan, 0);
+  const std::int64_t columnStep = kMirror ? -1 : 1;
   for (int row = 0; row < plan.height; ++row) {
     const std::uint8_t* in = SourceRow(plan, row);
-    std::uint8_t* out = DestinationRow(plan, row);
-    for (int x = 0; x < plan.width; ++x) {
-      const std::uint8_t* p = in + std::int64_t{x} * kSourceBytes;
-      const std::uint32_t value = kSourceBytes == 4 ? ReadPixel(p, 4) : ReadColour888(p);
+    std::uint8_t* out = DestinationRow(plan, row) + firstColumn * 4;
+    for (int x = 0; x < width; ++x, in += kSourceBytes, out += columnStep * 4) {
+      // A 24-bit pixel is read as four bytes while its row has a byte after it.
+      const std::uint32_t value = kSourceBytes == 4 ? Load32(in)
+                                  : x + 1 < width   ? Load32(in) & 0xFFFFFFu
+                                                    : ReadColour888(in);
       if (kSkipKey && (value & skipMask) == skipValue) continue;
       const std::uint32_t colour = value & 0xFFFFFFu;
       std::uint32_t result;
       if constexpr (kAlpha == Alpha32::kConstant) {
         result = colour | constant;
       } else if constexpr (kAlpha == Alpha32::kSource) {
-        result = value | plan.destinationUnused;
+        result = value | unused;
       } else {
-        result = colour == key ? colour | plan.destinationUnused : colour | opaque;
+        result = colour == key ? colour | unused : colour | opaque;
       }
-      Store32(out + DestinationColumn<kMirror>(plan, x) * 4, result);
+      Store32(out, result);
     }
   }
 }

@@ -43,7 +43,7 @@ namespace {
 // Bounds the memory a long run spends on listings; the cache simply restarts.
 constexpr std::size_t kMaxCachedDirectories = 256;
 
-// A folder's sorted names and its modification time when they were read.
+// A folder's names (in the order read) and its modification time when they were read.
 struct Listing {
   std::vector<std::string> names;
   timespec folderModified{};
@@ -117,7 +117,6 @@ Listing ReadListing(const std::string& folder) {
     if (name != "." && name != "..") listing.names.emplace_back(name);
   }
   ::closedir(dir);
-  std::sort(listing.names.begin(), listing.names.end());
   timespec now{};
   const std::int64_t tick =
       listing.folderModified.tv_nsec != 0 ? kFineTickNanoseconds : kWholeSecondTickNanoseconds;
@@ -132,11 +131,15 @@ bool StillCurrent(const std::string& folder, const Listing& listing) {
   return listing.settled && FolderModified(folder, &modified) && SameTime(modified, listing.folderModified);
 }
 
+// Of several spellings that match, the least in byte order, whatever order
+// the folder gave: a busy folder (/tmp) is read again so often that sorting
+// every listing cost more than the lookups.
 const std::string* FindIgnoringCase(const std::vector<std::string>& names, std::string_view wanted) {
+  const std::string* least = nullptr;
   for (const std::string& name : names) {
-    if (EqualIgnoringAsciiCase(name, wanted)) return &name;
+    if (EqualIgnoringAsciiCase(name, wanted) && (least == nullptr || name < *least)) least = &name;
   }
-  return nullptr;
+  return least;
 }
 
 // The on-disk spelling of `wanted` inside `folder` ("" is the current

@@ -3,9 +3,11 @@
 // colour descriptors of the block formats.
 #include "softrender/mem_img.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 #include "core/memory.h"
 
@@ -25,6 +27,67 @@ int BytesPerPixel(int format, int palettised, int hasAlpha) {
 void* AllocBytes(std::int64_t size, bool zeroed) {
   const auto n = static_cast<std::size_t>(size > 0 ? size : 1);
   return zeroed ? QZ_ALLOC_ZEROED(n) : QZ_ALLOC(n);
+}
+
+// Released pixel memory waiting for a block of its size, the oldest first.
+struct KeptPixels {
+  std::uint8_t* pixels = nullptr;
+  std::int64_t size = 0;
+};
+constexpr std::int64_t kKeptPixelsMinimumBytes = 128 * 1024;
+constexpr std::int64_t kKeptPixelsMaximumBytes = std::int64_t{32} << 20;
+constexpr int kKeptPixelsMaximum = 16;
+
+struct KeptPixelsStore {
+  std::mutex mutex;
+  bool keeping = false;
+  KeptPixels kept[kKeptPixelsMaximum];
+  int count = 0;
+  std::int64_t bytes = 0;
+};
+
+KeptPixelsStore& Kept() {
+  static KeptPixelsStore store;
+  return store;
+}
+
+std::uint8_t* TakeKeptPixels(std::int64_t size) {
+  if (size < kKeptPixelsMinimumBytes) return nullptr;
+  KeptPixelsStore& store = Kept();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  for (int i = store.count - 1; i >= 0; --i) {
+    if (store.kept[i].size != size) continue;
+    std::uint8_t* pixels = store.kept[i].pixels;
+    store.bytes -= size;
+    std::copy(store.kept + i + 1, store.kept + store.count, store.kept + i);
+    --store.count;
+    return pixels;
+  }
+  return nullptr;
+}
+
+void KeepOrFreePixels(std::uint8_t* pixels, std::int64_t size) {
+  if (pixels == nullptr || size < kKeptPixelsMinimumBytes || size > kKeptPixelsMaximumBytes) {
+    QZ_FREE(pixels);
+    return;
+  }
+  KeptPixelsStore& store = Kept();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  if (!store.keeping) {
+    QZ_FREE(pixels);
+    return;
+  }
+  // The oldest make room.
+  int dropped = 0;
+  while (store.count - dropped == kKeptPixelsMaximum || store.bytes + size > kKeptPixelsMaximumBytes) {
+    store.bytes -= store.kept[dropped].size;
+    QZ_FREE(store.kept[dropped].pixels);
+    ++dropped;
+  }
+  std::copy(store.kept + dropped, store.kept + store.count, store.kept);
+  store.count -= dropped;
+  store.kept[store.count++] = KeptPixels{pixels, size};
+  store.bytes += size;
 }
 
 void FillSingleChannel(PixelFormatDescriptor* desc, int depth) {
@@ -121,7 +184,8 @@ int InitMemImgEx(MEMIMG* view, int width, int height, int pitch, std::uint32_t t
     b->pixels = static_cast<std::uint8_t*>(userPixels);
     b->userMemory = 1;
   } else {
-    b->pixels = static_cast<std::uint8_t*>(AllocBytes(size, false));
+    b->pixels = TakeKeptPixels(size);
+    if (b->pixels == nullptr) b->pixels = static_cast<std::uint8_t*>(AllocBytes(size, false));
     b->userMemory = 0;
     if (b->pixels == nullptr) return -1;
   }
@@ -177,13 +241,23 @@ int IsMemImgValid(const MEMIMG* view) {
   return view != nullptr && view->magic == kMemImgMagic && view->block != nullptr ? 1 : 0;
 }
 
+void KeepReleasedMemImgPixels(bool keep) {
+  KeptPixelsStore& store = Kept();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  store.keeping = keep;
+  if (keep) return;
+  for (int i = 0; i < store.count; ++i) QZ_FREE(store.kept[i].pixels);
+  store.count = 0;
+  store.bytes = 0;
+}
+
 void ReleaseMemImg(MEMIMG* view) {
   if (view->magic != kMemImgMagic) return;
   MemImgPixelBlock* b = view->block;
   if (b != nullptr && --b->refCount <= 0) {
     std::uint8_t* pixels = b->pixels;
     b->pixels = nullptr;
-    if (b->userMemory != 1) QZ_FREE(pixels);
+    if (b->userMemory != 1) KeepOrFreePixels(pixels, static_cast<std::int64_t>(b->pitch) * b->height);
     std::uint8_t* plane = b->alphaPlane;
     b->alphaPlane = nullptr;
     QZ_FREE(plane);
@@ -235,16 +309,23 @@ void FillMemImgArea(MEMIMG* view, const Rect* rect, std::uint32_t value) {
   if (w <= 0 || h <= 0) return;
   const int bpp = MemImgBytesPerPixel(view);
   const std::int32_t pitch = view->block->pitch;
-  std::uint8_t* row = view->pixels + static_cast<std::int64_t>(area.top) * pitch + static_cast<std::int64_t>(area.left) * bpp;
-  for (int y = 0; y < h; ++y, row += pitch) {
-    if (bpp == 1) {
-      std::memset(row, static_cast<int>(value & 0xFF), static_cast<std::size_t>(w));
-    } else if (bpp == 2) {
-      const auto v = static_cast<std::uint16_t>(value);
-      for (int x = 0; x < w; ++x) std::memcpy(row + 2 * x, &v, 2);
-    } else {
-      for (int x = 0; x < w; ++x) std::memcpy(row + 4 * x, &value, 4);
-    }
+  std::uint8_t* const first =
+      view->pixels + static_cast<std::int64_t>(area.top) * pitch + static_cast<std::int64_t>(area.left) * bpp;
+  if (bpp == 1) {
+    std::memset(first, static_cast<int>(value & 0xFF), static_cast<std::size_t>(w));
+  } else if (bpp == 2) {
+    const auto v = static_cast<std::uint16_t>(value);
+    for (int x = 0; x < w; ++x) std::memcpy(first + 2 * x, &v, 2);
+  } else {
+    for (int x = 0; x < w; ++x) std::memcpy(first + 4 * x, &value, 4);
+  }
+  // The other rows are copies of the first: a whole-screen clear is one
+  // pixel loop of a row, not of the screen.
+  const std::size_t rowBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(bpp);
+  std::uint8_t* row = first;
+  for (int y = 1; y < h; ++y) {
+    row += pitch;
+    std::memcpy(row, first, rowBytes);
   }
 }
 

@@ -70,6 +70,12 @@ int MakeSubMemImg(MEMIMG* view, const MEMIMG* parent, int x, int y, int width, i
 int IsMemImgValid(const MEMIMG* view);
 void ReleaseMemImg(MEMIMG* view);
 const PixelFormatDescriptor* GetMemImgColorDesc(int format, int hasAlpha, int palettised);
+// While on, the pixel memory of a large block that is released is kept (a
+// few at a time) for the next block of the same size instead of being freed:
+// a screen-sized graph made again after every fade then reuses pages rather
+// than faulting in new ones. A new block's pixels are undefined either way.
+// Turning it off frees what is kept.
+void KeepReleasedMemImgPixels(bool keep);
 // Writes the raw value into rect (null: whole view), clipped to the view.
 void FillMemImgArea(MEMIMG* view, const Rect* rect, std::uint32_t value);
 

@@ -153,6 +153,37 @@ TEST_F(ImageDecodeTest, MemoryBlocksAndFilesDecodeOrFailCleanly) {
   EXPECT_EQ(DecodeImageSourceToBaseImage(nullptr, nullptr, 0, 0, 0, &image), -1);
 }
 
+// Files read again are not decoded again while their bytes are unchanged:
+// every read must still give the file's current picture, as a copy of its own.
+TEST_F(ImageDecodeTest, FilesReadAgainGiveTheirCurrentPictureAsOwnCopies) {
+  testing::ScratchFolder folder;
+  const std::string name = folder.Library("again.png");
+  folder.Write("again.png", AsString(RgbPng(3, 2)));
+  BaseImage first, second;
+  ASSERT_EQ(DecodeImageSourceToBaseImage(name.c_str(), nullptr, 0, 0, 0, &first), 0);
+  ASSERT_EQ(DecodeImageSourceToBaseImage(name.c_str(), nullptr, 0, 0, 0, &second), 0);
+  ASSERT_NE(first.pixels, second.pixels);
+  ASSERT_EQ(first.pitch, second.pitch);
+  EXPECT_EQ(std::memcmp(first.pixels, second.pixels, first.pitch * first.height), 0);
+  const std::uint8_t redOfPixel2 = second.pixels[2 * 3 + 2];
+  EXPECT_EQ(redOfPixel2, 80);
+  first.pixels[2 * 3 + 2] = 0;  // a caller's change stays in its copy
+
+  BaseImage mirrored;
+  ASSERT_EQ(DecodeImageSourceToBaseImage(name.c_str(), nullptr, 0, 0, 1, &mirrored), 0);
+  EXPECT_EQ(mirrored.pixels[2], 80) << "the mirror flag is part of what was decoded";
+  BaseImage third;
+  ASSERT_EQ(DecodeImageSourceToBaseImage(name.c_str(), nullptr, 0, 0, 0, &third), 0);
+  EXPECT_EQ(third.pixels[2 * 3 + 2], 80);
+
+  folder.Write("again.png", AsString(GreyPng(3, 2, 90)));
+  BaseImage rewritten;
+  ASSERT_EQ(DecodeImageSourceToBaseImage(name.c_str(), nullptr, 0, 0, 0, &rewritten), 0);
+  EXPECT_EQ(rewritten.format.bytesPerPixel, 1);
+  EXPECT_EQ(rewritten.pixels[0], 90);
+  for (BaseImage* image : {&first, &second, &mirrored, &third, &rewritten}) FreeBaseImagePixels(image);
+}
+
 TEST_F(ImageDecodeTest, MirrorSwapsPixelsOfEveryWidth) {
   for (std::uint16_t bytesPerPixel = 1; bytesPerPixel <= 4; ++bytesPerPixel) {
     SCOPED_TRACE(bytesPerPixel);

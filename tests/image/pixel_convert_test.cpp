@@ -266,6 +266,25 @@ TEST(PixelConvertTest, EveryLoopMatchesTheReferenceOnRandomImages) {
   }
 }
 
+// 24-bit rows are read four bytes at a time but for their last pixel: a
+// source whose last row ends the block converts without reading past it.
+TEST(PixelConvertTest, TightTwentyFourBitRowsConvertUpToTheirLastByte) {
+  const PixelFormatDescriptor rgb = Preset(SetColorDescRGB24);
+  const PixelFormatDescriptor xrgb = Preset(SetColorDescXRGB8);
+  const int w = 5, h = 2;
+  std::vector<std::uint8_t> source(static_cast<std::size_t>(w * 3 * h));
+  for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(17 * i + 3);
+  std::vector<std::uint32_t> out(static_cast<std::size_t>(w * h), 0xDEADBEEFu);
+  const Rect r{0, 0, w, h};
+  ASSERT_EQ(ConvertColorFormatBlit(out.data(), w * 4, &xrgb, source.data(), w * 3, &rgb, nullptr, 0, nullptr, 0, 0,
+                                   &r, 0, 0, 0, 0, 0, 0, 0, 0),
+            0);
+  for (int i = 0; i < w * h; ++i) {
+    const std::uint8_t* p = &source[static_cast<std::size_t>(i) * 3];
+    EXPECT_EQ(out[i] & 0xFFFFFFu, p[0] | (p[1] << 8) | (p[2] << 16)) << i;
+  }
+}
+
 // ---- Behaviour of the options ----
 
 std::uint32_t ConvertOne(const PixelFormatDescriptor& to, const PixelFormatDescriptor& from, std::uint32_t value,

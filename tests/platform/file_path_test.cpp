@@ -62,6 +62,12 @@ TEST(PlatFilePath, ResolvesNamesIgnoringCase) {
   scratch.Write("both/NAME.TXT", "upper");
   EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("both\\NAME.TXT")), scratch.Posix("both/NAME.TXT"));
   EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("both\\name.txt")), scratch.Posix("both/name.txt"));
+  // Of several inexact spellings the least in byte order is taken, in
+  // whatever order the folder lists them.
+  for (const char* name : {"many/name.TXT", "many/Name.txt", "many/nAME.txt", "many/NAme.txt", "many/naMe.txt"}) {
+    scratch.Write(name, name);
+  }
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("many\\NAME.TXT")), scratch.Posix("many/NAme.txt"));
 }
 
 TEST(PlatFilePath, CachedListingsFollowChangesMadeBehindTheirBack) {

@@ -190,6 +190,16 @@ TEST(MemImgFill, ClipsToTheViewAndWritesTheFormatsWidth) {
   for (int y = 0; y < 8; ++y) {
     for (int x = 0; x < 8; ++x) EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, x, y), x < 3 && y < 3 ? 0x80402010u : 0u);
   }
+  // An inner rectangle of several rows leaves the columns beside it alone.
+  const Rect inner{2, 3, 6, 7};
+  FillMemImgArea(&v32.img, &inner, 0x01020304u);
+  for (int y = 3; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const bool in = x >= 2 && x < 6 && y < 7;
+      EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, x, y), in ? 0x01020304u : 0u) << x << "," << y;
+    }
+  }
+  FillMemImgArea(&v32.img, nullptr, 0);
   const Rect empty{10, 10, 10, 20};
   FillMemImgArea(&v32.img, &empty, 0xFFFFFFFFu);
   const Rect reversed{5, 5, 2, 2};  // raised to empty by the clip
@@ -249,6 +259,42 @@ TEST(MemImgColorDesc, TenStaticDescriptors) {
   EXPECT_EQ(m16->blueMask, 0xFFFFu);
   EXPECT_EQ(m16->redWidth, 16);
   EXPECT_EQ(m16->redShift, 0);
+}
+
+}  // namespace
+}  // namespace qz
+
+namespace qz {
+namespace {
+
+// A screen-sized block made after one was released takes its memory while
+// keeping is on; other sizes, small blocks and a store turned off do not.
+TEST(MemImgKeptPixels, ReleasedScreenBlocksServeTheNextOfTheirSize) {
+  const int blocksBefore = GetTrackedBlockCount();
+  KeepReleasedMemImgPixels(true);
+  MEMIMG screen{}, small{};
+  ASSERT_EQ(InitMemImg(&screen, 640, 480, kMemImgFormatXrgb32), 0);
+  ASSERT_EQ(InitMemImg(&small, 16, 16, kMemImgFormatXrgb32), 0);
+  const std::uint8_t* screenPixels = screen.pixels;
+  ReleaseMemImg(&screen);
+  ReleaseMemImg(&small);
+  EXPECT_EQ(GetTrackedBlockCount(), blocksBefore + 1) << "only the large pixels are kept";
+
+  MEMIMG other{}, again{};
+  ASSERT_EQ(InitMemImg(&other, 320, 240, kMemImgFormatXrgb32), 0);
+  EXPECT_NE(other.pixels, screenPixels);
+  ASSERT_EQ(InitMemImg(&again, 640, 480, kMemImgFormatXrgb32), 0);
+  EXPECT_EQ(again.pixels, screenPixels);
+  FillMemImgArea(&again, nullptr, 0x00112233u);  // the whole block is writable
+  ReleaseMemImg(&other);
+  ReleaseMemImg(&again);
+
+  KeepReleasedMemImgPixels(false);
+  EXPECT_EQ(GetTrackedBlockCount(), blocksBefore) << "turning keeping off frees what was kept";
+  MEMIMG after{};
+  ASSERT_EQ(InitMemImg(&after, 640, 480, kMemImgFormatXrgb32), 0);
+  ReleaseMemImg(&after);
+  EXPECT_EQ(GetTrackedBlockCount(), blocksBefore);
 }
 
 }  // namespace

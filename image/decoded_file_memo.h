@@ -1,0 +1,22 @@
+// The last few image files decoded, kept with their bytes: a file read again
+// with the same bytes is copied from here instead of being decoded again (a
+// game loads the same sprite sheets and backgrounds on every floor it enters).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/base_image.h"
+
+namespace qz {
+
+// A copy of what `bytes` decoded to when they were last read under `name`
+// with this mirror flag; false (and `image` untouched) when not kept.
+bool CopyRememberedDecode(const std::string& name, const std::vector<std::uint8_t>& bytes, int mirror,
+                          BaseImage* image);
+// Keeps a copy of `image`, decoded from `bytes` read under `name`; the oldest
+// entry makes room. Images of block (DXT) data or with mip levels are not kept.
+void RememberDecode(const std::string& name, std::vector<std::uint8_t> bytes, int mirror, const BaseImage& image);
+
+}  // namespace qz
