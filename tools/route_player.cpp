@@ -214,6 +214,14 @@ Route& Route::Advance(Keys keys, Place place) {
   });
 }
 
+Route& Route::LandOn(Place place) {
+  return Add(Named("LandOn", place), [place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.LandOn(column, 600) : problem;
+  });
+}
+
 Route& Route::StepTo(Place place) {
   return Add(Named("StepTo", place), [place](RoutePlayer& self) {
     std::string problem;
@@ -555,6 +563,26 @@ std::string RoutePlayer::Advance(const Keys& keys, int column, int frameLimit) {
     if (!problem.empty()) return problem;
   }
   return "";
+}
+
+std::string RoutePlayer::LandOn(int column, int frameLimit) {
+  // The feet are centred over the column at StandingX; the body comes to
+  // rest up to kShort pixels before that, never past it.
+  constexpr int kShort = 14, kMargin = 4;
+  const int goal = StandingX(column);
+  const int start = play_.frames();
+  while (true) {
+    if (play_.frames() - start > frameLimit) return Outcome(false);
+    const double v = player.velocityX, a = WalkAcceleration();
+    // Where the slide would end with nothing held, seen as it will be when
+    // a late answer reaches the game.
+    const double rest = player.x + perturbation_.reactionDelay * v + v * std::fabs(v) / (2 * a);
+    if (player.airborne == 0 && std::fabs(v) < a && rest >= goal - kShort && rest <= goal) return Hold({}, kMinimumPress);
+    Keys keys;
+    if (rest > goal - kMargin) keys = {kKeyLeft};
+    if (rest < goal - kShort + kMargin) keys = {kKeyRight};
+    if (const std::string problem = Hold(keys, 1); !problem.empty()) return problem;
+  }
 }
 
 std::string RoutePlayer::StepTo(int column, int frameLimit) {

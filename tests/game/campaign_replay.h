@@ -196,12 +196,13 @@ inline Route WarpClimb() {
       .Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShotChange, 6).Wait(10);
 }
 // "057": at each pit's edge, come to in short steps, a low shot at the spike
-// post in it, a jump onto the block it left, soon on before the block is
-// gone, and on over the pit, the jump held until the body is over the far
-// side; the second pit takes two blocks.
+// post in it, a jump onto the block it left before the post, landed short
+// of the post, soon on before the block is gone, and on over the pit, the
+// jump held until the body is over the far side; the second pit takes two
+// blocks.
 inline Route CreateBlocks() {
-  const auto blockAndJump = [](Route& route, int) {
-    route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 20).Press(kRight, 10).Wait(20);
+  const auto blockAndJump = [](Route& route, int post) {
+    route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 20).LandOn(Column(post - 1));
   };
   Route route;
   route.StepTo(Column(44));
