@@ -259,15 +259,16 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
-       // creature comes within a shot, then over the fireball to the chest.
+       // creature comes within a shot, then over the penguin to the chest.
        {{"056", "057",
          SignAndMagic().WalkTo(Column(36)).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Column(34)).Wait(700)
              .WalkTo(Column(40)).Then(OverTheHopper(Column(42))).Then(ChestAndDoor())},
-        // "057": the walkers met walking, shot on the way: on the ice a stop
-        // slides on. The door close past the pits is come to in steps.
+        // "057": the walkers met walking, shot on the way, the penguin jumped:
+        // on the ice a stop slides on. The door close past the pits is come to in steps.
         {"057", "070",
          SignAndMagic()
-             .Then(ChestPastThePlank(Route().WalkTo(Column(22)).Then(OverTheHopper(Column(24))).WalkTo(Column(29)).HoldGround(kLowShot, 0)))
+             .Then(ChestPastThePlank(
+                 Route().WalkTo(Column(22)).Then(OverTheHopper(Column(24))).WalkTo(Column(29)).HoldGround(kLowShot, 0)))
              .Then(CreateBlocks())
              .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
