@@ -214,6 +214,14 @@ Route& Route::Advance(Keys keys, Place place) {
   });
 }
 
+Route& Route::LandOn(Place place) {
+  return Add(Named("LandOn", place), [place](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? self.LandOn(column, 600) : problem;
+  });
+}
+
 Route& Route::StepTo(Place place) {
   return Add(Named("StepTo", place), [place](RoutePlayer& self) {
     std::string problem;
@@ -555,6 +563,57 @@ std::string RoutePlayer::Advance(const Keys& keys, int column, int frameLimit) {
     if (!problem.empty()) return problem;
   }
   return "";
+}
+
+std::string RoutePlayer::LandOn(int column, int frameLimit) {
+  // The feet are centred over the column at StandingX; the body comes to
+  // rest up to kShort pixels before that, never past it.
+  constexpr int kShort = 14, kAim = kShort / 2, kLongestPress = 40;
+  const int goal = StandingX(column);
+  const int start = play_.frames();
+  while (true) {
+    if (play_.frames() - start > frameLimit) return Outcome(false);
+    // The jump is held while the body rises: let go, it would fall short.
+    Keys keys;
+    if (player.airborne != 0 && player.velocityY < 0) keys.insert(kKeyJump);
+    // Where the slide ends if `way` is pressed `frames` frames: a change of
+    // keys reaches the game late, what is held going on meanwhile, and once
+    // the press ends no way is held, which brakes in the air as on firm
+    // ground.
+    const double a = WalkAcceleration();
+    const int held = held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0;
+    const auto restAfter = [&](int way, int frames) {
+      Keys pressed = keys;
+      if (way != 0) pressed.insert(way > 0 ? kKeyRight : kKeyLeft);
+      const int late = pressed != held_ ? perturbation_.reactionDelay : 0;
+      double x = player.posX, v = player.velocityX;
+      for (int t = 0; t < late + frames || std::fabs(v) >= a; ++t) {
+        const int push = t < late ? held : t < late + frames ? way : 0;
+        v = push != 0 ? std::clamp(v + a * push, -kWalkCap, kWalkCap) : std::fabs(v) >= a ? v - std::copysign(a, v) : 0.0;
+        x += v;
+      }
+      return x;
+    };
+    const double rest = restAfter(0, 0);
+    const bool within = rest >= goal - kShort && rest <= goal;
+    if (within && player.airborne == 0 && std::fabs(player.velocityX) < a) return Hold({}, kMinimumPress);
+    std::string problem;
+    if (within) {
+      problem = Hold(keys, 1);
+    } else {
+      // A press of planned length, the one whose slide ends nearest the aim.
+      const int way = rest > goal ? -1 : 1;
+      const auto miss = [&](int frames) { return std::fabs(restAfter(way, frames) - (goal - kAim)); };
+      int best = 1;
+      for (int frames = 2; frames <= kLongestPress; ++frames) {
+        if (miss(frames) < miss(best)) best = frames;
+      }
+      const Keys after = keys;
+      keys.insert(way > 0 ? kKeyRight : kKeyLeft);
+      problem = Press(keys, best, after);
+    }
+    if (!problem.empty()) return problem;
+  }
 }
 
 std::string RoutePlayer::StepTo(int column, int frameLimit) {

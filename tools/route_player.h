@@ -72,6 +72,12 @@ class Route {
   // Walks to the place's column in short steps, each judged from where the
   // last ended: slow, but on firm ground none carries the body past it.
   Route& StepTo(Place place);
+  // After a jump (or a walk), steers the slide in the air and on landing
+  // so that the body comes to rest with its feet over the place's column,
+  // a little short of its middle rather than past it: on a block before a
+  // spike post, one that carries on is hurt. Pressed on while the slide
+  // would end short, braked while it would carry on.
+  Route& LandOn(Place place);
   // Nothing held until the player sees `what` (a window, a scene, a change
   // of the floor).
   Route& WaitFor(std::string what, std::function<bool()> seen);
@@ -154,6 +160,7 @@ class RoutePlayer {
   std::string WalkTo(int column, int frameLimit);
   std::string StopAt(int column, int frameLimit);
   std::string StepTo(int column, int frameLimit);
+  std::string LandOn(int column, int frameLimit);
   std::string Advance(const Keys& keys, int column, int frameLimit);
   std::string WaitForRide(const Keys& keys, int column, int frameLimit);
   std::string RideAcross(int from, int to, int frameLimit);

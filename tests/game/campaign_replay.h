@@ -195,13 +195,19 @@ inline Route WarpClimb() {
   return Route().Press(kRight, 40).Wait(10)
       .Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShotChange, 6).Wait(10);
 }
+// "056" and "057": over the penguin that hops in place, low shots passing
+// under it as often as not: the jump is taken from a column at walking
+// speed, as far before its body as carries the player over it at the top
+// of its hop.
+inline Route OverTheHopper(routes::Place takeOff) { return Route().HoldTo(kRight, takeOff).Press(kRightJump, 20); }
 // "057": at each pit's edge, come to in short steps, a low shot at the spike
-// post in it, a jump onto the block it left, soon on before the block is
-// gone, and on over the pit, the jump held until the body is over the far
-// side; the second pit takes two blocks.
+// post in it, a jump onto the block it left before the post, landed short
+// of the post, soon on before the block is gone, and on over the pit, the
+// jump held until the body is over the far side; the second pit takes two
+// blocks.
 inline Route CreateBlocks() {
-  const auto blockAndJump = [](Route& route, int) {
-    route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 20).Press(kRight, 10).Wait(20);
+  const auto blockAndJump = [](Route& route, int post) {
+    route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 12).LandOn(Column(post - 1));
   };
   Route route;
   route.StepTo(Column(44));
@@ -253,15 +259,16 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
-       // creature comes within a shot, then over the fireball to the chest.
+       // creature comes within a shot, then over the penguin to the chest.
        {{"056", "057",
          SignAndMagic().WalkTo(Column(36)).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Column(34)).Wait(700)
-             .Then(ChestAndDoor())},
-        // "057": the walkers met walking, shot on the way: on the ice a stop
-        // slides on. The door close past the pits is come to in steps.
+             .WalkTo(Column(40)).Then(OverTheHopper(Column(42))).Then(ChestAndDoor())},
+        // "057": the walkers met walking, shot on the way, the penguin jumped:
+        // on the ice a stop slides on. The door close past the pits is come to in steps.
         {"057", "070",
          SignAndMagic()
-             .Then(ChestPastThePlank(Route().WalkTo(Column(29)).HoldGround(kLowShot, 0)))
+             .Then(ChestPastThePlank(
+                 Route().WalkTo(Column(22)).Then(OverTheHopper(Column(24))).WalkTo(Column(29)).HoldGround(kLowShot, 0)))
              .Then(CreateBlocks())
              .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},

@@ -5,8 +5,8 @@
 // the column even from as close as a stop overshoots; ground held meets a
 // charging enemy with shots before it reaches the player; a travelling
 // platform is ridden across whenever the player comes to it; a ledge
-// fight's late climbs must land; and a late player acts as early as the
-// lateness asks.
+// fight's late climbs must land; a late player acts as early as the
+// lateness asks; and a jump onto a narrow block is steered to rest on it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,6 +20,7 @@
 #include "game/map_cells.h"
 #include "game/pools.h"
 #include "game/player.h"
+#include "game/player_physics.h"
 #include "tests/game/campaign_replay.h"
 #include "tools/route_player.h"
 #include "tools/route_sight.h"
@@ -268,6 +269,37 @@ TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
   play_->Idle(10);
   ASSERT_TRUE(play_->RunUntil([&] { return play_->Finished(); }, 20));
   EXPECT_EQ(player.velocityX, 0.0);
+}
+
+// A pit of spikes with a block over it and a spike post just past the
+// block, as "057" has once its post is shot: a jump of any length a person
+// presses, prompt or late, comes to rest on the block, short of the post.
+TEST_F(RoutePlayerTest, LandOnEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
+  using veltrin::routes::Column;
+  using veltrin::routes::Route;
+  ResetEnemyRecords();  // nothing on the way
+  constexpr int kEdge = 8, kBlock = 11, kPost = 12;
+  veltrin::routes::RoutePlayer walker(*play_);
+  ASSERT_EQ(walker.Run(Route().StopAt(Column(kEdge)).Wait(10)), "");
+  const int groundRow = (player.y + veltrin::routes::kSpriteSize) / kCellSize;
+  for (int column = kEdge + 1; column <= kPost + 2; ++column) SetCell(column, groundRow, 36, kAttrSpikesUp);
+  SetCell(kBlock, groundRow - 1, 4, kAttrSolidFrom);
+  SetCell(kPost, groundRow - 1, 36, kAttrSpikesUp);
+  const int edgeX = player.x;
+  for (int delay : {0, 12}) {
+    for (int press : {9, 12, 15}) {
+      SCOPED_TRACE("a jump held " + std::to_string(press) + " frames, reactions " + std::to_string(delay) + " late");
+      player.posX = player.x = edgeX;
+      veltrin::routes::Perturbation late;
+      late.reactionDelay = delay;
+      veltrin::routes::RoutePlayer jumper(*play_, late);
+      ASSERT_EQ(jumper.Run(Route().Press(veltrin::testing::kRightJump, press).LandOn(Column(kBlock)).Wait(30)), "");
+      EXPECT_EQ(player.dead, 0);
+      EXPECT_EQ(player.y + veltrin::routes::kSpriteSize, (groundRow - 1) * kCellSize) << "on the block";
+      EXPECT_LT(player.x + kFeetProbeRight, kPost * kCellSize) << "short of the post";
+      EXPECT_EQ(player.velocityX, 0.0);
+    }
+  }
 }
 
 }  // namespace
