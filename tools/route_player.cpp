@@ -147,6 +147,16 @@ int LedgeAbove() {
   return 0;
 }
 
+// A looking step at the column of `place`, once the place is found.
+template <typename Act>
+std::function<std::string(RoutePlayer&)> AtColumn(Place place, Act act) {
+  return [place, act](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? act(self, column) : problem;
+  };
+}
+
 }  // namespace
 
 Route& Route::Press(Keys keys, int frames) {
@@ -167,27 +177,18 @@ Route& Route::Add(std::string name, std::function<std::string(RoutePlayer&)> act
 }
 
 Route& Route::HoldTo(Keys keys, Place place) {
-  return Add(Named(("HoldTo " + Letters(keys)).c_str(), place), [keys, place](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? self.HoldTo(keys, column, 3000) : problem;
-  });
+  return Add(Named(("HoldTo " + Letters(keys)).c_str(), place),
+             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.HoldTo(keys, column, 3000); }));
 }
 
 Route& Route::WalkTo(Place place) {
-  return Add(Named("WalkTo", place), [place](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? self.WalkTo(column, 3000) : problem;
-  });
+  return Add(Named("WalkTo", place),
+             AtColumn(place, [](RoutePlayer& self, int column) { return self.WalkTo(column, 3000); }));
 }
 
 Route& Route::StopAt(Place place) {
-  return Add(Named("StopAt", place), [place](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? self.StopAt(column, 3000) : problem;
-  });
+  return Add(Named("StopAt", place),
+             AtColumn(place, [](RoutePlayer& self, int column) { return self.StopAt(column, 3000); }));
 }
 
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
@@ -199,35 +200,23 @@ Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::fu
 }
 
 Route& Route::WaitForRide(Keys keys, Place place) {
-  return Add(Named("WaitForRide", place), [keys, place](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? self.WaitForRide(keys, column, 3000) : problem;
-  });
+  return Add(Named("WaitForRide", place),
+             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.WaitForRide(keys, column, 3000); }));
 }
 
 Route& Route::Advance(Keys keys, Place place) {
-  return Add(Named(("Advance " + Letters(keys)).c_str(), place), [keys, place](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? self.Advance(keys, column, 3000) : problem;
-  });
+  return Add(Named(("Advance " + Letters(keys)).c_str(), place),
+             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.Advance(keys, column, 3000); }));
 }
 
 Route& Route::LandOn(Place place) {
-  return Add(Named("LandOn", place), [place](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? self.LandOn(column, 600) : problem;
-  });
+  return Add(Named("LandOn", place),
+             AtColumn(place, [](RoutePlayer& self, int column) { return self.LandOn(column, 600); }));
 }
 
 Route& Route::StepTo(Place place) {
-  return Add(Named("StepTo", place), [place](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? self.StepTo(column, 3000) : problem;
-  });
+  return Add(Named("StepTo", place),
+             AtColumn(place, [](RoutePlayer& self, int column) { return self.StepTo(column, 3000); }));
 }
 
 Route& Route::HoldGround(Keys keys, int frames) {
@@ -258,11 +247,8 @@ Route& Route::FightOnLedges(Keys keys, int frameLimit) {
 }
 
 Route& Route::FightFrom(Keys keys, Place place) {
-  return Add(Named(("FightFrom " + Letters(keys)).c_str(), place), [keys, place](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? self.FightFrom(keys, column, 12000) : problem;
-  });
+  return Add(Named(("FightFrom " + Letters(keys)).c_str(), place),
+             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.FightFrom(keys, column, 12000); }));
 }
 
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
