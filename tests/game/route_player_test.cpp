@@ -33,15 +33,23 @@ using veltrin::routes::Move;
 using veltrin::testing::CampaignAreaTest;
 using veltrin::testing::ScriptedPlay;
 
-class RoutePlayerTest : public CampaignAreaTest {
+// The game started on a floor, played once its entrance shows.
+class FloorEnteredTest : public CampaignAreaTest {
  protected:
-  // On "011" at its entrance, the cavern's first stretch flat before it.
-  void SetUp() override {
-    CampaignAreaTest::SetUp();
-    StartArea(veltrin::testing::FindArea("cave").start);
+  void Enter(const veltrin::testing::AreaStart& start) {
+    StartArea(start);
     ASSERT_TRUE(play_->RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
   }
   std::unique_ptr<ScriptedPlay> play_ = std::make_unique<ScriptedPlay>();
+};
+
+class RoutePlayerTest : public FloorEnteredTest {
+ protected:
+  // On "011" at its entrance, the cavern's first stretch flat before it.
+  void SetUp() override {
+    FloorEnteredTest::SetUp();
+    Enter(veltrin::testing::FindArea("cave").start);
+  }
 };
 
 TEST_F(RoutePlayerTest, MotionModelFollowsTheGamesWalkJumpAndFall) {
@@ -151,14 +159,12 @@ TEST_F(RoutePlayerTest, StepToEndsInTheColumnFromCloseOnEitherSideWithLateReacti
 
 // On "086" at its entrance: the keep's lizard, two shots to fell, charges
 // the player at the recovery point.
-class HoldGroundTest : public veltrin::testing::CampaignAreaTest {
+class HoldGroundTest : public FloorEnteredTest {
  protected:
   void SetUp() override {
-    CampaignAreaTest::SetUp();
-    StartArea(veltrin::testing::FindArea("keep").start);
-    ASSERT_TRUE(play_->RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+    FloorEnteredTest::SetUp();
+    Enter(veltrin::testing::FindArea("keep").start);
   }
-  std::unique_ptr<ScriptedPlay> play_ = std::make_unique<ScriptedPlay>();
 };
 
 TEST_F(HoldGroundTest, TheChargingLizardIsShotDownBeforeItReachesThePlayerReactingLate) {
@@ -188,16 +194,14 @@ TEST_F(HoldGroundTest, TheChargingLizardIsShotDownBeforeItReachesThePlayerReacti
 
 // On "072", its snake and bat gone, the player put on the ground short of
 // the spikes the travelling platform crosses.
-class RideAcrossTest : public veltrin::testing::CampaignAreaTest {
+class RideAcrossTest : public FloorEnteredTest {
  protected:
   void SetUp() override {
-    CampaignAreaTest::SetUp();
-    StartArea({"072", 18, 1, 5, true, 3, {}});
-    ASSERT_TRUE(play_->RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+    FloorEnteredTest::SetUp();
+    Enter({"072", 18, 1, 5, true, 3, {}});
     ResetEnemyRecords();
   }
   static void PutAt(int column) { player.posX = player.x = veltrin::routes::StandingX(column); }
-  std::unique_ptr<ScriptedPlay> play_ = std::make_unique<ScriptedPlay>();
 };
 
 TEST_F(RideAcrossTest, ThePlatformIsRiddenAcrossWhereverItIsWhenThePlayerComesLateOrNot) {
