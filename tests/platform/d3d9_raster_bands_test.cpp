@@ -168,12 +168,8 @@ TEST_P(D3D9RasterBands, RenderTargetSwitchedMidFrame) {
   const std::vector<std::uint32_t> frame = SameAsOneThread([this] {
     IDirect3DTexture9* red = SolidTexture(kRed);
     IDirect3DTexture9* drawable = nullptr;
-    EXPECT_EQ(device_->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &drawable,
-                                     nullptr),
-              D3D_OK);
+    IDirect3DSurface9* level = DrawableTexture(32, &drawable);
     IDirect3DSurface9* back = BackBuffer();
-    IDirect3DSurface9* level = nullptr;
-    EXPECT_EQ(drawable->GetSurfaceLevel(0, &level), D3D_OK);
     EXPECT_EQ(device_->BeginScene(), D3D_OK);
     EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, kBackground, 1.0f, 0), D3D_OK);
     EXPECT_EQ(device_->SetTexture(0, red), D3D_OK);

@@ -165,12 +165,8 @@ TEST_F(RasterWorkerThreads, ManySmallDrawsAndFlushesAtEightWorkersShowOneThreads
       MakeBandedDevice(workers, kWidth, kHeight);
       IDirect3DTexture9* texture = SolidTexture(0xC08040FFu);
       IDirect3DTexture9* drawable = nullptr;
-      EXPECT_EQ(device_->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &drawable,
-                                       nullptr),
-                D3D_OK);
+      IDirect3DSurface9* level = DrawableTexture(64, &drawable);
       IDirect3DSurface9* back = BackBuffer();
-      IDirect3DSurface9* level = nullptr;
-      EXPECT_EQ(drawable->GetSurfaceLevel(0, &level), D3D_OK);
       for (int frame = 0; frame < 6; ++frame) {
         EXPECT_EQ(device_->BeginScene(), D3D_OK);
         EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030u, 1.0f, 0), D3D_OK);

@@ -105,6 +105,20 @@ class D3D9Test : public ::testing::Test {
     return surface;
   }
 
+  // A square 32-bit render-target texture and its top level, both with a
+  // reference for the caller: drawn into, then drawn from.
+  plat::IDirect3DSurface9* DrawableTexture(int size, plat::IDirect3DTexture9** texture) {
+    *texture = nullptr;
+    plat::IDirect3DSurface9* level = nullptr;
+    EXPECT_EQ(device_->CreateTexture(size, size, 1, plat::D3DUSAGE_RENDERTARGET, plat::D3DFMT_X8R8G8B8,
+                                     plat::D3DPOOL_DEFAULT, texture, nullptr),
+              plat::D3D_OK);
+    if (*texture != nullptr) {
+      EXPECT_EQ((*texture)->GetSurfaceLevel(0, &level), plat::D3D_OK);
+    }
+    return level;
+  }
+
   plat::HWND window_ = nullptr;
   plat::IDirect3D9* direct3d_ = nullptr;
   plat::IDirect3DDevice9* device_ = nullptr;
