@@ -4,6 +4,8 @@
 // keys in a scratch copy of a data set.
 // Usage: game_screenshots DATA_DIR OUT_DIR
 //   (writes title, first_screen, floor, status, boss and hall025 ... hall100 .png)
+//        game_screenshots DATA_DIR OUT_DIR openings
+//   (writes opening001 ... opening100 .png: each floor as entering it shows it)
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -33,6 +35,10 @@ using veltrin::testing::ScriptedPlay;
 
 // The floors shown, by map name, each entered at entrance 0 through the debug file.
 constexpr const char* kPlayFloor = "001";
+// Every floor of the campaign, for the pictures of their openings.
+constexpr const char* kCampaignFloors[] = {"001", "002", "003", "004", "010", "011", "012", "025",
+                                           "026", "027", "040", "041", "042", "055", "056", "057",
+                                           "070", "071", "072", "085", "086", "087", "090", "100"};
 // The boss halls and the pictures of their fights: the longest walk towards
 // the boss, and whether the volley waits for the boss's bullets to show (the
 // Balloon Slime has none and comes to the player).
@@ -205,6 +211,18 @@ bool ShootFirstScreen(const Shooter& shooter) {
   return shooter.Save("first_screen");
 }
 
+// A floor's first screen, entered at its entrance 0, once the player has stood
+// a moment there.
+bool ShootOpening(const Shooter& shooter, const char* floor) {
+  ScriptedPlay play;
+  if (!play.RunUntil(InFloorPlay, kFrameLimit)) return Shooter::Fail(std::string("floor ") + floor + " not entered");
+  play.Idle(kFirstScreenFrames);
+  if (!play.RunUntil([&] { return play.Finished(); }, kFrameLimit)) {
+    return Shooter::Fail(std::string("floor ") + floor + " did not stay in play");
+  }
+  return shooter.Save(("opening" + std::string(floor)).c_str());
+}
+
 // A floor in play mid-jump, then the status screen opened from it.
 bool ShootFloorAndStatus(const Shooter& shooter) {
   ScriptedPlay play;
@@ -283,8 +301,9 @@ int Refuse(const std::string& why) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR\n", argv[0]);
+  const bool openings = argc == 4 && std::string(argv[3]) == "openings";
+  if (argc != 3 && !openings) {
+    std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR [openings]\n", argv[0]);
     return 2;
   }
   const fs::path dataDir = fs::absolute(argv[1]);
@@ -307,6 +326,14 @@ int main(int argc, char** argv) {
   if (!data.copied()) return Refuse("cannot copy " + dataDir.string());
   fs::current_path(data.root());
   const Shooter shooter(outDir.string());
+  if (openings) {
+    bool done = true;
+    for (const char* floor : kCampaignFloors) {
+      done = done && RunShots(data, floor, 1, [&] { return ShootOpening(shooter, floor); });
+    }
+    fs::current_path(outDir);
+    return done ? 0 : 1;
+  }
   bool done = RunShots(data, nullptr, 1, [&] { return ShootTitle(shooter); }) &&
               RunShots(data, nullptr, 1, [&] { return ShootFirstScreen(shooter); }) &&
               RunShots(data, kPlayFloor, 1, [&] { return ShootFloorAndStatus(shooter); });
