@@ -157,9 +157,8 @@ TEST_F(D3D9Copy, UpdateSurfaceCopiesARectangleToAPoint) {
   IDirect3DSurface9* source = SystemSurface(8, 8, D3DFMT_X8R8G8B8);
   FillPattern(source, 0x11);
   IDirect3DTexture9* drawable = nullptr;
-  ASSERT_EQ(device_->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &drawable, nullptr),
-            D3D_OK);
-  IDirect3DSurface9* level = Level(drawable, 0);
+  IDirect3DSurface9* level = DrawableTexture(8, &drawable);
+  ASSERT_NE(level, nullptr);
   ASSERT_EQ(device_->ColorFill(level, nullptr, 0xFF000000u), D3D_OK);
   const WinRect area = {1, 2, 4, 3};
   const Point at = {5, 7};
