@@ -88,14 +88,24 @@ constexpr int kHopHeight = 2 * kCellSize;
 // reaction, late by `late` frames, then the slide.
 double StopDistance(double v, int late) { return v * (kMinimumPress + late) + SlideOf(v); }
 
-// How far the body goes when the walk `way` is held `frames` frames more and
-// then let go (on ice: braked), speeding up as the game's walk does.
-double WalkThenSlide(int way, int frames) {
+// The walk's speed a frame on with `way` held (0: none), stepped as the
+// game's walk steps it: towards the cap (a faster body slows by half of a
+// more), or friction when nothing is held.
+double NextWalkSpeed(double v, int way, double a) {
+  if (way == 0) return std::fabs(v) >= a ? v - std::copysign(a, v) : 0.0;
+  v += a * way;
+  if (v * way > kWalkCap) v = std::max(v * way - 1.5 * a, kWalkCap) * way;
+  return v;
+}
+
+// How far the body goes before it rests when the walk `held` goes on `late`
+// frames (a change of keys reaching the game late), then `way` is held
+// `frames` frames and let go (on ice: braked).
+double TravelToRest(int way, int frames, int held = 0, int late = 0) {
   const double a = WalkAcceleration();
   double v = player.velocityX, travel = 0.0;
-  for (int frame = 0; frame < frames; ++frame) {
-    v += a * way;
-    if (v * way > kWalkCap) v = std::max(v * way - 1.5 * a, kWalkCap) * way;
+  for (int frame = 0; frame < late + frames; ++frame) {
+    v = NextWalkSpeed(v, frame < late ? held : way, a);
     travel += v;
   }
   return travel + std::copysign(SlideOf(v), v);
@@ -572,13 +582,7 @@ std::string RoutePlayer::LandOn(int column, int frameLimit) {
       Keys pressed = keys;
       if (way != 0) pressed.insert(way > 0 ? kKeyRight : kKeyLeft);
       const int late = pressed != held_ ? perturbation_.reactionDelay : 0;
-      double x = player.posX, v = player.velocityX;
-      for (int t = 0; t < late + frames || std::fabs(v) >= a; ++t) {
-        const int push = t < late ? held : t < late + frames ? way : 0;
-        v = push != 0 ? std::clamp(v + a * push, -kWalkCap, kWalkCap) : std::fabs(v) >= a ? v - std::copysign(a, v) : 0.0;
-        x += v;
-      }
-      return x;
+      return player.posX + TravelToRest(way, frames, held, late);
     };
     const double rest = restAfter(0, 0);
     const bool within = rest >= goal - kShort && rest <= goal;
@@ -738,10 +742,10 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
     // the reaction's lateness, before it is let go: closer than that, a press
     // of planned length (its lateness does not move a body standing still),
     // as long as its walk and slide stay within the place.
-    const double shortest = std::max<double>(kClose, WalkThenSlide(way, 2 * kMinimumPress + perturbation_.reactionDelay));
+    const double shortest = std::max<double>(kClose, TravelToRest(way, 2 * kMinimumPress + perturbation_.reactionDelay));
     if (std::abs(off) <= shortest) {
       int frames = kMinimumPress;
-      while (std::abs(off) > kClose && std::fabs(WalkThenSlide(way, frames + 1)) <= std::abs(off)) ++frames;
+      while (std::abs(off) > kClose && std::fabs(TravelToRest(way, frames + 1)) <= std::abs(off)) ++frames;
       // On ice the planned press ends in the brake, as planned as the press.
       const Keys after = player.onSlipperyFloor != 0 ? Keys{way > 0 ? kKeyLeft : kKeyRight} : Keys{};
       if (const std::string problem = Press({walk}, frames, after); !problem.empty()) return problem;
@@ -753,7 +757,7 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
         [&] {
           // The player knows how late a release comes, and that the walk
           // speeds up meanwhile.
-          const double ahead = WalkThenSlide(way, kMinimumPress + perturbation_.reactionDelay);
+          const double ahead = TravelToRest(way, kMinimumPress + perturbation_.reactionDelay);
           return way * (player.x + ahead - goal) >= 0;
         },
         frameLimit);
