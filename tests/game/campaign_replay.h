@@ -76,16 +76,14 @@ inline Route BuyRow(int row) {
   return Route().Answer("the shop", decide, [coins] { return OnFloorPlay() && (*coins = -1, true); });
 }
 
-// "001": a pick-up from the first ledge, the stone stairs in two jumps, over
-// the blue slime, over the spike pit, over a bullet and the green slime,
+// "001": from the entrance by the sign up the stone stairs to the pick-up on
+// top, over the blue slime and the pick-up above its dip, over a bullet and the green slime,
 // walking on over the key (not jumping the slime left behind), the chest
 // with the first coin, to door 0.
 inline Route Meadow() {
   return Route()
       .Wait(40)
-      .HoldTo(kRight, Column(11)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(22)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(26)).Press(kRightJump, 20)
+      .HoldTo(kRight, Column(25)).Press(kRightJump, 20)
       .HoldTo(kRight, Column(31)).Press(kRightJump, 20)
       .HoldTo(kRight, Column(39)).Press(kRightJump, 20)
       .HoldTo(kRight, Column(45)).Press(kRightJump, 20)
