@@ -92,11 +92,12 @@ inline Route Meadow() {
       .OpenChest()
       .TakeDoor();
 }
-// "002": through the key switch, a pick-up onto the low ledge, up to the key's
+// "002": onto the key switch ahead, back under the ledges, a pick-up onto the low ledge, up to the key's
 // ledge, down short of the red slime's shelf, under it over the bridged
 // spikes, the chest and door 0.
 inline Route KeyFloor() {
   return Route()
+      .HoldTo(kRight, Column(37)).HoldTo(kLeft, Column(19))
       .HoldTo(kRight, Column(22)).Press(kRightJump, 15).Press(kRight, 6).Press(kRightJump, 20).Wait(50)
       .OpenChest()
       .TakeDoor();
