@@ -102,8 +102,8 @@ inline Route KeyFloor() {
       .OpenChest()
       .TakeDoor();
 }
-// "003" in the dark: over the ice, the key and the chest with the meadow's
-// third coin, then into the meadow shop.
+// "003" in the dark: back past the shop to the key and the chest with the
+// meadow's third coin, then into the meadow shop.
 inline Route DarkFloorToTheShop() { return Route().OpenChest().Then(IntoTheShop()); }
 // "003" from the shop: over the stone block that no jump clears, on the
 // spring, to door 0.
