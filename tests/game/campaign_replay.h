@@ -108,11 +108,11 @@ inline Route DarkFloorToTheShop() { return Route().OpenChest().Then(IntoTheShop(
 // "003" from the shop: over the stone block that no jump clears, on the
 // spring, to door 0.
 inline Route DarkFloorFromTheShop() { return Route().HoldTo(kRight, Column(69)).TakeDoor(); }
-// "004" on slippery ground: a jump under the plank up to the key, off the
+// "004" on slippery ground: back to a jump under the plank up to the key, off the
 // plank's end under the bee, the chest with the High Jump, a jump over the spike pit, a long slide to the door.
 inline Route SlipperyFloor() {
   return Route()
-      .HoldTo(kRight, Column(14)).Wait(30).Press({kKeyJump}, 20).Wait(60)
+      .HoldTo(kLeft, Column(22)).Wait(30).Press({kKeyJump}, 20).Wait(60)
       .HoldTo(kRight, Column(26)).OpenChest()
       .HoldTo(kRight, Column(35)).Press(kRightJump, 20)
       .TakeDoor();
