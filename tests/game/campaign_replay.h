@@ -229,11 +229,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"010", "011", SlimeHallFight().WaitFor("the pit closed", SlimePitClosed).Then(SlimeHallOut())}}},
       {"cave", {"011", 18, 0, 2, true, 0, {}},
        {{"011", "012", SignAndMagic().Then(ChestAndDoor())},
-        // The chest's Break Power, magic filled, then each cracked wall shot high and low.
+        // The chest's Break Power, magic filled, then each cracked wall shot high and low,
+        // the green slime behind the first met standing.
         {"012", "025",
          SignAndMagic().OpenChest().UseRecoveryPoint()
              .HoldTo(kRight, Column(53)).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
-             .WalkTo(Column(60)).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
+             .HoldGround(kLowShot, 30).WalkTo(Column(60)).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
              .TakeDoor()},
         // The wisp fought from by its pen's window, out of its fire's way.
         {"025", "026", FromTheSign().FightFrom(kShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
