@@ -77,9 +77,9 @@ inline Route BuyRow(int row) {
 }
 
 // "001": from the entrance by the sign up the stone stairs to the pick-up on
-// top, over the blue slime and the pick-up above its dip, over a bullet and the green slime,
-// walking on over the key (not jumping the slime left behind), the chest
-// with the first coin, to door 0.
+// top, over the blue slime and the pick-up above its dip, over a bullet and
+// the green slime, walking on over the key (not jumping the slime left
+// behind), the chest with the first coin, to door 0.
 inline Route Meadow() {
   return Route()
       .Wait(40)
@@ -92,9 +92,9 @@ inline Route Meadow() {
       .OpenChest()
       .TakeDoor();
 }
-// "002": onto the key switch ahead, back under the ledges, a pick-up onto the low ledge, up to the key's
-// ledge, down short of the red slime's shelf, under it over the bridged
-// spikes, the chest and door 0.
+// "002": onto the key switch ahead, back under the ledges, a pick-up onto the
+// low ledge, up to the key's ledge, down short of the red slime's shelf,
+// under it over the bridged spikes, the chest and door 0.
 inline Route KeyFloor() {
   return Route()
       .HoldTo(kRight, Column(37)).HoldTo(kLeft, Column(19))
