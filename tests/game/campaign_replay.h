@@ -76,16 +76,14 @@ inline Route BuyRow(int row) {
   return Route().Answer("the shop", decide, [coins] { return OnFloorPlay() && (*coins = -1, true); });
 }
 
-// "001": a pick-up from the first ledge, the stone stairs in two jumps, over
-// the blue slime, over the spike pit, over a bullet and the green slime,
-// walking on over the key (not jumping the slime left behind), the chest
-// with the first coin, to door 0.
+// "001": from the entrance by the sign up the stone stairs to the pick-up on
+// top, over the blue slime and the pick-up above its dip, over a bullet and
+// the green slime, walking on over the key (not jumping the slime left
+// behind), the chest with the first coin, to door 0.
 inline Route Meadow() {
   return Route()
       .Wait(40)
-      .HoldTo(kRight, Column(11)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(22)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(26)).Press(kRightJump, 20)
+      .HoldTo(kRight, Column(25)).Press(kRightJump, 20)
       .HoldTo(kRight, Column(31)).Press(kRightJump, 20)
       .HoldTo(kRight, Column(39)).Press(kRightJump, 20)
       .HoldTo(kRight, Column(45)).Press(kRightJump, 20)
@@ -94,26 +92,27 @@ inline Route Meadow() {
       .OpenChest()
       .TakeDoor();
 }
-// "002": through the key switch, a pick-up onto the low ledge, up to the key's
-// ledge, down short of the red slime's shelf, under it over the bridged
-// spikes, the chest and door 0.
+// "002": onto the key switch ahead, back under the ledges, a pick-up onto the
+// low ledge, up to the key's ledge, down short of the red slime's shelf,
+// under it over the bridged spikes, the chest and door 0.
 inline Route KeyFloor() {
   return Route()
+      .HoldTo(kRight, Column(37)).HoldTo(kLeft, Column(19))
       .HoldTo(kRight, Column(22)).Press(kRightJump, 15).Press(kRight, 6).Press(kRightJump, 20).Wait(50)
       .OpenChest()
       .TakeDoor();
 }
-// "003" in the dark: over the ice, the key and the chest with the meadow's
-// third coin, then into the meadow shop.
+// "003" in the dark: back past the shop to the key and the chest with the
+// meadow's third coin, then into the meadow shop.
 inline Route DarkFloorToTheShop() { return Route().OpenChest().Then(IntoTheShop()); }
 // "003" from the shop: over the stone block that no jump clears, on the
 // spring, to door 0.
 inline Route DarkFloorFromTheShop() { return Route().HoldTo(kRight, Column(69)).TakeDoor(); }
-// "004" on slippery ground: a jump under the plank up to the key, off the
+// "004" on slippery ground: back to a jump under the plank up to the key, off the
 // plank's end under the bee, the chest with the High Jump, a jump over the spike pit, a long slide to the door.
 inline Route SlipperyFloor() {
   return Route()
-      .HoldTo(kRight, Column(14)).Wait(30).Press({kKeyJump}, 20).Wait(60)
+      .HoldTo(kLeft, Column(22)).Wait(30).Press({kKeyJump}, 20).Wait(60)
       .HoldTo(kRight, Column(26)).OpenChest()
       .HoldTo(kRight, Column(35)).Press(kRightJump, 20)
       .TakeDoor();
@@ -230,11 +229,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"010", "011", SlimeHallFight().WaitFor("the pit closed", SlimePitClosed).Then(SlimeHallOut())}}},
       {"cave", {"011", 18, 0, 2, true, 0, {}},
        {{"011", "012", SignAndMagic().Then(ChestAndDoor())},
-        // The chest's Break Power, magic filled, then each cracked wall shot high and low.
+        // The chest's Break Power, magic filled, then each cracked wall shot high and low,
+        // the green slime behind the first met standing.
         {"012", "025",
          SignAndMagic().OpenChest().UseRecoveryPoint()
              .HoldTo(kRight, Column(53)).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
-             .WalkTo(Column(60)).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
+             .HoldGround(kLowShot, 30).WalkTo(Column(60)).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
              .TakeDoor()},
         // The wisp fought from by its pen's window, out of its fire's way.
         {"025", "026", FromTheSign().FightFrom(kShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},

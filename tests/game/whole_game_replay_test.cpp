@@ -48,10 +48,11 @@ TEST_F(WholeGameReplayTest, FromNewGameThroughEveryAreaAndBossToTheEndingsResult
   ASSERT_TRUE(play.RunUntil([] { return OnFloor(0); }, 1200)) << "New Game and the opening lead to \"001\"";
   play.Clear();
 
-  // The give-up keys end the run; Confirm restarts the floor at its entrance.
+  // The give-up keys end the run; Confirm restarts the floor at its entrance,
+  // at the foot of the stone stairs (column 24).
   ASSERT_TRUE(play.Queue("XCJA:6 -:40 J:6"));
   ASSERT_TRUE(play.RunUntil([&] { return OnFloor(0) && player.dead == 0 && play.Finished(); }, 300));
-  EXPECT_EQ(player.x, 80);
+  EXPECT_EQ(player.x, 752);
   EXPECT_EQ(gameOvers, 1);
 
   // The meadow floor by floor, as the meadow's replay plays them.
