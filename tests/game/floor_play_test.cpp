@@ -83,21 +83,21 @@ TEST_F(FloorTest, TheCameraFollowsThePlayerAndShowsTheCellsUnderIt) {
 
 TEST_F(FloorTest, ItemsUnderCoveringChipsAndTheEnteredCheckCubeAreNotDrawn) {
   ASSERT_EQ(Enter("001", 0), 1);
-  // The first pick-up of floor 001 stands at tile (14, 40) on open sky.
-  ASSERT_EQ(mapObjects[0].x, 14);
-  ASSERT_EQ(mapObjects[0].y, 40);
+  // The first pick-up of floor 001 stands on open sky in the first screen.
+  const int column = mapObjects[0].x, row = mapObjects[0].y;
   Frame();
-  const int sx = 14 * 32 - cameraX + 10;
-  const int sy = 40 * 32 - cameraY + 10;
+  const int sx = column * 32 - cameraX + 10;
+  const int sy = row * 32 - cameraY + 10;
+  ASSERT_TRUE(sx >= 0 && sx < kScreenWidth && sy >= 0 && sy < kScreenHeight) << "pick-up at " << column << ", " << row;
   const std::uint32_t item = Cell("pat_item.png", mapObjects[0].type * 6);
   EXPECT_EQ(ScreenPixel(sx, sy), item);
-  SetCell(14, 40, 1, 0);  // chip 1 (table value 120) covers the cell
+  SetCell(column, row, 1, 0);  // chip 1 (table value 120) covers the cell
   Frame();
   EXPECT_EQ(ScreenPixel(sx, sy), Cell("chip_meadow.png", 1));
   chipTable[1] = 50;
   Frame();
   EXPECT_EQ(ScreenPixel(sx, sy), item);
-  mapObjects[0].x = 40;  // out of view: culled
+  mapObjects[0].x = column + kScreenWidth / 32 + 1;  // out of view: culled
   Frame();
   EXPECT_EQ(ScreenPixel(sx, sy), Cell("chip_meadow.png", 1));
 
@@ -392,7 +392,10 @@ TEST_F(FloorTest, DoorsWithoutAFloorResetThePlayerAndTheEndingDoorEndsTheGame) {
 }
 
 TEST_F(FloorTest, ADashRightAfterEnteringAFloorLeavesNoAfterimageOfTheDashBeforeIt) {
-  ASSERT_EQ(Enter("001", 0), 1);
+  // The entrance by the left wall: the camera stays put for the dash.
+  WriteMap("061", WriteMapFile(SmallFloor()));
+  floorNumber = 60;
+  EnterDoor(4, 1, 0);
   const int entryX = player.x, entryY = player.y;
   // Dashing 96 pixels right of the entrance, then through a door back to it.
   player.x = entryX + 96;

@@ -45,10 +45,12 @@ class FloorEnteredTest : public CampaignAreaTest {
 
 class RoutePlayerTest : public FloorEnteredTest {
  protected:
-  // On "011" at its entrance, the cavern's first stretch flat before it.
+  // On "011" at its entrance, the cavern's first stretch flat before it,
+  // nothing on the way.
   void SetUp() override {
     FloorEnteredTest::SetUp();
     Enter(veltrin::testing::FindArea("cave").start);
+    ResetEnemyRecords();
   }
 };
 
@@ -86,16 +88,15 @@ TEST_F(RoutePlayerTest, MotionModelFollowsTheGamesWalkJumpAndFall) {
 
 TEST_F(RoutePlayerTest, StopAtEndsInTheMarkedPlaceFromEitherSideAndWithLateReactions) {
   const int sign = veltrin::routes::ColumnOf(veltrin::routes::Sign());
-  ASSERT_EQ(sign, 7) << "the sign of the floor text";
+  ASSERT_EQ(sign, 15) << "the sign of the floor text";
   // A sign put elsewhere, as an edited floor would: the route follows it.
   // The cell Up acts on: the one under the body's upper half.
   const int row = (player.y + kCellSize / 2) / kCellSize;
   ASSERT_EQ(AttributeAt(sign, row), kAttrSign);
-  constexpr int kMovedSign = 15;
+  constexpr int kMovedSign = 20;
   SetCell(sign, row, 0, kAttrEmpty);
   SetCell(kMovedSign, row, 0, kAttrSign);
   ASSERT_EQ(veltrin::routes::ColumnOf(veltrin::routes::Sign()), kMovedSign);
-  ResetEnemyRecords();  // nothing on the way
   for (int delay : {0, 12}) {
     veltrin::routes::Perturbation late;
     late.reactionDelay = delay;
@@ -141,7 +142,6 @@ TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
 }
 
 TEST_F(RoutePlayerTest, StepToEndsInTheColumnFromCloseOnEitherSideWithLateReactions) {
-  ResetEnemyRecords();  // nothing on the way
   for (int delay : {0, 12}) {
     veltrin::routes::Perturbation late;
     late.reactionDelay = delay;
@@ -229,7 +229,6 @@ TEST_F(RideAcrossTest, ThePlatformIsRiddenAcrossWhereverItIsWhenThePlayerComesLa
 TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
   using veltrin::routes::Column;
   using veltrin::routes::Route;
-  ResetEnemyRecords();  // nothing on the way
   constexpr int kStart = 5, kJumpColumn = 14;
   int takeOff = -1;
   play_->SetFrameHook([&] {
@@ -281,7 +280,6 @@ TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
 TEST_F(RoutePlayerTest, LandOnEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
   using veltrin::routes::Column;
   using veltrin::routes::Route;
-  ResetEnemyRecords();  // nothing on the way
   constexpr int kEdge = 8, kBlock = 11, kPost = 12;
   veltrin::routes::RoutePlayer walker(*play_);
   ASSERT_EQ(walker.Run(Route().StopAt(Column(kEdge)).Wait(10)), "");

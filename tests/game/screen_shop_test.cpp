@@ -402,7 +402,7 @@ TEST_F(ShopTest, TheMeadowsShopOnItsThirdFloorIsOneThePlayerWalksInto) {
   Frames(3);
   ASSERT_STREQ(mapName.c_str(), "003");
   EXPECT_EQ(gameState.FloorProgress.shopFound[2], 1);
-  player.posX = 52 * 32 - 16;  // the door's cell under the player's head
+  player.posX = 51 * 32 - 16;  // the door's cell under the player's head
   player.posY = 42 * 32;
   player.x = static_cast<int>(player.posX);
   player.y = static_cast<int>(player.posY);
