@@ -246,6 +246,10 @@ Route& Route::FightOnLedges(Keys keys, int frameLimit) {
              [keys, frameLimit](RoutePlayer& self) { return self.FightOnLedges(keys, frameLimit); });
 }
 
+Route& Route::FightInPlace(Keys keys) {
+  return Add("FightInPlace " + Letters(keys), [keys](RoutePlayer& self) { return self.FightInPlace(keys, 12000); });
+}
+
 Route& Route::FightFrom(Keys keys, Place place) {
   return Add(Named(("FightFrom " + Letters(keys)).c_str(), place),
              AtColumn(place, [keys](RoutePlayer& self, int column) { return self.FightFrom(keys, column, 12000); }));
@@ -1004,6 +1008,62 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
       const Keys next = now == fire ? aim : fire;
       problem = Press(next, kMinimumPress, next == fire ? aim : fire);
       now = next;
+    }
+    if (!problem.empty()) return problem;
+  }
+  return "";
+}
+
+std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
+  constexpr int kHorizon = 100, kMargin = 6, kWideMargin = 14;
+  constexpr int kLatestStart = 40, kShortestJump = kMinimumPress, kLongestJump = 20, kJumpStep = 2;
+  const int late = perturbation_.reactionDelay, start = play_.frames();
+  const bool low = keys.count(kKeyDown) != 0;
+  Keys fire = keys, aim = keys, now;
+  aim.erase(kKeyShot);
+  aim.erase(kKeyJump);
+  // A jump held `press` frames after `wait` (none when 0): the first frame a
+  // bullet meets the body within `margin` pixels, or the horizon.
+  const auto hitAfter = [&](int wait, int press, int margin) {
+    const Move move = press > 0 ? Move{0, true, false, false, press} : Move{0, false, false, low, kHorizon};
+    return FirstForeseenHit(CourseOf(wait, move, kHorizon, player.y), kHorizon, margin);
+  };
+  struct Jump {
+    int wait, press, hit, wideHit;
+    bool Better(const Jump& other) const { return hit != other.hit ? hit > other.hit : wideHit > other.wideHit; }
+  };
+  while (Boss() != nullptr) {
+    if (play_.frames() - start > frameLimit) return "the boss still stands";
+    std::string problem;
+    if (player.airborne != 0) {
+      problem = Hold({}, 1);
+      now = {};
+    } else {
+      // Standing on is weighed against every jump a reaction or more away.
+      Jump best{0, 0, hitAfter(0, 0, kMargin), hitAfter(0, 0, kWideMargin)};
+      if (best.hit < kHorizon) {
+        best.wait = late;
+        for (int wait = late; wait <= late + kLatestStart; ++wait) {
+          for (int press = kShortestJump; press <= kLongestJump; press += kJumpStep) {
+            const Jump jump{wait, press, hitAfter(wait, press, kMargin), hitAfter(wait, press, kWideMargin)};
+            if (jump.Better(best)) best = jump;
+          }
+        }
+      }
+      if (best.press > 0 && best.wait - late < kMinimumPress) {
+        if (trace_) Trace("jump " + std::to_string(best.wait) + "+" + std::to_string(best.press));
+        // What is held goes on until the jump's time; the jump's keys come a
+        // reaction late by themselves.
+        if (best.wait > late) problem = Hold(held_, best.wait - late);
+        if (problem.empty()) problem = Press({kKeyJump}, best.press);
+        now = {};
+      } else {
+        // Shot pressed and let go by turns; the rhythm is planned, so only
+        // its first press comes late.
+        const Keys next = now == fire ? aim : fire;
+        problem = Press(next, kMinimumPress, next == fire ? aim : fire);
+        now = next;
+      }
     }
     if (!problem.empty()) return problem;
   }

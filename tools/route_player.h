@@ -121,6 +121,13 @@ class Route {
   // one-way floor over it. The shots' rhythm is planned (only its first
   // press comes late); the look ahead is as long as reactions are late.
   Route& FightFrom(Keys keys, Place place);
+  // The floor's boss fought from where the player stands, without a step:
+  // firing while no bullet in sight, its splits and turns at the body
+  // foreseen, would meet the body; when one would, a jump in place, its start
+  // and length those the bullets, turned at the body where the jump has it
+  // then, miss longest. The look ahead spans the turns a second away, so
+  // late reactions are planned for.
+  Route& FightInPlace(Keys keys);
 
   // Stops on the nearest sign, opens it with Up and closes it with Confirm.
   Route& ReadSign();
@@ -169,6 +176,7 @@ class RoutePlayer {
   std::string FightBoss(const Keys& keys, bool untilNewLook, int frameLimit);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string FightFrom(const Keys& keys, int column, int frameLimit);
+  std::string FightInPlace(const Keys& keys, int frameLimit);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done, int frameLimit);
   // Leans into the chest until it opens, Confirm answering its window once
   // it shows.

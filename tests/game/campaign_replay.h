@@ -245,7 +245,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // The witch: the sign and the star at the entrance, her fight from it,
         // then through the opened wall to the chest and door 0.
         {"040", "041",
-         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).FightBoss(kLowShot).Then(ChestAndDoor()),
+         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).FightInPlace(kLowShot).Wait(300).Then(ChestAndDoor()),
          2}}},
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
