@@ -1015,22 +1015,45 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
 }
 
 std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
-  constexpr int kHorizon = 100, kMargin = 6, kWideMargin = 14;
-  constexpr int kLatestStart = 40, kShortestJump = kMinimumPress, kLongestJump = 20, kJumpStep = 2;
-  const int late = perturbation_.reactionDelay, start = play_.frames();
+  constexpr int kHorizon = 100, kMargin = 6, kWideMargin = 14, kLatestStart = 40;
+  constexpr int kLongestJump = 20, kJumpStep = 2, kLongestStep = 3 * kMinimumPress, kAwayRoom = 40;
+  const int late = perturbation_.reactionDelay, start = play_.frames(), home = player.x;
   const bool low = keys.count(kKeyDown) != 0;
   Keys fire = keys, aim = keys, now;
   aim.erase(kKeyShot);
   aim.erase(kKeyJump);
-  // A jump held `press` frames after `wait` (none when 0): the first frame a
-  // bullet meets the body within `margin` pixels, or the horizon.
-  const auto hitAfter = [&](int wait, int press, int margin) {
-    const Move move = press > 0 ? Move{0, true, false, false, press} : Move{0, false, false, low, kHorizon};
-    return FirstForeseenHit(CourseOf(wait, move, kHorizon, player.y), kHorizon, margin);
+  // The moves out of the bullets' way: a jump in place or towards the boss,
+  // or a step towards it; none turns the player from it.
+  std::vector<Move> moves;
+  for (int press = kMinimumPress; press <= kLongestJump; press += kJumpStep) {
+    for (int way : {0, 1, -1}) moves.push_back(Move{way, true, false, false, press});
+  }
+  for (int press = kMinimumPress; press <= kLongestStep; press += kMinimumPress) {
+    for (int way : {1, -1}) moves.push_back(Move{way, false, false, false, press});
+  }
+  struct Dodge {
+    int wait;
+    Move move;
+    int hit, wideHit;
   };
-  struct Jump {
-    int wait, press, hit, wideHit;
-    bool Better(const Jump& other) const { return hit != other.hit ? hit > other.hit : wideHit > other.wideHit; }
+  // The first frame a bullet meets the body within `margin` along `course`,
+  // or 0 when the course runs into a wall.
+  const auto hitAlong = [](const std::vector<BodyPlace>& course, int margin) {
+    for (const BodyPlace& at : course) {
+      const int middle = static_cast<int>(at.y) + kSpriteSize / 2;
+      if (std::max(ReadAttributeAtPixel(static_cast<int>(at.x) + kFeetProbeLeft, middle),
+                   ReadAttributeAtPixel(static_cast<int>(at.x) + kFeetProbeRight, middle)) >= kAttrSolidFrom) {
+        return 0;
+      }
+    }
+    return FirstForeseenHit(course, kHorizon, margin);
+  };
+  const auto weigh = [&](int wait, const Move& move, Dodge* best) {
+    const std::vector<BodyPlace> course = CourseOf(wait, move, kHorizon, player.y);
+    const int hit = hitAlong(course, kMargin);
+    if (hit < best->hit) return;
+    const int wideHit = hitAlong(course, kWideMargin);
+    if (hit > best->hit || wideHit > best->wideHit) *best = {wait, move, hit, wideHit};
   };
   while (Boss() != nullptr) {
     if (play_.frames() - start > frameLimit) return "the boss still stands";
@@ -1039,23 +1062,33 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
       problem = Hold({}, 1);
       now = {};
     } else {
-      // Standing on is weighed against every jump a reaction or more away.
-      Jump best{0, 0, hitAfter(0, 0, kMargin), hitAfter(0, 0, kWideMargin)};
+      // Standing on is weighed against every move a reaction or more away.
+      Dodge best{0, Move{0, false, false, low, kHorizon}, -1, -1};
+      weigh(0, best.move, &best);
       if (best.hit < kHorizon) {
-        best.wait = late;
         for (int wait = late; wait <= late + kLatestStart; ++wait) {
-          for (int press = kShortestJump; press <= kLongestJump; press += kJumpStep) {
-            const Jump jump{wait, press, hitAfter(wait, press, kMargin), hitAfter(wait, press, kWideMargin)};
-            if (jump.Better(best)) best = jump;
-          }
+          for (const Move& move : moves) weigh(wait, move, &best);
         }
       }
-      if (best.press > 0 && best.wait - late < kMinimumPress) {
-        if (trace_) Trace("jump " + std::to_string(best.wait) + "+" + std::to_string(best.press));
-        // What is held goes on until the jump's time; the jump's keys come a
+      const Move& move = best.move;
+      // Out of the way, back to the place as soon as the way back is clear,
+      // then turned to the boss (a step on).
+      const int way = player.x > home + kAwayRoom ? -1 : player.x < home || player.facing < 0 ? 1 : 0;
+      const bool clear = best.hit >= kHorizon && move.crouch;
+      if (clear && way != 0 &&
+          hitAlong(CourseOf(late, Move{way, false, false, false, kMinimumPress}, kHorizon, player.y), kMargin) >= kHorizon) {
+        if (trace_) Trace("back");
+        now = {way > 0 ? kKeyRight : kKeyLeft};
+        problem = Hold(now, kMinimumPress);
+      } else if (!move.crouch && best.wait - late < kMinimumPress) {
+        if (trace_) Trace("dodge " + std::to_string(best.wait) + (move.jump ? " jump " : " step ") + std::to_string(move.way) + "+" + std::to_string(move.press));
+        Keys dodge;
+        if (move.jump) dodge.insert(kKeyJump);
+        if (move.way > 0) dodge.insert(kKeyRight);
+        // What is held goes on until the move's time; its keys come a
         // reaction late by themselves.
         if (best.wait > late) problem = Hold(held_, best.wait - late);
-        if (problem.empty()) problem = Press({kKeyJump}, best.press);
+        if (problem.empty()) problem = Press(dodge, move.press);
         now = {};
       } else {
         // Shot pressed and let go by turns; the rhythm is planned, so only

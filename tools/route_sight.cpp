@@ -152,7 +152,9 @@ int FirstForeseenHit(const std::vector<BodyPlace>& course, int horizon, int marg
   for (std::size_t i = 0; i < flights.size(); ++i) {
     ShotRecord b = flights[i].first;
     for (int t = flights[i].second; t < first && b.life >= 1 && !BulletOutOfField(b.x, b.y); ++t) {
-      const BodyPlace& at = course[std::min(static_cast<std::size_t>(t), course.size() - 1)];
+      // The game moves the player before the bullets: a bullet t moves on
+      // meets the body of the frame after.
+      const BodyPlace& at = course[std::min(static_cast<std::size_t>(t) + 1, course.size() - 1)];
       const Box body = BodyBox(at.x, at.y, at.crouched);
       const int hx = static_cast<int>(b.x) + kBulletSize / 2, hy = static_cast<int>(b.y) + kBulletSize / 2;
       const bool wall = !PassesCells(b) && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom;
