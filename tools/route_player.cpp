@@ -1084,7 +1084,7 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
         if (trace_) Trace("dodge " + std::to_string(best.wait) + (move.jump ? " jump " : " step ") + std::to_string(move.way) + "+" + std::to_string(move.press));
         Keys dodge;
         if (move.jump) dodge.insert(kKeyJump);
-        if (move.way > 0) dodge.insert(kKeyRight);
+        if (move.way != 0) dodge.insert(move.way > 0 ? kKeyRight : kKeyLeft);
         // What is held goes on until the move's time; its keys come a
         // reaction late by themselves.
         if (best.wait > late) problem = Hold(held_, best.wait - late);
