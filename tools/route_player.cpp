@@ -1017,13 +1017,14 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
 std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
   constexpr int kHorizon = 100, kMargin = 6, kWideMargin = 14, kLatestStart = 40;
   constexpr int kLongestJump = 20, kJumpStep = 2, kLongestStep = 3 * kMinimumPress, kAwayRoom = 40;
-  const int late = perturbation_.reactionDelay, start = play_.frames(), home = player.x;
-  const bool low = keys.count(kKeyDown) != 0;
+  const int late = perturbation_.reactionDelay, start = play_.frames(), place = player.x;
+  bool returning = false;
   Keys fire = keys, aim = keys, now;
   aim.erase(kKeyShot);
   aim.erase(kKeyJump);
-  // The moves out of the bullets' way: a jump in place or towards the boss,
-  // or a step towards it; none turns the player from it.
+  // Standing on, crouched for a low shot, and the moves out of the bullets'
+  // way: a jump straight up or either way, or a step either way.
+  const Move stay{0, false, false, keys.count(kKeyDown) != 0, kHorizon};
   std::vector<Move> moves;
   for (int press = kMinimumPress; press <= kLongestJump; press += kJumpStep) {
     for (int way : {0, 1, -1}) moves.push_back(Move{way, true, false, false, press});
@@ -1031,24 +1032,26 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
   for (int press = kMinimumPress; press <= kLongestStep; press += kMinimumPress) {
     for (int way : {1, -1}) moves.push_back(Move{way, false, false, false, press});
   }
-  struct Dodge {
-    int wait;
-    Move move;
-    int hit, wideHit;
-  };
-  // The first frame a bullet meets the body within `margin` along `course`,
-  // or 0 when the course runs into a wall.
+  // The first frame a bullet meets the body within `margin` along `course`;
+  // 0 when the course runs the body into a wall, which the motion model
+  // does not stop.
   const auto hitAlong = [](const std::vector<BodyPlace>& course, int margin) {
     for (const BodyPlace& at : course) {
-      const int middle = static_cast<int>(at.y) + kSpriteSize / 2;
-      if (std::max(ReadAttributeAtPixel(static_cast<int>(at.x) + kFeetProbeLeft, middle),
-                   ReadAttributeAtPixel(static_cast<int>(at.x) + kFeetProbeRight, middle)) >= kAttrSolidFrom) {
+      const int x = static_cast<int>(at.x), middle = static_cast<int>(at.y) + kSpriteSize / 2;
+      if (std::max(ReadAttributeAtPixel(x + kFeetProbeLeft, middle), ReadAttributeAtPixel(x + kFeetProbeRight, middle)) >=
+          kAttrSolidFrom) {
         return 0;
       }
     }
     return FirstForeseenHit(course, kHorizon, margin);
   };
-  const auto weigh = [&](int wait, const Move& move, Dodge* best) {
+  // The move the bullets meet latest, then the one they pass furthest from.
+  struct Choice {
+    int wait;
+    Move move;
+    int hit, wideHit;
+  };
+  const auto weigh = [&](int wait, const Move& move, Choice* best) {
     const std::vector<BodyPlace> course = CourseOf(wait, move, kHorizon, player.y);
     const int hit = hitAlong(course, kMargin);
     if (hit < best->hit) return;
@@ -1060,43 +1063,48 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
     std::string problem;
     if (player.airborne != 0) {
       problem = Hold({}, 1);
+      if (!problem.empty()) return problem;
+      continue;
+    }
+    // Standing on is weighed against every move a reaction or more away.
+    Choice best{0, stay, -1, -1};
+    weigh(0, stay, &best);
+    if (best.hit < kHorizon) {
+      for (int wait = late; wait <= late + kLatestStart; ++wait) {
+        for (const Move& move : moves) weigh(wait, move, &best);
+      }
+    }
+    const Move& move = best.move;
+    const bool moving = move.jump || move.way != 0;
+    // Once out of the way, back to the place while nothing comes (the walk
+    // let go as far before it as the body goes on meanwhile), and turned to
+    // the boss again (a step towards it).
+    const double there = player.x + late * player.velocityX;
+    returning = (returning || player.x > place + kAwayRoom) && there > place + kMinimumPress;
+    const int back = returning ? -1 : player.x < place || player.facing < 0 ? 1 : 0;
+    const Move step{back, false, false, false, kMinimumPress};
+    if (!moving && best.hit >= kHorizon && back != 0 &&
+        hitAlong(CourseOf(late, step, kHorizon, player.y), kMargin) >= kHorizon) {
+      if (trace_) Trace("back");
+      now = {back > 0 ? kKeyRight : kKeyLeft};
+      // The walk back goes on until let go; a turn is a step of planned length.
+      problem = returning ? Hold(now, kMinimumPress) : Press(now, kMinimumPress);
+    } else if (moving && best.wait - late < kMinimumPress) {
+      if (trace_) Trace(std::string(move.jump ? "jump " : "step ") + std::to_string(move.way));
+      Keys dodge;
+      if (move.jump) dodge.insert(kKeyJump);
+      if (move.way != 0) dodge.insert(move.way > 0 ? kKeyRight : kKeyLeft);
+      // What is held goes on until the move's time; its keys come a
+      // reaction late by themselves.
+      if (best.wait > late) problem = Hold(held_, best.wait - late);
+      if (problem.empty()) problem = Press(dodge, move.press);
       now = {};
     } else {
-      // Standing on is weighed against every move a reaction or more away.
-      Dodge best{0, Move{0, false, false, low, kHorizon}, -1, -1};
-      weigh(0, best.move, &best);
-      if (best.hit < kHorizon) {
-        for (int wait = late; wait <= late + kLatestStart; ++wait) {
-          for (const Move& move : moves) weigh(wait, move, &best);
-        }
-      }
-      const Move& move = best.move;
-      // Out of the way, back to the place as soon as the way back is clear,
-      // then turned to the boss (a step on).
-      const int way = player.x > home + kAwayRoom ? -1 : player.x < home || player.facing < 0 ? 1 : 0;
-      const bool clear = best.hit >= kHorizon && move.crouch;
-      if (clear && way != 0 &&
-          hitAlong(CourseOf(late, Move{way, false, false, false, kMinimumPress}, kHorizon, player.y), kMargin) >= kHorizon) {
-        if (trace_) Trace("back");
-        now = {way > 0 ? kKeyRight : kKeyLeft};
-        problem = Hold(now, kMinimumPress);
-      } else if (!move.crouch && best.wait - late < kMinimumPress) {
-        if (trace_) Trace("dodge " + std::to_string(best.wait) + (move.jump ? " jump " : " step ") + std::to_string(move.way) + "+" + std::to_string(move.press));
-        Keys dodge;
-        if (move.jump) dodge.insert(kKeyJump);
-        if (move.way != 0) dodge.insert(move.way > 0 ? kKeyRight : kKeyLeft);
-        // What is held goes on until the move's time; its keys come a
-        // reaction late by themselves.
-        if (best.wait > late) problem = Hold(held_, best.wait - late);
-        if (problem.empty()) problem = Press(dodge, move.press);
-        now = {};
-      } else {
-        // Shot pressed and let go by turns; the rhythm is planned, so only
-        // its first press comes late.
-        const Keys next = now == fire ? aim : fire;
-        problem = Press(next, kMinimumPress, next == fire ? aim : fire);
-        now = next;
-      }
+      // Shot pressed and let go by turns; the rhythm is planned, so only
+      // its first press comes late.
+      const Keys next = now == fire ? aim : fire;
+      problem = Press(next, kMinimumPress, next == fire ? aim : fire);
+      now = next;
     }
     if (!problem.empty()) return problem;
   }
