@@ -1,5 +1,6 @@
 // The route player against the game itself: its motion model must foresee
-// where the game carries the body (the fights choose their moves by it), and
+// where the game carries the body (the fights choose their moves by it), its
+// foresight when turning and splitting bullets strike it, and
 // a stop at a place the floor marks must end in that place from either side,
 // late reactions included, wherever the floor puts the place; steps end in
 // the column even from as close as a stop overshoots; ground held meets a
