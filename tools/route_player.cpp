@@ -1038,10 +1038,8 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
   const auto hitAlong = [](const std::vector<BodyPlace>& course, int margin) {
     for (const BodyPlace& at : course) {
       const int x = static_cast<int>(at.x), middle = static_cast<int>(at.y) + kSpriteSize / 2;
-      if (std::max(ReadAttributeAtPixel(x + kFeetProbeLeft, middle), ReadAttributeAtPixel(x + kFeetProbeRight, middle)) >=
-          kAttrSolidFrom) {
-        return 0;
-      }
+      const int left = ReadAttributeAtPixel(x + kFeetProbeLeft, middle);
+      if (std::max(left, ReadAttributeAtPixel(x + kFeetProbeRight, middle)) >= kAttrSolidFrom) return 0;
     }
     return FirstForeseenHit(course, kHorizon, margin);
   };
