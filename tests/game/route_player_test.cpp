@@ -89,17 +89,19 @@ TEST_F(RoutePlayerTest, MotionModelFollowsTheGamesWalkJumpAndFall) {
 
 // A bullet flying away from the player that turns or splits at the body a
 // moment later: the straight look never meets it, the foresight meets it on
-// the frame the game's bullet strikes; one with no turn left just goes.
+// the frame the game's bullet strikes; one with no turn left just goes, and
+// so does one that leaves the field before its turn.
 TEST_F(RoutePlayerTest, ForesightMeetsTurningAndSplittingBulletsWhenTheGameDoes) {
   struct Case {
     const char* name;
     int graphicBase, colourRow, mode, life;
-    bool strikes;
+    bool leaving, strikes;
   };
   const Case cases[] = {
-      {"turning", 9, 7, 1, kReaimBelowLife + 10, true},
-      {"no turn left", 9, 7, 0, kReaimBelowLife + 10, false},
-      {"splitting", 3, 4, 0, kSplitBelowLife + 10, true},
+      {"turning", 9, 7, 1, kReaimBelowLife + 10, false, true},
+      {"no turn left", 9, 7, 0, kReaimBelowLife + 10, false, false},
+      {"splitting", 3, 4, 0, kSplitBelowLife + 10, false, true},
+      {"leaving the field", 9, 7, 1, kReaimBelowLife + 10, true, false},
   };
   constexpr int kHorizon = 90;
   ResetEnemyRecords();  // none but the bullet
@@ -111,7 +113,7 @@ TEST_F(RoutePlayerTest, ForesightMeetsTurningAndSplittingBulletsWhenTheGameDoes)
     player.life = 100;
     ShotRecord& bullet = enemyBullets[0];
     bullet = ShotRecord{};
-    bullet.x = x + 150, bullet.y = y - 40, bullet.vx = 2.0, bullet.vy = -1.0;
+    bullet.x = c.leaving ? 0 : x + 150, bullet.y = y - 40, bullet.vx = c.leaving ? -4.0 : 2.0, bullet.vy = -1.0;
     bullet.graphicBase = c.graphicBase, bullet.colourRow = c.colourRow, bullet.mode = c.mode;
     bullet.life = c.life, bullet.power = 1, bullet.inUse = 1;
     bulletCount = 1;
