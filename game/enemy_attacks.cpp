@@ -29,7 +29,7 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kBurstLife = 180, kSplitLife = 255;
+constexpr int kBurstLife = 180;
 
 int Random(int max) { return qz::GetRandomUpTo(max); }
 void PlayEffectSound(SoundEffect effect) { qz::PlaySoundHandle(soundEffects[effect], 1, 1); }
@@ -162,9 +162,9 @@ void BurstEffect(int bx, int by) {
 
 void SplitBulletAtPlayer(const ShotRecord& b) {
   const int bx = static_cast<int>(b.x), by = static_cast<int>(b.y);
-  const double a = AngleToPlayer(bx, by) - kPi / 4;
-  for (int j = 0; j < 5; ++j) {
-    if (StartBullet(bx, by, a + j * kPi / 8, kSplitBulletSpeed, 9, 4, b.power, 0, kSplitLife) < 0) break;
+  const double step = kPi / kSplitStepDivisor, a = AngleToPlayer(bx, by) - (kSplitBullets - 1) / 2 * step;
+  for (int j = 0; j < kSplitBullets; ++j) {
+    if (StartBullet(bx, by, a + j * step, kSplitBulletSpeed, 9, 4, b.power, 0, kSplitBulletLife) < 0) break;
   }
   BurstEffect(bx, by);
 }
@@ -178,7 +178,7 @@ void FireAimedBulletFromBullet(const ShotRecord& b) {
 
 int EnemyBulletMapHit(ShotRecord& b) {
   if (fadeRequest != 0) return 0;
-  if (b.x < -16 || b.x > 2416 || b.y < -16 || b.y > 1488) return 1;
+  if (BulletOutOfField(b.x, b.y)) return 1;
   const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
   const int attribute = PassesCells(b) ? 0 : ReadAttributeAtPixel(hx, hy);
   if (b.graphicBase == 6 && b.colourRow == 5 && b.life < 304 && attribute >= kAttrSolidFrom) MakeTimedBlock(b, hx, hy);
@@ -191,11 +191,11 @@ int EnemyBulletMapHit(ShotRecord& b) {
     if (b.blastSize > 0) ExplodeEnemyBlast(hx, hy, b.power, b.blastSize);
     return 1;
   }
-  if (b.graphicBase == 3 && b.colourRow == 4 && b.life < 120) {
+  if (SplitsAtPlayer(b) && b.life < kSplitBelowLife) {
     SplitBulletAtPlayer(b);
     return 1;
   }
-  if (b.graphicBase == 9 && b.colourRow == 7 && b.life < 260) {
+  if (FiresAgainAtPlayer(b) && b.life < kReaimBelowLife) {
     FireAimedBulletFromBullet(b);
     return 1;
   }

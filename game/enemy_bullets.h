@@ -15,6 +15,18 @@ inline constexpr int kLineBurstBullets = 48;
 inline constexpr double kLineBurstSpeedStep = 0.15;
 inline constexpr int kReaimKind = 19;
 inline constexpr double kReaimedBulletSpeed = 5.5;
+// A splitting bullet splits once its life is below kSplitBelowLife: a fan of
+// kSplitBullets a step of pi / kSplitStepDivisor apart, centred on the
+// player, each living kSplitBulletLife frames. A re-aiming bullet fires
+// again once its life is below kReaimBelowLife, as long as its mode (the
+// turns it has left) is above 0; the bullet it fires has one turn fewer.
+inline constexpr int kSplitBelowLife = 120;
+inline constexpr int kSplitBullets = 5;
+inline constexpr int kSplitStepDivisor = 8;
+inline constexpr int kSplitBulletLife = 255;
+inline constexpr int kReaimBelowLife = 260;
+// Enemy bullets go once they leave the field and its margin.
+inline bool BulletOutOfField(double x, double y) { return x < -16 || x > 2416 || y < -16 || y > 1488; }
 
 struct EnemyRecord;
 // Where enemy `e`'s bullets start as it faces: the top-left of the bullet's

@@ -25,6 +25,11 @@ struct ShotRecord {
 // The looks of the enemy bullets that fly through cells (the wisp's and the
 // Sun and Moon's fire): they neither strike walls nor burst on them.
 inline bool PassesCells(const ShotRecord& bullet) { return bullet.graphicBase == 3 || bullet.graphicBase == 9; }
+// The looks of the enemy bullets that change in flight as their life runs
+// low (game/enemy_bullets.h): the witches' that split into a fan at the
+// player, and the Second Witch's that fire again at the player.
+inline bool SplitsAtPlayer(const ShotRecord& bullet) { return bullet.graphicBase == 3 && bullet.colourRow == 4; }
+inline bool FiresAgainAtPlayer(const ShotRecord& bullet) { return bullet.graphicBase == 9 && bullet.colourRow == 7; }
 
 // Moves, tests and draws the player shots, then the enemy bullets, then runs
 // the boss-defeat countdown.

@@ -256,6 +256,10 @@ Route& Route::FightOnLedges(Keys keys, int frameLimit) {
              [keys, frameLimit](RoutePlayer& self) { return self.FightOnLedges(keys, frameLimit); });
 }
 
+Route& Route::FightInPlace(Keys keys) {
+  return Add("FightInPlace " + Letters(keys), [keys](RoutePlayer& self) { return self.FightInPlace(keys, 12000); });
+}
+
 Route& Route::FightFrom(Keys keys, Place place) {
   return Add(Named(("FightFrom " + Letters(keys)).c_str(), place),
              AtColumn(place, [keys](RoutePlayer& self, int column) { return self.FightFrom(keys, column, 12000); }));
@@ -1005,6 +1009,101 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
     } else {
       // Shot pressed and let go by turns, the bullets looked at in between;
       // the rhythm is planned, so only its first press comes late.
+      const Keys next = now == fire ? aim : fire;
+      problem = Press(next, kMinimumPress, next == fire ? aim : fire);
+      now = next;
+    }
+    if (!problem.empty()) return problem;
+  }
+  return "";
+}
+
+std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
+  constexpr int kHorizon = 100, kMargin = 6, kWideMargin = 14, kLatestStart = 40;
+  constexpr int kLongestJump = 20, kJumpStep = 2, kLongestStep = 3 * kMinimumPress, kAwayRoom = 40;
+  const int late = perturbation_.reactionDelay, start = play_.frames(), place = player.x;
+  bool returning = false;
+  Keys fire = keys, aim = keys, now;
+  aim.erase(kKeyShot);
+  aim.erase(kKeyJump);
+  // Standing on, crouched for a low shot, and the moves out of the bullets'
+  // way: a jump straight up or either way, or a step either way.
+  const Move stay{0, false, false, keys.count(kKeyDown) != 0, kHorizon};
+  std::vector<Move> moves;
+  for (int press = kMinimumPress; press <= kLongestJump; press += kJumpStep) {
+    for (int way : {0, 1, -1}) moves.push_back(Move{way, true, false, false, press});
+  }
+  for (int press = kMinimumPress; press <= kLongestStep; press += kMinimumPress) {
+    for (int way : {1, -1}) moves.push_back(Move{way, false, false, false, press});
+  }
+  // The first frame a bullet meets the body within `margin` along `course`;
+  // 0 when the course runs the body into a wall, which the motion model
+  // does not stop.
+  const auto hitAlong = [](const std::vector<BodyPlace>& course, int margin) {
+    for (const BodyPlace& at : course) {
+      const int x = static_cast<int>(at.x), middle = static_cast<int>(at.y) + kSpriteSize / 2;
+      const int left = ReadAttributeAtPixel(x + kFeetProbeLeft, middle);
+      if (std::max(left, ReadAttributeAtPixel(x + kFeetProbeRight, middle)) >= kAttrSolidFrom) return 0;
+    }
+    return FirstForeseenHit(course, kHorizon, margin);
+  };
+  // The move the bullets meet latest, then the one they pass furthest from.
+  struct Choice {
+    int wait;
+    Move move;
+    int hit, wideHit;
+  };
+  const auto weigh = [&](int wait, const Move& move, Choice* best) {
+    const std::vector<BodyPlace> course = CourseOf(wait, move, kHorizon, player.y);
+    const int hit = hitAlong(course, kMargin);
+    if (hit < best->hit) return;
+    const int wideHit = hitAlong(course, kWideMargin);
+    if (hit > best->hit || wideHit > best->wideHit) *best = {wait, move, hit, wideHit};
+  };
+  while (Boss() != nullptr) {
+    if (play_.frames() - start > frameLimit) return "the boss still stands";
+    std::string problem;
+    if (player.airborne != 0) {
+      problem = Hold({}, 1);
+      if (!problem.empty()) return problem;
+      continue;
+    }
+    // Standing on is weighed against every move a reaction or more away.
+    Choice best{0, stay, -1, -1};
+    weigh(0, stay, &best);
+    if (best.hit < kHorizon) {
+      for (int wait = late; wait <= late + kLatestStart; ++wait) {
+        for (const Move& move : moves) weigh(wait, move, &best);
+      }
+    }
+    const Move& move = best.move;
+    const bool moving = move.jump || move.way != 0;
+    // Once out of the way, back to the place while nothing comes (the walk
+    // let go as far before it as the body goes on meanwhile), and turned to
+    // the boss again (a step towards it).
+    const double there = player.x + late * player.velocityX;
+    returning = (returning || player.x > place + kAwayRoom) && there > place + kMinimumPress;
+    const int back = returning ? -1 : player.x < place || player.facing < 0 ? 1 : 0;
+    const Move step{back, false, false, false, kMinimumPress};
+    if (!moving && best.hit >= kHorizon && back != 0 &&
+        hitAlong(CourseOf(late, step, kHorizon, player.y), kMargin) >= kHorizon) {
+      if (trace_) Trace("back");
+      now = {back > 0 ? kKeyRight : kKeyLeft};
+      // The walk back goes on until let go; a turn is a step of planned length.
+      problem = returning ? Hold(now, kMinimumPress) : Press(now, kMinimumPress);
+    } else if (moving && best.wait - late < kMinimumPress) {
+      if (trace_) Trace(std::string(move.jump ? "jump " : "step ") + std::to_string(move.way));
+      Keys dodge;
+      if (move.jump) dodge.insert(kKeyJump);
+      if (move.way != 0) dodge.insert(move.way > 0 ? kKeyRight : kKeyLeft);
+      // What is held goes on until the move's time; its keys come a
+      // reaction late by themselves.
+      if (best.wait > late) problem = Hold(held_, best.wait - late);
+      if (problem.empty()) problem = Press(dodge, move.press);
+      now = {};
+    } else {
+      // Shot pressed and let go by turns; the rhythm is planned, so only
+      // its first press comes late.
       const Keys next = now == fire ? aim : fire;
       problem = Press(next, kMinimumPress, next == fire ? aim : fire);
       now = next;

@@ -121,6 +121,14 @@ class Route {
   // one-way floor over it. The shots' rhythm is planned (only its first
   // press comes late); the look ahead is as long as reactions are late.
   Route& FightFrom(Keys keys, Place place);
+  // The floor's boss fought from where the player stands: firing while no
+  // bullet in sight, its splits and its turns at the body foreseen, would
+  // meet the body; when one would, the jump (straight up or either way) or
+  // step, and the frame to start it, that the bullets, turning at the body
+  // where the move has it then, meet latest; then back to the place and
+  // turned to the boss while nothing comes. The look ahead spans turns more
+  // than a second away, so late reactions are planned for.
+  Route& FightInPlace(Keys keys);
 
   // Stops on the nearest sign, opens it with Up and closes it with Confirm.
   Route& ReadSign();
@@ -169,6 +177,7 @@ class RoutePlayer {
   std::string FightBoss(const Keys& keys, bool untilNewLook, int frameLimit);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string FightFrom(const Keys& keys, int column, int frameLimit);
+  std::string FightInPlace(const Keys& keys, int frameLimit);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done, int frameLimit);
   // Leans into the chest until it opens, Confirm answering its window once
   // it shows.

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
+#include "game/enemy_bullets.h"
 #include "game/floor_play.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
@@ -20,6 +22,7 @@ namespace {
 // The bullets' sprites, in pixels a side.
 constexpr int kBulletSize = 24;
 constexpr int kScreenWidth = 640, kScreenHeight = 480;
+constexpr double kPi = 3.14159265358979323846;
 
 // The cell nearest the body's middle whose attribute is `attribute`; with
 // `ahead`, of those at or right of it.
@@ -125,6 +128,56 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
       }
       if (wall) break;
       bx += vx, by += vy, vx += b.ax, vy += b.ay;
+    }
+  }
+  return first;
+}
+
+int FirstForeseenHit(const std::vector<BodyPlace>& course, int horizon, int margin) {
+  // Each bullet with the frame it starts flying at; the list grows as bullets
+  // split or fire again.
+  std::vector<std::pair<ShotRecord, int>> flights;
+  for (const ShotRecord& b : enemyBullets) {
+    if (b.inUse != 0 && InSight(b)) flights.push_back({b, 0});
+  }
+  const auto fire = [&](const ShotRecord& from, int t, double angle, double speed, int colourRow, int mode, int life) {
+    ShotRecord b = from;
+    b.x = static_cast<int>(from.x), b.y = static_cast<int>(from.y);
+    b.vx = std::cos(angle) * speed, b.vy = std::sin(angle) * speed;
+    b.ax = b.ay = 0.0;
+    b.graphicBase = 9, b.colourRow = colourRow, b.mode = mode, b.life = life, b.blastSize = 0;
+    flights.push_back({b, t + 1});
+  };
+  int first = horizon;
+  for (std::size_t i = 0; i < flights.size(); ++i) {
+    ShotRecord b = flights[i].first;
+    for (int t = flights[i].second; t < first && b.life >= 1 && !BulletOutOfField(b.x, b.y); ++t) {
+      // The game moves the player before the bullets: a bullet t moves on
+      // meets the body of the frame after.
+      const BodyPlace& at = course[std::min(static_cast<std::size_t>(t) + 1, course.size() - 1)];
+      const Box body = BodyBox(at.x, at.y, at.crouched);
+      const int hx = static_cast<int>(b.x) + kBulletSize / 2, hy = static_cast<int>(b.y) + kBulletSize / 2;
+      const bool wall = !PassesCells(b) && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom;
+      const int reach = (wall ? (b.blastSize > 0 ? EnemyBlastReach(b.blastSize) : -kBulletSize) : 0) + margin;
+      if (hx + reach >= body.left && hx - reach <= body.right && hy + reach >= body.top && hy - reach <= body.bottom) {
+        first = t;
+        break;
+      }
+      if (wall) break;
+      // Aimed as the game aims, from the bullet's corner at the sprite's middle.
+      const double toBody =
+          std::atan2(at.y + kSpriteSize / 2 - static_cast<int>(b.y), at.x + kSpriteSize / 2 - static_cast<int>(b.x));
+      if (SplitsAtPlayer(b) && b.life < kSplitBelowLife) {
+        const double step = kPi / kSplitStepDivisor, a = toBody - (kSplitBullets - 1) / 2 * step;
+        for (int j = 0; j < kSplitBullets; ++j) fire(b, t, a + j * step, kSplitBulletSpeed, 4, 0, kSplitBulletLife);
+        break;
+      }
+      if (FiresAgainAtPlayer(b) && b.life < kReaimBelowLife) {
+        if (b.mode > 0) fire(b, t, toBody, kReaimedBulletSpeed, 7, b.mode - 1, kBulletLife);
+        break;
+      }
+      b.x += b.vx, b.y += b.vy, b.vx += b.ax, b.vy += b.ay;
+      --b.life;
     }
   }
   return first;

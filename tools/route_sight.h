@@ -79,6 +79,11 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int land
 // `course` (its last place held after) within `margin` pixels: directly, or
 // by its blast where it strikes a wall; `horizon` when none does.
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin);
+// The same with the bullets that change in flight foreseen as the game
+// changes them: a splitting bullet's fan and a re-aiming bullet's next
+// bullet, each aimed at the body where `course` has it then; bullets leaving
+// the field go.
+int FirstForeseenHit(const std::vector<BodyPlace>& course, int horizon, int margin);
 
 // The floor's first live boss, or null.
 const EnemyRecord* Boss();

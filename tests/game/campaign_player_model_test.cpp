@@ -66,9 +66,8 @@ Trial TrialOf(Looseness mode, int floorIndex) {
 
 // The floors a mode still loses on, and why.
 const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
-  constexpr Looseness kLate = Looseness::kLateReactions, kSeeds = Looseness::kOtherRandomNumbers;
+  constexpr Looseness kLate = Looseness::kLateReactions;
   static const std::map<std::pair<std::string, Looseness>, const char*> known = {
-      {{"040", kSeeds}, "the witch's homing bullets pass stone and turn at the player in her reach (12 of 20)"},
       {{"055", kLate}, "the Butterfly's streams reach the player in about 20 frames: a dodge 200 ms late is hit"},
   };
   return known;

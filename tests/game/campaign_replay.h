@@ -137,9 +137,7 @@ struct FloorRoute {
   const char* floor;
   const char* next;
   Route route;
-  // The random numbers the floor starts from. The Second Witch's hall, whose
-  // homing bullets pass through walls, is won on most seeds, not all: its
-  // seed is one that wins.
+  // The random numbers the floor starts from.
   std::uint32_t seed = 1;
 };
 // The replicas in the order the campaign's chests give them.
@@ -242,11 +240,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        {{"026", "027", SignAndMagic().Then(ChestAndDoor())},
         // The True Eye from the chest, then over the trench on the bridge it shows.
         {"027", "040", SignAndMagic().Then(ChestAndDoor())},
-        // The witch: the sign and the star at the entrance, her fight from it,
-        // then through the opened wall to the chest and door 0.
+        // The witch: the star at the entrance by the hall's wall, her fight
+        // from there, then through the opened pillar and wall to the chest
+        // and door 0.
         {"040", "041",
-         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).FightBoss(kLowShot).Then(ChestAndDoor()),
-         2}}},
+         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).FightInPlace(kLowShot).Wait(300)
+             .Then(ChestAndDoor())}}},
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
          SignAndMagicStanding().WalkTo(Column(35)).HoldGround(kLowShot, 90)

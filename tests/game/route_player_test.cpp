@@ -1,5 +1,6 @@
 // The route player against the game itself: its motion model must foresee
-// where the game carries the body (the fights choose their moves by it), and
+// where the game carries the body (the fights choose their moves by it), its
+// foresight when turning and splitting bullets strike it, and
 // a stop at a place the floor marks must end in that place from either side,
 // late reactions included, wherever the floor puts the place; steps end in
 // the column even from as close as a stop overshoots; ground held meets a
@@ -16,9 +17,11 @@
 #include <vector>
 
 #include "game/enemies.h"
+#include "game/enemy_bullets.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
 #include "game/pools.h"
+#include "game/shots.h"
 #include "game/player.h"
 #include "game/player_physics.h"
 #include "tests/game/campaign_replay.h"
@@ -83,6 +86,48 @@ TEST_F(RoutePlayerTest, MotionModelFollowsTheGamesWalkJumpAndFall) {
     play_->Clear();
     play_->Idle(30);
     ASSERT_TRUE(play_->RunUntil([&] { return play_->Finished(); }, 40));
+  }
+}
+
+// A bullet flying away from the player that turns or splits at the body a
+// moment later: the straight look never meets it, the foresight meets it on
+// the frame the game's bullet strikes; one with no turn left just goes, and
+// so does one that leaves the field before its turn.
+TEST_F(RoutePlayerTest, ForesightMeetsTurningAndSplittingBulletsWhenTheGameDoes) {
+  struct Case {
+    const char* name;
+    int graphicBase, colourRow, mode, life;
+    bool leaving, strikes;
+  };
+  const Case cases[] = {
+      {"turning", 9, 7, 1, kReaimBelowLife + 10, false, true},
+      {"no turn left", 9, 7, 0, kReaimBelowLife + 10, false, false},
+      {"splitting", 3, 4, 0, kSplitBelowLife + 10, false, true},
+      {"leaving the field", 9, 7, 1, kReaimBelowLife + 10, true, false},
+  };
+  constexpr int kHorizon = 90;
+  ResetEnemyRecords();  // none but the bullet
+  const int x = player.x, y = player.y;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EmptyBulletPool();
+    player.x = x, player.y = y, player.posX = x, player.posY = y, player.velocityX = 0.0;
+    player.life = 100;
+    ShotRecord& bullet = enemyBullets[0];
+    bullet = ShotRecord{};
+    bullet.x = c.leaving ? 0 : x + 150, bullet.y = y - 40, bullet.vx = c.leaving ? -4.0 : 2.0, bullet.vy = -1.0;
+    bullet.graphicBase = c.graphicBase, bullet.colourRow = c.colourRow, bullet.mode = c.mode;
+    bullet.life = c.life, bullet.power = 1, bullet.inUse = 1;
+    bulletCount = 1;
+    const std::vector<veltrin::routes::BodyPlace> standing = CourseOf(0, Move{}, kHorizon, player.y);
+    EXPECT_EQ(veltrin::routes::FirstBulletHit(standing, kHorizon, 0), kHorizon);
+    const int foreseen = veltrin::routes::FirstForeseenHit(standing, kHorizon, 0);
+    play_->Clear();
+    const int start = play_->frames();
+    const bool struck = play_->RunUntil([] { return player.life < 100; }, kHorizon);
+    EXPECT_EQ(struck, c.strikes);
+    // The frame a bullet t steps on meets the body is the (t + 1)th.
+    EXPECT_NEAR(struck ? play_->frames() - start : kHorizon + 1, foreseen + 1, 1);
   }
 }
 
