@@ -273,7 +273,9 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
-       {{"071", "072", SignAndMagic().Then(ChestAndDoor())},
+       // "071": the magic from the recovery point by the entrance, the charging
+        // beast in view met standing, then the sign.
+        {{"071", "072", Route().StopAt(routes::RecoveryPoint()).Press({kKeyUp}, 8).HoldGround(kLowShot, 90).ReadSign().Then(ChestAndDoor())},
         // The key switch's pillar up to the chest's ledge, then a ride over the
         // spikes, boarded and left as the platform comes to each turn.
         {"072", "085",
