@@ -294,7 +294,11 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .Then(ChestAndDoor())}}},
       {"keep",
        {"086", 18, 1, 5, true, 4, {kBreakPower, kTrueEye, kChainRing, kCreatePower, kEternalCandle, kHourglass}},
-       {{"086", "087", SignAndMagicStanding().Advance(kLowShot, Column(60)).Then(ChestAndDoor())},
+       // "086": the magic from the recovery point ahead of the entrance, the
+        // lizard in view met standing, the sign behind, then on.
+        {{"086", "087",
+         Route().StopAt(routes::RecoveryPoint()).Press({kKeyUp}, 8).HoldGround(kLowShot, 90).ReadSign()
+             .Advance(kLowShot, Column(60)).Then(ChestAndDoor())},
         {"087", "100", SignAndMagic().Then(ChestAndDoor())},
         {"100", "101",
          FromTheSign().HoldTo(kRight, Column(13)).Wait(30).Press(kShotChange, 6).Wait(6)
