@@ -179,7 +179,7 @@ inline Route ClimbAway() {
       .HoldTo({kKeyLeft, kKeyJump}, Column(44)).HoldTo(kLeft, Column(44)).Wait(6).Press(kLeft, 6).Wait(20)
       .HoldTo({kKeyLeft, kKeyJump}, Column(39)).HoldTo(kLeft, Column(39)).Wait(150);
 }
-// "042" and "057": past the two walkers as `pastTheWalkers` goes, straight
+// "057": past the two walkers as `pastTheWalkers` goes, straight
 // up through the plank onto its key, down to the chest, the Magic Shot
 // chosen, then the recovery point and the check cube.
 inline Route ChestPastThePlank(const Route& pastTheWalkers) {
@@ -275,7 +275,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"057", "070",
          SignAndMagic()
              .Then(ChestPastThePlank(
-                 Route().WalkTo(Column(22)).Then(OverTheHopper(Column(24))).WalkTo(Column(29)).HoldGround(kLowShot, 0)))
+                 Route().WalkTo(Column(15)).Then(OverTheHopper(Column(17))).WalkTo(Column(29)).HoldGround(kLowShot, 0)))
              .Then(CreateBlocks())
              .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
