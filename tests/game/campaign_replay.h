@@ -307,8 +307,9 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
          Route().StopAt(routes::RecoveryPoint()).Press({kKeyUp}, 8).HoldGround(kLowShot, 90).ReadSign()
              .Advance(kLowShot, Column(60)).Then(ChestAndDoor())},
         {"087", "100", SignAndMagic().Then(ChestAndDoor())},
+        // "100": the sign and the star just behind the entrance at the slit.
         {"100", "101",
-         FromTheSign().HoldTo(kRight, Column(13)).Wait(30).Press(kShotChange, 6).Wait(6)
+         FromTheSign().Wait(30).Press(kShotChange, 6).Wait(6)
              .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
              .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
              .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
