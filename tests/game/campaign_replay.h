@@ -165,6 +165,11 @@ struct CampaignArea {
 inline Route FromTheSign() { return Route().ReadSign(); }
 // The sign, then the magic filled at the recovery point.
 inline Route SignAndMagic() { return Route().ReadSign().UseRecoveryPoint(); }
+// The magic filled at the recovery point, where the enemies coming are met
+// standing (an enemy in view from the entrance, before the sign).
+inline Route MagicStanding() {
+  return Route().StopAt(routes::RecoveryPoint()).Press({kKeyUp}, 8).HoldGround(kLowShot, 90);
+}
 // The sign, then the magic filled at the recovery point, where the enemies
 // coming are met standing.
 inline Route SignAndMagicStanding() {
@@ -281,8 +286,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        // "071": the magic from the recovery point by the entrance, the charging
-        // beast in view met standing, then the sign.
-        {{"071", "072", Route().StopAt(routes::RecoveryPoint()).Press({kKeyUp}, 8).HoldGround(kLowShot, 90).ReadSign().Then(ChestAndDoor())},
+       // beast in view met standing, then the sign.
+       {{"071", "072", MagicStanding().ReadSign().Then(ChestAndDoor())},
         // The key switch's pillar up to the chest's ledge, then a ride over the
         // spikes, boarded and left as the platform comes to each turn.
         {"072", "085",
@@ -302,10 +307,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
       {"keep",
        {"086", 18, 1, 5, true, 4, {kBreakPower, kTrueEye, kChainRing, kCreatePower, kEternalCandle, kHourglass}},
        // "086": the magic from the recovery point ahead of the entrance, the
-        // lizard in view met standing, the sign behind, then on.
-        {{"086", "087",
-         Route().StopAt(routes::RecoveryPoint()).Press({kKeyUp}, 8).HoldGround(kLowShot, 90).ReadSign()
-             .Advance(kLowShot, Column(60)).Then(ChestAndDoor())},
+       // lizard in view met standing, the sign behind, then on.
+       {{"086", "087", MagicStanding().ReadSign().Advance(kLowShot, Column(60)).Then(ChestAndDoor())},
         {"087", "100", SignAndMagic().Then(ChestAndDoor())},
         // "100": the sign and the star just behind the entrance at the slit.
         {"100", "101",
