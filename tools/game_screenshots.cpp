@@ -9,10 +9,12 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -27,6 +29,7 @@
 #include "platform/clock.h"
 #include "platform/dsound.h"
 #include "tools/gallery_support.h"
+#include "tools/route_player.h"
 #include "tools/scripted_play.h"
 
 namespace {
@@ -40,17 +43,20 @@ constexpr const char* kCampaignFloors[] = {"001", "002", "003", "004", "010", "0
                                            "026", "027", "040", "041", "042", "055", "056", "057",
                                            "070", "071", "072", "085", "086", "087", "090", "100"};
 // The boss halls and the pictures of their fights: the longest walk towards
-// the boss, and whether the volley waits for the boss's bullets to show (the
-// Balloon Slime has none and comes to the player).
+// the boss, whether the volley waits for the boss's bullets to show (the
+// Balloon Slime has none and comes to the player), and whether the boss is
+// fought from a ladder of ledges instead (the Dragon Head rides its shaft
+// above the floor's view).
 struct Hall {
   const char* floor;
   const char* picture;
   int walkFrames;
   bool waitForBullets;
+  bool onLedges = false;
 };
-constexpr Hall kHalls[] = {{"010", "boss", 240, false},    {"025", "hall025", 240, true},
-                           {"040", "hall040", 240, true},  {"055", "hall055", 240, true},
-                           {"070", "hall070", 90, false},  {"085", "hall085", 240, true},
+constexpr Hall kHalls[] = {{"010", "boss", 240, false},         {"025", "hall025", 240, true},
+                           {"040", "hall040", 240, true},       {"055", "hall055", 240, true},
+                           {"070", "hall070", 90, false},       {"085", "hall085", 240, true, true},
                            {"100", "hall100", 480, true}};
 // The walk on the play floor before its shot: a run and a jump, caught in the air.
 constexpr const char* kPlayWalk = "R:70 RJ:14";
@@ -241,19 +247,39 @@ bool ShootFloorAndStatus(const Shooter& shooter) {
   return shooter.Save("status");
 }
 
-bool EnemyBulletOnScreen() {
-  for (const ShotRecord& bullet : enemyBullets) {
-    if (bullet.inUse != 0 && bullet.x + 24 > cameraX && bullet.x < cameraX + kScreenWidth && bullet.y + 24 > cameraY &&
-        bullet.y < cameraY + kScreenHeight) {
-      return true;
-    }
+
+bool OnScreen(const ShotRecord& shot) {
+  return shot.inUse != 0 && shot.x + 24 > cameraX && shot.x < cameraX + kScreenWidth && shot.y + 24 > cameraY &&
+         shot.y < cameraY + kScreenHeight;
+}
+
+// Whether the middle of the enemy's picture is on screen, a quarter of the
+// screen's height or more from its top and bottom.
+bool InView(const EnemyRecord& enemy) {
+  const int middleX = enemy.x + enemy.width / 2 - cameraX, middleY = enemy.y + enemy.height / 2 - cameraY;
+  return middleX >= 0 && middleX < kScreenWidth && middleY >= kScreenHeight / 4 && middleY < kScreenHeight * 3 / 4;
+}
+
+// The ladder's fight as the campaign's route plays it, a little at a time,
+// until the boss is in view with a shot of each side in flight.
+bool FightOnLedgesUntilInView(ScriptedPlay& play, const EnemyRecord& boss) {
+  constexpr int kStretch = 12;
+  const veltrin::routes::Keys keys{veltrin::testing::kKeyLeft, veltrin::testing::kKeyShot};
+  veltrin::routes::RoutePlayer fighter(play);
+  const auto caught = [&] {
+    return InView(boss) && std::any_of(std::begin(enemyBullets), std::end(enemyBullets), OnScreen) &&
+           std::any_of(std::begin(playerShots), std::end(playerShots), OnScreen);
+  };
+  for (int frames = 0; frames < kFrameLimit && player.dead == 0 && boss.life > 0; frames += kStretch) {
+    if (caught()) return true;
+    fighter.FightOnLedges(keys, kStretch);
   }
   return false;
 }
 
 // Walks up to the hall's boss, facing it (or as far as a wall lets), waits for
 // the boss's bullets to show if asked and fires a volley, caught with a shot
-// in flight.
+// in flight; or fights it from its ladder of ledges until it is in view.
 bool ShootHall(const Shooter& shooter, const Hall& hall) {
   ScriptedPlay play;
   if (!play.RunUntil(InFloorPlay, kFrameLimit)) {
@@ -274,7 +300,14 @@ bool ShootHall(const Shooter& shooter, const Hall& hall) {
       },
       kFrameLimit);
   play.Clear();
-  if (hall.waitForBullets) play.RunUntil([&] { return EnemyBulletOnScreen() || player.dead != 0; }, kHallBulletWait);
+  if (hall.onLedges) {
+    if (!FightOnLedgesUntilInView(play, *boss)) {
+      return Shooter::Fail("the fight on floor " + std::string(hall.floor) + " showed no boss in view");
+    }
+    return shooter.Save(hall.picture);
+  }
+  if (hall.waitForBullets) play.RunUntil([&] { return std::any_of(std::begin(enemyBullets), std::end(enemyBullets), OnScreen) || player.dead != 0; },
+                  kHallBulletWait);
   play.Queue(kBossVolley);
   if (!play.RunUntil([&] { return play.Finished() || player.dead != 0; }, kFrameLimit) || player.dead != 0 ||
       NearestBoss() == nullptr) {

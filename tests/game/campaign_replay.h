@@ -162,6 +162,11 @@ struct CampaignArea {
 inline Route FromTheSign() { return Route().ReadSign(); }
 // The sign, then the magic filled at the recovery point.
 inline Route SignAndMagic() { return Route().ReadSign().UseRecoveryPoint(); }
+// The magic filled at the recovery point, where the enemies coming are met
+// standing (an enemy in view from the entrance, before the sign).
+inline Route MagicStanding() {
+  return Route().StopAt(routes::RecoveryPoint()).Press({kKeyUp}, 8).HoldGround(kLowShot, 90);
+}
 // The sign, then the magic filled at the recovery point, where the enemies
 // coming are met standing.
 inline Route SignAndMagicStanding() {
@@ -176,7 +181,7 @@ inline Route ClimbAway() {
       .HoldTo({kKeyLeft, kKeyJump}, Column(44)).HoldTo(kLeft, Column(44)).Wait(6).Press(kLeft, 6).Wait(20)
       .HoldTo({kKeyLeft, kKeyJump}, Column(39)).HoldTo(kLeft, Column(39)).Wait(150);
 }
-// "042" and "057": past the two walkers as `pastTheWalkers` goes, straight
+// "057": past the two walkers as `pastTheWalkers` goes, straight
 // up through the plank onto its key, down to the chest, the Magic Shot
 // chosen, then the recovery point and the check cube.
 inline Route ChestPastThePlank(const Route& pastTheWalkers) {
@@ -251,9 +256,16 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
          SignAndMagicStanding().WalkTo(Column(35)).HoldGround(kLowShot, 90)
              .WalkTo(Column(45)).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
              .Then(ChestAndDoor())},
-        // The mole and the mushroom met standing.
+        // The mole and the mushroom met standing, then back to the key on the
+        // plank by the entrance and the chest beside it, the recovery point and
+        // the check cube by the wall, a walker that strayed met on the way
+        // there with the Blaze Shot, the Magic Shot chosen only at the wall.
         {"042", "055",
-         SignAndMagicStanding().Then(ChestPastThePlank(Route().Advance(kLowShot, Column(29)))).Then(WarpClimb()).TakeDoor()},
+         SignAndMagicStanding().Advance(kLowShot, Column(29))
+             .StepTo(routes::Key()).Press({kKeyJump}, 20).Wait(30).OpenChest().Advance(kLowShot, Column(38))
+             .UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()))
+             .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60).Press(kShotChange, 6).Wait(10)
+             .Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the lowest branch, out of her bullets' way.
         {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
@@ -267,12 +279,14 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"057", "070",
          SignAndMagic()
              .Then(ChestPastThePlank(
-                 Route().WalkTo(Column(22)).Then(OverTheHopper(Column(24))).WalkTo(Column(29)).HoldGround(kLowShot, 0)))
+                 Route().WalkTo(Column(15)).Then(OverTheHopper(Column(17))).WalkTo(Column(29)).HoldGround(kLowShot, 0)))
              .Then(CreateBlocks())
              .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
-       {{"071", "072", SignAndMagic().Then(ChestAndDoor())},
+       // "071": the magic from the recovery point by the entrance, the charging
+       // beast in view met standing, then the sign.
+       {{"071", "072", MagicStanding().ReadSign().Then(ChestAndDoor())},
         // The key switch's pillar up to the chest's ledge, then a ride over the
         // spikes, boarded and left as the platform comes to each turn.
         {"072", "085",
@@ -291,10 +305,13 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .Then(ChestAndDoor())}}},
       {"keep",
        {"086", 18, 1, 5, true, 4, {kBreakPower, kTrueEye, kChainRing, kCreatePower, kEternalCandle, kHourglass}},
-       {{"086", "087", SignAndMagicStanding().Advance(kLowShot, Column(60)).Then(ChestAndDoor())},
+       // "086": the magic from the recovery point ahead of the entrance, the
+       // lizard in view met standing, the sign behind, then on.
+       {{"086", "087", MagicStanding().ReadSign().Advance(kLowShot, Column(60)).Then(ChestAndDoor())},
         {"087", "100", SignAndMagic().Then(ChestAndDoor())},
+        // "100": the sign and the star just behind the entrance at the slit.
         {"100", "101",
-         FromTheSign().HoldTo(kRight, Column(13)).Wait(30).Press(kShotChange, 6).Wait(6)
+         FromTheSign().Wait(30).Press(kShotChange, 6).Wait(6)
              .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
              .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
              .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())

@@ -1,6 +1,7 @@
 // The screenshot tool run as a user runs it, on the generated data set: five
-// distinct full frames of the game written, the data set left as it was, and
-// a folder without a data set refused.
+// distinct full frames of the game written, the boss in its hall's picture
+// where it rides above the floor's view, the data set left as it was, and a
+// folder without a data set refused.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -8,6 +9,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -43,6 +47,31 @@ std::vector<std::uint32_t> ReadFrame(const std::string& bytes) {
   return pixels;
 }
 
+std::string ReadBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The colour most of a sprite sheet's drawn pixels have (pure green is its
+// colour key), or 0 when the file is not a sheet.
+std::uint32_t BodyColour(const std::string& bytes) {
+  qz::BaseImage image{};
+  if (qz::DecodeImageBytesToBaseImage(nullptr, bytes.data(), bytes.size(), 1, &image, 0) != 0) return 0;
+  std::map<std::uint32_t, int> counts;
+  for (int y = 0; y < static_cast<int>(image.height); ++y) {
+    for (int x = 0; x < static_cast<int>(image.width); ++x) {
+      int r = 0, g = 0, b = 0, a = 0;
+      qz::GetBaseImagePixel(&image, x, y, &r, &g, &b, &a);
+      const auto colour = static_cast<std::uint32_t>(r << 16 | g << 8 | b);
+      if (colour != 0x00FF00u) ++counts[colour];
+    }
+  }
+  qz::FreeBaseImagePixels(&image);
+  const auto most = std::max_element(counts.begin(), counts.end(),
+                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+  return most == counts.end() ? 0 : most->first;
+}
+
 TEST(GameScreenshots, WritesFiveDistinctFramesOfTheGameAndLeavesTheDataSetAlone) {
   const std::string& data = qz::testing::GameDataSet(datagen::ArtStyle::kReadable);
   const qz::testing::ScratchFolder out;
@@ -64,6 +93,13 @@ TEST(GameScreenshots, WritesFiveDistinctFramesOfTheGameAndLeavesTheDataSetAlone)
       EXPECT_NE(frames[a], frames[b]) << kShots[a] << " and " << kShots[b] << " are one frame";
     }
   }
+  // The Dragon Head rides its shaft above the floor's view: its hall's
+  // picture is taken where it shows, drawn five times its sheet's size.
+  const std::uint32_t head = BodyColour(ReadBytes(data + "/data_en/enemy_ドラゴンヘッド_青.png"));
+  ASSERT_NE(head, 0u) << "the Dragon Head's sheet";
+  const std::vector<std::uint32_t> hall = ReadFrame(out.Read("shots/hall085.png"));
+  ASSERT_EQ(hall.size(), 640u * 480u);
+  EXPECT_GT(std::count(hall.begin(), hall.end(), head), 5000) << "the head is in its hall's picture";
   EXPECT_FALSE(std::filesystem::exists(data + "/debug.ini")) << "the debug start stays in the tool's copy";
 }
 
