@@ -111,6 +111,16 @@ const Opening kOpenings[] = {
     {"025", {Enemy("the wisp", true)}},
     {"026", {Enemy("the bat", false)}},
     {"027", {Cell("the hidden bridge", kAttrHidden), Slot("the chest", routes::Chest())}},
+    {"041", {Cell("the shop", kAttrShop)}},
+    {"042", {Slot("the key", routes::Key()), Slot("the chest", routes::Chest()), Enemy("the mole", false)}},
+    {"056", {Cell("the ice", kAttrSlippery), Cell("the shop", kAttrShop)}},
+    {"057", {Cell("the ice", kAttrSlippery), Enemy("the shell creature", false)}},
+    {"070", {Enemy("the Balloon Slime", true)}},
+    {"071", {Enemy("the charging beast", false), Cell("the spikes", kAttrSpikesUp)}},
+    {"072", {Cell("the sign", kAttrSign, true)}},
+    {"086", {Enemy("the lizard", false), Cell("the recovery point", kAttrRecoveryPoint)}},
+    {"087", {Enemy("a guardian", false)}},
+    {"100", {Enemy("the Moon", true)}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Floors, FloorOpeningViewsTest, ::testing::ValuesIn(kOpenings),
