@@ -3,11 +3,14 @@
 // or the general path.
 #include "platform/d3d9_raster.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
 #include "platform/d3d9_raster_internal.h"
+#include "platform/d3d9_raster_pixel.h"
 
 namespace plat::raster {
 namespace {
@@ -114,17 +117,50 @@ bool PairOutsideRows(const DrawSetup& setup, const VertexSource& source, std::ui
   return bottom < static_cast<float>(setup.clip.top) - 1.0f || top > static_cast<float>(setup.clip.bottom) + 1.0f;
 }
 
+// Asks for the target rows between the first vertices of triangles k and
+// k + 1, opposite corners of a quad as the library writes one, held to the
+// clip: asked while the pair before is drawn, a sprite's rows are in the
+// cache by the time it is stored, which its own set-up is too short for.
+// A wrong guess costs only the requests.
+void PrefetchPairTarget(const DrawSetup& setup, const VertexSource& source, std::uint32_t type, long long k) {
+  constexpr float kMostPixels = 64.0f;
+  float a[2], d[2];
+  std::memcpy(a, source.BytesAt(TriangleAt(type, k).a), sizeof a);
+  std::memcpy(d, source.BytesAt(TriangleAt(type, k + 1).a), sizeof d);
+  const float left = std::min(a[0], d[0]), right = std::max(a[0], d[0]);
+  const float top = std::min(a[1], d[1]), bottom = std::max(a[1], d[1]);
+  // Fails for NaN too.
+  if (!(right - left <= kMostPixels && bottom - top <= kMostPixels) || setup.clip.left >= setup.clip.right ||
+      setup.clip.top >= setup.clip.bottom) {
+    return;
+  }
+  const auto within = [](float v, int low, int high) {
+    return static_cast<int>(std::clamp(v, static_cast<float>(low), static_cast<float>(high)));
+  };
+  const int x0 = within(left, setup.clip.left, setup.clip.right - 1);
+  const int x1 = within(right, setup.clip.left, setup.clip.right - 1);
+  const int y0 = within(top, setup.clip.top, setup.clip.bottom - 1);
+  const int y1 = within(bottom, setup.clip.top, setup.clip.bottom - 1);
+  for (int y = y0; y <= y1; ++y) {
+    _mm_prefetch(reinterpret_cast<const char*>(TargetPixel(setup, x0, y)), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(TargetPixel(setup, x1, y)), _MM_HINT_T0);
+  }
+}
+
 void DrawTriangles(const DrawSetup& setup, const VertexSource& source, const Draw& draw, Report* report) {
   const long long count = draw.primitiveCount;
+  const bool rectangles = setup.fillMode == D3DFILL_SOLID && setup.fast.eligible;
   for (long long k = 0; k < count;) {
     if (setup.bandOnly && k + 1 < count && PairOutsideRows(setup, source, draw.primitiveType, k)) {
       k += 2;
       continue;
     }
-    if (setup.fillMode == D3DFILL_SOLID && setup.fast.eligible && k + 1 < count &&
-        TryRectanglePair(setup, source, draw.primitiveType, k, report)) {
-      k += 2;
-      continue;
+    if (rectangles && k + 1 < count) {
+      if (k + 3 < count) PrefetchPairTarget(setup, source, draw.primitiveType, k + 2);
+      if (TryRectanglePair(setup, source, draw.primitiveType, k, report)) {
+        k += 2;
+        continue;
+      }
     }
     const AssembledTriangle t = Assemble(source, draw.primitiveType, k);
     if (setup.fillMode != D3DFILL_SOLID) {

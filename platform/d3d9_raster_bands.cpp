@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -140,6 +141,18 @@ std::size_t VertexBytesRead(const VertexLayout& layout) {
   return static_cast<std::size_t>(end);
 }
 
+// Copies a draw's bytes into a slot's buffer. Buffers grow by powers of two
+// and never shrink: slots take turns holding draws of a little different
+// sizes, and a buffer sized to each would be freed and faulted in again.
+void CopyInto(std::vector<std::uint8_t>* buffer, const void* bytes, std::uint64_t count) {
+  if (buffer->capacity() < count) {
+    buffer->clear();
+    buffer->reserve(std::bit_ceil(count));
+  }
+  const auto* first = static_cast<const std::uint8_t*>(bytes);
+  buffer->assign(first, first + count);
+}
+
 // The lowest and highest y of a triangle pair's six vertices; false when one
 // is not a number (every band then runs the pair).
 bool PairRows(const Draw& draw, std::uint32_t pair, float* top, float* bottom) {
@@ -229,12 +242,14 @@ struct BandWorkers::Shared {
     return ahead != 0 && ahead <= kRingSize;
   }
 
-  // Runs the commands up to `until` for bands b, b + 1, ... (at most
+  // Runs the next command before `until` for bands b, b + 1, ... (at most
   // `most`), as one taller band, claiming each while it is idle and exactly
   // as far as band b; the count of bands run (0: none). Drawing adjacent
-  // bands together gives the same pixels as drawing them apart.
+  // bands together gives the same pixels as drawing them apart. A band is
+  // held for one command only: a thread the system stops between commands
+  // holds none up, as any other may take the band's next.
   int TryRunBands(int b, int most, std::uint32_t until) {
-    std::uint32_t next = bands[b].word.load(std::memory_order_acquire);
+    const std::uint32_t next = bands[b].word.load(std::memory_order_acquire);
     if ((next & kRunning) != 0 || !Behind(next, until)) return 0;
     int end = b;
     for (; end < workers && end - b < most; ++end) {
@@ -242,15 +257,12 @@ struct BandWorkers::Shared {
       if (!bands[end].word.compare_exchange_strong(expected, next | kRunning, std::memory_order_acquire)) break;
     }
     if (end == b) return 0;
-    while (next != until) {
-      const Command& command = ring[next % kRingSize];
-      RunForBands(command, {BandOf(command.height, b, workers).top, BandOf(command.height, end - 1, workers).bottom},
-                  b, end - 1);
-      next = (next + 1) & kCountMask;
-      for (int k = b; k < end; ++k) bands[k].word.store(next | kRunning, std::memory_order_release);
-    }
+    const Command& command = ring[next % kRingSize];
+    RunForBands(command, {BandOf(command.height, b, workers).top, BandOf(command.height, end - 1, workers).bottom},
+                b, end - 1);
+    const std::uint32_t after = (next + 1) & kCountMask;
     for (int k = b; k < end; ++k) {
-      bands[k].word.store(next, std::memory_order_release);
+      bands[k].word.store(after, std::memory_order_release);
       bands[k].word.notify_all();
     }
     return end - b;
@@ -340,7 +352,9 @@ struct BandWorkers::Shared {
       const std::uint32_t seen = signal.load(std::memory_order_acquire);
       const std::uint32_t until = seen & kCountMask;
       bool ran = false;
-      for (int k = 0; k < workers; ++k) ran = TryRunBands((index + k) % workers, 1, until) > 0 || ran;
+      while (TryRunBands(index, 1, until) > 0) ran = true;
+      // Then one command of a band no one is running, and its own again.
+      for (int k = 1; k < workers && !ran; ++k) ran = TryRunBands((index + k) % workers, 1, until) > 0;
       if (ran) continue;
       if ((seen & kStopBit) != 0) return;
       std::uint32_t now = seen;
@@ -418,14 +432,12 @@ Status BandWorkers::RecordDraw(const Target& target, const State& state, const D
   const std::uint64_t needed =
       VerticesForPrimitives(draw.primitiveType, static_cast<std::uint64_t>(draw.primitiveCount));
   const std::uint64_t vertexCount = draw.indices != nullptr ? static_cast<std::uint64_t>(draw.vertexCount) : needed;
-  const auto* vertexBytes = static_cast<const std::uint8_t*>(draw.vertices);
-  command.vertices.assign(vertexBytes, vertexBytes + (vertexCount - 1) * static_cast<std::uint64_t>(draw.stride) +
-                                           VertexBytesRead(command.setup.layout));
+  CopyInto(&command.vertices, draw.vertices,
+           (vertexCount - 1) * static_cast<std::uint64_t>(draw.stride) + VertexBytesRead(command.setup.layout));
   command.draw = draw;
   command.draw.vertices = command.vertices.data();
   if (draw.indices != nullptr) {
-    const auto* indexBytes = static_cast<const std::uint8_t*>(draw.indices);
-    command.indices.assign(indexBytes, indexBytes + needed * static_cast<std::uint64_t>(draw.indexBytes));
+    CopyInto(&command.indices, draw.indices, needed * static_cast<std::uint64_t>(draw.indexBytes));
     command.draw.indices = command.indices.data();
   }
   command.isDraw = true;
