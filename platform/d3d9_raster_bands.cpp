@@ -141,10 +141,16 @@ std::size_t VertexBytesRead(const VertexLayout& layout) {
   return static_cast<std::size_t>(end);
 }
 
-// Copies a draw's bytes into a slot's buffer. Buffers grow by powers of two
-// and never shrink: slots take turns holding draws of a little different
-// sizes, and a buffer sized to each would be freed and faulted in again.
-void CopyInto(std::vector<std::uint8_t>* buffer, const void* bytes, std::uint64_t count) {
+// Copies a draw's bytes into a command's buffer, one given back by an
+// earlier command when it has none. Buffers grow by powers of two and never
+// shrink: draws of a little different sizes take turns with them, and a
+// buffer sized to each would be freed and faulted in again.
+void CopyInto(std::vector<std::uint8_t>* buffer, std::vector<std::vector<std::uint8_t>>* spare, const void* bytes,
+              std::uint64_t count) {
+  if (buffer->capacity() == 0 && !spare->empty()) {
+    buffer->swap(spare->back());
+    spare->pop_back();
+  }
   if (buffer->capacity() < count) {
     buffer->clear();
     buffer->reserve(std::bit_ceil(count));
@@ -312,7 +318,27 @@ struct BandWorkers::Shared {
   // held it a ring ago.
   Command& NextSlot() {
     DriveBands([this](std::uint32_t done) { return ((published - done) & kCountMask) < kRingSize; });
+    ReclaimBuffers();
     return ring[published % kRingSize];
+  }
+
+  // Takes the copy buffers of the commands every band has run since the
+  // last call for the draws to come: the few draws in flight then share a
+  // few buffers, where each of the ring's slots would fault in its own.
+  void ReclaimBuffers() {
+    std::uint32_t lag = 0;
+    for (int b = 0; b < workers; ++b) {
+      lag = std::max(lag, (published - (bands[b].word.load(std::memory_order_acquire) & kCountMask)) & kCountMask);
+    }
+    const std::uint32_t done = (published - lag) & kCountMask;
+    for (; reclaimed != done; reclaimed = (reclaimed + 1) & kCountMask) {
+      Command& command = ring[reclaimed % kRingSize];
+      for (std::vector<std::uint8_t>* buffer : {&command.vertices, &command.indices}) {
+        if (buffer->capacity() == 0) continue;
+        spareBuffers.emplace_back();
+        spareBuffers.back().swap(*buffer);
+      }
+    }
   }
 
   // Makes the next command visible. Sleeping workers are woken for a
@@ -371,6 +397,8 @@ struct BandWorkers::Shared {
   std::vector<Command> ring;
   std::atomic<std::uint32_t> signal{0};  // the published count, and kStopBit to stop
   std::uint32_t published = 0;           // the recording thread's own copy
+  std::uint32_t reclaimed = 0;           // commands before this have given back their buffers
+  std::vector<std::vector<std::uint8_t>> spareBuffers;
   int unwoken = 0;                       // light commands published since the last wake
   std::vector<std::thread> threads;
 };
@@ -432,12 +460,13 @@ Status BandWorkers::RecordDraw(const Target& target, const State& state, const D
   const std::uint64_t needed =
       VerticesForPrimitives(draw.primitiveType, static_cast<std::uint64_t>(draw.primitiveCount));
   const std::uint64_t vertexCount = draw.indices != nullptr ? static_cast<std::uint64_t>(draw.vertexCount) : needed;
-  CopyInto(&command.vertices, draw.vertices,
+  CopyInto(&command.vertices, &shared_->spareBuffers, draw.vertices,
            (vertexCount - 1) * static_cast<std::uint64_t>(draw.stride) + VertexBytesRead(command.setup.layout));
   command.draw = draw;
   command.draw.vertices = command.vertices.data();
   if (draw.indices != nullptr) {
-    CopyInto(&command.indices, draw.indices, needed * static_cast<std::uint64_t>(draw.indexBytes));
+    CopyInto(&command.indices, &shared_->spareBuffers, draw.indices,
+             needed * static_cast<std::uint64_t>(draw.indexBytes));
     command.draw.indices = command.indices.data();
   }
   command.isDraw = true;
