@@ -166,6 +166,18 @@ bool PairRows(const Draw& draw, std::uint32_t pair, float* top, float* bottom) {
   const auto* indices = static_cast<const std::uint8_t*>(draw.indices);
   *top = std::numeric_limits<float>::infinity();
   *bottom = -*top;
+  if (indices == nullptr) {
+    // A list's own order: the six are consecutive.
+    const std::uint8_t* at = vertices + static_cast<std::ptrdiff_t>(6LL * pair) * draw.stride + 4;
+    for (int i = 0; i < 6; ++i, at += draw.stride) {
+      float y;
+      std::memcpy(&y, at, 4);
+      if (!(y == y)) return false;
+      *top = std::min(*top, y);
+      *bottom = std::max(*bottom, y);
+    }
+    return true;
+  }
   for (long long i = 6LL * pair; i < 6LL * pair + 6; ++i) {
     std::uint32_t index = static_cast<std::uint32_t>(i);
     if (indices != nullptr && draw.indexBytes == 2) {
@@ -199,11 +211,22 @@ void FindPairBands(Command* command, int workers) {
     float top = 0, bottom = 0;
     int first = 0, last = workers - 1;
     if (2LL * pair + 1 < draw.primitiveCount && PairRows(draw, pair, &top, &bottom)) {
-      // Bands are in order from the top: those the pair reaches are consecutive.
-      while (first < workers - 1 && top > static_cast<float>(bands[static_cast<std::size_t>(first)].bottom) + 1.0f) {
-        ++first;
-      }
-      while (last > 0 && bottom < static_cast<float>(bands[static_cast<std::size_t>(last)].top) - 1.0f) --last;
+      // Bands are in order from the top: those the pair reaches are
+      // consecutive. The search starts from the band of the pair's rows
+      // (the bands are equal shares) and steps to the exact edge.
+      const auto bandNear = [&](float y) {
+        const float share = std::clamp(y, 0.0f, static_cast<float>(command->height)) * static_cast<float>(workers) /
+                            static_cast<float>(std::max(command->height, 1));
+        return std::clamp(static_cast<int>(share), 0, workers - 1);
+      };
+      const auto above = [&](int b) { return top > static_cast<float>(bands[static_cast<std::size_t>(b)].bottom) + 1.0f; };
+      const auto below = [&](int b) { return bottom < static_cast<float>(bands[static_cast<std::size_t>(b)].top) - 1.0f; };
+      first = bandNear(top);
+      while (first > 0 && !above(first - 1)) --first;
+      while (first < workers - 1 && above(first)) ++first;
+      last = bandNear(bottom);
+      while (last < workers - 1 && !below(last + 1)) ++last;
+      while (last > 0 && below(last)) --last;
     }
     command->pairBands[pair] = {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(last)};
   }
