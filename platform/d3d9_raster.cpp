@@ -3,11 +3,14 @@
 // or the general path.
 #include "platform/d3d9_raster.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
 #include "platform/d3d9_raster_internal.h"
+#include "platform/d3d9_raster_pixel.h"
 
 namespace plat::raster {
 namespace {
@@ -114,17 +117,68 @@ bool PairOutsideRows(const DrawSetup& setup, const VertexSource& source, std::ui
   return bottom < static_cast<float>(setup.clip.top) - 1.0f || top > static_cast<float>(setup.clip.bottom) + 1.0f;
 }
 
+// Asks for the lines of a rectangle of at most 64 x 64 pixels from `x0` to
+// `x1` (inclusive) in rows y0 .. y1, first and last of each row.
+void PrefetchRows(const std::uint8_t* pixels, int pitch, int bytesPerPixel, int x0, int x1, int y0, int y1) {
+  for (int y = y0; y <= y1; ++y) {
+    const std::uint8_t* row = pixels + static_cast<std::ptrdiff_t>(y) * pitch;
+    _mm_prefetch(reinterpret_cast<const char*>(row + x0 * bytesPerPixel), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(row + (x1 + 1) * bytesPerPixel - 1), _MM_HINT_T0);
+  }
+}
+
+// Whole values from `low` to `high` (at most 64 apart) held to [first, last];
+// false when they do not fit or are not numbers.
+bool HeldSpan(float low, float high, int first, int last, int* from, int* to) {
+  if (!(high - low <= 64.0f) || first > last) return false;
+  *from = static_cast<int>(std::clamp(low, static_cast<float>(first), static_cast<float>(last)));
+  *to = static_cast<int>(std::clamp(high, static_cast<float>(first), static_cast<float>(last)));
+  return true;
+}
+
+// Asks for the target rows and the texel rows between the first vertices of
+// triangles k and k + 1, opposite corners of a quad as the library writes
+// one, while the pair before is drawn: a sprite's texels and rows are then
+// in the cache by the time it is drawn, which its own set-up is too short
+// for (a frame's pixels push both out). A wrong guess costs only the requests.
+void PrefetchPair(const DrawSetup& setup, const VertexSource& source, std::uint32_t type, long long k) {
+  const std::uint8_t* a = source.BytesAt(TriangleAt(type, k).a);
+  const std::uint8_t* d = source.BytesAt(TriangleAt(type, k + 1).a);
+  float pa[2], pd[2];
+  std::memcpy(pa, a, sizeof pa);
+  std::memcpy(pd, d, sizeof pd);
+  int x0, x1, y0, y1;
+  if (HeldSpan(std::min(pa[0], pd[0]), std::max(pa[0], pd[0]), setup.clip.left, setup.clip.right - 1, &x0, &x1) &&
+      HeldSpan(std::min(pa[1], pd[1]), std::max(pa[1], pd[1]), setup.clip.top, setup.clip.bottom - 1, &y0, &y1)) {
+    PrefetchRows(setup.colorPixels, setup.colorPitch, setup.colorBytes, x0, x1, y0, y1);
+  }
+  if (!setup.fast.textured) return;
+  const SamplerSetup& sampler = setup.stages[0].sampler;
+  if (sampler.bytesPerPixel == 0) return;
+  const std::array<float, 2> ua = ReadCoordSet(setup, a, setup.stages[0].coordSet);
+  const std::array<float, 2> ud = ReadCoordSet(setup, d, setup.stages[0].coordSet);
+  const auto width = static_cast<float>(sampler.width), height = static_cast<float>(sampler.height);
+  if (HeldSpan(std::min(ua[0], ud[0]) * width, std::max(ua[0], ud[0]) * width, 0, sampler.width - 1, &x0, &x1) &&
+      HeldSpan(std::min(ua[1], ud[1]) * height, std::max(ua[1], ud[1]) * height, 0, sampler.height - 1, &y0, &y1)) {
+    PrefetchRows(sampler.pixels, sampler.pitchBytes, sampler.bytesPerPixel, x0, x1, y0, y1);
+  }
+}
+
 void DrawTriangles(const DrawSetup& setup, const VertexSource& source, const Draw& draw, Report* report) {
   const long long count = draw.primitiveCount;
+  const bool rectangles = setup.fillMode == D3DFILL_SOLID && setup.fast.eligible;
+  if (rectangles && count >= 2) PrefetchPair(setup, source, draw.primitiveType, 0);
   for (long long k = 0; k < count;) {
     if (setup.bandOnly && k + 1 < count && PairOutsideRows(setup, source, draw.primitiveType, k)) {
       k += 2;
       continue;
     }
-    if (setup.fillMode == D3DFILL_SOLID && setup.fast.eligible && k + 1 < count &&
-        TryRectanglePair(setup, source, draw.primitiveType, k, report)) {
-      k += 2;
-      continue;
+    if (rectangles && k + 1 < count) {
+      if (k + 3 < count) PrefetchPair(setup, source, draw.primitiveType, k + 2);
+      if (TryRectanglePair(setup, source, draw.primitiveType, k, report)) {
+        k += 2;
+        continue;
+      }
     }
     const AssembledTriangle t = Assemble(source, draw.primitiveType, k);
     if (setup.fillMode != D3DFILL_SOLID) {

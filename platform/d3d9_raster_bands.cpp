@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -140,6 +141,24 @@ std::size_t VertexBytesRead(const VertexLayout& layout) {
   return static_cast<std::size_t>(end);
 }
 
+// Copies a draw's bytes into a command's buffer, one given back by an
+// earlier command when it has none. Buffers grow by powers of two and never
+// shrink: draws of a little different sizes take turns with them, and a
+// buffer sized to each would be freed and faulted in again.
+void CopyInto(std::vector<std::uint8_t>* buffer, std::vector<std::vector<std::uint8_t>>* spare, const void* bytes,
+              std::uint64_t count) {
+  if (buffer->capacity() == 0 && !spare->empty()) {
+    buffer->swap(spare->back());
+    spare->pop_back();
+  }
+  if (buffer->capacity() < count) {
+    buffer->clear();
+    buffer->reserve(std::bit_ceil(count));
+  }
+  const auto* first = static_cast<const std::uint8_t*>(bytes);
+  buffer->assign(first, first + count);
+}
+
 // The lowest and highest y of a triangle pair's six vertices; false when one
 // is not a number (every band then runs the pair).
 bool PairRows(const Draw& draw, std::uint32_t pair, float* top, float* bottom) {
@@ -147,6 +166,18 @@ bool PairRows(const Draw& draw, std::uint32_t pair, float* top, float* bottom) {
   const auto* indices = static_cast<const std::uint8_t*>(draw.indices);
   *top = std::numeric_limits<float>::infinity();
   *bottom = -*top;
+  if (indices == nullptr) {
+    // A list's own order: the six are consecutive.
+    const std::uint8_t* at = vertices + static_cast<std::ptrdiff_t>(6LL * pair) * draw.stride + 4;
+    for (int i = 0; i < 6; ++i, at += draw.stride) {
+      float y;
+      std::memcpy(&y, at, 4);
+      if (!(y == y)) return false;
+      *top = std::min(*top, y);
+      *bottom = std::max(*bottom, y);
+    }
+    return true;
+  }
   for (long long i = 6LL * pair; i < 6LL * pair + 6; ++i) {
     std::uint32_t index = static_cast<std::uint32_t>(i);
     if (indices != nullptr && draw.indexBytes == 2) {
@@ -180,11 +211,22 @@ void FindPairBands(Command* command, int workers) {
     float top = 0, bottom = 0;
     int first = 0, last = workers - 1;
     if (2LL * pair + 1 < draw.primitiveCount && PairRows(draw, pair, &top, &bottom)) {
-      // Bands are in order from the top: those the pair reaches are consecutive.
-      while (first < workers - 1 && top > static_cast<float>(bands[static_cast<std::size_t>(first)].bottom) + 1.0f) {
-        ++first;
-      }
-      while (last > 0 && bottom < static_cast<float>(bands[static_cast<std::size_t>(last)].top) - 1.0f) --last;
+      // Bands are in order from the top: those the pair reaches are
+      // consecutive. The search starts from the band of the pair's rows
+      // (the bands are equal shares) and steps to the exact edge.
+      const auto bandNear = [&](float y) {
+        const float share = std::clamp(y, 0.0f, static_cast<float>(command->height)) * static_cast<float>(workers) /
+                            static_cast<float>(std::max(command->height, 1));
+        return std::clamp(static_cast<int>(share), 0, workers - 1);
+      };
+      const auto above = [&](int b) { return top > static_cast<float>(bands[static_cast<std::size_t>(b)].bottom) + 1.0f; };
+      const auto below = [&](int b) { return bottom < static_cast<float>(bands[static_cast<std::size_t>(b)].top) - 1.0f; };
+      first = bandNear(top);
+      while (first > 0 && !above(first - 1)) --first;
+      while (first < workers - 1 && above(first)) ++first;
+      last = bandNear(bottom);
+      while (last < workers - 1 && !below(last + 1)) ++last;
+      while (last > 0 && below(last)) --last;
     }
     command->pairBands[pair] = {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(last)};
   }
@@ -229,12 +271,14 @@ struct BandWorkers::Shared {
     return ahead != 0 && ahead <= kRingSize;
   }
 
-  // Runs the commands up to `until` for bands b, b + 1, ... (at most
+  // Runs the next command before `until` for bands b, b + 1, ... (at most
   // `most`), as one taller band, claiming each while it is idle and exactly
   // as far as band b; the count of bands run (0: none). Drawing adjacent
-  // bands together gives the same pixels as drawing them apart.
+  // bands together gives the same pixels as drawing them apart. A band is
+  // held for one command only: a thread the system stops between commands
+  // holds none up, as any other may take the band's next.
   int TryRunBands(int b, int most, std::uint32_t until) {
-    std::uint32_t next = bands[b].word.load(std::memory_order_acquire);
+    const std::uint32_t next = bands[b].word.load(std::memory_order_acquire);
     if ((next & kRunning) != 0 || !Behind(next, until)) return 0;
     int end = b;
     for (; end < workers && end - b < most; ++end) {
@@ -242,15 +286,12 @@ struct BandWorkers::Shared {
       if (!bands[end].word.compare_exchange_strong(expected, next | kRunning, std::memory_order_acquire)) break;
     }
     if (end == b) return 0;
-    while (next != until) {
-      const Command& command = ring[next % kRingSize];
-      RunForBands(command, {BandOf(command.height, b, workers).top, BandOf(command.height, end - 1, workers).bottom},
-                  b, end - 1);
-      next = (next + 1) & kCountMask;
-      for (int k = b; k < end; ++k) bands[k].word.store(next | kRunning, std::memory_order_release);
-    }
+    const Command& command = ring[next % kRingSize];
+    RunForBands(command, {BandOf(command.height, b, workers).top, BandOf(command.height, end - 1, workers).bottom},
+                b, end - 1);
+    const std::uint32_t after = (next + 1) & kCountMask;
     for (int k = b; k < end; ++k) {
-      bands[k].word.store(next, std::memory_order_release);
+      bands[k].word.store(after, std::memory_order_release);
       bands[k].word.notify_all();
     }
     return end - b;
@@ -300,7 +341,27 @@ struct BandWorkers::Shared {
   // held it a ring ago.
   Command& NextSlot() {
     DriveBands([this](std::uint32_t done) { return ((published - done) & kCountMask) < kRingSize; });
+    ReclaimBuffers();
     return ring[published % kRingSize];
+  }
+
+  // Takes the copy buffers of the commands every band has run since the
+  // last call for the draws to come: the few draws in flight then share a
+  // few buffers, where each of the ring's slots would fault in its own.
+  void ReclaimBuffers() {
+    std::uint32_t lag = 0;
+    for (int b = 0; b < workers; ++b) {
+      lag = std::max(lag, (published - (bands[b].word.load(std::memory_order_acquire) & kCountMask)) & kCountMask);
+    }
+    const std::uint32_t done = (published - lag) & kCountMask;
+    for (; reclaimed != done; reclaimed = (reclaimed + 1) & kCountMask) {
+      Command& command = ring[reclaimed % kRingSize];
+      for (std::vector<std::uint8_t>* buffer : {&command.vertices, &command.indices}) {
+        if (buffer->capacity() == 0) continue;
+        spareBuffers.emplace_back();
+        spareBuffers.back().swap(*buffer);
+      }
+    }
   }
 
   // Makes the next command visible. Sleeping workers are woken for a
@@ -340,7 +401,9 @@ struct BandWorkers::Shared {
       const std::uint32_t seen = signal.load(std::memory_order_acquire);
       const std::uint32_t until = seen & kCountMask;
       bool ran = false;
-      for (int k = 0; k < workers; ++k) ran = TryRunBands((index + k) % workers, 1, until) > 0 || ran;
+      while (TryRunBands(index, 1, until) > 0) ran = true;
+      // Then one command of a band no one is running, and its own again.
+      for (int k = 1; k < workers && !ran; ++k) ran = TryRunBands((index + k) % workers, 1, until) > 0;
       if (ran) continue;
       if ((seen & kStopBit) != 0) return;
       std::uint32_t now = seen;
@@ -357,6 +420,8 @@ struct BandWorkers::Shared {
   std::vector<Command> ring;
   std::atomic<std::uint32_t> signal{0};  // the published count, and kStopBit to stop
   std::uint32_t published = 0;           // the recording thread's own copy
+  std::uint32_t reclaimed = 0;           // commands before this have given back their buffers
+  std::vector<std::vector<std::uint8_t>> spareBuffers;
   int unwoken = 0;                       // light commands published since the last wake
   std::vector<std::thread> threads;
 };
@@ -418,14 +483,13 @@ Status BandWorkers::RecordDraw(const Target& target, const State& state, const D
   const std::uint64_t needed =
       VerticesForPrimitives(draw.primitiveType, static_cast<std::uint64_t>(draw.primitiveCount));
   const std::uint64_t vertexCount = draw.indices != nullptr ? static_cast<std::uint64_t>(draw.vertexCount) : needed;
-  const auto* vertexBytes = static_cast<const std::uint8_t*>(draw.vertices);
-  command.vertices.assign(vertexBytes, vertexBytes + (vertexCount - 1) * static_cast<std::uint64_t>(draw.stride) +
-                                           VertexBytesRead(command.setup.layout));
+  CopyInto(&command.vertices, &shared_->spareBuffers, draw.vertices,
+           (vertexCount - 1) * static_cast<std::uint64_t>(draw.stride) + VertexBytesRead(command.setup.layout));
   command.draw = draw;
   command.draw.vertices = command.vertices.data();
   if (draw.indices != nullptr) {
-    const auto* indexBytes = static_cast<const std::uint8_t*>(draw.indices);
-    command.indices.assign(indexBytes, indexBytes + needed * static_cast<std::uint64_t>(draw.indexBytes));
+    CopyInto(&command.indices, &shared_->spareBuffers, draw.indices,
+             needed * static_cast<std::uint64_t>(draw.indexBytes));
     command.draw.indices = command.indices.data();
   }
   command.isDraw = true;

@@ -9,6 +9,7 @@
 
 #include "platform/d3d9_raster.h"
 #include "platform/d3d9_raster_math.h"
+#include "platform/d3d9_raster_simd.h"
 
 namespace plat::raster {
 
@@ -157,6 +158,16 @@ struct DrawSetup {
   mutable std::array<KnownFactors, 2> knownFactors{};
   mutable int knownFactorsCount = 0;
   mutable int knownFactorsNext = 0;  // the entry the next new colours replace
+  // The vector rows the last rectangle took and their constants, which
+  // follow from its texel factors and the draw's state alone: the next
+  // rectangle of the same factors (a draw's sprites mostly share them) takes
+  // them without choosing again.
+  struct ChosenVectorRows {
+    TexelFactors factors;
+    VectorRowConstants constants;
+    VectorRect rows = nullptr;  // null: none chosen yet
+  };
+  mutable ChosenVectorRows chosenVectorRows{};
   // Drawn for one band of rows of a frame split over workers: a rectangle
   // wholly outside the band's clip is passed over at once, uncounted.
   bool bandOnly = false;

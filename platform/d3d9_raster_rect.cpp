@@ -243,21 +243,6 @@ void CoveredSpans(const DrawSetup& setup, const SnappedQuad& quad, RectJob* job)
                    static_cast<int>(std::min<std::int64_t>(CeilDivPixel(quad.maxY), setup.clip.bottom) - 1)};
 }
 
-// Asks for the target rows of a sprite-sized rectangle ahead of its set-up,
-// so that their misses overlap that work: rows a pitch apart are a stride the
-// hardware prefetchers do not follow. Wide rows stream by themselves.
-void PrefetchTargetRows(const DrawSetup& setup, const RectJob& job) {
-  constexpr int kPrefetchedWidth = 64;
-  const int width = job.columns.last - job.columns.first + 1;
-  if (width <= 0 || width > kPrefetchedWidth) return;
-  const std::ptrdiff_t lastByte = static_cast<std::ptrdiff_t>(width) * setup.colorBytes - 1;
-  for (int y = job.rows.first; y <= job.rows.last; ++y) {
-    const std::uint8_t* first = TargetPixel(setup, job.columns.first, y);
-    _mm_prefetch(reinterpret_cast<const char*>(first), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(first + lastByte), _MM_HINT_T0);
-  }
-}
-
 // ---- Set-up from the triangles' planes ----------------------------------------
 
 // The general path's own set-up of both triangles, whose planes give the
@@ -589,7 +574,6 @@ bool TryFillRectangle(const DrawSetup& setup, const TrianglePair& pair, Report* 
   RectJob job;
   CoveredSpans(setup, quad, &job);
   if (setup.bandOnly && job.rows.first > job.rows.last) return true;
-  PrefetchTargetRows(setup, job);
   thread_local std::vector<int> columns, rows;
   if (!SetUpFromVertices(setup, q, quad, &job, &columns, &rows) &&
       !SetUpFromPlanes(setup, pair, &job, &columns, &rows)) {

@@ -55,6 +55,24 @@ bool PrepareVectorRows(const DrawSetup& setup, const SamplerSetup& sampler, cons
   return true;
 }
 
+bool SameFactors(const TexelFactors& a, const TexelFactors& b) {
+  return a.factor.r == b.factor.r && a.factor.g == b.factor.g && a.factor.b == b.factor.b &&
+         a.factor.a == b.factor.a && a.texelOr == b.texelOr;
+}
+
+// The vector rows for a textured rectangle and their constants, kept in the
+// set-up for the next rectangle of the same factors; null when its rows
+// cannot go through the vector path.
+template <FastBlend kBlend>
+const VectorRowConstants* ChooseVectorRows(const DrawSetup& setup, const SamplerSetup& sampler, const RectJob& job) {
+  DrawSetup::ChosenVectorRows& chosen = setup.chosenVectorRows;
+  if (chosen.rows != nullptr && SameFactors(chosen.factors, job.factors)) return &chosen.constants;
+  VectorRowConstants constants;
+  if (!PrepareVectorRows(setup, sampler, job, &constants)) return nullptr;
+  chosen = {job.factors, constants, SelectVectorRect(kBlend, constants)};
+  return &chosen.constants;
+}
+
 // An untextured rectangle on a 32-bit target through the vector rows; one
 // source colour passes the alpha test at every pixel or at none.
 template <FastBlend kBlend>
@@ -80,12 +98,11 @@ long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const Re
   const std::uint32_t targetFill = setup.targetHasAlpha ? 0u : 0xFF000000u;
   const int width = job.columns.last - job.columns.first + 1;
   constexpr bool kVectorCase = kTextured && kTarget32 && kBlend != FastBlend::kOther;
-  VectorRowConstants vector;
-  const bool useVector = kVectorCase && PrepareVectorRows(setup, sampler, job, &vector);
+  const VectorRowConstants* vector = kVectorCase ? ChooseVectorRows<kBlend>(setup, sampler, job) : nullptr;
   long long written = 0;
   // The vector path draws every row at once; otherwise the loop below does.
   int start = 0;
-  if (useVector) {
+  if (vector != nullptr) {
     VectorRows rows;
     rows.texels = sampler.pixels;
     rows.texelsEnd = sampler.pixels + static_cast<std::ptrdiff_t>(sampler.height) * sampler.pitchBytes;
@@ -97,7 +114,7 @@ long long FillRect(const DrawSetup& setup, const SamplerSetup& sampler, const Re
     rows.dst = TargetPixel(setup, job.columns.first, job.rows.first);
     rows.dstPitch = setup.colorPitch;
     rows.count = width;
-    written += SelectVectorRect(kBlend, vector)(vector, rows);
+    written += setup.chosenVectorRows.rows(*vector, rows);
     start = width;
   }
   for (int py = job.rows.first; start < width && py <= job.rows.last; ++py) {

@@ -1,8 +1,8 @@
 // Sprite cells as the library draws them, through the fast rectangle path
 // and the general path: cells of a wide sheet at one texel per pixel (rows
 // of many vector blocks with tails), opaque with the transparent colour's
-// alpha test, alpha-blended, with a white or tinted diffuse, onto targets
-// with and without alpha, partly clipped. Both paths must leave the same
+// alpha test, alpha-blended, with a white or tinted diffuse (cell by cell),
+// onto targets with and without alpha, partly clipped. Both paths must leave the same
 // bytes and count the same pixels.
 #include <gtest/gtest.h>
 
@@ -45,9 +45,11 @@ TEST(RasterSpriteRows, SheetCellsDrawTheSamePixelsOnBothPaths) {
     state.render[D3DRS_ALPHAFUNC] = rng() % 4 == 0 ? D3DCMP_GREATEREQUAL : D3DCMP_GREATER;
     state.render[D3DRS_ALPHAREF] = rng() % 3 == 0 ? 0x40 : 0;
     if (rng() % 2 == 0) UseAlphaBlend(&state);
-    const std::uint32_t diffuse = rng() % 3 == 0 ? 0x80FFC040u : rng() % 2 == 0 ? 0x80FFFFFFu : 0xFFFFFFFFu;
     std::vector<TexVertex> vertices;
     for (int cell = 0; cell < 6; ++cell) {
+      // Cells of one draw differ in colour as a frame's sprites may: each
+      // draws with its own, never the one before it.
+      const std::uint32_t diffuse = rng() % 3 == 0 ? 0x80FFC040u : rng() % 2 == 0 ? 0x80FFFFFFu : 0xFFFFFFFFu;
       // Any width from 1 to 70 texels, at whole pixels, some across the
       // edges but none wholly off the target.
       const int w = 1 + static_cast<int>(rng() % 70), h = 1 + static_cast<int>(rng() % 40);
