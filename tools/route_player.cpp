@@ -1049,9 +1049,10 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
   // A move is not made into a bullet's path however far off the bullet still
   // is: a stream from high up takes long to come down.
   constexpr int kLongLook = 150;
-  // The volleys of a burst follow each other closely: once none came for
-  // longer, what is in the air is all there is for a while.
-  constexpr int kBurstGap = 10;
+  // The volleys of a burst follow each other closely (8 frames apart at
+  // most): once none came for longer and a reaction, what is in the air is
+  // all there is for a while.
+  constexpr int kBurstGap = 14;
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";
   const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late, horizon = 40 + late;

@@ -69,7 +69,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
   constexpr Looseness kSeeds = Looseness::kOtherRandomNumbers;
   static const std::map<std::pair<std::string, Looseness>, const char*> known = {
       {{"040", kSeeds}, "the witch's homing bullets pass stone and turn at the player in her reach (12 of 20)"},
-      {{"055", kSeeds}, "the Butterfly's random bullets sometimes block both floors as her next stream comes (17 of 20)"},
   };
   return known;
 }
