@@ -274,9 +274,8 @@ Route& Route::FightFrom(Keys keys, Place place) {
 }
 
 Route& Route::FightToRhythm(Keys keys, Place place) {
-  return Add(Named(("FightToRhythm " + Letters(keys)).c_str(), place), AtColumn(place, [keys](RoutePlayer& self, int column) {
-               return self.FightToRhythm(keys, column, 12000);
-             }));
+  return Add(Named(("FightToRhythm " + Letters(keys)).c_str(), place),
+             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.FightToRhythm(keys, column, 12000); }));
 }
 
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
@@ -1109,7 +1108,9 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
       }
       return FirstBulletHit(course, kLongLook, kMargin);
     };
-    const auto clearAfter = [&](int wait, Move move, int landingY) { return longHit(wait, move, landingY) >= kLongLook; };
+    const auto clearAfter = [&](int wait, Move move, int landingY) {
+      return longHit(wait, move, landingY) >= kLongLook;
+    };
     const bool placed = std::abs(player.x - goal) <= 16;
     const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
     // Where an airborne body comes down.
