@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "game/enemies.h"
+#include "game/enemy_bullets.h"
+#include "game/floor_play.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
@@ -78,6 +80,9 @@ double SlideOf(double v) {
   return frames * speed - a * frames * (frames + 1) / 2;
 }
 
+// The screen's height in pixels: what the player sees of the floor.
+constexpr int kScreenHeight = 480;
+
 // Pixels a travelling platform moves a frame (the game's).
 constexpr int kTravelStep = 2;
 
@@ -123,6 +128,23 @@ int FramesToLand() {
     vy = std::min(vy + kGravity, kFallCap);
   }
   return player.airborne != 0 ? kLongest : 0;
+}
+
+// The player's y where the body stands once down: where an airborne one
+// lands on the game's fall (not on the one-way floor it drops through), or
+// where it stands now.
+int LandingY() {
+  constexpr int kLongest = 90;
+  const int x = player.x + kSpriteSize / 2;
+  double y = player.posY, vy = player.velocityY;
+  for (int frame = 0; player.airborne != 0 && frame < kLongest; ++frame) {
+    y += vy;
+    const int feet = static_cast<int>(y) + kSpriteSize, under = ReadAttributeAtPixel(x, feet);
+    const bool through = under == kAttrOneWay && feet / kCellSize == player.jumpStartRow;
+    if (vy > 0.0 && under >= kAttrOneWay && !through) return feet / kCellSize * kCellSize - kSpriteSize;
+    vy = std::min(vy + kGravity, kFallCap);
+  }
+  return player.y;
 }
 
 // The player's y on every place to stand straight above or below the player.
@@ -263,6 +285,11 @@ Route& Route::FightInPlace(Keys keys) {
 Route& Route::FightFrom(Keys keys, Place place) {
   return Add(Named(("FightFrom " + Letters(keys)).c_str(), place),
              AtColumn(place, [keys](RoutePlayer& self, int column) { return self.FightFrom(keys, column, 12000); }));
+}
+
+Route& Route::FightToRhythm(Keys keys, Place place) {
+  return Add(Named(("FightToRhythm " + Letters(keys)).c_str(), place),
+             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.FightToRhythm(keys, column, 12000); }));
 }
 
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
@@ -1111,6 +1138,170 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
     if (!problem.empty()) return problem;
   }
   return "";
+
+std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLimit) {
+  constexpr int kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20, kLongestStep = 30;
+  // The drop starts this many frames before the attack is due: one that a
+  // flinch puts off still meets the body falling.
+  constexpr int kDropLead = 7;
+  // Closer to the next attack than this, the player climbs at its time
+  // rather than now: up there it would have to drop again at once.
+  constexpr int kClimbBefore = 30;
+  // A move is not made into a bullet's path however far off the bullet still
+  // is: a stream from high up takes long to come down.
+  constexpr int kLongLook = 150;
+  // The volleys of a burst follow each other closely (8 frames apart at
+  // most): once none came for longer and a reaction, what is in the air is
+  // all there is for a while.
+  constexpr int kBurstGap = 14;
+  const EnemyRecord* boss = Boss();
+  if (boss == nullptr) return "";
+  const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late, horizon = 40 + late;
+  // The boss's frames of acting since its last volley, as the player counts
+  // them; -1 until a volley is seen.
+  const int interval = boss->baseInterval;
+  int sinceVolley = -1, lastVolley = 0, flinching = boss->hurtTimer;
+  play_.SetFrameHook([&] {
+    if (boss->life <= 0) return;
+    // Two volleys are never one frame apart: a volley's sparks last a frame more.
+    if (FiredJustNow(*boss) && (sinceVolley < 0 || play_.frames() - lastVolley > 1)) {
+      sinceVolley = 0, lastVolley = play_.frames();
+    } else if (sinceVolley >= 0 && flinching < 1) {
+      ++sinceVolley;
+    }
+    flinching = boss->hurtTimer;
+  });
+  const int goal = StandingX(column);
+  const int start = play_.frames();
+  const bool low = keys.count(kKeyDown) != 0;
+  Keys fire = keys, aim = keys, now;
+  aim.erase(kKeyShot);
+  aim.erase(kKeyJump);
+  std::string problem;
+  while (problem.empty() && Boss() != nullptr) {
+    if (play_.frames() - start > frameLimit) {
+      problem = "the boss still stands";
+      break;
+    }
+    const int toward = boss->x + boss->width / 2 > player.x + kSpriteSize / 2 ? 1 : -1;
+    const int depth = DropDepth(), ledge = LedgeAbove();
+    const int underfoot = ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize);
+    const bool onGround = player.airborne == 0 && underfoot > kAttrOneWay;
+    const bool upThere = player.airborne == 0 && underfoot == kAttrOneWay;
+    // Frames until the next attack unless the boss flinches (which puts it off).
+    const int dueIn = sinceVolley < 0 ? -1 : interval - sinceVolley;
+    // Climbs only while the boss shows in the hall: out of sight, what it
+    // fires is seen late, on the ground less late than up there.
+    const BulletStart muzzle = EnemyMuzzle(*boss);
+    const bool inSight = muzzle.y >= cameraY && muzzle.y < cameraY + kScreenHeight;
+    const auto hitAfter = [&](int wait, Move move, int landingY) {
+      return FirstBulletHit(CourseOf(wait, move, horizon, landingY), horizon, kMargin);
+    };
+    // The first bullet met over the long look; -1 for a walk that a wall
+    // would stop short of where the course puts the body.
+    const auto longHit = [&](int wait, Move move, int landingY) {
+      const std::vector<BodyPlace> course = CourseOf(wait, move, kLongLook, landingY);
+      for (const BodyPlace& at : course) {
+        const Box body = BodyBox(at.x, at.y, false);
+        const int side = static_cast<int>(move.way > 0 ? body.right : body.left);
+        if (move.way != 0 && ReadAttributeAtPixel(side, static_cast<int>(at.y) + kSpriteSize / 2) >= kAttrSolidFrom) {
+          return -1;
+        }
+      }
+      return FirstBulletHit(course, kLongLook, kMargin);
+    };
+    const auto clearAfter = [&](int wait, Move move, int landingY) {
+      return longHit(wait, move, landingY) >= kLongLook;
+    };
+    const bool placed = std::abs(player.x - goal) <= 16;
+    const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
+    // Where an airborne body comes down.
+    const int standY = LandingY();
+    if (hitAfter(reaction, Move{0, false, false, low, horizon}, standY) < horizon) {
+      if (trace_) Trace("dodge");
+      // As FightFrom: the move the bullets miss longest (over the long look),
+      // ties to the smaller; but with the next attack due before the answer
+      // is over, the way to the other floor wins a tie, and a hop in place
+      // is none.
+      struct Option {
+        Keys keys;
+        int frames, clear;
+      };
+      // A hop in place comes down where the attack due was aimed.
+      const bool attackDue = dueIn >= 0 && dueIn <= reaction + kJumpPress;
+      const Option options[] = {
+          {{kKeyDown}, 2 * kMinimumPress, longHit(reaction, Move{0, false, false, true, kLongLook}, standY)},
+          {{toward > 0 ? kKeyLeft : kKeyRight}, kAwayPress,
+           longHit(reaction, Move{-toward, false, false, false, kAwayPress}, standY)},
+          {{toward > 0 ? kKeyRight : kKeyLeft}, kAwayPress,
+           longHit(reaction, Move{toward, false, false, false, kAwayPress}, standY)},
+          {{kKeyDown, kKeyJump}, kMinimumPress,
+           depth > 0 ? longHit(reaction, Move{0, false, true, false, 0}, player.y + depth) : -1},
+          {{kKeyJump}, kJumpPress,
+           player.airborne == 0 && (ledge > 0 || !attackDue)
+               ? longHit(reaction, Move{0, true, false, false, kJumpPress}, player.y - ledge)
+               : -1},
+      };
+      const Option* best = &options[0];
+      for (const Option& option : options) best = option.clear > best->clear ? &option : best;
+      const Option& across = upThere ? options[3] : options[4];
+      if (attackDue && across.clear == best->clear) best = &across;
+      problem = React(now, best->keys, best->frames, best->keys);
+      now = best->keys;
+      continue;
+    }
+    if (player.airborne != 0) {
+      problem = Hold({}, 1);
+      now = {};
+      continue;
+    }
+    // What the player does were no attack coming: a walk back to the place
+    // (one press of planned length whose slide ends there, unless it walks
+    // into a bullet) or a turn to the boss, shooting up there (pressed and
+    // let go by turns, a planned rhythm), or waiting.
+    Keys next;
+    int frames = 1;
+    const bool shooting = upThere && way == 0;
+    if (shooting) {
+      next = now == fire ? aim : fire;
+      frames = kMinimumPress;
+    } else if (way != 0) {
+      frames = kMinimumPress;
+      while (frames < kLongestStep && std::fabs(WalkThenSlide(way, frames)) < std::abs(goal - player.x) - 8) ++frames;
+      if (clearAfter(late, Move{way, false, false, false, frames}, player.y)) next = {way > 0 ? kKeyRight : kKeyLeft};
+    }
+    // The move between the floors, a straight drop or climb, reaches the
+    // game a reaction late: it is made once its time has come, and while
+    // what would be done first would run past that time, what is held goes
+    // on a frame.
+    const int busy = (next != held_ ? late : 0) + frames;
+    const int moveIn = dueIn - kDropLead - late;
+    const bool dueSoon = dueIn >= 0 && moveIn <= 0;
+    const bool dropClear = upThere && depth > 0 && clearAfter(late, Move{0, false, true, false, 0}, player.y + depth);
+    const bool climbClear =
+        onGround && ledge > 0 && inSight && clearAfter(late, Move{0, true, false, false, kJumpPress}, player.y - ledge);
+    if (dueIn >= 0 && !dueSoon && moveIn < busy) {
+      problem = Hold(held_, 1);
+    } else if (dueSoon && dropClear) {
+      if (trace_) Trace("drop");
+      problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
+      now = {};
+    } else if (climbClear && dueIn >= 0 && (dueSoon || (sinceVolley > kBurstGap && dueIn >= late + kClimbBefore))) {
+      if (trace_) Trace("climb");
+      problem = Press({kKeyJump}, kJumpPress);
+      now = {};
+    } else if (shooting) {
+      problem = Press(next, frames, next == fire ? aim : fire);
+      now = next;
+    } else {
+      // A walk of planned length: nothing is held on past it when the next
+      // move is judged, as the moves' courses take it.
+      problem = next.empty() ? Hold({}, 1) : Press(next, frames);
+      now = {};
+    }
+  }
+  play_.SetFrameHook({});
+  return problem;
 }
 
 }  // namespace veltrin::routes

@@ -129,6 +129,16 @@ class Route {
   // turned to the boss while nothing comes. The look ahead spans turns more
   // than a second away, so late reactions are planned for.
   Route& FightInPlace(Keys keys);
+  // The floor's boss fought from the one-way floor over the ground at the
+  // place, to the rhythm of its attacks: each comes when the boss has acted
+  // its attack interval since its last volley (it stands still while it
+  // flinches), and the player counts along from the volleys seen. As the
+  // next comes due the player drops through to the ground, so what is aimed
+  // at it as it falls passes over, and climbs back once the bullets allow,
+  // firing `keys` up there between; a bullet on course for the body is met
+  // as FightFrom meets it. Until a first volley is seen the player waits on
+  // the ground.
+  Route& FightToRhythm(Keys keys, Place place);
 
   // Stops on the nearest sign, opens it with Up and closes it with Confirm.
   Route& ReadSign();
@@ -178,6 +188,7 @@ class RoutePlayer {
   std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string FightFrom(const Keys& keys, int column, int frameLimit);
   std::string FightInPlace(const Keys& keys, int frameLimit);
+  std::string FightToRhythm(const Keys& keys, int column, int frameLimit);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done, int frameLimit);
   // Leans into the chest until it opens, Confirm answering its window once
   // it shows.

@@ -198,6 +198,25 @@ std::vector<int> BossLooks() {
   return looks;
 }
 
+bool FiredJustNow(const EnemyRecord& enemy) {
+  constexpr int kSparkKind = 7;  // the effect a bullet leaves where a cell stops it
+  const BulletStart muzzle = EnemyMuzzle(enemy);
+  const auto atMuzzle = [&](double x, double y) {
+    return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
+  };
+  for (const ShotRecord& b : enemyBullets) {
+    // One frame flown: the speed it flew with is the speed now less this frame's pull.
+    if (b.inUse != 0 && atMuzzle(b.x - (b.vx - b.ax), b.y - (b.vy - b.ay))) return true;
+  }
+  for (const EffectRecord& effect : effects) {
+    // Drawn once, in the frame it started.
+    if (effect.inUse != 0 && effect.kind == kSparkKind && effect.frame == 1 && atMuzzle(effect.x, effect.y)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 namespace {
 
 // Where the player's x will be `lead` frames on, at the speed it has now.

@@ -90,6 +90,10 @@ const EnemyRecord* Boss();
 // The sheet each live boss is drawn from, in record order: a boss entering a
 // phase shows its body from another sheet.
 std::vector<int> BossLooks();
+// True when `enemy` fired in the frame just played, as its shot's sound and
+// look tell: a bullet one frame out of its muzzle, or the spark of one that
+// broke there at once (a muzzle in stone).
+bool FiredJustNow(const EnemyRecord& enemy);
 
 // The looks below take a `lead`: the frames until an answer reaches the
 // game. They judge where the body and the bullets will be then, each going

@@ -66,10 +66,7 @@ Trial TrialOf(Looseness mode, int floorIndex) {
 
 // The floors a mode still loses on, and why.
 const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
-  constexpr Looseness kLate = Looseness::kLateReactions;
-  static const std::map<std::pair<std::string, Looseness>, const char*> known = {
-      {{"055", kLate}, "the Butterfly's streams reach the player in about 20 frames: a dodge 200 ms late is hit"},
-  };
+  static const std::map<std::pair<std::string, Looseness>, const char*> known;
   return known;
 }
 

@@ -266,8 +266,9 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()))
              .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60).Press(kShotChange, 6).Wait(10)
              .Then(WarpClimb()).TakeDoor()},
-        // The Butterfly: from the lowest branch, out of her bullets' way.
-        {"055", "056", FromTheSign().FightFrom(kLowShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
+        // The Butterfly: from the branch, dropping into the trench under it as
+        // her shots come due.
+        {"055", "056", FromTheSign().FightToRhythm(kShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
        // creature comes within a shot, then over the penguin to the chest.

@@ -7,7 +7,8 @@
 // charging enemy with shots before it reaches the player; a travelling
 // platform is ridden across whenever the player comes to it; a ledge
 // fight's late climbs must land; a late player acts as early as the
-// lateness asks; and a jump onto a narrow block is steered to rest on it.
+// lateness asks; a jump onto a narrow block is steered to rest on it; and
+// a boss's volleys are seen on the frames its attack clock fires them.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -184,6 +185,42 @@ TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
   ASSERT_TRUE(play.RunUntil([] { return player.airborne == 0 || player.dead != 0; }, 60));
   EXPECT_EQ(player.dead, 0);
   EXPECT_LT(player.y, ground - 2 * kCellSize) << "still on the ground or the first ledge";
+}
+
+// The Butterfly's hall: her volleys, counted by what they look like (new
+// bullets at her muzzle, or the sparks of plain ones broken in her pillar),
+// are those of her own attack clock, frame for frame: a fight to her rhythm
+// counts from them.
+TEST_F(CampaignAreaTest, TheButterflysVolleysAreSeenOnTheFramesHerClockFiresThem) {
+  veltrin::testing::AreaStart start = veltrin::testing::FindArea("forest").start;
+  start.floor = "055";
+  StartArea(start);
+  ScriptedPlay play;
+  ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+  const EnemyRecord* boss = veltrin::routes::Boss();
+  ASSERT_NE(boss, nullptr);
+  int fired = 0, seen = 0, previous = boss->attackTimer, mismatches = 0;
+  bool sparks = false;
+  play.SetFrameHook([&] {
+    // Her streams would end the watch: they fly through the player.
+    player.invulnerableFrames = 60;
+    const bool clockFired = boss->attackTimer == 0 && previous != 0;
+    const bool looked = veltrin::routes::FiredJustNow(*boss);
+    bool bullet = false;
+    for (const ShotRecord& b : enemyBullets) bullet = bullet || (b.inUse != 0 && b.life == kBulletLife - 1);
+    sparks = sparks || (looked && !bullet);
+    fired += clockFired ? 1 : 0;
+    seen += looked ? 1 : 0;
+    mismatches += clockFired != looked ? 1 : 0;
+    previous = boss->attackTimer;
+  });
+  play.Idle(900);
+  ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 1000));
+  play.SetFrameHook({});
+  EXPECT_GE(fired, 8) << "volleys of her clock in 900 frames";
+  EXPECT_EQ(seen, fired);
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_TRUE(sparks) << "no plain volley broke in the pillar";
 }
 
 TEST_F(RoutePlayerTest, StepToEndsInTheColumnFromCloseOnEitherSideWithLateReactions) {
