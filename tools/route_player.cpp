@@ -1138,6 +1138,7 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
     if (!problem.empty()) return problem;
   }
   return "";
+}
 
 std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLimit) {
   constexpr int kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20, kLongestStep = 30;
