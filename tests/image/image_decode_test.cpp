@@ -34,10 +34,12 @@ int OpenDescriptorCount() {
 class ImageDecodeTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ForgetRememberedDecodes();
     blocks_ = GetTrackedBlockCount();
     descriptors_ = OpenDescriptorCount();
   }
-  // What the memo of decoded files keeps is counted too: let go first.
+  // What the memo of decoded files keeps is counted too: each test starts
+  // with it empty and empties it before it counts.
   void TearDown() override {
     ForgetRememberedDecodes();
     EXPECT_EQ(GetTrackedBlockCount(), blocks_) << "a tracked block was left behind";
