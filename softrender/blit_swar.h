@@ -52,7 +52,7 @@ template <bool kSubtract, bool kFullTerm>
 int AddSubSpan32(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, int p);
 
 // Keyed rows from a plain 32-bit source without blend image or modulation,
-// four pixels at a time: a pixel equal to the key leaves the target as it is,
+// eight (AVX2) or four pixels at a time: a pixel equal to the key leaves the target as it is,
 // any other is copied (kMix false) or mixed as Lerp8Packed at weight p, bit
 // for bit. Returns how many of the n pixels it drew, a multiple of four; the
 // caller draws the rest.
