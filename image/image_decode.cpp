@@ -5,7 +5,6 @@
 // the file name.
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/file_access.h"
