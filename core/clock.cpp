@@ -112,6 +112,14 @@ int WaitMilliseconds(int milliseconds) {
   const std::uint64_t target = GetMicrosecondCount(0) + static_cast<std::uint64_t>(milliseconds) * 1000u;
   if (milliseconds * 1000LL > kBusyTailMicros) {
     bool pumping = PumpMessagesEntry() == 0;
+    // On virtual time a sleep of the whole rest ends the wait, the window
+    // pumped once at its end: the same wait as on real time, without a pump
+    // and a sleep for each millisecond of it.
+    if (pumping && plat::IsVirtualTime()) {
+      const std::uint64_t now = GetMicrosecondCount(0);
+      if (now < target) plat::Sleep(static_cast<std::uint32_t>((target - now + 999) / 1000));
+      pumping = PumpMessagesEntry() == 0;
+    }
     while (pumping && GetMicrosecondCount(0) + kBusyTailMicros < target) {
       plat::Sleep(1);
       pumping = PumpMessagesEntry() == 0;

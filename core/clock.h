@@ -23,7 +23,8 @@ std::uint64_t GetMicrosecondCount(int useTimeStampCounter);
 int GetLocalDateTime(DateTimeRecord* record);
 void FileTimeToDateRecord(const plat::FileTime* fileTime, DateTimeRecord* record);
 
-// Pumps messages while it sleeps (waits over 4 ms), busy-waits the last part.
+// Pumps messages while it sleeps (waits over 4 ms), busy-waits the last part;
+// on virtual time one sleep reaches the end and the window is pumped there.
 int WaitMilliseconds(int milliseconds);
 
 // Set by the library start from the performance counter's frequency.

@@ -297,7 +297,11 @@ void DropArchiveReference(int slot) {
   }
 }
 
-int OpenArchiveByName(int cachedSlot, const char* name, int loadWhole, int asynchronous) {
+namespace {
+
+// OpenArchiveByName with the name the table keeps apart from the spelling
+// the disk is asked for.
+int OpenArchiveSlot(int cachedSlot, const char* name, const char* diskName, int loadWhole, int asynchronous) {
   if (cachedSlot >= 0 && cachedSlot < kArchiveSlotCount && g_archives[cachedSlot] != nullptr &&
       std::strcmp(g_archives[cachedSlot]->name, name) == 0) {
     ++g_archives[cachedSlot]->referenceCount;
@@ -317,7 +321,7 @@ int OpenArchiveByName(int cachedSlot, const char* name, int loadWhole, int async
       return -1;
     }
   }
-  if (!FileExists(name)) return -1;
+  if (!FileExists(diskName)) return -1;
   auto* record = static_cast<ArchiveSlot*>(QZ_ALLOC_ZEROED(sizeof(ArchiveSlot)));
   const std::size_t nameBytes = std::strlen(name) + 1;
   char* copy = static_cast<char*>(QZ_ALLOC(nameBytes));
@@ -329,8 +333,8 @@ int OpenArchiveByName(int cachedSlot, const char* name, int loadWhole, int async
   }
   std::memcpy(copy, name, nameBytes);
   const char* key = g_useKeyString ? g_keyString : nullptr;
-  const int opened = loadWhole ? OpenArchiveFileToMemory(&record->reader, name, key, asynchronous)
-                               : OpenArchiveFileStreamed(&record->reader, name, key);
+  const int opened = loadWhole ? OpenArchiveFileToMemory(&record->reader, diskName, key, asynchronous)
+                               : OpenArchiveFileStreamed(&record->reader, diskName, key);
   if (opened != 0) {
     QZ_FREE(record);
     QZ_FREE(copy);
@@ -343,18 +347,30 @@ int OpenArchiveByName(int cachedSlot, const char* name, int loadWhole, int async
   return slot;
 }
 
+}  // namespace
+
+int OpenArchiveByName(int cachedSlot, const char* name, int loadWhole, int asynchronous) {
+  return OpenArchiveSlot(cachedSlot, name, name, loadWhole, asynchronous);
+}
+
 int ResolveArchivePath(const char* path, int* slot, std::string* archiveName, std::string* memberPath) {
   if (path == nullptr) return -1;
   std::string full(std::strlen(path) + 4096, '\0');
   if (MakeFullPath(path, full.data(), full.size()) != 0) return -1;
   full.resize(std::strlen(full.c_str()));
+  // The table matches archive names in capitals; the disk is asked in the
+  // caller's spelling, so that every folder on the way that exists as spelled
+  // is found without a search of its parent's listing (capitals would match
+  // no folder of a case-sensitive disk exactly).
+  const std::string spelled = full;
   UpperCaseMultiByte(full.data());
 
   const std::size_t cached = g_cachedPrefix.size();
   if (cached > 0 && full.size() > cached + 1 && full.compare(0, cached, g_cachedPrefix) == 0 &&
       IsSeparator(full[cached])) {
     const std::string name = ArchiveNameOf(g_cachedPrefix);
-    const int found = OpenArchiveByName(g_cachedSlot, name.c_str(), 0, 0);
+    const int found =
+        OpenArchiveSlot(g_cachedSlot, name.c_str(), ArchiveNameOf(spelled.substr(0, cached)).c_str(), 0, 0);
     if (found >= 0) {
       *slot = found;
       *archiveName = name;
@@ -369,7 +385,7 @@ int ResolveArchivePath(const char* path, int* slot, std::string* archiveName, st
     // Every candidate is asked of the disk each time (the file stand-in keeps
     // its directory listings fresh), so an archive made during a run is found.
     const std::string name = ArchiveNameOf(prefix);
-    const int found = OpenArchiveByName(-1, name.c_str(), 0, 0);
+    const int found = OpenArchiveSlot(-1, name.c_str(), ArchiveNameOf(spelled.substr(0, separator)).c_str(), 0, 0);
     if (found >= 0) {
       g_cachedPrefix = prefix;
       g_cachedSlot = found;

@@ -31,6 +31,7 @@
 #include "graphics/screen_mode_change.h"
 #include "graphics/screen_settings.h"
 #include "graphics/soft_image.h"
+#include "image/decoded_file_memo.h"
 #include "input/char_input.h"
 #include "input/input_devices.h"
 #include "movie/movie_services.h"
@@ -189,6 +190,7 @@ void RunEnd() {
   }
   if (gStartDirectory[0] != '\0') FileAccessSetDir(gStartDirectory);
   ReleaseUnusedArchives();
+  ForgetRememberedDecodes();
   DumpTrackedAllocs();
   for (ModuleIndex index : {kDwm, kUser32, kWs2, kImm, kWinmm, kOle32, kComctl}) FreeOptionalModule(gModules[index]);
 }

@@ -4,9 +4,9 @@
 // at exit; one left by a process that died, as libFuzzer's timeout and crash
 // exits leave it, is removed by the next start). Every frame wait moves the
 // clock one frame on, fades and window zooms cut straight to their end (the
-// pauses on a still picture skipped), and a blocking loop is ended (as by a
-// quit) once an input has run kFrameLimit frames, so no input can hang the
-// target.
+// pauses on a still picture are waits on the virtual clock like any other),
+// and a blocking loop is ended (as by a quit) once an input has run
+// kFrameLimit frames, so no input can hang the target.
 #pragma once
 
 #include <signal.h>

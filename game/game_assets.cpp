@@ -65,6 +65,8 @@ const ImageEntry kImages[] = {
     {"\\data_en\\st_map_icon.png", 4, 4, 1, 30, 28, sheets.mapIcon},
     {"\\data_en\\bg_floorback_blue.png", 0, 0, 0, 0, 0, &images.floorBanner},
     {"\\data_en\\st_gameover.png", 0, 0, 0, 0, 0, &images.gameOver},
+    {"\\data_en\\st_shop_window02.png", 0, 0, 0, 0, 0, &images.shopBacks},
+    {"\\data_en\\st_shop_window01.png", 0, 0, 0, 0, 0, &images.shopFrames},
     {"\\data_en\\ef_shot1.bmp", 12, 6, 2, 64, 64, sheets.shotFlash1},
     {"\\data_en\\ef_shot2.bmp", 12, 6, 2, 64, 64, sheets.shotFlash2},
     {"\\data_en\\ef_shot3.bmp", 12, 6, 2, 64, 64, sheets.shotFlash3},

@@ -62,6 +62,8 @@ struct SingleImages {
   int cursor1;       // st_cursor1.png
   int floorBanner;   // bg_floorback_blue.png
   int gameOver;      // st_gameover.png
+  int shopBacks;     // st_shop_window02.png
+  int shopFrames;    // st_shop_window01.png
 };
 
 // The sound effects in load order; other code names an effect by its file.

@@ -33,9 +33,7 @@ void SetAnimationsCutToTheirEndForTest(bool cut) { animationsCut = cut; }
 
 bool AnimationsCutToTheirEnd() { return animationsCut; }
 
-void HoldPicture(int milliseconds) {
-  if (!animationsCut) qz::WaitMilliseconds(milliseconds);
-}
+void HoldPicture(int milliseconds) { qz::WaitMilliseconds(milliseconds); }
 
 int CheckQuitRequest() {
   if (qz::TestKeyDown(kEscapeKey) == 1) {

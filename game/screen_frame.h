@@ -20,12 +20,13 @@ std::int32_t WaitFrame();
 // sequences included, so scripted input can change from frame to frame.
 void SetFrameWaitHookForTest(void (*hook)());
 // Harness switch: the blocking animations (fades, message window zooms) show
-// only their last frame, or none when the screen after them is drawn anyway,
-// and the pauses on a still picture (HoldPicture) are skipped.
+// only their last frame, or none when the screen after them is drawn anyway.
+// Their cost is the frames they draw, not their waits.
 void SetAnimationsCutToTheirEndForTest(bool cut);
 bool AnimationsCutToTheirEnd();
 // A pause on the picture shown (a floor's banner, a chest opening, a death):
-// the wait, or none when the animations are cut to their end.
+// the library's wait, which pumps the window and ends on the clock, virtual
+// time included, so tests and harnesses need no way around it.
 void HoldPicture(int milliseconds);
 // Escape sends a scene to the title and quits from the title; then pumps the
 // window. 1 (with the quit flag set) when the window is closing, else 0.

@@ -37,6 +37,10 @@ namespace {
 constexpr std::uint32_t kPadDown = 0x1;
 constexpr std::uint32_t kPadUp = 0x8;
 
+// The window's pictures stand at (16, 48).
+constexpr int kWindowX = 16;
+constexpr int kWindowY = 48;
+
 // The list: rows 54 pixels apart, the cursor at x 380.
 constexpr int kExitRow = 3;
 constexpr int kFirstRowY = 141;
@@ -144,10 +148,12 @@ void DrawSecondPicture(const GameString& name) {
 void ComposeShopPicture(const ShopFile& file) {
   DrawPictureFile(0, 0, "\\data_en\\" + std::string(file.background.c_str()), 0);
   DrawSecondPicture(file.picture);
+  // The window is the same in every shop: its pictures are loaded with the
+  // other sprites, not read and converted again at each shop's entry.
   qz::SetBlendModeAndParam(1, 216);
-  DrawPictureFile(16, 48, "\\data_en\\st_shop_window02.png", 1);
+  qz::BlitGraph(kWindowX, kWindowY, images.shopBacks, 1);
   qz::SetBlendModeAndParam(0, 0);
-  DrawPictureFile(16, 48, "\\data_en\\st_shop_window01.png", 1);
+  qz::BlitGraph(kWindowX, kWindowY, images.shopFrames, 1);
   DrawColorText(32, 61, file.heading, kTextWhite);
   CaptureScreen(pictureScreen);
 }

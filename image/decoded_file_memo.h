@@ -1,6 +1,7 @@
 // The last few image files decoded, kept with their bytes: a file read again
 // with the same bytes is copied from here instead of being decoded again (a
 // game loads the same sprite sheets and backgrounds on every floor it enters).
+// What it keeps is in the tracked allocator, counted with the library's memory.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,10 @@ bool CopyRememberedDecode(const std::string& name, const std::vector<std::uint8_
                           BaseImage* image);
 // Keeps a copy of `image`, decoded from `bytes` read under `name`; the oldest
 // entry makes room. Images of block (DXT) data or with mip levels are not kept.
-void RememberDecode(const std::string& name, std::vector<std::uint8_t> bytes, int mirror, const BaseImage& image);
+void RememberDecode(const std::string& name, const std::vector<std::uint8_t>& bytes, int mirror,
+                    const BaseImage& image);
+// Frees every entry: the library end calls it before it lists the blocks
+// still live, so that only blocks left behind by their owners are listed.
+void ForgetRememberedDecodes();
 
 }  // namespace qz

@@ -5,7 +5,6 @@
 // the file name.
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/file_access.h"
@@ -119,7 +118,7 @@ int DecodeImageSourceToBaseImage(const char* fileName, const void* block, std::s
   FileAccessClose(file);
   if (CopyRememberedDecode(fileName, bytes, mirror, image)) return 0;
   if (DecodeMemoryBlock(bytes.data(), bytes.size(), mirror, image) != 0) return -1;
-  RememberDecode(fileName, std::move(bytes), mirror, *image);
+  RememberDecode(fileName, bytes, mirror, *image);
   return 0;
 }
 

@@ -40,6 +40,10 @@ BOOL FileTimeToSystemTime(const FileTime* fileTime, SystemTime* systemTime);
 // Seconds and nanoseconds since 1970 (UTC) to a file time.
 FileTime UnixTimeToFileTime(std::int64_t seconds, std::int64_t nanoseconds);
 
+// Whether the clock is virtual. Nothing then moves it while a thread sleeps,
+// so a wait can reach its end in one sleep.
+bool IsVirtualTime();
+
 // Test hooks.
 void UseVirtualTime(bool enabled);
 void AdvanceVirtualTime(std::uint64_t nanoseconds);

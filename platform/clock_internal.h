@@ -4,9 +4,10 @@
 
 #include <cstdint>
 
+#include "platform/clock.h"
+
 namespace plat {
 
-bool IsVirtualTime();
 // Time since start without moving virtual time on.
 std::uint64_t PeekElapsedNanos();
 // Moves virtual time on to `elapsedNanos` unless it is there already.

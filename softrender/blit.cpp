@@ -36,6 +36,12 @@ struct PixelLoop {
       (std::is_same_v<Blend, pixel::BlendAdd> || std::is_same_v<Blend, pixel::BlendAddFull> ||
        std::is_same_v<Blend, pixel::BlendSub> || std::is_same_v<Blend, pixel::BlendSubFull>) &&
       std::is_same_v<Src, pixel::Src32> && !O::kBlendImage && !O::kModulate && !O::kTrans;
+  // Colour-keyed copies and constant-alpha mixes of a plain 32-bit source
+  // go four pixels at a time.
+  static constexpr bool kKeyed32 =
+      (std::is_same_v<Blend, FastCopy32> || std::is_same_v<Blend, FastAlpha32>) &&
+      std::is_same_v<Src, pixel::Src32> && O::kTrans && !O::kBlendImage && !O::kModulate &&
+      O::kPath == pixel::Path::kPixel;
   static constexpr bool kSubtract = std::is_same_v<Blend, pixel::BlendSub> || std::is_same_v<Blend, pixel::BlendSubFull>;
   static constexpr bool kFullTerm =
       std::is_same_v<Blend, pixel::BlendAddFull> || std::is_same_v<Blend, pixel::BlendSubFull>;
@@ -85,6 +91,11 @@ struct PixelLoop {
         std::int32_t x = 0;
         if constexpr (kAddSub) {
           x = AddSubSpan32<kSubtract, kFullTerm>(dp, sp, job.w, job.setup.p);
+          dp += x * kDstBytes;
+          sp += x * Src::kBytes;
+        }
+        if constexpr (kKeyed32) {
+          x = KeyedSpan32<std::is_same_v<Blend, FastAlpha32>>(dp, sp, job.w, job.setup.key, job.setup.p);
           dp += x * kDstBytes;
           sp += x * Src::kBytes;
         }

@@ -51,6 +51,14 @@ void Lerp8Span(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int
 template <bool kSubtract, bool kFullTerm>
 int AddSubSpan32(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, int p);
 
+// Keyed rows from a plain 32-bit source without blend image or modulation,
+// eight (AVX2) or four pixels at a time: a pixel equal to the key leaves the target as it is,
+// any other is copied (kMix false) or mixed as Lerp8Packed at weight p, bit
+// for bit. Returns how many of the n pixels it drew, a multiple of four; the
+// caller draws the rest.
+template <bool kMix>
+int KeyedSpan32(std::uint8_t* __restrict d, const std::uint8_t* __restrict s, int n, std::uint32_t key, int p);
+
 // Copies n 4-byte pixels. Runs are short, so an inline copy beats a call:
 // the last four pixels are stored overlapping rather than by a tail loop, and
 // the empty asm hides the index so GCC does not turn the loop into memmove.

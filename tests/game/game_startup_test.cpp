@@ -74,7 +74,7 @@ TEST_F(GameStartupTest, LoadsEverythingShowsTheTitleAndConfirmEntersTheFirstFloo
   EXPECT_TRUE(missingGameFiles.empty()) << missingGameFiles.front();
   const std::vector<int> sheetHandles = HandlesOf(sheets);
   EXPECT_EQ(ValidGraphs(sheetHandles), static_cast<int>(sheetHandles.size()));
-  EXPECT_EQ(ValidGraphs(HandlesOf(images)), 9);
+  EXPECT_EQ(ValidGraphs(HandlesOf(images)), 11);
   EXPECT_EQ(ValidGraphs(HandlesOf(trapSheets)), 57);
   EXPECT_EQ(ValidGraphs({oldScreen, newScreen, thirdScreen, pictureScreen, candleMask}), 5);
   for (int effect : soundEffects) EXPECT_NE(effect, -1);

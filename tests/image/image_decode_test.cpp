@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/memory.h"
+#include "image/decoded_file_memo.h"
 #include "image/image_decode.h"
 #include "image/image_decoder_table.h"
 #include "image/png_jpeg_writer.h"
@@ -33,10 +34,14 @@ int OpenDescriptorCount() {
 class ImageDecodeTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ForgetRememberedDecodes();
     blocks_ = GetTrackedBlockCount();
     descriptors_ = OpenDescriptorCount();
   }
+  // What the memo of decoded files keeps is counted too: each test starts
+  // with it empty and empties it before it counts.
   void TearDown() override {
+    ForgetRememberedDecodes();
     EXPECT_EQ(GetTrackedBlockCount(), blocks_) << "a tracked block was left behind";
     EXPECT_EQ(OpenDescriptorCount(), descriptors_) << "a file was left open";
   }
@@ -182,6 +187,30 @@ TEST_F(ImageDecodeTest, FilesReadAgainGiveTheirCurrentPictureAsOwnCopies) {
   EXPECT_EQ(rewritten.format.bytesPerPixel, 1);
   EXPECT_EQ(rewritten.pixels[0], 90);
   for (BaseImage* image : {&first, &second, &mirrored, &third, &rewritten}) FreeBaseImagePixels(image);
+}
+
+// The memo's copies of a decoded file are library memory: the counts show
+// them after the caller freed its own copy, and forgetting them gives them back.
+TEST_F(ImageDecodeTest, RememberedFilesAreCountedWithTheLibrarysMemory) {
+  ForgetRememberedDecodes();
+  const std::int64_t bytesBefore = GetTrackedByteTotal();
+  const int blocksBefore = GetTrackedBlockCount();
+  testing::ScratchFolder folder;
+  const std::string file = AsString(RgbPng(64, 32));
+  folder.Write("counted.png", file);
+  const std::string name = folder.Library("counted.png");
+  for (int read = 0; read < 2; ++read) {
+    BaseImage image;
+    ASSERT_EQ(DecodeImageSourceToBaseImage(name.c_str(), nullptr, 0, 0, 0, &image), 0);
+    const std::int64_t pixelBytes = std::int64_t{image.pitch} * image.height;
+    FreeBaseImagePixels(&image);
+    EXPECT_GE(GetTrackedByteTotal() - bytesBefore, pixelBytes + static_cast<std::int64_t>(file.size()))
+        << "read " << read;
+    EXPECT_EQ(GetTrackedBlockCount(), blocksBefore + 2) << "read " << read;
+  }
+  ForgetRememberedDecodes();
+  EXPECT_EQ(GetTrackedByteTotal(), bytesBefore);
+  EXPECT_EQ(GetTrackedBlockCount(), blocksBefore);
 }
 
 TEST_F(ImageDecodeTest, MirrorSwapsPixelsOfEveryWidth) {

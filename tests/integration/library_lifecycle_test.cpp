@@ -23,9 +23,11 @@
 #include "graphics/draw_target.h"
 #include "graphics/screen_settings.h"
 #include "graphics/soft_image.h"
+#include "image/image_decode.h"
 #include "platform/clock.h"
 #include "platform/module.h"
 #include "platform/window.h"
+#include "support/scratch_folder.h"
 #include "support/scratch_log.h"
 
 namespace {
@@ -116,6 +118,25 @@ TEST_F(LibraryLifecycle, RunsFramesEndsAndStartsAgain) {
   EXPECT_FALSE(WindowGone());
   EXPECT_EQ(qz::PumpMessagesEntry(), 0);
   EXPECT_EQ(qz::EndLibraryEntry(), 0);
+}
+
+// The end's dump of live blocks lists what was left behind: the memo of
+// decoded files is emptied before it, so a run that freed its pictures ends
+// with none of the memo's blocks listed.
+TEST_F(LibraryLifecycle, EndListsNoBlockOfTheDecodedFileMemo) {
+  qz::testing::ScratchFolder folder;
+  // A 4 by 4 uncompressed 24-bit TGA, rows from the top.
+  std::string tga{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0x20};
+  tga.append(4 * 4 * 3, '\x5a');
+  folder.Write("picture.tga", tga);
+  ASSERT_EQ(qz::InitLibraryEntry(), 0);
+  qz::BaseImage image;
+  ASSERT_EQ(qz::DecodeImageSourceToBaseImage(folder.Library("picture.tga").c_str(), nullptr, 0, 0, 0, &image), 0);
+  qz::FreeBaseImagePixels(&image);
+  EXPECT_EQ(qz::EndLibraryEntry(), 0);
+  EXPECT_TRUE(log_.Contains("Alloc memory dump"));
+  // The dump names a block by the end of its source file's path.
+  EXPECT_FALSE(log_.Contains("file_memo.cpp"));
 }
 
 // An end whose pump stops at once (the end was already requested) destroys
