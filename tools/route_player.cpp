@@ -1138,6 +1138,7 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
     if (!problem.empty()) return problem;
   }
   return "";
+}
 
 std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLimit) {
   constexpr int kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20, kLongestStep = 30;
@@ -1267,7 +1268,7 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
       frames = kMinimumPress;
     } else if (way != 0) {
       frames = kMinimumPress;
-      while (frames < kLongestStep && std::fabs(WalkThenSlide(way, frames)) < std::abs(goal - player.x) - 8) ++frames;
+      while (frames < kLongestStep && std::fabs(TravelToRest(way, frames)) < std::abs(goal - player.x) - 8) ++frames;
       if (clearAfter(late, Move{way, false, false, false, frames}, player.y)) next = {way > 0 ? kKeyRight : kKeyLeft};
     }
     // The move between the floors, a straight drop or climb, reaches the
