@@ -1159,18 +1159,20 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
   if (boss == nullptr) return "";
   const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late, horizon = 40 + late;
   // The boss's frames of acting since its last volley, as the player counts
-  // them; -1 until a volley is seen.
+  // them from what is seen or heard; -1 until a volley is. A flinch out of
+  // sight is not known, and a volley unnoticed leaves the count running past
+  // the attack it missed: the beat is lost until the next volley noticed.
   const int interval = boss->baseInterval;
-  int sinceVolley = -1, lastVolley = 0, flinching = boss->hurtTimer;
+  int sinceVolley = -1, lastVolley = 0, flinching = OnScreen(*boss) ? boss->hurtTimer : 0;
   play_.SetFrameHook([&] {
     if (boss->life <= 0) return;
     // Two volleys are never one frame apart: a volley's sparks last a frame more.
-    if (FiredJustNow(*boss) && (sinceVolley < 0 || play_.frames() - lastVolley > 1)) {
+    if (VolleyPerceived(*boss) && (sinceVolley < 0 || play_.frames() - lastVolley > 1)) {
       sinceVolley = 0, lastVolley = play_.frames();
     } else if (sinceVolley >= 0 && flinching < 1) {
       ++sinceVolley;
     }
-    flinching = boss->hurtTimer;
+    flinching = OnScreen(*boss) ? boss->hurtTimer : 0;
   });
   const int goal = StandingX(column);
   const int start = play_.frames();
@@ -1285,6 +1287,13 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
       problem = Hold(held_, 1);
     } else if (dueSoon && dropClear) {
       if (trace_) Trace("drop");
+      problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
+      now = {};
+    } else if (upThere && (sinceVolley > interval + late || (!inSight && dueIn < late + kClimbBefore)) &&
+               dropClear) {
+      // Her beat lost, or about to be (a volley fired out of sight is not
+      // noticed): the trench until one is noticed again.
+      if (trace_) Trace("drop, beat lost");
       problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
       now = {};
     } else if (climbClear && dueIn >= 0 && (dueSoon || (sinceVolley > kBurstGap && dueIn >= late + kClimbBefore))) {

@@ -46,6 +46,12 @@ bool InSight(const ShotRecord& b) {
          b.y < cameraY + kScreenHeight;
 }
 
+// True when `b` left `muzzle` in the frame just played: the speed it flew
+// with is the speed now less this frame's pull.
+bool OneFrameOut(const ShotRecord& b, const BulletStart& muzzle) {
+  return std::fabs(b.x - (b.vx - b.ax) - muzzle.x) < 0.5 && std::fabs(b.y - (b.vy - b.ay) - muzzle.y) < 0.5;
+}
+
 }  // namespace
 
 int ColumnOf(const Place& place) {
@@ -205,8 +211,7 @@ bool FiredJustNow(const EnemyRecord& enemy) {
     return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
   };
   for (const ShotRecord& b : enemyBullets) {
-    // One frame flown: the speed it flew with is the speed now less this frame's pull.
-    if (b.inUse != 0 && atMuzzle(b.x - (b.vx - b.ax), b.y - (b.vy - b.ay))) return true;
+    if (b.inUse != 0 && OneFrameOut(b, muzzle)) return true;
   }
   for (const EffectRecord& effect : effects) {
     // Drawn once, in the frame it started.
@@ -215,6 +220,27 @@ bool FiredJustNow(const EnemyRecord& enemy) {
     }
   }
   return false;
+}
+
+bool VolleyPerceived(const EnemyRecord& enemy) {
+  if (!FiredJustNow(enemy)) return false;
+  const BulletStart muzzle = EnemyMuzzle(enemy);
+  // The game plays an enemy's shot only from a muzzle this near the player.
+  const bool heard = muzzle.x > player.x - 320 && muzzle.x < player.x + 384 && muzzle.y > player.y - 240 &&
+                     muzzle.y < player.y + 304;
+  // Sparks show where the muzzle is.
+  const bool muzzleSeen = muzzle.x >= cameraX && muzzle.x < cameraX + kScreenWidth && muzzle.y >= cameraY &&
+                          muzzle.y < cameraY + kScreenHeight;
+  if (heard || muzzleSeen) return true;
+  for (const ShotRecord& b : enemyBullets) {
+    if (b.inUse != 0 && OneFrameOut(b, muzzle) && InSight(b)) return true;
+  }
+  return false;
+}
+
+bool OnScreen(const EnemyRecord& enemy) {
+  return enemy.x + enemy.width > cameraX && enemy.x < cameraX + kScreenWidth && enemy.y + enemy.height > cameraY &&
+         enemy.y < cameraY + kScreenHeight;
 }
 
 namespace {

@@ -90,10 +90,17 @@ const EnemyRecord* Boss();
 // The sheet each live boss is drawn from, in record order: a boss entering a
 // phase shows its body from another sheet.
 std::vector<int> BossLooks();
-// True when `enemy` fired in the frame just played, as its shot's sound and
-// look tell: a bullet one frame out of its muzzle, or the spark of one that
-// broke there at once (a muzzle in stone).
+// True when `enemy` fired in the frame just played, on the screen or not: a
+// bullet one frame out of its muzzle, or the spark of one that broke there at
+// once (a muzzle in stone).
 bool FiredJustNow(const EnemyRecord& enemy);
+// True when a person notices such a volley: its bullets one frame out, or
+// its muzzle (where the sparks of those that break at once show), on the
+// screen; or, out of sight, its shot heard: the game plays that sound only
+// for a muzzle near the player.
+bool VolleyPerceived(const EnemyRecord& enemy);
+// True while part of `enemy`'s body shows on the screen, and its flinch with it.
+bool OnScreen(const EnemyRecord& enemy);
 
 // The looks below take a `lead`: the frames until an answer reaches the
 // game. They judge where the body and the bullets will be then, each going

@@ -19,6 +19,7 @@
 
 #include "game/enemies.h"
 #include "game/enemy_bullets.h"
+#include "game/floor_play.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
 #include "game/pools.h"
@@ -187,40 +188,53 @@ TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
   EXPECT_LT(player.y, ground - 2 * kCellSize) << "still on the ground or the first ledge";
 }
 
-// The Butterfly's hall: her volleys, counted by what they look like (new
+// The Butterfly's hall: her volleys, told by what they look like (new
 // bullets at her muzzle, or the sparks of plain ones broken in her pillar),
-// are those of her own attack clock, frame for frame: a fight to her rhythm
-// counts from them.
-TEST_F(CampaignAreaTest, TheButterflysVolleysAreSeenOnTheFramesHerClockFiresThem) {
+// are those of her own attack clock, frame for frame; a person notices those
+// with her muzzle or their bullets on the screen, or her shot heard, and
+// misses those she fires from high above, where a fight to her rhythm loses
+// her beat.
+TEST_F(CampaignAreaTest, TheButterflysVolleysAreSeenOnTheFramesHerClockFiresThemUnlessFiredFromOutOfSight) {
   veltrin::testing::AreaStart start = veltrin::testing::FindArea("forest").start;
   start.floor = "055";
   StartArea(start);
   ScriptedPlay play;
   ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+  // Under her branch, where she comes into sight as she sinks.
+  player.x = 18 * kCellSize, player.posX = player.x;
   const EnemyRecord* boss = veltrin::routes::Boss();
   ASSERT_NE(boss, nullptr);
-  int fired = 0, seen = 0, previous = boss->attackTimer, mismatches = 0;
+  int fired = 0, told = 0, noticed = 0, previous = boss->attackTimer, mismatches = 0, missedInSight = 0;
   bool sparks = false;
   play.SetFrameHook([&] {
     // Her streams would end the watch: they fly through the player.
     player.invulnerableFrames = 60;
     const bool clockFired = boss->attackTimer == 0 && previous != 0;
     const bool looked = veltrin::routes::FiredJustNow(*boss);
+    const bool perceived = veltrin::routes::VolleyPerceived(*boss);
     bool bullet = false;
     for (const ShotRecord& b : enemyBullets) bullet = bullet || (b.inUse != 0 && b.life == kBulletLife - 1);
     sparks = sparks || (looked && !bullet);
     fired += clockFired ? 1 : 0;
-    seen += looked ? 1 : 0;
-    mismatches += clockFired != looked ? 1 : 0;
+    told += looked ? 1 : 0;
+    noticed += perceived ? 1 : 0;
+    mismatches += clockFired != looked || (perceived && !looked) ? 1 : 0;
+    const BulletStart muzzle = EnemyMuzzle(*boss);
+    const bool muzzleInSight =
+        muzzle.x >= cameraX && muzzle.x < cameraX + 640 && muzzle.y >= cameraY && muzzle.y < cameraY + 480;
+    missedInSight += looked && !perceived && muzzleInSight ? 1 : 0;
     previous = boss->attackTimer;
   });
   play.Idle(900);
   ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 1000));
   play.SetFrameHook({});
   EXPECT_GE(fired, 8) << "volleys of her clock in 900 frames";
-  EXPECT_EQ(seen, fired);
+  EXPECT_EQ(told, fired);
   EXPECT_EQ(mismatches, 0);
   EXPECT_TRUE(sparks) << "no plain volley broke in the pillar";
+  EXPECT_GT(noticed, 0);
+  EXPECT_LT(noticed, fired) << "none fired from high above";
+  EXPECT_EQ(missedInSight, 0);
 }
 
 TEST_F(RoutePlayerTest, StepToEndsInTheColumnFromCloseOnEitherSideWithLateReactions) {
