@@ -47,9 +47,6 @@ constexpr BulletLook kBulletLooks[] = {
     {0, 7, 0.08, 2},  {0, 7, 0.08, 3},  {6, 7, 0.08, 0},  {9, -1, 0, 0},    {9, 7, 0, 0},
 };
 
-bool InPlayerView(double x, double y) {
-  return x > player.x - 320 && x < player.x + 384 && y > player.y - 240 && y < player.y + 304;
-}
 double AngleToPlayer(double fromX, double fromY) {
   return std::atan2(player.y + 32 - fromY, player.x + 32 - fromX);
 }
@@ -225,6 +222,10 @@ void RunBossCountdownStep() {
 }
 
 }  // namespace
+
+bool InPlayerView(double x, double y) {
+  return x > player.x - 320 && x < player.x + 384 && y > player.y - 240 && y < player.y + 304;
+}
 
 BulletStart EnemyMuzzle(const EnemyRecord& e) {
   int mx;

@@ -36,6 +36,9 @@ struct BulletStart {
   int x, y;
 };
 BulletStart EnemyMuzzle(const EnemyRecord& e);
+// Whether (x, y) is near enough the player that an enemy's shot or a block
+// made there is heard.
+bool InPlayerView(double x, double y);
 // Whether bullets of kind 0..19 fly through cells.
 bool BulletKindPassesCells(int kind);
 // Frees, draws and moves every live enemy bullet.

@@ -969,6 +969,14 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
   return "";
 }
 
+std::string RoutePlayer::ShootByTurns(const Keys& fire, const Keys& aim, Keys& now) {
+  // Shot pressed and let go by turns; the rhythm is planned, so only its
+  // first press comes late.
+  const Keys next = now == fire ? aim : fire;
+  now = next;
+  return Press(next, kMinimumPress, next == fire ? aim : fire);
+}
+
 std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit) {
   constexpr int kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20;
   // The player knows how late its decisions reach the game and looks as much
@@ -1034,11 +1042,7 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
       problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
       now = {};
     } else {
-      // Shot pressed and let go by turns, the bullets looked at in between;
-      // the rhythm is planned, so only its first press comes late.
-      const Keys next = now == fire ? aim : fire;
-      problem = Press(next, kMinimumPress, next == fire ? aim : fire);
-      now = next;
+      problem = ShootByTurns(fire, aim, now);
     }
     if (!problem.empty()) return problem;
   }
@@ -1129,11 +1133,7 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
       if (problem.empty()) problem = Press(dodge, move.press);
       now = {};
     } else {
-      // Shot pressed and let go by turns; the rhythm is planned, so only
-      // its first press comes late.
-      const Keys next = now == fire ? aim : fire;
-      problem = Press(next, kMinimumPress, next == fire ? aim : fire);
-      now = next;
+      problem = ShootByTurns(fire, aim, now);
     }
     if (!problem.empty()) return problem;
   }

@@ -187,6 +187,9 @@ class RoutePlayer {
   std::string FightBoss(const Keys& keys, bool untilNewLook, int frameLimit);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string FightFrom(const Keys& keys, int column, int frameLimit);
+  // One press of the shot's rhythm: `fire` and `aim` by turns, `now` the
+  // keys the last press held.
+  std::string ShootByTurns(const Keys& fire, const Keys& aim, Keys& now);
   std::string FightInPlace(const Keys& keys, int frameLimit);
   std::string FightToRhythm(const Keys& keys, int column, int frameLimit);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done, int frameLimit);

@@ -117,6 +117,17 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int land
   return course;
 }
 
+namespace {
+
+// Whether bullet `b`, its middle at (hx, hy), meets the body within
+// `margin`; in a wall it bursts there, its blast reaching out.
+bool MeetsBody(const ShotRecord& b, int hx, int hy, bool wall, const Box& body, int margin) {
+  const int reach = (wall ? (b.blastSize > 0 ? EnemyBlastReach(b.blastSize) : -kBulletSize) : 0) + margin;
+  return hx + reach >= body.left && hx - reach <= body.right && hy + reach >= body.top && hy - reach <= body.bottom;
+}
+
+}  // namespace
+
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin) {
   int first = horizon;
   for (const ShotRecord& b : enemyBullets) {
@@ -127,8 +138,7 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
       const Box body = BodyBox(at.x, at.y, at.crouched);
       const int hx = static_cast<int>(bx) + kBulletSize / 2, hy = static_cast<int>(by) + kBulletSize / 2;
       const bool wall = !PassesCells(b) && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom;
-      const int reach = (wall ? (b.blastSize > 0 ? EnemyBlastReach(b.blastSize) : -kBulletSize) : 0) + margin;
-      if (hx + reach >= body.left && hx - reach <= body.right && hy + reach >= body.top && hy - reach <= body.bottom) {
+      if (MeetsBody(b, hx, hy, wall, body, margin)) {
         first = t;
         break;
       }
@@ -164,8 +174,7 @@ int FirstForeseenHit(const std::vector<BodyPlace>& course, int horizon, int marg
       const Box body = BodyBox(at.x, at.y, at.crouched);
       const int hx = static_cast<int>(b.x) + kBulletSize / 2, hy = static_cast<int>(b.y) + kBulletSize / 2;
       const bool wall = !PassesCells(b) && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom;
-      const int reach = (wall ? (b.blastSize > 0 ? EnemyBlastReach(b.blastSize) : -kBulletSize) : 0) + margin;
-      if (hx + reach >= body.left && hx - reach <= body.right && hy + reach >= body.top && hy - reach <= body.bottom) {
+      if (MeetsBody(b, hx, hy, wall, body, margin)) {
         first = t;
         break;
       }
@@ -225,9 +234,8 @@ bool FiredJustNow(const EnemyRecord& enemy) {
 bool VolleyPerceived(const EnemyRecord& enemy) {
   if (!FiredJustNow(enemy)) return false;
   const BulletStart muzzle = EnemyMuzzle(enemy);
-  // The game plays an enemy's shot only from a muzzle this near the player.
-  const bool heard = muzzle.x > player.x - 320 && muzzle.x < player.x + 384 && muzzle.y > player.y - 240 &&
-                     muzzle.y < player.y + 304;
+  // The game plays an enemy's shot only from a muzzle near the player.
+  const bool heard = InPlayerView(muzzle.x, muzzle.y);
   // Sparks show where the muzzle is.
   const bool muzzleSeen = muzzle.x >= cameraX && muzzle.x < cameraX + kScreenWidth && muzzle.y >= cameraY &&
                           muzzle.y < cameraY + kScreenHeight;
