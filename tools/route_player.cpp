@@ -116,24 +116,15 @@ double TravelToRest(int way, int frames, int held = 0, int late = 0) {
   return travel + std::copysign(SlideOf(v), v);
 }
 
-// Frames until the airborne body comes down on ground (0 on the ground), on
-// the game's fall; a jump pressed before then is lost.
-int FramesToLand() {
-  constexpr int kLongest = 90;
-  const int x = player.x + kSpriteSize / 2;
-  double y = player.posY, vy = player.velocityY;
-  for (int frame = 0; player.airborne != 0 && frame < kLongest; ++frame) {
-    y += vy;
-    if (vy > 0.0 && ReadAttributeAtPixel(x, static_cast<int>(y) + kSpriteSize) >= kAttrOneWay) return frame + 1;
-    vy = std::min(vy + kGravity, kFallCap);
-  }
-  return player.airborne != 0 ? kLongest : 0;
-}
-
-// The player's y where the body stands once down: where an airborne one
-// lands on the game's fall (not on the one-way floor it drops through), or
-// where it stands now.
-int LandingY() {
+// Where the airborne body comes down on the game's fall (not on the one-way
+// floor it drops through): the frames until it lands, a jump pressed before
+// then being lost, and the player's y standing there; on the ground, 0 and
+// where it stands.
+struct Landing {
+  int frames;
+  int y;
+};
+Landing FallToGround() {
   constexpr int kLongest = 90;
   const int x = player.x + kSpriteSize / 2;
   double y = player.posY, vy = player.velocityY;
@@ -141,10 +132,10 @@ int LandingY() {
     y += vy;
     const int feet = static_cast<int>(y) + kSpriteSize, under = ReadAttributeAtPixel(x, feet);
     const bool through = under == kAttrOneWay && feet / kCellSize == player.jumpStartRow;
-    if (vy > 0.0 && under >= kAttrOneWay && !through) return feet / kCellSize * kCellSize - kSpriteSize;
+    if (vy > 0.0 && under >= kAttrOneWay && !through) return {frame + 1, feet / kCellSize * kCellSize - kSpriteSize};
     vy = std::min(vy + kGravity, kFallCap);
   }
-  return player.y;
+  return {player.airborne != 0 ? kLongest : 0, player.y};
 }
 
 // The player's y on every place to stand straight above or below the player.
@@ -670,7 +661,7 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
     const int shotReach = ObstacleAhead(lead) ? 320 : 240;
     // A jump pressed in the air is lost: none is decided that would reach
     // the game before the body is down.
-    const bool canJump = FramesToLand() <= kMinimumPress + lead;
+    const bool canJump = FallToGround().frames <= kMinimumPress + lead;
     // Standing (after a shot, or stopped to shoot) the bullets' flight is timed: a hop in place
     // that clears them once the reaction is over is taken then, and until
     // then the player waits, unless staying down is safe.
@@ -1219,7 +1210,7 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
     const bool placed = std::abs(player.x - goal) <= 16;
     const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
     // Where an airborne body comes down.
-    const int standY = LandingY();
+    const int standY = FallToGround().y;
     if (hitAfter(reaction, Move{0, false, false, low, horizon}, standY) < horizon) {
       if (trace_) Trace("dodge");
       // As FightFrom: the move the bullets miss longest (over the long look),
