@@ -10,10 +10,11 @@
 #include "game/game_state.h"
 #include "game/play_time.h"
 #include "platform/clock.h"
+#include "support/virtual_clock.h"
 
 namespace {
 
-constexpr std::uint64_t kMillisecond = 1000000;
+using qz::testing::kMillisecondNanos;
 
 // Keeps the game's records as they were before the test.
 class PlayTimeTest : public ::testing::Test {
@@ -30,16 +31,9 @@ class PlayTimeTest : public ::testing::Test {
     gameOvers = savedGameOvers_;
     plat::UseVirtualTime(false);
   }
-  // Puts the clock 0.1 ms past a millisecond, so the reads that follow (1 µs
-  // each) stay within it and the elapsed time is exact.
-  static void AlignClock() {
-    std::int64_t nanos = 0;
-    plat::QueryPerformanceCounter(&nanos);
-    plat::AdvanceVirtualTime(kMillisecond - static_cast<std::uint64_t>(nanos) % kMillisecond + kMillisecond / 10);
-  }
   // The text of a play time with no time elapsed since the last update.
   static std::string TextOf(std::uint32_t milliseconds) {
-    AlignClock();
+    qz::testing::AlignVirtualClockToMillisecond();
     gameState.tickAtStart = plat::GetTickCount();
     gameState.playTimeMs = milliseconds;
     FormatPlayTimeText();
@@ -61,12 +55,12 @@ TEST_F(PlayTimeTest, TextShowsHoursMinutesAndSecondsUnpaddedAndHoursUncapped) {
 
 TEST_F(PlayTimeTest, TimeKeepsCountingAcrossAWrapOfTheTickCount) {
   // Half a second before the 32-bit millisecond count wraps.
-  AlignClock();
-  plat::AdvanceVirtualTime((0xFFFFFE0Cull - plat::GetTickCount()) * kMillisecond);
+  qz::testing::AlignVirtualClockToMillisecond();
+  plat::AdvanceVirtualTime((0xFFFFFE0Cull - plat::GetTickCount()) * kMillisecondNanos);
   gameState.tickAtStart = plat::GetTickCount();
   ASSERT_EQ(gameState.tickAtStart, 0xFFFFFE0Cu);
   gameState.playTimeMs = 3720000;
-  plat::AdvanceVirtualTime(3500 * kMillisecond);
+  plat::AdvanceVirtualTime(3500 * kMillisecondNanos);
   FormatPlayTimeText();
   EXPECT_EQ(gameState.tickAtStart, 3000u) << "the count wrapped";
   EXPECT_EQ(gameState.playTimeMs, 3723500u);

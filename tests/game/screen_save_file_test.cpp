@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "support/scratch_folder.h"
+#include "support/virtual_clock.h"
 
 namespace {
 
@@ -127,6 +128,7 @@ class SaveFileTest : public ::testing::Test {
 
 TEST_F(SaveFileTest, WrittenProgressReadsBackFieldByFieldWithAChecksumOverTheLayout) {
   SetDistinctiveProgress();
+  qz::testing::AlignVirtualClockToMillisecond();
   gameState.tickAtStart = plat::GetTickCount();
   plat::AdvanceVirtualTime(2'500'000'000ULL);  // 2.5 s of play since the start tick
   const FloorProgressRecord savedProgress = gameState.FloorProgress;
@@ -326,6 +328,7 @@ TEST_F(SaveFileTest, AFailedWriteKeepsTheOldSaveAndSaysWhy) {
   EXPECT_FALSE(std::filesystem::is_symlink(folder_.Posix("save/SaveData01.sav.tmp"))) << "the temporary is removed";
 
   std::filesystem::remove_all(folder_.Posix("save"));
+  qz::testing::AlignVirtualClockToMillisecond();
   gameState.tickAtStart = plat::GetTickCount();
   const std::uint32_t before = gameState.playTimeMs;
   plat::AdvanceVirtualTime(40'000'000ULL);
@@ -339,6 +342,7 @@ TEST_F(SaveFileTest, AFailedWriteKeepsTheOldSaveAndSaysWhy) {
 
 TEST_F(SaveFileTest, DebugSlotWritesNothingAndPlayTimeSurvivesATickWrap) {
   gameState.playTimeMs = 1000;
+  qz::testing::AlignVirtualClockToMillisecond();
   gameState.tickAtStart = plat::GetTickCount();
   plat::AdvanceVirtualTime(50'000'000ULL);
   EXPECT_EQ(WriteSaveFile(-1), 0);
@@ -350,6 +354,7 @@ TEST_F(SaveFileTest, DebugSlotWritesNothingAndPlayTimeSurvivesATickWrap) {
   plat::AdvanceVirtualTime(toWrap * 1'000'000ULL);
   SetDistinctiveProgress();
   gameState.playTimeMs = 1000;
+  qz::testing::AlignVirtualClockToMillisecond();
   gameState.tickAtStart = plat::GetTickCount();
   plat::AdvanceVirtualTime(300'000'000ULL);
   ASSERT_LT(plat::GetTickCount(), gameState.tickAtStart);
