@@ -94,9 +94,13 @@ void CloseSlot(int slot) {
   --g_liveArchives;
 }
 
+// Every file open asks this of each folder on its path, so the scan stops once
+// it has passed every live archive.
 int FindArchiveSlot(const char* name) {
-  for (int i = 0; i < kArchiveSlotCount; ++i) {
-    if (g_archives[i] != nullptr && std::strcmp(g_archives[i]->name, name) == 0) return i;
+  for (int i = 0, seen = 0; i < kArchiveSlotCount && seen < g_liveArchives; ++i) {
+    if (g_archives[i] == nullptr) continue;
+    ++seen;
+    if (std::strcmp(g_archives[i]->name, name) == 0) return i;
   }
   return -1;
 }

@@ -1,8 +1,12 @@
 // The live game for the fuzz targets that feed it files: started once per
 // process in LLVMFuzzerInitialize, headless on virtual time with the manual
-// audio sink, in a data set generated into /tmp/veltrin_fuzz_<pid> (removed
-// at exit; one left by a process that died, as libFuzzer's timeout and crash
-// exits leave it, is removed by the next start). Every frame wait moves the
+// audio sink, in a data set generated into veltrin_fuzz_<pid> beside the
+// target's executable (removed at exit; one left by a process that died, as
+// libFuzzer's timeout and crash exits leave it, is removed by the next start).
+// Not in /tmp: every file the game opens asks each folder on its path for an
+// archive of that folder's name, and a miss in a folder that other processes
+// keep changing means reading its listing again (a thousand names in a busy
+// /tmp, on every open). Every frame wait moves the
 // clock one frame on, fades and window zooms cut straight to their end (the
 // pauses on a still picture are waits on the virtual clock like any other),
 // and a blocking loop is ended (as by a quit) once an input has run
@@ -91,11 +95,12 @@ class LiveGame {
   }
 
  private:
-  static constexpr char kFolderPrefix[] = "veltrin_fuzz_";
+  static inline const std::string kFolderPrefix = "veltrin_fuzz_";
 
   LiveGame() {
-    RemoveFoldersOfEndedRuns();
-    root_ = "/tmp/" + std::string(kFolderPrefix) + std::to_string(getpid());
+    const std::filesystem::path parent = DataSetParent();
+    RemoveFoldersOfEndedRuns(parent);
+    root_ = (parent / (kFolderPrefix + std::to_string(getpid()))).string();
     std::error_code failed;
     std::filesystem::remove_all(root_, failed);
     if (!std::filesystem::create_directory(root_, failed)) std::abort();
@@ -126,13 +131,21 @@ class LiveGame {
     std::filesystem::remove_all(root_, ignored);
   }
 
-  // The data set folders in /tmp whose process is gone.
-  static void RemoveFoldersOfEndedRuns() {
+  // The executable's folder when it can be written to, else /tmp.
+  static std::filesystem::path DataSetParent() {
     std::error_code failed;
-    for (const auto& entry : std::filesystem::directory_iterator("/tmp", failed)) {
+    const std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe", failed).parent_path();
+    if (!failed && !folder.empty() && access(folder.c_str(), W_OK) == 0) return folder;
+    return "/tmp";
+  }
+
+  // The data set folders in `parent` whose process is gone.
+  static void RemoveFoldersOfEndedRuns(const std::filesystem::path& parent) {
+    std::error_code failed;
+    for (const auto& entry : std::filesystem::directory_iterator(parent, failed)) {
       const std::string name = entry.path().filename().string();
       if (name.rfind(kFolderPrefix, 0) != 0) continue;
-      const std::string pid = name.substr(sizeof(kFolderPrefix) - 1);
+      const std::string pid = name.substr(kFolderPrefix.size());
       if (pid.empty() || pid.size() > 9 || pid.find_first_not_of("0123456789") != std::string::npos) continue;
       if (kill(static_cast<pid_t>(std::stol(pid)), 0) == 0 || errno != ESRCH) continue;
       std::error_code ignored;

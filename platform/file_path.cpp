@@ -11,8 +11,9 @@
 // directory and "X:" alone is the current directory, since there is only one
 // file tree. A driveless path that starts with a separator is rooted at "/".
 //
-// Resolution looks each component up in a cached, sorted directory listing and
-// takes the first name equal to it ignoring ASCII case. A cached hit is checked
+// Resolution starts from the longest leading part that exists as spelled and
+// looks each component after it up in a cached directory listing, taking the
+// least name equal to it ignoring ASCII case. A cached hit is checked
 // against the disk. A miss re-reads the listing only when the folder may have
 // changed since it was read: its modification time differs, or was so close to
 // the read that a change in the same timestamp tick could hide behind it. So a
@@ -125,10 +126,17 @@ Listing ReadListing(const std::string& folder) {
   return listing;
 }
 
-// True when the folder cannot have changed since `listing` was read.
-bool StillCurrent(const std::string& folder, const Listing& listing) {
+// True when the folder cannot have changed since `listing` was read; a
+// caller that has just stat'ed the folder passes its modification time.
+bool StillCurrent(const std::string& folder, const Listing& listing, const timespec* knownModified) {
+  if (!listing.settled) return false;
   timespec modified{};
-  return listing.settled && FolderModified(folder, &modified) && SameTime(modified, listing.folderModified);
+  if (knownModified != nullptr) {
+    modified = *knownModified;
+  } else if (!FolderModified(folder, &modified)) {
+    return false;
+  }
+  return SameTime(modified, listing.folderModified);
 }
 
 // Of several spellings that match, the least in byte order, whatever order
@@ -144,7 +152,8 @@ const std::string* FindIgnoringCase(const std::vector<std::string>& names, std::
 
 // The on-disk spelling of `wanted` inside `folder` ("" is the current
 // directory), or false when no name matches.
-bool LookUpIgnoringCase(const std::string& folder, std::string_view wanted, std::string* found) {
+bool LookUpIgnoringCase(const std::string& folder, std::string_view wanted, std::string* found,
+                        const timespec* folderModified) {
   const std::string key = folder.empty() ? std::string(".") : folder;
   std::lock_guard<std::mutex> lock(g_listingMutex);
   auto cached = g_listings.find(key);
@@ -154,7 +163,7 @@ bool LookUpIgnoringCase(const std::string& folder, std::string_view wanted, std:
       *found = *name;
       return true;
     }
-    if (name == nullptr && StillCurrent(key, cached->second)) return false;
+    if (name == nullptr && StillCurrent(key, cached->second, folderModified)) return false;
   }
   if (g_listings.size() >= kMaxCachedDirectories) g_listings.clear();
   Listing& listing = g_listings[key];
@@ -165,26 +174,47 @@ bool LookUpIgnoringCase(const std::string& folder, std::string_view wanted, std:
   return true;
 }
 
-// Walks the components of a POSIX path, resolving each that does not exist
-// exactly. With keepLast, a missing last component is kept as spelled.
+// The longest leading folder of a path that exists as spelled.
+struct ExistingLead {
+  std::size_t length = 0;  // up to the "/" that follows it; 0 when none
+  timespec modified{};
+};
+
+// Probed from the end: the parent of a missing name usually exists, so one
+// stat answers however deep the path, and its time serves the parent's listing.
+ExistingLead FindExistingLead(const std::string& posix) {
+  for (std::size_t end = posix.find_last_of('/'); end != std::string::npos && end > 0;
+       end = posix.find_last_of('/', end - 1)) {
+    struct stat status;
+    if (::stat(posix.substr(0, end).c_str(), &status) == 0) return {end, status.st_mtim};
+  }
+  return {};
+}
+
+// Walks the components of a POSIX path that does not exist as spelled,
+// resolving each that does not exist exactly. With keepLast, a missing last
+// component is kept as spelled.
 bool ResolveComponents(const std::string& posix, bool keepLast, std::string* out) {
-  std::string resolved = posix.front() == '/' ? "/" : "";
-  std::size_t start = 0;
+  const ExistingLead lead = FindExistingLead(posix);
+  std::string resolved = lead.length > 0 ? posix.substr(0, lead.length) : posix.front() == '/' ? "/" : "";
+  std::size_t start = lead.length > 0 ? lead.length + 1 : 0;
   while (start <= posix.size()) {
     std::size_t end = posix.find('/', start);
     if (end == std::string::npos) end = posix.size();
     const std::string_view component(posix.data() + start, end - start);
     const bool last = posix.find_first_not_of('/', end) == std::string::npos;
+    const bool inLead = lead.length > 0 && start == lead.length + 1;
     start = end + 1;
     if (component.empty()) continue;
     std::string exact = Join(resolved, component);
-    if (component == "." || component == ".." || NameExists(exact)) {
+    // The whole path is known to be missing, so its last name is not asked again.
+    if (component == "." || component == ".." || (!(last && end == posix.size()) && NameExists(exact))) {
       resolved = std::move(exact);
     } else if (last && keepLast) {
       resolved = std::move(exact);
     } else {
       std::string name;
-      if (!LookUpIgnoringCase(resolved, component, &name)) return false;
+      if (!LookUpIgnoringCase(resolved, component, &name, inLead ? &lead.modified : nullptr)) return false;
       resolved = Join(resolved, name);
     }
   }

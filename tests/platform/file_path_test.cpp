@@ -95,6 +95,13 @@ TEST(PlatFilePath, MissesInASettledFolderStillSeeLaterChanges) {
   EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("OLD\\late.txt")), scratch.Posix("old/Late.txt"));
   std::filesystem::remove(scratch.Posix("old/Late.txt"));
   EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("OLD\\late.txt")), scratch.Posix("OLD/late.txt"));
+
+  // Through the folder's exact spelling the listing is checked against the
+  // time of the stat that found the folder.
+  std::filesystem::last_write_time(folder, std::filesystem::last_write_time(folder) - std::chrono::hours(1));
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("old\\LATE.txt")), scratch.Posix("old/LATE.txt"));
+  scratch.Write("old/late.TXT", "3");
+  EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("old\\LATE.txt")), scratch.Posix("old/late.TXT"));
 }
 
 TEST(PlatFilePath, OpenDispositionsCreateTruncateAndRefuse) {
