@@ -960,12 +960,16 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
   return "";
 }
 
-std::string RoutePlayer::ShootByTurns(const Keys& fire, const Keys& aim, Keys& now) {
+RoutePlayer::ShotKeys::ShotKeys(const Keys& keys) : fire(keys), aim(keys) {
+  aim.erase(kKeyShot);
+  aim.erase(kKeyJump);
+}
+
+std::string RoutePlayer::ShootByTurns(const ShotKeys& shot, Keys& now) {
   // Shot pressed and let go by turns; the rhythm is planned, so only its
   // first press comes late.
-  const Keys next = now == fire ? aim : fire;
-  now = next;
-  return Press(next, kMinimumPress, next == fire ? aim : fire);
+  now = shot.After(now);
+  return Press(now, kMinimumPress, shot.After(now));
 }
 
 std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit) {
@@ -976,9 +980,8 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
   const int goal = StandingX(column);
   const int start = play_.frames();
   const bool low = keys.count(kKeyDown) != 0;
-  Keys fire = keys, aim = keys, now;
-  aim.erase(kKeyShot);
-  aim.erase(kKeyJump);
+  const ShotKeys shot(keys);
+  Keys now;
   for (const EnemyRecord* boss = Boss(); boss != nullptr; boss = Boss()) {
     if (play_.frames() - start > frameLimit) return "the boss still stands";
     const int toward = boss->x + boss->width / 2 > player.x + kSpriteSize / 2 ? 1 : -1;
@@ -1033,7 +1036,7 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
       problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
       now = {};
     } else {
-      problem = ShootByTurns(fire, aim, now);
+      problem = ShootByTurns(shot, now);
     }
     if (!problem.empty()) return problem;
   }
@@ -1045,9 +1048,8 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
   constexpr int kLongestJump = 20, kJumpStep = 2, kLongestStep = 3 * kMinimumPress, kAwayRoom = 40;
   const int late = perturbation_.reactionDelay, start = play_.frames(), place = player.x;
   bool returning = false;
-  Keys fire = keys, aim = keys, now;
-  aim.erase(kKeyShot);
-  aim.erase(kKeyJump);
+  const ShotKeys shot(keys);
+  Keys now;
   // Standing on, crouched for a low shot, and the moves out of the bullets'
   // way: a jump straight up or either way, or a step either way.
   const Move stay{0, false, false, keys.count(kKeyDown) != 0, kHorizon};
@@ -1124,7 +1126,7 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
       if (problem.empty()) problem = Press(dodge, move.press);
       now = {};
     } else {
-      problem = ShootByTurns(fire, aim, now);
+      problem = ShootByTurns(shot, now);
     }
     if (!problem.empty()) return problem;
   }
@@ -1168,9 +1170,8 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
   const int goal = StandingX(column);
   const int start = play_.frames();
   const bool low = keys.count(kKeyDown) != 0;
-  Keys fire = keys, aim = keys, now;
-  aim.erase(kKeyShot);
-  aim.erase(kKeyJump);
+  const ShotKeys shot(keys);
+  Keys now;
   std::string problem;
   while (problem.empty() && Boss() != nullptr) {
     if (play_.frames() - start > frameLimit) {
@@ -1257,7 +1258,7 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
     int frames = 1;
     const bool shooting = upThere && way == 0;
     if (shooting) {
-      next = now == fire ? aim : fire;
+      next = shot.After(now);
       frames = kMinimumPress;
     } else if (way != 0) {
       frames = kMinimumPress;
@@ -1292,7 +1293,7 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
       problem = Press({kKeyJump}, kJumpPress);
       now = {};
     } else if (shooting) {
-      problem = Press(next, frames, next == fire ? aim : fire);
+      problem = Press(next, frames, shot.After(next));
       now = next;
     } else {
       // A walk of planned length: nothing is held on past it when the next

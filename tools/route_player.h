@@ -187,9 +187,16 @@ class RoutePlayer {
   std::string FightBoss(const Keys& keys, bool untilNewLook, int frameLimit);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string FightFrom(const Keys& keys, int column, int frameLimit);
-  // One press of the shot's rhythm: `fire` and `aim` by turns, `now` the
-  // keys the last press held.
-  std::string ShootByTurns(const Keys& fire, const Keys& aim, Keys& now);
+  // The keys a fight shoots by turns: with the shot, and without the shot or
+  // the jump (still aiming, crouched or facing as the fight's keys say).
+  struct ShotKeys {
+    explicit ShotKeys(const Keys& keys);
+    // The one of the two to press after `now`.
+    const Keys& After(const Keys& now) const { return now == fire ? aim : fire; }
+    Keys fire, aim;
+  };
+  // One press of the shot's rhythm, `now` the keys the last press held.
+  std::string ShootByTurns(const ShotKeys& shot, Keys& now);
   std::string FightInPlace(const Keys& keys, int frameLimit);
   std::string FightToRhythm(const Keys& keys, int column, int frameLimit);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done, int frameLimit);
