@@ -411,6 +411,12 @@ class CampaignAreaTest : public qz::testing::GameDataTest {
     for (int item : start.items) player.ProgressFlags[item] = 1;
     qz::SeedRandom(1);
   }
+  // The area's start, entering a later floor of it (a boss hall).
+  void StartArea(const char* area, const char* floor) {
+    AreaStart start = FindArea(area).start;
+    start.floor = floor;
+    StartArea(start);
+  }
 
   static bool OnFloor(const char* name) {
     return gameState.scene == kSceneFloorPlay && mapName.c_str() == std::string(name) && fadeRequest == 0;

@@ -164,9 +164,7 @@ TEST_F(RoutePlayerTest, StopAtEndsInTheMarkedPlaceFromEitherSideAndWithLateReact
 // the game late: the body passes its goal while the jump is held, and that
 // must not read as a drop to be made after landing.
 TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
-  veltrin::testing::AreaStart start = veltrin::testing::FindArea("castle").start;
-  start.floor = "085";
-  StartArea(start);
+  StartArea("castle", "085");
   ScriptedPlay play;
   ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
   veltrin::routes::Perturbation late;
@@ -195,9 +193,7 @@ TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
 // misses those she fires from high above, where a fight to her rhythm loses
 // her beat.
 TEST_F(CampaignAreaTest, TheButterflysVolleysAreSeenOnTheFramesHerClockFiresThemUnlessFiredFromOutOfSight) {
-  veltrin::testing::AreaStart start = veltrin::testing::FindArea("forest").start;
-  start.floor = "055";
-  StartArea(start);
+  StartArea("forest", "055");
   ScriptedPlay play;
   ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
   // Under her branch, where she comes into sight as she sinks.

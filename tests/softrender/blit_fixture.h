@@ -146,6 +146,13 @@ inline void Apply(const State& s) {
   gMemImgDrawState.drawArea = s.area;
 }
 
+// A draw state made current, and kept for the oracle.
+inline State Applied(int mode, int p, Rect area, std::uint32_t colorMod = 0xFFFFFF) {
+  const State s{mode, p, colorMod, area};
+  Apply(s);
+  return s;
+}
+
 inline oracle::Source SourceAt(const Img& src, int x, int y) {
   const MemImgPixelBlock* b = src.b();
   const std::uint8_t* px = src.at(x, y);

@@ -39,12 +39,7 @@ TEST_P(BlitOracleTest, EveryCombinationMatchesTheOracle) {
           FillSource(src, rng);
           FillRandom(blend, rng);
           FillRandom(dst, rng);
-          State st;
-          st.mode = mode;
-          st.p = p;
-          st.colorMod = mod ? 0x00C0FF40u : 0xFFFFFFu;
-          st.area = {1, 2, 23, 15};
-          Apply(st);
+          const State st = Applied(mode, p, {1, 2, 23, 15}, mod ? 0x00C0FF40u : 0xFFFFFFu);
           const auto want = Expected(dst, src, pos[0], pos[1], trans, useBlend ? &blend : nullptr, st, false);
           DrawMemImgAt(&dst.v, &src.v, pos[0], pos[1], trans, useBlend ? &blend.v : nullptr);
           const auto got = dst.bytes();
@@ -278,11 +273,7 @@ TEST_F(BlitEntryTest, AddAndSubtractRowsMatchTheOracleForEveryValue) {
     for (int p = 1; p < 256; ++p) {
       Img dst(262, 4, kMemImgFormatXrgb32, false, false, false);
       FillRandom(dst, rng);
-      State st;
-      st.mode = mode;
-      st.p = p;
-      st.area = {0, 0, 262, 4};
-      Apply(st);
+      const State st = Applied(mode, p, {0, 0, 262, 4});
       const auto want = Expected(dst, src, 1, 1, 0, nullptr, st, false);
       DrawMemImgAt(&dst.v, &src.v, 1, 1, 0, nullptr);
       const std::string diff = FirstDifference(dst.bytes(), want);
@@ -318,11 +309,7 @@ TEST_F(BlitEntryTest, KeyedRowsMatchTheOracleForEveryWeight) {
     for (int p = 1; p < 256; ++p) {
       Img dst(80, 8, kMemImgFormatXrgb32, false, false, false);
       FillRandom(dst, rng);
-      State st;
-      st.mode = mode;
-      st.p = p;
-      st.area = {0, 0, 80, 8};
-      Apply(st);
+      const State st = Applied(mode, p, {0, 0, 80, 8});
       const int x = p % 3 == 0 ? -2 : 4;
       const auto want = Expected(dst, cell, x, 2, 1, nullptr, st, false);
       DrawMemImgAt(&dst.v, &cell.v, x, 2, 1, nullptr);

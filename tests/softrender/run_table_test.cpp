@@ -42,12 +42,7 @@ TEST_P(RunTableOracleTest, EveryCombinationMatchesTheOracle) {
         WriteRunTable(src);
         FillRandom(blend, rng);
         FillRandom(dst, rng);
-        State st;
-        st.mode = mode;
-        st.p = p;
-        st.colorMod = (options & 2) ? 0x0040A0FFu : 0xFFFFFFu;
-        st.area = {0, 0, 80, 8};
-        Apply(st);
+        const State st = Applied(mode, p, {0, 0, 80, 8}, (options & 2) ? 0x0040A0FFu : 0xFFFFFFu);
         const auto want = Expected(dst, src, 5, 2, 1, useBlend ? &blend : nullptr, st, true);
         DrawMemImgAt(&dst.v, &src.v, 5, 2, 1, useBlend ? &blend.v : nullptr);
         if (dst.bytes() != want && ++failures <= 10) {
@@ -144,11 +139,7 @@ TEST_F(RunTablePathTest, LongRunsMatchTheOracle) {
     for (int mode : {0, 1}) {
       for (int p : {1, 127, 128, 200, 254}) {
         FillRandom(dst, rng);
-        State st;
-        st.mode = mode;
-        st.p = p;
-        st.area = {0, 0, 64, 8};
-        Apply(st);
+        const State st = Applied(mode, p, {0, 0, 64, 8});
         const auto want = Expected(dst, src, 2, 1, 1, nullptr, st, true);
         DrawMemImgAt(&dst.v, &src.v, 2, 1, 1, nullptr);
         EXPECT_EQ(dst.bytes(), want) << "alpha " << alpha << " mode " << mode << " p " << p;
