@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/d3d9_raster.h"
+#include "support/edge_pixels.h"
 #include "tests/platform/d3d9_raster_fixture.h"
 
 namespace plat::raster {
@@ -172,24 +173,10 @@ TEST(RasterVectorWidths, GlyphCellsOfSixteenBitSheetsDrawTheGeneralPathsPixels) 
   EXPECT_EQ(fastTriangles, kRounds * 3 * 6 * 2);
 }
 
-// Every byte at 0, 1, 254 and 255 over mid grey, and over opaque grey for the
-// colours; opaque black and white, clear black and white.
-std::vector<std::uint32_t> EdgePixels() {
-  std::vector<std::uint32_t> pixels = {0x00000000u, 0xFF000000u, 0xFFFFFFFFu, 0x00FFFFFFu};
-  for (int byte = 0; byte < 4; ++byte) {
-    for (const std::uint32_t value : {0u, 1u, 254u, 255u}) {
-      const std::uint32_t mask = ~(0xFFu << (8 * byte));
-      pixels.push_back((0x80808080u & mask) | value << (8 * byte));
-      if (byte < 3) pixels.push_back((0xFF808080u & mask) | value << (8 * byte));
-    }
-  }
-  return pixels;
-}
-
 // Each row of the sheet holds the edge pixels turned one further than the row
 // above, so a cell of every row puts each of them at each lane.
 OwnedSurface EdgeSurface(int width, int height, std::uint32_t format, std::size_t turn) {
-  const std::vector<std::uint32_t> edges = EdgePixels();
+  const std::vector<std::uint32_t> edges = qz::testing::EdgePixels();
   OwnedSurface surface(width, height, format);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) surface.Set(x, y, edges[(static_cast<std::size_t>(x + y) + turn) % edges.size()]);

@@ -16,6 +16,7 @@
 #include "softrender/alpha_rows.h"
 #include "softrender/blit_fixture.h"
 #include "softrender/pixel_write.h"
+#include "support/edge_pixels.h"
 #include "support/sprite_alpha_sheets.h"
 
 namespace qz::blit_test {
@@ -95,20 +96,6 @@ TEST_F(AlphaRowKernels, EveryWidthDrawsTheOraclesBytesOnEverySheet) {
   EXPECT_EQ(levelsRun, 1 + (CpuHasAvx2() ? 1 : 0) + (CpuHasAvx512() ? 1 : 0));
 }
 
-// Every byte at 0, 1, 254 and 255 over mid grey, and over opaque grey for the
-// colours; opaque black and white, clear black and white.
-std::vector<std::uint32_t> EdgePixels() {
-  std::vector<std::uint32_t> pixels = {0x00000000u, 0xFF000000u, 0xFFFFFFFFu, 0x00FFFFFFu};
-  for (int byte = 0; byte < 4; ++byte) {
-    for (const std::uint32_t value : {0u, 1u, 254u, 255u}) {
-      const std::uint32_t mask = ~(0xFFu << (8 * byte));
-      pixels.push_back((0x80808080u & mask) | value << (8 * byte));
-      if (byte < 3) pixels.push_back((0xFF808080u & mask) | value << (8 * byte));
-    }
-  }
-  return pixels;
-}
-
 // One row of `width` pixels drawn by the kernel of `level` over a target one
 // block longer, whose bytes past the row must stay.
 std::vector<std::uint32_t> DrawnRow(VectorLevel level, const std::vector<std::uint32_t>& source,
@@ -121,7 +108,7 @@ std::vector<std::uint32_t> DrawnRow(VectorLevel level, const std::vector<std::ui
 }
 
 TEST_F(AlphaRowKernels, EveryVectorKernelMeetsTheChannelsEndsAtEveryLaneAsTheScalarOneDoes) {
-  const std::vector<std::uint32_t> edges = EdgePixels();
+  const std::vector<std::uint32_t> edges = qz::testing::EdgePixels();
   int levelsRun = 0;
   for (const auto& [level, lanes] : {std::pair{VectorLevel::kAvx512, 16}, std::pair{VectorLevel::kAvx2, 8}}) {
     if (blit::LimitAlphaRowKernel(level) != level) continue;
