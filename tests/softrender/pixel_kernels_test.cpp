@@ -1,13 +1,14 @@
 // Every per-pixel blend policy against the scalar reference, bit for bit:
 // source family x mode x blend image x modulation x trans x path x p, on random
 // pixels with key hits and alpha 0, 255 and in between. The vector spans of
-// the weighted and keyed moves against the packed scalar form, with pixels at
+// the weighted, added and keyed moves against the scalar forms, with pixels at
 // the channels' ends at every lane.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "softrender/blit_swar.h"
@@ -224,12 +225,39 @@ TEST(PixelKernelsQuirks, SixteenBitAlphaUsesSixtyFourLevels) {
   }
 }
 
+// The add or subtract span over `target` against the per-pixel kernel of the
+// same mode, at weights by the ends (255 alone for the full term); the span
+// draws the pixels it reports and the kernel the rest.
+template <bool kSubtract, bool kFullTerm>
+void AddSubMatchesThePixelKernels(const std::vector<std::uint32_t>& source, const std::vector<std::uint32_t>& target,
+                                  const std::string& where) {
+  using Kernel = std::conditional_t<kSubtract, pixel::BlendSubT<kFullTerm>, pixel::BlendAddT<kFullTerm>>;
+  const int n = static_cast<int>(source.size());
+  for (const int p : kFullTerm ? std::vector<int>{255} : std::vector<int>{1, 2, 128, 254}) {
+    const BlendSetup setup = pixel::MakeBlendSetup(p, 0xFFFFFF, 0, nullptr);
+    std::vector<std::uint32_t> spanned = target, expected = target;
+    auto* d = reinterpret_cast<std::uint8_t*>(spanned.data());
+    const auto* s = reinterpret_cast<const std::uint8_t*>(source.data());
+    const int done = blit::AddSubSpan32<kSubtract, kFullTerm>(d, s, n, p);
+    for (int i = done; i < n; ++i) {
+      Kernel::template Pixel<pixel::Src32, pixel::Opt<false, false, false>>(d + 4 * i, s + 4 * i, 0, setup);
+    }
+    for (int i = 0; i < n; ++i) {
+      Kernel::template Pixel<pixel::Src32, pixel::Opt<false, false, false>>(
+          reinterpret_cast<std::uint8_t*>(expected.data()) + 4 * i, s + 4 * i, 0, setup);
+    }
+    ASSERT_EQ(spanned, expected) << where << (kSubtract ? ", subtract" : ", add") << " at p " << p;
+  }
+}
+
 // Spans up to two blocks and one pixel long (AVX2 where the processor has it,
 // else SSE2), each edge pixel at each lane among the others, over a target of
 // them too: the weighted move by each pixel's alpha and by weights at the
-// ends, and the keyed copy and mix keyed on the lane's pixel, which draw the
-// pixels they report (a multiple of four) and leave the rest.
-TEST(SpanKernelsAtTheEdges, WeightedAndKeyedSpansGiveThePackedFormAtEveryLane) {
+// ends, the add and subtract spans, and the keyed copy and mix keyed on the
+// lane's pixel, which draw the pixels they report (a multiple of four) and
+// leave the rest.
+TEST(SpanKernelsAtTheEdges, WeightedAddedAndKeyedSpansGiveThePackedFormAtEveryLane) {
+  ASSERT_EQ(BuildMemImgBlendTables(), 0);
   const std::vector<std::uint32_t> edges = qz::testing::EdgePixels();
   const int block = CpuHasAvx2() ? 8 : 4;
   for (int n = 1; n <= 2 * block + 1 && !::testing::Test::HasFailure(); ++n) {
@@ -252,6 +280,10 @@ TEST(SpanKernelsAtTheEdges, WeightedAndKeyedSpansGiveThePackedFormAtEveryLane) {
             ASSERT_EQ(drawn[i], blit::Lerp8Packed(target[i], source[i], w)) << where << ", weight " << weight;
           }
         }
+        AddSubMatchesThePixelKernels<false, false>(source, target, where);
+        AddSubMatchesThePixelKernels<false, true>(source, target, where);
+        AddSubMatchesThePixelKernels<true, false>(source, target, where);
+        AddSubMatchesThePixelKernels<true, true>(source, target, where);
         for (const int p : {-1, 0, 1, 255, 256}) {  // -1: copied, not mixed
           std::vector<std::uint32_t> drawn = target;
           auto* d = reinterpret_cast<std::uint8_t*>(drawn.data());
