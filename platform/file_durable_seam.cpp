@@ -10,12 +10,14 @@
 namespace plat {
 namespace {
 
+constexpr int kDurableCallKinds = 2;  // flush, rename
+
 struct Seam {
   std::mutex mutex;
   std::atomic<bool> active{false};
   std::vector<std::string> calls;
-  int failuresLeft[2] = {0, 0};
-  std::uint32_t failWith[2] = {0, 0};
+  int failuresLeft[kDurableCallKinds] = {};
+  std::uint32_t failWith[kDurableCallKinds] = {};
 };
 
 Seam& TheSeam() {
