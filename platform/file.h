@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/kernel_object.h"
 
@@ -58,6 +59,15 @@ BOOL FlushFileBuffers(Handle file);
 // new name is flushed too, so the rename outlasts a power loss once this
 // returns.
 BOOL MoveFileExA(const char* from, const char* to, std::uint32_t flags);
+// Tests: the two calls a replacement relies on to outlast a power loss. While
+// recording, every FlushFileBuffers and MoveFileExA call is kept in order as
+// "flush <POSIX path>" or "rename <from> <to>" (POSIX paths), and planned
+// failures make the next calls of one kind fail with an ERROR_ value before
+// they touch the disk. RecordDurableCallsForTest(false) ends both.
+enum class DurableCall { kFlush, kRename };
+void RecordDurableCallsForTest(bool record);
+std::vector<std::string> TakeDurableCallsForTest();
+void FailDurableCallForTest(DurableCall call, int times, std::uint32_t error);
 // Why the calling thread's last failed CreateFileA, WriteFile, DeleteFileA,
 // FlushFileBuffers or MoveFileExA failed (an ERROR_ value).
 std::uint32_t GetLastError();

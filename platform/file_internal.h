@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "platform/file.h"
 #include "platform/kernel_object.h"
 
 namespace plat {
@@ -39,5 +41,10 @@ std::uint32_t CopyPathOut(const std::string& text, std::uint32_t bufferSize, cha
 // Forgets every cached listing; called after this process creates, renames or
 // deletes a name.
 void InvalidateDirectoryListings();
+
+// The test seam's word on a flush or rename about to be made: notes it while
+// recording (`describe` is called only then) and returns the error planned
+// for it, or 0 to go on.
+std::uint32_t DurableCallSeam(DurableCall call, const std::function<std::string()>& describe);
 
 }  // namespace plat

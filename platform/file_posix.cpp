@@ -234,6 +234,13 @@ BOOL DeleteFileA(const char* path) {
 BOOL FlushFileBuffers(Handle file) {
   const int fd = FdOf(file);
   if (fd < 0) return Fail(ERROR_GEN_FAILURE);
+  const std::uint32_t planned = DurableCallSeam(DurableCall::kFlush, [fd] {
+    std::string path(4096, '\0');
+    const ssize_t length = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path.data(), path.size());
+    path.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return "flush " + path;
+  });
+  if (planned != 0) return Fail(planned);
   return SyncDescriptor(fd) ? TRUE : FailWithErrno(errno);
 }
 
@@ -242,6 +249,9 @@ BOOL MoveFileExA(const char* from, const char* to, std::uint32_t flags) {
   const std::string source = ResolvePosixPath(from);
   const std::string target = ResolvePosixPathForCreate(to);
   if (source.empty() || target.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  const std::uint32_t planned =
+      DurableCallSeam(DurableCall::kRename, [&source, &target] { return "rename " + source + " " + target; });
+  if (planned != 0) return Fail(planned);
   struct stat status;
   if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && ::lstat(target.c_str(), &status) == 0) {
     return Fail(ERROR_ALREADY_EXISTS);

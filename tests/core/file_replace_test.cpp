@@ -1,12 +1,14 @@
 // Replacing a whole file as a caller sees it: the new bytes in place and no
 // temporary left; on a full disk, a missing folder or a denied name the old
-// file untouched with the reason given; a temporary left by a cut-off
-// replacement removed on request; and the stand-in's rename that never
-// replaces unless asked.
+// file untouched with the reason given; the temporary flushed before its
+// rename, and a failing flush or rename keeping the old file; a temporary
+// left by a cut-off replacement removed on request; and the stand-in's
+// rename that never replaces unless asked.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/file_replace.h"
 #include "platform/file.h"
@@ -40,6 +42,50 @@ TEST(FileReplaceTest, NewBytesReplaceTheFileOrTheOldOneStaysWithTheReason) {
   const std::string unfoldered = folder.Library("missing/slot.sav");
   EXPECT_EQ(qz::ReplaceFileBytes(unfoldered.c_str(), "lost", 4, &error), -1);
   EXPECT_EQ(error, FileReplaceError::kNoFolder);
+}
+
+// A rename of a temporary whose bytes are not yet on the disk can leave an
+// empty file in the old one's place after a power loss.
+TEST(FileReplaceTest, TheTemporaryIsFlushedBeforeItsRenameAndEitherFailingKeepsTheOldFile) {
+  qz::testing::ScratchFolder folder;
+  folder.Write("slot.sav", "old bytes");
+  const std::string path = folder.Library("slot.sav");
+  const std::string file = folder.Posix("slot.sav"), temporary = file + ".tmp";
+  const std::string flushed = "flush " + std::filesystem::canonical(folder.root()).string() + "/slot.sav.tmp";
+  const std::string renamed = "rename " + temporary + " " + file;
+  struct RecordingEnds {
+    ~RecordingEnds() { plat::RecordDurableCallsForTest(false); }
+  } recordingEnds;
+  plat::RecordDurableCallsForTest(true);
+  FileReplaceError error = FileReplaceError::kWriteFailed;
+  ASSERT_EQ(qz::ReplaceFileBytes(path.c_str(), "new", 3, &error), 0);
+  EXPECT_EQ(plat::TakeDurableCallsForTest(), (std::vector<std::string>{flushed, renamed}));
+  EXPECT_EQ(folder.Read("slot.sav"), "new");
+
+  struct Failure {
+    plat::DurableCall call;
+    std::uint32_t error;
+    FileReplaceError reason;
+    std::vector<std::string> calls;  // made before giving up
+  };
+  const Failure failures[] = {
+      {plat::DurableCall::kFlush, plat::ERROR_DISK_FULL, FileReplaceError::kDiskFull, {flushed}},
+      {plat::DurableCall::kFlush, plat::ERROR_WRITE_FAULT, FileReplaceError::kWriteFailed, {flushed}},
+      {plat::DurableCall::kRename, plat::ERROR_ACCESS_DENIED, FileReplaceError::kAccessDenied, {flushed, renamed}},
+      {plat::DurableCall::kRename, plat::ERROR_WRITE_FAULT, FileReplaceError::kWriteFailed, {flushed, renamed}},
+  };
+  for (const Failure& failure : failures) {
+    SCOPED_TRACE(failure.error);
+    plat::FailDurableCallForTest(failure.call, 1, failure.error);
+    EXPECT_EQ(qz::ReplaceFileBytes(path.c_str(), "lost", 4, &error), -1);
+    EXPECT_EQ(error, failure.reason);
+    EXPECT_EQ(plat::TakeDurableCallsForTest(), failure.calls);
+    EXPECT_EQ(folder.Read("slot.sav"), "new");
+    EXPECT_FALSE(folder.Exists("slot.sav.tmp"));
+  }
+  // One planned failure each: the next replacement goes through.
+  ASSERT_EQ(qz::ReplaceFileBytes(path.c_str(), "newer", 5, &error), 0);
+  EXPECT_EQ(folder.Read("slot.sav"), "newer");
 }
 
 TEST(FileReplaceTest, ACutOffTemporaryIsRemovedAndRenamesReplaceOnlyWhenAsked) {

@@ -169,13 +169,17 @@ TEST_F(RefusalMessageTest, TheMessageNamesTheFloorThatCouldNotBeLoaded) {
 
 // A door's save on a full disk: the banner says so where "AUTO SAVE" would
 // stand (white text over art that is never white), stderr names the file, and
-// the old save stays. A temporary a kill left behind is gone once the game
-// has started.
+// the old save stays. The temporaries a kill left behind, of every slot and
+// of its damaged copy, are gone once the game has started; the saves stay.
 TEST_F(RefusalMessageTest, AnAutosaveThatFailsSaysSoOnTheBannerAndOnStderr) {
   data_.Write("save/SaveData01.sav", "the old save");
-  data_.Write("save/SaveData01.sav.tmp", "half a save");
+  const std::string stale[] = {"save/SaveData01.sav.tmp", "save/SaveData02.sav.tmp", "save/SaveData03.sav.tmp",
+                               "save/SaveData01.sav.damaged.tmp", "save/SaveData03.sav.damaged.tmp"};
+  for (const std::string& name : stale) data_.Write(name, "half a save");
+  data_.Write("save/SaveData03.sav", "a third save");
   Start();
-  EXPECT_FALSE(data_.Exists("save/SaveData01.sav.tmp"));
+  for (const std::string& name : stale) EXPECT_FALSE(data_.Exists(name)) << name;
+  EXPECT_EQ(Bytes("save/SaveData03.sav"), "a third save");
   std::filesystem::create_symlink("/dev/full", Path("save/SaveData01.sav.tmp"));
   gameState.scene = kSceneFloorPlay;
   gameState.saveSlot = 1;

@@ -2,8 +2,9 @@
 // by field, files damaged, cut short or crafted (refused and reset, never a
 // crash; names, entrances and values the game never writes refused even when
 // their sum matches; each refusal named on stderr, and the file kept as
-// ".damaged" before a save replaces it), a write that fails keeping the old
-// save and saying why, and the play time across a wrap of the tick counter.
+// ".damaged" before a save replaces it), a write, flush or rename that fails
+// keeping the old save and saying why, and the play time across a wrap of the
+// tick counter.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -218,9 +219,11 @@ TEST_F(SaveFileTest, ShortCraftedAndMissingSlotsNeverCrash) {
     ASSERT_EQ(WriteSaveFile(1), 1);
     EXPECT_FALSE(Loads(SlotBytes(1))) << name;
   }
-  GameStringAssign(mapName, "100");
-  ASSERT_EQ(WriteSaveFile(1), 1);
-  EXPECT_TRUE(Loads(SlotBytes(1)));
+  for (const char* name : {"001", "100"}) {
+    GameStringAssign(mapName, name);
+    ASSERT_EQ(WriteSaveFile(1), 1);
+    EXPECT_TRUE(Loads(SlotBytes(1))) << name;
+  }
 
   SetDistinctiveProgress();
   EXPECT_EQ(ReadSaveFile(3), 0);
@@ -254,31 +257,39 @@ TEST_F(SaveFileTest, NamesAndEntrancesTheWriterNeverMakesAreRefusedEvenWithAMatc
   EXPECT_TRUE(Loads(good));
 }
 
-// Each limit where the game can reach it and one past it. A Max MP of
-// 302,383,104 had the status bar draw as many pips every frame.
+// Each limit on both sides: the value where the game can reach it and the
+// first one past it. A Max MP of 302,383,104 had the status bar draw as many
+// pips every frame.
 TEST_F(SaveFileTest, ValuesTheGameNeverWritesAreRefusedEvenWithAMatchingSum) {
   const std::string good = ValidFile();
-  struct Value {
+  struct Range {
     const char* field;
     std::size_t at;
-    std::int32_t value;
-    bool loads;
+    std::int32_t low, high;
   };
-  const Value values[] = {
-      {"Max MP", 4192, 302383104, false}, {"Max MP", 4192, 116, true},      {"Max MP", 4192, 15, false},
-      {"Blaze level", 4196, 0, false},    {"Blaze level", 4196, 101, true}, {"Magic level", 4204, 0, true},
-      {"Magic level", 4204, 101, false},  {"coins", 4208, 100, false},      {"coins", 4208, 0, true},
-      {"keys", 4212, -1, false},          {"keys", 4212, 99, true},         {"ending link", 40 * 99 + 16, 101, true},
-      {"door link", 12, 102, false},      {"door link", 12, -2, false},     {"found item", 40 * 3 + 36, 29, true},
-      {"found item", 36, 30, false},      {"found item", 36, -2, false},    {"floor flag", 4, 2, false},
-      {"sold flag", 4000, -1, false},     {"item flag", 4308, 2, false},    {"reserved", 4312, 2, false},
-      {"game overs", 4328, 30100, true},  {"game overs", 4328, 30101, false},
+  const Range ranges[] = {
+      {"Max MP", 4192, 16, 116},         {"Blaze level", 4196, 1, 101},       {"second shot level", 4200, 0, 100},
+      {"Magic level", 4204, 0, 100},     {"coins", 4208, 0, 99},              {"keys", 4212, 0, 99},
+      {"entrance", 4324, 0, 4},          {"game overs", 4328, 0, 30100},      {"door link", 12, -1, 101},
+      {"last door link", 40 * 99 + 24, -1, 101}, {"found item", 36, -1, 29}, {"last found item", 40 * 99 + 36, -1, 29},
+      {"floor item flag", 0, 0, 1},      {"last floor item flag", 8, 0, 1},   {"visited flag", 28, 0, 1},
+      {"shop found flag", 32, 0, 1},     {"sold flag", 4000, 0, 1},           {"boss flag", 4188, 0, 1},
+      {"progress flag", 4216, 0, 1},     {"reserved", 4312, 0, 1},
   };
-  for (const Value& v : values) {
+  const auto fileWith = [&good](const Range& range, std::int32_t value) {
     std::string bytes = good;
-    Put32(&bytes, v.at, static_cast<std::uint32_t>(v.value));
-    EXPECT_EQ(Loads(Resummed(bytes)), v.loads) << v.field << " " << v.value;
+    Put32(&bytes, range.at, static_cast<std::uint32_t>(value));
+    return Resummed(bytes);
+  };
+  for (const Range& r : ranges) {
+    EXPECT_FALSE(Loads(fileWith(r, r.low - 1))) << r.field << " " << r.low - 1;
+    EXPECT_TRUE(Loads(fileWith(r, r.low))) << r.field << " " << r.low;
+    EXPECT_TRUE(Loads(fileWith(r, r.high))) << r.field << " " << r.high;
+    EXPECT_FALSE(Loads(fileWith(r, r.high + 1))) << r.field << " " << r.high + 1;
   }
+  std::string huge = good;
+  Put32(&huge, 4192, 302383104u);
+  EXPECT_FALSE(Loads(Resummed(huge)));
 }
 
 // The player learns which file was refused and why, and its bytes survive the
@@ -326,6 +337,19 @@ TEST_F(SaveFileTest, AFailedWriteKeepsTheOldSaveAndSaysWhy) {
   EXPECT_EQ(failure, "the disk is full");
   EXPECT_EQ(SlotBytes(1), old);
   EXPECT_FALSE(std::filesystem::is_symlink(folder_.Posix("save/SaveData01.sav.tmp"))) << "the temporary is removed";
+
+  // The temporary written, but its flush or its rename refused.
+  for (const plat::DurableCall call : {plat::DurableCall::kFlush, plat::DurableCall::kRename}) {
+    plat::RecordDurableCallsForTest(true);
+    plat::FailDurableCallForTest(call, 1, plat::ERROR_WRITE_FAULT);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(WriteSaveFile(1, &failure), 0);
+    testing::internal::GetCapturedStderr();
+    plat::RecordDurableCallsForTest(false);
+    EXPECT_EQ(failure, "the disk refused the write");
+    EXPECT_EQ(SlotBytes(1), old);
+    EXPECT_FALSE(folder_.Exists("save/SaveData01.sav.tmp"));
+  }
 
   std::filesystem::remove_all(folder_.Posix("save"));
   qz::testing::AlignVirtualClockToMillisecond();

@@ -166,6 +166,27 @@ TEST_P(D3D9PresentWait, WindowKeepsThePresentedFrameWhateverTouchesTheBackBuffer
   EXPECT_EQ(ShownOtherThan(0x123456u), 0);
 }
 
+// A copying present onto part of the window while the last whole frame still
+// waits in the back buffer: that frame is settled first, so the rest of the
+// window keeps it and the part shows the new copy (here the frame scaled into
+// the top left quarter, its green right half reaching the quarter's middle).
+TEST_P(D3D9PresentWait, APresentOntoPartOfTheWindowKeepsTheWaitingFrameAroundIt) {
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+  DrawQuad(0, 0, 0xFFFF0000u, kWidth / 2, kHeight);
+  DrawQuad(kWidth / 2, 0, 0xFF00FF00u, kWidth / 2, kHeight);
+  ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  const WinRect quarter = {0, 0, kWidth / 2, kHeight / 2};
+  ASSERT_EQ(device_->Present(nullptr, &quarter, nullptr, nullptr), D3D_OK);
+  std::vector<std::uint32_t> shown;
+  ASSERT_TRUE(ReadPresentedFrame(window_, &shown, nullptr, nullptr));
+  const auto at = [&shown](int x, int y) { return shown[static_cast<std::size_t>(y) * kWidth + x] & 0xFFFFFFu; };
+  EXPECT_EQ(at(100, 100), 0xFF0000u);
+  EXPECT_EQ(at(200, 100), 0x00FF00u) << "the part shows the scaled copy";
+  EXPECT_EQ(at(200, 300), 0xFF0000u) << "the rest shows the waiting frame";
+  EXPECT_EQ(at(500, 100), 0x00FF00u);
+  EXPECT_EQ(BackBufferAt(200, 100), 0xFF0000u);
+}
+
 // The window side alone, with the owner's draws stood in for by what `drawn`
 // does: a waiting frame is read only once they are done, also after a clear
 // took the owner's pixels over, which does not wait.
@@ -198,6 +219,20 @@ TEST_F(WindowFrameWait, AFrameIsReadOnlyOnceItsDrawsAreDone) {
   std::memset(pixels.data(), 0x33, pixels.size());  // the clear
   EXPECT_EQ(shown(), 0x222222u);
   EXPECT_EQ(waits, 2);
+}
+
+// A copy of another frame onto part of the window settles the frame waiting
+// in an owner's pixels first: the part shows the copy, the rest that frame.
+TEST_F(WindowFrameWait, ACopyOntoPartOfTheWindowSettlesTheWaitingFrameFirst) {
+  std::vector<std::uint8_t> waiting(kWidth * kHeight * 4, 0x11), copied(kWidth * kHeight * 4, 0x22);
+  ASSERT_TRUE(PresentWholeFrameLater(window_, {waiting.data(), kWidth, kHeight, kWidth * 4}, &waiting, nullptr));
+  const WinRect part = {100, 50, 200, 150};
+  ASSERT_TRUE(PresentFrameToWindow(window_, {copied.data(), kWidth, kHeight, kWidth * 4}, &part, &part));
+  std::vector<std::uint32_t> shown;
+  ASSERT_TRUE(ReadPresentedFrame(window_, &shown, nullptr, nullptr));
+  EXPECT_EQ(shown[100 * kWidth + 150] & 0xFFFFFFu, 0x222222u);
+  EXPECT_EQ(shown[10 * kWidth + 10] & 0xFFFFFFu, 0x111111u);
+  EXPECT_EQ(shown[200 * kWidth + 150] & 0xFFFFFFu, 0x111111u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, D3D9PresentWait, ::testing::Values(1, 8),

@@ -4,7 +4,9 @@
 // one), under every fast blend, alpha tests including ones no pixel passes,
 // white and tinted diffuse colours, cells ending at the sheet's last texel.
 // Glyph cells of 16-bit sheets, mostly texels of alpha 0, as text draws them,
-// in each texel format the rows widen.
+// in each texel format the rows widen. Texels and targets at the channels'
+// ends (0, 1, 254, 255; opaque black and white; clear) at every lane of rows
+// up to two blocks and one pixel wide, which random colours never give.
 // Every width must leave the general path's bytes and count its pixels.
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "platform/d3d9_raster.h"
+#include "support/edge_pixels.h"
 #include "tests/platform/d3d9_raster_fixture.h"
 
 namespace plat::raster {
@@ -168,6 +171,58 @@ TEST(RasterVectorWidths, GlyphCellsOfSixteenBitSheetsDrawTheGeneralPathsPixels) 
     fastTriangles += DrawAtEveryWidth(rng, sheets[round % 5], start, round);
   }
   EXPECT_EQ(fastTriangles, kRounds * 3 * 6 * 2);
+}
+
+// Each row of the sheet holds the edge pixels turned one further than the row
+// above, so a cell of every row puts each of them at each lane.
+OwnedSurface EdgeSurface(int width, int height, std::uint32_t format, std::size_t turn) {
+  const std::vector<std::uint32_t> edges = qz::testing::EdgePixels();
+  OwnedSurface surface(width, height, format);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) surface.Set(x, y, edges[(static_cast<std::size_t>(x + y) + turn) % edges.size()]);
+  }
+  return surface;
+}
+
+TEST(RasterVectorWidths, EdgePixelsAtEveryLaneDrawTheGeneralPathsPixels) {
+  constexpr int kWidestBlock = 16;
+  const OwnedSurface sheets[] = {EdgeSurface(kSheetW, kSheetH, D3DFMT_A8R8G8B8, 0),
+                                 EdgeSurface(kSheetW, kSheetH, D3DFMT_X8R8G8B8, 5),
+                                 EdgeSurface(kSheetW, kSheetH, D3DFMT_A1R5G5B5, 9),
+                                 EdgeSurface(kSheetW, kSheetH, D3DFMT_A4R4G4B4, 13)};
+  const OwnedSurface targets[] = {EdgeSurface(kTargetW, kTargetH, D3DFMT_X8R8G8B8, 3),
+                                  EdgeSurface(kTargetW, kTargetH, D3DFMT_A8R8G8B8, 11)};
+  std::mt19937 rng(255);
+  int fastTriangles = 0;
+  for (int width = 1; width <= 2 * kWidestBlock + 1 && !HasFailure(); ++width) {
+    for (int draw = 0; draw < 24; ++draw) {
+      const OwnedSurface& sheet = sheets[draw % std::size(sheets)];
+      State state = TwoDState(kTargetW, kTargetH);
+      state.textures[0] = sheet.view;
+      UseBlend(rng, &state);
+      UseAlphaTest(rng, &state);
+      static constexpr std::uint32_t kDiffuse[] = {0xFFFFFFFFu, 0xFF000000u, 0xFE01FF80u};
+      const float x = static_cast<float>(draw % 3), u0 = static_cast<float>(draw % 7) / kSheetW;
+      const std::vector<TexVertex> cell = Quad(x - 0.5f, -0.5f, x + static_cast<float>(width) - 0.5f,
+                                               kSheetH - 0.5f, u0, 0.0f, u0 + static_cast<float>(width) / kSheetW,
+                                               1.0f, kDiffuse[draw % std::size(kDiffuse)]);
+      const OwnedSurface& start = targets[draw % 2];
+      OwnedSurface general = start;
+      Report generalReport;
+      EXPECT_EQ(DrawList(general, state, cell, kTexFvf, D3DPT_TRIANGLELIST, &generalReport, false), Status::kOk);
+      for (const VectorRowLimit limit : {VectorRowLimit::kWidest, VectorRowLimit::k256Bits, VectorRowLimit::kScalar}) {
+        const RowLimitScope scope(limit);
+        OwnedSurface fast = start;
+        Report fastReport;
+        EXPECT_EQ(DrawList(fast, state, cell, kTexFvf, D3DPT_TRIANGLELIST, &fastReport, true), Status::kOk);
+        EXPECT_EQ(fast.bytes, general.bytes) << "width " << width << ", draw " << draw << ", limit "
+                                             << static_cast<int>(limit);
+        EXPECT_EQ(fastReport.pixelsWritten, generalReport.pixelsWritten) << "width " << width << ", draw " << draw;
+        fastTriangles += fastReport.fastPathTriangles;
+      }
+    }
+  }
+  EXPECT_EQ(fastTriangles, 33 * 24 * 3 * 2) << "every cell is one the fast path takes";
 }
 
 }  // namespace

@@ -2,14 +2,20 @@
 // thread is refused what would touch the recorded work or the pixels it
 // still uses, and may release what it holds; many small draws between
 // flushes at 8 workers show one thread's frame without ever hanging.
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/d3d9_raster_bands.h"
+#include "platform/window_present.h"
 #include "tests/platform/d3d9_test_fixture.h"
 
 namespace {
@@ -37,6 +43,32 @@ void OnAnotherThread(Work work, std::chrono::seconds limit = std::chrono::second
   }
   thread.join();
   done.get();
+}
+
+// Whether every other thread of the process is blocked in the kernel rather
+// than running or spinning (its state in /proc is not "R").
+bool OtherThreadsBlocked() {
+  const std::string self = std::to_string(::gettid());
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    if (task.path().filename() == self) continue;
+    std::ifstream stat(task.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    // The state follows the name, which is in parentheses and may hold any.
+    const std::size_t close = line.rfind(')');
+    if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'R') return false;
+  }
+  return true;
+}
+
+// Returns once the workers have stopped spinning and gone to sleep: every
+// other thread blocked twice in a row, ten milliseconds apart (their spin
+// lasts about a tenth of that), or after five seconds regardless.
+void AwaitSleepingWorkers() {
+  for (int blocked = 0, tries = 0; blocked < 2 && tries < 500; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    blocked = OtherThreadsBlocked() ? blocked + 1 : 0;
+  }
 }
 
 class RasterWorkerThreads : public qz::testing::D3D9Test {
@@ -137,6 +169,42 @@ TEST_F(RasterWorkerThreads, AnotherThreadIsRefusedWhatTheDevicesRecordedDrawsSti
   EXPECT_EQ(BackBufferPixels(), std::vector<std::uint32_t>(64 * 48, 0xFF00FF00u));
   back->Release();
   drawn->Release();
+}
+
+// A light draw recorded once the workers sleep does not wake them (a few
+// such draws are gathered first); a wait on another thread for the pixels it
+// uses must: a texture released there, a frame read there while it waits in
+// the back buffer, and the device's end there.
+TEST_F(RasterWorkerThreads, AnotherThreadsWaitWakesWorkersThatHaveGoneToSleep) {
+  constexpr std::chrono::seconds kLimit(20);
+  // The window's size, so that a present of the whole frame waits in the back buffer.
+  MakeBandedDevice(4, 640, 480);
+  IDirect3DTexture9* released = SolidTexture(kRed);
+  ASSERT_EQ(device_->BeginScene(), D3D_OK);
+  ASSERT_EQ(device_->SetTexture(0, released), D3D_OK);
+  AwaitSleepingWorkers();
+  ASSERT_EQ(DrawQuad(0, 0, 640, 480), D3D_OK);
+  ASSERT_EQ(device_->SetTexture(0, nullptr), D3D_OK);
+  OnAnotherThread([&] { released->Release(); }, kLimit);
+
+  IDirect3DTexture9* green = SolidTexture(kGreen);
+  ASSERT_EQ(device_->SetTexture(0, green), D3D_OK);
+  AwaitSleepingWorkers();
+  ASSERT_EQ(DrawQuad(0, 0, 640, 480), D3D_OK);
+  ASSERT_EQ(device_->EndScene(), D3D_OK);
+  ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  OnAnotherThread(
+      [&] {
+        std::vector<std::uint32_t> shown;
+        ASSERT_TRUE(ReadPresentedFrame(window_, &shown, nullptr, nullptr));
+        EXPECT_EQ(shown[240 * 640 + 320], kGreen);
+      },
+      kLimit);
+
+  ASSERT_EQ(device_->SetTexture(0, nullptr), D3D_OK);
+  green->Release();
+  AwaitSleepingWorkers();
+  OnAnotherThread([&] { ReleaseDevice(); }, kLimit);
 }
 
 // Frames of many small draws, a few heavy ones (which keep workers busy long

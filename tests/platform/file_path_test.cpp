@@ -1,11 +1,15 @@
 // The file boundary of the stand-in: path conversion, case-insensitive names,
 // open dispositions and the current directory.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "support/scratch_folder.h"
 #include "platform/file.h"
@@ -102,6 +106,34 @@ TEST(PlatFilePath, MissesInASettledFolderStillSeeLaterChanges) {
   EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("old\\LATE.txt")), scratch.Posix("old/LATE.txt"));
   scratch.Write("old/late.TXT", "3");
   EXPECT_EQ(plat::ResolvePosixPath(scratch.Library("old\\LATE.txt")), scratch.Posix("old/late.TXT"));
+}
+
+// A folder changed within a tick of its clock may change again in the same
+// tick: a miss there reads the folder anew even when its time looks the same.
+// The folder is dated a little ahead, so its listing can never be settled
+// however slow the run, and dated so again after each change behind the
+// cache's back, as a change within the same tick would leave it.
+TEST(PlatFilePath, AMissInAFolderNotYetSettledReadsItAgainWhateverItsTime) {
+  ScratchFolder scratch;
+  scratch.Write("new/Kept.txt", "1");
+  const std::string folder = scratch.Posix("new");
+  timespec now{};
+  ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &now), 0);
+  const timespec ahead[2] = {{now.tv_sec + 60, 123456789}, {now.tv_sec + 60, 123456789}};
+  const auto dateAhead = [&] { ASSERT_EQ(::utimensat(AT_FDCWD, folder.c_str(), ahead, 0), 0); };
+  // Through a case-insensitive folder name, and through its exact one, whose
+  // listing is checked against the stat that found the folder.
+  const std::pair<const char*, const char*> spellings[] = {{"NEW\\late.txt", "NEW/late.txt"},
+                                                           {"new\\LATE.txt", "new/LATE.txt"}};
+  for (const auto& [library, asSpelled] : spellings) {
+    SCOPED_TRACE(library);
+    dateAhead();
+    EXPECT_EQ(plat::ResolvePosixPath(scratch.Library(library)), scratch.Posix(asSpelled));
+    scratch.Write("new/Late.txt", "2");
+    dateAhead();
+    EXPECT_EQ(plat::ResolvePosixPath(scratch.Library(library)), scratch.Posix("new/Late.txt"));
+    std::filesystem::remove(scratch.Posix("new/Late.txt"));
+  }
 }
 
 TEST(PlatFilePath, OpenDispositionsCreateTruncateAndRefuse) {

@@ -3,12 +3,20 @@
 // random alphas, each drawn whole (through its run table or the rows), and
 // cells cut from them 1 to 40 pixels wide so rows end anywhere in a block,
 // drawn whole and clipped at each edge of a target of random bytes. Each
-// width must leave the oracle's bytes, so all leave the same.
+// width must leave the oracle's bytes, so all leave the same. Random colours
+// never draw the pixels at the channels' ends, so each vector kernel also
+// meets them at every lane of rows up to two blocks and one pixel long, and
+// must leave the scalar kernel's bytes, touching nothing past the row.
 #include <gtest/gtest.h>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "softrender/alpha_rows.h"
 #include "softrender/blit_fixture.h"
 #include "softrender/pixel_write.h"
+#include "support/edge_pixels.h"
 #include "support/sprite_alpha_sheets.h"
 
 namespace qz::blit_test {
@@ -86,6 +94,50 @@ TEST_F(AlphaRowKernels, EveryWidthDrawsTheOraclesBytesOnEverySheet) {
     }
   }
   EXPECT_EQ(levelsRun, 1 + (CpuHasAvx2() ? 1 : 0) + (CpuHasAvx512() ? 1 : 0));
+}
+
+// One row of `width` pixels drawn by the kernel of `level` over a target one
+// block longer, whose bytes past the row must stay.
+std::vector<std::uint32_t> DrawnRow(VectorLevel level, const std::vector<std::uint32_t>& source,
+                                    std::vector<std::uint32_t> target) {
+  blit::LimitAlphaRowKernel(level);
+  blit::AlphaKeyedCopyRows(reinterpret_cast<std::uint8_t*>(target.data()), 0,
+                           reinterpret_cast<const std::uint8_t*>(source.data()), 0, static_cast<int>(source.size()),
+                           1);
+  return target;
+}
+
+TEST_F(AlphaRowKernels, EveryVectorKernelMeetsTheChannelsEndsAtEveryLaneAsTheScalarOneDoes) {
+  const std::vector<std::uint32_t> edges = qz::testing::EdgePixels();
+  int levelsRun = 0;
+  for (const auto& [level, lanes] : {std::pair{VectorLevel::kAvx512, 16}, std::pair{VectorLevel::kAvx2, 8}}) {
+    if (blit::LimitAlphaRowKernel(level) != level) continue;
+    ++levelsRun;
+    for (int width = 1; width <= 2 * lanes + 1 && !HasFailure(); ++width) {
+      for (std::size_t e = 0; e < edges.size(); ++e) {
+        for (int lane = 0; lane < width; ++lane) {
+          // Around the edge pixel: opaque white, clear, or the edge pixels in
+          // turn (so a block holds every kind at once); the target holds them
+          // too, its X byte at the ends as well.
+          for (int around = 0; around < 3; ++around) {
+            std::vector<std::uint32_t> source(static_cast<std::size_t>(width));
+            std::vector<std::uint32_t> target(static_cast<std::size_t>(width + lanes));
+            for (int i = 0; i < width; ++i) {
+              source[static_cast<std::size_t>(i)] = around == 0 ? 0xFFFFFFFFu
+                                                    : around == 1 ? 0x00FFFFFFu
+                                                                  : edges[(e + static_cast<std::size_t>(i)) % edges.size()];
+            }
+            for (std::size_t i = 0; i < target.size(); ++i) target[i] = edges[(e * 7 + i * 3 + 1) % edges.size()];
+            source[static_cast<std::size_t>(lane)] = edges[e];
+            ASSERT_EQ(DrawnRow(level, source, target), DrawnRow(VectorLevel::kScalar, source, target))
+                << "level " << static_cast<int>(level) << ", width " << width << ", lane " << lane << ", pixel "
+                << std::hex << edges[e] << ", around " << around;
+          }
+        }
+      }
+    }
+  }
+  if (levelsRun == 0) GTEST_SKIP() << "this processor has no vector kernel for the alpha-keyed rows";
 }
 
 }  // namespace

@@ -1,14 +1,21 @@
 // Every per-pixel blend policy against the scalar reference, bit for bit:
 // source family x mode x blend image x modulation x trans x path x p, on random
-// pixels with key hits and alpha 0, 255 and in between.
+// pixels with key hits and alpha 0, 255 and in between. The vector spans of
+// the weighted, added and keyed moves against the scalar forms, with pixels at
+// the channels' ends at every lane.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "softrender/blit_swar.h"
+#include "softrender/cpu_features.h"
 #include "softrender/oracle.h"
 #include "softrender/pixel_kernels.h"
+#include "support/edge_pixels.h"
 
 namespace qz {
 namespace {
@@ -215,6 +222,83 @@ TEST(PixelKernelsQuirks, SixteenBitAlphaUsesSixtyFourLevels) {
     pixel::BlendAlpha::Pixel<pixel::Src565, pixel::Opt<false, false, false>>(
         reinterpret_cast<std::uint8_t*>(&dst), reinterpret_cast<const std::uint8_t*>(&src), 0, st);
     EXPECT_EQ(dst, p < 4 ? 0x0000 : 0xFFFF) << p;
+  }
+}
+
+// The add or subtract span over `target` against the per-pixel kernel of the
+// same mode, at weights by the ends (255 alone for the full term); the span
+// draws the pixels it reports and the kernel the rest.
+template <bool kSubtract, bool kFullTerm>
+void AddSubMatchesThePixelKernels(const std::vector<std::uint32_t>& source, const std::vector<std::uint32_t>& target,
+                                  const std::string& where) {
+  using Kernel = std::conditional_t<kSubtract, pixel::BlendSubT<kFullTerm>, pixel::BlendAddT<kFullTerm>>;
+  const int n = static_cast<int>(source.size());
+  for (const int p : kFullTerm ? std::vector<int>{255} : std::vector<int>{1, 2, 128, 254}) {
+    const BlendSetup setup = pixel::MakeBlendSetup(p, 0xFFFFFF, 0, nullptr);
+    std::vector<std::uint32_t> spanned = target, expected = target;
+    auto* d = reinterpret_cast<std::uint8_t*>(spanned.data());
+    const auto* s = reinterpret_cast<const std::uint8_t*>(source.data());
+    const int done = blit::AddSubSpan32<kSubtract, kFullTerm>(d, s, n, p);
+    for (int i = done; i < n; ++i) {
+      Kernel::template Pixel<pixel::Src32, pixel::Opt<false, false, false>>(d + 4 * i, s + 4 * i, 0, setup);
+    }
+    for (int i = 0; i < n; ++i) {
+      Kernel::template Pixel<pixel::Src32, pixel::Opt<false, false, false>>(
+          reinterpret_cast<std::uint8_t*>(expected.data()) + 4 * i, s + 4 * i, 0, setup);
+    }
+    ASSERT_EQ(spanned, expected) << where << (kSubtract ? ", subtract" : ", add") << " at p " << p;
+  }
+}
+
+// Spans up to two blocks and one pixel long (AVX2 where the processor has it,
+// else SSE2), each edge pixel at each lane among the others, over a target of
+// them too: the weighted move by each pixel's alpha and by weights at the
+// ends, the add and subtract spans, and the keyed copy and mix keyed on the
+// lane's pixel, which draw the pixels they report (a multiple of four) and
+// leave the rest.
+TEST(SpanKernelsAtTheEdges, WeightedAddedAndKeyedSpansGiveThePackedFormAtEveryLane) {
+  ASSERT_EQ(BuildMemImgBlendTables(), 0);
+  const std::vector<std::uint32_t> edges = qz::testing::EdgePixels();
+  const int block = CpuHasAvx2() ? 8 : 4;
+  for (int n = 1; n <= 2 * block + 1 && !::testing::Test::HasFailure(); ++n) {
+    for (std::size_t e = 0; e < edges.size(); ++e) {
+      for (int lane = 0; lane < n; ++lane) {
+        std::vector<std::uint32_t> source(static_cast<std::size_t>(n)), target(source.size());
+        for (std::size_t i = 0; i < source.size(); ++i) {
+          source[i] = edges[(e + 1 + i) % edges.size()];
+          target[i] = edges[(e * 5 + i * 3 + 2) % edges.size()];
+        }
+        source[static_cast<std::size_t>(lane)] = edges[e];
+        const auto* s = reinterpret_cast<const std::uint8_t*>(source.data());
+        const std::string where = "n " + std::to_string(n) + ", lane " + std::to_string(lane) + ", pixel " +
+                                  std::to_string(edges[e]);
+        for (const int weight : {-1, 0, 1, 255, 256}) {  // -1: each pixel's alpha
+          std::vector<std::uint32_t> drawn = target;
+          blit::Lerp8Span(reinterpret_cast<std::uint8_t*>(drawn.data()), s, n, weight < 0 ? 0u : weight, weight < 0);
+          for (std::size_t i = 0; i < source.size(); ++i) {
+            const std::uint32_t w = weight < 0 ? source[i] >> 24 : static_cast<std::uint32_t>(weight);
+            ASSERT_EQ(drawn[i], blit::Lerp8Packed(target[i], source[i], w)) << where << ", weight " << weight;
+          }
+        }
+        AddSubMatchesThePixelKernels<false, false>(source, target, where);
+        AddSubMatchesThePixelKernels<false, true>(source, target, where);
+        AddSubMatchesThePixelKernels<true, false>(source, target, where);
+        AddSubMatchesThePixelKernels<true, true>(source, target, where);
+        for (const int p : {-1, 0, 1, 255, 256}) {  // -1: copied, not mixed
+          std::vector<std::uint32_t> drawn = target;
+          auto* d = reinterpret_cast<std::uint8_t*>(drawn.data());
+          const int done = p < 0 ? blit::KeyedSpan32<false>(d, s, n, edges[e], 0)
+                                 : blit::KeyedSpan32<true>(d, s, n, edges[e], p);
+          ASSERT_EQ(done, n - n % 4) << where;
+          for (std::size_t i = 0; i < source.size(); ++i) {
+            const std::uint32_t want = static_cast<int>(i) >= done || source[i] == edges[e] ? target[i]
+                                       : p < 0 ? source[i]
+                                               : blit::Lerp8Packed(target[i], source[i], static_cast<std::uint32_t>(p));
+            ASSERT_EQ(drawn[i], want) << where << ", p " << p;
+          }
+        }
+      }
+    }
   }
 }
 

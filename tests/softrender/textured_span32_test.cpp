@@ -1,6 +1,7 @@
 // Textured spans onto 32-bit images: every generated loop (source kind ×
 // blend mode × blend image × modulation × trans, both families) against the
-// scalar reference over random walks, and the exact values of the weight
+// scalar reference over random walks and over texels and targets at the
+// channels' ends at every lane, and the exact values of the weight
 // rules, the packed add and subtract, the transparency tests and the
 // parameter tests.
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include "softrender/test_image.h"
 #include "softrender/textured_oracle32.h"
 #include "softrender/textured_span.h"
+#include "support/edge_pixels.h"
 
 namespace qz {
 namespace {
@@ -286,6 +288,58 @@ TEST_F(TexturedSpan32Test, LongAndWrappingLinesMatchTheReference) {
           RunWalk(source, nullptr, trans, TexturedFamily::kRotated, walk);
           if (Bytes(dst) != want && ++failures <= 5) {
             ADD_FAILURE() << "mode " << mode << " p " << p << " trans " << trans << " wraps " << wraps;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+// Texels and targets at the channels' ends (random ones never are), one
+// texel a pixel on lines up to two eight-pixel blocks and one pixel long,
+// each line's texels turned one further, so each meets every lane; keyed on
+// opaque black.
+TEST_F(TexturedSpan32Test, EdgeTexelsAtEveryLaneMatchTheReference) {
+  const std::vector<std::uint32_t> edges = qz::testing::EdgePixels();
+  const int count = static_cast<int>(edges.size());
+  const std::uint32_t key = 0xFF000000u;
+  Image source;
+  MakeSource(source, Kind::kDirect, 2 * 8 + 1, count, key);
+  for (int y = 0; y < count; ++y) {
+    for (int x = 0; x <= 2 * 8; ++x) Put(source, x, y, edges[static_cast<std::size_t>((x + y) % count)]);
+  }
+  int failures = 0;
+  for (int width = 1; width <= 2 * 8 + 1; ++width) {
+    for (int mode : {0, 2, 3}) {
+      for (int p : {1, 254, 255}) {
+        for (int trans = 0; trans < 2; ++trans) {
+          tex_oracle32::Draw dr;
+          dr.mode = mode;
+          dr.p = p;
+          dr.trans = trans != 0;
+          dr.transColor = key;
+          State(mode, p);
+          Image dst;
+          Make(dst, width, count, kMemImgFormatXrgb32);
+          for (int y = 0; y < count; ++y) {
+            for (int x = 0; x < width; ++x) Put(dst, x, y, edges[static_cast<std::size_t>((3 * x + y + 7) % count)]);
+          }
+          TexturedWalk walk;
+          walk.width = width;
+          walk.lines = count;
+          walk.dst = At(dst, 0, 0);
+          walk.rowAdvance = dst.view.block->pitch - width * 4;
+          walk.u = kOne / 2;
+          walk.v = kOne / 2;
+          walk.uStep = kOne;
+          walk.vStep = 0;
+          walk.uLineStep = -width * kOne;
+          walk.vLineStep = kOne;
+          const std::vector<std::uint8_t> want = Expected(dst, source, nullptr, walk, dr);
+          RunWalk(source, nullptr, trans, TexturedFamily::kRotated, walk);
+          if (Bytes(dst) != want && ++failures <= 5) {
+            ADD_FAILURE() << "width " << width << " mode " << mode << " p " << p << " trans " << trans;
           }
         }
       }

@@ -109,6 +109,10 @@ TEST(CampaignFloorsTest, TheBuiltInCampaignIsFairAndUnfairFloorsAreRefusedByName
             "floor 001: spikes at (40, 45) on the first floor");
   EXPECT_EQ(FirstFault(FloorsWith("004", SpikePit<35, 3>)),
             "floor 004: a door at (70, 42) is out of a person's reach from entrance 0 with the chest's item");
+  // The first area ends with its boss's hall, 010, where the same pit is
+  // refused; 011 is the next area's first floor.
+  EXPECT_EQ(FirstFault(FloorsWith("010", SpikePit<30, 3>)),
+            "floor 010: the key at (54, 43) is out of a person's reach from entrance 0");
 }
 
 // A stone ledge over floor 011's ground, its top at row 32, columns 18 to 24.
