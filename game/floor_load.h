@@ -5,8 +5,6 @@
 #include "game/game_string.h"
 #include "game/map_format.h"
 
-// 1 when the library's file layer opens path (closed again at once), else 0.
-int CanOpenFile(GameString path);
 // Loads the floor named by mapName and enters it at entrance 0..4: 1, or 0
 // when a missing or malformed file left everything as it was.
 int LoadFloor(int entrance);
