@@ -1,10 +1,16 @@
-// What floor play and the frame loop call of the game screens: the scene
-// functions, the scene entries, message windows and the status-bar numbers.
+// What floor play and the frame loop call of the game screens: the quit
+// check, the scene functions, the scene entries, message windows and the
+// status-bar numbers.
 // The save file is save_file.h, the crossfade crossfade.h, coloured text color_text.h.
 #pragma once
 
 #include "game/game_string.h"
 #include "game/save_file.h"
+
+// Escape sends a scene to the title and quits from the title; then pumps the
+// window (screen_frame.h). 1 (with the quit flag set) when the window is
+// closing, else 0. The frame loop and every blocking screen loop call it.
+int CheckQuitRequest();
 
 // Per-frame functions of scenes 0, 2, 3, 5, 6 and 10.
 void UpdateTitleMenu();
