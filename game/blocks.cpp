@@ -10,7 +10,7 @@
 #include "game/game_assets.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
-#include "game/shots.h"
+#include "game/shot_record.h"
 #include "sound/sound_play.h"
 
 namespace {
