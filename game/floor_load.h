@@ -1,5 +1,8 @@
 // Floor map files and floor loading: the file of mapName is read whole,
-// checked, and only then replaces the floor being played.
+// checked, and only then replaces the floor being played. A refused file is
+// named on stderr with the reason (missing, truncated, bytes past its end,
+// the field at fault); the caller shows the floor failure and returns to the
+// title without saving (ShowFloorFailureAndEnterTitle).
 #pragma once
 
 #include "game/game_string.h"

@@ -1,6 +1,7 @@
 // The floor's two cell layers, its chip table, and the rules that rewrite
 // cells from the codes a floor file stores in them. A cell is 32 by 32
-// pixels; the layers are stored column by column (index x * 48 + y).
+// pixels; the layers are stored column by column (index x * 48 + y). Rules
+// that reach outside the layers treat those cells as occupied.
 #pragma once
 
 #include <cstdint>

@@ -36,7 +36,9 @@ void ShowFloorFailureAndEnterTitle(int floor);
 // Opens (mode 1) or closes (mode 0) message window kind 0..2.
 void AnimateMessageWindow(int mode, int kind);
 // One number of the status bar: kind 1 floor, 3 keys, 4 coins, 5 magic, 6
-// time; kind 7 the status screen's floor number `value` + 1 at (x, y).
+// time; kind 7 the status screen's floor number `value` + 1 at (x, y). A
+// negative value draws as 0 and a character that is not a digit is skipped,
+// so no text indexes past a digit sheet.
 void DrawHudNumber(int kind, int value, int x, int y);
 // Where the status bar's floor clock starts: its digits end at the panel's
 // right edge, one place further left from 1000 seconds on.
