@@ -3,7 +3,9 @@
 // every timed cell, 48 live effects and the status bar. Run headless on the
 // device path (range 1) and the software path (range 0), once whole and once
 // with drawing skipped, so update and drawing are reported apart. The player
-// is put back alive at its start every frame.
+// is put back alive at its start every frame, so it times floor play, not a
+// death. Run it with a private XDG_RUNTIME_DIR while another copy of the
+// library is running.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 

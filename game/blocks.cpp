@@ -10,25 +10,14 @@
 #include "game/game_assets.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
-#include "game/shots.h"
+#include "game/shot_record.h"
 #include "sound/sound_play.h"
 
 namespace {
 
-struct HiddenCell {
-  std::int32_t chip;
-  std::int32_t attribute;
-  bool discovery;  // plays "se_discovery"
-};
-
 constexpr std::int32_t kRecoveryCode = 81;
 constexpr std::int32_t kFirstDoorCode = 82;  // doors 1..3
 constexpr std::int32_t kShopCode = 86;
-constexpr HiddenCell kHiddenCells[] = {
-    {0, 0, false},     {7, 50, false},   {92, 52, false}, {37, 42, false}, {38, 43, false},
-    {0, 2, true},      {214, 5, true},   {214, 6, true},  {214, 7, true},  {222, 8, false},
-    {209, 3, true},    {217, 8, false},  {30, 63, true},  {28, 65, true},
-};
 
 struct PipeTurn {
   std::int32_t attribute;
@@ -84,8 +73,8 @@ void SpawnAtCellCentre(int column, int row) { SpawnEffect(0, column * kCellSize 
 
 void SetBlockKind(std::int32_t code, int column, int row) {
   const int index = code - kAttrBreakableFirst;
-  if (index < 0 || index >= static_cast<int>(std::size(kHiddenCells))) return;
-  const HiddenCell& hidden = kHiddenCells[index];
+  if (index < 0 || index >= static_cast<int>(std::size(kBrokenBlockCells))) return;
+  const BrokenBlockCell& hidden = kBrokenBlockCells[index];
   SetCell(column, row, hidden.chip, hidden.attribute);
   if (code == kRecoveryCode) {
     marks[kMarkCount - 1] = MapObjectRecord{column * kCellSize, row * kCellSize, kMarkRecoveryPoint, 1};

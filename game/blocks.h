@@ -5,8 +5,29 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
+
+#include "game/map_cells.h"
 
 struct ShotRecord;
+
+// What breakable block code kAttrBreakableFirst + i leaves once broken:
+// entry i. The campaign check walks floors by the same table.
+struct BrokenBlockCell {
+  std::int32_t chip;
+  std::int32_t attribute;
+  bool discovery;  // plays "se_discovery"
+};
+inline constexpr BrokenBlockCell kBrokenBlockCells[] = {
+    {0, kAttrEmpty, false},           {7, kAttrOneWay, false},
+    {92, kAttrSpikesUp, false},       {37, kAttrWallFromRight, false},
+    {38, kAttrWallFromLeft, false},   {0, kAttrRecoveryPoint, true},
+    {214, kAttrDoor0 + 1, true},      {214, kAttrDoor0 + 2, true},
+    {214, kAttrDoor0 + 3, true},      {222, kAttrMadeCell, false},
+    {209, kAttrShop, true},           {217, kAttrMadeCell, false},
+    {30, kAttrSpring, true},          {28, kAttrWarpBlock, true},
+};
+static_assert(std::size(kBrokenBlockCells) == kAttrBreakableLast - kAttrBreakableFirst + 1);
 
 // Breakable block codes 76..89 become what they hide; other codes do nothing.
 void SetBlockKind(std::int32_t code, int column, int row);

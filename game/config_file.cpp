@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "game/action_input.h"
-#include "game/floor_load.h"
 #include "game/game_assets.h"
+#include "game/game_files.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "platform/profile.h"

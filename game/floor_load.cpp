@@ -14,6 +14,7 @@
 #include "game/enemies.h"
 #include "game/floor_play.h"
 #include "game/floor_records.h"
+#include "game/game_files.h"
 #include "game/game_assets.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
@@ -250,13 +251,6 @@ int FloorIndexOfMapName() {
 GameString MapFilePath() { return GameStringConcat(GameStringConcatString(GamePath("\\map\\"), mapName), ".map"); }
 
 }  // namespace
-
-int CanOpenFile(GameString path) {
-  const qz::FileHandle file = qz::OpenFileForRead(path.c_str(), 0);
-  if (file == 0) return 0;
-  qz::FileAccessClose(file);
-  return 1;
-}
 
 const char* MapFileFault(const MapFileData& data) {
   for (std::int32_t chip : data.chipLayer) {

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "core/log.h"
-#include "game/floor_load.h"
+#include "game/game_files.h"
 #include "game/game_paths.h"
 #include "graphics/graph_from_image.h"
 #include "sound/sound_load.h"

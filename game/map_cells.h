@@ -1,18 +1,24 @@
 // The floor's two cell layers, its chip table, and the rules that rewrite
 // cells from the codes a floor file stores in them. A cell is 32 by 32
-// pixels; the layers are stored column by column (index x * 48 + y).
+// pixels; the layers are stored column by column (index x * 48 + y). Rules
+// that reach outside the layers treat those cells as occupied.
 #pragma once
 
 #include <cstdint>
 
-inline constexpr int kMapColumns = 78;
-inline constexpr int kMapRows = 48;
+#include "game/map_format.h"
+
+inline constexpr int kMapColumns = MapFileData::kColumns;
+inline constexpr int kMapRows = MapFileData::kRows;
 inline constexpr int kMapCells = kMapColumns * kMapRows;
-inline constexpr int kChipTableSize = 256;
+inline constexpr int kChipTableSize = MapFileData::kChipTableSize;
 inline constexpr int kCellSize = 32;
-// Pixels past these read as empty: columns 76, 77 and row 47 are storage only.
-inline constexpr int kFieldRightPixel = 2431;
-inline constexpr int kFieldBottomPixel = 1503;
+// The field the player reaches: the last two columns and the last row are
+// storage only, and pixels past the field read as empty.
+inline constexpr int kFieldColumns = kMapColumns - 2;
+inline constexpr int kFieldRows = kMapRows - 1;
+inline constexpr int kFieldRightPixel = kFieldColumns * kCellSize - 1;
+inline constexpr int kFieldBottomPixel = kFieldRows * kCellSize - 1;
 // A chip whose table value is at least this hides the items of its cell.
 inline constexpr int kCoveringChipValue = 51;
 

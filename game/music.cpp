@@ -5,8 +5,8 @@
 #include <string>
 
 #include "game/config_file.h"
-#include "game/floor_load.h"
 #include "game/game_assets.h"
+#include "game/game_files.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "sound/sound_handle.h"

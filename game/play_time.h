@@ -5,8 +5,9 @@
 #include <array>
 #include <string>
 
-// Folds the ticks since the last update into the play time (unsigned 32-bit,
-// so a wrap of the tick count costs nothing).
+// The one place the play time advances, shared by the save writer and the
+// score page: folds the ticks since the last update into the play time
+// (unsigned 32-bit, so a wrap of the tick count costs nothing).
 void AdvancePlayTime();
 // Advances the play time and rebuilds its text, "Play time:1h2m3s".
 void FormatPlayTimeText();

@@ -1,6 +1,9 @@
 // The player's actor code: the per-frame update (input, walking, jumping,
 // dashing, collisions with the cells, the floor clock and the death), the
 // animation sequences, and the drawing with its dash trail and field icon.
+// The player keeps an exact position (posX, posY) and integer copies (x, y)
+// truncated from it once per update: code that moves the player sets posX
+// and posY.
 #pragma once
 
 #include <cstdint>

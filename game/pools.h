@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "game/enemies.h"
-#include "game/shots.h"
+#include "game/shot_record.h"
 
 inline constexpr int kPlayerShotPoolSize = 64;
 inline constexpr int kBulletPoolSize = 512;

@@ -42,7 +42,8 @@ std::vector<std::uint8_t> EncodeSaveRecord(const SaveRecord& record);
 // length outside 0..255, a name with a zero inside or without its terminating
 // zero, a checksum that does not match, or a value the game never writes (a
 // map name that is not a floor "001".."100", an entrance outside 0..4, Max
-// MP outside 16..116, shot levels past a level a floor, coins or keys outside
+// MP outside 16..116 (each floor's one chest gives one MP or one coin, and
+// no coin buys more than one MP), shot levels past a level a floor, coins or keys outside
 // 0..99, door links outside -1..101, found items outside -1..29, flags
 // holding neither 0 nor 1, more game overs than their cap).
 const char* SaveFileFault(const std::uint8_t* bytes, std::size_t size, SaveRecord* out);

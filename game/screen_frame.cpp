@@ -1,11 +1,11 @@
-// The frame wait and the quit check. They sit below the screens so that the
-// screens' blocking loops and the entry's frame loop share them.
+// The frame wait, the Escape test and the window pump. They sit below the
+// screens so that the screens' blocking loops and the entry's frame loop
+// share them.
 #include "game/screen_frame.h"
 
 #include "core/clock.h"
 #include "core/library.h"
 #include "game/game_state.h"
-#include "game/screens.h"
 #include "input/pad_input.h"
 
 std::int32_t lastFrameTime = 0;
@@ -35,14 +35,9 @@ bool AnimationsCutToTheirEnd() { return animationsCut; }
 
 void HoldPicture(int milliseconds) { qz::WaitMilliseconds(milliseconds); }
 
-int CheckQuitRequest() {
-  if (qz::TestKeyDown(kEscapeKey) == 1) {
-    if (gameState.scene != kSceneTitle) {
-      EnterTitleScene();
-    } else {
-      gameState.quitRequested = 1;
-    }
-  }
+bool EscapePressed() { return qz::TestKeyDown(kEscapeKey) == 1; }
+
+int PumpWindowMessages() {
   if (qz::PumpMessagesEntry() == 0) return 0;
   gameState.quitRequested = 1;
   return 1;

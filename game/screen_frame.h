@@ -1,6 +1,6 @@
 // The frame helpers every screen shares, below the entry and the screens: the
-// screen size, the frame wait that paces every loop (blocking ones included)
-// and the quit check that Escape and the window's close go through.
+// screen size, the frame wait that paces every loop (blocking ones included),
+// the Escape test and the window pump that notes the window's close.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,8 @@ bool AnimationsCutToTheirEnd();
 // the library's wait, which pumps the window and ends on the clock, virtual
 // time included, so tests and harnesses need no way around it.
 void HoldPicture(int milliseconds);
-// Escape sends a scene to the title and quits from the title; then pumps the
-// window. 1 (with the quit flag set) when the window is closing, else 0.
-int CheckQuitRequest();
+// Whether Escape is down: the screens decide what it asks (CheckQuitRequest).
+bool EscapePressed();
+// Pumps the window: 1 (with the quit flag set) when the window is closing,
+// else 0.
+int PumpWindowMessages();

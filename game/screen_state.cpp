@@ -1,9 +1,11 @@
-// The screens' shared state and the window and cursor steps they repeat.
+// The screens' shared state, the quit check (screens.h) and the window and
+// cursor steps they repeat.
 #include "game/screen_state.h"
 
 #include "game/action_input.h"
 #include "game/game_state.h"
 #include "game/screen_frame.h"
+#include "game/screens.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_target.h"
@@ -38,6 +40,17 @@ void ReleaseGraphOnce(int& graph) {
 
 void ReleaseMessageWindowGraphs() {
   for (int& graph : MessageWindowGraphs) ReleaseGraphOnce(graph);
+}
+
+int CheckQuitRequest() {
+  if (EscapePressed()) {
+    if (gameState.scene != kSceneTitle) {
+      EnterTitleScene();
+    } else {
+      gameState.quitRequested = 1;
+    }
+  }
+  return PumpWindowMessages();
 }
 
 bool WaitForDismissal() {

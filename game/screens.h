@@ -1,10 +1,16 @@
-// What floor play and the frame loop call of the game screens: the scene
-// functions, the scene entries, message windows and the status-bar numbers.
+// What floor play and the frame loop call of the game screens: the quit
+// check, the scene functions, the scene entries, message windows and the
+// status-bar numbers.
 // The save file is save_file.h, the crossfade crossfade.h, coloured text color_text.h.
 #pragma once
 
 #include "game/game_string.h"
 #include "game/save_file.h"
+
+// Escape sends a scene to the title and quits from the title; then pumps the
+// window (screen_frame.h). 1 (with the quit flag set) when the window is
+// closing, else 0. The frame loop and every blocking screen loop call it.
+int CheckQuitRequest();
 
 // Per-frame functions of scenes 0, 2, 3, 5, 6 and 10.
 void UpdateTitleMenu();
@@ -30,7 +36,9 @@ void ShowFloorFailureAndEnterTitle(int floor);
 // Opens (mode 1) or closes (mode 0) message window kind 0..2.
 void AnimateMessageWindow(int mode, int kind);
 // One number of the status bar: kind 1 floor, 3 keys, 4 coins, 5 magic, 6
-// time; kind 7 the status screen's floor number `value` + 1 at (x, y).
+// time; kind 7 the status screen's floor number `value` + 1 at (x, y). A
+// negative value draws as 0 and a character that is not a digit is skipped,
+// so no text indexes past a digit sheet.
 void DrawHudNumber(int kind, int value, int x, int y);
 // Where the status bar's floor clock starts: its digits end at the panel's
 // right edge, one place further left from 1000 seconds on.

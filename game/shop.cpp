@@ -12,9 +12,9 @@
 #include "game/action_input.h"
 #include "game/color_text.h"
 #include "game/crossfade.h"
-#include "game/floor_load.h"
 #include "game/floor_play.h"
 #include "game/game_assets.h"
+#include "game/game_files.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "game/hud.h"
@@ -23,6 +23,7 @@
 #include "game/screen_state.h"
 #include "game/screens.h"
 #include "game/shop_goods.h"
+#include "game/yes_no_dialog.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_target.h"
@@ -56,14 +57,7 @@ constexpr int kCursorWrapStep = 20;
 constexpr int kDescriptionX = 32;
 constexpr int kDescriptionY[3] = {381, 405, 429};
 
-// The Yes/No dialog: its cursor rests on "No" at 258 and "Yes" at 234.
-constexpr int kDialogWindow = 2;
 constexpr int kResultWindow = 1;
-constexpr int kDialogCursorX = 96;
-constexpr int kDialogNoY = 258;
-constexpr int kDialogYesBelow = 248;
-constexpr int kDialogStep = 3;
-constexpr int kDialogMoveFrames = 8;
 
 constexpr int kShopFileLines = 12;
 constexpr int kLineBufferBytes = 256;
@@ -215,54 +209,6 @@ void DrawDescription(int row) {
   DrawColorText(kDescriptionX, kDescriptionY[2], shopStock.description2[row], kTextWhite);
 }
 
-// The dialog cursor slides 8 frames of 3 pixels between "No" and "Yes".
-void StepDialogCursor(CursorRecord& c) {
-  if (c.moving == 0 && (padState & (kPadUp | kPadDown)) != 0) {
-    c.yStep = c.y == kDialogNoY ? -kDialogStep : kDialogStep;
-    c.moving = 1;
-    c.frameCounter = 0;
-    PlaySoundEffect(kSeSelect);
-  }
-  if (c.moving == 0) return;
-  c.y += c.yStep;
-  if (++c.frameCounter >= kDialogMoveFrames) c.moving = 0;
-}
-
-enum class DialogEnd { kNo, kYes, kLeftShop };
-
-// "Buy ...?" until Confirm or Cancel; Yes when Confirm
-// came with the cursor above the middle, even mid-slide.
-DialogEnd AskToBuy(int row) {
-  AnimateMessageWindow(1, kDialogWindow);
-  DrawColorText(96, 206, GameStringConcat(GameStringConcatPrefix("Buy ", shopStock.goodsName[row]), "?"), kTextYellow);
-  DrawColorText(152, 230, GameString("Yes"), kTextWhite);
-  DrawColorText(152, 254, GameString("No"), kTextWhite);
-  CaptureScreen(oldScreen);
-  CursorRecord& cursor = DialogCursor;
-  cursor.y = kDialogNoY;
-  cursor.frameCounter = 0;
-  cursor.moving = 0;
-  bool confirmed = false;
-  for (;;) {
-    if (CheckQuitRequest() == 0 && (confirmed || ActionFlags.cancel != 0)) break;
-    if (gameState.quitRequested != 0 || gameState.scene == kSceneTitle) return DialogEnd::kLeftShop;
-    WaitFrame();
-    ReadActionInput();
-    qz::ClearDrawTarget(nullptr);
-    qz::BlitGraph(0, 0, oldScreen, 0);
-    qz::BlitGraph(kDialogCursorX, cursor.y, images.cursor1, 1);
-    StepDialogCursor(cursor);
-    if (ActionFlags.confirm != 0) {
-      PlaySoundEffect(kSeOk);
-      confirmed = true;
-    }
-    qz::PresentFrame();
-  }
-  AnimateMessageWindow(0, kDialogWindow);
-  RenewOldScreen();
-  return confirmed && cursor.y < kDialogYesBelow ? DialogEnd::kYes : DialogEnd::kNo;
-}
-
 int CentredX(const GameString& text) {
   return kScreenWidth / 2 -
          qz::MeasureTextWidthDefaultFont(text.c_str(), static_cast<int>(GameStringLength(text)), 0) / 2;
@@ -281,11 +227,12 @@ bool ShowPurchaseResult(const ShopPurchase& purchase) {
   return true;
 }
 
-// False when the game left the shop during the dialog or its result.
+// "Buy ...?", and the result of a Yes; false when the game left the shop
+// during the dialog or its result.
 bool RunPurchaseDialog(int row) {
-  const DialogEnd answer = AskToBuy(row);
-  if (answer == DialogEnd::kLeftShop) return false;
-  return answer == DialogEnd::kNo || ShowPurchaseResult(BuyShopRow(row));
+  const YesNoAnswer answer = AskYesNo(GameStringConcat(GameStringConcatPrefix("Buy ", shopStock.goodsName[row]), "?"));
+  if (answer == YesNoAnswer::kLeftScreen) return false;
+  return answer != YesNoAnswer::kYes || ShowPurchaseResult(BuyShopRow(row));
 }
 
 void LeaveShop() {

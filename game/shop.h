@@ -1,5 +1,10 @@
 // The shop (scene 3): what the open shop offers, and the purchase rule its
 // dialog applies. EnterShop and UpdateShopScene are declared in screens.h.
+// A shop reads "\text_en\[SHOP] " + map name + ".txt"; missing lines of a
+// short file read as empty, goods ids outside the 32 icons draw nothing, and
+// ids without goods cost -1 and cannot be bought. The shop window's two
+// pictures, the same in every shop, are loaded once with the sprites; each
+// shop composes its background and picture under them.
 #pragma once
 
 #include <cstdint>

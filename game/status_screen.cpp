@@ -21,6 +21,7 @@
 #include "game/screens.h"
 #include "game/status_cursor.h"
 #include "game/status_panel.h"
+#include "game/yes_no_dialog.h"
 #include "graphics/color_value.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_settings.h"
@@ -43,13 +44,6 @@ enum MapIcon : int { kMapIconUnknown, kMapIconVisited, kMapIconCleared, kMapIcon
 constexpr int kDoorTopChip = 210, kDoorBottomChip = 218;
 constexpr int kShopTopChip = 209, kShopBottomChip = 217;
 constexpr int kBoxesX = 160, kBoxPitch = 40, kShopBoxGap = 8;
-
-// The floor-jump dialog's cursor rests on "No" at 258 and on "Yes" at 234.
-constexpr int kDialogNoY = 258;
-constexpr int kDialogYesBelowY = 248;
-constexpr int kDialogStep = 3;
-constexpr int kDialogSteps = 8;
-constexpr std::uint32_t kPadVertical = 0x1 | 0x8;
 
 bool IsFloor(int entry) { return entry >= 0 && entry < kFloorCount; }
 
@@ -150,62 +144,18 @@ void DescribeEntry(int entry) {
   }
 }
 
-// One pass of the dialog's own frame: the captured window, its cursor and
-// its slide between the two answers.
-void RunDialogFrame(bool& confirmed) {
-  WaitFrame();
-  ReadActionInput();
-  qz::ClearDrawTarget(nullptr);
-  qz::BlitGraph(0, 0, oldScreen, 0);
-  qz::BlitGraph(96, DialogCursor.y, images.cursor1, 1);
-  if (DialogCursor.moving == 0 && (padState & kPadVertical) != 0) {
-    DialogCursor.yStep = DialogCursor.y == kDialogNoY ? -kDialogStep : kDialogStep;
-    DialogCursor.moving = 1;
-    DialogCursor.frameCounter = 0;
-    PlaySoundEffect(kSeSelect);
-  }
-  if (DialogCursor.moving != 0) {
-    DialogCursor.y += DialogCursor.yStep;
-    if (++DialogCursor.frameCounter >= kDialogSteps) DialogCursor.moving = 0;
-  }
-  if (ActionFlags.confirm != 0) {
-    PlaySoundEffect(kSeOk);
-    confirmed = true;
-  }
-  qz::PresentFrame();
-}
-
-// "Move to this floor?" over the screen. Yes (the cursor above 248, also
-// mid-slide) asks floor play for floor f; Yes and Cancel set Cancel so the
-// screen leaves. False when the game quit or went to the title meanwhile: the
-// window is then left as it is.
+// "Move to this floor?" over the screen. Yes asks floor play for floor f;
+// Yes and Cancel set Cancel so the screen leaves. False when the game quit or
+// went to the title meanwhile.
 bool RunFloorJumpDialog(int f) {
   PlaySoundEffect(kSeOk);
-  AnimateMessageWindow(1, 2);
-  DrawText(96, 206, "Move to this floor?", kTextYellow);
-  DrawText(152, 230, "Yes", kTextWhite);
-  DrawText(152, 254, "No", kTextWhite);
-  CaptureScreen(oldScreen);
-  DialogCursor.y = kDialogNoY;
-  DialogCursor.frameCounter = 0;
-  DialogCursor.moving = 0;
-  bool confirmed = false;
-  for (;;) {
-    if (CheckQuitRequest() == 0 && (confirmed || ActionFlags.cancel != 0)) break;
-    if (gameState.quitRequested != 0 || gameState.scene == kSceneTitle) return false;
-    RunDialogFrame(confirmed);
-  }
-  // The closing animation reads input again, so the answer is kept first:
-  // Yes and Cancel both leave the screen after it.
-  const bool yes = confirmed && DialogCursor.y < kDialogYesBelowY;
-  const bool leave = yes || !confirmed;
-  AnimateMessageWindow(0, 2);
-  RenewWorkGraph(oldScreen);
-  if (yes) {
+  const YesNoAnswer answer = AskYesNo(GameString("Move to this floor?"));
+  if (answer == YesNoAnswer::kLeftScreen) return false;
+  if (answer == YesNoAnswer::kYes) {
     player.eventCode = 9;
     floorNumber = f;
   }
-  if (leave) ActionFlags.cancel = 1;
+  if (answer != YesNoAnswer::kNo) ActionFlags.cancel = 1;
   return true;
 }
 

@@ -3,6 +3,19 @@
 // display is reachable (DISPLAY or WAYLAND_DISPLAY set), else headless.
 // The desktop backend also runs under SDL's dummy video driver, so its code
 // path can be exercised without a display.
+//
+// When no display answers, SDL would fall back to its offscreen driver and
+// show nothing: the desktop backend refuses that driver (and the dummy one)
+// unless SDL_VIDEODRIVER names it, so the start fails with the reason
+// plat::GetDisplayOpenFailure gives. On the desktop SDL turns SIGINT and
+// SIGTERM into a quit that closes the windows; headless, SDL's signal
+// handlers stay off (PrepareSdlSignals), so the signals stop the program as
+// usual. Under X11 the desktop backend replaces Xlib's fatal error handlers
+// (window_x11_loss.cpp): a lost display connection, or a request the display
+// refuses (the window destroyed from outside), prints "The program ends: ..."
+// to stderr, closes the sound sink and ends the process with status 1
+// without static destructors; the sound sink is also closed by an atexit
+// handler, so no sink thread is left joinable when anything else calls exit.
 #pragma once
 
 namespace plat {

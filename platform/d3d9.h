@@ -7,6 +7,10 @@
 // rule wrong (lockability, pools, scenes, rectangles), and offers tests a
 // configurable profile, failure injection, a call trace, a state snapshot,
 // live-object counts and pixel read-back.
+//
+// Of the test hooks, call counters are found once per call site and counted
+// without the lock, and planned failures (the n-th call) are checked only
+// when one is planned.
 #pragma once
 
 #include <array>

@@ -4,6 +4,32 @@
 // flat shading from the first vertex, the texture-stage cascade, alpha test,
 // depth, blending, colour write). Its inputs are plain descriptions: the
 // device maps its objects and state arrays into them and calls one function.
+//
+// Blending rounds once over both terms, as hardware blend units do (a
+// subtractive blend takes the rounded source product from the target). Axis-
+// aligned point-sampled quads take a vector fast path that gives the general
+// path's results: sprite quads are set up from their vertices alone, the
+// triangles' planes deciding only where a pixel centre lies within 2^-20
+// texel of a texel boundary; quads in the library's corner order (a, b, c,
+// then d, c, b) are set up from their four corners. Its rows read 32-bit and
+// 16-bit texels (glyph cells too) and draw partial blocks with masks: 16
+// pixels a step where the processor has AVX-512 (F, BW, VL), whose masked
+// loads and stores cover row ends and the alpha test, AVX2 otherwise; under
+// the alpha blend a block opaque in every drawn pixel is stored as a copy,
+// without reading the target. `LimitVectorRows` lets tests compare each width
+// with the narrower ones. The rectangle path reads only the positions,
+// colours and first texture coordinate of its vertices, remembers the colour
+// stage's factors for a draw's last two vertex colours and the vector rows
+// chosen for them, and asks for the next pair's target and texel rows (between
+// its two triangles' first vertices) while a pair is drawn, since a frame's
+// pixels push both out of the cache and a sprite's own set-up is too short to
+// hide the misses. Untextured rectangles and the alpha, additive and
+// subtractive blends go through the vector rows too. Turned sprites take the
+// fast triangle path, whose rows come from `RowSpanWalker` (exact edge bounds
+// carried from row to row, no division per row) and, for clamped 32-bit
+// textures copied or added, are drawn eight pixels at a time in AVX2
+// registers with the general path's arithmetic: both paths leave the same
+// bytes.
 #pragma once
 
 #include <array>

@@ -2,6 +2,37 @@
 // recorded as they come and run by every worker for its own band of the
 // target's rows, in the order they were recorded, so the pixels are those of
 // one thread running them all.
+//
+// Each draw is checked and prepared on the calling thread and recorded with
+// copies of its vertices and indices; clears and the present's copy into the
+// window (when it makes one) are recorded as row tasks. Each band is an equal
+// share of the target's rows, and its pieces run clipped to it (every path's
+// result for a pixel depends on its position alone, never on where the clip
+// starts). A band wholly missed by a sprite pair passes over it after reading
+// its heights, and a long triangle list notes as it is recorded the bands
+// each pair of its triangles reaches (with the pixel to spare a band's own
+// test keeps), so a band passes over the other pairs without reading their
+// vertices. A band is taken one recorded command at a time: a worker runs its
+// own band's commands, then one of a band no one is running before it looks
+// at its own again; the calling thread, while it waits, takes adjacent bands
+// no worker is running as one. So a worker the system stops between commands
+// holds nothing up, and a frame whose workers get no processor costs about
+// one thread's. The copies of vertices and indices go into buffers that
+// draws every band has run give back (grown by powers of two, never shrunk).
+// Sleeping workers are woken for a draw of many primitives, a row task, or
+// every few light draws. The ring of commands is shared through atomics: the
+// published count, which the workers wait on, and each band's progress word
+// (count and a running bit), which the main thread waits on; waits spin
+// first (a worker about a hundred microseconds, the main thread about a
+// millisecond: waking a sleeping thread on a virtual machine often takes
+// longer), then sleep on the futex.
+// Each surface's and texture level's pixels note the workers whose recorded
+// work uses them (`RecordedUses`): a lock, read-back, copy or fill of those
+// pixels finishes that work first, and is refused on another thread while it
+// is unfinished (pixels no recorded work uses may be locked anywhere, as a
+// loader thread would). Pixels going away wait for the work that uses them.
+// A present, a change of render target or depth surface and the device's end
+// finish everything recorded.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,13 @@
 // profile of a shader model 2.0 card, the count of draws refused because a
 // shader was set (the stand-in keeps shaders but never runs them), and the
 // read-back of volume textures.
+//
+// A device takes vs_2_0/ps_2_0 code only after the check of
+// d3d9_shader_validate.cpp (version, instructions of the model with their
+// operand counts, register files and their uses, relative addressing, static
+// flow control, end token; code of older models needs only its end token),
+// and refuses and counts a draw while a shader is set, so tests show the 2D
+// path clears shaders first. The default adapter stays at shader model 1.1.
 #pragma once
 
 #include <cstddef>

@@ -3,6 +3,11 @@
 // refresh rate (60 Hz unless a mode change set another). Overlays exist only
 // when a test switches them on: UpdateOverlay then checks and records each
 // placement (nothing is shown); otherwise it fails as on hardware without them.
+//
+// On virtual time the vertical-blank wait jumps straight to the blank, and a
+// device present with interval one waits for the same blanks. Tests set the
+// period, a jitter, the present's duration and the stalls of reading a
+// render surface back.
 #pragma once
 
 #include <cstdint>

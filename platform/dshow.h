@@ -3,6 +3,10 @@
 // answers for the builder, media control, media seeking and basic audio
 // facets with one reference count. The factory is replaceable for tests; by
 // default a GStreamer pipeline backs the graph (platform/dshow_gst.cpp).
+//
+// The GStreamer playbin's app sink asks for packed B,G,R, synchronised to the
+// clock, and hands each frame to the renderer filter on the streaming thread;
+// headless, sound goes to a synchronised null sink.
 #pragma once
 
 #include <atomic>

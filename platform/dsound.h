@@ -8,6 +8,13 @@
 // settings. The mixer feeds one sink: the SDL audio device (desktop), a
 // real-time null sink (time passes, output discarded), or a manual sink that
 // mixes only when a test asks and hands back the exact samples.
+//
+// The null sink's own thread mixes what has passed on real time; on virtual
+// time the thread that moves the clock mixes, up to the clock as it reads it
+// holding the mixer, so a sound ends at the same virtual moment however busy
+// the machine is and however many threads move the clock. The decoders of
+// compressed sounds are the ACM stand-in's (acm.h: PCM, IMA and Microsoft
+// ADPCM of our own, MP3 through mpg123).
 #pragma once
 
 #include <cstdint>

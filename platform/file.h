@@ -6,6 +6,15 @@
 // rooted at "/", and a name that does not exist exactly is resolved
 // case-insensitively, component by component. A name without an exact form on
 // the other side fails the call with a line on the debug output.
+//
+// Case-insensitive resolution starts from the longest leading folder that
+// exists as spelled, against cached folder listings kept in the order read;
+// of several spellings that match, the least in byte order is taken. A name
+// missing from a folder whose modification time is unchanged (and older than
+// a timestamp tick at the read) is answered from the cache; any other miss
+// reads the folder again. A path is converted to UTF-8 before "\" becomes
+// "/", so a Shift-JIS trail byte 0x5C stays inside its character. The calls
+// set a per-thread GetLastError (a full disk is ERROR_DISK_FULL).
 #pragma once
 
 #include <cstddef>

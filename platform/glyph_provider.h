@@ -2,6 +2,10 @@
 // font request and renders code-page characters. FreeType with fontconfig is
 // the system's provider; tests install a synthetic one whose boxes and
 // metrics they choose, so cache and layout results are exact.
+//
+// The system's provider takes fontconfig's best match for the face, weight,
+// slant and the code page's language (faces arrive as code-page bytes), sized
+// so that the Windows ascent plus descent is the cell height.
 #pragma once
 
 #include <cstdint>

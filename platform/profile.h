@@ -5,6 +5,8 @@
 // LF both end lines, a missing file, section or key gives the default. Writes
 // replace the file only once the whole new text is on disk.
 // File names are in the library's Windows form and code page.
+//
+// A write changes only its key's line.
 #pragma once
 
 #include <cstdint>

@@ -7,6 +7,20 @@
 // tests drive it through the hooks at the end of this file).
 // Message numbers and flag values are the platform's published ones, so the
 // window procedure's tables keep their meaning.
+//
+// The logic that does not depend on the backend (classes, windows and their
+// rectangles, per-thread message queues with Windows ordering, timers on the
+// stand-in clock, painting, instance locks) is shared; the backend is reached
+// through one internal table of functions (window_sdl_* and
+// window_headless_*). SDL events and the tests' Simulate* hooks go through
+// the same delivery functions, so a simulated key press and a real one make
+// the same messages. A second running copy is found by class name through an
+// exclusive flock on a lock file in the runtime folder, which the kernel
+// releases even when a process dies. The stand-in keeps its own table of keys
+// held down (SDL's keyboard state does not see injected events) and marks
+// every key that goes down (TakeKeyPresses), so the input layer can keep a
+// press let go before its next read (a press no read looked at goes at the
+// second pump pass after it).
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,7 @@
 // The multimedia joystick calls the input layer falls back on without its
 // device interface, over the same SDL joysticks, by index.
+//
+// Tests use SDL's virtual joysticks.
 #pragma once
 
 #include <cstdint>

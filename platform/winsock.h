@@ -2,6 +2,20 @@
 // TCP and UDP sockets, host names, the WinSock error numbers, and
 // WSAAsyncSelect, whose window-message notifications are made by polling the
 // selected sockets whenever PostSocketNotifications runs (the network pump).
+//
+// Nothing works before WSAStartup, and socket values are never reused. Stream
+// sockets send without Nagle's delay (TCP_NODELAY), and WSASend gathers a
+// message's length word and body into one write. PostSocketNotifications
+// polls only the sockets that an edge of the epoll list or a call marked
+// since the last pass. As from WinSock, FD_READ and FD_ACCEPT come once and
+// again only after recv or accept, and FD_WRITE once after each send that was
+// cut short. recv on a stream reads up to 64 KiB ahead for smaller calls (a
+// message's length-word peek, word and body come from one read of the
+// socket) and straight into the caller's buffer for larger ones; bytes read
+// ahead make FD_READ due like bytes in the socket, and a read that took all
+// there was needs no poll until the next edge. WaitForSocketEvents
+// (edge-triggered epoll) lets an idle loop sleep until a socket changes: the
+// platform core's idle wait and tools/net_echo use it.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,14 @@
 // Processor features the vector rows are chosen by at run time: the build
 // targets plain x86-64, so wider units are used only where the processor
-// reports them.
+// reports them. The rows so chosen: add and subtract blits from a plain
+// 32-bit source four pixels at a time (SSE2); colour-keyed copies and
+// constant-alpha mixes eight (AVX2) or four at a time, a block wholly of the
+// key skipped; rotated or triangle sprite runs of copy, add and subtract
+// eight at a time (AVX2) when the source is not the destination's own image;
+// blits of 32-bit sprites with their own alpha (alpha_rows.h). Each gives the
+// per-pixel kernel's bytes exactly. Transformed drawing walks each line's run
+// of positions inside the source, found once per line by division (a line
+// whose positions wrap past 32 bits tests each pixel).
 #pragma once
 
 namespace qz {

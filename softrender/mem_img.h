@@ -70,8 +70,9 @@ int MakeSubMemImg(MEMIMG* view, const MEMIMG* parent, int x, int y, int width, i
 int IsMemImgValid(const MEMIMG* view);
 void ReleaseMemImg(MEMIMG* view);
 const PixelFormatDescriptor* GetMemImgColorDesc(int format, int hasAlpha, int palettised);
-// While on, the pixel memory of a large block that is released is kept (a
-// few at a time) for the next block of the same size instead of being freed:
+// While on (the graphics start turns it on), the pixel memory of a released
+// block of 128 KB or more is kept (a few at a time, within 32 MB) for the
+// next block of the same size instead of being freed:
 // a screen-sized graph made again after every fade then reuses pages rather
 // than faulting in new ones. A new block's pixels are undefined either way.
 // Turning it off frees what is kept.

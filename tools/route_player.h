@@ -5,7 +5,12 @@
 // their bullets' way. Every press lasts at least 6 frames, and a step that
 // waits for something keeps its keys 6 frames more before the next acts, as
 // a player reacts. A perturbation makes the player less exact: presses and
-// waits of fixed length longer or shorter, reactions later.
+// waits of fixed length longer or shorter, reactions later. A player who
+// knows it reacts late judges the body, the bullets and its arrival as they
+// will be when its answer reaches the game, and makes short steps and braking
+// on ice presses of planned length. Windows (the shop's list, question and
+// result) are answered from the frame hook, inside the game's blocking
+// sequences, by looking at the cursors and the coins.
 //
 //   Route().ReadSign().UseRecoveryPoint().OpenChest().TakeDoor()
 #pragma once

@@ -14,7 +14,7 @@
 #include "game/player_physics.h"
 #include "game/player_shots.h"
 #include "game/pools.h"
-#include "game/shots.h"
+#include "game/shot_record.h"
 
 namespace veltrin::routes {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "game/enemies.h"
 #include "game/enemy_bullets.h"
-#include "game/shots.h"
+#include "game/shot_record.h"
 #include "tests/game/enemy_fixture.h"
 
 namespace {

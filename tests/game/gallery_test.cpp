@@ -11,6 +11,7 @@
 #include "game/config_file.h"
 #include "game/items.h"
 #include "game/player_shots.h"
+#include "game/shot_record.h"
 #include "game/shots.h"
 #include "sound/sound_play.h"
 #include "tests/game/gallery_floor.h"

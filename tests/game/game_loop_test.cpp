@@ -19,6 +19,7 @@
 #include "game/game_entry.h"
 #include "game/game_state.h"
 #include "game/screen_frame.h"
+#include "game/screens.h"
 #include "graphics/color_value.h"
 #include "graphics/draw_graph.h"
 #include "graphics/draw_shapes.h"

@@ -10,6 +10,7 @@
 #include "game/blocks.h"
 #include "game/crossfade.h"
 #include "game/player_shots.h"
+#include "game/shot_record.h"
 #include "game/shots.h"
 #include "tests/game/player_floor.h"
 

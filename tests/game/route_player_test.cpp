@@ -23,7 +23,7 @@
 #include "game/game_state.h"
 #include "game/map_cells.h"
 #include "game/pools.h"
-#include "game/shots.h"
+#include "game/shot_record.h"
 #include "game/player.h"
 #include "game/player_physics.h"
 #include "tests/game/campaign_replay.h"

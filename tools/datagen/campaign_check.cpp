@@ -16,6 +16,7 @@
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/items.h"
+#include "game/blocks.h"
 #include "game/chest_contents.h"
 #include "game/map_cells.h"
 #include "game/map_format.h"
@@ -69,11 +70,6 @@ int JumpEnvelope::WidestStep(int rise, bool oneWay) const {
 namespace {
 
 using M = MapFileData;
-constexpr int kFieldColumns = 76, kFieldRows = 47;
-// The attribute each breakable kind leaves once broken.
-constexpr int kBroken[] = {kAttrEmpty,        kAttrOneWay,   kAttrSpikesUp, kAttrWallFromRight, kAttrWallFromLeft,
-                           kAttrRecoveryPoint, kAttrDoor0 + 1, kAttrDoor0 + 2, kAttrDoor0 + 3,    kAttrMadeCell,
-                           kAttrShop,          kAttrMadeCell, kAttrSpring,   kAttrWarpBlock};
 constexpr int kTreasureGateChip = 201;
 constexpr int kFirstAreaLastFloor = 10;
 constexpr int kSwitchCodeSolid = 9, kSwitchCodeOneWayA = 10, kSwitchCodeOneWayB = 91, kSwitchCodeEmpty = 90;
@@ -112,7 +108,7 @@ struct OpenFloor {
       if (a == kSwitchCodeEmpty) a = kAttrEmpty;
       if (d.chipLayer[i] == kTreasureGateChip) a = kAttrEmpty;
       if (held.Has(kBreakPower) && a >= kAttrBreakableFirst && a <= kAttrBreakableLast) {
-        a = kBroken[a - kAttrBreakableFirst];
+        a = kBrokenBlockCells[a - kAttrBreakableFirst].attribute;
       }
       if (held.Has(kTrueEye) && a == kAttrHidden) a = kAttrSolidBlock;
     }

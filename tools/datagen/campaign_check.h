@@ -4,7 +4,12 @@
 // movement constants) finds every key, chest, pick-up, sign, shop and door
 // from the floor's entrance 0; each item floor needs its item to go on; every
 // shop row is affordable with the coins found before it; every upgrade lies
-// in a chest or a shop.
+// in a chest or a shop. The walk takes each floor in the order door 0 leads,
+// with the items its chests gave so far; a comfortable jump (from the feet's
+// probe columns) may take off anywhere in an 8-frame window and still land
+// 16 pixels inside the far ground. Floors 001 to 010 need no jump over
+// spikes, and 001 no jump at all. A broken rule fails the generator with the
+// floor and the cell.
 #pragma once
 
 #include <string>

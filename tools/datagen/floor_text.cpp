@@ -29,8 +29,10 @@
 #include <cstdio>
 #include <map>
 #include <sstream>
+#include <string>
 #include <utility>
 
+#include "game/map_cells.h"
 #include "tools/datagen/data_set.h"
 
 namespace datagen {
@@ -45,41 +47,41 @@ struct LegendEntry {
 
 // Characters every floor may use without a legend line.
 constexpr LegendEntry kDefaultLegend[] = {
-    {'.', {0, 0}},      // empty
-    {'#', {1, 120}},    // solid block (walls, border)
-    {'G', {4, 51}},     // ground with grass on top
-    {'D', {5, 51}},     // earth
-    {'B', {6, 51}},     // stone block
-    {'=', {7, 50}},     // one-way platform
-    {'^', {92, 52}},    // spikes pointing up (hurt the feet)
-    {'v', {93, 53}},    // spikes pointing down (hurt the head)
-    {'S', {30, 63}},    // spring
-    {'I', {36, 64}},    // slippery ice
-    {'C', {29, 51}},    // pushable crate
-    {'w', {28, 65}},    // magic warp block
-    {'%', {80, 76}},    // breakable block
-    {'r', {44, 39}},    // switch block of group 0, open
-    {'R', {45, 73}},    // switch block of group 0, closed
-    {'p', {68, 57}},    // pipe
-    {'|', {37, 42}},    // wall passable from the left only
-    {'x', {0, 9}},      // switch code 9: a solid block once the key switch is used
-    {'h', {0, 44}},     // hidden cell (solid once the True Eye shows it)
-    {'g', {201, 120}},  // treasure gate (floor 100)
-    {'~', {100, 0}},    // grass tuft, decoration
-    {'0', {0, 27}},     // entrance 0 (the player's top-left cell; ground two rows down)
-    {'1', {0, 28}},     // entrance 1
-    {'2', {0, 29}},     // entrance 2
-    {'3', {0, 30}},     // entrance 3
-    {'a', {214, 4}},    // door 0 (upper cell, where the player's head is)
-    {'b', {214, 5}},    // door 1
-    {'c', {214, 6}},    // door 2
-    {'d', {214, 7}},    // door 3
-    {'_', {215, 0}},    // lower half of a door, under its upper cell
-    {'$', {209, 3}},    // shop
-    {'!', {200, 1}},    // sign board
-    {'T', {199, 0}},    // sign post, under the board
-    {'+', {0, 2}},      // recovery point
-    {'k', {0, 31}},     // check cube
+    {'.', {0, kAttrEmpty}},            // empty
+    {'#', {1, kAttrSolidBlock}},       // solid block (walls, border)
+    {'G', {4, kAttrSolidFrom}},        // ground with grass on top
+    {'D', {5, kAttrSolidFrom}},        // earth
+    {'B', {6, kAttrSolidFrom}},        // stone block
+    {'=', {7, kAttrOneWay}},           // one-way platform
+    {'^', {92, kAttrSpikesUp}},        // spikes pointing up (hurt the feet)
+    {'v', {93, kAttrSpikesDown}},      // spikes pointing down (hurt the head)
+    {'S', {30, kAttrSpring}},          // spring
+    {'I', {36, kAttrSlippery}},        // slippery ice
+    {'C', {29, kAttrSolidFrom}},       // pushable crate
+    {'w', {28, kAttrWarpBlock}},       // magic warp block
+    {'%', {80, kAttrBreakableFirst}},  // breakable block
+    {'r', {44, kAttrSwitchOpen0}},     // switch block of group 0, open
+    {'R', {45, kAttrSwitchClosed0}},   // switch block of group 0, closed
+    {'p', {68, kAttrPipeFirst}},       // pipe
+    {'|', {37, kAttrWallFromRight}},   // wall passable from the left only
+    {'x', {0, kAttrSwitchCodeFirst}},  // switch code 9: a solid block once the key switch is used
+    {'h', {0, kAttrHidden}},           // hidden cell (solid once the True Eye shows it)
+    {'g', {201, kAttrSolidBlock}},     // treasure gate (floor 100)
+    {'~', {100, kAttrEmpty}},          // grass tuft, decoration
+    {'0', {0, kAttrEntrance0}},        // entrance 0 (the player's top-left cell; ground two rows down)
+    {'1', {0, kAttrEntrance0 + 1}},    // entrance 1
+    {'2', {0, kAttrEntrance0 + 2}},    // entrance 2
+    {'3', {0, kAttrEntrance0 + 3}},    // entrance 3
+    {'a', {214, kAttrDoor0}},          // door 0 (upper cell, where the player's head is)
+    {'b', {214, kAttrDoor0 + 1}},      // door 1
+    {'c', {214, kAttrDoor0 + 2}},      // door 2
+    {'d', {214, kAttrDoor0 + 3}},      // door 3
+    {'_', {215, kAttrEmpty}},          // lower half of a door, under its upper cell
+    {'$', {209, kAttrShop}},           // shop
+    {'!', {200, kAttrSign}},           // sign board
+    {'T', {199, kAttrEmpty}},          // sign post, under the board
+    {'+', {0, kAttrRecoveryPoint}},    // recovery point
+    {'k', {0, kAttrCheckCube}},        // check cube
 };
 
 // Printable characters the dump may give to pairs outside the default legend.
@@ -269,7 +271,7 @@ class FloorCompiler {
   }
 
   bool GridRow(std::string_view line) {
-    if (line.size() > static_cast<std::size_t>(MapFileData::kColumns)) return Fail("a row longer than 78 cells");
+    if (line.size() > static_cast<std::size_t>(MapFileData::kColumns)) return Fail("a row longer than " + std::to_string(MapFileData::kColumns) + " cells");
     for (std::size_t x = 0; x < line.size(); ++x) {
       const auto found = legend_.find(line[x]);
       if (found == legend_.end()) return Fail(std::string("no legend for '") + line[x] + "'");

@@ -22,7 +22,6 @@ namespace datagen {
 namespace {
 
 using M = MapFileData;
-constexpr int kFieldColumns = 76, kFieldRows = 47;
 constexpr int kSpriteHalf = 32;  // the player's and the camera's 64-pixel sprite cell
 constexpr double kInSight = std::numeric_limits<double>::infinity();
 // The player's body around its sprite's centre, and the view around it.

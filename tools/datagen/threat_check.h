@@ -1,7 +1,25 @@
 // What kills on a floor, as the campaign check weighs it against the route:
 // the bullet lanes of the enemies that shoot, and how long each threat is
 // in sight before it reaches a place the route stands on. Everything comes
-// from the game's own kind templates, bullet and camera constants.
+// from the game's own kind templates (FloorEnemyKind, without sheets),
+// bullet constants, enemy fall constants, camera lead and the candle mask's
+// lit radius. On floors 001 to 010 no jump the route needs (one whose
+// refusal leaves something out of reach) crosses a bullet lane: the row an
+// enemy's bullets fly at its muzzle's height to what stops them or their
+// range. On every floor each threat is in the view (640 x 480 around the
+// player's sprite, or the candle's light on a dark floor, as held on
+// arriving) at least 24 frames before it touches the body at a stand place
+// of the route: walkers and flyers at their behaviour's top speed
+// (TopSpeedOfBehaviour) as if coming from out of sight (walkers along their
+// own level; a flyer that never moves sideways only over its body's columns,
+// or up or down only along its rows, widened where shots knock it to the
+// walls its body's probed edge cannot slip between: solid blocks, and switch
+// codes on a floor without a key switch), a walker's fall off the ends of its
+// ground, and bullets at their fastest (line bursts, splits, re-aims) from
+// where their shooter is placed. On a floor without a key switch only the
+// boss's fall turns the switch codes, so threats are weighed against the
+// route with the codes as placed. Lasers and the moon's needles are not
+// weighed.
 #pragma once
 
 #include <set>

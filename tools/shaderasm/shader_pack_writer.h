@@ -1,5 +1,11 @@
 // Lays assembled shaders out as the shader pack the library loads: the size
 // table of every slot, then the code in slot order.
+// At build time graphics/shaders/*.vsh|*.psh, listed with their code slots in
+// pack.txt, are assembled into the pack, stored as "QzShaderPack.bin" in an
+// archive, packed once more and compiled into qzlib (the generated
+// graphics/shader_archive.cpp); LoadShaderPack unpacks it at the first device
+// with shaders on. The tool compiles the archive writer's sources itself,
+// since the library embeds its output.
 #pragma once
 
 #include <cstdint>
