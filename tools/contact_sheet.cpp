@@ -24,8 +24,8 @@ constexpr int kPageWidth = 1088;
 constexpr int kPageMaxHeight = 1600;
 constexpr int kMargin = 16;
 constexpr int kCellGap = 4;
-constexpr int kIndexHeight = 10;   // the cell's index under it, in the 1x block font
-constexpr int kLabelHeight = 22;   // the sheet's label above it, in the 2x block font
+constexpr int kIndexHeight = 10;  // the cell's index under it, in the 1x block font
+constexpr int kLabelHeight = 22;  // the sheet's label above it, in the 2x block font
 constexpr int kSheetGap = 12;
 constexpr std::uint32_t kPageColour = 0x282830;
 constexpr std::uint32_t kCheckerDark = 0x6C6C74, kCheckerLight = 0x84848C;
@@ -33,21 +33,53 @@ constexpr std::uint32_t kKeyColour = 0x00FF00;
 
 // Words of the data set's file names and their English.
 constexpr std::pair<std::string_view, std::string_view> kWords[] = {
-    {"スライムボス", "SLIME BOSS"}, {"バルーンスライム", "BALLOON SLIME"}, {"スライム", "SLIME"},
-    {"ビー", "BEE"}, {"ウィスプボス", "WISP BOSS"}, {"バット", "BAT"}, {"ブタヌキ", "BEAST"},
-    {"ウィッチ2", "SECOND WITCH"}, {"ウィッチ", "WITCH"}, {"モグラ", "MOLE"}, {"きのこ", "MUSHROOM"},
-    {"バタフライ", "BUTTERFLY"}, {"シェルダー", "SHELL"}, {"ペンギン", "PENGUIN"}, {"ボマー", "BOMBER"},
-    {"火の玉", "FIREBALL"}, {"スネーク", "SNAKE"}, {"目玉", "EYE"}, {"ラット", "RAT"},
-    {"ドラゴンヘッド", "DRAGON HEAD"}, {"リザード", "LIZARD"}, {"ガーディアン", "GUARDIAN"}, {"ムーン", "MOON "},
-    {"サン", "SUN"}, {"ニードルトラップ", "NEEDLE TRAP"}, {"レーザートラップ", "LASER TRAP "},
-    {"シューター", "SHOOTER"}, {"マジックボール", "MAGIC BALL"}, {"青", "BLUE"}, {"緑", "GREEN"}, {"赤", "RED"},
-    {"金", "GOLD"}, {"黒", "BLACK"}, {"黄", "YELLOW"}, {"茶", "BROWN"}, {"紫", "PURPLE"}, {"白", "WHITE"},
-    {"水", "WATER"}, {"土", "EARTH"}, {"風", "WIND"}, {"火", "FIRE"},
+    {"スライムボス", "SLIME BOSS"},
+    {"バルーンスライム", "BALLOON SLIME"},
+    {"スライム", "SLIME"},
+    {"ビー", "BEE"},
+    {"ウィスプボス", "WISP BOSS"},
+    {"バット", "BAT"},
+    {"ブタヌキ", "BEAST"},
+    {"ウィッチ2", "SECOND WITCH"},
+    {"ウィッチ", "WITCH"},
+    {"モグラ", "MOLE"},
+    {"きのこ", "MUSHROOM"},
+    {"バタフライ", "BUTTERFLY"},
+    {"シェルダー", "SHELL"},
+    {"ペンギン", "PENGUIN"},
+    {"ボマー", "BOMBER"},
+    {"火の玉", "FIREBALL"},
+    {"スネーク", "SNAKE"},
+    {"目玉", "EYE"},
+    {"ラット", "RAT"},
+    {"ドラゴンヘッド", "DRAGON HEAD"},
+    {"リザード", "LIZARD"},
+    {"ガーディアン", "GUARDIAN"},
+    {"ムーン", "MOON "},
+    {"サン", "SUN"},
+    {"ニードルトラップ", "NEEDLE TRAP"},
+    {"レーザートラップ", "LASER TRAP "},
+    {"シューター", "SHOOTER"},
+    {"マジックボール", "MAGIC BALL"},
+    {"青", "BLUE"},
+    {"緑", "GREEN"},
+    {"赤", "RED"},
+    {"金", "GOLD"},
+    {"黒", "BLACK"},
+    {"黄", "YELLOW"},
+    {"茶", "BROWN"},
+    {"紫", "PURPLE"},
+    {"白", "WHITE"},
+    {"水", "WATER"},
+    {"土", "EARTH"},
+    {"風", "WIND"},
+    {"火", "FIRE"},
 };
 
 // The sheets of the bosses (and the guardians, the last floors' keepers).
-constexpr std::string_view kBossWords[] = {"スライムボス", "ウィスプボス", "ウィッチ2", "バタフライ", "バルーンスライム",
-                                           "ドラゴンヘッド", "ガーディアン", "ムーン", "サン"};
+constexpr std::string_view kBossWords[] = {"スライムボス", "ウィスプボス",     "ウィッチ2",
+                                           "バタフライ",   "バルーンスライム", "ドラゴンヘッド",
+                                           "ガーディアン", "ムーン",           "サン"};
 
 bool IsBoss(std::string_view name) {
   return std::any_of(std::begin(kBossWords), std::end(kBossWords),
@@ -67,8 +99,8 @@ std::string GroupOf(std::string_view name) {
 std::string TranslatePart(std::string_view part) {
   std::string text;
   while (!part.empty()) {
-    const auto word = std::find_if(std::begin(kWords), std::end(kWords),
-                                   [&](const auto& w) { return part.starts_with(w.first); });
+    const auto word =
+        std::find_if(std::begin(kWords), std::end(kWords), [&](const auto& w) { return part.starts_with(w.first); });
     if (word != std::end(kWords)) {
       text += word->second;
       part.remove_prefix(word->first.size());
@@ -126,10 +158,13 @@ void DrawCell(datagen::Canvas& page, const Sheet& sheet, int cell, int x, int y)
   const int sx = (cell % s.across) * s.cellWidth, sy = (cell / s.across) * s.cellHeight;
   for (int cy = 0; cy < s.cellHeight; ++cy) {
     for (int cx = 0; cx < s.cellWidth; ++cx) {
-      const std::uint32_t colour = sheet.picture.pixels[static_cast<std::size_t>(sy + cy) * sheet.picture.width + sx + cx];
+      const std::uint32_t colour =
+          sheet.picture.pixels[static_cast<std::size_t>(sy + cy) * sheet.picture.width + sx + cx];
       const bool lightSquare = ((cx / 4) + (cy / 4)) % 2 == 0;
       page.FillRect(x + cx * kScale, y + cy * kScale, kScale, kScale,
-                    colour != kKeyColour ? colour : lightSquare ? kCheckerLight : kCheckerDark);
+                    colour != kKeyColour ? colour
+                    : lightSquare        ? kCheckerLight
+                                         : kCheckerDark);
     }
   }
   page.Text(x, y + s.cellHeight * kScale + 2, std::to_string(cell), 1, 1, 0xC0C0C8, 0xC0C0C8);

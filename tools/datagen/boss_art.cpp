@@ -34,31 +34,30 @@ void Wisp(const Creature& c) {
 void SecondWitch(const Creature& c) {
   const int bob = Round(Swing(c.frame, 4));
   const int flap = c.frame % 4;
-  const std::uint32_t cape = Shade(c.t, 0.55);
-  c.k.FillTriangle(30, 44 + bob, 10 - flap, 95, 34, 95, cape);
-  c.k.FillTriangle(32, 44 + bob, 16, 95, 50, 95, c.t);
-  c.k.FillRect(29, 60 + bob, 8, 3, kGold);
-  for (int x = 18; x < 50; x += 8) c.k.FillTriangle(x, 95, x + 4, 89 - (x / 8 + flap) % 2 * 3, x + 8, 95, c.light);
-  Stroke(c.k, 52, 30 + bob, 52, 94, 3, 0x6A4020);  // the staff
-  Disc(c.k, 52, 27 + bob, 5, Mix(c.t, 0x80FFFF, 0.6));
-  c.k.FillRect(50, 24 + bob, 3, 3, kWhite);
-  Stroke(c.k, 38, 52 + bob, 50, 56 + bob, 5, c.t);
-  c.k.FillEllipse(48, 53 + bob, 6, 6, kSkin);
-  c.k.FillEllipse(22, 38 + bob, 22, 20, 0x402060);  // dark hair
-  c.k.FillEllipse(25, 36 + bob, 16, 16, kSkin);
-  c.k.FillRect(35, 42 + bob, 2, 3, kInk);
-  c.k.Line(34, 48 + bob, 37, 48 + bob, 0xA04060);
-  const std::uint32_t hat = Shade(c.t, 0.35);
-  c.k.FillEllipse(14, 34 + bob, 36, 7, hat);
-  c.k.FillTriangle(21, 37 + bob, 43, 37 + bob, 28, 16 + bob, hat);
-  c.k.FillTriangle(28, 16 + bob, 32, 22 + bob, 18, 20 + bob, hat);
-  c.k.FillRect(22, 33 + bob, 20, 2, kGold);
+  const std::uint32_t cape = Shade(c.t, 0.55), hat = Shade(c.t, 0.35);
+  c.k.FillTriangle(30, 54 + bob, 12 - flap, 95, 34, 95, cape);
+  c.k.FillTriangle(32, 54 + bob, 16, 95, 48, 95, c.t);
+  c.k.FillRect(29, 68 + bob, 8, 3, kGold);
+  for (int x = 18; x < 46; x += 7) c.k.FillTriangle(x, 95, x + 3, 90 - (x / 7 + flap) % 2 * 3, x + 7, 95, c.light);
+  Stroke(c.k, 49, 42 + bob, 49, 94, 3, 0x6A4020);  // the staff
+  Disc(c.k, 49, 40 + bob, 4.5, Mix(c.t, 0x80FFFF, 0.6));
+  c.k.FillRect(47, 38 + bob, 2, 2, kWhite);
+  Stroke(c.k, 36, 60 + bob, 46, 63 + bob, 5, c.t);
+  c.k.FillEllipse(45, 60 + bob, 6, 6, kSkin);
+  c.k.FillEllipse(21, 46 + bob, 22, 20, 0x402060);  // dark hair
+  c.k.FillEllipse(24, 44 + bob, 16, 15, kSkin);
+  c.k.FillRect(34, 49 + bob, 2, 3, kInk);
+  c.k.Line(33, 55 + bob, 36, 55 + bob, 0xA04060);
+  c.k.FillEllipse(15, 42 + bob, 34, 6, hat);  // the brim and the high, bent cone
+  c.k.FillTriangle(21, 45 + bob, 42, 45 + bob, 28, 28 + bob, hat);
+  c.k.FillTriangle(28, 28 + bob, 31, 33 + bob, 19, 30 + bob, hat);
+  c.k.FillRect(22, 41 + bob, 19, 2, kGold);
 }
 
 // Butterfly: seen from above, patterned wings opening and closing over the
 // five frames it ping-pongs through, a slim body and curled antennae.
 void Butterfly(const Creature& c) {
-  static constexpr double kSpan[5] = {1.0, 0.82, 0.62, 0.42, 0.25};
+  static constexpr double kSpan[5] = {1.0, 0.9, 0.8, 0.7, 0.6};
   const double span = kSpan[c.frame % 5];
   const std::uint32_t edge = Shade(c.t, 0.45), spot = Shade(c.t, 1.7);
   for (int side : {-1, 1}) {
@@ -91,10 +90,12 @@ void DragonHead(const Creature& c) {
   // The jaw first, hinged under the eye, its teeth pointing up.
   c.k.FillTriangle(18, 38, 56, 42 + open, 18, 50, c.dark);
   c.k.FillTriangle(18, 50, 56, 42 + open, 54, 47 + open, c.dark);
-  for (int x = 30; x < 54; x += 6) c.k.FillTriangle(x, 42 + open * (x - 18) / 38, x + 2, 37 + open * (x - 18) / 38, x + 4, 42 + open * (x - 18) / 38, kWhite);
+  for (int x = 30; x < 54; x += 6)
+    c.k.FillTriangle(x, 42 + open * (x - 18) / 38, x + 2, 37 + open * (x - 18) / 38, x + 4, 42 + open * (x - 18) / 38,
+                     kWhite);
   c.k.FillTriangle(16, 24, 2, 16, 10, 30, horn);  // horns swept back
   c.k.FillTriangle(18, 28, 4, 28, 12, 36, Shade(horn, 0.8));
-  c.k.FillEllipse(6, 18, 34, 30, c.t);  // the skull
+  c.k.FillEllipse(6, 18, 34, 30, c.t);            // the skull
   c.k.FillTriangle(26, 22, 58, 30, 26, 42, c.t);  // the snout
   c.k.FillTriangle(58, 30, 26, 42, 58, 40, c.t);
   c.k.FillEllipse(52, 28, 8, 12, c.t);
@@ -177,10 +178,13 @@ void Moon(const Creature& c) {
     const int x = 60 + Round(12 * std::cos(a)), y = 48 + Round(16 * std::sin(a));
     if (x > 48 + 30 * (1 - 2 * lit)) c.k.FillEllipse(x - 3, y - 3, 6 + i, 5 + i, crater);
   }
-  const int faceX = lit > 0.9 ? 40 : 64;
-  c.k.Line(faceX - 6, 42, faceX - 2, 43, kInk);
-  c.k.Line(faceX + 3, 43, faceX + 7, 42, kInk);
-  c.k.Line(faceX - 2, 56, faceX + 3, 57, kInk);
+  // Sleepy closed eyes and a thin smile on the lit side.
+  const int faceX = lit > 0.9 ? 44 : lit > 0.4 ? 62 : 68;
+  const int eyeSpan = lit > 0.4 ? 6 : 4;
+  Stroke(c.k, faceX - 2 - eyeSpan, 41, faceX - 2, 43, 2, kInk);
+  Stroke(c.k, faceX + 3, 43, faceX + 3 + eyeSpan, 41, 2, kInk);
+  Stroke(c.k, faceX - 4, 56, faceX, 58, 2, kInk);
+  Stroke(c.k, faceX, 58, faceX + 4, 56, 2, kInk);
 }
 
 // The sun (96 x 96): a disc with a ring of rays that turn and pulse over five
@@ -205,8 +209,9 @@ void Sun(const Creature& c) {
 }
 
 constexpr NamedPainter kBosses[] = {
-    {"wisp", Wisp},       {"witch2", SecondWitch}, {"butterfly", Butterfly}, {"dragon", DragonHead},
-    {"guardian", Guardian}, {"moon", Moon},        {"sun", Sun},
+    {"wisp", Wisp},         {"witch2", SecondWitch}, {"butterfly", Butterfly},
+    {"dragon", DragonHead}, {"guardian", Guardian},  {"moon", Moon},
+    {"sun", Sun},
 };
 
 }  // namespace

@@ -142,12 +142,14 @@ void Mole(const Creature& c) {
   c.k.FillEllipse(18, 30, 26, 28, c.light);
   c.k.FillEllipse(42, 32, 14, 9, kPink);
   Disc(c.k, 56, 36, 3.5, Shade(kPink, 0.8));
-  for (int i = 0; i < 4; ++i) Stroke(c.k, 56, 36, 56 + 4 * std::cos(i * M_PI / 2), 36 + 4 * std::sin(i * M_PI / 2), 2, kPink);
+  for (int i = 0; i < 4; ++i)
+    Stroke(c.k, 56, 36, 56 + 4 * std::cos(i * M_PI / 2), 36 + 4 * std::sin(i * M_PI / 2), 2, kPink);
   c.k.FillRect(40, 25, 3, 3, kInk);
   for (int hand = 0; hand < 2; ++hand) {
     const int x = hand == 0 ? 36 : 42, y = 44 + kScoop[(c.frame + hand * 2) % 4];
     c.k.FillEllipse(x, y, 12, 10, kBone);
-    for (int claw = 0; claw < 3; ++claw) c.k.FillTriangle(x + 8, y + claw * 3, x + 8, y + claw * 3 + 3, x + 15, y + claw * 3 + 2, kWhite);
+    for (int claw = 0; claw < 3; ++claw)
+      c.k.FillTriangle(x + 8, y + claw * 3, x + 8, y + claw * 3 + 3, x + 15, y + claw * 3 + 2, kWhite);
   }
 }
 
@@ -271,7 +273,9 @@ void Bomber(const Creature& c) {
   c.k.FillRect(36, by - 2, 4, 4, 0x806040);
   Stroke(c.k, 38, by - 2, 42, by - 6, 1, 0xC0A060);
   const std::uint32_t spark = c.frame % 2 == 0 ? 0xFFF060 : 0xFF8020;
-  for (int i = 0; i < 4; ++i) Stroke(c.k, 43, by - 7, 43 + 3 * std::cos(i * M_PI / 2 + c.frame), by - 7 + 3 * std::sin(i * M_PI / 2 + c.frame), 1, spark);
+  for (int i = 0; i < 4; ++i)
+    Stroke(c.k, 43, by - 7, 43 + 3 * std::cos(i * M_PI / 2 + c.frame), by - 7 + 3 * std::sin(i * M_PI / 2 + c.frame), 1,
+           spark);
 }
 
 // Snake: coiled low along the ground, neck raised to the head in front;
@@ -358,10 +362,10 @@ void Witch(const Creature& c) {
 }
 
 constexpr NamedPainter kKinds[] = {
-    {"slime", Slime}, {"balloon", Balloon}, {"bee", Bee},       {"bat", Bat},       {"flame", Flame},
-    {"beast", Beast}, {"mole", Mole},       {"shell", Shell},   {"penguin", Penguin}, {"rat", Rat},
-    {"lizard", Lizard}, {"bomber", Bomber}, {"snake", Snake},   {"mushroom", Mushroom}, {"eye", FloatingEye},
-    {"witch", Witch},
+    {"slime", Slime},     {"balloon", Balloon},   {"bee", Bee},         {"bat", Bat},
+    {"flame", Flame},     {"beast", Beast},       {"mole", Mole},       {"shell", Shell},
+    {"penguin", Penguin}, {"rat", Rat},           {"lizard", Lizard},   {"bomber", Bomber},
+    {"snake", Snake},     {"mushroom", Mushroom}, {"eye", FloatingEye}, {"witch", Witch},
 };
 
 }  // namespace

@@ -13,8 +13,6 @@ namespace {
 
 constexpr std::uint32_t kSkin = 0xF8D0A8;
 constexpr std::uint32_t kHatPurple = 0x7A3CB4;
-// Blaze, Gravity, Magic.
-constexpr std::uint32_t kShotColours[3] = {0xE84830, 0x9050E0, 0x30A8E8};
 
 struct Pose {
   int legSwing = 0;   // pixels the front foot moves forward (negative: back)
