@@ -12,21 +12,24 @@ namespace {
 
 constexpr std::uint32_t kSkin = 0xF8D0A8, kWhite = 0xF8F8F8, kGold = 0xF0C830;
 
-// Wisp (the one ghost by design): a glowing spirit with a wavy tail that
-// ripples over its three frames.
+// Wisp: a glowing spirit whose head draws up into a flame, and a tail that
+// ripples, both flickering over its three frames.
 void Wisp(const Creature& c) {
-  const std::uint32_t glow = Mix(c.t, 0xFFE0A0, 0.55), core = Shade(glow, 1.5);
-  for (int i = 0; i < 3; ++i) {
+  const std::uint32_t glow = Mix(c.t, 0xFFC060, 0.6), core = Shade(glow, 1.5);
+  for (int i = 0; i < 3; ++i) {  // the trailing tail
     const int sway = Round(4 * Swing(c.frame, 3, i));
     c.k.FillTriangle(12 + i * 14, 40, 26 + i * 14, 40, 14 + i * 14 + sway, 58, glow);
   }
-  c.k.FillEllipse(8, 6, 48, 44, glow);
-  c.k.FillEllipse(16, 12, 32, 28, core);
-  c.k.FillEllipse(26, 18, 8, 11, kInk);
-  c.k.FillEllipse(38, 18, 8, 11, kInk);
-  c.k.FillRect(29, 20, 2, 3, kWhite);
-  c.k.FillRect(41, 20, 2, 3, kWhite);
-  c.k.FillEllipse(32, 32, 8, 6 + c.frame % 3, kInk);
+  const int flicker = Round(4 * Swing(c.frame, 3, 1));  // the flame its head draws up into
+  c.k.FillTriangle(12, 24, 52, 24, 32 + flicker, 1, glow);
+  c.k.FillTriangle(22, 24, 42, 24, 32 + flicker, 8, core);
+  c.k.FillEllipse(8, 10, 48, 40, glow);
+  c.k.FillEllipse(16, 15, 32, 27, core);
+  c.k.FillEllipse(25, 20, 8, 11, kInk);
+  c.k.FillEllipse(37, 20, 8, 11, kInk);
+  c.k.FillRect(28, 22, 2, 3, kWhite);
+  c.k.FillRect(40, 22, 2, 3, kWhite);
+  c.k.FillEllipse(31, 34, 8, 5 + c.frame % 3, kInk);
 }
 
 // The Second Witch (64 x 96, anchored to the bottom): a taller witch with a
@@ -72,8 +75,10 @@ void Butterfly(const Creature& c) {
     Disc(c.k, x(17), 18, std::max(1, eyeR / 2), kInk);
     Disc(c.k, x(12), 42, std::max(1, Round(3 * span)), edge);
   }
-  c.k.FillEllipse(29, 14, 7, 42, kInk);
-  c.k.FillEllipse(28, 8, 9, 9, kInk);
+  const std::uint32_t body = Shade(c.t, 0.22);
+  c.k.FillEllipse(30, 14, 5, 40, body);
+  for (int y = 20; y < 50; y += 5) c.k.FillRect(30, y, 5, 1, Shade(c.t, 0.45));
+  c.k.FillEllipse(29, 8, 7, 8, body);
   Stroke(c.k, 30, 9, 23, 1, 1, kInk);
   Stroke(c.k, 34, 9, 41, 1, 1, kInk);
   Disc(c.k, 22, 2, 1.5, kInk);
