@@ -1,8 +1,8 @@
 // The generator's sprite art as a player judges it, on the painted sheets:
 // every item icon a shape of its own, every kind of enemy a silhouette of
 // its own that moves over the frames its animation shows, bodies kept to
-// their body boxes, the heroine's hat in every frame; and the refusal of two
-// enemy sheets painted alike.
+// their body boxes and drawn solid, the heroine's hat in every frame; and the
+// refusal of two enemy sheets painted alike.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -156,6 +156,18 @@ TEST(SpriteArt, EnemyBodiesKeepToTheirBodyBoxes) {
       EXPECT_LT(outside, drawn / 8) << "cell " << kind.animFrames[step] << " spills out of its body box";
       EXPECT_GT(boxDrawn, (right - left) * (bottom - top) * 2 / 5)
           << "cell " << kind.animFrames[step] << " leaves its box bare";
+    }
+  }
+}
+
+// Bodies are drawn solid: no kind of any kind set is blended see-through but
+// the red fireball, a flame (kind set 5, slot 5).
+TEST(SpriteArt, EnemyBodiesAreDrawnSolid) {
+  for (int set = 1; set <= 9; ++set) {
+    for (int slot = 0; slot < kEnemyKindSlots; ++slot) {
+      const EnemyKindRecord kind = FloorEnemyKind(set, slot);
+      if (kind.life <= 0 || (set == 5 && slot == 5)) continue;
+      EXPECT_EQ(kind.alpha, 0) << "kind set " << set << " slot " << slot;
     }
   }
 }

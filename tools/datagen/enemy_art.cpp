@@ -317,10 +317,14 @@ void Mushroom(const Creature& c) {
   c.k.FillRect(31, stemTop + 17, 6, 2, 0x805040);
 }
 
-// Eye: a floating eyeball with veins and a lid that droops and blinks over
-// its three frames.
+// Eye: an eyeball with veins flying on small bat wings, its lid drooping and
+// its wings beating over its three frames.
 void FloatingEye(const Creature& c) {
   static constexpr int kLid[3] = {0, 8, 16};
+  static constexpr int kWingTip[3] = {12, 19, 26};
+  const int tip = kWingTip[c.frame % 3];
+  c.k.FillTriangle(14, 22, 3, tip, 10, 38, c.dark);  // small bat wings it flies on
+  c.k.FillTriangle(51, 22, 62, tip, 55, 38, c.dark);
   c.k.FillEllipse(10, 9, 45, 45, kWhite);
   for (int i = 0; i < 5; ++i) {
     const double a = 2.3 + i * 0.45;
