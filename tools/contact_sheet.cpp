@@ -113,6 +113,22 @@ std::string TranslatePart(std::string_view part) {
   return text;
 }
 
+// The English label of a picture's file name: its kind and colour words
+// translated, e.g. "enemy_スライム_青.png" -> "SLIME BLUE".
+std::string ContactLabel(const std::string& fileName) {
+  std::string_view name = fileName;
+  if (name.starts_with("enemy_")) name.remove_prefix(6);
+  name = name.substr(0, name.rfind('.'));
+  std::string label;
+  for (std::size_t start = 0; start <= name.size();) {
+    const std::size_t stop = std::min(name.find('_', start), name.size());
+    if (!label.empty()) label += ' ';
+    label += TranslatePart(name.substr(start, stop - start));
+    start = stop + 1;
+  }
+  return label;
+}
+
 // A decoded picture as 0xRRGGBB.
 struct Picture {
   int width = 0, height = 0;
@@ -205,20 +221,6 @@ bool WritePages(const std::string& group, const std::vector<Sheet>& sheets, cons
 }
 
 }  // namespace
-
-std::string ContactLabel(const std::string& fileName) {
-  std::string_view name = fileName;
-  if (name.starts_with("enemy_")) name.remove_prefix(6);
-  name = name.substr(0, name.rfind('.'));
-  std::string label;
-  for (std::size_t start = 0; start <= name.size();) {
-    const std::size_t stop = std::min(name.find('_', start), name.size());
-    if (!label.empty()) label += ' ';
-    label += TranslatePart(name.substr(start, stop - start));
-    start = stop + 1;
-  }
-  return label;
-}
 
 std::vector<std::string> WriteContactSheets(const std::filesystem::path& dataDir, const std::filesystem::path& outDir,
                                             std::string* error) {

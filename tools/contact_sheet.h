@@ -15,8 +15,4 @@ namespace qz::tools {
 std::vector<std::string> WriteContactSheets(const std::filesystem::path& dataDir, const std::filesystem::path& outDir,
                                             std::string* error);
 
-// The English label of a data set picture's file name: its kind and colour
-// words translated, e.g. "enemy_スライム_青.png" -> "SLIME BLUE".
-std::string ContactLabel(const std::string& fileName);
-
 }  // namespace qz::tools
