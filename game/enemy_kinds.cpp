@@ -144,16 +144,15 @@ void WriteAttacks(EnemyKindRecord& k, const GameString& name, int variant) {
 
 void Immune(EnemyKindRecord& k, int shotKind) { k.damageFactor[shotKind] = 0.0; }
 
+// Bodies are drawn solid, a body's whole extent plain to see; only the red
+// fireball, a flame, is drawn see-through.
 const KindVariant kKindVariants[] = {
-    {t::kKindSlime, 0, t::kSheetSlimeBlue, 0, 1, 12, 100, 1, [](EnemyKindRecord& k) { k.alpha = 176; }},
-    {t::kKindSlime, 1, t::kSheetSlimeGreen, 0, 1, 12, 160, 1, [](EnemyKindRecord& k) { k.alpha = 176; }},
-    {t::kKindSlime, 2, t::kSheetSlimeRed, 1, 1, 13, 130, 1, [](EnemyKindRecord& k) { k.speed = 0.8, k.alpha = 176; }},
-    {t::kKindSlime, 3, t::kSheetSlimeGold, 2, 1, 14, 120, 1,
-     [](EnemyKindRecord& k) { k.knockbackClass = 1, k.alpha = 176; }},
+    {t::kKindSlime, 0, t::kSheetSlimeBlue, 0, 1, 12, 100, 1, nullptr},
+    {t::kKindSlime, 1, t::kSheetSlimeGreen, 0, 1, 12, 160, 1, nullptr},
+    {t::kKindSlime, 2, t::kSheetSlimeRed, 1, 1, 13, 130, 1, [](EnemyKindRecord& k) { k.speed = 0.8; }},
+    {t::kKindSlime, 3, t::kSheetSlimeGold, 2, 1, 14, 120, 1, [](EnemyKindRecord& k) { k.knockbackClass = 1; }},
     {t::kKindSlime, 4, t::kSheetSlimeBlack, 2, 2, 18, 90, 2,
-     [](EnemyKindRecord& k) {
-       k.actsWhileHurt = 1, k.knockbackClass = 1, k.contactKnockback = 1, k.speed2 = -1.0, k.alpha = 176;
-     }},
+     [](EnemyKindRecord& k) { k.actsWhileHurt = 1, k.knockbackClass = 1, k.contactKnockback = 1, k.speed2 = -1.0; }},
     {t::kKindSlime, 5, t::kSheetSlimeBoss, 2, 18, 12, 80, 3,
      [](EnemyKindRecord& k) {
        k.bossIndex = 0, k.speed = 5.0, k.speed2 = -1.0;
@@ -184,21 +183,21 @@ const KindVariant kKindVariants[] = {
      [](EnemyKindRecord& k) { k.speed = 1.2, k.shotResponse = 2, k.alpha = 160; }},
     {t::kKindFireball, 1, t::kSheetFireballBlue, 7, 1, 0, 100, 1, [](EnemyKindRecord& k) { k.speed = 1.8; }},
     {t::kKindBalloonSlime, 0, t::kSheetBalloonSlime, 7, 32, 0, 100, 6,
-     [](EnemyKindRecord& k) { k.bossIndex = 4, k.speed = 4.5, k.alpha = 160; }},
+     [](EnemyKindRecord& k) { k.bossIndex = 4, k.speed = 4.5; }},
     {t::kKindSnake, 0, t::kSheetSnake, 34, 1, 26, 130, 1, [](EnemyKindRecord& k) { k.speed = 5.0; }},
     {t::kKindRat, 0, t::kSheetRat, 35, 1, 23, 100, 1, [](EnemyKindRecord& k) { k.speed = 3.5, k.speed2 = 0.4; }},
     {t::kKindDragonHead, 0, t::kSheetDragonHead, 13, 40, 54, 90, 5, [](EnemyKindRecord& k) { k.bossIndex = 5; }},
     {t::kKindLizard, 0, t::kSheetLizard, 1, 2, 28, 100, 1, [](EnemyKindRecord& k) { k.speed = 2.2, k.speed2 = 2.5; }},
     {t::kKindBomber, 0, t::kSheetBomber, 2, 5, 30, 110, 2, nullptr},
     {t::kKindEye, 0, t::kSheetEye, 7, 64, 27, 150, 1, [](EnemyKindRecord& k) { k.speed = 1.5; }},
-    {t::kKindGuardian, 0, t::kSheetGuardianWater, 17, 16, 36, 40, 4, [](EnemyKindRecord& k) { k.alpha = 128; }},
-    {t::kKindGuardian, 1, t::kSheetGuardianEarth, 17, 16, 28, 38, 4, [](EnemyKindRecord& k) { k.alpha = 128; }},
+    {t::kKindGuardian, 0, t::kSheetGuardianWater, 17, 16, 36, 40, 4, nullptr},
+    {t::kKindGuardian, 1, t::kSheetGuardianEarth, 17, 16, 28, 38, 4, nullptr},
     {t::kKindGuardian, 2, t::kSheetGuardianWind, 17, 999, 37, 60, 4,
-     [](EnemyKindRecord& k) { k.alpha = 128, Immune(k, kBlaze); }},
+     [](EnemyKindRecord& k) { Immune(k, kBlaze); }},
     {t::kKindGuardian, 3, t::kSheetGuardianFire, 17, 16, 36, 24, 4,
-     [](EnemyKindRecord& k) { k.alpha = 128, Immune(k, kMagic); }},
+     [](EnemyKindRecord& k) { Immune(k, kMagic); }},
     {t::kKindSunMoon, 0, t::kSheetMoon1, 36, 32, 36, 120, 4,
-     [](EnemyKindRecord& k) { k.bossIndex = 6, k.alpha = 176, Immune(k, kBlaze), Immune(k, kGravity); }},
+     [](EnemyKindRecord& k) { k.bossIndex = 6, Immune(k, kBlaze), Immune(k, kGravity); }},
     {t::kKindSunMoon, 1, t::kSheetMoon2, 0, 16, 0, 100, 1, nullptr},
     {t::kKindSunMoon, 2, t::kSheetMoon3, 0, 16, 0, 100, 1, nullptr},
     {t::kKindSunMoon, 3, t::kSheetSun, 0, 16, 0, 100, 1, nullptr},

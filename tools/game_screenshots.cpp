@@ -6,6 +6,9 @@
 //   (writes title, first_screen, floor, status, boss and hall025 ... hall100 .png)
 //        game_screenshots DATA_DIR OUT_DIR openings
 //   (writes opening001 ... opening100 .png: each floor as entering it shows it)
+//        game_screenshots DATA_DIR OUT_DIR contact
+//   (writes contact_enemies1.png ...: the sprite sheets, icons and tile sets
+//   at twice their size, labelled, for review; the game is not started)
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -17,6 +20,7 @@
 #include <iterator>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/random.h"
 #include "core/window_state.h"
@@ -28,6 +32,7 @@
 #include "game/pools.h"
 #include "platform/clock.h"
 #include "platform/dsound.h"
+#include "tools/contact_sheet.h"
 #include "tools/gallery_support.h"
 #include "tools/route_player.h"
 #include "tools/scripted_play.h"
@@ -331,14 +336,24 @@ int Refuse(const std::string& why) {
   return 1;
 }
 
+// The contact sheets of the data set's sprite art; the paths written on stdout.
+int WriteContact(const fs::path& dataDir, const fs::path& outDir) {
+  std::string error;
+  const std::vector<std::string> pages = qz::tools::WriteContactSheets(dataDir, outDir, &error);
+  if (pages.empty()) return Refuse(error);
+  for (const std::string& page : pages) std::printf("%s\n", page.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool openings = argc == 4 && std::string(argv[3]) == "openings";
-  if (argc != 3 && !openings) {
-    std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR [openings]\n", argv[0]);
+  const std::string mode = argc == 4 ? argv[3] : "";
+  if (argc != 3 && mode != "openings" && mode != "contact") {
+    std::fprintf(stderr, "usage: %s DATA_DIR OUT_DIR [openings|contact]\n", argv[0]);
     return 2;
   }
+  const bool openings = mode == "openings";
   const fs::path dataDir = fs::absolute(argv[1]);
   const fs::path outDir = fs::absolute(argv[2]);
   if (!fs::is_directory(dataDir / "map")) return Refuse(dataDir.string() + " holds no data set");
@@ -346,6 +361,7 @@ int main(int argc, char** argv) {
   if (!fs::create_directories(outDir, error) && !fs::is_directory(outDir)) {
     return Refuse("cannot make " + outDir.string());
   }
+  if (mode == "contact") return WriteContact(dataDir, outDir);
   setenv("QZ_BACKEND", "headless", 0);
   // Virtual time runs waits and fades at once; the null sink plays sounds out
   // as the clock runs, so sequences that wait for a sound end.

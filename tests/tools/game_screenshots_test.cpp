@@ -1,7 +1,7 @@
 // The screenshot tool run as a user runs it, on the generated data set: five
 // distinct full frames of the game written, the boss in its hall's picture
 // where it rides above the floor's view, the data set left as it was, and a
-// folder without a data set refused.
+// folder without a data set refused; and its contact sheets of the sprite art.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -23,8 +23,9 @@ namespace {
 
 constexpr const char* kShots[] = {"title", "first_screen", "floor", "boss", "status"};
 
-int RunTool(const std::string& dataDir, const std::string& outDir) {
-  const std::string command = std::string(QZ_GAME_SCREENSHOTS_PATH) + " '" + dataDir + "' '" + outDir + "' >/dev/null";
+int RunTool(const std::string& dataDir, const std::string& outDir, const std::string& mode = "") {
+  const std::string command =
+      std::string(QZ_GAME_SCREENSHOTS_PATH) + " '" + dataDir + "' '" + outDir + "' " + mode + " >/dev/null";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -107,6 +108,35 @@ TEST(GameScreenshots, AFolderWithoutADataSetIsRefused) {
   const qz::testing::ScratchFolder empty;
   EXPECT_NE(RunTool(empty.root(), empty.Posix("shots")), 0);
   EXPECT_FALSE(empty.Exists("shots/title.png"));
+  EXPECT_NE(RunTool(empty.root(), empty.Posix("shots"), "contact"), 0);
+  EXPECT_FALSE(empty.Exists("shots/contact_enemies1.png"));
+}
+
+// The contact sheets: a page of each group at least, each a picture with the
+// sheets' own colours on it (the Dragon Head's body among the bosses').
+TEST(GameScreenshots, ContactSheetsShowEveryGroupOfSpriteArt) {
+  const std::string& data = qz::testing::GameDataSet(datagen::ArtStyle::kReadable);
+  const qz::testing::ScratchFolder out;
+  ASSERT_EQ(RunTool(data, out.Posix("contact"), "contact"), 0);
+  for (const char* group : {"enemies", "bosses", "player", "items", "tiles"}) {
+    EXPECT_TRUE(out.Exists(std::string("contact/contact_") + group + "1.png")) << group;
+  }
+  const std::uint32_t head = BodyColour(ReadBytes(data + "/data_en/enemy_ドラゴンヘッド_青.png"));
+  bool shown = false;
+  for (int page = 1; out.Exists("contact/contact_bosses" + std::to_string(page) + ".png") && !shown; ++page) {
+    const std::string bytes = out.Read("contact/contact_bosses" + std::to_string(page) + ".png");
+    qz::BaseImage image{};
+    ASSERT_EQ(qz::DecodeImageBytesToBaseImage(nullptr, bytes.data(), bytes.size(), 1, &image, 0), 0);
+    for (int y = 0; y < static_cast<int>(image.height) && !shown; ++y) {
+      for (int x = 0; x < static_cast<int>(image.width) && !shown; ++x) {
+        int r = 0, g = 0, b = 0, a = 0;
+        qz::GetBaseImagePixel(&image, x, y, &r, &g, &b, &a);
+        shown = static_cast<std::uint32_t>(r << 16 | g << 8 | b) == head;
+      }
+    }
+    qz::FreeBaseImagePixels(&image);
+  }
+  EXPECT_TRUE(shown) << "the Dragon Head's body colour is on a bosses page";
 }
 
 }  // namespace

@@ -36,6 +36,10 @@ struct CellContext {
 };
 
 constexpr std::uint32_t kInk = 0x101018;  // outlines
+// The shots' colours (Blaze, Gravity, Magic) and the coin's, wherever they are shown.
+constexpr std::uint32_t kShotColours[3] = {0xE84830, 0x9050E0, 0x30A8E8};
+constexpr std::uint32_t kCoinGold = 0xF0C020;
+constexpr std::uint32_t kCoinRim = 0x806000;
 
 // The candle masks of dark floors (mask_candle01.png, and mask_candle02.png
 // with the Eternal Candle): fully lit within the radius around the player's
@@ -51,6 +55,7 @@ void PaintEnemyCell(const CellContext& c);
 void PaintTrapCell(const CellContext& c);
 void PaintItemCell(const CellContext& c);
 void PaintHudCell(const CellContext& c);
+void PaintItemIcon(const CellContext& c);  // item_icon_art.cpp
 void PaintEffectCell(const CellContext& c);
 void PaintChipCell(const CellContext& c);
 void PaintScreenImage(const CellContext& c);  // backgrounds, logo, masks, panels

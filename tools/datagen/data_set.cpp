@@ -11,6 +11,7 @@
 #include "tools/datagen/image_files.h"
 #include "tools/datagen/image_table.h"
 #include "tools/datagen/message_files.h"
+#include "tools/datagen/shared_sheet_check.h"
 #include "tools/datagen/shop_files.h"
 #include "tools/datagen/sound_synth.h"
 
@@ -57,6 +58,7 @@ void PaintCellColours(const ImageSpec& s, Canvas& canvas) {
 }
 
 bool WriteImages(const std::filesystem::path& folder, const DataSetOptions& options, std::string* error) {
+  SharedSheetCheck enemySheets;
   for (const ImageEntry& entry : ImageEntries()) {
     const ImageSpec& s = entry.spec;
     Canvas canvas(s.across * s.cellWidth, s.down * s.cellHeight, kTransparent);
@@ -64,6 +66,7 @@ bool WriteImages(const std::filesystem::path& folder, const DataSetOptions& opti
       PaintCellColours(s, canvas);
     } else {
       PaintReadableArt(entry, options.seed, canvas);
+      if (entry.art == Art::kEnemy && !enemySheets.Add(s.fileName, canvas, error)) return false;
     }
     const std::string path = (folder / s.fileName).string();
     const bool written = s.fileName.ends_with(".bmp") ? WriteBmpFile(path, canvas, error)

@@ -1,6 +1,6 @@
 // Readable art of the screen furniture: digit sheets that read as digits,
-// text labels, shot and item icons, the magic bar, field and status icons,
-// cursors and map icons.
+// text labels, shot icons, the magic bar, field and status icons, cursors and
+// map icons; the item icons are item_icon_art.cpp's.
 #include <cmath>
 #include <string>
 
@@ -9,13 +9,8 @@
 namespace datagen {
 namespace {
 
-constexpr std::uint32_t kShotIconColours[3] = {0xE84830, 0x9050E0, 0x30A8E8};
 constexpr const char* kShotLetters[3] = {"B", "G", "M"};
-constexpr std::uint32_t kCoinGold = 0xF0C020;
-constexpr std::uint32_t kCoinRim = 0x806000;
 constexpr std::uint32_t kPipRim = 0x8890A8;
-// The item icon of a chest's coin (chest content type 6).
-constexpr int kCoinIcon = 6;
 
 // One digit-sheet cell: the digits 0..9, then the sheet's marks.
 void DigitCell(const CellContext& c) {
@@ -50,29 +45,6 @@ void DigitCell(const CellContext& c) {
   }
   const int sx = std::max(1, (c.w - 2) / 5), sy = std::max(1, (c.h - 2) / 7);
   k.Text((c.w - 5 * sx) / 2, (c.h - 7 * sy) / 2, text, sx, sy, ink, kInk);
-}
-
-void ItemIcon(const CellContext& c) {
-  Canvas& k = c.canvas;
-  const std::uint32_t hue = Mix(0x3050C0, 0xE0A030, (c.cell % 8) / 7.0);
-  k.FillRect(1, 1, 30, 30, Shade(hue, 0.5));
-  k.FrameRect(1, 1, 30, 30, Shade(hue, 1.5));
-  if (c.cell >= 8 && c.cell <= 10) {
-    k.FillEllipse(8, 8, 16, 16, kShotIconColours[c.cell - 8]);
-    k.TextInBox(8, 8, 16, 16, kShotLetters[c.cell - 8], 0xFFFFFF, kInk);
-    return;
-  }
-  if (c.cell == kCoinIcon) {  // the gold coin of the status bar, at the icon's size
-    k.FillEllipse(5, 5, 22, 22, kCoinGold);
-    k.FrameEllipse(5, 5, 22, 22, kCoinRim);
-    k.FrameEllipse(8, 8, 16, 16, Shade(kCoinGold, 1.25));
-    k.FillRect(15, 10, 3, 12, kCoinRim);
-    return;
-  }
-  static const char* const kNamed[32] = {"", "", "", "", "SW", "K", "", "MP"};
-  const std::string text = c.cell < 8 && kNamed[c.cell][0] != '\0' ? kNamed[c.cell] : std::to_string(c.cell);
-  k.FillEllipse(6, 6, 20, 20, hue);
-  k.TextInBox(3, 9, 26, 14, text, 0xFFFFFF, kInk);
 }
 
 void FieldIcon(const CellContext& c) {
@@ -166,7 +138,7 @@ void PaintHudCell(const CellContext& c) {
       break;
     case Art::kShotIcon:
       k.FillEllipse(3, 3, 26, 26, kInk);
-      k.FillEllipse(4, 4, 24, 24, kShotIconColours[c.cell]);
+      k.FillEllipse(4, 4, 24, 24, kShotColours[c.cell]);
       k.TextInBox(8, 8, 16, 16, kShotLetters[c.cell], 0xFFFFFF, kInk);
       break;
     case Art::kMagicBar: {
@@ -183,7 +155,7 @@ void PaintHudCell(const CellContext& c) {
       break;
     }
     case Art::kItemIcon:
-      ItemIcon(c);
+      PaintItemIcon(c);
       break;
     case Art::kFieldIcon:
       FieldIcon(c);

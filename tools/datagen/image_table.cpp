@@ -16,7 +16,7 @@ ImageEntry Single(const char* name, int w, int h, Art art, std::uint32_t tint, c
 }
 
 // Enemy sheets: one row of 16 cells of the kind's unscaled sprite size; the
-// label names the body shape the painter draws.
+// label names the kind the painter draws, then its variant if it has one.
 ImageEntry Enemy(const char* name, int w, int h, std::uint32_t tint, const char* shape) {
   return Sheet(name, 16, 16, 1, w, h, Art::kEnemy, tint, shape);
 }
@@ -147,7 +147,7 @@ std::vector<ImageEntry> BuildEntries() {
       Enemy("enemy_スライム_赤.png", 64, 64, kRed, "slime"),
       Enemy("enemy_スライム_金.png", 64, 64, kGold, "slime"),
       Enemy("enemy_スライム_黒.png", 64, 64, kBlack, "slime"),
-      Enemy("enemy_スライムボス_青.png", 64, 64, 0x2050C0, "slime"),
+      Enemy("enemy_スライムボス_青.png", 64, 64, 0x2050C0, "slime boss"),
       Enemy("enemy_ビー_黄.png", 32, 32, kYellow, "bee"),
       Enemy("enemy_ビー_赤.png", 32, 32, kRed, "bee"),
       Enemy("enemy_ビー_黒.png", 32, 32, kBlack, "bee"),
@@ -158,29 +158,29 @@ std::vector<ImageEntry> BuildEntries() {
       Enemy("enemy_ブタヌキ_黄.png", 64, 64, kYellow, "beast"),
       Enemy("enemy_ブタヌキ_赤.png", 64, 64, kRed, "beast"),
       Enemy("enemy_ウィッチ.png", 64, 64, kPurple, "witch"),
-      Enemy("enemy_ウィッチ2.png", 64, 96, 0x6030A0, "witch"),
-      Enemy("enemy_モグラ_茶.png", 64, 64, kBrown, "beast"),
+      Enemy("enemy_ウィッチ2.png", 64, 96, 0x6030A0, "witch2"),
+      Enemy("enemy_モグラ_茶.png", 64, 64, kBrown, "mole"),
       Enemy("enemy_きのこ_緑.png", 64, 64, kGreen, "mushroom"),
       Enemy("enemy_バタフライ.png", 64, 64, 0xF080C0, "butterfly"),
       Enemy("enemy_シェルダー_緑.png", 64, 64, kGreen, "shell"),
       Enemy("enemy_シェルダー_白.png", 64, 64, kWhite, "shell"),
-      Enemy("enemy_ペンギン_青.png", 64, 64, kBlue, "beast"),
-      Enemy("enemy_ボマー_赤.png", 64, 64, kRed, "beast"),
+      Enemy("enemy_ペンギン_青.png", 64, 64, kBlue, "penguin"),
+      Enemy("enemy_ボマー_赤.png", 64, 64, kRed, "bomber"),
       Enemy("enemy_火の玉_赤.png", 32, 32, kRed, "flame"),
       Enemy("enemy_火の玉_青.png", 32, 32, kBlue, "flame"),
-      Enemy("enemy_バルーンスライム_青.png", 64, 64, 0x60A0FF, "slime"),
+      Enemy("enemy_バルーンスライム_青.png", 64, 64, 0x60A0FF, "balloon"),
       Enemy("enemy_スネーク_青.png", 64, 64, kBlue, "snake"),
       Enemy("enemy_目玉_紫.png", 64, 64, kPurple, "eye"),
-      Enemy("enemy_ラット_茶.png", 64, 64, kBrown, "beast"),
+      Enemy("enemy_ラット_茶.png", 64, 64, 0x8A7A6A, "rat"),
       Enemy("enemy_ドラゴンヘッド_青.png", 64, 64, kBlue, "dragon"),
-      Enemy("enemy_リザード_青.png", 64, 64, 0x30A0A0, "beast"),
-      Enemy("enemy_ガーディアン_水.png", 96, 96, kWater, "guardian"),
-      Enemy("enemy_ガーディアン_土.png", 96, 96, kEarth, "guardian"),
-      Enemy("enemy_ガーディアン_風.png", 96, 96, kWind, "guardian"),
-      Enemy("enemy_ガーディアン_火.png", 96, 96, kFire, "guardian"),
-      Enemy("enemy_ムーン01.png", 96, 96, 0xE0E0A0, "moon"),
-      Enemy("enemy_ムーン02.png", 96, 96, 0xC0C0E0, "moon"),
-      Enemy("enemy_ムーン03.png", 96, 96, 0xA0A0D0, "moon"),
+      Enemy("enemy_リザード_青.png", 64, 64, 0x30A0A0, "lizard"),
+      Enemy("enemy_ガーディアン_水.png", 96, 96, kWater, "guardian water"),
+      Enemy("enemy_ガーディアン_土.png", 96, 96, kEarth, "guardian earth"),
+      Enemy("enemy_ガーディアン_風.png", 96, 96, kWind, "guardian wind"),
+      Enemy("enemy_ガーディアン_火.png", 96, 96, kFire, "guardian fire"),
+      Enemy("enemy_ムーン01.png", 96, 96, 0xF0F0B0, "moon full"),
+      Enemy("enemy_ムーン02.png", 96, 96, 0xE0E0C0, "moon half"),
+      Enemy("enemy_ムーン03.png", 96, 96, 0xD8D8D0, "moon crescent"),
       Enemy("enemy_サン.png", 96, 96, 0xFFB020, "sun"),
       // The opening's and the ending's slides and the score page.
       Single("BG_Opening2-1.png", 640, 480, Art::kSlide, 0x182040, "moon"),

@@ -1,17 +1,18 @@
 // Readable art of the moving things: the player (a little figure facing
 // right, one colour per shot kind), player shots and enemy bullets, enemies
-// (one body shape per kind, coloured by variant) and traps.
+// (handed by kind to enemy_art.cpp and boss_art.cpp) and traps.
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "tools/datagen/art_common.h"
+#include "tools/datagen/creature_parts.h"
 
 namespace datagen {
 namespace {
 
 constexpr std::uint32_t kSkin = 0xF8D0A8;
-// Blaze, Gravity, Magic.
-constexpr std::uint32_t kShotColours[3] = {0xE84830, 0x9050E0, 0x30A8E8};
+constexpr std::uint32_t kHatPurple = 0x7A3CB4;
 
 struct Pose {
   int legSwing = 0;   // pixels the front foot moves forward (negative: back)
@@ -20,6 +21,21 @@ struct Pose {
   bool crouch = false;
   int lean = 0;  // pixels the upper body leans forward
 };
+
+// The heroine's purple pointed hat on the head at (hx, headY): a wide brim,
+// a cone whose tip bends back, a band of the shot's colour; inked round.
+void DrawWitchHat(Canvas& c, int hx, int headY, int headSize, std::uint32_t band) {
+  const auto hat = [&](int dx, int dy, std::uint32_t colour) {
+    c.FillEllipse(hx - 5 + dx, headY + 1 + dy, headSize + 10, 5, colour);
+    c.FillTriangle(hx + 1 + dx, headY + 3 + dy, hx + headSize - 1 + dx, headY + 3 + dy, hx + 6 + dx, headY - 11 + dy,
+                   colour);
+    c.FillTriangle(hx + 4 + dx, headY - 7 + dy, hx + 8 + dx, headY - 9 + dy, hx - 3 + dx, headY - 14 + dy, colour);
+  };
+  for (const auto& [dx, dy] : {std::pair{-1, 0}, std::pair{1, 0}, std::pair{0, -1}, std::pair{0, 1}}) hat(dx, dy, kInk);
+  hat(0, 0, kHatPurple);
+  c.FillRect(hx + 1, headY, headSize - 2, 2, band);
+  c.FillEllipse(hx - 3, headY + 2, headSize + 6, 2, Shade(kHatPurple, 1.3));
+}
 
 // A figure facing right whose feet touch the bottom of the box centred on cx.
 void DrawFigure(Canvas& c, int cx, int bottom, std::uint32_t tint, const Pose& pose) {
@@ -48,14 +64,13 @@ void DrawFigure(Canvas& c, int cx, int bottom, std::uint32_t tint, const Pose& p
   } else {
     c.FillRect(bx + 10, bodyTop + 3, 4, 10, Shade(tint, 0.7));
   }
-  // Head with a cap and one eye on the right: the figure faces right.
+  // Head with one eye on the right (the figure faces right) under her hat.
   const int hx = cx - headSize / 2 + pose.lean;
   c.FillEllipse(hx - 1, headY - 1, headSize + 2, headSize + 2, kInk);
   c.FillEllipse(hx, headY, headSize, headSize, kSkin);
-  c.FillRect(hx - 1, headY - 2, headSize + 2, 6, tint);
-  c.FillTriangle(hx - 2, headY + 3, hx + 3, headY - 6, hx + 8, headY + 3, Shade(tint, 0.8));
   c.FillRect(hx + headSize - 6, headY + 7, 3, 4, kInk);
   c.Put(hx + headSize - 2, headY + 10, 0xD08080);
+  DrawWitchHat(c, hx, headY, headSize, tint);
 }
 
 void PaintPlayer(const CellContext& c) {
@@ -124,109 +139,6 @@ void PaintDangerBall(Canvas& k, int w, int h, int radius, std::uint32_t colour, 
 constexpr std::uint32_t kBulletRows[8] = {0xFF4040, 0x4070FF, 0x40E040, 0xFFE040,
                                           0xC050FF, 0x40E0E0, 0xF0F0F0, 0xFF9020};
 
-// Moving shapes: legs, wings or wobble follow the frame number.
-void PaintEnemyShape(const CellContext& c, int frame) {
-  Canvas& k = c.canvas;
-  const std::string& shape = c.entry.label;
-  const std::uint32_t t = c.entry.tint, dark = Shade(t, 0.5), light = Shade(t, 1.5);
-  const int w = c.w, h = c.h;
-  const double phase = frame * 2 * M_PI / 8;
-  const int bob = static_cast<int>(std::lround(2 * std::sin(phase)));
-  auto eyes = [&](int x, int y, int size) {
-    k.FillEllipse(x, y, size, size + 2, 0xFFFFFF);
-    k.FillEllipse(x + size + 2, y, size, size + 2, 0xFFFFFF);
-    k.FillRect(x + 1, y + size / 2, size / 2 + 1, size / 2 + 1, kInk);
-    k.FillRect(x + size + 3, y + size / 2, size / 2 + 1, size / 2 + 1, kInk);
-  };
-  if (shape == "slime") {
-    const int squash = frame % 5;
-    const int bw = w * 5 / 8 + squash * 2, bh = h * 9 / 16 - squash * 2;
-    k.FillEllipse((w - bw) / 2 - 1, h - bh - 1, bw + 2, bh * 2 + 2, kInk);
-    k.FillEllipse((w - bw) / 2, h - bh, bw, bh * 2, t);
-    k.FillEllipse((w - bw) / 2 + bw / 5, h - bh + 4, bw / 4, bh / 4, light);
-    eyes(w / 2 - 9, h - bh / 2 - 4, 7);
-  } else if (shape == "bee" || shape == "bat" || shape == "butterfly") {
-    const bool up = frame % 2 == 0;
-    const int wingY = up ? h / 8 : h / 3;
-    const std::uint32_t wing = shape == "bee" ? 0xE0F0FF : shape == "bat" ? dark : light;
-    k.FillTriangle(w / 2, h / 2, 1, wingY, w / 4, h * 2 / 3, wing);
-    k.FillTriangle(w / 2, h / 2, w - 2, wingY, w * 3 / 4, h * 2 / 3, wing);
-    const int bs = shape == "butterfly" ? w / 4 : w / 2;
-    k.FillEllipse((w - bs) / 2 - 1, h / 4 + bob - 1, bs + 2, h / 2 + 2, kInk);
-    k.FillEllipse((w - bs) / 2, h / 4 + bob, bs, h / 2, shape == "butterfly" ? kInk : t);
-    if (shape == "bee") {
-      k.FillRect(w / 4, h / 2 + bob, w / 2, 2, kInk);
-      k.FillRect(w / 4, h / 2 + 4 + bob, w / 2, 2, kInk);
-    }
-    k.FillRect(w / 2 - 4, h / 3 + bob, 2, 3, 0xFFFFFF);
-    k.FillRect(w / 2 + 2, h / 3 + bob, 2, 3, 0xFFFFFF);
-  } else if (shape == "wisp" || shape == "flame") {
-    const int flicker = frame % 3;
-    k.FillTriangle(w / 2, 1 + flicker, w / 6, h * 2 / 3, w * 5 / 6, h * 2 / 3, t);
-    k.FillEllipse(w / 6, h / 3, w * 2 / 3, h * 2 / 3 - 1, t);
-    k.FillEllipse(w / 3, h / 2, w / 3, h / 3, light);
-    eyes(w / 2 - w / 8 - 1, h / 2, std::max(2, w / 10));
-  } else if (shape == "beast" || shape == "shell") {
-    const int legs = frame % 2 == 0 ? 3 : -3;
-    k.FillRect(w / 4 + legs, h - 12, 8, 12, dark);
-    k.FillRect(w * 5 / 8 - legs, h - 12, 8, 12, dark);
-    k.FillEllipse(w / 8 - 1, h / 4 + bob - 1, w * 3 / 4 + 2, h * 5 / 8 + 2, kInk);
-    k.FillEllipse(w / 8, h / 4 + bob, w * 3 / 4, h * 5 / 8, t);
-    if (shape == "shell") {
-      for (int i = 1; i < 4; ++i) k.Line(w / 8 + i * w / 6, h / 4 + bob + 4, w / 2, h * 7 / 8 + bob, dark);
-    } else {
-      k.FillTriangle(w / 4, h / 4 + bob + 4, w / 4 + 6, h / 8 + bob, w / 4 + 12, h / 4 + bob + 4, dark);
-      k.FillTriangle(w / 2, h / 4 + bob + 4, w / 2 + 6, h / 8 + bob, w / 2 + 12, h / 4 + bob + 4, dark);
-      eyes(w / 4, h * 3 / 8 + bob, 7);
-    }
-  } else if (shape == "witch") {  // anchored to the bottom: the 64 x 96 kind floats taller
-    const int base = h - 2, head = h - 50 + bob;
-    k.FillTriangle(w / 2, h - 34, w / 6, base, w * 5 / 6, base, t);
-    k.FillEllipse(w / 2 - 9, head, 18, 18, kSkin);
-    k.FillTriangle(w / 2 - 14, head + 6, w / 2 + 2, head - 12, w / 2 + 14, head + 6, dark);
-    k.FillRect(w / 2 - 5, head + 8, 3, 3, kInk);
-  } else if (shape == "mushroom") {
-    k.FillRect(w / 2 - 8, h / 2, 16, h / 2, 0xF0E8D0);
-    k.FillEllipse(w / 8, h / 6 + bob, w * 3 / 4, h / 2, t);
-    for (int i = 0; i < 3; ++i) k.FillEllipse(w / 4 + i * w / 6, h / 4 + bob, 6, 6, 0xFFFFFF);
-    eyes(w / 2 - 9, h * 5 / 8, 6);
-  } else if (shape == "snake") {
-    for (int i = 0; i < 6; ++i) {
-      const int y = h / 2 + static_cast<int>(std::lround(8 * std::sin(phase + i)));
-      k.FillEllipse(w - 14 - i * 9, y, 14, 14, i % 2 == 0 ? t : dark);
-    }
-    eyes(6, h / 2 + 2, 5);
-  } else if (shape == "eye") {
-    k.FillEllipse(4, 4, w - 8, h - 8, 0xFFFFFF);
-    k.FrameEllipse(4, 4, w - 8, h - 8, t);
-    k.FillEllipse(w / 2 - 10 + bob, h / 2 - 10, 20, 20, t);
-    k.FillEllipse(w / 2 - 5 + bob, h / 2 - 5, 10, 10, kInk);
-  } else if (shape == "dragon") {
-    k.FillRect(w / 6, h / 4 + bob, w * 2 / 3, h / 2, t);
-    k.FillTriangle(w / 6, h / 4 + bob, w / 6 + 8, 2 + bob, w / 6 + 16, h / 4 + bob, light);
-    k.FillTriangle(w * 2 / 3, h / 4 + bob, w * 2 / 3 + 8, 2 + bob, w * 5 / 6, h / 4 + bob, light);
-    k.FillRect(w / 6, h * 5 / 8 + bob, w * 2 / 3, 4 + frame % 3 * 2, kInk);
-    eyes(w / 4, h / 3 + bob, 8);
-  } else if (shape == "guardian") {
-    k.FillRect(w * 3 / 8, h / 4, w / 4, h * 3 / 4, t);
-    k.FrameRect(w * 3 / 8, h / 4, w / 4, h * 3 / 4, kInk);
-    k.FillEllipse(w * 3 / 8, 4 + bob, w / 4, h / 4, light);
-    k.FillRect(w / 4, h / 3 + bob, w / 2, 8, dark);
-    k.FillRect(w * 7 / 16, h / 8 + bob, w / 8, 4, 0xFF3030);
-  } else {  // moon and sun
-    const bool sun = shape == "sun";
-    if (sun) {
-      for (int i = 0; i < 12; ++i) {
-        const double a = i * M_PI / 6 + phase / 4;
-        k.Line(w / 2, h / 2, w / 2 + static_cast<int>(45 * std::cos(a)), h / 2 + static_cast<int>(45 * std::sin(a)), t);
-      }
-    }
-    k.FillEllipse(w / 6, h / 6, w * 2 / 3, h * 2 / 3, t);
-    if (!sun) k.FillEllipse(w / 6 + 18, h / 6 - 6, w * 2 / 3, h * 2 / 3, kTransparent);
-    eyes(w / 3, h / 2 - 6 + bob, 8);
-  }
-}
-
 }  // namespace
 
 void PaintPlayerCell(const CellContext& c) { PaintPlayer(c); }
@@ -274,7 +186,15 @@ void PaintShotCell(const CellContext& c) {
   }
 }
 
-void PaintEnemyCell(const CellContext& c) { PaintEnemyShape(c, c.cell); }
+// The label names the kind, then its variant ("guardian water").
+void PaintEnemyCell(const CellContext& c) {
+  const std::string& label = c.entry.label;
+  const std::size_t space = label.find(' ');
+  const std::string kind = label.substr(0, space);
+  const Creature creature{c.canvas, c.w, c.h, c.cell, c.entry.tint, Shade(c.entry.tint, 0.5), Shade(c.entry.tint, 1.5),
+                          space == std::string::npos ? "" : label.substr(space + 1)};
+  if (!PaintEnemyKind(kind, creature)) PaintBossKind(kind, creature);
+}
 
 void PaintTrapCell(const CellContext& c) {
   Canvas& k = c.canvas;
