@@ -38,7 +38,9 @@ enum PlayerEdge : int {
 // Starts animation state 0 stand, 1 walk, 2 rise, 3 fall, 4 squat, 5 dash;
 // nothing when the state is already running or not one of these.
 void SetPlayerAnimation(int state);
-// Moves the player one frame: input, physics, collisions, shots, the clock.
+// Moves the player one frame: input, physics, collisions, shots, the clock;
+// once dead, only the death beat (a pause on the hit's picture, then the
+// death sound) on the frame after the hit.
 void UpdatePlayer();
 // 1 when the edge is blocked (left, right, head, feet), when nothing solid
 // is under the feet (drop-through) or when the player stands on an event

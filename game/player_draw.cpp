@@ -1,6 +1,7 @@
 // Drawing the player: the animation clock, the shot-pose and blink timers,
 // the dash afterimages, the body from the sheet of its pose in the colours
-// of the shot kind, and the field icon that turns Up into a floor event.
+// of the shot kind, the field icon that turns Up into a floor event, and
+// the body flashing white and red where a hit ended the try.
 #include <iterator>
 
 #include "game/action_input.h"
@@ -16,6 +17,10 @@ namespace {
 constexpr std::uint32_t kPadLeft = 0x2, kPadRight = 0x4, kPadUp = 0x8;
 constexpr int kFieldIconKinds = 8;
 constexpr int kFieldIconGrowFrames = 8;
+// After a death the body flashes for the game over's first frames, turning
+// between white and red every few frames, then is gone.
+constexpr int kHurtFlashFrames = 36;
+constexpr int kHurtFlashTurn = 4;
 
 // Cell `cell` of the sheet at (x, y); a cell outside the sheet draws nothing.
 template <std::size_t N>
@@ -94,10 +99,25 @@ void DrawFieldIcon(int sx, int sy) {
   }
 }
 
+// White: the body added onto itself until its colours wash out; red: the
+// body dimmed to red and added again in red.
+void DrawHurtFlash() {
+  if (gameState.sceneFrame >= kHurtFlashFrames) return;
+  const int sx = player.x - cameraX;
+  const int sy = player.y - cameraY;
+  const bool white = gameState.sceneFrame / kHurtFlashTurn % 2 == 0;
+  if (!white) qz::SetBrightnessRGB(255, 48, 40);
+  DrawBody(sx, sy);
+  qz::SetBlendModeAndParam(2, 255);
+  for (int pass = 0; pass < (white ? 3 : 1); ++pass) DrawBody(sx, sy);
+  qz::SetBlendModeAndParam(0, 0);
+  qz::SetBrightnessRGB(255, 255, 255);
+}
+
 }  // namespace
 
 void DrawPlayer() {
-  if (player.dead == 1) return;
+  if (player.dead == 1) return DrawHurtFlash();
   AdvanceAnimation();
   CountDownTimers();
   DrawDashTrail();

@@ -58,7 +58,7 @@ void PaintSlide(const CellContext& c);        // scene_art.cpp
 void PaintStatusScreen(const CellContext& c);  // status_art.cpp
 void PaintShopImage(const CellContext& c);    // shop rooms, keepers and windows (shop_art.cpp)
 // The areas' own looks (area_art.cpp): false when the entry's label names
-// no area background, or the cell is not an area's ground.
+// no area background, or the cell is not an area's ground (chips 1, 4, 5).
 bool PaintAreaBackground(const CellContext& c);
 bool PaintAreaGround(const CellContext& c);
 
