@@ -112,13 +112,10 @@ bool StepAnimation(std::int32_t& tick, std::int32_t& frame) {
 }
 
 // A check cube that is the restart point stands still, lit gold: its
-// turning-light picture held on one frame, drawn again added in gold.
+// pale picture held on one frame and multiplied by gold.
 void DrawSetCheckCube(int sx, int sy, int graph) {
+  qz::SetBrightnessRGB(255, 200, 70);
   qz::BlitGraph(sx, sy, graph, 1);
-  qz::SetBrightnessRGB(255, 200, 60);
-  qz::SetBlendModeAndParam(2, 200);
-  qz::BlitGraph(sx, sy, graph, 1);
-  qz::SetBlendModeAndParam(0, 0);
   qz::SetBrightnessRGB(255, 255, 255);
 }
 
@@ -238,6 +235,7 @@ void UpdateFloorPlay() {
   DrawEffects();
   if (player.dead != 0) {
     RunGameOver();
+    DrawHurtFlash();
     return;
   }
   CheckObjectTouch();

@@ -48,6 +48,9 @@ void UpdatePlayer();
 int PlayerMapCollision(int direction);
 // Draws the player and turns Up on an event cell into the event code.
 void DrawPlayer();
+// Once dead: the body flashing where the hit struck, over the game over's
+// stars in its frames 1..10 (its count already advanced for the frame).
+void DrawHurtFlash();
 // 1 when left <= x <= right and top <= y <= bottom.
 int IsPointInBox(int x, int y, int left, int right, int top, int bottom);
 // Forgets the dash afterimages.

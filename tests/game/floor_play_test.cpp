@@ -122,7 +122,8 @@ TEST_F(FloorTest, ItemsUnderCoveringChipsAreNotDrawnAndTheEnteredCheckCubeShowsI
   const std::uint32_t set = ScreenPixel(mx, my);
   EXPECT_NE(set, plain);
   EXPECT_NE(set, cube);
-  EXPECT_GE(Channel(set, 16), Channel(cube, 16)) << "lit: brighter, toward gold";
+  EXPECT_NEAR(Channel(set, 16), Channel(cube, 16), 1) << "lit gold: red kept, blue dimmed";
+  EXPECT_LT(Channel(set, 0), Channel(cube, 0) / 2 + 2) << std::hex << cube << " set " << set;
   markBob = 5;
   markFrame = 3;
   PlacePlayer(marks[0].x, marks[0].y - 100);
@@ -494,9 +495,10 @@ TEST_F(FloorTest, GameOverShowsItsPictureFromTheEleventhFrameAndRestartsAtTheEnt
 }
 
 // A hit that ends the try bursts at the player and flashes the body where it
-// stood, white, then red, then white again; the next frame holds the hit's
-// picture for the death beat before the game over goes on.
-TEST_F(FloorTest, AHitBurstsAndFlashesThePlayerWhiteAndRedThenHoldsForTheDeathBeat) {
+// stood over the game over's stars, red on the hit's frame, then white, then
+// red; the next frame holds the hit's picture for the death beat, and the
+// body is gone from the game over's eleventh frame, its picture's.
+TEST_F(FloorTest, AHitBurstsAndFlashesThePlayerRedAndWhiteThenHoldsForTheDeathBeat) {
   ASSERT_EQ(Enter("002", 0), 1);
   Frame();
   const int sx = player.x - cameraX + 32, sy = player.y - cameraY + 40;
@@ -509,29 +511,34 @@ TEST_F(FloorTest, AHitBurstsAndFlashesThePlayerWhiteAndRedThenHoldsForTheDeathBe
   EXPECT_EQ(effects[burst].inUse, 1);
   EXPECT_EQ(effects[burst].kind, 9) << "the big hit burst, not a pick-up's sparkle";
   EXPECT_EQ(effects[burst].x, player.x + 32);
+  const std::uint32_t hit = ScreenPixel(sx, sy);
   effects[burst].inUse = 0;  // the probes below see the body alone
   --effectCount;
   for (GameOverStarRecord& star : gameOverStars) star.active = 0;
 
-  auto bodyAt = [&](int sceneFrame) {
+  // The body as drawn on the frame after game-over frame `sceneFrame`.
+  auto bodyAfter = [&](int sceneFrame) {
     gameState.sceneFrame = sceneFrame;
     qz::ClearDrawTarget(nullptr);
     UpdateFloorPlay();
     return ScreenPixel(sx, sy);
   };
   const std::int32_t before = qz::GetMillisecondCount();
-  const std::uint32_t white = bodyAt(1);
+  const std::uint32_t red = bodyAfter(1);
   EXPECT_GE(qz::ElapsedMilliseconds(qz::GetMillisecondCount(), before), 600) << "the death beat";
+  EXPECT_EQ(hit, red) << "the hit's frame is red over the stars and the burst";
   const std::int32_t after = qz::GetMillisecondCount();
-  EXPECT_EQ(bodyAt(2), white);
+  const std::uint32_t white = bodyAfter(4);
   EXPECT_LT(qz::ElapsedMilliseconds(qz::GetMillisecondCount(), after), 100) << "one beat only";
-  const std::uint32_t red = bodyAt(5);
-  EXPECT_EQ(bodyAt(9), white);
+  EXPECT_EQ(bodyAfter(8), red);
+  const std::uint32_t gone = bodyAfter(20);
+  EXPECT_EQ(bodyAfter(10), gone) << "no flash once the picture shows";
+  EXPECT_NE(gone, body);
   for (int shift : {16, 8, 0}) {
     EXPECT_GE(Channel(white, shift), Channel(body, shift)) << std::hex << body << " flashed " << white;
-    EXPECT_GE(Channel(red, 16), Channel(body, 16)) << std::hex << body << " flashed " << red;
   }
   EXPECT_NE(white, body);
+  EXPECT_GE(Channel(red, 16), Channel(body, 16)) << std::hex << body << " flashed " << red;
   EXPECT_LE(Channel(red, 8), Channel(body, 8) / 2 + 1) << std::hex << body << " flashed " << red;
   EXPECT_LE(Channel(red, 0), Channel(body, 0) / 2 + 1) << std::hex << body << " flashed " << red;
   EXPECT_NE(red, white);

@@ -52,6 +52,7 @@ void PaintTrapCell(const CellContext& c);
 void PaintItemCell(const CellContext& c);
 void PaintHudCell(const CellContext& c);
 void PaintEffectCell(const CellContext& c);
+void PaintMarkCell(const CellContext& c);  // recovery points and check cubes
 void PaintChipCell(const CellContext& c);
 void PaintScreenImage(const CellContext& c);  // backgrounds, logo, masks, panels
 void PaintSlide(const CellContext& c);        // scene_art.cpp
