@@ -20,7 +20,7 @@ void Gradient(Canvas& k, int w, int h, std::uint32_t top, std::uint32_t bottom) 
   for (int y = 0; y < h; ++y) k.FillRect(0, y, w, 1, Mix(top, bottom, static_cast<double>(y) / h));
 }
 
-// A rough edge that wraps with the picture: `points` random heights below
+// A rough edge that wraps with the picture: forty random heights up to
 // `amplitude`, joined by straight runs, repeating every `period` pixels.
 class JaggedEdge {
  public:
@@ -90,9 +90,10 @@ void MeadowBackground(const CellContext& c) {
 // stalactites hang and stalagmites rise, and a few glowing crystals.
 void CavernBackground(const CellContext& c) {
   Canvas& k = c.canvas;
-  const std::uint32_t rock = Mix(c.entry.tint, 0x50443C, 0.4), seam = Shade(rock, 0.55), deep = Shade(rock, 0.4);
+  // Cool and dim, so the warmer, lighter rock of the ground stands before it.
+  const std::uint32_t rock = Mix(c.entry.tint, 0x4C4656, 0.6), seam = Shade(rock, 0.55), deep = Shade(rock, 0.4);
   constexpr int kStrata[] = {0, 48, 92, 150, 196, 250, 300, 350, 404, 446};
-  constexpr double kShades[] = {1.0, 1.18, 0.9, 1.1, 0.95, 1.2, 0.88, 1.08, 0.96, 1.14};
+  constexpr double kShades[] = {1.0, 0.86, 0.94, 0.8, 0.97, 0.84, 0.92, 0.78, 0.95, 0.88};
   // The last stratum runs on under the first one's rough top, so the
   // picture meets itself top to bottom.
   k.FillRect(0, 0, c.w, c.h, Shade(rock, kShades[std::size(kShades) - 1]));
@@ -128,7 +129,7 @@ void CavernBackground(const CellContext& c) {
       Wrapped(c, false, [&](int dx, int) {
         const int px = x + dx;
         k.FillTriangle(px - half, recess.top, px + half, recess.top, px, recess.top + drop, Shade(rock, 0.9));
-        k.Line(px - half / 2, recess.top + 2, px, recess.top + drop, Shade(rock, 1.25));
+        k.Line(px - half / 2, recess.top + 2, px, recess.top + drop, Shade(rock, 1.1));
         k.FillTriangle(px + 20 - half, recess.bottom, px + 20 + half, recess.bottom, px + 20, recess.bottom - rise,
                        Shade(rock, 0.85));
       });
@@ -141,7 +142,9 @@ void CavernBackground(const CellContext& c) {
   }
 }
 
-// Above the clouds: a bright sky, the sun, a sea of clouds below.
+// Above the clouds: a bright sky, the sun, a sea of clouds below. The sun
+// stands in the columns the far sky's seam never reaches (floor_play.h), so
+// it always shows whole and once.
 void CloudsBackground(const CellContext& c) {
   Canvas& k = c.canvas;
   const std::uint32_t t = c.entry.tint;
@@ -150,10 +153,10 @@ void CloudsBackground(const CellContext& c) {
   k.FillEllipse(480, 60, 70, 70, 0xFFFFE8);
   for (int i = 0; i < 26; ++i) {
     const int x = i * c.w / 26 + c.random.Below(20), y = 330 + c.random.Below(60), r = 40 + c.random.Below(40);
-    for (int wrap : {-c.w, 0, c.w}) {
+    Wrapped(c, false, [&](int wrap, int) {
       k.FillEllipse(x + wrap - r, y, 2 * r, r + 20, Mix(t, 0xFFFFFF, 0.75));
       k.FillEllipse(x + wrap - r + 6, y + 6, 2 * r - 12, r, 0xFFFFFF);
-    }
+    });
   }
   k.FillRect(0, 410, c.w, c.h - 410, 0xFFFFFF);
 }
@@ -184,7 +187,7 @@ void ForestBackground(const CellContext& c) {
     const std::uint32_t colour = Mix(Shade(t, rank.shade), 0x203020, 0.3);
     for (int i = 0; i < rank.count; ++i) {
       const int x = i * c.w / rank.count + c.random.Below(30), height = rank.height - c.random.Below(40);
-      for (int wrap : {-c.w, 0, c.w}) Pine(k, x + wrap, rank.foot, height, colour);
+      Wrapped(c, false, [&](int wrap, int) { Pine(k, x + wrap, rank.foot, height, colour); });
     }
     k.FillRect(0, rank.foot - 2, c.w, c.h - rank.foot + 2, colour);
   }
@@ -201,11 +204,11 @@ void SnowBackground(const CellContext& c) {
     for (int i = 0; i < peaks; ++i) {
       const int x = i * c.w / peaks + c.random.Below(40), height = 160 + c.random.Below(80) - range * 40;
       const int half = height * 9 / 10;
-      for (int wrap : {-c.w, 0, c.w}) {
+      Wrapped(c, false, [&](int wrap, int) {
         const int px = x + wrap, top = base - height;
         k.FillTriangle(px, top, px - half, base, px + half, base, rock);
         k.FillTriangle(px, top, px - half / 3, top + height / 3, px + half / 3, top + height / 3, 0xF4F8FF);
-      }
+      });
     }
     k.FillRect(0, base, c.w, c.h - base, range == 0 ? Mix(t, 0xFFFFFF, 0.5) : 0xE8F0FF);
   }
@@ -319,7 +322,7 @@ void Ground(const CellContext& c, bool top) {
       for (int x = 0; x < 32; x += 4) k.FillRect(x, 8, 2, 2 + (x / 4) % 3, Shade(t, 0.8));
     }
   } else if (ground == "rock") {  // strata of rock; a rough ledge on top
-    const std::uint32_t rock = Mix(t, 0x6C6470, 0.5);
+    const std::uint32_t rock = Mix(t, 0x9A8068, 0.6);
     for (int band = 0; band < 4; ++band) {
       k.FillRect(0, band * 8, 32, 8, Shade(rock, band % 2 == 0 ? 0.9 : 0.78));
       for (int x = 0; x < 32; x += 4) k.FillRect(x, band * 8 + (x / 4 + band) % 3, 4, 1, Shade(rock, 0.6));
