@@ -25,7 +25,7 @@ struct EffectType {
 
 constexpr EffectType kEffectTypes[] = {
     {13, 16, true, 1.5}, {8, 16, false, 1.0}, {17, 16, true, 1.5},
-    {12, 16, true, 1.0}, {7, 8, true, 1.0},   {16, 20, true, 5.0},
+    {12, 16, true, 1.0}, {7, 8, true, 1.0},   {16, 20, true, 5.0}, {9, 12, false, 1.0},
 };
 
 enum class DrawStyle {

@@ -1,9 +1,11 @@
-// Effect particles: the six spawnable effect types, the raw start other code
+// Effect particles: the seven spawnable effect types, the raw start other code
 // uses for the kinds without a type, and the per-frame drawing that ages
 // them. The records live in the effect pool (pools.h).
 #pragma once
 
-// Starts effect type 0..5 at floor pixel (x, y); nothing when the pool is full.
+// The burst where a hit ends the player's try, centred on (x, y).
+inline constexpr int kEffectPlayerHit = 6;
+// Starts effect type 0..6 at floor pixel (x, y); nothing when the pool is full.
 void SpawnEffect(int type, int x, int y);
 // Fills a free effect record as given and counts it: the slot, or -1 when the
 // pool is full.

@@ -63,14 +63,16 @@ ViewCells CurrentView() {
 
 void DrawBackground() {
   if (backgroundGraph == -1) return;
-  const int ox = (cameraX / 2) % kViewWidth;
   const int oy = (cameraY / 2) % kViewHeight;
-  const int w = kViewWidth - ox;
   if (mapFlags[kMapFlagHorizontalBackground] == 1) {
+    const int ox = (cameraX / kFarSkyScrollDivisor) % kViewWidth;
+    const int w = kViewWidth - ox;
     qz::BlitGraphSubRect(0, 0, ox, 0, w, kViewHeight, backgroundGraph, 0, 0);
     qz::BlitGraphSubRect(w, 0, 0, 0, ox, kViewHeight, backgroundGraph, 0, 0);
     return;
   }
+  const int ox = (cameraX / 2) % kViewWidth;
+  const int w = kViewWidth - ox;
   const int h = kViewHeight - oy;
   qz::BlitGraphSubRect(0, 0, ox, oy, w, h, backgroundGraph, 0, 0);
   qz::BlitGraphSubRect(w, 0, 0, oy, ox, h, backgroundGraph, 0, 0);
@@ -109,17 +111,29 @@ bool StepAnimation(std::int32_t& tick, std::int32_t& frame) {
   return true;
 }
 
+// A check cube that is the restart point stands still, lit gold: its
+// pale picture held on one frame and multiplied by gold.
+void DrawSetCheckCube(int sx, int sy, int graph) {
+  qz::SetBrightnessRGB(255, 200, 70);
+  qz::BlitGraph(sx, sy, graph, 1);
+  qz::SetBrightnessRGB(255, 255, 255);
+}
+
+// Marks are drawn opaque so their dark rims read on pale ground too.
 void DrawMarks() {
   for (const MapObjectRecord& mark : marks) {
     if (mark.active == 0) continue;
     if (mark.x <= cameraX - kCellSize || mark.x >= cameraX + kViewWidth) continue;
     if (mark.y <= cameraY - kCellSize || mark.y >= cameraY + kViewHeight) continue;
-    if (mark.type == kMarkCheckCube && entrance == kCheckCubeEntrance) continue;
-    const int cell = mark.type + markFrame;
+    const bool set = mark.type == kMarkCheckCube && entrance == kCheckCubeEntrance;
+    const int cell = mark.type + (set ? 0 : markFrame);
     if (cell < 0 || cell >= static_cast<int>(std::size(sheets.cube))) continue;
-    qz::SetBlendModeAndParam(2, 176);
-    qz::BlitGraph(mark.x - cameraX, mark.y - cameraY + markBob, sheets.cube[cell], 1);
-    qz::SetBlendModeAndParam(0, 0);
+    const int sx = mark.x - cameraX, sy = mark.y - cameraY;
+    if (set) {
+      DrawSetCheckCube(sx, sy, sheets.cube[cell]);
+    } else {
+      qz::BlitGraph(sx, sy + markBob, sheets.cube[cell], 1);
+    }
   }
   if (!StepAnimation(markTick, markFrame)) return;
   markBob += markBobStep;
@@ -221,6 +235,7 @@ void UpdateFloorPlay() {
   DrawEffects();
   if (player.dead != 0) {
     RunGameOver();
+    DrawHurtFlash();
     return;
   }
   CheckObjectTouch();

@@ -12,6 +12,11 @@ inline constexpr int kViewWidth = 640;
 inline constexpr int kViewHeight = 480;
 inline constexpr int kCameraLeadX = 288;
 inline constexpr int kCameraLeadY = 208;
+// A background that scrolls sideways only is the far sky: it moves a
+// quarter of the camera's way, so across the whole field it turns less
+// than one picture and a feature of it (the sky's sun) is never split at
+// the picture's seam. Backgrounds that scroll both ways move half the way.
+inline constexpr int kFarSkyScrollDivisor = 4;
 
 extern std::int32_t cameraX, cameraY;  // top-left of the view in floor pixels
 extern std::int32_t markFrame, markTick, markBob, markBobStep, markBobTick;

@@ -242,19 +242,24 @@ void ScatterGameOverStars() {
   }
 }
 
+// The hit's frame is drawn (the burst, the body flashing) with the music
+// silenced; the next frame holds that picture for the death beat.
 void Die() {
-  SpawnEffect(1, player.x + 16, player.y + 16);
+  SpawnEffect(kEffectPlayerHit, player.x + 32, player.y + 32);
   qz::SetSoundHandleVolume(0, bgmHandle);
-  HoldPicture(kDeathWaitMilliseconds);
-  PlaySe(kSeDead);
   player.life = 0;
   player.dashState = 0;
   player.dashTimer = 0;
   player.dead = 1;
   gameState.sceneFrame = 0;
-  qz::SetSoundHandleVolume(VolumeLevel(volumePercent), bgmHandle);
   ScatterGameOverStars();
   if (gameOvers < kGameOversCap) ++gameOvers;
+}
+
+void HoldDeathBeat() {
+  HoldPicture(kDeathWaitMilliseconds);
+  PlaySe(kSeDead);
+  qz::SetSoundHandleVolume(VolumeLevel(volumePercent), bgmHandle);
 }
 
 void RunFloorClock() {
@@ -271,7 +276,10 @@ void RunFloorClock() {
 }  // namespace
 
 void UpdatePlayer() {
-  if (player.dead == 1) return;
+  if (player.dead == 1) {
+    if (gameState.sceneFrame == 1) HoldDeathBeat();  // the hit's frame is on the screen
+    return;
+  }
   if (ActionFlags.shot == 1 && ActionFlags.shotChange == 1 && ActionFlags.jump == 1 && ActionFlags.dash == 1) {
     player.life = 0;
     ActionFlags.shot = ActionFlags.shotChange = ActionFlags.jump = ActionFlags.dash = 0;

@@ -41,7 +41,9 @@ enum PlayerEdge : int {
 // Starts animation state 0 stand, 1 walk, 2 rise, 3 fall, 4 squat, 5 dash;
 // nothing when the state is already running or not one of these.
 void SetPlayerAnimation(int state);
-// Moves the player one frame: input, physics, collisions, shots, the clock.
+// Moves the player one frame: input, physics, collisions, shots, the clock;
+// once dead, only the death beat (a pause on the hit's picture, then the
+// death sound) on the frame after the hit.
 void UpdatePlayer();
 // 1 when the edge is blocked (left, right, head, feet), when nothing solid
 // is under the feet (drop-through) or when the player stands on an event
@@ -49,6 +51,9 @@ void UpdatePlayer();
 int PlayerMapCollision(int direction);
 // Draws the player and turns Up on an event cell into the event code.
 void DrawPlayer();
+// Once dead: the body flashing where the hit struck, over the game over's
+// stars in its frames 1..10 (its count already advanced for the frame).
+void DrawHurtFlash();
 // 1 when left <= x <= right and top <= y <= bottom.
 int IsPointInBox(int x, int y, int left, int right, int top, int bottom);
 // Forgets the dash afterimages.

@@ -1,6 +1,7 @@
 // Drawing the player: the animation clock, the shot-pose and blink timers,
 // the dash afterimages, the body from the sheet of its pose in the colours
-// of the shot kind, and the field icon that turns Up into a floor event.
+// of the shot kind, the field icon that turns Up into a floor event, and
+// the body flashing red and white where a hit ended the try.
 #include <iterator>
 
 #include "game/action_input.h"
@@ -16,6 +17,11 @@ namespace {
 constexpr std::uint32_t kPadLeft = 0x2, kPadRight = 0x4, kPadUp = 0x8;
 constexpr int kFieldIconKinds = 8;
 constexpr int kFieldIconGrowFrames = 8;
+// After a death the body flashes over the game over's frames before its
+// picture, red (the hit's frame, held for the death beat) and white in
+// turn every few frames, then is gone.
+constexpr int kHurtFlashFrames = 10;
+constexpr int kHurtFlashTurn = 4;
 
 // Cell `cell` of the sheet at (x, y); a cell outside the sheet draws nothing.
 template <std::size_t N>
@@ -122,4 +128,19 @@ void ResetDashTrail() {
 void ResetFieldIcon() {
   fieldIconKind = 0;
   fieldIconGrow = 0;
+}
+
+// Red: the body dimmed to red and added again in red; white: the body added
+// onto itself until its colours wash out.
+void DrawHurtFlash() {
+  if (player.dead != 1 || gameState.sceneFrame < 1 || gameState.sceneFrame > kHurtFlashFrames) return;
+  const int sx = player.x - cameraX;
+  const int sy = player.y - cameraY;
+  const bool red = (gameState.sceneFrame - 1) / kHurtFlashTurn % 2 == 0;
+  if (red) qz::SetBrightnessRGB(255, 48, 40);
+  DrawBody(sx, sy);
+  qz::SetBlendModeAndParam(2, 255);
+  for (int pass = 0; pass < (red ? 1 : 3); ++pass) DrawBody(sx, sy);
+  qz::SetBlendModeAndParam(0, 0);
+  qz::SetBrightnessRGB(255, 255, 255);
 }

@@ -131,9 +131,9 @@ TEST_F(FloorTest, MusicAndChipSetCarryOverFloorsThatNameThem) {
   EXPECT_EQ(bgmHandle, music);
   EXPECT_EQ(chipGraphs[1], chip);
   EXPECT_EQ(qz::IsValidGraphHandle(chip), 1);
-  ASSERT_EQ(Enter("003", 1), 1);  // other music, other chip set
+  ASSERT_EQ(Enter("011", 1), 1);  // other music, other chip set
   EXPECT_NE(bgmHandle, music);
-  EXPECT_STREQ(bgmName.c_str(), "BGM_F003.mp3");
+  EXPECT_STREQ(bgmName.c_str(), "BGM_Cave.mp3");
   EXPECT_STREQ(chipSetName.c_str(), "chip_cavern.png");
   EXPECT_EQ(qz::IsValidGraphHandle(chip), 0);
   // A music file that is not there plays the first floor's.

@@ -81,7 +81,7 @@ TEST_F(FloorTest, TheCameraFollowsThePlayerAndShowsTheCellsUnderIt) {
   EXPECT_EQ(ScreenPixel(23, 300), sky);
 }
 
-TEST_F(FloorTest, ItemsUnderCoveringChipsAndTheEnteredCheckCubeAreNotDrawn) {
+TEST_F(FloorTest, ItemsUnderCoveringChipsAreNotDrawnAndTheEnteredCheckCubeShowsItIsSet) {
   ASSERT_EQ(Enter("001", 0), 1);
   // The first pick-up of floor 001 stands on open sky in the first screen.
   const int column = mapObjects[0].x, row = mapObjects[0].y;
@@ -101,22 +101,40 @@ TEST_F(FloorTest, ItemsUnderCoveringChipsAndTheEnteredCheckCubeAreNotDrawn) {
   Frame();
   EXPECT_EQ(ScreenPixel(sx, sy), Cell("chip_meadow.png", 1));
 
-  // The check cube of 002 glows, except while the floor was entered by it.
+  // The check cube of 002 is drawn opaque over whatever is behind it (its
+  // dark rim reads on pale ground); once the floor was entered by it, it
+  // shows that it is set: lit, and still while the unset one bobs.
   ASSERT_EQ(Enter("002", 0), 1);
   ASSERT_EQ(marks[0].type, kMarkCheckCube);
   PlacePlayer(marks[0].x, marks[0].y - 100);
   Frame();
   const int mx = marks[0].x - cameraX + 10;
   const int my = marks[0].y - cameraY + 10;
-  const std::uint32_t glowing = ScreenPixel(mx, my);
+  const std::uint32_t cube = ScreenPixel(mx, my);
+  EXPECT_EQ(cube, Cell("chip_cube.png", kMarkCheckCube));
   marks[0].active = 0;
   Frame();
   const std::uint32_t plain = ScreenPixel(mx, my);
-  EXPECT_NE(glowing, plain);
+  EXPECT_NE(cube, plain);
   marks[0].active = 1;
   entrance = 4;
   Frame();
-  EXPECT_EQ(ScreenPixel(mx, my), plain);
+  const std::uint32_t set = ScreenPixel(mx, my);
+  EXPECT_NE(set, plain);
+  EXPECT_NE(set, cube);
+  EXPECT_NEAR(Channel(set, 16), Channel(cube, 16), 1) << "lit gold: red kept, blue dimmed";
+  EXPECT_LT(Channel(set, 0), Channel(cube, 0) / 2 + 2) << std::hex << cube << " set " << set;
+  markBob = 5;
+  markFrame = 3;
+  PlacePlayer(marks[0].x, marks[0].y - 100);
+  qz::ClearDrawTarget(nullptr);
+  UpdateFloorPlay();
+  EXPECT_EQ(ScreenPixel(mx, my), set) << "the set cube stands still on its first picture";
+  entrance = 0;
+  PlacePlayer(marks[0].x, marks[0].y - 100);
+  qz::ClearDrawTarget(nullptr);
+  UpdateFloorPlay();
+  EXPECT_EQ(ScreenPixel(mx, my + 5), Cell("chip_cube.png", kMarkCheckCube + 3)) << "the unset cube bobs and turns";
 }
 
 TEST_F(FloorTest, MarksAndItemsAnimateEverySixthFrameAndTheMarksBob) {
@@ -474,6 +492,56 @@ TEST_F(FloorTest, GameOverShowsItsPictureFromTheEleventhFrameAndRestartsAtTheEnt
   EXPECT_EQ(floorTime, file.timeLimit - 30);
   EXPECT_EQ(player.x, marks[0].x - 16);
   EXPECT_EQ(player.y, marks[0].y);
+}
+
+// A hit that ends the try bursts at the player and flashes the body where it
+// stood over the game over's stars, red on the hit's frame, then white, then
+// red; the next frame holds the hit's picture for the death beat, and the
+// body is gone from the game over's eleventh frame, its picture's.
+TEST_F(FloorTest, AHitBurstsAndFlashesThePlayerRedAndWhiteThenHoldsForTheDeathBeat) {
+  ASSERT_EQ(Enter("002", 0), 1);
+  Frame();
+  const int sx = player.x - cameraX + 32, sy = player.y - cameraY + 40;
+  const std::uint32_t body = ScreenPixel(sx, sy);
+  player.life = 0;
+  const int burst = FindFreeSlot(kPoolEffects);
+  Frame();
+  ASSERT_EQ(player.dead, 1);
+  ASSERT_GE(burst, 0);
+  EXPECT_EQ(effects[burst].inUse, 1);
+  EXPECT_EQ(effects[burst].kind, 9) << "the big hit burst, not a pick-up's sparkle";
+  EXPECT_EQ(effects[burst].x, player.x + 32);
+  const std::uint32_t hit = ScreenPixel(sx, sy);
+  effects[burst].inUse = 0;  // the probes below see the body alone
+  --effectCount;
+  for (GameOverStarRecord& star : gameOverStars) star.active = 0;
+
+  // The body as drawn on the frame after game-over frame `sceneFrame`.
+  auto bodyAfter = [&](int sceneFrame) {
+    gameState.sceneFrame = sceneFrame;
+    qz::ClearDrawTarget(nullptr);
+    UpdateFloorPlay();
+    return ScreenPixel(sx, sy);
+  };
+  const std::int32_t before = qz::GetMillisecondCount();
+  const std::uint32_t red = bodyAfter(1);
+  EXPECT_GE(qz::ElapsedMilliseconds(qz::GetMillisecondCount(), before), 600) << "the death beat";
+  EXPECT_EQ(hit, red) << "the hit's frame is red over the stars and the burst";
+  const std::int32_t after = qz::GetMillisecondCount();
+  const std::uint32_t white = bodyAfter(4);
+  EXPECT_LT(qz::ElapsedMilliseconds(qz::GetMillisecondCount(), after), 100) << "one beat only";
+  EXPECT_EQ(bodyAfter(8), red);
+  const std::uint32_t gone = bodyAfter(20);
+  EXPECT_EQ(bodyAfter(10), gone) << "no flash once the picture shows";
+  EXPECT_NE(gone, body);
+  for (int shift : {16, 8, 0}) {
+    EXPECT_GE(Channel(white, shift), Channel(body, shift)) << std::hex << body << " flashed " << white;
+  }
+  EXPECT_NE(white, body);
+  EXPECT_GE(Channel(red, 16), Channel(body, 16)) << std::hex << body << " flashed " << red;
+  EXPECT_LE(Channel(red, 8), Channel(body, 8) / 2 + 1) << std::hex << body << " flashed " << red;
+  EXPECT_LE(Channel(red, 0), Channel(body, 0) / 2 + 1) << std::hex << body << " flashed " << red;
+  EXPECT_NE(red, white);
 }
 
 // Z held from the jump through the death, its keyboard repeat reaching the

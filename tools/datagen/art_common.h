@@ -57,13 +57,14 @@ void PaintItemCell(const CellContext& c);
 void PaintHudCell(const CellContext& c);
 void PaintItemIcon(const CellContext& c);  // item_icon_art.cpp
 void PaintEffectCell(const CellContext& c);
+void PaintMarkCell(const CellContext& c);  // recovery points and check cubes
 void PaintChipCell(const CellContext& c);
 void PaintScreenImage(const CellContext& c);  // backgrounds, logo, masks, panels
 void PaintSlide(const CellContext& c);        // scene_art.cpp
 void PaintStatusScreen(const CellContext& c);  // status_art.cpp
 void PaintShopImage(const CellContext& c);    // shop rooms, keepers and windows (shop_art.cpp)
 // The areas' own looks (area_art.cpp): false when the entry's label names
-// no area background, or the cell is not an area's ground.
+// no area background, or the cell is not an area's ground (chips 1, 4, 5).
 bool PaintAreaBackground(const CellContext& c);
 bool PaintAreaGround(const CellContext& c);
 

@@ -29,25 +29,16 @@ constexpr std::uint32_t kBlue = 0x3A6FE0, kGreen = 0x3CB043, kRed = 0xE03A3A, kG
                         kYellow = 0xF0E040, kBrown = 0x9A6234, kPurple = 0x9B4FD0, kWhite = 0xE8E8F0,
                         kWater = 0x40C8E8, kEarth = 0xB08850, kWind = 0x90E090, kFire = 0xFF8020;
 
-// The looks of the campaign's areas: a chip set with the area's ground and
-// a background each. The meadow's sky scrolls sideways; the cavern's and the
-// castle's walls tile both ways.
-struct AreaLook {
-  const char* chipSet;
-  std::uint32_t chipTint;
-  const char* ground;
-  const char* background;
-  std::uint32_t skyTint;
-  const char* style;
-};
 constexpr AreaLook kAreaLooks[] = {
-    {"chip_meadow.png", 0x6A8F3A, "grass", "BG_Meadow.png", 0x3060A0, "sky"},
-    {"chip_cavern.png", 0x7A6A90, "rock", "BG_Cavern.png", 0x201830, "cave"},
-    {"chip_sky.png", 0xB0A080, "cloud", "BG_Sky.png", 0x4A80E0, "clouds"},
-    {"chip_forest.png", 0x4A7030, "moss", "BG_Forest.png", 0x305830, "forest"},
-    {"chip_snow.png", 0xA8C0D8, "snow", "BG_Snow.png", 0x8090B8, "snow"},
-    {"chip_castle.png", 0x806060, "flagstone", "BG_Castle.png", 0x302028, "castle"},
+    {1, 10, "chip_meadow.png", 0x6A8F3A, "grass", "BG_Meadow.png", 0x3A80D8, "sky"},
+    {11, 25, "chip_cavern.png", 0x7A6A90, "rock", "BG_Cavern.png", 0x302838, "cave"},
+    {26, 40, "chip_sky.png", 0xB0A080, "cloud", "BG_Sky.png", 0x4A80E0, "clouds"},
+    {41, 55, "chip_forest.png", 0x4A7030, "moss", "BG_Forest.png", 0x305830, "forest"},
+    {56, 70, "chip_snow.png", 0xA8C0D8, "snow", "BG_Snow.png", 0x8090B8, "snow"},
+    {71, 85, "chip_castle.png", 0x806060, "flagstone", "BG_Castle.png", 0x302028, "castle"},
+    {86, 100, "chip_hall.png", 0x5A4C8C, "marble", "BG_Hall.png", 0x1A1440, "hall"},
 };
+constexpr int kGalleryFloor = 90;  // off the route: every kind of cell on the meadow's ground
 
 std::vector<ImageEntry> BuildEntries();
 
@@ -116,7 +107,7 @@ std::vector<ImageEntry> BuildEntries() {
       Sheet("st_msg_window02.png", 2, 1, 2, 480, 104, Art::kPanel, 0x203080),
       // The title and its windows; a window image holds its frame piece above
       // its back piece.
-      Single("BG_F026_Blue.png", 640, 480, Art::kBackground, 0x1838A0, "cave"),
+      Single("BG_F026_Blue.png", 640, 480, Art::kBackground, 0x1838A0, "starry"),
       Single("BG_Title01.png", 640, 480, Art::kBackground, 0x3060A0, "drift"),
       Single("BG_Title02.png", 580, 240, Art::kLabel, 0xFFE060, "VELTRIN! P"),
       Single("st_title_window01.png", 288, 176, Art::kPanel, 0x203080),
@@ -220,6 +211,16 @@ std::vector<ImageEntry> BuildEntries() {
 }
 
 }  // namespace
+
+std::span<const AreaLook> AreaLooks() { return kAreaLooks; }
+
+const AreaLook* AreaLookOfFloor(int floor) {
+  if (floor == kGalleryFloor) return &kAreaLooks[0];
+  for (const AreaLook& look : kAreaLooks) {
+    if (floor >= look.firstFloor && floor <= look.lastFloor) return &look;
+  }
+  return nullptr;
+}
 
 const std::vector<ImageEntry>& ImageEntries() {
   static const std::vector<ImageEntry> entries = WithAreaLooks(BuildEntries());

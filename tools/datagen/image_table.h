@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,24 @@ struct ImageEntry {
 };
 
 const std::vector<ImageEntry>& ImageEntries();
+
+// The look of one of the campaign's areas, worn by its floors: a chip set
+// whose ground the label names and a background in a style. The meadow's,
+// the sky's, the forest's and the snowfield's backgrounds scroll sideways
+// only; the cavern's, the castle's and the last hall's tile both ways.
+struct AreaLook {
+  int firstFloor;
+  int lastFloor;
+  const char* chipSet;
+  std::uint32_t chipTint;
+  const char* ground;
+  const char* background;
+  std::uint32_t skyTint;
+  const char* style;
+};
+std::span<const AreaLook> AreaLooks();
+// The look floor `floor` (1..100) should wear; null past every area.
+const AreaLook* AreaLookOfFloor(int floor);
 
 // Paints the readable art of one image into a canvas of its size.
 void PaintReadableArt(const ImageEntry& entry, std::uint32_t seed, Canvas& canvas);

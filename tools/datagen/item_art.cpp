@@ -60,22 +60,6 @@ void PaintItemCell(const CellContext& c) {
       Star(k, 16, 17, 14, kInk);
       Star(k, 16, 17, 12, c.cell == 0 ? 0x606060 : Mix(0x806000, c.entry.tint, c.cell / 5.0));
       return;
-    case Art::kCube: {
-      const int frame = c.cell % 6;
-      if (c.cell < 6) {  // recovery mark: a glowing green cross
-        const std::uint32_t glow = Mix(0x208040, 0x80FFA0, frame / 5.0);
-        k.FillEllipse(4, 4, 24, 24, Shade(glow, 0.5));
-        k.FillRect(13, 7, 6, 18, glow);
-        k.FillRect(7, 13, 18, 6, glow);
-      } else {  // check cube: a cyan cube that turns its light
-        k.FillRect(6, 8, 20, 20, Shade(c.entry.tint, 0.6));
-        k.FillTriangle(6, 8, 12, 2, 26, 8, c.entry.tint);
-        k.FillTriangle(12, 2, 32, 2, 26, 8, c.entry.tint);
-        k.FrameRect(6, 8, 20, 20, kInk);
-        k.FillRect(10 + frame * 2, 14, 4, 8, 0xFFFFFF);
-      }
-      return;
-    }
     default:
       break;
   }

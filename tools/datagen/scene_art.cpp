@@ -63,9 +63,22 @@ void Tower(Canvas& k, int x, int foot) {
   }
 }
 
-void Stones(Canvas& k, int cx, int foot) {
+// Flat ground from y = top down: a grass sod over earth.
+void Ground(Canvas& k, int w, int h, int top) {
+  k.FillRect(0, top, w, h - top, 0x4A3424);
+  k.FillRect(0, top, w, 10, 0x3C7030);
+  k.FillRect(0, top, w, 2, 0x5A9040);
+}
+
+// The four stones on an altar whose steps come down to the ground.
+void Stones(Canvas& k, int w, int h, int cx, int foot) {
   static const std::uint32_t kStones[4] = {0xFF5030, 0x3080FF, 0x40D060, 0xE8E0C0};
-  k.FillRect(cx - 150, foot - 20, 300, 20, 0x8080A0);
+  Ground(k, w, h, foot + 40);
+  for (int step = 2; step >= 0; --step) {
+    const int half = 150 + 20 * step, top = foot - 20 + 20 * step;
+    k.FillRect(cx - half, top, 2 * half, 20, Shade(0x8080A0, 1.0 - 0.1 * step));
+    k.FrameRect(cx - half, top, 2 * half, 20, kInk);
+  }
   for (int i = 0; i < 4; ++i) {
     const int x = cx - 120 + i * 70;
     k.FillTriangle(x, foot - 20, x + 40, foot - 20, x + 20, foot - 80, kStones[i]);
@@ -80,7 +93,7 @@ void Motif(const CellContext& c, const std::string& motif) {
     Hills(k, c.w, c.h, 0x203020);
     Tower(k, cx, 340);
   } else if (motif == "stones") {
-    Stones(k, cx, 330);
+    Stones(k, c.w, c.h, cx, 330);
   } else if (motif == "moon") {
     k.FillEllipse(cx + 80, 50, 140, 140, 0xF0F0D0);
     k.FillEllipse(cx + 120, 40, 130, 130, SkyAt(c, 105));  // the crescent's dark side
@@ -88,7 +101,13 @@ void Motif(const CellContext& c, const std::string& motif) {
   } else if (motif == "mage") {
     Hills(k, c.w, c.h, 0x284828);
     Mage(k, cx, 350);
-  } else if (motif == "door") {
+  } else if (motif == "door") {  // the tower's foot: its wall, the door, the ground before it
+    k.FillRect(cx - 220, 0, 440, 350, 0x686078);
+    for (int row = 0; row < 350 / 25; ++row) {
+      k.FillRect(cx - 220, row * 25 + 23, 440, 2, 0x484058);
+      for (int x = cx - 220 + (row % 2) * 30; x < cx + 220; x += 60) k.FillRect(x, row * 25, 2, 23, 0x484058);
+    }
+    Ground(k, c.w, c.h, 350);
     k.FillRect(cx - 90, 120, 180, 230, 0x504858);
     k.FillEllipse(cx - 90, 60, 180, 120, 0x504858);
     k.FillRect(cx - 60, 150, 120, 200, 0xFFE8A0);

@@ -26,7 +26,6 @@ Painter PainterOf(Art art) {
     case Art::kTrap:
       return PaintTrapCell;
     case Art::kChest:
-    case Art::kCube:
     case Art::kItem:
     case Art::kStar:
       return PaintItemCell;
@@ -42,6 +41,8 @@ Painter PainterOf(Art art) {
       return PaintHudCell;
     case Art::kEffect:
       return PaintEffectCell;
+    case Art::kCube:
+      return PaintMarkCell;
     case Art::kChipSet:
       return PaintChipCell;
     case Art::kBackground:

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "tools/datagen/art_common.h"
 
@@ -29,17 +30,38 @@ void Bevel(Canvas& k, std::uint32_t colour) {
   k.FillRect(30, 0, 2, 32, Shade(colour, 0.6));
 }
 
-void Spikes(Canvas& k, int direction) {  // 0 up, 1 down, 2 left, 3 right
-  const std::uint32_t metal = 0xD0D0E0, dark = 0x707088;
-  for (int i = 0; i < 4; ++i) {
-    const int a = i * 8, b = i * 8 + 8, m = i * 8 + 4;
+// Four steel spikes with an ink rim and red tips, so they read as danger
+// on every area's ground, pale or dark. Drawn pointing up in (u, v) and
+// turned: 0 up, 1 down, 2 left, 3 right.
+void Spikes(Canvas& k, int direction) {
+  auto at = [direction](int u, int v) -> std::pair<int, int> {
     switch (direction) {
-      case 0: k.FillTriangle(a, 31, m, 4, b, 31, metal); k.Line(m, 4, b, 31, dark); break;
-      case 1: k.FillTriangle(a, 0, m, 27, b, 0, metal); k.Line(m, 27, b, 0, dark); break;
-      case 2: k.FillTriangle(31, a, 4, m, 31, b, metal); k.Line(4, m, 31, b, dark); break;
-      default: k.FillTriangle(0, a, 27, m, 0, b, metal); k.Line(27, m, 0, b, dark); break;
+      case 0: return {u, v};
+      case 1: return {u, 31 - v};
+      case 2: return {v, u};
+      default: return {31 - v, u};
+    }
+  };
+  auto triangle = [&](int u0, int v0, int u1, int v1, int u2, int v2, std::uint32_t colour) {
+    const auto [x0, y0] = at(u0, v0);
+    const auto [x1, y1] = at(u1, v1);
+    const auto [x2, y2] = at(u2, v2);
+    k.FillTriangle(x0, y0, x1, y1, x2, y2, colour);
+  };
+  constexpr std::uint32_t kSteel = 0xE8ECF4, kShadow = 0x8890A8, kTip = 0xE02828;
+  for (int i = 0; i < 4; ++i) {  // within columns 1..30, so the rim fits in the cell
+    const int a = i * 8, m = a + 4;
+    triangle(a + 1, 30, m, 3, a + 7, 30, kSteel);
+    triangle(m, 3, m + 1, 30, a + 7, 30, kShadow);
+    triangle(m - 2, 11, m, 3, m + 2, 11, kTip);
+  }
+  for (int u = 0; u < 32; ++u) {  // the base bar: a steel line between ink
+    for (int v = 29; v < 32; ++v) {
+      const auto [x, y] = at(u, v);
+      k.Put(x, y, v == 30 && u > 0 && u < 31 ? kShadow : kInk);
     }
   }
+  k.OutlineShapes(kInk);
 }
 
 void Pipe(Canvas& k, int variant) {
@@ -98,7 +120,6 @@ void Chip(const CellContext& c) {
   if (PaintAreaGround(c)) return;
   switch (n) {
     case 0: return;  // never drawn
-    case 1: Bricks(k, Shade(tint, 0.9)); return;
     case 2:  // moving platform
       k.FillRect(0, 0, 32, 12, 0x9098A8);
       k.FrameRect(0, 0, 32, 12, kInk);
@@ -110,18 +131,10 @@ void Chip(const CellContext& c) {
       for (int x = 2; x < 32; x += 6) k.FillRect(x, 4, 3, 3, 0xFFFFFF);
       k.FrameRect(0, 0, 32, 12, kInk);
       return;
-    case 4:  // ground with grass on top
-      k.FillRect(0, 0, 32, 32, Shade(0x8A5A30, 0.9));
-      k.FillRect(0, 0, 32, 8, tint);
-      for (int x = 0; x < 32; x += 4) k.FillRect(x, 8, 2, 2 + (x / 4) % 3, tint);
-      return;
     case 6:  // stone block
       Bevel(k, Mix(Shade(tint, 0.8), 0x909090, 0.5));
       k.Line(6, 9, 12, 14, Shade(tint, 0.45));
       k.Line(20, 22, 26, 20, Shade(tint, 0.45));
-      return;
-    case 5: k.FillRect(0, 0, 32, 32, Shade(0x8A5A30, 0.8));
-      for (int i = 0; i < 6; ++i) k.FillRect(c.random.Below(29), c.random.Below(29), 3, 2, Shade(0x8A5A30, 0.6));
       return;
     case 7:  // one-way plank
       k.FillRect(0, 0, 32, 8, 0xC08850);
@@ -228,23 +241,7 @@ void Background(const CellContext& c) {
     k.FillRect(0, 0, c.w, c.h, 0x000000);
     return;
   }
-  if (style == "sky") {  // a sky for floors whose background scrolls sideways only
-    for (int y = 0; y < c.h; ++y) k.FillRect(0, y, c.w, 1, Mix(t, Shade(t, 0.35), static_cast<double>(y) / c.h));  // clouds and far hills
-    // The picture is tiled: clouds wrap around and the hills' waves divide
-    // the width.
-    for (int i = 0; i < 7; ++i) {
-      const int x = c.random.Below(c.w), y = 30 + c.random.Below(180);
-      for (int wrap : {-c.w, 0, c.w}) {
-        k.FillEllipse(x + wrap - 50, y, 100, 28, Shade(t, 1.5));
-        k.FillEllipse(x + wrap - 30, y - 12, 60, 30, Shade(t, 1.6));
-      }
-    }
-    for (int x = 0; x < c.w; ++x) {
-      const double turn = 2 * M_PI * x / c.w;
-      const int top = 360 + static_cast<int>(40 * std::sin(2 * turn) + 20 * std::sin(7 * turn));
-      k.FillRect(x, top, 1, c.h - top, Mix(0x305830, t, 0.3));
-    }
-  } else if (style == "drift") {
+  if (style == "drift") {
     // The title's front layer: it scrolls up over the back layer and wraps
     // at the top, so it holds only loose shapes on the transparent colour,
     // each drawn again a picture away so both edges meet.
@@ -258,19 +255,6 @@ void Background(const CellContext& c) {
       }
     }
     for (int i = 0; i < 60; ++i) k.Put(c.random.Below(c.w), c.random.Below(c.h), 0xFFFFF0);
-  } else if (style == "cave") {  // rocks and glowing crystals; tiles both ways
-    for (int y = 0; y < c.h; ++y) {
-      k.FillRect(0, y, c.w, 1, Mix(t, Shade(t, 0.6), 0.5 - 0.5 * std::cos(2 * M_PI * y / c.h)));
-    }
-    for (int i = 0; i < 40; ++i) {
-      const int x = c.random.Below(c.w), y = c.random.Below(c.h), r = 8 + c.random.Below(30);
-      for (int wrapX : {-c.w, 0, c.w}) {
-        for (int wrapY : {-c.h, 0, c.h}) k.FillEllipse(x + wrapX, y + wrapY, r * 2, r, Shade(t, 1.25));
-      }
-    }
-    for (int i = 0; i < 12; ++i) {
-      k.FillEllipse(c.random.Below(c.w), c.random.Below(c.h), 4, 4, 0x80C0FF);
-    }
   } else {  // the floor banner: stripes
     for (int y = 0; y < c.h; ++y) k.FillRect(0, y, c.w, 1, Mix(t, Shade(t, 0.35), static_cast<double>(y) / c.h));
     for (int y = 0; y < c.h; y += 16) k.FillRect(0, y, c.w, 2, Shade(t, 1.3));
