@@ -73,7 +73,6 @@ static_assert(kFirstContent + static_cast<int>(std::size(kContents)) - 1 == kLas
 constexpr int kJingleVolumeFloor = 40;
 constexpr int kTreasureFloor = 99;  // floor "100"
 constexpr int kIconX = 96, kIconY = 224, kTextX = 136;
-constexpr int kReadingFrames = 30;  // half a second before a press closes the window
 
 void PlaySe(SoundEffect effect, int playType = 1) { qz::PlaySoundHandle(soundEffects[effect], playType, 1); }
 
@@ -126,7 +125,7 @@ bool WaitUntilRead() {
     qz::ClearDrawTarget(nullptr);
     qz::BlitGraph(0, 0, oldScreen, 0);
     qz::PresentFrame();
-    if (shown >= kReadingFrames && (ActionFlags.confirm == 1 || ActionFlags.cancel == 1)) return true;
+    if (shown >= kChestReadingFrames && (ActionFlags.confirm == 1 || ActionFlags.cancel == 1)) return true;
   }
 }
 

@@ -128,9 +128,9 @@ TEST_F(PlayerItemsTest, ChestNeedsAKeyGrantsItsContentAndSpendsTheKeyOnConfirm) 
   EXPECT_EQ(floorSlots[kSlotChest].active, 1);
   EXPECT_EQ(player.shotLevel[2], 0);
 
-  // The lid takes 3 frames and the window 16 to open; it then shows for 30
-  // frames before a fresh Confirm closes it in 16 frames.
-  constexpr int kLidAndOpening = 3 + 16, kReading = 30, kClosing = 16;
+  // The lid takes 3 frames and the window 16 to open; it then shows for its
+  // reading frames before a fresh Confirm closes it in 16 frames.
+  constexpr int kLidAndOpening = 3 + 16, kReading = kChestReadingFrames, kClosing = 16;
   player.keys = 6;  // one for each chest below
   {
     ScriptedPlay play;
@@ -156,7 +156,7 @@ TEST_F(PlayerItemsTest, ChestNeedsAKeyGrantsItsContentAndSpendsTheKeyOnConfirm) 
     EXPECT_EQ(play.frames(), kLidAndOpening + kReading + 32 + kClosing) << "closed by the Cancel press";
   }
   // Presses while the window is new (Shot mashed on the way in) leave it open
-  // until one comes after its first half second.
+  // until one comes after its first third of a second.
   {
     ScriptedPlay play;
     play.Idle(kLidAndOpening);
