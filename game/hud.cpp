@@ -10,6 +10,7 @@
 #include "game/floor_records.h"
 #include "game/game_assets.h"
 #include "game/game_state.h"
+#include "game/map_cells.h"
 #include "game/screen_frame.h"
 #include "game/screens.h"
 #include "graphics/color_value.h"
@@ -52,7 +53,9 @@ void DrawFloorRow() {
   DrawHudNumber(1, 0, 0, 0);
   const bool jump = mapFlags[kMapFlagJumpBonus] == 1;
   if (jump) qz::BlitGraph(558, 459, images.fontJump, 1);
-  if (mapFlags[kMapFlagInertia] == 1) qz::BlitGraph(jump ? 506 : 543, 459, images.fontInertia, 1);
+  // "ICE" for slippery going of either kind: the inertia flag, or ice cells
+  // (looked for each frame: key switches and blocks change the cells).
+  if (mapFlags[kMapFlagInertia] == 1 || AnySlipperyCell()) qz::BlitGraph(jump ? 506 : 543, 459, images.fontInertia, 1);
 }
 
 }  // namespace

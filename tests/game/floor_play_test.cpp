@@ -272,6 +272,29 @@ TEST_F(FloorTest, TheStatusBarPutsPipsLabelsAndFloorIconsInTheirPlaces) {
   EXPECT_EQ(pixelAfterHud(511, 465), 0u);
 }
 
+// "ICE" shows on the floors whose going is slippery: ice cells (the
+// snowfield) as well as the inertia flag; a floor of neither shows none.
+TEST_F(FloorTest, TheIceMarkFollowsTheFloorsSlipperyGround) {
+  auto iceShown = [] {
+    qz::ClearDrawTarget(nullptr);
+    DrawHud();
+    return DrawnOverBlack(ScreenPixel(548, 465), Cell("st_font_inertia.png", 0));
+  };
+  for (const char* floor : {"056", "057"}) {
+    ASSERT_EQ(Enter(floor, 0), 1);
+    EXPECT_EQ(mapFlags[kMapFlagInertia], 0) << floor;
+    EXPECT_TRUE(iceShown()) << floor;
+  }
+  ASSERT_EQ(Enter("001", 0), 1);
+  EXPECT_FALSE(iceShown());
+  SetCell(kMapColumns - 1, kMapRows - 1, 36, kAttrSlippery);  // one cell, in the last corner
+  EXPECT_TRUE(iceShown());
+  SetCell(kMapColumns - 1, kMapRows - 1, 0, 0);
+  EXPECT_FALSE(iceShown());
+  ASSERT_EQ(Enter("004", 0), 1);
+  EXPECT_TRUE(iceShown()) << "the inertia flag";
+}
+
 TEST_F(FloorTest, EachFloorEventRunsOnceAndOnlyWhenNothingHoldsTheFrame) {
   ASSERT_EQ(Enter("002", 0), 1);
   // A boss countdown and a pending scene change hold every event back.
