@@ -1,6 +1,7 @@
 // The chest: a blocking sequence with its own frames. The lid opens over the
-// captured floor, a message window shows what the chest held and grants it,
-// and the sequence waits for Confirm or Cancel; a treasure plays its jingle.
+// captured floor, a message window opens with what the chest held and grants
+// it, and the sequence waits for Confirm or Cancel once the window has been
+// up for a moment; a treasure plays its jingle with the window shown.
 #include <iterator>
 
 #include "game/action_input.h"
@@ -55,10 +56,10 @@ constexpr ChestContent kContents[] = {
     {"Get : Eternal Candle", "Magic torch that never goes out.", "Lights up dark areas."},
     {"Get : Hourglass", "An hourglass that lets you take it easy.", "Slightly increases time limit on all floors."},
     {"Get : Stability Pendant", "Possesses the power to stabilize space-time.", "Slightly lessens the effects of inertia."},
-    {"Get : Fire Ruby Replica", "Replica of the Fire Treasure.", "Item required to pass the exam."},
-    {"Get : Aqua Sapphire Replica", "Replica of the Water Treasure.", "Item required to pass the exam."},
-    {"Get : Wind Emerald Replica", "Replica of the Wind Treasure.", "Item required to pass the exam."},
-    {"Get : Earth Diamond Replica", "Replica of the Earth Treasure.", "Item required to pass the exam."},
+    {"Get : Fire Ruby Replica", "Replica of the Fire Treasure.", "Opens its gate on floor 100."},
+    {"Get : Aqua Sapphire Replica", "Replica of the Water Treasure.", "Opens its gate on floor 100."},
+    {"Get : Wind Emerald Replica", "Replica of the Wind Treasure.", "Opens its gate on floor 100."},
+    {"Get : Earth Diamond Replica", "Replica of the Earth Treasure.", "Opens its gate on floor 100."},
     {"Get : Airdash", "Hoverdash upgraded!", "You can now dash once in mid-air."},
     {"Get : Nothing", "Too bad!", "There was nothing in the chest!"},
     {"Get : Check Flag", "Records the current location.", "You can now return here at will."},
@@ -75,26 +76,57 @@ constexpr int kIconX = 96, kIconY = 224, kTextX = 136;
 
 void PlaySe(SoundEffect effect, int playType = 1) { qz::PlaySoundHandle(soundEffects[effect], playType, 1); }
 
-// Applies the grant of the content and gives the texts of its window.
-const ChestContent& GrantContent(int type) {
+// The texts of the window of a chest holding `type`, read before the grant:
+// a shot not yet learnt is worded apart.
+const ChestContent& ContentOf(int type) {
   if (type < kFirstContent || type >= kFirstContent + static_cast<int>(std::size(kContents))) return kUnknownContent;
-  const ChestContent& content = kContents[type - kFirstContent];
+  if (type == kChestGravityShot && player.shotLevel[1] == 0) return kLearnedGravity;
+  if (type == kChestMagicShot && player.shotLevel[2] == 0) return kLearnedMagic;
+  return kContents[type - kFirstContent];
+}
+
+void GrantContent(int type) {
   switch (type) {
     case kChestCoin:
       if (player.coins < kCoinCap) ++player.coins;
-      return content;
-    case kChestMpUp: ++player.maxMagic; return content;
-    case kChestBlazeShot: ++player.shotLevel[0]; return content;
-    case kChestGravityShot: return player.shotLevel[1]++ == 0 ? kLearnedGravity : content;
-    case kChestMagicShot: return player.shotLevel[2]++ == 0 ? kLearnedMagic : content;
-    case kChestAirdash: player.ProgressFlags[kAirdash] = 1; return content;
+      return;
+    case kChestMpUp: ++player.maxMagic; return;
+    case kChestBlazeShot: ++player.shotLevel[0]; return;
+    case kChestGravityShot: ++player.shotLevel[1]; return;
+    case kChestMagicShot: ++player.shotLevel[2]; return;
+    case kChestAirdash: player.ProgressFlags[kAirdash] = 1; return;
     default: break;
   }
   if (type >= kChestFirstFlag && type <= kChestLastTreasure) player.ProgressFlags[type - kChestFirstFlag] = 1;
   // The new sight and light act on the floor being played at once.
   if (type == kChestTrueEye) RevealTrueEyeBlocks();
   if (type == kChestCandle) LoadCandleMask();
-  return content;
+}
+
+bool LeftForTitleOrQuit() { return gameState.quitRequested == 1 || gameState.scene == kSceneTitle; }
+
+void DrawContent(int type, const ChestContent& content) {
+  if (type >= 0 && type < static_cast<int>(std::size(sheets.itemIcon))) {
+    qz::BlitGraph(kIconX, kIconY, sheets.itemIcon[type], 1);
+  }
+  DrawColorText(kTextX, 206, GameString(content.title), kTextOrange);
+  DrawColorText(kTextX, 230, GameString(content.line2), kTextWhite);
+  DrawColorText(kTextX, 254, GameString(content.line3), kTextWhite);
+}
+
+// Waits with the window shown for Confirm or Cancel pressed once it has been
+// up for a moment: a player still pressing Shot or Jump from the walk there
+// (or mashing them) must not close it unread. False when the game is left.
+bool WaitUntilRead() {
+  for (int shown = 0;; ++shown) {
+    WaitFrame();
+    if (CheckQuitRequest() != 0 || LeftForTitleOrQuit()) return false;
+    ReadActionInput();
+    qz::ClearDrawTarget(nullptr);
+    qz::BlitGraph(0, 0, oldScreen, 0);
+    qz::PresentFrame();
+    if (shown >= kChestReadingFrames && (ActionFlags.confirm == 1 || ActionFlags.cancel == 1)) return true;
+  }
 }
 
 void DrawChestOver(int graph, int cell, int sx, int sy) {
@@ -124,8 +156,6 @@ void PlayTreasureJingle() {
 
 bool FloorNumberValid() { return floorNumber >= 0 && floorNumber < kFloorCount; }
 
-bool LeftForTitleOrQuit() { return gameState.quitRequested == 1 || gameState.scene == kSceneTitle; }
-
 }  // namespace
 
 void OpenChest(MapObjectRecord& slot) {
@@ -146,31 +176,20 @@ void OpenChest(MapObjectRecord& slot) {
   }
   RenewOldScreen();
   qz::BlitGraph(sx, sy, sheets.itemBox[3], 1);
-  AnimateMessageWindow(1, 1);
   const int type = slot.type;
-  if (type >= 0 && type < static_cast<int>(std::size(sheets.itemIcon))) {
-    qz::BlitGraph(kIconX, kIconY, sheets.itemIcon[type], 1);
-  }
-  if (FloorNumberValid()) gameState.FloorProgress.floorValue[floorNumber] = type;
-  const ChestContent& content = GrantContent(type);
-  DrawColorText(kTextX, 206, GameString(content.title), kTextOrange);
-  DrawColorText(kTextX, 230, GameString(content.line2), kTextWhite);
-  DrawColorText(kTextX, 254, GameString(content.line3), kTextWhite);
+  const ChestContent& content = ContentOf(type);
+  AnimateMessageWindow(1, 1, [&] { DrawContent(type, content); });
   CaptureScreen(oldScreen);
-  ReadActionInput();
+  // Shown at once: the jingle below holds the game until it ends.
+  qz::PresentFrame();
+  if (FloorNumberValid()) gameState.FloorProgress.floorValue[floorNumber] = type;
+  GrantContent(type);
   const bool treasure = type >= kChestFirstTreasure && type <= kChestLastTreasure;
   // The gates of floor "100" open for a treasure whatever the volume; only
   // the jingle needs the sound up.
   if (treasure && volumePercent > kJingleVolumeFloor) PlayTreasureJingle();
   if (treasure && floorNumber == kTreasureFloor) ClearGateCellsByFlags();
-  while (ActionFlags.confirm != 1 && ActionFlags.cancel != 1) {
-    WaitFrame();
-    if (CheckQuitRequest() != 0 || LeftForTitleOrQuit()) return;
-    ReadActionInput();
-    qz::ClearDrawTarget(nullptr);
-    qz::BlitGraph(0, 0, oldScreen, 0);
-    qz::PresentFrame();
-  }
+  if (!WaitUntilRead()) return;
   RenewOldScreen();
   AnimateMessageWindow(0, 1);
   --player.keys;

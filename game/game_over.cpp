@@ -6,6 +6,7 @@
 #include "game/doors.h"
 #include "game/game_assets.h"
 #include "game/game_state.h"
+#include "game/key_hint.h"
 #include "graphics/draw_graph.h"
 
 GameOverStarRecord gameOverStars[kGameOverStarCount];
@@ -16,6 +17,7 @@ constexpr int kStarCells = 6;
 constexpr int kPictureFirstFrame = 11;
 constexpr int kFrameCountCap = 9999;
 constexpr int kFrameCountAfterCap = 100;
+constexpr int kHintCentreX = 320, kHintTop = 292;  // under the picture
 // Only a press begun while the picture shows restarts: Confirm and Cancel
 // must first be seen up for a few frames in a row with the picture shown. A
 // key held through the death may read up for a single frame now and then
@@ -45,6 +47,7 @@ void RunGameOver() {
   if (gameState.sceneFrame == 1) framesReleased = 0;
   if (gameState.sceneFrame < kPictureFirstFrame) return;
   qz::BlitGraph(150, 200, images.gameOver, 1);
+  DrawKeyHint(ConfirmOrCancelHint("try again"), kHintCentreX, kHintTop);
   if (framesReleased < kReleaseFrames) {
     const bool up = !ButtonHeld(ButtonMap.confirm) && !ButtonHeld(ButtonMap.cancel);
     framesReleased = up ? framesReleased + 1 : 0;

@@ -4,12 +4,13 @@
 #include "game/hud.h"
 
 #include <algorithm>
-#include <iterator>
+#include <cstddef>
 
 #include "game/floor_play.h"
 #include "game/floor_records.h"
 #include "game/game_assets.h"
 #include "game/game_state.h"
+#include "game/map_cells.h"
 #include "game/screen_frame.h"
 #include "game/screens.h"
 #include "graphics/color_value.h"
@@ -19,27 +20,56 @@
 
 namespace {
 
-constexpr int kPipX = 102;
-constexpr int kPipStep = 9;
+constexpr int kPipX = 102, kPipY = 8;
+constexpr int kPipStep = 9, kPipHeight = 20, kRowPitch = 22;
 constexpr int kClockIconGap = 19;
 constexpr int kPipFull = 0, kPipInfinite = 1, kPipEmpty = 2, kPipEnd = 3;
-// How many pips start on the screen; the next would lie past its right edge.
-constexpr int kPipsOnScreen = (kScreenWidth - kPipX + kPipStep - 1) / kPipStep;
+// The keys, coins and clock panel; the pips and their end piece stop 4
+// pixels before it.
+constexpr int kPanelLeft = 466;
+constexpr int kPipAreaWidth = kPanelLeft - 4 - kPipX - kPipStep;  // without the end piece
+constexpr int kPipsPerRow = kPipAreaWidth / kPipStep;
+constexpr int kNarrowestPip = 3;
 
 template <std::size_t N>
 void DrawCell(int x, int y, const int (&sheet)[N], int cell) {
   if (cell >= 0 && cell < static_cast<int>(N)) qz::BlitGraph(x, y, sheet[cell], 1);
 }
 
-// Only the pips that reach the screen are drawn, so the work and the
+struct PipLayout {
+  int rows, perRow, step;
+};
+
+// One row while Max MP fits it at full width, else two rows, the pips
+// narrowed when even two would reach the panel. Past two rows of the
+// narrowest pips only those that fit are drawn, so the work and the
 // arithmetic stay bounded whatever Max MP holds.
-void DrawMagicPips() {
-  const int pips = std::clamp(player.maxMagic, 0, kPipsOnScreen);
-  for (int i = 1; i <= pips; ++i) {
-    const int cell = i > player.magic ? kPipEmpty : player.infiniteMagic == 1 ? kPipInfinite : kPipFull;
-    DrawCell(kPipX + kPipStep * (i - 1), 8, sheets.magicBar, cell);
+constexpr int kMostPips = 2 * (kPipAreaWidth / kNarrowestPip);
+PipLayout LayOutPips(int pips) {
+  const int rows = pips > kPipsPerRow ? 2 : 1;
+  const int perRow = (pips + rows - 1) / rows;
+  const int step = perRow <= kPipsPerRow ? kPipStep : std::max(kPipAreaWidth / perRow, kNarrowestPip);
+  return {rows, perRow, step};
+}
+
+void DrawPip(int x, int y, int cell, int width) {
+  if (width == kPipStep) {
+    DrawCell(x, y, sheets.magicBar, cell);
+  } else {
+    qz::BlitGraphStretched(x, y, x + width, y + kPipHeight, sheets.magicBar[cell], 1);
   }
-  DrawCell(kPipX + kPipStep * pips, 8, sheets.magicBar, kPipEnd);
+}
+
+void DrawMagicPips() {
+  const int shown = std::clamp(player.maxMagic, 0, kMostPips);
+  const PipLayout layout = LayOutPips(shown);
+  int x = kPipX - layout.step, y = kPipY;  // the pip before the first, for the end piece
+  for (int i = 1; i <= shown; ++i) {
+    x = kPipX + layout.step * ((i - 1) % layout.perRow);
+    y = kPipY + kRowPitch * ((i - 1) / layout.perRow);
+    DrawPip(x, y, i > player.magic ? kPipEmpty : player.infiniteMagic == 1 ? kPipInfinite : kPipFull, layout.step);
+  }
+  DrawCell(x + layout.step, y, sheets.magicBar, kPipEnd);
 }
 
 void DrawFloorRow() {
@@ -52,17 +82,18 @@ void DrawFloorRow() {
   DrawHudNumber(1, 0, 0, 0);
   const bool jump = mapFlags[kMapFlagJumpBonus] == 1;
   if (jump) qz::BlitGraph(558, 459, images.fontJump, 1);
-  if (mapFlags[kMapFlagInertia] == 1) qz::BlitGraph(jump ? 506 : 543, 459, images.fontInertia, 1);
+  // "ICE" for slippery going of either kind: the inertia flag, or ice cells
+  // (looked for each frame: key switches and blocks change the cells).
+  if (mapFlags[kMapFlagInertia] == 1 || AnySlipperyCell()) qz::BlitGraph(jump ? 506 : 543, 459, images.fontInertia, 1);
 }
 
 }  // namespace
 
 void DrawHud() {
   qz::SetBlendModeAndParam(1, 112);
-  // Wide enough for a four-digit clock; it starts past the end of a bar of
-  // 40 magic pips.
-  qz::DrawSolidRectangle(466, 8, 632, 28, qz::MakeColorValue(0, 0, 64));
-  qz::DrawRectangleFrame(466, 8, 632, 28, qz::MakeColorValue(160, 160, 160));
+  // Wide enough for a four-digit clock; the magic pips stop short of it.
+  qz::DrawSolidRectangle(kPanelLeft, 8, 632, 28, qz::MakeColorValue(0, 0, 64));
+  qz::DrawRectangleFrame(kPanelLeft, 8, 632, 28, qz::MakeColorValue(160, 160, 160));
   qz::SetBlendModeAndParam(1, 216);
   DrawCell(8, 8, sheets.shotIcon, player.shotKind);
   qz::BlitGraph(40, 8, images.status1, 1);

@@ -22,3 +22,6 @@ void CollectItem();
 int IsTouchingPlayer(int column, int row);
 // The blocking chest sequence: opens the chest of the slot when a key is held.
 void OpenChest(MapObjectRecord& slot);
+// Frames (a third of a second) the chest's window shows its text before a
+// press can close it.
+inline constexpr int kChestReadingFrames = 20;

@@ -3,7 +3,9 @@
 // so a rule that reaches past the map reads 0 and writes nothing.
 #include "game/map_cells.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 #include "game/effects.h"
 #include "game/game_assets.h"
@@ -92,6 +94,10 @@ std::int32_t ChipAt(int x, int y) {
 std::int32_t AttributeAt(int x, int y) {
   const int index = CheckedCellIndex(x, y);
   return index < 0 ? 0 : attributeLayer[index];
+}
+
+bool AnySlipperyCell() {
+  return std::find(std::begin(attributeLayer), std::end(attributeLayer), kAttrSlippery) != std::end(attributeLayer);
 }
 
 void SetCell(int x, int y, std::int32_t chip, std::int32_t attribute) {

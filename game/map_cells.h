@@ -80,6 +80,8 @@ std::int32_t ChipAt(int x, int y);
 std::int32_t AttributeAt(int x, int y);
 // Writes both layers of cell (x, y); nothing outside the storage.
 void SetCell(int x, int y, std::int32_t chip, std::int32_t attribute);
+// Whether any cell of the layers is slippery ice (kAttrSlippery).
+bool AnySlipperyCell();
 // The chip-table value of a chip number; 0 for numbers outside the table.
 std::int32_t ChipTableValue(std::int32_t chip);
 

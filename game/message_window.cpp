@@ -18,6 +18,7 @@
 #include "game/screen_state.h"
 #include "game/screens.h"
 #include "graphics/draw_graph.h"
+#include "graphics/draw_settings.h"
 #include "graphics/draw_target.h"
 #include "graphics/graph_handles.h"
 #include "graphics/screen_present.h"
@@ -41,14 +42,20 @@ constexpr WindowKind kWindowKinds[] = {{"\\data_en\\st_msg_window01.png", 544, 1
 // Kinds 0..2; callers pass no other, but an unknown one must not index past.
 const WindowKind& KindOf(int kind) { return kWindowKinds[kind >= 0 && kind <= 2 ? kind : 0]; }
 
-// The picture under the window with the window o zoom steps short of full size.
-void DrawZoomFrame(const WindowKind& k, int o) {
+// The picture under the window with the window o zoom steps short of full
+// size, and the window's contents inside the part open.
+void DrawZoomFrame(const WindowKind& k, int o, const std::function<void()>& drawContents = nullptr) {
   const int x0 = (kScreenWidth - k.width) / 2, y0 = (kScreenHeight - k.height) / 2;
   const int sx = k.width / 32, sy = k.height / 32;
+  const int left = x0 + o * sx, top = y0 + o * sy, right = x0 + k.width - o * sx, bottom = y0 + k.height - o * sy;
   qz::ClearDrawTarget(nullptr);
   qz::BlitGraph(0, 0, thirdScreen, 0);
-  DrawWindowPieces(MessageWindowGraphs[kWindowBackPiece], MessageWindowGraphs[kWindowFramePiece], x0 + o * sx,
-                   y0 + o * sy, x0 + k.width - o * sx, y0 + k.height - o * sy);
+  DrawWindowPieces(MessageWindowGraphs[kWindowBackPiece], MessageWindowGraphs[kWindowFramePiece], left, top, right,
+                   bottom);
+  if (!drawContents) return;
+  qz::SetClipRectangle(left, top, right, bottom);
+  drawContents();
+  qz::SetClipRectangle(0, 0, kScreenWidth, kScreenHeight);
 }
 
 void ShowAnimationFrame() {
@@ -107,7 +114,7 @@ void DrawMessagePage(const std::vector<std::string>& lines) {
   }
 }
 
-void AnimateMessageWindow(int mode, int kind) {
+void AnimateMessageWindow(int mode, int kind, const std::function<void()>& drawContents) {
   const WindowKind& k = KindOf(kind);
   if (mode == 1) {
     ReleaseMessageWindowGraphs();
@@ -115,10 +122,10 @@ void AnimateMessageWindow(int mode, int kind) {
     CaptureScreen(thirdScreen);
     PlaySoundEffect(kSeWindowOpen);
     for (int o = AnimationsCutToTheirEnd() ? 0 : kZoomFrames; o >= 1; --o) {
-      DrawZoomFrame(k, o);
+      DrawZoomFrame(k, o, drawContents);
       ShowAnimationFrame();
     }
-    DrawZoomFrame(k, 0);
+    DrawZoomFrame(k, 0, drawContents);
     return;
   }
   PlaySoundEffect(kSeWindowClose);
@@ -133,8 +140,7 @@ void AnimateMessageWindow(int mode, int kind) {
 
 void RunMessageScene(int mode, int number, GameString text) {
   if (mode == 2) {
-    AnimateMessageWindow(1, 1);
-    DrawColorText(CentredX(text.c_str()), 230, text, 0);
+    AnimateMessageWindow(1, 1, [&] { DrawColorText(CentredX(text.c_str()), 230, text, 0); });
     CaptureScreen(oldScreen);
     if (!WaitForDismissal()) return;
     RenewOldScreen();
@@ -147,8 +153,7 @@ void RunMessageScene(int mode, int number, GameString text) {
   const GameString path = MessagePagePath(mode, number);
   if (CanOpenFile(path) == 0) return;
   const std::vector<std::string> lines = ReadMessagePage(path);
-  AnimateMessageWindow(1, 0);
-  DrawMessagePage(lines);
+  AnimateMessageWindow(1, 0, [&] { DrawMessagePage(lines); });
   CaptureScreen(oldScreen);
   ReadActionInput();
   if (!WaitForDismissal()) return;

@@ -10,6 +10,7 @@
 #include "game/doors.h"
 #include "game/game_assets.h"
 #include "game/game_state.h"
+#include "game/key_hint.h"
 #include "game/music.h"
 #include "game/play_time.h"
 #include "game/save_file.h"
@@ -33,6 +34,9 @@ constexpr OpeningPage kOpeningPages[] = {
     {"\\data_en\\BG_Opening4-1.png", "\\data_en\\BG_Opening4-2.png"},
 };
 constexpr int kOpeningPageCount = static_cast<int>(std::size(kOpeningPages));
+// The key that turns the page, in the top right corner, clear of the story
+// told along the bottom.
+constexpr int kOpeningHintCentreX = 570, kOpeningHintTop = 8;
 
 // An ending page is left once its frame count exceeds `frames`, and with
 // `confirm` only on a Confirm press; `next` is the following page's picture.
@@ -117,6 +121,7 @@ void TurnEndingPage(int page) {
 
 void UpdateOpeningScene() {
   qz::BlitGraph(0, 0, sceneBackground, 0);
+  DrawKeyHint(ConfirmHint("next"), kOpeningHintCentreX, kOpeningHintTop);
   if (ActionFlags.confirm == 0) return;
   ReleaseGraphOnce(sceneBackground);
   CaptureScreen(oldScreen);

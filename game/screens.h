@@ -4,6 +4,8 @@
 // The save file is save_file.h, the crossfade crossfade.h, coloured text color_text.h.
 #pragma once
 
+#include <functional>
+
 #include "game/game_string.h"
 #include "game/save_file.h"
 
@@ -33,8 +35,11 @@ void RunMessageScene(int mode, int number, GameString text);
 // A floor that could not be loaded: "Floor NNN could not be loaded." in a
 // message window until dismissed, then the title, with nothing saved.
 void ShowFloorFailureAndEnterTitle(int floor);
-// Opens (mode 1) or closes (mode 0) message window kind 0..2.
-void AnimateMessageWindow(int mode, int kind);
+// Opens (mode 1) or closes (mode 0) message window kind 0..2. While it zooms
+// open, `drawContents` (if any) draws the window's text, clipped to the part
+// already open, so the window opens with its text; it ends drawn at full size,
+// not yet presented.
+void AnimateMessageWindow(int mode, int kind, const std::function<void()>& drawContents = nullptr);
 // One number of the status bar: kind 1 floor, 3 keys, 4 coins, 5 magic, 6
 // time; kind 7 the status screen's floor number `value` + 1 at (x, y). A
 // negative value draws as 0 and a character that is not a digit is skipped,

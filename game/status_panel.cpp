@@ -31,10 +31,10 @@ constexpr FixedEntry kItemSlots[16] = {
      "Slightly increases time limit on all floors."},
     {22, "Stability Pendant [Upgrade]", "Possesses the power to stabilize space-time.",
      "Slightly lessens the effects of inertia."},
-    {23, "Fire Ruby Replica [Event Item]", "Replica of the Fire Treasure.", "Item needed to pass the exam."},
-    {24, "Aqua Sapphire Replica [Event Item]", "Replica of the Water Treasure.", "Item needed to pass the exam."},
-    {25, "Wind Emerald Replica [Event Item]", "Replica of the Wind Treasure.", "Item needed to pass the exam."},
-    {26, "Earth Diamond Replica [Event Item]", "Replica of the Earth Treasure.", "Item needed to pass the exam."},
+    {23, "Fire Ruby Replica [Event Item]", "Replica of the Fire Treasure.", "Opens its gate on floor 100."},
+    {24, "Aqua Sapphire Replica [Event Item]", "Replica of the Water Treasure.", "Opens its gate on floor 100."},
+    {25, "Wind Emerald Replica [Event Item]", "Replica of the Wind Treasure.", "Opens its gate on floor 100."},
+    {26, "Earth Diamond Replica [Event Item]", "Replica of the Earth Treasure.", "Opens its gate on floor 100."},
 };
 
 constexpr FixedEntry kAirdashEntry{27, "Airdash [Upgrade]", "Upgraded version of the hoverdash.",

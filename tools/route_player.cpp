@@ -11,6 +11,7 @@
 #include "game/floor_play.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
+#include "game/items.h"
 #include "game/map_cells.h"
 #include "game/player_physics.h"
 #include "game/pools.h"
@@ -788,7 +789,7 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
 }
 
 std::string RoutePlayer::AnswerChest(int frameLimit) {
-  constexpr int kReading = 20;  // frames the open window is looked at before Confirm
+  constexpr int kReading = kChestReadingFrames + 2;  // frames the open window is looked at before Confirm
   int openFor = 0;
   play_.SetFrameHook([&] {
     if (!ChestWindowOpen()) return;

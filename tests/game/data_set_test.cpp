@@ -394,6 +394,24 @@ TEST_F(DataSetTest, TitleLayerCoinIconAndEmptyMagicPipsReadWhereTheyAreShown) {
   }
 }
 
+// The icon over the player at a door says "press Up here" alike for each of
+// the floor's four doors: their index means nothing to the player.
+TEST_F(DataSetTest, EveryDoorShowsTheSameFieldIconAndItDiffersFromTheSigns) {
+  const DecodedPicture icons(Readable("data_en/st_field_icon.png"));
+  ASSERT_TRUE(icons.ok());
+  const auto sameCells = [&](int a, int b) {
+    for (int y = 0; y < 32; ++y) {
+      for (int x = 0; x < 32; ++x) {
+        if (icons.Rgb(32 * a + x, y) != icons.Rgb(32 * b + x, y)) return false;
+      }
+    }
+    return true;
+  };
+  constexpr int kSignCell = 0, kFirstDoorCell = 3;
+  for (int door = 1; door < 4; ++door) EXPECT_TRUE(sameCells(kFirstDoorCell, kFirstDoorCell + door)) << door;
+  EXPECT_FALSE(sameCells(kSignCell, kFirstDoorCell));
+}
+
 // Every sign and boss page is shown whole by the message window, and the
 // generator refuses a page that could not be.
 TEST_F(DataSetTest, EveryMessagePageFitsTheMessageWindow) {

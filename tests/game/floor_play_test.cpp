@@ -9,6 +9,7 @@
 #include "game/effects.h"
 #include "game/game_over.h"
 #include "game/hud.h"
+#include "game/key_hint.h"
 #include "game/player.h"
 #include "sound/sound_play.h"
 #include "tests/game/floor_fixture.h"
@@ -290,6 +291,29 @@ TEST_F(FloorTest, TheStatusBarPutsPipsLabelsAndFloorIconsInTheirPlaces) {
   EXPECT_EQ(pixelAfterHud(511, 465), 0u);
 }
 
+// "ICE" shows on the floors whose going is slippery: ice cells (the
+// snowfield) as well as the inertia flag; a floor of neither shows none.
+TEST_F(FloorTest, TheIceMarkFollowsTheFloorsSlipperyGround) {
+  auto iceShown = [] {
+    qz::ClearDrawTarget(nullptr);
+    DrawHud();
+    return DrawnOverBlack(ScreenPixel(548, 465), Cell("st_font_inertia.png", 0));
+  };
+  for (const char* floor : {"056", "057"}) {
+    ASSERT_EQ(Enter(floor, 0), 1);
+    EXPECT_EQ(mapFlags[kMapFlagInertia], 0) << floor;
+    EXPECT_TRUE(iceShown()) << floor;
+  }
+  ASSERT_EQ(Enter("001", 0), 1);
+  EXPECT_FALSE(iceShown());
+  SetCell(kMapColumns - 1, kMapRows - 1, 36, kAttrSlippery);  // one cell, in the last corner
+  EXPECT_TRUE(iceShown());
+  SetCell(kMapColumns - 1, kMapRows - 1, 0, 0);
+  EXPECT_FALSE(iceShown());
+  ASSERT_EQ(Enter("004", 0), 1);
+  EXPECT_TRUE(iceShown()) << "the inertia flag";
+}
+
 TEST_F(FloorTest, EachFloorEventRunsOnceAndOnlyWhenNothingHoldsTheFrame) {
   ASSERT_EQ(Enter("002", 0), 1);
   // A boss countdown and a pending scene change hold every event back.
@@ -456,6 +480,35 @@ TEST_F(FloorTest, TheBannerShowsTheFloorAndATimeRunBelowZeroAsZeros) {
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(ScreenPixel(354 + 52 * i + 20, 230), added(Cell("st_font5.png", floorDigits[i]))) << "floor digit " << i;
   }
+}
+
+// Under the picture the Game Over names the keys that try again, as the
+// button map has them, and not before the picture shows.
+TEST_F(FloorTest, GameOverNamesTheKeysThatTryAgain) {
+  const auto hintPixels = [] {
+    int white = 0;
+    for (int y = 292; y < 320; ++y) {
+      for (int x = 200; x < 440; x += 2) white += ScreenPixel(x, y) == 0xFFFFFFu ? 1 : 0;
+    }
+    return white;
+  };
+  ASSERT_EQ(Enter("002", 0), 1);
+  player.dead = 1;
+  gameState.sceneFrame = 0;
+  for (int frame = 1; frame <= 10; ++frame) Frame();
+  EXPECT_EQ(hintPixels(), 0) << "before the picture";
+  Frame();
+  const int zOrX = hintPixels();
+  EXPECT_GT(zOrX, 0);
+  ButtonMap.cancel = 9;  // Space
+  Frame();
+  EXPECT_GT(hintPixels(), zOrX) << "Z or Space";
+  ButtonMap.cancel = ButtonMap.confirm;
+  Frame();
+  EXPECT_LT(hintPixels(), zOrX) << "one key for both";
+  ButtonMap = kBuiltInButtonMap;
+  EXPECT_EQ(ConfirmOrCancelHint("try again"), "Z or X: try again");
+  EXPECT_EQ(ButtonKeyName(10), "Button 11") << "a joypad's button past the keyboard's ten";
 }
 
 TEST_F(FloorTest, GameOverShowsItsPictureFromTheEleventhFrameAndRestartsAtTheEntrance) {

@@ -189,7 +189,7 @@ TEST_F(GalleryTest, TheKeyOpensTheTrueEyeChestAndTheHiddenBridgeCarriesThePlayer
   StandOver(chest.x, chest.y + 1);
   {
     ScriptedPlay play;
-    play.Idle(20).Tap(kKeyJump);
+    play.Idle(20 + kChestReadingFrames).Tap(kKeyJump);
     CollectItem();
     EXPECT_TRUE(play.Finished());
   }
@@ -416,7 +416,7 @@ TEST_F(GalleryTest, EveryChestContentGrantsItsOwnThingAndNothingElse) {
     StandOver(chest.x, chest.y + 1);
     {
       ScriptedPlay play;
-      play.Idle(20).Tap(kKeyJump);
+      play.Idle(20 + kChestReadingFrames).Tap(kKeyJump);
       CollectItem();
     }
     EXPECT_EQ(player.keys, 0);

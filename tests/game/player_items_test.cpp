@@ -128,18 +128,18 @@ TEST_F(PlayerItemsTest, ChestNeedsAKeyGrantsItsContentAndSpendsTheKeyOnConfirm) 
   EXPECT_EQ(floorSlots[kSlotChest].active, 1);
   EXPECT_EQ(player.shotLevel[2], 0);
 
-  // The lid takes 3 frames and the window 16 to open; it then waits for a
-  // fresh Confirm and takes 16 frames to close.
-  constexpr int kLidAndOpening = 3 + 16, kClosing = 16;
-  player.keys = 5;
+  // The lid takes 3 frames and the window 16 to open; it then shows for its
+  // reading frames before a fresh Confirm closes it in 16 frames.
+  constexpr int kLidAndOpening = 3 + 16, kReading = kChestReadingFrames, kClosing = 16;
+  player.keys = 6;  // one for each chest below
   {
     ScriptedPlay play;
-    play.Idle(kLidAndOpening + 10).Tap(kKeyJump);
+    play.Idle(kLidAndOpening + kReading + 10).Tap(kKeyJump);
     CollectItem();
     EXPECT_TRUE(play.Finished());
-    EXPECT_EQ(play.frames(), kLidAndOpening + 11 + kClosing) << "open until the press";
+    EXPECT_EQ(play.frames(), kLidAndOpening + kReading + 11 + kClosing) << "open until the press";
   }
-  EXPECT_EQ(player.keys, 4);
+  EXPECT_EQ(player.keys, 5);
   EXPECT_EQ(player.shotLevel[2], 1);
   EXPECT_EQ(floorSlots[kSlotChest].active, 0);
   EXPECT_EQ(gameState.FloorProgress.floorValue[4], 10);
@@ -150,10 +150,22 @@ TEST_F(PlayerItemsTest, ChestNeedsAKeyGrantsItsContentAndSpendsTheKeyOnConfirm) 
   // Confirm held since before the chest opened does not close its window.
   {
     ScriptedPlay play;
-    play.Hold({kKeyJump}, kLidAndOpening + 30).Idle(1).Tap(kKeyShot);
+    play.Hold({kKeyJump}, kLidAndOpening + kReading + 30).Idle(1).Tap(kKeyShot);
     floorSlots[kSlotChest] = MapObjectRecord{10, 18, 6, 1};
     CollectItem();
-    EXPECT_EQ(play.frames(), kLidAndOpening + 32 + kClosing) << "closed by the Cancel press";
+    EXPECT_EQ(play.frames(), kLidAndOpening + kReading + 32 + kClosing) << "closed by the Cancel press";
+  }
+  // Presses while the window is new (Shot mashed on the way in) leave it open
+  // until one comes after its first third of a second.
+  {
+    ScriptedPlay play;
+    play.Idle(kLidAndOpening);
+    for (int i = 0; i < kReading / 4; ++i) play.Hold({kKeyShot}, 2).Idle(2);
+    play.Idle(kReading % 4 + 5).Tap(kKeyShot);
+    floorSlots[kSlotChest] = MapObjectRecord{10, 18, 6, 1};
+    CollectItem();
+    EXPECT_TRUE(play.Finished());
+    EXPECT_EQ(play.frames(), kLidAndOpening + kReading + 6 + kClosing) << "closed by the first later press";
   }
 
   // Coins stop at 99; an upgrade sets its flag.
@@ -161,7 +173,7 @@ TEST_F(PlayerItemsTest, ChestNeedsAKeyGrantsItsContentAndSpendsTheKeyOnConfirm) 
     player.coins = 99;
     floorSlots[kSlotChest] = MapObjectRecord{10, 18, type, 1};
     ScriptedPlay play;
-    play.Idle(kLidAndOpening).Tap(kKeyJump);
+    play.Idle(kLidAndOpening + kReading).Tap(kKeyJump);
     CollectItem();
   }
   EXPECT_EQ(player.coins, 99);

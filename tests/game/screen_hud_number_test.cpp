@@ -155,9 +155,10 @@ TEST_F(HudNumberTest, SmallNumbersAndTheirMarksAndKindsThatDrawNothing) {
 }
 
 // The magic bar: a pip per point of Max MP, full up to MP, and its end cap
-// after the last; a Max MP no game writes runs the bar off the screen's edge
-// and the frame still ends.
-TEST_F(HudNumberTest, MagicPipsEndAtMaxMpOrRunOffTheScreen) {
+// after the last. Past one row it wraps to a second, narrowing its pips when
+// even two rows would not fit: it never reaches the keys, coins and clock
+// panel, and a Max MP no game writes still draws a bounded bar.
+TEST_F(HudNumberTest, MagicPipsEndAtMaxMpAndNeverReachThePanel) {
   const auto pip = [](int index) { return qz::testing::ScreenPixel(102 + 9 * index + 4, 18); };
   player.infiniteMagic = 0;
   player.magic = 3;
@@ -171,11 +172,41 @@ TEST_F(HudNumberTest, MagicPipsEndAtMaxMpOrRunOffTheScreen) {
   EXPECT_NE(end, empty);
   EXPECT_EQ(pip(21), 0u) << "nothing past the end cap";
 
-  player.maxMagic = std::numeric_limits<std::int32_t>::max();
+  // What the pips may reach: up to the panel's left edge, over two rows.
+  const auto gapAndPanel = [] {
+    std::vector<std::uint32_t> pixels;
+    for (int y = 8; y < 52; y += 2) {
+      for (int x = 462; x < 640; x += 2) pixels.push_back(qz::testing::ScreenPixel(x, y));
+    }
+    return pixels;
+  };
+  const auto rowPixels = [](int y) {
+    int drawn = 0;
+    for (int x = 102; x < 462; ++x) drawn += qz::testing::ScreenPixel(x, y) != 0u ? 1 : 0;
+    return drawn;
+  };
+  player.maxMagic = 16;
   qz::ClearDrawTarget(nullptr);
   DrawHud();
-  EXPECT_EQ(pip(20), empty);
-  EXPECT_EQ(pip(59), empty) << "the last pip on the screen";
+  const std::vector<std::uint32_t> clearOfPips = gapAndPanel();
+  EXPECT_EQ(pip(15), empty);
+  EXPECT_EQ(pip(16), end);
+  EXPECT_EQ(rowPixels(40), 0) << "one row";
+
+  player.magic = player.maxMagic = 116;
+  qz::ClearDrawTarget(nullptr);
+  DrawHud();
+  EXPECT_EQ(gapAndPanel(), clearOfPips) << "the pips reached the panel";
+  EXPECT_GT(rowPixels(18), 0);
+  EXPECT_GT(rowPixels(40), 0) << "the second row";
+
+  for (const int maxMagic : {39, 40, 78, 79, std::numeric_limits<std::int32_t>::max()}) {
+    player.maxMagic = maxMagic;
+    qz::ClearDrawTarget(nullptr);
+    DrawHud();
+    EXPECT_EQ(gapAndPanel(), clearOfPips) << "Max MP " << maxMagic;
+    EXPECT_EQ(rowPixels(40) > 0, maxMagic > 39) << "Max MP " << maxMagic;
+  }
 }
 
 }  // namespace

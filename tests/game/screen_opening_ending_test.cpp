@@ -116,6 +116,12 @@ TEST_F(SlideSceneTest, OpeningShowsItsPicturePairsOnConfirmAndStartsTheFirstFloo
   NewGameIntoOpening(2);
   RunFrame();
   EXPECT_EQ(Shown(), Picture("BG_Opening1-2.png"));
+  // The key that turns the page is named in the top right corner.
+  int hintPixels = 0;
+  for (int y = 8; y < 36; ++y) {
+    for (int x = 520; x < 620; x += 2) hintPixels += qz::testing::ScreenPixel(x, y) == 0xFFFFFFu ? 1 : 0;
+  }
+  EXPECT_GT(hintPixels, 0) << "no key named";
   Frames(200);
   EXPECT_EQ(gameState.scene, kSceneOpening) << "the opening waits without a time limit";
   const std::vector<std::pair<const char*, const char*>> pages = {{"BG_Opening2-1.png", "BG_Opening2-2.png"},

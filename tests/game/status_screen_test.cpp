@@ -324,6 +324,7 @@ TEST_F(StatusScreenTest, PanelEntriesDescribeOnlyWhatIsOwnedWithTheirExactNames)
   EXPECT_EQ(replica.icon, 26);
   EXPECT_EQ(replica.name, "Earth Diamond Replica [Event Item]");
   EXPECT_EQ(replica.line1, "Replica of the Earth Treasure.");
+  EXPECT_EQ(replica.line2, "Opens its gate on floor 100.");
   player.ProgressFlags[kTrueEye] = 2;
   EXPECT_EQ(DescribePanelEntry(112).icon, -1);
   EXPECT_EQ(DescribePanelEntry(99).icon, -1);

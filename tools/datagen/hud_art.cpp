@@ -49,14 +49,21 @@ void DigitCell(const CellContext& c) {
 
 void FieldIcon(const CellContext& c) {
   Canvas& k = c.canvas;
-  // Cell = kind - 1: 1 sign, 2 recovery, 3 shop, 4..7 doors 0..3, 8 check cube.
-  static const char* const kText[8] = {"!", "+", "S", "0", "1", "2", "3", "C"};
+  // Cell = kind - 1: 1 sign, 2 recovery, 3 shop, 4..7 doors 0..3, 8 check
+  // cube. Every door shows the same arrow: Up enters it (which of the
+  // floor's doors it is means nothing to the player).
+  static const char* const kText[8] = {"!", "+", "S", "", "", "", "", "C"};
   static const std::uint32_t kFill[8] = {0xF0F0F0, 0x80F0A0, 0xF0D060, 0x80C0FF,
                                          0x80C0FF, 0x80C0FF, 0x80C0FF, 0x60E0FF};
   k.FillRect(3, 3, 26, 22, kInk);
   k.FillRect(4, 4, 24, 20, kFill[c.cell]);
   k.FillTriangle(12, 24, 20, 24, 16, 30, kInk);
-  k.TextInBox(6, 6, 20, 16, kText[c.cell], kInk, kInk);
+  if (kText[c.cell][0] != '\0') {
+    k.TextInBox(6, 6, 20, 16, kText[c.cell], kInk, kInk);
+    return;
+  }
+  k.FillTriangle(9, 14, 23, 14, 16, 7, kInk);
+  k.FillRect(14, 14, 5, 7, kInk);
 }
 
 void StatusIcon(const CellContext& c) {

@@ -25,7 +25,7 @@ constexpr const char* kBossPages[] = {
     "The Butterfly drifts up and down the forest hall.|Wait until she comes down to your shots.",
     "The Balloon Slime cannot hurt you, only push.|Keep your back to the wall and keep firing.",
     "The Dragon Head rides up and down the castle wall.|Climb the ledges level with it and keep firing.",
-    "The Sun and the Moon wait on the last floor.|Hold all four replicas and finish the exam.",
+    "The Sun and the Moon wait on the last floor.|Each replica you hold opens one of its gates.",
 };
 
 bool WriteText(const std::filesystem::path& path, const std::vector<std::string>& lines, std::string* error) {

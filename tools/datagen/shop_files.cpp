@@ -38,7 +38,7 @@ constexpr ShopStock kShops[] = {
      {{"Hoverdash", 11, 2}, {"Blast Power", 14, 3}, {"Impact Power", 16, 4}}},
     {"056", "Snow Shop - warm wares for cold feet.", "BG_Shop01.png", "chara_shopkeeper01.png",
      {{"Blast Guard", 15, 5}, {"Blaze Shot", 8, 6}, {"MP Up", 7, -1}}},
-    {"086", "Keep Shop - the last wares before the exam.", "BG_Shop01.png", "chara_shopkeeper01.png",
+    {"086", "Keep Shop - the last wares before the top floor.", "BG_Shop01.png", "chara_shopkeeper01.png",
      {{"Stability Pendant", 22, 7}, {"Gravity Shot", 9, 8}, {"MP Up", 7, -1}}},
     // The gallery's shop sells without limit, so it takes no sold flag of the campaign.
     {"090", "Gallery Shop - try anything.", "BG_Shop01.png", "chara_shopkeeper01.png",
