@@ -130,6 +130,7 @@ int StartGame() {
   ReadStartDirectory();
   if (!CheckDataSet()) return -1;
   RemoveInterruptedSaves();
+  RemoveInterruptedConfigWrites();
   ReadConfigFile();
   SetLibraryOptions();
   if (qz::InitLibraryEntry() == -1) {

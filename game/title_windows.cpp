@@ -95,6 +95,8 @@ void RunOpenWindow(const WindowShape& shape, Rows handleRows) {
 
 // The window's rows, top to bottom.
 constexpr const char* kSlotRows[] = {"Continue", "New Game (resets progress)", "Cancel"};
+constexpr int kContinueRow = 0;
+constexpr const char* kDamagedContinueRow = "Continue (the save is damaged)";
 constexpr const char* kConfigLabels[] = {"",     "Volume", "Confirm", "Cancel", "Jump", "Shot",
                                          "Shot Change", "Dash", "Menu", "Save Settings"};
 constexpr int kVolumeRow = 1;
@@ -181,17 +183,23 @@ void HandleConfigRow() {
 
 }  // namespace
 
-void UpdateSlotChoiceWindow() {
+void UpdateSlotChoiceWindow(bool slotDamaged) {
   switch (WindowState) {
     case 0: OpenWindowFrame(kSlotWindow, SlotZoom); break;
     case 1:
       DrawOpenWindow(kSlotWindow);
       for (int row = 0; row <= kSlotWindow.lastRow; ++row) {
-        DrawColorText(kLabelX, kSlotWindow.firstCursorY - 4 + kRowPitch * row, GameString(kSlotRows[row]), kTextWhite);
+        const bool refused = row == kContinueRow && slotDamaged;
+        DrawColorText(kLabelX, kSlotWindow.firstCursorY - 4 + kRowPitch * row,
+                      GameString(refused ? kDamagedContinueRow : kSlotRows[row]), refused ? kTextGrey : kTextWhite);
       }
       DrawCursor();
-      RunOpenWindow(kSlotWindow, [] {
-        if (ActionFlags.confirm != 0) DialogCursor.closeRequest = 1;
+      RunOpenWindow(kSlotWindow, [slotDamaged] {
+        if (ActionFlags.confirm != 0 && DialogCursor.row == kContinueRow && slotDamaged) {
+          PlaySoundEffect(kSeCansel);
+        } else if (ActionFlags.confirm != 0) {
+          DialogCursor.closeRequest = 1;
+        }
         if (ActionFlags.cancel != 0) {
           DialogCursor.closeRequest = 1;
           DialogCursor.row = 2;

@@ -68,7 +68,7 @@ TEST_F(TitleScreenTest, SlotLabelsComeFromTheSavesAndContinueEntersTheSavedFloor
   StartAtTitle();
   EXPECT_EQ(player.coins, 77) << "the last slot read stays live";
   EXPECT_STREQ(MakeSaveSlotLabel(1).c_str(), "Save 1 [NO DATA]");
-  EXPECT_STREQ(MakeSaveSlotLabel(2).c_str(), "Save 2 [NO DATA]");
+  EXPECT_STREQ(MakeSaveSlotLabel(2).c_str(), "Save 2 [DAMAGED]");
   EXPECT_STREQ(MakeSaveSlotLabel(3).c_str(), "Save 3 [Floor 002]");
 
   Move(plat::VK_DOWN, 2);
@@ -90,9 +90,14 @@ TEST_F(TitleScreenTest, SlotLabelsComeFromTheSavesAndContinueEntersTheSavedFloor
   for (int graph : MessageWindowGraphs) EXPECT_EQ(graph, -1);
 }
 
-TEST_F(TitleScreenTest, ContinueOnADamagedSlotStartsTheOpeningAsANewGameWithNoEnemyLeft) {
+// A damaged slot shows as such, its Continue is refused rather than starting
+// a new game unasked, and its refusal is told once for the whole visit; New
+// Game, chosen, starts the opening with nothing of a left floor.
+TEST_F(TitleScreenTest, ADamagedSlotShowsRefusesContinueAndStartsOnlyANewGameAskedFor) {
   WriteSlot(1, "003", 55, true);
+  testing::internal::CaptureStderr();
   StartAtTitle();
+  EXPECT_STREQ(MakeSaveSlotLabel(1).c_str(), "Save 1 [DAMAGED]");
   // What a floor left by Escape leaves behind: live enemies and bullets.
   for (int i = 0; i < 3; ++i) enemies[i].life = 5;
   enemyCount = 3;
@@ -100,8 +105,16 @@ TEST_F(TitleScreenTest, ContinueOnADamagedSlotStartsTheOpeningAsANewGameWithNoEn
   bulletCount = 1;
   Hold({kButton0});
   Frames(16);
-  Hold({kButton0});
+  ASSERT_EQ(WindowState, 1);
+  Hold({kButton0});  // Continue: refused
+  Frames(20);
+  EXPECT_EQ(gameState.scene, kSceneTitle);
+  EXPECT_EQ(WindowState, 1) << "the window stays open";
+  EXPECT_EQ(TitleStartRequest, 0);
+  Move(plat::VK_DOWN);
+  Hold({kButton0});  // New Game
   Frames(16);
+  const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_EQ(gameState.scene, kSceneOpening);
   EXPECT_EQ(player.coins, 0);
   EXPECT_EQ(gameState.saveSlot, 1);
@@ -109,6 +122,25 @@ TEST_F(TitleScreenTest, ContinueOnADamagedSlotStartsTheOpeningAsANewGameWithNoEn
   for (const EnemyRecord& e : enemies) ASSERT_LE(e.life, 0);
   EXPECT_EQ(bulletCount, 0);
   EXPECT_EQ(enemyBullets[0].inUse, 0);
+  std::size_t refusals = 0;
+  for (std::size_t at = said.find("refused:"); at != std::string::npos; at = said.find("refused:", at + 1)) ++refusals;
+  EXPECT_EQ(refusals, 1u) << said;
+}
+
+// Confirm counts however long after the window opened it comes.
+TEST_F(TitleScreenTest, SlotWindowTakesConfirmAtAnyTimeAfterItOpened) {
+  StartAtTitle();
+  for (const int wait : {0, 1, 15, 30, 45, 60, 90, 114, 150}) {
+    Hold({kButton0});
+    Frames(16);
+    ASSERT_EQ(WindowState, 1);
+    Move(plat::VK_DOWN, 2);  // "Cancel"
+    Frames(wait);
+    Hold({kButton0});
+    EXPECT_EQ(WindowState, 2) << "Confirm " << wait << " frames after the cursor rested";
+    Frames(16);
+    ASSERT_EQ(gameState.saveSlot, 0);
+  }
 }
 
 TEST_F(TitleScreenTest, CursorSlidesWrapsIgnoresConfirmMidSlideAndQuits) {
