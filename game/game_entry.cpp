@@ -72,8 +72,7 @@ void ShowLogo() {
 void FadeLogoOut() {
   CaptureScreen(oldScreen);
   qz::ClearDrawTarget(nullptr);
-  CaptureScreen(newScreen);
-  CrossfadeScreens(0);
+  CrossfadeToDrawnScreen(0);
 }
 
 // 1 when the debug file entered a floor.
@@ -166,8 +165,7 @@ void RunFrame() {
   qz::ClearDrawTarget(nullptr);
   RunSceneFunction(gameState.scene);
   if (fadeRequest > 0 && skipFade == 0) {
-    CaptureScreen(newScreen);
-    CrossfadeScreens(fadeRequest - 1);
+    CrossfadeToDrawnScreen(fadeRequest - 1);
     fadeRequest = 0;
   }
   skipFade = 0;
