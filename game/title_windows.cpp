@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "game/action_input.h"
 #include "game/color_text.h"
@@ -52,6 +53,11 @@ void DrawZoomed(const Rect& r) {
                    r.y2);
 }
 
+// A Confirm or Cancel pressed while the window zooms open, for its first open
+// frame: the zoom's 16 frames last a second or more on a slow machine, and a
+// press the player sees land on the window must not be lost.
+std::int32_t confirmDuringZoom = 0, cancelDuringZoom = 0;
+
 // One opening frame: the image loads with the first.
 void OpenWindowFrame(const WindowShape& shape, Rect (*zoom)(int)) {
   if (WindowFrame == 0) {
@@ -59,7 +65,10 @@ void OpenWindowFrame(const WindowShape& shape, Rect (*zoom)(int)) {
     LoadSheet(shape.image, 2, 1, 2, shape.width, shape.height, MessageWindowGraphs);
     PlaySoundEffect(kSeOk);
     PlaySoundEffect(kSeWindowOpen);
+    confirmDuringZoom = cancelDuringZoom = 0;
   }
+  confirmDuringZoom |= ActionFlags.confirm;
+  cancelDuringZoom |= ActionFlags.cancel;
   DrawZoomed(zoom(kZoomFrames - 1 - WindowFrame));
   if (++WindowFrame < kZoomFrames) return;
   WindowState = 1;
@@ -85,9 +94,12 @@ void DrawOpenWindow(const WindowShape& shape) {
 
 void DrawCursor() { qz::BlitGraph(kCursorX, DialogCursor.y, images.cursor1, 1); }
 
-// Row handling then the directions, unless the cursor is sliding.
+// Row handling then the directions, unless the cursor is sliding; the first
+// open frame also takes the presses made during the zoom.
 template <typename Rows>
 void RunOpenWindow(const WindowShape& shape, Rows handleRows) {
+  ActionFlags.confirm |= std::exchange(confirmDuringZoom, 0);
+  ActionFlags.cancel |= std::exchange(cancelDuringZoom, 0);
   if (StepCursorSlide(DialogCursor)) return;
   handleRows();
   MoveCursorByPad(DialogCursor, shape.lastRow, shape.firstCursorY, kRowPitch, kRowStep);
