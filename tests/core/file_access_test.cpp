@@ -228,7 +228,9 @@ TEST(FileAccessPlainSet, ThreadsOfClosedFilesServeTheNextFiles) {
 
   // Eight at once: four are kept parked after, the others end; all read.
   std::vector<qz::FileHandle> files;
-  for (int i = 0; i < 8; ++i) files.push_back(qz::Win32FileOpen(scratch.Library(i % 2 ? "a.bin" : "b.bin").c_str(), 1, 1, 0));
+  for (int i = 0; i < 8; ++i) {
+    files.push_back(qz::Win32FileOpen(scratch.Library(i % 2 ? "a.bin" : "b.bin").c_str(), 1, 1, 0));
+  }
   for (std::size_t i = 0; i < files.size(); ++i) {
     ASSERT_NE(files[i], 0);
     char first = 0;

@@ -346,15 +346,18 @@ TEST_F(SaveFileTest, EachDamageIsKeptUnderItsOwnNameUpToACap) {
     WriteSlotBytes(1, bytes);
     return bytes;
   };
+  const auto kept = [&](const std::string& copy) {
+    return "veltrin: the damaged save " + path + " is kept as " + path + copy + " before it is overwritten\n";
+  };
   const auto save = [] {
     testing::internal::CaptureStderr();
     EXPECT_EQ(WriteSaveFile(1), 1);
     return testing::internal::GetCapturedStderr();
   };
   const std::string first = damage(1);
-  EXPECT_EQ(save(), "veltrin: the damaged save " + path + " is kept as " + path + ".damaged before it is overwritten\n");
+  EXPECT_EQ(save(), kept(".damaged"));
   const std::string second = damage(2);
-  EXPECT_EQ(save(), "veltrin: the damaged save " + path + " is kept as " + path + ".damaged.2 before it is overwritten\n");
+  EXPECT_EQ(save(), kept(".damaged.2"));
   EXPECT_EQ(folder_.Read("save/SaveData01.sav.damaged"), first);
   EXPECT_EQ(folder_.Read("save/SaveData01.sav.damaged.2"), second);
   WriteSlotBytes(1, first);
@@ -366,10 +369,11 @@ TEST_F(SaveFileTest, EachDamageIsKeptUnderItsOwnNameUpToACap) {
     folder_.Write("save/SaveData01.sav.damaged." + std::to_string(copy), "copy " + std::to_string(copy));
   }
   const std::string sixteenth = damage(16);
-  EXPECT_EQ(save(), "veltrin: the damaged save " + path + " is kept as " + path + ".damaged.16 before it is overwritten\n");
+  EXPECT_EQ(save(), kept(".damaged.16"));
   EXPECT_EQ(folder_.Read("save/SaveData01.sav.damaged.16"), sixteenth);
   damage(17);
-  EXPECT_EQ(save(), "veltrin: the damaged save " + path + " is overwritten without a copy: 16 copies are kept already\n");
+  EXPECT_EQ(save(),
+            "veltrin: the damaged save " + path + " is overwritten without a copy: 16 copies are kept already\n");
   EXPECT_FALSE(folder_.Exists("save/SaveData01.sav.damaged.17"));
   EXPECT_EQ(folder_.Read("save/SaveData01.sav.damaged"), first);
 
