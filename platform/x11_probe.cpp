@@ -104,8 +104,8 @@ int Connect(const DisplayAddress& address, int timeoutMs) {
 bool ReadAll(int fd, std::uint8_t* bytes, std::size_t size, std::chrono::steady_clock::time_point deadline) {
   std::size_t got = 0;
   while (got < size) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    // Rounded up: a wait cut to whole milliseconds would end before the deadline.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || !WaitFor(fd, POLLIN, static_cast<int>(left.count()))) return false;
     const ssize_t n = ::recv(fd, bytes + got, size - got, 0);
     if (n < 0 && errno == EINTR) continue;
