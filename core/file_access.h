@@ -62,6 +62,10 @@ inline bool SeekOriginBase(int origin, std::int64_t position, std::int64_t size,
   return true;
 }
 
+// Ends the file-access threads kept parked for the next threaded open (the
+// library end calls it, so no thread outlives it).
+void EndParkedFileThreads();
+
 // A non-null table is copied whole; null installs the archive-aware set, or
 // the plain set while archives are switched off.
 int SetFileAccessTable(const FileAccessTable* table);

@@ -1,6 +1,6 @@
 // The plain file set: files read directly through the platform, or through a
-// file-access thread of their own when a read cache or asynchronous reading is
-// asked for. Handles are record pointers; every live handle is registered, so
+// file-access thread (one a file, kept for the next file) when a read cache or
+// asynchronous reading is asked for. Handles are record pointers; every live handle is registered, so
 // a stale, doubled or made-up handle is refused instead of followed.
 #include <algorithm>
 #include <cstring>
@@ -69,13 +69,10 @@ plat::Handle OpenForReading(const char* path) {
                            plat::FILE_ATTRIBUTE_NORMAL);
 }
 
-// Releases whatever a threaded record holds once its thread has ended or was
+// Releases whatever a threaded record holds once its thread has left it or was
 // never made.
 void ReleaseThreadBlock(FileThreadBlock* block) {
-  if (block->thread != nullptr) {
-    plat::WaitForSingleObject(block->thread, plat::INFINITE);
-    plat::CloseHandle(block->thread);
-  }
+  if (block->worker != nullptr) LeaveFileThread(block);
   if (block->requestEvent != nullptr) plat::CloseHandle(block->requestEvent);
   if (block->doneEvent != nullptr) plat::CloseHandle(block->doneEvent);
   QZ_FREE(block->cache);
@@ -105,10 +102,8 @@ FileHandle OpenThreaded(Win32FileRecord* record, const char* path) {
   if (block->path != nullptr) std::memcpy(block->path, path, pathBytes);
   block->requestEvent = plat::CreateEventA(plat::TRUE, plat::FALSE);
   block->doneEvent = plat::CreateEventA(plat::TRUE, plat::TRUE);
-  if (block->path != nullptr && block->requestEvent != nullptr && block->doneEvent != nullptr) {
-    block->thread = plat::CreateThread(FileAccessThreadProc, block, &block->threadId);
-  }
-  if (block->thread == nullptr) {
+  if (block->path == nullptr || block->requestEvent == nullptr || block->doneEvent == nullptr ||
+      !StartFileThread(block)) {
     ReleaseThreadBlock(block);
     QZ_FREE(record);
     return LogAndReturnZero(text::kFileThreadCreateFailed);

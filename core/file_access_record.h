@@ -24,9 +24,10 @@ inline constexpr std::uint32_t kFileReadAheadIdleMs = 100;
 // The command fields are written by the caller only after the done event is
 // signalled and read by the thread only after the request event, so one
 // command is in flight at a time and the events order the accesses.
+struct FileWorker;
+
 struct FileThreadBlock {
-  plat::Handle thread;
-  std::uint32_t threadId;
+  FileWorker* worker;  // the thread serving the block; null before it starts
   plat::Handle file;  // owned by the thread
   plat::Handle requestEvent;
   plat::Handle doneEvent;
@@ -53,6 +54,13 @@ struct Win32FileRecord {
   FileThreadBlock block;
 };
 
+// Serves the block's commands until its exit command or a failed open.
 std::uint32_t FileAccessThreadProc(void* block);
+// Puts a file-access thread on the block, a parked one when there is one:
+// false when no thread could be started.
+bool StartFileThread(FileThreadBlock* block);
+// Waits until the block's thread has left it (its exit command sent, or its
+// open failed) and parks the thread for the next file.
+void LeaveFileThread(FileThreadBlock* block);
 
 }  // namespace qz

@@ -190,6 +190,7 @@ void RunEnd() {
   }
   if (gStartDirectory[0] != '\0') FileAccessSetDir(gStartDirectory);
   ReleaseUnusedArchives();
+  EndParkedFileThreads();
   ForgetRememberedDecodes();
   DumpTrackedAllocs();
   for (ModuleIndex index : {kDwm, kUser32, kWs2, kImm, kWinmm, kOle32, kComctl}) FreeOptionalModule(gModules[index]);

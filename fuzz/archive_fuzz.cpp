@@ -3,11 +3,14 @@
 // for byte. Inputs that begin with "FILE:" also go, the mark taken off, as an
 // archive file through the archive-aware file table (search with "*", open
 // and read each file), in a folder made for the process and removed at exit.
-#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +21,7 @@
 #include "core/file_access_archive.h"
 #include "core/log.h"
 #include "platform/file.h"
+#include "platform/process_leftovers.h"
 
 namespace {
 
@@ -70,7 +74,8 @@ constexpr std::size_t kFileBackedMarkSize = sizeof(kFileBackedMark) - 1;
 
 // The folder of the archive file: made once per process (a new name each
 // input would change the listing of /tmp the file layer keeps), removed with
-// the file at exit.
+// the file at exit; one a killed run left is removed by the next start.
+constexpr char kFolderPrefix[] = "qz_archive_fuzz_";
 std::string gArchiveFolder;
 
 void RemoveArchiveFolder() {
@@ -80,8 +85,9 @@ void RemoveArchiveFolder() {
 
 const std::string& ArchiveFolder() {
   if (gArchiveFolder.empty()) {
-    char made[] = "/tmp/qz_archive_fuzzXXXXXX";
-    if (mkdtemp(made) == nullptr) return gArchiveFolder;
+    plat::RemoveLeftoversOfEndedProcesses("/tmp", kFolderPrefix);
+    const std::string made = "/tmp/" + plat::NameOfThisProcess(kFolderPrefix);
+    if (mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) return gArchiveFolder;
     gArchiveFolder = made;
     std::atexit(RemoveArchiveFolder);
   }

@@ -13,10 +13,7 @@
 // kFrameLimit frames, so no input can hang the target.
 #pragma once
 
-#include <signal.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 #include <cstdint>
 #include <cstdio>
@@ -39,6 +36,7 @@
 #include "platform/clock.h"
 #include "platform/dsound.h"
 #include "platform/file.h"
+#include "platform/process_leftovers.h"
 #include "sound/sound_handle.h"
 #include "sound/sound_play.h"
 #include "tools/datagen/data_set.h"
@@ -99,8 +97,8 @@ class LiveGame {
 
   LiveGame() {
     const std::filesystem::path parent = DataSetParent();
-    RemoveFoldersOfEndedRuns(parent);
-    root_ = (parent / (kFolderPrefix + std::to_string(getpid()))).string();
+    plat::RemoveLeftoversOfEndedProcesses(parent.string(), kFolderPrefix);
+    root_ = (parent / plat::NameOfThisProcess(kFolderPrefix)).string();
     std::error_code failed;
     std::filesystem::remove_all(root_, failed);
     if (!std::filesystem::create_directory(root_, failed)) std::abort();
@@ -137,20 +135,6 @@ class LiveGame {
     const std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe", failed).parent_path();
     if (!failed && !folder.empty() && access(folder.c_str(), W_OK) == 0) return folder;
     return "/tmp";
-  }
-
-  // The data set folders in `parent` whose process is gone.
-  static void RemoveFoldersOfEndedRuns(const std::filesystem::path& parent) {
-    std::error_code failed;
-    for (const auto& entry : std::filesystem::directory_iterator(parent, failed)) {
-      const std::string name = entry.path().filename().string();
-      if (name.rfind(kFolderPrefix, 0) != 0) continue;
-      const std::string pid = name.substr(kFolderPrefix.size());
-      if (pid.empty() || pid.size() > 9 || pid.find_first_not_of("0123456789") != std::string::npos) continue;
-      if (kill(static_cast<pid_t>(std::stol(pid)), 0) == 0 || errno != ESRCH) continue;
-      std::error_code ignored;
-      std::filesystem::remove_all(entry.path(), ignored);
-    }
   }
 
   static void NextFrame() {

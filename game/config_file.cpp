@@ -81,3 +81,5 @@ void ReadConfigFile() {
   no3DAcceleration = file.Value("Don't use 3D Acceleration", "0");
   file.ReportMissingKeys();
 }
+
+void RemoveInterruptedConfigWrites() { plat::RemoveInterruptedProfileWrites(GamePath("\\save\\config.ini").c_str()); }

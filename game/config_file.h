@@ -11,3 +11,5 @@ extern std::int32_t no3DAcceleration;  // 1: software renderer
 // 3D allowed), then reads the file when it can be opened; keys it lacks take
 // their own defaults.
 void ReadConfigFile();
+// Removes the temporaries of settings writes cut off by a kill.
+void RemoveInterruptedConfigWrites();

@@ -76,11 +76,23 @@ void CrossfadeScreens(int mode) {
 
 void CaptureScreen(int graph) { qz::CaptureScreenToGraph(0, 0, kScreenWidth, kScreenHeight, graph, 1); }
 
+void CrossfadeToDrawnScreen(int mode) {
+  // Cut short, a fade that ends on the new picture ends on the screen as it
+  // is drawn: capturing it and drawing it back would change no pixel.
+  if (AnimationsCutToTheirEnd() && mode != 2) {
+    qz::SetBlendModeAndParam(0, 0);
+    ShowFadeFrame();
+    RenewWorkScreens();
+    return;
+  }
+  CaptureScreen(newScreen);
+  CrossfadeScreens(mode);
+}
+
 void FadeScreenToBlack(int mode) {
   CaptureScreen(oldScreen);
   qz::ClearDrawTarget(nullptr);
-  CaptureScreen(newScreen);
-  CrossfadeScreens(mode);
+  CrossfadeToDrawnScreen(mode);
   CaptureScreen(oldScreen);
 }
 

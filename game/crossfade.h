@@ -15,6 +15,9 @@ extern std::int32_t skipFade;
 // 2's half-way blend, every other mode's new picture). Both work graphs are then new and blank. A
 // window close ends it early and sets the quit flag.
 void CrossfadeScreens(int mode);
+// CrossfadeScreens from oldScreen to the screen as drawn (captured into
+// newScreen, unless animations are cut and the fade would end on it as it is).
+void CrossfadeToDrawnScreen(int mode);
 // Copies the whole screen into a 640 by 480 graph.
 void CaptureScreen(int graph);
 // Blocking fade from the screen as it is to black; the black screen is then

@@ -57,8 +57,7 @@ void ResetPlayerForEntry() {
 void StartEnding() {
   CaptureScreen(oldScreen);
   qz::ClearDrawTarget(nullptr);
-  CaptureScreen(newScreen);
-  CrossfadeScreens(0);
+  CrossfadeToDrawnScreen(0);
   PlayBgm(GameString("BGM_Ending.mp3"), 0);
   ReleaseGraphOnce(sceneBackground);
   sceneBackground = LoadImage("\\data_en\\BG_Black.png");
@@ -102,8 +101,7 @@ void DrawBanner(int floorShown, int viaDoor) {
     }
   }
   qz::SetBlendModeAndParam(0, 0);
-  CaptureScreen(newScreen);
-  CrossfadeScreens(0);
+  CrossfadeToDrawnScreen(0);
   HoldPicture(kBannerWaitMilliseconds);
   CaptureScreen(oldScreen);
   fadeRequest = 1;
@@ -170,8 +168,7 @@ void UseRecoveryPoint() {
   CaptureScreen(oldScreen);
   CaptureScreen(thirdScreen);
   FillWhite();
-  CaptureScreen(newScreen);
-  CrossfadeScreens(3);
+  CrossfadeToDrawnScreen(3);
   const int oldMagic = player.magic;
   player.life = player.maxLife;
   player.magic = player.maxMagic;

@@ -211,8 +211,7 @@ void RunBossCountdownStep() {
   qz::DrawSolidRectangle(0, 0, 640, 480, qz::MakeColorValue(255, 255, 255));
   ApplyBossDefeated(gameState.defeatedBoss);
   DrawHud();
-  CaptureScreen(newScreen);
-  CrossfadeScreens(1);
+  CrossfadeToDrawnScreen(1);
   CaptureScreen(oldScreen);
   gameState.sceneFrame = gameState.scenePage = gameState.sceneSubState = 0;
   fadeRequest = 2;

@@ -72,8 +72,7 @@ void ShowLogo() {
 void FadeLogoOut() {
   CaptureScreen(oldScreen);
   qz::ClearDrawTarget(nullptr);
-  CaptureScreen(newScreen);
-  CrossfadeScreens(0);
+  CrossfadeToDrawnScreen(0);
 }
 
 // 1 when the debug file entered a floor.
@@ -130,6 +129,7 @@ int StartGame() {
   ReadStartDirectory();
   if (!CheckDataSet()) return -1;
   RemoveInterruptedSaves();
+  RemoveInterruptedConfigWrites();
   ReadConfigFile();
   SetLibraryOptions();
   if (qz::InitLibraryEntry() == -1) {
@@ -165,8 +165,7 @@ void RunFrame() {
   qz::ClearDrawTarget(nullptr);
   RunSceneFunction(gameState.scene);
   if (fadeRequest > 0 && skipFade == 0) {
-    CaptureScreen(newScreen);
-    CrossfadeScreens(fadeRequest - 1);
+    CrossfadeToDrawnScreen(fadeRequest - 1);
     fadeRequest = 0;
   }
   skipFade = 0;

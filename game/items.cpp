@@ -43,8 +43,7 @@ void UseKeySwitch(MapObjectRecord& slot) {
   qz::DrawSolidRectangle(0, 0, 640, 480, qz::MakeColorValue(255, 255, 255));
   ConvertMapCodes(1);
   DrawHud();
-  CaptureScreen(newScreen);
-  CrossfadeScreens(1);
+  CrossfadeToDrawnScreen(1);
   CaptureScreen(oldScreen);
   fadeRequest = 2;
   skipFade = 1;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -255,7 +256,15 @@ bool ReadSlotBytes(const GameString& path, std::vector<std::uint8_t>* bytes) {
   return true;
 }
 
-GameString DamagedCopyPath(const GameString& path) { return GameStringConcat(path, ".damaged"); }
+// Copies of damaged slots are never overwritten: each new damage takes the
+// next free name, up to a number that a disk cannot fill.
+constexpr int kMaxDamagedCopies = 16;
+
+// Copy 1 is name + ".damaged", copy n name + ".damaged.n".
+GameString DamagedCopyPath(const GameString& path, int copy) {
+  const GameString first = GameStringConcat(path, ".damaged");
+  return copy == 1 ? first : GameStringConcat(first, ("." + std::to_string(copy)).c_str());
+}
 
 // A slot file the reader refuses is copied beside itself before a save
 // replaces it, so what was in it can still be looked at.
@@ -263,16 +272,30 @@ void KeepDamagedSlot(const GameString& path) {
   std::vector<std::uint8_t> bytes;
   SaveRecord record{};
   if (!ReadSlotBytes(path, &bytes) || DecodeSaveRecord(bytes.data(), bytes.size(), &record)) return;
-  const GameString copy = DamagedCopyPath(path);
+  int copy = 1;
+  for (std::vector<std::uint8_t> kept; copy <= kMaxDamagedCopies && ReadSlotBytes(DamagedCopyPath(path, copy), &kept);
+       ++copy) {
+    if (kept == bytes) return;  // kept already (a save that then failed)
+  }
+  if (copy > kMaxDamagedCopies) {
+    ReportGameProblem("the damaged save %s is overwritten without a copy: %d copies are kept already",
+                      DiskFileName(path).c_str(), kMaxDamagedCopies);
+    return;
+  }
+  const GameString copyPath = DamagedCopyPath(path, copy);
   qz::FileReplaceError error = qz::FileReplaceError::kNone;
-  if (qz::ReplaceFileBytes(copy.c_str(), bytes.data(), bytes.size(), &error) == 0) {
+  if (qz::ReplaceFileBytes(copyPath.c_str(), bytes.data(), bytes.size(), &error) == 0) {
     ReportGameProblem("the damaged save %s is kept as %s before it is overwritten", DiskFileName(path).c_str(),
-                      DiskFileName(copy).c_str());
+                      DiskFileName(copyPath).c_str());
   } else {
     ReportGameProblem("the damaged save %s is overwritten without a copy: %s", DiskFileName(path).c_str(),
                       DescribeReplaceError(error));
   }
 }
+
+// The bytes last refused of each slot file by its path, so one damage is told
+// once however often the title reads it; emptied when the file reads otherwise.
+std::map<std::string, std::vector<std::uint8_t>> refusedSlotBytes;
 
 }  // namespace
 
@@ -324,27 +347,41 @@ int WriteSaveFile(int slot, std::string* failure) {
   return 0;
 }
 
-int ReadSaveFile(int slot) {
+SlotContents ReadSaveSlot(int slot) {
   const GameString path = SaveDataFile(slot);
   std::vector<std::uint8_t> bytes;
-  if (!ReadSlotBytes(path, &bytes)) return 0;
+  std::vector<std::uint8_t>& refused = refusedSlotBytes[path.c_str()];
+  if (!ReadSlotBytes(path, &bytes)) {
+    refused.clear();
+    return SlotContents::kEmpty;
+  }
   SaveRecord record{};
   if (const char* fault = SaveFileFault(bytes.data(), bytes.size(), &record); fault[0] != '\0') {
-    ReportGameProblem("save file %s refused: %s", DiskFileName(path).c_str(), fault);
+    if (bytes != refused) ReportGameProblem("save file %s refused: %s", DiskFileName(path).c_str(), fault);
+    refused = std::move(bytes);
     ResetNewGame();
-    return 0;
+    return SlotContents::kDamaged;
   }
+  refused.clear();
   ApplySaveRecord(record);
   gameState.tickAtStart = plat::GetTickCount();
   player.posX = player.x;
   player.posY = player.y;
-  return 1;
+  return SlotContents::kSaved;
 }
+
+int ReadSaveFile(int slot) { return ReadSaveSlot(slot) == SlotContents::kSaved ? 1 : 0; }
 
 void RemoveInterruptedSaves() {
   for (int slot = 1; slot <= 3; ++slot) {
     const GameString path = SaveDataFile(slot);
     qz::RemoveInterruptedReplacement(path.c_str());
-    qz::RemoveInterruptedReplacement(DamagedCopyPath(path).c_str());
+    // Copies take the first free name, so the one a kill cut off is the last
+    // that has a temporary; the names past the first missing copy were never used.
+    for (int copy = 1; copy <= kMaxDamagedCopies; ++copy) {
+      const GameString copyPath = DamagedCopyPath(path, copy);
+      qz::RemoveInterruptedReplacement(copyPath.c_str());
+      if (CanOpenFile(copyPath) == 0) break;
+    }
   }
 }

@@ -61,12 +61,17 @@ GameString SaveDataFile(int slot);
 // The file is replaced whole and flushed to the disk (qz::ReplaceFileBytes),
 // so a failed write or a power loss keeps the old save; a failure returns 0,
 // is told on stderr with the file's path and sets *failure to a few words on
-// why. A slot file the reader refuses is first copied to its name +
-// ".damaged".
+// why. A slot file the reader refuses is first copied beside itself, to the
+// first free name of its name + ".damaged", ".damaged.2" .. ".damaged.16"
+// (none when a copy already holds the same bytes, or all are taken).
 int WriteSaveFile(int slot, std::string* failure = nullptr);
-// Loads slot 1..3 into the live progress: 1 on success. A missing file
-// returns 0 and changes nothing; a damaged one is named on stderr with why,
-// resets a new game and returns 0.
+// What reading a slot found.
+enum class SlotContents { kEmpty, kSaved, kDamaged };
+// Loads slot 1..3 into the live progress. A missing file is kEmpty and changes
+// nothing; a damaged one resets a new game and is named on stderr with why,
+// once for as long as the file holds the same bytes.
+SlotContents ReadSaveSlot(int slot);
+// ReadSaveSlot as 1 when the slot loaded, else 0.
 int ReadSaveFile(int slot);
 // Removes the temporaries of slot writes cut off by a kill or a power loss.
 void RemoveInterruptedSaves();

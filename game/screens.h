@@ -24,7 +24,8 @@ void UpdateUpgradeResultScene();
 
 // Scene entries: the title (scene 0), the shop (3), the status screen (2).
 void EnterTitleScene();
-// "Save n [Floor NNN]" or "Save n [NO DATA]"; reads slot n into the live game.
+// "Save n [Floor NNN]", "Save n [NO DATA]" or "Save n [DAMAGED]"; reads slot
+// n into the live game.
 GameString MakeSaveSlotLabel(int slot);
 void EnterShop();
 void EnterStatusScreen();

@@ -158,8 +158,7 @@ void FadeToStatusBar() {
   CaptureScreen(oldScreen);
   qz::ClearDrawTarget(nullptr);
   DrawHud();
-  CaptureScreen(newScreen);
-  CrossfadeScreens(1);
+  CrossfadeToDrawnScreen(1);
   CaptureScreen(oldScreen);
 }
 

@@ -38,6 +38,8 @@ constexpr int kFrontLayerWrap = 480;
 constexpr int kBackLayerWrap = 960;
 
 GameString slotLabels[3];
+// What each slot held when the title was entered: a damaged one cannot be continued.
+SlotContents slotContents[3];
 
 void RenewGraph(int& graph) {
   ReleaseGraphOnce(graph);
@@ -133,11 +135,22 @@ void LeaveTitle() {
 
 }  // namespace
 
-GameString MakeSaveSlotLabel(int slot) {
+namespace {
+
+// "DAMAGED" is as long as "NO DATA", so the menu keeps its layout.
+GameString SlotLabel(int slot, SlotContents contents) {
   const std::string head = "Save " + std::to_string(slot) + " [";
-  if (ReadSaveFile(slot) == 0) return GameString((head + "NO DATA]").c_str());
+  switch (contents) {
+    case SlotContents::kEmpty: return GameString((head + "NO DATA]").c_str());
+    case SlotContents::kDamaged: return GameString((head + "DAMAGED]").c_str());
+    case SlotContents::kSaved: break;
+  }
   return GameString((head + "Floor " + mapName.c_str() + "]").c_str());
 }
+
+}  // namespace
+
+GameString MakeSaveSlotLabel(int slot) { return SlotLabel(slot, ReadSaveSlot(slot)); }
 
 void EnterTitleScene() {
   RenewGraph(oldScreen);
@@ -150,7 +163,10 @@ void EnterTitleScene() {
   titleGraphs[kTitlePicture] = LoadImage("\\data_en\\BG_Title02.png");
   titleGraphs[kTitleWindowFrame] = LoadImage("\\data_en\\st_title_window01.png");
   titleGraphs[kTitleWindowBack] = LoadImage("\\data_en\\st_title_window02.png");
-  for (int slot = 1; slot <= 3; ++slot) slotLabels[slot - 1] = MakeSaveSlotLabel(slot);
+  for (int slot = 1; slot <= 3; ++slot) {
+    slotContents[slot - 1] = ReadSaveSlot(slot);
+    slotLabels[slot - 1] = SlotLabel(slot, slotContents[slot - 1]);
+  }
   MenuCursor.y = kMenuFirstCursorY;
   MenuCursor.row = 0;
   MenuCursor.frameCounter = 0;
@@ -175,7 +191,7 @@ void UpdateTitleMenu() {
     case kTitleMenu: UpdateMenu(); break;
     case 1:
     case 2:
-    case 3: UpdateSlotChoiceWindow(); break;
+    case 3: UpdateSlotChoiceWindow(slotContents[gameState.saveSlot - 1] == SlotContents::kDamaged); break;
     case kTitleSettings: UpdateConfigWindow(); break;
     default: break;  // quitting
   }

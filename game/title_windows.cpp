@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "game/action_input.h"
 #include "game/color_text.h"
@@ -52,6 +53,11 @@ void DrawZoomed(const Rect& r) {
                    r.y2);
 }
 
+// A Confirm or Cancel pressed while the window zooms open, for its first open
+// frame: the zoom's 16 frames last a second or more on a slow machine, and a
+// press the player sees land on the window must not be lost.
+std::int32_t confirmDuringZoom = 0, cancelDuringZoom = 0;
+
 // One opening frame: the image loads with the first.
 void OpenWindowFrame(const WindowShape& shape, Rect (*zoom)(int)) {
   if (WindowFrame == 0) {
@@ -59,7 +65,10 @@ void OpenWindowFrame(const WindowShape& shape, Rect (*zoom)(int)) {
     LoadSheet(shape.image, 2, 1, 2, shape.width, shape.height, MessageWindowGraphs);
     PlaySoundEffect(kSeOk);
     PlaySoundEffect(kSeWindowOpen);
+    confirmDuringZoom = cancelDuringZoom = 0;
   }
+  confirmDuringZoom |= ActionFlags.confirm;
+  cancelDuringZoom |= ActionFlags.cancel;
   DrawZoomed(zoom(kZoomFrames - 1 - WindowFrame));
   if (++WindowFrame < kZoomFrames) return;
   WindowState = 1;
@@ -85,9 +94,12 @@ void DrawOpenWindow(const WindowShape& shape) {
 
 void DrawCursor() { qz::BlitGraph(kCursorX, DialogCursor.y, images.cursor1, 1); }
 
-// Row handling then the directions, unless the cursor is sliding.
+// Row handling then the directions, unless the cursor is sliding; the first
+// open frame also takes the presses made during the zoom.
 template <typename Rows>
 void RunOpenWindow(const WindowShape& shape, Rows handleRows) {
+  ActionFlags.confirm |= std::exchange(confirmDuringZoom, 0);
+  ActionFlags.cancel |= std::exchange(cancelDuringZoom, 0);
   if (StepCursorSlide(DialogCursor)) return;
   handleRows();
   MoveCursorByPad(DialogCursor, shape.lastRow, shape.firstCursorY, kRowPitch, kRowStep);
@@ -95,6 +107,8 @@ void RunOpenWindow(const WindowShape& shape, Rows handleRows) {
 
 // The window's rows, top to bottom.
 constexpr const char* kSlotRows[] = {"Continue", "New Game (resets progress)", "Cancel"};
+constexpr int kContinueRow = 0;
+constexpr const char* kDamagedContinueRow = "Continue (the save is damaged)";
 constexpr const char* kConfigLabels[] = {"",     "Volume", "Confirm", "Cancel", "Jump", "Shot",
                                          "Shot Change", "Dash", "Menu", "Save Settings"};
 constexpr int kVolumeRow = 1;
@@ -181,17 +195,23 @@ void HandleConfigRow() {
 
 }  // namespace
 
-void UpdateSlotChoiceWindow() {
+void UpdateSlotChoiceWindow(bool slotDamaged) {
   switch (WindowState) {
     case 0: OpenWindowFrame(kSlotWindow, SlotZoom); break;
     case 1:
       DrawOpenWindow(kSlotWindow);
       for (int row = 0; row <= kSlotWindow.lastRow; ++row) {
-        DrawColorText(kLabelX, kSlotWindow.firstCursorY - 4 + kRowPitch * row, GameString(kSlotRows[row]), kTextWhite);
+        const bool refused = row == kContinueRow && slotDamaged;
+        DrawColorText(kLabelX, kSlotWindow.firstCursorY - 4 + kRowPitch * row,
+                      GameString(refused ? kDamagedContinueRow : kSlotRows[row]), refused ? kTextGrey : kTextWhite);
       }
       DrawCursor();
-      RunOpenWindow(kSlotWindow, [] {
-        if (ActionFlags.confirm != 0) DialogCursor.closeRequest = 1;
+      RunOpenWindow(kSlotWindow, [slotDamaged] {
+        if (ActionFlags.confirm != 0 && DialogCursor.row == kContinueRow && slotDamaged) {
+          PlaySoundEffect(kSeCansel);
+        } else if (ActionFlags.confirm != 0) {
+          DialogCursor.closeRequest = 1;
+        }
         if (ActionFlags.cancel != 0) {
           DialogCursor.closeRequest = 1;
           DialogCursor.row = 2;

@@ -5,8 +5,10 @@
 
 #include "game/game_string.h"
 
-// While the save-slot field is 1..3; the answer goes to TitleStartRequest.
-void UpdateSlotChoiceWindow();
+// While the save-slot field is 1..3; the answer goes to TitleStartRequest. A
+// damaged slot's Continue is greyed and refused (with the cancel sound), so
+// only New Game, chosen, replaces it.
+void UpdateSlotChoiceWindow(bool slotDamaged);
 // While the save-slot field is 4; "Save Settings" writes "\save\config.ini".
 void UpdateConfigWindow();
 // Index 10 or more: the volume; 0..8: button ButtonMap[index] + 1 and a blank

@@ -54,7 +54,7 @@ std::vector<DisplayModeEntry> ReadSdlModes() {
 // The list answering the queries; gMutex held.
 const std::vector<DisplayModeEntry>& CurrentModes(bool reread) {
   if (gUseTestModes) return gTestModes;
-  if (GetBackendKind() == BackendKind::kHeadless) {
+  if (GetBackendKind() != BackendKind::kDesktop) {
     static const std::vector<DisplayModeEntry> headless(std::begin(kHeadlessModes), std::end(kHeadlessModes));
     return headless;
   }

@@ -15,6 +15,7 @@
 #include "platform/debug_output.h"
 #include "platform/file.h"
 #include "platform/file_internal.h"
+#include "platform/process_leftovers.h"
 
 namespace plat {
 namespace {
@@ -242,10 +243,15 @@ void SyncFolder(const std::string& folder) {
 
 // Writes the text to a new file beside the target, flushes it and renames it
 // over the target, so readers see the old file or the whole new one.
+constexpr const char* kTemporaryPrefix = ".profile_";
+
 bool ReplaceFile(const std::string& posix, std::string_view text, mode_t mode) {
   const std::size_t slash = posix.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string(".") : posix.substr(0, slash + 1);
-  std::string temporary = (slash == std::string::npos ? std::string() : folder) + ".profile_XXXXXX";
+  // Named after this process, so a later start can tell a kill's leftover
+  // from another process's write in progress.
+  std::string temporary =
+      (slash == std::string::npos ? std::string() : folder) + NameOfThisProcess(kTemporaryPrefix) + "_XXXXXX";
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return false;
   const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
@@ -335,6 +341,16 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
     return FALSE;
   }
   return TRUE;
+}
+
+int RemoveInterruptedProfileWrites(const char* fileName) {
+  if (fileName == nullptr) return 0;
+  const std::string posix = ResolvePosixPath(fileName);
+  const std::size_t slash = posix.rfind('/');
+  const int removed =
+      RemoveLeftoversOfEndedProcesses(slash == std::string::npos ? "." : posix.substr(0, slash + 1), kTemporaryPrefix);
+  if (removed > 0) InvalidateDirectoryListings();
+  return removed;
 }
 
 }  // namespace plat

@@ -25,5 +25,8 @@ std::uint32_t GetPrivateProfileIntA(const char* section, const char* key, std::i
 // Sets key = value in section, creating the file and section when missing and
 // keeping every other line.
 BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* fileName);
+// Removes the temporaries that writes in the file's folder left when their
+// process was killed before the rename; returns how many.
+int RemoveInterruptedProfileWrites(const char* fileName);
 
 }  // namespace plat

@@ -307,8 +307,9 @@ BOOL ClipCursor(const WinRect* rect);
 int GetSystemMetrics(int index);
 // Bits per pixel of the desktop: 4 bytes per pixel are 32 bits.
 int GetDesktopBitsPerPixel();
-// Why the desktop backend found no display to show windows on, in a few
-// English words; "" while it has one (or has not looked yet).
+// Why no window can be shown, in a few English words: the desktop backend
+// found no display, or QZ_BACKEND names no backend; "" while windows can be
+// made (or no one has looked yet).
 const char* GetDisplayOpenFailure();
 // The OEM code page (default 437; tests may set another).
 std::uint32_t GetOEMCP();

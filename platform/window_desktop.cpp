@@ -53,7 +53,7 @@ void SetHeadlessDesktop(const HeadlessDesktop& desktop) {
 }
 
 void SimulateDisplayChange(int bitsPerPixel, int width, int height) {
-  if (GetBackendKind() == BackendKind::kHeadless) SetHeadlessDesktop(HeadlessDesktop{width, height, bitsPerPixel});
+  if (GetBackendKind() != BackendKind::kDesktop) SetHeadlessDesktop(HeadlessDesktop{width, height, bitsPerPixel});
   DeliverDisplayChange(nullptr, bitsPerPixel, width, height);
 }
 

@@ -93,6 +93,8 @@ struct WindowBackend {
 
 const WindowBackend& HeadlessWindowBackend();
 const WindowBackend& SdlWindowBackend();
+// Why the desktop backend found no display; "" while it has one.
+const char* SdlDisplayOpenFailure();
 // The backend of the kind chosen for this process.
 const WindowBackend& CurrentWindowBackend();
 

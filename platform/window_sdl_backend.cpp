@@ -13,6 +13,7 @@
 #include "platform/debug_output.h"
 #include "platform/sync.h"
 #include "platform/window_sdl.h"
+#include "platform/x11_probe.h"
 
 namespace plat {
 namespace {
@@ -55,15 +56,36 @@ std::string DisplayEnvironment() {
 }
 std::string gFailedEnvironment;
 
-void NoteDisplayFailure() {
-  std::string named;
-  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(variable);
-    if (value == nullptr || value[0] == '\0') continue;
-    named += (named.empty() ? "" : ", ") + std::string(variable) + "=" + value;
+// Long enough for a loaded machine's server to answer its connection setup.
+constexpr int kX11AnswerTimeoutMs = 3000;
+
+// What the X display DISPLAY names answers a connection of our own.
+struct X11Answer {
+  bool named = false;
+  X11ProbeResult result = X11ProbeResult::kNoServer;
+  std::string words;
+};
+
+X11Answer AskX11Display() {
+  X11Answer answer;
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || display[0] == '\0') return answer;
+  std::string serverReason;
+  answer.named = true;
+  answer.result = ProbeX11Display(display, kX11AnswerTimeoutMs, &serverReason);
+  answer.words = std::string("DISPLAY=") + display + ": " +
+                 DescribeX11Probe(answer.result, kX11AnswerTimeoutMs, serverReason);
+  return answer;
+}
+
+void NoteDisplayFailure(const X11Answer& x11) {
+  std::string named = x11.words;
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (wayland != nullptr && wayland[0] != '\0') {
+    named += (named.empty() ? "" : "; ") + std::string("WAYLAND_DISPLAY=") + wayland +
+             ": no Wayland compositor answers there";
   }
-  std::snprintf(gDisplayFailure, sizeof gDisplayFailure,
-                "no display could be opened (%s: no X server or Wayland compositor answers there)",
+  std::snprintf(gDisplayFailure, sizeof gDisplayFailure, "no display could be opened (%s)",
                 named.empty() ? "none is named" : named.c_str());
   OutputDebugStringA("SDL video: ");
   OutputDebugStringA(gDisplayFailure);
@@ -78,16 +100,23 @@ bool Start() {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   // SDL turns the screen saver off by default; the library decides.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // A server that takes connections but never answers (held grabbed by
+  // another program) would hang the X driver's open for good.
+  const X11Answer x11 = AskX11Display();
+  if (x11.result == X11ProbeResult::kNoAnswer) {
+    NoteDisplayFailure(x11);
+    return false;
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     OutputDebugStringA("SDL video could not start: ");
     OutputDebugStringA(SDL_GetError());
     OutputDebugStringA("\n");
-    NoteDisplayFailure();
+    NoteDisplayFailure(x11);
     return false;
   }
   if (FellBackToInvisibleDriver()) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    NoteDisplayFailure();
+    NoteDisplayFailure(x11);
     return false;
   }
   gDisplayFailure[0] = '\0';
@@ -337,6 +366,6 @@ void NoteSdlFrame(SDL_Window* window) {
 
 const WindowBackend& SdlWindowBackend() { return kSdl; }
 
-const char* GetDisplayOpenFailure() { return gDisplayFailure; }
+const char* SdlDisplayOpenFailure() { return gDisplayFailure; }
 
 }  // namespace plat

@@ -181,6 +181,7 @@ TEST(FileAccessPlainSet, OpenFailuresLogAndLeakNothing) {
   EXPECT_EQ(qz::Win32FileOpen(scratch.Library("missing.bin").c_str(), 0, 1, 1), 0);
   EXPECT_EQ(qz::GetTrackedBlockCount(), blocks);
 
+  qz::EndParkedFileThreads();  // so the open must start a thread
   plat::FailNextThreadCreation();
   EXPECT_EQ(qz::Win32FileOpen(scratch.Library("here.bin").c_str(), 1, 1, 0), 0);
   EXPECT_TRUE(log.Contains(qz::text::kFileThreadCreateFailed));
@@ -199,6 +200,46 @@ TEST(FileAccessPlainSet, OpenFailuresLogAndLeakNothing) {
     EXPECT_EQ(qz::Win32FileClose(file), 0);
     EXPECT_EQ(qz::GetTrackedBlockCount(), blocks);
   }
+}
+
+// A closed file's thread serves the next threaded open: no thread is started
+// for it (a failing start would show), it reads the new file's bytes, not the
+// old one's cache, and more files open at once than are kept parked all read.
+TEST(FileAccessPlainSet, ThreadsOfClosedFilesServeTheNextFiles) {
+  ScratchFolder scratch;
+  scratch.Write("a.bin", std::string(300, 'a'));
+  scratch.Write("b.bin", std::string(200, 'b'));
+  const auto readAll = [&](const char* name, const OpenMode& mode) {
+    const qz::FileHandle file = qz::Win32FileOpen(scratch.Library(name).c_str(), mode.useCache, 1, mode.asynchronous);
+    std::string bytes(400, '\0');
+    if (file == 0) return std::string("not opened");
+    bytes.resize(qz::Win32FileRead(bytes.data(), 1, bytes.size(), file));
+    WaitIdle(file);
+    EXPECT_EQ(qz::Win32FileClose(file), 0);
+    return bytes;
+  };
+  qz::EndParkedFileThreads();
+  EXPECT_EQ(readAll("a.bin", kModes[1]), std::string(300, 'a'));
+  plat::FailNextThreadCreation();
+  EXPECT_EQ(readAll("b.bin", kModes[1]), std::string(200, 'b')) << "served by the parked thread";
+  EXPECT_EQ(readAll("a.bin", kModes[2]), std::string(300, 'a'));
+  qz::EndParkedFileThreads();
+  EXPECT_EQ(readAll("b.bin", kModes[3]), "not opened") << "no thread parked: the start failed";
+
+  // Eight at once: four are kept parked after, the others end; all read.
+  std::vector<qz::FileHandle> files;
+  for (int i = 0; i < 8; ++i) {
+    files.push_back(qz::Win32FileOpen(scratch.Library(i % 2 ? "a.bin" : "b.bin").c_str(), 1, 1, 0));
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    ASSERT_NE(files[i], 0);
+    char first = 0;
+    EXPECT_EQ(qz::Win32FileRead(&first, 1, 1, files[i]), 1u);
+    EXPECT_EQ(first, i % 2 ? 'a' : 'b');
+  }
+  for (const qz::FileHandle file : files) EXPECT_EQ(qz::Win32FileClose(file), 0);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(readAll("a.bin", kModes[1]), std::string(300, 'a'));
+  qz::EndParkedFileThreads();
 }
 
 TEST(FileAccessPlainSet, BadHandlesAndRequestsAreRefused) {

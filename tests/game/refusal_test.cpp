@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -169,17 +171,29 @@ TEST_F(RefusalMessageTest, TheMessageNamesTheFloorThatCouldNotBeLoaded) {
 
 // A door's save on a full disk: the banner says so where "AUTO SAVE" would
 // stand (white text over art that is never white), stderr names the file, and
-// the old save stays. The temporaries a kill left behind, of every slot and
-// of its damaged copy, are gone once the game has started; the saves stay.
+// the old save stays. The temporaries a kill left behind, of every slot, of
+// its damaged copy and of the settings writer, are gone once the game has
+// started; the saves stay.
 TEST_F(RefusalMessageTest, AnAutosaveThatFailsSaysSoOnTheBannerAndOnStderr) {
   data_.Write("save/SaveData01.sav", "the old save");
   const std::string stale[] = {"save/SaveData01.sav.tmp", "save/SaveData02.sav.tmp", "save/SaveData03.sav.tmp",
                                "save/SaveData01.sav.damaged.tmp", "save/SaveData03.sav.damaged.tmp"};
   for (const std::string& name : stale) data_.Write(name, "half a save");
   data_.Write("save/SaveData03.sav", "a third save");
+  // The settings writer's temporaries: one of a process that ended (a child
+  // gone), one of this live process, which may be writing it now.
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::string endedTemporary = "save/.profile_" + std::to_string(ended) + "_Ab12Cd";
+  const std::string liveTemporary = "save/.profile_" + std::to_string(getpid()) + "_Ef34Gh";
+  data_.Write(endedTemporary, "[Config]\r\nVol");
+  data_.Write(liveTemporary, "[Config]\r\n");
   Start();
   for (const std::string& name : stale) EXPECT_FALSE(data_.Exists(name)) << name;
   EXPECT_EQ(Bytes("save/SaveData03.sav"), "a third save");
+  EXPECT_FALSE(data_.Exists(endedTemporary));
+  EXPECT_TRUE(data_.Exists(liveTemporary));
   std::filesystem::create_symlink("/dev/full", Path("save/SaveData01.sav.tmp"));
   gameState.scene = kSceneFloorPlay;
   gameState.saveSlot = 1;
@@ -290,6 +304,30 @@ TEST_F(RefusalTest, ASecondCopyAndAStartWithoutADisplaySayWhyTheyStop) {
       << deadDisplay;
   EXPECT_TRUE(Has(deadDisplay, "veltrin: the game could not start: no display could be opened (DISPLAY=" + display))
       << deadDisplay;
+}
+
+// A misspelt backend is refused by its name, with the names that would do,
+// instead of quietly running on another backend.
+TEST_F(RefusalTest, AnUnknownBackendIsRefusedByName) {
+  const char* before = std::getenv("QZ_BACKEND");
+  const std::string saved = before != nullptr ? before : "";
+  setenv("QZ_BACKEND", "headles", 1);
+  plat::ChooseBackendAgainForTest();
+  EXPECT_EQ(plat::GetBackendKind(), plat::BackendKind::kRefused);
+  testing::internal::CaptureStderr();
+  const int ran = RunGame();
+  const std::string said = testing::internal::GetCapturedStderr();
+  if (before != nullptr) {
+    setenv("QZ_BACKEND", saved.c_str(), 1);
+  } else {
+    unsetenv("QZ_BACKEND");
+  }
+  plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
+  EXPECT_EQ(ran, -1);
+  EXPECT_EQ(qz::IsLibraryInitialised(), 0);
+  EXPECT_EQ(said,
+            "veltrin: the game could not start: QZ_BACKEND=headles names no backend (the known ones: desktop, "
+            "headless).\n");
 }
 
 TEST_F(RefusalTest, AConfigurationLackingKeysNamesThemAndAnyButtonNumberShows) {

@@ -314,6 +314,89 @@ TEST_F(SaveFileTest, ARefusedSlotIsNamedOnStderrAndKeptBesideItBeforeASaveReplac
   EXPECT_TRUE(Loads(SlotBytes(1)));
 }
 
+// One damage is told once, however often the title reads the slot; another
+// damage, or the same one after the slot was good again, is told again.
+TEST_F(SaveFileTest, ARefusalIsToldOncePerStateOfTheFile) {
+  std::string damaged = ValidFile();
+  damaged[4208] ^= 1;
+  WriteSlotBytes(1, damaged);
+  const std::string refused = "veltrin: save file " + folder_.Posix("save/SaveData01.sav") + " refused: ";
+  const auto told = [] {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ReadSaveSlot(1), SlotContents::kDamaged);
+    return testing::internal::GetCapturedStderr();
+  };
+  EXPECT_EQ(told(), refused + "its checksum does not match\n");
+  EXPECT_EQ(told(), "");
+  EXPECT_EQ(told(), "");
+  std::string otherDamage = damaged;
+  otherDamage.resize(100);
+  WriteSlotBytes(1, otherDamage);
+  EXPECT_EQ(told(), refused + "it ends early (truncated)\n");
+  WriteSlotBytes(1, damaged);
+  EXPECT_EQ(told(), refused + "its checksum does not match\n");
+
+  SetDistinctiveProgress();
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(WriteSaveFile(1), 1);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(ReadSaveSlot(1), SlotContents::kSaved);
+  EXPECT_EQ(ReadSaveSlot(2), SlotContents::kEmpty);
+  WriteSlotBytes(1, damaged);
+  EXPECT_EQ(told(), refused + "its checksum does not match\n") << "good in between: told again";
+}
+
+// A copy of a damaged slot is never overwritten: each new damage takes the
+// next free name, the same bytes are not copied twice, and past the last
+// name the save goes ahead saying no copy was kept.
+TEST_F(SaveFileTest, EachDamageIsKeptUnderItsOwnNameUpToACap) {
+  const std::string path = folder_.Posix("save/SaveData01.sav");
+  const auto damage = [&](int n) {
+    std::string bytes = ValidFile();
+    Put32(&bytes, 4208, static_cast<std::uint32_t>(n));  // coins after the sum was taken
+    WriteSlotBytes(1, bytes);
+    return bytes;
+  };
+  const auto kept = [&](const std::string& copy) {
+    return "veltrin: the damaged save " + path + " is kept as " + path + copy + " before it is overwritten\n";
+  };
+  const auto save = [] {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(WriteSaveFile(1), 1);
+    return testing::internal::GetCapturedStderr();
+  };
+  const std::string first = damage(1);
+  EXPECT_EQ(save(), kept(".damaged"));
+  const std::string second = damage(2);
+  EXPECT_EQ(save(), kept(".damaged.2"));
+  EXPECT_EQ(folder_.Read("save/SaveData01.sav.damaged"), first);
+  EXPECT_EQ(folder_.Read("save/SaveData01.sav.damaged.2"), second);
+  WriteSlotBytes(1, first);
+  EXPECT_EQ(save(), "") << "these bytes are kept already";
+  EXPECT_FALSE(folder_.Exists("save/SaveData01.sav.damaged.3"));
+
+  // Copies 3..15 taken: the sixteenth is the last name.
+  for (int copy = 3; copy <= 15; ++copy) {
+    folder_.Write("save/SaveData01.sav.damaged." + std::to_string(copy), "copy " + std::to_string(copy));
+  }
+  const std::string sixteenth = damage(16);
+  EXPECT_EQ(save(), kept(".damaged.16"));
+  EXPECT_EQ(folder_.Read("save/SaveData01.sav.damaged.16"), sixteenth);
+  damage(17);
+  EXPECT_EQ(save(),
+            "veltrin: the damaged save " + path + " is overwritten without a copy: 16 copies are kept already\n");
+  EXPECT_FALSE(folder_.Exists("save/SaveData01.sav.damaged.17"));
+  EXPECT_EQ(folder_.Read("save/SaveData01.sav.damaged"), first);
+
+  // A kill while a copy was being written leaves its temporary; the start removes it.
+  folder_.Write("save/SaveData01.sav.damaged.16.tmp", "cut off");
+  folder_.Write("save/SaveData02.sav.damaged.tmp", "cut off");
+  RemoveInterruptedSaves();
+  EXPECT_FALSE(folder_.Exists("save/SaveData01.sav.damaged.16.tmp"));
+  EXPECT_FALSE(folder_.Exists("save/SaveData02.sav.damaged.tmp"));
+  EXPECT_TRUE(folder_.Exists("save/SaveData01.sav.damaged.16"));
+}
+
 TEST_F(SaveFileTest, AFailedWriteKeepsTheOldSaveAndSaysWhy) {
   const std::string old = ValidFile();
   const std::string path = folder_.Posix("save/SaveData01.sav");

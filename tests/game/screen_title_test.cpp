@@ -5,6 +5,7 @@
 // button and the screen mode and writing them so the next start reads them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -68,7 +69,7 @@ TEST_F(TitleScreenTest, SlotLabelsComeFromTheSavesAndContinueEntersTheSavedFloor
   StartAtTitle();
   EXPECT_EQ(player.coins, 77) << "the last slot read stays live";
   EXPECT_STREQ(MakeSaveSlotLabel(1).c_str(), "Save 1 [NO DATA]");
-  EXPECT_STREQ(MakeSaveSlotLabel(2).c_str(), "Save 2 [NO DATA]");
+  EXPECT_STREQ(MakeSaveSlotLabel(2).c_str(), "Save 2 [DAMAGED]");
   EXPECT_STREQ(MakeSaveSlotLabel(3).c_str(), "Save 3 [Floor 002]");
 
   Move(plat::VK_DOWN, 2);
@@ -90,9 +91,14 @@ TEST_F(TitleScreenTest, SlotLabelsComeFromTheSavesAndContinueEntersTheSavedFloor
   for (int graph : MessageWindowGraphs) EXPECT_EQ(graph, -1);
 }
 
-TEST_F(TitleScreenTest, ContinueOnADamagedSlotStartsTheOpeningAsANewGameWithNoEnemyLeft) {
+// A damaged slot shows as such, its Continue is refused rather than starting
+// a new game unasked, and its refusal is told once for the whole visit; New
+// Game, chosen, starts the opening with nothing of a left floor.
+TEST_F(TitleScreenTest, ADamagedSlotShowsRefusesContinueAndStartsOnlyANewGameAskedFor) {
   WriteSlot(1, "003", 55, true);
+  testing::internal::CaptureStderr();
   StartAtTitle();
+  EXPECT_STREQ(MakeSaveSlotLabel(1).c_str(), "Save 1 [DAMAGED]");
   // What a floor left by Escape leaves behind: live enemies and bullets.
   for (int i = 0; i < 3; ++i) enemies[i].life = 5;
   enemyCount = 3;
@@ -100,8 +106,16 @@ TEST_F(TitleScreenTest, ContinueOnADamagedSlotStartsTheOpeningAsANewGameWithNoEn
   bulletCount = 1;
   Hold({kButton0});
   Frames(16);
-  Hold({kButton0});
+  ASSERT_EQ(WindowState, 1);
+  Hold({kButton0});  // Continue: refused
+  Frames(20);
+  EXPECT_EQ(gameState.scene, kSceneTitle);
+  EXPECT_EQ(WindowState, 1) << "the window stays open";
+  EXPECT_EQ(TitleStartRequest, 0);
+  Move(plat::VK_DOWN);
+  Hold({kButton0});  // New Game
   Frames(16);
+  const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_EQ(gameState.scene, kSceneOpening);
   EXPECT_EQ(player.coins, 0);
   EXPECT_EQ(gameState.saveSlot, 1);
@@ -109,6 +123,34 @@ TEST_F(TitleScreenTest, ContinueOnADamagedSlotStartsTheOpeningAsANewGameWithNoEn
   for (const EnemyRecord& e : enemies) ASSERT_LE(e.life, 0);
   EXPECT_EQ(bulletCount, 0);
   EXPECT_EQ(enemyBullets[0].inUse, 0);
+  std::size_t refusals = 0;
+  for (std::size_t at = said.find("refused:"); at != std::string::npos; at = said.find("refused:", at + 1)) ++refusals;
+  EXPECT_EQ(refusals, 1u) << said;
+}
+
+// A Confirm tapped at any time after the menu opened the slot window counts:
+// during the 16-frame zoom (which lasts a second or more when frames are slow)
+// it is kept for the first open frame, and Continue starts the game.
+TEST_F(TitleScreenTest, SlotWindowTakesConfirmDuringAndAfterItsZoom) {
+  StartAtTitle();
+  for (const int tappedAt : {2, 8, 15, 16, 17, 30, 60, 114}) {
+    SCOPED_TRACE(tappedAt);
+    Hold({kButton0});  // frame 0: the menu opens the window
+    Frames(tappedAt - 1);
+    Hold({kButton0});
+    int closing = 0;
+    while (WindowState != 2 && closing < 20) {
+      RunFrame();
+      ++closing;
+    }
+    EXPECT_EQ(WindowState, 2) << "Continue was taken";
+    EXPECT_EQ(closing, std::max(0, 17 - tappedAt)) << "on the tap's frame, or the first open frame (17)";
+    Frames(16);
+    EXPECT_EQ(gameState.scene, kSceneOpening);
+    EnterTitleScene();
+    Frames(2);
+    ASSERT_EQ(gameState.scene, kSceneTitle);
+  }
 }
 
 TEST_F(TitleScreenTest, CursorSlidesWrapsIgnoresConfirmMidSlideAndQuits) {
