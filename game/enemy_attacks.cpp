@@ -98,6 +98,20 @@ int FireSpread(const BulletStart& m, double aim, int n, int divisor, double spee
   return *last;
 }
 
+bool BodyOnScreen(const EnemyRecord& e) {
+  const int middleX = e.x + (e.bodyLeft + e.bodyRight) / 2 - cameraX;
+  const int middleY = e.y + (e.bodyTop + e.bodyBottom) / 2 - cameraY;
+  return middleX >= 0 && middleX < kViewWidth && middleY >= 0 && middleY < kViewHeight;
+}
+
+// Whether the player stands so close in front of a level shot's muzzle that
+// nobody could jump it: such a shot is held back and the clock starts over.
+bool PointBlank(const EnemyRecord& e, const BulletStart& m) {
+  constexpr int kPointBlankPixels = 128;
+  const int ahead = (player.x + 32 - m.x) * e.facing;
+  return ahead > -32 && ahead < kPointBlankPixels && std::abs(player.y + 32 - m.y) < 64;
+}
+
 void SpawnFromTrapKind() {
   const int slot = FindFreeSlot(kPoolEnemies);
   if (slot < 0) return;
@@ -246,6 +260,9 @@ bool BulletKindPassesCells(int kind) {
 void UpdateEnemyAttack(int i) {
   EnemyRecord& e = enemies[i];
   if (e.volleysPerBurst[0] == 0) return;
+  // A boss fires only while a player sees it: nothing it looses comes from
+  // off screen, and its clock waits meanwhile.
+  if (e.bossIndex >= 0 && !BodyOnScreen(e)) return;
   if (++e.attackTimer < e.attackInterval) return;
   int k = e.attackSlot;
   if (k == -1) {
@@ -258,6 +275,10 @@ void UpdateEnemyAttack(int i) {
     return;
   }
   const BulletStart m = EnemyMuzzle(e);
+  if (e.aimMode[k] == 0 && PointBlank(e, m)) {
+    e.attackTimer = 0;
+    return;
+  }
   const double aim = AimAngle(e, e.aimMode[k], m);
   const int colour = e.bulletColour[k] == 4 ? Random(3) : e.bulletColour[k];
   const int kind = std::clamp(e.bulletKind[k], 0, 19);

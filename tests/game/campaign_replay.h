@@ -77,18 +77,18 @@ inline Route BuyRow(int row) {
 }
 
 // "001": from the entrance by the sign up the stone stairs to the pick-up on
-// top, over the blue slime and the pick-up above its dip, over a bullet and
-// the green slime, walking on over the key (not jumping the slime left
-// behind), the chest with the first coin, to door 0.
+// top, over the blue slime and the pick-up above its dip, the low shot tried
+// on the blue slime standing past the second sign, the magic filled, the
+// green slime met standing and shot low, the key, the chest with the first
+// coin, door 0.
 inline Route Meadow() {
   return Route()
       .Wait(40)
       .HoldTo(kRight, Column(25)).Press(kRightJump, 20)
       .HoldTo(kRight, Column(31)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(39)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(45)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(52)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(60))
+      .HoldTo(kRight, Column(38)).HoldGround(kLowShot, 30)
+      .UseRecoveryPoint()
+      .WalkTo(Column(63))
       .OpenChest()
       .TakeDoor();
 }
