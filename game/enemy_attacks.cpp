@@ -105,7 +105,8 @@ bool BodyOnScreen(const EnemyRecord& e) {
 }
 
 // Whether the player stands so close in front of a level shot's muzzle that
-// nobody could jump it: such a shot is held back and the clock starts over.
+// nobody could jump it: an enemy that only shoots level (slot 0 always
+// chosen) holds the shot back and its clock starts over.
 bool PointBlank(const EnemyRecord& e, const BulletStart& m) {
   constexpr int kPointBlankPixels = 128;
   const int ahead = (player.x + 32 - m.x) * e.facing;
@@ -264,6 +265,11 @@ void UpdateEnemyAttack(int i) {
   // off screen, and its clock waits meanwhile.
   if (e.bossIndex >= 0 && !BodyOnScreen(e)) return;
   if (++e.attackTimer < e.attackInterval) return;
+  // Decided before a slot is drawn: a held shot draws no random numbers.
+  if (e.aimMode[0] == 0 && e.slotChance[0] >= 100 && PointBlank(e, EnemyMuzzle(e))) {
+    e.attackTimer = 0;
+    return;
+  }
   int k = e.attackSlot;
   if (k == -1) {
     if (Random(100) > e.slotChance[0]) k = Random(100) <= e.slotChance[1] ? 1 : 2;
@@ -275,10 +281,6 @@ void UpdateEnemyAttack(int i) {
     return;
   }
   const BulletStart m = EnemyMuzzle(e);
-  if (e.aimMode[k] == 0 && PointBlank(e, m)) {
-    e.attackTimer = 0;
-    return;
-  }
   const double aim = AimAngle(e, e.aimMode[k], m);
   const int colour = e.bulletColour[k] == 4 ? Random(3) : e.bulletColour[k];
   const int kind = std::clamp(e.bulletKind[k], 0, 19);
@@ -316,7 +318,9 @@ void UpdateEnemyAttack(int i) {
 void EnemyFireBullet(int i) {
   const EnemyRecord& e = enemies[i];
   const BulletStart m = EnemyMuzzle(e);
-  const BulletLook look{3, 6, 0.0, 0};
+  // The sparks a change looses stop at walls, as plain bullets do: none
+  // falls through a wall onto a player firing from behind it.
+  const BulletLook look{0, 6, 0.0, 0};
   int last = -1;
   FireSpread(m, AngleToPlayer(m.x, m.y), e.bulletsPerVolley[1], e.spreadDivisor[1], e.bulletSpeed[1], look, 6,
              e.bulletDamage[1], e.bulletMode[1], &last);

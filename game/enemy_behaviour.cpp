@@ -40,6 +40,9 @@ constexpr int kDriftSteps12 = 100, kDriftSteps13 = 80, kDriftSteps20 = 400;
 // keep her within the bottom screen of the field, where her hall's floor
 // lies: in sight from its branch, and level with the branch at the lowest.
 constexpr std::initializer_list<int> kButterflyHeights = {1024, 1088, 1152, 1216};
+// The Dragon Head's, likewise: in the lowest two screens of its shaft, in
+// sight from the few ledges a player climbs there.
+constexpr std::initializer_list<int> kDragonHeadHeights = {928, 1024, 1120, 1216};
 int laserTick = 0;
 
 int Random(int max) { return qz::GetRandomUpTo(max); }
@@ -314,7 +317,8 @@ void RunTypeStep(int i) {
     case 25: SteerAndSettle(e); break;
     case 13:
       e.facing = -1;
-      DriftToHeight(e, 80, 100, kDriftSteps13, {64, 528, 1120});
+      DriftToHeight(e, 80, 100, kDriftSteps13, kDragonHeadHeights, kDragonHeadHeights.begin()[0],
+                    kDragonHeadHeights.end()[-1] - kDragonHeadHeights.begin()[0]);
       break;
     case 12:
       FacePlayer(e);

@@ -14,6 +14,7 @@
 #include "core/random.h"
 #include "game/game_text.h"
 #include "game/crossfade.h"
+#include "game/pools.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
@@ -130,6 +131,16 @@ inline Route SlimeHallOut() {
   return Route().OpenChest().TakeDoor();
 }
 
+// "011": the red bee bobbing over the way to the chest, at column 58, is high
+// (or gone): the way under it is clear for a walk past.
+inline constexpr int kCavernBeeColumn = 58, kCavernBeeHighFeet = 1100;
+inline bool CavernBeeHigh() {
+  for (const EnemyRecord& e : enemies) {
+    if (e.life > 0 && e.x / kCellSize == kCavernBeeColumn) return e.y + e.bodyBottom < kCavernBeeHighFeet;
+  }
+  return true;
+}
+
 // The campaign area by area in the order it is played: what the player holds
 // on arriving at the area's first floor, and the route over each floor to
 // the door it ends at. "101" is the ending.
@@ -231,7 +242,9 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"004", "010", SlipperyFloor()},
         {"010", "011", SlimeHallFight().WaitFor("the pit closed", SlimePitClosed).Then(SlimeHallOut())}}},
       {"cave", {"011", 18, 0, 2, true, 0, {}},
-       {{"011", "012", SignAndMagic().Then(ChestAndDoor())},
+       // "011": on to the red bee, passed under as it rises.
+       {{"011", "012",
+         SignAndMagic().WalkTo(Column(53)).WaitFor("the bee high", CavernBeeHigh).Then(ChestAndDoor())},
         // The chest's Break Power, magic filled, then each cracked wall shot high and low,
         // the green slime behind the first met standing.
         {"012", "025",
@@ -286,7 +299,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        // "071": the magic from the recovery point by the entrance, the charging
-       // beast in view met standing, then the sign.
+       // beast met standing, then the sign.
        {{"071", "072", MagicStanding().ReadSign().Then(ChestAndDoor())},
         // The key switch's pillar up to the chest's ledge, then a ride over the
         // spikes, boarded and left as the platform comes to each turn.
