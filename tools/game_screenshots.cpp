@@ -72,7 +72,7 @@ constexpr const char* kTitleToNewGame = "-:40 J:6 -:20 D:6 -:12 J:6 -:90";
 constexpr const char* kOpeningPage = "J:6 -:90";
 constexpr int kOpeningPages = 8;
 constexpr int kFirstScreenFrames = 30;
-// In the halls the volley waits for the boss to show whole and its bullets, at most this long.
+// In the halls the volley waits for the boss to show and its bullets, at most this long.
 constexpr int kHallBulletWait = 400;
 constexpr int kHallLife = 200;
 // Frame limits of each wait: far more than any step needs.
@@ -260,10 +260,10 @@ bool InView(const EnemyRecord& enemy) {
   return middleX >= 0 && middleX < kScreenWidth && middleY >= kScreenHeight / 4 && middleY < kScreenHeight * 3 / 4;
 }
 
-// Whether the enemy's whole picture is on screen.
-bool WhollyInView(const EnemyRecord& enemy) {
-  const int left = enemy.x - cameraX, top = enemy.y - cameraY;
-  return left >= 0 && left + enemy.width <= kScreenWidth && top >= 0 && top + enemy.height <= kScreenHeight;
+// Whether the middle of the enemy's picture is on screen.
+bool Shows(const EnemyRecord& enemy) {
+  const int middleX = enemy.x + enemy.width / 2 - cameraX, middleY = enemy.y + enemy.height / 2 - cameraY;
+  return middleX >= 0 && middleX < kScreenWidth && middleY >= 0 && middleY < kScreenHeight;
 }
 
 // The ladder's fight as the campaign's route plays it, a little at a time,
@@ -312,12 +312,12 @@ bool ShootHall(const Shooter& shooter, const Hall& hall) {
     }
     return shooter.Save(hall.picture);
   }
-  // The volley waits for the boss to show whole, and its bullets if asked.
+  // The volley waits for the boss to show, and its bullets if asked.
   play.RunUntil(
       [&] {
         const bool bullets = !hall.waitForBullets ||
                              std::any_of(std::begin(enemyBullets), std::end(enemyBullets), OnScreen);
-        return (WhollyInView(*boss) && bullets) || player.dead != 0;
+        return (Shows(*boss) && bullets) || player.dead != 0;
       },
       kHallBulletWait);
   play.Queue(kBossVolley);

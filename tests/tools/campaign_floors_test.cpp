@@ -129,8 +129,8 @@ TEST(CampaignFloorsTest, BulletLanesOverTheFirstAreasJumpsAndThreatsOutOfSightAr
   // is seen too late without the Eternal Candle.
   EXPECT_EQ(FirstFault(FloorsWithLine("011", "cells", "enemy 50 42 0")), "");
   EXPECT_EQ(FirstFault(FloorsWithLine("071", "flags 0 0 0 0 0 0 0 0", "flags 0 1 0 0 0 0 0 0")),
-            "floor 071: the enemy at (30, 42) walks at 5.00 pixels a frame, in sight 19 frames before it "
-            "reaches (30, 43) (24 needed)");
+            "floor 071: the enemy at (40, 42) walks at 5.00 pixels a frame, in sight 19 frames before it "
+            "reaches (40, 43) (24 needed)");
   // A red slime walking at the entrance from four cells off reaches it
   // while the floor's title card shows.
   EXPECT_EQ(FirstFault(FloorsWithLine("011", "cells", "enemy 17 42 1")).rfind(
