@@ -38,8 +38,8 @@ constexpr int kChangeDashDistance = 608, kChangeDashFrames = 50;
 constexpr int kDriftSteps12 = 100, kDriftSteps13 = 80, kDriftSteps20 = 400;
 // The Butterfly's heights (sprite tops), and her random ones between them,
 // keep her within the bottom screen of the field, where her hall's floor
-// lies: in sight from its branch, and level with the branch at the lowest.
-constexpr std::initializer_list<int> kButterflyHeights = {1024, 1088, 1152, 1216};
+// lies: in sight from its branch and within reach of its shots.
+constexpr std::initializer_list<int> kButterflyHeights = {1120, 1152, 1184, 1216};
 // The Dragon Head's, likewise: in the lowest two screens of its shaft, in
 // sight from the few ledges a player climbs there.
 constexpr std::initializer_list<int> kDragonHeadHeights = {928, 1024, 1120, 1216};
