@@ -27,6 +27,15 @@ inline constexpr double kEnemyFallCap = 12.0;
 inline constexpr double kEnemyFirstFallSpeed = 1.0;  // off a ledge
 inline constexpr double kEnemyHopSpeed = 5.0;
 
+// A boss's attack clock starts this many frames back, so that its first
+// volley leaves the player who just arrived time to take in the hall.
+inline constexpr int kBossOpeningFrames = 120;
+
+// A lurker (behaviour 34) wakes and walks once the player comes this many
+// pixels near sideways.
+inline constexpr int kLurkerWakeDistance = 160;
+inline constexpr int kLurkerBehaviour = 34;
+
 // Fields in storage order.
 struct EnemyRecord {
   std::int32_t x, y;  // top-left of the sprite cell

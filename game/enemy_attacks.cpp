@@ -98,6 +98,21 @@ int FireSpread(const BulletStart& m, double aim, int n, int divisor, double spee
   return *last;
 }
 
+bool BodyOnScreen(const EnemyRecord& e) {
+  const int middleX = e.x + (e.bodyLeft + e.bodyRight) / 2 - cameraX;
+  const int middleY = e.y + (e.bodyTop + e.bodyBottom) / 2 - cameraY;
+  return middleX >= 0 && middleX < kViewWidth && middleY >= 0 && middleY < kViewHeight;
+}
+
+// Whether the player stands so close in front of a level shot's muzzle that
+// nobody could jump it: an enemy that only shoots level (slot 0 always
+// chosen) holds the shot back and its clock starts over.
+bool PointBlank(const EnemyRecord& e, const BulletStart& m) {
+  constexpr int kPointBlankPixels = 128;
+  const int ahead = (player.x + 32 - m.x) * e.facing;
+  return ahead > -32 && ahead < kPointBlankPixels && std::abs(player.y + 32 - m.y) < 64;
+}
+
 void SpawnFromTrapKind() {
   const int slot = FindFreeSlot(kPoolEnemies);
   if (slot < 0) return;
@@ -245,7 +260,15 @@ bool BulletKindPassesCells(int kind) {
 void UpdateEnemyAttack(int i) {
   EnemyRecord& e = enemies[i];
   if (e.volleysPerBurst[0] == 0) return;
+  // A boss fires only while a player sees it: nothing it looses comes from
+  // off screen, and its clock waits meanwhile.
+  if (e.bossIndex >= 0 && !BodyOnScreen(e)) return;
   if (++e.attackTimer < e.attackInterval) return;
+  // Decided before a slot is drawn: a held shot draws no random numbers.
+  if (e.aimMode[0] == 0 && e.slotChance[0] >= 100 && PointBlank(e, EnemyMuzzle(e))) {
+    e.attackTimer = 0;
+    return;
+  }
   int k = e.attackSlot;
   if (k == -1) {
     if (Random(100) > e.slotChance[0]) k = Random(100) <= e.slotChance[1] ? 1 : 2;
@@ -294,7 +317,9 @@ void UpdateEnemyAttack(int i) {
 void EnemyFireBullet(int i) {
   const EnemyRecord& e = enemies[i];
   const BulletStart m = EnemyMuzzle(e);
-  const BulletLook look{3, 6, 0.0, 0};
+  // The sparks a change looses stop at walls, as plain bullets do: none
+  // falls through a wall onto a player firing from behind it.
+  const BulletLook look{0, 6, 0.0, 0};
   int last = -1;
   FireSpread(m, AngleToPlayer(m.x, m.y), e.bulletsPerVolley[1], e.spreadDivisor[1], e.bulletSpeed[1], look, 6,
              e.bulletDamage[1], e.bulletMode[1], &last);

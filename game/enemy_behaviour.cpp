@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <iterator>
 
 #include "core/random.h"
@@ -35,6 +36,13 @@ constexpr double kWideBob = 2.0, kNarrowBob = 0.5;
 constexpr double kChargeFactor = 2.5;
 constexpr int kChangeDashDistance = 608, kChangeDashFrames = 50;
 constexpr int kDriftSteps12 = 100, kDriftSteps13 = 80, kDriftSteps20 = 400;
+// The Butterfly's heights (sprite tops), and her random ones between them,
+// keep her within the bottom screen of the field, where her hall's floor
+// lies: in sight from its branch and within reach of its shots.
+constexpr std::initializer_list<int> kButterflyHeights = {1120, 1152, 1184, 1216};
+// The Dragon Head's, likewise: in the lowest two screens of its shaft, in
+// sight from the few ledges a player climbs there.
+constexpr std::initializer_list<int> kDragonHeadHeights = {928, 1024, 1120, 1216};
 int laserTick = 0;
 
 int Random(int max) { return qz::GetRandomUpTo(max); }
@@ -83,12 +91,15 @@ void Chase(EnemyRecord& e, double step, bool vertical) {
   }
 }
 // Types 12, 13 and 20: after `wait` frames drift vertically towards one of
-// `heights` (or a random height) by 1/`steps` of the distance a frame.
-void DriftToHeight(EnemyRecord& e, int wait, int restart, int steps, std::initializer_list<int> heights) {
+// `heights` (or a random height `randomSpan` down from `randomTop`) by
+// 1/`steps` of the distance a frame.
+void DriftToHeight(EnemyRecord& e, int wait, int restart, int steps, std::initializer_list<int> heights,
+                   int randomTop = 384, int randomSpan = 480) {
   ++e.behaviourClock;
   if (e.behaviourClock == wait) {
     const int pick = Random(static_cast<int>(heights.size()));
-    const int target = pick < static_cast<int>(heights.size()) ? heights.begin()[pick] : 384 + Random(480);
+    const int target =
+        pick < static_cast<int>(heights.size()) ? heights.begin()[pick] : randomTop + Random(randomSpan);
     e.velocityY = 0.0;
     e.driftY = (target - e.posY) / steps;
   }
@@ -306,7 +317,8 @@ void RunTypeStep(int i) {
     case 25: SteerAndSettle(e); break;
     case 13:
       e.facing = -1;
-      DriftToHeight(e, 80, 100, kDriftSteps13, {64, 528, 1120});
+      DriftToHeight(e, 80, 100, kDriftSteps13, kDragonHeadHeights, kDragonHeadHeights.begin()[0],
+                    kDragonHeadHeights.end()[-1] - kDragonHeadHeights.begin()[0]);
       break;
     case 12:
       FacePlayer(e);
@@ -337,7 +349,8 @@ void RunTypeStep(int i) {
       break;
     case 20:
       FacePlayer(e);
-      DriftToHeight(e, 100, 500, kDriftSteps20, {96, 224, 1088, 1216});
+      DriftToHeight(e, 100, 500, kDriftSteps20, kButterflyHeights, kButterflyHeights.begin()[0],
+                    kButterflyHeights.end()[-1] - kButterflyHeights.begin()[0]);
       break;
     case 21: Chase(e, 0.15, false); break;
     case 26:
@@ -366,9 +379,9 @@ void RunTypeStep(int i) {
         e.facing = -e.facing;
       }
       break;
-    case 34: {
+    case kLurkerBehaviour: {
       const int dx = std::abs(player.x - e.x);
-      if (dx <= 160 && player.y >= e.y - 16 && player.y <= e.y + 128) e.behaviour = 1;
+      if (dx <= kLurkerWakeDistance && player.y >= e.y - 16 && player.y <= e.y + 128) e.behaviour = 1;
       break;
     }
     case 35: {

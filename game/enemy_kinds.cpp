@@ -443,7 +443,8 @@ void CopyEnemyFromKind(int enemy, int slot) {
   e.velocityX = e.velocityY = 0.0;
   e.hurtTimer = 0;
   e.animTick = e.animFrame = 0;
-  e.attackTimer = e.volleyCount = 0;
+  e.volleyCount = 0;
+  e.attackTimer = e.bossIndex >= 0 ? -kBossOpeningFrames : 0;
   e.attackSlot = -1;
   e.fallSpeed = 0.0;
   e.facing = -1;

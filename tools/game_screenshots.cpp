@@ -77,7 +77,7 @@ constexpr const char* kTitleToNewGame = "-:40 J:6 -:20 D:6 -:12 J:6 -:90";
 constexpr const char* kOpeningPage = "J:6 -:90";
 constexpr int kOpeningPages = 8;
 constexpr int kFirstScreenFrames = 30;
-// In the halls the volley waits for the boss's bullets to show, at most this long.
+// In the halls the volley waits for the boss to show and its bullets, at most this long.
 constexpr int kHallBulletWait = 400;
 constexpr int kHallLife = 200;
 // Frame limits of each wait: far more than any step needs.
@@ -265,6 +265,12 @@ bool InView(const EnemyRecord& enemy) {
   return middleX >= 0 && middleX < kScreenWidth && middleY >= kScreenHeight / 4 && middleY < kScreenHeight * 3 / 4;
 }
 
+// Whether the middle of the enemy's picture is on screen.
+bool Shows(const EnemyRecord& enemy) {
+  const int middleX = enemy.x + enemy.width / 2 - cameraX, middleY = enemy.y + enemy.height / 2 - cameraY;
+  return middleX >= 0 && middleX < kScreenWidth && middleY >= 0 && middleY < kScreenHeight;
+}
+
 // The ladder's fight as the campaign's route plays it, a little at a time,
 // until the boss is in view with a shot of each side in flight.
 bool FightOnLedgesUntilInView(ScriptedPlay& play, const EnemyRecord& boss) {
@@ -311,8 +317,14 @@ bool ShootHall(const Shooter& shooter, const Hall& hall) {
     }
     return shooter.Save(hall.picture);
   }
-  if (hall.waitForBullets) play.RunUntil([&] { return std::any_of(std::begin(enemyBullets), std::end(enemyBullets), OnScreen) || player.dead != 0; },
-                  kHallBulletWait);
+  // The volley waits for the boss to show, and its bullets if asked.
+  play.RunUntil(
+      [&] {
+        const bool bullets = !hall.waitForBullets ||
+                             std::any_of(std::begin(enemyBullets), std::end(enemyBullets), OnScreen);
+        return (Shows(*boss) && bullets) || player.dead != 0;
+      },
+      kHallBulletWait);
   play.Queue(kBossVolley);
   if (!play.RunUntil([&] { return play.Finished() || player.dead != 0; }, kFrameLimit) || player.dead != 0 ||
       NearestBoss() == nullptr) {

@@ -14,6 +14,7 @@
 #include "core/random.h"
 #include "game/game_text.h"
 #include "game/crossfade.h"
+#include "game/pools.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
@@ -77,18 +78,18 @@ inline Route BuyRow(int row) {
 }
 
 // "001": from the entrance by the sign up the stone stairs to the pick-up on
-// top, over the blue slime and the pick-up above its dip, over a bullet and
-// the green slime, walking on over the key (not jumping the slime left
-// behind), the chest with the first coin, to door 0.
+// top, over the blue slime and the pick-up above its dip, the low shot tried
+// on the blue slime standing past the second sign, the magic filled, the
+// green slime met standing and shot low, the key, the chest with the first
+// coin, door 0.
 inline Route Meadow() {
   return Route()
       .Wait(40)
       .HoldTo(kRight, Column(25)).Press(kRightJump, 20)
       .HoldTo(kRight, Column(31)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(39)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(45)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(52)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(60))
+      .HoldTo(kRight, Column(38)).HoldGround(kLowShot, 30)
+      .UseRecoveryPoint()
+      .WalkTo(Column(63))
       .OpenChest()
       .TakeDoor();
 }
@@ -128,6 +129,16 @@ inline bool SlimePitClosed() { return AttributeAt(kSlimePitColumn, kSlimePitRow)
 // the dip's far wall as it meets them; then door 0.
 inline Route SlimeHallOut() {
   return Route().OpenChest().TakeDoor();
+}
+
+// "011": the red bee bobbing over the way to the chest, at column 58, is high
+// (or gone): the way under it is clear for a walk past.
+inline constexpr int kCavernBeeColumn = 58, kCavernBeeHighFeet = 1100;
+inline bool CavernBeeHigh() {
+  for (const EnemyRecord& e : enemies) {
+    if (e.life > 0 && e.x / kCellSize == kCavernBeeColumn) return e.y + e.bodyBottom < kCavernBeeHighFeet;
+  }
+  return true;
 }
 
 // The campaign area by area in the order it is played: what the player holds
@@ -231,7 +242,9 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"004", "010", SlipperyFloor()},
         {"010", "011", SlimeHallFight().WaitFor("the pit closed", SlimePitClosed).Then(SlimeHallOut())}}},
       {"cave", {"011", 18, 0, 2, true, 0, {}},
-       {{"011", "012", SignAndMagic().Then(ChestAndDoor())},
+       // "011": on to the red bee, passed under as it rises.
+       {{"011", "012",
+         SignAndMagic().WalkTo(Column(53)).WaitFor("the bee high", CavernBeeHigh).Then(ChestAndDoor())},
         // The chest's Break Power, magic filled, then each cracked wall shot high and low,
         // the green slime behind the first met standing.
         {"012", "025",
@@ -286,7 +299,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        // "071": the magic from the recovery point by the entrance, the charging
-       // beast in view met standing, then the sign.
+       // beast met standing, then the sign.
        {{"071", "072", MagicStanding().ReadSign().Then(ChestAndDoor())},
         // The key switch's pillar up to the chest's ledge, then a ride over the
         // spikes, boarded and left as the platform comes to each turn.

@@ -35,6 +35,20 @@ ShotRecord& AddBullet(double x, double y, double vx, double vy, int graphicBase,
   return b;
 }
 
+// The frames out of the next `n` in which an enemy fired (bullets that hit
+// the player are gone by the end of the frame, so the pool's count is watched
+// frame by frame).
+template <typename Frame>
+int FramesFiring(int n, Frame frame) {
+  int firing = 0;
+  for (int i = 0; i < n; ++i) {
+    const int before = bulletCount;
+    frame();
+    if (bulletCount > before) ++firing;
+  }
+  return firing;
+}
+
 TEST_F(EnemyTest, TheAttackClockFiresBurstsAndNeverWithoutSlotZeroVolleys) {
   // A standing blue slime, its attacks set here; bullets of speed 0 stay put.
   EnterFloor(1, {{20, 42, 0}});
@@ -205,6 +219,33 @@ TEST_F(EnemyTest, ALurkerWakesNearThePlayerAndARatKeepsItsDistance) {
   const int far = enemies[0].x;
   Frames(4);
   EXPECT_LT(enemies[0].x, far) << "too far: walks towards the player";
+}
+
+// A green slime's roller is held while the player stands within 128 pixels
+// in front of its muzzle, where nobody could jump it, and fired at once the
+// player stands past that.
+TEST_F(EnemyTest, AGreenSlimeHoldsItsRollerWhileThePlayerIsPointBlank) {
+  const auto step = [] { Frames(1); };
+  EnterFloor(1, {{40, 42, 1}});
+  PlacePlayer(40 * 32 - 200);
+  Frames(1);
+  const int muzzle = EnemyMuzzle(enemies[0]).x;
+  PlacePlayer(muzzle - 127 - 32);
+  EXPECT_EQ(FramesFiring(500, step), 0) << "point-blank: held";
+  PlacePlayer(muzzle - 129 - 32);
+  EXPECT_EQ(FramesFiring(enemies[0].baseInterval + 1, step), 1) << "just out of point-blank range: fired";
+}
+
+// A boss's attack clock waits while its body is off the screen: the
+// Butterfly (set 4, slot 6) fires only once the player comes near, her
+// opening delay counted from then.
+TEST_F(EnemyTest, ABossFiresOnlyWhileOnScreen) {
+  const auto step = [] { Frames(1); };
+  EnterFloor(4, {{60, 38, 6}});
+  PlacePlayer(200);
+  EXPECT_EQ(FramesFiring(900, step), 0);
+  PlacePlayer(60 * 32 - 200);
+  EXPECT_GT(FramesFiring(kBossOpeningFrames + enemies[0].baseInterval + 1, step), 0);
 }
 
 TEST_F(EnemyTest, TheMoonStepsThroughItsPhasesAsItsLifeFalls) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/random.h"
+#include "game/floor_play.h"
 #include "tests/game/enemy_fixture.h"
 
 namespace {
@@ -217,6 +218,24 @@ void RunBesideThePlayer(int frames) {
 int LiveBullets() {
   return static_cast<int>(std::count_if(std::begin(enemyBullets), std::end(enemyBullets),
                                         [](const ShotRecord& b) { return b.life > 0; }));
+}
+
+// The Butterfly (set 4, slot 6) drifts between heights all within the
+// field's bottom screen, where her hall lies: never up into the rock out of
+// the player's sight.
+TEST_F(EnemyTest, TheButterflyKeepsToTheBottomScreen) {
+  EnterFloor(4, {{40, 38, 6}});
+  EnemyRecord& butterfly = enemies[0];
+  butterfly.volleysPerBurst[0] = 0;
+  int highest = butterfly.y, lowest = butterfly.y;
+  for (int frame = 0; frame < 5000; ++frame) {
+    PlacePlayer(20 * 32);
+    Frames(1);
+    highest = std::min(highest, butterfly.y), lowest = std::max(lowest, butterfly.y);
+  }
+  EXPECT_GE(highest, kCameraMaxY - 1);
+  EXPECT_LE(lowest + butterfly.height, kCameraMaxY + kViewHeight);
+  EXPECT_GT(lowest - highest, 64) << "she drifts between heights";
 }
 
 TEST_F(EnemyTest, EveryBehaviourTypeAndEveryKindRunsBesideThePlayer) {

@@ -229,7 +229,7 @@ TEST_F(EnemyTest, EnemiesAreDrawnFromTheirSheetCells) {
 
 TEST_F(EnemyTest, ABossDefeatClearsTheFloorAndEndsInTheDoorFade) {
   EnterFloor(1, {{10, 42, 1}, {30, 38, 5}});
-  PlacePlayer(200);
+  PlacePlayer(40);  // out of the slime's point-blank range
   enemies[0].attackInterval = 1;
   Frames(2);
   ASSERT_GT(bulletCount, 0);

@@ -116,9 +116,9 @@ const Opening kOpenings[] = {
     {"056", {Cell("the ice", kAttrSlippery), Cell("the shop", kAttrShop)}},
     {"057", {Cell("the ice", kAttrSlippery), Enemy("the shell creature", false)}},
     {"070", {Enemy("the Balloon Slime", true)}},
-    {"071", {Enemy("the charging beast", false), Cell("the spikes", kAttrSpikesUp)}},
+    {"071", {Cell("the recovery point", kAttrRecoveryPoint), Cell("the spikes", kAttrSpikesUp)}},
     {"072", {Cell("the sign", kAttrSign, true)}},
-    {"086", {Enemy("the lizard", false), Cell("the recovery point", kAttrRecoveryPoint)}},
+    {"086", {Enemy("the sleeping snake", false), Cell("the recovery point", kAttrRecoveryPoint)}},
     {"087", {Enemy("a guardian", false)}},
     {"100", {Enemy("the Moon", true)}},
 };

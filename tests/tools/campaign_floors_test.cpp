@@ -135,6 +135,11 @@ TEST(CampaignFloorsTest, BulletLanesOverTheFirstAreasJumpsAndThreatsOutOfSightAr
   EXPECT_EQ(FirstFault(FloorsWithLine("071", "flags 0 0 0 0 0 0 0 0", "flags 0 1 0 0 0 0 0 0")),
             "floor 071: the enemy at (40, 42) walks at 5.00 pixels a frame, in sight 19 frames before it "
             "reaches (40, 43) (24 needed)");
+  // A red slime walking at the entrance from four cells off reaches it
+  // while the floor's title card shows.
+  EXPECT_EQ(FirstFault(FloorsWithLine("011", "cells", "enemy 17 42 1")).rfind(
+                "floor 011: entrance 0: the enemy at (17, 42) reaches the arrival at (13, 43) walking within", 0),
+            0u);
   // A red slime walking off a ledge twelve rows over the ground falls into
   // the view too fast; the ledge alone is fair.
   std::vector<datagen::FloorSource> ledge = FloorsWith("011", HighLedge);
@@ -153,16 +158,16 @@ TEST(CampaignFloorsTest, BulletLanesOverTheFirstAreasJumpsAndThreatsOutOfSightAr
 // holds (above: the shaft's foot is reached only once it has fallen); each
 // of these edits lets it reach the route.
 TEST(CampaignFloorsTest, AFlyerThatOnlyDriftsUpAndDownThreatensOnlyWhatItsShaftLetsItReach) {
-  const std::string flies = "floor 085: the enemy at (19, 18) flies at 18.79 pixels a frame, in sight 11 frames before it ";
+  const std::string flies = "floor 085: the enemy at (19, 33) flies at 18.79 pixels a frame, in sight 11 frames before it ";
   // Without the stone posts in the railing a shot fired from under the head
-  // knocks it out over the ledges; with one post fewer a gap six cells tall
-  // lets its body's edge, 170 pixels tall, through.
+  // knocks it out over the ledges; with two posts fewer a gap eight cells
+  // tall lets its body's edge, 170 pixels tall, through.
   EXPECT_EQ(FirstFault(FloorsWith("085", [](std::vector<std::string>& rows) {
               for (int y = 5; y < 42; ++y) rows[y][31] = rows[y][31] == 'Q' ? 'Y' : rows[y][31];
             })),
-            flies + "reaches (32, 19) (24 needed)");
-  EXPECT_EQ(FirstFault(FloorsWith("085", [](std::vector<std::string>& rows) { rows[5][31] = 'Y'; })),
-            flies + "reaches (32, 19) (24 needed)");
+            flies + "reaches (32, 34) (24 needed)");
+  EXPECT_EQ(FirstFault(FloorsWith("085", [](std::vector<std::string>& rows) { rows[29][31] = rows[32][31] = 'Y'; })),
+            flies + "reaches (32, 34) (24 needed)");
   // The railing lets no one walk or jump into the pit under the head from
   // the ledges' side; an open one does.
   EXPECT_EQ(FirstFault(FloorsWith("085", [](std::vector<std::string>& rows) {
@@ -172,7 +177,7 @@ TEST(CampaignFloorsTest, AFlyerThatOnlyDriftsUpAndDownThreatensOnlyWhatItsShaftL
   // Only the head's fall takes the stone away, and the shaft's foot with it
   // is reached only then; a key switch could take the stone posts sooner.
   EXPECT_EQ(FirstFault(FloorsWithLine("085", "slot 1 1 15 43 5", "slot 0 1 40 43 0\nslot 1 1 15 43 5")),
-            flies + "reaches (32, 19) (24 needed)");
+            flies + "reaches (19, 43) (24 needed)");
 }
 
 TEST(CampaignFloorsTest, EverySignHasItsPageAndEveryBossItsText) {

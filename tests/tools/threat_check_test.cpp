@@ -115,4 +115,27 @@ TEST_F(EnemyTest, AHeadKnockedAboutStaysBetweenTheWallsItsBodyMeets) {
   EXPECT_GT(right - left, e.bodyRight - e.bodyLeft) << "it was knocked both ways";
 }
 
+// The arrival rule against the game: a blue beast (set 3, slot 2) walking
+// at the entrance of the walled floor from 8 columns off reaches a player
+// standing there inside the first three seconds, and the check refuses it;
+// from 26 columns off it does not.
+TEST_F(EnemyTest, WhatReachesAnEntranceInItsFirstSecondsIsRefused) {
+  const datagen::Cell arrival{4, 43};
+  const auto fault = [&arrival](int kindSet, int column, int row, int slot) {
+    MapFileData floor = SmallFloor();
+    floor.kindSet = kindSet;
+    floor.enemyPlacements = {{column, row, slot}};
+    return datagen::FloorThreats(floor, floor, false).ArrivalFault(arrival);
+  };
+  EXPECT_NE(fault(3, 12, 42, 2), "");
+  EXPECT_EQ(fault(3, 30, 42, 2), "");
+
+  EnterFloor(3, {{12, 42, 2}});
+  PlacePlayer(arrival.first * 32 + 16 - 32);
+  player.life = player.maxLife = 1;
+  int frames = 0;
+  while (frames < 600 && player.life == player.maxLife) Frames(1), ++frames;
+  EXPECT_LT(frames, datagen::kArrivalFrames) << "the beast the check refuses does reach the entrance in time";
+}
+
 }  // namespace

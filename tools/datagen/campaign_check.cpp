@@ -333,6 +333,20 @@ std::string CheckFloor(const M& map, bool gentle, Held& held, std::set<Cell>& ro
   return "";
 }
 
+// Nothing that kills reaches an entrance of the floor while its title card
+// shows and the player takes a first look.
+std::string ArrivalFault(const OpenFloor& f, const FloorThreats& threats) {
+  for (int x = 0; x < kFieldColumns; ++x) {
+    for (int y = 0; y + 1 < kFieldRows; ++y) {
+      const int a = f.At(x, y);
+      if (a < kAttrEntrance0 || a > kAttrEntrance0 + 3 || !f.Stand(x, y + 1)) continue;
+      const std::string fault = threats.ArrivalFault({x, y + 1});
+      if (!fault.empty()) return "entrance " + std::to_string(a - kAttrEntrance0) + ": " + fault;
+    }
+  }
+  return "";
+}
+
 // What kills on a floor the route reaches (`route`, with what is held once
 // its chest is open): on `gentle` floors no jump the route needs crosses a
 // bullet lane; on every floor each threat is in sight long enough before it
@@ -353,6 +367,8 @@ std::string ThreatFault(const M& map, const Held& held, const std::set<Cell>& ro
       }
     }
   }
+  const std::string arrival = ArrivalFault(open, threats);
+  if (!arrival.empty()) return arrival;
   // Without a key switch only the boss's fall turns the switch codes, and
   // it clears the floor of enemies: while they live the route keeps out of
   // what the codes open.

@@ -41,6 +41,14 @@ std::string CellText(const Cell& cell) {
 double CentreX(const Cell& stand) { return stand.first * kCellSize + kCellSize / 2.0; }
 double CentreY(const Cell& stand) { return stand.second * kCellSize; }
 
+// Whether pixel (x, y) is on the screen of a player standing at `stand`,
+// the camera kept inside the field as the game keeps it.
+bool OnScreen(const Cell& stand, double x, double y) {
+  const double left = std::clamp(CentreX(stand) - kSpriteHalf - kCameraLeadX, 0.0, 1.0 * kCameraMaxX);
+  const double top = std::clamp(CentreY(stand) - kSpriteHalf - kCameraLeadY, 0.0, 1.0 * kCameraMaxY);
+  return x >= left && x < left + kViewWidth && y >= top && y < top + kViewHeight;
+}
+
 // The fastest of the bullets one attack slot fires.
 double FastestBullet(const EnemyKindRecord& k, int slot) {
   const int kind = std::clamp(k.bulletKind[slot], 0, 19);
@@ -82,6 +90,7 @@ bool Stops(const std::vector<bool>& wall, int length) {
 FloorThreats::FloorThreats(const M& placed, const M& open, bool candle)
     : placed_(placed),
       map_(open), viewRadius_(open.mapFlags[kMapFlagDark] == 1 ? kCandleLitRadius[candle ? 1 : 0] : 0.0) {
+  bosses_.reserve(open.enemyPlacements.size());
   for (const M::Placement& placement : open.enemyPlacements) AddEnemy(placement);
 }
 
@@ -135,6 +144,10 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
     y = y - y % kCellSize - 1;
   }
   const double centreX = x + k.width / 2.0;
+  const Body body{x + (k.bodyLeft + k.bodyRight) / 2.0, y + (k.bodyTop + k.bodyBottom) / 2.0,
+                  (k.bodyRight - k.bodyLeft) / 2.0, (k.bodyBottom - k.bodyTop) / 2.0};
+  const Body* boss = nullptr;
+  if (k.bossIndex >= 0) boss = &bosses_.emplace_back(body);
   const EnemyTopSpeed top = TopSpeedOfBehaviour(k);
   const int groundRow = (y + k.bodyBottom) / kCellSize + 1;
   if (k.flying == 1 && (top.sideways > 0 || top.vertical > 0)) {
@@ -143,7 +156,7 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
     // unless shots knock it, then only the walls its body's edges meet
     // bound it, and nothing one that passes through cells. The walls meet
     // the body unmirrored: facing the other way it may reach past them.
-    Mover m{enemy, top.sideways, top.vertical, -1, -kInSight, -kInSight, kInSight, kInSight};
+    Mover m{enemy, top.sideways, top.vertical, -1, -kInSight, -kInSight, kInSight, kInSight, body, k.contactDamage > 0, k.behaviour == kLurkerBehaviour};
     const bool knocked = k.knockbackClass < 2, bounded = !knocked || k.ghost == 0;
     if (top.sideways == 0 && bounded) {
       m.left = x + std::min(k.bodyLeft, k.width - k.bodyRight);
@@ -170,7 +183,7 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
     movers_.push_back(m);
   }
   if (k.flying == 0 && top.sideways > 0) {
-    movers_.push_back({enemy, top.sideways, 0.0, groundRow, -kInSight, -kInSight, kInSight, kInSight});
+    movers_.push_back({enemy, top.sideways, 0.0, groundRow, -kInSight, -kInSight, kInSight, kInSight, body, k.contactDamage > 0, k.behaviour == kLurkerBehaviour});
   }
 
   // Bullets: each slot it fires from its muzzle, strikes where their centre
@@ -189,7 +202,8 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
       const BulletStart muzzle = EnemyMuzzle(placed);
       const int hitX = muzzle.x + kBulletHitOffset, hitY = muzzle.y + kBulletHitOffset;
       if (facing < 0) {
-        shots_.push_back({enemy, centreX, static_cast<double>(hitY), speed, speed * kBulletLife, k.aimMode[slot] == 0});
+        shots_.push_back({enemy, centreX, static_cast<double>(hitY), speed, speed * kBulletLife, k.aimMode[slot] == 0,
+                          passes, k.attackInterval + (boss != nullptr ? kBossOpeningFrames : 0), boss});
       }
       const int row = hitY / kCellSize, first = hitX / kCellSize;
       const int last = top.sideways > 0
@@ -253,6 +267,74 @@ double FloorThreats::FramesInSight(const Mover& m) const {
   }
   return std::min(over(std::min(kViewLeft, kViewRight) - kBodyHalfWidth, m.sideways),
                   over(std::min(kViewUp, kViewDown) - kBodyHalfHeight, m.vertical));
+}
+
+bool FloorThreats::Blocked(double x, double y, double toX, double toY) const {
+  // Sampled at a quarter cell: no wall is thinner than a cell.
+  const int steps = static_cast<int>(std::hypot(toX - x, toY - y) / (kCellSize / 4.0)) + 1;
+  for (int i = 0; i <= steps; ++i) {
+    const double px = x + (toX - x) * i / steps, py = y + (toY - y) * i / steps;
+    if (At(static_cast<int>(std::floor(px / kCellSize)), static_cast<int>(std::floor(py / kCellSize))) >=
+        kAttrSolidFrom) {
+      return true;
+    }
+  }
+  return false;
+}
+
+double FloorThreats::FramesToReach(const Mover& m, const Cell& stand) const {
+  const double x = CentreX(stand), y = CentreY(stand);
+  const auto gap = [](double from, double to, double halves) { return std::max(0.0, std::abs(to - from) - halves); };
+  const auto over = [](double way, double speed) { return way <= 0 ? 0.0 : speed > 0 ? way / speed : kInSight; };
+  const double halfWidths = m.body.halfWidth + kBodyHalfWidth;
+  if (Reaches(m, stand)) {
+    const double level = over(gap(m.body.centreX, x, halfWidths), m.sideways);
+    if (m.feetRow >= 0) return level;
+    return std::max(level, over(gap(m.body.centreY, y, m.body.halfHeight + kBodyHalfHeight), m.vertical));
+  }
+  // A walker may walk off an end of its ground onto the player's.
+  double soonest = kInSight;
+  for (const Fall& f : falls_) {
+    if (f.enemy != m.enemy || f.groundRow != stand.second + 1) continue;
+    const double edgeX = f.column * kCellSize + kCellSize / 2.0;
+    double drop = (f.groundRow - f.fromRow) * kCellSize, speed = kEnemyFirstFallSpeed;
+    int fall = 0;
+    for (; drop > 0; ++fall) drop -= speed, speed = std::min(speed + kEnemyGravity, kEnemyFallCap);
+    soonest = std::min(soonest, over(std::abs(edgeX - m.body.centreX), m.sideways) + fall +
+                                    over(gap(edgeX, x, halfWidths), m.sideways));
+  }
+  return soonest;
+}
+
+double FloorThreats::FramesToReach(const Shot& shot, const Cell& stand) const {
+  const double x = CentreX(stand), y = CentreY(stand);
+  if (shot.level && std::abs(shot.muzzleY - y) > kBodyHalfHeight) return kInSight;
+  if (shot.boss != nullptr && !OnScreen(stand, shot.boss->centreX, shot.boss->centreY)) return kInSight;
+  const double toY = shot.level ? shot.muzzleY : y;
+  const double distance = std::hypot(x - shot.muzzleX, toY - shot.muzzleY);
+  if (distance > shot.range || (!shot.passes && Blocked(shot.muzzleX, shot.muzzleY, x, toY))) return kInSight;
+  const double halves = shot.level ? kBodyHalfWidth : std::min(kBodyHalfWidth, kBodyHalfHeight);
+  return shot.firstVolley + std::max(0.0, distance - halves) / shot.speed;
+}
+
+std::string FloorThreats::ArrivalFault(const Cell& arrival) const {
+  const auto fault = [&arrival](const Cell& enemy, const char* what, double frames) {
+    char text[160];
+    std::snprintf(text, sizeof text, " %s within %.0f frames of arriving (%d allowed)", what, std::floor(frames),
+                  kArrivalFrames);
+    return "the enemy at " + CellText(enemy) + " reaches the arrival at " + CellText(arrival) + text;
+  };
+  for (const Mover& m : movers_) {
+    const bool asleep = m.lurks && std::abs(m.body.centreX - CentreX(arrival)) > kLurkerWakeDistance + kSpriteHalf;
+    if (!m.hurts || asleep) continue;
+    const double frames = FramesToReach(m, arrival);
+    if (frames < kArrivalFrames) return fault(m.enemy, m.feetRow >= 0 ? "walking" : "flying", frames);
+  }
+  for (const Shot& shot : shots_) {
+    const double frames = FramesToReach(shot, arrival);
+    if (frames < kArrivalFrames) return fault(shot.enemy, "with its bullets", frames);
+  }
+  return "";
 }
 
 const BulletLane* FloorThreats::LaneAcross(const RouteJump& jump) const {

@@ -35,6 +35,9 @@ using Cell = std::pair<int, int>;
 
 // Frames a threat must be on screen before it reaches the player's path.
 inline constexpr int kSightFrames = 24;
+// Frames after arriving (the floor's title card, a first look round) in
+// which nothing that kills may reach the place the player arrives at.
+inline constexpr int kArrivalFrames = 180;
 
 // A move of the route that leaves the ground: from stand place `from`, up
 // `rise` rows, sideways to the column of `to` and down onto it.
@@ -64,8 +67,16 @@ class FloorThreats {
   // "" when every threat is in sight for kSightFrames before it reaches a
   // stand place of `route`; otherwise what, from where, to where.
   std::string SightFault(const std::set<Cell>& route) const;
+  // "" when nothing that kills reaches the player standing at stand place
+  // `arrival` (an entrance) within kArrivalFrames of arriving there;
+  // otherwise what, from where, how soon.
+  std::string ArrivalFault(const Cell& arrival) const;
 
  private:
+  // An enemy's body box: its centre and half extents in pixels.
+  struct Body {
+    double centreX, centreY, halfWidth, halfHeight;
+  };
   // A moving enemy: it may come from anywhere out of sight, a walker only
   // along its own level (its feet's row), a flyer only within the box its
   // body can reach (pixels).
@@ -74,6 +85,9 @@ class FloorThreats {
     double sideways, vertical;  // pixels a frame
     int feetRow;                // walkers; -1 for flyers
     double left, top, right, bottom;
+    Body body;  // as placed
+    bool hurts;  // on touching: some only push
+    bool lurks;  // waits until the player comes near
   };
   // Bullets: from the muzzle (pixels) at their fastest, straight at the
   // player (`level`: only sideways), as far as their range.
@@ -82,6 +96,9 @@ class FloorThreats {
     double muzzleX, muzzleY;
     double speed, range;
     bool level;
+    bool passes;      // flies through cells
+    int firstVolley;  // frames from arriving to the first shot
+    const Body* boss;  // a boss's body, which fires only while on screen; else nullptr
   };
   // A walker's fall off an end of its ground: down `column` from the ground
   // row it walked on to the ground it lands on.
@@ -108,11 +125,20 @@ class FloorThreats {
   // Frames a mover coming from out of sight is in sight before it touches
   // the body.
   double FramesInSight(const Mover& mover) const;
+  // Frames from arriving before the mover, going straight for it, touches
+  // the body standing at `stand`, or the shot's first bullet does; infinity
+  // when it cannot.
+  double FramesToReach(const Mover& mover, const Cell& stand) const;
+  double FramesToReach(const Shot& shot, const Cell& stand) const;
+  // Whether a straight flight from pixel (x, y) to (toX, toY) meets a cell
+  // that stops bullets.
+  bool Blocked(double x, double y, double toX, double toY) const;
 
   const MapFileData& placed_;
   const MapFileData& map_;
   double viewRadius_;  // dark floors: the lit radius; else 0
   std::vector<BulletLane> lanes_;
+  std::vector<Body> bosses_;  // reserved up front: shots point into it
   std::vector<Mover> movers_;
   std::vector<Shot> shots_;
   std::vector<Fall> falls_;
