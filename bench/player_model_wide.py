@@ -57,7 +57,8 @@ def main():
     args = parser.parse_args()
 
     floors = args.floors or floors_of(args.tests)
-    print(f"seed base {args.seed} (--seed {args.seed} plays the same trials), {args.runs} trials per floor and mode")
+    print(f"seed base {args.seed} (--seed {args.seed} plays the same trials), {args.runs} trials per floor and mode",
+          flush=True)
     jobs = []
     for floor in floors:
         for column, (_, suite, late) in enumerate(MODES):
@@ -65,8 +66,15 @@ def main():
                 # Each chunk has a base of its own, so its trials differ from the other chunks'.
                 jobs.append((floor, column, suite, late, min(CHUNK, args.runs - first), args.seed + first))
     started = time.time()
+    def run(job):
+        floor, column, suite, late, runs, seed = job
+        outcome = play(args.tests, floor, suite, late, runs, seed)
+        # Each chunk as it ends, so a bench cut short still tells what it played.
+        print(f"  floor {floor} {MODES[column][0]}: won {outcome[0]} of {outcome[1]}", flush=True)
+        return floor, column, outcome
+
     with ThreadPoolExecutor(max_workers=args.jobs) as pool:
-        outcomes = list(pool.map(lambda job: (job[0], job[1], play(args.tests, *job[:1], *job[2:])), jobs))
+        outcomes = list(pool.map(run, jobs))
     wins = {}
     for floor, column, (won, runs) in outcomes:
         total = wins.setdefault((floor, column), [0, 0])
