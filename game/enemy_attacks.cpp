@@ -69,13 +69,26 @@ int StartBullet(double x, double y, double angle, double speed, int graphicBase,
   return slot;
 }
 
+// Two draws in one expression come in the order the compiler picks, so a
+// seed would play otherwise on another build: each draw is a statement of its
+// own, in the order the game has drawn them (a call's last argument first).
 double AimAngle(const EnemyRecord& e, int mode, const BulletStart& m) {
   switch (mode) {
     case 0: return e.facing == 1 ? 0.0 : kPi;
     case 1: return AngleToPlayer(m.x, m.y);
-    case 2: return std::atan2(player.y + 32 + Random(200) - 100 - m.y, player.x + 32 + Random(200) - 100 - m.x);
-    case 3: return std::atan2(Random(640) - 320, Random(480) - 240);
-    case 5: return std::atan2(Random(60) - 330, Random(320) - 160 + 200 * e.facing);
+    case 2: {
+      const int dx = Random(200) - 100;
+      const int dy = Random(200) - 100;
+      return std::atan2(player.y + 32 + dy - m.y, player.x + 32 + dx - m.x);
+    }
+    case 3: {
+      const int x = Random(480) - 240;
+      return std::atan2(Random(640) - 320, x);
+    }
+    case 5: {
+      const int x = Random(320) - 160 + 200 * e.facing;
+      return std::atan2(Random(60) - 330, x);
+    }
     case 6: return -kPi / 2;
     default: return 0.0;
   }
@@ -216,8 +229,13 @@ int EnemyBulletMapHit(ShotRecord& b) {
 
 void RunBossCountdownStep() {
   if (gameState.bossCountdown % 7 == 0) {
-    const int x = player.x - Random(360) + Random(360), y = player.y - Random(240) + Random(240);
-    StartEffect(10, 24, 1, x, y, Random(360) * kPi / 180.0, 5.5 + Random(6) * 0.1);
+    // One draw a statement, in the game's order (see AimAngle).
+    int x = player.x - Random(360);
+    x += Random(360);
+    int y = player.y - Random(240);
+    y += Random(240);
+    const double scale = 5.5 + Random(6) * 0.1;
+    StartEffect(10, 24, 1, x, y, Random(360) * kPi / 180.0, scale);
     PlayEffectSound(kSeBom01);
   }
   if (--gameState.bossCountdown > 0) return;
@@ -359,8 +377,8 @@ void RunBossDefeatCountdown() {
 void DefeatEnemy(int i, int byMagic) {
   if (i < 0 || i >= kEnemyPoolSize) return;
   EnemyRecord& e = enemies[i];
-  StartEffect(10, 24, 1, e.x + e.width / 2, e.y + e.height / 2, Random(360) * kPi / 180.0,
-              (e.width + e.height) / 96 + Random(6) * 0.1 + 0.3);
+  const double scale = (e.width + e.height) / 96 + Random(6) * 0.1 + 0.3;  // drawn first (see AimAngle)
+  StartEffect(10, 24, 1, e.x + e.width / 2, e.y + e.height / 2, Random(360) * kPi / 180.0, scale);
   e.life = 0;
   --enemyCount;
   if (e.counted == 1) --requiredDefeats;

@@ -264,7 +264,11 @@ void BlastEnemies(int x, int y) {
       continue;
     }
     hurt = true;
-    const double scale = 1.4 + (qz::GetRandomUpTo(3) - qz::GetRandomUpTo(3)) * 0.1;
+    // One draw a statement: in one expression their order would be the
+    // compiler's. The game's order: an operator's left first, a call's last
+    // argument first.
+    const int grow = qz::GetRandomUpTo(3);
+    const double scale = 1.4 + (grow - qz::GetRandomUpTo(3)) * 0.1;
     StartEffect(6, 8, 1, e.x + e.width / 2, e.y + e.height / 2, RandomAngle(), scale);
     DamageEnemy(i, static_cast<int>(e.damageFactor[kBlaze]), 2, 0);
   }
@@ -273,14 +277,24 @@ void BlastEnemies(int x, int y) {
 }
 
 void SpawnHitEffect(int r, int sx, int sy) {
+  // Each draw a statement of its own, so that the order of the draws is not
+  // the compiler's choice of the order of a call's arguments; the game's
+  // order is the last argument's first.
   const auto jitter = [] { return 8 + qz::GetRandomUpTo(8); };
   switch (r) {
     case 1: StartEffect(7, 8, 1, sx, sy, 0.0, 1.0); break;
-    case 2: StartEffect(12, 16, 1, sx + jitter(), sy + jitter(), RandomAngle(), 1.0); break;
+    case 2: {
+      const double angle = RandomAngle();
+      const int dy = jitter();
+      const int dx = jitter();
+      StartEffect(12, 16, 1, sx + dx, sy + dy, angle, 1.0);
+      break;
+    }
     case 3: {
       const int dx = jitter();
       const int dy = jitter();
-      StartEffect(9, 12, 1, sx + dx, sy + dy, RandomAngle(), 0.8 + qz::GetRandomUpTo(6) * 0.1);
+      const double scale = 0.8 + qz::GetRandomUpTo(6) * 0.1;
+      StartEffect(9, 12, 1, sx + dx, sy + dy, RandomAngle(), scale);
       break;
     }
     default: StartEffect(16, 20, 1, sx, sy, RandomAngle(), 1.0); break;

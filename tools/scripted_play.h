@@ -106,6 +106,9 @@ class ScriptedPlay {
   // inside the game's blocking sequences too, so a player can answer a
   // window when it opens; it may queue or clear keys. Empty: none.
   void SetFrameHook(std::function<void()> hook) { hook_ = std::move(hook); }
+  // Called at every frame wait before the hook, for a harness that watches
+  // the game frame by frame without taking part. Empty: none.
+  void SetFrameObserver(std::function<void()> observer) { observer_ = std::move(observer); }
   // Frame waits seen since the script started.
   int frames() const { return frames_; }
   // True once a frame limit ran out and the window was asked to close.
@@ -140,6 +143,7 @@ class ScriptedPlay {
   void NextFrame() {
     ++frames_;
     if (frames_ > limit_) RequestClose();
+    if (observer_) observer_();
     if (hook_) hook_();
     if (steps_.empty()) {
       keys_.Hold({});
@@ -158,6 +162,7 @@ class ScriptedPlay {
   plat::HWND window_;
   std::deque<Step> steps_;
   std::function<void()> hook_;
+  std::function<void()> observer_;
   qz::testing::HeldKeys keys_;
   int frames_ = 0;
   static constexpr int kNoLimit = 1 << 30;

@@ -1,18 +1,26 @@
 // The campaign's routes played floor by floor by a model of a person rather
-// than an exact machine: with every press or wait of fixed length up to 3
-// frames longer or shorter (10 seeds), with the keys the looking steps decide
-// reaching the game 12 frames (200 ms) late, and on 20 other random seeds of
-// the game. Each floor starts where the area's exact replay enters it, its
-// state as a save of that moment would restore it. A floor a mode still loses
-// on is listed below with the reason and skipped.
+// than an exact machine, on trials drawn afresh for every commit: with every
+// press or wait of fixed length up to 3 frames longer or shorter (10 seeds),
+// with the keys the looking steps decide reaching the game 12 frames (200 ms)
+// late on other random seeds of the game (2), on 18 other random seeds of
+// the game, and as a person plays, all three at once (4). Each floor starts
+// where the area's exact replay enters it, its state as a save of that
+// moment would restore it. A floor a mode still loses on is listed below
+// with the reason and skipped.
 //
-// Each mode asks for 10 of 10 jittered, the late one, and 19 of the 20
-// seeds. QZ_PLAYER_MODEL=quick plays one run of each mode a floor instead (a
-// seed each that changes with the floor), for a quick look while editing;
-// QZ_PLAYER_MODEL=known plays the known losses too and says how they fare.
+// Each mode asks for 10 of 10 jittered, 2 of 2 late, 17 of the 18 seeds and
+// 3 of 4 as a person. The seeds come from the commit the suite was
+// configured at (or the clock, outside a git checkout); each test prints
+// them, and QZ_PLAYER_MODEL_SEED=N plays the trials of base N again.
+// QZ_PLAYER_MODEL=quick plays one run of each mode a floor instead, for a
+// quick look while editing; QZ_PLAYER_MODEL=known plays the known losses too
+// and says how they fare. For a wide bench (bench/player_model_wide.py):
+// QZ_PLAYER_MODEL_RUNS=N plays N runs a mode (asking for all but a tenth of
+// them), QZ_PLAYER_MODEL_LATE=F makes late reactions F frames late.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <ostream>
@@ -20,27 +28,35 @@
 #include <utility>
 #include <vector>
 
-#include "core/random.h"
-#include "game/action_input.h"
-#include "game/doors.h"
-#include "game/enemies.h"
 #include "game/game_state.h"
-#include "game/game_string.h"
-#include "game/pools.h"
 #include "game/save_file.h"
-#include "game/trap_graphics.h"
 #include "tests/game/campaign_replay.h"
+#include "tests/game/floor_trial.h"
 #include "tools/route_player.h"
 #include "tools/scripted_play.h"
+
+#ifndef QZ_TRIAL_SEED_BASE
+#define QZ_TRIAL_SEED_BASE 1
+#endif
 
 namespace {
 
 using veltrin::testing::CampaignArea;
 using veltrin::testing::CampaignAreas;
+using veltrin::testing::FloorInCampaign;
 using veltrin::testing::FloorRoute;
 using veltrin::testing::ScriptedPlay;
 
-enum class Looseness { kJitteredPresses, kLateReactions, kOtherRandomNumbers };
+enum class Looseness { kJitteredPresses, kLateReactions, kOtherRandomNumbers, kAPerson };
+const char* NameOf(Looseness mode) {
+  switch (mode) {
+    case Looseness::kJitteredPresses: return "jittered presses";
+    case Looseness::kLateReactions: return "late reactions";
+    case Looseness::kOtherRandomNumbers: return "other random numbers";
+    case Looseness::kAPerson: return "a person";
+  }
+  return "";
+}
 
 struct FloorMode {
   std::string floor;
@@ -48,20 +64,63 @@ struct FloorMode {
 };
 void PrintTo(const FloorMode& param, std::ostream* out) { *out << "floor " << param.floor; }
 
-// The seeds a mode plays and the wins it asks for.
+std::string Environment(const char* name) { return std::getenv(name) != nullptr ? std::getenv(name) : ""; }
+std::string ModelChoice() { return Environment("QZ_PLAYER_MODEL"); }
+
+// The base every trial's seeds derive from: the configured commit's, unless
+// QZ_PLAYER_MODEL_SEED names one to replay.
+std::uint32_t SeedBase() {
+  const std::string chosen = Environment("QZ_PLAYER_MODEL_SEED");
+  return chosen.empty() ? static_cast<std::uint32_t>(QZ_TRIAL_SEED_BASE)
+                        : static_cast<std::uint32_t>(std::strtoul(chosen.c_str(), nullptr, 10));
+}
+
+// A seed of its own for each base, floor, mode, run and use (the player's
+// looseness or the game's random numbers): splitmix64's finaliser over them.
+std::uint32_t TrialSeed(std::uint32_t base, int floorIndex, Looseness mode, int run, int use) {
+  std::uint64_t z = (std::uint64_t{base} << 32) ^ (std::uint64_t(floorIndex) << 24) ^
+                    (std::uint64_t(static_cast<int>(mode)) << 20) ^ (std::uint64_t(run) << 2) ^ std::uint64_t(use);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  return static_cast<std::uint32_t>(z ^ (z >> 31)) | 1u;
+}
+
+// The runs a mode plays and the wins it asks for.
 struct Trial {
-  int first, runs, wins;
+  int runs, wins;
 };
-std::string ModelChoice() { return std::getenv("QZ_PLAYER_MODEL") != nullptr ? std::getenv("QZ_PLAYER_MODEL") : ""; }
-bool FullTrials() { return ModelChoice() != "quick"; }
-Trial TrialOf(Looseness mode, int floorIndex) {
-  const bool full = FullTrials();
+Trial TrialOf(Looseness mode) {
+  if (ModelChoice() == "quick") return {1, 1};
+  if (const int runs = std::atoi(Environment("QZ_PLAYER_MODEL_RUNS").c_str()); runs > 0) return {runs, runs - runs / 10};
   switch (mode) {
-    case Looseness::kJitteredPresses: return full ? Trial{1, 10, 10} : Trial{1 + floorIndex % 10, 1, 1};
-    case Looseness::kLateReactions: return {1, 1, 1};
-    case Looseness::kOtherRandomNumbers: return full ? Trial{1, 20, 19} : Trial{1 + floorIndex % 20, 1, 1};
+    case Looseness::kJitteredPresses: return {10, 10};
+    case Looseness::kLateReactions: return {2, 2};
+    case Looseness::kOtherRandomNumbers: return {18, 17};
+    case Looseness::kAPerson: return {4, 3};
   }
-  return {0, 0, 0};
+  return {0, 0};
+}
+
+// 12 frames (200 ms) unless QZ_PLAYER_MODEL_LATE says otherwise.
+int ReactionDelay() {
+  const int late = std::atoi(Environment("QZ_PLAYER_MODEL_LATE").c_str());
+  return late > 0 ? late : 12;
+}
+
+// The player's looseness in a run of the mode, and the game's seed.
+struct RunSetup {
+  veltrin::routes::Perturbation perturbation;
+  std::uint32_t gameSeed;
+};
+RunSetup SetupOf(Looseness mode, std::uint32_t base, int floorIndex, int run, const FloorRoute& floor) {
+  RunSetup setup{{}, floor.seed};
+  setup.perturbation.seed = TrialSeed(base, floorIndex, mode, run, 0);
+  const bool jittered = mode == Looseness::kJitteredPresses || mode == Looseness::kAPerson;
+  const bool late = mode == Looseness::kLateReactions || mode == Looseness::kAPerson;
+  if (jittered) setup.perturbation.pressJitter = 3;
+  if (late) setup.perturbation.reactionDelay = ReactionDelay();
+  if (mode != Looseness::kJitteredPresses) setup.gameSeed = TrialSeed(base, floorIndex, mode, run, 1);
+  return setup;
 }
 
 // The floors a mode still loses on, and why.
@@ -70,80 +129,51 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
   return known;
 }
 
-// Puts the player back at the entrance the record names, as the title's
-// Continue does with a save, with the area replays' one life.
-void RestartFloor(const SaveRecord& record, ScriptedPlay& play) {
-  gameState.scene = kSceneFloorPlay;
-  ResetNewGame();
-  ResetEnemyRecords();
-  EmptyBulletPool();
-  ApplySaveRecord(record);
-  floorNumber = ParseIntAndFree(mapName) - 1;
-  EnterDoor(record.entrance, 1, 0);
-  LoadCandleMask();
-  SetInputLatches(1);
-  player.life = player.maxLife = 1;
-  play.Clear();
-  play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 300);
-}
-
-class CampaignPlayerModelTest : public veltrin::testing::CampaignAreaTest,
+class CampaignPlayerModelTest : public veltrin::testing::FloorTrialTest,
                                 public ::testing::WithParamInterface<FloorMode> {};
 
 TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
   const FloorMode& param = GetParam();
-  const CampaignArea* area = nullptr;
-  std::size_t index = 0;
-  int floorIndex = 0, counted = 0;
-  for (const CampaignArea& each : CampaignAreas()) {
-    for (std::size_t i = 0; i < each.routes.size(); ++i, ++counted) {
-      if (param.floor == each.routes[i].floor) area = &each, index = i, floorIndex = counted;
-    }
-  }
-  ASSERT_NE(area, nullptr);
+  const FloorInCampaign where = veltrin::testing::FindFloor(param.floor);
+  ASSERT_NE(where.area, nullptr);
   const auto known = KnownFailing().find({param.floor, param.mode});
   // The suite spends no time on a known loss unless asked to count it.
   if (known != KnownFailing().end() && ModelChoice() != "known") GTEST_SKIP() << known->second;
-  StartArea(area->start);
   ScriptedPlay play;
-  ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
-  ASSERT_NO_FATAL_FAILURE(veltrin::testing::PlayRoutes(
-      play, std::vector<FloorRoute>(area->routes.begin(), area->routes.begin() + index)));
-  const SaveRecord entered = CaptureSaveRecord();
-  const FloorRoute& floor = area->routes[index];
+  SaveRecord entered;
+  ASSERT_NO_FATAL_FAILURE(EnterFloor(play, where, &entered));
+  const FloorRoute& floor = where.Route();
 
-  const Trial trial = TrialOf(param.mode, floorIndex);
-  int wins = 0;
+  const std::uint32_t base = SeedBase();
+  const std::string replay = "QZ_PLAYER_MODEL_SEED=" + std::to_string(base) + " replays these trials";
+  const Trial trial = TrialOf(param.mode);
+  int wins = 0, played = 0;
   std::string losses;
-  for (int run = trial.first; run < trial.first + trial.runs; ++run) {
-    RestartFloor(entered, play);
-    veltrin::routes::Perturbation perturbation;
-    perturbation.seed = static_cast<std::uint32_t>(run);
-    if (param.mode == Looseness::kJitteredPresses) perturbation.pressJitter = 3;
-    if (param.mode == Looseness::kLateReactions) perturbation.reactionDelay = 12;
-    qz::SeedRandom(param.mode == Looseness::kOtherRandomNumbers ? static_cast<std::uint32_t>(run) : floor.seed);
-    veltrin::routes::RoutePlayer routePlayer(play, perturbation);
-    std::string problem = routePlayer.Run(floor.route);
-    if (problem.empty() && !play.RunUntil([&] { return veltrin::testing::ArrivedAfter(floor) || player.dead != 0; }, 400)) {
-      problem = "the route did not end at its door";
-    }
-    if (problem.empty() && player.dead != 0) problem = "died at the door";
+  for (int run = 0; run < trial.runs; ++run) {
+    const RunSetup setup = SetupOf(param.mode, base, where.index, run, floor);
+    const std::string problem = veltrin::testing::PlayTrial(play, entered, floor, setup.perturbation, setup.gameSeed);
+    ++played;
     if (problem.empty()) {
       ++wins;
     } else {
-      losses += "\n  run " + std::to_string(run) + ": " + problem;
+      losses += "\n  run " + std::to_string(run) + " (player seed " + std::to_string(setup.perturbation.seed) +
+                ", game seed " + std::to_string(setup.gameSeed) + "): " + problem;
     }
     // A run stuck past its frames asked the game to close: the runs after it
     // cannot be played in this process.
-    if (play.CloseRequested() && run + 1 < trial.first + trial.runs) {
+    if (play.CloseRequested() && run + 1 < trial.runs) {
       losses += "\n  runs " + std::to_string(run + 1) + " on: not played, the game closed";
       break;
     }
   }
+  // One line a bench can read, whatever the outcome.
+  std::printf("player model: floor %s, %s: won %d of %d (seed base %u)\n", param.floor.c_str(), NameOf(param.mode),
+              wins, trial.runs, base);
   if (known != KnownFailing().end()) {
-    GTEST_SKIP() << known->second << " (won " << wins << " of " << trial.runs << ")" << losses;
+    GTEST_SKIP() << known->second << " (won " << wins << " of " << played << ")" << losses;
   }
-  EXPECT_GE(wins, trial.wins) << "won " << wins << " of " << trial.runs << losses;
+  EXPECT_GE(wins, trial.wins) << NameOf(param.mode) << ": won " << wins << " of " << trial.runs << "; " << replay
+                              << losses;
 }
 
 std::vector<FloorMode> EveryFloorIn(Looseness mode) {
@@ -162,5 +192,7 @@ INSTANTIATE_TEST_SUITE_P(LateReactions, CampaignPlayerModelTest,
                          ::testing::ValuesIn(EveryFloorIn(Looseness::kLateReactions)), FloorName);
 INSTANTIATE_TEST_SUITE_P(OtherRandomNumbers, CampaignPlayerModelTest,
                          ::testing::ValuesIn(EveryFloorIn(Looseness::kOtherRandomNumbers)), FloorName);
+INSTANTIATE_TEST_SUITE_P(APerson, CampaignPlayerModelTest, ::testing::ValuesIn(EveryFloorIn(Looseness::kAPerson)),
+                         FloorName);
 
 }  // namespace
