@@ -263,7 +263,9 @@ constexpr int kMaxDamagedCopies = 16;
 // Copy 1 is name + ".damaged", copy n name + ".damaged.n".
 GameString DamagedCopyPath(const GameString& path, int copy) {
   const GameString first = GameStringConcat(path, ".damaged");
-  return copy == 1 ? first : GameStringConcat(first, ("." + std::to_string(copy)).c_str());
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, ".%d", copy);
+  return copy == 1 ? first : GameStringConcat(first, suffix);
 }
 
 // A slot file the reader refuses is copied beside itself before a save

@@ -348,7 +348,16 @@ std::string RoutePlayer::Run(const Route& route) {
         held_ = steps[end].keys;
         frames += length;
       }
+      // A chest a jittered walk runs into opens its window in the middle of
+      // these presses: once they are out, Confirm is pressed as a person
+      // reading it would, until it closes.
+      int openFor = 0;
+      play_.SetFrameHook([&] {
+        if (!ChestWindowOpen()) return;
+        if (++openFor > kChestReadingFrames + 2 && play_.Finished()) play_.Hold({kKeyJump}, kMinimumPress).Hold({}, 2);
+      });
       problem = Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames + 400));
+      play_.SetFrameHook({});
     } else {
       problem = steps[end++].act(*this);
     }
