@@ -1,5 +1,5 @@
 // The campaign's routes played floor by floor by a model of a person rather
-// than an exact machine, on trials drawn afresh for every commit: with every
+// than an exact machine, on trials drawn from one seed base: with every
 // press or wait of fixed length up to 3 frames longer or shorter (10 seeds),
 // with the keys the looking steps decide reaching the game 12 frames (200 ms)
 // late on other random seeds of the game (2), on 18 other random seeds of
@@ -9,9 +9,10 @@
 // with the reason and skipped.
 //
 // Each mode asks for 10 of 10 jittered, 2 of 2 late, 17 of the 18 seeds and
-// 3 of 4 as a person. The seeds come from the commit the suite was
-// configured at (or the clock, outside a git checkout); each test prints
-// them, and QZ_PLAYER_MODEL_SEED=N plays the trials of base N again.
+// 3 of 4 as a person. The seeds come from one base: a fixed one, or with
+// the build option QZ_FRESH_TRIALS the commit the suite was configured at (or
+// the clock, outside a git checkout); each test prints it, and
+// QZ_PLAYER_MODEL_SEED=N plays the trials of base N again.
 // QZ_PLAYER_MODEL=quick plays one run of each mode a floor instead, for a
 // quick look while editing; QZ_PLAYER_MODEL=known plays the known losses too
 // and says how they fare. For a wide bench (bench/player_model_wide.py):
