@@ -110,7 +110,7 @@ inline Route DarkFloorToTheShop() { return Route().OpenChest().Then(IntoTheShop(
 // spring, to door 0.
 inline Route DarkFloorFromTheShop() { return Route().HoldTo(kRight, Column(69)).TakeDoor(); }
 // "004" on slippery ground: back to a jump under the plank up to the key, off the
-// plank's end under the bee, the chest with the High Jump, a jump over the spike pit, a long slide to the door.
+// plank's end, the chest with the High Jump, a jump over the dip, a long slide past the slime to the door.
 inline Route SlipperyFloor() {
   return Route()
       .HoldTo(kLeft, Column(22)).Wait(30).Press({kKeyJump}, 20).Wait(60)

@@ -120,15 +120,15 @@ void HighLedge(std::vector<std::string>& rows) {
   for (int x = 18; x <= 24; ++x) rows[32][x] = 'B';
 }
 
-// What kills, from the game's own kinds: a green slime (kind set 2, slot 0)
-// fires level bullets at 1.8 pixels a frame for 320 frames; a snake (kind
+// What kills, from the game's own kinds: a green slime (kind set 1, slot 1;
+// kind set 2, slot 0) fires level bullets at 1.8 pixels a frame for 320 frames; a snake (kind
 // set 6, slot 2) runs at 5.
 TEST(CampaignFloorsTest, BulletLanesOverTheFirstAreasJumpsAndThreatsOutOfSightAreRefused) {
   // Near floor 004's dip its lane crosses the jumps over it; twenty cells
   // off, its bullets end before they reach the dip.
-  EXPECT_EQ(FirstFault(FloorsWithLine("004", "cells", "enemy 50 42 0")),
+  EXPECT_EQ(FirstFault(FloorsWithLine("004", "cells", "enemy 50 42 1")),
             "floor 004: the jump from (31, 43) to (36, 44) crosses the bullet lane of the enemy at (50, 42)");
-  EXPECT_EQ(FirstFault(FloorsWithLine("004", "cells", "enemy 58 42 0")), "");
+  EXPECT_EQ(FirstFault(FloorsWithLine("004", "cells", "enemy 58 42 1")), "");
   // Past the first area a lane is fair; in the dark the snake of floor 071
   // is seen too late without the Eternal Candle.
   EXPECT_EQ(FirstFault(FloorsWithLine("011", "cells", "enemy 50 42 0")), "");

@@ -2,16 +2,18 @@
 // meadow's day sky, the cavern's rock, the sky above the clouds, the forest,
 // the snowfield, the castle, the last hall), the title's back layer, and the
 // ground its chip set puts under the player's feet: the top (chip 4), the
-// ground under it (chip 5) and the fill of walls and borders (chip 1), which
-// continues the ground. Backgrounds wrap sideways; those behind floors that
-// scroll both ways (the cavern, the castle, the last hall) and the title's,
-// which scrolls up, wrap up and down too.
+// ground under it (chip 5), the fill of walls and borders (chip 1), which
+// continues the ground, and the same ground darker further in (chips 8..27,
+// ground_depth.h). Backgrounds wrap sideways; those behind floors that scroll
+// both ways (the cavern, the castle, the last hall) and the title's, which
+// scrolls up, wrap up and down too.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
 
 #include "tools/datagen/art_common.h"
+#include "tools/datagen/ground_depth.h"
 
 namespace datagen {
 namespace {
@@ -301,9 +303,15 @@ void StarryBackground(const CellContext& c) {
   }
 }
 
+// Where a vertical joint of laid stone falls: at `usual` near the open air;
+// in deep ground where the cell's random puts it, so a wall of it is laid
+// stone by stone rather than stamped.
+int Joint(const CellContext& c, bool deep, int usual) { return deep ? 4 + c.random.Below(24) : usual; }
+
 // One area's ground: the top (chip 4), the ground under it and the fill
-// of walls and borders, which continues it (chips 5 and 1).
-void Ground(const CellContext& c, bool top) {
+// of walls and borders, which continues it (chips 5 and 1); `deep` ground
+// lies further in (ground_depth.h).
+void Ground(const CellContext& c, bool top, bool deep) {
   Canvas& k = c.canvas;
   const std::string& ground = c.entry.label;
   const std::uint32_t t = c.entry.tint;
@@ -340,8 +348,8 @@ void Ground(const CellContext& c, bool top) {
     const std::uint32_t slab = Mix(t, 0xF0D080, 0.5), joint = Shade(slab, 0.6);
     k.FillRect(0, 0, 32, 32, Shade(slab, 0.85));
     k.FillRect(0, 15, 32, 1, joint);
-    k.FillRect(16, 0, 1, 15, joint);
-    k.FillRect(8, 16, 1, 16, joint);
+    k.FillRect(Joint(c, deep, 16), 0, 1, 15, joint);
+    k.FillRect(Joint(c, deep, 8), 16, 1, 16, joint);
     if (top) {
       k.FillRect(0, 0, 32, 10, Shade(slab, 1.0));
       for (int x = -4; x < 32; x += 10) k.FillEllipse(x, -4, 14, 10, 0xFFFFFF);
@@ -365,8 +373,8 @@ void Ground(const CellContext& c, bool top) {
     const std::uint32_t slab = Mix(t, 0x8888A0, 0.5);
     k.FillRect(0, 0, 32, 32, Shade(slab, top ? 1.0 : 0.8));
     k.FillRect(0, 15, 32, 2, Shade(slab, 0.55));
-    k.FillRect(top ? 20 : 10, 0, 2, 15, Shade(slab, 0.55));
-    k.FillRect(top ? 6 : 24, 17, 2, 15, Shade(slab, 0.55));
+    k.FillRect(Joint(c, deep, top ? 20 : 10), 0, 2, 15, Shade(slab, 0.55));
+    k.FillRect(Joint(c, deep, top ? 6 : 24), 17, 2, 15, Shade(slab, 0.55));
     if (top) k.FillRect(0, 0, 32, 2, Shade(slab, 1.35));
   } else if (ground == "marble") {  // veined violet marble blocks, a gold-trimmed floor
     const std::uint32_t marble = Mix(t, 0xB0A8C8, 0.35);
@@ -384,6 +392,9 @@ void Ground(const CellContext& c, bool top) {
   }
 }
 
+// The light left on deep ground, levels 2 to 6 and beyond.
+constexpr double kDeepGroundShades[kDeepGroundLevels] = {0.88, 0.77, 0.67, 0.59, 0.52};
+
 }  // namespace
 
 bool PaintAreaBackground(const CellContext& c) {
@@ -400,8 +411,11 @@ bool PaintAreaBackground(const CellContext& c) {
 }
 
 bool PaintAreaGround(const CellContext& c) {
-  if ((c.cell != 1 && c.cell != 4 && c.cell != 5) || c.entry.label.empty()) return false;
-  Ground(c, c.cell == 4);
+  const int level = DeepGroundLevel(c.cell);
+  if ((c.cell != 1 && c.cell != 4 && c.cell != 5 && level == 0) || c.entry.label.empty()) return false;
+  Ground(c, c.cell == 4, level > 0);
+  // Darker ring by ring inward, as the light from the open cells fades.
+  if (level > 0) c.canvas.ShadeWindow(kDeepGroundShades[level - 2]);
   return true;
 }
 

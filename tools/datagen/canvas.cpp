@@ -163,6 +163,15 @@ void Canvas::FillTriangle(int x0, int y0, int x1, int y1, int x2, int y2, std::u
   }
 }
 
+void Canvas::ShadeWindow(double factor) {
+  for (int y = std::max(0, originY_); y < std::min(height_, originY_ + windowH_); ++y) {
+    for (int x = std::max(0, originX_); x < std::min(width_, originX_ + windowW_); ++x) {
+      std::uint32_t& pixel = pixels_[static_cast<std::size_t>(y) * width_ + x];
+      if (pixel != kTransparent) pixel = Shade(pixel, factor);
+    }
+  }
+}
+
 void Canvas::OutlineShapes(std::uint32_t colour) {
   auto drawn = [this](int x, int y) {
     return x >= 0 && y >= 0 && x < windowW_ && y < windowH_ &&

@@ -38,6 +38,9 @@ class Canvas {
   void Line(int x0, int y0, int x1, int y1, std::uint32_t colour);
   void FillTriangle(int x0, int y0, int x1, int y1, int x2, int y2, std::uint32_t colour);
 
+  // Scales every drawn (not transparent) pixel of the window by Shade's factor.
+  void ShadeWindow(double factor);
+
   // Rims the window's drawn shapes: every transparent pixel next to a drawn
   // one (left, right, above or below) takes the colour.
   void OutlineShapes(std::uint32_t colour);

@@ -8,6 +8,7 @@
 
 #include "tools/datagen/campaign_check.h"
 #include "tools/datagen/canvas.h"
+#include "tools/datagen/ground_depth.h"
 #include "tools/datagen/image_files.h"
 #include "tools/datagen/image_table.h"
 #include "tools/datagen/message_files.h"
@@ -81,6 +82,7 @@ bool WriteFloors(const std::filesystem::path& folder, std::string* error) {
     MapFileData data;
     std::string problem;
     if (!CompileFloorText(floor.text, &data, &problem)) return Fail(error, "floor " + floor.name + ": " + problem);
+    ShadeGroundDepth(data);
     const std::vector<std::uint8_t> bytes = WriteMapFile(data);
     if (!WriteFile(folder / (floor.name + ".map"), bytes.data(), bytes.size(), error)) return false;
   }

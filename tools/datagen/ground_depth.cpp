@@ -1,0 +1,84 @@
+#include "tools/datagen/ground_depth.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "game/map_cells.h"
+
+namespace datagen {
+namespace {
+
+constexpr int kWallChip = 1, kTopChip = 4, kEarthChip = 5;
+constexpr int kDeepestLevel = kDeepGroundLevels + 1;
+
+bool IsGroundChip(int chip) { return chip == kWallChip || chip == kEarthChip; }
+
+// Plain ground: wall, top or earth that is only solid. A top counts so the
+// earth under the grass deepens from the open air above it, not from the sod.
+bool IsPlainGround(const MapFileData& floor, int x, int y) {
+  if (x < 0 || y < 0 || x >= MapFileData::kColumns || y >= MapFileData::kRows) return true;
+  const int i = MapFileData::CellIndex(x, y);
+  const std::int32_t chip = floor.chipLayer[i], attribute = floor.attributeLayer[i];
+  return (IsGroundChip(chip) || chip == kTopChip) && (attribute == kAttrSolidBlock || attribute == kAttrSolidFrom);
+}
+
+// Depth of each cell (0 off the ground), capped at the deepest level: rings
+// grown from the cells next to anything that is not plain ground, counting
+// the eight neighbours so corners deepen as evenly as edges.
+std::vector<int> Depths(const MapFileData& floor) {
+  std::vector<int> depth(MapFileData::kCellCount, 0);
+  for (int x = 0; x < MapFileData::kColumns; ++x) {
+    for (int y = 0; y < MapFileData::kRows; ++y) {
+      if (IsPlainGround(floor, x, y)) depth[MapFileData::CellIndex(x, y)] = kDeepestLevel;
+    }
+  }
+  for (int level = 1; level < kDeepestLevel; ++level) {
+    std::vector<int> next = depth;
+    for (int x = 0; x < MapFileData::kColumns; ++x) {
+      for (int y = 0; y < MapFileData::kRows; ++y) {
+        if (depth[MapFileData::CellIndex(x, y)] < kDeepestLevel) continue;
+        bool beside = false;
+        for (int dx = -1; dx <= 1 && !beside; ++dx) {
+          for (int dy = -1; dy <= 1 && !beside; ++dy) {
+            const int nx = x + dx, ny = y + dy;
+            if (nx < 0 || ny < 0 || nx >= MapFileData::kColumns || ny >= MapFileData::kRows) continue;
+            beside = depth[MapFileData::CellIndex(nx, ny)] < level;
+          }
+        }
+        if (beside) next[MapFileData::CellIndex(x, y)] = level;
+      }
+    }
+    depth = std::move(next);
+  }
+  return depth;
+}
+
+// A variant from the cell's place that repeats neither along a row nor a column.
+int VariantAt(int x, int y) { return static_cast<int>((static_cast<unsigned>(x * 7 + y * 13 + x * y) >> 1) % kDeepGroundVariants); }
+
+}  // namespace
+
+int DeepGroundLevel(int chip) {
+  const int offset = chip - kDeepGroundFirstChip;
+  if (offset < 0 || offset >= kDeepGroundLevels * kDeepGroundVariants) return 0;
+  return 2 + offset / kDeepGroundVariants;
+}
+
+void ShadeGroundDepth(MapFileData& floor) {
+  const std::int32_t covering = floor.chipTable[kWallChip];
+  const std::vector<int> depth = Depths(floor);
+  for (int x = 0; x < MapFileData::kColumns; ++x) {
+    for (int y = 0; y < MapFileData::kRows; ++y) {
+      const int i = MapFileData::CellIndex(x, y);
+      const std::int32_t chip = floor.chipLayer[i];
+      if (depth[i] < 2 || !IsGroundChip(chip) || floor.chipTable[chip] != covering) continue;
+      floor.chipLayer[i] = kDeepGroundFirstChip + (depth[i] - 2) * kDeepGroundVariants + VariantAt(x, y);
+    }
+  }
+  for (int level = 0; level < kDeepGroundLevels * kDeepGroundVariants; ++level) {
+    floor.chipTable[kDeepGroundFirstChip + level] = covering;
+  }
+}
+
+}  // namespace datagen
