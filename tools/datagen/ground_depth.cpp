@@ -16,8 +16,9 @@ bool IsGroundChip(int chip) { return chip == kWallChip || chip == kEarthChip; }
 
 // Plain ground: wall, top or earth that is only solid. A top counts so the
 // earth under the grass deepens from the open air above it, not from the sod.
+// Past the field (the columns and the row the camera never shows) counts too.
 bool IsPlainGround(const MapFileData& floor, int x, int y) {
-  if (x < 0 || y < 0 || x >= MapFileData::kColumns || y >= MapFileData::kRows) return true;
+  if (x < 0 || y < 0 || x >= kFieldColumns || y >= kFieldRows) return true;
   const int i = MapFileData::CellIndex(x, y);
   const std::int32_t chip = floor.chipLayer[i], attribute = floor.attributeLayer[i];
   return (IsGroundChip(chip) || chip == kTopChip) && (attribute == kAttrSolidBlock || attribute == kAttrSolidFrom);
