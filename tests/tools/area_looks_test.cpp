@@ -1,5 +1,5 @@
 // The areas' looks as the generator paints them: every floor wears its own
-// area's look, spikes read on every area's ground, the ground's fill
+// area's look and enemies, spikes read on every area's ground, the ground's fill
 // continues the ground, the meadow is a day sky, the sky's one sun is never
 // split by the far sky's seam, and backgrounds meet themselves where they wrap.
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,7 +52,8 @@ std::uint32_t Mean(const Canvas& k, int x0, int y0, int w, int h) {
 }
 std::uint32_t ChipMean(const Canvas& chips, int chip) { return Mean(chips, chip % 8 * 32, chip / 8 * 32, 32, 32); }
 
-TEST(AreaLooksTest, EveryFloorWearsItsOwnAreasChipSetAndBackground) {
+// Its enemies too: a kind set is fielded by one area's floors only.
+TEST(AreaLooksTest, EveryFloorWearsItsOwnAreasChipSetBackgroundAndEnemies) {
   // The meadow's own floors and the last hall's, not their neighbours' looks.
   EXPECT_STREQ(datagen::AreaLookOfFloor(3)->chipSet, "chip_meadow.png");
   EXPECT_STREQ(datagen::AreaLookOfFloor(4)->background, "BG_Meadow.png");
@@ -59,6 +61,7 @@ TEST(AreaLooksTest, EveryFloorWearsItsOwnAreasChipSetAndBackground) {
   EXPECT_STREQ(datagen::AreaLookOfFloor(85)->chipSet, "chip_castle.png");
   EXPECT_EQ(datagen::AreaLookOfFloor(0), nullptr);
   EXPECT_EQ(datagen::AreaLookOfFloor(101), nullptr);
+  std::map<int, const AreaLook*> areaOfKindSet;
   for (const datagen::FloorSource& source : datagen::BuiltInFloors()) {
     MapFileData d;
     std::string error;
@@ -67,6 +70,8 @@ TEST(AreaLooksTest, EveryFloorWearsItsOwnAreasChipSetAndBackground) {
     ASSERT_NE(look, nullptr) << source.name;
     EXPECT_EQ(d.chipSetName, look->chipSet) << source.name;
     EXPECT_EQ(d.backgroundName, look->background) << source.name;
+    const AreaLook* kindSetArea = areaOfKindSet.emplace(d.kindSet, look).first->second;
+    EXPECT_EQ(kindSetArea, look) << source.name << " fields kind set " << d.kindSet << ", which is " << kindSetArea->ground << "'s";
   }
 }
 
