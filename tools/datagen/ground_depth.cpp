@@ -1,7 +1,7 @@
 #include "tools/datagen/ground_depth.h"
 
-#include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "game/map_cells.h"
@@ -55,8 +55,13 @@ std::vector<int> Depths(const MapFileData& floor) {
   return depth;
 }
 
-// A variant from the cell's place that repeats neither along a row nor a column.
-int VariantAt(int x, int y) { return static_cast<int>((static_cast<unsigned>(x * 7 + y * 13 + x * y) >> 1) % kDeepGroundVariants); }
+// The variant of the cell at (x, y): a square of four by four in which
+// neighbours along a row or a column never share one.
+int VariantAt(int x, int y) {
+  static_assert(kDeepGroundVariants == 4);
+  constexpr int kSquare[4][4] = {{0, 1, 2, 3}, {2, 3, 0, 1}, {1, 0, 3, 2}, {3, 2, 1, 0}};
+  return kSquare[y % 4][x % 4];
+}
 
 }  // namespace
 
@@ -77,8 +82,8 @@ void ShadeGroundDepth(MapFileData& floor) {
       floor.chipLayer[i] = kDeepGroundFirstChip + (depth[i] - 2) * kDeepGroundVariants + VariantAt(x, y);
     }
   }
-  for (int level = 0; level < kDeepGroundLevels * kDeepGroundVariants; ++level) {
-    floor.chipTable[kDeepGroundFirstChip + level] = covering;
+  for (int offset = 0; offset < kDeepGroundLevels * kDeepGroundVariants; ++offset) {
+    floor.chipTable[kDeepGroundFirstChip + offset] = covering;
   }
 }
 
