@@ -156,6 +156,13 @@ void Chip(const CellContext& c) {
       for (int i = 0; i < 4; ++i) k.Line(6, 24 - i * 5, 26, 21 - i * 5, 0xE0E0E0);
       k.FillRect(2, 4, 28, 4, 0xFF4040);
       return;
+    case 31:  // crumbling cell: a sandy block split by cracks, crumbs at its foot
+      Bevel(k, 0xC8A870);
+      k.Line(4, 2, 12, 14, 0x705830);
+      k.Line(12, 14, 24, 10, 0x705830);
+      k.Line(12, 14, 16, 29, 0x705830);
+      for (int x = 5; x < 30; x += 8) k.FillRect(x, 26, 2, 2, 0x8A7040);
+      return;
     case 36:  // slippery ice
       Bevel(k, 0xA0E0FF);
       k.Line(6, 24, 14, 8, 0xFFFFFF);
@@ -212,6 +219,14 @@ void Chip(const CellContext& c) {
   if ((n >= 210 && n <= 213) || (n >= 218 && n <= 221)) {  // the status screen's door pictures 0..3
     static const std::uint32_t kDoorPictures[4] = {0x4080D0, 0x40A060, 0xA050C0, 0xC0A040};
     Door(k, kDoorPictures[(n - 210) % 8], "", n < 216);
+    return;
+  }
+  if (n >= 180 && n <= 186) {  // magic switch cells: the warp block's purple, a spark for the Magic shot
+    Bevel(k, 0x8040C0);
+    k.FillTriangle(16, 5, 13, 16, 19, 16, 0xFFE0FF);
+    k.FillTriangle(16, 27, 13, 16, 19, 16, 0xFFE0FF);
+    k.FillTriangle(5, 16, 16, 13, 16, 19, 0xFFE0FF);
+    k.FillTriangle(27, 16, 16, 13, 16, 19, 0xFFE0FF);
     return;
   }
   if (n >= 80 && n <= 91) {  // breakable: cracked bricks
