@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -48,10 +49,12 @@ TEST(GroundDepthTest, GroundDeepensRingByRingFromTheOpenAirUpToTheDeepest) {
   EXPECT_EQ(datagen::DeepGroundLevel(last), kDeepest);
   M floor = WalledFloor();
   datagen::ShadeGroundDepth(floor);
-  for (int d = 1; d <= 8; ++d) {  // sideways, downward and corner-wise alike
+  for (int d = 1; d <= 8; ++d) {  // sideways and downward alike, corners rounded
     EXPECT_EQ(LevelAt(floor, 30 + d, 20), std::min(d, kDeepest)) << d;
     EXPECT_EQ(LevelAt(floor, 30, 20 + d), std::min(d, kDeepest)) << d;
-    EXPECT_EQ(LevelAt(floor, 30 - d, 20 - d), std::min(d, kDeepest)) << d;
+  }
+  for (const auto [dx, dy, level] : {std::array{1, 1, 1}, {2, 1, 2}, {2, 2, 3}, {3, 3, 4}, {4, 4, kDeepest}}) {
+    EXPECT_EQ(LevelAt(floor, 30 - dx, 20 - dy), level) << dx << "," << dy;
   }
   // The empty row and columns past the field are never seen and light nothing.
   EXPECT_EQ(LevelAt(floor, 30, kFieldRows - 1), kDeepest);

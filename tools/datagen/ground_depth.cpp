@@ -1,7 +1,8 @@
 #include "tools/datagen/ground_depth.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include "game/map_cells.h"
@@ -24,33 +25,22 @@ bool IsPlainGround(const MapFileData& floor, int x, int y) {
   return (IsGroundChip(chip) || chip == kTopChip) && (attribute == kAttrSolidBlock || attribute == kAttrSolidFrom);
 }
 
-// Depth of each cell (0 off the ground), capped at the deepest level: rings
-// grown from the cells next to anything that is not plain ground, counting
-// the eight neighbours so corners deepen as evenly as edges.
+// Depth of each cell (0 off the ground): its distance from the nearest cell
+// that is not plain ground, centre to centre and rounded, so the rings round
+// their corners; capped at the deepest level.
 std::vector<int> Depths(const MapFileData& floor) {
   std::vector<int> depth(MapFileData::kCellCount, 0);
   for (int x = 0; x < MapFileData::kColumns; ++x) {
     for (int y = 0; y < MapFileData::kRows; ++y) {
-      if (IsPlainGround(floor, x, y)) depth[MapFileData::CellIndex(x, y)] = kDeepestLevel;
-    }
-  }
-  for (int level = 1; level < kDeepestLevel; ++level) {
-    std::vector<int> next = depth;
-    for (int x = 0; x < MapFileData::kColumns; ++x) {
-      for (int y = 0; y < MapFileData::kRows; ++y) {
-        if (depth[MapFileData::CellIndex(x, y)] < kDeepestLevel) continue;
-        bool beside = false;
-        for (int dx = -1; dx <= 1 && !beside; ++dx) {
-          for (int dy = -1; dy <= 1 && !beside; ++dy) {
-            const int nx = x + dx, ny = y + dy;
-            if (nx < 0 || ny < 0 || nx >= MapFileData::kColumns || ny >= MapFileData::kRows) continue;
-            beside = depth[MapFileData::CellIndex(nx, ny)] < level;
-          }
+      if (!IsPlainGround(floor, x, y)) continue;
+      double nearest = kDeepestLevel;
+      for (int dx = -kDeepestLevel; dx <= kDeepestLevel; ++dx) {
+        for (int dy = -kDeepestLevel; dy <= kDeepestLevel; ++dy) {
+          if (!IsPlainGround(floor, x + dx, y + dy)) nearest = std::min(nearest, std::hypot(dx, dy));
         }
-        if (beside) next[MapFileData::CellIndex(x, y)] = level;
       }
+      depth[MapFileData::CellIndex(x, y)] = static_cast<int>(std::lround(nearest));
     }
-    depth = std::move(next);
   }
   return depth;
 }

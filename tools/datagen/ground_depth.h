@@ -18,7 +18,8 @@ inline constexpr int kDeepGroundVariants = 4;
 int DeepGroundLevel(int chip);
 
 // Gives every plain wall or earth cell (chip 1 or 5, solid) that lies two or
-// more cells from any other kind of cell its deep chip; cells past the field
+// more cells (centre to centre, rounded) from any other kind of cell its deep
+// chip; cells past the field
 // (columns 76 and 77, row 47, never in view) count as ground. The deep chips cover what lies behind them as walls
 // (chip 1) do; earth whose chip covers otherwise keeps its chip.
 void ShadeGroundDepth(MapFileData& floor);
