@@ -40,13 +40,12 @@ struct PipLayout {
   int rows, perRow, step;
 };
 
-// One row while Max MP fits it at full width, else two rows, the pips
-// narrowed when even two would reach the panel. Past two rows of the
-// narrowest pips only those that fit are drawn, so the work and the
-// arithmetic stay bounded whatever Max MP holds.
-constexpr int kMostPips = 2 * (kPipAreaWidth / kNarrowestPip);
-PipLayout LayOutPips(int pips) {
-  const int rows = pips > kPipsPerRow ? 2 : 1;
+// One row while Max MP fits it at full width, else two rows (one where a
+// screen's windows lie under the bar), the pips narrowed when even those
+// would reach the panel. Past the narrowest pips' rows only those that fit
+// are drawn, so the work and the arithmetic stay bounded whatever Max MP holds.
+PipLayout LayOutPips(int pips, int mostRows) {
+  const int rows = pips > kPipsPerRow ? mostRows : 1;
   const int perRow = (pips + rows - 1) / rows;
   const int step = perRow <= kPipsPerRow ? kPipStep : std::max(kPipAreaWidth / perRow, kNarrowestPip);
   return {rows, perRow, step};
@@ -60,9 +59,12 @@ void DrawPip(int x, int y, int cell, int width) {
   }
 }
 
-void DrawMagicPips() {
-  const int shown = std::clamp(player.maxMagic, 0, kMostPips);
-  const PipLayout layout = LayOutPips(shown);
+// The status screen's and the shop's windows start just under the bar's
+// first row, where the second would cover their titles.
+void DrawMagicPips(bool windowsUnder) {
+  const int mostRows = windowsUnder ? 1 : 2;
+  const int shown = std::clamp(player.maxMagic, 0, mostRows * (kPipAreaWidth / kNarrowestPip));
+  const PipLayout layout = LayOutPips(shown, mostRows);
   int x = kPipX - layout.step, y = kPipY;  // the pip before the first, for the end piece
   for (int i = 1; i <= shown; ++i) {
     x = kPipX + layout.step * ((i - 1) % layout.perRow);
@@ -97,7 +99,7 @@ void DrawHud() {
   qz::SetBlendModeAndParam(1, 216);
   DrawCell(8, 8, sheets.shotIcon, player.shotKind);
   qz::BlitGraph(40, 8, images.status1, 1);
-  DrawMagicPips();
+  DrawMagicPips(hudItemsHidden != 0);
   DrawHudNumber(5, 0, 0, 0);
   DrawCell(469, 9, sheets.status4, 1);
   DrawCell(515, 9, sheets.status4, 2);

@@ -12,6 +12,7 @@
 
 #include "game/floor_records.h"
 #include "game/game_state.h"
+#include "game/floor_play.h"
 #include "game/hud.h"
 #include "game/screen_frame.h"
 #include "game/screens.h"
@@ -207,6 +208,19 @@ TEST_F(HudNumberTest, MagicPipsEndAtMaxMpAndNeverReachThePanel) {
     EXPECT_EQ(gapAndPanel(), clearOfPips) << "Max MP " << maxMagic;
     EXPECT_EQ(rowPixels(40) > 0, maxMagic > 39) << "Max MP " << maxMagic;
   }
+
+  // Under the status screen's and the shop's windows the bar keeps to its
+  // first row, narrowing sooner, and still stops short of the panel.
+  hudItemsHidden = 1;
+  for (const int maxMagic : {39, 40, 116, std::numeric_limits<std::int32_t>::max()}) {
+    player.magic = player.maxMagic = maxMagic;
+    qz::ClearDrawTarget(nullptr);
+    DrawHud();
+    EXPECT_EQ(rowPixels(40), 0) << "Max MP " << maxMagic;
+    EXPECT_GT(rowPixels(18), 0) << "Max MP " << maxMagic;
+    EXPECT_EQ(gapAndPanel(), clearOfPips) << "Max MP " << maxMagic;
+  }
+  hudItemsHidden = 0;
 }
 
 }  // namespace
