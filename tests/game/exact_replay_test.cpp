@@ -36,19 +36,17 @@ using veltrin::testing::GameSnapshot;
 using veltrin::testing::ScriptedPlay;
 using veltrin::testing::StateEntry;
 
-// Load while it lives: busy threads on half the cores, enough to take the
+// Load while it lives: busy threads on a quarter of the cores, to take the
 // game's thread off its core now and then without starving the suite's
 // other tests; and a worker that wakes every few hundred microseconds to
 // sleep again on the library's clock, as its sound and file threads do. On
 // virtual time such a sleep moves the clock on at once, so the game's
 // thread sees its milliseconds fall at other points in every run, and
 // often finds a frame's time already gone when it comes to wait for it.
-constexpr std::uint32_t kWorkerSleepMilliseconds = 2;
-
 class MachineLoad {
  public:
   MachineLoad() {
-    const unsigned busy = std::max(2u, std::thread::hardware_concurrency() / 2);
+    const unsigned busy = std::max(2u, std::thread::hardware_concurrency() / 4);
     for (unsigned i = 0; i < busy; ++i) {
       threads_.emplace_back([this] {
         std::uint64_t sink = 0;
@@ -59,7 +57,7 @@ class MachineLoad {
     threads_.emplace_back([this] {
       while (!stop_.load(std::memory_order_relaxed)) {
         std::this_thread::sleep_for(std::chrono::microseconds(300));
-        plat::Sleep(kWorkerSleepMilliseconds);
+        plat::Sleep(2);
       }
     });
   }
