@@ -16,6 +16,7 @@
 #include "game/enemies.h"
 #include "game/game_state.h"
 #include "game/game_string.h"
+#include "game/items.h"
 #include "game/pools.h"
 #include "game/save_file.h"
 #include "game/trap_graphics.h"
@@ -47,11 +48,13 @@ inline FloorInCampaign FindFloor(const std::string& floor) {
 // Puts the player back at the entrance the record names, as the title's
 // Continue does with a save, with the area replays' one life. Nothing the
 // run before left may reach the new one: the floor's loading draws from
-// the generator seeded with `gameSeed`, and the player comes in at rest
-// (a new game keeps the vertical speed it finds).
+// the generator seeded with `gameSeed`, the player comes in at rest (a new
+// game keeps the vertical speed it finds) and the blinking platforms'
+// cycle (which runs from the program's start) begins afresh.
 inline void RestartFloor(const SaveRecord& record, ScriptedPlay& play, std::uint32_t gameSeed) {
   qz::SeedRandom(gameSeed);
   player.velocityY = 0;
+  movingObjectCycle = 0;
   gameState.scene = kSceneFloorPlay;
   gameState.sceneFrame = gameState.scenePage = gameState.sceneSubState = 0;
   ResetNewGame();
