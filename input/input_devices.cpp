@@ -382,38 +382,20 @@ void CollectPresses(InputState& in, bool frameRead) {
   }
 }
 
-int RefreshKeyboardState(bool frameRead) {
-  RecordCall("UpdateKeyboardState");
-  InputState& in = gInputState;
-  if (in.refreshRunning != 0) return 0;
-  in.refreshRunning = 1;
-  struct ClearOnReturn {
-    ~ClearOnReturn() { gInputState.refreshRunning = 0; }
-  } clear;
-
-  // Presses are collected after the pump, so those it just delivered count.
-  const auto addPresses = [&] {
-    CollectPresses(in, frameRead);
-    return 1;
-  };
-  const std::int32_t now = GetMillisecondCount();
-  const bool useDevice = in.noDirectInput == 0 && in.keyboard != nullptr && GetOsCode() < kOsWindowsVista;
-  if (useDevice) {
-    if (!frameRead && now == in.lastKeyboardPoll && !IsEventSignalled(in.keyboardEvent)) return 0;
-    if (PumpForRefresh() != 0 || in.object == nullptr || in.keyboard == nullptr) return 0;
-    if (!Succeeded(in.keyboard->GetDeviceState(256, in.keyState))) {
-      if (!Succeeded(in.keyboard->Acquire()) || !Succeeded(in.keyboard->GetDeviceState(256, in.keyState))) return 0;
-    }
-    in.lastKeyboardPoll = now;
-    if (IsEventSignalled(in.keyboardEvent)) plat::ResetEvent(in.keyboardEvent);
-    std::uint8_t keys[256];
-    plat::GetKeyboardState(keys);
-    in.keyState[0x36] = keys[0xA1];
-    return addPresses();
+// The device's state: false when it cannot be read.
+bool ReadKeyboardDevice(InputState& in) {
+  if (in.object == nullptr || in.keyboard == nullptr) return false;
+  if (!Succeeded(in.keyboard->GetDeviceState(256, in.keyState))) {
+    if (!Succeeded(in.keyboard->Acquire()) || !Succeeded(in.keyboard->GetDeviceState(256, in.keyState))) return false;
   }
-  if (!IsMainThread() || (!frameRead && now == in.lastKeyboardPoll)) return 0;
-  in.lastKeyboardPoll = now;
-  if (PumpForRefresh() != 0) return 0;
+  if (IsEventSignalled(in.keyboardEvent)) plat::ResetEvent(in.keyboardEvent);
+  std::uint8_t keys[256];
+  plat::GetKeyboardState(keys);
+  in.keyState[0x36] = keys[0xA1];
+  return true;
+}
+
+void ReadWindowKeyTable(InputState& in) {
   std::uint8_t keys[256];
   plat::GetKeyboardState(keys);
   std::memset(in.keyState, 0, sizeof in.keyState);
@@ -424,7 +406,37 @@ int RefreshKeyboardState(bool frameRead) {
   in.mouseButtons[1] = (keys[0x02] & 0x80) != 0 ? 1 : 0;
   in.mouseButtons[2] = (keys[0x04] & 0x80) != 0 ? 1 : 0;
   in.mouseButtonsValid = 1;
-  return addPresses();
+}
+
+// Every refresh reads the keys afresh, so a key that reached the window's
+// table is seen by the next read whatever the clock says: what a frame
+// reads depends on the keys alone, and a replay repeats under any load.
+// Only the pump that brings the devices' new messages (the costly part) is
+// held to once a millisecond between the frames' own reads; a real key
+// waits no longer than that for it.
+int RefreshKeyboardState(bool frameRead) {
+  RecordCall("UpdateKeyboardState");
+  InputState& in = gInputState;
+  const bool useDevice = in.noDirectInput == 0 && in.keyboard != nullptr && GetOsCode() < kOsWindowsVista;
+  if (in.refreshRunning != 0 || (!useDevice && !IsMainThread())) return 0;
+  in.refreshRunning = 1;
+  struct ClearOnReturn {
+    ~ClearOnReturn() { gInputState.refreshRunning = 0; }
+  } clear;
+
+  const std::int32_t now = GetMillisecondCount();
+  if (frameRead || now != in.lastKeyboardPoll) {
+    in.lastKeyboardPoll = now;
+    if (PumpForRefresh() != 0) return 0;
+  }
+  if (useDevice) {
+    if (!ReadKeyboardDevice(in)) return 0;
+  } else {
+    ReadWindowKeyTable(in);
+  }
+  // Presses are collected after the pump, so those it just delivered count.
+  CollectPresses(in, frameRead);
+  return 1;
 }
 
 }  // namespace

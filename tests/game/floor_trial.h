@@ -16,6 +16,7 @@
 #include "game/enemies.h"
 #include "game/game_state.h"
 #include "game/game_string.h"
+#include "game/items.h"
 #include "game/pools.h"
 #include "game/save_file.h"
 #include "game/trap_graphics.h"
@@ -45,8 +46,15 @@ inline FloorInCampaign FindFloor(const std::string& floor) {
 }
 
 // Puts the player back at the entrance the record names, as the title's
-// Continue does with a save, with the area replays' one life.
-inline void RestartFloor(const SaveRecord& record, ScriptedPlay& play) {
+// Continue does with a save, with the area replays' one life. Nothing the
+// run before left may reach the new one: the floor's loading draws from
+// the generator seeded with `gameSeed`, the player comes in at rest (a new
+// game keeps the vertical speed it finds) and the blinking platforms'
+// cycle (which runs from the program's start) begins afresh.
+inline void RestartFloor(const SaveRecord& record, ScriptedPlay& play, std::uint32_t gameSeed) {
+  qz::SeedRandom(gameSeed);
+  player.velocityY = 0;
+  movingObjectCycle = 0;
   gameState.scene = kSceneFloorPlay;
   gameState.sceneFrame = gameState.scenePage = gameState.sceneSubState = 0;
   ResetNewGame();
@@ -79,7 +87,7 @@ inline std::string PlayFloorRoute(ScriptedPlay& play, const FloorRoute& floor, c
 // The same from a restart of the floor as `entered` left it.
 inline std::string PlayTrial(ScriptedPlay& play, const SaveRecord& entered, const FloorRoute& floor,
                              const routes::Perturbation& perturbation, std::uint32_t gameSeed) {
-  RestartFloor(entered, play);
+  RestartFloor(entered, play, gameSeed);
   return PlayFloorRoute(play, floor, perturbation, gameSeed);
 }
 

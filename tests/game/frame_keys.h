@@ -8,7 +8,6 @@
 #include "core/main_window.h"
 #include "core/library.h"
 #include "game/game_entry.h"
-#include "platform/clock.h"
 #include "platform/window.h"
 
 namespace qz::testing {
@@ -16,7 +15,6 @@ namespace qz::testing {
 inline void Press(std::uint32_t key, bool down) {
   plat::SimulateKey(qz::QueryMainWindowHandle(), key, down);
   qz::PumpMessagesEntry();
-  plat::AdvanceVirtualTime(2'000'000);  // 2 ms, so the input poll sees the change
 }
 
 // One frame with the keys held, then released.

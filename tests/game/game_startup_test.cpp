@@ -22,14 +22,14 @@
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
-#include "platform/clock.h"
 #include "platform/window.h"
+#include "tests/game/frame_keys.h"
 #include "tests/game/game_data_fixture.h"
 #include "tests/game/game_screen_probe.h"
 
 namespace {
 
-constexpr std::uint64_t kMillisecond = 1000000;
+using qz::testing::Frames;
 
 // Every handle of a record made only of graph handles.
 template <typename Record>
@@ -47,19 +47,7 @@ int ValidGraphs(const std::vector<int>& handles) {
 class GameStartupTest : public qz::testing::GameDataTest {
  protected:
   void WriteConfig(const std::string& lines) { data_.Write("save/config.ini", "[Config]\r\n" + lines); }
-  void Press(std::uint32_t key, bool down) {
-    plat::SimulateKey(qz::QueryMainWindowHandle(), key, down);
-    qz::PumpMessagesEntry();
-    plat::AdvanceVirtualTime(2 * kMillisecond);
-  }
-  void Tap(std::uint32_t key) {
-    Press(key, true);
-    RunFrame();
-    Press(key, false);
-  }
-  static void Frames(int n) {
-    for (int i = 0; i < n; ++i) RunFrame();
-  }
+  static void Tap(std::uint32_t key) { qz::testing::Hold({key}); }
   static void CellSize(int graph, int w, int h) {
     int gw = 0, gh = 0;
     ASSERT_EQ(qz::QueryGraphSize(graph, &gw, &gh), 0);

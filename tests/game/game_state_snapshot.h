@@ -31,107 +31,60 @@ struct StateField {
   bool floating;
 };
 
-#define QZ_STATE_FIELD(Record, member)                                                              \
-  StateField {                                                                                      \
-    #member, offsetof(Record, member), sizeof(Record::member),                                      \
-        sizeof(std::remove_all_extents_t<decltype(Record::member)>),                                \
-        std::is_floating_point_v<std::remove_all_extents_t<decltype(Record::member)>>               \
+// QZ_STATE_RECORD(Record, members...) defines FieldsOf<Record>: one field
+// for each member named, in the order named.
+#define QZ_STATE_FIELD(Record, member)                                                          \
+  StateField{#member, offsetof(Record, member), sizeof(Record::member),                         \
+             sizeof(std::remove_all_extents_t<decltype(Record::member)>),                       \
+             std::is_floating_point_v<std::remove_all_extents_t<decltype(Record::member)>>},
+// Each member through QZ_STATE_FIELD: the rescans a list of any length needs.
+#define QZ_STATE_EXPAND(...) QZ_STATE_EXPAND3(QZ_STATE_EXPAND3(QZ_STATE_EXPAND3(QZ_STATE_EXPAND3(__VA_ARGS__))))
+#define QZ_STATE_EXPAND3(...) QZ_STATE_EXPAND2(QZ_STATE_EXPAND2(QZ_STATE_EXPAND2(QZ_STATE_EXPAND2(__VA_ARGS__))))
+#define QZ_STATE_EXPAND2(...) QZ_STATE_EXPAND1(QZ_STATE_EXPAND1(QZ_STATE_EXPAND1(QZ_STATE_EXPAND1(__VA_ARGS__))))
+#define QZ_STATE_EXPAND1(...) __VA_ARGS__
+#define QZ_STATE_EACH(Record, member, ...)                                                      \
+  QZ_STATE_FIELD(Record, member) __VA_OPT__(QZ_STATE_EACH_AGAIN QZ_STATE_PARENS(Record, __VA_ARGS__))
+#define QZ_STATE_EACH_AGAIN() QZ_STATE_EACH
+#define QZ_STATE_PARENS ()
+#define QZ_STATE_RECORD(Record, ...)                                                                     \
+  template <>                                                                                            \
+  inline const std::vector<StateField>& FieldsOf<Record>() {                                             \
+    static const std::vector<StateField> fields = {QZ_STATE_EXPAND(QZ_STATE_EACH(Record, __VA_ARGS__))}; \
+    return fields;                                                                                       \
   }
 
 template <typename Record>
 const std::vector<StateField>& FieldsOf();
 
-template <>
-inline const std::vector<StateField>& FieldsOf<PlayerRecord>() {
-  using R = PlayerRecord;
-  static const std::vector<StateField> fields = {
-      QZ_STATE_FIELD(R, x), QZ_STATE_FIELD(R, y), QZ_STATE_FIELD(R, posX), QZ_STATE_FIELD(R, posY),
-      QZ_STATE_FIELD(R, velocityY), QZ_STATE_FIELD(R, velocityX), QZ_STATE_FIELD(R, facing),
-      QZ_STATE_FIELD(R, squat), QZ_STATE_FIELD(R, dashState), QZ_STATE_FIELD(R, dashTimer),
-      QZ_STATE_FIELD(R, jumpStartRow), QZ_STATE_FIELD(R, shotPose), QZ_STATE_FIELD(R, shotPoseTimer),
-      QZ_STATE_FIELD(R, airborne), QZ_STATE_FIELD(R, invulnerableFrames), QZ_STATE_FIELD(R, eventCode),
-      QZ_STATE_FIELD(R, shotCooldown), QZ_STATE_FIELD(R, shotPending), QZ_STATE_FIELD(R, ridingObject),
-      QZ_STATE_FIELD(R, dead), QZ_STATE_FIELD(R, airDashUsed), QZ_STATE_FIELD(R, onSlipperyFloor),
-      QZ_STATE_FIELD(R, animState), QZ_STATE_FIELD(R, animTick), QZ_STATE_FIELD(R, animFrame),
-      QZ_STATE_FIELD(R, animFrames), QZ_STATE_FIELD(R, animDurations), QZ_STATE_FIELD(R, animLoopIndex),
-      QZ_STATE_FIELD(R, animLeadIn), QZ_STATE_FIELD(R, life), QZ_STATE_FIELD(R, maxLife), QZ_STATE_FIELD(R, magic),
-      QZ_STATE_FIELD(R, maxMagic), QZ_STATE_FIELD(R, shotKind), QZ_STATE_FIELD(R, shotLevel),
-      QZ_STATE_FIELD(R, coins), QZ_STATE_FIELD(R, keys), QZ_STATE_FIELD(R, infiniteMagic),
-      QZ_STATE_FIELD(R, ProgressFlags),
-  };
-  return fields;
-}
+QZ_STATE_RECORD(PlayerRecord,
+    x, y, posX, posY, velocityY, velocityX, facing, squat, dashState, dashTimer, jumpStartRow, shotPose,
+    shotPoseTimer, airborne, invulnerableFrames, eventCode, shotCooldown, shotPending, ridingObject, dead,
+    airDashUsed, onSlipperyFloor, animState, animTick, animFrame, animFrames, animDurations, animLoopIndex,
+    animLeadIn, life, maxLife, magic, maxMagic, shotKind, shotLevel, coins, keys, infiniteMagic, ProgressFlags)
+QZ_STATE_RECORD(EnemyRecord,
+    x, y, width, height, posX, posY, fallSpeed, facing, hurtTimer, moveState, bodyLeft, bodyTop, bodyRight,
+    bodyBottom, weakLeft, weakTop, weakRight, weakBottom, counted, sizeFactor, muzzleX, muzzleY, behaviourClock,
+    secondClock, secondPause, driftX, driftY, behaviourTarget, phase, velocityX, velocityY, sheetSlot, turnFlag,
+    animTick, animFrame, animFrames, animDurations, attackTimer, attackInterval, baseInterval, volleyCount,
+    attackSlot, burstInterval, slotChance, aimMode, bulletsPerVolley, volleysPerBurst, spreadDivisor, bulletSpeed,
+    bulletColour, bulletKind, bulletDamage, bulletMode, behaviour, contactDamage, contactKnockback, life, maxLife,
+    speed, speed2, flying, ghost, actsWhileHurt, ledgeMode, knockbackClass, bossIndex, shotResponse, damageFactor,
+    alpha)
+QZ_STATE_RECORD(ShotRecord,
+    x, y, vx, vy, ax, ay, life, power, graphicBase, colourRow, angle, blastSize, stun, animFrame, animTick, mode,
+    direction, inUse)
+QZ_STATE_RECORD(EffectRecord, x, y, kind, frame, duration, param, angle, scale, inUse)
+QZ_STATE_RECORD(TimedCellRecord, cellX, cellY, timer, inUse)
+QZ_STATE_RECORD(MapObjectRecord, x, y, type, active)
 
-template <>
-inline const std::vector<StateField>& FieldsOf<EnemyRecord>() {
-  using R = EnemyRecord;
-  static const std::vector<StateField> fields = {
-      QZ_STATE_FIELD(R, x), QZ_STATE_FIELD(R, y), QZ_STATE_FIELD(R, width), QZ_STATE_FIELD(R, height),
-      QZ_STATE_FIELD(R, posX), QZ_STATE_FIELD(R, posY), QZ_STATE_FIELD(R, fallSpeed), QZ_STATE_FIELD(R, facing),
-      QZ_STATE_FIELD(R, hurtTimer), QZ_STATE_FIELD(R, moveState), QZ_STATE_FIELD(R, bodyLeft),
-      QZ_STATE_FIELD(R, bodyTop), QZ_STATE_FIELD(R, bodyRight), QZ_STATE_FIELD(R, bodyBottom),
-      QZ_STATE_FIELD(R, weakLeft), QZ_STATE_FIELD(R, weakTop), QZ_STATE_FIELD(R, weakRight),
-      QZ_STATE_FIELD(R, weakBottom), QZ_STATE_FIELD(R, counted), QZ_STATE_FIELD(R, sizeFactor),
-      QZ_STATE_FIELD(R, muzzleX), QZ_STATE_FIELD(R, muzzleY), QZ_STATE_FIELD(R, behaviourClock),
-      QZ_STATE_FIELD(R, secondClock), QZ_STATE_FIELD(R, secondPause), QZ_STATE_FIELD(R, driftX),
-      QZ_STATE_FIELD(R, driftY), QZ_STATE_FIELD(R, behaviourTarget), QZ_STATE_FIELD(R, phase),
-      QZ_STATE_FIELD(R, velocityX), QZ_STATE_FIELD(R, velocityY), QZ_STATE_FIELD(R, sheetSlot),
-      QZ_STATE_FIELD(R, turnFlag), QZ_STATE_FIELD(R, animTick), QZ_STATE_FIELD(R, animFrame),
-      QZ_STATE_FIELD(R, animFrames), QZ_STATE_FIELD(R, animDurations), QZ_STATE_FIELD(R, attackTimer),
-      QZ_STATE_FIELD(R, attackInterval), QZ_STATE_FIELD(R, baseInterval), QZ_STATE_FIELD(R, volleyCount),
-      QZ_STATE_FIELD(R, attackSlot), QZ_STATE_FIELD(R, burstInterval), QZ_STATE_FIELD(R, slotChance),
-      QZ_STATE_FIELD(R, aimMode), QZ_STATE_FIELD(R, bulletsPerVolley), QZ_STATE_FIELD(R, volleysPerBurst),
-      QZ_STATE_FIELD(R, spreadDivisor), QZ_STATE_FIELD(R, bulletSpeed), QZ_STATE_FIELD(R, bulletColour),
-      QZ_STATE_FIELD(R, bulletKind), QZ_STATE_FIELD(R, bulletDamage), QZ_STATE_FIELD(R, bulletMode),
-      QZ_STATE_FIELD(R, behaviour), QZ_STATE_FIELD(R, contactDamage), QZ_STATE_FIELD(R, contactKnockback),
-      QZ_STATE_FIELD(R, life), QZ_STATE_FIELD(R, maxLife), QZ_STATE_FIELD(R, speed), QZ_STATE_FIELD(R, speed2),
-      QZ_STATE_FIELD(R, flying), QZ_STATE_FIELD(R, ghost), QZ_STATE_FIELD(R, actsWhileHurt),
-      QZ_STATE_FIELD(R, ledgeMode), QZ_STATE_FIELD(R, knockbackClass), QZ_STATE_FIELD(R, bossIndex),
-      QZ_STATE_FIELD(R, shotResponse), QZ_STATE_FIELD(R, damageFactor), QZ_STATE_FIELD(R, alpha),
-  };
-  return fields;
-}
-
-template <>
-inline const std::vector<StateField>& FieldsOf<ShotRecord>() {
-  using R = ShotRecord;
-  static const std::vector<StateField> fields = {
-      QZ_STATE_FIELD(R, x), QZ_STATE_FIELD(R, y), QZ_STATE_FIELD(R, vx), QZ_STATE_FIELD(R, vy),
-      QZ_STATE_FIELD(R, ax), QZ_STATE_FIELD(R, ay), QZ_STATE_FIELD(R, life), QZ_STATE_FIELD(R, power),
-      QZ_STATE_FIELD(R, graphicBase), QZ_STATE_FIELD(R, colourRow), QZ_STATE_FIELD(R, angle),
-      QZ_STATE_FIELD(R, blastSize), QZ_STATE_FIELD(R, stun), QZ_STATE_FIELD(R, animFrame),
-      QZ_STATE_FIELD(R, animTick), QZ_STATE_FIELD(R, mode), QZ_STATE_FIELD(R, direction), QZ_STATE_FIELD(R, inUse),
-  };
-  return fields;
-}
-
-template <>
-inline const std::vector<StateField>& FieldsOf<EffectRecord>() {
-  using R = EffectRecord;
-  static const std::vector<StateField> fields = {
-      QZ_STATE_FIELD(R, x),     QZ_STATE_FIELD(R, y),     QZ_STATE_FIELD(R, kind),
-      QZ_STATE_FIELD(R, frame), QZ_STATE_FIELD(R, duration), QZ_STATE_FIELD(R, param),
-      QZ_STATE_FIELD(R, angle), QZ_STATE_FIELD(R, scale), QZ_STATE_FIELD(R, inUse),
-  };
-  return fields;
-}
-
-template <>
-inline const std::vector<StateField>& FieldsOf<TimedCellRecord>() {
-  using R = TimedCellRecord;
-  static const std::vector<StateField> fields = {QZ_STATE_FIELD(R, cellX), QZ_STATE_FIELD(R, cellY),
-                                                 QZ_STATE_FIELD(R, timer), QZ_STATE_FIELD(R, inUse)};
-  return fields;
-}
-
-template <>
-inline const std::vector<StateField>& FieldsOf<MapObjectRecord>() {
-  using R = MapObjectRecord;
-  static const std::vector<StateField> fields = {QZ_STATE_FIELD(R, x), QZ_STATE_FIELD(R, y), QZ_STATE_FIELD(R, type),
-                                                 QZ_STATE_FIELD(R, active)};
-  return fields;
-}
-
+#undef QZ_STATE_RECORD
+#undef QZ_STATE_PARENS
+#undef QZ_STATE_EACH_AGAIN
+#undef QZ_STATE_EACH
+#undef QZ_STATE_EXPAND1
+#undef QZ_STATE_EXPAND2
+#undef QZ_STATE_EXPAND3
+#undef QZ_STATE_EXPAND
 #undef QZ_STATE_FIELD
 
 // One record of a snapshot: its fields' bytes in table order.
@@ -216,11 +169,12 @@ inline GameSnapshot TakeSnapshot(int frame) {
   AddValue(s, "defeatedBoss", gameState.defeatedBoss);
   AddValue(s, "bossDefeated", gameState.FloorProgress.bossDefeated);
   AddRecord(s, "player", player);
+  const auto inUse = [](const auto& record) { return record.inUse != 0; };
   AddPool(s, "enemies", enemies, [](const EnemyRecord& e) { return e.life > 0; });
-  AddPool(s, "enemyBullets", enemyBullets, [](const ShotRecord& b) { return b.inUse != 0; });
-  AddPool(s, "playerShots", playerShots, [](const ShotRecord& b) { return b.inUse != 0; });
-  AddPool(s, "effects", effects, [](const EffectRecord& e) { return e.inUse != 0; });
-  AddPool(s, "timedCells", timedCells, [](const TimedCellRecord& c) { return c.inUse != 0; });
+  AddPool(s, "enemyBullets", enemyBullets, inUse);
+  AddPool(s, "playerShots", playerShots, inUse);
+  AddPool(s, "effects", effects, inUse);
+  AddPool(s, "timedCells", timedCells, inUse);
   const std::int32_t counts[] = {playerShotCount, bulletCount, effectCount, enemyCount, timedCellCount};
   AddValue(s, "poolCounts", counts);
   AddValue(s, "requiredDefeats", requiredDefeats);

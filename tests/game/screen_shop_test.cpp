@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <initializer_list>
 #include <set>
 #include <string>
 #include <utility>
@@ -34,26 +33,23 @@
 #include "game/shop.h"
 #include "game/shop_goods.h"
 #include "graphics/graph_handles.h"
-#include "platform/clock.h"
 #include "platform/window.h"
 #include "sound/sound_play.h"
+#include "tests/game/frame_keys.h"
 #include "tests/game/game_data_fixture.h"
 #include "tests/game/game_screen_probe.h"
 #include "tests/game/scripted_keys.h"
 
 namespace {
 
-constexpr std::uint64_t kMillisecond = 1000000;
 // Keys of pad 1 and the pad-word bits they set: button 0 Confirm, 1 Cancel.
 constexpr std::uint32_t kConfirmKey = 'Z', kCancelKey = 'X';
 constexpr std::uint32_t kConfirmBit = 0x10, kUpBit = 0x8;
 constexpr int kDialogNoY = 258, kDialogYesY = 234;
 
-void Press(std::uint32_t key, bool down) {
-  plat::SimulateKey(qz::QueryMainWindowHandle(), key, down);
-  qz::PumpMessagesEntry();
-  plat::AdvanceVirtualTime(2 * kMillisecond);
-}
+using qz::testing::Frames;
+using qz::testing::Hold;
+using qz::testing::Press;
 
 // Keys pressed from inside the game's own loops: the scripted keys' driver
 // runs the first waiting step once its condition holds. The game pumps as it
@@ -141,14 +137,6 @@ class ShopTest : public qz::testing::GameDataTest {
       plat::SimulateKey(qz::QueryMainWindowHandle(), key, false);
     }
     GameDataTest::TearDown();
-  }
-  static void Frames(int n) {
-    for (int i = 0; i < n; ++i) RunFrame();
-  }
-  static void Hold(std::initializer_list<std::uint32_t> keys) {
-    for (std::uint32_t key : keys) Press(key, true);
-    RunFrame();
-    for (std::uint32_t key : keys) Press(key, false);
   }
   // A tap of a direction and the 8 frames that bring the cursor to rest.
   static void Move(std::uint32_t key) {

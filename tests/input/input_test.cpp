@@ -156,6 +156,45 @@ TEST_F(InputTest, ATapBetweenTwoReadsCountsForOneFrame) {
   EXPECT_EQ(qz::TestKeyDown(0x2D), 0);
 }
 
+// A key that reached the window's key table is seen by the next read, even
+// one in the millisecond of the read before it: what a frame reads depends
+// on the keys, not on where the clock's milliseconds fall (another thread's
+// clock reads move them on virtual time).
+TEST_F(InputTest, AKeyChangedWithinOneMillisecondIsSeenByTheNextRead) {
+  Start();
+  // Each step starts a millisecond afresh; its reads (a microsecond of
+  // virtual time each) stay inside it, as the check at its end confirms.
+  const auto inOneMillisecond = [](auto step) {
+    std::int64_t now = 0;
+    plat::QueryPerformanceCounter(&now);
+    plat::AdvanceVirtualTime(kMillisecond - static_cast<std::uint64_t>(now) % kMillisecond);
+    const std::int32_t start = qz::GetMillisecondCount();
+    step();
+    EXPECT_EQ(qz::GetMillisecondCount(), start) << "the step crossed a millisecond";
+  };
+  const auto keyBits = [] { return qz::GetPadInputBits(0x1001); };
+  inOneMillisecond([&] {
+    EXPECT_EQ(keyBits(), 0u);
+    plat::SimulateKey(window_, 'Z', true);
+    EXPECT_EQ(keyBits(), 1u << 4) << "pressed after a read in its millisecond";
+    EXPECT_EQ(qz::TestKeyDown(0x2C), 1) << "held";
+    plat::SimulateKey(window_, 'Z', false);
+    EXPECT_EQ(qz::TestKeyDown(0x2C), 0) << "let go after a read in its millisecond";
+  });
+  // After the frame's own read (the pump) as after the game's.
+  inOneMillisecond([&] {
+    qz::PumpMessagesEntry();
+    plat::SimulateKey(window_, plat::VK_LEFT, true);
+    held_.push_back(plat::VK_LEFT);
+    EXPECT_EQ(keyBits(), qz::kPadLeft);
+    // A tap inside the millisecond still counts, once.
+    plat::SimulateKey(window_, 'X', true);
+    plat::SimulateKey(window_, 'X', false);
+    EXPECT_EQ(keyBits(), qz::kPadLeft | (1u << 5));
+    EXPECT_EQ(keyBits(), qz::kPadLeft);
+  });
+}
+
 TEST_F(InputTest, DevicePathReadsVirtualPadsWithTheDeadZone) {
   const int index = AttachPad();
   SDL_Joystick* joystick = SDL_JoystickOpen(index);
