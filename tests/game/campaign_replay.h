@@ -284,7 +284,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"055", "056", FromTheSign().FightToRhythm(kShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
-       // creature comes within a shot, then over the penguin to the chest.
+       // creature comes within a shot, then from the
+       // snow patch round the penguin over it to the chest.
        {{"056", "057",
          SignAndMagic().WalkTo(Column(36)).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Column(34)).Wait(700)
              .WalkTo(Column(40)).Then(OverTheHopper(Column(42))).Then(ChestAndDoor())},
@@ -305,7 +306,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // spikes, boarded and left as the platform comes to each turn.
         {"072", "085",
          SignAndMagic().WalkTo(Column(32)).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Wait(20)
-             .Press(kRightJump, 24).Press(kRight, 16).Wait(20)
+             .Press(kRightJump, 24).Wait(20)
              .OpenChest()
              .StopAt(Column(51)).RideAcross(Column(52), Column(59))
              .TakeDoor()},
