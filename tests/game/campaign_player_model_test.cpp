@@ -135,8 +135,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"055", Looseness::kLateReactions}, "the Butterfly's streams, late on other seeds (8 of 10)"},
       {{"055", Looseness::kOtherRandomNumbers}, "the Butterfly's streams fill the trench (49 of 58)"},
       {{"055", Looseness::kAPerson}, "the Butterfly's streams as a person (11 of 20)"},
-      {{"057", Looseness::kLateReactions}, "the penguin's hop and the second pit, late on other seeds"},
-      {{"057", Looseness::kAPerson}, "the penguin's hop and the second pit (14 of 24)"},
   };
   return known;
 }

@@ -217,7 +217,8 @@ inline Route OverTheHopper(routes::Place takeOff) { return Route().HoldTo(kRight
 // post in it, a jump onto the block it left before the post, landed short
 // of the post, soon on before the block is gone, and on over the pit, the
 // jump held until the body is over the far side; the second pit takes two
-// blocks.
+// blocks, the second shot fired once turned to its post again (a landing
+// that stepped back leaves the player facing the way it came).
 inline Route CreateBlocks() {
   const auto blockAndJump = [](Route& route, int post) {
     route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 12).LandOn(Column(post - 1));
@@ -228,7 +229,8 @@ inline Route CreateBlocks() {
   route.HoldTo(kRightJump, Column(52)).Wait(20).UseRecoveryPoint();
   route.StepTo(Column(56));
   blockAndJump(route, 60);
-  blockAndJump(route, 64);
+  route.Press(kRight, 1);
+  blockAndJump(route, 63);
   route.HoldTo(kRightJump, Column(67)).Wait(20).Press(kShotChange, 6).Wait(10);
   return route;
 }
