@@ -35,6 +35,11 @@ inline constexpr int kBossOpeningFrames = 120;
 // pixels near sideways.
 inline constexpr int kLurkerWakeDistance = 160;
 inline constexpr int kLurkerBehaviour = 34;
+// A hopper that rests (behaviour 38, the penguin) stands this many frames on
+// the ground between hops, facing the player: long enough to be shot low or
+// jumped while it stands, its rhythm plain to see.
+inline constexpr int kHopperRestFrames = 90;
+inline constexpr int kRestingHopperBehaviour = 38;
 
 // Fields in storage order.
 struct EnemyRecord {

@@ -370,6 +370,10 @@ void RunTypeStep(int i) {
       FacePlayer(e);
       HopOnClock(i, 24, 80);
       break;
+    case kRestingHopperBehaviour:
+      FacePlayer(e);
+      HopOnClock(i, kHopperRestFrames, 0);
+      break;
     case 33:
       Walk(e);
       if (!OnGround(e)) break;
@@ -410,7 +414,7 @@ EnemyTopSpeed TopSpeedOfBehaviour(const EnemyRecord& e) {
   // the field's height over the steps.
   const auto drift = [](int steps) { return static_cast<double>(kFieldBottomPixel) / steps; };
   switch (e.behaviour) {
-    case 0: case 2: case 32: return {0.0, e.flying == 1 ? speed2 : 0.0};
+    case 0: case 2: case 32: case kRestingHopperBehaviour: return {0.0, e.flying == 1 ? speed2 : 0.0};
     case 11: case 14: case 15: case 23: case 28: case 29: return {0.0, 0.0};
     case 4: case 7: case 25: case 37: return {speed, std::max(speed, speed2)};
     case 5: return {speed, kWideBob};

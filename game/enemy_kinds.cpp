@@ -177,7 +177,7 @@ const KindVariant kKindVariants[] = {
     {t::kKindButterfly, 0, t::kSheetButterfly, 20, 24, 24, 100, 3, [](EnemyKindRecord& k) { k.bossIndex = 3; }},
     {t::kKindShell, 0, t::kSheetShellGreen, 16, 1, 24, 120, 1, [](EnemyKindRecord& k) { k.speed = 1.0; }},
     {t::kKindShell, 1, t::kSheetShellWhite, 0, 3, 32, 100, 3, nullptr},
-    {t::kKindPenguin, 0, t::kSheetPenguin, 2, 1, 22, 110, 1,
+    {t::kKindPenguin, 0, t::kSheetPenguin, kRestingHopperBehaviour, 1, 22, 110, 1,
      [](EnemyKindRecord& k) { k.speed = 1.2, k.speed2 = -0.5; }},
     {t::kKindFireball, 0, t::kSheetFireballRed, 7, 1, 20, 100, 1,
      [](EnemyKindRecord& k) { k.speed = 1.2, k.shotResponse = 2, k.alpha = 160; }},

@@ -135,12 +135,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
       {{"055", Looseness::kLateReactions}, "the Butterfly's streams, late on other seeds (8 of 10)"},
       {{"055", Looseness::kOtherRandomNumbers}, "the Butterfly's streams fill the trench (49 of 58)"},
       {{"055", Looseness::kAPerson}, "the Butterfly's streams as a person (11 of 20)"},
-      {{"056", Looseness::kLateReactions}, "the penguin's fixed hop (7 of 10)"},
-      {{"056", Looseness::kAPerson}, "the penguin's fixed hop (16 of 24)"},
-      {{"057", Looseness::kLateReactions}, "the penguin's hop and the second pit, late on other seeds"},
-      {{"057", Looseness::kAPerson}, "the penguin's hop and the second pit (14 of 24)"},
-      {{"072", Looseness::kJitteredPresses}, "jittered presses can leave the chest out of reach (8 of 10)"},
-      {{"072", Looseness::kAPerson}, "jittered presses can leave the chest out of reach"},
   };
   return known;
 }

@@ -217,7 +217,8 @@ inline Route OverTheHopper(routes::Place takeOff) { return Route().HoldTo(kRight
 // post in it, a jump onto the block it left before the post, landed short
 // of the post, soon on before the block is gone, and on over the pit, the
 // jump held until the body is over the far side; the second pit takes two
-// blocks.
+// blocks, the second shot fired once turned to its post again (a landing
+// that stepped back leaves the player facing the way it came).
 inline Route CreateBlocks() {
   const auto blockAndJump = [](Route& route, int post) {
     route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 12).LandOn(Column(post - 1));
@@ -228,7 +229,8 @@ inline Route CreateBlocks() {
   route.HoldTo(kRightJump, Column(52)).Wait(20).UseRecoveryPoint();
   route.StepTo(Column(56));
   blockAndJump(route, 60);
-  blockAndJump(route, 64);
+  route.Press(kRight, 1);
+  blockAndJump(route, 63);
   route.HoldTo(kRightJump, Column(67)).Wait(20).Press(kShotChange, 6).Wait(10);
   return route;
 }
@@ -284,7 +286,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         {"055", "056", FromTheSign().FightToRhythm(kShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
-       // creature comes within a shot, then over the penguin to the chest.
+       // creature comes within a shot, then from the
+       // snow patch round the penguin over it to the chest.
        {{"056", "057",
          SignAndMagic().WalkTo(Column(36)).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Column(34)).Wait(700)
              .WalkTo(Column(40)).Then(OverTheHopper(Column(42))).Then(ChestAndDoor())},
@@ -305,7 +308,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // spikes, boarded and left as the platform comes to each turn.
         {"072", "085",
          SignAndMagic().WalkTo(Column(32)).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Wait(20)
-             .Press(kRightJump, 24).Press(kRight, 16).Wait(20)
+             .Press(kRightJump, 24).Wait(20)
              .OpenChest()
              .StopAt(Column(51)).RideAcross(Column(52), Column(59))
              .TakeDoor()},

@@ -3,6 +3,7 @@
 // that never share a point and show their appearing and fading cells, a
 // chaser's acceleration to its speed, and a wall climber reaching a corner;
 // walkers falling off a ledge and hoppers landing, by the gravity they share;
+// the penguin resting between its hops in place;
 // and a sweep that runs every behaviour type and every kind of every set with
 // its attacks, the player present, checking each stays a sane record; and
 // no kind moving faster than the top speed the campaign check weighs it by.
@@ -196,6 +197,42 @@ TEST_F(EnemyTest, HoppersLandAfterTheFramesTheirJumpSpeedGivesThemAndHopAgain) {
   }
 }
 
+// The penguin (set 5, slot 4) hops in place but rests on the ground between
+// hops, long enough to be shot low or jumped while it stands: every rest
+// after a landing is the same, it never leaves its column, and it turns to
+// the player on either side.
+TEST_F(EnemyTest, ThePenguinRestsOnTheGroundBetweenHopsInPlace) {
+  EnterFloor(5, {{30, 42, 4}});
+  ASSERT_EQ(enemies[0].behaviour, kRestingHopperBehaviour);
+  PlacePlayer(10 * 32);
+  const EnemyRecord& penguin = enemies[0];
+  const int column = penguin.x;
+  std::vector<int> rests;
+  int ground = 0, hops = 0;
+  bool landed = false;
+  for (int frame = 0; frame < 600; ++frame) {
+    if (frame == 300) PlacePlayer(50 * 32);
+    Frames(1);
+    ASSERT_EQ(penguin.x, column) << "frame " << frame;
+    if (penguin.moveState == 0) {
+      ++ground;
+      continue;
+    }
+    if (ground > 0) {
+      ++hops;
+      if (landed) rests.push_back(ground);
+    }
+    ground = 0;
+    landed = true;
+    EXPECT_EQ(penguin.facing, frame < 300 ? -1 : 1) << "frame " << frame;
+  }
+  ASSERT_GE(rests.size(), 3u) << hops << " hops";
+  for (int rest : rests) {
+    EXPECT_GE(rest, kHopperRestFrames);
+    EXPECT_LE(rest, kHopperRestFrames + 2);
+  }
+}
+
 // Runs the live enemies for `frames` frames beside a player kept alive, and
 // checks every live one stays a finite record inside (or just off) the field.
 void RunBesideThePlayer(int frames) {
@@ -239,7 +276,7 @@ TEST_F(EnemyTest, TheButterflyKeepsToTheBottomScreen) {
 }
 
 TEST_F(EnemyTest, EveryBehaviourTypeAndEveryKindRunsBesideThePlayer) {
-  for (int type = 0; type <= 37; ++type) {
+  for (int type = 0; type <= kRestingHopperBehaviour; ++type) {
     SCOPED_TRACE(type);
     EnterFloor(1, {{20, 40, 0}, {50, 30, 0}});
     PlacePlayer(35 * 32);
