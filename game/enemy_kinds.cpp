@@ -98,9 +98,11 @@ const KindAttacks kPlaceholderAttacks[] = {
      .slots = {{1, 5, 1, 3.0, 4, 0, 18}, {3, 1, 12, 2.5, 4, 4, 18}, {1, 1, 3, 2.0, 0, 19, 20}},
      .slotChance = {50, 60},
      .burstInterval = {8, 4}},
+    // The Butterfly's stream is eight shots: its random aims, through stone,
+    // made sixteen long left the trench under her branch no way out.
     {.name = t::kKindButterfly,
      .variant = 0,
-     .slots = {{1, 5, 2, 2.5, 4, 0, 18}, {3, 1, 16, 2.0, 4, 7, 18}, {1, 1, 1, 2.0, 0, 18, 18}},
+     .slots = {{1, 5, 2, 2.5, 4, 0, 18}, {3, 1, 8, 2.0, 4, 7, 18}, {1, 1, 1, 2.0, 0, 18, 18}},
      .slotChance = {50, 60},
      .burstInterval = {8, 4}},
     {.name = t::kKindShell,
