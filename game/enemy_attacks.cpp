@@ -112,8 +112,8 @@ int FireSpread(const BulletStart& m, double aim, int n, int divisor, double spee
 }
 
 bool BodyOnScreen(const EnemyRecord& e) {
-  const int middleX = e.x + (e.bodyLeft + e.bodyRight) / 2 - cameraX;
-  const int middleY = e.y + (e.bodyTop + e.bodyBottom) / 2 - cameraY;
+  const int middleX = e.x + (e.bodyLeft + e.bodyRight) / 2 - LeadViewLeft();
+  const int middleY = e.y + (e.bodyTop + e.bodyBottom) / 2 - LeadViewTop();
   return middleX >= 0 && middleX < kViewWidth && middleY >= 0 && middleY < kViewHeight;
 }
 

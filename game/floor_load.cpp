@@ -324,6 +324,8 @@ int LoadMapFile(int entranceWanted) {
   MarkDoorsAndShopsSeen();
   PlaceEnemies(*data);
   ApplyFloorProgress();
+  // The first screen already frames what looms in a hall.
+  PlaceCamera();
   return 1;
 }
 

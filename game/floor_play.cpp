@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
+#include <cstdlib>
 
 #include "game/action_input.h"
 #include "game/crossfade.h"
@@ -31,6 +33,8 @@
 
 std::int32_t cameraX = 0;
 std::int32_t cameraY = 0;
+std::int32_t cameraShiftX = 0;
+std::int32_t cameraShiftY = 0;
 std::int32_t markFrame = 0;
 std::int32_t markTick = 0;
 std::int32_t markBob = 0;
@@ -205,12 +209,85 @@ void DispatchFloorEvent() {
   }
 }
 
+// --- the camera
+constexpr int kPlayerSprite = 64;
+// The player keeps this much room to the view's sides and below the bar;
+// less below the feet, where in a hall lies only its floor.
+constexpr int kPlayerRoomSide = 48, kPlayerRoomAbove = 48, kPlayerRoomBelow = 16;
+constexpr int kLoomingHeight = kViewHeight / 3;
+constexpr int kBodyFrameMargin = 16;  // the art reaches a little past the body box
+constexpr int kCameraEaseStep = 8;
+
+// The camera positions on one axis that show [from, to) in a view `size`
+// long whose first `covered` pixels are hidden.
+struct Span {
+  int low, high;
+};
+Span Showing(int from, int to, int size, int covered) { return {to - size, from - covered}; }
+
+// The position nearest `wanted` that keeps `must` in view and `would` too;
+// when both cannot be, as much of `would` as `must` lets.
+int Frame(int wanted, Span must, Span would) {
+  const int low = std::max(must.low, would.low), high = std::min(must.high, would.high);
+  if (low <= high) return std::clamp(wanted, low, high);
+  return std::clamp(std::midpoint(would.low, would.high), must.low, must.high);
+}
+
+struct Box {
+  int left, top, right, bottom;
+};
+Box FramedBody(const EnemyRecord& e) {
+  return {e.x + e.bodyLeft - kBodyFrameMargin, e.y + e.bodyTop - kBodyFrameMargin,
+          e.x + e.bodyRight + kBodyFrameMargin, e.y + e.bodyBottom + kBodyFrameMargin};
+}
+
+// The looming enemy nearest the player whose body comes within half a view
+// of the player's own view, or nullptr.
+const EnemyRecord* LoomingNear(int leadX, int leadY) {
+  const EnemyRecord* nearest = nullptr;
+  int nearestDistance = 0;
+  const int px = player.x + kPlayerSprite / 2, py = player.y + kPlayerSprite / 2;
+  for (const EnemyRecord& e : enemies) {
+    if (e.life <= 0 || (e.bossIndex < 0 && e.height < kLoomingHeight)) continue;
+    const Box body = FramedBody(e);
+    if (body.right < leadX - kViewWidth / 2 || body.left > leadX + kViewWidth * 3 / 2) continue;
+    if (body.bottom < leadY - kViewHeight / 2 || body.top > leadY + kViewHeight * 3 / 2) continue;
+    const int distance = std::abs((body.left + body.right) / 2 - px) + std::abs((body.top + body.bottom) / 2 - py);
+    if (nearest == nullptr || distance < nearestDistance) nearest = &e, nearestDistance = distance;
+  }
+  return nearest;
+}
+
+int Ease(int from, int to) { return std::clamp(to, from - kCameraEaseStep, from + kCameraEaseStep); }
+
+void AimCamera(bool atOnce) {
+  const int leadX = LeadViewLeft(), leadY = LeadViewTop();
+  const Span playerX = Showing(player.x - kPlayerRoomSide, player.x + kPlayerSprite + kPlayerRoomSide, kViewWidth, 0);
+  const Span playerY = Showing(player.y - kPlayerRoomAbove, player.y + kPlayerSprite + kPlayerRoomBelow, kViewHeight,
+                               kStatusBarHeight);
+  int shiftX = 0, shiftY = 0;
+  if (const EnemyRecord* looming = LoomingNear(leadX, leadY)) {
+    const Box body = FramedBody(*looming);
+    // Framed against the field's edges, where the camera stops anyway.
+    shiftX = std::clamp(Frame(leadX, playerX, Showing(body.left, body.right, kViewWidth, 0)), 0, kCameraMaxX) - leadX;
+    shiftY = std::clamp(Frame(leadY, playerY, Showing(body.top, body.bottom, kViewHeight, kStatusBarHeight)), 0,
+                        kCameraMaxY) -
+             leadY;
+  }
+  cameraShiftX = atOnce ? shiftX : Ease(cameraShiftX, shiftX);
+  cameraShiftY = atOnce ? shiftY : Ease(cameraShiftY, shiftY);
+  // The player stays in view while the shift eases after a fast move.
+  cameraX = std::clamp(std::clamp(leadX + cameraShiftX, playerX.low, playerX.high), 0, kCameraMaxX);
+  cameraY = std::clamp(std::clamp(leadY + cameraShiftY, playerY.low, playerY.high), 0, kCameraMaxY);
+}
+
 }  // namespace
 
-void PlaceCamera() {
-  cameraX = std::clamp(player.x - kCameraLeadX, 0, kCameraMaxX);
-  cameraY = std::clamp(player.y - kCameraLeadY, 0, kCameraMaxY);
-}
+int LeadViewLeft() { return std::clamp(player.x - kCameraLeadX, 0, kCameraMaxX); }
+int LeadViewTop() { return std::clamp(player.y - kCameraLeadY, 0, kCameraMaxY); }
+
+void PlaceCamera() { AimCamera(true); }
+void FollowCamera() { AimCamera(false); }
 
 void ResetFloorAnimation() {
   markFrame = markTick = markBob = markBobTick = 0;
@@ -220,7 +297,7 @@ void ResetFloorAnimation() {
 
 void UpdateFloorPlay() {
   UpdatePlayer();
-  PlaceCamera();
+  FollowCamera();
   DrawBackground();
   RunTimedCells();
   DrawChips();

@@ -129,12 +129,8 @@ RunSetup SetupOf(Looseness mode, std::uint32_t base, int floorIndex, int run, co
 const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
   static const std::map<std::pair<std::string, Looseness>, const char*> known = {
       {{"011", Looseness::kLateReactions}, "walking steps meet the red bee late (7 of 10)"},
-      {{"025", Looseness::kLateReactions}, "the wisp's fight, late on other seeds (9 of 10)"},
-      {{"025", Looseness::kAPerson}, "the wisp's fight as a person (12 of 24)"},
       {{"042", Looseness::kLateReactions}, "the mole met late on other seeds (7 of 8)"},
-      {{"055", Looseness::kLateReactions}, "the Butterfly's streams, late on other seeds (8 of 10)"},
-      {{"055", Looseness::kOtherRandomNumbers}, "the Butterfly's streams fill the trench (49 of 58)"},
-      {{"055", Looseness::kAPerson}, "the Butterfly's streams as a person (11 of 20)"},
+      {{"055", Looseness::kAPerson}, "the Butterfly's streams as a person (36 of 40 fresh)"},
   };
   return known;
 }
