@@ -76,7 +76,7 @@ bool ChestOpened() { return FloorNumberValid() && gameState.FloorProgress.floorI
 
 // How far a walk at speed v slides once let go, in pixels.
 double SlideOf(double v) {
-  const double a = WalkAcceleration(), speed = std::fabs(v);
+  const double a = WalkAcceleration(player), speed = std::fabs(v);
   const double frames = std::floor(speed / a);
   return frames * speed - a * frames * (frames + 1) / 2;
 }
@@ -108,7 +108,7 @@ double NextWalkSpeed(double v, int way, double a) {
 // frames (a change of keys reaching the game late), then `way` is held
 // `frames` frames and let go (on ice: braked).
 double TravelToRest(int way, int frames, int held = 0, int late = 0) {
-  const double a = WalkAcceleration();
+  const double a = WalkAcceleration(player);
   double v = player.velocityX, travel = 0.0;
   for (int frame = 0; frame < late + frames; ++frame) {
     v = NextWalkSpeed(v, frame < late ? held : way, a);
@@ -608,7 +608,7 @@ std::string RoutePlayer::LandOn(int column, int frameLimit) {
     // keys reaches the game late, what is held going on meanwhile, and once
     // the press ends no way is held, which brakes in the air as on firm
     // ground.
-    const double a = WalkAcceleration();
+    const double a = WalkAcceleration(player);
     const int held = held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0;
     const auto restAfter = [&](int way, int frames) {
       Keys pressed = keys;
@@ -753,7 +753,7 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
     // Stand still first: what to do next is judged from where the slide ends.
     // On ice the walk only stops against it, and what is left below one
     // frame's braking creeps on: it is as good as standing.
-    const double v = player.velocityX, a = WalkAcceleration();
+    const double v = player.velocityX, a = WalkAcceleration(player);
     const bool onIce = player.onSlipperyFloor != 0 && player.airborne == 0;
     if (onIce && std::fabs(v) >= a) {
       // Braked for a planned count of frames, which a late start does not

@@ -78,7 +78,7 @@ Box BodyBox(double x, double y, bool crouched) {
 }
 
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int landingY) {
-  const double a = WalkAcceleration();
+  const double a = WalkAcceleration(player);
   double x = player.posX, y = player.posY, vx = player.velocityX, vy = player.velocityY;
   bool airborne = player.airborne != 0, cameAbove = false;
   const double startY = y;
@@ -87,7 +87,7 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int land
     const bool held = t >= wait && t < wait + move.press;
     if (t == wait && !airborne && (move.jump || move.drop)) {
       airborne = true;
-      vy = move.jump ? LaunchSpeed(kJumpSpeed, kHighJumpSpeed) : kGravity;
+      vy = move.jump ? LaunchSpeed(player, kJumpSpeed, kHighJumpSpeed) : kGravity;
     }
     if (held && move.way != 0) {
       vx = move.way > 0 ? std::min(vx + a, kWalkCap) : std::max(vx - a, -kWalkCap);
