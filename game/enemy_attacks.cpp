@@ -212,7 +212,7 @@ int EnemyBulletMapHit(const ShotRecord& b) {
   if (fate == BulletFate::kHitsPlayer) {
     HitPlayer(b);
   } else if (fate == BulletFate::kStrikesWall) {
-    StartEffect(7, 8, 1, static_cast<int>(b.x), static_cast<int>(b.y), 0.0, 1.0);
+    StartEffect(kBulletSparkEffect, 8, 1, static_cast<int>(b.x), static_cast<int>(b.y), 0.0, 1.0);
     if (b.blastSize > 0) ExplodeEnemyBlast(hx, hy, b.power, b.blastSize);
   } else {
     const BulletFork fork = ForkEnemyBullet(b, target);

@@ -28,6 +28,8 @@ inline constexpr int kSplitBullets = 5;
 inline constexpr int kSplitStepDivisor = 8;
 inline constexpr int kSplitBulletLife = 255;
 inline constexpr int kReaimBelowLife = 260;
+// The effect a bullet leaves where a cell stops it.
+inline constexpr int kBulletSparkEffect = 7;
 // Enemy bullets go once they leave the field and its margin.
 inline bool BulletOutOfField(double x, double y) { return x < -16 || x > 2416 || y < -16 || y > 1488; }
 

@@ -194,6 +194,11 @@ int ChooseAnimation(const PlayerRecord& p, const WalkResult& walk) {
 
 }  // namespace
 
+MotionKeys MotionKeysOf(int way, bool down, bool jump) {
+  const std::uint32_t pad = (down ? kPadDown : 0u) | (way < 0 ? kPadLeft : 0u) | (way > 0 ? kPadRight : 0u);
+  return {pad, jump ? 1 : 0, 0, 0};
+}
+
 MotionKeys MotionKeysNow() { return {padState, ActionFlags.jump, ActionFlags.dash, ActionFlags.shot}; }
 
 MotionLatches MotionLatchesNow() { return {jumpLatch, jumpReleaseLock, dashLatch, dashBlock, shotLatch}; }

@@ -26,6 +26,8 @@ struct MotionLatches {
 // solid or crumble, sounds and sparks) or only on the record (a look-ahead).
 enum class CellContact { kLive, kFelt };
 
+// The keys of a walk `way` (-1 left, 1 right, 0 none) with Down and Jump as given.
+MotionKeys MotionKeysOf(int way, bool down, bool jump);
 // The player's motion keys and latches as the game holds them now.
 MotionKeys MotionKeysNow();
 MotionLatches MotionLatchesNow();
