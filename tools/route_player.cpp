@@ -1017,10 +1017,6 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
   for (int press = kMinimumPress; press <= kLongestStep; press += kMinimumPress) {
     for (int way : {1, -1}) moves.push_back(Move{way, false, false, false, press});
   }
-  // The first frame a bullet meets the body within `margin` along `course`.
-  const auto hitAlong = [](const std::vector<BodyPlace>& course, int margin) {
-    return FirstBulletHit(course, kHorizon, margin);
-  };
   // The move the bullets meet latest, then the one they pass furthest from.
   struct Choice {
     int wait;
@@ -1029,9 +1025,9 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
   };
   const auto weigh = [&](int wait, const Move& move, Choice* best) {
     const std::vector<BodyPlace> course = CourseOf(wait, move, kHorizon);
-    const int hit = hitAlong(course, kMargin);
+    const int hit = FirstBulletHit(course, kHorizon, kMargin);
     if (hit < best->hit) return;
-    const int wideHit = hitAlong(course, kWideMargin);
+    const int wideHit = FirstBulletHit(course, kHorizon, kWideMargin);
     if (hit > best->hit || wideHit > best->wideHit) *best = {wait, move, hit, wideHit};
   };
   while (Boss() != nullptr) {
@@ -1060,7 +1056,7 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
     const int back = returning ? -1 : player.x < place || player.facing < 0 ? 1 : 0;
     const Move step{back, false, false, false, kMinimumPress};
     if (!moving && best.hit >= kHorizon && back != 0 &&
-        hitAlong(CourseOf(late, step, kHorizon), kMargin) >= kHorizon) {
+        FirstBulletHit(CourseOf(late, step, kHorizon), kHorizon, kMargin) >= kHorizon) {
       if (trace_) Trace("back");
       now = {back > 0 ? kKeyRight : kKeyLeft};
       // The walk back goes on until let go; a turn is a step of planned length.

@@ -114,11 +114,13 @@ int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames) {
   Body body;
   std::vector<BodyPlace> course{body.Place()};
-  // A drop is one press of Down and Jump.
+  // A drop is one press of Down and Jump; a crouch goes on while the move waits.
   const int press = move.drop ? std::max(move.press, 1) : move.press;
+  const bool crouching = player.squat != 0;
   for (int t = 0; t < frames; ++t) {
     const bool held = t >= wait && t < wait + press;
-    body.Step(held ? move.way : 0, held && (move.crouch || move.drop), held && (move.jump || move.drop));
+    const bool down = t < wait ? crouching : held && (move.crouch || move.drop);
+    body.Step(held ? move.way : 0, down, held && (move.jump || move.drop));
     course.push_back(body.Place());
   }
   return course;
@@ -187,9 +189,10 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
     if (b.inUse != 0 && InSight(b)) flights.push_back(b);
   }
   for (int t = 0; t < horizon && !flights.empty(); ++t) {
-    // The game moves the player before the bullets: a bullet t moves on
-    // meets the body of the frame after.
-    const BulletTarget target = TargetAt(course[std::min(static_cast<std::size_t>(t) + 1, course.size() - 1)], margin);
+    // The game moves the player before the bullets, so a bullet t moves on
+    // meets the body of the frame after; judged against the body a frame
+    // earlier, a dodge keeps a frame in hand.
+    const BulletTarget target = TargetAt(course[std::min(static_cast<std::size_t>(t), course.size() - 1)], margin);
     std::vector<ShotRecord> next;
     for (ShotRecord& b : flights) {
       switch (JudgeEnemyBullet(b, target)) {
