@@ -169,6 +169,12 @@ struct CampaignArea {
   std::vector<FloorRoute> routes;
 };
 
+// A beaten boss's countdown run out and the hall shown again.
+inline Route AfterTheBoss() {
+  return Route().WaitFor("the boss's countdown", [] { return gameState.bossCountdown == 0 && OnFloorPlay(); });
+}
+// A jump or a fall come down.
+inline Route Landing() { return Route().WaitFor("the landing", [] { return player.airborne == 0; }); }
 // The floors after the meadow begin with the sign by the entrance.
 inline Route FromTheSign() { return Route().ReadSign(); }
 // The sign, then the magic filled at the recovery point.
@@ -197,7 +203,7 @@ inline Route ClimbAway() {
 // chosen, then the recovery point and the check cube.
 inline Route ChestPastThePlank(const Route& pastTheWalkers) {
   return Route(pastTheWalkers)
-      .StepTo(routes::Key()).Press({kKeyJump}, 20).Wait(30)
+      .StepTo(routes::Key()).Press({kKeyJump}, 20).Then(Landing())
       .OpenChest().Press(kShotChange, 6).Wait(10)
       .UseRecoveryPoint()
       .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60);
@@ -253,7 +259,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .HoldGround(kLowShot, 30).WalkTo(Mark("second-cracked-wall")).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
              .TakeDoor()},
         // The wisp fought from by its pen's window, out of its fire's way.
-        {"025", "026", FromTheSign().FightFrom(kShot, Mark("pen-window")).Wait(300).Then(ChestAndDoor())}}},
+        {"025", "026", FromTheSign().FightFrom(kShot, Mark("pen-window")).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"sky", {"026", 18, 0, 3, true, 1, {kBreakPower}},
        {{"026", "027", SignAndMagic().Then(ChestAndDoor())},
         // The True Eye from the chest, then over the trench on the bridge it shows.
@@ -262,7 +268,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // from there, then through the opened pillar and wall to the chest
         // and door 0.
         {"040", "041",
-         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).FightInPlace(kLowShot).Wait(300)
+         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).FightInPlace(kLowShot).Then(AfterTheBoss())
              .Then(ChestAndDoor())}}},
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
@@ -275,13 +281,13 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // there with the Blaze Shot, the Magic Shot chosen only at the wall.
         {"042", "055",
          SignAndMagicStanding().Advance(kLowShot, Mark("meet-mole"))
-             .StepTo(routes::Key()).Press({kKeyJump}, 20).Wait(30).OpenChest().Advance(kLowShot, Mark("meet-walker"))
+             .StepTo(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().Advance(kLowShot, Mark("meet-walker"))
              .UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()))
              .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60).Press(kShotChange, 6).Wait(10)
              .Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the branch, dropping into the trench under it as
         // her shots come due.
-        {"055", "056", FromTheSign().FightToRhythm(kShot, Mark("branch")).Wait(300).Then(ChestAndDoor())}}},
+        {"055", "056", FromTheSign().FightToRhythm(kShot, Mark("branch")).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
        // creature comes within a shot, then over the penguin to the chest.
@@ -296,7 +302,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
                  Route().WalkTo(Mark("meet-walkers")).Then(OverTheHopper(Mark("over-penguin"))).WalkTo(Mark("under-plank")).HoldGround(kLowShot, 0)))
              .Then(CreateBlocks())
              .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
-        {"070", "071", FromTheSign().HoldTo(kRight, Mark("fight-place")).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
+        {"070", "071", FromTheSign().HoldTo(kRight, Mark("fight-place")).FightBoss(kShot).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        // "071": the magic from the recovery point by the entrance, the charging
        // beast met standing, then the sign.
@@ -313,7 +319,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // first fire, off the ledge's end once it has fallen and the hall has
         // opened, back to read the sign, then the key and the chest beyond.
         {"085", "086",
-         Route().HoldTo(kLeft, Mark("ladder")).FightOnLedges({kKeyLeft, kKeyShot}, 12000).Wait(300)
+         Route().HoldTo(kLeft, Mark("ladder")).FightOnLedges({kKeyLeft, kKeyShot}, 12000).Then(AfterTheBoss())
              .HoldTo(kRight, Mark("ledge-end")).Wait(150)
              .ReadSign()
              .Then(ChestAndDoor())}}},
@@ -329,7 +335,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .HoldTo(kRight, Mark("slit")).FightPhase(kShot).Then(ClimbAway())
              .HoldTo(kRight, Mark("slit")).FightPhase(kShot).Then(ClimbAway())
              .HoldTo(kRight, Mark("slit")).FightPhase(kShot).Then(ClimbAway())
-             .HoldTo(kRight, Mark("slit")).Press(kShotChange, 6).Wait(6).FightBoss(kShot).Wait(300)
+             .HoldTo(kRight, Mark("slit")).Press(kShotChange, 6).Wait(6).FightBoss(kShot).Then(AfterTheBoss())
              .Press(kRightJump, 20).HoldTo(kRight, Mark("way-out")).Wait(90)
              .OpenChest().ReadSign().TakeDoor()}}},
   };
