@@ -51,13 +51,10 @@ double AngleToPlayer(double fromX, double fromY) {
   return std::atan2(player.y + 32 - fromY, player.x + 32 - fromX);
 }
 
-// Starts one bullet; its slot, or -1 when the pool is full.
-int StartBullet(double x, double y, double angle, double speed, int graphicBase, int colourRow, int power, int mode,
-                int life) {
-  const int slot = FindFreeSlot(kPoolEnemyBullets);
-  if (slot < 0) return -1;
-  ShotRecord& b = enemyBullets[slot];
-  b = ShotRecord{};
+// One bullet as it starts.
+ShotRecord NewBullet(double x, double y, double angle, double speed, int graphicBase, int colourRow, int power,
+                     int mode, int life) {
+  ShotRecord b{};
   b.x = x, b.y = y;
   b.vx = std::cos(angle) * speed, b.vy = std::sin(angle) * speed;
   b.life = life, b.power = power;
@@ -65,8 +62,29 @@ int StartBullet(double x, double y, double angle, double speed, int graphicBase,
   b.angle = angle;
   b.mode = mode;
   b.inUse = 1;
+  return b;
+}
+
+// Puts a bullet in the pool; its slot, or -1 when the pool is full.
+int PlaceBullet(const ShotRecord& bullet) {
+  const int slot = FindFreeSlot(kPoolEnemyBullets);
+  if (slot < 0) return -1;
+  enemyBullets[slot] = bullet;
   ++bulletCount;
   return slot;
+}
+
+// Starts one bullet; its slot, or -1 when the pool is full.
+int StartBullet(double x, double y, double angle, double speed, int graphicBase, int colourRow, int power, int mode,
+                int life) {
+  return PlaceBullet(NewBullet(x, y, angle, speed, graphicBase, colourRow, power, mode, life));
+}
+
+// The attribute of the cell a bullet's middle is in; 0 for one flying through cells.
+int CellUnderBullet(const ShotRecord& b) {
+  return PassesCells(b) ? 0
+                        : ReadAttributeAtPixel(static_cast<int>(b.x) + kBulletHitOffset,
+                                               static_cast<int>(b.y) + kBulletHitOffset);
 }
 
 // Two draws in one expression come in the order the compiler picks, so a
@@ -175,56 +193,35 @@ void MakeTimedBlock(const ShotRecord& b, int hx, int hy) {
   StartEffect(13, 16, 1, cx * kCellSize + 16, cy * kCellSize + 16, Random(360) * kPi / 180.0, 2.0);
 }
 
-bool PlayerHitBy(int hx, int hy) {
-  return hx >= player.x + kBodyLeft && hx <= player.x + kBodyRight &&
-         hy >= player.y + kBodyTop + kCrouchLowering * player.squat && hy <= player.y + kBodyBottom;
-}
-
 void BurstEffect(int bx, int by) {
   StartEffect(14, 16, 1, bx + 12, by + 12, Random(360) * kPi / 180.0, 1.0);
   PlayEffectSound(kSeEnemyShot01);
 }
 
-void SplitBulletAtPlayer(const ShotRecord& b) {
-  const int bx = static_cast<int>(b.x), by = static_cast<int>(b.y);
-  const double step = kPi / kSplitStepDivisor, a = AngleToPlayer(bx, by) - (kSplitBullets - 1) / 2 * step;
-  for (int j = 0; j < kSplitBullets; ++j) {
-    if (StartBullet(bx, by, a + j * step, kSplitBulletSpeed, 9, 4, b.power, 0, kSplitBulletLife) < 0) break;
-  }
-  BurstEffect(bx, by);
-}
-
-void FireAimedBulletFromBullet(const ShotRecord& b) {
-  if (b.mode == 0) return;
-  const int bx = static_cast<int>(b.x), by = static_cast<int>(b.y);
-  StartBullet(bx, by, AngleToPlayer(bx, by), kReaimedBulletSpeed, 9, 7, b.power, b.mode - 1, kBulletLife);
-  BurstEffect(bx, by);
-}
-
-int EnemyBulletMapHit(ShotRecord& b) {
-  if (fadeRequest != 0) return 0;
-  if (BulletOutOfField(b.x, b.y)) return 1;
+// Acts on the bullet's fate this frame; 1 when the bullet goes.
+int EnemyBulletMapHit(const ShotRecord& b) {
+  const BulletTarget target = PlayerTarget(player);
+  const BulletFate fate = JudgeEnemyBullet(b, target);
+  if (fate == BulletFate::kFlies) return 0;
+  if (fate == BulletFate::kGone) return 1;
   const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
-  const int attribute = PassesCells(b) ? 0 : ReadAttributeAtPixel(hx, hy);
-  if (b.graphicBase == 6 && b.colourRow == 5 && b.life < 304 && attribute >= kAttrSolidFrom) MakeTimedBlock(b, hx, hy);
-  if (player.invulnerableFrames <= 0 && player.life > 0 && PlayerHitBy(hx, hy)) {
+  // The block-making bullet builds where it strikes, the player in the way or not.
+  if (b.graphicBase == 6 && b.colourRow == 5 && b.life < 304 && CellUnderBullet(b) >= kAttrSolidFrom) {
+    MakeTimedBlock(b, hx, hy);
+  }
+  if (fate == BulletFate::kHitsPlayer) {
     HitPlayer(b);
-    return 1;
-  }
-  if (attribute >= kAttrSolidFrom) {
-    StartEffect(7, 8, 1, static_cast<int>(b.x), static_cast<int>(b.y), 0.0, 1.0);
+  } else if (fate == BulletFate::kStrikesWall) {
+    StartEffect(kBulletSparkEffect, 8, 1, static_cast<int>(b.x), static_cast<int>(b.y), 0.0, 1.0);
     if (b.blastSize > 0) ExplodeEnemyBlast(hx, hy, b.power, b.blastSize);
-    return 1;
+  } else {
+    const BulletFork fork = ForkEnemyBullet(b, target);
+    for (int j = 0; j < fork.count; ++j) {
+      if (PlaceBullet(fork.bullets[j]) < 0) break;
+    }
+    if (fork.count > 0) BurstEffect(static_cast<int>(b.x), static_cast<int>(b.y));
   }
-  if (SplitsAtPlayer(b) && b.life < kSplitBelowLife) {
-    SplitBulletAtPlayer(b);
-    return 1;
-  }
-  if (FiresAgainAtPlayer(b) && b.life < kReaimBelowLife) {
-    FireAimedBulletFromBullet(b);
-    return 1;
-  }
-  return 0;
+  return 1;
 }
 
 void RunBossCountdownStep() {
@@ -344,6 +341,56 @@ void EnemyFireBullet(int i) {
   PlayShotSoundAt(last);
 }
 
+BulletTarget PlayerTarget(const PlayerRecord& p) {
+  return {p.x + kBodyLeft,
+          p.x + kBodyRight,
+          p.y + kBodyTop + kCrouchLowering * p.squat,
+          p.y + kBodyBottom,
+          p.invulnerableFrames <= 0 && p.life > 0,
+          p.x + 32,
+          p.y + 32};
+}
+
+BulletFate JudgeEnemyBullet(const ShotRecord& b, const BulletTarget& target) {
+  if (b.life < 1) return BulletFate::kGone;
+  if (fadeRequest != 0) return BulletFate::kFlies;
+  if (BulletOutOfField(b.x, b.y)) return BulletFate::kGone;
+  const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
+  if (target.open && hx >= target.left && hx <= target.right && hy >= target.top && hy <= target.bottom) {
+    return BulletFate::kHitsPlayer;
+  }
+  if (CellUnderBullet(b) >= kAttrSolidFrom) return BulletFate::kStrikesWall;
+  if (SplitsAtPlayer(b) && b.life < kSplitBelowLife) return BulletFate::kSplits;
+  if (FiresAgainAtPlayer(b) && b.life < kReaimBelowLife) return BulletFate::kReaims;
+  return BulletFate::kFlies;
+}
+
+BulletFork ForkEnemyBullet(const ShotRecord& b, const BulletTarget& target) {
+  BulletFork fork{};
+  const int bx = static_cast<int>(b.x), by = static_cast<int>(b.y);
+  const double toTarget = std::atan2(target.aimY - static_cast<double>(by), target.aimX - static_cast<double>(bx));
+  if (SplitsAtPlayer(b)) {
+    const double step = kPi / kSplitStepDivisor, a = toTarget - (kSplitBullets - 1) / 2 * step;
+    for (int j = 0; j < kSplitBullets; ++j) {
+      fork.bullets[fork.count++] = NewBullet(bx, by, a + j * step, kSplitBulletSpeed, 9, 4, b.power, 0, kSplitBulletLife);
+    }
+  } else if (FiresAgainAtPlayer(b) && b.mode != 0) {
+    fork.bullets[fork.count++] =
+        NewBullet(bx, by, toTarget, kReaimedBulletSpeed, 9, 7, b.power, b.mode - 1, kBulletLife);
+  }
+  return fork;
+}
+
+void FlyEnemyBullet(ShotRecord& b) {
+  b.x += b.vx, b.y += b.vy;
+  b.vx += b.ax, b.vy += b.ay;
+  --b.life;
+  if (++b.animTick > 4) {
+    b.animTick = 0;
+    b.animFrame = b.animFrame >= 2 ? 0 : b.animFrame + 1;
+  }
+}
+
 void UpdateEnemyBullets() {
   const int live = bulletCount;
   int seen = 0;
@@ -351,7 +398,7 @@ void UpdateEnemyBullets() {
     ShotRecord& b = enemyBullets[i];
     if (b.inUse == 0) continue;
     ++seen;
-    if (b.life < 1 || EnemyBulletMapHit(b) == 1) {
+    if (EnemyBulletMapHit(b) == 1) {
       FreeBullet(b);
       continue;
     }
@@ -360,13 +407,7 @@ void UpdateEnemyBullets() {
       qz::BlitGraphRotated(static_cast<int>(b.x) - cameraX + 12, static_cast<int>(b.y) - cameraY + 12, 1.0, b.angle,
                            sheets.bullet02[cell], 1, 0);
     }
-    b.x += b.vx, b.y += b.vy;
-    b.vx += b.ax, b.vy += b.ay;
-    --b.life;
-    if (++b.animTick > 4) {
-      b.animTick = 0;
-      b.animFrame = b.animFrame >= 2 ? 0 : b.animFrame + 1;
-    }
+    FlyEnemyBullet(b);
   }
 }
 

@@ -2,6 +2,9 @@
 // beaten boss runs, called after the player shots each floor-play frame.
 #pragma once
 
+#include "game/game_state.h"
+#include "game/shot_record.h"
+
 // Frames an attack's bullet flies before it goes.
 inline constexpr int kBulletLife = 320;
 // Bullet kinds that fire more than their slot's speed: kind 4 splits into a
@@ -25,8 +28,32 @@ inline constexpr int kSplitBullets = 5;
 inline constexpr int kSplitStepDivisor = 8;
 inline constexpr int kSplitBulletLife = 255;
 inline constexpr int kReaimBelowLife = 260;
+// The effect a bullet leaves where a cell stops it.
+inline constexpr int kBulletSparkEffect = 7;
 // Enemy bullets go once they leave the field and its margin.
 inline bool BulletOutOfField(double x, double y) { return x < -16 || x > 2416 || y < -16 || y > 1488; }
+
+// What becomes of an enemy bullet in a frame, judged before it flies on:
+// it flies, goes (its life out, off the field), strikes the player or a
+// wall, or splits or fires again at the player (and goes).
+enum class BulletFate { kFlies, kGone, kHitsPlayer, kStrikesWall, kSplits, kReaims };
+// The body bullets strike (floor pixels, edges included), whether it can be
+// struck now, and the point splits and re-aims aim at.
+struct BulletTarget {
+  int left, right, top, bottom;
+  bool open;
+  int aimX, aimY;
+};
+BulletTarget PlayerTarget(const PlayerRecord& p);
+BulletFate JudgeEnemyBullet(const ShotRecord& b, const BulletTarget& target);
+// The bullets a bullet whose fate is kSplits or kReaims fires at the target.
+struct BulletFork {
+  ShotRecord bullets[kSplitBullets];
+  int count;
+};
+BulletFork ForkEnemyBullet(const ShotRecord& b, const BulletTarget& target);
+// A bullet that flies on moves a frame, its pull, life and animation with it.
+void FlyEnemyBullet(ShotRecord& b);
 
 struct EnemyRecord;
 // Where enemy `e`'s bullets start as it faces: the top-left of the bullet's

@@ -16,7 +16,7 @@ std::int32_t movingObjectCycle = 0;
 namespace {
 
 enum MovingType : int { kLeft = 0, kRight = 1, kUp = 2, kDown = 3, kFirstBlinking = 4, kLastBlinking = 7 };
-constexpr int kStep = 2;
+constexpr int kStep = kMovingObjectStep;
 constexpr int kCycleFrames = 240;
 constexpr std::int32_t kNoRiderRoomAbove = 49;
 constexpr int kTravellingChip = 2, kBlinkingChip = 3;

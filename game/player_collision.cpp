@@ -7,6 +7,7 @@
 #include "game/game_state.h"
 #include "game/map_cells.h"
 #include "game/player.h"
+#include "game/player_motion.h"
 #include "game/player_physics.h"
 #include "game/pools.h"
 #include "sound/sound_play.h"
@@ -23,32 +24,47 @@ constexpr int kHurtInvulnerableFrames = 48;
 constexpr int kSideProbeRows[] = {8, 32, 56};
 constexpr int kNoRow = 99;
 
-void PlaySe(SoundEffect effect) { qz::PlaySoundHandle(soundEffects[effect], 1, 1); }
+// One edge test on a record: the cells' effects on the floor only when live.
+struct Touch {
+  PlayerRecord& p;
+  MotionLatches& latches;
+  bool live;
+
+  void PlaySe(SoundEffect effect) const {
+    if (live) qz::PlaySoundHandle(soundEffects[effect], 1, 1);
+  }
+  void SpawnEffect(int kind, int x, int y) const {
+    if (live) ::SpawnEffect(kind, x, y);
+  }
+};
 
 // The type of the moving object ridden (0 left, 1 right, 2 up, 3 down), or
 // -1 when none: a ride counts as a movement for the spike tests.
-int RiddenObjectType() {
-  const int index = player.ridingObject;
+int RiddenObjectType(const PlayerRecord& p) {
+  const int index = p.ridingObject;
   if (index < 0 || index >= kMovingObjectCount) return -1;
   return movingObjects[index].type;
 }
 
-void HurtBySpikes(int dx, int dy) {
-  player.life = player.life > kSpikeDamage ? player.life - kSpikeDamage : 0;
-  player.invulnerableFrames = kHurtInvulnerableFrames;
-  SpawnEffect(1, player.x + dx, player.y + dy);
-  PlaySe(kSeHit01);
+void HurtBySpikes(const Touch& t, int dx, int dy) {
+  PlayerRecord& p = t.p;
+  p.life = p.life > kSpikeDamage ? p.life - kSpikeDamage : 0;
+  p.invulnerableFrames = kHurtInvulnerableFrames;
+  t.SpawnEffect(1, p.x + dx, p.y + dy);
+  t.PlaySe(kSeHit01);
 }
 
 // Turns the cell under pixel (px, py) into a solid block when it still holds
-// `code` (two probes may share a cell: it changes once). True when it did.
-bool MakeSolidBlock(int px, int py, std::int32_t code) {
+// `code` (two probes may share a cell: it changes once). True when it did;
+// felt, the cell stays and the answer is whether it would.
+bool MakeSolidBlock(const Touch& t, int px, int py, std::int32_t code) {
   const int cx = px / kCellSize;
   const int cy = py / kCellSize;
   if (AttributeAt(cx, cy) != code || CheckedCellIndex(cx, cy) < 0) return false;
+  if (!t.live) return true;
   SetCell(cx, cy, 1, kAttrSolidBlock);
-  SpawnEffect(0, cx * kCellSize + 16, cy * kCellSize + 16);
-  PlaySe(kSeBlockChange);
+  t.SpawnEffect(0, cx * kCellSize + 16, cy * kCellSize + 16);
+  t.PlaySe(kSeBlockChange);
   return true;
 }
 
@@ -58,11 +74,12 @@ bool PairTouches(const std::int32_t (&a)[2], std::int32_t code, std::int32_t pas
   return (a[0] == code && (a[1] == code || a[1] <= passable)) || (a[1] == code && a[0] <= passable);
 }
 
-int SideEdge(int side) {
-  const int X = static_cast<int>(player.posX);
-  const int Y = static_cast<int>(player.posY);
+int SideEdge(const Touch& t, int side) {
+  const PlayerRecord& p = t.p;
+  const int X = static_cast<int>(p.posX);
+  const int Y = static_cast<int>(p.posY);
   const bool left = side == kEdgeLeft;
-  const int px = left ? X + 16 - 6 * player.squat : X + 48 + 6 * player.squat;
+  const int px = left ? X + 16 - 6 * p.squat : X + 48 + 6 * p.squat;
   const std::int32_t spikes = left ? kAttrSpikesLeft : kAttrSpikesRight;
   const int way = left ? -1 : 1;
   std::int32_t a[3];
@@ -78,138 +95,151 @@ int SideEdge(int side) {
     if (value >= kAttrSolidFrom && value != spikes) spikeOnly = false;
     if (value == (left ? kAttrWallFromLeft : kAttrWallFromRight)) oneWay = true;
   }
-  const bool moving = left ? player.velocityX < 0 : player.velocityX > 0;
-  if (player.invulnerableFrames < 1 && (moving || RiddenObjectType() == side) && anySpike && spikeOnly) {
-    HurtBySpikes(16 * way, 0);
+  const bool moving = left ? p.velocityX < 0 : p.velocityX > 0;
+  if (p.invulnerableFrames < 1 && (moving || RiddenObjectType(p) == side) && anySpike && spikeOnly) {
+    HurtBySpikes(t, 16 * way, 0);
   }
-  if (player.facing == way) {
+  if (p.facing == way) {
     if (oneWay) blocked = 1;
     for (int i = 0; i < 3; ++i) {
-      if (a[i] == kAttrAppearsSideways) MakeSolidBlock(px, Y + kSideProbeRows[i], kAttrAppearsSideways);
+      if (a[i] == kAttrAppearsSideways) MakeSolidBlock(t, px, Y + kSideProbeRows[i], kAttrAppearsSideways);
     }
   }
   return blocked;
 }
 
-int HeadEdge() {
-  const int X = static_cast<int>(player.posX);
-  const int Y = static_cast<int>(player.posY);
+int HeadEdge(const Touch& t) {
+  const PlayerRecord& p = t.p;
+  const int X = static_cast<int>(p.posX);
+  const int Y = static_cast<int>(p.posY);
   const int px[2] = {X + kFeetProbeLeft, X + kFeetProbeRight};
   const std::int32_t a[2] = {WriteTileTypeAtPixel(px[0], Y), WriteTileTypeAtPixel(px[1], Y)};
   int blocked = a[0] >= kAttrSolidFrom || a[1] >= kAttrSolidFrom ? 1 : 0;
-  if (player.invulnerableFrames < 1 && (player.airborne == 1 || RiddenObjectType() == 2) &&
+  if (p.invulnerableFrames < 1 && (p.airborne == 1 || RiddenObjectType(p) == 2) &&
       PairTouches(a, kAttrSpikesDown, kPassableUpTo)) {
-    HurtBySpikes(0, -32);
+    HurtBySpikes(t, 0, -32);
   }
-  if (player.airborne == 1 && player.velocityY < 0) {
+  if (p.airborne == 1 && p.velocityY < 0) {
     for (int i = 0; i < 2; ++i) {
       if (a[i] != kAttrAppearsOverHead) continue;
       blocked = 1;
-      if (FindFreeSlot(kPoolTimedCells) >= 0) MakeSolidBlock(px[i], Y, kAttrAppearsOverHead);
+      if (FindFreeSlot(kPoolTimedCells) >= 0) MakeSolidBlock(t, px[i], Y, kAttrAppearsOverHead);
     }
   }
   return blocked;
 }
 
 // A crumbling cell becomes solid for 50 frames, then the timed cell empties it.
-void StartCrumbling(int px, int py) {
+void StartCrumbling(const Touch& t, int px, int py) {
+  if (!t.live) return;
   const int slot = FindFreeSlot(kPoolTimedCells);
-  if (slot < 0 || !MakeSolidBlock(px, py, kAttrCrumbles)) return;
+  if (slot < 0 || !MakeSolidBlock(t, px, py, kAttrCrumbles)) return;
   timedCells[slot] = TimedCellRecord{px / kCellSize, py / kCellSize, kCrumbleFrames, 1};
   ++timedCellCount;
 }
 
-void Launch(int px, int feetRow) {
-  player.airborne = 1;
-  jumpReleaseLock = 1;
-  player.velocityY = LaunchSpeed(kSpringSpeed, kHighSpringSpeed);
-  StartEffect(15, 8, 1, (px / kCellSize) * kCellSize - 32, feetRow * kCellSize - 4, 0.0, 1.0);
-  PlaySe(kSeJump03);
+void Launch(const Touch& t, int px, int feetRow) {
+  t.p.airborne = 1;
+  t.latches.jumpRelease = 1;
+  t.p.velocityY = LaunchSpeed(t.p, kSpringSpeed, kHighSpringSpeed);
+  if (t.live) StartEffect(15, 8, 1, (px / kCellSize) * kCellSize - 32, feetRow * kCellSize - 4, 0.0, 1.0);
+  t.PlaySe(kSeJump03);
 }
 
-int FeetEdge() {
-  const int X = static_cast<int>(player.posX);
-  const int Y = static_cast<int>(player.posY);
+int FeetEdge(const Touch& t) {
+  PlayerRecord& p = t.p;
+  const int X = static_cast<int>(p.posX);
+  const int Y = static_cast<int>(p.posY);
   const int py = Y + 64;
   const int px[2] = {X + kFeetProbeLeft, X + kFeetProbeRight};
   const std::int32_t a[2] = {WriteTileTypeAtPixel(px[0], py), WriteTileTypeAtPixel(px[1], py)};
   const int feetRow = py / kCellSize;
-  if (player.velocityY < 0 && a[0] < kJumpStartBelow && a[1] < kJumpStartBelow) player.jumpStartRow = feetRow;
+  if (p.velocityY < 0 && a[0] < kJumpStartBelow && a[1] < kJumpStartBelow) p.jumpStartRow = feetRow;
   // A one-way platform carries the player except in the row jumped through.
   std::int32_t threshold = kAttrOneWay;
-  if (player.jumpStartRow != feetRow) {
+  if (p.jumpStartRow != feetRow) {
     threshold = kAttrOneWay - 1;
-    player.jumpStartRow = kNoRow;
+    p.jumpStartRow = kNoRow;
   }
   int blocked = a[0] > threshold || a[1] > threshold ? 1 : 0;
-  player.onSlipperyFloor = 0;
-  if (player.dashState >= 1) return blocked;
+  p.onSlipperyFloor = 0;
+  if (p.dashState >= 1) return blocked;
 
-  const bool grounded = player.airborne == 0;
-  if (player.invulnerableFrames < 1 && (grounded || RiddenObjectType() == 3) &&
-      PairTouches(a, kAttrSpikesUp, threshold)) {
-    HurtBySpikes(0, 32);
+  const bool grounded = p.airborne == 0;
+  if (p.invulnerableFrames < 1 && (grounded || RiddenObjectType(p) == 3) && PairTouches(a, kAttrSpikesUp, threshold)) {
+    HurtBySpikes(t, 0, 32);
   }
   for (int i = 0; i < 2; ++i) {
-    if (grounded && a[i] == kAttrCrumbles) StartCrumbling(px[i], py);
-    if (!grounded && player.velocityY > 0 && a[i] == kAttrAppearsUnderFeet) {
-      MakeSolidBlock(px[i], py, kAttrAppearsUnderFeet);
+    if (grounded && a[i] == kAttrCrumbles) StartCrumbling(t, px[i], py);
+    if (!grounded && p.velocityY > 0 && a[i] == kAttrAppearsUnderFeet) {
+      MakeSolidBlock(t, px[i], py, kAttrAppearsUnderFeet);
       blocked = 1;
     }
   }
   for (int i = 0; i < 2; ++i) {
-    if (grounded && a[i] == kAttrSpring) Launch(px[i], feetRow);
+    if (grounded && a[i] == kAttrSpring) Launch(t, px[i], feetRow);
   }
-  if (grounded && PairTouches(a, kAttrSlippery, threshold)) player.onSlipperyFloor = 1;
+  if (grounded && PairTouches(a, kAttrSlippery, threshold)) p.onSlipperyFloor = 1;
   return blocked;
 }
 
-int DropThroughTest() {
-  const int X = static_cast<int>(player.posX);
-  const int Y = static_cast<int>(player.posY);
+int DropThroughTest(const PlayerRecord& p) {
+  const int X = static_cast<int>(p.posX);
+  const int Y = static_cast<int>(p.posY);
   const bool openBelow =
       ReadAttributeAtPixel(X + kFeetProbeLeft, Y + 64) <= kAttrOneWay &&
       ReadAttributeAtPixel(X + kFeetProbeRight, Y + 64) <= kAttrOneWay;
   return openBelow ? 1 : 0;
 }
 
-void ShowFieldIcon(int kind) {
-  if (fieldIconKind == kind) return;
+// The field icon is the game's player's: a look-ahead only asks whether an
+// event cell is there.
+void ShowFieldIcon(const Touch& t, int kind) {
+  if (!t.live || fieldIconKind == kind) return;
   fieldIconKind = kind;
   fieldIconGrow = 0;
-  PlaySe(kSeFieldIcon);
+  t.PlaySe(kSeFieldIcon);
 }
 
-int EventTileTest() {
-  const std::int32_t a = ReadAttributeAtPixel(static_cast<int>(player.posX) + 32, static_cast<int>(player.posY) + 16);
+int EventTileTest(const Touch& t) {
+  const std::int32_t a = ReadAttributeAtPixel(static_cast<int>(t.p.posX) + 32, static_cast<int>(t.p.posY) + 16);
   if (a >= 1 && a <= 7) {
-    ShowFieldIcon(a);
+    ShowFieldIcon(t, a);
     return 1;
   }
   if (a == kAttrCheckCube) {
     // A cube that is already the restart point shows no icon, so Up on it
     // raises no event (the kind of a previous cell must not linger).
+    if (!t.live) return 1;
     if (entrance == kCheckCubeEntrance && fieldIconKind != kCheckCubeIcon) {
       fieldIconKind = 0;
     } else {
-      ShowFieldIcon(kCheckCubeIcon);
+      ShowFieldIcon(t, kCheckCubeIcon);
     }
     return 1;
   }
-  fieldIconKind = 0;
+  if (t.live) fieldIconKind = 0;
   return 0;
 }
 
 }  // namespace
 
-int PlayerMapCollision(int direction) {
-  switch (direction) {
+int PlayerEdgeTest(PlayerRecord& p, MotionLatches& latches, int edge, CellContact contact) {
+  const Touch t{p, latches, contact == CellContact::kLive};
+  switch (edge) {
     case kEdgeLeft:
-    case kEdgeRight: return SideEdge(direction);
-    case kEdgeHead: return HeadEdge();
-    case kEdgeFeet: return FeetEdge();
-    case kEdgeDropThrough: return DropThroughTest();
-    case kEdgeEventTile: return EventTileTest();
+    case kEdgeRight: return SideEdge(t, edge);
+    case kEdgeHead: return HeadEdge(t);
+    case kEdgeFeet: return FeetEdge(t);
+    case kEdgeDropThrough: return DropThroughTest(p);
+    case kEdgeEventTile: return EventTileTest(t);
     default: return 0;
   }
+}
+
+int PlayerMapCollision(int direction) {
+  MotionLatches latches = MotionLatchesNow();
+  const int result = PlayerEdgeTest(player, latches, direction, CellContact::kLive);
+  jumpReleaseLock = latches.jumpRelease;  // a spring underfoot sets it
+  return result;
 }

@@ -21,10 +21,10 @@ inline constexpr double kWalkAcceleration = 0.5;
 inline constexpr double kInertiaAcceleration = 0.14;
 inline constexpr double kPendantInertiaAcceleration = 0.2;
 
-// The walking acceleration on the floor being played.
-inline double WalkAcceleration() {
+// The walking acceleration of player record `p` on the floor being played.
+inline double WalkAcceleration(const PlayerRecord& p) {
   if (mapFlags[kMapFlagInertia] != 1) return kWalkAcceleration;
-  return player.ProgressFlags[kStabilityPendant] == 1 ? kPendantInertiaAcceleration : kInertiaAcceleration;
+  return p.ProgressFlags[kStabilityPendant] == 1 ? kPendantInertiaAcceleration : kInertiaAcceleration;
 }
 // The probe columns of the feet and the head, pixels from the sprite cell's
 // left edge: the player stands while either is over ground, so the body may
@@ -33,8 +33,8 @@ inline constexpr int kFeetProbeLeft = 18;
 inline constexpr int kFeetProbeRight = 44;
 
 // The upward speed of a launch: `high` with the High Jump, weaker under map flag 0.
-inline double LaunchSpeed(double normal, double high) {
-  double speed = player.ProgressFlags[kHighJump] == 1 ? high : normal;
+inline double LaunchSpeed(const PlayerRecord& p, double normal, double high) {
+  double speed = p.ProgressFlags[kHighJump] == 1 ? high : normal;
   if (mapFlags[kMapFlagJumpBonus] == 1) speed += kWeakJumpBonus;
   return speed;
 }

@@ -303,6 +303,8 @@ void SpawnHitEffect(int r, int sx, int sy) {
 
 }  // namespace
 
+int ShotMagicCost(int kind) { return kShotKinds[kind].cost; }
+
 void FirePlayerShot(int kind) {
   if (kind < kBlaze || kind > kMagic) return;
   player.shotPending = 1;

@@ -9,6 +9,8 @@ void FirePlayerShot(int kind);
 void UpdatePlayerShots();
 // 1 when player shot i ends this frame, 0 when it flies on.
 int PlayerShotMapHit(int i);
+// The magic a shot of kind 0..2 takes.
+int ShotMagicCost(int kind);
 // The Blaze blast at floor pixel (x, y).
 void ExplodePlayerBlast(int x, int y);
 // How far an enemy blast of size 1..3 reaches from its middle, in pixels.

@@ -14,13 +14,14 @@
 #include "game/items.h"
 #include "game/map_cells.h"
 #include "game/player_physics.h"
+#include "game/player_shots.h"
 #include "game/pools.h"
 
 namespace veltrin::routes {
 namespace {
 
-// The Blaze Shot's magic cost.
-constexpr int kBlazeCost = 3;
+// The Blaze Shot's magic cost (shot kind 0).
+const int kBlazeCost = ShotMagicCost(0);
 // How far ahead of the player's x an enemy's x may be for a low Blaze Shot
 // to strike it: from standing, one further off is walked closer first.
 constexpr int kBlazeReach = 232;
@@ -49,10 +50,11 @@ std::string Letters(const Keys& keys) {
 }
 
 std::string Named(const char* what, const Place& place) {
-  static constexpr const char* kNames[] = {"column", "sign", "recovery point", "shop", "check cube",
+  static constexpr const char* kNames[] = {"column", "mark", "sign", "recovery point", "shop", "check cube",
                                            "door", "chest", "key", "key switch"};
   std::string name = std::string(what) + " " + kNames[static_cast<int>(place.kind)];
   if (place.kind == Place::Kind::kColumn || place.kind == Place::Kind::kDoor) name += " " + std::to_string(place.number);
+  if (place.kind == Place::Kind::kMark) name += " " + place.name;
   return name;
 }
 
@@ -74,69 +76,14 @@ bool ChestWindowOpen() {
 }
 bool ChestOpened() { return FloorNumberValid() && gameState.FloorProgress.floorItems[floorNumber][kSlotChest] == 1; }
 
-// How far a walk at speed v slides once let go, in pixels.
-double SlideOf(double v) {
-  const double a = WalkAcceleration(), speed = std::fabs(v);
-  const double frames = std::floor(speed / a);
-  return frames * speed - a * frames * (frames + 1) / 2;
-}
-
-// The screen's height in pixels: what the player sees of the floor.
-constexpr int kScreenHeight = 480;
-
-// Pixels a travelling platform moves a frame (the game's).
-constexpr int kTravelStep = 2;
-
 // How high over the body an enemy in a hop is watched for.
 constexpr int kHopHeight = 2 * kCellSize;
 
-// How far a walk at speed v goes on once the player decides to stop: the
-// reaction, late by `late` frames, then the slide.
-double StopDistance(double v, int late) { return v * (kMinimumPress + late) + SlideOf(v); }
-
-// The walk's speed a frame on with `way` held (0: none), stepped as the
-// game's walk steps it: towards the cap (a faster body slows by half of a
-// more), or friction when nothing is held.
-double NextWalkSpeed(double v, int way, double a) {
-  if (way == 0) return std::fabs(v) >= a ? v - std::copysign(a, v) : 0.0;
-  v += a * way;
-  if (v * way > kWalkCap) v = std::max(v * way - 1.5 * a, kWalkCap) * way;
-  return v;
-}
-
-// How far the body goes before it rests when the walk `held` goes on `late`
-// frames (a change of keys reaching the game late), then `way` is held
-// `frames` frames and let go (on ice: braked).
-double TravelToRest(int way, int frames, int held = 0, int late = 0) {
-  const double a = WalkAcceleration();
-  double v = player.velocityX, travel = 0.0;
-  for (int frame = 0; frame < late + frames; ++frame) {
-    v = NextWalkSpeed(v, frame < late ? held : way, a);
-    travel += v;
-  }
-  return travel + std::copysign(SlideOf(v), v);
-}
-
-// Where the airborne body comes down on the game's fall (not on the one-way
-// floor it drops through): the frames until it lands, a jump pressed before
-// then being lost, and the player's y standing there; on the ground, 0 and
-// where it stands.
-struct Landing {
-  int frames;
-  int y;
-};
-Landing FallToGround() {
-  constexpr int kLongest = 90;
-  const int x = player.x + kSpriteSize / 2;
-  double y = player.posY, vy = player.velocityY;
-  for (int frame = 0; player.airborne != 0 && frame < kLongest; ++frame) {
-    y += vy;
-    const int feet = static_cast<int>(y) + kSpriteSize, under = ReadAttributeAtPixel(x, feet);
-    const bool through = under == kAttrOneWay && feet / kCellSize == player.jumpStartRow;
-    if (vy > 0.0 && under >= kAttrOneWay && !through) return {frame + 1, feet / kCellSize * kCellSize - kSpriteSize};
-    vy = std::min(vy + kGravity, kFallCap);
-  }
-  return {player.airborne != 0 ? kLongest : 0, player.y};
+// How far the walk being made goes on once the player decides to stop: the
+// reaction, late by `late` frames, then the slide; 0 standing.
+double StopDistance(int late) {
+  const int way = player.velocityX > 0.0 ? 1 : player.velocityX < 0.0 ? -1 : 0;
+  return std::fabs(RestX(way, kMinimumPress + late) - player.posX);
 }
 
 // The player's y on every place to stand straight above or below the player.
@@ -249,7 +196,7 @@ Route& Route::HoldGround(Keys keys, int frames) {
 }
 
 Route& Route::RideAcross(Place from, Place to) {
-  return Add(Named("RideAcross", from) + " to " + std::to_string(to.number), [from, to](RoutePlayer& self) {
+  return Add(Named("RideAcross", from) + Named(" to", to), [from, to](RoutePlayer& self) {
     std::string problem;
     const int near = Locate(from, &problem), far = Locate(to, &problem);
     return problem.empty() ? self.RideAcross(near, far, 3000) : problem;
@@ -467,14 +414,14 @@ std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
   int press = 1;
   double miss = kFieldRightPixel;
   for (int frames = 1; frames <= kLongestStep; ++frames) {
-    const double end = CourseOf(0, Move{1, false, false, false, frames}, kFrames, player.y).back().x;
+    const double end = CourseOf(0, Move{1, false, false, false, frames}, kFrames).back().x;
     if (std::fabs(end - target) < miss) press = frames, miss = std::fabs(end - target);
   }
   // The step starts as the platform comes within as many frames of its turn
   // as the step and the reaction take: a platform already closer than that
   // is let go by and waited for again.
   const int late = perturbation_.reactionDelay;
-  const int lead = kTravelStep * (late + press);
+  const int lead = kMovingObjectStep * (late + press);
   int before = PlatformDistance(nearX);
   std::string problem = HoldUntil(
       {},
@@ -492,7 +439,7 @@ std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
   problem = HoldUntil(
       {},
       [&] {
-        const int distance = PlatformDistance(farX), near = kTravelStep * late + kCellSize / 2;
+        const int distance = PlatformDistance(farX), near = kMovingObjectStep * late + kCellSize / 2;
         const bool coming = distance <= near && before > near;
         before = distance;
         return coming;
@@ -526,7 +473,7 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
     if (held >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause)) return "";
     if (held > frameLimit) return Outcome(false) + " with an enemy still ahead";
     std::string problem;
-    if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon, player.y), kHopHorizon, kHopMargin) < kHopHorizon) {
+    if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon), kHopHorizon, kHopMargin) < kHopHorizon) {
       // A bullet on course for the body is jumped as it comes close: in
       // place, or on over it or back when it is too slow to pass under a
       // jump in place. The player knows how late the jump leaves and takes
@@ -534,7 +481,7 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
       const int late = perturbation_.reactionDelay;
       const auto clearsAfter = [&](int way, int wait) {
         const Move hop{way, true, false, false, kHopPress};
-        return FirstBulletHit(CourseOf(wait, hop, kHopHorizon, player.y), kHopHorizon, kHopMargin) >= kHopHorizon;
+        return FirstBulletHit(CourseOf(wait, hop, kHopHorizon), kHopHorizon, kHopMargin) >= kHopHorizon;
       };
       constexpr int kNotYet = 2;  // no way chosen: the bullet is still far
       int way = kNotYet;
@@ -579,7 +526,7 @@ std::string RoutePlayer::Advance(const Keys& keys, int column, int frameLimit) {
     } else if ((BulletAhead(kBulletNear) && !BulletsOverCrouch()) || (enemy >= 0 && enemy <= kStandingReach)) {
       if (trace_) Trace("hold");
       problem = HoldGround(keys, kMinimumPress, frameLimit);
-    } else if (enemy >= 0 && enemy - StopDistance(player.velocityX, perturbation_.reactionDelay) <= kStandingReach) {
+    } else if (enemy >= 0 && enemy - StopDistance(perturbation_.reactionDelay) <= kStandingReach) {
       // Stopped where the enemy comes into a standing shot's reach.
       problem = Hold({}, kMinimumPress);
     } else if (ObstacleAhead()) {
@@ -608,13 +555,13 @@ std::string RoutePlayer::LandOn(int column, int frameLimit) {
     // keys reaches the game late, what is held going on meanwhile, and once
     // the press ends no way is held, which brakes in the air as on firm
     // ground.
-    const double a = WalkAcceleration();
+    const double a = WalkAcceleration(player);
     const int held = held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0;
     const auto restAfter = [&](int way, int frames) {
       Keys pressed = keys;
       if (way != 0) pressed.insert(way > 0 ? kKeyRight : kKeyLeft);
       const int late = pressed != held_ ? perturbation_.reactionDelay : 0;
-      return player.posX + TravelToRest(way, frames, held, late);
+      return RestX(way, frames, held, late);
     };
     const double rest = restAfter(0, 0);
     const bool within = rest >= goal - kShort && rest <= goal;
@@ -671,14 +618,14 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
     const int shotReach = ObstacleAhead(lead) ? 320 : 240;
     // A jump pressed in the air is lost: none is decided that would reach
     // the game before the body is down.
-    const bool canJump = FallToGround().frames <= kMinimumPress + lead;
+    const bool canJump = LandingAhead().frames <= kMinimumPress + lead;
     // Standing (after a shot, or stopped to shoot) the bullets' flight is timed: a hop in place
     // that clears them once the reaction is over is taken then, and until
     // then the player waits, unless staying down is safe.
     const int react = kMinimumPress + lead;
     const bool standing = player.airborne == 0 && now.count(walk) == 0;
     const auto hitAfter = [&](int wait, const Move& move) {
-      return FirstBulletHit(CourseOf(wait, move, kDodgeHorizon, player.y), kDodgeHorizon, kDodgeMargin);
+      return FirstBulletHit(CourseOf(wait, move, kDodgeHorizon), kDodgeHorizon, kDodgeMargin);
     };
     const int hitDown = standing ? hitAfter(0, Move{0, false, false, true, kDodgeHorizon}) : kDodgeHorizon;
     if (direction > 0 && hitDown > react && hitDown < kDodgeHorizon) {
@@ -753,7 +700,7 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
     // Stand still first: what to do next is judged from where the slide ends.
     // On ice the walk only stops against it, and what is left below one
     // frame's braking creeps on: it is as good as standing.
-    const double v = player.velocityX, a = WalkAcceleration();
+    const double v = player.velocityX, a = WalkAcceleration(player);
     const bool onIce = player.onSlipperyFloor != 0 && player.airborne == 0;
     if (onIce && std::fabs(v) >= a) {
       // Braked for a planned count of frames, which a late start does not
@@ -774,10 +721,10 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
     // the reaction's lateness, before it is let go: closer than that, a press
     // of planned length (its lateness does not move a body standing still),
     // as long as its walk and slide stay within the place.
-    const double shortest = std::max<double>(kClose, TravelToRest(way, 2 * kMinimumPress + perturbation_.reactionDelay));
+    const double shortest = std::max<double>(kClose, std::fabs(RestX(way, 2 * kMinimumPress + perturbation_.reactionDelay) - player.posX));
     if (std::abs(off) <= shortest) {
       int frames = kMinimumPress;
-      while (std::abs(off) > kClose && std::fabs(TravelToRest(way, frames + 1)) <= std::abs(off)) ++frames;
+      while (std::abs(off) > kClose && std::fabs(RestX(way, frames + 1) - player.posX) <= std::abs(off)) ++frames;
       // On ice the planned press ends in the brake, as planned as the press.
       const Keys after = player.onSlipperyFloor != 0 ? Keys{way > 0 ? kKeyLeft : kKeyRight} : Keys{};
       if (const std::string problem = Press({walk}, frames, after); !problem.empty()) return problem;
@@ -789,7 +736,7 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
         [&] {
           // The player knows how late a release comes, and that the walk
           // speeds up meanwhile.
-          const double ahead = TravelToRest(way, kMinimumPress + perturbation_.reactionDelay);
+          const double ahead = RestX(way, kMinimumPress + perturbation_.reactionDelay) - player.posX;
           return way * (player.x + ahead - goal) >= 0;
         },
         frameLimit);
@@ -883,9 +830,9 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
     int goal, press;
   };
   const auto courseOf = [&](LedgeMove move, int wait) {
-    if (move.goal < player.y) return CourseOf(wait, Move{0, true, false, false, kClimbPress}, kCourse, move.goal);
-    if (move.goal > player.y) return CourseOf(wait, Move{0, false, true, false, 0}, kCourse, move.goal);
-    return CourseOf(wait, Move{1, false, false, false, move.press}, kCourse, player.y);
+    if (move.goal < player.y) return CourseOf(wait, Move{0, true, false, false, kClimbPress}, kCourse);
+    if (move.goal > player.y) return CourseOf(wait, Move{0, false, true, false, 0}, kCourse);
+    return CourseOf(wait, Move{1, false, false, false, move.press}, kCourse);
   };
   while (const EnemyRecord* boss = Boss()) {
     if (play_.frames() - start > frameLimit) return "the boss still stands";
@@ -1000,13 +947,13 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
         player.airborne == 0 && ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize) > kAttrOneWay;
     // The bullets' first meeting with the body over the horizon after `wait`
     // frames, then `move`.
-    const auto hitAfter = [&](int wait, Move move, int landingY) {
-      return FirstBulletHit(CourseOf(wait, move, horizon, landingY), horizon, kMargin);
+    const auto hitAfter = [&](int wait, Move move) {
+      return FirstBulletHit(CourseOf(wait, move, horizon), horizon, kMargin);
     };
     const bool placed = std::abs(player.x - goal) <= 16;
     const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
     std::string problem;
-    if (hitAfter(reaction, Move{0, false, false, low, horizon}, player.y) < horizon) {
+    if (hitAfter(reaction, Move{0, false, false, low, horizon}) < horizon) {
       if (trace_) Trace("dodge");
       // The move the bullets miss longest; ties go to the smaller move.
       struct Option {
@@ -1014,15 +961,15 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
         int frames, clear;
       };
       const Option options[] = {
-          {{kKeyDown}, 2 * kMinimumPress, hitAfter(reaction, Move{0, false, false, true, horizon}, player.y)},
+          {{kKeyDown}, 2 * kMinimumPress, hitAfter(reaction, Move{0, false, false, true, horizon})},
           {{toward > 0 ? kKeyLeft : kKeyRight}, kAwayPress,
-           hitAfter(reaction, Move{-toward, false, false, false, kAwayPress}, player.y)},
+           hitAfter(reaction, Move{-toward, false, false, false, kAwayPress})},
           {{toward > 0 ? kKeyRight : kKeyLeft}, kAwayPress,
-           hitAfter(reaction, Move{toward, false, false, false, kAwayPress}, player.y)},
+           hitAfter(reaction, Move{toward, false, false, false, kAwayPress})},
           {{kKeyDown, kKeyJump}, kMinimumPress,
-           depth > 0 ? hitAfter(reaction, Move{0, false, true, false, 0}, player.y + depth) : -1},
+           depth > 0 ? hitAfter(reaction, Move{0, false, true, false, 0}) : -1},
           {{kKeyJump}, kJumpPress,
-           player.airborne == 0 ? hitAfter(reaction, Move{0, true, false, false, kJumpPress}, player.y - ledge)
+           player.airborne == 0 ? hitAfter(reaction, Move{0, true, false, false, kJumpPress})
                                 : -1},
       };
       const Option* best = &options[0];
@@ -1034,15 +981,15 @@ std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit)
       now = {};
     } else if (way != 0) {
       // Back to the place, or turned to the boss, unless that walks into a bullet.
-      now = hitAfter(late, Move{way, false, false, false, kAwayPress}, player.y) < horizon
+      now = hitAfter(late, Move{way, false, false, false, kAwayPress}) < horizon
                 ? Keys{}
                 : Keys{way > 0 ? kKeyRight : kKeyLeft};
       problem = Hold(now, kMinimumPress);
-    } else if (onGround && ledge > 0 && hitAfter(late, Move{0, true, false, false, kJumpPress}, player.y - ledge) >= horizon) {
+    } else if (onGround && ledge > 0 && hitAfter(late, Move{0, true, false, false, kJumpPress}) >= horizon) {
       problem = Press({kKeyJump}, kJumpPress);
       now = {};
     } else if (depth > 0 && ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize + depth) == kAttrOneWay &&
-               hitAfter(late, Move{0, false, true, false, 0}, player.y + depth) >= horizon) {
+               hitAfter(late, Move{0, false, true, false, 0}) >= horizon) {
       problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
       now = {};
     } else {
@@ -1070,17 +1017,6 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
   for (int press = kMinimumPress; press <= kLongestStep; press += kMinimumPress) {
     for (int way : {1, -1}) moves.push_back(Move{way, false, false, false, press});
   }
-  // The first frame a bullet meets the body within `margin` along `course`;
-  // 0 when the course runs the body into a wall, which the motion model
-  // does not stop.
-  const auto hitAlong = [](const std::vector<BodyPlace>& course, int margin) {
-    for (const BodyPlace& at : course) {
-      const int x = static_cast<int>(at.x), middle = static_cast<int>(at.y) + kSpriteSize / 2;
-      const int left = ReadAttributeAtPixel(x + kFeetProbeLeft, middle);
-      if (std::max(left, ReadAttributeAtPixel(x + kFeetProbeRight, middle)) >= kAttrSolidFrom) return 0;
-    }
-    return FirstForeseenHit(course, kHorizon, margin);
-  };
   // The move the bullets meet latest, then the one they pass furthest from.
   struct Choice {
     int wait;
@@ -1088,10 +1024,10 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
     int hit, wideHit;
   };
   const auto weigh = [&](int wait, const Move& move, Choice* best) {
-    const std::vector<BodyPlace> course = CourseOf(wait, move, kHorizon, player.y);
-    const int hit = hitAlong(course, kMargin);
+    const std::vector<BodyPlace> course = CourseOf(wait, move, kHorizon);
+    const int hit = FirstBulletHit(course, kHorizon, kMargin);
     if (hit < best->hit) return;
-    const int wideHit = hitAlong(course, kWideMargin);
+    const int wideHit = FirstBulletHit(course, kHorizon, kWideMargin);
     if (hit > best->hit || wideHit > best->wideHit) *best = {wait, move, hit, wideHit};
   };
   while (Boss() != nullptr) {
@@ -1120,7 +1056,7 @@ std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
     const int back = returning ? -1 : player.x < place || player.facing < 0 ? 1 : 0;
     const Move step{back, false, false, false, kMinimumPress};
     if (!moving && best.hit >= kHorizon && back != 0 &&
-        hitAlong(CourseOf(late, step, kHorizon, player.y), kMargin) >= kHorizon) {
+        FirstBulletHit(CourseOf(late, step, kHorizon), kHorizon, kMargin) >= kHorizon) {
       if (trace_) Trace("back");
       now = {back > 0 ? kKeyRight : kKeyLeft};
       // The walk back goes on until let go; a turn is a step of planned length.
@@ -1198,31 +1134,21 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
     // Climbs only while the boss shows in the hall: out of sight, what it
     // fires is seen late, on the ground less late than up there.
     const BulletStart muzzle = EnemyMuzzle(*boss);
-    const bool inSight = muzzle.y >= cameraY && muzzle.y < cameraY + kScreenHeight;
-    const auto hitAfter = [&](int wait, Move move, int landingY) {
-      return FirstBulletHit(CourseOf(wait, move, horizon, landingY), horizon, kMargin);
+    const bool inSight = muzzle.y >= cameraY && muzzle.y < cameraY + kViewHeight;
+    const auto hitAfter = [&](int wait, Move move) {
+      return FirstBulletHit(CourseOf(wait, move, horizon), horizon, kMargin);
     };
     // The first bullet met over the long look; -1 for a walk that a wall
     // would stop short of where the course puts the body.
-    const auto longHit = [&](int wait, Move move, int landingY) {
-      const std::vector<BodyPlace> course = CourseOf(wait, move, kLongLook, landingY);
-      for (const BodyPlace& at : course) {
-        const Box body = BodyBox(at.x, at.y, false);
-        const int side = static_cast<int>(move.way > 0 ? body.right : body.left);
-        if (move.way != 0 && ReadAttributeAtPixel(side, static_cast<int>(at.y) + kSpriteSize / 2) >= kAttrSolidFrom) {
-          return -1;
-        }
-      }
-      return FirstBulletHit(course, kLongLook, kMargin);
+    const auto longHit = [&](int wait, Move move) {
+      return FirstBulletHit(CourseOf(wait, move, kLongLook), kLongLook, kMargin);
     };
-    const auto clearAfter = [&](int wait, Move move, int landingY) {
-      return longHit(wait, move, landingY) >= kLongLook;
+    const auto clearAfter = [&](int wait, Move move) {
+      return longHit(wait, move) >= kLongLook;
     };
     const bool placed = std::abs(player.x - goal) <= 16;
     const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
-    // Where an airborne body comes down.
-    const int standY = FallToGround().y;
-    if (hitAfter(reaction, Move{0, false, false, low, horizon}, standY) < horizon) {
+    if (hitAfter(reaction, Move{0, false, false, low, horizon}) < horizon) {
       if (trace_) Trace("dodge");
       // As FightFrom: the move the bullets miss longest (over the long look),
       // ties to the smaller; but with the next attack due before the answer
@@ -1235,16 +1161,16 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
       // A hop in place comes down where the attack due was aimed.
       const bool attackDue = dueIn >= 0 && dueIn <= reaction + kJumpPress;
       const Option options[] = {
-          {{kKeyDown}, 2 * kMinimumPress, longHit(reaction, Move{0, false, false, true, kLongLook}, standY)},
+          {{kKeyDown}, 2 * kMinimumPress, longHit(reaction, Move{0, false, false, true, kLongLook})},
           {{toward > 0 ? kKeyLeft : kKeyRight}, kAwayPress,
-           longHit(reaction, Move{-toward, false, false, false, kAwayPress}, standY)},
+           longHit(reaction, Move{-toward, false, false, false, kAwayPress})},
           {{toward > 0 ? kKeyRight : kKeyLeft}, kAwayPress,
-           longHit(reaction, Move{toward, false, false, false, kAwayPress}, standY)},
+           longHit(reaction, Move{toward, false, false, false, kAwayPress})},
           {{kKeyDown, kKeyJump}, kMinimumPress,
-           depth > 0 ? longHit(reaction, Move{0, false, true, false, 0}, player.y + depth) : -1},
+           depth > 0 ? longHit(reaction, Move{0, false, true, false, 0}) : -1},
           {{kKeyJump}, kJumpPress,
            player.airborne == 0 && (ledge > 0 || !attackDue)
-               ? longHit(reaction, Move{0, true, false, false, kJumpPress}, player.y - ledge)
+               ? longHit(reaction, Move{0, true, false, false, kJumpPress})
                : -1},
       };
       const Option* best = &options[0];
@@ -1272,8 +1198,8 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
       frames = kMinimumPress;
     } else if (way != 0) {
       frames = kMinimumPress;
-      while (frames < kLongestStep && std::fabs(TravelToRest(way, frames)) < std::abs(goal - player.x) - 8) ++frames;
-      if (clearAfter(late, Move{way, false, false, false, frames}, player.y)) next = {way > 0 ? kKeyRight : kKeyLeft};
+      while (frames < kLongestStep && std::fabs(RestX(way, frames) - player.posX) < std::abs(goal - player.x) - 8) ++frames;
+      if (clearAfter(late, Move{way, false, false, false, frames})) next = {way > 0 ? kKeyRight : kKeyLeft};
     }
     // The move between the floors, a straight drop or climb, reaches the
     // game a reaction late: it is made once its time has come, and while
@@ -1282,9 +1208,9 @@ std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLi
     const int busy = (next != held_ ? late : 0) + frames;
     const int moveIn = dueIn - kDropLead - late;
     const bool dueSoon = dueIn >= 0 && moveIn <= 0;
-    const bool dropClear = upThere && depth > 0 && clearAfter(late, Move{0, false, true, false, 0}, player.y + depth);
+    const bool dropClear = upThere && depth > 0 && clearAfter(late, Move{0, false, true, false, 0});
     const bool climbClear =
-        onGround && ledge > 0 && inSight && clearAfter(late, Move{0, true, false, false, kJumpPress}, player.y - ledge);
+        onGround && ledge > 0 && inSight && clearAfter(late, Move{0, true, false, false, kJumpPress});
     if (dueIn >= 0 && !dueSoon && moveIn < busy) {
       problem = Hold(held_, 1);
     } else if (dueSoon && dropClear) {

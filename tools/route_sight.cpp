@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -11,18 +12,18 @@
 #include "game/game_state.h"
 #include "game/map_cells.h"
 #include "game/player.h"
+#include "game/player_motion.h"
 #include "game/player_physics.h"
 #include "game/player_shots.h"
 #include "game/pools.h"
 #include "game/shot_record.h"
+#include "tools/datagen/data_set.h"
 
 namespace veltrin::routes {
 namespace {
 
-// The bullets' sprites, in pixels a side.
-constexpr int kBulletSize = 24;
-constexpr int kScreenWidth = 640, kScreenHeight = 480;
-constexpr double kPi = 3.14159265358979323846;
+// The bullets' sprites, in pixels a side: they strike at their middle.
+constexpr int kBulletSize = 2 * kBulletHitOffset;
 
 // The cell nearest the body's middle whose attribute is `attribute`; with
 // `ahead`, of those at or right of it.
@@ -39,11 +40,25 @@ int NearestColumnWith(std::int32_t attribute, bool ahead) {
   return best;
 }
 
+// The column of the floor text's mark `name` on the floor being played; -1
+// when it has none.
+int MarkColumn(const std::string& name) {
+  char floor[16];
+  std::snprintf(floor, sizeof floor, "%03d", floorNumber + 1);
+  for (const datagen::FloorSource& source : datagen::BuiltInFloors()) {
+    if (source.name != floor) continue;
+    for (const datagen::FloorMark& mark : datagen::FloorMarks(source.text)) {
+      if (mark.name == name) return mark.x;
+    }
+  }
+  return -1;
+}
+
 int SlotColumn(FloorSlot slot) { return floorSlots[slot].active == 1 ? floorSlots[slot].x : -1; }
 
 bool InSight(const ShotRecord& b) {
-  return b.x + kBulletSize > cameraX && b.x < cameraX + kScreenWidth && b.y + kBulletSize > cameraY &&
-         b.y < cameraY + kScreenHeight;
+  return b.x + kBulletSize > cameraX && b.x < cameraX + kViewWidth && b.y + kBulletSize > cameraY &&
+         b.y < cameraY + kViewHeight;
 }
 
 // True when `b` left `muzzle` in the frame just played: the speed it flew
@@ -57,6 +72,7 @@ bool OneFrameOut(const ShotRecord& b, const BulletStart& muzzle) {
 int ColumnOf(const Place& place) {
   switch (place.kind) {
     case Place::Kind::kColumn: return place.number;
+    case Place::Kind::kMark: return MarkColumn(place.name);
     case Place::Kind::kSign: return NearestColumnWith(kAttrSign, place.ahead);
     case Place::Kind::kRecoveryPoint: return NearestColumnWith(kAttrRecoveryPoint, place.ahead);
     case Place::Kind::kShop: return NearestColumnWith(kAttrShop, place.ahead);
@@ -77,125 +93,129 @@ Box BodyBox(double x, double y, bool crouched) {
   return {x + kBodyLeft, y + kBodyTop + (crouched ? kCrouchLowering : 0), x + kBodyRight, y + kBodyBottom};
 }
 
-std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int landingY) {
-  const double a = WalkAcceleration();
-  double x = player.posX, y = player.posY, vx = player.velocityX, vy = player.velocityY;
-  bool airborne = player.airborne != 0, cameAbove = false;
-  const double startY = y;
-  std::vector<BodyPlace> course{{x, y, player.squat != 0}};
+namespace {
+
+// A copy of the player and its latches, stepped with the game's motion.
+struct Body {
+  PlayerRecord record = player;
+  MotionLatches latches = MotionLatchesNow();
+
+  void Step(int way, bool down = false, bool jump = false) {
+    MotionKeys keys = MotionKeysOf(way, down, jump);
+    StepPlayerMotion(record, keys, latches, CellContact::kFelt);
+  }
+  BodyPlace Place() const { return {record.posX, record.posY, record.squat != 0}; }
+};
+
+int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
+
+}  // namespace
+
+std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames) {
+  Body body;
+  std::vector<BodyPlace> course{body.Place()};
+  // A drop is one press of Down and Jump; a crouch goes on while the move waits.
+  const int press = move.drop ? std::max(move.press, 1) : move.press;
+  const bool crouching = player.squat != 0;
   for (int t = 0; t < frames; ++t) {
-    const bool held = t >= wait && t < wait + move.press;
-    if (t == wait && !airborne && (move.jump || move.drop)) {
-      airborne = true;
-      vy = move.jump ? LaunchSpeed(kJumpSpeed, kHighJumpSpeed) : kGravity;
-    }
-    if (held && move.way != 0) {
-      vx = move.way > 0 ? std::min(vx + a, kWalkCap) : std::max(vx - a, -kWalkCap);
-    } else if (player.onSlipperyFloor == 0) {
-      vx = std::fabs(vx) >= a ? vx - std::copysign(a, vx) : 0.0;
-    }
-    x += vx;
-    if (airborne) {
-      // A jump let go of while rising stops rising, as the game's does.
-      if (vy < 0.0 && !(held && move.jump)) vy = -kGravity;
-      y += vy;
-      // A head against a solid cell stops rising under it, as the game's does.
-      const int top = static_cast<int>(y), side = static_cast<int>(x);
-      if (vy < 0.0 && std::max(ReadAttributeAtPixel(side + kFeetProbeLeft, top),
-                               ReadAttributeAtPixel(side + kFeetProbeRight, top)) >= kAttrSolidFrom) {
-        vy = -kGravity;
-        y += kCellSize - top % kCellSize;
-      }
-      cameAbove = cameAbove || y <= landingY;
-      const double floor = landingY >= startY || cameAbove ? landingY : startY;
-      if (vy > 0.0 && y >= floor) y = floor, vy = 0.0, airborne = false;
-      vy = std::min(vy + kGravity, kFallCap);
-    }
-    const bool crouched = t < wait ? player.squat != 0 : held && move.crouch;
-    course.push_back({x, y, crouched});
+    const bool held = t >= wait && t < wait + press;
+    const bool down = t < wait ? crouching : held && (move.crouch || move.drop);
+    body.Step(held ? move.way : 0, down, held && (move.jump || move.drop));
+    course.push_back(body.Place());
   }
   return course;
 }
 
+double RestX(int way, int frames, int heldWay, int late) {
+  constexpr int kLongestSlide = 120;
+  Body body;
+  for (int t = 0; t < late + frames; ++t) body.Step(t < late ? heldWay : way);
+  const double a = WalkAcceleration(body.record);
+  for (int t = 0; t < kLongestSlide && body.record.velocityX != 0.0; ++t) {
+    const bool onIce = body.record.onSlipperyFloor != 0 && body.record.airborne == 0;
+    if (onIce && std::fabs(body.record.velocityX) < a) break;
+    body.Step(onIce ? -WayOf(body.record.velocityX) : 0);
+  }
+  return body.record.posX;
+}
+
+Landing LandingAhead() {
+  constexpr int kLongest = 90;
+  Body body;
+  int frames = 0;
+  while (body.record.airborne != 0 && frames < kLongest) {
+    body.Step(0);
+    ++frames;
+  }
+  return {frames, body.record.y};
+}
+
+BodyPlace PlaceAfter(int lead) {
+  Body body;
+  const int way = WayOf(player.velocityX);
+  for (int t = 0; t < lead; ++t) body.Step(way);
+  return body.Place();
+}
+
 namespace {
 
-// Whether bullet `b`, its middle at (hx, hy), meets the body within
-// `margin`; in a wall it bursts there, its blast reaching out.
-bool MeetsBody(const ShotRecord& b, int hx, int hy, bool wall, const Box& body, int margin) {
-  const int reach = (wall ? (b.blastSize > 0 ? EnemyBlastReach(b.blastSize) : -kBulletSize) : 0) + margin;
-  return hx + reach >= body.left && hx - reach <= body.right && hy + reach >= body.top && hy - reach <= body.bottom;
+// The body along a course as the bullets strike it, widened by `margin`.
+BulletTarget TargetAt(const BodyPlace& at, int margin) {
+  const int x = static_cast<int>(at.x), y = static_cast<int>(at.y);
+  const Box body = BodyBox(x, y, at.crouched);
+  return {static_cast<int>(body.left) - margin,
+          static_cast<int>(body.right) + margin,
+          static_cast<int>(body.top) - margin,
+          static_cast<int>(body.bottom) + margin,
+          true,
+          x + kSpriteSize / 2,
+          y + kSpriteSize / 2};
+}
+
+// Whether the blast of bullet `b` striking a wall reaches the target.
+bool BlastReaches(const ShotRecord& b, const BulletTarget& target) {
+  if (b.blastSize <= 0) return false;
+  const int reach = EnemyBlastReach(b.blastSize);
+  const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
+  return hx + reach >= target.left && hx - reach <= target.right && hy + reach >= target.top &&
+         hy - reach <= target.bottom;
 }
 
 }  // namespace
 
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin) {
-  int first = horizon;
+  std::vector<ShotRecord> flights;
   for (const ShotRecord& b : enemyBullets) {
-    if (b.inUse == 0 || !InSight(b)) continue;
-    double bx = b.x, by = b.y, vx = b.vx, vy = b.vy;
-    for (int t = 0; t < std::min(first, b.life); ++t) {
-      const BodyPlace& at = course[std::min(static_cast<std::size_t>(t), course.size() - 1)];
-      const Box body = BodyBox(at.x, at.y, at.crouched);
-      const int hx = static_cast<int>(bx) + kBulletSize / 2, hy = static_cast<int>(by) + kBulletSize / 2;
-      const bool wall = !PassesCells(b) && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom;
-      if (MeetsBody(b, hx, hy, wall, body, margin)) {
-        first = t;
-        break;
+    if (b.inUse != 0 && InSight(b)) flights.push_back(b);
+  }
+  for (int t = 0; t < horizon && !flights.empty(); ++t) {
+    // The game moves the player before the bullets, so a bullet t moves on
+    // meets the body of the frame after; judged against the body a frame
+    // earlier, a dodge keeps a frame in hand.
+    const BulletTarget target = TargetAt(course[std::min(static_cast<std::size_t>(t), course.size() - 1)], margin);
+    std::vector<ShotRecord> next;
+    for (ShotRecord& b : flights) {
+      switch (JudgeEnemyBullet(b, target)) {
+        case BulletFate::kHitsPlayer: return t;
+        case BulletFate::kStrikesWall:
+          if (BlastReaches(b, target)) return t;
+          break;
+        case BulletFate::kSplits:
+        case BulletFate::kReaims: {
+          const BulletFork fork = ForkEnemyBullet(b, target);
+          next.insert(next.end(), fork.bullets, fork.bullets + fork.count);
+          break;
+        }
+        case BulletFate::kFlies:
+          FlyEnemyBullet(b);
+          next.push_back(b);
+          break;
+        case BulletFate::kGone: break;
       }
-      if (wall) break;
-      bx += vx, by += vy, vx += b.ax, vy += b.ay;
     }
+    flights = std::move(next);
   }
-  return first;
-}
-
-int FirstForeseenHit(const std::vector<BodyPlace>& course, int horizon, int margin) {
-  // Each bullet with the frame it starts flying at; the list grows as bullets
-  // split or fire again.
-  std::vector<std::pair<ShotRecord, int>> flights;
-  for (const ShotRecord& b : enemyBullets) {
-    if (b.inUse != 0 && InSight(b)) flights.push_back({b, 0});
-  }
-  const auto fire = [&](const ShotRecord& from, int t, double angle, double speed, int colourRow, int mode, int life) {
-    ShotRecord b = from;
-    b.x = static_cast<int>(from.x), b.y = static_cast<int>(from.y);
-    b.vx = std::cos(angle) * speed, b.vy = std::sin(angle) * speed;
-    b.ax = b.ay = 0.0;
-    b.graphicBase = 9, b.colourRow = colourRow, b.mode = mode, b.life = life, b.blastSize = 0;
-    flights.push_back({b, t + 1});
-  };
-  int first = horizon;
-  for (std::size_t i = 0; i < flights.size(); ++i) {
-    ShotRecord b = flights[i].first;
-    for (int t = flights[i].second; t < first && b.life >= 1 && !BulletOutOfField(b.x, b.y); ++t) {
-      // The game moves the player before the bullets: a bullet t moves on
-      // meets the body of the frame after.
-      const BodyPlace& at = course[std::min(static_cast<std::size_t>(t) + 1, course.size() - 1)];
-      const Box body = BodyBox(at.x, at.y, at.crouched);
-      const int hx = static_cast<int>(b.x) + kBulletSize / 2, hy = static_cast<int>(b.y) + kBulletSize / 2;
-      const bool wall = !PassesCells(b) && ReadAttributeAtPixel(hx, hy) >= kAttrSolidFrom;
-      if (MeetsBody(b, hx, hy, wall, body, margin)) {
-        first = t;
-        break;
-      }
-      if (wall) break;
-      // Aimed as the game aims, from the bullet's corner at the sprite's middle.
-      const double toBody =
-          std::atan2(at.y + kSpriteSize / 2 - static_cast<int>(b.y), at.x + kSpriteSize / 2 - static_cast<int>(b.x));
-      if (SplitsAtPlayer(b) && b.life < kSplitBelowLife) {
-        const double step = kPi / kSplitStepDivisor, a = toBody - (kSplitBullets - 1) / 2 * step;
-        for (int j = 0; j < kSplitBullets; ++j) fire(b, t, a + j * step, kSplitBulletSpeed, 4, 0, kSplitBulletLife);
-        break;
-      }
-      if (FiresAgainAtPlayer(b) && b.life < kReaimBelowLife) {
-        if (b.mode > 0) fire(b, t, toBody, kReaimedBulletSpeed, 7, b.mode - 1, kBulletLife);
-        break;
-      }
-      b.x += b.vx, b.y += b.vy, b.vx += b.ax, b.vy += b.ay;
-      --b.life;
-    }
-  }
-  return first;
+  return horizon;
 }
 
 const EnemyRecord* Boss() {
@@ -214,7 +234,6 @@ std::vector<int> BossLooks() {
 }
 
 bool FiredJustNow(const EnemyRecord& enemy) {
-  constexpr int kSparkKind = 7;  // the effect a bullet leaves where a cell stops it
   const BulletStart muzzle = EnemyMuzzle(enemy);
   const auto atMuzzle = [&](double x, double y) {
     return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
@@ -224,7 +243,7 @@ bool FiredJustNow(const EnemyRecord& enemy) {
   }
   for (const EffectRecord& effect : effects) {
     // Drawn once, in the frame it started.
-    if (effect.inUse != 0 && effect.kind == kSparkKind && effect.frame == 1 && atMuzzle(effect.x, effect.y)) {
+    if (effect.inUse != 0 && effect.kind == kBulletSparkEffect && effect.frame == 1 && atMuzzle(effect.x, effect.y)) {
       return true;
     }
   }
@@ -237,8 +256,8 @@ bool VolleyPerceived(const EnemyRecord& enemy) {
   // The game plays an enemy's shot only from a muzzle near the player.
   const bool heard = InPlayerView(muzzle.x, muzzle.y);
   // Sparks show where the muzzle is.
-  const bool muzzleSeen = muzzle.x >= cameraX && muzzle.x < cameraX + kScreenWidth && muzzle.y >= cameraY &&
-                          muzzle.y < cameraY + kScreenHeight;
+  const bool muzzleSeen = muzzle.x >= cameraX && muzzle.x < cameraX + kViewWidth && muzzle.y >= cameraY &&
+                          muzzle.y < cameraY + kViewHeight;
   if (heard || muzzleSeen) return true;
   for (const ShotRecord& b : enemyBullets) {
     if (b.inUse != 0 && OneFrameOut(b, muzzle) && InSight(b)) return true;
@@ -247,34 +266,14 @@ bool VolleyPerceived(const EnemyRecord& enemy) {
 }
 
 bool OnScreen(const EnemyRecord& enemy) {
-  return enemy.x + enemy.width > cameraX && enemy.x < cameraX + kScreenWidth && enemy.y + enemy.height > cameraY &&
-         enemy.y < cameraY + kScreenHeight;
+  return enemy.x + enemy.width > cameraX && enemy.x < cameraX + kViewWidth && enemy.y + enemy.height > cameraY &&
+         enemy.y < cameraY + kViewHeight;
 }
-
-namespace {
-
-// Where the player's x will be `lead` frames on, at the speed it has now.
-double PlayerXAfter(int lead) { return player.x + lead * player.velocityX; }
-// Where the player's y will be `lead` frames on: an airborne body falls on
-// as the game's does, onto the ground under it.
-int PlayerYAfter(int lead) {
-  const int x = player.x + kSpriteSize / 2;
-  double y = player.posY, vy = player.velocityY;
-  for (int frame = 0; player.airborne != 0 && frame < lead; ++frame) {
-    y += vy;
-    if (vy > 0.0 && ReadAttributeAtPixel(x, static_cast<int>(y) + kSpriteSize) >= kAttrOneWay) {
-      return static_cast<int>(y) / kCellSize * kCellSize;
-    }
-    vy = std::min(vy + kGravity, kFallCap);
-  }
-  return static_cast<int>(y);
-}
-
-}  // namespace
 
 bool EnemyAhead(int distance, int lead) {
-  const double x = PlayerXAfter(lead);
-  const int y = PlayerYAfter(lead);
+  const BodyPlace then = PlaceAfter(lead);
+  const double x = then.x;
+  const int y = static_cast<int>(then.y);
   for (const EnemyRecord& enemy : enemies) {
     const bool level = enemy.y + enemy.bodyBottom > y + kBodyTop && enemy.y + enemy.bodyTop < y + kSpriteSize;
     if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - x <= distance) return true;
@@ -282,7 +281,7 @@ bool EnemyAhead(int distance, int lead) {
   return false;
 }
 
-int SightAhead() { return cameraX + kScreenWidth - player.x; }
+int SightAhead() { return cameraX + kViewWidth - player.x; }
 
 int EnemyDistanceAhead(int distance, int above) {
   int nearest = -1;
@@ -300,16 +299,18 @@ int EnemyDistanceAhead(int distance, int above) {
 namespace {
 
 // The bullet's top-left `lead` frames on, flown as the game flies it.
-void BulletAfter(const ShotRecord& bullet, int lead, int* bx, int* by) {
-  *bx = static_cast<int>(bullet.x + lead * bullet.vx + bullet.ax * lead * (lead - 1) / 2);
-  *by = static_cast<int>(bullet.y + lead * bullet.vy + bullet.ay * lead * (lead - 1) / 2);
+void BulletAfter(ShotRecord bullet, int lead, int* bx, int* by) {
+  for (int t = 0; t < lead; ++t) FlyEnemyBullet(bullet);
+  *bx = static_cast<int>(bullet.x);
+  *by = static_cast<int>(bullet.y);
 }
 
 }  // namespace
 
 bool BulletAhead(int distance, int lead) {
-  const double x = PlayerXAfter(lead);
-  const int y = PlayerYAfter(lead);
+  const BodyPlace then = PlaceAfter(lead);
+  const double x = then.x;
+  const int y = static_cast<int>(then.y);
   for (const ShotRecord& bullet : enemyBullets) {
     if (bullet.inUse == 0 || bullet.x + kBulletSize <= player.x + kBodyLeft) continue;
     int bx = 0, by = 0;
@@ -322,8 +323,9 @@ bool BulletAhead(int distance, int lead) {
 
 bool BulletsOverCrouch(int lead) {
   constexpr int kNear = 160;
-  const double x = PlayerXAfter(lead);
-  const int y = PlayerYAfter(lead);
+  const BodyPlace then = PlaceAfter(lead);
+  const double x = then.x;
+  const int y = static_cast<int>(then.y);
   for (const ShotRecord& bullet : enemyBullets) {
     if (bullet.inUse == 0) continue;
     int bx = 0, by = 0;
@@ -337,7 +339,7 @@ bool BulletsOverCrouch(int lead) {
 
 bool ObstacleAhead(int lead) {
   if (player.airborne != 0) return false;
-  const int front = static_cast<int>(PlayerXAfter(lead)) + kSpriteSize * 3 / 4 + 10, feet = player.y + kSpriteSize + 8;
+  const int front = static_cast<int>(PlaceAfter(lead).x) + kSpriteSize * 3 / 4 + 10, feet = player.y + kSpriteSize + 8;
   const int wall = std::max(ReadAttributeAtPixel(front, player.y + kBodyTop), ReadAttributeAtPixel(front, player.y + kBodyBottom));
   const int ground = ReadAttributeAtPixel(front + kCellSize * 3 / 4, feet);
   return wall >= kAttrSolidFrom || ground < kAttrOneWay || (ground >= kAttrSpikesUp && ground <= kAttrSpikesLeft);

@@ -1,9 +1,11 @@
 // What the player of a route sees of the floor being played: the places the
 // floor text marks, the body bullets strike, where a move carries the body
-// (on the game's own movement constants), where the enemies' bullets fly,
-// and the boss.
+// and where the enemies' bullets fly (both stepped on copies with the game's
+// own step), and the boss.
 #pragma once
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "game/enemies.h"
@@ -13,16 +15,19 @@ namespace veltrin::routes {
 // The player's sprite cell, in pixels a side; the player's x and y are its top-left.
 inline constexpr int kSpriteSize = 64;
 
-// A place a route goes to: a tile column of the floor text, or a cell or
-// slot the floor text places (looked up on the loaded floor, so an edited
-// floor moves the route with it).
+// A place a route goes to: a tile column of the floor text, a place the
+// floor text names for the routes ("mark NAME X"), or a cell or slot the
+// floor text places (looked up on the loaded floor, so an edited floor moves
+// the route with it).
 struct Place {
-  enum class Kind { kColumn, kSign, kRecoveryPoint, kShop, kCheckCube, kDoor, kChest, kKey, kKeySwitch };
+  enum class Kind { kColumn, kMark, kSign, kRecoveryPoint, kShop, kCheckCube, kDoor, kChest, kKey, kKeySwitch };
   Kind kind;
   int number = 0;       // the column, or the door's number
   bool ahead = false;  // only the ones at or right of the body count
+  std::string name = {};  // the mark's
 };
 inline Place Column(int column) { return {Place::Kind::kColumn, column}; }
+inline Place Mark(std::string name) { return {Place::Kind::kMark, 0, false, std::move(name)}; }
 inline Place Sign() { return {Place::Kind::kSign}; }
 inline Place RecoveryPoint() { return {Place::Kind::kRecoveryPoint}; }
 inline Place Shop() { return {Place::Kind::kShop}; }
@@ -68,22 +73,31 @@ struct Move {
   int press = 0;
 };
 
-// The body's places frame by frame from the next frame on: `wait` frames in
-// which no key is held, then `move`, for `frames` frames in all. A jump or a
-// drop comes down on `landingY` (a player y) once it has been above it, else
-// back on the y it left; walking keeps the y.
-std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int landingY);
+// The body's places frame by frame, from where it is now (course[0]) on, as
+// the game's step moves a copy of it: `wait` frames in which no key is held
+// (a crouch goes on), then `move`, for `frames` frames in all.
+std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames);
+// The player's x where the body comes to rest when a walk `heldWay` goes on
+// `late` frames (a change of keys reaching the game late), then `way` is held
+// `frames` frames and let go (on ice: braked until it creeps).
+double RestX(int way, int frames, int heldWay = 0, int late = 0);
+// Where the airborne body comes down with no key held: the frames until it
+// lands (0 on the ground) and the player's y there.
+struct Landing {
+  int frames;
+  int y;
+};
+Landing LandingAhead();
+// The body `lead` frames on, the walk it is making (if any) held on.
+BodyPlace PlaceAfter(int lead);
 
 // The first of the next `horizon` frames at which a bullet the player can see
-// (on the screen), flown on as the game flies it, meets the body along
-// `course` (its last place held after) within `margin` pixels: directly, or
-// by its blast where it strikes a wall; `horizon` when none does.
+// (on the screen), judged, split, re-aimed and flown on copies with the
+// game's own step (splits and re-aims aimed at the body where `course` has
+// it then), meets the body along `course` (its last place held after) within
+// `margin` pixels: directly, or by its blast where it strikes a wall;
+// `horizon` when none does.
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin);
-// The same with the bullets that change in flight foreseen as the game
-// changes them: a splitting bullet's fan and a re-aiming bullet's next
-// bullet, each aimed at the body where `course` has it then; bullets leaving
-// the field go.
-int FirstForeseenHit(const std::vector<BodyPlace>& course, int horizon, int margin);
 
 // The floor's first live boss, or null.
 const EnemyRecord* Boss();

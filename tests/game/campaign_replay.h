@@ -33,7 +33,7 @@ inline constexpr const char* kOpeningPage = "J:6 -:90";
 inline constexpr int kOpeningPresses = 8;
 
 using routes::Chest;
-using routes::Column;
+using routes::Mark;
 using routes::Keys;
 using routes::kKeyDown;
 using routes::kKeyJump;
@@ -85,11 +85,11 @@ inline Route BuyRow(int row) {
 inline Route Meadow() {
   return Route()
       .Wait(40)
-      .HoldTo(kRight, Column(25)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(31)).Press(kRightJump, 20)
-      .HoldTo(kRight, Column(38)).HoldGround(kLowShot, 30)
+      .HoldTo(kRight, Mark("stairs-jump")).Press(kRightJump, 20)
+      .HoldTo(kRight, Mark("dip-jump")).Press(kRightJump, 20)
+      .HoldTo(kRight, Mark("second-sign")).HoldGround(kLowShot, 30)
       .UseRecoveryPoint()
-      .WalkTo(Column(63))
+      .WalkTo(Mark("before-chest"))
       .OpenChest()
       .TakeDoor();
 }
@@ -98,8 +98,8 @@ inline Route Meadow() {
 // under it over the bridged spikes, the chest and door 0.
 inline Route KeyFloor() {
   return Route()
-      .HoldTo(kRight, Column(37)).HoldTo(kLeft, Column(19))
-      .HoldTo(kRight, Column(22)).Press(kRightJump, 15).Press(kRight, 6).Press(kRightJump, 20).Wait(50)
+      .HoldTo(kRight, Mark("key-switch")).HoldTo(kLeft, Mark("under-ledges"))
+      .HoldTo(kRight, Mark("ledge-jump")).Press(kRightJump, 15).Press(kRight, 6).Press(kRightJump, 20).Wait(50)
       .OpenChest()
       .TakeDoor();
 }
@@ -108,19 +108,19 @@ inline Route KeyFloor() {
 inline Route DarkFloorToTheShop() { return Route().OpenChest().Then(IntoTheShop()); }
 // "003" from the shop: over the stone block that no jump clears, on the
 // spring, to door 0.
-inline Route DarkFloorFromTheShop() { return Route().HoldTo(kRight, Column(69)).TakeDoor(); }
+inline Route DarkFloorFromTheShop() { return Route().HoldTo(kRight, Mark("past-block")).TakeDoor(); }
 // "004" on slippery ground: back to a jump under the plank up to the key, off the
 // plank's end, the chest with the High Jump, a jump over the dip, a long slide past the slime to the door.
 inline Route SlipperyFloor() {
   return Route()
-      .HoldTo(kLeft, Column(22)).Wait(30).Press({kKeyJump}, 20).Wait(60)
-      .HoldTo(kRight, Column(26)).OpenChest()
-      .HoldTo(kRight, Column(35)).Press(kRightJump, 20)
+      .HoldTo(kLeft, Mark("plank-jump")).Wait(30).Press({kKeyJump}, 20).Wait(60)
+      .HoldTo(kRight, Mark("plank-end")).OpenChest()
+      .HoldTo(kRight, Mark("pit-jump")).Press(kRightJump, 20)
       .TakeDoor();
 }
 // "010": from behind the stone block at the dip's edge the shots fly over the
 // block into the slime boss while its bullets strike the block.
-inline Route SlimeHallFight() { return Route().HoldTo(kRight, Column(19)).FightBoss(kShot); }
+inline Route SlimeHallFight() { return Route().HoldTo(kRight, Mark("behind-block")).FightBoss(kShot); }
 // "010": the spike pit, too wide to jump while the slime boss lives, closed
 // once the boss's countdown has run out.
 inline constexpr int kSlimePitColumn = 44, kSlimePitRow = 44;
@@ -169,6 +169,12 @@ struct CampaignArea {
   std::vector<FloorRoute> routes;
 };
 
+// A beaten boss's countdown run out and the hall shown again.
+inline Route AfterTheBoss() {
+  return Route().WaitFor("the boss's countdown", [] { return gameState.bossCountdown == 0 && OnFloorPlay(); });
+}
+// A jump or a fall come down.
+inline Route Landing() { return Route().WaitFor("the landing", [] { return player.airborne == 0; }); }
 // The floors after the meadow begin with the sign by the entrance.
 inline Route FromTheSign() { return Route().ReadSign(); }
 // The sign, then the magic filled at the recovery point.
@@ -189,15 +195,15 @@ inline Route ChestAndDoor() { return Route().OpenChest().TakeDoor(); }
 // fire the Sun and the Moon loose as they change passes below.
 inline Route ClimbAway() {
   return Route()
-      .HoldTo({kKeyLeft, kKeyJump}, Column(44)).HoldTo(kLeft, Column(44)).Wait(6).Press(kLeft, 6).Wait(20)
-      .HoldTo({kKeyLeft, kKeyJump}, Column(39)).HoldTo(kLeft, Column(39)).Wait(150);
+      .HoldTo({kKeyLeft, kKeyJump}, Mark("slit-climb")).HoldTo(kLeft, Mark("slit-climb")).Wait(6).Press(kLeft, 6).Wait(20)
+      .HoldTo({kKeyLeft, kKeyJump}, Mark("high-platform")).HoldTo(kLeft, Mark("high-platform")).Wait(150);
 }
 // "057": past the two walkers as `pastTheWalkers` goes, straight
 // up through the plank onto its key, down to the chest, the Magic Shot
 // chosen, then the recovery point and the check cube.
 inline Route ChestPastThePlank(const Route& pastTheWalkers) {
   return Route(pastTheWalkers)
-      .StepTo(routes::Key()).Press({kKeyJump}, 20).Wait(30)
+      .StepTo(routes::Key()).Press({kKeyJump}, 20).Then(Landing())
       .OpenChest().Press(kShotChange, 6).Wait(10)
       .UseRecoveryPoint()
       .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60);
@@ -220,18 +226,18 @@ inline Route OverTheHopper(routes::Place takeOff) { return Route().HoldTo(kRight
 // blocks, the second shot fired once turned to its post again (a landing
 // that stepped back leaves the player facing the way it came).
 inline Route CreateBlocks() {
-  const auto blockAndJump = [](Route& route, int post) {
-    route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 12).LandOn(Column(post - 1));
+  const auto blockAndJump = [](Route& route, const char* block) {
+    route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 12).LandOn(Mark(block));
   };
   Route route;
-  route.StepTo(Column(44));
-  blockAndJump(route, 48);
-  route.HoldTo(kRightJump, Column(52)).Wait(20).UseRecoveryPoint();
-  route.StepTo(Column(56));
-  blockAndJump(route, 60);
+  route.StepTo(Mark("first-pit-edge"));
+  blockAndJump(route, "first-post-block");
+  route.HoldTo(kRightJump, Mark("first-pit-far")).Wait(20).UseRecoveryPoint();
+  route.StepTo(Mark("second-pit-edge"));
+  blockAndJump(route, "second-post-block");
   route.Press(kRight, 1);
-  blockAndJump(route, 63);
-  route.HoldTo(kRightJump, Column(67)).Wait(20).Press(kShotChange, 6).Wait(10);
+  blockAndJump(route, "third-post-block");
+  route.HoldTo(kRightJump, Mark("second-pit-far")).Wait(20).Press(kShotChange, 6).Wait(10);
   return route;
 }
 
@@ -246,16 +252,16 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
       {"cave", {"011", 18, 0, 2, true, 0, {}},
        // "011": on to the red bee, passed under as it rises.
        {{"011", "012",
-         SignAndMagic().WalkTo(Column(53)).WaitFor("the bee high", CavernBeeHigh).Then(ChestAndDoor())},
+         SignAndMagic().WalkTo(Mark("under-bee")).WaitFor("the bee high", CavernBeeHigh).Then(ChestAndDoor())},
         // The chest's Break Power, magic filled, then each cracked wall shot high and low,
         // the green slime behind the first met standing.
         {"012", "025",
          SignAndMagic().OpenChest().UseRecoveryPoint()
-             .HoldTo(kRight, Column(53)).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
-             .HoldGround(kLowShot, 30).WalkTo(Column(60)).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
+             .HoldTo(kRight, Mark("first-cracked-wall")).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
+             .HoldGround(kLowShot, 30).WalkTo(Mark("second-cracked-wall")).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
              .TakeDoor()},
         // The wisp fought from by its pen's window, out of its fire's way.
-        {"025", "026", FromTheSign().FightFrom(kShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
+        {"025", "026", FromTheSign().FightFrom(kShot, Mark("pen-window")).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"sky", {"026", 18, 0, 3, true, 1, {kBreakPower}},
        {{"026", "027", SignAndMagic().Then(ChestAndDoor())},
         // The True Eye from the chest, then over the trench on the bridge it shows.
@@ -264,42 +270,42 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // from there, then through the opened pillar and wall to the chest
         // and door 0.
         {"040", "041",
-         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).FightInPlace(kLowShot).Wait(300)
+         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).FightInPlace(kLowShot).Then(AfterTheBoss())
              .Then(ChestAndDoor())}}},
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
-         SignAndMagicStanding().WalkTo(Column(35)).HoldGround(kLowShot, 90)
-             .WalkTo(Column(45)).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
+         SignAndMagicStanding().WalkTo(Mark("meet-mole")).HoldGround(kLowShot, 90)
+             .WalkTo(Mark("gap-jump")).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
              .Then(ChestAndDoor())},
         // The mole and the mushroom met standing, then back to the key on the
         // plank by the entrance and the chest beside it, the recovery point and
         // the check cube by the wall, a walker that strayed met on the way
         // there with the Blaze Shot, the Magic Shot chosen only at the wall.
         {"042", "055",
-         SignAndMagicStanding().Advance(kLowShot, Column(29))
-             .StepTo(routes::Key()).Press({kKeyJump}, 20).Wait(30).OpenChest().Advance(kLowShot, Column(38))
+         SignAndMagicStanding().Advance(kLowShot, Mark("meet-mole"))
+             .StepTo(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().Advance(kLowShot, Mark("meet-walker"))
              .UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()))
              .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60).Press(kShotChange, 6).Wait(10)
              .Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the branch, dropping into the trench under it as
         // her shots come due.
-        {"055", "056", FromTheSign().FightToRhythm(kShot, Column(18)).Wait(300).Then(ChestAndDoor())}}},
+        {"055", "056", FromTheSign().FightToRhythm(kShot, Mark("branch")).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
        // creature comes within a shot, then from the
        // snow patch round the penguin over it to the chest.
        {{"056", "057",
-         SignAndMagic().WalkTo(Column(36)).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Column(34)).Wait(700)
-             .WalkTo(Column(40)).Then(OverTheHopper(Column(42))).Then(ChestAndDoor())},
+         SignAndMagic().WalkTo(Mark("ledge-jump")).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Mark("wait-for-shell")).Wait(700)
+             .WalkTo(Mark("before-penguin")).Then(OverTheHopper(Mark("over-penguin"))).Then(ChestAndDoor())},
         // "057": the walkers met walking, shot on the way, the penguin jumped:
         // on the ice a stop slides on. The door close past the pits is come to in steps.
         {"057", "070",
          SignAndMagic()
              .Then(ChestPastThePlank(
-                 Route().WalkTo(Column(15)).Then(OverTheHopper(Column(17))).WalkTo(Column(29)).HoldGround(kLowShot, 0)))
+                 Route().WalkTo(Mark("meet-walkers")).Then(OverTheHopper(Mark("over-penguin"))).WalkTo(Mark("under-plank")).HoldGround(kLowShot, 0)))
              .Then(CreateBlocks())
              .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
-        {"070", "071", FromTheSign().HoldTo(kRight, Column(13)).FightBoss(kShot).Wait(300).Then(ChestAndDoor())}}},
+        {"070", "071", FromTheSign().HoldTo(kRight, Mark("fight-place")).FightBoss(kShot).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        // "071": the magic from the recovery point by the entrance, the charging
        // beast met standing, then the sign.
@@ -307,33 +313,33 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // The key switch's pillar up to the chest's ledge, then a ride over the
         // spikes, boarded and left as the platform comes to each turn.
         {"072", "085",
-         SignAndMagic().WalkTo(Column(32)).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Wait(20)
+         SignAndMagic().WalkTo(Mark("pillar-jump")).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Wait(20)
              .Press(kRightJump, 24).Wait(20)
              .OpenChest()
-             .StopAt(Column(51)).RideAcross(Column(52), Column(59))
+             .StopAt(Mark("ride-edge")).RideAcross(Mark("ride-near-turn"), Mark("ride-far-turn"))
              .TakeDoor()},
         // Past the infinity star to the ladder by the Dragon Head before its
         // first fire, off the ledge's end once it has fallen and the hall has
         // opened, back to read the sign, then the key and the chest beyond.
         {"085", "086",
-         Route().HoldTo(kLeft, Column(32)).FightOnLedges({kKeyLeft, kKeyShot}, 12000).Wait(300)
-             .HoldTo(kRight, Column(36)).Wait(150)
+         Route().HoldTo(kLeft, Mark("ladder")).FightOnLedges({kKeyLeft, kKeyShot}, 12000).Then(AfterTheBoss())
+             .HoldTo(kRight, Mark("ledge-end")).Wait(150)
              .ReadSign()
              .Then(ChestAndDoor())}}},
       {"keep",
        {"086", 18, 1, 5, true, 4, {kBreakPower, kTrueEye, kChainRing, kCreatePower, kEternalCandle, kHourglass}},
        // "086": the magic from the recovery point ahead of the entrance, the
        // lizard in view met standing, the sign behind, then on.
-       {{"086", "087", MagicStanding().ReadSign().Advance(kLowShot, Column(60)).Then(ChestAndDoor())},
+       {{"086", "087", MagicStanding().ReadSign().Advance(kLowShot, Mark("past-lizard")).Then(ChestAndDoor())},
         {"087", "100", SignAndMagic().Then(ChestAndDoor())},
         // "100": the sign and the star just behind the entrance at the slit.
         {"100", "101",
          FromTheSign().Wait(30).Press(kShotChange, 6).Wait(6)
-             .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
-             .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
-             .HoldTo(kRight, Column(47)).FightPhase(kShot).Then(ClimbAway())
-             .HoldTo(kRight, Column(47)).Press(kShotChange, 6).Wait(6).FightBoss(kShot).Wait(300)
-             .Press(kRightJump, 20).HoldTo(kRight, Column(70)).Wait(90)
+             .HoldTo(kRight, Mark("slit")).FightPhase(kShot).Then(ClimbAway())
+             .HoldTo(kRight, Mark("slit")).FightPhase(kShot).Then(ClimbAway())
+             .HoldTo(kRight, Mark("slit")).FightPhase(kShot).Then(ClimbAway())
+             .HoldTo(kRight, Mark("slit")).Press(kShotChange, 6).Wait(6).FightBoss(kShot).Then(AfterTheBoss())
+             .Press(kRightJump, 20).HoldTo(kRight, Mark("way-out")).Wait(90)
              .OpenChest().ReadSign().TakeDoor()}}},
   };
   return areas;

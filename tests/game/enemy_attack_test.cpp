@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/random.h"
 #include "tests/game/enemy_fixture.h"
 
 namespace {
@@ -159,6 +160,54 @@ TEST_F(EnemyTest, BulletsPassSplitReaimAndMakeBlocks) {
   EXPECT_EQ(ChipAt(15, 43), 1);
   EXPECT_EQ(timedCellCount, 1);
   EXPECT_EQ(bulletCount, 0);
+}
+
+// A look-ahead judges and flies copies with the game's functions: the copy
+// turns at the player on the frame the game's bullet does, into the bullet
+// the game fires, and strikes the player when the game's does, drawing none
+// of the game's random numbers on the way.
+TEST_F(EnemyTest, ACopyJudgedAndFlownAsTheGameFliesItForeseesTheTurnAndTheHit) {
+  EnterFloor(1, {});
+  PlacePlayer(200);
+  AddBullet(player.x + 300, player.y - 100, 1.5, -0.5, 9, 7, kReaimBelowLife + 5, 1);
+  ShotRecord copy = *LiveBullets()[0];
+  std::vector<ShotRecord> flights{copy};
+  int turnedAt = -1, hitAt = -1;
+  const int life = player.life;
+  qz::SeedRandom(77);
+  for (int t = 0; t < 200 && hitAt < 0; ++t) {
+    const BulletTarget target = PlayerTarget(player);
+    std::vector<ShotRecord> next;
+    for (ShotRecord& b : flights) {
+      const BulletFate fate = JudgeEnemyBullet(b, target);
+      if (fate == BulletFate::kHitsPlayer) hitAt = t;
+      if (fate == BulletFate::kReaims) {
+        turnedAt = t;
+        const BulletFork fork = ForkEnemyBullet(b, target);
+        ASSERT_EQ(fork.count, 1);
+        EXPECT_EQ(fork.bullets[0].mode, 0);
+        next.push_back(fork.bullets[0]);
+      }
+      if (fate != BulletFate::kFlies) continue;
+      FlyEnemyBullet(b);
+      next.push_back(b);
+    }
+    flights = next;
+  }
+  const std::uint32_t drawn = qz::NextRandomWord();
+  qz::SeedRandom(77);
+  EXPECT_EQ(drawn, qz::NextRandomWord()) << "the look-ahead drew from the game's generator";
+  ASSERT_GE(turnedAt, 0);
+  ASSERT_GT(hitAt, turnedAt);
+  Frames(turnedAt);
+  EXPECT_EQ(LiveBullets()[0]->mode, 1) << "not turned before the foreseen frame";
+  Frames(1);
+  ASSERT_EQ(LiveBullets().size(), 1u);
+  EXPECT_EQ(LiveBullets()[0]->mode, 0) << "turned on the foreseen frame";
+  Frames(hitAt - turnedAt - 1);
+  EXPECT_EQ(player.life, life);
+  Frames(1);
+  EXPECT_LT(player.life, life) << "struck on the foreseen frame";
 }
 
 TEST_F(EnemyTest, ABombBulletExplodesOnWallsButNotOnThePlayer) {

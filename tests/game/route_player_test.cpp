@@ -1,4 +1,4 @@
-// The route player against the game itself: its motion model must foresee
+// The route player against the game itself: its look-ahead must foresee
 // where the game carries the body (the fights choose their moves by it), its
 // foresight when turning and splitting bullets strike it, and
 // a stop at a place the floor marks must end in that place from either side,
@@ -75,7 +75,7 @@ TEST_F(RoutePlayerTest, MotionModelFollowsTheGamesWalkJumpAndFall) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(player.airborne, 0);
     constexpr int kWait = 3, kFrames = 45;
-    const std::vector<veltrin::routes::BodyPlace> course = CourseOf(kWait, c.move, kFrames, player.y);
+    const std::vector<veltrin::routes::BodyPlace> course = CourseOf(kWait, c.move, kFrames);
     play_->Clear();
     play_->Idle(kWait).Hold(c.keys, c.move.press);
     for (int t = 1; t <= kFrames; ++t) {
@@ -92,8 +92,7 @@ TEST_F(RoutePlayerTest, MotionModelFollowsTheGamesWalkJumpAndFall) {
 }
 
 // A bullet flying away from the player that turns or splits at the body a
-// moment later: the straight look never meets it, the foresight meets it on
-// the frame the game's bullet strikes; one with no turn left just goes, and
+// moment later: the foresight meets it on the frame the game's bullet strikes; one with no turn left just goes, and
 // so does one that leaves the field before its turn.
 TEST_F(RoutePlayerTest, ForesightMeetsTurningAndSplittingBulletsWhenTheGameDoes) {
   struct Case {
@@ -121,9 +120,8 @@ TEST_F(RoutePlayerTest, ForesightMeetsTurningAndSplittingBulletsWhenTheGameDoes)
     bullet.graphicBase = c.graphicBase, bullet.colourRow = c.colourRow, bullet.mode = c.mode;
     bullet.life = c.life, bullet.power = 1, bullet.inUse = 1;
     bulletCount = 1;
-    const std::vector<veltrin::routes::BodyPlace> standing = CourseOf(0, Move{}, kHorizon, player.y);
-    EXPECT_EQ(veltrin::routes::FirstBulletHit(standing, kHorizon, 0), kHorizon);
-    const int foreseen = veltrin::routes::FirstForeseenHit(standing, kHorizon, 0);
+    const std::vector<veltrin::routes::BodyPlace> standing = CourseOf(0, Move{}, kHorizon);
+    const int foreseen = veltrin::routes::FirstBulletHit(standing, kHorizon, 0);
     play_->Clear();
     const int start = play_->frames();
     const bool struck = play_->RunUntil([] { return player.life < 100; }, kHorizon);

@@ -73,6 +73,14 @@ struct FloorMessage {
   std::vector<std::string> lines;
 };
 std::vector<FloorMessage> FloorMessages(std::string_view text);
+// The places a floor text names for the campaign's routes ("mark NAME X"
+// lines, X a cell column, anywhere but in the cells grid): not part of the
+// floor's data.
+struct FloorMark {
+  std::string name;
+  int x = 0;
+};
+std::vector<FloorMark> FloorMarks(std::string_view text);
 std::string DumpFloorText(const MapFileData& data);
 
 }  // namespace datagen

@@ -197,6 +197,7 @@ class FloorCompiler {
     }
     if (key == "legend") return Legend(rest);
     if (key == "message") return true;  // FloorMessages' business
+    if (key == "mark") return true;     // FloorMarks' business
     std::vector<std::int32_t> v;
     auto ints = [&](std::size_t count) { return ReadInts(rest, count, &v) || Fail("expected " + std::to_string(count) + " numbers"); };
     if (key == "kindset") return ints(1) && Set(&d_.kindSet, v[0]);
@@ -318,6 +319,26 @@ std::vector<FloorMessage> FloorMessages(std::string_view text) {
     messages.push_back(message);
   }
   return messages;
+}
+
+std::vector<FloorMark> FloorMarks(std::string_view text) {
+  std::vector<FloorMark> marks;
+  std::istringstream lines{std::string(text)};
+  std::string line;
+  int gridRowsLeft = 0;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (gridRowsLeft > 0 && !line.starts_with("cell ")) {
+      --gridRowsLeft;
+      continue;
+    }
+    if (line == "cells") gridRowsLeft = MapFileData::kRows;
+    if (!line.starts_with("mark ")) continue;
+    std::istringstream words(line.substr(5));
+    FloorMark mark;
+    if (words >> mark.name >> mark.x) marks.push_back(mark);
+  }
+  return marks;
 }
 
 bool CompileFloorText(std::string_view text, MapFileData* out, std::string* error) {

@@ -1,0 +1,104 @@
+// The motion step over a passed record: a copy stepped with the cells felt
+// follows the game's own player frame for frame, and feels springs, spikes
+// and cells that would turn solid on its record without changing the floor.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "game/player_motion.h"
+#include "game/player_physics.h"
+#include "tests/game/player_floor.h"
+
+namespace veltrin::testing {
+namespace {
+
+const std::string kGround(76, '#');
+constexpr double kStandY = 576;  // feet on row 20
+
+std::string GroundWith(char cell, int first, int count) {
+  std::string row = kGround;
+  for (int i = 0; i < count; ++i) row[static_cast<std::size_t>(first + i)] = cell;
+  return row;
+}
+
+// A look-ahead's frame: the copy and its latches stepped under pad word `pad`.
+void StepCopy(PlayerRecord& copy, MotionLatches& latches, std::uint32_t pad) {
+  MotionKeys keys{pad & 0x7u, (pad & kJump) != 0 ? 1 : 0, (pad & kDash) != 0 ? 1 : 0, 0};
+  StepPlayerMotion(copy, keys, latches, CellContact::kFelt);
+}
+
+std::vector<std::int32_t> Attributes() { return {std::begin(attributeLayer), std::end(attributeLayer)}; }
+
+using PlayerMotionTest = PlayerFloorTest;
+
+TEST_F(PlayerMotionTest, AFeltCopyFollowsTheGamesPlayerOverWalkJumpSpringAndSpikes) {
+  // Spikes at columns 9..10 and a spring at 13..14 along a walk right.
+  std::string row = GroundWith('^', 9, 2);
+  row.replace(13, 2, "SS");
+  LoadCells(20, {row});
+  PlaceAt(200, kStandY);
+  Step(0);
+  std::vector<std::uint32_t> pads(90, kRight);
+  std::fill(pads.begin() + 10, pads.begin() + 30, kRight | kJump);  // over the spikes
+  std::fill(pads.begin() + 60, pads.end(), 0);                      // onto the spring, then let go
+  PlayerRecord copy = player;
+  MotionLatches latches = MotionLatchesNow();
+  const std::vector<std::int32_t> before = Attributes();
+  std::vector<PlayerRecord> foreseen;
+  for (std::uint32_t pad : pads) {
+    StepCopy(copy, latches, pad);
+    foreseen.push_back(copy);
+  }
+  EXPECT_EQ(player.posX, 200) << "the look-ahead moved only its copy";
+  EXPECT_EQ(Attributes(), before);
+  bool launched = false, hurt = false;
+  for (std::size_t t = 0; t < pads.size(); ++t) {
+    Step(pads[t]);
+    SCOPED_TRACE("frame " + std::to_string(t));
+    ASSERT_DOUBLE_EQ(player.posX, foreseen[t].posX);
+    ASSERT_DOUBLE_EQ(player.posY, foreseen[t].posY);
+    ASSERT_DOUBLE_EQ(player.velocityY, foreseen[t].velocityY);
+    ASSERT_EQ(player.animState, foreseen[t].animState);
+    ASSERT_EQ(player.life, foreseen[t].life);
+    launched = launched || player.velocityY < kJumpSpeed;
+    hurt = hurt || player.life < player.maxLife;
+  }
+  EXPECT_TRUE(launched) << "the walk reached the spring";
+  EXPECT_FALSE(hurt) << "the jump cleared the spikes";
+
+  // Walked into the spikes the copy is hurt on its record as the player is.
+  PlaceAt(9 * 32 - 80, kStandY);
+  player.invulnerableFrames = 0;
+  copy = player;
+  latches = MotionLatchesNow();
+  for (int t = 0; t < 40; ++t) StepCopy(copy, latches, kRight);
+  EXPECT_EQ(player.life, player.maxLife);
+  EXPECT_EQ(copy.life, player.maxLife - 16);
+}
+
+TEST_F(PlayerMotionTest, FeltCellsThatWouldTurnSolidCarryTheCopyButStayAsTheyAre) {
+  // A cell that appears under falling feet catches the copy; a crumbling
+  // cell underfoot starts no timer.
+  LoadCells(14, {GroundWith('u', 8, 4), "", "", "", "", "", GroundWith('c', 10, 1)}, {"u 0 46", "c 31 56"});
+  const std::vector<std::int32_t> before = Attributes();
+  PlaceAt(300, 300);
+  player.airborne = 1;
+  PlayerRecord copy = player;
+  MotionLatches latches = MotionLatchesNow();
+  for (int t = 0; t < 60 && copy.airborne == 1; ++t) StepCopy(copy, latches, 0);
+  EXPECT_EQ(copy.airborne, 0);
+  EXPECT_EQ(copy.y + 64, 14 * 32);
+  PlaceAt(10 * 32 - 18, 20 * 32 - 64);
+  copy = player;
+  StepCopy(copy, latches, 0);
+  EXPECT_EQ(copy.airborne, 0);
+  EXPECT_EQ(Attributes(), before);
+  EXPECT_EQ(timedCellCount, 0);
+  EXPECT_EQ(fieldIconKind, 0);
+}
+
+}  // namespace
+}  // namespace veltrin::testing
