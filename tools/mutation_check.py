@@ -292,8 +292,10 @@ def main():
     # Every tree must build and pass the chosen tests unmutated, or a failing
     # test would pass for a caught mutant.
     every_pattern = sorted({p for _, patterns in work for p in patterns})
-    for tree in trees:
-        if not tree.compile() or not tree.tests_pass(every_pattern):
+    with ThreadPoolExecutor(max_workers=len(trees)) as checks:
+        sound = list(checks.map(lambda tree: tree.compile() and tree.tests_pass(every_pattern), trees))
+    for tree, ready in zip(trees, sound):
+        if not ready:
             sys.exit(f"mutation_check: {tree.root} does not build or its tests fail before any mutant")
 
     free = list(trees)
@@ -321,14 +323,20 @@ def main():
         signal.signal(signal.SIGTERM, previous)
 
     counts = {k: sum(1 for _, o in results if o == k) for k in ("tests", "compiler", "survived", "untested")}
-    caught = counts["tests"] + counts["compiler"]
     total = len(results)
+    # A mutant the compiler refuses is no planted fault: the figure counts
+    # only those that built.
+    planted = total - counts["compiler"]
     lines = {(m.path, m.line) for m, _ in results}
     unguarded = {(m.path, m.line) for m, o in results if o in ("survived", "untested")}
     print(f"\n{total} mutants on {len(lines)} changed lines in {time.time() - started:.0f} s: "
-          f"{counts['tests']} caught by tests, {counts['compiler']} by the compiler, "
+          f"{counts['tests']} caught by tests, {counts['compiler']} refused by the compiler, "
           f"{counts['survived']} survived, {counts['untested']} on files no test covers")
-    print(f"caught: {100.0 * caught / total:.1f}%; lines no test guards: {len(unguarded)} of {len(lines)}")
+    for path in sorted({m.path for m, _ in results}):
+        built = [o for m, o in results if m.path == path and o != "compiler"]
+        print(f"  {path}: {built.count('tests')}/{len(built)} caught")
+    print(f"caught: {counts['tests']}/{planted} ({100.0 * counts['tests'] / max(planted, 1):.1f}%) of the faults "
+          f"that built; lines no test guards: {len(unguarded)} of {len(lines)}")
     return 0 if counts["survived"] + counts["untested"] == 0 else 1
 
 
