@@ -10,6 +10,12 @@ no test guards. The source is restored after each mutant, and on an interrupt.
 
     tools/mutation_check.py --build build/dev [--base main] [--jobs 4]
 
+Extra trees (--jobs above 1) sit in BUILD/mutation-trees, each built at the
+same place under its tree as BUILD under this one, with ccache told not to
+hash the build folder: with ccache as the compiler launcher and CCACHE_BASEDIR
+above the tree, the first tree's build fills the cache and the others and
+every later run take their objects from it.
+
 Covering tests are found from the includes: a test file covers a source file
 when it includes the source's header (or the source itself), or is named after
 it; a source no test file names falls back to its folder's tests. Suites of
@@ -178,6 +184,21 @@ def read_test_files(root):
     return found
 
 
+def build_environment(root):
+    """Builds share ccache entries across trees: the build folder is left out
+    of the hash (debug information puts it in by default), and paths are made
+    relative from ROOT down (the trees are inside it) when no base is set."""
+    env = dict(os.environ, CCACHE_NOHASHDIR="1")
+    env.setdefault("CCACHE_BASEDIR", root)
+    return env
+
+
+def tree_build_folder(root, build, tree):
+    """The build folder of an extra tree: where BUILD is under ROOT, so that
+    every path a compile names is the same relative to its build folder."""
+    return os.path.join(tree, os.path.relpath(os.path.abspath(build), os.path.abspath(root)))
+
+
 class Tree:
     """A source tree and its build folder, where one mutant at a time is tried."""
 
@@ -185,9 +206,10 @@ class Tree:
         self.root, self.build, self.target = root, build, target
         self.test_binary, self.timeout = test_binary, timeout
 
-    def compile(self):
-        run = subprocess.run(["cmake", "--build", self.build, "--target", self.target],
-                             cwd=self.root, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def compile(self, parallel=1):
+        run = subprocess.run(["cmake", "--build", self.build, "--target", self.target, "--parallel", str(parallel)],
+                             cwd=self.root, env=build_environment(self.root),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return run.returncode == 0
 
     def tests_pass(self, patterns):
@@ -238,7 +260,7 @@ def add_worktrees(root, build, count):
         else:
             subprocess.run(["git", "worktree", "add", "--detach", path, head], cwd=root, check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        tree_build = os.path.join(path, "build")
+        tree_build = tree_build_folder(root, build, path)
         subprocess.run(["cmake", "-S", path, "-B", tree_build] + options, check=True, stdout=subprocess.DEVNULL)
         trees.append(tree_build)
     return trees
@@ -292,8 +314,12 @@ def main():
     # Every tree must build and pass the chosen tests unmutated, or a failing
     # test would pass for a caught mutant.
     every_pattern = sorted({p for _, patterns in work for p in patterns})
+    # The first tree builds alone on every job, filling the cache the others
+    # then build from side by side.
+    first_built = trees[0].compile(parallel=len(trees))
     with ThreadPoolExecutor(max_workers=len(trees)) as checks:
         sound = list(checks.map(lambda tree: tree.compile() and tree.tests_pass(every_pattern), trees))
+    sound[0] = sound[0] and first_built
     for tree, ready in zip(trees, sound):
         if not ready:
             sys.exit(f"mutation_check: {tree.root} does not build or its tests fail before any mutant")
