@@ -152,8 +152,21 @@ def suites_in(test_text):
     return suites
 
 
-def covering_suites(root, path, test_files, slow):
-    """The gtest patterns of the suites whose files cover a source file."""
+# A function defined at the start of a line: "Type Name(" or "Type Space::Name(".
+DEFINITION = re.compile(r"^(?!return\b|if\b|for\b|while\b|switch\b)[A-Za-z_][\w:<>,*& ]*[\s*&]"
+                        r"(?:\w+::)*(\w+)\(", re.M)
+
+
+def defined_functions(source_text):
+    """The names of the functions a source defines at namespace level."""
+    return sorted(set(DEFINITION.findall(source_text)))
+
+
+def covering_suites(root, path, test_files, slow, source_text=""):
+    """The gtest patterns of the suites whose files cover a source file: those
+    that include it or its header or are named after it; for a source no test
+    names that way (its functions declared in a wider header), those that call
+    a function it defines and its folder's tests."""
     stem = os.path.splitext(path)[0]
     names = {path, stem + ".h"}
     base = os.path.basename(stem)
@@ -164,7 +177,10 @@ def covering_suites(root, path, test_files, slow):
             chosen.append(test_path)
     if not chosen:
         folder = "tests/" + path.split("/", 1)[0] + "/"
-        chosen = [t for t in test_files if t.startswith(folder)]
+        functions = defined_functions(source_text)
+        called = re.compile(r"\b(?:" + "|".join(functions) + r")\(") if functions else None
+        chosen = [t for t, text in test_files.items()
+                  if t.startswith(folder) or (called is not None and called.search(text))]
     patterns = []
     for test_path in sorted(chosen):
         for pattern in suites_in(test_files[test_path]):
@@ -294,7 +310,7 @@ def main():
             continue
         with open(os.path.join(root, path), encoding="utf-8") as f:
             rows = f.read().splitlines(keepends=True)
-        patterns = covering_suites(root, path, test_files, args.slow)
+        patterns = covering_suites(root, path, test_files, args.slow, "".join(rows))
         for number in numbers:
             if number <= len(rows):
                 work.extend((m, patterns) for m in mutants_of_line(path, number, rows[number - 1]))
