@@ -18,6 +18,7 @@
 #include "game/map_cells.h"
 #include "game/music.h"
 #include "game/screen_frame.h"
+#include "game/screen_state.h"
 #include "game/screens.h"
 #include "game/trap_graphics.h"
 #include "graphics/draw_graph.h"
@@ -132,11 +133,6 @@ bool WaitUntilRead() {
 void DrawChestOver(int graph, int cell, int sx, int sy) {
   qz::BlitGraph(0, 0, graph, 0);
   qz::BlitGraph(sx, sy, sheets.itemBox[cell], 1);
-}
-
-void RenewOldScreen() {
-  qz::ReleaseGraph(oldScreen);
-  oldScreen = qz::CreateBlankGraph(640, 480);
 }
 
 // The treasure jingle in place of the floor music, played to its end.

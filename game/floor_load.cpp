@@ -106,6 +106,7 @@ Position StartPosition(const MapFileData& data, int entranceWanted) {
 void EmptyFloor() {
   std::fill(std::begin(chipLayer), std::end(chipLayer), 0);
   std::fill(std::begin(attributeLayer), std::end(attributeLayer), 0);
+  RecountSlipperyCells();
   ResetFloorAnimation();
   floorTime = floorTimeTick = 0;
   player.infiniteMagic = 0;
@@ -127,6 +128,7 @@ void EmptyFloor() {
 void CommitCells(const MapFileData& data) {
   std::copy(data.chipLayer.begin(), data.chipLayer.end(), chipLayer);
   std::copy(data.attributeLayer.begin(), data.attributeLayer.end(), attributeLayer);
+  RecountSlipperyCells();
   std::copy(data.chipTable.begin(), data.chipTable.end(), chipTable);
   int nextMark = 0;
   for (int y = 0; y < kMapRows; ++y) {

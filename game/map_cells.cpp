@@ -79,6 +79,8 @@ void PlayEffectSound(SoundEffect effect) { qz::PlaySoundHandle(soundEffects[effe
 
 bool InField(int x, int y) { return x >= 0 && x <= kFieldRightPixel && y >= 0 && y <= kFieldBottomPixel; }
 
+int slipperyCells = 0;  // cells of attributeLayer holding kAttrSlippery
+
 }  // namespace
 
 int CheckedCellIndex(int x, int y) {
@@ -96,13 +98,16 @@ std::int32_t AttributeAt(int x, int y) {
   return index < 0 ? 0 : attributeLayer[index];
 }
 
-bool AnySlipperyCell() {
-  return std::find(std::begin(attributeLayer), std::end(attributeLayer), kAttrSlippery) != std::end(attributeLayer);
+bool AnySlipperyCell() { return slipperyCells > 0; }
+
+void RecountSlipperyCells() {
+  slipperyCells = static_cast<int>(std::count(std::begin(attributeLayer), std::end(attributeLayer), kAttrSlippery));
 }
 
 void SetCell(int x, int y, std::int32_t chip, std::int32_t attribute) {
   const int index = CheckedCellIndex(x, y);
   if (index < 0) return;
+  slipperyCells += (attribute == kAttrSlippery ? 1 : 0) - (attributeLayer[index] == kAttrSlippery ? 1 : 0);
   chipLayer[index] = chip;
   attributeLayer[index] = attribute;
 }

@@ -80,8 +80,12 @@ std::int32_t ChipAt(int x, int y);
 std::int32_t AttributeAt(int x, int y);
 // Writes both layers of cell (x, y); nothing outside the storage.
 void SetCell(int x, int y, std::int32_t chip, std::int32_t attribute);
-// Whether any cell of the layers is slippery ice (kAttrSlippery).
+// Whether any cell of the layers is slippery ice (kAttrSlippery): answered
+// from a count SetCell keeps, for the HUD asks every frame.
 bool AnySlipperyCell();
+// Counts the ice cells afresh; whoever writes the layers other than through
+// SetCell (a floor loaded or emptied) calls it afterwards.
+void RecountSlipperyCells();
 // The chip-table value of a chip number; 0 for numbers outside the table.
 std::int32_t ChipTableValue(std::int32_t chip);
 

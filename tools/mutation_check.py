@@ -10,6 +10,12 @@ no test guards. The source is restored after each mutant, and on an interrupt.
 
     tools/mutation_check.py --build build/dev [--base main] [--jobs 4]
 
+Extra trees (--jobs above 1) sit in BUILD/mutation-trees, each built at the
+same place under its tree as BUILD under this one, with ccache told not to
+hash the build folder: with ccache as the compiler launcher and CCACHE_BASEDIR
+above the tree, the first tree's build fills the cache and the others and
+every later run take their objects from it.
+
 Covering tests are found from the includes: a test file covers a source file
 when it includes the source's header (or the source itself), or is named after
 it; a source no test file names falls back to its folder's tests. Suites of
@@ -146,8 +152,21 @@ def suites_in(test_text):
     return suites
 
 
-def covering_suites(root, path, test_files, slow):
-    """The gtest patterns of the suites whose files cover a source file."""
+# A function defined at the start of a line: "Type Name(" or "Type Space::Name(".
+DEFINITION = re.compile(r"^(?!return\b|if\b|for\b|while\b|switch\b)[A-Za-z_][\w:<>,*& ]*[\s*&]"
+                        r"(?:\w+::)*(\w+)\(", re.M)
+
+
+def defined_functions(source_text):
+    """The names of the functions a source defines at namespace level."""
+    return sorted(set(DEFINITION.findall(source_text)))
+
+
+def covering_suites(root, path, test_files, slow, source_text=""):
+    """The gtest patterns of the suites whose files cover a source file: those
+    that include it or its header or are named after it; for a source no test
+    names that way (its functions declared in a wider header), those that call
+    a function it defines and its folder's tests."""
     stem = os.path.splitext(path)[0]
     names = {path, stem + ".h"}
     base = os.path.basename(stem)
@@ -158,7 +177,10 @@ def covering_suites(root, path, test_files, slow):
             chosen.append(test_path)
     if not chosen:
         folder = "tests/" + path.split("/", 1)[0] + "/"
-        chosen = [t for t in test_files if t.startswith(folder)]
+        functions = defined_functions(source_text)
+        called = re.compile(r"\b(?:" + "|".join(functions) + r")\(") if functions else None
+        chosen = [t for t, text in test_files.items()
+                  if t.startswith(folder) or (called is not None and called.search(text))]
     patterns = []
     for test_path in sorted(chosen):
         for pattern in suites_in(test_files[test_path]):
@@ -178,6 +200,21 @@ def read_test_files(root):
     return found
 
 
+def build_environment(root):
+    """Builds share ccache entries across trees: the build folder is left out
+    of the hash (debug information puts it in by default), and paths are made
+    relative from ROOT down (the trees are inside it) when no base is set."""
+    env = dict(os.environ, CCACHE_NOHASHDIR="1")
+    env.setdefault("CCACHE_BASEDIR", root)
+    return env
+
+
+def tree_build_folder(root, build, tree):
+    """The build folder of an extra tree: where BUILD is under ROOT, so that
+    every path a compile names is the same relative to its build folder."""
+    return os.path.join(tree, os.path.relpath(os.path.abspath(build), os.path.abspath(root)))
+
+
 class Tree:
     """A source tree and its build folder, where one mutant at a time is tried."""
 
@@ -185,9 +222,10 @@ class Tree:
         self.root, self.build, self.target = root, build, target
         self.test_binary, self.timeout = test_binary, timeout
 
-    def compile(self):
-        run = subprocess.run(["cmake", "--build", self.build, "--target", self.target],
-                             cwd=self.root, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def compile(self, parallel=1):
+        run = subprocess.run(["cmake", "--build", self.build, "--target", self.target, "--parallel", str(parallel)],
+                             cwd=self.root, env=build_environment(self.root),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return run.returncode == 0
 
     def tests_pass(self, patterns):
@@ -238,7 +276,7 @@ def add_worktrees(root, build, count):
         else:
             subprocess.run(["git", "worktree", "add", "--detach", path, head], cwd=root, check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        tree_build = os.path.join(path, "build")
+        tree_build = tree_build_folder(root, build, path)
         subprocess.run(["cmake", "-S", path, "-B", tree_build] + options, check=True, stdout=subprocess.DEVNULL)
         trees.append(tree_build)
     return trees
@@ -272,7 +310,7 @@ def main():
             continue
         with open(os.path.join(root, path), encoding="utf-8") as f:
             rows = f.read().splitlines(keepends=True)
-        patterns = covering_suites(root, path, test_files, args.slow)
+        patterns = covering_suites(root, path, test_files, args.slow, "".join(rows))
         for number in numbers:
             if number <= len(rows):
                 work.extend((m, patterns) for m in mutants_of_line(path, number, rows[number - 1]))
@@ -292,8 +330,14 @@ def main():
     # Every tree must build and pass the chosen tests unmutated, or a failing
     # test would pass for a caught mutant.
     every_pattern = sorted({p for _, patterns in work for p in patterns})
-    for tree in trees:
-        if not tree.compile() or not tree.tests_pass(every_pattern):
+    # The first tree builds alone on every job, filling the cache the others
+    # then build from side by side.
+    first_built = trees[0].compile(parallel=len(trees))
+    with ThreadPoolExecutor(max_workers=len(trees)) as checks:
+        sound = list(checks.map(lambda tree: tree.compile() and tree.tests_pass(every_pattern), trees))
+    sound[0] = sound[0] and first_built
+    for tree, ready in zip(trees, sound):
+        if not ready:
             sys.exit(f"mutation_check: {tree.root} does not build or its tests fail before any mutant")
 
     free = list(trees)
@@ -321,14 +365,20 @@ def main():
         signal.signal(signal.SIGTERM, previous)
 
     counts = {k: sum(1 for _, o in results if o == k) for k in ("tests", "compiler", "survived", "untested")}
-    caught = counts["tests"] + counts["compiler"]
     total = len(results)
+    # A mutant the compiler refuses is no planted fault: the figure counts
+    # only those that built.
+    planted = total - counts["compiler"]
     lines = {(m.path, m.line) for m, _ in results}
     unguarded = {(m.path, m.line) for m, o in results if o in ("survived", "untested")}
     print(f"\n{total} mutants on {len(lines)} changed lines in {time.time() - started:.0f} s: "
-          f"{counts['tests']} caught by tests, {counts['compiler']} by the compiler, "
+          f"{counts['tests']} caught by tests, {counts['compiler']} refused by the compiler, "
           f"{counts['survived']} survived, {counts['untested']} on files no test covers")
-    print(f"caught: {100.0 * caught / total:.1f}%; lines no test guards: {len(unguarded)} of {len(lines)}")
+    for path in sorted({m.path for m, _ in results}):
+        built = [o for m, o in results if m.path == path and o != "compiler"]
+        print(f"  {path}: {built.count('tests')}/{len(built)} caught")
+    print(f"caught: {counts['tests']}/{planted} ({100.0 * counts['tests'] / max(planted, 1):.1f}%) of the faults "
+          f"that built; lines no test guards: {len(unguarded)} of {len(lines)}")
     return 0 if counts["survived"] + counts["untested"] == 0 else 1
 
 

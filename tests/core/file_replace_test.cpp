@@ -86,6 +86,14 @@ TEST(FileReplaceTest, TheTemporaryIsFlushedBeforeItsRenameAndEitherFailingKeepsT
   // One planned failure each: the next replacement goes through.
   ASSERT_EQ(qz::ReplaceFileBytes(path.c_str(), "newer", 5, &error), 0);
   EXPECT_EQ(folder.Read("slot.sav"), "newer");
+
+  // A new recording starts from nothing: calls never taken and a failure
+  // never met are dropped.
+  plat::FailDurableCallForTest(plat::DurableCall::kRename, 1, plat::ERROR_WRITE_FAULT);
+  plat::RecordDurableCallsForTest(true);
+  EXPECT_EQ(plat::TakeDurableCallsForTest(), std::vector<std::string>{});
+  ASSERT_EQ(qz::ReplaceFileBytes(path.c_str(), "newest", 6, &error), 0);
+  EXPECT_EQ(folder.Read("slot.sav"), "newest");
 }
 
 TEST(FileReplaceTest, ACutOffTemporaryIsRemovedAndRenamesReplaceOnlyWhenAsked) {

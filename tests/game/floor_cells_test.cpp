@@ -40,6 +40,29 @@ TEST_F(FloorTest, ThePixelLookupAnswersOnlyInsideTheReachableField) {
   EXPECT_EQ(ChipTableValue(-1), 0);
 }
 
+// The ice answer comes from a count: every write of a cell moves it by what
+// the cell was and becomes, a write outside the storage by nothing, and a
+// floor loaded counts afresh.
+TEST_F(FloorTest, TheIceCountFollowsEveryCellWrittenAndEveryFloorLoaded) {
+  ASSERT_EQ(Enter("001", 0), 1);
+  EXPECT_FALSE(AnySlipperyCell());
+  SetCell(-1, 0, 36, kAttrSlippery);
+  SetCell(0, kMapRows, 36, kAttrSlippery);
+  EXPECT_FALSE(AnySlipperyCell()) << "writes outside the storage";
+  SetCell(0, 0, 36, kAttrSlippery);
+  SetCell(0, 0, 36, kAttrSlippery);  // ice over ice counts once
+  SetCell(kMapColumns - 1, kMapRows - 1, 36, kAttrSlippery);
+  SetCell(0, 0, 0, kAttrSlippery + 1);
+  EXPECT_TRUE(AnySlipperyCell()) << "one ice cell left";
+  SetCell(kMapColumns - 1, kMapRows - 1, 0, 0);
+  EXPECT_FALSE(AnySlipperyCell());
+  SetCell(3, 3, 36, kAttrSlippery);
+  ASSERT_EQ(Enter("001", 0), 1);
+  EXPECT_FALSE(AnySlipperyCell()) << "the floor's own cells replace the written one";
+  ASSERT_EQ(Enter("056", 0), 1);
+  EXPECT_TRUE(AnySlipperyCell());
+}
+
 TEST_F(FloorTest, SwitchCodesTurnIntoTheirCellsOnlyInTheFieldWithEffectsWhenAsked) {
   ASSERT_EQ(Enter("001", 0), 1);
   EmptyObjectPools();

@@ -91,6 +91,7 @@ class PlayerFloorTest : public ::testing::Test {
     ASSERT_TRUE(datagen::CompileFloorText(text, &data, &error)) << error;
     std::copy(data.chipLayer.begin(), data.chipLayer.end(), chipLayer);
     std::copy(data.attributeLayer.begin(), data.attributeLayer.end(), attributeLayer);
+    RecountSlipperyCells();
   }
 
   static void PlaceAt(double x, double y) { PlacePlayerAt(x, y); }

@@ -30,6 +30,7 @@
 #include "game/title_windows.h"
 #include "graphics/back_buffer_readback.h"
 #include "platform/backend.h"
+#include "platform/debug_output.h"
 #include "platform/glyph_provider.h"
 #include "platform/window.h"
 #include "support/scratch_folder.h"
@@ -313,7 +314,11 @@ TEST_F(RefusalTest, AnUnknownBackendIsRefusedByName) {
   const std::string saved = before != nullptr ? before : "";
   setenv("QZ_BACKEND", "headles", 1);
   plat::ChooseBackendAgainForTest();
+  plat::StartDebugCapture();
   EXPECT_EQ(plat::GetBackendKind(), plat::BackendKind::kRefused);
+  EXPECT_EQ(plat::TakeDebugCapture(),
+            "QZ_BACKEND=headles names no backend (the known ones: desktop, headless)\n")
+      << "the debugger hears of the refusal when the choice is made";
   testing::internal::CaptureStderr();
   const int ran = RunGame();
   const std::string said = testing::internal::GetCapturedStderr();

@@ -15,6 +15,7 @@
 #include "image/image_decode.h"
 #include "image/png_jpeg_writer.h"
 #include "support/scratch_log.h"
+#include "support/tool_paths.h"
 
 namespace qz {
 namespace {
@@ -228,7 +229,7 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
 }
 
 TEST_F(PngJpegTest, PngSuiteMatchesItsReferencePixels) {
-  const std::filesystem::path folder = std::filesystem::path(QZ_TESTDATA_DIR) / "pngsuite";
+  const std::filesystem::path folder = std::filesystem::path(qz::testing::kSharedTestDataFolder) / "pngsuite";
   std::ifstream manifest(folder / "manifest.tsv");
   if (!manifest) GTEST_SKIP() << "PngSuite is not present";
   std::string line;

@@ -15,6 +15,7 @@
 
 #include "network_test_support.h"
 #include "support/child_process.h"
+#include "support/tool_paths.h"
 
 namespace qz::testing {
 namespace {
@@ -22,7 +23,7 @@ namespace {
 using NetworkEchoProcess = NetworkTest;
 
 TEST_F(NetworkEchoProcess, MessagesMakeTheRoundTripThroughAnotherProcess) {
-  ChildProcess echo({QZ_NET_ECHO_PATH, "0", "1"});
+  ChildProcess echo({kNetEchoPath, "0", "1"});
   ASSERT_TRUE(echo.started());
   const int port = ListeningPort(echo.FirstLine(10));
   ASSERT_GT(port, 0);
@@ -83,7 +84,7 @@ std::uint64_t ReadLateEcho(int fd, std::uint64_t total) {
 }
 
 TEST_F(NetworkEchoProcess, AClientThatReadsLateGetsEveryByteBack) {
-  ChildProcess echo({QZ_NET_ECHO_PATH, "0", "1"});
+  ChildProcess echo({kNetEchoPath, "0", "1"});
   ASSERT_TRUE(echo.started());
   const int port = ListeningPort(echo.FirstLine(10));
   ASSERT_GT(port, 0);
@@ -127,11 +128,11 @@ TEST_F(NetworkEchoProcess, AClientThatReadsLateGetsEveryByteBack) {
 
 TEST_F(NetworkEchoProcess, APythonClientFindsTheFramingItExpects) {
   if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is not installed";
-  ChildProcess echo({QZ_NET_ECHO_PATH, "0", "2"});
+  ChildProcess echo({kNetEchoPath, "0", "2"});
   ASSERT_TRUE(echo.started());
   const int port = ListeningPort(echo.FirstLine(10));
   ASSERT_GT(port, 0);
-  ChildProcess client({"python3", QZ_NETWORK_TEST_DIR "/echo_client.py", std::to_string(port)});
+  ChildProcess client({"python3", std::string(kNetworkTestFolder) + "/echo_client.py", std::to_string(port)});
   ASSERT_TRUE(client.started());
   EXPECT_EQ(client.FirstLine(90), "echo client: all messages came back");
   EXPECT_EQ(client.Wait(10), 0);

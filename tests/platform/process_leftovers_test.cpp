@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
 #include "support/scratch_folder.h"
@@ -36,6 +37,32 @@ TEST(ProcessLeftoversTest, RemovesOnlyTheEntriesOfEndedProcesses) {
   EXPECT_TRUE(folder.Exists("other_" + dead));
   EXPECT_EQ(plat::NameOfThisProcess("p_"), "p_" + live);
   EXPECT_EQ(plat::RemoveLeftoversOfEndedProcesses(folder.Posix("missing"), "p_"), 0);
+}
+
+// Nine digits is the longest pid read (no pid reaches it: the kernel's
+// limit has seven), so a nine-digit name is a process that has ended; ten
+// digits could wrap into another pid and are left alone. A name one byte off
+// the prefix on either side is not ours.
+TEST(ProcessLeftoversTest, ReadsPidsOfUpToNineDigitsAndOnlyAfterTheWholePrefix) {
+  qz::testing::ScratchFolder folder;
+  folder.Write("p_123456789", "");
+  folder.Write("p_123456789_Ab12Cd", "");
+  folder.Write("p_1234567890", "");
+  folder.Write("p^123456789", "");
+  folder.Write("p`123456789", "");
+  EXPECT_EQ(plat::RemoveLeftoversOfEndedProcesses(folder.root(), "p_"), 2);
+  EXPECT_FALSE(folder.Exists("p_123456789"));
+  EXPECT_FALSE(folder.Exists("p_123456789_Ab12Cd"));
+  for (const char* name : {"p_1234567890", "p^123456789", "p`123456789"}) EXPECT_TRUE(folder.Exists(name)) << name;
+}
+
+// A live process's entry stays whatever errno a call before left behind.
+TEST(ProcessLeftoversTest, ALiveProcessIsNotTakenForEndedByAStaleErrno) {
+  qz::testing::ScratchFolder folder;
+  folder.Write("p_" + std::to_string(getpid()), "");
+  errno = ESRCH;
+  EXPECT_EQ(plat::RemoveLeftoversOfEndedProcesses(folder.root(), "p_"), 0);
+  EXPECT_TRUE(folder.Exists("p_" + std::to_string(getpid())));
 }
 
 }  // namespace

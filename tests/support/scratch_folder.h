@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,7 +25,12 @@ class ScratchFolder {
     EXPECT_NE(made, nullptr);
     root_ = made != nullptr ? made : "/tmp/qz_files_failed";
   }
+  // Only the process that made the folder removes it: a forked child that
+  // exits normally runs the destructors of its copies of the parent's
+  // statics (the shared game data set) and would take the folder away
+  // from the parent mid-run.
   ~ScratchFolder() {
+    if (getpid() != maker_) return;
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
   }
@@ -50,6 +56,7 @@ class ScratchFolder {
 
  private:
   std::string root_;
+  pid_t maker_ = getpid();
 };
 
 // Points TMPDIR at a folder for one test.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "image/image_decode.h"
+#include "support/tool_paths.h"
 #include "tests/game/game_data_fixture.h"
 
 namespace {
@@ -25,7 +26,7 @@ constexpr const char* kShots[] = {"title", "first_screen", "floor", "boss", "sta
 
 int RunTool(const std::string& dataDir, const std::string& outDir, const std::string& mode = "") {
   const std::string command =
-      std::string(QZ_GAME_SCREENSHOTS_PATH) + " '" + dataDir + "' '" + outDir + "' " + mode + " >/dev/null";
+      std::string(qz::testing::kGameScreenshotsPath) + " '" + dataDir + "' '" + outDir + "' " + mode + " >/dev/null";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -81,6 +81,37 @@ class CoveringSuites(unittest.TestCase):
         self.assertEqual(["VirtualClock.*", "LibraryClock.*", "Other.*"],
                          mc.covering_suites(".", "core/unnamed.cpp", self.TESTS, slow=False))
 
+    def test_a_source_no_test_names_is_covered_by_the_tests_calling_its_functions_and_its_folders(self):
+        source = ("namespace plat {\nnamespace {\nSeam& TheSeam() {\n  return s;\n}\n}  // namespace\n\n"
+                  "void RecordCalls(bool record) {\n  if (record) Go();\n}\n"
+                  "std::vector<std::string> plat::TakeCalls() {\n  return {};\n}\n")
+        self.assertEqual(["RecordCalls", "TakeCalls", "TheSeam"], mc.defined_functions(source))
+        tests = dict(self.TESTS)
+        tests["tests/core/replace_test.cpp"] = "TEST(Replace, A) { plat::TakeCalls(); }\n"
+        tests["tests/platform/near_test.cpp"] = "TEST(Near, A) { MyTakeCalls(); }\n"
+        self.assertEqual(["Replace.*", "Near.*"], mc.covering_suites(".", "platform/seam.cpp", tests, False, source))
+        tests["tests/platform/seam_test.cpp"] = '#include "platform/seam.h"\nTEST(Seam, A) {}\n'
+        self.assertEqual(["Seam.*"], mc.covering_suites(".", "platform/seam.cpp", tests, False, source))
+
+
+class ExtraTrees(unittest.TestCase):
+    def test_a_trees_build_folder_sits_where_the_main_one_does_so_compiles_name_the_same_paths(self):
+        self.assertEqual("/r/build/dev/mutation-trees/0/build/dev",
+                         mc.tree_build_folder("/r", "/r/build/dev", "/r/build/dev/mutation-trees/0"))
+        self.assertEqual("/t/out", mc.tree_build_folder("/r/", "/r/out", "/t"))
+
+    def test_builds_leave_the_folder_out_of_the_cache_key_and_keep_a_base_already_set(self):
+        saved = os.environ.pop("CCACHE_BASEDIR", None)
+        try:
+            env = mc.build_environment("/r")
+            self.assertEqual(("1", "/r"), (env["CCACHE_NOHASHDIR"], env["CCACHE_BASEDIR"]))
+            os.environ["CCACHE_BASEDIR"] = "/work"
+            self.assertEqual("/work", mc.build_environment("/r")["CCACHE_BASEDIR"])
+        finally:
+            os.environ.pop("CCACHE_BASEDIR", None)
+            if saved is not None:
+                os.environ["CCACHE_BASEDIR"] = saved
+
 
 if __name__ == "__main__":
     unittest.main()
