@@ -37,6 +37,17 @@ namespace veltrin::testing {
 inline constexpr std::uint32_t kDown = 0x1, kLeft = 0x2, kRight = 0x4, kUp = 0x8;
 inline constexpr std::uint32_t kJump = 0x10, kShot = 0x20, kShotChange = 0x40, kDash = 0x80;
 
+// A row of ground, and the player's y standing on it as row 20.
+inline const std::string kGround(76, '#');
+inline constexpr int kStandY = 576;
+
+// Row 20 with `cell` under columns first..first+count-1, ground elsewhere.
+inline std::string GroundWith(char cell, int first, int count) {
+  std::string row = kGround;
+  for (int i = 0; i < count; ++i) row[static_cast<std::size_t>(first + i)] = cell;
+  return row;
+}
+
 // Puts the player's top-left corner at floor pixel (x, y), standing.
 inline void PlacePlayerAt(double x, double y) {
   player.posX = x;

@@ -12,16 +12,6 @@
 namespace veltrin::testing {
 namespace {
 
-const std::string kGround(76, '#');
-constexpr int kStandY = 576;  // feet on row 20
-
-// Row 20 with `cell` under columns first..first+count-1, ground elsewhere.
-std::string GroundWith(char cell, int first, int count) {
-  std::string row = kGround;
-  for (int i = 0; i < count; ++i) row[static_cast<std::size_t>(first + i)] = cell;
-  return row;
-}
-
 using PlayerHazardsTest = PlayerFloorTest;
 
 TEST_F(PlayerHazardsTest, FloorSpikesHurtOnLandingThenBlinkFor48FramesButNeverWhileDashing) {

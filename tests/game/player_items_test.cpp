@@ -18,9 +18,6 @@
 namespace veltrin::testing {
 namespace {
 
-const std::string kGround(76, '#');
-constexpr int kStandY = 576;  // feet on row 20
-
 class PlayerItemsTest : public PlayerFloorTest {
  protected:
   void SetUp() override {

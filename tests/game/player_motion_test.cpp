@@ -15,15 +15,6 @@
 namespace veltrin::testing {
 namespace {
 
-const std::string kGround(76, '#');
-constexpr double kStandY = 576;  // feet on row 20
-
-std::string GroundWith(char cell, int first, int count) {
-  std::string row = kGround;
-  for (int i = 0; i < count; ++i) row[static_cast<std::size_t>(first + i)] = cell;
-  return row;
-}
-
 // A look-ahead's frame: the copy and its latches stepped under pad word `pad`.
 void StepCopy(PlayerRecord& copy, MotionLatches& latches, std::uint32_t pad) {
   MotionKeys keys{pad & 0x7u, (pad & kJump) != 0 ? 1 : 0, (pad & kDash) != 0 ? 1 : 0, 0};

@@ -11,9 +11,6 @@
 namespace veltrin::testing {
 namespace {
 
-const std::string kGround(76, '#');
-constexpr double kStandY = 576;  // feet on row 20
-
 class PlayerMovementTest : public PlayerFloorTest {
  protected:
   void SetUp() override {

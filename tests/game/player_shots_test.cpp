@@ -17,8 +17,6 @@
 namespace veltrin::testing {
 namespace {
 
-const std::string kGround(76, '#');
-constexpr int kStandY = 576;  // feet on row 20
 constexpr int kWallColumn = 16;
 
 // Rows 17..19 with `cell` in the given columns; ground below.
