@@ -3,7 +3,7 @@
 // the status screen and every boss hall mid-fight, each played on scripted
 // keys in a scratch copy of a data set.
 // Usage: game_screenshots DATA_DIR OUT_DIR
-//   (writes title, first_screen, floor, status, boss and hall025 ... hall100 .png)
+//   (writes title, first_screen, floor, status, boss, hall025 ... hall100 and hall100sun .png)
 //        game_screenshots DATA_DIR OUT_DIR openings
 //   (writes opening001 ... opening100 .png: each floor as entering it shows it)
 //        game_screenshots DATA_DIR OUT_DIR contact
@@ -51,18 +51,27 @@ constexpr const char* kCampaignFloors[] = {"001", "002", "003", "004", "010", "0
 // the boss, whether the volley waits for the boss's bullets to show (the
 // Balloon Slime has none and comes to the player), and whether the boss is
 // fought from a ladder of ledges instead (the Dragon Head rides its shaft
-// above the floor's view).
+// above the floor's view); and for a fight whose boss changes its sheet as
+// its life falls, the life it is brought down to once the player faces it,
+// so the game's own phase steps bring on the later phase (0 leaves it be).
 struct Hall {
   const char* floor;
   const char* picture;
   int walkFrames;
   bool waitForBullets;
   bool onLedges = false;
+  int bossLifeLeft = 0;
 };
-constexpr Hall kHalls[] = {{"010", "boss", 240, false},         {"025", "hall025", 240, true},
-                           {"040", "hall040", 240, true},       {"055", "hall055", 240, true},
-                           {"070", "hall070", 90, false},       {"085", "hall085", 240, true, true},
-                           {"100", "hall100", 480, true}};
+// The Moon becomes the Sun below this life (its last phase).
+constexpr int kSunPhaseLife = 8;
+constexpr Hall kHalls[] = {{"010", "boss", 240, false},
+                           {"025", "hall025", 240, true},
+                           {"040", "hall040", 240, true},
+                           {"055", "hall055", 240, true},
+                           {"070", "hall070", 90, false},
+                           {"085", "hall085", 240, true, true},
+                           {"100", "hall100", 480, true},
+                           {"100", "hall100sun", 480, true, false, kSunPhaseLife}};
 // The walk on the play floor before its shot: a run and a jump, caught in the air.
 constexpr const char* kPlayWalk = "R:70 RJ:14";
 // How close the player walks up to the boss before firing (pixels), the
@@ -188,9 +197,9 @@ class Shooter {
 bool InFloorPlay() { return gameState.scene == kSceneFloorPlay && fadeRequest == 0; }
 
 // The live boss nearest the player, or nullptr.
-const EnemyRecord* NearestBoss() {
-  const EnemyRecord* nearest = nullptr;
-  for (const EnemyRecord& enemy : enemies) {
+EnemyRecord* NearestBoss() {
+  EnemyRecord* nearest = nullptr;
+  for (EnemyRecord& enemy : enemies) {
     if (enemy.life <= 0 || enemy.bossIndex < 0) continue;
     if (nearest == nullptr || std::abs(enemy.x - player.x) < std::abs(nearest->x - player.x)) nearest = &enemy;
   }
@@ -271,6 +280,13 @@ bool Shows(const EnemyRecord& enemy) {
   return middleX >= 0 && middleX < kScreenWidth && middleY >= 0 && middleY < kScreenHeight;
 }
 
+// Whether the enemy's whole body is on screen, below the status bar, as the
+// hall's camera frames a looming boss.
+bool ShowsWholeBody(const EnemyRecord& enemy) {
+  return enemy.x + enemy.bodyLeft >= cameraX && enemy.x + enemy.bodyRight <= cameraX + kScreenWidth &&
+         enemy.y + enemy.bodyTop >= cameraY + kStatusBarHeight && enemy.y + enemy.bodyBottom <= cameraY + kScreenHeight;
+}
+
 // The ladder's fight as the campaign's route plays it, a little at a time,
 // until the boss is in view with a shot of each side in flight.
 bool FightOnLedgesUntilInView(ScriptedPlay& play, const EnemyRecord& boss) {
@@ -298,7 +314,7 @@ bool ShootHall(const Shooter& shooter, const Hall& hall) {
   }
   // Each fight from the same random numbers, whichever halls were shot before.
   qz::SeedRandom(1);
-  const EnemyRecord* boss = NearestBoss();
+  EnemyRecord* boss = NearestBoss();
   if (boss == nullptr) return Shooter::Fail(std::string("floor ") + hall.floor + " holds no boss");
   const bool bossOnTheRight = boss->x > player.x;
   play.Hold({bossOnTheRight ? veltrin::testing::kKeyRight : veltrin::testing::kKeyLeft}, kFrameLimit);
@@ -317,12 +333,15 @@ bool ShootHall(const Shooter& shooter, const Hall& hall) {
     }
     return shooter.Save(hall.picture);
   }
-  // The volley waits for the boss to show, and its bullets if asked.
+  if (hall.bossLifeLeft > 0) boss->life = std::min(boss->life, hall.bossLifeLeft);
+  // The volley waits for the boss to show (whole, when a later phase is
+  // shown), and its bullets if asked.
   play.RunUntil(
       [&] {
         const bool bullets = !hall.waitForBullets ||
                              std::any_of(std::begin(enemyBullets), std::end(enemyBullets), OnScreen);
-        return (Shows(*boss) && bullets) || player.dead != 0;
+        const bool shown = hall.bossLifeLeft > 0 ? ShowsWholeBody(*boss) : Shows(*boss);
+        return (shown && bullets) || player.dead != 0;
       },
       kHallBulletWait);
   play.Queue(kBossVolley);

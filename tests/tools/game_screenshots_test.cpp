@@ -1,7 +1,8 @@
 // The screenshot tool run as a user runs it, on the generated data set: five
 // distinct full frames of the game written, the boss in its hall's picture
-// where it rides above the floor's view, the data set left as it was, and a
-// folder without a data set refused; and its contact sheets of the sprite art.
+// where it rides above the floor's view, the last hall's Sun in a picture of
+// its own, the data set left as it was, and a folder without a data set
+// refused; and its contact sheets of the sprite art.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -102,6 +103,15 @@ TEST(GameScreenshots, WritesFiveDistinctFramesOfTheGameAndLeavesTheDataSetAlone)
   const std::vector<std::uint32_t> hall = ReadFrame(out.Read("shots/hall085.png"));
   ASSERT_EQ(hall.size(), 640u * 480u);
   EXPECT_GT(std::count(hall.begin(), hall.end(), head), 5000) << "the head is in its hall's picture";
+  // The last hall's fight in its last phase: the Sun's sheet drawn large in
+  // its own picture, and not yet in the Moon's.
+  const std::uint32_t sun = BodyColour(ReadBytes(data + "/data_en/enemy_サン.png"));
+  ASSERT_NE(sun, 0u) << "the Sun's sheet";
+  const std::vector<std::uint32_t> moonHall = ReadFrame(out.Read("shots/hall100.png"));
+  const std::vector<std::uint32_t> sunHall = ReadFrame(out.Read("shots/hall100sun.png"));
+  ASSERT_EQ(sunHall.size(), 640u * 480u);
+  EXPECT_GT(std::count(sunHall.begin(), sunHall.end(), sun), 20000) << "the Sun is in its phase's picture";
+  EXPECT_LT(std::count(moonHall.begin(), moonHall.end(), sun), 1000) << "the Moon's picture shows no Sun";
   EXPECT_FALSE(std::filesystem::exists(data + "/debug.ini")) << "the debug start stays in the tool's copy";
 }
 
