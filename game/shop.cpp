@@ -5,6 +5,7 @@
 #include "game/shop.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "core/file_access.h"
@@ -14,7 +15,6 @@
 #include "game/crossfade.h"
 #include "game/floor_play.h"
 #include "game/game_assets.h"
-#include "game/game_files.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "game/hud.h"
@@ -74,16 +74,18 @@ GameString ShopFilePath() {
 
 // Twelve lines: heading, background, second picture, then per row a line
 // left unread, the goods id and the sold-flag index. A line the file lacks
-// reads as empty, so its number is 0.
-ShopFile ReadShopFile(const GameString& path) {
-  std::array<GameString, kShopFileLines> lines;
+// reads as empty, so its number is 0. None when the file cannot be opened
+// (one open: each asks every folder on the path for an archive).
+std::optional<ShopFile> ReadShopFile(const GameString& path) {
   const qz::FileHandle file = qz::OpenFileForRead(path.c_str(), 0);
+  if (file == 0) return std::nullopt;
+  std::array<GameString, kShopFileLines> lines;
   for (GameString& line : lines) {
     char buffer[kLineBufferBytes] = {};
-    if (file != 0) qz::ReadFileLine(buffer, kLineBufferBytes, file);
+    qz::ReadFileLine(buffer, kLineBufferBytes, file);
     line = GameString(buffer);
   }
-  if (file != 0) qz::FileAccessClose(file);
+  qz::FileAccessClose(file);
   ShopFile shop{lines[0], lines[1], lines[2], {}, {}};
   for (int row = 0; row < kShopRows; ++row) {
     shop.goodsId[row] = ParseIntAndFree(lines[4 + 3 * row]);
@@ -264,9 +266,9 @@ ShopPurchase BuyShopRow(int row) {
 
 void EnterShop() {
   player.eventCode = 0;
-  const GameString path = ShopFilePath();
-  if (CanOpenFile(path) == 0) return;
-  const ShopFile file = ReadShopFile(path);
+  const std::optional<ShopFile> read = ReadShopFile(ShopFilePath());
+  if (!read) return;
+  const ShopFile& file = *read;
   PlaySoundEffect(kSeShopOpen);
   FadeToStatusBar();
   FillStock(file);
