@@ -210,7 +210,6 @@ void DispatchFloorEvent() {
 }
 
 // --- the camera
-constexpr int kPlayerSprite = 64;
 // The player keeps this much room to the view's sides and below the bar;
 // less below the feet, where in a hall lies only its floor.
 constexpr int kPlayerRoomSide = 48, kPlayerRoomAbove = 48, kPlayerRoomBelow = 16;
@@ -246,7 +245,7 @@ Box FramedBody(const EnemyRecord& e) {
 const EnemyRecord* LoomingNear(int leadX, int leadY) {
   const EnemyRecord* nearest = nullptr;
   int nearestDistance = 0;
-  const int px = player.x + kPlayerSprite / 2, py = player.y + kPlayerSprite / 2;
+  const int px = player.x + kPlayerSpriteSize / 2, py = player.y + kPlayerSpriteSize / 2;
   for (const EnemyRecord& e : enemies) {
     if (e.life <= 0 || (e.bossIndex < 0 && e.height < kLoomingHeight)) continue;
     const Box body = FramedBody(e);
@@ -262,8 +261,8 @@ int Ease(int from, int to) { return std::clamp(to, from - kCameraEaseStep, from 
 
 void AimCamera(bool atOnce) {
   const int leadX = LeadViewLeft(), leadY = LeadViewTop();
-  const Span playerX = Showing(player.x - kPlayerRoomSide, player.x + kPlayerSprite + kPlayerRoomSide, kViewWidth, 0);
-  const Span playerY = Showing(player.y - kPlayerRoomAbove, player.y + kPlayerSprite + kPlayerRoomBelow, kViewHeight,
+  const Span playerX = Showing(player.x - kPlayerRoomSide, player.x + kPlayerSpriteSize + kPlayerRoomSide, kViewWidth, 0);
+  const Span playerY = Showing(player.y - kPlayerRoomAbove, player.y + kPlayerSpriteSize + kPlayerRoomBelow, kViewHeight,
                                kStatusBarHeight);
   int shiftX = 0, shiftY = 0;
   if (const EnemyRecord* looming = LoomingNear(leadX, leadY)) {

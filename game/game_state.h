@@ -33,9 +33,13 @@ enum ProgressFlag : int {
   kAirdash = 16,
 };
 
+// The player's sprite cell, in pixels a side: the record's x and y are its
+// top-left, its feet at y + kPlayerSpriteSize.
+inline constexpr int kPlayerSpriteSize = 64;
+
 // Fields in storage order.
 struct PlayerRecord {
-  std::int32_t x, y;  // top-left of the 64 by 64 sprite cell, floor pixels
+  std::int32_t x, y;  // top-left of the sprite cell, floor pixels
   double posX, posY;
   double velocityY;  // pixels per frame, down positive
   double velocityX;

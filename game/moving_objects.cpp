@@ -53,7 +53,7 @@ void Move(MapObjectRecord& object) {
       object.y -= kStep;
       // Turns early when a rider would meet the ceiling.
       if (ReadAttributeAtPixel(object.x, oldY - 2) > kMoverTurnsAbove ||
-          ReadAttributeAtPixel(object.x, object.y - 64) > kNoRiderRoomAbove) {
+          ReadAttributeAtPixel(object.x, object.y - kPlayerSpriteSize) > kNoRiderRoomAbove) {
         object.type = kDown;
       }
       break;
@@ -93,12 +93,12 @@ void CarryPlayer(int count) {
   const bool unsupported = PlayerMapCollision(kEdgeFeet) == 0 || player.ridingObject != -1;
   if (!unsupported || (player.velocityY <= 0 && player.airborne != 0)) return;
   const int X = static_cast<int>(player.posX);
-  const int feet = static_cast<int>(player.posY) + 65;
+  const int feet = static_cast<int>(player.posY) + kPlayerSpriteSize + 1;
   for (int i = 0; i < count; ++i) {
     const MapObjectRecord& object = movingObjects[i];
     if (X + 21 > object.x + 32 || object.x > X + 43 || feet < object.y || feet > object.y + 16) continue;
     if (object.active == 1) {
-      player.posY = object.y - 64;
+      player.posY = object.y - kPlayerSpriteSize;
       player.velocityY = 0;
       player.airborne = 0;
       player.airDashUsed = 0;

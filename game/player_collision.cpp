@@ -150,7 +150,7 @@ int FeetEdge(const Touch& t) {
   PlayerRecord& p = t.p;
   const int X = static_cast<int>(p.posX);
   const int Y = static_cast<int>(p.posY);
-  const int py = Y + 64;
+  const int py = Y + kPlayerSpriteSize;
   const int px[2] = {X + kFeetProbeLeft, X + kFeetProbeRight};
   const std::int32_t a[2] = {WriteTileTypeAtPixel(px[0], py), WriteTileTypeAtPixel(px[1], py)};
   const int feetRow = py / kCellSize;
@@ -187,8 +187,8 @@ int DropThroughTest(const PlayerRecord& p) {
   const int X = static_cast<int>(p.posX);
   const int Y = static_cast<int>(p.posY);
   const bool openBelow =
-      ReadAttributeAtPixel(X + kFeetProbeLeft, Y + 64) <= kAttrOneWay &&
-      ReadAttributeAtPixel(X + kFeetProbeRight, Y + 64) <= kAttrOneWay;
+      ReadAttributeAtPixel(X + kFeetProbeLeft, Y + kPlayerSpriteSize) <= kAttrOneWay &&
+      ReadAttributeAtPixel(X + kFeetProbeRight, Y + kPlayerSpriteSize) <= kAttrOneWay;
   return openBelow ? 1 : 0;
 }
 

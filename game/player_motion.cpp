@@ -46,7 +46,7 @@ void Jump(const Frame& f) {
     p.dashTimer = 0;
     if ((f.keys.pad & kPadDown) != 0 && f.Edge(kEdgeDropThrough) == 1) {
       p.velocityY = kGravity;
-      p.jumpStartRow = (p.y + 64) / kCellSize;
+      p.jumpStartRow = (p.y + kPlayerSpriteSize) / kCellSize;
     } else {
       p.velocityY = LaunchSpeed(p, kJumpSpeed, kHighJumpSpeed);
       f.PlaySe(kSeJump01);
