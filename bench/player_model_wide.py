@@ -36,10 +36,16 @@ def floors_of(tests):
     return re.findall(r"Floor(\d+)", listing)
 
 
-def play(tests, floor, suite, late, runs, seed):
-    env = dict(os.environ, QZ_BACKEND="headless", QZ_PLAYER_MODEL_RUNS=str(runs), QZ_PLAYER_MODEL_SEED=str(seed))
+def settings_of(late, runs, seed):
+    """The model's settings a chunk plays with, which also replay it."""
+    settings = {"QZ_PLAYER_MODEL_RUNS": str(runs), "QZ_PLAYER_MODEL_SEED": str(seed)}
     if late:
-        env["QZ_PLAYER_MODEL_LATE"] = str(late)
+        settings["QZ_PLAYER_MODEL_LATE"] = str(late)
+    return settings
+
+
+def play(tests, floor, suite, settings):
+    env = dict(os.environ, QZ_BACKEND="headless", **settings)
     result = subprocess.run([tests, f"--gtest_filter={suite}/CampaignPlayerModelTest.*/Floor{floor}"],
                             capture_output=True, text=True, env=env)
     found = WON.search(result.stdout)
@@ -68,9 +74,12 @@ def main():
     started = time.time()
     def run(job):
         floor, column, suite, late, runs, seed = job
-        outcome = play(args.tests, floor, suite, late, runs, seed)
-        # Each chunk as it ends, so a bench cut short still tells what it played.
-        print(f"  floor {floor} {MODES[column][0]}: won {outcome[0]} of {outcome[1]}", flush=True)
+        settings = settings_of(late, runs, seed)
+        outcome = play(args.tests, floor, suite, settings)
+        # Each chunk as it ends, so a bench cut short still tells what it
+        # played; a lost one with what replays it.
+        replay = "" if outcome[0] == outcome[1] else "  (" + " ".join(f"{k}={v}" for k, v in settings.items()) + ")"
+        print(f"  floor {floor} {MODES[column][0]}: won {outcome[0]} of {outcome[1]}{replay}", flush=True)
         return floor, column, outcome
 
     with ThreadPoolExecutor(max_workers=args.jobs) as pool:
