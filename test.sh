@@ -26,7 +26,12 @@ cmake --build build/sanitize -j"$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan_suppressions.txt"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-ctest --test-dir build/sanitize -j"$jobs" --output-on-failure --timeout 300
+if ! ctest --test-dir build/sanitize -j"$jobs" --output-on-failure --timeout 300; then
+  # The model's seed base once more where a failed run's output ends.
+  grep -ho "QZ_PLAYER_MODEL_SEED=[0-9]*" build/sanitize/Testing/Temporary/LastTest.log | sort -u |
+    sed 's/$/ replays the player model trials of this run/' || true
+  exit 1
+fi
 
 # Every fuzz target built with clang and replayed once over a seed corpus
 # written in code and its kept regression inputs (fuzz/regressions/<target>/):

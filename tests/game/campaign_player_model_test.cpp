@@ -173,11 +173,6 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
   const auto known = KnownFailing().find({param.floor, param.mode});
   // The suite spends no time on a known loss unless asked to count it.
   if (known != KnownFailing().end() && ModelChoice() != "known") GTEST_SKIP() << known->second;
-  ScriptedPlay play;
-  SaveRecord entered;
-  ASSERT_NO_FATAL_FAILURE(EnterFloor(play, where, &entered));
-  const FloorRoute& floor = where.Route();
-
   const std::optional<std::uint32_t> chosenBase = SeedBase();
   ASSERT_TRUE(chosenBase.has_value()) << "QZ_PLAYER_MODEL_SEED=" << Environment("QZ_PLAYER_MODEL_SEED")
                                       << " is no seed base (decimal, below 2^32)";
@@ -186,6 +181,10 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
   // Before any run, so that a crash or a timeout's cut output names it too.
   std::printf("player model: floor %s, %s: %s\n", param.floor.c_str(), NameOf(param.mode), replay.c_str());
   std::fflush(stdout);
+  ScriptedPlay play;
+  SaveRecord entered;
+  ASSERT_NO_FATAL_FAILURE(EnterFloor(play, where, &entered));
+  const FloorRoute& floor = where.Route();
   const Trial trial = TrialOf(param.mode);
   int wins = 0, played = 0;
   std::string losses;
