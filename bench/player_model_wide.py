@@ -37,20 +37,21 @@ def floors_of(tests):
 
 
 def settings_of(late, runs, seed):
-    """The model's settings a chunk plays with, which also replay it."""
-    settings = {"QZ_PLAYER_MODEL_RUNS": str(runs), "QZ_PLAYER_MODEL_SEED": str(seed)}
+    """The model's settings a chunk plays with, which also replay it. The
+    losses the test knows of are played too (it skips them otherwise)."""
+    settings = {"QZ_PLAYER_MODEL": "known", "QZ_PLAYER_MODEL_RUNS": str(runs), "QZ_PLAYER_MODEL_SEED": str(seed)}
     if late:
         settings["QZ_PLAYER_MODEL_LATE"] = str(late)
     return settings
 
 
 def play(tests, floor, suite, settings):
+    """The wins of a chunk, or None when its process ended without saying (a crash)."""
     env = dict(os.environ, QZ_BACKEND="headless", **settings)
     result = subprocess.run([tests, f"--gtest_filter={suite}/CampaignPlayerModelTest.*/Floor{floor}"],
                             capture_output=True, text=True, env=env)
     found = WON.search(result.stdout)
-    # A process that ended without its line (a crash) counts as no wins.
-    return (int(found.group(2)), runs) if found else (0, runs)
+    return int(found.group(2)) if found else None
 
 
 def main():
@@ -75,26 +76,33 @@ def main():
     def run(job):
         floor, column, suite, late, runs, seed = job
         settings = settings_of(late, runs, seed)
-        outcome = play(args.tests, floor, suite, settings)
+        won = play(args.tests, floor, suite, settings)
         # Each chunk as it ends, so a bench cut short still tells what it
         # played; a lost one with what replays it.
-        replay = "" if outcome[0] == outcome[1] else "  (" + " ".join(f"{k}={v}" for k, v in settings.items()) + ")"
-        print(f"  floor {floor} {MODES[column][0]}: won {outcome[0]} of {outcome[1]}{replay}", flush=True)
-        return floor, column, outcome
+        told = f"won {won} of {runs}" if won is not None else f"ended without a result ({runs} runs counted lost)"
+        replay = "" if won == runs else "  (" + " ".join(f"{k}={v}" for k, v in settings.items()) + ")"
+        print(f"  floor {floor} {MODES[column][0]}: {told}{replay}", flush=True)
+        return floor, column, (won, runs)
 
     with ThreadPoolExecutor(max_workers=args.jobs) as pool:
         outcomes = list(pool.map(run, jobs))
     wins = {}
+    crashed = set()
     for floor, column, (won, runs) in outcomes:
         total = wins.setdefault((floor, column), [0, 0])
-        total[0] += won
+        total[0] += won or 0
         total[1] += runs
+        if won is None:
+            crashed.add((floor, column))
 
     width = 12
     print("floor".ljust(6) + "".join(title.rjust(width) for title, _, _ in MODES))
     for floor in floors:
-        cells = "".join(f"{wins[(floor, c)][0]}/{wins[(floor, c)][1]}".rjust(width) for c in range(len(MODES)))
+        cells = "".join((("*" if (floor, c) in crashed else "") + f"{wins[(floor, c)][0]}/{wins[(floor, c)][1]}")
+                        .rjust(width) for c in range(len(MODES)))
         print(floor.ljust(6) + cells)
+    if crashed:
+        print("*: a process of it ended without a result, its runs counted lost")
     print(f"{len(jobs)} processes, {time.time() - started:.0f} s")
 
 
