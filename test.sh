@@ -19,12 +19,19 @@ TSAN_OPTIONS="halt_on_error=1" build/tsan/tests/qz_tests --gtest_brief=1 \
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_TESTS=OFF -DQZ_BUILD_BENCH=OFF
 cmake --build build/release -j"$jobs" --target veltrin
 
-cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_SANITIZE=ON
+# The model of a player draws trials of this commit's seed base, never played
+# before: a failing one prints QZ_PLAYER_MODEL_SEED=N, which replays them.
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_SANITIZE=ON -DQZ_FRESH_TRIALS=ON
 cmake --build build/sanitize -j"$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan_suppressions.txt"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-ctest --test-dir build/sanitize -j"$jobs" --output-on-failure --timeout 300
+if ! ctest --test-dir build/sanitize -j"$jobs" --output-on-failure --timeout 300; then
+  # The model's seed base once more where a failed run's output ends.
+  grep -ho "QZ_PLAYER_MODEL_SEED=[0-9]*" build/sanitize/Testing/Temporary/LastTest.log | sort -u |
+    sed 's/$/ replays the player model trials of this run/' || true
+  exit 1
+fi
 
 # Every fuzz target built with clang and replayed once over a seed corpus
 # written in code and its kept regression inputs (fuzz/regressions/<target>/):

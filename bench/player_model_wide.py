@@ -36,15 +36,22 @@ def floors_of(tests):
     return re.findall(r"Floor(\d+)", listing)
 
 
-def play(tests, floor, suite, late, runs, seed):
-    env = dict(os.environ, QZ_BACKEND="headless", QZ_PLAYER_MODEL_RUNS=str(runs), QZ_PLAYER_MODEL_SEED=str(seed))
+def settings_of(late, runs, seed):
+    """The model's settings a chunk plays with, which also replay it. The
+    losses the test knows of are played too (it skips them otherwise)."""
+    settings = {"QZ_PLAYER_MODEL": "known", "QZ_PLAYER_MODEL_RUNS": str(runs), "QZ_PLAYER_MODEL_SEED": str(seed)}
     if late:
-        env["QZ_PLAYER_MODEL_LATE"] = str(late)
+        settings["QZ_PLAYER_MODEL_LATE"] = str(late)
+    return settings
+
+
+def play(tests, floor, suite, settings):
+    """The wins of a chunk, or None when its process ended without saying (a crash)."""
+    env = dict(os.environ, QZ_BACKEND="headless", **settings)
     result = subprocess.run([tests, f"--gtest_filter={suite}/CampaignPlayerModelTest.*/Floor{floor}"],
                             capture_output=True, text=True, env=env)
     found = WON.search(result.stdout)
-    # A process that ended without its line (a crash) counts as no wins.
-    return (int(found.group(2)), runs) if found else (0, runs)
+    return int(found.group(2)) if found else None
 
 
 def main():
@@ -68,24 +75,34 @@ def main():
     started = time.time()
     def run(job):
         floor, column, suite, late, runs, seed = job
-        outcome = play(args.tests, floor, suite, late, runs, seed)
-        # Each chunk as it ends, so a bench cut short still tells what it played.
-        print(f"  floor {floor} {MODES[column][0]}: won {outcome[0]} of {outcome[1]}", flush=True)
-        return floor, column, outcome
+        settings = settings_of(late, runs, seed)
+        won = play(args.tests, floor, suite, settings)
+        # Each chunk as it ends, so a bench cut short still tells what it
+        # played; a lost one with what replays it.
+        told = f"won {won} of {runs}" if won is not None else f"ended without a result ({runs} runs counted lost)"
+        replay = "" if won == runs else "  (" + " ".join(f"{k}={v}" for k, v in settings.items()) + ")"
+        print(f"  floor {floor} {MODES[column][0]}: {told}{replay}", flush=True)
+        return floor, column, (won, runs)
 
     with ThreadPoolExecutor(max_workers=args.jobs) as pool:
         outcomes = list(pool.map(run, jobs))
     wins = {}
+    crashed = set()
     for floor, column, (won, runs) in outcomes:
         total = wins.setdefault((floor, column), [0, 0])
-        total[0] += won
+        total[0] += won or 0
         total[1] += runs
+        if won is None:
+            crashed.add((floor, column))
 
     width = 12
     print("floor".ljust(6) + "".join(title.rjust(width) for title, _, _ in MODES))
     for floor in floors:
-        cells = "".join(f"{wins[(floor, c)][0]}/{wins[(floor, c)][1]}".rjust(width) for c in range(len(MODES)))
+        cells = "".join((("*" if (floor, c) in crashed else "") + f"{wins[(floor, c)][0]}/{wins[(floor, c)][1]}")
+                        .rjust(width) for c in range(len(MODES)))
         print(floor.ljust(6) + cells)
+    if crashed:
+        print("*: a process of it ended without a result, its runs counted lost")
     print(f"{len(jobs)} processes, {time.time() - started:.0f} s")
 
 

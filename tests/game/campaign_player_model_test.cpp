@@ -9,9 +9,11 @@
 // with the reason and skipped.
 //
 // Each mode asks for 10 of 10 jittered, 2 of 2 late, 17 of the 18 seeds and
-// 3 of 4 as a person. The seeds come from one base: a fixed one, or with
-// the build option QZ_FRESH_TRIALS the commit the suite was configured at (or
-// the clock, outside a git checkout); each test prints it, and
+// 3 of 4 as a person. The seeds come from one base: the commit the suite was
+// configured at (or the clock, outside a git checkout), so each commit plays
+// trials no commit played before; configured with QZ_FRESH_TRIALS=OFF, one
+// fixed base. Each test prints its base as it starts (a crash or a timeout
+// still shows it) and names it again in a failure:
 // QZ_PLAYER_MODEL_SEED=N plays the trials of base N again.
 // QZ_PLAYER_MODEL=quick plays one run of each mode a floor instead, for a
 // quick look while editing; QZ_PLAYER_MODEL=known plays the known losses too
@@ -24,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -68,12 +71,37 @@ void PrintTo(const FloorMode& param, std::ostream* out) { *out << "floor " << pa
 std::string Environment(const char* name) { return std::getenv(name) != nullptr ? std::getenv(name) : ""; }
 std::string ModelChoice() { return Environment("QZ_PLAYER_MODEL"); }
 
-// The base every trial's seeds derive from: the configured commit's, unless
-// QZ_PLAYER_MODEL_SEED names one to replay.
-std::uint32_t SeedBase() {
+// A seed base as QZ_PLAYER_MODEL_SEED gives it: decimal digits alone, within
+// 32 bits. Anything else is refused rather than read as some other base, so
+// a mistyped replay cannot pass on trials it never meant.
+std::optional<std::uint32_t> ParseSeedBase(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char digit : text) {
+    if (digit < '0' || digit > '9') return std::nullopt;
+    value = value * 10 + std::uint64_t(digit - '0');
+    if (value > UINT32_MAX) return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
+// The base every trial's seeds derive from: the configured one, unless
+// QZ_PLAYER_MODEL_SEED names one to replay; none when that name is no base.
+std::optional<std::uint32_t> SeedBase() {
   const std::string chosen = Environment("QZ_PLAYER_MODEL_SEED");
-  return chosen.empty() ? static_cast<std::uint32_t>(QZ_TRIAL_SEED_BASE)
-                        : static_cast<std::uint32_t>(std::strtoul(chosen.c_str(), nullptr, 10));
+  return chosen.empty() ? std::optional<std::uint32_t>(QZ_TRIAL_SEED_BASE) : ParseSeedBase(chosen);
+}
+
+// The settings that play these trials again: the base, and whichever of the
+// model's other settings this run was given (a late reaction of other frames
+// loses other runs).
+constexpr const char* kModelSettings[] = {"QZ_PLAYER_MODEL", "QZ_PLAYER_MODEL_RUNS", "QZ_PLAYER_MODEL_LATE"};
+std::string ReplaySettings(std::uint32_t base) {
+  std::string settings = "QZ_PLAYER_MODEL_SEED=" + std::to_string(base);
+  for (const char* name : kModelSettings) {
+    if (const std::string value = Environment(name); !value.empty()) settings += std::string(" ") + name + "=" + value;
+  }
+  return settings;
 }
 
 // A seed of its own for each base, floor, mode, run and use (the player's
@@ -145,13 +173,18 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
   const auto known = KnownFailing().find({param.floor, param.mode});
   // The suite spends no time on a known loss unless asked to count it.
   if (known != KnownFailing().end() && ModelChoice() != "known") GTEST_SKIP() << known->second;
+  const std::optional<std::uint32_t> chosenBase = SeedBase();
+  ASSERT_TRUE(chosenBase.has_value()) << "QZ_PLAYER_MODEL_SEED=" << Environment("QZ_PLAYER_MODEL_SEED")
+                                      << " is no seed base (decimal, below 2^32)";
+  const std::uint32_t base = *chosenBase;
+  const std::string replay = ReplaySettings(base) + " replays these trials";
+  // Before any run, so that a crash or a timeout's cut output names it too.
+  std::printf("player model: floor %s, %s: %s\n", param.floor.c_str(), NameOf(param.mode), replay.c_str());
+  std::fflush(stdout);
   ScriptedPlay play;
   SaveRecord entered;
   ASSERT_NO_FATAL_FAILURE(EnterFloor(play, where, &entered));
   const FloorRoute& floor = where.Route();
-
-  const std::uint32_t base = SeedBase();
-  const std::string replay = "QZ_PLAYER_MODEL_SEED=" + std::to_string(base) + " replays these trials";
   const Trial trial = TrialOf(param.mode);
   int wins = 0, played = 0;
   std::string losses;
@@ -176,10 +209,57 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
   std::printf("player model: floor %s, %s: won %d of %d (seed base %u)\n", param.floor.c_str(), NameOf(param.mode),
               wins, trial.runs, base);
   if (known != KnownFailing().end()) {
-    GTEST_SKIP() << known->second << " (won " << wins << " of " << played << ")" << losses;
+    GTEST_SKIP() << known->second << " (won " << wins << " of " << played << "; " << replay << ")" << losses;
   }
   EXPECT_GE(wins, trial.wins) << NameOf(param.mode) << ": won " << wins << " of " << trial.runs << "; " << replay
                               << losses;
+}
+
+// A replay is only as good as the base it reads: the whole 32-bit range
+// exactly, and nothing that is not plainly a base.
+TEST(PlayerModelSeedBase, ReadsDecimalBasesOfThe32BitRangeAndRefusesTheRest) {
+  EXPECT_EQ(ParseSeedBase("0"), 0u);
+  EXPECT_EQ(ParseSeedBase("4294967295"), 4294967295u);
+  EXPECT_EQ(ParseSeedBase("000192770038"), 192770038u);
+  for (const char* refused : {"", "4294967296", "18446744073709551617", "-1", "+7", " 7", "7 ", "12x", "0x10"}) {
+    EXPECT_EQ(ParseSeedBase(refused), std::nullopt) << '"' << refused << '"';
+  }
+}
+
+// The model's settings as a test finds them, put back afterwards.
+class PlayerModelSettings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : kModelSettings) {
+      saved_.push_back(Environment(name));
+      unsetenv(name);
+    }
+  }
+  void TearDown() override {
+    for (std::size_t i = 0; i < saved_.size(); ++i) {
+      if (saved_[i].empty()) {
+        unsetenv(kModelSettings[i]);
+      } else {
+        setenv(kModelSettings[i], saved_[i].c_str(), 1);
+      }
+    }
+  }
+
+ private:
+  std::vector<std::string> saved_;
+};
+
+// A bench's late reactions of other frames lose other runs: the line that
+// replays them must carry every setting given, and only those.
+TEST_F(PlayerModelSettings, ReplayCarriesEverySettingGivenAndNoOther) {
+  EXPECT_EQ(ReplaySettings(0), "QZ_PLAYER_MODEL_SEED=0");
+  setenv("QZ_PLAYER_MODEL_LATE", "15", 1);
+  setenv("QZ_PLAYER_MODEL_RUNS", "25", 1);
+  EXPECT_EQ(ReplaySettings(4294967295u),
+            "QZ_PLAYER_MODEL_SEED=4294967295 QZ_PLAYER_MODEL_RUNS=25 QZ_PLAYER_MODEL_LATE=15");
+  setenv("QZ_PLAYER_MODEL", "quick", 1);
+  EXPECT_EQ(ReplaySettings(7), "QZ_PLAYER_MODEL_SEED=7 QZ_PLAYER_MODEL=quick QZ_PLAYER_MODEL_RUNS=25 "
+                               "QZ_PLAYER_MODEL_LATE=15");
 }
 
 std::vector<FloorMode> EveryFloorIn(Looseness mode) {
