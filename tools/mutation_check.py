@@ -258,7 +258,8 @@ class Tree:
 
 
 def add_worktrees(root, build, count):
-    """Extra trees at HEAD, each with a build folder configured like BUILD's."""
+    """Extra trees at HEAD, each with a build folder configured like BUILD's:
+    (tree, its build folder) pairs."""
     cache = open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8").read()
     options = []
     for key in ("CMAKE_BUILD_TYPE", "QZ_SANITIZE", "QZ_BUILD_BENCH", "CMAKE_CXX_COMPILER_LAUNCHER",
@@ -278,7 +279,7 @@ def add_worktrees(root, build, count):
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         tree_build = tree_build_folder(root, build, path)
         subprocess.run(["cmake", "-S", path, "-B", tree_build] + options, check=True, stdout=subprocess.DEVNULL)
-        trees.append(tree_build)
+        trees.append((path, tree_build))
     return trees
 
 
@@ -325,8 +326,10 @@ def main():
 
     trees = [Tree(root, build, "qz_tests", "tests/qz_tests", args.timeout)]
     if args.jobs > 1:
-        trees = [Tree(os.path.dirname(b), b, "qz_tests", "tests/qz_tests", args.timeout)
-                 for b in add_worktrees(root, build, args.jobs)]
+        # The build folder may sit any depth under its tree (build/dev): the
+        # tree is where the mutants are written, so it is taken as made.
+        trees = [Tree(tree, tree_build, "qz_tests", "tests/qz_tests", args.timeout)
+                 for tree, tree_build in add_worktrees(root, build, args.jobs)]
     # Every tree must build and pass the chosen tests unmutated, or a failing
     # test would pass for a caught mutant.
     every_pattern = sorted({p for _, patterns in work for p in patterns})

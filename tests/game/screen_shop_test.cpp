@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/clock.h"
+#include "core/file_access.h"
 #include "core/main_window.h"
 #include "game/action_input.h"
 #include "game/crossfade.h"
@@ -243,6 +244,44 @@ TEST_F(ShopTest, ShopFileRowsParseAndBadRowsSellNothing) {
   EXPECT_EQ(shopStock.price[1], -1);
   EXPECT_EQ(shopStock.goodsId[2], 0);
   EXPECT_NE(qz::testing::ScreenPixel(200, 470), room) << "the keeper is added over the room";
+}
+
+// The installed file set wrapped so a test sees which shop files stay open.
+struct ShopFileWatch {
+  static inline qz::FileAccessTable inner{};
+  static inline int opens = 0;
+  static inline std::set<qz::FileHandle> open;
+  static qz::FileHandle Open(const char* path, int useCache, int reserved, int asynchronous) {
+    const qz::FileHandle file = inner.Open(path, useCache, reserved, asynchronous);
+    if (file != 0 && std::string(path).find("[SHOP]") != std::string::npos) {
+      ++opens;
+      open.insert(file);
+    }
+    return file;
+  }
+  static int Close(qz::FileHandle file) {
+    open.erase(file);
+    return inner.Close(file);
+  }
+};
+
+TEST_F(ShopTest, EachVisitOpensTheShopFileOnceAndClosesIt) {
+  WriteShop(kStock);
+  ShopFileWatch::inner = qz::GetFileAccessTable();
+  ShopFileWatch::opens = 0;
+  ShopFileWatch::open.clear();
+  qz::FileAccessTable watched = ShopFileWatch::inner;
+  watched.Open = ShopFileWatch::Open;
+  watched.Close = ShopFileWatch::Close;
+  qz::SetFileAccessTable(&watched);
+  OpenShop();
+  Hold({kCancelKey});
+  Frames(2);
+  OpenShop();
+  qz::SetFileAccessTable(&ShopFileWatch::inner);
+  EXPECT_EQ(ShopFileWatch::opens, 2);
+  EXPECT_TRUE(ShopFileWatch::open.empty()) << "a shop file left open";
+  EXPECT_EQ(shopStock.goodsId[1], 12);
 }
 
 TEST_F(ShopTest, BuyingPaysMarksALimitedRowSoldAndTheMarkSurvivesSaveAndLoad) {
