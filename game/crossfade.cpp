@@ -48,6 +48,10 @@ void RenewWorkScreens() {
   newScreen = qz::CreateBlankGraph(kScreenWidth, kScreenHeight);
 }
 
+// Cut short, a fade that ends on the new picture shows neither the old one
+// nor a capture of the new: it ends on the screen as it is drawn.
+bool FadeShowsOnlyTheDrawnScreen(int mode) { return AnimationsCutToTheirEnd() && mode != 2; }
+
 }  // namespace
 
 void CrossfadeScreens(int mode) {
@@ -76,10 +80,12 @@ void CrossfadeScreens(int mode) {
 
 void CaptureScreen(int graph) { qz::CaptureScreenToGraph(0, 0, kScreenWidth, kScreenHeight, graph, 1); }
 
+void CaptureFadeStart(int mode) {
+  if (!FadeShowsOnlyTheDrawnScreen(mode)) CaptureScreen(oldScreen);
+}
+
 void CrossfadeToDrawnScreen(int mode) {
-  // Cut short, a fade that ends on the new picture ends on the screen as it
-  // is drawn: capturing it and drawing it back would change no pixel.
-  if (AnimationsCutToTheirEnd() && mode != 2) {
+  if (FadeShowsOnlyTheDrawnScreen(mode)) {
     qz::SetBlendModeAndParam(0, 0);
     ShowFadeFrame();
     RenewWorkScreens();
@@ -90,7 +96,7 @@ void CrossfadeToDrawnScreen(int mode) {
 }
 
 void FadeScreenToBlack(int mode) {
-  CaptureScreen(oldScreen);
+  CaptureFadeStart(mode);
   qz::ClearDrawTarget(nullptr);
   CrossfadeToDrawnScreen(mode);
   CaptureScreen(oldScreen);

@@ -20,6 +20,10 @@ void CrossfadeScreens(int mode);
 void CrossfadeToDrawnScreen(int mode);
 // Copies the whole screen into a 640 by 480 graph.
 void CaptureScreen(int graph);
+// Captures the screen into oldScreen as the first picture of a following
+// CrossfadeToDrawnScreen(mode); nothing when animations are cut and that fade
+// would never show it (it then ends on the new picture alone).
+void CaptureFadeStart(int mode);
 // Blocking fade from the screen as it is to black; the black screen is then
 // oldScreen, the picture the next fade starts from.
 void FadeScreenToBlack(int mode);

@@ -21,7 +21,8 @@ constexpr const char* kFallbackMusic = "BGM_F001.mp3";
 // The sound effects that follow the volume even when only the menu's change.
 constexpr SoundEffect kMenuSounds[] = {kSeOk, kSeCansel, kSeSelect};
 
-GameString MusicPath(const GameString& name) { return GameStringConcatString(GamePath("\\sound\\"), name); }
+std::string MusicRelativePath(const GameString& name) { return "\\sound\\" + std::string(name.c_str()); }
+GameString MusicPath(const GameString& name) { return GamePath(MusicRelativePath(name).c_str()); }
 
 }  // namespace
 
@@ -47,13 +48,17 @@ void PlayBgm(GameString name, int mode) {
     GameStringAssign(bgmName, "");
     return;
   }
-  if (mode == 1) {
-    name = bgmName;
-  } else if (CanOpenFile(MusicPath(name)) == 0) {
-    name = GameString(kFallbackMusic);
-  }
+  if (mode == 1) name = bgmName;
   qz::SetSoundCreateMode(qz::kSoundCreateStreamFromFile);
-  bgmHandle = LoadSound(("\\sound\\" + std::string(name.c_str())).c_str());
+  // The load is the only open on the usual path (each open asks every folder
+  // on the path for an archive); a failed one is told apart as missing, for
+  // mode 0's fallback, or damaged, reported, afterwards.
+  bgmHandle = qz::LoadSoundFile(MusicPath(name).c_str(), 3, -1);
+  if (bgmHandle == -1 && mode == 0 && CanOpenFile(MusicPath(name)) == 0) {
+    bgmHandle = LoadSound(MusicRelativePath(GameString(kFallbackMusic)).c_str());
+  } else if (bgmHandle == -1) {
+    ReportLoadFailure(MusicRelativePath(name).c_str());
+  }
   qz::SetSoundHandleVolume(VolumeLevel(volumePercent), bgmHandle);
   qz::PlaySoundHandle(bgmHandle, 3, 1);
 }

@@ -157,7 +157,7 @@ void ComposeShopPicture(const ShopFile& file) {
 // Crossfades from the screen to the cleared screen with the status bar,
 // which then becomes the old picture of the deferred fade.
 void FadeToStatusBar() {
-  CaptureScreen(oldScreen);
+  CaptureFadeStart(1);
   qz::ClearDrawTarget(nullptr);
   DrawHud();
   CrossfadeToDrawnScreen(1);

@@ -12,13 +12,14 @@ namespace qz {
 struct DecodedPair {
   BaseImage image{};
   BaseImage alphaImage{};
-  int result = -1;  // 0 both, 1 main only, -1 none
+  int result = -1;  // 0 both, 1 main only, below 0 none (kImageFileNotOpened: no file)
 
   DecodedPair() = default;
   DecodedPair(const DecodedPair&) = delete;
   DecodedPair& operator=(const DecodedPair&) = delete;
 
   BaseImage* Alpha() { return result == 0 ? &alphaImage : nullptr; }
+  bool FileNotOpened() const { return result == kImageFileNotOpened; }
   // Decodes the file with its "_a" companion, mirrored when asked; false when
   // the main image fails. The mirror goes through the decode path, which
   // expands DXT data first, as a graph restore does.

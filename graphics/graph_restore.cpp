@@ -5,7 +5,6 @@
 #include <string>
 
 #include "core/call_trace.h"
-#include "core/file_access.h"
 #include "core/log.h"
 #include "core/log_text.h"
 #include "core/memory.h"
@@ -262,13 +261,11 @@ int LoadImageOrMovieAsGraph(const char* fileName, int graphOption, int mirror, i
     if (graph >= 0) SetGraphRestoreFileName(graph, fileName, mirror, -1);
     return graph;
   }
-  // Not an image: the file is taken as a movie.
-  const FileHandle file = FileAccessOpen(fileName, 0, 1, 0);
-  if (file == 0) {
+  if (decoded.FileNotOpened()) {
     AppendLogFormat(text::kGraphFileMissing, fileName);
     return -1;
   }
-  FileAccessClose(file);
+  // Not an image: the file is taken as a movie.
   return LoadMovieAsGraph(fileName, movieOption);
 }
 

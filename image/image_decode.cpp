@@ -107,7 +107,7 @@ int DecodeImageSourceToBaseImage(const char* fileName, const void* block, std::s
   if (memory) return DecodeMemoryBlock(block, blockSize, mirror, image);
   if (fileName == nullptr) return -1;
   const FileHandle file = OpenFileForRead(fileName, 0);
-  if (file == 0) return -1;
+  if (file == 0) return kImageFileNotOpened;
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeSmallFile(file, &bytes)) {
     ImageStream stream{*GetFileStreamInterface(), reinterpret_cast<void*>(file)};
@@ -130,7 +130,8 @@ int DecodeImageBytesToBaseImage(const char* fileName, const void* block, std::si
 int DecodeImageAndAlphaImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
                              const void* alphaBlock, std::size_t alphaBlockSize, int alphaMode, BaseImage* image,
                              BaseImage* alphaImage, int mirror) {
-  if (DecodeImageSourceToBaseImage(fileName, block, blockSize, memory, mirror, image) != 0) return -1;
+  const int main = DecodeImageSourceToBaseImage(fileName, block, blockSize, memory, mirror, image);
+  if (main != 0) return main;
   if (alphaImage == nullptr) return 1;
 
   BaseImage alpha;

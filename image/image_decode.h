@@ -28,11 +28,16 @@ int DecodeTgaImage(ImageStream* stream, BaseImage* image);
 int DecodeDdsImage(ImageStream* stream, BaseImage* image);
 
 int DecodeImageStream(ImageStream* stream, BaseImage* image);
+// A named file that could not be opened, told apart from one that did not
+// decode (-1) so that callers need not open it again to say which.
+constexpr int kImageFileNotOpened = -2;
+// 0 decoded; kImageFileNotOpened, or -1 for every other failure.
 int DecodeImageSourceToBaseImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
                                  int mirror, BaseImage* image);
 int DecodeImageBytesToBaseImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
                                 BaseImage* image, int mirror);
-// 0 main and alpha decoded, 1 main only, -1 main failed.
+// 0 main and alpha decoded, 1 main only, -1 main failed (kImageFileNotOpened:
+// the main file could not be opened).
 int DecodeImageAndAlphaImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
                              const void* alphaBlock, std::size_t alphaBlockSize, int alphaMode, BaseImage* image,
                              BaseImage* alphaImage, int mirror);

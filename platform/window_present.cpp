@@ -114,12 +114,18 @@ void ScaleInto(const FrameView& frame, const WinRect& src, const WinRect& dst, K
   const int left = std::max(dst.left, 0);
   const int right = std::min(dst.right, kept->width);
   if (left >= right) return;
-  std::vector<int> sourceColumns(static_cast<std::size_t>(right - left));
-  for (int x = left; x < right; ++x) {
-    sourceColumns[static_cast<std::size_t>(x - left)] =
-        src.left + static_cast<int>((x - dst.left) * srcWidth / dstWidth);
-  }
   const bool sameWidth = srcWidth == dstWidth;
+  // Scaled across, each column's source; unscaled, the rows are copied whole.
+  std::vector<int> sourceColumns;
+  if (!sameWidth) {
+    sourceColumns.resize(static_cast<std::size_t>(right - left));
+    for (int x = left; x < right; ++x) {
+      sourceColumns[static_cast<std::size_t>(x - left)] =
+          src.left + static_cast<int>((x - dst.left) * srcWidth / dstWidth);
+    }
+  }
+  const int firstSourceColumn = src.left + (left - dst.left);
+  const std::size_t rowBytes = static_cast<std::size_t>(right - left) * 4;
   auto copyRows = [&](int first, int last) {
     for (int y = first; y < last; ++y) {
       const int sourceY = src.top + static_cast<int>((y - dst.top) * srcHeight / dstHeight);
@@ -127,7 +133,7 @@ void ScaleInto(const FrameView& frame, const WinRect& src, const WinRect& dst, K
           frame.pixels + static_cast<std::ptrdiff_t>(sourceY) * frame.pitchBytes);
       std::uint32_t* out = kept->Row(y);
       if (sameWidth) {
-        std::memcpy(out + left, sourceRow + sourceColumns[0], static_cast<std::size_t>(right - left) * 4);
+        std::memcpy(out + left, sourceRow + firstSourceColumn, rowBytes);
         continue;
       }
       for (int x = left; x < right; ++x) out[x] = sourceRow[sourceColumns[static_cast<std::size_t>(x - left)]];

@@ -190,6 +190,37 @@ TEST_F(GameLoopTest, ACutFadeShowsOneFrameOfTheFadesEnd) {
   SetAnimationsCutToTheirEndForTest(false);
 }
 
+// The start picture is captured for every fade that shows it: all of them
+// played out, and mode 2's half blend when cut; a cut fade to the new picture
+// alone leaves oldScreen as it was.
+TEST_F(GameLoopTest, AFadeStartIsCapturedOnlyWhereTheFadeShowsIt) {
+  const auto oldScreenPixel = [] {
+    Fill(0x00FF00);
+    qz::BlitGraph(0, 0, oldScreen, 0);
+    return qz::testing::ScreenPixel(320, 240);
+  };
+  SetAnimationsCutToTheirEndForTest(true);
+  Fill(0xFF0000);
+  CaptureFadeStart(1);
+  EXPECT_EQ(oldScreenPixel(), 0u) << "a cut mode-1 fade never shows its start";
+  Fill(0xFF0000);
+  CaptureFadeStart(2);
+  Fill(0x0000FF);
+  EXPECT_EQ(FadeFrames([] { CrossfadeToDrawnScreen(2); }), 1);
+  const std::uint32_t mixed = qz::testing::ScreenPixel(320, 240);
+  EXPECT_NEAR(static_cast<int>(mixed >> 16), 255 * 135 / 255, 2);
+  EXPECT_NEAR(static_cast<int>(mixed & 0xFF), 255 * 120 / 255, 2);
+  Fill(0xFF0000);
+  FadeScreenToBlack(1);
+  EXPECT_EQ(qz::testing::ScreenPixel(320, 240), 0u);
+  EXPECT_EQ(oldScreenPixel(), 0u) << "the black screen is the next start";
+  SetAnimationsCutToTheirEndForTest(false);
+
+  Fill(0xFF0000);
+  CaptureFadeStart(1);
+  EXPECT_EQ(oldScreenPixel(), 0xFF0000u);
+}
+
 TEST_F(GameLoopTest, WindowClosedDuringACrossfadeEndsItAndSetsTheQuitFlag) {
   plat::SimulateCloseRequest(window_);
   EXPECT_EQ(FadeFrames([] { CrossfadeScreens(0); }), 1);

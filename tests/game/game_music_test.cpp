@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "game/config_file.h"
 #include "game/game_assets.h"
@@ -69,6 +72,27 @@ TEST_F(GameMusicTest, PlayBgmModes) {
   EXPECT_EQ(bgmHandle, -1);
   EXPECT_EQ(qz::GetSoundRecord(replay), nullptr);
   EXPECT_STREQ(bgmName.c_str(), "");
+
+  // A missing name is not a fault of the data set: only the fallback plays.
+  missingGameFiles.clear();
+  PlayBgm(GameString("BGM_Missing.mp3"), 0);
+  EXPECT_EQ(qz::IsSoundHandlePlaying(bgmHandle), 1);
+  EXPECT_TRUE(missingGameFiles.empty());
+
+  // A file that is there but does not decode is reported, not replaced.
+  {
+    std::ofstream damaged(Path("sound/BGM_Damaged.mp3"), std::ios::binary);
+    damaged << "not music";
+  }
+  PlayBgm(GameString("BGM_Damaged.mp3"), 0);
+  EXPECT_EQ(bgmHandle, -1);
+  EXPECT_EQ(missingGameFiles, std::vector<std::string>{"\\sound\\BGM_Damaged.mp3"});
+
+  // Mode 1 has no fallback: a missing bgmName is reported.
+  GameStringAssign(bgmName, "BGM_Missing.mp3");
+  PlayBgm(GameString(""), 1);
+  EXPECT_EQ(bgmHandle, -1);
+  EXPECT_EQ(missingGameFiles.back(), "\\sound\\BGM_Missing.mp3");
 
   // Without the fallback file there is nothing to play.
   std::filesystem::remove(Path("sound/BGM_F001.mp3"));

@@ -154,7 +154,8 @@ TEST_F(ImageDecodeTest, MemoryBlocksAndFilesDecodeOrFailCleanly) {
   EXPECT_EQ(image.height, 2u);
   FreeBaseImagePixels(&image);
   EXPECT_EQ(DecodeImageSourceToBaseImage(folder.Library("junk.png").c_str(), nullptr, 0, 0, 0, &image), -1);
-  EXPECT_EQ(DecodeImageSourceToBaseImage(folder.Library("missing.png").c_str(), nullptr, 0, 0, 0, &image), -1);
+  EXPECT_EQ(DecodeImageSourceToBaseImage(folder.Library("missing.png").c_str(), nullptr, 0, 0, 0, &image),
+            kImageFileNotOpened);
   EXPECT_EQ(DecodeImageSourceToBaseImage(nullptr, nullptr, 0, 0, 0, &image), -1);
 }
 
@@ -335,7 +336,7 @@ TEST_F(ImageDecodeTest, AlphaCompanionFilesGiveZeroOnlyWhenDecodedAtTheSameSize)
   };
   const std::vector<Case> cases = {{"data/item.png", 0, 99},  {"data/bare.png", 1, -1}, {"data/junk.png", 1, -1},
                                    {"data/wide.png", 1, -1},  {"pack.v1/image", 0, 5},  {deep + "/long.png", 0, 42},
-                                   {"data/none.png", -1, -1}};
+                                   {"data/junk_a.png", -1, -1}, {"data/none.png", kImageFileNotOpened, -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = folder.Library(c.name);
