@@ -32,8 +32,9 @@ inline constexpr double kEnemyHopSpeed = 5.0;
 inline constexpr int kBossOpeningFrames = 120;
 
 // A lurker (behaviour 34) wakes and walks once the player comes this many
-// pixels near sideways.
-inline constexpr int kLurkerWakeDistance = 160;
+// pixels near sideways: on the screen, and far enough off that its 5-pixel
+// charge leaves a person over half a second to meet it.
+inline constexpr int kLurkerWakeDistance = 256;
 inline constexpr int kLurkerBehaviour = 34;
 // A hopper that rests (behaviour 38, the penguin) stands this many frames on
 // the ground between hops, facing the player: long enough to be shot low or

@@ -277,10 +277,10 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
          SignAndMagicStanding().WalkTo(Mark("meet-mole")).HoldGround(kLowShot, 90)
              .WalkTo(Mark("gap-jump")).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
              .Then(ChestAndDoor())},
-        // The mole and the mushroom met standing, then back to the key on the
-        // plank by the entrance and the chest beside it, the recovery point and
-        // the check cube by the wall, a walker that strayed met on the way
-        // there with the Blaze Shot, the Magic Shot chosen only at the wall.
+        // The mole met standing, then back to the key on the plank by the
+        // entrance and the chest beside it, the recovery point and the check
+        // cube by the wall, the mushroom met on the way there with the Blaze
+        // Shot, the Magic Shot chosen only at the wall.
         {"042", "055",
          SignAndMagicStanding().Advance(kLowShot, Mark("meet-mole"))
              .StepTo(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().Advance(kLowShot, Mark("meet-walker"))

@@ -254,10 +254,20 @@ TEST_F(EnemyTest, ALurkerWakesNearThePlayerAndARatKeepsItsDistance) {
   Frames(5);
   EXPECT_EQ(enemies[0].behaviour, 34);
   EXPECT_EQ(enemies[0].x, 40 * 32) << "waits";
-  PlacePlayer(40 * 32 - 150);
+  PlacePlayer(40 * 32 - kLurkerWakeDistance - 1);
+  Frames(5);
+  EXPECT_EQ(enemies[0].behaviour, 34) << "a pixel short of waking";
+  PlacePlayer(40 * 32 - kLurkerWakeDistance);
   Frames(2);
   EXPECT_EQ(enemies[0].behaviour, 1);
   EXPECT_LT(enemies[0].x, 40 * 32) << "walks once awake";
+  // Woken, it is on the screen and far enough off for a person to meet its
+  // charge: at 5 pixels a frame it touches the body only after 36 frames.
+  EXPECT_LT(enemies[0].x + enemies[0].bodyLeft - cameraX, kViewWidth);
+  int frames = 2;
+  while (frames < 120 && player.life == player.maxLife) Frames(1), ++frames;
+  EXPECT_GE(frames, 36);
+  EXPECT_LT(frames, 120) << "the charge does arrive";
 
   EnterFloor(6, {{40, 42, 3}});
   enemies[0].volleysPerBurst[0] = 0;

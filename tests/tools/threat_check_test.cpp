@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "core/random.h"
 #include "game/map_cells.h"
 #include "tests/game/enemy_fixture.h"
 #include "tools/datagen/threat_check.h"
@@ -136,6 +139,42 @@ TEST_F(EnemyTest, WhatReachesAnEntranceInItsFirstSecondsIsRefused) {
   int frames = 0;
   while (frames < 600 && player.life == player.maxLife) Frames(1), ++frames;
   EXPECT_LT(frames, datagen::kArrivalFrames) << "the beast the check refuses does reach the entrance in time";
+}
+
+// A walking shooter's first volley, weighed from its muzzle where its walk
+// has carried it by then: a red slime (set 1, slot 2) walking at the
+// entrance fires aimed shots once its clock runs out. From 10 columns off,
+// out of reach walking in the first three seconds and, from where it is
+// placed, with its bullets too, it comes near enough by its first volley to
+// hit inside them, and the check refuses it; from 11 columns off it does not.
+TEST_F(EnemyTest, AWalkingShootersFirstVolleyIsWeighedFromWhereItHasWalkedTo) {
+  const datagen::Cell arrival{4, 43};
+  const auto fault = [&arrival](int column) {
+    MapFileData floor = SmallFloor();
+    floor.kindSet = 1;
+    floor.enemyPlacements = {{column, 42, 2}};
+    return datagen::FloorThreats(floor, floor, false).ArrivalFault(arrival);
+  };
+  EXPECT_NE(fault(10).find("with its bullets"), std::string::npos) << fault(10);
+  EXPECT_EQ(fault(11), "");
+
+  // The game's slime, on ten seeds: from 9 columns off its first bullets
+  // hit the player standing at the entrance inside the first three seconds
+  // on some of them; from 10, on none.
+  const auto seedsHitInTime = [this, &arrival](int column) {
+    int hit = 0;
+    for (std::uint32_t seed = 1; seed <= 10; ++seed) {
+      EnterFloor(1, {{column, 42, 2}});
+      qz::SeedRandom(seed);
+      PlacePlayer(arrival.first * 32 + 16 - 32);
+      int frames = 0;
+      while (frames < datagen::kArrivalFrames && player.life == player.maxLife) Frames(1), ++frames;
+      if (frames < datagen::kArrivalFrames) ++hit;
+    }
+    return hit;
+  };
+  EXPECT_GT(seedsHitInTime(10), 0);
+  EXPECT_EQ(seedsHitInTime(11), 0);
 }
 
 }  // namespace

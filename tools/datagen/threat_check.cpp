@@ -201,10 +201,11 @@ void FloorThreats::AddEnemy(const M::Placement& placement) {
       placed.x = x, placed.y = y, placed.facing = facing;
       const BulletStart muzzle = EnemyMuzzle(placed);
       const int hitX = muzzle.x + kBulletHitOffset, hitY = muzzle.y + kBulletHitOffset;
-      if (facing < 0) {
-        shots_.push_back({enemy, centreX, static_cast<double>(hitY), speed, speed * kBulletLife, k.aimMode[slot] == 0,
-                          passes, k.attackInterval + (boss != nullptr ? kBossOpeningFrames : 0), boss});
-      }
+      // From its muzzle facing either way; a boss opens fire only once on
+      // screen, weighed where it is placed.
+      shots_.push_back({enemy, static_cast<double>(hitX), static_cast<double>(hitY), speed, speed * kBulletLife,
+                        k.aimMode[slot] == 0, passes, k.attackInterval + (boss != nullptr ? kBossOpeningFrames : 0),
+                        boss, boss != nullptr ? 0.0 : top.sideways});
       const int row = hitY / kCellSize, first = hitX / kCellSize;
       const int last = top.sideways > 0
                            ? (facing < 0 ? 0 : kFieldColumns - 1)
@@ -311,8 +312,12 @@ double FloorThreats::FramesToReach(const Shot& shot, const Cell& stand) const {
   if (shot.level && std::abs(shot.muzzleY - y) > kBodyHalfHeight) return kInSight;
   if (shot.boss != nullptr && !OnScreen(stand, shot.boss->centreX, shot.boss->centreY)) return kInSight;
   const double toY = shot.level ? shot.muzzleY : y;
-  const double distance = std::hypot(x - shot.muzzleX, toY - shot.muzzleY);
-  if (distance > shot.range || (!shot.passes && Blocked(shot.muzzleX, shot.muzzleY, x, toY))) return kInSight;
+  // A shooter that walks or flies sideways may have come straight for the
+  // player by its first volley.
+  const double nearer = std::min(std::abs(x - shot.muzzleX), shot.approach * shot.firstVolley);
+  const double fromX = shot.muzzleX + (x < shot.muzzleX ? -nearer : nearer);
+  const double distance = std::hypot(x - fromX, toY - shot.muzzleY);
+  if (distance > shot.range || (!shot.passes && Blocked(fromX, shot.muzzleY, x, toY))) return kInSight;
   const double halves = shot.level ? kBodyHalfWidth : std::min(kBodyHalfWidth, kBodyHalfHeight);
   return shot.firstVolley + std::max(0.0, distance - halves) / shot.speed;
 }

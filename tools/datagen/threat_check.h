@@ -16,9 +16,10 @@
 // walls its body's probed edge cannot slip between: solid blocks, and switch
 // codes on a floor without a key switch), a walker's fall off the ends of its
 // ground, and bullets at their fastest (line bursts, splits, re-aims) from
-// where their shooter is placed. On a floor without a key switch only the
-// boss's fall turns the switch codes, so threats are weighed against the
-// route with the codes as placed. Lasers and the moon's needles are not
+// their shooter's muzzle facing either way, as placed or, for the first
+// volley of one that moves sideways, as near as it comes by then. On a
+// floor without a key switch only the boss's fall turns the switch codes,
+// so threats are weighed against the route with the codes as placed. Lasers and the moon's needles are not
 // weighed.
 #pragma once
 
@@ -99,6 +100,7 @@ class FloorThreats {
     bool passes;      // flies through cells
     int firstVolley;  // frames from arriving to the first shot
     const Body* boss;  // a boss's body, which fires only while on screen; else nullptr
+    double approach;  // pixels a frame a shooter that moves sideways comes nearer before it fires
   };
   // A walker's fall off an end of its ground: down `column` from the ground
   // row it walked on to the ground it lands on.
