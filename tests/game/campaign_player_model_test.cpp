@@ -130,7 +130,6 @@ const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
   static const std::map<std::pair<std::string, Looseness>, const char*> known = {
       {{"011", Looseness::kLateReactions}, "walking steps meet the red bee late (7 of 10)"},
       {{"042", Looseness::kLateReactions}, "the mole met late on other seeds (7 of 8)"},
-      {{"055", Looseness::kAPerson}, "the Butterfly's streams as a person (36 of 40 fresh)"},
   };
   return known;
 }
