@@ -41,8 +41,11 @@ constexpr int kDriftSteps12 = 100, kDriftSteps13 = 80, kDriftSteps20 = 400;
 // lies: in sight from its branch and within reach of its shots.
 constexpr std::initializer_list<int> kButterflyHeights = {1120, 1152, 1184, 1216};
 // The Dragon Head's, likewise: in the lowest two screens of its shaft, in
-// sight from the few ledges a player climbs there.
-constexpr std::initializer_list<int> kDragonHeadHeights = {928, 1024, 1120, 1216};
+// sight from the few ledges a player climbs there. The lowest keeps its body
+// above the hall's floor: sunk into it, the probe at the body's side met the
+// floor as a wall, and the snap off that wall slid the head out of its shaft
+// across the hall onto the ledges, a cell a frame.
+constexpr std::initializer_list<int> kDragonHeadHeights = {928, 1024, 1120, 1152};
 int laserTick = 0;
 
 int Random(int max) { return qz::GetRandomUpTo(max); }

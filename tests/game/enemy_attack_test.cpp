@@ -364,4 +364,23 @@ TEST_F(EnemyTest, TheSunFollowsThePlayersHeightButNeverComesSideways) {
   EXPECT_EQ(sun.x, x);
 }
 
+// The Dragon Head (set 6, slot 7) rides up and down its heights above the
+// hall's floor (row 44 here, as in its hall) and nowhere else: sunk into the
+// floor, its side probe met the floor as a wall and the snap off it slid the
+// head sideways out of its shaft a cell a frame.
+TEST_F(EnemyTest, TheDragonHeadRidesItsShaftAboveTheFloorWithoutSliding) {
+  EnterFloor(6, {{19, 33, 7}});
+  PlacePlayer(70 * 32);  // out of its sight: it never fires
+  const EnemyRecord& head = enemies[0];
+  const int x = head.x;
+  int lowest = 0;
+  for (int frame = 0; frame < 6000; ++frame) {
+    Frames(1);
+    ASSERT_EQ(head.x, x) << "slid sideways on frame " << frame << " at height " << head.y;
+    lowest = std::max(lowest, head.y + head.bodyBottom);
+  }
+  EXPECT_LE(lowest, 44 * 32) << "its body sank into the floor";
+  EXPECT_GT(lowest, 44 * 32 - 64) << "it never came down near the floor";
+}
+
 }  // namespace
