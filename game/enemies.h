@@ -31,6 +31,11 @@ inline constexpr double kEnemyHopSpeed = 5.0;
 // volley leaves the player who just arrived time to take in the hall.
 inline constexpr int kBossOpeningFrames = 120;
 
+// The sparks a change of the moon boss looses come this many frames after
+// the ring that shows it: a player at the slit sees the ring and has time to
+// climb out of their way.
+inline constexpr int kMoonChangeSparkDelay = 45;
+
 // A lurker (behaviour 34) wakes and walks once the player comes this many
 // pixels near sideways: on the screen, and far enough off that its 5-pixel
 // charge leaves a person over half a second to meet it.

@@ -331,7 +331,11 @@ void UpdateEnemyAttack(int i) {
 
 void EnemyFireBullet(int i) {
   const EnemyRecord& e = enemies[i];
-  const BulletStart m = EnemyMuzzle(e);
+  // From the body's middle, in the open where they are seen: the muzzle of
+  // the Moon, low on its face, lies in the floor of its hall, where they
+  // would strike at once and never fly.
+  const BulletStart m{e.x + (e.bodyLeft + e.bodyRight) / 2 - kBulletHitOffset,
+                      e.y + (e.bodyTop + e.bodyBottom) / 2 - kBulletHitOffset};
   // The sparks a change looses stop at walls, as plain bullets do: none
   // falls through a wall onto a player firing from behind it.
   const BulletLook look{0, 6, 0.0, 0};

@@ -41,8 +41,11 @@ constexpr int kDriftSteps12 = 100, kDriftSteps13 = 80, kDriftSteps20 = 400;
 // lies: in sight from its branch and within reach of its shots.
 constexpr std::initializer_list<int> kButterflyHeights = {1120, 1152, 1184, 1216};
 // The Dragon Head's, likewise: in the lowest two screens of its shaft, in
-// sight from the few ledges a player climbs there.
-constexpr std::initializer_list<int> kDragonHeadHeights = {928, 1024, 1120, 1216};
+// sight from the few ledges a player climbs there. The lowest keeps its body
+// above the hall's floor: sunk into it, the probe at the body's side met the
+// floor as a wall, and the snap off that wall slid the head out of its shaft
+// across the hall onto the ledges, a cell a frame.
+constexpr std::initializer_list<int> kDragonHeadHeights = {928, 1024, 1120, 1152};
 int laserTick = 0;
 
 int Random(int max) { return qz::GetRandomUpTo(max); }
@@ -229,9 +232,20 @@ void SteerAndSettle(EnemyRecord& e) {
   if (clock > 300) e.behaviourClock = 0;
 }
 
+// The Sun, the last phase, follows the player's height at this speed.
+constexpr double kSunFollowSpeed = 0.75;
+
+void FireChangeSparksWhenDue(int i) {
+  EnemyRecord& e = enemies[i];
+  // behaviourClock counts the change's delay down: types 36 and 37 have no
+  // other use for it.
+  if (e.behaviourClock > 0 && --e.behaviourClock == 0) EnemyFireBullet(i);
+}
+
 // The moon boss's phases, entered as its life falls below 25, 17 and 9.
 void StepMoonPhase(int i) {
   EnemyRecord& e = enemies[i];
+  FireChangeSparksWhenDue(i);
   constexpr int kThresholds[] = {25, 17, 9};
   if (e.phase >= 3 || e.life >= kThresholds[e.phase]) return;
   ++e.phase;
@@ -243,9 +257,24 @@ void StepMoonPhase(int i) {
   if (e.phase == 3) {
     e.baseInterval = 80, e.slotChance[0] = 70, e.bulletsPerVolley[1] = 5, e.spreadDivisor[1] = 24;
     e.damageFactor[0] = 1.0, e.damageFactor[2] = 0.0;
+    // The kind has no speed of its own: the chase needs one to move at all.
+    e.speed = kSunFollowSpeed;
     e.behaviour = 37;
   }
-  EnemyFireBullet(i);
+  e.behaviourClock = kMoonChangeSparkDelay;
+}
+
+// Type 37, the Sun: follows the player's height, easing, but never sideways,
+// its body (a ghost) kept behind the wall it floats beyond rather than
+// coming through it onto the player. Its middle, where the sparks start,
+// keeps level with the player's head: level with the middle it would sit
+// on the floor of the slit, which would stop the sparks at once.
+void FollowHeight(int i) {
+  EnemyRecord& e = enemies[i];
+  FacePlayer(e);
+  const double cy = e.posY + e.height / 2.0, py = player.y + 16.0;
+  e.speed2 = Towards(e.speed2, py > cy ? e.speed : -e.speed, 0.05);
+  FireChangeSparksWhenDue(i);
 }
 
 void RunTypeStep(int i) {
@@ -401,7 +430,7 @@ void RunTypeStep(int i) {
       FacePlayer(e);
       StepMoonPhase(i);
       break;
-    case 37: Chase(e, 0.05, true); break;
+    case 37: FollowHeight(i); break;
     default: break;  // 15 and 28 do nothing
   }
 }
@@ -416,7 +445,8 @@ EnemyTopSpeed TopSpeedOfBehaviour(const EnemyRecord& e) {
   switch (e.behaviour) {
     case 0: case 2: case 32: case kRestingHopperBehaviour: return {0.0, e.flying == 1 ? speed2 : 0.0};
     case 11: case 14: case 15: case 23: case 28: case 29: return {0.0, 0.0};
-    case 4: case 7: case 25: case 37: return {speed, std::max(speed, speed2)};
+    case 4: case 7: case 25: return {speed, std::max(speed, speed2)};
+    case 37: return {0.0, std::max(speed, speed2)};
     case 5: return {speed, kWideBob};
     case 6: return {speed * kChargeFactor, speed2};
     case 12: return {0.0, drift(kDriftSteps12)};

@@ -176,7 +176,10 @@ const KindVariant kKindVariants[] = {
     {t::kKindMole, 0, t::kSheetMole, 18, 1, 27, 130, 1, [](EnemyKindRecord& k) { k.speed = 1.2; }},
     {t::kKindMushroom, 0, t::kSheetMushroom, 33, 1, 18, 100, 1,
      [](EnemyKindRecord& k) { k.contactKnockback = 4, k.speed = 2.8, k.speed2 = 2.0; }},
-    {t::kKindButterfly, 0, t::kSheetButterfly, 20, 24, 24, 100, 3, [](EnemyKindRecord& k) { k.bossIndex = 3; }},
+    // The Butterfly's beat is 130 frames: at 100 the slow tail of a line
+    // she aimed into the trench under her branch still swept it when the
+    // next came due, leaving a player who climbed out on the beat no shelter.
+    {t::kKindButterfly, 0, t::kSheetButterfly, 20, 24, 24, 130, 3, [](EnemyKindRecord& k) { k.bossIndex = 3; }},
     {t::kKindShell, 0, t::kSheetShellGreen, 16, 1, 24, 120, 1, [](EnemyKindRecord& k) { k.speed = 1.0; }},
     {t::kKindShell, 1, t::kSheetShellWhite, 0, 3, 32, 100, 3, nullptr},
     {t::kKindPenguin, 0, t::kSheetPenguin, kRestingHopperBehaviour, 1, 22, 110, 1,

@@ -157,7 +157,6 @@ RunSetup SetupOf(Looseness mode, std::uint32_t base, int floorIndex, int run, co
 const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
   static const std::map<std::pair<std::string, Looseness>, const char*> known = {
       {{"011", Looseness::kLateReactions}, "walking steps meet the red bee late (7 of 10)"},
-      {{"055", Looseness::kAPerson}, "the Butterfly's streams as a person (36 of 40 fresh)"},
   };
   return known;
 }

@@ -319,13 +319,78 @@ TEST_F(EnemyTest, TheMoonStepsThroughItsPhasesAsItsLifeFalls) {
     Frames(1);
     EXPECT_EQ(moon.phase, phase);
     EXPECT_EQ(moon.sheetSlot, phase);
-    EXPECT_GT(bulletCount, 0) << "each phase opens with a volley";
+    Frames(kMoonChangeSparkDelay - 1);
+    EXPECT_EQ(bulletCount, 0) << "phase " << phase << ": the ring shows before the sparks come";
+    Frames(1);
+    EXPECT_GT(bulletCount, 0) << "phase " << phase << ": each phase opens with a volley";
   }
   EXPECT_EQ(moon.behaviour, 37);
   EXPECT_EQ(moon.baseInterval, 80);
   EXPECT_DOUBLE_EQ(moon.damageFactor[0], 1.0);
   EXPECT_DOUBLE_EQ(moon.damageFactor[2], 0.0);
   EXPECT_EQ(LiveBullets().size(), 5u);
+}
+
+// Low on its face, the Moon's muzzle can lie in its hall's floor while its
+// middle is in the open: the change's sparks start from the middle and fly,
+// rather than striking the floor the frame they are loosed.
+TEST_F(EnemyTest, TheMoonsChangeSparksFlyWhereItsMuzzleIsInTheFloor) {
+  EnterFloor(9, {{30, 37, 0}});
+  PlacePlayer(10 * 32);
+  EnemyRecord& moon = enemies[0];
+  moon.volleysPerBurst[0] = 0;
+  Frames(1);
+  const BulletStart muzzle = EnemyMuzzle(moon);
+  ASSERT_GE(ReadAttributeAtPixel(muzzle.x + kBulletHitOffset, muzzle.y + kBulletHitOffset), kAttrSolidFrom)
+      << "the muzzle is meant to lie in the ground";
+  moon.life = 24;
+  Frames(1 + kMoonChangeSparkDelay);
+  ASSERT_EQ(LiveBullets().size(), 3u);
+  Frames(20);
+  EXPECT_EQ(LiveBullets().size(), 3u) << "the sparks struck the floor at once";
+}
+
+// The Sun, the last phase, eases to the player's height at a speed of its
+// own (the kind has none), never sideways towards the wall and the player.
+TEST_F(EnemyTest, TheSunFollowsThePlayersHeightButNeverComesSideways) {
+  EnterFloor(9, {{30, 10, 0}});
+  PlacePlayer(10 * 32);
+  EnemyRecord& sun = enemies[0];
+  sun.volleysPerBurst[0] = 0;
+  sun.life = 8;
+  Frames(3);  // a change a frame
+  ASSERT_EQ(sun.behaviour, 37);
+  const int x = sun.x, y = sun.y;
+  const auto middle = [&] { return sun.y + sun.height / 2; };
+  Frames(60);
+  EXPECT_GT(sun.y, y + 10) << "it did not move towards the player below";
+  Frames(1500);
+  EXPECT_EQ(sun.x, x);
+  EXPECT_NEAR(middle(), player.y + 16, 24) << "not settled level with the player's head";
+  // The player up high: it rises after.
+  player.y = player.posY = 20 * 32;
+  Frames(1500);
+  EXPECT_NEAR(middle(), player.y + 16, 24);
+  EXPECT_EQ(sun.x, x);
+}
+
+// The Dragon Head (set 6, slot 7) rides up and down its heights above the
+// hall's floor (row 44 here, as in its hall) and nowhere else: sunk into the
+// floor, its side probe met the floor as a wall and the snap off it slid the
+// head sideways out of its shaft a cell a frame.
+TEST_F(EnemyTest, TheDragonHeadRidesItsShaftAboveTheFloorWithoutSliding) {
+  EnterFloor(6, {{19, 33, 7}});
+  PlacePlayer(70 * 32);  // out of its sight: it never fires
+  const EnemyRecord& head = enemies[0];
+  const int x = head.x;
+  int lowest = 0;
+  for (int frame = 0; frame < 6000; ++frame) {
+    Frames(1);
+    ASSERT_EQ(head.x, x) << "slid sideways on frame " << frame << " at height " << head.y;
+    lowest = std::max(lowest, head.y + head.bodyBottom);
+  }
+  EXPECT_LE(lowest, 44 * 32) << "its body sank into the floor";
+  EXPECT_GT(lowest, 44 * 32 - 64) << "it never came down near the floor";
 }
 
 }  // namespace
