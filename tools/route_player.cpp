@@ -203,32 +203,17 @@ Route& Route::RideAcross(Place from, Place to) {
   });
 }
 
-Route& Route::FightBoss(Keys keys) {
-  return Add("FightBoss " + Letters(keys),
-             [keys](RoutePlayer& self) { return self.FightBoss(keys, false, 3000); });
-}
-
-Route& Route::FightPhase(Keys keys) {
-  return Add("FightPhase " + Letters(keys), [keys](RoutePlayer& self) { return self.FightBoss(keys, true, 3000); });
+Route& Route::Fight(Keys keys, FightSettings how) {
+  return Add("Fight " + Letters(keys), [keys, how](RoutePlayer& self) {
+    std::string problem;
+    const int column = how.place ? Locate(*how.place, &problem) : -1;
+    return problem.empty() ? self.Fight(keys, how, column) : problem;
+  });
 }
 
 Route& Route::FightOnLedges(Keys keys, int frameLimit) {
   return Add("FightOnLedges " + Letters(keys),
              [keys, frameLimit](RoutePlayer& self) { return self.FightOnLedges(keys, frameLimit); });
-}
-
-Route& Route::FightInPlace(Keys keys) {
-  return Add("FightInPlace " + Letters(keys), [keys](RoutePlayer& self) { return self.FightInPlace(keys, 12000); });
-}
-
-Route& Route::FightFrom(Keys keys, Place place) {
-  return Add(Named(("FightFrom " + Letters(keys)).c_str(), place),
-             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.FightFrom(keys, column, 12000); }));
-}
-
-Route& Route::FightToRhythm(Keys keys, Place place) {
-  return Add(Named(("FightToRhythm " + Letters(keys)).c_str(), place),
-             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.FightToRhythm(keys, column, 12000); }));
 }
 
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
@@ -801,23 +786,6 @@ std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const s
   return Outcome(answered);
 }
 
-std::string RoutePlayer::FightBoss(const Keys& keys, bool untilNewLook, int frameLimit) {
-  Keys held = keys;
-  held.erase(kKeyShot);
-  held.erase(kKeyJump);
-  const std::vector<int> looks = BossLooks();
-  for (int round = 0; Boss() != nullptr && (!untilNewLook || BossLooks() == looks); ++round) {
-    if (round * 2 * kMinimumPress > frameLimit) return "the boss still stands";
-    // The shots' rhythm is planned: only the first press comes late.
-    std::string problem = Press(keys, kMinimumPress, held);
-    if (problem.empty()) problem = Press(held, kMinimumPress, keys);
-    if (trace_ && round % 5 == 0) Trace("fight");
-    if (!problem.empty()) return problem;
-  }
-  // The change may come at the end of a round: the player reacts after it.
-  return untilNewLook ? Hold(held, kMinimumPress) : "";
-}
-
 std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
   constexpr int kClimbPress = 12, kStepPress = 18, kNoHit = 1 << 20, kCourse = 90, kMargin = 10;
   const int start = play_.frames();
@@ -917,329 +885,202 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
   return "";
 }
 
-RoutePlayer::ShotKeys::ShotKeys(const Keys& keys) : fire(keys), aim(keys) {
-  aim.erase(kKeyShot);
-  aim.erase(kKeyJump);
+namespace {
+
+// The boss's frames of acting since its last volley, as a person counts them
+// from what is seen or heard; -1 until a volley is. A flinch out of sight is
+// not known, and a volley unnoticed leaves the count running past the attack
+// it missed: the beat is lost until the next volley noticed.
+struct Beat {
+  int sinceVolley = -1, lastVolley = 0, flinching = 0;
+  void Count(const EnemyRecord& boss, int frame) {
+    if (boss.life <= 0) return;
+    // Two volleys are never one frame apart: a volley's sparks last a frame more.
+    if (VolleyPerceived(boss) && (sinceVolley < 0 || frame - lastVolley > 1)) {
+      sinceVolley = 0, lastVolley = frame;
+    } else if (sinceVolley >= 0 && flinching < 1) {
+      ++sinceVolley;
+    }
+    flinching = OnScreen(boss) ? boss.hurtTimer : 0;
+  }
+};
+
+// The keys a fight shoots by turns: with the shot, and without the shot or
+// the jump (still aiming, crouched or facing as the fight's keys say).
+struct ShotKeys {
+  explicit ShotKeys(const Keys& keys) : fire(keys), aim(keys) {
+    aim.erase(kKeyShot);
+    aim.erase(kKeyJump);
+  }
+  // The one of the two to press after `now`.
+  const Keys& After(const Keys& now) const { return now == fire ? aim : fire; }
+  Keys fire, aim;
+};
+
+// A move out of the bullets' way, the keys that make it and when it starts.
+struct Dodge {
+  Move move;
+  Keys keys;
+  int wait = 0, hit = -1, wideHit = -1;
+};
+
+Keys KeysOf(const Move& move) {
+  Keys keys;
+  if (move.jump || move.drop) keys.insert(kKeyJump);
+  if (move.drop || move.crouch) keys.insert(kKeyDown);
+  if (move.way != 0) keys.insert(move.way > 0 ? kKeyRight : kKeyLeft);
+  return keys;
 }
 
-std::string RoutePlayer::ShootByTurns(const ShotKeys& shot, Keys& now) {
-  // Shot pressed and let go by turns; the rhythm is planned, so only its
-  // first press comes late.
-  now = shot.After(now);
-  return Press(now, kMinimumPress, shot.After(now));
+// True when the course ends with the feet on something to stand on.
+bool EndsOnFooting(const std::vector<BodyPlace>& course) {
+  const BodyPlace& end = course.back();
+  return ReadAttributeAtPixel(static_cast<int>(end.x) + kSpriteSize / 2, static_cast<int>(end.y) + kSpriteSize) >=
+         kAttrOneWay;
 }
 
-std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit) {
-  constexpr int kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20;
-  // The player knows how late its decisions reach the game and looks as much
-  // further ahead.
-  const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late, horizon = 40 + late;
-  const int goal = StandingX(column);
-  const int start = play_.frames();
-  const bool low = keys.count(kKeyDown) != 0;
-  const ShotKeys shot(keys);
-  Keys now;
-  for (const EnemyRecord* boss = Boss(); boss != nullptr; boss = Boss()) {
-    if (play_.frames() - start > frameLimit) return "the boss still stands";
-    const int toward = boss->x + boss->width / 2 > player.x + kSpriteSize / 2 ? 1 : -1;
-    const int depth = DropDepth(), ledge = LedgeAbove();
-    const bool onGround =
-        player.airborne == 0 && ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize) > kAttrOneWay;
-    // The bullets' first meeting with the body over the horizon after `wait`
-    // frames, then `move`.
-    const auto hitAfter = [&](int wait, Move move) {
-      return FirstBulletHit(CourseOf(wait, move, horizon), horizon, kMargin);
-    };
-    const bool placed = std::abs(player.x - goal) <= 16;
-    const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
-    std::string problem;
-    if (hitAfter(reaction, Move{0, false, false, low, horizon}) < horizon) {
-      if (trace_) Trace("dodge");
-      // The move the bullets miss longest; ties go to the smaller move.
-      struct Option {
-        Keys keys;
-        int frames, clear;
-      };
-      const Option options[] = {
-          {{kKeyDown}, 2 * kMinimumPress, hitAfter(reaction, Move{0, false, false, true, horizon})},
-          {{toward > 0 ? kKeyLeft : kKeyRight}, kAwayPress,
-           hitAfter(reaction, Move{-toward, false, false, false, kAwayPress})},
-          {{toward > 0 ? kKeyRight : kKeyLeft}, kAwayPress,
-           hitAfter(reaction, Move{toward, false, false, false, kAwayPress})},
-          {{kKeyDown, kKeyJump}, kMinimumPress,
-           depth > 0 ? hitAfter(reaction, Move{0, false, true, false, 0}) : -1},
-          {{kKeyJump}, kJumpPress,
-           player.airborne == 0 ? hitAfter(reaction, Move{0, true, false, false, kJumpPress})
-                                : -1},
-      };
-      const Option* best = &options[0];
-      for (const Option& option : options) best = option.clear > best->clear ? &option : best;
-      problem = React(now, best->keys, best->frames, best->keys);
-      now = best->keys;
-    } else if (player.airborne != 0) {
-      problem = Hold({}, kMinimumPress);
-      now = {};
-    } else if (way != 0) {
-      // Back to the place, or turned to the boss, unless that walks into a bullet.
-      now = hitAfter(late, Move{way, false, false, false, kAwayPress}) < horizon
-                ? Keys{}
-                : Keys{way > 0 ? kKeyRight : kKeyLeft};
-      problem = Hold(now, kMinimumPress);
-    } else if (onGround && ledge > 0 && hitAfter(late, Move{0, true, false, false, kJumpPress}) >= horizon) {
-      problem = Press({kKeyJump}, kJumpPress);
-      now = {};
-    } else if (depth > 0 && ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize + depth) == kAttrOneWay &&
-               hitAfter(late, Move{0, false, true, false, 0}) >= horizon) {
-      problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
-      now = {};
-    } else {
-      problem = ShootByTurns(shot, now);
-    }
-    if (!problem.empty()) return problem;
-  }
-  return "";
-}
+}  // namespace
 
-std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
-  constexpr int kHorizon = 100, kMargin = 6, kWideMargin = 14, kLatestStart = 40;
-  constexpr int kLongestJump = 20, kJumpStep = 2, kLongestStep = 3 * kMinimumPress, kAwayRoom = 40;
-  const int late = perturbation_.reactionDelay, start = play_.frames(), place = player.x;
-  bool returning = false;
-  const ShotKeys shot(keys);
-  Keys now;
-  // Standing on, crouched for a low shot, and the moves out of the bullets'
-  // way: a jump straight up or either way, or a step either way.
-  const Move stay{0, false, false, keys.count(kKeyDown) != 0, kHorizon};
-  std::vector<Move> moves;
-  for (int press = kMinimumPress; press <= kLongestJump; press += kJumpStep) {
-    for (int way : {0, 1, -1}) moves.push_back(Move{way, true, false, false, press});
-  }
-  for (int press = kMinimumPress; press <= kLongestStep; press += kMinimumPress) {
-    for (int way : {1, -1}) moves.push_back(Move{way, false, false, false, press});
-  }
-  // The move the bullets meet latest, then the one they pass furthest from.
-  struct Choice {
-    int wait;
-    Move move;
-    int hit, wideHit;
-  };
-  const auto weigh = [&](int wait, const Move& move, Choice* best) {
-    const std::vector<BodyPlace> course = CourseOf(wait, move, kHorizon);
-    const int hit = FirstBulletHit(course, kHorizon, kMargin);
-    if (hit < best->hit) return;
-    const int wideHit = FirstBulletHit(course, kHorizon, kWideMargin);
-    if (hit > best->hit || wideHit > best->wideHit) *best = {wait, move, hit, wideHit};
-  };
-  while (Boss() != nullptr) {
-    if (play_.frames() - start > frameLimit) return "the boss still stands";
-    std::string problem;
-    if (player.airborne != 0) {
-      problem = Hold({}, 1);
-      if (!problem.empty()) return problem;
-      continue;
-    }
-    // Standing on is weighed against every move a reaction or more away.
-    Choice best{0, stay, -1, -1};
-    weigh(0, stay, &best);
-    if (best.hit < kHorizon) {
-      for (int wait = late; wait <= late + kLatestStart; ++wait) {
-        for (const Move& move : moves) weigh(wait, move, &best);
-      }
-    }
-    const Move& move = best.move;
-    const bool moving = move.jump || move.way != 0;
-    // Once out of the way, back to the place while nothing comes (the walk
-    // let go as far before it as the body goes on meanwhile), and turned to
-    // the boss again (a step towards it).
-    const double there = player.x + late * player.velocityX;
-    returning = (returning || player.x > place + kAwayRoom) && there > place + kMinimumPress;
-    const int back = returning ? -1 : player.x < place || player.facing < 0 ? 1 : 0;
-    const Move step{back, false, false, false, kMinimumPress};
-    if (!moving && best.hit >= kHorizon && back != 0 &&
-        FirstBulletHit(CourseOf(late, step, kHorizon), kHorizon, kMargin) >= kHorizon) {
-      if (trace_) Trace("back");
-      now = {back > 0 ? kKeyRight : kKeyLeft};
-      // The walk back goes on until let go; a turn is a step of planned length.
-      problem = returning ? Hold(now, kMinimumPress) : Press(now, kMinimumPress);
-    } else if (moving && best.wait - late < kMinimumPress) {
-      if (trace_) Trace(std::string(move.jump ? "jump " : "step ") + std::to_string(move.way));
-      Keys dodge;
-      if (move.jump) dodge.insert(kKeyJump);
-      if (move.way != 0) dodge.insert(move.way > 0 ? kKeyRight : kKeyLeft);
-      // What is held goes on until the move's time; its keys come a
-      // reaction late by themselves.
-      if (best.wait > late) problem = Hold(held_, best.wait - late);
-      if (problem.empty()) problem = Press(dodge, move.press);
-      now = {};
-    } else {
-      problem = ShootByTurns(shot, now);
-    }
-    if (!problem.empty()) return problem;
-  }
-  return "";
-}
-
-std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLimit) {
-  constexpr int kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20, kLongestStep = 30;
+std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int column) {
   // The drop starts this many frames before the attack is due: one that a
   // flinch puts off still meets the body falling.
   constexpr int kDropLead = 7;
   // Closer to the next attack than this, the player climbs at its time
   // rather than now: up there it would have to drop again at once.
   constexpr int kClimbBefore = 30;
-  // A move is not made into a bullet's path however far off the bullet still
-  // is: a stream from high up takes long to come down.
-  constexpr int kLongLook = 150;
   // The volleys of a burst follow each other closely (8 frames apart at
-  // most): once none came for longer and a reaction, what is in the air is
-  // all there is for a while.
+  // most): once none came for longer, what is in the air is all for a while.
   constexpr int kBurstGap = 14;
+  // Placed this near the place, the player stops walking back: a turn to
+  // the boss (a press of 6 frames) must not carry it out of place.
+  constexpr int kPlaced = 24;
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";
-  const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late, horizon = 40 + late;
-  // The boss's frames of acting since its last volley, as the player counts
-  // them from what is seen or heard; -1 until a volley is. A flinch out of
-  // sight is not known, and a volley unnoticed leaves the count running past
-  // the attack it missed: the beat is lost until the next volley noticed.
-  const int interval = boss->baseInterval;
-  int sinceVolley = -1, lastVolley = 0, flinching = OnScreen(*boss) ? boss->hurtTimer : 0;
-  play_.SetFrameHook([&] {
-    if (boss->life <= 0) return;
-    // Two volleys are never one frame apart: a volley's sparks last a frame more.
-    if (VolleyPerceived(*boss) && (sinceVolley < 0 || play_.frames() - lastVolley > 1)) {
-      sinceVolley = 0, lastVolley = play_.frames();
-    } else if (sinceVolley >= 0 && flinching < 1) {
-      ++sinceVolley;
-    }
-    flinching = OnScreen(*boss) ? boss->hurtTimer : 0;
-  });
-  const int goal = StandingX(column);
-  const int start = play_.frames();
+  const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late;
+  const int horizon = how.horizon > 0 ? how.horizon + late : 0, look = how.look > 0 ? how.look : horizon;
+  const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
   const bool low = keys.count(kKeyDown) != 0;
+  const std::vector<int> looks = BossLooks();
+  Beat beat;
+  beat.flinching = OnScreen(*boss) ? boss->hurtTimer : 0;
+  if (how.toRhythm) play_.SetFrameHook([&] { beat.Count(*boss, play_.frames()); });
   const ShotKeys shot(keys);
+  const Move stay{0, false, false, low, look};
+  // Courses are followed this many frames, the body then held where it is.
+  constexpr int kCourseFrames = 150;
+  const auto courseOf = [](int wait, const Move& move) { return CourseOf(wait, move, kCourseFrames); };
+  const auto hitOver = [&](int wait, const Move& move, int frames, int margin) {
+    return FirstBulletHit(courseOf(wait, move), frames, margin);
+  };
+  const auto clear = [&](const Move& move) { return hitOver(late, move, look, how.margin) >= look; };
+  int threatSeen = -1;  // the frame a bullet was first seen on course for the body
   Keys now;
   std::string problem;
-  while (problem.empty() && Boss() != nullptr) {
-    if (play_.frames() - start > frameLimit) {
+  for (boss = Boss(); problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks);
+       boss = Boss()) {
+    if (play_.frames() - start > how.frameLimit) {
       problem = "the boss still stands";
       break;
     }
     const int toward = boss->x + boss->width / 2 > player.x + kSpriteSize / 2 ? 1 : -1;
     const int depth = DropDepth(), ledge = LedgeAbove();
-    const int underfoot = ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize);
-    const bool onGround = player.airborne == 0 && underfoot > kAttrOneWay;
-    const bool upThere = player.airborne == 0 && underfoot == kAttrOneWay;
-    // Frames until the next attack unless the boss flinches (which puts it off).
-    const int dueIn = sinceVolley < 0 ? -1 : interval - sinceVolley;
-    // Climbs only while the boss shows in the hall: out of sight, what it
-    // fires is seen late, on the ground less late than up there.
-    const BulletStart muzzle = EnemyMuzzle(*boss);
-    const bool inSight = muzzle.y >= cameraY && muzzle.y < cameraY + kViewHeight;
-    const auto hitAfter = [&](int wait, Move move) {
-      return FirstBulletHit(CourseOf(wait, move, horizon), horizon, kMargin);
+    const bool grounded = player.airborne == 0;
+    // The height to fight from, and whether the rhythm holds the player
+    // where it is for now.
+    const std::vector<int> places = PlacesInColumn();
+    const int ground = places.empty() ? player.y : places.back();
+    const int over = places.size() > 1 ? places[places.size() - 2] : ground;
+    int height = player.y;
+    bool holdOn = false;
+    if (how.height == FightSettings::Height::kFloorOver) height = over;
+    if (how.toRhythm) {
+      // Frames until the next attack unless the boss flinches (which puts it
+      // off); the player climbs only while the boss shows in the hall: out
+      // of sight, what it fires is seen late.
+      const int dueIn = beat.sinceVolley < 0 ? -1 : boss->baseInterval - beat.sinceVolley;
+      const BulletStart muzzle = EnemyMuzzle(*boss);
+      const bool inSight = muzzle.y >= cameraY && muzzle.y < cameraY + kViewHeight;
+      const int moveIn = dueIn - kDropLead - late;
+      const bool dueSoon = dueIn >= 0 && moveIn <= 0;
+      const bool beatLost = beat.sinceVolley > boss->baseInterval + late || (!inSight && dueIn < late + kClimbBefore);
+      const bool upAgain = inSight && beat.sinceVolley > kBurstGap && dueIn >= late + kClimbBefore;
+      if (dueSoon) {
+        height = player.y == ground ? over : ground;
+      } else if (dueIn < 0 || beatLost) {
+        height = ground;
+      } else if (!upAgain) {
+        height = player.y;
+        // What would be done first must not run past the move's time.
+        holdOn = moveIn < kMinimumPress + late;
+      }
+    }
+    // The bullets: the move they meet latest, started a reaction after the
+    // first was seen coming, or up to `latestStart` frames later.
+    const bool threatened = horizon > 0 && hitOver(0, stay, horizon, how.margin) < horizon;
+    if (!threatened) threatSeen = -1;
+    if (threatened && threatSeen < 0) threatSeen = play_.frames();
+    Dodge best{stay, {}, 0, -1, -1};
+    const auto weigh = [&](int wait, const Move& move) {
+      const std::vector<BodyPlace> course = courseOf(wait, move);
+      if ((move.way != 0 || move.jump) && !EndsOnFooting(course)) return;
+      const int hit = FirstBulletHit(course, look, how.margin);
+      if (hit < best.hit) return;
+      const int wideHit = how.wideMargin > 0 ? FirstBulletHit(course, look, how.wideMargin) : 0;
+      if (hit > best.hit || wideHit > best.wideHit) best = {move, KeysOf(move), wait, hit, wideHit};
     };
-    // The first bullet met over the long look; -1 for a walk that a wall
-    // would stop short of where the course puts the body.
-    const auto longHit = [&](int wait, Move move) {
-      return FirstBulletHit(CourseOf(wait, move, kLongLook), kLongLook, kMargin);
-    };
-    const auto clearAfter = [&](int wait, Move move) {
-      return longHit(wait, move) >= kLongLook;
-    };
-    const bool placed = std::abs(player.x - goal) <= 16;
+    if (threatened && grounded) {
+      weigh(0, stay);
+      const int earliest = std::max(late, threatSeen + reaction - play_.frames());
+      for (int wait = earliest; wait <= earliest + how.latestStart; ++wait) {
+        for (const Move& move : how.moves) {
+          if ((!move.drop || depth > 0) && !(move.crouch && low)) weigh(wait, move);
+        }
+      }
+    }
+    const bool placed = std::abs(player.x - goal) <= kPlaced;
     const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
-    if (hitAfter(reaction, Move{0, false, false, low, horizon}) < horizon) {
-      if (trace_) Trace("dodge");
-      // As FightFrom: the move the bullets miss longest (over the long look),
-      // ties to the smaller; but with the next attack due before the answer
-      // is over, the way to the other floor wins a tie, and a hop in place
-      // is none.
-      struct Option {
-        Keys keys;
-        int frames, clear;
-      };
-      // A hop in place comes down where the attack due was aimed.
-      const bool attackDue = dueIn >= 0 && dueIn <= reaction + kJumpPress;
-      const Option options[] = {
-          {{kKeyDown}, 2 * kMinimumPress, longHit(reaction, Move{0, false, false, true, kLongLook})},
-          {{toward > 0 ? kKeyLeft : kKeyRight}, kAwayPress,
-           longHit(reaction, Move{-toward, false, false, false, kAwayPress})},
-          {{toward > 0 ? kKeyRight : kKeyLeft}, kAwayPress,
-           longHit(reaction, Move{toward, false, false, false, kAwayPress})},
-          {{kKeyDown, kKeyJump}, kMinimumPress,
-           depth > 0 ? longHit(reaction, Move{0, false, true, false, 0}) : -1},
-          {{kKeyJump}, kJumpPress,
-           player.airborne == 0 && (ledge > 0 || !attackDue)
-               ? longHit(reaction, Move{0, true, false, false, kJumpPress})
-               : -1},
-      };
-      const Option* best = &options[0];
-      for (const Option& option : options) best = option.clear > best->clear ? &option : best;
-      const Option& across = upThere ? options[3] : options[4];
-      if (attackDue && across.clear == best->clear) best = &across;
-      problem = React(now, best->keys, best->frames, best->keys);
-      now = best->keys;
-      continue;
-    }
-    if (player.airborne != 0) {
-      problem = Hold({}, 1);
+    const Move climb{0, true, false, false, how.climbPress}, drop{0, false, true, false, kMinimumPress};
+    if (best.wait - late < kMinimumPress && best.hit >= 0 && (best.move.way != 0 || best.move.jump ||
+                                                              best.move.drop || best.move.crouch != low)) {
+      if (trace_) Trace("dodge " + Letters(best.keys));
+      // What is held goes on until the move's time; its keys come a
+      // reaction late by themselves.
+      if (best.wait > late) problem = Hold(held_, best.wait - late);
+      if (problem.empty()) problem = Press(best.keys, best.move.press);
       now = {};
-      continue;
-    }
-    // What the player does were no attack coming: a walk back to the place
-    // (one press of planned length whose slide ends there, unless it walks
-    // into a bullet) or a turn to the boss, shooting up there (pressed and
-    // let go by turns, a planned rhythm), or waiting.
-    Keys next;
-    int frames = 1;
-    const bool shooting = upThere && way == 0;
-    if (shooting) {
-      next = shot.After(now);
-      frames = kMinimumPress;
-    } else if (way != 0) {
-      frames = kMinimumPress;
-      while (frames < kLongestStep && std::fabs(RestX(way, frames) - player.posX) < std::abs(goal - player.x) - 8) ++frames;
-      if (clearAfter(late, Move{way, false, false, false, frames})) next = {way > 0 ? kKeyRight : kKeyLeft};
-    }
-    // The move between the floors, a straight drop or climb, reaches the
-    // game a reaction late: it is made once its time has come, and while
-    // what would be done first would run past that time, what is held goes
-    // on a frame.
-    const int busy = (next != held_ ? late : 0) + frames;
-    const int moveIn = dueIn - kDropLead - late;
-    const bool dueSoon = dueIn >= 0 && moveIn <= 0;
-    const bool dropClear = upThere && depth > 0 && clearAfter(late, Move{0, false, true, false, 0});
-    const bool climbClear =
-        onGround && ledge > 0 && inSight && clearAfter(late, Move{0, true, false, false, kJumpPress});
-    if (dueIn >= 0 && !dueSoon && moveIn < busy) {
-      problem = Hold(held_, 1);
-    } else if (dueSoon && dropClear) {
+    } else if (!grounded || holdOn) {
+      problem = Hold(held_ == shot.fire ? shot.aim : held_, 1);
+    } else if (height < player.y && ledge > 0 && clear(climb)) {
+      if (trace_) Trace("climb");
+      problem = Press({kKeyJump}, climb.press);
+      now = {};
+    } else if (height > player.y && depth > 0 && clear(drop)) {
       if (trace_) Trace("drop");
       problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
       now = {};
-    } else if (upThere && (sinceVolley > interval + late || (!inSight && dueIn < late + kClimbBefore)) &&
-               dropClear) {
-      // Her beat lost, or about to be (a volley fired out of sight is not
-      // noticed): the trench until one is noticed again.
-      if (trace_) Trace("drop, beat lost");
-      problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
+    } else if (way != 0 && !threatened) {
+      // Back to the place (one press whose slide ends there) or turned to
+      // the boss, unless that walks into a bullet.
+      constexpr int kLongestStep = 30;
+      int frames = kMinimumPress;
+      while (frames < kLongestStep && std::fabs(RestX(way, frames) - player.posX) < std::abs(goal - player.x) - 8) {
+        ++frames;
+      }
+      const Move back{way, false, false, false, frames};
+      problem = clear(back) ? Press(KeysOf(back), frames) : Hold({}, 1);
       now = {};
-    } else if (climbClear && dueIn >= 0 && (dueSoon || (sinceVolley > kBurstGap && dueIn >= late + kClimbBefore))) {
-      if (trace_) Trace("climb");
-      problem = Press({kKeyJump}, kJumpPress);
-      now = {};
-    } else if (shooting) {
-      problem = Press(next, frames, shot.After(next));
-      now = next;
+    } else if (how.toRhythm && player.y == ground) {
+      // To the rhythm, the player fires only from up there.
+      problem = Hold({}, 1);
     } else {
-      // A walk of planned length: nothing is held on past it when the next
-      // move is judged, as the moves' courses take it.
-      problem = next.empty() ? Hold({}, 1) : Press(next, frames);
-      now = {};
+      // The shots' rhythm is planned: only its first press comes late.
+      now = shot.After(now);
+      problem = Press(now, kMinimumPress, shot.After(now));
     }
   }
   play_.SetFrameHook({});
-  return problem;
+  // A change of look may come at the end of a press: the player reacts after it.
+  return problem.empty() && how.untilNewLook ? Hold(shot.aim, kMinimumPress) : problem;
 }
 
 }  // namespace veltrin::routes
