@@ -28,6 +28,8 @@ constexpr int kBlazeReach = 232;
 // How far ahead in frames, and how near in pixels, a standing player times
 // the bullets coming.
 constexpr int kDodgeHorizon = 60, kDodgeMargin = 10;
+// The longest a looking step looks before it gives up.
+constexpr int kStepFrames = 3000;
 // A blocking sequence met on the way (the key switch's flash) runs frames of
 // its own past a hold's count.
 constexpr int kBlockingSlack = 60;
@@ -118,16 +120,6 @@ int LedgeAbove() {
   return 0;
 }
 
-// A looking step at the column of `place`, once the place is found.
-template <typename Act>
-std::function<std::string(RoutePlayer&)> AtColumn(Place place, Act act) {
-  return [place, act](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? act(self, column) : problem;
-  };
-}
-
 }  // namespace
 
 Route& Route::Press(Keys keys, int frames) {
@@ -147,59 +139,43 @@ Route& Route::Add(std::string name, std::function<std::string(RoutePlayer&)> act
   return *this;
 }
 
+Route& Route::AddAt(const std::string& what, Place place, std::function<std::string(RoutePlayer&, int)> act) {
+  return Add(Named(what.c_str(), place), [place, act](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? act(self, column) : problem;
+  });
+}
+
 Route& Route::HoldTo(Keys keys, Place place) {
-  return Add(Named(("HoldTo " + Letters(keys)).c_str(), place),
-             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.HoldTo(keys, column, 3000); }));
+  return AddAt("HoldTo " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.HoldTo(keys, column); });
 }
-
-Route& Route::WalkTo(Place place) {
-  return Add(Named("WalkTo", place),
-             AtColumn(place, [](RoutePlayer& self, int column) { return self.WalkTo(column, 3000); }));
-}
-
-Route& Route::StopAt(Place place) {
-  return Add(Named("StopAt", place),
-             AtColumn(place, [](RoutePlayer& self, int column) { return self.StopAt(column, 3000); }));
+Route& Route::WalkTo(Place place) { return AddAt("WalkTo", place, &RoutePlayer::WalkTo); }
+Route& Route::StopAt(Place place) { return AddAt("StopAt", place, &RoutePlayer::StopAt); }
+Route& Route::StepTo(Place place) { return AddAt("StepTo", place, &RoutePlayer::StepTo); }
+Route& Route::LandOn(Place place) { return AddAt("LandOn", place, &RoutePlayer::LandOn); }
+Route& Route::Advance(Keys keys, Place place) {
+  return AddAt("Advance " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.Advance(keys, column); });
 }
 
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
-  return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen, 3000); });
+  return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen); });
 }
 
 Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::function<bool()> done) {
-  return Add("Answer " + what, [decide, done](RoutePlayer& self) { return self.Answer(decide, done, 3000); });
-}
-
-Route& Route::WaitForRide(Keys keys, Place place) {
-  return Add(Named("WaitForRide", place),
-             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.WaitForRide(keys, column, 3000); }));
-}
-
-Route& Route::Advance(Keys keys, Place place) {
-  return Add(Named(("Advance " + Letters(keys)).c_str(), place),
-             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.Advance(keys, column, 3000); }));
-}
-
-Route& Route::LandOn(Place place) {
-  return Add(Named("LandOn", place),
-             AtColumn(place, [](RoutePlayer& self, int column) { return self.LandOn(column, 600); }));
-}
-
-Route& Route::StepTo(Place place) {
-  return Add(Named("StepTo", place),
-             AtColumn(place, [](RoutePlayer& self, int column) { return self.StepTo(column, 3000); }));
+  return Add("Answer " + what, [decide, done](RoutePlayer& self) { return self.Answer(decide, done); });
 }
 
 Route& Route::HoldGround(Keys keys, int frames) {
   return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
-             [keys, frames](RoutePlayer& self) { return self.HoldGround(keys, frames, 3000); });
+             [keys, frames](RoutePlayer& self) { return self.HoldGround(keys, frames); });
 }
 
 Route& Route::RideAcross(Place from, Place to) {
   return Add(Named("RideAcross", from) + Named(" to", to), [from, to](RoutePlayer& self) {
     std::string problem;
     const int near = Locate(from, &problem), far = Locate(to, &problem);
-    return problem.empty() ? self.RideAcross(near, far, 3000) : problem;
+    return problem.empty() ? self.RideAcross(near, far) : problem;
   });
 }
 
@@ -229,8 +205,8 @@ Route& Route::OpenChest() {
     // leans into it.
     constexpr int kLean = 3;
     const int way = StandingX(column) > player.x ? 1 : -1;
-    if (std::abs(StandingX(column) - player.x) > kLean * kCellSize) problem = self.WalkTo(column - kLean * way, 3000);
-    return problem.empty() ? self.AnswerChest(600) : problem;
+    if (std::abs(StandingX(column) - player.x) > kLean * kCellSize) problem = self.WalkTo(column - kLean * way);
+    return problem.empty() ? self.AnswerChest() : problem;
   });
 }
 
@@ -242,7 +218,7 @@ Route& Route::TakeDoor(int number) {
     // The walk meets what comes up to two cells before the door.
     constexpr int kShort = 2;
     const int way = StandingX(column) > player.x ? 1 : -1;
-    return std::abs(StandingX(column) - player.x) > kShort * kCellSize ? self.WalkTo(column - kShort * way, 3000) : "";
+    return std::abs(StandingX(column) - player.x) > kShort * kCellSize ? self.WalkTo(column - kShort * way) : "";
   });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
@@ -350,14 +326,14 @@ std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames, 
 }
 
 template <typename Reached>
-std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached, int frameLimit) {
+std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
   play_.Clear();
   if (keys != held_) play_.Hold(held_, perturbation_.reactionDelay);
-  play_.Hold(keys, frameLimit + kMinimumPress);
+  play_.Hold(keys, kStepFrames + kMinimumPress);
   held_ = keys;
   const int start = play_.frames();
   const bool done = play_.RunUntil(
-      [&] { return player.dead != 0 || (play_.frames() - start >= kMinimumPress && reached()); }, frameLimit);
+      [&] { return player.dead != 0 || (play_.frames() - start >= kMinimumPress && reached()); }, kStepFrames);
   if (!done || player.dead != 0) return Outcome(done);
   // The reaction: the same keys a little longer (and, late, longer still when
   // the next step changes them).
@@ -366,31 +342,25 @@ std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached, int frameL
       play_.RunUntil([&] { return player.dead != 0 || play_.frames() - seen >= kMinimumPress; }, kMinimumPress + 20));
 }
 
-std::string RoutePlayer::HoldTo(const Keys& keys, int column, int frameLimit) {
+template <typename Done, typename Act>
+std::string RoutePlayer::Looking(Done done, Act act) {
+  for (const int start = play_.frames(); !done();) {
+    if (play_.frames() - start > kStepFrames) return Outcome(false);
+    if (std::string problem = act(); !problem.empty()) return problem;
+  }
+  return "";
+}
+
+std::string RoutePlayer::HoldTo(const Keys& keys, int column) {
   const int x = StandingX(column);
   // A player who reacts late lets go as far before the place as the body
   // goes on meanwhile.
   const auto there = [this] { return player.x + perturbation_.reactionDelay * player.velocityX; };
-  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [&] { return there() <= x; }, frameLimit);
-  return HoldUntil(keys, [&] { return there() >= x; }, frameLimit);
+  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [&] { return there() <= x; });
+  return HoldUntil(keys, [&] { return there() >= x; });
 }
 
-std::string RoutePlayer::WaitForRide(const Keys& keys, int column, int frameLimit) {
-  const int x = column * kCellSize;
-  // The platform coming, not one that has just left.
-  int before = PlatformDistance(x);
-  return HoldUntil(
-      keys,
-      [&] {
-        const int distance = PlatformDistance(x);
-        const bool coming = distance <= 8 && distance <= before;
-        before = distance;
-        return coming;
-      },
-      frameLimit);
-}
-
-std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
+std::string RoutePlayer::RideAcross(int from, int to) {
   constexpr int kLongestStep = 30, kFrames = 60;
   const int nearX = from * kCellSize, farX = to * kCellSize;
   // The press whose walk and slide end with the near foot over the middle
@@ -415,8 +385,7 @@ std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
         const bool coming = distance <= lead && before > lead;
         before = distance;
         return coming;
-      },
-      frameLimit);
+      });
   if (problem.empty()) problem = Press({kKeyRight}, press);
   if (!problem.empty()) return problem;
   // Off at the far turn: the walk starts as the platform comes to it.
@@ -428,16 +397,15 @@ std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
         const bool coming = distance <= near && before > near;
         before = distance;
         return coming;
-      },
-      frameLimit);
-  return problem.empty() ? HoldTo({kKeyRight}, to + 2, frameLimit) : problem;
+      });
+  return problem.empty() ? HoldTo({kKeyRight}, to + 2) : problem;
 }
 
-std::string RoutePlayer::WaitFor(const std::function<bool()>& seen, int frameLimit) {
-  return HoldUntil({}, seen, frameLimit);
+std::string RoutePlayer::WaitFor(const std::function<bool()>& seen) {
+  return HoldUntil({}, seen);
 }
 
-std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit) {
+std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
   // x: standing, it is fired at what has come that close.
   constexpr int kReach = 180;
@@ -456,7 +424,7 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
     if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
     before = distance;
     if (held >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause)) return "";
-    if (held > frameLimit) return Outcome(false) + " with an enemy still ahead";
+    if (held > kStepFrames) return Outcome(false) + " with an enemy still ahead";
     std::string problem;
     if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon), kHopHorizon, kHopMargin) < kHopHorizon) {
       // A bullet on course for the body is jumped as it comes close: in
@@ -498,19 +466,17 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
   }
 }
 
-std::string RoutePlayer::Advance(const Keys& keys, int column, int frameLimit) {
+std::string RoutePlayer::Advance(const Keys& keys, int column) {
   constexpr int kStandingReach = 180, kBulletNear = 200;
   const int goal = StandingX(column);
-  const int start = play_.frames();
-  while (player.x < goal) {
-    if (play_.frames() - start > frameLimit) return Outcome(false);
+  return Looking([&] { return player.x >= goal; }, [&] {
     const int enemy = EnemyDistanceAhead(SightAhead(), kHopHeight);
     std::string problem;
     if (player.airborne != 0) {
       problem = Hold({}, 1);
     } else if ((BulletAhead(kBulletNear) && !BulletsOverCrouch()) || (enemy >= 0 && enemy <= kStandingReach)) {
       if (trace_) Trace("hold");
-      problem = HoldGround(keys, kMinimumPress, frameLimit);
+      problem = HoldGround(keys, kMinimumPress);
     } else if (enemy >= 0 && enemy - StopDistance(perturbation_.reactionDelay) <= kStandingReach) {
       // Stopped where the enemy comes into a standing shot's reach.
       problem = Hold({}, kMinimumPress);
@@ -520,19 +486,18 @@ std::string RoutePlayer::Advance(const Keys& keys, int column, int frameLimit) {
     } else {
       problem = Hold({kKeyRight}, 1);
     }
-    if (!problem.empty()) return problem;
-  }
-  return "";
+    return problem;
+  });
 }
 
-std::string RoutePlayer::LandOn(int column, int frameLimit) {
+std::string RoutePlayer::LandOn(int column) {
   // The feet are centred over the column at StandingX; the body comes to
   // rest up to kShort pixels before that, never past it.
   constexpr int kShort = 14, kAim = kShort / 2, kLongestPress = 40;
   const int goal = StandingX(column);
   const int start = play_.frames();
   while (true) {
-    if (play_.frames() - start > frameLimit) return Outcome(false);
+    if (play_.frames() - start > kStepFrames) return Outcome(false);
     // The jump is held while the body rises: let go, it would fall short.
     Keys keys;
     if (player.airborne != 0 && player.velocityY < 0) keys.insert(kKeyJump);
@@ -570,24 +535,20 @@ std::string RoutePlayer::LandOn(int column, int frameLimit) {
   }
 }
 
-std::string RoutePlayer::StepTo(int column, int frameLimit) {
-  const int start = play_.frames();
-  while (!StandingIn(column)) {
-    if (play_.frames() - start > frameLimit) return Outcome(false);
+std::string RoutePlayer::StepTo(int column) {
+  const std::string problem = Looking([&] { return StandingIn(column); }, [&] {
     // Each step is judged from where the last one ended.
     const bool moving = player.velocityX != 0.0 || player.airborne != 0;
     const std::uint32_t walk = StandingX(column) > player.x ? kKeyRight : kKeyLeft;
-    const std::string problem = moving ? Hold({}, 1) : Press({walk}, kMinimumPress);
-    if (!problem.empty()) return problem;
-  }
-  return Hold({}, kMinimumPress);
+    return moving ? Hold({}, 1) : Press({walk}, kMinimumPress);
+  });
+  return problem.empty() ? Hold({}, kMinimumPress) : problem;
 }
 
-std::string RoutePlayer::WalkTo(int column, int frameLimit) {
+std::string RoutePlayer::WalkTo(int column) {
   const int goal = StandingX(column);
   const int direction = goal >= player.x ? 1 : -1;
   const std::uint32_t walk = direction > 0 ? kKeyRight : kKeyLeft;
-  const int start = play_.frames();
   // What is seen is judged as it will be when a late answer reaches the game;
   // so is the arrival, as the walk goes on until the next step's keys do.
   const int lead = perturbation_.reactionDelay;
@@ -596,8 +557,7 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
     return direction > 0 ? x >= goal : x <= goal;
   };
   Keys now = {walk};  // what the player is doing when something is seen
-  while (!arrived()) {
-    if (play_.frames() - start > frameLimit) return Outcome(false);
+  return Looking(arrived, [&] {
     std::string problem;
     // Nothing is jumped towards an enemy that could still be shot first.
     const int shotReach = ObstacleAhead(lead) ? 320 : 240;
@@ -671,17 +631,16 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
       problem = Hold({walk}, now.count(walk) != 0 ? 1 : kMinimumPress);
       now = {walk};
     }
-    if (!problem.empty()) return problem;
-  }
-  return "";
+    return problem;
+  });
 }
 
-std::string RoutePlayer::StopAt(int column, int frameLimit) {
+std::string RoutePlayer::StopAt(int column) {
   constexpr int kClose = 36;  // pixels a short step covers
   const int goal = StandingX(column);
   const int start = play_.frames();
   while (true) {
-    if (play_.frames() - start > frameLimit) return Outcome(false);
+    if (play_.frames() - start > kStepFrames) return Outcome(false);
     // Stand still first: what to do next is judged from where the slide ends.
     // On ice the walk only stops against it, and what is left below one
     // frame's braking creeps on: it is as good as standing.
@@ -723,13 +682,12 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
           // speeds up meanwhile.
           const double ahead = RestX(way, kMinimumPress + perturbation_.reactionDelay) - player.posX;
           return way * (player.x + ahead - goal) >= 0;
-        },
-        frameLimit);
+        });
     if (!problem.empty()) return problem;
   }
 }
 
-std::string RoutePlayer::AnswerChest(int frameLimit) {
+std::string RoutePlayer::AnswerChest() {
   constexpr int kReading = kChestReadingFrames + 2;  // frames the open window is looked at before Confirm
   int openFor = 0;
   play_.SetFrameHook([&] {
@@ -745,7 +703,7 @@ std::string RoutePlayer::AnswerChest(int frameLimit) {
   // Leaning into the chest from the side it is on, turning when the walk
   // carried the body past it.
   while (problem.empty() && !ChestOpened()) {
-    if (play_.frames() - start > frameLimit) {
+    if (play_.frames() - start > kStepFrames) {
       problem = Outcome(false) + " before the chest opened";
       break;
     }
@@ -757,8 +715,7 @@ std::string RoutePlayer::AnswerChest(int frameLimit) {
   return problem.empty() ? Hold({}, 30) : problem;
 }
 
-std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done,
-                                int frameLimit) {
+std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done) {
   constexpr int kReading = 20;  // frames a window shows before it is answered
   constexpr int kLook = 20;     // frames a press is looked at before the next
   int mainLoopFrame = play_.frames();  // the last frame the game's main loop ran
@@ -779,7 +736,7 @@ std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const s
         mainLoopFrame = play_.frames();
         return done() || player.dead != 0;
       },
-      frameLimit);
+      kStepFrames);
   play_.SetFrameHook({});
   play_.Clear();
   held_ = {};

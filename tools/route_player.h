@@ -50,7 +50,8 @@ struct Perturbation {
 
 // How a boss is fought. The player stands at the place (the column a route
 // names, else where the fight starts) and at a height there, turned to the
-// boss, and fires. A bullet it sees on course for the body (over `horizon`
+// boss, and fires by turns; it walks, climbs or drops back there only along
+// a way no bullet in sight meets. A bullet it sees on course for the body (over `horizon`
 // frames more the reaction's lateness, within `margin` pixels) is answered
 // a reaction after it is seen, or up to `latestStart` frames later, with the
 // move the bullets meet latest over `look` frames: standing on, a crouch, a
@@ -82,8 +83,6 @@ struct FightSettings {
   int frameLimit = 12000;
 };
 
-// A boss that rides up and down beside a ladder of ledges in the player's
-// column (the Dragon Head): fought level with it, ledge by ledge.
 class RoutePlayer;
 
 class Route {
@@ -130,8 +129,6 @@ class Route {
   // looks a moment for what it did before deciding again, so a press the
   // game missed is simply pressed once more.
   Route& Answer(std::string what, std::function<Keys(bool inWindow)> decide, std::function<bool()> done);
-  // `keys` held until a travelling platform's left edge comes to the column.
-  Route& WaitForRide(Keys keys, Place place);
   // From the ground's edge, onto the travelling platform that turns at
   // column `from` and off it where it turns at column `to`, onto the ground
   // beyond: each step is started as the platform comes, as far ahead as the
@@ -180,6 +177,8 @@ class Route {
     std::function<std::string(RoutePlayer&)> act;  // of a looking step; empty for a fixed press
   };
   Route& Add(std::string name, std::function<std::string(RoutePlayer&)> act);
+  // A looking step at the place's column, once the place is found.
+  Route& AddAt(const std::string& what, Place place, std::function<std::string(RoutePlayer&, int)> act);
   std::vector<Step> steps_;
 };
 
@@ -192,22 +191,21 @@ class RoutePlayer {
   std::string Run(const Route& route);
 
   // The looking steps (Route's), each "" or what went wrong.
-  std::string HoldTo(const Keys& keys, int column, int frameLimit);
-  std::string WalkTo(int column, int frameLimit);
-  std::string StopAt(int column, int frameLimit);
-  std::string StepTo(int column, int frameLimit);
-  std::string LandOn(int column, int frameLimit);
-  std::string Advance(const Keys& keys, int column, int frameLimit);
-  std::string WaitForRide(const Keys& keys, int column, int frameLimit);
-  std::string RideAcross(int from, int to, int frameLimit);
-  std::string WaitFor(const std::function<bool()>& seen, int frameLimit);
-  std::string HoldGround(const Keys& keys, int frames, int frameLimit);
+  std::string HoldTo(const Keys& keys, int column);
+  std::string WalkTo(int column);
+  std::string StopAt(int column);
+  std::string StepTo(int column);
+  std::string LandOn(int column);
+  std::string Advance(const Keys& keys, int column);
+  std::string RideAcross(int from, int to);
+  std::string WaitFor(const std::function<bool()>& seen);
+  std::string HoldGround(const Keys& keys, int frames);
   std::string Fight(const Keys& keys, const FightSettings& how, int column);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
-  std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done, int frameLimit);
+  std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
   // Leans into the chest until it opens, Confirm answering its window once
   // it shows.
-  std::string AnswerChest(int frameLimit);
+  std::string AnswerChest();
 
  private:
   // `keys` held `frames` frames; a change of keys is a decision, which comes
@@ -221,8 +219,11 @@ class RoutePlayer {
   std::string PressUnless(const Keys& keys, int frames, const Keys& after, const std::function<bool()>& seen);
   // What is held now a reaction time longer, then the answer pressed.
   std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
+  // `act` (each time "" or what went wrong) until `done` holds.
+  template <typename Done, typename Act>
+  std::string Looking(Done done, Act act);
   template <typename Reached>
-  std::string HoldUntil(const Keys& keys, Reached reached, int frameLimit);
+  std::string HoldUntil(const Keys& keys, Reached reached);
   int Jittered(int frames);
   void Trace(const std::string& what) const;
 
