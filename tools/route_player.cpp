@@ -28,6 +28,8 @@ constexpr int kBlazeReach = 232;
 // How far ahead in frames, and how near in pixels, a standing player times
 // the bullets coming.
 constexpr int kDodgeHorizon = 60, kDodgeMargin = 10;
+// The longest a looking step looks before it gives up.
+constexpr int kStepFrames = 3000;
 // A blocking sequence met on the way (the key switch's flash) runs frames of
 // its own past a hold's count.
 constexpr int kBlockingSlack = 60;
@@ -118,16 +120,6 @@ int LedgeAbove() {
   return 0;
 }
 
-// A looking step at the column of `place`, once the place is found.
-template <typename Act>
-std::function<std::string(RoutePlayer&)> AtColumn(Place place, Act act) {
-  return [place, act](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? act(self, column) : problem;
-  };
-}
-
 }  // namespace
 
 Route& Route::Press(Keys keys, int frames) {
@@ -147,88 +139,57 @@ Route& Route::Add(std::string name, std::function<std::string(RoutePlayer&)> act
   return *this;
 }
 
+Route& Route::AddAt(const std::string& what, Place place, std::function<std::string(RoutePlayer&, int)> act) {
+  return Add(Named(what.c_str(), place), [place, act](RoutePlayer& self) {
+    std::string problem;
+    const int column = Locate(place, &problem);
+    return problem.empty() ? act(self, column) : problem;
+  });
+}
+
 Route& Route::HoldTo(Keys keys, Place place) {
-  return Add(Named(("HoldTo " + Letters(keys)).c_str(), place),
-             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.HoldTo(keys, column, 3000); }));
+  return AddAt("HoldTo " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.HoldTo(keys, column); });
 }
-
-Route& Route::WalkTo(Place place) {
-  return Add(Named("WalkTo", place),
-             AtColumn(place, [](RoutePlayer& self, int column) { return self.WalkTo(column, 3000); }));
-}
-
-Route& Route::StopAt(Place place) {
-  return Add(Named("StopAt", place),
-             AtColumn(place, [](RoutePlayer& self, int column) { return self.StopAt(column, 3000); }));
+Route& Route::WalkTo(Place place) { return AddAt("WalkTo", place, &RoutePlayer::WalkTo); }
+Route& Route::StopAt(Place place) { return AddAt("StopAt", place, &RoutePlayer::StopAt); }
+Route& Route::StepTo(Place place) { return AddAt("StepTo", place, &RoutePlayer::StepTo); }
+Route& Route::LandOn(Place place) { return AddAt("LandOn", place, &RoutePlayer::LandOn); }
+Route& Route::Advance(Keys keys, Place place) {
+  return AddAt("Advance " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.Advance(keys, column); });
 }
 
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
-  return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen, 3000); });
+  return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen); });
 }
 
 Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::function<bool()> done) {
-  return Add("Answer " + what, [decide, done](RoutePlayer& self) { return self.Answer(decide, done, 3000); });
-}
-
-Route& Route::WaitForRide(Keys keys, Place place) {
-  return Add(Named("WaitForRide", place),
-             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.WaitForRide(keys, column, 3000); }));
-}
-
-Route& Route::Advance(Keys keys, Place place) {
-  return Add(Named(("Advance " + Letters(keys)).c_str(), place),
-             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.Advance(keys, column, 3000); }));
-}
-
-Route& Route::LandOn(Place place) {
-  return Add(Named("LandOn", place),
-             AtColumn(place, [](RoutePlayer& self, int column) { return self.LandOn(column, 600); }));
-}
-
-Route& Route::StepTo(Place place) {
-  return Add(Named("StepTo", place),
-             AtColumn(place, [](RoutePlayer& self, int column) { return self.StepTo(column, 3000); }));
+  return Add("Answer " + what, [decide, done](RoutePlayer& self) { return self.Answer(decide, done); });
 }
 
 Route& Route::HoldGround(Keys keys, int frames) {
   return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
-             [keys, frames](RoutePlayer& self) { return self.HoldGround(keys, frames, 3000); });
+             [keys, frames](RoutePlayer& self) { return self.HoldGround(keys, frames); });
 }
 
 Route& Route::RideAcross(Place from, Place to) {
   return Add(Named("RideAcross", from) + Named(" to", to), [from, to](RoutePlayer& self) {
     std::string problem;
     const int near = Locate(from, &problem), far = Locate(to, &problem);
-    return problem.empty() ? self.RideAcross(near, far, 3000) : problem;
+    return problem.empty() ? self.RideAcross(near, far) : problem;
   });
 }
 
-Route& Route::FightBoss(Keys keys) {
-  return Add("FightBoss " + Letters(keys),
-             [keys](RoutePlayer& self) { return self.FightBoss(keys, false, 3000); });
-}
-
-Route& Route::FightPhase(Keys keys) {
-  return Add("FightPhase " + Letters(keys), [keys](RoutePlayer& self) { return self.FightBoss(keys, true, 3000); });
+Route& Route::Fight(Keys keys, FightSettings how) {
+  return Add("Fight " + Letters(keys), [keys, how](RoutePlayer& self) {
+    std::string problem;
+    const int column = how.place ? Locate(*how.place, &problem) : -1;
+    return problem.empty() ? self.Fight(keys, how, column) : problem;
+  });
 }
 
 Route& Route::FightOnLedges(Keys keys, int frameLimit) {
   return Add("FightOnLedges " + Letters(keys),
              [keys, frameLimit](RoutePlayer& self) { return self.FightOnLedges(keys, frameLimit); });
-}
-
-Route& Route::FightInPlace(Keys keys) {
-  return Add("FightInPlace " + Letters(keys), [keys](RoutePlayer& self) { return self.FightInPlace(keys, 12000); });
-}
-
-Route& Route::FightFrom(Keys keys, Place place) {
-  return Add(Named(("FightFrom " + Letters(keys)).c_str(), place),
-             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.FightFrom(keys, column, 12000); }));
-}
-
-Route& Route::FightToRhythm(Keys keys, Place place) {
-  return Add(Named(("FightToRhythm " + Letters(keys)).c_str(), place),
-             AtColumn(place, [keys](RoutePlayer& self, int column) { return self.FightToRhythm(keys, column, 12000); }));
 }
 
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
@@ -244,8 +205,8 @@ Route& Route::OpenChest() {
     // leans into it.
     constexpr int kLean = 3;
     const int way = StandingX(column) > player.x ? 1 : -1;
-    if (std::abs(StandingX(column) - player.x) > kLean * kCellSize) problem = self.WalkTo(column - kLean * way, 3000);
-    return problem.empty() ? self.AnswerChest(600) : problem;
+    if (std::abs(StandingX(column) - player.x) > kLean * kCellSize) problem = self.WalkTo(column - kLean * way);
+    return problem.empty() ? self.AnswerChest() : problem;
   });
 }
 
@@ -257,7 +218,7 @@ Route& Route::TakeDoor(int number) {
     // The walk meets what comes up to two cells before the door.
     constexpr int kShort = 2;
     const int way = StandingX(column) > player.x ? 1 : -1;
-    return std::abs(StandingX(column) - player.x) > kShort * kCellSize ? self.WalkTo(column - kShort * way, 3000) : "";
+    return std::abs(StandingX(column) - player.x) > kShort * kCellSize ? self.WalkTo(column - kShort * way) : "";
   });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
@@ -365,14 +326,14 @@ std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames, 
 }
 
 template <typename Reached>
-std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached, int frameLimit) {
+std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
   play_.Clear();
   if (keys != held_) play_.Hold(held_, perturbation_.reactionDelay);
-  play_.Hold(keys, frameLimit + kMinimumPress);
+  play_.Hold(keys, kStepFrames + kMinimumPress);
   held_ = keys;
   const int start = play_.frames();
   const bool done = play_.RunUntil(
-      [&] { return player.dead != 0 || (play_.frames() - start >= kMinimumPress && reached()); }, frameLimit);
+      [&] { return player.dead != 0 || (play_.frames() - start >= kMinimumPress && reached()); }, kStepFrames);
   if (!done || player.dead != 0) return Outcome(done);
   // The reaction: the same keys a little longer (and, late, longer still when
   // the next step changes them).
@@ -381,31 +342,25 @@ std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached, int frameL
       play_.RunUntil([&] { return player.dead != 0 || play_.frames() - seen >= kMinimumPress; }, kMinimumPress + 20));
 }
 
-std::string RoutePlayer::HoldTo(const Keys& keys, int column, int frameLimit) {
+template <typename Done, typename Act>
+std::string RoutePlayer::Looking(Done done, Act act) {
+  for (const int start = play_.frames(); !done();) {
+    if (play_.frames() - start > kStepFrames) return Outcome(false);
+    if (std::string problem = act(); !problem.empty()) return problem;
+  }
+  return "";
+}
+
+std::string RoutePlayer::HoldTo(const Keys& keys, int column) {
   const int x = StandingX(column);
   // A player who reacts late lets go as far before the place as the body
   // goes on meanwhile.
   const auto there = [this] { return player.x + perturbation_.reactionDelay * player.velocityX; };
-  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [&] { return there() <= x; }, frameLimit);
-  return HoldUntil(keys, [&] { return there() >= x; }, frameLimit);
+  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [&] { return there() <= x; });
+  return HoldUntil(keys, [&] { return there() >= x; });
 }
 
-std::string RoutePlayer::WaitForRide(const Keys& keys, int column, int frameLimit) {
-  const int x = column * kCellSize;
-  // The platform coming, not one that has just left.
-  int before = PlatformDistance(x);
-  return HoldUntil(
-      keys,
-      [&] {
-        const int distance = PlatformDistance(x);
-        const bool coming = distance <= 8 && distance <= before;
-        before = distance;
-        return coming;
-      },
-      frameLimit);
-}
-
-std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
+std::string RoutePlayer::RideAcross(int from, int to) {
   constexpr int kLongestStep = 30, kFrames = 60;
   const int nearX = from * kCellSize, farX = to * kCellSize;
   // The press whose walk and slide end with the near foot over the middle
@@ -430,8 +385,7 @@ std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
         const bool coming = distance <= lead && before > lead;
         before = distance;
         return coming;
-      },
-      frameLimit);
+      });
   if (problem.empty()) problem = Press({kKeyRight}, press);
   if (!problem.empty()) return problem;
   // Off at the far turn: the walk starts as the platform comes to it.
@@ -443,16 +397,15 @@ std::string RoutePlayer::RideAcross(int from, int to, int frameLimit) {
         const bool coming = distance <= near && before > near;
         before = distance;
         return coming;
-      },
-      frameLimit);
-  return problem.empty() ? HoldTo({kKeyRight}, to + 2, frameLimit) : problem;
+      });
+  return problem.empty() ? HoldTo({kKeyRight}, to + 2) : problem;
 }
 
-std::string RoutePlayer::WaitFor(const std::function<bool()>& seen, int frameLimit) {
-  return HoldUntil({}, seen, frameLimit);
+std::string RoutePlayer::WaitFor(const std::function<bool()>& seen) {
+  return HoldUntil({}, seen);
 }
 
-std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit) {
+std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
   // x: standing, it is fired at what has come that close.
   constexpr int kReach = 180;
@@ -471,7 +424,7 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
     if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
     before = distance;
     if (held >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause)) return "";
-    if (held > frameLimit) return Outcome(false) + " with an enemy still ahead";
+    if (held > kStepFrames) return Outcome(false) + " with an enemy still ahead";
     std::string problem;
     if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon), kHopHorizon, kHopMargin) < kHopHorizon) {
       // A bullet on course for the body is jumped as it comes close: in
@@ -513,19 +466,17 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames, int frameLimit
   }
 }
 
-std::string RoutePlayer::Advance(const Keys& keys, int column, int frameLimit) {
+std::string RoutePlayer::Advance(const Keys& keys, int column) {
   constexpr int kStandingReach = 180, kBulletNear = 200;
   const int goal = StandingX(column);
-  const int start = play_.frames();
-  while (player.x < goal) {
-    if (play_.frames() - start > frameLimit) return Outcome(false);
+  return Looking([&] { return player.x >= goal; }, [&] {
     const int enemy = EnemyDistanceAhead(SightAhead(), kHopHeight);
     std::string problem;
     if (player.airborne != 0) {
       problem = Hold({}, 1);
     } else if ((BulletAhead(kBulletNear) && !BulletsOverCrouch()) || (enemy >= 0 && enemy <= kStandingReach)) {
       if (trace_) Trace("hold");
-      problem = HoldGround(keys, kMinimumPress, frameLimit);
+      problem = HoldGround(keys, kMinimumPress);
     } else if (enemy >= 0 && enemy - StopDistance(perturbation_.reactionDelay) <= kStandingReach) {
       // Stopped where the enemy comes into a standing shot's reach.
       problem = Hold({}, kMinimumPress);
@@ -535,19 +486,18 @@ std::string RoutePlayer::Advance(const Keys& keys, int column, int frameLimit) {
     } else {
       problem = Hold({kKeyRight}, 1);
     }
-    if (!problem.empty()) return problem;
-  }
-  return "";
+    return problem;
+  });
 }
 
-std::string RoutePlayer::LandOn(int column, int frameLimit) {
+std::string RoutePlayer::LandOn(int column) {
   // The feet are centred over the column at StandingX; the body comes to
   // rest up to kShort pixels before that, never past it.
   constexpr int kShort = 14, kAim = kShort / 2, kLongestPress = 40;
   const int goal = StandingX(column);
   const int start = play_.frames();
   while (true) {
-    if (play_.frames() - start > frameLimit) return Outcome(false);
+    if (play_.frames() - start > kStepFrames) return Outcome(false);
     // The jump is held while the body rises: let go, it would fall short.
     Keys keys;
     if (player.airborne != 0 && player.velocityY < 0) keys.insert(kKeyJump);
@@ -585,24 +535,20 @@ std::string RoutePlayer::LandOn(int column, int frameLimit) {
   }
 }
 
-std::string RoutePlayer::StepTo(int column, int frameLimit) {
-  const int start = play_.frames();
-  while (!StandingIn(column)) {
-    if (play_.frames() - start > frameLimit) return Outcome(false);
+std::string RoutePlayer::StepTo(int column) {
+  const std::string problem = Looking([&] { return StandingIn(column); }, [&] {
     // Each step is judged from where the last one ended.
     const bool moving = player.velocityX != 0.0 || player.airborne != 0;
     const std::uint32_t walk = StandingX(column) > player.x ? kKeyRight : kKeyLeft;
-    const std::string problem = moving ? Hold({}, 1) : Press({walk}, kMinimumPress);
-    if (!problem.empty()) return problem;
-  }
-  return Hold({}, kMinimumPress);
+    return moving ? Hold({}, 1) : Press({walk}, kMinimumPress);
+  });
+  return problem.empty() ? Hold({}, kMinimumPress) : problem;
 }
 
-std::string RoutePlayer::WalkTo(int column, int frameLimit) {
+std::string RoutePlayer::WalkTo(int column) {
   const int goal = StandingX(column);
   const int direction = goal >= player.x ? 1 : -1;
   const std::uint32_t walk = direction > 0 ? kKeyRight : kKeyLeft;
-  const int start = play_.frames();
   // What is seen is judged as it will be when a late answer reaches the game;
   // so is the arrival, as the walk goes on until the next step's keys do.
   const int lead = perturbation_.reactionDelay;
@@ -611,8 +557,7 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
     return direction > 0 ? x >= goal : x <= goal;
   };
   Keys now = {walk};  // what the player is doing when something is seen
-  while (!arrived()) {
-    if (play_.frames() - start > frameLimit) return Outcome(false);
+  return Looking(arrived, [&] {
     std::string problem;
     // Nothing is jumped towards an enemy that could still be shot first.
     const int shotReach = ObstacleAhead(lead) ? 320 : 240;
@@ -686,17 +631,16 @@ std::string RoutePlayer::WalkTo(int column, int frameLimit) {
       problem = Hold({walk}, now.count(walk) != 0 ? 1 : kMinimumPress);
       now = {walk};
     }
-    if (!problem.empty()) return problem;
-  }
-  return "";
+    return problem;
+  });
 }
 
-std::string RoutePlayer::StopAt(int column, int frameLimit) {
+std::string RoutePlayer::StopAt(int column) {
   constexpr int kClose = 36;  // pixels a short step covers
   const int goal = StandingX(column);
   const int start = play_.frames();
   while (true) {
-    if (play_.frames() - start > frameLimit) return Outcome(false);
+    if (play_.frames() - start > kStepFrames) return Outcome(false);
     // Stand still first: what to do next is judged from where the slide ends.
     // On ice the walk only stops against it, and what is left below one
     // frame's braking creeps on: it is as good as standing.
@@ -738,13 +682,12 @@ std::string RoutePlayer::StopAt(int column, int frameLimit) {
           // speeds up meanwhile.
           const double ahead = RestX(way, kMinimumPress + perturbation_.reactionDelay) - player.posX;
           return way * (player.x + ahead - goal) >= 0;
-        },
-        frameLimit);
+        });
     if (!problem.empty()) return problem;
   }
 }
 
-std::string RoutePlayer::AnswerChest(int frameLimit) {
+std::string RoutePlayer::AnswerChest() {
   constexpr int kReading = kChestReadingFrames + 2;  // frames the open window is looked at before Confirm
   int openFor = 0;
   play_.SetFrameHook([&] {
@@ -760,7 +703,7 @@ std::string RoutePlayer::AnswerChest(int frameLimit) {
   // Leaning into the chest from the side it is on, turning when the walk
   // carried the body past it.
   while (problem.empty() && !ChestOpened()) {
-    if (play_.frames() - start > frameLimit) {
+    if (play_.frames() - start > kStepFrames) {
       problem = Outcome(false) + " before the chest opened";
       break;
     }
@@ -772,8 +715,7 @@ std::string RoutePlayer::AnswerChest(int frameLimit) {
   return problem.empty() ? Hold({}, 30) : problem;
 }
 
-std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done,
-                                int frameLimit) {
+std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done) {
   constexpr int kReading = 20;  // frames a window shows before it is answered
   constexpr int kLook = 20;     // frames a press is looked at before the next
   int mainLoopFrame = play_.frames();  // the last frame the game's main loop ran
@@ -794,28 +736,11 @@ std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const s
         mainLoopFrame = play_.frames();
         return done() || player.dead != 0;
       },
-      frameLimit);
+      kStepFrames);
   play_.SetFrameHook({});
   play_.Clear();
   held_ = {};
   return Outcome(answered);
-}
-
-std::string RoutePlayer::FightBoss(const Keys& keys, bool untilNewLook, int frameLimit) {
-  Keys held = keys;
-  held.erase(kKeyShot);
-  held.erase(kKeyJump);
-  const std::vector<int> looks = BossLooks();
-  for (int round = 0; Boss() != nullptr && (!untilNewLook || BossLooks() == looks); ++round) {
-    if (round * 2 * kMinimumPress > frameLimit) return "the boss still stands";
-    // The shots' rhythm is planned: only the first press comes late.
-    std::string problem = Press(keys, kMinimumPress, held);
-    if (problem.empty()) problem = Press(held, kMinimumPress, keys);
-    if (trace_ && round % 5 == 0) Trace("fight");
-    if (!problem.empty()) return problem;
-  }
-  // The change may come at the end of a round: the player reacts after it.
-  return untilNewLook ? Hold(held, kMinimumPress) : "";
 }
 
 std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
@@ -917,329 +842,202 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
   return "";
 }
 
-RoutePlayer::ShotKeys::ShotKeys(const Keys& keys) : fire(keys), aim(keys) {
-  aim.erase(kKeyShot);
-  aim.erase(kKeyJump);
+namespace {
+
+// The boss's frames of acting since its last volley, as a person counts them
+// from what is seen or heard; -1 until a volley is. A flinch out of sight is
+// not known, and a volley unnoticed leaves the count running past the attack
+// it missed: the beat is lost until the next volley noticed.
+struct Beat {
+  int sinceVolley = -1, lastVolley = 0, flinching = 0;
+  void Count(const EnemyRecord& boss, int frame) {
+    if (boss.life <= 0) return;
+    // Two volleys are never one frame apart: a volley's sparks last a frame more.
+    if (VolleyPerceived(boss) && (sinceVolley < 0 || frame - lastVolley > 1)) {
+      sinceVolley = 0, lastVolley = frame;
+    } else if (sinceVolley >= 0 && flinching < 1) {
+      ++sinceVolley;
+    }
+    flinching = OnScreen(boss) ? boss.hurtTimer : 0;
+  }
+};
+
+// The keys a fight shoots by turns: with the shot, and without the shot or
+// the jump (still aiming, crouched or facing as the fight's keys say).
+struct ShotKeys {
+  explicit ShotKeys(const Keys& keys) : fire(keys), aim(keys) {
+    aim.erase(kKeyShot);
+    aim.erase(kKeyJump);
+  }
+  // The one of the two to press after `now`.
+  const Keys& After(const Keys& now) const { return now == fire ? aim : fire; }
+  Keys fire, aim;
+};
+
+// A move out of the bullets' way, the keys that make it and when it starts.
+struct Dodge {
+  Move move;
+  Keys keys;
+  int wait = 0, hit = -1, wideHit = -1;
+};
+
+Keys KeysOf(const Move& move) {
+  Keys keys;
+  if (move.jump || move.drop) keys.insert(kKeyJump);
+  if (move.drop || move.crouch) keys.insert(kKeyDown);
+  if (move.way != 0) keys.insert(move.way > 0 ? kKeyRight : kKeyLeft);
+  return keys;
 }
 
-std::string RoutePlayer::ShootByTurns(const ShotKeys& shot, Keys& now) {
-  // Shot pressed and let go by turns; the rhythm is planned, so only its
-  // first press comes late.
-  now = shot.After(now);
-  return Press(now, kMinimumPress, shot.After(now));
+// True when the course ends with the feet on something to stand on.
+bool EndsOnFooting(const std::vector<BodyPlace>& course) {
+  const BodyPlace& end = course.back();
+  return ReadAttributeAtPixel(static_cast<int>(end.x) + kSpriteSize / 2, static_cast<int>(end.y) + kSpriteSize) >=
+         kAttrOneWay;
 }
 
-std::string RoutePlayer::FightFrom(const Keys& keys, int column, int frameLimit) {
-  constexpr int kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20;
-  // The player knows how late its decisions reach the game and looks as much
-  // further ahead.
-  const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late, horizon = 40 + late;
-  const int goal = StandingX(column);
-  const int start = play_.frames();
-  const bool low = keys.count(kKeyDown) != 0;
-  const ShotKeys shot(keys);
-  Keys now;
-  for (const EnemyRecord* boss = Boss(); boss != nullptr; boss = Boss()) {
-    if (play_.frames() - start > frameLimit) return "the boss still stands";
-    const int toward = boss->x + boss->width / 2 > player.x + kSpriteSize / 2 ? 1 : -1;
-    const int depth = DropDepth(), ledge = LedgeAbove();
-    const bool onGround =
-        player.airborne == 0 && ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize) > kAttrOneWay;
-    // The bullets' first meeting with the body over the horizon after `wait`
-    // frames, then `move`.
-    const auto hitAfter = [&](int wait, Move move) {
-      return FirstBulletHit(CourseOf(wait, move, horizon), horizon, kMargin);
-    };
-    const bool placed = std::abs(player.x - goal) <= 16;
-    const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
-    std::string problem;
-    if (hitAfter(reaction, Move{0, false, false, low, horizon}) < horizon) {
-      if (trace_) Trace("dodge");
-      // The move the bullets miss longest; ties go to the smaller move.
-      struct Option {
-        Keys keys;
-        int frames, clear;
-      };
-      const Option options[] = {
-          {{kKeyDown}, 2 * kMinimumPress, hitAfter(reaction, Move{0, false, false, true, horizon})},
-          {{toward > 0 ? kKeyLeft : kKeyRight}, kAwayPress,
-           hitAfter(reaction, Move{-toward, false, false, false, kAwayPress})},
-          {{toward > 0 ? kKeyRight : kKeyLeft}, kAwayPress,
-           hitAfter(reaction, Move{toward, false, false, false, kAwayPress})},
-          {{kKeyDown, kKeyJump}, kMinimumPress,
-           depth > 0 ? hitAfter(reaction, Move{0, false, true, false, 0}) : -1},
-          {{kKeyJump}, kJumpPress,
-           player.airborne == 0 ? hitAfter(reaction, Move{0, true, false, false, kJumpPress})
-                                : -1},
-      };
-      const Option* best = &options[0];
-      for (const Option& option : options) best = option.clear > best->clear ? &option : best;
-      problem = React(now, best->keys, best->frames, best->keys);
-      now = best->keys;
-    } else if (player.airborne != 0) {
-      problem = Hold({}, kMinimumPress);
-      now = {};
-    } else if (way != 0) {
-      // Back to the place, or turned to the boss, unless that walks into a bullet.
-      now = hitAfter(late, Move{way, false, false, false, kAwayPress}) < horizon
-                ? Keys{}
-                : Keys{way > 0 ? kKeyRight : kKeyLeft};
-      problem = Hold(now, kMinimumPress);
-    } else if (onGround && ledge > 0 && hitAfter(late, Move{0, true, false, false, kJumpPress}) >= horizon) {
-      problem = Press({kKeyJump}, kJumpPress);
-      now = {};
-    } else if (depth > 0 && ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize + depth) == kAttrOneWay &&
-               hitAfter(late, Move{0, false, true, false, 0}) >= horizon) {
-      problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
-      now = {};
-    } else {
-      problem = ShootByTurns(shot, now);
-    }
-    if (!problem.empty()) return problem;
-  }
-  return "";
-}
+}  // namespace
 
-std::string RoutePlayer::FightInPlace(const Keys& keys, int frameLimit) {
-  constexpr int kHorizon = 100, kMargin = 6, kWideMargin = 14, kLatestStart = 40;
-  constexpr int kLongestJump = 20, kJumpStep = 2, kLongestStep = 3 * kMinimumPress, kAwayRoom = 40;
-  const int late = perturbation_.reactionDelay, start = play_.frames(), place = player.x;
-  bool returning = false;
-  const ShotKeys shot(keys);
-  Keys now;
-  // Standing on, crouched for a low shot, and the moves out of the bullets'
-  // way: a jump straight up or either way, or a step either way.
-  const Move stay{0, false, false, keys.count(kKeyDown) != 0, kHorizon};
-  std::vector<Move> moves;
-  for (int press = kMinimumPress; press <= kLongestJump; press += kJumpStep) {
-    for (int way : {0, 1, -1}) moves.push_back(Move{way, true, false, false, press});
-  }
-  for (int press = kMinimumPress; press <= kLongestStep; press += kMinimumPress) {
-    for (int way : {1, -1}) moves.push_back(Move{way, false, false, false, press});
-  }
-  // The move the bullets meet latest, then the one they pass furthest from.
-  struct Choice {
-    int wait;
-    Move move;
-    int hit, wideHit;
-  };
-  const auto weigh = [&](int wait, const Move& move, Choice* best) {
-    const std::vector<BodyPlace> course = CourseOf(wait, move, kHorizon);
-    const int hit = FirstBulletHit(course, kHorizon, kMargin);
-    if (hit < best->hit) return;
-    const int wideHit = FirstBulletHit(course, kHorizon, kWideMargin);
-    if (hit > best->hit || wideHit > best->wideHit) *best = {wait, move, hit, wideHit};
-  };
-  while (Boss() != nullptr) {
-    if (play_.frames() - start > frameLimit) return "the boss still stands";
-    std::string problem;
-    if (player.airborne != 0) {
-      problem = Hold({}, 1);
-      if (!problem.empty()) return problem;
-      continue;
-    }
-    // Standing on is weighed against every move a reaction or more away.
-    Choice best{0, stay, -1, -1};
-    weigh(0, stay, &best);
-    if (best.hit < kHorizon) {
-      for (int wait = late; wait <= late + kLatestStart; ++wait) {
-        for (const Move& move : moves) weigh(wait, move, &best);
-      }
-    }
-    const Move& move = best.move;
-    const bool moving = move.jump || move.way != 0;
-    // Once out of the way, back to the place while nothing comes (the walk
-    // let go as far before it as the body goes on meanwhile), and turned to
-    // the boss again (a step towards it).
-    const double there = player.x + late * player.velocityX;
-    returning = (returning || player.x > place + kAwayRoom) && there > place + kMinimumPress;
-    const int back = returning ? -1 : player.x < place || player.facing < 0 ? 1 : 0;
-    const Move step{back, false, false, false, kMinimumPress};
-    if (!moving && best.hit >= kHorizon && back != 0 &&
-        FirstBulletHit(CourseOf(late, step, kHorizon), kHorizon, kMargin) >= kHorizon) {
-      if (trace_) Trace("back");
-      now = {back > 0 ? kKeyRight : kKeyLeft};
-      // The walk back goes on until let go; a turn is a step of planned length.
-      problem = returning ? Hold(now, kMinimumPress) : Press(now, kMinimumPress);
-    } else if (moving && best.wait - late < kMinimumPress) {
-      if (trace_) Trace(std::string(move.jump ? "jump " : "step ") + std::to_string(move.way));
-      Keys dodge;
-      if (move.jump) dodge.insert(kKeyJump);
-      if (move.way != 0) dodge.insert(move.way > 0 ? kKeyRight : kKeyLeft);
-      // What is held goes on until the move's time; its keys come a
-      // reaction late by themselves.
-      if (best.wait > late) problem = Hold(held_, best.wait - late);
-      if (problem.empty()) problem = Press(dodge, move.press);
-      now = {};
-    } else {
-      problem = ShootByTurns(shot, now);
-    }
-    if (!problem.empty()) return problem;
-  }
-  return "";
-}
-
-std::string RoutePlayer::FightToRhythm(const Keys& keys, int column, int frameLimit) {
-  constexpr int kMargin = 8, kAwayPress = 3 * kMinimumPress, kJumpPress = 20, kLongestStep = 30;
+std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int column) {
   // The drop starts this many frames before the attack is due: one that a
   // flinch puts off still meets the body falling.
   constexpr int kDropLead = 7;
   // Closer to the next attack than this, the player climbs at its time
   // rather than now: up there it would have to drop again at once.
   constexpr int kClimbBefore = 30;
-  // A move is not made into a bullet's path however far off the bullet still
-  // is: a stream from high up takes long to come down.
-  constexpr int kLongLook = 150;
   // The volleys of a burst follow each other closely (8 frames apart at
-  // most): once none came for longer and a reaction, what is in the air is
-  // all there is for a while.
+  // most): once none came for longer, what is in the air is all for a while.
   constexpr int kBurstGap = 14;
+  // Placed this near the place, the player stops walking back: a turn to
+  // the boss (a press of 6 frames) must not carry it out of place.
+  constexpr int kPlaced = 24;
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";
-  const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late, horizon = 40 + late;
-  // The boss's frames of acting since its last volley, as the player counts
-  // them from what is seen or heard; -1 until a volley is. A flinch out of
-  // sight is not known, and a volley unnoticed leaves the count running past
-  // the attack it missed: the beat is lost until the next volley noticed.
-  const int interval = boss->baseInterval;
-  int sinceVolley = -1, lastVolley = 0, flinching = OnScreen(*boss) ? boss->hurtTimer : 0;
-  play_.SetFrameHook([&] {
-    if (boss->life <= 0) return;
-    // Two volleys are never one frame apart: a volley's sparks last a frame more.
-    if (VolleyPerceived(*boss) && (sinceVolley < 0 || play_.frames() - lastVolley > 1)) {
-      sinceVolley = 0, lastVolley = play_.frames();
-    } else if (sinceVolley >= 0 && flinching < 1) {
-      ++sinceVolley;
-    }
-    flinching = OnScreen(*boss) ? boss->hurtTimer : 0;
-  });
-  const int goal = StandingX(column);
-  const int start = play_.frames();
+  const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late;
+  const int horizon = how.horizon > 0 ? how.horizon + late : 0, look = how.look > 0 ? how.look : horizon;
+  const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
   const bool low = keys.count(kKeyDown) != 0;
+  const std::vector<int> looks = BossLooks();
+  Beat beat;
+  beat.flinching = OnScreen(*boss) ? boss->hurtTimer : 0;
+  if (how.toRhythm) play_.SetFrameHook([&] { beat.Count(*boss, play_.frames()); });
   const ShotKeys shot(keys);
+  const Move stay{0, false, false, low, look};
+  // Courses are followed this many frames, the body then held where it is.
+  constexpr int kCourseFrames = 150;
+  const auto courseOf = [](int wait, const Move& move) { return CourseOf(wait, move, kCourseFrames); };
+  const auto hitOver = [&](int wait, const Move& move, int frames, int margin) {
+    return FirstBulletHit(courseOf(wait, move), frames, margin);
+  };
+  const auto clear = [&](const Move& move) { return hitOver(late, move, look, how.margin) >= look; };
+  int threatSeen = -1;  // the frame a bullet was first seen on course for the body
   Keys now;
   std::string problem;
-  while (problem.empty() && Boss() != nullptr) {
-    if (play_.frames() - start > frameLimit) {
+  for (boss = Boss(); problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks);
+       boss = Boss()) {
+    if (play_.frames() - start > how.frameLimit) {
       problem = "the boss still stands";
       break;
     }
     const int toward = boss->x + boss->width / 2 > player.x + kSpriteSize / 2 ? 1 : -1;
     const int depth = DropDepth(), ledge = LedgeAbove();
-    const int underfoot = ReadAttributeAtPixel(player.x + kSpriteSize / 2, player.y + kSpriteSize);
-    const bool onGround = player.airborne == 0 && underfoot > kAttrOneWay;
-    const bool upThere = player.airborne == 0 && underfoot == kAttrOneWay;
-    // Frames until the next attack unless the boss flinches (which puts it off).
-    const int dueIn = sinceVolley < 0 ? -1 : interval - sinceVolley;
-    // Climbs only while the boss shows in the hall: out of sight, what it
-    // fires is seen late, on the ground less late than up there.
-    const BulletStart muzzle = EnemyMuzzle(*boss);
-    const bool inSight = muzzle.y >= cameraY && muzzle.y < cameraY + kViewHeight;
-    const auto hitAfter = [&](int wait, Move move) {
-      return FirstBulletHit(CourseOf(wait, move, horizon), horizon, kMargin);
+    const bool grounded = player.airborne == 0;
+    // The height to fight from, and whether the rhythm holds the player
+    // where it is for now.
+    const std::vector<int> places = PlacesInColumn();
+    const int ground = places.empty() ? player.y : places.back();
+    const int over = places.size() > 1 ? places[places.size() - 2] : ground;
+    int height = player.y;
+    bool holdOn = false;
+    if (how.height == FightSettings::Height::kFloorOver) height = over;
+    if (how.toRhythm) {
+      // Frames until the next attack unless the boss flinches (which puts it
+      // off); the player climbs only while the boss shows in the hall: out
+      // of sight, what it fires is seen late.
+      const int dueIn = beat.sinceVolley < 0 ? -1 : boss->baseInterval - beat.sinceVolley;
+      const BulletStart muzzle = EnemyMuzzle(*boss);
+      const bool inSight = muzzle.y >= cameraY && muzzle.y < cameraY + kViewHeight;
+      const int moveIn = dueIn - kDropLead - late;
+      const bool dueSoon = dueIn >= 0 && moveIn <= 0;
+      const bool beatLost = beat.sinceVolley > boss->baseInterval + late || (!inSight && dueIn < late + kClimbBefore);
+      const bool upAgain = inSight && beat.sinceVolley > kBurstGap && dueIn >= late + kClimbBefore;
+      if (dueSoon) {
+        height = player.y == ground ? over : ground;
+      } else if (dueIn < 0 || beatLost) {
+        height = ground;
+      } else if (!upAgain) {
+        height = player.y;
+        // What would be done first must not run past the move's time.
+        holdOn = moveIn < kMinimumPress + late;
+      }
+    }
+    // The bullets: the move they meet latest, started a reaction after the
+    // first was seen coming, or up to `latestStart` frames later.
+    const bool threatened = horizon > 0 && hitOver(0, stay, horizon, how.margin) < horizon;
+    if (!threatened) threatSeen = -1;
+    if (threatened && threatSeen < 0) threatSeen = play_.frames();
+    Dodge best{stay, {}, 0, -1, -1};
+    const auto weigh = [&](int wait, const Move& move) {
+      const std::vector<BodyPlace> course = courseOf(wait, move);
+      if ((move.way != 0 || move.jump) && !EndsOnFooting(course)) return;
+      const int hit = FirstBulletHit(course, look, how.margin);
+      if (hit < best.hit) return;
+      const int wideHit = how.wideMargin > 0 ? FirstBulletHit(course, look, how.wideMargin) : 0;
+      if (hit > best.hit || wideHit > best.wideHit) best = {move, KeysOf(move), wait, hit, wideHit};
     };
-    // The first bullet met over the long look; -1 for a walk that a wall
-    // would stop short of where the course puts the body.
-    const auto longHit = [&](int wait, Move move) {
-      return FirstBulletHit(CourseOf(wait, move, kLongLook), kLongLook, kMargin);
-    };
-    const auto clearAfter = [&](int wait, Move move) {
-      return longHit(wait, move) >= kLongLook;
-    };
-    const bool placed = std::abs(player.x - goal) <= 16;
+    if (threatened && grounded) {
+      weigh(0, stay);
+      const int earliest = std::max(late, threatSeen + reaction - play_.frames());
+      for (int wait = earliest; wait <= earliest + how.latestStart; ++wait) {
+        for (const Move& move : how.moves) {
+          if ((!move.drop || depth > 0) && !(move.crouch && low)) weigh(wait, move);
+        }
+      }
+    }
+    const bool placed = std::abs(player.x - goal) <= kPlaced;
     const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
-    if (hitAfter(reaction, Move{0, false, false, low, horizon}) < horizon) {
-      if (trace_) Trace("dodge");
-      // As FightFrom: the move the bullets miss longest (over the long look),
-      // ties to the smaller; but with the next attack due before the answer
-      // is over, the way to the other floor wins a tie, and a hop in place
-      // is none.
-      struct Option {
-        Keys keys;
-        int frames, clear;
-      };
-      // A hop in place comes down where the attack due was aimed.
-      const bool attackDue = dueIn >= 0 && dueIn <= reaction + kJumpPress;
-      const Option options[] = {
-          {{kKeyDown}, 2 * kMinimumPress, longHit(reaction, Move{0, false, false, true, kLongLook})},
-          {{toward > 0 ? kKeyLeft : kKeyRight}, kAwayPress,
-           longHit(reaction, Move{-toward, false, false, false, kAwayPress})},
-          {{toward > 0 ? kKeyRight : kKeyLeft}, kAwayPress,
-           longHit(reaction, Move{toward, false, false, false, kAwayPress})},
-          {{kKeyDown, kKeyJump}, kMinimumPress,
-           depth > 0 ? longHit(reaction, Move{0, false, true, false, 0}) : -1},
-          {{kKeyJump}, kJumpPress,
-           player.airborne == 0 && (ledge > 0 || !attackDue)
-               ? longHit(reaction, Move{0, true, false, false, kJumpPress})
-               : -1},
-      };
-      const Option* best = &options[0];
-      for (const Option& option : options) best = option.clear > best->clear ? &option : best;
-      const Option& across = upThere ? options[3] : options[4];
-      if (attackDue && across.clear == best->clear) best = &across;
-      problem = React(now, best->keys, best->frames, best->keys);
-      now = best->keys;
-      continue;
-    }
-    if (player.airborne != 0) {
-      problem = Hold({}, 1);
+    const Move climb{0, true, false, false, how.climbPress}, drop{0, false, true, false, kMinimumPress};
+    if (best.wait - late < kMinimumPress && best.hit >= 0 && (best.move.way != 0 || best.move.jump ||
+                                                              best.move.drop || best.move.crouch != low)) {
+      if (trace_) Trace("dodge " + Letters(best.keys));
+      // What is held goes on until the move's time; its keys come a
+      // reaction late by themselves.
+      if (best.wait > late) problem = Hold(held_, best.wait - late);
+      if (problem.empty()) problem = Press(best.keys, best.move.press);
       now = {};
-      continue;
-    }
-    // What the player does were no attack coming: a walk back to the place
-    // (one press of planned length whose slide ends there, unless it walks
-    // into a bullet) or a turn to the boss, shooting up there (pressed and
-    // let go by turns, a planned rhythm), or waiting.
-    Keys next;
-    int frames = 1;
-    const bool shooting = upThere && way == 0;
-    if (shooting) {
-      next = shot.After(now);
-      frames = kMinimumPress;
-    } else if (way != 0) {
-      frames = kMinimumPress;
-      while (frames < kLongestStep && std::fabs(RestX(way, frames) - player.posX) < std::abs(goal - player.x) - 8) ++frames;
-      if (clearAfter(late, Move{way, false, false, false, frames})) next = {way > 0 ? kKeyRight : kKeyLeft};
-    }
-    // The move between the floors, a straight drop or climb, reaches the
-    // game a reaction late: it is made once its time has come, and while
-    // what would be done first would run past that time, what is held goes
-    // on a frame.
-    const int busy = (next != held_ ? late : 0) + frames;
-    const int moveIn = dueIn - kDropLead - late;
-    const bool dueSoon = dueIn >= 0 && moveIn <= 0;
-    const bool dropClear = upThere && depth > 0 && clearAfter(late, Move{0, false, true, false, 0});
-    const bool climbClear =
-        onGround && ledge > 0 && inSight && clearAfter(late, Move{0, true, false, false, kJumpPress});
-    if (dueIn >= 0 && !dueSoon && moveIn < busy) {
-      problem = Hold(held_, 1);
-    } else if (dueSoon && dropClear) {
+    } else if (!grounded || holdOn) {
+      problem = Hold(held_ == shot.fire ? shot.aim : held_, 1);
+    } else if (height < player.y && ledge > 0 && clear(climb)) {
+      if (trace_) Trace("climb");
+      problem = Press({kKeyJump}, climb.press);
+      now = {};
+    } else if (height > player.y && depth > 0 && clear(drop)) {
       if (trace_) Trace("drop");
       problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
       now = {};
-    } else if (upThere && (sinceVolley > interval + late || (!inSight && dueIn < late + kClimbBefore)) &&
-               dropClear) {
-      // Her beat lost, or about to be (a volley fired out of sight is not
-      // noticed): the trench until one is noticed again.
-      if (trace_) Trace("drop, beat lost");
-      problem = Press({kKeyDown, kKeyJump}, kMinimumPress);
+    } else if (way != 0 && !threatened) {
+      // Back to the place (one press whose slide ends there) or turned to
+      // the boss, unless that walks into a bullet.
+      constexpr int kLongestStep = 30;
+      int frames = kMinimumPress;
+      while (frames < kLongestStep && std::fabs(RestX(way, frames) - player.posX) < std::abs(goal - player.x) - 8) {
+        ++frames;
+      }
+      const Move back{way, false, false, false, frames};
+      problem = clear(back) ? Press(KeysOf(back), frames) : Hold({}, 1);
       now = {};
-    } else if (climbClear && dueIn >= 0 && (dueSoon || (sinceVolley > kBurstGap && dueIn >= late + kClimbBefore))) {
-      if (trace_) Trace("climb");
-      problem = Press({kKeyJump}, kJumpPress);
-      now = {};
-    } else if (shooting) {
-      problem = Press(next, frames, shot.After(next));
-      now = next;
+    } else if (how.toRhythm && player.y == ground) {
+      // To the rhythm, the player fires only from up there.
+      problem = Hold({}, 1);
     } else {
-      // A walk of planned length: nothing is held on past it when the next
-      // move is judged, as the moves' courses take it.
-      problem = next.empty() ? Hold({}, 1) : Press(next, frames);
-      now = {};
+      // The shots' rhythm is planned: only its first press comes late.
+      now = shot.After(now);
+      problem = Press(now, kMinimumPress, shot.After(now));
     }
   }
   play_.SetFrameHook({});
-  return problem;
+  // A change of look may come at the end of a press: the player reacts after it.
+  return problem.empty() && how.untilNewLook ? Hold(shot.aim, kMinimumPress) : problem;
 }
 
 }  // namespace veltrin::routes

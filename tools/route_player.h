@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -45,6 +46,41 @@ struct Perturbation {
   int pressJitter = 0;    // each fixed press or wait is up to this many frames longer or shorter
   int reactionDelay = 0;  // the keys a looking step decides reach the game this many frames late
   std::uint32_t seed = 1;
+};
+
+// How a boss is fought. The player stands at the place (the column a route
+// names, else where the fight starts) and at a height there, turned to the
+// boss, and fires by turns; it walks, climbs or drops back there only along
+// a way no bullet in sight meets. A bullet it sees on course for the body (over `horizon`
+// frames more the reaction's lateness, within `margin` pixels) is answered
+// a reaction after it is seen, or up to `latestStart` frames later, with the
+// move the bullets meet latest over `look` frames: standing on, a crouch, a
+// step either way, a jump up or either way, a drop through the one-way floor
+// underfoot; a step or jump must end on firm ground. Ties go to the move the
+// bullets pass `wideMargin` pixels from longest, then to the first tried.
+struct FightSettings {
+  // The height to fight from: where the player stands, or the lowest
+  // one-way floor over the ground at the place.
+  enum class Height { kWhereItStands, kFloorOver };
+  std::optional<Place> place = std::nullopt;
+  Height height = Height::kWhereItStands;
+  // Down from the floor over the place as the boss's next attack comes due,
+  // counted from the volleys seen, so what is aimed there as the player
+  // falls passes over; up again once its burst is over.
+  bool toRhythm = false;
+  bool untilNewLook = false;  // the fight ends when a boss changes its look (a phase begins)
+  int horizon = 40;           // 0: nothing is dodged
+  int margin = 8;
+  int look = 0;  // 0: the horizon
+  int wideMargin = 0;
+  int latestStart = 0;
+  // The moves tried, in order (a drop only over a one-way floor; a crouch
+  // only when the fight's keys do not crouch).
+  std::vector<Move> moves = {{0, false, false, true, 2 * kMinimumPress}, {-1, false, false, false, 18},
+                             {1, false, false, false, 18}, {0, false, true, false, kMinimumPress},
+                             {0, true, false, false, 20}};
+  int climbPress = 20;  // a jump onto the ledge over the body
+  int frameLimit = 12000;
 };
 
 class RoutePlayer;
@@ -93,8 +129,6 @@ class Route {
   // looks a moment for what it did before deciding again, so a press the
   // game missed is simply pressed once more.
   Route& Answer(std::string what, std::function<Keys(bool inWindow)> decide, std::function<bool()> done);
-  // `keys` held until a travelling platform's left edge comes to the column.
-  Route& WaitForRide(Keys keys, Place place);
   // From the ground's edge, onto the travelling platform that turns at
   // column `from` and off it where it turns at column `to`, onto the ground
   // beyond: each step is started as the platform comes, as far ahead as the
@@ -107,11 +141,13 @@ class Route {
   // the body: the enemies coming are met standing.
   Route& HoldGround(Keys keys, int frames);
 
-  // `keys` pressed and let go by turns (a shot needs fresh presses) until
-  // every boss of the floor is down.
-  Route& FightBoss(Keys keys);
-  // The same until a boss falls or changes its look (entering a phase).
-  Route& FightPhase(Keys keys);
+  // The floor's boss fought as `how` says, until it is down (or changes its
+  // look): firing `keys` by turns (a shot needs fresh presses) while no
+  // bullet is on course for the body; when one is, the move the bullets meet
+  // latest (see FightSettings); between, back to the place and the height to
+  // fight from while nothing comes on that way.
+  Route& Fight(Keys keys, FightSettings how = {});
+
   // A boss that rides up and down beside a ladder of ledges in the player's
   // column, for at most `frameLimit` frames: level with its body shoot;
   // otherwise climb or drop a ledge towards it; out of a seen bullet's way
@@ -119,32 +155,6 @@ class Route {
   // watched while the player stands and shoots: one seen coming cuts that
   // short. Late reactions are planned for.
   Route& FightOnLedges(Keys keys, int frameLimit);
-  // The floor's boss fought from the place until it is down: facing it and
-  // firing while no bullet in sight is on course for the body; when one is,
-  // crouch, walk, drop through the one-way floor or jump, whichever the
-  // bullets miss longest; then back to the place and onto the lowest
-  // one-way floor over it. The shots' rhythm is planned (only its first
-  // press comes late); the look ahead is as long as reactions are late.
-  Route& FightFrom(Keys keys, Place place);
-  // The floor's boss fought from where the player stands: firing while no
-  // bullet in sight, its splits and its turns at the body foreseen, would
-  // meet the body; when one would, the jump (straight up or either way) or
-  // step, and the frame to start it, that the bullets, turning at the body
-  // where the move has it then, meet latest; then back to the place and
-  // turned to the boss while nothing comes. The look ahead spans turns more
-  // than a second away, so late reactions are planned for.
-  Route& FightInPlace(Keys keys);
-  // The floor's boss fought from the one-way floor over the ground at the
-  // place, to the rhythm of its attacks: each comes when the boss has acted
-  // its attack interval since its last volley (it stands still while it
-  // flinches), and the player counts along from the volleys seen. As the
-  // next comes due the player drops through to the ground, so what is aimed
-  // at it as it falls passes over, and climbs back once the bullets allow,
-  // firing `keys` up there between; a bullet on course for the body is met
-  // as FightFrom meets it. Until a first volley is seen the player waits on
-  // the ground.
-  Route& FightToRhythm(Keys keys, Place place);
-
   // Stops on the nearest sign, opens it with Up and closes it with Confirm.
   Route& ReadSign();
   // Stops on the recovery point (the nearest unless named) and fills the
@@ -167,6 +177,8 @@ class Route {
     std::function<std::string(RoutePlayer&)> act;  // of a looking step; empty for a fixed press
   };
   Route& Add(std::string name, std::function<std::string(RoutePlayer&)> act);
+  // A looking step at the place's column, once the place is found.
+  Route& AddAt(const std::string& what, Place place, std::function<std::string(RoutePlayer&, int)> act);
   std::vector<Step> steps_;
 };
 
@@ -179,35 +191,21 @@ class RoutePlayer {
   std::string Run(const Route& route);
 
   // The looking steps (Route's), each "" or what went wrong.
-  std::string HoldTo(const Keys& keys, int column, int frameLimit);
-  std::string WalkTo(int column, int frameLimit);
-  std::string StopAt(int column, int frameLimit);
-  std::string StepTo(int column, int frameLimit);
-  std::string LandOn(int column, int frameLimit);
-  std::string Advance(const Keys& keys, int column, int frameLimit);
-  std::string WaitForRide(const Keys& keys, int column, int frameLimit);
-  std::string RideAcross(int from, int to, int frameLimit);
-  std::string WaitFor(const std::function<bool()>& seen, int frameLimit);
-  std::string HoldGround(const Keys& keys, int frames, int frameLimit);
-  std::string FightBoss(const Keys& keys, bool untilNewLook, int frameLimit);
+  std::string HoldTo(const Keys& keys, int column);
+  std::string WalkTo(int column);
+  std::string StopAt(int column);
+  std::string StepTo(int column);
+  std::string LandOn(int column);
+  std::string Advance(const Keys& keys, int column);
+  std::string RideAcross(int from, int to);
+  std::string WaitFor(const std::function<bool()>& seen);
+  std::string HoldGround(const Keys& keys, int frames);
+  std::string Fight(const Keys& keys, const FightSettings& how, int column);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
-  std::string FightFrom(const Keys& keys, int column, int frameLimit);
-  // The keys a fight shoots by turns: with the shot, and without the shot or
-  // the jump (still aiming, crouched or facing as the fight's keys say).
-  struct ShotKeys {
-    explicit ShotKeys(const Keys& keys);
-    // The one of the two to press after `now`.
-    const Keys& After(const Keys& now) const { return now == fire ? aim : fire; }
-    Keys fire, aim;
-  };
-  // One press of the shot's rhythm, `now` the keys the last press held.
-  std::string ShootByTurns(const ShotKeys& shot, Keys& now);
-  std::string FightInPlace(const Keys& keys, int frameLimit);
-  std::string FightToRhythm(const Keys& keys, int column, int frameLimit);
-  std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done, int frameLimit);
+  std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
   // Leans into the chest until it opens, Confirm answering its window once
   // it shows.
-  std::string AnswerChest(int frameLimit);
+  std::string AnswerChest();
 
  private:
   // `keys` held `frames` frames; a change of keys is a decision, which comes
@@ -221,8 +219,11 @@ class RoutePlayer {
   std::string PressUnless(const Keys& keys, int frames, const Keys& after, const std::function<bool()>& seen);
   // What is held now a reaction time longer, then the answer pressed.
   std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
+  // `act` (each time "" or what went wrong) until `done` holds.
+  template <typename Done, typename Act>
+  std::string Looking(Done done, Act act);
   template <typename Reached>
-  std::string HoldUntil(const Keys& keys, Reached reached, int frameLimit);
+  std::string HoldUntil(const Keys& keys, Reached reached);
   int Jittered(int frames);
   void Trace(const std::string& what) const;
 

@@ -33,8 +33,10 @@ inline constexpr const char* kOpeningPage = "J:6 -:90";
 inline constexpr int kOpeningPresses = 8;
 
 using routes::Chest;
+using routes::FightSettings;
 using routes::Mark;
 using routes::Keys;
+using routes::kMinimumPress;
 using routes::kKeyDown;
 using routes::kKeyJump;
 using routes::kKeyLeft;
@@ -120,7 +122,24 @@ inline Route SlipperyFloor() {
 }
 // "010": from behind the stone block at the dip's edge the shots fly over the
 // block into the slime boss while its bullets strike the block.
-inline Route SlimeHallFight() { return Route().HoldTo(kRight, Mark("behind-block")).FightBoss(kShot); }
+// The bosses whose bullets the player takes standing and shooting.
+inline const FightSettings kStandAndShoot{.horizon = 0};
+
+// The Second Witch fought where the player stands, her bullets' turns at the
+// body foreseen more than a second ahead: a jump (straight up or either way)
+// or a step, of any length, as late as suits.
+inline FightSettings WitchFight() {
+  FightSettings how{.horizon = 100, .margin = 6, .wideMargin = 14, .latestStart = 40, .moves = {}};
+  for (int press = kMinimumPress; press <= 20; press += 2) {
+    for (int way : {0, 1, -1}) how.moves.push_back({way, true, false, false, press});
+  }
+  for (int press = kMinimumPress; press <= 18; press += kMinimumPress) {
+    for (int way : {1, -1}) how.moves.push_back({way, false, false, false, press});
+  }
+  return how;
+}
+
+inline Route SlimeHallFight() { return Route().HoldTo(kRight, Mark("behind-block")).Fight(kShot, kStandAndShoot); }
 // "010": the spike pit, too wide to jump while the slime boss lives, closed
 // once the boss's countdown has run out.
 inline constexpr int kSlimePitColumn = 44, kSlimePitRow = 44;
@@ -261,7 +280,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .HoldGround(kLowShot, 30).WalkTo(Mark("second-cracked-wall")).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
              .TakeDoor()},
         // The wisp fought from by its pen's window, out of its fire's way.
-        {"025", "026", FromTheSign().FightFrom(kShot, Mark("pen-window")).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
+        {"025", "026", FromTheSign().Fight(kShot, {.place = Mark("pen-window"), .height = FightSettings::Height::kFloorOver}).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"sky", {"026", 18, 0, 3, true, 1, {kBreakPower}},
        {{"026", "027", SignAndMagic().Then(ChestAndDoor())},
         // The True Eye from the chest, then over the trench on the bridge it shows.
@@ -270,7 +289,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // from there, then through the opened pillar and wall to the chest
         // and door 0.
         {"040", "041",
-         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).FightInPlace(kLowShot).Then(AfterTheBoss())
+         Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).Fight(kLowShot, WitchFight()).Then(AfterTheBoss())
              .Then(ChestAndDoor())}}},
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
@@ -289,7 +308,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the branch, dropping into the trench under it as
         // her shots come due.
-        {"055", "056", FromTheSign().FightToRhythm(kShot, Mark("branch")).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
+        {"055", "056", FromTheSign().Fight(kShot, {.place = Mark("branch"), .height = FightSettings::Height::kFloorOver, .toRhythm = true, .look = 150}).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the shell
        // creature comes within a shot, then from the
@@ -305,7 +324,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
                  Route().WalkTo(Mark("meet-walkers")).Then(OverTheHopper(Mark("over-penguin"))).WalkTo(Mark("under-plank")).HoldGround(kLowShot, 0)))
              .Then(CreateBlocks())
              .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
-        {"070", "071", FromTheSign().HoldTo(kRight, Mark("fight-place")).FightBoss(kShot).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
+        {"070", "071", FromTheSign().HoldTo(kRight, Mark("fight-place")).Fight(kShot, kStandAndShoot).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        // "071": the magic from the recovery point by the entrance, the charging
        // beast met standing, then the sign.
@@ -335,10 +354,10 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // "100": the sign and the star just behind the entrance at the slit.
         {"100", "101",
          FromTheSign().Wait(30).Press(kShotChange, 6).Wait(6)
-             .HoldTo(kRight, Mark("slit")).FightPhase(kShot).Then(ClimbAway())
-             .HoldTo(kRight, Mark("slit")).FightPhase(kShot).Then(ClimbAway())
-             .HoldTo(kRight, Mark("slit")).FightPhase(kShot).Then(ClimbAway())
-             .HoldTo(kRight, Mark("slit")).Press(kShotChange, 6).Wait(6).FightBoss(kShot).Then(AfterTheBoss())
+             .HoldTo(kRight, Mark("slit")).Fight(kShot, {.untilNewLook = true, .horizon = 0}).Then(ClimbAway())
+             .HoldTo(kRight, Mark("slit")).Fight(kShot, {.untilNewLook = true, .horizon = 0}).Then(ClimbAway())
+             .HoldTo(kRight, Mark("slit")).Fight(kShot, {.untilNewLook = true, .horizon = 0}).Then(ClimbAway())
+             .HoldTo(kRight, Mark("slit")).Press(kShotChange, 6).Wait(6).Fight(kShot, kStandAndShoot).Then(AfterTheBoss())
              .Press(kRightJump, 20).HoldTo(kRight, Mark("way-out")).Wait(90)
              .OpenChest().ReadSign().TakeDoor()}}},
   };

@@ -184,6 +184,26 @@ TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
   EXPECT_LT(player.y, ground - 2 * kCellSize) << "still on the ground or the first ledge";
 }
 
+// The wisp's hall: a fight's failures are reported, not played through: a
+// place the floor does not have, and a boss still up when its frames run out
+// (the fight watching bullets from under the pen's one-way floor or not).
+TEST_F(CampaignAreaTest, AFightReportsAMissingPlaceAndABossStillStanding) {
+  StartArea("cave", "025");
+  ScriptedPlay play;
+  ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+  veltrin::routes::RoutePlayer fighter(play);
+  using veltrin::routes::FightSettings;
+  const veltrin::routes::Keys shot{veltrin::routes::kKeyShot};
+  EXPECT_EQ(fighter.Run(veltrin::routes::Route().Fight(shot, {.place = veltrin::routes::Mark("no-such-mark")})),
+            "step 0 Fight X: the floor has no such place");
+  for (const int horizon : {0, 40}) {
+    SCOPED_TRACE("horizon " + std::to_string(horizon));
+    const FightSettings brief{.horizon = horizon, .frameLimit = 30};
+    EXPECT_EQ(fighter.Run(veltrin::routes::Route().Fight(shot, brief)), "step 0 Fight X: the boss still stands");
+    EXPECT_EQ(player.dead, 0);
+  }
+}
+
 // The Butterfly's hall: her volleys, told by what they look like (new
 // bullets at her muzzle, or the sparks of plain ones broken in her pillar),
 // are those of her own attack clock, frame for frame; a person notices those
