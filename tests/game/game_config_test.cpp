@@ -4,12 +4,15 @@
 // player's values, or is refused.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/file_access.h"
 #include "game/action_input.h"
 #include "game/config_file.h"
+#include "game/game_files.h"
 #include "game/game_paths.h"
 #include "game/game_state.h"
 #include "game/game_text.h"
@@ -178,6 +181,37 @@ TEST_F(GameFilesTest, DisabledOrOutOfRangeDebugFileChangesNothing) {
     EXPECT_EQ(gameState.scene, kSceneTitle);
     EXPECT_EQ(gameState.saveSlot, 0);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The installed file set wrapped so the test sees which files stay open.
+qz::FileAccessTable g_innerFiles{};
+std::set<qz::FileHandle> g_openFiles;
+
+TEST_F(GameFilesTest, CanOpenFileAnswersAndLeavesNoFileOpen) {
+  WriteConfig("Jump=1\r\n");
+  g_innerFiles = qz::GetFileAccessTable();
+  g_openFiles.clear();
+  qz::FileAccessTable watched = g_innerFiles;
+  watched.Open = [](const char* path, int useCache, int reserved, int asynchronous) {
+    const qz::FileHandle file = g_innerFiles.Open(path, useCache, reserved, asynchronous);
+    if (file != 0) g_openFiles.insert(file);
+    return file;
+  };
+  watched.Close = [](qz::FileHandle file) {
+    g_openFiles.erase(file);
+    return g_innerFiles.Close(file);
+  };
+  qz::SetFileAccessTable(&watched);
+  const int present = CanOpenFile(GamePath("\\save\\config.ini"));
+  const int missing = CanOpenFile(GamePath("\\save\\none.ini"));
+  qz::SetFileAccessTable(&g_innerFiles);
+  EXPECT_EQ(present, 1);
+  EXPECT_EQ(missing, 0);
+  EXPECT_TRUE(g_openFiles.empty()) << "a file left open";
 }
 
 }  // namespace

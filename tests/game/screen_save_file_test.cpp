@@ -344,6 +344,11 @@ TEST_F(SaveFileTest, ARefusalIsToldOncePerStateOfTheFile) {
   EXPECT_EQ(ReadSaveSlot(2), SlotContents::kEmpty);
   WriteSlotBytes(1, damaged);
   EXPECT_EQ(told(), refused + "its checksum does not match\n") << "good in between: told again";
+
+  std::filesystem::remove(folder_.Posix("save/SaveData01.sav"));
+  EXPECT_EQ(ReadSaveSlot(1), SlotContents::kEmpty);
+  WriteSlotBytes(1, damaged);
+  EXPECT_EQ(told(), refused + "its checksum does not match\n") << "missing in between: told again";
 }
 
 // A copy of a damaged slot is never overwritten: each new damage takes the
