@@ -409,14 +409,16 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
   constexpr int kPause = 60;
   const int start = play_.frames();
   int before = EnemyDistanceAhead(SightAhead(), kHopHeight), nearer = start;
-  while (true) {
-    const int held = play_.frames() - start;
+  bool coming = false;
+  // Judged at each look: how near the enemy ahead is, and whether it still comes.
+  const auto stood = [&] {
     const int distance = EnemyDistanceAhead(SightAhead(), kHopHeight);
-    const bool coming = distance >= 0 && distance <= kReach;
+    coming = distance >= 0 && distance <= kReach;
     if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
     before = distance;
-    if (held >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause)) return "";
-    if (held > kStepFrames) return Outcome(false) + " with an enemy still ahead";
+    return play_.frames() - start >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause);
+  };
+  return Looking(stood, [&] {
     std::string problem;
     if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon), kHopHorizon, kHopMargin) < kHopHorizon) {
       // A bullet on course for the body is jumped as it comes close: in
@@ -454,8 +456,8 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
     } else {
       problem = Hold(coming ? aim : Keys{}, kMinimumPress);
     }
-    if (!problem.empty()) return problem;
-  }
+    return problem;
+  });
 }
 
 std::string RoutePlayer::Advance(const Keys& keys, int column) {
