@@ -372,32 +372,24 @@ std::string RoutePlayer::RideAcross(int from, int to) {
     const double end = CourseOf(0, Move{1, false, false, false, frames}, kFrames).back().x;
     if (std::fabs(end - target) < miss) press = frames, miss = std::fabs(end - target);
   }
+  // Waits until the platform comes within `near` pixels of the turn at `x`:
+  // one already closer is let go by and waited for again.
+  const auto comes = [this](int x, int near) {
+    int before = PlatformDistance(x);
+    return HoldUntil({}, [&] {
+      const int distance = PlatformDistance(x);
+      const bool coming = distance <= near && before > near;
+      before = distance;
+      return coming;
+    });
+  };
   // The step starts as the platform comes within as many frames of its turn
-  // as the step and the reaction take: a platform already closer than that
-  // is let go by and waited for again.
+  // as the step and the reaction take.
   const int late = perturbation_.reactionDelay;
-  const int lead = kMovingObjectStep * (late + press);
-  int before = PlatformDistance(nearX);
-  std::string problem = HoldUntil(
-      {},
-      [&] {
-        const int distance = PlatformDistance(nearX);
-        const bool coming = distance <= lead && before > lead;
-        before = distance;
-        return coming;
-      });
+  std::string problem = comes(nearX, kMovingObjectStep * (late + press));
   if (problem.empty()) problem = Press({kKeyRight}, press);
-  if (!problem.empty()) return problem;
   // Off at the far turn: the walk starts as the platform comes to it.
-  before = PlatformDistance(farX);
-  problem = HoldUntil(
-      {},
-      [&] {
-        const int distance = PlatformDistance(farX), near = kMovingObjectStep * late + kCellSize / 2;
-        const bool coming = distance <= near && before > near;
-        before = distance;
-        return coming;
-      });
+  if (problem.empty()) problem = comes(farX, kMovingObjectStep * late + kCellSize / 2);
   return problem.empty() ? HoldTo({kKeyRight}, to + 2) : problem;
 }
 
@@ -417,14 +409,16 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
   constexpr int kPause = 60;
   const int start = play_.frames();
   int before = EnemyDistanceAhead(SightAhead(), kHopHeight), nearer = start;
-  while (true) {
-    const int held = play_.frames() - start;
+  bool coming = false;
+  // Judged at each look: how near the enemy ahead is, and whether it still comes.
+  const auto stood = [&] {
     const int distance = EnemyDistanceAhead(SightAhead(), kHopHeight);
-    const bool coming = distance >= 0 && distance <= kReach;
+    coming = distance >= 0 && distance <= kReach;
     if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
     before = distance;
-    if (held >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause)) return "";
-    if (held > kStepFrames) return Outcome(false) + " with an enemy still ahead";
+    return play_.frames() - start >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause);
+  };
+  return Looking(stood, [&] {
     std::string problem;
     if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon), kHopHorizon, kHopMargin) < kHopHorizon) {
       // A bullet on course for the body is jumped as it comes close: in
@@ -462,8 +456,8 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
     } else {
       problem = Hold(coming ? aim : Keys{}, kMinimumPress);
     }
-    if (!problem.empty()) return problem;
-  }
+    return problem;
+  });
 }
 
 std::string RoutePlayer::Advance(const Keys& keys, int column) {
@@ -495,44 +489,39 @@ std::string RoutePlayer::LandOn(int column) {
   // rest up to kShort pixels before that, never past it.
   constexpr int kShort = 14, kAim = kShort / 2, kLongestPress = 40;
   const int goal = StandingX(column);
-  const int start = play_.frames();
-  while (true) {
-    if (play_.frames() - start > kStepFrames) return Outcome(false);
-    // The jump is held while the body rises: let go, it would fall short.
-    Keys keys;
-    if (player.airborne != 0 && player.velocityY < 0) keys.insert(kKeyJump);
-    // Where the slide ends if `way` is pressed `frames` frames: a change of
-    // keys reaches the game late, what is held going on meanwhile, and once
-    // the press ends no way is held, which brakes in the air as on firm
-    // ground.
-    const double a = WalkAcceleration(player);
+  // The jump is held while the body rises: let go, it would fall short.
+  const auto rising = [] { return player.airborne != 0 && player.velocityY < 0 ? Keys{kKeyJump} : Keys{}; };
+  // Where the slide ends if `way` is pressed `frames` frames: a change of
+  // keys reaches the game late, what is held going on meanwhile, and once
+  // the press ends no way is held, which brakes in the air as on firm
+  // ground.
+  const auto restAfter = [&](int way, int frames) {
+    Keys pressed = rising();
+    if (way != 0) pressed.insert(way > 0 ? kKeyRight : kKeyLeft);
+    const int late = pressed != held_ ? perturbation_.reactionDelay : 0;
     const int held = held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0;
-    const auto restAfter = [&](int way, int frames) {
-      Keys pressed = keys;
-      if (way != 0) pressed.insert(way > 0 ? kKeyRight : kKeyLeft);
-      const int late = pressed != held_ ? perturbation_.reactionDelay : 0;
-      return RestX(way, frames, held, late);
-    };
+    return RestX(way, frames, held, late);
+  };
+  const auto within = [&] {
     const double rest = restAfter(0, 0);
-    const bool within = rest >= goal - kShort && rest <= goal;
-    if (within && player.airborne == 0 && std::fabs(player.velocityX) < a) return Hold({}, kMinimumPress);
-    std::string problem;
-    if (within) {
-      problem = Hold(keys, 1);
-    } else {
-      // A press of planned length, the one whose slide ends nearest the aim.
-      const int way = rest > goal ? -1 : 1;
-      const auto miss = [&](int frames) { return std::fabs(restAfter(way, frames) - (goal - kAim)); };
-      int best = 1;
-      for (int frames = 2; frames <= kLongestPress; ++frames) {
-        if (miss(frames) < miss(best)) best = frames;
-      }
-      const Keys after = keys;
-      keys.insert(way > 0 ? kKeyRight : kKeyLeft);
-      problem = Press(keys, best, after);
-    }
-    if (!problem.empty()) return problem;
-  }
+    return rest >= goal - kShort && rest <= goal;
+  };
+  const std::string problem = Looking(
+      [&] { return within() && player.airborne == 0 && std::fabs(player.velocityX) < WalkAcceleration(player); },
+      [&] {
+        if (within()) return Hold(rising(), 1);
+        // A press of planned length, the one whose slide ends nearest the aim.
+        const int way = restAfter(0, 0) > goal ? -1 : 1;
+        const auto miss = [&](int frames) { return std::fabs(restAfter(way, frames) - (goal - kAim)); };
+        int best = 1;
+        for (int frames = 2; frames <= kLongestPress; ++frames) {
+          if (miss(frames) < miss(best)) best = frames;
+        }
+        Keys keys = rising();
+        keys.insert(way > 0 ? kKeyRight : kKeyLeft);
+        return Press(keys, best, rising());
+      });
+  return problem.empty() ? Hold({}, kMinimumPress) : problem;
 }
 
 std::string RoutePlayer::StepTo(int column) {
@@ -638,27 +627,23 @@ std::string RoutePlayer::WalkTo(int column) {
 std::string RoutePlayer::StopAt(int column) {
   constexpr int kClose = 36;  // pixels a short step covers
   const int goal = StandingX(column);
-  const int start = play_.frames();
-  while (true) {
-    if (play_.frames() - start > kStepFrames) return Outcome(false);
+  // On ice the walk only stops against it, and what is left below one
+  // frame's braking creeps on: it is as good as standing.
+  const auto onIce = [] { return player.onSlipperyFloor != 0 && player.airborne == 0; };
+  const auto still = [&] {
+    if (onIce()) return std::fabs(player.velocityX) < WalkAcceleration(player);
+    return player.velocityX == 0.0 && player.airborne == 0;
+  };
+  return Looking([&] { return still() && StandingIn(column); }, [&] {
     // Stand still first: what to do next is judged from where the slide ends.
-    // On ice the walk only stops against it, and what is left below one
-    // frame's braking creeps on: it is as good as standing.
-    const double v = player.velocityX, a = WalkAcceleration(player);
-    const bool onIce = player.onSlipperyFloor != 0 && player.airborne == 0;
-    if (onIce && std::fabs(v) >= a) {
-      // Braked for a planned count of frames, which a late start does not
-      // turn into walking back.
-      const int frames = static_cast<int>(std::fabs(v) / a);
-      if (const std::string problem = Press({v > 0 ? kKeyLeft : kKeyRight}, frames); !problem.empty()) return problem;
-      continue;
-    }
-    if (!onIce && (v != 0.0 || player.airborne != 0)) {
-      if (const std::string problem = Hold({}, kMinimumPress); !problem.empty()) return problem;
-      continue;
+    const double v = player.velocityX;
+    if (!still()) {
+      // On ice, braked for a planned count of frames, which a late start
+      // does not turn into walking back.
+      if (onIce()) return Press({v > 0 ? kKeyLeft : kKeyRight}, static_cast<int>(std::fabs(v) / WalkAcceleration(player)));
+      return Hold({}, kMinimumPress);
     }
     const int off = goal - player.x;
-    if (StandingIn(column)) return "";
     const int way = off > 0 ? 1 : -1;
     const std::uint32_t walk = way > 0 ? kKeyRight : kKeyLeft;
     // A walk from standing goes at least its first look and a reaction, and
@@ -671,20 +656,16 @@ std::string RoutePlayer::StopAt(int column) {
       while (std::abs(off) > kClose && std::fabs(RestX(way, frames + 1) - player.posX) <= std::abs(off)) ++frames;
       // On ice the planned press ends in the brake, as planned as the press.
       const Keys after = player.onSlipperyFloor != 0 ? Keys{way > 0 ? kKeyLeft : kKeyRight} : Keys{};
-      if (const std::string problem = Press({walk}, frames, after); !problem.empty()) return problem;
-      continue;
+      return Press({walk}, frames, after);
     }
     // Far: walk until the slide after the reaction would end on the place.
-    const std::string problem = HoldUntil(
-        {walk},
-        [&] {
-          // The player knows how late a release comes, and that the walk
-          // speeds up meanwhile.
-          const double ahead = RestX(way, kMinimumPress + perturbation_.reactionDelay) - player.posX;
-          return way * (player.x + ahead - goal) >= 0;
-        });
-    if (!problem.empty()) return problem;
-  }
+    return HoldUntil({walk}, [&] {
+      // The player knows how late a release comes, and that the walk
+      // speeds up meanwhile.
+      const double ahead = RestX(way, kMinimumPress + perturbation_.reactionDelay) - player.posX;
+      return way * (player.x + ahead - goal) >= 0;
+    });
+  });
 }
 
 std::string RoutePlayer::AnswerChest() {

@@ -105,19 +105,16 @@ class Route {
   // Walks to the place and stops on it: lets go where the slide ends there,
   // then steps back or on until it stands in the place's column.
   Route& StopAt(Place place);
-  // A walk right to the place's column that stops for what comes: it stops
-  // where an enemy in sight comes within a standing shot's reach (its late
-  // stop and slide foreseen) and holds ground there (as HoldGround), as it
-  // does while a low bullet is near; a wall, gap or spikes ahead are jumped.
+  // A walk right to the place's column that holds ground (as HoldGround)
+  // where an enemy comes within a standing shot's reach or a low bullet is
+  // near; a wall, gap or spikes ahead are jumped.
   Route& Advance(Keys keys, Place place);
   // Walks to the place's column in short steps, each judged from where the
   // last ended: slow, but on firm ground none carries the body past it.
   Route& StepTo(Place place);
-  // After a jump (or a walk), steers the slide in the air and on landing
-  // so that the body comes to rest with its feet over the place's column,
-  // a little short of its middle rather than past it: on a block before a
-  // spike post, one that carries on is hurt. Pressed on while the slide
-  // would end short, braked while it would carry on.
+  // After a jump (or a walk), steers the slide in the air and on landing so
+  // that the body comes to rest over the place's column, a little short of
+  // its middle rather than past it (a block before spikes).
   Route& LandOn(Place place);
   // Nothing held until the player sees `what` (a window, a scene, a change
   // of the floor).
@@ -129,23 +126,17 @@ class Route {
   // looks a moment for what it did before deciding again, so a press the
   // game missed is simply pressed once more.
   Route& Answer(std::string what, std::function<Keys(bool inWindow)> decide, std::function<bool()> done);
-  // From the ground's edge, onto the travelling platform that turns at
-  // column `from` and off it where it turns at column `to`, onto the ground
-  // beyond: each step is started as the platform comes, as far ahead as the
-  // player's reaction is late, and the step on is as long as carries the
-  // near foot over the platform.
+  // From the ground's edge onto the travelling platform that turns at column
+  // `from`, and off where it turns at `to`: each step starts as the platform
+  // comes, as far ahead as the reaction is late.
   Route& RideAcross(Place from, Place to);
   // Stands at least `frames` frames, and on while an enemy ahead at the
-  // body's height comes nearer or is within a shot's reach, firing `keys`
-  // at it by turns while the magic lasts and jumping a bullet on course for
-  // the body: the enemies coming are met standing.
+  // body's height comes nearer or is within reach, firing `keys` at it by
+  // turns while the magic lasts and jumping a bullet on course for the body.
   Route& HoldGround(Keys keys, int frames);
 
-  // The floor's boss fought as `how` says, until it is down (or changes its
-  // look): firing `keys` by turns (a shot needs fresh presses) while no
-  // bullet is on course for the body; when one is, the move the bullets meet
-  // latest (see FightSettings); between, back to the place and the height to
-  // fight from while nothing comes on that way.
+  // The floor's boss fought as `how` says (see FightSettings), until it is
+  // down or changes its look.
   Route& Fight(Keys keys, FightSettings how = {});
 
   // A boss that rides up and down beside a ladder of ledges in the player's
