@@ -15,6 +15,7 @@
 #include "game/action_input.h"
 #include "game/config_file.h"
 #include "game/enemies.h"
+#include "game/game_assets.h"
 #include "game/pools.h"
 #include "game/game_state.h"
 #include "game/save_file.h"
@@ -23,14 +24,17 @@
 #include "game/title_windows.h"
 #include "graphics/graph_handles.h"
 #include "platform/window.h"
+#include "sound/sound_play.h"
 #include "tests/game/frame_keys.h"
 #include "tests/game/game_data_fixture.h"
+#include "tests/game/game_screen_probe.h"
 
 namespace {
 
 using qz::testing::Frames;
 using qz::testing::Hold;
 using qz::testing::Press;
+using qz::testing::ScreenPixel;
 
 // Keys of pad 1: buttons 0, 1, 2 and 5.
 constexpr std::uint32_t kButton0 = 'Z', kButton1 = 'X', kButton2 = 'C', kButton5 = 'D';
@@ -211,6 +215,52 @@ TEST_F(TitleScreenTest, SlotWindowCancelReturnsToTheMenuAndReleasesItsPictures) 
   for (int graph : MessageWindowGraphs) EXPECT_EQ(graph, -1);
   Frames(2);
   EXPECT_EQ(gameState.scene, kSceneTitle);
+}
+
+// A Cancel tapped during the zoom is kept like a Confirm: the first open frame
+// closes the window as Cancel, back to the menu with no game started.
+TEST_F(TitleScreenTest, SlotWindowTakesCancelDuringItsZoom) {
+  StartAtTitle();
+  for (const int tappedAt : {1, 16}) {  // the zoom's first and last frames
+    SCOPED_TRACE(tappedAt);
+    Hold({kButton0});  // frame 0: the menu opens the window
+    Frames(tappedAt - 1);
+    Hold({kButton1});
+    Frames(16 - tappedAt);
+    ASSERT_EQ(WindowState, 1) << "the zoom has just ended";
+    RunFrame();  // the first open frame
+    EXPECT_EQ(WindowState, 2) << "Cancel was taken";
+    EXPECT_EQ(DialogCursor.row, 2);
+    Frames(16);
+    EXPECT_EQ(gameState.saveSlot, 0);
+    EXPECT_EQ(TitleStartRequest, 0);
+    EXPECT_EQ(gameState.scene, kSceneTitle);
+  }
+}
+
+// Only the damaged slot's Continue row is greyed (no pure white pixel in it,
+// while New Game and Cancel are white), and the refusal sound plays on a
+// Confirm there, not while the cursor merely rests on it.
+TEST_F(TitleScreenTest, ADamagedSlotGreysOnlyItsContinueRowAndSoundsOnlyItsRefusal) {
+  WriteSlot(1, "003", 55, true);
+  StartAtTitle();
+  Hold({kButton0});
+  Frames(16);
+  ASSERT_EQ(WindowState, 1);
+  Frames(30);
+  auto whitePixels = [](int row) {
+    int count = 0;
+    for (int y = 206 + 24 * row; y < 206 + 24 * row + 18; ++y)
+      for (int x = 152; x < 540; ++x) count += ScreenPixel(x, y) == 0xFFFFFF ? 1 : 0;
+    return count;
+  };
+  EXPECT_EQ(whitePixels(0), 0) << "Continue, refused";
+  EXPECT_GT(whitePixels(1), 0) << "New Game";
+  EXPECT_GT(whitePixels(2), 0) << "Cancel";
+  EXPECT_EQ(qz::IsSoundHandlePlaying(soundEffects[kSeCansel]), 0) << "resting on Continue";
+  Hold({kButton0});
+  EXPECT_EQ(qz::IsSoundHandlePlaying(soundEffects[kSeCansel]), 1) << "Continue refused";
+  EXPECT_EQ(WindowState, 1);
 }
 
 TEST_F(TitleScreenTest, ConfigurationWindowChangesSettingsAndTheNextStartReadsThem) {
