@@ -20,6 +20,8 @@ namespace plat {
 namespace {
 
 constexpr int kX11TcpPortBase = 6000;
+// More digits could overflow the int the number is read into (stoi throws).
+constexpr std::size_t kMaxDisplayDigits = 9;
 constexpr std::uint8_t kSetupFailed = 0, kSetupSuccess = 1;
 
 struct DisplayAddress {
@@ -33,8 +35,12 @@ bool ParseDisplay(const std::string& display, DisplayAddress* address) {
   address->host = display.substr(0, colon);
   const std::string rest = display.substr(colon + 1);
   const std::size_t digits = rest.find_first_not_of("0123456789");
-  if (digits == 0 || (digits != std::string::npos && rest[digits] != '.') || rest.size() > 12) return false;
-  address->number = std::stoi(rest.substr(0, digits));
+  const std::size_t numberLength = digits == std::string::npos ? rest.size() : digits;
+  if (numberLength == 0 || numberLength > kMaxDisplayDigits || (digits != std::string::npos && rest[digits] != '.') ||
+      rest.size() > 12) {
+    return false;
+  }
+  address->number = std::stoi(rest.substr(0, numberLength));
   return true;
 }
 

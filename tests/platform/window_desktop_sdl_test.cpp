@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/backend.h"
 #include "platform/window.h"
@@ -219,6 +220,30 @@ TEST_F(WindowDesktopSdl, KeysTypeAlikeOnBothBackendsWithTheImeOff) {
   }
   // a, A, !, -, ", space and Enter type; the number pad does not.
   EXPECT_EQ(typed, 7);
+}
+
+// SDL turns SIGINT and SIGTERM into a quit only the desktop pump reads: on
+// any other backend (headless, or a refused QZ_BACKEND whose joystick or
+// display-mode queries still start SDL) its handlers must stay off, or the
+// signals would no longer stop the program.
+TEST_F(WindowDesktopSdl, OnlyTheDesktopLetsSdlTakeTheSignals) {
+  const char* before = SDL_GetHint(SDL_HINT_NO_SIGNAL_HANDLERS);
+  const std::string saved = before != nullptr ? before : "";
+  const auto hintAfterPreparing = [](plat::BackendKind kind) {
+    SDL_ResetHint(SDL_HINT_NO_SIGNAL_HANDLERS);
+    plat::SetBackendKindForTest(kind);
+    plat::PrepareSdlSignals();
+    const char* hint = SDL_GetHint(SDL_HINT_NO_SIGNAL_HANDLERS);
+    return std::string(hint != nullptr ? hint : "unset");
+  };
+  EXPECT_EQ(hintAfterPreparing(plat::BackendKind::kDesktop), "unset");
+  EXPECT_EQ(hintAfterPreparing(plat::BackendKind::kHeadless), "1");
+  EXPECT_EQ(hintAfterPreparing(plat::BackendKind::kRefused), "1");
+  if (before != nullptr) {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, saved.c_str());
+  } else {
+    SDL_ResetHint(SDL_HINT_NO_SIGNAL_HANDLERS);
+  }
 }
 
 }  // namespace

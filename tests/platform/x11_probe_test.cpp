@@ -4,33 +4,29 @@
 #include "platform/x11_probe.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <thread>
 
 namespace {
 
 enum class Answer { kNone, kFailed, kSuccess };
+enum class Reach { kLocal, kTcp };
 
-// Listens on "@/tmp/.X11-unix/X<n>" for a free n; answers one connection.
+// Listens on "@/tmp/.X11-unix/X<n>" (local) or loopback port 6000 + n (TCP)
+// for a free n; answers one connection.
 class StandInServer {
  public:
-  explicit StandInServer(Answer answer) : answer_(answer) {
-    for (number_ = 4100; number_ < 4200; ++number_) {
-      fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-      sockaddr_un address{};
-      address.sun_family = AF_UNIX;
-      const std::string path = "/tmp/.X11-unix/X" + std::to_string(number_);
-      std::memcpy(address.sun_path + 1, path.data(), path.size());
-      const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
-      if (bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(fd_, 1) == 0) break;
-      close(fd_);
-      fd_ = -1;
+  explicit StandInServer(Answer answer, Reach reach = Reach::kLocal) : answer_(answer), reach_(reach) {
+    for (number_ = 4100; number_ < 4200 && (fd_ = Listen()) < 0; ++number_) {
     }
     serving_ = std::thread([this] { Serve(); });
   }
@@ -39,9 +35,32 @@ class StandInServer {
     serving_.join();
     close(fd_);
   }
-  std::string Display() const { return ":" + std::to_string(number_) + ".0"; }
+  std::string Display() const {
+    return (reach_ == Reach::kTcp ? "127.0.0.1:" : ":") + std::to_string(number_) + ".0";
+  }
 
  private:
+  int Listen() const {
+    const int fd = socket(reach_ == Reach::kTcp ? AF_INET : AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un local{};
+    sockaddr_in tcp{};
+    socklen_t length = sizeof tcp;
+    if (reach_ == Reach::kTcp) {
+      tcp.sin_family = AF_INET;
+      tcp.sin_port = htons(static_cast<std::uint16_t>(6000 + number_));
+      tcp.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    } else {
+      local.sun_family = AF_UNIX;
+      const std::string path = "/tmp/.X11-unix/X" + std::to_string(number_);
+      std::memcpy(local.sun_path + 1, path.data(), path.size());
+      length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+    }
+    const auto* address = reach_ == Reach::kTcp ? reinterpret_cast<const sockaddr*>(&tcp)
+                                                : reinterpret_cast<const sockaddr*>(&local);
+    if (bind(fd, address, length) == 0 && listen(fd, 1) == 0) return fd;
+    close(fd);
+    return -1;
+  }
   void Serve() {
     const int client = accept(fd_, nullptr, nullptr);
     if (client < 0) return;
@@ -64,6 +83,7 @@ class StandInServer {
     close(client);
   }
   Answer answer_;
+  Reach reach_;
   int number_ = 0;
   int fd_ = -1;
   std::thread serving_;
@@ -74,6 +94,15 @@ TEST(X11ProbeTest, TellsNoServerFromARefusalFromAServerThatDoesNotAnswer) {
   EXPECT_EQ(plat::ProbeX11Display("nonsense", 200, &reason), plat::X11ProbeResult::kUnparsable);
   EXPECT_EQ(plat::ProbeX11Display(":", 200, &reason), plat::X11ProbeResult::kUnparsable);
   EXPECT_EQ(plat::ProbeX11Display(":4199x", 200, &reason), plat::X11ProbeResult::kUnparsable);
+  // Both sides of the name's bounds: one digit, nine, and twelve characters of
+  // number and screen are names; no digits, ten (past an int: this threw) and
+  // thirteen characters are not.
+  EXPECT_NE(plat::ProbeX11Display(":7", 200, &reason), plat::X11ProbeResult::kUnparsable);
+  EXPECT_NE(plat::ProbeX11Display(":999999999", 200, &reason), plat::X11ProbeResult::kUnparsable);
+  EXPECT_NE(plat::ProbeX11Display(":4199.0000000", 200, &reason), plat::X11ProbeResult::kUnparsable);
+  EXPECT_EQ(plat::ProbeX11Display(":.0", 200, &reason), plat::X11ProbeResult::kUnparsable);
+  EXPECT_EQ(plat::ProbeX11Display(":9999999999", 200, &reason), plat::X11ProbeResult::kUnparsable);
+  EXPECT_EQ(plat::ProbeX11Display(":4199.00000000", 200, &reason), plat::X11ProbeResult::kUnparsable);
   {
     const StandInServer silent(Answer::kNone);
     const auto start = std::chrono::steady_clock::now();
@@ -97,8 +126,19 @@ TEST(X11ProbeTest, TellsNoServerFromARefusalFromAServerThatDoesNotAnswer) {
     EXPECT_EQ(plat::ProbeX11Display(display, 2000, &reason), plat::X11ProbeResult::kAccepted);
     EXPECT_EQ(reason, "");
   }
-  // The server gone, the same number has no one behind it.
+  {
+    // A host name reaches the server over TCP, not the local socket of that number.
+    const StandInServer remote(Answer::kSuccess, Reach::kTcp);
+    EXPECT_EQ(plat::ProbeX11Display(remote.Display(), 2000, &reason), plat::X11ProbeResult::kAccepted);
+  }
+  // The server gone, the same number has no one behind it, and the probe
+  // leaves no socket open behind it.
+  const auto openFiles = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator{});
+  };
+  const auto filesBefore = openFiles();
   EXPECT_EQ(plat::ProbeX11Display(display, 200, &reason), plat::X11ProbeResult::kNoServer);
+  EXPECT_EQ(openFiles(), filesBefore);
   EXPECT_EQ(plat::DescribeX11Probe(plat::X11ProbeResult::kNoServer, 200, ""), "no X server answers there");
 }
 
