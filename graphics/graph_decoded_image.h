@@ -13,6 +13,10 @@ struct DecodedPair {
   BaseImage image{};
   BaseImage alphaImage{};
   int result = -1;  // 0 both, 1 main only, below 0 none (kImageFileNotOpened: no file)
+  // Set while the pixels are the decoded-file memo's, lent: a graph is made
+  // from them without a copy of its own first.
+  LentPixels lent;
+  LentPixels alphaLent;
 
   DecodedPair() = default;
   DecodedPair(const DecodedPair&) = delete;
@@ -24,7 +28,7 @@ struct DecodedPair {
   // the main image fails. The mirror goes through the decode path, which
   // expands DXT data first, as a graph restore does.
   bool DecodeFile(const char* fileName, int mirror) {
-    result = DecodeImageAndAlphaImage(fileName, nullptr, 0, 0, nullptr, 0, 0, &image, &alphaImage, mirror);
+    result = DecodeImageFileForReading(fileName, mirror, &image, &alphaImage, &lent, &alphaLent);
     return result >= 0;
   }
   // Decodes encoded images held in memory, mirrored when asked; false when the main image fails.
@@ -33,8 +37,8 @@ struct DecodedPair {
     return result >= 0;
   }
   ~DecodedPair() {
-    if (result >= 0) FreeBaseImagePixels(&image);
-    if (result == 0) FreeBaseImagePixels(&alphaImage);
+    if (result >= 0 && lent == nullptr) FreeBaseImagePixels(&image);
+    if (result == 0 && alphaLent == nullptr) FreeBaseImagePixels(&alphaImage);
   }
 };
 

@@ -32,8 +32,6 @@ class TrackedBytes {
     if (block_ != nullptr && size > 0) std::memcpy(block_.get(), bytes, size);
   }
   bool allocated() const { return block_ != nullptr; }
-  const std::uint8_t* data() const { return block_.get(); }
-  std::size_t size() const { return size_; }
   bool Equals(const std::vector<std::uint8_t>& bytes) const {
     return bytes.size() == size_ && (size_ == 0 || std::memcmp(bytes.data(), block_.get(), size_) == 0);
   }
@@ -48,7 +46,10 @@ struct Entry {
   TrackedBytes bytes;
   int mirror = 0;
   BaseImage image{};  // pixels null: they are in `pixels`
-  TrackedBytes pixels;
+  // Shared with borrowers, so that dropping the entry never frees pixels a
+  // borrower still reads; nothing writes them once kept.
+  std::shared_ptr<const std::uint8_t> pixels;
+  std::size_t pixelSize = 0;
 };
 
 struct Memo {
@@ -65,8 +66,19 @@ Memo& TheMemo() {
 std::uint64_t PixelBytes(const BaseImage& image) { return std::uint64_t{image.pitch} * image.height; }
 
 void DropOldest(Memo& memo) {
-  memo.pixelBytes -= memo.entries.front().pixels.size();
+  memo.pixelBytes -= memo.entries.front().pixelSize;
   memo.entries.erase(memo.entries.begin());
+}
+
+// The entry for these bytes read under `name`, moved last (most recently
+// used, dropped last); null when none. Callers hold the memo's lock.
+Entry* FindEntry(Memo& memo, const std::string& name, const std::vector<std::uint8_t>& bytes, int mirror) {
+  for (auto entry = memo.entries.begin(); entry != memo.entries.end(); ++entry) {
+    if (entry->mirror != mirror || entry->name != name || !entry->bytes.Equals(bytes)) continue;
+    std::rotate(entry, entry + 1, memo.entries.end());
+    return &memo.entries.back();
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -75,19 +87,27 @@ bool CopyRememberedDecode(const std::string& name, const std::vector<std::uint8_
                           BaseImage* image) {
   Memo& memo = TheMemo();
   std::lock_guard<std::mutex> lock(memo.mutex);
-  for (auto entry = memo.entries.begin(); entry != memo.entries.end(); ++entry) {
-    if (entry->mirror != mirror || entry->name != name || !entry->bytes.Equals(bytes)) continue;
-    const std::size_t size = entry->pixels.size();
-    auto* pixels = static_cast<std::uint8_t*>(QZ_ALLOC(size > 0 ? size : 1));
-    if (pixels == nullptr) return false;
-    std::memcpy(pixels, entry->pixels.data(), size);
-    *image = entry->image;
-    image->pixels = pixels;
-    // Most recently used last, so that it is dropped last.
-    std::rotate(entry, entry + 1, memo.entries.end());
-    return true;
-  }
-  return false;
+  const Entry* entry = FindEntry(memo, name, bytes, mirror);
+  if (entry == nullptr) return false;
+  auto* pixels = static_cast<std::uint8_t*>(QZ_ALLOC(entry->pixelSize > 0 ? entry->pixelSize : 1));
+  if (pixels == nullptr) return false;
+  std::memcpy(pixels, entry->pixels.get(), entry->pixelSize);
+  *image = entry->image;
+  image->pixels = pixels;
+  return true;
+}
+
+bool LendRememberedDecode(const std::string& name, const std::vector<std::uint8_t>& bytes, int mirror,
+                          BaseImage* image, LentPixels* lent) {
+  Memo& memo = TheMemo();
+  std::lock_guard<std::mutex> lock(memo.mutex);
+  const Entry* entry = FindEntry(memo, name, bytes, mirror);
+  if (entry == nullptr) return false;
+  *lent = entry->pixels;
+  *image = entry->image;
+  // The record's type has no const pixels; the borrower only reads them.
+  image->pixels = const_cast<std::uint8_t*>(entry->pixels.get());
+  return true;
 }
 
 void RememberDecode(const std::string& name, const std::vector<std::uint8_t>& bytes, int mirror,
@@ -99,7 +119,7 @@ void RememberDecode(const std::string& name, const std::vector<std::uint8_t>& by
   std::lock_guard<std::mutex> lock(memo.mutex);
   for (auto entry = memo.entries.begin(); entry != memo.entries.end(); ++entry) {
     if (entry->mirror == mirror && entry->name == name) {
-      memo.pixelBytes -= entry->pixels.size();
+      memo.pixelBytes -= entry->pixelSize;
       memo.entries.erase(entry);
       break;
     }
@@ -107,10 +127,14 @@ void RememberDecode(const std::string& name, const std::vector<std::uint8_t>& by
   while (!memo.entries.empty() && (memo.entries.size() >= kMaxEntries || memo.pixelBytes + size > kMaxPixelBytes)) {
     DropOldest(memo);
   }
-  Entry entry{name, TrackedBytes(bytes.data(), bytes.size()), mirror, image,
-              TrackedBytes(image.pixels, static_cast<std::size_t>(size))};
+  const auto pixelSize = static_cast<std::size_t>(size);
+  auto* pixels = static_cast<std::uint8_t*>(QZ_ALLOC(pixelSize > 0 ? pixelSize : 1));
   // Short of memory the file is simply decoded again next time.
-  if (!entry.bytes.allocated() || !entry.pixels.allocated()) return;
+  if (pixels == nullptr) return;
+  std::memcpy(pixels, image.pixels, pixelSize);
+  Entry entry{name, TrackedBytes(bytes.data(), bytes.size()), mirror, image,
+              std::shared_ptr<const std::uint8_t>(pixels, TrackedFree{}), pixelSize};
+  if (!entry.bytes.allocated()) return;
   entry.image.pixels = nullptr;
   memo.pixelBytes += size;
   memo.entries.push_back(std::move(entry));

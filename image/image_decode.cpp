@@ -1,7 +1,7 @@
 // Image decoding dispatch: reads a file whole (a large one as a stream) or
 // takes a memory block, tries every built-in decoder in order, mirrors on
 // request and loads the "_a" alpha companion; a file whose bytes match a
-// recent decode is copied from the memo. Nothing is logged here; callers log
+// recent decode is copied from the memo (or lent, to a caller that only reads it). Nothing is logged here; callers log
 // the file name.
 #include <cstring>
 #include <string>
@@ -99,10 +99,9 @@ int DecodeMemoryBlock(const void* block, std::size_t size, int mirror, BaseImage
   return result;
 }
 
-}  // namespace
-
-int DecodeImageSourceToBaseImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
-                                 int mirror, BaseImage* image) {
+// A memo hit is copied into `image`, or lent when `lent` is given.
+int DecodeSource(const char* fileName, const void* block, std::size_t blockSize, int memory, int mirror,
+                 BaseImage* image, LentPixels* lent) {
   if (image == nullptr) return -1;
   if (memory) return DecodeMemoryBlock(block, blockSize, mirror, image);
   if (fileName == nullptr) return -1;
@@ -116,21 +115,29 @@ int DecodeImageSourceToBaseImage(const char* fileName, const void* block, std::s
     return result;
   }
   FileAccessClose(file);
-  if (CopyRememberedDecode(fileName, bytes, mirror, image)) return 0;
+  if (lent != nullptr ? LendRememberedDecode(fileName, bytes, mirror, image, lent)
+                      : CopyRememberedDecode(fileName, bytes, mirror, image)) {
+    return 0;
+  }
   if (DecodeMemoryBlock(bytes.data(), bytes.size(), mirror, image) != 0) return -1;
   RememberDecode(fileName, bytes, mirror, *image);
   return 0;
 }
 
-int DecodeImageBytesToBaseImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
-                                BaseImage* image, int mirror) {
-  return DecodeImageSourceToBaseImage(fileName, block, blockSize, memory, mirror, image);
+// Gives back a decoded image's pixels: lent ones to the memo, own ones freed.
+void ReleaseDecoded(BaseImage* image, LentPixels* lent) {
+  if (lent != nullptr && *lent != nullptr) {
+    lent->reset();
+    *image = BaseImage{};
+    return;
+  }
+  FreeBaseImagePixels(image);
 }
 
-int DecodeImageAndAlphaImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
-                             const void* alphaBlock, std::size_t alphaBlockSize, int alphaMode, BaseImage* image,
-                             BaseImage* alphaImage, int mirror) {
-  const int main = DecodeImageSourceToBaseImage(fileName, block, blockSize, memory, mirror, image);
+int DecodeWithAlpha(const char* fileName, const void* block, std::size_t blockSize, int memory,
+                    const void* alphaBlock, std::size_t alphaBlockSize, int alphaMode, BaseImage* image,
+                    BaseImage* alphaImage, int mirror, LentPixels* lent, LentPixels* alphaLent) {
+  const int main = DecodeSource(fileName, block, blockSize, memory, mirror, image, lent);
   if (main != 0) return main;
   if (alphaImage == nullptr) return 1;
 
@@ -141,19 +148,43 @@ int DecodeImageAndAlphaImage(const char* fileName, const void* block, std::size_
     // Sized from the name: a long path is never cut to a fixed buffer.
     std::string alphaName(std::strlen(fileName) + 3, '\0');
     if (MakeAlphaImageFileName(alphaName.data(), alphaName.size(), fileName) != 0) return 1;
-    result = DecodeImageSourceToBaseImage(alphaName.c_str(), nullptr, 0, 0, mirror, &alpha);
+    result = DecodeSource(alphaName.c_str(), nullptr, 0, 0, mirror, &alpha, alphaLent);
   } else if (alphaMode == 1) {
-    result = DecodeImageSourceToBaseImage(nullptr, alphaBlock, alphaBlockSize, 1, mirror, &alpha);
+    result = DecodeSource(nullptr, alphaBlock, alphaBlockSize, 1, mirror, &alpha, nullptr);
   }
   if (result != 0) return 1;
   // Every user reads the alpha image over the main image's rectangle: a
   // companion of another size would be read outside its pixels.
   if (alpha.width != image->width || alpha.height != image->height) {
-    FreeBaseImagePixels(&alpha);
+    ReleaseDecoded(&alpha, alphaLent);
     return 1;
   }
   *alphaImage = alpha;
   return 0;
+}
+
+}  // namespace
+
+int DecodeImageSourceToBaseImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
+                                 int mirror, BaseImage* image) {
+  return DecodeSource(fileName, block, blockSize, memory, mirror, image, nullptr);
+}
+
+int DecodeImageBytesToBaseImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
+                                BaseImage* image, int mirror) {
+  return DecodeImageSourceToBaseImage(fileName, block, blockSize, memory, mirror, image);
+}
+
+int DecodeImageAndAlphaImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
+                             const void* alphaBlock, std::size_t alphaBlockSize, int alphaMode, BaseImage* image,
+                             BaseImage* alphaImage, int mirror) {
+  return DecodeWithAlpha(fileName, block, blockSize, memory, alphaBlock, alphaBlockSize, alphaMode, image,
+                         alphaImage, mirror, nullptr, nullptr);
+}
+
+int DecodeImageFileForReading(const char* fileName, int mirror, BaseImage* image, BaseImage* alphaImage,
+                              LentPixels* lent, LentPixels* alphaLent) {
+  return DecodeWithAlpha(fileName, nullptr, 0, 0, nullptr, 0, 0, image, alphaImage, mirror, lent, alphaLent);
 }
 
 int MakeAlphaImageFileName(char* out, std::size_t outSize, const char* fileName) {

@@ -8,6 +8,7 @@
 
 #include "core/file_access.h"
 #include "image/base_image.h"
+#include "image/decoded_file_memo.h"
 
 namespace qz {
 
@@ -41,6 +42,13 @@ int DecodeImageBytesToBaseImage(const char* fileName, const void* block, std::si
 int DecodeImageAndAlphaImage(const char* fileName, const void* block, std::size_t blockSize, int memory,
                              const void* alphaBlock, std::size_t alphaBlockSize, int alphaMode, BaseImage* image,
                              BaseImage* alphaImage, int mirror);
+// DecodeImageAndAlphaImage for a named file (alpha from its "_a" companion),
+// for a caller that only reads the pixels: an image remembered from an
+// earlier read of the same bytes is lent, not copied, and its `lent` (or
+// `alphaLent`) is then set. A lent image is given back by resetting its
+// holder, never freed through the record; the others are the caller's.
+int DecodeImageFileForReading(const char* fileName, int mirror, BaseImage* image, BaseImage* alphaImage,
+                              LentPixels* lent, LentPixels* alphaLent);
 // The companion name: "_a" before the last "."; -1 when it does not fit.
 int MakeAlphaImageFileName(char* out, std::size_t outSize, const char* fileName);
 int MirrorBaseImageHorizontal(BaseImage* image);

@@ -190,6 +190,88 @@ TEST_F(ImageDecodeTest, FilesReadAgainGiveTheirCurrentPictureAsOwnCopies) {
   for (BaseImage* image : {&first, &second, &mirrored, &third, &rewritten}) FreeBaseImagePixels(image);
 }
 
+// A reader that only reads is lent the memo's pixels on a second read of the
+// same bytes: the same block for every borrower, never the block of a copy,
+// and alive while lent after the memo replaced or dropped its entry.
+TEST_F(ImageDecodeTest, LentDecodesShareTheKeptPixelsAndOutliveTheirEntry) {
+  testing::ScratchFolder folder;
+  folder.Write("lent.png", AsString(RgbPng(3, 2)));
+  const std::string name = folder.Library("lent.png");
+  BaseImage fresh, first, second;
+  LentPixels freshLent, firstLent, secondLent;
+  ASSERT_EQ(DecodeImageFileForReading(name.c_str(), 0, &fresh, nullptr, &freshLent, nullptr), 1);
+  EXPECT_EQ(freshLent, nullptr) << "a first read decodes into the caller's own pixels";
+  FreeBaseImagePixels(&fresh);
+  ASSERT_EQ(DecodeImageFileForReading(name.c_str(), 0, &first, nullptr, &firstLent, nullptr), 1);
+  ASSERT_EQ(DecodeImageFileForReading(name.c_str(), 0, &second, nullptr, &secondLent, nullptr), 1);
+  ASSERT_NE(firstLent, nullptr);
+  EXPECT_EQ(first.pixels, firstLent.get());
+  EXPECT_EQ(second.pixels, first.pixels) << "borrowers share one block";
+  EXPECT_EQ(first.pixels[2 * 3 + 2], 80);
+
+  BaseImage copy;
+  ASSERT_EQ(DecodeImageSourceToBaseImage(name.c_str(), nullptr, 0, 0, 0, &copy), 0);
+  EXPECT_NE(copy.pixels, first.pixels) << "a caller that may write gets a copy";
+  copy.pixels[2 * 3 + 2] = 0;
+  EXPECT_EQ(first.pixels[2 * 3 + 2], 80) << "a copy's change never reaches the lent pixels";
+  FreeBaseImagePixels(&copy);
+
+  BaseImage mirrored;
+  LentPixels mirroredLent;
+  ASSERT_EQ(DecodeImageFileForReading(name.c_str(), 1, &mirrored, nullptr, &mirroredLent, nullptr), 1);
+  EXPECT_EQ(mirroredLent, nullptr) << "the mirror flag is part of what was decoded";
+  EXPECT_EQ(mirrored.pixels[2], 80);
+  FreeBaseImagePixels(&mirrored);
+
+  // New bytes under the same name replace the entry; the old pixels stay
+  // whole for their borrowers, and stay after the memo forgets everything.
+  folder.Write("lent.png", AsString(GreyPng(3, 2, 90)));
+  for (int read = 0; read < 2; ++read) {
+    BaseImage rewritten;
+    LentPixels rewrittenLent;
+    ASSERT_EQ(DecodeImageFileForReading(name.c_str(), 0, &rewritten, nullptr, &rewrittenLent, nullptr), 1);
+    EXPECT_EQ(rewrittenLent != nullptr, read == 1);
+    EXPECT_EQ(rewritten.pixels[0], 90);
+    if (rewrittenLent == nullptr) FreeBaseImagePixels(&rewritten);
+  }
+  ForgetRememberedDecodes();
+  EXPECT_EQ(first.pixels[2 * 3 + 2], 80);
+  EXPECT_EQ(second.pixels[1 * 3 + 2], 40);
+  firstLent.reset();
+  EXPECT_EQ(second.pixels[1 * 3 + 2], 40) << "the last borrower keeps the block";
+  secondLent.reset();
+}
+
+// A lent alpha companion of the main image's size is handed out with it; one
+// of another size is given back, as an own one is freed.
+TEST_F(ImageDecodeTest, LentAlphaCompanionsOnlyAtTheMainImagesSize) {
+  testing::ScratchFolder folder;
+  folder.Write("item.png", AsString(RgbPng(4, 2)));
+  folder.Write("item_a.png", AsString(GreyPng(4, 2, 99)));
+  folder.Write("wide.png", AsString(RgbPng(4, 2)));
+  folder.Write("wide_a.png", AsString(GreyPng(5, 2, 1)));
+  for (const char* file : {"item.png", "wide.png"}) {
+    const bool sameSize = std::string(file) == "item.png";
+    SCOPED_TRACE(file);
+    const std::string name = folder.Library(file);
+    for (int read = 0; read < 2; ++read) {
+      BaseImage image, alpha;
+      std::memset(&alpha, 0x5A, sizeof(alpha));
+      LentPixels lent, alphaLent;
+      ASSERT_EQ(DecodeImageFileForReading(name.c_str(), 0, &image, &alpha, &lent, &alphaLent), sameSize ? 0 : 1);
+      EXPECT_EQ(lent != nullptr, read == 1);
+      EXPECT_EQ(alphaLent != nullptr, sameSize && read == 1);
+      if (sameSize) {
+        EXPECT_EQ(alpha.pixels[0], 99);
+        if (alphaLent == nullptr) FreeBaseImagePixels(&alpha);
+      } else {
+        EXPECT_EQ(alpha.width, 0x5A5A5A5Au) << "no alpha image may be handed out";
+      }
+      if (lent == nullptr) FreeBaseImagePixels(&image);
+    }
+  }
+}
+
 // The memo's copies of a decoded file are library memory: the counts show
 // them after the caller freed its own copy, and forgetting them gives them back.
 TEST_F(ImageDecodeTest, RememberedFilesAreCountedWithTheLibrarysMemory) {
