@@ -266,22 +266,33 @@ TEST(PixelConvertTest, EveryLoopMatchesTheReferenceOnRandomImages) {
   }
 }
 
-// 24-bit rows are read four bytes at a time but for their last pixel: a
-// source whose last row ends the block converts without reading past it.
+// 24-bit rows are read four bytes at a time but for their last pixel, or
+// sixteen bytes for four pixels while six are left: a source whose last row
+// ends the block converts without reading past it, at every width around
+// those steps, and writes nothing past a row's last pixel.
 TEST(PixelConvertTest, TightTwentyFourBitRowsConvertUpToTheirLastByte) {
   const PixelFormatDescriptor rgb = Preset(SetColorDescRGB24);
   const PixelFormatDescriptor xrgb = Preset(SetColorDescXRGB8);
-  const int w = 5, h = 2;
-  std::vector<std::uint8_t> source(static_cast<std::size_t>(w * 3 * h));
-  for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(17 * i + 3);
-  std::vector<std::uint32_t> out(static_cast<std::size_t>(w * h), 0xDEADBEEFu);
-  const Rect r{0, 0, w, h};
-  ASSERT_EQ(ConvertColorFormatBlit(out.data(), w * 4, &xrgb, source.data(), w * 3, &rgb, nullptr, 0, nullptr, 0, 0,
-                                   &r, 0, 0, 0, 0, 0, 0, 0, 0),
-            0);
-  for (int i = 0; i < w * h; ++i) {
-    const std::uint8_t* p = &source[static_cast<std::size_t>(i) * 3];
-    EXPECT_EQ(out[i] & 0xFFFFFFu, p[0] | (p[1] << 8) | (p[2] << 16)) << i;
+  constexpr std::uint32_t kUntouched = 0xDEADBEEFu;
+  for (int w = 1; w <= 14; ++w) {
+    SCOPED_TRACE(w);
+    const int h = 2;
+    std::vector<std::uint8_t> source(static_cast<std::size_t>(w * 3 * h));
+    for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(17 * i + 3);
+    // One pixel more per row than converted, which must stay as it was.
+    const int outWidth = w + 1;
+    std::vector<std::uint32_t> out(static_cast<std::size_t>(outWidth * h), kUntouched);
+    const Rect r{0, 0, w, h};
+    ASSERT_EQ(ConvertColorFormatBlit(out.data(), outWidth * 4, &xrgb, source.data(), w * 3, &rgb, nullptr, 0, nullptr,
+                                     0, 0, &r, 0, 0, 0, 0, 0, 0, 0, 0),
+              0);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const std::uint8_t* p = &source[static_cast<std::size_t>((y * w + x) * 3)];
+        EXPECT_EQ(out[y * outWidth + x], 0xFF000000u | p[0] | (p[1] << 8) | (p[2] << 16)) << x << "," << y;
+      }
+      EXPECT_EQ(out[y * outWidth + w], kUntouched) << "row " << y;
+    }
   }
 }
 
