@@ -14,6 +14,14 @@
 namespace qz {
 namespace {
 
+// Whether the pixel's bytes (bpp of them; 1, 2 or 4) are all the same.
+bool RepeatsOneByte(std::uint32_t value, int bpp) {
+  const std::uint32_t byte = value & 0xFF;
+  if (bpp == 1) return true;
+  if (bpp == 2) return (value & 0xFFFF) == byte * 0x0101u;
+  return value == byte * 0x01010101u;
+}
+
 int BytesPerPixel(int format, int palettised, int hasAlpha) {
   if (palettised) return 1;
   switch (format) {
@@ -311,17 +319,26 @@ void FillMemImgArea(MEMIMG* view, const Rect* rect, std::uint32_t value) {
   const std::int32_t pitch = view->block->pitch;
   std::uint8_t* const first =
       view->pixels + static_cast<std::int64_t>(area.top) * pitch + static_cast<std::int64_t>(area.left) * bpp;
-  if (bpp == 1) {
-    std::memset(first, static_cast<int>(value & 0xFF), static_cast<std::size_t>(w));
-  } else if (bpp == 2) {
+  const std::size_t rowBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(bpp);
+  // A value of one byte repeated (a clear to black) is a byte fill: rows
+  // written only, not copied from the first, and rows without a gap at once.
+  if (RepeatsOneByte(value, bpp)) {
+    const int byte = static_cast<int>(value & 0xFF);
+    if (rowBytes == static_cast<std::size_t>(pitch)) {
+      std::memset(first, byte, rowBytes * static_cast<std::size_t>(h));
+      return;
+    }
+    for (int y = 0; y < h; ++y) std::memset(first + static_cast<std::int64_t>(y) * pitch, byte, rowBytes);
+    return;
+  }
+  if (bpp == 2) {
     const auto v = static_cast<std::uint16_t>(value);
     for (int x = 0; x < w; ++x) std::memcpy(first + 2 * x, &v, 2);
   } else {
     for (int x = 0; x < w; ++x) std::memcpy(first + 4 * x, &value, 4);
   }
-  // The other rows are copies of the first: a whole-screen clear is one
+  // The other rows are copies of the first: a whole-screen fill is one
   // pixel loop of a row, not of the screen.
-  const std::size_t rowBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(bpp);
   std::uint8_t* row = first;
   for (int y = 1; y < h; ++y) {
     row += pitch;

@@ -229,6 +229,45 @@ TEST(MemImgFill, ClipsToTheViewAndWritesTheFormatsWidth) {
   FillMemImgArea(&unset, nullptr, 1);  // refused quietly
 }
 
+// A value of one repeated byte is written as bytes, any other as pixels; both
+// fill exactly the rectangle, in views with and without a gap between rows.
+TEST(MemImgFill, OneByteValuesFillTheSameAsOthers) {
+  struct Case {
+    int width, height, format;
+    std::uint32_t value;
+    std::uint32_t expected;  // the pixel as read back at its width
+  };
+  const Case cases[] = {
+      {8, 4, 1, 0xFFFFFFFFu, 0xFFFFFFFFu}, {8, 4, 1, 0x7F7F7F7Fu, 0x7F7F7F7Fu}, {8, 4, 1, 0x7F7F7F7Eu, 0x7F7F7F7Eu},
+      {8, 4, 1, 0u, 0u},                   {5, 3, 0, 0x00003333u, 0x3333u},     {5, 3, 0, 0xFFFF3334u, 0x3334u},
+      {5, 3, 0, 0xABCD0000u, 0u},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "format " << c.format << " value " << std::hex << c.value);
+    View v;
+    ASSERT_EQ(InitMemImgEx(&v.img, c.width, c.height, -1, 0, c.format, 0, 0, 0, nullptr), 0);
+    const int bpp = c.format == 1 ? 4 : 2;
+    const std::size_t blockBytes = static_cast<std::size_t>(v.img.block->pitch) * c.height;
+    for (const bool whole : {true, false}) {
+      std::memset(v.img.block->pixels, 0xEE, blockBytes);
+      const Rect inner{1, 1, c.width - 1, c.height};
+      FillMemImgArea(&v.img, whole ? nullptr : &inner, c.value);
+      for (int y = 0; y < c.height; ++y) {
+        for (int x = 0; x < c.width; ++x) {
+          const bool in = whole || (x >= 1 && x < c.width - 1 && y >= 1);
+          const std::uint32_t got =
+              bpp == 4 ? PixelAt<std::uint32_t>(v.img, x, y) : PixelAt<std::uint16_t>(v.img, x, y);
+          EXPECT_EQ(got, in ? c.expected : (bpp == 4 ? 0xEEEEEEEEu : 0xEEEEu)) << x << "," << y << " whole " << whole;
+        }
+        // The padding past the row's pixels is left as it was.
+        for (int b = c.width * bpp; b < v.img.block->pitch; ++b) {
+          EXPECT_EQ(v.img.block->pixels[y * v.img.block->pitch + b], 0xEE) << "row " << y;
+        }
+      }
+    }
+  }
+}
+
 TEST(MemImgColorDesc, TenStaticDescriptors) {
   EXPECT_EQ(GetMemImgColorDesc(4, 0, 0), nullptr);
   EXPECT_EQ(GetMemImgColorDesc(-1, 0, 0), nullptr);
