@@ -3,6 +3,8 @@
 // their own pixel walks.
 #include "softrender/shapes.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -191,6 +193,32 @@ void FillRowsStore(std::uint32_t c, bool wide, std::uint8_t* row, std::int32_t p
   }
 }
 
+// Mode 1 on 32-bit pixels, four at a time (SSE2 is in every x86-64): each
+// colour channel's (d * 256 + (c - d) * p) >> 8 is the same non-negative
+// (d * (256 - p) + c * p) >> 8, at most 255 * 256, so it stays in 16 bits;
+// alpha bytes are kept. The row's last pixels go through the scalar rule.
+void BlendRowsWide(const ShapeOp<true, 1>& op, std::uint8_t* row, std::int32_t pitch, std::int32_t w,
+                   std::int32_t h) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i keep = _mm_set1_epi16(static_cast<short>(256 - op.p));
+  const __m128i added = _mm_mullo_epi16(_mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(op.c)), zero),
+                                        _mm_set1_epi16(static_cast<short>(op.p)));
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  for (std::int32_t y = 0; y < h; ++y, row += pitch) {
+    std::uint8_t* px = row;
+    std::int32_t x = 0;
+    for (; x + 4 <= w; x += 4, px += 16) {
+      const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px));
+      const __m128i low = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), keep), added), 8);
+      const __m128i high = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), keep), added), 8);
+      const __m128i blended = _mm_packus_epi16(low, high);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(px),
+                       _mm_or_si128(_mm_and_si128(d, alpha), _mm_andnot_si128(alpha, blended)));
+    }
+    for (; x < w; ++x, px += 4) op(px);
+  }
+}
+
 // Clip area of a shape: the draw area, kept inside the view as well so that
 // a draw area set for another target can never reach past this one.
 Rect ShapeClip(const MEMIMG* dst) {
@@ -234,6 +262,8 @@ void FillMemImgRect(MEMIMG* dst, const Rect* rect, std::uint32_t color) {
     using Op = std::decay_t<decltype(op)>;
     if constexpr (std::is_same_v<Op, ShapeOp<true, 0>> || std::is_same_v<Op, ShapeOp<false, 0>>) {
       FillRowsStore(op.c, wide, row, block->pitch, w, h);
+    } else if constexpr (std::is_same_v<Op, ShapeOp<true, 1>>) {
+      BlendRowsWide(op, row, block->pitch, w, h);
     } else {
       FillRows(op, row, block->pitch, bpp, w, h);
     }
