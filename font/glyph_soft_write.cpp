@@ -21,17 +21,17 @@ void StorePixel(std::uint8_t* at, int bytesPerPixel, std::uint32_t value) {
   }
 }
 
-// 0 empty, 1 glyph, 2 edge: the cell pixel of a font that is not
-// anti-aliased.
-int SolidCellPixel(const FontRecord& font, const std::uint8_t* row, int px) {
-  if (font.type == 0) return (row[px >> 3] >> (7 - (px & 7))) & 1;
+// 0 empty, 1 glyph, 2 edge: the cell pixel of a font of `fontType` that is
+// not anti-aliased.
+int SolidCellPixel(int fontType, const std::uint8_t* row, int px) {
+  if (fontType == 0) return (row[px >> 3] >> (7 - (px & 7))) & 1;
   return row[px];
 }
 
 // Colour and alpha of an anti-aliased cell pixel; alpha 0 leaves it empty.
-void GreyCellPixel(const FontRecord& font, const std::uint8_t* row, int px, const TextColors& colors, int* red,
-                   int* green, int* blue, int* alpha) {
-  if (font.type == kFontTypeAntialiased) {
+void GreyCellPixel(int fontType, const std::uint8_t* row, int px, const TextColors& colors, int* red, int* green,
+                   int* blue, int* alpha) {
+  if (fontType == kFontTypeAntialiased) {
     MixEdgeAndGlyph(0, row[px], colors, red, green, blue, alpha);
   } else {
     MixEdgeAndGlyph(row[px] >> 4, row[px] & 15, colors, red, green, blue, alpha);
@@ -105,15 +105,23 @@ void WriteGlyphToMemImg(const FontRecord& font, const GlyphCacheEntry& entry, ME
   const std::uint32_t solid[3] = {
       0, PackColorByDescriptor(desc, colors.textRed, colors.textGreen, colors.textBlue, 255),
       PackColorByDescriptor(desc, colors.edgeRed, colors.edgeGreen, colors.edgeBlue, 255)};
+  // Held in locals: the pixel stores could alias the records, which would
+  // otherwise be read again for every pixel.
+  const int fontType = font.type;
+  const std::uint8_t* const cells = font.memoryCache;
+  const std::ptrdiff_t cellPitch = font.memoryPitch;
+  std::uint8_t* const pixels = dest->pixels;
+  const std::ptrdiff_t pitch = dest->block->pitch;
+  const TextColors mix = colors;
   for (int py = area.top; py < area.bottom; ++py) {
-    std::uint8_t* row = dest->pixels + static_cast<std::ptrdiff_t>(py) * dest->block->pitch;
+    std::uint8_t* row = pixels + static_cast<std::ptrdiff_t>(py) * pitch;
     for (int px = area.left; px < area.right; ++px) {
       const int u = vertical ? py - y : px - x;
       const int v = vertical ? x - 1 - px : py - y;
-      const std::uint8_t* cellRow = font.memoryCache + static_cast<std::ptrdiff_t>(cellY + v) * font.memoryPitch;
+      const std::uint8_t* cellRow = cells + static_cast<std::ptrdiff_t>(cellY + v) * cellPitch;
       std::uint8_t* at = row + px * bytesPerPixel;
       if (!grey) {
-        const int kind = SolidCellPixel(font, cellRow, cellX + u);
+        const int kind = SolidCellPixel(fontType, cellRow, cellX + u);
         if (kind != 0 || !transparent) StorePixel(at, bytesPerPixel, solid[kind]);
         continue;
       }
@@ -121,7 +129,7 @@ void WriteGlyphToMemImg(const FontRecord& font, const GlyphCacheEntry& entry, ME
       int green = 0;
       int blue = 0;
       int alpha = 0;
-      GreyCellPixel(font, cellRow, cellX + u, colors, &red, &green, &blue, &alpha);
+      GreyCellPixel(fontType, cellRow, cellX + u, mix, &red, &green, &blue, &alpha);
       if (alpha != 0) {
         StorePixel(at, bytesPerPixel, PackColorByDescriptor(desc, red, green, blue, static_cast<std::uint8_t>(alpha)));
       } else if (!transparent) {
