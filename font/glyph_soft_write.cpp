@@ -40,6 +40,54 @@ void GreyCellPixel(int fontType, const std::uint8_t* row, int px, const TextColo
 
 int ScaledChannel(int channel, int brightness) { return channel * brightness / 255; }
 
+// What a glyph write needs, copied out of the records once per glyph.
+struct GlyphWrite {
+  int fontType;
+  const std::uint8_t* cells;
+  std::ptrdiff_t cellPitch;
+  std::uint8_t* pixels;
+  std::ptrdiff_t pitch;
+  int bytesPerPixel;
+  const PixelFormatDescriptor* desc;
+  std::uint32_t solid[3];  // empty, glyph and edge pixels of a font that is not anti-aliased
+  TextColors colors;
+  int cellX, cellY;  // the glyph's cell in the cache
+  int x, y;          // where the cell's (0, 0) lands
+  bool transparent;
+};
+
+// Writes the cell over `area`: (u, v) of the cell lands on (x + u, y + v), or
+// on (x - 1 - v, y + u) for vertical text.
+template <bool kVertical, bool kGrey>
+void WritePixels(const GlyphWrite& write, const Rect& area) {
+  const GlyphWrite w = write;  // a copy no pixel store can alias
+  for (int py = area.top; py < area.bottom; ++py) {
+    std::uint8_t* row = w.pixels + static_cast<std::ptrdiff_t>(py) * w.pitch;
+    for (int px = area.left; px < area.right; ++px) {
+      const int u = kVertical ? py - w.y : px - w.x;
+      const int v = kVertical ? w.x - 1 - px : py - w.y;
+      const std::uint8_t* cellRow = w.cells + static_cast<std::ptrdiff_t>(w.cellY + v) * w.cellPitch;
+      std::uint8_t* at = row + px * w.bytesPerPixel;
+      if constexpr (!kGrey) {
+        const int kind = SolidCellPixel(w.fontType, cellRow, w.cellX + u);
+        if (kind != 0 || !w.transparent) StorePixel(at, w.bytesPerPixel, w.solid[kind]);
+      } else {
+        int red = 0;
+        int green = 0;
+        int blue = 0;
+        int alpha = 0;
+        GreyCellPixel(w.fontType, cellRow, w.cellX + u, w.colors, &red, &green, &blue, &alpha);
+        if (alpha != 0) {
+          StorePixel(at, w.bytesPerPixel,
+                     PackColorByDescriptor(w.desc, red, green, blue, static_cast<std::uint8_t>(alpha)));
+        } else if (!w.transparent) {
+          StorePixel(at, w.bytesPerPixel, 0);
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 
 TextColors ScaleTextColors(std::uint32_t color, std::uint32_t edgeColor) {
@@ -87,8 +135,7 @@ void WriteGlyphToMemImg(const FontRecord& font, const GlyphCacheEntry& entry, ME
   const int margin = EdgeMargin(font);
   const int boxWidth = entry.width + 2 * margin;
   const int boxHeight = entry.height + 2 * margin;
-  // The box on the image: (u, v) of the cell lands on (x + u, y + v), or on
-  // (x - 1 - v, y + u) for vertical text.
+  // The box on the image (see WritePixels).
   Rect area = vertical ? Rect{x - boxHeight, y, x, y + boxWidth} : Rect{x, y, x + boxWidth, y + boxHeight};
   Rect bounds = clip;
   const Rect image = {0, 0, dest->width, dest->height};
@@ -105,37 +152,15 @@ void WriteGlyphToMemImg(const FontRecord& font, const GlyphCacheEntry& entry, ME
   const std::uint32_t solid[3] = {
       0, PackColorByDescriptor(desc, colors.textRed, colors.textGreen, colors.textBlue, 255),
       PackColorByDescriptor(desc, colors.edgeRed, colors.edgeGreen, colors.edgeBlue, 255)};
-  // Held in locals: the pixel stores could alias the records, which would
+  // Copied out: the pixel stores could alias the records, which would
   // otherwise be read again for every pixel.
-  const int fontType = font.type;
-  const std::uint8_t* const cells = font.memoryCache;
-  const std::ptrdiff_t cellPitch = font.memoryPitch;
-  std::uint8_t* const pixels = dest->pixels;
-  const std::ptrdiff_t pitch = dest->block->pitch;
-  const TextColors mix = colors;
-  for (int py = area.top; py < area.bottom; ++py) {
-    std::uint8_t* row = pixels + static_cast<std::ptrdiff_t>(py) * pitch;
-    for (int px = area.left; px < area.right; ++px) {
-      const int u = vertical ? py - y : px - x;
-      const int v = vertical ? x - 1 - px : py - y;
-      const std::uint8_t* cellRow = cells + static_cast<std::ptrdiff_t>(cellY + v) * cellPitch;
-      std::uint8_t* at = row + px * bytesPerPixel;
-      if (!grey) {
-        const int kind = SolidCellPixel(fontType, cellRow, cellX + u);
-        if (kind != 0 || !transparent) StorePixel(at, bytesPerPixel, solid[kind]);
-        continue;
-      }
-      int red = 0;
-      int green = 0;
-      int blue = 0;
-      int alpha = 0;
-      GreyCellPixel(fontType, cellRow, cellX + u, mix, &red, &green, &blue, &alpha);
-      if (alpha != 0) {
-        StorePixel(at, bytesPerPixel, PackColorByDescriptor(desc, red, green, blue, static_cast<std::uint8_t>(alpha)));
-      } else if (!transparent) {
-        StorePixel(at, bytesPerPixel, 0);
-      }
-    }
+  const GlyphWrite write{font.type, font.memoryCache, font.memoryPitch, dest->pixels, dest->block->pitch,
+                         bytesPerPixel, desc, {solid[0], solid[1], solid[2]}, colors, cellX, cellY, x, y, transparent};
+  // Each kind of write gets a loop of its own, without per-pixel choices.
+  if (grey) {
+    vertical ? WritePixels<true, true>(write, area) : WritePixels<false, true>(write, area);
+  } else {
+    vertical ? WritePixels<true, false>(write, area) : WritePixels<false, false>(write, area);
   }
 }
 
