@@ -40,7 +40,9 @@ void GreyCellPixel(int fontType, const std::uint8_t* row, int px, const TextColo
 
 int ScaledChannel(int channel, int brightness) { return channel * brightness / 255; }
 
-// What a glyph write needs, copied out of the records once per glyph.
+// What a glyph write needs, read out of the font and image records once per
+// glyph: the pixel stores could alias the records, which would otherwise be
+// read again for every pixel.
 struct GlyphWrite {
   int fontType;
   const std::uint8_t* cells;
@@ -49,7 +51,7 @@ struct GlyphWrite {
   std::ptrdiff_t pitch;
   int bytesPerPixel;
   const PixelFormatDescriptor* desc;
-  std::uint32_t solid[3];  // empty, glyph and edge pixels of a font that is not anti-aliased
+  std::uint32_t glyph, edge;  // pixels of a font that is not anti-aliased
   TextColors colors;
   int cellX, cellY;  // the glyph's cell in the cache
   int x, y;          // where the cell's (0, 0) lands
@@ -60,28 +62,38 @@ struct GlyphWrite {
 // on (x - 1 - v, y + u) for vertical text.
 template <bool kVertical, bool kGrey>
 void WritePixels(const GlyphWrite& write, const Rect& area) {
-  const GlyphWrite w = write;  // a copy no pixel store can alias
+  // Scalars no pixel store can alias, kept in registers.
+  const int fontType = write.fontType;
+  const std::uint8_t* const cells = write.cells;
+  const std::ptrdiff_t cellPitch = write.cellPitch;
+  std::uint8_t* const pixels = write.pixels;
+  const std::ptrdiff_t pitch = write.pitch;
+  const int bytesPerPixel = write.bytesPerPixel;
+  const std::uint32_t glyph = write.glyph;
+  const std::uint32_t edge = write.edge;
+  const int cellX = write.cellX, cellY = write.cellY, x = write.x, y = write.y;
+  const bool transparent = write.transparent;
   for (int py = area.top; py < area.bottom; ++py) {
-    std::uint8_t* row = w.pixels + static_cast<std::ptrdiff_t>(py) * w.pitch;
+    std::uint8_t* row = pixels + static_cast<std::ptrdiff_t>(py) * pitch;
     for (int px = area.left; px < area.right; ++px) {
-      const int u = kVertical ? py - w.y : px - w.x;
-      const int v = kVertical ? w.x - 1 - px : py - w.y;
-      const std::uint8_t* cellRow = w.cells + static_cast<std::ptrdiff_t>(w.cellY + v) * w.cellPitch;
-      std::uint8_t* at = row + px * w.bytesPerPixel;
+      const int u = kVertical ? py - y : px - x;
+      const int v = kVertical ? x - 1 - px : py - y;
+      const std::uint8_t* cellRow = cells + static_cast<std::ptrdiff_t>(cellY + v) * cellPitch;
+      std::uint8_t* at = row + px * bytesPerPixel;
       if constexpr (!kGrey) {
-        const int kind = SolidCellPixel(w.fontType, cellRow, w.cellX + u);
-        if (kind != 0 || !w.transparent) StorePixel(at, w.bytesPerPixel, w.solid[kind]);
+        const int kind = SolidCellPixel(fontType, cellRow, cellX + u);
+        if (kind != 0 || !transparent) StorePixel(at, bytesPerPixel, kind == 1 ? glyph : kind == 2 ? edge : 0);
       } else {
         int red = 0;
         int green = 0;
         int blue = 0;
         int alpha = 0;
-        GreyCellPixel(w.fontType, cellRow, w.cellX + u, w.colors, &red, &green, &blue, &alpha);
+        GreyCellPixel(fontType, cellRow, cellX + u, write.colors, &red, &green, &blue, &alpha);
         if (alpha != 0) {
-          StorePixel(at, w.bytesPerPixel,
-                     PackColorByDescriptor(w.desc, red, green, blue, static_cast<std::uint8_t>(alpha)));
-        } else if (!w.transparent) {
-          StorePixel(at, w.bytesPerPixel, 0);
+          StorePixel(at, bytesPerPixel,
+                     PackColorByDescriptor(write.desc, red, green, blue, static_cast<std::uint8_t>(alpha)));
+        } else if (!transparent) {
+          StorePixel(at, bytesPerPixel, 0);
         }
       }
     }
@@ -149,13 +161,21 @@ void WriteGlyphToMemImg(const FontRecord& font, const GlyphCacheEntry& entry, ME
   const PixelFormatDescriptor* desc = dest->block->colorDesc;
   const int bytesPerPixel = desc->bytesPerPixel;
   const bool grey = (font.type & kFontTypeAntialiased) != 0;
-  const std::uint32_t solid[3] = {
-      0, PackColorByDescriptor(desc, colors.textRed, colors.textGreen, colors.textBlue, 255),
-      PackColorByDescriptor(desc, colors.edgeRed, colors.edgeGreen, colors.edgeBlue, 255)};
-  // Copied out: the pixel stores could alias the records, which would
-  // otherwise be read again for every pixel.
-  const GlyphWrite write{font.type, font.memoryCache, font.memoryPitch, dest->pixels, dest->block->pitch,
-                         bytesPerPixel, desc, {solid[0], solid[1], solid[2]}, colors, cellX, cellY, x, y, transparent};
+  const GlyphWrite write{font.type,
+                         font.memoryCache,
+                         font.memoryPitch,
+                         dest->pixels,
+                         dest->block->pitch,
+                         bytesPerPixel,
+                         desc,
+                         PackColorByDescriptor(desc, colors.textRed, colors.textGreen, colors.textBlue, 255),
+                         PackColorByDescriptor(desc, colors.edgeRed, colors.edgeGreen, colors.edgeBlue, 255),
+                         colors,
+                         cellX,
+                         cellY,
+                         x,
+                         y,
+                         transparent};
   // Each kind of write gets a loop of its own, without per-pixel choices.
   if (grey) {
     vertical ? WritePixels<true, true>(write, area) : WritePixels<false, true>(write, area);
