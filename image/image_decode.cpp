@@ -1,8 +1,8 @@
 // Image decoding dispatch: reads a file whole (a large one as a stream) or
 // takes a memory block, tries every built-in decoder in order, mirrors on
 // request and loads the "_a" alpha companion; a file whose bytes match a
-// recent decode is copied from the memo (or lent, to a caller that only reads it). Nothing is logged here; callers log
-// the file name.
+// recent decode is copied from the memo, or lent to a caller that only reads
+// it. Nothing is logged here; callers log the file name.
 #include <cstring>
 #include <string>
 #include <vector>
