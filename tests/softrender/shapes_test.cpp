@@ -67,6 +67,10 @@ std::uint32_t Expected(std::uint32_t d, std::uint32_t color, int mode, int p, st
   return pack(out, d);
 }
 
+// Opaque black and white, 0, 1, 254 and 255 in every channel, and mixes.
+constexpr std::uint32_t kEdgePixels[] = {0xFF000000u, 0xFFFFFFFFu, 0x00000000u, 0x01010101u,
+                                         0xFEFEFEFEu, 0x00FFFFFFu, 0xFF01FE00u, 0x00FF00FFu};
+
 TEST_F(ShapesTest, FillMatchesTheRulesInEveryMode) {
   std::mt19937 rng(99);
   for (int format : {0, 1}) {
@@ -76,9 +80,11 @@ TEST_F(ShapesTest, FillMatchesTheRulesInEveryMode) {
         for (std::uint32_t mod : {0xFFFFFFu, 0x80FF40u, static_cast<std::uint32_t>(rng())}) {
           Image img;
           Make(img, 13, 9, format);
+          // Rows 2 and 3 hold the channels' edge values, shifted a pixel a
+          // row so that each meets every lane of a four-pixel step.
           for (int y = 0; y < 9; ++y)
-            for (int x = 0; x < 13; ++x) Put(img, x, y, rng());
-          std::uint32_t color = rng();
+            for (int x = 0; x < 13; ++x) Put(img, x, y, y == 2 || y == 3 ? kEdgePixels[(x + y) % 8] : rng());
+          std::uint32_t color = p == 127 ? kEdgePixels[rng() % 8] : rng();
           if (!wide) color &= 0xFFFF;
           Image want;
           Make(want, 13, 9, format);
