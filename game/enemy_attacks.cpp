@@ -135,13 +135,15 @@ bool BodyOnScreen(const EnemyRecord& e) {
   return middleX >= 0 && middleX < kViewWidth && middleY >= 0 && middleY < kViewHeight;
 }
 
-// Whether the player stands so close in front of a level shot's muzzle that
-// nobody could jump it: an enemy that only shoots level (slot 0 always
+// Whether the player is so close in front of a level shot's muzzle that
+// nobody could jump it: standing in its lane, or over it in a jump that
+// comes down into it. An enemy that only shoots level (slot 0 always
 // chosen) holds the shot back and its clock starts over.
 bool PointBlank(const EnemyRecord& e, const BulletStart& m) {
   constexpr int kPointBlankPixels = 128;
   const int ahead = (player.x + 32 - m.x) * e.facing;
-  return ahead > -32 && ahead < kPointBlankPixels && std::abs(player.y + 32 - m.y) < 64;
+  const int below = player.y + 32 - m.y;
+  return ahead > -32 && ahead < kPointBlankPixels && below < 64 && (below > -64 || player.airborne != 0);
 }
 
 void SpawnFromTrapKind() {

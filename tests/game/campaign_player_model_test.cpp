@@ -177,8 +177,6 @@ RunSetup SetupOf(Looseness mode, std::uint32_t base, int floorIndex, int run, co
 // Figures from fresh trials (wins of runs), until these fights are mended.
 const std::map<std::pair<std::string, Looseness>, const char*>& KnownFailing() {
   static const std::map<std::pair<std::string, Looseness>, const char*> known = {
-      {{"011", Looseness::kLateReactions}, "the red slime's aimed bullets met late (16 of 20)"},
-      {{"011", Looseness::kAPerson}, "the red slime's aimed bullets met late (13 of 20)"},
   };
   return known;
 }

@@ -282,7 +282,9 @@ TEST_F(EnemyTest, ALurkerWakesNearThePlayerAndARatKeepsItsDistance) {
 
 // A green slime's roller is held while the player stands within 128 pixels
 // in front of its muzzle, where nobody could jump it, and fired at once the
-// player stands past that.
+// player stands past that. A jump over the lane there comes down into the
+// roller too (a player shooting the slime from the air landed on it): held
+// as well; standing on a ledge as high, the player is out of its way.
 TEST_F(EnemyTest, AGreenSlimeHoldsItsRollerWhileThePlayerIsPointBlank) {
   const auto step = [] { Frames(1); };
   EnterFloor(1, {{40, 42, 1}});
@@ -293,6 +295,22 @@ TEST_F(EnemyTest, AGreenSlimeHoldsItsRollerWhileThePlayerIsPointBlank) {
   EXPECT_EQ(FramesFiring(500, step), 0) << "point-blank: held";
   PlacePlayer(muzzle - 129 - 32);
   EXPECT_EQ(FramesFiring(enemies[0].baseInterval + 1, step), 1) << "just out of point-blank range: fired";
+
+  // The pool emptied first: a roller striking the wall as the next is fired
+  // would hide it from the count.
+  const auto overTheLane = [](int x, int airborne) {
+    EmptyBulletPool();
+    PlacePlayer(x);
+    player.y -= 3 * 32;
+    player.posY = player.y;
+    player.airborne = airborne;
+  };
+  overTheLane(muzzle - 127 - 32, 1);
+  EXPECT_EQ(FramesFiring(500, step), 0) << "in a jump over the lane, point-blank: held";
+  overTheLane(muzzle - 129 - 32, 1);
+  EXPECT_EQ(FramesFiring(enemies[0].baseInterval + 1, step), 1) << "in a jump just out of range: fired";
+  overTheLane(muzzle - 127 - 32, 0);
+  EXPECT_EQ(FramesFiring(enemies[0].baseInterval + 1, step), 1) << "on a ledge over the lane: fired";
 }
 
 // A boss's attack clock waits while its body is off the screen: the
