@@ -25,9 +25,6 @@ const int kBlazeCost = ShotMagicCost(0);
 // How far ahead of the player's x an enemy's x may be for a low Blaze Shot
 // to strike it: from standing, one further off is walked closer first.
 constexpr int kBlazeReach = 232;
-// How far ahead in frames, and how near in pixels, a standing player times
-// the bullets coming.
-constexpr int kDodgeHorizon = 60, kDodgeMargin = 10;
 // The longest a looking step looks before it gives up.
 constexpr int kStepFrames = 3000;
 // A blocking sequence met on the way (the key switch's flash) runs frames of
@@ -77,6 +74,21 @@ bool ChestWindowOpen() {
   return progress.floorValue[floorNumber] != -1 && progress.floorItems[floorNumber][kSlotChest] == 0;
 }
 bool ChestOpened() { return FloorNumberValid() && gameState.FloorProgress.floorItems[floorNumber][kSlotChest] == 1; }
+
+Keys KeysOf(const Move& move) {
+  Keys keys;
+  if (move.jump || move.drop) keys.insert(kKeyJump);
+  if (move.drop || move.crouch) keys.insert(kKeyDown);
+  if (move.way != 0) keys.insert(move.way > 0 ? kKeyRight : kKeyLeft);
+  return keys;
+}
+
+// A hop over a bullet on course for the body: how far ahead in frames (more
+// the reaction's lateness) and how near in pixels the bullets are timed, the
+// jump's press, and the frames to spare when it is timed to the latest.
+constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
+constexpr Move kHopInPlace{0, true, false, false, kHopPress}, kHopOn{1, true, false, false, kHopPress},
+    kHopBack{-1, true, false, false, kHopPress};
 
 // How high over the body an enemy in a hop is watched for.
 constexpr int kHopHeight = 2 * kCellSize;
@@ -325,6 +337,28 @@ std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames, 
   return problem.empty() ? Press(answer, frames, after) : problem;
 }
 
+std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
+  // When none clears, a move started up to this much later may still be met later.
+  constexpr int kLatestStart = 30;
+  const int late = perturbation_.reactionDelay, horizon = kHopHorizon + late;
+  const int heldWay = held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0;
+  const auto hitAfter = [&](const Move& move, int wait) {
+    return FirstBulletHit(CourseOf(wait, move, horizon, heldWay), horizon, kHopMargin);
+  };
+  const Move* latest = &moves.front();
+  int latestHit = -1, laterHit = -1;
+  for (const Move& move : moves) {
+    const int wait = KeysOf(move) != held_ ? late : 0, hit = hitAfter(move, wait);
+    if (hit >= horizon && hitAfter(move, wait + kSpare) < horizon) return move;
+    if (hit > latestHit) latest = &move, latestHit = hit;
+    for (int later = wait + kSpare; later <= wait + kLatestStart; later += kSpare) {
+      laterHit = std::max(laterHit, hitAfter(move, later));
+    }
+  }
+  if (latestHit >= horizon || laterHit > latestHit) return std::nullopt;
+  return *latest;
+}
+
 template <typename Reached>
 std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
   play_.Clear();
@@ -401,7 +435,6 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
   // x: standing, it is fired at what has come that close.
   constexpr int kReach = 180;
-  constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
   Keys aim = keys;
   aim.erase(kKeyShot);
   // An enemy on its way is waited for from as far off as the screen shows
@@ -418,36 +451,16 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
     before = distance;
     return play_.frames() - start >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause);
   };
+  const int horizon = kHopHorizon + perturbation_.reactionDelay;
   return Looking(stood, [&] {
     std::string problem;
-    if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon), kHopHorizon, kHopMargin) < kHopHorizon) {
+    if (FirstBulletHit(CourseOf(0, Move{}, horizon), horizon, kHopMargin) < horizon) {
       // A bullet on course for the body is jumped as it comes close: in
       // place, or on over it or back when it is too slow to pass under a
-      // jump in place. The player knows how late the jump leaves and takes
-      // off with a few frames to spare.
-      const int late = perturbation_.reactionDelay;
-      const auto clearsAfter = [&](int way, int wait) {
-        const Move hop{way, true, false, false, kHopPress};
-        return FirstBulletHit(CourseOf(wait, hop, kHopHorizon), kHopHorizon, kHopMargin) >= kHopHorizon;
-      };
-      constexpr int kNotYet = 2;  // no way chosen: the bullet is still far
-      int way = kNotYet;
-      bool any = false;
-      for (int each : {0, 1, -1}) {
-        const bool clears = clearsAfter(each, late);
-        any = any || clears;
-        if (way == kNotYet && clears && !clearsAfter(each, late + kSpare)) way = each;
-      }
-      // None clears: the jump on is the best left.
-      if (way == kNotYet && !any) way = 1;
-      if (way != kNotYet && player.airborne == 0) {
-        if (trace_) Trace("hop");
-        Keys hop{kKeyJump};
-        if (way != 0) hop.insert(way > 0 ? kKeyRight : kKeyLeft);
-        problem = Press(hop, kHopPress);
-      } else {
-        problem = Hold({}, 1);
-      }
+      // jump in place.
+      const std::optional<Move> hop = player.airborne == 0 ? DodgeNow({kHopInPlace, kHopOn, kHopBack}) : std::nullopt;
+      if (hop && trace_) Trace("hop");
+      problem = hop ? Press(KeysOf(*hop), hop->press) : Hold(held_, 1);
     } else if (EnemyAhead(kReach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late.
@@ -553,23 +566,17 @@ std::string RoutePlayer::WalkTo(int column) {
     // A jump pressed in the air is lost: none is decided that would reach
     // the game before the body is down.
     const bool canJump = LandingAhead().frames <= kMinimumPress + lead;
-    // Standing (after a shot, or stopped to shoot) the bullets' flight is timed: a hop in place
-    // that clears them once the reaction is over is taken then, and until
-    // then the player waits, unless staying down is safe.
-    const int react = kMinimumPress + lead;
+    // Standing (after a shot, or stopped to shoot) the bullets' flight is
+    // timed: the hop in place is taken at the latest look that clears them,
+    // unless staying down is safe.
+    const int horizon = kHopHorizon + lead;
     const bool standing = player.airborne == 0 && now.count(walk) == 0;
-    const auto hitAfter = [&](int wait, const Move& move) {
-      return FirstBulletHit(CourseOf(wait, move, kDodgeHorizon), kDodgeHorizon, kDodgeMargin);
-    };
-    const int hitDown = standing ? hitAfter(0, Move{0, false, false, true, kDodgeHorizon}) : kDodgeHorizon;
-    if (direction > 0 && hitDown > react && hitDown < kDodgeHorizon) {
-      if (hitAfter(react, Move{0, true, false, false, 20}) >= kDodgeHorizon) {
-        if (trace_) Trace("hop in place");
-        problem = React(now, {kKeyJump}, 20, {});
-        now = {};
-      } else {
-        problem = Hold(now, 1);
-      }
+    if (direction > 0 && standing &&
+        FirstBulletHit(CourseOf(0, Move{0, false, false, true, horizon}, horizon), horizon, kHopMargin) < horizon) {
+      const std::optional<Move> hop = DodgeNow({kHopInPlace});
+      if (hop && trace_) Trace("hop in place");
+      problem = hop ? Press(KeysOf(*hop), hop->press) : Hold(now, 1);
+      now = held_;
     } else if (direction > 0 && canJump && BulletAhead(110, lead) && !BulletsOverCrouch(lead)) {
       // A low bullet is jumped before anything else; in place when an enemy
       // ahead is to be shot after.
@@ -861,14 +868,6 @@ struct Dodge {
   Keys keys;
   int wait = 0, hit = -1, wideHit = -1;
 };
-
-Keys KeysOf(const Move& move) {
-  Keys keys;
-  if (move.jump || move.drop) keys.insert(kKeyJump);
-  if (move.drop || move.crouch) keys.insert(kKeyDown);
-  if (move.way != 0) keys.insert(move.way > 0 ? kKeyRight : kKeyLeft);
-  return keys;
-}
 
 // True when the course ends with the feet on something to stand on.
 bool EndsOnFooting(const std::vector<BodyPlace>& course) {

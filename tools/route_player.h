@@ -210,6 +210,12 @@ class RoutePlayer {
   std::string PressUnless(const Keys& keys, int frames, const Keys& after, const std::function<bool()>& seen);
   // What is held now a reaction time longer, then the answer pressed.
   std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
+  // Of `moves` (tried in order) out of the way of a bullet on course for the
+  // body, the one to press now: its keys reach the game a reaction late, what
+  // is held going on meanwhile, and it clears the bullets then but would not
+  // a few frames later. None while the first that clears can still wait; the
+  // first move when none clears.
+  std::optional<Move> DodgeNow(const std::vector<Move>& moves);
   // `act` (each time "" or what went wrong) until `done` holds.
   template <typename Done, typename Act>
   std::string Looking(Done done, Act act);

@@ -111,7 +111,7 @@ int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
 
 }  // namespace
 
-std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames) {
+std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay) {
   Body body;
   std::vector<BodyPlace> course{body.Place()};
   // A drop is one press of Down and Jump; a crouch goes on while the move waits.
@@ -120,7 +120,7 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames) {
   for (int t = 0; t < frames; ++t) {
     const bool held = t >= wait && t < wait + press;
     const bool down = t < wait ? crouching : held && (move.crouch || move.drop);
-    body.Step(held ? move.way : 0, down, held && (move.jump || move.drop));
+    body.Step(t < wait ? heldWay : held ? move.way : 0, down, held && (move.jump || move.drop));
     course.push_back(body.Place());
   }
   return course;

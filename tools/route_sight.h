@@ -74,9 +74,9 @@ struct Move {
 };
 
 // The body's places frame by frame, from where it is now (course[0]) on, as
-// the game's step moves a copy of it: `wait` frames in which no key is held
-// (a crouch goes on), then `move`, for `frames` frames in all.
-std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames);
+// the game's step moves a copy of it: `wait` frames in which only a walk
+// `heldWay` is held (a crouch goes on), then `move`, for `frames` frames in all.
+std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay = 0);
 // The player's x where the body comes to rest when a walk `heldWay` goes on
 // `late` frames (a change of keys reaching the game late), then `way` is held
 // `frames` frames and let go (on ice: braked until it creeps).
