@@ -103,12 +103,12 @@ double StopDistance(int late) {
 // The player's y on every place to stand straight above or below the player.
 std::vector<int> PlacesInColumn() {
   std::vector<int> places;
-  const int x = player.x + kSpriteSize / 2;
+  const int x = player.x + kPlayerSpriteSize / 2;
   for (int row = 2; row * kCellSize <= kFieldBottomPixel; ++row) {
     const int top = row * kCellSize;
     if (ReadAttributeAtPixel(x, top) >= kAttrOneWay && ReadAttributeAtPixel(x, top - kCellSize) < kAttrOneWay &&
         ReadAttributeAtPixel(x, top - 2 * kCellSize) < kAttrOneWay) {
-      places.push_back(top - kSpriteSize);
+      places.push_back(top - kPlayerSpriteSize);
     }
   }
   return places;
@@ -117,7 +117,7 @@ std::vector<int> PlacesInColumn() {
 // How far the feet fall through the one-way floor underfoot, and how far a
 // jump rises onto the one-way floor above (0 when there is none).
 int DropDepth() {
-  const int feet = player.y + kSpriteSize, x = player.x + kSpriteSize / 2;
+  const int feet = player.y + kPlayerSpriteSize, x = player.x + kPlayerSpriteSize / 2;
   if (player.airborne != 0 || ReadAttributeAtPixel(x, feet) != kAttrOneWay) return 0;
   for (int depth = kCellSize; depth <= 10 * kCellSize; depth += kCellSize) {
     if (ReadAttributeAtPixel(x, feet + depth) >= kAttrOneWay) return depth;
@@ -125,7 +125,7 @@ int DropDepth() {
   return 0;
 }
 int LedgeAbove() {
-  const int feet = player.y + kSpriteSize, x = player.x + kSpriteSize / 2;
+  const int feet = player.y + kPlayerSpriteSize, x = player.x + kPlayerSpriteSize / 2;
   for (int rise = kCellSize; rise <= 4 * kCellSize; rise += kCellSize) {
     if (ReadAttributeAtPixel(x, feet - rise) == kAttrOneWay) return rise;
   }
@@ -583,7 +583,7 @@ std::string RoutePlayer::WalkTo(int column) {
       if (trace_) Trace("hop");
       // In place too when a key lies just ahead, not to be jumped over.
       constexpr int kKeyNear = 200;
-      const int key = ColumnOf(Key()), keyOff = key * kCellSize + kCellSize / 2 - (player.x + kSpriteSize / 2);
+      const int key = ColumnOf(Key()), keyOff = key * kCellSize + kCellSize / 2 - (player.x + kPlayerSpriteSize / 2);
       const bool shootAfter = EnemyAhead(240, lead) && player.magic >= kBlazeCost;
       const bool inPlace = shootAfter || (key >= 0 && keyOff >= 0 && keyOff <= kKeyNear);
       if (inPlace && now.count(walk) != 0) {
@@ -781,7 +781,7 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
       const std::vector<BodyPlace> course = courseOf(move, delay);
       // A step must end on the ledge, the far foot over it.
       const BodyPlace& end = course.back();
-      if (ReadAttributeAtPixel(static_cast<int>(end.x) + 18, static_cast<int>(end.y) + kSpriteSize) < kAttrOneWay) {
+      if (ReadAttributeAtPixel(static_cast<int>(end.x) + 18, static_cast<int>(end.y) + kPlayerSpriteSize) < kAttrOneWay) {
         return 0;
       }
       return FirstBulletHit(course, kNoHit, kMargin);
@@ -872,7 +872,7 @@ struct Dodge {
 // True when the course ends with the feet on something to stand on.
 bool EndsOnFooting(const std::vector<BodyPlace>& course) {
   const BodyPlace& end = course.back();
-  return ReadAttributeAtPixel(static_cast<int>(end.x) + kSpriteSize / 2, static_cast<int>(end.y) + kSpriteSize) >=
+  return ReadAttributeAtPixel(static_cast<int>(end.x) + kPlayerSpriteSize / 2, static_cast<int>(end.y) + kPlayerSpriteSize) >=
          kAttrOneWay;
 }
 
@@ -919,7 +919,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       problem = "the boss still stands";
       break;
     }
-    const int toward = boss->x + boss->width / 2 > player.x + kSpriteSize / 2 ? 1 : -1;
+    const int toward = boss->x + boss->width / 2 > player.x + kPlayerSpriteSize / 2 ? 1 : -1;
     const int depth = DropDepth(), ledge = LedgeAbove();
     const bool grounded = player.airborne == 0;
     // The height to fight from, and whether the rhythm holds the player

@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "game/enemies.h"
+#include "game/game_state.h"
 
 namespace veltrin::routes {
-
-// The player's sprite cell, in pixels a side; the player's x and y are its top-left.
-inline constexpr int kSpriteSize = 64;
 
 // A place a route goes to: a tile column of the floor text, a place the
 // floor text names for the routes ("mark NAME X"), or a cell or slot the
@@ -50,12 +48,6 @@ int ColumnOf(const Place& place);
 int StandingX(int column);
 // True when the player's event probe (the point Up acts on) is in `column`.
 bool StandingIn(int column);
-
-// The body bullets strike, at player position (x, y).
-struct Box {
-  double left, top, right, bottom;
-};
-Box BodyBox(double x, double y, bool crouched);
 
 // Where the body is in a frame to come.
 struct BodyPlace {
