@@ -25,9 +25,6 @@ const int kBlazeCost = ShotMagicCost(0);
 // How far ahead of the player's x an enemy's x may be for a low Blaze Shot
 // to strike it: from standing, one further off is walked closer first.
 constexpr int kBlazeReach = 232;
-// How far ahead in frames, and how near in pixels, a standing player times
-// the bullets coming.
-constexpr int kDodgeHorizon = 60, kDodgeMargin = 10;
 // The longest a looking step looks before it gives up.
 constexpr int kStepFrames = 3000;
 // A blocking sequence met on the way (the key switch's flash) runs frames of
@@ -78,6 +75,21 @@ bool ChestWindowOpen() {
 }
 bool ChestOpened() { return FloorNumberValid() && gameState.FloorProgress.floorItems[floorNumber][kSlotChest] == 1; }
 
+Keys KeysOf(const Move& move) {
+  Keys keys;
+  if (move.jump || move.drop) keys.insert(kKeyJump);
+  if (move.drop || move.crouch) keys.insert(kKeyDown);
+  if (move.way != 0) keys.insert(move.way > 0 ? kKeyRight : kKeyLeft);
+  return keys;
+}
+
+// A hop over a bullet on course for the body: how far ahead in frames (more
+// the reaction's lateness) and how near in pixels the bullets are timed, the
+// jump's press, and the frames to spare when it is timed to the latest.
+constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
+constexpr Move kHopInPlace{0, true, false, false, kHopPress}, kHopOn{1, true, false, false, kHopPress},
+    kHopBack{-1, true, false, false, kHopPress};
+
 // How high over the body an enemy in a hop is watched for.
 constexpr int kHopHeight = 2 * kCellSize;
 
@@ -91,12 +103,12 @@ double StopDistance(int late) {
 // The player's y on every place to stand straight above or below the player.
 std::vector<int> PlacesInColumn() {
   std::vector<int> places;
-  const int x = player.x + kSpriteSize / 2;
+  const int x = player.x + kPlayerSpriteSize / 2;
   for (int row = 2; row * kCellSize <= kFieldBottomPixel; ++row) {
     const int top = row * kCellSize;
     if (ReadAttributeAtPixel(x, top) >= kAttrOneWay && ReadAttributeAtPixel(x, top - kCellSize) < kAttrOneWay &&
         ReadAttributeAtPixel(x, top - 2 * kCellSize) < kAttrOneWay) {
-      places.push_back(top - kSpriteSize);
+      places.push_back(top - kPlayerSpriteSize);
     }
   }
   return places;
@@ -105,7 +117,7 @@ std::vector<int> PlacesInColumn() {
 // How far the feet fall through the one-way floor underfoot, and how far a
 // jump rises onto the one-way floor above (0 when there is none).
 int DropDepth() {
-  const int feet = player.y + kSpriteSize, x = player.x + kSpriteSize / 2;
+  const int feet = player.y + kPlayerSpriteSize, x = player.x + kPlayerSpriteSize / 2;
   if (player.airborne != 0 || ReadAttributeAtPixel(x, feet) != kAttrOneWay) return 0;
   for (int depth = kCellSize; depth <= 10 * kCellSize; depth += kCellSize) {
     if (ReadAttributeAtPixel(x, feet + depth) >= kAttrOneWay) return depth;
@@ -113,7 +125,7 @@ int DropDepth() {
   return 0;
 }
 int LedgeAbove() {
-  const int feet = player.y + kSpriteSize, x = player.x + kSpriteSize / 2;
+  const int feet = player.y + kPlayerSpriteSize, x = player.x + kPlayerSpriteSize / 2;
   for (int rise = kCellSize; rise <= 4 * kCellSize; rise += kCellSize) {
     if (ReadAttributeAtPixel(x, feet - rise) == kAttrOneWay) return rise;
   }
@@ -325,6 +337,28 @@ std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames, 
   return problem.empty() ? Press(answer, frames, after) : problem;
 }
 
+std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
+  // When none clears, a move started up to this much later may still be met later.
+  constexpr int kLatestStart = 30;
+  const int late = perturbation_.reactionDelay, horizon = kHopHorizon + late;
+  const int heldWay = held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0;
+  const auto hitAfter = [&](const Move& move, int wait) {
+    return FirstBulletHit(CourseOf(wait, move, horizon, heldWay), horizon, kHopMargin);
+  };
+  const Move* latest = &moves.front();
+  int latestHit = -1, laterHit = -1;
+  for (const Move& move : moves) {
+    const int wait = KeysOf(move) != held_ ? late : 0, hit = hitAfter(move, wait);
+    if (hit >= horizon && hitAfter(move, wait + kSpare) < horizon) return move;
+    if (hit > latestHit) latest = &move, latestHit = hit;
+    for (int later = wait + kSpare; later <= wait + kLatestStart; later += kSpare) {
+      laterHit = std::max(laterHit, hitAfter(move, later));
+    }
+  }
+  if (latestHit >= horizon || laterHit > latestHit) return std::nullopt;
+  return *latest;
+}
+
 template <typename Reached>
 std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
   play_.Clear();
@@ -401,7 +435,6 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
   // x: standing, it is fired at what has come that close.
   constexpr int kReach = 180;
-  constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
   Keys aim = keys;
   aim.erase(kKeyShot);
   // An enemy on its way is waited for from as far off as the screen shows
@@ -418,36 +451,16 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
     before = distance;
     return play_.frames() - start >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause);
   };
+  const int horizon = kHopHorizon + perturbation_.reactionDelay;
   return Looking(stood, [&] {
     std::string problem;
-    if (FirstBulletHit(CourseOf(0, Move{}, kHopHorizon), kHopHorizon, kHopMargin) < kHopHorizon) {
+    if (FirstBulletHit(CourseOf(0, Move{}, horizon), horizon, kHopMargin) < horizon) {
       // A bullet on course for the body is jumped as it comes close: in
       // place, or on over it or back when it is too slow to pass under a
-      // jump in place. The player knows how late the jump leaves and takes
-      // off with a few frames to spare.
-      const int late = perturbation_.reactionDelay;
-      const auto clearsAfter = [&](int way, int wait) {
-        const Move hop{way, true, false, false, kHopPress};
-        return FirstBulletHit(CourseOf(wait, hop, kHopHorizon), kHopHorizon, kHopMargin) >= kHopHorizon;
-      };
-      constexpr int kNotYet = 2;  // no way chosen: the bullet is still far
-      int way = kNotYet;
-      bool any = false;
-      for (int each : {0, 1, -1}) {
-        const bool clears = clearsAfter(each, late);
-        any = any || clears;
-        if (way == kNotYet && clears && !clearsAfter(each, late + kSpare)) way = each;
-      }
-      // None clears: the jump on is the best left.
-      if (way == kNotYet && !any) way = 1;
-      if (way != kNotYet && player.airborne == 0) {
-        if (trace_) Trace("hop");
-        Keys hop{kKeyJump};
-        if (way != 0) hop.insert(way > 0 ? kKeyRight : kKeyLeft);
-        problem = Press(hop, kHopPress);
-      } else {
-        problem = Hold({}, 1);
-      }
+      // jump in place.
+      const std::optional<Move> hop = player.airborne == 0 ? DodgeNow({kHopInPlace, kHopOn, kHopBack}) : std::nullopt;
+      if (hop && trace_) Trace("hop");
+      problem = hop ? Press(KeysOf(*hop), hop->press) : Hold(held_, 1);
     } else if (EnemyAhead(kReach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late.
@@ -553,30 +566,24 @@ std::string RoutePlayer::WalkTo(int column) {
     // A jump pressed in the air is lost: none is decided that would reach
     // the game before the body is down.
     const bool canJump = LandingAhead().frames <= kMinimumPress + lead;
-    // Standing (after a shot, or stopped to shoot) the bullets' flight is timed: a hop in place
-    // that clears them once the reaction is over is taken then, and until
-    // then the player waits, unless staying down is safe.
-    const int react = kMinimumPress + lead;
+    // Standing (after a shot, or stopped to shoot) the bullets' flight is
+    // timed: the hop in place is taken at the latest look that clears them,
+    // unless staying down is safe.
+    const int horizon = kHopHorizon + lead;
     const bool standing = player.airborne == 0 && now.count(walk) == 0;
-    const auto hitAfter = [&](int wait, const Move& move) {
-      return FirstBulletHit(CourseOf(wait, move, kDodgeHorizon), kDodgeHorizon, kDodgeMargin);
-    };
-    const int hitDown = standing ? hitAfter(0, Move{0, false, false, true, kDodgeHorizon}) : kDodgeHorizon;
-    if (direction > 0 && hitDown > react && hitDown < kDodgeHorizon) {
-      if (hitAfter(react, Move{0, true, false, false, 20}) >= kDodgeHorizon) {
-        if (trace_) Trace("hop in place");
-        problem = React(now, {kKeyJump}, 20, {});
-        now = {};
-      } else {
-        problem = Hold(now, 1);
-      }
+    if (direction > 0 && standing &&
+        FirstBulletHit(CourseOf(0, Move{0, false, false, true, horizon}, horizon), horizon, kHopMargin) < horizon) {
+      const std::optional<Move> hop = DodgeNow({kHopInPlace});
+      if (hop && trace_) Trace("hop in place");
+      problem = hop ? Press(KeysOf(*hop), hop->press) : Hold(now, 1);
+      now = held_;
     } else if (direction > 0 && canJump && BulletAhead(110, lead) && !BulletsOverCrouch(lead)) {
       // A low bullet is jumped before anything else; in place when an enemy
       // ahead is to be shot after.
       if (trace_) Trace("hop");
       // In place too when a key lies just ahead, not to be jumped over.
       constexpr int kKeyNear = 200;
-      const int key = ColumnOf(Key()), keyOff = key * kCellSize + kCellSize / 2 - (player.x + kSpriteSize / 2);
+      const int key = ColumnOf(Key()), keyOff = key * kCellSize + kCellSize / 2 - (player.x + kPlayerSpriteSize / 2);
       const bool shootAfter = EnemyAhead(240, lead) && player.magic >= kBlazeCost;
       const bool inPlace = shootAfter || (key >= 0 && keyOff >= 0 && keyOff <= kKeyNear);
       if (inPlace && now.count(walk) != 0) {
@@ -774,7 +781,7 @@ std::string RoutePlayer::FightOnLedges(const Keys& keys, int frameLimit) {
       const std::vector<BodyPlace> course = courseOf(move, delay);
       // A step must end on the ledge, the far foot over it.
       const BodyPlace& end = course.back();
-      if (ReadAttributeAtPixel(static_cast<int>(end.x) + 18, static_cast<int>(end.y) + kSpriteSize) < kAttrOneWay) {
+      if (ReadAttributeAtPixel(static_cast<int>(end.x) + 18, static_cast<int>(end.y) + kPlayerSpriteSize) < kAttrOneWay) {
         return 0;
       }
       return FirstBulletHit(course, kNoHit, kMargin);
@@ -862,18 +869,10 @@ struct Dodge {
   int wait = 0, hit = -1, wideHit = -1;
 };
 
-Keys KeysOf(const Move& move) {
-  Keys keys;
-  if (move.jump || move.drop) keys.insert(kKeyJump);
-  if (move.drop || move.crouch) keys.insert(kKeyDown);
-  if (move.way != 0) keys.insert(move.way > 0 ? kKeyRight : kKeyLeft);
-  return keys;
-}
-
 // True when the course ends with the feet on something to stand on.
 bool EndsOnFooting(const std::vector<BodyPlace>& course) {
   const BodyPlace& end = course.back();
-  return ReadAttributeAtPixel(static_cast<int>(end.x) + kSpriteSize / 2, static_cast<int>(end.y) + kSpriteSize) >=
+  return ReadAttributeAtPixel(static_cast<int>(end.x) + kPlayerSpriteSize / 2, static_cast<int>(end.y) + kPlayerSpriteSize) >=
          kAttrOneWay;
 }
 
@@ -920,7 +919,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       problem = "the boss still stands";
       break;
     }
-    const int toward = boss->x + boss->width / 2 > player.x + kSpriteSize / 2 ? 1 : -1;
+    const int toward = boss->x + boss->width / 2 > player.x + kPlayerSpriteSize / 2 ? 1 : -1;
     const int depth = DropDepth(), ledge = LedgeAbove();
     const bool grounded = player.airborne == 0;
     // The height to fight from, and whether the rhythm holds the player

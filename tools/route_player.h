@@ -1,16 +1,11 @@
 // Routes over the game's floors written as C++ calls, and a player that
-// plays them as a person would: it walks to the places the floor marks and
-// stops there by looking, meets enemies, bullets and spikes on the way,
-// answers a chest's window once it is open, and fights the bosses out of
-// their bullets' way. Every press lasts at least 6 frames, and a step that
-// waits for something keeps its keys 6 frames more before the next acts, as
-// a player reacts. A perturbation makes the player less exact: presses and
-// waits of fixed length longer or shorter, reactions later. A player who
-// knows it reacts late judges the body, the bullets and its arrival as they
-// will be when its answer reaches the game, and makes short steps and braking
-// on ice presses of planned length. Windows (the shop's list, question and
-// result) are answered from the frame hook, inside the game's blocking
-// sequences, by looking at the cursors and the coins.
+// plays them as a person would: it looks at the floor every frame and acts
+// on what it sees, each press lasting at least 6 frames and each step's keys
+// kept 6 frames more (a reaction). A perturbation makes it less exact: fixed
+// presses and waits jittered, decisions reaching the game late. A late
+// player judges the body, the bullets and its arrival as they will be when
+// its answer reaches the game. Windows are answered from the frame hook,
+// inside the game's blocking sequences.
 //
 //   Route().ReadSign().UseRecoveryPoint().OpenChest().TakeDoor()
 #pragma once
@@ -181,7 +176,7 @@ class RoutePlayer {
   // alive, otherwise what went wrong and at which step.
   std::string Run(const Route& route);
 
-  // The looking steps (Route's), each "" or what went wrong.
+  // The looking steps (see Route's), each "" or what went wrong.
   std::string HoldTo(const Keys& keys, int column);
   std::string WalkTo(int column);
   std::string StopAt(int column);
@@ -194,8 +189,6 @@ class RoutePlayer {
   std::string Fight(const Keys& keys, const FightSettings& how, int column);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
-  // Leans into the chest until it opens, Confirm answering its window once
-  // it shows.
   std::string AnswerChest();
 
  private:
@@ -210,6 +203,12 @@ class RoutePlayer {
   std::string PressUnless(const Keys& keys, int frames, const Keys& after, const std::function<bool()>& seen);
   // What is held now a reaction time longer, then the answer pressed.
   std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
+  // Of `moves` (tried in order) out of the way of a bullet on course for the
+  // body, the one to press now: its keys reach the game a reaction late, what
+  // is held going on meanwhile, and it clears the bullets then but would not
+  // a few frames later. None while the first that clears can still wait; the
+  // first move when none clears.
+  std::optional<Move> DodgeNow(const std::vector<Move>& moves);
   // `act` (each time "" or what went wrong) until `done` holds.
   template <typename Done, typename Act>
   std::string Looking(Done done, Act act);

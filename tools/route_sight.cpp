@@ -28,7 +28,7 @@ constexpr int kBulletSize = 2 * kBulletHitOffset;
 // The cell nearest the body's middle whose attribute is `attribute`; with
 // `ahead`, of those at or right of it.
 int NearestColumnWith(std::int32_t attribute, bool ahead) {
-  const int bodyColumn = (player.x + kSpriteSize / 2) / kCellSize, bodyRow = (player.y + kSpriteSize / 2) / kCellSize;
+  const int bodyColumn = (player.x + kPlayerSpriteSize / 2) / kCellSize, bodyRow = (player.y + kPlayerSpriteSize / 2) / kCellSize;
   int best = -1, bestDistance = 0;
   for (int x = ahead ? bodyColumn : 0; x < kMapColumns; ++x) {
     for (int y = 0; y < kMapRows; ++y) {
@@ -56,10 +56,11 @@ int MarkColumn(const std::string& name) {
 
 int SlotColumn(FloorSlot slot) { return floorSlots[slot].active == 1 ? floorSlots[slot].x : -1; }
 
-bool InSight(const ShotRecord& b) {
-  return b.x + kBulletSize > cameraX && b.x < cameraX + kViewWidth && b.y + kBulletSize > cameraY &&
-         b.y < cameraY + kViewHeight;
+// True when part of the `width` by `height` box at (x, y) shows on the screen.
+bool InView(double x, double y, int width, int height) {
+  return x + width > cameraX && x < cameraX + kViewWidth && y + height > cameraY && y < cameraY + kViewHeight;
 }
+bool InSight(const ShotRecord& b) { return InView(b.x, b.y, kBulletSize, kBulletSize); }
 
 // True when `b` left `muzzle` in the frame just played: the speed it flew
 // with is the speed now less this frame's pull.
@@ -85,13 +86,9 @@ int ColumnOf(const Place& place) {
   return -1;
 }
 
-int StandingX(int column) { return column * kCellSize + kCellSize / 2 - kSpriteSize / 2; }
+int StandingX(int column) { return column * kCellSize + kCellSize / 2 - kPlayerSpriteSize / 2; }
 
-bool StandingIn(int column) { return (player.x + kSpriteSize / 2) / kCellSize == column; }
-
-Box BodyBox(double x, double y, bool crouched) {
-  return {x + kBodyLeft, y + kBodyTop + (crouched ? kCrouchLowering : 0), x + kBodyRight, y + kBodyBottom};
-}
+bool StandingIn(int column) { return (player.x + kPlayerSpriteSize / 2) / kCellSize == column; }
 
 namespace {
 
@@ -111,7 +108,7 @@ int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
 
 }  // namespace
 
-std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames) {
+std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay) {
   Body body;
   std::vector<BodyPlace> course{body.Place()};
   // A drop is one press of Down and Jump; a crouch goes on while the move waits.
@@ -120,7 +117,7 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames) {
   for (int t = 0; t < frames; ++t) {
     const bool held = t >= wait && t < wait + press;
     const bool down = t < wait ? crouching : held && (move.crouch || move.drop);
-    body.Step(held ? move.way : 0, down, held && (move.jump || move.drop));
+    body.Step(t < wait ? heldWay : held ? move.way : 0, down, held && (move.jump || move.drop));
     course.push_back(body.Place());
   }
   return course;
@@ -161,15 +158,12 @@ namespace {
 
 // The body along a course as the bullets strike it, widened by `margin`.
 BulletTarget TargetAt(const BodyPlace& at, int margin) {
-  const int x = static_cast<int>(at.x), y = static_cast<int>(at.y);
-  const Box body = BodyBox(x, y, at.crouched);
-  return {static_cast<int>(body.left) - margin,
-          static_cast<int>(body.right) + margin,
-          static_cast<int>(body.top) - margin,
-          static_cast<int>(body.bottom) + margin,
-          true,
-          x + kSpriteSize / 2,
-          y + kSpriteSize / 2};
+  PlayerRecord body = player;
+  body.x = static_cast<int>(at.x), body.y = static_cast<int>(at.y), body.squat = at.crouched ? 1 : 0;
+  BulletTarget target = PlayerTarget(body);
+  target.left -= margin, target.right += margin, target.top -= margin, target.bottom += margin;
+  target.open = true;
+  return target;
 }
 
 // Whether the blast of bullet `b` striking a wall reaches the target.
@@ -265,17 +259,14 @@ bool VolleyPerceived(const EnemyRecord& enemy) {
   return false;
 }
 
-bool OnScreen(const EnemyRecord& enemy) {
-  return enemy.x + enemy.width > cameraX && enemy.x < cameraX + kViewWidth && enemy.y + enemy.height > cameraY &&
-         enemy.y < cameraY + kViewHeight;
-}
+bool OnScreen(const EnemyRecord& enemy) { return InView(enemy.x, enemy.y, enemy.width, enemy.height); }
 
 bool EnemyAhead(int distance, int lead) {
   const BodyPlace then = PlaceAfter(lead);
   const double x = then.x;
   const int y = static_cast<int>(then.y);
   for (const EnemyRecord& enemy : enemies) {
-    const bool level = enemy.y + enemy.bodyBottom > y + kBodyTop && enemy.y + enemy.bodyTop < y + kSpriteSize;
+    const bool level = enemy.y + enemy.bodyBottom > y + kBodyTop && enemy.y + enemy.bodyTop < y + kPlayerSpriteSize;
     if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - x <= distance) return true;
   }
   return false;
@@ -287,7 +278,7 @@ int EnemyDistanceAhead(int distance, int above) {
   int nearest = -1;
   for (const EnemyRecord& enemy : enemies) {
     const bool level =
-        enemy.y + enemy.bodyBottom > player.y + kBodyTop - above && enemy.y + enemy.bodyTop < player.y + kSpriteSize;
+        enemy.y + enemy.bodyBottom > player.y + kBodyTop - above && enemy.y + enemy.bodyTop < player.y + kPlayerSpriteSize;
     const int away = std::max(0, enemy.x - player.x);
     if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && away <= distance) {
       nearest = nearest < 0 ? away : std::min(nearest, away);
@@ -332,14 +323,14 @@ bool BulletsOverCrouch(int lead) {
     BulletAfter(bullet, lead, &bx, &by);
     const bool near = bx + kBulletSize > x && bx - x <= kNear;
     const int crouchTop = y + kBodyTop + kCrouchLowering - 2;
-    if (near && by + kBulletSize > crouchTop && by < y + kSpriteSize) return false;
+    if (near && by + kBulletSize > crouchTop && by < y + kPlayerSpriteSize) return false;
   }
   return true;
 }
 
 bool ObstacleAhead(int lead) {
   if (player.airborne != 0) return false;
-  const int front = static_cast<int>(PlaceAfter(lead).x) + kSpriteSize * 3 / 4 + 10, feet = player.y + kSpriteSize + 8;
+  const int front = static_cast<int>(PlaceAfter(lead).x) + kPlayerSpriteSize * 3 / 4 + 10, feet = player.y + kPlayerSpriteSize + 8;
   const int wall = std::max(ReadAttributeAtPixel(front, player.y + kBodyTop), ReadAttributeAtPixel(front, player.y + kBodyBottom));
   const int ground = ReadAttributeAtPixel(front + kCellSize * 3 / 4, feet);
   return wall >= kAttrSolidFrom || ground < kAttrOneWay || (ground >= kAttrSpikesUp && ground <= kAttrSpikesLeft);

@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "game/enemies.h"
+#include "game/game_state.h"
 
 namespace veltrin::routes {
-
-// The player's sprite cell, in pixels a side; the player's x and y are its top-left.
-inline constexpr int kSpriteSize = 64;
 
 // A place a route goes to: a tile column of the floor text, a place the
 // floor text names for the routes ("mark NAME X"), or a cell or slot the
@@ -51,12 +49,6 @@ int StandingX(int column);
 // True when the player's event probe (the point Up acts on) is in `column`.
 bool StandingIn(int column);
 
-// The body bullets strike, at player position (x, y).
-struct Box {
-  double left, top, right, bottom;
-};
-Box BodyBox(double x, double y, bool crouched);
-
 // Where the body is in a frame to come.
 struct BodyPlace {
   double x, y;
@@ -74,9 +66,9 @@ struct Move {
 };
 
 // The body's places frame by frame, from where it is now (course[0]) on, as
-// the game's step moves a copy of it: `wait` frames in which no key is held
-// (a crouch goes on), then `move`, for `frames` frames in all.
-std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames);
+// the game's step moves a copy of it: `wait` frames in which only a walk
+// `heldWay` is held (a crouch goes on), then `move`, for `frames` frames in all.
+std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay = 0);
 // The player's x where the body comes to rest when a walk `heldWay` goes on
 // `late` frames (a change of keys reaching the game late), then `way` is held
 // `frames` frames and let go (on ice: braked until it creeps).

@@ -35,8 +35,8 @@ bool InView(int left, int top, int width, int height) {
 
 // Within the fully lit circle and its fade around the player's sprite.
 bool InCandleLight(int column, int row) {
-  const double dx = column * kCell + kCell / 2 - (player.x + routes::kSpriteSize / 2);
-  const double dy = row * kCell + kCell / 2 - (player.y + routes::kSpriteSize / 2);
+  const double dx = column * kCell + kCell / 2 - (player.x + kPlayerSpriteSize / 2);
+  const double dy = row * kCell + kCell / 2 - (player.y + kPlayerSpriteSize / 2);
   return std::hypot(dx, dy) <= datagen::kCandleLitRadius[0] + datagen::kCandleFadeWidth;
 }
 

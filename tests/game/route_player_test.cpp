@@ -297,8 +297,25 @@ TEST_F(HoldGroundTest, TheChargingLizardIsShotDownBeforeItReachesThePlayerReacti
   EXPECT_FALSE(lizardAlive());
   EXPECT_EQ(::player.dead, 0);
   EXPECT_EQ(veltrin::routes::ColumnOf(veltrin::routes::RecoveryPoint()),
-            (::player.x + veltrin::routes::kSpriteSize / 2) / kCellSize)
+            (::player.x + kPlayerSpriteSize / 2) / kCellSize)
       << "the ground is held: the player is where the magic was filled";
+}
+
+// The keep's rollers, met walking on past the lizard, are hopped at the
+// moment the player's own lateness asks for: from exact to a quarter second
+// late, each run crosses the stretch alive.
+TEST_F(HoldGroundTest, RollersAreHoppedAsLateAsThePlayerReacts) {
+  for (const int late : {0, 12, 15}) {
+    SCOPED_TRACE("reacting " + std::to_string(late) + " frames late");
+    if (late > 0) Enter(veltrin::testing::FindArea("keep").start);
+    veltrin::routes::Perturbation perturbation;
+    perturbation.reactionDelay = late;
+    veltrin::routes::RoutePlayer player(*play_, perturbation);
+    EXPECT_EQ(player.Run(veltrin::testing::MagicStanding().ReadSign().Advance(veltrin::testing::kLowShot,
+                                                                              veltrin::routes::Mark("past-lizard"))),
+              "");
+    EXPECT_EQ(::player.dead, 0);
+  }
 }
 
 // On "072", its snake and bat gone, the player put on the ground short of
@@ -362,7 +379,7 @@ TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
 
   // On ice, where only walking against the slide stops it, a late player
   // still stops in the place from either side, without walking to and fro.
-  const int groundRow = (player.y + veltrin::routes::kSpriteSize) / kCellSize;
+  const int groundRow = (player.y + kPlayerSpriteSize) / kCellSize;
   for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 36, kAttrSlippery);
   veltrin::routes::Perturbation late;
   late.reactionDelay = 12;
@@ -392,7 +409,7 @@ TEST_F(RoutePlayerTest, LandOnEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
   constexpr int kEdge = 8, kBlock = 11, kPost = 12;
   veltrin::routes::RoutePlayer walker(*play_);
   ASSERT_EQ(walker.Run(Route().StopAt(Column(kEdge)).Wait(10)), "");
-  const int groundRow = (player.y + veltrin::routes::kSpriteSize) / kCellSize;
+  const int groundRow = (player.y + kPlayerSpriteSize) / kCellSize;
   for (int column = kEdge + 1; column <= kPost + 2; ++column) SetCell(column, groundRow, 36, kAttrSpikesUp);
   SetCell(kBlock, groundRow - 1, 4, kAttrSolidFrom);
   SetCell(kPost, groundRow - 1, 36, kAttrSpikesUp);
@@ -406,7 +423,7 @@ TEST_F(RoutePlayerTest, LandOnEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
       veltrin::routes::RoutePlayer jumper(*play_, late);
       ASSERT_EQ(jumper.Run(Route().Press(veltrin::testing::kRightJump, press).LandOn(Column(kBlock)).Wait(30)), "");
       EXPECT_EQ(player.dead, 0);
-      EXPECT_EQ(player.y + veltrin::routes::kSpriteSize, (groundRow - 1) * kCellSize) << "on the block";
+      EXPECT_EQ(player.y + kPlayerSpriteSize, (groundRow - 1) * kCellSize) << "on the block";
       EXPECT_LT(player.x + kFeetProbeRight, kPost * kCellSize) << "short of the post";
       EXPECT_EQ(player.velocityX, 0.0);
     }
