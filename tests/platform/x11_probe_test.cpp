@@ -18,6 +18,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -28,7 +29,8 @@ enum class Reach { kLocal, kTcp };
 // for a free n; answers one connection.
 class StandInServer {
  public:
-  explicit StandInServer(Answer answer, Reach reach = Reach::kLocal) : answer_(answer), reach_(reach) {
+  explicit StandInServer(Answer answer, Reach reach = Reach::kLocal, std::string reason = "No protocol specified\n")
+      : answer_(answer), reach_(reach), reason_(std::move(reason)) {
     for (number_ = 4100; number_ < 4200 && (fd_ = Listen()) < 0; ++number_) {
     }
     serving_ = std::thread([this] { Serve(); });
@@ -71,11 +73,10 @@ class StandInServer {
     recv(client, request, sizeof request, MSG_WAITALL);
     if (answer_ == Answer::kFailed) {
       // In two pieces, the first a single byte: the prober must read on.
-      const std::string reason = "No protocol specified\n";
       std::string reply(8, '\0');
       reply[0] = 0;
-      reply[1] = static_cast<char>(reason.size());
-      reply += reason;
+      reply[1] = static_cast<char>(reason_.size());
+      reply += reason_;
       send(client, reply.data(), 1, MSG_NOSIGNAL);
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       send(client, reply.data() + 1, reply.size() - 1, MSG_NOSIGNAL);
@@ -90,6 +91,7 @@ class StandInServer {
   }
   Answer answer_;
   Reach reach_;
+  std::string reason_;
   int number_ = 0;
   int fd_ = -1;
   std::thread serving_;
@@ -121,8 +123,11 @@ TEST(X11ProbeTest, TellsNoServerFromARefusalFromAServerThatDoesNotAnswer) {
   };
   plat::X11ProbeResult result;
   {
-    // A signal arriving mid-wait does not cut the wait short.
+    // The whole wait, to the millisecond; and a signal arriving mid-wait does
+    // not cut it short.
     const StandInServer silent(Answer::kNone);
+    EXPECT_GE(elapsedOf(silent.Display(), 300, &result), std::chrono::milliseconds(300)) << "it waited its time";
+    EXPECT_EQ(result, plat::X11ProbeResult::kNoAnswer);
     struct sigaction quiet {}, saved {};
     quiet.sa_handler = [](int) {};
     sigaction(SIGUSR1, &quiet, &saved);
@@ -131,7 +136,7 @@ TEST(X11ProbeTest, TellsNoServerFromARefusalFromAServerThatDoesNotAnswer) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       pthread_kill(prober, SIGUSR1);
     });
-    EXPECT_GE(elapsedOf(silent.Display(), 300, &result), std::chrono::milliseconds(300)) << "it waited its time";
+    EXPECT_GE(elapsedOf(silent.Display(), 300, &result), std::chrono::milliseconds(300)) << "interrupted";
     EXPECT_EQ(result, plat::X11ProbeResult::kNoAnswer);
     interrupter.join();
     sigaction(SIGUSR1, &saved, nullptr);
@@ -151,6 +156,9 @@ TEST(X11ProbeTest, TellsNoServerFromARefusalFromAServerThatDoesNotAnswer) {
     EXPECT_EQ(reason, "No protocol specified");
     EXPECT_EQ(plat::DescribeX11Probe(plat::X11ProbeResult::kRefused, 2000, reason),
               "an X server answers there but refused the connection (\"No protocol specified\")");
+    const StandInServer terse(Answer::kFailed, Reach::kLocal, "!");
+    EXPECT_EQ(plat::ProbeX11Display(terse.Display(), 2000, &reason), plat::X11ProbeResult::kRefused);
+    EXPECT_EQ(reason, "!") << "a reason of one character";
   }
   std::string local, remote;
   {
