@@ -102,12 +102,9 @@ TEST(X11ProbeTest, TellsNoServerFromARefusalFromAServerThatDoesNotAnswer) {
   // Both sides of the name's bounds: one digit, nine, and twelve characters of
   // number and screen are names; no digits, ten (past an int: this threw) and
   // thirteen characters are not.
-  const struct {
-    const char* name;
-    bool parsable;
-  } names[] = {{"nonsense", false},     {":", false},          {":4199x", false},
-               {":7", true},            {":999999999", true},  {":4199.0000000", true},
-               {":.0", false},          {":9999999999", false}, {":4199.00000000", false}};
+  const std::pair<const char*, bool> names[] = {{"nonsense", false}, {":", false},           {":4199x", false},
+                                                {":7", true},        {":999999999", true},   {":4199.0000000", true},
+                                                {":.0", false},      {":9999999999", false}, {":4199.00000000", false}};
   for (const auto& [name, parsable] : names) {
     EXPECT_EQ(plat::ProbeX11Display(name, 200, &reason) != plat::X11ProbeResult::kUnparsable, parsable) << name;
   }
