@@ -109,11 +109,15 @@ void ReportGameProblem(const char* format, ...) {
   std::fprintf(stderr, "veltrin: %s\n", text);
 }
 
-void ReportLoadFailure(const char* relativePath) {
+void ReportLoadFailure(const char* relativePath, const GameString& path, bool opens) {
   missingGameFiles.emplace_back(relativePath);
-  const GameString path = GamePath(relativePath);
-  const char* why = CanOpenFile(path) == 0 ? "the file is missing" : "the file is damaged or of an unknown format";
+  const char* why = opens ? "the file is damaged or of an unknown format" : "the file is missing";
   ReportGameProblem("could not load %s: %s", DiskFileName(path).c_str(), why);
+}
+
+void ReportLoadFailure(const char* relativePath) {
+  const GameString path = GamePath(relativePath);
+  ReportLoadFailure(relativePath, path, CanOpenFile(path) != 0);
 }
 
 int LoadSheet(const char* relativePath, int cells, int across, int down, int w, int h, int* handles) {

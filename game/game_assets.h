@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "game/game_string.h"
+
 // Sprite sheets: cell i of a sheet (row by row) is element i. A sheet that
 // failed to load holds -1 handles.
 struct SpriteSheets {
@@ -102,5 +104,8 @@ int LoadSound(const char* relativePath);
 // name on disk and whether it is missing or damaged: the game runs with its
 // log off, and a file that did not load must not pass unnoticed.
 void ReportLoadFailure(const char* relativePath);
+// The same for a caller that has the file's path and has asked whether it
+// opens already.
+void ReportLoadFailure(const char* relativePath, const GameString& path, bool opens);
 // "veltrin: " and the printf-style text, on stderr and in the log.
 void ReportGameProblem(const char* format, ...) __attribute__((format(printf, 1, 2)));

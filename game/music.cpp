@@ -22,7 +22,6 @@ constexpr const char* kFallbackMusic = "BGM_F001.mp3";
 constexpr SoundEffect kMenuSounds[] = {kSeOk, kSeCansel, kSeSelect};
 
 std::string MusicRelativePath(const GameString& name) { return "\\sound\\" + std::string(name.c_str()); }
-GameString MusicPath(const GameString& name) { return GamePath(MusicRelativePath(name).c_str()); }
 
 }  // namespace
 
@@ -53,11 +52,16 @@ void PlayBgm(GameString name, int mode) {
   // The load is the only open on the usual path (each open asks every folder
   // on the path for an archive); a failed one is told apart as missing, for
   // mode 0's fallback, or damaged, reported, afterwards.
-  bgmHandle = qz::LoadSoundFile(MusicPath(name).c_str(), 3, -1);
-  if (bgmHandle == -1 && mode == 0 && CanOpenFile(MusicPath(name)) == 0) {
-    bgmHandle = LoadSound(MusicRelativePath(GameString(kFallbackMusic)).c_str());
-  } else if (bgmHandle == -1) {
-    ReportLoadFailure(MusicRelativePath(name).c_str());
+  const std::string relative = MusicRelativePath(name);
+  const GameString path = GamePath(relative.c_str());
+  bgmHandle = qz::LoadSoundFile(path.c_str(), 3, -1);
+  if (bgmHandle == -1) {
+    const bool opens = CanOpenFile(path) != 0;
+    if (mode == 0 && !opens) {
+      bgmHandle = LoadSound(MusicRelativePath(GameString(kFallbackMusic)).c_str());
+    } else {
+      ReportLoadFailure(relative.c_str(), path, opens);
+    }
   }
   qz::SetSoundHandleVolume(VolumeLevel(volumePercent), bgmHandle);
   qz::PlaySoundHandle(bgmHandle, 3, 1);

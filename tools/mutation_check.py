@@ -17,8 +17,8 @@ above the tree, the first tree's build fills the cache and the others and
 every later run take their objects from it.
 
 Covering tests are found from the includes: a test file covers a source file
-when it includes the source's header (or the source itself), or is named after
-it; a source no test file names falls back to its folder's tests. Suites of
+when it includes the source's header (or the source itself), itself or through
+a header of tests/, or is named after it; a source no test file names falls back to its folder's tests. Suites of
 the model of a player are left out unless --slow is given: they take minutes.
 """
 
@@ -162,6 +162,22 @@ def defined_functions(source_text):
     return sorted(set(DEFINITION.findall(source_text)))
 
 
+INCLUDE = re.compile(r'#include "([^"]+)"')
+
+
+def reached_includes(test_path, test_files):
+    """Every quoted include a test file reaches, through the headers of tests/
+    it includes too (a fixture header that includes the game's headers)."""
+    reached, pending = set(), [test_path]
+    while pending:
+        for name in INCLUDE.findall(test_files.get(pending.pop(), "")):
+            if name not in reached:
+                reached.add(name)
+                if name in test_files:
+                    pending.append(name)
+    return reached
+
+
 def covering_suites(root, path, test_files, slow, source_text=""):
     """The gtest patterns of the suites whose files cover a source file: those
     that include it or its header or are named after it; for a source no test
@@ -171,9 +187,8 @@ def covering_suites(root, path, test_files, slow, source_text=""):
     names = {path, stem + ".h"}
     base = os.path.basename(stem)
     chosen = []
-    for test_path, text in test_files.items():
-        includes = set(re.findall(r'#include "([^"]+)"', text))
-        if includes & names or os.path.basename(test_path).startswith(base + "_"):
+    for test_path in test_files:
+        if reached_includes(test_path, test_files) & names or os.path.basename(test_path).startswith(base + "_"):
             chosen.append(test_path)
     if not chosen:
         folder = "tests/" + path.split("/", 1)[0] + "/"

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -226,7 +228,11 @@ TEST(FileAccessPlainSet, ThreadsOfClosedFilesServeTheNextFiles) {
   qz::EndParkedFileThreads();
   EXPECT_EQ(readAll("b.bin", kModes[3]), "not opened") << "no thread parked: the start failed";
 
-  // Eight at once: four are kept parked after, the others end; all read.
+  // Eight at once: four are kept parked after, the others' threads end; all read.
+  const auto threads = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator{});
+  };
+  const auto threadsBefore = threads();
   std::vector<qz::FileHandle> files;
   for (int i = 0; i < 8; ++i) {
     files.push_back(qz::Win32FileOpen(scratch.Library(i % 2 ? "a.bin" : "b.bin").c_str(), 1, 1, 0));
@@ -238,6 +244,7 @@ TEST(FileAccessPlainSet, ThreadsOfClosedFilesServeTheNextFiles) {
     EXPECT_EQ(first, i % 2 ? 'a' : 'b');
   }
   for (const qz::FileHandle file : files) EXPECT_EQ(qz::Win32FileClose(file), 0);
+  EXPECT_EQ(threads(), threadsBefore + 4);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(readAll("a.bin", kModes[1]), std::string(300, 'a'));
   qz::EndParkedFileThreads();
 }

@@ -233,17 +233,6 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
                               << losses;
 }
 
-// A replay is only as good as the base it reads: the whole 32-bit range
-// exactly, and nothing that is not plainly a base.
-TEST(PlayerModelSeedBase, ReadsDecimalBasesOfThe32BitRangeAndRefusesTheRest) {
-  EXPECT_EQ(ParseSeedBase("0"), 0u);
-  EXPECT_EQ(ParseSeedBase("4294967295"), 4294967295u);
-  EXPECT_EQ(ParseSeedBase("000192770038"), 192770038u);
-  for (const char* refused : {"", "4294967296", "18446744073709551617", "-1", "+7", " 7", "7 ", "12x", "0x10"}) {
-    EXPECT_EQ(ParseSeedBase(refused), std::nullopt) << '"' << refused << '"';
-  }
-}
-
 // The bar each mode asks for, against the binomial tail worked by hand: a
 // floor winning 95% falls below 8 of 10 in 1.15% of trials but below 9 of 10
 // in 8.6%, below 15 of 18 in 1.09% but 16 in 5.8%, below 3 of 4 in 1.40%.
@@ -279,9 +268,17 @@ class PlayerModelSettings : public ::testing::Test {
   std::vector<std::string> saved_;
 };
 
-// A bench's late reactions of other frames lose other runs: the line that
-// replays them must carry every setting given, and only those.
-TEST_F(PlayerModelSettings, ReplayCarriesEverySettingGivenAndNoOther) {
+// A replay is only as good as what it reads and writes: bases of the whole
+// 32-bit range exactly and nothing that is not plainly a base; every setting
+// given (a bench's late reactions of other frames lose other runs) and only
+// those.
+TEST_F(PlayerModelSettings, ReplayReadsEvery32BitBaseAndCarriesEverySettingGiven) {
+  EXPECT_EQ(ParseSeedBase("0"), 0u);
+  EXPECT_EQ(ParseSeedBase("4294967295"), 4294967295u);
+  EXPECT_EQ(ParseSeedBase("000192770038"), 192770038u);
+  for (const char* refused : {"", "4294967296", "18446744073709551617", "-1", "+7", " 7", "7 ", "12x", "0x10"}) {
+    EXPECT_EQ(ParseSeedBase(refused), std::nullopt) << '"' << refused << '"';
+  }
   EXPECT_EQ(ReplaySettings(0), "QZ_PLAYER_MODEL_SEED=0");
   setenv("QZ_PLAYER_MODEL_LATE", "15", 1);
   setenv("QZ_PLAYER_MODEL_RUNS", "25", 1);

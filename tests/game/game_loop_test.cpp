@@ -219,6 +219,12 @@ TEST_F(GameLoopTest, AFadeStartIsCapturedOnlyWhereTheFadeShowsIt) {
   Fill(0xFF0000);
   CaptureFadeStart(1);
   EXPECT_EQ(oldScreenPixel(), 0xFF0000u);
+  // Played out, a fade to black starts on the screen as drawn, not on an
+  // earlier capture: closing the window stops it after that first frame.
+  Fill(0x0000FF);
+  plat::SimulateCloseRequest(window_);
+  EXPECT_EQ(FadeFrames([] { FadeScreenToBlack(1); }), 1);
+  EXPECT_EQ(qz::testing::ScreenPixel(320, 240), 0x0000FFu);
 }
 
 TEST_F(GameLoopTest, WindowClosedDuringACrossfadeEndsItAndSetsTheQuitFlag) {

@@ -161,6 +161,9 @@ TEST_F(YesNoDialogTest, FramesPaceTheWindowShowItsTextAndCursorAndSound) {
 }
 
 TEST_F(YesNoDialogTest, ConfirmAndCancelHeldTogetherAnswerByTheCursor) {
+  // The last dialog was answered mid-slide: this one starts at rest.
+  DialogCursor.moving = 1;
+  DialogCursor.yStep = -3;
   int calls = 0;
   YesNoAnswer answer;
   {

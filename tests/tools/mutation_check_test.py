@@ -72,6 +72,13 @@ class CoveringSuites(unittest.TestCase):
         self.assertEqual(["VirtualClock.*", "LibraryClock.*"],
                          mc.covering_suites(".", "core/clock.cpp", self.TESTS, slow=False))
 
+    def test_a_header_reached_through_a_fixture_header_of_the_tests_counts(self):
+        tests = dict(self.TESTS)
+        tests["tests/game/fixture.h"] = '#include "tests/game/deeper.h"\n'
+        tests["tests/game/deeper.h"] = '#include "game/floor.h"\n#include "tests/game/fixture.h"\n'
+        tests["tests/game/play_test.cpp"] = '#include "tests/game/fixture.h"\nTEST(Play, A) {}\n'
+        self.assertEqual(["Play.*"], mc.covering_suites(".", "game/floor.cpp", tests, slow=False))
+
     def test_parameterised_suites_match_any_instance_and_the_slow_model_waits_for_slow(self):
         self.assertEqual(["*/Doors.*"], mc.covering_suites(".", "game/doors.cpp", self.TESTS, slow=False))
         self.assertEqual(["*/Doors.*", "*/CampaignPlayerModelTest.*"],
