@@ -16,6 +16,7 @@
 #include "softrender/oracle.h"
 #include "softrender/test_image.h"
 #include "softrender/shapes.h"
+#include "support/edge_pixels.h"
 
 namespace qz {
 namespace {
@@ -67,12 +68,10 @@ std::uint32_t Expected(std::uint32_t d, std::uint32_t color, int mode, int p, st
   return pack(out, d);
 }
 
-// Opaque black and white, 0, 1, 254 and 255 in every channel, and mixes.
-constexpr std::uint32_t kEdgePixels[] = {0xFF000000u, 0xFFFFFFFFu, 0x00000000u, 0x01010101u,
-                                         0xFEFEFEFEu, 0x00FFFFFFu, 0xFF01FE00u, 0x00FF00FFu};
-
 TEST_F(ShapesTest, FillMatchesTheRulesInEveryMode) {
   std::mt19937 rng(99);
+  const std::vector<std::uint32_t> kEdge = EdgePixels();
+  std::size_t edgeStart = 0;
   for (int format : {0, 1}) {
     const bool wide = format == 1;
     for (int mode : {0, 1, 2, 3, 4, 5, 9, 10, 11, 12, -1}) {
@@ -80,11 +79,15 @@ TEST_F(ShapesTest, FillMatchesTheRulesInEveryMode) {
         for (std::uint32_t mod : {0xFFFFFFu, 0x80FF40u, static_cast<std::uint32_t>(rng())}) {
           Image img;
           Make(img, 13, 9, format);
-          // Rows 2 and 3 hold the channels' edge values, shifted a pixel a
-          // row so that each meets every lane of a four-pixel step.
+          // Rows 2 to 5 hold edge pixels, shifted a pixel a row so that each
+          // meets every lane of a four-pixel step.
           for (int y = 0; y < 9; ++y)
-            for (int x = 0; x < 13; ++x) Put(img, x, y, y == 2 || y == 3 ? kEdgePixels[(x + y) % 8] : rng());
-          std::uint32_t color = p == 127 ? kEdgePixels[rng() % 8] : rng();
+            for (int x = 0; x < 13; ++x) {
+              const bool edge = y >= 2 && y < 6;
+              Put(img, x, y, edge ? kEdge[(x + y + edgeStart) % kEdge.size()] : rng());
+            }
+          edgeStart += 13;
+          std::uint32_t color = p == 127 ? kEdge[rng() % kEdge.size()] : rng();
           if (!wide) color &= 0xFFFF;
           Image want;
           Make(want, 13, 9, format);
