@@ -881,8 +881,9 @@ struct ShotKeys {
 
 std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int column) {
   // The drop starts this many frames before the attack is due: one that a
-  // flinch puts off still meets the body falling.
-  constexpr int kDropLead = 7;
+  // flinch puts off still meets the body falling, and a stream aimed as it
+  // comes finds the body already falling fast enough to pass under it.
+  constexpr int kDropLead = 10;
   // Closer to the next attack than this, the player climbs at its time
   // rather than now: up there it would have to drop again at once.
   constexpr int kClimbBefore = 30;
