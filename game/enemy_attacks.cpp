@@ -302,7 +302,7 @@ void UpdateEnemyAttack(int i) {
   const int kind = std::clamp(e.bulletKind[k], 0, 19);
   int last = -1;
   if (kind == kLineBurstKind) {
-    for (int j = 0; j < kLineBurstBullets; ++j) {
+    for (int j = 0; j < std::max(e.bulletsPerVolley[k], 1); ++j) {
       last = StartBullet(m.x, m.y, aim, e.bulletSpeed[k] + kLineBurstSpeedStep * j, 9, colour, e.bulletDamage[k],
                          e.bulletMode[k], kBurstLife);
       if (last < 0) return;

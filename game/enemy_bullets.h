@@ -8,13 +8,13 @@
 // Frames an attack's bullet flies before it goes.
 inline constexpr int kBulletLife = 320;
 // Bullet kinds that fire more than their slot's speed: kind 4 splits into a
-// fan at the split speed as its life runs low, kind 18 fires a line of
-// bullets each the step faster than the one before, kind 19 fires again at
-// the player at the re-aimed speed.
+// fan at the split speed as its life runs low, kind 18 fires a line of the
+// slot's bullet count, each the step faster than the one before (the count
+// sets how fast its head flies), kind 19 fires again at the player at the
+// re-aimed speed.
 inline constexpr int kSplittingBulletKind = 4;
 inline constexpr double kSplitBulletSpeed = 7.0;
 inline constexpr int kLineBurstKind = 18;
-inline constexpr int kLineBurstBullets = 48;
 inline constexpr double kLineBurstSpeedStep = 0.15;
 inline constexpr int kReaimKind = 19;
 inline constexpr double kReaimedBulletSpeed = 5.5;

@@ -93,16 +93,20 @@ const KindAttacks kPlaceholderAttacks[] = {
      .variant = 1,
      .slots = {{1, 3, 1, 2.5, 4, 0, 16}, {3, 1, 8, 2.0, 4, 4, 16}},
      .slotChance = {70, 100}},
+    // The Second Witch's turning bullets rise before they turn: aimed at the
+    // player straight away, they turned a few cells short of one kneeling by
+    // the hall's wall, too close to be answered once seen.
     {.name = t::kKindWitch2,
      .variant = 0,
-     .slots = {{1, 5, 1, 3.0, 4, 0, 18}, {3, 1, 12, 2.5, 4, 4, 18}, {1, 1, 3, 2.0, 0, 19, 20}},
+     .slots = {{1, 5, 1, 3.0, 4, 0, 18}, {3, 1, 12, 2.5, 4, 4, 18}, {6, 1, 3, 2.0, 0, 19, 20}},
      .slotChance = {50, 60},
      .burstInterval = {8, 4}},
     // The Butterfly's stream is eight shots: its random aims, through stone,
-    // made sixteen long left the trench under her branch no way out.
+    // made sixteen long left the trench under her branch no way out. Her
+    // line is 24 long: the head of a 48 crossed to her branch in 20 frames.
     {.name = t::kKindButterfly,
      .variant = 0,
-     .slots = {{1, 5, 2, 2.5, 4, 0, 18}, {3, 1, 8, 2.0, 4, 7, 18}, {1, 1, 1, 2.0, 0, 18, 18}},
+     .slots = {{1, 5, 2, 2.5, 4, 0, 18}, {3, 1, 8, 2.0, 4, 7, 18}, {1, 24, 1, 2.0, 0, 18, 18}},
      .slotChance = {50, 60},
      .burstInterval = {8, 4}},
     {.name = t::kKindShell,
@@ -111,7 +115,7 @@ const KindAttacks kPlaceholderAttacks[] = {
      .slotChance = {60, 100}},
     {.name = t::kKindDragonHead,
      .variant = 0,
-     .slots = {{1, 5, 3, 3.0, 4, 0, 24}, {5, 1, 4, 4.5, 0, 16, 24}, {1, 1, 1, 2.5, 0, 18, 24}},
+     .slots = {{1, 5, 3, 3.0, 4, 0, 24}, {5, 1, 4, 4.5, 0, 16, 24}, {1, 48, 1, 2.5, 0, 18, 24}},
      .slotChance = {50, 60}},
     {.name = t::kKindBomber, .variant = 0, .slots = {{5, 1, 1, 4.0, 0, 14, 20}}},
     // The moon's slot 0 spawns template 8; slot 1 is the spread its phases fire.

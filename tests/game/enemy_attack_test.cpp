@@ -4,6 +4,7 @@
 // laser beam, the lurking and distance-keeping walkers, and the moon's phases.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "core/random.h"
@@ -100,12 +101,16 @@ TEST_F(EnemyTest, VolleysSpreadAboutTheAimAndTakeTheirBulletKind) {
     EXPECT_DOUBLE_EQ(live[j]->ay, 0.08);
     EXPECT_EQ(live[j]->blastSize, 3);
   }
-  fire(18, 1, 0);
-  live = LiveBullets();
-  ASSERT_EQ(live.size(), 48u) << "a line burst";
-  EXPECT_DOUBLE_EQ(std::hypot(live[47]->vx, live[47]->vy), 2.0 + 0.15 * 47);
-  EXPECT_EQ(live[0]->life, 180);
-  EXPECT_EQ(live[0]->colourRow, 1);
+  // A line burst is as long as its slot's count (none is one), each bullet
+  // the step faster than the one before.
+  for (const auto& [count, fired] : {std::pair{48, 48u}, std::pair{24, 24u}, std::pair{1, 1u}, std::pair{0, 1u}}) {
+    fire(18, count, 0);
+    live = LiveBullets();
+    ASSERT_EQ(live.size(), fired) << "a line burst of " << count;
+    EXPECT_DOUBLE_EQ(std::hypot(live.back()->vx, live.back()->vy), 2.0 + 0.15 * (fired - 1));
+    EXPECT_EQ(live[0]->life, 180);
+    EXPECT_EQ(live[0]->colourRow, 1);
+  }
   fire(19, 1, 1);
   live = LiveBullets();
   ASSERT_EQ(live.size(), 1u);
@@ -323,6 +328,34 @@ TEST_F(EnemyTest, ABossFiresOnlyWhileOnScreen) {
   EXPECT_EQ(FramesFiring(900, step), 0);
   PlacePlayer(60 * 32 - 200);
   EXPECT_GT(FramesFiring(kBossOpeningFrames + enemies[0].baseInterval + 1, step), 0);
+}
+
+// The Second Witch (set 3, slot 7) by the hall's wall, as on floor 040,
+// with the player kneeling in the corner: her turning bullet rises first and
+// turns at the player far enough off that one who sees the turn 15 frames
+// late still has 15 to get out of its way.
+TEST_F(EnemyTest, TheSecondWitchsTurningBulletTurnsFarFromAPlayerInTheCorner) {
+  EnterFloor(3, {{7, 41, 7}});
+  PlacePlayer(22);
+  EnemyRecord& witch = enemies[0];
+  witch.attackSlot = 2;
+  witch.attackTimer = witch.attackInterval;
+  UpdateEnemyAttack(0);
+  std::vector<const ShotRecord*> live = LiveBullets();
+  ASSERT_EQ(live.size(), 1u);
+  EXPECT_NEAR(live[0]->vx, 0.0, 1e-9);
+  EXPECT_LT(live[0]->vy, 0.0) << "it rises";
+  const ShotRecord* turned = nullptr;
+  for (int frame = 0; frame < 100 && turned == nullptr; ++frame) {
+    UpdateShotsAndBullets();
+    for (const ShotRecord* b : LiveBullets()) {
+      if (b->mode == 2) turned = b;
+    }
+  }
+  ASSERT_NE(turned, nullptr) << "it turns";
+  const BulletTarget target = PlayerTarget(player);
+  const double away = std::hypot(target.aimX - (turned->x + kBulletHitOffset), target.aimY - (turned->y + kBulletHitOffset));
+  EXPECT_GE(away / kReaimedBulletSpeed, 30.0);
 }
 
 TEST_F(EnemyTest, TheMoonStepsThroughItsPhasesAsItsLifeFalls) {

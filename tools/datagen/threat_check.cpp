@@ -53,7 +53,7 @@ bool OnScreen(const Cell& stand, double x, double y) {
 double FastestBullet(const EnemyKindRecord& k, int slot) {
   const int kind = std::clamp(k.bulletKind[slot], 0, 19);
   double speed = k.bulletSpeed[slot];
-  if (kind == kLineBurstKind) speed += kLineBurstSpeedStep * (kLineBurstBullets - 1);
+  if (kind == kLineBurstKind) speed += kLineBurstSpeedStep * (std::max(k.bulletsPerVolley[slot], 1) - 1);
   if (kind == kSplittingBulletKind) speed = std::max(speed, kSplitBulletSpeed);
   if (kind == kReaimKind) speed = std::max(speed, kReaimedBulletSpeed);
   return speed;
