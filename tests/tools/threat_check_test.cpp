@@ -63,10 +63,10 @@ TEST_F(EnemyTest, EveryCellTheGamesBulletsCrossLiesInTheChecksLane) {
   }
 }
 
-// The Butterfly (kind set 4, slot 6) fires a line burst of 24 whose last
-// bullet flies at 5.45 pixels a frame. Aimed down from above the view at a
-// player on the ground, it is seen from the view's top edge, 240 pixels over
-// the sprite's centre, until it meets the body's top, 24 over: 216 pixels in
+// A line burst's last bullet aimed down from above the view at a player on
+// the ground is seen from the view's top edge, 240 pixels over the sprite's
+// centre, until it meets the body's top, 24 over: 216 pixels. The
+// Butterfly's (kind set 4, slot 6), 24 long, ends at 5.45 pixels a frame:
 // 39.6 frames, enough; level from the side it is seen over 308, enough too.
 TEST_F(EnemyTest, ABulletIsInSightFromTheViewsEdgeUntilItMeetsTheBodysEdge) {
   MapFileData floor = SmallFloor();
@@ -74,6 +74,15 @@ TEST_F(EnemyTest, ABulletIsInSightFromTheViewsEdgeUntilItMeetsTheBodysEdge) {
   floor.enemyPlacements = {{30, 20, 6}};
   const datagen::FloorThreats above(floor, floor, false);
   EXPECT_EQ(above.SightFault({{32, 43}}), "");
+  // The Dragon Head (set 6, slot 7) coming down on the player from above at
+  // 18.79 a frame is in sight over the same 216 pixels for 11 frames, too few.
+  MapFileData dragon = SmallFloor();
+  dragon.kindSet = 6;
+  dragon.enemyPlacements = {{30, 20, 7}};
+  const datagen::FloorThreats fast(dragon, dragon, false);
+  EXPECT_EQ(fast.SightFault({{32, 43}}),
+            "the enemy at (30, 20) flies at 18.79 pixels a frame, in sight 11 frames before it reaches (32, 43) "
+            "(24 needed)");
   floor.enemyPlacements = {{60, 41, 6}};
   const datagen::FloorThreats beside(floor, floor, false);
   EXPECT_EQ(beside.SightFault({{32, 43}}), "");
