@@ -64,11 +64,21 @@ int ConnectUnix(const std::string& path, bool abstract) {
   return fd;
 }
 
-bool WaitFor(int fd, short events, int timeoutMs) {
+using Clock = std::chrono::steady_clock;
+
+// Rounded up: a wait cut to whole milliseconds would end before the deadline.
+int MillisecondsLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// One deadline across interruptions: a signal restarts the poll with what is
+// left, so a stream of signals cannot stretch the wait.
+bool WaitFor(int fd, short events, Clock::time_point deadline) {
   pollfd entry{fd, events, 0};
   int ready;
   do {
-    ready = ::poll(&entry, 1, timeoutMs);
+    ready = ::poll(&entry, 1, MillisecondsLeft(deadline));
   } while (ready < 0 && errno == EINTR);
   return ready > 0;
 }
@@ -79,13 +89,14 @@ int ConnectTcp(const std::string& host, int port, int timeoutMs) {
   addrinfo* found = nullptr;
   if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
   int connected = -1;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (addrinfo* at = found; at != nullptr && connected < 0; at = at->ai_next) {
     const int fd = ::socket(at->ai_family, at->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, at->ai_protocol);
     if (fd < 0) continue;
     int error = 0;
     socklen_t size = sizeof error;
     const bool done = ::connect(fd, at->ai_addr, at->ai_addrlen) == 0 ||
-                      (errno == EINPROGRESS && WaitFor(fd, POLLOUT, timeoutMs) &&
+                      (errno == EINPROGRESS && WaitFor(fd, POLLOUT, deadline) &&
                        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0);
     if (done && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
       connected = fd;
@@ -107,12 +118,10 @@ int Connect(const DisplayAddress& address, int timeoutMs) {
 }
 
 // Reads exactly size bytes before the deadline.
-bool ReadAll(int fd, std::uint8_t* bytes, std::size_t size, std::chrono::steady_clock::time_point deadline) {
+bool ReadAll(int fd, std::uint8_t* bytes, std::size_t size, Clock::time_point deadline) {
   std::size_t got = 0;
   while (got < size) {
-    // Rounded up: a wait cut to whole milliseconds would end before the deadline.
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || !WaitFor(fd, POLLIN, static_cast<int>(left.count()))) return false;
+    if (!WaitFor(fd, POLLIN, deadline)) return false;
     const ssize_t n = ::recv(fd, bytes + got, size - got, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
@@ -127,11 +136,11 @@ X11ProbeResult Setup(int fd, int timeoutMs, std::string* serverReason) {
   if (::send(fd, request, sizeof request, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof request)) {
     return X11ProbeResult::kRefused;
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   std::uint8_t head[8];
   if (!ReadAll(fd, head, sizeof head, deadline)) {
     // A closed connection is an answer too: the server turned us away.
-    return WaitFor(fd, POLLIN | POLLHUP, 0) ? X11ProbeResult::kRefused : X11ProbeResult::kNoAnswer;
+    return WaitFor(fd, POLLIN | POLLHUP, Clock::now()) ? X11ProbeResult::kRefused : X11ProbeResult::kNoAnswer;
   }
   if (head[0] == kSetupSuccess) return X11ProbeResult::kAccepted;
   if (head[0] == kSetupFailed && head[1] != 0) {

@@ -6,6 +6,7 @@
 
 #include "font/default_font.h"
 #include "font/font_handle.h"
+#include "font/font_record.h"
 #include "font/glyph_soft_write.h"
 #include "font/text_draw.h"
 #include "graphics/color_value.h"
@@ -164,6 +165,31 @@ TEST(SoftTextTest, AntialiasedEdgeMixFollowsTheAlphaRule) {
   MixEdgeAndGlyph(15, 7, colors, &r, &g, &b, &a);
   EXPECT_EQ(a, 15 * 8 + 7 * 16);
   EXPECT_EQ(r, 255 * ((7 << 12) / 232) >> 8);
+}
+
+TEST(SoftTextTest, AntialiasedGlyphsWriteOnlyTheirBoxAndLeaveEmptyPixelsUnlessOpaque) {
+  SyntheticFonts fonts;
+  // Full, empty, half / empty, full, empty.
+  fonts.provider.glyphs['m'] = {3, 2, 1, 14, 4, {16, 0, 8, 0, 16, 0}};
+  fonts.provider.glyphs['.'] = {1, 1, 0, 14, 4, {16}};
+  const int grey = CreateFontToHandle(nullptr, 16, 6, kFontTypeAntialiased, 1, 1, 0, -1, -1);
+  Canvas canvas(32, 32);
+  canvas.Draw(grey, "m", 10, 5);
+  EXPECT_EQ(canvas.At(11, 5), 0xFFFFFFu);
+  EXPECT_EQ(canvas.At(13, 5), 0xFFFFFFu) << "a part level has the text colour";
+  EXPECT_EQ(canvas.At(12, 5), 0x123456u) << "an empty pixel of a see-through write is left";
+  EXPECT_EQ(canvas.At(11, 6), 0x123456u);
+  canvas.Draw(grey, "m", 10, 5, 0);
+  EXPECT_EQ(canvas.At(12, 5), 0u) << "an opaque write clears the empty pixels of its box";
+  EXPECT_EQ(canvas.At(11, 7), 0x123456u) << "the row under the box";
+  EXPECT_EQ(canvas.At(14, 5), 0x123456u) << "the column right of the box";
+  // The anti-aliased edge font keeps edge and glyph levels in two nibbles.
+  const int edged = CreateFontToHandle(nullptr, 16, 6, kFontTypeAntialiased | 1, 1, 1, 0, -1, -1);
+  Canvas edgedCanvas(32, 32);
+  edgedCanvas.Draw(edged, ".", 10, 5);
+  EXPECT_EQ(edgedCanvas.At(10, 5), 0xFFFFFFu);
+  EXPECT_EQ(edgedCanvas.At(9, 5), 0x0000FFu);
+  EXPECT_EQ(edgedCanvas.At(10, 6), 0x0000FFu);
 }
 
 TEST(SoftTextTest, ThirtyDistinctCharactersThroughTwentyCells) {

@@ -296,6 +296,32 @@ TEST_F(ImageDecodeTest, RememberedFilesAreCountedWithTheLibrarysMemory) {
   EXPECT_EQ(GetTrackedBlockCount(), blocksBefore);
 }
 
+// The memo keeps at most 48 MiB of pixels: of four 20 MiB images the last two
+// stay. Each image dropped to make room or replaced by new bytes under its
+// name gives its share of the room back, or every later one would push all
+// the others out.
+TEST_F(ImageDecodeTest, TheMemoKeepsTheNewestImagesItHasRoomFor) {
+  constexpr std::uint32_t kRow = 5u << 20, kRows = 4;
+  std::vector<std::uint8_t> pixels(std::size_t{kRow} * kRows, 17);
+  BaseImage image{};
+  image.width = kRow / 4;
+  image.height = kRows;
+  image.pitch = kRow;
+  image.pixels = pixels.data();
+  const std::vector<std::string> names = {"a.png", "b.png", "c.png", "d.png"};
+  const auto bytesOf = [](const std::string& name) { return std::vector<std::uint8_t>(name.begin(), name.end()); };
+  RememberDecode(names[0], {1, 2, 3}, 0, image);
+  for (const std::string& name : names) RememberDecode(name, bytesOf(name), 0, image);
+  for (std::size_t at = 0; at < names.size(); ++at) {
+    BaseImage kept;
+    LentPixels lent;
+    EXPECT_EQ(LendRememberedDecode(names[at], bytesOf(names[at]), 0, &kept, &lent), at >= 2) << names[at];
+    if (lent != nullptr) {
+      EXPECT_EQ(kept.pixels[kRow * kRows - 1], 17);
+    }
+  }
+}
+
 TEST_F(ImageDecodeTest, MirrorSwapsPixelsOfEveryWidth) {
   for (std::uint16_t bytesPerPixel = 1; bytesPerPixel <= 4; ++bytesPerPixel) {
     SCOPED_TRACE(bytesPerPixel);

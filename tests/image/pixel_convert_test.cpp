@@ -3,6 +3,8 @@
 // options; the colour-key, mirror, alpha-image and dither behaviour; the
 // palette cases; refused arguments; and the clipped base-image copy.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <random>
@@ -266,6 +268,30 @@ TEST(PixelConvertTest, EveryLoopMatchesTheReferenceOnRandomImages) {
   }
 }
 
+// `size` bytes that end where an unreadable page begins: a read past them
+// faults in any build, not only under the address sanitizer.
+class BytesBeforeAGuardPage {
+ public:
+  explicit BytesBeforeAGuardPage(std::size_t size) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    mappedSize_ = (size + page - 1) / page * page + page;
+    void* mapped = mmap(nullptr, mappedSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    EXPECT_NE(mapped, MAP_FAILED);
+    mapped_ = static_cast<std::uint8_t*>(mapped);
+    EXPECT_EQ(mprotect(mapped_ + mappedSize_ - page, page, PROT_NONE), 0);
+    bytes_ = mapped_ + mappedSize_ - page - size;
+  }
+  ~BytesBeforeAGuardPage() { munmap(mapped_, mappedSize_); }
+  BytesBeforeAGuardPage(const BytesBeforeAGuardPage&) = delete;
+  BytesBeforeAGuardPage& operator=(const BytesBeforeAGuardPage&) = delete;
+  std::uint8_t* data() { return bytes_; }
+
+ private:
+  std::uint8_t* mapped_ = nullptr;
+  std::uint8_t* bytes_ = nullptr;
+  std::size_t mappedSize_ = 0;
+};
+
 // 24-bit rows are read four bytes at a time but for their last pixel, or
 // sixteen bytes for four pixels while six are left: a source whose last row
 // ends the block converts without reading past it, at every width around
@@ -277,13 +303,15 @@ TEST(PixelConvertTest, TightTwentyFourBitRowsConvertUpToTheirLastByte) {
   for (int w = 1; w <= 14; ++w) {
     SCOPED_TRACE(w);
     const int h = 2;
-    std::vector<std::uint8_t> source(static_cast<std::size_t>(w * 3 * h));
-    for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(17 * i + 3);
+    const auto sourceSize = static_cast<std::size_t>(w * 3 * h);
+    BytesBeforeAGuardPage guarded(sourceSize);
+    std::uint8_t* const source = guarded.data();
+    for (std::size_t i = 0; i < sourceSize; ++i) source[i] = static_cast<std::uint8_t>(17 * i + 3);
     // One pixel more per row than converted, which must stay as it was.
     const int outWidth = w + 1;
     std::vector<std::uint32_t> out(static_cast<std::size_t>(outWidth * h), kUntouched);
     const Rect r{0, 0, w, h};
-    ASSERT_EQ(ConvertColorFormatBlit(out.data(), outWidth * 4, &xrgb, source.data(), w * 3, &rgb, nullptr, 0, nullptr,
+    ASSERT_EQ(ConvertColorFormatBlit(out.data(), outWidth * 4, &xrgb, source, w * 3, &rgb, nullptr, 0, nullptr,
                                      0, 0, &r, 0, 0, 0, 0, 0, 0, 0, 0),
               0);
     for (int y = 0; y < h; ++y) {

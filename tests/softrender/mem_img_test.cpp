@@ -241,6 +241,8 @@ TEST(MemImgFill, OneByteValuesFillTheSameAsOthers) {
       {8, 4, 1, 0xFFFFFFFFu, 0xFFFFFFFFu}, {8, 4, 1, 0x7F7F7F7Fu, 0x7F7F7F7Fu}, {8, 4, 1, 0x7F7F7F7Eu, 0x7F7F7F7Eu},
       {8, 4, 1, 0u, 0u},                   {5, 3, 0, 0x00003333u, 0x3333u},     {5, 3, 0, 0xFFFF3334u, 0x3334u},
       {5, 3, 0, 0xABCD0000u, 0u},
+      // Only the low half repeats: opaque black and its like are not byte fills.
+      {8, 4, 1, 0xFF000000u, 0xFF000000u}, {8, 4, 1, 0x00000101u, 0x00000101u},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "format " << c.format << " value " << std::hex << c.value);
