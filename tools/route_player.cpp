@@ -83,19 +83,10 @@ Keys KeysOf(const Move& move) {
   return keys;
 }
 
-// True when the course ends with the feet on something to stand on.
-bool EndsOnFooting(const std::vector<BodyPlace>& course) {
-  const BodyPlace& end = course.back();
-  return ReadAttributeAtPixel(static_cast<int>(end.x) + kPlayerSpriteSize / 2, static_cast<int>(end.y) + kPlayerSpriteSize) >=
-         kAttrOneWay;
-}
-
 // A hop over a bullet on course for the body: how far ahead in frames (more
 // the reaction's lateness) and how near in pixels the bullets are timed, the
 // jump's press, and the frames to spare when it is timed to the latest.
 constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
-// When no hop clears, one started up to this much later may still be met later.
-constexpr int kHopLatestStart = 30;
 constexpr Move kHopInPlace{0, true, false, false, kHopPress}, kHopOn{1, true, false, false, kHopPress},
     kHopBack{-1, true, false, false, kHopPress};
 
@@ -346,30 +337,25 @@ std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames, 
   return problem.empty() ? Press(answer, frames, after) : problem;
 }
 
-std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves, const DodgeLook& how) {
-  // Courses are followed this many frames, the body then held where it is:
-  // long enough for a jump to come down.
-  constexpr int kCourseFrames = 150;
-  const int late = perturbation_.reactionDelay, look = how.look;
+std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
+  // When none clears, a move started up to this much later may still be met later.
+  constexpr int kLatestStart = 30;
+  const int late = perturbation_.reactionDelay, horizon = kHopHorizon + late;
   const int heldWay = held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0;
-  // The first frame a bullet meets the move's course within `margin`; -1
-  // for a step or jump that does not end on firm ground.
-  const auto hitAfter = [&](const Move& move, int wait, int margin) {
-    const std::vector<BodyPlace> course = CourseOf(wait, move, kCourseFrames, heldWay);
-    if ((move.way != 0 || move.jump) && !EndsOnFooting(course)) return -1;
-    return FirstBulletHit(course, look, margin);
+  const auto hitAfter = [&](const Move& move, int wait) {
+    return FirstBulletHit(CourseOf(wait, move, horizon, heldWay), horizon, kHopMargin);
   };
   const Move* latest = &moves.front();
   int latestHit = -1, laterHit = -1;
   for (const Move& move : moves) {
-    const int wait = KeysOf(move) != held_ ? late : 0, hit = hitAfter(move, wait, how.margin);
-    if (hit >= look && hitAfter(move, wait + kSpare, how.margin) < look) return move;
+    const int wait = KeysOf(move) != held_ ? late : 0, hit = hitAfter(move, wait);
+    if (hit >= horizon && hitAfter(move, wait + kSpare) < horizon) return move;
     if (hit > latestHit) latest = &move, latestHit = hit;
-    for (int later = wait + kSpare; later <= wait + how.latestStart; later += kSpare) {
-      laterHit = std::max(laterHit, hitAfter(move, later, how.margin));
+    for (int later = wait + kSpare; later <= wait + kLatestStart; later += kSpare) {
+      laterHit = std::max(laterHit, hitAfter(move, later));
     }
   }
-  if (latestHit >= look || laterHit > latestHit) return std::nullopt;
+  if (latestHit >= horizon || laterHit > latestHit) return std::nullopt;
   return *latest;
 }
 
@@ -472,8 +458,7 @@ std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
       // A bullet on course for the body is jumped as it comes close: in
       // place, or on over it or back when it is too slow to pass under a
       // jump in place.
-      const std::optional<Move> hop =
-          player.airborne == 0 ? DodgeNow({kHopInPlace, kHopOn, kHopBack}, {horizon, kHopMargin, kHopLatestStart}) : std::nullopt;
+      const std::optional<Move> hop = player.airborne == 0 ? DodgeNow({kHopInPlace, kHopOn, kHopBack}) : std::nullopt;
       if (hop && trace_) Trace("hop");
       problem = hop ? Press(KeysOf(*hop), hop->press) : Hold(held_, 1);
     } else if (EnemyAhead(kReach) && player.magic >= kBlazeCost) {
@@ -588,7 +573,7 @@ std::string RoutePlayer::WalkTo(int column) {
     const bool standing = player.airborne == 0 && now.count(walk) == 0;
     if (direction > 0 && standing &&
         FirstBulletHit(CourseOf(0, Move{0, false, false, true, horizon}, horizon), horizon, kHopMargin) < horizon) {
-      const std::optional<Move> hop = DodgeNow({kHopInPlace}, {horizon, kHopMargin, kHopLatestStart});
+      const std::optional<Move> hop = DodgeNow({kHopInPlace});
       if (hop && trace_) Trace("hop in place");
       problem = hop ? Press(KeysOf(*hop), hop->press) : Hold(now, 1);
       now = held_;
@@ -877,13 +862,26 @@ struct ShotKeys {
   Keys fire, aim;
 };
 
+// A move out of the bullets' way, the keys that make it and when it starts.
+struct Dodge {
+  Move move;
+  Keys keys;
+  int wait = 0, hit = -1, wideHit = -1;
+};
+
+// True when the course ends with the feet on something to stand on.
+bool EndsOnFooting(const std::vector<BodyPlace>& course) {
+  const BodyPlace& end = course.back();
+  return ReadAttributeAtPixel(static_cast<int>(end.x) + kPlayerSpriteSize / 2, static_cast<int>(end.y) + kPlayerSpriteSize) >=
+         kAttrOneWay;
+}
+
 }  // namespace
 
 std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int column) {
   // The drop starts this many frames before the attack is due: one that a
-  // flinch puts off still meets the body falling, and a stream aimed as it
-  // comes finds the body already falling fast enough to pass under it.
-  constexpr int kDropLead = 10;
+  // flinch puts off still meets the body falling.
+  constexpr int kDropLead = 7;
   // Closer to the next attack than this, the player climbs at its time
   // rather than now: up there it would have to drop again at once.
   constexpr int kClimbBefore = 30;
@@ -895,7 +893,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   constexpr int kPlaced = 24;
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";
-  const int late = perturbation_.reactionDelay;
+  const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late;
   const int horizon = how.horizon > 0 ? how.horizon + late : 0, look = how.look > 0 ? how.look : horizon;
   const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
   const bool low = keys.count(kKeyDown) != 0;
@@ -912,6 +910,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     return FirstBulletHit(courseOf(wait, move), frames, margin);
   };
   const auto clear = [&](const Move& move) { return hitOver(late, move, look, how.margin) >= look; };
+  int threatSeen = -1;  // the frame a bullet was first seen on course for the body
   Keys now;
   std::string problem;
   for (boss = Boss(); problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks);
@@ -952,23 +951,39 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
         holdOn = moveIn < kMinimumPress + late;
       }
     }
-    // A bullet on course for the body is stepped, jumped or crouched out of
-    // the way at the last look that still clears it.
+    // The bullets: the move they meet latest, started a reaction after the
+    // first was seen coming, or up to `latestStart` frames later.
     const bool threatened = horizon > 0 && hitOver(0, stay, horizon, how.margin) < horizon;
-    std::optional<Move> dodge;
+    if (!threatened) threatSeen = -1;
+    if (threatened && threatSeen < 0) threatSeen = play_.frames();
+    Dodge best{stay, {}, 0, -1, -1};
+    const auto weigh = [&](int wait, const Move& move) {
+      const std::vector<BodyPlace> course = courseOf(wait, move);
+      if ((move.way != 0 || move.jump) && !EndsOnFooting(course)) return;
+      const int hit = FirstBulletHit(course, look, how.margin);
+      if (hit < best.hit) return;
+      const int wideHit = how.wideMargin > 0 ? FirstBulletHit(course, look, how.wideMargin) : 0;
+      if (hit > best.hit || wideHit > best.wideHit) best = {move, KeysOf(move), wait, hit, wideHit};
+    };
     if (threatened && grounded) {
-      std::vector<Move> moves;
-      for (const Move& move : how.moves) {
-        if ((!move.drop || depth > 0) && !(move.crouch && low)) moves.push_back(move);
+      weigh(0, stay);
+      const int earliest = std::max(late, threatSeen + reaction - play_.frames());
+      for (int wait = earliest; wait <= earliest + how.latestStart; ++wait) {
+        for (const Move& move : how.moves) {
+          if ((!move.drop || depth > 0) && !(move.crouch && low)) weigh(wait, move);
+        }
       }
-      if (!moves.empty()) dodge = DodgeNow(moves, {look, how.margin, how.latestStart});
     }
     const bool placed = std::abs(player.x - goal) <= kPlaced;
     const int way = !placed ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
     const Move climb{0, true, false, false, how.climbPress}, drop{0, false, true, false, kMinimumPress};
-    if (dodge) {
-      if (trace_) Trace("dodge " + Letters(KeysOf(*dodge)));
-      problem = Press(KeysOf(*dodge), dodge->press);
+    if (best.wait - late < kMinimumPress && best.hit >= 0 && (best.move.way != 0 || best.move.jump ||
+                                                              best.move.drop || best.move.crouch != low)) {
+      if (trace_) Trace("dodge " + Letters(best.keys));
+      // What is held goes on until the move's time; its keys come a
+      // reaction late by themselves.
+      if (best.wait > late) problem = Hold(held_, best.wait - late);
+      if (problem.empty()) problem = Press(best.keys, best.move.press);
       now = {};
     } else if (!grounded || holdOn) {
       problem = Hold(held_ == shot.fire ? shot.aim : held_, 1);
@@ -994,10 +1009,6 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     } else if (how.toRhythm && player.y == ground) {
       // To the rhythm, the player fires only from up there.
       problem = Hold({}, 1);
-    } else if (threatened && grounded) {
-      // Looked at again next frame: a shot's press would outlast the last
-      // look that clears.
-      problem = Hold(held_, 1);
     } else {
       // The shots' rhythm is planned: only its first press comes late.
       now = shot.After(now);

@@ -48,11 +48,11 @@ struct Perturbation {
 // boss, and fires by turns; it walks, climbs or drops back there only along
 // a way no bullet in sight meets. A bullet it sees on course for the body (over `horizon`
 // frames more the reaction's lateness, within `margin` pixels) is answered
-// as DodgeNow answers it, over `look` frames: the first of the moves (a
-// crouch, a step either way, a jump up or either way, a drop through the
-// one-way floor underfoot) that clears, at the last look that still clears
-// it; when none does, the one the bullets meet latest, unless one started
-// up to `latestStart` frames later would be met later still.
+// a reaction after it is seen, or up to `latestStart` frames later, with the
+// move the bullets meet latest over `look` frames: standing on, a crouch, a
+// step either way, a jump up or either way, a drop through the one-way floor
+// underfoot; a step or jump must end on firm ground. Ties go to the move the
+// bullets pass `wideMargin` pixels from longest, then to the first tried.
 struct FightSettings {
   // The height to fight from: where the player stands, or the lowest
   // one-way floor over the ground at the place.
@@ -67,6 +67,7 @@ struct FightSettings {
   int horizon = 40;           // 0: nothing is dodged
   int margin = 8;
   int look = 0;  // 0: the horizon
+  int wideMargin = 0;
   int latestStart = 0;
   // The moves tried, in order (a drop only over a one-way floor; a crouch
   // only when the fight's keys do not crouch).
@@ -202,19 +203,12 @@ class RoutePlayer {
   std::string PressUnless(const Keys& keys, int frames, const Keys& after, const std::function<bool()>& seen);
   // What is held now a reaction time longer, then the answer pressed.
   std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
-  // How a dodge is judged: bullets met within `margin` pixels over `look`
-  // frames (the reaction's lateness counted in); when no move clears, one
-  // started up to `latestStart` frames later may be met later.
-  struct DodgeLook {
-    int look, margin, latestStart;
-  };
   // Of `moves` (tried in order) out of the way of a bullet on course for the
   // body, the one to press now: its keys reach the game a reaction late, what
   // is held going on meanwhile, and it clears the bullets then but would not
-  // a few frames later (a step or jump ending on firm ground). None while the
-  // first that clears can still wait, or while waiting is met later; else
-  // the move met latest.
-  std::optional<Move> DodgeNow(const std::vector<Move>& moves, const DodgeLook& how);
+  // a few frames later. None while the first that clears can still wait; the
+  // first move when none clears.
+  std::optional<Move> DodgeNow(const std::vector<Move>& moves);
   // `act` (each time "" or what went wrong) until `done` holds.
   template <typename Done, typename Act>
   std::string Looking(Done done, Act act);
