@@ -138,6 +138,9 @@ BOOL DestroyWindow(HWND window) {
     window->destroying = true;
   }
   SendMessageA(window, WM_DESTROY, 0, 0);
+  // Focus leaves with the active window, and the key-ups of what was held
+  // then find no window to go to.
+  if (window->active) ReleaseAllKeys();
   window->backend->destroyWindow(window);
   {
     std::lock_guard<std::recursive_mutex> lock(gWindowsMutex);

@@ -78,6 +78,10 @@ struct FightSettings {
   int frameLimit = 12000;
 };
 
+// The keys that make a move, and their letters for a trace.
+Keys KeysOf(const Move& move);
+std::string Letters(const Keys& keys);
+
 class RoutePlayer;
 
 class Route {

@@ -118,6 +118,13 @@ TEST(WindowInput, KeysCarryLParamBitsAndMakeTheSystemsCharacters) {
   plat::SimulateActivation(window, false);
   EXPECT_FALSE(plat::IsVirtualKeyDown(plat::VK_MENU));
   EXPECT_FALSE(plat::IsVirtualKeyDown(plat::VK_RETURN));
+
+  // So does closing the active window.
+  plat::SimulateActivation(window, true);
+  plat::SimulateKey(window, plat::VK_LEFT, true);
+  EXPECT_TRUE(plat::IsVirtualKeyDown(plat::VK_LEFT));
+  ASSERT_TRUE(plat::DestroyWindow(window));
+  EXPECT_FALSE(plat::IsVirtualKeyDown(plat::VK_LEFT));
 }
 
 TEST(WindowInput, TextArrivesAsCodePageBytesLeadByteFirst) {
