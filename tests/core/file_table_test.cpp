@@ -129,11 +129,17 @@ TEST_F(FileAccessTableTest, FileStreamReadsAFileThroughThePlainSet) {
 }
 
 TEST_F(FileAccessTableTest, CurrentDirectoryThatDoesNotFitIsRefused) {
+  // Both sides of the bound, wherever the suite runs from: the name and its
+  // terminator fit exactly, one byte fewer is refused.
+  char fits[4096];
+  ASSERT_EQ(qz::FileAccessGetDir(fits, sizeof(fits)), 0);
+  const std::size_t exact = std::strlen(fits) + 1;
+  std::vector<char> buffer(exact, 'x');
+  EXPECT_EQ(qz::FileAccessGetDir(buffer.data(), exact), 0);
+  EXPECT_STREQ(buffer.data(), fits);
   qz::testing::ScratchLog log;
-  char small[8];
-  std::memset(small, 'x', sizeof(small));
-  EXPECT_EQ(qz::FileAccessGetDir(small, sizeof(small)), -1);
-  EXPECT_EQ(small[0], '\0');
+  EXPECT_EQ(qz::FileAccessGetDir(buffer.data(), exact - 1), -1);
+  EXPECT_EQ(buffer[0], '\0');
   EXPECT_TRUE(log.Contains(qz::text::kFileDirTooLong));
   EXPECT_EQ(qz::FileAccessSetDir(nullptr), -1);
 }
