@@ -149,8 +149,8 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   };
   int threatSeen = -1;  // the frame a bullet was first seen on course for the body
   std::string problem;
-  for (; problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks); boss = Boss()) {
-    if (play_.frames() - start > how.frameLimit) return play_.SetFrameHook({}), "the boss still stands";
+  const auto inTime = [&] { return play_.frames() - start <= how.frameLimit; };
+  for (; problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks) && inTime(); boss = Boss()) {
     const std::vector<int> places = PlacesInColumn();
     const int ground = places.empty() ? player.y : places.back();
     bool holdOn = false;
@@ -166,7 +166,6 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     const int toward = boss->x + boss->width / 2 > player.x + kPlayerSpriteSize / 2 ? 1 : -1;
     const int way =
         std::abs(player.x - goal) > kPlaced ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
-    const Keys shot = now == keys ? aim : keys;
     std::optional<Move> move;  // one made now rather than a shot
     if (dodging && dodgeWait - late < kMinimumPress) {
       // What is held goes on until the move's time; its keys come a reaction
@@ -188,15 +187,13 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       }
       move = Move{way, false, false, false, frames};
       if (!clear(*move)) move.reset(), now = {}, problem = Hold({}, 1);
-    } else if (dodging && shot != held_ && dodgeWait - late < reaction) {
-      // A first shot's keys, late, must not put off a dodge.
-      problem = Hold(held_, 1);
     } else if (how.toRhythm && player.y == ground) {
       // To the rhythm, the player fires only from up there.
       problem = Hold({}, 1);
     } else {
       // The shots' rhythm is planned: only its first press comes late.
-      problem = Press(now = shot, kMinimumPress, shot == keys ? aim : keys);
+      now = now == keys ? aim : keys;
+      problem = Press(now, kMinimumPress, now == keys ? aim : keys);
     }
     if (move && problem.empty()) {
       if (trace_) Trace("fight " + Letters(KeysOf(*move)));
@@ -205,6 +202,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     }
   }
   play_.SetFrameHook({});
+  if (problem.empty() && boss != nullptr && !inTime()) return "the boss still stands";
   // A change of look may come at the end of a press: the player reacts after it.
   return problem.empty() && how.untilNewLook ? Hold(aim, kMinimumPress) : problem;
 }
