@@ -72,8 +72,8 @@ struct Beat {
   }
 };
 
-// The player's y to fight from now, of the `places` to stand in its column;
-// *holdOn when the rhythm's next move comes too soon for anything else first.
+// The player's y to fight from now, of the `places` in its column; *holdOn set
+// when the rhythm's next move comes too soon for anything else first.
 int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat& beat, int late,
                   const std::vector<int>& places, bool* holdOn) {
   const int ground = places.empty() ? player.y : places.back();
@@ -82,7 +82,6 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat&
   int height = player.y;
   if (how.height == FightSettings::Height::kFloorOver) height = places.size() > 1 ? places[places.size() - 2] : ground;
   if (how.height == FightSettings::Height::kLevelWithBody && !level) height = centre;
-  *holdOn = false;
   if (!how.toRhythm) return height;
   // Frames until the next attack unless the boss flinches (which puts it
   // off); the player climbs only while the boss shows in the hall: out of
@@ -174,17 +173,15 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       move = dodge;
     } else if (!grounded || holdOn) {
       problem = Hold(held_ == keys ? aim : held_, 1);
-    } else if (height < player.y && OneWayPassable(false) && clear(climb)) {
-      move = climb;
-    } else if (height > player.y && OneWayPassable(true) && clear(drop)) {
-      move = drop;
+    } else if (const Move& change = height < player.y ? climb : drop;
+               height != player.y && OneWayPassable(height > player.y) && clear(change)) {
+      move = change;
     } else if (way != 0 && !threatened) {
       // Back to the place (one press whose slide ends there) or turned to the
       // boss, unless that walks into a bullet.
+      const int distance = std::abs(goal - player.x) - 8;
       int frames = kMinimumPress;
-      while (frames < kLongestStep && std::fabs(RestX(way, frames) - player.posX) < std::abs(goal - player.x) - 8) {
-        ++frames;
-      }
+      while (frames < kLongestStep && std::fabs(RestX(way, frames) - player.posX) < distance) ++frames;
       move = Move{way, false, false, false, frames};
       if (!clear(*move)) move.reset(), now = {}, problem = Hold({}, 1);
     } else if (how.toRhythm && player.y == ground) {
