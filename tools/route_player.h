@@ -36,22 +36,18 @@ using testing::ScriptedPlay;
 // The shortest press and the reaction time of a route's player, in frames.
 inline constexpr int kMinimumPress = 6;
 
-// How a boss is fought. The player stands at the place and at a height
-// there, turned to the boss, and fires by turns; it walks, climbs or drops
-// back there only along a way no bullet in sight meets. A bullet it sees on
-// course for the body is answered a reaction after it is seen, or later,
-// with the move the bullets meet latest.
+// How a boss is fought. The player stands at the place and at a height there,
+// turned to the boss, and fires by turns; it walks, climbs or drops back there
+// only along a way no bullet in sight meets. A bullet seen on course for the
+// body is answered a reaction later, or later still, with the move the bullets
+// meet latest.
 struct FightSettings {
-  // The height to fight from: where the player stands, the lowest one-way
-  // floor over the ground at the place, or level with the boss's body (a
-  // ledge climbed or dropped towards it at a time).
+  // Where the player stands; the lowest one-way floor over the ground at the
+  // place; or level with the boss's body, a ledge climbed or dropped at a time.
   enum class Height { kWhereItStands, kFloorOver, kLevelWithBody };
   std::optional<Place> place = std::nullopt;  // the column to stand in; none: where the fight starts
-  Height height = Height::kWhereItStands;
-  // Down from the floor over the place as the boss's next attack comes due,
-  // counted from the volleys seen, so what is aimed there as the player
-  // falls passes over; up again once its burst is over.
-  bool toRhythm = false;
+  Height height = Height::kWhereItStands;     // the height to fight from
+  bool toRhythm = false;      // down from the floor over as an attack (counted from volleys seen) comes due
   bool untilNewLook = false;  // the fight ends when a boss changes its look (a phase begins)
   int horizon = 40;           // frames a bullet is seen coming, more the reaction's lateness; 0: nothing is dodged
   int margin = 8;             // pixels a bullet must pass the body by
