@@ -22,8 +22,9 @@ constexpr int kCourseFrames = 150;
 // drop again at once. The volleys of a burst are at most 8 frames apart: once
 // none came for kBurstGap, what is in the air is all for a while.
 constexpr int kDropLead = 7, kClimbBefore = 30, kBurstGap = 14;
-// Placed this near the place, the player stops walking back: a turn to the
-// boss (a press of 6 frames) must not carry it out of place.
+// Placed this near the place, the player stops walking back (a step of at
+// most kLongestStep frames): a turn to the boss (a press of 6 frames) must not
+// carry it out of place.
 constexpr int kPlaced = 24, kLongestStep = 30;
 // A standing shot flies this far under the body's top; level with a boss's
 // body is a little inside its edges.
