@@ -291,7 +291,17 @@ bool ShowsWholeBody(const EnemyRecord& enemy) {
 // until the boss is in view with a shot of each side in flight.
 bool FightOnLedgesUntilInView(ScriptedPlay& play, const EnemyRecord& boss) {
   constexpr int kStretch = 12;
-  const veltrin::routes::Keys keys{veltrin::testing::kKeyLeft, veltrin::testing::kKeyShot};
+  const veltrin::routes::Keys keys{veltrin::testing::kKeyShot};
+  using veltrin::routes::FightSettings;
+  const FightSettings onTheLadder{.height = FightSettings::Height::kLevelWithBody,
+                                  .horizon = 90,
+                                  .margin = 10,
+                                  .latestStart = 30,
+                                  .moves = {{0, true, false, false, 12},
+                                            {0, false, true, false, veltrin::routes::kMinimumPress},
+                                            {1, false, false, false, 18}},
+                                  .climbPress = 12,
+                                  .frameLimit = kStretch};
   veltrin::routes::RoutePlayer fighter(play);
   const auto caught = [&] {
     return InView(boss) && std::any_of(std::begin(enemyBullets), std::end(enemyBullets), OnScreen) &&
@@ -299,7 +309,7 @@ bool FightOnLedgesUntilInView(ScriptedPlay& play, const EnemyRecord& boss) {
   };
   for (int frames = 0; frames < kFrameLimit && player.dead == 0 && boss.life > 0; frames += kStretch) {
     if (caught()) return true;
-    fighter.FightOnLedges(keys, kStretch);
+    fighter.Fight(keys, onTheLadder, -1);
   }
   return false;
 }

@@ -169,11 +169,6 @@ Route& Route::Fight(Keys keys, FightSettings how) {
   });
 }
 
-Route& Route::FightOnLedges(Keys keys, int frameLimit) {
-  return Add("FightOnLedges " + Letters(keys),
-             [keys, frameLimit](RoutePlayer& self) { return self.FightOnLedges(keys, frameLimit); });
-}
-
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
 
 Route& Route::UseRecoveryPoint(Place where) { return StopAt(where).Press({kKeyUp}, 8).Wait(90); }
@@ -286,20 +281,6 @@ std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) 
   // A press of planned length ends on time, late reactions or not.
   held_ = after;
   return problem;
-}
-
-std::string RoutePlayer::PressUnless(const Keys& keys, int frames, const Keys& after,
-                                     const std::function<bool()>& seen) {
-  play_.Clear();
-  const int late = keys != held_ ? perturbation_.reactionDelay : 0;
-  play_.Hold(held_, late);
-  play_.Hold(keys, frames);
-  bool interrupted = false;
-  const bool done = play_.RunUntil(
-      [&] { return play_.Finished() || player.dead != 0 || (interrupted = seen()); }, late + frames + kBlockingSlack);
-  // Cut short, the press's keys are still held until the next decision.
-  held_ = interrupted ? keys : after;
-  return Outcome(done);
 }
 
 std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames, const Keys& after) {

@@ -36,46 +36,38 @@ using testing::ScriptedPlay;
 // The shortest press and the reaction time of a route's player, in frames.
 inline constexpr int kMinimumPress = 6;
 
+// How a boss is fought. The player stands at the place and at a height there,
+// turned to the boss, and fires by turns; it walks, climbs or drops back there
+// only along a way no bullet in sight meets. A bullet seen on course for the
+// body is answered a reaction later, or later still, with the move the bullets
+// meet latest.
+struct FightSettings {
+  // Where the player stands; the lowest one-way floor over the ground at the
+  // place; or level with the boss's body, a ledge climbed or dropped at a time.
+  enum class Height { kWhereItStands, kFloorOver, kLevelWithBody };
+  std::optional<Place> place = std::nullopt;  // the column to stand in; none: where the fight starts
+  Height height = Height::kWhereItStands;     // the height to fight from
+  bool toRhythm = false;      // down from the floor over as an attack (counted from volleys seen) comes due
+  bool untilNewLook = false;  // the fight ends when a boss changes its look (a phase begins)
+  int horizon = 40;           // frames a bullet is seen coming, more the reaction's lateness; 0: nothing is dodged
+  int margin = 8;             // pixels a bullet must pass the body by
+  int look = 0;               // frames a dodge's course is judged over; 0: the horizon
+  int wideMargin = 0;         // ties go to the move the bullets pass this far from longest; 0: to the first
+  int latestStart = 0;        // frames past the reaction a dodge may start
+  // The dodges tried, in order (a drop only over a one-way floor; a crouch
+  // only when the fight's keys do not crouch); a step or jump ends on footing.
+  std::vector<Move> moves = {{0, false, false, true, 2 * kMinimumPress}, {-1, false, false, false, 18},
+                             {1, false, false, false, 18}, {0, false, true, false, kMinimumPress},
+                             {0, true, false, false, 20}};
+  int climbPress = 20;     // a jump onto the ledge over the body
+  int frameLimit = 12000;  // frames before the fight gives up
+};
+
 // How far the player departs from the route's exact timing.
 struct Perturbation {
   int pressJitter = 0;    // each fixed press or wait is up to this many frames longer or shorter
   int reactionDelay = 0;  // the keys a looking step decides reach the game this many frames late
   std::uint32_t seed = 1;
-};
-
-// How a boss is fought. The player stands at the place (the column a route
-// names, else where the fight starts) and at a height there, turned to the
-// boss, and fires by turns; it walks, climbs or drops back there only along
-// a way no bullet in sight meets. A bullet it sees on course for the body (over `horizon`
-// frames more the reaction's lateness, within `margin` pixels) is answered
-// a reaction after it is seen, or up to `latestStart` frames later, with the
-// move the bullets meet latest over `look` frames: standing on, a crouch, a
-// step either way, a jump up or either way, a drop through the one-way floor
-// underfoot; a step or jump must end on firm ground. Ties go to the move the
-// bullets pass `wideMargin` pixels from longest, then to the first tried.
-struct FightSettings {
-  // The height to fight from: where the player stands, or the lowest
-  // one-way floor over the ground at the place.
-  enum class Height { kWhereItStands, kFloorOver };
-  std::optional<Place> place = std::nullopt;
-  Height height = Height::kWhereItStands;
-  // Down from the floor over the place as the boss's next attack comes due,
-  // counted from the volleys seen, so what is aimed there as the player
-  // falls passes over; up again once its burst is over.
-  bool toRhythm = false;
-  bool untilNewLook = false;  // the fight ends when a boss changes its look (a phase begins)
-  int horizon = 40;           // 0: nothing is dodged
-  int margin = 8;
-  int look = 0;  // 0: the horizon
-  int wideMargin = 0;
-  int latestStart = 0;
-  // The moves tried, in order (a drop only over a one-way floor; a crouch
-  // only when the fight's keys do not crouch).
-  std::vector<Move> moves = {{0, false, false, true, 2 * kMinimumPress}, {-1, false, false, false, 18},
-                             {1, false, false, false, 18}, {0, false, true, false, kMinimumPress},
-                             {0, true, false, false, 20}};
-  int climbPress = 20;  // a jump onto the ledge over the body
-  int frameLimit = 12000;
 };
 
 // The keys that make a move, and their letters for a trace.
@@ -138,13 +130,6 @@ class Route {
   // down or changes its look.
   Route& Fight(Keys keys, FightSettings how = {});
 
-  // A boss that rides up and down beside a ladder of ledges in the player's
-  // column, for at most `frameLimit` frames: level with its body shoot;
-  // otherwise climb or drop a ledge towards it; out of a seen bullet's way
-  // climb, drop or step right, whichever its flight meets latest. Bullets are
-  // watched while the player stands and shoots: one seen coming cuts that
-  // short. Late reactions are planned for.
-  Route& FightOnLedges(Keys keys, int frameLimit);
   // Stops on the nearest sign, opens it with Up and closes it with Confirm.
   Route& ReadSign();
   // Stops on the recovery point (the nearest unless named) and fills the
@@ -191,7 +176,6 @@ class RoutePlayer {
   std::string WaitFor(const std::function<bool()>& seen);
   std::string HoldGround(const Keys& keys, int frames);
   std::string Fight(const Keys& keys, const FightSettings& how, int column);
-  std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
   std::string AnswerChest();
 
@@ -202,9 +186,6 @@ class RoutePlayer {
   // A press of planned length: it starts as a decision does but ends on
   // time, `after` held then.
   std::string Press(const Keys& keys, int frames, const Keys& after = {});
-  // A press like Press that ends early, its keys still held, once `seen()`
-  // holds: a player who sees something coming stops doing the planned.
-  std::string PressUnless(const Keys& keys, int frames, const Keys& after, const std::function<bool()>& seen);
   // What is held now a reaction time longer, then the answer pressed.
   std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
   // Of `moves` (tried in order) out of the way of a bullet on course for the

@@ -139,6 +139,18 @@ inline FightSettings WitchFight() {
   return how;
 }
 
+// The Dragon Head fought level with its body from the ladder of ledges by its
+// shaft, its fire foreseen a second and a half ahead: a climb, a drop or a
+// step right, started up to half a second late.
+inline const FightSettings kOnTheLadder{.height = FightSettings::Height::kLevelWithBody,
+                                        .horizon = 90,
+                                        .margin = 10,
+                                        .latestStart = 30,
+                                        .moves = {{0, true, false, false, 12},
+                                                  {0, false, true, false, kMinimumPress},
+                                                  {1, false, false, false, 18}},
+                                        .climbPress = 12};
+
 inline Route SlimeHallFight() { return Route().HoldTo(kRight, Mark("behind-block")).Fight(kShot, kStandAndShoot); }
 // "010": the spike pit, too wide to jump while the slime boss lives, closed
 // once the boss's countdown has run out.
@@ -341,7 +353,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // first fire, off the ledge's end once it has fallen and the hall has
         // opened, back to read the sign, then the key and the chest beyond.
         {"085", "086",
-         Route().HoldTo(kLeft, Mark("ladder")).FightOnLedges({kKeyLeft, kKeyShot}, 12000).Then(AfterTheBoss())
+         Route().HoldTo(kLeft, Mark("ladder")).Fight(kShot, kOnTheLadder).Then(AfterTheBoss())
              .HoldTo(kRight, Mark("ledge-end")).Wait(150)
              .ReadSign()
              .Then(ChestAndDoor())}}},

@@ -172,11 +172,13 @@ TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
       veltrin::routes::Route().HoldTo({veltrin::routes::kKeyLeft}, veltrin::routes::Column(32));
   ASSERT_EQ(climber.Run(toTheLadder), "");
   const int ground = player.y;
+  veltrin::routes::FightSettings onTheLadder = veltrin::testing::kOnTheLadder;
+  onTheLadder.frameLimit = 300;
   // The head starts level with the middle of the ladder; the fight
   // is cut short once the player has had time to climb to it.
   const std::string outcome =
-      climber.Run(veltrin::routes::Route().FightOnLedges({veltrin::routes::kKeyLeft, veltrin::routes::kKeyShot}, 300));
-  EXPECT_EQ(outcome, "step 0 FightOnLedges LX: the boss still stands");
+      climber.Run(veltrin::routes::Route().Fight({veltrin::routes::kKeyShot}, onTheLadder));
+  EXPECT_EQ(outcome, "step 0 Fight X: the boss still stands");
   // Where the last climb comes down.
   play.Clear();
   ASSERT_TRUE(play.RunUntil([] { return player.airborne == 0 || player.dead != 0; }, 60));
