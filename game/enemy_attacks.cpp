@@ -135,17 +135,6 @@ bool BodyOnScreen(const EnemyRecord& e) {
   return middleX >= 0 && middleX < kViewWidth && middleY >= 0 && middleY < kViewHeight;
 }
 
-// Whether the player is so close in front of a level shot's muzzle that
-// nobody could jump it: standing in its lane, or over it in a jump that
-// comes down into it. An enemy that only shoots level (slot 0 always
-// chosen) holds the shot back and its clock starts over.
-bool PointBlank(const EnemyRecord& e, const BulletStart& m) {
-  constexpr int kPointBlankPixels = 128;
-  const int ahead = (player.x + 32 - m.x) * e.facing;
-  const int below = player.y + 32 - m.y;
-  return ahead > -32 && ahead < kPointBlankPixels && below < 64 && (below > -64 || player.airborne != 0);
-}
-
 void SpawnFromTrapKind() {
   const int slot = FindFreeSlot(kPoolEnemies);
   if (slot < 0) return;
@@ -253,6 +242,13 @@ void RunBossCountdownStep() {
 }
 
 }  // namespace
+
+bool PointBlank(const EnemyRecord& e, const BulletStart& m) {
+  constexpr int kPointBlankPixels = 128;
+  const int ahead = (player.x + 32 - m.x) * e.facing;
+  const int below = player.y + 32 - m.y;
+  return ahead > -32 && ahead < kPointBlankPixels && below < 64 && (below > -64 || player.airborne != 0);
+}
 
 bool InPlayerView(double x, double y) {
   return x > player.x - 320 && x < player.x + 384 && y > player.y - 240 && y < player.y + 304;

@@ -63,6 +63,11 @@ struct BulletStart {
   int x, y;
 };
 BulletStart EnemyMuzzle(const EnemyRecord& e);
+// Whether the player is so close in front of a level shot's muzzle `m` that
+// nobody could jump it: up to 128 pixels ahead of it and 32 behind, standing
+// in its lane, or over it in a jump that comes down into it. An enemy that
+// only shoots level (slot 0 always chosen) holds the shot back then.
+bool PointBlank(const EnemyRecord& e, const BulletStart& m);
 // Whether (x, y) is near enough the player that an enemy's shot or a block
 // made there is heard.
 bool InPlayerView(double x, double y);

@@ -298,7 +298,7 @@ TEST_F(EnemyTest, AGreenSlimeHoldsItsRollerWhileThePlayerIsPointBlank) {
   const int muzzle = EnemyMuzzle(enemies[0]).x;
   PlacePlayer(muzzle - 127 - 32);
   EXPECT_EQ(FramesFiring(500, step), 0) << "point-blank: held";
-  PlacePlayer(muzzle - 129 - 32);
+  PlacePlayer(muzzle - 128 - 32);
   EXPECT_EQ(FramesFiring(enemies[0].baseInterval + 1, step), 1) << "just out of point-blank range: fired";
 
   // The pool emptied first: a roller striking the wall as the next is fired
@@ -312,10 +312,34 @@ TEST_F(EnemyTest, AGreenSlimeHoldsItsRollerWhileThePlayerIsPointBlank) {
   };
   overTheLane(muzzle - 127 - 32, 1);
   EXPECT_EQ(FramesFiring(500, step), 0) << "in a jump over the lane, point-blank: held";
-  overTheLane(muzzle - 129 - 32, 1);
+  overTheLane(muzzle - 128 - 32, 1);
   EXPECT_EQ(FramesFiring(enemies[0].baseInterval + 1, step), 1) << "in a jump just out of range: fired";
   overTheLane(muzzle - 127 - 32, 0);
   EXPECT_EQ(FramesFiring(enemies[0].baseInterval + 1, step), 1) << "on a ledge over the lane: fired";
+}
+
+// Point-blank on every side, either way the enemy faces: 128 pixels ahead of
+// the muzzle and 32 behind, the body's middle within 64 of its height, and
+// any height above in the air.
+TEST_F(EnemyTest, PointBlankEndsOnEachSideOfItsBounds) {
+  EnemyRecord shooter{};
+  const BulletStart muzzle{1000, 600};
+  struct Case {
+    int ahead, below, airborne;
+    bool pointBlank;
+  };
+  for (const Case& c : {Case{127, 0, 0, true}, {128, 0, 0, false}, {-31, 0, 0, true}, {-32, 0, 0, false},
+                        {0, 63, 0, true}, {0, 64, 0, false}, {0, 64, 1, false}, {0, -63, 0, true},
+                        {0, -64, 0, false}, {0, -300, 1, true}}) {
+    for (const int facing : {-1, 1}) {
+      shooter.facing = facing;
+      player.x = muzzle.x - 32 + c.ahead * facing;
+      player.y = muzzle.y - 32 + c.below;
+      player.airborne = c.airborne;
+      EXPECT_EQ(PointBlank(shooter, muzzle), c.pointBlank)
+          << "ahead " << c.ahead << ", below " << c.below << ", airborne " << c.airborne << ", facing " << facing;
+    }
+  }
 }
 
 // A boss's attack clock waits while its body is off the screen: the
