@@ -96,25 +96,13 @@ class Route {
 
   // `keys` held until the body's middle passes the place's column's middle.
   Route& HoldTo(Keys keys, Place place);
-  // A walk to the place's column that meets what comes: a low bullet is
-  // jumped, an enemy within reach is shot low while the magic lasts, a high
-  // bullet is let pass crouching, a wall, a gap or spikes ahead are jumped,
-  // and, once the magic is gone, an enemy within 120 pixels.
+  // A walk to the place's column that meets what comes: a bullet on course
+  // for the body is hopped or crouched under, an enemy within reach shot low
+  // while the magic lasts, a wall, gap, spikes or an enemy close ahead jumped.
   Route& WalkTo(Place place);
-  // Walks to the place and stops on it: lets go where the slide ends there,
-  // then steps back or on until it stands in the place's column.
+  // Comes to rest in the place's column, a little short of its middle rather
+  // than past it (a block before spikes); after a jump, steered in the air.
   Route& StopAt(Place place);
-  // A walk right to the place's column that holds ground (as HoldGround)
-  // where an enemy comes within a standing shot's reach or a low bullet is
-  // near; a wall, gap or spikes ahead are jumped.
-  Route& Advance(Keys keys, Place place);
-  // Walks to the place's column in short steps, each judged from where the
-  // last ended: slow, but on firm ground none carries the body past it.
-  Route& StepTo(Place place);
-  // After a jump (or a walk), steers the slide in the air and on landing so
-  // that the body comes to rest over the place's column, a little short of
-  // its middle rather than past it (a block before spikes).
-  Route& LandOn(Place place);
   // Nothing held until the player sees `what` (a window, a scene, a change
   // of the floor).
   Route& WaitFor(std::string what, std::function<bool()> seen);
@@ -129,9 +117,8 @@ class Route {
   // `from`, and off where it turns at `to`: each step starts as the platform
   // comes, as far ahead as the reaction is late.
   Route& RideAcross(Place from, Place to);
-  // Stands at least `frames` frames, and on while an enemy ahead at the
-  // body's height comes nearer or is within reach, firing `keys` at it by
-  // turns while the magic lasts and jumping a bullet on course for the body.
+  // Stands at least `frames` frames, and on while an enemy ahead comes, met
+  // as a walk meets it (firing `keys`).
   Route& HoldGround(Keys keys, int frames);
 
   // The floor's boss fought as `how` says (see FightSettings), until it is
@@ -182,14 +169,11 @@ class RoutePlayer {
 
   // The looking steps (see Route's), each "" or what went wrong.
   std::string HoldTo(const Keys& keys, int column);
-  std::string WalkTo(int column);
+  // A walk to `column`, or with none (-1) ground held for `frames` frames.
+  std::string Walk(const Keys& keys, int column, int frames);
   std::string StopAt(int column);
-  std::string StepTo(int column);
-  std::string LandOn(int column);
-  std::string Advance(const Keys& keys, int column);
   std::string RideAcross(int from, int to);
   std::string WaitFor(const std::function<bool()>& seen);
-  std::string HoldGround(const Keys& keys, int frames);
   std::string Fight(const Keys& keys, const FightSettings& how, int column);
   std::string FightOnLedges(const Keys& keys, int frameLimit);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
@@ -205,8 +189,6 @@ class RoutePlayer {
   // A press like Press that ends early, its keys still held, once `seen()`
   // holds: a player who sees something coming stops doing the planned.
   std::string PressUnless(const Keys& keys, int frames, const Keys& after, const std::function<bool()>& seen);
-  // What is held now a reaction time longer, then the answer pressed.
-  std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
   // Of `moves` (tried in order) out of the way of a bullet on course for the
   // body, the one to press now: its keys reach the game a reaction late, what
   // is held going on meanwhile, and it clears the bullets then but would not

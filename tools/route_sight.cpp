@@ -136,24 +136,6 @@ double RestX(int way, int frames, int heldWay, int late) {
   return body.record.posX;
 }
 
-Landing LandingAhead() {
-  constexpr int kLongest = 90;
-  Body body;
-  int frames = 0;
-  while (body.record.airborne != 0 && frames < kLongest) {
-    body.Step(0);
-    ++frames;
-  }
-  return {frames, body.record.y};
-}
-
-BodyPlace PlaceAfter(int lead) {
-  Body body;
-  const int way = WayOf(player.velocityX);
-  for (int t = 0; t < lead; ++t) body.Step(way);
-  return body.Place();
-}
-
 namespace {
 
 // The body along a course as the bullets strike it, widened by `margin`.
@@ -261,20 +243,8 @@ bool VolleyPerceived(const EnemyRecord& enemy) {
 
 bool OnScreen(const EnemyRecord& enemy) { return InView(enemy.x, enemy.y, enemy.width, enemy.height); }
 
-bool EnemyAhead(int distance, int lead) {
-  const BodyPlace then = PlaceAfter(lead);
-  const double x = then.x;
-  const int y = static_cast<int>(then.y);
-  for (const EnemyRecord& enemy : enemies) {
-    const bool level = enemy.y + enemy.bodyBottom > y + kBodyTop && enemy.y + enemy.bodyTop < y + kPlayerSpriteSize;
-    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - x <= distance) return true;
-  }
-  return false;
-}
-
-int SightAhead() { return cameraX + kViewWidth - player.x; }
-
-int EnemyDistanceAhead(int distance, int above) {
+int EnemyAhead(int above) {
+  const int distance = cameraX + kViewWidth - player.x;
   int nearest = -1;
   for (const EnemyRecord& enemy : enemies) {
     const bool level =
@@ -287,50 +257,10 @@ int EnemyDistanceAhead(int distance, int above) {
   return nearest;
 }
 
-namespace {
-
-// The bullet's top-left `lead` frames on, flown as the game flies it.
-void BulletAfter(ShotRecord bullet, int lead, int* bx, int* by) {
-  for (int t = 0; t < lead; ++t) FlyEnemyBullet(bullet);
-  *bx = static_cast<int>(bullet.x);
-  *by = static_cast<int>(bullet.y);
-}
-
-}  // namespace
-
-bool BulletAhead(int distance, int lead) {
-  const BodyPlace then = PlaceAfter(lead);
-  const double x = then.x;
-  const int y = static_cast<int>(then.y);
-  for (const ShotRecord& bullet : enemyBullets) {
-    if (bullet.inUse == 0 || bullet.x + kBulletSize <= player.x + kBodyLeft) continue;
-    int bx = 0, by = 0;
-    BulletAfter(bullet, lead, &bx, &by);
-    const bool level = by + kBulletSize > y + kBodyTop && by < y + kBodyBottom - 2;
-    if (level && bx - x <= distance) return true;
-  }
-  return false;
-}
-
-bool BulletsOverCrouch(int lead) {
-  constexpr int kNear = 160;
-  const BodyPlace then = PlaceAfter(lead);
-  const double x = then.x;
-  const int y = static_cast<int>(then.y);
-  for (const ShotRecord& bullet : enemyBullets) {
-    if (bullet.inUse == 0) continue;
-    int bx = 0, by = 0;
-    BulletAfter(bullet, lead, &bx, &by);
-    const bool near = bx + kBulletSize > x && bx - x <= kNear;
-    const int crouchTop = y + kBodyTop + kCrouchLowering - 2;
-    if (near && by + kBulletSize > crouchTop && by < y + kPlayerSpriteSize) return false;
-  }
-  return true;
-}
-
 bool ObstacleAhead(int lead) {
   if (player.airborne != 0) return false;
-  const int front = static_cast<int>(PlaceAfter(lead).x) + kPlayerSpriteSize * 3 / 4 + 10, feet = player.y + kPlayerSpriteSize + 8;
+  const int then = static_cast<int>(CourseOf(0, Move{WayOf(player.velocityX), false, false, false, lead}, lead).back().x);
+  const int front = then + kPlayerSpriteSize * 3 / 4 + 10, feet = player.y + kPlayerSpriteSize + 8;
   const int wall = std::max(ReadAttributeAtPixel(front, player.y + kBodyTop), ReadAttributeAtPixel(front, player.y + kBodyBottom));
   const int ground = ReadAttributeAtPixel(front + kCellSize * 3 / 4, feet);
   return wall >= kAttrSolidFrom || ground < kAttrOneWay || (ground >= kAttrSpikesUp && ground <= kAttrSpikesLeft);

@@ -73,16 +73,6 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int held
 // `late` frames (a change of keys reaching the game late), then `way` is held
 // `frames` frames and let go (on ice: braked until it creeps).
 double RestX(int way, int frames, int heldWay = 0, int late = 0);
-// Where the airborne body comes down with no key held: the frames until it
-// lands (0 on the ground) and the player's y there.
-struct Landing {
-  int frames;
-  int y;
-};
-Landing LandingAhead();
-// The body `lead` frames on, the walk it is making (if any) held on.
-BodyPlace PlaceAfter(int lead);
-
 // The first of the next `horizon` frames at which a bullet the player can see
 // (on the screen), judged, split, re-aimed and flown on copies with the
 // game's own step (splits and re-aims aimed at the body where `course` has
@@ -108,26 +98,11 @@ bool VolleyPerceived(const EnemyRecord& enemy);
 // True while part of `enemy`'s body shows on the screen, and its flinch with it.
 bool OnScreen(const EnemyRecord& enemy);
 
-// The looks below take a `lead`: the frames until an answer reaches the
-// game. They judge where the body and the bullets will be then, each going
-// on as it goes now (the enemies' ways are not seen ahead: many stand, hop
-// or turn), so a player who knows they react late acts as early as the
-// lateness asks.
-//
-// A live enemy ahead (right) within `distance` pixels at the body's height.
-bool EnemyAhead(int distance, int lead = 0);
-// How far the screen reaches ahead (right) of the player's x, in pixels.
-int SightAhead();
-// How far ahead the nearest live enemy at the body's height (or up to
-// `above` pixels over it: one in a hop) is, within `distance` pixels; -1
-// when none is.
-int EnemyDistanceAhead(int distance, int above = 0);
-// A live bullet ahead within `distance` pixels at the body's height.
-bool BulletAhead(int distance, int lead = 0);
-// True when every bullet near the body passes over a crouching one.
-bool BulletsOverCrouch(int lead = 0);
+// How far ahead (right) the nearest live enemy in sight is, at the body's
+// height or up to `above` pixels over it (one in a hop); -1 when none is.
+int EnemyAhead(int above = 0);
 // A wall at the body's height, or a gap or spikes underfoot, just ahead of a
-// player walking right on the ground.
+// player walking right on the ground, once the walk goes on `lead` frames.
 bool ObstacleAhead(int lead = 0);
 // How far the nearest travelling platform's left edge is from floor pixel x.
 int PlatformDistance(int x);
