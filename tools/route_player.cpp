@@ -23,7 +23,7 @@ namespace {
 // The Blaze Shot's magic cost (shot kind 0).
 const int kBlazeCost = ShotMagicCost(0);
 // How far ahead of the player's x an enemy's x may be for a low Blaze Shot
-// to strike it: from standing, one further off is walked closer first.
+// to strike it once a walk stops.
 constexpr int kBlazeReach = 232;
 // What a walk fires at an enemy ahead.
 const Keys kWalkingShot{kKeyDown, kKeyShot};
@@ -40,7 +40,6 @@ std::string Outcome(bool done) {
   if (!done) return "frames ran out" + where;
   return "";
 }
-
 
 std::string Named(const char* what, const Place& place) {
   static constexpr const char* kNames[] = {"column", "mark", "sign", "recovery point", "shop", "check cube",
@@ -69,7 +68,6 @@ bool ChestWindowOpen() {
 }
 bool ChestOpened() { return FloorNumberValid() && gameState.FloorProgress.floorItems[floorNumber][kSlotChest] == 1; }
 
-
 // A hop over a bullet on course for the body: how far ahead in frames (more
 // the reaction's lateness) and how near in pixels the bullets are timed, the
 // jump's press, and the frames to spare when it is timed to the latest.
@@ -78,6 +76,13 @@ constexpr Move kHopInPlace{0, true, false, false, kHopPress};
 
 // How high over the body an enemy in a hop is watched for.
 constexpr int kHopHeight = 2 * kCellSize;
+
+// A walk that meets what comes up to `cells` cells before the column.
+std::string WalkShortOf(RoutePlayer& self, int column, int cells) {
+  const int way = StandingX(column) > player.x ? 1 : -1;
+  if (std::abs(StandingX(column) - player.x) <= cells * kCellSize) return "";
+  return self.Walk(kWalkingShot, column - cells * way, 0, false);
+}
 
 }  // namespace
 
@@ -105,11 +110,6 @@ Route& Route::Press(Keys keys, int frames) {
 
 Route& Route::Wait(int frames) { return Press({}, frames); }
 
-Route& Route::Taps(Keys keys, int count) {
-  for (int i = 0; i < count; ++i) Press(keys, kMinimumPress).Wait(kMinimumPress);
-  return *this;
-}
-
 Route& Route::Add(std::string name, std::function<std::string(RoutePlayer&)> act) {
   steps_.push_back({std::move(name), {}, 0, std::move(act)});
   return *this;
@@ -127,7 +127,10 @@ Route& Route::HoldTo(Keys keys, Place place) {
   return AddAt("HoldTo " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.HoldTo(keys, column); });
 }
 Route& Route::WalkTo(Place place) {
-  return AddAt("WalkTo", place, [](RoutePlayer& self, int column) { return self.Walk(kWalkingShot, column, 0); });
+  return AddAt("WalkTo", place, [](RoutePlayer& self, int column) { return self.Walk(kWalkingShot, column, 0, false); });
+}
+Route& Route::Advance(Keys keys, Place place) {
+  return AddAt("Advance " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.Walk(keys, column, 0, true); });
 }
 Route& Route::StopAt(Place place) { return AddAt("StopAt", place, &RoutePlayer::StopAt); }
 
@@ -141,7 +144,7 @@ Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::fu
 
 Route& Route::HoldGround(Keys keys, int frames) {
   return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
-             [keys, frames](RoutePlayer& self) { return self.Walk(keys, -1, frames); });
+             [keys, frames](RoutePlayer& self) { return self.Walk(keys, -1, frames, false); });
 }
 
 Route& Route::RideAcross(Place from, Place to) {
@@ -172,29 +175,17 @@ Route& Route::UseRecoveryPoint(Place where) {
 }
 
 Route& Route::OpenChest() {
-  return Add("OpenChest", [](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(Chest(), &problem);
-    if (!problem.empty()) return problem;
-    // The walk meets what comes up to three cells before the chest, then
-    // leans into it.
-    constexpr int kLean = 3;
-    const int way = StandingX(column) > player.x ? 1 : -1;
-    if (std::abs(StandingX(column) - player.x) > kLean * kCellSize) problem = self.Walk(kWalkingShot, column - kLean * way, 0);
+  // The walk meets what comes up to three cells before the chest, then
+  // leans into it.
+  return AddAt("OpenChest at", Chest(), [](RoutePlayer& self, int column) {
+    const std::string problem = WalkShortOf(self, column, 3);
     return problem.empty() ? self.AnswerChest() : problem;
   });
 }
 
 Route& Route::TakeDoor(int number) {
-  Add("WalkTo door " + std::to_string(number), [number](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(Door(number), &problem);
-    if (!problem.empty()) return problem;
-    // The walk meets what comes up to two cells before the door.
-    constexpr int kShort = 2;
-    const int way = StandingX(column) > player.x ? 1 : -1;
-    return std::abs(StandingX(column) - player.x) > kShort * kCellSize ? self.Walk(kWalkingShot, column - kShort * way, 0) : "";
-  });
+  // The walk meets what comes up to two cells before the door.
+  AddAt("WalkTo", Door(number), [](RoutePlayer& self, int column) { return WalkShortOf(self, column, 2); });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
 
@@ -344,12 +335,10 @@ std::string RoutePlayer::Looking(Done done, Act act) {
 }
 
 std::string RoutePlayer::HoldTo(const Keys& keys, int column) {
-  const int x = StandingX(column);
+  const int x = StandingX(column), way = keys.count(kKeyLeft) != 0 ? -1 : 1;
   // A player who reacts late lets go as far before the place as the body
   // goes on meanwhile.
-  const auto there = [this] { return player.x + perturbation_.reactionDelay * player.velocityX; };
-  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [&] { return there() <= x; });
-  return HoldUntil(keys, [&] { return there() >= x; });
+  return HoldUntil(keys, [&] { return way * (player.x + perturbation_.reactionDelay * player.velocityX - x) >= 0; });
 }
 
 std::string RoutePlayer::RideAcross(int from, int to) {
@@ -389,11 +378,11 @@ std::string RoutePlayer::WaitFor(const std::function<bool()>& seen) {
   return HoldUntil({}, seen);
 }
 
-std::string RoutePlayer::Walk(const Keys& keys, int column, int frames) {
+std::string RoutePlayer::Walk(const Keys& keys, int column, int frames, bool advancing) {
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
-  // x: ground held, it is fired at what has come that close; an enemy that
-  // close without the magic for a shot is jumped.
-  constexpr int kStandingReach = 180, kJumpedNear = 120;
+  // x: standing, it is fired at what has come that close; an enemy closer
+  // still without the magic for a shot is jumped.
+  constexpr int kReach = 180, kJumpedNear = 120;
   // An enemy on its way is waited for from as far off as the screen shows
   // it, through a pause in its walk.
   constexpr int kPause = 60;
@@ -411,17 +400,16 @@ std::string RoutePlayer::Walk(const Keys& keys, int column, int frames) {
   const auto done = [&] {
     if (way != 0) return way * (player.x + lead * player.velocityX - goal) >= 0;
     const int distance = EnemyAhead(kHopHeight);
-    coming = distance >= 0 && distance <= kStandingReach;
+    coming = distance >= 0 && distance <= kReach;
     if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
     before = distance;
     return play_.frames() - start >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause);
   };
   return Looking(done, [&] {
     const bool walking = !walk.empty() && held_ == walk;
-    const int enemy = EnemyAhead(), closing = static_cast<int>(lead * std::fabs(player.velocityX));
-    if (player.airborne != 0) return Hold(held_, 1);
+    const int enemy = EnemyAhead();
     const Move goingOn{walking ? way : 0, false, false, held_.count(kKeyDown) != 0, horizon};
-    if (FirstBulletHit(CourseOf(0, goingOn, horizon), horizon, kHopMargin) < horizon) {
+    if (player.airborne == 0 && FirstBulletHit(CourseOf(0, goingOn, horizon), horizon, kHopMargin) < horizon) {
       // A bullet on course for the body: a hop on, in place or back, a
       // crouch or a stop, taken as late as it still clears the bullets.
       const int ahead = way < 0 ? -1 : 1;
@@ -435,8 +423,20 @@ std::string RoutePlayer::Walk(const Keys& keys, int column, int frames) {
       if (dodge && trace_) Trace("dodge " + Letters(KeysOf(*dodge)));
       return dodge ? Press(KeysOf(*dodge), dodge->press) : Hold(held_, 1);
     }
-    if (way >= 0 && enemy >= 0 && enemy - closing <= (way > 0 ? kBlazeReach : kStandingReach) &&
-        player.magic >= kBlazeCost) {
+    // Advancing, the walk stops where an enemy (one in a hop too) comes into
+    // a standing shot's reach, and ground is held while one is near it.
+    const int closing = static_cast<int>(lead * std::fabs(player.velocityX));
+    const int hopping = EnemyAhead(kHopHeight);
+    if (advancing && player.airborne == 0 && player.velocityX == 0.0 && hopping >= 0 && hopping <= kBlazeReach) {
+      if (trace_) Trace("hold");
+      return Walk(keys, -1, kMinimumPress, false);
+    }
+    const int moving = player.velocityX > 0.0 ? 1 : player.velocityX < 0.0 ? -1 : 0;
+    if (advancing && hopping >= 0 && hopping - std::fabs(RestX(moving, kMinimumPress + lead) - player.posX) <= kReach) {
+      return Hold({}, kMinimumPress);
+    }
+    // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
+    if (!advancing && way >= 0 && enemy >= 0 && enemy - closing <= (way > 0 ? kBlazeReach : kReach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late,
       // a walk going on a reaction before it.
@@ -444,6 +444,7 @@ std::string RoutePlayer::Walk(const Keys& keys, int column, int frames) {
       if (problem.empty()) problem = Press(keys, kMinimumPress, aim);
       return problem.empty() ? Press(aim, kMinimumPress, keys) : problem;
     }
+    if (player.airborne != 0) return Hold(held_, 1);
     // A wall, gap or spikes are jumped at once, an enemy a reaction on.
     const bool enemyClose = enemy >= 0 && enemy - closing <= kJumpedNear;
     if (way > 0 && (ObstacleAhead(lead) || enemyClose)) {
@@ -451,8 +452,9 @@ std::string RoutePlayer::Walk(const Keys& keys, int column, int frames) {
       std::string problem = enemyClose && !ObstacleAhead(lead) ? Hold(walk, kMinimumPress) : "";
       return problem.empty() ? Press({kKeyRight, kKeyJump}, kHopPress, walk) : problem;
     }
-    // Walking on after a stop is itself a press of 6 frames.
-    if (way != 0) return Hold(walk, walking ? 1 : kMinimumPress);
+    // Walking on after a stop is itself a press of 6 frames, but for a
+    // careful step on towards what is met standing.
+    if (way != 0) return Hold(walk, walking || advancing ? 1 : kMinimumPress);
     return Hold(coming ? aim : Keys{}, kMinimumPress);
   });
 }
@@ -569,6 +571,5 @@ std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const s
   held_ = {};
   return Outcome(answered);
 }
-
 
 }  // namespace veltrin::routes

@@ -1,11 +1,8 @@
 // Routes over the game's floors written as C++ calls, and a player that
 // plays them as a person would: it looks at the floor every frame and acts
-// on what it sees, each press lasting at least 6 frames and each step's keys
-// kept 6 frames more (a reaction). A perturbation makes it less exact: fixed
-// presses and waits jittered, decisions reaching the game late. A late
-// player judges the body, the bullets and its arrival as they will be when
-// its answer reaches the game. Windows are answered from the frame hook,
-// inside the game's blocking sequences.
+// on what it sees, each press lasting at least 6 frames. A perturbation
+// jitters fixed presses and makes decisions reach the game late; a late
+// player judges what it sees as it will be when its answer arrives.
 //
 //   Route().ReadSign().UseRecoveryPoint().OpenChest().TakeDoor()
 #pragma once
@@ -87,12 +84,9 @@ class RoutePlayer;
 class Route {
  public:
   // Keys held a fixed count of frames; fixed steps in a row are queued
-  // together, so their keys also reach the game's blocking sequences
-  // (signs, shops, banners).
+  // together, so their keys also reach the game's blocking sequences.
   Route& Press(Keys keys, int frames);
   Route& Wait(int frames);
-  // `keys` pressed for 6 frames and let go for 6, `count` times.
-  Route& Taps(Keys keys, int count);
 
   // `keys` held until the body's middle passes the place's column's middle.
   Route& HoldTo(Keys keys, Place place);
@@ -100,22 +94,20 @@ class Route {
   // for the body is hopped or crouched under, an enemy within reach shot low
   // while the magic lasts, a wall, gap, spikes or an enemy close ahead jumped.
   Route& WalkTo(Place place);
+  // A walk that holds ground (as HoldGround) where an enemy comes within a
+  // standing shot's reach.
+  Route& Advance(Keys keys, Place place);
   // Comes to rest in the place's column, a little short of its middle rather
   // than past it (a block before spikes); after a jump, steered in the air.
   Route& StopAt(Place place);
-  // Nothing held until the player sees `what` (a window, a scene, a change
-  // of the floor).
+  // Nothing held until the player sees `what` (a window, a scene, an enemy).
   Route& WaitFor(std::string what, std::function<bool()> seen);
   // Menus and windows answered by looking, inside the game's blocking
-  // sequences too, until `done`: at every frame the player may ask
-  // `decide` (told whether the game sits in a window, shown for a while)
-  // for the keys to press, and presses them; after a press the player
-  // looks a moment for what it did before deciding again, so a press the
-  // game missed is simply pressed once more.
+  // sequences too, until `done`: `decide` (told whether a window shows)
+  // gives the keys to press, and a press the game missed is pressed again.
   Route& Answer(std::string what, std::function<Keys(bool inWindow)> decide, std::function<bool()> done);
   // From the ground's edge onto the travelling platform that turns at column
-  // `from`, and off where it turns at `to`: each step starts as the platform
-  // comes, as far ahead as the reaction is late.
+  // `from`, and off where it turns at `to`, each step timed to its coming.
   Route& RideAcross(Place from, Place to);
   // Stands at least `frames` frames, and on while an enemy ahead comes, met
   // as a walk meets it (firing `keys`).
@@ -134,11 +126,9 @@ class Route {
   Route& FightOnLedges(Keys keys, int frameLimit);
   // Stops on the nearest sign, opens it with Up and closes it with Confirm.
   Route& ReadSign();
-  // Stops on the recovery point (the nearest unless named) and fills the
-  // magic with Up.
+  // Fills the magic with Up at the recovery point (the nearest unless named).
   Route& UseRecoveryPoint(Place where = RecoveryPoint());
-  // Walks to the chest, into it, and answers its window with Confirm once
-  // it is open.
+  // Walks into the chest and answers its window with Confirm.
   Route& OpenChest();
   // Stops in the door and goes through it with Up.
   Route& TakeDoor(int number = 0);
@@ -169,8 +159,9 @@ class RoutePlayer {
 
   // The looking steps (see Route's), each "" or what went wrong.
   std::string HoldTo(const Keys& keys, int column);
-  // A walk to `column`, or with none (-1) ground held for `frames` frames.
-  std::string Walk(const Keys& keys, int column, int frames);
+  // A walk to `column` firing `keys`, advancing or not; with none (-1)
+  // ground held for `frames` frames.
+  std::string Walk(const Keys& keys, int column, int frames, bool advancing);
   std::string StopAt(int column);
   std::string RideAcross(int from, int to);
   std::string WaitFor(const std::function<bool()>& seen);
@@ -186,8 +177,7 @@ class RoutePlayer {
   // A press of planned length: it starts as a decision does but ends on
   // time, `after` held then.
   std::string Press(const Keys& keys, int frames, const Keys& after = {});
-  // A press like Press that ends early, its keys still held, once `seen()`
-  // holds: a player who sees something coming stops doing the planned.
+  // A Press cut short, its keys still held, once `seen()` holds.
   std::string PressUnless(const Keys& keys, int frames, const Keys& after, const std::function<bool()>& seen);
   // Of `moves` (tried in order) out of the way of a bullet on course for the
   // body, the one to press now: its keys reach the game a reaction late, what

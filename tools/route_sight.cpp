@@ -68,6 +68,39 @@ bool OneFrameOut(const ShotRecord& b, const BulletStart& muzzle) {
   return std::fabs(b.x - (b.vx - b.ax) - muzzle.x) < 0.5 && std::fabs(b.y - (b.vy - b.ay) - muzzle.y) < 0.5;
 }
 
+// A copy of the player and its latches, stepped with the game's motion.
+struct Body {
+  PlayerRecord record = player;
+  MotionLatches latches = MotionLatchesNow();
+
+  void Step(int way, bool down = false, bool jump = false) {
+    MotionKeys keys = MotionKeysOf(way, down, jump);
+    StepPlayerMotion(record, keys, latches, CellContact::kFelt);
+  }
+  BodyPlace Place() const { return {record.posX, record.posY, record.squat != 0}; }
+};
+
+int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
+
+// The body along a course as the bullets strike it, widened by `margin`.
+BulletTarget TargetAt(const BodyPlace& at, int margin) {
+  PlayerRecord body = player;
+  body.x = static_cast<int>(at.x), body.y = static_cast<int>(at.y), body.squat = at.crouched ? 1 : 0;
+  BulletTarget target = PlayerTarget(body);
+  target.left -= margin, target.right += margin, target.top -= margin, target.bottom += margin;
+  target.open = true;
+  return target;
+}
+
+// Whether the blast of bullet `b` striking a wall reaches the target.
+bool BlastReaches(const ShotRecord& b, const BulletTarget& target) {
+  if (b.blastSize <= 0) return false;
+  const int reach = EnemyBlastReach(b.blastSize);
+  const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
+  return hx + reach >= target.left && hx - reach <= target.right && hy + reach >= target.top &&
+         hy - reach <= target.bottom;
+}
+
 }  // namespace
 
 int ColumnOf(const Place& place) {
@@ -89,24 +122,6 @@ int ColumnOf(const Place& place) {
 int StandingX(int column) { return column * kCellSize + kCellSize / 2 - kPlayerSpriteSize / 2; }
 
 bool StandingIn(int column) { return (player.x + kPlayerSpriteSize / 2) / kCellSize == column; }
-
-namespace {
-
-// A copy of the player and its latches, stepped with the game's motion.
-struct Body {
-  PlayerRecord record = player;
-  MotionLatches latches = MotionLatchesNow();
-
-  void Step(int way, bool down = false, bool jump = false) {
-    MotionKeys keys = MotionKeysOf(way, down, jump);
-    StepPlayerMotion(record, keys, latches, CellContact::kFelt);
-  }
-  BodyPlace Place() const { return {record.posX, record.posY, record.squat != 0}; }
-};
-
-int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
-
-}  // namespace
 
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay) {
   Body body;
@@ -135,29 +150,6 @@ double RestX(int way, int frames, int heldWay, int late) {
   }
   return body.record.posX;
 }
-
-namespace {
-
-// The body along a course as the bullets strike it, widened by `margin`.
-BulletTarget TargetAt(const BodyPlace& at, int margin) {
-  PlayerRecord body = player;
-  body.x = static_cast<int>(at.x), body.y = static_cast<int>(at.y), body.squat = at.crouched ? 1 : 0;
-  BulletTarget target = PlayerTarget(body);
-  target.left -= margin, target.right += margin, target.top -= margin, target.bottom += margin;
-  target.open = true;
-  return target;
-}
-
-// Whether the blast of bullet `b` striking a wall reaches the target.
-bool BlastReaches(const ShotRecord& b, const BulletTarget& target) {
-  if (b.blastSize <= 0) return false;
-  const int reach = EnemyBlastReach(b.blastSize);
-  const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
-  return hx + reach >= target.left && hx - reach <= target.right && hy + reach >= target.top &&
-         hy - reach <= target.bottom;
-}
-
-}  // namespace
 
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin) {
   std::vector<ShotRecord> flights;
@@ -232,9 +224,7 @@ bool VolleyPerceived(const EnemyRecord& enemy) {
   // The game plays an enemy's shot only from a muzzle near the player.
   const bool heard = InPlayerView(muzzle.x, muzzle.y);
   // Sparks show where the muzzle is.
-  const bool muzzleSeen = muzzle.x >= cameraX && muzzle.x < cameraX + kViewWidth && muzzle.y >= cameraY &&
-                          muzzle.y < cameraY + kViewHeight;
-  if (heard || muzzleSeen) return true;
+  if (heard || InView(muzzle.x, muzzle.y, 1, 1)) return true;
   for (const ShotRecord& b : enemyBullets) {
     if (b.inUse != 0 && OneFrameOut(b, muzzle) && InSight(b)) return true;
   }

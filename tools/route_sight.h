@@ -1,7 +1,6 @@
-// What the player of a route sees of the floor being played: the places the
-// floor text marks, the body bullets strike, where a move carries the body
-// and where the enemies' bullets fly (both stepped on copies with the game's
-// own step), and the boss.
+// What the player of a route sees of the floor being played: its places,
+// where a move carries the body and where the bullets fly (both stepped on
+// copies with the game's own step), the enemies ahead and the boss.
 #pragma once
 
 #include <string>
@@ -13,10 +12,8 @@
 
 namespace veltrin::routes {
 
-// A place a route goes to: a tile column of the floor text, a place the
-// floor text names for the routes ("mark NAME X"), or a cell or slot the
-// floor text places (looked up on the loaded floor, so an edited floor moves
-// the route with it).
+// A place a route goes to: a tile column, a mark the floor text names for
+// the routes ("mark NAME X"), or a cell or slot of the loaded floor.
 struct Place {
   enum class Kind { kColumn, kMark, kSign, kRecoveryPoint, kShop, kCheckCube, kDoor, kChest, kKey, kKeySwitch };
   Kind kind;
@@ -40,9 +37,8 @@ inline Place Ahead(Place place) {
   return place;
 }
 
-// The column of the place on the loaded floor, the one nearest the player's
-// body when the floor marks several (of those ahead, for an Ahead place);
-// -1 when it has none.
+// The column of the place on the loaded floor, the one nearest the body
+// (of those ahead, for an Ahead place); -1 when it has none.
 int ColumnOf(const Place& place);
 // The player's x with the body's middle over the middle of `column`.
 int StandingX(int column);
@@ -73,12 +69,10 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int held
 // `late` frames (a change of keys reaching the game late), then `way` is held
 // `frames` frames and let go (on ice: braked until it creeps).
 double RestX(int way, int frames, int heldWay = 0, int late = 0);
-// The first of the next `horizon` frames at which a bullet the player can see
-// (on the screen), judged, split, re-aimed and flown on copies with the
-// game's own step (splits and re-aims aimed at the body where `course` has
-// it then), meets the body along `course` (its last place held after) within
-// `margin` pixels: directly, or by its blast where it strikes a wall;
-// `horizon` when none does.
+// The first of the next `horizon` frames at which a bullet on the screen,
+// flown (split, re-aimed) on copies with the game's own step, meets the body
+// along `course` (its last place held after) within `margin` pixels, itself
+// or by its blast; `horizon` when none does.
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin);
 
 // The floor's first live boss, or null.
@@ -87,13 +81,10 @@ const EnemyRecord* Boss();
 // phase shows its body from another sheet.
 std::vector<int> BossLooks();
 // True when `enemy` fired in the frame just played, on the screen or not: a
-// bullet one frame out of its muzzle, or the spark of one that broke there at
-// once (a muzzle in stone).
+// bullet one frame out of its muzzle, or the spark of one broken there.
 bool FiredJustNow(const EnemyRecord& enemy);
-// True when a person notices such a volley: its bullets one frame out, or
-// its muzzle (where the sparks of those that break at once show), on the
-// screen; or, out of sight, its shot heard: the game plays that sound only
-// for a muzzle near the player.
+// True when a person notices such a volley: its bullets or its muzzle on
+// the screen, or its shot heard.
 bool VolleyPerceived(const EnemyRecord& enemy);
 // True while part of `enemy`'s body shows on the screen, and its flinch with it.
 bool OnScreen(const EnemyRecord& enemy);

@@ -162,12 +162,6 @@ inline bool CavernBeeHigh() {
   return true;
 }
 
-// "056": a shell creature on its way has come within a low shot's reach.
-inline bool ShellNear() {
-  const int distance = routes::EnemyAhead();
-  return distance >= 0 && distance <= 232;
-}
-
 // The campaign area by area in the order it is played: what the player holds
 // on arriving at the area's first floor, and the route over each floor to
 // the door it ends at. "101" is the ending.
@@ -307,8 +301,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // cube by the wall, the mushroom met on the way there with the Blaze
         // Shot, the Magic Shot chosen only at the wall.
         {"042", "055",
-         SignAndMagicStanding().WalkTo(Mark("meet-mole"))
-             .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().WalkTo(Mark("meet-walker"))
+         SignAndMagicStanding().Advance(kLowShot, Mark("meet-mole"))
+             .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().Advance(kLowShot, Mark("meet-walker"))
              .UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()))
              .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60).Press(kShotChange, 6).Wait(10)
              .Then(WarpClimb()).TakeDoor()},
@@ -320,7 +314,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        // creature comes within a shot, then from the
        // snow patch round the penguin over it to the chest.
        {{"056", "057",
-         SignAndMagic().WalkTo(Mark("ledge-jump")).Press(kRightJump, 14).Then(Landing()).HoldTo(kLeft, Mark("wait-for-shell")).WaitFor("the shell creature near", ShellNear)
+         SignAndMagic().WalkTo(Mark("ledge-jump")).Press(kRightJump, 14).Then(Landing()).HoldTo(kLeft, Mark("wait-for-shell")).Wait(700)
              .WalkTo(Mark("before-penguin")).Then(OverTheHopper(Mark("over-penguin"))).Then(ChestAndDoor())},
         // "057": the walkers met walking, shot on the way, the penguin jumped:
         // on the ice a stop slides on. The door close past the pits is come to in steps.
@@ -338,8 +332,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // The key switch's pillar up to the chest's ledge, then a ride over the
         // spikes, boarded and left as the platform comes to each turn.
         {"072", "085",
-         SignAndMagic().WalkTo(Mark("pillar-jump")).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Then(Landing())
-             .Press(kRightJump, 24).Then(Landing())
+         SignAndMagic().WalkTo(Mark("pillar-jump")).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Wait(20)
+             .Press(kRightJump, 24).Wait(20)
              .OpenChest()
              .StopAt(Mark("ride-edge")).RideAcross(Mark("ride-near-turn"), Mark("ride-far-turn"))
              .TakeDoor()},
