@@ -436,7 +436,9 @@ std::string RoutePlayer::Walk(const Keys& keys, int column, int frames, bool adv
       return Hold({}, kMinimumPress);
     }
     // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
-    if (!advancing && way >= 0 && enemy >= 0 && enemy - closing <= (way > 0 ? kBlazeReach : kReach) && player.magic >= kBlazeCost) {
+    // (in the air only in a leap the walk goes on through, not in a hop).
+    if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 &&
+        enemy - closing <= (way > 0 ? kBlazeReach : kReach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late,
       // a walk going on a reaction before it.
