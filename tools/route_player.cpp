@@ -500,10 +500,8 @@ std::string RoutePlayer::StopAt(int column) {
       if (onIce() && !still()) return Press(withWay(v > 0 ? -1 : 1), static_cast<int>(std::fabs(v) / WalkAcceleration(player)));
       return Hold(rising(), 1);
     }
-    // A press of planned length, the one whose slide ends nearest the aim:
-    // in the air any, on the ground a person's, and a walk under way is let
-    // go a reaction on at the soonest. Farther than the longest reaches, the
-    // walk goes on.
+    // The press whose slide ends nearest the aim (on the ground a person's,
+    // a walk let go a reaction on at the soonest); farther, the walk goes on.
     const int way = restAfter(0, 0) > goal ? -1 : 1;
     const auto miss = [&](int frames) { return std::fabs(restAfter(way, frames) - (goal - kAim)); };
     const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (heldWay() == way ? perturbation_.reactionDelay : 0);

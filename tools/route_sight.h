@@ -61,13 +61,11 @@ struct Move {
   int press = 0;
 };
 
-// The body's places frame by frame, from where it is now (course[0]) on, as
-// the game's step moves a copy of it: `wait` frames in which only a walk
-// `heldWay` is held (a crouch goes on), then `move`, for `frames` frames in all.
+// The body's places frame by frame from now (course[0]) as the game's step
+// moves a copy of it: `wait` frames of a walk `heldWay`, then `move`.
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay = 0);
-// The player's x where the body comes to rest when a walk `heldWay` goes on
-// `late` frames (a change of keys reaching the game late), then `way` is held
-// `frames` frames and let go (on ice: braked until it creeps).
+// The player's x where the body comes to rest after a walk `heldWay` for
+// `late` frames, then `way` for `frames` (on ice: braked until it creeps).
 double RestX(int way, int frames, int heldWay = 0, int late = 0);
 // The first of the next `horizon` frames at which a bullet on the screen,
 // flown (split, re-aimed) on copies with the game's own step, meets the body
