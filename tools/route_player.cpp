@@ -23,8 +23,10 @@ namespace {
 // The Blaze Shot's magic cost (shot kind 0).
 const int kBlazeCost = ShotMagicCost(0);
 // How far ahead of the player's x an enemy's x may be for a low Blaze Shot
-// to strike it: from standing, one further off is walked closer first.
+// to strike it once a walk stops.
 constexpr int kBlazeReach = 232;
+// What a walk fires at an enemy ahead.
+const Keys kWalkingShot{kKeyDown, kKeyShot};
 // The longest a looking step looks before it gives up.
 constexpr int kStepFrames = 3000;
 // A blocking sequence met on the way (the key switch's flash) runs frames of
@@ -38,7 +40,6 @@ std::string Outcome(bool done) {
   if (!done) return "frames ran out" + where;
   return "";
 }
-
 
 std::string Named(const char* what, const Place& place) {
   static constexpr const char* kNames[] = {"column", "mark", "sign", "recovery point", "shop", "check cube",
@@ -67,22 +68,20 @@ bool ChestWindowOpen() {
 }
 bool ChestOpened() { return FloorNumberValid() && gameState.FloorProgress.floorItems[floorNumber][kSlotChest] == 1; }
 
-
 // A hop over a bullet on course for the body: how far ahead in frames (more
 // the reaction's lateness) and how near in pixels the bullets are timed, the
 // jump's press, and the frames to spare when it is timed to the latest.
 constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
-constexpr Move kHopInPlace{0, true, false, false, kHopPress}, kHopOn{1, true, false, false, kHopPress},
-    kHopBack{-1, true, false, false, kHopPress};
+constexpr Move kHopInPlace{0, true, false, false, kHopPress};
 
 // How high over the body an enemy in a hop is watched for.
 constexpr int kHopHeight = 2 * kCellSize;
 
-// How far the walk being made goes on once the player decides to stop: the
-// reaction, late by `late` frames, then the slide; 0 standing.
-double StopDistance(int late) {
-  const int way = player.velocityX > 0.0 ? 1 : player.velocityX < 0.0 ? -1 : 0;
-  return std::fabs(RestX(way, kMinimumPress + late) - player.posX);
+// A walk that meets what comes up to `cells` cells before the column.
+std::string WalkShortOf(RoutePlayer& self, int column, int cells) {
+  const int way = StandingX(column) > player.x ? 1 : -1;
+  if (std::abs(StandingX(column) - player.x) <= cells * kCellSize) return "";
+  return self.Walk(kWalkingShot, column - cells * way, 0, false);
 }
 
 }  // namespace
@@ -111,11 +110,6 @@ Route& Route::Press(Keys keys, int frames) {
 
 Route& Route::Wait(int frames) { return Press({}, frames); }
 
-Route& Route::Taps(Keys keys, int count) {
-  for (int i = 0; i < count; ++i) Press(keys, kMinimumPress).Wait(kMinimumPress);
-  return *this;
-}
-
 Route& Route::Add(std::string name, std::function<std::string(RoutePlayer&)> act) {
   steps_.push_back({std::move(name), {}, 0, std::move(act)});
   return *this;
@@ -132,13 +126,13 @@ Route& Route::AddAt(const std::string& what, Place place, std::function<std::str
 Route& Route::HoldTo(Keys keys, Place place) {
   return AddAt("HoldTo " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.HoldTo(keys, column); });
 }
-Route& Route::WalkTo(Place place) { return AddAt("WalkTo", place, &RoutePlayer::WalkTo); }
-Route& Route::StopAt(Place place) { return AddAt("StopAt", place, &RoutePlayer::StopAt); }
-Route& Route::StepTo(Place place) { return AddAt("StepTo", place, &RoutePlayer::StepTo); }
-Route& Route::LandOn(Place place) { return AddAt("LandOn", place, &RoutePlayer::LandOn); }
-Route& Route::Advance(Keys keys, Place place) {
-  return AddAt("Advance " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.Advance(keys, column); });
+Route& Route::WalkTo(Place place) {
+  return AddAt("WalkTo", place, [](RoutePlayer& self, int column) { return self.Walk(kWalkingShot, column, 0, false); });
 }
+Route& Route::Advance(Keys keys, Place place) {
+  return AddAt("Advance " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.Walk(keys, column, 0, true); });
+}
+Route& Route::StopAt(Place place) { return AddAt("StopAt", place, &RoutePlayer::StopAt); }
 
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
   return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen); });
@@ -150,7 +144,7 @@ Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::fu
 
 Route& Route::HoldGround(Keys keys, int frames) {
   return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
-             [keys, frames](RoutePlayer& self) { return self.HoldGround(keys, frames); });
+             [keys, frames](RoutePlayer& self) { return self.Walk(keys, -1, frames, false); });
 }
 
 Route& Route::RideAcross(Place from, Place to) {
@@ -171,32 +165,22 @@ Route& Route::Fight(Keys keys, FightSettings how) {
 
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
 
-Route& Route::UseRecoveryPoint(Place where) { return StopAt(where).Press({kKeyUp}, 8).Wait(90); }
+Route& Route::UseRecoveryPoint(Place where) {
+  return StopAt(where).Press({kKeyUp}, 8).WaitFor("the magic filled", [] { return player.magic == player.maxMagic; });
+}
 
 Route& Route::OpenChest() {
-  return Add("OpenChest", [](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(Chest(), &problem);
-    if (!problem.empty()) return problem;
-    // The walk meets what comes up to three cells before the chest, then
-    // leans into it.
-    constexpr int kLean = 3;
-    const int way = StandingX(column) > player.x ? 1 : -1;
-    if (std::abs(StandingX(column) - player.x) > kLean * kCellSize) problem = self.WalkTo(column - kLean * way);
+  // The walk meets what comes up to three cells before the chest, then
+  // leans into it.
+  return AddAt("OpenChest at", Chest(), [](RoutePlayer& self, int column) {
+    const std::string problem = WalkShortOf(self, column, 3);
     return problem.empty() ? self.AnswerChest() : problem;
   });
 }
 
 Route& Route::TakeDoor(int number) {
-  Add("WalkTo door " + std::to_string(number), [number](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(Door(number), &problem);
-    if (!problem.empty()) return problem;
-    // The walk meets what comes up to two cells before the door.
-    constexpr int kShort = 2;
-    const int way = StandingX(column) > player.x ? 1 : -1;
-    return std::abs(StandingX(column) - player.x) > kShort * kCellSize ? self.WalkTo(column - kShort * way) : "";
-  });
+  // The walk meets what comes up to two cells before the door.
+  AddAt("WalkTo", Door(number), [](RoutePlayer& self, int column) { return WalkShortOf(self, column, 2); });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
 
@@ -283,11 +267,6 @@ std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) 
   return problem;
 }
 
-std::string RoutePlayer::React(const Keys& now, const Keys& answer, int frames, const Keys& after) {
-  const std::string problem = Hold(now, kMinimumPress);
-  return problem.empty() ? Press(answer, frames, after) : problem;
-}
-
 std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
   // When none clears, a move started up to this much later may still be met later.
   constexpr int kLatestStart = 30;
@@ -337,12 +316,10 @@ std::string RoutePlayer::Looking(Done done, Act act) {
 }
 
 std::string RoutePlayer::HoldTo(const Keys& keys, int column) {
-  const int x = StandingX(column);
+  const int x = StandingX(column), way = keys.count(kKeyLeft) != 0 ? -1 : 1;
   // A player who reacts late lets go as far before the place as the body
   // goes on meanwhile.
-  const auto there = [this] { return player.x + perturbation_.reactionDelay * player.velocityX; };
-  if (keys.count(kKeyLeft) != 0) return HoldUntil(keys, [&] { return there() <= x; });
-  return HoldUntil(keys, [&] { return there() >= x; });
+  return HoldUntil(keys, [&] { return way * (player.x + perturbation_.reactionDelay * player.velocityX - x) >= 0; });
 }
 
 std::string RoutePlayer::RideAcross(int from, int to) {
@@ -382,248 +359,142 @@ std::string RoutePlayer::WaitFor(const std::function<bool()>& seen) {
   return HoldUntil({}, seen);
 }
 
-std::string RoutePlayer::HoldGround(const Keys& keys, int frames) {
+std::string RoutePlayer::Walk(const Keys& keys, int column, int frames, bool advancing) {
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
-  // x: standing, it is fired at what has come that close.
-  constexpr int kReach = 180;
-  Keys aim = keys;
-  aim.erase(kKeyShot);
+  // x: standing, it is fired at what has come that close; an enemy closer
+  // still without the magic for a shot is jumped.
+  constexpr int kReach = 180, kJumpedNear = 120;
   // An enemy on its way is waited for from as far off as the screen shows
   // it, through a pause in its walk.
   constexpr int kPause = 60;
+  const int goal = column >= 0 ? StandingX(column) : player.x;
+  const int way = column < 0 ? 0 : goal >= player.x ? 1 : -1;
+  const Keys walk = way > 0 ? Keys{kKeyRight} : way < 0 ? Keys{kKeyLeft} : Keys{};
+  Keys aim = keys;
+  aim.erase(kKeyShot);
+  // What is seen is judged as it will be when a late answer reaches the game;
+  // so is the arrival, as the walk goes on until the next step's keys do.
+  const int lead = perturbation_.reactionDelay, horizon = kHopHorizon + lead;
   const int start = play_.frames();
-  int before = EnemyDistanceAhead(SightAhead(), kHopHeight), nearer = start;
+  int before = EnemyAhead(kHopHeight), nearer = start;
   bool coming = false;
-  // Judged at each look: how near the enemy ahead is, and whether it still comes.
-  const auto stood = [&] {
-    const int distance = EnemyDistanceAhead(SightAhead(), kHopHeight);
+  const auto done = [&] {
+    if (way != 0) return way * (player.x + lead * player.velocityX - goal) >= 0;
+    const int distance = EnemyAhead(kHopHeight);
     coming = distance >= 0 && distance <= kReach;
     if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
     before = distance;
     return play_.frames() - start >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause);
   };
-  const int horizon = kHopHorizon + perturbation_.reactionDelay;
-  return Looking(stood, [&] {
-    std::string problem;
-    if (FirstBulletHit(CourseOf(0, Move{}, horizon), horizon, kHopMargin) < horizon) {
-      // A bullet on course for the body is jumped as it comes close: in
-      // place, or on over it or back when it is too slow to pass under a
-      // jump in place.
-      const std::optional<Move> hop = player.airborne == 0 ? DodgeNow({kHopInPlace, kHopOn, kHopBack}) : std::nullopt;
-      if (hop && trace_) Trace("hop");
-      problem = hop ? Press(KeysOf(*hop), hop->press) : Hold(held_, 1);
-    } else if (EnemyAhead(kReach) && player.magic >= kBlazeCost) {
-      if (trace_) Trace("shoot");
-      // The shots' rhythm is planned, as a fight's: only the first comes late.
-      problem = Press(keys, kMinimumPress, aim);
-      if (problem.empty()) problem = Press(aim, kMinimumPress, keys);
-    } else {
-      problem = Hold(coming ? aim : Keys{}, kMinimumPress);
-    }
-    return problem;
-  });
-}
-
-std::string RoutePlayer::Advance(const Keys& keys, int column) {
-  constexpr int kStandingReach = 180, kBulletNear = 200;
-  const int goal = StandingX(column);
-  return Looking([&] { return player.x >= goal; }, [&] {
-    const int enemy = EnemyDistanceAhead(SightAhead(), kHopHeight);
-    std::string problem;
-    if (player.airborne != 0) {
-      problem = Hold({}, 1);
-    } else if ((BulletAhead(kBulletNear) && !BulletsOverCrouch()) || (enemy >= 0 && enemy <= kStandingReach)) {
-      if (trace_) Trace("hold");
-      problem = HoldGround(keys, kMinimumPress);
-    } else if (enemy >= 0 && enemy - StopDistance(perturbation_.reactionDelay) <= kStandingReach) {
-      // Stopped where the enemy comes into a standing shot's reach.
-      problem = Hold({}, kMinimumPress);
-    } else if (ObstacleAhead()) {
-      if (trace_) Trace("leap");
-      problem = Press({kKeyRight, kKeyJump}, 20, {kKeyRight});
-    } else {
-      problem = Hold({kKeyRight}, 1);
-    }
-    return problem;
-  });
-}
-
-std::string RoutePlayer::LandOn(int column) {
-  // The feet are centred over the column at StandingX; the body comes to
-  // rest up to kShort pixels before that, never past it.
-  constexpr int kShort = 14, kAim = kShort / 2, kLongestPress = 40;
-  const int goal = StandingX(column);
-  // The jump is held while the body rises: let go, it would fall short.
-  const auto rising = [] { return player.airborne != 0 && player.velocityY < 0 ? Keys{kKeyJump} : Keys{}; };
-  // Where the slide ends if `way` is pressed `frames` frames: a change of
-  // keys reaches the game late, what is held going on meanwhile, and once
-  // the press ends no way is held, which brakes in the air as on firm
-  // ground.
-  const auto restAfter = [&](int way, int frames) {
-    Keys pressed = rising();
-    if (way != 0) pressed.insert(way > 0 ? kKeyRight : kKeyLeft);
-    const int late = pressed != held_ ? perturbation_.reactionDelay : 0;
-    const int held = held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0;
-    return RestX(way, frames, held, late);
-  };
-  const auto within = [&] {
-    const double rest = restAfter(0, 0);
-    return rest >= goal - kShort && rest <= goal;
-  };
-  const std::string problem = Looking(
-      [&] { return within() && player.airborne == 0 && std::fabs(player.velocityX) < WalkAcceleration(player); },
-      [&] {
-        if (within()) return Hold(rising(), 1);
-        // A press of planned length, the one whose slide ends nearest the aim.
-        const int way = restAfter(0, 0) > goal ? -1 : 1;
-        const auto miss = [&](int frames) { return std::fabs(restAfter(way, frames) - (goal - kAim)); };
-        int best = 1;
-        for (int frames = 2; frames <= kLongestPress; ++frames) {
-          if (miss(frames) < miss(best)) best = frames;
-        }
-        Keys keys = rising();
-        keys.insert(way > 0 ? kKeyRight : kKeyLeft);
-        return Press(keys, best, rising());
-      });
-  return problem.empty() ? Hold({}, kMinimumPress) : problem;
-}
-
-std::string RoutePlayer::StepTo(int column) {
-  const std::string problem = Looking([&] { return StandingIn(column); }, [&] {
-    // Each step is judged from where the last one ended.
-    const bool moving = player.velocityX != 0.0 || player.airborne != 0;
-    const std::uint32_t walk = StandingX(column) > player.x ? kKeyRight : kKeyLeft;
-    return moving ? Hold({}, 1) : Press({walk}, kMinimumPress);
-  });
-  return problem.empty() ? Hold({}, kMinimumPress) : problem;
-}
-
-std::string RoutePlayer::WalkTo(int column) {
-  const int goal = StandingX(column);
-  const int direction = goal >= player.x ? 1 : -1;
-  const std::uint32_t walk = direction > 0 ? kKeyRight : kKeyLeft;
-  // What is seen is judged as it will be when a late answer reaches the game;
-  // so is the arrival, as the walk goes on until the next step's keys do.
-  const int lead = perturbation_.reactionDelay;
-  auto arrived = [&] {
-    const double x = player.x + lead * player.velocityX;
-    return direction > 0 ? x >= goal : x <= goal;
-  };
-  Keys now = {walk};  // what the player is doing when something is seen
-  return Looking(arrived, [&] {
-    std::string problem;
-    // Nothing is jumped towards an enemy that could still be shot first.
-    const int shotReach = ObstacleAhead(lead) ? 320 : 240;
-    // A jump pressed in the air is lost: none is decided that would reach
-    // the game before the body is down.
-    const bool canJump = LandingAhead().frames <= kMinimumPress + lead;
-    // Standing (after a shot, or stopped to shoot) the bullets' flight is
-    // timed: the hop in place is taken at the latest look that clears them,
-    // unless staying down is safe.
-    const int horizon = kHopHorizon + lead;
-    const bool standing = player.airborne == 0 && now.count(walk) == 0;
-    if (direction > 0 && standing &&
-        FirstBulletHit(CourseOf(0, Move{0, false, false, true, horizon}, horizon), horizon, kHopMargin) < horizon) {
-      const std::optional<Move> hop = DodgeNow({kHopInPlace});
-      if (hop && trace_) Trace("hop in place");
-      problem = hop ? Press(KeysOf(*hop), hop->press) : Hold(now, 1);
-      now = held_;
-    } else if (direction > 0 && canJump && BulletAhead(110, lead) && !BulletsOverCrouch(lead)) {
-      // A low bullet is jumped before anything else; in place when an enemy
-      // ahead is to be shot after.
-      if (trace_) Trace("hop");
-      // In place too when a key lies just ahead, not to be jumped over.
+  return Looking(done, [&] {
+    const bool walking = !walk.empty() && held_ == walk;
+    const int enemy = EnemyAhead();
+    const Move goingOn{walking ? way : 0, false, false, held_.count(kKeyDown) != 0, horizon};
+    if (player.airborne == 0 && FirstBulletHit(CourseOf(0, goingOn, horizon), horizon, kHopMargin) < horizon) {
+      // A bullet on course for the body: a hop on, in place or back, a
+      // crouch or a stop, taken as late as it still clears the bullets.
+      const int ahead = way < 0 ? -1 : 1;
+      std::vector<Move> dodges = {kHopInPlace, {0, false, false, true, 2 * kMinimumPress},
+                                  {0, false, false, false, kMinimumPress}, {-ahead, true, false, false, kHopPress}};
+      // Not on over a key lying just ahead.
       constexpr int kKeyNear = 200;
-      const int key = ColumnOf(Key()), keyOff = key * kCellSize + kCellSize / 2 - (player.x + kPlayerSpriteSize / 2);
-      const bool shootAfter = EnemyAhead(240, lead) && player.magic >= kBlazeCost;
-      const bool inPlace = shootAfter || (key >= 0 && keyOff >= 0 && keyOff <= kKeyNear);
-      if (inPlace && now.count(walk) != 0) {
-        // The walk stops; standing, the hop is timed.
-        problem = Hold({}, 1);
-        now = {};
-      } else {
-        problem = React(now, inPlace ? Keys{kKeyJump} : Keys{walk, kKeyJump}, 20, {walk});
-        now = {walk};
-      }
-    } else if (direction > 0 && now.count(walk) != 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
-               BulletAhead(110, lead + 2 * kMinimumPress) && !BulletsOverCrouch(lead + 2 * kMinimumPress)) {
-      // A low bullet would come while the shot is made: the walk stops, and
-      // standing, the hop is timed.
-      if (trace_) Trace("halt");
-      problem = Hold({}, 1);
-      now = {};
-    } else if (direction > 0 && EnemyAhead(shotReach, lead) && player.magic >= kBlazeCost &&
-               (player.velocityX != 0.0 || EnemyAhead(kBlazeReach, lead + kMinimumPress))) {
-      if (trace_) Trace("shoot");
-      // Close to spikes or a gap the player stops walking before crouching.
-      problem = React(shotReach > 240 && now.count(walk) != 0 ? Keys{} : now, {kKeyDown, kKeyShot}, kMinimumPress,
-                      {kKeyDown});
-      if (problem.empty()) problem = Hold({kKeyDown}, kMinimumPress);
-      now = {kKeyDown};
-    } else if (direction > 0 && BulletAhead(110, lead)) {
-      if (trace_) Trace("dodge");
-      // A bullet that flies over a crouching player is let pass crouching.
-      const Keys answer = BulletsOverCrouch(lead) ? Keys{kKeyDown} : Keys{walk, kKeyJump};
-      now = answer.count(kKeyJump) != 0 ? Keys{walk} : answer;
-      problem = React(now, answer, answer.count(kKeyJump) != 0 ? 20 : 2 * kMinimumPress, now);
-    } else if (direction > 0 && ObstacleAhead(lead)) {
-      if (trace_) Trace("leap");
-      problem = Press({walk, kKeyJump}, 20, {walk});
-      now = {walk};
-    } else if (direction > 0 && EnemyAhead(120, lead)) {
-      problem = React(now, {walk, kKeyJump}, 20, {walk});
-      now = {walk};
-    } else {
-      // Walking on again after a crouch is itself a press of 6 frames.
-      problem = Hold({walk}, now.count(walk) != 0 ? 1 : kMinimumPress);
-      now = {walk};
+      const int key = ColumnOf(Key()), keyOff = ahead * (StandingX(key) - player.x);
+      if (key < 0 || keyOff < 0 || keyOff > kKeyNear) dodges.insert(dodges.begin(), {ahead, true, false, false, kHopPress});
+      const std::optional<Move> dodge = DodgeNow(dodges);
+      if (dodge && trace_) Trace("dodge " + Letters(KeysOf(*dodge)));
+      return dodge ? Press(KeysOf(*dodge), dodge->press) : Hold(held_, 1);
     }
-    return problem;
+    // Advancing, the walk stops where an enemy (one in a hop too) comes into
+    // a standing shot's reach, and ground is held while one is near it.
+    const int closing = static_cast<int>(lead * std::fabs(player.velocityX));
+    const int hopping = EnemyAhead(kHopHeight);
+    if (advancing && player.airborne == 0 && player.velocityX == 0.0 && hopping >= 0 && hopping <= kBlazeReach) {
+      if (trace_) Trace("hold");
+      return Walk(keys, -1, kMinimumPress, false);
+    }
+    const int moving = player.velocityX > 0.0 ? 1 : player.velocityX < 0.0 ? -1 : 0;
+    if (advancing && hopping >= 0 && hopping - std::fabs(RestX(moving, kMinimumPress + lead) - player.posX) <= kReach) {
+      return Hold({}, kMinimumPress);
+    }
+    // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
+    // (in the air only in a leap the walk goes on through, not in a hop).
+    if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 &&
+        enemy - closing <= (way > 0 ? kBlazeReach : kReach) && player.magic >= kBlazeCost) {
+      if (trace_) Trace("shoot");
+      // The shots' rhythm is planned, as a fight's: only the first comes late,
+      // a walk going on a reaction before it.
+      std::string problem = walking ? Hold(walk, kMinimumPress) : "";
+      if (problem.empty()) problem = Press(keys, kMinimumPress, aim);
+      return problem.empty() ? Press(aim, kMinimumPress, keys) : problem;
+    }
+    if (player.airborne != 0) return Hold(held_, 1);
+    // A wall, gap or spikes are jumped at once, an enemy a reaction on.
+    const bool enemyClose = enemy >= 0 && enemy - closing <= kJumpedNear;
+    if (way > 0 && (ObstacleAhead(lead) || enemyClose)) {
+      if (trace_) Trace("leap");
+      std::string problem = enemyClose && !ObstacleAhead(lead) ? Hold(walk, kMinimumPress) : "";
+      return problem.empty() ? Press({kKeyRight, kKeyJump}, kHopPress, walk) : problem;
+    }
+    // Walking on after a stop is itself a press of 6 frames, but for a
+    // careful step on towards what is met standing.
+    if (way != 0) return Hold(walk, walking || advancing ? 1 : kMinimumPress);
+    return Hold(coming ? aim : Keys{}, kMinimumPress);
   });
 }
 
 std::string RoutePlayer::StopAt(int column) {
-  constexpr int kClose = 36;  // pixels a short step covers
+  // The body comes to rest up to kShort pixels before the column's middle or
+  // kPast past it: never far past (a block before spikes).
+  constexpr int kShort = 15, kPast = 3, kAim = (kShort - kPast) / 2, kLongestPress = 40;
   const int goal = StandingX(column);
   // On ice the walk only stops against it, and what is left below one
   // frame's braking creeps on: it is as good as standing.
   const auto onIce = [] { return player.onSlipperyFloor != 0 && player.airborne == 0; };
-  const auto still = [&] {
-    if (onIce()) return std::fabs(player.velocityX) < WalkAcceleration(player);
-    return player.velocityX == 0.0 && player.airborne == 0;
+  // The jump is held while the body rises: let go, it would fall short.
+  const auto rising = [] { return player.airborne != 0 && player.velocityY < 0 ? Keys{kKeyJump} : Keys{}; };
+  const auto heldWay = [&] { return held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0; };
+  const auto withWay = [&](int way) {
+    Keys keys = rising();
+    if (way != 0) keys.insert(way > 0 ? kKeyRight : kKeyLeft);
+    return keys;
   };
-  return Looking([&] { return still() && StandingIn(column); }, [&] {
-    // Stand still first: what to do next is judged from where the slide ends.
+  // Where the slide ends if `way` is pressed `frames` frames: a change of
+  // keys reaches the game late, what is held going on meanwhile.
+  const auto restAfter = [&](int way, int frames) {
+    // On ice a brake held goes on as planned, as the slide's does.
+    const bool braking = onIce() && heldWay() * player.velocityX < 0;
+    if (way == 0 && braking) return RestX(0, 0);
+    return RestX(way, frames, heldWay(), withWay(way) != held_ ? perturbation_.reactionDelay : 0);
+  };
+  const auto within = [&] {
+    const double rest = restAfter(0, 0);
+    return rest >= goal - kShort && rest <= goal + kPast;
+  };
+  const auto still = [&] {
+    return player.airborne == 0 && std::fabs(player.velocityX) < (onIce() ? WalkAcceleration(player) : 0.01);
+  };
+  const std::string problem = Looking([&] { return still() && within(); }, [&] {
     const double v = player.velocityX;
-    if (!still()) {
+    if (within()) {
       // On ice, braked for a planned count of frames, which a late start
       // does not turn into walking back.
-      if (onIce()) return Press({v > 0 ? kKeyLeft : kKeyRight}, static_cast<int>(std::fabs(v) / WalkAcceleration(player)));
-      return Hold({}, kMinimumPress);
+      if (onIce() && !still()) return Press(withWay(v > 0 ? -1 : 1), static_cast<int>(std::fabs(v) / WalkAcceleration(player)));
+      return Hold(rising(), 1);
     }
-    const int off = goal - player.x;
-    const int way = off > 0 ? 1 : -1;
-    const std::uint32_t walk = way > 0 ? kKeyRight : kKeyLeft;
-    // A walk from standing goes at least its first look and a reaction, and
-    // the reaction's lateness, before it is let go: closer than that, a press
-    // of planned length (its lateness does not move a body standing still),
-    // as long as its walk and slide stay within the place.
-    const double shortest = std::max<double>(kClose, std::fabs(RestX(way, 2 * kMinimumPress + perturbation_.reactionDelay) - player.posX));
-    if (std::abs(off) <= shortest) {
-      int frames = kMinimumPress;
-      while (std::abs(off) > kClose && std::fabs(RestX(way, frames + 1) - player.posX) <= std::abs(off)) ++frames;
-      // On ice the planned press ends in the brake, as planned as the press.
-      const Keys after = player.onSlipperyFloor != 0 ? Keys{way > 0 ? kKeyLeft : kKeyRight} : Keys{};
-      return Press({walk}, frames, after);
+    // The press whose slide ends nearest the aim (on the ground a person's,
+    // a walk let go a reaction on at the soonest); farther, the walk goes on.
+    const int way = restAfter(0, 0) > goal ? -1 : 1;
+    const auto miss = [&](int frames) { return std::fabs(restAfter(way, frames) - (goal - kAim)); };
+    const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (heldWay() == way ? perturbation_.reactionDelay : 0);
+    if (way * (restAfter(way, kLongestPress) - (goal - kAim)) < 0) return Hold(withWay(way), 1);
+    int best = shortest;
+    for (int frames = shortest + 1; frames <= kLongestPress; ++frames) {
+      if (miss(frames) < miss(best)) best = frames;
     }
-    // Far: walk until the slide after the reaction would end on the place.
-    return HoldUntil({walk}, [&] {
-      // The player knows how late a release comes, and that the walk
-      // speeds up meanwhile.
-      const double ahead = RestX(way, kMinimumPress + perturbation_.reactionDelay) - player.posX;
-      return way * (player.x + ahead - goal) >= 0;
-    });
+    // On ice the planned press ends in the brake, as planned as the press.
+    return Press(withWay(way), best, onIce() ? withWay(-way) : rising());
   });
+  return problem.empty() ? Hold({}, kMinimumPress) : problem;
 }
 
 std::string RoutePlayer::AnswerChest() {
@@ -681,6 +552,5 @@ std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const s
   held_ = {};
   return Outcome(answered);
 }
-
 
 }  // namespace veltrin::routes

@@ -1,11 +1,8 @@
 // Routes over the game's floors written as C++ calls, and a player that
 // plays them as a person would: it looks at the floor every frame and acts
-// on what it sees, each press lasting at least 6 frames and each step's keys
-// kept 6 frames more (a reaction). A perturbation makes it less exact: fixed
-// presses and waits jittered, decisions reaching the game late. A late
-// player judges the body, the bullets and its arrival as they will be when
-// its answer reaches the game. Windows are answered from the frame hook,
-// inside the game's blocking sequences.
+// on what it sees, each press lasting at least 6 frames. A perturbation
+// jitters fixed presses and makes decisions reach the game late; a late
+// player judges what it sees as it will be when its answer arrives.
 //
 //   Route().ReadSign().UseRecoveryPoint().OpenChest().TakeDoor()
 #pragma once
@@ -79,51 +76,33 @@ class RoutePlayer;
 class Route {
  public:
   // Keys held a fixed count of frames; fixed steps in a row are queued
-  // together, so their keys also reach the game's blocking sequences
-  // (signs, shops, banners).
+  // together, so their keys also reach the game's blocking sequences.
   Route& Press(Keys keys, int frames);
   Route& Wait(int frames);
-  // `keys` pressed for 6 frames and let go for 6, `count` times.
-  Route& Taps(Keys keys, int count);
 
   // `keys` held until the body's middle passes the place's column's middle.
   Route& HoldTo(Keys keys, Place place);
-  // A walk to the place's column that meets what comes: a low bullet is
-  // jumped, an enemy within reach is shot low while the magic lasts, a high
-  // bullet is let pass crouching, a wall, a gap or spikes ahead are jumped,
-  // and, once the magic is gone, an enemy within 120 pixels.
+  // A walk to the place's column that meets what comes: a bullet on course
+  // for the body is hopped or crouched under, an enemy within reach shot low
+  // while the magic lasts, a wall, gap, spikes or an enemy close ahead jumped.
   Route& WalkTo(Place place);
-  // Walks to the place and stops on it: lets go where the slide ends there,
-  // then steps back or on until it stands in the place's column.
-  Route& StopAt(Place place);
-  // A walk right to the place's column that holds ground (as HoldGround)
-  // where an enemy comes within a standing shot's reach or a low bullet is
-  // near; a wall, gap or spikes ahead are jumped.
+  // A walk that holds ground (as HoldGround) where an enemy comes within a
+  // standing shot's reach.
   Route& Advance(Keys keys, Place place);
-  // Walks to the place's column in short steps, each judged from where the
-  // last ended: slow, but on firm ground none carries the body past it.
-  Route& StepTo(Place place);
-  // After a jump (or a walk), steers the slide in the air and on landing so
-  // that the body comes to rest over the place's column, a little short of
-  // its middle rather than past it (a block before spikes).
-  Route& LandOn(Place place);
-  // Nothing held until the player sees `what` (a window, a scene, a change
-  // of the floor).
+  // Comes to rest in the place's column, a little short of its middle rather
+  // than past it (a block before spikes); after a jump, steered in the air.
+  Route& StopAt(Place place);
+  // Nothing held until the player sees `what` (a window, a scene, an enemy).
   Route& WaitFor(std::string what, std::function<bool()> seen);
   // Menus and windows answered by looking, inside the game's blocking
-  // sequences too, until `done`: at every frame the player may ask
-  // `decide` (told whether the game sits in a window, shown for a while)
-  // for the keys to press, and presses them; after a press the player
-  // looks a moment for what it did before deciding again, so a press the
-  // game missed is simply pressed once more.
+  // sequences too, until `done`: `decide` (told whether a window shows)
+  // gives the keys to press, and a press the game missed is pressed again.
   Route& Answer(std::string what, std::function<Keys(bool inWindow)> decide, std::function<bool()> done);
   // From the ground's edge onto the travelling platform that turns at column
-  // `from`, and off where it turns at `to`: each step starts as the platform
-  // comes, as far ahead as the reaction is late.
+  // `from`, and off where it turns at `to`, each step timed to its coming.
   Route& RideAcross(Place from, Place to);
-  // Stands at least `frames` frames, and on while an enemy ahead at the
-  // body's height comes nearer or is within reach, firing `keys` at it by
-  // turns while the magic lasts and jumping a bullet on course for the body.
+  // Stands at least `frames` frames, and on while an enemy ahead comes, met
+  // as a walk meets it (firing `keys`).
   Route& HoldGround(Keys keys, int frames);
 
   // The floor's boss fought as `how` says (see FightSettings), until it is
@@ -132,11 +111,9 @@ class Route {
 
   // Stops on the nearest sign, opens it with Up and closes it with Confirm.
   Route& ReadSign();
-  // Stops on the recovery point (the nearest unless named) and fills the
-  // magic with Up.
+  // Fills the magic with Up at the recovery point (the nearest unless named).
   Route& UseRecoveryPoint(Place where = RecoveryPoint());
-  // Walks to the chest, into it, and answers its window with Confirm once
-  // it is open.
+  // Walks into the chest and answers its window with Confirm.
   Route& OpenChest();
   // Stops in the door and goes through it with Up.
   Route& TakeDoor(int number = 0);
@@ -167,14 +144,12 @@ class RoutePlayer {
 
   // The looking steps (see Route's), each "" or what went wrong.
   std::string HoldTo(const Keys& keys, int column);
-  std::string WalkTo(int column);
+  // A walk to `column` firing `keys`, advancing or not; with none (-1)
+  // ground held for `frames` frames.
+  std::string Walk(const Keys& keys, int column, int frames, bool advancing);
   std::string StopAt(int column);
-  std::string StepTo(int column);
-  std::string LandOn(int column);
-  std::string Advance(const Keys& keys, int column);
   std::string RideAcross(int from, int to);
   std::string WaitFor(const std::function<bool()>& seen);
-  std::string HoldGround(const Keys& keys, int frames);
   std::string Fight(const Keys& keys, const FightSettings& how, int column);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
   std::string AnswerChest();
@@ -186,8 +161,6 @@ class RoutePlayer {
   // A press of planned length: it starts as a decision does but ends on
   // time, `after` held then.
   std::string Press(const Keys& keys, int frames, const Keys& after = {});
-  // What is held now a reaction time longer, then the answer pressed.
-  std::string React(const Keys& now, const Keys& answer, int frames, const Keys& after);
   // Of `moves` (tried in order) out of the way of a bullet on course for the
   // body, the one to press now: its keys reach the game a reaction late, what
   // is held going on meanwhile, and it clears the bullets then but would not

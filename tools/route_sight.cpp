@@ -68,6 +68,39 @@ bool OneFrameOut(const ShotRecord& b, const BulletStart& muzzle) {
   return std::fabs(b.x - (b.vx - b.ax) - muzzle.x) < 0.5 && std::fabs(b.y - (b.vy - b.ay) - muzzle.y) < 0.5;
 }
 
+// A copy of the player and its latches, stepped with the game's motion.
+struct Body {
+  PlayerRecord record = player;
+  MotionLatches latches = MotionLatchesNow();
+
+  void Step(int way, bool down = false, bool jump = false) {
+    MotionKeys keys = MotionKeysOf(way, down, jump);
+    StepPlayerMotion(record, keys, latches, CellContact::kFelt);
+  }
+  BodyPlace Place() const { return {record.posX, record.posY, record.squat != 0}; }
+};
+
+int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
+
+// The body along a course as the bullets strike it, widened by `margin`.
+BulletTarget TargetAt(const BodyPlace& at, int margin) {
+  PlayerRecord body = player;
+  body.x = static_cast<int>(at.x), body.y = static_cast<int>(at.y), body.squat = at.crouched ? 1 : 0;
+  BulletTarget target = PlayerTarget(body);
+  target.left -= margin, target.right += margin, target.top -= margin, target.bottom += margin;
+  target.open = true;
+  return target;
+}
+
+// Whether the blast of bullet `b` striking a wall reaches the target.
+bool BlastReaches(const ShotRecord& b, const BulletTarget& target) {
+  if (b.blastSize <= 0) return false;
+  const int reach = EnemyBlastReach(b.blastSize);
+  const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
+  return hx + reach >= target.left && hx - reach <= target.right && hy + reach >= target.top &&
+         hy - reach <= target.bottom;
+}
+
 }  // namespace
 
 int ColumnOf(const Place& place) {
@@ -89,24 +122,6 @@ int ColumnOf(const Place& place) {
 int StandingX(int column) { return column * kCellSize + kCellSize / 2 - kPlayerSpriteSize / 2; }
 
 bool StandingIn(int column) { return (player.x + kPlayerSpriteSize / 2) / kCellSize == column; }
-
-namespace {
-
-// A copy of the player and its latches, stepped with the game's motion.
-struct Body {
-  PlayerRecord record = player;
-  MotionLatches latches = MotionLatchesNow();
-
-  void Step(int way, bool down = false, bool jump = false) {
-    MotionKeys keys = MotionKeysOf(way, down, jump);
-    StepPlayerMotion(record, keys, latches, CellContact::kFelt);
-  }
-  BodyPlace Place() const { return {record.posX, record.posY, record.squat != 0}; }
-};
-
-int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
-
-}  // namespace
 
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay) {
   Body body;
@@ -135,47 +150,6 @@ double RestX(int way, int frames, int heldWay, int late) {
   }
   return body.record.posX;
 }
-
-Landing LandingAhead() {
-  constexpr int kLongest = 90;
-  Body body;
-  int frames = 0;
-  while (body.record.airborne != 0 && frames < kLongest) {
-    body.Step(0);
-    ++frames;
-  }
-  return {frames, body.record.y};
-}
-
-BodyPlace PlaceAfter(int lead) {
-  Body body;
-  const int way = WayOf(player.velocityX);
-  for (int t = 0; t < lead; ++t) body.Step(way);
-  return body.Place();
-}
-
-namespace {
-
-// The body along a course as the bullets strike it, widened by `margin`.
-BulletTarget TargetAt(const BodyPlace& at, int margin) {
-  PlayerRecord body = player;
-  body.x = static_cast<int>(at.x), body.y = static_cast<int>(at.y), body.squat = at.crouched ? 1 : 0;
-  BulletTarget target = PlayerTarget(body);
-  target.left -= margin, target.right += margin, target.top -= margin, target.bottom += margin;
-  target.open = true;
-  return target;
-}
-
-// Whether the blast of bullet `b` striking a wall reaches the target.
-bool BlastReaches(const ShotRecord& b, const BulletTarget& target) {
-  if (b.blastSize <= 0) return false;
-  const int reach = EnemyBlastReach(b.blastSize);
-  const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
-  return hx + reach >= target.left && hx - reach <= target.right && hy + reach >= target.top &&
-         hy - reach <= target.bottom;
-}
-
-}  // namespace
 
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin) {
   std::vector<ShotRecord> flights;
@@ -250,9 +224,7 @@ bool VolleyPerceived(const EnemyRecord& enemy) {
   // The game plays an enemy's shot only from a muzzle near the player.
   const bool heard = InPlayerView(muzzle.x, muzzle.y);
   // Sparks show where the muzzle is.
-  const bool muzzleSeen = muzzle.x >= cameraX && muzzle.x < cameraX + kViewWidth && muzzle.y >= cameraY &&
-                          muzzle.y < cameraY + kViewHeight;
-  if (heard || muzzleSeen) return true;
+  if (heard || InView(muzzle.x, muzzle.y, 1, 1)) return true;
   for (const ShotRecord& b : enemyBullets) {
     if (b.inUse != 0 && OneFrameOut(b, muzzle) && InSight(b)) return true;
   }
@@ -261,20 +233,8 @@ bool VolleyPerceived(const EnemyRecord& enemy) {
 
 bool OnScreen(const EnemyRecord& enemy) { return InView(enemy.x, enemy.y, enemy.width, enemy.height); }
 
-bool EnemyAhead(int distance, int lead) {
-  const BodyPlace then = PlaceAfter(lead);
-  const double x = then.x;
-  const int y = static_cast<int>(then.y);
-  for (const EnemyRecord& enemy : enemies) {
-    const bool level = enemy.y + enemy.bodyBottom > y + kBodyTop && enemy.y + enemy.bodyTop < y + kPlayerSpriteSize;
-    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && enemy.x - x <= distance) return true;
-  }
-  return false;
-}
-
-int SightAhead() { return cameraX + kViewWidth - player.x; }
-
-int EnemyDistanceAhead(int distance, int above) {
+int EnemyAhead(int above) {
+  const int distance = cameraX + kViewWidth - player.x;
   int nearest = -1;
   for (const EnemyRecord& enemy : enemies) {
     const bool level =
@@ -287,50 +247,10 @@ int EnemyDistanceAhead(int distance, int above) {
   return nearest;
 }
 
-namespace {
-
-// The bullet's top-left `lead` frames on, flown as the game flies it.
-void BulletAfter(ShotRecord bullet, int lead, int* bx, int* by) {
-  for (int t = 0; t < lead; ++t) FlyEnemyBullet(bullet);
-  *bx = static_cast<int>(bullet.x);
-  *by = static_cast<int>(bullet.y);
-}
-
-}  // namespace
-
-bool BulletAhead(int distance, int lead) {
-  const BodyPlace then = PlaceAfter(lead);
-  const double x = then.x;
-  const int y = static_cast<int>(then.y);
-  for (const ShotRecord& bullet : enemyBullets) {
-    if (bullet.inUse == 0 || bullet.x + kBulletSize <= player.x + kBodyLeft) continue;
-    int bx = 0, by = 0;
-    BulletAfter(bullet, lead, &bx, &by);
-    const bool level = by + kBulletSize > y + kBodyTop && by < y + kBodyBottom - 2;
-    if (level && bx - x <= distance) return true;
-  }
-  return false;
-}
-
-bool BulletsOverCrouch(int lead) {
-  constexpr int kNear = 160;
-  const BodyPlace then = PlaceAfter(lead);
-  const double x = then.x;
-  const int y = static_cast<int>(then.y);
-  for (const ShotRecord& bullet : enemyBullets) {
-    if (bullet.inUse == 0) continue;
-    int bx = 0, by = 0;
-    BulletAfter(bullet, lead, &bx, &by);
-    const bool near = bx + kBulletSize > x && bx - x <= kNear;
-    const int crouchTop = y + kBodyTop + kCrouchLowering - 2;
-    if (near && by + kBulletSize > crouchTop && by < y + kPlayerSpriteSize) return false;
-  }
-  return true;
-}
-
 bool ObstacleAhead(int lead) {
   if (player.airborne != 0) return false;
-  const int front = static_cast<int>(PlaceAfter(lead).x) + kPlayerSpriteSize * 3 / 4 + 10, feet = player.y + kPlayerSpriteSize + 8;
+  const int then = static_cast<int>(CourseOf(0, Move{WayOf(player.velocityX), false, false, false, lead}, lead).back().x);
+  const int front = then + kPlayerSpriteSize * 3 / 4 + 10, feet = player.y + kPlayerSpriteSize + 8;
   const int wall = std::max(ReadAttributeAtPixel(front, player.y + kBodyTop), ReadAttributeAtPixel(front, player.y + kBodyBottom));
   const int ground = ReadAttributeAtPixel(front + kCellSize * 3 / 4, feet);
   return wall >= kAttrSolidFrom || ground < kAttrOneWay || (ground >= kAttrSpikesUp && ground <= kAttrSpikesLeft);

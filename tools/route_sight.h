@@ -1,7 +1,6 @@
-// What the player of a route sees of the floor being played: the places the
-// floor text marks, the body bullets strike, where a move carries the body
-// and where the enemies' bullets fly (both stepped on copies with the game's
-// own step), and the boss.
+// What the player of a route sees of the floor being played: its places,
+// where a move carries the body and where the bullets fly (both stepped on
+// copies with the game's own step), the enemies ahead and the boss.
 #pragma once
 
 #include <string>
@@ -13,10 +12,8 @@
 
 namespace veltrin::routes {
 
-// A place a route goes to: a tile column of the floor text, a place the
-// floor text names for the routes ("mark NAME X"), or a cell or slot the
-// floor text places (looked up on the loaded floor, so an edited floor moves
-// the route with it).
+// A place a route goes to: a tile column, a mark the floor text names for
+// the routes ("mark NAME X"), or a cell or slot of the loaded floor.
 struct Place {
   enum class Kind { kColumn, kMark, kSign, kRecoveryPoint, kShop, kCheckCube, kDoor, kChest, kKey, kKeySwitch };
   Kind kind;
@@ -40,9 +37,8 @@ inline Place Ahead(Place place) {
   return place;
 }
 
-// The column of the place on the loaded floor, the one nearest the player's
-// body when the floor marks several (of those ahead, for an Ahead place);
-// -1 when it has none.
+// The column of the place on the loaded floor, the one nearest the body
+// (of those ahead, for an Ahead place); -1 when it has none.
 int ColumnOf(const Place& place);
 // The player's x with the body's middle over the middle of `column`.
 int StandingX(int column);
@@ -65,30 +61,16 @@ struct Move {
   int press = 0;
 };
 
-// The body's places frame by frame, from where it is now (course[0]) on, as
-// the game's step moves a copy of it: `wait` frames in which only a walk
-// `heldWay` is held (a crouch goes on), then `move`, for `frames` frames in all.
+// The body's places frame by frame from now (course[0]) as the game's step
+// moves a copy of it: `wait` frames of a walk `heldWay`, then `move`.
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay = 0);
-// The player's x where the body comes to rest when a walk `heldWay` goes on
-// `late` frames (a change of keys reaching the game late), then `way` is held
-// `frames` frames and let go (on ice: braked until it creeps).
+// The player's x where the body comes to rest after a walk `heldWay` for
+// `late` frames, then `way` for `frames` (on ice: braked until it creeps).
 double RestX(int way, int frames, int heldWay = 0, int late = 0);
-// Where the airborne body comes down with no key held: the frames until it
-// lands (0 on the ground) and the player's y there.
-struct Landing {
-  int frames;
-  int y;
-};
-Landing LandingAhead();
-// The body `lead` frames on, the walk it is making (if any) held on.
-BodyPlace PlaceAfter(int lead);
-
-// The first of the next `horizon` frames at which a bullet the player can see
-// (on the screen), judged, split, re-aimed and flown on copies with the
-// game's own step (splits and re-aims aimed at the body where `course` has
-// it then), meets the body along `course` (its last place held after) within
-// `margin` pixels: directly, or by its blast where it strikes a wall;
-// `horizon` when none does.
+// The first of the next `horizon` frames at which a bullet on the screen,
+// flown (split, re-aimed) on copies with the game's own step, meets the body
+// along `course` (its last place held after) within `margin` pixels, itself
+// or by its blast; `horizon` when none does.
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin);
 
 // The floor's first live boss, or null.
@@ -97,37 +79,19 @@ const EnemyRecord* Boss();
 // phase shows its body from another sheet.
 std::vector<int> BossLooks();
 // True when `enemy` fired in the frame just played, on the screen or not: a
-// bullet one frame out of its muzzle, or the spark of one that broke there at
-// once (a muzzle in stone).
+// bullet one frame out of its muzzle, or the spark of one broken there.
 bool FiredJustNow(const EnemyRecord& enemy);
-// True when a person notices such a volley: its bullets one frame out, or
-// its muzzle (where the sparks of those that break at once show), on the
-// screen; or, out of sight, its shot heard: the game plays that sound only
-// for a muzzle near the player.
+// True when a person notices such a volley: its bullets or its muzzle on
+// the screen, or its shot heard.
 bool VolleyPerceived(const EnemyRecord& enemy);
 // True while part of `enemy`'s body shows on the screen, and its flinch with it.
 bool OnScreen(const EnemyRecord& enemy);
 
-// The looks below take a `lead`: the frames until an answer reaches the
-// game. They judge where the body and the bullets will be then, each going
-// on as it goes now (the enemies' ways are not seen ahead: many stand, hop
-// or turn), so a player who knows they react late acts as early as the
-// lateness asks.
-//
-// A live enemy ahead (right) within `distance` pixels at the body's height.
-bool EnemyAhead(int distance, int lead = 0);
-// How far the screen reaches ahead (right) of the player's x, in pixels.
-int SightAhead();
-// How far ahead the nearest live enemy at the body's height (or up to
-// `above` pixels over it: one in a hop) is, within `distance` pixels; -1
-// when none is.
-int EnemyDistanceAhead(int distance, int above = 0);
-// A live bullet ahead within `distance` pixels at the body's height.
-bool BulletAhead(int distance, int lead = 0);
-// True when every bullet near the body passes over a crouching one.
-bool BulletsOverCrouch(int lead = 0);
+// How far ahead (right) the nearest live enemy in sight is, at the body's
+// height or up to `above` pixels over it (one in a hop); -1 when none is.
+int EnemyAhead(int above = 0);
 // A wall at the body's height, or a gap or spikes underfoot, just ahead of a
-// player walking right on the ground.
+// player walking right on the ground, once the walk goes on `lead` frames.
 bool ObstacleAhead(int lead = 0);
 // How far the nearest travelling platform's left edge is from floor pixel x.
 int PlatformDistance(int x);

@@ -79,6 +79,8 @@ inline Route BuyRow(int row) {
   return Route().Answer("the shop", decide, [coins] { return OnFloorPlay() && (*coins = -1, true); });
 }
 
+// A jump or a fall come down.
+inline Route Landing() { return Route().WaitFor("the landing", [] { return player.airborne == 0; }); }
 // "001": from the entrance by the sign up the stone stairs to the pick-up on
 // top, over the blue slime and the pick-up above its dip, the low shot tried
 // on the blue slime standing past the second sign, the magic filled, the
@@ -101,7 +103,7 @@ inline Route Meadow() {
 inline Route KeyFloor() {
   return Route()
       .HoldTo(kRight, Mark("key-switch")).HoldTo(kLeft, Mark("under-ledges"))
-      .HoldTo(kRight, Mark("ledge-jump")).Press(kRightJump, 15).Press(kRight, 6).Press(kRightJump, 20).Wait(50)
+      .HoldTo(kRight, Mark("ledge-jump")).Press(kRightJump, 15).Press(kRight, 6).Press(kRightJump, 20).Then(Landing())
       .OpenChest()
       .TakeDoor();
 }
@@ -115,7 +117,7 @@ inline Route DarkFloorFromTheShop() { return Route().HoldTo(kRight, Mark("past-b
 // plank's end, the chest with the High Jump, a jump over the dip, a long slide past the slime to the door.
 inline Route SlipperyFloor() {
   return Route()
-      .HoldTo(kLeft, Mark("plank-jump")).Wait(30).Press({kKeyJump}, 20).Wait(60)
+      .HoldTo(kLeft, Mark("plank-jump")).Wait(30).Press({kKeyJump}, 20).Then(Landing())
       .HoldTo(kRight, Mark("plank-end")).OpenChest()
       .HoldTo(kRight, Mark("pit-jump")).Press(kRightJump, 20)
       .TakeDoor();
@@ -204,8 +206,6 @@ struct CampaignArea {
 inline Route AfterTheBoss() {
   return Route().WaitFor("the boss's countdown", [] { return gameState.bossCountdown == 0 && OnFloorPlay(); });
 }
-// A jump or a fall come down.
-inline Route Landing() { return Route().WaitFor("the landing", [] { return player.airborne == 0; }); }
 // The floors after the meadow begin with the sign by the entrance.
 inline Route FromTheSign() { return Route().ReadSign(); }
 // The sign, then the magic filled at the recovery point.
@@ -234,7 +234,7 @@ inline Route ClimbAway() {
 // chosen, then the recovery point and the check cube.
 inline Route ChestPastThePlank(const Route& pastTheWalkers) {
   return Route(pastTheWalkers)
-      .StepTo(routes::Key()).Press({kKeyJump}, 20).Then(Landing())
+      .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing())
       .OpenChest().Press(kShotChange, 6).Wait(10)
       .UseRecoveryPoint()
       .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60);
@@ -258,17 +258,17 @@ inline Route OverTheHopper(routes::Place takeOff) { return Route().HoldTo(kRight
 // that stepped back leaves the player facing the way it came).
 inline Route CreateBlocks() {
   const auto blockAndJump = [](Route& route, const char* block) {
-    route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 12).LandOn(Mark(block));
+    route.Press({kKeyDown}, 6).Press(kLowShot, 6).Press({kKeyDown}, 30).Press(kRightJump, 12).StopAt(Mark(block));
   };
   Route route;
-  route.StepTo(Mark("first-pit-edge"));
+  route.StopAt(Mark("first-pit-edge"));
   blockAndJump(route, "first-post-block");
-  route.HoldTo(kRightJump, Mark("first-pit-far")).Wait(20).UseRecoveryPoint();
-  route.StepTo(Mark("second-pit-edge"));
+  route.HoldTo(kRightJump, Mark("first-pit-far")).Then(Landing()).UseRecoveryPoint();
+  route.StopAt(Mark("second-pit-edge"));
   blockAndJump(route, "second-post-block");
   route.Press(kRight, 1);
   blockAndJump(route, "third-post-block");
-  route.HoldTo(kRightJump, Mark("second-pit-far")).Wait(20).Press(kShotChange, 6).Wait(10);
+  route.HoldTo(kRightJump, Mark("second-pit-far")).Then(Landing()).Press(kShotChange, 6).Wait(10);
   return route;
 }
 
@@ -306,7 +306,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
        {{"041", "042",
          SignAndMagicStanding().WalkTo(Mark("meet-mole")).HoldGround(kLowShot, 90)
-             .WalkTo(Mark("gap-jump")).Press(kRightJump, 20).Press(kRight, 30).Wait(20)
+             .WalkTo(Mark("gap-jump")).Press(kRightJump, 20).Press(kRight, 30).Then(Landing())
              .Then(ChestAndDoor())},
         // The mole met standing, then back to the key on the plank by the
         // entrance and the chest beside it, the recovery point and the check
@@ -314,7 +314,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // Shot, the Magic Shot chosen only at the wall.
         {"042", "055",
          SignAndMagicStanding().Advance(kLowShot, Mark("meet-mole"))
-             .StepTo(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().Advance(kLowShot, Mark("meet-walker"))
+             .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().Advance(kLowShot, Mark("meet-walker"))
              .UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()))
              .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60).Press(kShotChange, 6).Wait(10)
              .Then(WarpClimb()).TakeDoor()},
@@ -326,7 +326,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        // creature comes within a shot, then from the
        // snow patch round the penguin over it to the chest.
        {{"056", "057",
-         SignAndMagic().WalkTo(Mark("ledge-jump")).Press(kRightJump, 14).Wait(30).HoldTo(kLeft, Mark("wait-for-shell")).Wait(700)
+         SignAndMagic().WalkTo(Mark("ledge-jump")).Press(kRightJump, 14).Then(Landing()).HoldTo(kLeft, Mark("wait-for-shell")).Wait(700)
              .WalkTo(Mark("before-penguin")).Then(OverTheHopper(Mark("over-penguin"))).Then(ChestAndDoor())},
         // "057": the walkers met walking, shot on the way, the penguin jumped:
         // on the ice a stop slides on. The door close past the pits is come to in steps.
@@ -335,7 +335,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .Then(ChestPastThePlank(
                  Route().WalkTo(Mark("meet-walkers")).Then(OverTheHopper(Mark("over-penguin"))).WalkTo(Mark("under-plank")).HoldGround(kLowShot, 0)))
              .Then(CreateBlocks())
-             .StepTo(routes::Door(0)).Press({kKeyUp}, 8)},
+             .StopAt(routes::Door(0)).Press({kKeyUp}, 8)},
         {"070", "071", FromTheSign().HoldTo(kRight, Mark("fight-place")).Fight(kShot, kStandAndShoot).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"castle", {"071", 18, 1, 5, true, 3, {kBreakPower, kTrueEye, kChainRing, kCreatePower}},
        // "071": the magic from the recovery point by the entrance, the charging
@@ -361,7 +361,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        {"086", 18, 1, 5, true, 4, {kBreakPower, kTrueEye, kChainRing, kCreatePower, kEternalCandle, kHourglass}},
        // "086": the magic from the recovery point ahead of the entrance, the
        // lizard in view met standing, the sign behind, then on.
-       {{"086", "087", MagicStanding().ReadSign().Advance(kLowShot, Mark("past-lizard")).Then(ChestAndDoor())},
+       {{"086", "087", MagicStanding().ReadSign().WalkTo(Mark("past-lizard")).Then(ChestAndDoor())},
         {"087", "100", SignAndMagic().Then(ChestAndDoor())},
         // "100": the sign and the star just behind the entrance at the slit.
         {"100", "101",

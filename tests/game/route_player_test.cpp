@@ -2,8 +2,8 @@
 // where the game carries the body (the fights choose their moves by it), its
 // foresight when turning and splitting bullets strike it, and
 // a stop at a place the floor marks must end in that place from either side,
-// late reactions included, wherever the floor puts the place; steps end in
-// the column even from as close as a stop overshoots; ground held meets a
+// far or as close as a stop overshoots, late reactions included, wherever
+// the floor puts the place; ground held meets a
 // charging enemy with shots before it reaches the player; a travelling
 // platform is ridden across whenever the player comes to it; a ledge
 // fight's late climbs must land; a late player acts as early as the
@@ -131,7 +131,7 @@ TEST_F(RoutePlayerTest, ForesightMeetsTurningAndSplittingBulletsWhenTheGameDoes)
   }
 }
 
-TEST_F(RoutePlayerTest, StopAtEndsInTheMarkedPlaceFromEitherSideAndWithLateReactions) {
+TEST_F(RoutePlayerTest, StopAtEndsInTheMarkedPlaceFromFarOrCloseOnEitherSideAndWithLateReactions) {
   const int sign = veltrin::routes::ColumnOf(veltrin::routes::Sign());
   ASSERT_EQ(sign, 15) << "the sign of the floor text";
   // A sign put elsewhere, as an edited floor would: the route follows it.
@@ -146,7 +146,9 @@ TEST_F(RoutePlayerTest, StopAtEndsInTheMarkedPlaceFromEitherSideAndWithLateReact
     veltrin::routes::Perturbation late;
     late.reactionDelay = delay;
     veltrin::routes::RoutePlayer walker(*play_, late);
-    for (int column : {kMovedSign, 9, 10, kMovedSign}) {
+    // Far, and two or three columns off, where a late stop's walk overshoots
+    // by as much again.
+    for (int column : {kMovedSign, 9, 10, 12, 9, 11, 14, 13, kMovedSign}) {
       SCOPED_TRACE("to column " + std::to_string(column) + ", reactions " + std::to_string(delay) + " late");
       const veltrin::routes::Place place =
           column == kMovedSign ? veltrin::routes::Sign() : veltrin::routes::Column(column);
@@ -252,22 +254,6 @@ TEST_F(CampaignAreaTest, TheButterflysVolleysAreSeenOnTheFramesHerClockFiresThem
   EXPECT_EQ(missedInSight, 0);
 }
 
-TEST_F(RoutePlayerTest, StepToEndsInTheColumnFromCloseOnEitherSideWithLateReactions) {
-  for (int delay : {0, 12}) {
-    veltrin::routes::Perturbation late;
-    late.reactionDelay = delay;
-    veltrin::routes::RoutePlayer walker(*play_, late);
-    // Two or three columns off, where a late stop's walk overshoots by as
-    // much again; a step lands beside the place on the way back.
-    for (int column : {12, 9, 11, 14, 13}) {
-      SCOPED_TRACE("to column " + std::to_string(column) + ", reactions " + std::to_string(delay) + " late");
-      ASSERT_EQ(walker.Run(veltrin::routes::Route().StepTo(veltrin::routes::Column(column))), "");
-      EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x;
-      EXPECT_EQ(player.velocityX, 0.0);
-    }
-  }
-}
-
 // On "086" at its entrance: the keep's lizard, two shots to fell, charges
 // the player at the recovery point.
 class HoldGroundTest : public FloorEnteredTest {
@@ -313,8 +299,7 @@ TEST_F(HoldGroundTest, RollersAreHoppedAsLateAsThePlayerReacts) {
     veltrin::routes::Perturbation perturbation;
     perturbation.reactionDelay = late;
     veltrin::routes::RoutePlayer player(*play_, perturbation);
-    EXPECT_EQ(player.Run(veltrin::testing::MagicStanding().ReadSign().Advance(veltrin::testing::kLowShot,
-                                                                              veltrin::routes::Mark("past-lizard"))),
+    EXPECT_EQ(player.Run(veltrin::testing::MagicStanding().ReadSign().WalkTo(veltrin::routes::Mark("past-lizard"))),
               "");
     EXPECT_EQ(::player.dead, 0);
   }
@@ -405,7 +390,7 @@ TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
 // A pit of spikes with a block over it and a spike post just past the
 // block, as "057" has once its post is shot: a jump of any length a person
 // presses, prompt or late, comes to rest on the block, short of the post.
-TEST_F(RoutePlayerTest, LandOnEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
+TEST_F(RoutePlayerTest, StopAtEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
   using veltrin::routes::Column;
   using veltrin::routes::Route;
   constexpr int kEdge = 8, kBlock = 11, kPost = 12;
@@ -423,7 +408,7 @@ TEST_F(RoutePlayerTest, LandOnEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
       veltrin::routes::Perturbation late;
       late.reactionDelay = delay;
       veltrin::routes::RoutePlayer jumper(*play_, late);
-      ASSERT_EQ(jumper.Run(Route().Press(veltrin::testing::kRightJump, press).LandOn(Column(kBlock)).Wait(30)), "");
+      ASSERT_EQ(jumper.Run(Route().Press(veltrin::testing::kRightJump, press).StopAt(Column(kBlock)).Wait(30)), "");
       EXPECT_EQ(player.dead, 0);
       EXPECT_EQ(player.y + kPlayerSpriteSize, (groundRow - 1) * kCellSize) << "on the block";
       EXPECT_LT(player.x + kFeetProbeRight, kPost * kCellSize) << "short of the post";
