@@ -21,7 +21,7 @@
 // QZ_PLAYER_MODEL_SEED=N plays the trials of base N again.
 // QZ_PLAYER_MODEL=quick plays one run of each mode a floor instead, for a
 // quick look while editing; QZ_PLAYER_MODEL=known plays the known losses too
-// and says how they fare. For a wide bench (bench/player_model_wide.py):
+// and says how they fare, and prints every lost run, passed or not. For a wide bench (bench/player_model_wide.py):
 // QZ_PLAYER_MODEL_RUNS=N plays N runs a mode (asking for the wins at the same
 // bar), QZ_PLAYER_MODEL_LATE=F makes late reactions F frames late.
 #include <gtest/gtest.h>
@@ -226,6 +226,7 @@ TEST_P(CampaignPlayerModelTest, FloorIsWonAsAPersonPlaysIt) {
   // One line a bench can read, whatever the outcome.
   std::printf("player model: floor %s, %s: won %d of %d (seed base %u)\n", param.floor.c_str(), NameOf(param.mode),
               wins, trial.runs, base);
+  if (ModelChoice() == "known" && !losses.empty()) std::printf("player model: lost%s\n", losses.c_str());
   if (known != KnownFailing().end()) {
     GTEST_SKIP() << known->second << " (won " << wins << " of " << played << "; " << replay << ")" << losses;
   }

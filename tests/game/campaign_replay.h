@@ -174,6 +174,16 @@ inline bool CavernBeeHigh() {
   return true;
 }
 
+// "042": the mushroom hopping to and fro past the chest, the nearest enemy
+// ahead, has turned away (or is gone): an advance then comes up behind it.
+inline bool NearestAheadTurnedAway() {
+  const EnemyRecord* nearest = nullptr;
+  for (const EnemyRecord& e : enemies) {
+    if (e.life > 0 && e.x > player.x && (nearest == nullptr || e.x < nearest->x)) nearest = &e;
+  }
+  return nearest == nullptr || nearest->facing > 0;
+}
+
 // The campaign area by area in the order it is played: what the player holds
 // on arriving at the area's first floor, and the route over each floor to
 // the door it ends at. "101" is the ending.
@@ -314,7 +324,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // Shot, the Magic Shot chosen only at the wall.
         {"042", "055",
          SignAndMagicStanding().Advance(kLowShot, Mark("meet-mole"))
-             .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().Advance(kLowShot, Mark("meet-walker"))
+             .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().HoldGround(kLowShot, 0).WaitFor("the mushroom turned away", NearestAheadTurnedAway).Advance(kShot, Mark("meet-walker"))
              .UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()))
              .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60).Press(kShotChange, 6).Wait(10)
              .Then(WarpClimb()).TakeDoor()},
