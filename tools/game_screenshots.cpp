@@ -34,6 +34,7 @@
 #include "platform/dsound.h"
 #include "tools/contact_sheet.h"
 #include "tools/gallery_support.h"
+#include "tools/hall_fights.h"
 #include "tools/route_player.h"
 #include "tools/scripted_play.h"
 
@@ -291,17 +292,9 @@ bool ShowsWholeBody(const EnemyRecord& enemy) {
 // until the boss is in view with a shot of each side in flight.
 bool FightOnLedgesUntilInView(ScriptedPlay& play, const EnemyRecord& boss) {
   constexpr int kStretch = 12;
-  const veltrin::routes::Keys keys{veltrin::testing::kKeyShot};
-  using veltrin::routes::FightSettings;
-  const FightSettings onTheLadder{.height = FightSettings::Height::kLevelWithBody,
-                                  .horizon = 90,
-                                  .margin = 10,
-                                  .latestStart = 30,
-                                  .moves = {{0, true, false, false, 12},
-                                            {0, false, true, false, veltrin::routes::kMinimumPress},
-                                            {1, false, false, false, 18}},
-                                  .climbPress = 12,
-                                  .frameLimit = kStretch};
+  veltrin::routes::FightSettings stretch = veltrin::routes::kOnTheLadder;
+  stretch.frameLimit = kStretch;
+  const veltrin::routes::Route fight = veltrin::routes::Route().Fight({veltrin::testing::kKeyShot}, stretch);
   veltrin::routes::RoutePlayer fighter(play);
   const auto caught = [&] {
     return InView(boss) && std::any_of(std::begin(enemyBullets), std::end(enemyBullets), OnScreen) &&
@@ -309,7 +302,7 @@ bool FightOnLedgesUntilInView(ScriptedPlay& play, const EnemyRecord& boss) {
   };
   for (int frames = 0; frames < kFrameLimit && player.dead == 0 && boss.life > 0; frames += kStretch) {
     if (caught()) return true;
-    fighter.Fight(keys, onTheLadder, -1);
+    fighter.Run(fight);
   }
   return false;
 }

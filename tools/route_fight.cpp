@@ -43,18 +43,6 @@ std::vector<int> PlacesInColumn() {
   return places;
 }
 
-// True when a jump reaches a one-way floor above, or (`down`) when the body
-// stands on one with footing under it to drop to.
-bool OneWayPassable(bool down) {
-  const int feet = player.y + kPlayerSpriteSize, x = player.x + kPlayerSpriteSize / 2;
-  if (down && (player.airborne != 0 || ReadAttributeAtPixel(x, feet) != kAttrOneWay)) return false;
-  for (int cells = 1; cells <= (down ? 10 : 4); ++cells) {
-    const int attribute = ReadAttributeAtPixel(x, feet + (down ? cells : -cells) * kCellSize);
-    if (down ? attribute >= kAttrOneWay : attribute == kAttrOneWay) return true;
-  }
-  return false;
-}
-
 // The boss's frames of acting since its last volley, as a person counts them
 // from what is seen or heard; -1 until a volley is. A flinch out of sight is
 // not known, and a volley unnoticed leaves the count running past the attack
@@ -102,16 +90,17 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat&
 // Standing on, or one of `how.moves` started `earliest` frames from now or up
 // to `how.latestStart` frames later: the one the bullets meet latest over
 // `look` frames, ties to the one they pass wide of longest, then the first
-// tried; and the frames until it starts. A step or jump must end on footing.
+// tried; and the frames until it starts. A step or jump must end on footing,
+// a drop on footing lower down.
 std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int look, int earliest) {
-  const bool dropPossible = OneWayPassable(true);
   Move best = stay;
   int bestWait = 0, bestHit = -1, bestWideHit = -1;
   const auto weigh = [&](int wait, const Move& move) {
     const std::vector<BodyPlace> course = CourseOf(wait, move, kCourseFrames);
     const int endX = static_cast<int>(course.back().x) + kPlayerSpriteSize / 2;
     const int endFeet = static_cast<int>(course.back().y) + kPlayerSpriteSize;
-    if ((move.way != 0 || move.jump) && ReadAttributeAtPixel(endX, endFeet) < kAttrOneWay) return;
+    if ((move.way != 0 || move.jump || move.drop) && ReadAttributeAtPixel(endX, endFeet) < kAttrOneWay) return;
+    if (move.drop && course.back().y < player.y + 1) return;
     const int hit = FirstBulletHit(course, look, how.margin);
     const int wideHit = how.wideMargin > 0 && hit >= bestHit ? FirstBulletHit(course, look, how.wideMargin) : 0;
     if (hit > bestHit || (hit == bestHit && wideHit > bestWideHit)) {
@@ -121,7 +110,7 @@ std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int loo
   weigh(0, stay);
   for (int wait = earliest; wait <= earliest + how.latestStart; ++wait) {
     for (const Move& move : how.moves) {
-      if ((!move.drop || dropPossible) && !(move.crouch && stay.crouch)) weigh(wait, move);
+      if (!(move.crouch && stay.crouch)) weigh(wait, move);
     }
   }
   return {best, bestWait};
@@ -144,8 +133,13 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   aim.erase(kKeyShot), aim.erase(kKeyJump);
   const Move stay{0, false, false, keys.count(kKeyDown) != 0, look};
   const Move climb{0, true, false, false, how.climbPress}, drop{0, false, true, false, kMinimumPress};
-  const auto clear = [&](const Move& move) {
-    return FirstBulletHit(CourseOf(late, move, kCourseFrames), look, how.margin) >= look;
+  // Whether `move`, its keys a reaction late, passes every bullet in sight and
+  // carries the body up or down as far as `height` asks.
+  const auto clear = [&](const Move& move, int height) {
+    const std::vector<BodyPlace> course = CourseOf(late, move, kCourseFrames);
+    const double change = course.back().y - player.y;
+    const bool carried = height == player.y || (height < player.y ? change <= -1 : change >= 1);
+    return carried && FirstBulletHit(course, look, how.margin) >= look;
   };
   int threatSeen = -1;  // the frame a bullet was first seen on course for the body
   std::string problem;
@@ -174,9 +168,8 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       move = dodge;
     } else if (!grounded || holdOn) {
       problem = Hold(held_ == keys ? aim : held_, 1);
-    } else if (const Move& change = height < player.y ? climb : drop;
-               height != player.y && OneWayPassable(height > player.y) && clear(change)) {
-      move = change;
+    } else if (height != player.y && clear(height < player.y ? climb : drop, height)) {
+      move = height < player.y ? climb : drop;
     } else if (way != 0 && !threatened) {
       // Back to the place (one press whose slide ends there) or turned to the
       // boss, unless that walks into a bullet.
@@ -184,7 +177,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       int frames = kMinimumPress;
       while (frames < kLongestStep && std::fabs(RestX(way, frames) - player.posX) < distance) ++frames;
       move = Move{way, false, false, false, frames};
-      if (!clear(*move)) move.reset(), now = {}, problem = Hold({}, 1);
+      if (!clear(*move, player.y)) move.reset(), now = {}, problem = Hold({}, 1);
     } else if (how.toRhythm && player.y == ground) {
       // To the rhythm, the player fires only from up there.
       problem = Hold({}, 1);

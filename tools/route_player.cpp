@@ -77,13 +77,6 @@ constexpr Move kHopInPlace{0, true, false, false, kHopPress};
 // How high over the body an enemy in a hop is watched for.
 constexpr int kHopHeight = 2 * kCellSize;
 
-// A walk that meets what comes up to `cells` cells before the column.
-std::string WalkShortOf(RoutePlayer& self, int column, int cells) {
-  const int way = StandingX(column) > player.x ? 1 : -1;
-  if (std::abs(StandingX(column) - player.x) <= cells * kCellSize) return "";
-  return self.Walk(kWalkingShot, column - cells * way, 0, false);
-}
-
 }  // namespace
 
 std::string Letters(const Keys& keys) {
@@ -127,10 +120,14 @@ Route& Route::HoldTo(Keys keys, Place place) {
   return AddAt("HoldTo " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.HoldTo(keys, column); });
 }
 Route& Route::WalkTo(Place place) {
-  return AddAt("WalkTo", place, [](RoutePlayer& self, int column) { return self.Walk(kWalkingShot, column, 0, false); });
+  return AddAt("WalkTo", place, [](RoutePlayer& self, int column) {
+    return self.Walk(kWalkingShot, column, 0, RoutePlayer::Meeting::kOnTheWay);
+  });
 }
 Route& Route::Advance(Keys keys, Place place) {
-  return AddAt("Advance " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.Walk(keys, column, 0, true); });
+  return AddAt("Advance " + Letters(keys), place, [keys](RoutePlayer& self, int column) {
+    return self.Walk(keys, column, 0, RoutePlayer::Meeting::kStanding);
+  });
 }
 Route& Route::StopAt(Place place) { return AddAt("StopAt", place, &RoutePlayer::StopAt); }
 
@@ -144,7 +141,7 @@ Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::fu
 
 Route& Route::HoldGround(Keys keys, int frames) {
   return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
-             [keys, frames](RoutePlayer& self) { return self.Walk(keys, -1, frames, false); });
+             [keys, frames](RoutePlayer& self) { return self.Walk(keys, std::nullopt, frames, RoutePlayer::Meeting::kOnTheWay); });
 }
 
 Route& Route::RideAcross(Place from, Place to) {
@@ -173,14 +170,14 @@ Route& Route::OpenChest() {
   // The walk meets what comes up to three cells before the chest, then
   // leans into it.
   return AddAt("OpenChest at", Chest(), [](RoutePlayer& self, int column) {
-    const std::string problem = WalkShortOf(self, column, 3);
+    const std::string problem = self.WalkShortOf(column, 3);
     return problem.empty() ? self.AnswerChest() : problem;
   });
 }
 
 Route& Route::TakeDoor(int number) {
   // The walk meets what comes up to two cells before the door.
-  AddAt("WalkTo", Door(number), [](RoutePlayer& self, int column) { return WalkShortOf(self, column, 2); });
+  AddAt("WalkTo", Door(number), [](RoutePlayer& self, int column) { return self.WalkShortOf(column, 2); });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
 
@@ -194,6 +191,8 @@ RoutePlayer::RoutePlayer(ScriptedPlay& play, Perturbation perturbation)
       perturbation_(perturbation),
       jitter_(perturbation.seed),
       trace_(std::getenv("QZ_ROUTE_TRACE") != nullptr) {}
+
+int RoutePlayer::HeldWay() const { return held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0; }
 
 int RoutePlayer::Jittered(int frames) {
   if (perturbation_.pressJitter <= 0) return frames;
@@ -271,9 +270,8 @@ std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
   // When none clears, a move started up to this much later may still be met later.
   constexpr int kLatestStart = 30;
   const int late = perturbation_.reactionDelay, horizon = kHopHorizon + late;
-  const int heldWay = held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0;
   const auto hitAfter = [&](const Move& move, int wait) {
-    return FirstBulletHit(CourseOf(wait, move, horizon, heldWay), horizon, kHopMargin);
+    return FirstBulletHit(CourseOf(wait, move, horizon, HeldWay()), horizon, kHopMargin);
   };
   const Move* latest = &moves.front();
   int latestHit = -1, laterHit = -1;
@@ -359,7 +357,7 @@ std::string RoutePlayer::WaitFor(const std::function<bool()>& seen) {
   return HoldUntil({}, seen);
 }
 
-std::string RoutePlayer::Walk(const Keys& keys, int column, int frames, bool advancing) {
+std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting) {
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
   // x: standing, it is fired at what has come that close; an enemy closer
   // still without the magic for a shot is jumped.
@@ -367,8 +365,9 @@ std::string RoutePlayer::Walk(const Keys& keys, int column, int frames, bool adv
   // An enemy on its way is waited for from as far off as the screen shows
   // it, through a pause in its walk.
   constexpr int kPause = 60;
-  const int goal = column >= 0 ? StandingX(column) : player.x;
-  const int way = column < 0 ? 0 : goal >= player.x ? 1 : -1;
+  const bool advancing = meeting == Meeting::kStanding;
+  const int goal = column ? StandingX(*column) : player.x;
+  const int way = !column ? 0 : goal >= player.x ? 1 : -1;
   const Keys walk = way > 0 ? Keys{kKeyRight} : way < 0 ? Keys{kKeyLeft} : Keys{};
   Keys aim = keys;
   aim.erase(kKeyShot);
@@ -410,10 +409,10 @@ std::string RoutePlayer::Walk(const Keys& keys, int column, int frames, bool adv
     const int hopping = EnemyAhead(kHopHeight);
     if (advancing && player.airborne == 0 && player.velocityX == 0.0 && hopping >= 0 && hopping <= kBlazeReach) {
       if (trace_) Trace("hold");
-      return Walk(keys, -1, kMinimumPress, false);
+      return Walk(keys, std::nullopt, kMinimumPress, Meeting::kOnTheWay);
     }
-    const int moving = player.velocityX > 0.0 ? 1 : player.velocityX < 0.0 ? -1 : 0;
-    if (advancing && hopping >= 0 && hopping - std::fabs(RestX(moving, kMinimumPress + lead) - player.posX) <= kReach) {
+    if (advancing && hopping >= 0 &&
+        hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= kReach) {
       return Hold({}, kMinimumPress);
     }
     // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
@@ -442,6 +441,12 @@ std::string RoutePlayer::Walk(const Keys& keys, int column, int frames, bool adv
   });
 }
 
+std::string RoutePlayer::WalkShortOf(int column, int cells) {
+  const int way = StandingX(column) > player.x ? 1 : -1;
+  if (std::abs(StandingX(column) - player.x) <= cells * kCellSize) return "";
+  return Walk(kWalkingShot, column - cells * way, 0, Meeting::kOnTheWay);
+}
+
 std::string RoutePlayer::StopAt(int column) {
   // The body comes to rest up to kShort pixels before the column's middle or
   // kPast past it: never far past (a block before spikes).
@@ -452,7 +457,6 @@ std::string RoutePlayer::StopAt(int column) {
   const auto onIce = [] { return player.onSlipperyFloor != 0 && player.airborne == 0; };
   // The jump is held while the body rises: let go, it would fall short.
   const auto rising = [] { return player.airborne != 0 && player.velocityY < 0 ? Keys{kKeyJump} : Keys{}; };
-  const auto heldWay = [&] { return held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0; };
   const auto withWay = [&](int way) {
     Keys keys = rising();
     if (way != 0) keys.insert(way > 0 ? kKeyRight : kKeyLeft);
@@ -462,9 +466,9 @@ std::string RoutePlayer::StopAt(int column) {
   // keys reaches the game late, what is held going on meanwhile.
   const auto restAfter = [&](int way, int frames) {
     // On ice a brake held goes on as planned, as the slide's does.
-    const bool braking = onIce() && heldWay() * player.velocityX < 0;
+    const bool braking = onIce() && HeldWay() * player.velocityX < 0;
     if (way == 0 && braking) return RestX(0, 0);
-    return RestX(way, frames, heldWay(), withWay(way) != held_ ? perturbation_.reactionDelay : 0);
+    return RestX(way, frames, HeldWay(), withWay(way) != held_ ? perturbation_.reactionDelay : 0);
   };
   const auto within = [&] {
     const double rest = restAfter(0, 0);
@@ -485,7 +489,7 @@ std::string RoutePlayer::StopAt(int column) {
     // a walk let go a reaction on at the soonest); farther, the walk goes on.
     const int way = restAfter(0, 0) > goal ? -1 : 1;
     const auto miss = [&](int frames) { return std::fabs(restAfter(way, frames) - (goal - kAim)); };
-    const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (heldWay() == way ? perturbation_.reactionDelay : 0);
+    const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (HeldWay() == way ? perturbation_.reactionDelay : 0);
     if (way * (restAfter(way, kLongestPress) - (goal - kAim)) < 0) return Hold(withWay(way), 1);
     int best = shortest;
     for (int frames = shortest + 1; frames <= kLongestPress; ++frames) {

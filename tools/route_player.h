@@ -142,11 +142,19 @@ class RoutePlayer {
   // alive, otherwise what went wrong and at which step.
   std::string Run(const Route& route);
 
+ private:
+  friend class Route;
+  // How a walk meets an enemy ahead: shot low on the way, or met standing
+  // where it comes within a standing shot's reach.
+  enum class Meeting { kOnTheWay, kStanding };
+
   // The looking steps (see Route's), each "" or what went wrong.
   std::string HoldTo(const Keys& keys, int column);
-  // A walk to `column` firing `keys`, advancing or not; with none (-1)
-  // ground held for `frames` frames.
-  std::string Walk(const Keys& keys, int column, int frames, bool advancing);
+  // A walk to `column` firing `keys`; with none, ground held at least
+  // `frames` frames and on while an enemy ahead comes.
+  std::string Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting);
+  // A walk that meets what comes up to `cells` cells before the column.
+  std::string WalkShortOf(int column, int cells);
   std::string StopAt(int column);
   std::string RideAcross(int from, int to);
   std::string WaitFor(const std::function<bool()>& seen);
@@ -154,7 +162,6 @@ class RoutePlayer {
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
   std::string AnswerChest();
 
- private:
   // `keys` held `frames` frames; a change of keys is a decision, which comes
   // late by the perturbation's reaction delay.
   std::string Hold(const Keys& keys, int frames);
@@ -172,6 +179,8 @@ class RoutePlayer {
   std::string Looking(Done done, Act act);
   template <typename Reached>
   std::string HoldUntil(const Keys& keys, Reached reached);
+  // The way the held keys walk: -1 left, 1 right, 0 neither.
+  int HeldWay() const;
   int Jittered(int frames);
   void Trace(const std::string& what) const;
 

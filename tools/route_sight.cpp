@@ -80,8 +80,6 @@ struct Body {
   BodyPlace Place() const { return {record.posX, record.posY, record.squat != 0}; }
 };
 
-int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
-
 // The body along a course as the bullets strike it, widened by `margin`.
 BulletTarget TargetAt(const BodyPlace& at, int margin) {
   PlayerRecord body = player;
@@ -122,6 +120,8 @@ int ColumnOf(const Place& place) {
 int StandingX(int column) { return column * kCellSize + kCellSize / 2 - kPlayerSpriteSize / 2; }
 
 bool StandingIn(int column) { return (player.x + kPlayerSpriteSize / 2) / kCellSize == column; }
+
+int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
 
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay) {
   Body body;

@@ -61,6 +61,9 @@ struct Move {
   int press = 0;
 };
 
+// -1, 0 or 1 as `speed` goes left, nowhere or right.
+int WayOf(double speed);
+
 // The body's places frame by frame from now (course[0]) as the game's step
 // moves a copy of it: `wait` frames of a walk `heldWay`, then `move`.
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay = 0);

@@ -21,6 +21,7 @@
 #include "game/screen_state.h"
 #include "platform/dsound.h"
 #include "tests/game/game_data_fixture.h"
+#include "tools/hall_fights.h"
 #include "tools/route_player.h"
 #include "tools/scripted_play.h"
 
@@ -34,6 +35,9 @@ inline constexpr int kOpeningPresses = 8;
 
 using routes::Chest;
 using routes::FightSettings;
+using routes::kOnTheLadder;
+using routes::kStandAndShoot;
+using routes::WitchFight;
 using routes::Mark;
 using routes::Keys;
 using routes::kMinimumPress;
@@ -124,35 +128,6 @@ inline Route SlipperyFloor() {
 }
 // "010": from behind the stone block at the dip's edge the shots fly over the
 // block into the slime boss while its bullets strike the block.
-// The bosses whose bullets the player takes standing and shooting.
-inline const FightSettings kStandAndShoot{.horizon = 0};
-
-// The Second Witch fought where the player stands, her bullets' turns at the
-// body foreseen more than a second ahead: a jump (straight up or either way)
-// or a step, of any length, as late as suits.
-inline FightSettings WitchFight() {
-  FightSettings how{.horizon = 100, .margin = 6, .wideMargin = 14, .latestStart = 40, .moves = {}};
-  for (int press = kMinimumPress; press <= 20; press += 2) {
-    for (int way : {0, 1, -1}) how.moves.push_back({way, true, false, false, press});
-  }
-  for (int press = kMinimumPress; press <= 18; press += kMinimumPress) {
-    for (int way : {1, -1}) how.moves.push_back({way, false, false, false, press});
-  }
-  return how;
-}
-
-// The Dragon Head fought level with its body from the ladder of ledges by its
-// shaft, its fire foreseen a second and a half ahead: a climb, a drop or a
-// step right, started up to half a second late.
-inline const FightSettings kOnTheLadder{.height = FightSettings::Height::kLevelWithBody,
-                                        .horizon = 90,
-                                        .margin = 10,
-                                        .latestStart = 30,
-                                        .moves = {{0, true, false, false, 12},
-                                                  {0, false, true, false, kMinimumPress},
-                                                  {1, false, false, false, 18}},
-                                        .climbPress = 12};
-
 inline Route SlimeHallFight() { return Route().HoldTo(kRight, Mark("behind-block")).Fight(kShot, kStandAndShoot); }
 // "010": the spike pit, too wide to jump while the slime boss lives, closed
 // once the boss's countdown has run out.

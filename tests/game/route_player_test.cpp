@@ -174,7 +174,7 @@ TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
       veltrin::routes::Route().HoldTo({veltrin::routes::kKeyLeft}, veltrin::routes::Column(32));
   ASSERT_EQ(climber.Run(toTheLadder), "");
   const int ground = player.y;
-  veltrin::routes::FightSettings onTheLadder = veltrin::testing::kOnTheLadder;
+  veltrin::routes::FightSettings onTheLadder = veltrin::routes::kOnTheLadder;
   onTheLadder.frameLimit = 300;
   // The head starts level with the middle of the ladder; the fight
   // is cut short once the player has had time to climb to it.
