@@ -14,6 +14,8 @@
 #include "core/random.h"
 #include "game/game_text.h"
 #include "game/crossfade.h"
+#include "game/enemy_bullets.h"
+#include "game/floor_play.h"
 #include "game/pools.h"
 #include "game/floor_records.h"
 #include "game/game_state.h"
@@ -207,12 +209,27 @@ inline Route SignAndMagicStanding() {
 }
 // A floor's end: the chest by the door, then door 0.
 inline Route ChestAndDoor() { return Route().OpenChest().TakeDoor(); }
+// "100": no enemy bullet shows on the screen. The sparks the Sun and the
+// Moon loose as they change are out by the time the high platform is reached
+// (they come a moment after the change): then they have struck the wall or
+// flown past below and out of sight.
+inline bool NoEnemyBulletInSight() {
+  constexpr int kSize = 2 * kBulletHitOffset;
+  for (const ShotRecord& b : enemyBullets) {
+    const bool shows =
+        b.x + kSize > cameraX && b.x < cameraX + kViewWidth && b.y + kSize > cameraY && b.y < cameraY + kViewHeight;
+    if (b.inUse != 0 && shows) return false;
+  }
+  return true;
+}
 // Floor 100: from the slit, up on the high platform behind it, where the
-// fire the Sun and the Moon loose as they change passes below.
+// fire the Sun and the Moon loose as they change passes below, until it has
+// gone by.
 inline Route ClimbAway() {
   return Route()
       .HoldTo({kKeyLeft, kKeyJump}, Mark("slit-climb")).HoldTo(kLeft, Mark("slit-climb")).Wait(6).Press(kLeft, 6).Wait(20)
-      .HoldTo({kKeyLeft, kKeyJump}, Mark("high-platform")).HoldTo(kLeft, Mark("high-platform")).Wait(150);
+      .HoldTo({kKeyLeft, kKeyJump}, Mark("high-platform")).HoldTo(kLeft, Mark("high-platform"))
+      .WaitFor("the sparks gone by", NoEnemyBulletInSight);
 }
 // "057": past the two walkers as `pastTheWalkers` goes, straight
 // up through the plank onto its key, down to the chest, the Magic Shot
@@ -339,7 +356,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // opened, back to read the sign, then the key and the chest beyond.
         {"085", "086",
          Route().HoldTo(kLeft, Mark("ladder")).Fight(kShot, kOnTheLadder).Then(AfterTheBoss())
-             .HoldTo(kRight, Mark("ledge-end")).Wait(150)
+             .HoldTo(kRight, Mark("ledge-end")).Then(Landing())
              .ReadSign()
              .Then(ChestAndDoor())}}},
       {"keep",
@@ -355,7 +372,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .HoldTo(kRight, Mark("slit")).Fight(kShot, {.untilNewLook = true, .horizon = 0}).Then(ClimbAway())
              .HoldTo(kRight, Mark("slit")).Fight(kShot, {.untilNewLook = true, .horizon = 0}).Then(ClimbAway())
              .HoldTo(kRight, Mark("slit")).Press(kShotChange, 6).Wait(6).Fight(kShot, kStandAndShoot).Then(AfterTheBoss())
-             .Press(kRightJump, 20).HoldTo(kRight, Mark("way-out")).Wait(90)
+             .Press(kRightJump, 20).HoldTo(kRight, Mark("way-out")).Then(Landing())
              .OpenChest().ReadSign().TakeDoor()}}},
   };
   return areas;
