@@ -231,6 +231,8 @@ inline Route ClimbAway() {
       .HoldTo({kKeyLeft, kKeyJump}, Mark("high-platform")).HoldTo(kLeft, Mark("high-platform"))
       .WaitFor("the sparks gone by", NoEnemyBulletInSight);
 }
+// The check cube Up was pressed at is lit gold: the floor restarts there.
+inline bool CheckCubeLit() { return entrance == kCheckCubeEntrance; }
 // "057": past the two walkers as `pastTheWalkers` goes, straight
 // up through the plank onto its key, down to the chest, the Magic Shot
 // chosen, then the recovery point and the check cube.
@@ -239,19 +241,48 @@ inline Route ChestPastThePlank(const Route& pastTheWalkers) {
       .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing())
       .OpenChest().Press(kShotChange, 6).Wait(10)
       .UseRecoveryPoint()
-      .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60);
+      .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).WaitFor("the check cube lit", CheckCubeLit);
+}
+// "042": the player stands on the `nth` warp block from the left (0 the
+// first): the shot at it has set the player there.
+inline bool OnWarpBlock(int nth) {
+  if (player.airborne != 0) return false;
+  const int column = (player.x + kPlayerSpriteSize / 2) / kCellSize, row = (player.y + kPlayerSpriteSize) / kCellSize;
+  if (AttributeAt(column, row) != kAttrWarpBlock) return false;
+  int before = 0;
+  for (int left = 0; left < column; ++left) {
+    for (int r = 0; r < kMapRows; ++r) before += AttributeAt(left, r) == kAttrWarpBlock ? 1 : 0;
+  }
+  return before == nth;
 }
 // "042": into the wall, then three shots at the warp blocks, each from the
 // block the last one set the player on; the Blaze Shot again on the cliff.
 inline Route WarpClimb() {
-  return Route().Press(kRight, 40).Wait(10)
-      .Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShot, 6).Wait(60).Press(kShotChange, 6).Wait(10);
+  Route route = Route().Press(kRight, 40).Wait(10);
+  for (int block = 0; block < 3; ++block) {
+    route.Press(kShot, 6).WaitFor("on warp block " + std::to_string(block), [block] { return OnWarpBlock(block); });
+  }
+  return route.Press(kShotChange, 6).Wait(10);
 }
 // "056" and "057": over the penguin that hops in place, low shots passing
 // under it as often as not: the jump is taken from a column at walking
 // speed, as far before its body as carries the player over it at the top
 // of its hop.
 inline Route OverTheHopper(routes::Place takeOff) { return Route().HoldTo(kRight, takeOff).Press(kRightJump, 20); }
+// "056": the shell creature coming along the ice is `by` pixels on the
+// player's side of the penguin hopping in place, or down: the walk out then
+// meets it alone, its shots not spent on the penguin. What a late look saw
+// has only come on nearer the player since.
+inline bool ShellPastTheHopper(int by) {
+  const EnemyRecord* hopper = nullptr;
+  for (const EnemyRecord& e : enemies) {
+    if (e.life > 0 && e.behaviour == kRestingHopperBehaviour) hopper = &e;
+  }
+  for (const EnemyRecord& e : enemies) {
+    if (e.life > 0 && &e != hopper && e.x > player.x && (hopper == nullptr || e.x + by > hopper->x)) return false;
+  }
+  return true;
+}
 // "057": at each pit's edge, come to in short steps, a low shot at the spike
 // post in it, a jump onto the block it left before the post, landed short
 // of the post, soon on before the block is gone, and on over the pit, the
@@ -324,11 +355,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // her shots come due.
         {"055", "056", FromTheSign().Fight(kShot, {.place = Mark("branch"), .height = FightSettings::Height::kFloorOver, .toRhythm = true, .look = 150}).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
-       // "056": up onto the ledge for the key, back down on the ice while the shell
-       // creature comes within a shot, then from the
+       // "056": up onto the ledge for the key, back down on the ice until the
+       // shell creature has come two cells past the penguin, then from the
        // snow patch round the penguin over it to the chest.
        {{"056", "057",
-         SignAndMagic().WalkTo(Mark("ledge-jump")).Press(kRightJump, 14).Then(Landing()).HoldTo(kLeft, Mark("wait-for-shell")).Wait(700)
+         SignAndMagic().WalkTo(Mark("ledge-jump")).Press(kRightJump, 14).Then(Landing()).HoldTo(kLeft, Mark("wait-for-shell"))
+             .WaitFor("the shell creature past the penguin", [] { return ShellPastTheHopper(2 * kCellSize); })
              .WalkTo(Mark("before-penguin")).Then(OverTheHopper(Mark("over-penguin"))).Then(ChestAndDoor())},
         // "057": the walkers met walking, shot on the way, the penguin jumped:
         // on the ice a stop slides on. The door close past the pits is come to in steps.
@@ -344,10 +376,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
        // beast met standing, then the sign.
        {{"071", "072", MagicStanding().ReadSign().Then(ChestAndDoor())},
         // The key switch's pillar up to the chest's ledge, then a ride over the
-        // spikes, boarded and left as the platform comes to each turn.
+        // spikes, boarded and left as the platform comes to each turn. Each
+        // jump is let go on time, not on a look at the landing: the steer held
+        // a reaction on walks the body off the pillar's far side.
         {"072", "085",
-         SignAndMagic().WalkTo(Mark("pillar-jump")).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Wait(20)
-             .Press(kRightJump, 24).Wait(20)
+         SignAndMagic().WalkTo(Mark("pillar-jump")).Wait(12).Press(kRightJump, 20).Press(kRight, 10).Wait(6).Then(Landing())
+             .Press(kRightJump, 24).Wait(6).Then(Landing())
              .OpenChest()
              .StopAt(Mark("ride-edge")).RideAcross(Mark("ride-near-turn"), Mark("ride-far-turn"))
              .TakeDoor()},
