@@ -349,7 +349,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
          SignAndMagicStanding().Advance(kLowShot, Mark("meet-mole"))
              .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().HoldGround(kLowShot, 0).WaitFor("the mushroom turned away", NearestAheadTurnedAway).Advance(kShot, Mark("meet-walker"))
              .UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()))
-             .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).Wait(60).Press(kShotChange, 6).Wait(10)
+             .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).WaitFor("the check cube lit", CheckCubeLit).Press(kShotChange, 6).Wait(10)
              .Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the branch, dropping into the trench under it as
         // her shots come due.
