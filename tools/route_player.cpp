@@ -41,22 +41,6 @@ std::string Outcome(bool done) {
   return "";
 }
 
-std::string Named(const char* what, const Place& place) {
-  static constexpr const char* kNames[] = {"column", "mark", "sign", "recovery point", "shop", "check cube",
-                                           "door", "chest", "key", "key switch"};
-  std::string name = std::string(what) + " " + kNames[static_cast<int>(place.kind)];
-  if (place.kind == Place::Kind::kColumn || place.kind == Place::Kind::kDoor) name += " " + std::to_string(place.number);
-  if (place.kind == Place::Kind::kMark) name += " " + place.name;
-  return name;
-}
-
-// The place's column, or -1 with *problem set.
-int Locate(const Place& place, std::string* problem) {
-  const int column = ColumnOf(place);
-  if (column < 0) *problem = "the floor has no such place";
-  return column;
-}
-
 bool FloorNumberValid() { return floorNumber >= 0 && floorNumber < kFloorCount; }
 
 // True while the chest's window shows what it held: the content is recorded,
@@ -108,28 +92,34 @@ Route& Route::Add(std::string name, std::function<std::string(RoutePlayer&)> act
   return *this;
 }
 
-Route& Route::AddAt(const std::string& what, Place place, std::function<std::string(RoutePlayer&, int)> act) {
-  return Add(Named(what.c_str(), place), [place, act](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? act(self, column) : problem;
+Route& Route::AddAt(std::string name, std::vector<Place> places, std::function<std::string(RoutePlayer&, Columns)> act) {
+  return Add(std::move(name), [places, act](RoutePlayer& self) {
+    std::vector<int> columns;
+    for (const Place& place : places) {
+      columns.push_back(ColumnOf(place));
+      if (columns.back() < 0) return std::string("the floor has no such place");
+    }
+    return act(self, columns);
   });
 }
 
 Route& Route::HoldTo(Keys keys, Place place) {
-  return AddAt("HoldTo " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.HoldTo(keys, column); });
+  return AddAt("HoldTo " + Letters(keys) + " " + place.label, {place},
+               [keys](RoutePlayer& self, Columns at) { return self.HoldTo(keys, at[0]); });
 }
 Route& Route::WalkTo(Place place) {
-  return AddAt("WalkTo", place, [](RoutePlayer& self, int column) {
-    return self.Walk(kWalkingShot, column, 0, RoutePlayer::Meeting::kOnTheWay);
+  return AddAt("WalkTo " + place.label, {place}, [](RoutePlayer& self, Columns at) {
+    return self.Walk(kWalkingShot, at[0], 0, RoutePlayer::Meeting::kOnTheWay);
   });
 }
 Route& Route::Advance(Keys keys, Place place) {
-  return AddAt("Advance " + Letters(keys), place, [keys](RoutePlayer& self, int column) {
-    return self.Walk(keys, column, 0, RoutePlayer::Meeting::kStanding);
+  return AddAt("Advance " + Letters(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
+    return self.Walk(keys, at[0], 0, RoutePlayer::Meeting::kStanding);
   });
 }
-Route& Route::StopAt(Place place) { return AddAt("StopAt", place, &RoutePlayer::StopAt); }
+Route& Route::StopAt(Place place) {
+  return AddAt("StopAt " + place.label, {place}, [](RoutePlayer& self, Columns at) { return self.StopAt(at[0]); });
+}
 
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
   return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen); });
@@ -145,19 +135,13 @@ Route& Route::HoldGround(Keys keys, int frames) {
 }
 
 Route& Route::RideAcross(Place from, Place to) {
-  return Add(Named("RideAcross", from) + Named(" to", to), [from, to](RoutePlayer& self) {
-    std::string problem;
-    const int near = Locate(from, &problem), far = Locate(to, &problem);
-    return problem.empty() ? self.RideAcross(near, far) : problem;
-  });
+  return AddAt("RideAcross " + from.label + " to " + to.label, {from, to},
+               [](RoutePlayer& self, Columns at) { return self.RideAcross(at[0], at[1]); });
 }
 
 Route& Route::Fight(Keys keys, FightSettings how) {
-  return Add("Fight " + Letters(keys), [keys, how](RoutePlayer& self) {
-    std::string problem;
-    const int column = how.place ? Locate(*how.place, &problem) : -1;
-    return problem.empty() ? self.Fight(keys, how, column) : problem;
-  });
+  return AddAt("Fight " + Letters(keys), how.place ? std::vector{*how.place} : std::vector<Place>{},
+               [keys, how](RoutePlayer& self, Columns at) { return self.Fight(keys, how, at.empty() ? -1 : at[0]); });
 }
 
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
@@ -169,15 +153,16 @@ Route& Route::UseRecoveryPoint(Place where) {
 Route& Route::OpenChest() {
   // The walk meets what comes up to three cells before the chest, then
   // leans into it.
-  return AddAt("OpenChest at", Chest(), [](RoutePlayer& self, int column) {
-    const std::string problem = self.WalkShortOf(column, 3);
+  return AddAt("OpenChest at chest", {Chest()}, [](RoutePlayer& self, Columns at) {
+    const std::string problem = self.WalkShortOf(at[0], 3);
     return problem.empty() ? self.AnswerChest() : problem;
   });
 }
 
 Route& Route::TakeDoor(int number) {
   // The walk meets what comes up to two cells before the door.
-  AddAt("WalkTo", Door(number), [](RoutePlayer& self, int column) { return self.WalkShortOf(column, 2); });
+  AddAt("WalkTo " + Door(number).label, {Door(number)},
+        [](RoutePlayer& self, Columns at) { return self.WalkShortOf(at[0], 2); });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
 

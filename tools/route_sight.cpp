@@ -54,8 +54,6 @@ int MarkColumn(const std::string& name) {
   return -1;
 }
 
-int SlotColumn(FloorSlot slot) { return floorSlots[slot].active == 1 ? floorSlots[slot].x : -1; }
-
 // True when part of the `width` by `height` box at (x, y) shows on the screen.
 bool InView(double x, double y, int width, int height) {
   return x + width > cameraX && x < cameraX + kViewWidth && y + height > cameraY && y < cameraY + kViewHeight;
@@ -105,14 +103,8 @@ int ColumnOf(const Place& place) {
   switch (place.kind) {
     case Place::Kind::kColumn: return place.number;
     case Place::Kind::kMark: return MarkColumn(place.name);
-    case Place::Kind::kSign: return NearestColumnWith(kAttrSign, place.ahead);
-    case Place::Kind::kRecoveryPoint: return NearestColumnWith(kAttrRecoveryPoint, place.ahead);
-    case Place::Kind::kShop: return NearestColumnWith(kAttrShop, place.ahead);
-    case Place::Kind::kCheckCube: return NearestColumnWith(kAttrCheckCube, place.ahead);
-    case Place::Kind::kDoor: return NearestColumnWith(kAttrDoor0 + place.number, place.ahead);
-    case Place::Kind::kChest: return SlotColumn(kSlotChest);
-    case Place::Kind::kKey: return SlotColumn(kSlotKey);
-    case Place::Kind::kKeySwitch: return SlotColumn(kSlotKeySwitch);
+    case Place::Kind::kCells: return NearestColumnWith(place.number, place.ahead);
+    case Place::Kind::kSlot: return floorSlots[place.number].active == 1 ? floorSlots[place.number].x : -1;
   }
   return -1;
 }
