@@ -122,7 +122,7 @@ Route& Route::StopAt(Place place) {
 }
 
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
-  return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen); });
+  return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.HoldUntil({}, seen); });
 }
 
 Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::function<bool()> done) {
@@ -161,8 +161,7 @@ Route& Route::OpenChest() {
 
 Route& Route::TakeDoor(int number) {
   // The walk meets what comes up to two cells before the door.
-  AddAt("WalkTo " + Door(number).label, {Door(number)},
-        [](RoutePlayer& self, Columns at) { return self.WalkShortOf(at[0], 2); });
+  AddAt("WalkTo " + Door(number).label, {Door(number)}, [](RoutePlayer& self, Columns at) { return self.WalkShortOf(at[0], 2); });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
 
@@ -193,8 +192,7 @@ std::string RoutePlayer::Run(const Route& route) {
     play_.Clear();
     if (!steps[index].act) {
       // Keys a looking step left held change late.
-      int frames = steps[index].keys != held_ ? perturbation_.reactionDelay : 0;
-      play_.Hold(held_, frames);
+      int frames = Decide(steps[index].keys);
       for (; end < steps.size() && !steps[end].act; ++end) {
         const int length = Jittered(steps[end].frames);
         play_.Hold(steps[end].keys, length);
@@ -234,11 +232,15 @@ void RoutePlayer::Trace(const std::string& what) const {
   std::fprintf(stderr, "\n");
 }
 
-std::string RoutePlayer::Hold(const Keys& keys, int frames) {
+int RoutePlayer::Decide(const Keys& keys) {
   play_.Clear();
-  // A new decision reaches the game late: what was held goes on meanwhile.
   const int late = keys != held_ ? perturbation_.reactionDelay : 0;
   play_.Hold(held_, late);
+  return late;
+}
+
+std::string RoutePlayer::Hold(const Keys& keys, int frames) {
+  const int late = Decide(keys);
   play_.Hold(keys, frames);
   held_ = keys;
   return Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, late + frames + kBlockingSlack));
@@ -274,8 +276,7 @@ std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
 
 template <typename Reached>
 std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
-  play_.Clear();
-  if (keys != held_) play_.Hold(held_, perturbation_.reactionDelay);
+  Decide(keys);
   play_.Hold(keys, kStepFrames + kMinimumPress);
   held_ = keys;
   const int start = play_.frames();
@@ -338,10 +339,6 @@ std::string RoutePlayer::RideAcross(int from, int to) {
   return problem.empty() ? HoldTo({kKeyRight}, to + 2) : problem;
 }
 
-std::string RoutePlayer::WaitFor(const std::function<bool()>& seen) {
-  return HoldUntil({}, seen);
-}
-
 std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting) {
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
   // x: standing, it is fired at what has come that close; an enemy closer
@@ -353,7 +350,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
   const bool advancing = meeting == Meeting::kStanding;
   const int goal = column ? StandingX(*column) : player.x;
   const int way = !column ? 0 : goal >= player.x ? 1 : -1;
-  const Keys walk = way > 0 ? Keys{kKeyRight} : way < 0 ? Keys{kKeyLeft} : Keys{};
+  const Keys walk = KeysOf(Move{way});
   Keys aim = keys;
   aim.erase(kKeyShot);
   // What is seen is judged as it will be when a late answer reaches the game;
@@ -441,12 +438,7 @@ std::string RoutePlayer::StopAt(int column) {
   // frame's braking creeps on: it is as good as standing.
   const auto onIce = [] { return player.onSlipperyFloor != 0 && player.airborne == 0; };
   // The jump is held while the body rises: let go, it would fall short.
-  const auto rising = [] { return player.airborne != 0 && player.velocityY < 0 ? Keys{kKeyJump} : Keys{}; };
-  const auto withWay = [&](int way) {
-    Keys keys = rising();
-    if (way != 0) keys.insert(way > 0 ? kKeyRight : kKeyLeft);
-    return keys;
-  };
+  const auto withWay = [](int way) { return KeysOf(Move{way, player.airborne != 0 && player.velocityY < 0}); };
   // Where the slide ends if `way` is pressed `frames` frames: a change of
   // keys reaches the game late, what is held going on meanwhile.
   const auto restAfter = [&](int way, int frames) {
@@ -468,7 +460,7 @@ std::string RoutePlayer::StopAt(int column) {
       // On ice, braked for a planned count of frames, which a late start
       // does not turn into walking back.
       if (onIce() && !still()) return Press(withWay(v > 0 ? -1 : 1), static_cast<int>(std::fabs(v) / WalkAcceleration(player)));
-      return Hold(rising(), 1);
+      return Hold(withWay(0), 1);
     }
     // The press whose slide ends nearest the aim (on the ground a person's,
     // a walk let go a reaction on at the soonest); farther, the walk goes on.
@@ -481,7 +473,7 @@ std::string RoutePlayer::StopAt(int column) {
       if (miss(frames) < miss(best)) best = frames;
     }
     // On ice the planned press ends in the brake, as planned as the press.
-    return Press(withWay(way), best, onIce() ? withWay(-way) : rising());
+    return Press(withWay(way), best, withWay(onIce() ? -way : 0));
   });
   return problem.empty() ? Hold({}, kMinimumPress) : problem;
 }

@@ -158,13 +158,13 @@ class RoutePlayer {
   std::string WalkShortOf(int column, int cells);
   std::string StopAt(int column);
   std::string RideAcross(int from, int to);
-  std::string WaitFor(const std::function<bool()>& seen);
   std::string Fight(const Keys& keys, const FightSettings& how, int column);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
   std::string AnswerChest();
 
-  // `keys` held `frames` frames; a change of keys is a decision, which comes
-  // late by the perturbation's reaction delay.
+  // A change to `keys` is a decision, which reaches the game late by the
+  // perturbation's reaction delay: the frames returned, what was held going on.
+  int Decide(const Keys& keys);
   std::string Hold(const Keys& keys, int frames);
   // A press of planned length: it starts as a decision does but ends on
   // time, `after` held then.

@@ -60,10 +60,13 @@ bool InView(double x, double y, int width, int height) {
 }
 bool InSight(const ShotRecord& b) { return InView(b.x, b.y, kBulletSize, kBulletSize); }
 
+bool AtMuzzle(double x, double y, const BulletStart& muzzle) {
+  return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
+}
 // True when `b` left `muzzle` in the frame just played: the speed it flew
 // with is the speed now less this frame's pull.
 bool OneFrameOut(const ShotRecord& b, const BulletStart& muzzle) {
-  return std::fabs(b.x - (b.vx - b.ax) - muzzle.x) < 0.5 && std::fabs(b.y - (b.vy - b.ay) - muzzle.y) < 0.5;
+  return AtMuzzle(b.x - (b.vx - b.ax), b.y - (b.vy - b.ay), muzzle);
 }
 
 // A copy of the player and its latches, stepped with the game's motion.
@@ -195,15 +198,13 @@ std::vector<int> BossLooks() {
 
 bool FiredJustNow(const EnemyRecord& enemy) {
   const BulletStart muzzle = EnemyMuzzle(enemy);
-  const auto atMuzzle = [&](double x, double y) {
-    return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
-  };
   for (const ShotRecord& b : enemyBullets) {
     if (b.inUse != 0 && OneFrameOut(b, muzzle)) return true;
   }
   for (const EffectRecord& effect : effects) {
     // Drawn once, in the frame it started.
-    if (effect.inUse != 0 && effect.kind == kBulletSparkEffect && effect.frame == 1 && atMuzzle(effect.x, effect.y)) {
+    if (effect.inUse != 0 && effect.kind == kBulletSparkEffect && effect.frame == 1 &&
+        AtMuzzle(effect.x, effect.y, muzzle)) {
       return true;
     }
   }
