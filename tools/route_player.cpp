@@ -192,7 +192,7 @@ std::string RoutePlayer::Run(const Route& route) {
     play_.Clear();
     if (!steps[index].act) {
       // Keys a looking step left held change late.
-      int frames = Decide(steps[index].keys);
+      int frames = Decide(steps[index].keys, 0);
       for (; end < steps.size() && !steps[end].act; ++end) {
         const int length = Jittered(steps[end].frames);
         play_.Hold(steps[end].keys, length);
@@ -232,17 +232,17 @@ void RoutePlayer::Trace(const std::string& what) const {
   std::fprintf(stderr, "\n");
 }
 
-int RoutePlayer::Decide(const Keys& keys) {
+int RoutePlayer::Decide(const Keys& keys, int frames) {
   play_.Clear();
   const int late = keys != held_ ? perturbation_.reactionDelay : 0;
   play_.Hold(held_, late);
+  play_.Hold(keys, frames);
+  held_ = keys;
   return late;
 }
 
 std::string RoutePlayer::Hold(const Keys& keys, int frames) {
-  const int late = Decide(keys);
-  play_.Hold(keys, frames);
-  held_ = keys;
+  const int late = Decide(keys, frames);
   return Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, late + frames + kBlockingSlack));
 }
 
@@ -276,9 +276,7 @@ std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
 
 template <typename Reached>
 std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
-  Decide(keys);
-  play_.Hold(keys, kStepFrames + kMinimumPress);
-  held_ = keys;
+  Decide(keys, kStepFrames + kMinimumPress);
   const int start = play_.frames();
   const bool done = play_.RunUntil(
       [&] { return player.dead != 0 || (play_.frames() - start >= kMinimumPress && reached()); }, kStepFrames);

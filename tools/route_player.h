@@ -162,9 +162,10 @@ class RoutePlayer {
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
   std::string AnswerChest();
 
-  // A change to `keys` is a decision, which reaches the game late by the
-  // perturbation's reaction delay: the frames returned, what was held going on.
-  int Decide(const Keys& keys);
+  // `keys` queued for `frames` frames. A change of keys is a decision, which
+  // reaches the game late by the perturbation's reaction delay: the frames
+  // returned, what was held going on.
+  int Decide(const Keys& keys, int frames);
   std::string Hold(const Keys& keys, int frames);
   // A press of planned length: it starts as a decision does but ends on
   // time, `after` held then.
