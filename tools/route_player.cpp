@@ -87,60 +87,58 @@ Route& Route::Press(Keys keys, int frames) {
 
 Route& Route::Wait(int frames) { return Press({}, frames); }
 
-Route& Route::Add(std::string name, std::function<std::string(RoutePlayer&)> act) {
-  steps_.push_back({std::move(name), {}, 0, std::move(act)});
-  return *this;
-}
-
-Route& Route::AddAt(std::string name, std::vector<Place> places, std::function<std::string(RoutePlayer&, Columns)> act) {
-  return Add(std::move(name), [places, act](RoutePlayer& self) {
+Route& Route::Add(std::string name, std::vector<Place> places, std::function<std::string(RoutePlayer&, Columns)> act) {
+  const auto play = [places, act](RoutePlayer& self) {
     std::vector<int> columns;
     for (const Place& place : places) {
       columns.push_back(ColumnOf(place));
       if (columns.back() < 0) return std::string("the floor has no such place");
     }
     return act(self, columns);
-  });
+  };
+  steps_.push_back({std::move(name), {}, 0, play});
+  return *this;
 }
 
 Route& Route::HoldTo(Keys keys, Place place) {
-  return AddAt("HoldTo " + Letters(keys) + " " + place.label, {place},
+  return Add("HoldTo " + Letters(keys) + " " + place.label, {place},
                [keys](RoutePlayer& self, Columns at) { return self.HoldTo(keys, at[0]); });
 }
 Route& Route::WalkTo(Place place) {
-  return AddAt("WalkTo " + place.label, {place}, [](RoutePlayer& self, Columns at) {
+  return Add("WalkTo " + place.label, {place}, [](RoutePlayer& self, Columns at) {
     return self.Walk(kWalkingShot, at[0], 0, RoutePlayer::Meeting::kOnTheWay);
   });
 }
 Route& Route::Advance(Keys keys, Place place) {
-  return AddAt("Advance " + Letters(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
+  return Add("Advance " + Letters(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
     return self.Walk(keys, at[0], 0, RoutePlayer::Meeting::kStanding);
   });
 }
 Route& Route::StopAt(Place place) {
-  return AddAt("StopAt " + place.label, {place}, [](RoutePlayer& self, Columns at) { return self.StopAt(at[0]); });
+  return Add("StopAt " + place.label, {place}, [](RoutePlayer& self, Columns at) { return self.StopAt(at[0]); });
 }
 
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
-  return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.HoldUntil({}, seen); });
+  return Add("WaitFor " + what, {}, [seen](RoutePlayer& self, Columns) { return self.HoldUntil({}, seen); });
 }
 
 Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::function<bool()> done) {
-  return Add("Answer " + what, [decide, done](RoutePlayer& self) { return self.Answer(decide, done); });
+  return Add("Answer " + what, {}, [decide, done](RoutePlayer& self, Columns) { return self.Answer(decide, done); });
 }
 
 Route& Route::HoldGround(Keys keys, int frames) {
-  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
-             [keys, frames](RoutePlayer& self) { return self.Walk(keys, std::nullopt, frames, RoutePlayer::Meeting::kOnTheWay); });
+  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames), {}, [keys, frames](RoutePlayer& self, Columns) {
+    return self.Walk(keys, std::nullopt, frames, RoutePlayer::Meeting::kOnTheWay);
+  });
 }
 
 Route& Route::RideAcross(Place from, Place to) {
-  return AddAt("RideAcross " + from.label + " to " + to.label, {from, to},
+  return Add("RideAcross " + from.label + " to " + to.label, {from, to},
                [](RoutePlayer& self, Columns at) { return self.RideAcross(at[0], at[1]); });
 }
 
 Route& Route::Fight(Keys keys, FightSettings how) {
-  return AddAt("Fight " + Letters(keys), how.place ? std::vector{*how.place} : std::vector<Place>{},
+  return Add("Fight " + Letters(keys), how.place ? std::vector{*how.place} : std::vector<Place>{},
                [keys, how](RoutePlayer& self, Columns at) { return self.Fight(keys, how, at.empty() ? -1 : at[0]); });
 }
 
@@ -153,7 +151,7 @@ Route& Route::UseRecoveryPoint(Place where) {
 Route& Route::OpenChest() {
   // The walk meets what comes up to three cells before the chest, then
   // leans into it.
-  return AddAt("OpenChest at chest", {Chest()}, [](RoutePlayer& self, Columns at) {
+  return Add("OpenChest at chest", {Chest()}, [](RoutePlayer& self, Columns at) {
     const std::string problem = self.WalkShortOf(at[0], 3);
     return problem.empty() ? self.AnswerChest() : problem;
   });
@@ -161,7 +159,8 @@ Route& Route::OpenChest() {
 
 Route& Route::TakeDoor(int number) {
   // The walk meets what comes up to two cells before the door.
-  AddAt("WalkTo " + Door(number).label, {Door(number)}, [](RoutePlayer& self, Columns at) { return self.WalkShortOf(at[0], 2); });
+  Add("WalkTo " + Door(number).label, {Door(number)},
+      [](RoutePlayer& self, Columns at) { return self.WalkShortOf(at[0], 2); });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
 

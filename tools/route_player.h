@@ -128,10 +128,9 @@ class Route {
     int frames = 0;                                // of a fixed press
     std::function<std::string(RoutePlayer&)> act;  // of a looking step; empty for a fixed press
   };
-  Route& Add(std::string name, std::function<std::string(RoutePlayer&)> act);
   // A looking step given the places' columns, once every place is found.
   using Columns = const std::vector<int>&;
-  Route& AddAt(std::string name, std::vector<Place> places, std::function<std::string(RoutePlayer&, Columns)> act);
+  Route& Add(std::string name, std::vector<Place> places, std::function<std::string(RoutePlayer&, Columns)> act);
   std::vector<Step> steps_;
 };
 
