@@ -41,22 +41,6 @@ std::string Outcome(bool done) {
   return "";
 }
 
-std::string Named(const char* what, const Place& place) {
-  static constexpr const char* kNames[] = {"column", "mark", "sign", "recovery point", "shop", "check cube",
-                                           "door", "chest", "key", "key switch"};
-  std::string name = std::string(what) + " " + kNames[static_cast<int>(place.kind)];
-  if (place.kind == Place::Kind::kColumn || place.kind == Place::Kind::kDoor) name += " " + std::to_string(place.number);
-  if (place.kind == Place::Kind::kMark) name += " " + place.name;
-  return name;
-}
-
-// The place's column, or -1 with *problem set.
-int Locate(const Place& place, std::string* problem) {
-  const int column = ColumnOf(place);
-  if (column < 0) *problem = "the floor has no such place";
-  return column;
-}
-
 bool FloorNumberValid() { return floorNumber >= 0 && floorNumber < kFloorCount; }
 
 // True while the chest's window shows what it held: the content is recorded,
@@ -103,61 +87,59 @@ Route& Route::Press(Keys keys, int frames) {
 
 Route& Route::Wait(int frames) { return Press({}, frames); }
 
-Route& Route::Add(std::string name, std::function<std::string(RoutePlayer&)> act) {
-  steps_.push_back({std::move(name), {}, 0, std::move(act)});
+Route& Route::Add(std::string name, std::vector<Place> places, std::function<std::string(RoutePlayer&, Columns)> act) {
+  const auto play = [places, act](RoutePlayer& self) {
+    std::vector<int> columns;
+    for (const Place& place : places) {
+      columns.push_back(ColumnOf(place));
+      if (columns.back() < 0) return std::string("the floor has no such place");
+    }
+    return act(self, columns);
+  };
+  steps_.push_back({std::move(name), {}, 0, play});
   return *this;
 }
 
-Route& Route::AddAt(const std::string& what, Place place, std::function<std::string(RoutePlayer&, int)> act) {
-  return Add(Named(what.c_str(), place), [place, act](RoutePlayer& self) {
-    std::string problem;
-    const int column = Locate(place, &problem);
-    return problem.empty() ? act(self, column) : problem;
-  });
-}
-
 Route& Route::HoldTo(Keys keys, Place place) {
-  return AddAt("HoldTo " + Letters(keys), place, [keys](RoutePlayer& self, int column) { return self.HoldTo(keys, column); });
+  return Add("HoldTo " + Letters(keys) + " " + place.label, {place},
+               [keys](RoutePlayer& self, Columns at) { return self.HoldTo(keys, at[0]); });
 }
 Route& Route::WalkTo(Place place) {
-  return AddAt("WalkTo", place, [](RoutePlayer& self, int column) {
-    return self.Walk(kWalkingShot, column, 0, RoutePlayer::Meeting::kOnTheWay);
+  return Add("WalkTo " + place.label, {place}, [](RoutePlayer& self, Columns at) {
+    return self.Walk(kWalkingShot, at[0], 0, RoutePlayer::Meeting::kOnTheWay);
   });
 }
 Route& Route::Advance(Keys keys, Place place) {
-  return AddAt("Advance " + Letters(keys), place, [keys](RoutePlayer& self, int column) {
-    return self.Walk(keys, column, 0, RoutePlayer::Meeting::kStanding);
+  return Add("Advance " + Letters(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
+    return self.Walk(keys, at[0], 0, RoutePlayer::Meeting::kStanding);
   });
 }
-Route& Route::StopAt(Place place) { return AddAt("StopAt", place, &RoutePlayer::StopAt); }
+Route& Route::StopAt(Place place) {
+  return Add("StopAt " + place.label, {place}, [](RoutePlayer& self, Columns at) { return self.StopAt(at[0]); });
+}
 
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
-  return Add("WaitFor " + what, [seen](RoutePlayer& self) { return self.WaitFor(seen); });
+  return Add("WaitFor " + what, {}, [seen](RoutePlayer& self, Columns) { return self.HoldUntil({}, seen); });
 }
 
 Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::function<bool()> done) {
-  return Add("Answer " + what, [decide, done](RoutePlayer& self) { return self.Answer(decide, done); });
+  return Add("Answer " + what, {}, [decide, done](RoutePlayer& self, Columns) { return self.Answer(decide, done); });
 }
 
 Route& Route::HoldGround(Keys keys, int frames) {
-  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames),
-             [keys, frames](RoutePlayer& self) { return self.Walk(keys, std::nullopt, frames, RoutePlayer::Meeting::kOnTheWay); });
+  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames), {}, [keys, frames](RoutePlayer& self, Columns) {
+    return self.Walk(keys, std::nullopt, frames, RoutePlayer::Meeting::kOnTheWay);
+  });
 }
 
 Route& Route::RideAcross(Place from, Place to) {
-  return Add(Named("RideAcross", from) + Named(" to", to), [from, to](RoutePlayer& self) {
-    std::string problem;
-    const int near = Locate(from, &problem), far = Locate(to, &problem);
-    return problem.empty() ? self.RideAcross(near, far) : problem;
-  });
+  return Add("RideAcross " + from.label + " to " + to.label, {from, to},
+               [](RoutePlayer& self, Columns at) { return self.RideAcross(at[0], at[1]); });
 }
 
 Route& Route::Fight(Keys keys, FightSettings how) {
-  return Add("Fight " + Letters(keys), [keys, how](RoutePlayer& self) {
-    std::string problem;
-    const int column = how.place ? Locate(*how.place, &problem) : -1;
-    return problem.empty() ? self.Fight(keys, how, column) : problem;
-  });
+  return Add("Fight " + Letters(keys), how.place ? std::vector{*how.place} : std::vector<Place>{},
+               [keys, how](RoutePlayer& self, Columns at) { return self.Fight(keys, how, at.empty() ? -1 : at[0]); });
 }
 
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
@@ -169,15 +151,16 @@ Route& Route::UseRecoveryPoint(Place where) {
 Route& Route::OpenChest() {
   // The walk meets what comes up to three cells before the chest, then
   // leans into it.
-  return AddAt("OpenChest at", Chest(), [](RoutePlayer& self, int column) {
-    const std::string problem = self.WalkShortOf(column, 3);
+  return Add("OpenChest at chest", {Chest()}, [](RoutePlayer& self, Columns at) {
+    const std::string problem = self.WalkShortOf(at[0], 3);
     return problem.empty() ? self.AnswerChest() : problem;
   });
 }
 
 Route& Route::TakeDoor(int number) {
   // The walk meets what comes up to two cells before the door.
-  AddAt("WalkTo", Door(number), [](RoutePlayer& self, int column) { return self.WalkShortOf(column, 2); });
+  Add("WalkTo " + Door(number).label, {Door(number)},
+      [](RoutePlayer& self, Columns at) { return self.WalkShortOf(at[0], 2); });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
 
@@ -208,8 +191,7 @@ std::string RoutePlayer::Run(const Route& route) {
     play_.Clear();
     if (!steps[index].act) {
       // Keys a looking step left held change late.
-      int frames = steps[index].keys != held_ ? perturbation_.reactionDelay : 0;
-      play_.Hold(held_, frames);
+      int frames = Decide(steps[index].keys, 0);
       for (; end < steps.size() && !steps[end].act; ++end) {
         const int length = Jittered(steps[end].frames);
         play_.Hold(steps[end].keys, length);
@@ -249,13 +231,17 @@ void RoutePlayer::Trace(const std::string& what) const {
   std::fprintf(stderr, "\n");
 }
 
-std::string RoutePlayer::Hold(const Keys& keys, int frames) {
+int RoutePlayer::Decide(const Keys& keys, int frames) {
   play_.Clear();
-  // A new decision reaches the game late: what was held goes on meanwhile.
   const int late = keys != held_ ? perturbation_.reactionDelay : 0;
   play_.Hold(held_, late);
   play_.Hold(keys, frames);
   held_ = keys;
+  return late;
+}
+
+std::string RoutePlayer::Hold(const Keys& keys, int frames) {
+  const int late = Decide(keys, frames);
   return Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, late + frames + kBlockingSlack));
 }
 
@@ -289,10 +275,7 @@ std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
 
 template <typename Reached>
 std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
-  play_.Clear();
-  if (keys != held_) play_.Hold(held_, perturbation_.reactionDelay);
-  play_.Hold(keys, kStepFrames + kMinimumPress);
-  held_ = keys;
+  Decide(keys, kStepFrames + kMinimumPress);
   const int start = play_.frames();
   const bool done = play_.RunUntil(
       [&] { return player.dead != 0 || (play_.frames() - start >= kMinimumPress && reached()); }, kStepFrames);
@@ -353,10 +336,6 @@ std::string RoutePlayer::RideAcross(int from, int to) {
   return problem.empty() ? HoldTo({kKeyRight}, to + 2) : problem;
 }
 
-std::string RoutePlayer::WaitFor(const std::function<bool()>& seen) {
-  return HoldUntil({}, seen);
-}
-
 std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting) {
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
   // x: standing, it is fired at what has come that close; an enemy closer
@@ -368,7 +347,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
   const bool advancing = meeting == Meeting::kStanding;
   const int goal = column ? StandingX(*column) : player.x;
   const int way = !column ? 0 : goal >= player.x ? 1 : -1;
-  const Keys walk = way > 0 ? Keys{kKeyRight} : way < 0 ? Keys{kKeyLeft} : Keys{};
+  const Keys walk = KeysOf(Move{way});
   Keys aim = keys;
   aim.erase(kKeyShot);
   // What is seen is judged as it will be when a late answer reaches the game;
@@ -456,12 +435,7 @@ std::string RoutePlayer::StopAt(int column) {
   // frame's braking creeps on: it is as good as standing.
   const auto onIce = [] { return player.onSlipperyFloor != 0 && player.airborne == 0; };
   // The jump is held while the body rises: let go, it would fall short.
-  const auto rising = [] { return player.airborne != 0 && player.velocityY < 0 ? Keys{kKeyJump} : Keys{}; };
-  const auto withWay = [&](int way) {
-    Keys keys = rising();
-    if (way != 0) keys.insert(way > 0 ? kKeyRight : kKeyLeft);
-    return keys;
-  };
+  const auto withWay = [](int way) { return KeysOf(Move{way, player.airborne != 0 && player.velocityY < 0}); };
   // Where the slide ends if `way` is pressed `frames` frames: a change of
   // keys reaches the game late, what is held going on meanwhile.
   const auto restAfter = [&](int way, int frames) {
@@ -483,7 +457,7 @@ std::string RoutePlayer::StopAt(int column) {
       // On ice, braked for a planned count of frames, which a late start
       // does not turn into walking back.
       if (onIce() && !still()) return Press(withWay(v > 0 ? -1 : 1), static_cast<int>(std::fabs(v) / WalkAcceleration(player)));
-      return Hold(rising(), 1);
+      return Hold(withWay(0), 1);
     }
     // The press whose slide ends nearest the aim (on the ground a person's,
     // a walk let go a reaction on at the soonest); farther, the walk goes on.
@@ -496,7 +470,7 @@ std::string RoutePlayer::StopAt(int column) {
       if (miss(frames) < miss(best)) best = frames;
     }
     // On ice the planned press ends in the brake, as planned as the press.
-    return Press(withWay(way), best, onIce() ? withWay(-way) : rising());
+    return Press(withWay(way), best, withWay(onIce() ? -way : 0));
   });
   return problem.empty() ? Hold({}, kMinimumPress) : problem;
 }

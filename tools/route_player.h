@@ -128,9 +128,9 @@ class Route {
     int frames = 0;                                // of a fixed press
     std::function<std::string(RoutePlayer&)> act;  // of a looking step; empty for a fixed press
   };
-  Route& Add(std::string name, std::function<std::string(RoutePlayer&)> act);
-  // A looking step at the place's column, once the place is found.
-  Route& AddAt(const std::string& what, Place place, std::function<std::string(RoutePlayer&, int)> act);
+  // A looking step given the places' columns, once every place is found.
+  using Columns = const std::vector<int>&;
+  Route& Add(std::string name, std::vector<Place> places, std::function<std::string(RoutePlayer&, Columns)> act);
   std::vector<Step> steps_;
 };
 
@@ -157,13 +157,14 @@ class RoutePlayer {
   std::string WalkShortOf(int column, int cells);
   std::string StopAt(int column);
   std::string RideAcross(int from, int to);
-  std::string WaitFor(const std::function<bool()>& seen);
   std::string Fight(const Keys& keys, const FightSettings& how, int column);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
   std::string AnswerChest();
 
-  // `keys` held `frames` frames; a change of keys is a decision, which comes
-  // late by the perturbation's reaction delay.
+  // `keys` queued for `frames` frames. A change of keys is a decision, which
+  // reaches the game late by the perturbation's reaction delay: the frames
+  // returned, what was held going on.
+  int Decide(const Keys& keys, int frames);
   std::string Hold(const Keys& keys, int frames);
   // A press of planned length: it starts as a decision does but ends on
   // time, `after` held then.

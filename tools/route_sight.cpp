@@ -54,18 +54,19 @@ int MarkColumn(const std::string& name) {
   return -1;
 }
 
-int SlotColumn(FloorSlot slot) { return floorSlots[slot].active == 1 ? floorSlots[slot].x : -1; }
-
 // True when part of the `width` by `height` box at (x, y) shows on the screen.
 bool InView(double x, double y, int width, int height) {
   return x + width > cameraX && x < cameraX + kViewWidth && y + height > cameraY && y < cameraY + kViewHeight;
 }
 bool InSight(const ShotRecord& b) { return InView(b.x, b.y, kBulletSize, kBulletSize); }
 
+bool AtMuzzle(double x, double y, const BulletStart& muzzle) {
+  return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
+}
 // True when `b` left `muzzle` in the frame just played: the speed it flew
 // with is the speed now less this frame's pull.
 bool OneFrameOut(const ShotRecord& b, const BulletStart& muzzle) {
-  return std::fabs(b.x - (b.vx - b.ax) - muzzle.x) < 0.5 && std::fabs(b.y - (b.vy - b.ay) - muzzle.y) < 0.5;
+  return AtMuzzle(b.x - (b.vx - b.ax), b.y - (b.vy - b.ay), muzzle);
 }
 
 // A copy of the player and its latches, stepped with the game's motion.
@@ -105,14 +106,8 @@ int ColumnOf(const Place& place) {
   switch (place.kind) {
     case Place::Kind::kColumn: return place.number;
     case Place::Kind::kMark: return MarkColumn(place.name);
-    case Place::Kind::kSign: return NearestColumnWith(kAttrSign, place.ahead);
-    case Place::Kind::kRecoveryPoint: return NearestColumnWith(kAttrRecoveryPoint, place.ahead);
-    case Place::Kind::kShop: return NearestColumnWith(kAttrShop, place.ahead);
-    case Place::Kind::kCheckCube: return NearestColumnWith(kAttrCheckCube, place.ahead);
-    case Place::Kind::kDoor: return NearestColumnWith(kAttrDoor0 + place.number, place.ahead);
-    case Place::Kind::kChest: return SlotColumn(kSlotChest);
-    case Place::Kind::kKey: return SlotColumn(kSlotKey);
-    case Place::Kind::kKeySwitch: return SlotColumn(kSlotKeySwitch);
+    case Place::Kind::kCells: return NearestColumnWith(place.number, place.ahead);
+    case Place::Kind::kSlot: return floorSlots[place.number].active == 1 ? floorSlots[place.number].x : -1;
   }
   return -1;
 }
@@ -203,15 +198,13 @@ std::vector<int> BossLooks() {
 
 bool FiredJustNow(const EnemyRecord& enemy) {
   const BulletStart muzzle = EnemyMuzzle(enemy);
-  const auto atMuzzle = [&](double x, double y) {
-    return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
-  };
   for (const ShotRecord& b : enemyBullets) {
     if (b.inUse != 0 && OneFrameOut(b, muzzle)) return true;
   }
   for (const EffectRecord& effect : effects) {
     // Drawn once, in the frame it started.
-    if (effect.inUse != 0 && effect.kind == kBulletSparkEffect && effect.frame == 1 && atMuzzle(effect.x, effect.y)) {
+    if (effect.inUse != 0 && effect.kind == kBulletSparkEffect && effect.frame == 1 &&
+        AtMuzzle(effect.x, effect.y, muzzle)) {
       return true;
     }
   }

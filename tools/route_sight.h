@@ -4,33 +4,36 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "game/enemies.h"
+#include "game/floor_records.h"
 #include "game/game_state.h"
+#include "game/map_cells.h"
 
 namespace veltrin::routes {
 
 // A place a route goes to: a tile column, a mark the floor text names for
-// the routes ("mark NAME X"), or a cell or slot of the loaded floor.
+// the routes ("mark NAME X"), the cells of an attribute or a slot of the
+// loaded floor.
 struct Place {
-  enum class Kind { kColumn, kMark, kSign, kRecoveryPoint, kShop, kCheckCube, kDoor, kChest, kKey, kKeySwitch };
+  enum class Kind { kColumn, kMark, kCells, kSlot };
   Kind kind;
-  int number = 0;       // the column, or the door's number
-  bool ahead = false;  // only the ones at or right of the body count
+  int number;          // the column, the cells' attribute or the slot
+  std::string label;   // what a step's name calls it
   std::string name = {};  // the mark's
+  bool ahead = false;  // only the ones at or right of the body count
 };
-inline Place Column(int column) { return {Place::Kind::kColumn, column}; }
-inline Place Mark(std::string name) { return {Place::Kind::kMark, 0, false, std::move(name)}; }
-inline Place Sign() { return {Place::Kind::kSign}; }
-inline Place RecoveryPoint() { return {Place::Kind::kRecoveryPoint}; }
-inline Place Shop() { return {Place::Kind::kShop}; }
-inline Place CheckCube() { return {Place::Kind::kCheckCube}; }
-inline Place Door(int number) { return {Place::Kind::kDoor, number}; }
-inline Place Chest() { return {Place::Kind::kChest}; }
-inline Place Key() { return {Place::Kind::kKey}; }
-inline Place KeySwitch() { return {Place::Kind::kKeySwitch}; }
+inline Place Column(int column) { return {Place::Kind::kColumn, column, "column " + std::to_string(column)}; }
+inline Place Mark(std::string name) { return {Place::Kind::kMark, 0, "mark " + name, name}; }
+inline Place Sign() { return {Place::Kind::kCells, kAttrSign, "sign"}; }
+inline Place RecoveryPoint() { return {Place::Kind::kCells, kAttrRecoveryPoint, "recovery point"}; }
+inline Place Shop() { return {Place::Kind::kCells, kAttrShop, "shop"}; }
+inline Place CheckCube() { return {Place::Kind::kCells, kAttrCheckCube, "check cube"}; }
+inline Place Door(int number) { return {Place::Kind::kCells, kAttrDoor0 + number, "door " + std::to_string(number)}; }
+inline Place Chest() { return {Place::Kind::kSlot, kSlotChest, "chest"}; }
+inline Place Key() { return {Place::Kind::kSlot, kSlotKey, "key"}; }
+inline Place KeySwitch() { return {Place::Kind::kSlot, kSlotKeySwitch, "key switch"}; }
 // The next such place ahead (right) of the player, not one behind.
 inline Place Ahead(Place place) {
   place.ahead = true;
