@@ -102,7 +102,7 @@ Route& Route::Add(std::string name, std::vector<Place> places, std::function<std
 
 Route& Route::HoldTo(Keys keys, Place place) {
   return Add("HoldTo " + Letters(keys) + " " + place.label, {place},
-               [keys](RoutePlayer& self, Columns at) { return self.HoldTo(keys, at[0]); });
+             [keys](RoutePlayer& self, Columns at) { return self.HoldTo(keys, at[0]); });
 }
 Route& Route::WalkTo(Place place) {
   return Add("WalkTo " + place.label, {place}, [](RoutePlayer& self, Columns at) {
@@ -134,12 +134,12 @@ Route& Route::HoldGround(Keys keys, int frames) {
 
 Route& Route::RideAcross(Place from, Place to) {
   return Add("RideAcross " + from.label + " to " + to.label, {from, to},
-               [](RoutePlayer& self, Columns at) { return self.RideAcross(at[0], at[1]); });
+             [](RoutePlayer& self, Columns at) { return self.RideAcross(at[0], at[1]); });
 }
 
 Route& Route::Fight(Keys keys, FightSettings how) {
   return Add("Fight " + Letters(keys), how.place ? std::vector{*how.place} : std::vector<Place>{},
-               [keys, how](RoutePlayer& self, Columns at) { return self.Fight(keys, how, at.empty() ? -1 : at[0]); });
+             [keys, how](RoutePlayer& self, Columns at) { return self.Fight(keys, how, at.empty() ? -1 : at[0]); });
 }
 
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
