@@ -269,20 +269,6 @@ inline Route WarpClimb() {
 // speed, as far before its body as carries the player over it at the top
 // of its hop.
 inline Route OverTheHopper(routes::Place takeOff) { return Route().HoldTo(kRight, takeOff).Press(kRightJump, 20); }
-// "056": the shell creature coming along the ice is `by` pixels on the
-// player's side of the penguin hopping in place, or down: the walk out then
-// meets it alone, its shots not spent on the penguin. What a late look saw
-// has only come on nearer the player since.
-inline bool ShellPastTheHopper(int by) {
-  const EnemyRecord* hopper = nullptr;
-  for (const EnemyRecord& e : enemies) {
-    if (e.life > 0 && e.behaviour == kRestingHopperBehaviour) hopper = &e;
-  }
-  for (const EnemyRecord& e : enemies) {
-    if (e.life > 0 && &e != hopper && e.x > player.x && (hopper == nullptr || e.x + by > hopper->x)) return false;
-  }
-  return true;
-}
 // "057": at each pit's edge, come to in short steps, a low shot at the spike
 // post in it, a jump onto the block it left before the post, landed short
 // of the post, soon on before the block is gone, and on over the pit, the
@@ -355,12 +341,13 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // her shots come due.
         {"055", "056", FromTheSign().Fight(kShot, {.place = Mark("branch"), .height = FightSettings::Height::kFloorOver, .toRhythm = true, .look = 150}).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
-       // "056": up onto the ledge for the key, back down on the ice until the
-       // shell creature has come two cells past the penguin, then from the
-       // snow patch round the penguin over it to the chest.
+       // "056": up onto the ledge for the key, back down on the ice while the
+       // shell creature comes within a shot, then from the snow patch round
+       // the penguin over it to the chest. The wait is counted: the jump over
+       // the penguin keeps to its hop's rhythm from the floor's start.
        {{"056", "057",
          SignAndMagic().WalkTo(Mark("ledge-jump")).Press(kRightJump, 14).Then(Landing()).HoldTo(kLeft, Mark("wait-for-shell"))
-             .WaitFor("the shell creature past the penguin", [] { return ShellPastTheHopper(2 * kCellSize); })
+             .Wait(700)
              .WalkTo(Mark("before-penguin")).Then(OverTheHopper(Mark("over-penguin"))).Then(ChestAndDoor())},
         // "057": the walkers met walking, shot on the way, the penguin jumped:
         // on the ice a stop slides on. The door close past the pits is come to in steps.
