@@ -91,6 +91,15 @@ TEST_F(RoutePlayerTest, MotionModelFollowsTheGamesWalkJumpAndFall) {
   }
 }
 
+// A body at rest has no way: judged as walking, its slide and the ground
+// ahead would be read a walk's length too far.
+TEST(RouteSightTest, AWayIsTheSpeedsSignAndNoneAtRest) {
+  EXPECT_EQ(veltrin::routes::WayOf(0.0), 0);
+  EXPECT_EQ(veltrin::routes::WayOf(-0.0), 0);
+  EXPECT_EQ(veltrin::routes::WayOf(0.001), 1);
+  EXPECT_EQ(veltrin::routes::WayOf(-0.001), -1);
+}
+
 // A bullet flying away from the player that turns or splits at the body a
 // moment later: the foresight meets it on the frame the game's bullet strikes; one with no turn left just goes, and
 // so does one that leaves the field before its turn.
