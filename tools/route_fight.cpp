@@ -90,17 +90,13 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat&
 // Standing on, or one of `how.moves` started `earliest` frames from now or up
 // to `how.latestStart` frames later: the one the bullets meet latest over
 // `look` frames, ties to the one they pass wide of longest, then the first
-// tried; and the frames until it starts. A step or jump must end on footing,
-// a drop on footing lower down.
+// tried; and the frames until it starts. A drop must end lower down.
 std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int look, int earliest) {
   Move best = stay;
   int bestWait = 0, bestHit = -1, bestWideHit = -1;
   const auto weigh = [&](int wait, const Move& move) {
     const std::vector<BodyPlace> course = CourseOf(wait, move, kCourseFrames);
-    const int endX = static_cast<int>(course.back().x) + kPlayerSpriteSize / 2;
-    const int endFeet = static_cast<int>(course.back().y) + kPlayerSpriteSize;
-    if ((move.way != 0 || move.jump || move.drop) && ReadAttributeAtPixel(endX, endFeet) < kAttrOneWay) return;
-    if (move.drop && course.back().y < player.y + 1) return;
+    if (!Carries(course, move.drop ? player.y + 1 : player.y)) return;
     const int hit = FirstBulletHit(course, look, how.margin);
     const int wideHit = how.wideMargin > 0 && hit >= bestHit ? FirstBulletHit(course, look, how.wideMargin) : 0;
     if (hit > bestHit || (hit == bestHit && wideHit > bestWideHit)) {
@@ -118,6 +114,13 @@ std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int loo
 
 }  // namespace
 
+bool Carries(const std::vector<BodyPlace>& course, int height) {
+  const BodyPlace& end = course.back();
+  const int feet = static_cast<int>(end.y) + kPlayerSpriteSize;
+  if (ReadAttributeAtPixel(static_cast<int>(end.x) + kPlayerSpriteSize / 2, feet) < kAttrOneWay) return false;
+  return height == player.y || (height < player.y ? end.y <= player.y - 1 : end.y >= player.y + 1);
+}
+
 std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int column) {
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";
@@ -134,12 +137,10 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   const Move stay{0, false, false, keys.count(kKeyDown) != 0, look};
   const Move climb{0, true, false, false, how.climbPress}, drop{0, false, true, false, kMinimumPress};
   // Whether `move`, its keys a reaction late, passes every bullet in sight and
-  // carries the body up or down as far as `height` asks.
+  // carries the body toward `height`.
   const auto clear = [&](const Move& move, int height) {
     const std::vector<BodyPlace> course = CourseOf(late, move, kCourseFrames);
-    const double change = course.back().y - player.y;
-    const bool carried = height == player.y || (height < player.y ? change <= -1 : change >= 1);
-    return carried && FirstBulletHit(course, look, how.margin) >= look;
+    return Carries(course, height) && FirstBulletHit(course, look, how.margin) >= look;
   };
   int threatSeen = -1;  // the frame a bullet was first seen on course for the body
   std::string problem;

@@ -426,4 +426,45 @@ TEST_F(RoutePlayerTest, StopAtEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
   }
 }
 
+
+// A fight's climb or drop counts from a pixel of height gained or lost, and
+// only onto footing: a course ending level with the body carries it neither
+// way, and a drop pressed on solid ground (a hop) carries it nowhere, where
+// the same drop through a one-way floor does.
+TEST_F(RoutePlayerTest, AFightsClimbOrDropCountsFromAPixelAndOnlyOntoFooting) {
+  using veltrin::routes::BodyPlace;
+  using veltrin::routes::Carries;
+  ASSERT_TRUE(play_->RunUntil([] { return player.airborne == 0; }, 60));
+  const int rest = player.y, up = rest - kCellSize, down = rest + kCellSize;
+  const int groundRow = (rest + kPlayerSpriteSize) / kCellSize, column = (player.x + kPlayerSpriteSize / 2) / kCellSize;
+  ASSERT_EQ(rest + kPlayerSpriteSize, groundRow * kCellSize) << "standing on the ground's top";
+  const double x = player.x;
+  const std::vector<BodyPlace> atRest{{x, static_cast<double>(rest), false}};
+  EXPECT_TRUE(Carries(atRest, rest));
+  EXPECT_FALSE(Carries(atRest, up));
+  EXPECT_FALSE(Carries(atRest, down));
+  // Seen from a pixel under or over where the course rests.
+  player.y = rest + 1;
+  EXPECT_TRUE(Carries(atRest, up));
+  EXPECT_FALSE(Carries(atRest, down));
+  player.y = rest - 1;
+  EXPECT_TRUE(Carries(atRest, down));
+  EXPECT_FALSE(Carries(atRest, up));
+  // A pixel over the ground the feet stand on nothing.
+  player.y = rest + 1;
+  EXPECT_FALSE(Carries({{x, rest - 1.0, false}}, up));
+  EXPECT_FALSE(Carries({{x, rest - 1.0, false}}, rest + 1));
+  player.y = rest;
+
+  const Move drop{0, false, true, false, veltrin::routes::kMinimumPress};
+  ASSERT_GE(AttributeAt(column, groundRow), kAttrSolidFrom);
+  EXPECT_FALSE(Carries(CourseOf(0, drop, 150), down)) << "a hop on solid ground";
+  // A one-way floor a row over the ground, the body on it.
+  for (int c = column - 2; c <= column + 2; ++c) SetCell(c, groundRow - 1, 7, kAttrOneWay);
+  player.y -= kCellSize, player.posY = player.y;
+  EXPECT_TRUE(Carries(CourseOf(0, drop, 150), rest));
+  for (int c = column - 2; c <= column + 2; ++c) SetCell(c, groundRow - 1, 0, kAttrEmpty);
+  player.y = rest, player.posY = player.y;
+}
+
 }  // namespace
