@@ -78,10 +78,9 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat&
   const int dueIn = beat.sinceVolley < 0 ? -1 : boss.baseInterval - beat.sinceVolley, moveIn = dueIn - kDropLead - late;
   const BulletStart muzzle = EnemyMuzzle(boss);
   const bool inSight = muzzle.y >= cameraY && muzzle.y < cameraY + kViewHeight;
-  if (dueIn >= 0 && moveIn <= 0) return player.y == ground ? height : ground;
-  if (dueIn < 0 || beat.sinceVolley > boss.baseInterval + late || (!inSight && dueIn < late + kClimbBefore)) {
-    return ground;
-  }
+  if (dueIn < 0) return ground;
+  if (moveIn <= 0) return player.y == ground ? height : ground;
+  if (!inSight && dueIn < late + kClimbBefore) return ground;
   if (inSight && beat.sinceVolley > kBurstGap && dueIn >= late + kClimbBefore) return height;
   *holdOn = moveIn < kMinimumPress + late;
   return player.y;
@@ -157,7 +156,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     // The dodge starts a reaction after the first bullet was seen coming.
     const int earliest = std::max(late, threatSeen + reaction - play_.frames());
     const auto [dodge, dodgeWait] = threatened && grounded ? DodgeOf(how, stay, look, earliest) : std::pair{stay, 0};
-    const bool dodging = dodge.way != 0 || dodge.jump || dodge.drop || dodge.crouch != stay.crouch;
+    const bool dodging = KeysOf(dodge) != KeysOf(stay);
     const int toward = boss->x + boss->width / 2 > player.x + kPlayerSpriteSize / 2 ? 1 : -1;
     const int way =
         std::abs(player.x - goal) > kPlaced ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
