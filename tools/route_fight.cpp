@@ -48,12 +48,12 @@ std::vector<int> PlacesInColumn() {
 // not known, and a volley unnoticed leaves the count running past the attack
 // it missed: the beat is lost until the next volley noticed.
 struct Beat {
-  int sinceVolley = -1, lastVolley = 0, flinching = 0;
-  void Count(const EnemyRecord& boss, int frame) {
+  int sinceVolley = -1, flinching = 0;
+  void Count(const EnemyRecord& boss) {
     if (boss.life <= 0) return;
     // Two volleys are never one frame apart: a volley's sparks last a frame more.
-    if (VolleyPerceived(boss) && (sinceVolley < 0 || frame - lastVolley > 1)) {
-      sinceVolley = 0, lastVolley = frame;
+    if (VolleyPerceived(boss) && sinceVolley != 0) {
+      sinceVolley = 0;
     } else if (sinceVolley >= 0 && flinching < 1) {
       ++sinceVolley;
     }
@@ -127,8 +127,8 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   const int horizon = how.horizon > 0 ? how.horizon + late : 0, look = how.look > 0 ? how.look : horizon;
   const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
   const std::vector<int> looks = BossLooks();
-  Beat beat{-1, 0, OnScreen(*boss) ? boss->hurtTimer : 0};
-  if (how.toRhythm) play_.SetFrameHook([&] { beat.Count(*boss, play_.frames()); });
+  Beat beat{-1, OnScreen(*boss) ? boss->hurtTimer : 0};
+  if (how.toRhythm) play_.SetFrameHook([&] { beat.Count(*boss); });
   // The shots by turns: with the shot, and without the shot or the jump
   // (still aiming, crouched or facing as the fight's keys say).
   Keys aim = keys, now;
@@ -149,9 +149,9 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     const int ground = places.empty() ? player.y : places.back();
     bool holdOn = false;
     const int height = HeightToFight(how, *boss, beat, late, places, &holdOn);
+    const Move& toHeight = height < player.y ? climb : drop;
     const bool grounded = player.airborne == 0;
-    const bool threatened =
-        horizon > 0 && FirstBulletHit(CourseOf(0, stay, kCourseFrames), horizon, how.margin) < horizon;
+    const bool threatened = FirstBulletHit(CourseOf(0, stay, kCourseFrames), horizon, how.margin) < horizon;
     threatSeen = !threatened ? -1 : threatSeen < 0 ? play_.frames() : threatSeen;
     // The dodge starts a reaction after the first bullet was seen coming.
     const int earliest = std::max(late, threatSeen + reaction - play_.frames());
@@ -168,8 +168,8 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       move = dodge;
     } else if (!grounded || holdOn) {
       problem = Hold(held_ == keys ? aim : held_, 1);
-    } else if (height != player.y && clear(height < player.y ? climb : drop, height)) {
-      move = height < player.y ? climb : drop;
+    } else if (height != player.y && clear(toHeight, height)) {
+      move = toHeight;
     } else if (way != 0 && !threatened) {
       // Back to the place (one press whose slide ends there) or turned to the
       // boss, unless that walks into a bullet.
