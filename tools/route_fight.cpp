@@ -14,7 +14,8 @@
 namespace veltrin::routes {
 namespace {
 
-// Courses are followed this many frames, the body then held where it is.
+// Courses are followed this many frames, the body then held where it is; a
+// fight that dodges judges them against the bullets as long.
 constexpr int kCourseFrames = 150;
 // To the rhythm, the drop starts this many frames before the attack is due
 // (one a flinch puts off still meets the body falling), and a climb waits for
@@ -87,17 +88,17 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat&
 }
 
 // Standing on, or one of `how.moves` started `earliest` frames from now or up
-// to `how.latestStart` frames later: the one the bullets meet latest over
-// `look` frames, ties to the one they pass wide of longest, then the first
-// tried; and the frames until it starts. A drop must end lower down.
-std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int look, int earliest) {
+// to `how.latestStart` frames later: the one the bullets meet latest, ties to
+// the one they pass wide of longest, then the first tried; and the frames
+// until it starts. A drop must end lower down.
+std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int earliest) {
   Move best = stay;
   int bestWait = 0, bestHit = -1, bestWideHit = -1;
   const auto weigh = [&](int wait, const Move& move) {
     const std::vector<BodyPlace> course = CourseOf(wait, move, kCourseFrames);
     if (!Carries(course, move.drop ? player.y + 1 : player.y)) return;
-    const int hit = FirstBulletHit(course, look, how.margin);
-    const int wideHit = how.wideMargin > 0 && hit >= bestHit ? FirstBulletHit(course, look, how.wideMargin) : 0;
+    const int hit = FirstBulletHit(course, kCourseFrames, how.margin);
+    const int wideHit = how.wideMargin > 0 && hit >= bestHit ? FirstBulletHit(course, kCourseFrames, how.wideMargin) : 0;
     if (hit > bestHit || (hit == bestHit && wideHit > bestWideHit)) {
       best = move, bestWait = wait, bestHit = hit, bestWideHit = wideHit;
     }
@@ -124,7 +125,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";
   const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late;
-  const int horizon = how.horizon > 0 ? how.horizon + late : 0, look = how.look > 0 ? how.look : horizon;
+  const int horizon = how.horizon > 0 ? how.horizon + late : 0, look = horizon > 0 ? kCourseFrames : 0;
   const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
   const std::vector<int> looks = BossLooks();
   Beat beat{-1, OnScreen(*boss) ? boss->hurtTimer : 0};
@@ -133,7 +134,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   // (still aiming, crouched or facing as the fight's keys say).
   Keys aim = keys, now;
   aim.erase(kKeyShot), aim.erase(kKeyJump);
-  const Move stay{0, false, false, keys.count(kKeyDown) != 0, look};
+  const Move stay{0, false, false, keys.count(kKeyDown) != 0, kCourseFrames};
   const Move climb{0, true, false, false, how.climbPress}, drop{0, false, true, false, kMinimumPress};
   // Whether `move`, its keys a reaction late, passes every bullet in sight and
   // carries the body toward `height`.
@@ -155,7 +156,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     threatSeen = !threatened ? -1 : threatSeen < 0 ? play_.frames() : threatSeen;
     // The dodge starts a reaction after the first bullet was seen coming.
     const int earliest = std::max(late, threatSeen + reaction - play_.frames());
-    const auto [dodge, dodgeWait] = threatened && grounded ? DodgeOf(how, stay, look, earliest) : std::pair{stay, 0};
+    const auto [dodge, dodgeWait] = threatened && grounded ? DodgeOf(how, stay, earliest) : std::pair{stay, 0};
     const bool dodging = KeysOf(dodge) != KeysOf(stay);
     const int toward = boss->x + boss->width / 2 > player.x + kPlayerSpriteSize / 2 ? 1 : -1;
     const int way =

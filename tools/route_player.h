@@ -48,7 +48,6 @@ struct FightSettings {
   bool untilNewLook = false;  // the fight ends when a boss changes its look (a phase begins)
   int horizon = 40;           // frames a bullet is seen coming, more the reaction's lateness; 0: nothing is dodged
   int margin = 8;             // pixels a bullet must pass the body by
-  int look = 0;               // frames a dodge's course is judged over; 0: the horizon
   int wideMargin = 0;         // ties go to the move the bullets pass this far from longest; 0: to the first
   int latestStart = 0;        // frames past the reaction a dodge may start
   // The dodges tried, in order (a drop only over a one-way floor; a crouch

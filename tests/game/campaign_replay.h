@@ -339,7 +339,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .Then(WarpClimb()).TakeDoor()},
         // The Butterfly: from the branch, dropping into the trench under it as
         // her shots come due.
-        {"055", "056", FromTheSign().Fight(kShot, {.place = Mark("branch"), .height = FightSettings::Height::kFloorOver, .toRhythm = true, .look = 150}).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
+        {"055", "056", FromTheSign().Fight(kShot, {.place = Mark("branch"), .height = FightSettings::Height::kFloorOver, .toRhythm = true}).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
        // "056": up onto the ledge for the key, back down on the ice while the
        // shell creature comes within a shot, then from the snow patch round
