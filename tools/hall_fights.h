@@ -14,7 +14,7 @@ inline const FightSettings kStandAndShoot{.horizon = 0};
 // body foreseen more than a second ahead: a jump (straight up or either way)
 // or a step, of any length, as late as suits.
 inline FightSettings WitchFight() {
-  FightSettings how{.horizon = 100, .margin = 6, .wideMargin = 14, .latestStart = 40, .moves = {}};
+  FightSettings how{.horizon = 100, .margin = 6, .wideMargin = 14, .moves = {}};
   for (int press = kMinimumPress; press <= 20; press += 2) {
     for (int way : {0, 1, -1}) how.moves.push_back({way, true, false, false, press});
   }
@@ -30,7 +30,6 @@ inline FightSettings WitchFight() {
 inline const FightSettings kOnTheLadder{.height = FightSettings::Height::kLevelWithBody,
                                         .horizon = 90,
                                         .margin = 10,
-                                        .latestStart = 30,
                                         .moves = {{0, true, false, false, 12},
                                                   {0, false, true, false, kMinimumPress},
                                                   {1, false, false, false, 18}},

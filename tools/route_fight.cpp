@@ -23,6 +23,8 @@ constexpr int kCourseFrames = 150;
 // drop again at once. The volleys of a burst are at most 8 frames apart: once
 // none came for kBurstGap, what is in the air is all for a while.
 constexpr int kDropLead = 7, kClimbBefore = 30, kBurstGap = 14;
+// A dodge starts in time for its bullet when it leaves a second of the horizon.
+constexpr int kDodgeFrames = 60;
 // Placed this near the place, the player stops walking back (a step of at
 // most kLongestStep frames): a turn to the boss (a press of 6 frames) must not
 // carry it out of place.
@@ -31,9 +33,10 @@ constexpr int kPlaced = 24, kLongestStep = 30;
 // body is a little inside its edges.
 constexpr int kShotBelowTop = 19, kLevelInside = 8;
 
-// The player's y on every place to stand straight above or below it, top first.
-std::vector<int> PlacesInColumn() {
-  std::vector<int> places;
+// Of the places to stand straight above or below the player, its y on the
+// lowest (the ground) and on the next one up; its own y when there are none.
+std::pair<int, int> GroundAndFloorOver() {
+  std::vector<int> places{player.y};
   const int x = player.x + kPlayerSpriteSize / 2;
   for (int top = 2 * kCellSize; top <= kFieldBottomPixel; top += kCellSize) {
     if (ReadAttributeAtPixel(x, top) >= kAttrOneWay && ReadAttributeAtPixel(x, top - kCellSize) < kAttrOneWay &&
@@ -41,7 +44,7 @@ std::vector<int> PlacesInColumn() {
       places.push_back(top - kPlayerSpriteSize);
     }
   }
-  return places;
+  return {places.back(), places.size() > 2 ? places[places.size() - 2] : places.back()};
 }
 
 // The boss's frames of acting since its last volley, as a person counts them
@@ -62,15 +65,14 @@ struct Beat {
   }
 };
 
-// The player's y to fight from now, of the `places` in its column; *holdOn set
-// when the rhythm's next move comes too soon for anything else first.
-int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat& beat, int late,
-                  const std::vector<int>& places, bool* holdOn) {
-  const int ground = places.empty() ? player.y : places.back();
+// The player's y to fight from now, given the ground and the floor over it;
+// *holdOn set when the rhythm's next move comes too soon for anything else first.
+int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat& beat, int late, int ground,
+                  int over, bool* holdOn) {
   const int centre = boss.y + (boss.bodyTop + boss.bodyBottom) / 2 - kShotBelowTop;
   const bool level = std::abs(player.y - centre) <= (boss.bodyBottom - boss.bodyTop) / 2 - kLevelInside;
   int height = player.y;
-  if (how.height == FightSettings::Height::kFloorOver) height = places.size() > 1 ? places[places.size() - 2] : ground;
+  if (how.height == FightSettings::Height::kFloorOver) height = over;
   if (how.height == FightSettings::Height::kLevelWithBody && !level) height = centre;
   if (!how.toRhythm) return height;
   // Frames until the next attack unless the boss flinches (which puts it
@@ -88,7 +90,7 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat&
 }
 
 // Standing on, or one of `how.moves` started `earliest` frames from now or up
-// to `how.latestStart` frames later: the one the bullets meet latest, ties to
+// to a second before the horizon's end: the one the bullets meet latest, ties to
 // the one they pass wide of longest, then the first tried; and the frames
 // until it starts. A drop must end lower down.
 std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int earliest) {
@@ -104,7 +106,7 @@ std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int ear
     }
   };
   weigh(0, stay);
-  for (int wait = earliest; wait <= earliest + how.latestStart; ++wait) {
+  for (int wait = earliest; wait <= earliest + std::max(0, how.horizon - kDodgeFrames); ++wait) {
     for (const Move& move : how.moves) {
       if (!(move.crouch && stay.crouch)) weigh(wait, move);
     }
@@ -146,10 +148,9 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   std::string problem;
   const auto inTime = [&] { return play_.frames() - start <= how.frameLimit; };
   for (; problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks) && inTime(); boss = Boss()) {
-    const std::vector<int> places = PlacesInColumn();
-    const int ground = places.empty() ? player.y : places.back();
+    const auto [ground, over] = GroundAndFloorOver();
     bool holdOn = false;
-    const int height = HeightToFight(how, *boss, beat, late, places, &holdOn);
+    const int height = HeightToFight(how, *boss, beat, late, ground, over, &holdOn);
     const Move& toHeight = height < player.y ? climb : drop;
     const bool grounded = player.airborne == 0;
     const bool threatened = FirstBulletHit(CourseOf(0, stay, kCourseFrames), horizon, how.margin) < horizon;

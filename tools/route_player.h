@@ -49,7 +49,6 @@ struct FightSettings {
   int horizon = 40;           // frames a bullet is seen coming, more the reaction's lateness; 0: nothing is dodged
   int margin = 8;             // pixels a bullet must pass the body by
   int wideMargin = 0;         // ties go to the move the bullets pass this far from longest; 0: to the first
-  int latestStart = 0;        // frames past the reaction a dodge may start
   // The dodges tried, in order (a drop only over a one-way floor; a crouch
   // only when the fight's keys do not crouch); a step or jump ends on footing.
   std::vector<Move> moves = {{0, false, false, true, 2 * kMinimumPress}, {-1, false, false, false, 18},
