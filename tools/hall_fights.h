@@ -14,7 +14,7 @@ inline const FightSettings kStandAndShoot{.horizon = 0};
 // body foreseen more than a second ahead: a jump (straight up or either way)
 // or a step, of any length, as late as suits.
 inline FightSettings WitchFight() {
-  FightSettings how{.horizon = 100, .margin = 6, .wideMargin = 14, .moves = {}};
+  FightSettings how{.horizon = 100, .margin = 6, .moves = {}};
   for (int press = kMinimumPress; press <= 20; press += 2) {
     for (int way : {0, 1, -1}) how.moves.push_back({way, true, false, false, press});
   }

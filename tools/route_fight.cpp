@@ -91,8 +91,8 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat&
 
 // Standing on, or one of `how.moves` started `earliest` frames from now or up
 // to a second before the horizon's end: the one the bullets meet latest, ties to
-// the one they pass wide of longest, then the first tried; and the frames
-// until it starts. A drop must end lower down.
+// the one they pass at twice the margin longest, then the first tried; and the
+// frames until it starts. A drop must end lower down.
 std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int earliest) {
   Move best = stay;
   int bestWait = 0, bestHit = -1, bestWideHit = -1;
@@ -100,7 +100,7 @@ std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int ear
     const std::vector<BodyPlace> course = CourseOf(wait, move, kCourseFrames);
     if (!Carries(course, move.drop ? player.y + 1 : player.y)) return;
     const int hit = FirstBulletHit(course, kCourseFrames, how.margin);
-    const int wideHit = how.wideMargin > 0 && hit >= bestHit ? FirstBulletHit(course, kCourseFrames, how.wideMargin) : 0;
+    const int wideHit = hit >= bestHit ? FirstBulletHit(course, kCourseFrames, 2 * how.margin) : 0;
     if (hit > bestHit || (hit == bestHit && wideHit > bestWideHit)) {
       best = move, bestWait = wait, bestHit = hit, bestWideHit = wideHit;
     }

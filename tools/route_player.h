@@ -48,7 +48,6 @@ struct FightSettings {
   bool untilNewLook = false;  // the fight ends when a boss changes its look (a phase begins)
   int horizon = 40;           // frames a bullet is seen coming, more the reaction's lateness; 0: nothing is dodged
   int margin = 8;             // pixels a bullet must pass the body by
-  int wideMargin = 0;         // ties go to the move the bullets pass this far from longest; 0: to the first
   // The dodges tried, in order (a drop only over a one-way floor; a crouch
   // only when the fight's keys do not crouch); a step or jump ends on footing.
   std::vector<Move> moves = {{0, false, false, true, 2 * kMinimumPress}, {-1, false, false, false, 18},
