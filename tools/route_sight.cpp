@@ -93,11 +93,8 @@ BulletTarget TargetAt(const BodyPlace& at, int margin) {
 
 // Whether the blast of bullet `b` striking a wall reaches the target.
 bool BlastReaches(const ShotRecord& b, const BulletTarget& target) {
-  if (b.blastSize <= 0) return false;
-  const int reach = EnemyBlastReach(b.blastSize);
   const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
-  return hx + reach >= target.left && hx - reach <= target.right && hy + reach >= target.top &&
-         hy - reach <= target.bottom;
+  return b.blastSize > 0 && EnemyBlastReaches(hx, hy, b.blastSize, target.left, target.top, target.right, target.bottom);
 }
 
 }  // namespace
