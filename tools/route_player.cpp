@@ -80,6 +80,8 @@ Keys KeysOf(const Move& move) {
   return keys;
 }
 
+int WayOf(const Keys& keys) { return keys.count(kKeyRight) != 0 ? 1 : keys.count(kKeyLeft) != 0 ? -1 : 0; }
+
 Route& Route::Press(Keys keys, int frames) {
   steps_.push_back({Letters(keys) + ":" + std::to_string(frames), std::move(keys), frames, {}});
   return *this;
@@ -175,8 +177,6 @@ RoutePlayer::RoutePlayer(ScriptedPlay& play, Perturbation perturbation)
       jitter_(perturbation.seed),
       trace_(std::getenv("QZ_ROUTE_TRACE") != nullptr) {}
 
-int RoutePlayer::HeldWay() const { return held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0; }
-
 int RoutePlayer::Jittered(int frames) {
   if (perturbation_.pressJitter <= 0) return frames;
   std::uniform_int_distribution<int> change(-perturbation_.pressJitter, perturbation_.pressJitter);
@@ -257,7 +257,7 @@ std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
   constexpr int kLatestStart = 30;
   const int late = perturbation_.reactionDelay, horizon = kHopHorizon + late;
   const auto hitAfter = [&](const Move& move, int wait) {
-    return FirstBulletHit(CourseOf(wait, move, horizon, HeldWay()), horizon, kHopMargin);
+    return FirstBulletHit(CourseOf(wait, move, horizon, WayOf(held_)), horizon, kHopMargin);
   };
   const Move* latest = &moves.front();
   int latestHit = -1, laterHit = -1;
@@ -297,7 +297,7 @@ std::string RoutePlayer::Looking(Done done, Act act) {
 }
 
 std::string RoutePlayer::HoldTo(const Keys& keys, int column) {
-  const int x = StandingX(column), way = keys.count(kKeyLeft) != 0 ? -1 : 1;
+  const int x = StandingX(column), way = WayOf(keys);
   // A player who reacts late lets go as far before the place as the body
   // goes on meanwhile.
   return HoldUntil(keys, [&] { return way * (player.x + perturbation_.reactionDelay * player.velocityX - x) >= 0; });
@@ -440,9 +440,9 @@ std::string RoutePlayer::StopAt(int column) {
   // keys reaches the game late, what is held going on meanwhile.
   const auto restAfter = [&](int way, int frames) {
     // On ice a brake held goes on as planned, as the slide's does.
-    const bool braking = onIce() && HeldWay() * player.velocityX < 0;
+    const bool braking = onIce() && WayOf(held_) * player.velocityX < 0;
     if (way == 0 && braking) return RestX(0, 0);
-    return RestX(way, frames, HeldWay(), withWay(way) != held_ ? perturbation_.reactionDelay : 0);
+    return RestX(way, frames, WayOf(held_), withWay(way) != held_ ? perturbation_.reactionDelay : 0);
   };
   const auto within = [&] {
     const double rest = restAfter(0, 0);
@@ -463,7 +463,7 @@ std::string RoutePlayer::StopAt(int column) {
     // a walk let go a reaction on at the soonest); farther, the walk goes on.
     const int way = restAfter(0, 0) > goal ? -1 : 1;
     const auto miss = [&](int frames) { return std::fabs(restAfter(way, frames) - (goal - kAim)); };
-    const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (HeldWay() == way ? perturbation_.reactionDelay : 0);
+    const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (WayOf(held_) == way ? perturbation_.reactionDelay : 0);
     if (way * (restAfter(way, kLongestPress) - (goal - kAim)) < 0) return Hold(withWay(way), 1);
     int best = shortest;
     for (int frames = shortest + 1; frames <= kLongestPress; ++frames) {

@@ -67,8 +67,10 @@ struct Perturbation {
   std::uint32_t seed = 1;
 };
 
-// The keys that make a move, and their letters for a trace.
+// The keys that make a move, the way they walk (-1 left, 1 right, 0
+// neither), and their letters for a trace.
 Keys KeysOf(const Move& move);
+int WayOf(const Keys& keys);
 std::string Letters(const Keys& keys);
 
 class RoutePlayer;
@@ -180,8 +182,6 @@ class RoutePlayer {
   std::string Looking(Done done, Act act);
   template <typename Reached>
   std::string HoldUntil(const Keys& keys, Reached reached);
-  // The way the held keys walk: -1 left, 1 right, 0 neither.
-  int HeldWay() const;
   int Jittered(int frames);
   void Trace(const std::string& what) const;
 

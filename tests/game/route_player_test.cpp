@@ -100,6 +100,17 @@ TEST(RouteSightTest, AWayIsTheSpeedsSignAndNoneAtRest) {
   EXPECT_EQ(veltrin::routes::WayOf(-0.001), -1);
 }
 
+// The way held keys walk is read back from the keys a move presses: a jump,
+// drop or crouch on the way does not hide it, and none of them alone has one.
+TEST(RouteSightTest, HeldKeysWalkTheWayOfTheMoveThatPressedThem) {
+  using veltrin::routes::Move;
+  for (const Move& move : {Move{-1}, Move{1}, Move{-1, true}, Move{1, false, true}, Move{1, false, false, true},
+                           Move{0, true}, Move{0, false, true}, Move{0, false, false, true}}) {
+    const veltrin::routes::Keys keys = veltrin::routes::KeysOf(move);
+    EXPECT_EQ(veltrin::routes::WayOf(keys), move.way) << veltrin::routes::Letters(keys);
+  }
+}
+
 // A bullet flying away from the player that turns or splits at the body a
 // moment later: the foresight meets it on the frame the game's bullet strikes; one with no turn left just goes, and
 // so does one that leaves the field before its turn.
