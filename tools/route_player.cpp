@@ -304,17 +304,11 @@ std::string RoutePlayer::HoldTo(const Keys& keys, int column) {
 }
 
 std::string RoutePlayer::RideAcross(int from, int to) {
-  constexpr int kLongestStep = 30, kFrames = 60;
+  constexpr int kLongestStep = 30;
   const int nearX = from * kCellSize, farX = to * kCellSize;
-  // The press whose walk and slide end with the near foot over the middle
-  // of the platform at its turn.
-  const int target = nearX + kCellSize / 2 - kFeetProbeLeft;
-  int press = 1;
-  double miss = kFieldRightPixel;
-  for (int frames = 1; frames <= kLongestStep; ++frames) {
-    const double end = CourseOf(0, Move{1, false, false, false, frames}, kFrames).back().x;
-    if (std::fabs(end - target) < miss) press = frames, miss = std::fabs(end - target);
-  }
+  // The step whose walk and slide end with the near foot over the middle of
+  // the platform at its turn.
+  const int press = PressTo(nearX + kCellSize / 2 - kFeetProbeLeft, {kKeyRight}, 1, kLongestStep);
   // Waits until the platform comes within `near` pixels of the turn at `x`:
   // one already closer is let go by and waited for again.
   const auto comes = [this](int x, int near) {
@@ -426,6 +420,16 @@ std::string RoutePlayer::WalkShortOf(int column, int cells) {
   return Walk(kWalkingShot, column - cells * way, 0, Meeting::kOnTheWay);
 }
 
+int RoutePlayer::PressTo(double x, const Keys& keys, int shortest, int longest) const {
+  const int late = keys != held_ ? perturbation_.reactionDelay : 0;
+  const auto miss = [&](int frames) { return std::fabs(RestX(WayOf(keys), frames, WayOf(held_), late) - x); };
+  int best = shortest;
+  for (int frames = shortest + 1; frames <= longest; ++frames) {
+    if (miss(frames) < miss(best)) best = frames;
+  }
+  return best;
+}
+
 std::string RoutePlayer::StopAt(int column) {
   // The body comes to rest up to kShort pixels before the column's middle or
   // kPast past it: never far past (a block before spikes).
@@ -436,41 +440,34 @@ std::string RoutePlayer::StopAt(int column) {
   const auto onIce = [] { return player.onSlipperyFloor != 0 && player.airborne == 0; };
   // The jump is held while the body rises: let go, it would fall short.
   const auto withWay = [](int way) { return KeysOf(Move{way, player.airborne != 0 && player.velocityY < 0}); };
-  // Where the slide ends if `way` is pressed `frames` frames: a change of
-  // keys reaches the game late, what is held going on meanwhile.
-  const auto restAfter = [&](int way, int frames) {
-    // On ice a brake held goes on as planned, as the slide's does.
-    const bool braking = onIce() && WayOf(held_) * player.velocityX < 0;
-    if (way == 0 && braking) return RestX(0, 0);
-    return RestX(way, frames, WayOf(held_), withWay(way) != held_ ? perturbation_.reactionDelay : 0);
+  // Where the slide ends if let go now: on ice a brake held goes on as
+  // planned, as the slide's does.
+  const auto rest = [&] {
+    if (onIce() && WayOf(held_) * player.velocityX < 0) return RestX(0, 0);
+    return RestX(0, 0, WayOf(held_), withWay(0) != held_ ? perturbation_.reactionDelay : 0);
   };
   const auto within = [&] {
-    const double rest = restAfter(0, 0);
-    return rest >= goal - kShort && rest <= goal + kPast;
+    const double at = rest();
+    return at >= goal - kShort && at <= goal + kPast;
   };
   const auto still = [&] {
     return player.airborne == 0 && std::fabs(player.velocityX) < (onIce() ? WalkAcceleration(player) : 0.01);
   };
   const std::string problem = Looking([&] { return still() && within(); }, [&] {
-    const double v = player.velocityX;
     if (within()) {
       // On ice, braked for a planned count of frames, which a late start
       // does not turn into walking back.
-      if (onIce() && !still()) return Press(withWay(v > 0 ? -1 : 1), static_cast<int>(std::fabs(v) / WalkAcceleration(player)));
-      return Hold(withWay(0), 1);
+      const int brake = static_cast<int>(std::fabs(player.velocityX) / WalkAcceleration(player));
+      return onIce() && !still() ? Press(withWay(-WayOf(player.velocityX)), brake) : Hold(withWay(0), 1);
     }
     // The press whose slide ends nearest the aim (on the ground a person's,
-    // a walk let go a reaction on at the soonest); farther, the walk goes on.
-    const int way = restAfter(0, 0) > goal ? -1 : 1;
-    const auto miss = [&](int frames) { return std::fabs(restAfter(way, frames) - (goal - kAim)); };
+    // a walk let go a reaction on at the soonest); while the longest is, the
+    // walk goes on.
+    const int way = rest() > goal ? -1 : 1;
     const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (WayOf(held_) == way ? perturbation_.reactionDelay : 0);
-    if (way * (restAfter(way, kLongestPress) - (goal - kAim)) < 0) return Hold(withWay(way), 1);
-    int best = shortest;
-    for (int frames = shortest + 1; frames <= kLongestPress; ++frames) {
-      if (miss(frames) < miss(best)) best = frames;
-    }
+    const int press = PressTo(goal - kAim, withWay(way), shortest, kLongestPress);
     // On ice the planned press ends in the brake, as planned as the press.
-    return Press(withWay(way), best, withWay(onIce() ? -way : 0));
+    return press == kLongestPress ? Hold(withWay(way), 1) : Press(withWay(way), press, withWay(onIce() ? -way : 0));
   });
   return problem.empty() ? Hold({}, kMinimumPress) : problem;
 }

@@ -182,6 +182,10 @@ class RoutePlayer {
   std::string Looking(Done done, Act act);
   template <typename Reached>
   std::string HoldUntil(const Keys& keys, Reached reached);
+  // Of the presses of `keys` `shortest` to `longest` frames long, the one
+  // whose slide ends nearest `x`: a change of keys reaches the game late,
+  // what is held going on meanwhile.
+  int PressTo(double x, const Keys& keys, int shortest, int longest) const;
   int Jittered(int frames);
   void Trace(const std::string& what) const;
 
