@@ -282,9 +282,7 @@ std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
   if (!done || player.dead != 0) return Outcome(done);
   // The reaction: the same keys a little longer (and, late, longer still when
   // the next step changes them).
-  const int seen = play_.frames();
-  return Outcome(
-      play_.RunUntil([&] { return player.dead != 0 || play_.frames() - seen >= kMinimumPress; }, kMinimumPress + 20));
+  return Hold(keys, kMinimumPress);
 }
 
 template <typename Done, typename Act>
@@ -313,12 +311,7 @@ std::string RoutePlayer::RideAcross(int from, int to) {
   // one already closer is let go by and waited for again.
   const auto comes = [this](int x, int near) {
     int before = PlatformDistance(x);
-    return HoldUntil({}, [&] {
-      const int distance = PlatformDistance(x);
-      const bool coming = distance <= near && before > near;
-      before = distance;
-      return coming;
-    });
+    return HoldUntil({}, [&] { return std::exchange(before, PlatformDistance(x)) > near && before <= near; });
   };
   // The step starts as the platform comes within as many frames of its turn
   // as the step and the reaction take.
