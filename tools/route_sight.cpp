@@ -63,10 +63,10 @@ bool InSight(const ShotRecord& b) { return InView(b.x, b.y, kBulletSize, kBullet
 bool AtMuzzle(double x, double y, const BulletStart& muzzle) {
   return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
 }
-// True when `b` left `muzzle` in the frame just played: the speed it flew
-// with is the speed now less this frame's pull.
+// True when live bullet `b` left `muzzle` in the frame just played: the
+// speed it flew with is the speed now less this frame's pull.
 bool OneFrameOut(const ShotRecord& b, const BulletStart& muzzle) {
-  return AtMuzzle(b.x - (b.vx - b.ax), b.y - (b.vy - b.ay), muzzle);
+  return b.inUse != 0 && AtMuzzle(b.x - (b.vx - b.ax), b.y - (b.vy - b.ay), muzzle);
 }
 
 // A copy of the player and its latches, stepped with the game's motion.
@@ -196,7 +196,7 @@ std::vector<int> BossLooks() {
 bool FiredJustNow(const EnemyRecord& enemy) {
   const BulletStart muzzle = EnemyMuzzle(enemy);
   for (const ShotRecord& b : enemyBullets) {
-    if (b.inUse != 0 && OneFrameOut(b, muzzle)) return true;
+    if (OneFrameOut(b, muzzle)) return true;
   }
   for (const EffectRecord& effect : effects) {
     // Drawn once, in the frame it started.
@@ -215,10 +215,8 @@ bool VolleyPerceived(const EnemyRecord& enemy) {
   const bool heard = InPlayerView(muzzle.x, muzzle.y);
   // Sparks show where the muzzle is.
   if (heard || InView(muzzle.x, muzzle.y, 1, 1)) return true;
-  for (const ShotRecord& b : enemyBullets) {
-    if (b.inUse != 0 && OneFrameOut(b, muzzle) && InSight(b)) return true;
-  }
-  return false;
+  return std::any_of(std::begin(enemyBullets), std::end(enemyBullets),
+                     [&](const ShotRecord& b) { return OneFrameOut(b, muzzle) && InSight(b); });
 }
 
 bool OnScreen(const EnemyRecord& enemy) { return InView(enemy.x, enemy.y, enemy.width, enemy.height); }
@@ -247,10 +245,9 @@ bool ObstacleAhead(int lead) {
 }
 
 int PlatformDistance(int x) {
-  constexpr int kLastPlatformType = 3;  // moving object types 0..3 carry the player
   int nearest = kFieldRightPixel;
   for (int i = 0; i < std::min<int>(movingCount, kMovingObjectCount); ++i) {
-    if (movingObjects[i].type <= kLastPlatformType) nearest = std::min(nearest, std::abs(movingObjects[i].x - x));
+    if (movingObjects[i].type <= kLastTravellingType) nearest = std::min(nearest, std::abs(movingObjects[i].x - x));
   }
   return nearest;
 }
