@@ -155,22 +155,14 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
     const BulletTarget target = TargetAt(course[std::min(static_cast<std::size_t>(t), course.size() - 1)], margin);
     std::vector<ShotRecord> next;
     for (ShotRecord& b : flights) {
-      switch (JudgeEnemyBullet(b, target)) {
-        case BulletFate::kHitsPlayer: return t;
-        case BulletFate::kStrikesWall:
-          if (BlastReaches(b, target)) return t;
-          break;
-        case BulletFate::kSplits:
-        case BulletFate::kReaims: {
-          const BulletFork fork = ForkEnemyBullet(b, target);
-          next.insert(next.end(), fork.bullets, fork.bullets + fork.count);
-          break;
-        }
-        case BulletFate::kFlies:
-          FlyEnemyBullet(b);
-          next.push_back(b);
-          break;
-        case BulletFate::kGone: break;
+      const BulletFate fate = JudgeEnemyBullet(b, target);
+      if (fate == BulletFate::kHitsPlayer || (fate == BulletFate::kStrikesWall && BlastReaches(b, target))) return t;
+      if (fate == BulletFate::kSplits || fate == BulletFate::kReaims) {
+        const BulletFork fork = ForkEnemyBullet(b, target);
+        next.insert(next.end(), fork.bullets, fork.bullets + fork.count);
+      } else if (fate == BulletFate::kFlies) {
+        FlyEnemyBullet(b);
+        next.push_back(b);
       }
     }
     flights = std::move(next);
