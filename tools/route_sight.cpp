@@ -214,13 +214,12 @@ bool VolleyPerceived(const EnemyRecord& enemy) {
 bool OnScreen(const EnemyRecord& enemy) { return InView(enemy.x, enemy.y, enemy.width, enemy.height); }
 
 int EnemyAhead(int above) {
-  const int distance = cameraX + kViewWidth - player.x;
   int nearest = -1;
   for (const EnemyRecord& enemy : enemies) {
     const bool level =
         enemy.y + enemy.bodyBottom > player.y + kBodyTop - above && enemy.y + enemy.bodyTop < player.y + kPlayerSpriteSize;
     const int away = std::max(0, enemy.x - player.x);
-    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && away <= distance) {
+    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && OnScreen(enemy)) {
       nearest = nearest < 0 ? away : std::min(nearest, away);
     }
   }
