@@ -15,7 +15,9 @@ std::int32_t movingObjectCycle = 0;
 
 namespace {
 
-enum MovingType : int { kLeft = 0, kRight = 1, kUp = 2, kDown = 3, kFirstBlinking = 4, kLastBlinking = 7 };
+enum MovingType : int {
+  kLeft = 0, kRight = 1, kUp = 2, kDown = kLastTravellingType, kFirstBlinking = 4, kLastBlinking = 7
+};
 constexpr int kStep = kMovingObjectStep;
 constexpr int kCycleFrames = 240;
 constexpr std::int32_t kNoRiderRoomAbove = 49;

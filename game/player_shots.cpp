@@ -412,10 +412,8 @@ void ExplodePlayerBlast(int x, int y) {
 void ExplodeEnemyBlast(int x, int y, int damage, int size) {
   size = size < 1 ? 1 : size > 3 ? 3 : size;
   StartEffect(11, 16, 1, x, y, RandomAngle(), 1.5 + 0.5 * size);
-  const int r = EnemyBlastReach(size);
-  const int left = player.x + 20, right = player.x + 44;
-  const int top = player.y + 8 + 28 * player.squat, bottom = player.y + 54;
-  const bool overlaps = left <= x + r && right >= x - r && top <= y + r && bottom >= y - r;
+  const bool overlaps =
+      EnemyBlastReaches(x, y, size, player.x + 20, player.y + 8 + 28 * player.squat, player.x + 44, player.y + 54);
   if (player.life > 0 && player.invulnerableFrames < 1 && overlaps) {
     const int loss = damage > 1 ? damage : 1;
     player.life = player.life > loss ? player.life - loss : 0;

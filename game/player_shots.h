@@ -15,5 +15,11 @@ int ShotMagicCost(int kind);
 void ExplodePlayerBlast(int x, int y);
 // How far an enemy blast of size 1..3 reaches from its middle, in pixels.
 inline constexpr int EnemyBlastReach(int size) { return 45 + 25 * (size < 1 ? 1 : size > 3 ? 3 : size); }
+// Whether an enemy blast of size 1..3 at floor pixel (x, y) reaches the box
+// from (left, top) to (right, bottom), edges included.
+inline constexpr bool EnemyBlastReaches(int x, int y, int size, int left, int top, int right, int bottom) {
+  const int r = EnemyBlastReach(size);
+  return left <= x + r && right >= x - r && top <= y + r && bottom >= y - r;
+}
 // An enemy blast of size 1..3 at floor pixel (x, y).
 void ExplodeEnemyBlast(int x, int y, int damage, int size);

@@ -80,6 +80,8 @@ Keys KeysOf(const Move& move) {
   return keys;
 }
 
+int WayOf(const Keys& keys) { return keys.count(kKeyRight) != 0 ? 1 : keys.count(kKeyLeft) != 0 ? -1 : 0; }
+
 Route& Route::Press(Keys keys, int frames) {
   steps_.push_back({Letters(keys) + ":" + std::to_string(frames), std::move(keys), frames, {}});
   return *this;
@@ -175,8 +177,6 @@ RoutePlayer::RoutePlayer(ScriptedPlay& play, Perturbation perturbation)
       jitter_(perturbation.seed),
       trace_(std::getenv("QZ_ROUTE_TRACE") != nullptr) {}
 
-int RoutePlayer::HeldWay() const { return held_.count(kKeyRight) != 0 ? 1 : held_.count(kKeyLeft) != 0 ? -1 : 0; }
-
 int RoutePlayer::Jittered(int frames) {
   if (perturbation_.pressJitter <= 0) return frames;
   std::uniform_int_distribution<int> change(-perturbation_.pressJitter, perturbation_.pressJitter);
@@ -257,7 +257,7 @@ std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
   constexpr int kLatestStart = 30;
   const int late = perturbation_.reactionDelay, horizon = kHopHorizon + late;
   const auto hitAfter = [&](const Move& move, int wait) {
-    return FirstBulletHit(CourseOf(wait, move, horizon, HeldWay()), horizon, kHopMargin);
+    return FirstBulletHit(CourseOf(wait, move, horizon, WayOf(held_)), horizon, kHopMargin);
   };
   const Move* latest = &moves.front();
   int latestHit = -1, laterHit = -1;
@@ -282,9 +282,7 @@ std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
   if (!done || player.dead != 0) return Outcome(done);
   // The reaction: the same keys a little longer (and, late, longer still when
   // the next step changes them).
-  const int seen = play_.frames();
-  return Outcome(
-      play_.RunUntil([&] { return player.dead != 0 || play_.frames() - seen >= kMinimumPress; }, kMinimumPress + 20));
+  return Hold(keys, kMinimumPress);
 }
 
 template <typename Done, typename Act>
@@ -297,34 +295,23 @@ std::string RoutePlayer::Looking(Done done, Act act) {
 }
 
 std::string RoutePlayer::HoldTo(const Keys& keys, int column) {
-  const int x = StandingX(column), way = keys.count(kKeyLeft) != 0 ? -1 : 1;
+  const int x = StandingX(column), way = WayOf(keys);
   // A player who reacts late lets go as far before the place as the body
   // goes on meanwhile.
   return HoldUntil(keys, [&] { return way * (player.x + perturbation_.reactionDelay * player.velocityX - x) >= 0; });
 }
 
 std::string RoutePlayer::RideAcross(int from, int to) {
-  constexpr int kLongestStep = 30, kFrames = 60;
+  constexpr int kLongestStep = 30;
   const int nearX = from * kCellSize, farX = to * kCellSize;
-  // The press whose walk and slide end with the near foot over the middle
-  // of the platform at its turn.
-  const int target = nearX + kCellSize / 2 - kFeetProbeLeft;
-  int press = 1;
-  double miss = kFieldRightPixel;
-  for (int frames = 1; frames <= kLongestStep; ++frames) {
-    const double end = CourseOf(0, Move{1, false, false, false, frames}, kFrames).back().x;
-    if (std::fabs(end - target) < miss) press = frames, miss = std::fabs(end - target);
-  }
+  // The step whose walk and slide end with the near foot over the middle of
+  // the platform at its turn.
+  const int press = PressTo(nearX + kCellSize / 2 - kFeetProbeLeft, {kKeyRight}, 1, kLongestStep);
   // Waits until the platform comes within `near` pixels of the turn at `x`:
   // one already closer is let go by and waited for again.
   const auto comes = [this](int x, int near) {
     int before = PlatformDistance(x);
-    return HoldUntil({}, [&] {
-      const int distance = PlatformDistance(x);
-      const bool coming = distance <= near && before > near;
-      before = distance;
-      return coming;
-    });
+    return HoldUntil({}, [&] { return std::exchange(before, PlatformDistance(x)) > near && before <= near; });
   };
   // The step starts as the platform comes within as many frames of its turn
   // as the step and the reaction take.
@@ -426,6 +413,16 @@ std::string RoutePlayer::WalkShortOf(int column, int cells) {
   return Walk(kWalkingShot, column - cells * way, 0, Meeting::kOnTheWay);
 }
 
+int RoutePlayer::PressTo(double x, const Keys& keys, int shortest, int longest) const {
+  const int late = keys != held_ ? perturbation_.reactionDelay : 0;
+  const auto miss = [&](int frames) { return std::fabs(RestX(WayOf(keys), frames, WayOf(held_), late) - x); };
+  int best = shortest;
+  for (int frames = shortest + 1; frames <= longest; ++frames) {
+    if (miss(frames) < miss(best)) best = frames;
+  }
+  return best;
+}
+
 std::string RoutePlayer::StopAt(int column) {
   // The body comes to rest up to kShort pixels before the column's middle or
   // kPast past it: never far past (a block before spikes).
@@ -436,41 +433,34 @@ std::string RoutePlayer::StopAt(int column) {
   const auto onIce = [] { return player.onSlipperyFloor != 0 && player.airborne == 0; };
   // The jump is held while the body rises: let go, it would fall short.
   const auto withWay = [](int way) { return KeysOf(Move{way, player.airborne != 0 && player.velocityY < 0}); };
-  // Where the slide ends if `way` is pressed `frames` frames: a change of
-  // keys reaches the game late, what is held going on meanwhile.
-  const auto restAfter = [&](int way, int frames) {
-    // On ice a brake held goes on as planned, as the slide's does.
-    const bool braking = onIce() && HeldWay() * player.velocityX < 0;
-    if (way == 0 && braking) return RestX(0, 0);
-    return RestX(way, frames, HeldWay(), withWay(way) != held_ ? perturbation_.reactionDelay : 0);
+  // Where the slide ends if let go now: on ice a brake held goes on as
+  // planned, as the slide's does.
+  const auto rest = [&] {
+    if (onIce() && WayOf(held_) * player.velocityX < 0) return RestX(0, 0);
+    return RestX(0, 0, WayOf(held_), withWay(0) != held_ ? perturbation_.reactionDelay : 0);
   };
   const auto within = [&] {
-    const double rest = restAfter(0, 0);
-    return rest >= goal - kShort && rest <= goal + kPast;
+    const double at = rest();
+    return at >= goal - kShort && at <= goal + kPast;
   };
   const auto still = [&] {
     return player.airborne == 0 && std::fabs(player.velocityX) < (onIce() ? WalkAcceleration(player) : 0.01);
   };
   const std::string problem = Looking([&] { return still() && within(); }, [&] {
-    const double v = player.velocityX;
     if (within()) {
       // On ice, braked for a planned count of frames, which a late start
       // does not turn into walking back.
-      if (onIce() && !still()) return Press(withWay(v > 0 ? -1 : 1), static_cast<int>(std::fabs(v) / WalkAcceleration(player)));
-      return Hold(withWay(0), 1);
+      const int brake = static_cast<int>(std::fabs(player.velocityX) / WalkAcceleration(player));
+      return onIce() && !still() ? Press(withWay(-WayOf(player.velocityX)), brake) : Hold(withWay(0), 1);
     }
     // The press whose slide ends nearest the aim (on the ground a person's,
-    // a walk let go a reaction on at the soonest); farther, the walk goes on.
-    const int way = restAfter(0, 0) > goal ? -1 : 1;
-    const auto miss = [&](int frames) { return std::fabs(restAfter(way, frames) - (goal - kAim)); };
-    const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (HeldWay() == way ? perturbation_.reactionDelay : 0);
-    if (way * (restAfter(way, kLongestPress) - (goal - kAim)) < 0) return Hold(withWay(way), 1);
-    int best = shortest;
-    for (int frames = shortest + 1; frames <= kLongestPress; ++frames) {
-      if (miss(frames) < miss(best)) best = frames;
-    }
+    // a walk let go a reaction on at the soonest); while the longest is, the
+    // walk goes on.
+    const int way = rest() > goal ? -1 : 1;
+    const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (WayOf(held_) == way ? perturbation_.reactionDelay : 0);
+    const int press = PressTo(goal - kAim, withWay(way), shortest, kLongestPress);
     // On ice the planned press ends in the brake, as planned as the press.
-    return Press(withWay(way), best, withWay(onIce() ? -way : 0));
+    return press == kLongestPress ? Hold(withWay(way), 1) : Press(withWay(way), press, withWay(onIce() ? -way : 0));
   });
   return problem.empty() ? Hold({}, kMinimumPress) : problem;
 }

@@ -66,8 +66,10 @@ struct Perturbation {
   std::uint32_t seed = 1;
 };
 
-// The keys that make a move, and their letters for a trace.
+// The keys that make a move, the way they walk (-1 left, 1 right, 0
+// neither), and their letters for a trace.
 Keys KeysOf(const Move& move);
+int WayOf(const Keys& keys);
 std::string Letters(const Keys& keys);
 
 class RoutePlayer;
@@ -179,8 +181,10 @@ class RoutePlayer {
   std::string Looking(Done done, Act act);
   template <typename Reached>
   std::string HoldUntil(const Keys& keys, Reached reached);
-  // The way the held keys walk: -1 left, 1 right, 0 neither.
-  int HeldWay() const;
+  // Of the presses of `keys` `shortest` to `longest` frames long, the one
+  // whose slide ends nearest `x`: a change of keys reaches the game late,
+  // what is held going on meanwhile.
+  int PressTo(double x, const Keys& keys, int shortest, int longest) const;
   int Jittered(int frames);
   void Trace(const std::string& what) const;
 

@@ -63,10 +63,10 @@ bool InSight(const ShotRecord& b) { return InView(b.x, b.y, kBulletSize, kBullet
 bool AtMuzzle(double x, double y, const BulletStart& muzzle) {
   return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
 }
-// True when `b` left `muzzle` in the frame just played: the speed it flew
-// with is the speed now less this frame's pull.
+// True when live bullet `b` left `muzzle` in the frame just played: the
+// speed it flew with is the speed now less this frame's pull.
 bool OneFrameOut(const ShotRecord& b, const BulletStart& muzzle) {
-  return AtMuzzle(b.x - (b.vx - b.ax), b.y - (b.vy - b.ay), muzzle);
+  return b.inUse != 0 && AtMuzzle(b.x - (b.vx - b.ax), b.y - (b.vy - b.ay), muzzle);
 }
 
 // A copy of the player and its latches, stepped with the game's motion.
@@ -93,11 +93,8 @@ BulletTarget TargetAt(const BodyPlace& at, int margin) {
 
 // Whether the blast of bullet `b` striking a wall reaches the target.
 bool BlastReaches(const ShotRecord& b, const BulletTarget& target) {
-  if (b.blastSize <= 0) return false;
-  const int reach = EnemyBlastReach(b.blastSize);
   const int hx = static_cast<int>(b.x) + kBulletHitOffset, hy = static_cast<int>(b.y) + kBulletHitOffset;
-  return hx + reach >= target.left && hx - reach <= target.right && hy + reach >= target.top &&
-         hy - reach <= target.bottom;
+  return b.blastSize > 0 && EnemyBlastReaches(hx, hy, b.blastSize, target.left, target.top, target.right, target.bottom);
 }
 
 }  // namespace
@@ -158,22 +155,14 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
     const BulletTarget target = TargetAt(course[std::min(static_cast<std::size_t>(t), course.size() - 1)], margin);
     std::vector<ShotRecord> next;
     for (ShotRecord& b : flights) {
-      switch (JudgeEnemyBullet(b, target)) {
-        case BulletFate::kHitsPlayer: return t;
-        case BulletFate::kStrikesWall:
-          if (BlastReaches(b, target)) return t;
-          break;
-        case BulletFate::kSplits:
-        case BulletFate::kReaims: {
-          const BulletFork fork = ForkEnemyBullet(b, target);
-          next.insert(next.end(), fork.bullets, fork.bullets + fork.count);
-          break;
-        }
-        case BulletFate::kFlies:
-          FlyEnemyBullet(b);
-          next.push_back(b);
-          break;
-        case BulletFate::kGone: break;
+      const BulletFate fate = JudgeEnemyBullet(b, target);
+      if (fate == BulletFate::kHitsPlayer || (fate == BulletFate::kStrikesWall && BlastReaches(b, target))) return t;
+      if (fate == BulletFate::kSplits || fate == BulletFate::kReaims) {
+        const BulletFork fork = ForkEnemyBullet(b, target);
+        next.insert(next.end(), fork.bullets, fork.bullets + fork.count);
+      } else if (fate == BulletFate::kFlies) {
+        FlyEnemyBullet(b);
+        next.push_back(b);
       }
     }
     flights = std::move(next);
@@ -199,7 +188,7 @@ std::vector<int> BossLooks() {
 bool FiredJustNow(const EnemyRecord& enemy) {
   const BulletStart muzzle = EnemyMuzzle(enemy);
   for (const ShotRecord& b : enemyBullets) {
-    if (b.inUse != 0 && OneFrameOut(b, muzzle)) return true;
+    if (OneFrameOut(b, muzzle)) return true;
   }
   for (const EffectRecord& effect : effects) {
     // Drawn once, in the frame it started.
@@ -218,22 +207,19 @@ bool VolleyPerceived(const EnemyRecord& enemy) {
   const bool heard = InPlayerView(muzzle.x, muzzle.y);
   // Sparks show where the muzzle is.
   if (heard || InView(muzzle.x, muzzle.y, 1, 1)) return true;
-  for (const ShotRecord& b : enemyBullets) {
-    if (b.inUse != 0 && OneFrameOut(b, muzzle) && InSight(b)) return true;
-  }
-  return false;
+  return std::any_of(std::begin(enemyBullets), std::end(enemyBullets),
+                     [&](const ShotRecord& b) { return OneFrameOut(b, muzzle) && InSight(b); });
 }
 
 bool OnScreen(const EnemyRecord& enemy) { return InView(enemy.x, enemy.y, enemy.width, enemy.height); }
 
 int EnemyAhead(int above) {
-  const int distance = cameraX + kViewWidth - player.x;
   int nearest = -1;
   for (const EnemyRecord& enemy : enemies) {
     const bool level =
         enemy.y + enemy.bodyBottom > player.y + kBodyTop - above && enemy.y + enemy.bodyTop < player.y + kPlayerSpriteSize;
     const int away = std::max(0, enemy.x - player.x);
-    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && away <= distance) {
+    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && OnScreen(enemy)) {
       nearest = nearest < 0 ? away : std::min(nearest, away);
     }
   }
@@ -250,10 +236,9 @@ bool ObstacleAhead(int lead) {
 }
 
 int PlatformDistance(int x) {
-  constexpr int kLastPlatformType = 3;  // moving object types 0..3 carry the player
   int nearest = kFieldRightPixel;
   for (int i = 0; i < std::min<int>(movingCount, kMovingObjectCount); ++i) {
-    if (movingObjects[i].type <= kLastPlatformType) nearest = std::min(nearest, std::abs(movingObjects[i].x - x));
+    if (movingObjects[i].type <= kLastTravellingType) nearest = std::min(nearest, std::abs(movingObjects[i].x - x));
   }
   return nearest;
 }

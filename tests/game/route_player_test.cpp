@@ -1,6 +1,6 @@
 // The route player against the game itself: its look-ahead must foresee
 // where the game carries the body (the fights choose their moves by it), its
-// foresight when turning and splitting bullets strike it, and
+// foresight when turning and splitting bullets and blasts strike it, and
 // a stop at a place the floor marks must end in that place from either side,
 // far or as close as a stop overshoots, late reactions included, wherever
 // the floor puts the place; ground held meets a
@@ -26,6 +26,7 @@
 #include "game/shot_record.h"
 #include "game/player.h"
 #include "game/player_physics.h"
+#include "game/player_shots.h"
 #include "tests/game/campaign_replay.h"
 #include "tools/route_player.h"
 #include "tools/route_sight.h"
@@ -100,6 +101,17 @@ TEST(RouteSightTest, AWayIsTheSpeedsSignAndNoneAtRest) {
   EXPECT_EQ(veltrin::routes::WayOf(-0.001), -1);
 }
 
+// The way held keys walk is read back from the keys a move presses: a jump,
+// drop or crouch on the way does not hide it, and none of them alone has one.
+TEST(RouteSightTest, HeldKeysWalkTheWayOfTheMoveThatPressedThem) {
+  using veltrin::routes::Move;
+  for (const Move& move : {Move{-1}, Move{1}, Move{-1, true}, Move{1, false, true}, Move{1, false, false, true},
+                           Move{0, true}, Move{0, false, true}, Move{0, false, false, true}}) {
+    const veltrin::routes::Keys keys = veltrin::routes::KeysOf(move);
+    EXPECT_EQ(veltrin::routes::WayOf(keys), move.way) << veltrin::routes::Letters(keys);
+  }
+}
+
 // A bullet flying away from the player that turns or splits at the body a
 // moment later: the foresight meets it on the frame the game's bullet strikes; one with no turn left just goes, and
 // so does one that leaves the field before its turn.
@@ -136,6 +148,32 @@ TEST_F(RoutePlayerTest, ForesightMeetsTurningAndSplittingBulletsWhenTheGameDoes)
     const bool struck = play_->RunUntil([] { return player.life < 100; }, kHorizon);
     EXPECT_EQ(struck, c.strikes);
     // The frame a bullet t steps on meets the body is the (t + 1)th.
+    EXPECT_NEAR(struck ? play_->frames() - start : kHorizon + 1, foreseen + 1, 1);
+  }
+}
+
+// A blasting bullet that falls onto the ground beside the player: the
+// foresight meets its blast on the frame the game's blast strikes when the
+// blast reaches the body's edge, and not at all a pixel farther off.
+TEST_F(RoutePlayerTest, ForesightMeetsABlastBesideTheBodyAsFarAsTheGamesReaches) {
+  constexpr int kHorizon = 60, kSize = 1;
+  ResetEnemyRecords();  // none but the bullet
+  const int x = player.x, y = player.y;
+  for (const int past : {0, 1}) {
+    SCOPED_TRACE(past == 0 ? "at the reach" : "a pixel past it");
+    EmptyBulletPool();
+    player.x = x, player.y = y, player.posX = x, player.posY = y, player.velocityX = 0.0;
+    player.life = 100, player.invulnerableFrames = 0;
+    ShotRecord& bullet = enemyBullets[0];
+    bullet = ShotRecord{};
+    bullet.x = x + kBodyRight + EnemyBlastReach(kSize) + past - kBulletHitOffset, bullet.y = y, bullet.vy = 4.0;
+    bullet.blastSize = kSize, bullet.life = kBulletLife, bullet.power = 1, bullet.inUse = 1;
+    bulletCount = 1;
+    const int foreseen = veltrin::routes::FirstBulletHit(CourseOf(0, Move{}, kHorizon), kHorizon, 0);
+    play_->Clear();
+    const int start = play_->frames();
+    const bool struck = play_->RunUntil([] { return player.life < 100; }, kHorizon);
+    EXPECT_EQ(struck, past == 0);
     EXPECT_NEAR(struck ? play_->frames() - start : kHorizon + 1, foreseen + 1, 1);
   }
 }
