@@ -51,6 +51,16 @@ bool ChestWindowOpen() {
   return progress.floorValue[floorNumber] != -1 && progress.floorItems[floorNumber][kSlotChest] == 0;
 }
 bool ChestOpened() { return FloorNumberValid() && gameState.FloorProgress.floorItems[floorNumber][kSlotChest] == 1; }
+// Confirm on the chest's window once it has been read and what was queued
+// before it opened is out; again after another look while it shows (it
+// also takes frames of its own to close).
+std::function<void()> ConfirmingChest(ScriptedPlay& play) {
+  return [&play, looked = 0]() mutable {
+    if (!ChestWindowOpen() || ++looked <= kChestReadingFrames + 2 || !play.Finished()) return;
+    play.Hold({kKeyJump}, kMinimumPress);
+    looked = 0;
+  };
+}
 
 // A hop over a bullet on course for the body: how far ahead in frames (more
 // the reaction's lateness) and how near in pixels the bullets are timed, the
@@ -149,12 +159,7 @@ Route& Route::UseRecoveryPoint(Place where) {
 }
 
 Route& Route::OpenChest() {
-  // The walk meets what comes up to three cells before the chest, then
-  // leans into it.
-  return Add("OpenChest at chest", {Chest()}, [](RoutePlayer& self, Columns at) {
-    const std::string problem = self.WalkShortOf(at[0], 3);
-    return problem.empty() ? self.AnswerChest() : problem;
-  });
+  return Add("OpenChest at chest", {Chest()}, [](RoutePlayer& self, Columns at) { return self.OpenChest(at[0]); });
 }
 
 Route& Route::TakeDoor(int number) {
@@ -199,13 +204,8 @@ std::string RoutePlayer::Run(const Route& route) {
         frames += length;
       }
       // A chest a jittered walk runs into opens its window in the middle of
-      // these presses: once they are out, Confirm is pressed as a person
-      // reading it would, until it closes.
-      int openFor = 0;
-      play_.SetFrameHook([&] {
-        if (!ChestWindowOpen()) return;
-        if (++openFor > kChestReadingFrames + 2 && play_.Finished()) play_.Hold({kKeyJump}, kMinimumPress).Hold({}, 2);
-      });
+      // these presses.
+      play_.SetFrameHook(ConfirmingChest(play_));
       problem = Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames + 400));
       play_.SetFrameHook({});
     } else {
@@ -475,30 +475,14 @@ std::string RoutePlayer::StopAt(int column) {
   return problem.empty() ? Hold({}, kMinimumPress) : problem;
 }
 
-std::string RoutePlayer::AnswerChest() {
-  constexpr int kReading = kChestReadingFrames + 2;  // frames the open window is looked at before Confirm
-  int openFor = 0;
-  play_.SetFrameHook([&] {
-    if (!ChestWindowOpen()) return;
-    // The keys are the window's now: nothing is held but Confirm, pressed
-    // after a look and again while the window stays open.
-    const int phase = openFor++ % (kReading + 2 * kMinimumPress);
-    if (phase == 0) play_.Clear();
-    if (phase == kReading) play_.Hold({kKeyJump}, kMinimumPress);
-  });
-  const int start = play_.frames();
-  std::string problem;
-  // Leaning into the chest from the side it is on, turning when the walk
-  // carried the body past it.
-  while (problem.empty() && !ChestOpened()) {
-    if (play_.frames() - start > kStepFrames) {
-      problem = Outcome(false) + " before the chest opened";
-      break;
-    }
-    const int column = ColumnOf(Chest());
-    if (column < 0) break;
-    problem = Hold({StandingX(column) > player.x ? kKeyRight : kKeyLeft}, kMinimumPress);
-  }
+std::string RoutePlayer::OpenChest(int column) {
+  // The walk meets what comes up to three cells before the chest, then leans
+  // into it from the side it is on (turning when the walk carried the body
+  // past it) while its window is answered.
+  std::string problem = WalkShortOf(column, 3);
+  play_.SetFrameHook(ConfirmingChest(play_));
+  const auto lean = [&] { return Hold({StandingX(column) > player.x ? kKeyRight : kKeyLeft}, kMinimumPress); };
+  if (problem.empty()) problem = Looking(ChestOpened, lean);
   play_.SetFrameHook({});
   return problem.empty() ? Hold({}, 30) : problem;
 }

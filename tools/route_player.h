@@ -159,7 +159,7 @@ class RoutePlayer {
   std::string RideAcross(int from, int to);
   std::string Fight(const Keys& keys, const FightSettings& how, int column);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
-  std::string AnswerChest();
+  std::string OpenChest(int column);
 
   // `keys` queued for `frames` frames. A change of keys is a decision, which
   // reaches the game late by the perturbation's reaction delay: the frames
