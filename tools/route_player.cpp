@@ -66,7 +66,6 @@ std::function<void()> ConfirmingChest(ScriptedPlay& play) {
 // the reaction's lateness) and how near in pixels the bullets are timed, the
 // jump's press, and the frames to spare when it is timed to the latest.
 constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
-constexpr Move kHopInPlace{0, true, false, false, kHopPress};
 
 // How high over the body an enemy in a hop is watched for.
 constexpr int kHopHeight = 2 * kCellSize;
@@ -372,7 +371,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       // A bullet on course for the body: a hop on, in place or back, a
       // crouch or a stop, taken as late as it still clears the bullets.
       const int ahead = way < 0 ? -1 : 1;
-      std::vector<Move> dodges = {kHopInPlace, {0, false, false, true, 2 * kMinimumPress},
+      std::vector<Move> dodges = {{0, true, false, false, kHopPress}, {0, false, false, true, 2 * kMinimumPress},
                                   {0, false, false, false, kMinimumPress}, {-ahead, true, false, false, kHopPress}};
       // Not on over a key lying just ahead.
       constexpr int kKeyNear = 200;
@@ -498,10 +497,8 @@ std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const s
     if (now < nextDecision || (inWindow > 0 && inWindow < kReading)) return;
     const Keys keys = decide(inWindow > 0);
     if (keys.empty()) return;
-    play_.Clear();
-    play_.Hold({}, perturbation_.reactionDelay);
-    play_.Hold(keys, kMinimumPress);
-    nextDecision = now + perturbation_.reactionDelay + kMinimumPress + kLook;
+    held_ = {};  // each press is let go before the next is decided
+    nextDecision = now + Decide(keys, kMinimumPress) + kMinimumPress + kLook;
   });
   const bool answered = play_.RunUntil(
       [&] {
