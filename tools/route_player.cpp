@@ -381,17 +381,14 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       if (dodge && trace_) Trace("dodge " + Letters(KeysOf(*dodge)));
       return dodge ? Press(KeysOf(*dodge), dodge->press) : Hold(held_, 1);
     }
-    // Advancing, the walk stops where an enemy (one in a hop too) comes into
-    // a standing shot's reach, and ground is held while one is near it.
+    // Advancing, ground is held (the walk stopped) where an enemy, one in a
+    // hop too, comes into a standing shot's reach.
     const int closing = static_cast<int>(lead * std::fabs(player.velocityX));
     const int hopping = EnemyAhead(kHopHeight);
-    if (advancing && player.airborne == 0 && player.velocityX == 0.0 && hopping >= 0 && hopping <= kBlazeReach) {
-      if (trace_) Trace("hold");
-      return Walk(keys, std::nullopt, kMinimumPress, Meeting::kOnTheWay);
-    }
     if (advancing && hopping >= 0 &&
         hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= kReach) {
-      return Hold({}, kMinimumPress);
+      if (trace_) Trace("hold");
+      return Walk(keys, std::nullopt, kMinimumPress, Meeting::kOnTheWay);
     }
     // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
     // (in the air only in a leap the walk goes on through, not in a hop).
