@@ -114,9 +114,8 @@ Route& Route::HoldTo(Keys keys, Place place) {
              [keys](RoutePlayer& self, Columns at) { return self.HoldTo(keys, at[0]); });
 }
 Route& Route::WalkTo(Place place) {
-  return Add("WalkTo " + place.label, {place}, [](RoutePlayer& self, Columns at) {
-    return self.Walk(kWalkingShot, at[0], 0, RoutePlayer::Meeting::kOnTheWay);
-  });
+  return Add("WalkTo " + place.label, {place},
+             [](RoutePlayer& self, Columns at) { return self.Walk(kWalkingShot, at[0], 0); });
 }
 Route& Route::Advance(Keys keys, Place place) {
   return Add("Advance " + Letters(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
@@ -136,9 +135,8 @@ Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::fu
 }
 
 Route& Route::HoldGround(Keys keys, int frames) {
-  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames), {}, [keys, frames](RoutePlayer& self, Columns) {
-    return self.Walk(keys, std::nullopt, frames, RoutePlayer::Meeting::kOnTheWay);
-  });
+  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames), {},
+             [keys, frames](RoutePlayer& self, Columns) { return self.Walk(keys, std::nullopt, frames); });
 }
 
 Route& Route::RideAcross(Place from, Place to) {
@@ -388,7 +386,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     if (advancing && hopping >= 0 &&
         hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= kReach) {
       if (trace_) Trace("hold");
-      return Walk(keys, std::nullopt, kMinimumPress, Meeting::kOnTheWay);
+      return Walk(keys, std::nullopt, kMinimumPress);
     }
     // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
     // (in the air only in a leap the walk goes on through, not in a hop).
@@ -419,7 +417,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
 std::string RoutePlayer::WalkShortOf(int column, int cells) {
   const int way = StandingX(column) > player.x ? 1 : -1;
   if (std::abs(StandingX(column) - player.x) <= cells * kCellSize) return "";
-  return Walk(kWalkingShot, column - cells * way, 0, Meeting::kOnTheWay);
+  return Walk(kWalkingShot, column - cells * way, 0);
 }
 
 std::string RoutePlayer::StopAt(int column) {

@@ -152,7 +152,7 @@ class RoutePlayer {
   std::string HoldTo(const Keys& keys, int column);
   // A walk to `column` firing `keys`; with none, ground held at least
   // `frames` frames and on while an enemy ahead comes.
-  std::string Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting);
+  std::string Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting = Meeting::kOnTheWay);
   // A walk that meets what comes up to `cells` cells before the column.
   std::string WalkShortOf(int column, int cells);
   std::string StopAt(int column);
