@@ -380,11 +380,11 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       return dodge ? Press(KeysOf(*dodge), dodge->press) : Hold(held_, 1);
     }
     // Advancing, ground is held (the walk stopped) where an enemy, one in a
-    // hop too, comes into a standing shot's reach.
+    // hop too, comes into a Blaze Shot's reach of where the walk would stop.
     const int closing = static_cast<int>(lead * std::fabs(player.velocityX));
     const int hopping = EnemyAhead(kHopHeight);
     if (advancing && hopping >= 0 &&
-        hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= kReach) {
+        hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= kBlazeReach) {
       if (trace_) Trace("hold");
       return Walk(keys, std::nullopt, kMinimumPress);
     }
