@@ -51,12 +51,21 @@ bool ChestWindowOpen() {
   return progress.floorValue[floorNumber] != -1 && progress.floorItems[floorNumber][kSlotChest] == 0;
 }
 bool ChestOpened() { return FloorNumberValid() && gameState.FloorProgress.floorItems[floorNumber][kSlotChest] == 1; }
+// Confirm on the chest's window once it has been read and what was queued
+// before it opened is out; again after another look while it shows (it
+// also takes frames of its own to close).
+std::function<void()> ConfirmingChest(ScriptedPlay& play) {
+  return [&play, looked = 0]() mutable {
+    if (!ChestWindowOpen() || ++looked <= kChestReadingFrames + 2 || !play.Finished()) return;
+    play.Hold({kKeyJump}, kMinimumPress);
+    looked = 0;
+  };
+}
 
 // A hop over a bullet on course for the body: how far ahead in frames (more
 // the reaction's lateness) and how near in pixels the bullets are timed, the
 // jump's press, and the frames to spare when it is timed to the latest.
 constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
-constexpr Move kHopInPlace{0, true, false, false, kHopPress};
 
 // How high over the body an enemy in a hop is watched for.
 constexpr int kHopHeight = 2 * kCellSize;
@@ -107,9 +116,8 @@ Route& Route::HoldTo(Keys keys, Place place) {
              [keys](RoutePlayer& self, Columns at) { return self.HoldTo(keys, at[0]); });
 }
 Route& Route::WalkTo(Place place) {
-  return Add("WalkTo " + place.label, {place}, [](RoutePlayer& self, Columns at) {
-    return self.Walk(kWalkingShot, at[0], 0, RoutePlayer::Meeting::kOnTheWay);
-  });
+  return Add("WalkTo " + place.label, {place},
+             [](RoutePlayer& self, Columns at) { return self.Walk(kWalkingShot, at[0], 0); });
 }
 Route& Route::Advance(Keys keys, Place place) {
   return Add("Advance " + Letters(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
@@ -129,9 +137,8 @@ Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::fu
 }
 
 Route& Route::HoldGround(Keys keys, int frames) {
-  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames), {}, [keys, frames](RoutePlayer& self, Columns) {
-    return self.Walk(keys, std::nullopt, frames, RoutePlayer::Meeting::kOnTheWay);
-  });
+  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames), {},
+             [keys, frames](RoutePlayer& self, Columns) { return self.Walk(keys, std::nullopt, frames); });
 }
 
 Route& Route::RideAcross(Place from, Place to) {
@@ -151,12 +158,7 @@ Route& Route::UseRecoveryPoint(Place where) {
 }
 
 Route& Route::OpenChest() {
-  // The walk meets what comes up to three cells before the chest, then
-  // leans into it.
-  return Add("OpenChest at chest", {Chest()}, [](RoutePlayer& self, Columns at) {
-    const std::string problem = self.WalkShortOf(at[0], 3);
-    return problem.empty() ? self.AnswerChest() : problem;
-  });
+  return Add("OpenChest at chest", {Chest()}, [](RoutePlayer& self, Columns at) { return self.OpenChest(at[0]); });
 }
 
 Route& Route::TakeDoor(int number) {
@@ -199,13 +201,8 @@ std::string RoutePlayer::Run(const Route& route) {
         frames += length;
       }
       // A chest a jittered walk runs into opens its window in the middle of
-      // these presses: once they are out, Confirm is pressed as a person
-      // reading it would, until it closes.
-      int openFor = 0;
-      play_.SetFrameHook([&] {
-        if (!ChestWindowOpen()) return;
-        if (++openFor > kChestReadingFrames + 2 && play_.Finished()) play_.Hold({kKeyJump}, kMinimumPress).Hold({}, 2);
-      });
+      // these presses.
+      play_.SetFrameHook(ConfirmingChest(play_));
       problem = Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames + 400));
       play_.SetFrameHook({});
     } else {
@@ -359,7 +356,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       // A bullet on course for the body: a hop on, in place or back, a
       // crouch or a stop, taken as late as it still clears the bullets.
       const int ahead = way < 0 ? -1 : 1;
-      std::vector<Move> dodges = {kHopInPlace, {0, false, false, true, 2 * kMinimumPress},
+      std::vector<Move> dodges = {{0, true, false, false, kHopPress}, {0, false, false, true, 2 * kMinimumPress},
                                   {0, false, false, false, kMinimumPress}, {-ahead, true, false, false, kHopPress}};
       // Not on over a key lying just ahead.
       constexpr int kKeyNear = 200;
@@ -369,17 +366,14 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       if (dodge && trace_) Trace("dodge " + Letters(KeysOf(*dodge)));
       return dodge ? Press(KeysOf(*dodge), dodge->press) : Hold(held_, 1);
     }
-    // Advancing, the walk stops where an enemy (one in a hop too) comes into
-    // a standing shot's reach, and ground is held while one is near it.
+    // Advancing, ground is held (the walk stopped) where an enemy, one in a
+    // hop too, comes into a Blaze Shot's reach of where the walk would stop.
     const int closing = static_cast<int>(lead * std::fabs(player.velocityX));
     const int hopping = EnemyAhead(kHopHeight);
-    if (advancing && player.airborne == 0 && player.velocityX == 0.0 && hopping >= 0 && hopping <= kBlazeReach) {
-      if (trace_) Trace("hold");
-      return Walk(keys, std::nullopt, kMinimumPress, Meeting::kOnTheWay);
-    }
     if (advancing && hopping >= 0 &&
-        hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= kReach) {
-      return Hold({}, kMinimumPress);
+        hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= kBlazeReach) {
+      if (trace_) Trace("hold");
+      return Walk(keys, std::nullopt, kMinimumPress);
     }
     // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
     // (in the air only in a leap the walk goes on through, not in a hop).
@@ -410,7 +404,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
 std::string RoutePlayer::WalkShortOf(int column, int cells) {
   const int way = StandingX(column) > player.x ? 1 : -1;
   if (std::abs(StandingX(column) - player.x) <= cells * kCellSize) return "";
-  return Walk(kWalkingShot, column - cells * way, 0, Meeting::kOnTheWay);
+  return Walk(kWalkingShot, column - cells * way, 0);
 }
 
 int RoutePlayer::PressTo(double x, const Keys& keys, int shortest, int longest) const {
@@ -465,30 +459,14 @@ std::string RoutePlayer::StopAt(int column) {
   return problem.empty() ? Hold({}, kMinimumPress) : problem;
 }
 
-std::string RoutePlayer::AnswerChest() {
-  constexpr int kReading = kChestReadingFrames + 2;  // frames the open window is looked at before Confirm
-  int openFor = 0;
-  play_.SetFrameHook([&] {
-    if (!ChestWindowOpen()) return;
-    // The keys are the window's now: nothing is held but Confirm, pressed
-    // after a look and again while the window stays open.
-    const int phase = openFor++ % (kReading + 2 * kMinimumPress);
-    if (phase == 0) play_.Clear();
-    if (phase == kReading) play_.Hold({kKeyJump}, kMinimumPress);
-  });
-  const int start = play_.frames();
-  std::string problem;
-  // Leaning into the chest from the side it is on, turning when the walk
-  // carried the body past it.
-  while (problem.empty() && !ChestOpened()) {
-    if (play_.frames() - start > kStepFrames) {
-      problem = Outcome(false) + " before the chest opened";
-      break;
-    }
-    const int column = ColumnOf(Chest());
-    if (column < 0) break;
-    problem = Hold({StandingX(column) > player.x ? kKeyRight : kKeyLeft}, kMinimumPress);
-  }
+std::string RoutePlayer::OpenChest(int column) {
+  // The walk meets what comes up to three cells before the chest, then leans
+  // into it from the side it is on (turning when the walk carried the body
+  // past it) while its window is answered.
+  std::string problem = WalkShortOf(column, 3);
+  play_.SetFrameHook(ConfirmingChest(play_));
+  const auto lean = [&] { return Hold({StandingX(column) > player.x ? kKeyRight : kKeyLeft}, kMinimumPress); };
+  if (problem.empty()) problem = Looking(ChestOpened, lean);
   play_.SetFrameHook({});
   return problem.empty() ? Hold({}, 30) : problem;
 }
@@ -504,10 +482,8 @@ std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const s
     if (now < nextDecision || (inWindow > 0 && inWindow < kReading)) return;
     const Keys keys = decide(inWindow > 0);
     if (keys.empty()) return;
-    play_.Clear();
-    play_.Hold({}, perturbation_.reactionDelay);
-    play_.Hold(keys, kMinimumPress);
-    nextDecision = now + perturbation_.reactionDelay + kMinimumPress + kLook;
+    held_ = {};  // each press is let go before the next is decided
+    nextDecision = now + Decide(keys, kMinimumPress) + kMinimumPress + kLook;
   });
   const bool answered = play_.RunUntil(
       [&] {

@@ -153,14 +153,14 @@ class RoutePlayer {
   std::string HoldTo(const Keys& keys, int column);
   // A walk to `column` firing `keys`; with none, ground held at least
   // `frames` frames and on while an enemy ahead comes.
-  std::string Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting);
+  std::string Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting = Meeting::kOnTheWay);
   // A walk that meets what comes up to `cells` cells before the column.
   std::string WalkShortOf(int column, int cells);
   std::string StopAt(int column);
   std::string RideAcross(int from, int to);
   std::string Fight(const Keys& keys, const FightSettings& how, int column);
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
-  std::string AnswerChest();
+  std::string OpenChest(int column);
 
   // `keys` queued for `frames` frames. A change of keys is a decision, which
   // reaches the game late by the perturbation's reaction delay: the frames
