@@ -116,13 +116,6 @@ std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int ear
 
 }  // namespace
 
-bool Carries(const std::vector<BodyPlace>& course, int height) {
-  const BodyPlace& end = course.back();
-  const int feet = static_cast<int>(end.y) + kPlayerSpriteSize;
-  if (ReadAttributeAtPixel(static_cast<int>(end.x) + kPlayerSpriteSize / 2, feet) < kAttrOneWay) return false;
-  return height == player.y || (height < player.y ? end.y <= player.y - 1 : end.y >= player.y + 1);
-}
-
 std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int column) {
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";

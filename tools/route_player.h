@@ -56,8 +56,6 @@ struct FightSettings {
   int climbPress = 20;     // a jump onto the ledge over the body
   int frameLimit = 12000;  // frames before the fight gives up
 };
-// Whether `course` ends on footing and, for a `height` not the body's own, at least a pixel nearer it.
-bool Carries(const std::vector<BodyPlace>& course, int height);
 
 // How far the player departs from the route's exact timing.
 struct Perturbation {

@@ -130,6 +130,13 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int held
   return course;
 }
 
+bool Carries(const std::vector<BodyPlace>& course, int height) {
+  const BodyPlace& end = course.back();
+  const int feet = static_cast<int>(end.y) + kPlayerSpriteSize;
+  if (ReadAttributeAtPixel(static_cast<int>(end.x) + kPlayerSpriteSize / 2, feet) < kAttrOneWay) return false;
+  return height == player.y || (height < player.y ? end.y <= player.y - 1 : end.y >= player.y + 1);
+}
+
 double RestX(int way, int frames, int heldWay, int late) {
   constexpr int kLongestSlide = 120;
   Body body;

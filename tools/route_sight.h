@@ -70,6 +70,9 @@ int WayOf(double speed);
 // The body's places frame by frame from now (course[0]) as the game's step
 // moves a copy of it: `wait` frames of a walk `heldWay`, then `move`.
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay = 0);
+// Whether `course` ends on footing and, for a `height` not the body's own,
+// at least a pixel nearer it.
+bool Carries(const std::vector<BodyPlace>& course, int height);
 // The player's x where the body comes to rest after a walk `heldWay` for
 // `late` frames, then `way` for `frames` (on ice: braked until it creeps).
 double RestX(int way, int frames, int heldWay = 0, int late = 0);
