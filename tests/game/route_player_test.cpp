@@ -464,7 +464,6 @@ TEST_F(RoutePlayerTest, StopAtEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
   }
 }
 
-
 // A fight's climb or drop counts from a pixel of height gained or lost, and
 // only onto footing: a course ending level with the body carries it neither
 // way, and a drop pressed on solid ground (a hop) carries it nowhere, where
