@@ -287,5 +287,22 @@ TEST_F(PlayerShotsTest, EnemyBlastReachesThePlayerBoxByItsSizeAndTakesAtLeastOne
   EXPECT_EQ(player.life, 94);
 }
 
+// A blast reaches a box on every side up to its reach, edges included, and
+// not a pixel farther.
+TEST(EnemyBlastReachTest, EverySideOfTheBoxIsReachedToTheReachAndNoFarther) {
+  constexpr int kLeft = 100, kTop = 200, kRight = 124, kBottom = 246, kMiddleX = 112, kMiddleY = 223;
+  for (int size = 1; size <= 3; ++size) {
+    const int r = EnemyBlastReach(size);
+    for (const int past : {0, 1}) {
+      SCOPED_TRACE("size " + std::to_string(size) + (past == 0 ? " at the reach" : " a pixel past it"));
+      const bool reaches = past == 0;
+      EXPECT_EQ(EnemyBlastReaches(kLeft - r - past, kMiddleY, size, kLeft, kTop, kRight, kBottom), reaches) << "left";
+      EXPECT_EQ(EnemyBlastReaches(kRight + r + past, kMiddleY, size, kLeft, kTop, kRight, kBottom), reaches) << "right";
+      EXPECT_EQ(EnemyBlastReaches(kMiddleX, kTop - r - past, size, kLeft, kTop, kRight, kBottom), reaches) << "above";
+      EXPECT_EQ(EnemyBlastReaches(kMiddleX, kBottom + r + past, size, kLeft, kTop, kRight, kBottom), reaches) << "below";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace veltrin::testing
