@@ -45,9 +45,10 @@ extern MapObjectRecord mapObjects[kMapObjectCount];
 extern std::int32_t objectCount;
 extern MapObjectRecord floorSlots[kFloorSlotCount];
 extern MapObjectRecord movingObjects[kMovingObjectCount];
-// Pixels a travelling platform moves a frame; moving objects of types 0..3
-// (left, right, up, down) travel, the others blink.
-inline constexpr int kMovingObjectStep = 2, kLastTravellingType = 3;
+// Pixels a travelling platform moves a frame.
+inline constexpr int kMovingObjectStep = 2;
+// Moving objects of types 0..3 (left, right, up, down) travel; the others blink.
+inline constexpr int kLastTravellingType = 3;
 extern std::int32_t movingCount;
 extern std::int32_t mapFlags[kMapFlagCount];  // 1 on, 0 off
 extern FloorDoor doors[kFloorDoorCount];

@@ -16,8 +16,9 @@ std::int32_t movingObjectCycle = 0;
 namespace {
 
 enum MovingType : int {
-  kLeft = 0, kRight = 1, kUp = 2, kDown = kLastTravellingType, kFirstBlinking = 4, kLastBlinking = 7
+  kLeft = 0, kRight = 1, kUp = 2, kDown = 3, kFirstBlinking = 4, kLastBlinking = 7
 };
+static_assert(kDown == kLastTravellingType && kFirstBlinking == kLastTravellingType + 1);
 constexpr int kStep = kMovingObjectStep;
 constexpr int kCycleFrames = 240;
 constexpr std::int32_t kNoRiderRoomAbove = 49;
