@@ -182,7 +182,8 @@ def covering_suites(root, path, test_files, slow, source_text=""):
     """The gtest patterns of the suites whose files cover a source file: those
     that include it or its header or are named after it; for a source no test
     names that way (its functions declared in a wider header), those that call
-    a function it defines and its folder's tests."""
+    a function it defines, themselves or through a header of tests/ they
+    include, and its folder's tests."""
     stem = os.path.splitext(path)[0]
     names = {path, stem + ".h"}
     base = os.path.basename(stem)
@@ -194,8 +195,10 @@ def covering_suites(root, path, test_files, slow, source_text=""):
         folder = "tests/" + path.split("/", 1)[0] + "/"
         functions = defined_functions(source_text)
         called = re.compile(r"\b(?:" + "|".join(functions) + r")\(") if functions else None
-        chosen = [t for t, text in test_files.items()
-                  if t.startswith(folder) or (called is not None and called.search(text))]
+        # A call made in a fixture header of tests/ counts for every test that includes it.
+        chosen = [t for t in test_files
+                  if t.startswith(folder) or (called is not None and any(
+                      called.search(test_files.get(name, "")) for name in {t} | reached_includes(t, test_files)))]
     patterns = []
     for test_path in sorted(chosen):
         for pattern in suites_in(test_files[test_path]):

@@ -97,6 +97,11 @@ class CoveringSuites(unittest.TestCase):
         tests["tests/core/replace_test.cpp"] = "TEST(Replace, A) { plat::TakeCalls(); }\n"
         tests["tests/platform/near_test.cpp"] = "TEST(Near, A) { MyTakeCalls(); }\n"
         self.assertEqual(["Replace.*", "Near.*"], mc.covering_suites(".", "platform/seam.cpp", tests, False, source))
+        # Called only by a fixture header: the tests including it are covered.
+        tests["tests/game/routes.h"] = "inline void Play() { plat::RecordCalls(true); }\n"
+        tests["tests/game/replay_test.cpp"] = '#include "tests/game/routes.h"\nTEST(Replay, A) { Play(); }\n'
+        self.assertEqual(["Replace.*", "Replay.*", "Near.*"],
+                         mc.covering_suites(".", "platform/seam.cpp", tests, False, source))
         tests["tests/platform/seam_test.cpp"] = '#include "platform/seam.h"\nTEST(Seam, A) {}\n'
         self.assertEqual(["Seam.*"], mc.covering_suites(".", "platform/seam.cpp", tests, False, source))
 
