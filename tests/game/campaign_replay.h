@@ -311,7 +311,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
              .HoldGround(kLowShot, 30).WalkTo(Mark("second-cracked-wall")).Wait(12).Press(kShot, 6).Wait(12).Press(kLowShot, 6).Wait(12)
              .TakeDoor()},
         // The wisp fought from by its pen's window, out of its fire's way.
-        {"025", "026", FromTheSign().Fight(kShot, {.place = Mark("pen-window"), .height = FightSettings::Height::kFloorOver}).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
+        {"025", "026", FromTheSign().Fight(kShot, {.place = Mark("pen-window")}).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"sky", {"026", 18, 0, 3, true, 1, {kBreakPower}},
        {{"026", "027", SignAndMagic().Then(ChestAndDoor())},
         // The True Eye from the chest, then over the trench on the bridge it shows.
