@@ -1,12 +1,17 @@
 // A fight's height against the floor it is fought on: from the floor over
 // the ground the player climbs there and stays, and one told to fight where
-// it stands stays on the ground under that floor.
+// it stands stays on the ground under that floor. A fight judges the bullets
+// against the body as its keys hold it, standing or crouched.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "game/enemies.h"
+#include "game/enemy_bullets.h"
 #include "game/game_state.h"
 #include "game/player.h"
+#include "game/pools.h"
+#include "game/shot_record.h"
 #include "tests/game/campaign_replay.h"
 #include "tools/route_player.h"
 
@@ -39,6 +44,54 @@ TEST_F(CampaignAreaTest, AFightClimbsToTheFloorOverOnlyWhenToldTo) {
       EXPECT_LT(player.y, ground) << "still on the ground";
     } else {
       EXPECT_EQ(player.y, ground);
+    }
+  }
+}
+
+// The wisp's hall, its own fire stopped: one bullet flies in level with the
+// head of a player standing and over one crouched. A fight that stands
+// dodges it; one that crouches lets it pass and does not move; one told to
+// dodge nothing stands and takes it (a life of one), however late the
+// player reacts.
+TEST_F(CampaignAreaTest, AFightJudgesBulletsAgainstTheBodyItsKeysHold) {
+  struct Case {
+    const char* name;
+    bool crouched;
+    int horizon, late;
+    bool struck;
+  };
+  for (const Case& c : {Case{"standing", false, 40, 0, false}, Case{"crouched", true, 40, 0, false},
+                        Case{"dodging nothing, late", false, 0, 12, true}}) {
+    SCOPED_TRACE(c.name);
+    StartArea("cave", "025");
+    ScriptedPlay play;
+    ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+    EnemyRecord* boss = const_cast<EnemyRecord*>(veltrin::routes::Boss());
+    ASSERT_NE(boss, nullptr);
+    boss->volleysPerBurst[0] = 0;
+    EmptyBulletPool();
+    PlayerRecord low = player;
+    low.squat = 1;
+    const BulletTarget standing = PlayerTarget(player), crouching = PlayerTarget(low);
+    ASSERT_LT(standing.top + 2, crouching.top) << "a crouch lowers the head";
+    ShotRecord& bullet = enemyBullets[0];
+    bullet = ShotRecord{};
+    bullet.x = player.x + 200, bullet.y = (standing.top + crouching.top) / 2 - kBulletHitOffset, bullet.vx = -3.0;
+    bullet.life = kBulletLife, bullet.power = 1, bullet.inUse = 1;
+    bulletCount = 1;
+    const int x = player.x, y = player.y;
+    veltrin::routes::Keys keys{veltrin::routes::kKeyShot};
+    if (c.crouched) keys.insert(veltrin::routes::kKeyDown);
+    veltrin::routes::Perturbation perturbation;
+    perturbation.reactionDelay = c.late;
+    veltrin::routes::RoutePlayer fighter(play, perturbation);
+    const std::string outcome =
+        fighter.Run(veltrin::routes::Route().Fight(keys, {.horizon = c.horizon, .frameLimit = 120}));
+    const std::string step = "step 0 Fight " + veltrin::routes::Letters(keys) + ": ";
+    EXPECT_EQ(outcome.substr(0, step.size() + 4), step + (c.struck ? "died" : "the "));
+    if (c.crouched) {
+      EXPECT_EQ(player.x, x) << "moved";
+      EXPECT_EQ(player.y, y) << "jumped";
     }
   }
 }
