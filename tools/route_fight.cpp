@@ -120,7 +120,8 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";
   const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late;
-  const int horizon = how.horizon > 0 ? how.horizon + late : 0, look = horizon > 0 ? kCourseFrames : 0;
+  const bool dodges = how.horizon > 0;
+  const int horizon = dodges ? how.horizon + late : 0;
   const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
   const std::vector<int> looks = BossLooks();
   Beat beat{-1, OnScreen(*boss) ? boss->hurtTimer : 0};
@@ -131,11 +132,11 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   aim.erase(kKeyShot), aim.erase(kKeyJump);
   const Move stay{0, false, false, keys.count(kKeyDown) != 0, kCourseFrames};
   const Move climb{0, true, false, false, how.climbPress}, drop{0, false, true, false, kMinimumPress};
-  // Whether `move`, its keys a reaction late, passes every bullet in sight and
-  // carries the body toward `height`.
+  // Whether `move`, its keys a reaction late, carries the body toward `height`
+  // and, in a fight that dodges, passes every bullet in sight.
   const auto clear = [&](const Move& move, int height) {
     const std::vector<BodyPlace> course = CourseOf(late, move, kCourseFrames);
-    return Carries(course, height) && FirstBulletHit(course, look, how.margin) >= look;
+    return Carries(course, height) && (!dodges || FirstBulletHit(course, kCourseFrames, how.margin) >= kCourseFrames);
   };
   int threatSeen = -1;  // the frame a bullet was first seen on course for the body
   std::string problem;
