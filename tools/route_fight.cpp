@@ -1,7 +1,6 @@
 #include "tools/route_player.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <utility>
 
@@ -167,12 +166,10 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     } else if (height != player.y && clear(toHeight, height)) {
       move = toHeight;
     } else if (way != 0 && !threatened) {
-      // Back to the place (one press whose slide ends there) or turned to the
-      // boss, unless that walks into a bullet.
-      const int distance = std::abs(goal - player.x) - 8;
-      int frames = kMinimumPress;
-      while (frames < kLongestStep && std::fabs(RestX(way, frames) - player.posX) < distance) ++frames;
-      move = Move{way, false, false, false, frames};
+      // Back to the place (one press whose slide ends nearest it) or turned to
+      // the boss, unless that walks into a bullet.
+      move = Move{way, false, false, false, kMinimumPress};
+      move->press = PressTo(goal, KeysOf(*move), kMinimumPress, kLongestStep);
       if (!clear(*move, player.y)) move.reset(), now = {}, problem = Hold({}, 1);
     } else if (how.toRhythm && player.y == ground) {
       // To the rhythm, the player fires only from up there.
