@@ -582,26 +582,34 @@ TEST_F(RoutePlayerTest, AStopFromRestStaysWithinItsSpanAndStepsInFromAPixelBeyon
 }
 
 // On ice a walk stops only against its slide: from either side, from a
-// slide the other way, or coasting with nothing held, a player prompt or
-// late comes to rest in the place without walking to and fro.
+// walk just started or going on, a slide going away, coasting with nothing
+// held or braking with the place just ahead, a player prompt or late comes
+// to rest in the place without walking to and fro.
 TEST_F(RoutePlayerTest, StopsOnIceFromEitherSideAndFromASlideEndInThePlace) {
   using veltrin::routes::Column;
   using veltrin::routes::Route;
+  using veltrin::testing::kLeft;
+  using veltrin::testing::kRight;
   const int groundRow = (player.y + kPlayerSpriteSize) / kCellSize;
   for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 36, kAttrSlippery);
+  constexpr int kFrom = 15;
   struct Case {
     const char* name;
     Route before;
-    int column;
+    int columns;  // on from kFrom
+    int shift = 0;  // pixels from kFrom's middle the player starts at
   };
   const Case cases[] = {
-      {"from the left", Route(), 20},
-      {"from the right", Route(), 9},
-      {"a column on", Route(), 10},
-      {"two columns back", Route(), 8},
-      {"sliding away", Route().Press(veltrin::testing::kRight, 30), 12},
-      {"coasting on", Route().Press(veltrin::testing::kRight, 20).Wait(1), 22},
-      {"coasting past", Route().Press(veltrin::testing::kLeft, 20).Wait(1), 10},
+      {"from the left", Route(), 5},
+      {"from the right", Route(), -6},
+      {"a column on", Route(), 1},
+      {"a column back", Route(), -1},
+      {"walking on", Route().Press(kRight, 30), 5},
+      {"sliding away", Route().Press(kRight, 30), -1},
+      {"coasting on", Route().Press(kRight, 20).Wait(1), 7},
+      {"starting to walk", Route().Press(kRight, 1), 2, 8},
+      // The brake leaves the body a creep away from resting 8 pixels short.
+      {"braking short of it", Route().Press(kRight, 30).Press(kLeft, 6), 4, 8},
   };
   int reversals = 0;
   double lastVelocity = 0.0;
@@ -610,19 +618,19 @@ TEST_F(RoutePlayerTest, StopsOnIceFromEitherSideAndFromASlideEndInThePlace) {
     if (player.velocityX != 0.0) lastVelocity = player.velocityX;
   });
   for (int delay : {0, 12, 15}) {
-    veltrin::routes::Perturbation late;
-    late.reactionDelay = delay;
-    veltrin::routes::RoutePlayer walker(*play_, late);
-    ASSERT_EQ(walker.Run(Route().StopAt(Column(14))), "");
     for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(c.name) + " to column " + std::to_string(c.column) + ", reactions " +
-                   std::to_string(delay) + " late");
-      ASSERT_EQ(walker.Run(c.before), "");
+      SCOPED_TRACE(std::string(c.name) + ", reactions " + std::to_string(delay) + " late");
+      veltrin::routes::Perturbation late;
+      late.reactionDelay = delay;
+      veltrin::routes::RoutePlayer walker(*play_, late);
+      player.posX = player.x = veltrin::routes::StandingX(kFrom) + c.shift, player.velocityX = 0.0;
+      ASSERT_EQ(walker.Run(Route().Wait(10).Then(c.before)), "");
+      const int column = kFrom + c.columns;
       const int start = play_->frames();
       reversals = 0;
       lastVelocity = player.velocityX;
-      ASSERT_EQ(walker.Run(Route().StopAt(Column(c.column))), "");
-      EXPECT_TRUE(veltrin::routes::StandingIn(c.column)) << "x " << player.x;
+      ASSERT_EQ(walker.Run(Route().StopAt(Column(column))), "") << "to column " << column;
+      EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x << ", column " << column;
       EXPECT_LT(std::abs(player.velocityX), 0.5) << "no more than the creep braking leaves";
       EXPECT_LE(reversals, 1) << "walked to and fro";
       EXPECT_LT(play_->frames() - start, 400);
