@@ -530,7 +530,9 @@ class ScopedWatch {
 class WalkKeysSeen {
  public:
   explicit WalkKeysSeen(ScriptedPlay& play)
-      : watch_(play, [this] { ways_.push_back((padState & qz::kPadRight) != 0 ? 1 : (padState & qz::kPadLeft) != 0 ? -1 : 0); }) {}
+      : watch_(play, [this] {
+          ways_.push_back((padState & qz::kPadRight) != 0 ? 1 : (padState & qz::kPadLeft) != 0 ? -1 : 0);
+        }) {}
   void Clear() { ways_.clear(); }
   // The shortest run of frames one walking key was held for, of those that
   // ended; -1 when none did.
@@ -707,7 +709,8 @@ TEST_F(RoutePlayerTest, ForesightMeetsNoBlastOfAPlainBulletBesideTheBody) {
 }
 
 // An enemy is ahead once any of it is right of the player's x: one whose
-// right edge is at that x is behind, a pixel more and it is ahead (and near).
+// right edge is at that x is behind, a pixel more and it is ahead, right
+// beside the player.
 TEST_F(RoutePlayerTest, AnEnemyIsAheadFromAPixelRightOfThePlayer) {
   EnemyRecord& enemy = enemies[0];
   enemy = EnemyRecord{};
@@ -755,7 +758,7 @@ TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReach) {
     if (&enemy != lizard) enemy.life = 0;
   }
   ASSERT_TRUE(play_->RunUntil([] { return player.airborne == 0; }, 60));
-  constexpr int kReach = 232;
+  constexpr int kReach = 232;  // the reach the route player counts for a low Blaze Shot
   const int startX = player.x, life = lizard->life;
   for (const int beyond : {0, 1}) {
     SCOPED_TRACE(beyond == 0 ? "at the reach" : "a pixel beyond");
