@@ -12,21 +12,27 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/enemies.h"
+#include "game/action_input.h"
 #include "game/enemy_bullets.h"
 #include "game/floor_play.h"
+#include "game/floor_records.h"
 #include "game/game_state.h"
+#include "game/items.h"
 #include "game/map_cells.h"
 #include "game/pools.h"
 #include "game/shot_record.h"
 #include "game/player.h"
 #include "game/player_physics.h"
 #include "game/player_shots.h"
+#include "input/pad_input.h"
 #include "tests/game/campaign_replay.h"
 #include "tools/route_player.h"
 #include "tools/route_sight.h"
@@ -502,6 +508,280 @@ TEST_F(RoutePlayerTest, AFightsClimbOrDropCountsFromAPixelAndOnlyOntoFooting) {
   EXPECT_TRUE(Carries(CourseOf(0, drop, 150), rest));
   for (int c = column - 2; c <= column + 2; ++c) SetCell(c, groundRow - 1, 0, kAttrEmpty);
   player.y = rest, player.posY = player.y;
+}
+
+// A frame observer for as long as it is in scope: a failed assertion
+// leaves the test with its captures gone while the game plays on. Unlike a
+// hook it also watches fixed presses, where the route player sets its own.
+class ScopedWatch {
+ public:
+  ScopedWatch(ScriptedPlay& play, std::function<void()> watch) : play_(play) {
+    play_.SetFrameObserver(std::move(watch));
+  }
+  ~ScopedWatch() { play_.SetFrameObserver({}); }
+  ScopedWatch(const ScopedWatch&) = delete;
+  ScopedWatch& operator=(const ScopedWatch&) = delete;
+
+ private:
+  ScriptedPlay& play_;
+};
+
+// The walking keys of each frame played: 1 right, -1 left, 0 neither.
+class WalkKeysSeen {
+ public:
+  explicit WalkKeysSeen(ScriptedPlay& play)
+      : watch_(play, [this] {
+          ways_.push_back((padState & qz::kPadRight) != 0 ? 1 : (padState & qz::kPadLeft) != 0 ? -1 : 0);
+        }) {}
+  void Clear() { ways_.clear(); }
+  // The shortest run of frames one walking key was held for, of those that
+  // ended; -1 when none did.
+  int ShortestPress() const {
+    int shortest = -1, run = 0;
+    for (std::size_t i = 0; i < ways_.size(); ++i) {
+      run = i > 0 && ways_[i] == ways_[i - 1] ? run + 1 : 1;
+      const bool ends = i + 1 < ways_.size() && ways_[i + 1] != ways_[i];
+      if (ways_[i] != 0 && ends && (shortest < 0 || run < shortest)) shortest = run;
+    }
+    return shortest;
+  }
+
+ private:
+  std::vector<int> ways_;
+  ScopedWatch watch_;
+};
+
+// A stop settles up to half a cell's worth short of the column's middle
+// and only a few pixels past it (a block before spikes): standing at either
+// end of that span the player stays put; a pixel beyond it, it steps in with
+// a whole press, prompt or late.
+TEST_F(RoutePlayerTest, AStopFromRestStaysWithinItsSpanAndStepsInFromAPixelBeyond) {
+  using veltrin::routes::Column;
+  using veltrin::routes::Route;
+  constexpr int kColumn = 10, kShort = 15, kPast = 3;
+  const int middle = veltrin::routes::StandingX(kColumn);
+  WalkKeysSeen keys(*play_);
+  for (int delay : {0, 12}) {
+    veltrin::routes::Perturbation late;
+    late.reactionDelay = delay;
+    for (const int off : {-kShort, kPast, -kShort - 1, kPast + 1, -kShort - 6, kPast + 6}) {
+      SCOPED_TRACE("from " + std::to_string(off) + " pixels off, reactions " + std::to_string(delay) + " late");
+      player.posX = player.x = middle + off, player.velocityX = 0.0;
+      veltrin::routes::RoutePlayer walker(*play_, late);
+      ASSERT_EQ(walker.Run(Route().Wait(10)), "");
+      keys.Clear();
+      ASSERT_EQ(walker.Run(Route().StopAt(Column(kColumn))), "");
+      const bool within = off >= -kShort && off <= kPast;
+      EXPECT_EQ(player.x == middle + off, within) << "x " << player.x;
+      EXPECT_EQ(keys.ShortestPress() < 0, within) << "a step taken or not";
+      if (!within) {
+        EXPECT_GE(keys.ShortestPress(), veltrin::routes::kMinimumPress);
+      }
+      EXPECT_GE(player.x, middle - kShort);
+      EXPECT_LE(player.x, middle + kPast);
+    }
+  }
+}
+
+// On ice a walk stops only against its slide: from either side, from a
+// walk just started or going on, a slide going away, coasting with nothing
+// held or braking with the place just ahead, a player prompt or late comes
+// to rest in the place without walking to and fro.
+TEST_F(RoutePlayerTest, StopsOnIceFromEitherSideAndFromASlideEndInThePlace) {
+  using veltrin::routes::Column;
+  using veltrin::routes::Route;
+  using veltrin::testing::kLeft;
+  using veltrin::testing::kRight;
+  const int groundRow = (player.y + kPlayerSpriteSize) / kCellSize;
+  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 36, kAttrSlippery);
+  constexpr int kFrom = 15;
+  struct Case {
+    const char* name;
+    Route before;
+    int columns;  // on from kFrom
+    int shift = 0;  // pixels from kFrom's middle the player starts at
+  };
+  const Case cases[] = {
+      {"from the left", Route(), 5},
+      {"from the right", Route(), -6},
+      {"a column on", Route(), 1},
+      {"a column back", Route(), -1},
+      {"walking on", Route().Press(kRight, 30), 5},
+      {"sliding away", Route().Press(kRight, 30), -1},
+      {"coasting on", Route().Press(kRight, 20).Wait(1), 7},
+      {"starting to walk", Route().Press(kRight, 1), 2, 8},
+      // The brake leaves the body a creep away from resting 8 pixels short.
+      {"braking short of it", Route().Press(kRight, 30).Press(kLeft, 6), 4, 8},
+  };
+  int reversals = 0;
+  double lastVelocity = 0.0;
+  const ScopedWatch watch(*play_, [&] {
+    if (lastVelocity * player.velocityX < 0) ++reversals;
+    if (player.velocityX != 0.0) lastVelocity = player.velocityX;
+  });
+  for (int delay : {0, 12, 15}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + ", reactions " + std::to_string(delay) + " late");
+      veltrin::routes::Perturbation late;
+      late.reactionDelay = delay;
+      veltrin::routes::RoutePlayer walker(*play_, late);
+      player.posX = player.x = veltrin::routes::StandingX(kFrom) + c.shift, player.velocityX = 0.0;
+      ASSERT_EQ(walker.Run(Route().Wait(10).Then(c.before)), "");
+      const int column = kFrom + c.columns;
+      const int start = play_->frames();
+      reversals = 0;
+      lastVelocity = player.velocityX;
+      ASSERT_EQ(walker.Run(Route().StopAt(Column(column))), "") << "to column " << column;
+      EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x << ", column " << column;
+      EXPECT_LT(std::abs(player.velocityX), 0.5) << "no more than the creep braking leaves";
+      EXPECT_LE(reversals, 1) << "walked to and fro";
+      EXPECT_LT(play_->frames() - start, 400);
+    }
+  }
+  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 4, kAttrSolidFrom);
+}
+
+// A chest a run of fixed presses walks into opens its window in the middle
+// of them: the window is answered once read and closed, also when the
+// presses go on holding Jump through it (the answer must be a fresh press),
+// and nothing pressed for it leaks into the play after.
+TEST_F(RoutePlayerTest, AChestMetInTheMiddleOfFixedPressesIsAnsweredAndClosed) {
+  using veltrin::routes::Route;
+  const MapObjectRecord chest = floorSlots[kSlotChest];
+  ASSERT_EQ(chest.active, 1);
+  const int unopened = gameState.FloorProgress.floorValue[floorNumber];
+  struct Case {
+    const char* name;
+    Route route;
+  };
+  const Case cases[] = {
+      {"walked into", Route().Press(veltrin::testing::kRight, 20).Wait(20)},
+      {"Jump held on", Route().Press(veltrin::testing::kRight, 20).Press({veltrin::routes::kKeyJump}, 60)},
+  };
+  bool opened = false, jumpedAfter = false;
+  int shown = 0;
+  const ScopedWatch watch(*play_, [&] {
+    opened = opened || veltrin::routes::ColumnOf(veltrin::routes::Chest()) < 0;
+    jumpedAfter = jumpedAfter || (opened && player.airborne != 0);
+    // A window never answered holds the game past any frame limit: the
+    // game is quit instead, failing the case rather than hanging it.
+    const bool showing = gameState.FloorProgress.floorValue[floorNumber] != unopened && !opened;
+    if (showing && ++shown > 600) gameState.quitRequested = 1;
+  });
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    floorSlots[kSlotChest] = chest;
+    gameState.FloorProgress.floorValue[floorNumber] = unopened;
+    gameState.FloorProgress.floorItems[floorNumber][kSlotChest] = 0;
+    player.keys = 1;
+    player.posX = player.x = (chest.x - 2) * kCellSize;
+    player.posY = player.y = (chest.y - 1) * kCellSize;
+    player.velocityX = 0.0;
+    opened = jumpedAfter = false;
+    shown = 0;
+    veltrin::routes::RoutePlayer walker(*play_);
+    ASSERT_EQ(walker.Run(c.route), "");
+    EXPECT_EQ(gameState.FloorProgress.floorItems[floorNumber][kSlotChest], 1) << "the chest not opened";
+    EXPECT_EQ(floorSlots[kSlotChest].active, 0);
+    EXPECT_EQ(player.keys, 0);
+    EXPECT_FALSE(jumpedAfter) << "a Jump meant for the window leaked into the play";
+    EXPECT_EQ(player.airborne, 0);
+  }
+}
+
+// A plain bullet (no blast) that strikes the ground where a blast would
+// reach the body: the game only blasts bullets that have a blast, so the
+// foresight must not meet it either.
+TEST_F(RoutePlayerTest, ForesightMeetsNoBlastOfAPlainBulletBesideTheBody) {
+  constexpr int kHorizon = 60;
+  const int x = player.x, y = player.y;
+  EmptyBulletPool();
+  player.life = 100, player.invulnerableFrames = 0;
+  ShotRecord& bullet = enemyBullets[0];
+  bullet = ShotRecord{};
+  bullet.x = x + kBodyRight + EnemyBlastReach(1) - kBulletHitOffset, bullet.y = y, bullet.vy = 4.0;
+  bullet.blastSize = 0, bullet.life = kBulletLife, bullet.power = 1, bullet.inUse = 1;
+  bulletCount = 1;
+  EXPECT_EQ(veltrin::routes::FirstBulletHit(CourseOf(0, Move{}, kHorizon), kHorizon, 0), kHorizon);
+  play_->Clear();
+  EXPECT_FALSE(play_->RunUntil([] { return player.life < 100; }, kHorizon));
+  EXPECT_EQ(bullet.inUse, 0) << "the bullet never struck the ground";
+}
+
+// An enemy is ahead once any of it is right of the player's x: one whose
+// right edge is at that x is behind, a pixel more and it is ahead, right
+// beside the player.
+TEST_F(RoutePlayerTest, AnEnemyIsAheadFromAPixelRightOfThePlayer) {
+  EnemyRecord& enemy = enemies[0];
+  enemy = EnemyRecord{};
+  enemy.width = enemy.height = kPlayerSpriteSize;
+  enemy.bodyTop = kBodyTop, enemy.bodyBottom = kBodyBottom;
+  enemy.y = player.y, enemy.life = 1;
+  enemy.x = player.x - enemy.width;
+  EXPECT_EQ(veltrin::routes::EnemyAhead(), -1);
+  enemy.x += 1;
+  EXPECT_EQ(veltrin::routes::EnemyAhead(), 0);
+  enemy.life = 0;
+}
+
+// The platforms the game moves are the travelling ones, up to the last
+// travelling type; a blinking platform stays where it is and is no ride.
+TEST_F(RoutePlayerTest, OnlyPlatformsTheGameMovesAreMeasuredAsTravelling) {
+  const int count = movingCount;
+  const MapObjectRecord first = movingObjects[0];
+  const int x = player.x + 4 * kCellSize, y = player.y - 4 * kCellSize;
+  for (const int type : {kLastTravellingType, kLastTravellingType + 1}) {
+    SCOPED_TRACE("type " + std::to_string(type));
+    movingObjects[0] = MapObjectRecord{x, y, type, 1};
+    movingCount = 1;
+    const bool travelling = type == kLastTravellingType;
+    EXPECT_EQ(veltrin::routes::PlatformDistance(x + 40), travelling ? 40 : kFieldRightPixel);
+    play_->Clear();
+    play_->Idle(3);
+    ASSERT_TRUE(play_->RunUntil([&] { return play_->Finished(); }, 10));
+    EXPECT_EQ(movingObjects[0].x != x || movingObjects[0].y != y, travelling) << "the game moved it or not";
+  }
+  movingObjects[0] = first;
+  movingCount = count;
+}
+
+// Advancing, the walk holds its ground where an enemy comes within a
+// standing Blaze Shot's reach of where it would stop: an enemy exactly at
+// that reach is met standing, one a pixel farther is stepped towards.
+TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReach) {
+  EnemyRecord* lizard = nullptr;
+  for (EnemyRecord& enemy : enemies) {
+    if (enemy.life > 0 && enemy.x / kCellSize >= 38 && enemy.x / kCellSize <= 42) lizard = &enemy;
+  }
+  ASSERT_NE(lizard, nullptr);
+  for (EnemyRecord& enemy : enemies) {
+    if (&enemy != lizard) enemy.life = 0;
+  }
+  ASSERT_TRUE(play_->RunUntil([] { return player.airborne == 0; }, 60));
+  constexpr int kReach = 232;  // the reach the route player counts for a low Blaze Shot
+  const int startX = player.x, life = lizard->life;
+  for (const int beyond : {0, 1}) {
+    SCOPED_TRACE(beyond == 0 ? "at the reach" : "a pixel beyond");
+    player.posX = player.x = startX, player.velocityX = 0.0;
+    const int lizardX = startX + kReach + beyond, lizardY = player.y + kPlayerSpriteSize - lizard->bodyBottom;
+    // Standing where it is put: pinned alone, it would be seen a frame's step on.
+    lizard->life = life, lizard->speed = lizard->speed2 = 0.0;
+    int frames = 0;
+    bool stepped = false;
+    const auto pin = [&] { lizard->posX = lizard->x = lizardX, lizard->posY = lizard->y = lizardY; };
+    pin();
+    const ScopedWatch pinned(*play_, [&] {
+      if (lizard->life <= 0) return;
+      pin();
+      stepped = stepped || player.velocityX > 0.0;
+      if (++frames == 60) lizard->life = 0;
+    });
+    veltrin::routes::RoutePlayer advancer(*play_);
+    ASSERT_EQ(advancer.Run(veltrin::routes::Route().Advance(veltrin::testing::kLowShot,
+                                                           veltrin::routes::Column(startX / kCellSize + 4))),
+              "");
+    EXPECT_EQ(stepped, beyond > 0);
+  }
 }
 
 }  // namespace
