@@ -448,10 +448,11 @@ std::string RoutePlayer::StopAt(int column) {
       return onIce() && !still() ? Press(withWay(-WayOf(player.velocityX)), brake) : Hold(withWay(0), 1);
     }
     // The press whose slide ends nearest the aim (on the ground a person's,
-    // a walk let go a reaction on at the soonest); while the longest is, the
-    // walk goes on.
+    // a walk going on that way let go a reaction on at the soonest, not a
+    // brake against the slide); while the longest is, the walk goes on.
     const int way = rest() > goal ? -1 : 1;
-    const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (WayOf(held_) == way ? perturbation_.reactionDelay : 0);
+    const bool walkingOn = WayOf(held_) == way && WayOf(player.velocityX) != -way;
+    const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (walkingOn ? perturbation_.reactionDelay : 0);
     const int press = PressTo(goal - kAim, withWay(way), shortest, kLongestPress);
     // On ice the planned press ends in the brake, as planned as the press.
     return press == kLongestPress ? Hold(withWay(way), 1) : Press(withWay(way), press, withWay(onIce() ? -way : 0));

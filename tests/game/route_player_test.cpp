@@ -784,4 +784,30 @@ TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReach) {
   }
 }
 
+// On ice a late player coasting with nothing held stops a few columns on
+// in the place, as a prompt one does: a correction past the place must not
+// be made longer than the one before, or the player walks to and fro until
+// its frames run out.
+TEST_F(RoutePlayerTest, ALatePlayerCoastingOnIceStopsInThePlace) {
+  using veltrin::routes::Column;
+  using veltrin::routes::Route;
+  const int groundRow = (player.y + kPlayerSpriteSize) / kCellSize;
+  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 36, kAttrSlippery);
+  constexpr int kFrom = 15;
+  for (int delay : {0, 12, 15}) {
+    for (int on : {2, 3, 4}) {
+      SCOPED_TRACE(std::to_string(on) + " columns on, reactions " + std::to_string(delay) + " late");
+      veltrin::routes::Perturbation late;
+      late.reactionDelay = delay;
+      veltrin::routes::RoutePlayer walker(*play_, late);
+      player.posX = player.x = veltrin::routes::StandingX(kFrom), player.velocityX = 0.0;
+      ASSERT_EQ(walker.Run(Route().Wait(10).Press(veltrin::testing::kRight, 8).Wait(1)), "");
+      EXPECT_EQ(walker.Run(Route().StopAt(Column(kFrom + on))), "");
+      EXPECT_TRUE(veltrin::routes::StandingIn(kFrom + on)) << "x " << player.x;
+      if (player.dead != 0) break;
+    }
+  }
+  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 4, kAttrSolidFrom);
+}
+
 }  // namespace
