@@ -45,14 +45,18 @@ using veltrin::routes::Move;
 using veltrin::testing::CampaignAreaTest;
 using veltrin::testing::ScriptedPlay;
 
-// The game started on a floor, played once its entrance shows.
+// The game started on a floor, played once its entrance shows. The play is
+// made once the game's window is: a frame limit that runs out asks that
+// window to close, which ends a blocking sequence nothing answers.
 class FloorEnteredTest : public CampaignAreaTest {
  protected:
   void Enter(const veltrin::testing::AreaStart& start) {
     StartArea(start);
+    play_.reset();  // its end unhooks the frame waits
+    play_ = std::make_unique<ScriptedPlay>();
     ASSERT_TRUE(play_->RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
   }
-  std::unique_ptr<ScriptedPlay> play_ = std::make_unique<ScriptedPlay>();
+  std::unique_ptr<ScriptedPlay> play_;
 };
 
 class RoutePlayerTest : public FloorEnteredTest {
@@ -659,14 +663,9 @@ TEST_F(RoutePlayerTest, AChestMetInTheMiddleOfFixedPressesIsAnsweredAndClosed) {
       {"Jump held on", Route().Press(veltrin::testing::kRight, 20).Press({veltrin::routes::kKeyJump}, 60)},
   };
   bool opened = false, jumpedAfter = false;
-  int shown = 0;
   const ScopedWatch watch(*play_, [&] {
     opened = opened || veltrin::routes::ColumnOf(veltrin::routes::Chest()) < 0;
     jumpedAfter = jumpedAfter || (opened && player.airborne != 0);
-    // A window never answered holds the game past any frame limit: the
-    // game is quit instead, failing the case rather than hanging it.
-    const bool showing = gameState.FloorProgress.floorValue[floorNumber] != unopened && !opened;
-    if (showing && ++shown > 600) gameState.quitRequested = 1;
   });
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -678,7 +677,6 @@ TEST_F(RoutePlayerTest, AChestMetInTheMiddleOfFixedPressesIsAnsweredAndClosed) {
     player.posY = player.y = (chest.y - 1) * kCellSize;
     player.velocityX = 0.0;
     opened = jumpedAfter = false;
-    shown = 0;
     veltrin::routes::RoutePlayer walker(*play_);
     ASSERT_EQ(walker.Run(c.route), "");
     EXPECT_EQ(gameState.FloorProgress.floorItems[floorNumber][kSlotChest], 1) << "the chest not opened";
