@@ -381,8 +381,8 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
         enemy - closing <= (way > 0 ? kBlazeReach : kReach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late,
-      // a walk going on a reaction before it.
-      std::string problem = walking ? Hold(walk, kMinimumPress) : "";
+      // a walk going on a reaction before it; a player facing back turns first.
+      std::string problem = walking || player.facing < 0 ? Hold({kKeyRight}, kMinimumPress) : "";
       if (problem.empty()) problem = Press(keys, kMinimumPress, aim);
       return problem.empty() ? Press(aim, kMinimumPress, keys) : problem;
     }
