@@ -377,12 +377,24 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     }
     // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
     // (in the air only in a leap the walk goes on through, not in a hop).
-    if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 &&
+    // A low shot passes under a walker in its hop: one seen hopping is shot
+    // coming down or just landed (or once close), to meet it before it hops
+    // again; one that stood a pause's length is taken for a walker.
+    bool passesUnder = false;
+    for (const EnemyRecord& e : enemies) {
+      if (e.life <= 0 || e.flying != 0) continue;
+      int& hopped = hopSeen_[&e];
+      if (e.moveState != 0) hopped = play_.frames();
+      const int stood = play_.frames() - hopped;
+      const bool timely = stood <= kMinimumPress || stood >= kPause || enemy - closing <= kJumpedNear;
+      passesUnder = passesUnder || (std::max(0, e.x - player.x) == enemy && (e.fallSpeed < 0.0 || !timely));
+    }
+    if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 && !passesUnder &&
         enemy - closing <= (way > 0 ? kBlazeReach : kReach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late,
-      // a walk going on a reaction before it.
-      std::string problem = walking ? Hold(walk, kMinimumPress) : "";
+      // a walk going on a reaction before it; a player facing back turns first.
+      std::string problem = walking || player.facing < 0 ? Hold({kKeyRight}, kMinimumPress) : "";
       if (problem.empty()) problem = Press(keys, kMinimumPress, aim);
       return problem.empty() ? Press(aim, kMinimumPress, keys) : problem;
     }
