@@ -319,14 +319,17 @@ class HoldGroundTest : public FloorEnteredTest {
     FloorEnteredTest::SetUp();
     Enter(veltrin::testing::FindArea("keep").start);
   }
+  // The lizard starts in column 40, past the snake asleep by the entrance.
+  static const EnemyRecord* Lizard() {
+    for (const EnemyRecord& enemy : enemies) {
+      if (enemy.life > 0 && enemy.x / kCellSize >= 38 && enemy.x / kCellSize <= 42) return &enemy;
+    }
+    return nullptr;
+  }
 };
 
 TEST_F(HoldGroundTest, TheChargingLizardIsShotDownBeforeItReachesThePlayerReactingLate) {
-  // The lizard starts in column 40, past the snake asleep by the entrance.
-  const EnemyRecord* lizard = nullptr;
-  for (const EnemyRecord& enemy : enemies) {
-    if (enemy.life > 0 && enemy.x / kCellSize >= 38 && enemy.x / kCellSize <= 42) lizard = &enemy;
-  }
+  const EnemyRecord* lizard = Lizard();
   ASSERT_NE(lizard, nullptr);
   const auto lizardAlive = [lizard] { return lizard->life > 0; };
   veltrin::routes::Perturbation late;
@@ -344,6 +347,27 @@ TEST_F(HoldGroundTest, TheChargingLizardIsShotDownBeforeItReachesThePlayerReacti
   EXPECT_EQ(veltrin::routes::ColumnOf(veltrin::routes::RecoveryPoint()),
             (::player.x + kPlayerSpriteSize / 2) / kCellSize)
       << "the ground is held: the player is where the magic was filled";
+}
+
+// Ground held meets what comes from ahead even when the player was left
+// facing back: it turns before it shoots.
+TEST_F(HoldGroundTest, GroundHeldFacingBackTurnsToShootTheChargingLizard) {
+  const EnemyRecord* lizard = Lizard();
+  ASSERT_NE(lizard, nullptr);
+  veltrin::routes::RoutePlayer player(*play_);
+  // The magic filled, the player turns its back on the keep.
+  ASSERT_EQ(player.Run(veltrin::routes::Route()
+                           .StopAt(veltrin::routes::RecoveryPoint())
+                           .Press({veltrin::routes::kKeyUp}, 8)
+                           .Wait(20)
+                           .Press({veltrin::routes::kKeyLeft}, veltrin::routes::kMinimumPress)
+                           .Wait(1)),
+            "");
+  ASSERT_EQ(::player.facing, -1);
+  ASSERT_EQ(player.Run(veltrin::routes::Route().HoldGround(veltrin::testing::kLowShot, 240)), "");
+  EXPECT_LE(lizard->life, 0) << "the shots flew at the lizard, not away from it";
+  EXPECT_EQ(::player.dead, 0);
+  EXPECT_EQ(::player.facing, 1);
 }
 
 // The keep's rollers, met walking on past the lizard, are hopped at the
