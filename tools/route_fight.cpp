@@ -4,11 +4,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "game/enemies.h"
 #include "game/enemy_bullets.h"
 #include "game/floor_play.h"
-#include "game/game_state.h"
-#include "game/map_cells.h"
 
 namespace veltrin::routes {
 namespace {

@@ -4,15 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 
-#include "game/enemies.h"
-#include "game/enemy_bullets.h"
-#include "game/floor_play.h"
-#include "game/floor_records.h"
-#include "game/game_state.h"
 #include "game/items.h"
-#include "game/map_cells.h"
 #include "game/player_physics.h"
 #include "game/player_shots.h"
 #include "game/pools.h"
@@ -41,22 +36,19 @@ std::string Outcome(bool done) {
   return "";
 }
 
-bool FloorNumberValid() { return floorNumber >= 0 && floorNumber < kFloorCount; }
-
-// True while the chest's window shows what it held: the content is recorded,
-// the chest not yet marked open.
-bool ChestWindowOpen() {
-  if (!FloorNumberValid()) return false;
-  const auto& progress = gameState.FloorProgress;
-  return progress.floorValue[floorNumber] != -1 && progress.floorItems[floorNumber][kSlotChest] == 0;
+// The chest's mark in the floor's progress: 0 shut, 1 open; -1 off the floors.
+int ChestMark() {
+  return floorNumber >= 0 && floorNumber < kFloorCount ? gameState.FloorProgress.floorItems[floorNumber][kSlotChest] : -1;
 }
-bool ChestOpened() { return FloorNumberValid() && gameState.FloorProgress.floorItems[floorNumber][kSlotChest] == 1; }
-// Confirm on the chest's window once it has been read and what was queued
-// before it opened is out; again after another look while it shows (it
-// also takes frames of its own to close).
+bool ChestOpened() { return ChestMark() == 1; }
+// Confirm on the chest's window (it shows what the chest held: the content
+// is recorded, the chest not yet marked open) once it has been read and what
+// was queued before it opened is out; again after another look while it
+// shows (it also takes frames of its own to close).
 std::function<void()> ConfirmingChest(ScriptedPlay& play) {
   return [&play, looked = 0]() mutable {
-    if (!ChestWindowOpen() || ++looked <= kChestReadingFrames + 2 || !play.Finished()) return;
+    const bool shows = ChestMark() == 0 && gameState.FloorProgress.floorValue[floorNumber] != -1;
+    if (!shows || ++looked <= kChestReadingFrames + 2 || !play.Finished()) return;
     play.Hold({kKeyJump}, kMinimumPress);
     looked = 0;
   };
@@ -73,10 +65,9 @@ constexpr int kHopHeight = 2 * kCellSize;
 }  // namespace
 
 std::string Letters(const Keys& keys) {
-  static constexpr char kLetters[] = "LRUDJXCAS";
   std::string letters;
-  for (char c : kLetters) {
-    if (c != '\0' && keys.count(testing::KeyOfLetter(c)) != 0) letters += c;
+  for (char c : std::string_view("LRUDJXCAS")) {
+    if (keys.count(testing::KeyOfLetter(c)) != 0) letters += c;
   }
   return letters.empty() ? "-" : letters;
 }

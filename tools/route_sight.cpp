@@ -8,9 +8,6 @@
 
 #include "game/enemy_bullets.h"
 #include "game/floor_play.h"
-#include "game/floor_records.h"
-#include "game/game_state.h"
-#include "game/map_cells.h"
 #include "game/player.h"
 #include "game/player_motion.h"
 #include "game/player_physics.h"
