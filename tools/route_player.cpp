@@ -235,7 +235,6 @@ std::string RoutePlayer::Hold(const Keys& keys, int frames) {
 
 std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) {
   const std::string problem = Hold(keys, frames);
-  // A press of planned length ends on time, late reactions or not.
   held_ = after;
   return problem;
 }
