@@ -150,7 +150,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     threatSeen = !threatened ? -1 : threatSeen < 0 ? play_.frames() : threatSeen;
     // The dodge starts a reaction after the first bullet was seen coming.
     const int earliest = std::max(late, threatSeen + reaction - play_.frames());
-    const auto [dodge, dodgeWait] = threatened && grounded ? DodgeOf(how, stay, earliest) : std::pair{stay, 0};
+    const auto [dodge, dodgeWait] = threatened ? DodgeOf(how, stay, earliest) : std::pair{stay, 0};
     const bool dodging = KeysOf(dodge) != KeysOf(stay);
     const int toward = boss->x + boss->width / 2 > player.x + kPlayerSpriteSize / 2 ? 1 : -1;
     const int way =
@@ -167,10 +167,12 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       move = toHeight;
     } else if (way != 0 && !threatened) {
       // Back to the place (one press whose slide ends nearest it) or turned to
-      // the boss, unless that walks into a bullet.
+      // the boss, unless that walks into a bullet: then the player keeps to
+      // the fight's stance (a kneel), which is what the bullets are judged
+      // against, rather than standing up into a low one.
       move = Move{way, false, false, false, kMinimumPress};
       move->press = PressTo(goal, KeysOf(*move), kMinimumPress, kLongestStep);
-      if (!clear(*move, player.y)) move.reset(), now = {}, problem = Hold({}, 1);
+      if (!clear(*move, player.y)) move.reset(), now = aim, problem = Hold(aim, 1);
     } else if (how.toRhythm && player.y == ground) {
       // To the rhythm, the player fires only from up there.
       problem = Hold({}, 1);
