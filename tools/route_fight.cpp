@@ -154,7 +154,8 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     const bool grounded = player.airborne == 0;
     const bool threatened = FirstBulletHit(CourseOf(0, stay, kCourseFrames), horizon, how.margin) < horizon;
     threatSeen = !threatened ? -1 : threatSeen < 0 ? play_.frames() : threatSeen;
-    // The dodge starts a reaction after the first bullet was seen coming.
+    // The dodge starts a reaction after the first bullet was seen coming; in
+    // the air too, where the keys still steer the body.
     const int earliest = std::max(late, threatSeen + reaction - play_.frames());
     const auto [dodge, dodgeWait] = threatened ? DodgeOf(how, *boss, stay, earliest) : std::pair{stay, 0};
     const bool dodging = KeysOf(dodge) != KeysOf(stay);
