@@ -87,18 +87,24 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat&
 
 // Standing on, or one of `how.moves` started `earliest` frames from now or up
 // to a second before the horizon's end: the one the bullets meet latest, ties to
-// the one they pass at twice the margin longest, then the first tried; and the
-// frames until it starts. A drop must end lower down.
-std::pair<Move, int> DodgeOf(const FightSettings& how, const Move& stay, int earliest) {
+// the one they pass at twice the margin longest; of those that clear, the one
+// ending farthest from the boss (what it fires meanwhile is not yet seen, and
+// has the longest way to come there); then the first tried; and the frames
+// until it starts. A drop must end lower down.
+std::pair<Move, int> DodgeOf(const FightSettings& how, const EnemyRecord& boss, const Move& stay, int earliest) {
   Move best = stay;
   int bestWait = 0, bestHit = -1, bestWideHit = -1;
+  double bestAway = -1;
+  const double bossX = boss.x + (boss.bodyLeft + boss.bodyRight) / 2.0 - kPlayerSpriteSize / 2.0;
   const auto weigh = [&](int wait, const Move& move) {
     const std::vector<BodyPlace> course = CourseOf(wait, move, kCourseFrames);
     if (!Carries(course, move.drop ? player.y + 1 : player.y)) return;
     const int hit = FirstBulletHit(course, kCourseFrames, how.margin);
     const int wideHit = hit >= bestHit ? FirstBulletHit(course, kCourseFrames, 2 * how.margin) : 0;
-    if (hit > bestHit || (hit == bestHit && wideHit > bestWideHit)) {
-      best = move, bestWait = wait, bestHit = hit, bestWideHit = wideHit;
+    const double away = std::abs(course.back().x - bossX);
+    if (hit > bestHit || (hit == bestHit && wideHit > bestWideHit) ||
+        (hit == kCourseFrames && hit == bestHit && wideHit == bestWideHit && away > bestAway)) {
+      best = move, bestWait = wait, bestHit = hit, bestWideHit = wideHit, bestAway = away;
     }
   };
   weigh(0, stay);
@@ -145,9 +151,10 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     const bool grounded = player.airborne == 0;
     const bool threatened = FirstBulletHit(CourseOf(0, stay, kCourseFrames), horizon, how.margin) < horizon;
     threatSeen = !threatened ? -1 : threatSeen < 0 ? play_.frames() : threatSeen;
-    // The dodge starts a reaction after the first bullet was seen coming.
+    // The dodge starts a reaction after the first bullet was seen coming; in
+    // the air too, where the keys still steer the body.
     const int earliest = std::max(late, threatSeen + reaction - play_.frames());
-    const auto [dodge, dodgeWait] = threatened && grounded ? DodgeOf(how, stay, earliest) : std::pair{stay, 0};
+    const auto [dodge, dodgeWait] = threatened ? DodgeOf(how, *boss, stay, earliest) : std::pair{stay, 0};
     const bool dodging = KeysOf(dodge) != KeysOf(stay);
     const int toward = boss->x + boss->width / 2 > player.x + kPlayerSpriteSize / 2 ? 1 : -1;
     const int way =
@@ -164,10 +171,12 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       move = toHeight;
     } else if (way != 0 && !threatened) {
       // Back to the place (one press whose slide ends nearest it) or turned to
-      // the boss, unless that walks into a bullet.
+      // the boss, unless that walks into a bullet: then the player keeps to
+      // the fight's stance (a kneel), which is what the bullets are judged
+      // against, rather than standing up into a low one.
       move = Move{way, false, false, false, kMinimumPress};
       move->press = PressTo(goal, KeysOf(*move), kMinimumPress, kLongestStep);
-      if (!clear(*move, player.y)) move.reset(), now = {}, problem = Hold({}, 1);
+      if (!clear(*move, player.y)) move.reset(), now = aim, problem = Hold(aim, 1);
     } else if (how.toRhythm && player.y == ground) {
       // To the rhythm, the player fires only from up there.
       problem = Hold({}, 1);
