@@ -146,5 +146,48 @@ TEST_F(PlayerMotionTest, TheKeysOfAWayWalkEachWaySquatAndJumpAsThePadWould) {
   }
 }
 
+// The rise shows while the speed is upward and the fall from the frame it
+// stops being; a rider holding Down squats on its lift, where one in the air
+// falls on.
+TEST_F(PlayerMotionTest, TheRiseShowsUntilTheSpeedTurnsAndARiderSquatsOnItsLift) {
+  constexpr int kRiseShown = 2, kFallShown = 3, kSquatShown = 4;
+  LoadCells(20, {kGround});
+  PlaceAt(320, kStandY);
+  Step(0);
+  PlayerRecord copy = player;
+  MotionLatches latches = MotionLatchesNow();
+  for (int t = 0; t < 16; ++t) {
+    StepCopy(copy, latches, kJump);
+    ASSERT_LT(copy.velocityY, 0.0) << t;
+    EXPECT_EQ(copy.animState, kRiseShown) << t;
+  }
+  EXPECT_GT(copy.velocityY, -0.5) << "the last rising frame";
+  StepCopy(copy, latches, kJump);
+  ASSERT_GT(copy.velocityY, 0.0);
+  ASSERT_LT(copy.velocityY, 1.0);
+  EXPECT_EQ(copy.animState, kFallShown) << "the first falling frame";
+
+  // Released early the rise is cut to a standstill, which already falls.
+  copy = player;
+  latches = MotionLatchesNow();
+  for (int t = 0; t < 3; ++t) StepCopy(copy, latches, kJump);
+  StepCopy(copy, latches, 0);
+  ASSERT_EQ(copy.velocityY, 0.0);
+  EXPECT_EQ(copy.animState, kFallShown);
+
+  // Over open air: on lift 0 Down squats, off any lift it falls on.
+  PlaceAt(320, 300);
+  copy = player;
+  copy.ridingObject = 0;
+  StepCopy(copy, latches, kDown);
+  EXPECT_EQ(copy.animState, kSquatShown);
+  EXPECT_EQ(copy.squat, 1);
+  copy = player;
+  copy.ridingObject = -1;
+  StepCopy(copy, latches, kDown);
+  EXPECT_EQ(copy.animState, kFallShown);
+  EXPECT_EQ(copy.squat, 0);
+}
+
 }  // namespace
 }  // namespace veltrin::testing
