@@ -341,6 +341,53 @@ TEST_F(EnemyTest, AFlownBulletMovesThenFallsAndTurnsItsPictureEveryFifthFrame) {
   EXPECT_EQ(frames, (std::vector<int>{0, 0, 0, 0, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 0, 0}));
 }
 
+// The live effects of kind `kind`.
+int EffectsOfKind(int kind) {
+  return static_cast<int>(std::count_if(std::begin(effects), std::end(effects),
+                                        [kind](const EffectRecord& e) { return e.inUse != 0 && e.kind == kind; }));
+}
+
+// In the game's frame: a bullet stopped by a wall sparks there, a block-maker
+// builds only once it is 16 frames from its muzzle (also on the first solid
+// attribute), a fork bursts only when it fires, and a split whose first
+// bullet takes the pool's first slot keeps the whole fan.
+TEST_F(EnemyTest, ABulletEndingInTheGameSparksBuildsAndBurstsOnItsBounds) {
+  constexpr int kBurstEffect = 14;
+  EnterFloor(1, {});
+  PlacePlayer(200);
+  AddBullet(500 - 12, 1410 - 12, 0, 8, 6, 5, kBulletLife - 16, 0);
+  Frames(1);
+  EXPECT_EQ(timedCellCount, 0) << "too near its muzzle to build";
+  EXPECT_EQ(EffectsOfKind(kBulletSparkEffect), 1);
+  AddBullet(500 - 12, 1410 - 12, 0, 8, 6, 5, kBulletLife - 17, 0);
+  Frames(1);
+  EXPECT_EQ(timedCellCount, 1);
+  SetCell(40, 30, 1, kAttrSolidFrom);
+  AddBullet(40 * 32 - 12, 30 * 32 - 12 + 4, 0, 8, 6, 5, 200, 0);
+  Frames(1);
+  EXPECT_EQ(timedCellCount, 2) << "the first solid attribute builds too";
+  EXPECT_EQ(AttributeAt(40, 29), kAttrSolidBlock);
+
+  EmptyBulletPool();
+  AddBullet(1000, 800, 0, 0, 9, 7, kReaimBelowLife - 1, 0);
+  Frames(1);
+  EXPECT_EQ(bulletCount, 0);
+  EXPECT_EQ(EffectsOfKind(kBurstEffect), 0) << "out of turns: nothing fired";
+  AddBullet(1000, 800, 0, 0, 9, 7, kReaimBelowLife - 1, 1);
+  Frames(1);
+  EXPECT_EQ(bulletCount, 1);
+  EXPECT_EQ(EffectsOfKind(kBurstEffect), 1);
+
+  EmptyBulletPool();
+  AddBullet(1000, 400, 0, 0, 0, 5, 300, 0);
+  AddBullet(1000, 800, 0, 0, 3, 4, kSplitBelowLife - 1, 0);
+  enemyBullets[0].inUse = 0;
+  --bulletCount;
+  Frames(1);
+  EXPECT_EQ(LiveBullets().size(), static_cast<std::size_t>(kSplitBullets));
+  EXPECT_EQ(enemyBullets[0].inUse, 1) << "the fan's first bullet in slot 0";
+}
+
 TEST_F(EnemyTest, ABombBulletExplodesOnWallsButNotOnThePlayer) {
   EnterFloor(1, {});
   PlacePlayer(200);  // box 220..244 by 1352..1400
