@@ -215,6 +215,181 @@ TEST_F(EnemyTest, ACopyJudgedAndFlownAsTheGameFliesItForeseesTheTurnAndTheHit) {
   EXPECT_LT(player.life, life) << "struck on the foreseen frame";
 }
 
+// A bullet at (x, y) of kind (graphicBase, colourRow) with `life` frames
+// left, still; its hit point is kBulletHitOffset in.
+ShotRecord Bullet(int x, int y, int graphicBase, int colourRow, int life, int mode = 0) {
+  ShotRecord b{};
+  b.x = x, b.y = y;
+  b.graphicBase = graphicBase, b.colourRow = colourRow;
+  b.life = life, b.mode = mode, b.power = 10;
+  b.inUse = 1;
+  return b;
+}
+
+// The body is struck on its edge pixels and missed a pixel outside them, and
+// only while the player can be hurt; a lowered squat lowers its top.
+TEST_F(EnemyTest, ABulletStrikesTheBodyOnItsEdgesAndMissesItAPixelOff) {
+  EnterFloor(1, {});
+  const BulletTarget body{500, 524, 700, 748, true, 512, 724};
+  const int x = body.left - kBulletHitOffset, y = body.top - kBulletHitOffset;
+  struct Case {
+    int dx, dy;
+    BulletFate fate;
+  } const cases[] = {{0, 0, BulletFate::kHitsPlayer},   {-1, 0, BulletFate::kFlies},
+                     {24, 48, BulletFate::kHitsPlayer}, {25, 48, BulletFate::kFlies},
+                     {0, -1, BulletFate::kFlies},       {24, 49, BulletFate::kFlies}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(JudgeEnemyBullet(Bullet(x + c.dx, y + c.dy, 0, 5, 300), body), c.fate) << c.dx << ", " << c.dy;
+  }
+  BulletTarget shut = body;
+  shut.open = false;
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(x, y, 0, 5, 300), shut), BulletFate::kFlies);
+
+  PlayerRecord p = player;
+  p.x = 400, p.y = 600, p.squat = 0;
+  p.invulnerableFrames = 0, p.life = 1;
+  const BulletTarget standing = PlayerTarget(p);
+  EXPECT_TRUE(standing.open) << "a player with 1 life left and no blinking can be struck";
+  EXPECT_EQ(standing.top, 608);
+  p.invulnerableFrames = 1;
+  EXPECT_FALSE(PlayerTarget(p).open) << "blinking";
+  p.invulnerableFrames = 0, p.life = 0;
+  EXPECT_FALSE(PlayerTarget(p).open) << "beaten";
+  p.life = 1, p.squat = 1;
+  EXPECT_EQ(PlayerTarget(p).top, 636);
+  EXPECT_EQ(PlayerTarget(p).bottom, standing.bottom);
+}
+
+// A bullet with a frame of life left is judged, one with none goes; while a
+// fade runs none is judged; the first solid attribute stops a plain bullet
+// and a one-way cell does not; splitting and re-aiming come on the first
+// frame below their lives.
+TEST_F(EnemyTest, ABulletsFateTurnsOnTheLastFrameOfEachBound) {
+  EnterFloor(1, {});
+  const BulletTarget far{0, 24, 0, 48, true, 12, 24};
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 0, 5, 1), far), BulletFate::kFlies);
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 0, 5, 0), far), BulletFate::kGone);
+
+  const BulletTarget onIt{1012, 1036, 812, 860, true, 1024, 836};
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 0, 5, 300), onIt), BulletFate::kHitsPlayer);
+  for (int fade : {1, 2}) {
+    fadeRequest = fade;
+    EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 0, 5, 300), onIt), BulletFate::kFlies) << fade;
+  }
+  fadeRequest = 0;
+
+  const int cx = 1000 / kCellSize + 3, cy = 800 / kCellSize;
+  const int bx = cx * kCellSize - kBulletHitOffset, by = cy * kCellSize - kBulletHitOffset;
+  SetCell(cx, cy, 1, kAttrOneWay);
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(bx, by, 0, 5, 300), far), BulletFate::kFlies);
+  SetCell(cx, cy, 1, kAttrSolidFrom);
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(bx, by, 0, 5, 300), far), BulletFate::kStrikesWall);
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(bx - 1, by, 0, 5, 300), far), BulletFate::kFlies);
+
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 3, 4, kSplitBelowLife), far), BulletFate::kFlies);
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 3, 4, kSplitBelowLife - 1), far), BulletFate::kSplits);
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 9, 7, kReaimBelowLife, 1), far), BulletFate::kFlies);
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 9, 7, kReaimBelowLife - 1, 1), far), BulletFate::kReaims);
+  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 9, 7, kReaimBelowLife - 1, 0), far), BulletFate::kReaims)
+      << "a bullet out of turns still goes at its turn";
+}
+
+// A split fans kSplitBullets about the line to the target; a re-aim fires one
+// with a turn fewer, and a bullet out of turns fires none.
+TEST_F(EnemyTest, ASplitFansAboutThePlayerAndAReaimSpendsATurn) {
+  EnterFloor(1, {});
+  const BulletTarget target{0, 24, 0, 48, true, 1100, 900};  // 45 degrees below, right
+  const BulletFork fan = ForkEnemyBullet(Bullet(1000, 800, 3, 4, 100), target);
+  ASSERT_EQ(fan.count, kSplitBullets);
+  for (int j = 0; j < fan.count; ++j) {
+    const ShotRecord& b = fan.bullets[j];
+    EXPECT_NEAR(std::atan2(b.vy, b.vx), kPi / 4 + (j - 2) * kPi / 8, 1e-9) << j;
+    EXPECT_DOUBLE_EQ(std::hypot(b.vx, b.vy), kSplitBulletSpeed);
+    EXPECT_EQ(b.life, 255);
+    EXPECT_EQ(b.mode, 0);
+    EXPECT_EQ(b.power, 10);
+    EXPECT_FALSE(SplitsAtPlayer(b)) << "a fan's bullet splits no more";
+  }
+
+  const BulletFork turn = ForkEnemyBullet(Bullet(1000, 800, 9, 7, 200, 3), target);
+  ASSERT_EQ(turn.count, 1);
+  EXPECT_EQ(turn.bullets[0].mode, 2);
+  EXPECT_EQ(turn.bullets[0].life, kBulletLife);
+  EXPECT_NEAR(turn.bullets[0].angle, kPi / 4, 1e-9);
+  EXPECT_DOUBLE_EQ(std::hypot(turn.bullets[0].vx, turn.bullets[0].vy), kReaimedBulletSpeed);
+  EXPECT_EQ(ForkEnemyBullet(Bullet(1000, 800, 9, 7, 200, 1), target).bullets[0].mode, 0);
+  EXPECT_EQ(ForkEnemyBullet(Bullet(1000, 800, 9, 7, 200, 0), target).count, 0);
+  EXPECT_EQ(ForkEnemyBullet(Bullet(1000, 800, 0, 5, 200, 3), target).count, 0) << "a plain bullet forks none";
+}
+
+// A flight moves by the speed, then pulls the speed; the life falls by one
+// and the picture steps every fifth flight through three frames.
+TEST_F(EnemyTest, AFlownBulletMovesThenFallsAndTurnsItsPictureEveryFifthFrame) {
+  ShotRecord b = Bullet(1000, 800, 0, 7, 300);
+  b.vx = 1.5, b.vy = -2.0, b.ax = 0.0, b.ay = 0.08;
+  FlyEnemyBullet(b);
+  EXPECT_DOUBLE_EQ(b.x, 1001.5);
+  EXPECT_DOUBLE_EQ(b.y, 798.0);
+  EXPECT_DOUBLE_EQ(b.vx, 1.5);
+  EXPECT_DOUBLE_EQ(b.vy, -1.92);
+  EXPECT_EQ(b.life, 299);
+  std::vector<int> frames{b.animFrame};
+  for (int t = 1; t < 16; ++t) {
+    FlyEnemyBullet(b);
+    frames.push_back(b.animFrame);
+  }
+  EXPECT_EQ(frames, (std::vector<int>{0, 0, 0, 0, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 0, 0}));
+}
+
+// The live effects of kind `kind`.
+int EffectsOfKind(int kind) {
+  return static_cast<int>(std::count_if(std::begin(effects), std::end(effects),
+                                        [kind](const EffectRecord& e) { return e.inUse != 0 && e.kind == kind; }));
+}
+
+// In the game's frame: a bullet stopped by a wall sparks there, a block-maker
+// builds only once it is 16 frames from its muzzle (also on the first solid
+// attribute), a fork bursts only when it fires, and a split whose first
+// bullet takes the pool's first slot keeps the whole fan.
+TEST_F(EnemyTest, ABulletEndingInTheGameSparksBuildsAndBurstsOnItsBounds) {
+  constexpr int kBurstEffect = 14;
+  EnterFloor(1, {});
+  PlacePlayer(200);
+  const int sparks = EffectsOfKind(kBulletSparkEffect);
+  AddBullet(500 - 12, 1410 - 12, 0, 8, 6, 5, kBulletLife - 16, 0);
+  Frames(1);
+  EXPECT_EQ(timedCellCount, 0) << "too near its muzzle to build";
+  EXPECT_EQ(EffectsOfKind(kBulletSparkEffect), sparks + 1);
+  AddBullet(500 - 12, 1410 - 12, 0, 8, 6, 5, kBulletLife - 17, 0);
+  Frames(1);
+  EXPECT_EQ(timedCellCount, 1);
+  SetCell(40, 30, 1, kAttrSolidFrom);
+  AddBullet(40 * 32 - 12, 30 * 32 - 12 + 4, 0, 8, 6, 5, 200, 0);
+  Frames(1);
+  EXPECT_EQ(timedCellCount, 2) << "the first solid attribute builds too";
+  EXPECT_EQ(AttributeAt(40, 29), kAttrSolidBlock);
+
+  EmptyBulletPool();
+  const int bursts = EffectsOfKind(kBurstEffect);
+  AddBullet(1000, 800, 0, 0, 9, 7, kReaimBelowLife - 1, 0);
+  Frames(1);
+  EXPECT_EQ(bulletCount, 0);
+  EXPECT_EQ(EffectsOfKind(kBurstEffect), bursts) << "out of turns: nothing fired";
+  AddBullet(1000, 800, 0, 0, 9, 7, kReaimBelowLife - 1, 1);
+  Frames(1);
+  EXPECT_EQ(bulletCount, 1);
+  EXPECT_EQ(EffectsOfKind(kBurstEffect), bursts + 1);
+
+  EmptyBulletPool();
+  AddBullet(1000, 400, 0, 0, 0, 5, 300, 0);
+  AddBullet(1000, 800, 0, 0, 3, 4, kSplitBelowLife - 1, 0);
+  enemyBullets[0].inUse = 0;
+  --bulletCount;
+  Frames(1);
+  EXPECT_EQ(LiveBullets().size(), static_cast<std::size_t>(kSplitBullets));
+  EXPECT_EQ(enemyBullets[0].inUse, 1) << "the fan's first bullet in slot 0";
+}
+
 TEST_F(EnemyTest, ABombBulletExplodesOnWallsButNotOnThePlayer) {
   EnterFloor(1, {});
   PlacePlayer(200);  // box 220..244 by 1352..1400

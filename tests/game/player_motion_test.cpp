@@ -10,7 +10,10 @@
 
 #include "game/player_motion.h"
 #include "game/player_physics.h"
+#include "sound/sound_load.h"
+#include "sound/sound_play.h"
 #include "tests/game/player_floor.h"
+#include "tests/sound/sound_test_files.h"
 
 namespace veltrin::testing {
 namespace {
@@ -89,6 +92,101 @@ TEST_F(PlayerMotionTest, FeltCellsThatWouldTurnSolidCarryTheCopyButStayAsTheyAre
   EXPECT_EQ(Attributes(), before);
   EXPECT_EQ(timedCellCount, 0);
   EXPECT_EQ(fieldIconKind, 0);
+}
+
+TEST_F(PlayerMotionTest, AFeltCopyJumpsAndLandsSilentlyWhereTheGamesPlayerIsHeard) {
+  LoadCells(20, {kGround});
+  const qz::testing::Bytes wave = qz::testing::PcmWave(qz::testing::PcmFields(1, 22050, 16), qz::testing::CounterPcm16(22050));
+  for (SoundEffect effect : {kSeJump01, kSeJump02}) {
+    soundEffects[effect] = qz::LoadSoundFromMemoryToHandle(wave.data(), wave.size(), 1, -1);
+    ASSERT_GE(soundEffects[effect], 0);
+  }
+  PlaceAt(320, kStandY);
+  Step(0);
+  PlayerRecord copy = player;
+  MotionLatches latches = MotionLatchesNow();
+  StepCopy(copy, latches, kJump);
+  ASSERT_EQ(copy.airborne, 1);
+  for (int t = 0; t < 60 && copy.airborne == 1; ++t) StepCopy(copy, latches, 0);
+  ASSERT_EQ(copy.airborne, 0);
+  EXPECT_EQ(qz::IsSoundHandlePlaying(soundEffects[kSeJump01]), 0);
+  EXPECT_EQ(qz::IsSoundHandlePlaying(soundEffects[kSeJump02]), 0);
+  Step(kJump);
+  EXPECT_EQ(qz::IsSoundHandlePlaying(soundEffects[kSeJump01]), 1);
+  for (int t = 0; t < 60 && player.airborne == 1; ++t) Step(0);
+  EXPECT_EQ(qz::IsSoundHandlePlaying(soundEffects[kSeJump02]), 1);
+}
+
+// The keys a look-ahead plans with move the copy as the pad words would.
+TEST_F(PlayerMotionTest, TheKeysOfAWayWalkEachWaySquatAndJumpAsThePadWould) {
+  LoadCells(20, {kGround});
+  PlaceAt(320, kStandY);
+  Step(0);
+  const PlayerRecord standing = player;
+  struct Case {
+    int way;
+    bool down, jump;
+    std::uint32_t pad;
+  } const cases[] = {{-1, false, false, kLeft}, {1, false, false, kRight}, {0, false, false, 0},
+                     {0, true, false, kDown},   {0, false, true, kJump},   {-1, true, true, kLeft | kDown | kJump}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.way) + (c.down ? " down" : "") + (c.jump ? " jump" : ""));
+    PlayerRecord planned = standing, padded = standing;
+    MotionLatches plannedLatches = MotionLatchesNow(), paddedLatches = plannedLatches;
+    for (int t = 0; t < 4; ++t) {
+      MotionKeys keys = MotionKeysOf(c.way, c.down, c.jump);
+      StepPlayerMotion(planned, keys, plannedLatches, CellContact::kFelt);
+      StepCopy(padded, paddedLatches, c.pad);
+    }
+    EXPECT_DOUBLE_EQ(planned.posX, padded.posX);
+    EXPECT_DOUBLE_EQ(planned.posY, padded.posY);
+    EXPECT_EQ(planned.facing, padded.facing);
+    EXPECT_EQ(planned.squat, padded.squat);
+    EXPECT_EQ(planned.animState, padded.animState);
+  }
+}
+
+// The rise shows while the speed is upward and the fall from the frame it
+// stops being; a rider holding Down squats on its lift, where one in the air
+// falls on.
+TEST_F(PlayerMotionTest, TheRiseShowsUntilTheSpeedTurnsAndARiderSquatsOnItsLift) {
+  constexpr int kRiseShown = 2, kFallShown = 3, kSquatShown = 4;
+  LoadCells(20, {kGround});
+  PlaceAt(320, kStandY);
+  Step(0);
+  PlayerRecord copy = player;
+  MotionLatches latches = MotionLatchesNow();
+  for (int t = 0; t < 16; ++t) {
+    StepCopy(copy, latches, kJump);
+    ASSERT_LT(copy.velocityY, 0.0) << t;
+    EXPECT_EQ(copy.animState, kRiseShown) << t;
+  }
+  EXPECT_GT(copy.velocityY, -0.5) << "the last rising frame";
+  StepCopy(copy, latches, kJump);
+  ASSERT_GT(copy.velocityY, 0.0);
+  ASSERT_LT(copy.velocityY, 1.0);
+  EXPECT_EQ(copy.animState, kFallShown) << "the first falling frame";
+
+  // Released early the rise is cut to a standstill, which already falls.
+  copy = player;
+  latches = MotionLatchesNow();
+  for (int t = 0; t < 3; ++t) StepCopy(copy, latches, kJump);
+  StepCopy(copy, latches, 0);
+  ASSERT_EQ(copy.velocityY, 0.0);
+  EXPECT_EQ(copy.animState, kFallShown);
+
+  // Over open air: on lift 0 Down squats, off any lift it falls on.
+  PlaceAt(320, 300);
+  copy = player;
+  copy.ridingObject = 0;
+  StepCopy(copy, latches, kDown);
+  EXPECT_EQ(copy.animState, kSquatShown);
+  EXPECT_EQ(copy.squat, 1);
+  copy = player;
+  copy.ridingObject = -1;
+  StepCopy(copy, latches, kDown);
+  EXPECT_EQ(copy.animState, kFallShown);
+  EXPECT_EQ(copy.squat, 0);
 }
 
 }  // namespace
