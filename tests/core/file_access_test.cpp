@@ -3,11 +3,13 @@
 // every path, thread lifetime and refused handles.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/file_access.h"
@@ -229,8 +231,20 @@ TEST(FileAccessPlainSet, ThreadsOfClosedFilesServeTheNextFiles) {
   EXPECT_EQ(readAll("b.bin", kModes[3]), "not opened") << "no thread parked: the start failed";
 
   // Eight at once: four are kept parked after, the others' threads end; all read.
+  // A joined thread leaves the task list a moment after its join returns: the
+  // count is read once it has held still for 20 ms (or after 2 s).
   const auto threads = [] {
-    return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator{});
+    const auto count = [] {
+      return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator{});
+    };
+    auto last = count();
+    for (int still = 0, tries = 0; still < 4 && tries < 400; ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      const auto now = count();
+      still = now == last ? still + 1 : 0;
+      last = now;
+    }
+    return last;
   };
   const auto threadsBefore = threads();
   std::vector<qz::FileHandle> files;
