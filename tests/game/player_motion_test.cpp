@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/player_motion.h"
@@ -27,6 +28,22 @@ void StepCopy(PlayerRecord& copy, MotionLatches& latches, std::uint32_t pad) {
 std::vector<std::int32_t> Attributes() { return {std::begin(attributeLayer), std::end(attributeLayer)}; }
 
 using PlayerMotionTest = PlayerFloorTest;
+
+// The cells a player sees over `frames` frames under `pad`, as runs of
+// (cell, frames shown).
+std::vector<std::pair<int, int>> CellsShown(int frames, std::uint32_t pad) {
+  std::vector<std::pair<int, int>> runs;
+  for (int t = 0; t < frames; ++t) {
+    StepPlayer(pad);
+    const int cell = player.animFrames[player.animFrame];
+    if (!runs.empty() && runs.back().first == cell) {
+      ++runs.back().second;
+    } else {
+      runs.emplace_back(cell, 1);
+    }
+  }
+  return runs;
+}
 
 TEST_F(PlayerMotionTest, AFeltCopyFollowsTheGamesPlayerOverWalkJumpSpringAndSpikes) {
   // Spikes at columns 9..10 and a spring at 13..14 along a walk right.
@@ -187,6 +204,44 @@ TEST_F(PlayerMotionTest, TheRiseShowsUntilTheSpeedTurnsAndARiderSquatsOnItsLift)
   StepCopy(copy, latches, kDown);
   EXPECT_EQ(copy.animState, kFallShown);
   EXPECT_EQ(copy.squat, 0);
+}
+
+// A pose's first cell shows one frame short: its start frame is counted.
+TEST_F(PlayerMotionTest, WalkLoopsOverItsTwelveCellsAndStandingFromAWalkShowsNoWalkingCell) {
+  using Runs = std::vector<std::pair<int, int>>;
+  LoadCells(20, {kGround});
+  PlaceAt(320, kStandY);
+  Step(0);
+  EXPECT_EQ(CellsShown(40, kRight), (Runs{{5, 2}, {6, 3}, {7, 3}, {8, 3}, {9, 3}, {10, 3}, {11, 3}, {12, 3}, {13, 3},
+                                          {14, 3}, {15, 3}, {16, 3}, {5, 3}, {6, 2}}));
+  // The idle sway rests 9 frames on cell 0, then back round to it.
+  EXPECT_EQ(CellsShown(62, 0),
+            (Runs{{0, 8}, {1, 5}, {2, 5}, {3, 5}, {4, 10}, {3, 5}, {2, 5}, {1, 5}, {0, 9}, {1, 5}}));
+}
+
+TEST_F(PlayerMotionTest, RisingFromASquatPlaysItBackwardsOnceAndADashEndsOnItsLastPose) {
+  using Runs = std::vector<std::pair<int, int>>;
+  LoadCells(20, {kGround});
+  PlaceAt(320, kStandY);
+  Step(0);
+  EXPECT_EQ(CellsShown(20, kDown), (Runs{{0, 2}, {1, 3}, {2, 15}}));
+  EXPECT_EQ(player.squat, 1);
+  Step(0);
+  EXPECT_EQ(player.squat, 0);
+  EXPECT_EQ(player.animLeadIn, 2) << "drawn squatting until up";
+  // Cells 1, 0 getting up, then the sway, which loops past the getting up.
+  EXPECT_EQ(CellsShown(67, 0),
+            (Runs{{1, 1}, {0, 12}, {1, 5}, {2, 5}, {3, 5}, {4, 10}, {3, 5}, {2, 5}, {1, 5}, {0, 9}, {1, 5}}));
+  EXPECT_EQ(player.animLeadIn, 0);
+
+  player.ProgressFlags[kHoverdash] = 1;
+  Step(kDash);
+  EXPECT_EQ(CellsShown(22, 0), (Runs{{0, 1}, {1, 3}, {2, 3}, {3, 3}, {4, 3}, {5, 3}, {6, 3}, {1, 3}}));
+  Step(0);
+  EXPECT_EQ(player.dashState, 0);
+  EXPECT_EQ(player.animLeadIn, 1) << "the first standing frame is still drawn dashing";
+  EXPECT_EQ(CellsShown(15, 0), (Runs{{0, 10}, {1, 5}}));
+  EXPECT_EQ(player.animLeadIn, 0);
 }
 
 }  // namespace

@@ -179,6 +179,28 @@ TEST_F(PlayerMovementTest, HeldDashRepeatsOnTheGroundButTheAirDashNeedsAFreshPre
   EXPECT_EQ(player.dashState, 1);
 }
 
+// Shot is swallowed from a dash's press to its end, on the ground and in the
+// air; the first press after it fires.
+TEST_F(PlayerMovementTest, NoShotFiresFromADashsPressToItsEnd) {
+  player.ProgressFlags[kHoverdash] = player.ProgressFlags[kAirdash] = 1;
+  player.magic = player.maxMagic = 40;
+  player.shotLevel[0] = 1;
+  Step(kDash);
+  Step(kDash | kShot);
+  EXPECT_EQ(playerShotCount, 0) << "pressed during a ground dash";
+  while (player.dashState != 0) Step(0);
+  Step(kShot);
+  EXPECT_EQ(playerShotCount, 1) << "pressed after it";
+  Steps(30, 0);
+  Step(kJump);
+  Step(kJump | kDash | kShot);
+  EXPECT_EQ(player.dashState, 2);
+  EXPECT_EQ(playerShotCount, 1) << "pressed with the air dash";
+  Step(kJump);
+  Step(kJump | kShot);
+  EXPECT_EQ(playerShotCount, 1) << "pressed during the air dash";
+}
+
 TEST_F(PlayerMovementTest, OneFootOverTheGroundHoldsThePlayerAndNoFootDropsIt) {
   // Ground of columns 0..9 (x below 320); the feet probe x + 18 and x + 44.
   LoadCells(20, {std::string(10, '#')});
