@@ -211,7 +211,7 @@ TEST_F(PlayerMotionTest, WalkLoopsOverItsTwelveCellsAndStandingFromAWalkShowsNoW
   using Runs = std::vector<std::pair<int, int>>;
   LoadCells(20, {kGround});
   PlaceAt(320, kStandY);
-  Step(0);
+  Steps(5, kDown);  // a squat loops further in; a walk after it must not
   EXPECT_EQ(CellsShown(40, kRight), (Runs{{5, 2}, {6, 3}, {7, 3}, {8, 3}, {9, 3}, {10, 3}, {11, 3}, {12, 3}, {13, 3},
                                           {14, 3}, {15, 3}, {16, 3}, {5, 3}, {6, 2}}));
   // The idle sway rests 9 frames on cell 0, then back round to it.
@@ -226,6 +226,7 @@ TEST_F(PlayerMotionTest, RisingFromASquatPlaysItBackwardsOnceAndADashEndsOnItsLa
   Step(0);
   EXPECT_EQ(CellsShown(20, kDown), (Runs{{0, 2}, {1, 3}, {2, 15}}));
   EXPECT_EQ(player.squat, 1);
+  EXPECT_EQ(CellsShown(10000, kDown), (Runs{{2, 10000}})) << "a long squat stays down";
   Step(0);
   EXPECT_EQ(player.squat, 0);
   EXPECT_EQ(player.animLeadIn, 2) << "drawn squatting until up";

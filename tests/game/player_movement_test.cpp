@@ -51,6 +51,12 @@ TEST_F(PlayerMovementTest, ReleasingJumpCutsTheRiseAndHighJumpAndMapFlagChangeTh
   Step(0);
   EXPECT_NEAR(player.velocityY, 0.0, 1e-9);  // -0.8 then gravity
   while (player.airborne == 1) Step(0);
+  // Released on the last rising frame (-0.2) it still stops dead.
+  Steps(16, kJump);
+  ASSERT_NEAR(player.velocityY, -0.2, 1e-9);
+  Step(0);
+  EXPECT_NEAR(player.velocityY, 0.0, 1e-9);
+  while (player.airborne == 1) Step(0);
 
   player.ProgressFlags[kHighJump] = 1;
   Step(kJump);
