@@ -185,6 +185,18 @@ TEST_F(PlayerMovementTest, HeldDashRepeatsOnTheGroundButTheAirDashNeedsAFreshPre
   EXPECT_EQ(player.dashState, 1);
 }
 
+TEST_F(PlayerMovementTest, AGroundDashOffALedgeEndsAndFalls) {
+  LoadCells(20, {GroundWith('.', 12, 20)});
+  PlaceAt(320, kStandY);
+  Step(0);
+  player.ProgressFlags[kHoverdash] = 1;
+  Step(kDash);
+  Steps(20, 0);
+  EXPECT_EQ(player.airborne, 1);
+  EXPECT_EQ(player.dashState, 0);
+  EXPECT_GT(player.y, static_cast<int>(kStandY));
+}
+
 // Shot is swallowed from a dash's press to its end, on the ground and in the
 // air; the first press after it fires.
 TEST_F(PlayerMovementTest, NoShotFiresFromADashsPressToItsEnd) {
