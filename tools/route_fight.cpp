@@ -10,20 +10,17 @@
 namespace veltrin::routes {
 namespace {
 
-// Courses are followed this many frames, the body then held where it is; a
-// fight that dodges judges them against the bullets as long.
+// Frames a course is followed (the body then held) and judged against the bullets.
 constexpr int kCourseFrames = 150;
 // To the rhythm, the drop starts this many frames before the attack is due
-// (one a flinch puts off still meets the body falling), and a climb waits for
-// the attack when it is closer than kClimbBefore: up there it would have to
-// drop again at once. The volleys of a burst are at most 8 frames apart: once
-// none came for kBurstGap, what is in the air is all for a while.
+// (one a flinch puts off still meets the body falling); a climb waits out an
+// attack due within kClimbBefore (it would have to drop at once); a burst's
+// volleys are at most 8 frames apart, so after kBurstGap the air holds all.
 constexpr int kDropLead = 7, kClimbBefore = 30, kBurstGap = 14;
 // A dodge starts in time for its bullet when it leaves a second of the horizon.
 constexpr int kDodgeFrames = 60;
-// Placed this near the place, the player stops walking back (a step of at
-// most kLongestStep frames): a turn to the boss (a press of 6 frames) must not
-// carry it out of place.
+// Within kPlaced of the place the walk back (steps of at most kLongestStep)
+// stops, so a turn to the boss does not carry the player out of place.
 constexpr int kPlaced = 24, kLongestStep = 30;
 // A standing shot flies this far under the body's top; level with a boss's
 // body is a little inside its edges.
@@ -45,8 +42,7 @@ std::pair<int, int> GroundAndFloorOver() {
 
 // The boss's frames of acting since its last volley, as a person counts them
 // from what is seen or heard; -1 until a volley is. A flinch out of sight is
-// not known, and a volley unnoticed leaves the count running past the attack
-// it missed: the beat is lost until the next volley noticed.
+// not known, and a volley unnoticed loses the beat until the next one.
 struct Beat {
   int sinceVolley = -1, flinching = 0;
   void Count(const EnemyRecord& boss) {
@@ -71,9 +67,8 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat&
   if (how.height == FightSettings::Height::kFloorOver) height = over;
   if (how.height == FightSettings::Height::kLevelWithBody && !level) height = centre;
   if (!how.toRhythm) return height;
-  // Frames until the next attack unless the boss flinches (which puts it
-  // off); the player climbs only while the boss shows in the hall: out of
-  // sight, what it fires is seen late.
+  // Frames until the next attack unless a flinch puts it off; the player
+  // climbs only while the boss shows: out of sight, its fire is seen late.
   const int dueIn = beat.sinceVolley < 0 ? -1 : boss.baseInterval - beat.sinceVolley, moveIn = dueIn - kDropLead - late;
   const BulletStart muzzle = EnemyMuzzle(boss);
   const bool inSight = muzzle.y >= cameraY && muzzle.y < cameraY + kViewHeight;
@@ -85,12 +80,11 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat&
   return player.y;
 }
 
-// Standing on, or one of `how.moves` started `earliest` frames from now or up
-// to a second before the horizon's end: the one the bullets meet latest, ties to
-// the one they pass at twice the margin longest; of those that clear, the one
-// ending farthest from the boss (what it fires meanwhile is not yet seen, and
-// has the longest way to come there); then the first tried; and the frames
-// until it starts. A drop must end lower down.
+// Standing on, or one of `how.moves` started from `earliest` frames on to a
+// second before the horizon's end, with the frames until it starts: the one
+// the bullets meet latest, then pass at twice the margin longest; of those
+// that clear, the one ending farthest from the boss (what it fires meanwhile
+// has the longest way to come); then the first tried. A drop ends lower down.
 std::pair<Move, int> DodgeOf(const FightSettings& how, const EnemyRecord& boss, const Move& stay, int earliest) {
   Move best = stay;
   int bestWait = 0, bestHit = -1, bestWideHit = -1;
@@ -128,14 +122,13 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   const std::vector<int> looks = BossLooks();
   Beat beat{-1, OnScreen(*boss) ? boss->hurtTimer : 0};
   if (how.toRhythm) play_.SetFrameHook([&] { beat.Count(*boss); });
-  // The shots by turns: with the shot, and without the shot or the jump
-  // (still aiming, crouched or facing as the fight's keys say).
+  // The shots by turns: the fight's keys, then without the shot or the jump.
   Keys aim = keys, now;
   aim.erase(kKeyShot), aim.erase(kKeyJump);
   const Move stay{0, false, false, keys.count(kKeyDown) != 0, kCourseFrames};
   const Move climb{0, true, false, false, how.climbPress}, drop{0, false, true, false, kMinimumPress};
-  // Whether `move`, its keys a reaction late, carries the body toward `height`
-  // and, in a fight that dodges, passes every bullet in sight.
+  // Whether `move`, a reaction late, carries the body toward `height` and
+  // (dodging) passes every bullet in sight.
   const auto clear = [&](const Move& move, int height) {
     const std::vector<BodyPlace> course = CourseOf(late, move, kCourseFrames);
     return Carries(course, height) && (!dodges || FirstBulletHit(course, kCourseFrames, how.margin) >= kCourseFrames);
@@ -151,8 +144,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     const bool grounded = player.airborne == 0;
     const bool threatened = FirstBulletHit(CourseOf(0, stay, kCourseFrames), horizon, how.margin) < horizon;
     threatSeen = !threatened ? -1 : threatSeen < 0 ? play_.frames() : threatSeen;
-    // The dodge starts a reaction after the first bullet was seen coming; in
-    // the air too, where the keys still steer the body.
+    // A reaction after the first bullet seen coming; in the air too, where the keys steer.
     const int earliest = std::max(late, threatSeen + reaction - play_.frames());
     const auto [dodge, dodgeWait] = threatened ? DodgeOf(how, *boss, stay, earliest) : std::pair{stay, 0};
     const bool dodging = KeysOf(dodge) != KeysOf(stay);
@@ -161,8 +153,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
         std::abs(player.x - goal) > kPlaced ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
     std::optional<Move> move;  // one made now rather than a shot
     if (dodging && dodgeWait - late < kMinimumPress) {
-      // What is held goes on until the move's time; its keys come a reaction
-      // late by themselves.
+      // What is held goes on until the move's time; its keys come a reaction late.
       if (dodgeWait > late) problem = Hold(held_, dodgeWait - late);
       move = dodge;
     } else if (!grounded || holdOn) {
@@ -170,10 +161,9 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     } else if (height != player.y && clear(toHeight, height)) {
       move = toHeight;
     } else if (way != 0 && !threatened) {
-      // Back to the place (one press whose slide ends nearest it) or turned to
-      // the boss, unless that walks into a bullet: then the player keeps to
-      // the fight's stance (a kneel), which is what the bullets are judged
-      // against, rather than standing up into a low one.
+      // Back to the place (the press whose slide ends nearest it) or turned
+      // to the boss, unless that meets a bullet: then the fight's stance (the
+      // one the bullets were judged against) is kept, not stood up from.
       move = Move{way, false, false, false, kMinimumPress};
       move->press = PressTo(goal, KeysOf(*move), kMinimumPress, kLongestStep);
       if (!clear(*move, player.y)) move.reset(), now = aim, problem = Hold(aim, 1);
@@ -193,7 +183,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   }
   play_.SetFrameHook({});
   if (problem.empty() && boss != nullptr && !inTime()) return "the boss still stands";
-  // A change of look may come at the end of a press: the player reacts after it.
+  // A change of look may come at a press's end: the player reacts after it.
   return problem.empty() && how.untilNewLook ? Hold(aim, kMinimumPress) : problem;
 }
 

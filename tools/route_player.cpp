@@ -15,18 +15,20 @@
 namespace veltrin::routes {
 namespace {
 
-// The Blaze Shot's magic cost (shot kind 0).
 const int kBlazeCost = ShotMagicCost(0);
-// How far ahead of the player's x an enemy's x may be for a low Blaze Shot
-// to strike it once a walk stops.
+// How far past the player's x an enemy may be for a low Blaze Shot fired
+// where a walk stops to strike it.
 constexpr int kBlazeReach = 232;
-// What a walk fires at an enemy ahead.
 const Keys kWalkingShot{kKeyDown, kKeyShot};
 // The longest a looking step looks before it gives up.
 constexpr int kStepFrames = 3000;
-// A blocking sequence met on the way (the key switch's flash) runs frames of
-// its own past a hold's count.
+// Frames a blocking sequence met on the way (the key switch's flash) adds to a hold.
 constexpr int kBlockingSlack = 60;
+// A hop over a bullet: how far ahead (more the lateness) and how near the
+// bullets are timed, the jump's press, and the frames spare at the latest.
+constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
+// How high over the body an enemy in a hop is watched for.
+constexpr int kHopHeight = 2 * kCellSize;
 
 std::string Outcome(bool done) {
   const std::string where = " on floor " + std::to_string(floorNumber + 1) + " at " + std::to_string(player.x) +
@@ -41,10 +43,9 @@ int ChestMark() {
   return floorNumber >= 0 && floorNumber < kFloorCount ? gameState.FloorProgress.floorItems[floorNumber][kSlotChest] : -1;
 }
 bool ChestOpened() { return ChestMark() == 1; }
-// Confirm on the chest's window (it shows what the chest held: the content
-// is recorded, the chest not yet marked open) once it has been read and what
-// was queued before it opened is out; again after another look while it
-// shows (it also takes frames of its own to close).
+// Confirms the chest's window (its content recorded, the chest not yet
+// marked open) once it is read and the keys queued before it are out; again
+// after another look while it still shows.
 std::function<void()> ConfirmingChest(ScriptedPlay& play) {
   return [&play, looked = 0]() mutable {
     const bool shows = ChestMark() == 0 && gameState.FloorProgress.floorValue[floorNumber] != -1;
@@ -53,14 +54,6 @@ std::function<void()> ConfirmingChest(ScriptedPlay& play) {
     looked = 0;
   };
 }
-
-// A hop over a bullet on course for the body: how far ahead in frames (more
-// the reaction's lateness) and how near in pixels the bullets are timed, the
-// jump's press, and the frames to spare when it is timed to the latest.
-constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
-
-// How high over the body an enemy in a hop is watched for.
-constexpr int kHopHeight = 2 * kCellSize;
 
 }  // namespace
 

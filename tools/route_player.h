@@ -1,8 +1,8 @@
 // Routes over the game's floors written as C++ calls, and a player that
-// plays them as a person would: it looks at the floor every frame and acts
-// on what it sees, each press lasting at least 6 frames. A perturbation
-// jitters fixed presses and makes decisions reach the game late; a late
-// player judges what it sees as it will be when its answer arrives.
+// plays them as a person would: it looks every frame and acts on what it
+// sees, each press at least 6 frames long. A perturbation jitters fixed
+// presses and delays decisions; a late player judges what it sees as it will
+// be when its answer arrives.
 //
 //   Route().ReadSign().UseRecoveryPoint().OpenChest().TakeDoor()
 #pragma once
@@ -34,14 +34,13 @@ using testing::ScriptedPlay;
 // The shortest press and the reaction time of a route's player, in frames.
 inline constexpr int kMinimumPress = 6;
 
-// How a boss is fought. The player stands at the place and at a height there,
-// turned to the boss, and fires by turns; it walks, climbs or drops back there
-// only along a way no bullet in sight meets. A bullet seen on course for the
-// body is answered a reaction later, or later still, with the move the bullets
-// meet latest.
+// How a boss is fought: the player stands at the place and height, turned to
+// the boss, firing by turns; it walks, climbs or drops back only along a way no
+// bullet in sight meets, and answers a bullet on course for the body a
+// reaction later (or later still) with the move the bullets meet latest.
 struct FightSettings {
-  // Where the player stands; the lowest one-way floor over the ground at the
-  // place; or level with the boss's body, a ledge climbed or dropped at a time.
+  // Where it stands; the lowest one-way floor over the ground there; or level
+  // with the boss's body, a ledge climbed or dropped at a time.
   enum class Height { kWhereItStands, kFloorOver, kLevelWithBody };
   std::optional<Place> place = std::nullopt;  // the column to stand in; none: where the fight starts
   Height height = Height::kWhereItStands;     // the height to fight from
@@ -49,8 +48,8 @@ struct FightSettings {
   bool untilNewLook = false;  // the fight ends when a boss changes its look (a phase begins)
   int horizon = 40;           // frames a bullet is seen coming, more the reaction's lateness; 0: nothing is dodged
   int margin = 8;             // pixels a bullet must pass the body by
-  // The dodges tried, in order (a drop only over a one-way floor; a crouch
-  // only when the fight's keys do not crouch); a step or jump ends on footing.
+  // The dodges tried, in order (a crouch only when the fight's keys do not);
+  // each ends on footing.
   std::vector<Move> moves = {{0, false, false, true, 2 * kMinimumPress}, {-1, false, false, false, 18},
                              {1, false, false, false, 18}, {0, false, true, false, kMinimumPress},
                              {0, true, false, false, 20}};
@@ -65,8 +64,7 @@ struct Perturbation {
   std::uint32_t seed = 1;
 };
 
-// The keys that make a move, the way they walk (-1 left, 1 right, 0
-// neither), and their letters for a trace.
+// The keys of a move, the way keys walk (-1, 0, 1), and their letters for a trace.
 Keys KeysOf(const Move& move);
 int WayOf(const Keys& keys);
 std::string Letters(const Keys& keys);
@@ -76,37 +74,34 @@ class RoutePlayer;
 class Route {
  public:
   // Keys held a fixed count of frames; fixed steps in a row are queued
-  // together, so their keys also reach the game's blocking sequences.
+  // together, so they also reach the game's blocking sequences.
   Route& Press(Keys keys, int frames);
   Route& Wait(int frames);
 
   // `keys` held until the body's middle passes the place's column's middle.
   Route& HoldTo(Keys keys, Place place);
-  // A walk to the place's column that meets what comes: a bullet on course
-  // for the body is hopped or crouched under, an enemy within reach shot low
-  // while the magic lasts, a wall, gap, spikes or an enemy close ahead jumped.
+  // A walk to the place that meets what comes: a bullet on course for the body
+  // hopped or crouched under, an enemy within reach shot low while the magic
+  // lasts, a wall, gap, spikes or an enemy close ahead jumped.
   Route& WalkTo(Place place);
-  // A walk that holds ground (as HoldGround) where an enemy comes within a
-  // standing shot's reach.
+  // A walk that holds ground where an enemy comes within a standing shot's reach.
   Route& Advance(Keys keys, Place place);
-  // Comes to rest in the place's column, a little short of its middle rather
-  // than past it (a block before spikes); after a jump, steered in the air.
+  // Comes to rest in the place's column, short of its middle rather than past
+  // it (a block before spikes); after a jump, steered in the air.
   Route& StopAt(Place place);
   // Nothing held until the player sees `what` (a window, a scene, an enemy).
   Route& WaitFor(std::string what, std::function<bool()> seen);
-  // Menus and windows answered by looking, inside the game's blocking
-  // sequences too, until `done`: `decide` (told whether a window shows)
-  // gives the keys to press, and a press the game missed is pressed again.
+  // Menus and windows answered by looking (inside blocking sequences too)
+  // until `done`: `decide`, told whether a window shows, gives the keys.
   Route& Answer(std::string what, std::function<Keys(bool inWindow)> decide, std::function<bool()> done);
-  // From the ground's edge onto the travelling platform that turns at column
-  // `from`, and off where it turns at `to`, each step timed to its coming.
+  // Onto the travelling platform where it turns at `from`, off where it turns
+  // at `to`, each step timed to its coming.
   Route& RideAcross(Place from, Place to);
-  // Stands at least `frames` frames, and on while an enemy ahead comes, met
-  // as a walk meets it (firing `keys`).
+  // Stands `frames` frames and on while an enemy ahead comes, met as a walk
+  // meets it (firing `keys`).
   Route& HoldGround(Keys keys, int frames);
 
-  // The floor's boss fought as `how` says (see FightSettings), until it is
-  // down or changes its look.
+  // The floor's boss fought as `how` says until it is down or changes its look.
   Route& Fight(Keys keys, FightSettings how = {});
 
   // Stops on the nearest sign, opens it with Up and closes it with Confirm.
@@ -144,8 +139,7 @@ class RoutePlayer {
 
  private:
   friend class Route;
-  // How a walk meets an enemy ahead: shot low on the way, or met standing
-  // where it comes within a standing shot's reach.
+  // How a walk meets an enemy ahead: shot low on the way, or met standing.
   enum class Meeting { kOnTheWay, kStanding };
 
   // The looking steps (see Route's), each "" or what went wrong.
@@ -162,27 +156,23 @@ class RoutePlayer {
   std::string OpenChest(int column);
 
   // `keys` queued for `frames` frames. A change of keys is a decision, which
-  // reaches the game late by the perturbation's reaction delay: the frames
-  // returned, what was held going on.
+  // reaches the game the returned frames late, what was held going on.
   int Decide(const Keys& keys, int frames);
   std::string Hold(const Keys& keys, int frames);
-  // A press of planned length: it starts as a decision does but ends on
-  // time, `after` held then.
+  // A planned press: it starts as a decision but ends on time, `after` held then.
   std::string Press(const Keys& keys, int frames, const Keys& after = {});
-  // Of `moves` (tried in order) out of the way of a bullet on course for the
-  // body, the one to press now: its keys reach the game a reaction late, what
-  // is held going on meanwhile, and it clears the bullets then but would not
-  // a few frames later. None while the first that clears can still wait; the
-  // first move when none clears.
+  // Of `moves` (tried in order) away from a bullet on course for the body,
+  // the one to press now: a reaction late it clears the bullets, a few frames
+  // later it would not. None while one that clears can still wait; when none
+  // clears, the one met latest.
   std::optional<Move> DodgeNow(const std::vector<Move>& moves);
   // `act` (each time "" or what went wrong) until `done` holds.
   template <typename Done, typename Act>
   std::string Looking(Done done, Act act);
   template <typename Reached>
   std::string HoldUntil(const Keys& keys, Reached reached);
-  // Of the presses of `keys` `shortest` to `longest` frames long, the one
-  // whose slide ends nearest `x`: a change of keys reaches the game late,
-  // what is held going on meanwhile.
+  // Of the presses of `keys` `shortest` to `longest` frames long (a change of
+  // keys reaching the game late), the one whose slide ends nearest `x`.
   int PressTo(double x, const Keys& keys, int shortest, int longest) const;
   int Jittered(int frames);
   void Trace(const std::string& what) const;

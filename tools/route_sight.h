@@ -13,9 +13,8 @@
 
 namespace veltrin::routes {
 
-// A place a route goes to: a tile column, a mark the floor text names for
-// the routes ("mark NAME X"), the cells of an attribute or a slot of the
-// loaded floor.
+// A place a route goes to: a tile column, a mark the floor text names
+// ("mark NAME X"), the cells of an attribute or a slot of the loaded floor.
 struct Place {
   enum class Kind { kColumn, kMark, kCells, kSlot };
   Kind kind;
@@ -40,8 +39,8 @@ inline Place Ahead(Place place) {
   return place;
 }
 
-// The column of the place on the loaded floor, the one nearest the body
-// (of those ahead, for an Ahead place); -1 when it has none.
+// The place's column on the loaded floor nearest the body (of those ahead,
+// for an Ahead place); -1 when it has none.
 int ColumnOf(const Place& place);
 // The player's x with the body's middle over the middle of `column`.
 int StandingX(int column);
@@ -54,8 +53,8 @@ struct BodyPlace {
   bool crouched;
 };
 
-// A move of the body: walking one way, a jump, a drop through the one-way
-// floor underfoot, or a crouch, its keys held `press` frames.
+// A move of the body: a walk one way, a jump, a drop through the one-way
+// floor underfoot or a crouch, held `press` frames.
 struct Move {
   int way = 0;  // -1 left, 1 right, 0 none
   bool jump = false;
@@ -67,37 +66,35 @@ struct Move {
 // -1, 0 or 1 as `speed` goes left, nowhere or right.
 int WayOf(double speed);
 
-// The body's places frame by frame from now (course[0]) as the game's step
-// moves a copy of it: `wait` frames of a walk `heldWay`, then `move`.
+// The body's places from now (course[0]) as the game's step moves a copy:
+// `wait` frames of a walk `heldWay`, then `move`.
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay = 0);
 // Whether `course` ends on footing and, for a `height` not the body's own,
 // at least a pixel nearer it.
 bool Carries(const std::vector<BodyPlace>& course, int height);
-// The player's x where the body comes to rest after a walk `heldWay` for
-// `late` frames, then `way` for `frames` (on ice: braked until it creeps).
+// The player's x at rest after a walk `heldWay` for `late` frames, then
+// `way` for `frames` (on ice: braked until it creeps).
 double RestX(int way, int frames, int heldWay = 0, int late = 0);
 // The first of the next `horizon` frames at which a bullet on the screen,
-// flown (split, re-aimed) on copies with the game's own step, meets the body
-// along `course` (its last place held after) within `margin` pixels, itself
-// or by its blast; `horizon` when none does.
+// flown on copies with the game's own step, meets the body along `course`
+// (its last place held after) within `margin` pixels, or its blast does;
+// `horizon` when none does.
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin);
 
 // The floor's first live boss, or null.
 const EnemyRecord* Boss();
-// The sheet each live boss is drawn from, in record order: a boss entering a
-// phase shows its body from another sheet.
+// The sheet each live boss is drawn from, in record order: a new phase shows another.
 std::vector<int> BossLooks();
 // True when `enemy` fired in the frame just played, on the screen or not: a
 // bullet one frame out of its muzzle, or the spark of one broken there.
 bool FiredJustNow(const EnemyRecord& enemy);
-// True when a person notices such a volley: its bullets or its muzzle on
-// the screen, or its shot heard.
+// True when a person notices such a volley: bullets or muzzle on the screen, or heard.
 bool VolleyPerceived(const EnemyRecord& enemy);
 // True while part of `enemy`'s body shows on the screen, and its flinch with it.
 bool OnScreen(const EnemyRecord& enemy);
 
-// How far ahead (right) the nearest live enemy in sight is, at the body's
-// height or up to `above` pixels over it (one in a hop); -1 when none is.
+// How far right the nearest live enemy in sight is, at the body's height or
+// up to `above` pixels over it (one in a hop); -1 when none is.
 int EnemyAhead(int above = 0);
 // A wall at the body's height, or a gap or spikes underfoot, just ahead of a
 // player walking right on the ground, once the walk goes on `lead` frames.
