@@ -365,6 +365,8 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     // again; one that stood a pause's length is taken for a walker.
     bool passesUnder = false;
     for (const EnemyRecord& e : enemies) {
+      // A slot freed is forgotten, so an enemy put in it later starts unseen.
+      if (e.life <= 0) hopSeen_.erase(&e);
       if (e.life <= 0 || e.flying != 0) continue;
       int& hopped = hopSeen_[&e];
       if (e.moveState != 0) hopped = play_.frames();

@@ -181,7 +181,7 @@ class RoutePlayer {
   Perturbation perturbation_;
   std::mt19937 jitter_;
   Keys held_;  // the keys the player holds now
-  std::map<const EnemyRecord*, int> hopSeen_;  // the frame each walker was last seen in its hop
+  std::map<const EnemyRecord*, int> hopSeen_;  // the frame each live walker was last seen in its hop
   // QZ_ROUTE_TRACE=1 prints where each step left the player, for laying routes.
   bool trace_;
 };
