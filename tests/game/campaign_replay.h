@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -159,6 +161,16 @@ inline bool NearestAheadTurnedAway() {
     if (e.life > 0 && e.x > player.x && (nearest == nullptr || e.x < nearest->x)) nearest = &e;
   }
   return nearest == nullptr || nearest->facing > 0;
+}
+
+// "056": an enemy ahead has come this side of the place (the shell creature
+// past the penguin), for a walk to the place to meet it.
+inline std::function<bool()> EnemyCameTo(routes::Place place) {
+  return [place] {
+    const int x = (routes::ColumnOf(place) + 1) * kCellSize;
+    return std::any_of(std::begin(enemies), std::end(enemies),
+                       [x](const EnemyRecord& e) { return e.life > 0 && e.x > player.x && e.x < x; });
+  };
 }
 
 // The campaign area by area in the order it is played: what the player holds
@@ -341,13 +353,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // her shots come due.
         {"055", "056", FromTheSign().Fight(kShot, {.place = Mark("branch"), .height = FightSettings::Height::kFloorOver, .toRhythm = true}).Then(AfterTheBoss()).Then(ChestAndDoor())}}},
       {"snow", {"056", 18, 1, 4, true, 3, {kBreakPower, kTrueEye, kChainRing}},
-       // "056": up onto the ledge for the key, back down on the ice while the
-       // shell creature comes within a shot, then from the snow patch round
-       // the penguin over it to the chest. The wait is counted: the jump over
-       // the penguin keeps to its hop's rhythm from the floor's start.
+       // "056": up onto the ledge for the key, back down on the ice until the
+       // shell creature comes past the penguin, met on the walk to it, then
+       // over the penguin to the chest.
        {{"056", "057",
          SignAndMagic().WalkTo(Mark("ledge-jump")).Press(kRightJump, 14).Then(Landing()).HoldTo(kLeft, Mark("wait-for-shell"))
-             .Wait(700)
+             .WaitFor("the shell creature past the penguin", EnemyCameTo(Mark("before-penguin")))
              .WalkTo(Mark("before-penguin")).Then(OverTheHopper(Mark("over-penguin"))).Then(ChestAndDoor())},
         // "057": the walkers met walking, shot on the way, the penguin jumped:
         // on the ice a stop slides on. The door close past the pits is come to in steps.
