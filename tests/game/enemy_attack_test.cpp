@@ -118,7 +118,7 @@ TEST_F(EnemyTest, VolleysSpreadAboutTheAimAndTakeTheirBulletKind) {
   EXPECT_EQ(live[0]->life, 320);
 }
 
-TEST_F(EnemyTest, BulletsPassSplitReaimAndMakeBlocks) {
+TEST_F(EnemyTest, BulletsPassSplitAndReaim) {
   EnterFloor(1, {});
   PlacePlayer(200);
   // In the wall of row 44: an ordinary bullet ends, graphicBase 3 passes.
@@ -155,15 +155,6 @@ TEST_F(EnemyTest, BulletsPassSplitReaimAndMakeBlocks) {
     const_cast<ShotRecord*>(live[0])->vx = const_cast<ShotRecord*>(live[0])->vy = 0.0;
     Frames(1);
   }
-  EXPECT_EQ(bulletCount, 0);
-
-  // A block-making bullet entering the ground from cell (15, 43) fills it for
-  // 120 frames.
-  AddBullet(500 - 12, 1410 - 12, 0, 8, 6, 5, 200, 0);
-  Frames(1);
-  EXPECT_EQ(AttributeAt(15, 43), kAttrSolidBlock);
-  EXPECT_EQ(ChipAt(15, 43), 1);
-  EXPECT_EQ(timedCellCount, 1);
   EXPECT_EQ(bulletCount, 0);
 }
 
@@ -226,72 +217,69 @@ ShotRecord Bullet(int x, int y, int graphicBase, int colourRow, int life, int mo
   return b;
 }
 
-// The body is struck on its edge pixels and missed a pixel outside them, and
-// only while the player can be hurt; a lowered squat lowers its top.
-TEST_F(EnemyTest, ABulletStrikesTheBodyOnItsEdgesAndMissesItAPixelOff) {
+// A bullet's fate on each side of each bound: the body is struck on its edge
+// pixels and missed a pixel outside them, and only while open; a bullet with
+// a frame of life left is judged, one with none goes; while a fade runs none
+// is judged; the first solid attribute stops a plain bullet and a one-way cell
+// does not; splitting and re-aiming come on the first frame below their lives,
+// a bullet out of turns still going at its turn. A player's body is open
+// unless blinking or beaten, and a lowered squat lowers its top.
+TEST_F(EnemyTest, ABulletsFateTurnsOnEachSideOfEachBound) {
   EnterFloor(1, {});
   const BulletTarget body{500, 524, 700, 748, true, 512, 724};
+  // Bullets whose hit points are on the body's top-left pixel, in a one-way
+  // cell and in a solid one two columns on; (1000, 800) is in the open.
   const int x = body.left - kBulletHitOffset, y = body.top - kBulletHitOffset;
+  SetCell(34, 25, 1, kAttrOneWay);
+  SetCell(36, 25, 1, kAttrSolidFrom);
+  const int cellX = 34 * kCellSize - kBulletHitOffset, cellY = 25 * kCellSize - kBulletHitOffset, wallX = cellX + 64;
   struct Case {
-    int dx, dy;
+    const char* what;
+    ShotRecord bullet;
     BulletFate fate;
-  } const cases[] = {{0, 0, BulletFate::kHitsPlayer},   {-1, 0, BulletFate::kFlies},
-                     {24, 48, BulletFate::kHitsPlayer}, {25, 48, BulletFate::kFlies},
-                     {0, -1, BulletFate::kFlies},       {24, 49, BulletFate::kFlies}};
+    int fade = 0;
+    bool open = true;
+  };
+  using enum BulletFate;
+  const auto plain = [](int bx, int by, int life = 300) { return Bullet(bx, by, 0, 5, life); };
+  const auto splitting = [](int life) { return Bullet(1000, 800, 3, 4, life); };
+  const auto reaiming = [](int life, int turns) { return Bullet(1000, 800, 9, 7, life, turns); };
+  const Case cases[] = {
+      {"top-left pixel", plain(x, y), kHitsPlayer},        {"a pixel left", plain(x - 1, y), kFlies},
+      {"a pixel above", plain(x, y - 1), kFlies},          {"bottom-right pixel", plain(x + 24, y + 48), kHitsPlayer},
+      {"a pixel right", plain(x + 25, y + 48), kFlies},    {"a pixel below", plain(x + 24, y + 49), kFlies},
+      {"on a shut body", plain(x, y), kFlies, 0, false},   {"in a fade", plain(x, y), kFlies, 1},
+      {"in the other fade", plain(x, y), kFlies, 2},       {"a frame of life left", plain(1000, 800, 1), kFlies},
+      {"no life left", plain(1000, 800, 0), kGone},        {"in a one-way cell", plain(cellX, cellY), kFlies},
+      {"in a solid cell", plain(wallX, cellY), kStrikesWall}, {"a pixel short of it", plain(wallX - 1, cellY), kFlies},
+      {"splitting at its life", splitting(kSplitBelowLife), kFlies},
+      {"splitting below it", splitting(kSplitBelowLife - 1), kSplits},
+      {"re-aiming at its life", reaiming(kReaimBelowLife, 1), kFlies},
+      {"re-aiming below it", reaiming(kReaimBelowLife - 1, 1), kReaims},
+      {"out of turns below it", reaiming(kReaimBelowLife - 1, 0), kReaims},
+  };
   for (const Case& c : cases) {
-    EXPECT_EQ(JudgeEnemyBullet(Bullet(x + c.dx, y + c.dy, 0, 5, 300), body), c.fate) << c.dx << ", " << c.dy;
-  }
-  BulletTarget shut = body;
-  shut.open = false;
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(x, y, 0, 5, 300), shut), BulletFate::kFlies);
-
-  PlayerRecord p = player;
-  p.x = 400, p.y = 600, p.squat = 0;
-  p.invulnerableFrames = 0, p.life = 1;
-  const BulletTarget standing = PlayerTarget(p);
-  EXPECT_TRUE(standing.open) << "a player with 1 life left and no blinking can be struck";
-  EXPECT_EQ(standing.top, 608);
-  p.invulnerableFrames = 1;
-  EXPECT_FALSE(PlayerTarget(p).open) << "blinking";
-  p.invulnerableFrames = 0, p.life = 0;
-  EXPECT_FALSE(PlayerTarget(p).open) << "beaten";
-  p.life = 1, p.squat = 1;
-  EXPECT_EQ(PlayerTarget(p).top, 636);
-  EXPECT_EQ(PlayerTarget(p).bottom, standing.bottom);
-}
-
-// A bullet with a frame of life left is judged, one with none goes; while a
-// fade runs none is judged; the first solid attribute stops a plain bullet
-// and a one-way cell does not; splitting and re-aiming come on the first
-// frame below their lives.
-TEST_F(EnemyTest, ABulletsFateTurnsOnTheLastFrameOfEachBound) {
-  EnterFloor(1, {});
-  const BulletTarget far{0, 24, 0, 48, true, 12, 24};
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 0, 5, 1), far), BulletFate::kFlies);
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 0, 5, 0), far), BulletFate::kGone);
-
-  const BulletTarget onIt{1012, 1036, 812, 860, true, 1024, 836};
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 0, 5, 300), onIt), BulletFate::kHitsPlayer);
-  for (int fade : {1, 2}) {
-    fadeRequest = fade;
-    EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 0, 5, 300), onIt), BulletFate::kFlies) << fade;
+    fadeRequest = c.fade;
+    BulletTarget target = body;
+    target.open = c.open;
+    EXPECT_EQ(JudgeEnemyBullet(c.bullet, target), c.fate) << c.what;
   }
   fadeRequest = 0;
 
-  const int cx = 1000 / kCellSize + 3, cy = 800 / kCellSize;
-  const int bx = cx * kCellSize - kBulletHitOffset, by = cy * kCellSize - kBulletHitOffset;
-  SetCell(cx, cy, 1, kAttrOneWay);
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(bx, by, 0, 5, 300), far), BulletFate::kFlies);
-  SetCell(cx, cy, 1, kAttrSolidFrom);
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(bx, by, 0, 5, 300), far), BulletFate::kStrikesWall);
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(bx - 1, by, 0, 5, 300), far), BulletFate::kFlies);
-
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 3, 4, kSplitBelowLife), far), BulletFate::kFlies);
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 3, 4, kSplitBelowLife - 1), far), BulletFate::kSplits);
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 9, 7, kReaimBelowLife, 1), far), BulletFate::kFlies);
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 9, 7, kReaimBelowLife - 1, 1), far), BulletFate::kReaims);
-  EXPECT_EQ(JudgeEnemyBullet(Bullet(1000, 800, 9, 7, kReaimBelowLife - 1, 0), far), BulletFate::kReaims)
-      << "a bullet out of turns still goes at its turn";
+  struct Player {
+    const char* what;
+    int squat, blinking, life, top;
+    bool open;
+  };
+  for (const Player& c : {Player{"standing, a life left", 0, 0, 1, 608, true}, {"blinking", 0, 1, 1, 608, false},
+                          {"beaten", 0, 0, 0, 608, false}, {"squatting", 1, 0, 1, 636, true}}) {
+    PlayerRecord p = player;
+    p.x = 400, p.y = 600, p.squat = c.squat, p.invulnerableFrames = c.blinking, p.life = c.life;
+    const BulletTarget target = PlayerTarget(p);
+    EXPECT_EQ(target.open, c.open) << c.what;
+    EXPECT_EQ(target.top, c.top) << c.what;
+    EXPECT_EQ(target.bottom, 656) << c.what;
+  }
 }
 
 // A split fans kSplitBullets about the line to the target; a re-aim fires one
@@ -348,9 +336,10 @@ int EffectsOfKind(int kind) {
 }
 
 // In the game's frame: a bullet stopped by a wall sparks there, a block-maker
-// builds only once it is 16 frames from its muzzle (also on the first solid
-// attribute), a fork bursts only when it fires, and a split whose first
-// bullet takes the pool's first slot keeps the whole fan.
+// builds only once it is 16 frames from its muzzle (in the cell it enters the
+// ground from; also on the first solid attribute), a fork bursts only when it
+// fires, and a split whose first bullet takes the pool's first slot keeps the
+// whole fan.
 TEST_F(EnemyTest, ABulletEndingInTheGameSparksBuildsAndBurstsOnItsBounds) {
   constexpr int kBurstEffect = 14;
   EnterFloor(1, {});
@@ -363,6 +352,9 @@ TEST_F(EnemyTest, ABulletEndingInTheGameSparksBuildsAndBurstsOnItsBounds) {
   AddBullet(500 - 12, 1410 - 12, 0, 8, 6, 5, kBulletLife - 17, 0);
   Frames(1);
   EXPECT_EQ(timedCellCount, 1);
+  EXPECT_EQ(AttributeAt(15, 43), kAttrSolidBlock);
+  EXPECT_EQ(ChipAt(15, 43), 1);
+  EXPECT_EQ(bulletCount, 0);
   SetCell(40, 30, 1, kAttrSolidFrom);
   AddBullet(40 * 32 - 12, 30 * 32 - 12 + 4, 0, 8, 6, 5, 200, 0);
   Frames(1);
@@ -471,26 +463,24 @@ TEST_F(EnemyTest, AGreenSlimeHoldsItsRollerWhileThePlayerIsPointBlank) {
   PlacePlayer(40 * 32 - 200);
   Frames(1);
   const int muzzle = EnemyMuzzle(enemies[0]).x;
-  PlacePlayer(muzzle - 127 - 32);
-  EXPECT_EQ(FramesFiring(500, step), 0) << "point-blank: held";
-  PlacePlayer(muzzle - 128 - 32);
-  EXPECT_EQ(FramesFiring(enemies[0].baseInterval + 1, step), 1) << "just out of point-blank range: fired";
-
-  // The pool emptied first: a roller striking the wall as the next is fired
-  // would hide it from the count.
-  const auto overTheLane = [](int x, int airborne) {
-    EmptyBulletPool();
-    PlacePlayer(x);
-    player.y -= 3 * 32;
-    player.posY = player.y;
-    player.airborne = airborne;
+  struct Case {
+    const char* what;
+    int ahead, over, airborne;
+    bool fires;
   };
-  overTheLane(muzzle - 127 - 32, 1);
-  EXPECT_EQ(FramesFiring(500, step), 0) << "in a jump over the lane, point-blank: held";
-  overTheLane(muzzle - 128 - 32, 1);
-  EXPECT_EQ(FramesFiring(enemies[0].baseInterval + 1, step), 1) << "in a jump just out of range: fired";
-  overTheLane(muzzle - 127 - 32, 0);
-  EXPECT_EQ(FramesFiring(enemies[0].baseInterval + 1, step), 1) << "on a ledge over the lane: fired";
+  for (const Case& c : {Case{"point-blank", 127, 0, 0, false}, {"just out of range", 128, 0, 0, true},
+                        {"in a jump over the lane, point-blank", 127, 3 * 32, 1, false},
+                        {"in a jump over the lane, just out of range", 128, 3 * 32, 1, true},
+                        {"on a ledge over the lane, point-blank", 127, 3 * 32, 0, true}}) {
+    // The pool emptied first: a roller striking the wall as the next is
+    // fired would hide it from the count.
+    EmptyBulletPool();
+    PlacePlayer(muzzle - c.ahead - 32);
+    player.posY = player.y -= c.over;
+    player.airborne = c.airborne;
+    // Held through many attacks, or fired once in one.
+    EXPECT_EQ(FramesFiring(c.fires ? enemies[0].baseInterval + 1 : 500, step), c.fires ? 1 : 0) << c.what;
+  }
 }
 
 // Point-blank on every side, either way the enemy faces: 128 pixels ahead of

@@ -1,9 +1,12 @@
 // A fight's height against the floor it is fought on: from the floor over
 // the ground the player climbs there and stays, and one told to fight where
 // it stands stays on the ground under that floor. A fight judges the bullets
-// against the body as its keys hold it, standing or crouched.
+// against the body as its keys hold it, standing or crouched. A fight off its
+// place walks back there.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "game/enemies.h"
@@ -93,6 +96,51 @@ TEST_F(CampaignAreaTest, AFightJudgesBulletsAgainstTheBodyItsKeysHold) {
       EXPECT_EQ(player.x, x) << "moved";
       EXPECT_EQ(player.y, y) << "jumped";
     }
+  }
+}
+
+// The Butterfly's hall, her fire stopped: a fight that starts cells off its
+// place walks back, from either side, in one press whose slide stops in the
+// place (however late the player reacts), and turns to her; one a little off
+// it, within the slack a turn may carry it, stays where it stands.
+TEST_F(CampaignAreaTest, AFightWalksBackToItsPlaceOnlyFromOutOfIt) {
+  StartArea("forest", "055");
+  ScriptedPlay play;
+  ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+  EnemyRecord* boss = const_cast<EnemyRecord*>(veltrin::routes::Boss());
+  ASSERT_NE(boss, nullptr);
+  boss->volleysPerBurst[0] = 0;
+  const veltrin::routes::Place branch = veltrin::routes::Mark("branch");
+  const int place = veltrin::routes::StandingX(veltrin::routes::ColumnOf(branch));
+  ASSERT_GT(boss->x, place) << "she is meant to be right of the branch";
+  veltrin::routes::Perturbation perturbation;
+  perturbation.reactionDelay = 12;
+  veltrin::routes::RoutePlayer fighter(play, perturbation);
+  ASSERT_EQ(fighter.Run(veltrin::routes::Route().StopAt(branch)), "");
+  // Left of the place the walk back goes towards her; right of it, away and
+  // then turned.
+  for (const int off : {-4 * kCellSize, 20, -20, 3 * kCellSize}) {
+    SCOPED_TRACE(off);
+    player.posX = player.x = place + off;
+    player.velocityX = 0.0;
+    // Where the body first comes to rest once it has moved: a walk back of
+    // short presses, their ends a reaction late, overshoots and turns about.
+    std::optional<int> stop;
+    play.SetFrameHook([&] {
+      if (!stop && player.x != place + off && player.velocityX == 0.0) stop = player.x;
+    });
+    const FightSettings how{.place = branch, .horizon = 0, .frameLimit = 90};
+    EXPECT_EQ(fighter.Run(veltrin::routes::Route().Fight({veltrin::routes::kKeyShot}, how)),
+              "step 0 Fight X: the boss still stands");
+    play.SetFrameHook({});
+    if (std::abs(off) >= kCellSize) {
+      ASSERT_TRUE(stop.has_value()) << "never walked back";
+      EXPECT_LT(std::abs(*stop - place), kCellSize) << "first stopped out of place";
+      EXPECT_LT(std::abs(player.x - place), kCellSize) << "ended out of place";
+    } else {
+      EXPECT_EQ(player.x, place + off) << "moved though in place";
+    }
+    EXPECT_EQ(player.facing, 1) << "not turned to her";
   }
 }
 
