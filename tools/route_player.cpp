@@ -386,6 +386,11 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     if (player.airborne != 0) return Hold(held_, 1);
     // A wall, gap or spikes are jumped at once, an enemy a reaction on.
     const bool enemyClose = enemy >= 0 && enemy - closing <= kJumpedNear;
+    // A walker close in its hop, with the magic for a shot, is waited for to come down.
+    if (way > 0 && enemyClose && passesUnder && player.magic >= kBlazeCost && !ObstacleAhead(lead)) {
+      if (trace_) Trace("wait");
+      return Hold({}, kMinimumPress);
+    }
     if (way > 0 && (ObstacleAhead(lead) || enemyClose)) {
       if (trace_) Trace("leap");
       std::string problem = enemyClose && !ObstacleAhead(lead) ? Hold(walk, kMinimumPress) : "";
