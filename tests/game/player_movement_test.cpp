@@ -78,12 +78,10 @@ TEST_F(PlayerMovementTest, WalkingAcceleratesToTheCapAndFrictionStopsIt) {
     EXPECT_DOUBLE_EQ(player.posX, x);
   }
   EXPECT_EQ(player.facing, 1);
-  EXPECT_EQ(player.animState, 1);
   for (double v : {3.25, 2.75, 2.25, 1.75, 1.25, 0.75, 0.25, 0.0}) {
     Step(0);
     EXPECT_DOUBLE_EQ(player.velocityX, v);
   }
-  EXPECT_EQ(player.animState, 0);
   Step(kLeft);
   EXPECT_DOUBLE_EQ(player.velocityX, -0.5);
   EXPECT_EQ(player.facing, -1);
@@ -123,10 +121,17 @@ TEST_F(PlayerMovementTest, WallsStopTheWalkWithTheEdgeOnTheCellBoundary) {
     ASSERT_GE(player.x + 16, 192) << "frame " << i;
   }
   EXPECT_EQ(player.x + 16, 192);
-  // Squatting widens the probes by 6 on each side.
-  Steps(3, kDown);
+  // Squatting widens the probes by 6 on each side: a squat sliding into a
+  // wall stops 6 short of where a walk does.
+  PlaceAt(577, kStandY);
+  player.velocityX = 3.75;
+  Steps(8, kDown);
   EXPECT_EQ(player.squat, 1);
-  EXPECT_EQ(player.animState, 4);
+  EXPECT_EQ(player.x + 54, 640);
+  PlaceAt(191, kStandY);
+  player.velocityX = -3.75;
+  Steps(8, kDown);
+  EXPECT_EQ(player.x + 10, 192);
 }
 
 TEST_F(PlayerMovementTest, GroundDashRunsTwentyFourFramesThenSlowsToTheWalkingCap) {
