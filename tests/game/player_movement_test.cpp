@@ -121,6 +121,10 @@ TEST_F(PlayerMovementTest, WallsStopTheWalkWithTheEdgeOnTheCellBoundary) {
     ASSERT_GE(player.x + 16, 192) << "frame " << i;
   }
   EXPECT_EQ(player.x + 16, 192);
+  // Pushing on the wall built no speed into it: turning away leaves it within
+  // three frames.
+  Steps(3, kRight);
+  EXPECT_GT(player.x + 16, 192);
   // Squatting widens the probes by 6 on each side: a squat sliding into a
   // wall stops 6 short of where a walk does.
   PlaceAt(577, kStandY);
@@ -157,6 +161,14 @@ TEST_F(PlayerMovementTest, GroundDashRunsTwentyFourFramesThenSlowsToTheWalkingCa
     Step(kRight);
     EXPECT_DOUBLE_EQ(player.velocityX, v);
   }
+  // Facing left it speeds up to the same cap.
+  Steps(20, 0);
+  Step(kLeft);
+  Step(kDash);
+  for (double v : {-1.0, -2.0, -3.0, -4.0, -5.0, -6.0, -6.5, -6.5}) {
+    Step(kLeft);
+    EXPECT_DOUBLE_EQ(player.velocityX, v);
+  }
 }
 
 TEST_F(PlayerMovementTest, HeldDashRepeatsOnTheGroundButTheAirDashNeedsAFreshPressAndTheUpgrade) {
@@ -177,7 +189,10 @@ TEST_F(PlayerMovementTest, HeldDashRepeatsOnTheGroundButTheAirDashNeedsAFreshPre
   const double heldY = player.posY;
   Steps(10, kJump);
   EXPECT_DOUBLE_EQ(player.posY, heldY);  // an air dash keeps its height
-  Steps(20, 0);
+  while (player.dashState == 2) Step(0);
+  EXPECT_DOUBLE_EQ(player.posY, heldY);
+  Step(0);
+  EXPECT_DOUBLE_EQ(player.posY, heldY + 0.8) << "and falls from rest after it";
   Step(kDash);
   EXPECT_EQ(player.dashState, 0);  // once per airtime
   // A scene change's dash block stops one dash.
