@@ -46,6 +46,38 @@ TEST_F(PlayerMovementTest, JumpRisesWithGravityLandsOnTheCellAndDoesNotRepeatWhi
   EXPECT_EQ(player.airborne, 1);
 }
 
+// Under a ceiling two cells above the ground a jump bumps the head back down
+// at once; at rest on the ground row it has not landed until it falls.
+TEST_F(PlayerMovementTest, UnderALowCeilingAJumpBumpsBackAndLandsOnceItFalls) {
+  LoadCells(17, {kGround, "", "", kGround});
+  Step(kJump);
+  EXPECT_EQ(player.airborne, 1);
+  EXPECT_DOUBLE_EQ(player.posY, kStandY);
+  EXPECT_DOUBLE_EQ(player.velocityY, 0.0);
+  Step(kJump);
+  EXPECT_EQ(player.airborne, 1) << "not moving down";
+  Step(kJump);
+  EXPECT_EQ(player.airborne, 0) << "moving down";
+  EXPECT_EQ(player.y, kStandY);
+}
+
+// Any upward speed bumps the head, even the slowest rise of a cut jump; a
+// head that clipped a ceiling's underside while not rising falls on.
+TEST_F(PlayerMovementTest, AHeadBumpsOnlyWhileRising) {
+  LoadCells(14, {kGround});  // its underside is at y 480
+  PlaceAt(320, 480.5);
+  player.airborne = 1;
+  player.velocityY = -0.8;
+  Step(0);
+  EXPECT_EQ(player.y, 480);
+  EXPECT_DOUBLE_EQ(player.velocityY, 0.0);
+  PlaceAt(320, 476);
+  player.airborne = 1;
+  Step(0);
+  EXPECT_DOUBLE_EQ(player.posY, 476);
+  EXPECT_DOUBLE_EQ(player.velocityY, 0.8);
+}
+
 TEST_F(PlayerMovementTest, ReleasingJumpCutsTheRiseAndHighJumpAndMapFlagChangeTheSpeed) {
   Steps(3, kJump);
   Step(0);
@@ -195,14 +227,24 @@ TEST_F(PlayerMovementTest, HeldDashRepeatsOnTheGroundButTheAirDashNeedsAFreshPre
   EXPECT_DOUBLE_EQ(player.posY, heldY + 0.8) << "and falls from rest after it";
   Step(kDash);
   EXPECT_EQ(player.dashState, 0);  // once per airtime
+  // Held through the landing, Dash starts a ground dash only the frame after.
+  while (player.airborne == 1) Step(kDash);
+  EXPECT_EQ(player.dashState, 0);
+  Step(kDash);
+  EXPECT_EQ(player.dashState, 1);
+  while (player.dashState != 0) Step(0);
   // A scene change's dash block stops one dash.
-  while (player.airborne == 1) Step(0);
   dashBlock = 1;
   Step(kDash);
   EXPECT_EQ(player.dashState, 0);
   EXPECT_EQ(dashBlock, 0);
   Step(kDash);
   EXPECT_EQ(player.dashState, 1);
+  // The landing gave the next airtime its air dash back.
+  while (player.dashState != 0) Step(0);
+  Step(kJump);
+  Step(kJump | kDash);
+  EXPECT_EQ(player.dashState, 2);
 }
 
 TEST_F(PlayerMovementTest, AGroundDashOffALedgeEndsAndFalls) {
