@@ -205,8 +205,13 @@ TEST_F(PlayerMovementTest, GroundDashRunsTwentyFourFramesThenSlowsToTheWalkingCa
 
 TEST_F(PlayerMovementTest, HeldDashRepeatsOnTheGroundButTheAirDashNeedsAFreshPressAndTheUpgrade) {
   player.ProgressFlags[kHoverdash] = 1;
-  Steps(30, kDash);
-  EXPECT_EQ(player.dashState, 1);  // restarted when the first ran out
+  Step(kDash);
+  // Restarted as each runs out, with no frame between for a held Jump.
+  for (int t = 0; t < 60; ++t) {
+    Step(kDash | kJump);
+    ASSERT_EQ(player.dashState, 1) << "frame " << t;
+    ASSERT_EQ(player.airborne, 0) << "frame " << t;
+  }
   Steps(30, 0);
   Step(kJump);
   Step(kJump | kDash);
