@@ -83,6 +83,13 @@ TEST_F(PlayerHazardsTest, SpringLaunchesAndJumpReleaseDoesNotCutTheRise) {
   while (player.airborne == 1 && frames++ < 400) Step(0);
   // Each landing on the spring launches again.
   EXPECT_EQ(player.airborne, 1);
+  // A landing off it gives a released jump its cut back.
+  while (player.airborne == 1 && frames++ < 600) Step(kRight);
+  ASSERT_EQ(player.airborne, 0);
+  Step(0);
+  Step(kJump);
+  Step(0);
+  EXPECT_NEAR(player.velocityY, 0.0, 1e-9);
 }
 
 TEST_F(PlayerHazardsTest, CrumblingCellTurnsSolidWithAFiftyFrameTimerAndAppearingCellsBlock) {

@@ -30,9 +30,8 @@ std::vector<std::int32_t> Attributes() { return {std::begin(attributeLayer), std
 using PlayerMotionTest = PlayerFloorTest;
 
 // The cells a player sees over `frames` frames under `pad`, as runs of
-// (cell, frames shown).
-std::vector<std::pair<int, int>> CellsShown(int frames, std::uint32_t pad) {
-  std::vector<std::pair<int, int>> runs;
+// (cell, frames shown) carried on from `runs`.
+std::vector<std::pair<int, int>> CellsShown(int frames, std::uint32_t pad, std::vector<std::pair<int, int>> runs = {}) {
   for (int t = 0; t < frames; ++t) {
     StepPlayer(pad);
     const int cell = player.animFrames[player.animFrame];
@@ -206,43 +205,54 @@ TEST_F(PlayerMotionTest, TheRiseShowsUntilTheSpeedTurnsAndARiderSquatsOnItsLift)
   EXPECT_EQ(copy.squat, 0);
 }
 
-// A pose's first cell shows one frame short: its start frame is counted.
-TEST_F(PlayerMotionTest, WalkLoopsOverItsTwelveCellsAndStandingFromAWalkShowsNoWalkingCell) {
+// The cells each pose shows, from standing still after a lead-up. A pose's
+// first cell shows one frame short: its start frame is counted. Getting up
+// from a squat or a dash is drawn in the pose left (its lead-in) until the
+// standing cells come round, and the loops never pass back through it.
+TEST_F(PlayerMotionTest, EachPoseShowsItsCellsInTurnAndLoopsPastItsGettingUp) {
   using Runs = std::vector<std::pair<int, int>>;
-  LoadCells(20, {kGround});
-  PlaceAt(320, kStandY);
-  Steps(5, kDown);  // a squat loops further in; a walk after it must not
-  EXPECT_EQ(CellsShown(40, kRight), (Runs{{5, 2}, {6, 3}, {7, 3}, {8, 3}, {9, 3}, {10, 3}, {11, 3}, {12, 3}, {13, 3},
-                                          {14, 3}, {15, 3}, {16, 3}, {5, 3}, {6, 2}}));
-  // The idle sway rests 9 frames on cell 0, then back round to it.
-  EXPECT_EQ(CellsShown(62, 0),
-            (Runs{{0, 8}, {1, 5}, {2, 5}, {3, 5}, {4, 10}, {3, 5}, {2, 5}, {1, 5}, {0, 9}, {1, 5}}));
-}
-
-TEST_F(PlayerMotionTest, RisingFromASquatPlaysItBackwardsOnceAndADashEndsOnItsLastPose) {
-  using Runs = std::vector<std::pair<int, int>>;
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, std::uint32_t>> leadUp;  // (frames, pad) each
+    std::uint32_t pad;
+    int frames;
+    int leadIn, squat;  // after the first frame shown
+    Runs shown;
+  };
+  const Case cases[] = {
+      {"a walk after a squat loops from its own start", {{5, kDown}}, kRight, 40, 0, 0,
+       {{5, 2}, {6, 3}, {7, 3}, {8, 3}, {9, 3}, {10, 3}, {11, 3}, {12, 3}, {13, 3}, {14, 3}, {15, 3}, {16, 3},
+        {5, 3}, {6, 2}}},
+      {"standing from a walk shows no walking cell; the sway rests 9 frames on cell 0", {{40, kRight}}, 0, 62, 0, 0,
+       {{0, 8}, {1, 5}, {2, 5}, {3, 5}, {4, 10}, {3, 5}, {2, 5}, {1, 5}, {0, 9}, {1, 5}}},
+      {"a squat goes down", {}, kDown, 20, 0, 1, {{0, 2}, {1, 3}, {2, 15}}},
+      {"a long squat stays down", {{20, kDown}}, kDown, 10000, 0, 1, {{2, 10000}}},
+      {"getting up plays the squat backwards once, then the sway loops past it", {{20, kDown}}, 0, 68, 2, 0,
+       {{1, 2}, {0, 12}, {1, 5}, {2, 5}, {3, 5}, {4, 10}, {3, 5}, {2, 5}, {1, 5}, {0, 9}, {1, 5}}},
+      {"a dash loops back to its second cell", {{1, kDash}}, 0, 22, 0, 0,
+       {{0, 1}, {1, 3}, {2, 3}, {3, 3}, {4, 3}, {5, 3}, {6, 3}, {1, 3}}},
+      {"standing from a dash is drawn dashing for its first frame", {{1, kDash}, {22, 0}}, 0, 16, 1, 0,
+       {{0, 11}, {1, 5}}},
+      {"a jump holds its last rising and falling cells until it lands", {}, kJump, 40, 0, 0,
+       {{17, 2}, {18, 3}, {19, 11}, {20, 3}, {21, 4}, {22, 10}, {0, 7}}},
+  };
   LoadCells(20, {kGround});
   PlaceAt(320, kStandY);
   Step(0);
-  EXPECT_EQ(CellsShown(20, kDown), (Runs{{0, 2}, {1, 3}, {2, 15}}));
-  EXPECT_EQ(player.squat, 1);
-  EXPECT_EQ(CellsShown(10000, kDown), (Runs{{2, 10000}})) << "a long squat stays down";
-  Step(0);
-  EXPECT_EQ(player.squat, 0);
-  EXPECT_EQ(player.animLeadIn, 2) << "drawn squatting until up";
-  // Cells 1, 0 getting up, then the sway, which loops past the getting up.
-  EXPECT_EQ(CellsShown(67, 0),
-            (Runs{{1, 1}, {0, 12}, {1, 5}, {2, 5}, {3, 5}, {4, 10}, {3, 5}, {2, 5}, {1, 5}, {0, 9}, {1, 5}}));
-  EXPECT_EQ(player.animLeadIn, 0);
-
   player.ProgressFlags[kHoverdash] = 1;
-  Step(kDash);
-  EXPECT_EQ(CellsShown(22, 0), (Runs{{0, 1}, {1, 3}, {2, 3}, {3, 3}, {4, 3}, {5, 3}, {6, 3}, {1, 3}}));
-  Step(0);
-  EXPECT_EQ(player.dashState, 0);
-  EXPECT_EQ(player.animLeadIn, 1) << "the first standing frame is still drawn dashing";
-  EXPECT_EQ(CellsShown(15, 0), (Runs{{0, 10}, {1, 5}}));
-  EXPECT_EQ(player.animLeadIn, 0);
+  const PlayerRecord standing = player;
+  const MotionLatches latches = MotionLatchesNow();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    player = standing;
+    KeepMotionInput(MotionKeys{}, latches);
+    for (auto [frames, pad] : c.leadUp) Steps(frames, pad);
+    const Runs first = CellsShown(1, c.pad);
+    EXPECT_EQ(player.animLeadIn, c.leadIn);
+    EXPECT_EQ(player.squat, c.squat);
+    EXPECT_EQ(CellsShown(c.frames - 1, c.pad, first), c.shown);
+    EXPECT_EQ(player.animLeadIn, 0) << "up by the end";
+  }
 }
 
 }  // namespace

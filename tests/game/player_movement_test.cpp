@@ -46,6 +46,38 @@ TEST_F(PlayerMovementTest, JumpRisesWithGravityLandsOnTheCellAndDoesNotRepeatWhi
   EXPECT_EQ(player.airborne, 1);
 }
 
+// Under a ceiling two cells above the ground a jump bumps the head back down
+// at once; at rest on the ground row it has not landed until it falls.
+TEST_F(PlayerMovementTest, UnderALowCeilingAJumpBumpsBackAndLandsOnceItFalls) {
+  LoadCells(17, {kGround, "", "", kGround});
+  Step(kJump);
+  EXPECT_EQ(player.airborne, 1);
+  EXPECT_DOUBLE_EQ(player.posY, kStandY);
+  EXPECT_DOUBLE_EQ(player.velocityY, 0.0);
+  Step(kJump);
+  EXPECT_EQ(player.airborne, 1) << "not moving down";
+  Step(kJump);
+  EXPECT_EQ(player.airborne, 0) << "moving down";
+  EXPECT_EQ(player.y, kStandY);
+}
+
+// Any upward speed bumps the head, even the slowest rise of a cut jump; a
+// head that clipped a ceiling's underside while not rising falls on.
+TEST_F(PlayerMovementTest, AHeadBumpsOnlyWhileRising) {
+  LoadCells(14, {kGround});  // its underside is at y 480
+  PlaceAt(320, 480.5);
+  player.airborne = 1;
+  player.velocityY = -0.8;
+  Step(0);
+  EXPECT_EQ(player.y, 480);
+  EXPECT_DOUBLE_EQ(player.velocityY, 0.0);
+  PlaceAt(320, 476);
+  player.airborne = 1;
+  Step(0);
+  EXPECT_DOUBLE_EQ(player.posY, 476);
+  EXPECT_DOUBLE_EQ(player.velocityY, 0.8);
+}
+
 TEST_F(PlayerMovementTest, ReleasingJumpCutsTheRiseAndHighJumpAndMapFlagChangeTheSpeed) {
   Steps(3, kJump);
   Step(0);
@@ -78,12 +110,10 @@ TEST_F(PlayerMovementTest, WalkingAcceleratesToTheCapAndFrictionStopsIt) {
     EXPECT_DOUBLE_EQ(player.posX, x);
   }
   EXPECT_EQ(player.facing, 1);
-  EXPECT_EQ(player.animState, 1);
   for (double v : {3.25, 2.75, 2.25, 1.75, 1.25, 0.75, 0.25, 0.0}) {
     Step(0);
     EXPECT_DOUBLE_EQ(player.velocityX, v);
   }
-  EXPECT_EQ(player.animState, 0);
   Step(kLeft);
   EXPECT_DOUBLE_EQ(player.velocityX, -0.5);
   EXPECT_EQ(player.facing, -1);
@@ -123,10 +153,21 @@ TEST_F(PlayerMovementTest, WallsStopTheWalkWithTheEdgeOnTheCellBoundary) {
     ASSERT_GE(player.x + 16, 192) << "frame " << i;
   }
   EXPECT_EQ(player.x + 16, 192);
-  // Squatting widens the probes by 6 on each side.
-  Steps(3, kDown);
+  // Pushing on the wall built no speed into it: turning away leaves it within
+  // three frames.
+  Steps(3, kRight);
+  EXPECT_GT(player.x + 16, 192);
+  // Squatting widens the probes by 6 on each side: a squat sliding into a
+  // wall stops 6 short of where a walk does.
+  PlaceAt(577, kStandY);
+  player.velocityX = 3.75;
+  Steps(8, kDown);
   EXPECT_EQ(player.squat, 1);
-  EXPECT_EQ(player.animState, 4);
+  EXPECT_EQ(player.x + 54, 640);
+  PlaceAt(191, kStandY);
+  player.velocityX = -3.75;
+  Steps(8, kDown);
+  EXPECT_EQ(player.x + 10, 192);
 }
 
 TEST_F(PlayerMovementTest, GroundDashRunsTwentyFourFramesThenSlowsToTheWalkingCap) {
@@ -152,12 +193,25 @@ TEST_F(PlayerMovementTest, GroundDashRunsTwentyFourFramesThenSlowsToTheWalkingCa
     Step(kRight);
     EXPECT_DOUBLE_EQ(player.velocityX, v);
   }
+  // Facing left it speeds up to the same cap.
+  Steps(20, 0);
+  Step(kLeft);
+  Step(kDash);
+  for (double v : {-1.0, -2.0, -3.0, -4.0, -5.0, -6.0, -6.5, -6.5}) {
+    Step(kLeft);
+    EXPECT_DOUBLE_EQ(player.velocityX, v);
+  }
 }
 
 TEST_F(PlayerMovementTest, HeldDashRepeatsOnTheGroundButTheAirDashNeedsAFreshPressAndTheUpgrade) {
   player.ProgressFlags[kHoverdash] = 1;
-  Steps(30, kDash);
-  EXPECT_EQ(player.dashState, 1);  // restarted when the first ran out
+  Step(kDash);
+  // Restarted as each runs out, with no frame between for a held Jump.
+  for (int t = 0; t < 60; ++t) {
+    Step(kDash | kJump);
+    ASSERT_EQ(player.dashState, 1) << "frame " << t;
+    ASSERT_EQ(player.airborne, 0) << "frame " << t;
+  }
   Steps(30, 0);
   Step(kJump);
   Step(kJump | kDash);
@@ -172,17 +226,30 @@ TEST_F(PlayerMovementTest, HeldDashRepeatsOnTheGroundButTheAirDashNeedsAFreshPre
   const double heldY = player.posY;
   Steps(10, kJump);
   EXPECT_DOUBLE_EQ(player.posY, heldY);  // an air dash keeps its height
-  Steps(20, 0);
+  while (player.dashState == 2) Step(0);
+  EXPECT_DOUBLE_EQ(player.posY, heldY);
+  Step(0);
+  EXPECT_DOUBLE_EQ(player.posY, heldY + 0.8) << "and falls from rest after it";
   Step(kDash);
   EXPECT_EQ(player.dashState, 0);  // once per airtime
+  // Held through the landing, Dash starts a ground dash only the frame after.
+  while (player.airborne == 1) Step(kDash);
+  EXPECT_EQ(player.dashState, 0);
+  Step(kDash);
+  EXPECT_EQ(player.dashState, 1);
+  while (player.dashState != 0) Step(0);
   // A scene change's dash block stops one dash.
-  while (player.airborne == 1) Step(0);
   dashBlock = 1;
   Step(kDash);
   EXPECT_EQ(player.dashState, 0);
   EXPECT_EQ(dashBlock, 0);
   Step(kDash);
   EXPECT_EQ(player.dashState, 1);
+  // The landing gave the next airtime its air dash back.
+  while (player.dashState != 0) Step(0);
+  Step(kJump);
+  Step(kJump | kDash);
+  EXPECT_EQ(player.dashState, 2);
 }
 
 TEST_F(PlayerMovementTest, AGroundDashOffALedgeEndsAndFalls) {
