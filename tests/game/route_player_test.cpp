@@ -4,8 +4,9 @@
 // a stop at a place the floor marks must end in that place from either side,
 // far or as close as a stop overshoots, late reactions included, wherever
 // the floor puts the place; ground held meets a
-// charging enemy with shots before it reaches the player; a travelling
-// platform is ridden across whenever the player comes to it; a ledge
+// charging enemy with shots before it reaches the player; a walker hopping
+// close ahead is waited for on the ground and shot, with the magic for it;
+// a travelling platform is ridden across whenever the player comes to it; a ledge
 // fight's late climbs must land; a late player acts as early as the
 // lateness asks; a jump onto a narrow block is steered to rest on it; and
 // a boss's volleys are seen on the frames its attack clock fires them.
@@ -803,6 +804,45 @@ TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReach) {
                                                            veltrin::routes::Column(startX / kCellSize + 4))),
               "");
     EXPECT_EQ(stepped, beyond > 0);
+  }
+}
+
+// On "027", from its chest: a walker hops in place right before door 0,
+// where a leap over it lands. With the magic filled the walk waits for it
+// on the ground, a low shot passing under it until it comes down, and
+// shoots it; a point short of a shot's cost, it is leapt as ever.
+TEST_F(RoutePlayerTest, AWalkerHoppingCloseAheadIsWaitedForAndShotWithMagicAndLeaptShortOfAShot) {
+  const int cost = ShotMagicCost(0);
+  constexpr int kHopperX = 2176;
+  for (const int late : {0, 12}) {
+    for (const bool filled : {true, false}) {
+      SCOPED_TRACE(std::string(filled ? "magic filled" : "short of a shot") + ", reactions " + std::to_string(late) +
+                   " late");
+      veltrin::testing::AreaStart start = veltrin::testing::FindArea("sky").start;
+      start.floor = "027";
+      Enter(start);
+      veltrin::routes::Perturbation perturbation;
+      perturbation.reactionDelay = late;
+      veltrin::routes::RoutePlayer walker(*play_, perturbation);
+      ASSERT_EQ(walker.Run(veltrin::testing::SignAndMagic().OpenChest()), "");
+      const EnemyRecord* hopper = nullptr;
+      for (const EnemyRecord& enemy : enemies) {
+        if (enemy.life > 0 && enemy.flying == 0 && enemy.x == kHopperX) hopper = &enemy;
+      }
+      ASSERT_NE(hopper, nullptr);
+      if (!filled) player.magic = cost - 1;
+      bool leftTheGround = false, passed = false;
+      const ScopedWatch watch(*play_, [&] {
+        if (hopper->life <= 0) return;
+        leftTheGround = leftTheGround || player.airborne != 0;
+        passed = passed || player.x > hopper->x;
+      });
+      EXPECT_EQ(walker.Run(veltrin::routes::Route().WalkTo(veltrin::routes::Door(0))), "");
+      EXPECT_EQ(player.dead, 0);
+      EXPECT_EQ(leftTheGround, !filled) << "a leap while the hopper lived";
+      EXPECT_EQ(hopper->life <= 0, filled);
+      EXPECT_EQ(passed, !filled) << "past the hopper alive";
+    }
   }
 }
 
