@@ -384,16 +384,17 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       return problem.empty() ? Press(aim, kMinimumPress, keys) : problem;
     }
     if (player.airborne != 0) return Hold(held_, 1);
-    // A wall, gap or spikes are jumped at once, an enemy a reaction on.
-    const bool enemyClose = enemy >= 0 && enemy - closing <= kJumpedNear;
-    // A walker close in its hop, with the magic for a shot, is waited for to come down.
-    if (way > 0 && enemyClose && passesUnder && player.magic >= kBlazeCost && !ObstacleAhead(lead)) {
+    // A wall, gap or spikes are jumped at once, an enemy a reaction on; a
+    // walker close in its hop, with the magic for a shot, is waited for to come down.
+    const bool enemyClose = way > 0 && enemy >= 0 && enemy - closing <= kJumpedNear;
+    const bool obstacle = way > 0 && ObstacleAhead(lead);
+    if (enemyClose && passesUnder && player.magic >= kBlazeCost && !obstacle) {
       if (trace_) Trace("wait");
       return Hold({}, kMinimumPress);
     }
-    if (way > 0 && (ObstacleAhead(lead) || enemyClose)) {
+    if (obstacle || enemyClose) {
       if (trace_) Trace("leap");
-      std::string problem = enemyClose && !ObstacleAhead(lead) ? Hold(walk, kMinimumPress) : "";
+      std::string problem = enemyClose && !obstacle ? Hold(walk, kMinimumPress) : "";
       return problem.empty() ? Press({kKeyRight, kKeyJump}, kHopPress, walk) : problem;
     }
     // Walking on after a stop is itself a press of 6 frames, but for a

@@ -24,6 +24,14 @@ using veltrin::routes::FightSettings;
 using veltrin::testing::CampaignAreaTest;
 using veltrin::testing::ScriptedPlay;
 
+// The floor's boss with its own fire stopped, so only a test's bullets fly;
+// null on a floor without one.
+EnemyRecord* SilencedBoss() {
+  auto* boss = const_cast<EnemyRecord*>(veltrin::routes::Boss());
+  if (boss != nullptr) boss->volleysPerBurst[0] = 0;
+  return boss;
+}
+
 // The Butterfly's hall: a one-way floor over the ground under her branch.
 TEST_F(CampaignAreaTest, AFightClimbsToTheFloorOverOnlyWhenToldTo) {
   for (const auto height : {FightSettings::Height::kFloorOver, FightSettings::Height::kWhereItStands}) {
@@ -69,9 +77,8 @@ TEST_F(CampaignAreaTest, AFightJudgesBulletsAgainstTheBodyItsKeysHold) {
     StartArea("cave", "025");
     ScriptedPlay play;
     ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
-    EnemyRecord* boss = const_cast<EnemyRecord*>(veltrin::routes::Boss());
+    EnemyRecord* boss = SilencedBoss();
     ASSERT_NE(boss, nullptr);
-    boss->volleysPerBurst[0] = 0;
     EmptyBulletPool();
     PlayerRecord low = player;
     low.squat = 1;
@@ -107,9 +114,8 @@ TEST_F(CampaignAreaTest, AFightWalksBackToItsPlaceOnlyFromOutOfIt) {
   StartArea("forest", "055");
   ScriptedPlay play;
   ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
-  EnemyRecord* boss = const_cast<EnemyRecord*>(veltrin::routes::Boss());
+  EnemyRecord* boss = SilencedBoss();
   ASSERT_NE(boss, nullptr);
-  boss->volleysPerBurst[0] = 0;
   const veltrin::routes::Place branch = veltrin::routes::Mark("branch");
   const int place = veltrin::routes::StandingX(veltrin::routes::ColumnOf(branch));
   ASSERT_GT(boss->x, place) << "she is meant to be right of the branch";
