@@ -22,6 +22,7 @@
 #include "game/floor_records.h"
 #include "game/game_state.h"
 #include "game/map_cells.h"
+#include "game/player.h"
 #include "game/screen_state.h"
 #include "platform/dsound.h"
 #include "tests/game/game_data_fixture.h"
@@ -133,22 +134,25 @@ inline Route SlipperyFloor() {
 // "010": from behind the stone block at the dip's edge the shots fly over the
 // block into the slime boss while its bullets strike the block.
 inline Route SlimeHallFight() { return Route().HoldTo(kRight, Mark("behind-block")).Fight(kShot, kStandAndShoot); }
-// "010": the spike pit, too wide to jump while the slime boss lives, closed
-// once the boss's countdown has run out.
-inline constexpr int kSlimePitColumn = 44, kSlimePitRow = 44;
-inline bool SlimePitClosed() { return AttributeAt(kSlimePitColumn, kSlimePitRow) >= kAttrSolidFrom; }
+// "010": the spike pit's cell level with the ground the player stands on,
+// open while the slime boss lives (too wide to jump) and made solid once the
+// boss's countdown has run out.
+inline int SlimePitCell() { return AttributeAt(routes::ColumnOf(Mark("pit")), (player.y + kPlayerSpriteSize) / kCellSize); }
+inline bool SlimePitClosed() { return SlimePitCell() >= kAttrSolidFrom; }
 // "010" once the pit has closed: the walk to the chest leaps the block and
 // the dip's far wall as it meets them; then door 0.
 inline Route SlimeHallOut() {
   return Route().OpenChest().TakeDoor();
 }
 
-// "011": the red bee bobbing over the way to the chest, at column 58, is high
-// (or gone): the way under it is clear for a walk past.
-inline constexpr int kCavernBeeColumn = 58, kCavernBeeHighFeet = 1100;
+// "011": the red bee bobbing over the way to the chest is high (or gone):
+// its feet far enough over the head for a walk under it to pass.
+inline constexpr int kCavernBeeClearance = 252;
 inline bool CavernBeeHigh() {
   for (const EnemyRecord& e : enemies) {
-    if (e.life > 0 && e.x / kCellSize == kCavernBeeColumn) return e.y + e.bodyBottom < kCavernBeeHighFeet;
+    if (e.life > 0 && e.x / kCellSize == routes::ColumnOf(Mark("bee"))) {
+      return e.y + e.bodyBottom < player.y + kBodyTop - kCavernBeeClearance;
+    }
   }
   return true;
 }

@@ -72,9 +72,7 @@ TEST_F(WholeGameReplayTest, FromNewGameThroughEveryAreaAndBossToTheEndingsResult
   EXPECT_EQ(entrance, 0);
 
   // "010": the spike pit is too wide to jump while the slime boss lives.
-  using veltrin::testing::kSlimePitColumn;
-  using veltrin::testing::kSlimePitRow;
-  EXPECT_EQ(AttributeAt(kSlimePitColumn, kSlimePitRow), kAttrSwitchCodeFirst);
+  EXPECT_EQ(veltrin::testing::SlimePitCell(), kAttrSwitchCodeFirst);
   EXPECT_EQ(enemyCount, 1);
   const EnemyRecord& boss = enemies[0];
   EXPECT_EQ(boss.bossIndex, 0);
