@@ -103,6 +103,11 @@ Route& Route::WalkTo(Place place) {
   return Add("WalkTo " + place.label, {place},
              [](RoutePlayer& self, Columns at) { return self.Walk(kWalkingShot, at[0], 0); });
 }
+Route& Route::Advance(Keys keys, Place place) {
+  return Add("Advance " + Letters(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
+    return self.Walk(keys, at[0], 0, RoutePlayer::Meeting::kStanding);
+  });
+}
 Route& Route::StopAt(Place place) {
   return Add("StopAt " + place.label, {place}, [](RoutePlayer& self, Columns at) { return self.StopAt(at[0]); });
 }
@@ -298,7 +303,7 @@ std::string RoutePlayer::RideAcross(int from, int to) {
   return problem.empty() ? HoldTo({kKeyRight}, to + 2) : problem;
 }
 
-std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int frames) {
+std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting) {
   // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
   // x: standing, it is fired at what has come that close; an enemy closer
   // still without the magic for a shot is jumped.
@@ -306,6 +311,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
   // An enemy on its way is waited for from as far off as the screen shows
   // it, through a pause in its walk.
   constexpr int kPause = 60;
+  const bool advancing = meeting == Meeting::kStanding;
   const int goal = column ? StandingX(*column) : player.x;
   const int way = !column ? 0 : goal >= player.x ? 1 : -1;
   const Keys walk = KeysOf(Move{way});
@@ -343,8 +349,16 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       if (dodge && trace_) Trace("dodge " + Letters(KeysOf(*dodge)));
       return dodge ? Press(KeysOf(*dodge), dodge->press) : Hold(held_, 1);
     }
+    // Advancing, ground is held (the walk stopped) where an enemy, one in a
+    // hop too, comes into a Blaze Shot's reach of where the walk would stop.
     const int closing = static_cast<int>(lead * std::fabs(player.velocityX));
-    // A walk shoots low at an enemy a Blaze Shot reaches once it stops
+    const int hopping = EnemyAhead(kHopHeight);
+    if (advancing && hopping >= 0 &&
+        hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= kBlazeReach) {
+      if (trace_) Trace("hold");
+      return Walk(keys, std::nullopt, kMinimumPress);
+    }
+    // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
     // (in the air only in a leap the walk goes on through, not in a hop).
     // A low shot passes under a walker in its hop: one seen hopping is shot
     // coming down or just landed (or once close), to meet it before it hops
@@ -360,7 +374,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       const bool timely = stood <= kMinimumPress || stood >= kPause || enemy - closing <= kJumpedNear;
       passesUnder = passesUnder || (std::max(0, e.x - player.x) == enemy && (e.fallSpeed < 0.0 || !timely));
     }
-    if ((player.airborne == 0 || walking) && way >= 0 && enemy >= 0 && !passesUnder &&
+    if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 && !passesUnder &&
         enemy - closing <= (way > 0 ? kBlazeReach : kReach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late,
@@ -383,8 +397,9 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       std::string problem = enemyClose && !obstacle ? Hold(walk, kMinimumPress) : "";
       return problem.empty() ? Press({kKeyRight, kKeyJump}, kHopPress, walk) : problem;
     }
-    // Walking on after a stop is itself a press of 6 frames.
-    if (way != 0) return Hold(walk, walking ? 1 : kMinimumPress);
+    // Walking on after a stop is itself a press of 6 frames, but for a
+    // careful step on towards what is met standing.
+    if (way != 0) return Hold(walk, walking || advancing ? 1 : kMinimumPress);
     return Hold(coming ? aim : Keys{}, kMinimumPress);
   });
 }

@@ -84,6 +84,8 @@ class Route {
   // hopped or crouched under, an enemy within reach shot low while the magic
   // lasts, a wall, gap, spikes or an enemy close ahead jumped.
   Route& WalkTo(Place place);
+  // A walk that holds ground where an enemy comes within a standing shot's reach.
+  Route& Advance(Keys keys, Place place);
   // Comes to rest in the place's column, short of its middle rather than past
   // it (a block before spikes); after a jump, steered in the air.
   Route& StopAt(Place place);
@@ -137,12 +139,14 @@ class RoutePlayer {
 
  private:
   friend class Route;
+  // How a walk meets an enemy ahead: shot low on the way, or met standing.
+  enum class Meeting { kOnTheWay, kStanding };
 
   // The looking steps (see Route's), each "" or what went wrong.
   std::string HoldTo(const Keys& keys, int column);
   // A walk to `column` firing `keys`; with none, ground held at least
   // `frames` frames and on while an enemy ahead comes.
-  std::string Walk(const Keys& keys, std::optional<int> column, int frames);
+  std::string Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting = Meeting::kOnTheWay);
   // A walk that meets what comes up to `cells` cells before the column.
   std::string WalkShortOf(int column, int cells);
   std::string StopAt(int column);

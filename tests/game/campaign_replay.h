@@ -154,9 +154,8 @@ inline bool CavernBeeHigh() {
 }
 
 // "042": the mushroom (the floor's enemy kind 5), hopping to and fro past
-// the chest, has turned away from the player (or is gone): a walk then comes
-// up behind it. Another enemy nearer, a mole that followed the player back,
-// is no sign of it.
+// the chest, has turned away from the player (or is gone): an advance then
+// comes up behind it. A mole that followed the player back is no sign of it.
 inline constexpr int kForestMushroomKind = 5;
 inline bool MushroomTurnedAway() {
   for (const EnemyRecord& e : enemies) {
@@ -346,8 +345,8 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // cube by the wall, the mushroom met on the way there with the Blaze
         // Shot, the Magic Shot chosen only at the wall.
         {"042", "055",
-         SignAndMagicStanding().WalkTo(Mark("meet-mole"))
-             .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().HoldGround(kLowShot, 0).WaitFor("the mushroom turned away", MushroomTurnedAway).WalkTo(Mark("meet-walker"))
+         SignAndMagicStanding().Advance(kLowShot, Mark("meet-mole"))
+             .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().HoldGround(kLowShot, 0).WaitFor("the mushroom turned away", MushroomTurnedAway).Advance(kShot, Mark("meet-walker"))
              .UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()))
              .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).WaitFor("the check cube lit", CheckCubeLit).Press(kShotChange, 6).Wait(10)
              .Then(WarpClimb()).TakeDoor()},

@@ -768,10 +768,10 @@ TEST_F(RoutePlayerTest, OnlyPlatformsTheGameMovesAreMeasuredAsTravelling) {
   movingCount = count;
 }
 
-// A walk shoots low at an enemy within a Blaze Shot's reach of where it
-// would stop: one exactly at that reach is shot before a step, one a pixel
-// farther is stepped towards first.
-TEST_F(HoldGroundTest, AWalkShootsAnEnemyExactlyAtTheShotsReachBeforeAStep) {
+// Advancing, the walk holds its ground where an enemy comes within a
+// standing Blaze Shot's reach of where it would stop: an enemy exactly at
+// that reach is met standing, one a pixel farther is stepped towards.
+TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReach) {
   EnemyRecord* lizard = nullptr;
   for (EnemyRecord& enemy : enemies) {
     if (enemy.life > 0 && enemy.x / kCellSize >= 38 && enemy.x / kCellSize <= 42) lizard = &enemy;
@@ -780,35 +780,29 @@ TEST_F(HoldGroundTest, AWalkShootsAnEnemyExactlyAtTheShotsReachBeforeAStep) {
   for (EnemyRecord& enemy : enemies) {
     if (&enemy != lizard) enemy.life = 0;
   }
-  // Landed, and a pause's length into the play: an enemy never seen in a hop
-  // is taken for a walker standing, not one about to hop.
-  ASSERT_TRUE(play_->RunUntil([&] { return player.airborne == 0 && play_->frames() >= 60; }, 120));
+  ASSERT_TRUE(play_->RunUntil([] { return player.airborne == 0; }, 60));
   constexpr int kReach = 232;  // the reach the route player counts for a low Blaze Shot
-  const int startX = player.x, life = lizard->life, magic = player.maxMagic;
+  const int startX = player.x, life = lizard->life;
   for (const int beyond : {0, 1}) {
     SCOPED_TRACE(beyond == 0 ? "at the reach" : "a pixel beyond");
-    player.posX = player.x = startX, player.velocityX = 0.0, player.magic = magic;
+    player.posX = player.x = startX, player.velocityX = 0.0;
     const int lizardX = startX + kReach + beyond, lizardY = player.y + kPlayerSpriteSize - lizard->bodyBottom;
-    // Standing on the ground where it is put: pinned alone, it would be seen a
-    // frame's step on.
+    // Standing where it is put: pinned alone, it would be seen a frame's step on.
     lizard->life = life, lizard->speed = lizard->speed2 = 0.0;
     int frames = 0;
-    bool shot = false, stepped = false;
-    const auto pin = [&] {
-      lizard->posX = lizard->x = lizardX, lizard->posY = lizard->y = lizardY;
-      lizard->fallSpeed = 0.0, lizard->moveState = 0;
-    };
+    bool stepped = false;
+    const auto pin = [&] { lizard->posX = lizard->x = lizardX, lizard->posY = lizard->y = lizardY; };
     pin();
     const ScopedWatch pinned(*play_, [&] {
       if (lizard->life <= 0) return;
       pin();
-      shot = shot || player.magic < magic;
-      stepped = stepped || (!shot && player.velocityX > 0.0);
+      stepped = stepped || player.velocityX > 0.0;
       if (++frames == 60) lizard->life = 0;
     });
-    veltrin::routes::RoutePlayer walker(*play_);
-    ASSERT_EQ(walker.Run(veltrin::routes::Route().WalkTo(veltrin::routes::Column(startX / kCellSize + 4))), "");
-    EXPECT_TRUE(shot);
+    veltrin::routes::RoutePlayer advancer(*play_);
+    ASSERT_EQ(advancer.Run(veltrin::routes::Route().Advance(veltrin::testing::kLowShot,
+                                                           veltrin::routes::Column(startX / kCellSize + 4))),
+              "");
     EXPECT_EQ(stepped, beyond > 0);
   }
 }
