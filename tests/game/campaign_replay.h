@@ -157,14 +157,15 @@ inline bool CavernBeeHigh() {
   return true;
 }
 
-// "042": the mushroom hopping to and fro past the chest, the nearest enemy
-// ahead, has turned away (or is gone): an advance then comes up behind it.
-inline bool NearestAheadTurnedAway() {
-  const EnemyRecord* nearest = nullptr;
+// "042": the mushroom (the floor's enemy kind 5), hopping to and fro past
+// the chest, has turned away from the player (or is gone): an advance then
+// comes up behind it. A mole that followed the player back is no sign of it.
+inline constexpr int kForestMushroomKind = 5;
+inline bool MushroomTurnedAway() {
   for (const EnemyRecord& e : enemies) {
-    if (e.life > 0 && e.x > player.x && (nearest == nullptr || e.x < nearest->x)) nearest = &e;
+    if (e.life > 0 && e.sheetSlot == kForestMushroomKind) return (e.x > player.x) == (e.facing > 0);
   }
-  return nearest == nullptr || nearest->facing > 0;
+  return true;
 }
 
 // "056": an enemy ahead has come this side of the place (the shell creature
@@ -349,7 +350,7 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
         // Shot, the Magic Shot chosen only at the wall.
         {"042", "055",
          SignAndMagicStanding().Advance(kLowShot, Mark("meet-mole"))
-             .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().HoldGround(kLowShot, 0).WaitFor("the mushroom turned away", NearestAheadTurnedAway).Advance(kShot, Mark("meet-walker"))
+             .StopAt(routes::Key()).Press({kKeyJump}, 20).Then(Landing()).OpenChest().HoldGround(kLowShot, 0).WaitFor("the mushroom turned away", MushroomTurnedAway).Advance(kShot, Mark("meet-walker"))
              .UseRecoveryPoint(routes::Ahead(routes::RecoveryPoint()))
              .StopAt(routes::CheckCube()).Press({kKeyUp}, 8).WaitFor("the check cube lit", CheckCubeLit).Press(kShotChange, 6).Wait(10)
              .Then(WarpClimb()).TakeDoor()},
