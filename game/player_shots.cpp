@@ -41,7 +41,6 @@ constexpr ShotKind kShotKinds[] = {
 };
 
 constexpr int kShotCellsPerKind = 6;
-constexpr int kShotSize = 24;
 constexpr int kPoseFrames = 20;
 constexpr int kPoseRefireFrames = 17;
 constexpr int kCreatedBlockFrames = 180;
@@ -56,20 +55,7 @@ void PlaySe(SoundEffect effect) { qz::PlaySoundHandle(soundEffects[effect], 1, 1
 bool Owns(ProgressFlag flag) { return player.ProgressFlags[flag] == 1; }
 double RandomAngle() { return qz::GetRandomUpTo(360) * kDegree; }
 
-struct Muzzle {
-  int x, y;  // offset from the player's top-left
-};
-
-Muzzle MuzzleOffset() {
-  Muzzle m{player.facing > 0 ? 56 : -16, 7 + 22 * player.squat};
-  if (player.animState == 1) {
-    m.x += 5 * player.facing;
-    m.y = 9 + 22 * player.squat;
-  } else if (player.animState == 4) {
-    m.x += 16 * player.facing;
-  }
-  return m;
-}
+int ShotLife(int kind, int level) { return kShotKinds[kind].baseLife + kShotKinds[kind].lifePerLevel * level; }
 
 void FillShot(ShotRecord& shot, int kind, double angle, const Muzzle& m) {
   const ShotKind& spec = kShotKinds[kind];
@@ -78,7 +64,7 @@ void FillShot(ShotRecord& shot, int kind, double angle, const Muzzle& m) {
   shot.y = player.y + m.y;
   shot.vx = std::cos(angle) * spec.speed;
   shot.vy = std::sin(angle) * spec.speed;
-  shot.life = spec.baseLife + spec.lifePerLevel * player.shotLevel[kind];
+  shot.life = ShotLife(kind, player.shotLevel[kind]);
   shot.power = spec.power;
   shot.stun = spec.stun;
   shot.graphicBase = kind * kShotCellsPerKind;
@@ -99,7 +85,7 @@ void DrawShot(const ShotRecord& shot) {
   } else if (shot.angle == 0) {
     qz::BlitGraphMirrored(sx, sy, graph, 1);
   } else {
-    qz::BlitGraphRotated(sx + kShotSize / 2, sy + kShotSize / 2, 1.0, shot.angle, graph, 1, 0);
+    qz::BlitGraphRotated(sx + kPlayerShotSize / 2, sy + kPlayerShotSize / 2, 1.0, shot.angle, graph, 1, 0);
   }
 }
 
@@ -305,13 +291,26 @@ void SpawnHitEffect(int r, int sx, int sy) {
 
 int ShotMagicCost(int kind) { return kShotKinds[kind].cost; }
 
+int ShotFlight(int kind, int level) { return static_cast<int>(kShotKinds[kind].speed * ShotLife(kind, level)); }
+
+Muzzle MuzzleOffset(int facing, int squat, int animState) {
+  Muzzle m{facing > 0 ? 56 : -16, 7 + 22 * squat};
+  if (animState == 1) {
+    m.x += 5 * facing;
+    m.y = 9 + 22 * squat;
+  } else if (animState == 4) {
+    m.x += 16 * facing;
+  }
+  return m;
+}
+
 void FirePlayerShot(int kind) {
   if (kind < kBlaze || kind > kMagic) return;
   player.shotPending = 1;
   if (player.shotCooldown > 0) return;
   const ShotKind& spec = kShotKinds[kind];
   const double angle = std::atan2(0.0, player.facing);
-  const Muzzle m = MuzzleOffset();
+  const Muzzle m = MuzzleOffset(player.facing, player.squat, player.animState);
   bool fired = false;
   if (player.magic >= spec.cost) {
     player.magic -= spec.cost;

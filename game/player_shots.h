@@ -11,6 +11,17 @@ void UpdatePlayerShots();
 int PlayerShotMapHit(int i);
 // The magic a shot of kind 0..2 takes.
 int ShotMagicCost(int kind);
+// The side of a player shot's square sprite, in pixels.
+inline constexpr int kPlayerShotSize = 24;
+// How far a shot of kind 0..2 fired at a shot level flies, in pixels.
+int ShotFlight(int kind, int level);
+// Where a shot leaves the player, as an offset from its top-left.
+struct Muzzle {
+  int x, y;
+};
+// The muzzle for the player facing 1 (right) or -1, squatting 0 or 1, in
+// animation state 0..5 (1 walking and 4 squatting move it).
+Muzzle MuzzleOffset(int facing, int squat, int animState);
 // The Blaze blast at floor pixel (x, y).
 void ExplodePlayerBlast(int x, int y);
 // How far an enemy blast of size 1..3 reaches from its middle, in pixels.
