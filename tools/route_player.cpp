@@ -16,9 +16,12 @@ namespace veltrin::routes {
 namespace {
 
 const int kBlazeCost = ShotMagicCost(0);
-// How far past the player's x an enemy may be for a low Blaze Shot fired
-// where a walk stops to strike it.
-constexpr int kBlazeReach = 232;
+// A shot's muzzle standing and crouched (animation state 4), facing right.
+const Muzzle kStandingMuzzle = MuzzleOffset(1, 0, 0), kCrouchedMuzzle = MuzzleOffset(1, 1, 4);
+// Standing, a shot is fired at an enemy come kShortOfFlight inside where it
+// flies; a low shot where a walk stops, at one up to kPastFlight beyond, which
+// comes on while the walk stops and the shot flies.
+constexpr int kShortOfFlight = 20, kPastFlight = 16;
 const Keys kWalkingShot{kKeyDown, kKeyShot};
 // The longest a looking step looks before it gives up.
 constexpr int kStepFrames = 3000;
@@ -304,10 +307,14 @@ std::string RoutePlayer::RideAcross(int from, int to) {
 }
 
 std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting) {
-  // A Blaze Shot flies 144 pixels from the muzzle, 56 ahead of the player's
-  // x: standing, it is fired at what has come that close; an enemy closer
-  // still without the magic for a shot is jumped.
-  constexpr int kReach = 180, kJumpedNear = 120;
+  // How far past the player's x an enemy may be for a Blaze Shot, by the
+  // flight at the player's shot level: standing, it is fired at what has come
+  // that close; a low one fired where a walk stops, at what is within
+  // lowReach. An enemy closer still without the magic for a shot is jumped.
+  const int flight = ShotFlight(0, player.shotLevel[0]);
+  const int reach = kStandingMuzzle.x + flight - kShortOfFlight;
+  const int lowReach = kCrouchedMuzzle.x + flight + kPastFlight;
+  constexpr int kJumpedNear = 120;
   // An enemy on its way is waited for from as far off as the screen shows
   // it, through a pause in its walk.
   constexpr int kPause = 60;
@@ -326,7 +333,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
   const auto done = [&] {
     if (way != 0) return way * (player.x + lead * player.velocityX - goal) >= 0;
     const int distance = EnemyAhead(kHopHeight);
-    coming = distance >= 0 && distance <= kReach;
+    coming = distance >= 0 && distance <= reach;
     if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
     before = distance;
     return play_.frames() - start >= frames && !coming && (distance < 0 || play_.frames() - nearer >= kPause);
@@ -354,7 +361,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     const int closing = static_cast<int>(lead * std::fabs(player.velocityX));
     const int hopping = EnemyAhead(kHopHeight);
     if (advancing && hopping >= 0 &&
-        hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= kBlazeReach) {
+        hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= lowReach) {
       if (trace_) Trace("hold");
       return Walk(keys, std::nullopt, kMinimumPress);
     }
@@ -375,7 +382,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       passesUnder = passesUnder || (std::max(0, e.x - player.x) == enemy && (e.fallSpeed < 0.0 || !timely));
     }
     if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 && !passesUnder &&
-        enemy - closing <= (way > 0 ? kBlazeReach : kReach) && player.magic >= kBlazeCost) {
+        enemy - closing <= (way > 0 ? lowReach : reach) && player.magic >= kBlazeCost) {
       if (trace_) Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late,
       // a walk going on a reaction before it; a player facing back turns first.

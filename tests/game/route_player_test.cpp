@@ -770,8 +770,9 @@ TEST_F(RoutePlayerTest, OnlyPlatformsTheGameMovesAreMeasuredAsTravelling) {
 
 // Advancing, the walk holds its ground where an enemy comes within a
 // standing Blaze Shot's reach of where it would stop: an enemy exactly at
-// that reach is met standing, one a pixel farther is stepped towards.
-TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReach) {
+// that reach is met standing, one a pixel farther is stepped towards. The
+// reach is the shot's at the player's level.
+TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReachAtItsLevel) {
   EnemyRecord* lizard = nullptr;
   for (EnemyRecord& enemy : enemies) {
     if (enemy.life > 0 && enemy.x / kCellSize >= 38 && enemy.x / kCellSize <= 42) lizard = &enemy;
@@ -781,12 +782,18 @@ TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReach) {
     if (&enemy != lizard) enemy.life = 0;
   }
   ASSERT_TRUE(play_->RunUntil([] { return player.airborne == 0; }, 60));
-  constexpr int kReach = 232;  // the reach the route player counts for a low Blaze Shot
   const int startX = player.x, life = lizard->life;
-  for (const int beyond : {0, 1}) {
-    SCOPED_TRACE(beyond == 0 ? "at the reach" : "a pixel beyond");
+  // The reach the route player counts for a low Blaze Shot is 232 at level 1,
+  // a flight 4 frames longer at level 2.
+  struct Case {
+    int level, away;
+    bool beyond;
+  };
+  for (const Case c : {Case{1, 232, false}, Case{1, 233, true}, Case{2, 264, false}, Case{2, 265, true}}) {
+    SCOPED_TRACE("level " + std::to_string(c.level) + ", " + std::to_string(c.away) + " px away");
+    player.shotLevel[0] = c.level;
     player.posX = player.x = startX, player.velocityX = 0.0;
-    const int lizardX = startX + kReach + beyond, lizardY = player.y + kPlayerSpriteSize - lizard->bodyBottom;
+    const int lizardX = startX + c.away, lizardY = player.y + kPlayerSpriteSize - lizard->bodyBottom;
     // Standing where it is put: pinned alone, it would be seen a frame's step on.
     lizard->life = life, lizard->speed = lizard->speed2 = 0.0;
     int frames = 0;
@@ -803,7 +810,7 @@ TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReach) {
     ASSERT_EQ(advancer.Run(veltrin::routes::Route().Advance(veltrin::testing::kLowShot,
                                                            veltrin::routes::Column(startX / kCellSize + 4))),
               "");
-    EXPECT_EQ(stepped, beyond > 0);
+    EXPECT_EQ(stepped, c.beyond);
   }
 }
 
