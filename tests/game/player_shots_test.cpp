@@ -114,27 +114,35 @@ TEST_F(PlayerShotsTest, AFullPoolStillCostsMagicAndStartsTheCoolDownButMakesNoSh
 }
 
 // What the game tells of a shot before it is fired is the shot it fires: the
-// flight by the level, 0 to 2, and the muzzle standing and crouched.
+// flight by the level, 0 to 2, and the muzzle standing, crouched and mid-walk
+// either way.
 TEST_F(PlayerShotsTest, TheFlightAndMuzzleToldAreThoseOfTheShotFiredAtEachLevelAndPose) {
   LoadCells(20, {kGround});
+  struct Pose {
+    const char* name;
+    std::uint32_t pad;
+    int x, y;
+  };
+  constexpr Pose kPoses[] = {
+      {"standing", 0, 56, 7}, {"crouched", kDown, 72, 29}, {"walking", kRight, 61, 9}, {"walking left", kLeft, -21, 9}};
   for (const int level : {0, 1, 2}) {
-    for (const bool crouched : {false, true}) {
-      SCOPED_TRACE("level " + std::to_string(level) + (crouched ? ", crouched" : ", standing"));
+    for (const Pose& pose : kPoses) {
+      SCOPED_TRACE("level " + std::to_string(level) + ", " + pose.name);
       player.shotLevel[0] = level;
       playerShotCount = 0;
       for (ShotRecord& shot : playerShots) shot.inUse = 0;
       PlaceAt(320, kStandY);
+      player.facing = 1;
       player.shotCooldown = 0;
-      const std::uint32_t down = crouched ? kDown : 0;
-      Steps(3, down);
-      Step(down | kShot);
+      Steps(3, pose.pad);
+      Step(pose.pad | kShot);
       ASSERT_EQ(playerShotCount, 1);
       const ShotRecord& shot = playerShots[0];
       EXPECT_EQ(ShotFlight(0, level), 112 + 32 * level);
-      EXPECT_DOUBLE_EQ(shot.life * shot.vx, ShotFlight(0, level));
+      EXPECT_DOUBLE_EQ(shot.life * std::fabs(shot.vx), ShotFlight(0, level));
       const Muzzle muzzle = MuzzleOffset(player.facing, player.squat, player.animState);
-      EXPECT_EQ(muzzle.x, crouched ? 72 : 56);
-      EXPECT_EQ(muzzle.y, crouched ? 29 : 7);
+      EXPECT_EQ(muzzle.x, pose.x);
+      EXPECT_EQ(muzzle.y, pose.y);
       EXPECT_DOUBLE_EQ(shot.x, player.x + muzzle.x);
       EXPECT_DOUBLE_EQ(shot.y, player.y + muzzle.y);
     }
