@@ -1,6 +1,7 @@
 // The player's shots on scripted pads: the magic cost, cool-down and pool of
 // each kind, and what a shot does where it lands: breaking walls (directly
-// or by the blast), pipes, pushes, switch blocks, the warp, created blocks.
+// or by the blast), pipes, pushes, switch blocks, the warp, created blocks;
+// and a turned shot drawn from its sheet cell.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "game/player_shots.h"
 #include "game/shot_record.h"
 #include "game/shots.h"
+#include "tests/game/floor_fixture.h"
 #include "tests/game/player_floor.h"
 
 namespace veltrin::testing {
@@ -147,6 +149,29 @@ TEST_F(PlayerShotsTest, TheFlightAndMuzzleToldAreThoseOfTheShotFiredAtEachLevelA
       EXPECT_DOUBLE_EQ(shot.y, player.y + muzzle.y);
     }
   }
+}
+
+// Over the cell-colour sheets, so what is drawn tells the cell.
+class PlayerShotDrawTest : public qz::testing::FloorTest {};
+
+// A shot a pipe turned down flies at a quarter turn: it is drawn over the
+// square it stands in, turned about its middle, the cell's keyed top-left
+// pixel carried to the top right.
+TEST_F(PlayerShotDrawTest, AShotTurnedByAPipeIsDrawnTurnedOverItsSquare) {
+  cameraX = cameraY = 0;
+  ShotRecord& shot = playerShots[0];
+  shot = ShotRecord{};
+  shot.x = 200, shot.y = 100, shot.vy = 6.0, shot.angle = std::numbers::pi / 2;
+  shot.life = 10, shot.direction = 2, shot.graphicBase = 6, shot.animFrame = 2, shot.inUse = 1;
+  playerShotCount = 1;
+  qz::ClearDrawTarget(nullptr);
+  UpdatePlayerShots();
+  ASSERT_EQ(playerShotCount, 1);
+  const std::uint32_t cell = Cell("pat_bullet01.png", 6 + 2);  // a Gravity Shot's third cell
+  EXPECT_EQ(qz::testing::ScreenPixel(200, 100), cell);
+  EXPECT_NE(qz::testing::ScreenPixel(223, 100), cell);
+  EXPECT_EQ(qz::testing::ScreenPixel(223, 123), cell);
+  EXPECT_NE(qz::testing::ScreenPixel(224, 112), cell);
 }
 
 TEST_F(PlayerShotsTest, BlazeBreaksTheWallItMeetsOnlyWithBreakPowerAndTheBlastBreaksAround) {
