@@ -16,8 +16,6 @@ namespace {
 
 constexpr std::uint32_t kPadDown = 0x1, kPadLeft = 0x2, kPadRight = 0x4;
 
-enum AnimState : int { kStand = 0, kWalk = 1, kRise = 2, kFall = 3, kSquat = 4, kDash = 5 };
-
 // What a frame of motion brings about beyond the record.
 struct Frame {
   PlayerRecord& p;

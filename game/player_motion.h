@@ -22,6 +22,9 @@ struct MotionLatches {
   std::int32_t jump, jumpRelease, dash, dashBlock, shot;
 };
 
+// The poses a player's animation state shows.
+enum AnimState : int { kStand = 0, kWalk = 1, kRise = 2, kFall = 3, kSquat = 4, kDash = 5 };
+
 // Whether touching the cells acts on the floor (the game's frame: cells turn
 // solid or crumble, sounds and sparks) or only on the record (a look-ahead).
 enum class CellContact { kLive, kFelt };

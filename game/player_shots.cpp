@@ -16,6 +16,7 @@
 #include "game/game_state.h"
 #include "game/map_cells.h"
 #include "game/player.h"
+#include "game/player_motion.h"
 #include "game/pools.h"
 #include "graphics/draw_graph.h"
 #include "sound/sound_play.h"
@@ -295,10 +296,10 @@ int ShotFlight(int kind, int level) { return static_cast<int>(kShotKinds[kind].s
 
 Muzzle MuzzleOffset(int facing, int squat, int animState) {
   Muzzle m{facing > 0 ? 56 : -16, 7 + 22 * squat};
-  if (animState == 1) {
+  if (animState == kWalk) {
     m.x += 5 * facing;
     m.y = 9 + 22 * squat;
-  } else if (animState == 4) {
+  } else if (animState == kSquat) {
     m.x += 16 * facing;
   }
   return m;

@@ -19,8 +19,8 @@ int ShotFlight(int kind, int level);
 struct Muzzle {
   int x, y;
 };
-// The muzzle for the player facing 1 (right) or -1, squatting 0 or 1, in
-// animation state 0..5 (1 walking and 4 squatting move it).
+// The muzzle for the player facing 1 (right) or -1, squatting 0 or 1, in an
+// animation state (AnimState: walking and squatting move it).
 Muzzle MuzzleOffset(int facing, int squat, int animState);
 // The Blaze blast at floor pixel (x, y).
 void ExplodePlayerBlast(int x, int y);

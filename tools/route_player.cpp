@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "game/items.h"
+#include "game/player_motion.h"
 #include "game/player_physics.h"
 #include "game/player_shots.h"
 #include "game/pools.h"
@@ -16,8 +17,8 @@ namespace veltrin::routes {
 namespace {
 
 const int kBlazeCost = ShotMagicCost(0);
-// A shot's muzzle standing and crouched (animation state 4), facing right.
-const Muzzle kStandingMuzzle = MuzzleOffset(1, 0, 0), kCrouchedMuzzle = MuzzleOffset(1, 1, 4);
+// A shot's muzzle standing and crouched, facing right.
+const Muzzle kStandingMuzzle = MuzzleOffset(1, 0, kStand), kCrouchedMuzzle = MuzzleOffset(1, 1, kSquat);
 // Standing, a shot is fired at an enemy come kShortOfFlight inside where it
 // flies; a low shot where a walk stops, at one up to kPastFlight beyond, which
 // comes on while the walk stops and the shot flies.

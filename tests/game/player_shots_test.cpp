@@ -1,6 +1,7 @@
 // The player's shots on scripted pads: the magic cost, cool-down and pool of
 // each kind, and what a shot does where it lands: breaking walls (directly
-// or by the blast), pipes, pushes, switch blocks, the warp, created blocks.
+// or by the blast), pipes, pushes, switch blocks, the warp, created blocks;
+// and a turned shot drawn from its sheet cell.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "game/player_shots.h"
 #include "game/shot_record.h"
 #include "game/shots.h"
+#include "tests/game/floor_fixture.h"
 #include "tests/game/player_floor.h"
 
 namespace veltrin::testing {
@@ -114,31 +116,62 @@ TEST_F(PlayerShotsTest, AFullPoolStillCostsMagicAndStartsTheCoolDownButMakesNoSh
 }
 
 // What the game tells of a shot before it is fired is the shot it fires: the
-// flight by the level, 0 to 2, and the muzzle standing and crouched.
+// flight by the level, 0 to 2, and the muzzle standing, crouched and mid-walk
+// either way.
 TEST_F(PlayerShotsTest, TheFlightAndMuzzleToldAreThoseOfTheShotFiredAtEachLevelAndPose) {
   LoadCells(20, {kGround});
+  struct Pose {
+    const char* name;
+    std::uint32_t pad;
+    int x, y;
+  };
+  constexpr Pose kPoses[] = {
+      {"standing", 0, 56, 7}, {"crouched", kDown, 72, 29}, {"walking", kRight, 61, 9}, {"walking left", kLeft, -21, 9}};
   for (const int level : {0, 1, 2}) {
-    for (const bool crouched : {false, true}) {
-      SCOPED_TRACE("level " + std::to_string(level) + (crouched ? ", crouched" : ", standing"));
+    for (const Pose& pose : kPoses) {
+      SCOPED_TRACE("level " + std::to_string(level) + ", " + pose.name);
       player.shotLevel[0] = level;
       playerShotCount = 0;
       for (ShotRecord& shot : playerShots) shot.inUse = 0;
       PlaceAt(320, kStandY);
+      player.facing = 1;
       player.shotCooldown = 0;
-      const std::uint32_t down = crouched ? kDown : 0;
-      Steps(3, down);
-      Step(down | kShot);
+      Steps(3, pose.pad);
+      Step(pose.pad | kShot);
       ASSERT_EQ(playerShotCount, 1);
       const ShotRecord& shot = playerShots[0];
       EXPECT_EQ(ShotFlight(0, level), 112 + 32 * level);
-      EXPECT_DOUBLE_EQ(shot.life * shot.vx, ShotFlight(0, level));
+      EXPECT_DOUBLE_EQ(shot.life * std::fabs(shot.vx), ShotFlight(0, level));
       const Muzzle muzzle = MuzzleOffset(player.facing, player.squat, player.animState);
-      EXPECT_EQ(muzzle.x, crouched ? 72 : 56);
-      EXPECT_EQ(muzzle.y, crouched ? 29 : 7);
+      EXPECT_EQ(muzzle.x, pose.x);
+      EXPECT_EQ(muzzle.y, pose.y);
       EXPECT_DOUBLE_EQ(shot.x, player.x + muzzle.x);
       EXPECT_DOUBLE_EQ(shot.y, player.y + muzzle.y);
     }
   }
+}
+
+// Over the cell-colour sheets, so what is drawn tells the cell.
+class PlayerShotDrawTest : public qz::testing::FloorTest {};
+
+// A shot a pipe turned down flies at a quarter turn: it is drawn over the
+// square it stands in, turned about its middle, the cell's keyed top-left
+// pixel carried to the top right.
+TEST_F(PlayerShotDrawTest, AShotTurnedByAPipeIsDrawnTurnedOverItsSquare) {
+  cameraX = cameraY = 0;
+  ShotRecord& shot = playerShots[0];
+  shot = ShotRecord{};
+  shot.x = 200, shot.y = 100, shot.vy = 6.0, shot.angle = std::numbers::pi / 2;
+  shot.life = 10, shot.direction = 2, shot.graphicBase = 6, shot.animFrame = 2, shot.inUse = 1;
+  playerShotCount = 1;
+  qz::ClearDrawTarget(nullptr);
+  UpdatePlayerShots();
+  ASSERT_EQ(playerShotCount, 1);
+  const std::uint32_t cell = Cell("pat_bullet01.png", 6 + 2);  // a Gravity Shot's third cell
+  EXPECT_EQ(qz::testing::ScreenPixel(200, 100), cell);
+  EXPECT_NE(qz::testing::ScreenPixel(223, 100), cell);
+  EXPECT_EQ(qz::testing::ScreenPixel(223, 123), cell);
+  EXPECT_NE(qz::testing::ScreenPixel(224, 112), cell);
 }
 
 TEST_F(PlayerShotsTest, BlazeBreaksTheWallItMeetsOnlyWithBreakPowerAndTheBlastBreaksAround) {

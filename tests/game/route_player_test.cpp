@@ -4,7 +4,8 @@
 // a stop at a place the floor marks must end in that place from either side,
 // far or as close as a stop overshoots, late reactions included, wherever
 // the floor puts the place; ground held meets a
-// charging enemy with shots before it reaches the player; a walker hopping
+// charging enemy with shots before it reaches the player; a walk meets an
+// enemy standing ahead by a shot's reach, to the pixel; a walker hopping
 // close ahead is waited for on the ground and shot, with the magic for it;
 // a travelling platform is ridden across whenever the player comes to it; a ledge
 // fight's late climbs must land; a late player acts as early as the
@@ -768,11 +769,14 @@ TEST_F(RoutePlayerTest, OnlyPlatformsTheGameMovesAreMeasuredAsTravelling) {
   movingCount = count;
 }
 
-// Advancing, the walk holds its ground where an enemy comes within a
-// standing Blaze Shot's reach of where it would stop: an enemy exactly at
-// that reach is met standing, one a pixel farther is stepped towards. The
-// reach is the shot's at the player's level.
-TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReachAtItsLevel) {
+// A walk's bounds on an enemy standing ahead, met exactly and a pixel beyond,
+// each the reach of a Blaze Shot at the player's level. Advancing, ground is
+// held where the enemy is within a low shot's reach of where the walk would
+// stop; beyond, the walk steps on towards it. A walk shoots low at once at
+// one within that reach; beyond, it steps first. Ground held shoots at one
+// within a standing shot's reach and holds on while it stands there; beyond,
+// no shot, and the hold ends after a pause.
+TEST_F(HoldGroundTest, AWalkMeetsAnEnemyStandingAheadByTheShotsReachAtItsLevel) {
   EnemyRecord* lizard = nullptr;
   for (EnemyRecord& enemy : enemies) {
     if (enemy.life > 0 && enemy.x / kCellSize >= 38 && enemy.x / kCellSize <= 42) lizard = &enemy;
@@ -782,35 +786,56 @@ TEST_F(HoldGroundTest, AnAdvanceHoldsGroundAtAnEnemyExactlyAtTheShotsReachAtItsL
     if (&enemy != lizard) enemy.life = 0;
   }
   ASSERT_TRUE(play_->RunUntil([] { return player.airborne == 0; }, 60));
-  const int startX = player.x, life = lizard->life;
-  // The reach the route player counts for a low Blaze Shot is 232 at level 1,
-  // a flight 4 frames longer at level 2.
+  // The magic never runs dry, so a walk stands for as long as it shoots.
+  player.magic = player.maxMagic, player.infiniteMagic = 1;
+  const int startX = player.x;
+  const veltrin::routes::Place goal = veltrin::routes::Column(startX / kCellSize + 4);
+  // The route player counts 232 for a low shot at level 1 and 180 for a
+  // standing one, each a flight 4 frames longer at level 2.
+  enum class Walk { kAdvance, kWalkTo, kHoldGround };
+  constexpr const char* kWalkNames[] = {"an advance", "a walk", "ground held"};
   struct Case {
+    Walk walk;
     int level, away;
-    bool beyond;
+    bool steps, shoots, endsWhileItStands;
   };
-  for (const Case c : {Case{1, 232, false}, Case{1, 233, true}, Case{2, 264, false}, Case{2, 265, true}}) {
-    SCOPED_TRACE("level " + std::to_string(c.level) + ", " + std::to_string(c.away) + " px away");
+  const Case cases[] = {
+      {Walk::kAdvance, 1, 232, false, false, false},   {Walk::kAdvance, 1, 233, true, false, false},
+      {Walk::kAdvance, 2, 264, false, false, false},   {Walk::kAdvance, 2, 265, true, false, false},
+      {Walk::kWalkTo, 1, 232, false, true, false},     {Walk::kWalkTo, 1, 233, true, true, false},
+      {Walk::kHoldGround, 1, 180, false, true, false}, {Walk::kHoldGround, 1, 181, false, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(kWalkNames[static_cast<int>(c.walk)]) + ", level " + std::to_string(c.level) + ", " +
+                 std::to_string(c.away) + " px away");
     player.shotLevel[0] = c.level;
-    player.posX = player.x = startX, player.velocityX = 0.0;
+    player.posX = player.x = startX, player.velocityX = 0.0, player.facing = 1;
+    for (ShotRecord& shot : playerShots) shot.inUse = 0;
+    playerShotCount = 0;
     const int lizardX = startX + c.away, lizardY = player.y + kPlayerSpriteSize - lizard->bodyBottom;
-    // Standing where it is put: pinned alone, it would be seen a frame's step on.
-    lizard->life = life, lizard->speed = lizard->speed2 = 0.0;
+    // Standing where it is put, through every shot, for longer than the
+    // hold's pause: pinned alone, it would be seen a frame's step on.
+    lizard->life = 1000, lizard->speed = lizard->speed2 = 0.0;
     int frames = 0;
-    bool stepped = false;
+    bool stepped = false, shot = false;
     const auto pin = [&] { lizard->posX = lizard->x = lizardX, lizard->posY = lizard->y = lizardY; };
     pin();
     const ScopedWatch pinned(*play_, [&] {
       if (lizard->life <= 0) return;
       pin();
       stepped = stepped || player.velocityX > 0.0;
-      if (++frames == 60) lizard->life = 0;
+      shot = shot || playerShotCount > 0;
+      if (++frames == 90) lizard->life = 0;
     });
-    veltrin::routes::RoutePlayer advancer(*play_);
-    ASSERT_EQ(advancer.Run(veltrin::routes::Route().Advance(veltrin::testing::kLowShot,
-                                                           veltrin::routes::Column(startX / kCellSize + 4))),
-              "");
-    EXPECT_EQ(stepped, c.beyond);
+    const veltrin::routes::Route route =
+        c.walk == Walk::kAdvance  ? veltrin::routes::Route().Advance(veltrin::testing::kLowShot, goal)
+        : c.walk == Walk::kWalkTo ? veltrin::routes::Route().WalkTo(goal)
+                                  : veltrin::routes::Route().HoldGround(veltrin::testing::kLowShot, 0);
+    veltrin::routes::RoutePlayer walker(*play_);
+    ASSERT_EQ(walker.Run(route), "");
+    EXPECT_EQ(stepped, c.steps);
+    EXPECT_EQ(shot, c.shoots);
+    EXPECT_EQ(lizard->life > 0, c.endsWhileItStands);
   }
 }
 
