@@ -6,6 +6,7 @@
 
 #include "game/enemy_bullets.h"
 #include "game/floor_play.h"
+#include "game/player_motion.h"
 #include "game/player_shots.h"
 
 namespace veltrin::routes {
@@ -25,7 +26,7 @@ constexpr int kDodgeFrames = 60;
 constexpr int kPlaced = 24, kLongestStep = 30;
 // A standing shot flies this far under the body's top; level with a boss's
 // body is a little inside its edges.
-const int kShotBelowTop = MuzzleOffset(1, 0, 0).y + kPlayerShotSize / 2;
+const int kShotBelowTop = MuzzleOffset(1, 0, kStand).y + kPlayerShotSize / 2;
 constexpr int kLevelInside = 8;
 
 // Of the places to stand straight above or below the player, its y on the
