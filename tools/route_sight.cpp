@@ -37,16 +37,31 @@ int NearestColumnWith(std::int32_t attribute, bool ahead) {
   return best;
 }
 
-// The column of the floor text's mark `name` on the floor being played; -1
-// when it has none.
-int MarkColumn(const std::string& name) {
+// What the floor text of the floor being played names beyond the cells: its
+// marks. Read when a look first meets the floor, again once another is
+// played; the routes ask every frame.
+struct FloorReading {
+  int floor = -1;
+  std::vector<datagen::FloorMark> marks;
+};
+const FloorReading& FloorBeingPlayed() {
+  static FloorReading reading;
+  if (reading.floor == floorNumber) return reading;
+  reading = {floorNumber, {}};
   char floor[16];
   std::snprintf(floor, sizeof floor, "%03d", floorNumber + 1);
   for (const datagen::FloorSource& source : datagen::BuiltInFloors()) {
     if (source.name != floor) continue;
-    for (const datagen::FloorMark& mark : datagen::FloorMarks(source.text)) {
-      if (mark.name == name) return mark.x;
-    }
+    reading.marks = datagen::FloorMarks(source.text);
+  }
+  return reading;
+}
+
+// The column of the floor text's mark `name` on the floor being played; -1
+// when it has none.
+int MarkColumn(const std::string& name) {
+  for (const datagen::FloorMark& mark : FloorBeingPlayed().marks) {
+    if (mark.name == name) return mark.x;
   }
   return -1;
 }

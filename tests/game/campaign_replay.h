@@ -149,9 +149,8 @@ inline Route SlimeHallOut() {
 // its feet far enough over the head for a walk under it to pass.
 inline constexpr int kCavernBeeClearance = 252;
 inline bool CavernBeeHigh() {
-  const int column = routes::ColumnOf(Mark("bee"));
   for (const EnemyRecord& e : enemies) {
-    if (e.life > 0 && e.x / kCellSize == column) {
+    if (e.life > 0 && e.x / kCellSize == routes::ColumnOf(Mark("bee"))) {
       return e.y + e.bodyBottom < player.y + kBodyTop - kCavernBeeClearance;
     }
   }
