@@ -157,15 +157,12 @@ inline bool CavernBeeHigh() {
   return true;
 }
 
-// "042": the mushroom (the floor's enemy kind 5), hopping to and fro past
-// the chest, has turned away from the player (or is gone): an advance then
-// comes up behind it. A mole that followed the player back is no sign of it.
-inline constexpr int kForestMushroomKind = 5;
+// "042": the mushroom, placed at its mark and hopping to and fro past the
+// chest, has turned away from the player (or is gone): an advance then comes
+// up behind it. A mole that followed the player back is no sign of it.
 inline bool MushroomTurnedAway() {
-  for (const EnemyRecord& e : enemies) {
-    if (e.life > 0 && e.sheetSlot == kForestMushroomKind) return (e.x > player.x) == (e.facing > 0);
-  }
-  return true;
+  const EnemyRecord* mushroom = routes::EnemyOfKindAt(Mark("mushroom"));
+  return mushroom == nullptr || (mushroom->x > player.x) == (mushroom->facing > 0);
 }
 
 // "056": an enemy ahead has come this side of the place (the shell creature
