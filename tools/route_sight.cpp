@@ -8,6 +8,7 @@
 
 #include "game/enemy_bullets.h"
 #include "game/floor_play.h"
+#include "game/map_format.h"
 #include "game/player.h"
 #include "game/player_motion.h"
 #include "game/player_physics.h"
@@ -37,16 +38,34 @@ int NearestColumnWith(std::int32_t attribute, bool ahead) {
   return best;
 }
 
-// The column of the floor text's mark `name` on the floor being played; -1
-// when it has none.
-int MarkColumn(const std::string& name) {
+// What the floor text of the floor being played names beyond the cells: its
+// marks and where it places its enemies. Read when a look first meets the
+// floor, again once another is played; the routes ask every frame.
+struct FloorReading {
+  int floor = -1;
+  std::vector<datagen::FloorMark> marks;
+  std::vector<MapFileData::Placement> enemies;
+};
+const FloorReading& FloorBeingPlayed() {
+  static FloorReading reading;
+  if (reading.floor == floorNumber) return reading;
+  reading = {floorNumber, {}, {}};
   char floor[16];
   std::snprintf(floor, sizeof floor, "%03d", floorNumber + 1);
   for (const datagen::FloorSource& source : datagen::BuiltInFloors()) {
     if (source.name != floor) continue;
-    for (const datagen::FloorMark& mark : datagen::FloorMarks(source.text)) {
-      if (mark.name == name) return mark.x;
-    }
+    reading.marks = datagen::FloorMarks(source.text);
+    MapFileData data;
+    if (datagen::CompileFloorText(source.text, &data, nullptr)) reading.enemies = data.enemyPlacements;
+  }
+  return reading;
+}
+
+// The column of the floor text's mark `name` on the floor being played; -1
+// when it has none.
+int MarkColumn(const std::string& name) {
+  for (const datagen::FloorMark& mark : FloorBeingPlayed().marks) {
+    if (mark.name == name) return mark.x;
   }
   return -1;
 }
@@ -177,6 +196,19 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
 const EnemyRecord* Boss() {
   for (const EnemyRecord& enemy : enemies) {
     if (enemy.life > 0 && enemy.bossIndex >= 0) return &enemy;
+  }
+  return nullptr;
+}
+
+const EnemyRecord* EnemyOfKindAt(const Place& place) {
+  const int column = ColumnOf(place);
+  for (const MapFileData::Placement& placed : FloorBeingPlayed().enemies) {
+    if (placed.tileX != column) continue;
+    const int sheet = enemyKinds[placed.value].sheetSlot;
+    for (const EnemyRecord& enemy : enemies) {
+      if (enemy.life > 0 && enemy.sheetSlot == sheet) return &enemy;
+    }
+    return nullptr;
   }
   return nullptr;
 }

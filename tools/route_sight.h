@@ -83,6 +83,10 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
 
 // The floor's first live boss, or null.
 const EnemyRecord* Boss();
+// The first live enemy of the kind the floor text places in the place's
+// column, told by the sheet it is drawn from; null when none lives or none
+// is placed there.
+const EnemyRecord* EnemyOfKindAt(const Place& place);
 // The sheet each live boss is drawn from, in record order: a new phase shows another.
 std::vector<int> BossLooks();
 // True when `enemy` fired in the frame just played, on the screen or not: a

@@ -149,24 +149,20 @@ inline Route SlimeHallOut() {
 // its feet far enough over the head for a walk under it to pass.
 inline constexpr int kCavernBeeClearance = 252;
 inline bool CavernBeeHigh() {
-  const int column = routes::ColumnOf(Mark("bee"));
   for (const EnemyRecord& e : enemies) {
-    if (e.life > 0 && e.x / kCellSize == column) {
+    if (e.life > 0 && e.x / kCellSize == routes::ColumnOf(Mark("bee"))) {
       return e.y + e.bodyBottom < player.y + kBodyTop - kCavernBeeClearance;
     }
   }
   return true;
 }
 
-// "042": the mushroom (the floor's enemy kind 5), hopping to and fro past
-// the chest, has turned away from the player (or is gone): an advance then
-// comes up behind it. A mole that followed the player back is no sign of it.
-inline constexpr int kForestMushroomKind = 5;
+// "042": the mushroom, placed at its mark and hopping to and fro past the
+// chest, has turned away from the player (or is gone): an advance then comes
+// up behind it. A mole that followed the player back is no sign of it.
 inline bool MushroomTurnedAway() {
-  for (const EnemyRecord& e : enemies) {
-    if (e.life > 0 && e.sheetSlot == kForestMushroomKind) return (e.x > player.x) == (e.facing > 0);
-  }
-  return true;
+  const EnemyRecord* mushroom = routes::EnemyOfKindAt(Mark("mushroom"));
+  return mushroom == nullptr || (mushroom->x > player.x) == (mushroom->facing > 0);
 }
 
 // "056": an enemy ahead has come this side of the place (the shell creature
