@@ -12,6 +12,7 @@
 #include "image/decoded_file_memo.h"
 #include "image/image_decode.h"
 #include "image/image_decoder_table.h"
+#include "image/decoded_image_test.h"
 #include "image/png_jpeg_writer.h"
 #include "support/scratch_folder.h"
 
@@ -21,6 +22,7 @@ namespace {
 using testing::AsString;
 using testing::EncodePng;
 using testing::PngSpec;
+using testing::PutU32;
 
 int OpenDescriptorCount() {
   int count = 0;
@@ -351,10 +353,6 @@ TEST_F(ImageDecodeTest, MirrorSwapsPixelsOfEveryWidth) {
   BaseImage empty{};
   empty.format.bytesPerPixel = 1;
   EXPECT_EQ(MirrorBaseImageHorizontal(&empty), -1);
-}
-
-void PutU32(std::vector<std::uint8_t>* bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 // An 8 x 4 DXT1 file: a red block on the left, a blue block on the right.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "core/memory.h"
@@ -17,8 +18,7 @@
 namespace qz {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using testing::DecodeBytes;
+using testing::Bytes;
 
 struct TgaFile {
   int type = 2;
@@ -278,7 +278,7 @@ TEST_F(TgaDecoder, RefusesOtherKindsLyingHeadersAndTruncatedFiles) {
   Bytes shortRepeat = WriteTga(goodRle);
   shortRepeat.resize(18);
   shortRepeat.insert(shortRepeat.end(), {0x85, 1, 2});  // a repeat packet missing its value's last byte
-  const std::vector<std::pair<const char*, Bytes>> cases = {
+  const std::vector<std::pair<std::string, Bytes>> cases = {
       {"greyscale", with(good, [](TgaFile& f) { f.type = 3; })},
       {"type 0", with(good, [](TgaFile& f) { f.type = 0; })},
       {"type 11", with(good, [](TgaFile& f) { f.type = 11; })},
@@ -292,20 +292,8 @@ TEST_F(TgaDecoder, RefusesOtherKindsLyingHeadersAndTruncatedFiles) {
       {"large image, little data", with(goodRle, [](TgaFile& f) { f.width = 8192; f.height = 8192; })},
       {"repeat packet cut short", shortRepeat},
   };
-  for (const auto& [name, bytes] : cases) {
-    SCOPED_TRACE(name);
-    image_.width = 77;
-    EXPECT_EQ(DecodeBytes(DecodeTgaImage, bytes, &image_), -1);
-    EXPECT_EQ(image_.width, 77u);
-    EXPECT_EQ(image_.pixels, nullptr);
-  }
-  image_.width = 0;
-  for (const Bytes& full : {WriteTga(good), WriteTga(goodRle), WriteTga(goodMapped)}) {
-    for (std::size_t n = 0; n < full.size(); ++n) {
-      ASSERT_EQ(DecodeBytes(DecodeTgaImage, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n)), &image_), -1)
-          << n;
-    }
-  }
+  ExpectRefused(DecodeTgaImage, cases);
+  ExpectPrefixesRefused(DecodeTgaImage, {WriteTga(good), WriteTga(goodRle), WriteTga(goodMapped)});
 }
 
 }  // namespace
