@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/memory.h"
@@ -38,45 +39,38 @@ TEST(MemImgInit, DefaultPitchAndItsLog2) {
 }
 
 TEST(MemImgInit, FlagsResolvedAndBuffersChosen) {
-  View pal;
-  ASSERT_EQ(InitMemImgEx(&pal.img, 4, 4, -1, 7, 1, 1, 1, 1, nullptr), 0);
-  const MemImgPixelBlock* b = pal.img.block;
-  EXPECT_EQ(b->hasAlpha, 0);
-  EXPECT_EQ(b->palettised, 1);
-  EXPECT_EQ(b->colorDesc, GetMemImgColorDesc(1, 0, 1));
-  EXPECT_EQ(b->colorDesc->bytesPerPixel, 1);
-  ASSERT_NE(b->palette, nullptr);
-  EXPECT_EQ(b->paletteCopy, b->palette + 1024);
-  for (int i = 0; i < 2048; ++i) ASSERT_EQ(b->palette[i], 0);
-  EXPECT_EQ(b->alphaPlane, nullptr);
-  EXPECT_NE(b->runTable, nullptr);
-  EXPECT_EQ(b->refCount, 1);
-  EXPECT_EQ(b->transColor, 7u);
-
-  View mono8;
-  ASSERT_EQ(InitMemImgEx(&mono8.img, 4, 4, -1, 0, 2, 1, 1, 1, nullptr), 0);
-  EXPECT_EQ(mono8.img.block->palettised, 0);
-  EXPECT_EQ(mono8.img.block->hasAlpha, 0);
-  EXPECT_EQ(mono8.img.block->runTable, nullptr);
-  EXPECT_EQ(mono8.img.block->alphaPlane, nullptr);
-  EXPECT_EQ(mono8.img.block->palette, nullptr);
-
-  View mono16;
-  ASSERT_EQ(InitMemImgEx(&mono16.img, 4, 4, -1, 0, 3, 0, 1, 1, nullptr), 0);
-  EXPECT_NE(mono16.img.block->runTable, nullptr);
-  EXPECT_EQ(mono16.img.block->alphaPlane, nullptr);
-
-  View alpha;
-  ASSERT_EQ(InitMemImgEx(&alpha.img, 5, 2, -1, 0, 0, 0, 1, 1, nullptr), 0);
-  EXPECT_NE(alpha.img.block->alphaPlane, nullptr);
-  EXPECT_EQ(alpha.img.alphaPlane, alpha.img.block->alphaPlane);
-  EXPECT_EQ(alpha.img.block->colorDesc->bytesPerPixel, 4);
-
-  View plain;
-  ASSERT_EQ(InitMemImgEx(&plain.img, 5, 2, -1, 0, 1, 0, 1, 0, nullptr), 0);
-  EXPECT_EQ(plain.img.block->alphaPlane, nullptr);
-  EXPECT_EQ(plain.img.block->runTable, nullptr);
-  EXPECT_EQ(plain.img.alphaPlane, nullptr);
+  const struct {
+    const char* what;
+    int width, format, pal, alpha, runs;  // as asked
+    int palettised, hasAlpha, bpp;        // as resolved
+    bool palette, runTable, alphaPlane;   // the buffers made
+  } cases[] = {
+      {"palettised drops alpha", 4, 1, 1, 1, 1, 1, 0, 1, true, true, false},
+      {"mono8 takes neither flag nor runs", 4, 2, 1, 1, 1, 0, 0, 1, false, false, false},
+      {"mono16 has runs, no alpha", 4, 3, 0, 1, 1, 0, 0, 2, false, true, false},
+      {"RGB565 alpha gets its plane", 5, 0, 0, 1, 1, 0, 1, 4, false, true, true},
+      {"alpha without runs gets neither", 5, 1, 0, 1, 0, 0, 1, 4, false, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    View v;
+    ASSERT_EQ(InitMemImgEx(&v.img, c.width, 4, -1, 7, c.format, c.pal, c.alpha, c.runs, nullptr), 0);
+    const MemImgPixelBlock* b = v.img.block;
+    EXPECT_EQ(b->palettised, c.palettised);
+    EXPECT_EQ(b->hasAlpha, c.hasAlpha);
+    EXPECT_EQ(b->colorDesc, GetMemImgColorDesc(c.format, c.hasAlpha, c.palettised));
+    EXPECT_EQ(b->colorDesc->bytesPerPixel, c.bpp);
+    EXPECT_EQ(b->palette != nullptr, c.palette);
+    EXPECT_EQ(b->runTable != nullptr, c.runTable);
+    EXPECT_EQ(b->alphaPlane != nullptr, c.alphaPlane);
+    EXPECT_EQ(v.img.alphaPlane, b->alphaPlane);
+    EXPECT_EQ(b->refCount, 1);
+    EXPECT_EQ(b->transColor, 7u);
+    if (b->palette != nullptr) {
+      EXPECT_EQ(b->paletteCopy, b->palette + 1024);
+      for (int i = 0; i < 2048; ++i) ASSERT_EQ(b->palette[i], 0);
+    }
+  }
 }
 
 TEST(MemImgInit, RefusesValidViewsAndImpossibleSizes) {
@@ -100,12 +94,11 @@ TEST(MemImgInit, RefusesValidViewsAndImpossibleSizes) {
 }
 
 TEST(MemImgInit, AutomaticFormatFollowsTheCallersScreenDepth) {
-  View v16;
-  ASSERT_EQ(InitMemImg(&v16.img, 3, 3, -1, 16), 0);
-  EXPECT_EQ(v16.img.block->format, 0);
-  View v32;
-  ASSERT_EQ(InitMemImg(&v32.img, 3, 3, -1, 32), 0);
-  EXPECT_EQ(v32.img.block->format, 1);
+  for (const auto& [depth, format] : {std::pair{16, 0}, std::pair{32, 1}}) {
+    View v;
+    ASSERT_EQ(InitMemImg(&v.img, 3, 3, -1, depth), 0);
+    EXPECT_EQ(v.img.block->format, format) << depth;
+  }
 }
 
 TEST(MemImgViews, SubViewsShareAndOutliveTheCreator) {
