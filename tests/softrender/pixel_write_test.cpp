@@ -57,36 +57,34 @@ TEST(MemImgRunTable, RunBytesFromAlpha) {
 }
 
 TEST(MemImgRunTable, KindsOfKeyedFormatsAndRows) {
-  View v32;
-  ASSERT_EQ(InitMemImgEx(&v32.img, 3, 2, -1, 0x00FF00FF, 1, 0, 0, 1, nullptr), 0);
-  Put32(v32.img, 0, 0, 0x00FF00FF);
-  Put32(v32.img, 1, 0, 0x01FF00FF);  // top byte differs: opaque
-  Put32(v32.img, 2, 0, 0x00FF00FF);
-  for (int x = 0; x < 3; ++x) Put32(v32.img, x, 1, 0x00FF00FF);
-  RebuildMemImgDerivedBuffers(&v32.img);
-  EXPECT_EQ(Runs(v32.img, 6), (std::vector<std::uint8_t>{0x00, 0x40, 0x00, 0xC0, 0x02, 0xC0}));
-  EXPECT_EQ(v32.img.block->alphaPlaneValid, 0);
-
-  View v16;
-  ASSERT_EQ(InitMemImgEx(&v16.img, 4, 1, -1, 0xF81F, 0, 0, 0, 1, nullptr), 0);
-  const std::uint16_t row16[4] = {0xF81F, 0xF81E, 0xF81F, 0x0000};
-  std::memcpy(v16.img.pixels, row16, sizeof(row16));
-  RebuildMemImgDerivedBuffers(&v16.img);
-  EXPECT_EQ(Runs(v16.img, 5), (std::vector<std::uint8_t>{0x00, 0x40, 0x00, 0x40, 0xC0}));
-
-  View pal;
-  ASSERT_EQ(InitMemImgEx(&pal.img, 4, 1, -1, 3, 0, 1, 0, 1, nullptr), 0);
-  const std::uint8_t indices[4] = {3, 3, 4, 2};
-  std::memcpy(pal.img.pixels, indices, 4);
-  RebuildMemImgDerivedBuffers(&pal.img);
-  EXPECT_EQ(Runs(pal.img, 3), (std::vector<std::uint8_t>{0x01, 0x41, 0xC0}));
-
-  View a16;  // alpha in byte 2 of the 4-byte pixel
-  ASSERT_EQ(InitMemImgEx(&a16.img, 2, 1, -1, 0, 0, 0, 1, 1, nullptr), 0);
-  Put32(a16.img, 0, 0, 0xFF00FFFF);  // alpha 0, junk in byte 3
-  Put32(a16.img, 1, 0, 0x00FF0000);
-  RebuildMemImgDerivedBuffers(&a16.img);
-  EXPECT_EQ(Runs(a16.img, 3), (std::vector<std::uint8_t>{0x00, 0x40, 0xC0}));
+  const struct {
+    const char* what;
+    int width, height, format, pal, alpha;
+    std::uint32_t key;
+    std::vector<std::uint32_t> pixels;  // row by row, each at the image's width
+    std::vector<std::uint8_t> runs;
+  } cases[] = {
+      {"32-bit key: the whole pixel, top byte too", 3, 2, 1, 0, 0, 0x00FF00FF,
+       {0x00FF00FF, 0x01FF00FF, 0x00FF00FF, 0x00FF00FF, 0x00FF00FF, 0x00FF00FF},
+       {0x00, 0x40, 0x00, 0xC0, 0x02, 0xC0}},
+      {"16-bit key", 4, 1, 0, 0, 0, 0xF81F, {0xF81F, 0xF81E, 0xF81F, 0x0000}, {0x00, 0x40, 0x00, 0x40, 0xC0}},
+      {"palette index", 4, 1, 0, 1, 0, 3, {3, 3, 4, 2}, {0x01, 0x41, 0xC0}},
+      // Alpha in byte 2 of the 4-byte pixel, junk in byte 3.
+      {"16-bit alpha", 2, 1, 0, 0, 1, 0, {0xFF00FFFF, 0x00FF0000}, {0x00, 0x40, 0xC0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    View v;
+    ASSERT_EQ(InitMemImgEx(&v.img, c.width, c.height, -1, c.key, c.format, c.pal, c.alpha, 1, nullptr), 0);
+    const int bpp = MemImgBytesPerPixel(&v.img);
+    for (std::size_t i = 0; i < c.pixels.size(); ++i) {
+      const int x = static_cast<int>(i) % c.width, y = static_cast<int>(i) / c.width;
+      std::memcpy(v.img.pixels + y * v.img.block->pitch + x * bpp, &c.pixels[i], static_cast<std::size_t>(bpp));
+    }
+    RebuildMemImgDerivedBuffers(&v.img);
+    EXPECT_EQ(Runs(v.img, c.runs.size()), c.runs);
+    EXPECT_EQ(v.img.block->alphaPlaneValid, c.alpha);
+  }
 }
 
 TEST(MemImgRunTable, PremultipliedPlane) {
