@@ -114,29 +114,29 @@ TEST_F(ShapesTest, FillMatchesTheRulesInEveryMode) {
 }
 
 TEST_F(ShapesTest, ListedValues) {
-  Image img;
-  Make(img, 4, 4, 1);
+  const struct {
+    const char* what;
+    int mode, p;
+    std::uint32_t mod, d, color, want;
+  } cases[] = {
+      {"alpha 128 of white over black", 1, 128, 0xFFFFFF, 0, 0x00FFFFFF, 0x007F7F7F},
+      {"add saturates and sets the low bit above", 2, 255, 0xFFFFFF, 0x00F0F0F0, 0x00202020, 0x01FFFFFF},
+      {"subtract floors at 0", 3, 255, 0xFFFFFF, 0x00102030, 0x00204010, 0x00000020},
+      {"modulated copy", 0, 0, 0xFF8080, 0, 0x00FFFFFF, 0x00FE7F7F},
+  };
   const Rect one{0, 0, 1, 1};
-  State(1, 128);
-  FillMemImgRect(&img.view, &one, 0x00FFFFFFu);
-  EXPECT_EQ(Get(img, 0, 0), 0x007F7F7Fu);
-
-  Put(img, 0, 0, 0x00F0F0F0u);
-  State(2, 255);
-  FillMemImgRect(&img.view, &one, 0x00202020u);
-  EXPECT_EQ(Get(img, 0, 0), 0x01FFFFFFu);
-
-  Put(img, 0, 0, 0x00102030u);
-  State(3, 255);
-  FillMemImgRect(&img.view, &one, 0x00204010u);
-  EXPECT_EQ(Get(img, 0, 0), 0x00000020u);
-
-  State(0, 0);
-  gMemImgDrawState.colorMod = 0x00FF8080u;
-  FillMemImgRect(&img.view, &one, 0x00FFFFFFu);
-  EXPECT_EQ(Get(img, 0, 0), 0x00FE7F7Fu);
+  for (const auto& c : cases) {
+    Image img;
+    Make(img, 4, 4, 1);
+    Put(img, 0, 0, c.d);
+    State(c.mode, c.p);
+    gMemImgDrawState.colorMod = c.mod;
+    FillMemImgRect(&img.view, &one, c.color);
+    EXPECT_EQ(Get(img, 0, 0), c.want) << c.what;
+  }
 
   // Reversed edges fill the same area; p = 0 changes nothing; p = 255 stores.
+  State(0, 0);
   gMemImgDrawState.colorMod = 0xFFFFFF;
   Image a, b;
   Make(a, 16, 24, 0);
