@@ -41,8 +41,11 @@ struct DdsFile {
   std::uint32_t bits = 0;
   std::uint32_t masks[4] = {};
   std::uint32_t caps = 0x1000;
-  Bytes data;
+  Bytes data{};
 };
+
+// The header flags and caps that announce mip levels.
+constexpr std::uint32_t kMipFlags = 0x1007 | 0x20000, kMipCaps = 0x1000 | 0x400008;
 
 Bytes WriteDds(const DdsFile& f) {
   Bytes out(128, 0);
@@ -236,14 +239,8 @@ class DdsDecoder : public DxtImage {
 
 TEST_F(DdsDecoder, CompressedDataIsKeptWithItsLevels) {
   // 8 x 8 DXT1 with four levels: 32 bytes, then 8, 8, 8 (never below 8).
-  DdsFile f;
-  f.width = 8;
-  f.height = 8;
-  f.fourCc = FourCc("DXT1");
-  f.flags |= 0x20000;
-  f.caps |= 0x400008;
-  f.mipCount = 4;
-  f.data = PatternBytes(56, 1);
+  DdsFile f{.width = 8, .height = 8, .flags = kMipFlags, .mipCount = 4, .fourCc = FourCc("DXT1"), .caps = kMipCaps,
+            .data = PatternBytes(56, 1)};
   ASSERT_EQ(Decode(WriteDds(f)), 0);
   EXPECT_EQ(image_.format.dxtKind, 1u);
   EXPECT_EQ(image_.format.bitDepth, 4);
@@ -262,15 +259,9 @@ TEST_F(DdsDecoder, CompressedDataIsKeptWithItsLevels) {
 
   // DXT2 to DXT5: 16-byte blocks, bit depth 8.
   for (int kind = 2; kind <= 5; ++kind) {
-    DdsFile g;
-    g.width = 16;
-    g.height = 8;
     const char name[5] = {'D', 'X', 'T', static_cast<char>('0' + kind), 0};
-    g.fourCc = FourCc(name);
-    g.flags |= 0x20000;
-    g.caps |= 0x400008;
-    g.mipCount = 3;
-    g.data = PatternBytes(128 + 32 + 8, static_cast<unsigned>(kind));
+    const DdsFile g{.width = 16, .height = 8, .flags = kMipFlags, .mipCount = 3, .fourCc = FourCc(name),
+                    .caps = kMipCaps, .data = PatternBytes(128 + 32 + 8, static_cast<unsigned>(kind))};
     ASSERT_EQ(Decode(WriteDds(g)), 0) << kind;
     EXPECT_EQ(image_.format.dxtKind, static_cast<std::uint32_t>(kind));
     EXPECT_EQ(image_.format.bitDepth, 8);
@@ -279,9 +270,7 @@ TEST_F(DdsDecoder, CompressedDataIsKeptWithItsLevels) {
   }
 
   // Width 2 has no whole block: no data, and an all-zero expansion.
-  f = DdsFile{};
-  f.width = 2;
-  f.fourCc = FourCc("DXT5");
+  f = DdsFile{.width = 2, .fourCc = FourCc("DXT5")};
   ASSERT_EQ(Decode(WriteDds(f)), 0);
   ASSERT_EQ(DecompressDxtBaseImage(&image_), 0);
   ExpectReference(5, 2, 4, {});
@@ -306,14 +295,9 @@ TEST_F(DdsDecoder, UncompressedLayoutsFromFormatNumbersAndMasks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    DdsFile f;
-    f.width = 3;
-    f.height = 2;
-    f.pixelFlags = c.pixelFlags;
-    f.fourCc = c.fourCc;
-    f.bits = c.bits;
-    std::copy(c.masks.begin(), c.masks.end(), f.masks);
-    f.data = PatternBytes(static_cast<std::size_t>(3 * 2 * c.bytesPerPixel), 5);
+    const DdsFile f{.width = 3, .height = 2, .pixelFlags = c.pixelFlags, .fourCc = c.fourCc, .bits = c.bits,
+                    .masks = {c.masks[0], c.masks[1], c.masks[2], c.masks[3]},
+                    .data = PatternBytes(static_cast<std::size_t>(3 * 2 * c.bytesPerPixel), 5)};
     ASSERT_EQ(Decode(WriteDds(f)), 0);
     EXPECT_EQ(image_.format.dxtKind, 0u);
     EXPECT_EQ(image_.format.bytesPerPixel, c.bytesPerPixel);
@@ -326,19 +310,8 @@ TEST_F(DdsDecoder, UncompressedLayoutsFromFormatNumbersAndMasks) {
   }
 
   // A pitch given by the header, wider than the row, with two levels.
-  DdsFile f;
-  f.width = 3;
-  f.height = 4;
-  f.flags |= 0x8 | 0x20000;
-  f.caps |= 0x400008;
-  f.mipCount = 2;
-  f.pitch = 8;
-  f.pixelFlags = 0x40;
-  f.bits = 16;
-  f.masks[0] = 0xF800;
-  f.masks[1] = 0x07E0;
-  f.masks[2] = 0x001F;
-  f.data = PatternBytes(32 + 8, 6);
+  DdsFile f{.width = 3, .height = 4, .flags = kMipFlags | 0x8, .pitch = 8, .mipCount = 2, .pixelFlags = 0x40,
+            .bits = 16, .masks = {0xF800, 0x07E0, 0x001F, 0}, .caps = kMipCaps, .data = PatternBytes(32 + 8, 6)};
   ASSERT_EQ(Decode(WriteDds(f)), 0);
   EXPECT_EQ(image_.pitch, 8u);
   EXPECT_EQ(GetBaseImageDataSize(&image_), 40u);
@@ -358,18 +331,9 @@ TEST_F(DdsDecoder, UncompressedLayoutsFromFormatNumbersAndMasks) {
 }
 
 TEST_F(DdsDecoder, RefusesLyingHeadersAndTruncatedFiles) {
-  DdsFile dxt;
-  dxt.width = 8;
-  dxt.height = 4;
-  dxt.fourCc = FourCc("DXT1");
-  dxt.data = PatternBytes(16, 3);
-  DdsFile rgb;
-  rgb.width = 2;
-  rgb.height = 2;
-  rgb.pixelFlags = 0x40;
-  rgb.bits = 32;
-  rgb.masks[0] = 0xFF0000;
-  rgb.data = PatternBytes(16, 4);
+  const DdsFile dxt{.width = 8, .height = 4, .fourCc = FourCc("DXT1"), .data = PatternBytes(16, 3)};
+  const DdsFile rgb{.width = 2, .height = 2, .pixelFlags = 0x40, .bits = 32, .masks = {0xFF0000, 0, 0, 0},
+                    .data = PatternBytes(16, 4)};
   auto with = [](DdsFile f, auto change) {
     change(f);
     return WriteDds(f);
@@ -385,9 +349,9 @@ TEST_F(DdsDecoder, RefusesLyingHeadersAndTruncatedFiles) {
       {"height 40000", with(dxt, [](DdsFile& f) { f.height = 40000; })},
       {"DXT size past the data", with(dxt, [](DdsFile& f) { f.width = 12; })},
       {"largest DXT size", with(dxt, [](DdsFile& f) { f.width = f.height = 32768; f.fourCc = FourCc("DXT5"); })},
-      {"levels past the data", with(dxt, [](DdsFile& f) { f.flags |= 0x20000; f.caps |= 0x400008; f.mipCount = 2; })},
+      {"levels past the data", with(dxt, [](DdsFile& f) { f.flags = kMipFlags; f.caps = kMipCaps; f.mipCount = 2; })},
       {"absurd level count",
-       with(dxt, [](DdsFile& f) { f.flags |= 0x20000; f.caps |= 0x400008; f.mipCount = 0xFFFFFFFFu; })},
+       with(dxt, [](DdsFile& f) { f.flags = kMipFlags; f.caps = kMipCaps; f.mipCount = 0xFFFFFFFFu; })},
       {"pitch below the row", with(rgb, [](DdsFile& f) { f.flags |= 0x8; f.pitch = 7; })},
       {"pitch near 4 GiB", with(rgb, [](DdsFile& f) { f.flags |= 0x8; f.pitch = 0xFFFFFFF0u; })},
       {"bit count 7", with(rgb, [](DdsFile& f) { f.bits = 7; })},
