@@ -132,13 +132,8 @@ void CheckAgainstOracle(const Case& c, std::mt19937& rng) {
   const bool ruleB = plain && (effMode == 0 || (effMode == 3 && c.p == 255));
   const int cl = std::max(left, area.left), cr = std::min(right, area.right);
   const int ct = std::max(top, area.top), cb = std::min(bottom, area.bottom);
-  oracle::Params pr;
-  pr.mode = c.mode;
-  pr.p = c.p;
-  pr.colorMod = c.colorMod;
-  pr.trans = c.trans;
-  pr.blendImage = c.blend;
-  pr.path = oracle::Path::kScaled;
+  oracle::Params pr{.mode = c.mode, .p = c.p, .colorMod = c.colorMod, .trans = c.trans, .blendImage = c.blend,
+                    .path = oracle::Path::kScaled};
   for (int y = ct; y < cb; ++y) {
     std::int64_t row = SourceIndex(y - top, stepY, ct - top, ruleB);
     if (y1 > y2) row = sh - 1 - row;
