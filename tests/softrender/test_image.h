@@ -51,6 +51,47 @@ inline std::vector<std::uint8_t> Bytes(const Image& img) {
   return {b->pixels, b->pixels + static_cast<std::ptrdiff_t>(b->pitch) * b->height};
 }
 
+// Texels that name their own coordinates: in copy mode a written pixel tells
+// which texel it shows.
+inline std::uint32_t CoordTexel(int format, int x, int y) {
+  return format == kMemImgFormatXrgb32 ? 0x01000000u | static_cast<std::uint32_t>(x << 12 | y)
+                                       : 0x8000u | static_cast<std::uint32_t>(x << 7 | y);
+}
+
+inline void MakeCoordSource(Image& src, int w, int h, int format = kMemImgFormatXrgb32) {
+  Make(src, w, h, format);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) Put(src, x, y, CoordTexel(format, x, y));
+  }
+}
+
+// A view of the 16 x 16 middle of a cleared 24 x 24 block, for drawings that
+// must never write outside their view.
+class FramedView {
+ public:
+  FramedView() {
+    Make(block_, 24, 24, kMemImgFormatXrgb32);
+    EXPECT_EQ(MakeSubMemImg(&view, &block_.view, 4, 4, 16, 16), 0);
+  }
+  ~FramedView() { ReleaseMemImg(&view); }
+  FramedView(const FramedView&) = delete;
+  FramedView& operator=(const FramedView&) = delete;
+
+  void ExpectFrameUntouched() {
+    for (int y = 0; y < 24; ++y) {
+      for (int x = 0; x < 24; ++x) {
+        const bool frame = x < 4 || x >= 20 || y < 4 || y >= 20;
+        EXPECT_TRUE(!frame || Get(block_, x, y) == 0) << x << "," << y;
+      }
+    }
+  }
+
+  MEMIMG view{};
+
+ private:
+  Image block_;
+};
+
 // Keeps the renderer's global draw state as each test found it; a test starts
 // in mode 0, unmodulated, drawing inside `area` pixels square.
 class DrawStateTest : public ::testing::Test {
