@@ -92,18 +92,23 @@ class FramedView {
   Image block_;
 };
 
-// Keeps the renderer's global draw state as each test found it; a test starts
-// in mode 0, unmodulated, drawing inside `area` pixels square.
+// Keeps the renderer's global draw state and blend-image factors as each test
+// found them; a test starts in mode 0, unmodulated, drawing inside `area`
+// pixels square.
 class DrawStateTest : public ::testing::Test {
  protected:
   void StartDrawState(int area) {
     ASSERT_EQ(BuildMemImgBlendTables(), 0);
     saved_ = gMemImgDrawState;
+    std::memcpy(savedFactors_, blend_tables::blendImageFactor, sizeof savedFactors_);
     State(0, 0);
     gMemImgDrawState.colorMod = 0xFFFFFF;
     gMemImgDrawState.drawArea = Rect{0, 0, area, area};
   }
-  void TearDown() override { gMemImgDrawState = saved_; }
+  void TearDown() override {
+    gMemImgDrawState = saved_;
+    std::memcpy(blend_tables::blendImageFactor, savedFactors_, sizeof savedFactors_);
+  }
   static void State(int mode, int p) {
     gMemImgDrawState.blendMode = mode;
     gMemImgDrawState.blendParam = p;
@@ -111,6 +116,7 @@ class DrawStateTest : public ::testing::Test {
 
  private:
   MemImgDrawState saved_{};
+  std::uint8_t savedFactors_[256]{};
 };
 
 }  // namespace qz::testing

@@ -40,12 +40,7 @@ class TexturedSpan16Test : public DrawStateTest {
  protected:
   void SetUp() override {
     StartDrawState(64);
-    std::memcpy(savedFactors_, BlendImageFactors(), sizeof savedFactors_);
     for (int i = 0; i < 256; ++i) blend_tables::blendImageFactor[i] = static_cast<std::uint8_t>(i);
-  }
-  void TearDown() override {
-    std::memcpy(blend_tables::blendImageFactor, savedFactors_, sizeof savedFactors_);
-    DrawStateTest::TearDown();
   }
 
   // Runs the chosen loop over the walk, the row tables filled as a caller
@@ -85,9 +80,6 @@ class TexturedSpan16Test : public DrawStateTest {
     Run(dst, src, blendByte ? &blend : nullptr, trans, family, oracle::Walk{0, 0, 1, 1, 0, 0, 0, 0, 0, 0});
     return Get(dst, 0, 0);
   }
-
- private:
-  std::uint8_t savedFactors_[256]{};
 };
 
 constexpr std::uint32_t kW = 0xFFFFFF, kA255 = 255u << 16;

@@ -35,17 +35,7 @@ constexpr std::int32_t kOne = 262144;
 
 class TexturedSpan32Test : public DrawStateTest {
  protected:
-  void SetUp() override {
-    StartDrawState(1000);
-    std::memcpy(savedFactors_, blend_tables::blendImageFactor, sizeof savedFactors_);
-  }
-  void TearDown() override {
-    std::memcpy(blend_tables::blendImageFactor, savedFactors_, sizeof savedFactors_);
-    DrawStateTest::TearDown();
-  }
-
- private:
-  std::uint8_t savedFactors_[256]{};
+  void SetUp() override { StartDrawState(1000); }
 };
 
 void MakeSource(Image& img, Kind kind, int w, int h, std::uint32_t key) {
