@@ -22,49 +22,12 @@ namespace {
 
 using Texel = std::array<std::uint8_t, 4>;  // blue, green, red, alpha
 using testing::Bytes;
+using testing::DdsFile;
+using testing::FourCc;
+using testing::kMipCaps;
+using testing::kMipFlags;
 using testing::PatternBytes;
-using testing::PutU32;
-
-std::uint32_t FourCc(const char* name) {
-  return std::uint32_t(std::uint8_t(name[0])) | std::uint32_t(std::uint8_t(name[1])) << 8 |
-         std::uint32_t(std::uint8_t(name[2])) << 16 | std::uint32_t(std::uint8_t(name[3])) << 24;
-}
-
-struct DdsFile {
-  std::uint32_t width = 4;
-  std::uint32_t height = 4;
-  std::uint32_t flags = 0x1007;
-  std::uint32_t pitch = 0;
-  std::uint32_t mipCount = 0;
-  std::uint32_t pixelFlags = 0x4;
-  std::uint32_t fourCc = 0;
-  std::uint32_t bits = 0;
-  std::uint32_t masks[4] = {};
-  std::uint32_t caps = 0x1000;
-  Bytes data{};
-};
-
-// The header flags and caps that announce mip levels.
-constexpr std::uint32_t kMipFlags = 0x1007 | 0x20000, kMipCaps = 0x1000 | 0x400008;
-
-Bytes WriteDds(const DdsFile& f) {
-  Bytes out(128, 0);
-  std::memcpy(out.data(), "DDS ", 4);
-  PutU32(&out, 4, 124);
-  PutU32(&out, 8, f.flags);
-  PutU32(&out, 12, f.height);
-  PutU32(&out, 16, f.width);
-  PutU32(&out, 20, f.pitch);
-  PutU32(&out, 28, f.mipCount);
-  PutU32(&out, 76, 32);
-  PutU32(&out, 80, f.pixelFlags);
-  PutU32(&out, 84, f.fourCc);
-  PutU32(&out, 88, f.bits);
-  for (int i = 0; i < 4; ++i) PutU32(&out, 92 + 4 * static_cast<std::size_t>(i), f.masks[i]);
-  PutU32(&out, 108, f.caps);
-  out.insert(out.end(), f.data.begin(), f.data.end());
-  return out;
-}
+using testing::WriteDds;
 
 // Reference: one texel of a block, straight from the format's definition.
 Texel ReferenceTexel(const std::uint8_t* block, int kind, int t) {
