@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -24,6 +23,8 @@
 namespace qz {
 namespace {
 
+using testing::ChannelDifference;
+using testing::CountDifferentPixels;
 using testing::DrawingLibrary;
 using testing::Frame;
 using testing::Renderer;
@@ -58,24 +59,10 @@ Frame DrawOn(Renderer renderer, const std::function<void()>& draw, int colorBits
   return testing::ReadBackScreen();
 }
 
-int ChannelGap(std::uint32_t a, std::uint32_t b) {
-  int worst = 0;
-  for (int shift = 0; shift < 24; shift += 8) {
-    worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
-  }
-  return worst;
-}
-
 int MaxGap(const Frame& a, const Frame& b) {
   int worst = 0;
-  for (std::size_t i = 0; i < a.pixels.size(); ++i) worst = std::max(worst, ChannelGap(a.pixels[i], b.pixels[i]));
+  for (std::size_t i = 0; i < a.pixels.size(); ++i) worst = std::max(worst, ChannelDifference(a.pixels[i], b.pixels[i]));
   return worst;
-}
-
-int CountDifferent(const Frame& a, const Frame& b) {
-  int count = 0;
-  for (std::size_t i = 0; i < a.pixels.size(); ++i) count += a.pixels[i] != b.pixels[i] ? 1 : 0;
-  return count;
 }
 
 int CountColour(const Frame& frame, std::uint32_t rgb) {
@@ -106,7 +93,7 @@ TEST(TextRenderersTest, PlainAndEdgeFontsDrawTheSamePixelsOnBothRenderers) {
       if (bits == 32 && type == 1) {
         EXPECT_GT(CountColour(software, 0xFF0000), 200);
       }
-      EXPECT_EQ(CountDifferent(device, software), 0) << bits << " bits, type " << type;
+      EXPECT_EQ(CountDifferentPixels(device, software), 0) << bits << " bits, type " << type;
     }
   }
 }
@@ -132,7 +119,7 @@ TEST(TextRenderersTest, WhiteTextWithADarkEdgeIsOneBatchWithTheSamePixels) {
   const Frame software = DrawOn(Renderer::kSoftware, [&] { draw(false); });
   EXPECT_GT(CountColour(software, 0xFFFFFF), 100);
   EXPECT_GT(CountColour(software, 0x000000), 100);
-  EXPECT_EQ(CountDifferent(device, software), 0);
+  EXPECT_EQ(CountDifferentPixels(device, software), 0);
   EXPECT_EQ(draws, 1);
 }
 
@@ -150,7 +137,7 @@ TEST(TextRenderersTest, BlendedAndAntialiasedTextGoesThroughTheWorkImage) {
   // Half white over the background, half black over it, untouched elsewhere.
   const std::uint32_t halfWhite = (40 + 255) / 2 << 16 | (80 + 255) / 2 << 8 | (120 + 255) / 2;
   int near = 0;
-  for (std::uint32_t pixel : software.pixels) near += ChannelGap(pixel, halfWhite) <= 2 ? 1 : 0;
+  for (std::uint32_t pixel : software.pixels) near += ChannelDifference(pixel, halfWhite) <= 2 ? 1 : 0;
   EXPECT_GT(near, 50);
   EXPECT_GT(CountColour(software, 0xFFFFFF), 50);
   EXPECT_GT(CountColour(device, 0xFFFFFF), 50);
@@ -160,7 +147,7 @@ TEST(TextRenderersTest, BlendedAndAntialiasedTextGoesThroughTheWorkImage) {
   // texture 16, so a full edge differs by at most one sixteenth.
   int worst = 0;
   for (int y = 40; y < 80; ++y) {
-    for (int x = 0; x < 80; ++x) worst = std::max(worst, ChannelGap(device.At(x, y), software.At(x, y)));
+    for (int x = 0; x < 80; ++x) worst = std::max(worst, ChannelDifference(device.At(x, y), software.At(x, y)));
   }
   EXPECT_LE(worst, 120 / 16);
 }
@@ -268,8 +255,8 @@ TEST(TextRenderersTest, DirectGlyphCellsDrawWhatGeneralCellDrawsDraw) {
       AllowDirectGraphPartsForTest(true);
       frames[direct ? 0 : 1] = testing::ReadBackScreen();
     }
-    EXPECT_EQ(CountDifferent(frames[0], frames[1]), 0) << "largest texture " << maxTextureSize;
-    EXPECT_GT(CountDifferent(frames[0], background), 7000);
+    EXPECT_EQ(CountDifferentPixels(frames[0], frames[1]), 0) << "largest texture " << maxTextureSize;
+    EXPECT_GT(CountDifferentPixels(frames[0], background), 7000);
   }
 }
 
@@ -344,7 +331,7 @@ TEST(TextEntriesTest, FontsSurviveADeviceRebuildWithTheirHandles) {
   EXPECT_EQ(GetFontRecord(handle)->extraSpacing, 2);
   testing::PaintBackScreen(0, 0, 0);
   DrawTextWithFont(10, 10, "Aj.x", MakeColorValue(255, 255, 255), handle, MakeColorValue(255, 0, 0), 0);
-  EXPECT_EQ(CountDifferent(before, testing::ReadBackScreen()), 0);
+  EXPECT_EQ(CountDifferentPixels(before, testing::ReadBackScreen()), 0);
 
   // A cache graph released under the font (as a device loss does) is made
   // again by the next draw.
@@ -356,7 +343,7 @@ TEST(TextEntriesTest, FontsSurviveADeviceRebuildWithTheirHandles) {
   DrawTextWithFont(10, 10, "Aj.x", MakeColorValue(255, 255, 255), handle, MakeColorValue(255, 0, 0), 0);
   EXPECT_EQ(font->graphNeedsRemake, 0);
   EXPECT_EQ(GetGraphCount(), graphs);
-  EXPECT_EQ(CountDifferent(before, testing::ReadBackScreen()), 0);
+  EXPECT_EQ(CountDifferentPixels(before, testing::ReadBackScreen()), 0);
   DeleteFontHandle(handle);
   EXPECT_EQ(GetGraphCount(), graphs - 2);
 }

@@ -235,21 +235,19 @@ TEST(BaseImageShapeTest, RotationTurnsEveryPixelIncludingTheMiddleRow) {
 }
 
 TEST(BaseImageShapeTest, DataSizeSumsLevelsWithAnEightByteFloor) {
-  BaseImage image{};
-  image.format.dxtKind = 1;
-  image.width = 256;
-  image.height = 256;
-  image.mipLevels = 3;
-  EXPECT_EQ(GetBaseImageDataSize(&image), 43008u);
-  image.format.dxtKind = 1;
-  image.width = image.height = 4;
-  image.mipLevels = 3;
-  EXPECT_EQ(GetBaseImageDataSize(&image), 24u);
-  image.format.dxtKind = 0;
-  image.pitch = 12;
-  image.height = 5;
-  image.mipLevels = 0;
-  EXPECT_EQ(GetBaseImageDataSize(&image), 60u);
+  const struct {
+    std::uint32_t dxtKind, side, pitch;
+    int mipLevels;
+    std::uint32_t want;
+  } cases[] = {{1, 256, 0, 3, 43008}, {1, 4, 0, 3, 24}, {0, 5, 12, 0, 60}};
+  for (const auto& c : cases) {
+    BaseImage image{};
+    image.format.dxtKind = c.dxtKind;
+    image.width = image.height = c.side;
+    image.pitch = c.pitch;
+    image.mipLevels = c.mipLevels;
+    EXPECT_EQ(GetBaseImageDataSize(&image), c.want) << c.side << " square, kind " << c.dxtKind;
+  }
 }
 
 TEST(BaseImageShapeTest, MipReductionAveragesPerChannel) {

@@ -12,6 +12,7 @@
 #include "image/decoded_file_memo.h"
 #include "image/image_decode.h"
 #include "image/image_decoder_table.h"
+#include "image/decoded_image_test.h"
 #include "image/png_jpeg_writer.h"
 #include "support/scratch_folder.h"
 
@@ -353,27 +354,12 @@ TEST_F(ImageDecodeTest, MirrorSwapsPixelsOfEveryWidth) {
   EXPECT_EQ(MirrorBaseImageHorizontal(&empty), -1);
 }
 
-void PutU32(std::vector<std::uint8_t>* bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 // An 8 x 4 DXT1 file: a red block on the left, a blue block on the right.
 std::vector<std::uint8_t> RedBlueDxt1() {
-  std::vector<std::uint8_t> dds(128, 0);
-  std::memcpy(dds.data(), "DDS ", 4);
-  PutU32(&dds, 4, 124);
-  PutU32(&dds, 8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x80000);
-  PutU32(&dds, 12, 4);   // height
-  PutU32(&dds, 16, 8);   // width
-  PutU32(&dds, 20, 16);  // linear size
-  PutU32(&dds, 76, 32);
-  PutU32(&dds, 80, 0x4);
-  std::memcpy(&dds[84], "DXT1", 4);
-  PutU32(&dds, 108, 0x1000);
-  const std::uint8_t blocks[16] = {0x00, 0xF8, 0x1F, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                   0x00, 0xF8, 0x1F, 0x00, 0x55, 0x55, 0x55, 0x55};
-  dds.insert(dds.end(), blocks, blocks + sizeof(blocks));
-  return dds;
+  // Flags and size as tools write them: the linear size given.
+  return testing::WriteDds({.width = 8, .flags = 0x1007 | 0x80000, .pitch = 16, .fourCc = testing::FourCc("DXT1"),
+                            .data = {0x00, 0xF8, 0x1F, 0x00, 0x00, 0x00, 0x00, 0x00,  //
+                                     0x00, 0xF8, 0x1F, 0x00, 0x55, 0x55, 0x55, 0x55}});
 }
 
 TEST_F(ImageDecodeTest, MirrorFlagMirrorsDecodedImagesAndExpandsBlocksFirst) {

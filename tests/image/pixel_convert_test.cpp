@@ -25,7 +25,16 @@ struct Options {
   int alphaOnly = 0;
   int redAsAlpha = 0;
   int skipKey = 0;
+  int remap = 0;  // 8-bit to 8-bit only
 };
+
+// The routine under `o`; an alpha image only when one is given.
+int Convert(void* dst, int dstPitch, const PixelFormatDescriptor& to, const void* src, int srcPitch,
+            const PixelFormatDescriptor& from, const Rect& r, const Options& o = {}, int dx = 0, int dy = 0,
+            const void* alpha = nullptr, int alphaPitch = 0, const PixelFormatDescriptor* alphaFormat = nullptr) {
+  return ConvertColorFormatBlit(dst, dstPitch, &to, src, srcPitch, &from, alpha, alphaPitch, alphaFormat, dx, dy, &r,
+                                o.mirror, o.keyToAlpha, o.key, o.dither, o.alphaOnly, o.redAsAlpha, o.skipKey, o.remap);
+}
 
 PixelFormatDescriptor FromMasks(int depth, std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
   PixelFormatDescriptor d{};
@@ -254,10 +263,9 @@ TEST(PixelConvertTest, EveryLoopMatchesTheReferenceOnRandomImages) {
         Image actual = expected;
         Reference(expected.bytes.data(), expected.pitch, d.format, source.bytes.data(), source.pitch, source.format,
                   withAlpha ? alpha.bytes.data() : nullptr, alpha.pitch, alpha.format, dx, dy, r, o);
-        ASSERT_EQ(ConvertColorFormatBlit(actual.bytes.data(), actual.pitch, &d.format, source.bytes.data(),
-                                         source.pitch, &source.format, withAlpha ? alpha.bytes.data() : nullptr,
-                                         alpha.pitch, withAlpha ? &alpha.format : nullptr, dx, dy, &r, o.mirror,
-                                         o.keyToAlpha, o.key, o.dither, o.alphaOnly, o.redAsAlpha, o.skipKey, 0),
+        ASSERT_EQ(Convert(actual.bytes.data(), actual.pitch, d.format, source.bytes.data(), source.pitch, source.format,
+                          r, o, dx, dy, withAlpha ? alpha.bytes.data() : nullptr, alpha.pitch,
+                          withAlpha ? &alpha.format : nullptr),
                   0);
         ASSERT_EQ(actual.bytes, expected.bytes)
             << s.name << " -> " << d.name << " trial " << trial << " size " << w << "x" << h << " mirror "
@@ -311,9 +319,7 @@ TEST(PixelConvertTest, TightTwentyFourBitRowsConvertUpToTheirLastByte) {
     const int outWidth = w + 1;
     std::vector<std::uint32_t> out(static_cast<std::size_t>(outWidth * h), kUntouched);
     const Rect r{0, 0, w, h};
-    ASSERT_EQ(ConvertColorFormatBlit(out.data(), outWidth * 4, &xrgb, source, w * 3, &rgb, nullptr, 0, nullptr,
-                                     0, 0, &r, 0, 0, 0, 0, 0, 0, 0, 0),
-              0);
+    ASSERT_EQ(Convert(out.data(), outWidth * 4, xrgb, source, w * 3, rgb, r), 0);
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
         const std::uint8_t* p = &source[static_cast<std::size_t>((y * w + x) * 3)];
@@ -329,10 +335,7 @@ TEST(PixelConvertTest, TightTwentyFourBitRowsConvertUpToTheirLastByte) {
 std::uint32_t ConvertOne(const PixelFormatDescriptor& to, const PixelFormatDescriptor& from, std::uint32_t value,
                          int dither = 0) {
   std::uint32_t in = value, out = 0;
-  const Rect r{0, 0, 1, 1};
-  EXPECT_EQ(ConvertColorFormatBlit(&out, 4, &to, &in, 4, &from, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0, dither, 0, 0,
-                                   0, 0),
-            0);
+  EXPECT_EQ(Convert(&out, 4, to, &in, 4, from, Rect{0, 0, 1, 1}, {.dither = dither}), 0);
   return out;
 }
 
@@ -352,9 +355,7 @@ TEST(PixelConvertTest, ColourKeyGivesAlphaOrLeavesPixels) {
   const std::uint32_t source[3] = {0xFF00FF00, 0xFF00FE00, 0x0000FF00};
   std::uint32_t out[3] = {0, 0, 0};
   const Rect r{0, 0, 3, 1};
-  ASSERT_EQ(ConvertColorFormatBlit(out, 12, &argb, source, 12, &xrgb, nullptr, 0, nullptr, 0, 0, &r, 0, 1, 0x00FF00,
-                                   0, 0, 0, 0, 0),
-            0);
+  ASSERT_EQ(Convert(out, 12, argb, source, 12, xrgb, r, {.keyToAlpha = 1, .key = 0x00FF00}), 0);
   EXPECT_EQ(out[0], 0x0000FF00u);
   EXPECT_EQ(out[1], 0xFF00FE00u);
   EXPECT_EQ(out[2], 0x0000FF00u);
@@ -363,17 +364,13 @@ TEST(PixelConvertTest, ColourKeyGivesAlphaOrLeavesPixels) {
   const PixelFormatDescriptor r5g6b5 = FromMasks(16, 0xF800, 0x07E0, 0x001F, 0);
   const std::uint16_t narrow[2] = {0x07E0, 0x07C0};
   const Rect r2{0, 0, 2, 1};
-  ASSERT_EQ(ConvertColorFormatBlit(out, 12, &argb, narrow, 4, &r5g6b5, nullptr, 0, nullptr, 0, 0, &r2, 0, 1,
-                                   0x00FF00, 0, 0, 0, 0, 0),
-            0);
+  ASSERT_EQ(Convert(out, 12, argb, narrow, 4, r5g6b5, r2, {.keyToAlpha = 1, .key = 0x00FF00}), 0);
   EXPECT_EQ(out[0] >> 24, 0u);
   EXPECT_EQ(out[1] >> 24, 0xFFu);
 
   // Skip key leaves the key pixels' destination as it was.
   std::uint32_t kept[3] = {0x11111111, 0x22222222, 0x33333333};
-  ASSERT_EQ(ConvertColorFormatBlit(kept, 12, &argb, source, 12, &xrgb, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0x00FF00,
-                                   0, 0, 0, 1, 0),
-            0);
+  ASSERT_EQ(Convert(kept, 12, argb, source, 12, xrgb, r, {.key = 0x00FF00, .skipKey = 1}), 0);
   EXPECT_EQ(kept[0], 0x11111111u);
   EXPECT_EQ(kept[1], 0xFF00FE00u);
   EXPECT_EQ(kept[2], 0x33333333u);
@@ -388,9 +385,7 @@ TEST(PixelConvertTest, MirrorAlphaImageAndSingleChannelOutput) {
     std::uint8_t packed[12];
     for (int i = 0; i < 3; ++i) std::memcpy(packed + i * (from->bitDepth / 8), &abc[i], from->bitDepth / 8);
     std::uint32_t out[3] = {0, 0, 0};
-    ASSERT_EQ(ConvertColorFormatBlit(out, 12, &xrgb, packed, 12, from, nullptr, 0, nullptr, 0, 0, &r, 1, 0, 0, 0, 0,
-                                     0, 0, 0),
-              0);
+    ASSERT_EQ(Convert(out, 12, xrgb, packed, 12, *from, r, {.mirror = 1}), 0);
     EXPECT_EQ(out[0], 0xFF0000CCu);
     EXPECT_EQ(out[1], 0xFF0000BBu);
     EXPECT_EQ(out[2], 0xFF0000AAu);
@@ -401,9 +396,7 @@ TEST(PixelConvertTest, MirrorAlphaImageAndSingleChannelOutput) {
   const PixelFormatDescriptor gray = Preset(SetColorDescGray8);
   const std::uint8_t mask[3] = {0, 0x80, 0xFF};
   std::uint32_t out[3] = {0, 0, 0};
-  ASSERT_EQ(ConvertColorFormatBlit(out, 12, &argb, abc, 12, &xrgb, mask, 4, &gray, 0, 0, &r, 0, 1, 0xBB, 0, 0, 0, 0,
-                                   0),
-            0);
+  ASSERT_EQ(Convert(out, 12, argb, abc, 12, xrgb, r, {.keyToAlpha = 1, .key = 0xBB}, 0, 0, mask, 4, &gray), 0);
   EXPECT_EQ(out[0], 0x000000AAu);
   EXPECT_EQ(out[1], 0x800000BBu);
   EXPECT_EQ(out[2], 0xFF0000CCu);
@@ -412,9 +405,7 @@ TEST(PixelConvertTest, MirrorAlphaImageAndSingleChannelOutput) {
   const PixelFormatDescriptor single = FromMasks(8, 0, 0, 0, 0xFF);
   const std::uint32_t reds[3] = {0x00120000, 0x00340000, 0x00FE0000};
   std::uint8_t bytes[3] = {0, 0, 0};
-  ASSERT_EQ(ConvertColorFormatBlit(bytes, 3, &single, reds, 12, &xrgb, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0, 0, 1,
-                                   1, 0, 0),
-            0);
+  ASSERT_EQ(Convert(bytes, 3, single, reds, 12, xrgb, r, {.alphaOnly = 1, .redAsAlpha = 1}), 0);
   EXPECT_EQ(bytes[0], 0x12);
   EXPECT_EQ(bytes[1], 0x34);
   EXPECT_EQ(bytes[2], 0xFE);
@@ -431,9 +422,7 @@ TEST(PixelConvertTest, DitherSpreadsTheLostBits) {
   // Ordered: exactly half of each 4 x 4 tile rounds up, wherever the tile lies.
   for (int origin : {0, 1, 3}) {
     std::vector<std::uint16_t> out(12 * 12, 0);
-    ASSERT_EQ(ConvertColorFormatBlit(out.data(), 24, &r5g6b5, flat.data(), 24, &rgb, nullptr, 0, nullptr, origin,
-                                     origin, &r, 0, 0, 0, kDitherOrdered, 0, 0, 0, 0),
-              0);
+    ASSERT_EQ(Convert(out.data(), 24, r5g6b5, flat.data(), 24, rgb, r, {.dither = kDitherOrdered}, origin, origin), 0);
     for (int ty = 0; ty < 8; ty += 4) {
       for (int tx = 0; tx < 8; tx += 4) {
         int up = 0;
@@ -452,20 +441,12 @@ TEST(PixelConvertTest, DitherSpreadsTheLostBits) {
   // Carry: every second pixel rounds up, and the sum runs on into the next row.
   std::vector<std::uint16_t> out(3 * 2, 0);
   const Rect small{0, 0, 3, 2};
-  ASSERT_EQ(ConvertColorFormatBlit(out.data(), 6, &r5g6b5, flat.data(), 24, &rgb, nullptr, 0, nullptr, 0, 0, &small,
-                                   0, 0, 0, kDitherCarry, 0, 0, 0, 0),
-            0);
+  ASSERT_EQ(Convert(out.data(), 6, r5g6b5, flat.data(), 24, rgb, small, {.dither = kDitherCarry}), 0);
   const int expected[6] = {16, 17, 16, 17, 16, 17};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i] >> 11, expected[i]) << i;
 
   // Rounding up never overflows a channel.
-  std::uint8_t white[3] = {0xFF, 0xFF, 0xFF};
-  std::uint16_t one = 0;
-  const Rect pixel{0, 0, 1, 1};
-  ASSERT_EQ(ConvertColorFormatBlit(&one, 2, &r5g6b5, white, 3, &rgb, nullptr, 0, nullptr, 0, 0, &pixel, 0, 0, 0,
-                                   kDitherOrdered, 0, 0, 0, 0),
-            0);
-  EXPECT_EQ(one, 0xFFFF);
+  EXPECT_EQ(ConvertOne(r5g6b5, rgb, 0xFFFFFF, kDitherOrdered), 0xFFFFu);
 }
 
 TEST(PixelConvertTest, EightBitDestinations) {
@@ -479,21 +460,15 @@ TEST(PixelConvertTest, EightBitDestinations) {
   std::uint8_t out[4] = {0, 0, 0, 0};
   const Rect r{0, 0, 4, 1};
   // A plain copy returns the largest index.
-  EXPECT_EQ(ConvertColorFormatBlit(out, 4, &to, indices, 4, &from, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0, 0, 0, 0, 0,
-                                   0),
-            200);
+  EXPECT_EQ(Convert(out, 4, to, indices, 4, from, r), 200);
   EXPECT_EQ(out[1], 200);
   // Remapping looks each colour up in the destination palette.
-  EXPECT_EQ(ConvertColorFormatBlit(out, 4, &to, indices, 4, &from, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0, 0, 0, 0, 0,
-                                   1),
-            0);
+  EXPECT_EQ(Convert(out, 4, to, indices, 4, from, r, {.remap = 1}), 0);
   EXPECT_EQ(out[0], 252);
   EXPECT_EQ(out[1], 55);
   EXPECT_EQ(out[3], 255);
   // Identical palettes need no remap: a plain copy.
-  EXPECT_EQ(ConvertColorFormatBlit(out, 4, &from, indices, 4, &from, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0, 0, 0, 0,
-                                   0, 1),
-            200);
+  EXPECT_EQ(Convert(out, 4, from, indices, 4, from, r, {.remap = 1}), 200);
 
   // Deep colour into a palette is matched at 8 bits per channel: 16-bit
   // white is white, not the dark grey its raw 5- and 6-bit fields resemble.
@@ -503,10 +478,7 @@ TEST(PixelConvertTest, EightBitDestinations) {
   pal.palette[2] = PaletteEntry{31, 63, 31, 0};
   const PixelFormatDescriptor r5g6b5 = FromMasks(16, 0xF800, 0x07E0, 0x001F, 0);
   const std::uint16_t white = 0xFFFF;
-  const Rect one{0, 0, 1, 1};
-  EXPECT_EQ(ConvertColorFormatBlit(out, 4, &pal, &white, 2, &r5g6b5, nullptr, 0, nullptr, 0, 0, &one, 0, 0, 0, 0, 0,
-                                   0, 0, 0),
-            0);
+  EXPECT_EQ(Convert(out, 4, pal, &white, 2, r5g6b5, Rect{0, 0, 1, 1}), 0);
   EXPECT_EQ(out[0], 1);
 }
 
@@ -514,7 +486,7 @@ TEST(PixelConvertTest, BadArgumentsAreRefusedWithoutWriting) {
   const PixelFormatDescriptor xrgb = Preset(SetColorDescXRGB8);
   std::uint32_t in[4] = {1, 2, 3, 4}, out[4] = {9, 9, 9, 9};
   auto convert = [&](const PixelFormatDescriptor& to, const PixelFormatDescriptor& from, const Rect& r, int dx) {
-    return ConvertColorFormatBlit(out, 16, &to, in, 16, &from, nullptr, 0, nullptr, dx, 0, &r, 0, 0, 0, 0, 0, 0, 0, 0);
+    return Convert(out, 16, to, in, 16, from, r, {}, dx);
   };
   EXPECT_EQ(convert(xrgb, xrgb, Rect{1, 0, 1, 1}, 0), -1);
   EXPECT_EQ(convert(xrgb, xrgb, Rect{0, 1, 4, 1}, 0), -1);

@@ -13,6 +13,7 @@
 
 #include "core/memory.h"
 #include "image/image_decode.h"
+#include "image/decoded_image_test.h"
 #include "image/png_jpeg_writer.h"
 #include "support/scratch_log.h"
 #include "support/tool_paths.h"
@@ -20,7 +21,7 @@
 namespace qz {
 namespace {
 
-using testing::DecodeBytes;
+using testing::Bytes;
 using testing::EncodeJpeg;
 using testing::EncodePng;
 using testing::JpegSpec;
@@ -62,14 +63,7 @@ std::vector<std::uint8_t> ReferenceRgba(const std::vector<std::uint8_t>& png, st
   return pixels;
 }
 
-class PngJpegTest : public ::testing::Test {
- protected:
-  void SetUp() override { blocks_ = GetTrackedBlockCount(); }
-  void TearDown() override { EXPECT_EQ(GetTrackedBlockCount(), blocks_) << "a tracked block was left behind"; }
-
- private:
-  int blocks_ = 0;
-};
+using PngJpegTest = testing::DecodedImageTest;
 
 std::vector<png_color> FullPalette(int bitDepth) {
   std::vector<png_color> palette(std::size_t{1} << bitDepth);
@@ -118,16 +112,15 @@ TEST_F(PngJpegTest, PngEightBitAndBelowMatchReferenceDecoder) {
     const std::vector<std::uint8_t> reference = ReferenceRgba(png, &width, &height);
     ASSERT_FALSE(reference.empty());
 
-    BaseImage image;
-    ASSERT_EQ(DecodeBytes(DecodePngImage, png, &image), 0);
-    ASSERT_EQ(image.width, width);
-    ASSERT_EQ(image.height, height);
-    EXPECT_EQ(image.format.bytesPerPixel, c.bytesPerPixel);
-    EXPECT_EQ(image.format.alphaMask, c.alphaMask);
-    EXPECT_GE(image.pitch, width * static_cast<std::uint32_t>(c.bytesPerPixel));
+    ASSERT_EQ(DecodeWith(DecodePngImage, png), 0);
+    ASSERT_EQ(image_.width, width);
+    ASSERT_EQ(image_.height, height);
+    EXPECT_EQ(image_.format.bytesPerPixel, c.bytesPerPixel);
+    EXPECT_EQ(image_.format.alphaMask, c.alphaMask);
+    EXPECT_GE(image_.pitch, width * static_cast<std::uint32_t>(c.bytesPerPixel));
     for (std::uint32_t y = 0; y < height; ++y) {
       for (std::uint32_t x = 0; x < width; ++x) {
-        const Rgba got = PixelOf(image, x, y);
+        const Rgba got = PixelOf(image_, x, y);
         const std::uint8_t* want = &reference[(std::size_t{y} * width + x) * 4];
         ASSERT_EQ(got.r, want[0]) << x << "," << y;
         ASSERT_EQ(got.g, want[1]) << x << "," << y;
@@ -135,23 +128,20 @@ TEST_F(PngJpegTest, PngEightBitAndBelowMatchReferenceDecoder) {
         ASSERT_EQ(got.a, want[3]) << x << "," << y;
       }
     }
-    FreeBaseImagePixels(&image);
   }
 }
 
 TEST_F(PngJpegTest, PngPaletteKeepsIndicesAndStoredEntriesOnly) {
   PngSpec spec{4, 1, PNG_COLOR_TYPE_PALETTE, 8};
   spec.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
-  BaseImage image;
-  ASSERT_EQ(DecodeBytes(DecodePngImage, EncodePng(spec, {2, 0, 1, 2}), &image), 0);
-  EXPECT_EQ(image.format.bytesPerPixel, 1);
-  EXPECT_EQ(image.pitch, 4u);
-  EXPECT_EQ(std::vector<std::uint8_t>(image.pixels, image.pixels + 4), (std::vector<std::uint8_t>{2, 0, 1, 2}));
-  const PaletteEntry& second = image.format.palette[1];
+  ASSERT_EQ(DecodeWith(DecodePngImage, EncodePng(spec, {2, 0, 1, 2})), 0);
+  EXPECT_EQ(image_.format.bytesPerPixel, 1);
+  EXPECT_EQ(image_.pitch, 4u);
+  EXPECT_EQ(std::vector<std::uint8_t>(image_.pixels, image_.pixels + 4), (std::vector<std::uint8_t>{2, 0, 1, 2}));
+  const PaletteEntry& second = image_.format.palette[1];
   EXPECT_EQ((std::vector<int>{second.blue, second.green, second.red, second.alpha}), (std::vector<int>{60, 50, 40, 0}));
-  const PaletteEntry& beyond = image.format.palette[3];
+  const PaletteEntry& beyond = image_.format.palette[3];
   EXPECT_EQ((std::vector<int>{beyond.blue, beyond.green, beyond.red, beyond.alpha}), (std::vector<int>{0, 0, 0, 0}));
-  FreeBaseImagePixels(&image);
 }
 
 TEST_F(PngJpegTest, PngSixteenBitSamplesKeepTheirHighBytes) {
@@ -171,19 +161,17 @@ TEST_F(PngJpegTest, PngSixteenBitSamplesKeepTheirHighBytes) {
     SCOPED_TRACE(c.colorType);
     PngSpec spec{5, 3, c.colorType, 16, c.colorType == PNG_COLOR_TYPE_RGB};
     const std::vector<std::uint8_t> rows = PatternBytes(testing::PngRowBytes(spec) * 3, 40u + c.colorType);
-    BaseImage image;
-    ASSERT_EQ(DecodeBytes(DecodePngImage, EncodePng(spec, rows), &image), 0);
-    ASSERT_EQ(image.format.bytesPerPixel, c.bytesPerPixel);
+    ASSERT_EQ(DecodeWith(DecodePngImage, EncodePng(spec, rows)), 0);
+    ASSERT_EQ(image_.format.bytesPerPixel, c.bytesPerPixel);
     const int channels = testing::PngChannels(c.colorType);
     for (std::uint32_t y = 0; y < 3; ++y) {
       for (std::uint32_t x = 0; x < 5; ++x) {
         for (std::size_t k = 0; k < c.samples.size(); ++k) {
           const std::size_t sample = (std::size_t{y} * 5 + x) * channels + c.samples[k];
-          ASSERT_EQ(image.pixels[y * image.pitch + x * c.bytesPerPixel + k], rows[sample * 2]) << x << "," << y;
+          ASSERT_EQ(image_.pixels[y * image_.pitch + x * c.bytesPerPixel + k], rows[sample * 2]) << x << "," << y;
         }
       }
     }
-    FreeBaseImagePixels(&image);
   }
 }
 
@@ -198,29 +186,21 @@ void FixChunkCrc(std::vector<std::uint8_t>* png, std::size_t chunkStart) {
 TEST_F(PngJpegTest, PngTruncatedOrCorruptIsRefused) {
   PngSpec spec{64, 64, PNG_COLOR_TYPE_RGB, 8};
   const std::vector<std::uint8_t> png = EncodePng(spec, PatternBytes(testing::PngRowBytes(spec) * 64, 3));
-  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> bad;
-  bad.emplace_back("empty", std::vector<std::uint8_t>{});
-  bad.emplace_back("signature only", std::vector<std::uint8_t>(png.begin(), png.begin() + 8));
-  bad.emplace_back("inside IDAT", std::vector<std::uint8_t>(png.begin(), png.begin() + png.size() / 2));
-  bad.emplace_back("without IEND", std::vector<std::uint8_t>(png.begin(), png.end() - 12));
-  std::vector<std::uint8_t> badCrc = png;
+  Bytes badCrc = png;
   badCrc[20] ^= 1;  // IHDR height, CRC left as it was
-  bad.emplace_back("IHDR CRC", badCrc);
-  std::vector<std::uint8_t> huge = png;
+  Bytes huge = png;
   huge[16] = 0x00;
   huge[17] = 0x01;  // width 65536 + 64
   FixChunkCrc(&huge, 8);
-  bad.emplace_back("huge width", huge);
-  std::vector<std::uint8_t> notPng = png;
+  Bytes notPng = png;
   notPng[1] = 'Q';
-  bad.emplace_back("signature", notPng);
-  for (const auto& [name, bytes] : bad) {
-    SCOPED_TRACE(name);
-    BaseImage image;
-    std::memset(&image, 0x5A, sizeof(image));
-    EXPECT_EQ(DecodeBytes(DecodePngImage, bytes, &image), -1);
-    EXPECT_EQ(image.width, 0x5A5A5A5Au) << "a refused decode must leave the record alone";
-  }
+  ExpectRefused(DecodePngImage, {{"empty", Bytes{}},
+                                 {"signature only", Bytes(png.begin(), png.begin() + 8)},
+                                 {"inside IDAT", Bytes(png.begin(), png.begin() + png.size() / 2)},
+                                 {"without IEND", Bytes(png.begin(), png.end() - 12)},
+                                 {"IHDR CRC", badCrc},
+                                 {"huge width", huge},
+                                 {"signature", notPng}});
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
@@ -245,25 +225,23 @@ TEST_F(PngJpegTest, PngSuiteMatchesItsReferencePixels) {
     std::getline(fields, tolerance, '\t');
     std::getline(fields, note, '\t');
     SCOPED_TRACE(file);
-    BaseImage image;
-    const int result = DecodeBytes(DecodePngImage, ReadWholeFile(folder / file), &image);
+    const int result = DecodeWith(DecodePngImage, ReadWholeFile(folder / file));
     if (note.rfind("corrupt", 0) == 0) {
       EXPECT_EQ(result, -1);
-      if (result == 0) FreeBaseImagePixels(&image);
       continue;
     }
     ASSERT_EQ(result, 0);
-    EXPECT_EQ(image.width, static_cast<std::uint32_t>(std::stoul(width)));
-    EXPECT_EQ(image.height, static_cast<std::uint32_t>(std::stoul(height)));
+    EXPECT_EQ(image_.width, static_cast<std::uint32_t>(std::stoul(width)));
+    EXPECT_EQ(image_.height, static_cast<std::uint32_t>(std::stoul(height)));
     if (reference != "-") {
       const std::vector<std::uint8_t> want = ReadWholeFile(folder / reference);
-      ASSERT_EQ(want.size(), std::size_t{image.width} * image.height * 4);
+      ASSERT_EQ(want.size(), std::size_t{image_.width} * image_.height * 4);
       const int slack = std::stoi(tolerance);
       int mismatches = 0;
-      for (std::uint32_t y = 0; y < image.height; ++y) {
-        for (std::uint32_t x = 0; x < image.width; ++x) {
-          const Rgba got = PixelOf(image, x, y);
-          const std::uint8_t* w = &want[(std::size_t{y} * image.width + x) * 4];
+      for (std::uint32_t y = 0; y < image_.height; ++y) {
+        for (std::uint32_t x = 0; x < image_.width; ++x) {
+          const Rgba got = PixelOf(image_, x, y);
+          const std::uint8_t* w = &want[(std::size_t{y} * image_.width + x) * 4];
           if (std::abs(got.r - w[0]) > slack || std::abs(got.g - w[1]) > slack || std::abs(got.b - w[2]) > slack ||
               std::abs(got.a - w[3]) > slack) {
             ++mismatches;
@@ -273,7 +251,6 @@ TEST_F(PngJpegTest, PngSuiteMatchesItsReferencePixels) {
       EXPECT_EQ(mismatches, 0);
       ++checked;
     }
-    FreeBaseImagePixels(&image);
   }
   EXPECT_GT(checked, 100);
 }
@@ -307,23 +284,21 @@ TEST_F(PngJpegTest, JpegBaselineProgressiveAndGreyMatchPlainLibjpeg) {
         EncodeJpeg(spec, testing::GradientPixels(spec.width, spec.height, spec.components));
     int components = 0;
     const std::vector<std::uint8_t> want = ReferenceJpeg(jpeg, &components);
-    BaseImage image;
-    ASSERT_EQ(DecodeBytes(DecodeJpegImage, jpeg, &image), 0);
-    ASSERT_EQ(image.width, static_cast<std::uint32_t>(spec.width));
-    ASSERT_EQ(image.height, static_cast<std::uint32_t>(spec.height));
+    ASSERT_EQ(DecodeWith(DecodeJpegImage, jpeg), 0);
+    ASSERT_EQ(image_.width, static_cast<std::uint32_t>(spec.width));
+    ASSERT_EQ(image_.height, static_cast<std::uint32_t>(spec.height));
     // Rows are packed: no rounding of the pitch.
-    EXPECT_EQ(image.pitch, static_cast<std::uint32_t>(spec.width * spec.components));
-    EXPECT_EQ(image.format.bytesPerPixel, spec.components);
+    EXPECT_EQ(image_.pitch, static_cast<std::uint32_t>(spec.width * spec.components));
+    EXPECT_EQ(image_.format.bytesPerPixel, spec.components);
     for (std::size_t i = 0; i + static_cast<std::size_t>(components) <= want.size(); i += components) {
       if (components == 1) {
-        ASSERT_EQ(image.pixels[i], want[i]) << i;
+        ASSERT_EQ(image_.pixels[i], want[i]) << i;
       } else {
-        ASSERT_EQ(image.pixels[i], want[i + 2]) << "blue at " << i;
-        ASSERT_EQ(image.pixels[i + 1], want[i + 1]) << "green at " << i;
-        ASSERT_EQ(image.pixels[i + 2], want[i]) << "red at " << i;
+        ASSERT_EQ(image_.pixels[i], want[i + 2]) << "blue at " << i;
+        ASSERT_EQ(image_.pixels[i + 1], want[i + 1]) << "green at " << i;
+        ASSERT_EQ(image_.pixels[i + 2], want[i]) << "red at " << i;
       }
     }
-    FreeBaseImagePixels(&image);
   }
 }
 
@@ -331,23 +306,16 @@ TEST_F(PngJpegTest, JpegTruncatedTailStillDecodes) {
   const JpegSpec spec{32, 32, 3, false};
   const std::vector<std::uint8_t> jpeg = EncodeJpeg(spec, testing::GradientPixels(32, 32, 3));
   for (std::size_t keep : {jpeg.size() * 3 / 4, jpeg.size() - 2}) {
-    BaseImage image;
-    ASSERT_EQ(DecodeBytes(DecodeJpegImage, std::vector<std::uint8_t>(jpeg.begin(), jpeg.begin() + keep), &image), 0);
-    EXPECT_EQ(image.width, 32u);
-    EXPECT_EQ(image.height, 32u);
-    FreeBaseImagePixels(&image);
+    ASSERT_EQ(DecodeWith(DecodeJpegImage, Bytes(jpeg.begin(), jpeg.begin() + keep)), 0);
+    EXPECT_EQ(image_.width, 32u);
+    EXPECT_EQ(image_.height, 32u);
   }
 }
 
 TEST_F(PngJpegTest, JpegRefusesWhatItCannotDecode) {
   const JpegSpec spec{24, 16, 3, false};
   const std::vector<std::uint8_t> jpeg = EncodeJpeg(spec, testing::GradientPixels(24, 16, 3));
-  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> bad;
-  bad.emplace_back("empty", std::vector<std::uint8_t>{});
-  bad.emplace_back("start of image only", std::vector<std::uint8_t>{0xFF, 0xD8});
-  bad.emplace_back("not a JPEG", PatternBytes(300, 9));
-  bad.emplace_back("CMYK", EncodeJpeg(JpegSpec{8, 8, 4, false}, testing::GradientPixels(8, 8, 4)));
-  std::vector<std::uint8_t> huge = jpeg;
+  Bytes huge = jpeg;
   for (std::size_t i = 2; i + 8 < huge.size(); ++i) {
     if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
       huge[i + 5] = 0xEA;  // height 60000: far beyond any image we accept
@@ -355,14 +323,12 @@ TEST_F(PngJpegTest, JpegRefusesWhatItCannotDecode) {
       break;
     }
   }
-  bad.emplace_back("huge height", huge);
-  for (const auto& [name, bytes] : bad) {
-    SCOPED_TRACE(name);
-    BaseImage image;
-    std::memset(&image, 0x5A, sizeof(image));
-    EXPECT_EQ(DecodeBytes(DecodeJpegImage, bytes, &image), -1);
-    EXPECT_EQ(image.width, 0x5A5A5A5Au);
-  }
+  ExpectRefused(DecodeJpegImage,
+                {{"empty", Bytes{}},
+                 {"start of image only", Bytes{0xFF, 0xD8}},
+                 {"not a JPEG", PatternBytes(300, 9)},
+                 {"CMYK", EncodeJpeg(JpegSpec{8, 8, 4, false}, testing::GradientPixels(8, 8, 4))},
+                 {"huge height", huge}});
 }
 
 // The file with the size in its header changed: the IHDR chunk (and its
@@ -398,10 +364,8 @@ TEST_F(PngJpegTest, HeadersClaimingMoreThanTheirDataCanHoldAreRefusedBeforeThePi
       EncodeJpeg(JpegSpec{2048, 1024, 3, true}, std::vector<std::uint8_t>(2048 * 1024 * 3, 0x80));
   using Case = std::pair<ImageDecoder, std::vector<std::uint8_t>>;
   for (const auto& [decoder, file] : {Case{DecodePngImage, png}, Case{DecodeJpegImage, jpeg}}) {
-    BaseImage image;
-    ASSERT_EQ(DecodeBytes(decoder, file, &image), 0);
-    EXPECT_EQ(image.width, 2048u);
-    FreeBaseImagePixels(&image);
+    ASSERT_EQ(DecodeWith(decoder, file), 0);
+    EXPECT_EQ(image_.width, 2048u);
 
     // The same data under a header claiming 8000 x 8000: within the largest
     // image, far beyond what the data can hold. No block of the picture's
@@ -409,10 +373,8 @@ TEST_F(PngJpegTest, HeadersClaimingMoreThanTheirDataCanHoldAreRefusedBeforeThePi
     testing::ScratchLog log;
     const TrackedMemoryOptions options = GetTrackedMemoryOptions();
     SetTrackedMemoryOptions({0, 8000 * 8000 * 3, 0, 0});
-    std::memset(&image, 0x5A, sizeof(image));
-    EXPECT_EQ(DecodeBytes(decoder, Resized(file, 8000, 8000), &image), -1);
+    ExpectRefused(decoder, {{"8000 square", Resized(file, 8000, 8000)}});
     SetTrackedMemoryOptions(options);
-    EXPECT_EQ(image.width, 0x5A5A5A5Au);
     EXPECT_EQ(log.Contents(), "") << "the picture's pixels were allocated";
   }
 }

@@ -160,68 +160,58 @@ TEST_F(BlitEntryTest, ClippedDrawStartsSourceAndBlendImageAtTheCut) {
   }
 }
 
-TEST_F(BlitEntryTest, NamedQuirksOf32BitFormulas) {
-  Img src(2, 1, kMemImgFormatXrgb32, false, false, false, 0x12345678u);
+// One pixel through the 32-bit formulas: a plain source keyed on 0x12345678
+// or one with alpha, the blend image's byte weighing factor 0 when used.
+TEST_F(BlitEntryTest, WorkedValuesOf32BitFormulas) {
+  const struct {
+    const char* what;
+    bool alpha;
+    int mode, p, trans;
+    bool blend;
+    std::uint32_t s, d, mask, want;
+  } cases[] = {
+      {"half-sum at p 128: floor(s/2) + floor(d/2), byte X cleared", false, 1, 128, 1, false, 0xFF030303, 0xFF010101,
+       0xFFFFFFFF, 0x00010101},
+      {"general add: blue 200 + 100 saturates, green 3 + 3 gives 5", false, 2, 254, 1, false, 0x00000364, 0x000003C8,
+       0xFFFF, 0x05FF},
+      {"general add: green's term 3 * 254 / 255 = 2", false, 2, 254, 1, false, 0x0300, 0x0300, 0xFF00, 0x0500},
+      {"add at p 255: green 3 + 3 gives 4", false, 2, 255, 1, false, 0x0300, 0x0300, 0xFF00, 0x0400},
+      // Blue clamps to 0, green borrows from its forced low bit, red keeps it.
+      {"subtract 50 from 20, byte X cleared", false, 3, 255, 1, false, 0x00000032, 0xFF000014, 0xFFFFFFFF,
+       0x00010000},
+      {"alpha at p 255 copies the whole pixel", false, 1, 255, 1, false, 0xAB123456, 0, 0xFFFFFFFF, 0xAB123456},
+      {"the key pixel is skipped", false, 0, 255, 1, false, 0x12345678, 0x01020304, 0xFFFFFFFF, 0x01020304},
+      {"multiply blackens under alpha 0 with trans", true, 4, 255, 1, false, 0x00808080, 0x77FFFFFF, 0xFFFFFFFF,
+       0x77000000},
+      {"copy without trans keeps the alpha byte", true, 0, 255, 0, false, 0x00102030, 0x77FFFFFF, 0xFFFFFFFF,
+       0x00102030},
+      {"copy with trans skips alpha 0", true, 0, 255, 1, false, 0x00102030, 0x77FFFFFF, 0xFFFFFFFF, 0x77FFFFFF},
+      {"copy with trans stores alpha 255 whole", true, 0, 255, 1, false, 0xFF102030, 0x77FFFFFF, 0xFFFFFFFF,
+       0xFF102030},
+      {"copy at factor 0 leaves the colour", true, 0, 200, 1, true, 0xFF102030, 0x77406080, 0xFFFFFF, 0x406080},
+      {"alpha at factor 0 leaves the colour", true, 1, 200, 1, true, 0xFF102030, 0x77406080, 0xFFFFFF, 0x406080},
+      {"add at factor 0 leaves the colour", true, 2, 200, 1, true, 0xFF102030, 0x77406080, 0xFFFFFF, 0x406080},
+      {"inverted at factor 0 leaves the colour", true, 10, 200, 1, true, 0xFF102030, 0x77406080, 0xFFFFFF, 0x406080},
+      {"multiply blend at factor 0 leaves the colour", true, 11, 200, 1, true, 0xFF102030, 0x77406080, 0xFFFFFF,
+       0x406080},
+      {"subtract at factor 0 sets green's and red's low bits", true, 3, 200, 1, true, 0xFF102030, 0x77406080,
+       0xFFFFFFFF, 0x00416180},
+      {"multiply at factor 0 blackens", true, 4, 200, 1, true, 0xFF102030, 0x77406080, 0xFFFFFFFF, 0x77000000},
+  };
+  Img keyed(2, 1, kMemImgFormatXrgb32, false, false, false, 0x12345678u);
+  Img alpha(1, 1, kMemImgFormatXrgb32, false, true, false);
   Img dst(2, 1, kMemImgFormatXrgb32, false, false, false);
-  State st;
-  st.area = {0, 0, 2, 1};
-  auto run = [&](int mode, int p, std::uint32_t s, std::uint32_t d) {
-    Store(src.at(0, 0), s, 4);
-    Store(dst.at(0, 0), d, 4);
-    st.mode = mode;
-    st.p = p;
-    Apply(st);
-    DrawMemImgAt(&dst.v, &src.v, 0, 0, 1, nullptr);
-    return Load(dst.at(0, 0), 4);
-  };
-  // Half-sum at p = 128: floor(s/2) + floor(d/2), byte X cleared.
-  EXPECT_EQ(run(1, 128, 0xFF030303u, 0xFF010101u), 0x00010101u);
-  // Packed add, general form: B 200 + 100 saturates, G 3 + 3 gives 5.
-  EXPECT_EQ(run(2, 254, 0x00000364u, 0x000003C8u) & 0xFFFFu, 0x05FFu & 0xFFFFu);
-  // G 3 + 3: 5 in the general form, 4 in the p = 255 shortcut.
-  EXPECT_EQ(run(2, 254, 0x00000300u, 0x00000300u) & 0xFF00u, 0x0500u);  // term 3 * 254 / 255 = 2
-  EXPECT_EQ(run(2, 255, 0x00000300u, 0x00000300u) & 0xFF00u, 0x0400u);
-  // Subtract: 20 - 50 clamps blue to 0, green borrows from its forced low bit,
-  // red keeps it; byte X becomes 0.
-  EXPECT_EQ(run(3, 255, 0x00000032u, 0xFF000014u), 0x00010000u);
-  // Mode 1 at p = 255 copies the whole pixel like mode 0.
-  EXPECT_EQ(run(1, 255, 0xAB123456u, 0x00000000u), 0xAB123456u);
-  // The key pixel is skipped.
-  EXPECT_EQ(run(0, 255, 0x12345678u, 0x01020304u), 0x01020304u);
-}
-
-TEST_F(BlitEntryTest, AlphaSourcesAndBlendFactorZero) {
-  Img src(1, 1, kMemImgFormatXrgb32, false, true, false);
-  Img dst(1, 1, kMemImgFormatXrgb32, false, false, false);
   Img blend(1, 1, kMemImgFormatMono8, false, false, false);
-  State st;
-  st.area = {0, 0, 1, 1};
-  auto run = [&](int mode, int p, std::uint32_t s, std::uint32_t d, int trans, const MEMIMG* b) {
-    Store(src.at(0, 0), s, 4);
-    Store(dst.at(0, 0), d, 4);
-    st.mode = mode;
-    st.p = p;
-    Apply(st);
-    DrawMemImgAt(&dst.v, &src.v, 0, 0, trans, b);
-    return Load(dst.at(0, 0), 4);
-  };
-  // Mode 4 blackens under alpha 0 even with transparency on.
-  EXPECT_EQ(run(4, 255, 0x00808080u, 0x77FFFFFFu, 1, nullptr), 0x77000000u);
-  // Mode 0 without transparency copies the alpha byte as it is.
-  EXPECT_EQ(run(0, 255, 0x00102030u, 0x77FFFFFFu, 0, nullptr), 0x00102030u);
-  // With transparency a = 0 is skipped and a = 255 copied whole.
-  EXPECT_EQ(run(0, 255, 0x00102030u, 0x77FFFFFFu, 1, nullptr), 0x77FFFFFFu);
-  EXPECT_EQ(run(0, 255, 0xFF102030u, 0x77FFFFFFu, 1, nullptr), 0xFF102030u);
-
-  // Blend factor 0: modes 0, 1, 2, 10, 11 leave B, G, R; 3 sets the low bits
-  // of green and red; 4 blackens.
   BuildBlendImageFactorTable(255, 0);  // factor 0 below 255
   *blend.at(0, 0) = 0;
-  for (int mode : {0, 1, 2, 10, 11}) {
-    EXPECT_EQ(run(mode, 200, 0xFF102030u, 0x77406080u, 1, &blend.v) & 0xFFFFFFu, 0x406080u) << mode;
+  for (const auto& c : cases) {
+    const Img& src = c.alpha ? alpha : keyed;
+    Store(src.at(0, 0), c.s, 4);
+    Store(dst.at(0, 0), c.d, 4);
+    Applied(c.mode, c.p, {0, 0, 2, 1});
+    DrawMemImgAt(&dst.v, &src.v, 0, 0, c.trans, c.blend ? &blend.v : nullptr);
+    EXPECT_EQ(Load(dst.at(0, 0), 4) & c.mask, c.want) << c.what;
   }
-  EXPECT_EQ(run(3, 200, 0xFF102030u, 0x77406080u, 1, &blend.v), 0x00416180u);
-  EXPECT_EQ(run(4, 200, 0xFF102030u, 0x77406080u, 1, &blend.v), 0x77000000u);
 }
 
 // Sprite rows long enough for the vector blocks: runs of transparent, opaque

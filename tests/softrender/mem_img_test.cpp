@@ -3,18 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/memory.h"
 #include "softrender/mem_img.h"
+#include "softrender/test_image.h"
 
 namespace qz {
 namespace {
 
-struct View {
-  MEMIMG img{};
-  ~View() { ReleaseMemImg(&img); }
-};
+using View = testing::Image;
 
 struct PitchCase {
   int format, width, alpha, pitch, pitchLog2;
@@ -27,66 +26,59 @@ TEST(MemImgInit, DefaultPitchAndItsLog2) {
   };
   for (const PitchCase& c : cases) {
     View v;
-    ASSERT_EQ(InitMemImgEx(&v.img, c.width, 3, -1, 0, c.format, 0, c.alpha, 0, nullptr), 0);
-    EXPECT_EQ(v.img.block->pitch, c.pitch) << c.format << " " << c.width;
-    EXPECT_EQ(v.img.block->pitchLog2, c.pitchLog2) << c.format << " " << c.width;
+    ASSERT_EQ(InitMemImgEx(&v.view, c.width, 3, -1, 0, c.format, 0, c.alpha, 0, nullptr), 0);
+    EXPECT_EQ(v.view.block->pitch, c.pitch) << c.format << " " << c.width;
+    EXPECT_EQ(v.view.block->pitchLog2, c.pitchLog2) << c.format << " " << c.width;
   }
   View given;
-  ASSERT_EQ(InitMemImgEx(&given.img, 10, 3, 64, 0, 1, 0, 0, 0, nullptr), 0);
-  EXPECT_EQ(given.img.block->pitch, 64);
-  EXPECT_EQ(given.img.block->pitchLog2, 6);  // a given power of two always counts
+  ASSERT_EQ(InitMemImgEx(&given.view, 10, 3, 64, 0, 1, 0, 0, 0, nullptr), 0);
+  EXPECT_EQ(given.view.block->pitch, 64);
+  EXPECT_EQ(given.view.block->pitchLog2, 6);  // a given power of two always counts
 }
 
 TEST(MemImgInit, FlagsResolvedAndBuffersChosen) {
-  View pal;
-  ASSERT_EQ(InitMemImgEx(&pal.img, 4, 4, -1, 7, 1, 1, 1, 1, nullptr), 0);
-  const MemImgPixelBlock* b = pal.img.block;
-  EXPECT_EQ(b->hasAlpha, 0);
-  EXPECT_EQ(b->palettised, 1);
-  EXPECT_EQ(b->colorDesc, GetMemImgColorDesc(1, 0, 1));
-  EXPECT_EQ(b->colorDesc->bytesPerPixel, 1);
-  ASSERT_NE(b->palette, nullptr);
-  EXPECT_EQ(b->paletteCopy, b->palette + 1024);
-  for (int i = 0; i < 2048; ++i) ASSERT_EQ(b->palette[i], 0);
-  EXPECT_EQ(b->alphaPlane, nullptr);
-  EXPECT_NE(b->runTable, nullptr);
-  EXPECT_EQ(b->refCount, 1);
-  EXPECT_EQ(b->transColor, 7u);
-
-  View mono8;
-  ASSERT_EQ(InitMemImgEx(&mono8.img, 4, 4, -1, 0, 2, 1, 1, 1, nullptr), 0);
-  EXPECT_EQ(mono8.img.block->palettised, 0);
-  EXPECT_EQ(mono8.img.block->hasAlpha, 0);
-  EXPECT_EQ(mono8.img.block->runTable, nullptr);
-  EXPECT_EQ(mono8.img.block->alphaPlane, nullptr);
-  EXPECT_EQ(mono8.img.block->palette, nullptr);
-
-  View mono16;
-  ASSERT_EQ(InitMemImgEx(&mono16.img, 4, 4, -1, 0, 3, 0, 1, 1, nullptr), 0);
-  EXPECT_NE(mono16.img.block->runTable, nullptr);
-  EXPECT_EQ(mono16.img.block->alphaPlane, nullptr);
-
-  View alpha;
-  ASSERT_EQ(InitMemImgEx(&alpha.img, 5, 2, -1, 0, 0, 0, 1, 1, nullptr), 0);
-  EXPECT_NE(alpha.img.block->alphaPlane, nullptr);
-  EXPECT_EQ(alpha.img.alphaPlane, alpha.img.block->alphaPlane);
-  EXPECT_EQ(alpha.img.block->colorDesc->bytesPerPixel, 4);
-
-  View plain;
-  ASSERT_EQ(InitMemImgEx(&plain.img, 5, 2, -1, 0, 1, 0, 1, 0, nullptr), 0);
-  EXPECT_EQ(plain.img.block->alphaPlane, nullptr);
-  EXPECT_EQ(plain.img.block->runTable, nullptr);
-  EXPECT_EQ(plain.img.alphaPlane, nullptr);
+  const struct {
+    const char* what;
+    int width, format, pal, alpha, runs;  // as asked
+    int palettised, hasAlpha, bpp;        // as resolved
+    bool palette, runTable, alphaPlane;   // the buffers made
+  } cases[] = {
+      {"palettised drops alpha", 4, 1, 1, 1, 1, 1, 0, 1, true, true, false},
+      {"mono8 takes neither flag nor runs", 4, 2, 1, 1, 1, 0, 0, 1, false, false, false},
+      {"mono16 has runs, no alpha", 4, 3, 0, 1, 1, 0, 0, 2, false, true, false},
+      {"RGB565 alpha gets its plane", 5, 0, 0, 1, 1, 0, 1, 4, false, true, true},
+      {"alpha without runs gets neither", 5, 1, 0, 1, 0, 0, 1, 4, false, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    View v;
+    ASSERT_EQ(InitMemImgEx(&v.view, c.width, 4, -1, 7, c.format, c.pal, c.alpha, c.runs, nullptr), 0);
+    const MemImgPixelBlock* b = v.view.block;
+    EXPECT_EQ(b->palettised, c.palettised);
+    EXPECT_EQ(b->hasAlpha, c.hasAlpha);
+    EXPECT_EQ(b->colorDesc, GetMemImgColorDesc(c.format, c.hasAlpha, c.palettised));
+    EXPECT_EQ(b->colorDesc->bytesPerPixel, c.bpp);
+    EXPECT_EQ(b->palette != nullptr, c.palette);
+    EXPECT_EQ(b->runTable != nullptr, c.runTable);
+    EXPECT_EQ(b->alphaPlane != nullptr, c.alphaPlane);
+    EXPECT_EQ(v.view.alphaPlane, b->alphaPlane);
+    EXPECT_EQ(b->refCount, 1);
+    EXPECT_EQ(b->transColor, 7u);
+    if (b->palette != nullptr) {
+      EXPECT_EQ(b->paletteCopy, b->palette + 1024);
+      for (int i = 0; i < 2048; ++i) ASSERT_EQ(b->palette[i], 0);
+    }
+  }
 }
 
 TEST(MemImgInit, RefusesValidViewsAndImpossibleSizes) {
   View v;
-  ASSERT_EQ(InitMemImg(&v.img, 8, 8, 1), 0);
-  const MEMIMG before = v.img;
-  EXPECT_EQ(InitMemImgEx(&v.img, 4, 4, -1, 0, 0, 0, 0, 0, nullptr), -1);
-  EXPECT_EQ(InitMemImg(&v.img, 4, 4, 0), -1);
-  EXPECT_EQ(std::memcmp(&before, &v.img, sizeof(MEMIMG)), 0);
-  EXPECT_EQ(v.img.block->refCount, 1);
+  ASSERT_EQ(InitMemImg(&v.view, 8, 8, 1), 0);
+  const MEMIMG before = v.view;
+  EXPECT_EQ(InitMemImgEx(&v.view, 4, 4, -1, 0, 0, 0, 0, 0, nullptr), -1);
+  EXPECT_EQ(InitMemImg(&v.view, 4, 4, 0), -1);
+  EXPECT_EQ(std::memcmp(&before, &v.view, sizeof(MEMIMG)), 0);
+  EXPECT_EQ(v.view.block->refCount, 1);
 
   const struct {
     int w, h, pitch, format;
@@ -100,12 +92,11 @@ TEST(MemImgInit, RefusesValidViewsAndImpossibleSizes) {
 }
 
 TEST(MemImgInit, AutomaticFormatFollowsTheCallersScreenDepth) {
-  View v16;
-  ASSERT_EQ(InitMemImg(&v16.img, 3, 3, -1, 16), 0);
-  EXPECT_EQ(v16.img.block->format, 0);
-  View v32;
-  ASSERT_EQ(InitMemImg(&v32.img, 3, 3, -1, 32), 0);
-  EXPECT_EQ(v32.img.block->format, 1);
+  for (const auto& [depth, format] : {std::pair{16, 0}, std::pair{32, 1}}) {
+    View v;
+    ASSERT_EQ(InitMemImg(&v.view, 3, 3, -1, depth), 0);
+    EXPECT_EQ(v.view.block->format, format) << depth;
+  }
 }
 
 TEST(MemImgViews, SubViewsShareAndOutliveTheCreator) {
@@ -161,16 +152,16 @@ TEST(MemImgViews, CallerMemoryIsNeverFreed) {
 
 TEST(MemImgViews, ValidityAndInsideBlockChecks) {
   View v;
-  EXPECT_EQ(IsMemImgValid(&v.img), 0);
-  EXPECT_FALSE(MemImgViewInsideBlock(&v.img));
-  ASSERT_EQ(InitMemImg(&v.img, 8, 4, 0), 0);
-  EXPECT_EQ(IsMemImgValid(&v.img), 1);
-  EXPECT_TRUE(MemImgViewInsideBlock(&v.img));
-  MEMIMG forged = v.img;
+  EXPECT_EQ(IsMemImgValid(&v.view), 0);
+  EXPECT_FALSE(MemImgViewInsideBlock(&v.view));
+  ASSERT_EQ(InitMemImg(&v.view, 8, 4, 0), 0);
+  EXPECT_EQ(IsMemImgValid(&v.view), 1);
+  EXPECT_TRUE(MemImgViewInsideBlock(&v.view));
+  MEMIMG forged = v.view;
   forged.width = 9;  // one pixel past the block's row
   EXPECT_FALSE(MemImgViewInsideBlock(&forged));
-  forged = v.img;
-  forged.pixels += v.img.block->pitch;  // one row down, same height
+  forged = v.view;
+  forged.pixels += v.view.block->pitch;  // one row down, same height
   EXPECT_FALSE(MemImgViewInsideBlock(&forged));
 }
 
@@ -183,46 +174,46 @@ T PixelAt(const MEMIMG& v, int x, int y) {
 
 TEST(MemImgFill, ClipsToTheViewAndWritesTheFormatsWidth) {
   View v32;
-  ASSERT_EQ(InitMemImg(&v32.img, 8, 8, 1), 0);
-  FillMemImgArea(&v32.img, nullptr, 0);
+  ASSERT_EQ(InitMemImg(&v32.view, 8, 8, 1), 0);
+  FillMemImgArea(&v32.view, nullptr, 0);
   const Rect corner{-5, -5, 3, 3};
-  FillMemImgArea(&v32.img, &corner, 0x80402010u);
+  FillMemImgArea(&v32.view, &corner, 0x80402010u);
   for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, x, y), x < 3 && y < 3 ? 0x80402010u : 0u);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(PixelAt<std::uint32_t>(v32.view, x, y), x < 3 && y < 3 ? 0x80402010u : 0u);
   }
   // An inner rectangle of several rows leaves the columns beside it alone.
   const Rect inner{2, 3, 6, 7};
-  FillMemImgArea(&v32.img, &inner, 0x01020304u);
+  FillMemImgArea(&v32.view, &inner, 0x01020304u);
   for (int y = 3; y < 8; ++y) {
     for (int x = 0; x < 8; ++x) {
       const bool in = x >= 2 && x < 6 && y < 7;
-      EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, x, y), in ? 0x01020304u : 0u) << x << "," << y;
+      EXPECT_EQ(PixelAt<std::uint32_t>(v32.view, x, y), in ? 0x01020304u : 0u) << x << "," << y;
     }
   }
-  FillMemImgArea(&v32.img, nullptr, 0);
+  FillMemImgArea(&v32.view, nullptr, 0);
   const Rect empty{10, 10, 10, 20};
-  FillMemImgArea(&v32.img, &empty, 0xFFFFFFFFu);
+  FillMemImgArea(&v32.view, &empty, 0xFFFFFFFFu);
   const Rect reversed{5, 5, 2, 2};  // raised to empty by the clip
-  FillMemImgArea(&v32.img, &reversed, 0xFFFFFFFFu);
-  EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, 4, 4), 0u);
-  EXPECT_EQ(PixelAt<std::uint32_t>(v32.img, 7, 7), 0u);
+  FillMemImgArea(&v32.view, &reversed, 0xFFFFFFFFu);
+  EXPECT_EQ(PixelAt<std::uint32_t>(v32.view, 4, 4), 0u);
+  EXPECT_EQ(PixelAt<std::uint32_t>(v32.view, 7, 7), 0u);
 
   View v16;
-  ASSERT_EQ(InitMemImgEx(&v16.img, 5, 2, -1, 0, 0, 0, 0, 0, nullptr), 0);
-  std::memset(v16.img.block->pixels, 0xEE, static_cast<std::size_t>(v16.img.block->pitch) * 2);
-  FillMemImgArea(&v16.img, nullptr, 0x12345678u);
-  EXPECT_EQ(PixelAt<std::uint16_t>(v16.img, 4, 1), 0x5678);
-  EXPECT_EQ(v16.img.pixels[10], 0xEE);  // row padding untouched
+  ASSERT_EQ(InitMemImgEx(&v16.view, 5, 2, -1, 0, 0, 0, 0, 0, nullptr), 0);
+  std::memset(v16.view.block->pixels, 0xEE, static_cast<std::size_t>(v16.view.block->pitch) * 2);
+  FillMemImgArea(&v16.view, nullptr, 0x12345678u);
+  EXPECT_EQ(PixelAt<std::uint16_t>(v16.view, 4, 1), 0x5678);
+  EXPECT_EQ(v16.view.pixels[10], 0xEE);  // row padding untouched
 
   View v8;
-  ASSERT_EQ(InitMemImgEx(&v8.img, 3, 3, -1, 0, 1, 1, 0, 0, nullptr), 0);
-  std::memset(v8.img.block->pixels, 0, static_cast<std::size_t>(v8.img.block->pitch) * 3);
+  ASSERT_EQ(InitMemImgEx(&v8.view, 3, 3, -1, 0, 1, 1, 0, 0, nullptr), 0);
+  std::memset(v8.view.block->pixels, 0, static_cast<std::size_t>(v8.view.block->pitch) * 3);
   MEMIMG sub{};
-  ASSERT_EQ(MakeSubMemImg(&sub, &v8.img, 1, 1, 2, 2), 0);
+  ASSERT_EQ(MakeSubMemImg(&sub, &v8.view, 1, 1, 2, 2), 0);
   FillMemImgArea(&sub, nullptr, 0x1FF);
-  EXPECT_EQ(v8.img.pixels[0], 0);
-  EXPECT_EQ(v8.img.pixels[v8.img.block->pitch + 1], 0xFF);
-  EXPECT_EQ(v8.img.pixels[2 * v8.img.block->pitch + 2], 0xFF);
+  EXPECT_EQ(v8.view.pixels[0], 0);
+  EXPECT_EQ(v8.view.pixels[v8.view.block->pitch + 1], 0xFF);
+  EXPECT_EQ(v8.view.pixels[2 * v8.view.block->pitch + 2], 0xFF);
   ReleaseMemImg(&sub);
 
   MEMIMG unset{};
@@ -245,25 +236,25 @@ TEST(MemImgFill, OneByteValuesFillTheSameAsOthers) {
       {8, 4, 1, 0xFF000000u, 0xFF000000u}, {8, 4, 1, 0x00000101u, 0x00000101u},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "format " << c.format << " value " << std::hex << c.value);
+    SCOPED_TRACE(::testing::Message() << "format " << c.format << " value " << std::hex << c.value);
     View v;
-    ASSERT_EQ(InitMemImgEx(&v.img, c.width, c.height, -1, 0, c.format, 0, 0, 0, nullptr), 0);
+    ASSERT_EQ(InitMemImgEx(&v.view, c.width, c.height, -1, 0, c.format, 0, 0, 0, nullptr), 0);
     const int bpp = c.format == 1 ? 4 : 2;
-    const std::size_t blockBytes = static_cast<std::size_t>(v.img.block->pitch) * c.height;
+    const std::size_t blockBytes = static_cast<std::size_t>(v.view.block->pitch) * c.height;
     for (const bool whole : {true, false}) {
-      std::memset(v.img.block->pixels, 0xEE, blockBytes);
+      std::memset(v.view.block->pixels, 0xEE, blockBytes);
       const Rect inner{1, 1, c.width - 1, c.height};
-      FillMemImgArea(&v.img, whole ? nullptr : &inner, c.value);
+      FillMemImgArea(&v.view, whole ? nullptr : &inner, c.value);
       for (int y = 0; y < c.height; ++y) {
         for (int x = 0; x < c.width; ++x) {
           const bool in = whole || (x >= 1 && x < c.width - 1 && y >= 1);
           const std::uint32_t got =
-              bpp == 4 ? PixelAt<std::uint32_t>(v.img, x, y) : PixelAt<std::uint16_t>(v.img, x, y);
+              bpp == 4 ? PixelAt<std::uint32_t>(v.view, x, y) : PixelAt<std::uint16_t>(v.view, x, y);
           EXPECT_EQ(got, in ? c.expected : (bpp == 4 ? 0xEEEEEEEEu : 0xEEEEu)) << x << "," << y << " whole " << whole;
         }
         // The padding past the row's pixels is left as it was.
-        for (int b = c.width * bpp; b < v.img.block->pitch; ++b) {
-          EXPECT_EQ(v.img.block->pixels[y * v.img.block->pitch + b], 0xEE) << "row " << y;
+        for (int b = c.width * bpp; b < v.view.block->pitch; ++b) {
+          EXPECT_EQ(v.view.block->pixels[y * v.view.block->pitch + b], 0xEE) << "row " << y;
         }
       }
     }

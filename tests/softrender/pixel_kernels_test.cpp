@@ -146,13 +146,8 @@ void CheckFamily(const char* name) {
           for (std::uint32_t mod : kMods) {
             for (int t = 0; t < 2; ++t) {
               const bool m = !pixel::IsWhiteColorMod(mod);
-              oracle::Params pr;
-              pr.mode = mode;
-              pr.p = p;
-              pr.colorMod = mod;
-              pr.trans = t != 0;
-              pr.blendImage = b != 0;
-              pr.path = static_cast<oracle::Path>(static_cast<int>(path));
+              oracle::Params pr{.mode = mode, .p = p, .colorMod = mod, .trans = t != 0, .blendImage = b != 0,
+                                .path = static_cast<oracle::Path>(static_cast<int>(path))};
               std::vector<std::uint8_t> dst = dstStart;
               if (oracle::HandlerDraws(mode, p, Src::kPalettised)) {
                 const BlendSetup st = pixel::MakeBlendSetup(p, mod, fam.key, fam.palette.data());

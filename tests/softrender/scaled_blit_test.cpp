@@ -23,19 +23,12 @@ using namespace qz::testing;
 constexpr int kModes[] = {0, 1, 2, 3, 4, 10, 11};
 constexpr int kParams[] = {0, 1, 127, 128, 254, 255};
 
-class ScaledBlitTest : public ::testing::Test {
+class ScaledBlitTest : public DrawStateTest {
  protected:
   void SetUp() override {
-    BuildMemImgBlendTables();
+    StartDrawState(64);
     BuildBlendImageFactorTable(0, 0);
-    saved_ = gMemImgDrawState;
-    gMemImgDrawState.blendMode = 0;
-    gMemImgDrawState.blendParam = 0;
-    gMemImgDrawState.colorMod = 0xFFFFFF;
-    gMemImgDrawState.drawArea = Rect{0, 0, 64, 64};
   }
-  void TearDown() override { gMemImgDrawState = saved_; }
-  MemImgDrawState saved_{};
 };
 
 // Source column shown at destination column k (counted from the unclipped
@@ -139,13 +132,8 @@ void CheckAgainstOracle(const Case& c, std::mt19937& rng) {
   const bool ruleB = plain && (effMode == 0 || (effMode == 3 && c.p == 255));
   const int cl = std::max(left, area.left), cr = std::min(right, area.right);
   const int ct = std::max(top, area.top), cb = std::min(bottom, area.bottom);
-  oracle::Params pr;
-  pr.mode = c.mode;
-  pr.p = c.p;
-  pr.colorMod = c.colorMod;
-  pr.trans = c.trans;
-  pr.blendImage = c.blend;
-  pr.path = oracle::Path::kScaled;
+  oracle::Params pr{.mode = c.mode, .p = c.p, .colorMod = c.colorMod, .trans = c.trans, .blendImage = c.blend,
+                    .path = oracle::Path::kScaled};
   for (int y = ct; y < cb; ++y) {
     std::int64_t row = SourceIndex(y - top, stepY, ct - top, ruleB);
     if (y1 > y2) row = sh - 1 - row;
@@ -222,8 +210,7 @@ TEST_F(ScaledBlitTest, SameSizeIsThePlainBlitAndMirroringReverses) {
   Make(a, 16, 16, 1, false, false);
   Make(b, 16, 16, 1, false, false);
   for (int mode : {0, 1, 3}) {
-    gMemImgDrawState.blendMode = mode;
-    gMemImgDrawState.blendParam = 128;
+    State(mode, 128);
     const std::int32_t rect[4] = {3, 2, 8, 6};
     DrawMemImgScaled(&a.view, &src.view, rect, 1, nullptr);
     DrawMemImgAt(&b.view, &src.view, 3, 2, 1, nullptr);
@@ -240,7 +227,7 @@ TEST_F(ScaledBlitTest, SameSizeIsThePlainBlitAndMirroringReverses) {
   Image idx, dst;
   MakeIndexed(idx, 5, 4);
   Make(dst, 16, 16, 1, false, false);
-  gMemImgDrawState.blendMode = 0;
+  State(0, 0);
   const std::int32_t both[4] = {5, 4, 0, 0};
   DrawMemImgScaled(&dst.view, &idx.view, both, 0, nullptr);
   for (int y = 0; y < 4; ++y) {
@@ -288,8 +275,7 @@ TEST_F(ScaledBlitTest, HalfShrinkSamplesByTheLoopsRule) {
     EXPECT_EQ(ColumnOf(Get(dst, i, 0)), ruleB[i]);
     EXPECT_EQ(RowOf(Get(dst, 0, i)), ruleB[i]);
   }
-  gMemImgDrawState.blendMode = 1;
-  gMemImgDrawState.blendParam = 128;
+  State(1, 128);
   std::memset(dst.view.block->pixels, 0, Bytes(dst).size());
   DrawMemImgScaled(&dst.view, &idx.view, rect, 0, nullptr);
   for (int i = 0; i < 4; ++i) {
@@ -320,48 +306,44 @@ TEST_F(ScaledBlitTest, RefusedInputDrawsNothing) {
   Make(alphaDst, 16, 16, 1, false, true);
   Make(tinyBlend, 2, 2, 2, false, false);
   ASSERT_EQ(MakeSubMemImg(&empty.view, &src.view, 1, 1, 0, 3), 0);
-  const auto before = Bytes(dst);
-  auto unchanged = [&](const char* what) { EXPECT_EQ(Bytes(dst), before) << what; };
-  const std::int32_t grow[4] = {0, 0, 8, 8};
-  const std::int32_t flat[4] = {0, 3, 8, 3};
-  const std::int32_t thin[4] = {5, 0, 5, 8};
-  const std::int32_t outside[4] = {20, 20, 30, 30};
-  DrawMemImgScaled(&dst.view, &src.view, flat, 0, nullptr);
-  unchanged("zero height");
-  DrawMemImgScaled(&dst.view, &src.view, thin, 0, nullptr);
-  unchanged("zero width");
-  DrawMemImgScaled(&dst.view, &src.view, outside, 0, nullptr);
-  unchanged("outside the draw area");
-  DrawMemImgScaled(&dst.view, &empty.view, grow, 0, nullptr);
-  unchanged("empty source");
-  DrawMemImgScaled(&dst.view, &mono.view, grow, 0, nullptr);
-  unchanged("single-channel source");
-  DrawMemImgScaled(&dst.view, &src.view, nullptr, 0, nullptr);
-  unchanged("no rectangle");
-  DrawMemImgScaled(&dst.view, &src.view, grow, 0, &tinyBlend.view);
-  unchanged("blend image smaller than the source");
-  DrawMemImgScaled(&dst.view, &src.view, grow, 0, &src.view);
-  unchanged("blend image not 8-bit");
-  for (int mode : {5, 7, 9, 12, -1}) {
-    gMemImgDrawState.blendMode = mode;
-    DrawMemImgScaled(&dst.view, &src.view, grow, 0, nullptr);
-    unchanged("mode without loops");
-  }
-  gMemImgDrawState.blendParam = 0;
-  for (int mode : {1, 2, 3}) {
-    gMemImgDrawState.blendMode = mode;
-    DrawMemImgScaled(&dst.view, &src.view, grow, 0, nullptr);
-    unchanged("parameter 0");
-  }
-  gMemImgDrawState.blendMode = 0;
-  const auto alphaBefore = Bytes(alphaDst);
-  DrawMemImgScaled(&alphaDst.view, &src.view, grow, 0, nullptr);
-  EXPECT_EQ(Bytes(alphaDst), alphaBefore);
   Image dst16;
   Make(dst16, 16, 16, 0, false, false);
-  const auto before16 = Bytes(dst16);
-  DrawMemImgScaled(&dst16.view, &src.view, grow, 0, nullptr);
-  EXPECT_EQ(Bytes(dst16), before16);
+  const std::int32_t grow[4] = {0, 0, 8, 8}, flat[4] = {0, 3, 8, 3}, thin[4] = {5, 0, 5, 8};
+  const std::int32_t outside[4] = {20, 20, 30, 30};
+  const struct {
+    const char* what;
+    Image& to;
+    const MEMIMG* from;
+    const std::int32_t* rect;
+    const MEMIMG* blend;
+    int mode, p;
+  } cases[] = {
+      {"zero height", dst, &src.view, flat, nullptr, 0, 0},
+      {"zero width", dst, &src.view, thin, nullptr, 0, 0},
+      {"outside the draw area", dst, &src.view, outside, nullptr, 0, 0},
+      {"empty source", dst, &empty.view, grow, nullptr, 0, 0},
+      {"single-channel source", dst, &mono.view, grow, nullptr, 0, 0},
+      {"no rectangle", dst, &src.view, nullptr, nullptr, 0, 0},
+      {"blend image smaller than the source", dst, &src.view, grow, &tinyBlend.view, 0, 0},
+      {"blend image not 8-bit", dst, &src.view, grow, &src.view, 0, 0},
+      {"mode 5", dst, &src.view, grow, nullptr, 5, 128},
+      {"mode 7", dst, &src.view, grow, nullptr, 7, 128},
+      {"mode 9", dst, &src.view, grow, nullptr, 9, 128},
+      {"mode 12", dst, &src.view, grow, nullptr, 12, 128},
+      {"mode -1", dst, &src.view, grow, nullptr, -1, 128},
+      {"alpha at parameter 0", dst, &src.view, grow, nullptr, 1, 0},
+      {"add at parameter 0", dst, &src.view, grow, nullptr, 2, 0},
+      {"subtract at parameter 0", dst, &src.view, grow, nullptr, 3, 0},
+      {"destination with alpha", alphaDst, &src.view, grow, nullptr, 0, 0},
+      {"16-bit destination of a 32-bit source", dst16, &src.view, grow, nullptr, 0, 0},
+  };
+  for (const auto& c : cases) {
+    State(c.mode, c.p);
+    const auto before = Bytes(c.to);
+    DrawMemImgScaled(&c.to.view, c.from, c.rect, 0, c.blend);
+    EXPECT_EQ(Bytes(c.to), before) << c.what;
+  }
+  State(0, 0);
   // Past the 16.16 limits the routine either draws inside its rectangle or
   // refuses; under the address checker it never reads or writes outside.
   const std::int32_t huge[4] = {-2000000000, -2000000000, 2000000000, 2000000000};

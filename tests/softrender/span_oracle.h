@@ -1,6 +1,7 @@
-// Slow per-channel reference of the solid triangle spans, written from the
-// channel rules with plain arithmetic (no tables, no packed masks), so the
-// packed add and subtract are checked against their channel-wise meaning.
+// Slow per-channel reference of the solid triangle spans and of the filled
+// rectangles and lines, written from the channel rules with plain arithmetic
+// (no tables, no packed masks), so the packed add and subtract are checked
+// against their channel-wise meaning.
 #pragma once
 
 #include <cstdint>
@@ -25,11 +26,16 @@ inline std::uint32_t Put(const int ch[3], const Layout& l) {
   return v;
 }
 
-// The fill after colour modulation (0x00RRGGBB), each field scaled on its own value.
-inline std::uint32_t Modulate(std::uint32_t fill, std::uint32_t mod, bool wide) {
+// The fill after colour modulation (0x00RRGGBB), each field scaled on its own
+// value: divided by 255, or (shapes) shifted down by 8 unless unmodulated.
+inline std::uint32_t Modulate(std::uint32_t fill, std::uint32_t mod, bool wide, bool byShift) {
+  if (byShift && (mod & 0xFFFFFF) == 0xFFFFFF) return fill;
   const Layout l = Of(wide);
   int f[3];
-  for (int c = 0; c < 3; ++c) f[c] = Prod(static_cast<int>((mod >> (8 * c)) & 0xFF), Get(fill, l, c));
+  for (int c = 0; c < 3; ++c) {
+    const int m = static_cast<int>((mod >> (8 * c)) & 0xFF);
+    f[c] = byShift ? (m * Get(fill, l, c)) >> 8 : Prod(m, Get(fill, l, c));
+  }
   return Put(f, l) | (wide ? (fill & 0xFF000000u) : 0);
 }
 
@@ -74,11 +80,12 @@ inline std::uint32_t Sub(std::uint32_t d, const int s[3], const Layout& l, bool 
 }
 
 // The pixel d after one solid-span write of fill under mode and p.
-inline std::uint32_t Pixel(std::uint32_t d, std::uint32_t fill, int mode, int p, std::uint32_t mod, bool wide) {
+inline std::uint32_t Pixel(std::uint32_t d, std::uint32_t fill, int mode, int p, std::uint32_t mod, bool wide,
+                           bool modByShift = false) {
   if (mode == 1 && p == 255) mode = 0;
   if ((mode == 1 || mode == 2 || mode == 3) && p == 0) return d;
   const Layout l = Of(wide);
-  const std::uint32_t f = Modulate(fill, mod, wide);
+  const std::uint32_t f = Modulate(fill, mod, wide, modByShift);
   const std::uint32_t top = wide ? (d & 0xFF000000u) : 0;
   int out[3];
   int s[3];

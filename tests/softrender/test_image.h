@@ -51,18 +51,64 @@ inline std::vector<std::uint8_t> Bytes(const Image& img) {
   return {b->pixels, b->pixels + static_cast<std::ptrdiff_t>(b->pitch) * b->height};
 }
 
-// Keeps the renderer's global draw state as each test found it; a test starts
-// in mode 0, unmodulated, drawing inside `area` pixels square.
+// Texels that name their own coordinates: in copy mode a written pixel tells
+// which texel it shows.
+inline std::uint32_t CoordTexel(int format, int x, int y) {
+  return format == kMemImgFormatXrgb32 ? 0x01000000u | static_cast<std::uint32_t>(x << 12 | y)
+                                       : 0x8000u | static_cast<std::uint32_t>(x << 7 | y);
+}
+
+inline void MakeCoordSource(Image& src, int w, int h, int format = kMemImgFormatXrgb32) {
+  Make(src, w, h, format);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) Put(src, x, y, CoordTexel(format, x, y));
+  }
+}
+
+// A view of the 16 x 16 middle of a cleared 24 x 24 block, for drawings that
+// must never write outside their view.
+class FramedView {
+ public:
+  FramedView() {
+    Make(block_, 24, 24, kMemImgFormatXrgb32);
+    EXPECT_EQ(MakeSubMemImg(&view, &block_.view, 4, 4, 16, 16), 0);
+  }
+  ~FramedView() { ReleaseMemImg(&view); }
+  FramedView(const FramedView&) = delete;
+  FramedView& operator=(const FramedView&) = delete;
+
+  void ExpectFrameUntouched() {
+    for (int y = 0; y < 24; ++y) {
+      for (int x = 0; x < 24; ++x) {
+        const bool frame = x < 4 || x >= 20 || y < 4 || y >= 20;
+        EXPECT_TRUE(!frame || Get(block_, x, y) == 0) << x << "," << y;
+      }
+    }
+  }
+
+  MEMIMG view{};
+
+ private:
+  Image block_;
+};
+
+// Keeps the renderer's global draw state and blend-image factors as each test
+// found them; a test starts in mode 0, unmodulated, drawing inside `area`
+// pixels square.
 class DrawStateTest : public ::testing::Test {
  protected:
   void StartDrawState(int area) {
     ASSERT_EQ(BuildMemImgBlendTables(), 0);
     saved_ = gMemImgDrawState;
+    std::memcpy(savedFactors_, blend_tables::blendImageFactor, sizeof savedFactors_);
     State(0, 0);
     gMemImgDrawState.colorMod = 0xFFFFFF;
     gMemImgDrawState.drawArea = Rect{0, 0, area, area};
   }
-  void TearDown() override { gMemImgDrawState = saved_; }
+  void TearDown() override {
+    gMemImgDrawState = saved_;
+    std::memcpy(blend_tables::blendImageFactor, savedFactors_, sizeof savedFactors_);
+  }
   static void State(int mode, int p) {
     gMemImgDrawState.blendMode = mode;
     gMemImgDrawState.blendParam = p;
@@ -70,6 +116,7 @@ class DrawStateTest : public ::testing::Test {
 
  private:
   MemImgDrawState saved_{};
+  std::uint8_t savedFactors_[256]{};
 };
 
 }  // namespace qz::testing

@@ -40,12 +40,7 @@ class TexturedSpan16Test : public DrawStateTest {
  protected:
   void SetUp() override {
     StartDrawState(64);
-    std::memcpy(savedFactors_, BlendImageFactors(), sizeof savedFactors_);
     for (int i = 0; i < 256; ++i) blend_tables::blendImageFactor[i] = static_cast<std::uint8_t>(i);
-  }
-  void TearDown() override {
-    std::memcpy(blend_tables::blendImageFactor, savedFactors_, sizeof savedFactors_);
-    DrawStateTest::TearDown();
   }
 
   // Runs the chosen loop over the walk, the row tables filled as a caller
@@ -85,82 +80,84 @@ class TexturedSpan16Test : public DrawStateTest {
     Run(dst, src, blendByte ? &blend : nullptr, trans, family, oracle::Walk{0, 0, 1, 1, 0, 0, 0, 0, 0, 0});
     return Get(dst, 0, 0);
   }
-
- private:
-  std::uint8_t savedFactors_[256]{};
 };
 
-TEST_F(TexturedSpan16Test, CopyWeighsByAlphaAndBlendFactorExactly) {
-  // Alpha 255 weighs 255/256 unless the trans flag marks the texel opaque.
-  EXPECT_EQ(One(0x0000, 0xF800 | 255u << 16, Kind::kAlpha), 0xF000u);
-  EXPECT_EQ(One(0x0000, 0xF800 | 255u << 16, Kind::kAlpha, 1), 0xF800u);
-  EXPECT_EQ(One(0x001F, 0x0000 | 255u << 16, Kind::kAlpha), 0x0000u);
-  EXPECT_EQ(One(0x0000, 0x001F | 255u << 16, Kind::kAlpha), 0x001Eu);
-  // Under the trans flag alpha 0 is left out; without it alpha 0 keeps d.
-  EXPECT_EQ(One(0x1234, 0xFFFF, Kind::kAlpha, 1), 0x1234u);
-  EXPECT_EQ(One(0x1234, 0xFFFF, Kind::kAlpha, 0), 0x1234u);
-  EXPECT_EQ(One(0x0000, 0xF800, Kind::kDirect, 0, 128), 0x7800u);
-  gMemImgDrawState.colorMod = 0x808080;
-  EXPECT_EQ(One(0x0000, 0xFFFF, Kind::kDirect), 0x7BEFu);
-  EXPECT_EQ(One(0x0000, 0xFFFF | 255u << 16, Kind::kAlpha, 1), 0x7BEFu);
-}
+constexpr std::uint32_t kW = 0xFFFFFF, kA255 = 255u << 16;
 
-TEST_F(TexturedSpan16Test, AlphaAndInvertedBlendMoveByTheParameter) {
-  State(kMemImgBlendAlpha, 128);
-  EXPECT_EQ(One(0x0000, 0xF800, Kind::kDirect) >> 11, 15u);
-  EXPECT_EQ(One(0xF800, 0x0000, Kind::kDirect) >> 11, 16u);
-  // With alpha the weight is a * p in steps of 1/65536: 31 * 255 * 128 / 65536.
-  EXPECT_EQ(One(0x0000, 0xF800 | 255u << 16, Kind::kAlpha) >> 11, 15u);
+// One texel (a word, a word with its alpha at bit 16, or a palette index
+// into an all-black palette) drawn onto one word; blend < 0 means no blend
+// image, else its byte, weighed as itself.
+struct Worked {
+  const char* what;
+  int mode, p;
+  std::uint32_t mod;
+  Kind kind;
+  int trans;
+  std::uint32_t key, d, texel, want;
+  int blend = -1;
+};
 
-  State(kMemImgBlendInvert, 255);
-  EXPECT_EQ(One(0x0000, 0x0000, Kind::kDirect), 0xFFFFu);
-  EXPECT_EQ(One(0x1234, 0xFFFF, Kind::kDirect), 0x0000u);
-  State(kMemImgBlendInvert, 0);
-  EXPECT_EQ(One(0x1234, 0xABCD, Kind::kDirect), 0x1234u);
-  // The complement comes before the modulation, so modulation 0 aims at black.
-  State(kMemImgBlendInvert, 128);
-  gMemImgDrawState.colorMod = 0;
-  EXPECT_EQ(One(0xF800, 0x0000, Kind::kDirect), 16u << 11);
-}
-
-TEST_F(TexturedSpan16Test, PackedAddAndSubtractGiveTheListedWords) {
-  State(kMemImgBlendAdd, 255);
-  EXPECT_EQ(One(0x001F, 0x0001, Kind::kDirect), 0x003Fu);
-  EXPECT_EQ(One(0x0841, 0x0841, Kind::kDirect), 0x0882u);
-  EXPECT_EQ(One(0x07E0, 0x0020, Kind::kDirect), 0x07E0u);
-  EXPECT_EQ(One(0x1234, 0xFFFF, Kind::kDirect), 0xFFFFu);
-  EXPECT_EQ(One(0x0000, 0xFFFF, Kind::kDirect), 0xFFFFu);
-
-  State(kMemImgBlendSub, 255);
-  EXPECT_EQ(One(0xFFFF, 0x0000, Kind::kDirect), 0xFFDFu);
-  EXPECT_EQ(One(0x1234, 0x0000, Kind::kDirect), 0x1A14u);
-  EXPECT_EQ(One(0xFFFF, 0xFFFF, Kind::kDirect), 0x0800u);
-  EXPECT_EQ(One(0x0000, 0x0000, Kind::kDirect), 0x0800u);
-
-  // With alpha and no blend image the alpha scales the raw field before the
-  // modulation: blue 5 at alpha 255 is 4, modulated by 200 it is 3; the other
-  // order would give 3 then 2.
-  State(kMemImgBlendAdd, 255);
-  gMemImgDrawState.colorMod = 0xFFFFC8;
-  EXPECT_EQ(One(0x0000, 0x0005 | 255u << 16, Kind::kAlpha), 0x0003u);
-}
-
-TEST_F(TexturedSpan16Test, MultiplyAndMultiplyBlendScaleTheProduct) {
-  for (int p : {0, 77, 255}) {
-    State(kMemImgBlendMul, p);
-    EXPECT_EQ(One(0xFFFF, 0xFFFF, Kind::kDirect), 0xF7DEu);
-    // Alpha 0 is never left out of a multiply: it blackens, trans flag or not.
-    EXPECT_EQ(One(0xFFFF, 0xFFFF, Kind::kAlpha, 1), 0x0000u);
-    EXPECT_EQ(One(0xFFFF, 0xFFFF, Kind::kAlpha, 0), 0x0000u);
+TEST_F(TexturedSpan16Test, WorkedValuesOfEveryModeTheWeightsAndTheTransRules) {
+  const Worked cases[] = {
+      {"alpha 255 weighs 255/256", 0, 0, kW, Kind::kAlpha, 0, 0, 0x0000, 0xF800 | kA255, 0xF000},
+      {"trans marks alpha 255 opaque", 0, 0, kW, Kind::kAlpha, 1, 0, 0x0000, 0xF800 | kA255, 0xF800},
+      {"black at alpha 255 over blue", 0, 0, kW, Kind::kAlpha, 0, 0, 0x001F, 0x0000 | kA255, 0x0000},
+      {"blue at alpha 255 over black", 0, 0, kW, Kind::kAlpha, 0, 0, 0x0000, 0x001F | kA255, 0x001E},
+      {"alpha 0 is left out under trans", 0, 0, kW, Kind::kAlpha, 1, 0, 0x1234, 0xFFFF, 0x1234},
+      {"alpha 0 keeps d without trans", 0, 0, kW, Kind::kAlpha, 0, 0, 0x1234, 0xFFFF, 0x1234},
+      {"blend byte 128 weighs half", 0, 0, kW, Kind::kDirect, 0, 0, 0x0000, 0xF800, 0x7800, 128},
+      {"modulated copy", 0, 0, 0x808080, Kind::kDirect, 0, 0, 0x0000, 0xFFFF, 0x7BEF},
+      {"modulated opaque alpha copy", 0, 0, 0x808080, Kind::kAlpha, 1, 0, 0x0000, 0xFFFF | kA255, 0x7BEF},
+      {"alpha source ignores the key, half way", 0, 0, kW, Kind::kAlpha, 1, 0x0F0F, 0x1234, 0x0F0F | 128u << 16,
+       0x0C91},  // (2, 17, 20) to (1, 56, 15), floored
+      {"alpha 128 up", 1, 128, kW, Kind::kDirect, 0, 0, 0x0000, 0xF800, 15u << 11},
+      {"alpha 128 down", 1, 128, kW, Kind::kDirect, 0, 0, 0xF800, 0x0000, 16u << 11},
+      // 31 * 255 * 128 / 65536: the weight a * p in steps of 1/65536.
+      {"alpha 128 of alpha 255", 1, 128, kW, Kind::kAlpha, 0, 0, 0x0000, 0xF800 | kA255, 15u << 11},
+      {"inverted black at p 255", 10, 255, kW, Kind::kDirect, 0, 0, 0x0000, 0x0000, 0xFFFF},
+      {"inverted white at p 255", 10, 255, kW, Kind::kDirect, 0, 0, 0x1234, 0xFFFF, 0x0000},
+      {"inverted at p 0 keeps", 10, 0, kW, Kind::kDirect, 0, 0, 0x1234, 0xABCD, 0x1234},
+      // The complement comes before the modulation, so modulation 0 aims at black.
+      {"inverted, then modulation 0", 10, 128, 0, Kind::kDirect, 0, 0, 0xF800, 0x0000, 16u << 11},
+      {"multiply blend at p 0 keeps", 11, 0, kW, Kind::kDirect, 0, 0, 0x5A5A, 0xA5A5, 0x5A5A},
+      {"add carries blue into green", 2, 255, kW, Kind::kDirect, 0, 0, 0x001F, 0x0001, 0x003F},
+      {"add of ones", 2, 255, kW, Kind::kDirect, 0, 0, 0x0841, 0x0841, 0x0882},
+      {"add of green's low bit to full green", 2, 255, kW, Kind::kDirect, 0, 0, 0x07E0, 0x0020, 0x07E0},
+      {"add of white", 2, 255, kW, Kind::kDirect, 0, 0, 0x1234, 0xFFFF, 0xFFFF},
+      {"add of white to black", 2, 255, kW, Kind::kDirect, 0, 0, 0x0000, 0xFFFF, 0xFFFF},
+      // The alpha scales the raw field before the modulation: blue 5 at alpha
+      // 255 is 4, modulated by 200 it is 3; the other order would give 2.
+      {"add scales by alpha, then modulates", 2, 255, 0xFFFFC8, Kind::kAlpha, 0, 0, 0x0000, 0x0005 | kA255, 0x0003},
+      {"subtract of black from white", 3, 255, kW, Kind::kDirect, 0, 0, 0xFFFF, 0x0000, 0xFFDF},
+      {"subtract of black", 3, 255, kW, Kind::kDirect, 0, 0, 0x1234, 0x0000, 0x1A14},
+      {"subtract of white from white", 3, 255, kW, Kind::kDirect, 0, 0, 0xFFFF, 0xFFFF, 0x0800},
+      {"subtract of black from black", 3, 255, kW, Kind::kDirect, 0, 0, 0x0000, 0x0000, 0x0800},
+      // Green's lowest bit 0, red's 1, as at p 255.
+      {"palettised subtract at p 0 writes", 3, 0, kW, Kind::kPalette, 0, 0, 0x1234, 0, 0x1A14},
+      {"multiply of white at p 0", 4, 0, kW, Kind::kDirect, 0, 0, 0xFFFF, 0xFFFF, 0xF7DE},
+      {"multiply of white at p 77", 4, 77, kW, Kind::kDirect, 0, 0, 0xFFFF, 0xFFFF, 0xF7DE},
+      {"multiply of white at p 255", 4, 255, kW, Kind::kDirect, 0, 0, 0xFFFF, 0xFFFF, 0xF7DE},
+      // Alpha 0 is never left out of a multiply: it blackens, trans flag or not.
+      {"multiply by alpha 0 at p 0", 4, 0, kW, Kind::kAlpha, 0, 0, 0xFFFF, 0xFFFF, 0x0000},
+      {"multiply by alpha 0 at p 77 with trans", 4, 77, kW, Kind::kAlpha, 1, 0, 0xFFFF, 0xFFFF, 0x0000},
+      {"multiply by alpha 0 at p 255 with trans", 4, 255, kW, Kind::kAlpha, 1, 0, 0xFFFF, 0xFFFF, 0x0000},
+      {"multiply blend of white", 11, 255, kW, Kind::kDirect, 0, 0, 0x8410, 0xFFFF, 0x7BEF},
+      {"multiply blend at alpha 0 with trans keeps", 11, 255, kW, Kind::kAlpha, 1, 0, 0x8410, 0xFFFF, 0x8410},
+      // Green keeps the product in 1/32 steps only when unmodulated, without
+      // a blend image and with an alpha weight.
+      {"multiply blend keeps green's 1/32 steps", 11, 255, kW, Kind::kAlpha, 0, 0, 0x0580, 0x0020 | kA255, 0x0020},
+      {"modulated multiply blend drops them", 11, 255, 0xFFFEFF, Kind::kAlpha, 0, 0, 0x0580, 0x0020 | kA255, 0x0000},
+  };
+  for (const Worked& c : cases) {
+    for (TexturedFamily family : {TexturedFamily::kTriangle, TexturedFamily::kRotated}) {
+      State(c.mode, c.p);
+      gMemImgDrawState.colorMod = c.mod;
+      std::optional<std::uint8_t> blend;
+      if (c.blend >= 0) blend = static_cast<std::uint8_t>(c.blend);
+      EXPECT_EQ(One(c.d, c.texel, c.kind, c.trans, blend, c.key, family), c.want)
+          << c.what << ", family " << static_cast<int>(family);
+    }
   }
-  State(kMemImgBlendMulBlend, 255);
-  EXPECT_EQ(One(0x8410, 0xFFFF, Kind::kDirect), 0x7BEFu);
-  EXPECT_EQ(One(0x8410, 0xFFFF, Kind::kAlpha, 1), 0x8410u);
-  // Green keeps the product in 1/32 steps only when unmodulated, without a
-  // blend image and with an alpha weight.
-  EXPECT_EQ(One(0x0580, 0x0020 | 255u << 16, Kind::kAlpha), 0x0020u);
-  gMemImgDrawState.colorMod = 0xFFFEFF;
-  EXPECT_EQ(One(0x0580, 0x0020 | 255u << 16, Kind::kAlpha), 0x0000u);
 }
 
 TEST_F(TexturedSpan16Test, ParameterTestsOnEntry) {
@@ -185,16 +182,6 @@ TEST_F(TexturedSpan16Test, ParameterTestsOnEntry) {
     EXPECT_FALSE(Run(dst, direct, nullptr, 0, family, one));
     EXPECT_FALSE(Run(dst, alpha, nullptr, 0, family, one));
   }
-  // A palettised subtract at p = 0 still writes: green's lowest bit 0, red's 1.
-  State(kMemImgBlendSub, 0);
-  EXPECT_EQ(One(0x1234, 0, Kind::kPalette), 0x1A14u);
-  EXPECT_EQ(One(0x1234, 0, Kind::kPalette, 0, std::nullopt, 0, TexturedFamily::kRotated), 0x1A14u);
-  // Modes 10 and 11 draw at p = 0 and leave the value as it was.
-  for (int mode : {10, 11}) {
-    State(mode, 0);
-    EXPECT_EQ(One(0x5A5A, 0xA5A5, Kind::kDirect), 0x5A5Au);
-  }
-
   // Only RGB565 sources with their palette are taken.
   State(0, 0);
   Image wide;
@@ -223,17 +210,13 @@ TEST_F(TexturedSpan16Test, TransTestsLookAtTheRawTexel) {
   EXPECT_EQ(Get(dst, 0, 0), 0xFFFFu);
 
   // Direct: the raw word before the complement and the modulation; a key
-  // above 0xFFFF never matches; an alpha source ignores the key.
+  // above 0xFFFF never matches.
   for (int mode : {0, 1, 2, 3, 4, 10, 11}) {
     State(mode, 200);
     gMemImgDrawState.colorMod = 0x405060;
     EXPECT_EQ(One(0x1234, 0x0F0F, Kind::kDirect, 1, std::nullopt, 0x0F0F), 0x1234u) << mode;
     EXPECT_NE(One(0x1234, 0x0F0F, Kind::kDirect, 1, std::nullopt, 0x10F0F), 0x1234u) << mode;
   }
-  State(0, 0);
-  gMemImgDrawState.colorMod = 0xFFFFFF;
-  // Half way from (2, 17, 20) to (1, 56, 15), floored.
-  EXPECT_EQ(One(0x1234, 0x0F0F | 128u << 16, Kind::kAlpha, 1, std::nullopt, 0x0F0F), 0x0C91u);
 }
 
 // Random pixels for one source kind: some texels equal to the key, alphas

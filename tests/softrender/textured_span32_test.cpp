@@ -35,17 +35,7 @@ constexpr std::int32_t kOne = 262144;
 
 class TexturedSpan32Test : public DrawStateTest {
  protected:
-  void SetUp() override {
-    StartDrawState(1000);
-    std::memcpy(savedFactors_, blend_tables::blendImageFactor, sizeof savedFactors_);
-  }
-  void TearDown() override {
-    std::memcpy(blend_tables::blendImageFactor, savedFactors_, sizeof savedFactors_);
-    DrawStateTest::TearDown();
-  }
-
- private:
-  std::uint8_t savedFactors_[256]{};
+  void SetUp() override { StartDrawState(1000); }
 };
 
 void MakeSource(Image& img, Kind kind, int w, int h, std::uint32_t key) {
@@ -173,18 +163,10 @@ void FillBytes(Image& img, std::mt19937& rng) {
 TexturedWalk RandomWalk(Image& dst, std::mt19937& rng, bool oneLine) {
   std::uniform_int_distribution<std::int32_t> step(-kOne * 13 / 10, kOne * 13 / 10);
   std::uniform_int_distribution<std::int32_t> start(-2 * kOne, 7 * kOne);
-  TexturedWalk w;
-  w.width = 10;
-  w.lines = oneLine ? 1 : 7;
-  w.dst = At(dst, 1, 1);
-  w.rowAdvance = dst.view.block->pitch - w.width * 4;
-  w.u = start(rng);
-  w.v = start(rng);
-  w.uStep = step(rng);
-  w.vStep = step(rng) / 3;
-  w.uLineStep = step(rng) / 4 - w.width * w.uStep;
-  w.vLineStep = step(rng) - w.width * w.vStep;
-  return w;
+  const std::int32_t u = start(rng), v = start(rng), uStep = step(rng), vStep = step(rng) / 3;
+  const std::int32_t uLine = step(rng) / 4, vLine = step(rng);
+  return {At(dst, 1, 1), dst.view.block->pitch - 10 * 4, 10, oneLine ? 1 : 7, u, v, uStep, vStep,
+          uLine - 10 * uStep, vLine - 10 * vStep};
 }
 
 TEST_F(TexturedSpan32Test, EveryLoopMatchesTheReference) {
@@ -203,14 +185,8 @@ TEST_F(TexturedSpan32Test, EveryLoopMatchesTheReference) {
       for (int p : params) {
         for (std::uint32_t mod : mods) {
           for (int flags = 0; flags < 4; ++flags) {
-            tex_oracle32::Draw dr;
-            dr.kind = kind;
-            dr.mode = mode;
-            dr.p = p;
-            dr.colorMod = mod;
-            dr.trans = (flags & 1) != 0;
-            dr.blend = (flags & 2) != 0;
-            dr.transColor = kind == Kind::kPalettised ? (rng() % 2 ? 3u : 0x103u) : rng();
+            const auto key = static_cast<std::uint32_t>(kind == Kind::kPalettised ? (rng() % 2 ? 3u : 0x103u) : rng());
+            const tex_oracle32::Draw dr{mode, p, mod, (flags & 1) != 0, (flags & 2) != 0, kind, key};
             State(mode, p);
             gMemImgDrawState.colorMod = mod;
 
@@ -258,32 +234,22 @@ TEST_F(TexturedSpan32Test, LongAndWrappingLinesMatchTheReference) {
     for (int p : {1, 127, 236, 255}) {
       for (int trans = 0; trans < 2; ++trans) {
         for (bool wraps : {false, true}) {
-          tex_oracle32::Draw dr;
-          dr.mode = mode;
-          dr.p = p;
-          dr.trans = trans != 0;
-          dr.transColor = kKey;
+          const tex_oracle32::Draw dr{.mode = mode, .p = p, .trans = trans != 0, .transColor = kKey};
           State(mode, p);
           Image dst;
           Make(dst, 70, 40, kMemImgFormatXrgb32);
           FillBytes(dst, rng);
-          TexturedWalk walk;
-          walk.width = 61;
-          walk.lines = 36;
-          walk.dst = At(dst, 3, 2);
-          walk.rowAdvance = dst.view.block->pitch - walk.width * 4;
-          walk.u = (wraps ? 5 : -3) * kOne + static_cast<std::int32_t>(rng() % kOne);
-          walk.v = -2 * kOne + static_cast<std::int32_t>(rng() % kOne);
+          const std::int32_t u = (wraps ? 5 : -3) * kOne + static_cast<std::int32_t>(rng() % kOne);
+          const std::int32_t v = -2 * kOne + static_cast<std::int32_t>(rng() % kOne);
           // A turn of about 20 degrees at a scale of about 1.4, or a u step
           // that brings the position back into the source once it has gone
           // round the 32-bit range (50 steps are 2^32 + 4).
-          walk.uStep = wraps ? 0x051EB852 : kOne * 2 / 3;
-          walk.vStep = kOne / 4;
+          const std::int32_t uStep = wraps ? 0x051EB852 : kOne * 2 / 3, vStep = kOne / 4;
           // Steps wrap as the walk's fixed point does.
-          walk.uLineStep = static_cast<std::int32_t>(static_cast<std::uint32_t>(-kOne / 4) -
-                                                     static_cast<std::uint32_t>(walk.width) *
-                                                         static_cast<std::uint32_t>(walk.uStep));
-          walk.vLineStep = kOne * 2 / 3 - walk.width * walk.vStep;
+          const auto uLine = static_cast<std::int32_t>(static_cast<std::uint32_t>(-kOne / 4) -
+                                                       61u * static_cast<std::uint32_t>(uStep));
+          const TexturedWalk walk{At(dst, 3, 2), dst.view.block->pitch - 61 * 4, 61, 36, u, v, uStep, vStep, uLine,
+                                  kOne * 2 / 3 - 61 * vStep};
           const std::vector<std::uint8_t> want = Expected(dst, source, nullptr, walk, dr);
           RunWalk(source, nullptr, trans, TexturedFamily::kRotated, walk);
           if (Bytes(dst) != want && ++failures <= 5) {
@@ -314,28 +280,15 @@ TEST_F(TexturedSpan32Test, EdgeTexelsAtEveryLaneMatchTheReference) {
     for (int mode : {0, 2, 3}) {
       for (int p : {1, 254, 255}) {
         for (int trans = 0; trans < 2; ++trans) {
-          tex_oracle32::Draw dr;
-          dr.mode = mode;
-          dr.p = p;
-          dr.trans = trans != 0;
-          dr.transColor = key;
+          const tex_oracle32::Draw dr{.mode = mode, .p = p, .trans = trans != 0, .transColor = key};
           State(mode, p);
           Image dst;
           Make(dst, width, count, kMemImgFormatXrgb32);
           for (int y = 0; y < count; ++y) {
             for (int x = 0; x < width; ++x) Put(dst, x, y, edges[static_cast<std::size_t>((3 * x + y + 7) % count)]);
           }
-          TexturedWalk walk;
-          walk.width = width;
-          walk.lines = count;
-          walk.dst = At(dst, 0, 0);
-          walk.rowAdvance = dst.view.block->pitch - width * 4;
-          walk.u = kOne / 2;
-          walk.v = kOne / 2;
-          walk.uStep = kOne;
-          walk.vStep = 0;
-          walk.uLineStep = -width * kOne;
-          walk.vLineStep = kOne;
+          const TexturedWalk walk{At(dst, 0, 0), dst.view.block->pitch - width * 4, width, count, kOne / 2, kOne / 2,
+                                  kOne, 0, -width * kOne, kOne};
           const std::vector<std::uint8_t> want = Expected(dst, source, nullptr, walk, dr);
           RunWalk(source, nullptr, trans, TexturedFamily::kRotated, walk);
           if (Bytes(dst) != want && ++failures <= 5) {
@@ -377,11 +330,7 @@ std::uint32_t DrawOne(const Worked& o, TexturedFamily family) {
   gMemImgDrawState.blendMode = o.mode;
   gMemImgDrawState.blendParam = o.p;
   gMemImgDrawState.colorMod = o.mod;
-  TexturedWalk walk;
-  walk.dst = At(dst, 0, 0);
-  walk.width = 1;
-  walk.lines = 1;
-  RunWalk(source, o.factor < 0 ? nullptr : &blendImg, o.trans, family, walk);
+  RunWalk(source, o.factor < 0 ? nullptr : &blendImg, o.trans, family, {.dst = At(dst, 0, 0), .width = 1, .lines = 1});
   return Get(dst, 0, 0);
 }
 
@@ -471,16 +420,8 @@ TEST_F(TexturedSpan32Test, WalkSkipsPositionsOutsideTheSourceAndSteps) {
   FillMemImgArea(&dst.view, nullptr, 0xEEEEEEEEu);
   // Half-pixel steps from one pixel left of and above the source: the first
   // two columns and rows of each line fall outside, as do u and v at 3 and 2.
-  TexturedWalk walk;
-  walk.dst = At(dst, 0, 0);
-  walk.width = 6;
-  walk.lines = 4;
-  walk.rowAdvance = dst.view.block->pitch - 6 * 4;
-  walk.u = -kOne;
-  walk.v = -kOne;
-  walk.uStep = kOne / 2;
-  walk.uLineStep = -6 * walk.uStep;
-  walk.vLineStep = kOne;
+  const TexturedWalk walk{At(dst, 0, 0), dst.view.block->pitch - 6 * 4, 6, 4, -kOne, -kOne, kOne / 2, 0, -3 * kOne,
+                          kOne};
   State(kMemImgBlendNone, 0);
   ASSERT_TRUE(RunWalk(source, nullptr, 0, TexturedFamily::kRotated, walk));
   for (int y = 0; y < 4; ++y) {
