@@ -260,33 +260,29 @@ void ExpectSilentDecode(ConverterOver& converter, std::size_t bytes) {
 
 TEST_F(SoundConverterMp3Test, ScanSkipsTagsAndCountsEveryFrameTheInfoFrameToo) {
   SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
-  Bytes plain = SilentMp3(40);
-  {
-    ConverterOver converter(plain);
+  const auto joined = [](std::initializer_list<Bytes> parts) {
+    Bytes file;
+    for (const Bytes& part : parts) file.insert(file.end(), part.begin(), part.end());
+    return file;
+  };
+  const struct {
+    const char* name;
+    Bytes file;
+    std::int64_t dataStart;
+    std::size_t frames;
+  } cases[] = {
+      {"plain", SilentMp3(40), 0, 40},
+      {"ID3v2, Info frame, ID3v1", joined({Id3v2Tag(300, false), InfoMp3Frame(30), SilentMp3(30), Id3v1Tag()}),
+       310, 31},
+      {"ID3v2.4 with a footer", joined({Id3v2Tag(77, true), SilentMp3(30)}), 97, 30},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConverterOver converter(c.file);
     ASSERT_TRUE(converter.ok());
     EXPECT_EQ(converter->kind, kSoundConverterAcm);
-    ExpectSilentDecode(converter, 40 * 1152 * 4);
-  }
-  Bytes tagged = Id3v2Tag(300, false);
-  const Bytes info = InfoMp3Frame(30);
-  tagged.insert(tagged.end(), info.begin(), info.end());
-  const Bytes frames = SilentMp3(30);
-  tagged.insert(tagged.end(), frames.begin(), frames.end());
-  const Bytes v1 = Id3v1Tag();
-  tagged.insert(tagged.end(), v1.begin(), v1.end());
-  {
-    ConverterOver converter(tagged);
-    ASSERT_TRUE(converter.ok());
-    EXPECT_EQ(converter->dataStart, 310);
-    ExpectSilentDecode(converter, 31 * 1152 * 4);
-  }
-  Bytes footer = Id3v2Tag(77, true);
-  footer.insert(footer.end(), frames.begin(), frames.end());
-  {
-    ConverterOver converter(footer);
-    ASSERT_TRUE(converter.ok());
-    EXPECT_EQ(converter->dataStart, 97);
-    ExpectSilentDecode(converter, 30 * 1152 * 4);
+    EXPECT_EQ(converter->dataStart, c.dataStart);
+    ExpectSilentDecode(converter, c.frames * 1152 * 4);
   }
 }
 
