@@ -76,9 +76,6 @@ TEST_F(SoundLoad, StaticFileLoadsIntoEveryBufferByteForByte) {
   SoundRecord* record = GetSoundRecord(handle);
   EXPECT_EQ(record->kind, kStaticSound);
   EXPECT_EQ(record->bufferCount, 3);
-  EXPECT_EQ(record->duplicate[0], 0);
-  EXPECT_EQ(record->duplicate[1], 1);
-  EXPECT_EQ(record->duplicate[2], 1);
   EXPECT_EQ(record->frequency, 44100);
   EXPECT_EQ(GetSoundHandleTotalSamples(handle), 22050);
   EXPECT_EQ(SlotBytes(handle, 0), data);
