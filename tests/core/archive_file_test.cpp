@@ -197,14 +197,11 @@ TEST_F(ArchiveFileTest, MemberReadSeekTellAndEofMatchTheSource) {
 // give nothing, but the member reports its end so a read-to-end loop stops.
 TEST_F(ArchiveFileTest, ADamagedPackedMemberReadAsynchronouslyEndsWithTheFailureLogged) {
   const std::string bytes = PatternBytes(6000);
-  std::vector<std::uint8_t> image = MakeImage(FolderNode("", {FileNode("m", bytes)}));
   // The member's packed bytes start right after the 24-byte header; a run
   // of 0xFF there is no valid coded stream.
-  std::uint8_t key[qz::kArchiveKeySize];
-  qz::MakeArchiveKey(nullptr, key);
-  qz::ScrambleArchiveData(image.size(), image.data(), 0, key);
-  std::fill(image.begin() + qz::kArchiveHeaderSize, image.begin() + qz::kArchiveHeaderSize + 64, 0xFF);
-  qz::ScrambleArchiveData(image.size(), image.data(), 0, key);
+  const std::vector<std::uint8_t> image = Damage(MakeImage(FolderNode("", {FileNode("m", bytes)})), [](auto& i) {
+    std::fill(i.begin() + qz::kArchiveHeaderSize, i.begin() + qz::kArchiveHeaderSize + 64, 0xFF);
+  });
   scratch_.Write("bad.vtr", AsString(image));
   ScratchLog log;
   for (const int asynchronous : {1, 0}) {

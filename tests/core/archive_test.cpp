@@ -240,12 +240,7 @@ TEST(ArchiveReaderTest, KeysAlternateKeyAndVersionRefusal) {
 
   // Version 5 is refused and the image is left as given.
   options.keyString = nullptr;
-  image = MakeImage(tree, options);
-  std::uint8_t key[qz::kArchiveKeySize];
-  qz::MakeArchiveKey(nullptr, key);
-  qz::ScrambleArchiveData(image.size(), image.data(), 0, key);
-  image[qz::kHeaderVersion] = 5;
-  qz::ScrambleArchiveData(image.size(), image.data(), 0, key);
+  image = Damage(MakeImage(tree, options), [](auto& i) { i[qz::kHeaderVersion] = 5; });
   const std::vector<std::uint8_t> five = image;
   EXPECT_EQ(qz::OpenArchiveFromMemory(&reader, image.data(), image.size(), nullptr), -1);
   EXPECT_EQ(image, five);
@@ -308,17 +303,6 @@ TEST(ArchiveReaderTest, TrailByteSeparatorsAndAFileBesideAFolderOfItsName) {
   EXPECT_FALSE(qz::BuildArchiveImage(FolderNode("", {FileNode("a\\b", "1")}), options, &refused, nullptr, &error));
   EXPECT_FALSE(qz::BuildArchiveImage(FolderNode("", {FileNode("a/b", "1")}), options, &refused, nullptr, &error));
   EXPECT_EQ(error, "bad name \"a/b\"");
-}
-
-// Unscrambles an image, lets the test change it, and scrambles it again.
-template <typename Change>
-std::vector<std::uint8_t> Damage(std::vector<std::uint8_t> image, Change change) {
-  std::uint8_t key[qz::kArchiveKeySize];
-  qz::MakeArchiveKey(nullptr, key);
-  qz::ScrambleArchiveData(image.size(), image.data(), 0, key);
-  change(image);
-  qz::ScrambleArchiveData(image.size(), image.data(), 0, key);
-  return image;
 }
 
 TEST(ArchiveReaderTest, DamagedHeadersAndTablesAreRefused) {

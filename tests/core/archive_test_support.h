@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/archive_reader.h"
 #include "core/archive_writer.h"
 
 namespace qz::testing {
@@ -106,5 +107,16 @@ inline std::vector<std::uint8_t> MakeImage(const ArchiveSourceNode& root, const 
 }
 
 inline std::string AsString(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+// Unscrambles an image, lets the test change it, and scrambles it again.
+template <typename Change>
+std::vector<std::uint8_t> Damage(std::vector<std::uint8_t> image, Change change) {
+  std::uint8_t key[kArchiveKeySize];
+  MakeArchiveKey(nullptr, key);
+  ScrambleArchiveData(image.size(), image.data(), 0, key);
+  change(image);
+  ScrambleArchiveData(image.size(), image.data(), 0, key);
+  return image;
+}
 
 }  // namespace qz::testing

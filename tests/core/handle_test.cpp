@@ -189,7 +189,7 @@ struct ListFixture {
   int recordB = 0;
 };
 
-TEST(HandleList, NewestComesFirst) {
+TEST(HandleList, NewestComesFirstAndRemovalRelinksItsNeighbours) {
   ListFixture f;
   ASSERT_EQ(InitHandleList(&f.head, &f.tail), 0);
   EXPECT_EQ(f.head.id, -1);
@@ -208,20 +208,12 @@ TEST(HandleList, NewestComesFirst) {
   EXPECT_EQ(f.b.previous, &f.head);
   EXPECT_EQ(f.b.id, 12);
   EXPECT_EQ(f.b.record, &f.recordB);
-}
-
-TEST(HandleList, Removal) {
-  ListFixture f;
-  InitHandleList(&f.head, &f.tail);
-  AddHandleListNode(&f.head, &f.a, 11, &f.recordA);
-  AddHandleListNode(&f.head, &f.b, 12, &f.recordB);
 
   ASSERT_EQ(RemoveHandleListNode(&f.a), 0);
   EXPECT_EQ(f.b.next, &f.tail);
   EXPECT_EQ(f.tail.previous, &f.b);
   EXPECT_EQ(f.a.previous, &f.b) << "the removed node keeps its links";
   EXPECT_EQ(f.a.next, &f.tail);
-
   ASSERT_EQ(RemoveHandleListNode(&f.b), 0);
   EXPECT_EQ(f.head.next, &f.tail);
   EXPECT_EQ(f.tail.previous, &f.head);

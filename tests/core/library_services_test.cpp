@@ -1,44 +1,16 @@
-// Services the library start fills for later subsystems: the Theora colour
-// tables, the sine table, the character ring with its edit-key table, the
-// display-mode check and the device-lost handler slot.
+// Services the library start fills for later subsystems: the sine table, the
+// character ring with its edit-key table, the display-mode check and the
+// device-lost handler slot.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 
 #include "graphics/display_modes.h"
 #include "graphics/screen_mode_change.h"
 #include "graphics/soft_image.h"
 #include "input/char_input.h"
-#include "movie/movie_services.h"
 
 namespace {
-
-TEST(LibraryServices, TheoraTablesClampAndConvertStudioRange) {
-  qz::InitTheoraColorTables();
-  EXPECT_EQ(qz::TheoraClamp(-512), 0);
-  EXPECT_EQ(qz::TheoraClamp(-1), 0);
-  EXPECT_EQ(qz::TheoraClamp(100), 100);
-  EXPECT_EQ(qz::TheoraClamp(767), 255);
-  EXPECT_EQ(qz::TheoraClamp(5000), 255);
-
-  std::uint8_t r = 0, g = 0, b = 0;
-  // Sums are divided toward zero: video-range white stops just short of 255.
-  qz::ConvertYCbCrPixel(235, 128, 128, &r, &g, &b);
-  EXPECT_EQ(r, 254);
-  EXPECT_EQ(g, 254);
-  EXPECT_EQ(b, 254);
-  qz::ConvertYCbCrPixel(16, 128, 128, &r, &g, &b);
-  EXPECT_EQ(r + g + b, 0);
-  // Studio-range pure red; extreme chroma stays inside the clamp table.
-  qz::ConvertYCbCrPixel(81, 90, 240, &r, &g, &b);
-  EXPECT_GE(r, 253);
-  EXPECT_LE(g, 2);
-  EXPECT_LE(b, 2);
-  qz::ConvertYCbCrPixel(255, 0, 255, &r, &g, &b);
-  EXPECT_EQ(r, 255);
-  EXPECT_EQ(b, 19);
-}
 
 TEST(LibraryServices, SineTableHoldsOneTurn) {
   qz::BuildSineTable();

@@ -196,57 +196,48 @@ TEST(Vector, NormaliseAndDot) {
   EXPECT_EQ(TransformVector3(&out, &a, nullptr), -1);
 }
 
-Rect Clipped(Rect rect, const Rect& clip) {
-  ClipRect(&rect, &clip);
-  return rect;
-}
-
-void ExpectRect(const Rect& r, int left, int top, int right, int bottom) {
-  EXPECT_EQ(r.left, left);
-  EXPECT_EQ(r.top, top);
-  EXPECT_EQ(r.right, right);
-  EXPECT_EQ(r.bottom, bottom);
-}
-
-TEST(ClipRect, InsideStraddlingOutside) {
-  const Rect clip{0, 0, 640, 480};
-  ExpectRect(Clipped({10, 20, 30, 40}, clip), 10, 20, 30, 40);
-  ExpectRect(Clipped({0, 0, 640, 480}, clip), 0, 0, 640, 480);
-  ExpectRect(Clipped({-10, -20, 30, 40}, clip), 0, 0, 30, 40);
-  ExpectRect(Clipped({600, 470, 700, 500}, clip), 600, 470, 640, 480);
-
-  const Rect left = Clipped({-50, 10, -10, 20}, clip);
-  EXPECT_EQ(left.left, left.right) << "wholly outside: zero width";
-  EXPECT_EQ(left.left, 0);
-  const Rect below = Clipped({10, 500, 20, 600}, clip);
-  EXPECT_EQ(below.top, below.bottom);
-  EXPECT_EQ(below.top, 480);
-
-  // Distinct edges, so an edge clamped against the wrong pair shows.
-  const Rect inner{100, 20, 300, 200};
-  ExpectRect(Clipped({50, 150, 150, 250}, inner), 100, 150, 150, 200);
-  ExpectRect(Clipped({250, 0, 400, 30}, inner), 250, 20, 300, 30);
-  ExpectRect(Clipped({0, 210, 90, 260}, inner), 100, 200, 100, 200);
-  const Rect tall{10, 100, 300, 200};
-  ExpectRect(Clipped({20, 120, 50, 150}, tall), 20, 120, 50, 150);
-  ExpectRect(Clipped({20, 120, 250, 150}, {10, 100, 200, 300}), 20, 120, 200, 150);
-}
-
-TEST(ClipRect, ReversedCorners) {
-  const Rect clip{0, 0, 640, 480};
-  // Reversed edges collapse onto left and top before clamping.
-  ExpectRect(Clipped({30, 40, 10, 20}, clip), 30, 40, 30, 40);
-  ExpectRect(Clipped({700, -5, 10, -50}, clip), 640, 0, 640, 0);
+TEST(ClipRect, EdgesClampToTheirOwnPairAndNeverInvert) {
+  const Rect screen{0, 0, 640, 480};
+  const Rect inner{100, 20, 300, 200};  // distinct edges: one clamped against the wrong pair shows
+  const struct {
+    const char* name;
+    Rect rect;
+    Rect clip;
+    Rect expected;
+  } cases[] = {
+      {"inside", {10, 20, 30, 40}, screen, {10, 20, 30, 40}},
+      {"equal to the clip", {0, 0, 640, 480}, screen, {0, 0, 640, 480}},
+      {"over the top left", {-10, -20, 30, 40}, screen, {0, 0, 30, 40}},
+      {"over the bottom right", {600, 470, 700, 500}, screen, {600, 470, 640, 480}},
+      {"wholly left: zero width", {-50, 10, -10, 20}, screen, {0, 10, 0, 20}},
+      {"wholly below: zero height", {10, 500, 20, 600}, screen, {10, 480, 20, 480}},
+      {"left and bottom", {50, 150, 150, 250}, inner, {100, 150, 150, 200}},
+      {"right and top", {250, 0, 400, 30}, inner, {250, 20, 300, 30}},
+      {"outside a corner", {0, 210, 90, 260}, inner, {100, 200, 100, 200}},
+      {"inside a tall clip", {20, 120, 50, 150}, {10, 100, 300, 200}, {20, 120, 50, 150}},
+      {"right only", {20, 120, 250, 150}, {10, 100, 200, 300}, {20, 120, 200, 150}},
+      // Reversed edges collapse onto left and top before clamping.
+      {"reversed", {30, 40, 10, 20}, screen, {30, 40, 30, 40}},
+      {"reversed outside", {700, -5, 10, -50}, screen, {640, 0, 640, 0}},
+  };
+  for (const auto& c : cases) {
+    Rect r = c.rect;
+    ClipRect(&r, &c.clip);
+    EXPECT_TRUE(r.left == c.expected.left && r.top == c.expected.top && r.right == c.expected.right &&
+                r.bottom == c.expected.bottom)
+        << c.name << ": " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+  }
 
   // A reversed clip must still never produce a negative size.
+  Rect r{-10, -10, 200, 200};
   const Rect reversedClip{100, 100, 0, 0};
-  const Rect r = Clipped({-10, -10, 200, 200}, reversedClip);
+  ClipRect(&r, &reversedClip);
   EXPECT_GE(r.right, r.left);
   EXPECT_GE(r.bottom, r.top);
 
   Rect untouched{1, 2, 3, 4};
   ClipRect(&untouched, nullptr);
-  ExpectRect(untouched, 1, 2, 3, 4);
+  EXPECT_TRUE(untouched.left == 1 && untouched.top == 2 && untouched.right == 3 && untouched.bottom == 4);
 }
 
 }  // namespace

@@ -90,44 +90,39 @@ TEST(RingBuffer, GrowthKeepsWrappedContentsInOrder) {
   FreeRingBuffer(&atEnd);
 }
 
-TEST(RingBuffer, PeekAndRead) {
-  RingBuffer ring = MakeRing(16, 3, 10);
-  std::uint8_t out[16] = {};
-  ASSERT_EQ(RingBufferRead(&ring, out, 4, 1), 0);
-  EXPECT_EQ(out[0], 0);
-  EXPECT_EQ(out[3], 3);
-  EXPECT_EQ(ring.readOffset, 3u);
-  EXPECT_EQ(ring.stored, 10u);
-
-  ASSERT_EQ(RingBufferRead(&ring, out, 4, 0), 0);
-  EXPECT_EQ(ring.readOffset, 7u);
-  EXPECT_EQ(ring.stored, 6u);
-  ASSERT_EQ(RingBufferRead(&ring, out, 2, 0), 0);
-  EXPECT_EQ(out[0], 4);
-  EXPECT_EQ(out[1], 5);
-  EXPECT_EQ(RingBufferRead(&ring, out, 0, 0), 0);
-  EXPECT_EQ(ring.stored, 4u);
-  FreeRingBuffer(&ring);
-}
-
-TEST(RingBuffer, ReadAcrossTheEnd) {
-  RingBuffer ring = MakeRing(16, 12, 10);  // 4 bytes at the end, 6 at the start
-  std::uint8_t out[10] = {};
-  ASSERT_EQ(RingBufferRead(&ring, out, 10, 0), 0);
-  const std::vector<std::uint8_t> expected = Sequence(10);
-  EXPECT_EQ(std::memcmp(out, expected.data(), 10), 0);
-  EXPECT_EQ(ring.readOffset, 6u);
-  EXPECT_EQ(ring.stored, 0u);
-
-  // A read ending exactly at the capacity leaves the read offset wrapped.
-  RingBuffer exact = MakeRing(16, 12, 6);
-  ASSERT_EQ(RingBufferRead(&exact, out, 4, 0), 0);
-  EXPECT_EQ(exact.readOffset, 0u);
-  ASSERT_EQ(RingBufferRead(&exact, out, 2, 0), 0);
-  EXPECT_EQ(out[0], 4);
-  EXPECT_EQ(out[1], 5);
-  FreeRingBuffer(&ring);
-  FreeRingBuffer(&exact);
+// Each step reads (or peeks) n bytes and expects the counter from `first`
+// and the offsets after it.
+TEST(RingBuffer, ReadsAndPeeksAcrossTheEnd) {
+  struct Step {
+    std::uint32_t n;
+    int peek;
+    std::uint8_t first;
+    std::uint32_t readOffset;
+    std::uint32_t stored;
+  };
+  const struct {
+    const char* name;
+    std::int32_t capacity;
+    std::uint32_t readOffset;
+    std::uint32_t stored;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"peek, read, empty read", 16, 3, 10, {{4, 1, 0, 3, 10}, {4, 0, 0, 7, 6}, {2, 0, 4, 9, 4}, {0, 0, 0, 9, 4}}},
+      {"4 bytes at the end, 6 at the start", 16, 12, 10, {{10, 0, 0, 6, 0}}},
+      {"a read ending at the capacity wraps", 16, 12, 6, {{4, 0, 0, 0, 2}, {2, 0, 4, 2, 0}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RingBuffer ring = MakeRing(c.capacity, c.readOffset, c.stored);
+    for (const Step& step : c.steps) {
+      std::uint8_t out[16] = {};
+      ASSERT_EQ(RingBufferRead(&ring, out, step.n, step.peek), 0);
+      for (std::uint32_t i = 0; i < step.n; ++i) EXPECT_EQ(out[i], step.first + i) << i;
+      EXPECT_EQ(ring.readOffset, step.readOffset);
+      EXPECT_EQ(ring.stored, step.stored);
+    }
+    FreeRingBuffer(&ring);
+  }
 }
 
 TEST(RingBuffer, RefusalsLeaveEverythingAlone) {

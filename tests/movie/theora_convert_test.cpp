@@ -26,6 +26,8 @@ TEST(TheoraColor, StudioRangeReferencesDivideTowardZero) {
   EXPECT_EQ(Convert(255, 128, 128), (Rgb{255, 255, 255}));
   EXPECT_EQ(Convert(81, 90, 240), (Rgb{254, 0, 0}));
   EXPECT_EQ(Convert(128, 128, 128), (Rgb{130, 130, 130}));
+  // Extreme chroma: red and green past the top, blue 325794 / 16384.
+  EXPECT_EQ(Convert(255, 0, 255), (Rgb{255, 224, 19}));
   // Sums below zero divide toward zero before the clamp: -0.9 is 0, not -1.
   const qz::TheoraColorTables& tables = qz::GetTheoraColorTables();
   EXPECT_EQ(tables.luma[0], -305120);
@@ -36,6 +38,9 @@ TEST(TheoraColor, StudioRangeReferencesDivideTowardZero) {
   EXPECT_EQ(qz::GetTheoraClampTable()[-512], 0);
   EXPECT_EQ(qz::GetTheoraClampTable()[254], 254);
   EXPECT_EQ(qz::GetTheoraClampTable()[767], 255);
+  // The clamp by call takes indices beyond the table too.
+  const std::pair<int, int> clamps[] = {{-5000, 0}, {-1, 0}, {0, 0}, {100, 100}, {255, 255}, {256, 255}, {5000, 255}};
+  for (const auto& [index, clamped] : clamps) EXPECT_EQ(qz::TheoraClamp(index), clamped) << index;
 }
 
 class TheoraConvert : public qz::testing::TheoraMovieTest,

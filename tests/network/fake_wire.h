@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "network/network_platform.h"
+#include "network_test_support.h"
 
 namespace qz::testing {
 
@@ -148,6 +149,20 @@ struct FakeWire {
   }
 
   static void Reset() { Get() = FakeWire{}; }
+};
+
+// The network started over a fresh scripted wire.
+class FakeWireTest : public NetworkTest {
+ protected:
+  void SetUp() override {
+    FakeWire::Reset();
+    platform_ = FakeWire::Platform();
+    SetNetworkPlatformForTest(&platform_);
+    NetworkTest::SetUp();
+  }
+
+  FakeWire& wire_ = FakeWire::Get();
+  NetworkPlatform platform_{};
 };
 
 }  // namespace qz::testing

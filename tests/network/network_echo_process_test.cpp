@@ -1,8 +1,6 @@
 // The echo tool in a process of its own, talked to by the library from this
 // process and by a Python client (a peer that is not our code). Every wait
 // is bounded; the tool is killed if it outlives the test.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,6 +14,7 @@
 #include "network_test_support.h"
 #include "support/child_process.h"
 #include "support/tool_paths.h"
+#include "tools/framed_echo_stream.h"
 
 namespace qz::testing {
 namespace {
@@ -88,12 +87,8 @@ TEST_F(NetworkEchoProcess, AClientThatReadsLateGetsEveryByteBack) {
   ASSERT_TRUE(echo.started());
   const int port = ListeningPort(echo.FirstLine(10));
   ASSERT_GT(port, 0);
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(static_cast<std::uint16_t>(port));
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof(to)), 0);
+  const int fd = tools::ConnectLoopback(port);
+  ASSERT_GE(fd, 0);
 
   // 160 messages of 1 MiB, far more than the server may queue, all sent
   // before the first read: the server must slow the sender down, not drop.

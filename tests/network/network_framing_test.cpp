@@ -3,7 +3,6 @@
 // wrap round the rings, hostile lengths, floods and the guards.
 #include "fake_wire.h"
 #include "network/network_log_text.h"
-#include "network_test_support.h"
 
 namespace qz::testing {
 namespace {
@@ -16,34 +15,22 @@ std::vector<std::uint8_t> Framed(const std::vector<std::uint8_t>& body) {
   return bytes;
 }
 
-class NetworkFraming : public ScratchLogTest {
+// One connected record over the scripted wire.
+class NetworkFraming : public FakeWireTest {
  protected:
   void SetUp() override {
-    ScratchLogTest::SetUp();
-    FakeWire::Reset();
-    platform_ = FakeWire::Platform();
-    SetNetworkPlatformForTest(&platform_);
-    ASSERT_EQ(StartNetwork(), 0);
+    FakeWireTest::SetUp();
     handle_ = AddNetworkRecord(0, 555, 0);
     ASSERT_NE(handle_, -1);
     record_ = GetNetworkRecord(handle_);
     record_->connected = 1;
-  }
-  void TearDown() override {
-    EndNetwork();
-    SetNetworkPlatformForTest(nullptr);
-    SetNetWorkMessageLimit(kDefaultMessageLimit);
-    ScratchLogTest::TearDown();
   }
   std::vector<std::uint8_t> Take(std::size_t n) {
     std::vector<std::uint8_t> got(n);
     EXPECT_EQ(NetWorkRecv(handle_, got.data(), static_cast<std::int32_t>(n)), static_cast<int>(n));
     return got;
   }
-  bool Logged(const char* text) const { return scratch_->Contains(text); }
 
-  FakeWire& wire_ = FakeWire::Get();
-  NetworkPlatform platform_{};
   int handle_ = -1;
   NetworkRecord* record_ = nullptr;
 };

@@ -84,30 +84,22 @@ TEST_F(SoundConverterWaveTest, RefusesMissingChunksAndZeroOrAbsurdFields) {
   notRiff[0] = 'X';
   EXPECT_FALSE(ConverterOver(notRiff).ok());
 
-  const auto refused = [&](FormatFields fields, const char* what) {
-    EXPECT_FALSE(ConverterOver(PcmWave(fields, CounterPcm16(64))).ok()) << what;
+  const struct {
+    const char* what;
+    void (*change)(FormatFields&);
+  } refusals[] = {
+      {"no channels", [](FormatFields& f) { f.channels = 0; }},
+      {"rate 0", [](FormatFields& f) { f.rate = 0, f.avgBytes = 4; }},
+      {"block align 0", [](FormatFields& f) { f.blockAlign = 0, f.avgBytes = 1; }},
+      {"absurd rate", [](FormatFields& f) { f.rate = f.avgBytes = 0xFFFFFFFF; }},
+      {"absurd channels", [](FormatFields& f) { f.channels = 200; }},
+      {"block align that is no whole frame", [](FormatFields& f) { f.blockAlign = 3; }},
   };
-  FormatFields fields = kStereo16;
-  fields.channels = 0;
-  refused(fields, "no channels");
-  fields = kStereo16;
-  fields.rate = 0;
-  fields.avgBytes = 4;
-  refused(fields, "rate 0");
-  fields = kStereo16;
-  fields.blockAlign = 0;
-  fields.avgBytes = 1;
-  refused(fields, "block align 0");
-  fields = kStereo16;
-  fields.avgBytes = 0xFFFFFFFF;
-  fields.rate = 0xFFFFFFFF;
-  refused(fields, "absurd rate");
-  fields = kStereo16;
-  fields.channels = 200;
-  refused(fields, "absurd channels");
-  fields = kStereo16;
-  fields.blockAlign = 3;
-  refused(fields, "block align that is no whole frame");
+  for (const auto& r : refusals) {
+    FormatFields fields = kStereo16;
+    r.change(fields);
+    EXPECT_FALSE(ConverterOver(PcmWave(fields, CounterPcm16(64))).ok()) << r.what;
+  }
   const std::string message = text::kSoundFormatInvalid;
   EXPECT_TRUE(scratch_->Contains(message.substr(0, message.find('('))));
 }
@@ -200,13 +192,10 @@ void ExpectAdpcmFollowsTheSource(const AdpcmCase& c) {
   }
 }
 
-TEST_F(SoundConverterAdpcmTest, ImaAdpcmDecodesCloseToTheSource) {
+TEST_F(SoundConverterAdpcmTest, ImaAndMicrosoftAdpcmDecodeCloseToTheSource) {
   ExpectAdpcmFollowsTheSource({0x11, 1, 256});
   ExpectAdpcmFollowsTheSource({0x11, 2, 2048});
   ExpectAdpcmFollowsTheSource({0x11, 1, 4096});  // blocks larger than one conversion
-}
-
-TEST_F(SoundConverterAdpcmTest, MicrosoftAdpcmDecodesCloseToTheSource) {
   ExpectAdpcmFollowsTheSource({0x02, 1, 512});
   ExpectAdpcmFollowsTheSource({0x02, 2, 1024});
   ExpectAdpcmFollowsTheSource({0x02, 2, 3000});
@@ -229,36 +218,35 @@ TEST_F(SoundConverterAdpcmTest, ExtraBytesBeyondTheChunkAreNeverRead) {
 using SoundConverterMp3Test = ConverterTest;
 
 TEST_F(SoundConverterMp3Test, FrameHeadersGiveSizeSamplesAndRate) {
-  Mp3FrameHeader header{};
-  const std::uint8_t mpeg1[] = {0xFF, 0xFB, 0x90, 0x00};
-  ASSERT_EQ(ParseMp3FrameHeader(mpeg1, &header), 0);
-  EXPECT_EQ(header.mpegVersion, 1);
-  EXPECT_EQ(header.layer, 2);
-  EXPECT_EQ(header.bitrateKbps, 128);
-  EXPECT_EQ(header.sampleRate, 44100);
-  EXPECT_EQ(header.frameBytes, 417);
-  EXPECT_EQ(header.samplesPerFrame, 1152);
-  EXPECT_EQ(header.channels, 2);
-  const std::uint8_t padded[] = {0xFF, 0xFB, 0x92, 0xC0};
-  ASSERT_EQ(ParseMp3FrameHeader(padded, &header), 0);
-  EXPECT_EQ(header.frameBytes, 418);
-  EXPECT_EQ(header.channels, 1);
-  const std::uint8_t mpeg2[] = {0xFF, 0xF3, 0x80, 0x00};
-  ASSERT_EQ(ParseMp3FrameHeader(mpeg2, &header), 0);
-  EXPECT_EQ(header.mpegVersion, 2);
-  EXPECT_EQ(header.bitrateKbps, 64);
-  EXPECT_EQ(header.sampleRate, 22050);
-  EXPECT_EQ(header.frameBytes, 208);
-  EXPECT_EQ(header.samplesPerFrame, 576);
-
-  const std::uint8_t layerBits00[] = {0xFF, 0xF9, 0x90, 0x00};
-  const std::uint8_t bitrate15[] = {0xFF, 0xFB, 0xF0, 0x00};
-  const std::uint8_t rate3[] = {0xFF, 0xFB, 0x9C, 0x00};
-  const std::uint8_t noSync[] = {0xFF, 0xEB, 0x90, 0x00};
-  EXPECT_EQ(ParseMp3FrameHeader(layerBits00, &header), -1);
-  EXPECT_EQ(ParseMp3FrameHeader(bitrate15, &header), -1);
-  EXPECT_EQ(ParseMp3FrameHeader(rate3, &header), -1);
-  EXPECT_EQ(ParseMp3FrameHeader(noSync, &header), -2);
+  const struct {
+    const char* name;
+    std::uint8_t bytes[4];
+    int result;
+    Mp3FrameHeader expected;  // version, layer, kbps, rate, padding, channels, frame bytes, samples
+  } cases[] = {
+      {"MPEG-1 layer III", {0xFF, 0xFB, 0x90, 0x00}, 0, {1, 2, 128, 44100, 0, 2, 417, 1152}},
+      {"padded mono", {0xFF, 0xFB, 0x92, 0xC0}, 0, {1, 2, 128, 44100, 1, 1, 418, 1152}},
+      {"MPEG-2", {0xFF, 0xF3, 0x80, 0x00}, 0, {2, 2, 64, 22050, 0, 2, 208, 576}},
+      {"layer bits 00", {0xFF, 0xF9, 0x90, 0x00}, -1, {}},
+      {"bitrate 15", {0xFF, 0xFB, 0xF0, 0x00}, -1, {}},
+      {"rate 3", {0xFF, 0xFB, 0x9C, 0x00}, -1, {}},
+      {"no sync", {0xFF, 0xEB, 0x90, 0x00}, -2, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Mp3FrameHeader header{};
+    ASSERT_EQ(ParseMp3FrameHeader(c.bytes, &header), c.result);
+    if (c.result != 0) continue;
+    const Mp3FrameHeader& e = c.expected;
+    EXPECT_EQ(header.mpegVersion, e.mpegVersion);
+    EXPECT_EQ(header.layer, e.layer);
+    EXPECT_EQ(header.bitrateKbps, e.bitrateKbps);
+    EXPECT_EQ(header.sampleRate, e.sampleRate);
+    EXPECT_EQ(header.padding, e.padding);
+    EXPECT_EQ(header.channels, e.channels);
+    EXPECT_EQ(header.frameBytes, e.frameBytes);
+    EXPECT_EQ(header.samplesPerFrame, e.samplesPerFrame);
+  }
 }
 
 // The decoded length matches the scan: frames × samples per frame × 4 bytes,
@@ -272,33 +260,29 @@ void ExpectSilentDecode(ConverterOver& converter, std::size_t bytes) {
 
 TEST_F(SoundConverterMp3Test, ScanSkipsTagsAndCountsEveryFrameTheInfoFrameToo) {
   SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
-  Bytes plain = SilentMp3(40);
-  {
-    ConverterOver converter(plain);
+  const auto joined = [](std::initializer_list<Bytes> parts) {
+    Bytes file;
+    for (const Bytes& part : parts) file.insert(file.end(), part.begin(), part.end());
+    return file;
+  };
+  const struct {
+    const char* name;
+    Bytes file;
+    std::int64_t dataStart;
+    std::size_t frames;
+  } cases[] = {
+      {"plain", SilentMp3(40), 0, 40},
+      {"ID3v2, Info frame, ID3v1", joined({Id3v2Tag(300, false), InfoMp3Frame(30), SilentMp3(30), Id3v1Tag()}),
+       310, 31},
+      {"ID3v2.4 with a footer", joined({Id3v2Tag(77, true), SilentMp3(30)}), 97, 30},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConverterOver converter(c.file);
     ASSERT_TRUE(converter.ok());
     EXPECT_EQ(converter->kind, kSoundConverterAcm);
-    ExpectSilentDecode(converter, 40 * 1152 * 4);
-  }
-  Bytes tagged = Id3v2Tag(300, false);
-  const Bytes info = InfoMp3Frame(30);
-  tagged.insert(tagged.end(), info.begin(), info.end());
-  const Bytes frames = SilentMp3(30);
-  tagged.insert(tagged.end(), frames.begin(), frames.end());
-  const Bytes v1 = Id3v1Tag();
-  tagged.insert(tagged.end(), v1.begin(), v1.end());
-  {
-    ConverterOver converter(tagged);
-    ASSERT_TRUE(converter.ok());
-    EXPECT_EQ(converter->dataStart, 310);
-    ExpectSilentDecode(converter, 31 * 1152 * 4);
-  }
-  Bytes footer = Id3v2Tag(77, true);
-  footer.insert(footer.end(), frames.begin(), frames.end());
-  {
-    ConverterOver converter(footer);
-    ASSERT_TRUE(converter.ok());
-    EXPECT_EQ(converter->dataStart, 97);
-    ExpectSilentDecode(converter, 30 * 1152 * 4);
+    EXPECT_EQ(converter->dataStart, c.dataStart);
+    ExpectSilentDecode(converter, c.frames * 1152 * 4);
   }
 }
 
@@ -341,30 +325,30 @@ TEST_F(SoundConverterMp3Test, TruncatedFileDecodesWhatItHoldsAndEnds) {
 
 using SoundConverterOggTest = ConverterTest;
 
-TEST_F(SoundConverterOggTest, DecodesTheSourceWithItsLengthAndLevel) {
-  const auto source = SineSamples(44100, 2, 441, 44100, 10000);
-  ConverterOver converter(EncodeOggVorbis(source, 2, 44100));
-  ASSERT_TRUE(converter.ok());
-  plat::WaveFormatEx format{};
-  GetConverterPcmFormat(converter.get(), &format);
-  EXPECT_EQ(format.blockAlign, 4);
-  EXPECT_EQ(format.samplesPerSec, 44100u);
-  EXPECT_EQ(converter->workSize, kOggVorbisWorkBytes);
-  EXPECT_EQ(GetConverterPcmSize(converter.get()), 44100 * 4);
-  const Bytes pcm = converter.ReadAll(1000);
-  ASSERT_EQ(pcm.size(), 44100u * 4);
-  EXPECT_LT(RmsDifference(ToSamples(pcm), source), 500.0);
-}
-
-TEST_F(SoundConverterOggTest, SeekingEqualsSkipping) {
-  const auto source = SineSamples(30000, 1, 700, 22050, 10000);
-  ConverterOver converter(EncodeOggVorbis(source, 1, 22050));
-  ASSERT_TRUE(converter.ok());
-  const Bytes whole = converter.ReadAll();
-  ASSERT_EQ(SeekSoundConverter(converter.get(), 12345), 0);
-  Bytes piece(2000);
-  ASSERT_EQ(ReadConvertedPcm(converter.get(), piece.data(), 2000), 2000);
-  EXPECT_EQ(piece, Bytes(whole.begin() + 12345 * 2, whole.begin() + 12345 * 2 + 2000));
+TEST_F(SoundConverterOggTest, DecodesTheSourceWithItsLengthAndLevelAndSeekingEqualsSkipping) {
+  const struct {
+    std::uint32_t frames, channels, rate, tone;
+  } cases[] = {{44100, 2, 44100, 441}, {30000, 1, 22050, 700}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.channels << " channels at " << c.rate);
+    const auto source = SineSamples(c.frames, c.channels, c.tone, c.rate, 10000);
+    ConverterOver converter(EncodeOggVorbis(source, c.channels, c.rate));
+    ASSERT_TRUE(converter.ok());
+    const std::uint32_t frameBytes = 2 * c.channels;
+    plat::WaveFormatEx format{};
+    GetConverterPcmFormat(converter.get(), &format);
+    EXPECT_EQ(format.blockAlign, frameBytes);
+    EXPECT_EQ(format.samplesPerSec, c.rate);
+    EXPECT_EQ(converter->workSize, kOggVorbisWorkBytes);
+    EXPECT_EQ(GetConverterPcmSize(converter.get()), std::int64_t{c.frames} * frameBytes);
+    const Bytes whole = converter.ReadAll(1000);
+    ASSERT_EQ(whole.size(), std::size_t{c.frames} * frameBytes);
+    EXPECT_LT(RmsDifference(ToSamples(whole), source), 500.0);
+    ASSERT_EQ(SeekSoundConverter(converter.get(), 12345), 0);
+    Bytes piece(2000);
+    ASSERT_EQ(ReadConvertedPcm(converter.get(), piece.data(), 2000), 2000);
+    EXPECT_EQ(piece, Bytes(whole.begin() + 12345 * frameBytes, whole.begin() + 12345 * frameBytes + 2000));
+  }
 }
 
 TEST_F(SoundConverterOggTest, EightBitWidthGivesUnsignedSamples) {

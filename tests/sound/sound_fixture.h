@@ -17,6 +17,7 @@
 #include "sound/sound_handle.h"
 #include "sound/sound_stream.h"
 #include "sound/sound_system.h"
+#include "tests/sound/sound_test_files.h"
 #include "tests/support/scratch_log.h"
 
 namespace qz::testing {
@@ -39,23 +40,10 @@ inline std::vector<std::uint8_t> CounterPcm(std::uint32_t frames, std::uint16_t 
   return bytes;
 }
 
-inline std::vector<std::uint8_t> WaveImage(const plat::WaveFormatEx& format, const std::vector<std::uint8_t>& pcm) {
-  std::vector<std::uint8_t> image;
-  const auto put32 = [&](std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) image.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  };
-  const auto putText = [&](const char* text) { image.insert(image.end(), text, text + 4); };
-  putText("RIFF");
-  put32(static_cast<std::uint32_t>(36 + pcm.size()));
-  putText("WAVE");
-  putText("fmt ");
-  put32(16);
+// A wave file of the format's first 16 bytes and the PCM.
+inline Bytes WaveImage(const plat::WaveFormatEx& format, const Bytes& pcm) {
   const auto* fields = reinterpret_cast<const std::uint8_t*>(&format);
-  image.insert(image.end(), fields, fields + 16);
-  putText("data");
-  put32(static_cast<std::uint32_t>(pcm.size()));
-  image.insert(image.end(), pcm.begin(), pcm.end());
-  return image;
+  return WaveBuilder().Chunk("fmt ", Bytes(fields, fields + 16)).Chunk("data", pcm).Build();
 }
 
 // Left channel of interleaved output frames as the counter's 16-bit value.

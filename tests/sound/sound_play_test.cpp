@@ -116,29 +116,26 @@ TEST_F(SoundPlay, StaticCurrentTimeIsInMilliseconds) {
   EXPECT_EQ(GetSoundHandleCurrentTime(handle), 500);
 }
 
-TEST_F(SoundPlay, StreamPlaysItsSourceOnceThenSilenceThenStops) {
-  const SoundHandle handle = Stream(30000, 0);
-  ASSERT_EQ(PlaySoundHandle(handle, 1, 1), 0);
-  const std::vector<std::int16_t> out = Run(44100 * 2);
-  ExpectCounter(out, 0, 30000, 0);
-  ExpectSilence(out, 30000, 44100 * 2);
-  EXPECT_EQ(IsSoundHandlePlaying(handle), 0);
-  const StreamProgress& progress = GetSoundRecord(handle)->stream;
-  EXPECT_EQ(progress.playing, 0);
-  EXPECT_EQ(progress.bytesPlayed, 0);
-  EXPECT_EQ(progress.currentSource, 0);
-  // And it plays again from the top.
-  ASSERT_EQ(PlaySoundHandle(handle, 1, 1), 0);
-  ExpectCounter(Run(1000), 0, 1000, 0);
-}
-
-TEST_F(SoundPlay, StreamLoopCountTwoPlaysThreeTimesAcrossManyRefills) {
-  const SoundHandle handle = Stream(30000, 2);
-  ASSERT_EQ(PlaySoundHandle(handle, 1, 1), 0);
-  const std::vector<std::int16_t> out = Run(44100 * 3);
-  for (int pass = 0; pass < 3; ++pass) ExpectCounter(out, pass * 30000, 30000, 0);
-  ExpectSilence(out, 90000, 44100 * 3);
-  EXPECT_EQ(IsSoundHandlePlaying(handle), 0);
+// A loop count of n plays the source n + 1 times across many refills, then
+// silence; the stopped stream is back at its start and plays again from there.
+TEST_F(SoundPlay, StreamPlaysItsSourceLoopCountPlusOneTimesThenStops) {
+  for (const std::uint8_t loops : {0, 2}) {
+    SCOPED_TRACE(::testing::Message() << "loops " << int{loops});
+    const SoundHandle handle = Stream(30000, loops);
+    ASSERT_EQ(PlaySoundHandle(handle, 1, 1), 0);
+    const std::vector<std::int16_t> out = Run(44100 * 3);
+    const std::size_t passes = loops + 1u;
+    for (std::size_t pass = 0; pass < passes; ++pass) ExpectCounter(out, pass * 30000, 30000, 0);
+    ExpectSilence(out, passes * 30000, 44100 * 3);
+    EXPECT_EQ(IsSoundHandlePlaying(handle), 0);
+    const StreamProgress& progress = GetSoundRecord(handle)->stream;
+    EXPECT_EQ(progress.playing, 0);
+    EXPECT_EQ(progress.bytesPlayed, 0);
+    EXPECT_EQ(progress.currentSource, 0);
+    ASSERT_EQ(PlaySoundHandle(handle, 1, 1), 0);
+    ExpectCounter(Run(1000), 0, 1000, 0);
+    StopSoundHandle(handle);
+  }
 }
 
 TEST_F(SoundPlay, LoopingStreamIsSeamlessOverManyBufferWraps) {

@@ -61,41 +61,36 @@ class StreamContinuity : public SoundTest, public ::testing::WithParamInterface<
   }
 };
 
+// Looped twice over, each pass is the whole decode, the second one right
+// after the first. Refilled only every 0.3 s of output, each top-up must
+// still bring the queue back to its lead, or the stream runs dry and plays
+// silence.
 TEST_P(StreamContinuity, StreamedPlayEqualsTheWholeDecodeAcrossRefillsAndLoopWraps) {
   const Bytes file = File();
   const std::vector<std::int16_t> reference = WholeDecode(file);
   const std::size_t length = reference.size() / 2;
   ASSERT_GT(length, 0u);
 
-  // Looped twice over: each pass is the whole decode, the second one right
-  // after the first.
-  const int streamed = LoadStreamed(file);
-  ASSERT_EQ(GetSoundHandleTotalSamples(streamed), static_cast<int>(length));
-  ASSERT_EQ(PlaySoundHandle(streamed, 3, 1), 0);
-  const std::vector<std::int16_t> looped = RenderWithRefills(static_cast<int>(2 * length));
-  for (std::size_t pass = 0; pass < 2; ++pass) {
-    for (std::size_t i = 0; i < 2 * length; ++i) {
-      ASSERT_EQ(looped[pass * 2 * length + i], reference[i]) << "pass " << pass << " sample " << i;
+  const struct {
+    const char* name;
+    int playType;
+    std::size_t passes;
+    int refillFrames;
+  } plays[] = {{"looped", 3, 2, kPassFrames}, {"rare refills", 1, 1, kRate * 3 / 10}};
+  for (const auto& play : plays) {
+    SCOPED_TRACE(play.name);
+    const int streamed = LoadStreamed(file);
+    ASSERT_EQ(GetSoundHandleTotalSamples(streamed), static_cast<int>(length));
+    ASSERT_EQ(PlaySoundHandle(streamed, play.playType, 1), 0);
+    const std::vector<std::int16_t> played =
+        RenderWithRefills(static_cast<int>(play.passes * length), play.refillFrames);
+    for (std::size_t pass = 0; pass < play.passes; ++pass) {
+      for (std::size_t i = 0; i < 2 * length; ++i) {
+        ASSERT_EQ(played[pass * 2 * length + i], reference[i]) << "pass " << pass << " sample " << i;
+      }
     }
+    ASSERT_EQ(DeleteSoundHandle(streamed), 0);
   }
-  ASSERT_EQ(DeleteSoundHandle(streamed), 0);
-  ASSERT_EQ(SetSoundCreateMode(0), 0);
-}
-
-// Refilled only every 0.3 s of output, each top-up must still bring the
-// queue back to its lead, or the stream runs dry and plays silence.
-TEST_P(StreamContinuity, RareRefillsKeepTheQueueFedToTheEnd) {
-  const Bytes file = File();
-  const std::vector<std::int16_t> reference = WholeDecode(file);
-  const std::size_t length = reference.size() / 2;
-  ASSERT_GT(length, 0u);
-
-  const int streamed = LoadStreamed(file);
-  ASSERT_EQ(GetSoundHandleTotalSamples(streamed), static_cast<int>(length));
-  ASSERT_EQ(PlaySoundHandle(streamed, 1, 1), 0);
-  const std::vector<std::int16_t> played = RenderWithRefills(static_cast<int>(length), kRate * 3 / 10);
-  for (std::size_t i = 0; i < 2 * length; ++i) ASSERT_EQ(played[i], reference[i]) << "sample " << i;
-  ASSERT_EQ(DeleteSoundHandle(streamed), 0);
   ASSERT_EQ(SetSoundCreateMode(0), 0);
 }
 
