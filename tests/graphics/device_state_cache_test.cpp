@@ -23,6 +23,7 @@
 #include "graphics/vertex_batch.h"
 #include "platform/d3d9.h"
 #include "platform/window.h"
+#include "tests/graphics/screen_window.h"
 
 namespace {
 
@@ -34,13 +35,6 @@ class StateCache : public ::testing::Test {
   void Start(const plat::D3D9Profile& profile) {
     plat::ResetD3D9StandInForTest();
     plat::SetD3D9ProfileForTest(profile);
-    const plat::WindowClass windowClass{0, &plat::DefWindowProcA, 0, "QzStateCacheTest"};
-    plat::RegisterClassExA(&windowClass);
-    window_ = plat::CreateWindowExA(0, "QzStateCacheTest", "", plat::WS_POPUP, 0, 0, 640, 480, nullptr);
-    qz::WindowSystemState& windows = qz::GetWindowSystemState();
-    windows.mainWindow = window_;
-    windows.settings.windowMode = 1;
-    windows.active = 1;  // drawing waits for an active window
     // An earlier test may have ended the library or left drawing skipped;
     // the settings reset keeps that flag.
     qz::SetEndingState(0);
@@ -61,10 +55,6 @@ class StateCache : public ::testing::Test {
     qz::ReleaseAllGraphs();
     qz::TerminateGraphics();
     EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
-    qz::GetWindowSystemState().mainWindow = nullptr;
-    qz::GetWindowSystemState().active = 0;
-    plat::DestroyWindow(window_);
-    plat::UnregisterClassA("QzStateCacheTest");
     plat::ResetD3D9StandInForTest();
   }
 
@@ -86,7 +76,7 @@ class StateCache : public ::testing::Test {
     for (int i = 0; i < count; ++i) vertices[i] = {10.0f + i, 20.0f + (i % 3), 0.0f, 1.0f, 0xFFFFFFFFu};
   }
 
-  plat::HWND window_ = nullptr;
+  qz::testing::ScreenWindow window_;
 };
 
 TEST_F(StateCache, SameValueSendsNothingAndKeepsTheBatchForcedSendsAgain) {

@@ -35,6 +35,7 @@
 #include "platform/window.h"
 #include "softrender/draw_state.h"
 #include "support/scratch_log.h"
+#include "tests/graphics/screen_window.h"
 
 namespace {
 
@@ -62,13 +63,6 @@ class DrawSettings : public ::testing::TestWithParam<ScreenCase> {
  protected:
   void SetUp() override {
     plat::ResetD3D9StandInForTest();
-    const plat::WindowClass windowClass{0, &plat::DefWindowProcA, 0, "QzDrawSettingsTest"};
-    plat::RegisterClassExA(&windowClass);
-    window_ = plat::CreateWindowExA(0, "QzDrawSettingsTest", "", plat::WS_POPUP, 0, 0, 640, 480, nullptr);
-    qz::WindowSystemState& windows = qz::GetWindowSystemState();
-    windows.mainWindow = window_;
-    windows.settings.windowMode = 1;
-    windows.active = 1;  // drawing waits for an active window
     qz::SetEndingState(0);  // a library ended by an earlier test stops device drawing
     UseDesktopBits(GetParam().bits);
     qz::SetScreenColorBitDepth(GetParam().bits);
@@ -81,15 +75,11 @@ class DrawSettings : public ::testing::TestWithParam<ScreenCase> {
     qz::TerminateGraphics();
     qz::SetHardwareRenderingFlag(1);
     qz::SetScreenColorBitDepth(0);
-    qz::GetWindowSystemState().mainWindow = nullptr;
-    qz::GetWindowSystemState().active = 0;
-    plat::DestroyWindow(window_);
-    plat::UnregisterClassA("QzDrawSettingsTest");
     plat::ResetD3D9StandInForTest();
   }
   bool OnDevice() const { return GetParam().path == Path::kDevice; }
 
-  plat::HWND window_ = nullptr;
+  qz::testing::ScreenWindow window_;
 };
 
 int CountCalls(const std::vector<std::string>& trace, const char* name) {
