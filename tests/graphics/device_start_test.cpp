@@ -15,6 +15,7 @@
 #include "platform/ddraw.h"
 #include "platform/window.h"
 #include "support/scratch_log.h"
+#include "tests/graphics/screen_window.h"
 
 namespace {
 
@@ -22,23 +23,12 @@ class DeviceStart : public ::testing::Test {
  protected:
   void SetUp() override {
     plat::ResetD3D9StandInForTest();
-    const plat::WindowClass windowClass{0, &plat::DefWindowProcA, 0, "QzDeviceStartTest"};
-    plat::RegisterClassExA(&windowClass);
-    window_ = plat::CreateWindowExA(0, "QzDeviceStartTest", "", plat::WS_POPUP, 0, 0, 640, 480, nullptr);
-    qz::WindowSystemState& windows = qz::GetWindowSystemState();
-    windows.mainWindow = window_;
-    windows.settings.windowMode = 1;
-    windows.active = 1;  // the start selects a draw target, which waits for an active window
   }
   void TearDown() override {
     qz::TerminateGraphics();
-    qz::GetWindowSystemState().mainWindow = nullptr;
-    qz::GetWindowSystemState().active = 0;
-    plat::DestroyWindow(window_);
-    plat::UnregisterClassA("QzDeviceStartTest");
     plat::ResetD3D9StandInForTest();
   }
-  plat::HWND window_ = nullptr;
+  qz::testing::ScreenWindow window_;
 };
 
 TEST_F(DeviceStart, RunsOnTheDeviceAndEndsWithNothingLeft) {

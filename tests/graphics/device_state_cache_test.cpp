@@ -2,6 +2,7 @@
 // snapshot: what reaches the device, in which order, and after a rebuild.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "graphics/vertex_batch.h"
 #include "platform/d3d9.h"
 #include "platform/window.h"
+#include "tests/graphics/screen_window.h"
 
 namespace {
 
@@ -33,13 +35,6 @@ class StateCache : public ::testing::Test {
   void Start(const plat::D3D9Profile& profile) {
     plat::ResetD3D9StandInForTest();
     plat::SetD3D9ProfileForTest(profile);
-    const plat::WindowClass windowClass{0, &plat::DefWindowProcA, 0, "QzStateCacheTest"};
-    plat::RegisterClassExA(&windowClass);
-    window_ = plat::CreateWindowExA(0, "QzStateCacheTest", "", plat::WS_POPUP, 0, 0, 640, 480, nullptr);
-    qz::WindowSystemState& windows = qz::GetWindowSystemState();
-    windows.mainWindow = window_;
-    windows.settings.windowMode = 1;
-    windows.active = 1;  // drawing waits for an active window
     // An earlier test may have ended the library or left drawing skipped;
     // the settings reset keeps that flag.
     qz::SetEndingState(0);
@@ -60,10 +55,6 @@ class StateCache : public ::testing::Test {
     qz::ReleaseAllGraphs();
     qz::TerminateGraphics();
     EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
-    qz::GetWindowSystemState().mainWindow = nullptr;
-    qz::GetWindowSystemState().active = 0;
-    plat::DestroyWindow(window_);
-    plat::UnregisterClassA("QzStateCacheTest");
     plat::ResetD3D9StandInForTest();
   }
 
@@ -85,7 +76,7 @@ class StateCache : public ::testing::Test {
     for (int i = 0; i < count; ++i) vertices[i] = {10.0f + i, 20.0f + (i % 3), 0.0f, 1.0f, 0xFFFFFFFFu};
   }
 
-  plat::HWND window_ = nullptr;
+  qz::testing::ScreenWindow window_;
 };
 
 TEST_F(StateCache, SameValueSendsNothingAndKeepsTheBatchForcedSendsAgain) {
@@ -256,26 +247,23 @@ TEST_F(StateCache, ForcedResendOnANewDeviceRestoresEveryState) {
   plat::D3D9StateSnapshot after;
   ASSERT_TRUE(plat::GetD3D9StateSnapshot(Device(), &after));
 
-  for (std::size_t s = 0; s < before.renderStates.size(); ++s) {
-    EXPECT_EQ(after.renderStates[s], before.renderStates[s]) << "render state " << s;
+  for (std::size_t i = 0; i < before.renderStates.size(); ++i) {
+    EXPECT_EQ(after.renderStates[i], before.renderStates[i]) << "render state " << i;
   }
   for (std::size_t i = 0; i < before.samplerStates.size(); ++i) {
-    for (std::size_t t = 0; t < before.samplerStates[i].size(); ++t) {
-      EXPECT_EQ(after.samplerStates[i][t], before.samplerStates[i][t]) << "sampler " << i << " state " << t;
-    }
+    EXPECT_EQ(after.samplerStates[i], before.samplerStates[i]) << "sampler " << i;
   }
   for (std::size_t i = 0; i < before.stageStates.size(); ++i) {
-    for (std::size_t t = 0; t < before.stageStates[i].size(); ++t) {
-      EXPECT_EQ(after.stageStates[i][t], before.stageStates[i][t]) << "stage " << i << " state " << t;
-    }
+    EXPECT_EQ(after.stageStates[i], before.stageStates[i]) << "stage " << i;
   }
-  EXPECT_EQ(std::memcmp(&after.viewport, &before.viewport, sizeof(before.viewport)), 0);
-  EXPECT_EQ(std::memcmp(&after.scissorRect, &before.scissorRect, sizeof(before.scissorRect)), 0);
-  EXPECT_EQ(std::memcmp(&after.projection, &before.projection, sizeof(before.projection)), 0);
-  EXPECT_EQ(std::memcmp(&after.view, &before.view, sizeof(before.view)), 0);
-  EXPECT_EQ(std::memcmp(&after.world, &before.world, sizeof(before.world)), 0);
-  EXPECT_EQ(std::memcmp(&after.textureTransforms, &before.textureTransforms, sizeof(before.textureTransforms)), 0);
-  EXPECT_EQ(std::memcmp(&after.material, &before.material, sizeof(before.material)), 0);
+  const auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; };
+  EXPECT_TRUE(same(after.viewport, before.viewport));
+  EXPECT_TRUE(same(after.scissorRect, before.scissorRect));
+  EXPECT_TRUE(same(after.projection, before.projection));
+  EXPECT_TRUE(same(after.view, before.view));
+  EXPECT_TRUE(same(after.world, before.world));
+  EXPECT_TRUE(same(after.textureTransforms, before.textureTransforms));
+  EXPECT_TRUE(same(after.material, before.material));
 }
 
 TEST_F(StateCache, NoDeviceRefusesEverySetterAndTheResends) {
@@ -382,14 +370,12 @@ TEST_F(TiledGraphs, EntriesCoverEachOverlappedTileWithOffsetsSizesAndCoordinates
   const qz::TextureDrawEntry& right = sub->drawEntries[1];
   ASSERT_EQ(image.tiles[0].textureWidth, 256);
   const float textureHeight = static_cast<float>(image.tiles[0].textureHeight);
-  EXPECT_EQ(left.destX, 0);
-  EXPECT_EQ(left.sourceX, 200);
-  EXPECT_EQ(left.sourceY, 10);
-  EXPECT_EQ(left.width, 56);
-  EXPECT_EQ(left.height, 50);
-  EXPECT_EQ(right.destX, 56);
-  EXPECT_EQ(right.sourceX, 0);
-  EXPECT_EQ(right.width, 44);
+  // Destination x, source x and y, width and height.
+  const auto place = [](const qz::TextureDrawEntry& e) {
+    return std::array{e.destX, e.sourceX, e.sourceY, e.width, e.height};
+  };
+  EXPECT_EQ(place(left), (std::array{0, 200, 10, 56, 50}));
+  EXPECT_EQ(place(right), (std::array{56, 0, 10, 44, 50}));
   EXPECT_FLOAT_EQ(left.corners[qz::kCornerTopLeft].u, 200.0f / 256.0f);
   EXPECT_FLOAT_EQ(left.corners[qz::kCornerTopLeft].v, 10.0f / textureHeight);
   EXPECT_FLOAT_EQ(left.corners[qz::kCornerBottomRight].u, 1.0f);
@@ -398,12 +384,11 @@ TEST_F(TiledGraphs, EntriesCoverEachOverlappedTileWithOffsetsSizesAndCoordinates
   EXPECT_FLOAT_EQ(right.corners[qz::kCornerTopRight].u, 44.0f / static_cast<float>(image.tiles[1].textureWidth));
 
   // Flags mark the corners on or below the anti-diagonal (100 x 50 graph).
-  const std::uint8_t leftFlags[4] = {0, 0, 1, 1};
-  const std::uint8_t rightFlags[4] = {0, 1, 1, 1};
-  for (int c = 0; c < 4; ++c) {
-    EXPECT_EQ(left.cornerFlags[c], leftFlags[c]) << c;
-    EXPECT_EQ(right.cornerFlags[c], rightFlags[c]) << c;
-  }
+  const auto flags = [](const qz::TextureDrawEntry& e) {
+    return std::array<int, 4>{e.cornerFlags[0], e.cornerFlags[1], e.cornerFlags[2], e.cornerFlags[3]};
+  };
+  EXPECT_EQ(flags(left), (std::array{0, 0, 1, 1}));
+  EXPECT_EQ(flags(right), (std::array{0, 1, 1, 1}));
 }
 
 // A point-sampled texture drawn over the square (15.5, 15.5)-(79.5, 79.5), so

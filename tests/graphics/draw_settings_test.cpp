@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@
 #include "platform/window.h"
 #include "softrender/draw_state.h"
 #include "support/scratch_log.h"
+#include "tests/graphics/screen_window.h"
 
 namespace {
 
@@ -61,13 +63,6 @@ class DrawSettings : public ::testing::TestWithParam<ScreenCase> {
  protected:
   void SetUp() override {
     plat::ResetD3D9StandInForTest();
-    const plat::WindowClass windowClass{0, &plat::DefWindowProcA, 0, "QzDrawSettingsTest"};
-    plat::RegisterClassExA(&windowClass);
-    window_ = plat::CreateWindowExA(0, "QzDrawSettingsTest", "", plat::WS_POPUP, 0, 0, 640, 480, nullptr);
-    qz::WindowSystemState& windows = qz::GetWindowSystemState();
-    windows.mainWindow = window_;
-    windows.settings.windowMode = 1;
-    windows.active = 1;  // drawing waits for an active window
     qz::SetEndingState(0);  // a library ended by an earlier test stops device drawing
     UseDesktopBits(GetParam().bits);
     qz::SetScreenColorBitDepth(GetParam().bits);
@@ -80,15 +75,11 @@ class DrawSettings : public ::testing::TestWithParam<ScreenCase> {
     qz::TerminateGraphics();
     qz::SetHardwareRenderingFlag(1);
     qz::SetScreenColorBitDepth(0);
-    qz::GetWindowSystemState().mainWindow = nullptr;
-    qz::GetWindowSystemState().active = 0;
-    plat::DestroyWindow(window_);
-    plat::UnregisterClassA("QzDrawSettingsTest");
     plat::ResetD3D9StandInForTest();
   }
   bool OnDevice() const { return GetParam().path == Path::kDevice; }
 
-  plat::HWND window_ = nullptr;
+  qz::testing::ScreenWindow window_;
 };
 
 int CountCalls(const std::vector<std::string>& trace, const char* name) {
@@ -97,20 +88,23 @@ int CountCalls(const std::vector<std::string>& trace, const char* name) {
   return count;
 }
 
+// Left, top, right, bottom and whether empty.
+std::array<int, 5> Clip(const qz::DrawSettingsBlock& s) {
+  return {s.clipLeft, s.clipTop, s.clipRight, s.clipBottom, s.clipEmpty};
+}
+
+std::array<int, 3> Brightness(const qz::DrawSettingsBlock& s) {
+  return {s.brightness.red, s.brightness.green, s.brightness.blue};
+}
+
 TEST_P(DrawSettings, ResetGivesTheDefaultsAndAFullClipOnTheFrontScreen) {
   const qz::DrawSettingsBlock& s = qz::GetDrawSettings();
   EXPECT_EQ(qz::GetDrawTargetHandle(), -4);
-  EXPECT_EQ(s.clipEmpty, 0);
-  EXPECT_EQ(s.clipLeft, 0);
-  EXPECT_EQ(s.clipTop, 0);
-  EXPECT_EQ(s.clipRight, 640);
-  EXPECT_EQ(s.clipBottom, 480);
+  EXPECT_EQ(Clip(s), (std::array{0, 0, 640, 480, 0}));
   EXPECT_EQ(s.blendMode, 0);
   EXPECT_EQ(s.blendParam, 0);
   EXPECT_EQ(s.blendMaskGraph, -1);
-  EXPECT_EQ(s.brightness.red, 255);
-  EXPECT_EQ(s.brightness.green, 255);
-  EXPECT_EQ(s.brightness.blue, 255);
+  EXPECT_EQ(Brightness(s), (std::array{255, 255, 255}));
   EXPECT_EQ(qz::gMemImgDrawState.colorMod, 0xFFFFFFu);
   EXPECT_FLOAT_EQ(s.zValue, 0.2f);
   EXPECT_EQ(qz::GetDrawFilterMode(), 0);
@@ -208,15 +202,11 @@ TEST_P(DrawSettings, BlendModeClampsAndIgnoresOnlyARepeatOfTheStoredValues) {
 TEST_P(DrawSettings, BrightnessClampsAndFeedsTheVertexColour) {
   const qz::DrawSettingsBlock& s = qz::GetDrawSettings();
   EXPECT_EQ(qz::SetBrightnessRGB(-5, 128, 999), 0);
-  EXPECT_EQ(s.brightness.red, 0);
-  EXPECT_EQ(s.brightness.green, 128);
-  EXPECT_EQ(s.brightness.blue, 255);
+  EXPECT_EQ(Brightness(s), (std::array{0, 128, 255}));
   EXPECT_EQ(qz::gMemImgDrawState.colorMod, 0x0080FFu);
 
   qz::SetBrightnessPacked(0x123456u);
-  EXPECT_EQ(s.brightness.red, 0x12);
-  EXPECT_EQ(s.brightness.green, 0x34);
-  EXPECT_EQ(s.brightness.blue, 0x56);
+  EXPECT_EQ(Brightness(s), (std::array{0x12, 0x34, 0x56}));
   EXPECT_EQ(s.brightness.unused, 0);
 
   if (OnDevice()) {
@@ -232,9 +222,7 @@ TEST_P(DrawSettings, ColourValuesFollowTheScreenFormatBothWays) {
   EXPECT_EQ(green, GetParam().bits == 16 ? 0x07E0u : 0xFF00FF00u);
   int red = -1, greenOut = -1, blue = -1;
   EXPECT_EQ(qz::SplitColorValue(green, &red, &greenOut, &blue), 0);
-  EXPECT_EQ(red, 0);
-  EXPECT_EQ(greenOut, 255);
-  EXPECT_EQ(blue, 0);
+  EXPECT_EQ((std::array{red, greenOut, blue}), (std::array{0, 255, 0}));
 
   const qz::ColorValue grey = qz::MakeColorValue(128, 128, 128);
   EXPECT_EQ(grey, GetParam().bits == 16 ? 0x8410u : 0xFF808080u);
@@ -245,10 +233,7 @@ TEST_P(DrawSettings, ColourValuesFollowTheScreenFormatBothWays) {
 TEST_P(DrawSettings, ClipIsOrderedClampedAndReachesTheDevice) {
   const qz::DrawSettingsBlock& s = qz::GetDrawSettings();
   ASSERT_EQ(qz::SetClipRectangle(100, 50, 20, 10), 0);
-  EXPECT_EQ(s.clipLeft, 20);
-  EXPECT_EQ(s.clipTop, 10);
-  EXPECT_EQ(s.clipRight, 100);
-  EXPECT_EQ(s.clipBottom, 50);
+  EXPECT_EQ(Clip(s), (std::array{20, 10, 100, 50, 0}));
   EXPECT_EQ(s.requestedClipLeft, 100);
   EXPECT_EQ(qz::gMemImgDrawState.drawArea.right, 100);
 
@@ -256,15 +241,10 @@ TEST_P(DrawSettings, ClipIsOrderedClampedAndReachesTheDevice) {
     plat::IDirect3DDevice9* device = qz::GetGraphicsState().device;
     plat::D3DVIEWPORT9 viewport{};
     device->GetViewport(&viewport);
-    EXPECT_EQ(viewport.X, 20u);
-    EXPECT_EQ(viewport.Y, 10u);
-    EXPECT_EQ(viewport.Width, 80u);
-    EXPECT_EQ(viewport.Height, 40u);
+    EXPECT_EQ((std::array{viewport.X, viewport.Y, viewport.Width, viewport.Height}), (std::array{20u, 10u, 80u, 40u}));
     plat::WinRect scissor{};
     device->GetScissorRect(&scissor);
-    EXPECT_EQ(scissor.left, 20);
-    EXPECT_EQ(scissor.right, 100);
-    EXPECT_EQ(scissor.bottom, 50);
+    EXPECT_EQ((std::array{scissor.left, scissor.top, scissor.right, scissor.bottom}), (std::array{20, 10, 100, 50}));
     // The viewport matrix maps the clip's corners to -1 and 1; its inverse
     // takes them back.
     EXPECT_FLOAT_EQ(s.inverseViewportMatrix.m[0][0], 2.0f / 80.0f);
@@ -272,11 +252,7 @@ TEST_P(DrawSettings, ClipIsOrderedClampedAndReachesTheDevice) {
   }
 
   ASSERT_EQ(qz::SetClipRectangle(-30, -30, 9999, 9999), 0);
-  EXPECT_EQ(s.clipLeft, 0);
-  EXPECT_EQ(s.clipTop, 0);
-  EXPECT_EQ(s.clipRight, 640);
-  EXPECT_EQ(s.clipBottom, 480);
-  EXPECT_EQ(s.clipEmpty, 0);
+  EXPECT_EQ(Clip(s), (std::array{0, 0, 640, 480, 0}));
 
   ASSERT_EQ(qz::SetClipRectangle(30, 0, 30, 100), 0);
   EXPECT_EQ(s.clipEmpty, 1);
@@ -284,6 +260,15 @@ TEST_P(DrawSettings, ClipIsOrderedClampedAndReachesTheDevice) {
   EXPECT_EQ(s.clipEmpty, 1);
   ASSERT_EQ(qz::SetClipRectangle(0, 0, 1, 1), 0);
   EXPECT_EQ(s.clipEmpty, 0);
+
+  // The hardware path needs its device.
+  if (OnDevice()) {
+    qz::GraphicsState& state = qz::GetGraphicsState();
+    plat::IDirect3DDevice9* device = state.device;
+    state.device = nullptr;
+    EXPECT_EQ(qz::SetClipRectangle(0, 0, 10, 10), -1);
+    state.device = device;
+  }
 }
 
 // Device path: primitives sent; software path: a pixel of the draw target.
@@ -310,15 +295,6 @@ TEST_P(DrawSettings, EmptyClipSkipsEveryDrawUntilANonEmptyOneIsSet) {
   primitives = plat::GetD3D9CallCount("DrawPrimitiveUP");
   EXPECT_EQ(drawWhite(), 0);
   EXPECT_TRUE(drawn(primitives));
-}
-
-TEST_P(DrawSettings, ClipNeedsADeviceOnTheHardwarePath) {
-  if (!OnDevice()) GTEST_SKIP() << "the software path has no device";
-  qz::GraphicsState& state = qz::GetGraphicsState();
-  plat::IDirect3DDevice9* device = state.device;
-  state.device = nullptr;
-  EXPECT_EQ(qz::SetClipRectangle(0, 0, 10, 10), -1);
-  state.device = device;
 }
 
 TEST_P(DrawSettings, FilterModeReachesTheSamplersOnTheDevice) {
@@ -442,14 +418,9 @@ TEST_F(DrawSettingsLibrary, KeyInputColoursAreMadeInTheScreenFormat) {
   UseDesktopBits(16);
   ASSERT_EQ(qz::InitLibraryEntry(), 0);
   ASSERT_EQ(qz::GetScreenColorBitDepth(), 16);
-  const std::uint32_t* colors = qz::GetKeyInputColors();
-  EXPECT_EQ(colors[0], 0xFFFFu);
-  EXPECT_EQ(colors[1], 0xFFE0u);
-  EXPECT_EQ(colors[3], 0x07FFu);
-  EXPECT_EQ(colors[5], 0xF800u);
-  EXPECT_EQ(colors[6], 0xFFE2u);
-  EXPECT_EQ(colors[7], 0u);
-  EXPECT_EQ(colors[14], 0x8410u);
+  const std::uint32_t* c = qz::GetKeyInputColors();
+  EXPECT_EQ((std::array{c[0], c[1], c[3], c[5], c[6], c[7], c[14]}),
+            (std::array<std::uint32_t, 7>{0xFFFF, 0xFFE0, 0x07FF, 0xF800, 0xFFE2, 0, 0x8410}));
 }
 
 }  // namespace

@@ -8,12 +8,11 @@
 #include <functional>
 #include <string>
 
-#include "core/window_state.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graphics_start.h"
 #include "graphics/screen_settings.h"
 #include "platform/d3d9.h"
-#include "platform/window.h"
+#include "tests/graphics/screen_window.h"
 
 namespace qz::testing {
 
@@ -52,14 +51,6 @@ class GraphicsScreenTest : public ::testing::Test {
  protected:
   void StartScreen(bool hardware) {
     plat::ResetD3D9StandInForTest();
-    const plat::WindowClass windowClass{0, &plat::DefWindowProcA, 0, "QzGraphImageTest"};
-    plat::RegisterClassExA(&windowClass);
-    window_ = plat::CreateWindowExA(0, "QzGraphImageTest", "", plat::WS_POPUP, 0, 0, 640, 480, nullptr);
-    WindowSystemState& windows = GetWindowSystemState();
-    windows.mainWindow = window_;
-    windows.settings.windowMode = 1;
-    windows.active = 1;  // drawing waits while the window is inactive
-    windows.minimised = 0;
     SetHardwareRenderingFlag(hardware ? 1 : 0);
     ASSERT_EQ(StartGraphicsScreen(), 0);
   }
@@ -67,12 +58,9 @@ class GraphicsScreenTest : public ::testing::Test {
     ReleaseAllGraphs();
     TerminateGraphics();
     SetHardwareRenderingFlag(1);
-    GetWindowSystemState().mainWindow = nullptr;
-    if (window_ != nullptr) plat::DestroyWindow(window_);
-    plat::UnregisterClassA("QzGraphImageTest");
     plat::ResetD3D9StandInForTest();
   }
-  plat::HWND window_ = nullptr;
+  ScreenWindow window_;
 };
 
 }  // namespace qz::testing

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "core/memory.h"
-#include "core/window_state.h"
 #include "graphics/graph_handles.h"
 #include "graphics/graph_record.h"
 #include "graphics/graphics_start.h"
@@ -19,7 +18,7 @@
 #include "image/base_image.h"
 #include "platform/clock.h"
 #include "platform/d3d9.h"
-#include "platform/window.h"
+#include "tests/graphics/screen_window.h"
 
 namespace qz::testing {
 
@@ -46,13 +45,6 @@ class GraphTest : public ::testing::Test {
   void SetUp() override {
     plat::ResetD3D9StandInForTest();
     plat::UseVirtualTime(true);  // the start's refresh measurement costs no wall time
-    const plat::WindowClass windowClass{0, &plat::DefWindowProcA, 0, "QzGraphTest"};
-    plat::RegisterClassExA(&windowClass);
-    window_ = plat::CreateWindowExA(0, "QzGraphTest", "", plat::WS_POPUP, 0, 0, 640, 480, nullptr);
-    WindowSystemState& windows = GetWindowSystemState();
-    windows.mainWindow = window_;
-    windows.settings.windowMode = 1;
-    windows.active = 1;  // drawing and creation wait for an active window
   }
   void TearDown() override {
     // The end releases every graph left, down to an end slot of 0.
@@ -61,10 +53,6 @@ class GraphTest : public ::testing::Test {
     EXPECT_EQ(GetGraphEndSlot(), 0);
     EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
     SetHardwareRenderingFlag(1);
-    GetWindowSystemState().mainWindow = nullptr;
-    GetWindowSystemState().active = 0;
-    plat::DestroyWindow(window_);
-    plat::UnregisterClassA("QzGraphTest");
     plat::ResetD3D9StandInForTest();
     plat::UseVirtualTime(false);
   }
@@ -102,7 +90,7 @@ class GraphTest : public ::testing::Test {
     trackedBlocks_ = GetTrackedBlockCount();
   }
 
-  plat::HWND window_ = nullptr;
+  ScreenWindow window_;
   int baseCount_ = 0;
   int baseEndSlot_ = 0;
   int liveObjects_ = 0;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "graphics/device_state_cache.h"
 #include "graphics/draw_settings_block.h"
@@ -85,18 +86,11 @@ TEST_F(LightDevice, TheDefaultLightReachesTheDeviceWithTheDefaultValues) {
   ASSERT_EQ(snapshot.lights.size(), 1u);
   const plat::D3DLIGHT9& light = snapshot.lights.begin()->second;
   EXPECT_EQ(static_cast<int>(light.Type), qz::kLightDirectional);
-  for (const float channel : {light.Ambient.r, light.Ambient.g, light.Ambient.b, light.Ambient.a}) {
-    EXPECT_FLOAT_EQ(channel, 0.33f);
-  }
-  EXPECT_FLOAT_EQ(light.Diffuse.r, 1.0f);
-  EXPECT_FLOAT_EQ(light.Specular.b, 1.0f);
-  EXPECT_FLOAT_EQ(light.Range, 2000.0f);
-  EXPECT_FLOAT_EQ(light.Falloff, 1.0f);
-  EXPECT_FLOAT_EQ(light.Attenuation0, 0.1f);
-  EXPECT_FLOAT_EQ(light.Attenuation1, 0.0f);
-  EXPECT_FLOAT_EQ(light.Attenuation2, 0.0f);
-  EXPECT_FLOAT_EQ(light.Theta, 2.0f);
-  EXPECT_FLOAT_EQ(light.Phi, 2.0f);
+  // Ambient, diffuse red, specular blue, range, falloff, the three attenuations, theta and phi.
+  EXPECT_EQ((std::vector<float>{light.Ambient.r, light.Ambient.g, light.Ambient.b, light.Ambient.a, light.Diffuse.r,
+                                light.Specular.b, light.Range, light.Falloff, light.Attenuation0, light.Attenuation1,
+                                light.Attenuation2, light.Theta, light.Phi}),
+            (std::vector<float>{0.33f, 0.33f, 0.33f, 0.33f, 1, 1, 2000, 1, 0.1f, 0, 0, 2, 2}));
 }
 
 TEST_F(LightDevice, MaterialAndAmbientReachTheDeviceAndTheShaderShadows) {

@@ -36,10 +36,14 @@ std::vector<ColorVertex> Triangle(float x0, float y0, float x1, float y1, float 
   return {{x0, y0, 0, 1, color}, {x1, y1, 0, 1, color}, {x2, y2, 0, 1, color}};
 }
 
-// The covered pixels of row y as a string of '#' and '.'.
+// Row y as '.' for pixels never covered, '#' for those covered once and the
+// count for those covered more often.
 std::string Row(const OwnedSurface& s, int y) {
   std::string row;
-  for (int x = 0; x < s.view.width; ++x) row += (s.Get(x, y) & 0xFF) != 0 ? '#' : '.';
+  for (int x = 0; x < s.view.width; ++x) {
+    const std::uint32_t hits = s.Get(x, y) & 0xFF;
+    row += hits == 0 ? '.' : hits == 1 ? '#' : static_cast<char>('0' + std::min(hits, 9u));
+  }
   return row;
 }
 
@@ -49,30 +53,74 @@ std::vector<std::string> Rows(const OwnedSurface& s) {
   return rows;
 }
 
-TEST(RasterCoverage, PixelCentresOnWholeCoordinatesAndTopLeftRule) {
-  const State state = CountingState(6, 6);
-  {
-    OwnedSurface target(6, 6, D3DFMT_X8R8G8B8);
-    ASSERT_EQ(DrawList(target, state, SolidQuad(0, 0, 4, 4, kOneHit), kColorFvf), Status::kOk);
-    // Left and top edges through pixel centres own them; right and bottom do not.
-    EXPECT_EQ(Rows(target), (std::vector<std::string>{"####..", "####..", "####..", "####..", "......", "......"}));
-  }
-  {
-    OwnedSurface target(6, 6, D3DFMT_X8R8G8B8);
-    ASSERT_EQ(DrawList(target, state, SolidQuad(0.5f, 0.5f, 4.5f, 4.5f, kOneHit), kColorFvf), Status::kOk);
-    EXPECT_EQ(Rows(target), (std::vector<std::string>{"......", ".####.", ".####.", ".####.", ".####.", "......"}));
-  }
-  {
-    OwnedSurface target(6, 6, D3DFMT_X8R8G8B8);
-    ASSERT_EQ(DrawList(target, state, Triangle(0, 0, 4, 0, 0, 4), kColorFvf), Status::kOk);
-    EXPECT_EQ(Rows(target), (std::vector<std::string>{"####..", "###...", "##....", "#.....", "......", "......"}));
-  }
-  {
-    // Turned half way round: the slanted edge is now a left edge and owns the
-    // pixels on it, while the right edge at x = 4 and the bottom edge do not.
-    OwnedSurface target(6, 6, D3DFMT_X8R8G8B8);
-    ASSERT_EQ(DrawList(target, state, Triangle(4, 0, 4, 4, 0, 4), kColorFvf), Status::kOk);
-    EXPECT_EQ(Rows(target), (std::vector<std::string>{"......", "...#..", "..##..", ".###..", "......", "......"}));
+// Which pixels each primitive covers, and how often, on a square counting target.
+TEST(RasterCoverage, EachPrimitiveCoversItsPixelsOnce) {
+  const std::vector<std::string> blank(8, "........");
+  const auto only = [&](std::initializer_list<std::pair<int, const char*>> rows) {
+    std::vector<std::string> picture = blank;
+    for (const auto& [y, row] : rows) picture[static_cast<std::size_t>(y)] = row;
+    return picture;
+  };
+  const std::vector<ColorVertex> cover = SolidQuad(-10, -10, 20, 20, kOneHit);
+  const std::vector<ColorVertex> line{{1, 6, 0, 1, kOneHit}, {5, 6, 0, 1, kOneHit}};
+  struct Case {
+    const char* name;
+    void (*setup)(State*);
+    std::vector<ColorVertex> vertices;
+    std::uint32_t type;
+    std::vector<std::string> rows;
+  };
+  const auto none = [](State*) {};
+  const auto viewport = [](State* s) {
+    s->viewport = Viewport{2, 1, 4, 3, 0.0f, 1.0f};
+    s->scissor = Rect{0, 0, 3, 8};
+  };
+  const Case cases[] = {
+      // Left and top edges through pixel centres own them; right and bottom do not.
+      {"quad on whole coordinates", none, SolidQuad(0, 0, 4, 4, kOneHit), D3DPT_TRIANGLELIST,
+       only({{0, "####...."}, {1, "####...."}, {2, "####...."}, {3, "####...."}})},
+      {"quad on pixel centres", none, SolidQuad(0.5f, 0.5f, 4.5f, 4.5f, kOneHit), D3DPT_TRIANGLELIST,
+       only({{1, ".####..."}, {2, ".####..."}, {3, ".####..."}, {4, ".####..."}})},
+      {"triangle", none, Triangle(0, 0, 4, 0, 0, 4), D3DPT_TRIANGLELIST,
+       only({{0, "####...."}, {1, "###....."}, {2, "##......"}, {3, "#......."}})},
+      // Turned half way round: the slanted edge is now a left edge and owns the
+      // pixels on it, while the right edge at x = 4 and the bottom edge do not.
+      {"triangle turned half way", none, Triangle(4, 0, 4, 4, 0, 4), D3DPT_TRIANGLELIST,
+       only({{1, "...#...."}, {2, "..##...."}, {3, ".###...."}})},
+      // The scissor rectangle is kept but applies only when its test is on.
+      {"viewport", viewport, cover, D3DPT_TRIANGLELIST, only({{1, "..####.."}, {2, "..####.."}, {3, "..####.."}})},
+      {"scissor",
+       [](State* s) {
+         s->viewport = Viewport{2, 1, 4, 3, 0.0f, 1.0f};
+         s->scissor = Rect{0, 0, 3, 8};
+         s->render[D3DRS_SCISSORTESTENABLE] = 1;
+       },
+       cover, D3DPT_TRIANGLELIST, only({{1, "..#....."}, {2, "..#....."}, {3, "..#....."}})},
+      {"viewport past the target, cut to it", [](State* s) { s->viewport = Viewport{6, 6, 100, 100, 0.0f, 1.0f}; },
+       cover, D3DPT_TRIANGLELIST, only({{6, "......##"}, {7, "......##"}})},
+      {"points take their pixel", none,
+       {{2.4f, 3.6f, 0, 1, kOneHit}, {1.5f, 1.5f, 0, 1, kOneHit}, {-3.0f, 1.0f, 0, 1, kOneHit}}, D3DPT_POINTLIST,
+       only({{2, "..#....."}, {4, "..#....."}})},
+      {"line to its last pixel", none, line, D3DPT_LINELIST, only({{6, ".#####.."}})},
+      {"line short of its last pixel", [](State* s) { s->render[D3DRS_LASTPIXEL] = 0; }, line, D3DPT_LINELIST,
+       only({{6, ".####..."}})},
+      // A steep strip walks rows: one pixel per row.
+      {"steep line strip", [](State* s) { s->render[D3DRS_LASTPIXEL] = 0; },
+       {{1, 0, 0, 1, kOneHit}, {3, 6, 0, 1, kOneHit}, {3, 7, 0, 1, kOneHit}}, D3DPT_LINESTRIP,
+       {".#......", ".#......", "..#.....", "..#.....", "..#.....", "...#....", "...#....", "........"}},
+      // Each edge stops short of the next one's first pixel, so corners are hit once.
+      {"wireframe draws the edges", [](State* s) { s->render[D3DRS_FILLMODE] = D3DFILL_WIREFRAME; },
+       Triangle(1, 1, 6, 1, 1, 6), D3DPT_TRIANGLELIST,
+       {"........", ".######.", ".#...#..", ".#..#...", ".#.#....", ".##.....", ".#......", "........"}},
+      {"point fill draws the corners", [](State* s) { s->render[D3DRS_FILLMODE] = D3DFILL_POINT; },
+       Triangle(1, 1, 6, 1, 1, 6), D3DPT_TRIANGLELIST, only({{1, ".#....#."}, {6, ".#......"}})},
+  };
+  for (const Case& c : cases) {
+    State state = CountingState(8, 8);
+    c.setup(&state);
+    OwnedSurface target(8, 8, D3DFMT_X8R8G8B8);
+    ASSERT_EQ(DrawList(target, state, c.vertices, kColorFvf, c.type), Status::kOk) << c.name;
+    EXPECT_EQ(Rows(target), c.rows) << c.name;
   }
 }
 
@@ -179,28 +227,6 @@ TEST(RasterCoverage, CullingFollowsScreenWindingAndStripAlternation) {
   EXPECT_EQ(target.Get(7, 7) & 0xFF, 1u);
 }
 
-TEST(RasterCoverage, ViewportAndScissorConfineDrawing) {
-  State state = CountingState(8, 8);
-  state.viewport = Viewport{2, 1, 4, 3, 0.0f, 1.0f};
-  state.scissor = Rect{0, 0, 3, 8};
-  OwnedSurface target(8, 8, D3DFMT_X8R8G8B8);
-  ASSERT_EQ(DrawList(target, state, SolidQuad(-10, -10, 20, 20, kOneHit), kColorFvf), Status::kOk);
-  // The scissor rectangle is kept but applies only when its test is on.
-  EXPECT_EQ(Rows(target), (std::vector<std::string>{"........", "..####..", "..####..", "..####..", "........",
-                                                    "........", "........", "........"}));
-  state.render[D3DRS_SCISSORTESTENABLE] = 1;
-  OwnedSurface scissored(8, 8, D3DFMT_X8R8G8B8);
-  ASSERT_EQ(DrawList(scissored, state, SolidQuad(-10, -10, 20, 20, kOneHit), kColorFvf), Status::kOk);
-  EXPECT_EQ(Row(scissored, 1), "..#.....");
-  // A viewport reaching past the target is cut to it.
-  state.render[D3DRS_SCISSORTESTENABLE] = 0;
-  state.viewport = Viewport{6, 6, 100, 100, 0.0f, 1.0f};
-  OwnedSurface edge(8, 8, D3DFMT_X8R8G8B8);
-  ASSERT_EQ(DrawList(edge, state, SolidQuad(-10, -10, 20, 20, kOneHit), kColorFvf), Status::kOk);
-  EXPECT_EQ(Row(edge, 7), "......##");
-  EXPECT_EQ(Row(edge, 5), "........");
-}
-
 TEST(RasterShading, FlatUsesEachTrianglesFirstVertexAndGouraudInterpolates) {
   State state = TwoDState(8, 8);
   UseDiffuseOnly(&state);
@@ -232,53 +258,6 @@ TEST(RasterShading, FlatUsesEachTrianglesFirstVertexAndGouraudInterpolates) {
     ASSERT_EQ(gradient.Get(x, 0) & 0xFF, expected) << x;
     ASSERT_EQ(gradient.Get(x, 1) & 0xFF, expected) << x;
   }
-}
-
-TEST(RasterPrimitives, PointsTakeTheirPixelAndLinesStopBeforeTheirEndUnlessAsked) {
-  State state = CountingState(8, 8);
-  OwnedSurface target(8, 8, D3DFMT_X8R8G8B8);
-  const std::vector<ColorVertex> points{{2.4f, 3.6f, 0, 1, kOneHit}, {1.5f, 1.5f, 0, 1, kOneHit},
-                                        {-3.0f, 1.0f, 0, 1, kOneHit}};
-  Report report;
-  ASSERT_EQ(DrawList(target, state, points, kColorFvf, D3DPT_POINTLIST, &report), Status::kOk);
-  EXPECT_EQ(report.pixelsWritten, 2);
-  EXPECT_EQ(target.Get(2, 4) & 0xFF, 1u);
-  EXPECT_EQ(target.Get(2, 2) & 0xFF, 1u);
-
-  const std::vector<ColorVertex> line{{1, 6, 0, 1, kOneHit}, {5, 6, 0, 1, kOneHit}};
-  OwnedSurface lines(8, 8, D3DFMT_X8R8G8B8);
-  ASSERT_EQ(DrawList(lines, state, line, kColorFvf, D3DPT_LINELIST), Status::kOk);
-  EXPECT_EQ(Row(lines, 6), ".#####..");
-  state.render[D3DRS_LASTPIXEL] = 0;
-  OwnedSurface shorter(8, 8, D3DFMT_X8R8G8B8);
-  ASSERT_EQ(DrawList(shorter, state, line, kColorFvf, D3DPT_LINELIST), Status::kOk);
-  EXPECT_EQ(Row(shorter, 6), ".####...");
-
-  // A steep strip walks rows: one pixel per row.
-  const std::vector<ColorVertex> steep{{1, 0, 0, 1, kOneHit}, {3, 6, 0, 1, kOneHit}, {3, 7, 0, 1, kOneHit}};
-  OwnedSurface walked(8, 8, D3DFMT_X8R8G8B8);
-  ASSERT_EQ(DrawList(walked, state, steep, kColorFvf, D3DPT_LINESTRIP), Status::kOk);
-  for (int y = 0; y < 7; ++y) {
-    const std::string row = Row(walked, y);
-    EXPECT_EQ(std::count(row.begin(), row.end(), '#'), 1) << y;
-  }
-}
-
-TEST(RasterPrimitives, WireframeAndPointFillModesDrawEdgesAndCorners) {
-  State state = CountingState(8, 8);
-  state.render[D3DRS_FILLMODE] = D3DFILL_WIREFRAME;
-  OwnedSurface target(8, 8, D3DFMT_X8R8G8B8);
-  ASSERT_EQ(DrawList(target, state, Triangle(1, 1, 6, 1, 1, 6), kColorFvf), Status::kOk);
-  EXPECT_EQ(Row(target, 1), ".######.");
-  EXPECT_EQ(target.Get(3, 3) & 0xFF, 0u);  // inside stays empty
-  EXPECT_EQ(target.Get(1, 4) & 0xFF, 1u);  // left edge
-
-  state.render[D3DRS_FILLMODE] = D3DFILL_POINT;
-  OwnedSurface corners(8, 8, D3DFMT_X8R8G8B8);
-  Report report;
-  ASSERT_EQ(DrawList(corners, state, Triangle(1, 1, 6, 1, 1, 6), kColorFvf, D3DPT_TRIANGLELIST, &report), Status::kOk);
-  EXPECT_EQ(report.pixelsWritten, 3);
-  EXPECT_EQ(corners.Get(6, 1) & 0xFF, 1u);
 }
 
 TEST(RasterPrimitives, IndexedDrawsPickVerticesAndRefuseIndicesOutOfRange) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
+#include <vector>
 
 #include "platform/window.h"
 #include "tests/platform/window_recorder.h"
@@ -15,131 +17,106 @@ namespace {
 using qz::testing::DrainMessages;
 using qz::testing::RecordingClass;
 
-struct Seen {
-  std::uint32_t message;
-  plat::WPARAM wParam;
-};
+// A message as (message, wParam, the 32 bits of lParam).
+using Seen = std::tuple<std::uint32_t, plat::WPARAM, std::uint32_t>;
 
 std::vector<Seen> Messages(plat::HWND window) {
   std::vector<Seen> seen;
-  for (const plat::Message& message : DrainMessages(window)) seen.push_back(Seen{message.message, message.wParam});
+  for (const plat::Message& m : DrainMessages(window)) {
+    seen.emplace_back(m.message, m.wParam, static_cast<std::uint32_t>(m.lParam));
+  }
   return seen;
 }
 
-TEST(WindowInput, ActivationAndMinimiseFollowTheSystemOrder) {
-  RecordingClass windowClass;
-  plat::HWND window = windowClass.Create();
-  ASSERT_NE(window, nullptr);
-  DrainMessages();
+// A recording window, created active, its creation messages drained.
+class WindowInput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_ = windowClass_.Create();
+    ASSERT_NE(window_, nullptr);
+    DrainMessages();
+  }
+  RecordingClass windowClass_;
+  plat::HWND window_ = nullptr;
+};
 
+TEST_F(WindowInput, ActivationAndMinimiseFollowTheSystemOrder) {
   // Active from creation: activating again posts nothing.
-  plat::SimulateActivation(window, true);
-  EXPECT_TRUE(Messages(window).empty());
+  plat::SimulateActivation(window_, true);
+  EXPECT_TRUE(Messages(window_).empty());
 
-  plat::SimulateMinimise(window, true);
-  std::vector<Seen> seen = Messages(window);
-  ASSERT_EQ(seen.size(), 4u);
-  EXPECT_EQ(seen[0].message, plat::WM_ACTIVATE);
-  EXPECT_EQ(plat::LowWord(seen[0].wParam), plat::WA_INACTIVE);
-  EXPECT_NE(plat::HighWord(seen[0].wParam), 0);  // minimised
-  EXPECT_EQ(seen[1].message, plat::WM_ACTIVATEAPP);
-  EXPECT_EQ(seen[1].wParam, 0u);
-  EXPECT_EQ(seen[3].message, plat::WM_SIZE);
-  EXPECT_EQ(seen[3].wParam, plat::SIZE_MINIMIZED);
+  // Deactivated first, the high word saying minimised.
+  const std::vector<Seen> minimised = {{plat::WM_ACTIVATE, 0x10000 | plat::WA_INACTIVE, 0}, {plat::WM_ACTIVATEAPP, 0, 0},
+                                             {plat::WM_KILLFOCUS, 0, 0}, {plat::WM_SIZE, plat::SIZE_MINIMIZED, 0}};
+  plat::SimulateMinimise(window_, true);
+  EXPECT_EQ(Messages(window_), minimised);
 
-  // Restoring reports the size before the activation, which no longer says minimised.
-  plat::SimulateMinimise(window, false);
-  seen = Messages(window);
-  ASSERT_EQ(seen.size(), 4u);
-  EXPECT_EQ(seen[0].message, plat::WM_SIZE);
-  EXPECT_EQ(seen[0].wParam, plat::SIZE_RESTORED);
-  EXPECT_EQ(seen[1].message, plat::WM_ACTIVATEAPP);
-  EXPECT_EQ(seen[1].wParam, 1u);
-  EXPECT_EQ(seen[2].message, plat::WM_ACTIVATE);
-  EXPECT_EQ(seen[2].wParam, plat::WA_ACTIVE);
+  // Restoring reports the size (640 x 480) before the activation, which no longer says minimised.
+  plat::SimulateMinimise(window_, false);
+  EXPECT_EQ(Messages(window_), (std::vector<Seen>{{plat::WM_SIZE, plat::SIZE_RESTORED, 480 << 16 | 640},
+                                                  {plat::WM_ACTIVATEAPP, 1, 0},
+                                                  {plat::WM_ACTIVATE, plat::WA_ACTIVE, 0},
+                                                  {plat::WM_SETFOCUS, 0, 0}}));
 
   // ShowWindow(SW_MINIMIZE) on the headless backend says the same as a user's minimise.
-  plat::ShowWindow(window, plat::SW_MINIMIZE);
-  seen = Messages(window);
-  ASSERT_FALSE(seen.empty());
-  EXPECT_EQ(seen.back().message, plat::WM_SIZE);
-  EXPECT_EQ(seen.back().wParam, plat::SIZE_MINIMIZED);
+  plat::ShowWindow(window_, plat::SW_MINIMIZE);
+  EXPECT_EQ(Messages(window_), minimised);
 }
 
-TEST(WindowInput, KeysCarryLParamBitsAndMakeTheSystemsCharacters) {
-  RecordingClass windowClass;
-  plat::HWND window = windowClass.Create();
-  ASSERT_NE(window, nullptr);
-  DrainMessages();
-
-  plat::SimulateKey(window, 'A', true);
-  plat::SimulateKey(window, 'A', true);  // held: a repeat
-  plat::SimulateKey(window, 'A', false);
-  std::vector<plat::Message> keys = DrainMessages(window);
-  ASSERT_EQ(keys.size(), 3u);
-  EXPECT_EQ(keys[0].message, plat::WM_KEYDOWN);
-  EXPECT_EQ(keys[0].wParam, static_cast<plat::WPARAM>('A'));
-  EXPECT_EQ(static_cast<std::uint32_t>(keys[0].lParam), 0x001E0001u);
-  EXPECT_EQ(static_cast<std::uint32_t>(keys[1].lParam), 0x401E0001u);
-  EXPECT_EQ(keys[2].message, plat::WM_KEYUP);
-  EXPECT_EQ(static_cast<std::uint32_t>(keys[2].lParam), 0xC01E0001u);
+TEST_F(WindowInput, KeysCarryLParamBitsAndMakeTheSystemsCharacters) {
+  plat::SimulateKey(window_, 'A', true);
+  plat::SimulateKey(window_, 'A', true);  // held: a repeat
+  plat::SimulateKey(window_, 'A', false);
+  // Scan code 0x1E, a count of 1; bit 30 for a repeat, 31 for a release.
+  EXPECT_EQ(Messages(window_), (std::vector<Seen>{{plat::WM_KEYDOWN, 'A', 0x001E0001u},
+                                                  {plat::WM_KEYDOWN, 'A', 0x401E0001u},
+                                                  {plat::WM_KEYUP, 'A', 0xC01E0001u}}));
 
   // Enter and Escape make their characters; Control+C makes 3.
-  plat::SimulateKey(window, plat::VK_RETURN, true);
-  plat::SimulateKey(window, plat::VK_RETURN, false);
-  plat::SimulateKey(window, plat::VK_ESCAPE, true);
-  plat::SimulateKey(window, plat::VK_ESCAPE, false);
-  plat::SimulateKey(window, plat::VK_CONTROL, true);
-  plat::SimulateKey(window, 'C', true);
+  plat::SimulateKey(window_, plat::VK_RETURN, true);
+  plat::SimulateKey(window_, plat::VK_RETURN, false);
+  plat::SimulateKey(window_, plat::VK_ESCAPE, true);
+  plat::SimulateKey(window_, plat::VK_ESCAPE, false);
+  plat::SimulateKey(window_, plat::VK_CONTROL, true);
+  plat::SimulateKey(window_, 'C', true);
   EXPECT_TRUE(plat::IsVirtualKeyDown(plat::VK_CONTROL));
   EXPECT_TRUE(plat::IsVirtualKeyDown(plat::VK_LCONTROL));
-  plat::SimulateKey(window, 'C', false);
-  plat::SimulateKey(window, plat::VK_CONTROL, false);
+  plat::SimulateKey(window_, 'C', false);
+  plat::SimulateKey(window_, plat::VK_CONTROL, false);
   EXPECT_FALSE(plat::IsVirtualKeyDown(plat::VK_CONTROL));
   std::vector<plat::WPARAM> characters;
-  for (const plat::Message& message : DrainMessages(window)) {
+  for (const plat::Message& message : DrainMessages(window_)) {
     if (message.message == plat::WM_CHAR) characters.push_back(message.wParam);
   }
   EXPECT_EQ(characters, (std::vector<plat::WPARAM>{13, 27, 3}));
 
   // With Alt held: system key messages, and Alt+Enter is WM_SYSCHAR 13.
-  plat::SimulateKey(window, plat::VK_MENU, true);
-  plat::SimulateKey(window, plat::VK_RETURN, true);
-  std::vector<plat::Message> system = DrainMessages(window);
-  ASSERT_EQ(system.size(), 3u);
-  EXPECT_EQ(system[0].message, plat::WM_SYSKEYDOWN);
-  EXPECT_EQ(system[1].message, plat::WM_SYSKEYDOWN);
-  EXPECT_NE(static_cast<std::uint32_t>(system[1].lParam) & (1u << 29), 0u);
-  EXPECT_EQ(system[2].message, plat::WM_SYSCHAR);
-  EXPECT_EQ(system[2].wParam, 13u);
+  plat::SimulateKey(window_, plat::VK_MENU, true);
+  plat::SimulateKey(window_, plat::VK_RETURN, true);
+  // Bit 29 says Alt is held.
+  EXPECT_EQ(Messages(window_), (std::vector<Seen>{{plat::WM_SYSKEYDOWN, plat::VK_MENU, 0x20380001u},
+                                                  {plat::WM_SYSKEYDOWN, plat::VK_RETURN, 0x201C0001u},
+                                                  {plat::WM_SYSCHAR, 13, 0x201C0001u}}));
 
   // Losing focus forgets held keys: their key-ups go to another window.
   EXPECT_TRUE(plat::IsVirtualKeyDown(plat::VK_MENU));
-  plat::SimulateActivation(window, false);
+  plat::SimulateActivation(window_, false);
   EXPECT_FALSE(plat::IsVirtualKeyDown(plat::VK_MENU));
   EXPECT_FALSE(plat::IsVirtualKeyDown(plat::VK_RETURN));
 
   // So does closing the active window.
-  plat::SimulateActivation(window, true);
-  plat::SimulateKey(window, plat::VK_LEFT, true);
+  plat::SimulateActivation(window_, true);
+  plat::SimulateKey(window_, plat::VK_LEFT, true);
   EXPECT_TRUE(plat::IsVirtualKeyDown(plat::VK_LEFT));
-  ASSERT_TRUE(plat::DestroyWindow(window));
+  ASSERT_TRUE(plat::DestroyWindow(window_));
   EXPECT_FALSE(plat::IsVirtualKeyDown(plat::VK_LEFT));
 }
 
-TEST(WindowInput, TextArrivesAsCodePageBytesLeadByteFirst) {
-  RecordingClass windowClass;
-  plat::HWND window = windowClass.Create();
-  ASSERT_NE(window, nullptr);
-  DrainMessages();
+TEST_F(WindowInput, TextArrivesAsCodePageBytesLeadByteFirst) {
   plat::SetCodePageForText(0);
-  plat::SimulateText(window, "a\xE3\x81\x82");  // "a" and HIRAGANA A
-  std::vector<plat::WPARAM> bytes;
-  for (const plat::Message& message : DrainMessages(window)) {
-    ASSERT_EQ(message.message, plat::WM_CHAR);
-    bytes.push_back(message.wParam);
-  }
-  EXPECT_EQ(bytes, (std::vector<plat::WPARAM>{'a', 0x82, 0xA0}));
+  plat::SimulateText(window_, "a\xE3\x81\x82");  // "a" and HIRAGANA A
+  EXPECT_EQ(Messages(window_),
+            (std::vector<Seen>{{plat::WM_CHAR, 'a', 1}, {plat::WM_CHAR, 0x82, 1}, {plat::WM_CHAR, 0xA0, 1}}));
 
   // Round trip, and bytes that do not convert become '?' without losing the rest.
   const std::string sjis = plat::Utf8ToCodePage("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E ok");
@@ -149,40 +126,32 @@ TEST(WindowInput, TextArrivesAsCodePageBytesLeadByteFirst) {
   EXPECT_EQ(plat::CodePageToUtf8(nullptr), "");
 }
 
-TEST(WindowInput, WheelStepsAndMouseButtons) {
-  RecordingClass windowClass;
-  plat::HWND window = windowClass.Create();
-  ASSERT_NE(window, nullptr);
-  DrainMessages();
-  plat::SimulateMouseMove(window, 10, 20);
-  plat::SimulateMouseButton(window, 1, true, 10, 20);
-  plat::SimulateWheel(window, -2, 1);
-  std::vector<plat::Message> mouse = DrainMessages(window);
-  ASSERT_EQ(mouse.size(), 5u);
-  EXPECT_EQ(mouse[0].message, plat::WM_MOUSEMOVE);
-  EXPECT_EQ(mouse[0].lParam, plat::MakeLParam(10, 20));
-  EXPECT_EQ(mouse[1].message, plat::WM_RBUTTONDOWN);
-  EXPECT_EQ(mouse[2].message, plat::WM_MOUSEWHEEL);
-  EXPECT_EQ(static_cast<std::int16_t>(plat::HighWord(mouse[2].wParam)), -120);
-  EXPECT_EQ(mouse[3].message, plat::WM_MOUSEWHEEL);
-  EXPECT_EQ(mouse[4].message, plat::WM_MOUSEHWHEEL);
-  EXPECT_EQ(static_cast<std::int16_t>(plat::HighWord(mouse[4].wParam)), 120);
+TEST_F(WindowInput, WheelStepsAndMouseButtons) {
+  plat::SimulateMouseMove(window_, 10, 20);
+  plat::SimulateMouseButton(window_, 1, true, 10, 20);
+  plat::SimulateWheel(window_, -2, 1);
+  // A wheel step of 120 in the high word over the buttons held; the wheel's
+  // position in screen coordinates (client at 100, 100).
+  constexpr plat::WPARAM kRightButton = 2;
+  const std::uint32_t client = 20 << 16 | 10, screen = 120 << 16 | 110;
+  const plat::WPARAM down = plat::WPARAM{static_cast<std::uint16_t>(-120)} << 16 | kRightButton;
+  EXPECT_EQ(Messages(window_), (std::vector<Seen>{{plat::WM_MOUSEMOVE, 0, client},
+                                                  {plat::WM_RBUTTONDOWN, kRightButton, client},
+                                                  {plat::WM_MOUSEWHEEL, down, screen},
+                                                  {plat::WM_MOUSEWHEEL, down, screen},
+                                                  {plat::WM_MOUSEHWHEEL, 120 << 16 | kRightButton, screen}}));
   // The cursor position follows in screen coordinates (client at 100, 100).
   plat::Point cursor{};
   ASSERT_TRUE(plat::GetCursorPos(&cursor));
   EXPECT_EQ(cursor.x, 110);
   EXPECT_EQ(cursor.y, 120);
-  plat::SimulateMouseButton(window, 1, false, 10, 20);
+  plat::SimulateMouseButton(window_, 1, false, 10, 20);
 }
 
-TEST(WindowInput, DroppedFilesAreReadInLibraryFormAndBounded) {
-  RecordingClass windowClass;
-  plat::HWND window = windowClass.Create();
-  ASSERT_NE(window, nullptr);
-  DrainMessages();
+TEST_F(WindowInput, DroppedFilesAreReadInLibraryFormAndBounded) {
   const char* paths[] = {"/tmp/a.png", "/home/\xE6\x97\xA5.txt"};
-  plat::SimulateDroppedFiles(window, paths, 2);
-  std::vector<plat::Message> drops = DrainMessages(window);
+  plat::SimulateDroppedFiles(window_, paths, 2);
+  std::vector<plat::Message> drops = DrainMessages(window_);
   ASSERT_EQ(drops.size(), 1u);
   ASSERT_EQ(drops[0].message, plat::WM_DROPFILES);
   auto drop = reinterpret_cast<plat::DropHandle>(drops[0].wParam);

@@ -9,6 +9,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "platform/window.h"
 #include "tests/platform/window_recorder.h"
@@ -18,6 +20,8 @@ namespace {
 using qz::testing::DrainMessages;
 using qz::testing::Recorded;
 using qz::testing::RecordingClass;
+using qz::testing::TakeRecorded;
+using Seen = std::tuple<std::uint32_t, plat::WPARAM, plat::LPARAM>;
 
 plat::LRESULT RefuseCreation(plat::HWND window, std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
   if (message == plat::WM_CREATE) return -1;
@@ -59,13 +63,9 @@ TEST(WindowClass, CreationSendsCreateSizeMoveAndDestroySendsDestroy) {
   RecordingClass windowClass;
   plat::HWND window = windowClass.Create();
   ASSERT_NE(window, nullptr);
-  const auto& log = Recorded();
-  ASSERT_GE(log.size(), 3u);
-  EXPECT_EQ(log[0].message, plat::WM_CREATE);
-  EXPECT_EQ(log[1].message, plat::WM_SIZE);
-  EXPECT_EQ(log[1].lParam, plat::MakeLParam(640, 480));
-  EXPECT_EQ(log[2].message, plat::WM_MOVE);
-  EXPECT_EQ(log[2].lParam, plat::MakeLParam(100, 100));
+  EXPECT_EQ(TakeRecorded(), (std::vector<Seen>{{plat::WM_CREATE, 0, 0},
+                                                 {plat::WM_SIZE, plat::SIZE_RESTORED, plat::MakeLParam(640, 480)},
+                                                 {plat::WM_MOVE, 0, plat::MakeLParam(100, 100)}}));
   EXPECT_TRUE(plat::IsWindow(window));
 
   // DefWindowProcA closes by destroying; WM_DESTROY arrives while the window still exists.
@@ -73,9 +73,7 @@ TEST(WindowClass, CreationSendsCreateSizeMoveAndDestroySendsDestroy) {
   Recorded().clear();
   plat::SimulateCloseRequest(window);
   for (const plat::Message& message : DrainMessages()) plat::DispatchMessageA(&message);
-  ASSERT_EQ(Recorded().size(), 2u);
-  EXPECT_EQ(Recorded()[0].message, plat::WM_CLOSE);
-  EXPECT_EQ(Recorded()[1].message, plat::WM_DESTROY);
+  EXPECT_EQ(TakeRecorded(), (std::vector<Seen>{{plat::WM_CLOSE, 0, 0}, {plat::WM_DESTROY, 0, 0}}));
   EXPECT_FALSE(plat::IsWindow(window));
   EXPECT_FALSE(plat::DestroyWindow(window));
 
@@ -117,14 +115,9 @@ TEST(WindowGeometry, FrameClientAndWindowRectanglesAgree) {
   // A move sends WM_MOVE and WM_SIZE only for what changed.
   Recorded().clear();
   ASSERT_TRUE(plat::MoveWindow(window, 0, 0, 656, 519, plat::TRUE));
-  ASSERT_EQ(Recorded().size(), 1u);
-  EXPECT_EQ(Recorded()[0].message, plat::WM_MOVE);
-  EXPECT_EQ(Recorded()[0].lParam, plat::MakeLParam(8, 31));
-  Recorded().clear();
+  EXPECT_EQ(TakeRecorded(), (std::vector<Seen>{{plat::WM_MOVE, 0, plat::MakeLParam(8, 31)}}));
   ASSERT_TRUE(plat::SetWindowPos(window, plat::HWND_TOPMOST, 0, 0, 816, 639, plat::SWP_NOMOVE));
-  ASSERT_EQ(Recorded().size(), 1u);
-  EXPECT_EQ(Recorded()[0].message, plat::WM_SIZE);
-  EXPECT_EQ(Recorded()[0].lParam, plat::MakeLParam(800, 600));
+  EXPECT_EQ(TakeRecorded(), (std::vector<Seen>{{plat::WM_SIZE, plat::SIZE_RESTORED, plat::MakeLParam(800, 600)}}));
   EXPECT_NE(plat::GetWindowLongA(window, plat::GWL_EXSTYLE) & plat::WS_EX_TOPMOST, 0);
 
   // Dropping the caption keeps the window rectangle; the client grows into the frame.

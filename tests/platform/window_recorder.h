@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/window.h"
@@ -22,6 +23,15 @@ struct RecordedMessage {
 inline std::vector<RecordedMessage>& Recorded() {
   static std::vector<RecordedMessage> messages;
   return messages;
+}
+
+// The messages recorded since the last take, as (message, wParam, lParam),
+// and the record emptied.
+inline std::vector<std::tuple<std::uint32_t, plat::WPARAM, plat::LPARAM>> TakeRecorded() {
+  std::vector<std::tuple<std::uint32_t, plat::WPARAM, plat::LPARAM>> taken;
+  for (const RecordedMessage& m : Recorded()) taken.emplace_back(m.message, m.wParam, m.lParam);
+  Recorded().clear();
+  return taken;
 }
 
 inline plat::LRESULT RecordingProc(plat::HWND window, std::uint32_t message, plat::WPARAM wParam,
