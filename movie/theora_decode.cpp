@@ -294,7 +294,8 @@ int SeekTheoraFrame(TheoraMovieContext* context, int frame) {
 int AdvanceTheoraFrames(TheoraMovieContext* context, int count) {
   if (count < 1) return 0;
   std::int64_t frame = static_cast<std::int64_t>(context->currentFrame.load(std::memory_order_relaxed)) + count;
-  if (frame >= context->frameCount) frame -= context->frameCount;
+  // A step of a whole movie or more wraps as often as it passes the end.
+  if (context->frameCount > 0) frame %= context->frameCount;
   context->currentFrame.store(static_cast<std::int32_t>(frame), std::memory_order_release);
   context->imageConverted.store(0, std::memory_order_relaxed);
   context->surfaceConverted.store(0, std::memory_order_relaxed);

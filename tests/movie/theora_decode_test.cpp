@@ -48,7 +48,7 @@ TEST_F(TheoraDecode, SeeksClampToTheMovieAndShowTheFrameAskedFor) {
   EXPECT_EQ(qz::ConvertTheoraFrame(movie_, 0, 0), 0);
 }
 
-TEST_F(TheoraDecode, AdvanceStepsForwardAndWrapsOnce) {
+TEST_F(TheoraDecode, AdvanceStepsForwardAndWrapsPastTheEnd) {
   OpenLongMovie();
   qz::AdvanceTheoraFrames(movie_, 0);
   qz::AdvanceTheoraFrames(movie_, -3);
@@ -71,6 +71,10 @@ TEST_F(TheoraDecode, AdvanceStepsForwardAndWrapsOnce) {
   EXPECT_EQ(Shown(), 15);
   qz::AdvanceTheoraFrames(movie_, 280);
   EXPECT_EQ(Shown(), 295);
+  // A step longer than the whole movie wraps past the end as often as it passes it.
+  qz::AdvanceTheoraFrames(movie_, 605);
+  ASSERT_EQ(qz::GetTheoraCurrentFrame(movie_), 0);
+  EXPECT_EQ(Shown(), 0);
 }
 
 TEST_F(TheoraDecode, StockHoldsTheFramesAheadAndFollowsAJump) {
