@@ -77,6 +77,17 @@ TEST_F(TheoraDecode, AdvanceStepsForwardAndWrapsPastTheEnd) {
   EXPECT_EQ(Shown(), 0);
 }
 
+TEST_F(TheoraDecode, AOneFrameMovieSteppedStaysOnItsFrame) {
+  TestMovieOptions options;
+  options.frames = 1;
+  ASSERT_NE(Open(options, 10), nullptr);
+  for (const int step : {1, 2}) {
+    qz::AdvanceTheoraFrames(movie_, step);
+    ASSERT_EQ(qz::GetTheoraCurrentFrame(movie_), 0) << "a step of " << step;
+    EXPECT_EQ(Shown(), 0);
+  }
+}
+
 TEST_F(TheoraDecode, StockHoldsTheFramesAheadAndFollowsAJump) {
   OpenLongMovie();
   ASSERT_TRUE(WaitForFullStock());
