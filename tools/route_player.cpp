@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 #include <utility>
 
 #include "game/items.h"
@@ -61,14 +60,6 @@ std::function<void()> ConfirmingChest(ScriptedPlay& play) {
 
 }  // namespace
 
-std::string Letters(const Keys& keys) {
-  std::string letters;
-  for (char c : std::string_view("LRUDJXCAS")) {
-    if (keys.count(testing::KeyOfLetter(c)) != 0) letters += c;
-  }
-  return letters.empty() ? "-" : letters;
-}
-
 Keys KeysOf(const Move& move) {
   Keys keys;
   if (move.jump || move.drop) keys.insert(kKeyJump);
@@ -80,10 +71,9 @@ Keys KeysOf(const Move& move) {
 int WayOf(const Keys& keys) { return keys.count(kKeyRight) != 0 ? 1 : keys.count(kKeyLeft) != 0 ? -1 : 0; }
 
 Route& Route::Press(Keys keys, int frames) {
-  steps_.push_back({Letters(keys) + ":" + std::to_string(frames), std::move(keys), frames, {}});
+  steps_.push_back({LettersOf(keys) + ":" + std::to_string(frames), std::move(keys), frames, {}});
   return *this;
 }
-
 Route& Route::Wait(int frames) { return Press({}, frames); }
 
 Route& Route::Add(std::string name, std::vector<Place> places, std::function<std::string(RoutePlayer&, Columns)> act) {
@@ -100,62 +90,51 @@ Route& Route::Add(std::string name, std::vector<Place> places, std::function<std
 }
 
 Route& Route::HoldTo(Keys keys, Place place) {
-  return Add("HoldTo " + Letters(keys) + " " + place.label, {place},
+  return Add("HoldTo " + LettersOf(keys) + " " + place.label, {place},
              [keys](RoutePlayer& self, Columns at) { return self.HoldTo(keys, at[0]); });
 }
 Route& Route::WalkTo(Place place) {
-  return Add("WalkTo " + place.label, {place},
-             [](RoutePlayer& self, Columns at) { return self.Walk(kWalkingShot, at[0], 0); });
+  return Add("WalkTo " + place.label, {place}, [](RoutePlayer& self, Columns at) { return self.Walk(kWalkingShot, at[0], 0); });
 }
 Route& Route::Advance(Keys keys, Place place) {
-  return Add("Advance " + Letters(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
+  return Add("Advance " + LettersOf(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
     return self.Walk(keys, at[0], 0, RoutePlayer::Meeting::kStanding);
   });
 }
 Route& Route::StopAt(Place place) {
   return Add("StopAt " + place.label, {place}, [](RoutePlayer& self, Columns at) { return self.StopAt(at[0]); });
 }
-
 Route& Route::WaitFor(std::string what, std::function<bool()> seen) {
   return Add("WaitFor " + what, {}, [seen](RoutePlayer& self, Columns) { return self.HoldUntil({}, seen); });
 }
-
 Route& Route::Answer(std::string what, std::function<Keys(bool)> decide, std::function<bool()> done) {
   return Add("Answer " + what, {}, [decide, done](RoutePlayer& self, Columns) { return self.Answer(decide, done); });
 }
-
 Route& Route::HoldGround(Keys keys, int frames) {
-  return Add("HoldGround " + Letters(keys) + ":" + std::to_string(frames), {},
+  return Add("HoldGround " + LettersOf(keys) + ":" + std::to_string(frames), {},
              [keys, frames](RoutePlayer& self, Columns) { return self.Walk(keys, std::nullopt, frames); });
 }
-
 Route& Route::RideAcross(Place from, Place to) {
   return Add("RideAcross " + from.label + " to " + to.label, {from, to},
              [](RoutePlayer& self, Columns at) { return self.RideAcross(at[0], at[1]); });
 }
-
 Route& Route::Fight(Keys keys, FightSettings how) {
-  return Add("Fight " + Letters(keys), how.place ? std::vector{*how.place} : std::vector<Place>{},
+  return Add("Fight " + LettersOf(keys), how.place ? std::vector{*how.place} : std::vector<Place>{},
              [keys, how](RoutePlayer& self, Columns at) { return self.Fight(keys, how, at.empty() ? -1 : at[0]); });
 }
 
 Route& Route::ReadSign() { return StopAt(Sign()).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(30); }
-
 Route& Route::UseRecoveryPoint(Place where) {
   return StopAt(where).Press({kKeyUp}, 8).WaitFor("the magic filled", [] { return player.magic == player.maxMagic; });
 }
-
 Route& Route::OpenChest() {
   return Add("OpenChest at chest", {Chest()}, [](RoutePlayer& self, Columns at) { return self.OpenChest(at[0]); });
 }
-
 Route& Route::TakeDoor(int number) {
   // The walk meets what comes up to two cells before the door.
-  Add("WalkTo " + Door(number).label, {Door(number)},
-      [](RoutePlayer& self, Columns at) { return self.WalkShortOf(at[0], 2); });
+  Add("WalkTo " + Door(number).label, {Door(number)}, [](RoutePlayer& self, Columns at) { return self.WalkShortOf(at[0], 2); });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
-
 Route& Route::Then(const Route& more) {
   steps_.insert(steps_.end(), more.steps_.begin(), more.steps_.end());
   return *this;
@@ -354,7 +333,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       const int key = ColumnOf(Key()), keyOff = ahead * (StandingX(key) - player.x);
       if (key < 0 || keyOff < 0 || keyOff > kKeyNear) dodges.insert(dodges.begin(), {ahead, true, false, false, kHopPress});
       const std::optional<Move> dodge = DodgeNow(dodges);
-      if (dodge && trace_) Trace("dodge " + Letters(KeysOf(*dodge)));
+      if (dodge && trace_) Trace("dodge " + LettersOf(KeysOf(*dodge)));
       return dodge ? Press(KeysOf(*dodge), dodge->press) : Hold(held_, 1);
     }
     // Advancing, ground is held (the walk stopped) where an enemy, one in a

@@ -22,14 +22,8 @@
 namespace veltrin::routes {
 
 using Keys = std::set<std::uint32_t>;
-using testing::kKeyDown;
-using testing::kKeyJump;
-using testing::kKeyLeft;
-using testing::kKeyRight;
-using testing::kKeyShot;
-using testing::kKeyShotChange;
-using testing::kKeyUp;
-using testing::ScriptedPlay;
+using testing::kKeyDown, testing::kKeyJump, testing::kKeyLeft, testing::kKeyRight, testing::kKeyShot,
+    testing::kKeyShotChange, testing::kKeyUp, testing::LettersOf, testing::ScriptedPlay;
 
 // The shortest press and the reaction time of a route's player, in frames.
 inline constexpr int kMinimumPress = 6;
@@ -64,10 +58,9 @@ struct Perturbation {
   std::uint32_t seed = 1;
 };
 
-// The keys of a move, the way keys walk (-1, 0, 1), and their letters for a trace.
+// The keys of a move, and the way keys walk (-1, 0, 1).
 Keys KeysOf(const Move& move);
 int WayOf(const Keys& keys);
-std::string Letters(const Keys& keys);
 
 class RoutePlayer;
 
@@ -100,7 +93,6 @@ class Route {
   // Stands `frames` frames and on while an enemy ahead comes, met as a walk
   // meets it (firing `keys`).
   Route& HoldGround(Keys keys, int frames);
-
   // The floor's boss fought as `how` says until it is down or changes its look.
   Route& Fight(Keys keys, FightSettings how = {});
 
@@ -142,12 +134,10 @@ class RoutePlayer {
   // How a walk meets an enemy ahead: shot low on the way, or met standing.
   enum class Meeting { kOnTheWay, kStanding };
 
-  // The looking steps (see Route's), each "" or what went wrong.
+  // The looking steps (see Route's), each "" or what went wrong. A walk with
+  // no column holds ground at least `frames` frames.
   std::string HoldTo(const Keys& keys, int column);
-  // A walk to `column` firing `keys`; with none, ground held at least
-  // `frames` frames and on while an enemy ahead comes.
   std::string Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting = Meeting::kOnTheWay);
-  // A walk that meets what comes up to `cells` cells before the column.
   std::string WalkShortOf(int column, int cells);
   std::string StopAt(int column);
   std::string RideAcross(int from, int to);
@@ -161,11 +151,6 @@ class RoutePlayer {
   std::string Hold(const Keys& keys, int frames);
   // A planned press: it starts as a decision but ends on time, `after` held then.
   std::string Press(const Keys& keys, int frames, const Keys& after = {});
-  // Of `moves` (tried in order) away from a bullet on course for the body,
-  // the one to press now: a reaction late it clears the bullets, a few frames
-  // later it would not. None while one that clears can still wait; when none
-  // clears, the one met latest.
-  std::optional<Move> DodgeNow(const std::vector<Move>& moves);
   // `act` (each time "" or what went wrong) until `done` holds.
   template <typename Done, typename Act>
   std::string Looking(Done done, Act act);
@@ -174,6 +159,7 @@ class RoutePlayer {
   // Of the presses of `keys` `shortest` to `longest` frames long (a change of
   // keys reaching the game late), the one whose slide ends nearest `x`.
   int PressTo(double x, const Keys& keys, int shortest, int longest) const;
+  std::optional<Move> DodgeNow(const std::vector<Move>& moves);
   int Jittered(int frames);
   void Trace(const std::string& what) const;
 

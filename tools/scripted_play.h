@@ -50,6 +50,15 @@ inline std::uint32_t KeyOfLetter(char c) {
   }
 }
 
+// The letters of `keys` as a script word writes them; "-" for none.
+inline std::string LettersOf(const std::set<std::uint32_t>& keys) {
+  std::string letters;
+  for (char c : std::string_view("LRUDJXCAS")) {
+    if (keys.count(KeyOfLetter(c)) != 0) letters += c;
+  }
+  return letters.empty() ? "-" : letters;
+}
+
 class ScriptedPlay {
  public:
   ScriptedPlay() : window_(qz::QueryMainWindowHandle()) {

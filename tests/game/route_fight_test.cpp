@@ -97,7 +97,7 @@ TEST_F(CampaignAreaTest, AFightJudgesBulletsAgainstTheBodyItsKeysHold) {
     veltrin::routes::RoutePlayer fighter(play, perturbation);
     const std::string outcome =
         fighter.Run(veltrin::routes::Route().Fight(keys, {.horizon = c.horizon, .frameLimit = 120}));
-    const std::string step = "step 0 Fight " + veltrin::routes::Letters(keys) + ": ";
+    const std::string step = "step 0 Fight " + veltrin::testing::LettersOf(keys) + ": ";
     EXPECT_EQ(outcome.substr(0, step.size() + 4), step + (c.struck ? "died" : "the "));
     if (c.crouched) {
       EXPECT_EQ(player.x, x) << "moved";

@@ -120,7 +120,7 @@ TEST(RouteSightTest, HeldKeysWalkTheWayOfTheMoveThatPressedThem) {
   for (const Move& move : {Move{-1}, Move{1}, Move{-1, true}, Move{1, false, true}, Move{1, false, false, true},
                            Move{0, true}, Move{0, false, true}, Move{0, false, false, true}}) {
     const veltrin::routes::Keys keys = veltrin::routes::KeysOf(move);
-    EXPECT_EQ(veltrin::routes::WayOf(keys), move.way) << veltrin::routes::Letters(keys);
+    EXPECT_EQ(veltrin::routes::WayOf(keys), move.way) << veltrin::testing::LettersOf(keys);
   }
 }
 
