@@ -8,6 +8,7 @@
 #include "game/floor_play.h"
 #include "game/player_motion.h"
 #include "game/player_shots.h"
+#include "game/pools.h"
 
 namespace veltrin::routes {
 namespace {
@@ -41,6 +42,15 @@ std::pair<int, int> GroundAndFloorOver() {
     }
   }
   return {places.back(), places.size() > 2 ? places[places.size() - 2] : places.back()};
+}
+
+// The sheet each live boss is drawn from, in record order: a new phase shows another.
+std::vector<int> BossLooks() {
+  std::vector<int> looks;
+  for (const EnemyRecord& enemy : enemies) {
+    if (enemy.life > 0 && enemy.bossIndex >= 0) looks.push_back(enemy.sheetSlot);
+  }
+  return looks;
 }
 
 // The boss's frames of acting since its last volley, as a person counts them

@@ -70,12 +70,6 @@ int MarkColumn(const std::string& name) {
   return -1;
 }
 
-// True when part of the `width` by `height` box at (x, y) shows on the screen.
-bool InView(double x, double y, int width, int height) {
-  return x + width > cameraX && x < cameraX + kViewWidth && y + height > cameraY && y < cameraY + kViewHeight;
-}
-bool InSight(const ShotRecord& b) { return InView(b.x, b.y, kBulletSize, kBulletSize); }
-
 bool AtMuzzle(double x, double y, const BulletStart& muzzle) {
   return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
 }
@@ -129,6 +123,10 @@ int StandingX(int column) { return column * kCellSize + kCellSize / 2 - kPlayerS
 
 bool StandingIn(int column) { return (player.x + kPlayerSpriteSize / 2) / kCellSize == column; }
 
+bool InView(double x, double y, int width, int height) {
+  return x + width > cameraX && x < cameraX + kViewWidth && y + height > cameraY && y < cameraY + kViewHeight;
+}
+
 int WayOf(double speed) { return speed > 0.0 ? 1 : speed < 0.0 ? -1 : 0; }
 
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay) {
@@ -169,7 +167,7 @@ double RestX(int way, int frames, int heldWay, int late) {
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin) {
   std::vector<ShotRecord> flights;
   for (const ShotRecord& b : enemyBullets) {
-    if (b.inUse != 0 && InSight(b)) flights.push_back(b);
+    if (b.inUse != 0 && InView(b.x, b.y, kBulletSize, kBulletSize)) flights.push_back(b);
   }
   for (int t = 0; t < horizon && !flights.empty(); ++t) {
     // The game moves the player before the bullets, so a bullet t moves on
@@ -213,14 +211,6 @@ const EnemyRecord* EnemyOfKindAt(const Place& place) {
   return nullptr;
 }
 
-std::vector<int> BossLooks() {
-  std::vector<int> looks;
-  for (const EnemyRecord& enemy : enemies) {
-    if (enemy.life > 0 && enemy.bossIndex >= 0) looks.push_back(enemy.sheetSlot);
-  }
-  return looks;
-}
-
 bool FiredJustNow(const EnemyRecord& enemy) {
   const BulletStart muzzle = EnemyMuzzle(enemy);
   for (const ShotRecord& b : enemyBullets) {
@@ -238,13 +228,13 @@ bool FiredJustNow(const EnemyRecord& enemy) {
 
 bool VolleyPerceived(const EnemyRecord& enemy) {
   if (!FiredJustNow(enemy)) return false;
+  // The game plays an enemy's shot only from a muzzle near the player; sparks
+  // show where the muzzle is.
   const BulletStart muzzle = EnemyMuzzle(enemy);
-  // The game plays an enemy's shot only from a muzzle near the player.
-  const bool heard = InPlayerView(muzzle.x, muzzle.y);
-  // Sparks show where the muzzle is.
-  if (heard || InView(muzzle.x, muzzle.y, 1, 1)) return true;
-  return std::any_of(std::begin(enemyBullets), std::end(enemyBullets),
-                     [&](const ShotRecord& b) { return OneFrameOut(b, muzzle) && InSight(b); });
+  if (InPlayerView(muzzle.x, muzzle.y) || InView(muzzle.x, muzzle.y, 1, 1)) return true;
+  return std::any_of(std::begin(enemyBullets), std::end(enemyBullets), [&](const ShotRecord& b) {
+    return OneFrameOut(b, muzzle) && InView(b.x, b.y, kBulletSize, kBulletSize);
+  });
 }
 
 bool OnScreen(const EnemyRecord& enemy) { return InView(enemy.x, enemy.y, enemy.width, enemy.height); }

@@ -18,10 +18,10 @@ namespace veltrin::routes {
 struct Place {
   enum class Kind { kColumn, kMark, kCells, kSlot };
   Kind kind;
-  int number;          // the column, the cells' attribute or the slot
-  std::string label;   // what a step's name calls it
+  int number;             // the column, the cells' attribute or the slot
+  std::string label;      // what a step's name calls it
   std::string name = {};  // the mark's
-  bool ahead = false;  // only the ones at or right of the body count
+  bool ahead = false;     // only the ones at or right of the body count
 };
 inline Place Column(int column) { return {Place::Kind::kColumn, column, "column " + std::to_string(column)}; }
 inline Place Mark(std::string name) { return {Place::Kind::kMark, 0, "mark " + name, name}; }
@@ -52,17 +52,15 @@ struct BodyPlace {
   double x, y;
   bool crouched;
 };
-
-// A move of the body: a walk one way, a jump, a drop through the one-way
-// floor underfoot or a crouch, held `press` frames.
+// A move of the body: a walk one way (-1 left, 1 right), a jump, a drop
+// through the one-way floor underfoot or a crouch, held `press` frames.
 struct Move {
-  int way = 0;  // -1 left, 1 right, 0 none
+  int way = 0;
   bool jump = false;
   bool drop = false;
   bool crouch = false;
   int press = 0;
 };
-
 // -1, 0 or 1 as `speed` goes left, nowhere or right.
 int WayOf(double speed);
 
@@ -81,22 +79,21 @@ double RestX(int way, int frames, int heldWay = 0, int late = 0);
 // `horizon` when none does.
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin);
 
+// True when part of the `width` by `height` box at (x, y) shows on the screen.
+bool InView(double x, double y, int width, int height);
+// True while part of `enemy`'s body shows on the screen, and its flinch with it.
+bool OnScreen(const EnemyRecord& enemy);
+// True when `enemy` fired in the frame just played, on the screen or not: a
+// bullet one frame out of its muzzle, or the spark of one broken there.
+bool FiredJustNow(const EnemyRecord& enemy);
+// True when a person notices such a volley: bullets or muzzle on the screen, or heard.
+bool VolleyPerceived(const EnemyRecord& enemy);
 // The floor's first live boss, or null.
 const EnemyRecord* Boss();
 // The first live enemy of the kind the floor text places in the place's
 // column, told by the sheet it is drawn from; null when none lives or none
 // is placed there.
 const EnemyRecord* EnemyOfKindAt(const Place& place);
-// The sheet each live boss is drawn from, in record order: a new phase shows another.
-std::vector<int> BossLooks();
-// True when `enemy` fired in the frame just played, on the screen or not: a
-// bullet one frame out of its muzzle, or the spark of one broken there.
-bool FiredJustNow(const EnemyRecord& enemy);
-// True when a person notices such a volley: bullets or muzzle on the screen, or heard.
-bool VolleyPerceived(const EnemyRecord& enemy);
-// True while part of `enemy`'s body shows on the screen, and its flinch with it.
-bool OnScreen(const EnemyRecord& enemy);
-
 // How far right the nearest live enemy in sight is, at the body's height or
 // up to `above` pixels over it (one in a hop); -1 when none is.
 int EnemyAhead(int above = 0);
