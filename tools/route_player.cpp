@@ -215,6 +215,10 @@ std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) 
   return problem;
 }
 
+// Of `moves` (tried in order) away from a bullet on course for the body, the
+// one to press now: a reaction late it clears the bullets, a few frames later
+// it would not. None while one that clears can still wait; when none clears,
+// the one met latest.
 std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
   // When none clears, a move started up to this much later may still be met later.
   constexpr int kLatestStart = 30;

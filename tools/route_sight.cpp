@@ -88,7 +88,7 @@ struct Body {
     MotionKeys keys = MotionKeysOf(way, down, jump);
     StepPlayerMotion(record, keys, latches, CellContact::kFelt);
   }
-  BodyPlace Place() const { return {record.posX, record.posY, record.squat != 0}; }
+  BodyPlace Place() const { return {record.posX, record.posY, record.squat != 0, record.airborne == 0}; }
 };
 
 // The body along a course as the bullets strike it, widened by `margin`.
@@ -146,8 +146,7 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int held
 
 bool Carries(const std::vector<BodyPlace>& course, int height) {
   const BodyPlace& end = course.back();
-  const int feet = static_cast<int>(end.y) + kPlayerSpriteSize;
-  if (ReadAttributeAtPixel(static_cast<int>(end.x) + kPlayerSpriteSize / 2, feet) < kAttrOneWay) return false;
+  if (!end.grounded) return false;
   return height == player.y || (height < player.y ? end.y <= player.y - 1 : end.y >= player.y + 1);
 }
 

@@ -50,7 +50,7 @@ bool StandingIn(int column);
 // Where the body is in a frame to come.
 struct BodyPlace {
   double x, y;
-  bool crouched;
+  bool crouched, grounded;
 };
 // A move of the body: a walk one way (-1 left, 1 right), a jump, a drop
 // through the one-way floor underfoot or a crouch, held `press` frames.

@@ -512,7 +512,7 @@ TEST_F(RoutePlayerTest, AFightsClimbOrDropCountsFromAPixelAndOnlyOntoFooting) {
   const int groundRow = (rest + kPlayerSpriteSize) / kCellSize, column = (player.x + kPlayerSpriteSize / 2) / kCellSize;
   ASSERT_EQ(rest + kPlayerSpriteSize, groundRow * kCellSize) << "standing on the ground's top";
   const double x = player.x;
-  const std::vector<BodyPlace> atRest{{x, static_cast<double>(rest), false}};
+  const std::vector<BodyPlace> atRest{{x, static_cast<double>(rest), false, true}};
   EXPECT_TRUE(Carries(atRest, rest));
   EXPECT_FALSE(Carries(atRest, up));
   EXPECT_FALSE(Carries(atRest, down));
@@ -523,10 +523,10 @@ TEST_F(RoutePlayerTest, AFightsClimbOrDropCountsFromAPixelAndOnlyOntoFooting) {
   player.y = rest - 1;
   EXPECT_TRUE(Carries(atRest, down));
   EXPECT_FALSE(Carries(atRest, up));
-  // A pixel over the ground the feet stand on nothing.
+  // A body the game's step leaves in the air, a pixel over the ground, stands on nothing.
   player.y = rest + 1;
-  EXPECT_FALSE(Carries({{x, rest - 1.0, false}}, up));
-  EXPECT_FALSE(Carries({{x, rest - 1.0, false}}, rest + 1));
+  EXPECT_FALSE(Carries({{x, rest - 1.0, false, false}}, up));
+  EXPECT_FALSE(Carries({{x, rest - 1.0, false, false}}, rest + 1));
   player.y = rest;
 
   const Move drop{0, false, true, false, veltrin::routes::kMinimumPress};
