@@ -352,8 +352,10 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
     // (in the air only in a leap the walk goes on through, not in a hop).
     // A low shot passes under a walker in its hop: one seen hopping is shot
-    // coming down or just landed (or once close), to meet it before it hops
-    // again; one that stood a pause's length is taken for a walker.
+    // once it comes down to the shot's line or just landed (or once close),
+    // to meet it before it hops again; one that stood a pause's length is
+    // taken for a walker.
+    const int lowShotLine = player.y + kCrouchedMuzzle.y;
     bool passesUnder = false;
     for (const EnemyRecord& e : enemies) {
       // A slot freed is forgotten, so an enemy put in it later starts unseen.
@@ -363,7 +365,8 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       if (e.moveState != 0) hopped = play_.frames();
       const int stood = play_.frames() - hopped;
       const bool timely = stood <= kMinimumPress || stood >= kPause || enemy - closing <= kJumpedNear;
-      passesUnder = passesUnder || (std::max(0, e.x - player.x) == enemy && (e.fallSpeed < 0.0 || !timely));
+      const bool over = e.fallSpeed < 0.0 || (stood == 0 && e.y + e.bodyBottom < lowShotLine);
+      passesUnder = passesUnder || (std::max(0, e.x - player.x) == enemy && (over || !timely));
     }
     if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 && !passesUnder &&
         enemy - closing <= (way > 0 ? lowReach : reach) && player.magic >= kBlazeCost) {

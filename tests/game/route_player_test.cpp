@@ -840,41 +840,43 @@ TEST_F(HoldGroundTest, AWalkMeetsAnEnemyStandingAheadByTheShotsReachAtItsLevel) 
 }
 
 // On "027", from its chest: a walker hops in place right before door 0,
-// where a leap over it lands. With the magic filled the walk waits for it
-// on the ground, a low shot passing under it until it comes down, and
-// shoots it; a point short of a shot's cost, it is leapt as ever.
+// where a leap over it lands. With the magic for a shot (filled, or a prompt
+// player's one shot) the walk waits for it on the ground, a low shot passing
+// under it until it comes down to the shot's line, and shoots it; a point
+// short of a shot's cost, it is leapt as ever.
 TEST_F(RoutePlayerTest, AWalkerHoppingCloseAheadIsWaitedForAndShotWithMagicAndLeaptShortOfAShot) {
   const int cost = ShotMagicCost(0);
-  constexpr int kHopperX = 2176;
-  for (const int late : {0, 12}) {
-    for (const bool filled : {true, false}) {
-      SCOPED_TRACE(std::string(filled ? "magic filled" : "short of a shot") + ", reactions " + std::to_string(late) +
-                   " late");
-      veltrin::testing::AreaStart start = veltrin::testing::FindArea("sky").start;
-      start.floor = "027";
-      Enter(start);
-      veltrin::routes::Perturbation perturbation;
-      perturbation.reactionDelay = late;
-      veltrin::routes::RoutePlayer walker(*play_, perturbation);
-      ASSERT_EQ(walker.Run(veltrin::testing::SignAndMagic().OpenChest()), "");
-      const EnemyRecord* hopper = nullptr;
-      for (const EnemyRecord& enemy : enemies) {
-        if (enemy.life > 0 && enemy.flying == 0 && enemy.x == kHopperX) hopper = &enemy;
-      }
-      ASSERT_NE(hopper, nullptr);
-      if (!filled) player.magic = cost - 1;
-      bool leftTheGround = false, passed = false;
-      const ScopedWatch watch(*play_, [&] {
-        if (hopper->life <= 0) return;
-        leftTheGround = leftTheGround || player.airborne != 0;
-        passed = passed || player.x > hopper->x;
-      });
-      EXPECT_EQ(walker.Run(veltrin::routes::Route().WalkTo(veltrin::routes::Door(0))), "");
-      EXPECT_EQ(player.dead, 0);
-      EXPECT_EQ(leftTheGround, !filled) << "a leap while the hopper lived";
-      EXPECT_EQ(hopper->life <= 0, filled);
-      EXPECT_EQ(passed, !filled) << "past the hopper alive";
+  constexpr int kHopperX = 2176, kFilled = -1;
+  const struct {
+    int late, magic;
+    bool shot;
+  } cases[] = {{0, kFilled, true}, {0, cost, true}, {0, cost - 1, false}, {12, kFilled, true}, {12, cost - 1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("magic " + std::to_string(c.magic) + ", reactions " + std::to_string(c.late) + " late");
+    veltrin::testing::AreaStart start = veltrin::testing::FindArea("sky").start;
+    start.floor = "027";
+    Enter(start);
+    veltrin::routes::Perturbation perturbation;
+    perturbation.reactionDelay = c.late;
+    veltrin::routes::RoutePlayer walker(*play_, perturbation);
+    ASSERT_EQ(walker.Run(veltrin::testing::SignAndMagic().OpenChest()), "");
+    const EnemyRecord* hopper = nullptr;
+    for (const EnemyRecord& enemy : enemies) {
+      if (enemy.life > 0 && enemy.flying == 0 && enemy.x == kHopperX) hopper = &enemy;
     }
+    ASSERT_NE(hopper, nullptr);
+    if (c.magic != kFilled) player.magic = c.magic;
+    bool leftTheGround = false, passed = false;
+    const ScopedWatch watch(*play_, [&] {
+      if (hopper->life <= 0) return;
+      leftTheGround = leftTheGround || player.airborne != 0;
+      passed = passed || player.x > hopper->x;
+    });
+    EXPECT_EQ(walker.Run(veltrin::routes::Route().WalkTo(veltrin::routes::Door(0))), "");
+    EXPECT_EQ(player.dead, 0);
+    EXPECT_EQ(leftTheGround, !c.shot) << "a leap while the hopper lived";
+    EXPECT_EQ(hopper->life <= 0, c.shot);
+    EXPECT_EQ(passed, !c.shot) << "past the hopper alive";
   }
 }
 
