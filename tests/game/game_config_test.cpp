@@ -4,6 +4,7 @@
 // player's values, or is refused.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
@@ -40,59 +41,44 @@ class GameFilesTest : public ::testing::Test {
   GameString previous_;
 };
 
-TEST_F(GameFilesTest, NoConfigFileGivesWindowVolume80AndTheBuiltInButtons) {
-  gameState.windowMode = 0;
-  volumePercent = 3;
-  no3DAcceleration = 1;
-  ReadConfigFile();
-  EXPECT_EQ(gameState.windowMode, 1);
-  EXPECT_EQ(volumePercent, 80);
-  EXPECT_EQ(no3DAcceleration, 0);
-  EXPECT_EQ(Buttons(), (std::vector<int>{0, 1, 0, 1, 2, 3, 4}));
-}
-
-TEST_F(GameFilesTest, KeysMissingFromTheFileTakeTheirOwnDefaults) {
-  WriteConfig("Volume=50\r\nJump = 7\r\n");
-  ReadConfigFile();
-  EXPECT_EQ(volumePercent, 50);
-  EXPECT_EQ(gameState.windowMode, 1);
-  EXPECT_EQ(Buttons(), (std::vector<int>{1, 2, 7, 3, 0, 4, 8}));
-
-  // No "Volume" key at all: 80.
-  WriteConfig("Confirm=3\r\n");
-  ReadConfigFile();
-  EXPECT_EQ(volumePercent, 80);
-  EXPECT_EQ(ButtonMap.confirm, 3);
-}
-
-TEST_F(GameFilesTest, FullFileSetsEveryValue) {
-  WriteConfig(
-      "Screen mode=1\r\nVolume=100\r\nConfirm=9\r\nCancel=8\r\nJump=7\r\nShot=6\r\nShot Change=5\r\nDash=4\r\n"
-      "Menu=3\r\nDon't use 3D Acceleration=1\r\n");
-  ReadConfigFile();
-  EXPECT_EQ(gameState.windowMode, 0);
-  EXPECT_EQ(volumePercent, 100);
-  EXPECT_EQ(no3DAcceleration, 1);
-  EXPECT_EQ(Buttons(), (std::vector<int>{9, 8, 7, 6, 5, 4, 3}));
-}
-
-TEST_F(GameFilesTest, ScreenModeOtherThanOneAndBadVolumesAreSafe) {
+// Each read starts from values no file gives, so every one of them is read.
+TEST_F(GameFilesTest, TheConfigFileSetsWhatItHoldsAndDefaultsTheRest) {
+  const std::vector<int> unchecked;
   const struct {
-    const char* lines;
-    int windowMode;
-    int volume;
+    const char* lines;  // nullptr: no file at all
+    int windowMode, volume, no3D;
+    std::vector<int> buttons;
   } cases[] = {
-      {"Screen mode=2\r\nVolume=abc\r\n", 1, 0},
-      {"Screen mode=0\r\nVolume=99999\r\n", 1, 100},
-      {"Volume=99999999999999\r\n", 1, 100},
-      {"Volume=-20\r\n", 1, 0},
-      {"Volume=35 percent\r\n", 1, 35},
+      {nullptr, 1, 80, 0, {0, 1, 0, 1, 2, 3, 4}},
+      {"Volume=50\r\nJump = 7\r\n", 1, 50, 0, {1, 2, 7, 3, 0, 4, 8}},
+      {"Confirm=3\r\nJump = 7\r\n", 1, 80, 0, {3, 2, 7, 3, 0, 4, 8}},  // no "Volume" key at all: 80
+      {"Screen mode=1\r\nVolume=100\r\nConfirm=9\r\nCancel=8\r\nJump=7\r\nShot=6\r\nShot Change=5\r\nDash=4\r\n"
+       "Menu=3\r\nDon't use 3D Acceleration=1\r\n",
+       0, 100, 1, {9, 8, 7, 6, 5, 4, 3}},
+      // A screen mode other than 1 is a window; bad volumes are safe.
+      {"Screen mode=2\r\nVolume=abc\r\n", 1, 0, 0, unchecked},
+      {"Screen mode=0\r\nVolume=99999\r\n", 1, 100, 0, unchecked},
+      {"Volume=99999999999999\r\n", 1, 100, 0, unchecked},
+      {"Volume=-20\r\n", 1, 0, 0, unchecked},
+      {"Volume=35 percent\r\n", 1, 35, 0, unchecked},
   };
   for (const auto& c : cases) {
-    WriteConfig(c.lines);
+    SCOPED_TRACE(c.lines != nullptr ? c.lines : "no file");
+    if (c.lines != nullptr) {
+      WriteConfig(c.lines);
+    } else {
+      std::filesystem::remove(folder_.Posix("save/config.ini"));
+    }
+    gameState.windowMode = 7;
+    volumePercent = 3;
+    no3DAcceleration = 7;
     ReadConfigFile();
-    EXPECT_EQ(gameState.windowMode, c.windowMode) << c.lines;
-    EXPECT_EQ(volumePercent, c.volume) << c.lines;
+    EXPECT_EQ(gameState.windowMode, c.windowMode);
+    EXPECT_EQ(volumePercent, c.volume);
+    EXPECT_EQ(no3DAcceleration, c.no3D);
+    if (!c.buttons.empty()) {
+      EXPECT_EQ(Buttons(), c.buttons);
+    }
   }
 }
 
@@ -182,10 +168,6 @@ TEST_F(GameFilesTest, DisabledOrOutOfRangeDebugFileChangesNothing) {
     EXPECT_EQ(gameState.saveSlot, 0);
   }
 }
-
-}  // namespace
-
-namespace {
 
 // The installed file set wrapped so the test sees which files stay open.
 qz::FileAccessTable g_innerFiles{};

@@ -135,58 +135,48 @@ TEST_F(GameLoopTest, ClosingTheWindowEndsTheLoop) {
   RunFrameLoop();  // returns at once
 }
 
-TEST_F(GameLoopTest, CrossfadeShowsOneFramePerStepAndEndsOnTheNewPicture) {
-  Fill(0xFF0000);
-  CaptureScreen(oldScreen);
-  Fill(0x0000FF);
-  CaptureScreen(newScreen);
-  const int oldBefore = oldScreen;
-  const int newBefore = newScreen;
-  // Mode 2: alphas 0..120, 16 frames, and the half-mixed picture stays.
-  EXPECT_EQ(FadeFrames([] { CrossfadeScreens(2); }), 16);
-  const std::uint32_t mixed = qz::testing::ScreenPixel(320, 240);
-  EXPECT_NEAR(static_cast<int>(mixed >> 16), 255 * 135 / 255, 2);
-  EXPECT_NEAR(static_cast<int>(mixed & 0xFF), 255 * 120 / 255, 2);
-  // Both work graphs are new, valid, 640 by 480 and blank.
-  EXPECT_NE(oldScreen, oldBefore);
-  EXPECT_NE(newScreen, newBefore);
-  EXPECT_EQ(qz::IsValidGraphHandle(oldBefore), 0);
-  for (int graph : {oldScreen, newScreen}) {
-    int w = 0, h = 0;
-    ASSERT_EQ(qz::QueryGraphSize(graph, &w, &h), 0);
-    EXPECT_EQ(w, kScreenWidth);
-    EXPECT_EQ(h, kScreenHeight);
-    Fill(0x00FF00);
-    qz::BlitGraph(0, 0, graph, 0);
-    EXPECT_EQ(qz::testing::ScreenPixel(100, 100), 0u);
+// Played out, a fade shows a frame per step; the fuzz harness's cut fades show
+// one frame each. Both end on the picture the whole fade ends on.
+TEST_F(GameLoopTest, CrossfadeShowsOneFramePerStepOrOneWhenCutAndEndsOnTheNewPicture) {
+  for (const bool cut : {false, true}) {
+    SCOPED_TRACE(cut ? "cut" : "played out");
+    SetAnimationsCutToTheirEndForTest(cut);
+    Fill(0xFF0000);
+    CaptureScreen(oldScreen);
+    Fill(0x0000FF);
+    CaptureScreen(newScreen);
+    const int oldBefore = oldScreen;
+    const int newBefore = newScreen;
+    // Mode 2: alphas 0..120, 16 frames, and the half-mixed picture stays.
+    EXPECT_EQ(FadeFrames([] { CrossfadeScreens(2); }), cut ? 1 : 16);
+    const std::uint32_t mixed = qz::testing::ScreenPixel(320, 240);
+    EXPECT_NEAR(static_cast<int>(mixed >> 16), 255 * 135 / 255, 2);
+    EXPECT_NEAR(static_cast<int>(mixed & 0xFF), 255 * 120 / 255, 2);
+    if (!cut) {
+      // Both work graphs are new, valid, 640 by 480 and blank.
+      EXPECT_NE(oldScreen, oldBefore);
+      EXPECT_NE(newScreen, newBefore);
+      EXPECT_EQ(qz::IsValidGraphHandle(oldBefore), 0);
+      for (int graph : {oldScreen, newScreen}) {
+        int w = 0, h = 0;
+        ASSERT_EQ(qz::QueryGraphSize(graph, &w, &h), 0);
+        EXPECT_EQ(w, kScreenWidth);
+        EXPECT_EQ(h, kScreenHeight);
+        Fill(0x00FF00);
+        qz::BlitGraph(0, 0, graph, 0);
+        EXPECT_EQ(qz::testing::ScreenPixel(100, 100), 0u);
+      }
+    }
+
+    // Mode 0: 32 mixed frames and a final frame of the new picture alone;
+    // mode 3: 8 and one; other modes fade as mode 1.
+    Fill(0x0000FF);
+    CaptureScreen(newScreen);
+    EXPECT_EQ(FadeFrames([] { CrossfadeScreens(0); }), cut ? 1 : 33);
+    EXPECT_EQ(qz::testing::ScreenPixel(10, 470), 0x0000FFu);
+    EXPECT_EQ(FadeFrames([] { CrossfadeScreens(3); }), cut ? 1 : 9);
+    EXPECT_EQ(FadeFrames([] { CrossfadeScreens(7); }), cut ? 1 : 17);
   }
-
-  // Mode 0: 32 mixed frames and a final frame of the new picture alone;
-  // mode 3: 8 and one.
-  Fill(0x0000FF);
-  CaptureScreen(newScreen);
-  EXPECT_EQ(FadeFrames([] { CrossfadeScreens(0); }), 33);
-  EXPECT_EQ(qz::testing::ScreenPixel(10, 470), 0x0000FFu);
-  EXPECT_EQ(FadeFrames([] { CrossfadeScreens(3); }), 9);
-  EXPECT_EQ(FadeFrames([] { CrossfadeScreens(7); }), 17);  // other modes fade as mode 1
-}
-
-// The fuzz harness's cut fades: one frame each, ending on the picture the
-// whole fade ends on.
-TEST_F(GameLoopTest, ACutFadeShowsOneFrameOfTheFadesEnd) {
-  SetAnimationsCutToTheirEndForTest(true);
-  Fill(0xFF0000);
-  CaptureScreen(oldScreen);
-  Fill(0x0000FF);
-  CaptureScreen(newScreen);
-  EXPECT_EQ(FadeFrames([] { CrossfadeScreens(2); }), 1);
-  const std::uint32_t mixed = qz::testing::ScreenPixel(320, 240);
-  EXPECT_NEAR(static_cast<int>(mixed >> 16), 255 * 135 / 255, 2);
-  EXPECT_NEAR(static_cast<int>(mixed & 0xFF), 255 * 120 / 255, 2);
-  Fill(0x0000FF);
-  CaptureScreen(newScreen);
-  EXPECT_EQ(FadeFrames([] { CrossfadeScreens(0); }), 1);
-  EXPECT_EQ(qz::testing::ScreenPixel(10, 470), 0x0000FFu);
   SetAnimationsCutToTheirEndForTest(false);
 }
 

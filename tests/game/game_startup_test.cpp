@@ -79,8 +79,7 @@ TEST_F(GameStartupTest, LoadsEverythingShowsTheTitleAndConfirmEntersTheFirstFloo
 
   EXPECT_EQ(gameState.scene, kSceneTitle);
   EXPECT_EQ(gameState.saveSlot, 0);
-  RunFrame();
-  RunFrame();
+  Frames(2);
   EXPECT_EQ(fadeRequest, 0);
 
   // Slot 1, then "New Game (resets progress)" in the slot window: the
@@ -101,9 +100,7 @@ TEST_F(GameStartupTest, LoadsEverythingShowsTheTitleAndConfirmEntersTheFirstFloo
   }
   EXPECT_EQ(gameState.scene, kSceneFloorPlay);
   EXPECT_STREQ(mapName.c_str(), "001");
-  RunFrame();
-  RunFrame();
-  RunFrame();
+  Frames(3);
   EXPECT_EQ(fadeRequest, 0);
   EXPECT_NE(chipGraphs[1], -1);  // the floor's chip set is loaded
   EXPECT_EQ(gameState.FloorProgress.visited[0], 1);
@@ -174,7 +171,7 @@ TEST_F(GameStartupTest, DebugFileStartsTheFloorItNames) {
   EXPECT_EQ(player.maxLife, 6);
   EXPECT_EQ(player.ProgressFlags[kAirdash], 1);
   EXPECT_EQ(fadeRequest, 2);  // the first frame fades in from the logo's black
-  for (int frame = 0; frame < 3; ++frame) RunFrame();
+  Frames(3);
   EXPECT_EQ(gameState.scene, kSceneFloorPlay);
   EXPECT_EQ(gameState.FloorProgress.visited[2], 1);
 }

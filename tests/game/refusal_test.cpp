@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +74,33 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// What the call tells on stderr.
+template <typename Call>
+std::string Told(Call call) {
+  testing::internal::CaptureStderr();
+  call();
+  return testing::internal::GetCapturedStderr();
+}
+
+// Environment variables unset for a scope, then put back as they were.
+class UnsetVariables {
+ public:
+  explicit UnsetVariables(std::initializer_list<const char*> names) : names_(names) {
+    for (const char* name : names_) {
+      if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
+      unsetenv(name);
+    }
+  }
+  ~UnsetVariables() {
+    for (const char* name : names_) unsetenv(name);
+    for (const auto& [name, value] : saved_) setenv(name, value.c_str(), 1);
+  }
+
+ private:
+  std::vector<const char*> names_;
+  std::vector<std::pair<const char*, std::string>> saved_;
+};
+
 class RefusalTest : public qz::testing::GameDataTest {
  protected:
   std::string Bytes(const std::string& relative) const { return data_.Read(relative); }
@@ -122,9 +150,8 @@ TEST_P(FloorRefusalTest, ContinueOntoABadFloorTellsWhyAndReturnsToTheTitleWithTh
   veltrin::testing::ScriptedPlay play;
   // Slot 1, Continue; the message window's zoom, a Confirm, the way back.
   ASSERT_TRUE(play.Queue("-:40 J:1 -:20 J:1 -:60 J:1 -:40"));
-  testing::internal::CaptureStderr();
-  const bool finished = play.RunUntil([&] { return play.Finished(); }, 400);
-  const std::string told = testing::internal::GetCapturedStderr();
+  bool finished = false;
+  const std::string told = Told([&] { finished = play.RunUntil([&] { return play.Finished(); }, 400); });
   ASSERT_TRUE(finished) << "the message waited past its Confirm";
   EXPECT_EQ(gameState.scene, kSceneTitle);
   EXPECT_EQ(player.dead, 0);
@@ -157,9 +184,7 @@ TEST_F(RefusalMessageTest, TheMessageNamesTheFloorThatCouldNotBeLoaded) {
   floorNumber = 2;
   // Closing the window ends the scene at its first wait, the line drawn.
   plat::SimulateCloseRequest(qz::QueryMainWindowHandle());
-  testing::internal::CaptureStderr();
-  EnterDoor(0, 1, 0);
-  testing::internal::GetCapturedStderr();
+  Told([] { EnterDoor(0, 1, 0); });
   const auto [top, left, right] = WhiteTextOnScreen();
   ASSERT_GE(top, 230);
   EXPECT_LT(top, 244);
@@ -200,9 +225,7 @@ TEST_F(RefusalMessageTest, AnAutosaveThatFailsSaysSoOnTheBannerAndOnStderr) {
   gameState.saveSlot = 1;
   GameStringAssign(mapName, "001");
   floorNumber = 0;
-  testing::internal::CaptureStderr();
-  EnterDoor(0, 1, 1);
-  const std::string told = testing::internal::GetCapturedStderr();
+  const std::string told = Told([] { EnterDoor(0, 1, 1); });
   EXPECT_TRUE(Has(told, "veltrin: could not save to " + Path("save/SaveData01.sav") +
                             ": the disk is full; the previous save is kept\n"))
       << told;
@@ -220,13 +243,13 @@ TEST_F(RefusalTest, FailedPicturesAndSoundsAreNamedAsOnDiskWithWhyTheyFailed) {
   const std::string chips = Bytes("data_en/chip_meadow.png");
   data_.Write("data_en/chip_meadow.png", chips.substr(0, 100));
 
-  testing::internal::CaptureStderr();
-  Start();
-  gameState.scene = kSceneFloorPlay;
-  GameStringAssign(mapName, "001");
-  floorNumber = 0;
-  EnterDoor(0, 1, 0);
-  const std::string told = testing::internal::GetCapturedStderr();
+  const std::string told = Told([this] {
+    Start();
+    gameState.scene = kSceneFloorPlay;
+    GameStringAssign(mapName, "001");
+    floorNumber = 0;
+    EnterDoor(0, 1, 0);
+  });
   EXPECT_EQ(gameState.scene, kSceneFloorPlay) << "the floor plays without its chips";
   EXPECT_EQ(chipGraphs[1], -1);
 
@@ -242,9 +265,7 @@ TEST_F(RefusalTest, FailedPicturesAndSoundsAreNamedAsOnDiskWithWhyTheyFailed) {
 TEST_F(RefusalTest, OutsideADataSetOneLineSaysHowToMakeOneAndNothingStarts) {
   qz::testing::ScratchFolder empty;
   std::filesystem::current_path(empty.root());
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(StartGame(), -1);
-  const std::string told = testing::internal::GetCapturedStderr();
+  const std::string told = Told([] { EXPECT_EQ(StartGame(), -1); });
   EXPECT_EQ(qz::IsLibraryInitialised(), 0);
   const std::vector<std::string> lines = Lines(told);
   ASSERT_EQ(lines.size(), 1u) << told;
@@ -258,23 +279,15 @@ TEST_F(RefusalTest, OutsideADataSetOneLineSaysHowToMakeOneAndNothingStarts) {
 TEST_F(RefusalTest, ASecondCopyAndAStartWithoutADisplaySayWhyTheyStop) {
   const std::string className = qz::GetWindowSystemState().settings.className;
   plat::SimulateOtherInstance(className.c_str(), true);
-  testing::internal::CaptureStderr();
-  const int started = StartGame();
-  const std::string second = testing::internal::GetCapturedStderr();
+  const std::string second = Told([] { EXPECT_EQ(StartGame(), -1); });
   plat::SimulateOtherInstance(className.c_str(), false);
-  EXPECT_EQ(started, -1);
   EXPECT_EQ(second, "veltrin: the game could not start: another copy is already running.\n");
 
-  std::vector<std::pair<const char*, std::string>> saved;
-  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QZ_BACKEND"}) {
-    if (const char* value = std::getenv(variable)) saved.emplace_back(variable, value);
-    unsetenv(variable);
+  std::string noDisplay;
+  {
+    const UnsetVariables unset{"DISPLAY", "WAYLAND_DISPLAY", "QZ_BACKEND"};
+    noDisplay = Told([] { EXPECT_EQ(RunGame(), -1); });
   }
-  testing::internal::CaptureStderr();
-  const int ran = RunGame();
-  const std::string noDisplay = testing::internal::GetCapturedStderr();
-  for (const auto& [variable, value] : saved) setenv(variable, value.c_str(), 1);
-  EXPECT_EQ(ran, -1);
   EXPECT_EQ(qz::IsLibraryInitialised(), 0);
   ASSERT_EQ(Lines(noDisplay).size(), 1u) << noDisplay;
   EXPECT_TRUE(Has(noDisplay, "veltrin: no display to open the game's window on (DISPLAY is not set)")) << noDisplay;
@@ -283,20 +296,14 @@ TEST_F(RefusalTest, ASecondCopyAndAStartWithoutADisplaySayWhyTheyStop) {
   // offscreen driver and the game would run unseen.
   std::string display = ":187";
   while (std::filesystem::exists("/tmp/.X11-unix/X" + display.substr(1))) display += "1";
-  std::vector<std::pair<const char*, std::string>> savedForDead;
-  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QZ_BACKEND", "SDL_VIDEODRIVER"}) {
-    if (const char* value = std::getenv(variable)) savedForDead.emplace_back(variable, value);
-    unsetenv(variable);
+  std::string deadDisplay;
+  {
+    const UnsetVariables unset{"DISPLAY", "WAYLAND_DISPLAY", "QZ_BACKEND", "SDL_VIDEODRIVER"};
+    setenv("DISPLAY", display.c_str(), 1);
+    plat::SetBackendKindForTest(plat::BackendKind::kDesktop);
+    deadDisplay = Told([] { EXPECT_EQ(RunGame(), -1); });
+    plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
   }
-  setenv("DISPLAY", display.c_str(), 1);
-  plat::SetBackendKindForTest(plat::BackendKind::kDesktop);
-  testing::internal::CaptureStderr();
-  const int unseen = RunGame();
-  const std::string deadDisplay = testing::internal::GetCapturedStderr();
-  plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
-  unsetenv("DISPLAY");
-  for (const auto& [variable, value] : savedForDead) setenv(variable, value.c_str(), 1);
-  EXPECT_EQ(unseen, -1);
   EXPECT_EQ(qz::IsLibraryInitialised(), 0);
   // The display libraries may print their own complaints; the game says it once.
   const std::vector<std::string> said = Lines(deadDisplay);
@@ -310,25 +317,18 @@ TEST_F(RefusalTest, ASecondCopyAndAStartWithoutADisplaySayWhyTheyStop) {
 // A misspelt backend is refused by its name, with the names that would do,
 // instead of quietly running on another backend.
 TEST_F(RefusalTest, AnUnknownBackendIsRefusedByName) {
-  const char* before = std::getenv("QZ_BACKEND");
-  const std::string saved = before != nullptr ? before : "";
-  setenv("QZ_BACKEND", "headles", 1);
-  plat::ChooseBackendAgainForTest();
-  plat::StartDebugCapture();
-  EXPECT_EQ(plat::GetBackendKind(), plat::BackendKind::kRefused);
-  EXPECT_EQ(plat::TakeDebugCapture(),
-            "QZ_BACKEND=headles names no backend (the known ones: desktop, headless)\n")
-      << "the debugger hears of the refusal when the choice is made";
-  testing::internal::CaptureStderr();
-  const int ran = RunGame();
-  const std::string said = testing::internal::GetCapturedStderr();
-  if (before != nullptr) {
-    setenv("QZ_BACKEND", saved.c_str(), 1);
-  } else {
-    unsetenv("QZ_BACKEND");
+  std::string said;
+  {
+    const UnsetVariables unset{"QZ_BACKEND"};
+    setenv("QZ_BACKEND", "headles", 1);
+    plat::ChooseBackendAgainForTest();
+    plat::StartDebugCapture();
+    EXPECT_EQ(plat::GetBackendKind(), plat::BackendKind::kRefused);
+    EXPECT_EQ(plat::TakeDebugCapture(), "QZ_BACKEND=headles names no backend (the known ones: desktop, headless)\n")
+        << "the debugger hears of the refusal when the choice is made";
+    said = Told([] { EXPECT_EQ(RunGame(), -1); });
   }
   plat::SetBackendKindForTest(plat::BackendKind::kHeadless);
-  EXPECT_EQ(ran, -1);
   EXPECT_EQ(qz::IsLibraryInitialised(), 0);
   EXPECT_EQ(said,
             "veltrin: the game could not start: QZ_BACKEND=headles names no backend (the known ones: desktop, "
@@ -339,9 +339,7 @@ TEST_F(RefusalTest, AConfigurationLackingKeysNamesThemAndAnyButtonNumberShows) {
   const auto read = [this](const std::string& text) {
     data_.Write("save/config.ini", text);
     ReadStartDirectory();
-    testing::internal::CaptureStderr();
-    ReadConfigFile();
-    return testing::internal::GetCapturedStderr();
+    return Told(ReadConfigFile);
   };
   const std::string config = Path("save/config.ini");
   EXPECT_EQ(read("\x89\x50\x4E\x47 garbage\r\n=1\r\n[Conf"),

@@ -86,24 +86,23 @@ class HudNumberTest : public qz::testing::GameDataTest {
 };
 
 TEST_F(HudNumberTest, BarNumbersSitAtTheirPlacesWithTheirZeroPadding) {
-  player.keys = 7;
-  Draw(3);
-  EXPECT_EQ(PieceAt(kBar, 476, 10), -1);
-  EXPECT_EQ(PiecesFrom(kBar, 488, 10), (Pieces{0, 7}));
-  player.coins = 0;
-  Draw(4);
-  EXPECT_EQ(PiecesFrom(kBar, 534, 10), (Pieces{0, 0}));
-  player.coins = 99;
-  Draw(4);
-  EXPECT_EQ(PiecesFrom(kBar, 534, 10), (Pieces{9, 9}));
-
   player.infiniteMagic = 0;
-  player.magic = 12;
-  Draw(5);
-  EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{1, 2}));
-  player.magic = 100;  // longer than its places: no zero in front
-  Draw(5);
-  EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{1, 0, 0}));
+  const struct {
+    std::int32_t* field;
+    int value, kind, x, y;
+    Pieces pieces;
+  } numbers[] = {
+      {&player.keys, 7, 3, 488, 10, {0, 7}},    {&player.coins, 0, 4, 534, 10, {0, 0}},
+      {&player.coins, 99, 4, 534, 10, {9, 9}},  {&player.magic, 12, 5, 69, 14, {1, 2}},
+      {&player.magic, 100, 5, 69, 14, {1, 0, 0}},  // longer than its places: no zero in front
+      {&player.coins, -3, 4, 534, 10, {0, 0}},     // no minus sign to draw: a value below zero reads 0
+  };
+  for (const auto& n : numbers) {
+    *n.field = n.value;
+    Draw(n.kind);
+    EXPECT_EQ(PieceAt(kBar, n.x - 12, n.y), -1) << "kind " << n.kind << " value " << n.value;
+    EXPECT_EQ(PiecesFrom(kBar, n.x, n.y), n.pieces) << "kind " << n.kind << " value " << n.value;
+  }
   player.infiniteMagic = 1;
   Draw(5);
   EXPECT_EQ(PiecesFrom(kBar, 69, 14), (Pieces{11, 12})) << "the infinite mark, whatever MP holds";
@@ -122,19 +121,17 @@ TEST_F(HudNumberTest, BarNumbersSitAtTheirPlacesWithTheirZeroPadding) {
     EXPECT_EQ(PiecesFrom(kBar, left, 10), pieces) << "time " << time;
     EXPECT_EQ(qz::testing::ScreenPixel(633, 18), 0u) << "time " << time;
   }
-  player.coins = -3;  // no minus sign to draw: a value below zero reads 0
-  Draw(4);
-  EXPECT_EQ(PiecesFrom(kBar, 534, 10), (Pieces{0, 0}));
 }
 
 TEST_F(HudNumberTest, FloorNumberEndsWhereItsSuffixStarts) {
-  const std::vector<std::pair<int, int>> starts = {{0, 608}, {9, 596}, {99, 584}};
-  const std::vector<Pieces> digits = {{1, 10}, {1, 0, 10}, {1, 0, 0, 10}};
-  for (std::size_t i = 0; i < starts.size(); ++i) {
-    floorNumber = starts[i].first;
+  // The digits and the floor mark end at x 632 whatever the count.
+  const std::vector<std::pair<int, Pieces>> floors = {{0, {1, 10}}, {9, {1, 0, 10}}, {99, {1, 0, 0, 10}}};
+  for (const auto& [floor, pieces] : floors) {
+    floorNumber = floor;
     Draw(1);
-    EXPECT_EQ(PieceAt(kFloor, starts[i].second - 12, 454), -1);
-    EXPECT_EQ(PiecesFrom(kFloor, starts[i].second, 454), digits[i]) << "floor index " << floorNumber;
+    const int left = 632 - 12 * static_cast<int>(pieces.size());
+    EXPECT_EQ(PieceAt(kFloor, left - 12, 454), -1) << "floor index " << floor;
+    EXPECT_EQ(PiecesFrom(kFloor, left, 454), pieces) << "floor index " << floor;
   }
 }
 
@@ -164,8 +161,11 @@ TEST_F(HudNumberTest, MagicPipsEndAtMaxMpAndNeverReachThePanel) {
   player.infiniteMagic = 0;
   player.magic = 3;
   player.maxMagic = 20;
-  qz::ClearDrawTarget(nullptr);
-  DrawHud();
+  const auto redraw = [] {
+    qz::ClearDrawTarget(nullptr);
+    DrawHud();
+  };
+  redraw();
   const std::uint32_t full = pip(0), empty = pip(3), end = pip(20);
   EXPECT_EQ(pip(2), full);
   EXPECT_NE(full, empty);
@@ -187,24 +187,21 @@ TEST_F(HudNumberTest, MagicPipsEndAtMaxMpAndNeverReachThePanel) {
     return drawn;
   };
   player.maxMagic = 16;
-  qz::ClearDrawTarget(nullptr);
-  DrawHud();
+  redraw();
   const std::vector<std::uint32_t> clearOfPips = gapAndPanel();
   EXPECT_EQ(pip(15), empty);
   EXPECT_EQ(pip(16), end);
   EXPECT_EQ(rowPixels(40), 0) << "one row";
 
   player.magic = player.maxMagic = 116;
-  qz::ClearDrawTarget(nullptr);
-  DrawHud();
+  redraw();
   EXPECT_EQ(gapAndPanel(), clearOfPips) << "the pips reached the panel";
   EXPECT_GT(rowPixels(18), 0);
   EXPECT_GT(rowPixels(40), 0) << "the second row";
 
   for (const int maxMagic : {39, 40, 78, 79, std::numeric_limits<std::int32_t>::max()}) {
     player.maxMagic = maxMagic;
-    qz::ClearDrawTarget(nullptr);
-    DrawHud();
+    redraw();
     EXPECT_EQ(gapAndPanel(), clearOfPips) << "Max MP " << maxMagic;
     EXPECT_EQ(rowPixels(40) > 0, maxMagic > 39) << "Max MP " << maxMagic;
   }
@@ -214,8 +211,7 @@ TEST_F(HudNumberTest, MagicPipsEndAtMaxMpAndNeverReachThePanel) {
   hudItemsHidden = 1;
   for (const int maxMagic : {39, 40, 116, std::numeric_limits<std::int32_t>::max()}) {
     player.magic = player.maxMagic = maxMagic;
-    qz::ClearDrawTarget(nullptr);
-    DrawHud();
+    redraw();
     EXPECT_EQ(rowPixels(40), 0) << "Max MP " << maxMagic;
     EXPECT_GT(rowPixels(18), 0) << "Max MP " << maxMagic;
     EXPECT_EQ(gapAndPanel(), clearOfPips) << "Max MP " << maxMagic;

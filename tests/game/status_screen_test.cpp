@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <limits>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "core/main_window.h"
@@ -71,14 +72,16 @@ class StatusScreenTest : public qz::testing::FloorTest {
   static std::uint32_t ItemIcon(int n) { return Cell("st_itemicon.png", n); }
   static std::uint32_t Chip(int n) { return Cell("chip_meadow.png", n); }
   static std::uint32_t Background() { return Cell("st_menu_window.png", 0); }
-  // A small digit piece drawn at (x, y) at alpha 224 over `under`, each
-  // channel within 3.
-  static void ExpectDigit(int x, int y, int piece, std::uint32_t under) {
-    const std::uint32_t pixel = ScreenPixel(x + 4, y + 8), digit = Cell("st_font2.png", piece);
-    for (int shift : {16, 8, 0}) {
-      const int d = digit >> shift & 0xFF, u = under >> shift & 0xFF;
-      EXPECT_NEAR(static_cast<int>(pixel >> shift & 0xFF), (d * 224 + u * 31) / 255, 3)
-          << "piece " << piece << " at " << x << "," << y;
+  // A two-piece number at (x, y), its small digit pieces 9 pixels apart,
+  // drawn at alpha 224 over `under`: each channel within 3.
+  static void ExpectDigits(int x, int y, int first, int second, std::uint32_t under) {
+    for (const auto& [at, piece] : {std::pair{x, first}, std::pair{x + 9, second}}) {
+      const std::uint32_t pixel = ScreenPixel(at + 4, y + 8), digit = Cell("st_font2.png", piece);
+      for (int shift : {16, 8, 0}) {
+        const int d = digit >> shift & 0xFF, u = under >> shift & 0xFF;
+        EXPECT_NEAR(static_cast<int>(pixel >> shift & 0xFF), (d * 224 + u * 31) / 255, 3)
+            << "piece " << piece << " at " << at << "," << y;
+      }
     }
   }
   // The map icon of grid cell f, read clear of its number.
@@ -115,12 +118,9 @@ TEST_F(StatusScreenTest, MenuOpensTheMapOnTheCurrentFloorWithStateAndPanelIconsA
   const int expected[8] = {1, 1, 2, 2, 3, 3, 1, 0};
   for (int f = 0; f < 8; ++f) EXPECT_EQ(MapIconAt(f), Cell("st_map_icon.png", expected[f])) << "floor " << f;
   // Numbers 01 to 99 and the two-piece mark of floor 100.
-  ExpectDigit(60, 70, 0, Cell("st_map_icon.png", 1));
-  ExpectDigit(69, 70, 1, Cell("st_map_icon.png", 1));
-  ExpectDigit(60 + 30 * 8, 70 + 28 * 9, 9, Cell("st_map_icon.png", 0));
-  ExpectDigit(69 + 30 * 8, 70 + 28 * 9, 9, Cell("st_map_icon.png", 0));
-  ExpectDigit(60 + 30 * 9, 70 + 28 * 9, 10, Cell("st_map_icon.png", 0));
-  ExpectDigit(69 + 30 * 9, 70 + 28 * 9, 11, Cell("st_map_icon.png", 0));
+  ExpectDigits(60, 70, 0, 1, Cell("st_map_icon.png", 1));
+  ExpectDigits(60 + 30 * 8, 70 + 28 * 9, 9, 9, Cell("st_map_icon.png", 0));
+  ExpectDigits(60 + 30 * 9, 70 + 28 * 9, 10, 11, Cell("st_map_icon.png", 0));
 
   EXPECT_EQ(Piece(430, 148), ItemIcon(7));
   EXPECT_EQ(Piece(470, 148), ItemIcon(8));
@@ -254,10 +254,8 @@ TEST_F(StatusScreenTest, AFloorShowsWhatWasFoundAndItsDoorsSortedWithTheirPictur
   EXPECT_EQ(ScreenPixel(160 + 32, 440), kGrey);
   EXPECT_EQ(ScreenPixel(200 + 32, 440), kGrey);
   EXPECT_EQ(ScreenPixel(240 + 16, 440), Background());
-  ExpectDigit(167, 402, 0, Chip(212));  // floor 03
-  ExpectDigit(176, 402, 3, Chip(212));
-  ExpectDigit(207, 402, 0, Chip(213));  // floor 05
-  ExpectDigit(216, 402, 5, Chip(213));
+  ExpectDigits(167, 402, 0, 3, Chip(212));
+  ExpectDigits(207, 402, 0, 5, Chip(213));
 
   Move({kRight});
   EXPECT_EQ(Piece(168, 383), Chip(209)) << "a shop door alone sits 8 pixels in";
@@ -270,10 +268,8 @@ TEST_F(StatusScreenTest, AFloorShowsWhatWasFoundAndItsDoorsSortedWithTheirPictur
   EXPECT_EQ(Piece(160, 383), Chip(212)) << "the unknown target (0) first";
   EXPECT_EQ(Piece(200, 383), Chip(213)) << "then the ending (101)";
   EXPECT_EQ(Piece(248, 383), Chip(209));
-  ExpectDigit(167, 402, 12, Chip(212));
-  ExpectDigit(176, 402, 12, Chip(212));
-  ExpectDigit(207, 402, 13, Chip(213));
-  ExpectDigit(216, 402, 14, Chip(213));
+  ExpectDigits(167, 402, 12, 12, Chip(212));
+  ExpectDigits(207, 402, 13, 14, Chip(213));
 
   const std::uint32_t chestIcons[4] = {ItemIcon(31), Background(), Background(), Background()};
   for (int i = 0; i < 4; ++i) {
@@ -287,8 +283,8 @@ TEST_F(StatusScreenTest, AFloorShowsWhatWasFoundAndItsDoorsSortedWithTheirPictur
   Move({kRight});
   EXPECT_EQ(Piece(160, 383), Chip(210));
   EXPECT_EQ(Piece(200, 383), Chip(211));
-  for (int x : {167, 176}) ExpectDigit(x, 402, 0, Chip(210));
-  for (int x : {207, 216}) ExpectDigit(x, 402, 0, Chip(211));
+  ExpectDigits(167, 402, 0, 0, Chip(210));
+  ExpectDigits(207, 402, 0, 0, Chip(211));
 }
 
 TEST_F(StatusScreenTest, PanelEntriesDescribeOnlyWhatIsOwnedWithTheirExactNames) {

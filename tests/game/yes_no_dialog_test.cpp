@@ -4,6 +4,7 @@
 // Cancel and Confirm held together answer.
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -41,30 +42,40 @@ class YesNoDialogTest : public qz::testing::FloorTest {
     gameState.scene = kSceneStatus;
     DialogCursor.y = kNotStarted;
   }
+  // Asks with keys from `driver` once the window has started; a driver that
+  // has not answered within the call limit gets Cancel, so a fault fails the
+  // test instead of hanging it.
+  static YesNoAnswer Ask(const std::function<std::set<std::uint32_t>()>& driver) {
+    int calls = 0;
+    YesNoAnswer answer;
+    {
+      ScriptedKeys keys([&]() -> std::set<std::uint32_t> {
+        if (DialogCursor.y == kNotStarted) return {};
+        if (++calls > kCallLimit) return {kCancel};
+        return driver();
+      });
+      answer = AskYesNo(GameString("Really?"));
+    }
+    EXPECT_LE(calls, kCallLimit) << "the dialog was not answered";
+    return answer;
+  }
 };
 
 TEST_F(YesNoDialogTest, EitherKeyCarriesTheCursorToTheOtherAnswerAndNeverPastIt) {
   // Down from "No" wraps up to "Yes"; down or up from either goes to the
   // other; the keys stay held, so slides follow one another at once.
   std::vector<int> rests;
-  int least = INT_MAX, most = INT_MIN, calls = 0;
+  int least = INT_MAX, most = INT_MIN;
   bool wasMoving = false;
-  YesNoAnswer answer;
-  {
-    ScriptedKeys keys([&]() -> std::set<std::uint32_t> {
-      if (DialogCursor.y == kNotStarted) return {};
-      if (++calls > kCallLimit) return {kCancel};
-      least = std::min(least, DialogCursor.y);
-      most = std::max(most, DialogCursor.y);
-      if (wasMoving && DialogCursor.moving == 0) rests.push_back(DialogCursor.y);
-      wasMoving = DialogCursor.moving != 0;
-      if (rests.size() < 3) return {plat::VK_DOWN};
-      if (rests.size() < 5) return {plat::VK_UP};
-      return {kCancel};
-    });
-    answer = AskYesNo(GameString("Really?"));
-  }
-  EXPECT_LE(calls, kCallLimit);
+  const YesNoAnswer answer = Ask([&]() -> std::set<std::uint32_t> {
+    least = std::min(least, DialogCursor.y);
+    most = std::max(most, DialogCursor.y);
+    if (wasMoving && DialogCursor.moving == 0) rests.push_back(DialogCursor.y);
+    wasMoving = DialogCursor.moving != 0;
+    if (rests.size() < 3) return {plat::VK_DOWN};
+    if (rests.size() < 5) return {plat::VK_UP};
+    return {kCancel};
+  });
   EXPECT_EQ(rests, (std::vector<int>{kYesNoCursorYesY, kYesNoCursorNoY, kYesNoCursorYesY, kYesNoCursorNoY,
                                      kYesNoCursorYesY}));
   EXPECT_EQ(least, kYesNoCursorYesY);
@@ -103,43 +114,36 @@ TEST_F(YesNoDialogTest, FramesPaceTheWindowShowItsTextAndCursorAndSound) {
   static std::vector<std::int32_t> frameTimes;
   frameTimes.clear();
   SetFrameWaitHookForTest([] { frameTimes.push_back(qz::GetMillisecondCount()); });
-  int calls = 0;
   ShownFrame shown;
   int yellow = -1, whiteInRow[2] = {-1, -1};
   std::uint32_t cursorPixel = 0;
   std::size_t opened = 0;
   bool windowDrawn = false, slid = false, slideSounded = false, confirmed = false, okSounded = false;
-  YesNoAnswer answer;
-  {
-    ScriptedKeys keys([&]() -> std::set<std::uint32_t> {
-      if (DialogCursor.y == kNotStarted) return {};
-      if (++calls > kCallLimit) return {kCancel};
-      if (opened == 0) opened = frameTimes.size();
-      const std::size_t frames = frameTimes.size() - opened;
-      if (frames >= 3 && yellow < 0 && shown.Read()) {
-        yellow = shown.Count(96, 206, 200, 222, [](std::uint32_t p) {
-          return (p >> 16) >= 0xC0 && ((p >> 8) & 0xFF) >= 0xC0 && (p & 0xFF) <= 0x60;
-        });
-        for (int row : {0, 1}) {
-          whiteInRow[row] = shown.Count(152, 230 + 24 * row, 200, 246 + 24 * row,
-                                        [](std::uint32_t p) { return (p & 0xC0C0C0) == 0xC0C0C0; });
-        }
-        cursorPixel = shown.Pixel(kCursorProbeX, kYesNoCursorNoY + 4);
-        windowDrawn = shown.Pixel(84, 192) != shown.Pixel(40, 40);  // the window spans x 80-560, y 188-292
+  const YesNoAnswer answer = Ask([&]() -> std::set<std::uint32_t> {
+    if (opened == 0) opened = frameTimes.size();
+    const std::size_t frames = frameTimes.size() - opened;
+    if (frames >= 3 && yellow < 0 && shown.Read()) {
+      yellow = shown.Count(96, 206, 200, 222, [](std::uint32_t p) {
+        return (p >> 16) >= 0xC0 && ((p >> 8) & 0xFF) >= 0xC0 && (p & 0xFF) <= 0x60;
+      });
+      for (int row : {0, 1}) {
+        whiteInRow[row] = shown.Count(152, 230 + 24 * row, 200, 246 + 24 * row,
+                                      [](std::uint32_t p) { return (p & 0xC0C0C0) == 0xC0C0C0; });
       }
-      if (frames < 5) return {};
-      if (confirmed) okSounded = okSounded || qz::IsSoundHandlePlaying(soundEffects[kSeOk]) == 1;
-      if (DialogCursor.moving != 0) {
-        slid = true;
-        slideSounded = slideSounded || qz::IsSoundHandlePlaying(soundEffects[kSeSelect]) == 1;
-        return {};
-      }
-      if (!slid) return {plat::VK_UP};
-      confirmed = true;
-      return {kConfirm};
-    });
-    answer = AskYesNo(GameString("Really?"));
-  }
+      cursorPixel = shown.Pixel(kCursorProbeX, kYesNoCursorNoY + 4);
+      windowDrawn = shown.Pixel(84, 192) != shown.Pixel(40, 40);  // the window spans x 80-560, y 188-292
+    }
+    if (frames < 5) return {};
+    if (confirmed) okSounded = okSounded || qz::IsSoundHandlePlaying(soundEffects[kSeOk]) == 1;
+    if (DialogCursor.moving != 0) {
+      slid = true;
+      slideSounded = slideSounded || qz::IsSoundHandlePlaying(soundEffects[kSeSelect]) == 1;
+      return {};
+    }
+    if (!slid) return {plat::VK_UP};
+    confirmed = true;
+    return {kConfirm};
+  });
   SetFrameWaitHookForTest(nullptr);
   EXPECT_EQ(answer, YesNoAnswer::kYes);
   EXPECT_TRUE(windowDrawn);
@@ -164,31 +168,12 @@ TEST_F(YesNoDialogTest, ConfirmAndCancelHeldTogetherAnswerByTheCursor) {
   // The last dialog was answered mid-slide: this one starts at rest.
   DialogCursor.moving = 1;
   DialogCursor.yStep = -3;
-  int calls = 0;
-  YesNoAnswer answer;
-  {
-    ScriptedKeys keys([&]() -> std::set<std::uint32_t> {
-      if (DialogCursor.y == kNotStarted) return {};
-      if (++calls > kCallLimit) return {kCancel};
-      return {kConfirm, kCancel};
-    });
-    answer = AskYesNo(GameString("Really?"));
-  }
-  EXPECT_LE(calls, kCallLimit);
+  EXPECT_EQ(Ask([] { return std::set<std::uint32_t>{kConfirm, kCancel}; }), YesNoAnswer::kNo);
   EXPECT_EQ(DialogCursor.y, kYesNoCursorNoY);
-  EXPECT_EQ(answer, YesNoAnswer::kNo);
 }
 
 TEST_F(YesNoDialogTest, EscapeAnswersThatTheGameLeftForTheTitle) {
-  YesNoAnswer answer;
-  {
-    ScriptedKeys keys([]() -> std::set<std::uint32_t> {
-      if (DialogCursor.y == kNotStarted) return {};
-      return {plat::VK_ESCAPE};
-    });
-    answer = AskYesNo(GameString("Really?"));
-  }
-  EXPECT_EQ(answer, YesNoAnswer::kLeftScreen);
+  EXPECT_EQ(Ask([] { return std::set<std::uint32_t>{plat::VK_ESCAPE}; }), YesNoAnswer::kLeftScreen);
   EXPECT_EQ(gameState.scene, kSceneTitle);
 }
 
