@@ -78,10 +78,9 @@ TEST_F(EnemyTest, EveryKindSetBuildsItsTemplatesAndSheets) {
   loadedKindSet = 12;
   SetupFloorEnemies();
   for (int slot = 0; slot < kFloorKindSlots; ++slot) {
-    EXPECT_EQ(enemyKinds[slot].life, 0);
-    EXPECT_EQ(enemyKinds[slot].baseInterval, 100);
-    EXPECT_EQ(enemyKinds[slot].slotChance[2], 100);
-    EXPECT_EQ(enemySheets[slot][0], -1);
+    const EnemyKindRecord& k = enemyKinds[slot];
+    EXPECT_EQ(std::tie(k.life, k.baseInterval, k.slotChance[2], enemySheets[slot][0]), std::make_tuple(0, 100, 100, -1))
+        << "slot " << slot;
   }
   EXPECT_EQ(enemyKinds[8].life, 1);
   EXPECT_EQ(enemyKinds[8].sheetSlot, kNeedleSheetSlot);

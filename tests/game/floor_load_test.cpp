@@ -270,8 +270,7 @@ TEST_F(FloorTest, AMalformedFloorFileIsRefusedAndTheFloorStaysAsItWas) {
   EXPECT_TRUE(log_.Contains("062.map refused: a list count is outside its limit"));
 
   EXPECT_TRUE(std::equal(attributesBefore.begin(), attributesBefore.end(), attributeLayer));
-  EXPECT_EQ(player.x, playerBefore.x);
-  EXPECT_EQ(player.y, playerBefore.y);
+  EXPECT_EQ(std::tie(player.x, player.y), std::tie(playerBefore.x, playerBefore.y));
   EXPECT_EQ(floorNumber, 0);
   EXPECT_EQ(chipGraphs[1], chipBefore);
   EXPECT_EQ(gameState.FloorProgress.visited[61], 0);

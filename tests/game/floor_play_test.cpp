@@ -368,10 +368,7 @@ TEST_F(FloorTest, EachFloorEventRunsOnceAndOnlyWhenNothingHoldsTheFrame) {
   EXPECT_EQ(player.magic, 16);
   EXPECT_EQ(player.eventCode, 0);
   ASSERT_EQ(effectCount, 6);
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(effects[i].kind, 4);
-    EXPECT_EQ(effects[i].param, 10 + i);
-  }
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(std::tie(effects[i].kind, effects[i].param), std::make_tuple(4, 10 + i));
   EXPECT_NE(thirdScreen, third);
   EXPECT_EQ(qz::IsValidGraphHandle(thirdScreen), 1);
 
