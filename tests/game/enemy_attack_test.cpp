@@ -4,6 +4,7 @@
 // laser beam, the lurking and distance-keeping walkers, and the moon's phases.
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -25,16 +26,31 @@ std::vector<const ShotRecord*> LiveBullets() {
   return live;
 }
 
-ShotRecord& AddBullet(double x, double y, double vx, double vy, int graphicBase, int colourRow, int life, int mode) {
-  const int slot = FindFreeSlot(kPoolEnemyBullets);
-  ShotRecord& b = enemyBullets[slot];
-  b = ShotRecord{};
-  b.x = x, b.y = y, b.vx = vx, b.vy = vy;
+// A bullet at (x, y) of kind (graphicBase, colourRow) with `life` frames
+// left, still; its hit point is kBulletHitOffset in.
+ShotRecord Bullet(double x, double y, int graphicBase, int colourRow, int life, int mode = 0) {
+  ShotRecord b{};
+  b.x = x, b.y = y;
   b.graphicBase = graphicBase, b.colourRow = colourRow;
   b.life = life, b.mode = mode, b.power = 10;
   b.inUse = 1;
+  return b;
+}
+
+// The bullet, moving, in the game's pool.
+ShotRecord& AddBullet(double x, double y, double vx, double vy, int graphicBase, int colourRow, int life, int mode) {
+  ShotRecord& b = enemyBullets[FindFreeSlot(kPoolEnemyBullets)];
+  b = Bullet(x, y, graphicBase, colourRow, life, mode);
+  b.vx = vx, b.vy = vy;
   ++bulletCount;
   return b;
+}
+
+// A live bullet held in place with `life` frames left.
+void Hold(const ShotRecord* live, int life) {
+  ShotRecord& b = *const_cast<ShotRecord*>(live);
+  b.life = life;
+  b.vx = b.vy = 0.0;
 }
 
 // The frames out of the next `n` in which an enemy fired (bullets that hit
@@ -96,10 +112,8 @@ TEST_F(EnemyTest, VolleysSpreadAboutTheAimAndTakeTheirBulletKind) {
   for (int j = 0; j < 5; ++j) {
     EXPECT_NEAR(live[j]->angle, -kPi / 4 + j * kPi / 8, 1e-12);
     EXPECT_DOUBLE_EQ(live[j]->x, e.x + e.bodyRight - 2) << "muzzle at the body's right edge";
-    EXPECT_EQ(live[j]->graphicBase, 0);
-    EXPECT_EQ(live[j]->colourRow, 5);
+    EXPECT_EQ(std::tie(live[j]->graphicBase, live[j]->colourRow, live[j]->blastSize), std::make_tuple(0, 5, 3));
     EXPECT_DOUBLE_EQ(live[j]->ay, 0.08);
-    EXPECT_EQ(live[j]->blastSize, 3);
   }
   // A line burst is as long as its slot's count (none is one), each bullet
   // the step faster than the one before.
@@ -138,8 +152,7 @@ TEST_F(EnemyTest, BulletsPassSplitAndReaim) {
     EXPECT_EQ(b->graphicBase, 9);
     EXPECT_EQ(b->colourRow, 4);
     EXPECT_DOUBLE_EQ(std::hypot(b->vx, b->vy), 7.0);
-    const_cast<ShotRecord*>(b)->life = 100;
-    const_cast<ShotRecord*>(b)->vx = const_cast<ShotRecord*>(b)->vy = 0.0;
+    Hold(b, 100);
   }
   Frames(1);
   EXPECT_EQ(LiveBullets().size(), 5u);
@@ -151,8 +164,7 @@ TEST_F(EnemyTest, BulletsPassSplitAndReaim) {
     live = LiveBullets();
     ASSERT_EQ(live.size(), 1u) << turn;
     EXPECT_EQ(live[0]->mode, turn);
-    const_cast<ShotRecord*>(live[0])->life = 259;
-    const_cast<ShotRecord*>(live[0])->vx = const_cast<ShotRecord*>(live[0])->vy = 0.0;
+    Hold(live[0], 259);
     Frames(1);
   }
   EXPECT_EQ(bulletCount, 0);
@@ -204,17 +216,6 @@ TEST_F(EnemyTest, ACopyJudgedAndFlownAsTheGameFliesItForeseesTheTurnAndTheHit) {
   EXPECT_EQ(player.life, life);
   Frames(1);
   EXPECT_LT(player.life, life) << "struck on the foreseen frame";
-}
-
-// A bullet at (x, y) of kind (graphicBase, colourRow) with `life` frames
-// left, still; its hit point is kBulletHitOffset in.
-ShotRecord Bullet(int x, int y, int graphicBase, int colourRow, int life, int mode = 0) {
-  ShotRecord b{};
-  b.x = x, b.y = y;
-  b.graphicBase = graphicBase, b.colourRow = colourRow;
-  b.life = life, b.mode = mode, b.power = 10;
-  b.inUse = 1;
-  return b;
 }
 
 // A bullet's fate on each side of each bound: the body is struck on its edge
@@ -293,16 +294,13 @@ TEST_F(EnemyTest, ASplitFansAboutThePlayerAndAReaimSpendsATurn) {
     const ShotRecord& b = fan.bullets[j];
     EXPECT_NEAR(std::atan2(b.vy, b.vx), kPi / 4 + (j - 2) * kPi / 8, 1e-9) << j;
     EXPECT_DOUBLE_EQ(std::hypot(b.vx, b.vy), kSplitBulletSpeed);
-    EXPECT_EQ(b.life, 255);
-    EXPECT_EQ(b.mode, 0);
-    EXPECT_EQ(b.power, 10);
+    EXPECT_EQ(std::tie(b.life, b.mode, b.power), std::make_tuple(255, 0, 10));
     EXPECT_FALSE(SplitsAtPlayer(b)) << "a fan's bullet splits no more";
   }
 
   const BulletFork turn = ForkEnemyBullet(Bullet(1000, 800, 9, 7, 200, 3), target);
   ASSERT_EQ(turn.count, 1);
-  EXPECT_EQ(turn.bullets[0].mode, 2);
-  EXPECT_EQ(turn.bullets[0].life, kBulletLife);
+  EXPECT_EQ(std::tie(turn.bullets[0].mode, turn.bullets[0].life), std::make_tuple(2, kBulletLife));
   EXPECT_NEAR(turn.bullets[0].angle, kPi / 4, 1e-9);
   EXPECT_DOUBLE_EQ(std::hypot(turn.bullets[0].vx, turn.bullets[0].vy), kReaimedBulletSpeed);
   EXPECT_EQ(ForkEnemyBullet(Bullet(1000, 800, 9, 7, 200, 1), target).bullets[0].mode, 0);

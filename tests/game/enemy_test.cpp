@@ -68,25 +68,19 @@ TEST_F(EnemyTest, EveryKindSetBuildsItsTemplatesAndSheets) {
   // Set 1: the black slime is scaled twice, its missing weak spot kept.
   loadedKindSet = 1;
   SetupFloorEnemies();
-  const EnemyKindRecord& black = enemyKinds[4];
-  EXPECT_EQ(black.width, 128);
-  EXPECT_EQ(black.height, 128);
-  EXPECT_EQ(black.bodyLeft, 24);
-  EXPECT_EQ(black.bodyTop, 56);
-  EXPECT_EQ(black.bodyRight, 104);
-  EXPECT_EQ(black.bodyBottom, 128);
-  EXPECT_EQ(black.weakTop, -1);
-  EXPECT_EQ(black.attackInterval, 90);
-  EXPECT_EQ(black.alpha, 0) << "drawn solid";
+  const EnemyKindRecord& b = enemyKinds[4];
+  EXPECT_EQ(std::tie(b.width, b.height, b.bodyLeft, b.bodyTop, b.bodyRight, b.bodyBottom, b.weakTop),
+            std::make_tuple(128, 128, 24, 56, 104, 128, -1));
+  EXPECT_EQ(b.attackInterval, 90);
+  EXPECT_EQ(b.alpha, 0) << "drawn solid";
   // A set outside 1..9 leaves every kind slot at the defaults, sheets freed;
   // the trap kinds stay as start-up made them.
   loadedKindSet = 12;
   SetupFloorEnemies();
   for (int slot = 0; slot < kFloorKindSlots; ++slot) {
-    EXPECT_EQ(enemyKinds[slot].life, 0);
-    EXPECT_EQ(enemyKinds[slot].baseInterval, 100);
-    EXPECT_EQ(enemyKinds[slot].slotChance[2], 100);
-    EXPECT_EQ(enemySheets[slot][0], -1);
+    const EnemyKindRecord& k = enemyKinds[slot];
+    EXPECT_EQ(std::tie(k.life, k.baseInterval, k.slotChance[2], enemySheets[slot][0]), std::make_tuple(0, 100, 100, -1))
+        << "slot " << slot;
   }
   EXPECT_EQ(enemyKinds[8].life, 1);
   EXPECT_EQ(enemyKinds[8].sheetSlot, kNeedleSheetSlot);
@@ -100,10 +94,7 @@ TEST_F(EnemyTest, EnemiesArePlacedFromTheFloorAndABeatenBossStaysAway) {
   const EnemyRecord& slime = enemies[0];
   EXPECT_EQ(slime.x, 320);
   EXPECT_EQ(slime.y, 42 * 32 - 1) << "lifted one pixel over its cell";
-  EXPECT_EQ(slime.facing, -1);
-  EXPECT_EQ(slime.moveState, 0);
-  EXPECT_EQ(slime.behaviourTarget, -1);
-  EXPECT_EQ(slime.life, 1);
+  EXPECT_EQ(std::tie(slime.facing, slime.moveState, slime.behaviourTarget, slime.life), std::make_tuple(-1, 0, -1, 1));
   EXPECT_EQ(enemies[2].life, 18);
   EXPECT_EQ(enemies[2].width, 192);
 

@@ -1,6 +1,8 @@
 // The cell rules over a loaded floor: the pixel lookup's field bounds, every
 // switch code and touch code with what it reveals, the True Eye and the
 // replica gates, and the effects and sounds they leave.
+#include <tuple>
+
 #include "game/effects.h"
 #include "sound/sound_play.h"
 #include "tests/game/floor_fixture.h"
@@ -94,9 +96,7 @@ TEST_F(FloorTest, SwitchCodesTurnIntoTheirCellsOnlyInTheFieldWithEffectsWhenAske
   SetCell(7, 33, 0, 90);
   ConvertMapCodes(1);
   ASSERT_EQ(effectCount, 2);
-  EXPECT_EQ(effects[0].kind, 13);
-  EXPECT_EQ(effects[0].x, 3 * 32 + 16);
-  EXPECT_EQ(effects[0].y, 30 * 32 + 16);
+  EXPECT_EQ(std::tie(effects[0].kind, effects[0].x, effects[0].y), std::make_tuple(13, 3 * 32 + 16, 30 * 32 + 16));
   EXPECT_EQ(effects[1].x, 7 * 32 + 16);
 }
 

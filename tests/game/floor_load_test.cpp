@@ -6,6 +6,7 @@
 // a malformed file is refused with the floor as it was.
 #include <cstring>
 #include <limits>
+#include <tuple>
 
 #include "core/main_window.h"
 #include "game/doors.h"
@@ -58,25 +59,23 @@ TEST_F(FloorTest, EveryFieldOfAGeneratedFloorLandsInItsRecord) {
   EXPECT_EQ(gameState.FloorProgress.doorLinks[1][1], 1);
   EXPECT_EQ(gameState.FloorProgress.doorLinks[1][2], -1);
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(doors[i].targetFloor, file.doors[static_cast<std::size_t>(i)].targetFloor);
-    EXPECT_EQ(doors[i].targetEntrance, file.doors[static_cast<std::size_t>(i)].targetEntrance);
+    const M::Door& d = file.doors[static_cast<std::size_t>(i)];
+    EXPECT_EQ(std::tie(doors[i].targetFloor, doors[i].targetEntrance), std::tie(d.targetFloor, d.targetEntrance));
   }
   for (int i = 0; i < 8; ++i) EXPECT_EQ(mapFlags[i], file.mapFlags[static_cast<std::size_t>(i)] == 1 ? 1 : 0);
   // Slots: the file's active, x, y, type become x, y, type, active.
   for (int i = 0; i < kFloorSlotCount; ++i) {
     const M::Slot& s = file.slots[static_cast<std::size_t>(i)];
-    EXPECT_EQ(floorSlots[i].x, s.tileX);
-    EXPECT_EQ(floorSlots[i].y, s.tileY);
-    EXPECT_EQ(floorSlots[i].type, s.type);
-    EXPECT_EQ(floorSlots[i].active, s.active == 1 ? 1 : 0);
+    EXPECT_EQ(std::tie(floorSlots[i].x, floorSlots[i].y, floorSlots[i].type, floorSlots[i].active),
+              std::make_tuple(s.tileX, s.tileY, s.type, s.active == 1 ? 1 : 0));
   }
   ASSERT_EQ(objectCount, static_cast<int>(file.mapObjects.size()));
   EXPECT_EQ(mapObjects[0].x, file.mapObjects[0].tileX);
   EXPECT_EQ(mapObjects[0].active, 1);
   ASSERT_EQ(movingCount, static_cast<int>(file.movingObjects.size()));
-  EXPECT_EQ(movingObjects[0].x, file.movingObjects[0].tileX * 32);
-  EXPECT_EQ(movingObjects[0].y, file.movingObjects[0].tileY * 32);
-  EXPECT_EQ(movingObjects[0].type, file.movingObjects[0].value);
+  const M::Placement& moving = file.movingObjects[0];
+  EXPECT_EQ(std::tie(movingObjects[0].x, movingObjects[0].y, movingObjects[0].type),
+            std::make_tuple(moving.tileX * 32, moving.tileY * 32, moving.value));
   ASSERT_EQ(enemyCount, static_cast<int>(file.enemyPlacements.size()));
   EXPECT_EQ(enemies[0].x, file.enemyPlacements[0].tileX * 32);
   // An enemy whose feet reach into the ground is lifted one pixel over its cell.
@@ -86,10 +85,8 @@ TEST_F(FloorTest, EveryFieldOfAGeneratedFloorLandsInItsRecord) {
   EXPECT_EQ(loadedKindSet, file.kindSet);
   // The check cube is a mark of kind 6 at its cell.
   const CellPos cube = FindCell(file, kAttrCheckCube);
-  EXPECT_EQ(marks[0].x, cube.x * 32);
-  EXPECT_EQ(marks[0].y, cube.y * 32);
-  EXPECT_EQ(marks[0].type, kMarkCheckCube);
-  EXPECT_EQ(marks[0].active, 1);
+  EXPECT_EQ(std::tie(marks[0].x, marks[0].y, marks[0].type, marks[0].active),
+            std::make_tuple(cube.x * 32, cube.y * 32, kMarkCheckCube, 1));
 }
 
 TEST_F(FloorTest, TheCheckCubeStartsThereWithThirtySecondsLessTheHourglassGivesTenBack) {
@@ -273,8 +270,7 @@ TEST_F(FloorTest, AMalformedFloorFileIsRefusedAndTheFloorStaysAsItWas) {
   EXPECT_TRUE(log_.Contains("062.map refused: a list count is outside its limit"));
 
   EXPECT_TRUE(std::equal(attributesBefore.begin(), attributesBefore.end(), attributeLayer));
-  EXPECT_EQ(player.x, playerBefore.x);
-  EXPECT_EQ(player.y, playerBefore.y);
+  EXPECT_EQ(std::tie(player.x, player.y), std::tie(playerBefore.x, playerBefore.y));
   EXPECT_EQ(floorNumber, 0);
   EXPECT_EQ(chipGraphs[1], chipBefore);
   EXPECT_EQ(gameState.FloorProgress.visited[61], 0);

@@ -4,6 +4,7 @@
 // the status bar's places, every floor event, the dash trail across a door,
 // and the game-over timing.
 #include <algorithm>
+#include <tuple>
 
 #include "game/doors.h"
 #include "game/effects.h"
@@ -20,11 +21,25 @@ namespace {
 using qz::testing::FloorTest;
 using qz::testing::ScreenPixel;
 
-// One floor-play frame on a cleared screen, the animations at their start.
-void Frame() {
-  ResetFloorAnimation();
+// One floor-play frame on a cleared screen, the animations at their start
+// unless they are to run on.
+void Frame(bool fromStart = true) {
+  if (fromStart) ResetFloorAnimation();
   qz::ClearDrawTarget(nullptr);
   UpdateFloorPlay();
+}
+
+// The screen's pixel once the status bar alone is drawn.
+std::uint32_t HudPixel(int x, int y) {
+  qz::ClearDrawTarget(nullptr);
+  DrawHud();
+  return ScreenPixel(x, y);
+}
+
+// The effects alone drawn on a cleared screen.
+void EffectsFrame() {
+  qz::ClearDrawTarget(nullptr);
+  DrawEffects();
 }
 
 // Puts the player there; its update works from the exact position.
@@ -60,14 +75,12 @@ bool DrawnOverBlack(std::uint32_t pixel, std::uint32_t rgb) {
 
 TEST_F(FloorTest, TheCameraFollowsThePlayerAndShowsTheCellsUnderIt) {
   ASSERT_EQ(Enter("001", 0), 1);
-  PlacePlayer(100, 50);
-  Frame();
-  EXPECT_EQ(cameraX, 0);
-  EXPECT_EQ(cameraY, 0);
-  PlacePlayer(2400, 1500);
-  Frame();
-  EXPECT_EQ(cameraX, 1792);
-  EXPECT_EQ(cameraY, 1024);
+  // Held at the field's top-left and bottom-right corners.
+  for (const auto& [x, y, left, top] : {std::tuple{100, 50, 0, 0}, std::tuple{2400, 1500, 1792, 1024}}) {
+    PlacePlayer(x, y);
+    Frame();
+    EXPECT_EQ(std::tie(cameraX, cameraY), std::make_tuple(left, top));
+  }
 
   // Row 27 is wall, row 28 open sky; column 0 wall, column 1 open.
   const std::uint32_t wall = Cell("chip_meadow.png", 1);
@@ -128,21 +141,18 @@ TEST_F(FloorTest, ItemsUnderCoveringChipsAreNotDrawnAndTheEnteredCheckCubeShowsI
   markBob = 5;
   markFrame = 3;
   PlacePlayer(marks[0].x, marks[0].y - 100);
-  qz::ClearDrawTarget(nullptr);
-  UpdateFloorPlay();
+  Frame(false);
   EXPECT_EQ(ScreenPixel(mx, my), set) << "the set cube stands still on its first picture";
   entrance = 0;
   PlacePlayer(marks[0].x, marks[0].y - 100);
-  qz::ClearDrawTarget(nullptr);
-  UpdateFloorPlay();
+  Frame(false);
   EXPECT_EQ(ScreenPixel(mx, my + 5), Cell("chip_cube.png", kMarkCheckCube + 3)) << "the unset cube bobs and turns";
 }
 
 TEST_F(FloorTest, MarksAndItemsAnimateEverySixthFrameAndTheMarksBob) {
   ASSERT_EQ(Enter("002", 0), 1);
   for (int frame = 1; frame <= 6 * 10; ++frame) {
-    qz::ClearDrawTarget(nullptr);
-    UpdateFloorPlay();
+    Frame(false);
     if (frame == 6) {
       EXPECT_EQ(markFrame, 1);
       EXPECT_EQ(itemFrame, 1);
@@ -205,8 +215,7 @@ TEST_F(FloorTest, EffectsDrawEachCellOnceThenFreeTheirRecord) {
   SpawnEffect(4, 100, 100);  // kind 7, eight frames, plain
   ASSERT_EQ(effectCount, 1);
   for (int frame = 0; frame < 8; ++frame) {
-    qz::ClearDrawTarget(nullptr);
-    DrawEffects();
+    EffectsFrame();
     EXPECT_EQ(ScreenPixel(112, 112), Cell("ef_hit01.bmp", frame)) << frame;
   }
   EXPECT_EQ(effectCount, 0);
@@ -216,13 +225,11 @@ TEST_F(FloorTest, EffectsDrawEachCellOnceThenFreeTheirRecord) {
   player.x = 300;
   ASSERT_EQ(StartEffect(1, 16, 1, -20.0, 100.0, 0.0, 1.0), 0);
   ASSERT_EQ(StartEffect(4, 16, 12, 0.0, 0.0, 0.0, 1.0), 1);
-  qz::ClearDrawTarget(nullptr);
-  DrawEffects();
+  EffectsFrame();
   EXPECT_EQ(ScreenPixel(305, 125), Cell("ef_shot2.bmp", 0));
   EXPECT_EQ(ScreenPixel((12 + 10) * 9 + 10, 11), Cell("ef_mpcharge.bmp", 0));
   player.x = 400;
-  qz::ClearDrawTarget(nullptr);
-  DrawEffects();
+  EffectsFrame();
   EXPECT_EQ(ScreenPixel(405, 125), Cell("ef_shot2.bmp", 1));
   EXPECT_EQ(ScreenPixel(305, 125), 0u);
 }
@@ -254,51 +261,42 @@ TEST_F(FloorTest, PoolsHandOutTheLowestFreeRecordAndNeverRunPastTheirEnd) {
 }
 
 TEST_F(FloorTest, TheStatusBarPutsPipsLabelsAndFloorIconsInTheirPlaces) {
-  auto pixelAfterHud = [](int x, int y) {
-    qz::ClearDrawTarget(nullptr);
-    DrawHud();
-    return ScreenPixel(x, y);
-  };
   auto pip = [](int cell) { return Cell("st_magic_bar.png", cell); };
   player.maxMagic = 0;
-  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(106, 18), pip(3)));
+  EXPECT_TRUE(DrawnOverBlack(HudPixel(106, 18), pip(3)));
   player.maxMagic = 5;
   player.magic = 3;
   const int cells[] = {0, 0, 0, 2, 2, 3};
-  for (int i = 0; i < 6; ++i) EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(106 + 9 * i, 18), pip(cells[i]))) << i;
+  for (int i = 0; i < 6; ++i) EXPECT_TRUE(DrawnOverBlack(HudPixel(106 + 9 * i, 18), pip(cells[i]))) << i;
   player.infiniteMagic = 1;
-  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(106 + 9, 18), pip(1)));
-  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(106 + 36, 18), pip(2)));
+  EXPECT_TRUE(DrawnOverBlack(HudPixel(106 + 9, 18), pip(1)));
+  EXPECT_TRUE(DrawnOverBlack(HudPixel(106 + 36, 18), pip(2)));
   player.shotKind = 2;
-  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(18, 18), Cell("st_bullet.png", 2)));
+  EXPECT_TRUE(DrawnOverBlack(HudPixel(18, 18), Cell("st_bullet.png", 2)));
 
   const std::uint32_t inertia = Cell("st_font_inertia.png", 0);
   mapFlags[kMapFlagInertia] = 1;
-  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(548, 465), inertia));
-  EXPECT_EQ(pixelAfterHud(511, 465), 0u);
+  EXPECT_TRUE(DrawnOverBlack(HudPixel(548, 465), inertia));
+  EXPECT_EQ(HudPixel(511, 465), 0u);
   mapFlags[kMapFlagJumpBonus] = 1;
-  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(511, 465), inertia));
-  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(563, 465), Cell("st_font_jump.png", 0)));
+  EXPECT_TRUE(DrawnOverBlack(HudPixel(511, 465), inertia));
+  EXPECT_TRUE(DrawnOverBlack(HudPixel(563, 465), Cell("st_font_jump.png", 0)));
 
   floorNumber = 4;
   gameState.FloorProgress.floorItems[4][1] = 1;  // key taken
   gameState.FloorProgress.floorItems[4][0] = 1;  // switch used
-  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(13, 460), Cell("st_status4.png", 1)));
-  EXPECT_EQ(pixelAfterHud(33, 460), 0u);  // chest not opened
-  EXPECT_TRUE(DrawnOverBlack(pixelAfterHud(53, 460), Cell("st_status4.png", 4)));
+  EXPECT_TRUE(DrawnOverBlack(HudPixel(13, 460), Cell("st_status4.png", 1)));
+  EXPECT_EQ(HudPixel(33, 460), 0u);  // chest not opened
+  EXPECT_TRUE(DrawnOverBlack(HudPixel(53, 460), Cell("st_status4.png", 4)));
   hudItemsHidden = 1;
-  EXPECT_EQ(pixelAfterHud(13, 460), 0u);
-  EXPECT_EQ(pixelAfterHud(511, 465), 0u);
+  EXPECT_EQ(HudPixel(13, 460), 0u);
+  EXPECT_EQ(HudPixel(511, 465), 0u);
 }
 
 // "ICE" shows on the floors whose going is slippery: ice cells (the
 // snowfield) as well as the inertia flag; a floor of neither shows none.
 TEST_F(FloorTest, TheIceMarkFollowsTheFloorsSlipperyGround) {
-  auto iceShown = [] {
-    qz::ClearDrawTarget(nullptr);
-    DrawHud();
-    return DrawnOverBlack(ScreenPixel(548, 465), Cell("st_font_inertia.png", 0));
-  };
+  auto iceShown = [] { return DrawnOverBlack(HudPixel(548, 465), Cell("st_font_inertia.png", 0)); };
   for (const char* floor : {"056", "057"}) {
     ASSERT_EQ(Enter(floor, 0), 1);
     EXPECT_EQ(mapFlags[kMapFlagInertia], 0) << floor;
@@ -343,8 +341,7 @@ TEST_F(FloorTest, EachFloorEventRunsOnceAndOnlyWhenNothingHoldsTheFrame) {
   EXPECT_EQ(qz::IsSoundHandlePlaying(soundEffects[kSeCheckCube]), 1);
   const int cubeEffect = FindFreeSlot(kPoolEffects) - 1;
   ASSERT_GE(cubeEffect, 0);
-  EXPECT_EQ(effects[cubeEffect].kind, 13);
-  EXPECT_EQ(effects[cubeEffect].x, player.x + 32);
+  EXPECT_EQ(std::tie(effects[cubeEffect].kind, effects[cubeEffect].x), std::make_tuple(13, player.x + 32));
 
   // 1: the sign; 3: the shop, which opens where the floor has a shop file.
   player.eventCode = 1;
@@ -371,10 +368,7 @@ TEST_F(FloorTest, EachFloorEventRunsOnceAndOnlyWhenNothingHoldsTheFrame) {
   EXPECT_EQ(player.magic, 16);
   EXPECT_EQ(player.eventCode, 0);
   ASSERT_EQ(effectCount, 6);
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(effects[i].kind, 4);
-    EXPECT_EQ(effects[i].param, 10 + i);
-  }
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(std::tie(effects[i].kind, effects[i].param), std::make_tuple(4, 10 + i));
   EXPECT_NE(thirdScreen, third);
   EXPECT_EQ(qz::IsValidGraphHandle(thirdScreen), 1);
 
@@ -417,9 +411,7 @@ TEST_F(FloorTest, DoorsWithoutAFloorResetThePlayerAndTheEndingDoorEndsTheGame) {
     player.magic = 7;
     player.velocityX = 3.0;
     EnterDoor(2, 0, 1);
-    EXPECT_EQ(player.life, 1);
-    EXPECT_EQ(player.magic, 0);
-    EXPECT_EQ(player.velocityX, 0.0);
+    EXPECT_EQ(std::tie(player.life, player.magic, player.velocityX), std::make_tuple(1, 0, 0.0));
     EXPECT_STREQ(mapName.c_str(), "100");
     EXPECT_EQ(floorNumber, 99);
   }
@@ -538,13 +530,10 @@ TEST_F(FloorTest, GameOverShowsItsPictureFromTheEleventhFrameAndRestartsAtTheEnt
   const std::int32_t before = qz::GetMillisecondCount();
   Frame();
   EXPECT_GE(qz::ElapsedMilliseconds(qz::GetMillisecondCount(), before), 400);
-  EXPECT_EQ(player.dead, 0);
-  EXPECT_EQ(player.life, 1);
-  EXPECT_EQ(player.magic, 0);
+  EXPECT_EQ(std::tie(player.dead, player.life, player.magic), std::make_tuple(0, 1, 0));
   EXPECT_EQ(entrance, 4);
   EXPECT_EQ(floorTime, file.timeLimit - 30);
-  EXPECT_EQ(player.x, marks[0].x - 16);
-  EXPECT_EQ(player.y, marks[0].y);
+  EXPECT_EQ(std::tie(player.x, player.y), std::make_tuple(marks[0].x - 16, marks[0].y));
 }
 
 // A hit that ends the try bursts at the player and flashes the body where it
@@ -572,8 +561,7 @@ TEST_F(FloorTest, AHitBurstsAndFlashesThePlayerRedAndWhiteThenHoldsForTheDeathBe
   // The body as drawn on the frame after game-over frame `sceneFrame`.
   auto bodyAfter = [&](int sceneFrame) {
     gameState.sceneFrame = sceneFrame;
-    qz::ClearDrawTarget(nullptr);
-    UpdateFloorPlay();
+    Frame(false);
     return ScreenPixel(sx, sy);
   };
   const std::int32_t before = qz::GetMillisecondCount();

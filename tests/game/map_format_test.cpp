@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "game/map_format.h"
@@ -78,9 +79,7 @@ TEST(MapFormatTest, HandBuiltOffsetsReadBackAndAreWhatTheWriterWrites) {
   MapFileData d;
   ASSERT_TRUE(Parse(file.bytes, &d));
   EXPECT_EQ(d.header, 7);
-  EXPECT_EQ(d.chipSetName, "ab");
-  EXPECT_EQ(d.backgroundName, "");
-  EXPECT_EQ(d.musicName, "xyz");
+  EXPECT_EQ(std::tie(d.chipSetName, d.backgroundName, d.musicName), std::make_tuple("ab", "", "xyz"));
   EXPECT_EQ(d.chipLayer[M::CellIndex(0, 0)], 11);
   EXPECT_EQ(d.attributeLayer[M::CellIndex(0, 0)], 120);
   EXPECT_EQ(d.chipLayer[M::CellIndex(5, 2)], 214);
@@ -90,19 +89,16 @@ TEST(MapFormatTest, HandBuiltOffsetsReadBackAndAreWhatTheWriterWrites) {
   EXPECT_EQ(M::CellIndex(5, 2), 5 * 48 + 2) << "the layers are column by column, as the game keeps them";
   EXPECT_EQ(d.chipTable[255], 51);
   ASSERT_EQ(d.enemyPlacements.size(), 1u);
-  EXPECT_EQ(d.enemyPlacements[0].tileX, 10);
-  EXPECT_EQ(d.enemyPlacements[0].tileY, 42);
-  EXPECT_EQ(d.enemyPlacements[0].value, 3);
+  const M::Placement& enemy = d.enemyPlacements[0];
+  EXPECT_EQ(std::tie(enemy.tileX, enemy.tileY, enemy.value), std::make_tuple(10, 42, 3));
   EXPECT_EQ(d.kindSet, 9);
   ASSERT_EQ(d.mapObjects.size(), 2u);
   EXPECT_EQ(d.mapObjects[1].value, 3);
-  EXPECT_EQ(d.slots[2].active, 1);
-  EXPECT_EQ(d.slots[2].type, 29);
+  EXPECT_EQ(std::tie(d.slots[2].active, d.slots[2].type), std::make_tuple(1, 29));
   ASSERT_EQ(d.movingObjects.size(), 1u);
   EXPECT_EQ(d.movingObjects[0].value, 6);
   EXPECT_EQ(d.mapFlags[1], 1);
-  EXPECT_EQ(d.doors[3].targetFloor, 101);
-  EXPECT_EQ(d.doors[3].targetEntrance, 2);
+  EXPECT_EQ(std::tie(d.doors[3].targetFloor, d.doors[3].targetEntrance), std::make_tuple(101, 2));
   EXPECT_EQ(d.timeLimit, 45);
 
   EXPECT_EQ(WriteMapFile(d), file.bytes);
@@ -153,15 +149,13 @@ TEST(MapFormatTest, RandomRecordsSurviveWriteAndRead) {
     const Bytes bytes = WriteMapFile(d);
     MapFileData back;
     ASSERT_TRUE(Parse(bytes, &back)) << round;
-    EXPECT_EQ(back.header, d.header);
-    EXPECT_EQ(back.chipSetName, d.chipSetName);
-    EXPECT_EQ(back.backgroundName, d.backgroundName);
+    EXPECT_EQ(std::tie(back.header, back.chipSetName, back.backgroundName, back.timeLimit),
+              std::tie(d.header, d.chipSetName, d.backgroundName, d.timeLimit));
     EXPECT_EQ(back.chipLayer, d.chipLayer);
     EXPECT_EQ(back.attributeLayer, d.attributeLayer);
     EXPECT_EQ(back.chipTable, d.chipTable);
     EXPECT_EQ(back.enemyPlacements.size(), d.enemyPlacements.size());
     EXPECT_EQ(back.movingObjects.back().value, d.movingObjects.back().value);
-    EXPECT_EQ(back.timeLimit, d.timeLimit);
     EXPECT_EQ(WriteMapFile(back), bytes);
   }
 }

@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "game/game_over.h"
 #include "tests/game/player_floor.h"
@@ -99,9 +100,7 @@ TEST_F(PlayerHazardsTest, CrumblingCellTurnsSolidWithAFiftyFrameTimerAndAppearin
   EXPECT_EQ(AttributeAt(10, 20), kAttrSolidBlock);
   EXPECT_EQ(ChipAt(10, 20), 1);
   ASSERT_EQ(timedCellCount, 1);
-  EXPECT_EQ(timedCells[0].cellX, 10);
-  EXPECT_EQ(timedCells[0].cellY, 20);
-  EXPECT_EQ(timedCells[0].timer, 50);
+  EXPECT_EQ(std::tie(timedCells[0].cellX, timedCells[0].cellY, timedCells[0].timer), std::make_tuple(10, 20, 50));
 
   // A cell that appears under falling feet catches the player.
   LoadCells(14, {GroundWith('u', 8, 4), "", "", "", "", "", kGround}, {"u 0 46"});
@@ -158,14 +157,12 @@ TEST_F(PlayerHazardsTest, FloorClockCountsDownAndItsEndKillsThePlayerOnTheNextUp
   LoadCells(20, {kGround});
   PlaceAt(320, kStandY);
   floorTime = 2;
-  Steps(60, 0);
-  EXPECT_EQ(floorTime, 2);
-  Step(0);
-  EXPECT_EQ(floorTime, 1);
-  Steps(60, 0);
-  EXPECT_EQ(floorTime, 1);
-  Step(0);
-  EXPECT_EQ(floorTime, 0);
+  for (const int left : {1, 0}) {
+    Steps(60, 0);
+    EXPECT_EQ(floorTime, left + 1);
+    Step(0);
+    EXPECT_EQ(floorTime, left);
+  }
   EXPECT_EQ(player.life, 0);
   EXPECT_EQ(player.dead, 0);
   gameState.sceneFrame = 7;

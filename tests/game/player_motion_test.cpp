@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -68,11 +69,9 @@ TEST_F(PlayerMotionTest, AFeltCopyFollowsTheGamesPlayerOverWalkJumpSpringAndSpik
   for (std::size_t t = 0; t < pads.size(); ++t) {
     Step(pads[t]);
     SCOPED_TRACE("frame " + std::to_string(t));
-    ASSERT_DOUBLE_EQ(player.posX, foreseen[t].posX);
-    ASSERT_DOUBLE_EQ(player.posY, foreseen[t].posY);
-    ASSERT_DOUBLE_EQ(player.velocityY, foreseen[t].velocityY);
-    ASSERT_EQ(player.animState, foreseen[t].animState);
-    ASSERT_EQ(player.life, foreseen[t].life);
+    const PlayerRecord& f = foreseen[t];
+    ASSERT_EQ(std::tie(player.posX, player.posY, player.velocityY, player.animState, player.life),
+              std::tie(f.posX, f.posY, f.velocityY, f.animState, f.life));
     launched = launched || player.velocityY < kJumpSpeed;
     hurt = hurt || player.life < player.maxLife;
   }
@@ -154,11 +153,8 @@ TEST_F(PlayerMotionTest, TheKeysOfAWayWalkEachWaySquatAndJumpAsThePadWould) {
       StepPlayerMotion(planned, keys, plannedLatches, CellContact::kFelt);
       StepCopy(padded, paddedLatches, c.pad);
     }
-    EXPECT_DOUBLE_EQ(planned.posX, padded.posX);
-    EXPECT_DOUBLE_EQ(planned.posY, padded.posY);
-    EXPECT_EQ(planned.facing, padded.facing);
-    EXPECT_EQ(planned.squat, padded.squat);
-    EXPECT_EQ(planned.animState, padded.animState);
+    EXPECT_EQ(std::tie(planned.posX, planned.posY, planned.facing, planned.squat, planned.animState),
+              std::tie(padded.posX, padded.posY, padded.facing, padded.squat, padded.animState));
   }
 }
 

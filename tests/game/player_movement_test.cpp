@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "tests/game/player_floor.h"
 
@@ -159,15 +160,13 @@ TEST_F(PlayerMovementTest, WallsStopTheWalkWithTheEdgeOnTheCellBoundary) {
   EXPECT_GT(player.x + 16, 192);
   // Squatting widens the probes by 6 on each side: a squat sliding into a
   // wall stops 6 short of where a walk does.
-  PlaceAt(577, kStandY);
-  player.velocityX = 3.75;
-  Steps(8, kDown);
-  EXPECT_EQ(player.squat, 1);
-  EXPECT_EQ(player.x + 54, 640);
-  PlaceAt(191, kStandY);
-  player.velocityX = -3.75;
-  Steps(8, kDown);
-  EXPECT_EQ(player.x + 10, 192);
+  for (const auto& [x, speed, edge, wall] : {std::tuple{577, 3.75, 54, 640}, std::tuple{191, -3.75, 10, 192}}) {
+    PlaceAt(x, kStandY);
+    player.velocityX = speed;
+    Steps(8, kDown);
+    EXPECT_EQ(player.squat, 1);
+    EXPECT_EQ(player.x + edge, wall);
+  }
 }
 
 TEST_F(PlayerMovementTest, GroundDashRunsTwentyFourFramesThenSlowsToTheWalkingCap) {
@@ -197,9 +196,9 @@ TEST_F(PlayerMovementTest, GroundDashRunsTwentyFourFramesThenSlowsToTheWalkingCa
   Steps(20, 0);
   Step(kLeft);
   Step(kDash);
-  for (double v : {-1.0, -2.0, -3.0, -4.0, -5.0, -6.0, -6.5, -6.5}) {
+  for (double v : speeds) {
     Step(kLeft);
-    EXPECT_DOUBLE_EQ(player.velocityX, v);
+    EXPECT_DOUBLE_EQ(player.velocityX, -v);
   }
 }
 
@@ -286,26 +285,27 @@ TEST_F(PlayerMovementTest, NoShotFiresFromADashsPressToItsEnd) {
   EXPECT_EQ(playerShotCount, 1) << "pressed during the air dash";
 }
 
+// The feet probe x + 18 and x + 44: either alone on the ground's last pixel
+// holds the player, and a pixel past it neither does.
 TEST_F(PlayerMovementTest, OneFootOverTheGroundHoldsThePlayerAndNoFootDropsIt) {
-  // Ground of columns 0..9 (x below 320); the feet probe x + 18 and x + 44.
-  LoadCells(20, {std::string(10, '#')});
-  PlaceAt(320 - 19, kStandY);  // the left foot at x 319, the last pixel of the ground
-  Steps(30, 0);
-  EXPECT_EQ(player.airborne, 0);
-  EXPECT_DOUBLE_EQ(player.posY, kStandY);
-  PlaceAt(320 - 18, kStandY);  // both feet past the edge
-  Step(0);
-  EXPECT_EQ(player.airborne, 1);
-
-  // Ground from column 10 on: the right foot alone holds the player.
-  LoadCells(20, {std::string(10, '.') + std::string(66, '#')});
-  PlaceAt(320 - 44, kStandY);
-  Steps(30, 0);
-  EXPECT_EQ(player.airborne, 0);
-  EXPECT_DOUBLE_EQ(player.posY, kStandY);
-  PlaceAt(320 - 45, kStandY);
-  Step(0);
-  EXPECT_EQ(player.airborne, 1);
+  struct Case {
+    const char* what;
+    std::string ground;
+    int held, dropped;
+  };
+  for (const Case& c : {Case{"the left foot on columns 0..9", std::string(10, '#'), 320 - 19, 320 - 18},
+                        Case{"the right foot on column 10 on", std::string(10, '.') + std::string(66, '#'), 320 - 44,
+                             320 - 45}}) {
+    SCOPED_TRACE(c.what);
+    LoadCells(20, {c.ground});
+    PlaceAt(c.held, kStandY);
+    Steps(30, 0);
+    EXPECT_EQ(player.airborne, 0);
+    EXPECT_DOUBLE_EQ(player.posY, kStandY);
+    PlaceAt(c.dropped, kStandY);
+    Step(0);
+    EXPECT_EQ(player.airborne, 1);
+  }
 }
 
 TEST_F(PlayerMovementTest, OneWayPlatformsCarryAndDownJumpDropsThrough) {

@@ -5,6 +5,8 @@
 // Gravity shot knocking them back by their class.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "game/crossfade.h"
 #include "game/player.h"
 #include "game/player_shots.h"
@@ -16,14 +18,16 @@ namespace {
 
 class PlayerShotEnemyTest : public EnemyTest {
  protected:
-  // Two red slimes standing still without attacks: at column 20 and far off at 60.
-  void EnterWithSlimes() {
+  // Two red slimes standing still without attacks: at column 20 and far off
+  // at 60; the player at `playerX`.
+  void EnterWithSlimes(int playerX) {
     EnterFloor(1, {{20, 42, 2}, {60, 42, 2}});
     for (int i = 0; i < 2; ++i) {
       enemies[i].volleysPerBurst[0] = 0;
       enemies[i].speed = 0.0;
     }
     fadeRequest = 0;
+    PlacePlayer(playerX);
   }
   // A Blaze shot from the player squatting and facing right (low enough for
   // a slime's body), flown until it ends.
@@ -40,8 +44,7 @@ class PlayerShotEnemyTest : public EnemyTest {
 };
 
 TEST_F(PlayerShotEnemyTest, BlazeShotsHurtAWalkerByTheTruncatedFactorAndTheSecondDefeatsIt) {
-  EnterWithSlimes();
-  PlacePlayer(500);
+  EnterWithSlimes(500);
   player.shotLevel[0] = 1;  // 18 frames of flight reach the slime at 640
   EnemyRecord& slime = enemies[0];
   slime.life = 4;
@@ -59,39 +62,31 @@ TEST_F(PlayerShotEnemyTest, BlazeShotsHurtAWalkerByTheTruncatedFactorAndTheSecon
   EXPECT_EQ(enemies[1].life, 1) << "the far slime is untouched";
 
   // A slime that shots bounce off takes nothing; the shot still ends on it.
-  EnterWithSlimes();
-  PlacePlayer(500);
+  EnterWithSlimes(500);
   enemies[0].shotResponse = 1;
   FireBlazeAndFly();
   EXPECT_EQ(enemies[0].life, 1);
   EXPECT_EQ(enemyCount, 2);
 }
 
+// One an attack spawned is counted towards the floor's required defeats; one
+// the floor placed is not.
 TEST_F(PlayerShotEnemyTest, ShootingDownACountedEnemyCountsOffOneRequiredDefeatAndAPlacedOneNone) {
-  // As an enemy an attack spawned: counted towards the floor's required defeats.
-  EnterWithSlimes();
-  PlacePlayer(500);
-  player.shotLevel[0] = 1;
-  enemies[0].counted = 1;
-  requiredDefeats = 3;
-  FireBlazeAndFly();
-  ASSERT_EQ(enemies[0].life, 0);
-  EXPECT_EQ(requiredDefeats, 2);
-  EXPECT_EQ(enemyCount, 1);
-
-  // One the floor placed is not counted.
-  EnterWithSlimes();
-  PlacePlayer(500);
-  requiredDefeats = 3;
-  FireBlazeAndFly();
-  ASSERT_EQ(enemies[0].life, 0);
-  EXPECT_EQ(requiredDefeats, 3);
-  EXPECT_EQ(enemyCount, 1);
+  for (const auto& [counted, left] : {std::pair{1, 2}, std::pair{0, 3}}) {
+    SCOPED_TRACE(counted);
+    EnterWithSlimes(500);
+    player.shotLevel[0] = 1;
+    enemies[0].counted = counted;
+    requiredDefeats = 3;
+    FireBlazeAndFly();
+    ASSERT_EQ(enemies[0].life, 0);
+    EXPECT_EQ(requiredDefeats, left);
+    EXPECT_EQ(enemyCount, 1);
+  }
 }
 
 TEST_F(PlayerShotEnemyTest, TheBlastHurtsEnemiesWhoseBodyTouchesItsSquareOnceWhileStunned) {
-  EnterWithSlimes();
-  PlacePlayer(100);
+  EnterWithSlimes(100);
   EnemyRecord& slime = enemies[0];
   slime.life = 3;
   slime.damageFactor[0] = 1.5;
@@ -117,8 +112,7 @@ TEST_F(PlayerShotEnemyTest, TheBlastHurtsEnemiesWhoseBodyTouchesItsSquareOnceWhi
 }
 
 TEST_F(PlayerShotEnemyTest, AGravityShotHurtsNothingButKnocksLightEnemiesAlongItsFlight) {
-  EnterWithSlimes();
-  PlacePlayer(100);
+  EnterWithSlimes(100);
   EnemyRecord& slime = enemies[0];
   // A Gravity shot flying left whose hit point lies in the slime's body.
   const auto strike = [&](int knockbackClass) {

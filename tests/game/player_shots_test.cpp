@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <tuple>
 
 #include "game/blocks.h"
 #include "game/crossfade.h"
@@ -36,13 +37,17 @@ class PlayerShotsTest : public PlayerFloorTest {
     player.magic = player.maxMagic = 40;
     player.shotLevel[0] = player.shotLevel[1] = player.shotLevel[2] = 1;
   }
+  // A fresh press of Shot, with `pad` held on the frame it is pressed.
+  static void PressShot(std::uint32_t pad = 0) {
+    Step(0);
+    Step(pad | kShot);
+  }
   // Fires the current kind from (320, stand) facing right and lets the shot
   // fly until it ends.
   static void FireAndFly() {
     PlaceAt(320, kStandY);
     player.shotCooldown = 0;
-    Step(0);
-    Step(kShot);
+    PressShot();
     for (int i = 0; i < 200 && playerShotCount > 0; ++i) {
       UpdateShotsAndBullets();
       Step(0);
@@ -54,22 +59,17 @@ class PlayerShotsTest : public PlayerFloorTest {
 TEST_F(PlayerShotsTest, EachKindCostsItsMagicAndAPressDuringTheCoolDownFiresWhenItEnds) {
   LoadCells(20, {kGround});
   PlaceAt(320, kStandY);
-  Step(0);
-  Step(kShot);
+  PressShot();
   ASSERT_EQ(playerShotCount, 1);
   const ShotRecord& shot = playerShots[0];
   EXPECT_EQ(player.magic, 37);
-  EXPECT_DOUBLE_EQ(shot.vx, 8.0);
-  EXPECT_EQ(shot.life, 18);
-  EXPECT_EQ(shot.direction, 6);
-  EXPECT_DOUBLE_EQ(shot.x, 320 + 56);
-  EXPECT_DOUBLE_EQ(shot.y, kStandY + 7);
+  EXPECT_EQ(std::tie(shot.vx, shot.life, shot.direction, shot.x, shot.y),
+            std::make_tuple(8.0, 18, 6, 320 + 56.0, kStandY + 7.0));
   EXPECT_EQ(player.shotPose, 1);
   EXPECT_EQ(player.shotCooldown, 12);
   Steps(3, kShot);  // held: no repeat
   EXPECT_EQ(playerShotCount, 1);
-  Step(0);
-  Step(kShot);  // pressed during the cool-down: pending
+  PressShot();  // pressed during the cool-down: pending
   EXPECT_EQ(player.shotPending, 1);
   int frames = 0;
   while (playerShotCount == 1 && frames++ < 20) Step(0);
@@ -80,14 +80,12 @@ TEST_F(PlayerShotsTest, EachKindCostsItsMagicAndAPressDuringTheCoolDownFiresWhen
   // Two points: Blaze (3) cannot fire, Gravity (2) can; facing left it flies left.
   player.magic = 2;
   player.shotCooldown = 0;
-  Step(0);
-  Step(kShot);
+  PressShot();
   EXPECT_EQ(playerShotCount, 2);
   EXPECT_EQ(player.magic, 2);
   player.shotKind = 1;
   player.facing = -1;
-  Step(0);
-  Step(kLeft | kShot);
+  PressShot(kLeft);
   ASSERT_EQ(playerShotCount, 3);
   EXPECT_EQ(player.magic, 0);
   EXPECT_DOUBLE_EQ(playerShots[2].vx, -6.0);
@@ -97,8 +95,7 @@ TEST_F(PlayerShotsTest, EachKindCostsItsMagicAndAPressDuringTheCoolDownFiresWhen
   // Infinite magic is full again after every attempt.
   player.infiniteMagic = 1;
   player.shotCooldown = 0;
-  Step(0);
-  Step(kShot);
+  PressShot();
   EXPECT_EQ(player.magic, player.maxMagic);
 }
 
@@ -107,8 +104,7 @@ TEST_F(PlayerShotsTest, AFullPoolStillCostsMagicAndStartsTheCoolDownButMakesNoSh
   for (ShotRecord& shot : playerShots) shot.inUse = 1;
   playerShotCount = kPlayerShotPoolSize;
   PlaceAt(320, kStandY);
-  Step(0);
-  Step(kShot);
+  PressShot();
   EXPECT_EQ(playerShotCount, kPlayerShotPoolSize);
   EXPECT_EQ(player.magic, 37);
   EXPECT_EQ(player.shotCooldown, 12);
@@ -199,8 +195,7 @@ TEST_F(PlayerShotsTest, BlazeBreaksTheWallItMeetsOnlyWithBreakPowerAndTheBlastBr
 TEST_F(PlayerShotsTest, ShotsLeaveTheFieldOrStopWhileAFadeIsPending) {
   LoadCells(20, {kGround});
   PlaceAt(320, kStandY);
-  Step(0);
-  Step(kShot);
+  PressShot();
   fadeRequest = 2;
   playerShots[0].x = 100000;
   EXPECT_EQ(PlayerShotMapHit(0), 0);
@@ -217,13 +212,9 @@ TEST_F(PlayerShotsTest, PipesCarryShotsRoundCornersAndLengthenThem) {
   shot.direction = 4;
   shot.life = 5;
   EXPECT_EQ(ApplyShotToBlock(57, 10, 5, shot), 1);
-  EXPECT_DOUBLE_EQ(shot.x, 10 * 32 + 4);
-  EXPECT_DOUBLE_EQ(shot.y, 5 * 32 + 36);
-  EXPECT_DOUBLE_EQ(shot.vx, 0.0);
-  EXPECT_DOUBLE_EQ(shot.vy, 8.0);
-  EXPECT_EQ(shot.direction, 2);
+  EXPECT_EQ(std::tie(shot.x, shot.y, shot.vx, shot.vy, shot.direction, shot.life),
+            std::make_tuple(10 * 32 + 4.0, 5 * 32 + 36.0, 0.0, 8.0, 2, 15));
   EXPECT_DOUBLE_EQ(shot.angle, std::numbers::pi / 2);
-  EXPECT_EQ(shot.life, 15);
   // Entering against the pipe's way is a wall.
   shot.direction = 6;
   EXPECT_EQ(ApplyShotToBlock(57, 10, 5, shot), 0);
@@ -326,8 +317,7 @@ TEST_F(PlayerShotsTest, CreatePowerPutsATimedBlockOneCellBackButNeverOutsideOrIn
   // Too close to the player: no block.
   LoadCells(17, WallRows('#', {12}));
   PlaceAt(320, kStandY);
-  Step(0);
-  Step(kShot);
+  PressShot();
   for (int i = 0; i < 100 && playerShotCount > 0; ++i) UpdateShotsAndBullets();
   EXPECT_EQ(AttributeAt(11, 18), 0);
 }
