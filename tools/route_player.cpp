@@ -352,10 +352,10 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
     // (in the air only in a leap the walk goes on through, not in a hop).
     // A low shot passes under a walker in its hop: one seen hopping is shot
-    // once it comes down to the shot's line or just landed (or once close),
-    // to meet it before it hops again; one that stood a pause's length is
-    // taken for a walker.
-    const int lowShotLine = player.y + kCrouchedMuzzle.y;
+    // coming down or just landed (or once close), to meet it before it hops
+    // again; one that stood a pause's length is taken for a walker. The
+    // last shot the magic allows waits until it comes down to the shot's line.
+    const bool lastShot = player.magic < 2 * kBlazeCost;
     bool passesUnder = false;
     for (const EnemyRecord& e : enemies) {
       // A slot freed is forgotten, so an enemy put in it later starts unseen.
@@ -365,7 +365,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       if (e.moveState != 0) hopped = play_.frames();
       const int stood = play_.frames() - hopped;
       const bool timely = stood <= kMinimumPress || stood >= kPause || enemy - closing <= kJumpedNear;
-      const bool over = e.fallSpeed < 0.0 || (stood == 0 && e.y + e.bodyBottom < lowShotLine);
+      const bool over = e.fallSpeed < 0.0 || (lastShot && stood == 0 && e.y + e.bodyBottom < player.y + kCrouchedMuzzle.y);
       passesUnder = passesUnder || (std::max(0, e.x - player.x) == enemy && (over || !timely));
     }
     if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 && !passesUnder &&
