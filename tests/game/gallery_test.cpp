@@ -41,6 +41,14 @@ void FireAndFly(bool squatting) {
   ASSERT_EQ(playerShotCount, 0);
 }
 
+// Opens the chest the player stands at: its window read, then closed with Jump.
+void OpenChestHere() {
+  ScriptedPlay play;
+  play.Idle(20 + kChestReadingFrames).Tap(kKeyJump);
+  CollectItem();
+  EXPECT_TRUE(play.Finished());
+}
+
 TEST_F(GalleryTest, TheGalleryHoldsEveryAuditedCellAndItemAndIsOffTheCampaignRoute) {
   const MapFileData gallery = Generated(kGalleryFloor);
   const auto& cells = gallery.attributeLayer;
@@ -185,12 +193,7 @@ TEST_F(GalleryTest, TheKeyOpensTheTrueEyeChestAndTheHiddenBridgeCarriesThePlayer
   const MapObjectRecord chest = floorSlots[kSlotChest];
   ASSERT_EQ(chest.type, 19);  // the True Eye
   StandOver(chest.x, chest.y + 1);
-  {
-    ScriptedPlay play;
-    play.Idle(20 + kChestReadingFrames).Tap(kKeyJump);
-    CollectItem();
-    EXPECT_TRUE(play.Finished());
-  }
+  OpenChestHere();
   EXPECT_EQ(player.keys, 0);
   EXPECT_EQ(player.ProgressFlags[kTrueEye], 1);
   EXPECT_EQ(gameState.FloorProgress.floorValue[kGalleryIndex], 19);
@@ -412,11 +415,7 @@ TEST_F(GalleryTest, EveryChestContentGrantsItsOwnThingAndNothingElse) {
     player.keys = 1;
     floorSlots[kSlotChest] = MapObjectRecord{chest.x, chest.y, type, 1};
     StandOver(chest.x, chest.y + 1);
-    {
-      ScriptedPlay play;
-      play.Idle(20 + kChestReadingFrames).Tap(kKeyJump);
-      CollectItem();
-    }
+    OpenChestHere();
     EXPECT_EQ(player.keys, 0);
     EXPECT_EQ(floorSlots[kSlotChest].active, 0);
     EXPECT_EQ(gameState.FloorProgress.floorValue[kGalleryIndex], type);
