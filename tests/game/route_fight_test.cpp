@@ -92,9 +92,7 @@ TEST_F(CampaignAreaTest, AFightJudgesBulletsAgainstTheBodyItsKeysHold) {
     const int x = player.x, y = player.y;
     veltrin::routes::Keys keys{veltrin::routes::kKeyShot};
     if (c.crouched) keys.insert(veltrin::routes::kKeyDown);
-    veltrin::routes::Perturbation perturbation;
-    perturbation.reactionDelay = c.late;
-    veltrin::routes::RoutePlayer fighter(play, perturbation);
+    veltrin::routes::RoutePlayer fighter(play, {.reactionDelay = c.late});
     const std::string outcome =
         fighter.Run(veltrin::routes::Route().Fight(keys, {.horizon = c.horizon, .frameLimit = 120}));
     const std::string step = "step 0 Fight " + veltrin::testing::LettersOf(keys) + ": ";
@@ -119,9 +117,7 @@ TEST_F(CampaignAreaTest, AFightWalksBackToItsPlaceOnlyFromOutOfIt) {
   const veltrin::routes::Place branch = veltrin::routes::Mark("branch");
   const int place = veltrin::routes::StandingX(veltrin::routes::ColumnOf(branch));
   ASSERT_GT(boss->x, place) << "she is meant to be right of the branch";
-  veltrin::routes::Perturbation perturbation;
-  perturbation.reactionDelay = 12;
-  veltrin::routes::RoutePlayer fighter(play, perturbation);
+  veltrin::routes::RoutePlayer fighter(play, {.reactionDelay = 12});
   ASSERT_EQ(fighter.Run(veltrin::routes::Route().StopAt(branch)), "");
   // Left of the place the walk back goes towards her; right of it, away and
   // then turned.

@@ -42,24 +42,35 @@
 
 namespace {
 
+using veltrin::routes::Column;
 using veltrin::routes::CourseOf;
+using veltrin::routes::FightSettings;
 using veltrin::routes::Move;
+using veltrin::routes::Route;
 using veltrin::testing::CampaignAreaTest;
 using veltrin::testing::ScriptedPlay;
+using veltrin::testing::kLeft;
+using veltrin::testing::kLowShot;
+using veltrin::testing::kRight;
+using veltrin::testing::kRightJump;
 
 // The game started on a floor, played once its entrance shows. The play is
 // made once the game's window is: a frame limit that runs out asks that
 // window to close, which ends a blocking sequence nothing answers.
 class FloorEnteredTest : public CampaignAreaTest {
  protected:
-  void Enter(const veltrin::testing::AreaStart& start) {
-    StartArea(start);
+  // Entered as StartArea takes it: an area's start, or a later floor of it.
+  template <typename... Where>
+  void Enter(const Where&... where) {
+    StartArea(where...);
     play_.reset();  // its end unhooks the frame waits
     play_ = std::make_unique<ScriptedPlay>();
     ASSERT_TRUE(play_->RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
   }
   std::unique_ptr<ScriptedPlay> play_;
 };
+// Each test enters the hall it plays in.
+using RouteHallTest = FloorEnteredTest;
 
 class RoutePlayerTest : public FloorEnteredTest {
  protected:
@@ -70,6 +81,23 @@ class RoutePlayerTest : public FloorEnteredTest {
     Enter(veltrin::testing::FindArea("cave").start);
     ResetEnemyRecords();
   }
+};
+
+// The ground row under the player made ice while in scope, where only
+// walking against the slide stops it; after, ground again stops the creep
+// that ice leaves, which would outlast the test.
+class Ice {
+ public:
+  Ice() { Lay(36, kAttrSlippery); }
+  ~Ice() { Lay(4, kAttrSolidFrom); }
+  Ice(const Ice&) = delete;
+  Ice& operator=(const Ice&) = delete;
+
+ private:
+  void Lay(int chip, int attribute) const {
+    for (int column = 1; column < 40; ++column) SetCell(column, row_, chip, attribute);
+  }
+  const int row_ = (player.y + kPlayerSpriteSize) / kCellSize;
 };
 
 TEST_F(RoutePlayerTest, MotionModelFollowsTheGamesWalkJumpAndFall) {
@@ -104,89 +132,65 @@ TEST_F(RoutePlayerTest, MotionModelFollowsTheGamesWalkJumpAndFall) {
   }
 }
 
-// A body at rest has no way: judged as walking, its slide and the ground
-// ahead would be read a walk's length too far.
-TEST(RouteSightTest, AWayIsTheSpeedsSignAndNoneAtRest) {
-  EXPECT_EQ(veltrin::routes::WayOf(0.0), 0);
-  EXPECT_EQ(veltrin::routes::WayOf(-0.0), 0);
-  EXPECT_EQ(veltrin::routes::WayOf(0.001), 1);
-  EXPECT_EQ(veltrin::routes::WayOf(-0.001), -1);
-}
-
-// The way held keys walk is read back from the keys a move presses: a jump,
-// drop or crouch on the way does not hide it, and none of them alone has one.
-TEST(RouteSightTest, HeldKeysWalkTheWayOfTheMoveThatPressedThem) {
-  using veltrin::routes::Move;
-  for (const Move& move : {Move{-1}, Move{1}, Move{-1, true}, Move{1, false, true}, Move{1, false, false, true},
-                           Move{0, true}, Move{0, false, true}, Move{0, false, false, true}}) {
-    const veltrin::routes::Keys keys = veltrin::routes::KeysOf(move);
-    EXPECT_EQ(veltrin::routes::WayOf(keys), move.way) << veltrin::testing::LettersOf(keys);
-  }
-}
-
-// A bullet flying away from the player that turns or splits at the body a
-// moment later: the foresight meets it on the frame the game's bullet strikes; one with no turn left just goes, and
-// so does one that leaves the field before its turn.
-TEST_F(RoutePlayerTest, ForesightMeetsTurningAndSplittingBulletsWhenTheGameDoes) {
+// Bullets the foresight must meet on the frame the game's bullet strikes,
+// and not at all where the game's never does: one flying away from the
+// player that turns or splits at the body a moment later (one with no turn
+// left just goes, and so does one that leaves the field before its turn);
+// one falling onto the ground beside the player whose blast reaches the
+// body's edge, and none a pixel farther off; and a plain one falling where a
+// blast would reach, since the game only blasts bullets that have a blast.
+TEST_F(RoutePlayerTest, ForesightMeetsTurningSplittingAndBlastingBulletsWhenTheGameDoes) {
+  const int x = player.x, y = player.y;
+  const auto away = [&](int graphicBase, int colourRow, int mode, int life, bool leaving) {
+    ShotRecord b{};
+    b.x = leaving ? 0 : x + 150, b.y = y - 40, b.vx = leaving ? -4.0 : 2.0, b.vy = -1.0;
+    b.graphicBase = graphicBase, b.colourRow = colourRow, b.mode = mode, b.life = life;
+    return b;
+  };
+  const auto falling = [&](int blastSize, int past) {
+    ShotRecord b{};
+    b.x = x + kBodyRight + EnemyBlastReach(1) + past - kBulletHitOffset, b.y = y, b.vy = 4.0;
+    b.blastSize = blastSize, b.life = kBulletLife;
+    return b;
+  };
   struct Case {
     const char* name;
-    int graphicBase, colourRow, mode, life;
-    bool leaving, strikes;
+    ShotRecord bullet;
+    int horizon;
+    bool strikes;
   };
   const Case cases[] = {
-      {"turning", 9, 7, 1, kReaimBelowLife + 10, false, true},
-      {"no turn left", 9, 7, 0, kReaimBelowLife + 10, false, false},
-      {"splitting", 3, 4, 0, kSplitBelowLife + 10, false, true},
-      {"leaving the field", 9, 7, 1, kReaimBelowLife + 10, true, false},
+      {"turning", away(9, 7, 1, kReaimBelowLife + 10, false), 90, true},
+      {"no turn left", away(9, 7, 0, kReaimBelowLife + 10, false), 90, false},
+      {"splitting", away(3, 4, 0, kSplitBelowLife + 10, false), 90, true},
+      {"leaving the field", away(9, 7, 1, kReaimBelowLife + 10, true), 90, false},
+      {"blast at the reach", falling(1, 0), 60, true},
+      {"blast a pixel past it", falling(1, 1), 60, false},
+      {"plain at the reach", falling(0, 0), 60, false},
   };
-  constexpr int kHorizon = 90;
-  ResetEnemyRecords();  // none but the bullet
-  const int x = player.x, y = player.y;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EmptyBulletPool();
     player.x = x, player.y = y, player.posX = x, player.posY = y, player.velocityX = 0.0;
-    player.life = 100;
-    ShotRecord& bullet = enemyBullets[0];
-    bullet = ShotRecord{};
-    bullet.x = c.leaving ? 0 : x + 150, bullet.y = y - 40, bullet.vx = c.leaving ? -4.0 : 2.0, bullet.vy = -1.0;
-    bullet.graphicBase = c.graphicBase, bullet.colourRow = c.colourRow, bullet.mode = c.mode;
-    bullet.life = c.life, bullet.power = 1, bullet.inUse = 1;
-    bulletCount = 1;
-    const std::vector<veltrin::routes::BodyPlace> standing = CourseOf(0, Move{}, kHorizon);
-    const int foreseen = veltrin::routes::FirstBulletHit(standing, kHorizon, 0);
-    play_->Clear();
-    const int start = play_->frames();
-    const bool struck = play_->RunUntil([] { return player.life < 100; }, kHorizon);
-    EXPECT_EQ(struck, c.strikes);
-    // The frame a bullet t steps on meets the body is the (t + 1)th.
-    EXPECT_NEAR(struck ? play_->frames() - start : kHorizon + 1, foreseen + 1, 1);
-  }
-}
-
-// A blasting bullet that falls onto the ground beside the player: the
-// foresight meets its blast on the frame the game's blast strikes when the
-// blast reaches the body's edge, and not at all a pixel farther off.
-TEST_F(RoutePlayerTest, ForesightMeetsABlastBesideTheBodyAsFarAsTheGamesReaches) {
-  constexpr int kHorizon = 60, kSize = 1;
-  ResetEnemyRecords();  // none but the bullet
-  const int x = player.x, y = player.y;
-  for (const int past : {0, 1}) {
-    SCOPED_TRACE(past == 0 ? "at the reach" : "a pixel past it");
-    EmptyBulletPool();
-    player.x = x, player.y = y, player.posX = x, player.posY = y, player.velocityX = 0.0;
     player.life = 100, player.invulnerableFrames = 0;
     ShotRecord& bullet = enemyBullets[0];
-    bullet = ShotRecord{};
-    bullet.x = x + kBodyRight + EnemyBlastReach(kSize) + past - kBulletHitOffset, bullet.y = y, bullet.vy = 4.0;
-    bullet.blastSize = kSize, bullet.life = kBulletLife, bullet.power = 1, bullet.inUse = 1;
+    bullet = c.bullet;
+    bullet.power = 1, bullet.inUse = 1;
     bulletCount = 1;
-    const int foreseen = veltrin::routes::FirstBulletHit(CourseOf(0, Move{}, kHorizon), kHorizon, 0);
+    const int foreseen = veltrin::routes::FirstBulletHit(CourseOf(0, Move{}, c.horizon), c.horizon, 0);
     play_->Clear();
     const int start = play_->frames();
-    const bool struck = play_->RunUntil([] { return player.life < 100; }, kHorizon);
-    EXPECT_EQ(struck, past == 0);
-    EXPECT_NEAR(struck ? play_->frames() - start : kHorizon + 1, foreseen + 1, 1);
+    const bool struck = play_->RunUntil([] { return player.life < 100; }, c.horizon);
+    EXPECT_EQ(struck, c.strikes);
+    if (struck) {
+      // The frame a bullet t steps on meets the body is the (t + 1)th.
+      EXPECT_NEAR(play_->frames() - start, foreseen + 1, 1);
+    } else {
+      EXPECT_EQ(foreseen, c.horizon);
+    }
+    if (c.bullet.vy > 0.0 && !struck) {
+      EXPECT_EQ(bullet.inUse, 0) << "the bullet never struck the ground";
+    }
   }
 }
 
@@ -202,16 +206,13 @@ TEST_F(RoutePlayerTest, StopAtEndsInTheMarkedPlaceFromFarOrCloseOnEitherSideAndW
   SetCell(kMovedSign, row, 0, kAttrSign);
   ASSERT_EQ(veltrin::routes::ColumnOf(veltrin::routes::Sign()), kMovedSign);
   for (int delay : {0, 12}) {
-    veltrin::routes::Perturbation late;
-    late.reactionDelay = delay;
-    veltrin::routes::RoutePlayer walker(*play_, late);
+    veltrin::routes::RoutePlayer walker(*play_, {.reactionDelay = delay});
     // Far, and two or three columns off, where a late stop's walk overshoots
     // by as much again.
     for (int column : {kMovedSign, 9, 10, 12, 9, 11, 14, 13, kMovedSign}) {
       SCOPED_TRACE("to column " + std::to_string(column) + ", reactions " + std::to_string(delay) + " late");
-      const veltrin::routes::Place place =
-          column == kMovedSign ? veltrin::routes::Sign() : veltrin::routes::Column(column);
-      ASSERT_EQ(walker.Run(veltrin::routes::Route().StopAt(place)), "");
+      const veltrin::routes::Place place = column == kMovedSign ? veltrin::routes::Sign() : Column(column);
+      ASSERT_EQ(walker.Run(Route().StopAt(place)), "");
       EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x;
       EXPECT_EQ(player.velocityX, 0.0);
     }
@@ -222,27 +223,20 @@ TEST_F(RoutePlayerTest, StopAtEndsInTheMarkedPlaceFromFarOrCloseOnEitherSideAndW
 // decided on a ledge must end on the ledge above, also when the keys reach
 // the game late: the body passes its goal while the jump is held, and that
 // must not read as a drop to be made after landing.
-TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
-  StartArea("castle", "085");
-  ScriptedPlay play;
-  ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
-  veltrin::routes::Perturbation late;
-  late.reactionDelay = 12;
-  veltrin::routes::RoutePlayer climber(play, late);
-  const veltrin::routes::Route toTheLadder =
-      veltrin::routes::Route().HoldTo({veltrin::routes::kKeyLeft}, veltrin::routes::Column(32));
-  ASSERT_EQ(climber.Run(toTheLadder), "");
+TEST_F(RouteHallTest, LedgeFightClimbsTheLadderWithLateReactions) {
+  Enter("castle", "085");
+  veltrin::routes::RoutePlayer climber(*play_, {.reactionDelay = 12});
+  ASSERT_EQ(climber.Run(Route().HoldTo(kLeft, Column(32))), "");
   const int ground = player.y;
-  veltrin::routes::FightSettings onTheLadder = veltrin::routes::kOnTheLadder;
+  FightSettings onTheLadder = veltrin::routes::kOnTheLadder;
   onTheLadder.frameLimit = 300;
   // The head starts level with the middle of the ladder; the fight
   // is cut short once the player has had time to climb to it.
-  const std::string outcome =
-      climber.Run(veltrin::routes::Route().Fight({veltrin::routes::kKeyShot}, onTheLadder));
-  EXPECT_EQ(outcome, "step 0 Fight X: the boss still stands");
+  EXPECT_EQ(climber.Run(Route().Fight({veltrin::routes::kKeyShot}, onTheLadder)),
+            "step 0 Fight X: the boss still stands");
   // Where the last climb comes down.
-  play.Clear();
-  ASSERT_TRUE(play.RunUntil([] { return player.airborne == 0 || player.dead != 0; }, 60));
+  play_->Clear();
+  ASSERT_TRUE(play_->RunUntil([] { return player.airborne == 0 || player.dead != 0; }, 60));
   EXPECT_EQ(player.dead, 0);
   EXPECT_LT(player.y, ground - 2 * kCellSize) << "still on the ground or the first ledge";
 }
@@ -250,19 +244,16 @@ TEST_F(CampaignAreaTest, LedgeFightClimbsTheLadderWithLateReactions) {
 // The wisp's hall: a fight's failures are reported, not played through: a
 // place the floor does not have, and a boss still up when its frames run out
 // (the fight watching bullets from under the pen's one-way floor or not).
-TEST_F(CampaignAreaTest, AFightReportsAMissingPlaceAndABossStillStanding) {
-  StartArea("cave", "025");
-  ScriptedPlay play;
-  ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
-  veltrin::routes::RoutePlayer fighter(play);
-  using veltrin::routes::FightSettings;
+TEST_F(RouteHallTest, AFightReportsAMissingPlaceAndABossStillStanding) {
+  Enter("cave", "025");
+  veltrin::routes::RoutePlayer fighter(*play_);
   const veltrin::routes::Keys shot{veltrin::routes::kKeyShot};
-  EXPECT_EQ(fighter.Run(veltrin::routes::Route().Fight(shot, {.place = veltrin::routes::Mark("no-such-mark")})),
+  EXPECT_EQ(fighter.Run(Route().Fight(shot, {.place = veltrin::routes::Mark("no-such-mark")})),
             "step 0 Fight X: the floor has no such place");
   for (const int horizon : {0, 40}) {
     SCOPED_TRACE("horizon " + std::to_string(horizon));
     const FightSettings brief{.horizon = horizon, .frameLimit = 30};
-    EXPECT_EQ(fighter.Run(veltrin::routes::Route().Fight(shot, brief)), "step 0 Fight X: the boss still stands");
+    EXPECT_EQ(fighter.Run(Route().Fight(shot, brief)), "step 0 Fight X: the boss still stands");
     EXPECT_EQ(player.dead, 0);
   }
 }
@@ -273,17 +264,15 @@ TEST_F(CampaignAreaTest, AFightReportsAMissingPlaceAndABossStillStanding) {
 // with her muzzle or their bullets on the screen, or her shot heard, and
 // misses those she fires from high above, where a fight to her rhythm loses
 // her beat.
-TEST_F(CampaignAreaTest, TheButterflysVolleysAreSeenOnTheFramesHerClockFiresThem) {
-  StartArea("forest", "055");
-  ScriptedPlay play;
-  ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+TEST_F(RouteHallTest, TheButterflysVolleysAreSeenOnTheFramesHerClockFiresThem) {
+  Enter("forest", "055");
   // Under her branch, where she comes into sight as she sinks.
   player.x = 18 * kCellSize, player.posX = player.x;
   const EnemyRecord* boss = veltrin::routes::Boss();
   ASSERT_NE(boss, nullptr);
   int fired = 0, told = 0, noticed = 0, previous = boss->attackTimer, mismatches = 0, missedInSight = 0;
   bool sparks = false;
-  play.SetFrameHook([&] {
+  play_->SetFrameHook([&] {
     // Her streams would end the watch: they fly through the player.
     player.invulnerableFrames = 60;
     const bool clockFired = boss->attackTimer == 0 && previous > 0;
@@ -302,9 +291,9 @@ TEST_F(CampaignAreaTest, TheButterflysVolleysAreSeenOnTheFramesHerClockFiresThem
     missedInSight += looked && !perceived && muzzleInSight ? 1 : 0;
     previous = boss->attackTimer;
   });
-  play.Idle(900);
-  ASSERT_TRUE(play.RunUntil([&] { return play.Finished(); }, 1000));
-  play.SetFrameHook({});
+  play_->Idle(900);
+  ASSERT_TRUE(play_->RunUntil([&] { return play_->Finished(); }, 1000));
+  play_->SetFrameHook({});
   EXPECT_GE(fired, 8) << "volleys of her clock in 900 frames";
   EXPECT_EQ(told, fired);
   EXPECT_EQ(mismatches, 0);
@@ -322,54 +311,44 @@ class HoldGroundTest : public FloorEnteredTest {
     Enter(veltrin::testing::FindArea("keep").start);
   }
   // The lizard starts in column 40, past the snake asleep by the entrance.
-  static const EnemyRecord* Lizard() {
-    for (const EnemyRecord& enemy : enemies) {
+  static EnemyRecord* Lizard() {
+    for (EnemyRecord& enemy : enemies) {
       if (enemy.life > 0 && enemy.x / kCellSize >= 38 && enemy.x / kCellSize <= 42) return &enemy;
     }
     return nullptr;
   }
 };
 
-TEST_F(HoldGroundTest, TheChargingLizardIsShotDownBeforeItReachesThePlayerReactingLate) {
-  const EnemyRecord* lizard = Lizard();
-  ASSERT_NE(lizard, nullptr);
-  const auto lizardAlive = [lizard] { return lizard->life > 0; };
-  veltrin::routes::Perturbation late;
-  late.reactionDelay = 12;
-  veltrin::routes::RoutePlayer player(*play_, late);
-  // The lizard has come on screen, still far, when the hold's frames are
-  // over: the step waits while it comes, and lasts until it is down.
-  ASSERT_EQ(player.Run(veltrin::routes::Route()
-                           .StopAt(veltrin::routes::RecoveryPoint())
-                           .Press({veltrin::routes::kKeyUp}, 8)
-                           .HoldGround(veltrin::testing::kLowShot, 240)),
-            "");
-  EXPECT_FALSE(lizardAlive());
-  EXPECT_EQ(::player.dead, 0);
-  EXPECT_EQ(veltrin::routes::ColumnOf(veltrin::routes::RecoveryPoint()),
-            (::player.x + kPlayerSpriteSize / 2) / kCellSize)
-      << "the ground is held: the player is where the magic was filled";
-}
-
-// Ground held meets what comes from ahead even when the player was left
-// facing back: it turns before it shoots.
-TEST_F(HoldGroundTest, GroundHeldFacingBackTurnsToShootTheChargingLizard) {
-  const EnemyRecord* lizard = Lizard();
-  ASSERT_NE(lizard, nullptr);
-  veltrin::routes::RoutePlayer player(*play_);
-  // The magic filled, the player turns its back on the keep.
-  ASSERT_EQ(player.Run(veltrin::routes::Route()
-                           .StopAt(veltrin::routes::RecoveryPoint())
-                           .Press({veltrin::routes::kKeyUp}, 8)
-                           .Wait(20)
-                           .Press({veltrin::routes::kKeyLeft}, veltrin::routes::kMinimumPress)
-                           .Wait(1)),
-            "");
-  ASSERT_EQ(::player.facing, -1);
-  ASSERT_EQ(player.Run(veltrin::routes::Route().HoldGround(veltrin::testing::kLowShot, 240)), "");
-  EXPECT_LE(lizard->life, 0) << "the shots flew at the lizard, not away from it";
-  EXPECT_EQ(::player.dead, 0);
-  EXPECT_EQ(::player.facing, 1);
+// Ground held at the recovery point shoots the charging lizard down before
+// it reaches the player: reacting late, where the magic was filled, the
+// lizard come on screen still far when the hold's frames are over (the step
+// waits while it comes, and lasts until it is down); and with the player
+// left facing back, where it turns before it shoots.
+TEST_F(HoldGroundTest, TheChargingLizardIsShotDownFromGroundHeldReactingLateOrFacingBack) {
+  const Route fillMagic = Route().StopAt(veltrin::routes::RecoveryPoint()).Press({veltrin::routes::kKeyUp}, 8);
+  const Route holdGround = Route().HoldGround(kLowShot, 240);
+  for (const bool facingBack : {false, true}) {
+    SCOPED_TRACE(facingBack ? "facing back" : "reacting late");
+    if (facingBack) Enter(veltrin::testing::FindArea("keep").start);
+    const EnemyRecord* lizard = Lizard();
+    ASSERT_NE(lizard, nullptr);
+    veltrin::routes::RoutePlayer player(*play_, {.reactionDelay = facingBack ? 0 : 12});
+    if (facingBack) {
+      // The magic filled, the player turns its back on the keep.
+      const veltrin::routes::Keys left{veltrin::routes::kKeyLeft};
+      ASSERT_EQ(player.Run(Route(fillMagic).Wait(20).Press(left, veltrin::routes::kMinimumPress).Wait(1)), "");
+      ASSERT_EQ(::player.facing, -1);
+      ASSERT_EQ(player.Run(holdGround), "");
+    } else {
+      ASSERT_EQ(player.Run(Route(fillMagic).Then(holdGround)), "");
+      EXPECT_EQ(veltrin::routes::ColumnOf(veltrin::routes::RecoveryPoint()),
+                (::player.x + kPlayerSpriteSize / 2) / kCellSize)
+          << "the ground is held: the player is where the magic was filled";
+    }
+    EXPECT_LE(lizard->life, 0) << "the shots flew at the lizard, not away from it";
+    EXPECT_EQ(::player.dead, 0);
+    EXPECT_EQ(::player.facing, 1);
+  }
 }
 
 // The keep's rollers, met walking on past the lizard, are hopped at the
@@ -379,9 +358,7 @@ TEST_F(HoldGroundTest, RollersAreHoppedAsLateAsThePlayerReacts) {
   for (const int late : {0, 12, 15}) {
     SCOPED_TRACE("reacting " + std::to_string(late) + " frames late");
     if (late > 0) Enter(veltrin::testing::FindArea("keep").start);
-    veltrin::routes::Perturbation perturbation;
-    perturbation.reactionDelay = late;
-    veltrin::routes::RoutePlayer player(*play_, perturbation);
+    veltrin::routes::RoutePlayer player(*play_, {.reactionDelay = late});
     EXPECT_EQ(player.Run(veltrin::testing::MagicStanding().ReadSign().WalkTo(veltrin::routes::Mark("past-lizard"))),
               "");
     EXPECT_EQ(::player.dead, 0);
@@ -394,14 +371,13 @@ class RideAcrossTest : public FloorEnteredTest {
  protected:
   void SetUp() override {
     FloorEnteredTest::SetUp();
-    Enter({"072", 18, 1, 5, true, 3, {}});
+    Enter(veltrin::testing::AreaStart{"072", 18, 1, 5, true, 3, {}});
     ResetEnemyRecords();
   }
   static void PutAt(int column) { player.posX = player.x = veltrin::routes::StandingX(column); }
 };
 
 TEST_F(RideAcrossTest, ThePlatformIsRiddenAcrossWhereverItIsWhenThePlayerComesLateOrNot) {
-  using veltrin::routes::Column;
   constexpr int kEdge = 51, kNearTurn = 52, kFarTurn = 59;
   // The platform's phase when the player reaches the edge changes with the
   // wait before the walk there: boarding must not hang on one phase.
@@ -409,13 +385,10 @@ TEST_F(RideAcrossTest, ThePlatformIsRiddenAcrossWhereverItIsWhenThePlayerComesLa
     // The platform's round trip is 224 frames: waits spread over it.
     for (int wait = 0; wait < 224; wait += 24) {
       SCOPED_TRACE("a wait of " + std::to_string(wait) + ", reactions " + std::to_string(delay) + " late");
-      veltrin::routes::Perturbation late;
-      late.reactionDelay = delay;
-      veltrin::routes::RoutePlayer rider(*play_, late);
+      veltrin::routes::RoutePlayer rider(*play_, {.reactionDelay = delay});
       PutAt(kEdge - 4);
-      ASSERT_EQ(rider.Run(veltrin::routes::Route().Wait(wait).StopAt(Column(kEdge))
-                              .RideAcross(Column(kNearTurn), Column(kFarTurn)).Wait(6)),
-                "");
+      Route toTheEdge = Route().Wait(wait).StopAt(Column(kEdge));
+      ASSERT_EQ(rider.Run(toTheEdge.RideAcross(Column(kNearTurn), Column(kFarTurn)).Wait(6)), "");
       EXPECT_GT(player.x, kFarTurn * kCellSize) << "on the ground past the spikes";
       EXPECT_EQ(player.dead, 0);
     }
@@ -423,8 +396,6 @@ TEST_F(RideAcrossTest, ThePlatformIsRiddenAcrossWhereverItIsWhenThePlayerComesLa
 }
 
 TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
-  using veltrin::routes::Column;
-  using veltrin::routes::Route;
   constexpr int kStart = 5, kJumpColumn = 14;
   int takeOff = -1;
   play_->SetFrameHook([&] {
@@ -432,14 +403,10 @@ TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
   });
   std::vector<int> takeOffs;
   for (int delay : {0, 12}) {
-    veltrin::routes::Perturbation late;
-    late.reactionDelay = delay;
-    veltrin::routes::RoutePlayer walker(*play_, late);
+    veltrin::routes::RoutePlayer walker(*play_, {.reactionDelay = delay});
     ASSERT_EQ(walker.Run(Route().StopAt(Column(kStart)).Wait(10)), "");
     takeOff = -1;
-    ASSERT_EQ(walker.Run(Route().HoldTo(veltrin::testing::kRight, Column(kJumpColumn))
-                             .Press(veltrin::testing::kRightJump, 20).Wait(60)),
-              "");
+    ASSERT_EQ(walker.Run(Route().HoldTo(kRight, Column(kJumpColumn)).Press(kRightJump, 20).Wait(60)), "");
     takeOffs.push_back(takeOff);
   }
   play_->SetFrameHook({});
@@ -449,21 +416,19 @@ TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
 
   // On ice, where only walking against the slide stops it, a late player
   // still stops in the place from either side, without walking to and fro.
-  const int groundRow = (player.y + kPlayerSpriteSize) / kCellSize;
-  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 36, kAttrSlippery);
-  veltrin::routes::Perturbation late;
-  late.reactionDelay = 12;
-  veltrin::routes::RoutePlayer walker(*play_, late);
-  for (int column : {24, 8, 9, 20}) {
-    SCOPED_TRACE("to column " + std::to_string(column));
-    const int start = play_->frames();
-    ASSERT_EQ(walker.Run(Route().StopAt(Column(column))), "");
-    EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x;
-    EXPECT_LT(std::abs(player.velocityX), 0.5) << "no more than the creep braking leaves";
-    EXPECT_LT(play_->frames() - start, 400);
+  {
+    const Ice ice;
+    veltrin::routes::RoutePlayer walker(*play_, {.reactionDelay = 12});
+    for (int column : {24, 8, 9, 20}) {
+      SCOPED_TRACE("to column " + std::to_string(column));
+      const int start = play_->frames();
+      ASSERT_EQ(walker.Run(Route().StopAt(Column(column))), "");
+      EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x;
+      EXPECT_LT(std::abs(player.velocityX), 0.5) << "no more than the creep braking leaves";
+      EXPECT_LT(play_->frames() - start, 400);
+    }
   }
-  // The creep left on ice would outlast the test: ground again stops it.
-  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 4, kAttrSolidFrom);
+  // Off the ice, ground stops the creep it left.
   play_->Clear();
   play_->Idle(10);
   ASSERT_TRUE(play_->RunUntil([&] { return play_->Finished(); }, 20));
@@ -474,8 +439,6 @@ TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
 // block, as "057" has once its post is shot: a jump of any length a person
 // presses, prompt or late, comes to rest on the block, short of the post.
 TEST_F(RoutePlayerTest, StopAtEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
-  using veltrin::routes::Column;
-  using veltrin::routes::Route;
   constexpr int kEdge = 8, kBlock = 11, kPost = 12;
   veltrin::routes::RoutePlayer walker(*play_);
   ASSERT_EQ(walker.Run(Route().StopAt(Column(kEdge)).Wait(10)), "");
@@ -488,10 +451,8 @@ TEST_F(RoutePlayerTest, StopAtEndsAJumpOnANarrowBlockShortOfTheSpikePost) {
     for (int press : {9, 12, 15}) {
       SCOPED_TRACE("a jump held " + std::to_string(press) + " frames, reactions " + std::to_string(delay) + " late");
       player.posX = player.x = edgeX;
-      veltrin::routes::Perturbation late;
-      late.reactionDelay = delay;
-      veltrin::routes::RoutePlayer jumper(*play_, late);
-      ASSERT_EQ(jumper.Run(Route().Press(veltrin::testing::kRightJump, press).StopAt(Column(kBlock)).Wait(30)), "");
+      veltrin::routes::RoutePlayer jumper(*play_, {.reactionDelay = delay});
+      ASSERT_EQ(jumper.Run(Route().Press(kRightJump, press).StopAt(Column(kBlock)).Wait(30)), "");
       EXPECT_EQ(player.dead, 0);
       EXPECT_EQ(player.y + kPlayerSpriteSize, (groundRow - 1) * kCellSize) << "on the block";
       EXPECT_LT(player.x + kFeetProbeRight, kPost * kCellSize) << "short of the post";
@@ -586,18 +547,14 @@ class WalkKeysSeen {
 // end of that span the player stays put; a pixel beyond it, it steps in with
 // a whole press, prompt or late.
 TEST_F(RoutePlayerTest, AStopFromRestStaysWithinItsSpanAndStepsInFromAPixelBeyond) {
-  using veltrin::routes::Column;
-  using veltrin::routes::Route;
   constexpr int kColumn = 10, kShort = 15, kPast = 3;
   const int middle = veltrin::routes::StandingX(kColumn);
   WalkKeysSeen keys(*play_);
   for (int delay : {0, 12}) {
-    veltrin::routes::Perturbation late;
-    late.reactionDelay = delay;
     for (const int off : {-kShort, kPast, -kShort - 1, kPast + 1, -kShort - 6, kPast + 6}) {
       SCOPED_TRACE("from " + std::to_string(off) + " pixels off, reactions " + std::to_string(delay) + " late");
       player.posX = player.x = middle + off, player.velocityX = 0.0;
-      veltrin::routes::RoutePlayer walker(*play_, late);
+      veltrin::routes::RoutePlayer walker(*play_, {.reactionDelay = delay});
       ASSERT_EQ(walker.Run(Route().Wait(10)), "");
       keys.Clear();
       ASSERT_EQ(walker.Run(Route().StopAt(Column(kColumn))), "");
@@ -618,12 +575,7 @@ TEST_F(RoutePlayerTest, AStopFromRestStaysWithinItsSpanAndStepsInFromAPixelBeyon
 // held or braking with the place just ahead, a player prompt or late comes
 // to rest in the place without walking to and fro.
 TEST_F(RoutePlayerTest, StopsOnIceFromEitherSideAndFromASlideEndInThePlace) {
-  using veltrin::routes::Column;
-  using veltrin::routes::Route;
-  using veltrin::testing::kLeft;
-  using veltrin::testing::kRight;
-  const int groundRow = (player.y + kPlayerSpriteSize) / kCellSize;
-  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 36, kAttrSlippery);
+  const Ice ice;
   constexpr int kFrom = 15;
   struct Case {
     const char* name;
@@ -639,6 +591,10 @@ TEST_F(RoutePlayerTest, StopsOnIceFromEitherSideAndFromASlideEndInThePlace) {
       {"walking on", Route().Press(kRight, 30), 5},
       {"sliding away", Route().Press(kRight, 30), -1},
       {"coasting on", Route().Press(kRight, 20).Wait(1), 7},
+      // A late correction past the place must not be longer than the one before.
+      {"coasting 2 on", Route().Press(kRight, 8).Wait(1), 2},
+      {"coasting 3 on", Route().Press(kRight, 8).Wait(1), 3},
+      {"coasting 4 on", Route().Press(kRight, 8).Wait(1), 4},
       {"starting to walk", Route().Press(kRight, 1), 2, 8},
       // The brake leaves the body a creep away from resting 8 pixels short.
       {"braking short of it", Route().Press(kRight, 30).Press(kLeft, 6), 4, 8},
@@ -652,9 +608,7 @@ TEST_F(RoutePlayerTest, StopsOnIceFromEitherSideAndFromASlideEndInThePlace) {
   for (int delay : {0, 12, 15}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.name) + ", reactions " + std::to_string(delay) + " late");
-      veltrin::routes::Perturbation late;
-      late.reactionDelay = delay;
-      veltrin::routes::RoutePlayer walker(*play_, late);
+      veltrin::routes::RoutePlayer walker(*play_, {.reactionDelay = delay});
       player.posX = player.x = veltrin::routes::StandingX(kFrom) + c.shift, player.velocityX = 0.0;
       ASSERT_EQ(walker.Run(Route().Wait(10).Then(c.before)), "");
       const int column = kFrom + c.columns;
@@ -668,7 +622,6 @@ TEST_F(RoutePlayerTest, StopsOnIceFromEitherSideAndFromASlideEndInThePlace) {
       EXPECT_LT(play_->frames() - start, 400);
     }
   }
-  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 4, kAttrSolidFrom);
 }
 
 // A chest a run of fixed presses walks into opens its window in the middle
@@ -676,7 +629,6 @@ TEST_F(RoutePlayerTest, StopsOnIceFromEitherSideAndFromASlideEndInThePlace) {
 // presses go on holding Jump through it (the answer must be a fresh press),
 // and nothing pressed for it leaks into the play after.
 TEST_F(RoutePlayerTest, AChestMetInTheMiddleOfFixedPressesIsAnsweredAndClosed) {
-  using veltrin::routes::Route;
   const MapObjectRecord chest = floorSlots[kSlotChest];
   ASSERT_EQ(chest.active, 1);
   const int unopened = gameState.FloorProgress.floorValue[floorNumber];
@@ -685,8 +637,8 @@ TEST_F(RoutePlayerTest, AChestMetInTheMiddleOfFixedPressesIsAnsweredAndClosed) {
     Route route;
   };
   const Case cases[] = {
-      {"walked into", Route().Press(veltrin::testing::kRight, 20).Wait(20)},
-      {"Jump held on", Route().Press(veltrin::testing::kRight, 20).Press({veltrin::routes::kKeyJump}, 60)},
+      {"walked into", Route().Press(kRight, 20).Wait(20)},
+      {"Jump held on", Route().Press(kRight, 20).Press({veltrin::routes::kKeyJump}, 60)},
   };
   bool opened = false, jumpedAfter = false;
   const ScopedWatch watch(*play_, [&] {
@@ -711,25 +663,6 @@ TEST_F(RoutePlayerTest, AChestMetInTheMiddleOfFixedPressesIsAnsweredAndClosed) {
     EXPECT_FALSE(jumpedAfter) << "a Jump meant for the window leaked into the play";
     EXPECT_EQ(player.airborne, 0);
   }
-}
-
-// A plain bullet (no blast) that strikes the ground where a blast would
-// reach the body: the game only blasts bullets that have a blast, so the
-// foresight must not meet it either.
-TEST_F(RoutePlayerTest, ForesightMeetsNoBlastOfAPlainBulletBesideTheBody) {
-  constexpr int kHorizon = 60;
-  const int x = player.x, y = player.y;
-  EmptyBulletPool();
-  player.life = 100, player.invulnerableFrames = 0;
-  ShotRecord& bullet = enemyBullets[0];
-  bullet = ShotRecord{};
-  bullet.x = x + kBodyRight + EnemyBlastReach(1) - kBulletHitOffset, bullet.y = y, bullet.vy = 4.0;
-  bullet.blastSize = 0, bullet.life = kBulletLife, bullet.power = 1, bullet.inUse = 1;
-  bulletCount = 1;
-  EXPECT_EQ(veltrin::routes::FirstBulletHit(CourseOf(0, Move{}, kHorizon), kHorizon, 0), kHorizon);
-  play_->Clear();
-  EXPECT_FALSE(play_->RunUntil([] { return player.life < 100; }, kHorizon));
-  EXPECT_EQ(bullet.inUse, 0) << "the bullet never struck the ground";
 }
 
 // An enemy is ahead once any of it is right of the player's x: one whose
@@ -777,10 +710,7 @@ TEST_F(RoutePlayerTest, OnlyPlatformsTheGameMovesAreMeasuredAsTravelling) {
 // within a standing shot's reach and holds on while it stands there; beyond,
 // no shot, and the hold ends after a pause.
 TEST_F(HoldGroundTest, AWalkMeetsAnEnemyStandingAheadByTheShotsReachAtItsLevel) {
-  EnemyRecord* lizard = nullptr;
-  for (EnemyRecord& enemy : enemies) {
-    if (enemy.life > 0 && enemy.x / kCellSize >= 38 && enemy.x / kCellSize <= 42) lizard = &enemy;
-  }
+  EnemyRecord* lizard = Lizard();
   ASSERT_NE(lizard, nullptr);
   for (EnemyRecord& enemy : enemies) {
     if (&enemy != lizard) enemy.life = 0;
@@ -789,7 +719,7 @@ TEST_F(HoldGroundTest, AWalkMeetsAnEnemyStandingAheadByTheShotsReachAtItsLevel) 
   // The magic never runs dry, so a walk stands for as long as it shoots.
   player.magic = player.maxMagic, player.infiniteMagic = 1;
   const int startX = player.x;
-  const veltrin::routes::Place goal = veltrin::routes::Column(startX / kCellSize + 4);
+  const veltrin::routes::Place goal = Column(startX / kCellSize + 4);
   // The route player counts 232 for a low shot at level 1 and 180 for a
   // standing one, each a flight 4 frames longer at level 2.
   enum class Walk { kAdvance, kWalkTo, kHoldGround };
@@ -827,10 +757,10 @@ TEST_F(HoldGroundTest, AWalkMeetsAnEnemyStandingAheadByTheShotsReachAtItsLevel) 
       shot = shot || playerShotCount > 0;
       if (++frames == 90) lizard->life = 0;
     });
-    const veltrin::routes::Route route =
-        c.walk == Walk::kAdvance  ? veltrin::routes::Route().Advance(veltrin::testing::kLowShot, goal)
-        : c.walk == Walk::kWalkTo ? veltrin::routes::Route().WalkTo(goal)
-                                  : veltrin::routes::Route().HoldGround(veltrin::testing::kLowShot, 0);
+    const Route route =
+        c.walk == Walk::kAdvance  ? Route().Advance(kLowShot, goal)
+        : c.walk == Walk::kWalkTo ? Route().WalkTo(goal)
+                                  : Route().HoldGround(kLowShot, 0);
     veltrin::routes::RoutePlayer walker(*play_);
     ASSERT_EQ(walker.Run(route), "");
     EXPECT_EQ(stepped, c.steps);
@@ -853,12 +783,8 @@ TEST_F(RoutePlayerTest, AWalkerHoppingCloseAheadIsWaitedForAndShotWithMagicAndLe
   } cases[] = {{0, kFilled, true}, {0, cost, true}, {0, cost - 1, false}, {12, kFilled, true}, {12, cost - 1, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE("magic " + std::to_string(c.magic) + ", reactions " + std::to_string(c.late) + " late");
-    veltrin::testing::AreaStart start = veltrin::testing::FindArea("sky").start;
-    start.floor = "027";
-    Enter(start);
-    veltrin::routes::Perturbation perturbation;
-    perturbation.reactionDelay = c.late;
-    veltrin::routes::RoutePlayer walker(*play_, perturbation);
+    Enter("sky", "027");
+    veltrin::routes::RoutePlayer walker(*play_, {.reactionDelay = c.late});
     ASSERT_EQ(walker.Run(veltrin::testing::SignAndMagic().OpenChest()), "");
     const EnemyRecord* hopper = nullptr;
     for (const EnemyRecord& enemy : enemies) {
@@ -872,38 +798,12 @@ TEST_F(RoutePlayerTest, AWalkerHoppingCloseAheadIsWaitedForAndShotWithMagicAndLe
       leftTheGround = leftTheGround || player.airborne != 0;
       passed = passed || player.x > hopper->x;
     });
-    EXPECT_EQ(walker.Run(veltrin::routes::Route().WalkTo(veltrin::routes::Door(0))), "");
+    EXPECT_EQ(walker.Run(Route().WalkTo(veltrin::routes::Door(0))), "");
     EXPECT_EQ(player.dead, 0);
     EXPECT_EQ(leftTheGround, !c.shot) << "a leap while the hopper lived";
     EXPECT_EQ(hopper->life <= 0, c.shot);
     EXPECT_EQ(passed, !c.shot) << "past the hopper alive";
   }
-}
-
-// On ice a late player coasting with nothing held stops a few columns on
-// in the place, as a prompt one does: a correction past the place must not
-// be made longer than the one before, or the player walks to and fro until
-// its frames run out.
-TEST_F(RoutePlayerTest, ALatePlayerCoastingOnIceStopsInThePlace) {
-  using veltrin::routes::Column;
-  using veltrin::routes::Route;
-  const int groundRow = (player.y + kPlayerSpriteSize) / kCellSize;
-  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 36, kAttrSlippery);
-  constexpr int kFrom = 15;
-  for (int delay : {0, 12, 15}) {
-    for (int on : {2, 3, 4}) {
-      SCOPED_TRACE(std::to_string(on) + " columns on, reactions " + std::to_string(delay) + " late");
-      veltrin::routes::Perturbation late;
-      late.reactionDelay = delay;
-      veltrin::routes::RoutePlayer walker(*play_, late);
-      player.posX = player.x = veltrin::routes::StandingX(kFrom), player.velocityX = 0.0;
-      ASSERT_EQ(walker.Run(Route().Wait(10).Press(veltrin::testing::kRight, 8).Wait(1)), "");
-      EXPECT_EQ(walker.Run(Route().StopAt(Column(kFrom + on))), "");
-      EXPECT_TRUE(veltrin::routes::StandingIn(kFrom + on)) << "x " << player.x;
-      if (player.dead != 0) break;
-    }
-  }
-  for (int column = 1; column < 40; ++column) SetCell(column, groundRow, 4, kAttrSolidFrom);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// What a route sees of the floor text of the floor being played: its marks,
-// read once a floor, must follow the floor as a route plays one after
-// another; an enemy is found by the kind the text places at a mark.
+// What a route sees: the way a body moves or keys walk; the floor text of the
+// floor being played, whose marks, read once a floor, must follow the floor
+// as a route plays one after another; an enemy found by the kind the text
+// places at a mark.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +9,7 @@
 #include "game/enemies.h"
 #include "game/game_state.h"
 #include "tests/game/campaign_replay.h"
+#include "tools/route_player.h"
 #include "tools/route_sight.h"
 #include "tools/scripted_play.h"
 
@@ -17,6 +19,23 @@ using veltrin::routes::ColumnOf;
 using veltrin::routes::EnemyOfKindAt;
 using veltrin::routes::Mark;
 using veltrin::testing::CampaignAreaTest;
+
+// A body at rest has no way: judged as walking, its slide and the ground
+// ahead would be read a walk's length too far. The way held keys walk is read
+// back from the keys a move presses: a jump, drop or crouch on the way does
+// not hide it, and none of them alone has one.
+TEST(RouteSightTest, AWayIsTheSpeedsSignNoneAtRestOrTheWayOfTheMoveThatPressedTheKeys) {
+  EXPECT_EQ(veltrin::routes::WayOf(0.0), 0);
+  EXPECT_EQ(veltrin::routes::WayOf(-0.0), 0);
+  EXPECT_EQ(veltrin::routes::WayOf(0.001), 1);
+  EXPECT_EQ(veltrin::routes::WayOf(-0.001), -1);
+  using veltrin::routes::Move;
+  for (const Move& move : {Move{-1}, Move{1}, Move{-1, true}, Move{1, false, true}, Move{1, false, false, true},
+                           Move{0, true}, Move{0, false, true}, Move{0, false, false, true}}) {
+    const veltrin::routes::Keys keys = veltrin::routes::KeysOf(move);
+    EXPECT_EQ(veltrin::routes::WayOf(keys), move.way) << veltrin::testing::LettersOf(keys);
+  }
+}
 
 // From 010 to a floor without a text, to 011 and back to 010: a mark is
 // where the floor being played puts it, or nowhere.
