@@ -94,7 +94,8 @@ Route& Route::HoldTo(Keys keys, Place place) {
              [keys](RoutePlayer& self, Columns at) { return self.HoldTo(keys, at[0]); });
 }
 Route& Route::WalkTo(Place place) {
-  return Add("WalkTo " + place.label, {place}, [](RoutePlayer& self, Columns at) { return self.Walk(kWalkingShot, at[0], 0); });
+  return Add("WalkTo " + place.label, {place},
+             [](RoutePlayer& self, Columns at) { return self.Walk(kWalkingShot, at[0], 0); });
 }
 Route& Route::Advance(Keys keys, Place place) {
   return Add("Advance " + LettersOf(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
@@ -132,7 +133,8 @@ Route& Route::OpenChest() {
 }
 Route& Route::TakeDoor(int number) {
   // The walk meets what comes up to two cells before the door.
-  Add("WalkTo " + Door(number).label, {Door(number)}, [](RoutePlayer& self, Columns at) { return self.WalkShortOf(at[0], 2); });
+  Add("WalkTo " + Door(number).label, {Door(number)},
+      [](RoutePlayer& self, Columns at) { return self.WalkShortOf(at[0], 2); });
   return StopAt(Door(number)).Press({kKeyUp}, 8);
 }
 Route& Route::Then(const Route& more) {
@@ -365,7 +367,8 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       if (e.moveState != 0) hopped = play_.frames();
       const int stood = play_.frames() - hopped;
       const bool timely = stood <= kMinimumPress || stood >= kPause || enemy - closing <= kJumpedNear;
-      const bool over = e.fallSpeed < 0.0 || (lastShot && stood == 0 && e.y + e.bodyBottom < player.y + kCrouchedMuzzle.y);
+      const bool overTheShot = lastShot && stood == 0 && e.y + e.bodyBottom < player.y + kCrouchedMuzzle.y;
+      const bool over = e.fallSpeed < 0.0 || overTheShot;
       passesUnder = passesUnder || (std::max(0, e.x - player.x) == enemy && (over || !timely));
     }
     if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 && !passesUnder &&
