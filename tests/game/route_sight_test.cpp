@@ -4,9 +4,11 @@
 // places at a mark.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "game/enemies.h"
+#include "game/floor_play.h"
 #include "game/game_state.h"
 #include "tests/game/campaign_replay.h"
 #include "tools/route_player.h"
@@ -35,6 +37,26 @@ TEST(RouteSightTest, AWayIsTheSpeedsSignNoneAtRestOrTheWayOfTheMoveThatPressedTh
     const veltrin::routes::Keys keys = veltrin::routes::KeysOf(move);
     EXPECT_EQ(veltrin::routes::WayOf(keys), move.way) << veltrin::testing::LettersOf(keys);
   }
+}
+
+// A box shows when a pixel of it lies on the screen: one touching an edge
+// from outside does not, one a pixel across does, on each of the four sides.
+TEST(RouteSightTest, ABoxIsInViewFromItsFirstPixelOnTheScreenOnEachSide) {
+  const std::int32_t savedX = cameraX, savedY = cameraY;
+  cameraX = 1000, cameraY = 500;
+  constexpr int kSize = 24;
+  const int left = cameraX, top = cameraY, right = cameraX + kViewWidth, bottom = cameraY + kViewHeight;
+  const struct {
+    int x, y;
+    bool shows;
+  } cases[] = {{left - kSize, top + 100, false},   {left - kSize + 1, top + 100, true},
+               {right, top + 100, false},          {right - 1, top + 100, true},
+               {left + 100, top - kSize, false},   {left + 100, top - kSize + 1, true},
+               {left + 100, bottom, false},        {left + 100, bottom - 1, true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(veltrin::routes::InView(c.x, c.y, kSize, kSize), c.shows) << c.x << "," << c.y;
+  }
+  cameraX = savedX, cameraY = savedY;
 }
 
 // From 010 to a floor without a text, to 011 and back to 010: a mark is
