@@ -2,7 +2,8 @@
 // the ground the player climbs there and stays, and one told to fight where
 // it stands stays on the ground under that floor. A fight judges the bullets
 // against the body as its keys hold it, standing or crouched. A fight off its
-// place walks back there.
+// place walks back there. A fight until a new look ends when a live boss shows
+// another sheet, and for nothing else.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -143,6 +144,47 @@ TEST_F(CampaignAreaTest, AFightWalksBackToItsPlaceOnlyFromOutOfIt) {
       EXPECT_EQ(player.x, place + off) << "moved though in place";
     }
     EXPECT_EQ(player.facing, 1) << "not turned to her";
+  }
+}
+
+// The slime's hall (boss 0, the lowest index), its fire stopped and its life
+// at 1 (the least a live boss has): a fight until a new look, firing nothing,
+// ends only when a live boss's sheet changes, not a live walker's nor a freed
+// record's marked as a boss.
+TEST_F(CampaignAreaTest, AFightUntilANewLookEndsOnlyWhenALiveBossShowsAnotherSheet) {
+  enum class Changed { kNothing, kBoss, kWalker, kFreedBoss };
+  for (const Changed changed : {Changed::kNothing, Changed::kBoss, Changed::kWalker, Changed::kFreedBoss}) {
+    SCOPED_TRACE(static_cast<int>(changed));
+    StartArea("meadow", "010");
+    ScriptedPlay play;
+    ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+    EnemyRecord* boss = SilencedBoss();
+    ASSERT_NE(boss, nullptr);
+    ASSERT_EQ(boss->bossIndex, 0);
+    boss->life = 1;
+    // Two free records: a walker far off, and one freed though marked as a boss.
+    EnemyRecord* walker = nullptr;
+    EnemyRecord* freed = nullptr;
+    for (EnemyRecord& e : enemies) {
+      if (e.life > 0 || &e == boss) continue;
+      (walker == nullptr ? walker : freed) = &e;
+      if (freed != nullptr) break;
+    }
+    ASSERT_NE(freed, nullptr);
+    *walker = EnemyRecord{}, walker->life = 5, walker->bossIndex = -1, walker->x = boss->x, walker->y = -400;
+    *freed = EnemyRecord{}, freed->life = 0, freed->bossIndex = 0;
+    EnemyRecord* looks = changed == Changed::kBoss     ? boss
+                         : changed == Changed::kWalker ? walker
+                         : changed == Changed::kFreedBoss ? freed
+                                                           : nullptr;
+    play.SetFrameHook([&, frame = 0]() mutable {
+      if (++frame == 30 && looks != nullptr) looks->sheetSlot += 1;
+    });
+    veltrin::routes::RoutePlayer fighter(play);
+    const std::string outcome = fighter.Run(
+        veltrin::routes::Route().Fight({}, {.untilNewLook = true, .horizon = 0, .frameLimit = 120}));
+    play.SetFrameHook({});
+    EXPECT_EQ(outcome, changed == Changed::kBoss ? "" : "step 0 Fight -: the boss still stands");
   }
 }
 
