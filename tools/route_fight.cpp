@@ -15,11 +15,9 @@ namespace {
 
 // Frames a course is followed (the body then held) and judged against the bullets.
 constexpr int kCourseFrames = 150;
-// To the rhythm, the drop starts this many frames before the attack is due
-// (one a flinch puts off still meets the body falling); a climb waits out an
-// attack due within kClimbBefore (it would have to drop at once); a burst's
-// volleys are at most 8 frames apart, so after kBurstGap the air holds all.
-constexpr int kDropLead = 7, kClimbBefore = 30, kBurstGap = 14;
+// To the rhythm, the drop starts this many frames before the attack is due;
+// a climb waits out an attack due within kClimbBefore (it would have to drop at once).
+constexpr int kDropLead = 7, kClimbBefore = 30;
 // A dodge starts in time for its bullet when it leaves a second of the horizon.
 constexpr int kDodgeFrames = 60;
 // Within kPlaced of the place the walk back (steps of at most kLongestStep)
@@ -53,42 +51,22 @@ std::vector<int> BossLooks() {
   return looks;
 }
 
-// The boss's frames of acting since its last volley, as a person counts them
-// from what is seen or heard; -1 until a volley is. A flinch out of sight is
-// not known, and a volley unnoticed loses the beat until the next one.
-struct Beat {
-  int sinceVolley = -1, flinching = 0;
-  void Count(const EnemyRecord& boss) {
-    if (boss.life <= 0) return;
-    // Two volleys are never one frame apart: a volley's sparks last a frame more.
-    if (VolleyPerceived(boss) && sinceVolley != 0) {
-      sinceVolley = 0;
-    } else if (sinceVolley >= 0 && flinching < 1) {
-      ++sinceVolley;
-    }
-    flinching = OnScreen(boss) ? boss.hurtTimer : 0;
-  }
-};
-
 // The player's y to fight from now, given the ground and the floor over it;
 // *holdOn set when the rhythm's next move comes too soon for anything else first.
-int HeightToFight(const FightSettings& how, const EnemyRecord& boss, const Beat& beat, int late, int ground,
-                  int over, bool* holdOn) {
+int HeightToFight(const FightSettings& how, const EnemyRecord& boss, int sinceVolley, int late, int ground, int over,
+                  bool* holdOn) {
   const int centre = boss.y + (boss.bodyTop + boss.bodyBottom) / 2 - kShotBelowTop;
   const bool level = std::abs(player.y - centre) <= (boss.bodyBottom - boss.bodyTop) / 2 - kLevelInside;
   int height = player.y;
   if (how.height == FightSettings::Height::kFloorOver) height = over;
   if (how.height == FightSettings::Height::kLevelWithBody && !level) height = centre;
   if (!how.toRhythm) return height;
-  // Frames until the next attack unless a flinch puts it off; the player
-  // climbs only while the boss shows: out of sight, its fire is seen late.
-  const int dueIn = beat.sinceVolley < 0 ? -1 : boss.baseInterval - beat.sinceVolley, moveIn = dueIn - kDropLead - late;
-  const BulletStart muzzle = EnemyMuzzle(boss);
-  const bool inSight = muzzle.y >= cameraY && muzzle.y < cameraY + kViewHeight;
+  // Frames until the next attack; one overdue (put off out of sight, or a
+  // volley unseen) has the player climb and drop by turns until the boss fires.
+  const int dueIn = sinceVolley < 0 ? -1 : boss.baseInterval - sinceVolley, moveIn = dueIn - kDropLead - late;
   if (dueIn < 0) return ground;
   if (moveIn <= 0) return player.y == ground ? height : ground;
-  if (!inSight && dueIn < late + kClimbBefore) return ground;
-  if (inSight && beat.sinceVolley > kBurstGap && dueIn >= late + kClimbBefore) return height;
+  if (dueIn >= late + kClimbBefore) return height;
   *holdOn = moveIn < kMinimumPress + late;
   return player.y;
 }
@@ -133,8 +111,17 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   const int horizon = dodges ? how.horizon + late : 0;
   const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
   const std::vector<int> looks = BossLooks();
-  Beat beat{-1, OnScreen(*boss) ? boss->hurtTimer : 0};
-  if (how.toRhythm) play_.SetFrameHook([&] { beat.Count(*boss); });
+  // The boss's frames of acting (a flinch stops its clock) since its last volley; -1 until one is seen.
+  int sinceVolley = -1;
+  if (how.toRhythm) {
+    play_.SetFrameHook([&] {
+      if (FiredJustNow(*boss)) {
+        sinceVolley = 0;
+      } else if (sinceVolley >= 0 && boss->hurtTimer == 0) {
+        ++sinceVolley;
+      }
+    });
+  }
   // The shots by turns: the fight's keys, then without the shot or the jump.
   Keys aim = keys, now;
   aim.erase(kKeyShot), aim.erase(kKeyJump);
@@ -152,7 +139,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   for (; problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks) && inTime(); boss = Boss()) {
     const auto [ground, over] = GroundAndFloorOver();
     bool holdOn = false;
-    const int height = HeightToFight(how, *boss, beat, late, ground, over, &holdOn);
+    const int height = HeightToFight(how, *boss, sinceVolley, late, ground, over, &holdOn);
     const Move& toHeight = height < player.y ? climb : drop;
     const bool grounded = player.airborne == 0;
     const bool threatened = FirstBulletHit(CourseOf(0, stay, kCourseFrames), horizon, how.margin) < horizon;

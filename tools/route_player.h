@@ -38,7 +38,7 @@ struct FightSettings {
   enum class Height { kWhereItStands, kFloorOver, kLevelWithBody };
   std::optional<Place> place = std::nullopt;  // the column to stand in; none: where the fight starts
   Height height = Height::kWhereItStands;     // the height to fight from
-  bool toRhythm = false;      // down from the floor over as an attack (counted from volleys seen) comes due
+  bool toRhythm = false;      // down from the floor over as an attack (counted from the last volley) comes due
   bool untilNewLook = false;  // the fight ends when a boss changes its look (a phase begins)
   int horizon = 40;           // frames a bullet is seen coming, more the reaction's lateness; 0: nothing is dodged
   int margin = 8;             // pixels a bullet must pass the body by

@@ -70,15 +70,6 @@ int MarkColumn(const std::string& name) {
   return -1;
 }
 
-bool AtMuzzle(double x, double y, const BulletStart& muzzle) {
-  return std::fabs(x - muzzle.x) < 0.5 && std::fabs(y - muzzle.y) < 0.5;
-}
-// True when live bullet `b` left `muzzle` in the frame just played: the
-// speed it flew with is the speed now less this frame's pull.
-bool OneFrameOut(const ShotRecord& b, const BulletStart& muzzle) {
-  return b.inUse != 0 && AtMuzzle(b.x - (b.vx - b.ax), b.y - (b.vy - b.ay), muzzle);
-}
-
 // A copy of the player and its latches, stepped with the game's motion.
 struct Body {
   PlayerRecord record = player;
@@ -212,27 +203,10 @@ const EnemyRecord* EnemyOfKindAt(const Place& place) {
 
 bool FiredJustNow(const EnemyRecord& enemy) {
   const BulletStart muzzle = EnemyMuzzle(enemy);
-  for (const ShotRecord& b : enemyBullets) {
-    if (OneFrameOut(b, muzzle)) return true;
-  }
-  for (const EffectRecord& effect : effects) {
-    // Drawn once, in the frame it started.
-    if (effect.inUse != 0 && effect.kind == kBulletSparkEffect && effect.frame == 1 &&
-        AtMuzzle(effect.x, effect.y, muzzle)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-bool VolleyPerceived(const EnemyRecord& enemy) {
-  if (!FiredJustNow(enemy)) return false;
-  // The game plays an enemy's shot only from a muzzle near the player; sparks
-  // show where the muzzle is.
-  const BulletStart muzzle = EnemyMuzzle(enemy);
-  if (InPlayerView(muzzle.x, muzzle.y) || InView(muzzle.x, muzzle.y, 1, 1)) return true;
+  // The speed a bullet flew with is the speed now less this frame's pull.
   return std::any_of(std::begin(enemyBullets), std::end(enemyBullets), [&](const ShotRecord& b) {
-    return OneFrameOut(b, muzzle) && InView(b.x, b.y, kBulletSize, kBulletSize);
+    return b.inUse != 0 && std::fabs(b.x - (b.vx - b.ax) - muzzle.x) < 0.5 &&
+           std::fabs(b.y - (b.vy - b.ay) - muzzle.y) < 0.5;
   });
 }
 

@@ -83,11 +83,8 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
 bool InView(double x, double y, int width, int height);
 // True while part of `enemy`'s body shows on the screen, and its flinch with it.
 bool OnScreen(const EnemyRecord& enemy);
-// True when `enemy` fired in the frame just played, on the screen or not: a
-// bullet one frame out of its muzzle, or the spark of one broken there.
+// True when a bullet left `enemy`'s muzzle in the frame just played.
 bool FiredJustNow(const EnemyRecord& enemy);
-// True when a person notices such a volley: bullets or muzzle on the screen, or heard.
-bool VolleyPerceived(const EnemyRecord& enemy);
 // The floor's first live boss, or null.
 const EnemyRecord* Boss();
 // The first live enemy of the kind the floor text places in the place's

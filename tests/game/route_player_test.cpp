@@ -258,48 +258,39 @@ TEST_F(RouteHallTest, AFightReportsAMissingPlaceAndABossStillStanding) {
   }
 }
 
-// The Butterfly's hall: her volleys, told by what they look like (new
-// bullets at her muzzle, or the sparks of plain ones broken in her pillar),
-// are those of her own attack clock, frame for frame; a person notices those
-// with her muzzle or their bullets on the screen, or her shot heard, and
-// misses those she fires from high above, where a fight to her rhythm loses
-// her beat.
-TEST_F(RouteHallTest, TheButterflysVolleysAreSeenOnTheFramesHerClockFiresThem) {
+// The Butterfly's hall: her volleys are told, on the frames her attack
+// clock fires them, by new bullets one frame out of her muzzle; only a volley
+// whose bullets all broke at once in her pillar goes untold.
+TEST_F(RouteHallTest, TheButterflysVolleysAreToldOnTheFramesHerClockFiresThem) {
   Enter("forest", "055");
   // Under her branch, where she comes into sight as she sinks.
   player.x = 18 * kCellSize, player.posX = player.x;
   const EnemyRecord* boss = veltrin::routes::Boss();
   ASSERT_NE(boss, nullptr);
-  int fired = 0, told = 0, noticed = 0, previous = boss->attackTimer, mismatches = 0, missedInSight = 0;
-  bool sparks = false;
+  int fired = 0, told = 0, mismatches = 0, previous = boss->attackTimer;
+  std::vector<ShotRecord> before(std::begin(enemyBullets), std::end(enemyBullets));
   play_->SetFrameHook([&] {
     // Her streams would end the watch: they fly through the player.
     player.invulnerableFrames = 60;
     const bool clockFired = boss->attackTimer == 0 && previous > 0;
+    bool placed = false;  // a bullet in a slot free, or a shorter life, a frame ago
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      const ShotRecord& b = enemyBullets[i];
+      placed = placed || (b.inUse != 0 && (before[i].inUse == 0 || b.life > before[i].life));
+    }
     const bool looked = veltrin::routes::FiredJustNow(*boss);
-    const bool perceived = veltrin::routes::VolleyPerceived(*boss);
-    bool bullet = false;
-    for (const ShotRecord& b : enemyBullets) bullet = bullet || (b.inUse != 0 && b.life == kBulletLife - 1);
-    sparks = sparks || (looked && !bullet);
     fired += clockFired ? 1 : 0;
     told += looked ? 1 : 0;
-    noticed += perceived ? 1 : 0;
-    mismatches += clockFired != looked || (perceived && !looked) ? 1 : 0;
-    const BulletStart muzzle = EnemyMuzzle(*boss);
-    const bool muzzleInSight =
-        muzzle.x >= cameraX && muzzle.x < cameraX + 640 && muzzle.y >= cameraY && muzzle.y < cameraY + 480;
-    missedInSight += looked && !perceived && muzzleInSight ? 1 : 0;
+    mismatches += looked != (clockFired && placed) ? 1 : 0;
     previous = boss->attackTimer;
+    before.assign(std::begin(enemyBullets), std::end(enemyBullets));
   });
   play_->Idle(900);
   ASSERT_TRUE(play_->RunUntil([&] { return play_->Finished(); }, 1000));
   play_->SetFrameHook({});
   EXPECT_GE(fired, 8) << "volleys of her clock in 900 frames";
-  EXPECT_EQ(told, fired);
+  EXPECT_GT(told, 0);
   EXPECT_EQ(mismatches, 0);
-  EXPECT_TRUE(sparks) << "no plain volley broke in the pillar";
-  EXPECT_EQ(noticed, fired) << "she fires only while she is on the screen";
-  EXPECT_EQ(missedInSight, 0);
 }
 
 // On "086" at its entrance: the keep's lizard, two shots to fell, charges
