@@ -260,14 +260,15 @@ TEST_F(RouteHallTest, AFightReportsAMissingPlaceAndABossStillStanding) {
 
 // The Butterfly's hall: her volleys are told, on the frames her attack
 // clock fires them, by new bullets one frame out of her muzzle; only a volley
-// whose bullets all broke at once in her pillar goes untold.
+// whose bullets all broke at once in her pillar goes untold. She fires only
+// with her muzzle on the screen, so the rhythm counts what a person sees.
 TEST_F(RouteHallTest, TheButterflysVolleysAreToldOnTheFramesHerClockFiresThem) {
   Enter("forest", "055");
   // Under her branch, where she comes into sight as she sinks.
   player.x = 18 * kCellSize, player.posX = player.x;
   const EnemyRecord* boss = veltrin::routes::Boss();
   ASSERT_NE(boss, nullptr);
-  int fired = 0, told = 0, mismatches = 0, previous = boss->attackTimer;
+  int fired = 0, told = 0, mismatches = 0, unseen = 0, previous = boss->attackTimer;
   std::vector<ShotRecord> before(std::begin(enemyBullets), std::end(enemyBullets));
   play_->SetFrameHook([&] {
     // Her streams would end the watch: they fly through the player.
@@ -282,6 +283,8 @@ TEST_F(RouteHallTest, TheButterflysVolleysAreToldOnTheFramesHerClockFiresThem) {
     fired += clockFired ? 1 : 0;
     told += looked ? 1 : 0;
     mismatches += looked != (clockFired && placed) ? 1 : 0;
+    const BulletStart muzzle = EnemyMuzzle(*boss);
+    unseen += clockFired && !veltrin::routes::InView(muzzle.x, muzzle.y, 1, 1) ? 1 : 0;
     previous = boss->attackTimer;
     before.assign(std::begin(enemyBullets), std::end(enemyBullets));
   });
@@ -291,6 +294,7 @@ TEST_F(RouteHallTest, TheButterflysVolleysAreToldOnTheFramesHerClockFiresThem) {
   EXPECT_GE(fired, 8) << "volleys of her clock in 900 frames";
   EXPECT_GT(told, 0);
   EXPECT_EQ(mismatches, 0);
+  EXPECT_EQ(unseen, 0) << "volleys fired with her muzzle off the screen";
 }
 
 // On "086" at its entrance: the keep's lizard, two shots to fell, charges
