@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "game/enemy_bullets.h"
-#include "game/floor_play.h"
 #include "game/player_motion.h"
 #include "game/player_shots.h"
 #include "game/pools.h"

@@ -81,7 +81,7 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
 
 // True when part of the `width` by `height` box at (x, y) shows on the screen.
 bool InView(double x, double y, int width, int height);
-// True while part of `enemy`'s body shows on the screen, and its flinch with it.
+// True while part of `enemy`'s body shows on the screen.
 bool OnScreen(const EnemyRecord& enemy);
 // True when a bullet left `enemy`'s muzzle in the frame just played.
 bool FiredJustNow(const EnemyRecord& enemy);
