@@ -110,17 +110,8 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   const int horizon = dodges ? how.horizon + late : 0;
   const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
   const std::vector<int> looks = BossLooks();
-  // The boss's frames of acting (a flinch stops its clock) since its last volley; -1 until one is seen.
   int sinceVolley = -1;
-  if (how.toRhythm) {
-    play_.SetFrameHook([&] {
-      if (FiredJustNow(*boss)) {
-        sinceVolley = 0;
-      } else if (sinceVolley >= 0 && boss->hurtTimer == 0) {
-        ++sinceVolley;
-      }
-    });
-  }
+  if (how.toRhythm) play_.SetFrameHook([&] { sinceVolley = SinceVolley(*boss, sinceVolley); });
   // The shots by turns: the fight's keys, then without the shot or the jump.
   Keys aim = keys, now;
   aim.erase(kKeyShot), aim.erase(kKeyJump);

@@ -210,6 +210,11 @@ bool FiredJustNow(const EnemyRecord& enemy) {
   });
 }
 
+int SinceVolley(const EnemyRecord& boss, int before) {
+  if (FiredJustNow(boss)) return 0;
+  return before >= 0 && boss.hurtTimer == 0 ? before + 1 : before;
+}
+
 bool OnScreen(const EnemyRecord& enemy) { return InView(enemy.x, enemy.y, enemy.width, enemy.height); }
 
 int EnemyAhead(int above) {

@@ -85,6 +85,9 @@ bool InView(double x, double y, int width, int height);
 bool OnScreen(const EnemyRecord& enemy);
 // True when a bullet left `enemy`'s muzzle in the frame just played.
 bool FiredJustNow(const EnemyRecord& enemy);
+// The boss's frames of acting (a flinch stops its clock) since its last
+// volley, a frame on from `before`; -1 until a volley is seen.
+int SinceVolley(const EnemyRecord& boss, int before);
 // The floor's first live boss, or null.
 const EnemyRecord* Boss();
 // The first live enemy of the kind the floor text places in the place's

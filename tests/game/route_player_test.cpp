@@ -297,6 +297,33 @@ TEST_F(RouteHallTest, TheButterflysVolleysAreToldOnTheFramesHerClockFiresThem) {
   EXPECT_EQ(unseen, 0) << "volleys fired with her muzzle off the screen";
 }
 
+// The Butterfly's hall: her rhythm is unknown until a bullet leaves her
+// muzzle, starts at 0 on that frame, then counts each frame she acts and
+// holds while she flinches.
+TEST_F(RouteHallTest, TheButterflysRhythmCountsHerActingFramesFromHerLastVolley) {
+  Enter("forest", "055");
+  auto* boss = const_cast<EnemyRecord*>(veltrin::routes::Boss());
+  ASSERT_NE(boss, nullptr);
+  EmptyBulletPool();
+  boss->hurtTimer = 0;
+  using veltrin::routes::SinceVolley;
+  EXPECT_EQ(SinceVolley(*boss, -1), -1) << "counted before any volley";
+  ShotRecord& bullet = enemyBullets[0];
+  const BulletStart muzzle = EnemyMuzzle(*boss);
+  bullet = ShotRecord{};
+  bullet.vx = 3.0, bullet.x = muzzle.x + bullet.vx, bullet.y = muzzle.y, bullet.inUse = 1;
+  EXPECT_EQ(SinceVolley(*boss, -1), 0);
+  EXPECT_EQ(SinceVolley(*boss, 40), 0);
+  bullet.x += bullet.vx;  // two frames out: no new volley
+  EXPECT_EQ(SinceVolley(*boss, 0), 1);
+  EXPECT_EQ(SinceVolley(*boss, 40), 41);
+  for (const int flinch : {1, 5}) {
+    boss->hurtTimer = flinch;
+    EXPECT_EQ(SinceVolley(*boss, 40), 40) << "counted while flinching " << flinch;
+  }
+  EXPECT_EQ(SinceVolley(*boss, -1), -1);
+}
+
 // On "086" at its entrance: the keep's lizard, two shots to fell, charges
 // the player at the recovery point.
 class HoldGroundTest : public FloorEnteredTest {
