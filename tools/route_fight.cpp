@@ -172,9 +172,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     }
   }
   play_.SetFrameHook({});
-  if (problem.empty() && boss != nullptr && !inTime()) return "the boss still stands";
-  // A change of look may come at a press's end: the player reacts after it.
-  return problem.empty() && how.untilNewLook ? Hold(aim, kMinimumPress) : problem;
+  return problem.empty() && boss != nullptr && !inTime() ? "the boss still stands" : problem;
 }
 
 }  // namespace veltrin::routes
