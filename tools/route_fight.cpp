@@ -50,10 +50,8 @@ std::vector<int> BossLooks() {
   return looks;
 }
 
-// The player's y to fight from now, given the ground and the floor over it;
-// *holdOn set when the rhythm's next move comes too soon for anything else first.
-int HeightToFight(const FightSettings& how, const EnemyRecord& boss, int sinceVolley, int late, int ground, int over,
-                  bool* holdOn) {
+// The player's y to fight from now, given the ground and the floor over it.
+int HeightToFight(const FightSettings& how, const EnemyRecord& boss, int sinceVolley, int late, int ground, int over) {
   const int centre = boss.y + (boss.bodyTop + boss.bodyBottom) / 2 - kShotBelowTop;
   const bool level = std::abs(player.y - centre) <= (boss.bodyBottom - boss.bodyTop) / 2 - kLevelInside;
   int height = player.y;
@@ -65,9 +63,7 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, int sinceVo
   const int dueIn = sinceVolley < 0 ? -1 : boss.baseInterval - sinceVolley, moveIn = dueIn - kDropLead - late;
   if (dueIn < 0) return ground;
   if (moveIn <= 0) return player.y == ground ? height : ground;
-  if (dueIn >= late + kClimbBefore) return height;
-  *holdOn = moveIn < kMinimumPress + late;
-  return player.y;
+  return dueIn >= late + kClimbBefore ? height : player.y;
 }
 
 // Standing on, or one of `how.moves` started from `earliest` frames on to a
@@ -128,8 +124,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   const auto inTime = [&] { return play_.frames() - start <= how.frameLimit; };
   for (; problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks) && inTime(); boss = Boss()) {
     const auto [ground, over] = GroundAndFloorOver();
-    bool holdOn = false;
-    const int height = HeightToFight(how, *boss, sinceVolley, late, ground, over, &holdOn);
+    const int height = HeightToFight(how, *boss, sinceVolley, late, ground, over);
     const Move& toHeight = height < player.y ? climb : drop;
     const bool grounded = player.airborne == 0;
     const bool threatened = FirstBulletHit(CourseOf(0, stay, kCourseFrames), horizon, how.margin) < horizon;
@@ -146,7 +141,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       // What is held goes on until the move's time; its keys come a reaction late.
       if (dodgeWait > late) problem = Hold(held_, dodgeWait - late);
       move = dodge;
-    } else if (!grounded || holdOn) {
+    } else if (!grounded) {
       problem = Hold(held_ == keys ? aim : held_, 1);
     } else if (height != player.y && clear(toHeight, height)) {
       move = toHeight;
