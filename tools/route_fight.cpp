@@ -101,7 +101,7 @@ std::pair<Move, int> DodgeOf(const FightSettings& how, const EnemyRecord& boss, 
 std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int column) {
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";
-  const int late = perturbation_.reactionDelay, reaction = kMinimumPress + late;
+  const int late = perturbation_.reactionDelay;
   const bool dodges = how.horizon > 0;
   const int horizon = dodges ? how.horizon + late : 0;
   const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
@@ -119,7 +119,6 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     const std::vector<BodyPlace> course = CourseOf(late, move, kCourseFrames);
     return Carries(course, height) && (!dodges || FirstBulletHit(course, kCourseFrames, how.margin) >= kCourseFrames);
   };
-  int threatSeen = -1;  // the frame a bullet was first seen on course for the body
   std::string problem;
   const auto inTime = [&] { return play_.frames() - start <= how.frameLimit; };
   for (; problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks) && inTime(); boss = Boss()) {
@@ -128,10 +127,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     const Move& toHeight = height < player.y ? climb : drop;
     const bool grounded = player.airborne == 0;
     const bool threatened = FirstBulletHit(CourseOf(0, stay, kCourseFrames), horizon, how.margin) < horizon;
-    threatSeen = !threatened ? -1 : threatSeen < 0 ? play_.frames() : threatSeen;
-    // A reaction after the first bullet seen coming; in the air too, where the keys steer.
-    const int earliest = std::max(late, threatSeen + reaction - play_.frames());
-    const auto [dodge, dodgeWait] = threatened ? DodgeOf(how, *boss, stay, earliest) : std::pair{stay, 0};
+    const auto [dodge, dodgeWait] = threatened ? DodgeOf(how, *boss, stay, late) : std::pair{stay, 0};
     const bool dodging = KeysOf(dodge) != KeysOf(stay);
     const int toward = boss->x + boss->width / 2 > player.x + kPlayerSpriteSize / 2 ? 1 : -1;
     const int way =
