@@ -27,14 +27,13 @@ constexpr int kPlaced = 24, kLongestStep = 30;
 const int kShotBelowTop = MuzzleOffset(1, 0, kStand).y + kPlayerShotSize / 2;
 constexpr int kLevelInside = 8;
 
-// Of the places to stand straight above or below the player, its y on the
+// Of the floors straight above or below the player, its y standing on the
 // lowest (the ground) and on the next one up; its own y when there are none.
 std::pair<int, int> GroundAndFloorOver() {
   std::vector<int> places{player.y};
   const int x = player.x + kPlayerSpriteSize / 2;
   for (int top = 2 * kCellSize; top <= kFieldBottomPixel; top += kCellSize) {
-    if (ReadAttributeAtPixel(x, top) >= kAttrOneWay && ReadAttributeAtPixel(x, top - kCellSize) < kAttrOneWay &&
-        ReadAttributeAtPixel(x, top - 2 * kCellSize) < kAttrOneWay) {
+    if (ReadAttributeAtPixel(x, top) >= kAttrOneWay && ReadAttributeAtPixel(x, top - kCellSize) < kAttrOneWay) {
       places.push_back(top - kPlayerSpriteSize);
     }
   }
