@@ -22,10 +22,8 @@ constexpr int kDodgeFrames = 60;
 // Within kPlaced of the place the walk back (steps of at most kLongestStep)
 // stops, so a turn to the boss does not carry the player out of place.
 constexpr int kPlaced = 24, kLongestStep = 30;
-// A standing shot flies this far under the body's top; level with a boss's
-// body is a little inside its edges.
+// A standing shot flies this far under the body's top.
 const int kShotBelowTop = MuzzleOffset(1, 0, kStand).y + kPlayerShotSize / 2;
-constexpr int kLevelInside = 8;
 
 // Of the floors straight above or below the player, its y standing on the
 // lowest (the ground) and on the next one up; its own y when there are none.
@@ -52,7 +50,7 @@ std::vector<int> BossLooks() {
 // The player's y to fight from now, given the ground and the floor over it.
 int HeightToFight(const FightSettings& how, const EnemyRecord& boss, int sinceVolley, int late, int ground, int over) {
   const int centre = boss.y + (boss.bodyTop + boss.bodyBottom) / 2 - kShotBelowTop;
-  const bool level = std::abs(player.y - centre) <= (boss.bodyBottom - boss.bodyTop) / 2 - kLevelInside;
+  const bool level = std::abs(player.y - centre) <= (boss.bodyBottom - boss.bodyTop) / 2;
   int height = player.y;
   if (how.height == FightSettings::Height::kFloorOver) height = over;
   if (how.height == FightSettings::Height::kLevelWithBody && !level) height = centre;
