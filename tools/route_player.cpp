@@ -222,23 +222,18 @@ std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) 
 // it would not. None while one that clears can still wait; when none clears,
 // the one met latest.
 std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
-  // When none clears, a move started up to this much later may still be met later.
-  constexpr int kLatestStart = 30;
   const int late = perturbation_.reactionDelay, horizon = kHopHorizon + late;
   const auto hitAfter = [&](const Move& move, int wait) {
     return FirstBulletHit(CourseOf(wait, move, horizon, WayOf(held_)), horizon, kHopMargin);
   };
   const Move* latest = &moves.front();
-  int latestHit = -1, laterHit = -1;
+  int latestHit = -1;
   for (const Move& move : moves) {
     const int wait = KeysOf(move) != held_ ? late : 0, hit = hitAfter(move, wait);
     if (hit >= horizon && hitAfter(move, wait + kSpare) < horizon) return move;
     if (hit > latestHit) latest = &move, latestHit = hit;
-    for (int later = wait + kSpare; later <= wait + kLatestStart; later += kSpare) {
-      laterHit = std::max(laterHit, hitAfter(move, later));
-    }
   }
-  if (latestHit >= horizon || laterHit > latestHit) return std::nullopt;
+  if (latestHit >= horizon) return std::nullopt;
   return *latest;
 }
 
