@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/random.h"
 #include "game/enemies.h"
 #include "game/enemy_bullets.h"
 #include "game/shots.h"
@@ -16,10 +15,7 @@ namespace qz::testing {
 class EnemyTest : public FloorTest {
  protected:
   // A walled floor of kind set `kindSet` with the given enemies, entered.
-  // The game seeds its draws from the clock; a test seeds them so an enemy's
-  // random choices are the same on every run.
   void EnterFloor(int kindSet, std::vector<MapFileData::Placement> placements) {
-    SeedRandom(1);
     MapFileData floor = SmallFloor();
     floor.kindSet = kindSet;
     floor.enemyPlacements = std::move(placements);
