@@ -16,7 +16,6 @@
 
 #include "core/clock.h"
 #include "core/library.h"
-#include "core/random.h"
 #include "game/action_input.h"
 #include "game/crossfade.h"
 #include "game/floor_load.h"
@@ -58,7 +57,6 @@ class FloorTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dataSetOk_);
     ASSERT_TRUE(veltrin::testing::StartLibraryForGameTest("QzFloors", plat::AudioSinkKind::kNull));
-    SeedRandom(1);  // the start seeded the game's draws from the clock; a test's runs must agree
     SelectDrawTarget(kBackScreen);
     SetTransparentColorRGB(0, 255, 0);
     previousDirectory_ = currentDirectory;

@@ -3,7 +3,8 @@
 // mixing thread (the null sink instead plays sounds out as the clock runs, so
 // a sound the game waits for ends); window mode under a title of the test's
 // own, so parallel test processes do not take each other for a second running
-// copy.
+// copy. The start seeds the game's draws from the clock; a test seeds them
+// again so that every run of it draws alike.
 #pragma once
 
 #include <unistd.h>
@@ -12,6 +13,7 @@
 
 #include "core/library.h"
 #include "core/main_window.h"
+#include "core/random.h"
 #include "core/window_services.h"
 #include "core/window_state.h"
 #include "platform/clock.h"
@@ -27,7 +29,9 @@ inline bool StartLibraryForGameTest(const char* titlePrefix,
   qz::ChangeWindowMode(1);
   const std::string title = titlePrefix + std::to_string(getpid());
   qz::SetMainWindowTitle(title.c_str());
-  return qz::InitLibraryEntry() == 0;
+  if (qz::InitLibraryEntry() != 0) return false;
+  qz::SeedRandom(1);
+  return true;
 }
 
 }  // namespace veltrin::testing
