@@ -16,6 +16,7 @@
 #include "graphics/graphics_state.h"
 #include "graphics/screen_settings.h"
 #include "image/base_image.h"
+#include "input/input_devices.h"
 #include "platform/clock.h"
 #include "platform/d3d9.h"
 #include "tests/graphics/screen_window.h"
@@ -49,6 +50,9 @@ class GraphTest : public ::testing::Test {
   void TearDown() override {
     // The end releases every graph left, down to an end slot of 0.
     TerminateGraphics();
+    // A device rebuild restarts input with the screen; left running, the next
+    // library start in this process would keep it and miss pads attached since.
+    TerminateInput();
     EXPECT_EQ(GetGraphCount(), 0);
     EXPECT_EQ(GetGraphEndSlot(), 0);
     EXPECT_EQ(plat::GetD3D9LiveObjectCount(), 0);
