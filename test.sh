@@ -11,8 +11,8 @@ jobs="$(nproc)"
 # queues, the device's raster workers) under ThreadSanitizer first; the whole
 # suite under ASan and UBSan last.
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_TSAN=ON -DQZ_BUILD_BENCH=OFF
-cmake --build build/tsan -j"$jobs" --target qz_tests
-TSAN_OPTIONS="halt_on_error=1" build/tsan/tests/qz_tests --gtest_brief=1 \
+cmake --build build/tsan -j"$jobs" --target qz_thread_tests
+TSAN_OPTIONS="halt_on_error=1" build/tsan/tests/qz_thread_tests --gtest_brief=1 \
   --gtest_filter='LibraryLock.*:TrackedMemoryTest.*:FileAccessPlainSet.*:FileReadLine.*:LogFileTest.*:PlatformEvent.*:PlatformThread.*:LibraryClock.*:WindowQueue.*:PumpTest.*:LibraryLifecycle.*:SoundPlay.*:SoundPlayRealTime.*:TheoraMovieFile.*:TheoraDecode.*:ChromaLayouts/TheoraConvert.*:MovieHandles.*:BothRenderers/MovieGraph.*:Raster*:Workers/D3D9RasterBands.*:D3D9Draw.*:Workers/D3D9PresentWait.*:WindowFrameWait.*'
 
 # The main program as ./play.sh builds it: optimised builds warn differently.
