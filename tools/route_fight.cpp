@@ -154,7 +154,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
       problem = Press(now, kMinimumPress, now == keys ? aim : keys);
     }
     if (move && problem.empty()) {
-      if (trace_) Trace("fight " + LettersOf(KeysOf(*move)));
+      Trace("fight " + LettersOf(KeysOf(*move)));
       problem = Press(KeysOf(*move), move->press);
       now = {};
     }

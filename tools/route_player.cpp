@@ -45,7 +45,6 @@ std::string Outcome(bool done) {
 int ChestMark() {
   return floorNumber >= 0 && floorNumber < kFloorCount ? gameState.FloorProgress.floorItems[floorNumber][kSlotChest] : -1;
 }
-bool ChestOpened() { return ChestMark() == 1; }
 // Confirms the chest's window (its content recorded, the chest not yet
 // marked open) once it is read and the keys queued before it are out; again
 // after another look while it still shows.
@@ -177,7 +176,7 @@ std::string RoutePlayer::Run(const Route& route) {
     } else {
       problem = steps[end++].act(*this);
     }
-    if (trace_) Trace(steps[end - 1].name);
+    Trace(steps[end - 1].name);
     if (!problem.empty()) return "step " + std::to_string(end - 1) + " " + steps[end - 1].name + ": " + problem;
     index = end;
   }
@@ -185,6 +184,7 @@ std::string RoutePlayer::Run(const Route& route) {
 }
 
 void RoutePlayer::Trace(const std::string& what) const {
+  if (!trace_) return;
   std::fprintf(stderr, "  %-24s x %5d y %5d frame %6d magic %2d keys %d:", what.c_str(), player.x, player.y,
                play_.frames(), player.magic, player.keys);
   for (const EnemyRecord& enemy : enemies) {
@@ -334,7 +334,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       const int key = ColumnOf(Key()), keyOff = ahead * (StandingX(key) - player.x);
       if (key < 0 || keyOff < 0 || keyOff > kKeyNear) dodges.insert(dodges.begin(), {ahead, true, false, false, kHopPress});
       const std::optional<Move> dodge = DodgeNow(dodges);
-      if (dodge && trace_) Trace("dodge " + LettersOf(KeysOf(*dodge)));
+      if (dodge) Trace("dodge " + LettersOf(KeysOf(*dodge)));
       return dodge ? Press(KeysOf(*dodge), dodge->press) : Hold(held_, 1);
     }
     // Advancing, ground is held (the walk stopped) where an enemy, one in a
@@ -343,7 +343,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     const int hopping = EnemyAhead(kHopHeight);
     if (advancing && hopping >= 0 &&
         hopping - std::fabs(RestX(WayOf(player.velocityX), kMinimumPress + lead) - player.posX) <= lowReach) {
-      if (trace_) Trace("hold");
+      Trace("hold");
       return Walk(keys, std::nullopt, kMinimumPress);
     }
     // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
@@ -368,7 +368,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     }
     if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 && !passesUnder &&
         enemy - closing <= (way > 0 ? lowReach : reach) && player.magic >= kBlazeCost) {
-      if (trace_) Trace("shoot");
+      Trace("shoot");
       // The shots' rhythm is planned, as a fight's: only the first comes late,
       // a walk going on a reaction before it; a player facing back turns first.
       std::string problem = walking || player.facing < 0 ? Hold({kKeyRight}, kMinimumPress) : "";
@@ -381,11 +381,11 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     const bool enemyClose = way > 0 && enemy >= 0 && enemy - closing <= kJumpedNear;
     const bool obstacle = way > 0 && ObstacleAhead(lead);
     if (enemyClose && passesUnder && player.magic >= kBlazeCost && !obstacle) {
-      if (trace_) Trace("wait");
+      Trace("wait");
       return Hold({}, kMinimumPress);
     }
     if (obstacle || enemyClose) {
-      if (trace_) Trace("leap");
+      Trace("leap");
       std::string problem = enemyClose && !obstacle ? Hold(walk, kMinimumPress) : "";
       return problem.empty() ? Press({kKeyRight, kKeyJump}, kHopPress, walk) : problem;
     }
@@ -462,7 +462,7 @@ std::string RoutePlayer::OpenChest(int column) {
   std::string problem = WalkShortOf(column, 3);
   play_.SetFrameHook(ConfirmingChest(play_));
   const auto lean = [&] { return Hold({StandingX(column) > player.x ? kKeyRight : kKeyLeft}, kMinimumPress); };
-  if (problem.empty()) problem = Looking(ChestOpened, lean);
+  if (problem.empty()) problem = Looking([] { return ChestMark() == 1; }, lean);
   play_.SetFrameHook({});
   return problem.empty() ? Hold({}, 30) : problem;
 }

@@ -112,8 +112,6 @@ int ColumnOf(const Place& place) {
 
 int StandingX(int column) { return column * kCellSize + kCellSize / 2 - kPlayerSpriteSize / 2; }
 
-bool StandingIn(int column) { return (player.x + kPlayerSpriteSize / 2) / kCellSize == column; }
-
 bool InView(double x, double y, int width, int height) {
   return x + width > cameraX && x < cameraX + kViewWidth && y + height > cameraY && y < cameraY + kViewHeight;
 }
@@ -215,15 +213,14 @@ int SinceVolley(const EnemyRecord& boss, int before) {
   return before >= 0 && boss.hurtTimer == 0 ? before + 1 : before;
 }
 
-bool OnScreen(const EnemyRecord& enemy) { return InView(enemy.x, enemy.y, enemy.width, enemy.height); }
-
 int EnemyAhead(int above) {
   int nearest = -1;
   for (const EnemyRecord& enemy : enemies) {
     const bool level =
         enemy.y + enemy.bodyBottom > player.y + kBodyTop - above && enemy.y + enemy.bodyTop < player.y + kPlayerSpriteSize;
     const int away = std::max(0, enemy.x - player.x);
-    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && OnScreen(enemy)) {
+    const bool inView = InView(enemy.x, enemy.y, enemy.width, enemy.height);
+    if (enemy.life > 0 && level && enemy.x + enemy.width > player.x && inView) {
       nearest = nearest < 0 ? away : std::min(nearest, away);
     }
   }

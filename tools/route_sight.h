@@ -44,8 +44,6 @@ inline Place Ahead(Place place) {
 int ColumnOf(const Place& place);
 // The player's x with the body's middle over the middle of `column`.
 int StandingX(int column);
-// True when the player's event probe (the point Up acts on) is in `column`.
-bool StandingIn(int column);
 
 // Where the body is in a frame to come.
 struct BodyPlace {
@@ -81,8 +79,6 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
 
 // True when part of the `width` by `height` box at (x, y) shows on the screen.
 bool InView(double x, double y, int width, int height);
-// True while part of `enemy`'s body shows on the screen.
-bool OnScreen(const EnemyRecord& enemy);
 // True when a bullet left `enemy`'s muzzle in the frame just played.
 bool FiredJustNow(const EnemyRecord& enemy);
 // The boss's frames of acting (a flinch stops its clock) since its last

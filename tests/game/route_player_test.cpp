@@ -54,6 +54,9 @@ using veltrin::testing::kLowShot;
 using veltrin::testing::kRight;
 using veltrin::testing::kRightJump;
 
+// True when the body's middle is over `column`, where Up acts.
+bool StandingIn(int column) { return (player.x + kPlayerSpriteSize / 2) / kCellSize == column; }
+
 // The game started on a floor, played once its entrance shows. The play is
 // made once the game's window is: a frame limit that runs out asks that
 // window to close, which ends a blocking sequence nothing answers.
@@ -213,7 +216,7 @@ TEST_F(RoutePlayerTest, StopAtEndsInTheMarkedPlaceFromFarOrCloseOnEitherSideAndW
       SCOPED_TRACE("to column " + std::to_string(column) + ", reactions " + std::to_string(delay) + " late");
       const veltrin::routes::Place place = column == kMovedSign ? veltrin::routes::Sign() : Column(column);
       ASSERT_EQ(walker.Run(Route().StopAt(place)), "");
-      EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x;
+      EXPECT_TRUE(StandingIn(column)) << "x " << player.x;
       EXPECT_EQ(player.velocityX, 0.0);
     }
   }
@@ -445,7 +448,7 @@ TEST_F(RoutePlayerTest, LateReactionsJumpWhereAPromptPlayerDoesAndSettleOnIce) {
       SCOPED_TRACE("to column " + std::to_string(column));
       const int start = play_->frames();
       ASSERT_EQ(walker.Run(Route().StopAt(Column(column))), "");
-      EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x;
+      EXPECT_TRUE(StandingIn(column)) << "x " << player.x;
       EXPECT_LT(std::abs(player.velocityX), 0.5) << "no more than the creep braking leaves";
       EXPECT_LT(play_->frames() - start, 400);
     }
@@ -638,7 +641,7 @@ TEST_F(RoutePlayerTest, StopsOnIceFromEitherSideAndFromASlideEndInThePlace) {
       reversals = 0;
       lastVelocity = player.velocityX;
       ASSERT_EQ(walker.Run(Route().StopAt(Column(column))), "") << "to column " << column;
-      EXPECT_TRUE(veltrin::routes::StandingIn(column)) << "x " << player.x << ", column " << column;
+      EXPECT_TRUE(StandingIn(column)) << "x " << player.x << ", column " << column;
       EXPECT_LT(std::abs(player.velocityX), 0.5) << "no more than the creep braking leaves";
       EXPECT_LE(reversals, 1) << "walked to and fro";
       EXPECT_LT(play_->frames() - start, 400);
