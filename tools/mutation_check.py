@@ -318,7 +318,9 @@ def main():
 
     root = subprocess.check_output(["git", "rev-parse", "--show-toplevel"], text=True).strip()
     build = os.path.abspath(args.build)
-    diff = subprocess.check_output(["git", "diff", "-U0", "--no-color", args.base, "--"], cwd=root, text=True)
+    # A base far back takes in files that are not UTF-8; they hold no C++ to mutate.
+    diff = subprocess.check_output(["git", "diff", "-U0", "--no-color", args.base, "--"], cwd=root,
+                                   text=True, errors="replace")
     if args.jobs > 1 and subprocess.check_output(["git", "status", "--porcelain", "--untracked-files=no"],
                                                  cwd=root, text=True).strip():
         sys.exit("mutation_check: --jobs above 1 tries mutants in trees at HEAD: commit the change first")
