@@ -9,7 +9,7 @@ namespace qz {
 namespace {
 
 // Every key byte is mixed with its position, so a key string of one repeated
-// letter still scrambles with twelve different bytes.
+// letter still scrambles with ten or more different bytes.
 void TransformKey(std::uint8_t key[kArchiveKeySize]) {
   for (std::size_t i = 0; i < kArchiveKeySize; ++i) {
     const unsigned mixed = (key[i] ^ (0x5Du + 0x27u * i)) & 0xFFu;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "core/archive_codec.h"
 #include "core/archive_reader.h"
@@ -146,6 +147,31 @@ TEST(ArchiveNameTest, SearchFormsAreUpperCasePaddedAndSummed) {
   ASSERT_TRUE(qz::MakeArchiveSearchName("\xB0\\x", 2, &name));
   EXPECT_EQ(name.consumed, 3u);
   EXPECT_FALSE(qz::MakeArchiveSearchName(std::string(2000, 'a').c_str(), 0, &name));
+}
+
+TEST(ArchiveNameTest, OnlyTheLettersAToZAreRaisedAndTheLongestFormKeepsItsZero) {
+  qz::ArchiveSearchName name;
+  ASSERT_TRUE(qz::MakeArchiveSearchName("`az{", 0, &name));
+  EXPECT_EQ(std::memcmp(name.form, "`AZ{", 4), 0);
+  // The longest component fills the form but its terminating zero.
+  const std::size_t longest = qz::kArchiveSearchNameMax - 1;
+  ASSERT_TRUE(qz::MakeArchiveSearchName(std::string(longest, 'z').c_str(), 0, &name));
+  EXPECT_EQ(name.consumed, longest);
+  EXPECT_EQ(name.units, qz::kArchiveSearchNameMax / 4);
+  EXPECT_EQ(name.form[longest - 1], 'Z');
+  EXPECT_EQ(name.form[longest], 0);
+  EXPECT_FALSE(qz::MakeArchiveSearchName(std::string(longest + 1, 'z').c_str(), 0, &name));
+}
+
+// Archives written with a key string open only while its key bytes stay as
+// they were made.
+TEST(ArchiveKeyTest, AKeyStringGivesItsStoredBytesAndARepeatedLetterManyDifferentOnes) {
+  std::uint8_t key[qz::kArchiveKeySize];
+  qz::MakeArchiveKey("qz", key);
+  const std::uint8_t stored[] = {0x58, 0xFB, 0xD6, 0x8A, 0x11, 0x96, 0x1B, 0x28, 0x93, 0x36, 0x29, 0x0E};
+  EXPECT_TRUE(std::equal(key, key + qz::kArchiveKeySize, stored));
+  qz::MakeArchiveKey("aaa", key);
+  EXPECT_GE(std::set<std::uint8_t>(key, key + qz::kArchiveKeySize).size(), 10u);
 }
 
 // A member's bytes through a reader, from its image or its file.
