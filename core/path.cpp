@@ -21,6 +21,18 @@ bool HasDrive(const char* path) {
   return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':';
 }
 
+// True when the last character is a separator: a trail byte equal to "\"
+// ends a double-byte character, not the path.
+bool EndsInSeparator(const std::string& path) {
+  bool separator = false;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const bool pair = IsCurrentLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size();
+    separator = !pair && IsSeparator(path[i]);
+    if (pair) ++i;
+  }
+  return separator;
+}
+
 // Removes the last component, going back to the previous separator or ":"
 // (a ":" stays, so a drive is never removed).
 void RemoveLastComponent(std::string& result) {
@@ -76,7 +88,7 @@ int MakeFullPath(const char* relative, char* out, std::size_t outSize, const cha
     walk = relative + (IsSeparator(relative[2]) ? 3 : 2);
   } else {
     result = base;
-    if (!result.empty() && IsSeparator(result.back())) result.pop_back();
+    if (EndsInSeparator(result)) result.pop_back();
   }
 
   if (relative != nullptr) {

@@ -1,9 +1,13 @@
 // Full-path making against drive bases and POSIX-rooted bases.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
+#include "core/file_access.h"
+#include "core/log_text.h"
 #include "core/path.h"
+#include "support/scratch_log.h"
 
 namespace qz {
 namespace {
@@ -23,6 +27,10 @@ TEST(MakeFullPath, DriveBase) {
   EXPECT_EQ(Full("..\\..\\..", "C:\\x\\y"), "C:\\");
   EXPECT_EQ(Full("\\\\server\\share\\f", "C:\\x"), "\\\\server\\share\\f");
   EXPECT_EQ(Full(nullptr, "C:\\x\\y"), "C:\\x\\y");
+  // No base: the working directory.
+  char here[512];
+  ASSERT_EQ(FileAccessGetDir(here, sizeof here), 0);
+  EXPECT_EQ(Full("x", nullptr), std::string(here) + "\\x");
 }
 
 TEST(MakeFullPath, PosixRootedBase) {
@@ -37,6 +45,9 @@ TEST(MakeFullPath, DoubleByteNamesAndOverflow) {
   // 0x95 0x5C ("表") ends in a byte equal to "\": it must not split the name.
   EXPECT_EQ(Full("\x95\x5C\\f", "C:\\x"), "C:\\x\\\x95\x5C\\f");
   EXPECT_EQ(Full("..", "C:\\\x95\x5C"), "C:\\");
+  // Nor inside a name (表示), nor at the end of a base.
+  EXPECT_EQ(Full("\x95\x5C\x8E\xA6", "C:\\x"), "C:\\x\\\x95\x5C\x8E\xA6");
+  EXPECT_EQ(Full("f", "C:\\\x95\x5C"), "C:\\\x95\x5C\\f");
 
   char tiny[8];
   EXPECT_EQ(MakeFullPath("longname", tiny, sizeof tiny, "C:\\x"), -1);
@@ -44,6 +55,17 @@ TEST(MakeFullPath, DoubleByteNamesAndOverflow) {
   char fits[9];
   EXPECT_EQ(MakeFullPath("abcde", fits, sizeof fits, "C:"), 0);
   EXPECT_STREQ(fits, "C:\\abcde");
+  // A byte short of room for the zero is refused, logged and cleared.
+  testing::ScratchLog log;
+  char exact[8];
+  EXPECT_EQ(MakeFullPath("abcde", exact, sizeof exact, "C:"), -1);
+  EXPECT_STREQ(exact, "");
+  char line[128];
+  std::snprintf(line, sizeof line, text::kPathTooLong, std::size_t{8}, "C:\\abcde");
+  EXPECT_TRUE(log.Contains(line)) << log.Contents();
+  char one[1] = {'x'};
+  EXPECT_EQ(MakeFullPath("abcde", one, sizeof one, "C:"), -1);
+  EXPECT_EQ(one[0], '\0');
 }
 
 TEST(PathRoot, DriveOrNothing) {
@@ -54,6 +76,15 @@ TEST(PathRoot, DriveOrNothing) {
   EXPECT_STREQ(root, "");
   GetPathRoot(nullptr, root);
   EXPECT_STREQ(root, "");
+  // Drives are the letters A to Z of either case; their neighbours are not.
+  for (const char* drive : {"A:", "Z:", "a:", "z:"}) {
+    GetPathRoot(drive, root);
+    EXPECT_STREQ(root, drive);
+  }
+  for (const char* name : {"@:", "[:", "`:", "{:"}) {
+    GetPathRoot(name, root);
+    EXPECT_STREQ(root, "") << name;
+  }
 }
 
 }  // namespace
