@@ -86,8 +86,16 @@ TEST(RingBuffer, GrowthKeepsWrappedContentsInOrder) {
   for (int i = 0; i < 4; ++i) atEnd.data[i] = static_cast<std::uint8_t>(i);
   ASSERT_EQ(GrowRingBuffer(&atEnd, 10), 0);
   EXPECT_EQ(std::memcmp(atEnd.data, expected.data(), 4), 0);
+
+  // A lone byte, the one before the end, moves too.
+  RingBuffer lone = MakeRing(4, 3, 1);
+  lone.data[3] = 0xA5;
+  ASSERT_EQ(GrowRingBuffer(&lone, 10), 0);
+  EXPECT_EQ(lone.data[0], 0xA5);
+  EXPECT_EQ(lone.stored, 1u);
   FreeRingBuffer(&ring);
   FreeRingBuffer(&atEnd);
+  FreeRingBuffer(&lone);
 }
 
 // Each step reads (or peeks) n bytes and expects the counter from `first`
@@ -165,6 +173,10 @@ TEST(RingBuffer, RefusalsLeaveEverythingAlone) {
   damaged.stored = 4;
   damaged.readOffset = 17;
   EXPECT_EQ(RingBufferRead(&damaged, out, 4, 0), -1);
+  damaged.readOffset = 0;
+  damaged.capacity = -1;  // as unsigned, room for every offset
+  EXPECT_EQ(RingBufferRead(&damaged, out, 4, 0), -1);
+  damaged.capacity = 16;
   EXPECT_EQ(GrowRingBuffer(nullptr, 4), -1);
   EXPECT_EQ(FreeRingBuffer(nullptr), -1);
   FreeRingBuffer(&ring);

@@ -15,10 +15,13 @@ TEST(IntToText, SignRadixAndExtremes) {
   char buffer[40];
   EXPECT_STREQ(IntToText(-255, buffer, 16), "-ff");
   EXPECT_STREQ(IntToText(0, buffer, 10), "0");
+  EXPECT_STREQ(IntToText(-1, buffer, 10), "-1");
+  EXPECT_STREQ(IntToText(0x9A, buffer, 16), "9a");  // the last digit and the first letter
   EXPECT_STREQ(IntToText(INT_MIN, buffer, 10), "-2147483648");
   EXPECT_STREQ(IntToText(INT_MAX, buffer, 2), "1111111111111111111111111111111");
   EXPECT_STREQ(IntToText(35, buffer, 36), "z");
   EXPECT_STREQ(IntToText(5, buffer, 1), "");
+  EXPECT_STREQ(IntToText(5, buffer, 37), "");
 }
 
 TEST(LeadByte, ShiftJisRangesAndOtherCharsets) {
@@ -41,9 +44,9 @@ TEST(MultiByteScan, TrailBytesAreNeverMatched) {
   EXPECT_EQ(FindCharMultiByte(text, '\\'), text + 3);
   EXPECT_EQ(FindCharMultiByte(text, 'z'), nullptr);
 
-  char upper[] = "ab\x82\x61" "c";  // 0x82 0x61 is one character
+  char upper[] = "az\x82\x61" "c`{";  // 0x82 0x61 is one character
   UpperCaseMultiByte(upper);
-  EXPECT_STREQ(upper, "AB\x82\x61" "C");
+  EXPECT_STREQ(upper, "AZ\x82\x61" "C`{");
 
   // A lead byte at the very end does not swallow the terminator.
   char dangling[] = "x\x81";
@@ -61,9 +64,26 @@ TEST(ByteHelpers, CopyCompareMove) {
   EXPECT_EQ(CompareBytesN("abc", "abc", -1), 1);
   EXPECT_EQ(CompareBytesN("abc", "abd", 2), 0);
   EXPECT_EQ(CompareBytesN("abc", "abd", 3), 1);
+  EXPECT_EQ(CompareBytesN("a", "a", 1), 0);
+  EXPECT_EQ(CompareBytesN("a", "b", 1), 1);
   EXPECT_EQ(CompareMemory("x", "y", 0), 0);
+  EXPECT_EQ(CompareMemory("xy", "xy", 2), 0);
+  EXPECT_EQ(CompareMemory("xa", "xc", 2), 1);
   EXPECT_EQ(CompareStringBytes("same", "same"), 0);
-  EXPECT_NE(CompareStringBytes("same", "samf"), 0);
+  // The order is -1 or 1 however near or far the first differing bytes are.
+  EXPECT_EQ(CompareStringBytes("samf", "same"), 1);
+  EXPECT_EQ(CompareStringBytes("same", "samf"), -1);
+  EXPECT_EQ(CompareStringBytes("z", "a"), 1);
+  EXPECT_EQ(CompareStringBytes("a", "z"), -1);
+
+  // One byte is filled, copied and moved like any other count.
+  char one[] = "ab";
+  FillBytes(one, 'x', 1);
+  EXPECT_STREQ(one, "xb");
+  CopyBytes(one + 1, "y", 1);
+  EXPECT_STREQ(one, "xy");
+  MoveBytes(one, one + 1, 1);
+  EXPECT_STREQ(one, "yy");
 
   char overlap[] = "0123456789";
   MoveBytes(overlap + 1, overlap, 9);
@@ -79,6 +99,7 @@ TEST(NumberConversion, TruncatesTowardZero) {
   EXPECT_EQ(DoubleToInt(3e10), INT32_MIN);
   EXPECT_EQ(DoubleToInt(-3e10), INT32_MIN);
   EXPECT_EQ(DoubleToInt(2147483647.9), INT32_MAX);
+  EXPECT_EQ(DoubleToInt(2147483648.0), INT32_MIN);
   EXPECT_EQ(FloatToIntTruncate(-0.5f), 0);
   EXPECT_EQ(FloatToIntTruncate(__builtin_nanf("")), INT32_MIN);
   const double in[4] = {1.9, -1.9, 0.0, 1e20};
@@ -88,6 +109,9 @@ TEST(NumberConversion, TruncatesTowardZero) {
   EXPECT_EQ(out[1], -1);
   EXPECT_EQ(out[2], 0);
   EXPECT_EQ(out[3], INT32_MIN);
+  EXPECT_EQ(AbsInt(-1), 1);
+  EXPECT_EQ(AbsInt(0), 0);
+  EXPECT_EQ(AbsInt(1), 1);
 }
 
 TEST(FormatString, TruncatesToTheBuffer) {
@@ -97,6 +121,13 @@ TEST(FormatString, TruncatesToTheBuffer) {
   char exact[16];
   EXPECT_EQ(FormatString(exact, sizeof exact, "%d", 42), 2);
   EXPECT_STREQ(exact, "42");
+  // A text as long as the buffer loses its last byte to the zero.
+  char seven[7];
+  EXPECT_EQ(FormatString(seven, sizeof seven, "%d", 1234567), 6);
+  EXPECT_STREQ(seven, "123456");
+  char one[1] = {'x'};
+  EXPECT_EQ(FormatString(one, sizeof one, "%d", 5), 0);
+  EXPECT_STREQ(one, "");
 }
 
 TEST(Int128, ProductsAndQuotientsNearTheTop) {
