@@ -280,8 +280,9 @@ def add_worktrees(root, build, count):
     (tree, its build folder) pairs."""
     cache = open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8").read()
     options = []
+    # The outside test data too: beside a tree it is not, and its tests would skip.
     for key in ("CMAKE_BUILD_TYPE", "QZ_SANITIZE", "QZ_BUILD_BENCH", "CMAKE_CXX_COMPILER_LAUNCHER",
-                "CMAKE_C_COMPILER_LAUNCHER"):
+                "CMAKE_C_COMPILER_LAUNCHER", "QZ_SHARED_TESTDATA"):
         match = re.search(r"^" + key + r":\w+=(.*)$", cache, re.M)
         if match and match.group(1):
             options.append("-D" + key + "=" + match.group(1))
