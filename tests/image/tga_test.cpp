@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/memory.h"
@@ -173,6 +174,16 @@ TEST_F(TgaDecoder, TrueColourInEveryOrientationWithAndWithoutFooter) {
   }
 }
 
+TEST_F(TgaDecoder, SidesFromOnePixelToTheLargest) {
+  for (const auto& [width, height] : {std::pair{1, 1}, std::pair{8192, 1}, std::pair{1, 8192}}) {
+    SCOPED_TRACE(::testing::Message() << width << " x " << height);
+    TgaFile f{.type = 2, .bits = 16, .width = width, .height = height};
+    f.values = FewValues(static_cast<std::size_t>(width * height), 2, 7);
+    ASSERT_EQ(Decode(WriteTga(f)), 0);
+    ExpectStoredOrder(f);
+  }
+}
+
 TEST_F(TgaDecoder, ColourMappedFilesLookUpTheirMap) {
   for (int type : {1, 9}) {
     for (int entryBits : {16, 24, 32}) {
@@ -250,6 +261,7 @@ TEST_F(TgaDecoder, RefusesOtherKindsLyingHeadersAndTruncatedFiles) {
       {"type 11", with(good, [](TgaFile& f) { f.type = 11; })},
       {"x origin", with(good, [](TgaFile& f) { f.originX = 1; })},
       {"width 8193", with(good, [](TgaFile& f) { f.width = 8193; })},
+      {"width 0", with(good, [](TgaFile& f) { f.width = 0; })},
       {"height 0", with(good, [](TgaFile& f) { f.height = 0; })},
       {"8-bit true colour", with(good, [](TgaFile& f) { f.bits = 8; })},
       {"8-bit map entries", with(goodMapped, [](TgaFile& f) { f.mapEntryBits = 8; })},
