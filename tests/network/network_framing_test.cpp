@@ -1,6 +1,8 @@
 // The framing over a scripted connection: the bytes on the wire, messages
 // reassembled from any split, partial length words both ways, bodies that
 // wrap round the rings, hostile lengths, floods and the guards.
+#include <cstdio>
+
 #include "fake_wire.h"
 #include "network/network_log_text.h"
 
@@ -88,6 +90,32 @@ TEST_F(NetworkFraming, AMessageSplitAnywhereCompletesOnlyWhenWhole) {
   EXPECT_EQ(Take(12), bodies);
 }
 
+TEST_F(NetworkFraming, BodiesArrivingAByteAtATimeLoseNoByte) {
+  for (std::size_t size : {1u, 3u}) {
+    SCOPED_TRACE(size);
+    wire_.Reset();
+    const std::vector<std::uint8_t> body = Pattern(size, 9);
+    wire_.Arrive(Framed(body));
+    wire_.recvCaps = {4, 1, 1, 1};
+    for (std::size_t call = 0; call < size; ++call) {
+      EXPECT_EQ(record_->completedBytes, 0u);
+      ASSERT_EQ(RecvSocket(handle_), 0);
+    }
+    EXPECT_EQ(record_->completedBytes, size);
+    EXPECT_EQ(Take(size), body);
+  }
+}
+
+TEST_F(NetworkFraming, ALengthWordCutShortAfterItsPeekPutsTheConnectionInError) {
+  // The peek saw four bytes, the read gets two: what follows is out of step.
+  wire_.Arrive(Framed(Pattern(8, 1)));
+  wire_.recvCaps = {2};
+  EXPECT_EQ(RecvSocket(handle_), -1);
+  EXPECT_EQ(record_->error, 1);
+  EXPECT_TRUE(Logged(text::kNetworkRecvLengthLost));
+  EXPECT_EQ(record_->completedBytes, 0u);
+}
+
 TEST_F(NetworkFraming, APartLengthWordStaysInTheSocketUntilItIsWhole) {
   const std::vector<std::uint8_t> body = Pattern(300, 4);
   for (std::size_t have : {1u, 2u, 3u}) {
@@ -173,6 +201,9 @@ TEST_F(NetworkFraming, HostileLengthsPutTheConnectionInErrorAndThePumpClosesIt) 
                   static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24), 1, 2, 3});
     EXPECT_EQ(RecvSocket(handle_), -1);
     EXPECT_EQ(record_->error, 1);
+    char line[256];
+    std::snprintf(line, sizeof line, text::kNetworkRecvTooLong, length, 16);
+    EXPECT_TRUE(Logged(line));
     EXPECT_EQ(record_->receiveRing.capacity, 0);
     EXPECT_EQ(RecvSocket(handle_), -1);
     EXPECT_TRUE(Logged(text::kNetworkRecvInError));
