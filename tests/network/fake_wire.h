@@ -33,6 +33,7 @@ struct FakeWire {
   int acceptError = 0;
   bool selectFails = false;
   int (*onRecv)() = nullptr;  // runs inside each recv (nested calls)
+  int notificationPosts = 0;   // pumps that reached the socket notifications
 
   static FakeWire& Get() {
     static FakeWire wire;
@@ -129,7 +130,10 @@ struct FakeWire {
   static int Succeed(plat::SOCKET) { return 0; }
   static int Startup(std::uint16_t, plat::WsaData*) { return 0; }
   static int Cleanup() { return 0; }
-  static int NoNotifications() { return 0; }
+  static int NoNotifications() {
+    ++Get().notificationPosts;
+    return 0;
+  }
 
   // The platform table over this wire; everything else is the stand-in's.
   static NetworkPlatform Platform() {

@@ -106,6 +106,16 @@ TEST_F(NetworkFraming, BodiesArrivingAByteAtATimeLoseNoByte) {
   }
 }
 
+TEST_F(NetworkFraming, ALongRunOfMessagesPumpsEvery64KilobytesItTakes) {
+  // Four 32 KB messages in one pass: a pump as the second and the fourth
+  // bring the count to 64 KB, after the one every receive starts with.
+  SetNetWorkMessageLimit(65536);
+  for (std::uint32_t i = 0; i < 4; ++i) wire_.Arrive(Framed(Pattern(32768, i)));
+  ASSERT_EQ(RecvSocket(handle_), 0);
+  EXPECT_EQ(record_->completedBytes, 131072u);
+  EXPECT_EQ(wire_.notificationPosts, 3);
+}
+
 TEST_F(NetworkFraming, ALengthWordCutShortAfterItsPeekPutsTheConnectionInError) {
   // The peek saw four bytes, the read gets two: what follows is out of step.
   wire_.Arrive(Framed(Pattern(8, 1)));
