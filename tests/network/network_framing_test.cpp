@@ -163,17 +163,25 @@ TEST_F(NetworkFraming, ABodyThatWrapsRoundTheReceiveRingLandsInOrder) {
 }
 
 TEST_F(NetworkFraming, ALengthWordSentInPartsIsFinishedBeforeTheBody) {
-  const std::vector<std::uint8_t> body = Pattern(50, 7);
-  wire_.sendCaps = {1};
-  ASSERT_EQ(NetWorkSend(handle_, body.data(), 50), 0);
-  EXPECT_EQ(wire_.sent, std::vector<std::uint8_t>{50});
-  EXPECT_EQ(record_->lengthWordLeft, 3);
-  // Bytes queued meanwhile are not part of this message.
-  ASSERT_EQ(NetWorkSend(handle_, "xy", 2), 0);
-  EXPECT_EQ(SendSocket(handle_), 0);
-  std::vector<std::uint8_t> expected = Framed(body);
-  for (std::uint8_t byte : Framed({'x', 'y'})) expected.push_back(byte);
-  EXPECT_EQ(wire_.sent, expected);
+  const std::vector<std::uint8_t> body = Pattern(50, 7), framed = Framed(body);
+  for (int cap : {1, 3}) {
+    SCOPED_TRACE(cap);
+    wire_.Reset();
+    wire_.sendCaps = {cap};
+    ASSERT_EQ(NetWorkSend(handle_, body.data(), 50), 0);
+    EXPECT_EQ(wire_.sent, std::vector<std::uint8_t>(framed.begin(), framed.begin() + cap));
+    EXPECT_EQ(record_->lengthWordLeft, 4 - cap);
+    // Bytes queued meanwhile are not part of this message.
+    ASSERT_EQ(NetWorkSend(handle_, "xy", 2), 0);
+    EXPECT_EQ(SendSocket(handle_), 0);
+    std::vector<std::uint8_t> expected = framed;
+    for (std::uint8_t byte : Framed({'x', 'y'})) expected.push_back(byte);
+    EXPECT_EQ(wire_.sent, expected);
+  }
+  // A body of one byte.
+  wire_.sent.clear();
+  ASSERT_EQ(NetWorkSend(handle_, "z", 1), 0);
+  EXPECT_EQ(wire_.sent, Framed({'z'}));
 }
 
 TEST_F(NetworkFraming, AShortSendOnTheWrappedPartResumesFromTheRightOffset) {
