@@ -182,6 +182,16 @@ TEST_F(NetworkFraming, ALengthWordSentInPartsIsFinishedBeforeTheBody) {
   wire_.sent.clear();
   ASSERT_EQ(NetWorkSend(handle_, "z", 1), 0);
   EXPECT_EQ(wire_.sent, Framed({'z'}));
+
+  // A message whose length word could not start takes in what is queued
+  // before it is formed again.
+  wire_.sent.clear();
+  wire_.sendBlocked = true;
+  ASSERT_EQ(NetWorkSend(handle_, "ab", 2), 0);
+  ASSERT_EQ(NetWorkSend(handle_, "cd", 2), 0);
+  wire_.sendBlocked = false;
+  EXPECT_EQ(SendSocket(handle_), 0);
+  EXPECT_EQ(wire_.sent, Framed({'a', 'b', 'c', 'd'}));
 }
 
 TEST_F(NetworkFraming, AShortSendOnTheWrappedPartResumesFromTheRightOffset) {
