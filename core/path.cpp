@@ -21,31 +21,29 @@ bool HasDrive(const char* path) {
   return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':';
 }
 
-// True when the last character is a separator: a trail byte equal to "\"
-// ends a double-byte character, not the path.
-bool EndsInSeparator(const std::string& path) {
-  bool separator = false;
+// The index of the last separator or ":" that is a character of its own (a
+// trail byte equal to "\" ends a double-byte character); npos when none.
+std::size_t LastBreak(const std::string& path) {
+  std::size_t last = std::string::npos;
   for (std::size_t i = 0; i < path.size(); ++i) {
-    const bool pair = IsCurrentLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size();
-    separator = !pair && IsSeparator(path[i]);
-    if (pair) ++i;
+    if (IsCurrentLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if (IsSeparator(path[i]) || path[i] == ':') last = i;
   }
-  return separator;
+  return last;
+}
+
+bool EndsInSeparator(const std::string& path) {
+  return !path.empty() && LastBreak(path) == path.size() - 1 && IsSeparator(path.back());
 }
 
 // Removes the last component, going back to the previous separator or ":"
 // (a ":" stays, so a drive is never removed).
 void RemoveLastComponent(std::string& result) {
-  std::size_t cut = 0;
-  for (std::size_t i = 0; i < result.size(); ++i) {
-    if (IsCurrentLeadByte(static_cast<unsigned char>(result[i])) && i + 1 < result.size()) {
-      ++i;
-      continue;
-    }
-    if (IsSeparator(result[i])) cut = i;
-    else if (result[i] == ':') cut = i + 1;
-  }
-  result.resize(cut);
+  const std::size_t at = LastBreak(result);
+  result.resize(at == std::string::npos ? 0 : result[at] == ':' ? at + 1 : at);
 }
 
 }  // namespace
