@@ -162,7 +162,7 @@ TEST_F(NetworkFraming, ABodyThatWrapsRoundTheReceiveRingLandsInOrder) {
   EXPECT_EQ(Take(1500), body);
 }
 
-TEST_F(NetworkFraming, ALengthWordSentInPartsIsFinishedBeforeTheBody) {
+TEST_F(NetworkFraming, SendsFinishAPartLengthWordAndCarryOneByteBodies) {
   const std::vector<std::uint8_t> body = Pattern(50, 7), framed = Framed(body);
   for (int cap : {1, 3}) {
     SCOPED_TRACE(cap);
@@ -182,6 +182,19 @@ TEST_F(NetworkFraming, ALengthWordSentInPartsIsFinishedBeforeTheBody) {
   wire_.sent.clear();
   ASSERT_EQ(NetWorkSend(handle_, "z", 1), 0);
   EXPECT_EQ(wire_.sent, Framed({'z'}));
+
+  // Messages of one byte each go out in one call, a pump after each.
+  const std::int32_t limit = GetNetworkMessageLimit();
+  SetNetWorkMessageLimit(1);
+  wire_.sent.clear();
+  wire_.sendBlocked = true;
+  ASSERT_EQ(NetWorkSend(handle_, "ab", 2), 0);  // two limits, the most that waits
+  wire_.sendBlocked = false;
+  const int posts = wire_.notificationPosts;
+  EXPECT_EQ(SendSocket(handle_), 0);
+  EXPECT_EQ(wire_.sent, (std::vector<std::uint8_t>{1, 0, 0, 0, 'a', 1, 0, 0, 0, 'b'}));
+  EXPECT_EQ(wire_.notificationPosts - posts, 3);
+  SetNetWorkMessageLimit(limit);
 
   // A message whose length word could not start takes in what is queued
   // before it is formed again.
