@@ -93,6 +93,8 @@ TEST_F(SoundConverterWaveTest, RefusesMissingChunksAndZeroOrAbsurdFields) {
       {"block align 0", [](FormatFields& f) { f.blockAlign = 0, f.avgBytes = 1; }},
       {"absurd rate", [](FormatFields& f) { f.rate = f.avgBytes = 0xFFFFFFFF; }},
       {"absurd channels", [](FormatFields& f) { f.channels = 200; }},
+      {"nine channels", [](FormatFields& f) { f.channels = 9, f.blockAlign = 18; }},
+      {"rate past 384 kHz", [](FormatFields& f) { f.rate = 384001; }},
       {"block align that is no whole frame", [](FormatFields& f) { f.blockAlign = 3; }},
   };
   for (const auto& r : refusals) {
@@ -102,6 +104,9 @@ TEST_F(SoundConverterWaveTest, RefusesMissingChunksAndZeroOrAbsurdFields) {
   }
   const std::string message = text::kSoundFormatInvalid;
   EXPECT_TRUE(scratch_->Contains(message.substr(0, message.find('('))));
+  // The largest of each is a sound.
+  EXPECT_TRUE(ConverterOver(PcmWave({1, 8, 44100, 0, 16, 16}, CounterPcm16(64))).ok()) << "eight channels";
+  EXPECT_TRUE(ConverterOver(PcmWave({1, 2, 384000, 0, 4, 16}, CounterPcm16(64))).ok()) << "384 kHz";
 }
 
 
