@@ -36,6 +36,14 @@ TEST(LeadByte, ShiftJisRangesAndOtherCharsets) {
   EXPECT_TRUE(IsLeadByte(5, 0x81));
   EXPECT_TRUE(IsLeadByte(3, 0xA0));  // any high byte in sets 2 to 4
   EXPECT_FALSE(IsLeadByte(3, 0x7F));
+  // Sets 2 and 4 bound the any-high-byte rule; 0x80, 0xA0 and 0xFF are no
+  // Shift-JIS lead bytes, so only sets 2 to 4 take them.
+  for (int charset : {-1, 1, 2, 3, 4, 5}) {
+    const bool wide = charset >= 2 && charset <= 4;
+    for (int byte : {0x80, 0xA0, 0xFF}) {
+      EXPECT_EQ(IsLeadByte(charset, static_cast<unsigned char>(byte)), wide) << charset << " " << byte;
+    }
+  }
 }
 
 TEST(MultiByteScan, TrailBytesAreNeverMatched) {

@@ -123,6 +123,12 @@ TEST_F(BmpDecoder, FourBitsExpandToOneIndexPerPixelHighNibbleFirst) {
     for (int x = 0; x < 5; ++x) EXPECT_EQ(*Pixel(x, y, 1), expected[y][x]) << x << "," << y;
   }
   EXPECT_EQ(image_.format.palette[15].green, f.palette[61]);
+
+  // At a width of 4 the row's padding byte (0xF0 here) is no pixel.
+  f = BmpFile{4, 2, 4, 0, PatternBytes(64, 3), {}, {0x12, 0x34, 0, 0, 0x56, 0x78, 0xF0, 0}};
+  ASSERT_EQ(Decode(WriteBmp(f)), 0);
+  EXPECT_EQ(*Pixel(0, 1, 1), 1);
+  EXPECT_EQ(*Pixel(3, 0, 1), 8);
 }
 
 TEST_F(BmpDecoder, PaletteIsTwoToTheBitsWhateverTheUsedCountSays) {
@@ -141,6 +147,32 @@ TEST_F(BmpDecoder, PaletteIsTwoToTheBitsWhateverTheUsedCountSays) {
   PutU32(&bytes, 46, 0);
   ASSERT_EQ(Decode(bytes), 0);
   EXPECT_EQ(image_.format.palette[255].green, f.palette[1021]);
+  // The short table again, right after the full one: its missing entries are
+  // zero, not the last file's.
+  f.palette = {1, 2, 3, 0, 4, 5, 6, 0};
+  ASSERT_EQ(Decode(WriteBmp(f)), 0);
+  EXPECT_EQ(image_.format.palette[255].blue | image_.format.palette[255].green | image_.format.palette[255].red, 0);
+}
+
+TEST_F(BmpDecoder, SidesOfOneAndOfTheLargestAndAFileOfOnlyHeaders) {
+  for (auto [width, height] : {std::pair{1, 1}, std::pair{1, -1}, std::pair{32768, 1}, std::pair{1, 32768},
+                               std::pair{2, -32768}}) {
+    SCOPED_TRACE(::testing::Message() << width << " x " << height);
+    const std::size_t rows = static_cast<std::size_t>(height < 0 ? -height : height);
+    const std::size_t stride = (static_cast<std::size_t>(width) + 3) & ~std::size_t{3};
+    ASSERT_EQ(Decode(WriteBmp({width, height, 8, 0, {}, {}, Bytes(stride * rows, 0x5A)})), 0);
+    EXPECT_EQ(image_.width, static_cast<std::uint32_t>(width));
+    EXPECT_EQ(image_.height, rows);
+    EXPECT_EQ(*Pixel(width - 1, static_cast<int>(rows) - 1, 1), 0x5A);
+  }
+  // 54 bytes in all, the offset pointing back at the last four header bytes:
+  // they are the one pixel.
+  Bytes bytes = WriteBmp({1, 1, 24, 0, {}, {}, {}});
+  PutU32(&bytes, 10, 50);
+  PutU32(&bytes, 50, 0x332211);
+  ASSERT_EQ(Decode(bytes), 0);
+  EXPECT_EQ(Pixel(0, 0, 3)[0], 0x11);
+  EXPECT_EQ(Pixel(0, 0, 3)[2], 0x33);
 }
 
 TEST_F(BmpDecoder, Rle8RunsAbsoluteRunsDeltaEndOfLineAndEarlyEnd) {
@@ -172,6 +204,19 @@ TEST_F(BmpDecoder, Rle8RunsAbsoluteRunsDeltaEndOfLineAndEarlyEnd) {
   EXPECT_EQ(*Pixel(0, 3, 1), 0);
   EXPECT_EQ(*Pixel(1, 2, 1), 6);
   EXPECT_EQ(*Pixel(2, 2, 1), 0);
+
+  // At a width of 4 rows have no padding: a run past the edge must not reach
+  // the next row. The codes may stop at the last row's end of line, or at a
+  // delta past the last row, without an end of bitmap.
+  f.width = 4;
+  f.height = 2;
+  for (const Bytes& data : {Bytes{4, 1, 0, 0, 5, 2, 0, 0}, Bytes{4, 1, 0, 0, 5, 2, 0, 2, 0, 1}}) {
+    f.data = data;
+    ASSERT_EQ(Decode(WriteBmp(f)), 0);
+    EXPECT_EQ(image_.format.bytesPerPixel, 1);
+    EXPECT_EQ(*Pixel(0, 1, 1), 1);
+    EXPECT_EQ(*Pixel(3, 0, 1), 2);
+  }
 }
 
 // Rows of full runs: what an encoder writes for a picture with little detail.
@@ -228,6 +273,12 @@ TEST_F(BmpDecoder, ConverterKindsBecomeTopDownRgb24) {
       EXPECT_EQ(Pixel(x, 1, 3)[2], fileRow0 ? 33 : 0) << x;
       EXPECT_EQ(Pixel(x, 0, 3)[1], fileRow1 ? 22 : 0) << x;
     }
+    // At a width of 4 the output rows have no padding: bit 4 of a row is no
+    // pixel, and must not reach the next row.
+    f = BmpFile{4, 2, 1, 0, {0, 0, 0, 0, 11, 22, 33, 0}, {}, {0x00, 0, 0, 0, 0x18, 0, 0, 0}};
+    ASSERT_EQ(Decode(WriteBmp(f)), 0);
+    EXPECT_EQ(Pixel(0, 1, 3)[2], 0);
+    EXPECT_EQ(Pixel(3, 0, 3)[0], 11);
   }
   // 16 bits stored as X1R5G5B5, plain and with 5-6-5 or odd 32-bit fields.
   struct Case {
@@ -238,7 +289,9 @@ TEST_F(BmpDecoder, ConverterKindsBecomeTopDownRgb24) {
   const Case cases[] = {{16, 0, {}},
                         {16, 3, {0xF800, 0x07E0, 0x001F}},
                         {32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF}},
-                        {32, 3, {0x000000F0, 0x00000700, 0x80000000}}};
+                        {32, 3, {0x000000F0, 0x00000700, 0x80000000}},
+                        // 7 bits, no field at all, and the lowest bit alone.
+                        {16, 3, {0xFE00, 0, 0x0001}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.bits << " bits, compression " << c.compression);
     const int width = 3;
@@ -254,6 +307,10 @@ TEST_F(BmpDecoder, ConverterKindsBecomeTopDownRgb24) {
         if (c.bits == 32) value |= std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
         for (int channel = 0; channel < 3; ++channel) {
           const std::uint32_t mask = masks[static_cast<std::size_t>(2 - channel)];
+          if (mask == 0) {
+            EXPECT_EQ(Pixel(x, y, 3)[channel], 0) << x << "," << y << " channel " << channel;
+            continue;
+          }
           const int shift = __builtin_ctz(mask);
           const int width8 = 32 - __builtin_clz(mask >> shift);
           const std::uint32_t field = (value & mask) >> shift;
@@ -287,6 +344,8 @@ TEST_F(BmpDecoder, RefusesLyingHeadersAndTruncatedFiles) {
       {"negative width", with(good24, [](BmpFile& f) { f.width = -3; })},
       {"height 0", with(good24, [](BmpFile& f) { f.height = 0; })},
       {"width 40000", with(good24, [](BmpFile& f) { f.width = 40000; })},
+      {"width 32769", with(good24, [](BmpFile& f) { f.width = 32769; f.height = 1; })},
+      {"height -32769", with(good24, [](BmpFile& f) { f.width = 1; f.height = -32769; })},
       {"most negative height", with(good24, [](BmpFile& f) { f.height = INT32_MIN; })},
       {"32768 square at 32 bits", with(good24, [](BmpFile& f) { f.width = f.height = 32768; f.bits = 32; })},
       {"offset past the end", offsetPastEnd},

@@ -193,6 +193,17 @@ TEST_F(DxtImage, RandomBlocksMatchTheReferenceAndEdgesStayZero) {
   std::uint8_t* before = image_.pixels;
   EXPECT_EQ(DecompressDxtBaseImage(&image_), 0);
   EXPECT_EQ(image_.pixels, before);
+
+  // No kind 6; a record with blocks and no pixels is refused, one with no
+  // whole block needs none.
+  MakeCompressed(6, 4, 4, Bytes(16, 0));
+  EXPECT_EQ(DecompressDxtBaseImage(&image_), -1);
+  for (auto [width, want] : {std::pair{4u, -1}, std::pair{3u, 0}}) {
+    MakeCompressed(1, width, 4, Bytes(8, 0));
+    QZ_FREE(image_.pixels);
+    image_.pixels = nullptr;
+    EXPECT_EQ(DecompressDxtBaseImage(&image_), want) << width;
+  }
 }
 
 class DdsDecoder : public DxtImage {
@@ -207,6 +218,7 @@ TEST_F(DdsDecoder, CompressedDataIsKeptWithItsLevels) {
   ASSERT_EQ(Decode(WriteDds(f)), 0);
   EXPECT_EQ(image_.format.dxtKind, 1u);
   EXPECT_EQ(image_.format.bitDepth, 4);
+  EXPECT_EQ(image_.format.alphaMask, 0xFF000000u);
   EXPECT_EQ(image_.pitch, 0u);
   EXPECT_EQ(image_.mipLevels, 4);
   EXPECT_EQ(GetBaseImageDataSize(&image_), 56u);
@@ -237,6 +249,20 @@ TEST_F(DdsDecoder, CompressedDataIsKeptWithItsLevels) {
   ASSERT_EQ(Decode(WriteDds(f)), 0);
   ASSERT_EQ(DecompressDxtBaseImage(&image_), 0);
   ExpectReference(5, 2, 4, {});
+
+  // Sides of 1 and of the largest, and 32 levels (each at least 8 bytes).
+  struct Sides {
+    std::uint32_t width, height, levels;
+    std::size_t bytes;
+  };
+  for (const Sides& c : {Sides{4, 1, 0, 0}, Sides{32768, 4, 0, 65536}, Sides{4, 32768, 0, 65536},
+                         Sides{4, 4, 32, 256}}) {
+    SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height << ", " << c.levels << " levels");
+    f = DdsFile{.width = c.width, .height = c.height, .flags = kMipFlags, .mipCount = c.levels,
+                .fourCc = FourCc("DXT1"), .caps = kMipCaps, .data = PatternBytes(c.bytes, 2)};
+    ASSERT_EQ(Decode(WriteDds(f)), 0);
+    EXPECT_EQ(image_.mipLevels, static_cast<int>(c.levels));
+  }
 }
 
 TEST_F(DdsDecoder, UncompressedLayoutsFromFormatNumbersAndMasks) {
@@ -255,6 +281,8 @@ TEST_F(DdsDecoder, UncompressedLayoutsFromFormatNumbersAndMasks) {
       {"16-bit masks", 0x40, 0, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}, 2, {0x7C00, 0x03E0, 0x001F, 0x8000}},
       {"32-bit masks with alpha", 0x41, 0, 32, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, 4,
        {0xFF, 0xFF00, 0xFF0000, 0xFF000000}},
+      {"24-bit masks", 0x40, 0, 24, {0xFF0000, 0xFF00, 0xFF, 0}, 3, {0xFF0000, 0xFF00, 0xFF, 0}},
+      {"8-bit masks", 0x40, 0, 8, {0xE0, 0x1C, 0x03, 0}, 1, {0xE0, 0x1C, 0x03, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -310,6 +338,17 @@ TEST_F(DdsDecoder, RefusesLyingHeadersAndTruncatedFiles) {
       {"no format flags", with(rgb, [](DdsFile& f) { f.pixelFlags = 0; })},
       {"width 0", with(dxt, [](DdsFile& f) { f.width = 0; })},
       {"height 40000", with(dxt, [](DdsFile& f) { f.height = 40000; })},
+      {"width 32769", with(dxt, [](DdsFile& f) { f.width = 32769; f.data = PatternBytes(65536, 3); })},
+      {"height 32769", with(dxt, [](DdsFile& f) { f.width = 4; f.height = 32769; f.data = PatternBytes(65536, 3); })},
+      {"DXT6 with data for 16-byte blocks",
+       with(dxt, [](DdsFile& f) { f.fourCc = FourCc("DXT6"); f.data = PatternBytes(32, 3); })},
+      {"33 levels", with(dxt, [](DdsFile& f) {
+         f.width = f.height = 4;
+         f.flags = kMipFlags;
+         f.caps = kMipCaps;
+         f.mipCount = 33;
+         f.data = PatternBytes(33 * 8, 3);
+       })},
       {"DXT size past the data", with(dxt, [](DdsFile& f) { f.width = 12; })},
       {"largest DXT size", with(dxt, [](DdsFile& f) { f.width = f.height = 32768; f.fourCc = FourCc("DXT5"); })},
       {"levels past the data", with(dxt, [](DdsFile& f) { f.flags = kMipFlags; f.caps = kMipCaps; f.mipCount = 2; })},
