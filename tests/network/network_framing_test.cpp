@@ -116,16 +116,6 @@ TEST_F(NetworkFraming, ALongRunOfMessagesPumpsEvery64KilobytesItTakes) {
   EXPECT_EQ(wire_.notificationPosts, 3);
 }
 
-TEST_F(NetworkFraming, ALengthWordCutShortAfterItsPeekPutsTheConnectionInError) {
-  // The peek saw four bytes, the read gets two: what follows is out of step.
-  wire_.Arrive(Framed(Pattern(8, 1)));
-  wire_.recvCaps = {2};
-  EXPECT_EQ(RecvSocket(handle_), -1);
-  EXPECT_EQ(record_->error, 1);
-  EXPECT_TRUE(Logged(text::kNetworkRecvLengthLost));
-  EXPECT_EQ(record_->completedBytes, 0u);
-}
-
 TEST_F(NetworkFraming, APartLengthWordStaysInTheSocketUntilItIsWhole) {
   const std::vector<std::uint8_t> body = Pattern(300, 4);
   for (std::size_t have : {1u, 2u, 3u}) {
@@ -229,7 +219,7 @@ TEST_F(NetworkFraming, AShortSendOnTheWrappedPartResumesFromTheRightOffset) {
   EXPECT_EQ(wire_.sent, Framed(body));
 }
 
-TEST_F(NetworkFraming, HostileLengthsPutTheConnectionInErrorAndThePumpClosesIt) {
+TEST_F(NetworkFraming, HostileOrBrokenLengthsPutTheConnectionInErrorAndThePumpClosesIt) {
   for (std::uint32_t length : {0xFFFFFFFFu, 0x80000000u, 17u}) {
     SCOPED_TRACE(length);
     SetNetWorkMessageLimit(16);
@@ -258,6 +248,14 @@ TEST_F(NetworkFraming, HostileLengthsPutTheConnectionInErrorAndThePumpClosesIt) 
   wire_.Arrive(Framed(Pattern(16, 1)));
   EXPECT_EQ(RecvSocket(handle_), 0);
   EXPECT_EQ(record_->completedBytes, 16u);
+
+  // A length word the peek saw whole but the read gets in part: what
+  // follows is out of step.
+  wire_.Arrive(Framed(Pattern(8, 1)));
+  wire_.recvCaps = {2};
+  EXPECT_EQ(RecvSocket(handle_), -1);
+  EXPECT_EQ(record_->error, 1);
+  EXPECT_TRUE(Logged(text::kNetworkRecvLengthLost));
 }
 
 TEST_F(NetworkFraming, AFloodWaitsInTheSocketUntilTheProgramTakesItsMessages) {
