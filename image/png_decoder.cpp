@@ -91,6 +91,11 @@ void SetPngFormat(PngDecode* decode, int colorType, bool expanded, png_size_t ro
   png_infop info = decode->info;
   if (InstallPngReadCallback(png, &decode->read, stream) != 0) return -1;
   png_set_user_limits(png, kMaxPngSide, kMaxPngSide);
+  // libpng allocates a text or profile chunk's whole claimed length before
+  // reading it, so a few bytes claiming 1.5 GiB of text cost 1.5 GiB. Only
+  // the header, palette, transparency and pixels are used: every other
+  // chunk is skipped as it is read.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_read_info(png, info);
   png_uint_32 width = 0;
   png_uint_32 height = 0;
