@@ -37,6 +37,8 @@ SOURCE_FOLDERS = ("core", "graphics", "image", "input", "sound", "font", "softre
                   "platform", "game", "tools")
 SOURCE_SUFFIXES = (".cpp", ".h")
 SLOW_SUITES = ("CampaignPlayerModelTest",)
+# A mutant's build may take this many times a test run's limit.
+BUILD_TIME_PER_TEST_TIME = 3
 
 # Binary comparisons as the formatter writes them: one space each side. That
 # keeps template brackets and stream operators out.
@@ -233,6 +235,19 @@ def tree_build_folder(root, build, tree):
     return os.path.join(tree, os.path.relpath(os.path.abspath(build), os.path.abspath(root)))
 
 
+def run_bounded(command, limit, **options):
+    """COMMAND's exit status, or None when it outlasts LIMIT seconds (None:
+    no limit); then it is killed with every process it started."""
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               start_new_session=True, **options)
+    try:
+        return process.wait(timeout=limit)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+        return None
+
+
 class Tree:
     """A source tree and its build folder, where one mutant at a time is tried."""
 
@@ -240,11 +255,11 @@ class Tree:
         self.root, self.build, self.target = root, build, target
         self.test_binary, self.timeout = test_binary, timeout
 
-    def compile(self, parallel=1):
-        run = subprocess.run(["cmake", "--build", self.build, "--target", self.target, "--parallel", str(parallel)],
-                             cwd=self.root, env=build_environment(self.root),
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return run.returncode == 0
+    def compile(self, parallel=1, limit=None):
+        """True when the target builds; None when it outlasts LIMIT seconds."""
+        status = run_bounded(["cmake", "--build", self.build, "--target", self.target, "--parallel", str(parallel)],
+                             limit, cwd=self.root, env=build_environment(self.root))
+        return None if status is None else status == 0
 
     def tests_pass(self, patterns):
         env = dict(os.environ, QZ_BACKEND="headless")
@@ -267,7 +282,12 @@ class Tree:
         try:
             with open(full, "w", encoding="utf-8") as f:
                 f.write("".join(rows))
-            if not self.compile():
+            # The build runs generators over the library (the shader pack goes
+            # through the archive encoder): one a mutant hangs has caught it.
+            built = self.compile(limit=BUILD_TIME_PER_TEST_TIME * self.timeout)
+            if built is None:
+                return "tests"
+            if not built:
                 return "compiler"
             return "tests" if not self.tests_pass(patterns) else "survived"
         finally:
@@ -314,7 +334,7 @@ def main():
     parser.add_argument("--only", default="", help="a regular expression the source paths must match")
     parser.add_argument("--slow", action="store_true", help="run the model of a player's suites too")
     parser.add_argument("--list", action="store_true", help="list the mutants and their tests, try none")
-    parser.add_argument("--timeout", type=int, default=300, help="seconds a test run may take")
+    parser.add_argument("--timeout", type=int, default=300, help="seconds a test run may take (a mutant's build, three times as long)")
     args = parser.parse_args()
 
     root = subprocess.check_output(["git", "rev-parse", "--show-toplevel"], text=True).strip()

@@ -2,6 +2,8 @@
 
 import os
 import sys
+import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools"))
@@ -123,6 +125,17 @@ class ExtraTrees(unittest.TestCase):
             os.environ.pop("CCACHE_BASEDIR", None)
             if saved is not None:
                 os.environ["CCACHE_BASEDIR"] = saved
+
+    def test_a_build_that_hangs_is_killed_with_the_processes_it_started(self):
+        with tempfile.TemporaryDirectory() as folder:
+            marker = os.path.join(folder, "late")
+            # A generator the build starts sleeps past the limit, then would mark.
+            status = mc.run_bounded(["sh", "-c", f"(sleep 2; touch {marker}) & wait"], 0.5)
+            self.assertIsNone(status)
+            time.sleep(2.5)
+            self.assertFalse(os.path.exists(marker))
+        self.assertEqual(3, mc.run_bounded(["sh", "-c", "exit 3"], 5))
+        self.assertEqual(0, mc.run_bounded(["true"], None))
 
 
 if __name__ == "__main__":
