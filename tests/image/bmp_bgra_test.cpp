@@ -407,6 +407,8 @@ class BgraDecoder : public BmpDecoder {
 TEST_F(BgraDecoder, EightAndSixteenBitChannelsGiveArgb8) {
   const Bytes pixels = PatternBytes(3 * 2 * 4, 5);
   ASSERT_EQ(DecodeBgra(WriteBgra(0x08080808, 3, 2, pixels)), 0);
+  EXPECT_EQ(image_.width, 3u);
+  EXPECT_EQ(image_.height, 2u);
   EXPECT_EQ(image_.pitch, 12u);
   EXPECT_EQ(image_.format.alphaMask, 0xFF000000u);
   EXPECT_EQ(image_.format.unusedMask, 0u);
