@@ -331,6 +331,33 @@ TEST_F(PngJpegTest, JpegRefusesWhatItCannotDecode) {
                  {"huge height", huge}});
 }
 
+// A grey progressive file of `dcBits` + 1 DC scans (refined a bit at a time)
+// and four for each AC coefficient: 253 + `dcBits` scans.
+JpegSpec ManyScans(int dcBits) {
+  JpegSpec spec{8, 8, 1, false};
+  for (int ah = 0; ah <= dcBits; ++ah) {
+    spec.scans.push_back({1, {0}, 0, 0, ah == 0 ? 0 : dcBits - ah + 1, dcBits - ah});
+  }
+  for (int k = 1; k < 64; ++k) {
+    for (int al = 3; al >= 0; --al) spec.scans.push_back({1, {0}, k, k, al == 3 ? 0 : al + 1, al});
+  }
+  return spec;
+}
+
+TEST_F(PngJpegTest, JpegSidesUpTo32768AndScansUpTo256Decode) {
+  for (const auto& [width, height] : {std::pair{32768, 1}, std::pair{1, 32768}, std::pair{32769, 1}, std::pair{1, 32769}}) {
+    const std::vector<std::uint8_t> grey(static_cast<std::size_t>(width) * height, 0x40);
+    const int result = DecodeWith(DecodeJpegImage, EncodeJpeg(JpegSpec{width, height, 1, false}, grey));
+    EXPECT_EQ(result, width <= 32768 && height <= 32768 ? 0 : -1) << width << " x " << height;
+  }
+  // Thousands of tiny scans would only burn time.
+  const std::vector<std::uint8_t> gradient = testing::GradientPixels(8, 8, 1);
+  ASSERT_EQ(ManyScans(3).scans.size(), 256u);
+  EXPECT_EQ(DecodeWith(DecodeJpegImage, EncodeJpeg(ManyScans(3), gradient)), 0);
+  EXPECT_EQ(image_.width, 8u);
+  EXPECT_EQ(DecodeWith(DecodeJpegImage, EncodeJpeg(ManyScans(4), gradient)), -1);
+}
+
 // The file with the size in its header changed: the IHDR chunk (and its
 // CRC) of a PNG, the SOF0 segment of a JPEG.
 std::vector<std::uint8_t> Resized(std::vector<std::uint8_t> file, std::uint32_t width, std::uint32_t height) {

@@ -20,6 +20,7 @@ struct JpegSpec {
   int components = 3;  // 1 grey, 3 RGB, 4 CMYK
   bool progressive = false;
   int quality = 90;
+  std::vector<jpeg_scan_info> scans = {};  // a progressive file's own scan script, when not empty
 };
 
 // Pixels are interleaved in the input colour space (R, G, B for colour).
@@ -38,6 +39,10 @@ inline std::vector<std::uint8_t> EncodeJpeg(const JpegSpec& spec, const std::vec
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, spec.quality, TRUE);
   if (spec.progressive) jpeg_simple_progression(&info);
+  if (!spec.scans.empty()) {
+    info.scan_info = spec.scans.data();
+    info.num_scans = static_cast<int>(spec.scans.size());
+  }
   jpeg_start_compress(&info, TRUE);
   const std::size_t stride = static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.components);
   while (info.next_scanline < info.image_height) {
