@@ -265,12 +265,8 @@ class Tree:
         env = dict(os.environ, QZ_BACKEND="headless")
         command = [os.path.join(self.build, self.test_binary), "--gtest_brief=1",
                    "--gtest_filter=" + ":".join(patterns)]
-        try:
-            run = subprocess.run(command, cwd=self.root, env=env, timeout=self.timeout,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        except subprocess.TimeoutExpired:
-            return False  # a mutant that hangs is caught by the time limit
-        return run.returncode == 0
+        # A mutant that hangs is caught by the time limit (None).
+        return run_bounded(command, self.timeout, cwd=self.root, env=env) == 0
 
     def attempt(self, mutant, patterns):
         """'built' is False when the compiler refused the mutant."""
@@ -334,7 +330,8 @@ def main():
     parser.add_argument("--only", default="", help="a regular expression the source paths must match")
     parser.add_argument("--slow", action="store_true", help="run the model of a player's suites too")
     parser.add_argument("--list", action="store_true", help="list the mutants and their tests, try none")
-    parser.add_argument("--timeout", type=int, default=300, help="seconds a test run may take (a mutant's build, three times as long)")
+    parser.add_argument("--timeout", type=int, default=300,
+                        help="seconds a test run may take (a mutant's build, three times as long)")
     args = parser.parse_args()
 
     root = subprocess.check_output(["git", "rev-parse", "--show-toplevel"], text=True).strip()
