@@ -366,6 +366,7 @@ TEST(ArchiveReaderTest, DamagedHeadersAndTablesAreRefused) {
   };
   const std::vector<std::vector<std::uint8_t>> refusedAtOpen = {
       std::vector<std::uint8_t>(good.begin(), good.begin() + 20),
+      Damage(good, [](auto& i) { i[qz::kHeaderMagic] ^= 1; }),
       Damage(good, [&](auto& i) { field(i, qz::kHeaderBlockSize, 0xFFFFFF00u); }),
       Damage(good, [&](auto& i) { field(i, qz::kHeaderBlockOffset, static_cast<std::uint32_t>(i.size())); }),
       Damage(good, [&](auto& i) { field(i, qz::kHeaderDataStart, 0xFFFFFFF0u); }),
@@ -381,16 +382,24 @@ TEST(ArchiveReaderTest, DamagedHeadersAndTablesAreRefused) {
         field(i, block(i) + directories + qz::kDirectoryFirstEntry, 0xFFFFFFF0u);
       }),
   };
+  // A refused open leaves the record cleared: no key, block or image a close would act on.
+  qz::ArchiveReader cleared;
+  qz::InitArchiveRecord(&cleared);
+  const auto isCleared = [&](const qz::ArchiveReader& r) { return std::memcmp(&r, &cleared, sizeof r) == 0; };
   for (std::size_t n = 0; n < refusedAtOpen.size(); ++n) {
     std::vector<std::uint8_t> image = refusedAtOpen[n];
     qz::ArchiveReader reader;
     EXPECT_EQ(qz::OpenArchiveFromMemory(&reader, image.data(), image.size(), nullptr), -1) << n;
+    EXPECT_TRUE(isCleared(reader)) << n;
     EXPECT_EQ(image, refusedAtOpen[n]) << n;
     scratch.Write("bad.qza", AsString(image));
     EXPECT_EQ(qz::OpenArchiveFileStreamed(&reader, scratch.Library("bad.qza").c_str(), nullptr), -1) << n;
+    EXPECT_TRUE(isCleared(reader)) << n;
     EXPECT_EQ(qz::OpenArchiveFileToMemory(&reader, scratch.Library("bad.qza").c_str(), nullptr, 0), -1) << n;
+    EXPECT_TRUE(isCleared(reader)) << n;
   }
   EXPECT_TRUE(log.Contains(qz::text::kArchiveBadHeader));
+  EXPECT_TRUE(log.Contains(qz::text::kArchiveBadMagic));
   EXPECT_TRUE(log.Contains(qz::text::kArchiveBadTable));
 
   // Damage below the root opens but is never followed: a sub-directory
