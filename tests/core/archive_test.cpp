@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "core/archive_codec.h"
 #include "core/archive_reader.h"
@@ -262,6 +264,22 @@ TEST(ArchiveReaderTest, RandomTreesReadBackThroughEveryOpen) {
     qz::CloseArchive(&reader);
   }
   EXPECT_EQ(qz::GetTrackedBlockCount(), blocks);
+}
+
+TEST(ArchiveReaderTest, AnAsynchronousLoadIsReadyOnceItsReadHasFinished) {
+  ScratchFolder scratch;
+  scratch.Write("a.qza", AsString(MakeImage(FolderNode("", {FileNode("f", std::string(100000, 'f'))}))));
+  qz::ArchiveReader reader;
+  ASSERT_EQ(qz::OpenArchiveFileToMemory(&reader, scratch.Library("a.qza").c_str(), nullptr, 1), 0);
+  // The read runs on a worker; the first poll comes long after it is done.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  for (int polls = 0; polls < 500 && qz::PollArchiveFileLoad(&reader) == 0; ++polls) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(qz::PollArchiveFileLoad(&reader), 1);
+  qz::ArchiveFileEntry entry;
+  EXPECT_EQ(qz::FindArchiveFile(&reader, "F", &entry), 0);
+  qz::CloseArchive(&reader);
 }
 
 TEST(ArchiveReaderTest, KeysAlternateKeyAndVersionRefusal) {
