@@ -282,6 +282,24 @@ TEST(ArchiveReaderTest, AnAsynchronousLoadIsReadyOnceItsReadHasFinished) {
   qz::CloseArchive(&reader);
 }
 
+TEST(ArchiveReaderTest, StoredNamesFillTheirBufferAndALeadingSeparatorIsTheRoot) {
+  std::vector<std::uint8_t> image = MakeImage(FolderNode("", {FileNode("Readme.txt", "r")}));
+  qz::ArchiveReader reader;
+  ASSERT_EQ(qz::OpenArchiveFromMemory(&reader, image.data(), image.size(), nullptr), 0);
+  qz::ArchiveFileEntry entry;
+  ASSERT_EQ(qz::FindArchiveFile(&reader, "\\readme.txt", &entry), 0);
+  char name[16];
+  ASSERT_TRUE(qz::GetArchiveStoredName(&reader, entry, name, sizeof name));
+  EXPECT_STREQ(name, "Readme.txt");
+  // Cut to the buffer, with its zero; a buffer of one byte holds only that.
+  ASSERT_TRUE(qz::GetArchiveStoredName(&reader, entry, name, 5));
+  EXPECT_STREQ(name, "Read");
+  ASSERT_TRUE(qz::GetArchiveStoredName(&reader, entry, name, 1));
+  EXPECT_STREQ(name, "");
+  EXPECT_FALSE(qz::GetArchiveStoredName(&reader, entry, name, 0));
+  qz::CloseArchive(&reader);
+}
+
 TEST(ArchiveReaderTest, KeysAlternateKeyAndVersionRefusal) {
   ScratchLog log;
   const qz::ArchiveSourceNode tree = FolderNode("", {FileNode("a.txt", "alpha")});
