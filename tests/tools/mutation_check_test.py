@@ -106,6 +106,13 @@ class CoveringSuites(unittest.TestCase):
                          mc.covering_suites(".", "platform/seam.cpp", tests, False, source))
         tests["tests/platform/seam_test.cpp"] = '#include "platform/seam.h"\nTEST(Seam, A) {}\n'
         self.assertEqual(["Seam.*"], mc.covering_suites(".", "platform/seam.cpp", tests, False, source))
+        # Its own header leaves TakeCalls to a wider one: its callers count too, not MyTakeCalls's.
+        with tempfile.TemporaryDirectory() as root:
+            os.makedirs(os.path.join(root, "platform"))
+            with open(os.path.join(root, "platform", "seam.h"), "w") as f:
+                f.write("void RecordCalls(bool record);\n")
+            self.assertEqual(["Replace.*", "Seam.*"],
+                             mc.covering_suites(root, "platform/seam.cpp", tests, False, source))
 
 
 class ExtraTrees(unittest.TestCase):
