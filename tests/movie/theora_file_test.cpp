@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/movie/theora_fixture.h"
 
@@ -22,18 +23,57 @@ TEST_F(TheoraMovieFile, OnlyOggFilesWithATheoraStreamAndFramesOpen) {
 
   // An Ogg file with only a sound is read to its end and refused.
   EXPECT_EQ(Open(qz::testing::movie_detail::EncodeTone(0.5).Joined()), nullptr);
-  // Theora headers and no frame: nothing to show and nothing to divide by.
+  // Theora headers and no frame: nothing to show and nothing to divide by,
+  // also with a sound's pages after them.
   const std::string headersOnly = EncodeTheoraMovie(TestMovieOptions{.frames = 0});
   const std::size_t theoraHeaders = headersOnly.size();
   EXPECT_EQ(Open(headersOnly), nullptr);
+  EXPECT_EQ(Open(TestMovieOptions{.frames = 0, .soundSeconds = 0.5}), nullptr);
 
-  // Cut inside the header pages.
+  // Cut inside the header pages, the first one included, and the magic
+  // followed by no page at all: refused at the end of the file.
   const std::string movie = EncodeTheoraMovie(TestMovieOptions{});
+  EXPECT_EQ(Open(movie.substr(0, 50)), nullptr);
+  EXPECT_EQ(Open("OggS" + std::string(5000, 'x')), nullptr);
   EXPECT_EQ(Open(movie.substr(0, 120)), nullptr);
   EXPECT_EQ(Open(movie.substr(0, theoraHeaders - 10)), nullptr);
+  // The first page fails its checksum: the Theora stream is never found.
+  std::string badFirstPage = movie;
+  badFirstPage[40] = static_cast<char>(badFirstPage[40] ^ 1);
+  EXPECT_EQ(Open(badFirstPage), nullptr);
+
+  // Another stream's beginning page, larger than a read, ahead of the Theora
+  // one: passed over.
+  ogg_stream_state foreign;
+  ogg_stream_init(&foreign, 77);
+  std::string foreignBody(qz::kTheoraReadSize + 1000, 'f');
+  ogg_packet first{reinterpret_cast<unsigned char*>(foreignBody.data()), static_cast<long>(foreignBody.size()), 1, 0, 0, 0};
+  ogg_stream_packetin(&foreign, &first);
+  std::string behindForeign;
+  ogg_page page;
+  while (ogg_stream_flush(&foreign, &page) != 0) qz::testing::movie_detail::AppendPage(&behindForeign, page);
+  ogg_stream_clear(&foreign);
+  ASSERT_GT(behindForeign.size(), foreignBody.size());
+  behindForeign += movie;
+  ASSERT_NE(Open(behindForeign), nullptr);
+  EXPECT_EQ(movie_->frameCount, 30);
+
+  // A comment long enough that the header pages run past the first read.
+  const std::string commented = EncodeTheoraMovie(TestMovieOptions{.frames = 3, .comment = std::string(9000, 'c')});
+  ASSERT_GT(commented.size(), std::size_t{qz::kTheoraReadSize} * 2);
+  ASSERT_NE(Open(commented), nullptr);
+  EXPECT_EQ(movie_->frameCount, 3);
 
   ASSERT_NE(Open(movie), nullptr);
+  EXPECT_EQ(qz::testing::ReadFrameNumber(movie_->frameImage), 0) << "the open converts frame 0";
   EXPECT_EQ(Shown(), 0) << "the open shows frame 0";
+  // A stock of no frames, or fewer, is taken as one.
+  for (const int stock : {0, -3}) {
+    ASSERT_NE(Open(movie, stock), nullptr);
+    EXPECT_EQ(movie_->frameStockCount, 1);
+    qz::SeekTheoraFrame(movie_, 12);
+    EXPECT_EQ(Shown(), 12) << stock;
+  }
 }
 
 TEST_F(TheoraMovieFile, IndexCoversEveryFrameInContiguousRunsWithTheForcedKeyFrames) {
@@ -62,6 +102,35 @@ TEST_F(TheoraMovieFile, IndexCoversEveryFrameInContiguousRunsWithTheForcedKeyFra
     total += entry.frames;
   }
   EXPECT_EQ(total, 60);
+
+  // A page per frame, so entry i is frame i's page. Bytes that are no page are
+  // counted (every entry still points at its page), also when they are met
+  // with the end of the file already read; a lost page adds no frame.
+  options.pagePerFrame = true;
+  const std::string paged = EncodeTheoraMovie(options);
+  ASSERT_NE(Open(paged), nullptr);
+  ASSERT_EQ(movie_->pageCount, 60);
+  std::vector<std::int64_t> offsets;
+  for (int i = 0; i < 60; ++i) offsets.push_back(movie_->pages[i].fileOffset);
+  std::string stray = paged;
+  stray.insert(static_cast<std::size_t>(offsets[59]), "xyz");
+  stray.insert(static_cast<std::size_t>(offsets[20]), "x");
+  ASSERT_NE(Open(stray), nullptr);
+  ASSERT_EQ(movie_->frameCount, 60);
+  ASSERT_EQ(movie_->pageCount, 60);
+  for (int i = 1; i < 60; ++i) {
+    EXPECT_EQ(movie_->pages[i].fileOffset, offsets[i] + (i >= 20 ? 1 : 0) + (i == 59 ? 3 : 0)) << "entry " << i;
+  }
+  qz::SeekTheoraFrame(movie_, 59);
+  EXPECT_EQ(Shown(), 59);
+
+  std::string lost = paged;
+  lost.erase(static_cast<std::size_t>(offsets[30]), static_cast<std::size_t>(offsets[31] - offsets[30]));
+  ASSERT_NE(Open(lost), nullptr);
+  ASSERT_EQ(movie_->frameCount, 59);
+  for (int frame = 0; frame < 59; ++frame) {
+    EXPECT_EQ(movie_->keyFrames[frame], (frame < 30 ? frame : frame + 1) % 8 == 0 ? 1 : 0) << frame;
+  }
 }
 
 TEST_F(TheoraMovieFile, LongMoviesGrowBothTablesInStepsOfAThousand) {
@@ -94,6 +163,14 @@ TEST_F(TheoraMovieFile, InfoGivesTheRateAndTheCodedFrameSize) {
   EXPECT_EQ(info.height, 256);
   EXPECT_EQ(movie_->frameImage.width, 336u);
   EXPECT_EQ(Shown(), 0);
+
+  // Sides up to 8192 are taken; one block more is taken for a damaged header.
+  ASSERT_NE(Open(TestMovieOptions{.width = 8192, .height = 16, .frames = 1}), nullptr);
+  EXPECT_EQ(movie_->frameImage.width, 8192u);
+  ASSERT_NE(Open(TestMovieOptions{.width = 16, .height = 8192, .frames = 1}), nullptr);
+  EXPECT_EQ(movie_->frameImage.height, 8192u);
+  EXPECT_EQ(Open(TestMovieOptions{.width = 8208, .height = 16, .frames = 1}), nullptr);
+  EXPECT_EQ(Open(TestMovieOptions{.width = 16, .height = 8208, .frames = 1}), nullptr);
 }
 
 TEST_F(TheoraMovieFile, DamagedAndTruncatedMoviesFailOrStopCleanly) {

@@ -30,6 +30,7 @@ struct TestMovieOptions {
   th_pixel_fmt format = TH_PF_420;
   bool texture = false;      // moving detail of every plane outside the number blocks
   double soundSeconds = 0;   // > 0: an Ogg Vorbis stream of a tone, muxed in
+  std::string comment = {};  // a TITLE tag, when not empty
 };
 
 inline constexpr int kNumberBlock = 16;
@@ -134,6 +135,11 @@ inline std::string EncodeTheoraMovie(const TestMovieOptions& options) {
   ogg_stream_init(&stream, 1);
   th_comment comment;
   th_comment_init(&comment);
+  if (!options.comment.empty()) {
+    char tag[] = "TITLE";
+    std::string value = options.comment;
+    th_comment_add_tag(&comment, tag, value.data());
+  }
   ogg_packet packet;
   ogg_page page;
   // Every beginning-of-stream page comes first, then the other header pages.
