@@ -354,21 +354,42 @@ TEST_F(SoundConverterOggTest, DecodesTheSourceWithItsLengthAndLevelAndSeekingEqu
     const Bytes whole = converter.ReadAll(1000);
     ASSERT_EQ(whole.size(), std::size_t{c.frames} * frameBytes);
     EXPECT_LT(RmsDifference(ToSamples(whole), source), 500.0);
-    ASSERT_EQ(SeekSoundConverter(converter.get(), 12345), 0);
+    // From a block read only in part: none of its rest comes after the seek.
+    ASSERT_EQ(SeekSoundConverter(converter.get(), 100), 0);
     Bytes piece(2000);
+    ASSERT_EQ(ReadConvertedPcm(converter.get(), piece.data(), 1000), 1000);
+    ASSERT_EQ(SeekSoundConverter(converter.get(), 12345), 0);
+    EXPECT_EQ(converter->outputPosition, std::int64_t{12345} * frameBytes);
     ASSERT_EQ(ReadConvertedPcm(converter.get(), piece.data(), 2000), 2000);
     EXPECT_EQ(piece, Bytes(whole.begin() + 12345 * frameBytes, whole.begin() + 12345 * frameBytes + 2000));
+    EXPECT_EQ(converter->dataSize, c.frames * frameBytes);
   }
 }
 
 TEST_F(SoundConverterOggTest, EightBitWidthGivesUnsignedSamples) {
-  SetOggVorbisSampleBytes(1);
+  EXPECT_EQ(SetOggVorbisSampleBytes(0), -1);
+  EXPECT_EQ(SetOggVorbisSampleBytes(3), -1);
+  EXPECT_EQ(GetOggVorbisSampleBytes(), 2) << "a refused width leaves the last";
+  EXPECT_EQ(SetOggVorbisSampleBytes(2), 0);
+  ASSERT_EQ(SetOggVorbisSampleBytes(1), 0);
   ConverterOver converter(EncodeOggVorbis(SineSamples(8000, 1, 0, 8000, 0), 1, 8000));
   ASSERT_TRUE(converter.ok());
   EXPECT_EQ(converter->outputFormat.bitsPerSample, 8);
   const Bytes pcm = converter.ReadAll();
   ASSERT_EQ(pcm.size(), 8000u);
   for (const std::uint8_t sample : pcm) ASSERT_EQ(sample, 128) << "silence is the middle value";
+
+  // A single sample is a single byte, taken and read back; no sample at all
+  // is refused with the stream closed again (the fixture counts the blocks).
+  ConverterOver single(EncodeOggVorbis(SineSamples(1, 1, 0, 8000, 0), 1, 8000));
+  ASSERT_TRUE(single.ok());
+  EXPECT_EQ(GetConverterPcmSize(single.get()), 1);
+  EXPECT_EQ(single->dataSize, 1u);
+  EXPECT_EQ(single.ReadAll(), Bytes{128});
+  ConverterOver empty(EncodeOggVorbis({}, 1, 8000));
+  EXPECT_FALSE(empty.ok());
+  EXPECT_EQ(empty->oggVorbis.opened, 0);
+  EXPECT_EQ(empty->oggVorbis.file, nullptr) << "no pointer to the freed decoder is kept";
 }
 
 TEST_F(SoundConverterOggTest, CorruptedPagesNeverCountNegativeBytes) {
