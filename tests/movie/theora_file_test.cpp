@@ -2,6 +2,7 @@
 // of the one scan, the stream facts reported, and clean failure.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -58,9 +59,20 @@ TEST_F(TheoraMovieFile, OnlyOggFilesWithATheoraStreamAndFramesOpen) {
   ASSERT_NE(Open(behindForeign), nullptr);
   EXPECT_EQ(movie_->frameCount, 30);
 
-  // A comment long enough that the header pages run past the first read.
-  const std::string commented = EncodeTheoraMovie(TestMovieOptions{.frames = 3, .comment = std::string(9000, 'c')});
-  ASSERT_GT(commented.size(), std::size_t{qz::kTheoraReadSize} * 2);
+  // A comment that fills a whole page, so the header pages run past many
+  // reads and the setup header comes on a page of its own.
+  const std::string commented = EncodeTheoraMovie(TestMovieOptions{.frames = 3, .comment = std::string(64800, 'c')});
+  {
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    char* buffer = ogg_sync_buffer(&sync, static_cast<long>(commented.size()));
+    std::memcpy(buffer, commented.data(), commented.size());
+    ogg_sync_wrote(&sync, static_cast<long>(commented.size()));
+    std::vector<int> packetsEnded;
+    for (int i = 0; i < 3 && ogg_sync_pageout(&sync, &page) == 1; ++i) packetsEnded.push_back(ogg_page_packets(&page));
+    ogg_sync_clear(&sync);
+    ASSERT_EQ(packetsEnded, (std::vector<int>{1, 1, 1})) << "identification, comment, setup";
+  }
   ASSERT_NE(Open(commented), nullptr);
   EXPECT_EQ(movie_->frameCount, 3);
 
