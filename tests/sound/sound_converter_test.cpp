@@ -390,6 +390,31 @@ TEST_F(SoundConverterOggTest, EightBitWidthGivesUnsignedSamples) {
   EXPECT_FALSE(empty.ok());
   EXPECT_EQ(empty->oggVorbis.opened, 0);
   EXPECT_EQ(empty->oggVorbis.file, nullptr) << "no pointer to the freed decoder is kept";
+
+  // The length comes from the last page's granule position: one that makes
+  // the sound 4 GiB less a byte is the longest taken.
+  const Bytes ogg = EncodeOggVorbis(SineSamples(160000, 1, 300, 8000, 9000), 1, 8000);
+  std::vector<std::size_t> pageStarts;
+  for (std::size_t at = 0; at + 27 <= ogg.size();) {
+    pageStarts.push_back(at);
+    at += 27 + ogg[at + 26];
+    for (std::size_t i = 0; i < ogg[pageStarts.back() + 26]; ++i) at += ogg[pageStarts.back() + 27 + i];
+  }
+  ASSERT_GE(pageStarts.size(), 4u) << "the first sound page is not the last";
+  const auto withLastGranule = [&](std::uint64_t granule) {
+    Bytes forged = ogg;
+    const std::size_t last = pageStarts.back();
+    for (int i = 0; i < 8; ++i) forged[last + 6 + i] = static_cast<std::uint8_t>(granule >> (8 * i));
+    ogg_page page{forged.data() + last, 27 + forged[last + 26], forged.data() + last + 27 + forged[last + 26],
+                  static_cast<long>(forged.size() - last - 27 - forged[last + 26])};
+    ogg_page_checksum_set(&page);
+    return forged;
+  };
+  ConverterOver longest(withLastGranule(0xFFFFFFFFu));
+  ASSERT_TRUE(longest.ok());
+  EXPECT_EQ(GetConverterPcmSize(longest.get()), 0xFFFFFFFF);
+  EXPECT_EQ(longest->dataSize, 0xFFFFFFFFu);
+  EXPECT_FALSE(ConverterOver(withLastGranule(0x100000000u)).ok());
 }
 
 TEST_F(SoundConverterOggTest, CorruptedPagesNeverCountNegativeBytes) {
