@@ -5,6 +5,7 @@
 
 #include "core/log_text.h"
 #include "core/window_state.h"
+#include "platform/module.h"
 #include "sound/converter_fixture.h"
 #include "sound/decoded_pcm_source.h"
 
@@ -146,7 +147,9 @@ TEST_F(SoundConverterChainTest, CompressedAttemptsFailWithoutTheManagerModule) {
   const AdpcmWave ima = EncodeImaAdpcm(samples, 1, 256);
   FormatFields fields{0x11, 1, 22050, 11100, 256, 4};
   const Bytes file = WaveBuilder().Chunk("fmt ", FormatBody(fields, true, ima.formatExtra)).Chunk("data", ima.data).Build();
+  const int frees = plat::GetModuleFreeCount("msacm32.dll");
   FreeAcmEntryPoints();
+  EXPECT_EQ(plat::GetModuleFreeCount("msacm32.dll") - frees, 1) << "the module is given back";
   SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
   EXPECT_FALSE(ConverterOver(file).ok());
   ASSERT_EQ(LoadAcmEntryPoints(), 0);
@@ -285,6 +288,9 @@ TEST_F(SoundConverterMp3Test, ScanSkipsTagsAndCountsEveryFrameTheInfoFrameToo) {
       {"ID3v2, Info frame, ID3v1", joined({Id3v2Tag(300, false), InfoMp3Frame(30), SilentMp3(30), Id3v1Tag()}),
        310, 31},
       {"ID3v2.4 with a footer", joined({Id3v2Tag(77, true), SilentMp3(30)}), 97, 30},
+      {"stray bytes before and between frames", joined({Bytes(5, 0x00), SilentMp3(10), Bytes{0x12, 0xFF, 0x00},
+                                                        SilentMp3(10)}),
+       5, 20},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -331,6 +337,18 @@ TEST_F(SoundConverterMp3Test, TruncatedFileDecodesWhatItHoldsAndEnds) {
   const Bytes pcm = converter.ReadAll(4096);
   EXPECT_GE(pcm.size(), std::size_t{19} * 1152 * 4);
   EXPECT_LE(pcm.size(), std::size_t{20} * 1152 * 4);
+  // A header is read only when its four bytes are all there: three at the
+  // end are no frame, four are a clipped one and count.
+  for (const std::size_t tail : {3, 4}) {
+    SCOPED_TRACE(tail);
+    Bytes file = SilentMp3(20);
+    const Bytes next = SilentMp3Frame();
+    file.insert(file.end(), next.begin(), next.begin() + static_cast<std::ptrdiff_t>(tail));
+    ConverterOver tailed(file);
+    ASSERT_TRUE(tailed.ok());
+    EXPECT_EQ(GetConverterPcmSize(tailed.get()), static_cast<std::int64_t>((tail == 4 ? 21 : 20) * 1152 * 4));
+    EXPECT_EQ(tailed.ReadAll().size(), std::size_t{20} * 1152 * 4);
+  }
 }
 
 using SoundConverterOggTest = ConverterTest;
