@@ -156,6 +156,34 @@ TEST_F(SoundConverterChainTest, CompressedAttemptsFailWithoutTheManagerModule) {
   EXPECT_TRUE(ConverterOver(file).ok());
 }
 
+// Reads end at this offset, as on a file whose later sectors cannot be read.
+std::int64_t g_readableBytes = 0;
+
+std::size_t ReadBeforeTheBadSector(void* buffer, std::size_t elementSize, std::size_t count, void* stream) {
+  auto* memory = static_cast<MemoryStream*>(stream);
+  if (MemStreamTell(memory) + static_cast<std::int64_t>(elementSize * count) > g_readableBytes) return 0;
+  return MemStreamRead(buffer, elementSize, count, memory);
+}
+
+TEST_F(SoundConverterChainTest, AReadErrorInTheDataFailsEveryAttemptAndLeavesNothingBehind) {
+  const auto samples = SineSamples(4000, 1, 300, 22050, 9000);
+  const AdpcmWave ima = EncodeImaAdpcm(samples, 1, 256);
+  const Bytes adpcm = WaveBuilder()
+                          .Chunk("fmt ", FormatBody({0x11, 1, 22050, 11100, 256, 4}, true, ima.formatExtra))
+                          .Chunk("data", ima.data)
+                          .Build();
+  StreamFunctionTable failing = *GetMemoryStreamInterface();
+  failing.Read = ReadBeforeTheBadSector;
+  for (const Bytes& file : {adpcm, SilentMp3(10)}) {
+    g_readableBytes = static_cast<std::int64_t>(file.size() / 2);
+    MemoryStream* stream = OpenMemoryStream(file.data(), file.size());
+    SoundConverter converter{};
+    EXPECT_EQ(SetupSoundConverter(&failing, stream, &converter), -1);
+    ReleaseSoundConverter(&converter);
+    CloseMemoryStream(stream);
+  }
+}
+
 using SoundConverterAdpcmTest = ConverterTest;
 
 struct AdpcmCase {
