@@ -354,6 +354,9 @@ TEST_F(SoundConverterMp3Test, NoFrameOrABadHeaderFailsTheAttempt) {
   Bytes broken = SilentMp3(10);
   broken[417 * 3 + 418 + 2] = 0xF0;  // bitrate index 15 in the fifth header
   EXPECT_FALSE(ConverterOver(broken).ok());
+  // The manager's MPEG codec takes layer III only.
+  EXPECT_FALSE(ConverterOver(SilentMp3(10, {0xFD, 0x90, 0x00, 417, 1152})).ok()) << "layer II";
+  EXPECT_FALSE(ConverterOver(SilentMp3(10, {0xFF, 0x90, 0x00, 312, 384})).ok()) << "layer I";
 }
 
 TEST_F(SoundConverterMp3Test, TruncatedFileDecodesWhatItHoldsAndEnds) {
