@@ -245,7 +245,11 @@ TEST_F(SoundConverterAdpcmTest, ExtraBytesBeyondTheChunkAreNeverRead) {
   Bytes body = FormatBody(fields, true, wave.formatExtra);
   body[16] = 0xFF;  // extra size far past the chunk's end: only the bytes held count
   body[17] = 0x7F;
-  EXPECT_TRUE(ConverterOver(WaveBuilder().Chunk("fmt ", body).Chunk("data", wave.data).Build()).ok());
+  {
+    ConverterOver converter(WaveBuilder().Chunk("fmt ", body).Chunk("data", wave.data).Build());
+    ASSERT_TRUE(converter.ok());
+    EXPECT_EQ(converter->acm.sourceFormat->extraSize, body.size() - sizeof(plat::WaveFormatEx));
+  }
   body = FormatBody(fields, true, wave.formatExtra);
   body[20] = 100;  // a hundred coefficient pairs, seven held
   EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", body).Chunk("data", wave.data).Build()).ok());
@@ -340,6 +344,8 @@ TEST_F(SoundConverterMp3Test, Mpeg2FramesAndSeeking) {
   EXPECT_EQ(format.channels, 1);
   ASSERT_EQ(SeekSoundConverter(converter.get(), 50 * 576 - 100), 0);
   EXPECT_EQ(converter.ReadAll(512).size(), 200u);
+  ASSERT_EQ(SeekSoundConverter(converter.get(), 50 * 576 + 1000), 0);
+  EXPECT_TRUE(converter.ReadAll(512).empty()) << "past the end";
   ASSERT_EQ(SeekSoundConverter(converter.get(), 0), 0);
   ExpectSilentDecode(converter, 50 * 576 * 2);
 }
