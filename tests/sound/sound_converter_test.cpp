@@ -310,6 +310,10 @@ TEST_F(SoundConverterMp3Test, ScanSkipsTagsAndCountsEveryFrameTheInfoFrameToo) {
     for (const Bytes& part : parts) file.insert(file.end(), part.begin(), part.end());
     return file;
   };
+  const auto version4 = [](Bytes tag) {
+    tag[3] = 4;
+    return tag;
+  };
   const struct {
     const char* name;
     Bytes file;
@@ -320,6 +324,7 @@ TEST_F(SoundConverterMp3Test, ScanSkipsTagsAndCountsEveryFrameTheInfoFrameToo) {
       {"ID3v2, Info frame, ID3v1", joined({Id3v2Tag(300, false), InfoMp3Frame(30), SilentMp3(30), Id3v1Tag()}),
        310, 31},
       {"ID3v2.4 with a footer", joined({Id3v2Tag(77, true), SilentMp3(30)}), 97, 30},
+      {"ID3v2.4 without one", joined({version4(Id3v2Tag(77, false)), SilentMp3(30)}), 87, 30},
       {"stray bytes before and between frames", joined({Bytes(5, 0x00), SilentMp3(10), Bytes{0x12, 0xFF, 0x00},
                                                         SilentMp3(10)}),
        5, 20},
