@@ -347,6 +347,14 @@ TEST_F(SoundConverterMp3Test, Mpeg2FramesAndSeeking) {
   GetConverterPcmFormat(converter.get(), &format);
   EXPECT_EQ(format.samplesPerSec, 22050u);
   EXPECT_EQ(format.channels, 1);
+  // The record a system codec opens the stream by describes the frames.
+  const plat::Mp3WaveFormat record = *reinterpret_cast<const plat::Mp3WaveFormat*>(converter->acm.sourceFormat);
+  EXPECT_EQ(std::uint32_t{record.format.avgBytesPerSec}, 64000u / 8);
+  EXPECT_EQ(+record.format.blockAlign, 1);
+  EXPECT_EQ(+record.format.extraSize, 12);
+  EXPECT_EQ(+record.id, 1);
+  EXPECT_EQ(+record.blockSize, 208);
+  EXPECT_EQ(+record.framesPerBlock, 1);
   ASSERT_EQ(SeekSoundConverter(converter.get(), 50 * 576 - 100), 0);
   EXPECT_EQ(converter.ReadAll(512).size(), 200u);
   ASSERT_EQ(SeekSoundConverter(converter.get(), 50 * 576 + 1000), 0);
