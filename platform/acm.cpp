@@ -4,6 +4,7 @@
 #include "platform/acm.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "platform/acm_codec.h"
@@ -14,6 +15,11 @@ struct AcmStream {
   std::unique_ptr<acm::Decoder> decoder;
   bool failed = false;
 };
+
+namespace {
+// Streamed sounds are decoded on the sound-stream thread.
+std::atomic<int> gOpenStreams{0};
+}  // namespace
 
 namespace acm {
 
@@ -122,14 +128,18 @@ MMRESULT acmStreamOpen(AcmStreamHandle* stream, void*, const WaveFormatEx* sourc
   }
   if (decoder == nullptr) return MMSYSERR_NOMEM;
   *stream = new AcmStream{std::move(decoder), false};
+  ++gOpenStreams;
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT acmStreamClose(AcmStreamHandle stream, std::uint32_t) {
   if (stream == nullptr) return MMSYSERR_INVALHANDLE;
   delete stream;
+  --gOpenStreams;
   return MMSYSERR_NOERROR;
 }
+
+int GetOpenAcmStreamCount() { return gOpenStreams; }
 
 MMRESULT acmMetrics(void*, std::uint32_t metric, void* value) {
   if (value == nullptr) return MMSYSERR_INVALPARAM;

@@ -96,6 +96,9 @@ MMRESULT acmStreamUnprepareHeader(AcmStreamHandle stream, AcmStreamHeader* heade
 // An upper bound of the PCM bytes the given source bytes make.
 MMRESULT acmStreamSize(AcmStreamHandle stream, std::uint32_t input, std::uint32_t* output, std::uint32_t flags);
 
+// Test hook: the streams opened and not yet closed.
+int GetOpenAcmStreamCount();
+
 // The entry points as the library looks them up by name.
 using AcmFormatSuggestFunction = decltype(&acmFormatSuggest);
 using AcmStreamOpenFunction = decltype(&acmStreamOpen);

@@ -72,8 +72,12 @@ TEST_F(GameFilesTest, TheConfigFileSetsWhatItHoldsAndDefaultsTheRest) {
     gameState.windowMode = 7;
     volumePercent = 3;
     no3DAcceleration = 7;
+    ButtonMap = {9, 9, 9, 9, 9, 9, 9, {9, 9}};
     ReadConfigFile();
     EXPECT_EQ(gameState.windowMode, c.windowMode);
+    // The file has no keys for the spares: they are always the built-in ones.
+    EXPECT_EQ(ButtonMap.spare[0], 5);
+    EXPECT_EQ(ButtonMap.spare[1], 6);
     EXPECT_EQ(volumePercent, c.volume);
     EXPECT_EQ(no3DAcceleration, c.no3D);
     if (!c.buttons.empty()) {

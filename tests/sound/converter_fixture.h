@@ -1,6 +1,6 @@
 // A converter over a memory stream of test bytes, and a fixture that loads
 // the compression manager, restores the disable bits and fails a test that
-// leaves a tracked block behind.
+// leaves a tracked block or a manager stream behind.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 
 #include "core/file_access.h"
 #include "core/memory.h"
+#include "platform/acm.h"
 #include "sound/sound_converter.h"
 #include "support/scratch_log.h"
 #include "sound/sound_test_files.h"
@@ -60,9 +61,11 @@ class ConverterTest : public ScratchLogTest {
     SetSoundConverterDisableBits(0);
     SetOggVorbisSampleBytes(2);
     blocksBefore_ = GetTrackedBlockCount();
+    streamsBefore_ = plat::GetOpenAcmStreamCount();
   }
   void TearDown() override {
     EXPECT_EQ(GetTrackedBlockCount(), blocksBefore_) << "a tracked block was left";
+    EXPECT_EQ(plat::GetOpenAcmStreamCount(), streamsBefore_) << "a manager stream was left open";
     SetSoundConverterDisableBits(0);
     SetOggVorbisSampleBytes(2);
     FreeAcmEntryPoints();
@@ -70,6 +73,7 @@ class ConverterTest : public ScratchLogTest {
   }
 
   int blocksBefore_ = 0;
+  int streamsBefore_ = 0;
 };
 
 }  // namespace qz::testing

@@ -5,6 +5,7 @@
 
 #include "core/log_text.h"
 #include "core/window_state.h"
+#include "platform/module.h"
 #include "sound/converter_fixture.h"
 #include "sound/decoded_pcm_source.h"
 
@@ -146,11 +147,41 @@ TEST_F(SoundConverterChainTest, CompressedAttemptsFailWithoutTheManagerModule) {
   const AdpcmWave ima = EncodeImaAdpcm(samples, 1, 256);
   FormatFields fields{0x11, 1, 22050, 11100, 256, 4};
   const Bytes file = WaveBuilder().Chunk("fmt ", FormatBody(fields, true, ima.formatExtra)).Chunk("data", ima.data).Build();
+  const int frees = plat::GetModuleFreeCount("msacm32.dll");
   FreeAcmEntryPoints();
+  EXPECT_EQ(plat::GetModuleFreeCount("msacm32.dll") - frees, 1) << "the module is given back";
   SetSoundConverterDisableBits(kConverterDisableDecodedPcm);
   EXPECT_FALSE(ConverterOver(file).ok());
   ASSERT_EQ(LoadAcmEntryPoints(), 0);
   EXPECT_TRUE(ConverterOver(file).ok());
+}
+
+// Reads end at this offset, as on a file whose later sectors cannot be read.
+std::int64_t g_readableBytes = 0;
+
+std::size_t ReadBeforeTheBadSector(void* buffer, std::size_t elementSize, std::size_t count, void* stream) {
+  auto* memory = static_cast<MemoryStream*>(stream);
+  if (MemStreamTell(memory) + static_cast<std::int64_t>(elementSize * count) > g_readableBytes) return 0;
+  return MemStreamRead(buffer, elementSize, count, memory);
+}
+
+TEST_F(SoundConverterChainTest, AReadErrorInTheDataFailsEveryAttemptAndLeavesNothingBehind) {
+  const auto samples = SineSamples(4000, 1, 300, 22050, 9000);
+  const AdpcmWave ima = EncodeImaAdpcm(samples, 1, 256);
+  const Bytes adpcm = WaveBuilder()
+                          .Chunk("fmt ", FormatBody({0x11, 1, 22050, 11100, 256, 4}, true, ima.formatExtra))
+                          .Chunk("data", ima.data)
+                          .Build();
+  StreamFunctionTable failing = *GetMemoryStreamInterface();
+  failing.Read = ReadBeforeTheBadSector;
+  for (const Bytes& file : {adpcm, SilentMp3(10)}) {
+    g_readableBytes = static_cast<std::int64_t>(file.size() / 2);
+    MemoryStream* stream = OpenMemoryStream(file.data(), file.size());
+    SoundConverter converter{};
+    EXPECT_EQ(SetupSoundConverter(&failing, stream, &converter), -1);
+    ReleaseSoundConverter(&converter);
+    CloseMemoryStream(stream);
+  }
 }
 
 using SoundConverterAdpcmTest = ConverterTest;
@@ -214,7 +245,11 @@ TEST_F(SoundConverterAdpcmTest, ExtraBytesBeyondTheChunkAreNeverRead) {
   Bytes body = FormatBody(fields, true, wave.formatExtra);
   body[16] = 0xFF;  // extra size far past the chunk's end: only the bytes held count
   body[17] = 0x7F;
-  EXPECT_TRUE(ConverterOver(WaveBuilder().Chunk("fmt ", body).Chunk("data", wave.data).Build()).ok());
+  {
+    ConverterOver converter(WaveBuilder().Chunk("fmt ", body).Chunk("data", wave.data).Build());
+    ASSERT_TRUE(converter.ok());
+    EXPECT_EQ(converter->acm.sourceFormat->extraSize, body.size() - sizeof(plat::WaveFormatEx));
+  }
   body = FormatBody(fields, true, wave.formatExtra);
   body[20] = 100;  // a hundred coefficient pairs, seven held
   EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", body).Chunk("data", wave.data).Build()).ok());
@@ -275,6 +310,10 @@ TEST_F(SoundConverterMp3Test, ScanSkipsTagsAndCountsEveryFrameTheInfoFrameToo) {
     for (const Bytes& part : parts) file.insert(file.end(), part.begin(), part.end());
     return file;
   };
+  const auto version4 = [](Bytes tag) {
+    tag[3] = 4;
+    return tag;
+  };
   const struct {
     const char* name;
     Bytes file;
@@ -285,6 +324,10 @@ TEST_F(SoundConverterMp3Test, ScanSkipsTagsAndCountsEveryFrameTheInfoFrameToo) {
       {"ID3v2, Info frame, ID3v1", joined({Id3v2Tag(300, false), InfoMp3Frame(30), SilentMp3(30), Id3v1Tag()}),
        310, 31},
       {"ID3v2.4 with a footer", joined({Id3v2Tag(77, true), SilentMp3(30)}), 97, 30},
+      {"ID3v2.4 without one", joined({version4(Id3v2Tag(77, false)), SilentMp3(30)}), 87, 30},
+      {"stray bytes before and between frames", joined({Bytes(5, 0x00), SilentMp3(10), Bytes{0x12, 0xFF, 0x00},
+                                                        SilentMp3(10)}),
+       5, 20},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -304,8 +347,18 @@ TEST_F(SoundConverterMp3Test, Mpeg2FramesAndSeeking) {
   GetConverterPcmFormat(converter.get(), &format);
   EXPECT_EQ(format.samplesPerSec, 22050u);
   EXPECT_EQ(format.channels, 1);
+  // The record a system codec opens the stream by describes the frames.
+  const plat::Mp3WaveFormat record = *reinterpret_cast<const plat::Mp3WaveFormat*>(converter->acm.sourceFormat);
+  EXPECT_EQ(std::uint32_t{record.format.avgBytesPerSec}, 64000u / 8);
+  EXPECT_EQ(+record.format.blockAlign, 1);
+  EXPECT_EQ(+record.format.extraSize, 12);
+  EXPECT_EQ(+record.id, 1);
+  EXPECT_EQ(+record.blockSize, 208);
+  EXPECT_EQ(+record.framesPerBlock, 1);
   ASSERT_EQ(SeekSoundConverter(converter.get(), 50 * 576 - 100), 0);
   EXPECT_EQ(converter.ReadAll(512).size(), 200u);
+  ASSERT_EQ(SeekSoundConverter(converter.get(), 50 * 576 + 1000), 0);
+  EXPECT_TRUE(converter.ReadAll(512).empty()) << "past the end";
   ASSERT_EQ(SeekSoundConverter(converter.get(), 0), 0);
   ExpectSilentDecode(converter, 50 * 576 * 2);
 }
@@ -320,6 +373,9 @@ TEST_F(SoundConverterMp3Test, NoFrameOrABadHeaderFailsTheAttempt) {
   Bytes broken = SilentMp3(10);
   broken[417 * 3 + 418 + 2] = 0xF0;  // bitrate index 15 in the fifth header
   EXPECT_FALSE(ConverterOver(broken).ok());
+  // The manager's MPEG codec takes layer III only.
+  EXPECT_FALSE(ConverterOver(SilentMp3(10, {0xFD, 0x90, 0x00, 417, 1152})).ok()) << "layer II";
+  EXPECT_FALSE(ConverterOver(SilentMp3(10, {0xFF, 0x90, 0x00, 312, 384})).ok()) << "layer I";
 }
 
 TEST_F(SoundConverterMp3Test, TruncatedFileDecodesWhatItHoldsAndEnds) {
@@ -331,6 +387,18 @@ TEST_F(SoundConverterMp3Test, TruncatedFileDecodesWhatItHoldsAndEnds) {
   const Bytes pcm = converter.ReadAll(4096);
   EXPECT_GE(pcm.size(), std::size_t{19} * 1152 * 4);
   EXPECT_LE(pcm.size(), std::size_t{20} * 1152 * 4);
+  // A header is read only when its four bytes are all there: three at the
+  // end are no frame, four are a clipped one and count.
+  for (const std::size_t tail : {3, 4}) {
+    SCOPED_TRACE(tail);
+    Bytes file = SilentMp3(20);
+    const Bytes next = SilentMp3Frame();
+    file.insert(file.end(), next.begin(), next.begin() + static_cast<std::ptrdiff_t>(tail));
+    ConverterOver tailed(file);
+    ASSERT_TRUE(tailed.ok());
+    EXPECT_EQ(GetConverterPcmSize(tailed.get()), static_cast<std::int64_t>((tail == 4 ? 21 : 20) * 1152 * 4));
+    EXPECT_EQ(tailed.ReadAll().size(), std::size_t{20} * 1152 * 4);
+  }
 }
 
 using SoundConverterOggTest = ConverterTest;
