@@ -12,18 +12,15 @@
 namespace veltrin::routes {
 namespace {
 
-// Frames a course is followed (the body then held) and judged against the bullets.
-constexpr int kCourseFrames = 150;
-// To the rhythm, the drop starts this many frames before the attack is due;
-// a climb waits out an attack due within kClimbBefore (it would have to drop at once).
+constexpr int kCourseFrames = 150;  // a course is judged against the bullets this long
+// To the rhythm, the drop starts kDropLead frames before the attack is due; a
+// climb waits out an attack due within kClimbBefore (it would drop at once).
 constexpr int kDropLead = 7, kClimbBefore = 30;
-// A dodge starts in time for its bullet when it leaves a second of the horizon.
-constexpr int kDodgeFrames = 60;
-// Within kPlaced of the place the walk back (steps of at most kLongestStep)
-// stops, so a turn to the boss does not carry the player out of place.
+constexpr int kDodgeFrames = 60;  // a dodge is in time for its bullet when it leaves this much of the horizon
+// The walk back stops within kPlaced of the place, so a turn to the boss does
+// not carry the player out of it.
 constexpr int kPlaced = 24, kLongestStep = 30;
-// A standing shot flies this far under the body's top.
-const int kShotBelowTop = MuzzleOffset(1, 0, kStand).y + kPlayerShotSize / 2;
+const int kShotBelowTop = MuzzleOffset(1, 0, kStand).y + kPlayerShotSize / 2;  // a standing shot's flight
 
 // Of the floors straight above or below the player, its y standing on the
 // lowest (the ground) and on the next one up; its own y when there are none.
@@ -38,7 +35,7 @@ std::pair<int, int> GroundAndFloorOver() {
   return {places.back(), places.size() > 2 ? places[places.size() - 2] : places.back()};
 }
 
-// The sheet each live boss is drawn from, in record order: a new phase shows another.
+// The sheets the live bosses are drawn from: a new phase shows another.
 std::vector<int> BossLooks() {
   std::vector<int> looks;
   for (const EnemyRecord& enemy : enemies) {
@@ -55,19 +52,18 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, int sinceVo
   if (how.height == FightSettings::Height::kFloorOver) height = over;
   if (how.height == FightSettings::Height::kLevelWithBody && !level) height = centre;
   if (!how.toRhythm) return height;
-  // Frames until the next attack; one overdue (put off out of sight, or a
-  // volley unseen) has the player climb and drop by turns until the boss fires.
+  // An attack overdue (put off out of sight, or a volley unseen) has the
+  // player climb and drop by turns until the boss fires.
   const int dueIn = sinceVolley < 0 ? -1 : boss.baseInterval - sinceVolley, moveIn = dueIn - kDropLead - late;
   if (dueIn < 0) return ground;
   if (moveIn <= 0) return player.y == ground ? height : ground;
   return dueIn >= late + kClimbBefore ? height : player.y;
 }
 
-// Standing on, or one of `how.moves` started from `earliest` frames on to a
+// Standing on, or one of `how.moves` started `earliest` frames on up to a
 // second before the horizon's end, with the frames until it starts: the one
 // the bullets meet latest, then pass at twice the margin longest; of those
-// that clear, the one ending farthest from the boss (what it fires meanwhile
-// has the longest way to come); then the first tried. A drop ends lower down.
+// that clear, the one ending farthest from the boss; then the first tried.
 std::pair<Move, int> DodgeOf(const FightSettings& how, const EnemyRecord& boss, const Move& stay, int earliest) {
   Move best = stay;
   int bestWait = 0, bestHit = -1, bestWideHit = -1;
@@ -110,8 +106,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   aim.erase(kKeyShot), aim.erase(kKeyJump);
   const Move stay{0, false, false, keys.count(kKeyDown) != 0, kCourseFrames};
   const Move climb{0, true, false, false, how.climbPress}, drop{0, false, true, false, kMinimumPress};
-  // Whether `move`, a reaction late, carries the body toward `height` and
-  // (dodging) passes every bullet in sight.
+  // Whether `move`, a reaction late, carries the body toward `height` clear of the bullets.
   const auto clear = [&](const Move& move, int height) {
     const std::vector<BodyPlace> course = CourseOf(late, move, kCourseFrames);
     return Carries(course, height) && (!dodges || FirstBulletHit(course, kCourseFrames, how.margin) >= kCourseFrames);
@@ -131,7 +126,6 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
         std::abs(player.x - goal) > kPlaced ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
     std::optional<Move> move;  // one made now rather than a shot
     if (dodging && dodgeWait - late < kMinimumPress) {
-      // What is held goes on until the move's time; its keys come a reaction late.
       if (dodgeWait > late) problem = Hold(held_, dodgeWait - late);
       move = dodge;
     } else if (!grounded) {
@@ -139,17 +133,15 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     } else if (height != player.y && clear(toHeight, height)) {
       move = toHeight;
     } else if (way != 0 && !threatened) {
-      // Back to the place (the press whose slide ends nearest it) or turned
-      // to the boss, unless that meets a bullet: then the fight's stance (the
-      // one the bullets were judged against) is kept, not stood up from.
+      // Back to the place or turned to the boss, unless that meets a bullet:
+      // then the stance the bullets were judged against is kept.
       move = Move{way, false, false, false, kMinimumPress};
       move->press = PressTo(goal, KeysOf(*move), kMinimumPress, kLongestStep);
       if (!clear(*move, player.y)) move.reset(), now = aim, problem = Hold(aim, 1);
     } else if (how.toRhythm && player.y == ground) {
-      // To the rhythm, the player fires only from up there.
       problem = Hold({}, 1);
     } else {
-      // The shots' rhythm is planned: only its first press comes late.
+      // The shots' rhythm is planned: only the first press comes late.
       now = now == keys ? aim : keys;
       problem = Press(now, kMinimumPress, now == keys ? aim : keys);
     }

@@ -16,22 +16,18 @@ namespace veltrin::routes {
 namespace {
 
 const int kBlazeCost = ShotMagicCost(0);
-// A shot's muzzle standing and crouched, facing right.
 const Muzzle kStandingMuzzle = MuzzleOffset(1, 0, kStand), kCrouchedMuzzle = MuzzleOffset(1, 1, kSquat);
-// Standing, a shot is fired at an enemy come kShortOfFlight inside where it
-// flies; a low shot where a walk stops, at one up to kPastFlight beyond, which
-// comes on while the walk stops and the shot flies.
+// Standing, a shot is fired at an enemy come kShortOfFlight inside its
+// flight; a low shot where a walk stops, at one up to kPastFlight beyond
+// (it comes on while the walk stops and the shot flies).
 constexpr int kShortOfFlight = 20, kPastFlight = 16;
 const Keys kWalkingShot{kKeyDown, kKeyShot};
-// The longest a looking step looks before it gives up.
-constexpr int kStepFrames = 3000;
-// Frames a blocking sequence met on the way (the key switch's flash) adds to a hold.
-constexpr int kBlockingSlack = 60;
+constexpr int kStepFrames = 3000;  // before a looking step gives up
+constexpr int kBlockingSlack = 60;  // a blocking sequence met on the way (the key switch's flash)
 // A hop over a bullet: how far ahead (more the lateness) and how near the
-// bullets are timed, the jump's press, and the frames spare at the latest.
+// bullets are judged, the jump's press, and the frames spare at the latest.
 constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
-// How high over the body an enemy in a hop is watched for.
-constexpr int kHopHeight = 2 * kCellSize;
+constexpr int kHopHeight = 2 * kCellSize;  // how high over the body an enemy in a hop is watched for
 
 std::string Outcome(bool done) {
   const std::string where = " on floor " + std::to_string(floorNumber + 1) + " at " + std::to_string(player.x) +
@@ -41,13 +37,12 @@ std::string Outcome(bool done) {
   return "";
 }
 
-// The chest's mark in the floor's progress: 0 shut, 1 open; -1 off the floors.
+// 0 shut, 1 open; -1 off the floors.
 int ChestMark() {
   return floorNumber >= 0 && floorNumber < kFloorCount ? gameState.FloorProgress.floorItems[floorNumber][kSlotChest] : -1;
 }
-// Confirms the chest's window (its content recorded, the chest not yet
-// marked open) once it is read and the keys queued before it are out; again
-// after another look while it still shows.
+// Confirms the chest's window once it is read and the keys queued before it
+// are out; again after another look while it still shows.
 std::function<void()> ConfirmingChest(ScriptedPlay& play) {
   return [&play, looked = 0]() mutable {
     const bool shows = ChestMark() == 0 && gameState.FloorProgress.floorValue[floorNumber] != -1;
@@ -168,8 +163,7 @@ std::string RoutePlayer::Run(const Route& route) {
         held_ = steps[end].keys;
         frames += length;
       }
-      // A chest a jittered walk runs into opens its window in the middle of
-      // these presses.
+      // A jittered walk may run into a chest in the middle of these presses.
       play_.SetFrameHook(ConfirmingChest(play_));
       problem = Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames + 400));
       play_.SetFrameHook({});
@@ -217,10 +211,9 @@ std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) 
   return problem;
 }
 
-// Of `moves` (tried in order) away from a bullet on course for the body, the
-// one to press now: a reaction late it clears the bullets, a few frames later
-// it would not. None while one that clears can still wait; when none clears,
-// the one met latest.
+// Of `moves` (tried in order), the one to press now: a reaction late it
+// clears the bullets, a few frames later it would not. None while one that
+// clears can still wait; when none clears, the one met latest.
 std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
   const int late = perturbation_.reactionDelay, horizon = kHopHorizon + late;
   const auto hitAfter = [&](const Move& move, int wait) {
@@ -244,8 +237,7 @@ std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
   const bool done = play_.RunUntil(
       [&] { return player.dead != 0 || (play_.frames() - start >= kMinimumPress && reached()); }, kStepFrames);
   if (!done || player.dead != 0) return Outcome(done);
-  // The reaction: the same keys a little longer (and, late, longer still when
-  // the next step changes them).
+  // The reaction: the same keys a little longer.
   return Hold(keys, kMinimumPress);
 }
 
@@ -260,53 +252,44 @@ std::string RoutePlayer::Looking(Done done, Act act) {
 
 std::string RoutePlayer::HoldTo(const Keys& keys, int column) {
   const int x = StandingX(column), way = WayOf(keys);
-  // A player who reacts late lets go as far before the place as the body
-  // goes on meanwhile.
+  // A late player lets go as far before the place as the body goes on meanwhile.
   return HoldUntil(keys, [&] { return way * (player.x + perturbation_.reactionDelay * player.velocityX - x) >= 0; });
 }
 
 std::string RoutePlayer::RideAcross(int from, int to) {
   constexpr int kLongestStep = 30;
   const int nearX = from * kCellSize, farX = to * kCellSize;
-  // The step whose walk and slide end with the near foot over the middle of
-  // the platform at its turn.
+  // The step that ends with the near foot over the platform's middle at its turn.
   const int press = PressTo(nearX + kCellSize / 2 - kFeetProbeLeft, {kKeyRight}, 1, kLongestStep);
-  // Waits until the platform comes within `near` pixels of the turn at `x`:
-  // one already closer is let go by and waited for again.
+  // Until the platform comes within `near` pixels of the turn at `x` (one
+  // already closer is let go by).
   const auto comes = [this](int x, int near) {
     int before = PlatformDistance(x);
     return HoldUntil({}, [&] { return std::exchange(before, PlatformDistance(x)) > near && before <= near; });
   };
-  // The step starts as the platform comes within as many frames of its turn
-  // as the step and the reaction take.
   const int late = perturbation_.reactionDelay;
   std::string problem = comes(nearX, kMovingObjectStep * (late + press));
   if (problem.empty()) problem = Press({kKeyRight}, press);
-  // Off at the far turn: the walk starts as the platform comes to it.
   if (problem.empty()) problem = comes(farX, kMovingObjectStep * late + kCellSize / 2);
   return problem.empty() ? HoldTo({kKeyRight}, to + 2) : problem;
 }
 
 std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting) {
-  // How far past the player's x an enemy may be for a Blaze Shot, by the
-  // flight at the player's shot level: standing, it is fired at what has come
-  // that close; a low one fired where a walk stops, at what is within
+  // The reaches of a Blaze Shot past the player's x: standing, it is fired at
+  // what has come that close; low where a walk stops, at what is within
   // lowReach. An enemy closer still without the magic for a shot is jumped.
   const int flight = ShotFlight(0, player.shotLevel[0]);
   const int reach = kStandingMuzzle.x + flight - kShortOfFlight;
   const int lowReach = kCrouchedMuzzle.x + flight + kPastFlight;
   constexpr int kJumpedNear = 120;
-  // An enemy on its way is waited for from as far off as the screen shows
-  // it, through a pause in its walk.
-  constexpr int kPause = 60;
+  constexpr int kPause = 60;  // an enemy on its way is waited for through a pause in its walk
   const bool advancing = meeting == Meeting::kStanding;
   const int goal = column ? StandingX(*column) : player.x;
   const int way = !column ? 0 : goal >= player.x ? 1 : -1;
   const Keys walk = KeysOf(Move{way});
   Keys aim = keys;
   aim.erase(kKeyShot);
-  // What is seen is judged as it will be when a late answer reaches the game;
-  // so is the arrival, as the walk goes on until the next step's keys do.
+  // What is seen, and the arrival, are judged as they will be when a late answer comes.
   const int lead = perturbation_.reactionDelay, horizon = kHopHorizon + lead;
   const int start = play_.frames();
   int before = EnemyAhead(kHopHeight), nearer = start;
@@ -324,12 +307,11 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     const int enemy = EnemyAhead();
     const Move goingOn{walking ? way : 0, false, false, held_.count(kKeyDown) != 0, horizon};
     if (player.airborne == 0 && FirstBulletHit(CourseOf(0, goingOn, horizon), horizon, kHopMargin) < horizon) {
-      // A bullet on course for the body: a hop on, in place or back, a
-      // crouch or a stop, taken as late as it still clears the bullets.
+      // A bullet on course: a hop on (not over a key just ahead), in place or
+      // back, a crouch or a stop, as late as it still clears.
       const int ahead = way < 0 ? -1 : 1;
       std::vector<Move> dodges = {{0, true, false, false, kHopPress}, {0, false, false, true, 2 * kMinimumPress},
                                   {0, false, false, false, kMinimumPress}, {-ahead, true, false, false, kHopPress}};
-      // Not on over a key lying just ahead.
       constexpr int kKeyNear = 200;
       const int key = ColumnOf(Key()), keyOff = ahead * (StandingX(key) - player.x);
       if (key < 0 || keyOff < 0 || keyOff > kKeyNear) dodges.insert(dodges.begin(), {ahead, true, false, false, kHopPress});
@@ -337,8 +319,8 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       if (dodge) Trace("dodge " + LettersOf(KeysOf(*dodge)));
       return dodge ? Press(KeysOf(*dodge), dodge->press) : Hold(held_, 1);
     }
-    // Advancing, ground is held (the walk stopped) where an enemy, one in a
-    // hop too, comes into a Blaze Shot's reach of where the walk would stop.
+    // Advancing, the walk stops where an enemy (one in a hop too) comes into
+    // a Blaze Shot's reach of where it would stop.
     const int closing = static_cast<int>(lead * std::fabs(player.velocityX));
     const int hopping = EnemyAhead(kHopHeight);
     if (advancing && hopping >= 0 &&
@@ -346,17 +328,15 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       Trace("hold");
       return Walk(keys, std::nullopt, kMinimumPress);
     }
-    // Otherwise a walk shoots low at an enemy a Blaze Shot reaches once it stops.
-    // (in the air only in a leap the walk goes on through, not in a hop).
-    // A low shot passes under a walker in its hop: one seen hopping is shot
-    // coming down or just landed (or once close), to meet it before it hops
-    // again; one that stood a pause's length is taken for a walker. The
-    // last shot the magic allows waits until it comes down to the shot's line.
+    // Otherwise a walk shoots low at an enemy in reach once it stops (in the
+    // air only in a leap, not a hop). A low shot passes under a walker in its
+    // hop: one seen hopping is shot coming down or just landed (or once
+    // close); one that stood a pause's length is taken for a walker. The last
+    // shot the magic allows waits until it comes down to the shot's line.
     const bool lastShot = player.magic < 2 * kBlazeCost;
     bool passesUnder = false;
     for (const EnemyRecord& e : enemies) {
-      // A slot freed is forgotten, so an enemy put in it later starts unseen.
-      if (e.life <= 0) hopSeen_.erase(&e);
+      if (e.life <= 0) hopSeen_.erase(&e);  // an enemy put in a freed slot starts unseen
       if (e.life <= 0 || e.flying != 0) continue;
       int& hopped = hopSeen_[&e];
       if (e.moveState != 0) hopped = play_.frames();
@@ -369,15 +349,15 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     if (!advancing && (player.airborne == 0 || walking) && way >= 0 && enemy >= 0 && !passesUnder &&
         enemy - closing <= (way > 0 ? lowReach : reach) && player.magic >= kBlazeCost) {
       Trace("shoot");
-      // The shots' rhythm is planned, as a fight's: only the first comes late,
-      // a walk going on a reaction before it; a player facing back turns first.
+      // Only the first shot comes late: the walk goes on a reaction before
+      // it, and a player facing back turns first.
       std::string problem = walking || player.facing < 0 ? Hold({kKeyRight}, kMinimumPress) : "";
       if (problem.empty()) problem = Press(keys, kMinimumPress, aim);
       return problem.empty() ? Press(aim, kMinimumPress, keys) : problem;
     }
     if (player.airborne != 0) return Hold(held_, 1);
     // A wall, gap or spikes are jumped at once, an enemy a reaction on; a
-    // walker close in its hop, with the magic for a shot, is waited for to come down.
+    // walker close in its hop is waited for to come down, given the magic.
     const bool enemyClose = way > 0 && enemy >= 0 && enemy - closing <= kJumpedNear;
     const bool obstacle = way > 0 && ObstacleAhead(lead);
     if (enemyClose && passesUnder && player.magic >= kBlazeCost && !obstacle) {
@@ -389,8 +369,8 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
       std::string problem = enemyClose && !obstacle ? Hold(walk, kMinimumPress) : "";
       return problem.empty() ? Press({kKeyRight, kKeyJump}, kHopPress, walk) : problem;
     }
-    // Walking on after a stop is itself a press of 6 frames, but for a
-    // careful step on towards what is met standing.
+    // Walking on after a stop is a press of its own, but for a careful step
+    // towards what is met standing.
     if (way != 0) return Hold(walk, walking || advancing ? 1 : kMinimumPress);
     return Hold(coming ? aim : Keys{}, kMinimumPress);
   });
@@ -413,17 +393,14 @@ int RoutePlayer::PressTo(double x, const Keys& keys, int shortest, int longest) 
 }
 
 std::string RoutePlayer::StopAt(int column) {
-  // The body comes to rest up to kShort pixels before the column's middle or
-  // kPast past it: never far past (a block before spikes).
+  // At rest up to kShort pixels before the column's middle or kPast past it.
   constexpr int kShort = 15, kPast = 3, kAim = (kShort - kPast) / 2, kLongestPress = 40;
   const int goal = StandingX(column);
-  // On ice the walk only stops against it, and what is left below one
-  // frame's braking creeps on: it is as good as standing.
+  // On ice what is left below one frame's braking creeps on: as good as standing.
   const auto onIce = [] { return player.onSlipperyFloor != 0 && player.airborne == 0; };
-  // The jump is held while the body rises: let go, it would fall short.
+  // The jump is held while the body rises, or it would fall short.
   const auto withWay = [](int way) { return KeysOf(Move{way, player.airborne != 0 && player.velocityY < 0}); };
-  // Where the slide ends if let go now: on ice a brake held goes on as
-  // planned, as the slide's does.
+  // Where the slide ends if let go now (on ice a brake held goes on as planned).
   const auto rest = [&] {
     if (onIce() && WayOf(held_) * player.velocityX < 0) return RestX(0, 0);
     return RestX(0, 0, WayOf(held_), withWay(0) != held_ ? perturbation_.reactionDelay : 0);
@@ -437,19 +414,17 @@ std::string RoutePlayer::StopAt(int column) {
   };
   const std::string problem = Looking([&] { return still() && within(); }, [&] {
     if (within()) {
-      // On ice, braked for a planned count of frames, which a late start
-      // does not turn into walking back.
+      // On ice, braked for a planned count of frames, so lateness cannot turn it into walking back.
       const int brake = static_cast<int>(std::fabs(player.velocityX) / WalkAcceleration(player));
       return onIce() && !still() ? Press(withWay(-WayOf(player.velocityX)), brake) : Hold(withWay(0), 1);
     }
-    // The press whose slide ends nearest the aim (on the ground a person's,
-    // a walk going on that way let go a reaction on at the soonest, not a
-    // brake against the slide); while the longest is, the walk goes on.
+    // The press whose slide ends nearest the aim (on the ground a person's:
+    // a walk going on is let go a reaction on at the soonest); while the
+    // longest is, the walk goes on. On ice it ends in the brake.
     const int way = rest() > goal ? -1 : 1;
     const bool walkingOn = WayOf(held_) == way && WayOf(player.velocityX) != -way;
     const int shortest = player.airborne != 0 ? 1 : kMinimumPress + (walkingOn ? perturbation_.reactionDelay : 0);
     const int press = PressTo(goal - kAim, withWay(way), shortest, kLongestPress);
-    // On ice the planned press ends in the brake, as planned as the press.
     return press == kLongestPress ? Hold(withWay(way), 1) : Press(withWay(way), press, withWay(onIce() ? -way : 0));
   });
   return problem.empty() ? Hold({}, kMinimumPress) : problem;
@@ -457,8 +432,7 @@ std::string RoutePlayer::StopAt(int column) {
 
 std::string RoutePlayer::OpenChest(int column) {
   // The walk meets what comes up to three cells before the chest, then leans
-  // into it from the side it is on (turning when the walk carried the body
-  // past it) while its window is answered.
+  // into it from whichever side the body is on while its window is answered.
   std::string problem = WalkShortOf(column, 3);
   play_.SetFrameHook(ConfirmingChest(play_));
   const auto lean = [&] { return Hold({StandingX(column) > player.x ? kKeyRight : kKeyLeft}, kMinimumPress); };
@@ -468,8 +442,7 @@ std::string RoutePlayer::OpenChest(int column) {
 }
 
 std::string RoutePlayer::Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done) {
-  constexpr int kReading = 20;  // frames a window shows before it is answered
-  constexpr int kLook = 20;     // frames a press is looked at before the next
+  constexpr int kReading = 20, kLook = 20;  // a window read, a press looked at before the next
   int mainLoopFrame = play_.frames();  // the last frame the game's main loop ran
   int nextDecision = 0;
   play_.SetFrameHook([&] {

@@ -1,8 +1,7 @@
-// Routes over the game's floors written as C++ calls, and a player that
-// plays them as a person would: it looks every frame and acts on what it
-// sees, each press at least 6 frames long. A perturbation jitters fixed
-// presses and delays decisions; a late player judges what it sees as it will
-// be when its answer arrives.
+// Routes over the game's floors, and a player that plays them as a person
+// would: it looks every frame and acts on what it sees, each press at least
+// 6 frames long. A perturbation jitters fixed presses and delays decisions;
+// a late player judges what it sees as it will be when its answer arrives.
 //
 //   Route().ReadSign().UseRecoveryPoint().OpenChest().TakeDoor()
 #pragma once
@@ -28,33 +27,32 @@ using testing::kKeyDown, testing::kKeyJump, testing::kKeyLeft, testing::kKeyRigh
 // The shortest press and the reaction time of a route's player, in frames.
 inline constexpr int kMinimumPress = 6;
 
-// How a boss is fought: the player stands at the place and height, turned to
-// the boss, firing by turns; it walks, climbs or drops back only along a way no
-// bullet in sight meets, and answers a bullet on course for the body a
-// reaction later (or later still) with the move the bullets meet latest.
+// How a boss is fought: from a place and height, turned to it and firing by
+// turns; a move is made only along a way no bullet in sight meets, and a
+// bullet on course for the body is answered by the move it meets latest.
 struct FightSettings {
-  // Where it stands; the lowest one-way floor over the ground there; or level
-  // with the boss's body, a ledge climbed or dropped at a time.
+  // Where it stands; on the lowest one-way floor over the ground; level with
+  // the boss's body, a ledge at a time.
   enum class Height { kWhereItStands, kFloorOver, kLevelWithBody };
-  std::optional<Place> place = std::nullopt;  // the column to stand in; none: where the fight starts
-  Height height = Height::kWhereItStands;     // the height to fight from
-  bool toRhythm = false;      // down from the floor over as an attack (counted from the last volley) comes due
-  bool untilNewLook = false;  // the fight ends when a boss changes its look (a phase begins)
-  int horizon = 40;           // frames a bullet is seen coming, more the reaction's lateness; 0: nothing is dodged
+  std::optional<Place> place = std::nullopt;  // none: where the fight starts
+  Height height = Height::kWhereItStands;
+  bool toRhythm = false;      // down from the floor over as an attack comes due
+  bool untilNewLook = false;  // ends when a boss changes its look (a phase begins)
+  int horizon = 40;           // frames a bullet is seen coming, more the lateness; 0: none dodged
   int margin = 8;             // pixels a bullet must pass the body by
-  // The dodges tried, in order (a crouch only when the fight's keys do not);
-  // each ends on footing.
+  // The dodges tried, in order (a crouch only when the fight's keys do not
+  // crouch); each ends on footing.
   std::vector<Move> moves = {{0, false, false, true, 2 * kMinimumPress}, {-1, false, false, false, 18},
                              {1, false, false, false, 18}, {0, false, true, false, kMinimumPress},
                              {0, true, false, false, 20}};
   int climbPress = 20;     // a jump onto the ledge over the body
-  int frameLimit = 12000;  // frames before the fight gives up
+  int frameLimit = 12000;  // before the fight gives up
 };
 
 // How far the player departs from the route's exact timing.
 struct Perturbation {
   int pressJitter = 0;    // each fixed press or wait is up to this many frames longer or shorter
-  int reactionDelay = 0;  // the keys a looking step decides reach the game this many frames late
+  int reactionDelay = 0;  // a looking step's keys reach the game this many frames late
   std::uint32_t seed = 1;
 };
 
@@ -73,38 +71,30 @@ class Route {
 
   // `keys` held until the body's middle passes the place's column's middle.
   Route& HoldTo(Keys keys, Place place);
-  // A walk to the place that meets what comes: a bullet on course for the body
-  // hopped or crouched under, an enemy within reach shot low while the magic
-  // lasts, a wall, gap, spikes or an enemy close ahead jumped.
+  // A walk that hops or crouches under bullets, shoots low at enemies while
+  // the magic lasts, and jumps walls, gaps, spikes and enemies close ahead.
   Route& WalkTo(Place place);
   // A walk that holds ground where an enemy comes within a standing shot's reach.
   Route& Advance(Keys keys, Place place);
-  // Comes to rest in the place's column, short of its middle rather than past
-  // it (a block before spikes); after a jump, steered in the air.
+  // Comes to rest in the column, short of its middle rather than past it (a
+  // block before spikes); after a jump, steered in the air.
   Route& StopAt(Place place);
-  // Nothing held until the player sees `what` (a window, a scene, an enemy).
+  // Nothing held until `seen` (a window, a scene, an enemy).
   Route& WaitFor(std::string what, std::function<bool()> seen);
-  // Menus and windows answered by looking (inside blocking sequences too)
-  // until `done`: `decide`, told whether a window shows, gives the keys.
+  // Menus and windows answered by looking until `done`: `decide`, told
+  // whether a window shows, gives the keys.
   Route& Answer(std::string what, std::function<Keys(bool inWindow)> decide, std::function<bool()> done);
-  // Onto the travelling platform where it turns at `from`, off where it turns
-  // at `to`, each step timed to its coming.
+  // Onto the travelling platform where it turns at `from`, off where it turns at `to`.
   Route& RideAcross(Place from, Place to);
-  // Stands `frames` frames and on while an enemy ahead comes, met as a walk
-  // meets it (firing `keys`).
+  // Stands `frames` frames and on while an enemy ahead comes, met as a walk meets it.
   Route& HoldGround(Keys keys, int frames);
-  // The floor's boss fought as `how` says until it is down or changes its look.
+  // The floor's boss fought until it is down or changes its look.
   Route& Fight(Keys keys, FightSettings how = {});
 
-  // Stops on the nearest sign, opens it with Up and closes it with Confirm.
   Route& ReadSign();
-  // Fills the magic with Up at the recovery point (the nearest unless named).
   Route& UseRecoveryPoint(Place where = RecoveryPoint());
-  // Walks into the chest and answers its window with Confirm.
   Route& OpenChest();
-  // Stops in the door and goes through it with Up.
   Route& TakeDoor(int number = 0);
-  // The steps of `more` after these.
   Route& Then(const Route& more);
 
  private:
@@ -115,7 +105,7 @@ class Route {
     int frames = 0;                                // of a fixed press
     std::function<std::string(RoutePlayer&)> act;  // of a looking step; empty for a fixed press
   };
-  // A looking step given the places' columns, once every place is found.
+  // A looking step given its places' columns, once every place is found.
   using Columns = const std::vector<int>&;
   Route& Add(std::string name, std::vector<Place> places, std::function<std::string(RoutePlayer&, Columns)> act);
   std::vector<Step> steps_;
@@ -125,17 +115,16 @@ class RoutePlayer {
  public:
   explicit RoutePlayer(ScriptedPlay& play, Perturbation perturbation = {});
 
-  // Plays the steps in order; "" when the route ran through with the player
-  // alive, otherwise what went wrong and at which step.
+  // "" when the route ran through with the player alive, otherwise what went
+  // wrong and at which step.
   std::string Run(const Route& route);
 
  private:
   friend class Route;
-  // How a walk meets an enemy ahead: shot low on the way, or met standing.
-  enum class Meeting { kOnTheWay, kStanding };
+  enum class Meeting { kOnTheWay, kStanding };  // an enemy ahead shot low on the way, or met standing
 
-  // The looking steps (see Route's), each "" or what went wrong. A walk with
-  // no column holds ground at least `frames` frames.
+  // The looking steps, each "" or what went wrong. A walk with no column
+  // holds ground at least `frames` frames.
   std::string HoldTo(const Keys& keys, int column);
   std::string Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting = Meeting::kOnTheWay);
   std::string WalkShortOf(int column, int cells);
@@ -145,19 +134,17 @@ class RoutePlayer {
   std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
   std::string OpenChest(int column);
 
-  // `keys` queued for `frames` frames. A change of keys is a decision, which
-  // reaches the game the returned frames late, what was held going on.
+  // `keys` queued for `frames` frames; a change of keys reaches the game the
+  // returned frames late, what was held going on.
   int Decide(const Keys& keys, int frames);
   std::string Hold(const Keys& keys, int frames);
-  // A planned press: it starts as a decision but ends on time, `after` held then.
+  // A planned press: only its start comes late; `after` is held then.
   std::string Press(const Keys& keys, int frames, const Keys& after = {});
-  // `act` (each time "" or what went wrong) until `done` holds.
   template <typename Done, typename Act>
   std::string Looking(Done done, Act act);
   template <typename Reached>
   std::string HoldUntil(const Keys& keys, Reached reached);
-  // Of the presses of `keys` `shortest` to `longest` frames long (a change of
-  // keys reaching the game late), the one whose slide ends nearest `x`.
+  // Of the presses `shortest` to `longest` frames long, the one whose slide ends nearest `x`.
   int PressTo(double x, const Keys& keys, int shortest, int longest) const;
   std::optional<Move> DodgeNow(const std::vector<Move>& moves);
   int Jittered(int frames);
@@ -166,10 +153,9 @@ class RoutePlayer {
   ScriptedPlay& play_;
   Perturbation perturbation_;
   std::mt19937 jitter_;
-  Keys held_;  // the keys the player holds now
+  Keys held_;
   std::map<const EnemyRecord*, int> hopSeen_;  // the frame each live walker was last seen in its hop
-  // QZ_ROUTE_TRACE=1 prints where each step left the player, for laying routes.
-  bool trace_;
+  bool trace_;  // QZ_ROUTE_TRACE=1: where each step left the player, for laying routes
 };
 
 }  // namespace veltrin::routes

@@ -20,8 +20,7 @@
 namespace veltrin::routes {
 namespace {
 
-// The bullets' sprites, in pixels a side: they strike at their middle.
-constexpr int kBulletSize = 2 * kBulletHitOffset;
+constexpr int kBulletSize = 2 * kBulletHitOffset;  // a side; bullets strike at their middle
 
 // The cell nearest the body's middle whose attribute is `attribute`; with
 // `ahead`, of those at or right of it.
@@ -38,9 +37,8 @@ int NearestColumnWith(std::int32_t attribute, bool ahead) {
   return best;
 }
 
-// What the floor text of the floor being played names beyond the cells: its
-// marks and where it places its enemies. Read when a look first meets the
-// floor, again once another is played; the routes ask every frame.
+// The marks and enemy placements of the floor being played's text, read
+// again only once another floor is played (the routes ask every frame).
 struct FloorReading {
   int floor = -1;
   std::vector<datagen::FloorMark> marks;
@@ -59,15 +57,6 @@ const FloorReading& FloorBeingPlayed() {
     if (datagen::CompileFloorText(source.text, &data, nullptr)) reading.enemies = data.enemyPlacements;
   }
   return reading;
-}
-
-// The column of the floor text's mark `name` on the floor being played; -1
-// when it has none.
-int MarkColumn(const std::string& name) {
-  for (const datagen::FloorMark& mark : FloorBeingPlayed().marks) {
-    if (mark.name == name) return mark.x;
-  }
-  return -1;
 }
 
 // A copy of the player and its latches, stepped with the game's motion.
@@ -103,7 +92,11 @@ bool BlastReaches(const ShotRecord& b, const BulletTarget& target) {
 int ColumnOf(const Place& place) {
   switch (place.kind) {
     case Place::Kind::kColumn: return place.number;
-    case Place::Kind::kMark: return MarkColumn(place.name);
+    case Place::Kind::kMark:
+      for (const datagen::FloorMark& mark : FloorBeingPlayed().marks) {
+        if (mark.name == place.name) return mark.x;
+      }
+      return -1;
     case Place::Kind::kCells: return NearestColumnWith(place.number, place.ahead);
     case Place::Kind::kSlot: return floorSlots[place.number].active == 1 ? floorSlots[place.number].x : -1;
   }
@@ -135,8 +128,7 @@ std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int held
 
 bool Carries(const std::vector<BodyPlace>& course, int height) {
   const BodyPlace& end = course.back();
-  if (!end.grounded) return false;
-  return height == player.y || (height < player.y ? end.y <= player.y - 1 : end.y >= player.y + 1);
+  return end.grounded && (height == player.y || (height < player.y ? end.y <= player.y - 1 : end.y >= player.y + 1));
 }
 
 double RestX(int way, int frames, int heldWay, int late) {
@@ -158,9 +150,8 @@ int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin
     if (b.inUse != 0 && InView(b.x, b.y, kBulletSize, kBulletSize)) flights.push_back(b);
   }
   for (int t = 0; t < horizon && !flights.empty(); ++t) {
-    // The game moves the player before the bullets, so a bullet t moves on
-    // meets the body of the frame after; judged against the body a frame
-    // earlier, a dodge keeps a frame in hand.
+    // The game moves the player before the bullets: judged against the body
+    // a frame earlier than it meets, a dodge keeps a frame in hand.
     const BulletTarget target = TargetAt(course[std::min(static_cast<std::size_t>(t), course.size() - 1)], margin);
     std::vector<ShotRecord> next;
     for (ShotRecord& b : flights) {

@@ -1,6 +1,6 @@
 // What the player of a route sees of the floor being played: its places,
 // where a move carries the body and where the bullets fly (both stepped on
-// copies with the game's own step), the enemies ahead and the boss.
+// copies with the game's own step), the enemies and the boss.
 #pragma once
 
 #include <string>
@@ -13,8 +13,8 @@
 
 namespace veltrin::routes {
 
-// A place a route goes to: a tile column, a mark the floor text names
-// ("mark NAME X"), the cells of an attribute or a slot of the loaded floor.
+// A tile column, a mark of the floor text ("mark NAME X"), the cells of an
+// attribute or a slot of the loaded floor.
 struct Place {
   enum class Kind { kColumn, kMark, kCells, kSlot };
   Kind kind;
@@ -33,14 +33,13 @@ inline Place Door(int number) { return {Place::Kind::kCells, kAttrDoor0 + number
 inline Place Chest() { return {Place::Kind::kSlot, kSlotChest, "chest"}; }
 inline Place Key() { return {Place::Kind::kSlot, kSlotKey, "key"}; }
 inline Place KeySwitch() { return {Place::Kind::kSlot, kSlotKeySwitch, "key switch"}; }
-// The next such place ahead (right) of the player, not one behind.
+// The next such place right of the player, not one behind.
 inline Place Ahead(Place place) {
   place.ahead = true;
   return place;
 }
 
-// The place's column on the loaded floor nearest the body (of those ahead,
-// for an Ahead place); -1 when it has none.
+// The place's column nearest the body; -1 when the floor has none.
 int ColumnOf(const Place& place);
 // The player's x with the body's middle over the middle of `column`.
 int StandingX(int column);
@@ -50,53 +49,47 @@ struct BodyPlace {
   double x, y;
   bool crouched, grounded;
 };
-// A move of the body: a walk one way (-1 left, 1 right), a jump, a drop
-// through the one-way floor underfoot or a crouch, held `press` frames.
+// A walk one way (-1 left, 1 right), a jump, a drop through the one-way
+// floor underfoot or a crouch, held `press` frames.
 struct Move {
   int way = 0;
-  bool jump = false;
-  bool drop = false;
-  bool crouch = false;
+  bool jump = false, drop = false, crouch = false;
   int press = 0;
 };
-// -1, 0 or 1 as `speed` goes left, nowhere or right.
-int WayOf(double speed);
+int WayOf(double speed);  // -1, 0 or 1
 
 // The body's places from now (course[0]) as the game's step moves a copy:
-// `wait` frames of a walk `heldWay`, then `move`.
+// `wait` frames walking `heldWay`, then `move`.
 std::vector<BodyPlace> CourseOf(int wait, const Move& move, int frames, int heldWay = 0);
 // Whether `course` ends on footing and, for a `height` not the body's own,
 // at least a pixel nearer it.
 bool Carries(const std::vector<BodyPlace>& course, int height);
-// The player's x at rest after a walk `heldWay` for `late` frames, then
+// The player's x at rest after walking `heldWay` for `late` frames, then
 // `way` for `frames` (on ice: braked until it creeps).
 double RestX(int way, int frames, int heldWay = 0, int late = 0);
 // The first of the next `horizon` frames at which a bullet on the screen,
-// flown on copies with the game's own step, meets the body along `course`
-// (its last place held after) within `margin` pixels, or its blast does;
+// flown on copies with the game's own step, or its blast meets the body
+// along `course` (its last place held after) within `margin` pixels;
 // `horizon` when none does.
 int FirstBulletHit(const std::vector<BodyPlace>& course, int horizon, int margin);
 
-// True when part of the `width` by `height` box at (x, y) shows on the screen.
 bool InView(double x, double y, int width, int height);
-// True when a bullet left `enemy`'s muzzle in the frame just played.
+// Whether a bullet left `enemy`'s muzzle in the frame just played.
 bool FiredJustNow(const EnemyRecord& enemy);
 // The boss's frames of acting (a flinch stops its clock) since its last
 // volley, a frame on from `before`; -1 until a volley is seen.
 int SinceVolley(const EnemyRecord& boss, int before);
-// The floor's first live boss, or null.
 const EnemyRecord* Boss();
 // The first live enemy of the kind the floor text places in the place's
-// column, told by the sheet it is drawn from; null when none lives or none
-// is placed there.
+// column (told by its sheet); null when none.
 const EnemyRecord* EnemyOfKindAt(const Place& place);
 // How far right the nearest live enemy in sight is, at the body's height or
 // up to `above` pixels over it (one in a hop); -1 when none is.
 int EnemyAhead(int above = 0);
-// A wall at the body's height, or a gap or spikes underfoot, just ahead of a
-// player walking right on the ground, once the walk goes on `lead` frames.
+// A wall, gap or spikes just ahead of a player walking right on the ground,
+// once the walk goes on `lead` frames.
 bool ObstacleAhead(int lead = 0);
-// How far the nearest travelling platform's left edge is from floor pixel x.
+// From floor pixel x to the nearest travelling platform's left edge.
 int PlatformDistance(int x);
 
 }  // namespace veltrin::routes

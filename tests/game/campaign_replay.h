@@ -230,9 +230,7 @@ inline Route ChestAndDoor() { return Route().OpenChest().TakeDoor(); }
 inline bool NoEnemyBulletInSight() {
   constexpr int kSize = 2 * kBulletHitOffset;
   for (const ShotRecord& b : enemyBullets) {
-    const bool shows =
-        b.x + kSize > cameraX && b.x < cameraX + kViewWidth && b.y + kSize > cameraY && b.y < cameraY + kViewHeight;
-    if (b.inUse != 0 && shows) return false;
+    if (b.inUse != 0 && routes::InView(b.x, b.y, kSize, kSize)) return false;
   }
   return true;
 }
