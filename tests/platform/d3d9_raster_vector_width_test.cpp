@@ -12,6 +12,8 @@
 
 #include <cstdint>
 #include <random>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "platform/d3d9_raster.h"
@@ -114,16 +116,10 @@ std::vector<TexVertex> Cells(std::mt19937& rng, std::uint32_t diffuse) {
   return vertices;
 }
 
-// Draws the cells over `start` on the general path and at every row width,
-// which must agree; returns the triangles the fast path took.
-int DrawAtEveryWidth(std::mt19937& rng, const OwnedSurface& sheet, const OwnedSurface& start, int round) {
-  State state = TwoDState(kTargetW, kTargetH);
-  state.textures[0] = sheet.view;
-  UseBlend(rng, &state);
-  UseAlphaTest(rng, &state);
-  const std::uint32_t diffuse = rng() % 2 == 0 ? 0xFFFFFFFFu : 0xFF000000u | (rng() & 0xFFFFFFu);
-  const std::uint32_t tinted = rng() % 3 == 0 ? (diffuse & 0x00FFFFFFu) | 0x90000000u : diffuse;
-  const std::vector<TexVertex> vertices = Cells(rng, tinted);
+// Draws the vertices over `start` on the general path and at every row
+// width, which must agree; returns the triangles the fast path took.
+int DrawAtEveryWidth(const State& state, const std::vector<TexVertex>& vertices, const OwnedSurface& start,
+                     const std::string& what) {
   OwnedSurface general = start;
   Report generalReport;
   EXPECT_EQ(DrawList(general, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &generalReport, false), Status::kOk);
@@ -133,8 +129,8 @@ int DrawAtEveryWidth(std::mt19937& rng, const OwnedSurface& sheet, const OwnedSu
     OwnedSurface fast = start;
     Report fastReport;
     EXPECT_EQ(DrawList(fast, state, vertices, kTexFvf, D3DPT_TRIANGLELIST, &fastReport, true), Status::kOk);
-    EXPECT_EQ(fast.bytes, general.bytes) << "round " << round << ", limit " << static_cast<int>(limit);
-    EXPECT_EQ(fastReport.pixelsWritten, generalReport.pixelsWritten) << "round " << round;
+    EXPECT_EQ(fast.bytes, general.bytes) << what << ", limit " << static_cast<int>(limit);
+    EXPECT_EQ(fastReport.pixelsWritten, generalReport.pixelsWritten) << what;
     fastTriangles += fastReport.fastPathTriangles;
   }
   return fastTriangles;
@@ -146,17 +142,29 @@ OwnedSurface NoisyTarget(std::mt19937& rng, int round) {
   return start;
 }
 
+// Rounds of random cells over noisy targets, each round on the next sheet
+// under a random blend, alpha test and diffuse colour; returns the triangles
+// the fast path took.
+int DrawRandomCells(std::mt19937& rng, std::span<const OwnedSurface> sheets, int rounds) {
+  int fastTriangles = 0;
+  for (int round = 0; round < rounds && !::testing::Test::HasFailure(); ++round) {
+    const OwnedSurface start = NoisyTarget(rng, round);
+    State state = TwoDState(kTargetW, kTargetH);
+    state.textures[0] = sheets[static_cast<std::size_t>(round) % sheets.size()].view;
+    UseBlend(rng, &state);
+    UseAlphaTest(rng, &state);
+    const std::uint32_t diffuse = rng() % 2 == 0 ? 0xFFFFFFFFu : 0xFF000000u | (rng() & 0xFFFFFFu);
+    const std::uint32_t tinted = rng() % 3 == 0 ? (diffuse & 0x00FFFFFFu) | 0x90000000u : diffuse;
+    fastTriangles += DrawAtEveryWidth(state, Cells(rng, tinted), start, "round " + std::to_string(round));
+  }
+  return fastTriangles;
+}
+
 TEST(RasterVectorWidths, EveryRowWidthDrawsTheGeneralPathsPixels) {
   std::mt19937 rng(8086);
   const OwnedSurface sheets[] = {Sheet(rng, D3DFMT_A8R8G8B8), Sheet(rng, D3DFMT_X8R8G8B8)};
-  int fastTriangles = 0;
-  constexpr int kRounds = 300;
-  for (int round = 0; round < kRounds && !HasFailure(); ++round) {
-    const OwnedSurface start = NoisyTarget(rng, round);
-    fastTriangles += DrawAtEveryWidth(rng, sheets[round % 2], start, round);
-  }
   // Every cell is one the fast path takes, at every width.
-  EXPECT_EQ(fastTriangles, kRounds * 3 * 6 * 2);
+  EXPECT_EQ(DrawRandomCells(rng, sheets, 300), 300 * 3 * 6 * 2);
 }
 
 TEST(RasterVectorWidths, GlyphCellsOfSixteenBitSheetsDrawTheGeneralPathsPixels) {
@@ -164,13 +172,7 @@ TEST(RasterVectorWidths, GlyphCellsOfSixteenBitSheetsDrawTheGeneralPathsPixels) 
   const OwnedSurface sheets[] = {GlyphSheet(rng, D3DFMT_A1R5G5B5), GlyphSheet(rng, D3DFMT_A4R4G4B4),
                                  GlyphSheet(rng, D3DFMT_R5G6B5), GlyphSheet(rng, D3DFMT_X1R5G5B5),
                                  GlyphSheet(rng, D3DFMT_A8R8G8B8)};
-  int fastTriangles = 0;
-  constexpr int kRounds = 250;
-  for (int round = 0; round < kRounds && !HasFailure(); ++round) {
-    const OwnedSurface start = NoisyTarget(rng, round);
-    fastTriangles += DrawAtEveryWidth(rng, sheets[round % 5], start, round);
-  }
-  EXPECT_EQ(fastTriangles, kRounds * 3 * 6 * 2);
+  EXPECT_EQ(DrawRandomCells(rng, sheets, 250), 250 * 3 * 6 * 2);
 }
 
 // Each row of the sheet holds the edge pixels turned one further than the row
@@ -206,20 +208,8 @@ TEST(RasterVectorWidths, EdgePixelsAtEveryLaneDrawTheGeneralPathsPixels) {
       const std::vector<TexVertex> cell = Quad(x - 0.5f, -0.5f, x + static_cast<float>(width) - 0.5f,
                                                kSheetH - 0.5f, u0, 0.0f, u0 + static_cast<float>(width) / kSheetW,
                                                1.0f, kDiffuse[draw % std::size(kDiffuse)]);
-      const OwnedSurface& start = targets[draw % 2];
-      OwnedSurface general = start;
-      Report generalReport;
-      EXPECT_EQ(DrawList(general, state, cell, kTexFvf, D3DPT_TRIANGLELIST, &generalReport, false), Status::kOk);
-      for (const VectorRowLimit limit : {VectorRowLimit::kWidest, VectorRowLimit::k256Bits, VectorRowLimit::kScalar}) {
-        const RowLimitScope scope(limit);
-        OwnedSurface fast = start;
-        Report fastReport;
-        EXPECT_EQ(DrawList(fast, state, cell, kTexFvf, D3DPT_TRIANGLELIST, &fastReport, true), Status::kOk);
-        EXPECT_EQ(fast.bytes, general.bytes) << "width " << width << ", draw " << draw << ", limit "
-                                             << static_cast<int>(limit);
-        EXPECT_EQ(fastReport.pixelsWritten, generalReport.pixelsWritten) << "width " << width << ", draw " << draw;
-        fastTriangles += fastReport.fastPathTriangles;
-      }
+      fastTriangles += DrawAtEveryWidth(state, cell, targets[draw % 2],
+                                        "width " + std::to_string(width) + ", draw " + std::to_string(draw));
     }
   }
   EXPECT_EQ(fastTriangles, 33 * 24 * 3 * 2) << "every cell is one the fast path takes";
