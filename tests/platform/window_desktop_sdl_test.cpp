@@ -82,6 +82,17 @@ std::uint32_t OnlySdlWindowId() {
   return 0;
 }
 
+// Queues a key going down or up in the SDL window of that id.
+void PushKey(std::uint32_t windowId, SDL_Scancode scancode, SDL_Keycode sym, std::uint16_t mod, bool down) {
+  SDL_Event event{};
+  event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  event.key.windowID = windowId;
+  event.key.keysym.scancode = scancode;
+  event.key.keysym.sym = sym;
+  event.key.keysym.mod = mod;
+  ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
 TEST_F(WindowDesktopSdl, EventsBecomeTheSystemsMessages) {
   RecordingClass windowClass("qzsdlev");
   plat::HWND window = windowClass.Create();
@@ -90,13 +101,8 @@ TEST_F(WindowDesktopSdl, EventsBecomeTheSystemsMessages) {
   const std::uint32_t id = OnlySdlWindowId();
   ASSERT_NE(id, 0u);
 
+  PushKey(id, SDL_SCANCODE_LEFT, SDLK_LEFT, KMOD_NONE, true);
   SDL_Event event{};
-  event.type = SDL_KEYDOWN;
-  event.key.windowID = id;
-  event.key.keysym.scancode = SDL_SCANCODE_LEFT;
-  event.key.keysym.sym = SDLK_LEFT;
-  ASSERT_EQ(SDL_PushEvent(&event), 1);
-  event = SDL_Event{};
   event.type = SDL_TEXTINPUT;
   event.text.windowID = id;
   std::strcpy(event.text.text, "\xE3\x81\x82");
@@ -131,13 +137,7 @@ TEST_F(WindowDesktopSdl, EventsBecomeTheSystemsMessages) {
 
   // With the IME switched off, plain keys still type.
   plat::EnableTextInput(window, plat::FALSE);
-  event = SDL_Event{};
-  event.type = SDL_KEYDOWN;
-  event.key.windowID = id;
-  event.key.keysym.scancode = SDL_SCANCODE_1;
-  event.key.keysym.sym = SDLK_1;
-  event.key.keysym.mod = KMOD_LSHIFT;
-  ASSERT_EQ(SDL_PushEvent(&event), 1);
+  PushKey(id, SDL_SCANCODE_1, SDLK_1, KMOD_LSHIFT, true);
   messages = DrainMessages(window);
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[1].message, plat::WM_CHAR);
@@ -162,20 +162,11 @@ constexpr TypedKey kTypedKeys[] = {
 };
 
 std::vector<plat::Message> PressOnDesktop(std::uint32_t windowId, const TypedKey& key) {
-  auto push = [windowId](SDL_Scancode scancode, SDL_Keycode sym, std::uint16_t mod, bool down) {
-    SDL_Event event{};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.windowID = windowId;
-    event.key.keysym.scancode = scancode;
-    event.key.keysym.sym = sym;
-    event.key.keysym.mod = mod;
-    SDL_PushEvent(&event);
-  };
   const std::uint16_t mod = key.shift ? KMOD_LSHIFT : KMOD_NONE;
-  if (key.shift) push(SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_LSHIFT, true);
-  push(key.scancode, key.sym, mod, true);
-  push(key.scancode, key.sym, mod, false);
-  if (key.shift) push(SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_NONE, false);
+  if (key.shift) PushKey(windowId, SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_LSHIFT, true);
+  PushKey(windowId, key.scancode, key.sym, mod, true);
+  PushKey(windowId, key.scancode, key.sym, mod, false);
+  if (key.shift) PushKey(windowId, SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_NONE, false);
   return DrainMessages();
 }
 
