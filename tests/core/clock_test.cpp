@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <ctime>
 
 #include "core/library.h"
@@ -122,17 +123,15 @@ TEST_F(VirtualClock, WaitPumpsOnlyWhileItSleeps) {
 }
 
 TEST(LibraryClock, CalendarRecords) {
+  const auto fields = [](const qz::DateTimeRecord& r) {
+    return std::array{r.year, r.month, r.day, r.hour, r.minute, r.second};
+  };
   plat::SystemTime fake{2011, 3, 5, 11, 14, 46, 18, 500};
   plat::SetFakeLocalTime(&fake);
   qz::DateTimeRecord record{};
   EXPECT_EQ(qz::GetLocalDateTime(&record), 0);
   plat::SetFakeLocalTime(nullptr);
-  EXPECT_EQ(record.year, 2011);
-  EXPECT_EQ(record.month, 3);
-  EXPECT_EQ(record.day, 11);
-  EXPECT_EQ(record.hour, 14);
-  EXPECT_EQ(record.minute, 46);
-  EXPECT_EQ(record.second, 18);
+  EXPECT_EQ(fields(record), (std::array{2011, 3, 11, 14, 46, 18}));
   EXPECT_EQ(qz::GetLocalDateTime(nullptr), -1);
 
   // A file time comes out in local time, as the C library sees it.
@@ -141,11 +140,8 @@ TEST(LibraryClock, CalendarRecords) {
   const time_t seconds = 951867000;
   tm local{};
   localtime_r(&seconds, &local);
-  EXPECT_EQ(record.year, local.tm_year + 1900);
-  EXPECT_EQ(record.month, local.tm_mon + 1);
-  EXPECT_EQ(record.day, local.tm_mday);
-  EXPECT_EQ(record.hour, local.tm_hour);
-  EXPECT_EQ(record.minute, local.tm_min);
+  EXPECT_EQ(fields(record), (std::array{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                        local.tm_min, local.tm_sec}));
 
   const plat::FileTime outOfRange{0xFFFFFFFFu, 0xFFFFFFFFu};
   qz::FileTimeToDateRecord(&outOfRange, &record);

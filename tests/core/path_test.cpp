@@ -69,21 +69,16 @@ TEST(MakeFullPath, DoubleByteNamesAndOverflow) {
 }
 
 TEST(PathRoot, DriveOrNothing) {
-  char root[3];
-  GetPathRoot("C:\\x", root);
-  EXPECT_STREQ(root, "C:");
-  GetPathRoot("\\tmp\\x", root);
-  EXPECT_STREQ(root, "");
-  GetPathRoot(nullptr, root);
-  EXPECT_STREQ(root, "");
   // Drives are the letters A to Z of either case; their neighbours are not.
-  for (const char* drive : {"A:", "Z:", "a:", "z:"}) {
-    GetPathRoot(drive, root);
-    EXPECT_STREQ(root, drive);
-  }
-  for (const char* name : {"@:", "[:", "`:", "{:"}) {
-    GetPathRoot(name, root);
-    EXPECT_STREQ(root, "") << name;
+  const struct {
+    const char* path;
+    const char* root;
+  } cases[] = {{"C:\\x", "C:"}, {"\\tmp\\x", ""}, {nullptr, ""}, {"A:", "A:"}, {"Z:", "Z:"}, {"a:", "a:"},
+               {"z:", "z:"},    {"@:", ""},       {"[:", ""},     {"`:", ""},   {"{:", ""}};
+  for (const auto& c : cases) {
+    char root[3] = {'?', '?', '?'};  // every byte the root needs is written
+    GetPathRoot(c.path, root);
+    EXPECT_STREQ(root, c.root) << (c.path != nullptr ? c.path : "null");
   }
 }
 

@@ -4,6 +4,7 @@
 // block-compressed levels and the 2x2 mip reduction.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -50,25 +51,23 @@ TEST(BaseImageColourTest, PalettePackingPicksNearestLowestIndex) {
   EXPECT_EQ(PackColorByDescriptor(&d, 10, 10, 10, 0), 0u);
 }
 
+// Red, green, blue and alpha of `value`; an alpha the format lacks stays 77.
+std::array<int, 4> Unpack(const PixelFormatDescriptor& d, std::uint32_t value) {
+  std::array<int, 4> out = {-1, -1, -1, 77};
+  UnpackColorByDescriptor(&d, value, &out[0], &out[1], &out[2], &out[3]);
+  return out;
+}
+
 TEST(BaseImageColourTest, UnpackScalesNarrowFieldsAndHandlesAlpha) {
   PixelFormatDescriptor r5g6b5 = Desc565();
+  EXPECT_EQ(Unpack(r5g6b5, 0x1F), (std::array{0, 0, 255, 0}));
   int r = -1, g = -1, b = -1, a = 77;
-  UnpackColorByDescriptor(&r5g6b5, 0x1F, &r, &g, &b, &a);
-  EXPECT_EQ(r, 0);
-  EXPECT_EQ(g, 0);
-  EXPECT_EQ(b, 255);
-  EXPECT_EQ(a, 0);
   UnpackColorByDescriptor(&r5g6b5, 0x07E0, &r, &g, &b, nullptr);
   EXPECT_EQ(g, 255);
 
   PixelFormatDescriptor xrgb{};
   SetColorDescXRGB8(&xrgb);
-  a = 77;
-  UnpackColorByDescriptor(&xrgb, 0xFF102030, &r, &g, &b, &a);
-  EXPECT_EQ(r, 0x10);
-  EXPECT_EQ(g, 0x20);
-  EXPECT_EQ(b, 0x30);
-  EXPECT_EQ(a, 77);
+  EXPECT_EQ(Unpack(xrgb, 0xFF102030), (std::array{0x10, 0x20, 0x30, 77}));
 
   // An 8-8-8 colour with a narrow alpha scales only the alpha.
   PixelFormatDescriptor a4{};
@@ -79,9 +78,7 @@ TEST(BaseImageColourTest, UnpackScalesNarrowFieldsAndHandlesAlpha) {
   // An absent colour channel reads as 0 instead of dividing by zero.
   PixelFormatDescriptor alphaOnly{};
   SetColorDescFromMasks(&alphaOnly, 16, 0, 0, 0, 0xFF00);
-  UnpackColorByDescriptor(&alphaOnly, 0x8000, &r, &g, &b, &a);
-  EXPECT_EQ(r, 0);
-  EXPECT_EQ(a, 0x80);
+  EXPECT_EQ(Unpack(alphaOnly, 0x8000), (std::array{0, 0, 0, 0x80}));
 }
 
 TEST(BaseImageColourTest, DescriptorsFromMasksAndPresets) {
@@ -251,22 +248,24 @@ TEST(BaseImageShapeTest, DataSizeSumsLevelsWithAnEightByteFloor) {
 }
 
 TEST(BaseImageShapeTest, MipReductionAveragesPerChannel) {
+  // The routine over untyped buffers; its unused position is always 0.
+  const auto reduce = [](const PixelFormatDescriptor& d, void* out, std::uint32_t outPitch, const void* in,
+                         std::uint32_t inPitch, int outColumn, int inColumn, int row, int width, int height) {
+    return ReduceMipLevel2x2(&d, static_cast<std::uint8_t*>(out), outPitch, static_cast<const std::uint8_t*>(in),
+                             inPitch, outColumn, 0, inColumn, row, width, height);
+  };
   PixelFormatDescriptor argb{};
   SetColorDescARGB8(&argb);
   const std::uint32_t square[4] = {0x10203040, 0x30405060, 0x50607080, 0x7080A0C0};
   std::uint32_t out[4] = {0, 0, 0, 0};
-  ASSERT_EQ(ReduceMipLevel2x2(&argb, reinterpret_cast<std::uint8_t*>(out), 16,
-                              reinterpret_cast<const std::uint8_t*>(square), 8, 0, 0, 0, 0, 2, 2),
-            0);
+  ASSERT_EQ(reduce(argb, out, 16, square, 8, 0, 0, 0, 2, 2), 0);
   EXPECT_EQ(out[0], 0x40506478u);
 
   // XRGB8 drops its unused bits; pairs along a row when the height is 1.
   PixelFormatDescriptor xrgb{};
   SetColorDescXRGB8(&xrgb);
   const std::uint32_t row[4] = {0xFF000000, 0xFF0000FE, 0xFF020000, 0xFF040000};
-  ASSERT_EQ(ReduceMipLevel2x2(&xrgb, reinterpret_cast<std::uint8_t*>(out), 16,
-                              reinterpret_cast<const std::uint8_t*>(row), 16, 0, 0, 0, 0, 4, 1),
-            0);
+  ASSERT_EQ(reduce(xrgb, out, 16, row, 16, 0, 0, 0, 4, 1), 0);
   EXPECT_EQ(out[0], 0x0000007Fu);
   EXPECT_EQ(out[1], 0x00030000u);
 
@@ -274,31 +273,23 @@ TEST(BaseImageShapeTest, MipReductionAveragesPerChannel) {
   PixelFormatDescriptor r5g6b5 = Desc565();
   const std::uint16_t column[2] = {0xF81F, 0x0001};
   std::uint16_t out16[2] = {0, 0};
-  ASSERT_EQ(ReduceMipLevel2x2(&r5g6b5, reinterpret_cast<std::uint8_t*>(out16), 2,
-                              reinterpret_cast<const std::uint8_t*>(column), 2, 0, 0, 0, 0, 1, 2),
-            0);
+  ASSERT_EQ(reduce(r5g6b5, out16, 2, column, 2, 0, 0, 0, 1, 2), 0);
   EXPECT_EQ(out16[0], (15u << 11) | 16u);
 
   // Positions offset both areas; 1 x 1 copies the pixel.
   std::uint32_t grid[2][2] = {{1, 2}, {3, 0xFF123456}};
   std::uint32_t target[2][2] = {{0, 0}, {0, 0}};
-  ASSERT_EQ(ReduceMipLevel2x2(&argb, reinterpret_cast<std::uint8_t*>(target), 8,
-                              reinterpret_cast<const std::uint8_t*>(grid), 8, 0, 0, 1, 1, 1, 1),
-            0);
+  ASSERT_EQ(reduce(argb, target, 8, grid, 8, 0, 1, 1, 1, 1), 0);
   EXPECT_EQ(target[1][0], 0xFF123456u);
 
-  // Odd sizes other than 1 are refused before anything is written.
+  // Odd sizes other than 1 are refused before anything is written; other
+  // depths write nothing.
   std::vector<std::uint32_t> source(12, 0xFFFFFFFF), destination(6, 0x5A5A5A5A);
-  EXPECT_EQ(ReduceMipLevel2x2(&argb, reinterpret_cast<std::uint8_t*>(destination.data()), 8,
-                              reinterpret_cast<const std::uint8_t*>(source.data()), 12, 0, 0, 0, 0, 3, 4),
-            -1);
+  EXPECT_EQ(reduce(argb, destination.data(), 8, source.data(), 12, 0, 0, 0, 3, 4), -1);
   for (std::uint32_t v : destination) EXPECT_EQ(v, 0x5A5A5A5Au);
-  // Other depths write nothing.
   PixelFormatDescriptor rgb{};
   SetColorDescRGB24(&rgb);
-  EXPECT_EQ(ReduceMipLevel2x2(&rgb, reinterpret_cast<std::uint8_t*>(destination.data()), 8,
-                              reinterpret_cast<const std::uint8_t*>(source.data()), 12, 0, 0, 0, 0, 2, 2),
-            0);
+  EXPECT_EQ(reduce(rgb, destination.data(), 8, source.data(), 12, 0, 0, 0, 2, 2), 0);
   for (std::uint32_t v : destination) EXPECT_EQ(v, 0x5A5A5A5Au);
 }
 

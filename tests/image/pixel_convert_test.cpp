@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -356,9 +357,7 @@ TEST(PixelConvertTest, ColourKeyGivesAlphaOrLeavesPixels) {
   std::uint32_t out[3] = {0, 0, 0};
   const Rect r{0, 0, 3, 1};
   ASSERT_EQ(Convert(out, 12, argb, source, 12, xrgb, r, {.keyToAlpha = 1, .key = 0x00FF00}), 0);
-  EXPECT_EQ(out[0], 0x0000FF00u);
-  EXPECT_EQ(out[1], 0xFF00FE00u);
-  EXPECT_EQ(out[2], 0x0000FF00u);
+  EXPECT_EQ(std::to_array(out), (std::array{0x0000FF00u, 0xFF00FE00u, 0x0000FF00u}));
 
   // The key is packed into a narrow source's own widths before comparing.
   const PixelFormatDescriptor r5g6b5 = FromMasks(16, 0xF800, 0x07E0, 0x001F, 0);
@@ -371,9 +370,7 @@ TEST(PixelConvertTest, ColourKeyGivesAlphaOrLeavesPixels) {
   // Skip key leaves the key pixels' destination as it was.
   std::uint32_t kept[3] = {0x11111111, 0x22222222, 0x33333333};
   ASSERT_EQ(Convert(kept, 12, argb, source, 12, xrgb, r, {.key = 0x00FF00, .skipKey = 1}), 0);
-  EXPECT_EQ(kept[0], 0x11111111u);
-  EXPECT_EQ(kept[1], 0xFF00FE00u);
-  EXPECT_EQ(kept[2], 0x33333333u);
+  EXPECT_EQ(std::to_array(kept), (std::array{0x11111111u, 0xFF00FE00u, 0x33333333u}));
 }
 
 TEST(PixelConvertTest, MirrorAlphaImageAndSingleChannelOutput) {
@@ -386,9 +383,7 @@ TEST(PixelConvertTest, MirrorAlphaImageAndSingleChannelOutput) {
     for (int i = 0; i < 3; ++i) std::memcpy(packed + i * (from->bitDepth / 8), &abc[i], from->bitDepth / 8);
     std::uint32_t out[3] = {0, 0, 0};
     ASSERT_EQ(Convert(out, 12, xrgb, packed, 12, *from, r, {.mirror = 1}), 0);
-    EXPECT_EQ(out[0], 0xFF0000CCu);
-    EXPECT_EQ(out[1], 0xFF0000BBu);
-    EXPECT_EQ(out[2], 0xFF0000AAu);
+    EXPECT_EQ(std::to_array(out), (std::array{0xFF0000CCu, 0xFF0000BBu, 0xFF0000AAu}));
   }
 
   // The alpha image's red channel becomes the alpha.
@@ -397,18 +392,14 @@ TEST(PixelConvertTest, MirrorAlphaImageAndSingleChannelOutput) {
   const std::uint8_t mask[3] = {0, 0x80, 0xFF};
   std::uint32_t out[3] = {0, 0, 0};
   ASSERT_EQ(Convert(out, 12, argb, abc, 12, xrgb, r, {.keyToAlpha = 1, .key = 0xBB}, 0, 0, mask, 4, &gray), 0);
-  EXPECT_EQ(out[0], 0x000000AAu);
-  EXPECT_EQ(out[1], 0x800000BBu);
-  EXPECT_EQ(out[2], 0xFF0000CCu);
+  EXPECT_EQ(std::to_array(out), (std::array{0x000000AAu, 0x800000BBu, 0xFF0000CCu}));
 
   // The software renderer's single-channel form: alpha-only with red as alpha.
   const PixelFormatDescriptor single = FromMasks(8, 0, 0, 0, 0xFF);
   const std::uint32_t reds[3] = {0x00120000, 0x00340000, 0x00FE0000};
   std::uint8_t bytes[3] = {0, 0, 0};
   ASSERT_EQ(Convert(bytes, 3, single, reds, 12, xrgb, r, {.alphaOnly = 1, .redAsAlpha = 1}), 0);
-  EXPECT_EQ(bytes[0], 0x12);
-  EXPECT_EQ(bytes[1], 0x34);
-  EXPECT_EQ(bytes[2], 0xFE);
+  EXPECT_EQ(std::to_array(bytes), (std::array<std::uint8_t, 3>{0x12, 0x34, 0xFE}));
 }
 
 TEST(PixelConvertTest, DitherSpreadsTheLostBits) {

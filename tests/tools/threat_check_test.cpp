@@ -21,6 +21,21 @@ namespace {
 
 using qz::testing::EnemyTest;
 
+// `floor` with one enemy of kind set `kindSet`, slot `slot`, at (column, row).
+MapFileData WithEnemy(MapFileData floor, int kindSet, int column, int row, int slot) {
+  floor.kindSet = kindSet;
+  floor.enemyPlacements = {{column, row, slot}};
+  return floor;
+}
+
+std::string SightFault(const MapFileData& floor, const datagen::Cell& stand) {
+  return datagen::FloorThreats(floor, floor, false).SightFault({stand});
+}
+
+std::string ArrivalFault(const MapFileData& floor, const datagen::Cell& arrival) {
+  return datagen::FloorThreats(floor, floor, false).ArrivalFault(arrival);
+}
+
 struct Shooter {
   int kindSet, slot;
   int row;  // placed at column 50, its feet on the ground (row 44)
@@ -32,9 +47,7 @@ TEST_F(EnemyTest, EveryCellTheGamesBulletsCrossLiesInTheChecksLane) {
   const Shooter shooters[] = {{1, 1, 42}, {2, 0, 42}, {3, 0, 42}, {1, 10, 43}};
   for (const Shooter& s : shooters) {
     SCOPED_TRACE(::testing::Message() << "set " << s.kindSet << " slot " << s.slot);
-    MapFileData floor = SmallFloor();
-    floor.kindSet = s.kindSet;
-    floor.enemyPlacements = {{50, s.row, s.slot}};
+    const MapFileData floor = WithEnemy(SmallFloor(), s.kindSet, 50, s.row, s.slot);
     const datagen::FloorThreats threats(floor, floor, false);
     ASSERT_EQ(threats.Lanes().size(), 1u);
     const std::set<datagen::Cell>& lane = threats.Lanes()[0].cells;
@@ -69,23 +82,14 @@ TEST_F(EnemyTest, EveryCellTheGamesBulletsCrossLiesInTheChecksLane) {
 // Butterfly's (kind set 4, slot 6), 24 long, ends at 5.45 pixels a frame:
 // 39.6 frames, enough; level from the side it is seen over 308, enough too.
 TEST_F(EnemyTest, ABulletIsInSightFromTheViewsEdgeUntilItMeetsTheBodysEdge) {
-  MapFileData floor = SmallFloor();
-  floor.kindSet = 4;
-  floor.enemyPlacements = {{30, 20, 6}};
-  const datagen::FloorThreats above(floor, floor, false);
-  EXPECT_EQ(above.SightFault({{32, 43}}), "");
+  const datagen::Cell stand{32, 43};
+  EXPECT_EQ(SightFault(WithEnemy(SmallFloor(), 4, 30, 20, 6), stand), "");
   // The Dragon Head (set 6, slot 7) coming down on the player from above at
   // 18.79 a frame is in sight over the same 216 pixels for 11 frames, too few.
-  MapFileData dragon = SmallFloor();
-  dragon.kindSet = 6;
-  dragon.enemyPlacements = {{30, 20, 7}};
-  const datagen::FloorThreats fast(dragon, dragon, false);
-  EXPECT_EQ(fast.SightFault({{32, 43}}),
+  EXPECT_EQ(SightFault(WithEnemy(SmallFloor(), 6, 30, 20, 7), stand),
             "the enemy at (30, 20) flies at 18.79 pixels a frame, in sight 11 frames before it reaches (32, 43) "
             "(24 needed)");
-  floor.enemyPlacements = {{60, 41, 6}};
-  const datagen::FloorThreats beside(floor, floor, false);
-  EXPECT_EQ(beside.SightFault({{32, 43}}), "");
+  EXPECT_EQ(SightFault(WithEnemy(SmallFloor(), 4, 60, 41, 6), stand), "");
 }
 
 // The dragon head (kind set 6, slot 7) drifts only up and down, but shots
@@ -103,9 +107,8 @@ TEST_F(EnemyTest, AHeadKnockedAboutStaysBetweenTheWallsItsBodyMeets) {
     }
   }
   floor.enemyPlacements = {{11, 30, 7}};
-  const datagen::FloorThreats threats(floor, floor, false);
-  EXPECT_NE(threats.SightFault({{15, 43}}), "");
-  EXPECT_EQ(threats.SightFault({{23, 43}}), "");
+  EXPECT_NE(SightFault(floor, {15, 43}), "");
+  EXPECT_EQ(SightFault(floor, {23, 43}), "");
 
   WriteMap("061", WriteMapFile(floor));
   ASSERT_EQ(Enter("061", 0), 1);
@@ -131,14 +134,8 @@ TEST_F(EnemyTest, AHeadKnockedAboutStaysBetweenTheWallsItsBodyMeets) {
 // from 26 columns off it does not.
 TEST_F(EnemyTest, WhatReachesAnEntranceInItsFirstSecondsIsRefused) {
   const datagen::Cell arrival{4, 43};
-  const auto fault = [&arrival](int kindSet, int column, int row, int slot) {
-    MapFileData floor = SmallFloor();
-    floor.kindSet = kindSet;
-    floor.enemyPlacements = {{column, row, slot}};
-    return datagen::FloorThreats(floor, floor, false).ArrivalFault(arrival);
-  };
-  EXPECT_NE(fault(3, 12, 42, 2), "");
-  EXPECT_EQ(fault(3, 30, 42, 2), "");
+  EXPECT_NE(ArrivalFault(WithEnemy(SmallFloor(), 3, 12, 42, 2), arrival), "");
+  EXPECT_EQ(ArrivalFault(WithEnemy(SmallFloor(), 3, 30, 42, 2), arrival), "");
 
   EnterFloor(3, {{12, 42, 2}});
   PlacePlayer(arrival.first * 32 + 16 - 32);
@@ -157,10 +154,7 @@ TEST_F(EnemyTest, WhatReachesAnEntranceInItsFirstSecondsIsRefused) {
 TEST_F(EnemyTest, AWalkingShootersFirstVolleyIsWeighedFromWhereItHasWalkedTo) {
   const datagen::Cell arrival{4, 43};
   const auto fault = [&arrival](int column) {
-    MapFileData floor = SmallFloor();
-    floor.kindSet = 1;
-    floor.enemyPlacements = {{column, 42, 2}};
-    return datagen::FloorThreats(floor, floor, false).ArrivalFault(arrival);
+    return ArrivalFault(WithEnemy(SmallFloor(), 1, column, 42, 2), arrival);
   };
   EXPECT_NE(fault(10).find("with its bullets"), std::string::npos) << fault(10);
   EXPECT_EQ(fault(11), "");
