@@ -226,8 +226,7 @@ std::string RoutePlayer::Looking(const std::function<bool()>& done, const std::f
   return "";
 }
 
-template <typename Reached>
-std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
+std::string RoutePlayer::HoldUntil(const Keys& keys, const std::function<bool()>& reached) {
   const int start = play_.frames();
   const std::string problem =
       Looking([&] { return play_.frames() - start >= kMinimumPress && reached(); }, [&] { return Hold(keys, 1); });

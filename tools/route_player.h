@@ -143,8 +143,7 @@ class RoutePlayer {
   std::string Press(const Keys& keys, int frames, const Keys& after = {});
   static constexpr int kStepFrames = 3000;  // before a looking step gives up
   std::string Looking(const std::function<bool()>& done, const std::function<std::string()>& act, int limit = kStepFrames);
-  template <typename Reached>
-  std::string HoldUntil(const Keys& keys, Reached reached);
+  std::string HoldUntil(const Keys& keys, const std::function<bool()>& reached);
   // Of the presses `shortest` to `longest` frames long, the one whose slide ends nearest `x`.
   int PressTo(double x, const Keys& keys, int shortest, int longest) const;
   // Whether a body kept as `stay` meets a bullet within how.horizon, a reaction more.
