@@ -126,13 +126,17 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     return Press(KeysOf(move), move.press);
   };
   const auto ended = [&] { return (boss = Boss()) == nullptr || (how.untilNewLook && BossLooks() != looks); };
+  const int start = play_.frames();
   const std::string problem = Looking(ended, [&] {
     const auto [ground, over] = GroundAndFloorOver();
     const int height = HeightToFight(how, *boss, sinceVolley, late, ground, over);
     const Move& toHeight = height < player.y ? climb : drop;
     const bool threatened = Threatened(how, stay);
     const double bossX = boss->x + (boss->bodyLeft + boss->bodyRight) / 2.0 - kPlayerSpriteSize / 2.0;
-    if (const auto dodged = threatened ? Dodge(how, stay, kCourseFrames, bossX) : std::nullopt) return now = {}, *dodged;
+    if (const auto dodged = threatened ? Dodge(how, stay, kCourseFrames, bossX) : std::nullopt) {
+      now = {};
+      return *dodged;
+    }
     if (player.airborne != 0) return Hold(held_ == keys ? aim : held_, 1);
     if (height != player.y && clear(toHeight, height)) return make(toHeight);
     const int toward = boss->x + boss->width / 2 > player.x + kPlayerSpriteSize / 2 ? 1 : -1;
@@ -149,7 +153,8 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     return Press(now, kMinimumPress, now == keys ? aim : keys);
   }, how.frameLimit);
   play_.SetFrameHook({});
-  return problem.starts_with("frames ran out") ? "the boss still stands" : problem;
+  const bool outOfTime = player.dead == 0 && play_.frames() - start > how.frameLimit;
+  return !problem.empty() && outOfTime ? "the boss still stands" : problem;
 }
 
 }  // namespace veltrin::routes
