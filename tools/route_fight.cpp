@@ -60,52 +60,44 @@ int HeightToFight(const FightSettings& how, const EnemyRecord& boss, int sinceVo
   return dueIn >= late + kClimbBefore ? height : player.y;
 }
 
-}  // namespace
-
-bool RoutePlayer::Threatened(const FightSettings& how, const Move& stay) const {
-  const int horizon = how.horizon > 0 ? how.horizon + perturbation_.reactionDelay : 0;
-  return FirstBulletHit(CourseOf(0, stay, horizon), horizon, how.margin) < horizon;
-}
-
-// Standing on, or one of `how.moves` started a reaction late up to a press
-// on (or a second before the horizon's end), judged `frames` on: the one the
-// bullets meet latest, then pass at twice the margin longest; of those that
-// clear, the one ending farthest from `from`; then the first tried. Pressed
-// once due within a press.
-std::optional<std::string> RoutePlayer::Dodge(const FightSettings& how, const Move& stay, int frames, double from) {
-  const int late = perturbation_.reactionDelay;
+// Standing on, or one of `how.moves` started `earliest` frames on up to a
+// second before the horizon's end, with the frames until it starts: the one
+// the bullets meet latest, then pass at twice the margin longest; of those
+// that clear, the one ending farthest from the boss; then the first tried.
+std::pair<Move, int> DodgeOf(const FightSettings& how, const EnemyRecord& boss, const Move& stay, int earliest) {
   Move best = stay;
   int bestWait = 0, bestHit = -1, bestWideHit = -1;
   double bestAway = -1;
+  const double bossX = boss.x + (boss.bodyLeft + boss.bodyRight) / 2.0 - kPlayerSpriteSize / 2.0;
   const auto weigh = [&](int wait, const Move& move) {
-    // Waiting, what is held goes on.
-    const std::vector<BodyPlace> course = CourseOf(wait, move, frames, WayOf(held_));
+    const std::vector<BodyPlace> course = CourseOf(wait, move, kCourseFrames);
     if (!Carries(course, move.drop ? player.y + 1 : player.y)) return;
-    const int hit = FirstBulletHit(course, frames, how.margin);
-    const int wideHit = hit >= bestHit ? FirstBulletHit(course, frames, 2 * how.margin) : 0;
-    const double away = std::abs(course.back().x - from);
+    const int hit = FirstBulletHit(course, kCourseFrames, how.margin);
+    const int wideHit = hit >= bestHit ? FirstBulletHit(course, kCourseFrames, 2 * how.margin) : 0;
+    const double away = std::abs(course.back().x - bossX);
     if (hit > bestHit || (hit == bestHit && wideHit > bestWideHit) ||
-        (hit == frames && hit == bestHit && wideHit == bestWideHit && away > bestAway)) {
+        (hit == kCourseFrames && hit == bestHit && wideHit == bestWideHit && away > bestAway)) {
       best = move, bestWait = wait, bestHit = hit, bestWideHit = wideHit, bestAway = away;
     }
   };
   weigh(0, stay);
-  for (int wait = late; wait <= late + std::max(kMinimumPress, how.horizon - kDodgeFrames); ++wait) {
+  for (int wait = earliest; wait <= earliest + std::max(0, how.horizon - kDodgeFrames); ++wait) {
     for (const Move& move : how.moves) {
-      if (KeysOf(move) != KeysOf(stay)) weigh(wait, move);
+      if (!(move.crouch && stay.crouch)) weigh(wait, move);
     }
   }
-  if (KeysOf(best) == KeysOf(stay) || bestWait - late >= kMinimumPress) return std::nullopt;
-  Trace("dodge " + LettersOf(KeysOf(best)));
-  const std::string problem = bestWait > late ? Hold(held_, bestWait - late) : "";
-  return problem.empty() ? Press(KeysOf(best), best.press) : problem;
+  return {best, bestWait};
 }
+
+}  // namespace
 
 std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int column) {
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";
   const int late = perturbation_.reactionDelay;
-  const int goal = column >= 0 ? StandingX(column) : player.x;
+  const bool dodges = how.horizon > 0;
+  const int horizon = dodges ? how.horizon + late : 0;
+  const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
   const std::vector<int> looks = BossLooks();
   int sinceVolley = -1;
   if (how.toRhythm) play_.SetFrameHook([&] { sinceVolley = SinceVolley(*boss, sinceVolley); });
@@ -117,44 +109,50 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
   // Whether `move`, a reaction late, carries the body toward `height` clear of the bullets.
   const auto clear = [&](const Move& move, int height) {
     const std::vector<BodyPlace> course = CourseOf(late, move, kCourseFrames);
-    return Carries(course, height) &&
-           (how.horizon <= 0 || FirstBulletHit(course, kCourseFrames, how.margin) >= kCourseFrames);
+    return Carries(course, height) && (!dodges || FirstBulletHit(course, kCourseFrames, how.margin) >= kCourseFrames);
   };
-  const auto make = [&](const Move& move) {
-    Trace("fight " + LettersOf(KeysOf(move)));
-    now = {};
-    return Press(KeysOf(move), move.press);
-  };
-  const auto ended = [&] { return (boss = Boss()) == nullptr || (how.untilNewLook && BossLooks() != looks); };
-  const int start = play_.frames();
-  const std::string problem = Looking(ended, [&] {
+  std::string problem;
+  const auto inTime = [&] { return play_.frames() - start <= how.frameLimit; };
+  for (; problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks) && inTime(); boss = Boss()) {
     const auto [ground, over] = GroundAndFloorOver();
     const int height = HeightToFight(how, *boss, sinceVolley, late, ground, over);
     const Move& toHeight = height < player.y ? climb : drop;
-    const bool threatened = Threatened(how, stay);
-    const double bossX = boss->x + (boss->bodyLeft + boss->bodyRight) / 2.0 - kPlayerSpriteSize / 2.0;
-    if (const auto dodged = threatened ? Dodge(how, stay, kCourseFrames, bossX) : std::nullopt) {
-      now = {};
-      return *dodged;
-    }
-    if (player.airborne != 0) return Hold(held_ == keys ? aim : held_, 1);
-    if (height != player.y && clear(toHeight, height)) return make(toHeight);
+    const bool grounded = player.airborne == 0;
+    const bool threatened = FirstBulletHit(CourseOf(0, stay, kCourseFrames), horizon, how.margin) < horizon;
+    const auto [dodge, dodgeWait] = threatened ? DodgeOf(how, *boss, stay, late) : std::pair{stay, 0};
+    const bool dodging = KeysOf(dodge) != KeysOf(stay);
     const int toward = boss->x + boss->width / 2 > player.x + kPlayerSpriteSize / 2 ? 1 : -1;
-    Move step{std::abs(player.x - goal) > kPlaced ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0};
-    if (step.way != 0 && !threatened) {
+    const int way =
+        std::abs(player.x - goal) > kPlaced ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
+    std::optional<Move> move;  // one made now rather than a shot
+    if (dodging && dodgeWait - late < kMinimumPress) {
+      if (dodgeWait > late) problem = Hold(held_, dodgeWait - late);
+      move = dodge;
+    } else if (!grounded) {
+      problem = Hold(held_ == keys ? aim : held_, 1);
+    } else if (height != player.y && clear(toHeight, height)) {
+      move = toHeight;
+    } else if (way != 0 && !threatened) {
       // Back to the place or turned to the boss, unless that meets a bullet:
       // then the stance the bullets were judged against is kept.
-      step.press = PressTo(goal, KeysOf(step), kMinimumPress, kLongestStep);
-      return clear(step, player.y) ? make(step) : (now = aim, Hold(aim, 1));
+      move = Move{way, false, false, false, kMinimumPress};
+      move->press = PressTo(goal, KeysOf(*move), kMinimumPress, kLongestStep);
+      if (!clear(*move, player.y)) move.reset(), now = aim, problem = Hold(aim, 1);
+    } else if (how.toRhythm && player.y == ground) {
+      problem = Hold({}, 1);
+    } else {
+      // The shots' rhythm is planned: only the first press comes late.
+      now = now == keys ? aim : keys;
+      problem = Press(now, kMinimumPress, now == keys ? aim : keys);
     }
-    if (how.toRhythm && player.y == ground) return Hold({}, 1);
-    // The shots' rhythm is planned: only the first press comes late.
-    now = now == keys ? aim : keys;
-    return Press(now, kMinimumPress, now == keys ? aim : keys);
-  }, how.frameLimit);
+    if (move && problem.empty()) {
+      Trace("fight " + LettersOf(KeysOf(*move)));
+      problem = Press(KeysOf(*move), move->press);
+      now = {};
+    }
+  }
   play_.SetFrameHook({});
-  const bool outOfTime = player.dead == 0 && play_.frames() - start > how.frameLimit;
-  return !problem.empty() && outOfTime ? "the boss still stands" : problem;
+  return problem.empty() && boss != nullptr && !inTime() ? "the boss still stands" : problem;
 }
 
 }  // namespace veltrin::routes

@@ -22,10 +22,11 @@ const Muzzle kStandingMuzzle = MuzzleOffset(1, 0, kStand), kCrouchedMuzzle = Muz
 // (it comes on while the walk stops and the shot flies).
 constexpr int kShortOfFlight = 20, kPastFlight = 16;
 const Keys kWalkingShot{kKeyDown, kKeyShot};
+constexpr int kStepFrames = 3000;  // before a looking step gives up
 constexpr int kBlockingSlack = 60;  // a blocking sequence met on the way (the key switch's flash)
 // A hop over a bullet: how far ahead (more the lateness) and how near the
-// bullets are judged, and the jump's press.
-constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20;
+// bullets are judged, the jump's press, and the frames spare at the latest.
+constexpr int kHopHorizon = 60, kHopMargin = 4, kHopPress = 20, kSpare = 4;
 constexpr int kHopHeight = 2 * kCellSize;  // how high over the body an enemy in a hop is watched for
 
 std::string Outcome(bool done) {
@@ -92,7 +93,7 @@ Route& Route::WalkTo(Place place) {
 }
 Route& Route::Advance(Keys keys, Place place) {
   return Add("Advance " + LettersOf(keys) + " " + place.label, {place}, [keys](RoutePlayer& self, Columns at) {
-    return self.Walk(keys, at[0], 0, true);
+    return self.Walk(keys, at[0], 0, RoutePlayer::Meeting::kStanding);
   });
 }
 Route& Route::StopAt(Place place) {
@@ -164,7 +165,7 @@ std::string RoutePlayer::Run(const Route& route) {
       }
       // A jittered walk may run into a chest in the middle of these presses.
       play_.SetFrameHook(ConfirmingChest(play_));
-      problem = RunOut(frames + 400);
+      problem = Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames + 400));
       play_.SetFrameHook({});
     } else {
       problem = steps[end++].act(*this);
@@ -199,17 +200,9 @@ int RoutePlayer::Decide(const Keys& keys, int frames) {
   return late;
 }
 
-std::string RoutePlayer::RunOut(int frames) {
-  return Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, frames));
-}
-
 std::string RoutePlayer::Hold(const Keys& keys, int frames) {
   const int late = Decide(keys, frames);
-  return RunOut(late + frames + kBlockingSlack);
-}
-
-bool RoutePlayer::Passed(int way, int x) const {
-  return way * (player.x + perturbation_.reactionDelay * player.velocityX - x) >= 0;
+  return Outcome(play_.RunUntil([&] { return play_.Finished() || player.dead != 0; }, late + frames + kBlockingSlack));
 }
 
 std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) {
@@ -218,25 +211,49 @@ std::string RoutePlayer::Press(const Keys& keys, int frames, const Keys& after) 
   return problem;
 }
 
-std::string RoutePlayer::Looking(const std::function<bool()>& done, const std::function<std::string()>& act, int limit) {
+// Of `moves` (tried in order), the one to press now: a reaction late it
+// clears the bullets, a few frames later it would not. None while one that
+// clears can still wait; when none clears, the one met latest.
+std::optional<Move> RoutePlayer::DodgeNow(const std::vector<Move>& moves) {
+  const int late = perturbation_.reactionDelay, horizon = kHopHorizon + late;
+  const auto hitAfter = [&](const Move& move, int wait) {
+    return FirstBulletHit(CourseOf(wait, move, horizon, WayOf(held_)), horizon, kHopMargin);
+  };
+  const Move* latest = &moves.front();
+  int latestHit = -1;
+  for (const Move& move : moves) {
+    const int wait = KeysOf(move) != held_ ? late : 0, hit = hitAfter(move, wait);
+    if (hit >= horizon && hitAfter(move, wait + kSpare) < horizon) return move;
+    if (hit > latestHit) latest = &move, latestHit = hit;
+  }
+  if (latestHit >= horizon) return std::nullopt;
+  return *latest;
+}
+
+template <typename Reached>
+std::string RoutePlayer::HoldUntil(const Keys& keys, Reached reached) {
+  Decide(keys, kStepFrames + kMinimumPress);
+  const int start = play_.frames();
+  const bool done = play_.RunUntil(
+      [&] { return player.dead != 0 || (play_.frames() - start >= kMinimumPress && reached()); }, kStepFrames);
+  if (!done || player.dead != 0) return Outcome(done);
+  // The reaction: the same keys a little longer.
+  return Hold(keys, kMinimumPress);
+}
+
+template <typename Done, typename Act>
+std::string RoutePlayer::Looking(Done done, Act act) {
   for (const int start = play_.frames(); !done();) {
-    if (play_.frames() - start > limit) return Outcome(false);
+    if (play_.frames() - start > kStepFrames) return Outcome(false);
     if (std::string problem = act(); !problem.empty()) return problem;
   }
   return "";
 }
 
-std::string RoutePlayer::HoldUntil(const Keys& keys, const std::function<bool()>& reached) {
-  const int start = play_.frames();
-  const std::string problem =
-      Looking([&] { return play_.frames() - start >= kMinimumPress && reached(); }, [&] { return Hold(keys, 1); });
-  // The reaction: the same keys a little longer.
-  return problem.empty() ? Hold(keys, kMinimumPress) : problem;
-}
-
 std::string RoutePlayer::HoldTo(const Keys& keys, int column) {
   const int x = StandingX(column), way = WayOf(keys);
-  return HoldUntil(keys, [&] { return Passed(way, x); });
+  // A late player lets go as far before the place as the body goes on meanwhile.
+  return HoldUntil(keys, [&] { return way * (player.x + perturbation_.reactionDelay * player.velocityX - x) >= 0; });
 }
 
 std::string RoutePlayer::RideAcross(int from, int to) {
@@ -257,7 +274,7 @@ std::string RoutePlayer::RideAcross(int from, int to) {
   return problem.empty() ? HoldTo({kKeyRight}, to + 2) : problem;
 }
 
-std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int frames, bool advancing) {
+std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting) {
   // The reaches of a Blaze Shot past the player's x: standing, it is fired at
   // what has come that close; low where a walk stops, at what is within
   // lowReach. An enemy closer still without the magic for a shot is jumped.
@@ -266,6 +283,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
   const int lowReach = kCrouchedMuzzle.x + flight + kPastFlight;
   constexpr int kJumpedNear = 120;
   constexpr int kPause = 60;  // an enemy on its way is waited for through a pause in its walk
+  const bool advancing = meeting == Meeting::kStanding;
   const int goal = column ? StandingX(*column) : player.x;
   const int way = !column ? 0 : goal >= player.x ? 1 : -1;
   const Keys walk = KeysOf(Move{way});
@@ -277,7 +295,7 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
   int before = EnemyAhead(kHopHeight), nearer = start;
   bool coming = false;
   const auto done = [&] {
-    if (way != 0) return Passed(way, goal);
+    if (way != 0) return way * (player.x + lead * player.velocityX - goal) >= 0;
     const int distance = EnemyAhead(kHopHeight);
     coming = distance >= 0 && distance <= reach;
     if (distance >= 0 && before >= 0 && distance < before) nearer = play_.frames();
@@ -288,19 +306,18 @@ std::string RoutePlayer::Walk(const Keys& keys, std::optional<int> column, int f
     const bool walking = !walk.empty() && held_ == walk;
     const int enemy = EnemyAhead();
     const Move goingOn{walking ? way : 0, false, false, held_.count(kKeyDown) != 0, horizon};
-    FightSettings hops{.horizon = kHopHorizon, .margin = kHopMargin};
-    if (player.airborne == 0 && Threatened(hops, goingOn)) {
+    if (player.airborne == 0 && FirstBulletHit(CourseOf(0, goingOn, horizon), horizon, kHopMargin) < horizon) {
       // A bullet on course: a hop on (not over a key just ahead), in place or
-      // back, a crouch or a stop; of those that clear, the one ending farthest
-      // on, so a walk goes on while it can.
+      // back, a crouch or a stop, as late as it still clears.
       const int ahead = way < 0 ? -1 : 1;
-      hops.moves = {{0, true, false, false, kHopPress}, {0, false, false, true, 2 * kMinimumPress},
-                    {0, false, false, false, kMinimumPress}, {-ahead, true, false, false, kHopPress}};
+      std::vector<Move> dodges = {{0, true, false, false, kHopPress}, {0, false, false, true, 2 * kMinimumPress},
+                                  {0, false, false, false, kMinimumPress}, {-ahead, true, false, false, kHopPress}};
       constexpr int kKeyNear = 200;
       const int key = ColumnOf(Key()), keyOff = ahead * (StandingX(key) - player.x);
-      if (key < 0 || keyOff < 0 || keyOff > kKeyNear) hops.moves.insert(hops.moves.begin(), {ahead, true, false, false, kHopPress});
-      const std::optional<std::string> dodged = Dodge(hops, goingOn, horizon, player.x - ahead * kFieldRightPixel);
-      return dodged ? *dodged : Hold(held_, 1);
+      if (key < 0 || keyOff < 0 || keyOff > kKeyNear) dodges.insert(dodges.begin(), {ahead, true, false, false, kHopPress});
+      const std::optional<Move> dodge = DodgeNow(dodges);
+      if (dodge) Trace("dodge " + LettersOf(KeysOf(*dodge)));
+      return dodge ? Press(KeysOf(*dodge), dodge->press) : Hold(held_, 1);
     }
     // Advancing, the walk stops where an enemy (one in a hop too) comes into
     // a Blaze Shot's reach of where it would stop.

@@ -40,8 +40,8 @@ struct FightSettings {
   bool untilNewLook = false;  // ends when a boss changes its look (a phase begins)
   int horizon = 40;           // frames a bullet is seen coming, more the lateness; 0: none dodged
   int margin = 8;             // pixels a bullet must pass the body by
-  // The dodges tried, in order (none that the fight's keys already hold);
-  // each ends on footing.
+  // The dodges tried, in order (a crouch only when the fight's keys do not
+  // crouch); each ends on footing.
   std::vector<Move> moves = {{0, false, false, true, 2 * kMinimumPress}, {-1, false, false, false, 18},
                              {1, false, false, false, 18}, {0, false, true, false, kMinimumPress},
                              {0, true, false, false, 20}};
@@ -121,12 +121,12 @@ class RoutePlayer {
 
  private:
   friend class Route;
+  enum class Meeting { kOnTheWay, kStanding };  // an enemy ahead shot low on the way, or met standing
 
   // The looking steps, each "" or what went wrong. A walk with no column
-  // holds ground at least `frames` frames; an advancing one meets an enemy
-  // ahead standing rather than shooting low on the way.
+  // holds ground at least `frames` frames.
   std::string HoldTo(const Keys& keys, int column);
-  std::string Walk(const Keys& keys, std::optional<int> column, int frames, bool advancing = false);
+  std::string Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting = Meeting::kOnTheWay);
   std::string WalkShortOf(int column, int cells);
   std::string StopAt(int column);
   std::string RideAcross(int from, int to);
@@ -138,19 +138,15 @@ class RoutePlayer {
   // returned frames late, what was held going on.
   int Decide(const Keys& keys, int frames);
   std::string Hold(const Keys& keys, int frames);
-  std::string RunOut(int frames);  // the queued keys, until they end or the player dies
   // A planned press: only its start comes late; `after` is held then.
   std::string Press(const Keys& keys, int frames, const Keys& after = {});
-  static constexpr int kStepFrames = 3000;  // before a looking step gives up
-  std::string Looking(const std::function<bool()>& done, const std::function<std::string()>& act, int limit = kStepFrames);
-  std::string HoldUntil(const Keys& keys, const std::function<bool()>& reached);
+  template <typename Done, typename Act>
+  std::string Looking(Done done, Act act);
+  template <typename Reached>
+  std::string HoldUntil(const Keys& keys, Reached reached);
   // Of the presses `shortest` to `longest` frames long, the one whose slide ends nearest `x`.
   int PressTo(double x, const Keys& keys, int shortest, int longest) const;
-  // Whether a body kept as `stay` meets a bullet within how.horizon, a reaction more.
-  bool Threatened(const FightSettings& how, const Move& stay) const;
-  std::optional<std::string> Dodge(const FightSettings& how, const Move& stay, int frames, double from);
-  // Whether the body, a reaction on, is past x going `way`.
-  bool Passed(int way, int x) const;
+  std::optional<Move> DodgeNow(const std::vector<Move>& moves);
   int Jittered(int frames);
   void Trace(const std::string& what) const;
 
