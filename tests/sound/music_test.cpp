@@ -48,9 +48,12 @@ TEST_F(Music, TableShrinksOnDeleteAndRefusesBadHandles) {
   EXPECT_EQ(DeleteMusicHandle(second), 0);
   EXPECT_EQ(GetMusicUsedRangeEndForTest(), 1);
   EXPECT_EQ(DeleteMusicHandle(second), -1);
+  const int reused = AddMusicHandleForTest(midi, 4);
+  EXPECT_NE(reused, second) << "the freed slot comes back under a new check";
   EXPECT_EQ(IsMusicHandlePlaying(second), -1);
   EXPECT_EQ(StopMusicHandle(first | 0x07FF0000), -1);
   EXPECT_EQ(IsMusicHandlePlaying(first), 0);
+  EXPECT_EQ(IsMusicHandlePlaying(MakeHandle(kMusicHandle, 0, kMusicTableSize)), -1) << "a slot past the table";
   EXPECT_EQ(DeleteAllMusicHandles(), 0);
   EXPECT_EQ(GetMusicUsedRangeEndForTest(), 0);
 }
@@ -74,6 +77,9 @@ TEST_F(Music, NotifyReplaysWhileLoopingAndStopCloses) {
   EXPECT_EQ(commands[0].message, plat::MCI_CLOSE);
   EXPECT_EQ(GetMciMusicStateForTest().loop, 0);
   EXPECT_EQ(IsMusicHandlePlaying(handle), 0);
+  // A late notify after the close has nothing left to close.
+  EXPECT_EQ(OnMciMusicNotify(), 0);
+  EXPECT_TRUE(plat::TakeMciCommandsForTest().empty());
   // A device never opened is refused.
   SetMciMusicStateForTest({9, 0, 1});
   OnMciMusicNotify();
@@ -88,7 +94,9 @@ TEST_F(Music, TheMciEndDeletesTheHandlesAndForgetsTheDevice) {
   SetMciMusicStateForTest({5, 0, 1});
   const int handle = AddMusicHandleForTest(nullptr, 0);
   ASSERT_NE(handle, -1);
+  GetSoundSystem().currentMusic = handle;
   ASSERT_EQ(TerminateSound(), 0);
+  EXPECT_EQ(GetSoundSystem().currentMusic, -1) << "no stale handle for the next start to delete";
   EXPECT_EQ(GetMusicUsedRangeEndForTest(), 0);
   EXPECT_EQ(GetMciMusicStateForTest().playing, 0);
   EXPECT_EQ(GetMciMusicStateForTest().device, 0u);
@@ -103,7 +111,14 @@ TEST_F(Music, DeleteCurrentMusicDeletesTheSoundInTheSlot) {
   EXPECT_EQ(DeleteCurrentMusic(), 0);
   EXPECT_EQ(GetSoundRecord(sound), nullptr);
   EXPECT_EQ(GetSoundSystem().currentMusic, -1);
+  EXPECT_EQ(GetSoundSystem().currentMusicIsSound, 0);
   EXPECT_EQ(DeleteCurrentMusic(), 0);
+  // A music handle in the slot goes the same way.
+  const int music = AddMusicHandleForTest(nullptr, 0);
+  GetSoundSystem().currentMusic = music;
+  EXPECT_EQ(DeleteCurrentMusic(), 0);
+  EXPECT_EQ(IsMusicHandlePlaying(music), -1);
+  EXPECT_EQ(GetSoundSystem().currentMusic, -1);
 }
 
 TEST_F(Music, CaptureHeaderIsTheExactFortySixBytes) {
@@ -219,11 +234,13 @@ TEST_F(DirectMusicRoad, StopDeleteAndEndLetEverythingGo) {
   EXPECT_EQ(IsMusicHandlePlaying(second), -1);
 
   // The end releases the rest, the performance before the sound device.
+  SetMciMusicStateForTest({5, 1, 1});
   ASSERT_EQ(TerminateSound(), 0);
   EXPECT_EQ(plat::GetLiveDirectMusicObjectCount(), 0);
   EXPECT_EQ(GetMusicMode(), kMusicModeMci);
   ASSERT_EQ(InitializeSound(), 0);
   EXPECT_EQ(GetMusicMode(), kMusicModeDirectMusic);
+  EXPECT_EQ(GetMciMusicStateForTest().playing, 0) << "a new start forgets the old MCI state";
 }
 
 }  // namespace

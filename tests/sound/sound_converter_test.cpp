@@ -25,6 +25,7 @@ TEST_F(SoundConverterWaveTest, PcmDataComesOutByteForByteWhateverChunksSurroundI
                          .Chunk("LIST", Bytes(33, 0x22))
                          .Chunk("odd ", oddChunk)
                          .Chunk("data", data)
+                         .Chunk("LIST", Bytes(40, 0x33))
                          .Build();
   ConverterOver converter(file);
   ASSERT_TRUE(converter.ok());
@@ -33,19 +34,37 @@ TEST_F(SoundConverterWaveTest, PcmDataComesOutByteForByteWhateverChunksSurroundI
   EXPECT_EQ(converter.ReadAll(1000), data);
   Bytes buffer(16);
   EXPECT_EQ(ReadConvertedPcm(converter.get(), buffer.data(), 16), 0) << "the end stays the end";
+  // 8-bit samples play as they stand; an empty data chunk at the file's end
+  // is a sound of nothing.
+  const Bytes bytes8 = {0x80, 0x00, 0xFF, 0x7F, 0x81};
+  ConverterOver mono8(PcmWave(PcmFields(1, 8000, 8), bytes8));
+  ASSERT_TRUE(mono8.ok());
+  EXPECT_EQ(mono8->kind, kSoundConverterWav);
+  EXPECT_EQ(mono8.ReadAll(), bytes8);
+  ConverterOver empty(PcmWave(kStereo16, {}));
+  ASSERT_TRUE(empty.ok());
+  EXPECT_EQ(GetConverterPcmSize(empty.get()), 0);
 }
 
 TEST_F(SoundConverterWaveTest, SixteenByteFormatTakesItsBitsFromBlockAlignAndChannels) {
-  FormatFields fields = kStereo16;
-  fields.bits = 0;
-  const Bytes file = WaveBuilder().Chunk("fmt ", FormatBody(fields, false)).Chunk("data", CounterPcm16(64)).Build();
-  ConverterOver converter(file);
-  ASSERT_TRUE(converter.ok());
-  plat::WaveFormatEx format{};
-  ASSERT_EQ(GetConverterPcmFormat(converter.get(), &format), 0);
-  EXPECT_EQ(format.bitsPerSample, 16);
-  EXPECT_EQ(format.extraSize, 0);
-  EXPECT_EQ(format.avgBytesPerSec, 44100u * 4);
+  // A byte rate the file got wrong (1) is worked out again; extra format
+  // bytes do not reach the output format.
+  for (const std::uint16_t channels : {2, 1}) {
+    FormatFields fields = PcmFields(channels, 44100, 16);
+    fields.bits = 0;
+    fields.avgBytes = 1;
+    for (const bool sixteen : {true, false}) {
+      if (!sixteen) fields.bits = 16;
+      const Bytes body = sixteen ? FormatBody(fields, false) : FormatBody(fields, true, {1, 2});
+      ConverterOver converter(WaveBuilder().Chunk("fmt ", body).Chunk("data", CounterPcm16(64)).Build());
+      ASSERT_TRUE(converter.ok()) << channels << " " << body.size();
+      plat::WaveFormatEx format{};
+      ASSERT_EQ(GetConverterPcmFormat(converter.get(), &format), 0);
+      EXPECT_EQ(format.bitsPerSample, 16);
+      EXPECT_EQ(format.extraSize, 0);
+      EXPECT_EQ(format.avgBytesPerSec, 44100u * 2 * channels);
+    }
+  }
 }
 
 TEST_F(SoundConverterWaveTest, SeekingLandsOnTheSampleFrame) {
@@ -81,6 +100,17 @@ TEST_F(SoundConverterWaveTest, RefusesMissingChunksAndZeroOrAbsurdFields) {
   EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("data", CounterPcm16(8)).Build()).ok()) << "no fmt";
   EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", Bytes(14, 1)).Chunk("data", CounterPcm16(8)).Build()).ok())
       << "short fmt";
+  Bytes fmt15 = FormatBody(kStereo16, false);
+  fmt15.pop_back();
+  EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", fmt15).Chunk("data", CounterPcm16(8)).Build()).ok())
+      << "fmt one byte short";
+  const Bytes largestFmt = FormatBody(kStereo16, true, Bytes(0x10000 - 18, 0));
+  EXPECT_TRUE(ConverterOver(WaveBuilder().Chunk("fmt ", largestFmt).Chunk("data", CounterPcm16(8)).Build()).ok());
+  const Bytes tooLargeFmt = FormatBody(kStereo16, true, Bytes(0x10000 - 17, 0));
+  EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", tooLargeFmt).Chunk("data", CounterPcm16(8)).Build()).ok());
+  EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", Bytes(8, 1), 16).Build()).ok()) << "cut inside fmt";
+  EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", FormatBody(kStereo16)).Chunk("LIST", {}, 1000).Build()).ok())
+      << "a chunk past the end";
   Bytes notRiff = PcmWave(kStereo16, CounterPcm16(8));
   notRiff[0] = 'X';
   EXPECT_FALSE(ConverterOver(notRiff).ok());
