@@ -113,7 +113,9 @@ TEST_F(YesNoDialogTest, FramesPaceTheWindowShowItsTextAndCursorAndSound) {
   // answers, the cursor on "No"; then the slide's sound, and Confirm's.
   static std::vector<std::int32_t> frameTimes;
   frameTimes.clear();
-  SetFrameWaitHookForTest([] { frameTimes.push_back(qz::GetMillisecondCount()); });
+  // The frame's start as the wait took it: a clock read here may fall a
+  // millisecond later, making the next gap look a millisecond short.
+  SetFrameWaitHookForTest([] { frameTimes.push_back(lastFrameTime); });
   ShownFrame shown;
   int yellow = -1, whiteInRow[2] = {-1, -1};
   std::uint32_t cursorPixel = 0;
