@@ -100,14 +100,14 @@ TEST_F(SoundConverterWaveTest, RefusesMissingChunksAndZeroOrAbsurdFields) {
   EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("data", CounterPcm16(8)).Build()).ok()) << "no fmt";
   EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", Bytes(14, 1)).Chunk("data", CounterPcm16(8)).Build()).ok())
       << "short fmt";
+  const auto opensWith = [](const Bytes& fmt) {
+    return ConverterOver(WaveBuilder().Chunk("fmt ", fmt).Chunk("data", CounterPcm16(8)).Build()).ok();
+  };
   Bytes fmt15 = FormatBody(kStereo16, false);
   fmt15.pop_back();
-  EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", fmt15).Chunk("data", CounterPcm16(8)).Build()).ok())
-      << "fmt one byte short";
-  const Bytes largestFmt = FormatBody(kStereo16, true, Bytes(0x10000 - 18, 0));
-  EXPECT_TRUE(ConverterOver(WaveBuilder().Chunk("fmt ", largestFmt).Chunk("data", CounterPcm16(8)).Build()).ok());
-  const Bytes tooLargeFmt = FormatBody(kStereo16, true, Bytes(0x10000 - 17, 0));
-  EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", tooLargeFmt).Chunk("data", CounterPcm16(8)).Build()).ok());
+  EXPECT_FALSE(opensWith(fmt15)) << "fmt one byte short";
+  EXPECT_TRUE(opensWith(FormatBody(kStereo16, true, Bytes(0x10000 - 18, 0)))) << "the largest fmt";
+  EXPECT_FALSE(opensWith(FormatBody(kStereo16, true, Bytes(0x10000 - 17, 0)))) << "one byte more";
   EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", Bytes(8, 1), 16).Build()).ok()) << "cut inside fmt";
   EXPECT_FALSE(ConverterOver(WaveBuilder().Chunk("fmt ", FormatBody(kStereo16)).Chunk("LIST", {}, 1000).Build()).ok())
       << "a chunk past the end";

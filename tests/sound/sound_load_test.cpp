@@ -49,6 +49,17 @@ class SoundLoad : public SoundTest {
     return out;
   }
 
+  // A PCM wave whose format says 0 samples a second: no converter takes it.
+  static Bytes ZeroRateWave() {
+    FormatFields zeroRate = PcmFields(2, 44100, 16);
+    zeroRate.rate = 0;
+    zeroRate.avgBytes = 4;
+    return PcmWave(zeroRate, CounterPcm16(100));
+  }
+  static Bytes BytesOf(void* block, std::uint32_t size) {
+    return Bytes(static_cast<std::uint8_t*>(block), static_cast<std::uint8_t*>(block) + size);
+  }
+
   // The log line a format text gives for one argument.
   template <typename T>
   static std::string Line(const char* format, T value) {
@@ -146,10 +157,7 @@ TEST_F(SoundLoad, BadInputIsRefusedAndLogged) {
   const std::string missing = log_.Path("missing.wav");
   EXPECT_EQ(LoadSoundFile(missing.c_str(), 1, -1), -1);
   EXPECT_TRUE(log_.Contains(Line(text::kSoundFileLoadFailed1, missing.c_str())));
-  FormatFields zeroRate = PcmFields(2, 44100, 16);
-  zeroRate.rate = 0;
-  zeroRate.avgBytes = 4;
-  const std::string bad = WriteFile("bad.wav", PcmWave(zeroRate, CounterPcm16(100)));
+  const std::string bad = WriteFile("bad.wav", ZeroRateWave());
   EXPECT_EQ(LoadSoundFile(bad.c_str(), 1, -1), -1);
   EXPECT_TRUE(log_.Contains(text::kSoundPcmConvertFailed));
   // The two file-load lines share their first bytes: only the path and the
@@ -252,13 +260,10 @@ TEST_F(SoundLoad, DecodedStreamSourceHoldsTheWholeDecode) {
   void* pcm = nullptr;
   std::uint32_t pcmSize = 0;
   ASSERT_EQ(ConvertWholeSoundToPcm(record->sources[0].converter, &format, &pcm, &pcmSize), 0);
-  EXPECT_EQ(Bytes(static_cast<std::uint8_t*>(pcm), static_cast<std::uint8_t*>(pcm) + pcmSize), SlotBytes(whole, 0));
+  EXPECT_EQ(BytesOf(pcm, pcmSize), SlotBytes(whole, 0));
   QZ_FREE(pcm);
 
-  FormatFields zeroRate = PcmFields(2, 44100, 16);
-  zeroRate.rate = 0;
-  zeroRate.avgBytes = 4;
-  const Bytes bad = PcmWave(zeroRate, CounterPcm16(100));
+  const Bytes bad = ZeroRateWave();
   const SoundHandle refused = AddSoundData(-1);
   EXPECT_EQ(SetupStreamSoundFromMemory(bad.data(), bad.size(), 0, refused, kSoundCreateWhole, -1), -1);
   EXPECT_TRUE(log_.Contains(text::kSoundDataConvertFailed));
@@ -279,10 +284,7 @@ TEST_F(SoundLoad, FileStreamKeepsItsFileOpenUntilDeleted) {
   EXPECT_EQ(record->sources[0].converter->kind, kSoundConverterOggVorbis);
   EXPECT_EQ(GetSoundHandleTotalSamples(handle), 44100);
   EXPECT_EQ(DeleteSoundHandle(handle), 0);
-  FormatFields zeroRate = PcmFields(2, 44100, 16);
-  zeroRate.rate = 0;
-  zeroRate.avgBytes = 4;
-  const std::string bad = WriteFile("bad.wav", PcmWave(zeroRate, CounterPcm16(100)));
+  const std::string bad = WriteFile("bad.wav", ZeroRateWave());
   EXPECT_EQ(LoadSoundFile(bad.c_str(), 1, -1), -1);
   EXPECT_TRUE(log_.Contains(Line(text::kStreamWavSetupFailed, bad.c_str())));
   SetSoundCreateMode(2);
@@ -332,7 +334,7 @@ TEST_F(SoundLoad, WholeFileAndStreamReadsTakeEmptyAndOneByteFiles) {
     void* block = nullptr;
     std::uint32_t size = 99;
     ASSERT_EQ(LoadFileToMemory(path.c_str(), &block, &size), 0) << bytes.size();
-    EXPECT_EQ(Bytes(static_cast<std::uint8_t*>(block), static_cast<std::uint8_t*>(block) + size), bytes);
+    EXPECT_EQ(BytesOf(block, size), bytes);
     QZ_FREE(block);
     const FileHandle file = OpenFileForRead(path.c_str(), 0);
     ASSERT_NE(file, 0);
@@ -340,7 +342,7 @@ TEST_F(SoundLoad, WholeFileAndStreamReadsTakeEmptyAndOneByteFiles) {
     size = 99;
     EXPECT_EQ(ReadWholeStreamToMemory(GetFileStreamInterface(), reinterpret_cast<void*>(file), &block, &size), 0)
         << bytes.size();
-    EXPECT_EQ(Bytes(static_cast<std::uint8_t*>(block), static_cast<std::uint8_t*>(block) + size), bytes);
+    EXPECT_EQ(BytesOf(block, size), bytes);
     QZ_FREE(block);
     FileAccessClose(file);
   }
