@@ -91,16 +91,16 @@ std::pair<Move, int> DodgeOf(const FightSettings& how, const EnemyRecord& boss, 
 
 }  // namespace
 
-std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int column) {
+std::string Fight(RoutePlayer& self, const Keys& keys, const FightSettings& how, int column) {
   const EnemyRecord* boss = Boss();
   if (boss == nullptr) return "";
-  const int late = perturbation_.reactionDelay;
+  const int late = self.late;
   const bool dodges = how.horizon > 0;
   const int horizon = dodges ? how.horizon + late : 0;
-  const int start = play_.frames(), goal = column >= 0 ? StandingX(column) : player.x;
+  const int start = self.play.frames(), goal = column >= 0 ? StandingX(column) : player.x;
   const std::vector<int> looks = BossLooks();
   int sinceVolley = -1;
-  if (how.toRhythm) play_.SetFrameHook([&] { sinceVolley = SinceVolley(*boss, sinceVolley); });
+  if (how.toRhythm) self.play.SetFrameHook([&] { sinceVolley = SinceVolley(*boss, sinceVolley); });
   // The shots by turns: the fight's keys, then without the shot or the jump.
   Keys aim = keys, now;
   aim.erase(kKeyShot), aim.erase(kKeyJump);
@@ -112,7 +112,7 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
     return Carries(course, height) && (!dodges || FirstBulletHit(course, kCourseFrames, how.margin) >= kCourseFrames);
   };
   std::string problem;
-  const auto inTime = [&] { return play_.frames() - start <= how.frameLimit; };
+  const auto inTime = [&] { return self.play.frames() - start <= how.frameLimit; };
   for (; problem.empty() && boss != nullptr && (!how.untilNewLook || BossLooks() == looks) && inTime(); boss = Boss()) {
     const auto [ground, over] = GroundAndFloorOver();
     const int height = HeightToFight(how, *boss, sinceVolley, late, ground, over);
@@ -126,32 +126,32 @@ std::string RoutePlayer::Fight(const Keys& keys, const FightSettings& how, int c
         std::abs(player.x - goal) > kPlaced ? (player.x < goal ? 1 : -1) : player.facing != toward ? toward : 0;
     std::optional<Move> move;  // one made now rather than a shot
     if (dodging && dodgeWait - late < kMinimumPress) {
-      if (dodgeWait > late) problem = Hold(held_, dodgeWait - late);
+      if (dodgeWait > late) problem = Hold(self, self.held, dodgeWait - late);
       move = dodge;
     } else if (!grounded) {
-      problem = Hold(held_ == keys ? aim : held_, 1);
+      problem = Hold(self, self.held == keys ? aim : self.held, 1);
     } else if (height != player.y && clear(toHeight, height)) {
       move = toHeight;
     } else if (way != 0 && !threatened) {
       // Back to the place or turned to the boss, unless that meets a bullet:
       // then the stance the bullets were judged against is kept.
       move = Move{way, false, false, false, kMinimumPress};
-      move->press = PressTo(goal, KeysOf(*move), kMinimumPress, kLongestStep);
-      if (!clear(*move, player.y)) move.reset(), now = aim, problem = Hold(aim, 1);
+      move->press = PressTo(self, goal, KeysOf(*move), kMinimumPress, kLongestStep);
+      if (!clear(*move, player.y)) move.reset(), now = aim, problem = Hold(self, aim, 1);
     } else if (how.toRhythm && player.y == ground) {
-      problem = Hold({}, 1);
+      problem = Hold(self, {}, 1);
     } else {
       // The shots' rhythm is planned: only the first press comes late.
       now = now == keys ? aim : keys;
-      problem = Press(now, kMinimumPress, now == keys ? aim : keys);
+      problem = Press(self, now, kMinimumPress, now == keys ? aim : keys);
     }
     if (move && problem.empty()) {
-      Trace("fight " + LettersOf(KeysOf(*move)));
-      problem = Press(KeysOf(*move), move->press);
+      Trace(self, "fight " + LettersOf(KeysOf(*move)));
+      problem = Press(self, KeysOf(*move), move->press);
       now = {};
     }
   }
-  play_.SetFrameHook({});
+  self.play.SetFrameHook({});
   return problem.empty() && boss != nullptr && !inTime() ? "the boss still stands" : problem;
 }
 

@@ -60,7 +60,7 @@ struct Perturbation {
 Keys KeysOf(const Move& move);
 int WayOf(const Keys& keys);
 
-class RoutePlayer;
+struct RoutePlayer;
 
 class Route {
  public:
@@ -98,7 +98,7 @@ class Route {
   Route& Then(const Route& more);
 
  private:
-  friend class RoutePlayer;
+  friend struct RoutePlayer;
   struct Step {
     std::string name;
     Keys keys;                                     // of a fixed press
@@ -111,51 +111,31 @@ class Route {
   std::vector<Step> steps_;
 };
 
-class RoutePlayer {
- public:
+// Plays routes: the game it plays, how late it reacts and how much its presses
+// vary, and what it has seen.
+struct RoutePlayer {
   explicit RoutePlayer(ScriptedPlay& play, Perturbation perturbation = {});
-
   // "" when the route ran through with the player alive, otherwise what went
   // wrong and at which step.
   std::string Run(const Route& route);
 
- private:
-  friend class Route;
-  enum class Meeting { kOnTheWay, kStanding };  // an enemy ahead shot low on the way, or met standing
-
-  // The looking steps, each "" or what went wrong. A walk with no column
-  // holds ground at least `frames` frames.
-  std::string HoldTo(const Keys& keys, int column);
-  std::string Walk(const Keys& keys, std::optional<int> column, int frames, Meeting meeting = Meeting::kOnTheWay);
-  std::string WalkShortOf(int column, int cells);
-  std::string StopAt(int column);
-  std::string RideAcross(int from, int to);
-  std::string Fight(const Keys& keys, const FightSettings& how, int column);
-  std::string Answer(const std::function<Keys(bool)>& decide, const std::function<bool()>& done);
-  std::string OpenChest(int column);
-
-  // `keys` queued for `frames` frames; a change of keys reaches the game the
-  // returned frames late, what was held going on.
-  int Decide(const Keys& keys, int frames);
-  std::string Hold(const Keys& keys, int frames);
-  // A planned press: only its start comes late; `after` is held then.
-  std::string Press(const Keys& keys, int frames, const Keys& after = {});
-  template <typename Done, typename Act>
-  std::string Looking(Done done, Act act);
-  template <typename Reached>
-  std::string HoldUntil(const Keys& keys, Reached reached);
-  // Of the presses `shortest` to `longest` frames long, the one whose slide ends nearest `x`.
-  int PressTo(double x, const Keys& keys, int shortest, int longest) const;
-  std::optional<Move> DodgeNow(const std::vector<Move>& moves);
-  int Jittered(int frames);
-  void Trace(const std::string& what) const;
-
-  ScriptedPlay& play_;
-  Perturbation perturbation_;
-  std::mt19937 jitter_;
-  Keys held_;
-  std::map<const EnemyRecord*, int> hopSeen_;  // the frame each live walker was last seen in its hop
-  bool trace_;  // QZ_ROUTE_TRACE=1: where each step left the player, for laying routes
+  ScriptedPlay& play;
+  const int late, pressJitter;
+  std::mt19937 jitter;
+  Keys held;  // the keys the game is given now
+  std::map<const EnemyRecord*, int> hopSeen;  // the frame each live walker was last seen in its hop
+  const bool trace;  // QZ_ROUTE_TRACE=1: where each step left the player, for laying routes
 };
+
+// The steps' keys, the fight's too: `keys` held `frames` frames, a change of
+// keys reaching the game a reaction late; a planned press, only its start
+// late, `after` held then; of the presses `shortest` to `longest` frames long,
+// the one whose slide ends nearest `x`.
+std::string Hold(RoutePlayer& self, const Keys& keys, int frames);
+std::string Press(RoutePlayer& self, const Keys& keys, int frames, const Keys& after = {});
+int PressTo(const RoutePlayer& self, double x, const Keys& keys, int shortest, int longest);
+void Trace(const RoutePlayer& self, const std::string& what);
+// The floor's boss fought from `column` (-1: where the fight starts).
+std::string Fight(RoutePlayer& self, const Keys& keys, const FightSettings& how, int column);
 
 }  // namespace veltrin::routes
