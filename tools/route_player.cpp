@@ -286,7 +286,6 @@ std::string Walk(RoutePlayer& self, const Keys& keys, std::optional<int> column,
   });
 }
 
-
 std::string WalkShortOf(RoutePlayer& self, int column, int cells) {
   const int way = StandingX(column) > player.x ? 1 : -1;
   if (std::abs(StandingX(column) - player.x) <= cells * kCellSize) return "";
