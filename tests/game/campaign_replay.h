@@ -335,9 +335,12 @@ inline const std::vector<CampaignArea>& CampaignAreas() {
          Route().Wait(6).Press({kKeyUp}, 8).Wait(40).Press({kKeyJump}, 6).Wait(6).Fight(kLowShot, WitchFight()).Then(AfterTheBoss())
              .Then(ChestAndDoor())}}},
       {"forest", {"041", 18, 0, 4, true, 2, {kBreakPower, kTrueEye}},
+       // "041": the mole met from the recovery point, the mushroom waited for
+       // just past the stone block and then met standing on the way to the
+       // gap: a walk on into its hops, stopped late, ran into it.
        {{"041", "042",
-         SignAndMagicStanding().WalkTo(Mark("meet-mole")).HoldGround(kLowShot, 90)
-             .WalkTo(Mark("gap-jump")).Press(kRightJump, 20).Press(kRight, 30).Then(Landing())
+         SignAndMagicStanding().WalkTo(Mark("meet-mushroom")).HoldGround(kLowShot, 90)
+             .Advance(kLowShot, Mark("gap-jump")).Press(kRightJump, 20).Press(kRight, 30).Then(Landing())
              .Then(ChestAndDoor())},
         // The mole met standing, then back to the key on the plank by the
         // entrance and the chest beside it, the recovery point and the check
