@@ -120,7 +120,7 @@ struct RoutePlayer {
   std::string Run(const Route& route);
 
   ScriptedPlay& play;
-  const int late, pressJitter;
+  const int late, pressJitter;  // the perturbation's reaction delay and press jitter
   std::mt19937 jitter;
   Keys held;  // the keys the game is given now
   std::map<const EnemyRecord*, int> hopSeen;  // the frame each live walker was last seen in its hop
