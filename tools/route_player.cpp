@@ -442,6 +442,10 @@ Route& Route::Then(const Route& more) {
 
 std::string RoutePlayer::Run(const Route& route) {
   const std::vector<Route::Step>& steps = route.steps_;
+  const auto jittered = [this](int frames) {
+    if (pressJitter <= 0) return frames;
+    return std::max(1, frames + std::uniform_int_distribution<int>(-pressJitter, pressJitter)(jitter));
+  };
   for (std::size_t index = 0; index < steps.size();) {
     std::size_t end = index;
     std::string problem;
@@ -450,8 +454,7 @@ std::string RoutePlayer::Run(const Route& route) {
       // Keys a looking step left held change late.
       int frames = Decide(*this, steps[index].keys, 0);
       for (; end < steps.size() && !steps[end].act; ++end) {
-        std::uniform_int_distribution<int> change(-pressJitter, pressJitter);
-        const int length = pressJitter > 0 ? std::max(1, steps[end].frames + change(jitter)) : steps[end].frames;
+        const int length = jittered(steps[end].frames);
         play.Hold(steps[end].keys, length);
         held = steps[end].keys;
         frames += length;
