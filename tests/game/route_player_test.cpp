@@ -11,8 +11,10 @@
 // fight's late climbs must land; a late player acts as early as the
 // lateness asks; a jump onto a narrow block is steered to rest on it; and
 // a boss's volleys are seen on the frames its attack clock fires them.
+// Press jitter spans its whole range and never drops a press.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -102,6 +104,24 @@ class Ice {
   }
   const int row_ = (player.y + kPlayerSpriteSize) / kCellSize;
 };
+
+// A fixed wait under press jitter lasts up to the jitter longer or shorter,
+// reaching both ends, and a one-frame press never shrinks to nothing.
+TEST_F(RoutePlayerTest, PressJitterReachesBothEndsAndNeverDropsAPress) {
+  constexpr int kJitter = 3;
+  for (const int frames : {10, 1}) {
+    SCOPED_TRACE("a wait of " + std::to_string(frames));
+    std::set<int> lengths;
+    veltrin::routes::RoutePlayer waiter(*play_, {.pressJitter = kJitter, .seed = 7});
+    for (int trial = 0; trial < 60; ++trial) {
+      const int start = play_->frames();
+      ASSERT_EQ(waiter.Run(Route().Wait(frames)), "");
+      lengths.insert(play_->frames() - start);
+    }
+    EXPECT_EQ(*lengths.begin(), std::max(1, frames - kJitter));
+    EXPECT_EQ(*lengths.rbegin(), frames + kJitter);
+  }
+}
 
 TEST_F(RoutePlayerTest, MotionModelFollowsTheGamesWalkJumpAndFall) {
   struct Case {
