@@ -115,6 +115,7 @@ class ScriptedPlay {
   // inside the game's blocking sequences too, so a player can answer a
   // window when it opens; it may queue or clear keys. Empty: none.
   void SetFrameHook(std::function<void()> hook) { hook_ = std::move(hook); }
+  bool HasFrameHook() const { return static_cast<bool>(hook_); }
   // Called at every frame wait before the hook, for a harness that watches
   // the game frame by frame without taking part. Empty: none.
   void SetFrameObserver(std::function<void()> observer) { observer_ = std::move(observer); }

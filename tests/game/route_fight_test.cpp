@@ -3,7 +3,8 @@
 // it stands stays on the ground under that floor. A fight judges the bullets
 // against the body as its keys hold it, standing or crouched. A fight off its
 // place walks back there. A fight until a new look ends when a live boss shows
-// another sheet, and for nothing else.
+// another sheet, and for nothing else. A fight to a boss's rhythm shoots from
+// above, drops below as her attacks come due and leaves no frame hook.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -58,6 +59,38 @@ TEST_F(CampaignAreaTest, AFightClimbsToTheFloorOverOnlyWhenToldTo) {
       EXPECT_EQ(player.y, ground);
     }
   }
+}
+
+// The Butterfly's hall as its route fights it, to her rhythm: the player
+// shoots her from the floor over and drops to the ground as her attacks come
+// due, lives, and leaves no frame hook behind when the fight ends.
+TEST_F(CampaignAreaTest, AFightToTheRhythmShootsFromAboveDropsBelowAndCleansUp) {
+  StartArea("forest", "055");
+  ScriptedPlay play;
+  ASSERT_TRUE(play.RunUntil([] { return veltrin::testing::OnFloorPlay(); }, 200));
+  const veltrin::routes::Place branch = veltrin::routes::Mark("branch");
+  veltrin::routes::RoutePlayer fighter(play);
+  ASSERT_EQ(fighter.Run(veltrin::routes::Route().ReadSign().StopAt(branch)), "");
+  const int ground = player.y;
+  const EnemyRecord* boss = veltrin::routes::Boss();
+  ASSERT_NE(boss, nullptr);
+  const int life = boss->life;
+  bool above = false, below = false;
+  play.SetFrameObserver([&] {
+    if (player.airborne != 0) return;
+    above = above || player.y < ground;
+    below = below || (above && player.y == ground);
+  });
+  const FightSettings how{.place = branch, .height = FightSettings::Height::kFloorOver, .toRhythm = true,
+                          .frameLimit = 1500};
+  const std::string outcome = fighter.Run(veltrin::routes::Route().Fight({veltrin::routes::kKeyShot}, how));
+  play.SetFrameObserver({});
+  EXPECT_TRUE(outcome.empty() || outcome == "step 0 Fight X: the boss still stands") << outcome;
+  EXPECT_EQ(player.dead, 0);
+  EXPECT_LT(boss->life, life) << "never shot her";
+  EXPECT_TRUE(above) << "never on the floor over";
+  EXPECT_TRUE(below) << "never dropped to the ground";
+  EXPECT_FALSE(play.HasFrameHook());
 }
 
 // The wisp's hall, its own fire stopped: one bullet flies in level with the
