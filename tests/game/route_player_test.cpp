@@ -11,7 +11,8 @@
 // fight's late climbs must land; a late player acts as early as the
 // lateness asks; a jump onto a narrow block is steered to rest on it; and
 // a boss's volleys are seen on the frames its attack clock fires them.
-// Press jitter spans its whole range and never drops a press.
+// Press jitter spans its whole range and never drops a press; a wait for
+// what is seen ends a reaction after it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -120,6 +121,17 @@ TEST_F(RoutePlayerTest, PressJitterReachesBothEndsAndNeverDropsAPress) {
     }
     EXPECT_EQ(*lengths.begin(), std::max(1, frames - kJitter));
     EXPECT_EQ(*lengths.rbegin(), frames + kJitter);
+  }
+}
+
+// A wait for something seen ends a reaction after it is seen, and lasts at
+// least a press even when it is seen at once.
+TEST_F(RoutePlayerTest, AWaitForWhatIsSeenEndsAReactionAfterIt) {
+  veltrin::routes::RoutePlayer waiter(*play_);
+  for (const int seenAfter : {0, 20}) {
+    const int start = play_->frames();
+    ASSERT_EQ(waiter.Run(Route().WaitFor("a frame", [&] { return play_->frames() - start >= seenAfter; })), "");
+    EXPECT_EQ(play_->frames() - start, std::max(seenAfter, veltrin::routes::kMinimumPress) + veltrin::routes::kMinimumPress) << seenAfter;
   }
 }
 
