@@ -107,7 +107,8 @@ class Ice {
 };
 
 // A fixed wait under press jitter lasts up to the jitter longer or shorter,
-// reaching both ends, and a one-frame press never shrinks to nothing.
+// reaching both ends, and a one-frame press never shrinks to nothing; a long
+// wait runs whole.
 TEST_F(RoutePlayerTest, PressJitterReachesBothEndsAndNeverDropsAPress) {
   constexpr int kJitter = 3;
   for (const int frames : {10, 1}) {
@@ -122,6 +123,11 @@ TEST_F(RoutePlayerTest, PressJitterReachesBothEndsAndNeverDropsAPress) {
     EXPECT_EQ(*lengths.begin(), std::max(1, frames - kJitter));
     EXPECT_EQ(*lengths.rbegin(), frames + kJitter);
   }
+  // A wait longer than the slack a run of presses is given still runs whole.
+  veltrin::routes::RoutePlayer waiter(*play_, {.pressJitter = kJitter, .seed = 7});
+  const int start = play_->frames();
+  ASSERT_EQ(waiter.Run(Route().Wait(500)), "");
+  EXPECT_NEAR(play_->frames() - start, 500, kJitter);
 }
 
 // A wait for something seen ends a reaction after it is seen, and lasts at
